@@ -1,0 +1,18 @@
+.PHONY: run test build bench clean
+
+run:
+	scripts/run
+
+test:
+	scripts/test
+
+build:
+	scripts/setup
+	scripts/build
+
+bench: build
+	cmake --build $${QUORVEL_BUILD_DIR:-build} --target bench
+	for b in $${QUORVEL_BUILD_DIR:-build}/bench/bench_*; do $$b; done
+
+clean:
+	rm -rf build

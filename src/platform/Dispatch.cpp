@@ -1,0 +1,127 @@
+#include "platform/Dispatch.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+// Runs work on the thread of a context object through its event loop.
+class ThreadQueue : public DispatchQueue {
+public:
+    ThreadQueue(QString label, QObject* context) : m_label(std::move(label)), m_context(context) { }
+
+    QString label() const override { return m_label; }
+
+    void async(std::function<void()> work) override
+    {
+        QMetaObject::invokeMethod(m_context, std::move(work), Qt::QueuedConnection);
+    }
+
+    void asyncAfter(Milliseconds delay, std::function<void()> work) override
+    {
+        // The single-shot timer must be created on the queue's thread.
+        QPointer<QObject> context = m_context;
+        QMetaObject::invokeMethod(
+            m_context,
+            [context, delay, work = std::move(work)]() mutable {
+                if (context)
+                    QTimer::singleShot(delay, context, std::move(work));
+            },
+            Qt::QueuedConnection);
+    }
+
+    std::unique_ptr<DispatchTimer> scheduleRepeating(Milliseconds interval, std::function<void()> handler) override;
+
+    bool isCurrent() const override { return QThread::currentThread() == m_context->thread(); }
+
+    QObject* context() const { return m_context; }
+
+protected:
+    QString m_label;
+    QObject* m_context;
+};
+
+class QueueTimer : public DispatchTimer {
+public:
+    QueueTimer(QObject* context, DispatchQueue::Milliseconds interval, std::function<void()> handler)
+        : m_state(std::make_shared<State>())
+    {
+        m_state->handler = std::move(handler);
+        auto state = m_state;
+        QMetaObject::invokeMethod(
+            context,
+            [state, context, interval] {
+                if (state->cancelled)
+                    return;
+                auto* timer = new QTimer(context);
+                timer->setInterval(interval);
+                QObject::connect(timer, &QTimer::timeout, timer, [state, timer] {
+                    if (state->cancelled) {
+                        timer->stop();
+                        timer->deleteLater();
+                        return;
+                    }
+                    state->handler();
+                });
+                timer->start();
+            },
+            Qt::QueuedConnection);
+    }
+    ~QueueTimer() override { cancel(); }
+    void cancel() override { m_state->cancelled = true; }
+
+private:
+    struct State {
+        std::atomic<bool> cancelled {false};
+        std::function<void()> handler;
+    };
+    std::shared_ptr<State> m_state;
+};
+
+std::unique_ptr<DispatchTimer> ThreadQueue::scheduleRepeating(Milliseconds interval, std::function<void()> handler)
+{
+    return std::make_unique<QueueTimer>(m_context, interval, std::move(handler));
+}
+
+class SerialQueue : public ThreadQueue {
+public:
+    explicit SerialQueue(const QString& label) : ThreadQueue(label, nullptr)
+    {
+        m_thread.setObjectName(label);
+        m_thread.start();
+        m_object = new QObject;
+        m_object->moveToThread(&m_thread);
+        m_context = m_object;
+    }
+    ~SerialQueue() override
+    {
+        // Work already queued runs; then the thread's loop ends and the context object goes.
+        QMetaObject::invokeMethod(m_object, [obj = m_object] { obj->deleteLater(); }, Qt::QueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+private:
+    QThread m_thread;
+    QObject* m_object = nullptr;
+};
+
+class MainQueue : public ThreadQueue {
+public:
+    MainQueue() : ThreadQueue(QStringLiteral("com.apple.main-thread"), QCoreApplication::instance()) { }
+};
+
+}
+
+DispatchQueue& DispatchQueue::main()
+{
+    static MainQueue* queue = new MainQueue;
+    return *queue;
+}
+
+std::unique_ptr<DispatchQueue> DispatchQueue::makeSerial(const QString& label)
+{
+    return std::make_unique<SerialQueue>(label);
+}

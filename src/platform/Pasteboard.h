@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The general pasteboard (the CLIPBOARD selection on X11). Type identifiers are the store's
+// ("public.utf8-plain-text", "public.png", ...); implementations map them to their own formats.
+class Pasteboard {
+public:
+    struct Item {
+        QString type;
+        QByteArray data;
+    };
+    enum class ReadError { None, TooLarge, TimedOut, Unavailable };
+
+    virtual ~Pasteboard() = default;
+    static Pasteboard& shared() { return SharedSlot<Pasteboard>::get(); }
+    static void setShared(Pasteboard* p) { SharedSlot<Pasteboard>::set(p); }
+
+    // Grows by one at every change of the pasteboard's owner or content.
+    virtual qint64 changeCount() = 0;
+    // The types of the current content, in the order the owner offers them.
+    virtual QStringList types() = 0;
+    // The bytes of one type; absent when the type is gone, larger than maxBytes, or the owner
+    // does not answer in time (error says which).
+    virtual std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr) = 0;
+    virtual void clearContents() = 0;
+    // Replaces the content with these items (in this order) and serves them while we own it.
+    virtual bool writeItems(const QList<Item>& items) = 0;
+};

@@ -1,0 +1,58 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <optional>
+
+// Typed key-value defaults: stored values over a registered-defaults layer.
+// Values are bool, integer (qlonglong), double, QString or QByteArray ("data"); an invalid
+// QVariant means absent. Lists are stored as JSON inside data values.
+class Preferences : public QObject {
+    Q_OBJECT
+public:
+    ~Preferences() override = default;
+
+    static Preferences& shared() { return SharedSlot<Preferences>::get(); }
+    static void setShared(Preferences* p) { SharedSlot<Preferences>::set(p); }
+
+    // Registers values under the stored ones; a stored value always wins.
+    void registerDefaults(const QVariantMap& defaults);
+    QVariant registeredDefault(const QString& key) const { return m_defaults.value(key); }
+
+    // The stored value if any, else the registered default, else invalid (absent).
+    QVariant object(const QString& key) const;
+    // Only what the user stored, without the defaults layer.
+    QVariant storedObject(const QString& key) const;
+
+    // Typed reads. A value of another type reads as the type's zero, like an absent one,
+    // except the number conversions between integer, double and Boolean.
+    bool boolForKey(const QString& key) const;
+    qlonglong integerForKey(const QString& key) const;
+    double doubleForKey(const QString& key) const;
+    QString stringForKey(const QString& key) const;
+    QByteArray dataForKey(const QString& key) const;
+    // The data value parsed as a JSON array of strings; absent when unset or malformed.
+    std::optional<QStringList> stringListFromJSONData(const QString& key) const;
+    void setStringListAsJSONData(const QString& key, const QStringList& list);
+
+    void set(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+signals:
+    void changed(const QString& key);
+
+protected:
+    Preferences() = default;
+    // Backing storage of the stored layer. load() is called by subclasses' constructors.
+    void adoptStored(QVariantMap values) { m_stored = std::move(values); }
+    const QVariantMap& storedValues() const { return m_stored; }
+    virtual void persist(const QVariantMap& values) = 0;
+
+private:
+    QVariantMap m_stored;
+    QVariantMap m_defaults;
+};

@@ -1,0 +1,38 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+// One running application as the desktop knows it. On Linux the bundle identifier is the
+// desktop-file ID without ".desktop", else the WM_CLASS class; the name is the desktop entry's
+// Name=, else WM_CLASS.
+struct RunningApplication {
+    QString bundleIdentifier;
+    QString localizedName;
+    qint64 processIdentifier = 0; // 0 when unknown
+    quint64 windowId = 0;         // the top-level window that identified it (0 when unknown)
+    bool operator==(const RunningApplication&) const = default;
+};
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    static Workspace& shared() { return SharedSlot<Workspace>::get(); }
+    static void setShared(Workspace* w) { SharedSlot<Workspace>::set(w); }
+
+    // The application whose window is active (_NET_ACTIVE_WINDOW, else the input focus).
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    virtual QList<RunningApplication> runningApplications() = 0;
+    // Asks the window manager to activate the application's window; false when it cannot be asked.
+    virtual bool activate(const RunningApplication& app) = 0;
+    // True when the application's window is the active one and holds the input focus.
+    virtual bool isActive(const RunningApplication& app) = 0;
+    virtual bool openURL(const QUrl& url) = 0;
+    // The application owning the clipboard selection, where the display can tell it.
+    virtual std::optional<RunningApplication> clipboardOwnerApplication() = 0;
+    // This program's own identity.
+    virtual RunningApplication currentApplication() = 0;
+};

@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+#include <memory>
+
+class ModelContext;
+
+// The one store file (SQLite) with its schema. Owned by the application value; every other
+// holder keeps a std::weak_ptr.
+class ModelContainer : public std::enable_shared_from_this<ModelContainer> {
+public:
+    static constexpr const char* schemaVersion = "1.0.0";
+
+    // Opens or creates the store at path (parent folders created). Returns null with the reason in
+    // error when the file cannot be opened, is not a store, or has a newer schema version.
+    static std::shared_ptr<ModelContainer> open(const QString& path, QString* error);
+    // The default location: $XDG_DATA_HOME/Quorvel/Quorvel.store.
+    static QString defaultStorePath();
+
+    ~ModelContainer();
+    QString path() const { return m_path; }
+
+    // The main thread's context.
+    ModelContext& mainContext();
+    // A new context with its own connection, for background work on one thread.
+    std::unique_ptr<ModelContext> makeContext();
+
+private:
+    ModelContainer() = default;
+    QString m_path;
+    std::unique_ptr<ModelContext> m_main;
+};

@@ -1,0 +1,65 @@
+#pragma once
+#include "store/ClipItem.h"
+#include "store/RecordingItem.h"
+#include "store/ScreenshotItem.h"
+
+#include <QString>
+#include <QVariantList>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+
+// What to fetch: an SQL condition over the model's columns (field names, "searchIndex" and
+// "data" for the legacy fields), its bound arguments, the sort column, and limit/offset.
+struct FetchDescriptor {
+    QString predicate;       // e.g. "isPinned = ? AND timestamp < ?"; empty: all rows
+    QVariantList arguments;  // bound in order; QDateTime binds as the stored time
+    QString sortBy = QStringLiteral("timestamp");
+    bool ascending = false;
+    int limit = -1;
+    int offset = 0;
+};
+
+// One connection to the store. Inserted objects and deletions are written by save(), in one
+// transaction; objects fetched or inserted through this context are tracked, and save() also
+// writes their changed fields. Use a context only on the thread that made it.
+class ModelContext {
+public:
+    ModelContext(sqlite3* db, QString path);
+    ~ModelContext();
+    ModelContext(const ModelContext&) = delete;
+    ModelContext& operator=(const ModelContext&) = delete;
+
+    void insert(const ClipItemPtr& item);
+    void insert(const ScreenshotItemPtr& item);
+    void insert(const RecordingItemPtr& item);
+    // Deleting an entry deletes its representations with it.
+    void remove(const ClipItemPtr& item);
+    void remove(const ScreenshotItemPtr& item);
+    void remove(const RecordingItemPtr& item);
+    // Deletes every matching entry (with its representations) at the next save.
+    void removeAllClipItems(const FetchDescriptor& which = {});
+
+    bool hasChanges() const;
+    // Writes every pending change in one transaction; on failure rolls back, keeps the pending
+    // changes out of the store, returns false and sets error.
+    bool save(QString* error = nullptr);
+    // Forgets every pending change.
+    void rollback();
+
+    // List fetches never load representation payloads.
+    std::vector<ClipItemPtr> fetchClipItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    std::vector<ScreenshotItemPtr> fetchScreenshotItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    std::vector<RecordingItemPtr> fetchRecordingItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    qint64 fetchClipItemCount(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    // One entry by its store identity (null when gone).
+    ClipItemPtr clipItem(qint64 persistentID);
+
+    QString path() const { return m_path; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    QString m_path;
+};

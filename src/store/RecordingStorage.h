@@ -1,0 +1,13 @@
+#pragma once
+#include <QDateTime>
+#include <QString>
+
+// The recordings folder (the user's movies folder + "/Quorvel") and movie file names.
+namespace RecordingStorage {
+QString recordingsDirectory();
+void ensureDirectoryExists();
+// "yyyy-MM-dd_HH-mm-ss.mov" in local time, POSIX locale, Gregorian calendar.
+QString fileName(const QDateTime& date);
+// fileName(date), or with " 2", " 3", ... before ".mov" when that name is taken in the folder.
+QString availableFileName(const QDateTime& date);
+}
