@@ -1,6 +1,73 @@
+// Quorvel: a clipboard history, screenshot and screen recording utility for the X11 desktop.
+#include "app/PlatformServices.h"
+#include "app/QuorvelApp.h"
+#include "store/ModelContainer.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop normally, so the termination steps run.
+void installTerminationSignals(QApplication& app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        char byte;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        QApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("quorvel"));
+    // A tray-only program: closing a window never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    Theme::install();
+    Symbols::installIconTheme();
+
+    PlatformServices::installLinux();
+
+    QString error;
+    auto quorvel = QuorvelApp::create(ModelContainer::defaultStorePath(), &error);
+    if (!quorvel) {
+        std::fprintf(stderr, "Could not create ModelContainer: %s\n", error.toUtf8().constData());
+        return 1;
+    }
+
+    installTerminationSignals(app);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&quorvel] { quorvel->appDelegate().applicationWillTerminate(); });
+    quorvel->showStatusItem();
+    QTimer::singleShot(0, &app, [&quorvel] { quorvel->appDelegate().applicationDidFinishLaunching(); });
+    const int status = app.exec();
+    quorvel->appDelegate().applicationWillTerminate();
+    return status;
 }

@@ -46,7 +46,7 @@ protected:
 class QueueTimer : public DispatchTimer {
 public:
     QueueTimer(QObject* context, DispatchQueue::Milliseconds interval, std::function<void()> handler)
-        : m_state(std::make_shared<State>())
+        : m_state(std::make_shared<State>()), m_context(context)
     {
         m_state->handler = std::move(handler);
         auto state = m_state;
@@ -56,6 +56,7 @@ public:
                 if (state->cancelled)
                     return;
                 auto* timer = new QTimer(context);
+                state->timer = timer;
                 timer->setInterval(interval);
                 QObject::connect(timer, &QTimer::timeout, timer, [state, timer] {
                     if (state->cancelled) {
@@ -70,14 +71,33 @@ public:
             Qt::QueuedConnection);
     }
     ~QueueTimer() override { cancel(); }
-    void cancel() override { m_state->cancelled = true; }
+    void cancel() override
+    {
+        if (m_state->cancelled.exchange(true))
+            return;
+        // Stop the timer on its own thread right away rather than at its next tick, so that no
+        // timer outlives the queue's thread.
+        if (m_context && QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                m_context,
+                [state = m_state] {
+                    if (state->timer) {
+                        state->timer->stop();
+                        state->timer->deleteLater();
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    }
 
 private:
     struct State {
         std::atomic<bool> cancelled {false};
         std::function<void()> handler;
+        QPointer<QTimer> timer; // touched only on the queue's thread
     };
     std::shared_ptr<State> m_state;
+    QPointer<QObject> m_context;
 };
 
 std::unique_ptr<DispatchTimer> ThreadQueue::scheduleRepeating(Milliseconds interval, std::function<void()> handler)
@@ -97,10 +117,16 @@ public:
     }
     ~SerialQueue() override
     {
-        // Work already queued runs; then the thread's loop ends and the context object goes.
-        QMetaObject::invokeMethod(m_object, [obj = m_object] { obj->deleteLater(); }, Qt::QueuedConnection);
-        m_thread.quit();
+        // The quit is queued behind the work already queued, so that work still runs; once the
+        // thread has ended nothing else touches the context object.
+        // Without an application object (at process exit) events can no longer be posted, so the
+        // loop is told to end directly.
+        if (QCoreApplication::instance())
+            QMetaObject::invokeMethod(m_object, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
+        else
+            m_thread.quit();
         m_thread.wait();
+        delete m_object;
     }
 
 private:

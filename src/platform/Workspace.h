@@ -14,6 +14,7 @@ struct RunningApplication {
     QString localizedName;
     qint64 processIdentifier = 0; // 0 when unknown
     quint64 windowId = 0;         // the top-level window that identified it (0 when unknown)
+    QString windowClass = QString(); // WM_CLASS class of that window (empty when unknown)
     bool operator==(const RunningApplication&) const = default;
 };
 

@@ -11,7 +11,9 @@ public:
     static constexpr const char* schemaVersion = "1.0.0";
 
     // Opens or creates the store at path (parent folders created). Returns null with the reason in
-    // error when the file cannot be opened, is not a store, or has a newer schema version.
+    // error when the file cannot be opened, is not a store, or has a newer schema version; such a
+    // file is never changed or deleted. Connections use WAL, foreign keys and a 5 s busy timeout.
+    // Times are stored as INTEGER milliseconds since 1970-01-01T00:00:00Z.
     static std::shared_ptr<ModelContainer> open(const QString& path, QString* error);
     // The default location: $XDG_DATA_HOME/Quorvel/Quorvel.store.
     static QString defaultStorePath();
@@ -21,8 +23,10 @@ public:
 
     // The main thread's context.
     ModelContext& mainContext();
-    // A new context with its own connection, for background work on one thread.
+    // A new context with its own connection, for background work on one thread. Null (with the
+    // reason in error) when the connection cannot be opened.
     std::unique_ptr<ModelContext> makeContext();
+    std::unique_ptr<ModelContext> makeContext(QString* error);
 
 private:
     ModelContainer() = default;

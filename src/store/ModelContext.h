@@ -12,6 +12,7 @@ struct sqlite3;
 
 // What to fetch: an SQL condition over the model's columns (field names, "searchIndex" and
 // "data" for the legacy fields), its bound arguments, the sort column, and limit/offset.
+// Times are stored as INTEGER milliseconds since 1970-01-01T00:00:00Z; sortBy names one column.
 struct FetchDescriptor {
     QString predicate;       // e.g. "isPinned = ? AND timestamp < ?"; empty: all rows
     QVariantList arguments;  // bound in order; QDateTime binds as the stored time
@@ -24,8 +25,11 @@ struct FetchDescriptor {
 // One connection to the store. Inserted objects and deletions are written by save(), in one
 // transaction; objects fetched or inserted through this context are tracked, and save() also
 // writes their changed fields. Use a context only on the thread that made it.
+// A fetch returns the object this context already holds for a row (refreshed from the store
+// unless it has unsaved changes). Fetches read the store: unsaved inserts are not included.
 class ModelContext {
 public:
+    // Takes ownership of the connection (closed with the context).
     ModelContext(sqlite3* db, QString path);
     ~ModelContext();
     ModelContext(const ModelContext&) = delete;
@@ -43,22 +47,32 @@ public:
 
     bool hasChanges() const;
     // Writes every pending change in one transaction; on failure rolls back, keeps the pending
-    // changes out of the store, returns false and sets error.
+    // changes out of the store, returns false and sets error. A failed save then forgets its
+    // changes as rollback() does, so that later saves are not blocked by them.
     bool save(QString* error = nullptr);
-    // Forgets every pending change.
+    // Forgets every pending change: pending inserts and deletions are dropped and tracked objects
+    // get back their stored field values.
     void rollback();
 
     // List fetches never load representation payloads.
     std::vector<ClipItemPtr> fetchClipItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     std::vector<ScreenshotItemPtr> fetchScreenshotItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     std::vector<RecordingItemPtr> fetchRecordingItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    // Number of matching entries (sortBy, limit and offset are not used); -1 on error.
     qint64 fetchClipItemCount(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     // One entry by its store identity (null when gone).
     ClipItemPtr clipItem(qint64 persistentID);
+    ScreenshotItemPtr screenshotItem(qint64 persistentID);
+    RecordingItemPtr recordingItem(qint64 persistentID);
 
     QString path() const { return m_path; }
 
 private:
+    // Access to an entry's lazily loaded representations.
+    static std::vector<ClipRepresentationPtr>& representationStorage(const ClipItem& item);
+    static bool representationsLoaded(const ClipItem& item);
+    static void setRepresentationsUnloaded(const ClipItem& item);
+
     struct Impl;
     std::unique_ptr<Impl> d;
     QString m_path;

@@ -10,4 +10,6 @@ void ensureDirectoryExists();
 QString fileName(const QDateTime& date);
 // fileName(date), or with " 2", " 3", ... before ".mov" when that name is taken in the folder.
 QString availableFileName(const QDateTime& date);
+// The same, for a given folder instead of recordingsDirectory(). Existing files are never touched.
+QString availableFileName(const QDateTime& date, const QString& directory);
 }

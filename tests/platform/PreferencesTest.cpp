@@ -1,2 +1,276 @@
+#include "fakes/FakePreferences.h"
+#include "platform/Console.h"
+#include "platform/linux/JsonFilePreferences.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) { SUCCEED(); }
+#include <limits>
+
+namespace {
+
+// Collects console lines while alive.
+struct ConsoleCapture {
+    QStringList lines;
+    Console::Sink previous;
+    ConsoleCapture()
+    {
+        previous = Console::setSink([this](const QString& line) { lines.append(line); });
+    }
+    ~ConsoleCapture() { Console::setSink(previous); }
+};
+
+TEST(PreferencesTest, StoredValuesWinOverRegisteredDefaults)
+{
+    FakePreferences prefs({{QStringLiteral("maxHistoryItems"), 500}});
+    prefs.registerDefaults({{QStringLiteral("maxHistoryItems"), 0}, {QStringLiteral("playSounds"), true}});
+
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("maxHistoryItems")), 500);
+    EXPECT_TRUE(prefs.boolForKey(QStringLiteral("playSounds")));
+    EXPECT_FALSE(prefs.storedObject(QStringLiteral("playSounds")).isValid());
+
+    // Registering again (every launch does) changes neither layer's stored value.
+    prefs.registerDefaults({{QStringLiteral("maxHistoryItems"), 0}});
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("maxHistoryItems")), 500);
+    EXPECT_EQ(prefs.persistCount(), 0);
+
+    // A stored false hides a registered true; removing it brings the default back.
+    prefs.set(QStringLiteral("playSounds"), false);
+    EXPECT_FALSE(prefs.boolForKey(QStringLiteral("playSounds")));
+    prefs.remove(QStringLiteral("playSounds"));
+    EXPECT_TRUE(prefs.boolForKey(QStringLiteral("playSounds")));
+    EXPECT_FALSE(prefs.object(QStringLiteral("neverSet")).isValid());
+}
+
+TEST(PreferencesTest, TypedReadsConvertNumbersOnly)
+{
+    FakePreferences prefs({{QStringLiteral("int"), 3},
+                           {QStringLiteral("double"), 2.75},
+                           {QStringLiteral("boolTrue"), true},
+                           {QStringLiteral("text"), QStringLiteral("hello")},
+                           {QStringLiteral("numericText"), QStringLiteral(" 42 ")},
+                           {QStringLiteral("data"), QByteArray("\x00\x01", 2)}});
+
+    EXPECT_TRUE(prefs.boolForKey(QStringLiteral("int")));
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("double")), 2);
+    EXPECT_DOUBLE_EQ(prefs.doubleForKey(QStringLiteral("int")), 3.0);
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("boolTrue")), 1);
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("numericText")), 42);
+    EXPECT_EQ(prefs.stringForKey(QStringLiteral("int")), QStringLiteral("3"));
+
+    // Mismatched types read as the type's zero, like an absent value.
+    EXPECT_FALSE(prefs.boolForKey(QStringLiteral("text")));
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("text")), 0);
+    EXPECT_EQ(prefs.stringForKey(QStringLiteral("boolTrue")), QString());
+    EXPECT_EQ(prefs.stringForKey(QStringLiteral("data")), QString());
+    EXPECT_TRUE(prefs.dataForKey(QStringLiteral("text")).isEmpty());
+    EXPECT_EQ(prefs.dataForKey(QStringLiteral("data")), QByteArray("\x00\x01", 2));
+    EXPECT_FALSE(prefs.boolForKey(QStringLiteral("absent")));
+    EXPECT_EQ(prefs.doubleForKey(QStringLiteral("absent")), 0.0);
+}
+
+TEST(PreferencesTest, StringListsAsJSONData)
+{
+    FakePreferences prefs({{QStringLiteral("malformed"), QByteArray("[\"a\",")},
+                           {QStringLiteral("mixed"), QByteArray("[\"a\", 1]")},
+                           {QStringLiteral("object"), QByteArray("{\"a\": 1}")},
+                           {QStringLiteral("number"), 7}});
+
+    prefs.setStringListAsJSONData(QStringLiteral("blockedApps"), {QStringLiteral("com.b"), QStringLiteral("com.a")});
+    EXPECT_EQ(prefs.storedObject(QStringLiteral("blockedApps")).typeId(), QMetaType::QByteArray);
+    // The order the user gave is kept.
+    EXPECT_EQ(prefs.stringListFromJSONData(QStringLiteral("blockedApps")), QStringList({QStringLiteral("com.b"), QStringLiteral("com.a")}));
+
+    prefs.setStringListAsJSONData(QStringLiteral("empty"), {});
+    ASSERT_TRUE(prefs.stringListFromJSONData(QStringLiteral("empty")).has_value());
+    EXPECT_TRUE(prefs.stringListFromJSONData(QStringLiteral("empty"))->isEmpty());
+
+    EXPECT_FALSE(prefs.stringListFromJSONData(QStringLiteral("absent")).has_value());
+    EXPECT_FALSE(prefs.stringListFromJSONData(QStringLiteral("malformed")).has_value());
+    EXPECT_FALSE(prefs.stringListFromJSONData(QStringLiteral("mixed")).has_value());
+    EXPECT_FALSE(prefs.stringListFromJSONData(QStringLiteral("object")).has_value());
+    EXPECT_FALSE(prefs.stringListFromJSONData(QStringLiteral("number")).has_value());
+}
+
+TEST(PreferencesTest, ChangedSignalAndWritesFollowRealChanges)
+{
+    FakePreferences prefs;
+    QSignalSpy spy(&prefs, &Preferences::changed);
+
+    prefs.set(QStringLiteral("glassDarkness"), 0.3);
+    prefs.remove(QStringLiteral("glassDarkness"));
+    prefs.remove(QStringLiteral("glassDarkness")); // nothing stored: no signal, no write
+    prefs.set(QStringLiteral("x"), QVariant());     // an invalid value removes, here nothing
+
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("glassDarkness"));
+    EXPECT_EQ(spy.at(1).at(0).toString(), QStringLiteral("glassDarkness"));
+    EXPECT_EQ(prefs.persistCount(), 2);
+    EXPECT_TRUE(prefs.lastPersisted().isEmpty());
+}
+
+class JsonFilePreferencesTest : public ::testing::Test {
+protected:
+    QString path() const { return dir.path() + QStringLiteral("/Quorvel/preferences.json"); }
+    void writeFile(const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray fileBytes() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(JsonFilePreferencesTest, RoundTripKeepsTypes)
+{
+    const QByteArray binary("\x00\xff\x10\n\"", 5);
+    {
+        JsonFilePreferences prefs(path());
+        prefs.set(QStringLiteral("flag"), false);
+        prefs.set(QStringLiteral("count"), 10000);
+        prefs.set(QStringLiteral("big"), QVariant::fromValue<qlonglong>((1LL << 62) + 1));
+        prefs.set(QStringLiteral("two"), 2.0);
+        prefs.set(QStringLiteral("huge"), 1e300);
+        prefs.set(QStringLiteral("nan"), std::numeric_limits<double>::quiet_NaN());
+        prefs.set(QStringLiteral("negInf"), -std::numeric_limits<double>::infinity());
+        prefs.set(QStringLiteral("text"), QStringLiteral("Äußere \"Ränder\" 🎉"));
+        prefs.set(QStringLiteral("emptyText"), QString());
+        prefs.set(QStringLiteral("blob"), binary);
+        prefs.set(QStringLiteral("emptyBlob"), QByteArray());
+    }
+
+    JsonFilePreferences prefs(path());
+    auto type = [&](const char* key) { return prefs.storedObject(QString::fromLatin1(key)).typeId(); };
+    EXPECT_EQ(type("flag"), QMetaType::Bool);
+    EXPECT_FALSE(prefs.boolForKey(QStringLiteral("flag")));
+    EXPECT_EQ(type("count"), QMetaType::LongLong);
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("count")), 10000);
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("big")), (1LL << 62) + 1);
+    EXPECT_EQ(type("two"), QMetaType::Double);
+    EXPECT_EQ(prefs.doubleForKey(QStringLiteral("two")), 2.0);
+    EXPECT_EQ(type("huge"), QMetaType::Double);
+    EXPECT_EQ(prefs.doubleForKey(QStringLiteral("huge")), 1e300);
+    EXPECT_TRUE(std::isnan(prefs.doubleForKey(QStringLiteral("nan"))));
+    EXPECT_EQ(prefs.doubleForKey(QStringLiteral("negInf")), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(prefs.stringForKey(QStringLiteral("text")), QStringLiteral("Äußere \"Ränder\" 🎉"));
+    EXPECT_EQ(type("emptyText"), QMetaType::QString);
+    EXPECT_EQ(type("blob"), QMetaType::QByteArray);
+    EXPECT_EQ(prefs.dataForKey(QStringLiteral("blob")), binary);
+    EXPECT_EQ(type("emptyBlob"), QMetaType::QByteArray);
+
+    EXPECT_EQ(QFile::permissions(path()), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    const QByteArray text = fileBytes();
+    EXPECT_TRUE(text.contains("\"two\": 2.0")) << text.constData();
+    EXPECT_TRUE(text.contains("\"$data\"")) << text.constData();
+}
+
+TEST_F(JsonFilePreferencesTest, MissingFileIsEmptyAndNothingIsWrittenUntilASet)
+{
+    ConsoleCapture console;
+    JsonFilePreferences prefs(path());
+    EXPECT_FALSE(prefs.storedObject(QStringLiteral("anything")).isValid());
+    EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_TRUE(console.lines.isEmpty());
+    prefs.set(QStringLiteral("a"), 1);
+    EXPECT_TRUE(QFile::exists(path()));
+}
+
+TEST_F(JsonFilePreferencesTest, DefaultPathIsUnderTheConfigFolder)
+{
+    EXPECT_EQ(JsonFilePreferences::defaultPath(), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quorvel/preferences.json"));
+}
+
+TEST_F(JsonFilePreferencesTest, MalformedFilesAreSetAsideAndStartEmpty)
+{
+    QByteArray deep(200000, '[');
+    const QList<QByteArray> hostile = {
+        "{\"a\": 1,",                  // truncated
+        "[1, 2, 3]",                   // not an object
+        "\"text\"",                    // not an object
+        "",                            // empty
+        QByteArray("{\"a\": \"\xff\xfe\"}"), // not UTF-8
+        "{\"a\": " + deep + "}",       // nesting far beyond anything sane
+        QByteArray("\x00\x01\x02", 3),
+    };
+    for (const QByteArray& bytes : hostile) {
+        writeFile(bytes);
+        ConsoleCapture console;
+        JsonFilePreferences prefs(path());
+        EXPECT_FALSE(prefs.storedObject(QStringLiteral("a")).isValid());
+        ASSERT_EQ(console.lines.size(), 1);
+        EXPECT_TRUE(console.lines.first().startsWith(QStringLiteral("Preferences: could not read ") + path() + QStringLiteral(": ")))
+            << console.lines.first().toStdString();
+        EXPECT_FALSE(QFile::exists(path()));
+        QFile aside(path() + QStringLiteral(".bad"));
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), bytes);
+
+        // The next change writes a sound file again.
+        prefs.set(QStringLiteral("a"), true);
+        EXPECT_TRUE(JsonFilePreferences(path()).boolForKey(QStringLiteral("a")));
+    }
+}
+
+TEST_F(JsonFilePreferencesTest, OversizedFileIsNotRead)
+{
+    QByteArray big = "{\"a\": \"" + QByteArray(JsonFilePreferences::maximumFileSize, 'x') + "\"}";
+    writeFile(big);
+    ConsoleCapture console;
+    JsonFilePreferences prefs(path());
+    EXPECT_FALSE(prefs.storedObject(QStringLiteral("a")).isValid());
+    EXPECT_EQ(console.lines.size(), 1);
+    EXPECT_TRUE(QFile::exists(path() + QStringLiteral(".bad")));
+}
+
+TEST_F(JsonFilePreferencesTest, UnknownValueShapesAreSkippedOthersKept)
+{
+    writeFile(R"({"good": 5, "null": null, "list": [1], "obj": {"x": 1}, "badData": {"$data": "***"},
+                  "badDouble": {"$double": "many"}, "twoKeys": {"$data": "", "$double": 1}, "d": {"$double": 3}})");
+    ConsoleCapture console;
+    JsonFilePreferences prefs(path());
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("good")), 5);
+    EXPECT_EQ(prefs.storedObject(QStringLiteral("d")).typeId(), QMetaType::Double);
+    for (const char* key : {"null", "list", "obj", "badData", "badDouble", "twoKeys"})
+        EXPECT_FALSE(prefs.storedObject(QString::fromLatin1(key)).isValid()) << key;
+    ASSERT_EQ(console.lines.size(), 1);
+    EXPECT_TRUE(console.lines.first().contains(QStringLiteral("badData")));
+    EXPECT_TRUE(QFile::exists(path()));
+}
+
+TEST_F(JsonFilePreferencesTest, UnsupportedTypeIsReportedOnceAndLeftOutOfTheFile)
+{
+    ConsoleCapture console;
+    JsonFilePreferences prefs(path());
+    prefs.set(QStringLiteral("list"), QStringList {QStringLiteral("a")});
+    prefs.set(QStringLiteral("n"), 1);
+    EXPECT_EQ(console.lines.size(), 1);
+    EXPECT_TRUE(console.lines.value(0).startsWith(QStringLiteral("Preferences: ")));
+    JsonFilePreferences reread(path());
+    EXPECT_FALSE(reread.storedObject(QStringLiteral("list")).isValid());
+    EXPECT_EQ(reread.integerForKey(QStringLiteral("n")), 1);
+}
+
+TEST_F(JsonFilePreferencesTest, UnwritableLocationIsReportedNotFatal)
+{
+    QFile blocker(dir.path() + QStringLiteral("/Quorvel"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    blocker.close();
+    ConsoleCapture console;
+    JsonFilePreferences prefs(path());
+    prefs.set(QStringLiteral("a"), 1);
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("a")), 1);
+    ASSERT_EQ(console.lines.size(), 1);
+    EXPECT_TRUE(console.lines.first().startsWith(QStringLiteral("Failed to save preferences: ")));
+}
+
+}

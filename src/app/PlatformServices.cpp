@@ -1,0 +1,23 @@
+#include "app/PlatformServices.h"
+
+#include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/KeychainFactory.h"
+#include "platform/linux/X11HotkeyRegistrar.h"
+#include "platform/linux/X11KeySynthesizer.h"
+#include "platform/linux/X11Pasteboard.h"
+#include "platform/linux/X11Permissions.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XdgLoginItem.h"
+
+void PlatformServices::installLinux()
+{
+    // The services live for the whole process.
+    Preferences::setShared(new JsonFilePreferences());
+    Keychain::setShared(makeSystemKeychain().release());
+    LoginItem::setShared(new XdgLoginItem());
+    Permissions::setShared(new X11Permissions());
+    Workspace::setShared(new X11Workspace());
+    Pasteboard::setShared(new X11Pasteboard());
+    KeySynthesizer::setShared(new X11KeySynthesizer());
+    HotkeyRegistrar::setShared(new X11HotkeyRegistrar());
+}

@@ -1,0 +1,88 @@
+#include "app/QuorvelApp.h"
+
+#include "app/CaptureResultHandler.h"
+#include "app/UpdaterManager.h"
+#include "capture/PostCaptureQuickActionController.h"
+#include "capture/ScreenshotCaptureService.h"
+#include "clipboard/ClipboardService.h"
+#include "clipboard/HotkeyService.h"
+#include "editor/AnnotationWindowManager.h"
+#include "feedback/FeedbackWindowManager.h"
+#include "gallery/RecordingsWindowManager.h"
+#include "gallery/ScreenshotsWindowManager.h"
+#include "history/HistoryEdgeRevealController.h"
+#include "history/NotchShelfWindowManager.h"
+#include "history/WindowManager.h"
+#include "menubar/MenuBarIconView.h"
+#include "menubar/MenuBarView.h"
+#include "platform/Console.h"
+#include "platform/LoginItem.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Permissions.h"
+#include "platform/Preferences.h"
+#include "recording/ScreenRecordingService.h"
+#include "settings/SettingsWindowManager.h"
+#include "store/ModelContainer.h"
+
+#include <QSystemTrayIcon>
+
+std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString* error)
+{
+    auto container = ModelContainer::open(storePath, error);
+    if (!container)
+        return nullptr;
+
+    std::unique_ptr<QuorvelApp> app(new QuorvelApp);
+    app->m_sharedModelContainer = container;
+
+    // Every holder but this value (and the capture-result handler) keeps the container weakly.
+    const std::weak_ptr<ModelContainer> weak = container;
+    ClipboardService::shared().setModelContainer(weak);
+    ClipboardService::shared().setShouldAnnounceNewItems(
+        [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
+    WindowManager::shared().setModelContainer(weak);
+    SettingsWindowManager::shared().setModelContainer(weak);
+    FeedbackWindowManager::shared().setModelContainer(weak);
+    NotchShelfWindowManager::shared().setModelContainer(weak);
+    AnnotationWindowManager::shared().setModelContainer(weak);
+    ScreenshotsWindowManager::shared().setModelContainer(weak);
+    ScreenRecordingService::shared().setModelContainer(weak);
+    RecordingsWindowManager::shared().setModelContainer(weak);
+
+    ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(container, NotificationCenter::shared(),
+        [](const QImage& image, quint32 displayID) { PostCaptureQuickActionController::shared().offer(image, displayID); });
+
+    AppDelegateServices services;
+    services.preferences = &Preferences::shared();
+    services.permissions = &Permissions::shared();
+    services.loginItem = &LoginItem::shared();
+    services.startMonitoring = [] { ClipboardService::shared().startMonitoring(); };
+    services.registerHotkeys = [] { HotkeyService::shared().registerHotkey(); };
+    services.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); };
+    services.unregisterHotkeys = [] { HotkeyService::shared().unregisterHotkey(); };
+    services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
+    services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
+    services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
+    app->m_appDelegate = std::make_unique<AppDelegate>(std::move(services));
+    return app;
+}
+
+QuorvelApp::~QuorvelApp() = default;
+
+void QuorvelApp::showStatusItem()
+{
+    m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running and answers its hotkeys"));
+    m_trayIcon = std::make_unique<QSystemTrayIcon>(m_iconView->icon());
+    m_trayIcon->setToolTip(QStringLiteral("Quorvel"));
+    m_trayIcon->setContextMenu(m_menu.get());
+    QObject::connect(m_iconView.get(), &MenuBarIconView::iconChanged, m_trayIcon.get(),
+        [this] { m_trayIcon->setIcon(m_iconView->icon()); });
+    QObject::connect(m_trayIcon.get(), &QSystemTrayIcon::activated, m_menu.get(), [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            m_menu->popup(QCursor::pos());
+    });
+    m_trayIcon->show();
+}

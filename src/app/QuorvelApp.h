@@ -1,0 +1,35 @@
+#pragma once
+#include "app/AppDelegate.h"
+
+#include <QString>
+#include <memory>
+
+class ModelContainer;
+class MenuBarIconView;
+class MenuBarView;
+class QSystemTrayIcon;
+
+// The application value: opens the store, hands its container to every service and window
+// manager, installs the capture-result handler, shows the tray item and owns the delegate.
+class QuorvelApp {
+public:
+    // Opens the store at storePath and wires the singletons. Returns null with the reason in
+    // error when the store cannot be opened; nothing else is attempted then.
+    static std::unique_ptr<QuorvelApp> create(const QString& storePath, QString* error);
+    ~QuorvelApp();
+
+    std::shared_ptr<ModelContainer> sharedModelContainer() const { return m_sharedModelContainer; }
+    AppDelegate& appDelegate() { return *m_appDelegate; }
+
+    // The scene: one tray item with the menu. Without a tray host it says so once and the program
+    // stays reachable through its hotkeys.
+    void showStatusItem();
+
+private:
+    QuorvelApp() = default;
+    std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    std::unique_ptr<AppDelegate> m_appDelegate;
+    std::unique_ptr<MenuBarIconView> m_iconView;
+    std::unique_ptr<MenuBarView> m_menu;
+    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
+};

@@ -1,0 +1,46 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QNetworkAccessManager;
+
+// Checks an appcast feed for a newer release. Created stopped; startUpdater() enables the quiet
+// background check; checkForUpdates() is the user's explicit check and always answers.
+class AppcastUpdaterController : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { NoFeedConfigured, UpToDate, UpdateAvailable, Failed };
+
+    AppcastUpdaterController(QString feedURL, QString currentVersion, QObject* parent = nullptr);
+    void startUpdater();
+    bool isStarted() const { return m_started; }
+    void checkForUpdates();
+    QString feedURL() const { return m_feedURL; }
+
+    // The text shown to the user for an outcome.
+    static QString message(Outcome outcome, const QString& newVersion, const QString& detail);
+
+signals:
+    void checkFinished(Outcome outcome, const QString& message, bool userInitiated);
+
+private:
+    void check(bool userInitiated);
+    QString m_feedURL;
+    QString m_currentVersion;
+    bool m_started = false;
+    QNetworkAccessManager* m_network = nullptr;
+};
+
+// Holder of the updater controller; the tray menu calls controller()->checkForUpdates().
+class UpdaterManager {
+public:
+    static UpdaterManager& shared();
+    AppcastUpdaterController* controller() const { return m_controller.get(); }
+    // Starts the updater 3 seconds from now on the main queue.
+    void startDelayed();
+
+private:
+    UpdaterManager();
+    std::unique_ptr<AppcastUpdaterController> m_controller;
+};

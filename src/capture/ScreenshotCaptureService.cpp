@@ -1,0 +1,7 @@
+#include "capture/ScreenshotCaptureService.h"
+
+ScreenshotCaptureService& ScreenshotCaptureService::shared()
+{
+    static ScreenshotCaptureService instance;
+    return instance;
+}

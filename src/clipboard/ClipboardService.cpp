@@ -1,0 +1,538 @@
+#include "clipboard/ClipboardService.h"
+
+#include "clipboard/ClipSavePipeline.h"
+#include "clipboard/ClipboardCryptoService.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/HistoryPruner.h"
+#include "platform/Console.h"
+#include "platform/Dispatch.h"
+#include "platform/LinkMetadataProvider.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Pasteboard.h"
+#include "platform/Preferences.h"
+#include "platform/Workspace.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "store/UTIPriority.h"
+
+#include <QDateTime>
+#include <QStringDecoder>
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+const QString unknownBundleID = QStringLiteral("unknown");
+const QString unknownName = QStringLiteral("Unknown");
+const QString plainTextType = QStringLiteral("public.utf8-plain-text");
+const QString legacyPlainTextType = QStringLiteral("public.plain-text");
+const QString fileURLType = QStringLiteral("public.file-url");
+
+// The file-url text tested for a CleanShot file name is a path or two, never megabytes.
+constexpr qint64 maxAttributionURLBytes = 64 * 1024;
+
+bool isImageType(const QString& type)
+{
+    return type.startsWith(QLatin1String("public.image")) || type == u"public.png" || type == u"public.jpeg"
+        || type == u"public.tiff";
+}
+
+std::optional<QString> decodeUTF8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+}
+
+// What the main thread saw when a change was handled.
+struct ChangeSnapshot {
+    qint64 changeCount = 0;
+    std::optional<RunningApplication> frontmost;
+    std::optional<RunningApplication> owner;
+    QSet<QString> userBlocked;
+    bool downloadLinkPreviews = true;
+    bool rejectDuplicates = true;
+    QDateTime handledAt;
+};
+
+// One accepted change on its way to the store.
+struct CaptureRequest {
+    qint64 changeCount = 0;
+    ClipboardService::AppIdentity attribution;
+    QDateTime timestamp;
+    bool downloadLinkPreviews = true;
+    bool rejectDuplicates = true;
+};
+
+struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::Impl> {
+    Impl(Pasteboard& pasteboard, Workspace& workspace, Preferences& preferences, NotificationCenter& notifications,
+        ClipboardCryptoService& crypto, LinkMetadataProvider& linkMetadata, DispatchQueue& queue,
+        DispatchQueue& mainQueue, ClipboardSuspension& suspension)
+        : pasteboard(pasteboard), workspace(workspace), preferences(preferences), notifications(notifications),
+          crypto(crypto), linkMetadata(linkMetadata), queue(queue), mainQueue(mainQueue), suspension(suspension)
+    {
+    }
+
+    Pasteboard& pasteboard;
+    Workspace& workspace;
+    Preferences& preferences;
+    NotificationCenter& notifications;
+    ClipboardCryptoService& crypto;
+    LinkMetadataProvider& linkMetadata;
+    DispatchQueue& queue;
+    DispatchQueue& mainQueue;
+    ClipboardSuspension& suspension;
+
+    // Main thread.
+    std::unique_ptr<DispatchTimer> pollingTimer;
+    std::function<bool()> shouldAnnounce;
+    std::function<QDateTime()> clock;
+
+    std::atomic<bool> monitoring {false};
+    std::atomic<qint64> lastChangeCount {0};
+
+    // The pending capture; replaced on the queue, cancelled also by stopMonitoring().
+    std::mutex debounceMutex;
+    DispatchWorkItemPtr debounceWorkItem;
+
+    // Queue only.
+    AppIdentity lastRealFrontmostApp {unknownBundleID, unknownName};
+    std::deque<qint64> recentContentHashes;
+    std::optional<CaptureRequest> waitingForKey;
+    bool keyMessagePrinted = false;
+
+    HistoryPruner pruner;
+
+    mutable std::mutex containerMutex;
+    std::weak_ptr<ModelContainer> modelContainer;
+
+    std::weak_ptr<Impl> weak() { return weak_from_this(); }
+
+    std::shared_ptr<ModelContainer> container() const
+    {
+        std::lock_guard lock(containerMutex);
+        return modelContainer.lock();
+    }
+
+    QSet<QString> userBlockedApps() const
+    {
+        QSet<QString> result;
+        const std::optional<QStringList> list = preferences.stringListFromJSONData(QStringLiteral("blockedApps"));
+        if (!list)
+            return result;
+        for (const QString& entry : *list) {
+            const QString trimmed = entry.trimmed();
+            if (!trimmed.isEmpty())
+                result.insert(trimmed);
+        }
+        return result;
+    }
+
+    // ---- monitor ------------------------------------------------------------------------------
+
+    void checkForChanges()
+    {
+        if (!monitoring)
+            return;
+        const qint64 count = pasteboard.changeCount();
+        if (count == lastChangeCount) {
+            // A capture that waits for the clipboard key tries again at every tick.
+            if (waitingForKey) {
+                const CaptureRequest request = *waitingForKey;
+                capture(request);
+            }
+            return;
+        }
+        // Taken over before the suspension test: a change made while suspended is never recorded.
+        lastChangeCount = count;
+        waitingForKey.reset();
+        if (suspension.isSuspended())
+            return;
+        mainQueue.async([weak = weak(), count] {
+            if (auto self = weak.lock())
+                self->observeChange(count);
+        });
+    }
+
+    // Main thread: what only the main thread may ask.
+    void observeChange(qint64 count)
+    {
+        if (!monitoring)
+            return;
+        ChangeSnapshot snapshot;
+        snapshot.changeCount = count;
+        snapshot.frontmost = workspace.frontmostApplication();
+        snapshot.owner = workspace.clipboardOwnerApplication();
+        snapshot.userBlocked = userBlockedApps();
+        snapshot.downloadLinkPreviews = preferences.boolForKey(QStringLiteral("downloadLinkPreviews"));
+        const QVariant reject = preferences.object(QStringLiteral("rejectDuplicates"));
+        snapshot.rejectDuplicates = reject.typeId() == QMetaType::Bool ? reject.toBool() : true;
+        snapshot.handledAt = clock ? clock() : QDateTime::currentDateTimeUtc();
+        queue.async([weak = weak(), snapshot] {
+            if (auto self = weak.lock())
+                self->handleChange(snapshot);
+        });
+    }
+
+    bool isBlocked(const QString& bundleID, const QSet<QString>& userBlocked) const
+    {
+        return !bundleID.isEmpty() && (builtInBlockedApps().contains(bundleID) || userBlocked.contains(bundleID));
+    }
+
+    void cancelPendingCapture()
+    {
+        std::lock_guard lock(debounceMutex);
+        if (debounceWorkItem)
+            debounceWorkItem->cancel();
+        debounceWorkItem.reset();
+    }
+
+    void handleChange(const ChangeSnapshot& snapshot)
+    {
+        if (!monitoring)
+            return;
+        const std::optional<RunningApplication>& front = snapshot.frontmost;
+        const QString frontID = front ? front->bundleIdentifier : QString();
+
+        // The last real application is kept before the blocking tests, so a blocked one counts.
+        if (!frontID.isEmpty() && !clipboardMonitoringApps().contains(frontID) && !screenshotApps().contains(frontID))
+            lastRealFrontmostApp = {frontID, front->localizedName.isEmpty() ? unknownName : front->localizedName};
+
+        // A dropped change also cancels the capture an earlier change scheduled: that capture
+        // would read the clipboard as the blocked application left it.
+        const QString ownerID = snapshot.owner ? snapshot.owner->bundleIdentifier : QString();
+        if (isBlocked(frontID, snapshot.userBlocked) || isBlocked(ownerID, snapshot.userBlocked)) {
+            cancelPendingCapture();
+            return;
+        }
+        const QStringList types = pasteboard.types();
+        for (const QString& type : types) {
+            if (UTIPriority::blockedUTIs().contains(type)) {
+                cancelPendingCapture();
+                return;
+            }
+        }
+
+        AppIdentity attribution {frontID.isEmpty() ? unknownBundleID : frontID,
+                                 front && !front->localizedName.isEmpty() ? front->localizedName : unknownName};
+        const bool imageCopy = std::any_of(types.begin(), types.end(), isImageType);
+        if (screenshotApps().contains(attribution.bundleID)) {
+            if (!imageCopy)
+                attribution = lastRealFrontmostApp;
+        } else if (imageCopy && namesCleanShotFile(types)) {
+            attribution = {QStringLiteral("pl.maketheweb.cleanshotx"), QStringLiteral("CleanShot X")};
+        } else if (clipboardMonitoringApps().contains(attribution.bundleID)) {
+            attribution = lastRealFrontmostApp;
+        } else {
+            lastRealFrontmostApp = attribution;
+        }
+
+        CaptureRequest request {snapshot.changeCount, attribution, snapshot.handledAt, snapshot.downloadLinkPreviews,
+                                snapshot.rejectDuplicates};
+        auto item = std::make_shared<DispatchWorkItem>([weak = weak(), request] {
+            if (auto self = weak.lock())
+                self->capture(request);
+        });
+        {
+            std::lock_guard lock(debounceMutex);
+            if (debounceWorkItem)
+                debounceWorkItem->cancel();
+            debounceWorkItem = item;
+        }
+        queue.asyncAfter(debounceDelay, item);
+    }
+
+    bool namesCleanShotFile(const QStringList& types)
+    {
+        if (!types.contains(fileURLType))
+            return false;
+        const std::optional<QByteArray> data = pasteboard.data(fileURLType, maxAttributionURLBytes);
+        if (!data)
+            return false;
+        const std::optional<QString> text = decodeUTF8(*data);
+        return text && text->contains(QLatin1String("CleanShot"));
+    }
+
+    // ---- capture ------------------------------------------------------------------------------
+
+    void capture(const CaptureRequest& request)
+    {
+        if (!monitoring || suspension.isSuspended())
+            return;
+        // Without the clipboard key nothing could be sealed: the change waits for the keychain.
+        if (!crypto.ensureKey()) {
+            waitingForKey = request;
+            if (!keyMessagePrinted) {
+                keyMessagePrinted = true;
+                Console::log(QStringLiteral("ClipboardService: clipboard key unavailable; capture waits for the keychain"));
+            }
+            return;
+        }
+        waitingForKey.reset();
+        keyMessagePrinted = false;
+
+        // The clipboard must still hold the change that was accepted: a later one is handled (and
+        // possibly dropped) by the next tick.
+        if (pasteboard.changeCount() != request.changeCount)
+            return;
+        const QStringList types = pasteboard.types();
+        if (types.isEmpty())
+            return;
+        std::vector<CapturedRepresentation> representations;
+        QString searchText;
+        for (const QString& type : types) {
+            if (UTIPriority::blockedUTIs().contains(type))
+                continue;
+            std::optional<QByteArray> data = pasteboard.data(type, maxDataSize);
+            if (!data || data->size() > maxDataSize)
+                continue;
+            if (type == plainTextType || type == legacyPlainTextType)
+                if (std::optional<QString> text = decodeUTF8(*data))
+                    searchText = *text;
+            representations.push_back({type, std::move(*data), UTIPriority::priority(type)});
+        }
+        if (pasteboard.changeCount() != request.changeCount || representations.empty())
+            return;
+        processClipboardData(std::move(representations), searchText, request);
+    }
+
+    void processClipboardData(std::vector<CapturedRepresentation> representations, const QString& searchText,
+                              const CaptureRequest& request)
+    {
+        ClipSavePipeline::rank(representations);
+        const qint64 hash = ClipSavePipeline::contentHash(representations, searchText);
+        if (std::find(recentContentHashes.begin(), recentContentHashes.end(), hash) != recentContentHashes.end())
+            return;
+        recentContentHashes.push_back(hash);
+        if (recentContentHashes.size() > static_cast<size_t>(maxRecentHashes))
+            recentContentHashes.pop_front();
+
+        if (request.downloadLinkPreviews) {
+            if (const std::optional<QUrl> url = ClipSavePipeline::extractURL(searchText)) {
+                auto shared = std::make_shared<std::vector<CapturedRepresentation>>(std::move(representations));
+                linkMetadata.fetchMetadata(*url, [weak = weak(), shared, searchText, request](
+                                                     std::optional<QString> title, std::optional<QByteArray> image) {
+                    auto self = weak.lock();
+                    if (!self)
+                        return;
+                    self->queue.async([weak, shared, searchText, request, title, image] {
+                        if (auto self = weak.lock())
+                            self->saveClipItem(request, std::move(*shared), searchText, title, image);
+                    });
+                });
+                return;
+            }
+        }
+        saveClipItem(request, std::move(representations), searchText, std::nullopt, std::nullopt);
+    }
+
+    void saveClipItem(const CaptureRequest& request, std::vector<CapturedRepresentation> ranked,
+                      const QString& searchText, std::optional<QString> linkTitle,
+                      std::optional<QByteArray> linkImageData)
+    {
+        if (!container()) {
+            Console::log(QStringLiteral("ClipboardService: ModelContainer not configured"));
+            return;
+        }
+        const bool prune = pruner.countSave();
+        ClipSavePipeline::Entry entry;
+        entry.timestamp = request.timestamp;
+        entry.appBundleID = request.attribution.bundleID;
+        entry.appName = request.attribution.name;
+        entry.searchIndex = ClipSavePipeline::prefixCharacters(searchText, ClipSavePipeline::maxSearchIndexCharacters);
+        entry.linkTitle = std::move(linkTitle);
+        entry.linkImageData = std::move(linkImageData);
+        entry.facts = ClipSavePipeline::deriveFacts(ranked);
+        entry.representations = std::move(ranked);
+        // Sealing happens here, off the main thread; the plain payloads are dropped right after.
+        ClipItemPtr item = ClipSavePipeline::makeClipItem(entry);
+        entry.representations.clear();
+        mainQueue.async([weak = weak(), entry = std::move(entry), item, prune, reject = request.rejectDuplicates] {
+            if (auto self = weak.lock())
+                self->storeWrite(entry, item, prune, reject);
+        });
+    }
+
+    // Main thread.
+    void storeWrite(const ClipSavePipeline::Entry& entry, const ClipItemPtr& item, bool prune, bool rejectDuplicates)
+    {
+        const std::shared_ptr<ModelContainer> store = container();
+        if (!store) {
+            Console::log(QStringLiteral("ClipboardService: ModelContainer not configured"));
+            return;
+        }
+        QString error;
+        switch (ClipSavePipeline::store(store->mainContext(), entry, item, rejectDuplicates, &error)) {
+        case ClipSavePipeline::StoreResult::Duplicate:
+            return;
+        case ClipSavePipeline::StoreResult::Failed:
+            Console::log(QStringLiteral("Failed to save clip item: ") + error);
+            return;
+        case ClipSavePipeline::StoreResult::Saved:
+            break;
+        }
+        if (shouldAnnounce && shouldAnnounce())
+            notifications.post(QStringLiteral("clipboardItemAdded"));
+        if (prune)
+            pruneOldItems();
+    }
+
+    // Main thread: the deletion runs on the queue with a store context of its own.
+    void pruneOldItems()
+    {
+        std::shared_ptr<ModelContainer> store = container();
+        if (!store)
+            return;
+        const int limit = HistoryPruner::limitFor(preferences.integerForKey(QStringLiteral("maxHistoryItems")));
+        queue.async([store, limit] { HistoryPruner::prune(*store, limit); });
+    }
+};
+
+ClipboardService::ClipboardService(Pasteboard& pasteboard, Workspace& workspace, Preferences& preferences,
+    NotificationCenter& notifications, ClipboardCryptoService& crypto, LinkMetadataProvider& linkMetadata,
+    DispatchQueue& queue, DispatchQueue& mainQueue, ClipboardSuspension& suspension)
+    : d(std::make_shared<Impl>(pasteboard, workspace, preferences, notifications, crypto, linkMetadata, queue,
+                               mainQueue, suspension))
+{
+}
+
+ClipboardService::~ClipboardService()
+{
+    stopMonitoring();
+}
+
+ClipboardService& ClipboardService::shared()
+{
+    static std::unique_ptr<DispatchQueue> queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
+    static ClipboardService* service = new ClipboardService(Pasteboard::shared(), Workspace::shared(),
+        Preferences::shared(), NotificationCenter::shared(), ClipboardCryptoService::shared(),
+        LinkMetadataProvider::shared(), *queue, DispatchQueue::main(), ClipboardSuspension::shared());
+    return *service;
+}
+
+void ClipboardService::setModelContainer(std::weak_ptr<ModelContainer> container)
+{
+    std::lock_guard lock(d->containerMutex);
+    d->modelContainer = std::move(container);
+}
+
+void ClipboardService::setShouldAnnounceNewItems(std::function<bool()> predicate)
+{
+    d->shouldAnnounce = std::move(predicate);
+}
+
+void ClipboardService::setClock(std::function<QDateTime()> clock)
+{
+    d->clock = std::move(clock);
+}
+
+void ClipboardService::startMonitoring()
+{
+    // What is on the clipboard now is never recorded.
+    d->lastChangeCount = d->pasteboard.changeCount();
+    if (d->pollingTimer)
+        d->pollingTimer->cancel();
+    d->cancelPendingCapture();
+    d->monitoring = true;
+    std::weak_ptr<Impl> weak = d;
+    d->queue.async([weak] {
+        if (auto self = weak.lock()) {
+            self->waitingForKey.reset();
+            self->checkForChanges(); // the first tick is immediate
+        }
+    });
+    d->pollingTimer = d->queue.scheduleRepeating(pollingInterval, [weak] {
+        if (auto self = weak.lock())
+            self->checkForChanges();
+    });
+}
+
+void ClipboardService::stopMonitoring()
+{
+    d->monitoring = false;
+    if (d->pollingTimer) {
+        d->pollingTimer->cancel();
+        d->pollingTimer.reset();
+    }
+    d->cancelPendingCapture();
+}
+
+bool ClipboardService::isMonitoring() const
+{
+    return d->monitoring;
+}
+
+bool ClipboardService::isSuspended() const
+{
+    return d->suspension.isSuspended();
+}
+
+const QSet<QString>& ClipboardService::builtInBlockedApps()
+{
+    static const QSet<QString> apps {
+        QStringLiteral("com.agilebits.onepassword7"),
+        QStringLiteral("com.agilebits.onepassword8"),
+        QStringLiteral("com.lastpass.LastPass"),
+        QStringLiteral("com.bitwarden.desktop"),
+        QStringLiteral("com.apple.keychainaccess"),
+        // Password managers and keyring tools of the Linux desktops.
+        QStringLiteral("org.keepassxc.KeePassXC"),
+        QStringLiteral("1password"),
+        QStringLiteral("org.gnome.seahorse.Application"),
+        QStringLiteral("org.kde.kwalletmanager5"),
+    };
+    return apps;
+}
+
+const QSet<QString>& ClipboardService::screenshotApps()
+{
+    static const QSet<QString> apps {
+        QStringLiteral("com.getcleanshot.CleanShotX"),
+        QStringLiteral("pl.maketheweb.cleanshotx"),
+        QStringLiteral("cc.ffitch.shottr"),
+        QStringLiteral("org.flameshot.Flameshot"),
+        QStringLiteral("org.kde.spectacle"),
+        QStringLiteral("org.ksnip.ksnip"),
+    };
+    return apps;
+}
+
+const QSet<QString>& ClipboardService::clipboardMonitoringApps()
+{
+    static const QSet<QString> apps {
+        QStringLiteral("com.macpaw.CleanMyMac4.HealthMonitor"),
+        QStringLiteral("com.sindresorhus.Pasteboard-Viewer"),
+    };
+    return apps;
+}
+
+QSet<QString> ClipboardService::userBlockedApps() const
+{
+    return d->userBlockedApps();
+}
+
+ClipboardService::AppIdentity ClipboardService::lastRealFrontmostApp() const
+{
+    return d->lastRealFrontmostApp;
+}
+
+qint64 ClipboardService::lastChangeCount() const
+{
+    return d->lastChangeCount;
+}
+
+bool ClipboardService::isWaitingForKey() const
+{
+    return d->waitingForKey.has_value();
+}
+
+int ClipboardService::saveCountSinceLastPrune() const
+{
+    return d->pruner.saveCountSinceLastPrune();
+}

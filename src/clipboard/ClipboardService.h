@@ -1,0 +1,87 @@
+#pragma once
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class ClipboardCryptoService;
+class ClipboardSuspension;
+class DispatchQueue;
+class LinkMetadataProvider;
+class ModelContainer;
+class NotificationCenter;
+class Pasteboard;
+class Preferences;
+class Workspace;
+
+// The clipboard monitor. Polls the clipboard's change count every 0.5 s on its own serial queue
+// ("com.quorvel.clipboard"); for each new change asks the main thread for the frontmost
+// application and the clipboard's owner, drops copies from blocked applications and copies that
+// carry a concealed type, attributes the copy (screenshot tools and clipboard inspectors give way to
+// the last real application), and 0.4 s later reads every type, drops repeats, fetches a link
+// preview, derives the cached facts and stores one sealed ClipItem on the main thread. Every
+// eleventh save prunes the history. Nothing is recorded while monitoring is suspended.
+//
+// Threads: the clipboard is read on the queue (reads may block on a hung owner); the frontmost
+// application, the preferences and the store write are main-thread work. Every closure handed to a
+// queue holds the service weakly.
+class ClipboardService {
+public:
+    struct AppIdentity {
+        QString bundleID;
+        QString name;
+        bool operator==(const AppIdentity&) const = default;
+    };
+
+    static constexpr std::chrono::milliseconds pollingInterval {500};
+    static constexpr std::chrono::milliseconds debounceDelay {400};
+    static constexpr qint64 maxDataSize = 52428800;
+    static constexpr int maxRecentHashes = 5;
+
+    ClipboardService(Pasteboard& pasteboard, Workspace& workspace, Preferences& preferences,
+        NotificationCenter& notifications, ClipboardCryptoService& crypto, LinkMetadataProvider& linkMetadata,
+        DispatchQueue& queue, DispatchQueue& mainQueue, ClipboardSuspension& suspension);
+    ~ClipboardService();
+    ClipboardService(const ClipboardService&) = delete;
+    ClipboardService& operator=(const ClipboardService&) = delete;
+
+    // The process-wide instance over the shared platform services, on its own serial queue.
+    static ClipboardService& shared();
+
+    // The store's container, held weakly. Without it a save prints
+    // "ClipboardService: ModelContainer not configured" and the copy is skipped.
+    void setModelContainer(std::weak_ptr<ModelContainer> container);
+    // Asked on the main thread after each save: "clipboardItemAdded" is posted only when it answers
+    // true (the history panel is visible or the shelf expanded). Default: never.
+    void setShouldAnnounceNewItems(std::function<bool()> predicate);
+
+    // The time source of entry timestamps (the current UTC time unless replaced, for tests).
+    void setClock(std::function<QDateTime()> clock);
+
+    // Main thread. What is on the clipboard at start is never recorded; calling it again restarts.
+    void startMonitoring();
+    void stopMonitoring();
+    bool isMonitoring() const;
+    bool isSuspended() const;
+
+    // Password managers and the keychain tools: copies made while one is frontmost (or owns the
+    // clipboard) are dropped.
+    static const QSet<QString>& builtInBlockedApps();
+    static const QSet<QString>& screenshotApps();
+    static const QSet<QString>& clipboardMonitoringApps();
+    // The preference "blockedApps" (a JSON array of identifiers, blanks trimmed); empty when
+    // missing or malformed. Main thread.
+    QSet<QString> userBlockedApps() const;
+
+    // State of the monitor, for tests that drive the queue themselves (read it on the queue).
+    AppIdentity lastRealFrontmostApp() const;
+    qint64 lastChangeCount() const;
+    bool isWaitingForKey() const;
+    int saveCountSinceLastPrune() const;
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> d;
+};

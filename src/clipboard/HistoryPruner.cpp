@@ -1,0 +1,56 @@
+#include "clipboard/HistoryPruner.h"
+
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+
+#include <algorithm>
+
+bool HistoryPruner::countSave()
+{
+    std::lock_guard lock(m_pruneLock);
+    if (m_saveCountSinceLastPrune >= pruneEveryNSaves) {
+        m_saveCountSinceLastPrune = 0;
+        return true;
+    }
+    ++m_saveCountSinceLastPrune;
+    return false;
+}
+
+int HistoryPruner::saveCountSinceLastPrune() const
+{
+    std::lock_guard lock(m_pruneLock);
+    return m_saveCountSinceLastPrune;
+}
+
+int HistoryPruner::limitFor(long long maxHistoryItems)
+{
+    if (maxHistoryItems < 1)
+        return unlimitedHistoryItems;
+    return maxHistoryItems > 0x7fffffff ? 0x7fffffff : static_cast<int>(maxHistoryItems);
+}
+
+int HistoryPruner::prune(ModelContainer& container, int limit)
+{
+    std::unique_ptr<ModelContext> context = container.makeContext();
+    if (!context)
+        return 0;
+    FetchDescriptor unpinned;
+    unpinned.predicate = QStringLiteral("isPinned = ?");
+    unpinned.arguments = {false};
+    QString error;
+    const qint64 count = context->fetchClipItemCount(unpinned, &error);
+    if (count < 0 || !error.isEmpty() || count <= limit)
+        return 0;
+    FetchDescriptor oldest = unpinned;
+    oldest.sortBy = QStringLiteral("timestamp");
+    oldest.ascending = true;
+    oldest.limit = static_cast<int>(std::min<qint64>(count - limit, 0x7fffffff));
+    const std::vector<ClipItemPtr> surplus = context->fetchClipItems(oldest, &error);
+    if (!error.isEmpty())
+        return 0;
+    for (const ClipItemPtr& item : surplus)
+        context->remove(item);
+    if (!context->save(&error))
+        return 0;
+    return static_cast<int>(surplus.size());
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include <mutex>
+
+class ModelContainer;
+
+// Keeps the history at its limit of unpinned entries. Saves are counted, and every eleventh call
+// of the counter step asks for a prune, which deletes the oldest unpinned entries beyond the limit
+// in a store context of its own. Pinned entries are never deleted and do not count.
+class HistoryPruner {
+public:
+    static constexpr int pruneEveryNSaves = 10;
+    static constexpr int unlimitedHistoryItems = 10000;
+
+    // Advances the save counter; true when this call should prune. Any thread.
+    bool countSave();
+    int saveCountSinceLastPrune() const;
+
+    // The limit a "maxHistoryItems" value stands for (below 1: 10,000).
+    static int limitFor(long long maxHistoryItems);
+    // Deletes the oldest unpinned entries beyond limit, on the calling thread, with a new context.
+    // Store errors end it silently; returns the number of entries deleted.
+    static int prune(ModelContainer& container, int limit);
+
+private:
+    mutable std::mutex m_pruneLock;
+    int m_saveCountSinceLastPrune = 0;
+};

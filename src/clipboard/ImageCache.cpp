@@ -1,0 +1,132 @@
+#include "clipboard/ImageCache.h"
+
+#include "platform/NotificationCenter.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <cmath>
+
+ImageCache::ImageCache(NotificationCenter& center) : m_center(center)
+{
+    m_observer = m_center.observe(QStringLiteral("historyWindowDidHide"), nullptr,
+                                  [this](const QVariantMap&) { removeAllObjects(); });
+}
+
+ImageCache::~ImageCache()
+{
+    m_center.removeObserver(m_observer);
+}
+
+ImageCache& ImageCache::shared()
+{
+    static ImageCache* cache = new ImageCache(NotificationCenter::shared());
+    return *cache;
+}
+
+qint64 ImageCache::cost(const QImage& image)
+{
+    const qint64 bytes = image.sizeInBytes();
+    if (bytes > 0)
+        return bytes;
+    return static_cast<qint64>(image.width()) * image.height() * 4;
+}
+
+std::optional<QImage> ImageCache::image(const QString& key)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_index.find(key);
+    if (it == m_index.end())
+        return std::nullopt;
+    m_entries.splice(m_entries.begin(), m_entries, it.value());
+    return m_entries.front().image;
+}
+
+void ImageCache::setImage(const QImage& image, const QString& key)
+{
+    const qint64 c = cost(image);
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_index.find(key); it != m_index.end()) {
+        m_totalCost -= it.value()->cost;
+        m_entries.erase(it.value());
+        m_index.erase(it);
+    }
+    if (c > totalCostLimit)
+        return; // would evict everything and still not fit
+    m_entries.push_front({key, image, c});
+    m_index.insert(key, m_entries.begin());
+    m_totalCost += c;
+    evict();
+}
+
+void ImageCache::evict()
+{
+    while (!m_entries.empty() && (static_cast<int>(m_entries.size()) > countLimit || m_totalCost > totalCostLimit)) {
+        const Entry& last = m_entries.back();
+        m_totalCost -= last.cost;
+        m_index.remove(last.key);
+        m_entries.pop_back();
+    }
+}
+
+void ImageCache::removeAllObjects()
+{
+    std::lock_guard lock(m_mutex);
+    m_entries.clear();
+    m_index.clear();
+    m_totalCost = 0;
+}
+
+int ImageCache::count() const
+{
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_entries.size());
+}
+
+qint64 ImageCache::totalCost() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_totalCost;
+}
+
+std::optional<QByteArray> ImageCache::createThumbnail(const QByteArray& data, int maxSize)
+{
+    if (data.isEmpty() || maxSize <= 0)
+        return std::nullopt;
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    // Clipboard bytes come from any client: refuse a declared size whose pixels would not fit.
+    const QSize declared = reader.size();
+    if (declared.isValid() && static_cast<qint64>(declared.width()) * declared.height() * 4 > maxDecodedBytes)
+        return std::nullopt;
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return std::nullopt;
+    const int w = image.width();
+    const int h = image.height();
+    if (w <= 0 || h <= 0)
+        return std::nullopt;
+    if (w <= maxSize && h <= maxSize)
+        return data;
+
+    const double aspect = static_cast<double>(w) / h;
+    int newWidth = maxSize;
+    int newHeight = maxSize;
+    if (aspect <= 1)
+        newWidth = std::max(1, static_cast<int>(std::lround(aspect * maxSize)));
+    else
+        newHeight = std::max(1, static_cast<int>(std::lround(maxSize / aspect)));
+    const QImage scaled = image.scaled(newWidth, newHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaled.isNull())
+        return std::nullopt;
+    QByteArray png;
+    QBuffer out(&png);
+    out.open(QIODevice::WriteOnly);
+    QImageWriter writer(&out, "png");
+    if (!writer.write(scaled))
+        return std::nullopt;
+    return png;
+}

@@ -1,0 +1,7 @@
+#include "feedback/FeedbackWindowManager.h"
+
+FeedbackWindowManager& FeedbackWindowManager::shared()
+{
+    static FeedbackWindowManager instance;
+    return instance;
+}

@@ -1,0 +1,7 @@
+#include "gallery/RecordingsWindowManager.h"
+
+RecordingsWindowManager& RecordingsWindowManager::shared()
+{
+    static RecordingsWindowManager instance;
+    return instance;
+}

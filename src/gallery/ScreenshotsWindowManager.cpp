@@ -1,0 +1,7 @@
+#include "gallery/ScreenshotsWindowManager.h"
+
+ScreenshotsWindowManager& ScreenshotsWindowManager::shared()
+{
+    static ScreenshotsWindowManager instance;
+    return instance;
+}

@@ -1,0 +1,9 @@
+#pragma once
+#include "app/ModelContainerHolder.h"
+
+// The gallery's window manager (the gallery itself comes with screen capture).
+class ScreenshotsWindowManager : public ModelContainerHolder {
+public:
+    static ScreenshotsWindowManager& shared();
+    ScreenshotsWindowManager() : ModelContainerHolder("ScreenshotsWindowManager") { }
+};

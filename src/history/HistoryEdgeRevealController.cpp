@@ -1,0 +1,7 @@
+#include "history/HistoryEdgeRevealController.h"
+
+HistoryEdgeRevealController& HistoryEdgeRevealController::shared()
+{
+    static HistoryEdgeRevealController instance;
+    return instance;
+}

@@ -1,0 +1,44 @@
+#include "history/WindowManager.h"
+
+#include "clipboard/PasteService.h"
+#include "platform/NotificationCenter.h"
+
+WindowManager::WindowManager(PasteService& pasteService, NotificationCenter& notifications)
+    : ModelContainerHolder("WindowManager")
+    , m_pasteService(pasteService)
+    , m_notifications(notifications)
+{
+}
+
+WindowManager& WindowManager::shared()
+{
+    static WindowManager* instance = new WindowManager(PasteService::shared(), NotificationCenter::shared());
+    return *instance;
+}
+
+void WindowManager::showHistoryWindow()
+{
+    m_pasteService.captureTargetApp();
+    if (!m_hasPanel) {
+        // The panel is made at the first show that has a store to show; later shows reuse it.
+        if (!container())
+            return;
+        m_hasPanel = true;
+    }
+    setVisible(true);
+    m_notifications.post(QStringLiteral("historyWindowDidShow"));
+}
+
+void WindowManager::hideHistoryWindow()
+{
+    setVisible(false);
+    m_notifications.post(QStringLiteral("historyWindowDidHide"));
+}
+
+void WindowManager::setVisible(bool visible)
+{
+    if (m_isVisible == visible)
+        return;
+    m_isVisible = visible;
+    emit isVisibleChanged(visible);
+}

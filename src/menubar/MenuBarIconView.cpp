@@ -1,0 +1,27 @@
+#include "menubar/MenuBarIconView.h"
+
+#include "recording/ScreenRecordingService.h"
+#include "ui/Symbols.h"
+
+#include <QColor>
+
+MenuBarIconView::MenuBarIconView(ScreenRecordingService& recordingService, QObject* parent)
+    : QObject(parent), m_recordingService(recordingService)
+{
+    connect(&m_recordingService, &ScreenRecordingService::isRecordingChanged, this, &MenuBarIconView::iconChanged);
+}
+
+QString MenuBarIconView::symbolName() const
+{
+    return m_recordingService.isRecording() ? QStringLiteral("record.circle.fill") : QStringLiteral("doc.on.clipboard");
+}
+
+QColor MenuBarIconView::tint() const
+{
+    return m_recordingService.isRecording() ? QColor(255, 59, 48) : QColor(255, 255, 255);
+}
+
+QIcon MenuBarIconView::icon() const
+{
+    return Symbols::icon(symbolName(), tint());
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include <QMenu>
+#include <functional>
+#include <memory>
+
+class ModelContainer;
+
+// The tray menu: the history, clearing it, settings, updates and quitting. The full menu of
+// capture and recording rows comes with those subsystems.
+class MenuBarView : public QMenu {
+    Q_OBJECT
+public:
+    explicit MenuBarView(std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
+
+    // Asks "Clipboard komplett löschen?" and deletes every history entry, pinned ones included.
+    void clearAllHistory();
+    // Replaces the confirmation dialog (tests); returns true for "Alles löschen".
+    void setConfirmation(std::function<bool()> confirm) { m_confirm = std::move(confirm); }
+
+private:
+    void rebuild();
+    bool confirmClearAll();
+    std::weak_ptr<ModelContainer> m_container;
+    std::function<bool()> m_confirm;
+};

@@ -1,0 +1,210 @@
+#include "platform/linux/DesktopEntryIndex.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+
+constexpr qint64 kMaxDesktopFileSize = 256 * 1024;
+
+QString unescapeValue(const QString& value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != u'\\' || i + 1 == value.size()) {
+            out.append(c);
+            continue;
+        }
+        const QChar next = value.at(++i);
+        switch (next.unicode()) {
+        case 's': out.append(u' '); break;
+        case 'n': out.append(u'\n'); break;
+        case 't': out.append(u'\t'); break;
+        case 'r': out.append(u'\r'); break;
+        case '\\': out.append(u'\\'); break;
+        default: out.append(c).append(next); break;
+        }
+    }
+    return out;
+}
+
+QString normalizedDesktopFileId(QString value)
+{
+    value = value.trimmed();
+    if (value.contains(u'/'))
+        value = QFileInfo(value).fileName();
+    if (value.endsWith(QLatin1String(".desktop")))
+        value.chop(8);
+    return value;
+}
+
+}
+
+DesktopEntryIndex::DesktopEntryIndex(int refreshIntervalMs)
+    : refreshIntervalMs_(refreshIntervalMs)
+{
+}
+
+QStringList DesktopEntryIndex::applicationDirectories()
+{
+    QStringList dirs;
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (dataHome.isEmpty())
+        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+    dirs << dataHome + QStringLiteral("/applications");
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    for (const QString& dir : dataDirs.split(u':', Qt::SkipEmptyParts)) {
+        const QString path = dir + QStringLiteral("/applications");
+        if (!dirs.contains(path))
+            dirs << path;
+    }
+    return dirs;
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const QByteArray& contents, const QString& id)
+{
+    Entry entry;
+    entry.id = id;
+    bool inMainGroup = false;
+    bool hidden = false;
+    QString type;
+    for (const QByteArray& rawLine : contents.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            // Only the first group is the main one; later groups are actions.
+            if (inMainGroup)
+                break;
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        if (!inMainGroup)
+            continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = unescapeValue(line.mid(eq + 1).trimmed());
+        if (key == QLatin1String("Name"))
+            entry.name = value;
+        else if (key == QLatin1String("StartupWMClass"))
+            entry.startupWMClass = value;
+        else if (key == QLatin1String("Type"))
+            type = value;
+        else if (key == QLatin1String("Hidden"))
+            hidden = value == QLatin1String("true");
+    }
+    if (hidden || type != QLatin1String("Application") || entry.name.isEmpty())
+        return std::nullopt;
+    return entry;
+}
+
+void DesktopEntryIndex::invalidate()
+{
+    scanned_ = false;
+}
+
+void DesktopEntryIndex::ensureScanned()
+{
+    if (!scanned_ || (refreshIntervalMs_ >= 0 && sinceScan_.elapsed() >= refreshIntervalMs_))
+        scan();
+}
+
+void DesktopEntryIndex::scan()
+{
+    entries_.clear();
+    byId_.clear();
+    QSet<QString> seen; // IDs already taken by a directory of higher precedence (even when hidden)
+    for (const QString& dirPath : applicationDirectories()) {
+        const QDir dir(dirPath);
+        if (!dir.exists())
+            continue;
+        QStringList files;
+        QDirIterator it(dirPath, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << it.next();
+        files.sort();
+        for (const QString& path : files) {
+            QString id = dir.relativeFilePath(path);
+            id.chop(8);
+            id.replace(u'/', u'-');
+            if (seen.contains(id))
+                continue;
+            seen.insert(id);
+            QFile file(path);
+            if (file.size() > kMaxDesktopFileSize || !file.open(QIODevice::ReadOnly))
+                continue;
+            if (auto entry = parse(file.readAll(), id)) {
+                byId_.insert(entry->id, entries_.size());
+                entries_.append(*entry);
+            }
+        }
+    }
+    scanned_ = true;
+    ++scanCount_;
+    sinceScan_.start();
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForId(const QString& id)
+{
+    ensureScanned();
+    const QString wanted = normalizedDesktopFileId(id);
+    if (wanted.isEmpty())
+        return std::nullopt;
+    if (auto it = byId_.constFind(wanted); it != byId_.cend())
+        return entries_.at(*it);
+    return std::nullopt;
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForWindowClass(
+    const QString& instance, const QString& windowClass)
+{
+    ensureScanned();
+    const QString names[] = {windowClass, instance};
+    for (const QString& name : names) {
+        if (name.isEmpty())
+            continue;
+        for (const Entry& entry : std::as_const(entries_)) {
+            if (entry.startupWMClass.compare(name, Qt::CaseInsensitive) == 0)
+                return entry;
+        }
+    }
+    for (const QString& name : names) {
+        if (name.isEmpty())
+            continue;
+        for (const Entry& entry : std::as_const(entries_)) {
+            if (entry.id.compare(name, Qt::CaseInsensitive) == 0)
+                return entry;
+        }
+    }
+    return std::nullopt;
+}
+
+DesktopEntryIndex::Identity DesktopEntryIndex::identify(const QString& gtkApplicationId,
+    const QString& kdeDesktopFile, const QString& instance, const QString& windowClass)
+{
+    const QString className = windowClass.isEmpty() ? instance : windowClass;
+    Identity identity;
+    std::optional<Entry> entry;
+    if (!gtkApplicationId.trimmed().isEmpty()) {
+        identity.bundleIdentifier = gtkApplicationId.trimmed();
+        entry = entryForId(identity.bundleIdentifier);
+    } else if (!normalizedDesktopFileId(kdeDesktopFile).isEmpty()) {
+        identity.bundleIdentifier = normalizedDesktopFileId(kdeDesktopFile);
+        entry = entryForId(identity.bundleIdentifier);
+    } else if ((entry = entryForWindowClass(instance, windowClass))) {
+        identity.bundleIdentifier = entry->id;
+    } else {
+        identity.bundleIdentifier = className;
+    }
+    identity.name = entry ? entry->name : className;
+    return identity;
+}

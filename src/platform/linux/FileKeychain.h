@@ -1,0 +1,26 @@
+#pragma once
+#include "platform/Keychain.h"
+
+// Key files, used only when the desktop has no Secret Service: one file per item in
+// $XDG_DATA_HOME/Quorvel/keys/ (folder mode 0700, files 0600, both owned by this user). A folder
+// or file with another owner, a looser mode, or that is not a plain file/folder makes the
+// keychain Unavailable rather than be trusted. Items are never overwritten.
+class FileKeychain : public Keychain {
+public:
+    // An empty directory means the standard location.
+    explicit FileKeychain(const QString& directory = {});
+
+    QString directory() const { return m_directory; }
+    static QString defaultDirectory();
+    // The file that holds the item for service and account.
+    QString itemPath(const QString& service, const QString& account) const;
+
+    ReadResult read(const QString& service, const QString& account) override;
+    Status add(const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
+
+    // Larger files are not read as keys.
+    static constexpr qint64 maximumItemSize = 64 * 1024;
+
+private:
+    QString m_directory;
+};

@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/Preferences.h"
+
+// Preferences kept as one JSON object in $XDG_CONFIG_HOME/Quorvel/preferences.json, rewritten
+// atomically (mode 0600) at every change. Types survive the round trip: Booleans are JSON
+// Booleans, integers JSON integers, doubles numbers that always carry a fraction or exponent
+// ({"$double": "nan"} and friends for non-finite values), strings strings, and data
+// {"$data": "<base64>"}. A file that cannot be read is moved aside to preferences.json.bad.
+class JsonFilePreferences : public Preferences {
+public:
+    // An empty path means the standard location.
+    explicit JsonFilePreferences(const QString& path = {});
+
+    QString path() const { return m_path; }
+    static QString defaultPath();
+
+    // Encoding of a whole stored layer, and its decoding; decode() skips values it does not
+    // understand and lists their keys in skippedKeys. Both are exposed for tests and fuzzing.
+    static QByteArray encode(const QVariantMap& values, QStringList* unsupportedKeys = nullptr);
+    static std::optional<QVariantMap> decode(const QByteArray& bytes, QString* error, QStringList* skippedKeys = nullptr);
+
+    // Files above this size are not read.
+    static constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
+
+protected:
+    void persist(const QVariantMap& values) override;
+
+private:
+    void load();
+    void setAside(const QString& reason);
+
+    QString m_path;
+    QStringList m_reportedUnsupported;
+};

@@ -1,0 +1,49 @@
+#pragma once
+#include "platform/LinkMetadataProvider.h"
+
+#include <QObject>
+#include <QUrl>
+#include <optional>
+
+class QNetworkAccessManager;
+
+// Link previews over Qt Network: the page's og:title (else <title>) and og:image, decoded and
+// re-encoded as JPEG. Pages and images are answers from anywhere on the web: every fetch has one
+// overall time-out, follows at most a few redirects (never to a less safe scheme), reads at most a
+// fixed number of bytes, and images are decoded only when their pixels fit an allocation limit.
+// The object lives on the thread that created it (the main thread); fetchMetadata() may be called
+// from any thread.
+class QtLinkMetadataProvider : public QObject, public LinkMetadataProvider {
+    Q_OBJECT
+public:
+    struct Limits {
+        int timeoutMs = 5000;                          // page and image together
+        int maxRedirects = 5;
+        qint64 maxBytes = 2 * 1024 * 1024;             // per response body
+        qint64 maxDecodedBytes = 64LL * 1024 * 1024;   // pixels × 4 of a decoded image
+    };
+
+    explicit QtLinkMetadataProvider(Limits limits);
+    QtLinkMetadataProvider();
+    ~QtLinkMetadataProvider() override;
+
+    void fetchMetadata(const QUrl& url, Completion completion) override;
+
+    // What a page names: its title (og:title, else <title>, entities decoded, white space
+    // collapsed) and its preview image URL (og:image resolved against baseURL, http(s) only).
+    struct PageMetadata {
+        std::optional<QString> title;
+        std::optional<QUrl> imageURL;
+    };
+    static PageMetadata parseHTML(const QByteArray& html, const QUrl& baseURL, const QByteArray& contentType = {});
+    // JPEG (quality 80, transparency on white) of image bytes; absent when they do not decode or
+    // their pixels would exceed maxDecodedBytes.
+    static std::optional<QByteArray> jpegFromImageData(const QByteArray& data, qint64 maxDecodedBytes);
+
+private:
+    class Fetch;
+    void start(const QUrl& url, Completion completion);
+
+    Limits m_limits;
+    QNetworkAccessManager* m_network;
+};

@@ -1,0 +1,48 @@
+#include "platform/linux/X11ErrorTrap.h"
+
+#include <X11/Xlib.h>
+
+namespace {
+X11ErrorTrap* currentTrap = nullptr;
+using Handler = int (*)(Display*, XErrorEvent*);
+}
+
+struct X11ErrorTrapHandler {
+    static int handle(Display* display, XErrorEvent* event)
+    {
+        // Walk the nested traps: the innermost one on this display takes the error. Errors of
+        // displays without a trap are dropped: they belong to windows that went away meanwhile.
+        for (X11ErrorTrap* trap = currentTrap; trap; trap = trap->previousTrap_) {
+            if (trap->display_ == display) {
+                if (trap->errorCode_ == 0)
+                    trap->errorCode_ = event->error_code;
+                return 0;
+            }
+        }
+        return 0;
+    }
+};
+
+X11ErrorTrap::X11ErrorTrap(_XDisplay* display)
+    : display_(display)
+    , previousTrap_(currentTrap)
+{
+    if (display_)
+        XSync(display_, False); // errors of earlier requests are not ours
+    currentTrap = this;
+    previousHandler_ = reinterpret_cast<void*>(XSetErrorHandler(&X11ErrorTrapHandler::handle));
+}
+
+X11ErrorTrap::~X11ErrorTrap()
+{
+    sync();
+    XSetErrorHandler(reinterpret_cast<Handler>(previousHandler_));
+    currentTrap = previousTrap_;
+}
+
+int X11ErrorTrap::sync()
+{
+    if (display_)
+        XSync(display_, False);
+    return errorCode_;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+struct _XDisplay;
+
+// Catches the X errors of the requests made on one display while it exists, instead of letting
+// the process-wide handler see them (Xlib's default handler exits the process). Traps nest; the
+// previous handler is restored on destruction. Main thread only.
+class X11ErrorTrap {
+public:
+    explicit X11ErrorTrap(_XDisplay* display);
+    ~X11ErrorTrap(); // syncs, so errors of requests made under the trap are caught by it
+    X11ErrorTrap(const X11ErrorTrap&) = delete;
+    X11ErrorTrap& operator=(const X11ErrorTrap&) = delete;
+
+    // Waits for the server to process every request sent so far; returns the first error code
+    // caught (0 when none).
+    int sync();
+    int errorCode() const { return errorCode_; }
+    bool hasError() const { return errorCode_ != 0; }
+    void clear() { errorCode_ = 0; }
+
+private:
+    friend struct X11ErrorTrapHandler;
+    _XDisplay* display_;
+    int errorCode_ = 0;
+    X11ErrorTrap* previousTrap_;
+    void* previousHandler_;
+};

@@ -1,0 +1,256 @@
+#include "platform/linux/X11HotkeyRegistrar.h"
+
+#include "platform/Console.h"
+#include "platform/linux/CarbonKeyMap.h"
+#include "platform/linux/X11ErrorTrap.h"
+
+#include <QSocketNotifier>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+namespace {
+const QString kTakenReason = QStringLiteral("the shortcut is taken by another program");
+}
+
+X11HotkeyRegistrar::X11HotkeyRegistrar(QObject* parent)
+{
+    setParent(parent);
+    Display* dpy = connection_.display();
+    if (!dpy) {
+        Console::log(QStringLiteral("X11HotkeyRegistrar: no X display; system-wide shortcuts are unavailable"));
+        return;
+    }
+    // Held keys then repeat as presses only, without the interleaved releases.
+    Bool supported = False;
+    XkbSetDetectableAutoRepeat(dpy, True, &supported);
+    readModifierMapping();
+    notifier_ = new QSocketNotifier(ConnectionNumber(dpy), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &X11HotkeyRegistrar::processEvents);
+}
+
+X11HotkeyRegistrar::~X11HotkeyRegistrar()
+{
+    if (Display* dpy = connection_.display()) {
+        for (const Grab& g : std::as_const(grabs_))
+            ungrab(g);
+        XSync(dpy, False);
+    }
+}
+
+void X11HotkeyRegistrar::readModifierMapping()
+{
+    Display* dpy = connection_.display();
+    numLockMask_ = 0;
+    superMask_ = 0;
+    altMask_ = 0;
+    XModifierKeymap* map = XGetModifierMapping(dpy);
+    if (!map)
+        return;
+    const KeyCode numLock = XKeysymToKeycode(dpy, XK_Num_Lock);
+    const KeyCode superL = XKeysymToKeycode(dpy, XK_Super_L);
+    const KeyCode superR = XKeysymToKeycode(dpy, XK_Super_R);
+    const KeyCode altL = XKeysymToKeycode(dpy, XK_Alt_L);
+    const KeyCode altR = XKeysymToKeycode(dpy, XK_Alt_R);
+    const KeyCode metaL = XKeysymToKeycode(dpy, XK_Meta_L);
+    // Shift, Lock and Control are fixed; only the Mod1..Mod5 assignments vary.
+    for (int modifier = Mod1MapIndex; modifier <= Mod5MapIndex; ++modifier) {
+        for (int k = 0; k < map->max_keypermod; ++k) {
+            const KeyCode code = map->modifiermap[modifier * map->max_keypermod + k];
+            if (!code)
+                continue;
+            const unsigned int mask = 1u << modifier;
+            if (code == numLock && !numLockMask_)
+                numLockMask_ = mask;
+            if ((code == superL || code == superR) && !superMask_)
+                superMask_ = mask;
+            if ((code == altL || code == altR || code == metaL) && !altMask_)
+                altMask_ = mask;
+        }
+    }
+    XFreeModifiermap(map);
+    // The usual assignment when the keyboard does not say.
+    if (!superMask_)
+        superMask_ = Mod4Mask;
+    if (!altMask_)
+        altMask_ = Mod1Mask;
+}
+
+std::optional<unsigned int> X11HotkeyRegistrar::xModifiers(quint32 carbon) const
+{
+    unsigned int mask = 0;
+    if (carbon & CarbonKeyMap::CommandModifier)
+        mask |= superMask_;
+    if (carbon & (CarbonKeyMap::ShiftModifier | CarbonKeyMap::RightShiftModifier))
+        mask |= ShiftMask;
+    if (carbon & (CarbonKeyMap::OptionModifier | CarbonKeyMap::RightOptionModifier))
+        mask |= altMask_;
+    if (carbon & (CarbonKeyMap::ControlModifier | CarbonKeyMap::RightControlModifier))
+        mask |= ControlMask;
+    // A modifier that shares its bit with NumLock cannot be told apart from it.
+    if (mask & numLockMask_)
+        return std::nullopt;
+    return mask;
+}
+
+QList<unsigned int> X11HotkeyRegistrar::lockVariants() const
+{
+    QList<unsigned int> variants{0, LockMask};
+    if (numLockMask_)
+        variants << numLockMask_ << (numLockMask_ | LockMask);
+    return variants;
+}
+
+bool X11HotkeyRegistrar::grab(const Grab& g, QString* error)
+{
+    Display* dpy = connection_.display();
+    const Window root = connection_.rootWindow();
+    X11ErrorTrap trap(dpy);
+    int failure = 0;
+    for (unsigned int variant : lockVariants()) {
+        XGrabKey(dpy, static_cast<int>(g.keycode), g.modifiers | variant, root, False, GrabModeAsync, GrabModeAsync);
+        // One round trip per variant tells which grab failed; the others are released below.
+        if ((failure = trap.sync()))
+            break;
+    }
+    if (!failure)
+        return true;
+    // Release what was grabbed; a grab held by another client is not ours to release.
+    trap.clear();
+    ungrab(g);
+    trap.sync();
+    if (error)
+        *error = failure == BadAccess ? kTakenReason
+                                      : QStringLiteral("the shortcut cannot be registered (X error %1)").arg(failure);
+    return false;
+}
+
+void X11HotkeyRegistrar::ungrab(const Grab& g)
+{
+    Display* dpy = connection_.display();
+    for (unsigned int variant : lockVariants())
+        XUngrabKey(dpy, static_cast<int>(g.keycode), g.modifiers | variant, connection_.rootWindow());
+}
+
+bool X11HotkeyRegistrar::registerHotkey(quint32 id, quint32 keyCode, quint32 modifiers, QString* error)
+{
+    auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return fail(QStringLiteral("no X display is available"));
+    // Registering an id again replaces its combination.
+    unregisterHotkey(id);
+
+    const quint32 keysym = CarbonKeyMap::keysymForCarbonKeyCode(keyCode);
+    if (!keysym)
+        return fail(QStringLiteral("the key cannot be used for a shortcut"));
+    Grab g;
+    g.carbonKeyCode = keyCode;
+    g.carbonModifiers = modifiers;
+    g.keycode = XKeysymToKeycode(dpy, keysym);
+    if (!g.keycode)
+        return fail(QStringLiteral("the key is not on the keyboard"));
+    const auto mask = xModifiers(modifiers);
+    if (!mask)
+        return fail(QStringLiteral("the modifier keys cannot be told apart on this keyboard"));
+    g.modifiers = *mask;
+    // The server would let this connection grab the same combination twice, silently replacing
+    // the first grab; a second registration of one combination fails instead.
+    for (const Grab& other : std::as_const(grabs_)) {
+        if (other.keycode == g.keycode && other.modifiers == g.modifiers)
+            return fail(QStringLiteral("the shortcut is already in use"));
+    }
+    if (!grab(g, error))
+        return false;
+    grabs_.insert(id, g);
+    // Events read during the round trips sit in Xlib's queue, where the notifier does not see them.
+    QMetaObject::invokeMethod(this, &X11HotkeyRegistrar::processEvents, Qt::QueuedConnection);
+    return true;
+}
+
+void X11HotkeyRegistrar::unregisterHotkey(quint32 id)
+{
+    const auto it = grabs_.constFind(id);
+    if (it == grabs_.cend())
+        return;
+    const Grab g = *it;
+    grabs_.erase(it);
+    if (Display* dpy = connection_.display()) {
+        X11ErrorTrap trap(dpy);
+        ungrab(g);
+    }
+    if (heldKeycode_ == g.keycode)
+        heldKeycode_ = 0;
+}
+
+void X11HotkeyRegistrar::regrabAll()
+{
+    // The keyboard mapping changed: keycodes and modifier bits may have moved.
+    Display* dpy = connection_.display();
+    const QHash<quint32, Grab> previous = grabs_;
+    {
+        X11ErrorTrap trap(dpy);
+        for (const Grab& g : previous)
+            ungrab(g);
+    }
+    readModifierMapping();
+    grabs_.clear();
+    for (auto it = previous.cbegin(); it != previous.cend(); ++it) {
+        QString reason;
+        if (!registerHotkey(it.key(), it->carbonKeyCode, it->carbonModifiers, &reason))
+            Console::log(QStringLiteral("Failed to register hotkey again after a keyboard change: ") + reason);
+    }
+}
+
+void X11HotkeyRegistrar::handleKeyPress(unsigned int keycode, unsigned int state)
+{
+    const unsigned int relevant = ShiftMask | ControlMask | superMask_ | altMask_;
+    const unsigned int mods = state & relevant & ~(LockMask | numLockMask_);
+    for (auto it = grabs_.cbegin(); it != grabs_.cend(); ++it) {
+        if (it->keycode == keycode && it->modifiers == mods) {
+            emit hotkeyPressed(it.key());
+            return;
+        }
+    }
+}
+
+void X11HotkeyRegistrar::processEvents()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return;
+    bool mappingChanged = false;
+    while (XPending(dpy) > 0) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+        switch (event.type) {
+        case KeyPress: {
+            const unsigned int keycode = event.xkey.keycode;
+            // A press that follows a press of the same key without a release is auto-repeat.
+            if (keycode == heldKeycode_)
+                break;
+            heldKeycode_ = keycode;
+            handleKeyPress(keycode, event.xkey.state);
+            break;
+        }
+        case KeyRelease:
+            if (event.xkey.keycode == heldKeycode_)
+                heldKeycode_ = 0;
+            break;
+        case MappingNotify:
+            if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
+                XRefreshKeyboardMapping(&event.xmapping);
+                mappingChanged = true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (mappingChanged && !grabs_.isEmpty())
+        regrabAll();
+}

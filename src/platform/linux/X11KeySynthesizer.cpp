@@ -1,0 +1,131 @@
+#include "platform/linux/X11KeySynthesizer.h"
+
+#include "platform/Console.h"
+#include "platform/linux/X11ErrorTrap.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+X11KeySynthesizer::X11KeySynthesizer(Workspace* workspace)
+    : workspace_(workspace)
+{
+}
+
+bool X11KeySynthesizer::isAvailable()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return false;
+    if (xtestAvailable_ < 0) {
+        int eventBase = 0;
+        int errorBase = 0;
+        int major = 0;
+        int minor = 0;
+        xtestAvailable_ = XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor) ? 1 : 0;
+    }
+    return xtestAvailable_ == 1;
+}
+
+const QStringList& X11KeySynthesizer::terminalEmulators()
+{
+    // WM_CLASS classes and desktop-file IDs of the common terminal emulators.
+    static const QStringList names{
+        QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("org.gnome.Terminal"), QStringLiteral("konsole"), QStringLiteral("org.kde.konsole"),
+        QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("debian-xterm"),
+        QStringLiteral("debian-uxterm"), QStringLiteral("urxvt"), QStringLiteral("rxvt"),
+        QStringLiteral("rxvt-unicode"), QStringLiteral("kitty"), QStringLiteral("alacritty"),
+        QStringLiteral("Alacritty"), QStringLiteral("terminator"), QStringLiteral("tilix"),
+        QStringLiteral("com.gexperts.Tilix"), QStringLiteral("xfce4-terminal"), QStringLiteral("lxterminal"),
+        QStringLiteral("mate-terminal"), QStringLiteral("qterminal"), QStringLiteral("st"),
+        QStringLiteral("st-256color"), QStringLiteral("foot"), QStringLiteral("wezterm"),
+        QStringLiteral("org.wezfurlong.wezterm"),
+    };
+    return names;
+}
+
+bool X11KeySynthesizer::isTerminalEmulator(const RunningApplication& app)
+{
+    for (const QString& candidate : {app.bundleIdentifier, app.windowClass}) {
+        if (!candidate.isEmpty() && terminalEmulators().contains(candidate, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+bool X11KeySynthesizer::anyModifierDown()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return false;
+    XModifierKeymap* map = XGetModifierMapping(dpy);
+    if (!map)
+        return false;
+    char keys[32] = {};
+    XQueryKeymap(dpy, keys);
+    bool down = false;
+    for (int i = 0; i < 8 * map->max_keypermod && !down; ++i) {
+        const KeyCode code = map->modifiermap[i];
+        if (code && (keys[code / 8] & (1 << (code % 8))))
+            down = true;
+    }
+    XFreeModifiermap(map);
+    return down;
+}
+
+bool X11KeySynthesizer::waitForModifiersReleased(int timeoutMs)
+{
+    if (!connection_.isValid())
+        return true;
+    QDeadlineTimer deadline(qMax(0, timeoutMs));
+    while (anyModifierDown()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+bool X11KeySynthesizer::pressAndRelease(const QList<unsigned long>& keysyms)
+{
+    Display* dpy = connection_.display();
+    QList<KeyCode> codes;
+    for (unsigned long keysym : keysyms) {
+        const KeyCode code = XKeysymToKeycode(dpy, keysym);
+        if (!code) {
+            Console::log(QStringLiteral("Failed to post the paste shortcut: no key for ")
+                + QString::fromLatin1(XKeysymToString(keysym)));
+            return false;
+        }
+        codes.append(code);
+    }
+    X11ErrorTrap trap(dpy);
+    for (KeyCode code : std::as_const(codes))
+        XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+    for (auto it = codes.crbegin(); it != codes.crend(); ++it)
+        XTestFakeKeyEvent(dpy, *it, False, CurrentTime);
+    XFlush(dpy);
+    if (trap.sync()) {
+        Console::log(QStringLiteral("Failed to post the paste shortcut: X error ") + QString::number(trap.errorCode()));
+        return false;
+    }
+    return true;
+}
+
+bool X11KeySynthesizer::postPaste(const std::optional<RunningApplication>& target)
+{
+    if (!isAvailable()) {
+        Console::log(QStringLiteral("Failed to post the paste shortcut: the XTEST extension is not available"));
+        return false;
+    }
+    std::optional<RunningApplication> app = target;
+    if (!app && workspace_)
+        app = workspace_->frontmostApplication();
+    const bool terminal = app && isTerminalEmulator(*app);
+    if (terminal)
+        return pressAndRelease({XK_Control_L, XK_Shift_L, XK_v});
+    return pressAndRelease({XK_Control_L, XK_v});
+}

@@ -1,0 +1,61 @@
+#pragma once
+#include "platform/Pasteboard.h"
+
+#include <QByteArray>
+#include <memory>
+
+// The CLIPBOARD selection of an X server as the general pasteboard.
+//
+// It runs on an Xlib connection of its own, served by a worker thread: that thread handles the
+// selection traffic (reads from other owners, requests for what we wrote, XFixes owner-change
+// events), so no caller ever shares Qt's connection or waits on another client inside Qt's event
+// loop. Public members may be called from any thread; reads are queued and run one at a time.
+//
+// - changeCount() counts the owner changes of CLIPBOARD reported by XFixes (PRIMARY is ignored),
+//   our own writes included.
+// - types()/data() speak the store's type identifiers (see MimeTypeMapping). Every conversion
+//   request is bounded (2 s per reply or increment, 5 s per type read), so a hung owner never
+//   freezes a caller; payloads over maxBytes are refused as soon as their size is known.
+//   After each foreign owner change the worker fetches the owner's TARGETS at once, so the
+//   following types() is usually answered without waiting.
+// - clearContents()/writeItems() take the selection with a hidden window and serve every written
+//   type (TARGETS, TIMESTAMP, MULTIPLE, and large payloads in INCR chunks) until another client
+//   takes it. While we own the selection, reads are answered from our own items.
+//
+// Without a display (no $DISPLAY, or it cannot be opened) the object is disabled: the change
+// count stays 0, reads answer Unavailable and writes fail.
+class X11Pasteboard : public Pasteboard {
+public:
+    // Connects to displayName, or to $DISPLAY when it is empty.
+    explicit X11Pasteboard(const QByteArray& displayName = {});
+    ~X11Pasteboard() override;
+    X11Pasteboard(const X11Pasteboard&) = delete;
+    X11Pasteboard& operator=(const X11Pasteboard&) = delete;
+
+    // Longest wait for one reply of the owner (or one increment of a transfer).
+    static constexpr int requestTimeoutMs = 2000;
+    // Longest time the read of one type may take, all of its requests together.
+    static constexpr int readTimeoutMs = 5000;
+    // A requestor that stops taking increments of our payload is dropped after this time.
+    static constexpr int serveStallTimeoutMs = 5000;
+    // Most targets of one owner that are looked at.
+    static constexpr int maxTargets = 1024;
+    // Largest text/uri-list read to tell file URLs from web URLs.
+    static constexpr qint64 maxUriListBytes = 16 * 1024 * 1024;
+
+    bool isEnabled() const;
+    // Payloads larger than this are served in INCR increments of this size (0 when disabled).
+    qint64 incrementSize() const;
+    // True while our window owns CLIPBOARD (as far as the worker has seen).
+    bool ownsClipboard() const;
+
+    qint64 changeCount() override;
+    QStringList types() override;
+    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr) override;
+    void clearContents() override;
+    bool writeItems(const QList<Item>& items) override;
+
+private:
+    class Worker;
+    std::unique_ptr<Worker> m_worker;
+};

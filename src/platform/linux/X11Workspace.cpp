@@ -1,0 +1,588 @@
+#include "platform/linux/X11Workspace.h"
+
+#include "platform/Console.h"
+#include "platform/linux/X11ErrorTrap.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QSet>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+constexpr int kMaxTreeDepth = 64;
+constexpr long kMaxListItems = 4096;
+
+struct Property {
+    Atom type = None;
+    int format = 0;
+    QByteArray bytes;          // format 8
+    QList<unsigned long> items; // format 32 (Xlib hands them out as longs)
+};
+
+std::optional<Property> readProperty(Display* dpy, Window window, Atom property, Atom type, long maxItems)
+{
+    if (!dpy || !window || property == None)
+        return std::nullopt;
+    Atom actualType = None;
+    int actualFormat = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(dpy, window, property, 0, maxItems, False, type, &actualType,
+        &actualFormat, &count, &after, &data);
+    if (status != Success || actualType == None) {
+        if (data)
+            XFree(data);
+        return std::nullopt;
+    }
+    Property result;
+    result.type = actualType;
+    result.format = actualFormat;
+    if (data) {
+        if (actualFormat == 8) {
+            result.bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
+        } else if (actualFormat == 32) {
+            const auto* longs = reinterpret_cast<const unsigned long*>(data);
+            for (unsigned long i = 0; i < count; ++i)
+                result.items.append(longs[i]);
+        }
+        XFree(data);
+    }
+    return result;
+}
+
+}
+
+X11Workspace::X11Workspace() = default;
+
+X11Workspace::~X11Workspace()
+{
+    if (timeWindow_) {
+        Display* dpy = timeConnection_ ? timeConnection_->display() : connection_.display();
+        if (dpy)
+            XDestroyWindow(dpy, timeWindow_);
+    }
+}
+
+unsigned long X11Workspace::atom(const char* name)
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return None;
+    const QByteArray key(name);
+    if (auto it = atoms_.constFind(key); it != atoms_.cend())
+        return *it;
+    const Atom value = XInternAtom(dpy, name, False);
+    atoms_.insert(key, value);
+    return value;
+}
+
+std::optional<unsigned long> X11Workspace::windowProperty(unsigned long window, const char* name)
+{
+    const auto prop = readProperty(connection_.display(), window, atom(name), AnyPropertyType, 1);
+    if (!prop || prop->format != 32 || prop->items.isEmpty())
+        return std::nullopt;
+    return prop->items.first();
+}
+
+QString X11Workspace::stringProperty(unsigned long window, const char* name)
+{
+    const auto prop = readProperty(connection_.display(), window, atom(name), AnyPropertyType, 1024);
+    if (!prop || prop->format != 8)
+        return {};
+    QByteArray bytes = prop->bytes;
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+        bytes.truncate(nul);
+    return QString::fromUtf8(bytes).trimmed();
+}
+
+qint64 X11Workspace::windowPid(unsigned long window)
+{
+    const auto pid = windowProperty(window, "_NET_WM_PID");
+    return pid ? static_cast<qint64>(*pid) : 0;
+}
+
+bool X11Workspace::windowExists(unsigned long window)
+{
+    Display* dpy = connection_.display();
+    if (!dpy || !window)
+        return false;
+    X11ErrorTrap trap(dpy);
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(dpy, window, &attributes) != 0 && !trap.sync();
+}
+
+bool X11Workspace::hasWmState(unsigned long window)
+{
+    return readProperty(connection_.display(), window, atom("WM_STATE"), AnyPropertyType, 0).has_value();
+}
+
+bool X11Workspace::windowManagerSupportsActivation()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return false;
+    X11ErrorTrap trap(dpy);
+    const Window root = connection_.rootWindow();
+    // A window manager proves it runs by a check window that points at itself.
+    const auto check = windowProperty(root, "_NET_SUPPORTING_WM_CHECK");
+    if (!check || !*check || windowProperty(*check, "_NET_SUPPORTING_WM_CHECK") != check)
+        return false;
+    const auto supported = readProperty(dpy, root, atom("_NET_SUPPORTED"), XA_ATOM, kMaxListItems);
+    return supported && supported->items.contains(atom("_NET_ACTIVE_WINDOW"));
+}
+
+QList<unsigned long> X11Workspace::clientList()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return {};
+    const auto list = readProperty(dpy, connection_.rootWindow(), atom("_NET_CLIENT_LIST"), XA_WINDOW, kMaxListItems);
+    if (list && !list->items.isEmpty())
+        return list->items;
+    // No window manager keeps a list: take the viewable top-level windows that name a class.
+    QList<unsigned long> windows;
+    Window rootReturn = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(dpy, connection_.rootWindow(), &rootReturn, &parent, &children, &count))
+        return {};
+    for (unsigned int i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(dpy, children[i], &attributes) || attributes.map_state != IsViewable
+            || attributes.override_redirect)
+            continue;
+        const Window client = topLevelClientOf(children[i]);
+        XClassHint hint{nullptr, nullptr};
+        if (client && XGetClassHint(dpy, client, &hint)) {
+            windows.append(client);
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+    }
+    if (children)
+        XFree(children);
+    return windows;
+}
+
+bool X11Workspace::isDescendantOrSelf(unsigned long window, unsigned long ancestor)
+{
+    Display* dpy = connection_.display();
+    const Window root = connection_.rootWindow();
+    for (int depth = 0; window && depth < kMaxTreeDepth; ++depth) {
+        if (window == ancestor)
+            return true;
+        if (window == root)
+            return false;
+        Window rootReturn = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(dpy, window, &rootReturn, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        window = parent;
+    }
+    return false;
+}
+
+unsigned long X11Workspace::topLevelClientOf(unsigned long window)
+{
+    Display* dpy = connection_.display();
+    const Window root = connection_.rootWindow();
+    if (!dpy || !window || window == root || window == PointerRoot)
+        return 0;
+    // Up: the first window that the window manager marked as a client (WM_STATE).
+    Window topLevel = window;
+    for (int depth = 0; window && window != root && depth < kMaxTreeDepth; ++depth) {
+        if (hasWmState(window))
+            return window;
+        Window rootReturn = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(dpy, window, &rootReturn, &parent, &children, &count))
+            return 0;
+        if (children)
+            XFree(children);
+        topLevel = window;
+        window = parent;
+    }
+    // Down from the child of the root (a frame holds the client inside it).
+    QList<Window> level{topLevel};
+    for (int depth = 0; depth < 3 && !level.isEmpty(); ++depth) {
+        QList<Window> next;
+        for (Window w : std::as_const(level)) {
+            Window rootReturn = None;
+            Window parent = None;
+            Window* children = nullptr;
+            unsigned int count = 0;
+            if (!XQueryTree(dpy, w, &rootReturn, &parent, &children, &count))
+                continue;
+            for (unsigned int i = 0; i < count; ++i)
+                next.append(children[i]);
+            if (children)
+                XFree(children);
+        }
+        for (Window w : std::as_const(next)) {
+            if (hasWmState(w))
+                return w;
+        }
+        level = next;
+    }
+    // No window manager marks clients: the top-level window is the client.
+    return topLevel;
+}
+
+unsigned long X11Workspace::focusedTopLevel()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return 0;
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(dpy, &focus, &revert);
+    if (focus == None || focus == PointerRoot)
+        return 0;
+    return topLevelClientOf(focus);
+}
+
+quint64 X11Workspace::activeWindow()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return 0;
+    X11ErrorTrap trap(dpy);
+    const Window root = connection_.rootWindow();
+    const auto check = windowProperty(root, "_NET_SUPPORTING_WM_CHECK");
+    const bool wmRuns = check && *check && windowProperty(*check, "_NET_SUPPORTING_WM_CHECK") == check;
+    if (wmRuns) {
+        const auto active = readProperty(dpy, root, atom("_NET_ACTIVE_WINDOW"), XA_WINDOW, 1);
+        if (active && !active->items.isEmpty() && active->items.first() != None && windowExists(active->items.first()))
+            return active->items.first();
+    }
+    return focusedTopLevel();
+}
+
+QList<unsigned long> X11Workspace::leadersOf(unsigned long window)
+{
+    Display* dpy = connection_.display();
+    QList<unsigned long> leaders;
+    auto add = [&](unsigned long w) {
+        if (w && w != window && w != connection_.rootWindow() && !leaders.contains(w))
+            leaders.append(w);
+    };
+    if (const auto leader = readProperty(dpy, window, atom("WM_CLIENT_LEADER"), XA_WINDOW, 1); leader && !leader->items.isEmpty())
+        add(leader->items.first());
+    Window transientFor = None;
+    if (XGetTransientForHint(dpy, window, &transientFor))
+        add(transientFor);
+    if (XWMHints* hints = XGetWMHints(dpy, window)) {
+        if (hints->flags & WindowGroupHint)
+            add(hints->window_group);
+        XFree(hints);
+    }
+    return leaders;
+}
+
+std::optional<RunningApplication> X11Workspace::applicationForWindow(quint64 window)
+{
+    Display* dpy = connection_.display();
+    if (!dpy || !window)
+        return std::nullopt;
+    X11ErrorTrap trap(dpy);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(dpy, window, &attributes) || trap.sync())
+        return std::nullopt;
+
+    qint64 pid = 0;
+    QString instance;
+    QString windowClass;
+    QString gtkId;
+    QString kdeFile;
+    auto readFrom = [&](unsigned long w) {
+        if (!pid)
+            pid = windowPid(w);
+        if (windowClass.isEmpty() && instance.isEmpty()) {
+            XClassHint hint{nullptr, nullptr};
+            if (XGetClassHint(dpy, w, &hint)) {
+                instance = QString::fromLocal8Bit(hint.res_name ? hint.res_name : "");
+                windowClass = QString::fromLocal8Bit(hint.res_class ? hint.res_class : "");
+                if (hint.res_name)
+                    XFree(hint.res_name);
+                if (hint.res_class)
+                    XFree(hint.res_class);
+            }
+        }
+        if (gtkId.isEmpty())
+            gtkId = stringProperty(w, "_GTK_APPLICATION_ID");
+        if (kdeFile.isEmpty())
+            kdeFile = stringProperty(w, "_KDE_NET_WM_DESKTOP_FILE");
+    };
+    readFrom(window);
+    // Secondary windows may leave the naming to their leader.
+    if (!pid || (windowClass.isEmpty() && instance.isEmpty())) {
+        for (unsigned long leader : leadersOf(window))
+            readFrom(leader);
+    }
+    trap.sync();
+    if (!pid && windowClass.isEmpty() && instance.isEmpty() && gtkId.isEmpty() && kdeFile.isEmpty())
+        return std::nullopt;
+
+    RunningApplication app;
+    if (pid && pid == QCoreApplication::applicationPid()) {
+        // Our own windows carry this program's identity, whatever the window class says.
+        app = currentApplication();
+    } else {
+        const auto identity = desktopEntries_.identify(gtkId, kdeFile, instance, windowClass);
+        app.bundleIdentifier = identity.bundleIdentifier;
+        app.localizedName = identity.name;
+        app.processIdentifier = pid;
+    }
+    app.windowId = window;
+    app.windowClass = windowClass.isEmpty() ? instance : windowClass;
+    return app;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication()
+{
+    const quint64 active = activeWindow();
+    if (!active)
+        return std::nullopt;
+    if (auto app = applicationForWindow(active))
+        return app;
+    // The active window may carry nothing that names it; the focus may tell more.
+    const quint64 focused = focusedTopLevel();
+    if (focused && focused != active)
+        return applicationForWindow(focused);
+    return std::nullopt;
+}
+
+QList<RunningApplication> X11Workspace::runningApplications()
+{
+    QList<RunningApplication> apps;
+    if (!connection_.isValid())
+        return apps;
+    QSet<QString> seen;
+    for (unsigned long window : clientList()) {
+        const auto app = applicationForWindow(window);
+        if (!app)
+            continue;
+        const QString key = app->processIdentifier > 0
+            ? QStringLiteral("pid:") + QString::number(app->processIdentifier)
+            : QStringLiteral("id:") + app->bundleIdentifier + u'|' + app->windowClass;
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        apps.append(*app);
+    }
+    return apps;
+}
+
+bool X11Workspace::belongsTo(unsigned long window, const RunningApplication& app)
+{
+    if (!window)
+        return false;
+    if (app.windowId && window == app.windowId)
+        return true;
+    const auto windowApp = applicationForWindow(window);
+    if (!windowApp)
+        return false;
+    if (app.processIdentifier > 0 && windowApp->processIdentifier > 0)
+        return app.processIdentifier == windowApp->processIdentifier;
+    return !app.bundleIdentifier.isEmpty() && windowApp->bundleIdentifier == app.bundleIdentifier;
+}
+
+unsigned long X11Workspace::windowForApplication(const RunningApplication& app)
+{
+    Display* dpy = connection_.display();
+    QList<unsigned long> clients;
+    // Topmost first, so the window the user saw last is the one brought back.
+    if (const auto stacking = readProperty(dpy, connection_.rootWindow(), atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, kMaxListItems);
+        stacking && !stacking->items.isEmpty()) {
+        for (auto it = stacking->items.crbegin(); it != stacking->items.crend(); ++it)
+            clients.append(*it);
+    } else {
+        clients = clientList();
+    }
+    if (app.windowId && (clients.contains(app.windowId) || windowExists(app.windowId)))
+        return app.windowId;
+    for (unsigned long window : std::as_const(clients)) {
+        if (belongsTo(window, app))
+            return window;
+    }
+    return 0;
+}
+
+unsigned long X11Workspace::serverTime()
+{
+    // A property change on a window of a connection whose events we read ourselves yields the
+    // server's current time in the PropertyNotify.
+    if (!connection_.isOwn() && !timeConnection_) {
+        timeConnection_ = std::make_unique<X11DisplayConnection>(X11DisplayConnection::Mode::Own);
+    }
+    X11DisplayConnection& conn = connection_.isOwn() ? connection_ : *timeConnection_;
+    Display* dpy = conn.display();
+    if (!dpy)
+        return CurrentTime;
+    if (!timeWindow_) {
+        XSetWindowAttributes attributes{};
+        attributes.event_mask = PropertyChangeMask;
+        timeWindow_ = XCreateWindow(dpy, conn.rootWindow(), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
+            CWEventMask, &attributes);
+    }
+    const Atom stamp = XInternAtom(dpy, "_QUORVEL_TIMESTAMP", False);
+    XChangeProperty(dpy, timeWindow_, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XSync(dpy, False);
+    XEvent event;
+    unsigned long time = CurrentTime;
+    while (XCheckTypedWindowEvent(dpy, timeWindow_, PropertyNotify, &event))
+        time = event.xproperty.time;
+    return time;
+}
+
+bool X11Workspace::activate(const RunningApplication& app)
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return false;
+    const unsigned long target = windowForApplication(app);
+    if (!target) {
+        Console::log(QStringLiteral("X11Workspace: no window to activate for ")
+            + (app.bundleIdentifier.isEmpty() ? app.localizedName : app.bundleIdentifier));
+        return false;
+    }
+    X11ErrorTrap trap(dpy);
+    if (windowManagerSupportsActivation()) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.serial = 0;
+        event.xclient.send_event = True;
+        event.xclient.display = dpy;
+        event.xclient.window = target;
+        event.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2; // source indication: a pager, acting for the user
+        event.xclient.data.l[1] = static_cast<long>(serverTime());
+        event.xclient.data.l[2] = 0;
+        XSendEvent(dpy, connection_.rootWindow(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XFlush(dpy);
+        if (trap.sync()) {
+            Console::log(QStringLiteral("Failed to ask the window manager to activate a window: X error ")
+                + QString::number(trap.errorCode()));
+            return false;
+        }
+        return true;
+    }
+    // Nobody manages the windows: raise and focus the window ourselves.
+    XRaiseWindow(dpy, target);
+    XSetInputFocus(dpy, target, RevertToParent, CurrentTime);
+    if (trap.sync()) {
+        Console::log(QStringLiteral("Failed to focus a window: X error ") + QString::number(trap.errorCode()));
+        return false;
+    }
+    return true;
+}
+
+bool X11Workspace::isActive(const RunningApplication& app)
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return false;
+    X11ErrorTrap trap(dpy);
+    const unsigned long active = activeWindow();
+    if (!active || !belongsTo(active, app))
+        return false;
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(dpy, &focus, &revert);
+    if (focus == None || focus == PointerRoot)
+        return false;
+    return isDescendantOrSelf(focus, active);
+}
+
+bool X11Workspace::openURL(const QUrl& url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+std::optional<RunningApplication> X11Workspace::clipboardOwnerApplication()
+{
+    Display* dpy = connection_.display();
+    if (!dpy)
+        return std::nullopt;
+    X11ErrorTrap trap(dpy);
+    const Window owner = XGetSelectionOwner(dpy, atom("CLIPBOARD"));
+    if (owner == None)
+        return std::nullopt;
+
+    // The owner is often an unmapped helper window: find the client window it stands for.
+    QList<unsigned long> candidates;
+    auto addCandidate = [&](unsigned long w) {
+        if (w && !candidates.contains(w))
+            candidates.append(w);
+    };
+    // A window inside a managed client (or the client itself).
+    Window w = owner;
+    for (int depth = 0; w && w != connection_.rootWindow() && depth < kMaxTreeDepth; ++depth) {
+        if (hasWmState(w)) {
+            addCandidate(w);
+            break;
+        }
+        Window rootReturn = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(dpy, w, &rootReturn, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        w = parent;
+    }
+    for (unsigned long leader : leadersOf(owner))
+        addCandidate(leader);
+    addCandidate(owner);
+
+    for (unsigned long w : std::as_const(candidates)) {
+        auto app = applicationForWindow(w);
+        if (!app)
+            continue;
+        if (app->bundleIdentifier.isEmpty() && app->processIdentifier > 0) {
+            // Only a process ID: name it after a client window of the same process.
+            for (unsigned long client : clientList()) {
+                if (windowPid(client) == app->processIdentifier) {
+                    if (auto named = applicationForWindow(client))
+                        return named;
+                }
+            }
+            continue;
+        }
+        if (!app->bundleIdentifier.isEmpty())
+            return app;
+    }
+    // Toolkits own selections with a bare hidden window (Qt, GTK). Resource IDs carry the
+    // creating connection in their high bits, so a client window with the same bits belongs to
+    // the same program.
+    const unsigned long clientMask = connection_.clientIdMask();
+    for (unsigned long client : clientList()) {
+        if ((client & clientMask) == (owner & clientMask)) {
+            if (auto app = applicationForWindow(client))
+                return app;
+        }
+    }
+    return std::nullopt;
+}
+
+RunningApplication X11Workspace::currentApplication()
+{
+    RunningApplication app;
+    app.bundleIdentifier = QStringLiteral("quorvel");
+    app.localizedName = QStringLiteral("Quorvel");
+    app.processIdentifier = QCoreApplication::applicationPid();
+    return app;
+}

@@ -1,0 +1,172 @@
+#include "store/ClipItem.h"
+
+#include "clipboard/ClipboardCryptoService.h"
+
+#include <QStringDecoder>
+#include <QTextBoundaryFinder>
+#include <array>
+
+namespace {
+
+// Number of user-perceived characters, stopping once limit is reached.
+int graphemeCount(const QString& text, int limit)
+{
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (count < limit && graphemes.toNextBoundary() != -1)
+        ++count;
+    return count;
+}
+
+std::optional<QString> decodeUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+ClipItem::ClipItem(const QDateTime& timestamp, const QString& appBundleID, const QString& appName, bool isPinned,
+    const QString& searchIndex, std::vector<ClipRepresentationPtr> representations, std::optional<QString> linkTitle,
+    std::optional<QByteArray> linkImageData, bool cachedHasImage, bool cachedHasFCPContent, int cachedFCPClipCount,
+    std::optional<QString> cachedFCPClipName, std::optional<QString> cachedFCPDuration,
+    std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy, std::optional<QString> cachedFileName,
+    bool cachedIsVideo, std::optional<QString> cachedFileURL)
+    : timestamp(timestamp)
+    , appBundleID(appBundleID)
+    , appName(appName)
+    , isPinned(isPinned)
+    , linkTitle(std::move(linkTitle))
+    , linkImageData(std::move(linkImageData))
+    , cachedHasImage(cachedHasImage)
+    , cachedHasFCPContent(cachedHasFCPContent)
+    , cachedFCPClipCount(cachedFCPClipCount)
+    , cachedFCPClipName(std::move(cachedFCPClipName))
+    , cachedFCPDuration(std::move(cachedFCPDuration))
+    , cachedIsFileCopy(cachedIsFileCopy)
+    , cachedFileName(std::move(cachedFileName))
+    , cachedIsVideo(cachedIsVideo)
+    , cachedFileURL(std::move(cachedFileURL))
+    , thumbnailData(std::move(thumbnailData))
+    , m_representations(std::move(representations))
+{
+    ClipboardCryptoService& crypto = ClipboardCryptoService::shared();
+    encryptedSearchIndex = crypto.encryptString(searchIndex);
+    searchPrefixHash = crypto.hashPrefix(searchIndex);
+    // The plain text is kept only when it could not be sealed.
+    if (!encryptedSearchIndex)
+        legacySearchIndex = searchIndex;
+}
+
+const std::vector<ClipRepresentationPtr>& ClipItem::representations() const
+{
+    if (!m_representationsLoaded) {
+        m_representationsLoaded = true;
+        if (representationLoader && persistentID != 0)
+            m_representations = representationLoader(persistentID);
+    }
+    // Representations built before the entry was owned by a shared pointer learn their owner here.
+    if (std::shared_ptr<const ClipItem> self = weak_from_this().lock()) {
+        const std::shared_ptr<ClipItem> owner = std::const_pointer_cast<ClipItem>(self);
+        for (const ClipRepresentationPtr& representation : m_representations) {
+            if (representation && representation->clipItem.expired())
+                representation->clipItem = owner;
+        }
+    }
+    return m_representations;
+}
+
+void ClipItem::appendRepresentation(const ClipRepresentationPtr& representation)
+{
+    representations(); // a fetched entry keeps its stored representations
+    if (!representation)
+        return;
+    representation->clipItem = weak_from_this();
+    m_representations.push_back(representation);
+}
+
+std::optional<QString> ClipItem::searchIndex() const
+{
+    if (encryptedSearchIndex) {
+        if (std::optional<QByteArray> opened = ClipboardCryptoService::shared().decrypt(*encryptedSearchIndex)) {
+            if (std::optional<QString> text = decodeUtf8(*opened))
+                return text;
+        }
+        // Sealed text that cannot be read: the plain field only counts when it holds something.
+        if (legacySearchIndex.isEmpty())
+            return std::nullopt;
+    }
+    return legacySearchIndex;
+}
+
+bool ClipItem::hasImage() const
+{
+    return cachedHasImage || thumbnailData.has_value();
+}
+
+bool ClipItem::hasLinkPreview() const
+{
+    return linkTitle.has_value() || linkImageData.has_value();
+}
+
+QString ClipItem::contentTypeIcon() const
+{
+    if (cachedHasFCPContent && cachedFCPClipCount > 1)
+        return QStringLiteral("film.stack");
+    if (cachedHasFCPContent)
+        return QStringLiteral("film.fill");
+    if (cachedIsVideo)
+        return QStringLiteral("video");
+    if (cachedIsFileCopy)
+        return QStringLiteral("doc");
+    if (hasImage())
+        return QStringLiteral("photo");
+    if (hasLinkPreview())
+        return QStringLiteral("link");
+    return QStringLiteral("doc.text");
+}
+
+std::optional<QString> ClipItem::fcpDescription() const
+{
+    if (!cachedHasFCPContent)
+        return std::nullopt;
+    if (cachedFCPClipName && !cachedFCPClipName->isEmpty())
+        return cachedFCPClipName;
+    const std::optional<QString> text = searchIndex();
+    if (!text || text->isEmpty())
+        return std::nullopt;
+    const QString trimmed = text->trimmed();
+    constexpr int maxLength = 100;
+    if (trimmed.isEmpty() || graphemeCount(trimmed, maxLength) >= maxLength)
+        return std::nullopt;
+    return trimmed;
+}
+
+std::optional<QByteArray> ClipItem::fcpThumbnailData() const
+{
+    if (!cachedHasFCPContent)
+        return std::nullopt;
+    return thumbnailData;
+}
+
+std::optional<QByteArray> ClipItem::fullImageData() const
+{
+    // The preferred type decides first, then the stored order of the representations.
+    static const std::array<QLatin1String, 4> preferred {
+        QLatin1String("public.png"),
+        QLatin1String("public.jpeg"),
+        QLatin1String("public.tiff"),
+        QLatin1String("public.image"),
+    };
+    const std::vector<ClipRepresentationPtr>& all = representations();
+    for (const QLatin1String& type : preferred) {
+        for (const ClipRepresentationPtr& representation : all) {
+            if (representation && representation->typeUTI.startsWith(type))
+                return representation->data();
+        }
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,202 @@
+#include "store/ModelContainer.h"
+
+#include "store/ModelContext.h"
+#include "store/StoreSchema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QVersionNumber>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int busyTimeoutMs = 5000;
+
+QString sqliteError(sqlite3* db)
+{
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+bool exec(sqlite3* db, const QString& sql, QString* error)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    if (error)
+        *error = message ? QString::fromUtf8(message) : sqliteError(db);
+    sqlite3_free(message);
+    return false;
+}
+
+// Runs a query that yields one text value (or none).
+bool queryText(sqlite3* db, const char* sql, const QString& argument, std::optional<QString>* result, QString* error)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        *error = sqliteError(db);
+        return false;
+    }
+    const QByteArray utf8 = argument.toUtf8();
+    if (!argument.isNull())
+        sqlite3_bind_text(statement, 1, utf8.constData(), utf8.size(), SQLITE_TRANSIENT);
+    const int step = sqlite3_step(statement);
+    bool ok = true;
+    if (step == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        *result = text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, 0)) : QString();
+    } else if (step == SQLITE_DONE) {
+        *result = std::nullopt;
+    } else {
+        *error = sqliteError(db);
+        ok = false;
+    }
+    sqlite3_finalize(statement);
+    return ok;
+}
+
+// Opens one connection with the settings every context shares.
+sqlite3* openConnection(const QString& path, QString* error)
+{
+    sqlite3* db = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
+        *error = sqliteError(db);
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+    // The first statement reads the header: a file that is not a database fails here, untouched.
+    QString failure;
+    if (!exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &failure)
+        || !exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), &failure)
+        || !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &failure)) {
+        *error = failure;
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    return db;
+}
+
+// Checks the schema version, and creates the schema in a new store. A store of a newer version
+// and a database that is not a store are refused and left as they are.
+bool prepareSchema(sqlite3* db, const QString& path, QString* error)
+{
+    std::optional<QString> metadata;
+    if (!queryText(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?",
+            QString::fromLatin1(StoreSchema::metadataTable), &metadata, error))
+        return false;
+
+    if (metadata) {
+        std::optional<QString> stored;
+        const QString sql = QStringLiteral("SELECT value FROM \"%1\" WHERE key = ?").arg(QLatin1String(StoreSchema::metadataTable));
+        if (!queryText(db, sql.toUtf8().constData(), QString::fromLatin1(StoreSchema::schemaVersionKey), &stored, error))
+            return false;
+        const QVersionNumber current = QVersionNumber::fromString(QLatin1String(ModelContainer::schemaVersion));
+        const QVersionNumber found = stored ? QVersionNumber::fromString(*stored) : QVersionNumber();
+        if (found.isNull()) {
+            *error = QStringLiteral("The store at %1 has no readable schema version; it is left untouched").arg(path);
+            return false;
+        }
+        if (found > current) {
+            *error = QStringLiteral("The store at %1 has schema version %2, newer than version %3 of this program; it is left untouched")
+                         .arg(path, *stored, current.toString());
+            return false;
+        }
+        if (found < current) {
+            *error = QStringLiteral("The store at %1 has schema version %2, which this program cannot read (expected %3); it is left untouched")
+                         .arg(path, *stored, current.toString());
+            return false;
+        }
+    } else {
+        std::optional<QString> otherTable;
+        if (!queryText(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' LIMIT 1",
+                QString(), &otherTable, error))
+            return false;
+        if (otherTable) {
+            *error = QStringLiteral("The file at %1 is a database but not a Quorvel store; it is left untouched").arg(path);
+            return false;
+        }
+    }
+
+    // Creates what is missing (a new store, or indices of an existing one) in one transaction.
+    if (!exec(db, QStringLiteral("BEGIN IMMEDIATE"), error))
+        return false;
+    bool ok = true;
+    for (const QString& statement : StoreSchema::createStatements()) {
+        if (!(ok = exec(db, statement, error)))
+            break;
+    }
+    if (ok) {
+        ok = exec(db,
+            QStringLiteral("INSERT OR IGNORE INTO \"%1\" (key, value) VALUES ('%2', '%3')")
+                .arg(QLatin1String(StoreSchema::metadataTable), QLatin1String(StoreSchema::schemaVersionKey),
+                    QLatin1String(ModelContainer::schemaVersion)),
+            error);
+    }
+    if (ok)
+        ok = exec(db, QStringLiteral("COMMIT"), error);
+    if (!ok)
+        exec(db, QStringLiteral("ROLLBACK"), nullptr);
+    return ok;
+}
+
+} // namespace
+
+std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QString* error)
+{
+    QString failure;
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        if (error)
+            *error = QStringLiteral("Cannot create the folder %1").arg(info.absolutePath());
+        return nullptr;
+    }
+    sqlite3* db = openConnection(path, &failure);
+    if (db && !prepareSchema(db, path, &failure)) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+        if (error)
+            *error = failure;
+        return nullptr;
+    }
+    if (!db) {
+        if (error)
+            *error = QStringLiteral("Cannot open the store at %1: %2").arg(path, failure);
+        return nullptr;
+    }
+    std::shared_ptr<ModelContainer> container(new ModelContainer);
+    container->m_path = path;
+    container->m_main = std::make_unique<ModelContext>(db, path);
+    return container;
+}
+
+QString ModelContainer::defaultStorePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Quorvel/Quorvel.store");
+}
+
+ModelContainer::~ModelContainer() = default;
+
+ModelContext& ModelContainer::mainContext()
+{
+    return *m_main;
+}
+
+std::unique_ptr<ModelContext> ModelContainer::makeContext()
+{
+    return makeContext(nullptr);
+}
+
+std::unique_ptr<ModelContext> ModelContainer::makeContext(QString* error)
+{
+    QString failure;
+    sqlite3* db = openConnection(m_path, &failure);
+    if (!db) {
+        if (error)
+            *error = failure;
+        return nullptr;
+    }
+    return std::make_unique<ModelContext>(db, m_path);
+}

@@ -1,0 +1,117 @@
+#include "ui/Symbols.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+const QHash<QString, QString>& mapping()
+{
+    static const QHash<QString, QString> table = {
+        {"doc.on.clipboard", "edit-paste-symbolic"},
+        {"doc.on.doc", "edit-copy-symbolic"},
+        {"record.circle.fill", "media-record-symbolic"},
+        {"record.circle", "media-record-symbolic"},
+        {"stop.circle", "media-playback-stop-symbolic"},
+        {"stop.circle.fill", "media-playback-stop-symbolic"},
+        {"pin.fill", "view-pin-symbolic"},
+        {"pin", "view-pin-symbolic"},
+        {"pin.slash", "view-pin-symbolic"},
+        {"film.stack", "video-x-generic-symbolic"},
+        {"film.fill", "video-x-generic-symbolic"},
+        {"film", "video-x-generic-symbolic"},
+        {"video", "camera-video-symbolic"},
+        {"video.fill", "camera-video-symbolic"},
+        {"doc", "text-x-generic-symbolic"},
+        {"doc.text", "text-x-generic-symbolic"},
+        {"photo", "image-x-generic-symbolic"},
+        {"link", "insert-link-symbolic"},
+        {"trash", "user-trash-symbolic"},
+        {"magnifyingglass", "edit-find-symbolic"},
+        {"gearshape", "emblem-system-symbolic"},
+        {"xmark", "window-close-symbolic"},
+        {"xmark.circle.fill", "window-close-symbolic"},
+        {"folder", "folder-symbolic"},
+        {"square.and.arrow.up", "document-send-symbolic"},
+        {"arrow.up.forward.app", "go-jump-symbolic"},
+        {"camera.viewfinder", "camera-photo-symbolic"},
+        {"text.viewfinder", "format-text-plaintext-symbolic"},
+        {"eye", "view-reveal-symbolic"},
+        {"arrow.uturn.backward", "edit-undo-symbolic"},
+        {"checkmark", "object-select-symbolic"},
+        {"app", "application-x-executable-symbolic"},
+    };
+    return table;
+}
+
+void drawFallback(QPainter& p, const QString& name, const QRectF& r, const QColor& color)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(color, qMax(1.0, r.width() / 12.0));
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    const QRectF inner = r.adjusted(r.width() * 0.18, r.height() * 0.12, -r.width() * 0.18, -r.height() * 0.08);
+    if (name.startsWith("record.circle")) {
+        p.setBrush(color);
+        p.drawEllipse(r.adjusted(r.width() * 0.15, r.height() * 0.15, -r.width() * 0.15, -r.height() * 0.15));
+    } else if (name.startsWith("doc.on.clipboard")) {
+        p.drawRoundedRect(inner, r.width() * 0.08, r.width() * 0.08);
+        const QRectF clip(inner.center().x() - inner.width() * 0.25, inner.top() - r.height() * 0.05,
+            inner.width() * 0.5, r.height() * 0.14);
+        p.setBrush(color);
+        p.drawRoundedRect(clip, 1.5, 1.5);
+    } else {
+        p.drawRoundedRect(inner, r.width() * 0.1, r.width() * 0.1);
+    }
+}
+
+}
+
+QString Symbols::themeIconName(const QString& symbolName)
+{
+    return mapping().value(symbolName);
+}
+
+QPixmap Symbols::pixmap(const QString& symbolName, int size, const QColor& color)
+{
+    const int side = qMax(1, size);
+    QPixmap out(side, side);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    const QString themeName = themeIconName(symbolName);
+    QIcon themed = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName);
+    if (!themed.isNull()) {
+        themed.paint(&painter, QRect(0, 0, side, side));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(QRect(0, 0, side, side), color);
+    } else {
+        drawFallback(painter, symbolName, QRectF(0, 0, side, side), color);
+    }
+    return out;
+}
+
+QIcon Symbols::icon(const QString& symbolName, const QColor& color, const QList<int>& sizes)
+{
+    QIcon result;
+    for (int size : sizes)
+        result.addPixmap(pixmap(symbolName, size, color));
+    return result;
+}
+
+void Symbols::installIconTheme()
+{
+    const QString current = QIcon::themeName();
+    if (!current.isEmpty() && current != QLatin1String("hicolor"))
+        return;
+    for (const QString& candidate : {QStringLiteral("Adwaita"), QStringLiteral("breeze"), QStringLiteral("breeze-dark")}) {
+        for (const QString& dir : QIcon::themeSearchPaths()) {
+            if (QFile::exists(dir + "/" + candidate + "/index.theme")) {
+                QIcon::setThemeName(candidate);
+                return;
+            }
+        }
+    }
+}

@@ -1,0 +1,605 @@
+// The clipboard monitor and its save pipeline on fakes: a virtual clock for the 0.5 s poll and the
+// 0.4 s debounce, a fake clipboard and desktop, and a real store in a temporary folder.
+#include "ClipboardTestSupport.h"
+#include "clipboard/ClipboardCryptoService.h"
+#include "clipboard/ClipboardService.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/ClipSavePipeline.h"
+#include "clipboard/HistoryPruner.h"
+#include "fakes/FakeKeychain.h"
+#include "fakes/FakeLinkMetadataProvider.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/FakeWorkspace.h"
+#include "fakes/ManualQueue.h"
+#include "platform/NotificationCenter.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+const QString textType = QStringLiteral("public.utf8-plain-text");
+const QString pngType = QStringLiteral("public.png");
+const QString fileURLType = QStringLiteral("public.file-url");
+const QString concealedType = QStringLiteral("org.nspasteboard.ConcealedType");
+
+RunningApplication app(const QString& id, const QString& name = QString())
+{
+    RunningApplication a;
+    a.bundleIdentifier = id;
+    a.localizedName = name.isEmpty() ? id : name;
+    return a;
+}
+
+// A clipboard whose owner adds types after the monitor looked (as a slow owner may).
+class ScriptedPasteboard : public FakePasteboard {
+public:
+    QStringList typesAddedAfterFirstLook;
+    QStringList types() override
+    {
+        QStringList result = FakePasteboard::types();
+        if (m_looks++ > 0)
+            result += typesAddedAfterFirstLook;
+        return result;
+    }
+    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr) override
+    {
+        if (typesAddedAfterFirstLook.contains(type))
+            return QByteArray("secret");
+        return FakePasteboard::data(type, maxBytes, error);
+    }
+    void resetLooks() { m_looks = 0; }
+
+private:
+    int m_looks = 0;
+};
+
+class ClipboardServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        crypto = std::make_unique<ClipboardCryptoService>(keychain);
+        ClipboardCryptoService::setShared(crypto.get());
+        QString error;
+        container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
+        ASSERT_TRUE(container) << error.toStdString();
+        preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
+        service = std::make_unique<ClipboardService>(pasteboard, workspace, preferences, center, *crypto, links, queue,
+                                                     main, suspension);
+        service->setModelContainer(container);
+        service->setClock([this] { return now = now.addSecs(1); });
+        workspace.frontmost = app("org.example.Editor", "Editor");
+        service->startMonitoring();
+        settle(10);
+    }
+
+    void TearDown() override
+    {
+        service.reset();
+        container.reset();
+        ClipboardCryptoService::setShared(nullptr);
+    }
+
+    // Moves the virtual clock, running the clipboard queue and the main queue as they fall due.
+    void settle(int ms = 1000)
+    {
+        for (int t = 0; t < ms; t += 10) {
+            queue.advance(10);
+            drainMain();
+        }
+    }
+    void drainMain()
+    {
+        while (main.pendingCount() > 0 || queue.nextDueInMs() == 0) {
+            main.runPending();
+            queue.runPending();
+        }
+    }
+
+    void copyText(const QString& text) { pasteboard.setContent(textType, text.toUtf8()); }
+
+    std::vector<ClipItemPtr> entries() { return container->mainContext().fetchClipItems(); } // newest first
+    QStringList texts()
+    {
+        QStringList result;
+        for (const ClipItemPtr& item : entries())
+            result.append(item->searchIndex().value_or(QStringLiteral("<sealed>")));
+        return result;
+    }
+    QStringList types(const ClipItemPtr& item)
+    {
+        QStringList result;
+        for (const ClipRepresentationPtr& r : item->representations())
+            result.append(r->typeUTI);
+        return result;
+    }
+
+    QTemporaryDir dir;
+    FakeKeychain keychain;
+    std::unique_ptr<ClipboardCryptoService> crypto;
+    std::shared_ptr<ModelContainer> container;
+    ScriptedPasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakePreferences preferences;
+    NotificationCenter center;
+    FakeLinkMetadataProvider links;
+    ManualQueue queue {QStringLiteral("com.quorvel.clipboard")};
+    ManualQueue main {QStringLiteral("main")};
+    ClipboardSuspension suspension;
+    std::unique_ptr<ClipboardService> service;
+    QDateTime now = QDateTime(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC);
+};
+
+}
+
+// ---- monitor -------------------------------------------------------------------------------
+
+TEST_F(ClipboardServiceTest, RecordsNewCopiesButNeverWhatWasThereAtStart)
+{
+    copyText("before start");
+    service->startMonitoring();
+    settle();
+    EXPECT_TRUE(entries().empty());
+
+    copyText("first");
+    settle();
+    const auto items = entries();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0]->searchIndex(), "first");
+    EXPECT_EQ(items[0]->appBundleID, "org.example.Editor");
+    EXPECT_EQ(items[0]->appName, "Editor");
+    EXPECT_EQ(items[0]->timestamp, now);
+    EXPECT_FALSE(items[0]->isPinned);
+    EXPECT_EQ(types(items[0]), QStringList {textType});
+    // Sealed at rest: the plain text is in neither legacy field.
+    EXPECT_TRUE(items[0]->legacySearchIndex.isEmpty());
+    EXPECT_TRUE(items[0]->representations()[0]->legacyData.isEmpty());
+}
+
+TEST_F(ClipboardServiceTest, CopiesWhileSuspendedAreNeverRecorded)
+{
+    suspension.suspend();
+    copyText("our own write");
+    settle();
+    suspension.resume();
+    settle();
+    EXPECT_TRUE(entries().empty());
+
+    // A capture already scheduled does not read while suspended either.
+    copyText("scheduled");
+    settle(500);
+    suspension.suspend();
+    settle();
+    suspension.resume();
+    settle();
+    EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(ClipboardServiceTest, CopiesBetweenTwoTicksGiveOneEntryWithTheLastContent)
+{
+    workspace.frontmost = app("org.example.A");
+    copyText("one");
+    copyText("two");
+    workspace.frontmost = app("org.example.B");
+    copyText("three");
+    settle();
+    EXPECT_EQ(texts(), QStringList {"three"});
+    EXPECT_EQ(entries()[0]->appBundleID, "org.example.B");
+}
+
+TEST_F(ClipboardServiceTest, ALaterHandlingReplacesThePendingCapture)
+{
+    // Two changes whose handling on the main thread comes back to back: only the later capture runs.
+    copyText("early");
+    queue.advance(500); // tick: the first change waits for the main thread
+    copyText("late");
+    queue.advance(500); // tick: the second change waits too
+    drainMain();
+    settle();
+    EXPECT_EQ(texts(), QStringList {"late"});
+}
+
+TEST_F(ClipboardServiceTest, BlockedApplicationsAndConcealedCopiesAreDropped)
+{
+    preferences.setStringListAsJSONData("blockedApps", {"  com.example.Vault ", ""});
+    for (const QString& blocked : {QStringLiteral("com.bitwarden.desktop"), QStringLiteral("org.keepassxc.KeePassXC"),
+             QStringLiteral("com.example.Vault")}) {
+        workspace.frontmost = app(blocked, "Vault");
+        copyText("password of " + blocked);
+        settle();
+        // The blocked application still becomes the last real one.
+        EXPECT_EQ(service->lastRealFrontmostApp(), (ClipboardService::AppIdentity {blocked, "Vault"}));
+    }
+    // A blocked owner of the clipboard counts even when another window is active.
+    workspace.frontmost = app("org.example.Editor", "Editor");
+    workspace.clipboardOwner = app("org.gnome.seahorse.Application");
+    copyText("owned by the keyring tool");
+    settle();
+    workspace.clipboardOwner.reset();
+    // A concealed type drops the whole copy.
+    pasteboard.setContent({{textType, "hunter2"}, {concealedType, ""}});
+    settle();
+    EXPECT_TRUE(entries().empty());
+
+    // A malformed list blocks nothing.
+    preferences.set("blockedApps", QByteArray("{not json"));
+    EXPECT_TRUE(service->userBlockedApps().isEmpty());
+    workspace.frontmost = app("com.example.Vault");
+    copyText("allowed now");
+    settle();
+    EXPECT_EQ(texts(), QStringList {"allowed now"});
+}
+
+TEST_F(ClipboardServiceTest, ADroppedChangeCancelsTheCaptureBeforeIt)
+{
+    // An accepted copy, then a password copy before the accepted one was read: neither text is stored.
+    copyText("accepted");
+    settle(500);
+    workspace.frontmost = app("com.bitwarden.desktop");
+    copyText("hunter2");
+    settle();
+    EXPECT_TRUE(entries().empty());
+
+    workspace.frontmost = app("org.example.Editor");
+    copyText("accepted again");
+    settle(500);
+    pasteboard.setContent({{textType, "hunter3"}, {concealedType, ""}});
+    settle();
+    EXPECT_TRUE(entries().empty());
+
+    // The same when both changes wait for the main thread and are handled back to back.
+    copyText("third");
+    queue.advance(500);
+    workspace.frontmost = app("com.bitwarden.desktop");
+    pasteboard.bumpChangeCount();
+    queue.advance(500);
+    drainMain();
+    settle();
+    EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(ClipboardServiceTest, AttributionOfScreenshotToolsInspectorsAndCleanShotFiles)
+{
+    copyText("from editor");
+    settle();
+    workspace.frontmost = app("com.getcleanshot.CleanShotX", "CleanShot");
+    pasteboard.setContent(pngType, imageBytes(4, 4));
+    settle();
+    copyText("text while the tool is frontmost");
+    settle();
+    workspace.frontmost = app("com.sindresorhus.Pasteboard-Viewer", "Viewer");
+    copyText("seen by the inspector");
+    settle();
+    EXPECT_EQ(service->lastRealFrontmostApp().bundleID, "org.example.Editor");
+    workspace.frontmost = app("org.example.Browser", "Browser");
+    pasteboard.setContent({{fileURLType, "file:///home/u/Pictures/CleanShot 2025-03-01.png"}, {pngType, imageBytes(5, 5, "png", Qt::blue)}});
+    settle();
+    workspace.frontmost.reset();
+    copyText("nobody frontmost");
+    settle();
+
+    const auto items = entries();
+    ASSERT_EQ(items.size(), 6u);
+    const std::pair<const char*, const char*> expected[] = {
+        {"unknown", "Unknown"},
+        {"pl.maketheweb.cleanshotx", "CleanShot X"},
+        {"org.example.Editor", "Editor"},
+        {"org.example.Editor", "Editor"},
+        {"com.getcleanshot.CleanShotX", "CleanShot"},
+        {"org.example.Editor", "Editor"},
+    };
+    for (size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i]->appBundleID, expected[i].first) << i;
+        EXPECT_EQ(items[i]->appName, expected[i].second) << i;
+    }
+    EXPECT_EQ(service->lastRealFrontmostApp(), (ClipboardService::AppIdentity {"unknown", "Unknown"}));
+}
+
+// ---- capture and save ------------------------------------------------------------------------
+
+TEST_F(ClipboardServiceTest, RepeatsAreDroppedByHashAndByStoredPrefix)
+{
+    copyText("Hello");
+    settle();
+    copyText("Hello");
+    settle();
+    EXPECT_EQ(texts().size(), 1);
+    copyText("HELLO"); // another hash, but the same first 500 characters ignoring case
+    settle();
+    EXPECT_EQ(texts(), QStringList {"Hello"});
+    EXPECT_EQ(entries()[0]->timestamp, QDateTime(QDate(2025, 3, 1), QTime(12, 0, 1), Qt::UTC)); // kept its time
+
+    preferences.set("rejectDuplicates", false);
+    copyText("Hello");
+    settle();
+    EXPECT_EQ(texts().size(), 1); // still among the last five hashes
+    for (int i = 0; i < 5; ++i) {
+        copyText(QStringLiteral("other %1").arg(i));
+        settle();
+    }
+    copyText("Hello");
+    settle();
+    EXPECT_EQ(texts().size(), 7);
+    EXPECT_EQ(texts().front(), "Hello");
+    EXPECT_EQ(service->saveCountSinceLastPrune(), 8); // the save call rejected by the lookup counted too
+}
+
+TEST_F(ClipboardServiceTest, FileCopiesAndEmptyTextsSkipTheStoredPrefixLookup)
+{
+    copyText("report.pdf");
+    settle();
+    pasteboard.setContent({{textType, "report.pdf"}, {fileURLType, "file:///home/u/report.pdf"}});
+    settle();
+    pasteboard.setContent(pngType, imageBytes(3, 3));
+    settle();
+    pasteboard.setContent(pngType, imageBytes(3, 4));
+    settle();
+    const auto items = entries();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_TRUE(items[2]->cachedIsFileCopy);
+    EXPECT_EQ(items[2]->cachedFileName, "report.pdf");
+    EXPECT_EQ(items[2]->cachedFileURL, std::nullopt); // kept for movies only
+    EXPECT_EQ(types(items[2]), (QStringList {fileURLType, textType})); // ranked: file URL above text
+}
+
+TEST_F(ClipboardServiceTest, SizeLimitPerTypeAndConcealedTypesAtReadTime)
+{
+    const QByteArray exact(ClipboardService::maxDataSize, 'a');
+    const QByteArray over(ClipboardService::maxDataSize + 1, 'b');
+    pasteboard.setContent({{QStringLiteral("public.data.exact"), exact}, {QStringLiteral("public.data.over"), over},
+                           {textType, "big copy"}});
+    settle();
+    auto items = entries();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(types(items[0]), (QStringList {textType, QStringLiteral("public.data.exact")}));
+    EXPECT_EQ(items[0]->representations()[1]->data()->size(), ClipboardService::maxDataSize);
+
+    // A concealed type that appears after the monitor's test is skipped alone.
+    pasteboard.typesAddedAfterFirstLook = {concealedType};
+    pasteboard.resetLooks();
+    copyText("visible part");
+    settle();
+    pasteboard.typesAddedAfterFirstLook.clear();
+    items = entries();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(types(items[0]), QStringList {textType});
+}
+
+TEST_F(ClipboardServiceTest, SearchTextFromTheLastPlainTextTypeCutAtTenThousand)
+{
+    pasteboard.setContent({{textType, "utf8 text"}, {QStringLiteral("public.plain-text"), "plain text"}});
+    settle();
+    EXPECT_EQ(texts(), QStringList {"plain text"});
+
+    pasteboard.setContent({{QStringLiteral("public.html"), "<b>x</b>"}, {textType, QByteArray("\xff\xfe bad", 6)}});
+    settle();
+    EXPECT_EQ(texts().front(), ""); // undecodable text leaves the search text empty
+
+    copyText("https://example.com/" + QString(11980, QLatin1Char('a')));
+    settle();
+    EXPECT_EQ(texts().front().size(), 10000);
+    EXPECT_TRUE(links.requested().isEmpty()); // the whole 12,000 characters were too long for a link
+}
+
+TEST_F(ClipboardServiceTest, LinkPreviewsKeepTheTimeOfTheCopy)
+{
+    copyText("  https://example.com/page  ");
+    settle();
+    ASSERT_EQ(links.requested(), QList<QUrl> {QUrl("https://example.com/page")});
+    EXPECT_TRUE(entries().empty()); // waits for the preview
+    copyText("copied meanwhile");
+    settle();
+    ASSERT_TRUE(links.complete(QStringLiteral("Example Page"), QByteArray("jpeg bytes")));
+    settle();
+    const auto items = entries();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0]->searchIndex(), "copied meanwhile");
+    EXPECT_EQ(items[1]->linkTitle, "Example Page");
+    EXPECT_EQ(items[1]->linkImageData, QByteArray("jpeg bytes"));
+    EXPECT_LT(items[1]->timestamp, items[0]->timestamp);
+
+    // A failed preview still stores the copy.
+    copyText("https://example.com/broken");
+    settle();
+    ASSERT_TRUE(links.complete(std::nullopt));
+    settle();
+    EXPECT_EQ(entries().size(), 3u);
+    EXPECT_FALSE(entries()[0]->hasLinkPreview());
+
+    // Not a whole one-line address, or previews switched off: saved at once without a request.
+    for (const QString& text : {QStringLiteral("see https://example.com"), QStringLiteral("https://a.example\nhttps://b.example"),
+             QStringLiteral("https://example.com/") + QString(1990, QLatin1Char('x'))}) {
+        copyText(text);
+        settle();
+    }
+    preferences.set("downloadLinkPreviews", false);
+    copyText("https://example.com/off");
+    settle();
+    EXPECT_EQ(links.requested().size(), 2);
+    EXPECT_EQ(entries().size(), 7u);
+}
+
+TEST_F(ClipboardServiceTest, FileImageAndFinalCutProFacts)
+{
+    pasteboard.setContent({{fileURLType, "file:///home/u/Holiday%20Clip.MOV\n"}});
+    settle();
+    pasteboard.setContent({{fileURLType, "file:///home/u/PIC.PNG"}, {pngType, imageBytes(400, 100)}});
+    settle();
+    pasteboard.setContent({{QStringLiteral("com.apple.flexo.proFFPasteboardUTI"), fcpPasteboardData({PNode::str("Cam_A1")}, 0)},
+                           {QStringLiteral("public.tiff"), imageBytes(300, 600, "tiff")}});
+    settle();
+    pasteboard.setContent({{fileURLType, "not a url"},
+                           {QStringLiteral("NSFilenamesPboardType"),
+                            "<plist><array><string>/Volumes/Disk/Notes/</string></array></plist>"}});
+    settle();
+
+    const auto items = entries();
+    ASSERT_EQ(items.size(), 4u);
+    const ClipItemPtr& movie = items[3];
+    EXPECT_TRUE(movie->cachedIsFileCopy);
+    EXPECT_TRUE(movie->cachedIsVideo);
+    EXPECT_EQ(movie->cachedFileName, "Holiday Clip.MOV");
+    EXPECT_EQ(movie->cachedFileURL, "file:///home/u/Holiday%20Clip.MOV");
+    EXPECT_EQ(movie->contentTypeIcon(), "video");
+
+    const ClipItemPtr& picture = items[2];
+    EXPECT_FALSE(picture->cachedIsFileCopy);
+    EXPECT_TRUE(picture->cachedHasImage);
+    EXPECT_EQ(picture->cachedFileURL, std::nullopt);
+    EXPECT_EQ(imageSize(*picture->thumbnailData), QSize(200, 50));
+
+    const ClipItemPtr& fcp = items[1];
+    EXPECT_TRUE(fcp->cachedHasFCPContent);
+    EXPECT_EQ(fcp->cachedFCPClipCount, 1); // the reader's 0 becomes 1
+    EXPECT_EQ(fcp->cachedFCPClipName, "Cam_A1");
+    EXPECT_EQ(imageSize(*fcp->thumbnailData), QSize(100, 200));
+    EXPECT_EQ(fcp->contentTypeIcon(), "film.fill");
+    EXPECT_EQ(items[2]->cachedFCPClipCount, 0);
+
+    EXPECT_TRUE(items[0]->cachedIsFileCopy);
+    EXPECT_EQ(items[0]->cachedFileName, "Notes");
+}
+
+TEST_F(ClipboardServiceTest, MissingContainerAndFailingSaves)
+{
+    ConsoleLines console;
+    service->setModelContainer({});
+    copyText("lost");
+    settle();
+    EXPECT_EQ(console.count("ClipboardService: ModelContainer not configured"), 1);
+    EXPECT_EQ(service->saveCountSinceLastPrune(), 0);
+
+    service->setModelContainer(container);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(container->path()).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER failing BEFORE INSERT ON ClipItem WHEN NEW.appName = 'Failing' "
+                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END;", nullptr, nullptr, nullptr), SQLITE_OK);
+    workspace.frontmost = app("org.example.Failing", "Failing");
+    copyText("cannot be saved");
+    settle();
+    const QStringList failures = console.lines.filter(QRegularExpression("^Failed to save clip item: .*disk full"));
+    EXPECT_EQ(failures.size(), 1) << console.lines.join('\n').toStdString();
+    sqlite3_exec(db, "DROP TRIGGER failing;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+
+    workspace.frontmost = app("org.example.Editor", "Editor");
+    copyText("saved later");
+    settle();
+    EXPECT_EQ(texts(), QStringList {"saved later"}); // nothing of the failed save lingers
+}
+
+TEST_F(ClipboardServiceTest, AnnouncesNewEntriesOnlyWhenAskedTo)
+{
+    int posted = 0;
+    center.observe("clipboardItemAdded", nullptr, [&](const QVariantMap&) { ++posted; });
+    copyText("quiet");
+    settle();
+    EXPECT_EQ(posted, 0);
+    bool visible = true;
+    service->setShouldAnnounceNewItems([&] { return visible; });
+    copyText("announced");
+    settle();
+    copyText("announced"); // a repeat stores nothing and announces nothing
+    settle();
+    EXPECT_EQ(posted, 1);
+}
+
+TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
+{
+    FakeKeychain locked;
+    locked.setUnavailable(true);
+    ClipboardCryptoService lockedCrypto(locked);
+    ClipboardCryptoService::setShared(&lockedCrypto);
+    ClipboardService waiting(pasteboard, workspace, preferences, center, lockedCrypto, links, queue, main, suspension);
+    waiting.setModelContainer(container);
+    service.reset();
+    waiting.startMonitoring();
+    settle(10);
+
+    ConsoleLines console;
+    copyText("waits for the key");
+    settle(3000);
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(waiting.isWaitingForKey());
+    EXPECT_EQ(console.count("ClipboardService: clipboard key unavailable; capture waits for the keychain"), 1);
+
+    locked.setUnavailable(false);
+    settle();
+    EXPECT_FALSE(waiting.isWaitingForKey());
+    EXPECT_EQ(texts(), QStringList {"waits for the key"});
+    EXPECT_TRUE(entries()[0]->legacySearchIndex.isEmpty()); // sealed, not stored in the plain field
+}
+
+// ---- pruning -------------------------------------------------------------------------------
+
+TEST_F(ClipboardServiceTest, PrunesEveryEleventhSaveKeepingPinnedEntries)
+{
+    preferences.set("maxHistoryItems", 5);
+    for (int i = 1; i <= 10; ++i) {
+        copyText(QStringLiteral("entry %1").arg(i));
+        settle();
+        if (i <= 2) {
+            const ClipItemPtr newest = entries()[0];
+            newest->isPinned = true;
+            ASSERT_TRUE(container->mainContext().save());
+        }
+    }
+    EXPECT_EQ(entries().size(), 10u); // saves 1 to 10 never prune
+
+    copyText("entry 11");
+    settle();
+    auto items = entries();
+    ASSERT_EQ(items.size(), 7u); // the 5 newest unpinned plus both pinned
+    EXPECT_EQ(items[0]->searchIndex(), "entry 11");
+    EXPECT_EQ(items[4]->searchIndex(), "entry 7");
+    EXPECT_TRUE(items[5]->isPinned && items[6]->isPinned);
+
+    for (int i = 12; i <= 21; ++i) {
+        copyText(QStringLiteral("entry %1").arg(i));
+        settle();
+    }
+    EXPECT_EQ(entries().size(), 17u);
+    copyText("entry 22");
+    settle();
+    EXPECT_EQ(entries().size(), 7u);
+}
+
+TEST(HistoryPrunerTest, LimitsAndPinnedOnlyHistories)
+{
+    EXPECT_EQ(HistoryPruner::limitFor(0), 10000);
+    EXPECT_EQ(HistoryPruner::limitFor(-3), 10000);
+    EXPECT_EQ(HistoryPruner::limitFor(5), 5);
+
+    FakeKeychain keychain;
+    ClipboardCryptoService crypto(keychain);
+    ClipboardCryptoService::setShared(&crypto);
+    QTemporaryDir dir;
+    QString error;
+    auto container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
+    ASSERT_TRUE(container);
+    for (int i = 0; i < 4; ++i) {
+        ClipSavePipeline::Entry entry;
+        entry.timestamp = QDateTime::currentDateTimeUtc().addSecs(i);
+        entry.searchIndex = QStringLiteral("pinned %1").arg(i);
+        auto item = ClipSavePipeline::makeClipItem(entry);
+        item->isPinned = true;
+        container->mainContext().insert(item);
+    }
+    ASSERT_TRUE(container->mainContext().save());
+    EXPECT_EQ(HistoryPruner::prune(*container, 1), 0);
+    EXPECT_EQ(container->mainContext().fetchClipItemCount(), 4);
+
+    HistoryPruner counter;
+    std::vector<int> pruningCalls;
+    for (int call = 1; call <= 33; ++call)
+        if (counter.countSave())
+            pruningCalls.push_back(call);
+    EXPECT_EQ(pruningCalls, (std::vector<int> {11, 22, 33}));
+    ClipboardCryptoService::setShared(nullptr);
+}

@@ -1,0 +1,61 @@
+#pragma once
+#include "platform/LinkMetadataProvider.h"
+
+#include <QList>
+#include <QUrl>
+#include <mutex>
+#include <optional>
+
+// Link previews for tests. Requests are recorded; by default they wait until the test answers them
+// with complete(); with answerImmediately set they complete at once with the canned answer.
+class FakeLinkMetadataProvider : public LinkMetadataProvider {
+public:
+    bool answerImmediately = false;
+    std::optional<QString> cannedTitle;
+    std::optional<QByteArray> cannedImage;
+
+    void fetchMetadata(const QUrl& url, Completion completion) override
+    {
+        if (answerImmediately) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_requested.append(url);
+            }
+            completion(cannedTitle, cannedImage);
+            return;
+        }
+        std::lock_guard lock(m_mutex);
+        m_requested.append(url);
+        m_pending.append(std::move(completion));
+    }
+
+    // Answers the oldest waiting request; false when none waits.
+    bool complete(std::optional<QString> title, std::optional<QByteArray> image = std::nullopt)
+    {
+        Completion completion;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_pending.isEmpty())
+                return false;
+            completion = m_pending.takeFirst();
+        }
+        completion(std::move(title), std::move(image));
+        return true;
+    }
+
+    QList<QUrl> requested() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requested;
+    }
+    int pendingCount() const
+    {
+        std::lock_guard lock(m_mutex);
+        return static_cast<int>(m_pending.size());
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QList<QUrl> m_requested;
+    QList<Completion> m_pending;
+};

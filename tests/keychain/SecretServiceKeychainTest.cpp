@@ -1,0 +1,120 @@
+// Runs against a real gnome-keyring in a private D-Bus session (scripts/with-keyring).
+#include "platform/linux/KeychainFactory.h"
+#include "platform/linux/SecretServiceKeychain.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SecretServiceKeychainTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString reason;
+        if (!SecretServiceKeychain::probe(&reason))
+            GTEST_SKIP() << "No Secret Service reachable (" << reason.toStdString()
+                         << "); run this test through scripts/with-keyring";
+    }
+
+    // A service name of its own for every test, so that runs never see each other's items.
+    static QString uniqueService()
+    {
+        return QStringLiteral("com.fernhollow.quorvel.test.%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
+    }
+
+    static QByteArray randomKey()
+    {
+        QByteArray key(32, Qt::Uninitialized);
+        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(key.data()), 8);
+        // Bytes that text handling would break: a zero, a high byte, a newline.
+        key[3] = '\0';
+        key[7] = char(0xff);
+        key[11] = '\n';
+        return key;
+    }
+
+    SecretServiceKeychain keychain;
+};
+
+TEST_F(SecretServiceKeychainTest, MissingItemIsNotFound)
+{
+    const auto result = keychain.read(uniqueService(), QStringLiteral("encryption-key"));
+    EXPECT_EQ(result.status, Keychain::Status::NotFound) << result.error.toStdString();
+    EXPECT_TRUE(result.data.isEmpty());
+}
+
+TEST_F(SecretServiceKeychainTest, AddThenReadGivesTheSameBytes)
+{
+    const QString service = uniqueService();
+    const QByteArray key = randomKey();
+    QString error;
+    ASSERT_EQ(keychain.add(service, QStringLiteral("encryption-key"), key, &error), Keychain::Status::Success)
+        << error.toStdString();
+
+    const auto result = keychain.read(service, QStringLiteral("encryption-key"));
+    ASSERT_EQ(result.status, Keychain::Status::Success) << result.error.toStdString();
+    EXPECT_EQ(result.data, key);
+    EXPECT_EQ(result.data.size(), 32);
+
+    // A fresh instance finds the same item: nothing is cached in the object.
+    EXPECT_EQ(SecretServiceKeychain().read(service, QStringLiteral("encryption-key")).data, key);
+}
+
+TEST_F(SecretServiceKeychainTest, SecondAddIsDuplicateAndKeepsTheFirstValue)
+{
+    const QString service = uniqueService();
+    const QByteArray first = randomKey();
+    ASSERT_EQ(keychain.add(service, QStringLiteral("encryption-key"), first), Keychain::Status::Success);
+
+    EXPECT_EQ(keychain.add(service, QStringLiteral("encryption-key"), randomKey()), Keychain::Status::Duplicate);
+    EXPECT_EQ(keychain.read(service, QStringLiteral("encryption-key")).data, first);
+}
+
+TEST_F(SecretServiceKeychainTest, FactoryChoosesTheSecretService)
+{
+    const std::unique_ptr<Keychain> chosen = makeSystemKeychain();
+    EXPECT_NE(dynamic_cast<SecretServiceKeychain*>(chosen.get()), nullptr);
+}
+
+TEST_F(SecretServiceKeychainTest, ItemsAreKeptApartByServiceAndAccount)
+{
+    const QString service = uniqueService();
+    const QByteArray a = randomKey();
+    const QByteArray b = randomKey();
+    ASSERT_EQ(keychain.add(service, QStringLiteral("a"), a), Keychain::Status::Success);
+    ASSERT_EQ(keychain.add(service, QStringLiteral("b"), b), Keychain::Status::Success);
+    EXPECT_EQ(keychain.read(service, QStringLiteral("a")).data, a);
+    EXPECT_EQ(keychain.read(service, QStringLiteral("b")).data, b);
+    EXPECT_EQ(keychain.read(service + QStringLiteral(".other"), QStringLiteral("a")).status, Keychain::Status::NotFound);
+}
+
+}
+
+// Locks the default collection for the rest of the process, so it runs last in this file.
+TEST(SecretServiceKeychainLockedTest, LockedCollectionIsUnavailableNotNotFound)
+{
+    QString reason;
+    if (!SecretServiceKeychain::probe(&reason))
+        GTEST_SKIP() << "No Secret Service reachable (" << reason.toStdString() << ")";
+    SecretServiceKeychain keychain;
+    const QString service = QStringLiteral("com.fernhollow.quorvel.test.locked.%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
+    ASSERT_EQ(keychain.add(service, QStringLiteral("encryption-key"), QByteArray(32, 'k')), Keychain::Status::Success);
+
+    QProcess gdbus;
+    gdbus.start(QStringLiteral("gdbus"),
+                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), QStringLiteral("org.freedesktop.secrets"),
+                 QStringLiteral("--object-path"), QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("--method"),
+                 QStringLiteral("org.freedesktop.Secret.Service.Lock"), QStringLiteral("['/org/freedesktop/secrets/aliases/default']")});
+    if (!gdbus.waitForFinished(10000) || gdbus.exitCode() != 0)
+        GTEST_SKIP() << "Could not lock the keyring: " << gdbus.readAllStandardError().toStdString();
+
+    // No prompt can be shown here, so the item stays locked.
+    const auto result = keychain.read(service, QStringLiteral("encryption-key"));
+    EXPECT_EQ(result.status, Keychain::Status::Unavailable);
+    EXPECT_FALSE(result.error.isEmpty());
+    EXPECT_TRUE(result.data.isEmpty());
+    QString error;
+    EXPECT_EQ(keychain.add(service, QStringLiteral("encryption-key"), QByteArray(32, 'x'), &error), Keychain::Status::Unavailable);
+}

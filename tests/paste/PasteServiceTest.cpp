@@ -1,0 +1,384 @@
+#include "PasteTestSupport.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/PasteService.h"
+#include "fakes/FakeKeySynthesizer.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakeWorkspace.h"
+#include "fakes/ManualQueue.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kText = QStringLiteral("public.utf8-plain-text");
+
+QStringList typesOf(const QList<Pasteboard::Item>& items)
+{
+    QStringList types;
+    for (const Pasteboard::Item& item : items)
+        types.append(item.type);
+    return types;
+}
+
+class PasteServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        workspace.running = {editor, other};
+        service = std::make_unique<PasteService>(pasteboard, workspace, keys, queue, suspension, tracePath());
+    }
+
+    QString tracePath() const { return dir.filePath(QStringLiteral("paste-trace.txt")); }
+
+    // The traced messages (file lines without the time stamp).
+    QStringList traced() const
+    {
+        QFile file(tracePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList messages;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QString text = QString::fromUtf8(line);
+            messages.append(text.mid(text.indexOf(QStringLiteral("] ")) + 2));
+        }
+        return messages;
+    }
+
+    // The history opened while the editor was frontmost; then our own window took the focus.
+    void captureEditor()
+    {
+        workspace.frontmost = editor;
+        service->captureTargetApp();
+        workspace.frontmost = workspace.current;
+    }
+
+    TestCrypto crypto;
+    ConsoleCapture console;
+    QTemporaryDir dir;
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakeKeySynthesizer keys;
+    ManualQueue queue;
+    ClipboardSuspension suspension;
+    std::unique_ptr<PasteService> service;
+    RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};
+    RunningApplication other {QStringLiteral("org.example.terminal"), QStringLiteral("Terminal"), 555, 88};
+};
+
+// MARK: - What is written
+
+TEST_F(PasteServiceTest, WritesReadableRepresentationsByDescendingPriority)
+{
+    ClipItemPtr entry = makeEntry(QStringLiteral("t"),
+        {sealedRepresentation(kText, 100, "t"), sealedRepresentation(QStringLiteral("com.apple.flexo.clip"), 1000, "f"),
+            sealedRepresentation(QStringLiteral("public.png"), 300, "p"), sealedRepresentation(QStringLiteral("custom.a"), 50, "a"),
+            unreadableRepresentation(QStringLiteral("public.rtf"), 500), sealedRepresentation(QStringLiteral("custom.b"), 50, "b")});
+    const QStringList expected {QStringLiteral("com.apple.flexo.clip"), QStringLiteral("public.png"), kText,
+        QStringLiteral("custom.a"), QStringLiteral("custom.b")};
+
+    ASSERT_TRUE(service->paste(entry, false));
+    ASSERT_EQ(pasteboard.writes().size(), 1);
+    const QList<Pasteboard::Item> written = pasteboard.writes().first();
+    EXPECT_EQ(typesOf(written), expected);
+    EXPECT_EQ(written[0].data, QByteArray("f")); // opened, not the sealed bytes
+    EXPECT_EQ(written[2].data, QByteArray("t"));
+
+    // Copy and drag write the same list.
+    ASSERT_TRUE(service->copyToClipboard(entry));
+    EXPECT_EQ(typesOf(pasteboard.writes().last()), expected);
+    EXPECT_EQ(typesOf(PasteService::makeDragPasteboardItem(entry)), expected);
+}
+
+TEST_F(PasteServiceTest, EntryWithNothingReadableLeavesClipboardAloneAndSendsNoKeystroke)
+{
+    captureEditor();
+    pasteboard.setContent(kText, "what the user copied last");
+    const ClipItemPtr unreadable = makeEntry(QStringLiteral("x"), {unreadableRepresentation(QStringLiteral("public.png"), 300)});
+    const ClipItemPtr empty = makeEntry(QStringLiteral("x"), {});
+
+    for (const ClipItemPtr& entry : {unreadable, empty}) {
+        EXPECT_FALSE(service->paste(entry, false));
+        EXPECT_FALSE(service->copyToClipboard(entry));
+        EXPECT_TRUE(PasteService::makeDragPasteboardItem(entry).isEmpty());
+    }
+    EXPECT_FALSE(service->paste(nullptr, false));
+    queue.advance(2000);
+
+    EXPECT_TRUE(pasteboard.writes().isEmpty());
+    EXPECT_EQ(pasteboard.clearCount(), 0);
+    EXPECT_EQ(pasteboard.content().first().data, QByteArray("what the user copied last"));
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_TRUE(workspace.activateCalls.isEmpty());
+    EXPECT_EQ(suspension.holders(), 0);
+    EXPECT_TRUE(traced().contains(QStringLiteral("Nothing of the entry can be read. Paste skipped; the clipboard is left as it was.")));
+}
+
+TEST_F(PasteServiceTest, PlainTextWritesTheWholeStoredTextNotTheSearchPrefix)
+{
+    const QString longText = QString(12000, QLatin1Char('a')) + QStringLiteral("Ende");
+    const ClipItemPtr entry = makeEntry(longText.left(10000),
+        {sealedRepresentation(QStringLiteral("public.rtf"), 500, "{\\rtf1 a}"), sealedRepresentation(kText, 100, longText.toUtf8())});
+
+    ASSERT_TRUE(service->paste(entry, true));
+    const QList<Pasteboard::Item> written = pasteboard.writes().first();
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_EQ(written[0].type, kText);
+    EXPECT_EQ(written[0].data, longText.toUtf8());
+}
+
+TEST_F(PasteServiceTest, PlainTextFallsBackToSearchTextWhenThereIsNoReadablePlainText)
+{
+    const ClipItemPtr image = makeEntry(QStringLiteral("Bildunterschrift"), {sealedRepresentation(QStringLiteral("public.png"), 300, "png")});
+    const ClipItemPtr unreadableText = makeEntry(QStringLiteral("gerettet"), {unreadableRepresentation(kText, 100)});
+    const ClipItemPtr emptyText = makeEntry(QString(), {sealedRepresentation(QStringLiteral("public.png"), 300, "png")});
+
+    ASSERT_TRUE(service->paste(image, true));
+    ASSERT_TRUE(service->paste(unreadableText, true));
+    ASSERT_TRUE(service->paste(emptyText, true));
+    const auto writes = pasteboard.writes();
+    ASSERT_EQ(writes.size(), 3);
+    const QList<QByteArray> expected {"Bildunterschrift", "gerettet", ""}; // an empty string is still pasted
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(writes[i].size(), 1);
+        EXPECT_EQ(writes[i][0].type, kText);
+        EXPECT_EQ(writes[i][0].data, expected[i]);
+    }
+}
+
+TEST_F(PasteServiceTest, FailedClipboardWriteSendsNoKeystroke)
+{
+    captureEditor();
+    pasteboard.setWritesFail(true);
+    EXPECT_FALSE(service->paste(makeTextEntry(QStringLiteral("a")), false));
+    queue.advance(2000);
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_TRUE(traced().contains(QStringLiteral("Failed to write the clipboard. Paste skipped.")));
+    EXPECT_EQ(suspension.holders(), 0);
+}
+
+// MARK: - Target
+
+TEST_F(PasteServiceTest, CapturesFrontmostApplicationOrFirstOtherRunningOne)
+{
+    workspace.frontmost = editor;
+    service->captureTargetApp();
+    EXPECT_EQ(service->targetApp(), editor);
+    EXPECT_EQ(service->targetPID(), 1234);
+
+    workspace.frontmost = RunningApplication {QString(), QString(), 99, 0};
+    service->captureTargetApp();
+    EXPECT_EQ(service->targetPID(), 99);
+
+    // This program is frontmost: the first other running application.
+    workspace.frontmost = workspace.current;
+    workspace.running = {workspace.current, other, editor};
+    service->captureTargetApp();
+    EXPECT_EQ(service->targetApp(), other);
+
+    // Only this program: no target.
+    workspace.running = {workspace.current};
+    service->captureTargetApp();
+    EXPECT_FALSE(service->targetApp());
+    EXPECT_FALSE(service->targetPID());
+
+    EXPECT_EQ(traced(), (QStringList {QStringLiteral("Captured target app: Editor (org.example.editor)"),
+                            QStringLiteral("Captured target app: Unknown (no-id)"), QStringLiteral("Captured fallback app: Terminal"),
+                            QStringLiteral("Captured fallback app: None")}));
+}
+
+// MARK: - The paste sequence
+
+TEST_F(PasteServiceTest, ActiveTargetGetsKeystrokeAfterSettleAndMonitoringResumes600msLater)
+{
+    captureEditor();
+    const ClipItemPtr entry = makeTextEntry(QStringLiteral("Hallo"));
+    QByteArray clipboardAtKeystroke;
+    keys.onPaste = [&](const std::optional<RunningApplication>&) { clipboardAtKeystroke = pasteboard.content().value(0).data; };
+
+    ASSERT_TRUE(service->paste(entry, false));
+    EXPECT_TRUE(suspension.isSuspended());
+    EXPECT_EQ(workspace.activateCalls, (QList<RunningApplication> {editor}));
+    EXPECT_TRUE(keys.pastes.isEmpty());
+
+    queue.advance(99);
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    queue.advance(1);
+    ASSERT_EQ(keys.pastes.size(), 1);
+    EXPECT_EQ(keys.pastes.first(), editor);
+    EXPECT_EQ(keys.modifierWaits, (QList<int> {2000}));
+    EXPECT_EQ(clipboardAtKeystroke, QByteArray("Hallo"));
+
+    queue.advance(599);
+    EXPECT_TRUE(suspension.isSuspended());
+    queue.advance(1);
+    EXPECT_FALSE(suspension.isSuspended());
+
+    EXPECT_EQ(traced(), (QStringList {QStringLiteral("Captured target app: Editor (org.example.editor)"),
+                            QStringLiteral("Paste sequence started. Accessibility: true"),
+                            QStringLiteral("Activating target: Editor (PID: 1234)"),
+                            QStringLiteral("App is active after 0ms. Waiting 100ms for settle."),
+                            QStringLiteral("Firing paste event to PID 1234.")}));
+}
+
+TEST_F(PasteServiceTest, TargetBecomingActiveAfterPollsIsTracedWithItsWait)
+{
+    captureEditor();
+    keys.available = false;
+    workspace.activation = FakeWorkspace::Activation::AfterPolls;
+    workspace.activationPolls = 3;
+    service->paste(makeTextEntry(QStringLiteral("a")), false);
+    queue.advance(20);
+    EXPECT_TRUE(traced().contains(QStringLiteral("App is active after 20ms. Waiting 100ms for settle.")));
+    EXPECT_TRUE(traced().contains(QStringLiteral("Paste sequence started. Accessibility: false")));
+    queue.advance(100);
+    EXPECT_EQ(keys.pastes.size(), 1);
+}
+
+TEST_F(PasteServiceTest, TargetThatNeverActivatesGetsNoKeystrokeAndContentStays)
+{
+    captureEditor();
+    workspace.activation = FakeWorkspace::Activation::Never;
+    service->paste(makeTextEntry(QStringLiteral("bleibt")), false);
+
+    queue.advance(499);
+    EXPECT_EQ(workspace.isActiveCalls.size(), 50);
+    queue.advance(1);
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_EQ(traced().last(), QStringLiteral("Activation timeout after 500ms. Target window does not have the focus. "
+                                              "Paste to PID 1234 skipped; the content stays on the clipboard."));
+    EXPECT_EQ(pasteboard.content().value(0).data, QByteArray("bleibt"));
+    queue.advance(599);
+    EXPECT_TRUE(suspension.isSuspended());
+    queue.advance(1);
+    EXPECT_FALSE(suspension.isSuspended());
+}
+
+TEST_F(PasteServiceTest, TimeoutStillPastesWhenTheTargetHasTheFocusByThen)
+{
+    captureEditor();
+    workspace.activation = FakeWorkspace::Activation::AfterPolls;
+    workspace.activationPolls = 52; // the 51 polls fail, the focus check after them succeeds
+    service->paste(makeTextEntry(QStringLiteral("a")), false);
+    queue.advance(500);
+    EXPECT_EQ(keys.pastes.size(), 1);
+    EXPECT_EQ(traced().last(), QStringLiteral("Activation timeout after 500ms. Firing fallback paste to PID 1234."));
+}
+
+TEST_F(PasteServiceTest, TargetLosingFocusDuringSettleGetsNoKeystroke)
+{
+    captureEditor();
+    service->paste(makeTextEntry(QStringLiteral("a")), false);
+    workspace.frontmost = other; // the user clicked elsewhere
+    queue.advance(100);
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_EQ(traced().last(), QStringLiteral("Target window lost the focus. Paste to PID 1234 skipped; the content stays on the clipboard."));
+}
+
+TEST_F(PasteServiceTest, HeldModifiersSkipTheKeystroke)
+{
+    captureEditor();
+    keys.modifiersReleased = false;
+    service->paste(makeTextEntry(QStringLiteral("a")), false);
+    queue.advance(100);
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_TRUE(traced().last().startsWith(QStringLiteral("Modifier keys are still held.")));
+    queue.advance(600);
+    EXPECT_EQ(suspension.holders(), 0);
+}
+
+TEST_F(PasteServiceTest, WithoutValidTargetPastesSessionWideAtOnce)
+{
+    workspace.frontmost = other;
+    service->paste(makeTextEntry(QStringLiteral("a")), false); // nothing captured yet
+    ASSERT_EQ(keys.pastes.size(), 1);
+    EXPECT_EQ(keys.pastes.first(), other);
+
+    // A captured target that has quit since.
+    captureEditor();
+    workspace.running = {other};
+    service->paste(makeTextEntry(QStringLiteral("b")), false);
+    EXPECT_EQ(keys.pastes.size(), 2);
+    EXPECT_TRUE(workspace.activateCalls.isEmpty());
+    EXPECT_EQ(traced().count(QStringLiteral("No valid target app. Simulating session-wide paste.")), 2);
+
+    queue.advance(599);
+    EXPECT_TRUE(suspension.isSuspended());
+    queue.advance(1);
+    EXPECT_FALSE(suspension.isSuspended());
+}
+
+// MARK: - Suspension of monitoring
+
+TEST_F(PasteServiceTest, CopySuspendsMonitoringFor300msWithoutTraceOrKeystroke)
+{
+    ASSERT_TRUE(service->copyToClipboard(makeTextEntry(QStringLiteral("a"))));
+    EXPECT_TRUE(suspension.isSuspended());
+    queue.advance(299);
+    EXPECT_TRUE(suspension.isSuspended());
+    queue.advance(1);
+    EXPECT_FALSE(suspension.isSuspended());
+    EXPECT_TRUE(traced().isEmpty());
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_TRUE(workspace.activateCalls.isEmpty());
+}
+
+TEST_F(PasteServiceTest, OverlappingHoldersKeepMonitoringSuspendedUntilTheLastOneEnds)
+{
+    captureEditor();
+    service->paste(makeTextEntry(QStringLiteral("1")), false); // keystroke at 100, resume at 700
+    queue.advance(20);
+    service->paste(makeTextEntry(QStringLiteral("2")), false); // keystroke at 120, resume at 720
+    queue.advance(30);
+    service->copyToClipboard(makeTextEntry(QStringLiteral("3"))); // resume at 350
+    EXPECT_EQ(suspension.holders(), 3);
+
+    queue.advance(300); // t = 350: the copy let go, the pastes still hold
+    EXPECT_TRUE(suspension.isSuspended());
+    queue.advance(349); // t = 699
+    EXPECT_EQ(suspension.holders(), 2);
+    queue.advance(1); // t = 700
+    EXPECT_EQ(suspension.holders(), 1);
+    queue.advance(20); // t = 720
+    EXPECT_FALSE(suspension.isSuspended());
+    EXPECT_EQ(keys.pastes.size(), 2);
+}
+
+TEST_F(PasteServiceTest, ServiceGoingAwayMidPasteReleasesItsHold)
+{
+    captureEditor();
+    workspace.activation = FakeWorkspace::Activation::Never;
+    service->paste(makeTextEntry(QStringLiteral("a")), false);
+    queue.advance(100);
+    service.reset();
+    EXPECT_FALSE(suspension.isSuspended());
+    queue.advance(2000); // the scheduled polls find no service and do nothing
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_EQ(suspension.holders(), 0);
+}
+
+// MARK: - Trace
+
+TEST_F(PasteServiceTest, TraceLinesAreTimeStampedAndMatchTheConsole)
+{
+    captureEditor();
+    service->paste(makeTextEntry(QStringLiteral("a")), false);
+    queue.advance(1000);
+
+    QFile file(tracePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5);
+    static const QRegularExpression format(QStringLiteral(R"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\] \S.*$)"));
+    for (const QString& line : lines) {
+        EXPECT_TRUE(format.match(line).hasMatch()) << line.toStdString();
+        EXPECT_TRUE(console.lines.contains(line)) << line.toStdString();
+    }
+}
+
+}

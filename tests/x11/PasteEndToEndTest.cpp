@@ -1,0 +1,363 @@
+// The paste road across a real X server: global hotkeys of HotkeyService, and a stored entry
+// pasted by PasteService into the text field of another program (tests/x11/programs).
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/HotkeyService.h"
+#include "clipboard/PasteService.h"
+#include "fakes/FakePreferences.h"
+#include "history/WindowManager.h"
+#include "paste/PasteTestSupport.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/linux/X11HotkeyRegistrar.h"
+#include "platform/linux/X11KeySynthesizer.h"
+#include "platform/linux/X11Pasteboard.h"
+#include "platform/linux/X11Workspace.h"
+#include "store/ModelContainer.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <functional>
+#include <gtest/gtest.h>
+// Xlib last: its macros clash with the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+constexpr quint32 kCommand = 0x100;
+constexpr quint32 kShift = 0x200;
+constexpr quint32 kOption = 0x800;
+constexpr quint32 kControl = 0x1000;
+constexpr quint32 kKeyV = 9;
+constexpr quint32 kKeyM = 46;
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Lets the event loop run for a while (delayed steps of a paste, X events).
+void spin(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+bool xdotool(const QStringList& args)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+}
+
+QString targetProgram()
+{
+    const QString configured = qEnvironmentVariable("QUORVEL_PASTE_TARGET_APP");
+    return configured.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/paste_target_app") : configured;
+}
+
+// The target program: a window of another process with one text field.
+class TargetApp {
+public:
+    ~TargetApp() { stop(); }
+
+    bool start(const QString& title)
+    {
+        process_.setProgram(targetProgram());
+        process_.setArguments({title});
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start();
+        if (!process_.waitForStarted(5000))
+            return false;
+        return waitUntil([this] { return lines().contains(QStringLiteral("ready")); }, 10000);
+    }
+    qint64 pid() const { return process_.processId(); }
+    QStringList lines()
+    {
+        output_ += process_.readAllStandardOutput();
+        return QString::fromUtf8(output_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The field's text as last reported.
+    QString text()
+    {
+        QString last;
+        for (const QString& line : lines())
+            if (line.startsWith(QStringLiteral("text:")))
+                last = line.mid(5);
+        return last;
+    }
+    void stop()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.write("quit\n");
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+
+private:
+    QProcess process_;
+    QByteArray output_;
+};
+
+// A window of this process with a text field: the window that has the focus while the paste
+// runs (as the history panel would), and must never receive a keystroke meant for the target.
+class Decoy {
+public:
+    Decoy()
+    {
+        window_.setWindowTitle(QStringLiteral("Quorvel decoy"));
+        auto* layout = new QVBoxLayout(&window_);
+        field_ = new QLineEdit(&window_);
+        layout->addWidget(field_);
+        window_.resize(300, 60);
+    }
+    bool takeFocus()
+    {
+        window_.show();
+        window_.raise();
+        window_.activateWindow();
+        field_->setFocus();
+        return waitUntil([this] { return window_.isActiveWindow() && field_->hasFocus(); });
+    }
+    QString text() const { return field_->text(); }
+
+private:
+    QWidget window_;
+    QLineEdit* field_ = nullptr;
+};
+
+class PasteEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(registrar.isAvailable()) << "needs an X display";
+        ASSERT_TRUE(keys.isAvailable()) << "needs the XTEST extension";
+        QString error;
+        store = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), &error);
+        ASSERT_TRUE(store) << error.toStdString();
+        windows.setModelContainer(store);
+    }
+
+    void TearDown() override
+    {
+        // Let the last resume of monitoring run before the services go.
+        waitUntil([this] { return !suspension.isSuspended(); }, 3000);
+    }
+
+    QString tracePath() const { return dir.filePath(QStringLiteral("tarrow_paste_debug.txt")); }
+    QStringList traced() const
+    {
+        QFile file(tracePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList messages;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            messages.append(line.mid(line.indexOf(QStringLiteral("] ")) + 2));
+        return messages;
+    }
+
+    TestCrypto crypto;
+    ConsoleCapture console;
+    QTemporaryDir dir;
+    std::shared_ptr<ModelContainer> store;
+    X11Pasteboard pasteboard;
+    X11Workspace workspace;
+    X11KeySynthesizer keys {&workspace};
+    X11HotkeyRegistrar registrar;
+    ClipboardSuspension suspension;
+    PasteService paste {pasteboard, workspace, keys, DispatchQueue::main(), suspension, tracePath()};
+    NotificationCenter notifications;
+    WindowManager windows {paste, notifications};
+    FakePreferences prefs;
+    HotkeyService hotkeys {registrar, prefs, DispatchQueue::main(), windows};
+};
+
+TEST_F(PasteEndToEndTest, HistoryHotkeyFiresUntilUnregistered)
+{
+    hotkeys.registerHotkey();
+    ASSERT_TRUE(hotkeys.isRegistered(HotkeyAction::showHistory));
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
+    EXPECT_TRUE(waitUntil([this] { return windows.isVisible(); })) << "the history hotkey did not arrive";
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
+    EXPECT_TRUE(waitUntil([this] { return !windows.isVisible(); }));
+
+    hotkeys.unregisterHotkey();
+    EXPECT_FALSE(hotkeys.isRegistered(HotkeyAction::showHistory));
+
+    // A marker combination pressed after the history's: once it arrives, a history press would have too.
+    QSignalSpy spy(&registrar, &HotkeyRegistrar::hotkeyPressed);
+    QString error;
+    ASSERT_TRUE(registrar.registerHotkey(900, kKeyM, kControl | kOption, &error)) << error.toStdString();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
+    ASSERT_TRUE(waitUntil([&] {
+        return std::any_of(spy.cbegin(), spy.cend(), [](const QList<QVariant>& args) { return args.at(0).toUInt() == 900; });
+    })) << "the marker hotkey never arrived";
+    for (const QList<QVariant>& args : std::as_const(spy))
+        EXPECT_NE(args.at(0).toUInt(), HotkeyAction(HotkeyAction::showHistory).rawValue());
+    spin(50);
+    EXPECT_FALSE(windows.isVisible());
+    registrar.unregisterHotkey(900);
+}
+
+TEST_F(PasteEndToEndTest, ShortcutGrabbedByAnotherClientIsReportedAsFailed)
+{
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const Window root = DefaultRootWindow(other);
+    const int keycode = XKeysymToKeycode(other, XK_v);
+    const std::optional<unsigned int> historyMask = registrar.xModifiers(kCommand | kShift);
+    const std::optional<unsigned int> otherMask = registrar.xModifiers(kControl | kOption | kShift);
+    ASSERT_TRUE(historyMask && otherMask);
+    XGrabKey(other, keycode, *historyMask, root, False, GrabModeAsync, GrabModeAsync);
+    XGrabKey(other, keycode, *otherMask, root, False, GrabModeAsync, GrabModeAsync);
+    XSync(other, False);
+
+    hotkeys.registerHotkey();
+    EXPECT_FALSE(hotkeys.isRegistered(HotkeyAction::showHistory));
+    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for showHistory: the shortcut is taken by another program")));
+
+    EXPECT_FALSE(hotkeys.updateHotkey(HotkeyAction::captureArea, kKeyV, kControl | kOption | kShift));
+    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for captureArea: the shortcut is taken by another program")));
+    EXPECT_FALSE(hotkeys.isRegistered(HotkeyAction::captureArea));
+    EXPECT_FALSE(prefs.storedObject(QStringLiteral("captureAreaHotkeyKeyCode")).isValid());
+
+    // Free again once the other program lets go.
+    XCloseDisplay(other);
+    EXPECT_TRUE(hotkeys.updateHotkey(HotkeyAction::captureArea, kKeyV, kControl | kOption | kShift));
+    hotkeys.unregisterHotkey();
+}
+
+TEST_F(PasteEndToEndTest, PastesStoredEntryIntoTheTextFieldOfAnotherProgram)
+{
+    TargetApp target;
+    ASSERT_TRUE(target.start(QStringLiteral("Paste target"))) << "the target program did not come up: " << targetProgram().toStdString();
+
+    // The history opens while the target is frontmost, then takes the focus itself.
+    windows.showHistoryWindow();
+    ASSERT_EQ(paste.targetPID(), target.pid());
+    Decoy panel;
+    ASSERT_TRUE(panel.takeFocus());
+    windows.hideHistoryWindow();
+
+    const QString text = QStringLiteral("Grüße aus Quorvel");
+    const ClipItemPtr entry = makeEntry(text,
+        {sealedRepresentation(QStringLiteral("public.html"), 400, "<b>Grüße</b>"),
+            sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())});
+    ASSERT_TRUE(paste.paste(entry, false));
+
+    EXPECT_TRUE(waitUntil([&] { return target.text() == text; })) << "field holds: " << target.text().toStdString();
+    EXPECT_TRUE(waitUntil([this] { return !suspension.isSuspended(); }, 3000));
+    EXPECT_EQ(panel.text(), QString());
+
+    const QString pid = QString::number(target.pid());
+    const QStringList expected {
+        QStringLiteral(R"(^Captured target app: .+ \(.+\)$)"),
+        QStringLiteral(R"(^Paste sequence started\. Accessibility: true$)"),
+        QStringLiteral(R"(^Activating target: .+ \(PID: %1\)$)").arg(pid),
+        QStringLiteral(R"(^App is active after \d+ms\. Waiting 100ms for settle\.$)"),
+        QStringLiteral(R"(^Firing paste event to PID %1\.$)").arg(pid),
+    };
+    const QStringList lines = traced();
+    ASSERT_EQ(lines.size(), expected.size()) << lines.join(QLatin1Char('\n')).toStdString();
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(QRegularExpression(expected[i]).match(lines[i]).hasMatch()) << lines[i].toStdString();
+}
+
+// A window of another client that never takes the keyboard focus (no input hint, no
+// WM_TAKE_FOCUS): asking the window manager to activate it never makes it active.
+class UnfocusableWindow {
+public:
+    UnfocusableWindow()
+    {
+        display_ = XOpenDisplay(nullptr);
+        if (!display_)
+            return;
+        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 100, 0, 0, 0xffffff);
+        char instance[] = "never-active";
+        char windowClass[] = "NeverActive";
+        XClassHint hint {instance, windowClass};
+        XSetClassHint(display_, window_, &hint);
+        XWMHints hints {};
+        hints.flags = InputHint;
+        hints.input = False;
+        XSetWMHints(display_, window_, &hints);
+        const long pid = kPid;
+        XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+            reinterpret_cast<const unsigned char*>(&pid), 1);
+        XStoreName(display_, window_, "Never active");
+        XMapWindow(display_, window_);
+        XSync(display_, False);
+    }
+    ~UnfocusableWindow()
+    {
+        if (display_)
+            XCloseDisplay(display_);
+    }
+    bool isValid() const { return display_ != nullptr; }
+    static constexpr long kPid = 4199001;
+
+private:
+    Display* display_ = nullptr;
+    Window window_ = 0;
+};
+
+TEST_F(PasteEndToEndTest, TargetThatNeverActivatesGetsNoKeystrokeIntoTheFocusedWindow)
+{
+    UnfocusableWindow never;
+    ASSERT_TRUE(never.isValid());
+    ASSERT_TRUE(waitUntil([this] {
+        const QList<RunningApplication> running = workspace.runningApplications();
+        return std::any_of(running.begin(), running.end(),
+            [](const RunningApplication& app) { return app.processIdentifier == UnfocusableWindow::kPid; });
+    }));
+    Decoy focused;
+    ASSERT_TRUE(focused.takeFocus());
+
+    // This program is frontmost: the other running application becomes the target.
+    paste.captureTargetApp();
+    ASSERT_EQ(paste.targetPID(), UnfocusableWindow::kPid);
+
+    const QString text = QStringLiteral("nicht hier einfügen");
+    ASSERT_TRUE(paste.paste(makeTextEntry(text), false));
+    ASSERT_TRUE(waitUntil([this] { return traced().last().startsWith(QStringLiteral("Activation timeout after 500ms.")); }, 5000))
+        << traced().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(traced().last().contains(QStringLiteral("Paste to PID %1 skipped").arg(UnfocusableWindow::kPid)));
+    // The window that held the focus all along is this program's: a keystroke sent anyway would
+    // have landed in it.
+    const std::optional<RunningApplication> front = workspace.frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->processIdentifier, QCoreApplication::applicationPid());
+    EXPECT_TRUE(waitUntil([this] { return !suspension.isSuspended(); }, 3000));
+    spin(200);
+    EXPECT_EQ(focused.text(), QString());
+
+    // The content stays on the clipboard for the user to paste by hand.
+    EXPECT_EQ(pasteboard.data(QStringLiteral("public.utf8-plain-text"), 1024), std::optional<QByteArray>(text.toUtf8()));
+
+    // A key typed now lands in the focused field.
+    ASSERT_TRUE(focused.takeFocus());
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("x")}));
+    EXPECT_TRUE(waitUntil([&] { return focused.text() == QStringLiteral("x"); }));
+}
+
+}

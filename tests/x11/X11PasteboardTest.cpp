@@ -1,0 +1,481 @@
+#include "platform/linux/X11Pasteboard.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+#include <vector>
+// Xlib last: its macros clash with the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+
+namespace {
+
+constexpr unsigned long XNone = None;
+#undef None
+
+using ReadError = Pasteboard::ReadError;
+constexpr qint64 maxDataSize = 52'428'800;
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+QByteArray pngBytes(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// xclip serving a file on a selection, kept in the foreground (-quiet) so it can be stopped.
+class XclipOwner {
+public:
+    XclipOwner(const QByteArray& content, const QString& selection = "clipboard", const QString& target = {})
+    {
+        file_.setFileName(dir_.filePath("content"));
+        file_.open(QIODevice::WriteOnly);
+        file_.write(content);
+        file_.close();
+        QStringList args = {"-quiet", "-selection", selection};
+        if (!target.isEmpty())
+            args << "-t" << target;
+        args << "-i" << file_.fileName();
+        process_.start("xclip", args);
+        process_.waitForStarted();
+    }
+    ~XclipOwner()
+    {
+        process_.kill();
+        process_.waitForFinished(3000);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QFile file_;
+    QProcess process_;
+};
+
+// What another client gets for one target of the clipboard (xclip -o).
+QByteArray xclipRead(const QString& target)
+{
+    QProcess process;
+    process.start("xclip", {"-o", "-selection", "clipboard", "-t", target});
+    process.waitForFinished(10000);
+    return process.readAllStandardOutput();
+}
+
+// An X client of its own, for the owners and requestors that misbehave on purpose.
+class RawClient {
+public:
+    RawClient()
+    {
+        display_ = XOpenDisplay(nullptr);
+        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+        XSelectInput(display_, window_, PropertyChangeMask);
+        clipboard_ = atom("CLIPBOARD");
+        XSync(display_, False);
+    }
+    ~RawClient()
+    {
+        if (window_)
+            XDestroyWindow(display_, window_);
+        XCloseDisplay(display_);
+    }
+    Display* display() const { return display_; }
+    Window window() const { return window_; }
+    Atom clipboard() const { return clipboard_; }
+    Atom atom(const char* name) { return XInternAtom(display_, name, False); }
+
+    void takeClipboard()
+    {
+        XSetSelectionOwner(display_, clipboard_, window_, CurrentTime);
+        XSync(display_, False);
+    }
+    void destroyWindow()
+    {
+        XDestroyWindow(display_, window_);
+        XSync(display_, False);
+        window_ = 0;
+    }
+    // Waits (at most 5 s) for an event matching the predicate.
+    bool waitForEvent(XEvent* event, const std::function<bool(const XEvent&)>& matches)
+    {
+        QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired()) {
+            while (XPending(display_)) {
+                XNextEvent(display_, event);
+                if (matches(*event))
+                    return true;
+            }
+            QThread::msleep(5);
+        }
+        return false;
+    }
+    QByteArray property(Atom property, Atom* type = nullptr)
+    {
+        Atom actualType = XNone;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display_, window_, property, 0, 0x1000000, False, AnyPropertyType, &actualType, &format, &items,
+                           &after, &data);
+        QByteArray result;
+        if (data && format == 8)
+            result = QByteArray(reinterpret_cast<const char*>(data), int(items));
+        if (data && format == 32)
+            for (unsigned long i = 0; i < items; ++i) {
+                const quint32 v = quint32(reinterpret_cast<const long*>(data)[i]);
+                result.append(reinterpret_cast<const char*>(&v), 4);
+            }
+        if (data)
+            XFree(data);
+        if (type)
+            *type = actualType;
+        return result;
+    }
+
+private:
+    Display* display_ = nullptr;
+    Window window_ = 0;
+    Atom clipboard_ = 0;
+};
+
+// An owner that lists TARGETS and one data target, answers that target with INCR announcing
+// `announced` bytes, and then never sends an increment. Records whether the requestor asked for one.
+class StallingIncrOwner {
+public:
+    StallingIncrOwner(const char* target, quint32 announced)
+        : announced_(announced)
+    {
+        target_ = client_.atom(target);
+        targets_ = client_.atom("TARGETS");
+        incr_ = client_.atom("INCR");
+        client_.takeClipboard();
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~StallingIncrOwner()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    bool incrementRequested() const { return incrementRequested_; }
+    bool answered() const { return answered_; }
+
+private:
+    void serve()
+    {
+        Display* d = client_.display();
+        Window requestor = 0;
+        Atom property = 0;
+        while (!stop_) {
+            pollfd fd{ConnectionNumber(d), POLLIN, 0};
+            poll(&fd, 1, 20);
+            while (XPending(d)) {
+                XEvent event;
+                XNextEvent(d, &event);
+                if (event.type == PropertyNotify && event.xproperty.window == requestor
+                    && event.xproperty.atom == property && event.xproperty.state == PropertyDelete)
+                    incrementRequested_ = true;
+                if (event.type != SelectionRequest)
+                    continue;
+                const XSelectionRequestEvent& request = event.xselectionrequest;
+                XSelectionEvent reply{};
+                reply.type = SelectionNotify;
+                reply.requestor = request.requestor;
+                reply.selection = request.selection;
+                reply.target = request.target;
+                reply.time = request.time;
+                reply.property = request.property;
+                if (request.target == targets_) {
+                    const long atoms[] = {long(targets_), long(target_)};
+                    XChangeProperty(d, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(atoms), 2);
+                } else if (request.target == target_) {
+                    requestor = request.requestor;
+                    property = request.property;
+                    XSelectInput(d, requestor, PropertyChangeMask);
+                    const long size = long(announced_);
+                    XChangeProperty(d, request.requestor, request.property, incr_, 32, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(&size), 1);
+                    answered_ = true;
+                } else {
+                    reply.property = XNone;
+                }
+                XSendEvent(d, request.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+                XFlush(d);
+            }
+        }
+    }
+
+    RawClient client_;
+    Atom target_ = 0, targets_ = 0, incr_ = 0;
+    quint32 announced_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> incrementRequested_{false};
+    std::atomic<bool> answered_{false};
+};
+
+class X11PasteboardTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pasteboard.isEnabled()) << "needs an X display ($DISPLAY)"; }
+
+    // Waits until the pasteboard has seen an owner change after `before`.
+    bool waitForChange(qint64 before) { return waitUntil([&] { return pasteboard.changeCount() > before; }); }
+
+    X11Pasteboard pasteboard;
+};
+
+} // namespace
+
+// Readable failure messages for QString values (internal linkage: other test files may have their own).
+static void PrintTo(const QString& value, std::ostream* out)
+{
+    *out << '"' << value.toStdString() << '"';
+}
+
+TEST_F(X11PasteboardTest, TextCopiedByAnotherClientIsCountedAndReadBack)
+{
+    const QByteArray text = "Grüße aus xclip – Quorvel";
+    const qint64 before = pasteboard.changeCount();
+    XclipOwner xclip(text);
+    ASSERT_TRUE(waitForChange(before));
+    EXPECT_FALSE(pasteboard.ownsClipboard());
+    EXPECT_EQ(pasteboard.types(), QStringList{"public.utf8-plain-text"});
+
+    ReadError error = ReadError::Unavailable;
+    EXPECT_EQ(pasteboard.data("public.utf8-plain-text", maxDataSize, &error), text);
+    EXPECT_EQ(error, ReadError::None);
+    EXPECT_FALSE(pasteboard.data("public.png", maxDataSize, &error));
+    EXPECT_EQ(error, ReadError::Unavailable);
+}
+
+TEST_F(X11PasteboardTest, PngCopiedByAnotherClientReadsAsPublicPng)
+{
+    const QByteArray png = pngBytes(64, 48);
+    const qint64 before = pasteboard.changeCount();
+    XclipOwner xclip(png, "clipboard", "image/png");
+    ASSERT_TRUE(waitForChange(before));
+    EXPECT_EQ(pasteboard.types(), QStringList{"public.png"});
+    EXPECT_EQ(pasteboard.data("public.png", maxDataSize), png);
+}
+
+TEST_F(X11PasteboardTest, PrimarySelectionChangesAreNotCounted)
+{
+    const qint64 before = pasteboard.changeCount();
+    XclipOwner primary("only primary", "primary");
+    RawClient probe;
+    ASSERT_TRUE(waitUntil([&] { return XGetSelectionOwner(probe.display(), XA_PRIMARY) != XNone; }));
+
+    // A later CLIPBOARD change is seen after the PRIMARY one (events arrive in server order), so
+    // once it is in, the PRIMARY change would have been counted already.
+    XclipOwner clipboard("clipboard text");
+    ASSERT_TRUE(waitUntil([&] {
+        return pasteboard.data("public.utf8-plain-text", 1000) == QByteArray("clipboard text");
+    }));
+    EXPECT_EQ(pasteboard.changeCount(), before + 1);
+}
+
+TEST_F(X11PasteboardTest, PasswordManagerHintBesideTextYieldsConcealedType)
+{
+    // Another program (a second connection of this class) offers text plus the KDE hint.
+    X11Pasteboard passwordManager;
+    const qint64 before = pasteboard.changeCount();
+    ASSERT_TRUE(passwordManager.writeItems(
+        {{"public.utf8-plain-text", "hunter2"}, {"org.nspasteboard.ConcealedType", "secret"}}));
+    ASSERT_TRUE(waitForChange(before));
+    EXPECT_FALSE(pasteboard.ownsClipboard());
+    EXPECT_EQ(pasteboard.types(), (QStringList{"public.utf8-plain-text", "org.nspasteboard.ConcealedType"}));
+    EXPECT_EQ(pasteboard.data("org.nspasteboard.ConcealedType", 100), QByteArray("secret"));
+    EXPECT_EQ(xclipRead("x-kde-passwordManagerHint"), QByteArray("secret"));
+}
+
+TEST_F(X11PasteboardTest, PayloadOverTheLimitIsRefusedWithoutReadingIt)
+{
+    ReadError error = ReadError::None;
+    qint64 before = pasteboard.changeCount();
+    {
+        // 600 KB fit in one property: its size is checked before its bytes are fetched.
+        XclipOwner xclip(QByteArray(600 * 1024, 's'));
+        ASSERT_TRUE(waitForChange(before));
+        EXPECT_FALSE(pasteboard.data("public.utf8-plain-text", 1000, &error));
+        EXPECT_EQ(error, ReadError::TooLarge);
+        EXPECT_EQ(pasteboard.data("public.utf8-plain-text", maxDataSize, &error), QByteArray(600 * 1024, 's'));
+    }
+    before = pasteboard.changeCount();
+    {
+        // xclip sends 3 MB in increments without announcing a size: the limit is checked as they come.
+        const QByteArray big(3 * 1024 * 1024, 'q');
+        XclipOwner xclip(big);
+        ASSERT_TRUE(waitForChange(before));
+        EXPECT_EQ(pasteboard.data("public.utf8-plain-text", maxDataSize, &error), big);
+        EXPECT_EQ(error, ReadError::None);
+        EXPECT_FALSE(pasteboard.data("public.utf8-plain-text", 1000, &error));
+        EXPECT_EQ(error, ReadError::TooLarge);
+    }
+
+    // An owner announcing 100 MB is refused before a single increment is asked for.
+    before = pasteboard.changeCount();
+    StallingIncrOwner owner("application/x-huge", 100'000'000);
+    ASSERT_TRUE(waitForChange(before));
+    EXPECT_EQ(pasteboard.types(), QStringList{"application/x-huge"});
+    EXPECT_FALSE(pasteboard.data("application/x-huge", maxDataSize, &error));
+    EXPECT_EQ(error, ReadError::TooLarge);
+    EXPECT_TRUE(owner.answered());
+    EXPECT_FALSE(owner.incrementRequested());
+}
+
+TEST_F(X11PasteboardTest, OwnerThatNeverAnswersTimesOut)
+{
+    qint64 before = pasteboard.changeCount();
+    {
+        RawClient hung; // takes the clipboard and never reads its events
+        hung.takeClipboard();
+        ASSERT_TRUE(waitForChange(before));
+        ReadError error = ReadError::None;
+        EXPECT_FALSE(pasteboard.data("public.utf8-plain-text", maxDataSize, &error));
+        EXPECT_EQ(error, ReadError::TimedOut);
+        EXPECT_TRUE(pasteboard.types().isEmpty());
+    }
+
+    // An owner that starts an incremental transfer and stalls times out as well.
+    before = pasteboard.changeCount();
+    StallingIncrOwner stalling("application/x-stalled", 1000);
+    ASSERT_TRUE(waitForChange(before));
+    ReadError error = ReadError::None;
+    EXPECT_FALSE(pasteboard.data("application/x-stalled", maxDataSize, &error));
+    EXPECT_EQ(error, ReadError::TimedOut);
+    EXPECT_TRUE(stalling.incrementRequested());
+
+    // Afterwards the next owner is read normally.
+    before = pasteboard.changeCount();
+    XclipOwner xclip("after the stall");
+    ASSERT_TRUE(waitForChange(before));
+    EXPECT_EQ(pasteboard.data("public.utf8-plain-text", 1000), QByteArray("after the stall"));
+}
+
+TEST_F(X11PasteboardTest, WrittenItemsAreServedToOtherClients)
+{
+    const QByteArray png = pngBytes(32, 32);
+    QByteArray big(5 * 1024 * 1024, '\0');
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 + i / 4096);
+    ASSERT_LT(pasteboard.incrementSize(), big.size()); // so the big payload goes in increments
+
+    const QList<Pasteboard::Item> items = {
+        {"public.utf8-plain-text", "Grüße €"},
+        {"public.html", "<b>Grüße</b>"},
+        {"public.png", png},
+        {"public.file-url", "file:///tmp/Quorvel%20report.pdf"},
+        {"application/x-foo", "foo bytes"},
+        {"com.example.big", big},
+    };
+    const qint64 before = pasteboard.changeCount();
+    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.writeItems(items));
+    // Both owner changes are counted by the time the calls return.
+    EXPECT_EQ(pasteboard.changeCount(), before + 2);
+    EXPECT_TRUE(pasteboard.ownsClipboard());
+    EXPECT_EQ(pasteboard.types(), (QStringList{"public.utf8-plain-text", "public.html", "public.png", "public.file-url",
+                                               "application/x-foo", "com.example.big"}));
+    EXPECT_EQ(pasteboard.data("public.png", maxDataSize), png);
+
+    const QList<QByteArray> targets = xclipRead("TARGETS").split('\n');
+    for (const char* target : {"TARGETS", "TIMESTAMP", "MULTIPLE", "UTF8_STRING", "text/plain;charset=utf-8",
+                               "text/plain", "STRING", "text/html", "image/png", "text/uri-list",
+                               "x-special/gnome-copied-files", "application/x-foo", "com.example.big"})
+        EXPECT_TRUE(targets.contains(target)) << target;
+    EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("Grüße €"));
+    EXPECT_EQ(xclipRead("text/plain;charset=utf-8"), QByteArray("Grüße €"));
+    EXPECT_EQ(xclipRead("STRING"), QByteArray("Gr\xfc\xdf\x65 ?"));
+    EXPECT_EQ(xclipRead("text/html"), QByteArray("<b>Grüße</b>"));
+    EXPECT_EQ(xclipRead("image/png"), png);
+    EXPECT_EQ(xclipRead("text/uri-list"), QByteArray("file:///tmp/Quorvel%20report.pdf\r\n"));
+    EXPECT_EQ(xclipRead("x-special/gnome-copied-files"), QByteArray("copy\nfile:///tmp/Quorvel%20report.pdf"));
+    EXPECT_EQ(xclipRead("application/x-foo"), QByteArray("foo bytes"));
+    EXPECT_EQ(xclipRead("com.example.big"), big);
+
+    // Another instance reads the same payloads through X, the big one in increments.
+    X11Pasteboard reader;
+    EXPECT_EQ(reader.types(), (QStringList{"public.utf8-plain-text", "public.html", "public.png", "public.file-url",
+                                           "application/x-foo", "com.example.big"}));
+    EXPECT_EQ(reader.data("public.file-url", maxDataSize), QByteArray("file:///tmp/Quorvel%20report.pdf"));
+    EXPECT_EQ(reader.data("com.example.big", maxDataSize), big);
+
+    // Another client taking the clipboard ends our ownership.
+    const qint64 beforeXclip = pasteboard.changeCount();
+    XclipOwner xclip("taken over");
+    ASSERT_TRUE(waitForChange(beforeXclip));
+    ASSERT_TRUE(waitUntil([&] { return !pasteboard.ownsClipboard(); }));
+    EXPECT_EQ(pasteboard.data("public.utf8-plain-text", 1000), QByteArray("taken over"));
+}
+
+TEST_F(X11PasteboardTest, MultipleRequestsAndVanishingRequestorsAreHandled)
+{
+    ASSERT_TRUE(pasteboard.writeItems({{"public.utf8-plain-text", "multi"},
+                                       {"public.html", "<i>multi</i>"},
+                                       {"com.example.big", QByteArray(3 * 1024 * 1024, 'b')}}));
+    RawClient client;
+    const Atom utf8 = client.atom("UTF8_STRING"), html = client.atom("text/html"), png = client.atom("image/png");
+    const Atom p1 = client.atom("P1"), p2 = client.atom("P2"), p3 = client.atom("P3"), pairs = client.atom("PAIRS");
+    const long request[] = {long(utf8), long(p1), long(html), long(p2), long(png), long(p3)};
+    XChangeProperty(client.display(), client.window(), pairs, client.atom("ATOM_PAIR"), 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(request), 6);
+    XConvertSelection(client.display(), client.clipboard(), client.atom("MULTIPLE"), pairs, client.window(), CurrentTime);
+    XFlush(client.display());
+    XEvent event;
+    ASSERT_TRUE(client.waitForEvent(&event, [](const XEvent& e) { return e.type == SelectionNotify; }));
+    ASSERT_EQ(event.xselection.property, pairs);
+    EXPECT_EQ(client.property(p1), QByteArray("multi"));
+    EXPECT_EQ(client.property(p2), QByteArray("<i>multi</i>"));
+    const QByteArray answered = client.property(pairs);
+    ASSERT_EQ(answered.size(), 24);
+    quint32 refused = 1;
+    memcpy(&refused, answered.constData() + 20, 4);
+    EXPECT_EQ(refused, 0u); // image/png is not offered: its property is None
+
+    // A requestor that asks for an increment and vanishes at once: the errors of writing to its
+    // gone window must not reach the process-wide handler (Xlib's default one exits).
+    static std::atomic<int> globalErrors{0};
+    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+        ++globalErrors;
+        return 0;
+    });
+    const Atom big = client.atom("com.example.big"), target = client.atom("BIG");
+    XConvertSelection(client.display(), client.clipboard(), big, target, client.window(), CurrentTime);
+    XFlush(client.display());
+    ASSERT_TRUE(client.waitForEvent(&event, [](const XEvent& e) { return e.type == SelectionNotify; }));
+    Atom type = 0;
+    client.property(target, &type);
+    EXPECT_EQ(type, client.atom("INCR"));
+    XDeleteProperty(client.display(), client.window(), target);
+    client.destroyWindow();
+
+    EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("multi"));
+    EXPECT_TRUE(pasteboard.ownsClipboard());
+    XSetErrorHandler(previous);
+    EXPECT_EQ(globalErrors.load(), 0);
+}

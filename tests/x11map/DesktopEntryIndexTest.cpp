@@ -1,0 +1,143 @@
+#include "platform/linux/DesktopEntryIndex.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Points XDG_DATA_HOME and XDG_DATA_DIRS at two fresh folders for the life of the fixture.
+class DesktopEntryIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedHome_ = qgetenv("XDG_DATA_HOME");
+        savedDirs_ = qgetenv("XDG_DATA_DIRS");
+        qputenv("XDG_DATA_HOME", home_.path().toUtf8());
+        qputenv("XDG_DATA_DIRS", (system_.path() + ":" + system_.path() + "/missing").toUtf8());
+    }
+    void TearDown() override
+    {
+        qputenv("XDG_DATA_HOME", savedHome_);
+        qputenv("XDG_DATA_DIRS", savedDirs_);
+    }
+    static void write(const QTemporaryDir& root, const QString& relative, const QByteArray& contents)
+    {
+        const QString path = root.path() + "/applications/" + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    }
+    static QByteArray entry(const QByteArray& name, const QByteArray& extra = {})
+    {
+        return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" + extra;
+    }
+
+    QTemporaryDir home_;
+    QTemporaryDir system_;
+    QByteArray savedHome_;
+    QByteArray savedDirs_;
+};
+
+}
+
+TEST(DesktopEntryParse, ReadsTheMainGroupOnly)
+{
+    const auto e = DesktopEntryIndex::parse("# comment\n[Desktop Entry]\nName=Text\\sEditor\nName[de]=Texteditor\n"
+                                            "Type=Application\nStartupWMClass=Gedit\n"
+                                            "[Desktop Action new]\nName=New Window\n",
+        "org.gnome.gedit");
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->id, "org.gnome.gedit");
+    EXPECT_EQ(e->name, "Text Editor");
+    EXPECT_EQ(e->startupWMClass, "Gedit");
+
+    EXPECT_FALSE(DesktopEntryIndex::parse("[Desktop Entry]\nType=Link\nName=Site\n", "x"));
+    EXPECT_FALSE(DesktopEntryIndex::parse("[Desktop Entry]\nType=Application\nName=A\nHidden=true\n", "x"));
+    EXPECT_FALSE(DesktopEntryIndex::parse("[Desktop Entry]\nType=Application\n", "x"));
+    EXPECT_FALSE(DesktopEntryIndex::parse("[Other]\nType=Application\nName=A\n", "x"));
+    EXPECT_FALSE(DesktopEntryIndex::parse(QByteArray("\0\xff\xfe[", 4), "x"));
+}
+
+TEST_F(DesktopEntryIndexTest, MatchesStartupWMClassBeforeFileName)
+{
+    write(system_, "gimp.desktop", entry("GIMP"));
+    write(system_, "org.gimp.GIMP.desktop", entry("GNU Image Manipulation Program", "StartupWMClass=Gimp-2.10\n"));
+    write(system_, "Alacritty.desktop", entry("Alacritty"));
+    DesktopEntryIndex index;
+
+    auto byClass = index.entryForWindowClass("gimp-2.10", "Gimp-2.10");
+    ASSERT_TRUE(byClass);
+    EXPECT_EQ(byClass->id, "org.gimp.GIMP");
+    // File name against WM_CLASS ignores case; the instance is tried after the class.
+    auto byName = index.entryForWindowClass("alacritty", "UnknownClass");
+    ASSERT_TRUE(byName);
+    EXPECT_EQ(byName->id, "Alacritty");
+    EXPECT_FALSE(index.entryForWindowClass("nothing", "Nothing"));
+}
+
+TEST_F(DesktopEntryIndexTest, UserEntriesHideSystemOnesAndSubfoldersJoinTheId)
+{
+    write(system_, "editor.desktop", entry("System Editor"));
+    write(home_, "editor.desktop", entry("My Editor"));
+    write(system_, "gone.desktop", entry("Gone"));
+    write(home_, "gone.desktop", entry("Gone", "Hidden=true\n"));
+    write(system_, "kde4/kate.desktop", entry("Kate"));
+    DesktopEntryIndex index;
+
+    ASSERT_TRUE(index.entryForId("editor"));
+    EXPECT_EQ(index.entryForId("editor")->name, "My Editor");
+    EXPECT_FALSE(index.entryForId("gone"));
+    ASSERT_TRUE(index.entryForId("kde4-kate"));
+    // A desktop-file name or path given by a window resolves to the same ID.
+    EXPECT_TRUE(index.entryForId("kde4-kate.desktop"));
+    EXPECT_TRUE(index.entryForId("/usr/share/applications/editor.desktop"));
+}
+
+TEST_F(DesktopEntryIndexTest, IdentifiesWindowsInOrderOfEvidence)
+{
+    write(system_, "org.gnome.Terminal.desktop", entry("Terminal"));
+    write(system_, "org.kde.dolphin.desktop", entry("Dolphin"));
+    write(system_, "firefox-esr.desktop", entry("Firefox ESR", "StartupWMClass=Firefox-esr\n"));
+    DesktopEntryIndex index;
+
+    auto gtk = index.identify("org.gnome.Terminal", "", "gnome-terminal-server", "Gnome-terminal");
+    EXPECT_EQ(gtk.bundleIdentifier, "org.gnome.Terminal");
+    EXPECT_EQ(gtk.name, "Terminal");
+    auto kde = index.identify("", "org.kde.dolphin", "dolphin", "dolphin");
+    EXPECT_EQ(kde.bundleIdentifier, "org.kde.dolphin");
+    EXPECT_EQ(kde.name, "Dolphin");
+    auto byClass = index.identify("", "", "Navigator", "Firefox-esr");
+    EXPECT_EQ(byClass.bundleIdentifier, "firefox-esr");
+    EXPECT_EQ(byClass.name, "Firefox ESR");
+    // No entry: the class names the application.
+    auto bare = index.identify("", "", "xeyes", "XEyes");
+    EXPECT_EQ(bare.bundleIdentifier, "XEyes");
+    EXPECT_EQ(bare.name, "XEyes");
+    // A GTK ID without an entry keeps the ID and takes the class as name.
+    auto noEntry = index.identify("com.example.Tool", "", "tool", "Tool");
+    EXPECT_EQ(noEntry.bundleIdentifier, "com.example.Tool");
+    EXPECT_EQ(noEntry.name, "Tool");
+    auto nothing = index.identify("", "", "", "");
+    EXPECT_TRUE(nothing.bundleIdentifier.isEmpty());
+}
+
+TEST_F(DesktopEntryIndexTest, ScansOnceUntilTheRefreshIntervalHasPassed)
+{
+    write(system_, "one.desktop", entry("One"));
+    DesktopEntryIndex cached(60 * 60 * 1000);
+    ASSERT_TRUE(cached.entryForId("one"));
+    write(system_, "two.desktop", entry("Two"));
+    EXPECT_FALSE(cached.entryForId("two"));
+    EXPECT_EQ(cached.scanCount(), 1);
+    cached.invalidate();
+    EXPECT_TRUE(cached.entryForId("two"));
+    EXPECT_EQ(cached.scanCount(), 2);
+
+    DesktopEntryIndex always(0);
+    always.entryForId("one");
+    write(system_, "three.desktop", entry("Three"));
+    EXPECT_TRUE(always.entryForId("three"));
+}
