@@ -17,6 +17,7 @@
 
 #include <QDateTime>
 #include <QStringDecoder>
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <mutex>

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStandardPaths>
 
 namespace {
 
@@ -103,6 +104,15 @@ QIcon Symbols::icon(const QString& symbolName, const QColor& color, const QList<
 
 void Symbols::installIconTheme()
 {
+    // Platforms without a desktop theme (offscreen, a bare X server) search only the resources.
+    QStringList paths = QIcon::themeSearchPaths();
+    const QStringList dataIcons = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+        QStandardPaths::LocateDirectory);
+    for (const QString& dir : dataIcons)
+        if (!paths.contains(dir))
+            paths.append(dir);
+    QIcon::setThemeSearchPaths(paths);
+
     const QString current = QIcon::themeName();
     if (!current.isEmpty() && current != QLatin1String("hicolor"))
         return;

@@ -280,6 +280,8 @@ TEST(PropertyListHostileInput, SharedReferencesDoNotMultiplyAndDepthIsLimited)
 TEST(FCPArchive, ListsWrittenByAnotherWriterReadTheSame)
 {
     // Seed files of the fuzz corpus, written by Python's plistlib (binary and XML, UIDs inside).
+    if (!qEnvironmentVariableIsSet("QUORVEL_TEST_SOURCE_DIR"))
+        GTEST_SKIP() << "QUORVEL_TEST_SOURCE_DIR names the source tree (ctest sets it)";
     const QString corpus = qEnvironmentVariable("QUORVEL_TEST_SOURCE_DIR") + "/fuzz/corpus/fuzz_plist/";
     for (const char* name : {"fcp_binary.bplist", "fcp_xml.plist"}) {
         QFile file(corpus + name);

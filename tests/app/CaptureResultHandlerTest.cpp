@@ -1,0 +1,82 @@
+#include "app/CaptureResultHandler.h"
+#include "app/NotificationNames.h"
+#include "platform/NotificationCenter.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+struct HandlerHarness {
+    QTemporaryDir dir;
+    std::shared_ptr<ModelContainer> container;
+    NotificationCenter notifications;
+    int saved = 0;
+    std::vector<quint32> offeredDisplays;
+    QObject receiver;
+
+    HandlerHarness()
+    {
+        QString error;
+        container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
+        EXPECT_TRUE(container) << error.toStdString();
+        notifications.observe(NotificationNames::screenshotSaved, &receiver, [this](const QVariantMap&) { ++saved; });
+    }
+
+    std::function<void(const CaptureResult&)> handler()
+    {
+        return makeCaptureResultHandler(container, notifications,
+            [this](const QImage&, quint32 displayID) { offeredDisplays.push_back(displayID); });
+    }
+
+    static CaptureResult capture(CaptureKind kind)
+    {
+        CaptureResult result;
+        result.image = QImage(4, 3, QImage::Format_ARGB32);
+        result.image.fill(Qt::red);
+        QBuffer buffer(&result.pngData);
+        buffer.open(QIODevice::WriteOnly);
+        result.image.save(&buffer, "PNG");
+        result.displayID = 7;
+        result.kind = kind;
+        return result;
+    }
+};
+
+}
+
+TEST(CaptureResultHandler, StoresTheCaptureThenAnnouncesAndOffersTheQuickAction)
+{
+    HandlerHarness h;
+    const CaptureResult result = HandlerHarness::capture(CaptureKind::window);
+    h.handler()(result);
+
+    const auto items = h.container->mainContext().fetchScreenshotItems();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0]->captureKind, "window");
+    EXPECT_EQ(items[0]->pngData, result.pngData);
+    EXPECT_EQ(items[0]->sourceImageData, result.pngData);
+    EXPECT_FALSE(items[0]->strokesData.has_value());
+    EXPECT_EQ(h.saved, 1);
+    EXPECT_EQ(h.offeredDisplays, std::vector<quint32> {7});
+}
+
+TEST(CaptureResultHandler, FailedSaveIsRolledBackAndNeitherAnnouncedNorOffered)
+{
+    HandlerHarness h;
+    auto handler = h.handler();
+    // Another connection removes the table, so the next save must fail.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((h.dir.path() + "/Quorvel.store").toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE ScreenshotItem", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    handler(HandlerHarness::capture(CaptureKind::area));
+    EXPECT_EQ(h.saved, 0);
+    EXPECT_TRUE(h.offeredDisplays.empty());
+    EXPECT_FALSE(h.container->mainContext().hasChanges());
+}
