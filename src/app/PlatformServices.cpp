@@ -2,6 +2,7 @@
 
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/KeychainFactory.h"
+#include "platform/linux/QtLinkMetadataProvider.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
@@ -20,4 +21,5 @@ void PlatformServices::installLinux()
     Pasteboard::setShared(new X11Pasteboard());
     KeySynthesizer::setShared(new X11KeySynthesizer());
     HotkeyRegistrar::setShared(new X11HotkeyRegistrar());
+    LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
 }

@@ -4,8 +4,11 @@
 #include "app/UpdaterManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
+#include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/HotkeyService.h"
+#include "clipboard/ImageCache.h"
+#include "clipboard/PasteStack.h"
 #include "editor/AnnotationWindowManager.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
@@ -48,6 +51,12 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     ScreenRecordingService::shared().setModelContainer(weak);
     RecordingsWindowManager::shared().setModelContainer(weak);
+
+    // Not in the hand-off order of the window managers, but the paste stack looks entries up by id.
+    PasteStack::shared().setModelContainer(weak);
+    // The caches observe the history window on the main thread, so they are made here.
+    ImageCache::shared();
+    AppIconCache::shared();
 
     ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(container, NotificationCenter::shared(),
         [](const QImage& image, quint32 displayID) { PostCaptureQuickActionController::shared().offer(image, displayID); });
