@@ -1,13 +1,13 @@
 // Speed of the annotation model: hit testing one click against 1,000 strokes, and encoding and
 // decoding 1,000 strokes as JSON. Each is reported as a ratio to a baseline from the same run:
 // a plain loop over precomputed bounding boxes, and nlohmann's own dump and parse of the same JSON.
+#include "BenchSupport.h"
 #include "annotation/PaintEngine.h"
 #include "annotation/StrokeJSON.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 
@@ -124,20 +124,6 @@ void BM_Decode_1000Strokes(benchmark::State& state)
         benchmark::DoNotOptimize(StrokeJSON::decode(data));
 }
 BENCHMARK(BM_Decode_1000Strokes);
-
-// Console output as usual, keeping each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 

@@ -4,10 +4,9 @@
 // Each is reported as a ratio against a baseline measured in the same run: sealing the same bytes
 // and inserting them into a bare SQLite table (WAL, synchronous NORMAL like the store), one
 // transaction per entry.
-#include "clipboard/ClipboardCryptoService.h"
+#include "BenchSupport.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
-#include "fakes/FakeKeychain.h"
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
@@ -15,7 +14,6 @@
 #include "fakes/ManualQueue.h"
 #include "platform/Console.h"
 #include "platform/NotificationCenter.h"
-#include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
 #include <QBuffer>
@@ -25,9 +23,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 #include <sqlite3.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -67,8 +63,7 @@ public:
     {
         crypto.ensureKey();
         ClipboardCryptoService::setShared(&crypto);
-        QString error;
-        container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
+        container = openStoreIn(dir);
         preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", false}});
         workspace.frontmost = RunningApplication {QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
         service.setModelContainer(container);
@@ -212,9 +207,7 @@ void BM_Capture_Ingest10000x50KB(benchmark::State& state)
         for (int i = 0; i < ingestCount; ++i)
             harness.capture({{textType, uniqueText(ingestBytes, i)}});
         state.PauseTiming();
-        struct rusage usage {};
-        getrusage(RUSAGE_SELF, &usage);
-        state.counters["peakRSS_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+        state.counters["peakRSS_MiB"] = peakMemoryMiB();
         state.counters["entries"] = static_cast<double>(harness.container->mainContext().fetchClipItemCount());
         state.ResumeTiming();
     }
@@ -227,16 +220,9 @@ BENCHMARK(BM_Capture_PNG5MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_Ingest10000x50KB)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Capture_Ingest10000x50KB)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Console output plus the ratios of each capture to its baseline.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Console output plus, at the end, the ratios of each capture to its baseline and the peak memory.
+class CaptureRatioReporter : public RatioReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
@@ -251,13 +237,8 @@ public:
             if (c != times.end() && b != times.end() && b->second > 0)
                 std::printf("ratio %s / %s = %.2f\n", capture, baseline, c->second / b->second);
         }
-        struct rusage usage {};
-        getrusage(RUSAGE_SELF, &usage);
-        std::printf("process peak memory (ru_maxrss): %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+        std::printf("process peak memory (ru_maxrss): %.1f MiB\n", peakMemoryMiB());
     }
-
-private:
-    std::map<std::string, double> times;
 };
 
 }
@@ -267,7 +248,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Console::setSink([](const QString&) {});
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CaptureRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

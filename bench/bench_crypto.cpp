@@ -1,28 +1,17 @@
 // Sealing throughput of ClipboardCryptoService against raw OpenSSL EVP AES-256-GCM doing the same
 // work (fresh nonce, fresh output buffer, tag) in the same run. Prints the ratio raw/seal time
 // (1.0 = as fast as raw OpenSSL; the aim is at least 0.9).
-#include "clipboard/ClipboardCryptoService.h"
-#include "fakes/FakeKeychain.h"
+#include "BenchSupport.h"
 
 #include <QByteArray>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <string>
 
 namespace {
-
-ClipboardCryptoService& service()
-{
-    static FakeKeychain keychain;
-    static ClipboardCryptoService crypto(keychain);
-    static const bool ready = crypto.ensureKey();
-    (void)ready;
-    return crypto;
-}
 
 QByteArray payload(qsizetype size)
 {
@@ -34,7 +23,7 @@ QByteArray payload(qsizetype size)
 void BM_Seal(benchmark::State& state)
 {
     const QByteArray data = payload(state.range(0));
-    ClipboardCryptoService& crypto = service();
+    ClipboardCryptoService& crypto = benchCrypto();
     for (auto _ : state) {
         std::optional<QByteArray> sealed = crypto.encrypt(data);
         benchmark::DoNotOptimize(sealed->constData());
@@ -65,7 +54,7 @@ void BM_RawOpenSSLSeal(benchmark::State& state)
 
 void BM_Open(benchmark::State& state)
 {
-    ClipboardCryptoService& crypto = service();
+    ClipboardCryptoService& crypto = benchCrypto();
     const QByteArray sealed = *crypto.encrypt(payload(state.range(0)));
     for (auto _ : state) {
         std::optional<QByteArray> opened = crypto.decrypt(sealed);
@@ -78,20 +67,6 @@ constexpr int64_t MiB = 1024 * 1024;
 BENCHMARK(BM_Seal)->Arg(MiB)->Arg(50 * MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawOpenSSLSeal)->Arg(MiB)->Arg(50 * MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open)->Arg(MiB)->Arg(50 * MiB)->Unit(benchmark::kMillisecond);
-
-// Keeps the time per iteration of every run for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 

@@ -6,11 +6,10 @@
 //
 // Baselines from the same run: the raw Pasteboard::writeItems call with the same 10 payloads
 // already opened, and opening the 10 payloads alone. Prints the ratios at the end.
-#include "clipboard/ClipboardCryptoService.h"
+#include "BenchSupport.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "clipboard/PasteService.h"
 #include "fakes/FakeKeySynthesizer.h"
-#include "fakes/FakeKeychain.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/ManualQueue.h"
@@ -20,24 +19,11 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-ClipboardCryptoService& crypto()
-{
-    static FakeKeychain keychain;
-    static ClipboardCryptoService* service = [] {
-        auto* s = new ClipboardCryptoService(keychain);
-        s->ensureKey();
-        ClipboardCryptoService::setShared(s);
-        return s;
-    }();
-    return *service;
-}
 
 QByteArray payload(qsizetype size, char fill)
 {
@@ -47,7 +33,7 @@ QByteArray payload(qsizetype size, char fill)
 // Ten representations as a rich copy from an editor or a browser brings them.
 ClipItemPtr tenRepresentationEntry()
 {
-    crypto();
+    benchCrypto();
     const QString text = QString(2000, QLatin1Char('t'));
     std::vector<ClipRepresentationPtr> reps {
         std::make_shared<ClipRepresentation>(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8()),
@@ -130,20 +116,6 @@ void BM_Reference_OpenTenPayloads(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Reference_OpenTenPayloads)->UseManualTime()->Unit(benchmark::kMicrosecond);
-
-// Keeps the time per iteration of every run for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 

@@ -2,16 +2,13 @@
 // per entry, as the clipboard monitor does) and fetching the newest 500 list rows out of 10,000.
 // Baselines in the same run: raw SQLite doing the same inserts (without sealing) and the same
 // SELECT reading every column without building model objects. The aim for the fetch is < 20 ms.
-#include "clipboard/ClipboardCryptoService.h"
-#include "fakes/FakeKeychain.h"
-#include "store/ModelContainer.h"
+#include "BenchSupport.h"
 #include "store/ModelContext.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 #include <sqlite3.h>
 #include <string>
 
@@ -20,19 +17,6 @@ namespace {
 constexpr int entryCount = 10000;
 constexpr int listLimit = 500;
 const QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
-
-ClipboardCryptoService& service()
-{
-    static FakeKeychain keychain;
-    static ClipboardCryptoService crypto(keychain);
-    static const bool ready = [] {
-        crypto.ensureKey();
-        ClipboardCryptoService::setShared(&crypto);
-        return true;
-    }();
-    (void)ready;
-    return crypto;
-}
 
 QString textFor(int i)
 {
@@ -57,11 +41,11 @@ ClipItemPtr makeEntry(int i)
 
 void BM_StoreInsert10000(benchmark::State& state)
 {
-    service();
+    benchCrypto();
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
-        std::shared_ptr<ModelContainer> container = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), nullptr);
+        std::shared_ptr<ModelContainer> container = openStoreIn(dir);
         ModelContext& context = container->mainContext();
         state.ResumeTiming();
         for (int i = 0; i < entryCount; ++i) {
@@ -80,9 +64,9 @@ void BM_RawSQLiteInsert10000(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         QTemporaryDir dir;
-        std::shared_ptr<ModelContainer> container = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), nullptr);
+        std::shared_ptr<ModelContainer> container = openStoreIn(dir);
         sqlite3* db = nullptr;
-        sqlite3_open(dir.filePath(QStringLiteral("Quorvel.store")).toUtf8().constData(), &db);
+        sqlite3_open(container->path().toUtf8().constData(), &db);
         sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
         sqlite3_stmt* item = nullptr;
         sqlite3_stmt* representation = nullptr;
@@ -135,8 +119,8 @@ void BM_RawSQLiteInsert10000(benchmark::State& state)
 struct FilledStore {
     FilledStore()
     {
-        service();
-        container = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), nullptr);
+        benchCrypto();
+        container = openStoreIn(dir);
         ModelContext& context = container->mainContext();
         for (int i = 0; i < entryCount; ++i)
             context.insert(makeEntry(i));
@@ -199,19 +183,6 @@ BENCHMARK(BM_StoreInsert10000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_RawSQLiteInsert10000)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_FetchNewest500)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawSQLiteSelectNewest500)->Unit(benchmark::kMillisecond);
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 

@@ -12,6 +12,21 @@
 
 namespace ClipSavePipeline {
 
+bool isImageType(const QString& uti)
+{
+    return uti.startsWith(QLatin1String("public.image")) || uti == u"public.png" || uti == u"public.jpeg"
+        || uti == u"public.tiff";
+}
+
+std::optional<QString> decodeUTF8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 namespace {
 
 const char* const imageExtensions[] = {".png", ".jpg", ".jpeg", ".gif", ".tiff", ".bmp", ".webp"};
@@ -28,21 +43,6 @@ bool endsWithAny(const QString& lowered, const char* const (&suffixes)[N])
 bool isFileURLType(const QString& uti)
 {
     return uti == u"public.file-url" || uti.contains(QLatin1String("file-url"));
-}
-
-bool isImageType(const QString& uti)
-{
-    return uti.startsWith(QLatin1String("public.image")) || uti == u"public.png" || uti == u"public.jpeg"
-        || uti == u"public.tiff";
-}
-
-std::optional<QString> decodeUTF8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
 }
 
 // The last component of a path, ignoring trailing slashes ("/a/b/" gives "b", "/" gives "/").

@@ -52,6 +52,11 @@ struct Entry {
     Facts facts;
 };
 
+// True for the image types a copy can carry: "public.image…", "public.png", "public.jpeg", "public.tiff".
+bool isImageType(const QString& uti);
+// The bytes as UTF-8 text, or nothing when they are not valid UTF-8.
+std::optional<QString> decodeUTF8(const QByteArray& bytes);
+
 // Stable sort by priority, highest first.
 void rank(std::vector<CapturedRepresentation>& representations);
 // 64-bit hash of the first representation's bytes followed by the search text.

@@ -16,7 +16,6 @@
 #include "store/UTIPriority.h"
 
 #include <QDateTime>
-#include <QStringDecoder>
 #include <algorithm>
 #include <atomic>
 #include <deque>
@@ -33,21 +32,6 @@ const QString fileURLType = QStringLiteral("public.file-url");
 
 // The file-url text tested for a CleanShot file name is a path or two, never megabytes.
 constexpr qint64 maxAttributionURLBytes = 64 * 1024;
-
-bool isImageType(const QString& type)
-{
-    return type.startsWith(QLatin1String("public.image")) || type == u"public.png" || type == u"public.jpeg"
-        || type == u"public.tiff";
-}
-
-std::optional<QString> decodeUTF8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
 
 }
 
@@ -222,7 +206,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
 
         AppIdentity attribution {frontID.isEmpty() ? unknownBundleID : frontID,
                                  front && !front->localizedName.isEmpty() ? front->localizedName : unknownName};
-        const bool imageCopy = std::any_of(types.begin(), types.end(), isImageType);
+        const bool imageCopy = std::any_of(types.begin(), types.end(), ClipSavePipeline::isImageType);
         if (screenshotApps().contains(attribution.bundleID)) {
             if (!imageCopy)
                 attribution = lastRealFrontmostApp;
@@ -256,7 +240,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         const std::optional<QByteArray> data = pasteboard.data(fileURLType, maxAttributionURLBytes);
         if (!data)
             return false;
-        const std::optional<QString> text = decodeUTF8(*data);
+        const std::optional<QString> text = ClipSavePipeline::decodeUTF8(*data);
         return text && text->contains(QLatin1String("CleanShot"));
     }
 
@@ -294,7 +278,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             if (!data || data->size() > maxDataSize)
                 continue;
             if (type == plainTextType || type == legacyPlainTextType)
-                if (std::optional<QString> text = decodeUTF8(*data))
+                if (std::optional<QString> text = ClipSavePipeline::decodeUTF8(*data))
                     searchText = *text;
             representations.push_back({type, std::move(*data), UTIPriority::priority(type)});
         }

@@ -42,6 +42,19 @@ ValuePtr fail(QString* error, const QString& reason)
 // Seconds between 1970-01-01 and 2001-01-01, the epoch of property-list dates.
 constexpr double referenceDateOffset = 978307200.0;
 
+// The value of a hexadecimal digit, or -1.
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
 // Decimal or hexadecimal ("0x") text with an optional sign, clamped to 64 bits.
 std::optional<qint64> parseClampedInteger(QStringView text)
 {
@@ -64,15 +77,8 @@ std::optional<qint64> parseClampedInteger(QStringView text)
     quint64 magnitude = 0;
     bool saturated = false;
     for (QChar c : text) {
-        int digit;
-        const char16_t u = c.unicode();
-        if (u >= u'0' && u <= u'9')
-            digit = u - u'0';
-        else if (base == 16 && u >= u'a' && u <= u'f')
-            digit = u - u'a' + 10;
-        else if (base == 16 && u >= u'A' && u <= u'F')
-            digit = u - u'A' + 10;
-        else
+        const int digit = hexValue(c);
+        if (digit < 0 || digit >= base)
             return std::nullopt;
         if (!saturated) {
             if (magnitude > (std::numeric_limits<quint64>::max() - static_cast<quint64>(digit)) / static_cast<quint64>(base))
@@ -137,6 +143,9 @@ private:
 
     // True when [pos, pos + n) lies inside the object area.
     bool inObjects(quint64 pos, quint64 n) const { return pos >= 8 && pos <= m_offsetTable && n <= m_offsetTable - pos; }
+
+    // The object that the k-th reference of a collection starting at pos refers to.
+    ValuePtr referenced(quint64 pos, quint64 k, int depth) { return object(be(m_bytes + pos + k * m_refSize, m_refSize), depth + 1); }
 
     // Reads the length that follows a marker whose low nibble is 0xF (an integer object).
     bool readLength(quint64& pos, quint64 nibble, quint64& length)
@@ -294,7 +303,7 @@ private:
             auto v = makeValue(Value::Type::Array);
             v->array.reserve(static_cast<size_t>(count));
             for (quint64 k = 0; k < count; ++k) {
-                ValuePtr element = object(be(m_bytes + pos + k * m_refSize, m_refSize), depth + 1);
+                ValuePtr element = referenced(pos, k, depth);
                 if (!element)
                     return nullptr;
                 v->array.push_back(std::move(element));
@@ -309,12 +318,12 @@ private:
             auto v = makeValue(Value::Type::Dictionary);
             v->dictionary.reserve(static_cast<size_t>(count));
             for (quint64 k = 0; k < count; ++k) {
-                ValuePtr key = object(be(m_bytes + pos + k * m_refSize, m_refSize), depth + 1);
+                ValuePtr key = referenced(pos, k, depth);
                 if (!key)
                     return nullptr;
                 if (key->type != Value::Type::String)
                     return fail(m_error, QStringLiteral("dictionary key is not a string"));
-                ValuePtr value = object(be(m_bytes + pos + (count + k) * m_refSize, m_refSize), depth + 1);
+                ValuePtr value = referenced(pos, count + k, depth);
                 if (!value)
                     return nullptr;
                 v->dictionary.emplace_back(key->string, std::move(value));
@@ -472,18 +481,6 @@ private:
     QXmlStreamReader m_xml;
     QString* m_error;
 };
-
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Old-style text format: { key = value; }, ( a, b ), "quoted" or bare strings, <hex data>.
@@ -684,27 +681,31 @@ private:
     QString* m_error;
 };
 
+// Reads the bytes with one of the readers above; error is cleared first so that it is set only
+// for a list that fails.
+template <class Reader>
+ValuePtr readWith(const QByteArray& bytes, QString* error)
+{
+    if (error)
+        error->clear();
+    return Reader(bytes, error).read();
+}
+
 }
 
 ValuePtr FCPPropertyList::parseBinary(const QByteArray& bytes, QString* error)
 {
-    if (error)
-        error->clear();
-    return BinaryReader(bytes, error).read();
+    return readWith<BinaryReader>(bytes, error);
 }
 
 ValuePtr FCPPropertyList::parseXML(const QByteArray& bytes, QString* error)
 {
-    if (error)
-        error->clear();
-    return XMLReader(bytes, error).read();
+    return readWith<XMLReader>(bytes, error);
 }
 
 ValuePtr FCPPropertyList::parseOpenStep(const QByteArray& bytes, QString* error)
 {
-    if (error)
-        error->clear();
-    return OpenStepReader(bytes, error).read();
+    return readWith<OpenStepReader>(bytes, error);
 }
 
 ValuePtr FCPPropertyList::parse(const QByteArray& bytes, QString* error)

@@ -389,14 +389,20 @@ struct ModelContext::Impl {
         }
     }
 
-    bool hasTrackedChanges()
+    // Changed fields of every tracked object of each model, and representations appended to stored entries.
+    void collectChanges(std::vector<Update>& updates, std::vector<NewRepresentation>& added)
     {
-        std::vector<Update> updates;
         collectUpdates<ClipItem>(updates);
         collectUpdates<ScreenshotItem>(updates);
         collectUpdates<RecordingItem>(updates);
-        std::vector<NewRepresentation> added;
         collectNewRepresentations(added);
+    }
+
+    bool hasTrackedChanges()
+    {
+        std::vector<Update> updates;
+        std::vector<NewRepresentation> added;
+        collectChanges(updates, added);
         return !updates.empty() || !added.empty();
     }
 
@@ -554,13 +560,19 @@ void ModelContext::setRepresentationsUnloaded(const ClipItem& item)
 namespace {
 
 template <class T>
+bool isPendingInsertOf(const PendingOp& op, const std::shared_ptr<T>& object)
+{
+    return op.kind == PendingOp::Kind::Insert && std::holds_alternative<std::shared_ptr<T>>(op.object)
+        && std::get<std::shared_ptr<T>>(op.object) == object;
+}
+
+template <class T>
 void queueInsert(std::vector<PendingOp>& ops, const std::shared_ptr<T>& object)
 {
     if (!object || object->persistentID != 0)
         return; // stored already
     for (const PendingOp& op : ops) {
-        if (op.kind == PendingOp::Kind::Insert && std::holds_alternative<std::shared_ptr<T>>(op.object)
-            && std::get<std::shared_ptr<T>>(op.object) == object)
+        if (isPendingInsertOf(op, object))
             return;
     }
     ops.push_back({ PendingOp::Kind::Insert, object, {}, {} });
@@ -573,11 +585,7 @@ void queueRemove(std::vector<PendingOp>& ops, const std::shared_ptr<T>& object)
         return;
     if (object->persistentID == 0) {
         // Never saved: removing it cancels its insertion.
-        ops.erase(std::remove_if(ops.begin(), ops.end(),
-                      [&](const PendingOp& op) {
-                          return op.kind == PendingOp::Kind::Insert && std::holds_alternative<std::shared_ptr<T>>(op.object)
-                              && std::get<std::shared_ptr<T>>(op.object) == object;
-                      }),
+        ops.erase(std::remove_if(ops.begin(), ops.end(), [&](const PendingOp& op) { return isPendingInsertOf(op, object); }),
             ops.end());
         return;
     }
@@ -606,64 +614,50 @@ bool ModelContext::hasChanges() const
 bool ModelContext::save(QString* error)
 {
     std::vector<Update> updates;
-    d->collectUpdates<ClipItem>(updates);
-    d->collectUpdates<ScreenshotItem>(updates);
-    d->collectUpdates<RecordingItem>(updates);
     std::vector<NewRepresentation> added;
-    d->collectNewRepresentations(added);
+    d->collectChanges(updates, added);
     if (d->ops.empty() && updates.empty() && added.empty())
         return true;
 
     QString failure;
     std::vector<std::function<void()>> undo;
-    std::unordered_set<qint64> removedClipItems;
-    std::unordered_set<qint64> removedScreenshots;
-    std::unordered_set<qint64> removedRecordings;
+    // The rows this save deletes, by table: their pending updates and new representations are skipped.
+    std::unordered_map<std::string, std::unordered_set<qint64>> removed;
 
     auto write = [&]() -> bool {
         for (PendingOp& op : d->ops) {
             bool ok = true;
             if (op.kind == PendingOp::Kind::RemoveClipItemsWhere) {
                 ok = d->deleteClipItemsWhere(op, &failure);
-                removedClipItems.insert(op.removedIDs.begin(), op.removedIDs.end());
-            } else if (auto* item = std::get_if<ClipItemPtr>(&op.object)) {
-                if (op.kind == PendingOp::Kind::Insert) {
-                    ok = d->insertRow(*item, undo, &failure);
-                    for (const ClipRepresentationPtr& representation : (*item)->representations()) {
-                        if (ok && representation)
-                            ok = d->insertRepresentation(*item, representation, undo, &failure);
-                    }
-                } else {
-                    ok = d->deleteRow("ClipItem", (*item)->persistentID, &failure);
-                    removedClipItems.insert((*item)->persistentID);
-                }
-            } else if (auto* shot = std::get_if<ScreenshotItemPtr>(&op.object)) {
-                if (op.kind == PendingOp::Kind::Insert) {
-                    ok = d->insertRow(*shot, undo, &failure);
-                } else {
-                    ok = d->deleteRow("ScreenshotItem", (*shot)->persistentID, &failure);
-                    removedScreenshots.insert((*shot)->persistentID);
-                }
-            } else if (auto* recording = std::get_if<RecordingItemPtr>(&op.object)) {
-                if (op.kind == PendingOp::Kind::Insert) {
-                    ok = d->insertRow(*recording, undo, &failure);
-                } else {
-                    ok = d->deleteRow("RecordingItem", (*recording)->persistentID, &failure);
-                    removedRecordings.insert((*recording)->persistentID);
-                }
+                removed[Model<ClipItem>::table].insert(op.removedIDs.begin(), op.removedIDs.end());
+            } else {
+                ok = std::visit(
+                    [&](const auto& object) {
+                        using T = typename std::decay_t<decltype(object)>::element_type;
+                        if (op.kind == PendingOp::Kind::Remove) {
+                            removed[Model<T>::table].insert(object->persistentID);
+                            return d->deleteRow(Model<T>::table, object->persistentID, &failure);
+                        }
+                        bool inserted = d->insertRow(object, undo, &failure);
+                        if constexpr (std::is_same_v<T, ClipItem>) {
+                            for (const ClipRepresentationPtr& representation : object->representations()) {
+                                if (inserted && representation)
+                                    inserted = d->insertRepresentation(object, representation, undo, &failure);
+                            }
+                        }
+                        return inserted;
+                    },
+                    op.object);
             }
             if (!ok)
                 return false;
         }
         for (const Update& update : updates) {
-            const std::unordered_set<qint64>& removed = update.table == Model<ClipItem>::table ? removedClipItems
-                : update.table == Model<ScreenshotItem>::table                                ? removedScreenshots
-                                                                                              : removedRecordings;
-            if (!removed.count(update.id) && !d->writeUpdate(update, &failure))
+            if (!removed[update.table].count(update.id) && !d->writeUpdate(update, &failure))
                 return false;
         }
         for (const NewRepresentation& entry : added) {
-            if (!removedClipItems.count(entry.item->persistentID)
+            if (!removed[Model<ClipItem>::table].count(entry.item->persistentID)
                 && !d->insertRepresentation(entry.item, entry.representation, undo, &failure))
                 return false;
         }
@@ -713,11 +707,8 @@ bool ModelContext::save(QString* error)
 void ModelContext::rollback()
 {
     std::vector<Update> updates;
-    d->collectUpdates<ClipItem>(updates);
-    d->collectUpdates<ScreenshotItem>(updates);
-    d->collectUpdates<RecordingItem>(updates);
     std::vector<NewRepresentation> added;
-    d->collectNewRepresentations(added);
+    d->collectChanges(updates, added);
     d->discard(updates, added);
 }
 

@@ -1,44 +1,8 @@
-// PaintTool, PaintColor and PaintPoint.
+// PaintColor and PaintPoint (tool raw values are covered by the stroke JSON tests).
 #include "annotation/PaintColor.h"
 #include "annotation/PaintPoint.h"
-#include "annotation/PaintTool.h"
 
-#include <QSet>
 #include <gtest/gtest.h>
-
-TEST(PaintToolTest, CasesRawValuesAndRegionTools)
-{
-    const auto& all = PaintTool::allCases();
-    ASSERT_EQ(all.size(), 17u);
-    EXPECT_EQ(all.front(), PaintTool::select);
-    EXPECT_EQ(all.back(), PaintTool::areaHighlight);
-
-    QSet<QString> names;
-    int regionTools = 0;
-    for (PaintTool tool : all) {
-        names.insert(tool.rawValue());
-        EXPECT_EQ(PaintTool::fromRawValue(tool.rawValue()), tool);
-        EXPECT_EQ(tool.id(), tool.rawValue());
-        EXPECT_FALSE(tool.systemImage().isEmpty());
-        EXPECT_FALSE(tool.tooltipDescription().isEmpty());
-        regionTools += tool.isResizableRegionTool() ? 1 : 0;
-    }
-    EXPECT_EQ(names.size(), 17);
-    EXPECT_EQ(regionTools, 9);
-    EXPECT_TRUE(PaintTool(PaintTool::highlighter).isResizableRegionTool());
-    EXPECT_FALSE(PaintTool(PaintTool::line).isResizableRegionTool());
-    EXPECT_FALSE(PaintTool(PaintTool::text).isResizableRegionTool());
-
-    EXPECT_EQ(PaintTool(PaintTool::numberBadge).rawValue(), "numberBadge");
-    EXPECT_EQ(PaintTool(PaintTool::arrow).systemImage(), "arrow.up.right");
-    EXPECT_EQ(PaintTool(PaintTool::numberBadge).tooltipDescription(),
-        QString::fromUtf8("Nummerierter Schritt – setzt automatisch hochzählende Kreise (1, 2, 3 …)"));
-
-    // Raw values are case-sensitive.
-    EXPECT_FALSE(PaintTool::fromRawValue("Pen"));
-    EXPECT_FALSE(PaintTool::fromRawValue(""));
-    EXPECT_EQ(PaintTool::fromRawValue("pen"), PaintTool::pen);
-}
 
 TEST(PaintColorTest, HexStringsThatParse)
 {

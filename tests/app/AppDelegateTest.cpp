@@ -2,7 +2,7 @@
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakePermissions.h"
 #include "fakes/FakePreferences.h"
-#include "platform/Console.h"
+#include "fakes/TestSupport.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -14,11 +14,7 @@ struct Harness {
     FakePermissions permissions;
     FakeLoginItem loginItem;
     QStringList calls;
-    QStringList console;
-    Console::Sink previousSink;
-
-    Harness() { previousSink = Console::setSink([this](const QString& line) { console << line; }); }
-    ~Harness() { Console::setSink(previousSink); }
+    ConsoleCapture console;
 
     AppDelegate makeDelegate()
     {
@@ -114,7 +110,7 @@ TEST(AppDelegate, LoginItemFollowsAutoLaunchPreference)
         Harness h; // a failure is reported and launching continues
         h.loginItem.failRegistration = true;
         h.makeDelegate().applicationDidFinishLaunching();
-        EXPECT_TRUE(h.console.contains("Failed to register login item: The autostart folder is not writable"));
+        EXPECT_TRUE(h.console.lines.contains("Failed to register login item: The autostart folder is not writable"));
         EXPECT_TRUE(h.calls.contains("startUpdater"));
     }
 }

@@ -1,10 +1,10 @@
 #include "app/CaptureResultHandler.h"
+#include "fakes/TestSupport.h"
 #include "app/NotificationNames.h"
 #include "platform/NotificationCenter.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
-#include <QBuffer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -12,8 +12,8 @@
 namespace {
 
 struct HandlerHarness {
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> container;
+    TempStore store;
+    std::shared_ptr<ModelContainer> container = store.container;
     NotificationCenter notifications;
     int saved = 0;
     std::vector<quint32> offeredDisplays;
@@ -21,9 +21,6 @@ struct HandlerHarness {
 
     HandlerHarness()
     {
-        QString error;
-        container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
-        EXPECT_TRUE(container) << error.toStdString();
         notifications.observe(NotificationNames::screenshotSaved, &receiver, [this](const QVariantMap&) { ++saved; });
     }
 
@@ -36,11 +33,8 @@ struct HandlerHarness {
     static CaptureResult capture(CaptureKind kind)
     {
         CaptureResult result;
-        result.image = QImage(4, 3, QImage::Format_ARGB32);
-        result.image.fill(Qt::red);
-        QBuffer buffer(&result.pngData);
-        buffer.open(QIODevice::WriteOnly);
-        result.image.save(&buffer, "PNG");
+        result.pngData = imageBytes(4, 3);
+        result.image = QImage::fromData(result.pngData);
         result.displayID = 7;
         result.kind = kind;
         return result;
@@ -71,7 +65,7 @@ TEST(CaptureResultHandler, FailedSaveIsRolledBackAndNeitherAnnouncedNorOffered)
     auto handler = h.handler();
     // Another connection removes the table, so the next save must fail.
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((h.dir.path() + "/Quorvel.store").toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(h.container->path().toUtf8().constData(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db, "DROP TABLE ScreenshotItem", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 

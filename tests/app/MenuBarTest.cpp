@@ -3,6 +3,7 @@
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
+#include "fakes/TestSupport.h"
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
 #include "recording/ScreenRecordingService.h"
@@ -33,13 +34,6 @@ protected:
         KeySynthesizer::setShared(&keys);
     }
 
-    void SetUp() override
-    {
-        QString error;
-        container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
-        ASSERT_TRUE(container) << error.toStdString();
-    }
-
     void addEntries(int count, bool pinned)
     {
         ModelContext& context = container->mainContext();
@@ -52,8 +46,8 @@ protected:
         ASSERT_TRUE(context.save());
     }
 
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> container;
+    TempStore store;
+    std::shared_ptr<ModelContainer> container = store.container;
 };
 
 class RecordingServiceProbe : public ScreenRecordingService {

@@ -16,24 +16,15 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         apps = dir.path() + "/applications";
-        QDir().mkpath(apps + "/kde4");
         iconPath = dir.path() + "/editor.png";
-        QFile icon(iconPath);
-        ASSERT_TRUE(icon.open(QIODevice::WriteOnly));
-        icon.write(imageBytes(32, 32));
-        icon.close();
+        writeFile(iconPath, imageBytes(32, 32));
         writeEntry("org.example.Editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nIcon[de]=nope\nIcon=" + iconPath.toUtf8() + "\n");
         writeEntry("kde4/legacy.desktop", "[Desktop Entry]\nName=Legacy\nIcon=" + iconPath.toUtf8() + "\n");
         writeEntry("viewer.desktop", "[Other]\nIcon=x\n[Desktop Entry]\nName=Viewer\nStartupWMClass=ViewerWin\nIcon=" + iconPath.toUtf8() + "\n");
         cache = std::make_unique<AppIconCache>(loading, main, QStringList {apps});
     }
 
-    void writeEntry(const QString& name, const QByteArray& contents)
-    {
-        QFile file(apps + "/" + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-    }
+    void writeEntry(const QString& name, const QByteArray& contents) { writeFile(apps + "/" + name, contents); }
 
     void drain()
     {

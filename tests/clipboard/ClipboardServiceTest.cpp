@@ -1,23 +1,19 @@
 // The clipboard monitor and its save pipeline on fakes: a virtual clock for the 0.5 s poll and the
 // 0.4 s debounce, a fake clipboard and desktop, and a real store in a temporary folder.
 #include "ClipboardTestSupport.h"
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ClipSavePipeline.h"
 #include "clipboard/HistoryPruner.h"
-#include "fakes/FakeKeychain.h"
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/ManualQueue.h"
 #include "platform/NotificationCenter.h"
-#include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -63,27 +59,15 @@ class ClipboardServiceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        crypto = std::make_unique<ClipboardCryptoService>(keychain);
-        ClipboardCryptoService::setShared(crypto.get());
-        QString error;
-        container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
-        ASSERT_TRUE(container) << error.toStdString();
+        ASSERT_TRUE(container);
         preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
-        service = std::make_unique<ClipboardService>(pasteboard, workspace, preferences, center, *crypto, links, queue,
+        service = std::make_unique<ClipboardService>(pasteboard, workspace, preferences, center, crypto.service, links, queue,
                                                      main, suspension);
         service->setModelContainer(container);
         service->setClock([this] { return now = now.addSecs(1); });
         workspace.frontmost = app("org.example.Editor", "Editor");
         service->startMonitoring();
         settle(10);
-    }
-
-    void TearDown() override
-    {
-        service.reset();
-        container.reset();
-        ClipboardCryptoService::setShared(nullptr);
     }
 
     // Moves the virtual clock, running the clipboard queue and the main queue as they fall due.
@@ -103,6 +87,14 @@ protected:
     }
 
     void copyText(const QString& text) { pasteboard.setContent(textType, text.toUtf8()); }
+    // Another application copies, and the monitor gets its time.
+    void copy(const QString& text) { offer({{textType, text.toUtf8()}}); }
+    void offer(const QList<Pasteboard::Item>& items)
+    {
+        pasteboard.setContent(items);
+        settle();
+    }
+    void offer(const QString& type, const QByteArray& data) { offer({{type, data}}); }
 
     std::vector<ClipItemPtr> entries() { return container->mainContext().fetchClipItems(); } // newest first
     QStringList texts()
@@ -120,10 +112,9 @@ protected:
         return result;
     }
 
-    QTemporaryDir dir;
-    FakeKeychain keychain;
-    std::unique_ptr<ClipboardCryptoService> crypto;
-    std::shared_ptr<ModelContainer> container;
+    TestCrypto crypto;
+    TempStore store;
+    std::shared_ptr<ModelContainer> container = store.container;
     ScriptedPasteboard pasteboard;
     FakeWorkspace workspace;
     FakePreferences preferences;
@@ -147,8 +138,7 @@ TEST_F(ClipboardServiceTest, RecordsNewCopiesButNeverWhatWasThereAtStart)
     settle();
     EXPECT_TRUE(entries().empty());
 
-    copyText("first");
-    settle();
+    copy("first");
     const auto items = entries();
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0]->searchIndex(), "first");
@@ -165,8 +155,7 @@ TEST_F(ClipboardServiceTest, RecordsNewCopiesButNeverWhatWasThereAtStart)
 TEST_F(ClipboardServiceTest, CopiesWhileSuspendedAreNeverRecorded)
 {
     suspension.suspend();
-    copyText("our own write");
-    settle();
+    copy("our own write");
     suspension.resume();
     settle();
     EXPECT_TRUE(entries().empty());
@@ -187,8 +176,7 @@ TEST_F(ClipboardServiceTest, CopiesBetweenTwoTicksGiveOneEntryWithTheLastContent
     copyText("one");
     copyText("two");
     workspace.frontmost = app("org.example.B");
-    copyText("three");
-    settle();
+    copy("three");
     EXPECT_EQ(texts(), QStringList {"three"});
     EXPECT_EQ(entries()[0]->appBundleID, "org.example.B");
 }
@@ -211,28 +199,24 @@ TEST_F(ClipboardServiceTest, BlockedApplicationsAndConcealedCopiesAreDropped)
     for (const QString& blocked : {QStringLiteral("com.bitwarden.desktop"), QStringLiteral("org.keepassxc.KeePassXC"),
              QStringLiteral("com.example.Vault")}) {
         workspace.frontmost = app(blocked, "Vault");
-        copyText("password of " + blocked);
-        settle();
+        copy("password of " + blocked);
         // The blocked application still becomes the last real one.
         EXPECT_EQ(service->lastRealFrontmostApp(), (ClipboardService::AppIdentity {blocked, "Vault"}));
     }
     // A blocked owner of the clipboard counts even when another window is active.
     workspace.frontmost = app("org.example.Editor", "Editor");
     workspace.clipboardOwner = app("org.gnome.seahorse.Application");
-    copyText("owned by the keyring tool");
-    settle();
+    copy("owned by the keyring tool");
     workspace.clipboardOwner.reset();
     // A concealed type drops the whole copy.
-    pasteboard.setContent({{textType, "hunter2"}, {concealedType, ""}});
-    settle();
+    offer({{textType, "hunter2"}, {concealedType, ""}});
     EXPECT_TRUE(entries().empty());
 
     // A malformed list blocks nothing.
     preferences.set("blockedApps", QByteArray("{not json"));
     EXPECT_TRUE(service->userBlockedApps().isEmpty());
     workspace.frontmost = app("com.example.Vault");
-    copyText("allowed now");
-    settle();
+    copy("allowed now");
     EXPECT_EQ(texts(), QStringList {"allowed now"});
 }
 
@@ -242,15 +226,13 @@ TEST_F(ClipboardServiceTest, ADroppedChangeCancelsTheCaptureBeforeIt)
     copyText("accepted");
     settle(500);
     workspace.frontmost = app("com.bitwarden.desktop");
-    copyText("hunter2");
-    settle();
+    copy("hunter2");
     EXPECT_TRUE(entries().empty());
 
     workspace.frontmost = app("org.example.Editor");
     copyText("accepted again");
     settle(500);
-    pasteboard.setContent({{textType, "hunter3"}, {concealedType, ""}});
-    settle();
+    offer({{textType, "hunter3"}, {concealedType, ""}});
     EXPECT_TRUE(entries().empty());
 
     // The same when both changes wait for the main thread and are handled back to back.
@@ -266,23 +248,17 @@ TEST_F(ClipboardServiceTest, ADroppedChangeCancelsTheCaptureBeforeIt)
 
 TEST_F(ClipboardServiceTest, AttributionOfScreenshotToolsInspectorsAndCleanShotFiles)
 {
-    copyText("from editor");
-    settle();
+    copy("from editor");
     workspace.frontmost = app("com.getcleanshot.CleanShotX", "CleanShot");
-    pasteboard.setContent(pngType, imageBytes(4, 4));
-    settle();
-    copyText("text while the tool is frontmost");
-    settle();
+    offer(pngType, imageBytes(4, 4));
+    copy("text while the tool is frontmost");
     workspace.frontmost = app("com.sindresorhus.Pasteboard-Viewer", "Viewer");
-    copyText("seen by the inspector");
-    settle();
+    copy("seen by the inspector");
     EXPECT_EQ(service->lastRealFrontmostApp().bundleID, "org.example.Editor");
     workspace.frontmost = app("org.example.Browser", "Browser");
-    pasteboard.setContent({{fileURLType, "file:///home/u/Pictures/CleanShot 2025-03-01.png"}, {pngType, imageBytes(5, 5, "png", Qt::blue)}});
-    settle();
+    offer({{fileURLType, "file:///home/u/Pictures/CleanShot 2025-03-01.png"}, {pngType, imageBytes(5, 5, "png", Qt::blue)}});
     workspace.frontmost.reset();
-    copyText("nobody frontmost");
-    settle();
+    copy("nobody frontmost");
 
     const auto items = entries();
     ASSERT_EQ(items.size(), 6u);
@@ -305,10 +281,8 @@ TEST_F(ClipboardServiceTest, AttributionOfScreenshotToolsInspectorsAndCleanShotF
 
 TEST_F(ClipboardServiceTest, RepeatsAreDroppedByHashAndByStoredPrefix)
 {
-    copyText("Hello");
-    settle();
-    copyText("Hello");
-    settle();
+    copy("Hello");
+    copy("Hello");
     EXPECT_EQ(texts().size(), 1);
     copyText("HELLO"); // another hash, but the same first 500 characters ignoring case
     settle();
@@ -316,15 +290,12 @@ TEST_F(ClipboardServiceTest, RepeatsAreDroppedByHashAndByStoredPrefix)
     EXPECT_EQ(entries()[0]->timestamp, QDateTime(QDate(2025, 3, 1), QTime(12, 0, 1), Qt::UTC)); // kept its time
 
     preferences.set("rejectDuplicates", false);
-    copyText("Hello");
-    settle();
+    copy("Hello");
     EXPECT_EQ(texts().size(), 1); // still among the last five hashes
     for (int i = 0; i < 5; ++i) {
-        copyText(QStringLiteral("other %1").arg(i));
-        settle();
+        copy(QStringLiteral("other %1").arg(i));
     }
-    copyText("Hello");
-    settle();
+    copy("Hello");
     EXPECT_EQ(texts().size(), 7);
     EXPECT_EQ(texts().front(), "Hello");
     EXPECT_EQ(service->saveCountSinceLastPrune(), 8); // the save call rejected by the lookup counted too
@@ -332,14 +303,10 @@ TEST_F(ClipboardServiceTest, RepeatsAreDroppedByHashAndByStoredPrefix)
 
 TEST_F(ClipboardServiceTest, FileCopiesAndEmptyTextsSkipTheStoredPrefixLookup)
 {
-    copyText("report.pdf");
-    settle();
-    pasteboard.setContent({{textType, "report.pdf"}, {fileURLType, "file:///home/u/report.pdf"}});
-    settle();
-    pasteboard.setContent(pngType, imageBytes(3, 3));
-    settle();
-    pasteboard.setContent(pngType, imageBytes(3, 4));
-    settle();
+    copy("report.pdf");
+    offer({{textType, "report.pdf"}, {fileURLType, "file:///home/u/report.pdf"}});
+    offer(pngType, imageBytes(3, 3));
+    offer(pngType, imageBytes(3, 4));
     const auto items = entries();
     ASSERT_EQ(items.size(), 4u);
     EXPECT_TRUE(items[2]->cachedIsFileCopy);
@@ -352,9 +319,8 @@ TEST_F(ClipboardServiceTest, SizeLimitPerTypeAndConcealedTypesAtReadTime)
 {
     const QByteArray exact(ClipboardService::maxDataSize, 'a');
     const QByteArray over(ClipboardService::maxDataSize + 1, 'b');
-    pasteboard.setContent({{QStringLiteral("public.data.exact"), exact}, {QStringLiteral("public.data.over"), over},
+    offer({{QStringLiteral("public.data.exact"), exact}, {QStringLiteral("public.data.over"), over},
                            {textType, "big copy"}});
-    settle();
     auto items = entries();
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(types(items[0]), (QStringList {textType, QStringLiteral("public.data.exact")}));
@@ -363,8 +329,7 @@ TEST_F(ClipboardServiceTest, SizeLimitPerTypeAndConcealedTypesAtReadTime)
     // A concealed type that appears after the monitor's test is skipped alone.
     pasteboard.typesAddedAfterFirstLook = {concealedType};
     pasteboard.resetLooks();
-    copyText("visible part");
-    settle();
+    copy("visible part");
     pasteboard.typesAddedAfterFirstLook.clear();
     items = entries();
     ASSERT_EQ(items.size(), 2u);
@@ -373,28 +338,23 @@ TEST_F(ClipboardServiceTest, SizeLimitPerTypeAndConcealedTypesAtReadTime)
 
 TEST_F(ClipboardServiceTest, SearchTextFromTheLastPlainTextTypeCutAtTenThousand)
 {
-    pasteboard.setContent({{textType, "utf8 text"}, {QStringLiteral("public.plain-text"), "plain text"}});
-    settle();
+    offer({{textType, "utf8 text"}, {QStringLiteral("public.plain-text"), "plain text"}});
     EXPECT_EQ(texts(), QStringList {"plain text"});
 
-    pasteboard.setContent({{QStringLiteral("public.html"), "<b>x</b>"}, {textType, QByteArray("\xff\xfe bad", 6)}});
-    settle();
+    offer({{QStringLiteral("public.html"), "<b>x</b>"}, {textType, QByteArray("\xff\xfe bad", 6)}});
     EXPECT_EQ(texts().front(), ""); // undecodable text leaves the search text empty
 
-    copyText("https://example.com/" + QString(11980, QLatin1Char('a')));
-    settle();
+    copy("https://example.com/" + QString(11980, QLatin1Char('a')));
     EXPECT_EQ(texts().front().size(), 10000);
     EXPECT_TRUE(links.requested().isEmpty()); // the whole 12,000 characters were too long for a link
 }
 
 TEST_F(ClipboardServiceTest, LinkPreviewsKeepTheTimeOfTheCopy)
 {
-    copyText("  https://example.com/page  ");
-    settle();
+    copy("  https://example.com/page  ");
     ASSERT_EQ(links.requested(), QList<QUrl> {QUrl("https://example.com/page")});
     EXPECT_TRUE(entries().empty()); // waits for the preview
-    copyText("copied meanwhile");
-    settle();
+    copy("copied meanwhile");
     ASSERT_TRUE(links.complete(QStringLiteral("Example Page"), QByteArray("jpeg bytes")));
     settle();
     const auto items = entries();
@@ -405,8 +365,7 @@ TEST_F(ClipboardServiceTest, LinkPreviewsKeepTheTimeOfTheCopy)
     EXPECT_LT(items[1]->timestamp, items[0]->timestamp);
 
     // A failed preview still stores the copy.
-    copyText("https://example.com/broken");
-    settle();
+    copy("https://example.com/broken");
     ASSERT_TRUE(links.complete(std::nullopt));
     settle();
     EXPECT_EQ(entries().size(), 3u);
@@ -415,29 +374,23 @@ TEST_F(ClipboardServiceTest, LinkPreviewsKeepTheTimeOfTheCopy)
     // Not a whole one-line address, or previews switched off: saved at once without a request.
     for (const QString& text : {QStringLiteral("see https://example.com"), QStringLiteral("https://a.example\nhttps://b.example"),
              QStringLiteral("https://example.com/") + QString(1990, QLatin1Char('x'))}) {
-        copyText(text);
-        settle();
+        copy(text);
     }
     preferences.set("downloadLinkPreviews", false);
-    copyText("https://example.com/off");
-    settle();
+    copy("https://example.com/off");
     EXPECT_EQ(links.requested().size(), 2);
     EXPECT_EQ(entries().size(), 7u);
 }
 
 TEST_F(ClipboardServiceTest, FileImageAndFinalCutProFacts)
 {
-    pasteboard.setContent({{fileURLType, "file:///home/u/Holiday%20Clip.MOV\n"}});
-    settle();
-    pasteboard.setContent({{fileURLType, "file:///home/u/PIC.PNG"}, {pngType, imageBytes(400, 100)}});
-    settle();
-    pasteboard.setContent({{QStringLiteral("com.apple.flexo.proFFPasteboardUTI"), fcpPasteboardData({PNode::str("Cam_A1")}, 0)},
+    offer({{fileURLType, "file:///home/u/Holiday%20Clip.MOV\n"}});
+    offer({{fileURLType, "file:///home/u/PIC.PNG"}, {pngType, imageBytes(400, 100)}});
+    offer({{QStringLiteral("com.apple.flexo.proFFPasteboardUTI"), fcpPasteboardData({PNode::str("Cam_A1")}, 0)},
                            {QStringLiteral("public.tiff"), imageBytes(300, 600, "tiff")}});
-    settle();
-    pasteboard.setContent({{fileURLType, "not a url"},
+    offer({{fileURLType, "not a url"},
                            {QStringLiteral("NSFilenamesPboardType"),
                             "<plist><array><string>/Volumes/Disk/Notes/</string></array></plist>"}});
-    settle();
 
     const auto items = entries();
     ASSERT_EQ(items.size(), 4u);
@@ -468,10 +421,9 @@ TEST_F(ClipboardServiceTest, FileImageAndFinalCutProFacts)
 
 TEST_F(ClipboardServiceTest, MissingContainerAndFailingSaves)
 {
-    ConsoleLines console;
+    ConsoleCapture console;
     service->setModelContainer({});
-    copyText("lost");
-    settle();
+    copy("lost");
     EXPECT_EQ(console.count("ClipboardService: ModelContainer not configured"), 1);
     EXPECT_EQ(service->saveCountSinceLastPrune(), 0);
 
@@ -481,16 +433,14 @@ TEST_F(ClipboardServiceTest, MissingContainerAndFailingSaves)
     ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER failing BEFORE INSERT ON ClipItem WHEN NEW.appName = 'Failing' "
                                "BEGIN SELECT RAISE(ABORT, 'disk full'); END;", nullptr, nullptr, nullptr), SQLITE_OK);
     workspace.frontmost = app("org.example.Failing", "Failing");
-    copyText("cannot be saved");
-    settle();
+    copy("cannot be saved");
     const QStringList failures = console.lines.filter(QRegularExpression("^Failed to save clip item: .*disk full"));
     EXPECT_EQ(failures.size(), 1) << console.lines.join('\n').toStdString();
     sqlite3_exec(db, "DROP TRIGGER failing;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 
     workspace.frontmost = app("org.example.Editor", "Editor");
-    copyText("saved later");
-    settle();
+    copy("saved later");
     EXPECT_EQ(texts(), QStringList {"saved later"}); // nothing of the failed save lingers
 }
 
@@ -498,13 +448,11 @@ TEST_F(ClipboardServiceTest, AnnouncesNewEntriesOnlyWhenAskedTo)
 {
     int posted = 0;
     center.observe("clipboardItemAdded", nullptr, [&](const QVariantMap&) { ++posted; });
-    copyText("quiet");
-    settle();
+    copy("quiet");
     EXPECT_EQ(posted, 0);
     bool visible = true;
     service->setShouldAnnounceNewItems([&] { return visible; });
-    copyText("announced");
-    settle();
+    copy("announced");
     copyText("announced"); // a repeat stores nothing and announces nothing
     settle();
     EXPECT_EQ(posted, 1);
@@ -522,7 +470,7 @@ TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
     waiting.startMonitoring();
     settle(10);
 
-    ConsoleLines console;
+    ConsoleCapture console;
     copyText("waits for the key");
     settle(3000);
     EXPECT_TRUE(entries().empty());
@@ -542,8 +490,7 @@ TEST_F(ClipboardServiceTest, PrunesEveryEleventhSaveKeepingPinnedEntries)
 {
     preferences.set("maxHistoryItems", 5);
     for (int i = 1; i <= 10; ++i) {
-        copyText(QStringLiteral("entry %1").arg(i));
-        settle();
+        copy(QStringLiteral("entry %1").arg(i));
         if (i <= 2) {
             const ClipItemPtr newest = entries()[0];
             newest->isPinned = true;
@@ -552,8 +499,7 @@ TEST_F(ClipboardServiceTest, PrunesEveryEleventhSaveKeepingPinnedEntries)
     }
     EXPECT_EQ(entries().size(), 10u); // saves 1 to 10 never prune
 
-    copyText("entry 11");
-    settle();
+    copy("entry 11");
     auto items = entries();
     ASSERT_EQ(items.size(), 7u); // the 5 newest unpinned plus both pinned
     EXPECT_EQ(items[0]->searchIndex(), "entry 11");
@@ -561,12 +507,10 @@ TEST_F(ClipboardServiceTest, PrunesEveryEleventhSaveKeepingPinnedEntries)
     EXPECT_TRUE(items[5]->isPinned && items[6]->isPinned);
 
     for (int i = 12; i <= 21; ++i) {
-        copyText(QStringLiteral("entry %1").arg(i));
-        settle();
+        copy(QStringLiteral("entry %1").arg(i));
     }
     EXPECT_EQ(entries().size(), 17u);
-    copyText("entry 22");
-    settle();
+    copy("entry 22");
     EXPECT_EQ(entries().size(), 7u);
 }
 
@@ -576,12 +520,9 @@ TEST(HistoryPrunerTest, LimitsAndPinnedOnlyHistories)
     EXPECT_EQ(HistoryPruner::limitFor(-3), 10000);
     EXPECT_EQ(HistoryPruner::limitFor(5), 5);
 
-    FakeKeychain keychain;
-    ClipboardCryptoService crypto(keychain);
-    ClipboardCryptoService::setShared(&crypto);
-    QTemporaryDir dir;
-    QString error;
-    auto container = ModelContainer::open(dir.path() + "/Quorvel.store", &error);
+    TestCrypto crypto;
+    TempStore store;
+    auto& container = store.container;
     ASSERT_TRUE(container);
     for (int i = 0; i < 4; ++i) {
         ClipSavePipeline::Entry entry;
@@ -601,5 +542,4 @@ TEST(HistoryPrunerTest, LimitsAndPinnedOnlyHistories)
         if (counter.countSave())
             pruningCalls.push_back(call);
     EXPECT_EQ(pruningCalls, (std::vector<int> {11, 22, 33}));
-    ClipboardCryptoService::setShared(nullptr);
 }

@@ -1,15 +1,9 @@
 #pragma once
-// Shared pieces of the clipboard tests: a small binary property-list writer (to build Final Cut
-// Pro payloads), image bytes, and a console capture.
-#include "platform/Console.h"
+// A small binary property-list writer for the clipboard tests, to build Final Cut Pro payloads.
+#include "fakes/TestSupport.h"
 
-#include <QBuffer>
 #include <QByteArray>
-#include <QImage>
 #include <QString>
-#include <QStringList>
-#include <QColor>
-#include <QtEndian>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -147,36 +141,3 @@ inline QByteArray fcpPasteboardData(std::vector<PNode> objects, std::optional<qi
     root.push_back({QStringLiteral("ffpasteboardobject"), PNode::bytes(archive)});
     return BinaryPlistWriter::write(PNode::map(std::move(root)));
 }
-
-inline QByteArray imageBytes(int width, int height, const char* format = "png", QColor color = Qt::red)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
-inline QSize imageSize(const QByteArray& bytes)
-{
-    QImage image;
-    image.loadFromData(bytes);
-    return image.size();
-}
-
-// Captures console lines for the lifetime of the object.
-class ConsoleLines {
-public:
-    ConsoleLines()
-    {
-        m_previous = Console::setSink([this](const QString& line) { lines.append(line); });
-    }
-    ~ConsoleLines() { Console::setSink(m_previous); }
-    int count(const QString& line) const { return static_cast<int>(lines.count(line)); }
-    QStringList lines;
-
-private:
-    Console::Sink m_previous;
-};

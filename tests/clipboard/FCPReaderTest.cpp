@@ -21,7 +21,7 @@ QList<std::pair<QString, QByteArray>> copyOf(const QByteArray& bytes, const QStr
 
 }
 
-TEST(FCPFormatDuration, FollowsTheFrameRateRules)
+TEST(FCPFormatDuration, FollowsTheFrameRateRulesAndClamps)
 {
     const std::pair<double, const char*> cases[] = {
         {0.02, "0s"}, {0.5, "0.5s"}, {5.005, "5s"}, {9.99, "9.9s"}, {10.5, "10s"}, {59.9, "59s"},
@@ -29,10 +29,8 @@ TEST(FCPFormatDuration, FollowsTheFrameRateRules)
     };
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(formatDuration(seconds), QString::fromLatin1(text)) << seconds;
-}
 
-TEST(FCPFormatDuration, ClampsValuesBeyondSixtyFourBits)
-{
+    // Values beyond 64 bits are clamped.
     EXPECT_EQ(formatDuration(std::numeric_limits<double>::quiet_NaN()), "0s");
     EXPECT_EQ(formatDuration(-std::numeric_limits<double>::infinity()), "0s");
     const QString huge = formatDuration(std::numeric_limits<double>::infinity());
@@ -116,12 +114,10 @@ TEST(FCPArchive, NameByReferenceCountAndDuration)
     EXPECT_EQ(m.clipName, "My Clip"); // the reference wins over the better-scoring heuristic name
     EXPECT_EQ(m.clipCount, 3);
     EXPECT_EQ(m.duration, "5.5s");
-}
 
-TEST(FCPArchive, ReferenceAlsoWorksAsObjectUID)
-{
-    const QByteArray data = fcpPasteboardData({PNode::map({{"displayName", PNode::uid(1)}}), PNode::str("Clip via UID")});
-    EXPECT_EQ(extractFCPMetadata(data).clipName, "Clip via UID");
+    // The reference also works as an object UID.
+    const QByteArray byUID = fcpPasteboardData({PNode::map({{"displayName", PNode::uid(1)}}), PNode::str("Clip via UID")});
+    EXPECT_EQ(extractFCPMetadata(byUID).clipName, "Clip via UID");
 }
 
 TEST(FCPArchive, BadReferencesFallBackToTheHeuristic)

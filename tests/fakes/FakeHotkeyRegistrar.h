@@ -20,7 +20,6 @@ public:
     QList<std::pair<quint32, Combination>> registerCalls;
     QList<quint32> unregisterCalls;
     QList<std::pair<quint32, quint32>> taken;    // (keyCode, modifiers) refused as taken
-    QString takenReason = QStringLiteral("the shortcut is taken by another program");
 
     void markTaken(quint32 keyCode, quint32 modifiers) { taken.append({keyCode, modifiers}); }
 
@@ -29,7 +28,7 @@ public:
         registerCalls.append({id, Combination{keyCode, modifiers}});
         if (taken.contains(std::pair<quint32, quint32>{keyCode, modifiers})) {
             if (error)
-                *error = takenReason;
+                *error = QStringLiteral("the shortcut is taken by another program");
             return false;
         }
         registered.insert(id, Combination{keyCode, modifiers});

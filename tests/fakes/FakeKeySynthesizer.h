@@ -10,7 +10,6 @@ class FakeKeySynthesizer : public KeySynthesizer {
 public:
     bool available = true;
     bool modifiersReleased = true;   // result of waitForModifiersReleased
-    bool postPasteResult = true;
 
     QList<int> modifierWaits;        // timeoutMs of every waitForModifiersReleased call
     QList<std::optional<RunningApplication>> pastes; // target of every postPaste call
@@ -28,6 +27,6 @@ public:
         pastes.append(target);
         if (onPaste)
             onPaste(target);
-        return postPasteResult;
+        return true;
     }
 };

@@ -6,24 +6,11 @@
 #include <mutex>
 #include <optional>
 
-// Link previews for tests. Requests are recorded; by default they wait until the test answers them
-// with complete(); with answerImmediately set they complete at once with the canned answer.
+// Link previews for tests. Requests are recorded and wait until the test answers them with complete().
 class FakeLinkMetadataProvider : public LinkMetadataProvider {
 public:
-    bool answerImmediately = false;
-    std::optional<QString> cannedTitle;
-    std::optional<QByteArray> cannedImage;
-
     void fetchMetadata(const QUrl& url, Completion completion) override
     {
-        if (answerImmediately) {
-            {
-                std::lock_guard lock(m_mutex);
-                m_requested.append(url);
-            }
-            completion(cannedTitle, cannedImage);
-            return;
-        }
         std::lock_guard lock(m_mutex);
         m_requested.append(url);
         m_pending.append(std::move(completion));
@@ -47,11 +34,6 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return m_requested;
-    }
-    int pendingCount() const
-    {
-        std::lock_guard lock(m_mutex);
-        return static_cast<int>(m_pending.size());
     }
 
 private:

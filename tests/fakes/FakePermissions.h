@@ -1,12 +1,10 @@
 #pragma once
 #include "platform/Permissions.h"
 
-// Permissions as set by the test. requestAccessibility() may grant trust when grantOnRequest is set.
+// Permissions as set by the test; requestAccessibility() records the request and grants nothing.
 class FakePermissions : public Permissions {
 public:
     bool accessibilityTrusted = true;
-    bool screenCapture = true;
-    bool grantOnRequest = false;
     int requestCount = 0;
     bool lastPrompt = false;
 
@@ -15,9 +13,7 @@ public:
     {
         ++requestCount;
         lastPrompt = prompt;
-        if (grantOnRequest)
-            accessibilityTrusted = true;
         return accessibilityTrusted;
     }
-    bool canCaptureScreen() override { return screenCapture; }
+    bool canCaptureScreen() override { return true; }
 };

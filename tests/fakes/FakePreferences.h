@@ -5,15 +5,17 @@
 // stored values were written, and keeps the last written map.
 class FakePreferences : public Preferences {
 public:
-    explicit FakePreferences(const QVariantMap& stored = {});
+    explicit FakePreferences(const QVariantMap& stored = {}) { adoptStored(stored); }
 
     int persistCount() const { return m_persistCount; }
     const QVariantMap& lastPersisted() const { return m_lastPersisted; }
-    // Replaces the stored layer without a write and without signals (as if loaded from disk).
-    void resetStored(const QVariantMap& stored) { adoptStored(stored); }
 
 protected:
-    void persist(const QVariantMap& values) override;
+    void persist(const QVariantMap& values) override
+    {
+        ++m_persistCount;
+        m_lastPersisted = values;
+    }
 
 private:
     int m_persistCount = 0;

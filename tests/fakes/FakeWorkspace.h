@@ -10,10 +10,10 @@
 class FakeWorkspace : public Workspace {
 public:
     enum class Activation {
-        Immediate,    // activate() makes the app frontmost and active at once
-        AfterPolls,   // the app becomes active after activationPolls calls of isActive()
-        Never,        // activate() is accepted but the app never becomes active
-        Refused,      // activate() returns false (the window manager cannot be asked)
+        Immediate,  // activate() makes the app frontmost and active at once
+        AfterPolls, // the app becomes active after activationPolls calls of isActive()
+        Never,      // activate() is accepted but the app never becomes active
+        Refused,    // activate() returns false (the window manager cannot be asked)
     };
 
     std::optional<RunningApplication> frontmost;
@@ -26,18 +26,38 @@ public:
 
     QList<RunningApplication> activateCalls;
     QList<RunningApplication> isActiveCalls;
-    QList<QUrl> openedURLs;
-    bool openURLResult = true;
 
     std::optional<RunningApplication> frontmostApplication() override { return frontmost; }
     QList<RunningApplication> runningApplications() override { return running; }
-    bool activate(const RunningApplication& app) override;
-    bool isActive(const RunningApplication& app) override;
-    bool openURL(const QUrl& url) override;
+    bool activate(const RunningApplication& app) override
+    {
+        activateCalls.append(app);
+        if (activation == Activation::Immediate || (activation == Activation::AfterPolls && activationPolls <= 0)) {
+            frontmost = app;
+            pending_.reset();
+        } else if (activation == Activation::AfterPolls)
+            pending_ = {app, activationPolls};
+        return activation != Activation::Refused;
+    }
+    bool isActive(const RunningApplication& app) override
+    {
+        isActiveCalls.append(app);
+        if (pending_ && sameApp(pending_->first, app) && --pending_->second <= 0) {
+            frontmost = pending_->first;
+            pending_.reset();
+        }
+        return frontmost && sameApp(*frontmost, app);
+    }
+    bool openURL(const QUrl&) override { return true; }
     std::optional<RunningApplication> clipboardOwnerApplication() override { return clipboardOwner; }
     RunningApplication currentApplication() override { return current; }
 
 private:
-    std::optional<RunningApplication> pending_;
-    int pollsLeft_ = 0;
+    static bool sameApp(const RunningApplication& a, const RunningApplication& b)
+    {
+        if (a.processIdentifier != 0 && b.processIdentifier != 0)
+            return a.processIdentifier == b.processIdentifier;
+        return a.bundleIdentifier == b.bundleIdentifier;
+    }
+    std::optional<std::pair<RunningApplication, int>> pending_; // app and polls left
 };

@@ -1,21 +1,12 @@
 #include "PasteTestSupport.h"
 #include "capture/CaptureOverlayWindowManager.h"
-#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/HotkeyService.h"
 #include "clipboard/PasteService.h"
 #include "fakes/FakeHotkeyRegistrar.h"
-#include "fakes/FakeKeySynthesizer.h"
-#include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
-#include "fakes/FakeWorkspace.h"
-#include "fakes/ManualQueue.h"
 #include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
 #include "platform/NotificationCenter.h"
-#include "store/ModelContainer.h"
-
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -58,8 +49,6 @@ TEST(HotkeyActionTest, CasesRawValuesAndPreferenceKeys)
     }
     EXPECT_FALSE(HotkeyAction::fromRawValue(0));
     EXPECT_FALSE(HotkeyAction::fromRawValue(13));
-    EXPECT_EQ(HotkeyService::mainSignature, 0x51565250u);        // "QVRP"
-    EXPECT_EQ(HotkeyService::quickActionSignature, 0x51565251u); // "QVRQ"
 }
 
 TEST(HotkeyDisplayTest, KeyNamesOfTheAnsiTable)
@@ -124,15 +113,11 @@ TEST(HotkeyDisplayTest, StoredShortcutsAndInvalidValues)
 
 // MARK: - Service
 
-class HotkeyServiceTest : public ::testing::Test {
+class HotkeyServiceTest : public PasteFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        QString error;
-        store = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), &error);
-        ASSERT_TRUE(store) << error.toStdString();
-        windows.setModelContainer(store);
+        windows.setModelContainer(store.container);
         workspace.running = {editor};
         workspace.frontmost = editor;
         notifications.observe(QStringLiteral("historyWindowDidShow"), &receiver, [this](const QVariantMap&) { posted.append(QStringLiteral("show")); });
@@ -151,16 +136,7 @@ protected:
         prefs.set(action.modifiersDefaultsKey(), modifiers);
     }
 
-    TestCrypto crypto;
-    ConsoleCapture console;
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> store;
-    FakePasteboard pasteboard;
-    FakeWorkspace workspace;
-    FakeKeySynthesizer keys;
-    ManualQueue queue;
-    ClipboardSuspension suspension;
-    PasteService paste {pasteboard, workspace, keys, queue, suspension, dir.filePath(QStringLiteral("trace.txt"))};
+    PasteService paste {pasteboard, workspace, keys, queue, suspension, tracePath()};
     NotificationCenter notifications;
     QObject receiver;
     QStringList posted;
@@ -168,7 +144,6 @@ protected:
     FakeHotkeyRegistrar registrar;
     FakePreferences prefs;
     HotkeyService service {registrar, prefs, queue, windows};
-    RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};
 };
 
 TEST_F(HotkeyServiceTest, WithEmptyPreferencesOnlyTheHistoryIsRegistered)
@@ -381,7 +356,7 @@ TEST_F(HotkeyServiceTest, HistoryWindowNeedsAStoreAndCapturesTheTargetFirst)
     bare.hideHistoryWindow(); // hiding what never showed still tells the observers
     EXPECT_EQ(posted, (QStringList {QStringLiteral("hide")}));
 
-    bare.setModelContainer(store);
+    bare.setModelContainer(store.container);
     bare.showHistoryWindow();
     bare.showHistoryWindow();
     EXPECT_TRUE(bare.isVisible());

@@ -1,15 +1,7 @@
 #include "PasteTestSupport.h"
-#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/PasteService.h"
-#include "fakes/FakeKeySynthesizer.h"
-#include "fakes/FakePasteboard.h"
-#include "fakes/FakeWorkspace.h"
-#include "fakes/ManualQueue.h"
 
-#include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -23,31 +15,12 @@ QStringList typesOf(const QList<Pasteboard::Item>& items)
     return types;
 }
 
-class PasteServiceTest : public ::testing::Test {
+class PasteServiceTest : public PasteFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
         workspace.running = {editor, other};
         service = std::make_unique<PasteService>(pasteboard, workspace, keys, queue, suspension, tracePath());
-    }
-
-    QString tracePath() const { return dir.filePath(QStringLiteral("paste-trace.txt")); }
-
-    // The traced messages (file lines without the time stamp).
-    QStringList traced() const
-    {
-        QFile file(tracePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList messages;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (line.isEmpty())
-                continue;
-            const QString text = QString::fromUtf8(line);
-            messages.append(text.mid(text.indexOf(QStringLiteral("] ")) + 2));
-        }
-        return messages;
     }
 
     // The history opened while the editor was frontmost; then our own window took the focus.
@@ -58,17 +31,16 @@ protected:
         workspace.frontmost = workspace.current;
     }
 
-    TestCrypto crypto;
-    ConsoleCapture console;
-    QTemporaryDir dir;
-    FakePasteboard pasteboard;
-    FakeWorkspace workspace;
-    FakeKeySynthesizer keys;
-    ManualQueue queue;
-    ClipboardSuspension suspension;
+    // Monitoring stays suspended for ms more and resumes then.
+    void expectResumesAfter(int ms)
+    {
+        queue.advance(ms - 1);
+        EXPECT_TRUE(suspension.isSuspended());
+        queue.advance(1);
+        EXPECT_FALSE(suspension.isSuspended());
+    }
+
     std::unique_ptr<PasteService> service;
-    RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};
-    RunningApplication other {QStringLiteral("org.example.terminal"), QStringLiteral("Terminal"), 555, 88};
 };
 
 // MARK: - What is written
@@ -214,10 +186,7 @@ TEST_F(PasteServiceTest, ActiveTargetGetsKeystrokeAfterSettleAndMonitoringResume
     EXPECT_EQ(keys.modifierWaits, (QList<int> {2000}));
     EXPECT_EQ(clipboardAtKeystroke, QByteArray("Hallo"));
 
-    queue.advance(599);
-    EXPECT_TRUE(suspension.isSuspended());
-    queue.advance(1);
-    EXPECT_FALSE(suspension.isSuspended());
+    expectResumesAfter(600);
 
     EXPECT_EQ(traced(), (QStringList {QStringLiteral("Captured target app: Editor (org.example.editor)"),
                             QStringLiteral("Paste sequence started. Accessibility: true"),
@@ -253,10 +222,7 @@ TEST_F(PasteServiceTest, TargetThatNeverActivatesGetsNoKeystrokeAndContentStays)
     EXPECT_EQ(traced().last(), QStringLiteral("Activation timeout after 500ms. Target window does not have the focus. "
                                               "Paste to PID 1234 skipped; the content stays on the clipboard."));
     EXPECT_EQ(pasteboard.content().value(0).data, QByteArray("bleibt"));
-    queue.advance(599);
-    EXPECT_TRUE(suspension.isSuspended());
-    queue.advance(1);
-    EXPECT_FALSE(suspension.isSuspended());
+    expectResumesAfter(600);
 }
 
 TEST_F(PasteServiceTest, TimeoutStillPastesWhenTheTargetHasTheFocusByThen)
@@ -307,10 +273,7 @@ TEST_F(PasteServiceTest, WithoutValidTargetPastesSessionWideAtOnce)
     EXPECT_TRUE(workspace.activateCalls.isEmpty());
     EXPECT_EQ(traced().count(QStringLiteral("No valid target app. Simulating session-wide paste.")), 2);
 
-    queue.advance(599);
-    EXPECT_TRUE(suspension.isSuspended());
-    queue.advance(1);
-    EXPECT_FALSE(suspension.isSuspended());
+    expectResumesAfter(600);
 }
 
 // MARK: - Suspension of monitoring
@@ -319,10 +282,7 @@ TEST_F(PasteServiceTest, CopySuspendsMonitoringFor300msWithoutTraceOrKeystroke)
 {
     ASSERT_TRUE(service->copyToClipboard(makeTextEntry(QStringLiteral("a"))));
     EXPECT_TRUE(suspension.isSuspended());
-    queue.advance(299);
-    EXPECT_TRUE(suspension.isSuspended());
-    queue.advance(1);
-    EXPECT_FALSE(suspension.isSuspended());
+    expectResumesAfter(300);
     EXPECT_TRUE(traced().isEmpty());
     EXPECT_TRUE(keys.pastes.isEmpty());
     EXPECT_TRUE(workspace.activateCalls.isEmpty());

@@ -1,38 +1,27 @@
 #include "PasteTestSupport.h"
-#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
-#include "fakes/FakeKeySynthesizer.h"
-#include "fakes/FakePasteboard.h"
-#include "fakes/FakeWorkspace.h"
-#include "fakes/ManualQueue.h"
-#include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
-class PasteStackTest : public ::testing::Test {
+class PasteStackTest : public PasteFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        QString error;
-        store = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), &error);
-        ASSERT_TRUE(store) << error.toStdString();
-        stack.setModelContainer(store);
+        ASSERT_TRUE(store.container);
+        stack.setModelContainer(store.container);
         workspace.running = {editor};
         workspace.frontmost = editor;
         paste.captureTargetApp();
         for (const char* text : {"A", "B", "C"}) {
             ClipItemPtr entry = makeTextEntry(QString::fromLatin1(text));
-            store->mainContext().insert(entry);
+            store.container->mainContext().insert(entry);
             entries.push_back(entry);
         }
-        ASSERT_TRUE(store->mainContext().save(&error)) << error.toStdString();
+        ASSERT_TRUE(store.container->mainContext().save());
         for (const ClipItemPtr& entry : entries)
             ids.append(entry->persistentID);
     }
@@ -46,18 +35,8 @@ protected:
         return texts;
     }
 
-    TestCrypto crypto;
-    ConsoleCapture console;
-    QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> store;
-    FakePasteboard pasteboard;
-    FakeWorkspace workspace;
-    FakeKeySynthesizer keys;
-    ManualQueue queue;
-    ClipboardSuspension suspension;
-    PasteService paste {pasteboard, workspace, keys, queue, suspension, dir.filePath(QStringLiteral("trace.txt"))};
+    PasteService paste {pasteboard, workspace, keys, queue, suspension, tracePath()};
     PasteStack stack {paste};
-    RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};
     std::vector<ClipItemPtr> entries;
     QList<qint64> ids;
 };
@@ -107,9 +86,9 @@ TEST_F(PasteStackTest, SingleEntryEmptiesTheStackInBothModes)
 TEST_F(PasteStackTest, EntriesDeletedMeanwhileAreSkipped)
 {
     stack.setItems(ids);
-    store->mainContext().remove(entries[0]);
-    store->mainContext().remove(entries[1]);
-    ASSERT_TRUE(store->mainContext().save());
+    store.container->mainContext().remove(entries[0]);
+    store.container->mainContext().remove(entries[1]);
+    ASSERT_TRUE(store.container->mainContext().save());
 
     const ClipItemPtr pasted = stack.pasteNext();
     ASSERT_TRUE(pasted);

@@ -1,71 +1,41 @@
 #pragma once
-// Shared pieces of the paste tests: a real clipboard key over an in-memory keychain, entries with
-// sealed representations, and a console capture.
-#include "clipboard/ClipboardCryptoService.h"
-#include "platform/Console.h"
-#include "fakes/FakeKeychain.h"
-#include "store/ClipItem.h"
+// Shared pieces of the paste tests: the paste service's collaborators as fakes on a virtual clock,
+// and the messages of a paste trace file.
+#include "clipboard/ClipboardSuspension.h"
+#include "fakes/FakeKeySynthesizer.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakeWorkspace.h"
+#include "fakes/ManualQueue.h"
+#include "fakes/TestSupport.h"
 
-#include <QStringList>
-#include <memory>
+#include <QFile>
 
-// Installs a clipboard key for the lifetime of the object.
-class TestCrypto {
-public:
-    TestCrypto() : service(keychain)
-    {
-        service.ensureKey();
-        ClipboardCryptoService::setShared(&service);
-    }
-    ~TestCrypto() { ClipboardCryptoService::setShared(nullptr); }
-    FakeKeychain keychain;
-    ClipboardCryptoService service;
+// The messages of a trace file, without their time stamps.
+inline QStringList traceMessages(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList messages;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        messages.append(line.mid(line.indexOf(QStringLiteral("] ")) + 2));
+    return messages;
+}
+
+class PasteFixture : public ::testing::Test {
+protected:
+    QString tracePath() const { return dir.filePath(QStringLiteral("paste-trace.txt")); }
+    QStringList traced() const { return traceMessages(tracePath()); }
+
+    TestCrypto crypto;
+    ConsoleCapture console;
+    QTemporaryDir dir;
+    TempStore store;
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakeKeySynthesizer keys;
+    ManualQueue queue;
+    ClipboardSuspension suspension;
+    RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};
+    RunningApplication other {QStringLiteral("org.example.terminal"), QStringLiteral("Terminal"), 555, 88};
 };
-
-// Captures console lines for the lifetime of the object.
-class ConsoleCapture {
-public:
-    ConsoleCapture()
-    {
-        m_previous = Console::setSink([this](const QString& line) { lines.append(line); });
-    }
-    ~ConsoleCapture() { Console::setSink(m_previous); }
-    bool contains(const QString& part) const
-    {
-        for (const QString& line : lines)
-            if (line.contains(part))
-                return true;
-        return false;
-    }
-    QStringList lines;
-
-private:
-    Console::Sink m_previous;
-};
-
-inline ClipRepresentationPtr sealedRepresentation(const QString& type, int priority, const QByteArray& data)
-{
-    return std::make_shared<ClipRepresentation>(type, priority, data);
-}
-
-// A representation whose sealed bytes cannot be opened and that has no plain fallback.
-inline ClipRepresentationPtr unreadableRepresentation(const QString& type, int priority)
-{
-    auto rep = std::make_shared<ClipRepresentation>();
-    rep->typeUTI = type;
-    rep->priority = priority;
-    rep->encryptedData = QByteArray(40, '\x5a');
-    return rep;
-}
-
-inline ClipItemPtr makeEntry(const QString& searchText, std::vector<ClipRepresentationPtr> representations)
-{
-    return std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("org.example.editor"),
-        QStringLiteral("Editor"), false, searchText, std::move(representations), std::nullopt, std::nullopt, false,
-        false, 0, std::nullopt, std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
-}
-
-inline ClipItemPtr makeTextEntry(const QString& text)
-{
-    return makeEntry(text, {sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())});
-}

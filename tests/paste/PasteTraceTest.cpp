@@ -10,12 +10,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 class PasteTraceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -37,14 +31,13 @@ TEST_F(PasteTraceTest, FormatsIsoTimeInUtcWithSecondsPrecision)
     // Another zone is written as UTC.
     EXPECT_EQ(PasteTrace::formatLine(QDateTime(QDate(2026, 12, 5), QTime(15, 41, 30), Qt::OffsetFromUTC, 3600), QStringLiteral("x")),
         QStringLiteral("[2026-12-05T14:41:30Z] x"));
-    EXPECT_EQ(QString::fromLatin1(PasteTrace::defaultPath), QStringLiteral("/tmp/tarrow_paste_debug.txt"));
 }
 
 TEST_F(PasteTraceTest, CreatesPrivateFileAndAppendsOneLinePerMessage)
 {
     trace.log(QStringLiteral("eins"));
     trace.log(QStringLiteral("zwei"));
-    EXPECT_EQ(readAll(path()), QByteArray("[2026-12-05T14:41:30Z] eins\n[2026-12-05T14:41:30Z] zwei\n"));
+    EXPECT_EQ(readFile(path()), QByteArray("[2026-12-05T14:41:30Z] eins\n[2026-12-05T14:41:30Z] zwei\n"));
     EXPECT_EQ(console.lines, (QStringList {QStringLiteral("[2026-12-05T14:41:30Z] eins"), QStringLiteral("[2026-12-05T14:41:30Z] zwei")}));
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
@@ -59,35 +52,27 @@ TEST_F(PasteTraceTest, CreatesPrivateFileAndAppendsOneLinePerMessage)
 
 TEST_F(PasteTraceTest, StartsOverInsteadOfGrowingPastOneMebibyte)
 {
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(PasteTrace::maxFileSize - 10, 'x'));
-    }
+    writeFile(path(), QByteArray(PasteTrace::maxFileSize - 10, 'x'));
     trace.log(QStringLiteral("neu"));
-    EXPECT_EQ(readAll(path()), QByteArray("[2026-12-05T14:41:30Z] neu\n"));
+    EXPECT_EQ(readFile(path()), QByteArray("[2026-12-05T14:41:30Z] neu\n"));
 }
 
 TEST_F(PasteTraceTest, DoesNotFollowLinksOrWriteIntoForeignFiles)
 {
     const QString victim = dir.filePath(QStringLiteral("victim.txt"));
-    {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("geheim");
-    }
+    writeFile(victim, "geheim");
 
     // A symbolic link in place of the trace file.
     ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(path()).constData()), 0);
     trace.log(QStringLiteral("a"));
-    EXPECT_EQ(readAll(victim), QByteArray("geheim"));
+    EXPECT_EQ(readFile(victim), QByteArray("geheim"));
     EXPECT_TRUE(console.contains(QStringLiteral("[2026-12-05T14:41:30Z] a"))); // the console line still goes out
 
     // A hard link to another of the user's files.
     ASSERT_EQ(::unlink(QFile::encodeName(path()).constData()), 0);
     ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(path()).constData()), 0);
     trace.log(QStringLiteral("b"));
-    EXPECT_EQ(readAll(victim), QByteArray("geheim"));
+    EXPECT_EQ(readFile(victim), QByteArray("geheim"));
     EXPECT_TRUE(console.contains(QStringLiteral("more than one name")));
 
     // A named pipe does not block the paste.
@@ -100,14 +85,10 @@ TEST_F(PasteTraceTest, RefusesFileOwnedByAnotherUser)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to hand a file to another user";
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("fremd\n");
-    }
+    writeFile(path(), "fremd\n");
     ASSERT_EQ(::chown(QFile::encodeName(path()).constData(), 65534, 65534), 0);
     trace.log(QStringLiteral("a"));
-    EXPECT_EQ(readAll(path()), QByteArray("fremd\n"));
+    EXPECT_EQ(readFile(path()), QByteArray("fremd\n"));
     EXPECT_TRUE(console.contains(QStringLiteral("owned by another user")));
 }
 

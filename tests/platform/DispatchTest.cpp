@@ -1,4 +1,3 @@
-#include "fakes/ManualQueue.h"
 #include "platform/Dispatch.h"
 
 #include <QCoreApplication>
@@ -118,9 +117,6 @@ TEST(DispatchTest, MainQueueRunsOnTheMainThread)
     EXPECT_TRUE(mainSeesItself.load());
 }
 
-// Disabled: SerialQueue's destructor calls quit() from the destroying thread, which ends the loop
-// before (or instead of) running what is queued. Posting the quit() as the queue's last work item
-// fixes it; enable this test with that change.
 TEST(DispatchTest, DestroyingASerialQueueRunsWorkAlreadyQueued)
 {
     std::atomic<int> ran {0};
@@ -131,80 +127,6 @@ TEST(DispatchTest, DestroyingASerialQueueRunsWorkAlreadyQueued)
             queue->async([&] { ++ran; });
     }
     EXPECT_EQ(ran.load(), 50);
-}
-
-TEST(ManualQueueTest, RunsNothingUntilAskedThenInTimeOrder)
-{
-    ManualQueue queue;
-    QStringList order;
-    queue.asyncAfter(100ms, [&] { order << "100"; });
-    queue.async([&] { order << "now-1"; });
-    queue.asyncAfter(50ms, [&] {
-        order << "50";
-        // Work scheduled while advancing runs in the same advance when it falls due.
-        queue.asyncAfter(20ms, [&] { order << "70"; });
-        queue.async([&] { order << "50-now"; });
-    });
-    queue.async([&] { order << "now-2"; });
-    EXPECT_TRUE(order.isEmpty());
-    EXPECT_EQ(queue.pendingCount(), 4);
-
-    EXPECT_EQ(queue.runPending(), 2);
-    EXPECT_EQ(order, QStringList({"now-1", "now-2"}));
-    EXPECT_EQ(queue.nextDueInMs(), 50);
-
-    queue.advance(99);
-    EXPECT_EQ(order, QStringList({"now-1", "now-2", "50", "50-now", "70"}));
-    EXPECT_EQ(queue.nowMs(), 99);
-    queue.advance(1ms);
-    EXPECT_EQ(order.last(), QStringLiteral("100"));
-    EXPECT_EQ(queue.pendingCount(), 0);
-    EXPECT_EQ(queue.nextDueInMs(), -1);
-}
-
-TEST(ManualQueueTest, WorkSeesTheClockAtItsDueTime)
-{
-    ManualQueue queue;
-    qint64 seen = -1;
-    queue.asyncAfter(400ms, [&] { seen = queue.nowMs(); });
-    queue.advance(1000);
-    EXPECT_EQ(seen, 400);
-    EXPECT_EQ(queue.nowMs(), 1000);
-}
-
-TEST(ManualQueueTest, RepeatingTimersFireEveryIntervalUntilCancelled)
-{
-    ManualQueue queue;
-    std::vector<qint64> fired;
-    std::unique_ptr<DispatchTimer> timer;
-    timer = queue.scheduleRepeating(500ms, [&] {
-        fired.push_back(queue.nowMs());
-        if (fired.size() == 3)
-            timer->cancel(); // cancelling from its own handler
-    });
-    queue.advance(499);
-    EXPECT_TRUE(fired.empty());
-    queue.advance(10000);
-    EXPECT_EQ(fired, (std::vector<qint64> {500, 1000, 1500}));
-
-    int ticks = 0;
-    auto other = queue.scheduleRepeating(100ms, [&] { ++ticks; });
-    queue.advance(250);
-    other.reset(); // destroying stops it too
-    queue.advance(1000);
-    EXPECT_EQ(ticks, 2);
-    EXPECT_EQ(queue.pendingCount(), 0);
-}
-
-TEST(ManualQueueTest, CancelledWorkItemIsSkipped)
-{
-    ManualQueue queue;
-    int ran = 0;
-    auto item = std::make_shared<DispatchWorkItem>([&] { ++ran; });
-    queue.asyncAfter(400ms, item);
-    item->cancel();
-    queue.advance(400);
-    EXPECT_EQ(ran, 0);
 }
 
 }

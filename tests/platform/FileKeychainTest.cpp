@@ -1,4 +1,4 @@
-#include "platform/Console.h"
+#include "fakes/TestSupport.h"
 #include "platform/linux/FileKeychain.h"
 #include "platform/linux/KeychainFactory.h"
 
@@ -111,11 +111,6 @@ TEST_F(FileKeychainTest, ForeignOwnerIsUnavailable)
     EXPECT_TRUE(result.error.contains(QStringLiteral("another user"))) << result.error.toStdString();
 }
 
-TEST_F(FileKeychainTest, DefaultFolderIsUnderTheDataFolder)
-{
-    EXPECT_EQ(FileKeychain::defaultDirectory(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Quorvel/keys"));
-}
-
 TEST(KeychainFactoryTest, WithoutASessionBusKeysGoToFilesWithOneWarning)
 {
     const QByteArray savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -123,12 +118,8 @@ TEST(KeychainFactoryTest, WithoutASessionBusKeysGoToFilesWithOneWarning)
     QTemporaryDir emptyRuntime;
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("XDG_RUNTIME_DIR", emptyRuntime.path().toUtf8());
-    QStringList lines;
-    const Console::Sink previous = Console::setSink([&](const QString& line) { lines << line; });
-
+    ConsoleCapture console;
     const std::unique_ptr<Keychain> keychain = makeSystemKeychain();
-
-    Console::setSink(previous);
     if (!savedBus.isNull())
         qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
     if (!savedRuntime.isNull())
@@ -137,8 +128,8 @@ TEST(KeychainFactoryTest, WithoutASessionBusKeysGoToFilesWithOneWarning)
         qunsetenv("XDG_RUNTIME_DIR");
 
     EXPECT_NE(dynamic_cast<FileKeychain*>(keychain.get()), nullptr);
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("Keychain: "))) << lines.first().toStdString();
+    ASSERT_EQ(console.lines.size(), 1);
+    EXPECT_TRUE(console.lines.first().startsWith(QStringLiteral("Keychain: "))) << console.lines.first().toStdString();
 }
 
 }

@@ -1,5 +1,5 @@
 #include "fakes/FakePreferences.h"
-#include "platform/Console.h"
+#include "fakes/TestSupport.h"
 #include "platform/linux/JsonFilePreferences.h"
 
 #include <QDir>
@@ -12,17 +12,6 @@
 #include <limits>
 
 namespace {
-
-// Collects console lines while alive.
-struct ConsoleCapture {
-    QStringList lines;
-    Console::Sink previous;
-    ConsoleCapture()
-    {
-        previous = Console::setSink([this](const QString& line) { lines.append(line); });
-    }
-    ~ConsoleCapture() { Console::setSink(previous); }
-};
 
 TEST(PreferencesTest, StoredValuesWinOverRegisteredDefaults)
 {
@@ -116,60 +105,40 @@ TEST(PreferencesTest, ChangedSignalAndWritesFollowRealChanges)
 class JsonFilePreferencesTest : public ::testing::Test {
 protected:
     QString path() const { return dir.path() + QStringLiteral("/Quorvel/preferences.json"); }
-    void writeFile(const QByteArray& bytes)
-    {
-        QDir().mkpath(QFileInfo(path()).absolutePath());
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray fileBytes() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     QTemporaryDir dir;
 };
 
-TEST_F(JsonFilePreferencesTest, RoundTripKeepsTypes)
+TEST_F(JsonFilePreferencesTest, RoundTripKeepsTypesAndValues)
 {
-    const QByteArray binary("\x00\xff\x10\n\"", 5);
+    const QVariantMap values {
+        {QStringLiteral("flag"), false},
+        {QStringLiteral("count"), qlonglong(10000)},
+        {QStringLiteral("big"), QVariant::fromValue<qlonglong>((1LL << 62) + 1)},
+        {QStringLiteral("two"), 2.0},
+        {QStringLiteral("huge"), 1e300},
+        {QStringLiteral("negInf"), -std::numeric_limits<double>::infinity()},
+        {QStringLiteral("text"), QStringLiteral("Äußere \"Ränder\" 🎉")},
+        {QStringLiteral("emptyText"), QString()},
+        {QStringLiteral("blob"), QByteArray("\x00\xff\x10\n\"", 5)},
+        {QStringLiteral("emptyBlob"), QByteArray()},
+    };
     {
         JsonFilePreferences prefs(path());
-        prefs.set(QStringLiteral("flag"), false);
-        prefs.set(QStringLiteral("count"), 10000);
-        prefs.set(QStringLiteral("big"), QVariant::fromValue<qlonglong>((1LL << 62) + 1));
-        prefs.set(QStringLiteral("two"), 2.0);
-        prefs.set(QStringLiteral("huge"), 1e300);
+        for (auto it = values.begin(); it != values.end(); ++it)
+            prefs.set(it.key(), it.value());
         prefs.set(QStringLiteral("nan"), std::numeric_limits<double>::quiet_NaN());
-        prefs.set(QStringLiteral("negInf"), -std::numeric_limits<double>::infinity());
-        prefs.set(QStringLiteral("text"), QStringLiteral("Äußere \"Ränder\" 🎉"));
-        prefs.set(QStringLiteral("emptyText"), QString());
-        prefs.set(QStringLiteral("blob"), binary);
-        prefs.set(QStringLiteral("emptyBlob"), QByteArray());
     }
 
     JsonFilePreferences prefs(path());
-    auto type = [&](const char* key) { return prefs.storedObject(QString::fromLatin1(key)).typeId(); };
-    EXPECT_EQ(type("flag"), QMetaType::Bool);
-    EXPECT_FALSE(prefs.boolForKey(QStringLiteral("flag")));
-    EXPECT_EQ(type("count"), QMetaType::LongLong);
-    EXPECT_EQ(prefs.integerForKey(QStringLiteral("count")), 10000);
-    EXPECT_EQ(prefs.integerForKey(QStringLiteral("big")), (1LL << 62) + 1);
-    EXPECT_EQ(type("two"), QMetaType::Double);
-    EXPECT_EQ(prefs.doubleForKey(QStringLiteral("two")), 2.0);
-    EXPECT_EQ(type("huge"), QMetaType::Double);
-    EXPECT_EQ(prefs.doubleForKey(QStringLiteral("huge")), 1e300);
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QVariant stored = prefs.storedObject(it.key());
+        EXPECT_EQ(stored.typeId(), it.value().typeId()) << it.key().toStdString();
+        EXPECT_EQ(stored, it.value()) << it.key().toStdString();
+    }
     EXPECT_TRUE(std::isnan(prefs.doubleForKey(QStringLiteral("nan"))));
-    EXPECT_EQ(prefs.doubleForKey(QStringLiteral("negInf")), -std::numeric_limits<double>::infinity());
-    EXPECT_EQ(prefs.stringForKey(QStringLiteral("text")), QStringLiteral("Äußere \"Ränder\" 🎉"));
-    EXPECT_EQ(type("emptyText"), QMetaType::QString);
-    EXPECT_EQ(type("blob"), QMetaType::QByteArray);
-    EXPECT_EQ(prefs.dataForKey(QStringLiteral("blob")), binary);
-    EXPECT_EQ(type("emptyBlob"), QMetaType::QByteArray);
 
     EXPECT_EQ(QFile::permissions(path()), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
-    const QByteArray text = fileBytes();
+    const QByteArray text = readFile(path());
     EXPECT_TRUE(text.contains("\"two\": 2.0")) << text.constData();
     EXPECT_TRUE(text.contains("\"$data\"")) << text.constData();
 }
@@ -185,11 +154,6 @@ TEST_F(JsonFilePreferencesTest, MissingFileIsEmptyAndNothingIsWrittenUntilASet)
     EXPECT_TRUE(QFile::exists(path()));
 }
 
-TEST_F(JsonFilePreferencesTest, DefaultPathIsUnderTheConfigFolder)
-{
-    EXPECT_EQ(JsonFilePreferences::defaultPath(), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quorvel/preferences.json"));
-}
-
 TEST_F(JsonFilePreferencesTest, MalformedFilesAreSetAsideAndStartEmpty)
 {
     QByteArray deep(200000, '[');
@@ -203,7 +167,7 @@ TEST_F(JsonFilePreferencesTest, MalformedFilesAreSetAsideAndStartEmpty)
         QByteArray("\x00\x01\x02", 3),
     };
     for (const QByteArray& bytes : hostile) {
-        writeFile(bytes);
+        writeFile(path(), bytes);
         ConsoleCapture console;
         JsonFilePreferences prefs(path());
         EXPECT_FALSE(prefs.storedObject(QStringLiteral("a")).isValid());
@@ -224,7 +188,7 @@ TEST_F(JsonFilePreferencesTest, MalformedFilesAreSetAsideAndStartEmpty)
 TEST_F(JsonFilePreferencesTest, OversizedFileIsNotRead)
 {
     QByteArray big = "{\"a\": \"" + QByteArray(JsonFilePreferences::maximumFileSize, 'x') + "\"}";
-    writeFile(big);
+    writeFile(path(), big);
     ConsoleCapture console;
     JsonFilePreferences prefs(path());
     EXPECT_FALSE(prefs.storedObject(QStringLiteral("a")).isValid());
@@ -234,7 +198,7 @@ TEST_F(JsonFilePreferencesTest, OversizedFileIsNotRead)
 
 TEST_F(JsonFilePreferencesTest, UnknownValueShapesAreSkippedOthersKept)
 {
-    writeFile(R"({"good": 5, "null": null, "list": [1], "obj": {"x": 1}, "badData": {"$data": "***"},
+    writeFile(path(), R"({"good": 5, "null": null, "list": [1], "obj": {"x": 1}, "badData": {"$data": "***"},
                   "badDouble": {"$double": "many"}, "twoKeys": {"$data": "", "$double": 1}, "d": {"$double": 3}})");
     ConsoleCapture console;
     JsonFilePreferences prefs(path());

@@ -1,3 +1,4 @@
+#include "fakes/TestSupport.h"
 #include "platform/linux/XdgLoginItem.h"
 
 #include <QDir>
@@ -12,18 +13,7 @@ class XdgLoginItemTest : public ::testing::Test {
 protected:
     QString autostart() const { return dir.path() + QStringLiteral("/autostart"); }
     QString file() const { return autostart() + QStringLiteral("/quorvel.desktop"); }
-    QByteArray contents() const
-    {
-        QFile f(file());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void write(const QByteArray& bytes)
-    {
-        QDir().mkpath(autostart());
-        QFile f(file());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    QByteArray contents() const { return readFile(file()); }
     ino_t inode() const
     {
         struct stat st {};
@@ -66,7 +56,7 @@ TEST_F(XdgLoginItemTest, EntriesTheUserDisabledAreLeftAlone)
         "[Desktop Entry]\nType=Application\nExec=/old/quorvel\nX-GNOME-Autostart-enabled=false\n",
     };
     for (const QByteArray& entry : disabled) {
-        write(entry);
+        writeFile(file(), entry);
         XdgLoginItem item(autostart(), QStringLiteral("/usr/bin/quorvel"));
         EXPECT_EQ(item.status(), LoginItem::Status::DisabledByUser);
         QString error;
@@ -78,7 +68,7 @@ TEST_F(XdgLoginItemTest, EntriesTheUserDisabledAreLeftAlone)
 TEST_F(XdgLoginItemTest, StaleEnabledEntryIsRewritten)
 {
     // Hidden=true outside [Desktop Entry] does not disable the entry.
-    write("[Desktop Entry]\nType=Application\nExec=/old/place/quorvel\n[Desktop Action x]\nHidden=true\n");
+    writeFile(file(), "[Desktop Entry]\nType=Application\nExec=/old/place/quorvel\n[Desktop Action x]\nHidden=true\n");
     XdgLoginItem item(autostart(), QStringLiteral("/usr/bin/quorvel"));
     EXPECT_EQ(item.status(), LoginItem::Status::Enabled);
     ASSERT_TRUE(item.registerItem(nullptr));

@@ -7,43 +7,26 @@ namespace {
 
 ClipItemPtr makeItem(const QString& searchIndex = QStringLiteral("text"), std::vector<ClipRepresentationPtr> representations = {})
 {
-    return std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("org.example.app"),
-        QStringLiteral("Example"), false, searchIndex, std::move(representations), std::nullopt, std::nullopt, false, false,
-        0, std::nullopt, std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
+    return makeEntry(searchIndex, std::move(representations));
 }
 
 ClipRepresentationPtr representation(const QString& type, const QByteArray& data)
 {
-    return std::make_shared<ClipRepresentation>(type, UTIPriority::priority(type), data);
+    return sealedRepresentation(type, UTIPriority::priority(type), data);
 }
 
 } // namespace
 
 TEST(UTIPriorityTest, RanksTypesByTheFirstRuleThatHolds)
 {
+    // Substring rules (first five) match anywhere; the others are exact names or a prefix.
     const std::vector<std::pair<QString, int>> cases {
-        { "com.apple.flexo.proFFPasteboardUTI", 1000 },
-        { "x-com.apple.finalcutpro.xml", 1000 },
-        { "com.apple.motion.clip", 900 },
-        { "com.apple.logic.region", 900 },
-        { "com.adobe.pdf", 800 },
-        { "public.rtf", 500 },
-        { "com.apple.rtfd", 500 },
-        { "public.html", 400 },
-        { "public.image", 300 },
-        { "public.image.anything", 300 },
-        { "public.png", 300 },
-        { "public.jpeg", 300 },
-        { "public.tiff", 300 },
-        { "public.utf8-plain-text", 100 },
-        { "public.plain-text", 100 },
-        { "public.file-url", 200 },
-        { "public.heic", 50 },
-        { "public.jpeg-2000", 50 },
-        { "public.rtf.extra", 50 },
-        { "COM.ADOBE.PDF", 50 },
-        { "public.utf16-plain-text", 50 },
-        { "", 50 },
+        { "com.apple.flexo.proFFPasteboardUTI", 1000 }, { "x-com.apple.finalcutpro.xml", 1000 }, { "com.apple.motion.clip", 900 },
+        { "com.apple.logic.region", 900 }, { "com.adobe.pdf", 800 }, { "public.rtf", 500 }, { "com.apple.rtfd", 500 },
+        { "public.html", 400 }, { "public.image", 300 }, { "public.image.anything", 300 }, { "public.png", 300 },
+        { "public.jpeg", 300 }, { "public.tiff", 300 }, { "public.utf8-plain-text", 100 }, { "public.plain-text", 100 },
+        { "public.file-url", 200 }, { "public.heic", 50 }, { "public.jpeg-2000", 50 }, { "public.rtf.extra", 50 },
+        { "COM.ADOBE.PDF", 50 }, { "public.utf16-plain-text", 50 }, { "", 50 },
     };
     for (const auto& [type, rank] : cases)
         EXPECT_EQ(UTIPriority::priority(type), rank) << qPrintable(type);

@@ -47,6 +47,14 @@ TEST_F(SealingTest, SealedFormIsNonceCiphertextTagAndOpensWithTheKeychainKey)
     EXPECT_NE(sealed->left(12), again->left(12));
     EXPECT_NE(*sealed, *again);
     EXPECT_EQ(crypto->decrypt(*again), plain);
+
+    QByteArray large(5 * 1024 * 1024 + 3, Qt::Uninitialized);
+    for (int i = 0; i < large.size(); ++i)
+        large[i] = char(i * 31 + 7);
+    const std::optional<QByteArray> sealedLarge = crypto->encrypt(large);
+    ASSERT_TRUE(sealedLarge);
+    EXPECT_EQ(sealedLarge->size(), large.size() + 28);
+    EXPECT_EQ(openIndependently(storedKey(), *sealedLarge), large);
 }
 
 TEST_F(SealingTest, EmptyTextSealsToTwentyEightBytesAndOpensToEmpty)
@@ -86,17 +94,6 @@ TEST_F(SealingTest, MalformedOrForeignSealedValuesOpenToAbsent)
     ASSERT_TRUE(other.ensureKey());
     EXPECT_FALSE(other.decrypt(sealed));
     EXPECT_FALSE(crypto->decrypt(*other.encrypt(plain)));
-}
-
-TEST_F(SealingTest, LargePayloadRoundTrips)
-{
-    QByteArray plain(5 * 1024 * 1024 + 3, Qt::Uninitialized);
-    for (int i = 0; i < plain.size(); ++i)
-        plain[i] = char(i * 31 + 7);
-    const std::optional<QByteArray> sealed = crypto->encrypt(plain);
-    ASSERT_TRUE(sealed);
-    EXPECT_EQ(sealed->size(), plain.size() + 28);
-    EXPECT_EQ(crypto->decrypt(*sealed), plain);
 }
 
 using PrefixHashTest = CryptoTest;

@@ -1,3 +1,4 @@
+#include "fakes/TestSupport.h"
 #include "store/RecordingStorage.h"
 
 #include <QDir>
@@ -15,19 +16,6 @@ struct LocaleGuard {
     QLocale saved;
     ~LocaleGuard() { QLocale::setDefault(saved); }
 };
-
-void touch(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -51,13 +39,13 @@ TEST(RecordingStorageTest, TakenNamesGetASuffixAndExistingFilesStay)
     const QDateTime start(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::LocalTime);
     EXPECT_EQ(RecordingStorage::availableFileName(start, dir.path()), QStringLiteral("2026-01-02_03-04-05.mov"));
 
-    touch(dir.filePath(QStringLiteral("2026-01-02_03-04-05.mov")), "first");
+    writeFile(dir.filePath(QStringLiteral("2026-01-02_03-04-05.mov")), "first");
     EXPECT_EQ(RecordingStorage::availableFileName(start, dir.path()), QStringLiteral("2026-01-02_03-04-05 2.mov"));
-    touch(dir.filePath(QStringLiteral("2026-01-02_03-04-05 2.mov")), "second");
+    writeFile(dir.filePath(QStringLiteral("2026-01-02_03-04-05 2.mov")), "second");
     EXPECT_EQ(RecordingStorage::availableFileName(start, dir.path()), QStringLiteral("2026-01-02_03-04-05 3.mov"));
 
-    EXPECT_EQ(contents(dir.filePath(QStringLiteral("2026-01-02_03-04-05.mov"))), QByteArray("first"));
-    EXPECT_EQ(contents(dir.filePath(QStringLiteral("2026-01-02_03-04-05 2.mov"))), QByteArray("second"));
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("2026-01-02_03-04-05.mov"))), QByteArray("first"));
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("2026-01-02_03-04-05 2.mov"))), QByteArray("second"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
@@ -67,10 +55,9 @@ TEST(RecordingStorageTest, FolderIsTheMoviesFolderAndIsCreatedOnDemand)
     QTemporaryDir movies;
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     ASSERT_FALSE(configHome.isEmpty());
-    QDir().mkpath(configHome);
     const QString userDirs = configHome + QStringLiteral("/user-dirs.dirs");
-    const QByteArray previous = contents(userDirs);
-    touch(userDirs, "XDG_VIDEOS_DIR=\"" + movies.path().toUtf8() + "/Videos\"\n");
+    const QByteArray previous = readFile(userDirs);
+    writeFile(userDirs, "XDG_VIDEOS_DIR=\"" + movies.path().toUtf8() + "/Videos\"\n");
 
     const QString folder = RecordingStorage::recordingsDirectory();
     EXPECT_EQ(folder, QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + QStringLiteral("/Quorvel"));
@@ -78,16 +65,16 @@ TEST(RecordingStorageTest, FolderIsTheMoviesFolderAndIsCreatedOnDemand)
     EXPECT_FALSE(QFileInfo::exists(folder));
     RecordingStorage::ensureDirectoryExists();
     EXPECT_TRUE(QFileInfo(folder).isDir());
-    touch(folder + QStringLiteral("/keep.mov"), "movie");
+    writeFile(folder + QStringLiteral("/keep.mov"), "movie");
     RecordingStorage::ensureDirectoryExists(); // an existing folder is left as it is
-    EXPECT_EQ(contents(folder + QStringLiteral("/keep.mov")), QByteArray("movie"));
+    EXPECT_EQ(readFile(folder + QStringLiteral("/keep.mov")), QByteArray("movie"));
 
     const QDateTime start(QDate(2026, 3, 5), QTime(14, 7, 9), Qt::LocalTime);
-    touch(folder + QLatin1Char('/') + RecordingStorage::fileName(start), "taken");
+    writeFile(folder + QLatin1Char('/') + RecordingStorage::fileName(start), "taken");
     EXPECT_EQ(RecordingStorage::availableFileName(start), QStringLiteral("2026-03-05_14-07-09 2.mov"));
 
     if (previous.isEmpty())
         QFile::remove(userDirs);
     else
-        touch(userDirs, previous);
+        writeFile(userDirs, previous);
 }

@@ -1,14 +1,11 @@
 // Starts the real quorvel binary under Xvfb with a fresh home and checks what a first launch
 // leaves behind, and that SIGTERM ends it through the termination steps.
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include "X11TestSupport.h"
+
+using x11test::waitUntil;
 
 namespace {
 
@@ -25,19 +22,6 @@ QProcessEnvironment freshEnvironment(const QString& home)
     // No Secret Service in this session: the program falls back to its key file.
     env.remove("DBUS_SESSION_BUS_ADDRESS");
     return env;
-}
-
-template <typename Pred>
-bool waitFor(Pred pred, int timeoutMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (pred())
-            return true;
-        QThread::msleep(50);
-    }
-    return pred();
 }
 
 QStringList tablesIn(const QString& path)
@@ -70,12 +54,12 @@ TEST(AppStartup, FirstLaunchCreatesStoreAutostartAndPreferencesThenQuitsOnSigter
     const QString store = home.path() + "/.local/share/Quorvel/Quorvel.store";
     const QString autostart = home.path() + "/.config/autostart/quorvel.desktop";
     const QString preferences = home.path() + "/.config/Quorvel/preferences.json";
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(waitUntil([&] {
         const QStringList t = tablesIn(store);
         return t.contains("ClipItem") && t.contains("ClipRepresentation") && t.contains("ScreenshotItem") && t.contains("RecordingItem");
-    })) << tablesIn(store).join(",").toStdString();
-    EXPECT_TRUE(waitFor([&] { return QFile::exists(autostart); }));
-    EXPECT_TRUE(waitFor([&] { return QFile::exists(preferences); }));
+    }, 10000)) << tablesIn(store).join(",").toStdString();
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(autostart); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(preferences); }, 10000));
     EXPECT_EQ(process.state(), QProcess::Running);
 
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);

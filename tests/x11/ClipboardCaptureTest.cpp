@@ -1,156 +1,50 @@
 // The clipboard monitor end to end on a real X server: copies made by other X clients (xclip, a
 // second clipboard connection) while windows of other applications are active become sealed
 // entries in a real store, or none at all.
-#include <cstdio>
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
-#include "fakes/FakeKeychain.h"
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "fakes/FakePreferences.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Workspace.h"
-#include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
-#include <QBuffer>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QUuid>
+#include <cstdio>
 #include <deque>
-#include <functional>
 #include <gtest/gtest.h>
-#include <memory>
-// Xlib last: its macros clash with the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "X11TestSupport.h"
+
+using namespace x11test;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void pump(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
-QByteArray pngBytes(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkMagenta);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-// xclip owning CLIPBOARD with one file's content, kept in the foreground so that it can be stopped.
-class XclipOwner {
-public:
-    XclipOwner(const QByteArray& content, const QString& target = {})
-    {
-        m_file.setFileName(m_dir.filePath("content"));
-        m_file.open(QIODevice::WriteOnly);
-        m_file.write(content);
-        m_file.close();
-        QStringList args {"-quiet", "-selection", "clipboard"};
-        if (!target.isEmpty())
-            args << "-t" << target;
-        args << "-i" << m_file.fileName();
-        m_process.start("xclip", args);
-        m_process.waitForStarted();
-    }
-    ~XclipOwner()
-    {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QFile m_file;
-    QProcess m_process;
-};
-
-// A top-level window of another X client, named by WM_CLASS like a foreign program.
-class ForeignWindow {
-public:
-    ForeignWindow(const char* instance, const char* windowClass)
-    {
-        m_display = XOpenDisplay(nullptr);
-        if (!m_display)
-            return;
-        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 300, 200, 0, 0, 0xffffff);
-        XClassHint hint {const_cast<char*>(instance), const_cast<char*>(windowClass)};
-        XSetClassHint(m_display, m_window, &hint);
-        XWMHints hints {};
-        hints.flags = InputHint;
-        hints.input = True;
-        XSetWMHints(m_display, m_window, &hints);
-        const long pid = 4300001;
-        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
-        XStoreName(m_display, m_window, instance);
-        XMapWindow(m_display, m_window);
-        XSync(m_display, False);
-    }
-    ~ForeignWindow()
-    {
-        if (!m_display)
-            return;
-        XDestroyWindow(m_display, m_window);
-        XCloseDisplay(m_display);
-    }
-    unsigned long window() const { return m_window; }
-
-private:
-    Display* m_display = nullptr;
-    Window m_window = 0;
-};
 
 class ClipboardCaptureTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(storeDir.isValid());
-        crypto = std::make_unique<ClipboardCryptoService>(keychain);
-        ASSERT_TRUE(crypto->ensureKey());
-        ClipboardCryptoService::setShared(crypto.get());
-        QString error;
-        container = ModelContainer::open(storeDir.path() + "/Quorvel.store", &error);
-        ASSERT_TRUE(container) << error.toStdString();
-
+        ASSERT_TRUE(container);
         pasteboard = std::make_unique<X11Pasteboard>();
         ASSERT_TRUE(pasteboard->isEnabled()) << "needs an X display";
-        workspace = std::make_unique<X11Workspace>();
         preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
         queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
-        service = std::make_unique<ClipboardService>(*pasteboard, *workspace, preferences, center, *crypto, links, *queue,
+        center.observe(QStringLiteral("clipboardItemAdded"), nullptr, [this](const QVariantMap&) { ++added; });
+        startService();
+    }
+
+    // A new workspace (which reads the desktop entries anew) and a monitoring service over it.
+    void startService()
+    {
+        service.reset();
+        workspace = std::make_unique<X11Workspace>();
+        service = std::make_unique<ClipboardService>(*pasteboard, *workspace, preferences, center, crypto.service, links, *queue,
                                                      DispatchQueue::main(), suspension);
         service->setModelContainer(container);
         service->setShouldAnnounceNewItems([] { return true; });
-        center.observe(QStringLiteral("clipboardItemAdded"), nullptr, [this](const QVariantMap&) { ++added; });
         service->startMonitoring();
     }
 
@@ -163,15 +57,13 @@ protected:
         owners.clear();
         pasteboard.reset();
         workspace.reset();
-        container.reset();
-        ClipboardCryptoService::setShared(nullptr);
     }
 
     // Another client copies; waits until the clipboard has seen the new owner.
     void copy(const QByteArray& content, const QString& target = {})
     {
         const qint64 before = pasteboard->changeCount();
-        owners.push_back(std::make_unique<XclipOwner>(content, target));
+        owners.push_back(std::make_unique<XclipOwner>(content, QStringLiteral("clipboard"), target));
         ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; })) << "xclip did not take the clipboard";
         // Earlier owners have lost the selection; stop them.
         while (owners.size() > 1)
@@ -182,7 +74,7 @@ protected:
     void letTheMonitorHandleIt()
     {
         ASSERT_TRUE(waitUntil([&] { return service->lastChangeCount() == pasteboard->changeCount(); }));
-        pump(1200);
+        spin(1200);
     }
 
     std::vector<ClipItemPtr> entries() { return container->mainContext().fetchClipItems(); }
@@ -201,18 +93,14 @@ protected:
     QByteArray storeFileBytes()
     {
         QByteArray all;
-        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-            QFile file(container->path() + suffix);
-            if (file.open(QIODevice::ReadOnly))
-                all += file.readAll();
-        }
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            all += readFile(container->path() + suffix);
         return all;
     }
 
-    QTemporaryDir storeDir;
-    FakeKeychain keychain;
-    std::unique_ptr<ClipboardCryptoService> crypto;
-    std::shared_ptr<ModelContainer> container;
+    TestCrypto crypto;
+    TempStore store;
+    std::shared_ptr<ModelContainer> container = store.container;
     std::unique_ptr<X11Pasteboard> pasteboard;
     std::unique_ptr<X11Workspace> workspace;
     FakePreferences preferences;
@@ -274,21 +162,11 @@ TEST_F(ClipboardCaptureTest, PasswordCopiesAreNeverStored)
     EXPECT_EQ(entryCount(), 1);
 
     // A copy while a window of a blocked application is active.
-    const QString apps = qEnvironmentVariable("XDG_DATA_HOME") + "/applications";
-    QDir().mkpath(apps);
-    QFile entry(apps + "/org.keepassxc.KeePassXC.desktop");
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    entry.write("[Desktop Entry]\nType=Application\nName=KeePassXC\nExec=true\nStartupWMClass=KeePassXC\n");
-    entry.close();
-    service.reset();
-    workspace = std::make_unique<X11Workspace>(); // reads the new desktop entry
-    service = std::make_unique<ClipboardService>(*pasteboard, *workspace, preferences, center, *crypto, links, *queue,
-                                                 DispatchQueue::main(), suspension);
-    service->setModelContainer(container);
-    service->setShouldAnnounceNewItems([] { return true; });
-    service->startMonitoring();
+    writeFile(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/org.keepassxc.KeePassXC.desktop",
+        "[Desktop Entry]\nType=Application\nName=KeePassXC\nExec=true\nStartupWMClass=KeePassXC\n");
+    startService();
     {
-        ForeignWindow vault("keepassxc", "KeePassXC");
+        ForeignWindow vault("keepassxc", "KeePassXC", 4300001);
         ASSERT_TRUE(waitUntil([&] {
             const auto front = workspace->frontmostApplication();
             return front && front->bundleIdentifier == "org.keepassxc.KeePassXC";
@@ -309,7 +187,7 @@ TEST_F(ClipboardCaptureTest, PasswordCopiesAreNeverStored)
 
 TEST_F(ClipboardCaptureTest, CopiedPNGGetsASmallThumbnail)
 {
-    copy(pngBytes(640, 480), QStringLiteral("image/png"));
+    copy(imageBytes(640, 480), QStringLiteral("image/png"));
     ASSERT_TRUE(waitUntil([&] { return entryCount() == 1; }));
     const ClipItemPtr item = entries().front();
     EXPECT_TRUE(item->cachedHasImage);
@@ -335,7 +213,7 @@ TEST_F(ClipboardCaptureTest, TwentyCopiesWithALimitOfFivePruneOnTheEleventhSave)
         }
     }
     // Save 11 pruned to 5 unpinned entries (plus the 2 pinned); saves 12 to 20 added 9 more.
-    pump(300);
+    spin(300);
     const auto items = entries();
     EXPECT_EQ(items.size(), 16u);
     int pinned = 0;

@@ -15,54 +15,17 @@
 #include "store/ModelContainer.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
-#include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QVBoxLayout>
 #include <QWidget>
-#include <functional>
 #include <gtest/gtest.h>
-// Xlib last: its macros clash with the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "X11TestSupport.h"
+
+using namespace x11test;
 
 namespace {
-
-constexpr quint32 kCommand = 0x100;
-constexpr quint32 kShift = 0x200;
-constexpr quint32 kOption = 0x800;
-constexpr quint32 kControl = 0x1000;
-constexpr quint32 kKeyV = 9;
-constexpr quint32 kKeyM = 46;
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-// Lets the event loop run for a while (delayed steps of a paste, X events).
-void spin(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
-bool xdotool(const QStringList& args)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
-}
 
 QString targetProgram()
 {
@@ -163,16 +126,7 @@ protected:
     }
 
     QString tracePath() const { return dir.filePath(QStringLiteral("tarrow_paste_debug.txt")); }
-    QStringList traced() const
-    {
-        QFile file(tracePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QStringList messages;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            messages.append(line.mid(line.indexOf(QStringLiteral("] ")) + 2));
-        return messages;
-    }
+    QStringList traced() const { return traceMessages(tracePath()); }
 
     TestCrypto crypto;
     ConsoleCapture console;
@@ -283,65 +237,29 @@ TEST_F(PasteEndToEndTest, PastesStoredEntryIntoTheTextFieldOfAnotherProgram)
         EXPECT_TRUE(QRegularExpression(expected[i]).match(lines[i]).hasMatch()) << lines[i].toStdString();
 }
 
-// A window of another client that never takes the keyboard focus (no input hint, no
-// WM_TAKE_FOCUS): asking the window manager to activate it never makes it active.
-class UnfocusableWindow {
-public:
-    UnfocusableWindow()
-    {
-        display_ = XOpenDisplay(nullptr);
-        if (!display_)
-            return;
-        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 100, 0, 0, 0xffffff);
-        char instance[] = "never-active";
-        char windowClass[] = "NeverActive";
-        XClassHint hint {instance, windowClass};
-        XSetClassHint(display_, window_, &hint);
-        XWMHints hints {};
-        hints.flags = InputHint;
-        hints.input = False;
-        XSetWMHints(display_, window_, &hints);
-        const long pid = kPid;
-        XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-            reinterpret_cast<const unsigned char*>(&pid), 1);
-        XStoreName(display_, window_, "Never active");
-        XMapWindow(display_, window_);
-        XSync(display_, False);
-    }
-    ~UnfocusableWindow()
-    {
-        if (display_)
-            XCloseDisplay(display_);
-    }
-    bool isValid() const { return display_ != nullptr; }
-    static constexpr long kPid = 4199001;
-
-private:
-    Display* display_ = nullptr;
-    Window window_ = 0;
-};
-
 TEST_F(PasteEndToEndTest, TargetThatNeverActivatesGetsNoKeystrokeIntoTheFocusedWindow)
 {
-    UnfocusableWindow never;
+    // A window of another client that never takes the keyboard focus (no input hint, no
+    // WM_TAKE_FOCUS): asking the window manager to activate it never makes it active.
+    constexpr long kPid = 4199001;
+    ForeignWindow never("never-active", "NeverActive", kPid, false);
     ASSERT_TRUE(never.isValid());
     ASSERT_TRUE(waitUntil([this] {
         const QList<RunningApplication> running = workspace.runningApplications();
-        return std::any_of(running.begin(), running.end(),
-            [](const RunningApplication& app) { return app.processIdentifier == UnfocusableWindow::kPid; });
+        return std::any_of(running.begin(), running.end(), [](const RunningApplication& app) { return app.processIdentifier == kPid; });
     }));
     Decoy focused;
     ASSERT_TRUE(focused.takeFocus());
 
     // This program is frontmost: the other running application becomes the target.
     paste.captureTargetApp();
-    ASSERT_EQ(paste.targetPID(), UnfocusableWindow::kPid);
+    ASSERT_EQ(paste.targetPID(), kPid);
 
     const QString text = QStringLiteral("nicht hier einfügen");
     ASSERT_TRUE(paste.paste(makeTextEntry(text), false));
     ASSERT_TRUE(waitUntil([this] { return traced().last().startsWith(QStringLiteral("Activation timeout after 500ms.")); }, 5000))
         << traced().join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(traced().last().contains(QStringLiteral("Paste to PID %1 skipped").arg(UnfocusableWindow::kPid)));
+    EXPECT_TRUE(traced().last().contains(QStringLiteral("Paste to PID %1 skipped").arg(kPid)));
     // The window that held the focus all along is this program's: a keystroke sent anyway would
     // have landed in it.
     const std::optional<RunningApplication> front = workspace.frontmostApplication();

@@ -1,34 +1,14 @@
 #include "platform/linux/X11HotkeyRegistrar.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QThread>
-#include <functional>
 #include <gtest/gtest.h>
-// Xlib last: its macros clash with the headers above.
+#include "X11TestSupport.h"
 #include <X11/XKBlib.h>
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+using namespace x11test;
+
 namespace {
-
-constexpr quint32 kCommand = 0x100;
-constexpr quint32 kShift = 0x200;
-constexpr quint32 kOption = 0x800;
-constexpr quint32 kControl = 0x1000;
-constexpr quint32 kKeyV = 9;
-constexpr quint32 kKeyB = 11;
-constexpr quint32 kKeyK = 40;
-constexpr quint32 kF5 = 96;
-constexpr quint32 kSpace = 49;
-constexpr quint32 kKeyM = 46;
-
-bool xdotool(const QStringList& args)
-{
-    return QProcess::execute("xdotool", args) == 0;
-}
 
 // Presses a marker combination registered under markerId and waits for it: X delivers events in
 // order, so every earlier press has been handled (or was never delivered) once the marker arrives.
@@ -44,7 +24,7 @@ protected:
     }
 
     // The presses of id seen up to the marker.
-    int pressesBeforeMarker(QSignalSpy& spy, quint32 id)
+    int pressesBeforeMarker(quint32 id)
     {
         EXPECT_TRUE(xdotool({"key", "ctrl+alt+m"}));
         QDeadlineTimer deadline(3000);
@@ -65,52 +45,49 @@ protected:
         return count;
     }
 
+    void registerOrFail(quint32 id, quint32 keyCode, quint32 modifiers)
+    {
+        QString error;
+        ASSERT_TRUE(registrar_.registerHotkey(id, keyCode, modifiers, &error)) << error.toStdString();
+    }
+
     X11HotkeyRegistrar registrar_;
+    QSignalSpy spy {&registrar_, &HotkeyRegistrar::hotkeyPressed};
 };
 
 }
 
 TEST_F(X11HotkeyTest, RegisteredCombinationFiresUntilUnregistered)
 {
-    QSignalSpy spy(&registrar_, &HotkeyRegistrar::hotkeyPressed);
-    QString error;
-    ASSERT_TRUE(registrar_.registerHotkey(1, kKeyV, kCommand | kShift, &error)) << error.toStdString();
+    registerOrFail(1, kKeyV, kCommand | kShift);
 
     ASSERT_TRUE(xdotool({"key", "super+shift+v"}));
-    EXPECT_EQ(pressesBeforeMarker(spy, 1), 1);
+    EXPECT_EQ(pressesBeforeMarker(1), 1);
 
     // Other modifiers: not this hotkey.
     ASSERT_TRUE(xdotool({"key", "ctrl+shift+v"}));
     ASSERT_TRUE(xdotool({"key", "super+v"}));
-    EXPECT_EQ(pressesBeforeMarker(spy, 1), 0);
+    EXPECT_EQ(pressesBeforeMarker(1), 0);
 
     registrar_.unregisterHotkey(1);
     EXPECT_FALSE(registrar_.isRegistered(1));
     ASSERT_TRUE(xdotool({"key", "super+shift+v"}));
-    EXPECT_EQ(pressesBeforeMarker(spy, 1), 0);
+    EXPECT_EQ(pressesBeforeMarker(1), 0);
 }
 
 TEST_F(X11HotkeyTest, LockKeysDoNotDisableTheHotkey)
 {
-    QSignalSpy spy(&registrar_, &HotkeyRegistrar::hotkeyPressed);
-    QString error;
-    ASSERT_TRUE(registrar_.registerHotkey(2, kKeyK, kControl | kShift, &error)) << error.toStdString();
+    registerOrFail(2, kKeyK, kControl | kShift);
 
-    ASSERT_TRUE(xdotool({"key", "Num_Lock"}));
-    ASSERT_TRUE(xdotool({"key", "ctrl+shift+k"}));
-    ASSERT_TRUE(xdotool({"key", "Caps_Lock"}));
-    ASSERT_TRUE(xdotool({"key", "ctrl+shift+k"}));
-    ASSERT_TRUE(xdotool({"key", "Num_Lock"}));
-    ASSERT_TRUE(xdotool({"key", "ctrl+shift+k"}));
-    ASSERT_TRUE(xdotool({"key", "Caps_Lock"}));
-    EXPECT_EQ(pressesBeforeMarker(spy, 2), 3);
+    // Pressed with NumLock on, with both locks on, with CapsLock on; then both are off again.
+    for (const char* key : {"Num_Lock", "ctrl+shift+k", "Caps_Lock", "ctrl+shift+k", "Num_Lock", "ctrl+shift+k", "Caps_Lock"})
+        ASSERT_TRUE(xdotool({"key", key}));
+    EXPECT_EQ(pressesBeforeMarker(2), 3);
 }
 
 TEST_F(X11HotkeyTest, HeldKeyFiresOnce)
 {
-    QSignalSpy spy(&registrar_, &HotkeyRegistrar::hotkeyPressed);
-    QString error;
-    ASSERT_TRUE(registrar_.registerHotkey(3, kKeyB, kCommand | kShift, &error)) << error.toStdString();
+    registerOrFail(3, kKeyB, kCommand | kShift);
 
     // A short repeat delay, so that holding the key makes the server repeat it many times.
     Display* dpy = XOpenDisplay(nullptr);
@@ -133,48 +110,40 @@ TEST_F(X11HotkeyTest, HeldKeyFiresOnce)
     XkbSetAutoRepeatRate(dpy, XkbUseCoreKbd, oldDelay, oldInterval);
     XCloseDisplay(dpy);
     // Released in between: the second press counts; the repeats do not.
-    EXPECT_EQ(pressesBeforeMarker(spy, 3), 2);
+    EXPECT_EQ(pressesBeforeMarker(3), 2);
 }
 
 TEST_F(X11HotkeyTest, BareKeyAndReplacement)
 {
-    QSignalSpy spy(&registrar_, &HotkeyRegistrar::hotkeyPressed);
-    QString error;
-    ASSERT_TRUE(registrar_.registerHotkey(4, kSpace, 0, &error)) << error.toStdString();
+    registerOrFail(4, kSpace, 0);
     ASSERT_TRUE(xdotool({"key", "space"}));
     ASSERT_TRUE(xdotool({"key", "shift+space"}));
-    EXPECT_EQ(pressesBeforeMarker(spy, 4), 1);
+    EXPECT_EQ(pressesBeforeMarker(4), 1);
 
     // Registering the id again moves it to the new combination.
-    ASSERT_TRUE(registrar_.registerHotkey(4, kKeyB, kControl | kOption, &error)) << error.toStdString();
+    registerOrFail(4, kKeyB, kControl | kOption);
     ASSERT_TRUE(xdotool({"key", "space"}));
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+b"}));
-    EXPECT_EQ(pressesBeforeMarker(spy, 4), 1);
+    EXPECT_EQ(pressesBeforeMarker(4), 1);
     registrar_.unregisterHotkey(4);
 
     // Function keys map through their own Carbon codes.
-    ASSERT_TRUE(registrar_.registerHotkey(8, kF5, kShift, &error)) << error.toStdString();
+    registerOrFail(8, kF5, kShift);
     ASSERT_TRUE(xdotool({"key", "shift+F5"}));
     ASSERT_TRUE(xdotool({"key", "shift+F6"}));
-    EXPECT_EQ(pressesBeforeMarker(spy, 8), 1);
+    EXPECT_EQ(pressesBeforeMarker(8), 1);
     registrar_.unregisterHotkey(8);
 }
 
 TEST_F(X11HotkeyTest, CombinationsThatCannotBeRegisteredFailWithAReason)
 {
-    QString error;
-    // The same combination twice in this process.
-    EXPECT_FALSE(registrar_.registerHotkey(5, kKeyM, kControl | kOption, &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(registrar_.isRegistered(5));
-
-    // Key codes outside the table.
-    error.clear();
-    EXPECT_FALSE(registrar_.registerHotkey(6, 10, kCommand, &error));
-    EXPECT_FALSE(error.isEmpty());
-    error.clear();
-    EXPECT_FALSE(registrar_.registerHotkey(6, 500, kCommand, &error));
-    EXPECT_FALSE(error.isEmpty());
+    // The marker's combination a second time in this process, and key codes outside the table.
+    for (const auto& [keyCode, modifiers] : {std::pair {kKeyM, kControl | kOption}, {10u, kCommand}, {500u, kCommand}}) {
+        QString error;
+        EXPECT_FALSE(registrar_.registerHotkey(5, keyCode, modifiers, &error)) << keyCode;
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(registrar_.isRegistered(5));
+    }
 }
 
 TEST_F(X11HotkeyTest, CombinationGrabbedByAnotherProgramIsReportedTaken)

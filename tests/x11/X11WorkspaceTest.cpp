@@ -2,120 +2,54 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QThread>
 #include <QWidget>
-#include <functional>
 #include <gtest/gtest.h>
-// Xlib last: its macros (None, Bool, Status) clash with the headers above.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "X11TestSupport.h"
+
+using namespace x11test;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-// Windows of another X client, named by WM_CLASS and _NET_WM_PID as a foreign program names them.
-class ForeignClient {
-public:
-    ForeignClient() { display_ = XOpenDisplay(nullptr); }
-    ~ForeignClient()
-    {
-        if (display_)
-            XCloseDisplay(display_);
-    }
-    Display* display() const { return display_; }
-
-    Window createWindow(const char* instance, const char* windowClass, long pid)
-    {
-        const Window root = DefaultRootWindow(display_);
-        const Window w = XCreateSimpleWindow(display_, root, 0, 0, 200, 100, 0, 0, 0xffffff);
-        XClassHint hint{const_cast<char*>(instance), const_cast<char*>(windowClass)};
-        XSetClassHint(display_, w, &hint);
-        XWMHints hints{};
-        hints.flags = InputHint;
-        hints.input = True;
-        XSetWMHints(display_, w, &hints);
-        if (pid) {
-            const Atom pidAtom = XInternAtom(display_, "_NET_WM_PID", False);
-            XChangeProperty(display_, w, pidAtom, XA_CARDINAL, 32, PropModeReplace,
-                reinterpret_cast<const unsigned char*>(&pid), 1);
-        }
-        XStoreName(display_, w, instance);
-        XMapWindow(display_, w);
-        XSync(display_, False);
-        return w;
-    }
-    void destroy(Window w)
-    {
-        XDestroyWindow(display_, w);
-        XSync(display_, False);
-    }
-
-private:
-    Display* display_ = nullptr;
-};
 
 constexpr long kPidA = 4100001;
 constexpr long kPidB = 4100002;
 
 class X11WorkspaceTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void SetUpTestSuite()
     {
-        ASSERT_NE(client_.display(), nullptr) << "needs an X display";
-        // Desktop entry that names the first foreign program.
-        const QString apps = qEnvironmentVariable("XDG_DATA_HOME") + "/applications";
-        QDir().mkpath(apps);
-        QFile entry(apps + "/com.example.Alpha.desktop");
-        ASSERT_TRUE(entry.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        entry.write("[Desktop Entry]\nType=Application\nName=Alpha Editor\nExec=true\nStartupWMClass=AlphaClass\n");
+        // Desktop entry that names the first foreign program, there before the workspace looks.
+        writeFile(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/com.example.Alpha.desktop",
+            "[Desktop Entry]\nType=Application\nName=Alpha Editor\nExec=true\nStartupWMClass=AlphaClass\n");
     }
 
-    ForeignClient client_;
+    X11Workspace workspace;
 };
 
 }
 
 TEST_F(X11WorkspaceTest, FrontmostApplicationFollowsTheActiveWindow)
 {
-    X11Workspace workspace;
-    const Window alpha = client_.createWindow("alpha", "AlphaClass", kPidA);
-    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == alpha; }));
+    ForeignWindow alpha("alpha", "AlphaClass", kPidA);
+    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == alpha.window(); }));
     auto front = workspace.frontmostApplication();
     ASSERT_TRUE(front);
     EXPECT_EQ(front->bundleIdentifier, "com.example.Alpha");
     EXPECT_EQ(front->localizedName, "Alpha Editor");
     EXPECT_EQ(front->processIdentifier, kPidA);
-    EXPECT_EQ(front->windowId, alpha);
+    EXPECT_EQ(front->windowId, alpha.window());
     EXPECT_EQ(front->windowClass, "AlphaClass");
 
     // No desktop entry: the class names it.
-    const Window beta = client_.createWindow("beta", "BetaClass", kPidB);
-    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta; }));
+    ForeignWindow beta("beta", "BetaClass", kPidB);
+    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta.window(); }));
     front = workspace.frontmostApplication();
     ASSERT_TRUE(front);
     EXPECT_EQ(front->bundleIdentifier, "BetaClass");
     EXPECT_EQ(front->localizedName, "BetaClass");
     EXPECT_EQ(front->processIdentifier, kPidB);
 
-    // Our own Qt window.
+    // Our own Qt window names this program, as does currentApplication().
     QWidget widget;
-    widget.setWindowTitle("Quorvel test window");
     widget.show();
     ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == widget.winId(); }));
     front = workspace.frontmostApplication();
@@ -124,23 +58,20 @@ TEST_F(X11WorkspaceTest, FrontmostApplicationFollowsTheActiveWindow)
     EXPECT_EQ(front->bundleIdentifier, "quorvel");
     EXPECT_EQ(front->localizedName, "Quorvel");
     EXPECT_EQ(front->windowId, widget.winId());
-
-    widget.hide();
-    client_.destroy(alpha);
-    client_.destroy(beta);
+    EXPECT_EQ(workspace.currentApplication().bundleIdentifier, "quorvel");
+    EXPECT_EQ(workspace.currentApplication().processIdentifier, QCoreApplication::applicationPid());
 }
 
 TEST_F(X11WorkspaceTest, ActivateSwitchesBetweenApplications)
 {
-    X11Workspace workspace;
     ASSERT_TRUE(workspace.windowManagerSupportsActivation());
-    const Window alpha = client_.createWindow("alpha", "AlphaClass", kPidA);
-    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == alpha; }));
-    const Window beta = client_.createWindow("beta", "BetaClass", kPidB);
-    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta; }));
+    ForeignWindow alpha("alpha", "AlphaClass", kPidA);
+    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == alpha.window(); }));
+    ForeignWindow beta("beta", "BetaClass", kPidB);
+    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta.window(); }));
 
-    const auto alphaApp = workspace.applicationForWindow(alpha);
-    const auto betaApp = workspace.applicationForWindow(beta);
+    const auto alphaApp = workspace.applicationForWindow(alpha.window());
+    const auto betaApp = workspace.applicationForWindow(beta.window());
     ASSERT_TRUE(alphaApp && betaApp);
     ASSERT_TRUE(waitUntil([&] { return workspace.isActive(*betaApp); }));
     EXPECT_FALSE(workspace.isActive(*alphaApp));
@@ -164,37 +95,21 @@ TEST_F(X11WorkspaceTest, ActivateSwitchesBetweenApplications)
     gone.bundleIdentifier = "com.example.Gone";
     EXPECT_FALSE(workspace.activate(gone));
     EXPECT_FALSE(workspace.isActive(gone));
-
-    client_.destroy(alpha);
-    client_.destroy(beta);
 }
 
 TEST_F(X11WorkspaceTest, RunningApplicationsListEachProcessOnce)
 {
-    X11Workspace workspace;
-    const Window alpha1 = client_.createWindow("alpha", "AlphaClass", kPidA);
-    const Window alpha2 = client_.createWindow("alpha", "AlphaClass", kPidA);
-    const Window beta = client_.createWindow("beta", "BetaClass", kPidB);
-    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta; }));
-
+    ForeignWindow alpha1("alpha", "AlphaClass", kPidA);
+    ForeignWindow alpha2("alpha", "AlphaClass", kPidA);
+    ForeignWindow beta("beta", "BetaClass", kPidB);
+    ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta.window(); }));
     const auto apps = workspace.runningApplications();
-    int alphaCount = 0;
-    int betaCount = 0;
-    for (const auto& app : apps) {
-        alphaCount += app.processIdentifier == kPidA;
-        betaCount += app.processIdentifier == kPidB;
-    }
-    EXPECT_EQ(alphaCount, 1);
-    EXPECT_EQ(betaCount, 1);
-
-    client_.destroy(alpha1);
-    client_.destroy(alpha2);
-    client_.destroy(beta);
+    EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidA; }), 1);
+    EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidB; }), 1);
 }
 
 TEST_F(X11WorkspaceTest, ClipboardOwnerIsTheCopyingApplication)
 {
-    X11Workspace workspace;
     QWidget widget; // gives the process a client window that names it
     widget.show();
     ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == widget.winId(); }));
@@ -215,27 +130,9 @@ TEST_F(X11WorkspaceTest, ClipboardOwnerIsTheCopyingApplication)
     EXPECT_EQ(owner->bundleIdentifier, "quorvel");
 
     // xclip owns the selection with a bare window that names nobody: unknown, not us.
-    QProcess xclip;
-    xclip.start("xclip", {"-selection", "clipboard", "-i"});
-    ASSERT_TRUE(xclip.waitForStarted(3000));
-    xclip.write("from xclip");
-    xclip.closeWriteChannel();
+    XclipOwner xclip("from xclip");
     ASSERT_TRUE(waitUntil([&] {
         const auto now = workspace.clipboardOwnerApplication();
         return !now || now->processIdentifier != QCoreApplication::applicationPid();
     }));
-    const auto foreign = workspace.clipboardOwnerApplication();
-    EXPECT_TRUE(!foreign || foreign->processIdentifier != QCoreApplication::applicationPid());
-    xclip.kill();
-    xclip.waitForFinished(3000);
-    widget.hide();
-}
-
-TEST(X11WorkspaceIdentity, CurrentApplicationIsQuorvel)
-{
-    X11Workspace workspace;
-    const auto self = workspace.currentApplication();
-    EXPECT_EQ(self.bundleIdentifier, "quorvel");
-    EXPECT_EQ(self.localizedName, "Quorvel");
-    EXPECT_EQ(self.processIdentifier, QCoreApplication::applicationPid());
 }

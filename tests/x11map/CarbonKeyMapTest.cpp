@@ -6,20 +6,13 @@
 
 TEST(CarbonKeyMap, MapsTheAnsiLayoutToKeysyms)
 {
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(9), quint32(XK_v));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(0), quint32(XK_a));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(22), quint32(XK_6));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(23), quint32(XK_5));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(42), quint32(XK_backslash));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(49), quint32(XK_space));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(51), quint32(XK_BackSpace));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(117), quint32(XK_Delete));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(122), quint32(XK_F1));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(120), quint32(XK_F2));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(111), quint32(XK_F12));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(116), quint32(XK_Prior));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(121), quint32(XK_Next));
-    EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(126), quint32(XK_Up));
+    // Letters, the digits 5 and 6 (whose codes are swapped), a symbol, editing keys, function keys
+    // (not in code order), paging and arrows.
+    const std::pair<quint32, quint32> keys[] = {{9, XK_v}, {0, XK_a}, {22, XK_6}, {23, XK_5}, {42, XK_backslash}, {49, XK_space},
+        {51, XK_BackSpace}, {117, XK_Delete}, {122, XK_F1}, {120, XK_F2}, {111, XK_F12}, {116, XK_Prior}, {121, XK_Next},
+        {126, XK_Up}};
+    for (const auto& [code, keysym] : keys)
+        EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(code), keysym) << code;
 }
 
 TEST(CarbonKeyMap, CodesWithoutKeyGiveNothing)
@@ -47,14 +40,10 @@ TEST(CarbonKeyMap, EveryMappedCodeRoundTrips)
 
 TEST(CarbonKeyMap, ShiftedSymbolsAndCapitalsFindTheirKey)
 {
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_V), 9u);
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_Z), 6u);
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_exclam), 18u);
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_plus), 24u);
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_underscore), 27u);
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_braceleft), 33u);
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_asciitilde), 50u);
-    EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(XK_ISO_Left_Tab), 48u);
+    const std::pair<quint32, quint32> keys[] = {{XK_V, 9}, {XK_Z, 6}, {XK_exclam, 18}, {XK_plus, 24}, {XK_underscore, 27},
+        {XK_braceleft, 33}, {XK_asciitilde, 50}, {XK_ISO_Left_Tab, 48}};
+    for (const auto& [keysym, code] : keys)
+        EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(keysym), code) << keysym;
 }
 
 TEST(TerminalEmulator, RecognisedByIdentifierOrWindowClass)
@@ -65,21 +54,13 @@ TEST(TerminalEmulator, RecognisedByIdentifierOrWindowClass)
         a.windowClass = std::move(cls);
         return a;
     };
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("org.gnome.Terminal")));
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("org.kde.konsole")));
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("Alacritty")));
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("kitty")));
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("org.wezfurlong.wezterm")));
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("st")));
-    // The desktop entry named it, the window class still tells it is a terminal.
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("debian-xterm", "XTerm")));
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("some-launcher-id", "URxvt")));
-    EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app("", "xfce4-terminal")));
-
-    EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app("org.gnome.gedit", "Gedit")));
-    EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app("firefox-esr", "firefox-esr")));
-    EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app("")));
-    // Whole names only: a name containing "st" is not st.
-    EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app("stellarium", "Stellarium")));
-    EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app("org.gnome.Terminal.Preferences")));
+    // By identifier, or by window class where a desktop entry named the program otherwise.
+    for (const auto& [id, windowClass] : {std::pair {"org.gnome.Terminal", ""}, {"org.kde.konsole", ""}, {"Alacritty", ""},
+             {"kitty", ""}, {"org.wezfurlong.wezterm", ""}, {"st", ""}, {"debian-xterm", "XTerm"}, {"some-launcher-id", "URxvt"},
+             {"", "xfce4-terminal"}})
+        EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app(id, windowClass))) << id << windowClass;
+    // Whole names only: "stellarium" is not st, nor a terminal's preferences window a terminal.
+    for (const auto& [id, windowClass] : {std::pair {"org.gnome.gedit", "Gedit"}, {"firefox-esr", "firefox-esr"}, {"", ""},
+             {"stellarium", "Stellarium"}, {"org.gnome.Terminal.Preferences", ""}})
+        EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app(id, windowClass))) << id << windowClass;
 }

@@ -1,8 +1,10 @@
+#include "fakes/TestSupport.h"
 #include "platform/linux/DesktopEntryIndex.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,11 +26,7 @@ protected:
     }
     static void write(const QTemporaryDir& root, const QString& relative, const QByteArray& contents)
     {
-        const QString path = root.path() + "/applications/" + relative;
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(contents);
+        writeFile(root.path() + "/applications/" + relative, contents);
     }
     static QByteArray entry(const QByteArray& name, const QByteArray& extra = {})
     {
@@ -103,25 +101,21 @@ TEST_F(DesktopEntryIndexTest, IdentifiesWindowsInOrderOfEvidence)
     write(system_, "firefox-esr.desktop", entry("Firefox ESR", "StartupWMClass=Firefox-esr\n"));
     DesktopEntryIndex index;
 
-    auto gtk = index.identify("org.gnome.Terminal", "", "gnome-terminal-server", "Gnome-terminal");
-    EXPECT_EQ(gtk.bundleIdentifier, "org.gnome.Terminal");
-    EXPECT_EQ(gtk.name, "Terminal");
-    auto kde = index.identify("", "org.kde.dolphin", "dolphin", "dolphin");
-    EXPECT_EQ(kde.bundleIdentifier, "org.kde.dolphin");
-    EXPECT_EQ(kde.name, "Dolphin");
-    auto byClass = index.identify("", "", "Navigator", "Firefox-esr");
-    EXPECT_EQ(byClass.bundleIdentifier, "firefox-esr");
-    EXPECT_EQ(byClass.name, "Firefox ESR");
-    // No entry: the class names the application.
-    auto bare = index.identify("", "", "xeyes", "XEyes");
-    EXPECT_EQ(bare.bundleIdentifier, "XEyes");
-    EXPECT_EQ(bare.name, "XEyes");
-    // A GTK ID without an entry keeps the ID and takes the class as name.
-    auto noEntry = index.identify("com.example.Tool", "", "tool", "Tool");
-    EXPECT_EQ(noEntry.bundleIdentifier, "com.example.Tool");
-    EXPECT_EQ(noEntry.name, "Tool");
-    auto nothing = index.identify("", "", "", "");
-    EXPECT_TRUE(nothing.bundleIdentifier.isEmpty());
+    // GTK application ID, KDE desktop file, StartupWMClass; no entry: the class names it; a GTK ID
+    // without an entry keeps the ID and takes the class as name.
+    const std::array<const char*, 6> cases[] = {
+        {"org.gnome.Terminal", "", "gnome-terminal-server", "Gnome-terminal", "org.gnome.Terminal", "Terminal"},
+        {"", "org.kde.dolphin", "dolphin", "dolphin", "org.kde.dolphin", "Dolphin"},
+        {"", "", "Navigator", "Firefox-esr", "firefox-esr", "Firefox ESR"},
+        {"", "", "xeyes", "XEyes", "XEyes", "XEyes"},
+        {"com.example.Tool", "", "tool", "Tool", "com.example.Tool", "Tool"},
+        {"", "", "", "", "", ""},
+    };
+    for (const auto& c : cases) {
+        const auto identity = index.identify(c[0], c[1], c[2], c[3]);
+        EXPECT_EQ(identity.bundleIdentifier, c[4]) << c[3];
+        EXPECT_EQ(identity.name, c[5]) << c[3];
+    }
 }
 
 TEST_F(DesktopEntryIndexTest, ScansOnceUntilTheRefreshIntervalHasPassed)

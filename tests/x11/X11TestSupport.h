@@ -1,0 +1,112 @@
+#pragma once
+// Shared pieces of the tests under Xvfb: waiting on the event loop, other X clients (xclip owning
+// the clipboard, windows named like foreign programs), xdotool, and Carbon shortcut codes.
+// Include it last: Xlib's macros (None, Bool, Status) clash with Qt headers.
+#include "fakes/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace x11test {
+
+constexpr quint32 kCommand = 0x100, kShift = 0x200, kOption = 0x800, kControl = 0x1000;
+constexpr quint32 kKeyV = 9, kKeyB = 11, kKeyK = 40, kKeyM = 46, kSpace = 49, kF5 = 96;
+
+// Runs the event loop until the condition holds or the time is up.
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Lets the event loop run for a while.
+inline void spin(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+inline bool xdotool(const QStringList& args)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+}
+
+// xclip serving one file's content on a selection, kept in the foreground (-quiet) so it can be stopped.
+class XclipOwner {
+public:
+    explicit XclipOwner(const QByteArray& content, const QString& selection = QStringLiteral("clipboard"), const QString& target = {})
+    {
+        QFile file(m_dir.filePath(QStringLiteral("content")));
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+        file.close();
+        QStringList args {QStringLiteral("-quiet"), QStringLiteral("-selection"), selection};
+        if (!target.isEmpty())
+            args << QStringLiteral("-t") << target;
+        m_process.start(QStringLiteral("xclip"), args << QStringLiteral("-i") << file.fileName());
+        m_process.waitForStarted();
+    }
+    ~XclipOwner()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+// A top-level window of another X client, named by WM_CLASS and _NET_WM_PID as a foreign program
+// names it. One that refuses the input focus never becomes active.
+class ForeignWindow {
+public:
+    ForeignWindow(const char* instance, const char* windowClass, long pid, bool takesFocus = true)
+        : m_display(XOpenDisplay(nullptr))
+    {
+        if (!m_display)
+            return;
+        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 300, 100, 0, 0, 0xffffff);
+        XClassHint hint {const_cast<char*>(instance), const_cast<char*>(windowClass)};
+        XSetClassHint(m_display, m_window, &hint);
+        XWMHints hints {};
+        hints.flags = InputHint;
+        hints.input = takesFocus;
+        XSetWMHints(m_display, m_window, &hints);
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+            reinterpret_cast<const unsigned char*>(&pid), 1);
+        XStoreName(m_display, m_window, instance);
+        XMapWindow(m_display, m_window);
+        XSync(m_display, False);
+    }
+    ~ForeignWindow()
+    {
+        if (!m_display)
+            return;
+        XDestroyWindow(m_display, m_window);
+        XCloseDisplay(m_display);
+    }
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+    bool isValid() const { return m_display != nullptr; }
+    unsigned long window() const { return m_window; }
+
+private:
+    Display* m_display = nullptr;
+    Window m_window = 0;
+};
+
+}
