@@ -76,11 +76,10 @@ ClipboardCryptoService& ClipboardCryptoService::shared()
 {
     if (ClipboardCryptoService* service = g_sharedOverride.load())
         return *service;
-    static ClipboardCryptoService* instance = [] {
-        auto* service = new ClipboardCryptoService(Keychain::shared());
-        service->ensureKey();
-        return service;
-    }();
+    // The key is loaded by the first ensureKey() or sealing, not here: a locked keyring may ask the
+    // user to unlock it, and that must not block whichever thread happens to touch the service first
+    // (the clipboard monitor loads it on its own queue when monitoring starts).
+    static ClipboardCryptoService* instance = new ClipboardCryptoService(Keychain::shared());
     return *instance;
 }
 

@@ -429,6 +429,9 @@ void ClipboardService::startMonitoring()
     d->queue.async([weak] {
         if (auto self = weak.lock()) {
             self->waitingForKey.reset();
+            // Load the clipboard key here, off the main thread, so that entries can be opened
+            // from the start; a keychain that is not ready is tried again at the first capture.
+            self->crypto.ensureKey();
             self->checkForChanges(); // the first tick is immediate
         }
     });
