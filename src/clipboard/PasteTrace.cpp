@@ -12,7 +12,13 @@ PasteTrace::PasteTrace(QString path) : m_path(std::move(path)) { }
 
 QString PasteTrace::formatLine(const QDateTime& time, const QString& message)
 {
-    return QLatin1Char('[') + time.toUTC().toString(Qt::ISODate) + QStringLiteral("] ") + message;
+    // One step is one line: control characters (a window name may carry a line break) become blanks,
+    // so no name can forge further lines of the trace.
+    QString flat = message;
+    for (QChar& c : flat)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    return QLatin1Char('[') + time.toUTC().toString(Qt::ISODate) + QStringLiteral("] ") + flat;
 }
 
 void PasteTrace::log(const QString& message)

@@ -68,8 +68,10 @@ sqlite3* openConnection(const QString& path, QString* error)
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, busyTimeoutMs);
     // The first statement reads the header: a file that is not a database fails here, untouched.
+    // The journal mode is switched to WAL only once the file is known to be our store
+    // (enableWal), since that switch rewrites the file header.
     QString failure;
-    if (!exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), &failure)
+    if (!exec(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"), &failure)
         || !exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), &failure)
         || !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &failure)) {
         *error = failure;
@@ -77,6 +79,11 @@ sqlite3* openConnection(const QString& path, QString* error)
         return nullptr;
     }
     return db;
+}
+
+bool enableWal(sqlite3* db, QString* error)
+{
+    return exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error);
 }
 
 // Checks the schema version, and creates the schema in a new store. A store of a newer version
@@ -161,6 +168,10 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QStrin
             *error = failure;
         return nullptr;
     }
+    if (db && !enableWal(db, &failure)) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
     if (!db) {
         if (error)
             *error = QStringLiteral("Cannot open the store at %1: %2").arg(path, failure);
@@ -193,6 +204,10 @@ std::unique_ptr<ModelContext> ModelContainer::makeContext(QString* error)
 {
     QString failure;
     sqlite3* db = openConnection(m_path, &failure);
+    if (db && !enableWal(db, &failure)) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
     if (!db) {
         if (error)
             *error = failure;

@@ -31,6 +31,10 @@ TEST_F(PasteTraceTest, FormatsIsoTimeInUtcWithSecondsPrecision)
     // Another zone is written as UTC.
     EXPECT_EQ(PasteTrace::formatLine(QDateTime(QDate(2026, 12, 5), QTime(15, 41, 30), Qt::OffsetFromUTC, 3600), QStringLiteral("x")),
         QStringLiteral("[2026-12-05T14:41:30Z] x"));
+    // A window name with line breaks cannot add lines of its own.
+    EXPECT_EQ(PasteTrace::formatLine(QDateTime(QDate(2026, 12, 5), QTime(14, 41, 30), Qt::UTC),
+                  QStringLiteral("Activating target: evil\n[2026-01-01T00:00:00Z] Firing\r (PID: 1)")),
+        QStringLiteral("[2026-12-05T14:41:30Z] Activating target: evil [2026-01-01T00:00:00Z] Firing  (PID: 1)"));
 }
 
 TEST_F(PasteTraceTest, CreatesPrivateFileAndAppendsOneLinePerMessage)

@@ -473,9 +473,12 @@ TEST(StoreOpenTest, FileThatIsNotAStoreIsRefusedAndKept)
         sqlite3_exec(db, "CREATE TABLE notes (body TEXT)", nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
+    const QByteArray foreignBefore = readFile(foreign);
     error.clear();
     EXPECT_FALSE(ModelContainer::open(foreign, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("not a Quorvel store"))) << qPrintable(error);
+    // Not even its journal mode is switched.
+    EXPECT_TRUE(readFile(foreign) == foreignBefore);
     RawStore raw(foreign);
     EXPECT_EQ(raw.value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")).toInt(), 1);
 }

@@ -140,6 +140,8 @@ QList<unsigned long> X11Workspace::clientList()
     Display* dpy = connection_.display();
     if (!dpy)
         return {};
+    // Windows listed here may be destroyed while they are inspected.
+    X11ErrorTrap trap(dpy);
     const auto list = readProperty(dpy, connection_.rootWindow(), atom("_NET_CLIENT_LIST"), XA_WINDOW, kMaxListItems);
     if (list && !list->items.isEmpty())
         return list->items;
@@ -244,6 +246,8 @@ unsigned long X11Workspace::focusedTopLevel()
     Display* dpy = connection_.display();
     if (!dpy)
         return 0;
+    // The focus window may be destroyed before its ancestors are read.
+    X11ErrorTrap trap(dpy);
     Window focus = None;
     int revert = 0;
     XGetInputFocus(dpy, &focus, &revert);
