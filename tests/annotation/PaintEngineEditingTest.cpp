@@ -1,15 +1,6 @@
 // Selecting, reshaping, text entry, numbering, restyling, undo and clear in the paint engine.
 #include "EngineTestSupport.h"
 
-TEST_F(EngineTest, SelectToolClickOnEmptyCanvasClearsTheSelection)
-{
-    drag(PaintTool::line, { 0.2, 0.2 }, { 0.6, 0.2 });
-    ASSERT_TRUE(engine.selectedStrokeID());
-    click(PaintTool::select, { 0.5, 0.8 });
-    EXPECT_FALSE(engine.selectedStrokeID());
-    EXPECT_FALSE(engine.isDraggingSelection());
-}
-
 TEST_F(EngineTest, SelectDragFromEmptyCanvasTakesHoldWhereItReachesAStroke)
 {
     drag(PaintTool::line, { 0.2, 0.5 }, { 0.6, 0.5 });
@@ -63,10 +54,15 @@ TEST_F(EngineTest, MovingAWholeStrokeCarriesItsBendAndTextLine)
     expectPoint(*last().controlPoint, 0.5, 0.1);
     expectPoint(*last().bendApex(), 0.5, 0.3);
 
+    // A highlighter keeps its two ends and the text line it snapped to, and both move together.
+    const QRectF line(0.1, 0.8, 0.3, 0.04);
     engine.setSelectedTool(PaintTool::highlighter);
-    engine.startStroke({ 0.1, 0.82 }, canvas, std::nullopt, QRectF(0.1, 0.8, 0.3, 0.04));
+    engine.startStroke({ 0.1, 0.82 }, canvas, std::nullopt, line);
+    engine.continueStroke({ 0.25, 0.82 });
     engine.continueStroke({ 0.4, 0.82 });
     engine.endStroke();
+    EXPECT_EQ(last().points, (std::vector<PaintPoint> { { 0.1, 0.82 }, { 0.4, 0.82 } }));
+    EXPECT_EQ(last().textSnapRect, line);
     drag(PaintTool::highlighter, { 0.2, 0.82 }, { 0.3, 0.72 });
     expectPoint(last().points[0], 0.2, 0.72);
     ASSERT_TRUE(last().textSnapRect);

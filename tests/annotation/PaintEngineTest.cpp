@@ -114,19 +114,6 @@ TEST_F(EngineTest, StyleOfNewStrokesByTool)
     EXPECT_FALSE(last().badgeSize);
 }
 
-TEST_F(EngineTest, HighlighterKeepsItsTextLine)
-{
-    const QRectF line(0.1, 0.4, 0.5, 0.04);
-    engine.setSelectedTool(PaintTool::highlighter);
-    engine.startStroke({ 0.15, 0.42 }, canvas, std::nullopt, line);
-    engine.continueStroke({ 0.3, 0.42 });
-    engine.continueStroke({ 0.45, 0.42 });
-    engine.endStroke();
-    ASSERT_TRUE(last().textSnapRect);
-    EXPECT_EQ(*last().textSnapRect, line);
-    EXPECT_EQ(last().points, (std::vector<PaintPoint> { { 0.15, 0.42 }, { 0.45, 0.42 } }));
-}
-
 TEST_F(EngineTest, BadgesAndNumberedLabelsShareOneCounter)
 {
     place(PaintTool::numberBadge, { 0.1, 0.1 }, "");

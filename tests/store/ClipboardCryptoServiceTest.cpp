@@ -45,7 +45,6 @@ TEST_F(SealingTest, SealedFormIsNonceCiphertextTagAndOpensWithTheKeychainKey)
     const std::optional<QByteArray> again = crypto->encrypt(plain);
     ASSERT_TRUE(again);
     EXPECT_NE(sealed->left(12), again->left(12));
-    EXPECT_NE(*sealed, *again);
     EXPECT_EQ(crypto->decrypt(*again), plain);
 
     QByteArray large(5 * 1024 * 1024 + 3, Qt::Uninitialized);
@@ -102,13 +101,10 @@ TEST_F(PrefixHashTest, IsKeyedHmacOfLowerCasedTextAsLowerHex)
 {
     const QString hash = crypto->hashPrefix(QStringLiteral("Hello WORLD ÄÖÜ"));
     EXPECT_EQ(hash, expectedHash(QStringLiteral("hello world äöü").toUtf8()));
-    EXPECT_EQ(hash.size(), 64);
-    EXPECT_EQ(hash, hash.toLower());
     EXPECT_EQ(crypto->hashPrefix(QStringLiteral("hello world äöü")), hash);
 
     // Empty text: the hash of empty input, not an empty string.
     EXPECT_EQ(crypto->hashPrefix(QString()), expectedHash(QByteArray()));
-    EXPECT_EQ(crypto->hashPrefix(QString()).size(), 64);
 
     // Another key gives another hash.
     FakeKeychain otherKeychain;
