@@ -69,7 +69,7 @@ sqlite3* openConnection(const QString& path, QString* error)
     sqlite3_busy_timeout(db, busyTimeoutMs);
     // The first statement reads the header: a file that is not a database fails here, untouched.
     // The journal mode is switched to WAL only once the file is known to be our store
-    // (enableWal), since that switch rewrites the file header.
+    // (withWal), since that switch rewrites the file header.
     QString failure;
     if (!exec(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"), &failure)
         || !exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), &failure)
@@ -81,9 +81,14 @@ sqlite3* openConnection(const QString& path, QString* error)
     return db;
 }
 
-bool enableWal(sqlite3* db, QString* error)
+// Switches an accepted store to WAL; a connection that cannot switch is closed (null returned).
+sqlite3* withWal(sqlite3* db, QString* error)
 {
-    return exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error);
+    if (db && !exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error)) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    return db;
 }
 
 // Checks the schema version, and creates the schema in a new store. A store of a newer version
@@ -168,10 +173,7 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QStrin
             *error = failure;
         return nullptr;
     }
-    if (db && !enableWal(db, &failure)) {
-        sqlite3_close_v2(db);
-        db = nullptr;
-    }
+    db = withWal(db, &failure);
     if (!db) {
         if (error)
             *error = QStringLiteral("Cannot open the store at %1: %2").arg(path, failure);
@@ -203,11 +205,7 @@ std::unique_ptr<ModelContext> ModelContainer::makeContext()
 std::unique_ptr<ModelContext> ModelContainer::makeContext(QString* error)
 {
     QString failure;
-    sqlite3* db = openConnection(m_path, &failure);
-    if (db && !enableWal(db, &failure)) {
-        sqlite3_close_v2(db);
-        db = nullptr;
-    }
+    sqlite3* db = withWal(openConnection(m_path, &failure), &failure);
     if (!db) {
         if (error)
             *error = failure;
