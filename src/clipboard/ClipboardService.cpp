@@ -137,8 +137,10 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         // Taken over before the suspension test: a change made while suspended is never recorded.
         lastChangeCount = count;
         waitingForKey.reset();
-        if (suspension.isSuspended())
+        if (suspension.isSuspended()) {
+            pasteboard.releaseContent(count);
             return;
+        }
         mainQueue.async([weak = weak(), count] {
             if (auto self = weak.lock())
                 self->observeChange(count);
