@@ -137,8 +137,10 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         // Taken over before the suspension test: a change made while suspended is never recorded.
         lastChangeCount = count;
         waitingForKey.reset();
-        if (suspension.isSuspended())
+        if (suspension.isSuspended()) {
+            pasteboard.releaseContent(count);
             return;
+        }
         mainQueue.async([weak = weak(), count] {
             if (auto self = weak.lock())
                 self->observeChange(count);
@@ -165,9 +167,21 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         });
     }
 
-    bool isBlocked(const QString& bundleID, const QSet<QString>& userBlocked) const
+    // Every name the desktop knows the application by counts, ignoring case: a password manager
+    // without a desktop entry is still known by its window class.
+    static bool isBlocked(const std::optional<RunningApplication>& app, const QSet<QString>& userBlocked)
     {
-        return !bundleID.isEmpty() && (builtInBlockedApps().contains(bundleID) || userBlocked.contains(bundleID));
+        if (!app)
+            return false;
+        QSet<QString> blocked;
+        for (const QString& id : builtInBlockedApps())
+            blocked.insert(id.toCaseFolded());
+        for (const QString& id : userBlocked)
+            blocked.insert(id.toCaseFolded());
+        if (!app->bundleIdentifier.isEmpty() && blocked.contains(app->bundleIdentifier.toCaseFolded()))
+            return true;
+        return std::any_of(app->identities.begin(), app->identities.end(),
+            [&blocked](const QString& id) { return !id.isEmpty() && blocked.contains(id.toCaseFolded()); });
     }
 
     void cancelPendingCapture()
@@ -176,6 +190,13 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         if (debounceWorkItem)
             debounceWorkItem->cancel();
         debounceWorkItem.reset();
+    }
+
+    // A dropped change also forgets what the clipboard kept of it (a password must not linger).
+    void dropChange(qint64 changeCount)
+    {
+        cancelPendingCapture();
+        pasteboard.releaseContent(changeCount);
     }
 
     void handleChange(const ChangeSnapshot& snapshot)
@@ -191,15 +212,14 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
 
         // A dropped change also cancels the capture an earlier change scheduled: that capture
         // would read the clipboard as the blocked application left it.
-        const QString ownerID = snapshot.owner ? snapshot.owner->bundleIdentifier : QString();
-        if (isBlocked(frontID, snapshot.userBlocked) || isBlocked(ownerID, snapshot.userBlocked)) {
-            cancelPendingCapture();
+        if (isBlocked(front, snapshot.userBlocked) || isBlocked(snapshot.owner, snapshot.userBlocked)) {
+            dropChange(snapshot.changeCount);
             return;
         }
         const QStringList types = pasteboard.types();
         for (const QString& type : types) {
             if (UTIPriority::blockedUTIs().contains(type)) {
-                cancelPendingCapture();
+                dropChange(snapshot.changeCount);
                 return;
             }
         }
@@ -271,18 +291,37 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             return;
         std::vector<CapturedRepresentation> representations;
         QString searchText;
+        QStringList tooLarge;
         for (const QString& type : types) {
             if (UTIPriority::blockedUTIs().contains(type))
                 continue;
-            std::optional<QByteArray> data = pasteboard.data(type, maxDataSize);
-            if (!data || data->size() > maxDataSize)
+            Pasteboard::ReadError error = Pasteboard::ReadError::None;
+            qint64 size = -1;
+            std::optional<QByteArray> data = pasteboard.data(type, maxDataSize, &error, &size);
+            if (data && data->size() > maxDataSize) {
+                size = data->size();
+                error = Pasteboard::ReadError::TooLarge;
+                data.reset();
+            }
+            if (error == Pasteboard::ReadError::TooLarge)
+                tooLarge.append(size >= 0 ? QStringLiteral("%1 of %2 bytes").arg(type).arg(size)
+                                          : type);
+            if (!data)
                 continue;
             if (type == plainTextType || type == legacyPlainTextType)
                 if (std::optional<QString> text = ClipSavePipeline::decodeUTF8(*data))
                     searchText = *text;
             representations.push_back({type, std::move(*data), UTIPriority::priority(type)});
         }
-        if (pasteboard.changeCount() != request.changeCount || representations.empty())
+        if (pasteboard.changeCount() != request.changeCount)
+            return;
+        pasteboard.releaseContent(request.changeCount);
+        // One line per copy, so that a copy too large for the history is not refused silently.
+        if (!tooLarge.isEmpty())
+            Console::log(QStringLiteral("ClipboardService: not storing %1: over the limit of %2 bytes per type")
+                             .arg(tooLarge.join(QStringLiteral(", ")))
+                             .arg(maxDataSize));
+        if (representations.empty())
             return;
         processClipboardData(std::move(representations), searchText, request);
     }
@@ -299,7 +338,9 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             recentContentHashes.pop_front();
 
         if (request.downloadLinkPreviews) {
-            if (const std::optional<QUrl> url = ClipSavePipeline::extractURL(searchText)) {
+            // A sign-in, reset or one-time link is stored without a preview: fetching it could use it up.
+            const std::optional<QUrl> url = ClipSavePipeline::extractURL(searchText);
+            if (url && !LinkMetadataProvider::carriesSecret(*url)) {
                 auto shared = std::make_shared<std::vector<CapturedRepresentation>>(std::move(representations));
                 linkMetadata.fetchMetadata(*url, [weak = weak(), shared, searchText, request](
                                                      std::optional<QString> title, std::optional<QByteArray> image) {
@@ -338,13 +379,11 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         // Sealing happens here, off the main thread; the plain payloads are dropped right after.
         ClipItemPtr item = ClipSavePipeline::makeClipItem(entry);
         entry.representations.clear();
-        mainQueue.async([weak = weak(), entry = std::move(entry), item, prune, reject = request.rejectDuplicates] {
-            if (auto self = weak.lock())
-                self->storeWrite(entry, item, prune, reject);
-        });
+        storeWrite(entry, item, prune, request.rejectDuplicates);
     }
 
-    // Main thread.
+    // On the queue, with a store context of its own (as pruning does): writing megabytes of a
+    // large copy never stalls the main thread, which only hears about the new entry.
     void storeWrite(const ClipSavePipeline::Entry& entry, const ClipItemPtr& item, bool prune, bool rejectDuplicates)
     {
         const std::shared_ptr<ModelContainer> store = container();
@@ -353,7 +392,12 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             return;
         }
         QString error;
-        switch (ClipSavePipeline::store(store->mainContext(), entry, item, rejectDuplicates, &error)) {
+        const std::unique_ptr<ModelContext> context = store->makeContext(&error);
+        if (!context) {
+            Console::log(QStringLiteral("Failed to save clip item: ") + error);
+            return;
+        }
+        switch (ClipSavePipeline::store(*context, entry, item, rejectDuplicates, &error)) {
         case ClipSavePipeline::StoreResult::Duplicate:
             return;
         case ClipSavePipeline::StoreResult::Failed:
@@ -362,6 +406,15 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         case ClipSavePipeline::StoreResult::Saved:
             break;
         }
+        mainQueue.async([weak = weak(), prune] {
+            if (auto self = weak.lock())
+                self->announceSave(prune);
+        });
+    }
+
+    // Main thread.
+    void announceSave(bool prune)
+    {
         if (shouldAnnounce && shouldAnnounce())
             notifications.post(QStringLiteral("clipboardItemAdded"));
         if (prune)
@@ -469,11 +522,18 @@ const QSet<QString>& ClipboardService::builtInBlockedApps()
         QStringLiteral("com.lastpass.LastPass"),
         QStringLiteral("com.bitwarden.desktop"),
         QStringLiteral("com.apple.keychainaccess"),
-        // Password managers and keyring tools of the Linux desktops.
+        // Password managers and keyring tools of the Linux desktops, by desktop-file ID and by
+        // window class (matched ignoring case).
         QStringLiteral("org.keepassxc.KeePassXC"),
+        QStringLiteral("keepassxc"),
+        QStringLiteral("keepass2"),
         QStringLiteral("1password"),
+        QStringLiteral("bitwarden"),
         QStringLiteral("org.gnome.seahorse.Application"),
+        QStringLiteral("seahorse"),
         QStringLiteral("org.kde.kwalletmanager5"),
+        QStringLiteral("kwalletmanager5"),
+        QStringLiteral("org.gnome.World.Secrets"),
     };
     return apps;
 }

@@ -21,12 +21,14 @@ class Workspace;
 // application and the clipboard's owner, drops copies from blocked applications and copies that
 // carry a concealed type, attributes the copy (screenshot tools and clipboard inspectors give way to
 // the last real application), and 0.4 s later reads every type, drops repeats, fetches a link
-// preview, derives the cached facts and stores one sealed ClipItem on the main thread. Every
-// eleventh save prunes the history. Nothing is recorded while monitoring is suspended.
+// preview (never for links that carry a secret), derives the cached facts and stores one sealed
+// ClipItem. Every eleventh save prunes the history. Nothing is recorded while monitoring is
+// suspended. A blocked application is matched by every name the desktop knows it by.
 //
-// Threads: the clipboard is read on the queue (reads may block on a hung owner); the frontmost
-// application, the preferences and the store write are main-thread work. Every closure handed to a
-// queue holds the service weakly.
+// Threads: the clipboard is read on the queue (reads may block on a hung owner); the store write
+// runs on the queue too, with a store context of its own, and the main thread is told afterwards
+// ("clipboardItemAdded"). The frontmost application and the preferences are main-thread work.
+// Every closure handed to a queue holds the service weakly.
 class ClipboardService {
 public:
     struct AppIdentity {

@@ -78,7 +78,9 @@ void PasteService::captureTargetApp()
     }
 
     const QList<RunningApplication> running = m_workspace.runningApplications();
-    const auto other = std::find_if(running.begin(), running.end(), [&](const RunningApplication& app) { return !isSelf(app); });
+    // Only an application with a window of its own: never a dock, panel, desktop or notification.
+    const auto other = std::find_if(running.begin(), running.end(),
+        [&](const RunningApplication& app) { return !isSelf(app) && app.isRegular; });
     if (other != running.end()) {
         m_targetApp = *other;
         m_targetPID = other->processIdentifier != 0 ? std::optional<qint64>(other->processIdentifier) : std::nullopt;

@@ -19,6 +19,12 @@ public:
     static LinkMetadataProvider& shared() { return SharedSlot<LinkMetadataProvider>::get(); }
     static void setShared(LinkMetadataProvider* p) { SharedSlot<LinkMetadataProvider>::set(p); }
 
+    // True when fetching the address could use up or hand out a secret: it carries user
+    // information (user:pass@) or a query parameter whose name holds token, code, key, sig,
+    // signature, auth, password, secret, session, otp or reset (in any case). Such links
+    // (sign-in, reset and one-time links) are never fetched.
+    static bool carriesSecret(const QUrl& url);
+
     // Starts fetching; the completion runs exactly once, on any thread, also on failure or
     // time-out (then with whatever was read so far). Callable from any thread.
     virtual void fetchMetadata(const QUrl& url, Completion completion) = 0;

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
@@ -15,6 +16,12 @@ struct RunningApplication {
     qint64 processIdentifier = 0; // 0 when unknown
     quint64 windowId = 0;         // the top-level window that identified it (0 when unknown)
     QString windowClass = QString(); // WM_CLASS class of that window (empty when unknown)
+    // Every name the desktop knows the application by (desktop-file ID, StartupWMClass, WM_CLASS
+    // instance and class, toolkit application IDs); matched by block lists, ignoring case.
+    QStringList identities = QStringList();
+    // False when the application shows only docks, panels, desktops, notifications and other
+    // windows that are no application window of their own (_NET_WM_WINDOW_TYPE).
+    bool isRegular = true;
     bool operator==(const RunningApplication&) const = default;
 };
 

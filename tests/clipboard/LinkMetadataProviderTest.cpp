@@ -196,3 +196,30 @@ TEST(LinkFetching, SizeCapAndTimeOut)
     EXPECT_EQ(hung.title, std::nullopt);
     EXPECT_EQ(hung.image, std::nullopt);
 }
+
+TEST(LinkFetching, LinksThatCarryASecretAreNeverRequested)
+{
+    for (const char* url : {"https://example.com/reset?token=1", "https://example.com/a?ACCESS_TOKEN=1",
+             "https://example.com/cb?code=1&state=2", "https://example.com/s3?X-Amz-Signature=1",
+             "https://example.com/a?apiKey=1", "https://example.com/a?sig=1", "https://example.com/a?Auth=1",
+             "https://example.com/a?password", "https://example.com/a?client_secret=1", "https://example.com/a?sessionid=1",
+             "https://example.com/a?otp=1", "https://example.com/a?reset=1", "https://bob@example.com/",
+             "https://bob:pw@example.com/"})
+        EXPECT_TRUE(LinkMetadataProvider::carriesSecret(QUrl(url))) << url;
+    for (const char* url : {"https://example.com/token/page", "https://example.com/a?q=tokens%3D1&page=2", "https://example.com/"})
+        EXPECT_FALSE(LinkMetadataProvider::carriesSecret(QUrl(url))) << url;
+
+    TinyHttpServer server;
+    server.routes["/reset?token=abc"] = {200, "text/html", "<title>Used up</title>", {}};
+    server.routes["/short"] = {302, "text/html", {}, server.url("/login?Session=1").toLatin1()};
+    server.routes["/login?Session=1"] = {200, "text/html", "<title>Signed in</title>", {}};
+    server.routes["/page?q=1"] = {200, "text/html", "<title>Page</title>", {}};
+    QtLinkMetadataProvider provider;
+    EXPECT_EQ(fetch(provider, server.url("/reset?token=abc")).title, std::nullopt);
+    EXPECT_EQ(fetch(provider, server.url("/reset?token=abc").replace("http://", "http://user:pw@")).title, std::nullopt);
+    EXPECT_TRUE(server.requested.isEmpty());
+    // A short link that leads to a sign-in link is not followed there.
+    EXPECT_EQ(fetch(provider, server.url("/short")).title, std::nullopt);
+    EXPECT_EQ(fetch(provider, server.url("/page?q=1")).title, "Page");
+    EXPECT_EQ(server.requested, (QStringList {"/short", "/page?q=1"}));
+}

@@ -20,10 +20,13 @@ public:
                 result.append(item.type);
         return result;
     }
-    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr) override
+    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr,
+        qint64* size = nullptr) override
     {
         auto l = lock();
         const auto item = std::find_if(m_items.cbegin(), m_items.cend(), [&](const Item& i) { return i.type == type; });
+        if (size)
+            *size = item == m_items.cend() ? -1 : item->data.size();
         const ReadError result = item == m_items.cend() ? ReadError::Unavailable
             : item->data.size() > maxBytes               ? ReadError::TooLarge
                                                          : ReadError::None;

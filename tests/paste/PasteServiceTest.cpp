@@ -148,14 +148,17 @@ TEST_F(PasteServiceTest, CapturesFrontmostApplicationOrFirstOtherRunningOne)
     service->captureTargetApp();
     EXPECT_EQ(service->targetPID(), 99);
 
-    // This program is frontmost: the first other running application.
+    // This program is frontmost: the first other running application with a window of its own
+    // (never a dock, panel, desktop or notification).
+    RunningApplication panel {QStringLiteral("tint2"), QStringLiteral("Panel"), 77, 0};
+    panel.isRegular = false;
     workspace.frontmost = workspace.current;
-    workspace.running = {workspace.current, other, editor};
+    workspace.running = {workspace.current, panel, other, editor};
     service->captureTargetApp();
     EXPECT_EQ(service->targetApp(), other);
 
-    // Only this program: no target.
-    workspace.running = {workspace.current};
+    // Only this program and a dock: no target.
+    workspace.running = {workspace.current, panel};
     service->captureTargetApp();
     EXPECT_FALSE(service->targetApp());
     EXPECT_FALSE(service->targetPID());

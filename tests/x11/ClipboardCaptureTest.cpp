@@ -161,6 +161,21 @@ TEST_F(ClipboardCaptureTest, PasswordCopiesAreNeverStored)
     }
     EXPECT_EQ(entryCount(), 1);
 
+    // A password manager without a desktop entry (an AppImage, a program that sets only its
+    // class) is known by its window class alone.
+    {
+        ForeignWindow vault("keepassxc", "KeePassXC", 4300002);
+        ASSERT_TRUE(waitUntil([&] {
+            const auto front = workspace->frontmostApplication();
+            return front && front->windowId == vault.window();
+        })) << "the KeePassXC window did not become active";
+        ASSERT_EQ(workspace->frontmostApplication()->bundleIdentifier, "KeePassXC"); // no desktop entry names it
+        copy("vault-" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces));
+        letTheMonitorHandleIt();
+    }
+    copySentinelAndWait();
+    EXPECT_EQ(entryCount(), 2);
+
     // A copy while a window of a blocked application is active.
     writeFile(qEnvironmentVariable("XDG_DATA_HOME") + "/applications/org.keepassxc.KeePassXC.desktop",
         "[Desktop Entry]\nType=Application\nName=KeePassXC\nExec=true\nStartupWMClass=KeePassXC\n");
@@ -181,8 +196,35 @@ TEST_F(ClipboardCaptureTest, PasswordCopiesAreNeverStored)
         return !front || front->bundleIdentifier != "org.keepassxc.KeePassXC";
     }));
     copySentinelAndWait();
-    EXPECT_EQ(entryCount(), 2);
+    EXPECT_EQ(entryCount(), 3);
     EXPECT_FALSE(storeFileBytes().contains(password));
+}
+
+TEST_F(ClipboardCaptureTest, ACopyOfAProgramThatExitsAtOnceIsStored)
+{
+    // The copying program is gone 0.2 s after its copy, before the monitor's poll and debounce
+    // are through: what it offered was read at its owner change.
+    const QByteArray text = "short-lived " + QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    {
+        const qint64 before = pasteboard->changeCount();
+        XclipOwner owner(text);
+        ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }));
+        QThread::msleep(200);
+    }
+    ASSERT_TRUE(waitUntil([&] { return entryCount() == 1; }, 10000)) << "the copy was lost with its program";
+    EXPECT_EQ(entries()[0]->searchIndex(), QString::fromUtf8(text));
+
+    // A burst of quick copies keeps only the last one.
+    for (int i = 1; i <= 3; ++i) {
+        const qint64 before = pasteboard->changeCount();
+        XclipOwner owner("burst " + QByteArray::number(i) + " " + text);
+        ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }));
+        QThread::msleep(50);
+    }
+    ASSERT_TRUE(waitUntil([&] { return entryCount() == 2; }, 10000));
+    spin(1200);
+    EXPECT_EQ(entryCount(), 2);
+    EXPECT_EQ(entries()[0]->searchIndex(), QString::fromUtf8("burst 3 " + text));
 }
 
 TEST_F(ClipboardCaptureTest, CopiedPNGGetsASmallThumbnail)

@@ -184,7 +184,8 @@ protected:
     // Waits until the pasteboard has seen an owner change after `before`.
     bool waitForChange(qint64 before) { return waitUntil([&] { return pasteboard.changeCount() > before; }); }
     // Waits until an owner change after `before` brought an owner that offers something. The loss
-    // of an earlier owner is an owner change too, and may arrive after `before` was read.
+    // of an earlier owner that offered nothing readable is an owner change too, and may arrive
+    // after `before` was read.
     bool waitForOffer(qint64 before)
     {
         return waitUntil([&] { return pasteboard.changeCount() > before && !pasteboard.types().isEmpty(); });
@@ -211,6 +212,38 @@ TEST_F(X11PasteboardTest, TextCopiedByAnotherClientIsCountedAndReadBack)
     EXPECT_EQ(error, ReadError::Unavailable);
 }
 
+TEST_F(X11PasteboardTest, ContentOfAnOwnerThatExitsStaysButAClearedClipboardIsEmpty)
+{
+    const QString text = QStringLiteral("public.utf8-plain-text");
+    const qint64 before = pasteboard.changeCount();
+    {
+        XclipOwner xclip("gone soon");
+        ASSERT_TRUE(waitForOffer(before));
+        ASSERT_EQ(pasteboard.data(text, 1000), QByteArray("gone soon"));
+    }
+    spin(300); // the owner's exit reaches the pasteboard
+    EXPECT_EQ(pasteboard.changeCount(), before + 1); // no new content
+    EXPECT_EQ(pasteboard.types(), QStringList {text});
+    qint64 size = -1;
+    EXPECT_EQ(pasteboard.data(text, 1000, nullptr, &size), QByteArray("gone soon"));
+    EXPECT_EQ(size, 9);
+    ReadError error = ReadError::None;
+    EXPECT_FALSE(pasteboard.data(text, 4, &error, &size));
+    EXPECT_EQ(error, ReadError::TooLarge);
+    EXPECT_EQ(size, 9);
+    pasteboard.releaseContent(before + 1);
+    EXPECT_FALSE(pasteboard.data(text, 1000)); // asked again: nobody owns it
+
+    // An owner that clears the clipboard empties it: that is a change.
+    RawClient client;
+    client.takeClipboard();
+    ASSERT_TRUE(waitForChange(before + 1));
+    XSetSelectionOwner(client.display(), client.clipboard(), XNone, CurrentTime);
+    XSync(client.display(), False);
+    ASSERT_TRUE(waitForChange(before + 2));
+    EXPECT_TRUE(pasteboard.types().isEmpty());
+}
+
 TEST_F(X11PasteboardTest, PrimarySelectionChangesAreNotCounted)
 {
     const qint64 before = pasteboard.changeCount();
@@ -232,7 +265,8 @@ TEST_F(X11PasteboardTest, PayloadOverTheLimitIsRefusedWithoutReadingIt)
     ReadError error = ReadError::None;
     qint64 before = pasteboard.changeCount();
     {
-        // 600 KB fit in one property: its size is checked before its bytes are fetched.
+        // 600 KB fit in one property: its size is checked before its bytes are fetched (here they
+        // were read at the owner change, and the limit is checked against what was kept).
         XclipOwner xclip(QByteArray(600 * 1024, 's'));
         ASSERT_TRUE(waitForOffer(before));
         EXPECT_FALSE(pasteboard.data("public.utf8-plain-text", 1000, &error));

@@ -71,10 +71,12 @@ private:
 };
 
 // A top-level window of another X client, named by WM_CLASS and _NET_WM_PID as a foreign program
-// names it. One that refuses the input focus never becomes active.
+// names it. One that refuses the input focus never becomes active. windowType names an EWMH
+// window type ("_NET_WM_WINDOW_TYPE_DOCK", ...); none by default.
 class ForeignWindow {
 public:
-    ForeignWindow(const char* instance, const char* windowClass, long pid, bool takesFocus = true)
+    ForeignWindow(const char* instance, const char* windowClass, long pid, bool takesFocus = true,
+        const char* windowType = nullptr)
         : m_display(XOpenDisplay(nullptr))
     {
         if (!m_display)
@@ -88,6 +90,11 @@ public:
         XSetWMHints(m_display, m_window, &hints);
         XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
             reinterpret_cast<const unsigned char*>(&pid), 1);
+        if (windowType) {
+            const long type = long(XInternAtom(m_display, windowType, False));
+            XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+        }
         XStoreName(m_display, m_window, instance);
         XMapWindow(m_display, m_window);
         XSync(m_display, False);

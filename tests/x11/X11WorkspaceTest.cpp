@@ -97,15 +97,32 @@ TEST_F(X11WorkspaceTest, ActivateSwitchesBetweenApplications)
     EXPECT_FALSE(workspace.isActive(gone));
 }
 
-TEST_F(X11WorkspaceTest, RunningApplicationsListEachProcessOnce)
+TEST_F(X11WorkspaceTest, RunningApplicationsListEachProcessOnceAndTellPanelsApart)
 {
+    constexpr long kPidDock = 4100003;
+    // A program whose panel comes before its main window, and a program that is only a dock.
+    ForeignWindow alphaPanel("alpha", "AlphaClass", kPidA, false, "_NET_WM_WINDOW_TYPE_DOCK");
+    ForeignWindow dock("tint2", "Tint2", kPidDock, false, "_NET_WM_WINDOW_TYPE_DOCK");
     ForeignWindow alpha1("alpha", "AlphaClass", kPidA);
-    ForeignWindow alpha2("alpha", "AlphaClass", kPidA);
+    ForeignWindow alpha2("alpha", "AlphaClass", kPidA, true, "_NET_WM_WINDOW_TYPE_NORMAL");
     ForeignWindow beta("beta", "BetaClass", kPidB);
     ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta.window(); }));
     const auto apps = workspace.runningApplications();
     EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidA; }), 1);
     EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidB; }), 1);
+    for (const RunningApplication& app : apps) {
+        EXPECT_EQ(app.isRegular, app.processIdentifier != kPidDock) << app.bundleIdentifier.toStdString();
+        if (app.processIdentifier == kPidA) {
+            EXPECT_NE(app.windowId, alphaPanel.window());
+        }
+    }
+    EXPECT_FALSE(workspace.applicationForWindow(dock.window())->isRegular);
+    EXPECT_FALSE(workspace.applicationForWindow(alphaPanel.window())->isRegular);
+    EXPECT_TRUE(workspace.applicationForWindow(alpha2.window())->isRegular);
+    // Every name the window carries: its desktop entry's ID and StartupWMClass, WM_CLASS instance and class.
+    EXPECT_EQ(workspace.applicationForWindow(alpha1.window())->identities,
+        (QStringList {"com.example.Alpha", "AlphaClass", "alpha"}));
+    EXPECT_EQ(workspace.applicationForWindow(dock.window())->identities, QStringList {"Tint2"}); // no repeats, ignoring case
 }
 
 TEST_F(X11WorkspaceTest, ClipboardOwnerIsTheCopyingApplication)

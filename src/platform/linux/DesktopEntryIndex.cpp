@@ -206,5 +206,25 @@ DesktopEntryIndex::Identity DesktopEntryIndex::identify(const QString& gtkApplic
         identity.bundleIdentifier = className;
     }
     identity.name = entry ? entry->name : className;
+
+    auto add = [&identity](const QString& name) {
+        const QString trimmed = name.trimmed();
+        if (!trimmed.isEmpty() && !identity.identities.contains(trimmed, Qt::CaseInsensitive))
+            identity.identities.append(trimmed);
+    };
+    add(identity.bundleIdentifier);
+    add(gtkApplicationId);
+    add(normalizedDesktopFileId(kdeDesktopFile));
+    // The entry a window class names may differ from the one the toolkit ID names.
+    const std::optional<Entry> classEntry = (instance.isEmpty() && windowClass.isEmpty())
+        ? std::nullopt : entryForWindowClass(instance, windowClass);
+    for (const std::optional<Entry>& e : {entry, classEntry}) {
+        if (e) {
+            add(e->id);
+            add(e->startupWMClass);
+        }
+    }
+    add(instance);
+    add(windowClass);
     return identity;
 }

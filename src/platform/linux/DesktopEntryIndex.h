@@ -22,6 +22,10 @@ public:
     struct Identity {
         QString bundleIdentifier;
         QString name;
+        // Every name that identifies the window: the identifier, the GTK and KDE IDs, the ID and
+        // StartupWMClass of the matching desktop entry, WM_CLASS instance and class (no blanks,
+        // no repeats ignoring case).
+        QStringList identities;
     };
 
     explicit DesktopEntryIndex(int refreshIntervalMs = 30000);

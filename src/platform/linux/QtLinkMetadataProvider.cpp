@@ -197,7 +197,7 @@ public:
 
     void begin(const QUrl& url)
     {
-        if (!isWebURL(url)) {
+        if (!isWebURL(url) || carriesSecret(url)) {
             finish(std::nullopt, std::nullopt);
             return;
         }
@@ -228,6 +228,11 @@ private:
                 m_capped = true;
                 m_reply->abort();
             }
+        });
+        // A short link may lead to a sign-in or reset link: that one is not followed.
+        connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
+            if (m_stage == Stage::Page && carriesSecret(m_reply->url().resolved(target)))
+                m_reply->abort();
         });
         connect(m_reply, &QNetworkReply::readyRead, this, [this] {
             const qint64 room = m_limits.maxBytes - m_body.size();

@@ -104,11 +104,18 @@ QStringList typesOf(const QList<Entry>& entries)
 struct ReadResult {
     std::optional<QByteArray> data;
     ReadError error = ReadError::None;
+    qint64 size = -1; // the payload's size when known (also when it is too large)
 };
 
-ReadResult failure(ReadError error)
+ReadResult failure(ReadError error, qint64 size = -1)
 {
-    return {std::nullopt, error};
+    return {std::nullopt, error, size};
+}
+
+ReadResult success(QByteArray data)
+{
+    const qint64 size = data.size();
+    return {std::move(data), ReadError::None, size};
 }
 
 ReadResult ownData(const QList<Pasteboard::Item>& items, const QString& type, qint64 maxBytes)
@@ -117,8 +124,8 @@ ReadResult ownData(const QList<Pasteboard::Item>& items, const QString& type, qi
         if (item.type != type)
             continue;
         if (item.data.size() > maxBytes)
-            return failure(ReadError::TooLarge);
-        return {item.data, ReadError::None};
+            return failure(ReadError::TooLarge, item.data.size());
+        return success(item.data);
     }
     return failure(ReadError::Unavailable);
 }
@@ -137,14 +144,17 @@ public:
     QStringList types();
     ReadResult read(const QString& type, qint64 maxBytes);
     bool write(const QList<Item>& items);
+    void releaseContent(qint64 changeCount);
 
 private:
-    // What the current owner offers, fetched once per owner change.
+    // What the current owner offers, fetched once per owner change, and the payloads read right
+    // after it (by type), so that a copy outlives an owner that exits at once.
     struct TypesSnapshot {
         qint64 changeCount = -1;
         ReadError error = ReadError::None;
         QList<Entry> entries;
         std::optional<QByteArray> uriList;
+        QHash<QString, ReadResult> payloads;
     };
     // The one conversion request in flight.
     struct Transfer {
@@ -199,6 +209,10 @@ private:
 
     void ensureTypes(Clock::time_point deadline, std::function<void(const TypesSnapshot&)> then);
     void readJob(const QString& type, qint64 maxBytes, std::function<void(ReadResult)> done);
+    void fetchPayload(const TypesSnapshot& snapshot, const QString& type, qint64 maxBytes,
+                      Clock::time_point deadline, std::function<void(ReadResult)> done);
+    void prefetchPayloads(qint64 count, QList<Entry> entries, qsizetype index);
+    std::optional<ReadResult> keptPayload(const QString& type, qint64 maxBytes) const;
     void storeSnapshot(const TypesSnapshot& snapshot);
     QList<Item> ownItems() const;
 
@@ -391,6 +405,8 @@ ReadResult X11Pasteboard::Worker::read(const QString& type, qint64 maxBytes)
         if (m_owned)
             return ownData(m_ownItems, type, maxBytes);
     }
+    if (std::optional<ReadResult> kept = keptPayload(type, maxBytes))
+        return std::move(*kept);
     auto promise = std::make_shared<std::promise<ReadResult>>();
     auto future = promise->get_future();
     post([this, promise, type, maxBytes] {
@@ -702,7 +718,7 @@ void X11Pasteboard::Worker::readReply()
         if (announced.size() >= 4)
             std::memcpy(&size, announced.constData(), 4);
         if (qint64(size) > transfer.maxBytes) {
-            finishTransfer(failure(ReadError::TooLarge));
+            finishTransfer(failure(ReadError::TooLarge, qint64(size)));
             return;
         }
         transfer.incremental = true;
@@ -713,7 +729,7 @@ void X11Pasteboard::Worker::readReply()
     }
     if (qint64(bytes) > transfer.maxBytes) {
         XDeleteProperty(m_display, m_window, transfer.property);
-        finishTransfer(failure(ReadError::TooLarge));
+        finishTransfer(failure(ReadError::TooLarge, qint64(bytes)));
         return;
     }
     QByteArray data;
@@ -721,7 +737,7 @@ void X11Pasteboard::Worker::readReply()
         finishTransfer(failure(ReadError::Unavailable));
         return;
     }
-    finishTransfer({std::move(data), ReadError::None});
+    finishTransfer(success(std::move(data)));
 }
 
 void X11Pasteboard::Worker::readIncrement()
@@ -734,7 +750,7 @@ void X11Pasteboard::Worker::readIncrement()
     if (bytes == 0) {
         // A zero-length increment ends the transfer.
         XDeleteProperty(m_display, m_window, transfer.property);
-        finishTransfer({std::move(transfer.data), ReadError::None});
+        finishTransfer(success(std::move(transfer.data)));
         return;
     }
     if (transfer.data.size() + qint64(bytes) > transfer.maxBytes) {
@@ -805,48 +821,121 @@ void X11Pasteboard::Worker::readJob(const QString& type, qint64 maxBytes, std::f
     }
     const auto deadline = Clock::now() + milliseconds(readTimeoutMs);
     ensureTypes(deadline, [this, type, maxBytes, deadline, done](const TypesSnapshot& snapshot) {
-        QString target;
-        if (snapshot.error == ReadError::None) {
-            for (const Entry& entry : snapshot.entries)
-                if (entry.type == type)
-                    target = entry.target;
-            if (target.isEmpty()) {
-                done(failure(ReadError::Unavailable));
-                return;
-            }
-        } else if (snapshot.error == ReadError::TimedOut) {
-            done(failure(ReadError::TimedOut));
-            return;
-        } else {
-            // An owner that does not list its targets may still convert to the usual one.
-            const QStringList targets = MimeTypeMapping::targetsForType(type);
-            if (targets.isEmpty()) {
-                done(failure(ReadError::Unavailable));
-                return;
-            }
-            target = targets.first();
-        }
-        auto finish = [type, target, maxBytes, done](const QByteArray& raw) {
-            QByteArray payload = MimeTypeMapping::convertRead(type, target, raw);
-            if (payload.size() > maxBytes)
-                done(failure(ReadError::TooLarge));
-            else
-                done({std::move(payload), ReadError::None});
-        };
-        const bool uriList = target.compare(MimeTypeMapping::uriListTarget, Qt::CaseInsensitive) == 0;
-        if (uriList && snapshot.uriList) {
-            finish(*snapshot.uriList);
+        // The payload may have been read at the owner change while this job waited.
+        if (std::optional<ReadResult> kept = keptPayload(type, maxBytes)) {
+            done(std::move(*kept));
             return;
         }
-        // A uri-list is reduced to its first URL, so its raw size may exceed what is asked for.
-        const qint64 rawLimit = uriList ? std::max(maxBytes, maxUriListBytes) : maxBytes;
-        startTransfer(intern(target), rawLimit, deadline, [finish, done](ReadResult result) {
-            if (result.data)
-                finish(*result.data);
-            else
-                done(std::move(result));
-        });
+        fetchPayload(snapshot, type, maxBytes, deadline, done);
     });
+}
+
+void X11Pasteboard::Worker::fetchPayload(const TypesSnapshot& snapshot, const QString& type, qint64 maxBytes,
+                                         Clock::time_point deadline, std::function<void(ReadResult)> done)
+{
+    QString target;
+    if (snapshot.error == ReadError::None) {
+        for (const Entry& entry : snapshot.entries)
+            if (entry.type == type)
+                target = entry.target;
+        if (target.isEmpty()) {
+            done(failure(ReadError::Unavailable));
+            return;
+        }
+    } else if (snapshot.error == ReadError::TimedOut) {
+        done(failure(ReadError::TimedOut));
+        return;
+    } else {
+        // An owner that does not list its targets may still convert to the usual one.
+        const QStringList targets = MimeTypeMapping::targetsForType(type);
+        if (targets.isEmpty()) {
+            done(failure(ReadError::Unavailable));
+            return;
+        }
+        target = targets.first();
+    }
+    auto finish = [type, target, maxBytes, done](const QByteArray& raw) {
+        QByteArray payload = MimeTypeMapping::convertRead(type, target, raw);
+        if (payload.size() > maxBytes)
+            done(failure(ReadError::TooLarge, payload.size()));
+        else
+            done(success(std::move(payload)));
+    };
+    const bool uriList = target.compare(MimeTypeMapping::uriListTarget, Qt::CaseInsensitive) == 0;
+    if (uriList && snapshot.uriList) {
+        finish(*snapshot.uriList);
+        return;
+    }
+    // A uri-list is reduced to its first URL, so its raw size may exceed what is asked for.
+    const qint64 rawLimit = uriList ? std::max(maxBytes, maxUriListBytes) : maxBytes;
+    startTransfer(intern(target), rawLimit, deadline, [finish, done](ReadResult result) {
+        if (result.data)
+            finish(*result.data);
+        else
+            done(std::move(result));
+    });
+}
+
+std::optional<ReadResult> X11Pasteboard::Worker::keptPayload(const QString& type, qint64 maxBytes) const
+{
+    std::lock_guard lock(m_stateMutex);
+    if (m_owned || m_snapshot.changeCount != m_changeCount.load())
+        return std::nullopt;
+    const auto it = m_snapshot.payloads.constFind(type);
+    if (it == m_snapshot.payloads.cend())
+        return std::nullopt;
+    if (it->data) {
+        if (it->data->size() > maxBytes)
+            return failure(ReadError::TooLarge, it->data->size());
+        return *it;
+    }
+    // Refused at the kept limit: a caller allowing more asks the owner itself.
+    if (it->error == ReadError::TooLarge && maxBytes > maxKeptBytes)
+        return std::nullopt;
+    return *it;
+}
+
+void X11Pasteboard::Worker::prefetchPayloads(qint64 count, QList<Entry> entries, qsizetype index)
+{
+    if (m_stopping || index >= entries.size() || m_changeCount.load() != count || owned()) {
+        jobDone();
+        return;
+    }
+    TypesSnapshot snapshot;
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_snapshot.changeCount != count) {
+            jobDone();
+            return;
+        }
+        snapshot.changeCount = m_snapshot.changeCount;
+        snapshot.error = m_snapshot.error;
+        snapshot.entries = m_snapshot.entries;
+        snapshot.uriList = m_snapshot.uriList;
+    }
+    const QString type = entries.at(index).type;
+    const auto deadline = Clock::now() + milliseconds(readTimeoutMs);
+    fetchPayload(snapshot, type, maxKeptBytes, deadline, [this, count, entries, index, type](ReadResult result) {
+        const bool hung = result.error == ReadError::TimedOut;
+        {
+            std::lock_guard lock(m_stateMutex);
+            if (m_snapshot.changeCount == count)
+                m_snapshot.payloads.insert(type, std::move(result));
+        }
+        // An owner that let one type time out is not kept waiting for the others; a reader asks
+        // it again (bounded as ever).
+        if (hung)
+            jobDone();
+        else
+            prefetchPayloads(count, entries, index + 1);
+    });
+}
+
+void X11Pasteboard::Worker::releaseContent(qint64 changeCount)
+{
+    std::lock_guard lock(m_stateMutex);
+    if (m_snapshot.changeCount == changeCount)
+        m_snapshot.payloads.clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -900,8 +989,19 @@ void X11Pasteboard::Worker::onOwnerChange(const XFixesSelectionNotifyEvent& even
 {
     if (event.selection != m_clipboard)
         return;
-    m_changeCount.fetch_add(1);
     const bool ours = event.subtype == XFixesSetSelectionOwnerNotify && event.owner == m_window;
+    // A foreign owner that goes away (its window destroyed, its program ended) leaves the clipboard
+    // as it was read at its owner change: that is no new content. Programs that copy and exit at
+    // once (command-line tools, short scripts) are read before they are gone.
+    const bool ownerGone = event.subtype != XFixesSetSelectionOwnerNotify;
+    if (ownerGone && !owned()) {
+        std::lock_guard lock(m_stateMutex);
+        const bool kept = m_snapshot.changeCount == m_changeCount.load() && m_snapshot.error == ReadError::None
+            && !m_snapshot.entries.isEmpty();
+        if (kept)
+            return;
+    }
+    m_changeCount.fetch_add(1);
     if (ours) {
         setOwned(true);
         return;
@@ -914,13 +1014,22 @@ void X11Pasteboard::Worker::onOwnerChange(const XFixesSelectionNotifyEvent& even
         release();
     if (event.owner != XNone && !m_prefetchQueued) {
         m_prefetchQueued = true;
+        // The owner's targets and then its payloads (each bounded as a read is), read at once.
         enqueueJob([this] {
             m_prefetchQueued = false;
             if (owned()) {
                 jobDone();
                 return;
             }
-            ensureTypes(Clock::now() + milliseconds(readTimeoutMs), [this](const TypesSnapshot&) { jobDone(); });
+            ensureTypes(Clock::now() + milliseconds(readTimeoutMs), [this](const TypesSnapshot& snapshot) {
+                // A concealed copy (a password) is never kept: the monitor drops it anyway.
+                const bool concealed = std::any_of(snapshot.entries.cbegin(), snapshot.entries.cend(),
+                    [](const Entry& entry) { return entry.type == MimeTypeMapping::concealed; });
+                if (snapshot.error != ReadError::None || concealed)
+                    jobDone();
+                else
+                    prefetchPayloads(snapshot.changeCount, snapshot.entries, 0);
+            });
         });
     }
 }
@@ -1098,12 +1207,20 @@ QStringList X11Pasteboard::types()
     return m_worker->enabled() ? m_worker->types() : QStringList{};
 }
 
-std::optional<QByteArray> X11Pasteboard::data(const QString& type, qint64 maxBytes, ReadError* error)
+std::optional<QByteArray> X11Pasteboard::data(const QString& type, qint64 maxBytes, ReadError* error, qint64* size)
 {
     ReadResult result = m_worker->enabled() ? m_worker->read(type, maxBytes) : failure(ReadError::Unavailable);
     if (error)
         *error = result.error;
+    if (size)
+        *size = result.size;
     return result.data;
+}
+
+void X11Pasteboard::releaseContent(qint64 changeCount)
+{
+    if (m_worker->enabled())
+        m_worker->releaseContent(changeCount);
 }
 
 void X11Pasteboard::clearContents()

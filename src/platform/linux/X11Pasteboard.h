@@ -16,8 +16,12 @@
 // - types()/data() speak the store's type identifiers (see MimeTypeMapping). Every conversion
 //   request is bounded (2 s per reply or increment, 5 s per type read), so a hung owner never
 //   freezes a caller; payloads over maxBytes are refused as soon as their size is known.
-//   After each foreign owner change the worker fetches the owner's TARGETS at once, so the
-//   following types() is usually answered without waiting.
+//   After each foreign owner change the worker fetches the owner's TARGETS and then every
+//   readable payload (up to maxKeptBytes each, bounded like any read) at once, and answers later
+//   reads of that change from what it kept: a program that copies and exits right away is still
+//   read. An owner that goes away leaves that content in place (no change is counted) when it
+//   was read; releaseContent() drops the kept payloads. Concealed copies are never kept.
+//   A selection cleared by its owner is a change (to no content).
 // - clearContents()/writeItems() take the selection with a hidden window and serve every written
 //   type (TARGETS, TIMESTAMP, MULTIPLE, and large payloads in INCR chunks) until another client
 //   takes it. While we own the selection, reads are answered from our own items.
@@ -42,6 +46,8 @@ public:
     static constexpr int maxTargets = 1024;
     // Largest text/uri-list read to tell file URLs from web URLs.
     static constexpr qint64 maxUriListBytes = 16 * 1024 * 1024;
+    // Largest payload per type read at the owner change (the history's limit).
+    static constexpr qint64 maxKeptBytes = 52428800;
 
     bool isEnabled() const;
     // Payloads larger than this are served in INCR increments of this size (0 when disabled).
@@ -51,7 +57,9 @@ public:
 
     qint64 changeCount() override;
     QStringList types() override;
-    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr) override;
+    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr,
+        qint64* size = nullptr) override;
+    void releaseContent(qint64 changeCount) override;
     void clearContents() override;
     bool writeItems(const QList<Item>& items) override;
 

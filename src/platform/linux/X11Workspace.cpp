@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QSet>
+#include <QHash>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -347,10 +347,36 @@ std::optional<RunningApplication> X11Workspace::applicationForWindow(quint64 win
         app.bundleIdentifier = identity.bundleIdentifier;
         app.localizedName = identity.name;
         app.processIdentifier = pid;
+        app.identities = identity.identities;
     }
     app.windowId = window;
     app.windowClass = windowClass.isEmpty() ? instance : windowClass;
+    app.isRegular = isApplicationWindow(window);
     return app;
+}
+
+bool X11Workspace::isApplicationWindow(unsigned long window)
+{
+    // The first type this code knows decides (the list is in order of preference); a window
+    // without a type is a normal one.
+    static const char* const regular[] = {"_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG"};
+    static const char* const other[] = {"_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK",
+        "_NET_WM_WINDOW_TYPE_TOOLBAR", "_NET_WM_WINDOW_TYPE_MENU", "_NET_WM_WINDOW_TYPE_UTILITY",
+        "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+        "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_COMBO",
+        "_NET_WM_WINDOW_TYPE_DND"};
+    const auto types = readProperty(connection_.display(), window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32);
+    if (!types)
+        return true;
+    for (unsigned long type : types->items) {
+        for (const char* name : regular)
+            if (type == atom(name))
+                return true;
+        for (const char* name : other)
+            if (type == atom(name))
+                return false;
+    }
+    return true;
 }
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
@@ -372,7 +398,7 @@ QList<RunningApplication> X11Workspace::runningApplications()
     QList<RunningApplication> apps;
     if (!connection_.isValid())
         return apps;
-    QSet<QString> seen;
+    QHash<QString, qsizetype> seen;
     for (unsigned long window : clientList()) {
         const auto app = applicationForWindow(window);
         if (!app)
@@ -380,9 +406,14 @@ QList<RunningApplication> X11Workspace::runningApplications()
         const QString key = app->processIdentifier > 0
             ? QStringLiteral("pid:") + QString::number(app->processIdentifier)
             : QStringLiteral("id:") + app->bundleIdentifier + u'|' + app->windowClass;
-        if (seen.contains(key))
+        // One entry per application; its first application window names it, so a program whose
+        // panel is listed before its main window is still a regular application.
+        if (const auto it = seen.constFind(key); it != seen.cend()) {
+            if (app->isRegular && !apps[*it].isRegular)
+                apps[*it] = *app;
             continue;
-        seen.insert(key);
+        }
+        seen.insert(key, apps.size());
         apps.append(*app);
     }
     return apps;

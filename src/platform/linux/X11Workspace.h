@@ -45,6 +45,9 @@ private:
     unsigned long focusedTopLevel();
     unsigned long topLevelClientOf(unsigned long window);
     bool hasWmState(unsigned long window);
+    // False for docks, panels, desktops, notifications and other windows that are no
+    // application window (_NET_WM_WINDOW_TYPE).
+    bool isApplicationWindow(unsigned long window);
     bool windowExists(unsigned long window);
     QList<unsigned long> leadersOf(unsigned long window);
     bool isDescendantOrSelf(unsigned long window, unsigned long ancestor);
