@@ -335,11 +335,11 @@ QWidget* FeedbackSheet::makeContent()
     auto addRow = [&](const QString& name, const QString& value) {
         auto* row = new QHBoxLayout;
         row->setContentsMargins(0, 4, 0, 4);
-        row->addWidget(label(name, Theme::labelFont(10), Theme::text(), content));
+        row->addWidget(label(name, Theme::labelFont(10), Theme::text(), content), 0, Qt::AlignTop);
         QLabel* valueLabel = label(value, Theme::labelFont(10), Theme::secondaryText(), content);
-        valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        valueLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
         valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        row->addWidget(valueLabel, 1);
+        row->addWidget(valueLabel, 1, Qt::AlignTop);
         facts->addLayout(row);
         return valueLabel;
     };

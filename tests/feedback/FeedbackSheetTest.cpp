@@ -188,11 +188,6 @@ TEST_F(FeedbackSheetTest, ALateCloseClosesOnlyItsOwnWindowAndANewFormKeepsItsTex
     manager.showFeedback(QStringLiteral("A"));
     QPointer<QWidget> formA = manager.feedbackWindow();
     ASSERT_TRUE(formA && formA->isVisible());
-    EXPECT_EQ(formA->windowTitle(), "Feedback");
-    EXPECT_EQ(formA->size(), QSize(540, 540));
-    manager.showFeedback(QStringLiteral("B"));
-    EXPECT_EQ(manager.feedbackWindow(), formA); // brought forward, keeping its origin
-    EXPECT_EQ(labelText(formA, "herkunft"), "A");
 
     // A is sent; its close is due in a moment, but the user closes the window first and opens B.
     message(formA)->setPlainText(QStringLiteral("Text A"));
