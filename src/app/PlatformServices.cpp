@@ -2,6 +2,7 @@
 
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/KeychainFactory.h"
+#include "platform/linux/QtHttpClient.h"
 #include "platform/linux/QtLinkMetadataProvider.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
@@ -22,4 +23,5 @@ void PlatformServices::installLinux()
     KeySynthesizer::setShared(new X11KeySynthesizer());
     HotkeyRegistrar::setShared(new X11HotkeyRegistrar());
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
+    HttpClient::setShared(new QtHttpClient());
 }

@@ -2,6 +2,7 @@
 
 #include "app/UpdaterManager.h"
 #include "clipboard/HotkeyService.h"
+#include "feedback/FeedbackWindowManager.h"
 #include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
 #include "platform/Console.h"
@@ -42,6 +43,8 @@ void MenuBarView::rebuild()
     addSeparator();
     row(QStringLiteral("Settings..."), QStringLiteral("⌘,"), [] { SettingsWindowManager::shared().showSettings(); });
     row(QStringLiteral("Check for Updates…"), {}, [] { UpdaterManager::shared().controller()->checkForUpdates(); });
+    row(QStringLiteral("Feedback senden …"), QStringLiteral("⌘?"),
+        [] { FeedbackWindowManager::shared().showFeedback(QStringLiteral("Quorvel – Menüleiste")); });
     addSeparator();
     row(QStringLiteral("Quit Quorvel"), QStringLiteral("⌘Q"), [] { QApplication::quit(); });
 }

@@ -5,8 +5,8 @@
 
 class ModelContainer;
 
-// The tray menu: the history, clearing it, settings, updates and quitting. The full menu of
-// capture and recording rows comes with those subsystems.
+// The tray menu: the history, clearing it, settings, updates, feedback and quitting. The full
+// menu of capture and recording rows comes with those subsystems.
 class MenuBarView : public QMenu {
     Q_OBJECT
 public:

@@ -65,7 +65,7 @@ TEST_F(MenuBarTest, RowsCarryTheirTitlesAndTheHistoryShortcut)
         if (!action->isSeparator())
             titles << action->text();
     EXPECT_EQ(titles, (QStringList {"Clipboard anzeigen\t⇧⌘V", "Clipboard löschen...", "Settings...\t⌘,",
-                          "Check for Updates…", "Quit Quorvel\t⌘Q"}));
+                          "Check for Updates…", "Feedback senden …\t⌘?", "Quit Quorvel\t⌘Q"}));
 }
 
 TEST_F(MenuBarTest, ClearAllDeletesPinnedEntriesOnlyAfterConfirmation)

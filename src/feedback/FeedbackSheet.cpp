@@ -1,0 +1,587 @@
+#include "feedback/FeedbackSheet.h"
+
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBuffer>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+namespace {
+
+FeedbackSheet::PanelPictureProvider& panelPictureProvider()
+{
+    static FeedbackSheet::PanelPictureProvider provider;
+    return provider;
+}
+
+const QColor kBlue(10, 132, 255);
+const QColor kGreen(48, 209, 88);
+const QColor kOrange(255, 159, 10);
+
+QColor cardColor() { return Theme::annotationSurface().lighter(165); }
+QColor separatorColor() { return QColor(255, 255, 255, 28); }
+
+QString rgba(const QColor& c)
+{
+    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
+}
+
+// The symbols of this form; drawn here where the icon theme has no mapping for them.
+QPixmap symbol(const QString& name, int size, const QColor& color)
+{
+    if (!Symbols::themeIconName(name).isEmpty())
+        return Symbols::pixmap(name, size, color);
+    const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(QSize(size, size) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    if (name == u"envelope.badge") {
+        const QRectF body(s * 0.06, s * 0.24, s * 0.76, s * 0.56);
+        p.setPen(QPen(color, s / 14.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(body, s * 0.08, s * 0.08);
+        QPainterPath flap;
+        flap.moveTo(body.left() + s * 0.04, body.top() + s * 0.05);
+        flap.lineTo(body.center().x(), body.top() + body.height() * 0.55);
+        flap.lineTo(body.right() - s * 0.04, body.top() + s * 0.05);
+        p.drawPath(flap);
+        p.setPen(QPen(Theme::annotationSurface(), s / 14.0));
+        p.setBrush(color);
+        p.drawEllipse(QPointF(s * 0.80, s * 0.24), s * 0.17, s * 0.17);
+    } else {
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawEllipse(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92));
+        p.setPen(QPen(Qt::white, s / 9.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        if (name == u"checkmark.circle.fill") {
+            QPainterPath check;
+            check.moveTo(s * 0.30, s * 0.52);
+            check.lineTo(s * 0.45, s * 0.66);
+            check.lineTo(s * 0.70, s * 0.36);
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(check);
+        } else {
+            p.drawLine(QPointF(s * 0.5, s * 0.27), QPointF(s * 0.5, s * 0.56));
+            p.drawPoint(QPointF(s * 0.5, s * 0.73));
+        }
+    }
+    return pixmap;
+}
+
+QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr)
+{
+    auto* l = new QLabel(text, parent);
+    l->setFont(font);
+    l->setWordWrap(true);
+    l->setTextFormat(Qt::PlainText);
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, color);
+    l->setPalette(palette);
+    return l;
+}
+
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFixedHeight(1);
+    line->setStyleSheet(QStringLiteral("background: %1; border: none;").arg(rgba(separatorColor())));
+    return line;
+}
+
+// A section of the grouped form: its header above a rounded card.
+QWidget* section(const QString& header, QLayout* cardLayout, QWidget* parent)
+{
+    auto* box = new QWidget(parent);
+    auto* v = new QVBoxLayout(box);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(6);
+    if (!header.isEmpty()) {
+        QLabel* title = label(header, Theme::labelFont(9.5, QFont::DemiBold), Theme::secondaryText(), box);
+        title->setContentsMargins(4, 0, 0, 0);
+        v->addWidget(title);
+    }
+    auto* card = new QFrame(box);
+    card->setObjectName(QStringLiteral("card"));
+    card->setLayout(cardLayout);
+    cardLayout->setContentsMargins(12, 10, 12, 10);
+    v->addWidget(card);
+    return box;
+}
+
+// The macOS-style switch: its label on the left, the pill on the right.
+class ToggleSwitch : public QAbstractButton {
+public:
+    ToggleSwitch(const QString& text, QWidget* parent) : QAbstractButton(parent)
+    {
+        setText(text);
+        setCheckable(true);
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+    QSize sizeHint() const override
+    {
+        return QSize(fontMetrics().horizontalAdvance(text()) + 60, qMax(fontMetrics().height(), 22) + 2);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Theme::text());
+        const QRect textRect = rect().adjusted(0, 0, -52, 0);
+        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text());
+        const QRectF pill(width() - 40, (height() - 22) / 2.0, 38, 22);
+        p.setPen(Qt::NoPen);
+        p.setBrush(isChecked() ? kBlue : QColor(255, 255, 255, 50));
+        p.drawRoundedRect(pill, 11, 11);
+        const qreal knob = 18;
+        const qreal x = isChecked() ? pill.right() - knob - 2 : pill.left() + 2;
+        p.setBrush(Qt::white);
+        p.drawEllipse(QRectF(x, pill.top() + 2, knob, knob));
+        if (hasFocus()) {
+            p.setBrush(Qt::NoBrush);
+            p.setPen(QPen(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 140), 2));
+            p.drawRoundedRect(pill.adjusted(-2, -2, 2, 2), 13, 13);
+        }
+    }
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+// The picture scaled to fit at most maxHeight high and maxWidth wide, corners rounded.
+QPixmap roundedPreview(const QImage& image, int maxWidth, int maxHeight, qreal dpr)
+{
+    QSize size = image.size().scaled(maxWidth, maxHeight, Qt::KeepAspectRatio);
+    if (size.isEmpty())
+        return {};
+    QPixmap out(size * dpr);
+    out.setDevicePixelRatio(dpr);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), 6, 6);
+    p.setClipPath(clip);
+    p.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image);
+    return out;
+}
+
+}
+
+FeedbackSheet::FeedbackSheet(QString herkunft, std::function<void()> onClose, std::weak_ptr<ModelContainer> container,
+    FeedbackService& service, QWidget* parent)
+    : QWidget(parent), m_herkunft(std::move(herkunft)), m_onClose(std::move(onClose)), m_container(std::move(container)),
+      m_service(service)
+{
+    setObjectName(QStringLiteral("FeedbackSheet"));
+    setAttribute(Qt::WA_StyledBackground);
+    setFixedSize(540, 540);
+    setFont(Theme::labelFont(10));
+    setStyleSheet(QStringLiteral(
+        "#FeedbackSheet { background: %1; }"
+        "QScrollArea, #content { background: %1; border: none; }"
+        "#card { background: %2; border-radius: 8px; }"
+        "QPlainTextEdit { background: %3; color: white; border: 1px solid %4; border-radius: 6px; padding: 4px;"
+        "  selection-background-color: %5; }"
+        "QPushButton { color: white; background: %6; border: 1px solid %7; border-radius: 6px; padding: 5px 14px; }"
+        "QPushButton:hover { background: %8; }"
+        "QPushButton#sendButton { background: %5; border: none; font-weight: 600; }"
+        "QPushButton#sendButton:hover { background: %9; }"
+        "QPushButton#sendButton:disabled { background: %10; color: %11; }"
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 3px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(Theme::annotationSurface().name(), cardColor().name(), Theme::annotationBase().name(),
+                rgba(QColor(255, 255, 255, 45)), kBlue.name(), rgba(QColor(255, 255, 255, 30)),
+                rgba(QColor(255, 255, 255, 40)), rgba(QColor(255, 255, 255, 48)), kBlue.lighter(115).name())
+            .arg(rgba(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 90)), rgba(QColor(255, 255, 255, 140))));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(makeHeader());
+    layout->addWidget(divider(this));
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(makeContent());
+    layout->addWidget(scroll, 1);
+    layout->addWidget(divider(this));
+    layout->addWidget(makeFooter());
+
+    m_closeTimer.setSingleShot(true);
+    m_closeTimer.setInterval(1500);
+    connect(&m_closeTimer, &QTimer::timeout, this, [this] {
+        m_sending = false;
+        refresh();
+        if (m_onClose)
+            m_onClose();
+    });
+
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &FeedbackSheet::cancel);
+    // Return belongs to the message; Ctrl+Return sends from anywhere in the form.
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+        auto* send = new QShortcut(keys, this);
+        send->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(send, &QShortcut::activated, this, [this] {
+            if (m_sendButton->isEnabled())
+                m_sendButton->click();
+        });
+    }
+    refresh();
+}
+
+FeedbackSheet::~FeedbackSheet() = default;
+
+void FeedbackSheet::setHistoryPanelPictureProvider(PanelPictureProvider provider)
+{
+    panelPictureProvider() = std::move(provider);
+}
+
+QWidget* FeedbackSheet::makeHeader()
+{
+    auto* header = new QWidget(this);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(16, 14, 16, 14);
+    row->setSpacing(12);
+    auto* icon = new QLabel(header);
+    icon->setPixmap(symbol(QStringLiteral("envelope.badge"), 30, kBlue));
+    row->addWidget(icon, 0, Qt::AlignVCenter);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(label(QStringLiteral("Feedback an Tobrin"), Theme::labelFont(12.5, QFont::DemiBold), Theme::text(), header));
+    texts->addWidget(label(QStringLiteral("Geht direkt rein. Du musst nichts kopieren."), Theme::labelFont(9),
+        Theme::secondaryText(), header));
+    row->addLayout(texts, 1);
+    return header;
+}
+
+QWidget* FeedbackSheet::makeContent()
+{
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("content"));
+    auto* v = new QVBoxLayout(content);
+    v->setContentsMargins(18, 14, 18, 16);
+    v->setSpacing(16);
+
+    // "Dein Feedback"
+    auto* message = new QVBoxLayout;
+    message->setSpacing(6);
+    m_text = new QPlainTextEdit(content);
+    m_text->setObjectName(QStringLiteral("message"));
+    m_text->setFixedHeight(140);
+    m_text->setTabChangesFocus(true);
+    m_text->setFont(Theme::labelFont(10.5));
+    connect(m_text, &QPlainTextEdit::textChanged, this, &FeedbackSheet::refresh);
+    message->addWidget(m_text);
+    message->addWidget(label(QStringLiteral("Was funktioniert nicht / was wäre cool / wo hängst du?"), Theme::labelFont(9),
+        Theme::secondaryText(), content));
+    v->addWidget(section(QStringLiteral("Dein Feedback"), message, content));
+
+    // "Optional": the switch, what the picture shows, and the picture or why there is none.
+    auto* optional = new QVBoxLayout;
+    optional->setSpacing(6);
+    auto* toggle = new ToggleSwitch(QStringLiteral("Aktuellen Screenshot mitschicken"), content);
+    toggle->setObjectName(QStringLiteral("screenshotSwitch"));
+    m_switch = toggle;
+    connect(m_switch, &QAbstractButton::toggled, this, &FeedbackSheet::screenshotSwitchChanged);
+    optional->addWidget(m_switch);
+    QLabel* note = label(QStringLiteral("Das Bild zeigt das Clipboard-Fenster (sonst die Einstellungen) – mit den darin "
+                                        "sichtbaren Clipboard-Inhalten."),
+        Theme::labelFont(8.5), Theme::secondaryText(), content);
+    note->setObjectName(QStringLiteral("screenshotNote"));
+    optional->addWidget(note);
+    m_attachment = new QWidget(content);
+    auto* attachment = new QVBoxLayout(m_attachment);
+    attachment->setContentsMargins(0, 4, 0, 0);
+    attachment->setSpacing(4);
+    m_preview = new QLabel(m_attachment);
+    m_preview->setObjectName(QStringLiteral("screenshotPreview"));
+    attachment->addWidget(m_preview, 0, Qt::AlignLeft);
+    m_previewSize = label(QString(), Theme::labelFont(8.5), Theme::secondaryText(), m_attachment);
+    m_previewSize->setObjectName(QStringLiteral("screenshotSize"));
+    attachment->addWidget(m_previewSize);
+    m_attachmentHint = label(QString(), Theme::labelFont(9), Theme::secondaryText(), m_attachment);
+    m_attachmentHint->setObjectName(QStringLiteral("screenshotHint"));
+    attachment->addWidget(m_attachmentHint);
+    optional->addWidget(m_attachment);
+    v->addWidget(section(QStringLiteral("Optional"), optional, content));
+
+    // What goes along on its own.
+    auto* facts = new QVBoxLayout;
+    facts->setSpacing(0);
+    auto addRow = [&](const QString& name, const QString& value) {
+        auto* row = new QHBoxLayout;
+        row->setContentsMargins(0, 4, 0, 4);
+        row->addWidget(label(name, Theme::labelFont(10), Theme::text(), content), 0, Qt::AlignTop);
+        QLabel* valueLabel = label(value, Theme::labelFont(10), Theme::secondaryText(), content);
+        valueLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        valueLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        row->addWidget(valueLabel, 1, Qt::AlignTop);
+        facts->addLayout(row);
+        return valueLabel;
+    };
+    m_userNameValue = addRow(QStringLiteral("Absender"), QString());
+    m_appVersionValue = addRow(QStringLiteral("App-Version"), QString());
+    // The operating system's row; the program runs on Linux.
+    m_osVersionValue = addRow(QStringLiteral("System"), QString());
+    if (!m_herkunft.isEmpty())
+        addRow(QStringLiteral("Bereich"), m_herkunft)->setObjectName(QStringLiteral("herkunft"));
+    QLabel* also = label(QStringLiteral("Außerdem: Anzahl Clips, angepinnte Clips, Berechtigungen und Shortcut. KEINE Clipboard-Inhalte."),
+        Theme::labelFont(8.5), Theme::secondaryText(), content);
+    also->setContentsMargins(0, 6, 0, 0);
+    facts->addWidget(also);
+    v->addWidget(section(QStringLiteral("Wird automatisch mitgeschickt (zur Diagnose)"), facts, content));
+
+    // The status row.
+    auto* statusLayout = new QHBoxLayout;
+    statusLayout->setSpacing(8);
+    m_statusIcon = new QLabel(content);
+    statusLayout->addWidget(m_statusIcon, 0, Qt::AlignVCenter);
+    m_statusText = label(QString(), Theme::labelFont(10.5), Theme::text(), content);
+    m_statusText->setObjectName(QStringLiteral("status"));
+    m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusLayout->addWidget(m_statusText, 1);
+    m_statusRow = section(QString(), statusLayout, content);
+    v->addWidget(m_statusRow);
+    v->addStretch(1);
+    return content;
+}
+
+QWidget* FeedbackSheet::makeFooter()
+{
+    auto* footer = new QWidget(this);
+    auto* row = new QHBoxLayout(footer);
+    row->setContentsMargins(16, 12, 16, 12);
+    m_cancelButton = new QPushButton(QStringLiteral("Abbrechen"), footer);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setCursor(Qt::PointingHandCursor);
+    m_cancelButton->setToolTip(QStringLiteral("Esc"));
+    connect(m_cancelButton, &QPushButton::clicked, this, &FeedbackSheet::cancel);
+    row->addWidget(m_cancelButton);
+    row->addStretch(1);
+    m_sendButton = new QPushButton(QStringLiteral("Feedback senden"), footer);
+    m_sendButton->setObjectName(QStringLiteral("sendButton"));
+    m_sendButton->setCursor(Qt::PointingHandCursor);
+    m_sendButton->setToolTip(QStringLiteral("Strg+Eingabe"));
+    m_sendButton->setMinimumWidth(140);
+    connect(m_sendButton, &QPushButton::clicked, this, &FeedbackSheet::senden);
+    row->addWidget(m_sendButton);
+    return footer;
+}
+
+void FeedbackSheet::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    laden();
+}
+
+void FeedbackSheet::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // A form that is no longer shown does not close a window later on.
+    if (m_closeTimer.isActive()) {
+        m_closeTimer.stop();
+        m_sending = false;
+        refresh();
+    }
+}
+
+void FeedbackSheet::laden()
+{
+    m_appVersion = FeedbackService::appVersion();
+    m_osVersion = FeedbackService::osVersion();
+    m_userName = FeedbackService::userName();
+    m_clipCount = 0;
+    m_pinnedCount = 0;
+    if (auto container = m_container.lock()) {
+        ModelContext& context = container->mainContext();
+        m_clipCount = qMax<qint64>(0, context.fetchClipItemCount());
+        FetchDescriptor pinned;
+        pinned.predicate = QStringLiteral("isPinned = ?");
+        pinned.arguments = {true};
+        m_pinnedCount = qMax<qint64>(0, context.fetchClipItemCount(pinned));
+    }
+    m_userNameValue->setText(m_userName);
+    m_appVersionValue->setText(m_appVersion);
+    m_osVersionValue->setText(m_osVersion);
+}
+
+void FeedbackSheet::screenshotSwitchChanged(bool on)
+{
+    if (on) {
+        erstelleScreenshot();
+    } else {
+        ++m_captureGeneration; // an encoding still running is dropped
+        m_screenshotData.reset();
+        m_screenshotUnavailable = false;
+    }
+    refresh();
+}
+
+void FeedbackSheet::erstelleScreenshot()
+{
+    const quint64 generation = ++m_captureGeneration;
+    m_screenshotData.reset();
+    const QImage image = captureAppWindowImage();
+    m_screenshotUnavailable = image.isNull();
+    if (image.isNull())
+        return;
+    // The window is drawn here, on the main thread; encoding the PNG is left to a worker.
+    QPointer<FeedbackSheet> self(this);
+    QThreadPool::globalInstance()->start([self, image, generation] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        const bool ok = image.save(&buffer, "PNG");
+        QMetaObject::invokeMethod(qApp, [self, png, ok, generation] {
+            if (!self || generation != self->m_captureGeneration || !self->m_switch->isChecked())
+                return;
+            if (ok)
+                self->m_screenshotData = png;
+            else
+                self->m_screenshotUnavailable = true;
+            self->refresh();
+        }, Qt::QueuedConnection);
+    });
+}
+
+QImage FeedbackSheet::captureAppWindowImage()
+{
+    if (const auto& provider = panelPictureProvider()) {
+        const QImage panel = provider();
+        if (!panel.isNull() && panel.width() > 0 && panel.height() > 0)
+            return panel;
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || window->windowTitle() != QLatin1String("Quorvel Settings"))
+            continue;
+        if (window->width() <= 0 || window->height() <= 0)
+            return {};
+        // The window draws itself; the screen is not read.
+        return window->grab().toImage();
+    }
+    return {};
+}
+
+QString FeedbackSheet::formatBytes(qint64 byteCount)
+{
+    const double k = static_cast<double>(byteCount) / 1024.0;
+    if (k >= 1024.0)
+        return QString::asprintf("%.1f MB", k / 1024.0);
+    return QString::asprintf("%.0f KB", k);
+}
+
+void FeedbackSheet::senden()
+{
+    if (m_sending || m_text->toPlainText().trimmed().isEmpty())
+        return;
+    m_sending = true;
+    refresh();
+    FeedbackService::Payload payload;
+    payload.text = m_text->toPlainText();
+    payload.userName = m_userName;
+    payload.appVersion = m_appVersion;
+    payload.osVersion = m_osVersion;
+    payload.appModule = m_herkunft;
+    payload.diagnose = m_service.sammeleDiagnose(m_clipCount, m_pinnedCount);
+    if (m_switch->isChecked())
+        payload.screenshotPNG = m_screenshotData;
+    QPointer<FeedbackSheet> self(this);
+    m_service.send(payload, [self](const FeedbackService::Result& result) {
+        if (self)
+            self->sendFinished(result);
+    });
+}
+
+void FeedbackSheet::sendFinished(const FeedbackService::Result& result)
+{
+    if (result.ok()) {
+        m_status = QStringLiteral("Danke! Feedback ist drin (ID: ") + *result.recordID + QLatin1Char(')');
+        m_statusOK = true;
+        // The form closes itself after a moment, unless it is no longer shown.
+        if (isVisible())
+            m_closeTimer.start();
+        else
+            m_sending = false;
+    } else {
+        m_status = QStringLiteral("Senden fehlgeschlagen: ")
+            + (result.error ? result.error->localizedDescription() : QStringLiteral("Unbekannter Fehler"));
+        m_statusOK = false;
+        m_sending = false;
+    }
+    refresh();
+}
+
+void FeedbackSheet::cancel()
+{
+    // A send in flight goes on; its outcome no longer closes anything.
+    m_closeTimer.stop();
+    if (m_onClose)
+        m_onClose();
+}
+
+void FeedbackSheet::refresh()
+{
+    m_sendButton->setText(m_sending ? QStringLiteral("Sende …") : QStringLiteral("Feedback senden"));
+    m_sendButton->setEnabled(!m_sending && !m_text->toPlainText().trimmed().isEmpty());
+
+    const bool on = m_switch->isChecked();
+    m_attachment->setVisible(on);
+    if (on) {
+        QImage image;
+        if (m_screenshotData)
+            image.loadFromData(*m_screenshotData, "PNG");
+        const bool showImage = !image.isNull();
+        m_preview->setVisible(showImage);
+        m_previewSize->setVisible(showImage);
+        m_attachmentHint->setVisible(!showImage);
+        if (showImage) {
+            const int width = qMax(120, m_attachment->width() > 0 ? m_attachment->width() : 460);
+            m_preview->setPixmap(roundedPreview(image, width, 160, devicePixelRatioF()));
+            m_previewSize->setText(QStringLiteral("Größe: ") + formatBytes(m_screenshotData->size()));
+        } else if (!m_screenshotUnavailable) {
+            m_attachmentHint->setText(QStringLiteral("Screenshot wird erzeugt …"));
+            QPalette p = m_attachmentHint->palette();
+            p.setColor(QPalette::WindowText, Theme::secondaryText());
+            m_attachmentHint->setPalette(p);
+        } else {
+            m_attachmentHint->setText(QStringLiteral("Kein sichtbares Quorvel-Fenster zum Mitschicken. Öffne zuerst das Clipboard (")
+                + m_service.historyShortcutDisplay()
+                + QStringLiteral(") und aktiviere den Schalter erneut."));
+            QPalette p = m_attachmentHint->palette();
+            p.setColor(QPalette::WindowText, kOrange);
+            m_attachmentHint->setPalette(p);
+        }
+    }
+
+    m_statusRow->setVisible(!m_status.isEmpty());
+    if (!m_status.isEmpty()) {
+        const bool ok = m_statusOK.value_or(false);
+        m_statusIcon->setPixmap(symbol(ok ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"),
+            18, ok ? kGreen : kOrange));
+        m_statusText->setText(m_status);
+    }
+}

@@ -1,0 +1,243 @@
+// The feedback request against a real HTTP server on 127.0.0.1: both body forms byte for byte,
+// the answer's "id", error statuses with their bodies, answer shapes, time-out and redirects.
+#include "LocalHttpServer.h"
+#include "fakes/FakePermissions.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/TestSupport.h"
+#include "feedback/FeedbackService.h"
+#include "platform/linux/QtHttpClient.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FeedbackServiceTest : public ::testing::Test {
+protected:
+    FeedbackService::Result send(LocalHttpServer& server, const FeedbackService::Payload& payload, int timeoutMs = 30000)
+    {
+        FeedbackService service(FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions,
+            timeoutMs);
+        return sendWith(service, payload);
+    }
+
+    static FeedbackService::Result sendWith(const FeedbackService& service, const FeedbackService::Payload& payload)
+    {
+        std::optional<FeedbackService::Result> result;
+        service.send(payload, [&](const FeedbackService::Result& r) { result = r; });
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); }));
+        return result.value_or(FeedbackService::Result {});
+    }
+
+    static QString failureText(const FeedbackService::Result& result)
+    {
+        EXPECT_FALSE(result.ok());
+        return result.error ? result.error->errorDescription() : QString();
+    }
+
+    static FeedbackService::Payload payload()
+    {
+        return {QStringLiteral("  Größe ändern geht nicht – Maß und Fuß\n"), QStringLiteral("jörg"), QStringLiteral("0.1.0 (0)"),
+            QStringLiteral("Linux Debian GNU/Linux 12 (bookworm)"), QStringLiteral("Quorvel – Menüleiste"), QString(), std::nullopt};
+    }
+
+    QtHttpClient http;
+    FakePreferences preferences;
+    FakePermissions permissions;
+};
+
+LocalHttpServer::Responder answering(int status, const QByteArray& body)
+{
+    return [status, body](const ReceivedRequest&) { return CannedAnswer {status, body, {}, false}; };
+}
+
+}
+
+TEST_F(FeedbackServiceTest, JsonBodyWithoutPictureAndTheIdOfTheAnswer)
+{
+    LocalHttpServer server(answering(200, R"({"id":"r8x2k","created":"2024-05-14"})"));
+    const FeedbackService::Result result = send(server, payload());
+    ASSERT_TRUE(result.ok()) << failureText(result).toStdString();
+    EXPECT_EQ(*result.recordID, "r8x2k");
+
+    ASSERT_EQ(server.received.size(), 1u);
+    const ReceivedRequest& request = server.received[0];
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, "/api/collections/feedback/records");
+    EXPECT_EQ(request.headers.value("content-type"), "application/json");
+    EXPECT_FALSE(request.body.contains('\n')) << "compact";
+    const QJsonObject object = QJsonDocument::fromJson(request.body).object();
+    EXPECT_EQ(object.keys(), (QStringList {"app_module", "app_version", "diagnose", "os_version", "text", "user_name"}));
+    EXPECT_EQ(object.value("text").toString(), payload().text); // as typed, not trimmed, UTF-8
+    EXPECT_EQ(object.value("user_name").toString(), "jörg");
+    EXPECT_EQ(object.value("app_module").toString(), "Quorvel – Menüleiste");
+    EXPECT_TRUE(object.value("diagnose").isString()); // empty, but present
+    EXPECT_TRUE(request.body.contains("Größe ändern geht nicht – Maß und Fuß")); // raw UTF-8, not escaped
+}
+
+TEST_F(FeedbackServiceTest, MultipartBodyByteForByteWithANewBoundaryPerRequest)
+{
+    LocalHttpServer server(answering(201, R"({"id":"m1"})"));
+    FeedbackService::Payload withPicture = payload();
+    withPicture.diagnose = QStringLiteral("=== Quorvel Diagnose ===\nAngepinnt: 2");
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray("--\r\n\0\xff", 6);
+    withPicture.screenshotPNG = png;
+    ASSERT_EQ(send(server, withPicture).recordID.value_or(QString()), "m1");
+
+    FeedbackService::Payload emptyPicture = payload();
+    emptyPicture.screenshotPNG = QByteArray();
+    ASSERT_TRUE(send(server, emptyPicture).ok());
+
+    ASSERT_EQ(server.received.size(), 2u);
+    static const QRegularExpression contentType(
+        QStringLiteral("^multipart/form-data; boundary=(----QVFeedback-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"));
+    QStringList boundaries;
+    for (const ReceivedRequest& request : server.received) {
+        const auto match = contentType.match(QString::fromUtf8(request.headers.value("content-type")));
+        ASSERT_TRUE(match.hasMatch()) << request.headers.value("content-type").toStdString();
+        boundaries << match.captured(1);
+    }
+    EXPECT_NE(boundaries[0], boundaries[1]);
+
+    auto expected = [](const QByteArray& b, const QByteArray& diagnose, const QByteArray& file) {
+        auto field = [&](const QByteArray& name, const QByteArray& value) {
+            return "--" + b + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+        };
+        return field("text", "  Größe ändern geht nicht – Maß und Fuß\n") + field("user_name", "jörg")
+            + field("app_version", "0.1.0 (0)") + field("os_version", "Linux Debian GNU/Linux 12 (bookworm)")
+            + field("app_module", "Quorvel – Menüleiste") + field("diagnose", diagnose) + "--" + b
+            + "\r\nContent-Disposition: form-data; name=\"screenshot\"; filename=\"feedback.png\"\r\n"
+              "Content-Type: image/png\r\n\r\n"
+            + file + "\r\n--" + b + "--\r\n";
+    };
+    EXPECT_EQ(server.received[0].body, expected(boundaries[0].toUtf8(), "=== Quorvel Diagnose ===\nAngepinnt: 2", png));
+    EXPECT_EQ(server.received[1].body, expected(boundaries[1].toUtf8(), "", ""));
+}
+
+TEST_F(FeedbackServiceTest, StatusesOutsideTwoHundredsAreErrorsWithTheirBody)
+{
+    {
+        LocalHttpServer server(answering(400, "Feld \"text\" fehlt"));
+        EXPECT_EQ(failureText(send(server, payload())), "HTTP 400: Feld \"text\" fehlt");
+    }
+    {
+        // 300 characters, several of them made of more than one code point: the first 200 count.
+        QString body, first200;
+        for (int i = 0; i < 150; ++i)
+            body += QStringLiteral("e\u0301🇩🇪");
+        for (int i = 0; i < 100; ++i)
+            first200 += QStringLiteral("e\u0301🇩🇪");
+        LocalHttpServer server(answering(500, body.toUtf8()));
+        EXPECT_EQ(failureText(send(server, payload())), QStringLiteral("HTTP 500: ") + first200);
+    }
+    {
+        LocalHttpServer server(answering(500, QByteArray("ok\xc3\x28 broken", 11)));
+        EXPECT_EQ(failureText(send(server, payload())), "HTTP 500: ");
+    }
+    {
+        LocalHttpServer server(answering(300, "choose"));
+        EXPECT_EQ(failureText(send(server, payload())), "HTTP 300: choose");
+    }
+    {
+        LocalHttpServer server(answering(299, R"({"id":"edge"})"));
+        EXPECT_EQ(send(server, payload()).recordID.value_or(QString()), "edge");
+    }
+}
+
+TEST_F(FeedbackServiceTest, AnswersWithoutAStringIdAreRefused)
+{
+    const QString invalid = QStringLiteral("Ungültige Antwort vom Feedback-Server");
+    for (const QByteArray& body : {QByteArray(R"({"id":42})"), QByteArray(R"({"id":null})"), QByteArray(R"([{"id":"x"}])"), QByteArray("{}")}) {
+        LocalHttpServer server(answering(201, body));
+        EXPECT_EQ(failureText(send(server, payload())), invalid) << body.toStdString();
+    }
+    for (const QByteArray& body : {QByteArray(R"("r8x2k")"), QByteArray("<html>created</html>")}) {
+        LocalHttpServer server(answering(200, body));
+        const FeedbackService::Result result = send(server, payload());
+        ASSERT_TRUE(result.error);
+        EXPECT_EQ(result.error->kind(), FeedbackError::Kind::invalidJSON) << body.toStdString();
+    }
+}
+
+TEST_F(FeedbackServiceTest, TimeOutAndRedirects)
+{
+    LocalHttpServer silent([](const ReceivedRequest&) { return CannedAnswer {200, {}, {}, true}; });
+    const FeedbackService::Result late = send(silent, payload(), 300);
+    ASSERT_TRUE(late.error);
+    EXPECT_EQ(late.error->transportFailure(), HttpResponse::Failure::timedOut);
+    EXPECT_TRUE(late.error->errorDescription().startsWith("Zeitüberschreitung")) << late.error->errorDescription().toStdString();
+
+    // 307 keeps the method and the body; the record is taken at the new place.
+    LocalHttpServer moved([](const ReceivedRequest& request) {
+        if (request.path == "/api/collections/feedback/records")
+            return CannedAnswer {307, "moved", {{"Location", "/v2/records"}}, false};
+        return CannedAnswer {200, R"({"id":"after-redirect"})", {}, false};
+    });
+    EXPECT_EQ(send(moved, payload()).recordID.value_or(QString()), "after-redirect");
+    ASSERT_EQ(moved.received.size(), 2u);
+    EXPECT_EQ(moved.received[1].method, "POST");
+    EXPECT_EQ(moved.received[1].path, "/v2/records");
+    EXPECT_EQ(moved.received[1].body, moved.received[0].body);
+
+    // A 302 would turn the POST into a GET and lose the message: it is reported instead.
+    LocalHttpServer found([](const ReceivedRequest&) { return CannedAnswer {302, "elsewhere", {{"Location", "/x"}}, false}; });
+    EXPECT_EQ(failureText(send(found, payload())), "HTTP 302: elsewhere");
+    EXPECT_EQ(found.received.size(), 1u);
+}
+
+TEST_F(FeedbackServiceTest, EndpointConfigurationAndVersionStrings)
+{
+    EXPECT_EQ(FeedbackService::endpointFromConfiguration(""), "");
+    EXPECT_EQ(FeedbackService::endpointFromConfiguration("feedback.example.org"),
+        "https://feedback.example.org/api/collections/feedback/records");
+    EXPECT_EQ(FeedbackService::endpointFromConfiguration("https://fb.example.org:8443/"),
+        "https://fb.example.org:8443/api/collections/feedback/records");
+
+    // Without a configured server nothing is sent and the user reads why.
+    FeedbackService unconfigured(QString(), http, preferences, permissions);
+    const QString text = failureText(sendWith(unconfigured, payload()));
+    EXPECT_TRUE(text.startsWith("Kein Feedback-Server eingerichtet")) << text.toStdString();
+    FeedbackService broken(QStringLiteral("https://exa mple.org/api/collections/feedback/records"), http, preferences, permissions);
+    EXPECT_EQ(failureText(sendWith(broken, payload())), "Ungültige Feedback-URL");
+
+    EXPECT_EQ(FeedbackService::osVersionFromOSRelease("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
+        "Linux Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(FeedbackService::osVersionFromOSRelease("PRETTY_NAME=Arch\n"), "Linux Arch");
+    EXPECT_FALSE(FeedbackService::osVersionFromOSRelease("NAME=x\n"));
+    EXPECT_TRUE(FeedbackService::osVersion().startsWith("Linux "));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d+\.\d+\.\d+ \(\d+\)$)")).match(FeedbackService::appVersion()).hasMatch());
+}
+
+TEST_F(FeedbackServiceTest, DiagnosticsFollowPreferencesAndPermissions)
+{
+    FeedbackService service(QString(), http, preferences, permissions);
+    const QDateTime when(QDate(2024, 5, 14), QTime(9, 5));
+    auto lines = [&] { return service.sammeleDiagnose(12, 3, when, QLocale(QLocale::German, QLocale::Germany)).split('\n'); };
+
+    QStringList l = lines();
+    ASSERT_EQ(l.size(), 9);
+    EXPECT_EQ(l[0], "=== Quorvel Diagnose ===");
+    EXPECT_EQ(l[1], "Datum: 14. Mai 2024, 09:05");
+    EXPECT_EQ(l[2], "");
+    EXPECT_EQ(l[3], "Clips gesamt: 12");
+    EXPECT_EQ(l[4], "Angepinnt: 3");
+    EXPECT_EQ(l[5], "Clipboard-Limit: Unbegrenzt");
+    EXPECT_EQ(l[6], "Bedienungshilfen: erteilt");
+    EXPECT_EQ(l[7], "Globaler Shortcut: ⇧⌘V");
+    EXPECT_EQ(l[8], "Auto-Start: an");
+
+    preferences.set("maxHistoryItems", qlonglong(-1));
+    preferences.set("autoLaunchAtLogin", false);
+    permissions.accessibilityTrusted = false;
+    l = lines();
+    EXPECT_EQ(l[5], "Clipboard-Limit: -1");
+    EXPECT_EQ(l[6], "Bedienungshilfen: fehlt");
+    EXPECT_EQ(l[8], "Auto-Start: aus");
+    preferences.set("maxHistoryItems", qlonglong(500));
+    preferences.set("autoLaunchAtLogin", QStringLiteral("nein"));
+    l = lines();
+    EXPECT_EQ(l[5], "Clipboard-Limit: 500");
+    EXPECT_EQ(l[8], "Auto-Start: an");
+}
