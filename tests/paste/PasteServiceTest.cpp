@@ -184,7 +184,7 @@ TEST_F(PasteServiceTest, ActiveTargetGetsKeystrokeAfterSettleAndMonitoringResume
     queue.advance(1);
     ASSERT_EQ(keys.pastes.size(), 1);
     EXPECT_EQ(keys.pastes.first(), editor);
-    EXPECT_EQ(keys.modifierWaits, (QList<int> {2000}));
+    EXPECT_EQ(keys.modifierPolls, 1); // released already: no wait
     EXPECT_EQ(clipboardAtKeystroke, QByteArray("Hallo"));
 
     expectResumesAfter(600);
@@ -235,11 +235,12 @@ TEST_F(PasteServiceTest, TargetNotReadyGetsNoKeystrokeAndTheContentStays)
                            "Paste to PID 1234 skipped; the content stays on the clipboard.")},
         {[] { }, [this] { workspace.frontmost = other; }, 100, // the user clicked elsewhere
             QStringLiteral("Target window lost the focus. Paste to PID 1234 skipped; the content stays on the clipboard.")},
-        {[this] { keys.modifiersReleased = false; }, [] { }, 100, QStringLiteral("Modifier keys are still held.")},
+        {[this] { keys.heldForPolls = -1; }, [] { }, 100 + PasteService::modifierReleaseTimeoutMs,
+            QStringLiteral("Modifier keys are still held.")},
     };
     for (const auto& c : cases) {
         workspace.activation = FakeWorkspace::Activation::Immediate;
-        keys.modifiersReleased = true;
+        keys.heldForPolls = 0;
         captureEditor();
         c.beforePaste();
         service->paste(makeTextEntry(QStringLiteral("bleibt")), false);
