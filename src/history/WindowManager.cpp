@@ -1,5 +1,6 @@
 #include "history/WindowManager.h"
 
+#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/PasteService.h"
 #include "platform/NotificationCenter.h"
 
@@ -19,6 +20,9 @@ WindowManager& WindowManager::shared()
 void WindowManager::showHistoryWindow()
 {
     m_pasteService.captureTargetApp();
+    // The entries open with the clipboard key: opening the history may ask to unlock the keychain
+    // (off the main thread).
+    ClipboardCryptoService::shared().requestKey(ClipboardCryptoService::KeyReason::UserAction);
     if (!m_hasPanel) {
         // The panel is made at the first show that has a store to show; later shows reuse it.
         if (!container())

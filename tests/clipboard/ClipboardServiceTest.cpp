@@ -492,11 +492,15 @@ TEST_F(ClipboardServiceTest, AnnouncesNewEntriesOnlyWhenAskedTo)
     EXPECT_EQ(posted, 1);
 }
 
+// A locked keychain: the start may prompt once; after that prompt was dismissed, the copy that
+// waits and the ticks read quietly, and the copy is stored once the keychain opens.
 TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
 {
     FakeKeychain locked;
     locked.setUnavailable(true);
     ClipboardCryptoService lockedCrypto(locked);
+    lockedCrypto.setKeyQueue(&queue);
+    lockedCrypto.setClock([this] { return queue.nowMs(); });
     ClipboardCryptoService::setShared(&lockedCrypto);
     ClipboardService waiting(pasteboard, workspace, preferences, center, lockedCrypto, links, queue, main, suspension);
     waiting.setModelContainer(container);
@@ -510,9 +514,15 @@ TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
     EXPECT_TRUE(entries().empty());
     EXPECT_TRUE(waiting.isWaitingForKey());
     EXPECT_EQ(console.count("ClipboardService: clipboard key unavailable; capture waits for the keychain"), 1);
+    EXPECT_EQ(locked.promptingReadCount(), 1); // the start's prompt only
+    EXPECT_GE(locked.readCount(), 6);          // quiet reads at the ticks
 
+    // Unlocked elsewhere (the item exists): the next tick's quiet read loads the key.
+    locked.setItem(QString::fromLatin1(ClipboardCryptoService::keychainService),
+                   QString::fromLatin1(ClipboardCryptoService::keychainAccount), QByteArray(32, 'k'));
     locked.setUnavailable(false);
     settle();
+    EXPECT_EQ(locked.promptingReadCount(), 1);
     EXPECT_FALSE(waiting.isWaitingForKey());
     EXPECT_EQ(texts(), QStringList {"waits for the key"});
     EXPECT_TRUE(entries()[0]->legacySearchIndex.isEmpty()); // sealed, not stored in the plain field
