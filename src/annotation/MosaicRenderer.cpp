@@ -5,7 +5,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -38,123 +44,309 @@ std::array<int, 3> boxRadii(double sigma)
     return radii;
 }
 
-// One box pass over a line of elements, each `width` floats (a pixel's channels, or a strip of
-// pixels): out[i] = mean of in[i - r ... i + r] for i in [lo, hi). The caller guarantees that the
-// read range [lo - r, hi + r) lies inside the line.
-template <int FixedWidth>
-void boxPass(const float* in, float* out, int lo, int hi, int r, int runtimeWidth, float* acc)
+// Four premultiplied channels of one pixel as floats; GCC and Clang map the operations on it to
+// the processor's vector instructions.
+typedef float Pixel4 __attribute__((vector_size(16)));
+
+typedef int Int4 __attribute__((vector_size(16)));
+typedef std::uint8_t Bytes4 __attribute__((vector_size(4)));
+
+// The lane of alpha in a pixel's four bytes in memory (QRgb is 0xAARRGGBB in a 32-bit word).
+constexpr int kAlphaLane = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 3 : 0;
+
+#if defined(__SSE2__)
+
+inline Pixel4 loadPixel(const std::uint8_t* p)
 {
-    const int width = FixedWidth > 0 ? FixedWidth : runtimeWidth;
-    const std::size_t w = static_cast<std::size_t>(width);
+    int word = 0;
+    std::memcpy(&word, p, sizeof word);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bytes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero);
+    return reinterpret_cast<Pixel4>(_mm_cvtepi32_ps(bytes));
+}
+
+// Stores a premultiplied pixel rounded and clamped to 0...255, every colour at most its alpha.
+inline void storePixel(std::uint8_t* p, Pixel4 value)
+{
+    static_assert(kAlphaLane == 3, "x86 is little-endian");
+    __m128 v = _mm_min_ps(_mm_max_ps(reinterpret_cast<__m128>(value), _mm_setzero_ps()), _mm_set1_ps(255.0f));
+    v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)));
+    __m128i channels = _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
+    channels = _mm_packus_epi16(_mm_packs_epi32(channels, channels), channels);
+    const int word = _mm_cvtsi128_si32(channels);
+    std::memcpy(p, &word, sizeof word);
+}
+
+#else
+
+inline Pixel4 loadPixel(const std::uint8_t* p)
+{
+    Bytes4 bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    return __builtin_convertvector(bytes, Pixel4);
+}
+
+inline void storePixel(std::uint8_t* p, Pixel4 value)
+{
+    Int4 channels = __builtin_convertvector(value + 0.5f, Int4);
+    channels = channels < 0 ? 0 : channels;
+    channels = channels > 255 ? 255 : channels;
+    const int alpha = channels[kAlphaLane];
+    channels = channels > alpha ? alpha : channels;
+    const Bytes4 bytes = __builtin_convertvector(channels, Bytes4);
+    std::memcpy(p, &bytes, sizeof bytes);
+}
+
+#endif
+
+// One box pass along a line of pixels: out[i] = mean of in[i - r ... i + r] for i in [lo, hi). The
+// caller guarantees that the read range [lo - r, hi + r) lies inside the line.
+void rowPass(const Pixel4* __restrict in, Pixel4* __restrict out, int lo, int hi, int r)
+{
     if (r == 0) {
-        std::memcpy(out + static_cast<std::size_t>(lo) * w, in + static_cast<std::size_t>(lo) * w,
-            static_cast<std::size_t>(hi - lo) * w * sizeof(float));
+        std::memcpy(out + lo, in + lo, static_cast<std::size_t>(hi - lo) * sizeof(Pixel4));
         return;
     }
     const float scale = 1.0f / static_cast<float>(2 * r + 1);
-    std::fill(acc, acc + w, 0.0f);
+    Pixel4 acc {};
+    for (int j = lo - r; j < lo + r; ++j)
+        acc += in[j];
+    for (int i = lo; i < hi; ++i) {
+        acc += in[i + r];
+        out[i] = acc * scale;
+        acc -= in[i - r];
+    }
+}
+
+// The same along a column strip: every element of the line is a row of `width` pixels.
+void stripPass(const Pixel4* __restrict in, Pixel4* __restrict out, int lo, int hi, int r, int width,
+    Pixel4* __restrict acc)
+{
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (r == 0) {
+        std::memcpy(out + static_cast<std::size_t>(lo) * w, in + static_cast<std::size_t>(lo) * w,
+            static_cast<std::size_t>(hi - lo) * w * sizeof(Pixel4));
+        return;
+    }
+    const float scale = 1.0f / static_cast<float>(2 * r + 1);
+    for (std::size_t k = 0; k < w; ++k)
+        acc[k] = Pixel4 {};
     for (int j = lo - r; j < lo + r; ++j) {
-        const float* src = in + static_cast<std::size_t>(j) * w;
-        for (std::size_t c = 0; c < w; ++c)
-            acc[c] += src[c];
+        const Pixel4* src = in + static_cast<std::size_t>(j) * w;
+        for (std::size_t k = 0; k < w; ++k)
+            acc[k] += src[k];
     }
     for (int i = lo; i < hi; ++i) {
-        const float* incoming = in + static_cast<std::size_t>(i + r) * w;
-        const float* outgoing = in + static_cast<std::size_t>(i - r) * w;
-        float* dst = out + static_cast<std::size_t>(i) * w;
-        for (std::size_t c = 0; c < w; ++c) {
-            acc[c] += incoming[c];
-            dst[c] = acc[c] * scale;
-            acc[c] -= outgoing[c];
+        const Pixel4* incoming = in + static_cast<std::size_t>(i + r) * w;
+        const Pixel4* outgoing = in + static_cast<std::size_t>(i - r) * w;
+        Pixel4* dst = out + static_cast<std::size_t>(i) * w;
+        for (std::size_t k = 0; k < w; ++k) {
+            acc[k] += incoming[k];
+            dst[k] = acc[k] * scale;
+            acc[k] -= outgoing[k];
         }
     }
 }
 
-// Three box passes over a padded line of n elements whose content sits at [pad, n - pad), with
-// pad = r0 + r1 + r2 zero elements on each side. Each pass narrows the range it computes, so the
-// last one yields exactly the content range, in `b`, as a blur over an infinite transparent plane.
-template <int FixedWidth>
-void threePasses(float* a, float* b, int n, const std::array<int, 3>& r, int width, float* acc)
+// Runs body(begin, end) over [0, count) in contiguous chunks on up to four threads, the calling
+// one included; small jobs (count × work per item below 2^18) stay on the calling thread.
+template <typename Body>
+void parallelFor(int count, std::size_t workPerItem, const Body& body)
 {
-    boxPass<FixedWidth>(a, b, r[0], n - r[0], r[0], width, acc);
-    boxPass<FixedWidth>(b, a, r[0] + r[1], n - r[0] - r[1], r[1], width, acc);
-    boxPass<FixedWidth>(a, b, r[0] + r[1] + r[2], n - r[0] - r[1] - r[2], r[2], width, acc);
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int threads = std::min({ 4, cores, count });
+    if (static_cast<std::size_t>(count) * workPerItem < (std::size_t(1) << 18))
+        threads = 1;
+    if (threads <= 1) {
+        if (count > 0)
+            body(0, count);
+        return;
+    }
+    const int chunk = (count + threads - 1) / threads;
+    std::vector<std::thread> workers;
+    for (int begin = chunk; begin < count; begin += chunk) {
+        const int end = std::min(count, begin + chunk);
+        try {
+            workers.emplace_back([&body, begin, end] { body(begin, end); });
+        } catch (const std::system_error&) {
+            body(begin, end); // no thread to be had: do it here
+        }
+    }
+    body(0, std::min(count, chunk));
+    for (std::thread& worker : workers)
+        worker.join();
 }
 
-inline std::uint8_t toByte(float value)
-{
-    return static_cast<std::uint8_t>(std::clamp(static_cast<int>(value + 0.5f), 0, 255));
-}
-
-// Blurs `image` (C bytes per pixel, every byte one channel) in place: rows first, then columns in
-// strips a few hundred floats wide, so that the column passes run over contiguous memory.
-template <int C>
-void blurInPlace(QImage& image, const std::array<int, 3>& radii)
+// Blurs premultiplied ARGB `image` in place with three box passes per direction. Each line is
+// padded by pad = r0 + r1 + r2 transparent pixels on both sides and every pass narrows the range it
+// computes, so the result equals the blur over an infinite transparent plane, cut to the image.
+// Rows first, then columns in narrow strips so that the column passes stay in the cache.
+void blurInPlace(QImage& image, const std::array<int, 3>& r)
 {
     const int width = image.width();
     const int height = image.height();
-    const int pad = radii[0] + radii[1] + radii[2];
-    if (pad == 0)
+    const int pad = r[0] + r[1] + r[2];
+    if (pad == 0 || width == 0 || height == 0)
         return;
 
-    // Rows.
-    {
+    std::uint8_t* bits = image.bits(); // detaches here, on the calling thread
+    const std::size_t stride = static_cast<std::size_t>(image.bytesPerLine());
+
+    parallelFor(height, static_cast<std::size_t>(width), [&](int firstRow, int endRow) {
         const int n = width + 2 * pad;
-        std::vector<float> a(static_cast<std::size_t>(n) * C, 0.0f);
-        std::vector<float> b(static_cast<std::size_t>(n) * C, 0.0f);
-        float acc[C];
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* line = image.scanLine(y);
-            std::fill(a.begin(), a.end(), 0.0f);
-            float* content = a.data() + static_cast<std::size_t>(pad) * C;
-            for (int i = 0; i < width * C; ++i)
-                content[i] = line[i];
-            threePasses<C>(a.data(), b.data(), n, radii, C, acc);
-            const float* result = b.data() + static_cast<std::size_t>(pad) * C;
-            for (int i = 0; i < width * C; ++i)
-                line[i] = toByte(result[i]);
+        std::vector<Pixel4> a(static_cast<std::size_t>(n));
+        std::vector<Pixel4> b(static_cast<std::size_t>(n));
+        for (int y = firstRow; y < endRow; ++y) {
+            std::uint8_t* line = bits + static_cast<std::size_t>(y) * stride;
+            std::fill(a.begin(), a.begin() + pad, Pixel4 {});
+            std::fill(a.end() - pad, a.end(), Pixel4 {});
+            for (int x = 0; x < width; ++x)
+                a[static_cast<std::size_t>(pad + x)] = loadPixel(line + 4 * x);
+            rowPass(a.data(), b.data(), r[0], n - r[0], r[0]);
+            rowPass(b.data(), a.data(), r[0] + r[1], n - r[0] - r[1], r[1]);
+            rowPass(a.data(), b.data(), pad, n - pad, r[2]);
+            for (int x = 0; x < width; ++x)
+                storePixel(line + 4 * x, b[static_cast<std::size_t>(pad + x)]);
         }
-    }
+    });
 
-    // Columns, in strips of stripPixels pixels.
-    {
-        constexpr int stripFloats = 256;
-        const int stripPixels = std::max(1, stripFloats / C);
+    constexpr int stripPixels = 8;
+    const int strips = (width + stripPixels - 1) / stripPixels;
+    parallelFor(strips, static_cast<std::size_t>(height) * stripPixels, [&](int firstStrip, int endStrip) {
         const int n = height + 2 * pad;
-        std::vector<float> a(static_cast<std::size_t>(n) * stripFloats);
-        std::vector<float> b(static_cast<std::size_t>(n) * stripFloats);
-        std::vector<float> acc(stripFloats);
-        for (int x0 = 0; x0 < width; x0 += stripPixels) {
-            const int pixels = std::min(stripPixels, width - x0);
-            const int w = pixels * C;
-            std::fill(a.begin(), a.end(), 0.0f);
+        std::vector<Pixel4> a(static_cast<std::size_t>(n) * stripPixels);
+        std::vector<Pixel4> b(static_cast<std::size_t>(n) * stripPixels);
+        Pixel4 acc[stripPixels];
+        for (int strip = firstStrip; strip < endStrip; ++strip) {
+            const int x0 = strip * stripPixels;
+            const int w = std::min(stripPixels, width - x0);
+            const std::size_t padPixels = static_cast<std::size_t>(pad) * static_cast<std::size_t>(w);
+            std::fill(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(padPixels), Pixel4 {});
+            std::fill(a.begin() + static_cast<std::ptrdiff_t>(padPixels + static_cast<std::size_t>(height) * w),
+                a.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(n) * w), Pixel4 {});
             for (int y = 0; y < height; ++y) {
-                const std::uint8_t* src = image.constScanLine(y) + static_cast<std::size_t>(x0) * C;
-                float* dst = a.data() + static_cast<std::size_t>(y + pad) * w;
-                for (int i = 0; i < w; ++i)
-                    dst[i] = src[i];
+                const std::uint8_t* src = bits + static_cast<std::size_t>(y) * stride + 4 * x0;
+                Pixel4* dst = a.data() + static_cast<std::size_t>(y + pad) * w;
+                for (int k = 0; k < w; ++k)
+                    dst[k] = loadPixel(src + 4 * k);
             }
-            threePasses<0>(a.data(), b.data(), n, radii, w, acc.data());
+            stripPass(a.data(), b.data(), r[0], n - r[0], r[0], w, acc);
+            stripPass(b.data(), a.data(), r[0] + r[1], n - r[0] - r[1], r[1], w, acc);
+            stripPass(a.data(), b.data(), pad, n - pad, r[2], w, acc);
             for (int y = 0; y < height; ++y) {
-                std::uint8_t* dst = image.scanLine(y) + static_cast<std::size_t>(x0) * C;
-                const float* src = b.data() + static_cast<std::size_t>(y + pad) * w;
-                for (int i = 0; i < w; ++i)
-                    dst[i] = toByte(src[i]);
+                std::uint8_t* dst = bits + static_cast<std::size_t>(y) * stride + 4 * x0;
+                const Pixel4* src = b.data() + static_cast<std::size_t>(y + pad) * w;
+                for (int k = 0; k < w; ++k)
+                    storePixel(dst + 4 * k, src[k]);
             }
         }
-    }
+    });
+}
 
-    if constexpr (C == 4) {
-        // Rounding may leave a colour channel one step above alpha; premultiplied pixels must not.
-        for (int y = 0; y < height; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+// From this standard deviation on, the blur runs on a copy reduced by an integer factor of about a
+// quarter of it, and is scaled back up bilinearly. A blur that wide has no detail the reduction could
+// lose, and the work falls with the square of the factor.
+constexpr double kReductionThreshold = 8.0;
+
+// The image reduced by `factor` (the mean of each factor × factor block, the outside transparent),
+// with one transparent pixel of margin on every side for the interpolation back.
+QImage reduced(const QImage& image, int factor)
+{
+    const int width = (image.width() + factor - 1) / factor;
+    const int height = (image.height() + factor - 1) / factor;
+    QImage result(width + 2, height + 2, QImage::Format_ARGB32_Premultiplied);
+    if (result.isNull())
+        return {};
+    result.fill(Qt::transparent);
+    const float scale = 1.0f / static_cast<float>(factor * factor);
+    const std::uint8_t* source = image.constBits();
+    const std::size_t sourceStride = static_cast<std::size_t>(image.bytesPerLine());
+    std::uint8_t* target = result.bits();
+    const std::size_t targetStride = static_cast<std::size_t>(result.bytesPerLine());
+    const int sourceWidth = image.width();
+    const int sourceHeight = image.height();
+    parallelFor(height, static_cast<std::size_t>(sourceWidth) * factor, [&](int firstRow, int endRow) {
+        std::vector<Pixel4> sums(static_cast<std::size_t>(width));
+        for (int ry = firstRow; ry < endRow; ++ry) {
+            std::fill(sums.begin(), sums.end(), Pixel4 {});
+            for (int y = ry * factor; y < std::min(sourceHeight, (ry + 1) * factor); ++y) {
+                const std::uint8_t* line = source + static_cast<std::size_t>(y) * sourceStride;
+                for (int rx = 0; rx < width; ++rx) {
+                    Pixel4 sum = sums[static_cast<std::size_t>(rx)];
+                    for (int x = rx * factor; x < std::min(sourceWidth, (rx + 1) * factor); ++x)
+                        sum += loadPixel(line + 4 * x);
+                    sums[static_cast<std::size_t>(rx)] = sum;
+                }
+            }
+            std::uint8_t* out = target + static_cast<std::size_t>(ry + 1) * targetStride + 4;
+            for (int rx = 0; rx < width; ++rx)
+                storePixel(out + 4 * rx, sums[static_cast<std::size_t>(rx)] * scale);
+        }
+    });
+    return result;
+}
+
+// Scales a margin-padded reduced image back up to width × height: bilinear between the centres of
+// the reduced pixels, which lie at (i + 0.5) × factor.
+void enlargeInto(const QImage& small, int factor, QImage& target)
+{
+    struct Tap {
+        int index;
+        float weight; // of index + 1
+    };
+    const auto taps = [factor](int count) {
+        std::vector<Tap> result(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const double u = (i + 0.5) / factor - 0.5 + 1; // in the padded image
+            const int index = static_cast<int>(std::floor(u));
+            result[static_cast<std::size_t>(i)] = Tap { index, static_cast<float>(u - index) };
+        }
+        return result;
+    };
+    const std::vector<Tap> columns = taps(target.width());
+    const std::vector<Tap> rows = taps(target.height());
+    const std::uint8_t* source = small.constBits();
+    const std::size_t sourceStride = static_cast<std::size_t>(small.bytesPerLine());
+    const int sourceWidth = small.width();
+    std::uint8_t* bits = target.bits();
+    const std::size_t stride = static_cast<std::size_t>(target.bytesPerLine());
+    const int width = target.width();
+    parallelFor(target.height(), static_cast<std::size_t>(width), [&](int firstRow, int endRow) {
+        std::vector<Pixel4> blended(static_cast<std::size_t>(sourceWidth));
+        for (int y = firstRow; y < endRow; ++y) {
+            const Tap row = rows[static_cast<std::size_t>(y)];
+            const std::uint8_t* upper = source + static_cast<std::size_t>(row.index) * sourceStride;
+            const std::uint8_t* lower = upper + sourceStride;
+            for (int i = 0; i < sourceWidth; ++i)
+                blended[static_cast<std::size_t>(i)]
+                    = loadPixel(upper + 4 * i) * (1 - row.weight) + loadPixel(lower + 4 * i) * row.weight;
+            std::uint8_t* out = bits + static_cast<std::size_t>(y) * stride;
             for (int x = 0; x < width; ++x) {
-                const QRgb p = line[x];
-                const int alpha = qAlpha(p);
-                line[x] = qRgba(std::min(qRed(p), alpha), std::min(qGreen(p), alpha), std::min(qBlue(p), alpha), alpha);
+                const Tap column = columns[static_cast<std::size_t>(x)];
+                const std::size_t i = static_cast<std::size_t>(column.index);
+                storePixel(out + 4 * x, blended[i] * (1 - column.weight) + blended[i + 1] * column.weight);
             }
         }
+    });
+}
+
+// Blurs premultiplied ARGB `image` in place by a Gaussian of standard deviation sigma.
+bool gaussianBlurInPlace(QImage& image, double sigma)
+{
+    if (sigma < kReductionThreshold) {
+        blurInPlace(image, boxRadii(sigma));
+        return true;
     }
+    const int factor = static_cast<int>(sigma / 4);
+    QImage small = reduced(image, factor);
+    if (small.isNull())
+        return false;
+    // Reducing (a box of the factor) and enlarging (a tent of twice it) blur by variance factor² / 4
+    // on their own; the reduced blur adds the rest.
+    const double rest = std::sqrt(std::max(sigma * sigma - factor * factor / 4.0, 0.0)) / factor;
+    blurInPlace(small, boxRadii(rest));
+    enlargeInto(small, factor, image);
+    return true;
 }
 
 // A usable standard deviation: finite and not negative. Beyond the image's larger side the result is
@@ -272,9 +464,8 @@ QImage blurred(const QImage& image, qreal radius)
     if (!usableRadius(image, radius, &sigma))
         return {};
     QImage result = premultipliedCopy(image);
-    if (result.isNull())
+    if (result.isNull() || !gaussianBlurInPlace(result, sigma))
         return {};
-    blurInPlace<4>(result, boxRadii(sigma));
     result.setDevicePixelRatio(image.devicePixelRatio());
     return result;
 }
@@ -284,12 +475,11 @@ QImage blurredMask(const QImage& mask, qreal radius)
     double sigma = 0;
     if (!usableRadius(mask, radius, &sigma))
         return {};
-    const QImage::Format format
-        = mask.format() == QImage::Format_Grayscale8 ? QImage::Format_Grayscale8 : QImage::Format_Alpha8;
-    QImage result = mask.convertToFormat(format);
-    if (result.isNull())
+    // Blurred as black with the mask as alpha; masks are small.
+    QImage work = mask.convertToFormat(QImage::Format_Alpha8).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (work.isNull() || !gaussianBlurInPlace(work, sigma))
         return {};
-    blurInPlace<1>(result, boxRadii(sigma));
+    QImage result = work.convertToFormat(QImage::Format_Alpha8);
     result.setDevicePixelRatio(mask.devicePixelRatio());
     return result;
 }

@@ -16,12 +16,11 @@ QImage brightened(const QImage& image, float amount);
 QImage pixelated(const QImage& image, qreal scale);
 
 // A Gaussian blur of standard deviation `radius` pixels, approximated by three box passes in each
-// direction. The outside of the image counts as transparent, so the border fades towards
-// transparency. Radius 0 gives an unchanged copy.
+// direction (wide blurs run on a reduced copy, scaled back up). The outside of the image counts as
+// transparent, so the border fades towards transparency. Radius 0 gives an unchanged copy.
 QImage blurred(const QImage& image, qreal radius);
 
-// The same blur on a one-channel mask (Format_Alpha8 or Format_Grayscale8, kept as given), used for
-// soft shadows.
+// The same blur on the alpha channel of `mask`, returned as Format_Alpha8; used for soft shadows.
 QImage blurredMask(const QImage& mask, qreal radius);
 
 }
