@@ -86,6 +86,13 @@ TEST(MosaicRendererTest, BlurFadesTheBorderAndKeepsTheInside)
     EXPECT_EQ(qRed(out.pixel(0, 60)), qAlpha(out.pixel(0, 60)));
     EXPECT_EQ(qGreen(out.pixel(0, 60)), 0);
 
+    // Wide blurs (computed on a reduced copy) keep the same profile: Φ(0.5/24) at the edge, Φ(1) one
+    // sigma inside, the centre untouched.
+    const QImage wide = MosaicRenderer::blurred(solid(400, 400, Qt::red), 24);
+    EXPECT_NEAR(qAlpha(wide.pixel(0, 200)), 255 * 0.51, 10);
+    EXPECT_NEAR(qAlpha(wide.pixel(24, 200)), 255 * 0.85, 10);
+    EXPECT_EQ(wide.pixel(200, 200), qRgb(255, 0, 0));
+
     // A stronger radius reaches further in.
     EXPECT_LT(qAlpha(MosaicRenderer::blurred(image, 20).pixel(6, 60)), qAlpha(out.pixel(6, 60)));
     EXPECT_EQ(MosaicRenderer::blurred(image, 0), image);
