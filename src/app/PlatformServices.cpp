@@ -8,6 +8,7 @@
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11Workspace.h"
+#include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/XdgLoginItem.h"
 
 void PlatformServices::installLinux()
@@ -22,4 +23,5 @@ void PlatformServices::installLinux()
     KeySynthesizer::setShared(new X11KeySynthesizer());
     HotkeyRegistrar::setShared(new X11HotkeyRegistrar());
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
+    TextRecognizer::setShared(new TesseractTextRecognizer());
 }
