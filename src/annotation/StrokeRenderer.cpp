@@ -127,9 +127,6 @@ void StrokeRenderer::renderStroke(QPainter& painter, const PaintStroke& stroke, 
             points.push_back(mapped(point, size));
         QPainterPath path;
         renderPenPath(path, points);
-        // A single point is a dot of the line's width, as a zero-length segment with round caps.
-        if (points.size() == 1)
-            path.lineTo(points.front());
         painter.strokePath(path, outlinePen(stroke));
         break;
     }

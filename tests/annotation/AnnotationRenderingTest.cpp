@@ -129,6 +129,17 @@ TEST(AnnotationRendering, EveryToolOnAKnownImage)
     shown.save(artifactsDir() + QStringLiteral("/annotation-canvas-all-tools.png"));
     for (const QPoint& p : { QPoint(80, 36), QPoint(600, 75), QPoint(680, 420), QPoint(790, 300), QPoint(300, 180) })
         EXPECT_TRUE(colourNear(shown.pixelColor(p), out.pixelColor(p), 2)) << p.x() << "," << p.y();
+
+    // Fitted into a smaller window, with the filled rectangle selected and a mosaic being dragged out.
+    canvas.resize(600, 400);
+    QTest::mouseClick(&canvas, Qt::LeftButton, {}, canvas.viewPointFromCanvas(QPointF(600, 75)).toPoint());
+    EXPECT_EQ(document->engine().selectedStrokeID(), document->engine().strokes()[6].id);
+    canvas.grab().toImage().save(artifactsDir() + QStringLiteral("/annotation-canvas-fit-scale-selected.png"));
+    document->engine().setSelectedTool(PaintTool::mosaic);
+    document->engine().startStroke(PaintPoint(0.3, 0.38), document->canvasSize());
+    document->engine().continueStroke(PaintPoint(0.45, 0.5));
+    canvas.grab().toImage().save(artifactsDir() + QStringLiteral("/annotation-canvas-fit-scale.png"));
+    document->engine().endStroke();
 }
 
 TEST(AnnotationRendering, SpotlightsAndHighlightsTakeTheUnionOfTheirRectangles)
