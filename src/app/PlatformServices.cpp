@@ -9,6 +9,7 @@
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11Workspace.h"
+#include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/XdgLoginItem.h"
 
 void PlatformServices::installLinux()
@@ -24,4 +25,5 @@ void PlatformServices::installLinux()
     HotkeyRegistrar::setShared(new X11HotkeyRegistrar());
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
+    TextRecognizer::setShared(new TesseractTextRecognizer());
 }

@@ -1,4 +1,5 @@
 // Quorvel: a clipboard history, screenshot and screen recording utility for the X11 desktop.
+#include "annotation/AnnotationDocument.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
 #include "store/ModelContainer.h"
@@ -69,5 +70,7 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &app, [&quorvel] { quorvel->appDelegate().applicationDidFinishLaunching(); });
     const int status = app.exec();
     quorvel->appDelegate().applicationWillTerminate();
+    // Text-line detections of annotation documents still running end before the process does.
+    AnnotationDocument::waitForTextDetections();
     return status;
 }
