@@ -431,6 +431,9 @@ BeautifyConfig BeautifyConfig::loadDefaults(const Preferences& preferences)
 
 BeautifyConfig BeautifyConfig::loadDefaults()
 {
+    // Without wired preferences (a document made outside the application) the frame is off.
+    if (!Preferences::isShared())
+        return disabled();
     return loadDefaults(Preferences::shared());
 }
 
