@@ -1,4 +1,5 @@
 // Quorvel: a clipboard history, screenshot and screen recording utility for the X11 desktop.
+#include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
 #include "store/ModelContainer.h"
@@ -45,6 +46,21 @@ void installTerminationSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // One instance per user and store: a second one would store every copy again. Checked before
+    // anything connects to the display or opens the store.
+    InstanceLock instanceLock;
+    QString lockError;
+    switch (instanceLock.acquire(InstanceLock::defaultPath(), &lockError)) {
+    case InstanceLock::Result::HeldByAnother:
+        std::fprintf(stderr, "Quorvel is already running\n");
+        return 0;
+    case InstanceLock::Result::Unavailable:
+        std::fprintf(stderr, "InstanceLock: %s; starting without the single-instance check\n", lockError.toUtf8().constData());
+        break;
+    case InstanceLock::Result::Acquired:
+        break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
