@@ -2,6 +2,7 @@
 #include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
+#include "platform/Pasteboard.h"
 #include "store/ModelContainer.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -85,5 +86,8 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &app, [&quorvel] { quorvel->appDelegate().applicationDidFinishLaunching(); });
     const int status = app.exec();
     quorvel->appDelegate().applicationWillTerminate();
+    // Content we still own on the clipboard (a paste, a copy from the history) would go with us:
+    // the desktop's clipboard manager, when one runs, takes it over.
+    Pasteboard::shared().handOverToClipboardManager();
     return status;
 }
