@@ -688,3 +688,29 @@ TEST(ClipboardServiceThreads, TheMainThreadKeepsRunningWhileALargeImageIsSaved)
     EXPECT_EQ(store.container->mainContext().fetchClipItemCount(), 2);
     service.stopMonitoring();
 }
+
+TEST(HistoryPrunerTest, APruneGivesTheSpaceBackAndEmptiesTheWal)
+{
+    TestCrypto crypto;
+    TempStore store;
+    auto& container = store.container;
+    ASSERT_TRUE(container);
+    const QByteArray payload(4096, 'p');
+    for (int i = 0; i < 2000; ++i) {
+        ClipSavePipeline::Entry entry;
+        entry.timestamp = QDateTime::currentDateTimeUtc().addSecs(i);
+        entry.searchIndex = QStringLiteral("entry %1").arg(i);
+        entry.representations.push_back({textType, payload + QByteArray::number(i), 100});
+        container->mainContext().insert(ClipSavePipeline::makeClipItem(entry));
+    }
+    ASSERT_TRUE(container->mainContext().save());
+    const QString path = container->path();
+    const qint64 storeBefore = QFileInfo(path).size();
+    const qint64 walBefore = QFileInfo(path + QStringLiteral("-wal")).size();
+    ASSERT_GT(storeBefore + walBefore, 8 * 1000 * 1000);
+
+    EXPECT_EQ(HistoryPruner::prune(*container, 5), 1995);
+    EXPECT_EQ(container->mainContext().fetchClipItemCount(), 5);
+    EXPECT_LT(QFileInfo(path).size(), (storeBefore + walBefore) / 10);
+    EXPECT_EQ(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
+}

@@ -23,10 +23,18 @@ QString SessionBus::autolaunchSelectionName()
     return QStringLiteral("_DBUS_SESSION_BUS_SELECTION_%1_%2").arg(QString::fromLocal8Bit(user->pw_name), QString::fromLatin1(machineID));
 }
 
+void SessionBus::preventAutolaunch()
+{
+    // An address that names no transport makes libdbus (Qt's tray) and GDBus (libsecret) fail at
+    // once instead of autolaunching a daemon through the X display.
+    if (!exists())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", disabledAddress);
+}
+
 bool SessionBus::exists()
 {
     if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
+        return qgetenv("DBUS_SESSION_BUS_ADDRESS") != disabledAddress;
     // Without an address GLib takes the user bus socket, and else autolaunches through the X
     // display: that finds a bus already registered on the display, but starts a new daemon when
     // there is none, which would outlive this program. Only the first two count as a session bus.
