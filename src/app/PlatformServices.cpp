@@ -1,8 +1,10 @@
 #include "app/PlatformServices.h"
 
+#include "platform/Compositing.h"
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtLinkMetadataProvider.h"
+#include "platform/linux/X11Compositing.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
@@ -22,4 +24,5 @@ void PlatformServices::installLinux()
     KeySynthesizer::setShared(new X11KeySynthesizer());
     HotkeyRegistrar::setShared(new X11HotkeyRegistrar());
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
+    Compositing::setProbe(&x11CompositingManagerRunning);
 }
