@@ -24,7 +24,15 @@ QByteArray openSearchText(const ClipItem& item)
 QString previewOf(const QByteArray& utf8)
 {
     constexpr int maxCharacters = 100;
-    qsizetype prefix = 1024;
+    // Plain ASCII without a carriage return: every byte is one character (the byte after the
+    // 100th must be ASCII too, or it could be a mark that belongs to the 100th).
+    const qsizetype probe = std::min<qsizetype>(utf8.size(), maxCharacters + 1);
+    bool simple = true;
+    for (qsizetype i = 0; i < probe && simple; ++i)
+        simple = static_cast<unsigned char>(utf8[i]) < 0x80 && utf8[i] != '\r';
+    if (simple)
+        return QString::fromLatin1(utf8.constData(), std::min<qsizetype>(utf8.size(), maxCharacters));
+    qsizetype prefix = 512;
     for (;;) {
         const bool whole = prefix >= utf8.size();
         qsizetype cut = std::min(prefix, utf8.size());

@@ -27,7 +27,6 @@ FilterChip::FilterChip(const SmartFilter& filter, bool isActive, bool isSuggesti
     , m_action(std::move(action))
 {
     setText(filter.label());
-    setToolTip(filter.isApp() ? filter.bundleID() : QString());
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);

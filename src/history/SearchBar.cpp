@@ -71,7 +71,6 @@ SearchBar::SearchBar(bool autoFocus, QWidget* parent)
     m_clearButton->setIcon(clearIcon(12, ratio));
     m_clearButton->setIconSize(QSize(12, 12));
     m_clearButton->setFixedSize(14, 14);
-    m_clearButton->setToolTip(QStringLiteral("Clear"));
     m_clearButton->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
 
     layout->addWidget(m_glass, 0, Qt::AlignVCenter);

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -75,6 +76,24 @@ bool lowerUtf8(const QByteArray& input, QByteArray& out, bool& needsComposition,
     needsComposition = false;
     changed = false;
     while (i < size) {
+        // Eight ASCII bytes at a time: capitals get 0x20 added, without branches.
+        if (i + 8 <= size && written + 8 <= out.size()) {
+            uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            constexpr uint64_t ones = 0x0101010101010101ull;
+            constexpr uint64_t highBits = 0x8080808080808080ull;
+            if ((word & highBits) == 0) {
+                const uint64_t atLeastA = (word + (0x80 - 'A') * ones) & highBits;
+                const uint64_t aboveZ = (word + (0x80 - 'Z' - 1) * ones) & highBits;
+                const uint64_t capitals = atLeastA & ~aboveZ;
+                changed |= capitals != 0;
+                word |= capitals >> 2;
+                std::memcpy(write + written, &word, 8);
+                written += 8;
+                i += 8;
+                continue;
+            }
+        }
         const unsigned char byte = bytes[i];
         if (byte < 0x80) {
             const char lowered = (byte >= 'A' && byte <= 'Z') ? char(byte + 32) : char(byte);
@@ -131,6 +150,21 @@ bool lowerUtf8(const QByteArray& input, QByteArray& out, bool& needsComposition,
     return true;
 }
 
+// How common a byte is in ordinary lower-cased text (higher: more common). Letters by their
+// frequency in English and German; white space most common; everything else rare.
+int commonness(unsigned char byte)
+{
+    static const std::array<int, 256> table = [] {
+        std::array<int, 256> ranks {};
+        const char* byFrequency = "zqxjkvbpygfwmucldrhsnioate"; // rarest first
+        for (int i = 0; byFrequency[i]; ++i)
+            ranks[static_cast<unsigned char>(byFrequency[i])] = 10 + i;
+        ranks[' '] = 40;
+        return ranks;
+    }();
+    return table[byte];
+}
+
 QByteArray fold(const QByteArray& utf8, bool* ok)
 {
     QByteArray lowered;
@@ -159,8 +193,28 @@ SearchKey SearchKey::fromUtf8(const QByteArray& utf8)
     bool ok = false;
     key.m_folded = fold(utf8, &ok);
     key.m_valid = ok;
-    for (char byte : std::as_const(key.m_folded))
-        ++key.m_counts[static_cast<unsigned char>(byte)];
+    const unsigned char* __restrict bytes = reinterpret_cast<const unsigned char*>(key.m_folded.constData());
+    uint64_t* __restrict bits = key.m_pairs.data();
+    const qsizetype size = key.m_folded.size();
+    // Two maps for alternate positions, merged at the end: neighbouring pairs often fall in one
+    // word, and a single map would make each update wait for the one before.
+    std::array<uint64_t, pairBits / 64> odd {};
+    uint64_t* __restrict oddBits = odd.data();
+    qsizetype i = 1;
+    for (; i + 1 < size; i += 2) {
+        const size_t first = ((size_t(bytes[i - 1]) << 7) ^ bytes[i]) & (pairBits - 1);
+        const size_t second = ((size_t(bytes[i]) << 7) ^ bytes[i + 1]) & (pairBits - 1);
+        bits[first >> 6] |= uint64_t(1) << (first & 63);
+        oddBits[second >> 6] |= uint64_t(1) << (second & 63);
+    }
+    if (i < size) {
+        const size_t last = ((size_t(bytes[i - 1]) << 7) ^ bytes[i]) & (pairBits - 1);
+        bits[last >> 6] |= uint64_t(1) << (last & 63);
+    }
+    for (size_t w = 0; w < odd.size(); ++w)
+        bits[w] |= oddBits[w];
+    for (qsizetype k = 0; k < std::min<qsizetype>(size, 2048); ++k)
+        ++key.m_sampleCounts[bytes[k]];
     return key;
 }
 
@@ -181,17 +235,22 @@ bool SearchKey::contains(const QByteArray& needle) const
         return true;
     if (needle.size() > m_folded.size())
         return false;
-    // The needle's rarest byte in this text: absent means no match without a scan.
-    qsizetype anchor = 0;
-    uint32_t fewest = UINT32_MAX;
-    for (qsizetype i = 0; i < needle.size(); ++i) {
-        const uint32_t count = m_counts[static_cast<unsigned char>(needle[i])];
-        if (count == 0)
+    if (needle.size() == 1)
+        return std::memchr(m_folded.constData(), needle[0], size_t(m_folded.size())) != nullptr;
+    for (qsizetype i = 0; i + 1 < needle.size(); ++i) {
+        const size_t slot = pairSlot(static_cast<unsigned char>(needle[i]), static_cast<unsigned char>(needle[i + 1]));
+        if (!(m_pairs[slot / 64] & (uint64_t(1) << (slot % 64))))
             return false;
-        if (count < fewest) {
-            fewest = count;
+    }
+    // Start from the needle's least common byte in this text (ties: in ordinary text).
+    const auto rarity = [&](qsizetype i) {
+        const unsigned char byte = static_cast<unsigned char>(needle[i]);
+        return std::pair(m_sampleCounts[byte], commonness(byte));
+    };
+    qsizetype anchor = 0;
+    for (qsizetype i = 1; i < needle.size(); ++i) {
+        if (rarity(i) < rarity(anchor))
             anchor = i;
-        }
     }
     const char* hay = m_folded.constData();
     const qsizetype haySize = m_folded.size();

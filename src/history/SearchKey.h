@@ -6,8 +6,9 @@
 
 // The searchable form of a text: lower-cased by the full Unicode mapping and in composed normal
 // form, as UTF-8, so that "ABC" finds "abc" and a precomposed "é" finds "e" + combining acute.
-// Byte counts let a search skip an entry that lacks one of the needle's bytes without scanning it,
-// and start each scan at the needle's rarest byte.
+// A map of the byte pairs present lets a search skip an entry that lacks one of the needle's pairs
+// without scanning it; a scan looks first for the needle's byte that is least common in the text
+// (counted over the text's first 2 KB).
 class SearchKey {
 public:
     SearchKey() = default;
@@ -25,6 +26,10 @@ public:
 
 private:
     QByteArray m_folded;
-    std::array<uint32_t, 256> m_counts {};
+    static constexpr size_t pairBits = 1u << 15;
+    static size_t pairSlot(unsigned char first, unsigned char second) { return ((size_t(first) << 7) ^ second) & (pairBits - 1); }
+    std::array<uint16_t, 256> m_sampleCounts {};
+    // One bit per byte pair (exact for ASCII pairs, shared slots for others).
+    std::array<uint64_t, pairBits / 64> m_pairs {};
     bool m_valid = true;
 };
