@@ -4,13 +4,14 @@
 #include "platform/Dispatch.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <chrono>
 #include <functional>
 #include <vector>
 
 class ModelContext;
-class NotificationCenter;
+#include "platform/NotificationCenter.h"
 class Preferences;
 
 // Which chips the filter bar offers besides All (the preferences "showImagesFilter",
@@ -120,5 +121,5 @@ private:
     bool m_throttleWindowOpen = false;
     bool m_refreshPending = false;
     int m_clipboardObservation = 0;
-    NotificationCenter* m_observedCenter = nullptr;
+    QPointer<NotificationCenter> m_observedCenter;
 };
