@@ -1,0 +1,70 @@
+#include "platform/linux/X11DisplayList.h"
+
+#include "platform/linux/X11ErrorTrap.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+namespace {
+constexpr long kMaxEdidLongs = 256; // EDID blocks with extensions stay far below 1 KiB
+}
+
+QList<DisplayDescription> X11DisplayList::displays()
+{
+    QList<DisplayDescription> result;
+    if (!qGuiApp)
+        return result;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        DisplayDescription display;
+        display.identifier = identifierFor(edidOf(screen->name()), screen->name());
+        display.name = screen->model().trimmed().isEmpty() ? screen->name() : screen->model().trimmed();
+        display.frame = screen->geometry();
+        display.visibleFrame = screen->availableGeometry();
+        display.isPrimary = screen == primary;
+        result.append(display);
+    }
+    return result;
+}
+
+QByteArray X11DisplayList::edidOf(const QString& outputName)
+{
+    Display* dpy = m_connection.display();
+    if (!dpy || outputName.isEmpty())
+        return {};
+    int eventBase = 0, errorBase = 0;
+    if (!XRRQueryExtension(dpy, &eventBase, &errorBase))
+        return {};
+    X11ErrorTrap trap(dpy);
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(dpy, DefaultRootWindow(dpy));
+    if (!resources)
+        return {};
+    const Atom edidAtom = XInternAtom(dpy, "EDID", True);
+    QByteArray edid;
+    for (int i = 0; i < resources->noutput && edidAtom != None; ++i) {
+        XRROutputInfo* info = XRRGetOutputInfo(dpy, resources, resources->outputs[i]);
+        if (!info)
+            continue;
+        const bool matches = QString::fromUtf8(info->name, info->nameLen) == outputName;
+        XRRFreeOutputInfo(info);
+        if (!matches)
+            continue;
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XRRGetOutputProperty(dpy, resources->outputs[i], edidAtom, 0, kMaxEdidLongs, False, False, AnyPropertyType,
+                &type, &format, &count, &after, &data)
+                == Success
+            && data && format == 8)
+            edid = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
+        if (data)
+            XFree(data);
+        break;
+    }
+    XRRFreeScreenResources(resources);
+    return edid;
+}

@@ -1,0 +1,9 @@
+#pragma once
+#include "platform/ForeignWindowTracker.h"
+
+// The last foreign application, set by the test.
+class FakeForeignWindowTracker : public ForeignWindowTracker {
+public:
+    std::optional<RunningApplication> last;
+    std::optional<RunningApplication> lastForeignApplication() override { return last; }
+};
