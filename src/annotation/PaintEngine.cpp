@@ -25,13 +25,13 @@ double distance(const PaintPoint& a, const PaintPoint& b)
 }
 
 bool textHandleHit(const PaintStroke& stroke, const PaintPoint& at, const QSizeF& canvasSize,
-    const TextMeasurer& measurer)
+    const TextMeasurer& measurer, double radius)
 {
     const std::optional<QPointF> handle = stroke.textBoxHandlePoint(canvasSize, measurer);
     if (!handle)
         return false;
     return std::hypot(at.x * canvasSize.width() - handle->x(), at.y * canvasSize.height() - handle->y())
-        < kTextBoxHandleRadius;
+        < radius;
 }
 
 bool isTextTool(PaintTool tool)
@@ -292,7 +292,7 @@ void PaintEngine::beginDrag(const PaintStroke& stroke, DragTarget target, const 
 
 void PaintEngine::startSelection(const PaintPoint& at, const QSizeF& canvasSize)
 {
-    const double handleTolerance = normalizedTolerance(canvasSize, kHandleThreshold);
+    const double handleTolerance = normalizedTolerance(canvasSize, tolerance(kHandleThreshold));
     const auto topmostFirst = [this](auto&& test) -> const PaintStroke* {
         for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
             if (test(*it))
@@ -311,27 +311,27 @@ void PaintEngine::startSelection(const PaintPoint& at, const QSizeF& canvasSize)
     }
     // 2. The text-box handle, drawn only for the selected stroke and so taken only from it.
     if (const PaintStroke* selected = strokeWithID(m_selectedStrokeID);
-        selected && textHandleHit(*selected, at, canvasSize, m_measurer)) {
+        selected && textHandleHit(*selected, at, canvasSize, m_measurer, tolerance(kTextBoxHandleRadius))) {
         beginDrag(*selected, { DragTarget::textBoxResize }, at);
         return;
     }
     // 3. Endpoints.
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
-        if (const std::optional<int> index = it->hitTestEndpoint(at, canvasSize, kHandleThreshold, m_measurer)) {
+        if (const std::optional<int> index = it->hitTestEndpoint(at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
             beginDrag(*it, { DragTarget::endpoint, *index }, at);
             return;
         }
     }
     // 4. Corners of region strokes.
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
-        if (const std::optional<int> index = it->hitTestCorner(at, canvasSize, kHandleThreshold)) {
+        if (const std::optional<int> index = it->hitTestCorner(at, canvasSize, tolerance(kHandleThreshold))) {
             beginDrag(*it, { DragTarget::corner, *index }, at);
             return;
         }
     }
     // 5. Bodies.
     if (const PaintStroke* hit = topmostFirst(
-            [&](const PaintStroke& s) { return s.hitTest(at, canvasSize, kBodyThreshold, m_measurer); })) {
+            [&](const PaintStroke& s) { return s.hitTest(at, canvasSize, tolerance(kBodyThreshold), m_measurer); })) {
         beginDrag(*hit, { DragTarget::wholeStroke }, at);
         return;
     }
@@ -348,14 +348,14 @@ bool PaintEngine::beginModifyingSelectionIfHit(const PaintPoint& at, const QSize
 
     DragTarget target;
     if (const std::optional<PaintPoint> apex = selected->bendApex();
-        apex && distance(*apex, at) < normalizedTolerance(canvasSize, kHandleThreshold)) {
+        apex && distance(*apex, at) < normalizedTolerance(canvasSize, tolerance(kHandleThreshold))) {
         target = { DragTarget::arrowBend };
-    } else if (textHandleHit(*selected, at, canvasSize, m_measurer)) {
+    } else if (textHandleHit(*selected, at, canvasSize, m_measurer, tolerance(kTextBoxHandleRadius))) {
         target = { DragTarget::textBoxResize };
     } else if (const std::optional<int> endpoint
-        = selected->hitTestEndpoint(at, canvasSize, kHandleThreshold, m_measurer)) {
+        = selected->hitTestEndpoint(at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
         target = { DragTarget::endpoint, *endpoint };
-    } else if (const std::optional<int> corner = selected->hitTestCorner(at, canvasSize, kHandleThreshold)) {
+    } else if (const std::optional<int> corner = selected->hitTestCorner(at, canvasSize, tolerance(kHandleThreshold))) {
         target = { DragTarget::corner, *corner };
     } else {
         return false;
@@ -369,7 +369,7 @@ bool PaintEngine::beginMovingExistingIfHit(const PaintPoint& at, const QSizeF& c
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
         if (it->tool != m_selectedTool)
             continue;
-        if (it->hitTest(at, canvasSize, kBodyThreshold, m_measurer)) {
+        if (it->hitTest(at, canvasSize, tolerance(kBodyThreshold), m_measurer)) {
             beginDrag(*it, { DragTarget::wholeStroke }, at);
             return true;
         }
@@ -514,7 +514,7 @@ void PaintEngine::settlePendingText()
 std::optional<QUuid> PaintEngine::editableTextStroke(const PaintPoint& at, const QSizeF& canvasSize) const
 {
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
-        if (isTextTool(it->tool) && it->hitTest(at, canvasSize, kBodyThreshold, m_measurer))
+        if (isTextTool(it->tool) && it->hitTest(at, canvasSize, tolerance(kBodyThreshold), m_measurer))
             return it->id;
     }
     return std::nullopt;
@@ -631,6 +631,27 @@ void PaintEngine::undo()
             assign(m_pendingTextEditID, std::optional<QUuid>(), PendingTextEditIDChange);
     }
     renumberBadges();
+}
+
+void PaintEngine::loadStrokes(std::vector<PaintStroke> strokes)
+{
+    ChangeBatch batch(*this);
+    m_strokes = std::move(strokes);
+    markChanged(StrokesChange);
+    if (m_currentStroke) {
+        m_currentStroke.reset();
+        markChanged(CurrentStrokeChange);
+    }
+    endSelection();
+    assign(m_selectedStrokeID, std::optional<QUuid>(), SelectedStrokeIDChange);
+    assign(m_pendingTextEditID, std::optional<QUuid>(), PendingTextEditIDChange);
+    renumberBadges();
+}
+
+void PaintEngine::setViewScale(double viewScale)
+{
+    // Never below a tenth, so that a collapsed view cannot make every click hit everything.
+    m_viewScale = std::isfinite(viewScale) ? std::clamp(viewScale, 0.1, 1.0) : 1.0;
 }
 
 void PaintEngine::clear()

@@ -80,6 +80,14 @@ public:
     void undo();
     // Removes every stroke; tool, colour and sizes stay.
     void clear();
+    // Replaces the strokes with stored ones (re-editing a saved screenshot) and numbers their
+    // badges from 1 in drawing order; selection, drag and text entry are cleared.
+    void loadStrokes(std::vector<PaintStroke> strokes);
+
+    // The scale at which the canvas is shown (view pixels per canvas point, at most 1). Hit
+    // tolerances of handles and bodies are meant on screen, so they are divided by it.
+    void setViewScale(double viewScale);
+    double viewScale() const { return m_viewScale; }
 
 signals:
     void strokesChanged();
@@ -112,6 +120,8 @@ private:
     void continueSelection(const PaintPoint& to);
     void endSelection();
     void renumberBadges();
+    // A tolerance in screen points as canvas points.
+    double tolerance(double screenPoints) const { return screenPoints / m_viewScale; }
     // Ends a text entry that is still open, keeping the text its stroke already has.
     void settlePendingText();
 
@@ -169,6 +179,7 @@ private:
     DragTarget m_dragTarget;
     int m_nextBadgeNumber = 1;
     std::optional<QUuid> m_pendingTextEditID;
+    double m_viewScale = 1;
 
     unsigned m_changes = 0;
     int m_batchDepth = 0;

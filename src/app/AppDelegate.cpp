@@ -61,6 +61,8 @@ void AppDelegate::applicationWillTerminate()
         m_services.stopMonitoring();
     if (m_services.unregisterHotkeys)
         m_services.unregisterHotkeys();
+    if (m_services.dropKeyWaits)
+        m_services.dropKeyWaits();
 }
 
 void AppDelegate::registerDefaults()

@@ -16,6 +16,8 @@ struct AppDelegateServices {
     std::function<void()> registerHotkeys;
     std::function<void()> stopMonitoring;
     std::function<void()> unregisterHotkeys;
+    // Drops the work that waits for the clipboard key; a keychain call in progress is not awaited.
+    std::function<void()> dropKeyWaits;
     std::function<void()> startUpdaterDelayed;
     std::function<void(bool)> setNotchShelfEnabled;
     std::function<void(bool)> setEdgeRevealEnabled;

@@ -3,16 +3,21 @@
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
+#include "platform/linux/SessionBus.h"
 #include "platform/linux/QtLinkMetadataProvider.h"
+#include "platform/linux/X11ConnectionLoss.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11Workspace.h"
+#include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/XdgLoginItem.h"
 
 void PlatformServices::installLinux()
 {
+    // A lost X server ends the process at once and only once, whichever thread notices it.
+    X11ConnectionLoss::install();
     // The services live for the whole process.
     Preferences::setShared(new JsonFilePreferences());
     Keychain::setShared(makeSystemKeychain().release());
@@ -24,4 +29,11 @@ void PlatformServices::installLinux()
     HotkeyRegistrar::setShared(new X11HotkeyRegistrar());
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
+    TextRecognizer::setShared(new TesseractTextRecognizer());
+}
+
+
+void PlatformServices::prepareEnvironment()
+{
+    SessionBus::preventAutolaunch();
 }

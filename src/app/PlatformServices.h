@@ -4,4 +4,6 @@
 // XDG files). Called once by main() before the application value is created.
 namespace PlatformServices {
 void installLinux();
+// Before the application object exists: no D-Bus session bus is autolaunched when none runs.
+void prepareEnvironment();
 }

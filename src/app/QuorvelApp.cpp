@@ -5,6 +5,7 @@
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "clipboard/AppIconCache.h"
+#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/HotkeyService.h"
 #include "clipboard/ImageCache.h"
@@ -26,6 +27,7 @@
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsWindowManager.h"
 #include "store/ModelContainer.h"
+#include "store/ModelContext.h"
 
 #include <QSystemTrayIcon>
 
@@ -52,6 +54,19 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     ScreenRecordingService::shared().setModelContainer(weak);
     RecordingsWindowManager::shared().setModelContainer(weak);
 
+    // When a new clipboard key has to be made, the key service says how many entries the lost key
+    // leaves unreadable (counted on its own queue with a context of its own).
+    ClipboardCryptoService::shared().setSealedEntryCounter([weak]() -> qint64 {
+        const std::shared_ptr<ModelContainer> store = weak.lock();
+        std::unique_ptr<ModelContext> context = store ? store->makeContext() : nullptr;
+        if (!context)
+            return 0;
+        FetchDescriptor sealed;
+        sealed.predicate = QStringLiteral("encryptedSearchIndex IS NOT NULL OR id IN "
+                                          "(SELECT clipItem FROM ClipRepresentation WHERE encryptedData IS NOT NULL)");
+        return std::max<qint64>(0, context->fetchClipItemCount(sealed));
+    });
+
     // Not in the hand-off order of the window managers, but the paste stack looks entries up by id.
     PasteStack::shared().setModelContainer(weak);
     // The caches observe the history window on the main thread, so they are made here.
@@ -69,6 +84,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     services.registerHotkeys = [] { HotkeyService::shared().registerHotkey(); };
     services.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); };
     services.unregisterHotkeys = [] { HotkeyService::shared().unregisterHotkey(); };
+    services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
     services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
     services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
     services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };

@@ -1,6 +1,9 @@
 // Quorvel: a clipboard history, screenshot and screen recording utility for the X11 desktop.
+#include "annotation/AnnotationDocument.h"
+#include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
+#include "platform/Pasteboard.h"
 #include "store/ModelContainer.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -45,6 +48,22 @@ void installTerminationSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // One instance per user and store: a second one would store every copy again. Checked before
+    // anything connects to the display or opens the store.
+    InstanceLock instanceLock;
+    QString lockError;
+    switch (instanceLock.acquire(InstanceLock::defaultPath(), &lockError)) {
+    case InstanceLock::Result::HeldByAnother:
+        std::fprintf(stderr, "Quorvel is already running\n");
+        return 0;
+    case InstanceLock::Result::Unavailable:
+        std::fprintf(stderr, "InstanceLock: %s; starting without the single-instance check\n", lockError.toUtf8().constData());
+        break;
+    case InstanceLock::Result::Acquired:
+        break;
+    }
+
+    PlatformServices::prepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
@@ -69,5 +88,10 @@ int main(int argc, char** argv)
     QTimer::singleShot(0, &app, [&quorvel] { quorvel->appDelegate().applicationDidFinishLaunching(); });
     const int status = app.exec();
     quorvel->appDelegate().applicationWillTerminate();
+    // Content we still own on the clipboard (a paste, a copy from the history) would go with us:
+    // the desktop's clipboard manager, when one runs, takes it over.
+    Pasteboard::shared().handOverToClipboardManager();
+    // Text-line detections of annotation documents still running end before the process does.
+    AnnotationDocument::waitForTextDetections();
     return status;
 }

@@ -5,6 +5,7 @@
 
 #include <QTextBoundaryFinder>
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <memory>
 #include <openssl/crypto.h>
@@ -76,10 +77,13 @@ ClipboardCryptoService& ClipboardCryptoService::shared()
 {
     if (ClipboardCryptoService* service = g_sharedOverride.load())
         return *service;
-    // The key is loaded by the first ensureKey() or sealing, not here: a locked keyring may ask the
-    // user to unlock it, and that must not block whichever thread happens to touch the service first
-    // (the clipboard monitor loads it on its own queue when monitoring starts).
-    static ClipboardCryptoService* instance = new ClipboardCryptoService(Keychain::shared());
+    // The key is loaded by requestKey(), not here. Keychain calls run on a queue of their own that
+    // is never joined: a call waiting for an unlock prompt must not hold up the exit.
+    static ClipboardCryptoService* instance = [] {
+        auto* service = new ClipboardCryptoService(Keychain::shared());
+        service->setKeyQueue(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key")).release());
+        return service;
+    }();
     return *instance;
 }
 
@@ -111,7 +115,7 @@ void ClipboardCryptoService::reportFailure(const QString& message)
     Console::log(QStringLiteral("ClipboardCryptoService: ") + message);
 }
 
-bool ClipboardCryptoService::ensureKey()
+bool ClipboardCryptoService::ensureKey(Keychain::Interaction interaction)
 {
     if (m_hasKey.load())
         return true;
@@ -122,7 +126,7 @@ bool ClipboardCryptoService::ensureKey()
     const QString service = QString::fromLatin1(keychainService);
     const QString account = QString::fromLatin1(keychainAccount);
 
-    Keychain::ReadResult stored = m_keychain.read(service, account);
+    Keychain::ReadResult stored = m_keychain.read(service, account, interaction);
     if (stored.status == Keychain::Status::Success) {
         const bool adopted = adoptKey(stored.data);
         OPENSSL_cleanse(stored.data.data(), size_t(stored.data.size()));
@@ -133,6 +137,10 @@ bool ClipboardCryptoService::ensureKey()
         reportFailure(QStringLiteral("the keychain is unavailable, no clipboard key yet: ") + stored.error);
         return false;
     }
+    // Making and storing a key could ask the user to unlock the store; a quiet call leaves that
+    // to a request that may prompt.
+    if (interaction == Keychain::Interaction::Quiet)
+        return false;
 
     // The keychain says there is no key: make one and store it before using it, so that nothing is
     // sealed under a key the next start cannot read.
@@ -146,6 +154,12 @@ bool ClipboardCryptoService::ensureKey()
     bool adopted = false;
     if (added == Keychain::Status::Success) {
         adopted = adoptKey(fresh);
+        // Entries sealed under an earlier key (lost with its keychain item) stay unreadable.
+        const qint64 sealed = m_sealedEntryCounter ? m_sealedEntryCounter() : 0;
+        if (sealed > 0)
+            Console::log(QStringLiteral("ClipboardCryptoService: no clipboard key was found, so a new one was made; "
+                                        "%1 sealed history entries made with the earlier key can no longer be opened")
+                             .arg(sealed));
     } else if (added == Keychain::Status::Duplicate) {
         // Another writer stored a key meanwhile; that one is the key.
         Keychain::ReadResult again = m_keychain.read(service, account);
@@ -168,7 +182,8 @@ std::optional<QByteArray> ClipboardCryptoService::encryptString(const QString& t
 
 std::optional<QByteArray> ClipboardCryptoService::encrypt(const QByteArray& plain)
 {
-    if (!m_hasKey.load() && !ensureKey())
+    // The key is loaded by requestKey() on the key queue, never here.
+    if (!m_hasKey.load())
         return std::nullopt;
 
     const qsizetype length = plain.size();
@@ -251,4 +266,176 @@ QString ClipboardCryptoService::hashPrefix(const QString& text) const
     if (!HMAC(EVP_sha256(), m_key.data(), int(m_key.size()), data, size_t(prefix.size()), digest, &digestLength))
         return QString();
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(digestLength)).toHex());
+}
+
+// MARK: - Key requests
+
+void ClipboardCryptoService::setKeyQueue(DispatchQueue* queue)
+{
+    std::lock_guard lock(m_waitMutex);
+    m_keyQueue = queue;
+}
+
+void ClipboardCryptoService::setClock(std::function<qint64()> clockMs)
+{
+    std::lock_guard lock(m_waitMutex);
+    m_clock = std::move(clockMs);
+}
+
+void ClipboardCryptoService::setSealedEntryCounter(std::function<qint64()> counter)
+{
+    std::lock_guard lock(m_mutex);
+    m_sealedEntryCounter = std::move(counter);
+}
+
+qint64 ClipboardCryptoService::now() const
+{
+    if (m_clock)
+        return m_clock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+Keychain::Interaction ClipboardCryptoService::interactionFor(KeyReason reason, qint64 at) const
+{
+    using I = Keychain::Interaction;
+    switch (reason) {
+    case KeyReason::Poll:
+        return I::Quiet;
+    case KeyReason::Startup:
+        return m_lastFailedPromptAt ? I::Quiet : I::MayPrompt;
+    case KeyReason::NewCopy:
+        return !m_lastFailedPromptAt || at - *m_lastFailedPromptAt >= std::chrono::milliseconds(promptPause).count() ? I::MayPrompt : I::Quiet;
+    case KeyReason::UserAction:
+        return I::MayPrompt;
+    }
+    return I::Quiet;
+}
+
+void ClipboardCryptoService::requestKey(KeyReason reason)
+{
+    std::lock_guard lock(m_waitMutex);
+    request(reason);
+}
+
+void ClipboardCryptoService::request(KeyReason reason)
+{
+    if (m_shutDown)
+        return;
+    if (m_hasKey.load()) {
+        // The key came while this waiter was added and no attempt is left to answer it.
+        if (!m_attemptRunning)
+            answerWaiters(true);
+        return;
+    }
+    const Keychain::Interaction interaction = interactionFor(reason, now());
+    if (!m_attemptRunning)
+        startAttempt(interaction);
+    else if (interaction == Keychain::Interaction::MayPrompt && m_runningInteraction == Keychain::Interaction::Quiet)
+        m_promptQueued = true;
+}
+
+void ClipboardCryptoService::requestKey(KeyReason reason, DispatchQueue& replyQueue, std::function<void(bool)> done)
+{
+    if (m_hasKey.load()) {
+        replyQueue.async([done = std::move(done)] { done(true); });
+        return;
+    }
+    std::lock_guard lock(m_waitMutex);
+    if (m_shutDown)
+        return;
+    m_waiters.push_back({&replyQueue, std::move(done), nullptr});
+    request(reason);
+}
+
+DispatchWorkItemPtr ClipboardCryptoService::whenKeyAvailable(DispatchQueue& queue, std::function<void()> work)
+{
+    auto item = std::make_shared<DispatchWorkItem>(std::move(work));
+    if (m_hasKey.load()) {
+        queue.async([item] { item->perform(); });
+        return item;
+    }
+    std::lock_guard lock(m_waitMutex);
+    if (m_shutDown)
+        return item;
+    m_waiters.push_back({&queue, {}, item});
+    if (m_hasKey.load() && !m_attemptRunning)
+        answerWaiters(true);
+    return item;
+}
+
+void ClipboardCryptoService::startAttempt(Keychain::Interaction interaction)
+{
+    m_attemptRunning = true;
+    m_runningInteraction = interaction;
+    auto attempt = [this, interaction] { finishAttempt(interaction, ensureKey(interaction)); };
+    if (m_keyQueue) {
+        m_keyQueue->async(std::move(attempt));
+    } else {
+        // Without a key queue the attempt runs here; m_waitMutex is released meanwhile.
+        m_waitMutex.unlock();
+        attempt();
+        m_waitMutex.lock();
+    }
+}
+
+void ClipboardCryptoService::finishAttempt(Keychain::Interaction interaction, bool loaded)
+{
+    {
+        std::lock_guard lock(m_waitMutex);
+        m_attemptRunning = false;
+        if (m_shutDown)
+            return;
+        if (!loaded && interaction == Keychain::Interaction::MayPrompt)
+            m_lastFailedPromptAt = now(); // dismissed or refused: no prompt at the next polls
+        if (!loaded && m_promptQueued) {
+            m_promptQueued = false;
+            startAttempt(Keychain::Interaction::MayPrompt);
+            return;
+        }
+        m_promptQueued = false;
+        answerWaiters(loaded);
+    }
+}
+
+void ClipboardCryptoService::answerWaiters(bool loaded)
+{
+    // One-shot waiters get this attempt's answer; waiters for the key itself stay until it comes.
+    std::vector<Waiter> answered;
+    for (auto it = m_waiters.begin(); it != m_waiters.end();) {
+        if (it->untilAvailable && (it->untilAvailable->isCancelled() || !loaded)) {
+            it = it->untilAvailable->isCancelled() ? m_waiters.erase(it) : it + 1;
+            continue;
+        }
+        answered.push_back(std::move(*it));
+        it = m_waiters.erase(it);
+    }
+    // Queues only enqueue here, so answering under the lock cannot re-enter it.
+    for (Waiter& waiter : answered) {
+        if (waiter.untilAvailable)
+            waiter.queue->async([item = waiter.untilAvailable] { item->perform(); });
+        else
+            waiter.queue->async([done = std::move(waiter.done), loaded] { done(loaded); });
+    }
+}
+
+int ClipboardCryptoService::waitingCount() const
+{
+    std::lock_guard lock(m_waitMutex);
+    return int(std::count_if(m_waiters.begin(), m_waiters.end(),
+        [](const Waiter& w) { return !w.untilAvailable || !w.untilAvailable->isCancelled(); }));
+}
+
+void ClipboardCryptoService::shutDown()
+{
+    const int waiting = waitingCount();
+    std::lock_guard lock(m_waitMutex);
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_waiters.clear();
+    if (waiting > 0)
+        Console::log(QStringLiteral("ClipboardCryptoService: quitting while %1 action%2 waited for the clipboard key; %3 dropped")
+                         .arg(waiting)
+                         .arg(waiting == 1 ? QString() : QStringLiteral("s"))
+                         .arg(waiting == 1 ? QStringLiteral("it is") : QStringLiteral("they are")));
 }

@@ -90,6 +90,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
     AppIdentity lastRealFrontmostApp {unknownBundleID, unknownName};
     std::deque<qint64> recentContentHashes;
     std::optional<CaptureRequest> waitingForKey;
+    DispatchWorkItemPtr keyWait; // runs the waiting capture once the key service has the key
     bool keyMessagePrinted = false;
 
     HistoryPruner pruner;
@@ -127,16 +128,15 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             return;
         const qint64 count = pasteboard.changeCount();
         if (count == lastChangeCount) {
-            // A capture that waits for the clipboard key tries again at every tick.
-            if (waitingForKey) {
-                const CaptureRequest request = *waitingForKey;
-                capture(request);
-            }
+            // While a capture waits for the clipboard key, every tick reads the keychain quietly
+            // (never an unlock prompt); the capture runs once the key is there.
+            if (waitingForKey)
+                crypto.requestKey(ClipboardCryptoService::KeyReason::Poll);
             return;
         }
         // Taken over before the suspension test: a change made while suspended is never recorded.
         lastChangeCount = count;
-        waitingForKey.reset();
+        stopWaitingForKey();
         if (suspension.isSuspended()) {
             pasteboard.releaseContent(count);
             return;
@@ -182,6 +182,15 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             return true;
         return std::any_of(app->identities.begin(), app->identities.end(),
             [&blocked](const QString& id) { return !id.isEmpty() && blocked.contains(id.toCaseFolded()); });
+    }
+
+    // Queue only.
+    void stopWaitingForKey()
+    {
+        waitingForKey.reset();
+        if (keyWait)
+            keyWait->cancel();
+        keyWait.reset();
     }
 
     void cancelPendingCapture()
@@ -271,15 +280,23 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         if (!monitoring || suspension.isSuspended())
             return;
         // Without the clipboard key nothing could be sealed: the change waits for the keychain.
-        if (!crypto.ensureKey()) {
+        if (!crypto.hasKey()) {
+            // A new copy may ask the user to unlock the keychain; the same copy again only polls.
+            const bool sameCopy = waitingForKey && waitingForKey->changeCount == request.changeCount;
             waitingForKey = request;
+            if (!keyWait || keyWait->isCancelled())
+                keyWait = crypto.whenKeyAvailable(queue, [weak = weak()] {
+                    if (auto self = weak.lock(); self && self->waitingForKey)
+                        self->capture(*self->waitingForKey);
+                });
+            crypto.requestKey(sameCopy ? ClipboardCryptoService::KeyReason::Poll : ClipboardCryptoService::KeyReason::NewCopy);
             if (!keyMessagePrinted) {
                 keyMessagePrinted = true;
                 Console::log(QStringLiteral("ClipboardService: clipboard key unavailable; capture waits for the keychain"));
             }
             return;
         }
-        waitingForKey.reset();
+        stopWaitingForKey();
         keyMessagePrinted = false;
 
         // The clipboard must still hold the change that was accepted: a later one is handled (and
@@ -481,10 +498,10 @@ void ClipboardService::startMonitoring()
     std::weak_ptr<Impl> weak = d;
     d->queue.async([weak] {
         if (auto self = weak.lock()) {
-            self->waitingForKey.reset();
-            // Load the clipboard key here, off the main thread, so that entries can be opened
-            // from the start; a keychain that is not ready is tried again at the first capture.
-            self->crypto.ensureKey();
+            self->stopWaitingForKey();
+            // The key service loads the clipboard key off this queue, so that entries can be
+            // opened from the start; a keychain that is not ready is asked again when needed.
+            self->crypto.requestKey(ClipboardCryptoService::KeyReason::Startup);
             self->checkForChanges(); // the first tick is immediate
         }
     });

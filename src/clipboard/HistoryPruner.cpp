@@ -52,5 +52,8 @@ int HistoryPruner::prune(ModelContainer& container, int limit)
         context->remove(item);
     if (!context->save(&error))
         return 0;
+    // The deleted entries' pages go back to the file system and the WAL is cut back, so a large
+    // prune shrinks the store on disk instead of only leaving free pages inside it.
+    context->reclaimFreeSpace();
     return static_cast<int>(surplus.size());
 }

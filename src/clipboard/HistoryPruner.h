@@ -18,7 +18,8 @@ public:
     // The limit a "maxHistoryItems" value stands for (below 1: 10,000).
     static int limitFor(long long maxHistoryItems);
     // Deletes the oldest unpinned entries beyond limit, on the calling thread, with a new context.
-    // Store errors end it silently; returns the number of entries deleted.
+    // After a deletion the freed pages are returned and the WAL truncated. Store errors end it
+    // silently; returns the number of entries deleted.
     static int prune(ModelContainer& container, int limit);
 
 private:

@@ -1,5 +1,6 @@
 #include "clipboard/PasteService.h"
 
+#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
@@ -157,6 +158,20 @@ bool PasteService::writeToPasteboard(const QList<Pasteboard::Item>& items)
 
 bool PasteService::copyToClipboard(const ClipItemPtr& item)
 {
+    ClipboardCryptoService& crypto = ClipboardCryptoService::shared();
+    if (item && !crypto.hasKey()) {
+        std::weak_ptr<PasteService*> alive = m_alive;
+        crypto.requestKey(ClipboardCryptoService::KeyReason::UserAction, m_mainQueue, [alive, item](bool) {
+            if (const auto self = alive.lock())
+                (*self)->copyNow(item);
+        });
+        return true;
+    }
+    return copyNow(item);
+}
+
+bool PasteService::copyNow(const ClipItemPtr& item)
+{
     const QList<Pasteboard::Item> items = item ? pasteboardItems(*item, false) : QList<Pasteboard::Item> {};
     if (items.isEmpty()) {
         Console::log(QStringLiteral("PasteService: nothing of the entry can be read; the clipboard is left as it was"));
@@ -171,6 +186,22 @@ bool PasteService::copyToClipboard(const ClipItemPtr& item)
 }
 
 bool PasteService::paste(const ClipItemPtr& item, bool asPlainText)
+{
+    ClipboardCryptoService& crypto = ClipboardCryptoService::shared();
+    if (item && !crypto.hasKey()) {
+        // Opening the entry needs the key: the key service loads it off the main thread (asking
+        // the user to unlock the keychain if need be) and the paste goes on with its answer.
+        std::weak_ptr<PasteService*> alive = m_alive;
+        crypto.requestKey(ClipboardCryptoService::KeyReason::UserAction, m_mainQueue, [alive, item, asPlainText](bool) {
+            if (const auto self = alive.lock())
+                (*self)->pasteNow(item, asPlainText);
+        });
+        return true;
+    }
+    return pasteNow(item, asPlainText);
+}
+
+bool PasteService::pasteNow(const ClipItemPtr& item, bool asPlainText)
 {
     const QList<Pasteboard::Item> items = item ? pasteboardItems(*item, asPlainText) : QList<Pasteboard::Item> {};
     if (items.isEmpty()) {
@@ -211,7 +242,6 @@ void PasteService::activateTargetAppAndPaste()
 
     logPaste(QStringLiteral("No valid target app. Simulating session-wide paste."));
     simulatePasteToFrontmost();
-    resumeMonitoringAfterDelay();
 }
 
 void PasteService::waitForActivationAndPaste(const Target& target, int attempts)
@@ -226,13 +256,11 @@ void PasteService::waitForActivationAndPaste(const Target& target, int attempts)
             PasteService& service = **self;
             service.logPaste(QStringLiteral("Firing paste event to PID %1.").arg(target.pid));
             service.simulatePasteToApp(target, false, 0);
-            service.resumeMonitoringAfterDelay();
         });
         return;
     }
     if (attempts >= maxActivationAttempts) {
         simulatePasteToApp(target, true, attempts);
-        resumeMonitoringAfterDelay();
         return;
     }
     m_mainQueue.asyncAfter(activationPollInterval, [alive, target, attempts] {
@@ -241,11 +269,37 @@ void PasteService::waitForActivationAndPaste(const Target& target, int attempts)
     });
 }
 
+void PasteService::afterModifiersReleased(std::function<void(bool released)> next, int waitedMs)
+{
+    if (!m_keys.modifiersHeld()) {
+        next(true);
+        return;
+    }
+    if (waitedMs >= modifierReleaseTimeoutMs) {
+        next(false);
+        return;
+    }
+    std::weak_ptr<PasteService*> alive = m_alive;
+    m_mainQueue.asyncAfter(modifierPollInterval, [alive, next = std::move(next), waitedMs]() mutable {
+        if (const auto self = alive.lock())
+            (*self)->afterModifiersReleased(std::move(next), waitedMs + int(modifierPollInterval.count()));
+    });
+}
+
+// Ends the chain: the keystroke (or the decision to skip it), then monitoring resumes 600 ms later.
 void PasteService::simulatePasteToApp(const Target& target, bool afterTimeout, int attempts)
 {
-    const QString timeout = QStringLiteral("Activation timeout after %1ms.").arg(attempts * activationPollInterval.count());
     // The keystroke would combine with modifiers the user still holds (the hotkey's, say).
-    if (!m_keys.waitForModifiersReleased(modifierReleaseTimeoutMs)) {
+    afterModifiersReleased([this, target, afterTimeout, attempts](bool released) {
+        postPasteToApp(target, afterTimeout, attempts, released);
+        resumeMonitoringAfterDelay();
+    });
+}
+
+void PasteService::postPasteToApp(const Target& target, bool afterTimeout, int attempts, bool modifiersReleased)
+{
+    const QString timeout = QStringLiteral("Activation timeout after %1ms.").arg(attempts * activationPollInterval.count());
+    if (!modifiersReleased) {
         logPaste((afterTimeout ? timeout + QLatin1Char(' ') : QString())
             + QStringLiteral("Modifier keys are still held. Paste to PID %1 skipped; the content stays on the clipboard.").arg(target.pid));
         return;
@@ -268,12 +322,13 @@ void PasteService::simulatePasteToApp(const Target& target, bool afterTimeout, i
 
 void PasteService::simulatePasteToFrontmost()
 {
-    if (!m_keys.waitForModifiersReleased(modifierReleaseTimeoutMs)) {
-        logPaste(QStringLiteral("Modifier keys are still held. Session-wide paste skipped; the content stays on the clipboard."));
-        return;
-    }
-    if (!m_keys.postPaste(m_workspace.frontmostApplication()))
-        logPaste(QStringLiteral("Failed to post the session-wide paste keystroke."));
+    afterModifiersReleased([this](bool released) {
+        if (!released)
+            logPaste(QStringLiteral("Modifier keys are still held. Session-wide paste skipped; the content stays on the clipboard."));
+        else if (!m_keys.postPaste(m_workspace.frontmostApplication()))
+            logPaste(QStringLiteral("Failed to post the session-wide paste keystroke."));
+        resumeMonitoringAfterDelay();
+    });
 }
 
 void PasteService::resumeMonitoringAfterDelay()

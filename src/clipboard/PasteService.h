@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,7 +20,9 @@ class KeySynthesizer;
 // until it is really active, and then receives the paste keystroke. Clipboard monitoring is
 // suspended around our own writes. Every step of a paste is traced (PasteTrace).
 //
-// Main thread only; every delayed step runs on the main queue given at construction.
+// Main thread only; every delayed step runs on the main queue given at construction, and no step
+// blocks it. Sealed entries are opened with the clipboard key: while the key service has none yet,
+// a paste or copy asks it (an unlock prompt may show) and goes on when the keychain answers.
 class PasteService {
 public:
     static constexpr std::chrono::milliseconds activationPollInterval {10};
@@ -27,8 +30,10 @@ public:
     static constexpr std::chrono::milliseconds settleDelay {100};
     static constexpr std::chrono::milliseconds pasteSuspension {600};
     static constexpr std::chrono::milliseconds copySuspension {300};
-    // How long the keystroke waits for the user to let go of the hotkey's modifiers.
+    // How long the keystroke waits for the user to let go of the hotkey's modifiers, polling the
+    // keyboard from main-queue timer steps so that the interface and the hotkeys stay responsive.
     static constexpr int modifierReleaseTimeoutMs = 2000;
+    static constexpr std::chrono::milliseconds modifierPollInterval {10};
     static constexpr const char* plainTextType = "public.utf8-plain-text";
 
     PasteService(Pasteboard& pasteboard, Workspace& workspace, KeySynthesizer& keys, DispatchQueue& mainQueue,
@@ -51,11 +56,12 @@ public:
     // Writes the entry (all readable representations by priority, or only its plain text) to the
     // clipboard, activates the remembered target and sends the paste keystroke. Returns false,
     // leaving the clipboard untouched and sending nothing, when nothing of the entry can be read
-    // or the clipboard cannot be written.
+    // or the clipboard cannot be written. While the clipboard key is being loaded it returns true
+    // and the paste goes on when the keychain answers.
     bool paste(const ClipItemPtr& item, bool asPlainText);
 
     // Writes the entry to the clipboard without pasting. Returns false (clipboard untouched)
-    // when nothing of it can be read or the write fails.
+    // when nothing of it can be read or the write fails; true while the key is being loaded.
     bool copyToClipboard(const ClipItemPtr& item);
 
     // Every readable representation of the entry, by priority, as one drag item (store type
@@ -78,6 +84,12 @@ private:
     };
     void logPaste(const QString& message) { m_trace.log(message); }
     bool writeToPasteboard(const QList<Pasteboard::Item>& items);
+    bool pasteNow(const ClipItemPtr& item, bool asPlainText);
+    bool copyNow(const ClipItemPtr& item);
+    // Runs next(true) once no modifier is held, or next(false) after modifierReleaseTimeoutMs;
+    // polls from main-queue steps. next runs only while the service exists.
+    void afterModifiersReleased(std::function<void(bool released)> next, int waitedMs = 0);
+    void postPasteToApp(const Target& target, bool afterTimeout, int attempts, bool modifiersReleased);
     void activateTargetAppAndPaste();
     void waitForActivationAndPaste(const Target& target, int attempts);
     void simulatePasteToApp(const Target& target, bool afterTimeout, int attempts);

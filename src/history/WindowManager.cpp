@@ -1,5 +1,6 @@
 #include "history/WindowManager.h"
 
+#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/PasteService.h"
 #include "history/HistoryPanel.h"
 #include "history/HistoryView.h"
@@ -84,6 +85,9 @@ QScreen* WindowManager::activeScreen()
 void WindowManager::showHistoryWindow()
 {
     m_pasteService.captureTargetApp();
+    // The entries open with the clipboard key: opening the history may ask to unlock the keychain
+    // (off the main thread).
+    ClipboardCryptoService::shared().requestKey(ClipboardCryptoService::KeyReason::UserAction);
     if (!m_panel && !createPanel())
         return;
     positionPanel();

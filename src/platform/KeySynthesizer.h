@@ -13,8 +13,9 @@ public:
 
     // True when synthetic events can be posted at all.
     virtual bool isAvailable() = 0;
-    // Waits up to timeoutMs for the user to release every modifier key; true when released.
-    virtual bool waitForModifiersReleased(int timeoutMs) = 0;
+    // True while the user holds a modifier key (Shift, Ctrl, Alt, Super, ...). Answers at once;
+    // callers that wait for a release poll it from a timer.
+    virtual bool modifiersHeld() = 0;
     // Posts the paste shortcut (Ctrl+V, or Ctrl+Shift+V for a terminal emulator) to whatever window
     // has the focus; the target tells which shortcut it expects.
     virtual bool postPaste(const std::optional<RunningApplication>& target) = 0;

@@ -9,6 +9,8 @@
 class Keychain {
 public:
     enum class Status { Success, NotFound, Unavailable, Duplicate };
+    // Whether a read may ask the user to unlock a locked store (a prompt) or must stay silent.
+    enum class Interaction { Quiet, MayPrompt };
     struct ReadResult {
         Status status = Status::Unavailable;
         QByteArray data;
@@ -19,7 +21,8 @@ public:
     static Keychain& shared() { return SharedSlot<Keychain>::get(); }
     static void setShared(Keychain* k) { SharedSlot<Keychain>::set(k); }
 
-    virtual ReadResult read(const QString& service, const QString& account) = 0;
+    // A locked item is Unavailable; with MayPrompt the store first asks the user to unlock it.
+    virtual ReadResult read(const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) = 0;
     // Adds a new item. An existing item is never overwritten: the answer is then Duplicate.
     virtual Status add(const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) = 0;
 };

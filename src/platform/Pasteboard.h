@@ -37,4 +37,8 @@ public:
     virtual void clearContents() = 0;
     // Replaces the content with these items (in this order) and serves them while we own it.
     virtual bool writeItems(const QList<Item>& items) = 0;
+
+    // At quit: while we own the content, hands it to the desktop's clipboard manager (when one
+    // runs) so that it outlives the process. Waits a bounded time; true when the manager took it.
+    virtual bool handOverToClipboardManager() { return false; }
 };

@@ -17,6 +17,7 @@ public:
     ~Preferences() override = default;
 
     static Preferences& shared() { return SharedSlot<Preferences>::get(); }
+    static bool isShared() { return SharedSlot<Preferences>::isSet(); }
     static void setShared(Preferences* p) { SharedSlot<Preferences>::set(p); }
 
     // Registers values under the stored ones; a stored value always wins.

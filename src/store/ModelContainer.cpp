@@ -1,5 +1,6 @@
 #include "store/ModelContainer.h"
 
+#include "platform/Console.h"
 #include "store/ModelContext.h"
 #include "store/StoreSchema.h"
 
@@ -7,11 +8,18 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QVersionNumber>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int busyTimeoutMs = 5000;
+// The WAL is cut back to this size after a checkpoint (it is reset to zero after a truncating one).
+constexpr qint64 journalSizeLimit = 64 * 1024 * 1024;
 
 QString sqliteError(sqlite3* db)
 {
@@ -73,7 +81,10 @@ sqlite3* openConnection(const QString& path, QString* error)
     QString failure;
     if (!exec(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"), &failure)
         || !exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), &failure)
-        || !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &failure)) {
+        || !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &failure)
+        // Deleted entries are overwritten with zeros, whatever the SQLite build defaults to.
+        || !exec(db, QStringLiteral("PRAGMA secure_delete=ON"), &failure)
+        || !exec(db, QStringLiteral("PRAGMA journal_size_limit=%1").arg(journalSizeLimit), &failure)) {
         *error = failure;
         sqlite3_close_v2(db);
         return nullptr;
@@ -132,6 +143,11 @@ bool prepareSchema(sqlite3* db, const QString& path, QString* error)
         }
     }
 
+    // A new store gives the pages of deleted entries back to the file system (after each prune).
+    // This only takes effect before the first table exists.
+    if (!metadata && !exec(db, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), error))
+        return false;
+
     // Creates what is missing (a new store, or indices of an existing one) in one transaction.
     if (!exec(db, QStringLiteral("BEGIN IMMEDIATE"), error))
         return false;
@@ -154,31 +170,116 @@ bool prepareSchema(sqlite3* db, const QString& path, QString* error)
     return ok;
 }
 
+qint64 queryInteger(sqlite3* db, const char* sql)
+{
+    sqlite3_stmt* statement = nullptr;
+    qint64 value = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return value;
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The store's folder holds thumbnails, file names and link titles: it is made 0700, and an
+// existing one that others may read is tightened. Its parents are made with the usual mode.
+bool prepareFolder(const QString& folder, QString* error)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0) {
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (!QDir().mkpath(parent) || (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)) {
+            *error = QStringLiteral("Cannot create the folder %1: %2").arg(folder, systemError());
+            return false;
+        }
+        if (::stat(name.constData(), &status) != 0) {
+            *error = QStringLiteral("Cannot create the folder %1: %2").arg(folder, systemError());
+            return false;
+        }
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        *error = QStringLiteral("Cannot create the folder %1: a file of that name is in the way").arg(folder);
+        return false;
+    }
+    if ((status.st_mode & 077) != 0 && ::chmod(name.constData(), status.st_mode & 0700) != 0)
+        Console::log(QStringLiteral("ModelContainer: cannot make %1 private: %2").arg(folder, systemError()));
+    return true;
+}
+
+// A new store file is created 0600 before SQLite opens it; SQLite gives its -wal and -shm the
+// mode of the store file.
+void createPrivateFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Tightens the files of an accepted store that others could read (stores of earlier versions).
+void tightenFiles(const QString& path)
+{
+    for (const QString& file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        const QByteArray name = QFile::encodeName(file);
+        struct stat status {};
+        if (::stat(name.constData(), &status) != 0 || (status.st_mode & 077) == 0)
+            continue;
+        if (::chmod(name.constData(), status.st_mode & 0600) != 0)
+            Console::log(QStringLiteral("ModelContainer: cannot make %1 private: %2").arg(file, systemError()));
+    }
+}
+
+// A store made before its pages were given back can be mostly free space after large prunes.
+// When more than half of it is free it is rewritten once, switched to incremental vacuuming on
+// the way, so that later prunes return their pages as they go. This runs at open, before any
+// window exists and before the monitor writes, so no save waits on it.
+void compactIfMostlyFree(sqlite3* db, const QString& path)
+{
+    const qint64 pages = queryInteger(db, "PRAGMA page_count");
+    const qint64 free = queryInteger(db, "PRAGMA freelist_count");
+    if (pages <= 0 || free * 2 <= pages)
+        return;
+    QString error;
+    const bool incremental = queryInteger(db, "PRAGMA auto_vacuum") == 2;
+    if (incremental) {
+        if (!exec(db, QStringLiteral("PRAGMA incremental_vacuum"), &error))
+            Console::log(QStringLiteral("ModelContainer: cannot return the free pages of %1: %2").arg(path, error));
+    } else {
+        Console::log(QStringLiteral("ModelContainer: compacting %1 (%2 of %3 pages are free)").arg(path).arg(free).arg(pages));
+        if (!exec(db, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), &error) || !exec(db, QStringLiteral("VACUUM"), &error))
+            Console::log(QStringLiteral("ModelContainer: cannot compact %1: %2").arg(path, error));
+    }
+    exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), nullptr);
+}
+
 } // namespace
 
 std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QString* error)
 {
-    QString failure;
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath())) {
+    // Every failure names the store file, whatever SQLite's own message says.
+    const auto fail = [&](const QString& reason) -> std::shared_ptr<ModelContainer> {
         if (error)
-            *error = QStringLiteral("Cannot create the folder %1").arg(info.absolutePath());
+            *error = reason.contains(path) ? reason : QStringLiteral("Cannot open the store at %1: %2").arg(path, reason);
         return nullptr;
-    }
+    };
+    QString failure;
+    if (!prepareFolder(QFileInfo(path).absolutePath(), &failure))
+        return fail(failure);
+    createPrivateFile(path);
     sqlite3* db = openConnection(path, &failure);
     if (db && !prepareSchema(db, path, &failure)) {
         sqlite3_close_v2(db);
-        db = nullptr;
-        if (error)
-            *error = failure;
-        return nullptr;
+        return fail(failure);
     }
     db = withWal(db, &failure);
-    if (!db) {
-        if (error)
-            *error = QStringLiteral("Cannot open the store at %1: %2").arg(path, failure);
-        return nullptr;
-    }
+    if (!db)
+        return fail(failure);
+    tightenFiles(path);
+    compactIfMostlyFree(db, path);
     std::shared_ptr<ModelContainer> container(new ModelContainer);
     container->m_path = path;
     container->m_main = std::make_unique<ModelContext>(db, path);

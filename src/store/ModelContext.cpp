@@ -541,6 +541,21 @@ ModelContext::ModelContext(sqlite3* db, QString path)
 
 ModelContext::~ModelContext() = default;
 
+bool ModelContext::reclaimFreeSpace(QString* error)
+{
+    Connection& connection = *d->connection;
+    if (!connection.exec("PRAGMA incremental_vacuum", error))
+        return false;
+    // A checkpoint that could not finish (a reader kept an old snapshot) reports busy in its row.
+    sqlite3_stmt* statement = nullptr;
+    bool ok = sqlite3_prepare_v2(connection.db, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_int(statement, 0) == 0;
+    if (!ok && error)
+        *error = connection.error();
+    sqlite3_finalize(statement);
+    return ok;
+}
+
 std::vector<ClipRepresentationPtr>& ModelContext::representationStorage(const ClipItem& item)
 {
     return item.m_representations;

@@ -65,6 +65,11 @@ public:
     ScreenshotItemPtr screenshotItem(qint64 persistentID);
     RecordingItemPtr recordingItem(qint64 persistentID);
 
+    // Gives the pages freed by deletions back to the file system (stores with incremental
+    // vacuuming) and folds the WAL into the store, truncating it. Used after large deletions;
+    // waits (up to the busy time-out) for readers of other connections.
+    bool reclaimFreeSpace(QString* error = nullptr);
+
     QString path() const { return m_path; }
 
 private:

@@ -492,11 +492,15 @@ TEST_F(ClipboardServiceTest, AnnouncesNewEntriesOnlyWhenAskedTo)
     EXPECT_EQ(posted, 1);
 }
 
+// A locked keychain: the start may prompt once; after that prompt was dismissed, the copy that
+// waits and the ticks read quietly, and the copy is stored once the keychain opens.
 TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
 {
     FakeKeychain locked;
     locked.setUnavailable(true);
     ClipboardCryptoService lockedCrypto(locked);
+    lockedCrypto.setKeyQueue(&queue);
+    lockedCrypto.setClock([this] { return queue.nowMs(); });
     ClipboardCryptoService::setShared(&lockedCrypto);
     ClipboardService waiting(pasteboard, workspace, preferences, center, lockedCrypto, links, queue, main, suspension);
     waiting.setModelContainer(container);
@@ -510,9 +514,15 @@ TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
     EXPECT_TRUE(entries().empty());
     EXPECT_TRUE(waiting.isWaitingForKey());
     EXPECT_EQ(console.count("ClipboardService: clipboard key unavailable; capture waits for the keychain"), 1);
+    EXPECT_EQ(locked.promptingReadCount(), 1); // the start's prompt only
+    EXPECT_GE(locked.readCount(), 6);          // quiet reads at the ticks
 
+    // Unlocked elsewhere (the item exists): the next tick's quiet read loads the key.
+    locked.setItem(QString::fromLatin1(ClipboardCryptoService::keychainService),
+                   QString::fromLatin1(ClipboardCryptoService::keychainAccount), QByteArray(32, 'k'));
     locked.setUnavailable(false);
     settle();
+    EXPECT_EQ(locked.promptingReadCount(), 1);
     EXPECT_FALSE(waiting.isWaitingForKey());
     EXPECT_EQ(texts(), QStringList {"waits for the key"});
     EXPECT_TRUE(entries()[0]->legacySearchIndex.isEmpty()); // sealed, not stored in the plain field
@@ -677,4 +687,30 @@ TEST(ClipboardServiceThreads, TheMainThreadKeepsRunningWhileALargeImageIsSaved)
     ASSERT_TRUE(waitFor([&] { return added == 2; }));
     EXPECT_EQ(store.container->mainContext().fetchClipItemCount(), 2);
     service.stopMonitoring();
+}
+
+TEST(HistoryPrunerTest, APruneGivesTheSpaceBackAndEmptiesTheWal)
+{
+    TestCrypto crypto;
+    TempStore store;
+    auto& container = store.container;
+    ASSERT_TRUE(container);
+    const QByteArray payload(4096, 'p');
+    for (int i = 0; i < 2000; ++i) {
+        ClipSavePipeline::Entry entry;
+        entry.timestamp = QDateTime::currentDateTimeUtc().addSecs(i);
+        entry.searchIndex = QStringLiteral("entry %1").arg(i);
+        entry.representations.push_back({textType, payload + QByteArray::number(i), 100});
+        container->mainContext().insert(ClipSavePipeline::makeClipItem(entry));
+    }
+    ASSERT_TRUE(container->mainContext().save());
+    const QString path = container->path();
+    const qint64 storeBefore = QFileInfo(path).size();
+    const qint64 walBefore = QFileInfo(path + QStringLiteral("-wal")).size();
+    ASSERT_GT(storeBefore + walBefore, 8 * 1000 * 1000);
+
+    EXPECT_EQ(HistoryPruner::prune(*container, 5), 1995);
+    EXPECT_EQ(container->mainContext().fetchClipItemCount(), 5);
+    EXPECT_LT(QFileInfo(path).size(), (storeBefore + walBefore) / 10);
+    EXPECT_EQ(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
 }

@@ -9,18 +9,18 @@
 class FakeKeySynthesizer : public KeySynthesizer {
 public:
     bool available = true;
-    bool modifiersReleased = true;   // result of waitForModifiersReleased
-
-    QList<int> modifierWaits;        // timeoutMs of every waitForModifiersReleased call
+    // modifiersHeld() answers true for this many calls (-1: always), then false.
+    int heldForPolls = 0;
+    int modifierPolls = 0;           // calls of modifiersHeld()
     QList<std::optional<RunningApplication>> pastes; // target of every postPaste call
     // Called on every postPaste (e.g. to check the pasteboard contents at that moment).
     std::function<void(const std::optional<RunningApplication>&)> onPaste;
 
     bool isAvailable() override { return available; }
-    bool waitForModifiersReleased(int timeoutMs) override
+    bool modifiersHeld() override
     {
-        modifierWaits.append(timeoutMs);
-        return modifiersReleased;
+        ++modifierPolls;
+        return heldForPolls < 0 || modifierPolls <= heldForPolls;
     }
     bool postPaste(const std::optional<RunningApplication>& target) override
     {

@@ -15,10 +15,12 @@
 // (Success then means "look the item up"); setAddAnswer() forces the answer of every add().
 class FakeKeychain : public Keychain {
 public:
-    ReadResult read(const QString& service, const QString& account) override
+    ReadResult read(const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override
     {
         auto l = lock();
         ++m_reads;
+        if (interaction == Interaction::MayPrompt)
+            ++m_prompting; // a locked real keychain would show an unlock prompt for this read
         Status scripted = m_unavailable ? Status::Unavailable : Status::Success;
         if (!m_unavailable && !m_readAnswers.empty()) {
             scripted = m_readAnswers.front();
@@ -64,6 +66,8 @@ public:
     }
 
     int readCount() const { auto l = lock(); return m_reads; }
+    // Reads that were allowed to ask the user to unlock.
+    int promptingReadCount() const { auto l = lock(); return m_prompting; }
     int addCount() const { auto l = lock(); return m_adds; }
 
 private:
@@ -75,5 +79,6 @@ private:
     std::optional<Status> m_addAnswer;
     bool m_unavailable = false;
     int m_reads = 0;
+    int m_prompting = 0;
     int m_adds = 0;
 };

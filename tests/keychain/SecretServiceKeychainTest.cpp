@@ -1,6 +1,7 @@
 // Runs against a real gnome-keyring in a private D-Bus session (scripts/with-keyring).
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/SecretServiceKeychain.h"
+#include "platform/linux/SystemKeychain.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -68,7 +69,9 @@ TEST_F(SecretServiceKeychainTest, AddReadDuplicateAndNotFound)
 TEST_F(SecretServiceKeychainTest, FactoryChoosesTheSecretService)
 {
     const std::unique_ptr<Keychain> chosen = makeSystemKeychain();
-    EXPECT_NE(dynamic_cast<SecretServiceKeychain*>(chosen.get()), nullptr);
+    auto* system = dynamic_cast<SystemKeychain*>(chosen.get());
+    ASSERT_NE(system, nullptr);
+    EXPECT_TRUE(system->usesSecretService());
 }
 
 }

@@ -187,7 +187,7 @@ TEST_F(PasteServiceTest, ActiveTargetGetsKeystrokeAfterSettleAndMonitoringResume
     queue.advance(1);
     ASSERT_EQ(keys.pastes.size(), 1);
     EXPECT_EQ(keys.pastes.first(), editor);
-    EXPECT_EQ(keys.modifierWaits, (QList<int> {2000}));
+    EXPECT_EQ(keys.modifierPolls, 1); // released already: no wait
     EXPECT_EQ(clipboardAtKeystroke, QByteArray("Hallo"));
 
     expectResumesAfter(600);
@@ -238,11 +238,12 @@ TEST_F(PasteServiceTest, TargetNotReadyGetsNoKeystrokeAndTheContentStays)
                            "Paste to PID 1234 skipped; the content stays on the clipboard.")},
         {[] { }, [this] { workspace.frontmost = other; }, 100, // the user clicked elsewhere
             QStringLiteral("Target window lost the focus. Paste to PID 1234 skipped; the content stays on the clipboard.")},
-        {[this] { keys.modifiersReleased = false; }, [] { }, 100, QStringLiteral("Modifier keys are still held.")},
+        {[this] { keys.heldForPolls = -1; }, [] { }, 100 + PasteService::modifierReleaseTimeoutMs,
+            QStringLiteral("Modifier keys are still held.")},
     };
     for (const auto& c : cases) {
         workspace.activation = FakeWorkspace::Activation::Immediate;
-        keys.modifiersReleased = true;
+        keys.heldForPolls = 0;
         captureEditor();
         c.beforePaste();
         service->paste(makeTextEntry(QStringLiteral("bleibt")), false);
@@ -317,6 +318,64 @@ TEST_F(PasteServiceTest, ServiceGoingAwayMidPasteReleasesItsHold)
     queue.advance(2000); // the scheduled polls find no service and do nothing
     EXPECT_TRUE(keys.pastes.isEmpty());
     EXPECT_EQ(suspension.holders(), 0);
+}
+
+// The hotkey's modifiers are still down: the keyboard is polled from main-queue steps, so other
+// main-thread work (here a 10 ms timer) runs during the wait; the keystroke follows the release.
+TEST_F(PasteServiceTest, ModifierWaitLeavesTheMainQueueRunning)
+{
+    captureEditor();
+    keys.heldForPolls = 50; // released after about 500 ms
+    int ticks = 0;
+    int ticksAtKeystroke = -1;
+    keys.onPaste = [&](const std::optional<RunningApplication>&) { ticksAtKeystroke = ticks; };
+    const std::unique_ptr<DispatchTimer> timer = queue.scheduleRepeating(std::chrono::milliseconds(10), [&] { ++ticks; });
+
+    ASSERT_TRUE(service->paste(makeTextEntry(QStringLiteral("a")), false));
+    queue.advance(100 + 490); // settle, then 49 more polls
+    EXPECT_TRUE(keys.pastes.isEmpty());
+    EXPECT_GE(ticks, 58);
+    queue.advance(10);
+    ASSERT_EQ(keys.pastes.size(), 1);
+    EXPECT_EQ(keys.modifierPolls, 51);
+    EXPECT_GE(ticksAtKeystroke, 59);
+    EXPECT_EQ(traced().last(), QStringLiteral("Firing paste event to PID 1234."));
+    expectResumesAfter(600); // counted from the keystroke
+}
+
+// The keychain was locked at start: a paste asks the key service (off this thread) and goes on
+// with its answer; once the keychain opens, entries paste without a new copy.
+TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
+{
+    const ClipItemPtr entry = makeTextEntry(QStringLiteral("versiegelt")); // sealed under the fixture's key
+    FakeKeychain locked;
+    locked.setItem(QString::fromLatin1(ClipboardCryptoService::keychainService),
+                   QString::fromLatin1(ClipboardCryptoService::keychainAccount), crypto.storedKey());
+    locked.setUnavailable(true);
+    ClipboardCryptoService lockedCrypto(locked);
+    ManualQueue keyQueue;
+    lockedCrypto.setKeyQueue(&keyQueue);
+    ClipboardCryptoService::setShared(&lockedCrypto);
+    captureEditor();
+
+    EXPECT_TRUE(service->paste(entry, false));
+    EXPECT_TRUE(pasteboard.writes().isEmpty());
+    EXPECT_EQ(locked.readCount(), 0); // never on the main thread
+    keyQueue.runPending();
+    queue.runPending();
+    EXPECT_TRUE(pasteboard.writes().isEmpty());
+    EXPECT_EQ(traced().last(), QStringLiteral("Nothing of the entry can be read. Paste skipped; the clipboard is left as it was."));
+
+    locked.setUnavailable(false);
+    EXPECT_TRUE(service->copyToClipboard(entry));
+    EXPECT_TRUE(service->paste(entry, false));
+    keyQueue.runPending();
+    queue.advance(100);
+    ASSERT_EQ(pasteboard.writes().size(), 2);
+    EXPECT_EQ(pasteboard.content().value(0).data, QByteArray("versiegelt"));
+    EXPECT_EQ(keys.pastes.size(), 1);
+    EXPECT_EQ(locked.promptingReadCount(), 2); // one per user action, the copy and paste joined one read
+    ClipboardCryptoService::setShared(&crypto.service);
 }
 
 // MARK: - Trace

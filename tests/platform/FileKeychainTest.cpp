@@ -1,6 +1,6 @@
 #include "fakes/TestSupport.h"
 #include "platform/linux/FileKeychain.h"
-#include "platform/linux/KeychainFactory.h"
+#include "platform/linux/SystemKeychain.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,15 +111,25 @@ TEST_F(FileKeychainTest, ForeignOwnerIsUnavailable)
     EXPECT_TRUE(result.error.contains(QStringLiteral("another user"))) << result.error.toStdString();
 }
 
-TEST(KeychainFactoryTest, WithoutASessionBusKeysGoToFilesWithOneWarning)
+TEST(SystemKeychainTest, WithoutASessionBusKeysGoToFilesWithOneWarning)
 {
     const QByteArray savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
     QTemporaryDir emptyRuntime;
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("XDG_RUNTIME_DIR", emptyRuntime.path().toUtf8());
+    const QByteArray savedDisplay = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY"); // no X display to find an autolaunched bus on
     ConsoleCapture console;
-    const std::unique_ptr<Keychain> keychain = makeSystemKeychain();
+    QTemporaryDir keys;
+    SystemKeychain keychain(keys.path());
+    EXPECT_EQ(console.lines.size(), 0); // constructing asks nobody
+    EXPECT_FALSE(keychain.usesSecretService());
+    const QByteArray key(32, 'f');
+    EXPECT_EQ(keychain.add(QStringLiteral("s"), QStringLiteral("a"), key), Keychain::Status::Success);
+    EXPECT_EQ(FileKeychain(keys.path()).read(QStringLiteral("s"), QStringLiteral("a")).data, key);
+    if (!savedDisplay.isNull())
+        qputenv("DISPLAY", savedDisplay);
     if (!savedBus.isNull())
         qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
     if (!savedRuntime.isNull())
@@ -127,7 +137,6 @@ TEST(KeychainFactoryTest, WithoutASessionBusKeysGoToFilesWithOneWarning)
     else
         qunsetenv("XDG_RUNTIME_DIR");
 
-    EXPECT_NE(dynamic_cast<FileKeychain*>(keychain.get()), nullptr);
     ASSERT_EQ(console.lines.size(), 1);
     EXPECT_TRUE(console.lines.first().startsWith(QStringLiteral("Keychain: "))) << console.lines.first().toStdString();
 }

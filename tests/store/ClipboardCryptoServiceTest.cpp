@@ -1,4 +1,5 @@
 #include "StoreTestSupport.h"
+#include "fakes/ManualQueue.h"
 
 #include <openssl/evp.h>
 
@@ -188,16 +189,15 @@ TEST(ClipboardKeyTest, UnavailableKeychainGivesNoKeyUntilALaterTry)
     EXPECT_EQ(openIndependently(existing, *crypto.encrypt(QByteArray("abc"))), QByteArray("abc"));
 }
 
-TEST(ClipboardKeyTest, SealingRetriesTheKeychainWhileThereIsNoKey)
+TEST(ClipboardKeyTest, SealingNeverCallsTheKeychain)
 {
     FakeKeychain keychain;
-    keychain.setUnavailable(true);
     ClipboardCryptoService crypto(keychain);
     EXPECT_FALSE(crypto.encrypt(QByteArray("a")));
-    keychain.setUnavailable(false);
+    EXPECT_EQ(keychain.readCount(), 0);
+    ASSERT_TRUE(crypto.ensureKey());
     const std::optional<QByteArray> sealed = crypto.encrypt(QByteArray("a"));
     ASSERT_TRUE(sealed);
-    EXPECT_EQ(keychain.addCount(), 1);
     EXPECT_EQ(crypto.decrypt(*sealed), QByteArray("a"));
 }
 
@@ -237,4 +237,138 @@ TEST(ClipboardKeyTest, StoredItemOfWrongLengthIsLeftAlone)
     EXPECT_FALSE(crypto.ensureKey());
     EXPECT_EQ(keychain.addCount(), 0);
     EXPECT_EQ(keychain.item(service, account), QByteArray(16, 'k'));
+}
+
+// ---- the key service: requests on a key queue of their own, rationed unlock prompts ----------
+
+namespace {
+
+struct KeyServiceFixture {
+    KeyServiceFixture()
+    {
+        keychain.setUnavailable(true); // locked, and no prompt the user accepts
+        crypto.setKeyQueue(&keyQueue);
+        crypto.setClock([this] { return keyQueue.nowMs(); });
+    }
+    // Lets the key queue and the callers' queue run what is due after ms.
+    void advance(qint64 ms)
+    {
+        keyQueue.advance(ms);
+        replies.runPending();
+    }
+    FakeKeychain keychain;
+    ClipboardCryptoService crypto {keychain};
+    ManualQueue keyQueue {QStringLiteral("key")};
+    ManualQueue replies {QStringLiteral("main")};
+};
+
+}
+
+TEST(ClipboardKeyServiceTest, DismissedPromptIsRepeatedOnlyOnAUserActionOrANewCopyAMinuteLater)
+{
+    using R = ClipboardCryptoService::KeyReason;
+    KeyServiceFixture f;
+    f.crypto.requestKey(R::Startup);
+    EXPECT_EQ(f.keychain.readCount(), 0); // nothing on the caller's thread
+    f.advance(0);
+    EXPECT_EQ(f.keychain.promptingReadCount(), 1); // dismissed
+
+    // The monitor's ticks and a copy soon after read quietly.
+    f.crypto.requestKey(R::NewCopy);
+    for (int tick = 0; tick < 20; ++tick) {
+        f.advance(500);
+        f.crypto.requestKey(R::Poll);
+    }
+    f.advance(500);
+    EXPECT_EQ(f.keychain.promptingReadCount(), 1);
+    EXPECT_EQ(f.keychain.readCount(), 22);
+    f.crypto.requestKey(R::Startup); // a restart of monitoring does not ask again either
+    f.advance(0);
+    EXPECT_EQ(f.keychain.promptingReadCount(), 1);
+
+    // A new copy a minute after the dismissal asks again, and so does opening the history.
+    f.advance(60000 - f.keyQueue.nowMs() - 1);
+    f.crypto.requestKey(R::NewCopy);
+    f.advance(0);
+    EXPECT_EQ(f.keychain.promptingReadCount(), 1);
+    f.advance(1);
+    f.crypto.requestKey(R::NewCopy);
+    f.advance(0);
+    EXPECT_EQ(f.keychain.promptingReadCount(), 2);
+    f.crypto.requestKey(R::UserAction);
+    f.advance(0);
+    EXPECT_EQ(f.keychain.promptingReadCount(), 3);
+
+    // Requests during an attempt join it; a prompting one after a quiet one asks once more.
+    f.crypto.requestKey(R::Poll);
+    f.crypto.requestKey(R::Poll);
+    f.crypto.requestKey(R::UserAction);
+    f.crypto.requestKey(R::UserAction);
+    const int reads = f.keychain.readCount();
+    f.advance(0);
+    EXPECT_EQ(f.keychain.readCount(), reads + 2);
+    EXPECT_EQ(f.keychain.promptingReadCount(), 4);
+}
+
+TEST(ClipboardKeyServiceTest, WaitersGetTheAnswerOnTheirQueueAndAreDroppedAtTermination)
+{
+    using R = ClipboardCryptoService::KeyReason;
+    KeyServiceFixture f;
+    QList<bool> answers;
+    int capturesRun = 0;
+    f.crypto.requestKey(R::UserAction, f.replies, [&](bool loaded) { answers.append(loaded); });
+    DispatchWorkItemPtr capture = f.crypto.whenKeyAvailable(f.replies, [&] { ++capturesRun; });
+    f.advance(0);
+    EXPECT_EQ(answers, QList<bool> {false}); // a paste learns at once that the key did not come
+    EXPECT_EQ(capturesRun, 0);               // a waiting copy keeps waiting
+    EXPECT_EQ(f.crypto.waitingCount(), 1);
+
+    f.keychain.setItem(service, account, QByteArray(32, 'k'));
+    f.keychain.setUnavailable(false);
+    f.crypto.requestKey(R::Poll);
+    f.advance(0);
+    EXPECT_EQ(capturesRun, 1);
+    EXPECT_EQ(f.crypto.waitingCount(), 0);
+    f.crypto.requestKey(R::UserAction, f.replies, [&](bool loaded) { answers.append(loaded); });
+    f.replies.runPending();
+    EXPECT_EQ(answers, (QList<bool> {false, true}));
+
+    // Termination while the keychain call hangs: what waits is dropped with one line.
+    KeyServiceFixture hanging;
+    ConsoleCapture console;
+    hanging.crypto.requestKey(R::UserAction, hanging.replies, [&](bool loaded) { answers.append(loaded); });
+    DispatchWorkItemPtr cancelled = hanging.crypto.whenKeyAvailable(hanging.replies, [&] { ++capturesRun; });
+    hanging.crypto.whenKeyAvailable(hanging.replies, [&] { ++capturesRun; });
+    cancelled->cancel();
+    hanging.crypto.shutDown();
+    hanging.crypto.shutDown();
+    EXPECT_EQ(console.lines, QStringList {QStringLiteral("ClipboardCryptoService: quitting while 2 actions waited for the clipboard key; they are dropped")});
+    hanging.keychain.setUnavailable(false);
+    hanging.advance(0); // the abandoned call returns late: nobody is answered
+    hanging.crypto.requestKey(R::UserAction);
+    hanging.advance(0);
+    EXPECT_EQ(answers.size(), 2);
+    EXPECT_EQ(capturesRun, 1);
+}
+
+TEST(ClipboardKeyServiceTest, ANewKeyOverSealedEntriesSaysHowManyCanNoLongerBeOpened)
+{
+    for (const qint64 sealed : {qint64(0), qint64(7)}) {
+        FakeKeychain keychain;
+        ClipboardCryptoService crypto(keychain);
+        crypto.setSealedEntryCounter([sealed] { return sealed; });
+        ConsoleCapture console;
+        ASSERT_TRUE(crypto.ensureKey());
+        if (sealed == 0) {
+            EXPECT_TRUE(console.lines.isEmpty());
+        } else {
+            ASSERT_EQ(console.lines.size(), 1);
+            EXPECT_TRUE(console.lines.first().contains(QStringLiteral("7 sealed history entries"))) << console.lines.first().toStdString();
+        }
+        // A quiet read never makes a key.
+        FakeKeychain empty;
+        ClipboardCryptoService quiet(empty);
+        EXPECT_FALSE(quiet.ensureKey(Keychain::Interaction::Quiet));
+        EXPECT_EQ(empty.addCount(), 0);
+    }
 }

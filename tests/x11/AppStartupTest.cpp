@@ -24,6 +24,21 @@ QProcessEnvironment freshEnvironment(const QString& home)
     return env;
 }
 
+// Runs a query on the store that yields one text value.
+QString queryStore(const QString& path, const char* sql)
+{
+    QString value;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+            value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return value;
+}
+
 QStringList tablesIn(const QString& path)
 {
     QStringList tables;
@@ -62,6 +77,16 @@ TEST(AppStartup, FirstLaunchCreatesStoreAutostartAndPreferencesThenQuitsOnSigter
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(preferences); }, 10000));
     EXPECT_EQ(process.state(), QProcess::Running);
 
+    // A second start finds the first, says so and leaves it alone.
+    QProcess second;
+    second.setProcessEnvironment(freshEnvironment(home.path()));
+    second.start(binary(), {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError()).contains("Quorvel is already running"));
+    EXPECT_EQ(process.state(), QProcess::Running);
+
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     ASSERT_TRUE(process.waitForFinished(10000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
@@ -93,5 +118,50 @@ TEST(AppStartup, UnopenableStoreIsFatalWithItsMessage)
     EXPECT_NE(process.exitCode(), 0);
     const QString err = QString::fromUtf8(process.readAllStandardError());
     EXPECT_TRUE(err.contains("Could not create ModelContainer: ")) << err.toStdString();
+    EXPECT_TRUE(err.contains(blocker.fileName() + "/Quorvel/Quorvel.store")) << err.toStdString(); // names the file
     EXPECT_FALSE(QFile::exists(home.path() + "/.config/autostart/quorvel.desktop"));
+}
+
+// The X server goes away under a running quorvel (a logout, a restart of the display server): the
+// program ends without an abort and leaves its store whole. It runs on an Xvfb of its own.
+TEST(XServerLoss, EndsWithoutAbortAndLeavesTheStoreWhole)
+{
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                              QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    ASSERT_TRUE(server.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
+    const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
+
+    QTemporaryDir home;
+    QProcessEnvironment env = freshEnvironment(home.path());
+    env.insert("DISPLAY", display);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(binary(), {});
+    ASSERT_TRUE(process.waitForStarted(5000));
+    const QString store = home.path() + "/.local/share/Quorvel/Quorvel.store";
+
+    // A copy on that display is stored, so the store has been written when the server goes. The
+    // autostart file is written after monitoring has started.
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(home.path() + "/.config/autostart/quorvel.desktop"); }, 15000));
+    QProcess xclip;
+    xclip.setProcessEnvironment(env);
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    xclip.write("written before the server went away");
+    xclip.closeWriteChannel();
+    const auto clipItems = [&] { return queryStore(store, "SELECT COUNT(*) FROM ClipItem").toInt(); };
+    EXPECT_TRUE(waitUntil([&] { return clipItems() > 0; }, 15000)) << process.readAllStandardError().toStdString();
+
+    server.kill();
+    server.waitForFinished(5000);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    xclip.waitForFinished(3000);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_TRUE(process.exitCode() == 0 || process.exitCode() == 1) << process.exitCode();
+    EXPECT_FALSE(err.contains("double free") || err.contains("corruption") || err.contains("Aborted")) << err.toStdString();
+    EXPECT_EQ(err.count("the connection to the X server was lost"), 1) << err.toStdString();
+    EXPECT_EQ(queryStore(store, "PRAGMA integrity_check"), QStringLiteral("ok"));
+    EXPECT_GT(clipItems(), 0);
 }

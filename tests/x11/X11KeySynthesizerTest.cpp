@@ -58,14 +58,11 @@ TEST(X11KeySynthesizerTest, TerminalTargetsGetCtrlShiftV)
     EXPECT_EQ(recorder.vPresses.last(), Qt::ControlModifier);
 }
 
-TEST(X11KeySynthesizerTest, WaitsForHeldModifiersToBeReleased)
+TEST(X11KeySynthesizerTest, SeesHeldModifiers)
 {
     X11KeySynthesizer synthesizer;
     ASSERT_TRUE(xdotool({"keydown", "super"}));
-    EXPECT_TRUE(synthesizer.anyModifierDown());
-    EXPECT_FALSE(synthesizer.waitForModifiersReleased(30));
+    EXPECT_TRUE(synthesizer.modifiersHeld());
     ASSERT_TRUE(xdotool({"keyup", "super"}));
-    EXPECT_FALSE(synthesizer.anyModifierDown());
-    EXPECT_TRUE(synthesizer.waitForModifiersReleased(1000));
-    EXPECT_TRUE(synthesizer.waitForModifiersReleased(0));
+    EXPECT_FALSE(synthesizer.modifiersHeld());
 }

@@ -89,7 +89,7 @@ QString FileKeychain::itemPath(const QString& service, const QString& account) c
     return m_directory + QLatin1Char('/') + QString::fromLatin1(digest) + QStringLiteral(".key");
 }
 
-Keychain::ReadResult FileKeychain::read(const QString& service, const QString& account)
+Keychain::ReadResult FileKeychain::read(const QString& service, const QString& account, Interaction)
 {
     ReadResult result;
     result.status = Status::Unavailable;

@@ -1,6 +1,6 @@
 #include "platform/linux/SecretServiceKeychain.h"
 
-#include <QFileInfo>
+#include "platform/linux/SessionBus.h"
 
 // GLib's headers use "signals" as a field name, which Qt defines as a keyword.
 #undef signals
@@ -53,21 +53,12 @@ SecretService* connect(QString* error)
     return service;
 }
 
-bool sessionBusExists()
-{
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
-    // Without an address GLib looks for the user bus socket; a missing one would make it try to
-    // launch a bus of its own, which is not wanted here.
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
-}
 
 }
 
 bool SecretServiceKeychain::probe(QString* reason)
 {
-    if (!sessionBusExists()) {
+    if (!SessionBus::exists()) {
         if (reason)
             *reason = QStringLiteral("no D-Bus session bus");
         return false;
@@ -83,7 +74,7 @@ bool SecretServiceKeychain::probe(QString* reason)
     return true;
 }
 
-Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, const QString& account)
+Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, const QString& account, Interaction interaction)
 {
     ReadResult result;
     QString error;
@@ -98,10 +89,12 @@ Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, con
     const QByteArray accountUtf8 = account.toUtf8();
     GHashTable* attrs = attributes(serviceUtf8, accountUtf8);
     ErrorHolder holder;
-    // Locked items are unlocked when the service can ask the user; otherwise they stay locked.
-    GList* items = secret_service_search_sync(service, schema(), attrs,
-                                              static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS),
-                                              nullptr, &holder.error);
+    // With MayPrompt locked items are unlocked when the service can ask the user; quietly, or when
+    // the user dismisses the prompt, they stay locked.
+    int flags = SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS;
+    if (interaction == Interaction::MayPrompt)
+        flags |= SECRET_SEARCH_UNLOCK;
+    GList* items = secret_service_search_sync(service, schema(), attrs, static_cast<SecretSearchFlags>(flags), nullptr, &holder.error);
     g_hash_table_unref(attrs);
 
     if (holder.error) {

@@ -76,19 +76,6 @@ bool X11KeySynthesizer::anyModifierDown()
     return down;
 }
 
-bool X11KeySynthesizer::waitForModifiersReleased(int timeoutMs)
-{
-    if (!connection_.isValid())
-        return true;
-    QDeadlineTimer deadline(qMax(0, timeoutMs));
-    while (anyModifierDown()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
-
 bool X11KeySynthesizer::pressAndRelease(const QList<unsigned long>& keysyms)
 {
     Display* dpy = connection_.display();

@@ -12,7 +12,7 @@ public:
     explicit X11KeySynthesizer(Workspace* workspace = nullptr);
 
     bool isAvailable() override;
-    bool waitForModifiersReleased(int timeoutMs) override;
+    bool modifiersHeld() override { return anyModifierDown(); }
     bool postPaste(const std::optional<RunningApplication>& target) override;
 
     // True when the application is a terminal emulator, which pastes with Ctrl+Shift+V

@@ -145,6 +145,7 @@ public:
     ReadResult read(const QString& type, qint64 maxBytes);
     bool write(const QList<Item>& items);
     void releaseContent(qint64 changeCount);
+    bool handOver(int timeoutMs);
 
 private:
     // What the current owner offers, fetched once per owner change, and the payloads read right
@@ -228,6 +229,11 @@ private:
     void sendIncrement(std::vector<Outgoing>::iterator it);
     void stopWatching(Window requestor);
 
+    // Handing over to the clipboard manager at quit.
+    void startHandOver(Clock::time_point deadline, std::shared_ptr<std::promise<bool>> promise);
+    bool onHandOverReply(const XSelectionEvent& event);
+    void finishHandOver(bool saved);
+
     Display* m_display = nullptr;
     Window m_window = XNone;
     int m_fixesEventBase = 0;
@@ -264,6 +270,13 @@ private:
     bool m_takingOwnership = false;
     QHash<QString, Atom> m_atomsByName;
     QHash<Atom, QString> m_namesByAtom;
+    struct HandOver {
+        Atom manager = XNone;
+        Atom property = XNone;
+        Clock::time_point deadline;
+        std::shared_ptr<std::promise<bool>> promise;
+    };
+    std::optional<HandOver> m_handOver;
 };
 
 X11Pasteboard::Worker::Worker(const QByteArray& displayName)
@@ -459,6 +472,7 @@ void X11Pasteboard::Worker::run()
     m_stopping = true;
     if (m_transfer)
         finishTransfer(failure(ReadError::Unavailable));
+    finishHandOver(false);
     do {
         while (startNextJob()) {
         }
@@ -510,7 +524,8 @@ void X11Pasteboard::Worker::handleEvent(XEvent& event)
     }
     switch (event.type) {
     case SelectionNotify:
-        onSelectionNotify(event.xselection);
+        if (!onHandOverReply(event.xselection))
+            onSelectionNotify(event.xselection);
         break;
     case PropertyNotify:
         onPropertyNotify(event.xproperty);
@@ -529,6 +544,8 @@ void X11Pasteboard::Worker::expireDeadlines()
     const auto now = Clock::now();
     if (m_transfer && (now >= m_transfer->replyDeadline || now >= m_transfer->totalDeadline))
         finishTransfer(failure(ReadError::TimedOut));
+    if (m_handOver && now >= m_handOver->deadline)
+        finishHandOver(false);
     for (auto it = m_outgoing.begin(); it != m_outgoing.end();) {
         if (now >= it->deadline) {
             const Window requestor = it->requestor;
@@ -547,6 +564,8 @@ int X11Pasteboard::Worker::pollTimeoutMs() const
         next = std::min({next, m_transfer->replyDeadline, m_transfer->totalDeadline});
     for (const Outgoing& outgoing : m_outgoing)
         next = std::min(next, outgoing.deadline);
+    if (m_handOver)
+        next = std::min(next, m_handOver->deadline);
     const auto wait = std::chrono::duration_cast<milliseconds>(next - Clock::now()).count();
     return int(std::clamp<qint64>(wait + 1, 0, 1000));
 }
@@ -1173,6 +1192,65 @@ void X11Pasteboard::Worker::stopWatching(Window requestor)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Handing over to the clipboard manager at quit
+//
+// The content we own goes away with our window. A clipboard manager that owns CLIPBOARD_MANAGER
+// keeps it: we convert CLIPBOARD_MANAGER to SAVE_TARGETS with the list of our targets in a
+// property of our window; the manager then reads those targets from us like any requestor and
+// answers the SAVE_TARGETS request when it has them (property None when it failed). Meanwhile the
+// worker goes on serving requests.
+
+bool X11Pasteboard::Worker::handOver(int timeoutMs)
+{
+    auto promise = std::make_shared<std::promise<bool>>();
+    auto future = promise->get_future();
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    post([this, promise, deadline] { startHandOver(deadline, promise); });
+    // The worker answers by the deadline; the extra time only guards against a stuck worker.
+    if (future.wait_until(deadline + milliseconds(200)) != std::future_status::ready)
+        return false;
+    return future.get();
+}
+
+void X11Pasteboard::Worker::startHandOver(Clock::time_point deadline, std::shared_ptr<std::promise<bool>> promise)
+{
+    const Atom manager = intern(QStringLiteral("CLIPBOARD_MANAGER"));
+    if (m_stopping || m_handOver || !owned() || m_served.isEmpty() || XGetSelectionOwner(m_display, manager) == XNone) {
+        promise->set_value(false);
+        return;
+    }
+    std::vector<long> targets;
+    for (const ServedTarget& served : std::as_const(m_served))
+        targets.push_back(long(served.atom));
+    const Atom property = intern(QStringLiteral("QUORVEL_SAVE_TARGETS"));
+    XChangeProperty(m_display, m_window, property, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(targets.data()), int(targets.size()));
+    XConvertSelection(m_display, manager, intern(QStringLiteral("SAVE_TARGETS")), property, m_window, CurrentTime);
+    XFlush(m_display);
+    m_handOver = HandOver{manager, property, deadline, std::move(promise)};
+}
+
+bool X11Pasteboard::Worker::onHandOverReply(const XSelectionEvent& event)
+{
+    if (!m_handOver || event.requestor != m_window || event.selection != m_handOver->manager)
+        return false;
+    finishHandOver(event.property != XNone);
+    return true;
+}
+
+void X11Pasteboard::Worker::finishHandOver(bool saved)
+{
+    if (!m_handOver)
+        return;
+    XDeleteProperty(m_display, m_window, m_handOver->property);
+    if (!saved)
+        Console::log(QStringLiteral("X11Pasteboard: the clipboard manager did not take the clipboard content before quitting"));
+    auto promise = std::move(m_handOver->promise);
+    m_handOver.reset();
+    promise->set_value(saved);
+}
+
+// ---------------------------------------------------------------------------------------------
 // X11Pasteboard
 
 X11Pasteboard::X11Pasteboard(const QByteArray& displayName)
@@ -1232,4 +1310,9 @@ void X11Pasteboard::clearContents()
 bool X11Pasteboard::writeItems(const QList<Item>& items)
 {
     return m_worker->enabled() && m_worker->write(items);
+}
+
+bool X11Pasteboard::handOverToClipboardManager()
+{
+    return m_worker->enabled() && m_worker->handOver(clipboardManagerTimeoutMs);
 }

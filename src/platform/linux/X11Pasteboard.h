@@ -25,6 +25,8 @@
 // - clearContents()/writeItems() take the selection with a hidden window and serve every written
 //   type (TARGETS, TIMESTAMP, MULTIPLE, and large payloads in INCR chunks) until another client
 //   takes it. While we own the selection, reads are answered from our own items.
+// - handOverToClipboardManager() asks the owner of CLIPBOARD_MANAGER to save what we own
+//   (the ICCCM SAVE_TARGETS request) and keeps serving it until the manager says it is done.
 //
 // Without a display (no $DISPLAY, or it cannot be opened) the object is disabled: the change
 // count stays 0, reads answer Unavailable and writes fail.
@@ -48,6 +50,9 @@ public:
     static constexpr qint64 maxUriListBytes = 16 * 1024 * 1024;
     // Largest payload per type read at the owner change (the history's limit).
     static constexpr qint64 maxKeptBytes = 52428800;
+    // Longest wait for the clipboard manager to take our content at quit. Kept short: the whole
+    // termination must end within 2 s.
+    static constexpr int clipboardManagerTimeoutMs = 1500;
 
     bool isEnabled() const;
     // Payloads larger than this are served in INCR increments of this size (0 when disabled).
@@ -62,6 +67,7 @@ public:
     void releaseContent(qint64 changeCount) override;
     void clearContents() override;
     bool writeItems(const QList<Item>& items) override;
+    bool handOverToClipboardManager() override;
 
 private:
     class Worker;

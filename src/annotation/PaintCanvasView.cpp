@@ -1,0 +1,393 @@
+#include "annotation/PaintCanvasView.h"
+
+#include "annotation/AnnotationDocument.h"
+#include "annotation/AnnotationPainter.h"
+#include "annotation/PaintEngine.h"
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kDoubleClickInterval = 0.4;
+// Highlighter drags that start this many line heights above or below a text line snap to it.
+constexpr double kSnapReach = 0.3;
+
+const QColor kBaseColor(13, 13, 13);
+const QColor kHandleBlue = QColor::fromRgbF(0, 0.48f, 1);
+const QColor kAccentCyan = QColor::fromRgbF(0, 0.85f, 1);
+const QColor kBendOrange = QColor::fromRgbF(1, 0.58f, 0);
+
+double monotonicSeconds()
+{
+    static QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+// A dashed outline pen; QPen counts dashes in line widths, the marks in points.
+QPen dashedPen(const QColor& color, double width, double on, double off)
+{
+    QPen pen(color);
+    pen.setWidthF(width);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    pen.setDashPattern({ on / width, off / width });
+    return pen;
+}
+
+void strokeRoundedRect(QPainter& painter, const QRectF& rect, double radius, const QPen& pen)
+{
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect, radius, radius);
+}
+
+// A 6 × 6 white square with rounded corners, outlined in cyan.
+void drawSquareHandle(QPainter& painter, const QPointF& centre)
+{
+    QPen pen(kAccentCyan);
+    pen.setWidthF(1);
+    painter.setPen(pen);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(centre.x() - 3, centre.y() - 3, 6, 6), 2, 2);
+}
+
+} // namespace
+
+PaintCanvasView::PaintCanvasView(AnnotationDocument& document, QWidget* parent)
+    : QWidget(parent)
+    , m_document(document)
+    , m_engine(document.engine())
+    , m_clock(monotonicSeconds)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(&m_engine, &PaintEngine::changed, this, [this] {
+        updateCursor();
+        update();
+    });
+    updateCursor();
+}
+
+void PaintCanvasView::setInteractive(bool interactive)
+{
+    m_interactive = interactive;
+    setFocusPolicy(interactive ? Qt::StrongFocus : Qt::NoFocus);
+    if (!interactive && m_gestureActive) {
+        m_gestureActive = false;
+        m_suppressStrokeForCurrentGesture = false;
+    }
+    updateCursor();
+}
+
+QSize PaintCanvasView::sizeHint() const
+{
+    return m_document.canvasSize().toSize().boundedTo(QSize(1200, 800));
+}
+
+double PaintCanvasView::viewScale() const
+{
+    const QSizeF canvas = m_document.canvasSize();
+    if (!(canvas.width() > 0) || !(canvas.height() > 0) || width() <= 0 || height() <= 0)
+        return 1;
+    return std::min({ width() / canvas.width(), height() / canvas.height(), 1.0 });
+}
+
+QRectF PaintCanvasView::canvasRectInView() const
+{
+    const double s = viewScale();
+    const QSizeF size = m_document.canvasSize() * s;
+    return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+QPointF PaintCanvasView::viewPointFromCanvas(const QPointF& canvasPoint) const
+{
+    return canvasRectInView().topLeft() + canvasPoint * viewScale();
+}
+
+QPointF PaintCanvasView::canvasPointFromView(const QPointF& viewPoint) const
+{
+    return (viewPoint - canvasRectInView().topLeft()) / viewScale();
+}
+
+void PaintCanvasView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_engine.setViewScale(viewScale());
+}
+
+const QImage& PaintCanvasView::scaledImage(const QImage& image, QImage& cache)
+{
+    // Drawing the full-size image scaled at every pointer event would be slow for large
+    // screenshots, so it is scaled once per view size.
+    const QSizeF size = canvasRectInView().size() * devicePixelRatioF();
+    const QSize target(std::max(1, qRound(size.width())), std::max(1, qRound(size.height())));
+    if (image.isNull() || image.size() == target)
+        return image;
+    if (cache.size() != target)
+        cache = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return cache;
+}
+
+// --- drawing ---
+
+void PaintCanvasView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), kBaseColor);
+    const double s = viewScale();
+    const QRectF canvasRect = canvasRectInView();
+
+    painter.save();
+    painter.translate(canvasRect.topLeft());
+    painter.scale(s, s);
+    painter.setClipRect(QRectF(QPointF(0, 0), m_document.canvasSize()));
+    AnnotationScene scene = m_document.scene(scaledImage(m_document.sourceBitmap(), m_scaledImage));
+    if (!scene.brightenedImage.isNull())
+        scene.brightenedImage = scaledImage(scene.brightenedImage, m_scaledBrightened);
+    if (m_engine.currentStroke())
+        scene.liveStroke = &*m_engine.currentStroke();
+    if (m_engine.isDraggingSelection())
+        scene.liveDragStrokeID = m_engine.selectedStrokeID();
+    AnnotationPainter::paint(painter, scene);
+    painter.restore();
+
+    // The marks of the selection are drawn at screen size, like the tolerances of their handles.
+    const std::optional<QUuid> selected = m_engine.selectedStrokeID();
+    if (!selected || selected == m_engine.pendingTextEditID())
+        return;
+    const auto& strokes = m_engine.strokes();
+    const auto it = std::find_if(strokes.begin(), strokes.end(), [&](const PaintStroke& st) { return st.id == *selected; });
+    if (it == strokes.end())
+        return;
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    renderSelectionHighlight(painter, *it);
+}
+
+void PaintCanvasView::renderSelectionHighlight(QPainter& painter, const PaintStroke& stroke)
+{
+    const QSizeF canvas = m_document.canvasSize();
+    const double s = viewScale();
+    const QPen dashed = dashedPen(QColor::fromRgbF(0, 0.85f, 1, 0.7f), 1.5, 6, 4);
+    const bool twoPointTool = stroke.tool == PaintTool::line || stroke.tool == PaintTool::arrow || stroke.tool == PaintTool::label;
+    if (twoPointTool && stroke.points.size() == 2) {
+        renderEndpointHandles(painter, stroke);
+    } else if (stroke.tool == PaintTool::text) {
+        renderTextBoxHandle(painter, stroke);
+    } else if (stroke.tool == PaintTool::numberBadge) {
+        if (stroke.points.empty())
+            return;
+        const QPointF centre = viewPointFromCanvas(QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()));
+        const double radius = std::max(0.9 * stroke.badgeSize.value_or(0) * s, 22.0);
+        painter.setPen(dashed);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(centre, radius, radius);
+    } else {
+        const QRectF box = stroke.boundingBox();
+        const QPointF topLeft = viewPointFromCanvas(QPointF(box.left() * canvas.width(), box.top() * canvas.height()));
+        const QRectF grown(topLeft.x() - 6, topLeft.y() - 6, box.width() * canvas.width() * s + 12,
+            box.height() * canvas.height() * s + 12);
+        strokeRoundedRect(painter, grown, 4, dashed);
+        if (stroke.tool.isResizableRegionTool()) {
+            for (const QPointF& corner : { grown.topLeft(), grown.topRight(), grown.bottomLeft(), grown.bottomRight() })
+                drawSquareHandle(painter, corner);
+        }
+    }
+}
+
+void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke& stroke)
+{
+    const QSizeF canvas = m_document.canvasSize();
+    const auto view = [&](const PaintPoint& p) { return viewPointFromCanvas(QPointF(p.x * canvas.width(), p.y * canvas.height())); };
+    const auto dot = [&](const QPointF& centre) {
+        QPen pen(Qt::white);
+        pen.setWidthF(2);
+        painter.setPen(pen);
+        painter.setBrush(kHandleBlue);
+        painter.drawEllipse(centre, 7.0, 7.0);
+    };
+    if (stroke.tool == PaintTool::label) {
+        dot(view(stroke.points.front()));
+        if (const std::optional<QRectF> chip = stroke.labelChipRect(canvas)) {
+            const QPointF topLeft = viewPointFromCanvas(chip->topLeft());
+            const QRectF shown(topLeft, chip->size() * viewScale());
+            strokeRoundedRect(painter, shown.adjusted(-3, -3, 3, 3), 8, dashedPen(QColor::fromRgbF(0, 0.48f, 1, 0.8f), 1.5, 5, 3));
+        }
+        return;
+    }
+    dot(view(stroke.points.front()));
+    dot(view(stroke.points.back()));
+    if (const std::optional<PaintPoint> apex = stroke.bendApex()) {
+        const QPointF c = view(*apex);
+        QPainterPath diamond(QPointF(c.x(), c.y() - 6));
+        diamond.lineTo(c.x() + 6, c.y());
+        diamond.lineTo(c.x(), c.y() + 6);
+        diamond.lineTo(c.x() - 6, c.y());
+        diamond.closeSubpath();
+        QPen pen(Qt::white);
+        pen.setWidthF(2);
+        painter.setPen(pen);
+        painter.setBrush(kBendOrange);
+        painter.drawPath(diamond);
+    }
+}
+
+void PaintCanvasView::renderTextBoxHandle(QPainter& painter, const PaintStroke& stroke)
+{
+    const QSizeF canvas = m_document.canvasSize();
+    const std::optional<QPointF> handle = stroke.textBoxHandlePoint(canvas);
+    if (stroke.points.empty() || !handle)
+        return;
+    const QPointF h = viewPointFromCanvas(*handle);
+    const QPointF p = viewPointFromCanvas(QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()));
+    const QPen dashed = dashedPen(QColor::fromRgbF(0, 0.85f, 1, 0.7f), 1.5, 6, 4);
+    if (stroke.points.size() >= 2) {
+        const QRectF box(std::min(p.x(), h.x()), std::min(p.y(), h.y()), std::abs(h.x() - p.x()), std::abs(h.y() - p.y()));
+        strokeRoundedRect(painter, box, 4, dashed);
+    } else {
+        const double radius = std::max(0.9 * stroke.fontSize.value_or(0) * viewScale(), 22.0);
+        painter.setPen(dashed);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(p, radius, radius);
+    }
+    drawSquareHandle(painter, h);
+}
+
+// --- pointer ---
+
+void PaintCanvasView::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_interactive || event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    m_gestureActive = true;
+    dragChanged(event->position());
+}
+
+void PaintCanvasView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_gestureActive && (event->buttons() & Qt::LeftButton))
+        dragChanged(event->position());
+}
+
+void PaintCanvasView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!m_gestureActive || event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    m_gestureActive = false;
+    dragEnded();
+}
+
+void PaintCanvasView::keyPressEvent(QKeyEvent* event)
+{
+    if (m_interactive && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
+        m_engine.deleteSelectedStroke();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PaintCanvasView::dragChanged(const QPointF& viewPoint)
+{
+    if (m_suppressStrokeForCurrentGesture)
+        return;
+    const QSizeF canvas = m_document.canvasSize();
+    if (!(canvas.width() > 0) || !(canvas.height() > 0))
+        return;
+    // Not clamped: a drag past the edge gives fractions below 0 or above 1.
+    const QPointF location = canvasPointFromView(viewPoint);
+    PaintPoint point(location.x() / canvas.width(), location.y() / canvas.height(), 1.0);
+
+    if (m_engine.currentStroke() || m_engine.isDraggingSelection()) {
+        if (m_engine.currentStroke() && m_engine.currentStroke()->textSnapRect)
+            point.y = m_engine.currentStroke()->textSnapRect->center().y();
+        m_engine.continueStroke(point);
+        return;
+    }
+
+    if (const std::optional<QUuid> id = registerClickAndCheckDoubleClick(point)) {
+        m_suppressStrokeForCurrentGesture = true;
+        emit strokeWillStart();
+        m_engine.beginEditingExistingText(*id);
+        return;
+    }
+
+    std::optional<PaintColor> eraserColor;
+    if (m_engine.selectedTool() == PaintTool::eraser && m_eraserBackgroundColor)
+        eraserColor = m_eraserBackgroundColor(location);
+
+    std::optional<QRectF> snap;
+    if (m_engine.selectedTool() == PaintTool::highlighter) {
+        for (const QRectF& line : m_document.textLineRects()) {
+            const double reach = kSnapReach * line.height();
+            if (point.x >= line.left() && point.x <= line.right() && point.y >= line.top() - reach
+                && point.y <= line.bottom() + reach) {
+                snap = line;
+                point.y = line.center().y();
+                break;
+            }
+        }
+    }
+    emit strokeWillStart();
+    m_engine.startStroke(point, canvas, eraserColor, snap);
+}
+
+void PaintCanvasView::dragEnded()
+{
+    if (m_suppressStrokeForCurrentGesture) {
+        m_suppressStrokeForCurrentGesture = false;
+        return;
+    }
+    m_engine.endStroke();
+}
+
+std::optional<QUuid> PaintCanvasView::registerClickAndCheckDoubleClick(const PaintPoint& at)
+{
+    const std::optional<QUuid> id = m_engine.editableTextStroke(at, m_document.canvasSize());
+    if (!id) {
+        m_lastClickInfo.reset();
+        return std::nullopt;
+    }
+    const double now = m_clock();
+    const bool isDoubleClick = m_lastClickInfo && m_lastClickInfo->strokeID == *id && now - m_lastClickInfo->time < kDoubleClickInterval;
+    m_lastClickInfo = ClickInfo { now, *id };
+    return isDoubleClick ? id : std::nullopt;
+}
+
+void PaintCanvasView::updateCursor()
+{
+    if (!m_interactive) {
+        setCursor(Qt::ArrowCursor);
+        return;
+    }
+    if (m_engine.isDraggingSelection()) {
+        setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    switch (m_engine.selectedTool()) {
+    case PaintTool::select:
+        setCursor(Qt::ArrowCursor);
+        break;
+    case PaintTool::text:
+        setCursor(Qt::IBeamCursor);
+        break;
+    default:
+        setCursor(Qt::CrossCursor);
+        break;
+    }
+}

@@ -1,0 +1,180 @@
+#include "annotation/StrokeRenderer.h"
+
+#include "annotation/QtTextMeasurer.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kArrowheadHalfAngle = 0.2792526803190927; // 16°
+
+QPointF mapped(const PaintPoint& point, const QSizeF& size)
+{
+    return QPointF(point.x * size.width(), point.y * size.height());
+}
+
+QPen outlinePen(const PaintStroke& stroke)
+{
+    QPen pen(StrokeRenderer::strokeColor(stroke));
+    pen.setWidthF(std::max(stroke.lineWidth, 0.0));
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    pen.setMiterLimit(10);
+    return pen;
+}
+
+// A shaft from `from` towards the tip, ending 13 points short of it, with the head at the tip.
+// A shaft shorter than the head is left out and only the head is drawn.
+void paintArrow(QPainter& painter, const PaintStroke& stroke, const QPointF& from, const QPointF& tip,
+    const std::optional<QPointF>& control)
+{
+    double angle = std::atan2(tip.y() - from.y(), tip.x() - from.x());
+    if (control && *control != tip)
+        angle = std::atan2(tip.y() - control->y(), tip.x() - control->x());
+    const double length = std::hypot(tip.x() - from.x(), tip.y() - from.y());
+    if (length > StrokeRenderer::kArrowheadLength) {
+        const QPointF end = tip - StrokeRenderer::kArrowheadLength * QPointF(std::cos(angle), std::sin(angle));
+        QPainterPath shaft(from);
+        if (control)
+            shaft.quadTo(*control, end);
+        else
+            shaft.lineTo(end);
+        painter.strokePath(shaft, outlinePen(stroke));
+    }
+    painter.fillPath(StrokeRenderer::arrowheadPath(tip, angle), StrokeRenderer::strokeColor(stroke));
+}
+
+} // namespace
+
+QColor StrokeRenderer::strokeColor(const PaintStroke& stroke, double factor)
+{
+    const auto unit = [](double value) { return static_cast<float>(std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0); };
+    return QColor::fromRgbF(unit(stroke.color.red), unit(stroke.color.green), unit(stroke.color.blue),
+        unit(stroke.color.opacity * factor));
+}
+
+std::optional<QRectF> StrokeRenderer::strokeRect(const PaintStroke& stroke, const QSizeF& size)
+{
+    if (stroke.points.empty())
+        return std::nullopt;
+    const QPointF p = mapped(stroke.points.front(), size);
+    const QPointF q = mapped(stroke.points.back(), size);
+    return QRectF(std::min(p.x(), q.x()), std::min(p.y(), q.y()), std::abs(q.x() - p.x()), std::abs(q.y() - p.y()));
+}
+
+QFont StrokeRenderer::canvasFont(const QPainter& painter, double size, QFont::Weight weight)
+{
+    QFont font = QtTextMeasurer::font(size, weight);
+    const QPaintDevice* device = painter.device();
+    const int dpi = device ? device->logicalDpiY() : 72;
+    if (dpi > 0 && size > 0)
+        font.setPointSizeF(size * 72.0 / dpi);
+    return font;
+}
+
+QPainterPath StrokeRenderer::arrowheadPath(const QPointF& tip, double angle)
+{
+    QPainterPath path(tip);
+    path.lineTo(tip - kArrowheadLength * QPointF(std::cos(angle - kArrowheadHalfAngle), std::sin(angle - kArrowheadHalfAngle)));
+    path.lineTo(tip - kArrowheadLength * QPointF(std::cos(angle + kArrowheadHalfAngle), std::sin(angle + kArrowheadHalfAngle)));
+    path.closeSubpath();
+    return path;
+}
+
+void StrokeRenderer::renderPenPath(QPainterPath& path, const std::vector<QPointF>& points)
+{
+    if (points.empty())
+        return;
+    path.moveTo(points.front());
+    for (std::size_t i = 1; i < points.size(); ++i)
+        path.lineTo(points[i]);
+}
+
+void StrokeRenderer::paintRegionPlaceholder(QPainter& painter, const QRectF& rect)
+{
+    painter.fillRect(rect, QColor::fromRgbF(0.5f, 0.5f, 0.5f, 0.45f));
+    QPen pen(QColor::fromRgbF(1, 1, 1, 0.7f));
+    pen.setWidthF(1);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    pen.setDashPattern({ 4, 3 });
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect);
+}
+
+void StrokeRenderer::renderStroke(QPainter& painter, const PaintStroke& stroke, const QSizeF& size, bool isLivePreview)
+{
+    if (stroke.points.empty())
+        return;
+    const QPointF p = mapped(stroke.points.front(), size);
+    const QPointF q = mapped(stroke.points.back(), size);
+    const QRectF rect = *strokeRect(stroke, size);
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    switch (stroke.tool) {
+    case PaintTool::pen:
+    case PaintTool::eraser: {
+        std::vector<QPointF> points;
+        points.reserve(stroke.points.size());
+        for (const PaintPoint& point : stroke.points)
+            points.push_back(mapped(point, size));
+        QPainterPath path;
+        renderPenPath(path, points);
+        painter.strokePath(path, outlinePen(stroke));
+        break;
+    }
+    case PaintTool::line:
+        painter.setPen(outlinePen(stroke));
+        painter.drawLine(p, q);
+        break;
+    case PaintTool::rectangle:
+        painter.setPen(outlinePen(stroke));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect);
+        break;
+    case PaintTool::ellipse:
+        painter.setPen(outlinePen(stroke));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(rect);
+        break;
+    case PaintTool::filledRectangle:
+    case PaintTool::blackout:
+        painter.fillRect(rect, strokeColor(stroke));
+        break;
+    case PaintTool::arrow:
+        if (p == q)
+            break;
+        paintArrow(painter, stroke, p, q,
+            stroke.controlPoint ? std::optional<QPointF>(mapped(*stroke.controlPoint, size)) : std::nullopt);
+        break;
+    case PaintTool::label:
+        // The leader points back from the chip at the last point to the spot at the first.
+        if (p == q)
+            break;
+        paintArrow(painter, stroke, q, p, std::nullopt);
+        break;
+    case PaintTool::highlighter:
+        painter.setCompositionMode(QPainter::CompositionMode_Multiply);
+        painter.fillRect(stroke.highlighterBar(size), strokeColor(stroke, 0.45));
+        break;
+    case PaintTool::mosaic:
+    case PaintTool::blur:
+    case PaintTool::spotlight:
+    case PaintTool::areaHighlight:
+        if (isLivePreview)
+            paintRegionPlaceholder(painter, rect);
+        break;
+    case PaintTool::text:
+    case PaintTool::numberBadge:
+    case PaintTool::select:
+        break;
+    }
+    painter.restore();
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QImage>
+#include <QRectF>
+#include <vector>
+
+// Finds the lines of text in an image.
+class TextRecognizer {
+public:
+    virtual ~TextRecognizer() = default;
+    static TextRecognizer& shared() { return SharedSlot<TextRecognizer>::get(); }
+    static bool isShared() { return SharedSlot<TextRecognizer>::isSet(); }
+    static void setShared(TextRecognizer* recognizer) { SharedSlot<TextRecognizer>::set(recognizer); }
+
+    // One rectangle per line of text found, as fractions of the image's width and height (origin
+    // top left), in reading order; empty when there is none or recognition fails. Slow: called on
+    // worker threads, from several at once.
+    virtual std::vector<QRectF> textLineRects(const QImage& image) = 0;
+};

@@ -1,0 +1,109 @@
+#include "platform/linux/TesseractTextRecognizer.h"
+
+#include "platform/Console.h"
+
+#include <memory>
+#include <string>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+namespace {
+
+// The engine of the calling thread, ended when the thread ends.
+struct ThreadEngine {
+    std::unique_ptr<tesseract::TessBaseAPI> api;
+    std::string languages;
+    bool failed = false;
+
+    ~ThreadEngine()
+    {
+        if (api)
+            api->End();
+    }
+};
+
+thread_local ThreadEngine t_engine;
+
+tesseract::TessBaseAPI* engineFor(const std::string& languages)
+{
+    if (t_engine.api && t_engine.languages == languages)
+        return t_engine.api.get();
+    if (t_engine.failed && t_engine.languages == languages)
+        return nullptr;
+    t_engine.api.reset();
+    t_engine.languages = languages;
+    t_engine.failed = false;
+    auto api = std::make_unique<tesseract::TessBaseAPI>();
+    // The default data folder of the installed Tesseract (or TESSDATA_PREFIX).
+    if (api->Init(nullptr, languages.c_str(), tesseract::OEM_DEFAULT) != 0) {
+        t_engine.failed = true;
+        Console::log(QStringLiteral("TesseractTextRecognizer: could not load the languages %1")
+                         .arg(QString::fromStdString(languages)));
+        return nullptr;
+    }
+    // Tesseract's own diagnostics would go to the terminal at every image.
+    api->SetVariable("debug_file", "/dev/null");
+    api->SetPageSegMode(tesseract::PSM_AUTO);
+    t_engine.api = std::move(api);
+    return t_engine.api.get();
+}
+
+} // namespace
+
+TesseractTextRecognizer::TesseractTextRecognizer(QString languages)
+    : m_languages(std::move(languages))
+{
+}
+
+std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
+{
+    std::vector<QRectF> lines;
+    if (image.isNull() || image.width() < 3 || image.height() < 3)
+        return lines;
+    tesseract::TessBaseAPI* api = engineFor(m_languages.toStdString());
+    if (!api)
+        return lines;
+
+    // Transparent pixels count as white, the usual page background.
+    QImage page(image.size(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        source.setDevicePixelRatio(1);
+        for (int y = 0; y < page.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+            auto* out = reinterpret_cast<QRgb*>(page.scanLine(y));
+            for (int x = 0; x < page.width(); ++x) {
+                const QRgb p = in[x];
+                const int back = 255 - qAlpha(p);
+                out[x] = qRgb(qRed(p) + back, qGreen(p) + back, qBlue(p) + back);
+            }
+        }
+    }
+    const QImage gray = page.convertToFormat(QImage::Format_Grayscale8);
+    api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, static_cast<int>(gray.bytesPerLine()));
+    api->SetSourceResolution(96);
+    if (api->Recognize(nullptr) != 0) {
+        api->Clear();
+        return lines;
+    }
+    const double width = gray.width();
+    const double height = gray.height();
+    std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
+    if (it) {
+        const auto level = tesseract::RIL_TEXTLINE;
+        do {
+            if (it->Empty(level))
+                continue;
+            std::unique_ptr<char[]> text(it->GetUTF8Text(level));
+            if (!text || QString::fromUtf8(text.get()).trimmed().isEmpty())
+                continue;
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (!it->BoundingBox(level, &left, &top, &right, &bottom) || right <= left || bottom <= top)
+                continue;
+            lines.emplace_back(left / width, top / height, (right - left) / width, (bottom - top) / height);
+        } while (it->Next(level));
+    }
+    api->Clear();
+    return lines;
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include "platform/TextRecognizer.h"
+
+#include <QString>
+
+// Text lines through Tesseract with the English and German models, one engine per worker thread
+// (an engine is not safe to share), created on that thread's first request.
+class TesseractTextRecognizer final : public TextRecognizer {
+public:
+    // `languages` as Tesseract names them, joined by "+".
+    explicit TesseractTextRecognizer(QString languages = QStringLiteral("eng+deu"));
+
+    std::vector<QRectF> textLineRects(const QImage& image) override;
+
+private:
+    QString m_languages;
+};

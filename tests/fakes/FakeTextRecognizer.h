@@ -1,0 +1,34 @@
+#pragma once
+#include "platform/TextRecognizer.h"
+
+#include <QSemaphore>
+#include <atomic>
+#include <mutex>
+
+// Text lines for tests: answers every request with `lines`. With `holdRequests`, a request waits
+// on its worker thread until the test calls release().
+class FakeTextRecognizer : public TextRecognizer {
+public:
+    explicit FakeTextRecognizer(std::vector<QRectF> lines = {}, bool holdRequests = false)
+        : m_lines(std::move(lines)), m_hold(holdRequests) { }
+
+    std::vector<QRectF> textLineRects(const QImage& image) override
+    {
+        ++m_requests;
+        m_lastSize = image.size();
+        if (m_hold)
+            m_released.acquire();
+        return m_lines;
+    }
+
+    void release() { m_released.release(); }
+    int requests() const { return m_requests; }
+    QSize lastSize() const { return m_lastSize; }
+
+private:
+    std::vector<QRectF> m_lines;
+    bool m_hold;
+    QSemaphore m_released;
+    std::atomic<int> m_requests { 0 };
+    QSize m_lastSize;
+};

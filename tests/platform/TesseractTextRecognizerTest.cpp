@@ -1,0 +1,40 @@
+// Tesseract with the English and German models finds the lines of a rendered image.
+#include "platform/linux/TesseractTextRecognizer.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+TEST(TesseractTextRecognizer, FindsTheTextLinesOfARenderedImage)
+{
+    const QStringList lines { QStringLiteral("The quick brown fox jumps over"), QStringLiteral("Größere Übungen für Straßenbahnen"),
+        QStringLiteral("Invoice total 1,234.56 due today") };
+    QImage image(900, 330, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(30);
+    std::vector<QRectF> expected;
+    {
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        const QFontMetricsF metrics(font, &image);
+        for (int i = 0; i < lines.size(); ++i) {
+            const QPointF baseline(40, 70 + 100 * i);
+            painter.drawText(baseline, lines[i]);
+            const QRectF box = metrics.tightBoundingRect(lines[i]).translated(baseline);
+            expected.emplace_back(box.x() / 900, box.y() / 330, box.width() / 900, box.height() / 330);
+        }
+    }
+
+    TesseractTextRecognizer recognizer;
+    const std::vector<QRectF> found = recognizer.textLineRects(image);
+    ASSERT_EQ(found.size(), expected.size());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        EXPECT_NEAR(found[i].left(), expected[i].left(), 0.02) << i;
+        EXPECT_NEAR(found[i].right(), expected[i].right(), 0.02) << i;
+        EXPECT_NEAR(found[i].center().y(), expected[i].center().y(), 0.03) << i;
+        EXPECT_NEAR(found[i].height(), expected[i].height(), 0.05) << i;
+    }
+    EXPECT_TRUE(recognizer.textLineRects(QImage()).empty());
+}
