@@ -1,10 +1,12 @@
 #include "app/PlatformServices.h"
 
+#include "platform/Compositing.h"
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
 #include "platform/linux/SessionBus.h"
 #include "platform/linux/QtLinkMetadataProvider.h"
+#include "platform/linux/X11Compositing.h"
 #include "platform/linux/X11ConnectionLoss.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
@@ -30,8 +32,8 @@ void PlatformServices::installLinux()
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
+    Compositing::setProbe(&x11CompositingManagerRunning);
 }
-
 
 void PlatformServices::prepareEnvironment()
 {

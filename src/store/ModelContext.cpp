@@ -306,7 +306,8 @@ struct ModelContext::Impl {
     }
 
     template <class T>
-    std::vector<std::shared_ptr<T>> fetch(const FetchDescriptor& descriptor, QString* error)
+    std::vector<std::shared_ptr<T>> fetch(const FetchDescriptor& descriptor, QString* error,
+        const std::function<void(const std::shared_ptr<T>&)>& onEntry = {})
     {
         std::vector<std::shared_ptr<T>> result;
         QString failure;
@@ -330,8 +331,11 @@ struct ModelContext::Impl {
         statement.bind(next++, QVariant::fromValue<qint64>(descriptor.limit < 0 ? -1 : descriptor.limit));
         statement.bind(next++, QVariant::fromValue<qint64>(std::max(0, descriptor.offset)));
         int step;
-        while ((step = statement.step()) == SQLITE_ROW)
+        while ((step = statement.step()) == SQLITE_ROW) {
             result.push_back(adopt<T>(statement.get()));
+            if (onEntry)
+                onEntry(result.back());
+        }
         if (step != SQLITE_DONE)
             return fail(connection->error());
         return result;
@@ -730,6 +734,12 @@ void ModelContext::rollback()
 std::vector<ClipItemPtr> ModelContext::fetchClipItems(const FetchDescriptor& descriptor, QString* error)
 {
     return d->fetch<ClipItem>(descriptor, error);
+}
+
+std::vector<ClipItemPtr> ModelContext::fetchClipItems(const FetchDescriptor& descriptor, QString* error,
+    const std::function<void(const ClipItemPtr&)>& onEntry)
+{
+    return d->fetch<ClipItem>(descriptor, error, onEntry);
 }
 
 std::vector<ScreenshotItemPtr> ModelContext::fetchScreenshotItems(const FetchDescriptor& descriptor, QString* error)

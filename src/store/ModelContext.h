@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,11 @@ public:
 
     // List fetches never load representation payloads.
     std::vector<ClipItemPtr> fetchClipItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    // The same, handing each entry to onEntry as soon as its row is read (on this thread, in order),
+    // so that work on the entries can start while later rows are still being read. The entry is
+    // not touched by the fetch again.
+    std::vector<ClipItemPtr> fetchClipItems(const FetchDescriptor& descriptor, QString* error,
+        const std::function<void(const ClipItemPtr&)>& onEntry);
     std::vector<ScreenshotItemPtr> fetchScreenshotItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     std::vector<RecordingItemPtr> fetchRecordingItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     // Number of matching entries (sortBy, limit and offset are not used); -1 on error.

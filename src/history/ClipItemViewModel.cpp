@@ -1,0 +1,142 @@
+#include "history/ClipItemViewModel.h"
+
+#include "clipboard/ClipboardCryptoService.h"
+
+#include <QTextBoundaryFinder>
+
+const QString ClipItemViewModel::noTextPreview = QStringLiteral("[No text preview]");
+
+namespace {
+
+// The opened search text as UTF-8: the sealed text when it opens, else the plain field (which
+// only counts for a sealed entry when it holds something). Empty when nothing can be read.
+QByteArray openSearchText(const ClipItem& item)
+{
+    if (item.encryptedSearchIndex) {
+        if (std::optional<QByteArray> opened = ClipboardCryptoService::shared().decrypt(*item.encryptedSearchIndex))
+            return *opened;
+    }
+    return item.legacySearchIndex.toUtf8();
+}
+
+// The first 100 user-perceived characters. Decodes a growing prefix of the UTF-8 bytes, so that
+// a long text is never decoded whole; a cluster is only taken once the next one has begun.
+QString previewOf(const QByteArray& utf8)
+{
+    constexpr int maxCharacters = 100;
+    // Plain ASCII without a carriage return: every byte is one character (the byte after the
+    // 100th must be ASCII too, or it could be a mark that belongs to the 100th).
+    const qsizetype probe = std::min<qsizetype>(utf8.size(), maxCharacters + 1);
+    bool simple = true;
+    for (qsizetype i = 0; i < probe && simple; ++i)
+        simple = static_cast<unsigned char>(utf8[i]) < 0x80 && utf8[i] != '\r';
+    if (simple)
+        return QString::fromLatin1(utf8.constData(), std::min<qsizetype>(utf8.size(), maxCharacters));
+    qsizetype prefix = 512;
+    for (;;) {
+        const bool whole = prefix >= utf8.size();
+        qsizetype cut = std::min(prefix, utf8.size());
+        // Never cut inside a UTF-8 sequence.
+        while (!whole && cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
+            --cut;
+        const QString text = QString::fromUtf8(utf8.constData(), cut);
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+        int count = 0;
+        qsizetype end = 0;
+        qsizetype position;
+        while ((position = graphemes.toNextBoundary()) != -1) {
+            if (count == maxCharacters) {
+                // A 101st cluster exists: the 100th is complete.
+                return text.left(end);
+            }
+            ++count;
+            end = position;
+        }
+        if (whole)
+            return text.left(end);
+        prefix *= 4;
+    }
+}
+
+bool beginsWithWebScheme(const QByteArray& utf8)
+{
+    // Trimming white space and line breaks; the scheme test is case-sensitive.
+    qsizetype start = 0;
+    while (start < utf8.size()) {
+        const unsigned char byte = static_cast<unsigned char>(utf8[start]);
+        if (byte < 0x80) {
+            if (!QChar::isSpace(byte))
+                break;
+            ++start;
+            continue;
+        }
+        // Non-ASCII white space (no-break space, line separator, ...) is checked on the decoded text.
+        const QString rest = QString::fromUtf8(utf8.constData() + start, std::min<qsizetype>(utf8.size() - start, 64));
+        qsizetype k = 0;
+        while (k < rest.size() && rest.at(k).isSpace())
+            ++k;
+        if (k == 0)
+            break;
+        start += rest.left(k).toUtf8().size();
+    }
+    const QByteArrayView rest(utf8.constData() + start, utf8.size() - start);
+    return rest.startsWith("http://") || rest.startsWith("https://");
+}
+
+}
+
+ClipItemViewModel::ClipItemViewModel(const ClipItemPtr& item)
+    : id(item->persistentID)
+    , clipItem(item)
+    , timestamp(item->timestamp)
+    , appBundleID(item->appBundleID)
+    , appName(item->appName)
+    , isPinned(item->isPinned)
+    , hasImage(item->hasImage())
+    , hasFCPContent(item->cachedHasFCPContent)
+    , hasLinkPreview(item->hasLinkPreview())
+    , thumbnailData(item->thumbnailData)
+    , linkImageData(item->linkImageData)
+    , linkTitle(item->linkTitle)
+    , fcpClipCount(item->cachedFCPClipCount)
+    , fcpDuration(item->cachedFCPDuration)
+    , fcpThumbnailData(item->fcpThumbnailData())
+    , isFileCopy(item->cachedIsFileCopy)
+    , fileName(item->cachedFileName)
+    , isVideo(item->cachedIsVideo)
+    , contentTypeIcon(item->contentTypeIcon())
+{
+    m_searchText = openSearchText(*item);
+    m_searchKey = SearchKey::fromUtf8(m_searchText);
+    if (!m_searchKey.valid()) {
+        // Opened bytes that are not UTF-8 count as no text, as the entry itself reads them.
+        m_searchText.clear();
+        m_searchKey = SearchKey();
+    }
+    m_appNameKey = SearchKey::fromText(appName);
+    previewText = m_searchText.isEmpty() ? noTextPreview : previewOf(m_searchText);
+    isURL = beginsWithWebScheme(m_searchText);
+    // Only entries with Final Cut Pro content have a description; it may read the search text.
+    if (hasFCPContent)
+        fcpDescription = item->fcpDescription();
+    if (item->cachedFileURL) {
+        const QUrl url(*item->cachedFileURL, QUrl::StrictMode);
+        if (url.isValid() && !url.isEmpty())
+            videoFileURL = url;
+    }
+}
+
+bool ClipItemViewModel::operator==(const ClipItemViewModel& other) const
+{
+    return id == other.id && isPinned == other.isPinned && hasLinkPreview == other.hasLinkPreview
+        && linkTitle == other.linkTitle && thumbnailData.has_value() == other.thumbnailData.has_value();
+}
+
+std::vector<ClipItemViewModelPtr> toViewModels(const std::vector<ClipItemPtr>& items)
+{
+    std::vector<ClipItemViewModelPtr> models;
+    models.reserve(items.size());
+    for (const ClipItemPtr& item : items)
+        models.push_back(std::make_shared<ClipItemViewModel>(item));
+    return models;
+}

@@ -1,0 +1,134 @@
+#include "history/FilterChip.h"
+
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr int horizontalPadding = 8;
+constexpr int verticalPadding = 4;
+constexpr int symbolSpacing = 4;
+constexpr int symbolSize = 12; // the symbol beside a 9 px font: smaller blurs the theme icons
+constexpr qreal cornerRadius = 6;
+}
+
+FilterChip::FilterChip(const SmartFilter& filter, bool isActive, bool isSuggestion, std::function<void()> onSave,
+    std::function<void()> onRemove, std::function<void()> action, QWidget* parent)
+    : QAbstractButton(parent)
+    , m_filter(filter)
+    , m_isActive(isActive)
+    , m_isSuggestion(isSuggestion)
+    , m_onSave(std::move(onSave))
+    , m_onRemove(std::move(onRemove))
+    , m_action(std::move(action))
+{
+    setText(filter.label());
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_Hover);
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (m_action)
+            m_action();
+    });
+}
+
+QFont FilterChip::labelFont() const
+{
+    QFont font = QWidget::font();
+    font.setPixelSize(11);
+    font.setWeight(m_isActive ? QFont::DemiBold : QFont::Normal);
+    return font;
+}
+
+QColor FilterChip::contentColor() const
+{
+    if (m_isActive)
+        return Theme::accent();
+    return m_isSuggestion ? Theme::secondaryText() : Theme::text();
+}
+
+qreal FilterChip::chipOpacity() const
+{
+    return (m_isSuggestion && !m_isActive) ? 0.7 : 1.0;
+}
+
+QSize FilterChip::sizeHint() const
+{
+    const QFontMetrics metrics(labelFont());
+    int width = 2 * horizontalPadding + metrics.horizontalAdvance(text());
+    if (!m_filter.symbolName().isEmpty())
+        width += symbolSize + symbolSpacing;
+    const int height = std::max(metrics.height(), symbolSize) + 2 * verticalPadding;
+    return {width, height};
+}
+
+void FilterChip::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(chipOpacity());
+    const QRectF face = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath shape;
+    shape.addRoundedRect(face, cornerRadius, cornerRadius);
+    QColor fill = m_isActive ? Theme::accent() : Theme::text();
+    fill.setAlphaF(m_isActive ? 0.20 : (underMouse() ? 0.09 : 0.05));
+    painter.fillPath(shape, fill);
+    if (m_isActive) {
+        QColor stroke = Theme::accent();
+        stroke.setAlphaF(0.5);
+        painter.setPen(QPen(stroke, 1));
+        painter.drawPath(shape);
+    }
+
+    const QColor content = contentColor();
+    const QFont font = labelFont();
+    const QFontMetrics metrics(font);
+    int x = horizontalPadding;
+    const QString symbol = m_filter.symbolName();
+    if (!symbol.isEmpty()) {
+        const qreal ratio = devicePixelRatioF();
+        QPixmap pixmap = Symbols::pixmap(symbol, qRound(symbolSize * ratio), content);
+        pixmap.setDevicePixelRatio(ratio);
+        painter.drawPixmap(QPointF(x, (height() - symbolSize) / 2.0), pixmap);
+        x += symbolSize + symbolSpacing;
+    }
+    painter.setFont(font);
+    painter.setPen(content);
+    const QRect textRect(x, 0, width() - x - horizontalPadding + 1, height());
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text(), Qt::ElideRight, textRect.width()));
+}
+
+std::unique_ptr<QMenu> FilterChip::makeContextMenu()
+{
+    if (!m_onSave && !m_onRemove)
+        return nullptr;
+    auto menu = std::make_unique<QMenu>(this);
+    if (m_onSave) {
+        QAction* save = menu->addAction(Symbols::icon(QStringLiteral("pin"), Theme::text()), QStringLiteral("Save Filter"));
+        connect(save, &QAction::triggered, save, [onSave = m_onSave] { onSave(); });
+    }
+    if (m_onRemove) {
+        // The destructive item is drawn in red.
+        const QColor destructive(255, 69, 58);
+        QAction* remove = menu->addAction(Symbols::icon(QStringLiteral("trash"), destructive), QStringLiteral("Remove Filter"));
+        remove->setProperty("destructive", true);
+        connect(remove, &QAction::triggered, remove, [onRemove = m_onRemove] { onRemove(); });
+    }
+    return menu;
+}
+
+void FilterChip::contextMenuEvent(QContextMenuEvent* event)
+{
+    std::unique_ptr<QMenu> menu = makeContextMenu();
+    if (!menu)
+        return;
+    // The action may rebuild the bar and delete this chip: the menu must not outlive it.
+    QMenu* shown = menu.release();
+    shown->setAttribute(Qt::WA_DeleteOnClose);
+    shown->setParent(nullptr, shown->windowFlags());
+    shown->popup(event->globalPos());
+}
