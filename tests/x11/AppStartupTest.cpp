@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include "X11TestSupport.h"
+#include "platform/linux/SessionBus.h"
 
 using x11test::waitUntil;
 
@@ -152,6 +153,15 @@ TEST(XServerLoss, EndsWithoutAbortAndLeavesTheStoreWhole)
     xclip.closeWriteChannel();
     const auto clipItems = [&] { return queryStore(store, "SELECT COUNT(*) FROM ClipItem").toInt(); };
     EXPECT_TRUE(waitUntil([&] { return clipItems() > 0; }, 15000)) << process.readAllStandardError().toStdString();
+
+    // Started without a session bus: the key is kept in a file and no bus was autolaunched on the
+    // display (such a daemon would outlive the program).
+    if (const QString selection = SessionBus::autolaunchSelectionName(); !selection.isEmpty()) {
+        Display* x = XOpenDisplay(display.toLatin1().constData());
+        ASSERT_NE(x, nullptr);
+        EXPECT_EQ(XGetSelectionOwner(x, XInternAtom(x, selection.toLatin1().constData(), False)), None);
+        XCloseDisplay(x);
+    }
 
     server.kill();
     server.waitForFinished(5000);
