@@ -48,8 +48,6 @@ NotchShelfContentView::NotchShelfContentView(ModelContext& context, NotchShelfWi
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setWidgetResizable(false);
     m_scroll->setFixedHeight(NotchShelfItemCard::cardSize.height());
-    m_scroll->viewport()->setAutoFillBackground(false);
-    m_scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     m_scroll->viewport()->installEventFilter(this);
     m_row = new QWidget();
     m_row->setAutoFillBackground(false);
@@ -57,6 +55,10 @@ NotchShelfContentView::NotchShelfContentView(ModelContext& context, NotchShelfWi
     m_rowLayout->setContentsMargins(0, 0, 0, 0);
     m_rowLayout->setSpacing(cardSpacing);
     m_scroll->setWidget(m_row);
+    // The scroll area paints its viewport and row by default: the card's black shows through.
+    m_row->setAutoFillBackground(false);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scroll->setAutoFillBackground(false);
     column->addWidget(m_scroll);
 
     m_empty = new QLabel(this);

@@ -26,6 +26,7 @@ struct NotchShelfGeometry {
     // For the target display (none: the fallbacks) and the card height the content needs.
     NotchShelfGeometry(const std::optional<DisplayDescription>& screen, int contentHeight = cardHeight);
 
+    const std::optional<DisplayDescription>& targetDisplay() const { return m_screen; }
     int panelWidth() const { return m_width; }
     int panelHeight() const { return bandHeight + m_cardHeight + bottomMargin; }
     // The panel's frame on the desktop: top edge on the display's top edge, centred on the

@@ -57,12 +57,16 @@ protected:
         path.addRoundedRect(QRectF(rect()), 8, 8);
         painter.fillPath(path, m_fill);
         const QPixmap symbol = Symbols::pixmap(m_symbol, m_symbolSize, m_symbolColor);
-        painter.drawPixmap(QPointF((width() - m_symbolSize) / 2.0, (height() - m_symbolSize) / 2.0), symbol);
-        if (m_text.isEmpty())
+        if (m_text.isEmpty()) {
+            painter.drawPixmap(QPointF((width() - m_symbolSize) / 2.0, (height() - m_symbolSize) / 2.0), symbol);
             return;
+        }
+        // With text the symbol moves to the top right corner, small, so the two never overlap.
+        const int small = 14;
+        painter.drawPixmap(QPointF(width() - inset - small, inset - 2), Symbols::pixmap(m_symbol, small, m_symbolColor));
         painter.setFont(pixelFont(13));
         painter.setPen(QColor(255, 255, 255, qRound(0.75 * 255)));
-        drawLines(painter, rect().adjusted(inset, inset, -inset, -inset));
+        drawLines(painter, rect().adjusted(inset, inset, -inset - 18, -inset));
     }
 
 private:

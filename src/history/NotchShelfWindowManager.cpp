@@ -41,7 +41,7 @@ NotchShelfWindowManager& NotchShelfWindowManager::shared()
             [](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
                 NotchShelfContentView::Services services {Preferences::shared(), NotificationCenter::shared(), PasteService::shared(),
                     ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr,
-                    [](const ClipItemPtr& item) { QuickLookPanelManager::shared().showQuickLook(item); }};
+                    [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
                 return new NotchShelfContentView(container.mainContext(), manager, std::move(services), parent);
             },
             NotchShelfContentView::requiredHeight());
@@ -231,6 +231,24 @@ void NotchShelfWindowManager::setExpanded(bool expanded)
     if (m_panel)
         m_panel->update();
     emit isExpandedChanged(expanded);
+}
+
+void NotchShelfWindowManager::showQuickLook(const ClipItemPtr& item)
+{
+    QuickLookPanelManager& quickLook = QuickLookPanelManager::shared();
+    quickLook.showQuickLook(item);
+    // Below the card rather than beside the history panel, which may be hidden.
+    QWidget* preview = quickLook.quickLookPanel();
+    if (!preview || !m_panel)
+        return;
+    const QRect shelf = m_panel->geometry();
+    QRect frame(QPoint(shelf.center().x() - preview->width() / 2, shelf.bottom() + 1 + 8), preview->size());
+    if (const std::optional<DisplayDescription> display = geometry().targetDisplay()) {
+        const QRect area = display->visibleFrame;
+        frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
+        frame.moveTop(std::min(frame.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+    }
+    preview->move(frame.topLeft());
 }
 
 void NotchShelfWindowManager::onResignKey()

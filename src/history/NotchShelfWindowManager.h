@@ -3,6 +3,7 @@
 #include "history/HoverIntent.h"
 #include "history/NotchShelfGeometry.h"
 #include "history/NotchShelfPanel.h"
+#include "store/ClipItem.h"
 
 #include <QList>
 #include <QObject>
@@ -91,6 +92,9 @@ public:
     void beginInteraction();
     void endInteraction();
     bool isInteracting() const { return m_interactions > 0; }
+
+    // The quick look of an entry, below the shelf; the paste target stays as it is.
+    void showQuickLook(const ClipItemPtr& item);
 
     // One poll of the pointer (the repeating timer calls it; exposed for tests).
     void pollPointer();
