@@ -11,6 +11,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <cmath>
+#include <utility>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -190,8 +191,11 @@ QMenu* NotchShelfItemCard::buildContextMenu()
     const QColor iconColor = Theme::text();
     auto add = [&](const QString& symbol, const QString& text, const std::function<void()>& action, const QColor& color) {
         QAction* item = menu->addAction(Symbols::icon(symbol, color, {16, 32}), text);
-        QObject::connect(item, &QAction::triggered, menu, [action] {
-            if (action)
+        QObject::connect(item, &QAction::triggered, menu, [this, action] {
+            // From a running menu the action waits until the menu and its grab are gone.
+            if (m_menuRunning)
+                m_chosenAction = action;
+            else if (action)
                 action();
         });
     };
@@ -211,11 +215,18 @@ QMenu* NotchShelfItemCard::buildContextMenu()
 void NotchShelfItemCard::contextMenuEvent(QContextMenuEvent* event)
 {
     // The shelf stays open while the menu runs; the chosen action runs after the menu has
-    // closed (its triggered signal), and the card outlives the menu.
+    // closed, and the card outlives the menu (rebuilds of the row wait for its end).
     std::unique_ptr<QMenu> menu(buildContextMenu());
     if (m_actions.onInteractionBegan)
         m_actions.onInteractionBegan();
+    m_menuRunning = true;
+    m_chosenAction = nullptr;
     menu->exec(event->globalPos());
+    m_menuRunning = false;
+    menu.reset();
+    const std::function<void()> chosen = std::exchange(m_chosenAction, nullptr);
+    if (chosen)
+        chosen();
     if (m_actions.onInteractionEnded)
         m_actions.onInteractionEnded();
 }

@@ -58,4 +58,6 @@ private:
     QString m_placeholderSymbol;
     std::optional<QPointF> m_pressPosition;
     bool m_forwardingDrag = false;
+    bool m_menuRunning = false;
+    std::function<void()> m_chosenAction;
 };

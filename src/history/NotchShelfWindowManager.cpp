@@ -216,6 +216,9 @@ void NotchShelfWindowManager::setExpanded(bool expanded)
     if (m_isExpanded == expanded)
         return;
     m_isExpanded = expanded;
+    // Windows mapped since may lie above the panel: the card comes to the front.
+    if (expanded && m_panel)
+        m_panel->raise();
     if (expanded && m_panel && !m_content && m_contentFactory) {
         if (const std::shared_ptr<ModelContainer> store = container()) {
             m_content = m_contentFactory(*store, *this, m_panel);
