@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStackedWidget>
@@ -337,14 +338,14 @@ QWidget* HistoryView::makeTabSwitcher()
     row->setContentsMargins(3, 3, 3, 3);
     row->setSpacing(4);
     auto makeButton = [&](HistoryTab tab, const QString& label) {
-        auto* button = new QToolButton(switcher);
+        auto* button = new QPushButton(switcher);
         button->setText(label);
-        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setFlat(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::PointingHandCursor);
         button->setIconSize(QSize(11, 11));
-        connect(button, &QToolButton::clicked, this, [this, tab] { setSelectedTab(tab); });
+        connect(button, &QPushButton::clicked, this, [this, tab] { setSelectedTab(tab); });
         row->addWidget(button);
         return button;
     };
@@ -362,7 +363,7 @@ void HistoryView::updateTabButtons()
         const QColor color = selected ? accent : Theme::secondaryText();
         button->setIcon(Symbols::icon(symbol, color, {11, 22}));
         button->setFont(pixelFont(11, selected ? QFont::DemiBold : QFont::Normal));
-        button->setStyleSheet(QStringLiteral("QToolButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
+        button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
                                              " background: %2; }")
                 .arg(color.name(QColor::HexArgb),
                     selected ? QStringLiteral("rgba(%1,%2,%3,0.2)").arg(accent.red()).arg(accent.green()).arg(accent.blue())
