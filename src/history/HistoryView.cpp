@@ -88,7 +88,18 @@ protected:
         const qreal darkness = qBound(0.0, m_preferences.doubleForKey(QStringLiteral("glassDarkness")), 1.0);
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
-        painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
+        if (window()->testAttribute(Qt::WA_TranslucentBackground)) {
+            // See-through window: the corners outside the rounded shape are cleared (the
+            // surface below this layer included), so the desktop shows there.
+            QPainterPath outside;
+            outside.addRect(QRectF(rect()));
+            painter.setCompositionMode(QPainter::CompositionMode_Clear);
+            painter.fillPath(outside.subtracted(path), Qt::transparent);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            painter.fillPath(path, QColor(0, 0, 0, qRound(255 * darkness)));
+        } else {
+            painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
+        }
         painter.setPen(QPen(QColor(255, 255, 255, qRound(255 * 0.08)), 1));
         painter.drawPath(path);
     }
@@ -416,7 +427,8 @@ QWidget* HistoryView::makeBanner()
 
 void HistoryView::recheckAccessibility()
 {
-    m_hasAccessibilityPermission = Permissions::shared().isAccessibilityTrusted();
+    // Without a permissions service (a view made outside the program) there is nothing to warn of.
+    m_hasAccessibilityPermission = !SharedSlot<Permissions>::isSet() || Permissions::shared().isAccessibilityTrusted();
     m_banner->setVisible(!m_hasAccessibilityPermission);
 }
 
