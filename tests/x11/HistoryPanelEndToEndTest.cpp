@@ -199,8 +199,19 @@ TEST_F(HistoryPanelEndToEndTest, HotkeyFilterAndKeyboardPasteIntoAnotherProgram)
     EXPECT_EQ(pasteboard.types(), QStringList {QStringLiteral("public.utf8-plain-text")});
     ASSERT_TRUE(waitUntil([this] { return !suspension.isSuspended(); }, 3000));
 
-    // Escape hides the panel.
+    // Space opens the quick look beside the panel, which keeps the focus; Escape closes the
+    // quick look first, then hides the panel.
     ASSERT_TRUE(openWithHotkey());
+    ASSERT_TRUE(key("space"));
+    ASSERT_TRUE(waitUntil([&] { return quickLook.quickLookPanel() && quickLook.quickLookPanel()->isVisible(); }));
+    spin(300);
+    EXPECT_TRUE(windows->historyPanel()->isActiveWindow());
+    EXPECT_TRUE(windows->isVisible());
+    EXPECT_EQ(quickLook.quickLookPanel()->pos(),
+        QuickLookPanelManager::placement(windows->historyPanel()->frameGeometry(), windows->historyPanel()->screen()->availableGeometry()));
+    ASSERT_TRUE(key("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !quickLook.quickLookPanel(); }));
+    EXPECT_TRUE(windows->isVisible());
     ASSERT_TRUE(key("Escape"));
     EXPECT_TRUE(waitUntil([&] { return !windows->isVisible() && !windows->historyPanel()->isVisible(); }));
 }
