@@ -1,6 +1,7 @@
 #include "history/ClipListView.h"
 
 #include <QEasingCurve>
+#include <QTimer>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QVariantAnimation>
@@ -47,6 +48,7 @@ void ClipListView::setOptions(const ClipRowOptions& options)
     if (options == m_options)
         return;
     m_options = options;
+    m_heights.clear();
     for (ClipRowView* row : std::as_const(m_rows)) {
         row->hide();
         row->deleteLater();
@@ -81,17 +83,102 @@ QRect ClipListView::rowRect(int index) const
 
 void ClipListView::relayout()
 {
-    const int width = qMax(1, viewport()->width() - 2 * rowInsetX);
+    const int width = rowWidth();
+    if (viewport()->width() != m_laidOutWidth)
+        m_heights.clear();
     m_laidOutWidth = viewport()->width();
+    // Entries do not change what they show once stored (a pin keeps the height), so a height is
+    // measured once per width and settings. Rows not measured yet count with a guess that needs
+    // no text layout; the rows on screen are measured at once, the others a few at a time while
+    // the event loop is idle.
+    m_rowHeights.assign(m_models.size(), 0);
+    m_exact.assign(m_models.size(), false);
+    for (size_t i = 0; i < m_models.size(); ++i) {
+        const auto cached = m_heights.constFind(m_models[i]->id);
+        m_exact[i] = cached != m_heights.cend();
+        m_rowHeights[i] = m_exact[i] ? *cached : ClipRowView::estimatedHeightFor(*m_models[i], m_options, width);
+    }
+    m_nextToMeasure = 0;
+    rebuildOffsets();
+    updateScrollBar();
+    syncRows();
+    scheduleMeasuring();
+}
+
+int ClipListView::rowWidth() const
+{
+    return qMax(1, viewport()->width() - 2 * rowInsetX);
+}
+
+void ClipListView::rebuildOffsets()
+{
     m_offsets.assign(m_models.size() + 1, 0);
     int y = 0;
     for (size_t i = 0; i < m_models.size(); ++i) {
         m_offsets[i] = y;
-        y += ClipRowView::heightFor(*m_models[i], m_options, width) + 2 * rowInsetY;
+        y += m_rowHeights[i] + 2 * rowInsetY;
     }
     m_offsets[m_models.size()] = y;
-    updateScrollBar();
-    syncRows();
+}
+
+int ClipListView::measure(size_t index)
+{
+    if (m_exact[index])
+        return 0;
+    const int height = ClipRowView::heightFor(*m_models[index], m_options, rowWidth());
+    m_heights.insert(m_models[index]->id, height);
+    m_exact[index] = true;
+    const int delta = height - m_rowHeights[index];
+    m_rowHeights[index] = height;
+    return delta;
+}
+
+bool ClipListView::isFullyMeasured() const
+{
+    return std::all_of(m_exact.begin(), m_exact.end(), [](bool exact) { return exact; });
+}
+
+void ClipListView::scheduleMeasuring()
+{
+    if (m_measureScheduled || isFullyMeasured())
+        return;
+    m_measureScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_measureScheduled = false;
+        measureSome(25);
+    });
+}
+
+void ClipListView::measureSome(int count)
+{
+    const int top = verticalScrollBar()->value();
+    int deltaAbove = 0;
+    bool changed = false;
+    for (; m_nextToMeasure < m_models.size() && count > 0; ++m_nextToMeasure) {
+        if (m_exact[m_nextToMeasure])
+            continue;
+        --count;
+        const bool above = m_offsets[m_nextToMeasure + 1] <= top;
+        const int delta = measure(m_nextToMeasure);
+        changed = changed || delta != 0;
+        if (above)
+            deltaAbove += delta;
+    }
+    if (changed) {
+        rebuildOffsets();
+        updateScrollBar();
+        // Rows above the view grew or shrank: the content on screen stays where it is.
+        if (deltaAbove != 0)
+            verticalScrollBar()->setValue(top + deltaAbove);
+        syncRows();
+    }
+    scheduleMeasuring();
+}
+
+void ClipListView::measureAll()
+{
+    while (!isFullyMeasured())
+        measureSome(int(m_models.size()));
 }
 
 void ClipListView::updateScrollBar()
@@ -142,11 +229,27 @@ ClipRowView* ClipListView::makeRow(const ClipItemViewModelPtr& model)
 
 void ClipListView::syncRows()
 {
-    const int top = verticalScrollBar()->value();
-    const int bottom = top + viewport()->height();
-    // The first row whose bottom lies below the top of the view.
-    const auto first = std::upper_bound(m_offsets.begin(), m_offsets.end() - (m_offsets.empty() ? 0 : 1), top);
-    int index = qMax(0, int(first - m_offsets.begin()) - 1);
+    int top = verticalScrollBar()->value();
+    int bottom = top + viewport()->height();
+    auto firstVisible = [&] {
+        // The first row whose bottom lies below the top of the view.
+        const auto first = std::upper_bound(m_offsets.begin(), m_offsets.end() - (m_offsets.empty() ? 0 : 1), top);
+        return qMax(0, int(first - m_offsets.begin()) - 1);
+    };
+    // The rows on screen are measured before they are placed (a few rounds: measuring may bring
+    // further rows into view).
+    for (int round = 0; round < 4; ++round) {
+        bool changed = false;
+        for (int i = firstVisible(); i < int(m_models.size()) && m_offsets[i] < bottom; ++i)
+            changed = measure(size_t(i)) != 0 || changed;
+        if (!changed)
+            break;
+        rebuildOffsets();
+        updateScrollBar();
+        top = verticalScrollBar()->value();
+        bottom = top + viewport()->height();
+    }
+    int index = firstVisible();
     QSet<qint64> wanted;
     for (; index < int(m_models.size()) && m_offsets[index] < bottom; ++index) {
         const ClipItemViewModelPtr& model = m_models[index];
@@ -183,6 +286,16 @@ QList<ClipRowView*> ClipListView::visibleRows() const
 
 void ClipListView::scrollToCentre(int index, bool animated)
 {
+    // Exact places for the rows up to the target and a screen beyond it.
+    if (index >= 0 && size_t(index) < m_models.size()) {
+        bool changed = false;
+        for (size_t i = 0; i < m_models.size() && (i <= size_t(index) || m_offsets[i] < m_offsets[size_t(index)] + viewport()->height()); ++i)
+            changed = measure(i) != 0 || changed;
+        if (changed) {
+            rebuildOffsets();
+            updateScrollBar();
+        }
+    }
     const QRect rect = rowRect(index);
     if (rect.isNull())
         return;

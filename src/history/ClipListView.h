@@ -35,6 +35,9 @@ public:
     ClipRowView* rowWidget(qint64 id) const { return m_rows.value(id); }
     QList<ClipRowView*> visibleRows() const;
     QRect rowRect(int index) const;
+    bool isFullyMeasured() const;
+    // Measures every row now (tests).
+    void measureAll();
 
 signals:
     void pasteRequested(const ClipItemViewModelPtr& model, bool asPlainText);
@@ -50,6 +53,12 @@ protected:
 
 private:
     void relayout();
+    int rowWidth() const;
+    void rebuildOffsets();
+    // Measures one row's exact height; returns the change against the height it counted with.
+    int measure(size_t index);
+    void scheduleMeasuring();
+    void measureSome(int count);
     void updateScrollBar();
     void syncRows();
     ClipRowView* makeRow(const ClipItemViewModelPtr& model);
@@ -59,6 +68,11 @@ private:
     ClipRowOptions m_options;
     std::optional<qint64> m_selectedId;
     QHash<qint64, ClipRowView*> m_rows;
+    QHash<qint64, int> m_heights; // exact heights by entry at the laid-out width
+    std::vector<int> m_rowHeights;
+    std::vector<bool> m_exact;
+    size_t m_nextToMeasure = 0;
+    bool m_measureScheduled = false;
     int m_laidOutWidth = -1;
     QVariantAnimation* m_scrollAnimation = nullptr;
 };

@@ -27,6 +27,7 @@
 #include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -61,8 +62,12 @@ QFont pixelFont(int px, QFont::Weight weight = QFont::Normal)
 // text remains.
 QStringList wrapLines(QString text, const QFont& font, int width, int maxLines)
 {
-    if (text.size() > maxLaidOutCharacters)
-        text.truncate(maxLaidOutCharacters);
+    // No line holds more characters than the width allows for the narrowest glyph: cutting the
+    // text there keeps the layout of a long text as cheap as that of a short one.
+    static const int narrowest = qMax(1, QFontMetrics(font).horizontalAdvance(QLatin1Char('i')) - 1);
+    const qsizetype cap = maxLines > 0 ? qsizetype(maxLines) * (qMax(width, 1) / narrowest + 2) : maxLaidOutCharacters;
+    if (text.size() > qMin<qsizetype>(cap, maxLaidOutCharacters))
+        text.truncate(qMin<qsizetype>(cap, maxLaidOutCharacters));
     text.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
     text.replace(QLatin1Char('\r'), QChar::LineSeparator);
@@ -99,6 +104,27 @@ QStringList wrapLines(QString text, const QFont& font, int width, int maxLines)
     if (lines.isEmpty())
         lines << QString();
     return lines;
+}
+
+// How many lines a text takes at a width, judged by an average character width, at most maxLines.
+int estimateLineCount(const QString& text, int width, int maxLines)
+{
+    static const qreal average = QFontMetricsF(ClipRowView::titleFont()).averageCharWidth();
+    const qreal perLine = qMax<qreal>(1, width / qMax<qreal>(1, average));
+    int lines = 0;
+    qsizetype segment = 0;
+    const qsizetype limit = qMin<qsizetype>(text.size(), maxLaidOutCharacters);
+    for (qsizetype i = 0; i <= limit; ++i) {
+        if (i == limit || text.at(i) == QLatin1Char('\n')) {
+            lines += qMax(1, int(std::ceil(segment / perLine)));
+            segment = 0;
+            if (maxLines > 0 && lines >= maxLines)
+                return maxLines;
+        } else {
+            ++segment;
+        }
+    }
+    return qMax(1, lines);
 }
 
 QSize headerImageSize(const QByteArray& data)
@@ -283,7 +309,8 @@ bool ClipRowView::offersSelectText(const ClipItemViewModel& model)
     return model.searchIndexUtf8Size() > 0 && !model.hasImage;
 }
 
-ClipRowView::Geometry ClipRowView::computeGeometry(const ClipItemViewModel& model, const ClipRowOptions& options, int width)
+ClipRowView::Geometry ClipRowView::computeGeometry(const ClipItemViewModel& model, const ClipRowOptions& options, int width,
+    bool exactText)
 {
     Geometry g;
     const QFontMetrics metaMetrics(metaFont());
@@ -320,7 +347,10 @@ ClipRowView::Geometry ClipRowView::computeGeometry(const ClipItemViewModel& mode
     const int columnWidth = qMax(40, right - 4 - x);
     const Title title = titleOf(model, options);
     const QFontMetrics titleMetrics(titleFont());
-    g.titleLines = wrapLines(title.text, titleFont(), columnWidth, title.maxLines);
+    if (exactText)
+        g.titleLines = wrapLines(title.text, titleFont(), columnWidth, title.maxLines);
+    else
+        g.titleLines = QStringList(estimateLineCount(title.text, columnWidth, title.maxLines), QString());
     const int titleHeight = int(g.titleLines.size()) * titleMetrics.lineSpacing();
     const int columnHeight = titleHeight + columnSpacing + metaMetrics.height();
     const int content = std::max({iconSide, hasThumbnail ? thumb.height() + 2 : 0, columnHeight});
@@ -342,6 +372,11 @@ ClipRowView::Geometry ClipRowView::computeGeometry(const ClipItemViewModel& mode
 int ClipRowView::heightFor(const ClipItemViewModel& model, const ClipRowOptions& options, int width)
 {
     return computeGeometry(model, options, width).height;
+}
+
+int ClipRowView::estimatedHeightFor(const ClipItemViewModel& model, const ClipRowOptions& options, int width)
+{
+    return computeGeometry(model, options, width, false).height;
 }
 
 ClipRowView::ClipRowView(const ClipItemViewModelPtr& viewModel, bool isSelected, const ClipRowOptions& options,

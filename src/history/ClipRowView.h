@@ -70,6 +70,9 @@ public:
 
     // The row's height at a width, as the list lays it out (same layout as the row draws).
     static int heightFor(const ClipItemViewModel& model, const ClipRowOptions& options, int width);
+    // A close guess of that height without laying the text out (no shaping): lines are counted
+    // from the characters at an average width.
+    static int estimatedHeightFor(const ClipItemViewModel& model, const ClipRowOptions& options, int width);
 
     // The context menu's item texts in order, "" for a divider.
     QStringList contextMenuTexts() const;
@@ -92,7 +95,8 @@ protected:
 
 private:
     struct Geometry;
-    static Geometry computeGeometry(const ClipItemViewModel& model, const ClipRowOptions& options, int width);
+    static Geometry computeGeometry(const ClipItemViewModel& model, const ClipRowOptions& options, int width,
+        bool exactText = true);
     void rebuild();
     void setHovering(bool hovering);
     void updateButtons();

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStackedWidget>
@@ -87,7 +88,18 @@ protected:
         const qreal darkness = qBound(0.0, m_preferences.doubleForKey(QStringLiteral("glassDarkness")), 1.0);
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
-        painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
+        if (window()->testAttribute(Qt::WA_TranslucentBackground)) {
+            // See-through window: the corners outside the rounded shape are cleared (the
+            // surface below this layer included), so the desktop shows there.
+            QPainterPath outside;
+            outside.addRect(QRectF(rect()));
+            painter.setCompositionMode(QPainter::CompositionMode_Clear);
+            painter.fillPath(outside.subtracted(path), Qt::transparent);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            painter.fillPath(path, QColor(0, 0, 0, qRound(255 * darkness)));
+        } else {
+            painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
+        }
         painter.setPen(QPen(QColor(255, 255, 255, qRound(255 * 0.08)), 1));
         painter.drawPath(path);
     }
@@ -337,14 +349,14 @@ QWidget* HistoryView::makeTabSwitcher()
     row->setContentsMargins(3, 3, 3, 3);
     row->setSpacing(4);
     auto makeButton = [&](HistoryTab tab, const QString& label) {
-        auto* button = new QToolButton(switcher);
+        auto* button = new QPushButton(switcher);
         button->setText(label);
-        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setFlat(true);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::PointingHandCursor);
         button->setIconSize(QSize(11, 11));
-        connect(button, &QToolButton::clicked, this, [this, tab] { setSelectedTab(tab); });
+        connect(button, &QPushButton::clicked, this, [this, tab] { setSelectedTab(tab); });
         row->addWidget(button);
         return button;
     };
@@ -362,7 +374,7 @@ void HistoryView::updateTabButtons()
         const QColor color = selected ? accent : Theme::secondaryText();
         button->setIcon(Symbols::icon(symbol, color, {11, 22}));
         button->setFont(pixelFont(11, selected ? QFont::DemiBold : QFont::Normal));
-        button->setStyleSheet(QStringLiteral("QToolButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
+        button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
                                              " background: %2; }")
                 .arg(color.name(QColor::HexArgb),
                     selected ? QStringLiteral("rgba(%1,%2,%3,0.2)").arg(accent.red()).arg(accent.green()).arg(accent.blue())
@@ -415,7 +427,8 @@ QWidget* HistoryView::makeBanner()
 
 void HistoryView::recheckAccessibility()
 {
-    m_hasAccessibilityPermission = Permissions::shared().isAccessibilityTrusted();
+    // Without a permissions service (a view made outside the program) there is nothing to warn of.
+    m_hasAccessibilityPermission = !SharedSlot<Permissions>::isSet() || Permissions::shared().isAccessibilityTrusted();
     m_banner->setVisible(!m_hasAccessibilityPermission);
 }
 

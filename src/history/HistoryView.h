@@ -15,6 +15,7 @@ class NotificationCenter;
 class PasteService;
 class Preferences;
 class QLabel;
+class QPushButton;
 class QStackedWidget;
 class QToolButton;
 class QuickLookPanelManager;
@@ -101,8 +102,8 @@ private:
     // The entry the selection marks, kept across refreshes.
     std::optional<qint64> m_selectedId;
 
-    QToolButton* m_clipboardTabButton = nullptr;
-    QToolButton* m_screenshotsTabButton = nullptr;
+    QPushButton* m_clipboardTabButton = nullptr;
+    QPushButton* m_screenshotsTabButton = nullptr;
     QStackedWidget* m_pages = nullptr;
     SearchBar* m_searchBar = nullptr;
     SmartFilterBar* m_filterBar = nullptr;

@@ -1,6 +1,7 @@
 #include "history/QuickLookPanelManager.h"
 
 #include "history/QuickLookView.h"
+#include "platform/Compositing.h"
 #include "platform/Pasteboard.h"
 
 #include <QApplication>
@@ -60,6 +61,8 @@ void QuickLookPanelManager::showQuickLook(const ClipItemPtr& item)
     // A window that never takes the focus: the history panel keeps it, and its keys.
     view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     view->setAttribute(Qt::WA_ShowWithoutActivating);
+    if (Compositing::isActive())
+        view->setAttribute(Qt::WA_TranslucentBackground);
     view->setAttribute(Qt::WA_DeleteOnClose, false);
     view->setWindowTitle(QStringLiteral("Quick Look"));
     view->resize(panelWidth, panelHeight);

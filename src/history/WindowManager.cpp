@@ -246,7 +246,7 @@ bool WindowManager::eventFilter(QObject* watched, QEvent* event)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     // A key the first receiver ignores travels to its parents and passes the filter again.
-    if (event == m_lastKeyEvent && m_lastKeyReceiver && watched->isWidgetType()
+    if (event == m_lastKeyEvent && m_lastKeyReceiver && watched->isWidgetType() && watched != m_lastKeyReceiver
         && static_cast<QWidget*>(watched)->isAncestorOf(m_lastKeyReceiver))
         return false;
     m_lastKeyEvent = event;

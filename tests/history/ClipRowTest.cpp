@@ -148,6 +148,7 @@ TEST_F(ClipRowTest, LayoutByKindAndThumbnailSize)
     const auto image = imageModel(7);
     ClipRowView row(image, false, options, recordingActions());
     row.resize(360, ClipRowView::heightFor(*image, options, 360));
+    row.show();
     auto* thumb = row.findChild<ImageThumbnailView*>();
     ASSERT_TRUE(thumb);
     EXPECT_EQ(thumb->thumbnailSize(), QSize(100, 75));

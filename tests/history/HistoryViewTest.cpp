@@ -159,14 +159,15 @@ TEST_F(HistoryViewTest, SelectionFollowsItsEntryAcrossRefreshesAndDeletions)
     addEntry(QStringLiteral("a"));
     addEntry(QStringLiteral("b"));
     addEntry(QStringLiteral("c"));
-    show();
+    view();
+    // The panel shows (its show resets the list of this view too).
+    windows.setModelContainer(store.container);
+    windows.setContentFactory([](ModelContainer&, std::function<void()>) { return new QWidget; });
+    windows.showHistoryWindow();
     post("moveSelectionDown");
     EXPECT_EQ(selectedText(), QStringLiteral("b"));
 
     // A new entry arrives while the panel shows: the mark stays on "b".
-    windows.setModelContainer(store.container);
-    windows.setContentFactory([](ModelContainer&, std::function<void()>) { return new QWidget; });
-    windows.showHistoryWindow();
     addEntry(QStringLiteral("d"));
     post("clipboardItemAdded");
     queue.advance(1000);

@@ -20,6 +20,7 @@
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
+#include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11Workspace.h"
 #include "store/ModelContext.h"
 #include "ui/Symbols.h"
@@ -51,9 +52,11 @@ protected:
         ASSERT_TRUE(keys.isAvailable()) << "needs the XTEST extension";
         Theme::install();
         Symbols::installIconTheme();
+        Permissions::setShared(&permissions);
         prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
         prefs->registerDefaults(AppDelegate::registeredDefaults());
         prefs->set(QStringLiteral("showAsRightPanel"), false);
+        prefs->set(QStringLiteral("downloadLinkPreviews"), false);
         monitorQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
         notifications.observe(QStringLiteral("clipboardItemAdded"), nullptr, [this](const QVariantMap&) { ++added; });
         monitor = std::make_unique<ClipboardService>(pasteboard, workspace, *prefs, notifications, crypto.service, links,
@@ -73,6 +76,7 @@ protected:
         monitorQueue.reset();
         owners.clear();
         waitUntil([this] { return !suspension.isSuspended(); }, 3000);
+        Permissions::setShared(nullptr);
     }
 
     // A window manager as the program makes it at start (a restart makes a new one).
@@ -128,6 +132,7 @@ protected:
     X11Workspace workspace;
     X11KeySynthesizer keys {&workspace};
     X11HotkeyRegistrar registrar;
+    X11Permissions permissions;
     ClipboardSuspension suspension;
     NotificationCenter notifications;
     FakeLinkMetadataProvider links;
@@ -194,8 +199,19 @@ TEST_F(HistoryPanelEndToEndTest, HotkeyFilterAndKeyboardPasteIntoAnotherProgram)
     EXPECT_EQ(pasteboard.types(), QStringList {QStringLiteral("public.utf8-plain-text")});
     ASSERT_TRUE(waitUntil([this] { return !suspension.isSuspended(); }, 3000));
 
-    // Escape hides the panel.
+    // Space opens the quick look beside the panel, which keeps the focus; Escape closes the
+    // quick look first, then hides the panel.
     ASSERT_TRUE(openWithHotkey());
+    ASSERT_TRUE(key("space"));
+    ASSERT_TRUE(waitUntil([&] { return quickLook.quickLookPanel() && quickLook.quickLookPanel()->isVisible(); }));
+    spin(300);
+    EXPECT_TRUE(windows->historyPanel()->isActiveWindow());
+    EXPECT_TRUE(windows->isVisible());
+    EXPECT_EQ(quickLook.quickLookPanel()->pos(),
+        QuickLookPanelManager::placement(windows->historyPanel()->frameGeometry(), windows->historyPanel()->screen()->availableGeometry()));
+    ASSERT_TRUE(key("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !quickLook.quickLookPanel(); }));
+    EXPECT_TRUE(windows->isVisible());
     ASSERT_TRUE(key("Escape"));
     EXPECT_TRUE(waitUntil([&] { return !windows->isVisible() && !windows->historyPanel()->isVisible(); }));
 }
