@@ -32,6 +32,7 @@
 #include <QThreadPool>
 #include <QVBoxLayout>
 #include <chrono>
+#include <future>
 
 namespace {
 
@@ -185,14 +186,19 @@ AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> d
         handleRow->addWidget(w);
     }
     handleRow->addStretch(1);
+    // The drag starts with the annotated image at once; framing and PNG encoding go on in the
+    // background, and a drop target that asks for the PNG waits for it.
     m_dragHandle->setRenderImage([this]() -> std::optional<ImageDragSourceView::Rendered> {
-        const auto png = renderExportNow();
-        if (!png)
+        commitPendingText();
+        QImage annotated = m_document->renderAnnotatedImage();
+        if (annotated.isNull())
             return std::nullopt;
-        QImage image;
-        if (!image.loadFromData(*png, "PNG"))
-            return std::nullopt;
-        return ImageDragSourceView::Rendered {*png, image};
+        const BeautifyConfig config = m_document->beautifyConfig();
+        auto png = std::async(std::launch::async, [annotated, config] {
+            return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
+        });
+        const QSize preview = annotated.size().scaled(QSize(368, 208), Qt::KeepAspectRatio);
+        return ImageDragSourceView::Rendered {png.share(), annotated.scaled(preview, Qt::KeepAspectRatio, Qt::FastTransformation)};
     });
     bottom->addWidget(m_dragHandle);
     bottom->addStretch(1);
@@ -316,10 +322,13 @@ void AnnotationEditorView::done()
     emit closeRequested();
 }
 
-std::optional<QByteArray> AnnotationEditorView::renderExportNow()
+void AnnotationEditorView::keyPressEvent(QKeyEvent* event)
 {
-    commitPendingText();
-    return m_document->renderExportPNG();
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        done();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AnnotationEditorView::exportAsync(std::function<void(std::optional<QByteArray>)> done)

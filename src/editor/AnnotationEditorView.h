@@ -70,14 +70,16 @@ public:
 
     // The image's colour under a canvas point, for the eraser; none outside the image.
     static std::optional<PaintColor> sampleBackgroundColor(const QPointF& point, const QImage& image, const QSizeF& canvasSize);
-    // The export as PNG, rendered now on the calling thread (the drag needs it at once).
-    std::optional<QByteArray> renderExportNow();
 
 signals:
     void closeRequested();
     // After Copy and Save have ended (true when something was written).
     void copyFinished(bool written);
     void saveFinished(bool stored);
+
+protected:
+    // Return, when no text field takes it, is Done.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void commitPendingText();

@@ -200,6 +200,11 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
     details->addWidget(m_radius);
     details->addWidget(divider(m_details));
     m_shadow = new QCheckBox(QStringLiteral("Schatten"), m_details);
+    m_shadow->setStyleSheet(QStringLiteral(
+        "QCheckBox { color: white; spacing: 8px; }"
+        "QCheckBox::indicator { width: 14px; height: 14px; border-radius: 4px; border: 1px solid rgba(255,255,255,100);"
+        " background: rgba(255,255,255,15); }"
+        "QCheckBox::indicator:checked { background: palette(highlight); border-color: palette(highlight); }"));
     connect(m_shadow, &QCheckBox::toggled, this, [this](bool on) {
         if (!m_refreshing)
             setShadowEnabled(on);

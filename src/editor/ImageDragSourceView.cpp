@@ -11,6 +11,53 @@
 #include <QUuid>
 #include <cmath>
 
+namespace {
+
+// The drag's data, handed out when a drop target asks for it: the PNG and a file URL of it.
+class LazyPngMimeData : public QMimeData {
+public:
+    explicit LazyPngMimeData(std::shared_future<std::optional<QByteArray>> png) : m_png(std::move(png)) { }
+
+    QStringList formats() const override { return {QStringLiteral("image/png"), QStringLiteral("text/uri-list")}; }
+    bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType) const override
+    {
+        const std::optional<QByteArray>& png = m_png.get();
+        if (!png)
+            return {};
+        if (mimeType == QLatin1String("image/png"))
+            return *png;
+        if (mimeType == QLatin1String("text/uri-list")) {
+            if (m_file.isEmpty())
+                m_file = ImageDragSourceView::writeDragFile(*png);
+            if (m_file.isEmpty())
+                return {};
+            return QVariant(QList<QVariant> {QUrl::fromLocalFile(m_file)});
+        }
+        return {};
+    }
+
+private:
+    std::shared_future<std::optional<QByteArray>> m_png;
+    mutable QString m_file;
+};
+
+}
+
+ImageDragSourceView::Rendered ImageDragSourceView::Rendered::ready(QByteArray png, QImage image)
+{
+    std::promise<std::optional<QByteArray>> promise;
+    promise.set_value(std::move(png));
+    return {promise.get_future().share(), std::move(image)};
+}
+
+QMimeData* ImageDragSourceView::makeMimeData(const Rendered& rendered)
+{
+    return new LazyPngMimeData(rendered.data);
+}
+
 ImageDragSourceView::ImageDragSourceView(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_Hover);
@@ -66,9 +113,9 @@ void ImageDragSourceView::mouseMoveEvent(QMouseEvent* event)
     }
     m_mouseDownLocation.reset();
     if (m_dragRunner)
-        m_dragRunner(*this, rendered->data, rendered->image);
+        m_dragRunner(*this, *rendered);
     else
-        runSystemDrag(rendered->data, rendered->image);
+        runSystemDrag(*rendered);
 }
 
 void ImageDragSourceView::mouseReleaseEvent(QMouseEvent*)
@@ -80,19 +127,14 @@ void ImageDragSourceView::mouseReleaseEvent(QMouseEvent*)
         m_onTap();
 }
 
-void ImageDragSourceView::runSystemDrag(const QByteArray& png, const QImage& image)
+void ImageDragSourceView::runSystemDrag(const Rendered& rendered)
 {
-    auto* mime = new QMimeData;
-    mime->setData(QStringLiteral("image/png"), png);
-    const QString file = writeDragFile(png);
-    if (!file.isEmpty())
-        mime->setUrls({QUrl::fromLocalFile(file)});
     auto* drag = new QDrag(this);
-    drag->setMimeData(mime);
+    drag->setMimeData(makeMimeData(rendered));
     // The picture under the pointer has the handle's size, with the image's aspect ratio kept.
-    if (!image.isNull()) {
+    if (!rendered.image.isNull()) {
         const QSize box = size() * 2;
-        QPixmap pixmap = QPixmap::fromImage(image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        QPixmap pixmap = QPixmap::fromImage(rendered.image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         pixmap.setDevicePixelRatio(2);
         drag->setPixmap(pixmap);
         drag->setHotSpot(QPoint(pixmap.width() / 4, pixmap.height() / 4));

@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QTest>
@@ -409,6 +410,12 @@ TEST(AnnotationEditorView, ModesFitAndDragRules)
     EXPECT_TRUE(view.beautifyPanel()->isHidden());
     view.toggleFeedback();
 
+    // Return with the focus on the canvas is Done.
+    bool closed = false;
+    QObject::connect(&view, &AnnotationEditorView::closeRequested, &view, [&] { closed = true; });
+    QTest::keyClick(view.canvas(), Qt::Key_Return);
+    EXPECT_TRUE(closed);
+
     // Eraser sampling: inside the image the pixel's colour, outside none.
     const QImage image = testImage(10, 10);
     EXPECT_TRUE(AnnotationEditorView::sampleBackgroundColor(QPointF(5, 5), image, QSizeF(10, 10)));
@@ -423,9 +430,12 @@ TEST(AnnotationEditorView, ModesFitAndDragRules)
         ++renders;
         if (fail)
             return std::nullopt;
-        return ImageDragSourceView::Rendered {QByteArray("png"), QImage()};
+        return ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage());
     });
-    handle->setDragRunner([&](ImageDragSourceView&, const QByteArray&, const QImage&) { ++drags; });
+    handle->setDragRunner([&](ImageDragSourceView&, const ImageDragSourceView::Rendered& rendered) {
+        ++drags;
+        EXPECT_EQ(rendered.data.get(), QByteArray("png"));
+    });
     handle->setOnTap([&] { ++taps; });
     QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseMove(handle, QPoint(14, 10));
@@ -445,8 +455,16 @@ TEST(AnnotationEditorView, ModesFitAndDragRules)
     // The drag file lands in the cache folder, which is emptied at start.
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
-    const QString file = ImageDragSourceView::writeDragFile(QByteArray("png"));
+    std::unique_ptr<QMimeData> mime(ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
+    EXPECT_EQ(mime->data(QStringLiteral("image/png")), QByteArray("png"));
+    ASSERT_EQ(mime->urls().size(), 1);
+    EXPECT_TRUE(mime->data(QStringLiteral("text/uri-list")).startsWith("file://"));
+    const QString file = mime->urls().front().toLocalFile();
     EXPECT_TRUE(file.startsWith(cache.path() + QStringLiteral("/Quorvel/drag/")));
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), QByteArray("png"));
+    written.close();
     ImageDragSourceView::clearDragCache();
     EXPECT_FALSE(QFile::exists(file));
     qunsetenv("XDG_CACHE_HOME");
