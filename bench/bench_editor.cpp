@@ -67,6 +67,8 @@ void BM_PresentToFirstFrame(benchmark::State& state)
         QWidget* window = manager.window();
         window->repaint();
         state.PauseTiming();
+        // The frame really showed the image: the canvas was laid out before it was painted.
+        state.counters["canvasWidth"] = manager.editorView()->canvas()->canvasRectInView().width();
         manager.closeWindow();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         state.ResumeTiming();

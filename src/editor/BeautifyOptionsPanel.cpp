@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QSlider>
 #include <QTimer>
@@ -61,10 +62,32 @@ void toSlider(QSlider* s, double value, double lo, double hi)
     s->setValue(int(std::lround(std::clamp((value - lo) / (hi - lo), 0.0, 1.0) * kSteps)));
 }
 
-const char* const kSwitchStyle =
-    "QCheckBox { color: white; spacing: 10px; }"
-    "QCheckBox::indicator { width: 30px; height: 18px; border-radius: 9px; background: rgba(255,255,255,50); }"
-    "QCheckBox::indicator:checked { background: palette(highlight); }";
+// A check box drawn as a switch: a pill with a round knob, then the title.
+class ToggleSwitch : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+    QSize sizeHint() const override
+    {
+        return QSize(34 + 10 + fontMetrics().horizontalAdvance(text()), std::max(20, fontMetrics().height()));
+    }
+
+protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF track(0.5, (height() - 18) / 2.0, 32, 18);
+        p.setPen(Qt::NoPen);
+        p.setBrush(isChecked() ? Theme::accent() : QColor(255, 255, 255, 50));
+        p.drawRoundedRect(track, 9, 9);
+        p.setBrush(Qt::white);
+        const double knobX = isChecked() ? track.right() - 16 : track.left() + 2;
+        p.drawEllipse(QRectF(knobX, track.top() + 2, 14, 14));
+        p.setPen(Theme::text());
+        p.drawText(QRectF(44, 0, width() - 44, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+    }
+};
 
 QString presetLabel(BeautifyAspectPreset preset)
 {
@@ -105,8 +128,7 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
     header->addWidget(close);
     column->addLayout(header);
 
-    m_enable = new QCheckBox(QStringLiteral("Beautify aktivieren"), this);
-    m_enable->setStyleSheet(QString::fromLatin1(kSwitchStyle));
+    m_enable = new ToggleSwitch(QStringLiteral("Beautify aktivieren"), this);
     connect(m_enable, &QCheckBox::toggled, this, [this](bool on) {
         if (!m_refreshing)
             setEnabledFrame(on);
