@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <functional>
 
 namespace {
@@ -33,14 +34,15 @@ public:
     {
         setAttribute(Qt::WA_DeleteOnClose);
         setAttribute(Qt::WA_TranslucentBackground);
+        setCursor(Qt::CrossCursor);
         resize(1, 1);
         move(QCursor::pos());
     }
+    // The grabs need the window to be mapped: they are retried for a moment until they hold.
     void start()
     {
         show();
-        grabMouse(Qt::CrossCursor);
-        grabKeyboard();
+        tryGrab(40);
     }
 
 protected:
@@ -66,16 +68,38 @@ protected:
     }
 
 private:
+    void tryGrab(int attemptsLeft)
+    {
+        QWindow* handle = windowHandle();
+        if (handle && handle->isExposed() && handle->setMouseGrabEnabled(true)) {
+            handle->setKeyboardGrabEnabled(true);
+            grabMouse(Qt::CrossCursor);
+            m_grabbed = true;
+            return;
+        }
+        if (attemptsLeft <= 0) {
+            finish(std::nullopt);
+            return;
+        }
+        QTimer::singleShot(25, this, [this, attemptsLeft] { tryGrab(attemptsLeft - 1); });
+    }
+
     void finish(std::optional<QColor> color)
     {
-        releaseMouse();
-        releaseKeyboard();
+        if (m_grabbed) {
+            releaseMouse();
+            if (QWindow* handle = windowHandle()) {
+                handle->setMouseGrabEnabled(false);
+                handle->setKeyboardGrabEnabled(false);
+            }
+        }
         Handler handler = std::move(m_handler);
         close();
         if (handler)
             handler(color);
     }
     Handler m_handler;
+    bool m_grabbed = false;
 };
 
 QFont monoLabelFont()
@@ -261,6 +285,8 @@ void ColorPopover::copyHexToClipboard()
 void ColorPopover::presentColorSampler()
 {
     const QRect anchor = geometry();
+    // The popover would take the click that picks; it comes back when the sampling ends.
+    hide();
     QPointer<ColorPopover> self(this);
     auto* sampler = new ScreenColorSampler([self, anchor](std::optional<QColor> color) {
         if (!self)

@@ -250,6 +250,18 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->engine().strokes(), engine.strokes());
 
+    // The eyedropper picks the screen pixel under the next click (a flat area of the image).
+    ASSERT_TRUE(clickAt(globalCentre(bar->colorSwatch())));
+    ASSERT_TRUE(waitUntil([&] { return bar->colorPopover()->isVisible(); }));
+    ASSERT_TRUE(clickAt(globalCentre(bar->colorPopover()->eyedropperButton())));
+    spin(300);
+    ASSERT_TRUE(clickAt(canvasToGlobal({840, 230})));
+    ASSERT_TRUE(waitUntil([&] { return near(engine.selectedColor().toQColor(), QColor(120, 170, 230), 3); }))
+        << engine.selectedColor().toQColor().name().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return bar->colorPopover()->isVisible(); }));
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ASSERT_TRUE(waitUntil([&] { return !bar->colorPopover()->isVisible(); }));
+
     // Beautify: the mode by click, the frame switched on in the panel, a gradient background.
     ASSERT_TRUE(clickAt(globalCentre(bar->beautifyButton())));
     ASSERT_TRUE(waitUntil([&] { return view->isPreviewShown() && view->beautifyPanel()->isVisible(); }));
