@@ -11,6 +11,7 @@
 #include "clipboard/ImageCache.h"
 #include "clipboard/PasteStack.h"
 #include "editor/AnnotationWindowManager.h"
+#include "editor/ImageDragSourceView.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsWindowManager.h"
@@ -50,6 +51,8 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     FeedbackWindowManager::shared().setModelContainer(weak);
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
+    // PNGs dragged out of the editor in an earlier run are no longer needed.
+    ImageDragSourceView::clearDragCache();
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     ScreenRecordingService::shared().setModelContainer(weak);
     RecordingsWindowManager::shared().setModelContainer(weak);
