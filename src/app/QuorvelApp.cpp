@@ -12,6 +12,8 @@
 #include "clipboard/PasteStack.h"
 #include "editor/AnnotationWindowManager.h"
 #include "editor/ImageDragSourceView.h"
+#include "editor/AnnotationEditorView.h"
+#include "feedback/FeedbackQuestionsPanel.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsWindowManager.h"
@@ -51,6 +53,12 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     FeedbackWindowManager::shared().setModelContainer(weak);
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
+    // The editor's feedback mode shows the structured feedback panel over its document.
+    AnnotationEditorView::setFeedbackPanelFactory([](AnnotationDocument& document, std::function<void()> commitPendingText,
+                                                      std::function<void()> onClose, QWidget* parent) -> QWidget* {
+        return new FeedbackQuestionsPanel(
+            FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
+    });
     // PNGs dragged out of the editor in an earlier run are no longer needed.
     ImageDragSourceView::clearDragCache();
     ScreenshotsWindowManager::shared().setModelContainer(weak);

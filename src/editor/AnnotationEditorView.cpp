@@ -227,7 +227,7 @@ AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> d
     });
     outer->addWidget(m_beautifyPanel);
     if (feedbackPanelFactory())
-        setFeedbackPanel(feedbackPanelFactory()(*m_document, [this] {
+        setFeedbackPanel(feedbackPanelFactory()(*m_document, [this] { commitPendingText(); }, [this] {
             m_isFeedbackShown = false;
             updateModes();
         }, this));

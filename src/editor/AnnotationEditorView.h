@@ -30,7 +30,9 @@ class AnnotationEditorView : public QWidget {
     Q_OBJECT
 public:
     // Makes the feedback panel shown at the right in feedback mode; `onClose` turns the mode off.
-    using FeedbackPanelFactory = std::function<QWidget*(AnnotationDocument& document, std::function<void()> onClose, QWidget* parent)>;
+    // `commitPendingText` commits the text being typed before the panel renders the export.
+    using FeedbackPanelFactory = std::function<QWidget*(AnnotationDocument& document,
+        std::function<void()> commitPendingText, std::function<void()> onClose, QWidget* parent)>;
     static void setFeedbackPanelFactory(FeedbackPanelFactory factory);
 
     AnnotationEditorView(std::unique_ptr<AnnotationDocument> document, std::weak_ptr<ModelContainer> container,
