@@ -3,9 +3,12 @@
 
 #include <QFont>
 #include <QSizeF>
+#include <algorithm>
+#include <cmath>
 
 // The sizes every part of the annotation layer shares (what a stroke uses while it names none of
-// its own) and the hit-test arithmetic of handles and strokes.
+// its own) and the hit-test arithmetic of handles and strokes. Inline: hit tests call these in
+// their inner loops.
 namespace AnnotationMetrics {
 
 // Texts, labels and number badges.
@@ -19,9 +22,18 @@ constexpr double minimumTextBoxHeight = 20;
 
 // A tolerance in canvas points as a fraction of the longer canvas side (0 for an empty or
 // unbounded canvas).
-double normalizedTolerance(const QSizeF& canvasSize, double threshold);
+inline double normalizedTolerance(const QSizeF& canvasSize, double threshold)
+{
+    const double longer = std::max(canvasSize.width(), canvasSize.height());
+    if (!(longer > 0) || !std::isfinite(longer))
+        return 0;
+    return threshold / longer;
+}
 
 // The distance of two points in the canvas fractions they are given in.
-double distance(const PaintPoint& a, const PaintPoint& b);
+inline double distance(const PaintPoint& a, const PaintPoint& b)
+{
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
 
 }
