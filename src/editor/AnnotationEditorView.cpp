@@ -6,7 +6,7 @@
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
 #include "annotation/StrokeJSON.h"
-#include "app/NotificationNames.h"
+#include "platform/NotificationNames.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "editor/AnnotationToolbarView.h"
 #include "editor/BeautifyOptionsPanel.h"

@@ -1,8 +1,9 @@
 #include "history/WindowManager.h"
 
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/PasteService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "store/ClipboardCryptoService.h"
 
 WindowManager::WindowManager(PasteService& pasteService, NotificationCenter& notifications)
     : ModelContainerHolder("WindowManager")
@@ -30,13 +31,13 @@ void WindowManager::showHistoryWindow()
         m_hasPanel = true;
     }
     setVisible(true);
-    m_notifications.post(QStringLiteral("historyWindowDidShow"));
+    m_notifications.post(NotificationNames::historyWindowDidShow);
 }
 
 void WindowManager::hideHistoryWindow()
 {
     setVisible(false);
-    m_notifications.post(QStringLiteral("historyWindowDidHide"));
+    m_notifications.post(NotificationNames::historyWindowDidHide);
 }
 
 void WindowManager::setVisible(bool visible)

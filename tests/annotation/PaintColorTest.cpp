@@ -1,6 +1,5 @@
-// PaintColor and PaintPoint (tool raw values are covered by the stroke JSON tests).
+// PaintColor: hex strings, equality, hashing and QColor.
 #include "annotation/PaintColor.h"
-#include "annotation/PaintPoint.h"
 
 #include <gtest/gtest.h>
 
@@ -49,10 +48,4 @@ TEST(PaintColorTest, EqualityHashingAndQColor)
     EXPECT_NEAR(fromQt.opacity, 128.0 / 255, 1e-4);
     EXPECT_EQ(PaintColor(QColor()), PaintColor(0, 0, 0, 1));
     EXPECT_EQ(PaintColor(1, 0, 0, 1).toQColor(), QColor(255, 0, 0));
-}
-
-TEST(PaintPointTest, EqualityCoversPressure)
-{
-    EXPECT_EQ(PaintPoint(0.1, 0.2), PaintPoint(0.1, 0.2, 1));
-    EXPECT_NE(PaintPoint(0.1, 0.2, 1), PaintPoint(0.1, 0.2, 0.5));
 }

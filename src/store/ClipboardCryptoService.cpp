@@ -1,9 +1,9 @@
-#include "clipboard/ClipboardCryptoService.h"
+#include "store/ClipboardCryptoService.h"
 
 #include "platform/Console.h"
 #include "platform/Keychain.h"
+#include "platform/Unicode.h"
 
-#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -246,18 +246,7 @@ QString ClipboardCryptoService::hashPrefix(const QString& text) const
 
     const QString lowered = text.toLower();
     // The prefix ends after the 500th user-perceived character (grapheme cluster).
-    qsizetype end = lowered.size();
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, lowered);
-    int counted = 0;
-    qsizetype boundary = 0;
-    while (counted < prefixLength && (boundary = graphemes.toNextBoundary()) != -1) {
-        if (boundary == 0)
-            continue;
-        ++counted;
-        if (counted == prefixLength)
-            end = boundary;
-    }
-    const QByteArray prefix = QStringView(lowered).left(end).toUtf8();
+    const QByteArray prefix = Unicode::graphemePrefix(lowered, prefixLength).toUtf8();
 
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int digestLength = 0;

@@ -1,55 +1,20 @@
-#include "PasteTestSupport.h"
+#include "app/HotkeyService.h"
 #include "capture/CaptureOverlayWindowManager.h"
-#include "clipboard/HotkeyService.h"
 #include "clipboard/PasteService.h"
+#include "clipboard/PasteTestSupport.h"
 #include "fakes/FakeHotkeyRegistrar.h"
 #include "fakes/FakePreferences.h"
 #include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 
 namespace {
 
 using Combination = FakeHotkeyRegistrar::Combination;
 constexpr quint32 kShiftCommand = 768;
 
-// MARK: - HotkeyAction and display strings
-
-TEST(HotkeyActionTest, CasesRawValuesAndPreferenceKeys)
-{
-    struct Row {
-        HotkeyAction action;
-        const char* name;
-        const char* keyCode;
-        const char* modifiers;
-    };
-    const Row rows[] = {
-        {HotkeyAction::showHistory, "showHistory", "hotkeyKeyCode", "hotkeyModifiers"},
-        {HotkeyAction::captureArea, "captureArea", "captureAreaHotkeyKeyCode", "captureAreaHotkeyModifiers"},
-        {HotkeyAction::captureWindow, "captureWindow", "captureWindowHotkeyKeyCode", "captureWindowHotkeyModifiers"},
-        {HotkeyAction::captureText, "captureText", "captureTextHotkeyKeyCode", "captureTextHotkeyModifiers"},
-        {HotkeyAction::recordArea, "recordArea", "recordAreaHotkeyKeyCode", "recordAreaHotkeyModifiers"},
-        {HotkeyAction::recordWindow, "recordWindow", "recordWindowHotkeyKeyCode", "recordWindowHotkeyModifiers"},
-        {HotkeyAction::recordScreen, "recordScreen", "recordScreenHotkeyKeyCode", "recordScreenHotkeyModifiers"},
-        {HotkeyAction::stopRecording, "stopRecording", "stopRecordingHotkeyKeyCode", "stopRecordingHotkeyModifiers"},
-        {HotkeyAction::captureScrolling, "captureScrolling", "captureScrollingHotkeyKeyCode", "captureScrollingHotkeyModifiers"},
-        {HotkeyAction::captureLastArea, "captureLastArea", "captureLastAreaHotkeyKeyCode", "captureLastAreaHotkeyModifiers"},
-        {HotkeyAction::captureFullScreen, "captureFullScreen", "captureFullScreenHotkeyKeyCode", "captureFullScreenHotkeyModifiers"},
-        {HotkeyAction::captureAreaWithToolbar, "captureAreaWithToolbar", "captureAreaToolbarHotkeyKeyCode", "captureAreaToolbarHotkeyModifiers"},
-    };
-    ASSERT_EQ(HotkeyAction::allCases().size(), 12u);
-    for (quint32 i = 0; i < 12; ++i) {
-        const HotkeyAction action = HotkeyAction::allCases()[i];
-        EXPECT_EQ(action, rows[i].action);
-        EXPECT_EQ(action.rawValue(), i + 1);
-        EXPECT_EQ(HotkeyAction::fromRawValue(i + 1), action);
-        EXPECT_EQ(action.name(), QLatin1String(rows[i].name));
-        EXPECT_EQ(action.keyCodeDefaultsKey(), QLatin1String(rows[i].keyCode));
-        EXPECT_EQ(action.modifiersDefaultsKey(), QLatin1String(rows[i].modifiers));
-    }
-    EXPECT_FALSE(HotkeyAction::fromRawValue(0));
-    EXPECT_FALSE(HotkeyAction::fromRawValue(13));
-}
+// MARK: - Display strings
 
 TEST(HotkeyDisplayTest, KeyNamesOfTheAnsiTable)
 {
@@ -120,8 +85,8 @@ protected:
         windows.setModelContainer(store.container);
         workspace.running = {editor};
         workspace.frontmost = editor;
-        notifications.observe(QStringLiteral("historyWindowDidShow"), &receiver, [this](const QVariantMap&) { posted.append(QStringLiteral("show")); });
-        notifications.observe(QStringLiteral("historyWindowDidHide"), &receiver, [this](const QVariantMap&) { posted.append(QStringLiteral("hide")); });
+        notifications.observe(NotificationNames::historyWindowDidShow, &receiver, [this](const QVariantMap&) { posted.append(QStringLiteral("show")); });
+        notifications.observe(NotificationNames::historyWindowDidHide, &receiver, [this](const QVariantMap&) { posted.append(QStringLiteral("hide")); });
     }
     void TearDown() override { NotchShelfWindowManager::shared().setEnabled(false); }
 

@@ -1,11 +1,11 @@
 // The one painting routine through the document's export and the canvas: every tool on a known
 // image, spotlight and area-highlight unions, effect crops, the arrow rule, pixel scales, and the
 // canvas at a fit scale against the export.
-#include "RenderTestSupport.h"
 #include "annotation/AnnotationDocument.h"
 #include "annotation/EffectCropLayer.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
+#include "RenderTestSupport.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,5 +1,5 @@
 #pragma once
-#include "clipboard/HotkeyAction.h"
+#include "app/HotkeyAction.h"
 
 #include <QHash>
 #include <QMetaObject>

@@ -1,12 +1,13 @@
-#include "PasteTestSupport.h"
 #include "clipboard/PasteService.h"
+#include "PasteTestSupport.h"
+#include "platform/PasteboardTypes.h"
 
 #include <QRegularExpression>
 #include <functional>
 
 namespace {
 
-const QString kText = QStringLiteral("public.utf8-plain-text");
+const QString kText = PasteboardTypes::utf8PlainText;
 
 QStringList typesOf(const QList<Pasteboard::Item>& items)
 {
@@ -50,9 +51,9 @@ TEST_F(PasteServiceTest, WritesReadableRepresentationsByDescendingPriority)
 {
     ClipItemPtr entry = makeEntry(QStringLiteral("t"),
         {sealedRepresentation(kText, 100, "t"), sealedRepresentation(QStringLiteral("com.apple.flexo.clip"), 1000, "f"),
-            sealedRepresentation(QStringLiteral("public.png"), 300, "p"), sealedRepresentation(QStringLiteral("custom.a"), 50, "a"),
-            unreadableRepresentation(QStringLiteral("public.rtf"), 500), sealedRepresentation(QStringLiteral("custom.b"), 50, "b")});
-    const QStringList expected {QStringLiteral("com.apple.flexo.clip"), QStringLiteral("public.png"), kText,
+            sealedRepresentation(PasteboardTypes::png, 300, "p"), sealedRepresentation(QStringLiteral("custom.a"), 50, "a"),
+            unreadableRepresentation(PasteboardTypes::rtf, 500), sealedRepresentation(QStringLiteral("custom.b"), 50, "b")});
+    const QStringList expected {QStringLiteral("com.apple.flexo.clip"), PasteboardTypes::png, kText,
         QStringLiteral("custom.a"), QStringLiteral("custom.b")};
 
     ASSERT_TRUE(service->paste(entry, false));
@@ -72,7 +73,7 @@ TEST_F(PasteServiceTest, EntryWithNothingReadableLeavesClipboardAloneAndSendsNoK
 {
     captureEditor();
     pasteboard.setContent(kText, "what the user copied last");
-    const ClipItemPtr unreadable = makeEntry(QStringLiteral("x"), {unreadableRepresentation(QStringLiteral("public.png"), 300)});
+    const ClipItemPtr unreadable = makeEntry(QStringLiteral("x"), {unreadableRepresentation(PasteboardTypes::png, 300)});
     const ClipItemPtr empty = makeEntry(QStringLiteral("x"), {});
 
     for (const ClipItemPtr& entry : {unreadable, empty}) {
@@ -96,7 +97,7 @@ TEST_F(PasteServiceTest, PlainTextWritesTheWholeStoredTextNotTheSearchPrefix)
 {
     const QString longText = QString(12000, QLatin1Char('a')) + QStringLiteral("Ende");
     const ClipItemPtr entry = makeEntry(longText.left(10000),
-        {sealedRepresentation(QStringLiteral("public.rtf"), 500, "{\\rtf1 a}"), sealedRepresentation(kText, 100, longText.toUtf8())});
+        {sealedRepresentation(PasteboardTypes::rtf, 500, "{\\rtf1 a}"), sealedRepresentation(kText, 100, longText.toUtf8())});
 
     ASSERT_TRUE(service->paste(entry, true));
     const QList<Pasteboard::Item> written = pasteboard.writes().first();
@@ -107,9 +108,9 @@ TEST_F(PasteServiceTest, PlainTextWritesTheWholeStoredTextNotTheSearchPrefix)
 
 TEST_F(PasteServiceTest, PlainTextFallsBackToSearchTextWhenThereIsNoReadablePlainText)
 {
-    const ClipItemPtr image = makeEntry(QStringLiteral("Bildunterschrift"), {sealedRepresentation(QStringLiteral("public.png"), 300, "png")});
+    const ClipItemPtr image = makeEntry(QStringLiteral("Bildunterschrift"), {sealedRepresentation(PasteboardTypes::png, 300, "png")});
     const ClipItemPtr unreadableText = makeEntry(QStringLiteral("gerettet"), {unreadableRepresentation(kText, 100)});
-    const ClipItemPtr emptyText = makeEntry(QString(), {sealedRepresentation(QStringLiteral("public.png"), 300, "png")});
+    const ClipItemPtr emptyText = makeEntry(QString(), {sealedRepresentation(PasteboardTypes::png, 300, "png")});
 
     ASSERT_TRUE(service->paste(image, true));
     ASSERT_TRUE(service->paste(unreadableText, true));

@@ -1,5 +1,5 @@
-#include "PasteTestSupport.h"
 #include "clipboard/PasteTrace.h"
+#include "PasteTestSupport.h"
 
 #include <QFile>
 #include <QTimeZone>

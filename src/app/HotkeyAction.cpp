@@ -1,4 +1,4 @@
-#include "clipboard/HotkeyAction.h"
+#include "app/HotkeyAction.h"
 
 std::optional<HotkeyAction> HotkeyAction::fromRawValue(quint32 raw)
 {

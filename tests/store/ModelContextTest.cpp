@@ -1,3 +1,4 @@
+#include "platform/PasteboardTypes.h"
 #include "StoreTestSupport.h"
 
 #include "store/ModelContainer.h"
@@ -12,48 +13,10 @@
 
 namespace {
 
-// A second, raw connection to the store file, for looking behind the context's back.
-class RawStore {
-public:
-    explicit RawStore(const QString& path)
-    {
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
-        sqlite3_busy_timeout(m_db, 5000);
-    }
-    ~RawStore() { sqlite3_close_v2(m_db); }
-    bool exec(const QString& sql)
-    {
-        return sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    QVariant value(const QString& sql)
-    {
-        sqlite3_stmt* statement = nullptr;
-        QVariant result;
-        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK
-            && sqlite3_step(statement) == SQLITE_ROW) {
-            switch (sqlite3_column_type(statement, 0)) {
-            case SQLITE_INTEGER:
-                result = QVariant::fromValue<qint64>(sqlite3_column_int64(statement, 0));
-                break;
-            case SQLITE_NULL:
-                break;
-            default:
-                result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-            }
-        }
-        sqlite3_finalize(statement);
-        return result;
-    }
-    qint64 count(const QString& table) { return value(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)).toLongLong(); }
-
-private:
-    sqlite3* m_db = nullptr;
-};
-
 ClipItemPtr entryAt(const QString& text, const QDateTime& time, bool pinned = false)
 {
-    return makeEntry(text, {sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8()),
-        sealedRepresentation(QStringLiteral("public.html"), 400, ("<p>" + text + "</p>").toUtf8())}, time, pinned);
+    return makeEntry(text, {sealedRepresentation(PasteboardTypes::utf8PlainText, 100, text.toUtf8()),
+        sealedRepresentation(PasteboardTypes::html, 400, ("<p>" + text + "</p>").toUtf8())}, time, pinned);
 }
 
 const QDateTime base = QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 123), Qt::UTC);
@@ -134,11 +97,11 @@ TEST_F(StoreTest, EntryRoundTripsEveryField)
 
     const auto& representations = loaded->representations();
     ASSERT_EQ(representations.size(), 2u);
-    EXPECT_EQ(representations[0]->typeUTI, QStringLiteral("public.utf8-plain-text"));
+    EXPECT_EQ(representations[0]->typeUTI, PasteboardTypes::utf8PlainText);
     EXPECT_EQ(representations[0]->priority, 100);
     EXPECT_EQ(representations[0]->data(), QByteArray("Round trip"));
     EXPECT_TRUE(representations[0]->legacyData.isEmpty());
-    EXPECT_EQ(representations[1]->typeUTI, QStringLiteral("public.html"));
+    EXPECT_EQ(representations[1]->typeUTI, PasteboardTypes::html);
     EXPECT_EQ(representations[1]->data(), QByteArray("<p>Round trip</p>"));
     EXPECT_EQ(representations[1]->clipItem.lock(), loaded);
 
@@ -437,127 +400,3 @@ TEST_F(StoreTest, BackgroundContextWritesAreSeenByTheMainContext)
 }
 
 // Opening refuses the file with an error naming each of `errorParts` and leaves its bytes as they were.
-static void expectRefusedAndUntouched(const QString& path, const QStringList& errorParts)
-{
-    const QByteArray before = readFile(path);
-    QString error;
-    EXPECT_FALSE(ModelContainer::open(path, &error));
-    EXPECT_FALSE(error.isEmpty());
-    for (const QString& part : errorParts)
-        EXPECT_TRUE(error.contains(part)) << qPrintable(error);
-    EXPECT_TRUE(readFile(path) == before);
-}
-
-TEST(StoreOpenTest, NewerSchemaAndForeignFilesAreRefusedAndLeftUntouched)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Quorvel.store"));
-    ASSERT_TRUE(ModelContainer::open(path, nullptr));
-    {
-        RawStore raw(path);
-        ASSERT_TRUE(raw.exec(QStringLiteral("UPDATE Metadata SET value = '1.1.0' WHERE key = 'schemaVersion'")));
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-    }
-    expectRefusedAndUntouched(path, {QStringLiteral("newer"), QStringLiteral("1.1.0")});
-
-    const QString garbage = dir.filePath(QStringLiteral("garbage.store"));
-    writeFile(garbage, QByteArray(8192, 'q'));
-    expectRefusedAndUntouched(garbage, {});
-
-    // A database of another program is not taken over, not even switched to another journal mode.
-    const QString foreign = dir.filePath(QStringLiteral("other.db"));
-    {
-        sqlite3* db = nullptr;
-        sqlite3_open(QFile::encodeName(foreign).constData(), &db);
-        sqlite3_exec(db, "CREATE TABLE notes (body TEXT)", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-    expectRefusedAndUntouched(foreign, {QStringLiteral("not a Quorvel store")});
-    RawStore raw(foreign);
-    EXPECT_EQ(raw.value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")).toInt(), 1);
-}
-
-namespace {
-int modeOf(const QString& path)
-{
-    struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
-}
-}
-
-TEST(StoreFilesTest, FolderAndFilesArePrivateAndLooseOnesAreTightened)
-{
-    TestCrypto crypto;
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("share/Quorvel"));
-    const QString path = folder + QStringLiteral("/Quorvel.store");
-    qint64 marked = 0;
-    {
-        auto container = ModelContainer::open(path, nullptr);
-        ASSERT_TRUE(container);
-        container->mainContext().insert(makeTextEntry(QStringLiteral("x")));
-        ASSERT_TRUE(container->mainContext().save());
-        EXPECT_EQ(modeOf(folder), 0700);
-        for (const char* suffix : {"", "-wal", "-shm"})
-            EXPECT_EQ(modeOf(path + QLatin1String(suffix)), 0600) << suffix;
-
-        // A deleted entry's bytes are zeroed, not left in free pages.
-        RawStore raw(path);
-        ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipItem (timestamp, searchIndex) VALUES (0, 'SECRET-MARKER-4711')")));
-        marked = raw.value(QStringLiteral("SELECT MAX(id) FROM ClipItem")).toLongLong();
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-        ASSERT_TRUE(readFile(path).contains("SECRET-MARKER-4711"));
-        ClipItemPtr markedItem = container->mainContext().clipItem(marked);
-        ASSERT_TRUE(markedItem);
-        container->mainContext().remove(markedItem);
-        ASSERT_TRUE(container->mainContext().save());
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-        EXPECT_FALSE(readFile(path).contains("SECRET-MARKER-4711"));
-    }
-    ASSERT_GT(marked, 0);
-
-    // A store of an earlier version that others could read is tightened at the next start.
-    ::chmod(QFile::encodeName(folder).constData(), 0755);
-    ::chmod(QFile::encodeName(path).constData(), 0644);
-    auto container = ModelContainer::open(path, nullptr);
-    ASSERT_TRUE(container);
-    EXPECT_EQ(modeOf(folder), 0700);
-    EXPECT_EQ(modeOf(path), 0600);
-    EXPECT_EQ(modeOf(path + QStringLiteral("-wal")), 0600);
-
-    // A store that cannot be opened is named in the message, whatever failed.
-    writeFile(dir.filePath(QStringLiteral("blocker")), "x");
-    const QString blocked = dir.filePath(QStringLiteral("blocker/Quorvel/Quorvel.store"));
-    QString error;
-    EXPECT_FALSE(ModelContainer::open(blocked, &error));
-    EXPECT_TRUE(error.contains(blocked)) << qPrintable(error);
-}
-
-TEST(StoreFilesTest, AnOldStoreThatIsMostlyFreeSpaceIsCompactedOnceAtOpen)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Quorvel.store"));
-    {
-        // A store as earlier versions made it: no incremental vacuuming.
-        auto container = ModelContainer::open(path, nullptr);
-        ASSERT_TRUE(container);
-    }
-    {
-        RawStore raw(path);
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA auto_vacuum=NONE")));
-        ASSERT_TRUE(raw.exec(QStringLiteral("VACUUM")));
-        ASSERT_EQ(raw.value(QStringLiteral("PRAGMA auto_vacuum")).toInt(), 0);
-        ASSERT_TRUE(raw.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
-                                            "INSERT INTO ClipItem (timestamp, searchIndex) SELECT i, hex(randomblob(4000)) FROM n")));
-        ASSERT_TRUE(raw.exec(QStringLiteral("DELETE FROM ClipItem WHERE timestamp > 3")));
-        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-    }
-    const qint64 bloated = QFileInfo(path).size();
-    auto container = ModelContainer::open(path, nullptr);
-    ASSERT_TRUE(container);
-    EXPECT_LT(QFileInfo(path).size(), bloated / 4);
-    EXPECT_LT(QFileInfo(path + QStringLiteral("-wal")).size(), bloated / 4);
-    EXPECT_EQ(container->mainContext().fetchClipItemCount(), 3);
-    RawStore raw(path);
-    EXPECT_EQ(raw.value(QStringLiteral("PRAGMA auto_vacuum")).toInt(), 2); // later prunes give pages back
-}

@@ -1,6 +1,6 @@
 // Link previews: page parsing, and fetching from a local HTTP server with the limits on time,
 // redirects, size and image allocation.
-#include "ClipboardTestSupport.h"
+#include "fakes/TestSupport.h"
 #include "platform/linux/QtLinkMetadataProvider.h"
 
 #include <QCoreApplication>

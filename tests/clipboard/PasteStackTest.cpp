@@ -1,6 +1,6 @@
-#include "PasteTestSupport.h"
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
+#include "PasteTestSupport.h"
 #include "store/ModelContext.h"
 
 #include <QSignalSpy>

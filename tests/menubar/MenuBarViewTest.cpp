@@ -1,17 +1,15 @@
+#include "app/QuorvelApp.h"
 #include "fakes/FakeHotkeyRegistrar.h"
 #include "fakes/FakeKeySynthesizer.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/TestSupport.h"
-#include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
-#include "recording/ScreenRecordingService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
 #include <QAction>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -50,16 +48,11 @@ protected:
     std::shared_ptr<ModelContainer> container = store.container;
 };
 
-class RecordingServiceProbe : public ScreenRecordingService {
-public:
-    using ScreenRecordingService::setRecording;
-};
-
 }
 
 TEST_F(MenuBarTest, RowsCarryTheirTitlesAndTheHistoryShortcut)
 {
-    MenuBarView menu(container);
+    MenuBarView menu(container, QuorvelApp::menuBarActions());
     QStringList titles;
     for (QAction* action : menu.actions())
         if (!action->isSeparator())
@@ -72,7 +65,7 @@ TEST_F(MenuBarTest, ClearAllDeletesPinnedEntriesOnlyAfterConfirmation)
 {
     addEntries(3, false);
     addEntries(2, true);
-    MenuBarView menu(container);
+    MenuBarView menu(container, QuorvelApp::menuBarActions());
 
     menu.setConfirmation([] { return false; }); // "Abbrechen"
     menu.clearAllHistory();
@@ -81,19 +74,4 @@ TEST_F(MenuBarTest, ClearAllDeletesPinnedEntriesOnlyAfterConfirmation)
     menu.setConfirmation([] { return true; }); // "Alles löschen"
     menu.clearAllHistory();
     EXPECT_EQ(container->mainContext().fetchClipItemCount(), 0);
-}
-
-TEST(MenuBarIcon, FollowsTheRecordingFlag)
-{
-    RecordingServiceProbe service;
-    MenuBarIconView icon(service);
-    QSignalSpy changed(&icon, &MenuBarIconView::iconChanged);
-    EXPECT_EQ(icon.symbolName(), "doc.on.clipboard");
-    service.setRecording(true);
-    EXPECT_EQ(icon.symbolName(), "record.circle.fill");
-    EXPECT_EQ(icon.tint(), QColor(255, 59, 48));
-    EXPECT_FALSE(icon.icon().isNull());
-    service.setRecording(false);
-    EXPECT_EQ(icon.symbolName(), "doc.on.clipboard");
-    EXPECT_EQ(changed.count(), 2);
 }

@@ -1,3 +1,4 @@
+#include "platform/PasteboardTypes.h"
 #include "StoreTestSupport.h"
 
 #include "store/ClipItem.h"
@@ -16,24 +17,6 @@ ClipRepresentationPtr representation(const QString& type, const QByteArray& data
 }
 
 } // namespace
-
-TEST(UTIPriorityTest, RanksTypesByTheFirstRuleThatHolds)
-{
-    // Substring rules (first five) match anywhere; the others are exact names or a prefix.
-    const std::vector<std::pair<QString, int>> cases {
-        { "com.apple.flexo.proFFPasteboardUTI", 1000 }, { "x-com.apple.finalcutpro.xml", 1000 }, { "com.apple.motion.clip", 900 },
-        { "com.apple.logic.region", 900 }, { "com.adobe.pdf", 800 }, { "public.rtf", 500 }, { "com.apple.rtfd", 500 },
-        { "public.html", 400 }, { "public.image", 300 }, { "public.image.anything", 300 }, { "public.png", 300 },
-        { "public.jpeg", 300 }, { "public.tiff", 300 }, { "public.utf8-plain-text", 100 }, { "public.plain-text", 100 },
-        { "public.file-url", 200 }, { "public.heic", 50 }, { "public.jpeg-2000", 50 }, { "public.rtf.extra", 50 },
-        { "COM.ADOBE.PDF", 50 }, { "public.utf16-plain-text", 50 }, { "", 50 },
-    };
-    for (const auto& [type, rank] : cases)
-        EXPECT_EQ(UTIPriority::priority(type), rank) << qPrintable(type);
-
-    EXPECT_EQ(UTIPriority::blockedUTIs(),
-        (QSet<QString> { "org.nspasteboard.ConcealedType", "com.apple.security.keychain-item", "com.agilebits.onepassword" }));
-}
 
 using ClipItemTest = CryptoTest;
 
@@ -54,7 +37,7 @@ TEST(ClipItemWithoutKeyTest, SealingFailureKeepsThePlainText)
     ClipboardCryptoService crypto(keychain);
     ClipboardCryptoService::setShared(&crypto);
     const ClipItemPtr item = makeItem(QStringLiteral("plain"));
-    const ClipRepresentation payload(QStringLiteral("public.utf8-plain-text"), 100, QByteArray("plain"));
+    const ClipRepresentation payload(PasteboardTypes::utf8PlainText, 100, QByteArray("plain"));
     ClipboardCryptoService::setShared(nullptr);
 
     EXPECT_FALSE(item->encryptedSearchIndex);
@@ -86,14 +69,14 @@ TEST_F(ClipItemTest, SearchIndexFallsBackToTheLegacyFieldOrIsAbsent)
 
 TEST_F(ClipItemTest, RepresentationDataOpensOrFallsBackOrIsAbsent)
 {
-    const ClipRepresentation sealed(QStringLiteral("public.png"), 300, QByteArray("png bytes"));
+    const ClipRepresentation sealed(PasteboardTypes::png, 300, QByteArray("png bytes"));
     ASSERT_TRUE(sealed.encryptedData);
     EXPECT_TRUE(sealed.legacyData.isEmpty());
     EXPECT_EQ(sealed.data(), QByteArray("png bytes"));
-    EXPECT_EQ(sealed.typeUTI, QStringLiteral("public.png"));
+    EXPECT_EQ(sealed.typeUTI, PasteboardTypes::png);
     EXPECT_EQ(sealed.priority, 300);
 
-    const ClipRepresentation emptyPayload(QStringLiteral("public.html"), 400, QByteArray());
+    const ClipRepresentation emptyPayload(PasteboardTypes::html, 400, QByteArray());
     ASSERT_TRUE(emptyPayload.data());
     EXPECT_TRUE(emptyPayload.data()->isEmpty());
 
@@ -197,16 +180,16 @@ TEST_F(ClipItemTest, FcpDescriptionAndThumbnail)
 TEST_F(ClipItemTest, FullImageDataPrefersTypeOverPosition)
 {
     ClipItemPtr item = makeItem(QString(),
-        { representation(QStringLiteral("public.tiff"), "TIFF"), representation(QStringLiteral("public.png"), "PNG") });
+        { representation(PasteboardTypes::tiff, "TIFF"), representation(PasteboardTypes::png, "PNG") });
     EXPECT_EQ(item->fullImageData(), QByteArray("PNG"));
 
     ClipItemPtr jpeg2000 = makeItem(QString(),
-        { representation(QStringLiteral("public.utf8-plain-text"), "text"), representation(QStringLiteral("public.jpeg-2000"), "J2K"),
-            representation(QStringLiteral("public.tiff"), "TIFF") });
+        { representation(PasteboardTypes::utf8PlainText, "text"), representation(QStringLiteral("public.jpeg-2000"), "J2K"),
+            representation(PasteboardTypes::tiff, "TIFF") });
     EXPECT_EQ(jpeg2000->fullImageData(), QByteArray("J2K"));
 
     ClipItemPtr generic = makeItem(QString(),
-        { representation(QStringLiteral("public.image.webp"), "WEBP"), representation(QStringLiteral("public.image"), "IMG") });
+        { representation(QStringLiteral("public.image.webp"), "WEBP"), representation(PasteboardTypes::image, "IMG") });
     EXPECT_EQ(generic->fullImageData(), QByteArray("WEBP"));
 
     ClipItemPtr heic = makeItem(QString(), { representation(QStringLiteral("public.heic"), "HEIC") });
@@ -216,10 +199,10 @@ TEST_F(ClipItemTest, FullImageDataPrefersTypeOverPosition)
 
 TEST_F(ClipItemTest, RepresentationsKnowTheirEntry)
 {
-    ClipItemPtr item = makeItem(QString(), { representation(QStringLiteral("public.png"), "PNG") });
+    ClipItemPtr item = makeItem(QString(), { representation(PasteboardTypes::png, "PNG") });
     ASSERT_EQ(item->representations().size(), 1u);
     EXPECT_EQ(item->representations()[0]->clipItem.lock(), item);
-    const ClipRepresentationPtr added = representation(QStringLiteral("public.html"), "<b>");
+    const ClipRepresentationPtr added = representation(PasteboardTypes::html, "<b>");
     item->appendRepresentation(added);
     ASSERT_EQ(item->representations().size(), 2u);
     EXPECT_EQ(item->representations()[1], added);

@@ -1,4 +1,4 @@
-#include "clipboard/HotkeyService.h"
+#include "app/HotkeyService.h"
 
 #include "capture/CaptureOverlayWindowManager.h"
 #include "history/NotchShelfWindowManager.h"
