@@ -3,6 +3,7 @@
 #include "clipboard/AppIconCache.h"
 #include "clipboard/PasteService.h"
 #include "history/ImageDecoding.h"
+#include "platform/PasteboardTypes.h"
 #include "platform/Pasteboard.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -219,7 +220,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     Pasteboard* board = &pasteboard;
     connect(m_copyButton, &QToolButton::clicked, this, [board, text] {
         board->clearContents();
-        board->writeItems({{QString::fromLatin1(PasteService::plainTextType), text.toUtf8()}});
+        board->writeItems({{PasteboardTypes::utf8PlainText, text.toUtf8()}});
     });
 }
 

@@ -1,12 +1,12 @@
 #include "history/WindowManager.h"
 
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/PasteService.h"
 #include "history/HistoryPanel.h"
 #include "history/HistoryView.h"
 #include "history/QuickLookPanelManager.h"
 #include "platform/Compositing.h"
 #include "platform/NotificationCenter.h"
+#include "store/ClipboardCryptoService.h"
 #include "platform/Preferences.h"
 #include "store/ModelContainer.h"
 

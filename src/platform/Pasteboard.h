@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/PasteboardTypes.h"
 #include "platform/Shared.h"
 
 #include <QByteArray>
@@ -8,7 +9,7 @@
 #include <optional>
 
 // The general pasteboard (the CLIPBOARD selection on X11). Type identifiers are the store's
-// ("public.utf8-plain-text", "public.png", ...); implementations map them to their own formats.
+// (PasteboardTypes); implementations map them to their own formats.
 class Pasteboard {
 public:
     struct Item {

@@ -4,7 +4,7 @@
 #include "app/AppDelegate.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
-#include "clipboard/HotkeyService.h"
+#include "app/HotkeyService.h"
 #include "clipboard/PasteService.h"
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "history/ClipHistoryController.h"

@@ -3,7 +3,7 @@
 // collapsed shelf covering nothing, and the edge tab revealing and closing the history panel.
 #include "app/AppDelegate.h"
 #include "clipboard/ClipboardSuspension.h"
-#include "clipboard/HotkeyService.h"
+#include "app/HotkeyService.h"
 #include "clipboard/PasteService.h"
 #include "history/HistoryEdgeRevealController.h"
 #include "history/ImageDecoding.h"
