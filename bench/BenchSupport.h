@@ -2,8 +2,8 @@
 // Pieces every benchmark needs: the reporter that keeps each run's time for the ratios printed at
 // the end, the process's peak memory, a crypto service with its key ready, and a store in a
 // temporary folder.
-#include "clipboard/ClipboardCryptoService.h"
 #include "fakes/FakeKeychain.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 
 #include <QTemporaryDir>

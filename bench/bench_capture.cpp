@@ -14,6 +14,8 @@
 #include "fakes/ManualQueue.h"
 #include "platform/Console.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "platform/PasteboardTypes.h"
 #include "store/ModelContext.h"
 
 #include <QBuffer>
@@ -27,8 +29,8 @@
 
 namespace {
 
-const QString textType = QStringLiteral("public.utf8-plain-text");
-const QString pngType = QStringLiteral("public.png");
+const QString textType = PasteboardTypes::utf8PlainText;
+const QString pngType = PasteboardTypes::png;
 
 QByteArray noisePNG(qint64 approximateBytes)
 {
@@ -68,7 +70,7 @@ public:
         workspace.frontmost = RunningApplication {QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
         service.setModelContainer(container);
         service.setShouldAnnounceNewItems([] { return true; });
-        center.observe(QStringLiteral("clipboardItemAdded"), nullptr, [this](const QVariantMap&) { ++saved; });
+        center.observe(NotificationNames::clipboardItemAdded, nullptr, [this](const QVariantMap&) { ++saved; });
         service.startMonitoring();
         run(10);
     }

@@ -14,6 +14,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "fakes/ManualQueue.h"
 #include "platform/Console.h"
+#include "platform/PasteboardTypes.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -36,13 +37,13 @@ ClipItemPtr tenRepresentationEntry()
     benchCrypto();
     const QString text = QString(2000, QLatin1Char('t'));
     std::vector<ClipRepresentationPtr> reps {
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8()),
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.plain-text"), 100, text.toUtf8()),
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.html"), 400, payload(8 * 1024, 'h')),
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.rtf"), 500, payload(8 * 1024, 'r')),
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.png"), 300, payload(96 * 1024, 'p')),
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.jpeg"), 300, payload(24 * 1024, 'j')),
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.file-url"), 200, QByteArray("file:///tmp/bild.png")),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::utf8PlainText, 100, text.toUtf8()),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::plainText, 100, text.toUtf8()),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::html, 400, payload(8 * 1024, 'h')),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::rtf, 500, payload(8 * 1024, 'r')),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::png, 300, payload(96 * 1024, 'p')),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::jpeg, 300, payload(24 * 1024, 'j')),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::fileURL, 200, QByteArray("file:///tmp/bild.png")),
         std::make_shared<ClipRepresentation>(QStringLiteral("org.chromium.source-url"), 50, QByteArray("https://example.org/")),
         std::make_shared<ClipRepresentation>(QStringLiteral("com.adobe.pdf"), 800, payload(4 * 1024, 'a')),
         std::make_shared<ClipRepresentation>(QStringLiteral("org.example.custom"), 50, payload(512, 'c')),

@@ -3,6 +3,7 @@
 // Baselines in the same run: raw SQLite doing the same inserts (without sealing) and the same
 // SELECT reading every column without building model objects. The aim for the fetch is < 20 ms.
 #include "BenchSupport.h"
+#include "platform/PasteboardTypes.h"
 #include "store/ModelContext.h"
 
 #include <QCoreApplication>
@@ -28,8 +29,8 @@ ClipItemPtr makeEntry(int i)
 {
     const QString text = textFor(i);
     std::vector<ClipRepresentationPtr> representations {
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8()),
-        std::make_shared<ClipRepresentation>(QStringLiteral("public.html"), 400, ("<p><b>" + text + "</b></p>").toUtf8()),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::utf8PlainText, 100, text.toUtf8()),
+        std::make_shared<ClipRepresentation>(PasteboardTypes::html, 400, ("<p><b>" + text + "</b></p>").toUtf8()),
     };
     std::optional<QByteArray> thumbnail;
     if (i % 10 == 0)

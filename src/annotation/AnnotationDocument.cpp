@@ -288,12 +288,17 @@ QImage AnnotationDocument::renderAnnotatedImage()
     return result;
 }
 
-std::optional<QByteArray> AnnotationDocument::renderExportPNG()
+QImage AnnotationDocument::renderExportImage()
 {
     const QImage annotated = renderAnnotatedImage();
     if (annotated.isNull())
-        return std::nullopt;
-    const QImage framed = BeautifyRenderer::render(annotated, m_beautifyConfig);
+        return QImage();
+    return BeautifyRenderer::render(annotated, m_beautifyConfig);
+}
+
+std::optional<QByteArray> AnnotationDocument::renderExportPNG()
+{
+    const QImage framed = renderExportImage();
     if (framed.isNull())
         return std::nullopt;
     QByteArray png;

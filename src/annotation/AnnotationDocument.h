@@ -69,7 +69,10 @@ public:
     // The annotated image at the source's pixel size (device pixel ratio 1), without Beautify;
     // null when it cannot be drawn.
     QImage renderAnnotatedImage();
-    // The annotated image with the Beautify frame when it is on, as PNG; none on failure.
+    // The annotated image with the Beautify frame when it is on (what the export writes); null
+    // when it cannot be drawn. Callers that must not block encode it elsewhere.
+    QImage renderExportImage();
+    // renderExportImage() as PNG; none on failure.
     std::optional<QByteArray> renderExportPNG();
 
     // Blocks until every running text-line detection has ended (at program exit).

@@ -1,5 +1,6 @@
 #include "annotation/AnnotationOverlayLayer.h"
 
+#include "annotation/AnnotationMetrics.h"
 #include "annotation/NumberBadgeView.h"
 #include "annotation/StrokeRenderer.h"
 #include "annotation/TextMeasurer.h"
@@ -10,10 +11,7 @@
 
 namespace {
 
-constexpr QFont::Weight kTextWeight = QFont::DemiBold;
-constexpr double kDefaultTextFontSize = 20;
-constexpr double kDefaultLabelFontSize = 15;
-constexpr double kDefaultBadgeSize = 24;
+using namespace AnnotationMetrics;
 
 void fillRoundedRect(QPainter& painter, const QRectF& rect, double radius, const QColor& color)
 {
@@ -59,7 +57,7 @@ void AnnotationOverlayLayer::paintText(QPainter& painter, const PaintStroke& str
     const std::optional<QRectF> box = stroke.textLayoutRect(canvasSize);
     if (!box)
         return;
-    painter.setFont(StrokeRenderer::canvasFont(painter, stroke.fontSize.value_or(kDefaultTextFontSize), kTextWeight));
+    painter.setFont(StrokeRenderer::canvasFont(painter, stroke.fontSize.value_or(defaultTextFontSize), textWeight));
     painter.setPen(StrokeRenderer::strokeColor(stroke));
     if (stroke.points.size() == 1) {
         // Natural size, centred on the anchor.
@@ -74,7 +72,7 @@ void AnnotationOverlayLayer::paintBadge(QPainter& painter, const PaintStroke& st
 {
     if (stroke.points.empty() || !stroke.badgeNumber)
         return;
-    const double size = stroke.badgeSize.value_or(kDefaultBadgeSize);
+    const double size = stroke.badgeSize.value_or(defaultBadgeSize);
     const QPointF centre(stroke.points.front().x * canvasSize.width(), stroke.points.front().y * canvasSize.height());
     NumberBadgeView { *stroke.badgeNumber, StrokeRenderer::strokeColor(stroke), size }.paint(painter, centre);
 
@@ -82,12 +80,12 @@ void AnnotationOverlayLayer::paintBadge(QPainter& painter, const PaintStroke& st
         return;
     // The caption chip, 10 points right of the disc and centred on it vertically.
     const double fontSize = std::max(size * 0.5, 11.0);
-    const QSizeF textSize = TextMeasurer::shared().size(*stroke.text, fontSize, kTextWeight);
-    const double width = measuredTextWidth(*stroke.text, fontSize, kTextWeight) + 12;
+    const QSizeF textSize = TextMeasurer::shared().size(*stroke.text, fontSize, textWeight);
+    const double width = measuredTextWidth(*stroke.text, fontSize, textWeight) + 12;
     const double height = textSize.height() + 6;
     const QRectF chip(centre.x() + size / 2 + 10, centre.y() - height / 2, width, height);
     fillRoundedRect(painter, chip, 5, QColor::fromRgbF(0, 0, 0, 0.65f));
-    painter.setFont(StrokeRenderer::canvasFont(painter, fontSize, kTextWeight));
+    painter.setFont(StrokeRenderer::canvasFont(painter, fontSize, textWeight));
     painter.setPen(StrokeRenderer::strokeColor(stroke));
     painter.drawText(chip.adjusted(6, 3, -6, -3), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, *stroke.text);
 }
@@ -100,7 +98,7 @@ void AnnotationOverlayLayer::paintLabel(QPainter& painter, const PaintStroke& st
     const std::optional<QRectF> chip = stroke.labelChipRect(canvasSize);
     if (!chip)
         return;
-    const double fontSize = stroke.fontSize.value_or(kDefaultLabelFontSize);
+    const double fontSize = stroke.fontSize.value_or(defaultLabelFontSize);
     const QColor colour = StrokeRenderer::strokeColor(stroke);
     fillRoundedRect(painter, *chip, 6, colour);
 
@@ -117,7 +115,7 @@ void AnnotationOverlayLayer::paintLabel(QPainter& painter, const PaintStroke& st
         painter.drawText(disc, Qt::AlignCenter | Qt::TextDontClip, QString::number(*stroke.badgeNumber));
         x += side + 6;
     }
-    painter.setFont(StrokeRenderer::canvasFont(painter, fontSize, kTextWeight));
+    painter.setFont(StrokeRenderer::canvasFont(painter, fontSize, textWeight));
     painter.setPen(Qt::white);
     const QRectF textRect(x, chip->top(), chip->right() - 8 - x, chip->height());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, *stroke.text);

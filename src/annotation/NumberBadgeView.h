@@ -1,4 +1,6 @@
 #pragma once
+#include "annotation/AnnotationMetrics.h"
+
 #include <QColor>
 #include <QPointF>
 
@@ -9,7 +11,7 @@ class QPainter;
 struct NumberBadgeView {
     int number = 0;
     QColor color;
-    double size = 24;
+    double size = AnnotationMetrics::defaultBadgeSize;
 
     // Draws the badge centred at `centre` (canvas points).
     void paint(QPainter& painter, const QPointF& centre) const;

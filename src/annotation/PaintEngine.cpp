@@ -1,5 +1,7 @@
 #include "annotation/PaintEngine.h"
 
+#include "annotation/AnnotationMetrics.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -11,18 +13,8 @@ constexpr double kHandleThreshold = 10;   // endpoints, corners, the arrow bend
 constexpr double kBodyThreshold = 8;      // the body of a stroke
 constexpr double kTextBoxHandleRadius = 15;
 
-double normalizedTolerance(const QSizeF& canvasSize, double threshold)
-{
-    const double longer = std::max(canvasSize.width(), canvasSize.height());
-    if (!(longer > 0) || !std::isfinite(longer))
-        return 0;
-    return threshold / longer;
-}
-
-double distance(const PaintPoint& a, const PaintPoint& b)
-{
-    return std::hypot(a.x - b.x, a.y - b.y);
-}
+using AnnotationMetrics::distance;
+using AnnotationMetrics::normalizedTolerance;
 
 bool textHandleHit(const PaintStroke& stroke, const PaintPoint& at, const QSizeF& canvasSize,
     const TextMeasurer& measurer, double radius)

@@ -1,4 +1,5 @@
 #pragma once
+#include "annotation/AnnotationMetrics.h"
 #include "annotation/PaintColor.h"
 #include "annotation/PaintPoint.h"
 #include "annotation/PaintStroke.h"
@@ -166,7 +167,7 @@ private:
     PaintColor m_selectedColor { 1.0, 0.23, 0.19, 1.0 };
     double m_lineWidth = 3;
     double m_fontSize = 20;
-    double m_badgeSize = 24;
+    double m_badgeSize = AnnotationMetrics::defaultBadgeSize;
     bool m_includeNumberInLabel = false;
     double m_effectAmount = 10;
     std::optional<QUuid> m_selectedStrokeID;

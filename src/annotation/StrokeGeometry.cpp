@@ -1,27 +1,14 @@
 // Geometry of PaintStroke: bounding box, hit tests and handle positions.
 #include "annotation/PaintStroke.h"
 
+#include "annotation/AnnotationMetrics.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr QFont::Weight kTextWeight = QFont::DemiBold;
-constexpr double kDefaultLabelFontSize = 15;
-constexpr double kDefaultTextFontSize = 20;
-constexpr double kDefaultBadgeSize = 24;
-// The overlay layer never draws a text box smaller than this.
-constexpr double kMinimumTextBoxWidth = 40;
-constexpr double kMinimumTextBoxHeight = 20;
-
-// A tolerance in canvas points as a fraction of the longer canvas side.
-double normalizedTolerance(const QSizeF& canvasSize, double threshold)
-{
-    const double longer = std::max(canvasSize.width(), canvasSize.height());
-    if (!(longer > 0) || !std::isfinite(longer))
-        return 0;
-    return threshold / longer;
-}
+using namespace AnnotationMetrics;
 
 // Min edges inclusive, max edges exclusive; an empty or inverted rectangle contains nothing.
 bool rectContains(const QRectF& rect, double x, double y)
@@ -29,11 +16,6 @@ bool rectContains(const QRectF& rect, double x, double y)
     if (!(rect.width() > 0) || !(rect.height() > 0))
         return false;
     return x >= rect.left() && x < rect.left() + rect.width() && y >= rect.top() && y < rect.top() + rect.height();
-}
-
-double distance(const PaintPoint& a, const PaintPoint& b)
-{
-    return std::hypot(a.x - b.x, a.y - b.y);
 }
 
 } // namespace
@@ -111,13 +93,13 @@ std::optional<QRectF> PaintStroke::textLayoutRect(const QSizeF& canvasSize, cons
         // A sized box: anchored at its top-left corner, never smaller than the overlay draws it.
         const PaintPoint& q = points.back();
         return QRectF(std::min(p.x, q.x) * w, std::min(p.y, q.y) * h,
-            std::max(std::abs(q.x - p.x) * w, kMinimumTextBoxWidth),
-            std::max(std::abs(q.y - p.y) * h, kMinimumTextBoxHeight));
+            std::max(std::abs(q.x - p.x) * w, minimumTextBoxWidth),
+            std::max(std::abs(q.y - p.y) * h, minimumTextBoxHeight));
     }
     if (!text || text->isEmpty())
         return std::nullopt;
     // One anchor: the text at its natural size, centred on the anchor.
-    const QSizeF size = measurer.size(*text, fontSize.value_or(kDefaultTextFontSize), kTextWeight);
+    const QSizeF size = measurer.size(*text, fontSize.value_or(defaultTextFontSize), textWeight);
     return QRectF(p.x * w - size.width() / 2, p.y * h - size.height() / 2, size.width(), size.height());
 }
 
@@ -183,7 +165,7 @@ bool PaintStroke::hitTest(const PaintPoint& point, const QSizeF& canvasSize, dou
         if (distance(point, first) < 3 * t)
             return true;
         // Anywhere on the drawn disc.
-        const double radius = badgeSize.value_or(kDefaultBadgeSize) / 2;
+        const double radius = badgeSize.value_or(defaultBadgeSize) / 2;
         return std::hypot((point.x - first.x) * w, (point.y - first.y) * h) <= radius;
     }
     case PaintTool::label:
@@ -200,8 +182,8 @@ std::optional<QRectF> PaintStroke::labelChipRect(const QSizeF& canvasSize, const
 {
     if (tool != PaintTool::label || points.empty() || !text || text->isEmpty())
         return std::nullopt;
-    const double f = fontSize.value_or(kDefaultLabelFontSize);
-    const double textWidth = measurer.width(*text, f, kTextWeight);
+    const double f = fontSize.value_or(defaultLabelFontSize);
+    const double textWidth = measurer.width(*text, f, textWeight);
     double chipWidth = textWidth + 16;
     if (badgeNumber)
         chipWidth += f * 1.3 + 6;
@@ -277,7 +259,7 @@ std::optional<QPointF> PaintStroke::textBoxHandlePoint(const QSizeF& canvasSize,
     if (points.size() >= 2)
         return QPointF(points.back().x * w, points.back().y * h);
     const PaintPoint& anchor = points.front();
-    const double f = fontSize.value_or(kDefaultTextFontSize);
-    const double textWidth = measurer.width(text.value_or(QString()), f, kTextWeight);
+    const double f = fontSize.value_or(defaultTextFontSize);
+    const double textWidth = measurer.width(text.value_or(QString()), f, textWeight);
     return QPointF(anchor.x * w + std::max(textWidth, 160.0), anchor.y * h + f * 1.6);
 }

@@ -1,7 +1,7 @@
 #include "app/CaptureResultHandler.h"
 
-#include "app/NotificationNames.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 

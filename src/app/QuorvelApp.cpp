@@ -1,16 +1,19 @@
 #include "app/QuorvelApp.h"
 
 #include "app/CaptureResultHandler.h"
+#include "app/HotkeyService.h"
 #include "app/UpdaterManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "clipboard/AppIconCache.h"
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/ClipboardService.h"
-#include "clipboard/HotkeyService.h"
 #include "clipboard/ImageCache.h"
 #include "clipboard/PasteStack.h"
 #include "editor/AnnotationWindowManager.h"
+#include "editor/ImageDragSourceView.h"
+#include "editor/AnnotationEditorView.h"
+#include "feedback/FeedbackQuestionsPanel.h"
+#include "feedback/FeedbackService.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsWindowManager.h"
@@ -26,6 +29,7 @@
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsWindowManager.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
@@ -42,14 +46,25 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
 
     // Every holder but this value (and the capture-result handler) keeps the container weakly.
     const std::weak_ptr<ModelContainer> weak = container;
+    // The store opens its sealed columns with the same crypto service the clipboard seals with.
+    container->setSealer(ClipboardCryptoService::shared());
     ClipboardService::shared().setModelContainer(weak);
     ClipboardService::shared().setShouldAnnounceNewItems(
         [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);
     SettingsWindowManager::shared().setModelContainer(weak);
     FeedbackWindowManager::shared().setModelContainer(weak);
+    FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
+    // The editor's feedback mode shows the structured feedback panel over its document.
+    AnnotationEditorView::setFeedbackPanelFactory([](AnnotationDocument& document, std::function<void()> commitPendingText,
+                                                      std::function<void()> onClose, QWidget* parent) -> QWidget* {
+        return new FeedbackQuestionsPanel(
+            FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
+    });
+    // PNGs dragged out of the editor in an earlier run are no longer needed.
+    ImageDragSourceView::clearDragCache();
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     ScreenRecordingService::shared().setModelContainer(weak);
     RecordingsWindowManager::shared().setModelContainer(weak);
@@ -94,10 +109,23 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
 
 QuorvelApp::~QuorvelApp() = default;
 
+QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)
+{
+    return HotkeyService::shortcutDisplay(HotkeyAction::showHistory, preferences);
+}
+
+MenuBarView::Actions QuorvelApp::menuBarActions()
+{
+    MenuBarView::Actions actions;
+    actions.historyShortcut = [] { return HotkeyService::shared().shortcutDisplay(HotkeyAction::showHistory); };
+    actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
+    return actions;
+}
+
 void QuorvelApp::showStatusItem()
 {
     m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
-    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer);
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running and answers its hotkeys"));
     m_trayIcon = std::make_unique<QSystemTrayIcon>(m_iconView->icon());

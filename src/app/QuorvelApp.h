@@ -1,12 +1,13 @@
 #pragma once
 #include "app/AppDelegate.h"
+#include "menubar/MenuBarView.h"
 
 #include <QString>
 #include <memory>
 
 class ModelContainer;
 class MenuBarIconView;
-class MenuBarView;
+class Preferences;
 class QSystemTrayIcon;
 
 // The application value: opens the store, hands its container to every service and window
@@ -24,6 +25,11 @@ public:
     // The scene: one tray item with the menu. Without a tray host it says so once and the program
     // stays reachable through its hotkeys.
     void showStatusItem();
+
+    // The history hotkey as shown to the user, from the given preferences (feedback diagnostics).
+    static QString historyShortcutDisplay(const Preferences& preferences);
+    // The menu's hooks into the hotkey router and the updater.
+    static MenuBarView::Actions menuBarActions();
 
 private:
     QuorvelApp() = default;

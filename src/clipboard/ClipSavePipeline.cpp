@@ -3,35 +3,23 @@
 #include "clipboard/FCPMetadataReader.h"
 #include "clipboard/FCPPropertyList.h"
 #include "clipboard/ImageCache.h"
+#include "platform/PasteboardTypes.h"
+#include "platform/Unicode.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ModelContext.h"
+#include "store/UTIPriority.h"
 
 #include <QHash>
-#include <QStringDecoder>
-#include <QTextBoundaryFinder>
 #include <algorithm>
 
 namespace ClipSavePipeline {
-
-bool isImageType(const QString& uti)
-{
-    return uti.startsWith(QLatin1String("public.image")) || uti == u"public.png" || uti == u"public.jpeg"
-        || uti == u"public.tiff";
-}
-
-std::optional<QString> decodeUTF8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
 
 namespace {
 
 const char* const imageExtensions[] = {".png", ".jpg", ".jpeg", ".gif", ".tiff", ".bmp", ".webp"};
 const char* const videoExtensions[] = {".mp4", ".mov", ".m4v", ".avi", ".mkv", ".webm", ".wmv", ".flv"};
-const char* const thumbnailSourceTypes[] = {"public.png", "public.jpeg", "public.tiff", "public.image"};
+const QString* const thumbnailSourceTypes[] = {
+    &PasteboardTypes::png, &PasteboardTypes::jpeg, &PasteboardTypes::tiff, &PasteboardTypes::image};
 
 template <size_t N>
 bool endsWithAny(const QString& lowered, const char* const (&suffixes)[N])
@@ -42,7 +30,7 @@ bool endsWithAny(const QString& lowered, const char* const (&suffixes)[N])
 
 bool isFileURLType(const QString& uti)
 {
-    return uti == u"public.file-url" || uti.contains(QLatin1String("file-url"));
+    return uti == PasteboardTypes::fileURL || uti.contains(QLatin1String("file-url"));
 }
 
 // The last component of a path, ignoring trailing slashes ("/a/b/" gives "b", "/" gives "/").
@@ -70,7 +58,7 @@ std::optional<QString> fileNameOf(const std::vector<CapturedRepresentation>& ran
     for (const CapturedRepresentation& r : ranked) {
         if (!isFileURLType(r.uti))
             continue;
-        const auto text = decodeUTF8(r.data);
+        const auto text = Unicode::decodeUtf8(r.data);
         if (!text)
             continue;
         if (const auto url = parseURL(text->trimmed()))
@@ -94,8 +82,7 @@ std::optional<QString> fileNameOf(const std::vector<CapturedRepresentation>& ran
 
 void rank(std::vector<CapturedRepresentation>& representations)
 {
-    std::stable_sort(representations.begin(), representations.end(),
-                     [](const CapturedRepresentation& a, const CapturedRepresentation& b) { return a.priority > b.priority; });
+    UTIPriority::sortByPriority(representations, [](const CapturedRepresentation& r) { return r.priority; });
 }
 
 qint64 contentHash(const std::vector<CapturedRepresentation>& ranked, const QString& searchText)
@@ -107,21 +94,6 @@ qint64 contentHash(const std::vector<CapturedRepresentation>& ranked, const QStr
     return static_cast<qint64>(hash);
 }
 
-QString prefixCharacters(const QString& text, int n)
-{
-    if (text.size() <= n)
-        return text;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype position = 0;
-    for (int i = 0; i < n; ++i) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next < 0)
-            return text;
-        position = next;
-    }
-    return text.left(position);
-}
-
 std::optional<QUrl> extractURL(const QString& text)
 {
     const QString trimmed = text.trimmed();
@@ -130,7 +102,7 @@ std::optional<QUrl> extractURL(const QString& text)
     if (trimmed.contains(QLatin1Char('\n')))
         return std::nullopt;
     // Fewer than 2,000 characters: a prefix of 1,999 must already be the whole text.
-    if (trimmed.size() >= maxLinkCharacters && prefixCharacters(trimmed, maxLinkCharacters - 1).size() < trimmed.size())
+    if (trimmed.size() >= maxLinkCharacters && Unicode::graphemePrefix(trimmed, maxLinkCharacters - 1).size() < trimmed.size())
         return std::nullopt;
     return parseURL(trimmed);
 }
@@ -142,7 +114,7 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
     const auto fileURL = std::find_if(ranked.begin(), ranked.end(),
                                       [](const CapturedRepresentation& r) { return isFileURLType(r.uti); });
     if (fileURL != ranked.end())
-        if (const auto text = decodeUTF8(fileURL->data))
+        if (const auto text = Unicode::decodeUtf8(fileURL->data))
             fileURLText = text->trimmed();
 
     const QString lowered = fileURLText ? fileURLText->toLower() : QString();
@@ -153,7 +125,7 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
         facts.fileName = fileNameOf(ranked);
     } else {
         facts.isImage = std::any_of(ranked.begin(), ranked.end(),
-                                    [](const CapturedRepresentation& r) { return isImageType(r.uti); });
+                                    [](const CapturedRepresentation& r) { return PasteboardTypes::isImage(r.uti); });
     }
     if (facts.isVideo)
         facts.fileURLText = fileURLText;
@@ -172,9 +144,9 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
     }
 
     if (facts.hasFCPContent || facts.isImage) {
-        for (const char* type : thumbnailSourceTypes) {
+        for (const QString* type : thumbnailSourceTypes) {
             const auto source = std::find_if(ranked.begin(), ranked.end(), [type](const CapturedRepresentation& r) {
-                return r.uti.startsWith(QLatin1String(type));
+                return r.uti.startsWith(*type);
             });
             if (source != ranked.end()) {
                 facts.thumbnail = ImageCache::createThumbnail(source->data, thumbnailMaxSize);
@@ -185,15 +157,15 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
     return facts;
 }
 
-ClipItemPtr makeClipItem(const Entry& entry)
+ClipItemPtr makeClipItem(const Entry& entry, ClipboardCryptoService& crypto)
 {
     const Facts& f = entry.facts;
-    auto item = std::make_shared<ClipItem>(entry.timestamp, entry.appBundleID, entry.appName, false, entry.searchIndex,
+    auto item = std::make_shared<ClipItem>(crypto, entry.timestamp, entry.appBundleID, entry.appName, false, entry.searchIndex,
         std::vector<ClipRepresentationPtr> {}, entry.linkTitle, entry.linkImageData, f.isImage, f.hasFCPContent,
         f.fcpClipCount, f.fcpClipName, f.fcpDuration, f.thumbnail, f.isFileCopy, f.fileName, f.isVideo,
         f.isVideo ? f.fileURLText : std::nullopt);
     for (const CapturedRepresentation& r : entry.representations)
-        item->appendRepresentation(std::make_shared<ClipRepresentation>(r.uti, r.priority, r.data));
+        item->appendRepresentation(std::make_shared<ClipRepresentation>(r.uti, r.priority, r.data, crypto));
     return item;
 }
 

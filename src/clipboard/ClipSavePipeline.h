@@ -8,6 +8,7 @@
 
 #include "store/ClipItem.h"
 
+class ClipboardCryptoService;
 class ModelContext;
 
 // One type read from the clipboard: its identifier, bytes and rank (UTIPriority).
@@ -52,10 +53,6 @@ struct Entry {
     Facts facts;
 };
 
-// True for the image types a copy can carry: "public.image…", "public.png", "public.jpeg", "public.tiff".
-bool isImageType(const QString& uti);
-// The bytes as UTF-8 text, or nothing when they are not valid UTF-8.
-std::optional<QString> decodeUTF8(const QByteArray& bytes);
 
 // Stable sort by priority, highest first.
 void rank(std::vector<CapturedRepresentation>& representations);
@@ -63,14 +60,12 @@ void rank(std::vector<CapturedRepresentation>& representations);
 qint64 contentHash(const std::vector<CapturedRepresentation>& ranked, const QString& searchText);
 // The whole text as a web address: trimmed, "http://" or "https://", under 2,000 characters, one line.
 std::optional<QUrl> extractURL(const QString& text);
-// The first n user-perceived characters of text (all of it when shorter).
-QString prefixCharacters(const QString& text, int n);
 // Image, file, video, Final Cut Pro facts and the thumbnail of a ranked copy.
 Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked);
 
-// The entry with its representations, search text and payloads sealed. Any thread: the objects
-// belong to no context until inserted.
-ClipItemPtr makeClipItem(const Entry& entry);
+// The entry with its representations, search text and payloads sealed by crypto (the service the
+// caller was given). Any thread: the objects belong to no context until inserted.
+ClipItemPtr makeClipItem(const Entry& entry, ClipboardCryptoService& crypto);
 
 enum class StoreResult { Saved, Duplicate, Failed };
 // Rejects the copy when rejectDuplicates is set, its search text is not empty, it is no file copy

@@ -1,16 +1,19 @@
 #include "clipboard/ClipboardService.h"
 
-#include "clipboard/ClipSavePipeline.h"
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/ClipboardSuspension.h"
+#include "clipboard/ClipSavePipeline.h"
 #include "clipboard/HistoryPruner.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
 #include "platform/LinkMetadataProvider.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 #include "platform/Pasteboard.h"
+#include "platform/PasteboardTypes.h"
 #include "platform/Preferences.h"
+#include "platform/Unicode.h"
 #include "platform/Workspace.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/UTIPriority.h"
@@ -26,9 +29,6 @@ namespace {
 
 const QString unknownBundleID = QStringLiteral("unknown");
 const QString unknownName = QStringLiteral("Unknown");
-const QString plainTextType = QStringLiteral("public.utf8-plain-text");
-const QString legacyPlainTextType = QStringLiteral("public.plain-text");
-const QString fileURLType = QStringLiteral("public.file-url");
 
 // The file-url text tested for a CleanShot file name is a path or two, never megabytes.
 constexpr qint64 maxAttributionURLBytes = 64 * 1024;
@@ -235,7 +235,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
 
         AppIdentity attribution {frontID.isEmpty() ? unknownBundleID : frontID,
                                  front && !front->localizedName.isEmpty() ? front->localizedName : unknownName};
-        const bool imageCopy = std::any_of(types.begin(), types.end(), ClipSavePipeline::isImageType);
+        const bool imageCopy = std::any_of(types.begin(), types.end(), PasteboardTypes::isImage);
         if (screenshotApps().contains(attribution.bundleID)) {
             if (!imageCopy)
                 attribution = lastRealFrontmostApp;
@@ -264,12 +264,12 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
 
     bool namesCleanShotFile(const QStringList& types)
     {
-        if (!types.contains(fileURLType))
+        if (!types.contains(PasteboardTypes::fileURL))
             return false;
-        const std::optional<QByteArray> data = pasteboard.data(fileURLType, maxAttributionURLBytes);
+        const std::optional<QByteArray> data = pasteboard.data(PasteboardTypes::fileURL, maxAttributionURLBytes);
         if (!data)
             return false;
-        const std::optional<QString> text = ClipSavePipeline::decodeUTF8(*data);
+        const std::optional<QString> text = Unicode::decodeUtf8(*data);
         return text && text->contains(QLatin1String("CleanShot"));
     }
 
@@ -325,8 +325,8 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
                                           : type);
             if (!data)
                 continue;
-            if (type == plainTextType || type == legacyPlainTextType)
-                if (std::optional<QString> text = ClipSavePipeline::decodeUTF8(*data))
+            if (PasteboardTypes::isPlainText(type))
+                if (std::optional<QString> text = Unicode::decodeUtf8(*data))
                     searchText = *text;
             representations.push_back({type, std::move(*data), UTIPriority::priority(type)});
         }
@@ -388,13 +388,13 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         entry.timestamp = request.timestamp;
         entry.appBundleID = request.attribution.bundleID;
         entry.appName = request.attribution.name;
-        entry.searchIndex = ClipSavePipeline::prefixCharacters(searchText, ClipSavePipeline::maxSearchIndexCharacters);
+        entry.searchIndex = Unicode::graphemePrefix(searchText, ClipSavePipeline::maxSearchIndexCharacters);
         entry.linkTitle = std::move(linkTitle);
         entry.linkImageData = std::move(linkImageData);
         entry.facts = ClipSavePipeline::deriveFacts(ranked);
         entry.representations = std::move(ranked);
         // Sealing happens here, off the main thread; the plain payloads are dropped right after.
-        ClipItemPtr item = ClipSavePipeline::makeClipItem(entry);
+        ClipItemPtr item = ClipSavePipeline::makeClipItem(entry, crypto);
         entry.representations.clear();
         storeWrite(entry, item, prune, request.rejectDuplicates);
     }
@@ -433,7 +433,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
     void announceSave(bool prune)
     {
         if (shouldAnnounce && shouldAnnounce())
-            notifications.post(QStringLiteral("clipboardItemAdded"));
+            notifications.post(NotificationNames::clipboardItemAdded);
         if (prune)
             pruneOldItems();
     }

@@ -1,10 +1,10 @@
 #include "clipboard/FCPMetadataReader.h"
 
 #include "clipboard/FCPPropertyList.h"
+#include "platform/PasteboardTypes.h"
+#include "platform/Unicode.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
-#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -89,29 +89,9 @@ bool isIndex(const PList::Value* v)
 
 }
 
-qsizetype characterCount(const QString& text, qsizetype limit)
-{
-    // Below U+0300 every code unit is a character of its own, except CR LF, which is one.
-    bool simple = true;
-    for (QChar c : text)
-        if (c.unicode() >= 0x300 || c.unicode() == u'\r') {
-            simple = false;
-            break;
-        }
-    if (simple)
-        return text.size();
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() >= 0) {
-        if (++count > limit)
-            break;
-    }
-    return count;
-}
-
 bool isFCPType(const QString& type)
 {
-    return type.contains(QLatin1String("com.apple.finalcutpro")) || type.contains(QLatin1String("com.apple.flexo"));
+    return PasteboardTypes::isFinalCutPro(type);
 }
 
 Metadata read(const QList<std::pair<QString, QByteArray>>& representations)
@@ -124,10 +104,8 @@ Metadata read(const QList<std::pair<QString, QByteArray>>& representations)
     if (result.clipCount < 1)
         result.clipCount = 1;
     if (!result.clipName || !result.duration) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = decoder(it->second);
-        if (!decoder.hasError()) {
-            const QString window = scanned(text);
+        if (const std::optional<QString> text = Unicode::decodeUtf8(it->second)) {
+            const QString window = scanned(*text);
             if (!result.clipName)
                 result.clipName = extractFCPClipName(window);
             if (!result.duration)
@@ -262,7 +240,7 @@ bool isSystemString(const QString& s)
             return true;
     if (s == QLatin1String("root") || s.contains(QLatin1String("UUID")) || s.contains(QLatin1String("Class")))
         return true;
-    if (characterCount(s, 100) > 100 || s.isEmpty())
+    if (Unicode::graphemeCount(s, 100) > 100 || s.isEmpty())
         return true;
     if (s.startsWith(QLatin1String("com.apple")) || s.startsWith(QLatin1String("public.")))
         return true;
@@ -273,7 +251,7 @@ bool isLikelyClipName(const QString& s)
 {
     if (isSystemString(s) || matches(Identifier, s))
         return false;
-    const qsizetype length = characterCount(s, 60);
+    const qsizetype length = Unicode::graphemeCount(s, 60);
     if (length < 3 || length > 60)
         return false;
     if (matches(NumberedMedia, s))
@@ -299,7 +277,7 @@ int scoreClipName(const QString& s)
         score += 100;
     if (s.contains(QLatin1Char('-')))
         score += 20;
-    const qsizetype length = characterCount(s, 20);
+    const qsizetype length = Unicode::graphemeCount(s, 20);
     if (length <= 10)
         score += 30;
     else if (length <= 20)

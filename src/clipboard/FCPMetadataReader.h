@@ -38,7 +38,4 @@ bool isSystemString(const QString& text);
 bool isLikelyClipName(const QString& text);
 int scoreClipName(const QString& text);
 
-// Number of user-perceived characters of text, counting stops once it exceeds limit.
-qsizetype characterCount(const QString& text, qsizetype limit);
-
 }

@@ -1,6 +1,7 @@
 #include "clipboard/ImageCache.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -9,7 +10,7 @@
 
 ImageCache::ImageCache(NotificationCenter& center) : m_center(center)
 {
-    m_observer = m_center.observe(QStringLiteral("historyWindowDidHide"), nullptr,
+    m_observer = m_center.observe(NotificationNames::historyWindowDidHide, nullptr,
                                   [this](const QVariantMap&) { removeAllObjects(); });
 }
 

@@ -1,12 +1,14 @@
 #include "clipboard/PasteService.h"
 
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
 #include "platform/KeySynthesizer.h"
+#include "platform/PasteboardTypes.h"
+#include "platform/Unicode.h"
+#include "store/ClipboardCryptoService.h"
+#include "store/UTIPriority.h"
 
-#include <QStringDecoder>
 #include <algorithm>
 
 namespace {
@@ -14,19 +16,6 @@ namespace {
 QString nameOr(const RunningApplication& app, const QString& fallback)
 {
     return app.localizedName.isEmpty() ? fallback : app.localizedName;
-}
-
-bool isValidUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(bytes); // decoding happens on conversion
-    Q_UNUSED(decoded);
-    return !decoder.hasError();
-}
-
-bool isPlainTextType(const QString& type)
-{
-    return type == QLatin1String("public.utf8-plain-text") || type == QLatin1String("public.plain-text");
 }
 
 }
@@ -101,8 +90,7 @@ std::vector<ClipRepresentationPtr> PasteService::sortedRepresentations(const Cli
     for (const ClipRepresentationPtr& rep : item.representations())
         if (rep)
             sorted.push_back(rep);
-    std::stable_sort(sorted.begin(), sorted.end(),
-        [](const ClipRepresentationPtr& a, const ClipRepresentationPtr& b) { return a->priority > b->priority; });
+    UTIPriority::sortByPriority(sorted, [](const ClipRepresentationPtr& rep) { return rep->priority; });
     return sorted;
 }
 
@@ -114,9 +102,9 @@ QList<Pasteboard::Item> PasteService::pasteboardItems(const ClipItem& item, bool
         // plain-text type wins, as it does when the search text is taken at capture.
         std::optional<QByteArray> text;
         for (const ClipRepresentationPtr& rep : item.representations()) {
-            if (!rep || !isPlainTextType(rep->typeUTI))
+            if (!rep || !PasteboardTypes::isPlainText(rep->typeUTI))
                 continue;
-            if (std::optional<QByteArray> bytes = rep->data(); bytes && isValidUtf8(*bytes))
+            if (std::optional<QByteArray> bytes = rep->data(); bytes && Unicode::decodeUtf8(*bytes))
                 text = std::move(bytes);
         }
         if (!text) {
@@ -124,7 +112,7 @@ QList<Pasteboard::Item> PasteService::pasteboardItems(const ClipItem& item, bool
                 text = search->toUtf8();
         }
         if (text)
-            items.append({QString::fromLatin1(plainTextType), *text});
+            items.append({PasteboardTypes::utf8PlainText, *text});
         return items;
     }
 

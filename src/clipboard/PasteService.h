@@ -34,7 +34,6 @@ public:
     // keyboard from main-queue timer steps so that the interface and the hotkeys stay responsive.
     static constexpr int modifierReleaseTimeoutMs = 2000;
     static constexpr std::chrono::milliseconds modifierPollInterval {10};
-    static constexpr const char* plainTextType = "public.utf8-plain-text";
 
     PasteService(Pasteboard& pasteboard, Workspace& workspace, KeySynthesizer& keys, DispatchQueue& mainQueue,
         ClipboardSuspension& suspension, QString tracePath = QString::fromLatin1(PasteTrace::defaultPath));

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/ModelContainerHolder.h"
 #include "store/ClipItem.h"
+#include "store/ModelContainerHolder.h"
 
 #include <QList>
 #include <QObject>

@@ -1,18 +1,39 @@
 #pragma once
-#include "app/ModelContainerHolder.h"
+#include "store/ModelContainerHolder.h"
 
 #include <QImage>
+#include <QObject>
+#include <QPointer>
 #include <memory>
 
+class AnnotationEditorView;
 class QScreen;
+class QWidget;
 class ScreenshotItem;
 
-// Opens images in the annotation editor. The editor window comes with the annotation editor; until
-// then present() checks its inputs and says that the editor is not available.
-class AnnotationWindowManager : public ModelContainerHolder {
+// Opens images in the annotation editor: one floating "Annotate Screenshot" window at a time;
+// every present() replaces the window that is open, without asking about unsaved annotations.
+class AnnotationWindowManager : public QObject, public ModelContainerHolder {
+    Q_OBJECT
 public:
+    static constexpr int initialWidth = 1340;
+    static constexpr int initialHeight = 700;
+    static constexpr int minimumHeight = 480;
+
     static AnnotationWindowManager& shared();
     AnnotationWindowManager() : ModelContainerHolder("AnnotationWindowManager") { }
+    ~AnnotationWindowManager() override;
 
+    // Opens the editor for `image`. `sourceItem`: the stored screenshot that Save then updates;
+    // `onScreen`: the screen to centre the window on (none: the screen under the pointer).
     void present(const QImage& image, std::shared_ptr<ScreenshotItem> sourceItem, QScreen* onScreen);
+
+    // The open editor window and its view, or null.
+    QWidget* window() const { return m_window; }
+    AnnotationEditorView* editorView() const;
+    // Closes the open window (Done).
+    void closeWindow();
+
+private:
+    QPointer<QWidget> m_window;
 };

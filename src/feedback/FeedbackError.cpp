@@ -1,6 +1,6 @@
 #include "feedback/FeedbackError.h"
 
-#include <QTextBoundaryFinder>
+#include "platform/Unicode.h"
 
 FeedbackError FeedbackError::transport(HttpResponse::Failure failure, QString detail, int timeoutMs)
 {
@@ -10,24 +10,11 @@ FeedbackError FeedbackError::transport(HttpResponse::Failure failure, QString de
     return error;
 }
 
-QString FeedbackError::firstCharacters(const QString& text, int count)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype end = 0;
-    for (int i = 0; i < count; ++i) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next < 0)
-            return text;
-        end = next;
-    }
-    return text.left(end);
-}
-
 QString FeedbackError::errorDescription() const
 {
     switch (m_kind) {
     case Kind::httpError:
-        return QStringLiteral("HTTP %1: ").arg(m_statusCode) + firstCharacters(m_text, 200);
+        return QStringLiteral("HTTP %1: ").arg(m_statusCode) + Unicode::graphemePrefix(m_text, 200);
     case Kind::invalidURL:
         return QStringLiteral("Ungültige Feedback-URL");
     case Kind::invalidResponse:

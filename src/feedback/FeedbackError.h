@@ -35,9 +35,6 @@ public:
     QString errorDescription() const;
     QString localizedDescription() const { return errorDescription(); }
 
-    // The first count user-perceived characters (grapheme clusters) of text.
-    static QString firstCharacters(const QString& text, int count);
-
 private:
     explicit FeedbackError(Kind kind, qint64 statusCode = 0, QString text = {})
         : m_kind(kind), m_statusCode(statusCode), m_text(std::move(text)) { }

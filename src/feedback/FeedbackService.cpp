@@ -1,10 +1,9 @@
 #include "feedback/FeedbackService.h"
 
-#include "clipboard/HotkeyAction.h"
-#include "clipboard/HotkeyService.h"
 #include "platform/HttpClient.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
+#include "platform/Unicode.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,7 +11,6 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QSysInfo>
 #include <QUrl>
 #include <QUuid>
@@ -101,7 +99,7 @@ FeedbackService::Result FeedbackService::interpret(const HttpResponse& response,
     if (response.failure != HttpResponse::Failure::none)
         return {std::nullopt, FeedbackError::transport(response.failure, response.detail, timeoutMs)};
     if (response.statusCode < 200 || response.statusCode > 299)
-        return {std::nullopt, FeedbackError::httpError(response.statusCode, decodeUTF8(response.body))};
+        return {std::nullopt, FeedbackError::httpError(response.statusCode, Unicode::decodeUtf8(response.body).value_or(QString()))};
 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(response.body, &parseError);
@@ -140,13 +138,6 @@ QByteArray FeedbackService::buildMultipart(const Payload& payload, const QByteAr
     return body;
 }
 
-QString FeedbackService::decodeUTF8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = decoder(bytes);
-    return decoder.hasError() ? QString() : text;
-}
-
 QString FeedbackService::diagnosticsDate(const QDateTime& now, const QLocale& locale)
 {
     // The locale's long date without the weekday and with the month abbreviated:
@@ -182,9 +173,21 @@ QString FeedbackService::sammeleDiagnose(qint64 clipCount, qint64 pinnedCount, c
     return lines.join(QLatin1Char('\n'));
 }
 
+static FeedbackService::ShortcutProvider& historyShortcutProvider()
+{
+    static FeedbackService::ShortcutProvider provider;
+    return provider;
+}
+
+void FeedbackService::setHistoryShortcutProvider(ShortcutProvider provider)
+{
+    historyShortcutProvider() = std::move(provider);
+}
+
 QString FeedbackService::historyShortcutDisplay() const
 {
-    return HotkeyService::shortcutDisplay(HotkeyAction::showHistory, m_preferences);
+    const ShortcutProvider& provider = historyShortcutProvider();
+    return provider ? provider(m_preferences) : QStringLiteral("Nicht belegt");
 }
 
 QString FeedbackService::appVersion()

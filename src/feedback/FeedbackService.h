@@ -55,8 +55,11 @@ public:
     QString sammeleDiagnose(qint64 clipCount, qint64 pinnedCount) const;
     QString sammeleDiagnose(qint64 clipCount, qint64 pinnedCount, const QDateTime& now, const QLocale& locale) const;
 
-    // The history hotkey as shown to the user ("⇧⌘V"), or "Nicht belegt".
+    // The history hotkey as shown to the user ("⇧⌘V"), or "Nicht belegt". The hotkey router lives
+    // above this layer, so the application hands in the function that answers it.
     QString historyShortcutDisplay() const;
+    using ShortcutProvider = std::function<QString(const Preferences&)>;
+    static void setHistoryShortcutProvider(ShortcutProvider provider);
 
     // "<version> (<build>)" of this program.
     static QString appVersion();
@@ -75,8 +78,6 @@ public:
     static std::optional<QString> osVersionFromOSRelease(const QByteArray& osRelease);
     // The multipart body: the six text fields in order, then the file part, then the closing line.
     static QByteArray buildMultipart(const Payload& payload, const QByteArray& screenshot, const QString& boundary);
-    // UTF-8 text of bytes; empty when they are not valid UTF-8.
-    static QString decodeUTF8(const QByteArray& bytes);
     // The date of the diagnostics: the locale's abbreviated date and short time.
     static QString diagnosticsDate(const QDateTime& now, const QLocale& locale);
 

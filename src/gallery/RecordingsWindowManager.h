@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ModelContainerHolder.h"
+#include "store/ModelContainerHolder.h"
 
 // The recordings list's window manager (the list itself comes with screen recording).
 class RecordingsWindowManager : public ModelContainerHolder {

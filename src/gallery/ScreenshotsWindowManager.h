@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ModelContainerHolder.h"
+#include "store/ModelContainerHolder.h"
 
 // The gallery's window manager (the gallery itself comes with screen capture).
 class ScreenshotsWindowManager : public ModelContainerHolder {

@@ -1,6 +1,6 @@
 #include "history/ClipItemViewModel.h"
 
-#include "clipboard/ClipboardCryptoService.h"
+#include "store/ClipboardCryptoService.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ModelContainerHolder.h"
+#include "store/ModelContainerHolder.h"
 
 // The top-of-screen shelf. The shelf panel comes with the history subsystem; until then the
 // enabled flag and the expanded state are kept so that the hotkey and start-up are wired.

@@ -219,7 +219,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     Pasteboard* board = &pasteboard;
     connect(m_copyButton, &QToolButton::clicked, this, [board, text] {
         board->clearContents();
-        board->writeItems({{QString::fromLatin1(PasteService::plainTextType), text.toUtf8()}});
+        board->writeItems({{PasteboardTypes::utf8PlainText, text.toUtf8()}});
     });
 }
 

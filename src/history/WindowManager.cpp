@@ -1,6 +1,5 @@
 #include "history/WindowManager.h"
 
-#include "clipboard/ClipboardCryptoService.h"
 #include "clipboard/PasteService.h"
 #include "history/HistoryPanel.h"
 #include "history/HistoryView.h"
@@ -8,6 +7,7 @@
 #include "platform/Compositing.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Preferences.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 
 #include <QApplication>

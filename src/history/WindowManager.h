@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ModelContainerHolder.h"
+#include "store/ModelContainerHolder.h"
 #include "history/HistoryPanel.h"
 
 #include <QObject>

@@ -1,7 +1,5 @@
 #include "menubar/MenuBarView.h"
 
-#include "app/UpdaterManager.h"
-#include "clipboard/HotkeyService.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
@@ -15,8 +13,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, QWidget* parent)
-    : QMenu(parent), m_container(std::move(container))
+MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Actions actions, QWidget* parent)
+    : QMenu(parent), m_container(std::move(container)), m_actions(std::move(actions))
 {
     setFont(Theme::labelFont(10));
     // Shortcut texts follow the hotkeys in effect, so the rows are rebuilt each time it opens.
@@ -32,7 +30,7 @@ void MenuBarView::rebuild()
         connect(a, &QAction::triggered, this, [action = std::move(action)] { action(); });
         return a;
     };
-    const QString historyShortcut = HotkeyService::shared().shortcutDisplay(HotkeyAction::showHistory);
+    const QString historyShortcut = m_actions.historyShortcut ? m_actions.historyShortcut() : QStringLiteral("Nicht belegt");
     row(QStringLiteral("Clipboard anzeigen"), historyShortcut == QStringLiteral("Nicht belegt") ? QString() : historyShortcut, [] {
         if (NotchShelfWindowManager::shared().isEnabled())
             NotchShelfWindowManager::shared().toggleExpanded();
@@ -42,7 +40,10 @@ void MenuBarView::rebuild()
     row(QStringLiteral("Clipboard löschen..."), {}, [this] { clearAllHistory(); });
     addSeparator();
     row(QStringLiteral("Settings..."), QStringLiteral("⌘,"), [] { SettingsWindowManager::shared().showSettings(); });
-    row(QStringLiteral("Check for Updates…"), {}, [] { UpdaterManager::shared().controller()->checkForUpdates(); });
+    row(QStringLiteral("Check for Updates…"), {}, [this] {
+        if (m_actions.checkForUpdates)
+            m_actions.checkForUpdates();
+    });
     row(QStringLiteral("Feedback senden …"), QStringLiteral("⌘?"),
         [] { FeedbackWindowManager::shared().showFeedback(QStringLiteral("Quorvel – Menüleiste")); });
     addSeparator();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMenu>
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -10,7 +11,14 @@ class ModelContainer;
 class MenuBarView : public QMenu {
     Q_OBJECT
 public:
-    explicit MenuBarView(std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
+    // What the menu asks of the application above it: the history hotkey as shown ("⇧⌘V" or
+    // "Nicht belegt") and the update check.
+    struct Actions {
+        std::function<QString()> historyShortcut;
+        std::function<void()> checkForUpdates;
+    };
+
+    MenuBarView(std::weak_ptr<ModelContainer> container, Actions actions, QWidget* parent = nullptr);
 
     // Asks "Clipboard komplett löschen?" and deletes every history entry, pinned ones included.
     void clearAllHistory();
@@ -21,5 +29,6 @@ private:
     void rebuild();
     bool confirmClearAll();
     std::weak_ptr<ModelContainer> m_container;
+    Actions m_actions;
     std::function<bool()> m_confirm;
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/PasteboardTypes.h"
 #include "platform/Shared.h"
 
 #include <QByteArray>
@@ -8,7 +9,7 @@
 #include <optional>
 
 // The general pasteboard (the CLIPBOARD selection on X11). Type identifiers are the store's
-// ("public.utf8-plain-text", "public.png", ...); implementations map them to their own formats.
+// (PasteboardTypes); implementations map them to their own formats.
 class Pasteboard {
 public:
     struct Item {
@@ -37,6 +38,10 @@ public:
     virtual void clearContents() = 0;
     // Replaces the content with these items (in this order) and serves them while we own it.
     virtual bool writeItems(const QList<Item>& items) = 0;
+
+    // The formats a drag of these items carries on this desktop, as (format name, bytes), best
+    // first. By default the items unchanged, under their type identifiers.
+    virtual QList<Item> dragFormats(const QList<Item>& items) const { return items; }
 
     // At quit: while we own the content, hands it to the desktop's clipboard manager (when one
     // runs) so that it outlives the process. Waits a bounded time; true when the manager took it.

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ModelContainerHolder.h"
+#include "store/ModelContainerHolder.h"
 
 // The settings window's manager (the settings window comes with the settings subsystem).
 class SettingsWindowManager : public ModelContainerHolder {

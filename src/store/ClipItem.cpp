@@ -1,38 +1,30 @@
 #include "store/ClipItem.h"
 
-#include "clipboard/ClipboardCryptoService.h"
+#include "platform/PasteboardTypes.h"
+#include "platform/Unicode.h"
+#include "store/ClipboardCryptoService.h"
 
-#include <QStringDecoder>
-#include <QTextBoundaryFinder>
 #include <array>
-
-namespace {
-
-// Number of user-perceived characters, stopping once limit is reached.
-int graphemeCount(const QString& text, int limit)
-{
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
-    int count = 0;
-    while (count < limit && graphemes.toNextBoundary() != -1)
-        ++count;
-    return count;
-}
-
-std::optional<QString> decodeUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-} // namespace
 
 ClipItem::ClipItem(const QDateTime& timestamp, const QString& appBundleID, const QString& appName, bool isPinned,
     const QString& searchIndex, std::vector<ClipRepresentationPtr> representations, std::optional<QString> linkTitle,
     std::optional<QByteArray> linkImageData, bool cachedHasImage, bool cachedHasFCPContent, int cachedFCPClipCount,
     std::optional<QString> cachedFCPClipName, std::optional<QString> cachedFCPDuration,
+    std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy, std::optional<QString> cachedFileName,
+    bool cachedIsVideo, std::optional<QString> cachedFileURL)
+    : ClipItem(ClipboardCryptoService::shared(), timestamp, appBundleID, appName, isPinned, searchIndex,
+          std::move(representations), std::move(linkTitle), std::move(linkImageData), cachedHasImage,
+          cachedHasFCPContent, cachedFCPClipCount, std::move(cachedFCPClipName), std::move(cachedFCPDuration),
+          std::move(thumbnailData), cachedIsFileCopy, std::move(cachedFileName), cachedIsVideo,
+          std::move(cachedFileURL))
+{
+}
+
+ClipItem::ClipItem(ClipboardCryptoService& crypto, const QDateTime& timestamp, const QString& appBundleID,
+    const QString& appName, bool isPinned, const QString& searchIndex,
+    std::vector<ClipRepresentationPtr> representations, std::optional<QString> linkTitle,
+    std::optional<QByteArray> linkImageData, bool cachedHasImage, bool cachedHasFCPContent,
+    int cachedFCPClipCount, std::optional<QString> cachedFCPClipName, std::optional<QString> cachedFCPDuration,
     std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy, std::optional<QString> cachedFileName,
     bool cachedIsVideo, std::optional<QString> cachedFileURL)
     : timestamp(timestamp)
@@ -53,7 +45,6 @@ ClipItem::ClipItem(const QDateTime& timestamp, const QString& appBundleID, const
     , thumbnailData(std::move(thumbnailData))
     , m_representations(std::move(representations))
 {
-    ClipboardCryptoService& crypto = ClipboardCryptoService::shared();
     encryptedSearchIndex = crypto.encryptString(searchIndex);
     searchPrefixHash = crypto.hashPrefix(searchIndex);
     // The plain text is kept only when it could not be sealed.
@@ -91,8 +82,8 @@ void ClipItem::appendRepresentation(const ClipRepresentationPtr& representation)
 std::optional<QString> ClipItem::searchIndex() const
 {
     if (encryptedSearchIndex) {
-        if (std::optional<QByteArray> opened = ClipboardCryptoService::shared().decrypt(*encryptedSearchIndex)) {
-            if (std::optional<QString> text = decodeUtf8(*opened))
+        if (std::optional<QByteArray> opened = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedSearchIndex)) {
+            if (std::optional<QString> text = Unicode::decodeUtf8(*opened))
                 return text;
         }
         // Sealed text that cannot be read: the plain field only counts when it holds something.
@@ -140,7 +131,7 @@ std::optional<QString> ClipItem::fcpDescription() const
         return std::nullopt;
     const QString trimmed = text->trimmed();
     constexpr int maxLength = 100;
-    if (trimmed.isEmpty() || graphemeCount(trimmed, maxLength) >= maxLength)
+    if (trimmed.isEmpty() || Unicode::graphemeCount(trimmed, maxLength) >= maxLength)
         return std::nullopt;
     return trimmed;
 }
@@ -155,14 +146,14 @@ std::optional<QByteArray> ClipItem::fcpThumbnailData() const
 std::optional<QByteArray> ClipItem::fullImageData() const
 {
     // The preferred type decides first, then the stored order of the representations.
-    static const std::array<QLatin1String, 4> preferred {
-        QLatin1String("public.png"),
-        QLatin1String("public.jpeg"),
-        QLatin1String("public.tiff"),
-        QLatin1String("public.image"),
+    static const std::array<QString, 4> preferred {
+        PasteboardTypes::png,
+        PasteboardTypes::jpeg,
+        PasteboardTypes::tiff,
+        PasteboardTypes::image,
     };
     const std::vector<ClipRepresentationPtr>& all = representations();
-    for (const QLatin1String& type : preferred) {
+    for (const QString& type : preferred) {
         for (const ClipRepresentationPtr& representation : all) {
             if (representation && representation->typeUTI.startsWith(type))
                 return representation->data();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+class ClipboardCryptoService;
 class ModelContext;
 
 // One clipboard history entry. The search text is stored sealed with a keyed prefix hash; the
@@ -22,6 +23,14 @@ public:
         bool cachedHasFCPContent, int cachedFCPClipCount, std::optional<QString> cachedFCPClipName,
         std::optional<QString> cachedFCPDuration, std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy,
         std::optional<QString> cachedFileName, bool cachedIsVideo, std::optional<QString> cachedFileURL);
+    // The same, sealing the search text with crypto instead of the store's crypto service.
+    ClipItem(ClipboardCryptoService& crypto, const QDateTime& timestamp, const QString& appBundleID,
+        const QString& appName, bool isPinned, const QString& searchIndex,
+        std::vector<ClipRepresentationPtr> representations, std::optional<QString> linkTitle,
+        std::optional<QByteArray> linkImageData, bool cachedHasImage, bool cachedHasFCPContent,
+        int cachedFCPClipCount, std::optional<QString> cachedFCPClipName, std::optional<QString> cachedFCPDuration,
+        std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy, std::optional<QString> cachedFileName,
+        bool cachedIsVideo, std::optional<QString> cachedFileURL);
 
     // Stored fields, in schema order (columns of "ClipItem").
     QDateTime timestamp = QDateTime::currentDateTimeUtc();
@@ -62,6 +71,10 @@ public:
 
     // Store identity; 0 until inserted and saved.
     qint64 persistentID = 0;
+
+    // What opens encryptedSearchIndex: the sealer of the context that fetched it; the store's
+    // crypto service when unset (objects not fetched from a context).
+    ClipboardCryptoService* sealer = nullptr;
 
     // Set by the store for fetched entries: loads the representations on demand.
     std::function<std::vector<ClipRepresentationPtr>(qint64 itemID)> representationLoader;

@@ -1,12 +1,18 @@
 #include "store/ClipRepresentation.h"
 
-#include "clipboard/ClipboardCryptoService.h"
+#include "store/ClipboardCryptoService.h"
 
 ClipRepresentation::ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data)
+    : ClipRepresentation(typeUTI, priority, data, ClipboardCryptoService::shared())
+{
+}
+
+ClipRepresentation::ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data,
+    ClipboardCryptoService& crypto)
     : typeUTI(typeUTI)
     , priority(priority)
 {
-    encryptedData = ClipboardCryptoService::shared().encrypt(data);
+    encryptedData = crypto.encrypt(data);
     if (!encryptedData)
         legacyData = data;
 }
@@ -14,7 +20,7 @@ ClipRepresentation::ClipRepresentation(const QString& typeUTI, int priority, con
 std::optional<QByteArray> ClipRepresentation::data() const
 {
     if (encryptedData) {
-        if (std::optional<QByteArray> opened = ClipboardCryptoService::shared().decrypt(*encryptedData))
+        if (std::optional<QByteArray> opened = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedData))
             return opened;
         // Sealed bytes that cannot be opened: the plain field only counts when it holds something.
         if (legacyData.isEmpty())

@@ -5,14 +5,17 @@
 #include <optional>
 
 class ClipItem;
+class ClipboardCryptoService;
 
 // One pasteboard type of a history entry; its payload is stored sealed.
 class ClipRepresentation {
 public:
     // Re-materialising initializer: defaults, then the store adopts the stored values.
     ClipRepresentation() = default;
-    // Seals the payload; keeps it in legacyData only when sealing fails.
+    // Seals the payload with crypto (the store's crypto service when none is given); keeps it in
+    // legacyData only when sealing fails.
     ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data);
+    ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data, ClipboardCryptoService& crypto);
 
     // Stored fields (columns of "ClipRepresentation").
     QString typeUTI;
@@ -29,5 +32,9 @@ public:
 
     // Store identity; 0 until inserted and saved.
     qint64 persistentID = 0;
+
+    // What opens encryptedData: the sealer of the context that fetched it; the store's crypto
+    // service when unset (objects not fetched from a context).
+    ClipboardCryptoService* sealer = nullptr;
 };
 using ClipRepresentationPtr = std::shared_ptr<ClipRepresentation>;

@@ -2,6 +2,7 @@
 
 #include "platform/Console.h"
 #include "store/ModelContext.h"
+#include "store/SqliteDatabase.h"
 #include "store/StoreSchema.h"
 
 #include <QDir>
@@ -21,28 +22,14 @@ constexpr int busyTimeoutMs = 5000;
 // The WAL is cut back to this size after a checkpoint (it is reset to zero after a truncating one).
 constexpr qint64 journalSizeLimit = 64 * 1024 * 1024;
 
-QString sqliteError(sqlite3* db)
-{
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
-}
-
-bool exec(sqlite3* db, const QString& sql, QString* error)
-{
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    if (error)
-        *error = message ? QString::fromUtf8(message) : sqliteError(db);
-    sqlite3_free(message);
-    return false;
-}
-
 // Runs a query that yields one text value (or none).
-bool queryText(sqlite3* db, const char* sql, const QString& argument, std::optional<QString>* result, QString* error)
+bool queryText(const SqliteDatabase& database, const char* sql, const QString& argument, std::optional<QString>* result,
+    QString* error)
 {
+    sqlite3* db = database.get();
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
-        *error = sqliteError(db);
+        *error = database.errorMessage();
         return false;
     }
     const QByteArray utf8 = argument.toUtf8();
@@ -56,7 +43,7 @@ bool queryText(sqlite3* db, const char* sql, const QString& argument, std::optio
     } else if (step == SQLITE_DONE) {
         *result = std::nullopt;
     } else {
-        *error = sqliteError(db);
+        *error = database.errorMessage();
         ok = false;
     }
     sqlite3_finalize(statement);
@@ -64,47 +51,45 @@ bool queryText(sqlite3* db, const char* sql, const QString& argument, std::optio
 }
 
 // Opens one connection with the settings every context shares.
-sqlite3* openConnection(const QString& path, QString* error)
+SqliteDatabase openConnection(const QString& path, QString* error)
 {
-    sqlite3* db = nullptr;
+    sqlite3* handle = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
-        *error = sqliteError(db);
-        sqlite3_close_v2(db);
-        return nullptr;
+    const int opened = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+    SqliteDatabase db(handle);
+    if (opened != SQLITE_OK) {
+        *error = db.errorMessage();
+        return {};
     }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, busyTimeoutMs);
+    sqlite3_extended_result_codes(handle, 1);
+    sqlite3_busy_timeout(handle, busyTimeoutMs);
     // The first statement reads the header: a file that is not a database fails here, untouched.
     // The journal mode is switched to WAL only once the file is known to be our store
     // (withWal), since that switch rewrites the file header.
     QString failure;
-    if (!exec(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master"), &failure)
-        || !exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), &failure)
-        || !exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), &failure)
+    if (!db.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master"), &failure)
+        || !db.exec(QStringLiteral("PRAGMA foreign_keys=ON"), &failure)
+        || !db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &failure)
         // Deleted entries are overwritten with zeros, whatever the SQLite build defaults to.
-        || !exec(db, QStringLiteral("PRAGMA secure_delete=ON"), &failure)
-        || !exec(db, QStringLiteral("PRAGMA journal_size_limit=%1").arg(journalSizeLimit), &failure)) {
+        || !db.exec(QStringLiteral("PRAGMA secure_delete=ON"), &failure)
+        || !db.exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(journalSizeLimit), &failure)) {
         *error = failure;
-        sqlite3_close_v2(db);
-        return nullptr;
+        return {};
     }
     return db;
 }
 
 // Switches an accepted store to WAL; a connection that cannot switch is closed (null returned).
-sqlite3* withWal(sqlite3* db, QString* error)
+SqliteDatabase withWal(SqliteDatabase db, QString* error)
 {
-    if (db && !exec(db, QStringLiteral("PRAGMA journal_mode=WAL"), error)) {
-        sqlite3_close_v2(db);
-        return nullptr;
-    }
+    if (db && !db.exec("PRAGMA journal_mode=WAL", error))
+        return {};
     return db;
 }
 
 // Checks the schema version, and creates the schema in a new store. A store of a newer version
 // and a database that is not a store are refused and left as they are.
-bool prepareSchema(sqlite3* db, const QString& path, QString* error)
+bool prepareSchema(const SqliteDatabase& db, const QString& path, QString* error)
 {
     std::optional<QString> metadata;
     if (!queryText(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?",
@@ -145,36 +130,27 @@ bool prepareSchema(sqlite3* db, const QString& path, QString* error)
 
     // A new store gives the pages of deleted entries back to the file system (after each prune).
     // This only takes effect before the first table exists.
-    if (!metadata && !exec(db, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), error))
+    if (!metadata && !db.exec(QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), error))
         return false;
 
     // Creates what is missing (a new store, or indices of an existing one) in one transaction.
-    if (!exec(db, QStringLiteral("BEGIN IMMEDIATE"), error))
-        return false;
-    bool ok = true;
-    for (const QString& statement : StoreSchema::createStatements()) {
-        if (!(ok = exec(db, statement, error)))
-            break;
-    }
-    if (ok) {
-        ok = exec(db,
-            QStringLiteral("INSERT OR IGNORE INTO \"%1\" (key, value) VALUES ('%2', '%3')")
-                .arg(QLatin1String(StoreSchema::metadataTable), QLatin1String(StoreSchema::schemaVersionKey),
-                    QLatin1String(ModelContainer::schemaVersion)),
-            error);
-    }
-    if (ok)
-        ok = exec(db, QStringLiteral("COMMIT"), error);
-    if (!ok)
-        exec(db, QStringLiteral("ROLLBACK"), nullptr);
-    return ok;
+    return db.transaction([&](QString* failure) {
+        for (const QString& statement : StoreSchema::createStatements()) {
+            if (!db.exec(statement, failure))
+                return false;
+        }
+        return db.exec(QStringLiteral("INSERT OR IGNORE INTO \"%1\" (key, value) VALUES ('%2', '%3')")
+                           .arg(QLatin1String(StoreSchema::metadataTable), QLatin1String(StoreSchema::schemaVersionKey),
+                               QLatin1String(ModelContainer::schemaVersion)),
+            failure);
+    }, error);
 }
 
-qint64 queryInteger(sqlite3* db, const char* sql)
+qint64 queryInteger(const SqliteDatabase& db, const char* sql)
 {
     sqlite3_stmt* statement = nullptr;
     qint64 value = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db.get(), sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
         value = sqlite3_column_int64(statement, 0);
     sqlite3_finalize(statement);
     return value;
@@ -237,7 +213,7 @@ void tightenFiles(const QString& path)
 // When more than half of it is free it is rewritten once, switched to incremental vacuuming on
 // the way, so that later prunes return their pages as they go. This runs at open, before any
 // window exists and before the monitor writes, so no save waits on it.
-void compactIfMostlyFree(sqlite3* db, const QString& path)
+void compactIfMostlyFree(const SqliteDatabase& db, const QString& path)
 {
     const qint64 pages = queryInteger(db, "PRAGMA page_count");
     const qint64 free = queryInteger(db, "PRAGMA freelist_count");
@@ -246,14 +222,14 @@ void compactIfMostlyFree(sqlite3* db, const QString& path)
     QString error;
     const bool incremental = queryInteger(db, "PRAGMA auto_vacuum") == 2;
     if (incremental) {
-        if (!exec(db, QStringLiteral("PRAGMA incremental_vacuum"), &error))
+        if (!db.exec(QStringLiteral("PRAGMA incremental_vacuum"), &error))
             Console::log(QStringLiteral("ModelContainer: cannot return the free pages of %1: %2").arg(path, error));
     } else {
         Console::log(QStringLiteral("ModelContainer: compacting %1 (%2 of %3 pages are free)").arg(path).arg(free).arg(pages));
-        if (!exec(db, QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), &error) || !exec(db, QStringLiteral("VACUUM"), &error))
+        if (!db.exec(QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), &error) || !db.exec(QStringLiteral("VACUUM"), &error))
             Console::log(QStringLiteral("ModelContainer: cannot compact %1: %2").arg(path, error));
     }
-    exec(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), nullptr);
+    db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), nullptr);
 }
 
 } // namespace
@@ -270,19 +246,17 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QStrin
     if (!prepareFolder(QFileInfo(path).absolutePath(), &failure))
         return fail(failure);
     createPrivateFile(path);
-    sqlite3* db = openConnection(path, &failure);
-    if (db && !prepareSchema(db, path, &failure)) {
-        sqlite3_close_v2(db);
+    SqliteDatabase db = openConnection(path, &failure);
+    if (db && !prepareSchema(db, path, &failure))
         return fail(failure);
-    }
-    db = withWal(db, &failure);
+    db = withWal(std::move(db), &failure);
     if (!db)
         return fail(failure);
     tightenFiles(path);
     compactIfMostlyFree(db, path);
     std::shared_ptr<ModelContainer> container(new ModelContainer);
     container->m_path = path;
-    container->m_main = std::make_unique<ModelContext>(db, path);
+    container->m_main = std::make_unique<ModelContext>(std::move(db), path);
     return container;
 }
 
@@ -306,11 +280,21 @@ std::unique_ptr<ModelContext> ModelContainer::makeContext()
 std::unique_ptr<ModelContext> ModelContainer::makeContext(QString* error)
 {
     QString failure;
-    sqlite3* db = withWal(openConnection(m_path, &failure), &failure);
+    SqliteDatabase db = withWal(openConnection(m_path, &failure), &failure);
     if (!db) {
         if (error)
             *error = failure;
         return nullptr;
     }
-    return std::make_unique<ModelContext>(db, m_path);
+    auto context = std::make_unique<ModelContext>(std::move(db), m_path);
+    if (m_sealer)
+        context->setSealer(*m_sealer);
+    return context;
+}
+
+void ModelContainer::setSealer(ClipboardCryptoService& sealer)
+{
+    m_sealer = &sealer;
+    if (m_main)
+        m_main->setSealer(sealer);
 }

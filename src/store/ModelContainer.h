@@ -2,6 +2,7 @@
 #include <QString>
 #include <memory>
 
+class ClipboardCryptoService;
 class ModelContext;
 
 // The one store file (SQLite) with its schema. Owned by the application value; every other
@@ -28,8 +29,13 @@ public:
     std::unique_ptr<ModelContext> makeContext();
     std::unique_ptr<ModelContext> makeContext(QString* error);
 
+    // The crypto service that opens sealed columns in every context of this store, the main one
+    // and those made afterwards (the process-wide one when never set).
+    void setSealer(ClipboardCryptoService& sealer);
+
 private:
     ModelContainer() = default;
     QString m_path;
     std::unique_ptr<ModelContext> m_main;
+    ClipboardCryptoService* m_sealer = nullptr;
 };

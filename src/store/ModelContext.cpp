@@ -1,6 +1,7 @@
 #include "store/ModelContext.h"
 
 #include "platform/Console.h"
+#include "store/SqliteDatabase.h"
 #include "store/StoreSchema.h"
 
 #include <QRegularExpression>
@@ -21,32 +22,24 @@ namespace {
 // One SQLite connection with its cache of fixed statements. Shared with the representation
 // loaders of fetched entries, which find it gone once the context is destroyed.
 struct Connection {
-    explicit Connection(sqlite3* handle)
-        : db(handle)
+    explicit Connection(SqliteDatabase handle)
+        : database(std::move(handle))
+        , db(database.get())
     {
     }
     ~Connection()
     {
+        // The statements go before the handle closes (after this body).
         for (auto& entry : cache)
             sqlite3_finalize(entry.second);
-        sqlite3_close_v2(db);
     }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    QString error() const { return QString::fromUtf8(sqlite3_errmsg(db)); }
+    QString error() const { return database.errorMessage(); }
+    bool exec(const char* sql, QString* failure) const { return database.exec(sql, failure); }
 
-    bool exec(const char* sql, QString* failure)
-    {
-        char* message = nullptr;
-        if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
-            return true;
-        if (failure)
-            *failure = message ? QString::fromUtf8(message) : error();
-        sqlite3_free(message);
-        return false;
-    }
-
+    SqliteDatabase database;
     sqlite3* db;
     std::unordered_map<std::string, sqlite3_stmt*> cache;
 };
@@ -244,6 +237,7 @@ struct ModelContext::Impl {
     Registry<ScreenshotItem> screenshots;
     Registry<RecordingItem> recordings;
     std::vector<PendingOp> ops;
+    ClipboardCryptoService* sealer = nullptr; // opens what this context fetches; null: the store's default
 
     template <class T>
     Registry<T>& registry()
@@ -259,9 +253,17 @@ struct ModelContext::Impl {
     void prepareFetched(ClipItem& item)
     {
         ModelContext::setRepresentationsUnloaded(item);
-        item.representationLoader = [weak = std::weak_ptr<Connection>(connection)](qint64 itemID) {
-            if (std::shared_ptr<Connection> alive = weak.lock())
-                return loadRepresentations(*alive, itemID);
+        if (sealer)
+            item.sealer = sealer;
+        item.representationLoader = [weak = std::weak_ptr<Connection>(connection), sealer = sealer](qint64 itemID) {
+            if (std::shared_ptr<Connection> alive = weak.lock()) {
+                std::vector<ClipRepresentationPtr> loaded = loadRepresentations(*alive, itemID);
+                if (sealer) {
+                    for (const ClipRepresentationPtr& representation : loaded)
+                        representation->sealer = sealer;
+                }
+                return loaded;
+            }
             return std::vector<ClipRepresentationPtr>();
         };
     }
@@ -536,14 +538,19 @@ struct ModelContext::Impl {
     }
 };
 
-ModelContext::ModelContext(sqlite3* db, QString path)
+ModelContext::ModelContext(SqliteDatabase db, QString path)
     : d(std::make_unique<Impl>())
     , m_path(std::move(path))
 {
-    d->connection = std::make_shared<Connection>(db);
+    d->connection = std::make_shared<Connection>(std::move(db));
 }
 
 ModelContext::~ModelContext() = default;
+
+void ModelContext::setSealer(ClipboardCryptoService& sealer)
+{
+    d->sealer = &sealer;
+}
 
 bool ModelContext::reclaimFreeSpace(QString* error)
 {
@@ -683,14 +690,7 @@ bool ModelContext::save(QString* error)
         return true;
     };
 
-    bool ok = d->connection->exec("BEGIN IMMEDIATE", &failure);
-    if (ok) {
-        ok = write();
-        if (ok)
-            ok = d->connection->exec("COMMIT", &failure);
-        if (!ok)
-            d->connection->exec("ROLLBACK", nullptr);
-    }
+    const bool ok = d->connection->database.transaction([&](QString*) { return write(); }, &failure);
     if (!ok) {
         for (auto step = undo.rbegin(); step != undo.rend(); ++step)
             (*step)();

@@ -2,14 +2,13 @@
 #include "store/ClipItem.h"
 #include "store/RecordingItem.h"
 #include "store/ScreenshotItem.h"
+#include "store/SqliteDatabase.h"
 
 #include <QString>
 #include <QVariantList>
 #include <functional>
 #include <memory>
 #include <vector>
-
-struct sqlite3;
 
 // What to fetch: an SQL condition over the model's columns (field names, "searchIndex" and
 // "data" for the legacy fields), its bound arguments, the sort column, and limit/offset.
@@ -28,10 +27,12 @@ struct FetchDescriptor {
 // writes their changed fields. Use a context only on the thread that made it.
 // A fetch returns the object this context already holds for a row (refreshed from the store
 // unless it has unsaved changes). Fetches read the store: unsaved inserts are not included.
+class ClipboardCryptoService;
+
 class ModelContext {
 public:
     // Takes ownership of the connection (closed with the context).
-    ModelContext(sqlite3* db, QString path);
+    ModelContext(SqliteDatabase db, QString path);
     ~ModelContext();
     ModelContext(const ModelContext&) = delete;
     ModelContext& operator=(const ModelContext&) = delete;
@@ -77,6 +78,10 @@ public:
     bool reclaimFreeSpace(QString* error = nullptr);
 
     QString path() const { return m_path; }
+
+    // The crypto service that opens the sealed columns of what this context fetches (the store's
+    // default when never set).
+    void setSealer(ClipboardCryptoService& sealer);
 
 private:
     // Access to an entry's lazily loaded representations.

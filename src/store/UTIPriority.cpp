@@ -1,10 +1,12 @@
 #include "store/UTIPriority.h"
 
+#include "platform/PasteboardTypes.h"
+
 const QSet<QString>& UTIPriority::blockedUTIs()
 {
     static const QSet<QString> types {
-        QStringLiteral("org.nspasteboard.ConcealedType"),
-        QStringLiteral("com.apple.security.keychain-item"),
+        PasteboardTypes::concealed,
+        PasteboardTypes::keychainItem,
         QStringLiteral("com.agilebits.onepassword"),
     };
     return types;
@@ -13,9 +15,7 @@ const QSet<QString>& UTIPriority::blockedUTIs()
 int UTIPriority::priority(const QString& type)
 {
     // The first rule that holds decides; a file URL ranks above plain text although it is tested later.
-    if (type.contains(QLatin1String("com.apple.flexo")))
-        return 1000;
-    if (type.contains(QLatin1String("com.apple.finalcutpro")))
+    if (PasteboardTypes::isFinalCutPro(type))
         return 1000;
     if (type.contains(QLatin1String("com.apple.motion")))
         return 900;
@@ -23,16 +23,15 @@ int UTIPriority::priority(const QString& type)
         return 900;
     if (type.contains(QLatin1String("com.adobe")))
         return 800;
-    if (type == QLatin1String("public.rtf") || type == QLatin1String("com.apple.rtfd"))
+    if (type == PasteboardTypes::rtf || type == PasteboardTypes::rtfd)
         return 500;
-    if (type == QLatin1String("public.html"))
+    if (type == PasteboardTypes::html)
         return 400;
-    if (type.startsWith(QLatin1String("public.image")) || type == QLatin1String("public.png")
-        || type == QLatin1String("public.jpeg") || type == QLatin1String("public.tiff"))
+    if (PasteboardTypes::isImage(type))
         return 300;
-    if (type == QLatin1String("public.utf8-plain-text") || type == QLatin1String("public.plain-text"))
+    if (PasteboardTypes::isPlainText(type))
         return 100;
-    if (type == QLatin1String("public.file-url"))
+    if (type == PasteboardTypes::fileURL)
         return 200;
     return 50;
 }

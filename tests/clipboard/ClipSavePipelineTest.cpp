@@ -38,12 +38,3 @@ TEST(ClipSavePipelineSteps, OnlyAWholeOneLineWebAddressIsALink)
     EXPECT_TRUE(extractURL(base + QString(1999 - base.size(), QLatin1Char('x'))).has_value());
     EXPECT_FALSE(extractURL(base + QString(2000 - base.size(), QLatin1Char('x'))).has_value());
 }
-
-TEST(ClipSavePipelineSteps, PrefixesCountUserPerceivedCharacters)
-{
-    const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"); // one character
-    EXPECT_EQ(prefixCharacters(family.repeated(3) + "abc", 4), family.repeated(3) + "a");
-    EXPECT_EQ(prefixCharacters("e\u0301tude", 2), QString::fromUtf8("e\u0301t"));
-    EXPECT_EQ(prefixCharacters("short", 10000), "short");
-    EXPECT_EQ(prefixCharacters(QString(12000, QLatin1Char('a')), 10000).size(), 10000);
-}

@@ -1,16 +1,18 @@
 // The clipboard monitor and its save pipeline on fakes: a virtual clock for the 0.5 s poll and the
 // 0.4 s debounce, a fake clipboard and desktop, and a real store in a temporary folder.
-#include "ClipboardTestSupport.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ClipSavePipeline.h"
 #include "clipboard/HistoryPruner.h"
+#include "ClipboardTestSupport.h"
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/ManualQueue.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "platform/PasteboardTypes.h"
 #include "store/ModelContext.h"
 
 #include "platform/Dispatch.h"
@@ -28,10 +30,10 @@
 
 namespace {
 
-const QString textType = QStringLiteral("public.utf8-plain-text");
-const QString pngType = QStringLiteral("public.png");
-const QString fileURLType = QStringLiteral("public.file-url");
-const QString concealedType = QStringLiteral("org.nspasteboard.ConcealedType");
+const QString textType = PasteboardTypes::utf8PlainText;
+const QString pngType = PasteboardTypes::png;
+const QString fileURLType = PasteboardTypes::fileURL;
+const QString concealedType = PasteboardTypes::concealed;
 
 RunningApplication app(const QString& id, const QString& name = QString())
 {
@@ -364,10 +366,10 @@ TEST_F(ClipboardServiceTest, SizeLimitPerTypeAndConcealedTypesAtReadTime)
 
 TEST_F(ClipboardServiceTest, SearchTextFromTheLastPlainTextTypeCutAtTenThousand)
 {
-    offer({{textType, "utf8 text"}, {QStringLiteral("public.plain-text"), "plain text"}});
+    offer({{textType, "utf8 text"}, {PasteboardTypes::plainText, "plain text"}});
     EXPECT_EQ(texts(), QStringList {"plain text"});
 
-    offer({{QStringLiteral("public.html"), "<b>x</b>"}, {textType, QByteArray("\xff\xfe bad", 6)}});
+    offer({{PasteboardTypes::html, "<b>x</b>"}, {textType, QByteArray("\xff\xfe bad", 6)}});
     EXPECT_EQ(texts().front(), ""); // undecodable text leaves the search text empty
 
     copy("https://example.com/" + QString(11980, QLatin1Char('a')));
@@ -421,7 +423,7 @@ TEST_F(ClipboardServiceTest, FileImageAndFinalCutProFacts)
     offer({{fileURLType, "file:///home/u/Holiday%20Clip.MOV\n"}});
     offer({{fileURLType, "file:///home/u/PIC.PNG"}, {pngType, imageBytes(400, 100)}});
     offer({{QStringLiteral("com.apple.flexo.proFFPasteboardUTI"), fcpPasteboardData({PNode::str("Cam_A1")}, 0)},
-                           {QStringLiteral("public.tiff"), imageBytes(300, 600, "tiff")}});
+                           {PasteboardTypes::tiff, imageBytes(300, 600, "tiff")}});
     offer({{fileURLType, "not a url"},
                            {QStringLiteral("NSFilenamesPboardType"),
                             "<plist><array><string>/Volumes/Disk/Notes/</string></array></plist>"}});
@@ -481,7 +483,7 @@ TEST_F(ClipboardServiceTest, MissingContainerAndFailingSaves)
 TEST_F(ClipboardServiceTest, AnnouncesNewEntriesOnlyWhenAskedTo)
 {
     int posted = 0;
-    center.observe("clipboardItemAdded", nullptr, [&](const QVariantMap&) { ++posted; });
+    center.observe(NotificationNames::clipboardItemAdded, nullptr, [&](const QVariantMap&) { ++posted; });
     copy("quiet");
     EXPECT_EQ(posted, 0);
     bool visible = true;
@@ -501,7 +503,7 @@ TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
     ClipboardCryptoService lockedCrypto(locked);
     lockedCrypto.setKeyQueue(&queue);
     lockedCrypto.setClock([this] { return queue.nowMs(); });
-    ClipboardCryptoService::setShared(&lockedCrypto);
+    container->setSealer(lockedCrypto); // the store opens what the injected service sealed
     ClipboardService waiting(pasteboard, workspace, preferences, center, lockedCrypto, links, queue, main, suspension);
     waiting.setModelContainer(container);
     service.reset();
@@ -556,29 +558,6 @@ TEST_F(ClipboardServiceTest, PrunesEveryEleventhSaveKeepingPinnedEntries)
     EXPECT_EQ(entries().size(), 17u);
     copy("entry 22");
     EXPECT_EQ(entries().size(), 7u);
-}
-
-TEST(HistoryPrunerTest, LimitsAndPinnedOnlyHistories)
-{
-    EXPECT_EQ(HistoryPruner::limitFor(0), 10000);
-    EXPECT_EQ(HistoryPruner::limitFor(-3), 10000);
-    EXPECT_EQ(HistoryPruner::limitFor(5), 5);
-
-    TestCrypto crypto;
-    TempStore store;
-    auto& container = store.container;
-    ASSERT_TRUE(container);
-    for (int i = 0; i < 4; ++i) {
-        ClipSavePipeline::Entry entry;
-        entry.timestamp = QDateTime::currentDateTimeUtc().addSecs(i);
-        entry.searchIndex = QStringLiteral("pinned %1").arg(i);
-        auto item = ClipSavePipeline::makeClipItem(entry);
-        item->isPinned = true;
-        container->mainContext().insert(item);
-    }
-    ASSERT_TRUE(container->mainContext().save());
-    EXPECT_EQ(HistoryPruner::prune(*container, 1), 0);
-    EXPECT_EQ(container->mainContext().fetchClipItemCount(), 4);
 }
 
 // ---- threads -------------------------------------------------------------------------------
@@ -639,7 +618,7 @@ TEST(ClipboardServiceThreads, TheMainThreadKeepsRunningWhileALargeImageIsSaved)
     service.setModelContainer(store.container);
     service.setShouldAnnounceNewItems([] { return true; });
     int added = 0;
-    center.observe(QStringLiteral("clipboardItemAdded"), nullptr, [&](const QVariantMap&) { ++added; });
+    center.observe(NotificationNames::clipboardItemAdded, nullptr, [&](const QVariantMap&) { ++added; });
     service.startMonitoring();
 
     // A main-thread timer, as the interface's own: its ticks and the longest gap between two.
@@ -689,28 +668,3 @@ TEST(ClipboardServiceThreads, TheMainThreadKeepsRunningWhileALargeImageIsSaved)
     service.stopMonitoring();
 }
 
-TEST(HistoryPrunerTest, APruneGivesTheSpaceBackAndEmptiesTheWal)
-{
-    TestCrypto crypto;
-    TempStore store;
-    auto& container = store.container;
-    ASSERT_TRUE(container);
-    const QByteArray payload(4096, 'p');
-    for (int i = 0; i < 2000; ++i) {
-        ClipSavePipeline::Entry entry;
-        entry.timestamp = QDateTime::currentDateTimeUtc().addSecs(i);
-        entry.searchIndex = QStringLiteral("entry %1").arg(i);
-        entry.representations.push_back({textType, payload + QByteArray::number(i), 100});
-        container->mainContext().insert(ClipSavePipeline::makeClipItem(entry));
-    }
-    ASSERT_TRUE(container->mainContext().save());
-    const QString path = container->path();
-    const qint64 storeBefore = QFileInfo(path).size();
-    const qint64 walBefore = QFileInfo(path + QStringLiteral("-wal")).size();
-    ASSERT_GT(storeBefore + walBefore, 8 * 1000 * 1000);
-
-    EXPECT_EQ(HistoryPruner::prune(*container, 5), 1995);
-    EXPECT_EQ(container->mainContext().fetchClipItemCount(), 5);
-    EXPECT_LT(QFileInfo(path).size(), (storeBefore + walBefore) / 10);
-    EXPECT_EQ(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
-}

@@ -1,7 +1,8 @@
 // Thumbnails of new entries and the decoded-image cache of the history rows.
-#include "ClipboardTestSupport.h"
 #include "clipboard/ImageCache.h"
+#include "ClipboardTestSupport.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,7 @@ TEST(ImageCacheStore, CostsLimitsAndEmptyingOnHide)
     EXPECT_FALSE(cache.image("big0").has_value());
     EXPECT_TRUE(cache.image("big4").has_value());
 
-    center.post(QStringLiteral("historyWindowDidHide"));
+    center.post(NotificationNames::historyWindowDidHide);
     EXPECT_EQ(cache.count(), 0);
     EXPECT_EQ(cache.totalCost(), 0);
     EXPECT_FALSE(cache.image("big4").has_value());

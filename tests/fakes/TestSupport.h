@@ -1,9 +1,10 @@
 #pragma once
 // Pieces shared by the test folders: a console capture, a clipboard key installed for a test,
 // entries with sealed representations, a store in a temporary folder, and image bytes.
-#include "clipboard/ClipboardCryptoService.h"
 #include "fakes/FakeKeychain.h"
 #include "platform/Console.h"
+#include "platform/PasteboardTypes.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ClipItem.h"
 #include "store/ModelContainer.h"
 
@@ -97,7 +98,7 @@ inline ClipItemPtr makeEntry(const QString& searchText, std::vector<ClipRepresen
 
 inline ClipItemPtr makeTextEntry(const QString& text)
 {
-    return makeEntry(text, {sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())});
+    return makeEntry(text, {sealedRepresentation(PasteboardTypes::utf8PlainText, 100, text.toUtf8())});
 }
 
 // The bytes of a file (empty when it cannot be read); writing makes the missing folders.

@@ -1,10 +1,11 @@
 // The feedback request against a real HTTP server on 127.0.0.1: both body forms byte for byte,
 // the answer's "id", error statuses with their bodies, answer shapes, time-out and redirects.
-#include "LocalHttpServer.h"
+#include "FeedbackTestSupport.h"
 #include "fakes/FakePermissions.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/TestSupport.h"
 #include "feedback/FeedbackService.h"
+#include "LocalHttpServer.h"
 #include "platform/linux/QtHttpClient.h"
 
 #include <QJsonDocument>

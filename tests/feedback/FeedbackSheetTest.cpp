@@ -1,12 +1,13 @@
 // The feedback form offscreen over a fake HTTP client: validation, the sending state, the
 // picture switch, the diagnostics it sends, and closing only the window a form was made for.
-#include "LocalHttpServer.h"
+#include "FeedbackTestSupport.h"
 #include "fakes/FakeHttpClient.h"
 #include "fakes/FakePermissions.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/TestSupport.h"
 #include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
+#include "LocalHttpServer.h"
 #include "store/ModelContext.h"
 #include "ui/Theme.h"
 

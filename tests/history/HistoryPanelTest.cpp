@@ -6,7 +6,7 @@
 #include "history/ImageDecoding.h"
 #include "history/QuickLookPanelManager.h"
 #include "history/WindowManager.h"
-#include "paste/PasteTestSupport.h"
+#include "clipboard/PasteTestSupport.h"
 #include "platform/NotificationCenter.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"

@@ -1,4 +1,5 @@
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -12,13 +13,13 @@ TEST(NotificationCenterTest, DeliversInRegistrationOrderWithUserInfo)
     NotificationCenter center;
     QObject receiver;
     QStringList calls;
-    center.observe(QStringLiteral("clipboardItemAdded"), &receiver, [&](const QVariantMap&) { calls << "first"; });
-    center.observe(QStringLiteral("screenshotSaved"), &receiver, [&](const QVariantMap&) { calls << "other"; });
-    center.observe(QStringLiteral("clipboardItemAdded"), nullptr, [&](const QVariantMap& info) {
+    center.observe(NotificationNames::clipboardItemAdded, &receiver, [&](const QVariantMap&) { calls << "first"; });
+    center.observe(NotificationNames::screenshotSaved, &receiver, [&](const QVariantMap&) { calls << "other"; });
+    center.observe(NotificationNames::clipboardItemAdded, nullptr, [&](const QVariantMap& info) {
         calls << "second:" + info.value(QStringLiteral("hovering")).toString();
     });
 
-    center.post(QStringLiteral("clipboardItemAdded"), {{QStringLiteral("hovering"), true}});
+    center.post(NotificationNames::clipboardItemAdded, {{QStringLiteral("hovering"), true}});
     EXPECT_EQ(calls, QStringList({"first", "second:true"}));
 }
 
@@ -59,13 +60,13 @@ TEST(NotificationCenterTest, PostFromAnotherThreadIsDeliveredOnTheMainThread)
     QObject receiver;
     QThread* deliveredOn = nullptr;
     QVariantMap received;
-    center.observe(QStringLiteral("recordingSaved"), &receiver, [&](const QVariantMap& info) {
+    center.observe(NotificationNames::recordingSaved, &receiver, [&](const QVariantMap& info) {
         deliveredOn = QThread::currentThread();
         received = info;
     });
 
     std::unique_ptr<QThread> worker(QThread::create([&] {
-        center.post(QStringLiteral("recordingSaved"), {{QStringLiteral("file"), QStringLiteral("a.mov")}});
+        center.post(NotificationNames::recordingSaved, {{QStringLiteral("file"), QStringLiteral("a.mov")}});
     }));
     worker->start();
     ASSERT_TRUE(worker->wait(5000));

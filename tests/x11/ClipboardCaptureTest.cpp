@@ -6,9 +6,11 @@
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "fakes/FakePreferences.h"
 #include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Workspace.h"
+#include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "platform/PasteboardTypes.h"
 #include "store/ModelContext.h"
 
 #include <QDir>
@@ -32,7 +34,7 @@ protected:
         ASSERT_TRUE(pasteboard->isEnabled()) << "needs an X display";
         preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
         queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
-        center.observe(QStringLiteral("clipboardItemAdded"), nullptr, [this](const QVariantMap&) { ++added; });
+        center.observe(NotificationNames::clipboardItemAdded, nullptr, [this](const QVariantMap&) { ++added; });
         startService();
     }
 
@@ -152,8 +154,8 @@ TEST_F(ClipboardCaptureTest, PasswordCopiesAreNeverStored)
     {
         X11Pasteboard other;
         const qint64 before = pasteboard->changeCount();
-        ASSERT_TRUE(other.writeItems({{QStringLiteral("public.utf8-plain-text"), password},
-                                      {QStringLiteral("org.nspasteboard.ConcealedType"), "secret"}}));
+        ASSERT_TRUE(other.writeItems({{PasteboardTypes::utf8PlainText, password},
+                                      {PasteboardTypes::concealed, "secret"}}));
         ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }));
         ASSERT_TRUE(waitUntil([&] { return pasteboard->types().contains("org.nspasteboard.ConcealedType"); }));
         letTheMonitorHandleIt();

@@ -1,6 +1,7 @@
 // At quit the content we own on the clipboard is handed to the desktop's clipboard manager
 // (ICCCM SAVE_TARGETS), here a test client that owns CLIPBOARD_MANAGER.
 #include "platform/linux/X11Pasteboard.h"
+#include "platform/PasteboardTypes.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -123,7 +124,7 @@ private:
     QByteArray m_requestedTargets;
 };
 
-const QList<Pasteboard::Item> pasted = {{QStringLiteral("public.utf8-plain-text"), QByteArray("pasted from the history – äö")}};
+const QList<Pasteboard::Item> pasted = {{PasteboardTypes::utf8PlainText, QByteArray("pasted from the history – äö")}};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // The feedback window on a real X server: the tray row opens it, a second opening brings the
 // same window forward, and the form is written out as a picture to look at.
+#include "app/QuorvelApp.h"
 #include "fakes/FakeHotkeyRegistrar.h"
 #include "fakes/FakeHttpClient.h"
 #include "fakes/FakeKeySynthesizer.h"
@@ -77,7 +78,7 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     FeedbackWindowManager::shared().setModelContainer(store.container);
     FeedbackSheet::setHistoryPanelPictureProvider(panelPicture);
 
-    MenuBarView menu(store.container);
+    MenuBarView menu(store.container, QuorvelApp::menuBarActions());
     QAction* row = nullptr;
     for (QAction* action : menu.actions())
         if (action->text().startsWith(QStringLiteral("Feedback senden …")))

@@ -1,17 +1,18 @@
 // The paste road across a real X server: global hotkeys of HotkeyService, and a stored entry
 // pasted by PasteService into the text field of another program (tests/x11/programs).
+#include "app/HotkeyService.h"
 #include "clipboard/ClipboardSuspension.h"
-#include "clipboard/HotkeyService.h"
 #include "clipboard/PasteService.h"
+#include "clipboard/PasteTestSupport.h"
 #include "fakes/FakePreferences.h"
 #include "history/WindowManager.h"
-#include "paste/PasteTestSupport.h"
 #include "platform/Dispatch.h"
-#include "platform/NotificationCenter.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Workspace.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PasteboardTypes.h"
 #include "store/ModelContainer.h"
 
 #include <QApplication>
@@ -165,8 +166,8 @@ TEST_F(PasteEndToEndTest, PastesStoredEntryIntoTheTextFieldOfAnotherProgram)
 
     const QString text = QStringLiteral("Grüße aus Quorvel");
     const ClipItemPtr entry = makeEntry(text,
-        {sealedRepresentation(QStringLiteral("public.html"), 400, "<b>Grüße</b>"),
-            sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())});
+        {sealedRepresentation(PasteboardTypes::html, 400, "<b>Grüße</b>"),
+            sealedRepresentation(PasteboardTypes::utf8PlainText, 100, text.toUtf8())});
     ASSERT_TRUE(paste.paste(entry, false));
 
     EXPECT_TRUE(waitUntil([&] { return target.text() == text; })) << "field holds: " << target.text().toStdString();
@@ -220,7 +221,7 @@ TEST_F(PasteEndToEndTest, TargetThatNeverActivatesGetsNoKeystrokeIntoTheFocusedW
     EXPECT_EQ(focused.text(), QString());
 
     // The content stays on the clipboard for the user to paste by hand.
-    EXPECT_EQ(pasteboard.data(QStringLiteral("public.utf8-plain-text"), 1024), std::optional<QByteArray>(text.toUtf8()));
+    EXPECT_EQ(pasteboard.data(PasteboardTypes::utf8PlainText, 1024), std::optional<QByteArray>(text.toUtf8()));
 
     // A key typed now lands in the focused field.
     ASSERT_TRUE(focused.takeFocus());

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Pasteboard.h"
+#include "platform/PasteboardTypes.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,16 +12,17 @@
 // inside Quorvel, and back. Pure logic: no X connection needed.
 class MimeTypeMapping {
 public:
-    static inline const QString plainText = QStringLiteral("public.utf8-plain-text");
-    static inline const QString png = QStringLiteral("public.png");
-    static inline const QString jpeg = QStringLiteral("public.jpeg");
-    static inline const QString tiff = QStringLiteral("public.tiff");
-    static inline const QString image = QStringLiteral("public.image");
-    static inline const QString html = QStringLiteral("public.html");
-    static inline const QString rtf = QStringLiteral("public.rtf");
-    static inline const QString fileUrl = QStringLiteral("public.file-url");
-    static inline const QString url = QStringLiteral("public.url");
-    static inline const QString concealed = QStringLiteral("org.nspasteboard.ConcealedType");
+    // The store's type identifiers under the names this mapping has always used.
+    static inline const QString& plainText = PasteboardTypes::utf8PlainText;
+    static inline const QString& png = PasteboardTypes::png;
+    static inline const QString& jpeg = PasteboardTypes::jpeg;
+    static inline const QString& tiff = PasteboardTypes::tiff;
+    static inline const QString& image = PasteboardTypes::image;
+    static inline const QString& html = PasteboardTypes::html;
+    static inline const QString& rtf = PasteboardTypes::rtf;
+    static inline const QString& fileUrl = PasteboardTypes::fileURL;
+    static inline const QString& url = PasteboardTypes::url;
+    static inline const QString& concealed = PasteboardTypes::concealed;
 
     static inline const QString uriListTarget = QStringLiteral("text/uri-list");
     static inline const QString gnomeCopiedFilesTarget = QStringLiteral("x-special/gnome-copied-files");

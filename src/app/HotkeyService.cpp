@@ -1,0 +1,357 @@
+#include "app/HotkeyService.h"
+
+#include "capture/CaptureOverlayWindowManager.h"
+#include "history/NotchShelfWindowManager.h"
+#include "history/WindowManager.h"
+#include "platform/Console.h"
+#include "platform/Dispatch.h"
+#include "platform/HotkeyRegistrar.h"
+#include "platform/Preferences.h"
+#include "recording/ScreenRecordingService.h"
+
+#include <limits>
+
+namespace {
+
+std::optional<quint32> storedUInt32(const Preferences& preferences, const QString& key)
+{
+    const QVariant value = preferences.object(key);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong: {
+        const qlonglong n = value.toLongLong();
+        if (n < 0 || n > static_cast<qlonglong>(std::numeric_limits<quint32>::max()))
+            return std::nullopt;
+        return static_cast<quint32>(n);
+    }
+    case QMetaType::UInt:
+    case QMetaType::ULongLong: {
+        const qulonglong n = value.toULongLong();
+        if (n > std::numeric_limits<quint32>::max())
+            return std::nullopt;
+        return static_cast<quint32>(n);
+    }
+    default:
+        return std::nullopt; // missing, or not an integer
+    }
+}
+
+}
+
+HotkeyService::HotkeyService(HotkeyRegistrar& registrar, Preferences& preferences, DispatchQueue& mainQueue,
+    WindowManager& windowManager)
+    : m_registrar(registrar)
+    , m_preferences(preferences)
+    , m_mainQueue(mainQueue)
+    , m_windowManager(windowManager)
+    , m_alive(std::make_shared<HotkeyService*>(this))
+{
+}
+
+HotkeyService::~HotkeyService()
+{
+    unregisterHotkey();
+    unregisterQuickActionHotkey();
+}
+
+HotkeyService& HotkeyService::shared()
+{
+    static HotkeyService* instance = new HotkeyService(HotkeyRegistrar::shared(), Preferences::shared(),
+        DispatchQueue::main(), WindowManager::shared());
+    return *instance;
+}
+
+// MARK: - Stored shortcuts
+
+std::optional<quint32> HotkeyService::keyCode(HotkeyAction action, const Preferences& preferences)
+{
+    if (const std::optional<quint32> stored = storedUInt32(preferences, action.keyCodeDefaultsKey()))
+        return stored;
+    return action.defaultKeyCode();
+}
+
+std::optional<quint32> HotkeyService::modifiers(HotkeyAction action, const Preferences& preferences)
+{
+    if (const std::optional<quint32> stored = storedUInt32(preferences, action.modifiersDefaultsKey()))
+        return stored;
+    return action.defaultModifiers();
+}
+
+std::optional<HotkeyService::Shortcut> HotkeyService::shortcut(HotkeyAction action, const Preferences& preferences)
+{
+    const std::optional<quint32> code = keyCode(action, preferences);
+    const std::optional<quint32> mask = modifiers(action, preferences);
+    if (!code || !mask)
+        return std::nullopt;
+    return Shortcut {*code, *mask};
+}
+
+// MARK: - Registration
+
+void HotkeyService::registerHotkey()
+{
+    if (!m_eventHandler) {
+        m_eventHandler = connect(&m_registrar, &HotkeyRegistrar::hotkeyPressed, this,
+            [this](quint32 id) { onHotkeyPressed(id); });
+        if (!m_eventHandler) {
+            Console::log(QStringLiteral("Failed to install event handler: the hotkey registrar cannot be observed"));
+            return;
+        }
+    }
+    for (const HotkeyAction action : HotkeyAction::allCases())
+        registerSingle(action);
+}
+
+void HotkeyService::unregisterHotkey()
+{
+    for (const HotkeyAction action : HotkeyAction::allCases())
+        unregisterSingle(action);
+    if (m_eventHandler) {
+        disconnect(m_eventHandler);
+        m_eventHandler = {};
+    }
+}
+
+std::optional<HotkeyAction> HotkeyService::actionUsing(const Shortcut& wanted, HotkeyAction except) const
+{
+    for (const HotkeyAction other : HotkeyAction::allCases()) {
+        if (other == except)
+            continue;
+        if (shortcut(other, m_preferences) == wanted || registeredShortcut(other) == wanted)
+            return other;
+    }
+    return std::nullopt;
+}
+
+bool HotkeyService::registerSingle(HotkeyAction action)
+{
+    unregisterSingle(action);
+    const std::optional<Shortcut> wanted = shortcut(action, m_preferences);
+    if (!wanted)
+        return true; // nothing assigned
+    for (auto it = m_hotKeyRefs.constBegin(); it != m_hotKeyRefs.constEnd(); ++it) {
+        if (it.value() == *wanted) {
+            Console::log(QStringLiteral("Failed to register hotkey for %1: the shortcut is already used by %2")
+                             .arg(action.name(), it.key().name()));
+            return false;
+        }
+    }
+    QString error;
+    if (!m_registrar.registerHotkey(action.rawValue(), wanted->keyCode, wanted->modifiers, &error)) {
+        Console::log(QStringLiteral("Failed to register hotkey for %1: %2").arg(action.name(), error));
+        return false;
+    }
+    m_hotKeyRefs.insert(action, *wanted);
+    return true;
+}
+
+void HotkeyService::unregisterSingle(HotkeyAction action)
+{
+    if (m_hotKeyRefs.remove(action) > 0)
+        m_registrar.unregisterHotkey(action.rawValue());
+}
+
+std::optional<HotkeyService::Shortcut> HotkeyService::registeredShortcut(HotkeyAction action) const
+{
+    const auto it = m_hotKeyRefs.constFind(action);
+    if (it == m_hotKeyRefs.constEnd())
+        return std::nullopt;
+    return it.value();
+}
+
+bool HotkeyService::updateHotkey(HotkeyAction action, quint32 keyCode, quint32 modifiers)
+{
+    const Shortcut wanted {keyCode, modifiers};
+    if (const std::optional<HotkeyAction> other = actionUsing(wanted, action)) {
+        Console::log(QStringLiteral("Failed to register hotkey for %1: %2 is already used by %3")
+                         .arg(action.name(), shortcutDisplay(keyCode, modifiers), other->name()));
+        return false;
+    }
+
+    unregisterSingle(action);
+    QString error;
+    if (!m_registrar.registerHotkey(action.rawValue(), keyCode, modifiers, &error)) {
+        Console::log(QStringLiteral("Failed to register hotkey for %1: %2").arg(action.name(), error));
+        registerSingle(action); // the previous shortcut, from the unchanged preferences
+        return false;
+    }
+    m_hotKeyRefs.insert(action, wanted);
+    m_preferences.set(action.keyCodeDefaultsKey(), static_cast<qlonglong>(keyCode));
+    m_preferences.set(action.modifiersDefaultsKey(), static_cast<qlonglong>(modifiers));
+    return true;
+}
+
+bool HotkeyService::resetToDefault(HotkeyAction action)
+{
+    m_preferences.remove(action.keyCodeDefaultsKey());
+    m_preferences.remove(action.modifiersDefaultsKey());
+    return registerSingle(action);
+}
+
+// MARK: - Presses
+
+void HotkeyService::onHotkeyPressed(quint32 id)
+{
+    if (id == quickActionSignature)
+        handleQuickActionHotkey();
+    else
+        handle(id);
+}
+
+void HotkeyService::handle(quint32 id)
+{
+    const std::optional<HotkeyAction> action = HotkeyAction::fromRawValue(id);
+    if (!action)
+        return;
+    std::weak_ptr<HotkeyService*> alive = m_alive;
+    const HotkeyAction chosen = *action;
+    m_mainQueue.async([alive, chosen] {
+        if (const auto self = alive.lock())
+            (*self)->perform(chosen);
+    });
+}
+
+void HotkeyService::perform(HotkeyAction action)
+{
+    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    switch (action) {
+    case HotkeyAction::showHistory: {
+        NotchShelfWindowManager& shelf = NotchShelfWindowManager::shared();
+        if (shelf.isEnabled())
+            shelf.toggleExpanded();
+        else if (m_windowManager.isVisible())
+            m_windowManager.hideHistoryWindow();
+        else
+            m_windowManager.showHistoryWindow();
+        break;
+    }
+    case HotkeyAction::captureArea: capture.beginAreaSelection(false); break;
+    case HotkeyAction::captureWindow: capture.beginWindowSelection(); break;
+    case HotkeyAction::captureText: capture.beginTextSelection(); break;
+    case HotkeyAction::recordArea: capture.beginAreaRecording(); break;
+    case HotkeyAction::recordWindow: capture.beginWindowRecording(); break;
+    case HotkeyAction::recordScreen: capture.beginScreenRecording(); break;
+    case HotkeyAction::stopRecording: ScreenRecordingService::shared().stopRecording(); break;
+    case HotkeyAction::captureScrolling: capture.beginScrollingSelection(); break;
+    case HotkeyAction::captureLastArea: capture.beginLastAreaCapture(); break;
+    case HotkeyAction::captureFullScreen: capture.beginFullScreenCapture(); break;
+    case HotkeyAction::captureAreaWithToolbar: capture.beginAreaSelection(true); break;
+    }
+}
+
+// MARK: - Quick action
+
+void HotkeyService::registerQuickActionHotkey(std::function<void()> onFire)
+{
+    unregisterQuickActionHotkey();
+    QString error;
+    if (!m_registrar.registerHotkey(quickActionSignature, quickActionKeyCode, 0, &error)) {
+        Console::log(QStringLiteral("Failed to register quick-action hotkey: %1").arg(error));
+        return;
+    }
+    m_quickActionRegistered = true;
+    m_quickActionCallback = std::move(onFire);
+}
+
+void HotkeyService::unregisterQuickActionHotkey()
+{
+    if (m_quickActionRegistered) {
+        m_registrar.unregisterHotkey(quickActionSignature);
+        m_quickActionRegistered = false;
+    }
+    m_quickActionCallback = nullptr;
+}
+
+void HotkeyService::handleQuickActionHotkey()
+{
+    std::weak_ptr<HotkeyService*> alive = m_alive;
+    m_mainQueue.async([alive] {
+        const auto self = alive.lock();
+        if (!self)
+            return;
+        // A copy: the callback may release the hotkey, which clears the stored one.
+        const std::function<void()> callback = (*self)->m_quickActionCallback;
+        if (callback)
+            callback();
+    });
+}
+
+// MARK: - Display
+
+QString HotkeyService::shortcutDisplay(HotkeyAction action) const
+{
+    return shortcutDisplay(action, m_preferences);
+}
+
+QString HotkeyService::shortcutDisplay(HotkeyAction action, const Preferences& preferences)
+{
+    return shortcutDisplay(keyCode(action, preferences), modifiers(action, preferences));
+}
+
+QString HotkeyService::shortcutDisplay(std::optional<quint32> keyCode, std::optional<quint32> modifiers)
+{
+    if (!keyCode || !modifiers)
+        return QStringLiteral("Nicht belegt");
+    QString text;
+    if (*modifiers & HotkeyAction::controlKey)
+        text += QStringLiteral("⌃");
+    if (*modifiers & HotkeyAction::optionKey)
+        text += QStringLiteral("⌥");
+    if (*modifiers & HotkeyAction::shiftKey)
+        text += QStringLiteral("⇧");
+    if (*modifiers & HotkeyAction::commandKey)
+        text += QStringLiteral("⌘");
+    return text + keyCodeToString(*keyCode);
+}
+
+QString HotkeyService::keyCodeToString(quint32 keyCode)
+{
+    switch (keyCode) {
+    case 0: return QStringLiteral("A");
+    case 1: return QStringLiteral("S");
+    case 2: return QStringLiteral("D");
+    case 3: return QStringLiteral("F");
+    case 4: return QStringLiteral("H");
+    case 5: return QStringLiteral("G");
+    case 6: return QStringLiteral("Z");
+    case 7: return QStringLiteral("X");
+    case 8: return QStringLiteral("C");
+    case 9: return QStringLiteral("V");
+    case 11: return QStringLiteral("B");
+    case 12: return QStringLiteral("Q");
+    case 13: return QStringLiteral("W");
+    case 14: return QStringLiteral("E");
+    case 15: return QStringLiteral("R");
+    case 16: return QStringLiteral("Y");
+    case 17: return QStringLiteral("T");
+    case 18: return QStringLiteral("1");
+    case 19: return QStringLiteral("2");
+    case 20: return QStringLiteral("3");
+    case 21: return QStringLiteral("4");
+    case 22: return QStringLiteral("6");
+    case 23: return QStringLiteral("5");
+    case 25: return QStringLiteral("9");
+    case 26: return QStringLiteral("7");
+    case 28: return QStringLiteral("8");
+    case 29: return QStringLiteral("0");
+    case 31: return QStringLiteral("O");
+    case 32: return QStringLiteral("U");
+    case 34: return QStringLiteral("I");
+    case 35: return QStringLiteral("P");
+    case 36: return QStringLiteral("↩");
+    case 37: return QStringLiteral("L");
+    case 38: return QStringLiteral("J");
+    case 40: return QStringLiteral("K");
+    case 45: return QStringLiteral("N");
+    case 46: return QStringLiteral("M");
+    case 48: return QStringLiteral("⇥");
+    case 49: return QStringLiteral("Space");
+    case 51: return QStringLiteral("⌫");
+    case 53: return QStringLiteral("⎋");
+    case 123: return QStringLiteral("←");
+    case 124: return QStringLiteral("→");
+    case 125: return QStringLiteral("↓");
+    case 126: return QStringLiteral("↑");
+    default: return QStringLiteral("?");
+    }
+}

@@ -1,0 +1,431 @@
+#include "editor/AnnotationEditorView.h"
+
+#include "annotation/AnnotationDocument.h"
+#include "annotation/BeautifyGeometry.h"
+#include "annotation/BeautifyRenderer.h"
+#include "annotation/PaintCanvasView.h"
+#include "annotation/PaintEngine.h"
+#include "annotation/StrokeJSON.h"
+#include "platform/NotificationNames.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "editor/AnnotationToolbarView.h"
+#include "editor/BeautifyOptionsPanel.h"
+#include "editor/BeautifyPreviewView.h"
+#include "editor/EditorSymbols.h"
+#include "editor/FloatingTextField.h"
+#include "editor/ImageDragSourceView.h"
+#include "platform/Console.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Pasteboard.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "store/ScreenshotItem.h"
+#include "ui/Theme.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QThreadPool>
+#include <QVBoxLayout>
+#include <chrono>
+#include <future>
+
+namespace {
+
+// How long clipboard monitoring stays suspended around our own write of the clipboard.
+constexpr std::chrono::milliseconds kCopySuspension {300};
+
+AnnotationEditorView::FeedbackPanelFactory& feedbackPanelFactory()
+{
+    static AnnotationEditorView::FeedbackPanelFactory factory;
+    return factory;
+}
+
+QWidget* horizontalDivider(QWidget* parent)
+{
+    auto* line = new QWidget(parent);
+    line->setFixedHeight(1);
+    line->setAttribute(Qt::WA_StyledBackground);
+    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,77);"));
+    return line;
+}
+
+QWidget* verticalDivider(QWidget* parent)
+{
+    auto* line = new QWidget(parent);
+    line->setFixedWidth(1);
+    line->setAttribute(Qt::WA_StyledBackground);
+    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,50);"));
+    return line;
+}
+
+QWidget* surface(QWidget* parent)
+{
+    auto* widget = new QWidget(parent);
+    widget->setAutoFillBackground(true);
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, Theme::annotationSurface());
+    widget->setPalette(pal);
+    return widget;
+}
+
+std::optional<QByteArray> encodePNG(const QImage& image)
+{
+    if (image.isNull())
+        return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return std::nullopt;
+    return bytes;
+}
+
+// Runs `work` on a worker thread and hands its result to `done` on the main thread.
+template <typename T>
+void runInBackground(std::function<T()> work, std::function<void(T)> done)
+{
+    QThreadPool::globalInstance()->start([work = std::move(work), done = std::move(done)]() mutable {
+        T result = work();
+        QMetaObject::invokeMethod(QCoreApplication::instance(),
+            [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); }, Qt::QueuedConnection);
+    });
+}
+
+const char* const kButtonStyle =
+    "QPushButton { color: white; background: rgba(255,255,255,20); border: 1px solid rgba(255,255,255,28);"
+    " border-radius: 6px; padding: 4px 14px; min-width: 48px; }"
+    "QPushButton:hover { background: rgba(255,255,255,34); }"
+    "QPushButton:pressed { background: rgba(255,255,255,12); }"
+    "QPushButton#doneButton { background: palette(highlight); border-color: palette(highlight); }"
+    "QPushButton#doneButton:hover { background: #2b95ff; }";
+
+}
+
+void AnnotationEditorView::setFeedbackPanelFactory(FeedbackPanelFactory factory)
+{
+    feedbackPanelFactory() = std::move(factory);
+}
+
+AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> document,
+    std::weak_ptr<ModelContainer> container, QWidget* parent)
+    : QWidget(parent), m_document(std::move(document)), m_container(std::move(container))
+{
+    setObjectName(QStringLiteral("annotationEditor"));
+    // A stored aspect preset crops each new image by that image's own size.
+    BeautifyConfig config = m_document->beautifyConfig();
+    if (config.aspectPreset) {
+        if (*config.aspectPreset == BeautifyAspectPreset::original)
+            config.cropRect.reset();
+        else
+            config.cropRect = BeautifyGeometry::normalizedCropRect(*config.aspectPreset, m_document->canvasSize());
+        m_document->setBeautifyConfig(config);
+    }
+
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto* mainColumn = new QWidget(this);
+    m_mainColumn = mainColumn;
+    mainColumn->setMinimumSize(1020, 480);
+    auto* column = new QVBoxLayout(mainColumn);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    QWidget* toolbarSurface = surface(mainColumn);
+    auto* toolbarLayout = new QVBoxLayout(toolbarSurface);
+    toolbarLayout->setContentsMargins(0, 0, 0, 0);
+    m_toolbar = new AnnotationToolbarView(m_document->engine(), toolbarSurface);
+    toolbarLayout->addWidget(m_toolbar);
+    column->addWidget(toolbarSurface);
+    column->addWidget(horizontalDivider(mainColumn));
+
+    m_drawingArea = new QStackedWidget(mainColumn);
+    m_canvas = new PaintCanvasView(*m_document, m_drawingArea);
+    AnnotationDocument* doc = m_document.get();
+    m_canvas->setEraserBackgroundColor([doc](const QPointF& point) {
+        return sampleBackgroundColor(point, doc->sourceBitmap(), doc->canvasSize());
+    });
+    m_textField = new FloatingTextField(*m_document, *m_canvas);
+    m_drawingArea->addWidget(m_canvas);
+    m_preview = new BeautifyPreviewView(*m_document, QImage(), m_drawingArea);
+    m_drawingArea->addWidget(m_preview);
+    column->addWidget(m_drawingArea, 1);
+    column->addWidget(horizontalDivider(mainColumn));
+
+    QWidget* bottomBar = surface(mainColumn);
+    bottomBar->setStyleSheet(QString::fromLatin1(kButtonStyle));
+    auto* bottom = new QHBoxLayout(bottomBar);
+    bottom->setContentsMargins(14, 10, 14, 10);
+    bottom->setSpacing(10);
+    m_dragHandle = new ImageDragSourceView(bottomBar);
+    m_dragHandle->setObjectName(QStringLiteral("dragMeHandle"));
+    m_dragHandle->setFixedSize(92, 26);
+    m_dragHandle->setToolTip(QStringLiteral("Zieh das fertige Bild direkt in eine andere App"));
+    m_dragHandle->setAttribute(Qt::WA_StyledBackground);
+    m_dragHandle->setStyleSheet(QStringLiteral("#dragMeHandle { background: rgba(255,255,255,20); border-radius: 6px; }"));
+    auto* handleRow = new QHBoxLayout(m_dragHandle);
+    handleRow->setContentsMargins(0, 0, 0, 0);
+    handleRow->setSpacing(4);
+    handleRow->addStretch(1);
+    auto* handIcon = new QLabel(m_dragHandle);
+    handIcon->setPixmap(EditorSymbols::pixmap(QStringLiteral("hand.draw"), 13, Theme::secondaryText(), devicePixelRatioF()));
+    auto* handText = new QLabel(QStringLiteral("Drag Me"), m_dragHandle);
+    QFont handFont;
+    handFont.setPixelSize(11);
+    handFont.setWeight(QFont::Medium);
+    handText->setFont(handFont);
+    handText->setStyleSheet(QStringLiteral("color: rgba(255,255,255,150); background: transparent;"));
+    for (QWidget* w : {static_cast<QWidget*>(handIcon), static_cast<QWidget*>(handText)}) {
+        w->setAttribute(Qt::WA_TransparentForMouseEvents);
+        handleRow->addWidget(w);
+    }
+    handleRow->addStretch(1);
+    // The drag starts with the annotated image at once; framing and PNG encoding go on in the
+    // background, and a drop target that asks for the PNG waits for it.
+    m_dragHandle->setRenderImage([this]() -> std::optional<ImageDragSourceView::Rendered> {
+        commitPendingText();
+        QImage annotated = m_document->renderAnnotatedImage();
+        if (annotated.isNull())
+            return std::nullopt;
+        const BeautifyConfig config = m_document->beautifyConfig();
+        auto png = std::async(std::launch::async, [annotated, config] {
+            return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
+        });
+        const QSize preview = annotated.size().scaled(QSize(368, 208), Qt::KeepAspectRatio);
+        return ImageDragSourceView::Rendered {png.share(), annotated.scaled(preview, Qt::KeepAspectRatio, Qt::FastTransformation)};
+    });
+    bottom->addWidget(m_dragHandle);
+    bottom->addStretch(1);
+    m_copyButton = new QPushButton(QStringLiteral("Copy"), bottomBar);
+    m_saveButton = new QPushButton(QStringLiteral("Save"), bottomBar);
+    m_doneButton = new QPushButton(QStringLiteral("Done"), bottomBar);
+    m_doneButton->setObjectName(QStringLiteral("doneButton"));
+    m_doneButton->setDefault(true);
+    for (QPushButton* button : {m_copyButton, m_saveButton, m_doneButton}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setCursor(Qt::PointingHandCursor);
+        bottom->addWidget(button);
+    }
+    connect(m_copyButton, &QPushButton::clicked, this, &AnnotationEditorView::copyToClipboard);
+    connect(m_saveButton, &QPushButton::clicked, this, &AnnotationEditorView::saveToScreenshots);
+    connect(m_doneButton, &QPushButton::clicked, this, &AnnotationEditorView::done);
+    column->addWidget(bottomBar);
+    outer->addWidget(mainColumn, 1);
+
+    m_sideDivider = verticalDivider(this);
+    outer->addWidget(m_sideDivider);
+    m_beautifyPanel = new BeautifyOptionsPanel(*m_document, nullptr, this);
+    connect(m_beautifyPanel, &BeautifyOptionsPanel::closeRequested, this, [this] {
+        m_isBeautifyShown = false;
+        updateModes();
+    });
+    outer->addWidget(m_beautifyPanel);
+    if (feedbackPanelFactory())
+        setFeedbackPanel(feedbackPanelFactory()(*m_document, [this] { commitPendingText(); }, [this] {
+            m_isFeedbackShown = false;
+            updateModes();
+        }, this));
+
+    connect(m_toolbar, &AnnotationToolbarView::undoRequested, this, [this] { engine().undo(); });
+    connect(m_toolbar, &AnnotationToolbarView::clearRequested, this, [this] { engine().clear(); });
+    connect(m_toolbar, &AnnotationToolbarView::beautifyToggleRequested, this, &AnnotationEditorView::toggleBeautify);
+    connect(m_toolbar, &AnnotationToolbarView::feedbackToggleRequested, this, &AnnotationEditorView::toggleFeedback);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Theme::annotationBase());
+    setPalette(pal);
+    setAutoFillBackground(true);
+    updateModes();
+}
+
+AnnotationEditorView::~AnnotationEditorView()
+{
+    // Every child refers to the document or its engine: they go before it.
+    qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
+PaintEngine& AnnotationEditorView::engine()
+{
+    return m_document->engine();
+}
+
+bool AnnotationEditorView::isPreviewShown() const
+{
+    return m_drawingArea->currentWidget() == m_preview;
+}
+
+void AnnotationEditorView::fitMinimumWidth(int width)
+{
+    const int panel = std::max(m_beautifyPanel->width(), m_feedbackPanel ? m_feedbackPanel->minimumSizeHint().width() : 0) + 1;
+    m_mainColumn->setMinimumWidth(std::clamp(width - panel, 600, 1020));
+}
+
+void AnnotationEditorView::setFeedbackPanel(QWidget* panel)
+{
+    if (m_feedbackPanel)
+        m_feedbackPanel->deleteLater();
+    m_feedbackPanel = panel;
+    if (panel) {
+        panel->setParent(this);
+        static_cast<QHBoxLayout*>(layout())->addWidget(panel);
+    }
+    updateModes();
+}
+
+void AnnotationEditorView::updateModes()
+{
+    const bool preview = m_isBeautifyShown && !m_beautifyPreviewImage.isNull();
+    m_drawingArea->setCurrentWidget(preview ? static_cast<QWidget*>(m_preview) : static_cast<QWidget*>(m_canvas));
+    m_beautifyPanel->setVisible(m_isBeautifyShown);
+    if (m_feedbackPanel)
+        m_feedbackPanel->setVisible(m_isFeedbackShown);
+    m_sideDivider->setVisible(m_isBeautifyShown || (m_isFeedbackShown && m_feedbackPanel));
+    m_toolbar->setBeautifyShown(m_isBeautifyShown);
+    m_toolbar->setFeedbackShown(m_isFeedbackShown);
+}
+
+void AnnotationEditorView::toggleFeedback()
+{
+    m_isFeedbackShown = !m_isFeedbackShown;
+    if (m_isFeedbackShown) {
+        commitPendingText();
+        m_isBeautifyShown = false;
+    }
+    updateModes();
+}
+
+void AnnotationEditorView::toggleBeautify()
+{
+    m_isBeautifyShown = !m_isBeautifyShown;
+    if (m_isBeautifyShown) {
+        m_isFeedbackShown = false;
+        commitPendingText();
+        m_beautifyPreviewImage = m_document->renderAnnotatedImage();
+        m_preview->setAnnotatedImage(m_beautifyPreviewImage);
+    }
+    updateModes();
+}
+
+void AnnotationEditorView::commitPendingText()
+{
+    m_textField->commit();
+}
+
+void AnnotationEditorView::done()
+{
+    emit closeRequested();
+}
+
+void AnnotationEditorView::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        done();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void AnnotationEditorView::exportAsync(std::function<void(std::optional<QByteArray>)> done)
+{
+    commitPendingText();
+    QImage annotated = m_document->renderAnnotatedImage();
+    if (annotated.isNull()) {
+        done(std::nullopt);
+        return;
+    }
+    const BeautifyConfig config = m_document->beautifyConfig();
+    runInBackground<std::optional<QByteArray>>(
+        [annotated, config] { return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated); },
+        std::move(done));
+}
+
+void AnnotationEditorView::copyToClipboard()
+{
+    QPointer<AnnotationEditorView> self(this);
+    exportAsync([self](std::optional<QByteArray> png) {
+        bool written = false;
+        if (png) {
+            // Our own write is not recorded by the clipboard monitor as a new entry.
+            ClipboardSuspension::shared().suspendFor(kCopySuspension);
+            Pasteboard& pasteboard = Pasteboard::shared();
+            pasteboard.clearContents();
+            written = pasteboard.writeItems({{QStringLiteral("public.png"), *png}});
+        }
+        if (self)
+            emit self->copyFinished(written);
+    });
+}
+
+void AnnotationEditorView::saveToScreenshots()
+{
+    commitPendingText();
+    std::optional<QByteArray> strokes = StrokeJSON::encode(engine().strokes());
+    const std::shared_ptr<ScreenshotItem> sourceItem = m_document->sourceItem();
+    const QImage source = sourceItem ? QImage() : m_document->sourceImage();
+    std::weak_ptr<ModelContainer> weakContainer = m_container;
+    QPointer<AnnotationEditorView> self(this);
+    exportAsync([self, strokes, sourceItem, source, weakContainer](std::optional<QByteArray> png) {
+        auto finish = [self](bool stored) {
+            if (self)
+                emit self->saveFinished(stored);
+        };
+        if (!png)
+            return finish(false);
+        auto store = [png = *png, strokes, sourceItem, weakContainer, finish](std::optional<QByteArray> sourcePNG) mutable {
+            const auto container = weakContainer.lock();
+            if (!container) {
+                Console::log(QStringLiteral("Failed to save screenshot: the store is not available"));
+                return finish(false);
+            }
+            ModelContext& context = container->mainContext();
+            ScreenshotItemPtr target;
+            if (sourceItem && sourceItem->persistentID > 0)
+                target = context.screenshotItem(sourceItem->persistentID);
+            const QDateTime now = QDateTime::currentDateTimeUtc();
+            if (target) {
+                target->pngData = png;
+                target->strokesData = strokes;
+                target->timestamp = now;
+                if (target != sourceItem) {
+                    sourceItem->pngData = png;
+                    sourceItem->strokesData = strokes;
+                    sourceItem->timestamp = now;
+                }
+            } else {
+                // No item to update (none given, or it was deleted meanwhile): a new one.
+                if (!sourcePNG && sourceItem)
+                    sourcePNG = sourceItem->sourceImageData;
+                context.insert(std::make_shared<ScreenshotItem>(now, QStringLiteral("manual"), png, sourcePNG, strokes));
+            }
+            QString error;
+            if (!context.save(&error)) {
+                Console::log(QStringLiteral("Failed to save screenshot: ") + error);
+                return finish(false);
+            }
+            NotificationCenter::shared().post(NotificationNames::screenshotSaved);
+            finish(true);
+        };
+        if (source.isNull())
+            return store(std::nullopt);
+        // The untouched image is kept with a new item, encoded off the main thread as well.
+        runInBackground<std::optional<QByteArray>>([source] { return encodePNG(source); }, store);
+    });
+}
+
+std::optional<PaintColor> AnnotationEditorView::sampleBackgroundColor(const QPointF& point, const QImage& image, const QSizeF& canvasSize)
+{
+    if (canvasSize.width() <= 0 || canvasSize.height() <= 0 || image.isNull())
+        return std::nullopt;
+    const int px = int(point.x() / canvasSize.width() * image.width());
+    const int py = int(point.y() / canvasSize.height() * image.height());
+    if (point.x() < 0 || point.y() < 0 || px < 0 || py < 0 || px >= image.width() || py >= image.height())
+        return std::nullopt;
+    const QColor color = image.pixelColor(px, py).toRgb();
+    return PaintColor(color.redF(), color.greenF(), color.blueF(), color.alphaF());
+}

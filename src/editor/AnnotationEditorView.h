@@ -1,0 +1,110 @@
+#pragma once
+#include "annotation/PaintColor.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AnnotationDocument;
+class AnnotationToolbarView;
+class BeautifyOptionsPanel;
+class BeautifyPreviewView;
+class FloatingTextField;
+class ImageDragSourceView;
+class ModelContainer;
+class PaintCanvasView;
+class PaintEngine;
+class QPushButton;
+class QStackedWidget;
+
+// The content of the annotation editor window: the tool bar on top, the canvas (or, in Beautify
+// mode, the Beautify preview) in the middle, "Drag Me", "Copy", "Save" and "Done" at the bottom,
+// and optionally one side panel at the right (the feedback panel or the Beautify options).
+// Every output is the document's export: the annotated image, framed when Beautify is on. The
+// slow part of an output (framing and PNG encoding) runs on a worker thread.
+class AnnotationEditorView : public QWidget {
+    Q_OBJECT
+public:
+    // Makes the feedback panel shown at the right in feedback mode; `onClose` turns the mode off.
+    // `commitPendingText` commits the text being typed before the panel renders the export.
+    using FeedbackPanelFactory = std::function<QWidget*(AnnotationDocument& document,
+        std::function<void()> commitPendingText, std::function<void()> onClose, QWidget* parent)>;
+    static void setFeedbackPanelFactory(FeedbackPanelFactory factory);
+
+    AnnotationEditorView(std::unique_ptr<AnnotationDocument> document, std::weak_ptr<ModelContainer> container,
+        QWidget* parent = nullptr);
+    ~AnnotationEditorView() override;
+
+    AnnotationDocument& document() { return *m_document; }
+    PaintEngine& engine();
+    AnnotationToolbarView* toolbar() const { return m_toolbar; }
+    PaintCanvasView* canvas() const { return m_canvas; }
+    FloatingTextField* textField() const { return m_textField; }
+    ImageDragSourceView* dragHandle() const { return m_dragHandle; }
+    QPushButton* copyButton() const { return m_copyButton; }
+    QPushButton* saveButton() const { return m_saveButton; }
+    QPushButton* doneButton() const { return m_doneButton; }
+    BeautifyPreviewView* beautifyPreview() const { return m_preview; }
+    BeautifyOptionsPanel* beautifyPanel() const { return m_beautifyPanel; }
+    QWidget* feedbackPanel() const { return m_feedbackPanel; }
+    bool isBeautifyShown() const { return m_isBeautifyShown; }
+    bool isFeedbackShown() const { return m_isFeedbackShown; }
+    // Whether the drawing area shows the Beautify preview (else the canvas).
+    bool isPreviewShown() const;
+
+    // Lowers the main column's minimum width so that column and side panel fit `width`.
+    void fitMinimumWidth(int width);
+
+    // Puts `panel` in the place of the feedback panel (the view takes it).
+    void setFeedbackPanel(QWidget* panel);
+
+    void toggleFeedback();
+    void toggleBeautify();
+    // Copy: the export as PNG on the clipboard. Save: the export into the store.
+    void copyToClipboard();
+    void saveToScreenshots();
+    // Done: asks the window to close.
+    void done();
+
+    // The image's colour under a canvas point, for the eraser; none outside the image.
+    static std::optional<PaintColor> sampleBackgroundColor(const QPointF& point, const QImage& image, const QSizeF& canvasSize);
+
+signals:
+    void closeRequested();
+    // After Copy and Save have ended (true when something was written).
+    void copyFinished(bool written);
+    void saveFinished(bool stored);
+
+protected:
+    // Return, when no text field takes it, is Done.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void commitPendingText();
+    void updateModes();
+    // Renders the annotated image here and frames and encodes it on a worker thread.
+    void exportAsync(std::function<void(std::optional<QByteArray>)> done);
+
+    std::unique_ptr<AnnotationDocument> m_document;
+    std::weak_ptr<ModelContainer> m_container;
+    AnnotationToolbarView* m_toolbar = nullptr;
+    QStackedWidget* m_drawingArea = nullptr;
+    PaintCanvasView* m_canvas = nullptr;
+    FloatingTextField* m_textField = nullptr;
+    BeautifyPreviewView* m_preview = nullptr;
+    ImageDragSourceView* m_dragHandle = nullptr;
+    QPushButton* m_copyButton = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QPushButton* m_doneButton = nullptr;
+    QWidget* m_mainColumn = nullptr;
+    QWidget* m_sideDivider = nullptr;
+    BeautifyOptionsPanel* m_beautifyPanel = nullptr;
+    QPointer<QWidget> m_feedbackPanel;
+    bool m_isBeautifyShown = false;
+    bool m_isFeedbackShown = false;
+    QImage m_beautifyPreviewImage;
+};

@@ -1,0 +1,419 @@
+#include "feedback/FeedbackQuestionsPanel.h"
+
+#include "annotation/AnnotationDocument.h"
+#include "platform/Pasteboard.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QImageWriter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QThreadPool>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor kBlue(10, 132, 255);
+const QColor kGreen(48, 209, 88);
+const QColor kRed(255, 69, 58);
+
+const QString kPngType = QStringLiteral("public.png");
+const QString kTextType = QStringLiteral("public.utf8-plain-text");
+
+// Font sizes are given in pixels, as the panel's layout is measured in them.
+QFont panelFont(int pixelSize, QFont::Weight weight = QFont::Normal)
+{
+    QFont font = Theme::labelFont(10, weight);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+QFont systemFont(int pixelSize)
+{
+    QFont font = QFont();
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+QString rgba(const QColor& c)
+{
+    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
+}
+
+// The panel's two symbols, drawn so that they look the same whatever icon theme is installed:
+// "xmark.circle.fill" (a filled disc with a cut-out cross) and "photo" (a framed landscape).
+QPixmap symbol(const QString& name, int size, const QColor& color)
+{
+    const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(QSize(size, size) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    if (name == u"xmark.circle.fill") {
+        QPainterPath disc;
+        disc.addEllipse(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92));
+        QPainterPathStroker stroker;
+        stroker.setWidth(s * 0.11);
+        stroker.setCapStyle(Qt::RoundCap);
+        QPainterPath cross;
+        cross.moveTo(s * 0.34, s * 0.34);
+        cross.lineTo(s * 0.66, s * 0.66);
+        cross.moveTo(s * 0.66, s * 0.34);
+        cross.lineTo(s * 0.34, s * 0.66);
+        p.fillPath(disc.subtracted(stroker.createStroke(cross)), color);
+    } else {
+        const qreal w = qMax(1.0, s / 12.0);
+        const QRectF frame(s * 0.08, s * 0.18, s * 0.84, s * 0.64);
+        p.setPen(QPen(color, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(frame, s * 0.1, s * 0.1);
+        QPainterPath hills;
+        hills.moveTo(frame.left() + s * 0.06, frame.bottom() - s * 0.06);
+        hills.lineTo(frame.left() + s * 0.32, frame.top() + s * 0.3);
+        hills.lineTo(frame.left() + s * 0.5, frame.top() + s * 0.46);
+        hills.lineTo(frame.left() + s * 0.6, frame.top() + s * 0.38);
+        hills.lineTo(frame.right() - s * 0.06, frame.bottom() - s * 0.06);
+        hills.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawPath(hills);
+        p.drawEllipse(QPointF(frame.right() - s * 0.2, frame.top() + s * 0.17), s * 0.07, s * 0.07);
+    }
+    return pixmap;
+}
+
+QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setFont(font);
+    l->setTextFormat(Qt::PlainText);
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, color);
+    l->setPalette(palette);
+    return l;
+}
+
+}
+
+FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, QWidget* parent)
+    : FeedbackQuestionsPanel(std::move(host), FeedbackService::shared(), Pasteboard::shared(), parent)
+{
+}
+
+FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& service, Pasteboard& pasteboard, QWidget* parent)
+    : QWidget(parent), m_host(std::move(host)), m_service(service), m_pasteboard(pasteboard)
+{
+    setObjectName(QStringLiteral("FeedbackQuestionsPanel"));
+    setAttribute(Qt::WA_StyledBackground);
+    setFixedWidth(kWidth);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    setStyleSheet(QStringLiteral(
+        "#FeedbackQuestionsPanel, #panelContent, QScrollArea { background: %1; border: none; }"
+        "QLineEdit { background: %2; color: white; border: 1px solid %3; border-radius: 5px; padding: 3px 6px;"
+        "  selection-background-color: %4; }"
+        "QLineEdit:focus { border: 1px solid %4; }"
+        "QPushButton { color: white; background: %5; border: 1px solid %6; border-radius: 6px; padding: 5px 12px; }"
+        "QPushButton:hover { background: %7; }"
+        "QPushButton:pressed { background: %6; }"
+        "QPushButton#sendButton { background: %4; border: none; font-weight: 600; padding: 5px 16px; }"
+        "QPushButton#sendButton:hover { background: %8; }"
+        "QPushButton#sendButton:disabled { background: %9; color: %10; }"
+        "QToolButton#closeButton { border: none; background: transparent; padding: 0; }"
+        "QScrollBar:vertical { background: transparent; width: 6px; margin: 2px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 3px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+            .arg(Theme::annotationSurface().name(), Theme::annotationBase().name(), rgba(QColor(255, 255, 255, 40)),
+                kBlue.name(), rgba(QColor(255, 255, 255, 26)), rgba(QColor(255, 255, 255, 44)),
+                rgba(QColor(255, 255, 255, 40)), kBlue.lighter(115).name(),
+                rgba(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 90)))
+            .arg(rgba(QColor(255, 255, 255, 140))));
+
+    // The questions scroll when the editor is shorter than they are.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFrameShape(QFrame::NoFrame);
+    outer->addWidget(scroll);
+
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("panelContent"));
+    auto* v = new QVBoxLayout(content);
+    v->setContentsMargins(14, 14, 14, 14);
+    v->setSpacing(12);
+
+    v->addWidget(makeHeader(content));
+    v->addWidget(labeledField(QStringLiteral("App"), QStringLiteral("Quorvel"), m_targetApp, content));
+    m_targetApp->setText(QStringLiteral("Quorvel"));
+    m_targetApp->setObjectName(QStringLiteral("targetApp"));
+
+    auto* divider = new QFrame(content);
+    divider->setFixedHeight(1);
+    divider->setStyleSheet(QStringLiteral("background: %1; border: none;").arg(rgba(QColor(255, 255, 255, 77))));
+    v->addWidget(divider);
+
+    v->addWidget(questionField(QStringLiteral("1. Ziel"), QStringLiteral("Was wolltest du in dem Moment tun?"), m_ziel, content));
+    v->addWidget(questionField(QStringLiteral("2. Ort"), QStringLiteral("Wo warst du in der App? (welcher Bereich/Screen?)"), m_ort, content));
+    v->addWidget(questionField(QStringLiteral("3. Aktion"), QStringLiteral("Was genau hast du angetippt?"), m_aktion, content));
+    v->addWidget(questionField(QStringLiteral("4. Erwartung"), QStringLiteral("Was hast du erwartet, dass passiert?"), m_erwartung, content));
+    v->addWidget(questionField(QStringLiteral("5. Ergebnis"), QStringLiteral("Was ist stattdessen wirklich passiert?"), m_ergebnis, content));
+    m_ziel->setObjectName(QStringLiteral("ziel"));
+    m_ort->setObjectName(QStringLiteral("ort"));
+    m_aktion->setObjectName(QStringLiteral("aktion"));
+    m_erwartung->setObjectName(QStringLiteral("erwartung"));
+    m_ergebnis->setObjectName(QStringLiteral("ergebnis"));
+
+    // The evidence: no control, the image is always attached.
+    auto* evidence = new QHBoxLayout;
+    evidence->setSpacing(6);
+    auto* photo = new QLabel(content);
+    photo->setPixmap(symbol(QStringLiteral("photo"), 14, Theme::secondaryText()));
+    evidence->addWidget(photo, 0, Qt::AlignVCenter);
+    QLabel* evidenceText = label(QStringLiteral("6. Beleg — dein annotiertes Bild (automatisch angehängt)"), panelFont(11),
+        Theme::secondaryText(), content);
+    evidenceText->setWordWrap(true);
+    evidence->addWidget(evidenceText, 1, Qt::AlignVCenter);
+    v->addLayout(evidence);
+
+    m_status = label(QString(), panelFont(11), kGreen, content);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    v->addWidget(m_status);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    m_copyButton = new QPushButton(QStringLiteral("Text + Bild kopieren"), content);
+    m_copyButton->setObjectName(QStringLiteral("copyButton"));
+    m_copyButton->setCursor(Qt::PointingHandCursor);
+    m_copyButton->setFont(systemFont(12));
+    connect(m_copyButton, &QPushButton::clicked, this, &FeedbackQuestionsPanel::copyToClipboardWithText);
+    buttons->addWidget(m_copyButton);
+    buttons->addStretch(1);
+    m_sendButton = new QPushButton(QStringLiteral("Senden"), content);
+    m_sendButton->setObjectName(QStringLiteral("sendButton"));
+    m_sendButton->setCursor(Qt::PointingHandCursor);
+    m_sendButton->setFont(systemFont(12));
+    // Wide enough for "Sende…", so the row does not jump while sending.
+    m_sendButton->setMinimumWidth(86);
+    connect(m_sendButton, &QPushButton::clicked, this, &FeedbackQuestionsPanel::send);
+    buttons->addWidget(m_sendButton);
+    v->addLayout(buttons);
+    v->addStretch(1);
+
+    scroll->setWidget(content);
+    refresh();
+}
+
+FeedbackQuestionsPanel::~FeedbackQuestionsPanel() = default;
+
+FeedbackQuestionsPanel::Host FeedbackQuestionsPanel::hostFor(AnnotationDocument& document,
+    std::function<void()> commitPendingText, std::function<void()> onClose)
+{
+    QPointer<AnnotationDocument> doc(&document);
+    return Host {
+        std::move(commitPendingText),
+        [doc] { return doc ? doc->renderExportImage() : QImage(); },
+        std::move(onClose),
+    };
+}
+
+QWidget* FeedbackQuestionsPanel::makeHeader(QWidget* parent)
+{
+    auto* header = new QWidget(parent);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(label(QStringLiteral("Feedback"), panelFont(14, QFont::DemiBold), Theme::text(), header));
+    row->addStretch(1);
+    auto* close = new QToolButton(header);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setIcon(QIcon(symbol(QStringLiteral("xmark.circle.fill"), 16, Theme::secondaryText())));
+    close->setIconSize(QSize(16, 16));
+    close->setCursor(Qt::PointingHandCursor);
+    close->setToolTip(QStringLiteral("Schließen"));
+    // Queued: the editor may delete the panel in onClose, and the button is still in its click.
+    connect(close, &QToolButton::clicked, this, [this] {
+        if (m_host.onClose)
+            QMetaObject::invokeMethod(this, [onClose = m_host.onClose] { onClose(); }, Qt::QueuedConnection);
+    });
+    row->addWidget(close);
+    return header;
+}
+
+QWidget* FeedbackQuestionsPanel::labeledField(const QString& text, const QString& placeholder, QLineEdit*& field,
+    QWidget* parent)
+{
+    auto* box = new QWidget(parent);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    QLabel* name = label(text, panelFont(11, QFont::Medium), Theme::secondaryText(), box);
+    name->setFixedWidth(40);
+    name->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    row->addWidget(name, 0, Qt::AlignVCenter);
+    field = new QLineEdit(box);
+    field->setPlaceholderText(placeholder);
+    field->setFont(systemFont(12));
+    row->addWidget(field, 1, Qt::AlignVCenter);
+    return box;
+}
+
+QWidget* FeedbackQuestionsPanel::questionField(const QString& text, const QString& placeholder, QLineEdit*& field,
+    QWidget* parent)
+{
+    auto* box = new QWidget(parent);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(3);
+    column->addWidget(label(text, panelFont(11, QFont::Medium), Theme::secondaryText(), box));
+    field = new QLineEdit(box);
+    field->setPlaceholderText(placeholder);
+    field->setFont(systemFont(12));
+    column->addWidget(field);
+    return box;
+}
+
+QString FeedbackQuestionsPanel::targetApp() const
+{
+    return m_targetApp->text();
+}
+
+QString FeedbackQuestionsPanel::formattedText() const
+{
+    return QStringLiteral("Ziel: ") + m_ziel->text() + QStringLiteral("\nOrt: ") + m_ort->text()
+        + QStringLiteral("\nAktion: ") + m_aktion->text() + QStringLiteral("\nErwartung: ") + m_erwartung->text()
+        + QStringLiteral("\nErgebnis: ") + m_ergebnis->text() + QStringLiteral("\nBeleg: siehe angehängtes Bild");
+}
+
+QImage FeedbackQuestionsPanel::exportImage()
+{
+    // Text still being typed on the canvas belongs in the picture.
+    if (m_host.commitPendingText)
+        m_host.commitPendingText();
+    QImage image = m_host.renderExportImage ? m_host.renderExportImage() : QImage();
+    if (image.isNull())
+        setStatus(QStringLiteral("Fehler: Bild konnte nicht erzeugt werden"), true);
+    return image;
+}
+
+void FeedbackQuestionsPanel::encodeThen(const QImage& image,
+    std::function<void(FeedbackQuestionsPanel&, std::optional<QByteArray>)> then)
+{
+    // Encoding a large image takes a while; the editor stays responsive meanwhile.
+    QPointer<FeedbackQuestionsPanel> self(this);
+    QThreadPool::globalInstance()->start([self, image, then = std::move(then)] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        std::optional<QByteArray> result;
+        if (writer.write(image))
+            result = png;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, then, result] {
+            if (self)
+                then(*self, result);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void FeedbackQuestionsPanel::copyToClipboardWithText()
+{
+    const QImage image = exportImage();
+    if (image.isNull())
+        return;
+    const QString text = formattedText();
+    const quint64 generation = ++m_copyGeneration;
+    encodeThen(image, [text, generation](FeedbackQuestionsPanel& panel, std::optional<QByteArray> png) {
+        if (generation != panel.m_copyGeneration)
+            return; // a newer copy follows
+        if (!png) {
+            panel.setStatus(QStringLiteral("Fehler: Bild konnte nicht erzeugt werden"), true);
+            return;
+        }
+        // One item with both representations; the clipboard monitor records it like any copy.
+        const bool written = panel.m_pasteboard.writeItems({{kPngType, *png}, {kTextType, text.toUtf8()}});
+        if (written)
+            panel.setStatus(QStringLiteral("In Zwischenablage kopiert (Bild + Text)."), false);
+        else
+            panel.setStatus(QStringLiteral("Fehler: Zwischenablage konnte nicht beschrieben werden"), true);
+    });
+}
+
+void FeedbackQuestionsPanel::send()
+{
+    if (m_isSending)
+        return;
+    const QImage image = exportImage();
+    if (image.isNull())
+        return;
+    m_isSending = true;
+    setStatus(std::nullopt, false);
+
+    // The answers as they are at the press; later typing does not change this record.
+    FeedbackService::Payload payload;
+    payload.text = formattedText();
+    payload.userName = FeedbackService::userName();
+    payload.appVersion = FeedbackService::appVersion();
+    payload.osVersion = FeedbackService::osVersion();
+    payload.appModule = targetApp() + QStringLiteral(" – Annotation-Feedback");
+    payload.diagnose = QString();
+    encodeThen(image, [payload](FeedbackQuestionsPanel& panel, std::optional<QByteArray> png) mutable {
+        if (!png) {
+            panel.m_isSending = false;
+            panel.setStatus(QStringLiteral("Fehler: Bild konnte nicht erzeugt werden"), true);
+            return;
+        }
+        payload.screenshotPNG = std::move(png);
+        QPointer<FeedbackQuestionsPanel> self(&panel);
+        panel.m_service.send(payload, [self](const FeedbackService::Result& result) {
+            if (self)
+                self->sendFinished(result);
+        });
+    });
+}
+
+void FeedbackQuestionsPanel::sendFinished(const FeedbackService::Result& result)
+{
+    m_isSending = false;
+    if (result.ok())
+        setStatus(QStringLiteral("Gesendet — danke!"), false);
+    else
+        setStatus(QStringLiteral("Fehler: ")
+                + (result.error ? result.error->localizedDescription() : QStringLiteral("Unbekannter Fehler")),
+            true);
+}
+
+void FeedbackQuestionsPanel::setStatus(std::optional<QString> message, bool isError)
+{
+    m_statusIsError = isError;
+    m_statusMessage = std::move(message);
+    refresh();
+}
+
+void FeedbackQuestionsPanel::refresh()
+{
+    m_sendButton->setText(m_isSending ? QStringLiteral("Sende…") : QStringLiteral("Senden"));
+    m_sendButton->setEnabled(!m_isSending);
+    m_status->setVisible(m_statusMessage.has_value());
+    if (m_statusMessage) {
+        m_status->setText(*m_statusMessage);
+        QPalette palette = m_status->palette();
+        palette.setColor(QPalette::WindowText, m_statusIsError ? kRed : kGreen);
+        m_status->setPalette(palette);
+    }
+}

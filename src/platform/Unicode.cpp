@@ -1,0 +1,48 @@
+#include "platform/Unicode.h"
+
+#include <QStringDecoder>
+#include <QTextBoundaryFinder>
+#include <algorithm>
+
+namespace Unicode {
+
+std::optional<QString> decodeUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+QString graphemePrefix(const QString& text, qsizetype n)
+{
+    // A cluster holds at least one code unit: a text no longer than n is its own prefix.
+    if (text.size() <= n)
+        return text;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype end = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const qsizetype next = graphemes.toNextBoundary();
+        if (next < 0)
+            return text;
+        end = next;
+    }
+    return text.left(end);
+}
+
+qsizetype graphemeCount(const QString& text, qsizetype limit)
+{
+    // Below U+0300 every code unit is a character of its own, except CR LF, which is one.
+    const bool simple = std::none_of(text.cbegin(), text.cend(),
+        [](QChar c) { return c.unicode() >= 0x300 || c.unicode() == u'\r'; });
+    if (simple)
+        return std::min(text.size(), limit + 1);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (count <= limit && graphemes.toNextBoundary() >= 0)
+        ++count;
+    return count;
+}
+
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Text helpers shared by every layer: strict UTF-8 decoding and counting in user-perceived
+// characters (grapheme clusters), so that "the first 500 characters" means the same everywhere.
+namespace Unicode {
+
+// The bytes as text when they are well-formed UTF-8; absent when any byte sequence is not.
+std::optional<QString> decodeUtf8(const QByteArray& bytes);
+
+// The first n user-perceived characters of text (all of it when it has fewer).
+QString graphemePrefix(const QString& text, qsizetype n);
+
+// The number of user-perceived characters of text; counting stops after limit + 1, so that the
+// answer tells "more than limit" apart without walking a long text to its end.
+qsizetype graphemeCount(const QString& text, qsizetype limit);
+
+}

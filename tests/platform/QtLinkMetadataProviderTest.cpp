@@ -1,0 +1,225 @@
+// Link previews: page parsing, and fetching from a local HTTP server with the limits on time,
+// redirects, size and image allocation.
+#include "fakes/TestSupport.h"
+#include "platform/linux/QtLinkMetadataProvider.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QImage>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <mutex>
+
+namespace {
+
+// Answers GET requests from a table of paths. "/hang" never answers.
+class TinyHttpServer : public QObject {
+public:
+    struct Response {
+        int status = 200;
+        QByteArray contentType = "text/html; charset=utf-8";
+        QByteArray body;
+        QByteArray location;
+    };
+
+    TinyHttpServer()
+    {
+        server.listen(QHostAddress::LocalHost);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path); }
+
+    QHash<QString, Response> routes;
+    QStringList requested;
+
+private:
+    void serve(QTcpSocket* socket)
+    {
+        QByteArray& buffer = pending[socket];
+        buffer += socket->readAll();
+        if (!buffer.contains("\r\n\r\n"))
+            return;
+        const QString path = QString::fromLatin1(buffer.split(' ').value(1));
+        pending.remove(socket);
+        requested.append(path);
+        if (path == u"/hang")
+            return;
+        const Response r = routes.value(path, Response {404, "text/plain", "missing", {}});
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nContent-Type: " + r.contentType
+            + "\r\nContent-Length: " + QByteArray::number(r.body.size()) + "\r\nConnection: close\r\n";
+        if (!r.location.isEmpty())
+            head += "Location: " + r.location + "\r\n";
+        socket->write(head + "\r\n" + r.body);
+        socket->flush();
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server;
+    QHash<QTcpSocket*, QByteArray> pending;
+};
+
+struct Answer {
+    std::optional<QString> title;
+    std::optional<QByteArray> image;
+};
+
+Answer fetch(QtLinkMetadataProvider& provider, const QString& url)
+{
+    std::mutex mutex;
+    std::optional<Answer> answer;
+    provider.fetchMetadata(QUrl(url), [&](std::optional<QString> title, std::optional<QByteArray> image) {
+        std::lock_guard lock(mutex);
+        answer = Answer {title, image};
+    });
+    // A safety net only: the provider's own time-out ends every fetch long before this.
+    QDeadlineTimer safety(30000);
+    for (;;) {
+        {
+            std::lock_guard lock(mutex);
+            if (answer)
+                return *answer;
+        }
+        if (safety.hasExpired())
+            return {QStringLiteral("<no answer>"), std::nullopt};
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+}
+
+}
+
+TEST(LinkPageParsing, PrefersOgTitleDecodesEntitiesResolvesImages)
+{
+    const QUrl base("https://example.com/articles/one");
+    auto page = QtLinkMetadataProvider::parseHTML(
+        "<html><head><TITLE>\n  Plain &amp; simple  </TITLE>"
+        "<meta property='og:title' content=\"Open &quot;Graph&quot; &#8211; Title\">"
+        "<meta content=\"../img/cover.png\" property=\"og:image\"/></head></html>",
+        base);
+    EXPECT_EQ(page.title, QString::fromUtf8("Open \"Graph\" \u2013 Title"));
+    EXPECT_EQ(page.imageURL, QUrl("https://example.com/img/cover.png"));
+
+    page = QtLinkMetadataProvider::parseHTML("<title>Only\n title</title><meta name=og:image content=file:///etc/passwd>", base);
+    EXPECT_EQ(page.title, "Only title");
+    EXPECT_EQ(page.imageURL, std::nullopt); // previews load only from the web
+
+    page = QtLinkMetadataProvider::parseHTML("<title>  </title>", base);
+    EXPECT_EQ(page.title, std::nullopt);
+
+    // Latin-1 pages named by their header.
+    page = QtLinkMetadataProvider::parseHTML("<title>Gr\xfc\xdf" "e</title>", base, "text/html; charset=ISO-8859-1");
+    EXPECT_EQ(page.title, QString::fromUtf8("Grüße"));
+}
+
+TEST(LinkImageDecoding, ReencodesAsJPEGWithinTheAllocationLimit)
+{
+    const auto jpeg = QtLinkMetadataProvider::jpegFromImageData(imageBytes(40, 30, "png", QColor(0, 0, 0, 0)), 1 << 20);
+    ASSERT_TRUE(jpeg.has_value());
+    QImage decoded;
+    ASSERT_TRUE(decoded.loadFromData(*jpeg, "JPEG"));
+    EXPECT_EQ(decoded.size(), QSize(40, 30));
+    EXPECT_GT(qGray(decoded.pixel(5, 5)), 240); // transparency lands on white
+    EXPECT_EQ(QtLinkMetadataProvider::jpegFromImageData(imageBytes(600, 600), 600 * 600 * 4 - 1), std::nullopt);
+    EXPECT_EQ(QtLinkMetadataProvider::jpegFromImageData("<svg/>?", 1 << 20), std::nullopt);
+}
+
+TEST(LinkFetching, TitleAndImageFromTheWeb)
+{
+    TinyHttpServer server;
+    server.routes["/page"] = {200, "text/html", "<title>Hello page</title><meta property=og:image content=/pic.png>", {}};
+    server.routes["/pic.png"] = {200, "image/png", imageBytes(20, 10), {}};
+    server.routes["/plain"] = {200, "text/html", "<p>no title</p>", {}};
+    server.routes["/direct.png"] = {200, "image/png", imageBytes(8, 8), {}};
+    QtLinkMetadataProvider provider;
+
+    Answer a = fetch(provider, server.url("/page"));
+    EXPECT_EQ(a.title, "Hello page");
+    ASSERT_TRUE(a.image.has_value());
+    EXPECT_EQ(imageSize(*a.image), QSize(20, 10));
+
+    a = fetch(provider, server.url("/plain"));
+    EXPECT_EQ(a.title, std::nullopt);
+    EXPECT_EQ(a.image, std::nullopt);
+
+    a = fetch(provider, server.url("/direct.png"));
+    EXPECT_EQ(a.title, std::nullopt);
+    EXPECT_TRUE(a.image.has_value());
+
+    a = fetch(provider, server.url("/missing"));
+    EXPECT_EQ(a.title, std::nullopt);
+
+    a = fetch(provider, QStringLiteral("ftp://example.com/x"));
+    EXPECT_EQ(a.title, std::nullopt);
+}
+
+TEST(LinkFetching, RedirectsAreLimited)
+{
+    TinyHttpServer server;
+    for (int i = 0; i < 7; ++i)
+        server.routes[QStringLiteral("/r%1").arg(i)] = {302, "text/html", {}, server.url(QStringLiteral("/r%1").arg(i + 1)).toLatin1()};
+    server.routes["/r7"] = {200, "text/html", "<title>End</title>", {}};
+    server.routes["/short"] = {301, "text/html", {}, server.url("/r3").toLatin1()};
+    QtLinkMetadataProvider provider;
+    EXPECT_EQ(fetch(provider, server.url("/short")).title, "End");      // 5 redirects
+    EXPECT_EQ(fetch(provider, server.url("/r0")).title, std::nullopt); // 7 redirects
+}
+
+TEST(LinkFetching, SizeCapAndTimeOut)
+{
+    TinyHttpServer server;
+    QByteArray bigPage = "<html><head><title>Big</title></head><body>";
+    bigPage += QByteArray(3 * 1024 * 1024, 'x');
+    server.routes["/big"] = {200, "text/html", bigPage, {}};
+    server.routes["/late-title"] = {200, "text/html", QByteArray(3 * 1024 * 1024, ' ') + "<title>Late</title>", {}};
+    server.routes["/bigimage"] = {200, "text/html", "<title>T</title><meta property=og:image content=/huge.bmp>", {}};
+    server.routes["/huge.bmp"] = {200, "image/bmp", imageBytes(1200, 800, "bmp"), {}};
+
+    QtLinkMetadataProvider::Limits limits;
+    limits.timeoutMs = 2000;
+    QtLinkMetadataProvider provider(limits);
+    EXPECT_EQ(fetch(provider, server.url("/big")).title, "Big");             // read up to the cap, parsed
+    EXPECT_EQ(fetch(provider, server.url("/late-title")).title, std::nullopt); // beyond the cap
+    const Answer bigImage = fetch(provider, server.url("/bigimage"));
+    EXPECT_EQ(bigImage.title, "T");
+    EXPECT_EQ(bigImage.image, std::nullopt); // 2.9 MB of image bytes are over the cap
+
+    const Answer hung = fetch(provider, server.url("/hang"));
+    EXPECT_EQ(hung.title, std::nullopt);
+    EXPECT_EQ(hung.image, std::nullopt);
+}
+
+TEST(LinkFetching, LinksThatCarryASecretAreNeverRequested)
+{
+    for (const char* url : {"https://example.com/reset?token=1", "https://example.com/a?ACCESS_TOKEN=1",
+             "https://example.com/cb?code=1&state=2", "https://example.com/s3?X-Amz-Signature=1",
+             "https://example.com/a?apiKey=1", "https://example.com/a?sig=1", "https://example.com/a?Auth=1",
+             "https://example.com/a?password", "https://example.com/a?client_secret=1", "https://example.com/a?sessionid=1",
+             "https://example.com/a?otp=1", "https://example.com/a?reset=1", "https://bob@example.com/",
+             "https://bob:pw@example.com/"})
+        EXPECT_TRUE(LinkMetadataProvider::carriesSecret(QUrl(url))) << url;
+    for (const char* url : {"https://example.com/token/page", "https://example.com/a?q=tokens%3D1&page=2", "https://example.com/"})
+        EXPECT_FALSE(LinkMetadataProvider::carriesSecret(QUrl(url))) << url;
+
+    TinyHttpServer server;
+    server.routes["/reset?token=abc"] = {200, "text/html", "<title>Used up</title>", {}};
+    server.routes["/short"] = {302, "text/html", {}, server.url("/login?Session=1").toLatin1()};
+    server.routes["/login?Session=1"] = {200, "text/html", "<title>Signed in</title>", {}};
+    server.routes["/page?q=1"] = {200, "text/html", "<title>Page</title>", {}};
+    QtLinkMetadataProvider provider;
+    EXPECT_EQ(fetch(provider, server.url("/reset?token=abc")).title, std::nullopt);
+    EXPECT_EQ(fetch(provider, server.url("/reset?token=abc").replace("http://", "http://user:pw@")).title, std::nullopt);
+    EXPECT_TRUE(server.requested.isEmpty());
+    // A short link that leads to a sign-in link is not followed there.
+    EXPECT_EQ(fetch(provider, server.url("/short")).title, std::nullopt);
+    EXPECT_EQ(fetch(provider, server.url("/page?q=1")).title, "Page");
+    EXPECT_EQ(server.requested, (QStringList {"/short", "/page?q=1"}));
+}
