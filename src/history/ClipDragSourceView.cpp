@@ -2,7 +2,7 @@
 
 #include "clipboard/PasteService.h"
 #include "platform/Dispatch.h"
-#include "platform/linux/MimeTypeMapping.h"
+#include "platform/Pasteboard.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -40,20 +40,12 @@ QMimeData* ClipDragSourceView::makeMimeData(const ClipItemPtr& item)
     auto* mime = new QMimeData;
     if (!item)
         return mime;
+    // Every representation, in the formats the desktop's pasteboard gives them for a drag.
     const QList<Pasteboard::Item> items = PasteService::makeDragPasteboardItem(item);
-    for (const MimeTypeMapping::ServedTarget& served : MimeTypeMapping::servedTargets(items)) {
-        // X11 text atoms (UTF8_STRING, STRING) come from text/plain through Qt's own mapping.
-        if (!served.target.contains(QLatin1Char('/')))
-            continue;
-        mime->setData(served.target, served.data);
-        if (served.target.startsWith(QLatin1String("text/plain")) && !mime->hasFormat(QStringLiteral("text/plain")))
-            mime->setData(QStringLiteral("text/plain"), served.data);
-    }
-    for (const Pasteboard::Item& entry : items) {
-        // Custom types without a MIME form travel under their own name.
-        if (!mime->hasFormat(entry.type) && MimeTypeMapping::targetsForType(entry.type, entry.data).isEmpty())
-            mime->setData(entry.type, entry.data);
-    }
+    const QList<Pasteboard::Item> formats = SharedSlot<Pasteboard>::isSet() ? Pasteboard::shared().dragFormats(items) : items;
+    for (const Pasteboard::Item& format : formats)
+        if (!mime->hasFormat(format.type))
+            mime->setData(format.type, format.data);
     return mime;
 }
 

@@ -104,7 +104,7 @@ bool QuickLookPanelManager::copySelection()
         return false;
     const QString selected = cursor.selection().toPlainText();
     m_pasteboard.clearContents();
-    m_pasteboard.writeItems({{QStringLiteral("public.utf8-plain-text"), selected.toUtf8()}});
+    m_pasteboard.writeItems({{PasteboardTypes::utf8PlainText, selected.toUtf8()}});
     return true;
 }
 

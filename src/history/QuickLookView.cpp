@@ -3,7 +3,6 @@
 #include "clipboard/AppIconCache.h"
 #include "clipboard/PasteService.h"
 #include "history/ImageDecoding.h"
-#include "platform/PasteboardTypes.h"
 #include "platform/Pasteboard.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"

@@ -6,8 +6,8 @@
 #include "history/QuickLookPanelManager.h"
 #include "platform/Compositing.h"
 #include "platform/NotificationCenter.h"
-#include "store/ClipboardCryptoService.h"
 #include "platform/Preferences.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 
 #include <QApplication>

@@ -7,6 +7,7 @@
 #include "history/FullWidthImageView.h"
 #include "history/ImageDecoding.h"
 #include "history/ImageThumbnailView.h"
+#include "platform/linux/X11Pasteboard.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -286,6 +287,9 @@ TEST_F(ClipRowTest, DragCarriesEveryRepresentationBeyondFourPixels)
         {sealedRepresentation(QStringLiteral("public.png"), 900, png),
             sealedRepresentation(QStringLiteral("public.html"), 400, "<b>caption</b>"),
             sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, "caption")});
+    // The desktop's formats for a drag (no display needed for the mapping).
+    X11Pasteboard desktop(":no-such-display-for-quorvel");
+    Pasteboard::setShared(&desktop);
     std::unique_ptr<QMimeData> mime(ClipDragSourceView::makeMimeData(item));
     EXPECT_EQ(mime->data(QStringLiteral("image/png")), png);
     EXPECT_EQ(mime->data(QStringLiteral("text/html")), QByteArray("<b>caption</b>"));
@@ -319,6 +323,7 @@ TEST_F(ClipRowTest, DragCarriesEveryRepresentationBeyondFourPixels)
     EXPECT_TRUE(dragged.isEmpty());
     EXPECT_EQ(taps, 1);
     ClipDragSourceView::setDragRunner({});
+    Pasteboard::setShared(nullptr);
 
     const QImage slab = ClipDragSourceView::dragImage(QSize(100, 40), 1).toImage();
     EXPECT_EQ(qAlpha(slab.pixel(50, 20)), qRound(255 * 0.6));

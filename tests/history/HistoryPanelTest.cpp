@@ -332,6 +332,16 @@ TEST_F(HistoryPanelTest, QuickLookImageZoomsBetweenHalfAndThreeTimes)
         image->zoomOut();
     EXPECT_TRUE(view->grab().save(artifact(QStringLiteral("quick_look_image.png"))));
     quickLook.hideQuickLook();
+
+    // A video entry plays its file; without a file location it shows its image, else its text.
+    entry->cachedIsVideo = true;
+    EXPECT_EQ(QuickLookView::kindOf(*entry), QuickLookView::ContentKind::image);
+    entry->cachedFileURL = QStringLiteral("file:///nonexistent/clip.mov");
+    EXPECT_EQ(QuickLookView::kindOf(*entry), QuickLookView::ContentKind::video);
+    EXPECT_FALSE(VideoQuickLookView(QUrl(*entry->cachedFileURL)).hasPlayer()); // the file is gone
+    ClipItemPtr text = makeTextEntry(QStringLiteral("two words"));
+    text->cachedIsVideo = true;
+    EXPECT_EQ(QuickLookView::kindOf(*text), QuickLookView::ContentKind::text);
 }
 
 }

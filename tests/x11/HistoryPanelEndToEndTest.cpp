@@ -53,6 +53,7 @@ protected:
         Theme::install();
         Symbols::installIconTheme();
         Permissions::setShared(&permissions);
+        Pasteboard::setShared(&pasteboard);
         prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
         prefs->registerDefaults(AppDelegate::registeredDefaults());
         prefs->set(QStringLiteral("showAsRightPanel"), false);
@@ -77,6 +78,7 @@ protected:
         owners.clear();
         waitUntil([this] { return !suspension.isSuspended(); }, 3000);
         Permissions::setShared(nullptr);
+        Pasteboard::setShared(nullptr);
     }
 
     // A window manager as the program makes it at start (a restart makes a new one).
