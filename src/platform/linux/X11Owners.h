@@ -109,7 +109,7 @@ private:
 class X11PropertyReply {
 public:
     // Reads up to `length` 32-bit units from `offset` (both in 4-byte units, as the protocol
-    // counts); false when the request fails or the property does not exist.
+    // counts); false when the request fails. A missing property succeeds with type 0 (exists()).
     bool read(Display* display, Window window, Atom property, long offset, long length, bool remove,
         Atom requestedType)
     {
@@ -121,8 +121,9 @@ public:
         const int status = XGetWindowProperty(display, window, property, offset, length, remove ? True : False,
             requestedType, &m_type, &m_format, &m_items, &m_bytesAfter, &data);
         m_data.reset(data);
-        return status == Success && m_type != 0;
+        return status == Success;
     }
+    bool exists() const { return m_type != 0; }
     Atom type() const { return m_type; }
     int format() const { return m_format; }
     unsigned long items() const { return m_items; }

@@ -30,7 +30,7 @@ std::optional<Property> readProperty(Display* dpy, Window window, Atom property,
     if (!dpy || !window || property == None)
         return std::nullopt;
     X11PropertyReply reply;
-    if (!reply.read(dpy, window, property, 0, maxItems, false, type))
+    if (!reply.read(dpy, window, property, 0, maxItems, false, type) || !reply.exists())
         return std::nullopt;
     Property result;
     result.type = reply.type();
