@@ -4,6 +4,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <memory>
 
@@ -35,6 +36,34 @@ struct X11ModifierMapDeleter {
     }
 };
 using X11ModifierMapPtr = std::unique_ptr<XModifierKeymap, X11ModifierMapDeleter>;
+
+// XRandR replies (screens and their outputs, for screen grabs), each with its own free function.
+struct X11RandrDeleter {
+    void operator()(XRRScreenResources* resources) const
+    {
+        if (resources)
+            XRRFreeScreenResources(resources);
+    }
+    void operator()(XRRCrtcInfo* crtc) const
+    {
+        if (crtc)
+            XRRFreeCrtcInfo(crtc);
+    }
+    void operator()(XRROutputInfo* output) const
+    {
+        if (output)
+            XRRFreeOutputInfo(output);
+    }
+    void operator()(XRRMonitorInfo* monitors) const
+    {
+        if (monitors)
+            XRRFreeMonitors(monitors);
+    }
+};
+using X11ScreenResourcesPtr = std::unique_ptr<XRRScreenResources, X11RandrDeleter>;
+using X11CrtcInfoPtr = std::unique_ptr<XRRCrtcInfo, X11RandrDeleter>;
+using X11OutputInfoPtr = std::unique_ptr<XRROutputInfo, X11RandrDeleter>;
+using X11MonitorsPtr = std::unique_ptr<XRRMonitorInfo, X11RandrDeleter>; // from XRRGetMonitors
 
 // A display opened by XOpenDisplay (never one borrowed from Qt).
 struct X11DisplayCloser {
