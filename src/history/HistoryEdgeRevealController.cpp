@@ -25,6 +25,10 @@ HistoryEdgeRevealController::HistoryEdgeRevealController(DisplayList* displays, 
 
 HistoryEdgeRevealController::~HistoryEdgeRevealController()
 {
+    // The process-wide instance ends after the application object: its windows are gone then.
+    if (!qApp)
+        return;
+    qApp->removeEventFilter(this);
     hideTab();
 }
 
@@ -107,7 +111,8 @@ void HistoryEdgeRevealController::installObservers()
         m_openedViaHover = false;
         m_userInteracted = false;
         m_isHoveringContent = false;
-        qApp->removeEventFilter(this);
+        if (qApp)
+            qApp->removeEventFilter(this);
     }));
     m_observers.append(m_notifications.observe(NotchShelfWindowManager::screenParametersNotification, this, [this](const QVariantMap&) {
         if (!m_isEnabled)

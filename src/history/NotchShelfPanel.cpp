@@ -18,7 +18,8 @@ NotchShelfPanel::NotchShelfPanel(QWidget* parent)
 
 NotchShelfPanel::~NotchShelfPanel()
 {
-    qApp->removeEventFilter(this);
+    if (qApp)
+        qApp->removeEventFilter(this);
 }
 
 bool NotchShelfPanel::event(QEvent* event)

@@ -14,6 +14,7 @@
 #include "platform/WindowShape.h"
 #include "store/ModelContainer.h"
 
+#include <QApplication>
 #include <QPainterPath>
 
 NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, DisplayList* displays, PointerLocation* pointer,
@@ -54,8 +55,10 @@ NotchShelfWindowManager& NotchShelfWindowManager::shared()
 NotchShelfWindowManager::~NotchShelfWindowManager()
 {
     m_alive.reset();
+    // The process-wide instance ends after the application object: its windows are gone then.
+    if (!qApp)
+        return;
     hidePanel();
-    delete m_panel;
 }
 
 void NotchShelfWindowManager::setEnabled(bool enabled)

@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include "platform/linux/X11Owners.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -39,32 +41,25 @@ QByteArray X11DisplayList::edidOf(const QString& outputName)
     if (!XRRQueryExtension(dpy, &eventBase, &errorBase))
         return {};
     X11ErrorTrap trap(dpy);
-    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(dpy, DefaultRootWindow(dpy));
-    if (!resources)
-        return {};
+    const X11ScreenResourcesPtr resources(XRRGetScreenResourcesCurrent(dpy, DefaultRootWindow(dpy)));
     const Atom edidAtom = XInternAtom(dpy, "EDID", True);
+    if (!resources || edidAtom == None)
+        return {};
     QByteArray edid;
-    for (int i = 0; i < resources->noutput && edidAtom != None; ++i) {
-        XRROutputInfo* info = XRRGetOutputInfo(dpy, resources, resources->outputs[i]);
-        if (!info)
-            continue;
-        const bool matches = QString::fromUtf8(info->name, info->nameLen) == outputName;
-        XRRFreeOutputInfo(info);
-        if (!matches)
+    for (int i = 0; i < resources->noutput; ++i) {
+        const X11OutputInfoPtr info(XRRGetOutputInfo(dpy, resources.get(), resources->outputs[i]));
+        if (!info || QString::fromUtf8(info->name, info->nameLen) != outputName)
             continue;
         Atom type = None;
         int format = 0;
         unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        if (XRRGetOutputProperty(dpy, resources->outputs[i], edidAtom, 0, kMaxEdidLongs, False, False, AnyPropertyType,
-                &type, &format, &count, &after, &data)
-                == Success
-            && data && format == 8)
-            edid = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
-        if (data)
-            XFree(data);
+        unsigned char* raw = nullptr;
+        const int status = XRRGetOutputProperty(dpy, resources->outputs[i], edidAtom, 0, kMaxEdidLongs, False, False,
+            AnyPropertyType, &type, &format, &count, &after, &raw);
+        const X11Ptr<unsigned char> data(raw);
+        if (status == Success && data && format == 8)
+            edid = QByteArray(reinterpret_cast<const char*>(data.get()), static_cast<qsizetype>(count));
         break;
     }
-    XRRFreeScreenResources(resources);
     return edid;
 }
