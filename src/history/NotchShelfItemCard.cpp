@@ -119,6 +119,7 @@ NotchShelfItemCard::NotchShelfItemCard(const ClipItemViewModelPtr& viewModel, Ac
     column->setContentsMargins(inset, inset, inset, inset);
     column->setSpacing(8);
     m_preview = makePreview();
+    m_preview->setFixedSize(thumbnailSize);
     column->addWidget(m_preview, 0, Qt::AlignLeft);
 
     auto* info = new QHBoxLayout();
