@@ -1,8 +1,11 @@
 #include "platform/linux/X11Pasteboard.h"
 
+#include "platform/linux/MimeTypeMapping.h"
 #include "platform/linux/X11SelectionOwner.h"
 #include "platform/linux/X11SelectionReader.h"
 #include "platform/linux/X11SelectionState.h"
+
+#include <QSet>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
@@ -168,4 +171,27 @@ bool X11Pasteboard::writeItems(const QList<Item>& items)
 bool X11Pasteboard::handOverToClipboardManager()
 {
     return m_loop->isValid() && m_owner->handOver(clipboardManagerTimeoutMs);
+}
+
+QList<Pasteboard::Item> X11Pasteboard::dragFormats(const QList<Item>& items) const
+{
+    QList<Item> formats;
+    QSet<QString> named;
+    for (const MimeTypeMapping::ServedTarget& served : MimeTypeMapping::servedTargets(items)) {
+        if (!served.target.contains(QLatin1Char('/')) || named.contains(served.target))
+            continue;
+        named.insert(served.target);
+        formats.append({served.target, served.data});
+        if (served.target.startsWith(QLatin1String("text/plain;")) && !named.contains(QStringLiteral("text/plain"))) {
+            named.insert(QStringLiteral("text/plain"));
+            formats.append({QStringLiteral("text/plain"), served.data});
+        }
+    }
+    for (const Item& item : items) {
+        if (!named.contains(item.type) && MimeTypeMapping::targetsForType(item.type, item.data).isEmpty()) {
+            named.insert(item.type);
+            formats.append(item);
+        }
+    }
+    return formats;
 }

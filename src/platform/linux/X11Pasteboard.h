@@ -74,6 +74,10 @@ public:
     void clearContents() override;
     bool writeItems(const QList<Item>& items) override;
     bool handOverToClipboardManager() override;
+    // The MIME types a drag offers for the items (the targets served for them, without the
+    // ICCCM text atoms, which the toolkit derives from text/plain); types without a MIME form
+    // under their own names.
+    QList<Item> dragFormats(const QList<Item>& items) const override;
 
 private:
     using Clock = X11SelectionLoop::Clock;
