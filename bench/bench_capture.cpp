@@ -6,14 +6,9 @@
 // transaction per entry.
 #include "BenchSupport.h"
 #include "clipboard/ClipboardService.h"
-#include "clipboard/ClipboardSuspension.h"
-#include "fakes/FakeLinkMetadataProvider.h"
+#include "fakes/ClipboardServiceFakes.h"
 #include "fakes/FakePasteboard.h"
-#include "fakes/FakePreferences.h"
-#include "fakes/FakeWorkspace.h"
-#include "fakes/ManualQueue.h"
 #include "platform/Console.h"
-#include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/PasteboardTypes.h"
 #include "platform/linux/MimeTypeMapping.h"
@@ -59,7 +54,7 @@ QByteArray uniqueText(qint64 bytes, qint64 serial)
 }
 
 // The monitor with fakes around it and a real store in a temporary folder.
-class Harness {
+class Harness : public ClipboardServiceFakes {
 public:
     Harness()
         : crypto(keychain),
@@ -90,10 +85,7 @@ public:
     void run(int ms)
     {
         queue.advance(ms);
-        while (main.pendingCount() > 0 || queue.nextDueInMs() == 0) {
-            main.runPending();
-            queue.runPending();
-        }
+        drain();
     }
 
     QTemporaryDir dir;
@@ -101,13 +93,6 @@ public:
     ClipboardCryptoService crypto;
     std::shared_ptr<ModelContainer> container;
     FakePasteboard pasteboard;
-    FakeWorkspace workspace;
-    FakePreferences preferences;
-    NotificationCenter center;
-    FakeLinkMetadataProvider links;
-    ManualQueue queue {QStringLiteral("com.quorvel.clipboard")};
-    ManualQueue main {QStringLiteral("main")};
-    ClipboardSuspension suspension;
     ClipboardService service;
     int saved = 0;
 };

@@ -4,12 +4,11 @@
 #include "annotation/MosaicRenderer.h"
 #include "annotation/StrokeJSON.h"
 #include "platform/Console.h"
+#include "platform/ImageEncoding.h"
 #include "platform/TextRecognizer.h"
 #include "store/ScreenshotItem.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QImageWriter>
 #include <QPainter>
 #include <QPointer>
 #include <QThreadPool>
@@ -301,11 +300,5 @@ std::optional<QByteArray> AnnotationDocument::renderExportPNG()
     const QImage framed = renderExportImage();
     if (framed.isNull())
         return std::nullopt;
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(framed))
-        return std::nullopt;
-    return png;
+    return ImageEncoding::png(framed);
 }

@@ -1,13 +1,11 @@
 #include "annotation/BeautifyConfig.h"
 
+#include "annotation/JSONCoding.h"
+
 #include "platform/Preferences.h"
 
 #include <cmath>
-#include <nlohmann/json.hpp>
-#include <stdexcept>
 #include <string>
-
-using nlohmann::ordered_json;
 
 // --- presets ---
 
@@ -195,33 +193,9 @@ bool BeautifyConfig::isWithinPanelRanges() const
 
 namespace {
 
-// Thrown inside this file only; turned into a failed result at the boundary.
-struct CodingError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using namespace JSONCoding;
 
 // --- encoding ---
-
-ordered_json number(double value)
-{
-    if (!std::isfinite(value))
-        throw CodingError("number is not finite");
-    // Whole numbers are written without a fraction ("3", not "3.0").
-    constexpr double kExactIntegerLimit = 9007199254740992.0; // 2^53
-    if (value == std::trunc(value) && std::abs(value) < kExactIntegerLimit && !(value == 0 && std::signbit(value)))
-        return static_cast<std::int64_t>(value);
-    return value;
-}
-
-ordered_json encodeColor(const PaintColor& color)
-{
-    ordered_json object = ordered_json::object();
-    object["red"] = number(color.red);
-    object["green"] = number(color.green);
-    object["blue"] = number(color.blue);
-    object["opacity"] = number(color.opacity);
-    return object;
-}
 
 ordered_json encodeBackground(const BeautifyBackground& background)
 {
@@ -251,65 +225,11 @@ ordered_json encodeBackground(const BeautifyBackground& background)
 
 // --- decoding ---
 
-const ordered_json& required(const ordered_json& object, const char* key)
-{
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null())
-        throw CodingError(std::string("missing key \"") + key + "\"");
-    return *it;
-}
-
-const ordered_json* optionalValue(const ordered_json& object, const char* key)
-{
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null())
-        return nullptr;
-    return &*it;
-}
-
-const ordered_json& object(const ordered_json& value, const char* what)
-{
-    if (!value.is_object())
-        throw CodingError(std::string("\"") + what + "\" is not an object");
-    return value;
-}
-
-double decodeNumber(const ordered_json& value, const char* what)
-{
-    if (!value.is_number())
-        throw CodingError(std::string("\"") + what + "\" is not a number");
-    const double result = value.get<double>();
-    if (!std::isfinite(result))
-        throw CodingError(std::string("\"") + what + "\" is not finite");
-    return result;
-}
-
 bool decodeBool(const ordered_json& value, const char* what)
 {
     if (!value.is_boolean())
         throw CodingError(std::string("\"") + what + "\" is not true or false");
     return value.get<bool>();
-}
-
-QString decodeString(const ordered_json& value, const char* what)
-{
-    if (!value.is_string())
-        throw CodingError(std::string("\"") + what + "\" is not a string");
-    return QString::fromStdString(value.get<std::string>());
-}
-
-PaintColor decodeColor(const ordered_json& value)
-{
-    const ordered_json& color = object(value, "colour");
-    return PaintColor(decodeNumber(required(color, "red"), "red"), decodeNumber(required(color, "green"), "green"),
-        decodeNumber(required(color, "blue"), "blue"), decodeNumber(required(color, "opacity"), "opacity"));
-}
-
-std::pair<double, double> decodePair(const ordered_json& value)
-{
-    if (!value.is_array() || value.size() != 2)
-        throw CodingError("\"cropRect\" is not two pairs of numbers");
-    return { decodeNumber(value[0], "cropRect"), decodeNumber(value[1], "cropRect") };
 }
 
 BeautifyBackground decodeBackground(const ordered_json& value)
@@ -329,7 +249,7 @@ BeautifyBackground decodeBackground(const ordered_json& value)
     const ordered_json& payload = object(background.at(found), found);
     const std::string name(found);
     if (name == "solid")
-        return BeautifyBackground::solid(decodeColor(required(payload, "_0")));
+        return BeautifyBackground::solid(decodeColor(required(payload, "_0"), "colour"));
     if (name == "gradient") {
         const ordered_json& colors = required(payload, "_0");
         if (!colors.is_array())
@@ -337,7 +257,7 @@ BeautifyBackground decodeBackground(const ordered_json& value)
         std::vector<PaintColor> list;
         list.reserve(colors.size());
         for (const ordered_json& color : colors)
-            list.push_back(decodeColor(color));
+            list.push_back(decodeColor(color, "colour"));
         return BeautifyBackground::gradient(std::move(list), decodeNumber(required(payload, "angle"), "angle"));
     }
     if (name == "wallpaper")
@@ -366,13 +286,8 @@ BeautifyConfig decodeConfig(const ordered_json& value)
         if (!config.aspectPreset)
             throw CodingError("unknown aspect preset \"" + raw.toStdString() + "\"");
     }
-    if (const ordered_json* rect = optionalValue(root, "cropRect")) {
-        if (!rect->is_array() || rect->size() != 2)
-            throw CodingError("\"cropRect\" is not two pairs of numbers");
-        const auto [x, y] = decodePair((*rect)[0]);
-        const auto [width, height] = decodePair((*rect)[1]);
-        config.cropRect = QRectF(x, y, width, height);
-    }
+    if (const ordered_json* rect = optionalValue(root, "cropRect"))
+        config.cropRect = decodeRect(*rect, "cropRect");
     return config;
 }
 
@@ -392,12 +307,8 @@ std::optional<QByteArray> BeautifyConfig::toJSON() const
         root["shadow"] = std::move(shadowObject);
         if (aspectPreset)
             root["aspectPreset"] = BeautifyAspectPresets::rawValue(*aspectPreset).toStdString();
-        if (cropRect) {
-            root["cropRect"] = ordered_json::array({
-                ordered_json::array({ number(cropRect->x()), number(cropRect->y()) }),
-                ordered_json::array({ number(cropRect->width()), number(cropRect->height()) }),
-            });
-        }
+        if (cropRect)
+            root["cropRect"] = encodeRect(*cropRect);
         return QByteArray::fromStdString(root.dump());
     } catch (const std::exception&) {
         return std::nullopt;

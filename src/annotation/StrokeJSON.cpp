@@ -1,33 +1,18 @@
 #include "annotation/StrokeJSON.h"
 
+#include "annotation/JSONCoding.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 
-using nlohmann::ordered_json;
-
 namespace {
 
-// Thrown inside this file only; turned into a failed result at the boundary.
-struct CodingError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using namespace JSONCoding;
 
 // --- encoding ---
-
-ordered_json number(double value)
-{
-    if (!std::isfinite(value))
-        throw CodingError("number is not finite");
-    // Whole numbers are written without a fraction ("3", not "3.0"), as standard encoders do.
-    constexpr double kExactIntegerLimit = 9007199254740992.0; // 2^53
-    if (value == std::trunc(value) && std::abs(value) < kExactIntegerLimit && !(value == 0 && std::signbit(value)))
-        return static_cast<std::int64_t>(value);
-    return value;
-}
 
 ordered_json encodePoint(const PaintPoint& point)
 {
@@ -48,12 +33,7 @@ ordered_json encodeStroke(const PaintStroke& stroke)
         points.push_back(encodePoint(point));
     object["points"] = std::move(points);
     object["tool"] = stroke.tool.rawValue().toStdString();
-    ordered_json color = ordered_json::object();
-    color["red"] = number(stroke.color.red);
-    color["green"] = number(stroke.color.green);
-    color["blue"] = number(stroke.color.blue);
-    color["opacity"] = number(stroke.color.opacity);
-    object["color"] = std::move(color);
+    object["color"] = encodeColor(stroke.color);
     object["lineWidth"] = number(stroke.lineWidth);
     object["createdAt"] = number(stroke.createdAt);
     if (stroke.text)
@@ -68,44 +48,12 @@ ordered_json encodeStroke(const PaintStroke& stroke)
         object["effectAmount"] = number(*stroke.effectAmount);
     if (stroke.controlPoint)
         object["controlPoint"] = encodePoint(*stroke.controlPoint);
-    if (stroke.textSnapRect) {
-        const QRectF& rect = *stroke.textSnapRect;
-        object["textSnapRect"] = ordered_json::array({
-            ordered_json::array({ number(rect.x()), number(rect.y()) }),
-            ordered_json::array({ number(rect.width()), number(rect.height()) }),
-        });
-    }
+    if (stroke.textSnapRect)
+        object["textSnapRect"] = encodeRect(*stroke.textSnapRect);
     return object;
 }
 
 // --- decoding ---
-
-const ordered_json& required(const ordered_json& object, const char* key)
-{
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null())
-        throw CodingError(std::string("missing key \"") + key + "\"");
-    return *it;
-}
-
-// The value of an optional key, or nullptr when the key is absent or null.
-const ordered_json* optionalValue(const ordered_json& object, const char* key)
-{
-    const auto it = object.find(key);
-    if (it == object.end() || it->is_null())
-        return nullptr;
-    return &*it;
-}
-
-double decodeNumber(const ordered_json& value, const char* what)
-{
-    if (!value.is_number())
-        throw CodingError(std::string("\"") + what + "\" is not a number");
-    const double result = value.get<double>();
-    if (!std::isfinite(result))
-        throw CodingError(std::string("\"") + what + "\" is not finite");
-    return result;
-}
 
 int decodeInteger(const ordered_json& value, const char* what)
 {
@@ -130,21 +78,6 @@ int decodeInteger(const ordered_json& value, const char* what)
             return static_cast<int>(number);
     }
     throw CodingError(std::string("\"") + what + "\" is not an integer");
-}
-
-QString decodeString(const ordered_json& value, const char* what)
-{
-    if (!value.is_string())
-        throw CodingError(std::string("\"") + what + "\" is not a string");
-    const std::string& utf8 = value.get_ref<const std::string&>();
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-const ordered_json& object(const ordered_json& value, const char* what)
-{
-    if (!value.is_object())
-        throw CodingError(std::string("\"") + what + "\" is not an object");
-    return value;
 }
 
 PaintPoint decodePoint(const ordered_json& value)
@@ -172,13 +105,6 @@ QUuid decodeUUID(const ordered_json& value)
     return uuid;
 }
 
-std::pair<double, double> decodePair(const ordered_json& value)
-{
-    if (!value.is_array() || value.size() != 2)
-        throw CodingError("\"textSnapRect\" is not two pairs of numbers");
-    return { decodeNumber(value[0], "textSnapRect"), decodeNumber(value[1], "textSnapRect") };
-}
-
 PaintStroke decodeStroke(const ordered_json& value)
 {
     const ordered_json& stroke = object(value, "stroke");
@@ -198,10 +124,7 @@ PaintStroke decodeStroke(const ordered_json& value)
         throw CodingError("unknown tool \"" + toolName.toStdString() + "\"");
     result.tool = *tool;
 
-    const ordered_json& color = object(required(stroke, "color"), "color");
-    result.color = PaintColor(decodeNumber(required(color, "red"), "red"),
-        decodeNumber(required(color, "green"), "green"), decodeNumber(required(color, "blue"), "blue"),
-        decodeNumber(required(color, "opacity"), "opacity"));
+    result.color = decodeColor(required(stroke, "color"), "color");
 
     result.lineWidth = decodeNumber(required(stroke, "lineWidth"), "lineWidth");
     result.createdAt = decodeNumber(required(stroke, "createdAt"), "createdAt");
@@ -218,13 +141,8 @@ PaintStroke decodeStroke(const ordered_json& value)
         result.effectAmount = decodeNumber(*effectAmount, "effectAmount");
     if (const ordered_json* controlPoint = optionalValue(stroke, "controlPoint"))
         result.controlPoint = decodePoint(*controlPoint);
-    if (const ordered_json* rect = optionalValue(stroke, "textSnapRect")) {
-        if (!rect->is_array() || rect->size() != 2)
-            throw CodingError("\"textSnapRect\" is not two pairs of numbers");
-        const auto [x, y] = decodePair((*rect)[0]);
-        const auto [width, height] = decodePair((*rect)[1]);
-        result.textSnapRect = QRectF(x, y, width, height);
-    }
+    if (const ordered_json* rect = optionalValue(stroke, "textSnapRect"))
+        result.textSnapRect = decodeRect(*rect, "textSnapRect");
     return result;
 }
 

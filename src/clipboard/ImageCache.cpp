@@ -1,11 +1,11 @@
 #include "clipboard/ImageCache.h"
 
+#include "platform/ImageEncoding.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QImageWriter>
 #include <cmath>
 
 ImageCache::ImageCache(NotificationCenter& center) : m_center(center)
@@ -123,11 +123,5 @@ std::optional<QByteArray> ImageCache::createThumbnail(const QByteArray& data, in
     const QImage scaled = image.scaled(newWidth, newHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (scaled.isNull())
         return std::nullopt;
-    QByteArray png;
-    QBuffer out(&png);
-    out.open(QIODevice::WriteOnly);
-    QImageWriter writer(&out, "png");
-    if (!writer.write(scaled))
-        return std::nullopt;
-    return png;
+    return ImageEncoding::png(scaled);
 }

@@ -1,16 +1,16 @@
 #include "feedback/FeedbackQuestionsPanel.h"
 
 #include "annotation/AnnotationDocument.h"
+#include "feedback/FeedbackStyle.h"
+#include "platform/ImageEncoding.h"
 #include "platform/Pasteboard.h"
 #include "ui/Theme.h"
 #include "platform/PasteboardTypes.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QImageWriter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -47,19 +47,14 @@ QFont systemFont(int pixelSize)
     return font;
 }
 
-QString rgba(const QColor& c)
-{
-    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
-}
+using FeedbackStyle::label;
+using FeedbackStyle::rgba;
 
 // The panel's two symbols, drawn so that they look the same whatever icon theme is installed:
 // "xmark.circle.fill" (a filled disc with a cut-out cross) and "photo" (a framed landscape).
 QPixmap symbol(const QString& name, int size, const QColor& color)
 {
-    const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
-    QPixmap pixmap(QSize(size, size) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = FeedbackStyle::blankSymbolPixmap(size);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
@@ -94,17 +89,6 @@ QPixmap symbol(const QString& name, int size, const QColor& color)
         p.drawEllipse(QPointF(frame.right() - s * 0.2, frame.top() + s * 0.17), s * 0.07, s * 0.07);
     }
     return pixmap;
-}
-
-QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* l = new QLabel(text, parent);
-    l->setFont(font);
-    l->setTextFormat(Qt::PlainText);
-    QPalette palette = l->palette();
-    palette.setColor(QPalette::WindowText, color);
-    l->setPalette(palette);
-    return l;
 }
 
 }
@@ -159,7 +143,7 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& servi
     v->setSpacing(12);
 
     v->addWidget(makeHeader(content));
-    v->addWidget(labeledField(QStringLiteral("App"), QStringLiteral("Quorvel"), m_targetApp, content));
+    v->addWidget(fieldBox(QStringLiteral("App"), QStringLiteral("Quorvel"), m_targetApp, content, Qt::Horizontal));
     m_targetApp->setText(QStringLiteral("Quorvel"));
     m_targetApp->setObjectName(QStringLiteral("targetApp"));
 
@@ -168,11 +152,11 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& servi
     divider->setStyleSheet(QStringLiteral("background: %1; border: none;").arg(rgba(QColor(255, 255, 255, 77))));
     v->addWidget(divider);
 
-    v->addWidget(questionField(QStringLiteral("1. Ziel"), QStringLiteral("Was wolltest du in dem Moment tun?"), m_ziel, content));
-    v->addWidget(questionField(QStringLiteral("2. Ort"), QStringLiteral("Wo warst du in der App? (welcher Bereich/Screen?)"), m_ort, content));
-    v->addWidget(questionField(QStringLiteral("3. Aktion"), QStringLiteral("Was genau hast du angetippt?"), m_aktion, content));
-    v->addWidget(questionField(QStringLiteral("4. Erwartung"), QStringLiteral("Was hast du erwartet, dass passiert?"), m_erwartung, content));
-    v->addWidget(questionField(QStringLiteral("5. Ergebnis"), QStringLiteral("Was ist stattdessen wirklich passiert?"), m_ergebnis, content));
+    v->addWidget(fieldBox(QStringLiteral("1. Ziel"), QStringLiteral("Was wolltest du in dem Moment tun?"), m_ziel, content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("2. Ort"), QStringLiteral("Wo warst du in der App? (welcher Bereich/Screen?)"), m_ort, content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("3. Aktion"), QStringLiteral("Was genau hast du angetippt?"), m_aktion, content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("4. Erwartung"), QStringLiteral("Was hast du erwartet, dass passiert?"), m_erwartung, content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("5. Ergebnis"), QStringLiteral("Was ist stattdessen wirklich passiert?"), m_ergebnis, content, Qt::Vertical));
     m_ziel->setObjectName(QStringLiteral("ziel"));
     m_ort->setObjectName(QStringLiteral("ort"));
     m_aktion->setObjectName(QStringLiteral("aktion"));
@@ -256,36 +240,26 @@ QWidget* FeedbackQuestionsPanel::makeHeader(QWidget* parent)
     return header;
 }
 
-QWidget* FeedbackQuestionsPanel::labeledField(const QString& text, const QString& placeholder, QLineEdit*& field,
-    QWidget* parent)
+// A line edit with its name: beside it in a fixed-width column (horizontal) or above it (vertical).
+QWidget* FeedbackQuestionsPanel::fieldBox(const QString& text, const QString& placeholder, QLineEdit*& field,
+    QWidget* parent, Qt::Orientation orientation)
 {
+    const bool beside = orientation == Qt::Horizontal;
     auto* box = new QWidget(parent);
-    auto* row = new QHBoxLayout(box);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8);
+    QBoxLayout* layout = beside ? static_cast<QBoxLayout*>(new QHBoxLayout(box)) : new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(beside ? 8 : 3);
     QLabel* name = label(text, panelFont(11, QFont::Medium), Theme::secondaryText(), box);
-    name->setFixedWidth(40);
-    name->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    row->addWidget(name, 0, Qt::AlignVCenter);
+    if (beside) {
+        name->setFixedWidth(40);
+        name->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    const Qt::Alignment alignment = beside ? Qt::Alignment(Qt::AlignVCenter) : Qt::Alignment();
+    layout->addWidget(name, 0, alignment);
     field = new QLineEdit(box);
     field->setPlaceholderText(placeholder);
     field->setFont(systemFont(12));
-    row->addWidget(field, 1, Qt::AlignVCenter);
-    return box;
-}
-
-QWidget* FeedbackQuestionsPanel::questionField(const QString& text, const QString& placeholder, QLineEdit*& field,
-    QWidget* parent)
-{
-    auto* box = new QWidget(parent);
-    auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(3);
-    column->addWidget(label(text, panelFont(11, QFont::Medium), Theme::secondaryText(), box));
-    field = new QLineEdit(box);
-    field->setPlaceholderText(placeholder);
-    field->setFont(systemFont(12));
-    column->addWidget(field);
+    layout->addWidget(field, beside ? 1 : 0, alignment);
     return box;
 }
 
@@ -318,13 +292,7 @@ void FeedbackQuestionsPanel::encodeThen(const QImage& image,
     // Encoding a large image takes a while; the editor stays responsive meanwhile.
     QPointer<FeedbackQuestionsPanel> self(this);
     QThreadPool::globalInstance()->start([self, image, then = std::move(then)] {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "png");
-        std::optional<QByteArray> result;
-        if (writer.write(image))
-            result = png;
+        const std::optional<QByteArray> result = ImageEncoding::png(image);
         QMetaObject::invokeMethod(QCoreApplication::instance(), [self, then, result] {
             if (self)
                 then(*self, result);

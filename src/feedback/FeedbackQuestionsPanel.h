@@ -63,8 +63,9 @@ public:
 
 private:
     QWidget* makeHeader(QWidget* parent);
-    QWidget* labeledField(const QString& label, const QString& placeholder, QLineEdit*& field, QWidget* parent);
-    QWidget* questionField(const QString& label, const QString& placeholder, QLineEdit*& field, QWidget* parent);
+    // A line edit with its name beside it (horizontal) or above it (vertical).
+    QWidget* fieldBox(const QString& label, const QString& placeholder, QLineEdit*& field, QWidget* parent,
+        Qt::Orientation orientation);
     // Commits the pending text and renders the export; null when it failed (the status then
     // says so).
     QImage exportImage();

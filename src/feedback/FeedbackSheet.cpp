@@ -1,5 +1,7 @@
 #include "feedback/FeedbackSheet.h"
 
+#include "feedback/FeedbackStyle.h"
+
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "ui/Symbols.h"
@@ -37,20 +39,14 @@ const QColor kOrange(255, 159, 10);
 QColor cardColor() { return Theme::annotationSurface().lighter(165); }
 QColor separatorColor() { return QColor(255, 255, 255, 28); }
 
-QString rgba(const QColor& c)
-{
-    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
-}
+using FeedbackStyle::rgba;
 
 // The symbols of this form; drawn here where the icon theme has no mapping for them.
 QPixmap symbol(const QString& name, int size, const QColor& color)
 {
     if (!Symbols::themeIconName(name).isEmpty())
         return Symbols::pixmap(name, size, color);
-    const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
-    QPixmap pixmap(QSize(size, size) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = FeedbackStyle::blankSymbolPixmap(size);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
@@ -89,13 +85,8 @@ QPixmap symbol(const QString& name, int size, const QColor& color)
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr)
 {
-    auto* l = new QLabel(text, parent);
-    l->setFont(font);
+    QLabel* l = FeedbackStyle::label(text, font, color, parent);
     l->setWordWrap(true);
-    l->setTextFormat(Qt::PlainText);
-    QPalette palette = l->palette();
-    palette.setColor(QPalette::WindowText, color);
-    l->setPalette(palette);
     return l;
 }
 

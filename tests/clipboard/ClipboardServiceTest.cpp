@@ -1,16 +1,11 @@
 // The clipboard monitor and its save pipeline on fakes: a virtual clock for the 0.5 s poll and the
 // 0.4 s debounce, a fake clipboard and desktop, and a real store in a temporary folder.
 #include "clipboard/ClipboardService.h"
-#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ClipSavePipeline.h"
 #include "clipboard/HistoryPruner.h"
 #include "ClipboardTestSupport.h"
-#include "fakes/FakeLinkMetadataProvider.h"
+#include "fakes/ClipboardServiceFakes.h"
 #include "fakes/FakePasteboard.h"
-#include "fakes/FakePreferences.h"
-#include "fakes/FakeWorkspace.h"
-#include "fakes/ManualQueue.h"
-#include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/PasteboardTypes.h"
 #include "store/ModelContext.h"
@@ -67,7 +62,7 @@ private:
     int m_looks = 0;
 };
 
-class ClipboardServiceTest : public ::testing::Test {
+class ClipboardServiceTest : public ::testing::Test, public ClipboardServiceFakes {
 protected:
     void SetUp() override
     {
@@ -87,14 +82,7 @@ protected:
     {
         for (int t = 0; t < ms; t += 10) {
             queue.advance(10);
-            drainMain();
-        }
-    }
-    void drainMain()
-    {
-        while (main.pendingCount() > 0 || queue.nextDueInMs() == 0) {
-            main.runPending();
-            queue.runPending();
+            drain();
         }
     }
 
@@ -128,13 +116,6 @@ protected:
     TempStore store;
     std::shared_ptr<ModelContainer> container = store.container;
     ScriptedPasteboard pasteboard;
-    FakeWorkspace workspace;
-    FakePreferences preferences;
-    NotificationCenter center;
-    FakeLinkMetadataProvider links;
-    ManualQueue queue {QStringLiteral("com.quorvel.clipboard")};
-    ManualQueue main {QStringLiteral("main")};
-    ClipboardSuspension suspension;
     std::unique_ptr<ClipboardService> service;
     QDateTime now = QDateTime(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC);
 };
@@ -199,7 +180,7 @@ TEST_F(ClipboardServiceTest, ALaterHandlingReplacesThePendingCapture)
     queue.advance(500); // tick: the first change waits for the main thread
     copyText("late");
     queue.advance(500); // tick: the second change waits too
-    drainMain();
+    drain();
     settle();
     EXPECT_EQ(texts(), QStringList {"late"});
 }
@@ -262,7 +243,7 @@ TEST_F(ClipboardServiceTest, ADroppedChangeCancelsTheCaptureBeforeIt)
     workspace.frontmost = app("com.bitwarden.desktop");
     pasteboard.bumpChangeCount();
     queue.advance(500);
-    drainMain();
+    drain();
     settle();
     EXPECT_TRUE(entries().empty());
 }

@@ -30,18 +30,12 @@
 #include <gtest/gtest.h>
 #include "X11TestSupport.h"
 
+using x11test::artifact;
 using x11test::spin;
 using x11test::waitUntil;
 using x11test::xdotool;
 
 namespace {
-
-QString artifact(const QString& name)
-{
-    const QString dir = qEnvironmentVariable("QUORVEL_BUILD_DIR", QStringLiteral(".")) + QStringLiteral("/artifacts");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
-}
 
 // A light screenshot-like picture: a window with a title bar and a few text lines.
 QImage screenshot()

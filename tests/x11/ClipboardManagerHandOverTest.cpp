@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <thread>
 #include "X11TestSupport.h"
-#include <poll.h>
 
 using namespace x11test;
 
@@ -78,11 +77,7 @@ private:
         XSelectionRequestEvent pending {};
         bool hasPending = false;
         while (!m_stop) {
-            pollfd fd {ConnectionNumber(m_display), POLLIN, 0};
-            poll(&fd, 1, 20);
-            while (XPending(m_display)) {
-                XEvent event;
-                XNextEvent(m_display, &event);
+            x11test::handlePendingEvents(m_display, [&](const XEvent& event) {
                 if (event.type == SelectionRequest && event.xselectionrequest.target == saveTargets && !hasPending) {
                     pending = event.xselectionrequest;
                     hasPending = true;
@@ -98,19 +93,11 @@ private:
                         m_saved = event.xselection.property == XNone ? QByteArray() : property(m_window, into);
                     }
                     if (!m_answers)
-                        continue;
-                    XSelectionEvent reply {};
-                    reply.type = SelectionNotify;
-                    reply.requestor = pending.requestor;
-                    reply.selection = pending.selection;
-                    reply.target = pending.target;
-                    reply.property = pending.property;
-                    reply.time = pending.time;
-                    XSendEvent(m_display, pending.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
-                    XFlush(m_display);
+                        return;
+                    x11test::sendSelectionReply(m_display, x11test::selectionReply(pending));
                     hasPending = false;
                 }
-            }
+            });
         }
     }
 

@@ -25,16 +25,10 @@
 #include <gtest/gtest.h>
 #include "X11TestSupport.h"
 
+using x11test::artifact;
 using x11test::waitUntil;
 
 namespace {
-
-QString artifact(const QString& name)
-{
-    const QString dir = qEnvironmentVariable("QUORVEL_BUILD_DIR", QStringLiteral(".")) + QStringLiteral("/artifacts");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
-}
 
 // A stand-in for the history panel's last rendering.
 QImage panelPicture()

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <thread>
 #include "X11TestSupport.h"
-#include <poll.h>
 
 using namespace x11test;
 
@@ -129,24 +128,14 @@ private:
         Window requestor = 0;
         Atom property = 0;
         while (!stop_) {
-            pollfd fd{ConnectionNumber(d), POLLIN, 0};
-            poll(&fd, 1, 20);
-            while (XPending(d)) {
-                XEvent event;
-                XNextEvent(d, &event);
+            x11test::handlePendingEvents(d, [&](const XEvent& event) {
                 if (event.type == PropertyNotify && event.xproperty.window == requestor
                     && event.xproperty.atom == property && event.xproperty.state == PropertyDelete)
                     incrementRequested_ = true;
                 if (event.type != SelectionRequest)
-                    continue;
+                    return;
                 const XSelectionRequestEvent& request = event.xselectionrequest;
-                XSelectionEvent reply{};
-                reply.type = SelectionNotify;
-                reply.requestor = request.requestor;
-                reply.selection = request.selection;
-                reply.target = request.target;
-                reply.time = request.time;
-                reply.property = request.property;
+                XSelectionEvent reply = x11test::selectionReply(request);
                 if (request.target == targets_) {
                     const long atoms[] = {long(targets_), long(target_)};
                     XChangeProperty(d, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
@@ -162,9 +151,8 @@ private:
                 } else {
                     reply.property = XNone;
                 }
-                XSendEvent(d, request.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
-                XFlush(d);
-            }
+                x11test::sendSelectionReply(d, reply);
+            });
         }
     }
 

@@ -6,11 +6,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
+#include <poll.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -39,9 +41,48 @@ inline void spin(int ms)
     waitUntil([] { return false; }, ms);
 }
 
+// Where a test writes the pictures of its windows: $QUORVEL_BUILD_DIR/artifacts/<name>.
+inline QString artifact(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("QUORVEL_BUILD_DIR", QStringLiteral(".")) + QStringLiteral("/artifacts");
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + name;
+}
+
 inline bool xdotool(const QStringList& args)
 {
     return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+}
+
+// Waits up to 20 ms for the display's connection to have events, then hands each pending one to handle.
+inline void handlePendingEvents(Display* display, const std::function<void(const XEvent&)>& handle)
+{
+    pollfd fd {ConnectionNumber(display), POLLIN, 0};
+    poll(&fd, 1, 20);
+    while (XPending(display)) {
+        XEvent event;
+        XNextEvent(display, &event);
+        handle(event);
+    }
+}
+
+// The SelectionNotify answering a request, with the requested property (set it to None to refuse).
+inline XSelectionEvent selectionReply(const XSelectionRequestEvent& request)
+{
+    XSelectionEvent reply {};
+    reply.type = SelectionNotify;
+    reply.requestor = request.requestor;
+    reply.selection = request.selection;
+    reply.target = request.target;
+    reply.property = request.property;
+    reply.time = request.time;
+    return reply;
+}
+
+inline void sendSelectionReply(Display* display, XSelectionEvent reply)
+{
+    XSendEvent(display, reply.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+    XFlush(display);
 }
 
 // xclip serving one file's content on a selection, kept in the foreground (-quiet) so it can be stopped.

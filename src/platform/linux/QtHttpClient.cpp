@@ -1,5 +1,7 @@
 #include "platform/linux/QtHttpClient.h"
 
+#include "platform/linux/NetworkExchange.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -139,14 +141,9 @@ private:
 
     void complete(const HttpResponse& response)
     {
-        if (m_done)
-            return;
-        m_done = true;
-        m_timer.stop();
-        Completion completion = std::move(m_completion);
-        deleteLater();
-        if (completion)
-            completion(response);
+        std::optional<Completion> completion = NetworkExchange::end(*this, m_done, m_timer, m_completion);
+        if (completion && *completion)
+            (*completion)(response);
     }
 
     QNetworkAccessManager* m_network;

@@ -1,5 +1,7 @@
 #include "platform/linux/QtLinkMetadataProvider.h"
 
+#include "platform/linux/NetworkExchange.h"
+
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QFutureWatcher>
@@ -379,13 +381,8 @@ private:
 
     void finish(std::optional<QString> title, std::optional<QByteArray> image)
     {
-        if (m_done)
-            return;
-        m_done = true;
-        m_timer.stop();
-        Completion completion = std::move(m_completion);
-        deleteLater();
-        completion(std::move(title), std::move(image));
+        if (std::optional<Completion> completion = NetworkExchange::end(*this, m_done, m_timer, m_completion))
+            (*completion)(std::move(title), std::move(image));
     }
 
     QNetworkAccessManager* m_network;

@@ -448,8 +448,7 @@ unsigned long X11Workspace::serverTime()
 
 bool X11Workspace::activate(const RunningApplication& app)
 {
-    Display* dpy = connection_.display();
-    if (!dpy)
+    if (!connection_.display())
         return false;
     const unsigned long target = windowForApplication(app);
     if (!target) {
@@ -457,6 +456,22 @@ bool X11Workspace::activate(const RunningApplication& app)
             + (app.bundleIdentifier.isEmpty() ? app.localizedName : app.bundleIdentifier));
         return false;
     }
+    return activateWindowId(target);
+}
+
+bool X11Workspace::activateWindow(quint64 windowId)
+{
+    if (!connection_.display() || !windowId)
+        return false;
+    return activateWindowId(static_cast<unsigned long>(windowId));
+}
+
+// Asked as a pager acting for the user, stamped with the server's current time (never older than
+// the user's last input), so that focus-stealing prevention lets the window through even when the
+// request follows a hotkey seen on another X connection.
+bool X11Workspace::activateWindowId(unsigned long target)
+{
+    Display* dpy = connection_.display();
     X11ErrorTrap trap(dpy);
     if (windowManagerSupportsActivation()) {
         XEvent event{};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+// Look helpers shared by the feedback forms (the feedback sheet and the annotation editor's panel).
+namespace FeedbackStyle {
+
+// "rgba(r,g,b,a)" for style sheets.
+QString rgba(const QColor& color);
+
+// A transparent square pixmap of `size` points at the screen's pixel ratio, to draw a symbol into.
+QPixmap blankSymbolPixmap(int size);
+
+// A plain-text label in the given font and text colour.
+QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent);
+
+}
