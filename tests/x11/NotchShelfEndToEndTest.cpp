@@ -42,13 +42,6 @@ using namespace x11test;
 
 namespace {
 
-QString artifact(const QString& name)
-{
-    const QString dir = qEnvironmentVariable("QUORVEL_BUILD_DIR", QStringLiteral(".")) + QStringLiteral("/artifacts");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
-}
-
 QImage grabScreen(const QRect& area)
 {
     return QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
