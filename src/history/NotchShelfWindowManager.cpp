@@ -38,6 +38,8 @@ NotchShelfWindowManager& NotchShelfWindowManager::shared()
         DisplayList::isWired() ? &DisplayList::shared() : nullptr, PointerLocation::isWired() ? &PointerLocation::shared() : nullptr,
         WindowShape::isWired() ? &WindowShape::shared() : nullptr, NotificationCenter::shared(), DispatchQueue::main());
     static const bool wired = [] {
+        if (ForeignWindowTracker::isWired())
+            instance.setFocusReturn([] { ForeignWindowTracker::shared().restoreFocus(); });
         instance.setContentFactory(
             [](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
                 NotchShelfContentView::Services services {Preferences::shared(), NotificationCenter::shared(), PasteService::shared(),
@@ -185,6 +187,14 @@ void NotchShelfWindowManager::pollPointer()
     const std::optional<QPoint> position = m_pointer->position();
     const QRect tracked = m_hoverTrackingFrame.translated(m_panel->geometry().topLeft());
     const bool inside = position && tracked.contains(*position);
+    // A press outside while the shelf holds the keyboard is a click into another window, one the
+    // window manager will not focus (it never knew the shelf had the keyboard): collapse.
+    if (!inside && m_isExpanded && panelIsKey() && !isInteracting() && m_pointer->isButtonDown()) {
+        m_pointerInside = false;
+        m_hover.cancel();
+        setExpanded(false);
+        return;
+    }
     if (inside == m_pointerInside)
         return;
     m_pointerInside = inside;
@@ -228,6 +238,8 @@ void NotchShelfWindowManager::setExpanded(bool expanded)
             m_content->show();
         }
     } else if (!expanded) {
+        if (panelIsKey() && m_focusReturn)
+            m_focusReturn();
         m_interactions = 0;
         if (m_content)
             m_content->deleteLater();

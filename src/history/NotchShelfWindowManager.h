@@ -54,6 +54,10 @@ public:
     static NotchShelfWindowManager& shared();
 
     // The factory of the expanded card and the height that card needs below the band.
+    // How the keyboard goes back to the application the user worked in when the shelf, holding
+    // it, collapses (the window manager does not know the shelf took it).
+    void setFocusReturn(std::function<void()> focusReturn) { m_focusReturn = std::move(focusReturn); }
+
     void setContentFactory(ContentFactory factory, int contentHeight = NotchShelfGeometry::cardHeight)
     {
         m_contentFactory = std::move(factory);
@@ -119,6 +123,7 @@ private:
     DispatchQueue& m_mainQueue;
     std::function<bool()> m_isCompositing;
     ContentFactory m_contentFactory;
+    std::function<void()> m_focusReturn;
     int m_contentHeight = NotchShelfGeometry::cardHeight;
 
     bool m_isExpanded = false;

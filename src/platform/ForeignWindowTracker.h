@@ -17,4 +17,7 @@ public:
     // The active application when it is not this program, else the last one that was; none when
     // no foreign application has been active since the tracker started.
     virtual std::optional<RunningApplication> lastForeignApplication() = 0;
+    // Gives the keyboard back to the window the window manager considers active, after one of
+    // our windows that it does not manage took it behind its back.
+    virtual void restoreFocus() = 0;
 };

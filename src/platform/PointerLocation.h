@@ -15,4 +15,6 @@ public:
 
     // None when the pointer is on another X screen or there is no display.
     virtual std::optional<QPoint> position() = 0;
+    // True while a mouse button (left, middle or right) is held down.
+    virtual bool isButtonDown() = 0;
 };

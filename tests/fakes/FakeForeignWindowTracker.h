@@ -5,5 +5,7 @@
 class FakeForeignWindowTracker : public ForeignWindowTracker {
 public:
     std::optional<RunningApplication> last;
+    int focusRestores = 0;
     std::optional<RunningApplication> lastForeignApplication() override { return last; }
+    void restoreFocus() override { ++focusRestores; }
 };

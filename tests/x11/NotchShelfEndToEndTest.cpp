@@ -10,6 +10,7 @@
 #include "history/NotchShelfContentView.h"
 #include "history/NotchShelfItemCard.h"
 #include "history/NotchShelfWindowManager.h"
+#include "history/SearchBar.h"
 #include "history/QuickLookPanelManager.h"
 #include "history/WindowManager.h"
 #include "platform/NotificationCenter.h"
@@ -77,6 +78,7 @@ protected:
         prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
         prefs->registerDefaults(AppDelegate::registeredDefaults());
         shelf.setModelContainer(store.container);
+        shelf.setFocusReturn([this] { tracker.restoreFocus(); });
         shelf.setContentFactory(
             [this](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
                 NotchShelfContentView::Services services {*prefs, notifications, paste, &tracker,
@@ -225,6 +227,25 @@ TEST_F(NotchShelfEndToEndTest, HoverHotkeyAndPasteFromACard)
         << "field holds: " << target.text().toStdString();
     EXPECT_EQ(paste.targetPID(), target.pid());
     EXPECT_TRUE(shelf.isExpanded()) << "pasting does not collapse the shelf";
+
+    // Typing in the search field: the shelf takes the keyboard and stays while the pointer is away;
+    // a click into the other program collapses it.
+    const QPoint field = content()->searchBar()->mapToGlobal(content()->searchBar()->rect().center());
+    ASSERT_TRUE(moveTo(field.x(), field.y()));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return shelf.panel()->isActiveWindow(); })) << "the search field did not take the keyboard";
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("zzz")}));
+    ASSERT_TRUE(waitUntil([&] { return content()->emptyText() == QStringLiteral("No results found"); }));
+    ASSERT_TRUE(moveTo(screen.center().x(), screen.height() - 40));
+    spin(800);
+    EXPECT_TRUE(shelf.isExpanded()) << "the shelf collapsed while it held the keyboard";
+    ASSERT_TRUE(xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    spin(200);
+    ASSERT_TRUE(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    EXPECT_TRUE(waitUntil([&] { return !shelf.isExpanded(); })) << "a click into another program did not collapse it";
+    // The keyboard is the other program's again.
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("!")}));
+    EXPECT_TRUE(waitUntil([&] { return target.text().endsWith(QLatin1Char('!')); })) << "field holds: " << target.text().toStdString();
 }
 
 TEST_F(NotchShelfEndToEndTest, EdgeTabRevealsAndClosesTheHistoryPanel)

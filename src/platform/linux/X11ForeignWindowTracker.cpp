@@ -1,7 +1,12 @@
 #include "platform/linux/X11ForeignWindowTracker.h"
 
+#include "platform/linux/X11ErrorTrap.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include "platform/linux/X11Owners.h"
+
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 X11ForeignWindowTracker::X11ForeignWindowTracker(Workspace& workspace) : m_workspace(workspace)
@@ -44,6 +49,27 @@ void X11ForeignWindowTracker::noteActiveApplication()
         || (!front->bundleIdentifier.isEmpty() && front->bundleIdentifier == self.bundleIdentifier);
     if (!isSelf)
         m_last = front;
+}
+
+void X11ForeignWindowTracker::restoreFocus()
+{
+    Display* dpy = m_connection.display();
+    if (!dpy)
+        return;
+    X11ErrorTrap trap(dpy);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* raw = nullptr;
+    const int status = XGetWindowProperty(dpy, DefaultRootWindow(dpy), static_cast<Atom>(m_activeAtom), 0, 1, False, XA_WINDOW,
+        &type, &format, &count, &after, &raw);
+    const X11Ptr<unsigned char> data(raw);
+    if (status != Success || !data || format != 32 || count != 1)
+        return;
+    const Window active = *reinterpret_cast<const Window*>(data.get());
+    if (active != 0)
+        XSetInputFocus(dpy, active, RevertToPointerRoot, CurrentTime);
+    trap.sync();
 }
 
 std::optional<RunningApplication> X11ForeignWindowTracker::lastForeignApplication()

@@ -18,6 +18,7 @@ public:
     ~X11ForeignWindowTracker() override;
 
     std::optional<RunningApplication> lastForeignApplication() override;
+    void restoreFocus() override;
 
 private:
     void readEvents();

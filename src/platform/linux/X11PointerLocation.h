@@ -6,6 +6,7 @@
 class X11PointerLocation : public PointerLocation {
 public:
     std::optional<QPoint> position() override;
+    bool isButtonDown() override;
 
 private:
     X11DisplayConnection m_connection;
