@@ -15,7 +15,9 @@
 #include "store/ModelContainer.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QPainterPath>
+#include <QPropertyAnimation>
 
 NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, DisplayList* displays, PointerLocation* pointer,
     WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue, std::function<bool()> isCompositing)
@@ -236,6 +238,7 @@ void NotchShelfWindowManager::setExpanded(bool expanded)
         if (const std::shared_ptr<ModelContainer> store = container()) {
             m_content = m_contentFactory(*store, *this, m_panel);
             m_content->show();
+            fadeIn(m_content);
         }
     } else if (!expanded) {
         if (panelIsKey() && m_focusReturn)
@@ -267,6 +270,22 @@ void NotchShelfWindowManager::showQuickLook(const ClipItemPtr& item)
         frame.moveTop(std::min(frame.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
     }
     preview->move(frame.topLeft());
+}
+
+void NotchShelfWindowManager::fadeIn(QWidget* content)
+{
+    // The card fades in as it appears; the effect goes once it is opaque (it costs a
+    // render to a pixmap per frame).
+    auto* effect = new QGraphicsOpacityEffect(content);
+    effect->setOpacity(0.0);
+    content->setGraphicsEffect(effect);
+    auto* fade = new QPropertyAnimation(effect, "opacity", content);
+    fade->setDuration(expandDuration);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setEasingCurve(QEasingCurve::OutCubic);
+    QObject::connect(fade, &QPropertyAnimation::finished, content, [content] { content->setGraphicsEffect(nullptr); });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void NotchShelfWindowManager::onResignKey()
