@@ -72,7 +72,7 @@ struct TempStore {
     std::shared_ptr<ModelContainer> container;
 };
 
-// A representation sealed under the installed key.
+// A representation sealed (under the installed key) when a context writes it.
 inline ClipRepresentationPtr sealedRepresentation(const QString& type, int priority, const QByteArray& data)
 {
     return std::make_shared<ClipRepresentation>(type, priority, data);
