@@ -16,6 +16,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/PasteboardTypes.h"
+#include "platform/linux/MimeTypeMapping.h"
+#include "platform/linux/QtLinkMetadataProvider.h"
 #include "store/ModelContext.h"
 
 #include <QBuffer>
@@ -215,6 +217,49 @@ void BM_Capture_Ingest10000x50KB(benchmark::State& state)
     }
 }
 
+// A link preview's page of 200 KB (scripts, comments, inline SVG, the metadata near the end).
+const QByteArray& linkPage()
+{
+    static const QByteArray page = [] {
+        QByteArray html = "<!DOCTYPE html><html><head><meta charset=\"utf-8\">";
+        for (int i = 0; html.size() < 200 * 1024; ++i) {
+            html += "<script>var x" + QByteArray::number(i) + " = '<title>no</title>' > 1;</script>"
+                    "<!-- <meta property=\"og:title\" content=\"no\"> -->"
+                    "<div class=\"a\" data-x=\"1 > 0\"><p>Caf&eacute; text &amp; more text " + QByteArray::number(i)
+                  + "</p><svg><title>icon</title><path d=\"M0 0\"/></svg></div>";
+        }
+        html += "<title>The &eacute;t&eacute; page</title><meta property=\"og:image\" content=\"/cover.png\">"
+                "</head><body></body></html>";
+        return html;
+    }();
+    return page;
+}
+
+// Baseline: one pass over the same bytes looking for the title tag.
+void BM_Baseline_LinkPageScan(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(linkPage().indexOf("<title>The"));
+}
+
+void BM_LinkPage_Parse(benchmark::State& state)
+{
+    const QUrl base(QStringLiteral("https://example.com/a"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(QtLinkMetadataProvider::parseHTML(linkPage(), base).title);
+}
+
+// Telling the image type of a copied generic image (done for each write of "public.image").
+void BM_SniffImage(benchmark::State& state)
+{
+    const QByteArray bytes = QByteArray("GIF89a", 6) + QByteArray(4096, '\x01');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MimeTypeMapping::sniffImageMime(bytes));
+}
+
+BENCHMARK(BM_Baseline_LinkPageScan)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LinkPage_Parse)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SniffImage)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Baseline_Text1KB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Capture_Text1KB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Baseline_PNG5MB)->Unit(benchmark::kMillisecond);
@@ -229,6 +274,7 @@ public:
     {
         ConsoleReporter::Finalize();
         const std::pair<const char*, const char*> pairs[] = {
+            {"BM_LinkPage_Parse", "BM_Baseline_LinkPageScan"},
             {"BM_Capture_Text1KB", "BM_Baseline_Text1KB"},
             {"BM_Capture_PNG5MB", "BM_Baseline_PNG5MB"},
             {"BM_Capture_Ingest10000x50KB/iterations:1", "BM_Baseline_Ingest10000x50KB/iterations:1"},

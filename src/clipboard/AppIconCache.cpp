@@ -1,5 +1,6 @@
 #include "clipboard/AppIconCache.h"
 
+#include "platform/DesktopEntry.h"
 #include "platform/Dispatch.h"
 
 #include <QDir>
@@ -96,34 +97,12 @@ std::optional<QString> readIconKey(const QString& path, QString* startupWMClass 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray contents = file.read(1024 * 1024);
-    bool inEntry = false;
-    bool sawEntry = false;
-    QString icon;
-    for (const QByteArray& rawLine : contents.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        if (line.startsWith('[')) {
-            if (sawEntry && inEntry)
-                break;
-            inEntry = line == "[Desktop Entry]";
-            sawEntry = sawEntry || inEntry;
-            continue;
-        }
-        if (!inEntry)
-            continue;
-        const qsizetype eq = line.indexOf('=');
-        if (eq <= 0)
-            continue;
-        const QByteArray key = line.left(eq).trimmed();
-        const QString value = QString::fromUtf8(line.mid(eq + 1).trimmed());
-        if (key == "Icon")
-            icon = value;
-        else if (key == "StartupWMClass" && startupWMClass)
-            *startupWMClass = value;
-    }
-    if (!sawEntry)
+    const std::optional<DesktopEntry> entry = DesktopEntry::parse(file.read(1024 * 1024));
+    if (!entry)
         return std::nullopt;
-    return icon;
+    if (startupWMClass)
+        *startupWMClass = entry->value(QStringLiteral("StartupWMClass"));
+    return entry->value(QStringLiteral("Icon"));
 }
 
 }

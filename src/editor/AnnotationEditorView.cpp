@@ -21,6 +21,7 @@
 #include "store/ModelContext.h"
 #include "store/ScreenshotItem.h"
 #include "ui/Theme.h"
+#include "platform/PasteboardTypes.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -355,7 +356,7 @@ void AnnotationEditorView::copyToClipboard()
             ClipboardSuspension::shared().suspendFor(kCopySuspension);
             Pasteboard& pasteboard = Pasteboard::shared();
             pasteboard.clearContents();
-            written = pasteboard.writeItems({{QStringLiteral("public.png"), *png}});
+            written = pasteboard.writeItems({{PasteboardTypes::png, *png}});
         }
         if (self)
             emit self->copyFinished(written);

@@ -4,6 +4,7 @@
 #include "editor/AnnotationEditorView.h"
 #include "store/ModelContainer.h"
 #include "ui/Theme.h"
+#include "ui/WindowActivation.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -79,6 +80,5 @@ void AnnotationWindowManager::present(const QImage& image, std::shared_ptr<Scree
 
     m_window = window;
     window->show();
-    window->raise();
-    window->activateWindow();
+    WindowActivation::activate(window);
 }

@@ -5,6 +5,7 @@
 #include "editor/EditorButton.h"
 #include "platform/Pasteboard.h"
 #include "ui/Theme.h"
+#include "platform/PasteboardTypes.h"
 
 #include <QColorDialog>
 #include <QGridLayout>
@@ -264,7 +265,7 @@ void ColorPopover::copyHexToClipboard()
 {
     Pasteboard& pasteboard = Pasteboard::shared();
     pasteboard.clearContents();
-    pasteboard.writeItems({{QStringLiteral("public.utf8-plain-text"), AnnotationToolbarView::hexString(m_engine.selectedColor()).toUtf8()}});
+    pasteboard.writeItems({{PasteboardTypes::utf8PlainText, AnnotationToolbarView::hexString(m_engine.selectedColor()).toUtf8()}});
     m_hexCopied = true;
     auto* copy = static_cast<EditorButton*>(m_copy);
     copy->setSymbol(QStringLiteral("checkmark"));

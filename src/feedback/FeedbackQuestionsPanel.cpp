@@ -3,6 +3,7 @@
 #include "annotation/AnnotationDocument.h"
 #include "platform/Pasteboard.h"
 #include "ui/Theme.h"
+#include "platform/PasteboardTypes.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -28,8 +29,8 @@ const QColor kBlue(10, 132, 255);
 const QColor kGreen(48, 209, 88);
 const QColor kRed(255, 69, 58);
 
-const QString kPngType = QStringLiteral("public.png");
-const QString kTextType = QStringLiteral("public.utf8-plain-text");
+const QString& kPngType = PasteboardTypes::png;
+const QString& kTextType = PasteboardTypes::utf8PlainText;
 
 // Font sizes are given in pixels, as the panel's layout is measured in them.
 QFont panelFont(int pixelSize, QFont::Weight weight = QFont::Normal)

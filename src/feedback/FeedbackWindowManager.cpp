@@ -2,6 +2,7 @@
 
 #include "feedback/FeedbackSheet.h"
 #include "ui/Theme.h"
+#include "ui/WindowActivation.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -20,8 +21,7 @@ FeedbackWindowManager::~FeedbackWindowManager() = default;
 void FeedbackWindowManager::showFeedback(const QString& herkunft)
 {
     if (m_feedbackWindow && m_feedbackWindow->isVisible()) {
-        m_feedbackWindow->raise();
-        m_feedbackWindow->activateWindow();
+        WindowActivation::activate(m_feedbackWindow);
         return;
     }
     auto container = this->container();
@@ -70,6 +70,5 @@ void FeedbackWindowManager::showFeedback(const QString& herkunft)
         m_feedbackWindow->deleteLater();
     m_feedbackWindow = window;
     window->show();
-    window->raise();
-    window->activateWindow();
+    WindowActivation::activate(window);
 }

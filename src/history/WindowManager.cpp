@@ -1,21 +1,85 @@
 #include "history/WindowManager.h"
 
 #include "clipboard/PasteService.h"
+#include "history/HistoryPanel.h"
+#include "history/HistoryView.h"
+#include "history/QuickLookPanelManager.h"
+#include "platform/Compositing.h"
 #include "platform/NotificationCenter.h"
-#include "platform/NotificationNames.h"
+#include "platform/Preferences.h"
 #include "store/ClipboardCryptoService.h"
+#include "store/ModelContainer.h"
 
-WindowManager::WindowManager(PasteService& pasteService, NotificationCenter& notifications)
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QVBoxLayout>
+
+WindowManager::WindowManager(PasteService& pasteService, NotificationCenter& notifications, Preferences& preferences,
+    QuickLookPanelManager* quickLook)
     : ModelContainerHolder("WindowManager")
     , m_pasteService(pasteService)
     , m_notifications(notifications)
+    , m_preferences(preferences)
+    , m_quickLook(quickLook)
 {
+    m_clock = [] {
+        static QElapsedTimer timer;
+        if (!timer.isValid())
+            timer.start();
+        return timer.elapsed();
+    };
+    if (m_quickLook) {
+        m_quickLook->setAnchor([self = QPointer<WindowManager>(this)]() -> QWidget* {
+            return self ? static_cast<QWidget*>(self->m_panel.data()) : nullptr;
+        });
+        // However the quick look closes, a later Space press opens it again.
+        connect(m_quickLook, &QuickLookPanelManager::closed, this, [this] { m_isQuickLookOpenFromTap = false; });
+    }
+    m_contentFactory = [this](ModelContainer& container, std::function<void()> dismiss) -> QWidget* {
+        return new HistoryView(container.mainContext(), m_preferences, m_notifications, m_pasteService, *this,
+            m_quickLook, std::move(dismiss));
+    };
+}
+
+WindowManager::~WindowManager()
+{
+    removeKeyMonitors();
+    delete m_panel.data();
 }
 
 WindowManager& WindowManager::shared()
 {
-    static WindowManager* instance = new WindowManager(PasteService::shared(), NotificationCenter::shared());
+    static WindowManager* instance = new WindowManager(PasteService::shared(), NotificationCenter::shared(),
+        Preferences::shared(), &QuickLookPanelManager::shared());
     return *instance;
+}
+
+QString WindowManager::rectToString(const QRect& rect)
+{
+    return QStringLiteral("{{%1, %2}, {%3, %4}}").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
+}
+
+std::optional<QRect> WindowManager::rectFromString(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        R"(^\s*\{\s*\{\s*(-?\d+(?:\.\d+)?)\s*,\s*(-?\d+(?:\.\d+)?)\s*\}\s*,\s*\{\s*(\d+(?:\.\d+)?)\s*,\s*(\d+(?:\.\d+)?)\s*\}\s*\}\s*$)"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    auto number = [&](int i) { return qRound(qBound(-1e7, match.captured(i).toDouble(), 1e7)); };
+    return QRect(number(1), number(2), number(3), number(4));
+}
+
+QScreen* WindowManager::activeScreen()
+{
+    if (QScreen* screen = QGuiApplication::screenAt(QCursor::pos()))
+        return screen;
+    return QGuiApplication::primaryScreen();
 }
 
 void WindowManager::showHistoryWindow()
@@ -24,20 +88,242 @@ void WindowManager::showHistoryWindow()
     // The entries open with the clipboard key: opening the history may ask to unlock the keychain
     // (off the main thread).
     ClipboardCryptoService::shared().requestKey(ClipboardCryptoService::KeyReason::UserAction);
-    if (!m_hasPanel) {
-        // The panel is made at the first show that has a store to show; later shows reuse it.
-        if (!container())
-            return;
-        m_hasPanel = true;
-    }
+    if (!m_panel && !createPanel())
+        return;
+    positionPanel();
+    m_panel->setWindowOpacity(1.0);
+    m_panel->show();
+    m_panel->raise();
+    m_panel->activateWindow();
     setVisible(true);
-    m_notifications.post(NotificationNames::historyWindowDidShow);
+    installKeyMonitors();
+    post("historyWindowDidShow");
 }
 
 void WindowManager::hideHistoryWindow()
 {
+    removeKeyMonitors();
+    if (m_panel) {
+        storeFrame();
+        // Ordering the panel out takes its focus away: that is no focus loss to react to.
+        m_isHiding = true;
+        m_panel->hide();
+        m_isHiding = false;
+    }
     setVisible(false);
-    m_notifications.post(NotificationNames::historyWindowDidHide);
+    post("historyWindowDidHide");
+}
+
+bool WindowManager::createPanel()
+{
+    const std::shared_ptr<ModelContainer> store = container();
+    if (!store)
+        return false;
+
+    QRect frame(0, 0, defaultWidth, defaultHeight);
+    if (const auto saved = rectFromString(m_preferences.stringForKey(windowFrameKey));
+        saved && saved->width() >= minWidth && saved->height() >= minHeight)
+        frame = *saved;
+
+    auto* panel = new HistoryPanel(m_preferences.boolForKey(QStringLiteral("hideTitleBar")));
+    // Rounded, see-through corners only where a compositor blends windows.
+    if (Compositing::isActive())
+        panel->setAttribute(Qt::WA_TranslucentBackground);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    QPointer<WindowManager> self(this);
+    layout->addWidget(m_contentFactory(*store, [self] {
+        if (self)
+            self->hideHistoryWindow();
+    }));
+    panel->setGeometry(frame);
+
+    connect(panel, &HistoryPanel::moved, this, [this] { storeFrame(); });
+    connect(panel, &HistoryPanel::resized, this, [this] { storeFrame(); });
+    connect(panel, &HistoryPanel::resignedKey, this, [this] {
+        if (!m_isVisible || m_isHiding)
+            return;
+        post("historyWindowDidResignKey");
+        if (m_preferences.boolForKey(QStringLiteral("closeOnFocusLoss")))
+            hideHistoryWindow();
+    });
+    m_panel = panel;
+    return true;
+}
+
+void WindowManager::positionPanel()
+{
+    if (m_preferences.boolForKey(QStringLiteral("showAsRightPanel"))) {
+        setRightEdgeFrame();
+        return;
+    }
+    if (m_preferences.stringForKey(windowFrameKey).isEmpty())
+        placeBelowMenuBar();
+}
+
+void WindowManager::setRightEdgeFrame()
+{
+    if (QScreen* screen = activeScreen()) {
+        const QRect available = screen->availableGeometry();
+        m_panel->setResizable(true);
+        m_panel->setMinimumSize(0, 0);
+        m_panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        m_panel->setGeometry(available.right() + 1 - rightPanelWidth, available.top(), rightPanelWidth, available.height());
+    }
+    m_panel->setResizable(false);
+    m_panel->setMovableByBackground(false);
+}
+
+void WindowManager::placeBelowMenuBar()
+{
+    QScreen* screen = activeScreen();
+    if (!screen || !m_panel)
+        return;
+    // Panels and docks at the top are outside the available area: the window starts 8 pixels
+    // below them, centred, and kept inside the available area on every arrangement of screens.
+    const QRect available = screen->availableGeometry();
+    const QSize size = m_panel->size();
+    int x = available.center().x() + 1 - size.width() / 2;
+    x = qMax(available.left(), qMin(x, available.right() + 1 - size.width()));
+    const int y = available.top() + menuBarGap;
+    m_panel->move(x, y);
+}
+
+void WindowManager::updatePanelMode(bool rightSide)
+{
+    if (!m_panel)
+        return;
+    if (rightSide) {
+        setRightEdgeFrame();
+        return;
+    }
+    m_panel->setResizable(true);
+    m_panel->setMovableByBackground(true);
+    m_panel->setGeometry(0, 0, defaultWidth, defaultHeight);
+    placeBelowMenuBar();
+}
+
+void WindowManager::updateTitleBar(bool hidden)
+{
+    if (m_panel)
+        m_panel->setTitleBarHidden(hidden);
+}
+
+void WindowManager::storeFrame()
+{
+    if (m_panel)
+        m_preferences.set(windowFrameKey, rectToString(m_panel->geometry()));
+}
+
+void WindowManager::installKeyMonitors()
+{
+    removeKeyMonitors();
+    qApp->installEventFilter(this);
+    m_keyMonitorsInstalled = true;
+}
+
+void WindowManager::removeKeyMonitors()
+{
+    if (!m_keyMonitorsInstalled)
+        return;
+    qApp->removeEventFilter(this);
+    m_keyMonitorsInstalled = false;
+}
+
+bool WindowManager::isForPanelOrQuickLook(QObject* receiver) const
+{
+    if (!receiver || !receiver->isWidgetType())
+        return false;
+    const QWidget* window = static_cast<QWidget*>(receiver)->window();
+    if (m_panel && window == m_panel)
+        return true;
+    return m_quickLook && m_quickLook->quickLookPanel() && window == m_quickLook->quickLookPanel();
+}
+
+bool WindowManager::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    // A key the first receiver ignores travels to its parents and passes the filter again.
+    if (event == m_lastKeyEvent && m_lastKeyReceiver && watched->isWidgetType() && watched != m_lastKeyReceiver
+        && static_cast<QWidget*>(watched)->isAncestorOf(m_lastKeyReceiver))
+        return false;
+    m_lastKeyEvent = event;
+    m_lastKeyReceiver = watched->isWidgetType() ? static_cast<QWidget*>(watched) : nullptr;
+    if (!m_isVisible || !isForPanelOrQuickLook(watched))
+        return false;
+    return handleKeyEvent(key);
+}
+
+bool WindowManager::handleKeyEvent(QKeyEvent* event)
+{
+    if (!m_isVisible)
+        return false;
+    // Caps Lock and Num Lock are no modifiers here; the keypad flag of arrow keys is allowed.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+
+    if (event->type() == QEvent::KeyRelease) {
+        if (key != Qt::Key_Space || event->isAutoRepeat())
+            return key == Qt::Key_Space;
+        if (m_spacebarDownTime) {
+            if (m_clock() - *m_spacebarDownTime < spaceHoldMs) {
+                m_isQuickLookOpenFromTap = true;
+            } else {
+                post("hideQuickLook");
+                m_isQuickLookOpenFromTap = false;
+            }
+        }
+        m_spacebarDownTime.reset();
+        return true;
+    }
+
+    if (modifiers == Qt::NoModifier && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+        post(key == Qt::Key_Up ? "moveSelectionUp" : "moveSelectionDown");
+        return true;
+    }
+    if (modifiers == Qt::NoModifier) {
+        switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            post("pasteSelectedItem");
+            return true;
+        case Qt::Key_Escape:
+            post("escapePressed");
+            return true;
+        case Qt::Key_Space: {
+            // Typing a blank into a search that already holds text.
+            if (auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                field && field->window() == m_panel && !field->text().isEmpty())
+                return false;
+            if (event->isAutoRepeat())
+                return false;
+            if (!m_isQuickLookOpenFromTap) {
+                m_spacebarDownTime = m_clock();
+                post("showQuickLook");
+            } else {
+                post("hideQuickLook");
+                m_isQuickLookOpenFromTap = false;
+            }
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+    if (modifiers == Qt::ShiftModifier && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        post("pasteSelectedItemAsPlainText");
+        return true;
+    }
+    // The command key of the desktop is Control.
+    if (modifiers == Qt::ControlModifier && key == Qt::Key_C) {
+        if (m_quickLook && m_quickLook->quickLookPanel() && m_quickLook->copySelection())
+            return true;
+        post("copySelectedItem");
+        return true;
+    }
+    return false;
 }
 
 void WindowManager::setVisible(bool visible)
@@ -46,4 +332,9 @@ void WindowManager::setVisible(bool visible)
         return;
     m_isVisible = visible;
     emit isVisibleChanged(visible);
+}
+
+void WindowManager::post(const char* name)
+{
+    m_notifications.post(QString::fromLatin1(name));
 }

@@ -1,36 +1,110 @@
 #pragma once
 #include "store/ModelContainerHolder.h"
+#include "history/HistoryPanel.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <functional>
+#include <optional>
 
+class ModelContainer;
 class NotificationCenter;
 class PasteService;
+class Preferences;
+class QKeyEvent;
+class QScreen;
+class QuickLookPanelManager;
 
-// Owner of the floating history panel. The panel itself comes with the history view; for now the
-// manager keeps the shown/hidden state, remembers the paste target when the history opens and
-// posts "historyWindowDidShow" / "historyWindowDidHide", so the hotkey and the menu are wired.
+// Owner of the floating history panel: creates it around the history view at the first show,
+// places it (a column at the right edge of the screen under the pointer, or a free window below
+// the top of that screen), shows and hides it, keeps its frame in "historyWindowFrame", hides it
+// when it loses the focus ("closeOnFocusLoss"), and while it is shown turns its keys into the
+// notifications the history view acts on. Main thread only.
 class WindowManager : public QObject, public ModelContainerHolder {
     Q_OBJECT
 public:
-    WindowManager(PasteService& pasteService, NotificationCenter& notifications);
-    // The process-wide instance over PasteService::shared() and NotificationCenter::shared().
+    static constexpr int defaultWidth = 420;
+    static constexpr int defaultHeight = 520;
+    static constexpr int minWidth = 320;
+    static constexpr int minHeight = 300;
+    static constexpr int rightPanelWidth = 380;
+    static constexpr int menuBarGap = 8;
+    // A Space press held at least this long shows the quick look only while held.
+    static constexpr qint64 spaceHoldMs = 300;
+    static inline const QString windowFrameKey = QStringLiteral("historyWindowFrame");
+
+    // Builds the panel's content for the store's container; the content calls dismiss to close.
+    using ContentFactory = std::function<QWidget*(ModelContainer& container, std::function<void()> dismiss)>;
+
+    WindowManager(PasteService& pasteService, NotificationCenter& notifications, Preferences& preferences,
+        QuickLookPanelManager* quickLook = nullptr);
+    ~WindowManager() override;
+    // The process-wide instance over the shared paste service, notification centre, preferences
+    // and quick look.
     static WindowManager& shared();
 
+    // Replaces the history view as the content of panels made from now on.
+    void setContentFactory(ContentFactory factory) { m_contentFactory = std::move(factory); }
+
     bool isVisible() const { return m_isVisible; }
+    HistoryPanel* historyPanel() const { return m_panel; }
 
     // Remembers the paste target first (while another application is still frontmost), then
-    // shows the history. Without a store container nothing is shown and nothing is posted.
+    // creates the panel if needed, places it, activates it and posts "historyWindowDidShow".
+    // Without a store container nothing is shown and nothing is posted.
     void showHistoryWindow();
+    // Stores the frame, hides the panel and posts "historyWindowDidHide".
     void hideHistoryWindow();
+    // Switches an existing panel between the right-edge column and the free floating window.
+    void updatePanelMode(bool rightSide);
+    // Adds or removes the title bar of an existing panel.
+    void updateTitleBar(bool hidden);
+
+    // Rectangle strings as stored under "historyWindowFrame": "{{x, y}, {w, h}}".
+    static QString rectToString(const QRect& rect);
+    static std::optional<QRect> rectFromString(const QString& text);
+    // The screen under the pointer, else the primary screen (may be none).
+    static QScreen* activeScreen();
+
+    // Handles one key event meant for the panel or its quick look while the panel is shown;
+    // true when the event was consumed. Exposed for tests; the manager's event filter calls it.
+    bool handleKeyEvent(QKeyEvent* event);
+    bool isQuickLookOpenFromTap() const { return m_isQuickLookOpenFromTap; }
+    // The monotonic clock (milliseconds) that times Space presses; tests drive their own.
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
 signals:
     void isVisibleChanged(bool visible);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    bool createPanel();
+    void positionPanel();
+    void placeBelowMenuBar();
+    void setRightEdgeFrame();
+    void storeFrame();
+    void installKeyMonitors();
+    void removeKeyMonitors();
+    bool isForPanelOrQuickLook(QObject* receiver) const;
     void setVisible(bool visible);
+    void post(const char* name);
 
     PasteService& m_pasteService;
     NotificationCenter& m_notifications;
-    bool m_hasPanel = false;
+    Preferences& m_preferences;
+    QuickLookPanelManager* m_quickLook;
+    ContentFactory m_contentFactory;
+    QPointer<HistoryPanel> m_panel;
     bool m_isVisible = false;
+    bool m_keyMonitorsInstalled = false;
+    bool m_isHiding = false;
+    std::function<qint64()> m_clock;
+    std::optional<qint64> m_spacebarDownTime;
+    bool m_isQuickLookOpenFromTap = false;
+    // The key event last seen by the filter: propagation to parents shows it again.
+    const QEvent* m_lastKeyEvent = nullptr;
+    QPointer<QWidget> m_lastKeyReceiver;
 };

@@ -14,6 +14,7 @@ inline const QString hideQuickLook = QStringLiteral("hideQuickLook");
 inline const QString moveSelectionUp = QStringLiteral("moveSelectionUp");
 inline const QString moveSelectionDown = QStringLiteral("moveSelectionDown");
 inline const QString pasteSelectedItem = QStringLiteral("pasteSelectedItem");
+inline const QString pasteSelectedItemAsPlainText = QStringLiteral("pasteSelectedItemAsPlainText");
 inline const QString escapePressed = QStringLiteral("escapePressed");
 inline const QString copySelectedItem = QStringLiteral("copySelectedItem");
 inline const QString screenshotSaved = QStringLiteral("screenshotSaved");

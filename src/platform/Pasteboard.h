@@ -39,6 +39,10 @@ public:
     // Replaces the content with these items (in this order) and serves them while we own it.
     virtual bool writeItems(const QList<Item>& items) = 0;
 
+    // The formats a drag of these items carries on this desktop, as (format name, bytes), best
+    // first. By default the items unchanged, under their type identifiers.
+    virtual QList<Item> dragFormats(const QList<Item>& items) const { return items; }
+
     // At quit: while we own the content, hands it to the desktop's clipboard manager (when one
     // runs) so that it outlives the process. Waits a bounded time; true when the manager took it.
     virtual bool handOverToClipboardManager() { return false; }

@@ -30,12 +30,16 @@ public:
     virtual ~Workspace() = default;
     static Workspace& shared() { return SharedSlot<Workspace>::get(); }
     static void setShared(Workspace* w) { SharedSlot<Workspace>::set(w); }
+    static bool isShared() { return SharedSlot<Workspace>::isSet(); }
 
     // The application whose window is active (_NET_ACTIVE_WINDOW, else the input focus).
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
     virtual QList<RunningApplication> runningApplications() = 0;
     // Asks the window manager to activate the application's window; false when it cannot be asked.
     virtual bool activate(const RunningApplication& app) = 0;
+    // Asks the window manager to activate one of this program's own top-level windows with the
+    // current time, so that focus-stealing prevention does not hold it back; false when it cannot.
+    virtual bool activateWindow(quint64 /*windowId*/) { return false; }
     // True when the application's window is the active one and holds the input focus.
     virtual bool isActive(const RunningApplication& app) = 0;
     virtual bool openURL(const QUrl& url) = 0;

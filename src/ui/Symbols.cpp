@@ -44,6 +44,19 @@ const QHash<QString, QString>& mapping()
         {"arrow.uturn.backward", "edit-undo-symbolic"},
         {"checkmark", "object-select-symbolic"},
         {"app", "application-x-executable-symbolic"},
+        {"clock", "document-open-recent-symbolic"},
+        {"clipboard", "edit-paste-symbolic"},
+        {"play.circle.fill", "media-playback-start-symbolic"},
+        {"play.fill", "media-playback-start-symbolic"},
+        {"text.cursor", "insert-text-symbolic"},
+        {"text.alignleft", "format-justify-left-symbolic"},
+        {"textformat.size", "format-text-plaintext-symbolic"},
+        {"pencil.tip.crop.circle", "document-edit-symbolic"},
+        {"exclamationmark.triangle.fill", "dialog-warning-symbolic"},
+        {"arrow.clockwise", "view-refresh-symbolic"},
+        {"minus.magnifyingglass", "zoom-out-symbolic"},
+        {"plus.magnifyingglass", "zoom-in-symbolic"},
+        {"arrow.up.left.and.arrow.down.right", "view-fullscreen-symbolic"},
     };
     return table;
 }

@@ -105,7 +105,8 @@ protected:
     NotificationCenter notifications;
     QObject receiver;
     QStringList posted;
-    WindowManager windows {paste, notifications};
+    FakePreferences panelPrefs;
+    WindowManager windows {paste, notifications, panelPrefs};
     FakeHotkeyRegistrar registrar;
     FakePreferences prefs;
     HotkeyService service {registrar, prefs, queue, windows};
@@ -311,7 +312,7 @@ TEST_F(HotkeyServiceTest, QuickActionHotkeyRunsTheLatestCallbackOnly)
 
 TEST_F(HotkeyServiceTest, HistoryWindowNeedsAStoreAndCapturesTheTargetFirst)
 {
-    WindowManager bare(paste, notifications);
+    WindowManager bare(paste, notifications, panelPrefs);
     bare.showHistoryWindow();
     EXPECT_FALSE(bare.isVisible());
     EXPECT_TRUE(posted.isEmpty());

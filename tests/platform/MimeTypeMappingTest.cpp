@@ -150,6 +150,10 @@ TEST(MimeTypeMapping, GenericImageIsServedUnderTheMimeTypeOfItsBytes)
     EXPECT_EQ(MimeTypeMapping::targetsForType("public.image", gif), QStringList{"image/gif"});
     EXPECT_EQ(MimeTypeMapping::targetsForType("public.image", QByteArray("II*\0rest", 8)), QStringList{"image/tiff"});
     EXPECT_EQ(MimeTypeMapping::targetsForType("public.image", "unknown"), QStringList{"public.image"});
+    // A text that merely begins with a bitmap's signature letters is no bitmap.
+    EXPECT_EQ(MimeTypeMapping::sniffImageMime("BMW is a car maker from Munich.\n"), QString());
+    EXPECT_EQ(MimeTypeMapping::targetsForType("public.image", "BM and more text"), QStringList{"public.image"});
+    EXPECT_EQ(MimeTypeMapping::sniffImageMime(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)), "image/png");
     EXPECT_EQ(MimeTypeMapping::targetsForType("public.png"), QStringList{"image/png"});
     EXPECT_EQ(MimeTypeMapping::targetsForType("public.jpeg"), QStringList{"image/jpeg"});
     EXPECT_EQ(MimeTypeMapping::targetsForType("public.html"), QStringList{"text/html"});

@@ -3,6 +3,8 @@
 #include "fakes/TestSupport.h"
 #include "platform/linux/QtLinkMetadataProvider.h"
 
+#include <QFile>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHash>
@@ -118,6 +120,36 @@ TEST(LinkPageParsing, PrefersOgTitleDecodesEntitiesResolvesImages)
     // Latin-1 pages named by their header.
     page = QtLinkMetadataProvider::parseHTML("<title>Gr\xfc\xdf" "e</title>", base, "text/html; charset=ISO-8859-1");
     EXPECT_EQ(page.title, QString::fromUtf8("Grüße"));
+}
+
+QByteArray savedPage(const char* name)
+{
+    QFile file(qEnvironmentVariable("QUORVEL_TEST_SOURCE_DIR", QStringLiteral(".")) + QStringLiteral("/tests/data/linkpages/")
+        + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(LinkPageParsing, SavedPagesWithCommentsScriptsSvgEntitiesAndAngleBracketsInAttributes)
+{
+    const QUrl base("https://example.com/articles/one");
+    // Titles in comments, scripts, styles and an SVG icon are not the page's.
+    auto page = QtLinkMetadataProvider::parseHTML(savedPage("comments-scripts-svg.html"), base);
+    EXPECT_EQ(page.title, QString::fromUtf8("Caf\u00e9 & Cr\u00e8me \u2013 le guide"));
+    EXPECT_EQ(page.imageURL, QUrl("https://example.com/images/cover.jpg?size=large&v=2"));
+
+    // A '>' inside a quoted attribute value belongs to the value.
+    page = QtLinkMetadataProvider::parseHTML(savedPage("attribute-with-gt.html"), base);
+    EXPECT_EQ(page.title, QString::fromUtf8("Fish > Chips \u2014 \"Menu\""));
+    EXPECT_EQ(page.imageURL, QUrl("https://cdn.example.com/p/1.png"));
+
+    // Unquoted values, and a charset named only by the page itself.
+    page = QtLinkMetadataProvider::parseHTML("<title>Hello page</title><meta property=og:image content=/pic.png>", base);
+    EXPECT_EQ(page.title, "Hello page");
+    EXPECT_EQ(page.imageURL, QUrl("https://example.com/pic.png"));
+    page = QtLinkMetadataProvider::parseHTML("<meta charset=iso-8859-1><title>Gr\xfc\xdf" "e</title>", base);
+    EXPECT_EQ(page.title, QString::fromUtf8("Gr\u00fc\u00dfe"));
+    page = QtLinkMetadataProvider::parseHTML("<!-- <title>x</title> --><svg><title>icon</title></svg>", base);
+    EXPECT_EQ(page.title, std::nullopt);
 }
 
 TEST(LinkImageDecoding, ReencodesAsJPEGWithinTheAllocationLimit)

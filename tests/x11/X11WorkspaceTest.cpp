@@ -89,6 +89,17 @@ TEST_F(X11WorkspaceTest, ActivateSwitchesBetweenApplications)
     ASSERT_TRUE(waitUntil([&] { return workspace.isActive(*betaApp); }));
     EXPECT_FALSE(workspace.isActive(*alphaApp));
 
+    // One of our own windows, opened while another program is active, is brought forward.
+    QWidget own;
+    own.resize(200, 100);
+    own.show();
+    ASSERT_TRUE(waitUntil([&] { return own.isVisible() && workspace.activeWindow() != 0; }));
+    ASSERT_TRUE(workspace.activate(*betaApp));
+    ASSERT_TRUE(waitUntil([&] { return workspace.isActive(*betaApp); }));
+    ASSERT_TRUE(workspace.activateWindow(own.winId()));
+    EXPECT_TRUE(waitUntil([&] { return workspace.activeWindow() == own.winId(); }));
+    EXPECT_FALSE(workspace.activateWindow(0));
+
     // An application without any window cannot be activated.
     RunningApplication gone;
     gone.processIdentifier = 4100999;

@@ -1,5 +1,7 @@
 #include "platform/linux/DesktopEntryIndex.h"
 
+#include "platform/DesktopEntry.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,29 +11,6 @@
 namespace {
 
 constexpr qint64 kMaxDesktopFileSize = 256 * 1024;
-
-QString unescapeValue(const QString& value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        if (c != u'\\' || i + 1 == value.size()) {
-            out.append(c);
-            continue;
-        }
-        const QChar next = value.at(++i);
-        switch (next.unicode()) {
-        case 's': out.append(u' '); break;
-        case 'n': out.append(u'\n'); break;
-        case 't': out.append(u'\t'); break;
-        case 'r': out.append(u'\r'); break;
-        case '\\': out.append(u'\\'); break;
-        default: out.append(c).append(next); break;
-        }
-    }
-    return out;
-}
 
 QString normalizedDesktopFileId(QString value)
 {
@@ -70,39 +49,15 @@ QStringList DesktopEntryIndex::applicationDirectories()
 
 std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const QByteArray& contents, const QString& id)
 {
+    const std::optional<DesktopEntry> desktopEntry = DesktopEntry::parse(contents);
+    if (!desktopEntry)
+        return std::nullopt;
     Entry entry;
     entry.id = id;
-    bool inMainGroup = false;
-    bool hidden = false;
-    QString type;
-    for (const QByteArray& rawLine : contents.split('\n')) {
-        const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[')) {
-            // Only the first group is the main one; later groups are actions.
-            if (inMainGroup)
-                break;
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
-            continue;
-        }
-        if (!inMainGroup)
-            continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = unescapeValue(line.mid(eq + 1).trimmed());
-        if (key == QLatin1String("Name"))
-            entry.name = value;
-        else if (key == QLatin1String("StartupWMClass"))
-            entry.startupWMClass = value;
-        else if (key == QLatin1String("Type"))
-            type = value;
-        else if (key == QLatin1String("Hidden"))
-            hidden = value == QLatin1String("true");
-    }
-    if (hidden || type != QLatin1String("Application") || entry.name.isEmpty())
+    entry.name = desktopEntry->value(QStringLiteral("Name"));
+    entry.startupWMClass = desktopEntry->value(QStringLiteral("StartupWMClass"));
+    const bool hidden = desktopEntry->value(QStringLiteral("Hidden")) == QLatin1String("true");
+    if (hidden || desktopEntry->value(QStringLiteral("Type")) != QLatin1String("Application") || entry.name.isEmpty())
         return std::nullopt;
     return entry;
 }

@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxWallpaperProvider.h"
 
+#include "platform/linux/GLibOwners.h"
 #include "platform/linux/X11DisplayConnection.h"
 #include "platform/linux/X11ErrorTrap.h"
 
@@ -24,6 +25,9 @@
 #undef signals
 #include <gio/gio.h>
 #define signals Q_SIGNALS
+
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11Owners.h"
 
 namespace {
 
@@ -57,39 +61,33 @@ QString largestPictureIn(const QString& folder)
     return best;
 }
 
-// Frees a GObject reference at the end of a scope.
-template <typename T>
-struct GObjectHolder {
-    T* object = nullptr;
-    ~GObjectHolder()
+struct GSettingsSchemaUnref {
+    void operator()(GSettingsSchema* schema) const
     {
-        if (object)
-            g_object_unref(object);
+        if (schema)
+            g_settings_schema_unref(schema);
     }
 };
+using GSettingsSchemaPtr = std::unique_ptr<GSettingsSchema, GSettingsSchemaUnref>;
 
 QString gsettingsString(GSettings* settings, const char* key)
 {
-    gchar* value = g_settings_get_string(settings, key);
-    const QString result = QString::fromUtf8(value ? value : "");
-    g_free(value);
-    return result;
+    const GCharPtr value(g_settings_get_string(settings, key));
+    return QString::fromUtf8(value ? value.get() : "");
 }
 
 // The settings of `schemaId` when that schema is installed (GSettings aborts on unknown schemas).
-GSettings* settingsIfInstalled(const char* schemaId, GSettingsSchema** schemaOut = nullptr)
+GObjectPtr<GSettings> settingsIfInstalled(const char* schemaId, GSettingsSchemaPtr* schemaOut = nullptr)
 {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     if (!source)
         return nullptr;
-    GSettingsSchema* schema = g_settings_schema_source_lookup(source, schemaId, TRUE);
+    GSettingsSchemaPtr schema(g_settings_schema_source_lookup(source, schemaId, TRUE));
     if (!schema)
         return nullptr;
-    GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
+    GObjectPtr<GSettings> settings(g_settings_new_full(schema.get(), nullptr, nullptr));
     if (schemaOut)
-        *schemaOut = schema;
-    else
-        g_settings_schema_unref(schema);
+        *schemaOut = std::move(schema);
     return settings;
 }
 
@@ -146,30 +144,28 @@ WallpaperProvider& WallpaperProvider::system()
 
 QString LinuxWallpaperProvider::gnomeWallpaperPath()
 {
-    GSettingsSchema* schema = nullptr;
-    GObjectHolder<GSettings> background { settingsIfInstalled("org.gnome.desktop.background", &schema) };
-    if (!background.object)
+    GSettingsSchemaPtr schema;
+    const GObjectPtr<GSettings> background = settingsIfInstalled("org.gnome.desktop.background", &schema);
+    if (!background)
         return {};
-    const bool hasDarkKey = g_settings_schema_has_key(schema, "picture-uri-dark");
-    g_settings_schema_unref(schema);
-    if (gsettingsString(background.object, "picture-options") == QLatin1String("none"))
+    const bool hasDarkKey = g_settings_schema_has_key(schema.get(), "picture-uri-dark");
+    if (gsettingsString(background.get(), "picture-options") == QLatin1String("none"))
         return {}; // the desktop shows a colour, not a picture
 
     QString uri;
     if (hasDarkKey) {
-        GObjectHolder<GSettings> interface { settingsIfInstalled("org.gnome.desktop.interface") };
+        const GObjectPtr<GSettings> interface = settingsIfInstalled("org.gnome.desktop.interface");
         GSettingsSchema* interfaceSchema = nullptr;
-        if (interface.object)
-            g_object_get(interface.object, "settings-schema", &interfaceSchema, nullptr);
+        if (interface)
+            g_object_get(interface.get(), "settings-schema", &interfaceSchema, nullptr);
+        const GSettingsSchemaPtr interfaceSchemaOwner(interfaceSchema);
         const bool dark = interfaceSchema && g_settings_schema_has_key(interfaceSchema, "color-scheme")
-            && gsettingsString(interface.object, "color-scheme") == QLatin1String("prefer-dark");
-        if (interfaceSchema)
-            g_settings_schema_unref(interfaceSchema);
+            && gsettingsString(interface.get(), "color-scheme") == QLatin1String("prefer-dark");
         if (dark)
-            uri = gsettingsString(background.object, "picture-uri-dark");
+            uri = gsettingsString(background.get(), "picture-uri-dark");
     }
     if (uri.isEmpty())
-        uri = gsettingsString(background.object, "picture-uri");
+        uri = gsettingsString(background.get(), "picture-uri");
     return localPath(uri);
 }
 
@@ -232,19 +228,12 @@ QImage LinuxWallpaperProvider::rootWindowPicture()
         const Atom property = XInternAtom(display, name, True);
         if (property == None)
             continue;
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, connection.rootWindow(), property, 0, 1, False, XA_PIXMAP, &type, &format,
-                &count, &after, &data)
-                != Success
-            || !data) {
+        X11PropertyReply reply;
+        if (!reply.read(display, connection.rootWindow(), property, 0, 1, false, XA_PIXMAP) || !reply.data())
             continue;
-        }
-        const Pixmap pixmap = count == 1 && format == 32 ? *reinterpret_cast<Pixmap*>(data) : None;
-        XFree(data);
+        const Pixmap pixmap = reply.items() == 1 && reply.format() == 32
+            ? *reinterpret_cast<const Pixmap*>(reply.data())
+            : None;
         if (pixmap == None)
             continue;
 
@@ -256,14 +245,10 @@ QImage LinuxWallpaperProvider::rootWindowPicture()
         const Status geometry = XGetGeometry(display, pixmap, &root, &x, &y, &width, &height, &border, &depth);
         if (trap.sync() != 0 || !geometry || width == 0 || height == 0 || depth < 15)
             continue;
-        XImage* image = XGetImage(display, pixmap, 0, 0, width, height, AllPlanes, ZPixmap);
-        if (trap.sync() != 0 || !image) {
-            if (image)
-                XDestroyImage(image);
+        const X11ImagePtr image(XGetImage(display, pixmap, 0, 0, width, height, AllPlanes, ZPixmap));
+        if (trap.sync() != 0 || !image)
             continue;
-        }
-        QImage result = toQImage(image);
-        XDestroyImage(image);
+        QImage result = toQImage(image.get());
         if (!result.isNull())
             return result;
     }

@@ -1,5 +1,6 @@
 #include "platform/linux/MimeTypeMapping.h"
 
+#include <QMimeDatabase>
 #include <QSet>
 
 namespace {
@@ -186,19 +187,13 @@ QByteArray MimeTypeMapping::convertRead(const QString& type, const QString& targ
 
 QString MimeTypeMapping::sniffImageMime(const QByteArray& data)
 {
-    if (data.startsWith("\x89PNG\r\n\x1a\n"))
-        return QStringLiteral("image/png");
-    if (data.startsWith("\xff\xd8\xff"))
-        return QStringLiteral("image/jpeg");
-    if (data.startsWith("GIF87a") || data.startsWith("GIF89a"))
-        return QStringLiteral("image/gif");
-    if (data.startsWith(QByteArray("II*\0", 4)) || data.startsWith(QByteArray("MM\0*", 4)))
-        return QStringLiteral("image/tiff");
-    if (data.startsWith("BM"))
-        return QStringLiteral("image/bmp");
-    if (data.startsWith("RIFF") && data.mid(8, 4) == "WEBP")
-        return QStringLiteral("image/webp");
-    return {};
+    // The shared MIME database judges the bytes (magic with its offsets, priorities and extra
+    // checks), so a text that merely begins like a signature ("BM...") is not taken for an image.
+    static const QMimeDatabase database; // thread-safe: QMimeDatabase locks internally
+    const QMimeType mime = database.mimeTypeForData(data);
+    if (!mime.isValid() || !mime.name().startsWith(QLatin1String("image/")))
+        return {};
+    return mime.name();
 }
 
 QStringList MimeTypeMapping::targetsForType(const QString& type, const QByteArray& data)

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDeadlineTimer>
+#include <QFutureWatcher>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QNetworkAccessManager>
@@ -9,12 +10,28 @@
 #include <QNetworkRequest>
 #include <QPainter>
 #include <QPointer>
-#include <QRegularExpression>
+#include <QPromise>
 #include <QStringDecoder>
 #include <QThreadPool>
 #include <QTimer>
 
+#include <libxml/HTMLparser.h>
+#include <libxml/tree.h>
+
+#include <climits>
+#include <memory>
+
 namespace {
+
+struct XmlFree {
+    void operator()(xmlChar* text) const { xmlFree(text); }
+};
+using XmlCharPtr = std::unique_ptr<xmlChar, XmlFree>;
+
+struct XmlDocFree {
+    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+using HtmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
 
 bool isWebURL(const QUrl& url)
 {
@@ -22,64 +39,128 @@ bool isWebURL(const QUrl& url)
     return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
 }
 
-QString decodeEntities(const QString& text)
+// The charset a Content-Type header names ("text/html; charset=ISO-8859-1"), empty when none.
+QByteArray headerCharset(const QByteArray& contentType)
 {
-    if (!text.contains(QLatin1Char('&')))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        const qsizetype semi = c == u'&' ? text.indexOf(QLatin1Char(';'), i + 1) : -1;
-        if (semi < 0 || semi - i > 12) {
-            out.append(c);
-            continue;
+    for (const QByteArray& parameter : contentType.split(';')) {
+        const QByteArray trimmed = parameter.trimmed();
+        const qsizetype eq = trimmed.indexOf('=');
+        if (eq > 0 && trimmed.left(eq).trimmed().toLower() == "charset") {
+            QByteArray value = trimmed.mid(eq + 1).trimmed();
+            if (value.size() >= 2 && (value.startsWith('"') || value.startsWith('\'')))
+                value = value.mid(1, value.size() - 2);
+            return value.trimmed();
         }
-        const QString name = text.mid(i + 1, semi - i - 1);
-        char32_t code = 0;
-        if (name.startsWith(QLatin1Char('#'))) {
-            bool ok = false;
-            const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
-            const uint value = hex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
-            if (ok && value > 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF))
-                code = value;
-        } else {
-            static const QHash<QString, char32_t> named {
-                {QStringLiteral("amp"), U'&'}, {QStringLiteral("lt"), U'<'}, {QStringLiteral("gt"), U'>'},
-                {QStringLiteral("quot"), U'"'}, {QStringLiteral("apos"), U'\''}, {QStringLiteral("nbsp"), U' '},
-                {QStringLiteral("ndash"), U'\u2013'}, {QStringLiteral("mdash"), U'\u2014'},
-                {QStringLiteral("hellip"), U'\u2026'}, {QStringLiteral("middot"), U'\u00B7'},
-                {QStringLiteral("raquo"), U'\u00BB'}, {QStringLiteral("laquo"), U'\u00AB'},
-                {QStringLiteral("copy"), U'\u00A9'}, {QStringLiteral("reg"), U'\u00AE'}};
-            code = named.value(name, 0);
-        }
-        if (code == 0) {
-            out.append(c);
-            continue;
-        }
-        out.append(QString::fromUcs4(&code, 1));
-        i = semi;
     }
-    return out;
+    return {};
 }
 
-QStringDecoder decoderFor(const QByteArray& html, const QByteArray& contentType)
+// The page's text as UTF-8, decoded from the named charset (UTF-8 when none or unknown).
+// Undecodable bytes become U+FFFD, so the HTML parser always gets valid UTF-8.
+QByteArray toUtf8(const QByteArray& html, const QByteArray& charset)
 {
-    static const QRegularExpression headerCharset(QStringLiteral(R"re(charset\s*=\s*"?([A-Za-z0-9_.:-]+))re"),
-                                                  QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression metaCharset(QStringLiteral(R"re(<meta[^>]+charset\s*=\s*["']?([A-Za-z0-9_.:-]+))re"),
-                                                QRegularExpression::CaseInsensitiveOption);
-    QString name = headerCharset.match(QString::fromLatin1(contentType)).captured(1);
-    if (name.isEmpty())
-        name = metaCharset.match(QString::fromLatin1(html.left(4096))).captured(1);
-    if (!name.isEmpty()) {
-        QStringDecoder decoder(name.toLatin1().constData());
+    if (!charset.isEmpty()) {
+        QStringDecoder decoder(charset.constData());
         if (decoder.isValid())
-            return decoder;
-        if (name.compare(u"windows-1252", Qt::CaseInsensitive) == 0)
-            return QStringDecoder(QStringDecoder::Latin1);
+            return QString(decoder(html)).toUtf8();
+        if (charset.compare("windows-1252", Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(html).toUtf8();
     }
-    return QStringDecoder(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    return QString(utf8(html)).toUtf8();
+}
+
+QString utf8String(const xmlChar* text)
+{
+    return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString();
+}
+
+// An attribute's value (entities decoded by the parser); absent when the element lacks it.
+std::optional<QString> attributeOf(xmlNode* element, const char* name)
+{
+    for (xmlAttr* attribute = element->properties; attribute; attribute = attribute->next) {
+        if (!attribute->name || xmlStrcasecmp(attribute->name, reinterpret_cast<const xmlChar*>(name)) != 0)
+            continue;
+        const XmlCharPtr value(xmlNodeListGetString(element->doc, attribute->children, 1));
+        return value ? utf8String(value.get()) : QString();
+    }
+    return std::nullopt;
+}
+
+bool hasName(const xmlNode* node, const char* name)
+{
+    return node->name && xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
+}
+
+// What the page's elements say, in document order.
+struct PageScan {
+    std::optional<QString> title;   // the first <title> outside embedded documents
+    std::optional<QString> ogTitle; // the first non-empty og:title
+    std::optional<QString> ogImage; // the first og:image (or :url, :secure_url), unresolved
+    QByteArray metaCharset;         // <meta charset> or the charset of a Content-Type http-equiv
+};
+
+void scanElements(xmlNode* node, PageScan* scan, int depth)
+{
+    for (; node; node = node->next) {
+        if (node->type != XML_ELEMENT_NODE)
+            continue; // text, comments, CDATA of scripts and styles
+        // Scripts, styles and templates hold no page metadata; SVG and MathML have titles of
+        // their own (an icon's <title>), which are not the page's.
+        if (hasName(node, "script") || hasName(node, "style") || hasName(node, "template") || hasName(node, "svg")
+            || hasName(node, "math") || hasName(node, "noscript"))
+            continue;
+        if (hasName(node, "title")) {
+            if (!scan->title) {
+                const XmlCharPtr text(xmlNodeGetContent(node));
+                scan->title = utf8String(text.get());
+            }
+            continue;
+        }
+        if (hasName(node, "meta")) {
+            if (const auto charset = attributeOf(node, "charset"); charset && scan->metaCharset.isEmpty())
+                scan->metaCharset = charset->trimmed().toLatin1();
+            const auto content = attributeOf(node, "content");
+            const auto httpEquiv = attributeOf(node, "http-equiv");
+            if (content && httpEquiv && httpEquiv->trimmed().compare(u"content-type", Qt::CaseInsensitive) == 0
+                && scan->metaCharset.isEmpty())
+                scan->metaCharset = headerCharset(content->toLatin1());
+            auto property = attributeOf(node, "property");
+            if (!property || property->trimmed().isEmpty())
+                property = attributeOf(node, "name");
+            const QString key = property ? property->trimmed().toLower() : QString();
+            if (content && key == u"og:title" && !scan->ogTitle) {
+                const QString title = content->simplified();
+                if (!title.isEmpty())
+                    scan->ogTitle = title;
+            } else if (content && (key == u"og:image" || key == u"og:image:url" || key == u"og:image:secure_url")
+                && !scan->ogImage) {
+                scan->ogImage = content->trimmed();
+            }
+        }
+        // libxml2 itself refuses documents nested deeper than a few hundred levels.
+        if (depth < 1024)
+            scanElements(node->children, scan, depth + 1);
+    }
+}
+
+// Parses UTF-8 HTML with libxml2's HTML parser: never from the network, quietly, recovering from
+// broken markup the way browsers do (entities decoded, comments and CDATA kept apart from elements,
+// a '>' inside a quoted attribute value is part of that value).
+PageScan scanPage(const QByteArray& utf8)
+{
+    static const bool initialized = [] {
+        xmlInitParser();
+        return true;
+    }();
+    (void)initialized;
+    PageScan scan;
+    const HtmlDocPtr document(htmlReadMemory(utf8.constData(), int(std::min<qsizetype>(utf8.size(), INT_MAX)), nullptr,
+        "UTF-8", HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER | HTML_PARSE_NOBLANKS
+            | HTML_PARSE_IGNORE_ENC));
+    if (document)
+        scanElements(xmlDocGetRootElement(document.get()) ? document->children : nullptr, &scan, 0);
+    return scan;
 }
 
 }
@@ -87,51 +168,24 @@ QStringDecoder decoderFor(const QByteArray& html, const QByteArray& contentType)
 QtLinkMetadataProvider::PageMetadata QtLinkMetadataProvider::parseHTML(const QByteArray& html, const QUrl& baseURL,
                                                                         const QByteArray& contentType)
 {
-    static const QRegularExpression titleTag(QStringLiteral(R"re(<title\b[^>]*>(.*?)</title\s*>)re"),
-                                             QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression metaTag(QStringLiteral(R"re(<meta\b[^>]*>)re"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression attribute(
-        QStringLiteral(R"re(([^\s=/>"']+)\s*=\s*(?:"([^"]*)"|'([^']*)'|([^\s>"']+)))re"));
-
-    QStringDecoder decoder = decoderFor(html, contentType);
-    const QString text = decoder(html);
+    const QByteArray declared = headerCharset(contentType);
+    PageScan scan = scanPage(toUtf8(html, declared));
+    // Without a charset in the header, a <meta> of the page may name one: read the page again in it.
+    if (declared.isEmpty() && !scan.metaCharset.isEmpty()
+        && scan.metaCharset.compare("utf-8", Qt::CaseInsensitive) != 0
+        && scan.metaCharset.compare("utf8", Qt::CaseInsensitive) != 0)
+        scan = scanPage(toUtf8(html, scan.metaCharset));
 
     PageMetadata result;
-    std::optional<QString> ogTitle;
-    auto metas = metaTag.globalMatch(text);
-    while (metas.hasNext()) {
-        const QString tag = metas.next().captured(0);
-        QString property, content;
-        bool hasContent = false;
-        auto attributes = attribute.globalMatch(tag);
-        while (attributes.hasNext()) {
-            const auto a = attributes.next();
-            const QString key = a.captured(1).toLower();
-            const QString value = a.hasCaptured(2) ? a.captured(2) : a.hasCaptured(3) ? a.captured(3) : a.captured(4);
-            if (key == u"property" || (key == u"name" && property.isEmpty()))
-                property = value.trimmed().toLower();
-            else if (key == u"content") {
-                content = value;
-                hasContent = true;
-            }
-        }
-        if (!hasContent)
-            continue;
-        if (property == u"og:title" && !ogTitle) {
-            const QString title = decodeEntities(content).simplified();
-            if (!title.isEmpty())
-                ogTitle = title;
-        } else if ((property == u"og:image" || property == u"og:image:url" || property == u"og:image:secure_url")
-                   && !result.imageURL) {
-            const QUrl image = baseURL.resolved(QUrl(decodeEntities(content).trimmed()));
-            if (isWebURL(image))
-                result.imageURL = image;
-        }
+    if (scan.ogImage) {
+        const QUrl image = baseURL.resolved(QUrl(*scan.ogImage));
+        if (isWebURL(image))
+            result.imageURL = image;
     }
-    if (ogTitle) {
-        result.title = ogTitle;
-    } else {
-        const QString title = decodeEntities(titleTag.match(text).captured(1)).simplified();
+    if (scan.ogTitle) {
+        result.title = scan.ogTitle;
+    } else if (scan.title) {
+        const QString title = scan.title->simplified();
         if (!title.isEmpty())
             result.title = title;
     }
@@ -277,12 +331,7 @@ private:
                     decodeAndFinish(std::nullopt, m_body);
                 return;
             }
-            const PageMetadata page = parseHTML(m_body, reply->url(), contentType);
-            m_title = page.title;
-            if (page.imageURL && !m_deadline.hasExpired())
-                get(*page.imageURL, Stage::Image);
-            else
-                finish(m_title, std::nullopt);
+            parseOffMainThread(reply->url(), contentType);
             return;
         }
         if (!answered || m_capped) {
@@ -290,6 +339,32 @@ private:
             return;
         }
         decodeAndFinish(m_title, m_body);
+    }
+
+    // A large page takes a while to parse: that runs on the thread pool, and the fetch goes on
+    // here when it is done (unless the deadline ended it meanwhile). A fetch deleted meanwhile
+    // deletes its watcher; the pool's task then only fills a promise nobody reads.
+    void parseOffMainThread(const QUrl& pageURL, const QByteArray& contentType)
+    {
+        auto promise = std::make_shared<QPromise<PageMetadata>>();
+        auto* watcher = new QFutureWatcher<PageMetadata>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+            watcher->deleteLater();
+            if (m_done || watcher->future().resultCount() == 0)
+                return;
+            const PageMetadata page = watcher->future().result();
+            m_title = page.title;
+            if (page.imageURL && !m_deadline.hasExpired())
+                get(*page.imageURL, Stage::Image);
+            else
+                finish(m_title, std::nullopt);
+        });
+        watcher->setFuture(promise->future());
+        promise->start();
+        QThreadPool::globalInstance()->start([promise, body = m_body, pageURL, contentType] {
+            promise->addResult(parseHTML(body, pageURL, contentType));
+            promise->finish();
+        });
     }
 
     void decodeAndFinish(std::optional<QString> title, QByteArray bytes)

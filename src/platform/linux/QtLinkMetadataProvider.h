@@ -31,6 +31,8 @@ public:
 
     // What a page names: its title (og:title, else <title>, entities decoded, white space
     // collapsed) and its preview image URL (og:image resolved against baseURL, http(s) only).
+    // The page is parsed by libxml2's HTML parser, so markup inside comments, scripts, styles and
+    // SVG never counts. The charset is the header's, else the page's <meta>, else UTF-8. Any thread.
     struct PageMetadata {
         std::optional<QString> title;
         std::optional<QUrl> imageURL;

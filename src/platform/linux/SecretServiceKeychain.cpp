@@ -1,5 +1,6 @@
 #include "platform/linux/SecretServiceKeychain.h"
 
+#include "platform/linux/GLibOwners.h"
 #include "platform/linux/SessionBus.h"
 
 // GLib's headers use "signals" as a field name, which Qt defines as a keyword.
@@ -24,35 +25,33 @@ const SecretSchema* schema()
     return &value;
 }
 
-// Owns a GError and frees it.
-struct ErrorHolder {
-    GError* error = nullptr;
-    ~ErrorHolder()
+struct SecretValueUnref {
+    void operator()(SecretValue* value) const
     {
-        if (error)
-            g_error_free(error);
+        if (value)
+            secret_value_unref(value);
     }
-    QString message() const { return error ? QString::fromUtf8(error->message) : QString(); }
 };
+using SecretValuePtr = std::unique_ptr<SecretValue, SecretValueUnref>;
 
-GHashTable* attributes(const QByteArray& service, const QByteArray& account)
+// The search attributes; the table borrows the strings, which must outlive it.
+GHashTablePtr attributes(const QByteArray& service, const QByteArray& account)
 {
-    GHashTable* table = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(table, const_cast<char*>("service"), const_cast<char*>(service.constData()));
-    g_hash_table_insert(table, const_cast<char*>("account"), const_cast<char*>(account.constData()));
+    GHashTablePtr table(g_hash_table_new(g_str_hash, g_str_equal));
+    g_hash_table_insert(table.get(), const_cast<char*>("service"), const_cast<char*>(service.constData()));
+    g_hash_table_insert(table.get(), const_cast<char*>("account"), const_cast<char*>(account.constData()));
     return table;
 }
 
 // The Secret Service with an open session, or null with the reason.
-SecretService* connect(QString* error)
+GObjectPtr<SecretService> connect(QString* error)
 {
-    ErrorHolder holder;
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &holder.error);
+    GErrorHolder holder;
+    GObjectPtr<SecretService> service(secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, holder.out()));
     if (!service && error)
-        *error = holder.error ? holder.message() : QStringLiteral("the Secret Service did not answer");
+        *error = holder ? holder.message() : QStringLiteral("the Secret Service did not answer");
     return service;
 }
-
 
 }
 
@@ -64,13 +63,11 @@ bool SecretServiceKeychain::probe(QString* reason)
         return false;
     }
     QString error;
-    SecretService* service = connect(&error);
-    if (!service) {
+    if (!connect(&error)) {
         if (reason)
             *reason = error;
         return false;
     }
-    g_object_unref(service);
     return true;
 }
 
@@ -78,7 +75,7 @@ Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, con
 {
     ReadResult result;
     QString error;
-    SecretService* service = connect(&error);
+    const GObjectPtr<SecretService> service = connect(&error);
     if (!service) {
         result.status = Status::Unavailable;
         result.error = error;
@@ -87,17 +84,17 @@ Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, con
 
     const QByteArray serviceUtf8 = serviceName.toUtf8();
     const QByteArray accountUtf8 = account.toUtf8();
-    GHashTable* attrs = attributes(serviceUtf8, accountUtf8);
-    ErrorHolder holder;
+    const GHashTablePtr attrs = attributes(serviceUtf8, accountUtf8);
+    GErrorHolder holder;
     // With MayPrompt locked items are unlocked when the service can ask the user; quietly, or when
     // the user dismisses the prompt, they stay locked.
     int flags = SECRET_SEARCH_ALL | SECRET_SEARCH_LOAD_SECRETS;
     if (interaction == Interaction::MayPrompt)
         flags |= SECRET_SEARCH_UNLOCK;
-    GList* items = secret_service_search_sync(service, schema(), attrs, static_cast<SecretSearchFlags>(flags), nullptr, &holder.error);
-    g_hash_table_unref(attrs);
+    const GObjectListPtr items(secret_service_search_sync(
+        service.get(), schema(), attrs.get(), static_cast<SecretSearchFlags>(flags), nullptr, holder.out()));
 
-    if (holder.error) {
+    if (holder) {
         result.status = Status::Unavailable;
         result.error = holder.message();
     } else if (!items) {
@@ -105,26 +102,23 @@ Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, con
     } else {
         // Of several matching items (made by another tool), the oldest is the one in use.
         SecretItem* chosen = nullptr;
-        for (GList* l = items; l; l = l->next) {
+        for (GList* l = items.get(); l; l = l->next) {
             auto* item = SECRET_ITEM(l->data);
             if (!chosen || secret_item_get_created(item) < secret_item_get_created(chosen))
                 chosen = item;
         }
-        SecretValue* value = secret_item_get_locked(chosen) ? nullptr : secret_item_get_secret(chosen);
+        const SecretValuePtr value(secret_item_get_locked(chosen) ? nullptr : secret_item_get_secret(chosen));
         if (!value) {
             result.status = Status::Unavailable;
             result.error = secret_item_get_locked(chosen) ? QStringLiteral("the keyring is locked")
                                                           : QStringLiteral("the secret could not be loaded");
         } else {
             gsize length = 0;
-            const gchar* bytes = secret_value_get(value, &length);
+            const gchar* bytes = secret_value_get(value.get(), &length);
             result.status = Status::Success;
             result.data = QByteArray(bytes, static_cast<qsizetype>(length));
-            secret_value_unref(value);
         }
     }
-    g_list_free_full(items, g_object_unref);
-    g_object_unref(service);
     return result;
 }
 
@@ -141,7 +135,7 @@ Keychain::Status SecretServiceKeychain::add(const QString& serviceName, const QS
     }
 
     QString connectError;
-    SecretService* service = connect(&connectError);
+    const GObjectPtr<SecretService> service = connect(&connectError);
     if (!service) {
         if (error)
             *error = connectError;
@@ -150,17 +144,14 @@ Keychain::Status SecretServiceKeychain::add(const QString& serviceName, const QS
     const QByteArray serviceUtf8 = serviceName.toUtf8();
     const QByteArray accountUtf8 = account.toUtf8();
     const QByteArray label = QStringLiteral("%1 (%2)").arg(serviceName, account).toUtf8();
-    GHashTable* attrs = attributes(serviceUtf8, accountUtf8);
-    SecretValue* value = secret_value_new(secret.constData(), secret.size(), "application/octet-stream");
-    ErrorHolder holder;
-    const gboolean stored = secret_service_store_sync(service, schema(), attrs, SECRET_COLLECTION_DEFAULT, label.constData(),
-                                                      value, nullptr, &holder.error);
-    secret_value_unref(value);
-    g_hash_table_unref(attrs);
-    g_object_unref(service);
+    const GHashTablePtr attrs = attributes(serviceUtf8, accountUtf8);
+    const SecretValuePtr value(secret_value_new(secret.constData(), secret.size(), "application/octet-stream"));
+    GErrorHolder holder;
+    const gboolean stored = secret_service_store_sync(service.get(), schema(), attrs.get(), SECRET_COLLECTION_DEFAULT,
+        label.constData(), value.get(), nullptr, holder.out());
     if (!stored) {
         if (error)
-            *error = holder.error ? holder.message() : QStringLiteral("storing the secret was refused");
+            *error = holder ? holder.message() : QStringLiteral("storing the secret was refused");
         return Status::Unavailable;
     }
     return Status::Success;

@@ -1,10 +1,14 @@
 #include "platform/linux/SessionBus.h"
 
+
 #include <QFile>
 #include <QFileInfo>
 #include <X11/Xlib.h>
 #include <pwd.h>
 #include <unistd.h>
+
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11Owners.h"
 
 QString SessionBus::autolaunchSelectionName()
 {
@@ -45,11 +49,9 @@ bool SessionBus::exists()
     if (selection.isEmpty() || qEnvironmentVariableIsEmpty("DISPLAY"))
         return false;
     // A connection of its own: this runs off the main thread.
-    Display* display = XOpenDisplay(nullptr);
+    const X11DisplayPtr display(XOpenDisplay(nullptr));
     if (!display)
         return false;
-    const Atom atom = XInternAtom(display, selection.toLatin1().constData(), True);
-    const bool registered = atom != None && XGetSelectionOwner(display, atom) != None;
-    XCloseDisplay(display);
-    return registered;
+    const Atom atom = XInternAtom(display.get(), selection.toLatin1().constData(), True);
+    return atom != None && XGetSelectionOwner(display.get(), atom) != None;
 }

@@ -23,6 +23,16 @@ X11DisplayConnection::X11DisplayConnection(Mode mode)
         Console::log(QStringLiteral("Failed to open X display: ") + qEnvironmentVariable("DISPLAY"));
 }
 
+X11DisplayConnection::X11DisplayConnection(const QByteArray& displayName)
+{
+    const QByteArray name = displayName.isEmpty() ? qgetenv("DISPLAY") : displayName;
+    if (name.isEmpty())
+        return;
+    // Quiet when it fails: the caller says what is disabled without it.
+    display_ = XOpenDisplay(name.constData());
+    own_ = display_ != nullptr;
+}
+
 X11DisplayConnection::~X11DisplayConnection()
 {
     if (own_ && display_)

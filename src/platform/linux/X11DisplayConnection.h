@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 struct _XDisplay;
 
 // An Xlib display for the platform services: Qt's own display when Qt runs on xcb (borrowed, never
@@ -12,6 +14,9 @@ public:
         Own,      // always open a separate connection (needed to read its events ourselves)
     };
     explicit X11DisplayConnection(Mode mode = Mode::PreferQt);
+    // A connection of its own to the named display ($DISPLAY when the name is empty); it logs
+    // nothing when the display cannot be opened (the caller tells what is disabled without it).
+    explicit X11DisplayConnection(const QByteArray& displayName);
     ~X11DisplayConnection();
     X11DisplayConnection(const X11DisplayConnection&) = delete;
     X11DisplayConnection& operator=(const X11DisplayConnection&) = delete;

@@ -1,6 +1,12 @@
 #include "platform/linux/X11ErrorTrap.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
+
+// From Xlibint.h (not included: its macros clash with C++ code). Installs a per-connection hook
+// for one error code; a hook that returns False drops the error before any global handler.
+extern "C" Bool (*XESetWireToError(Display*, int, Bool (*)(Display*, XErrorEvent*, xError*)))(
+    Display*, XErrorEvent*, xError*);
 
 namespace {
 X11ErrorTrap* currentTrap = nullptr;
@@ -38,6 +44,21 @@ X11ErrorTrap::~X11ErrorTrap()
     sync();
     XSetErrorHandler(reinterpret_cast<Handler>(previousHandler_));
     currentTrap = previousTrap_;
+}
+
+namespace {
+Bool dropError(Display*, XErrorEvent*, xError*)
+{
+    return False;
+}
+}
+
+void X11ErrorTrap::dropAllErrorsOf(_XDisplay* display)
+{
+    if (!display)
+        return;
+    for (int code = 1; code < 256; ++code)
+        XESetWireToError(display, code, &dropError);
 }
 
 int X11ErrorTrap::sync()

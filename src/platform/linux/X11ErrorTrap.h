@@ -15,6 +15,12 @@ public:
     // Waits for the server to process every request sent so far; returns the first error code
     // caught (0 when none).
     int sync();
+
+    // For a connection that a worker thread serves on its own (the clipboard's): every X error
+    // on it is dropped by a hook of that connection, before any process-wide handler (Xlib's
+    // default exits) or a trap of the main thread sees it. Its errors are expected: windows of
+    // other clients that went away mid-transfer (BadWindow), atoms an owner made up (BadAtom).
+    static void dropAllErrorsOf(_XDisplay* display);
     int errorCode() const { return errorCode_; }
     bool hasError() const { return errorCode_ != 0; }
     void clear() { errorCode_ = 0; }

@@ -9,6 +9,9 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11Owners.h"
+
 namespace {
 const QString kTakenReason = QStringLiteral("the shortcut is taken by another program");
 }
@@ -44,7 +47,7 @@ void X11HotkeyRegistrar::readModifierMapping()
     numLockMask_ = 0;
     superMask_ = 0;
     altMask_ = 0;
-    XModifierKeymap* map = XGetModifierMapping(dpy);
+    const X11ModifierMapPtr map(XGetModifierMapping(dpy));
     if (!map)
         return;
     const KeyCode numLock = XKeysymToKeycode(dpy, XK_Num_Lock);
@@ -68,7 +71,6 @@ void X11HotkeyRegistrar::readModifierMapping()
                 altMask_ = mask;
         }
     }
-    XFreeModifiermap(map);
     // The usual assignment when the keyboard does not say.
     if (!superMask_)
         superMask_ = Mod4Mask;

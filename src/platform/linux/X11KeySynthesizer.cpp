@@ -9,6 +9,9 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11Owners.h"
+
 X11KeySynthesizer::X11KeySynthesizer(Workspace* workspace)
     : workspace_(workspace)
 {
@@ -61,7 +64,7 @@ bool X11KeySynthesizer::anyModifierDown()
     Display* dpy = connection_.display();
     if (!dpy)
         return false;
-    XModifierKeymap* map = XGetModifierMapping(dpy);
+    const X11ModifierMapPtr map(XGetModifierMapping(dpy));
     if (!map)
         return false;
     char keys[32] = {};
@@ -72,7 +75,6 @@ bool X11KeySynthesizer::anyModifierDown()
         if (code && (keys[code / 8] & (1 << (code % 8))))
             down = true;
     }
-    XFreeModifiermap(map);
     return down;
 }
 

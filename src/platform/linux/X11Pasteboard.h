@@ -1,15 +1,17 @@
 #pragma once
 #include "platform/Pasteboard.h"
+#include "platform/linux/X11SelectionLoop.h"
 
 #include <QByteArray>
 #include <memory>
 
 // The CLIPBOARD selection of an X server as the general pasteboard.
 //
-// It runs on an Xlib connection of its own, served by a worker thread: that thread handles the
-// selection traffic (reads from other owners, requests for what we wrote, XFixes owner-change
-// events), so no caller ever shares Qt's connection or waits on another client inside Qt's event
-// loop. Public members may be called from any thread; reads are queued and run one at a time.
+// It runs on an Xlib connection of its own, served by a worker thread (X11SelectionLoop): that
+// thread handles the selection traffic (reads from other owners by X11SelectionReader, requests
+// for what we wrote by X11SelectionOwner, XFixes owner-change events counted here), so no caller
+// ever shares Qt's connection or waits on another client inside Qt's event loop. Public members
+// may be called from any thread; reads are queued and run one at a time.
 //
 // - changeCount() counts the owner changes of CLIPBOARD reported by XFixes (PRIMARY is ignored),
 //   our own writes included.
@@ -30,7 +32,11 @@
 //
 // Without a display (no $DISPLAY, or it cannot be opened) the object is disabled: the change
 // count stays 0, reads answer Unavailable and writes fail.
-class X11Pasteboard : public Pasteboard {
+class X11SelectionOwner;
+class X11SelectionReader;
+struct X11SelectionState;
+
+class X11Pasteboard : public Pasteboard, private X11SelectionLoop::Client {
 public:
     // Connects to displayName, or to $DISPLAY when it is empty.
     explicit X11Pasteboard(const QByteArray& displayName = {});
@@ -68,8 +74,23 @@ public:
     void clearContents() override;
     bool writeItems(const QList<Item>& items) override;
     bool handOverToClipboardManager() override;
+    // The MIME types a drag offers for the items (the targets served for them, without the
+    // ICCCM text atoms, which the toolkit derives from text/plain); types without a MIME form
+    // under their own names.
+    QList<Item> dragFormats(const QList<Item>& items) const override;
 
 private:
-    class Worker;
-    std::unique_ptr<Worker> m_worker;
+    using Clock = X11SelectionLoop::Clock;
+
+    // X11SelectionLoop::Client, on the worker thread.
+    void handleEvent(_XEvent& event) override;
+    void expireDeadlines(Clock::time_point now) override;
+    Clock::time_point nextDeadline(Clock::time_point latest) const override;
+    void shutDown() override;
+    void onOwnerChange(unsigned long subtype, unsigned long owner, unsigned long selection);
+
+    std::unique_ptr<X11SelectionState> m_state;
+    std::unique_ptr<X11SelectionLoop> m_loop;
+    std::unique_ptr<X11SelectionReader> m_reader;
+    std::unique_ptr<X11SelectionOwner> m_owner;
 };

@@ -1,39 +1,24 @@
 #include "platform/linux/X11Permissions.h"
 
-#include <QGuiApplication>
+#include "platform/linux/X11DisplayConnection.h"
+#include "platform/linux/X11ErrorTrap.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-namespace {
-
-// Xlib reports protocol errors through one process-wide handler whose default ends the
-// process; a failed grab must only make the answer false.
-int ignoreError(Display*, XErrorEvent*)
-{
-    return 0;
-}
-
-}
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11Owners.h"
 
 X11Permissions::X11Permissions() = default;
 
-X11Permissions::~X11Permissions()
-{
-    if (m_ownDisplay)
-        XCloseDisplay(m_ownDisplay);
-}
+X11Permissions::~X11Permissions() = default;
 
 _XDisplay* X11Permissions::display()
 {
-    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-        if (Display* shared = x11->display())
-            return shared;
-    if (!m_triedOwnDisplay) {
-        m_triedOwnDisplay = true;
-        m_ownDisplay = XOpenDisplay(nullptr);
-    }
-    return m_ownDisplay;
+    if (!m_connection)
+        m_connection = std::make_unique<X11DisplayConnection>();
+    return m_connection->display();
 }
 
 bool X11Permissions::isAccessibilityTrusted()
@@ -58,13 +43,8 @@ bool X11Permissions::canCaptureScreen()
     Display* dpy = display();
     if (!dpy)
         return false;
-    XSync(dpy, False);
-    XErrorHandler previous = XSetErrorHandler(ignoreError);
-    XImage* image = XGetImage(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, AllPlanes, ZPixmap);
-    XSync(dpy, False);
-    XSetErrorHandler(previous);
-    if (!image)
-        return false;
-    XDestroyImage(image);
-    return true;
+    // A refused grab is an X error: it must only make the answer false.
+    X11ErrorTrap trap(dpy);
+    const X11ImagePtr image(XGetImage(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, AllPlanes, ZPixmap));
+    return trap.sync() == 0 && image != nullptr;
 }

@@ -3,12 +3,15 @@
 
 #include <QMutex>
 
+#include <memory>
+
+class X11DisplayConnection;
 struct _XDisplay;
 
 // Permissions on X11: synthetic input is possible when the display offers the XTEST extension,
-// and screen capture when a pixel of the root window can be read. Uses Qt's own display
-// connection on the xcb platform, otherwise a connection of its own to $DISPLAY; without any
-// display both answers are false.
+// and screen capture when a pixel of the root window can be read. The display (an
+// X11DisplayConnection: Qt's own on the xcb platform, otherwise one of its own to $DISPLAY) is
+// opened at the first question; without any display both answers are false. Main thread.
 class X11Permissions : public Permissions {
 public:
     X11Permissions();
@@ -24,6 +27,5 @@ private:
     _XDisplay* display();
 
     QMutex m_mutex;
-    _XDisplay* m_ownDisplay = nullptr;
-    bool m_triedOwnDisplay = false;
+    std::unique_ptr<X11DisplayConnection> m_connection;
 };

@@ -10,6 +10,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11Owners.h"
+
 namespace {
 
 constexpr int kMaxTreeDepth = 64;
@@ -26,30 +29,20 @@ std::optional<Property> readProperty(Display* dpy, Window window, Atom property,
 {
     if (!dpy || !window || property == None)
         return std::nullopt;
-    Atom actualType = None;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(dpy, window, property, 0, maxItems, False, type, &actualType,
-        &actualFormat, &count, &after, &data);
-    if (status != Success || actualType == None) {
-        if (data)
-            XFree(data);
+    X11PropertyReply reply;
+    if (!reply.read(dpy, window, property, 0, maxItems, false, type) || !reply.exists())
         return std::nullopt;
-    }
     Property result;
-    result.type = actualType;
-    result.format = actualFormat;
-    if (data) {
-        if (actualFormat == 8) {
-            result.bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
-        } else if (actualFormat == 32) {
+    result.type = reply.type();
+    result.format = reply.format();
+    if (const unsigned char* data = reply.data()) {
+        if (reply.format() == 8) {
+            result.bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(reply.items()));
+        } else if (reply.format() == 32) {
             const auto* longs = reinterpret_cast<const unsigned long*>(data);
-            for (unsigned long i = 0; i < count; ++i)
+            for (unsigned long i = 0; i < reply.items(); ++i)
                 result.items.append(longs[i]);
         }
-        XFree(data);
     }
     return result;
 }
@@ -147,27 +140,19 @@ QList<unsigned long> X11Workspace::clientList()
         return list->items;
     // No window manager keeps a list: take the viewable top-level windows that name a class.
     QList<unsigned long> windows;
-    Window rootReturn = None;
-    Window parent = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(dpy, connection_.rootWindow(), &rootReturn, &parent, &children, &count))
+    X11WindowList children;
+    if (!children.query(dpy, connection_.rootWindow()))
         return {};
-    for (unsigned int i = 0; i < count; ++i) {
+    for (const Window child : children) {
         XWindowAttributes attributes;
-        if (!XGetWindowAttributes(dpy, children[i], &attributes) || attributes.map_state != IsViewable
+        if (!XGetWindowAttributes(dpy, child, &attributes) || attributes.map_state != IsViewable
             || attributes.override_redirect)
             continue;
-        const Window client = topLevelClientOf(children[i]);
-        XClassHint hint{nullptr, nullptr};
-        if (client && XGetClassHint(dpy, client, &hint)) {
+        const Window client = topLevelClientOf(child);
+        X11ClassHint hint;
+        if (client && hint.read(dpy, client))
             windows.append(client);
-            XFree(hint.res_name);
-            XFree(hint.res_class);
-        }
     }
-    if (children)
-        XFree(children);
     return windows;
 }
 
@@ -180,15 +165,10 @@ bool X11Workspace::isDescendantOrSelf(unsigned long window, unsigned long ancest
             return true;
         if (window == root)
             return false;
-        Window rootReturn = None;
-        Window parent = None;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(dpy, window, &rootReturn, &parent, &children, &count))
+        X11WindowList tree;
+        if (!tree.query(dpy, window))
             return false;
-        if (children)
-            XFree(children);
-        window = parent;
+        window = tree.parent();
     }
     return false;
 }
@@ -204,32 +184,22 @@ unsigned long X11Workspace::topLevelClientOf(unsigned long window)
     for (int depth = 0; window && window != root && depth < kMaxTreeDepth; ++depth) {
         if (hasWmState(window))
             return window;
-        Window rootReturn = None;
-        Window parent = None;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(dpy, window, &rootReturn, &parent, &children, &count))
+        X11WindowList tree;
+        if (!tree.query(dpy, window))
             return 0;
-        if (children)
-            XFree(children);
         topLevel = window;
-        window = parent;
+        window = tree.parent();
     }
     // Down from the child of the root (a frame holds the client inside it).
     QList<Window> level{topLevel};
     for (int depth = 0; depth < 3 && !level.isEmpty(); ++depth) {
         QList<Window> next;
         for (Window w : std::as_const(level)) {
-            Window rootReturn = None;
-            Window parent = None;
-            Window* children = nullptr;
-            unsigned int count = 0;
-            if (!XQueryTree(dpy, w, &rootReturn, &parent, &children, &count))
+            X11WindowList children;
+            if (!children.query(dpy, w))
                 continue;
-            for (unsigned int i = 0; i < count; ++i)
-                next.append(children[i]);
-            if (children)
-                XFree(children);
+            for (const Window child : children)
+                next.append(child);
         }
         for (Window w : std::as_const(next)) {
             if (hasWmState(w))
@@ -286,10 +256,9 @@ QList<unsigned long> X11Workspace::leadersOf(unsigned long window)
     Window transientFor = None;
     if (XGetTransientForHint(dpy, window, &transientFor))
         add(transientFor);
-    if (XWMHints* hints = XGetWMHints(dpy, window)) {
+    if (const X11Ptr<XWMHints> hints{XGetWMHints(dpy, window)}) {
         if (hints->flags & WindowGroupHint)
             add(hints->window_group);
-        XFree(hints);
     }
     return leaders;
 }
@@ -313,14 +282,10 @@ std::optional<RunningApplication> X11Workspace::applicationForWindow(quint64 win
         if (!pid)
             pid = windowPid(w);
         if (windowClass.isEmpty() && instance.isEmpty()) {
-            XClassHint hint{nullptr, nullptr};
-            if (XGetClassHint(dpy, w, &hint)) {
-                instance = QString::fromLocal8Bit(hint.res_name ? hint.res_name : "");
-                windowClass = QString::fromLocal8Bit(hint.res_class ? hint.res_class : "");
-                if (hint.res_name)
-                    XFree(hint.res_name);
-                if (hint.res_class)
-                    XFree(hint.res_class);
+            X11ClassHint hint;
+            if (hint.read(dpy, w)) {
+                instance = QString::fromLocal8Bit(hint.instance());
+                windowClass = QString::fromLocal8Bit(hint.windowClass());
             }
         }
         if (gtkId.isEmpty())
@@ -483,8 +448,7 @@ unsigned long X11Workspace::serverTime()
 
 bool X11Workspace::activate(const RunningApplication& app)
 {
-    Display* dpy = connection_.display();
-    if (!dpy)
+    if (!connection_.display())
         return false;
     const unsigned long target = windowForApplication(app);
     if (!target) {
@@ -492,6 +456,22 @@ bool X11Workspace::activate(const RunningApplication& app)
             + (app.bundleIdentifier.isEmpty() ? app.localizedName : app.bundleIdentifier));
         return false;
     }
+    return activateWindowId(target);
+}
+
+bool X11Workspace::activateWindow(quint64 windowId)
+{
+    if (!connection_.display() || !windowId)
+        return false;
+    return activateWindowId(static_cast<unsigned long>(windowId));
+}
+
+// Asked as a pager acting for the user, stamped with the server's current time (never older than
+// the user's last input), so that focus-stealing prevention lets the window through even when the
+// request follows a hotkey seen on another X connection.
+bool X11Workspace::activateWindowId(unsigned long target)
+{
+    Display* dpy = connection_.display();
     X11ErrorTrap trap(dpy);
     if (windowManagerSupportsActivation()) {
         XEvent event{};
@@ -569,15 +549,10 @@ std::optional<RunningApplication> X11Workspace::clipboardOwnerApplication()
             addCandidate(w);
             break;
         }
-        Window rootReturn = None;
-        Window parent = None;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        if (!XQueryTree(dpy, w, &rootReturn, &parent, &children, &count))
+        X11WindowList tree;
+        if (!tree.query(dpy, w))
             break;
-        if (children)
-            XFree(children);
-        w = parent;
+        w = tree.parent();
     }
     for (unsigned long leader : leadersOf(owner))
         addCandidate(leader);

@@ -22,6 +22,7 @@ public:
     std::optional<RunningApplication> frontmostApplication() override;
     QList<RunningApplication> runningApplications() override;
     bool activate(const RunningApplication& app) override;
+    bool activateWindow(quint64 windowId) override;
     bool isActive(const RunningApplication& app) override;
     bool openURL(const QUrl& url) override;
     std::optional<RunningApplication> clipboardOwnerApplication() override;
@@ -37,6 +38,7 @@ public:
     bool windowManagerSupportsActivation();
 
 private:
+    bool activateWindowId(unsigned long target);
     unsigned long atom(const char* name);
     std::optional<unsigned long> windowProperty(unsigned long window, const char* name);
     QString stringProperty(unsigned long window, const char* name);

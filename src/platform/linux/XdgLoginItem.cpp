@@ -1,5 +1,7 @@
 #include "platform/linux/XdgLoginItem.h"
 
+#include "platform/DesktopEntry.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,32 +10,6 @@
 #include <QStandardPaths>
 
 namespace {
-
-// Key-value pairs of the [Desktop Entry] group; false when the file has no such group.
-bool readDesktopEntryGroup(const QByteArray& content, QHash<QString, QString>* values)
-{
-    bool found = false;
-    bool inGroup = false;
-    for (const QByteArray& rawLine : content.split('\n')) {
-        const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == QLatin1String("[Desktop Entry]");
-            found = found || inGroup;
-            continue;
-        }
-        if (!inGroup)
-            continue;
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        if (!values->contains(key)) // the first occurrence counts
-            values->insert(key, line.mid(eq + 1).trimmed());
-    }
-    return found;
-}
 
 bool isTrue(const QString& value)
 {
@@ -116,10 +92,10 @@ LoginItem::Status XdgLoginItem::status() const
         return Status::NotRegistered;
     // An autostart entry is small; more than this is not one of ours.
     const QByteArray content = file.read(256 * 1024);
-    QHash<QString, QString> values;
-    if (!readDesktopEntryGroup(content, &values))
+    const std::optional<DesktopEntry> entry = DesktopEntry::parse(content);
+    if (!entry)
         return Status::NotRegistered;
-    if (isTrue(values.value(QStringLiteral("Hidden"))) || isFalse(values.value(QStringLiteral("X-GNOME-Autostart-enabled"))))
+    if (isTrue(entry->value(QStringLiteral("Hidden"))) || isFalse(entry->value(QStringLiteral("X-GNOME-Autostart-enabled"))))
         return Status::DisabledByUser;
     return Status::Enabled;
 }

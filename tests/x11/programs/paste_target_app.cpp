@@ -1,7 +1,13 @@
 // A window with one text field: the application the end-to-end paste test pastes into.
 // Prints "ready" once the field holds the keyboard focus, "text:<field text>" at every change,
-// and "final:<field text>" when it ends. Reads commands on stdin: "quit".
+// and "final:<field text>" when it ends. Reads commands on stdin: "quit". It also takes drops
+// anywhere in its window: "drop:<format>:<byte count>" for each format of a drop, then
+// "droptext:<text>" and "dropimage:<width>x<height>" when the drop holds them, then "dropped".
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QImage>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -17,12 +23,35 @@ void say(const QByteArray& line)
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
+
+// The window: accepts every drop and reports what it carried.
+class DropWindow : public QWidget {
+public:
+    DropWindow() { setAcceptDrops(true); }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    void dragMoveEvent(QDragMoveEvent* event) override { event->acceptProposedAction(); }
+    void dropEvent(QDropEvent* event) override
+    {
+        const QMimeData* mime = event->mimeData();
+        for (const QString& format : mime->formats())
+            say("drop:" + format.toUtf8() + ":" + QByteArray::number(mime->data(format).size()));
+        if (mime->hasText())
+            say("droptext:" + mime->text().toUtf8());
+        const QImage image = QImage::fromData(mime->data(QStringLiteral("image/png")), "PNG");
+        if (!image.isNull())
+            say("dropimage:" + QByteArray::number(image.width()) + "x" + QByteArray::number(image.height()));
+        say("dropped");
+        event->acceptProposedAction();
+    }
+};
 }
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QWidget window;
+    DropWindow window;
     window.setWindowTitle(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("Paste target"));
     auto* layout = new QVBoxLayout(&window);
     auto* field = new QLineEdit(&window);

@@ -1,0 +1,43 @@
+#pragma once
+#include <QWidget>
+
+// The floating window of the clipboard history: a frameless (or titled) tool window that stays
+// above other windows, can be dragged by its background, and reports when it is moved, resized
+// or loses the keyboard focus. The feedback form finds the program's history window by this class.
+class HistoryPanel : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int minWidth = 320;
+    static constexpr int minHeight = 300;
+    static constexpr int maxWidth = 800;
+    static constexpr int maxHeight = 1200;
+
+    explicit HistoryPanel(bool titleBarHidden, QWidget* parent = nullptr);
+
+    bool titleBarHidden() const { return m_titleBarHidden; }
+    // Frameless when hidden; a normal title bar otherwise. Keeps the frame and the visibility.
+    void setTitleBarHidden(bool hidden);
+    // A fixed-size column (not resizable) or a freely resizable window within the size limits.
+    void setResizable(bool resizable);
+    bool isResizable() const { return m_resizable; }
+    void setMovableByBackground(bool movable) { m_movableByBackground = movable; }
+    bool isMovableByBackground() const { return m_movableByBackground; }
+
+signals:
+    void moved();
+    void resized();
+    void resignedKey();
+
+protected:
+    bool event(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Qt::WindowFlags flagsFor(bool titleBarHidden) const;
+
+    bool m_titleBarHidden;
+    bool m_resizable = true;
+    bool m_movableByBackground = true;
+};

@@ -1,0 +1,664 @@
+#include "history/HistoryView.h"
+
+#include "clipboard/PasteService.h"
+#include "history/ClipHistoryController.h"
+#include "history/ClipListView.h"
+#include "history/QuickLookPanelManager.h"
+#include "history/SearchBar.h"
+#include "history/SmartFilterBar.h"
+#include "history/VisualEffectView.h"
+#include "history/WindowManager.h"
+#include "platform/Console.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Permissions.h"
+#include "platform/Preferences.h"
+#include "settings/SettingsWindowManager.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QEnterEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont pixelFont(int px, QFont::Weight weight = QFont::Normal)
+{
+    QFont font = Theme::labelFont(10, weight);
+    font.setPixelSize(px);
+    return font;
+}
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(color.alphaF() * alpha);
+    return color;
+}
+
+QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    const qreal ratio = parent ? parent->devicePixelRatioF() : 1.0;
+    QPixmap pixmap = Symbols::pixmap(symbol, qRound(size * ratio), color);
+    pixmap.setDevicePixelRatio(ratio);
+    label->setPixmap(pixmap);
+    label->setFixedSize(size, size);
+    return label;
+}
+
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFixedHeight(1);
+    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.09); border: none;"));
+    return line;
+}
+
+// Black at the glass darkness over the translucent surface, with the hairline outline on top.
+class TintView : public QWidget {
+public:
+    TintView(Preferences& preferences, QWidget* parent) : QWidget(parent), m_preferences(preferences)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal darkness = qBound(0.0, m_preferences.doubleForKey(QStringLiteral("glassDarkness")), 1.0);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
+        if (window()->testAttribute(Qt::WA_TranslucentBackground)) {
+            // See-through window: the corners outside the rounded shape are cleared (the
+            // surface below this layer included), so the desktop shows there.
+            QPainterPath outside;
+            outside.addRect(QRectF(rect()));
+            painter.setCompositionMode(QPainter::CompositionMode_Clear);
+            painter.fillPath(outside.subtracted(path), Qt::transparent);
+            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            painter.fillPath(path, QColor(0, 0, 0, qRound(255 * darkness)));
+        } else {
+            painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
+        }
+        painter.setPen(QPen(QColor(255, 255, 255, qRound(255 * 0.08)), 1));
+        painter.drawPath(path);
+    }
+
+private:
+    Preferences& m_preferences;
+};
+
+// A rounded band behind the tab buttons.
+class TabSwitcher : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 8, 8);
+        painter.fillPath(path, QColor(255, 255, 255, 13));
+    }
+};
+
+// The footer's band on the thin material.
+class FooterBand : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(255, 255, 255, 8));
+        painter.fillRect(QRect(0, 0, width(), 1), QColor(255, 255, 255, 18));
+    }
+};
+
+class BannerBand : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 6, 6);
+        painter.fillPath(path, QColor(255, 149, 0, qRound(255 * 0.15)));
+    }
+};
+
+}
+
+HistoryView::HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications,
+    PasteService& pasteService, WindowManager& windowManager, QuickLookPanelManager* quickLook, std::function<void()> onDismiss,
+    DispatchQueue* listQueue, QWidget* parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_preferences(preferences)
+    , m_notifications(notifications)
+    , m_pasteService(pasteService)
+    , m_windowManager(windowManager)
+    , m_quickLook(quickLook)
+    , m_onDismiss(std::move(onDismiss))
+    , m_controller(new ClipHistoryController(preferences, listQueue ? *listQueue : DispatchQueue::main(), this))
+{
+    setMinimumSize(320, 300);
+    setAttribute(Qt::WA_Hover);
+    m_controller->setModelContext(&m_context);
+
+    m_background = new VisualEffectView(VisualEffectView::Material::hudWindow, VisualEffectView::BlendingMode::behindWindow, this);
+    m_tint = new TintView(preferences, this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addSpacing(6);
+
+    QWidget* tabs = makeTabSwitcher();
+    auto* tabsBox = new QVBoxLayout;
+    tabsBox->setContentsMargins(14, 0, 14, 8);
+    tabsBox->addWidget(tabs);
+    layout->addLayout(tabsBox);
+
+    m_pages = new QStackedWidget(this);
+    // Clipboard page.
+    auto* clipboardPage = new QWidget(m_pages);
+    auto* clipboardLayout = new QVBoxLayout(clipboardPage);
+    clipboardLayout->setContentsMargins(0, 0, 0, 0);
+    clipboardLayout->setSpacing(0);
+    m_searchBar = new SearchBar(true, clipboardPage);
+    auto* searchBox = new QVBoxLayout;
+    searchBox->setContentsMargins(14, 0, 14, 6);
+    searchBox->addWidget(m_searchBar);
+    clipboardLayout->addLayout(searchBox);
+    m_filterBar = new SmartFilterBar(*m_controller, clipboardPage);
+    auto* filterBox = new QVBoxLayout;
+    filterBox->setContentsMargins(14, 0, 14, 8);
+    filterBox->addWidget(m_filterBar);
+    clipboardLayout->addLayout(filterBox);
+    m_banner = makeBanner();
+    auto* bannerBox = new QVBoxLayout;
+    bannerBox->setContentsMargins(14, 0, 14, 8);
+    bannerBox->addWidget(m_banner);
+    clipboardLayout->addLayout(bannerBox);
+    m_banner->setVisible(false);
+    clipboardLayout->addWidget(divider(clipboardPage));
+    m_list = new ClipListView(clipboardPage);
+    m_list->setOptions(rowOptions());
+    clipboardLayout->addWidget(m_list, 1);
+    m_emptyState = makeEmptyState();
+    m_emptyState->setParent(m_list->viewport());
+    m_pages->addWidget(clipboardPage);
+
+    // Screenshots page: the gallery comes with the capture tools; until then it is empty.
+    auto* screenshotsPage = new QWidget(m_pages);
+    auto* screenshotsLayout = new QVBoxLayout(screenshotsPage);
+    screenshotsLayout->setContentsMargins(0, 0, 0, 0);
+    screenshotsLayout->addWidget(divider(screenshotsPage));
+    screenshotsLayout->addStretch();
+    auto* noShots = symbolLabel(QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), screenshotsPage);
+    screenshotsLayout->addWidget(noShots, 0, Qt::AlignHCenter);
+    screenshotsLayout->addSpacing(12);
+    screenshotsLayout->addWidget(textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), screenshotsPage),
+        0, Qt::AlignHCenter);
+    screenshotsLayout->addStretch();
+    m_pages->addWidget(screenshotsPage);
+    layout->addWidget(m_pages, 1);
+
+    m_footer = makeFooter();
+    layout->addWidget(m_footer);
+    m_background->lower();
+    m_tint->stackUnder(m_pages);
+
+    // The search field and the controller's search text, both ways.
+    connect(m_searchBar, &SearchBar::textChanged, m_controller, &ClipHistoryController::setSearchText);
+    connect(m_controller, &ClipHistoryController::searchTextChanged, this, [this](const QString& text) {
+        if (m_searchBar->text() != text)
+            m_searchBar->setText(text);
+        updateEmptyState();
+    });
+    connect(m_controller, &ClipHistoryController::activeFilterChanged, this, [this] { m_resetSelectionOnNextList = true; });
+    connect(m_controller, &ClipHistoryController::debouncedSearchTextChanged, this, [this] { m_resetSelectionOnNextList = true; });
+    connect(m_controller, &ClipHistoryController::filteredViewModelsChanged, this, &HistoryView::onFilteredListChanged);
+    connect(m_controller, &ClipHistoryController::itemChanged, m_list, &ClipListView::updateItem);
+    m_controller->observeClipboardChanges(m_notifications, [this] { return m_windowManager.isVisible(); });
+
+    connect(m_list, &ClipListView::pasteRequested, this,
+        [this](const ClipItemViewModelPtr& model, bool plain) { pasteItem(model->clipItem, plain); });
+    connect(m_list, &ClipListView::pinRequested, this, [this](const ClipItemViewModelPtr& model) { m_controller->togglePin(model->clipItem); });
+    connect(m_list, &ClipListView::deleteRequested, this, [this](const ClipItemViewModelPtr& model) {
+        if (m_hoveredId && *m_hoveredId == model->id)
+            m_hoveredId.reset();
+        m_controller->deleteItem(model->clipItem);
+    });
+    connect(m_list, &ClipListView::hoverChanged, this, &HistoryView::hoverChanged);
+    connect(m_list, &ClipListView::selectRequested, this, &HistoryView::selectItem);
+
+    connect(&m_preferences, &Preferences::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("imageThumbnailSize") || key == QLatin1String("showFullText") || key == QLatin1String("doubleClickToPaste"))
+            m_list->setOptions(rowOptions());
+        else if (key == QLatin1String("glassDarkness"))
+            m_tint->update();
+    });
+
+    observe("historyWindowDidShow", [this] {
+        m_searchBar->focusField();
+        m_controller->reset();
+        setSelectedIndex(0);
+        recheckAccessibility();
+        m_list->scrollToTop();
+    });
+    observe("historyWindowDidHide", [this] {
+        m_hoveredId.reset();
+        if (m_quickLook)
+            m_quickLook->hideQuickLook();
+    });
+    observe("showQuickLook", [this] {
+        if (onClipboardTab())
+            showQuickLookForHoveredOrSelected();
+    });
+    observe("hideQuickLook", [this] {
+        if (onClipboardTab() && m_showingQuickLook)
+            closeQuickLookRecord();
+    });
+    observe("moveSelectionUp", [this] {
+        if (onClipboardTab())
+            moveSelection(-1);
+    });
+    observe("moveSelectionDown", [this] {
+        if (onClipboardTab())
+            moveSelection(1);
+    });
+    observe("pasteSelectedItem", [this] {
+        if (ClipItemViewModelPtr selected = onClipboardTab() ? selectedViewModel() : nullptr)
+            pasteItem(selected->clipItem, false);
+    });
+    observe("pasteSelectedItemAsPlainText", [this] {
+        if (ClipItemViewModelPtr selected = onClipboardTab() ? selectedViewModel() : nullptr)
+            pasteItem(selected->clipItem, true);
+    });
+    observe("escapePressed", [this] {
+        if (m_showingQuickLook)
+            closeQuickLookRecord();
+        else if (m_onDismiss)
+            m_onDismiss();
+    });
+    observe("copySelectedItem", [this] {
+        if (ClipItemViewModelPtr selected = onClipboardTab() ? selectedViewModel() : nullptr)
+            m_pasteService.copyToClipboard(selected->clipItem);
+    });
+    if (m_quickLook) {
+        // However the quick look closes, this view's record follows.
+        connect(m_quickLook, &QuickLookPanelManager::closed, this, [this] { m_showingQuickLook = false; });
+    }
+    updateTabButtons();
+    updateFooter();
+    updateEmptyState();
+}
+
+HistoryView::~HistoryView()
+{
+    m_notifications.removeObservers(this);
+}
+
+void HistoryView::observe(const char* name, std::function<void()> handler)
+{
+    m_notifications.observe(QString::fromLatin1(name), this, [handler = std::move(handler)](const QVariantMap&) { handler(); });
+}
+
+ClipRowOptions HistoryView::rowOptions() const
+{
+    ClipRowOptions options;
+    options.imageThumbnailSize = int(m_preferences.integerForKey(QStringLiteral("imageThumbnailSize")));
+    options.showFullText = m_preferences.boolForKey(QStringLiteral("showFullText"));
+    const QVariant doubleClick = m_preferences.object(QStringLiteral("doubleClickToPaste"));
+    options.doubleClickToPaste = doubleClick.isValid() && doubleClick.toBool();
+    return options;
+}
+
+QWidget* HistoryView::makeTabSwitcher()
+{
+    auto* switcher = new TabSwitcher(this);
+    auto* row = new QHBoxLayout(switcher);
+    row->setContentsMargins(3, 3, 3, 3);
+    row->setSpacing(4);
+    auto makeButton = [&](HistoryTab tab, const QString& label) {
+        auto* button = new QPushButton(switcher);
+        button->setText(label);
+        button->setFlat(true);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setIconSize(QSize(11, 11));
+        connect(button, &QPushButton::clicked, this, [this, tab] { setSelectedTab(tab); });
+        row->addWidget(button);
+        return button;
+    };
+    m_clipboardTabButton = makeButton(HistoryTab::clipboard, QStringLiteral("Clipboard"));
+    m_screenshotsTabButton = makeButton(HistoryTab::screenshots, QStringLiteral("Screenshots"));
+    return switcher;
+}
+
+void HistoryView::updateTabButtons()
+{
+    const QColor accent = Theme::accent();
+    for (auto [button, tab, symbol] : {std::tuple {m_clipboardTabButton, HistoryTab::clipboard, QStringLiteral("clock")},
+             std::tuple {m_screenshotsTabButton, HistoryTab::screenshots, QStringLiteral("camera.viewfinder")}}) {
+        const bool selected = m_selectedTab == tab;
+        const QColor color = selected ? accent : Theme::secondaryText();
+        button->setIcon(Symbols::icon(symbol, color, {11, 22}));
+        button->setFont(pixelFont(11, selected ? QFont::DemiBold : QFont::Normal));
+        button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
+                                             " background: %2; }")
+                .arg(color.name(QColor::HexArgb),
+                    selected ? QStringLiteral("rgba(%1,%2,%3,0.2)").arg(accent.red()).arg(accent.green()).arg(accent.blue())
+                             : QStringLiteral("transparent")));
+    }
+}
+
+void HistoryView::setSelectedTab(HistoryTab tab)
+{
+    if (tab == m_selectedTab)
+        return;
+    m_selectedTab = tab;
+    m_pages->setCurrentIndex(tab == HistoryTab::clipboard ? 0 : 1);
+    updateTabButtons();
+    updateFooter();
+}
+
+QWidget* HistoryView::makeBanner()
+{
+    auto* banner = new BannerBand(this);
+    auto* row = new QHBoxLayout(banner);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->setSpacing(8);
+    const QColor orange(255, 149, 0);
+    row->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 12, orange, banner));
+    row->addWidget(textLabel(QStringLiteral("Accessibility permission required for paste"), pixelFont(11), Theme::text(), banner));
+    row->addStretch();
+    auto* open = new QToolButton(banner);
+    open->setText(QStringLiteral("Open Settings"));
+    open->setFont(pixelFont(11));
+    open->setCursor(Qt::PointingHandCursor);
+    open->setStyleSheet(QStringLiteral("QToolButton { color: %1; border: none; background: transparent; }").arg(Theme::accent().name()));
+    open->setToolTip(QStringLiteral("Paste needs the XTEST extension of the X server"));
+    connect(open, &QToolButton::clicked, this, [open] {
+        // On X11 the permission is the X server's XTEST extension: nothing to switch on in a
+        // settings pane, so say what is missing instead.
+        Console::log(QStringLiteral("HistoryView: paste needs the XTEST extension of the X server"));
+        QToolTip::showText(open->mapToGlobal(QPoint(0, open->height())), open->toolTip(), open);
+    });
+    row->addWidget(open);
+    auto* recheck = new QToolButton(banner);
+    recheck->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), Theme::secondaryText(), {12, 24}));
+    recheck->setAutoRaise(true);
+    recheck->setToolTip(QStringLiteral("Recheck permission"));
+    recheck->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    connect(recheck, &QToolButton::clicked, this, &HistoryView::recheckAccessibility);
+    row->addWidget(recheck);
+    return banner;
+}
+
+void HistoryView::recheckAccessibility()
+{
+    // Without a permissions service (a view made outside the program) there is nothing to warn of.
+    m_hasAccessibilityPermission = !SharedSlot<Permissions>::isSet() || Permissions::shared().isAccessibilityTrusted();
+    m_banner->setVisible(!m_hasAccessibilityPermission);
+}
+
+QWidget* HistoryView::makeEmptyState()
+{
+    auto* empty = new QWidget(this);
+    empty->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* column = new QVBoxLayout(empty);
+    column->setContentsMargins(0, 40, 0, 40);
+    column->setSpacing(12);
+    column->addWidget(symbolLabel(QStringLiteral("clipboard"), 36, withAlpha(Theme::secondaryText(), 0.5), empty), 0, Qt::AlignHCenter);
+    m_emptyTitle = textLabel(QString(), pixelFont(14), Theme::secondaryText(), empty);
+    column->addWidget(m_emptyTitle, 0, Qt::AlignHCenter);
+    m_emptyHint = textLabel(QStringLiteral("Try a different search term"), pixelFont(11), withAlpha(Theme::secondaryText(), 0.7), empty);
+    column->addWidget(m_emptyHint, 0, Qt::AlignHCenter);
+    return empty;
+}
+
+QString HistoryView::emptyStateTitle() const
+{
+    return m_controller->searchText().isEmpty() ? QStringLiteral("No clipboard history") : QStringLiteral("No results found");
+}
+
+void HistoryView::updateEmptyState()
+{
+    const bool empty = m_controller->filteredViewModels().empty();
+    m_emptyTitle->setText(emptyStateTitle());
+    m_emptyHint->setVisible(!m_controller->searchText().isEmpty());
+    m_emptyState->setVisible(empty);
+    if (empty) {
+        m_emptyState->adjustSize();
+        const QSize area = m_list->viewport()->size();
+        m_emptyState->setGeometry(0, qMax(0, (area.height() - m_emptyState->sizeHint().height()) / 2), area.width(),
+            m_emptyState->sizeHint().height());
+        m_emptyState->raise();
+    }
+}
+
+QString HistoryView::itemCountText(size_t count)
+{
+    return count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count);
+}
+
+QString HistoryView::footerCountText() const
+{
+    return itemCountText(m_controller->filteredViewModels().size());
+}
+
+QWidget* HistoryView::makeFooter()
+{
+    auto* footer = new FooterBand(this);
+    auto* row = new QHBoxLayout(footer);
+    row->setContentsMargins(14, 8, 14, 8);
+    row->setSpacing(16);
+    auto* settings = new QToolButton(footer);
+    settings->setIcon(Symbols::icon(QStringLiteral("gearshape"), Theme::secondaryText(), {12, 24}));
+    settings->setIconSize(QSize(12, 12));
+    settings->setAutoRaise(true);
+    settings->setToolTip(QStringLiteral("Settings"));
+    settings->setFocusPolicy(Qt::NoFocus);
+    settings->setCursor(Qt::PointingHandCursor);
+    settings->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    connect(settings, &QToolButton::clicked, this, [this] {
+        if (m_onDismiss)
+            m_onDismiss();
+        SettingsWindowManager::shared().showSettings();
+    });
+    row->addWidget(settings);
+    const QFont hintFont = pixelFont(11, QFont::Medium);
+    m_countLabel = textLabel(QString(), hintFont, withAlpha(Theme::secondaryText(), 0.7), footer);
+    row->addWidget(m_countLabel);
+    row->addStretch();
+    m_hints = new QWidget(footer);
+    auto* hints = new QHBoxLayout(m_hints);
+    hints->setContentsMargins(0, 0, 0, 0);
+    hints->setSpacing(12);
+    for (const QString& hint : {QStringLiteral("↵ Paste"), QStringLiteral("␣ Preview"), QStringLiteral("⇧↵ Plain")})
+        hints->addWidget(textLabel(hint, hintFont, Theme::secondaryText(), m_hints));
+    row->addWidget(m_hints);
+    m_galleryHint = textLabel(QStringLiteral("Klick: Kopieren · Rechtsklick: mehr Optionen"), hintFont, Theme::secondaryText(), footer);
+    row->addWidget(m_galleryHint);
+    return footer;
+}
+
+void HistoryView::updateFooter()
+{
+    const bool clipboard = onClipboardTab();
+    m_countLabel->setText(footerCountText());
+    m_countLabel->setVisible(clipboard);
+    m_hints->setVisible(clipboard);
+    m_galleryHint->setVisible(!clipboard);
+}
+
+ClipItemViewModelPtr HistoryView::selectedViewModel() const
+{
+    const auto& models = m_controller->filteredViewModels();
+    if (m_selectedIndex < 0 || m_selectedIndex >= int(models.size()))
+        return nullptr;
+    return models[size_t(m_selectedIndex)];
+}
+
+ClipItemViewModelPtr HistoryView::hoveredViewModel() const
+{
+    if (!m_hoveredId)
+        return nullptr;
+    for (const ClipItemViewModelPtr& model : m_controller->filteredViewModels())
+        if (model->id == *m_hoveredId)
+            return model;
+    return nullptr;
+}
+
+void HistoryView::setSelectedIndex(int index)
+{
+    const bool changed = index != m_selectedIndex;
+    m_selectedIndex = index;
+    const ClipItemViewModelPtr selected = selectedViewModel();
+    m_selectedId = selected ? std::optional<qint64>(selected->id) : std::nullopt;
+    m_list->setSelectedId(m_selectedId);
+    if (!changed)
+        return;
+    if (selected)
+        m_list->scrollToCentre(index);
+    if (m_showingQuickLook)
+        closeQuickLookRecord();
+}
+
+void HistoryView::onFilteredListChanged()
+{
+    const auto& models = m_controller->filteredViewModels();
+    // A refresh forgets the hover; the mouse reports it again when it moves.
+    m_hoveredId.reset();
+    m_list->setViewModels(models);
+    const std::optional<qint64> previous = m_selectedId;
+    if (m_resetSelectionOnNextList) {
+        m_resetSelectionOnNextList = false;
+        setSelectedIndex(0);
+    } else if (previous) {
+        // The selection follows its entry; when the selected last entry went, the new last one.
+        int found = -1;
+        for (size_t i = 0; i < models.size(); ++i)
+            if (models[i]->id == *previous) {
+                found = int(i);
+                break;
+            }
+        if (found >= 0)
+            setSelectedIndex(found);
+        else if (m_selectedIndex >= int(models.size()) && !models.empty())
+            setSelectedIndex(int(models.size()) - 1);
+        else
+            setSelectedIndex(m_selectedIndex);
+    } else {
+        setSelectedIndex(m_selectedIndex);
+    }
+    updateEmptyState();
+    updateFooter();
+}
+
+void HistoryView::selectItem(const ClipItemViewModelPtr& model)
+{
+    const auto& models = m_controller->filteredViewModels();
+    for (size_t i = 0; i < models.size(); ++i) {
+        if (*models[i] == *model) {
+            setSelectedIndex(int(i));
+            return;
+        }
+    }
+}
+
+void HistoryView::moveSelection(int step)
+{
+    const int next = m_selectedIndex + step;
+    if (next < 0 || next >= int(m_controller->filteredViewModels().size()))
+        return;
+    setSelectedIndex(next);
+}
+
+void HistoryView::hoverChanged(const ClipItemViewModelPtr& model, bool hovering)
+{
+    if (hovering) {
+        m_hoveredId = model->id;
+        return;
+    }
+    // Only the row that is hovered clears the hover when the mouse leaves it.
+    if (m_hoveredId && *m_hoveredId == model->id)
+        m_hoveredId.reset();
+}
+
+void HistoryView::showQuickLookForHoveredOrSelected()
+{
+    ClipItemViewModelPtr target = hoveredViewModel();
+    if (!target)
+        target = selectedViewModel();
+    if (!target || m_showingQuickLook || !m_quickLook)
+        return;
+    m_quickLook->showQuickLook(target->clipItem);
+    m_showingQuickLook = true;
+}
+
+void HistoryView::closeQuickLookRecord()
+{
+    m_showingQuickLook = false;
+    if (m_quickLook)
+        m_quickLook->hideQuickLook();
+}
+
+void HistoryView::pasteItem(const ClipItemPtr& item, bool asPlainText)
+{
+    if (m_showingQuickLook)
+        closeQuickLookRecord();
+    if (m_preferences.boolForKey(QStringLiteral("autoCloseAfterPaste")))
+        m_windowManager.hideHistoryWindow();
+    m_pasteService.paste(item, asPlainText);
+}
+
+void HistoryView::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    m_notifications.post(QStringLiteral("historyContentHoverChanged"), {{QStringLiteral("hovering"), true}});
+}
+
+void HistoryView::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    m_notifications.post(QStringLiteral("historyContentHoverChanged"), {{QStringLiteral("hovering"), false}});
+}
+
+void HistoryView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_background->setGeometry(rect());
+    m_tint->setGeometry(rect());
+    updateEmptyState();
+}

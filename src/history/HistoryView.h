@@ -1,0 +1,121 @@
+#pragma once
+#include "history/ClipItemViewModel.h"
+#include "history/ClipRowView.h"
+#include "history/HistoryTab.h"
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class ClipHistoryController;
+class ClipListView;
+class DispatchQueue;
+class ModelContext;
+class NotificationCenter;
+class PasteService;
+class Preferences;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+class QuickLookPanelManager;
+class SearchBar;
+class SmartFilterBar;
+class WindowManager;
+
+// The content of the history panel: the Clipboard / Screenshots tabs, the search field, the
+// filter chips, the accessibility banner (when synthetic keys are unavailable), the list of
+// entries with its keyboard selection, and the footer. Carries out the commands the panel's keys
+// post (move, paste, plain paste, copy, quick look, escape) on the clipboard list.
+class HistoryView : public QWidget {
+    Q_OBJECT
+public:
+    HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications, PasteService& pasteService,
+        WindowManager& windowManager, QuickLookPanelManager* quickLook, std::function<void()> onDismiss,
+        DispatchQueue* listQueue = nullptr, QWidget* parent = nullptr);
+    ~HistoryView() override;
+
+    ClipHistoryController& controller() { return *m_controller; }
+    ClipListView* list() const { return m_list; }
+    SearchBar* searchBar() const { return m_searchBar; }
+    SmartFilterBar* filterBar() const { return m_filterBar; }
+    HistoryTab selectedTab() const { return m_selectedTab; }
+    void setSelectedTab(HistoryTab tab);
+    int selectedIndex() const { return m_selectedIndex; }
+    ClipItemViewModelPtr selectedViewModel() const;
+    // The hovered entry, looked up by id in the current list (null when it is gone).
+    ClipItemViewModelPtr hoveredViewModel() const;
+    bool showingQuickLook() const { return m_showingQuickLook; }
+    bool hasAccessibilityPermission() const { return m_hasAccessibilityPermission; }
+    QWidget* accessibilityBanner() const { return m_banner; }
+    QWidget* emptyState() const { return m_emptyState; }
+    QString emptyStateTitle() const;
+    QString footerCountText() const;
+    QWidget* footer() const { return m_footer; }
+
+    // The operations the notifications and rows call.
+    void pasteItem(const ClipItemPtr& item, bool asPlainText);
+    void selectItem(const ClipItemViewModelPtr& model);
+    void moveSelection(int step);
+    void showQuickLookForHoveredOrSelected();
+    void hoverChanged(const ClipItemViewModelPtr& model, bool hovering);
+    void recheckAccessibility();
+
+    // The footer's count: "1 item", "N items".
+    static QString itemCountText(size_t count);
+
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QWidget* makeTabSwitcher();
+    QWidget* makeBanner();
+    QWidget* makeFooter();
+    QWidget* makeEmptyState();
+    void observe(const char* name, std::function<void()> handler);
+    void setSelectedIndex(int index);
+    void onFilteredListChanged();
+    void updateEmptyState();
+    void updateFooter();
+    void updateTabButtons();
+    void closeQuickLookRecord();
+    bool onClipboardTab() const { return m_selectedTab == HistoryTab::clipboard; }
+    ClipRowOptions rowOptions() const;
+
+    ModelContext& m_context;
+    Preferences& m_preferences;
+    NotificationCenter& m_notifications;
+    PasteService& m_pasteService;
+    WindowManager& m_windowManager;
+    QuickLookPanelManager* m_quickLook;
+    std::function<void()> m_onDismiss;
+    ClipHistoryController* m_controller;
+
+    HistoryTab m_selectedTab = HistoryTab::clipboard;
+    int m_selectedIndex = 0;
+    bool m_showingQuickLook = false;
+    std::optional<qint64> m_hoveredId;
+    bool m_hasAccessibilityPermission = true;
+    bool m_resetSelectionOnNextList = false;
+    // The entry the selection marks, kept across refreshes.
+    std::optional<qint64> m_selectedId;
+
+    QPushButton* m_clipboardTabButton = nullptr;
+    QPushButton* m_screenshotsTabButton = nullptr;
+    QStackedWidget* m_pages = nullptr;
+    SearchBar* m_searchBar = nullptr;
+    SmartFilterBar* m_filterBar = nullptr;
+    QWidget* m_banner = nullptr;
+    ClipListView* m_list = nullptr;
+    QWidget* m_emptyState = nullptr;
+    QLabel* m_emptyTitle = nullptr;
+    QLabel* m_emptyHint = nullptr;
+    QWidget* m_footer = nullptr;
+    QLabel* m_countLabel = nullptr;
+    QWidget* m_hints = nullptr;
+    QLabel* m_galleryHint = nullptr;
+    QWidget* m_background = nullptr;
+    QWidget* m_tint = nullptr;
+};

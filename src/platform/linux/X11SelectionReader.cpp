@@ -1,0 +1,532 @@
+#include "platform/linux/X11SelectionReader.h"
+
+#include "platform/linux/X11Pasteboard.h"
+
+#include <algorithm>
+#include <cstring>
+#include <future>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11Owners.h"
+
+// X.h's None clashes with Pasteboard::ReadError::None.
+constexpr unsigned long XNone = None;
+#undef None
+
+namespace {
+
+using std::chrono::milliseconds;
+using ReadError = Pasteboard::ReadError;
+using Entry = MimeTypeMapping::Entry;
+using ReadResult = X11SelectionState::ReadResult;
+
+ReadResult failure(ReadError error, qint64 size = -1)
+{
+    return X11SelectionState::failure(error, size);
+}
+
+ReadResult success(QByteArray data)
+{
+    return X11SelectionState::success(std::move(data));
+}
+
+// Property data as Xlib returns it, packed as the bytes on the wire (items of 32-bit format come
+// as longs, of 16-bit format as shorts).
+QByteArray packProperty(int format, const unsigned char* data, unsigned long items)
+{
+    QByteArray out;
+    if (!data)
+        return out;
+    if (format == 8) {
+        out = QByteArray(reinterpret_cast<const char*>(data), qsizetype(items));
+    } else if (format == 16) {
+        out.resize(qsizetype(items) * 2);
+        const auto* values = reinterpret_cast<const short*>(data);
+        for (unsigned long i = 0; i < items; ++i) {
+            const quint16 v = quint16(values[i]);
+            std::memcpy(out.data() + i * 2, &v, 2);
+        }
+    } else if (format == 32) {
+        out.resize(qsizetype(items) * 4);
+        const auto* values = reinterpret_cast<const long*>(data);
+        for (unsigned long i = 0; i < items; ++i) {
+            const quint32 v = quint32(values[i]);
+            std::memcpy(out.data() + i * 4, &v, 4);
+        }
+    }
+    return out;
+}
+
+// The type and size of a property without reading it.
+bool propertySize(Display* display, Window window, Atom property, Atom* type, unsigned long* bytes)
+{
+    X11PropertyReply reply;
+    const bool read = reply.read(display, window, property, 0, 0, false, AnyPropertyType);
+    *type = reply.type();
+    *bytes = reply.bytesAfter();
+    return read && reply.exists();
+}
+
+QStringList typesOf(const QList<Pasteboard::Item>& items)
+{
+    QStringList types;
+    for (const Pasteboard::Item& item : items)
+        if (!types.contains(item.type))
+            types.append(item.type);
+    return types;
+}
+
+QStringList typesOf(const QList<Entry>& entries)
+{
+    QStringList types;
+    for (const Entry& entry : entries)
+        types.append(entry.type);
+    return types;
+}
+
+ReadResult ownData(const QList<Pasteboard::Item>& items, const QString& type, qint64 maxBytes)
+{
+    for (const Pasteboard::Item& item : items) {
+        if (item.type != type)
+            continue;
+        if (item.data.size() > maxBytes)
+            return failure(ReadError::TooLarge, item.data.size());
+        return success(item.data);
+    }
+    return failure(ReadError::Unavailable);
+}
+
+} // namespace
+
+X11SelectionReader::X11SelectionReader(X11SelectionLoop& loop, X11SelectionState& state)
+    : m_loop(loop)
+    , m_state(state)
+{
+}
+
+// ---------------------------------------------------------------------------------------------
+// Caller side
+
+QStringList X11SelectionReader::types()
+{
+    {
+        std::lock_guard lock(m_state.mutex);
+        if (m_state.owned)
+            return typesOf(m_state.ownItems);
+        if (m_state.snapshot.changeCount == m_state.changeCount.load())
+            return typesOf(m_state.snapshot.entries);
+    }
+    auto promise = std::make_shared<std::promise<QStringList>>();
+    auto future = promise->get_future();
+    m_loop.post([this, promise] {
+        m_loop.enqueueJob([this, promise] {
+            if (m_state.isOwned()) {
+                promise->set_value(typesOf(m_state.ownItemsCopy()));
+                m_loop.jobDone();
+                return;
+            }
+            ensureTypes(Clock::now() + milliseconds(X11Pasteboard::readTimeoutMs),
+                [this, promise](const TypesSnapshot& snapshot) {
+                    promise->set_value(typesOf(snapshot.entries));
+                    m_loop.jobDone();
+                });
+        });
+    });
+    return future.get();
+}
+
+ReadResult X11SelectionReader::read(const QString& type, qint64 maxBytes)
+{
+    maxBytes = std::max<qint64>(maxBytes, 0);
+    {
+        std::lock_guard lock(m_state.mutex);
+        if (m_state.owned)
+            return ownData(m_state.ownItems, type, maxBytes);
+    }
+    if (std::optional<ReadResult> kept = keptPayload(type, maxBytes))
+        return std::move(*kept);
+    auto promise = std::make_shared<std::promise<ReadResult>>();
+    auto future = promise->get_future();
+    m_loop.post([this, promise, type, maxBytes] {
+        m_loop.enqueueJob([this, promise, type, maxBytes] {
+            readJob(type, maxBytes, [this, promise](ReadResult result) {
+                promise->set_value(std::move(result));
+                m_loop.jobDone();
+            });
+        });
+    });
+    return future.get();
+}
+
+void X11SelectionReader::releaseContent(qint64 changeCount)
+{
+    std::lock_guard lock(m_state.mutex);
+    if (m_state.snapshot.changeCount == changeCount)
+        m_state.snapshot.payloads.clear();
+}
+
+std::optional<ReadResult> X11SelectionReader::keptPayload(const QString& type, qint64 maxBytes) const
+{
+    std::lock_guard lock(m_state.mutex);
+    if (m_state.owned || m_state.snapshot.changeCount != m_state.changeCount.load())
+        return std::nullopt;
+    const auto it = m_state.snapshot.payloads.constFind(type);
+    if (it == m_state.snapshot.payloads.cend())
+        return std::nullopt;
+    if (it->data) {
+        if (it->data->size() > maxBytes)
+            return failure(ReadError::TooLarge, it->data->size());
+        return *it;
+    }
+    // Refused at the kept limit: a caller allowing more asks the owner itself.
+    if (it->error == ReadError::TooLarge && maxBytes > X11Pasteboard::maxKeptBytes)
+        return std::nullopt;
+    return *it;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Requests to the owner
+
+void X11SelectionReader::startTransfer(Atom target, qint64 maxBytes, Clock::time_point deadline,
+    std::function<void(ReadResult)> done)
+{
+    if (m_loop.stopping() || target == XNone) {
+        done(failure(ReadError::Unavailable));
+        return;
+    }
+    Display* dpy = m_loop.display();
+    Transfer transfer;
+    transfer.target = target;
+    // Each request uses the next of a few properties, so increments of an abandoned transfer
+    // never mix with the reply to the next request.
+    transfer.property = m_loop.atoms().readProperties[m_nextReadProperty++ % 4];
+    transfer.maxBytes = maxBytes;
+    transfer.replyDeadline = std::min(Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), deadline);
+    transfer.totalDeadline = deadline;
+    transfer.done = std::move(done);
+    XDeleteProperty(dpy, m_loop.window(), transfer.property);
+    XConvertSelection(dpy, m_loop.atoms().clipboard, target, transfer.property, m_loop.window(), CurrentTime);
+    XFlush(dpy);
+    m_transfer = std::move(transfer);
+}
+
+void X11SelectionReader::finishTransfer(ReadResult result)
+{
+    if (!m_transfer)
+        return;
+    auto done = std::move(m_transfer->done);
+    m_transfer.reset();
+    done(std::move(result));
+}
+
+bool X11SelectionReader::readProperty(Display* display, Window window, Atom property, bool remove, QByteArray* out,
+    Atom* typeOut, int* formatOut)
+{
+    Atom type = XNone;
+    unsigned long bytes = 0;
+    if (!propertySize(display, window, property, &type, &bytes))
+        return false;
+    X11PropertyReply reply;
+    const long length = long((bytes + 3) / 4);
+    if (!reply.read(display, window, property, 0, length, remove, AnyPropertyType))
+        return false;
+    *out = packProperty(reply.format(), reply.data(), reply.items());
+    if (typeOut)
+        *typeOut = reply.type();
+    if (formatOut)
+        *formatOut = reply.format();
+    return true;
+}
+
+void X11SelectionReader::onSelectionNotify(Window requestor, Atom selection, Atom target, Atom property)
+{
+    if (!m_transfer || m_transfer->incremental || requestor != m_loop.window() || selection != m_loop.atoms().clipboard)
+        return;
+    if (property == XNone) {
+        if (target == m_transfer->target)
+            finishTransfer(failure(ReadError::Unavailable)); // the owner refused the conversion
+        return;
+    }
+    if (property == m_transfer->property)
+        readReply();
+}
+
+void X11SelectionReader::onOwnPropertyNotify(Atom atom, bool newValue)
+{
+    if (m_transfer && m_transfer->incremental && atom == m_transfer->property && newValue)
+        readIncrement();
+}
+
+void X11SelectionReader::readReply()
+{
+    Display* dpy = m_loop.display();
+    const Window window = m_loop.window();
+    Transfer& transfer = *m_transfer;
+    Atom type = XNone;
+    unsigned long bytes = 0;
+    if (!propertySize(dpy, window, transfer.property, &type, &bytes)) {
+        finishTransfer(failure(ReadError::Unavailable));
+        return;
+    }
+    if (type == m_loop.atoms().incr) {
+        // The owner announces an incremental transfer with a lower bound of its size. Deleting the
+        // property asks for the first increment; a payload announced too large is never asked for.
+        // Some owners (xclip) announce no size at all; the limit is then checked per increment.
+        QByteArray announced;
+        if (!readProperty(dpy, window, transfer.property, false, &announced)) {
+            finishTransfer(failure(ReadError::Unavailable));
+            return;
+        }
+        quint32 size = 0;
+        if (announced.size() >= 4)
+            std::memcpy(&size, announced.constData(), 4);
+        if (qint64(size) > transfer.maxBytes) {
+            finishTransfer(failure(ReadError::TooLarge, qint64(size)));
+            return;
+        }
+        transfer.incremental = true;
+        transfer.replyDeadline
+            = std::min(Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
+        XDeleteProperty(dpy, window, transfer.property);
+        XFlush(dpy);
+        return;
+    }
+    if (qint64(bytes) > transfer.maxBytes) {
+        XDeleteProperty(dpy, window, transfer.property);
+        finishTransfer(failure(ReadError::TooLarge, qint64(bytes)));
+        return;
+    }
+    QByteArray data;
+    if (!readProperty(dpy, window, transfer.property, true, &data)) {
+        finishTransfer(failure(ReadError::Unavailable));
+        return;
+    }
+    finishTransfer(success(std::move(data)));
+}
+
+void X11SelectionReader::readIncrement()
+{
+    Display* dpy = m_loop.display();
+    const Window window = m_loop.window();
+    Transfer& transfer = *m_transfer;
+    Atom type = XNone;
+    unsigned long bytes = 0;
+    if (!propertySize(dpy, window, transfer.property, &type, &bytes))
+        return;
+    if (bytes == 0) {
+        // A zero-length increment ends the transfer.
+        XDeleteProperty(dpy, window, transfer.property);
+        finishTransfer(success(std::move(transfer.data)));
+        return;
+    }
+    if (transfer.data.size() + qint64(bytes) > transfer.maxBytes) {
+        // Not deleting the property stops the owner from sending more.
+        finishTransfer(failure(ReadError::TooLarge));
+        return;
+    }
+    QByteArray chunk;
+    if (!readProperty(dpy, window, transfer.property, true, &chunk)) {
+        finishTransfer(failure(ReadError::Unavailable));
+        return;
+    }
+    transfer.data += chunk;
+    transfer.replyDeadline
+        = std::min(Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
+    XFlush(dpy);
+}
+
+void X11SelectionReader::expireDeadlines(Clock::time_point now)
+{
+    if (m_transfer && (now >= m_transfer->replyDeadline || now >= m_transfer->totalDeadline))
+        finishTransfer(failure(ReadError::TimedOut));
+}
+
+X11SelectionReader::Clock::time_point X11SelectionReader::nextDeadline(Clock::time_point latest) const
+{
+    if (m_transfer)
+        return std::min({latest, m_transfer->replyDeadline, m_transfer->totalDeadline});
+    return latest;
+}
+
+void X11SelectionReader::shutDown()
+{
+    if (m_transfer)
+        finishTransfer(failure(ReadError::Unavailable));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Types and payloads
+
+void X11SelectionReader::storeSnapshot(const TypesSnapshot& snapshot)
+{
+    std::lock_guard lock(m_state.mutex);
+    m_state.snapshot = snapshot;
+}
+
+void X11SelectionReader::ensureTypes(Clock::time_point deadline, std::function<void(const TypesSnapshot&)> then)
+{
+    const qint64 count = m_state.changeCount.load();
+    {
+        std::unique_lock lock(m_state.mutex);
+        if (m_state.snapshot.changeCount == count) {
+            const TypesSnapshot snapshot = m_state.snapshot;
+            lock.unlock();
+            then(snapshot);
+            return;
+        }
+    }
+    const qint64 targetsLimit = qint64(X11Pasteboard::maxTargets) * 4 * 4;
+    startTransfer(m_loop.atoms().targets, targetsLimit, deadline, [this, count, deadline, then](ReadResult targets) {
+        TypesSnapshot snapshot;
+        snapshot.changeCount = count;
+        if (!targets.data) {
+            snapshot.error = targets.error;
+            storeSnapshot(snapshot);
+            then(snapshot);
+            return;
+        }
+        const QStringList names = m_loop.atomNames(*targets.data, X11Pasteboard::maxTargets);
+        const std::optional<QString> uriTarget = MimeTypeMapping::uriListTargetIn(names);
+        if (!uriTarget) {
+            snapshot.entries = MimeTypeMapping::readableTypes(names);
+            storeSnapshot(snapshot);
+            then(snapshot);
+            return;
+        }
+        // Whether the uri-list holds file URLs decides its type, so it is read now and kept.
+        startTransfer(m_loop.intern(*uriTarget), X11Pasteboard::maxUriListBytes, deadline,
+            [this, snapshot, names, then](ReadResult uriList) mutable {
+                snapshot.uriList = uriList.data;
+                snapshot.entries = MimeTypeMapping::readableTypes(names, uriList.data);
+                storeSnapshot(snapshot);
+                then(snapshot);
+            });
+    });
+}
+
+void X11SelectionReader::readJob(const QString& type, qint64 maxBytes, std::function<void(ReadResult)> done)
+{
+    if (m_state.isOwned()) {
+        done(ownData(m_state.ownItemsCopy(), type, maxBytes));
+        return;
+    }
+    const auto deadline = Clock::now() + milliseconds(X11Pasteboard::readTimeoutMs);
+    ensureTypes(deadline, [this, type, maxBytes, deadline, done](const TypesSnapshot& snapshot) {
+        // The payload may have been read at the owner change while this job waited.
+        if (std::optional<ReadResult> kept = keptPayload(type, maxBytes)) {
+            done(std::move(*kept));
+            return;
+        }
+        fetchPayload(snapshot, type, maxBytes, deadline, done);
+    });
+}
+
+void X11SelectionReader::fetchPayload(const TypesSnapshot& snapshot, const QString& type, qint64 maxBytes,
+    Clock::time_point deadline, std::function<void(ReadResult)> done)
+{
+    QString target;
+    if (snapshot.error == ReadError::None) {
+        for (const Entry& entry : snapshot.entries)
+            if (entry.type == type)
+                target = entry.target;
+        if (target.isEmpty()) {
+            done(failure(ReadError::Unavailable));
+            return;
+        }
+    } else if (snapshot.error == ReadError::TimedOut) {
+        done(failure(ReadError::TimedOut));
+        return;
+    } else {
+        // An owner that does not list its targets may still convert to the usual one.
+        const QStringList targets = MimeTypeMapping::targetsForType(type);
+        if (targets.isEmpty()) {
+            done(failure(ReadError::Unavailable));
+            return;
+        }
+        target = targets.first();
+    }
+    auto finish = [type, target, maxBytes, done](const QByteArray& raw) {
+        QByteArray payload = MimeTypeMapping::convertRead(type, target, raw);
+        if (payload.size() > maxBytes)
+            done(failure(ReadError::TooLarge, payload.size()));
+        else
+            done(success(std::move(payload)));
+    };
+    const bool uriList = target.compare(MimeTypeMapping::uriListTarget, Qt::CaseInsensitive) == 0;
+    if (uriList && snapshot.uriList) {
+        finish(*snapshot.uriList);
+        return;
+    }
+    // A uri-list is reduced to its first URL, so its raw size may exceed what is asked for.
+    const qint64 rawLimit = uriList ? std::max(maxBytes, X11Pasteboard::maxUriListBytes) : maxBytes;
+    startTransfer(m_loop.intern(target), rawLimit, deadline, [finish, done](ReadResult result) {
+        if (result.data)
+            finish(*result.data);
+        else
+            done(std::move(result));
+    });
+}
+
+void X11SelectionReader::prefetchForNewOwner()
+{
+    if (m_prefetchQueued)
+        return;
+    m_prefetchQueued = true;
+    // The owner's targets and then its payloads (each bounded as a read is), read at once.
+    m_loop.enqueueJob([this] {
+        m_prefetchQueued = false;
+        if (m_state.isOwned()) {
+            m_loop.jobDone();
+            return;
+        }
+        ensureTypes(Clock::now() + milliseconds(X11Pasteboard::readTimeoutMs), [this](const TypesSnapshot& snapshot) {
+            // A concealed copy (a password) is never kept: the monitor drops it anyway.
+            const bool concealed = std::any_of(snapshot.entries.cbegin(), snapshot.entries.cend(),
+                [](const Entry& entry) { return entry.type == MimeTypeMapping::concealed; });
+            if (snapshot.error != ReadError::None || concealed)
+                m_loop.jobDone();
+            else
+                prefetchPayloads(snapshot.changeCount, snapshot.entries, 0);
+        });
+    });
+}
+
+void X11SelectionReader::prefetchPayloads(qint64 count, QList<Entry> entries, qsizetype index)
+{
+    if (m_loop.stopping() || index >= entries.size() || m_state.changeCount.load() != count || m_state.isOwned()) {
+        m_loop.jobDone();
+        return;
+    }
+    TypesSnapshot snapshot;
+    {
+        std::lock_guard lock(m_state.mutex);
+        if (m_state.snapshot.changeCount != count) {
+            m_loop.jobDone();
+            return;
+        }
+        snapshot.changeCount = m_state.snapshot.changeCount;
+        snapshot.error = m_state.snapshot.error;
+        snapshot.entries = m_state.snapshot.entries;
+        snapshot.uriList = m_state.snapshot.uriList;
+    }
+    const QString type = entries.at(index).type;
+    const auto deadline = Clock::now() + milliseconds(X11Pasteboard::readTimeoutMs);
+    fetchPayload(snapshot, type, X11Pasteboard::maxKeptBytes, deadline,
+        [this, count, entries, index, type](ReadResult result) {
+            const bool hung = result.error == ReadError::TimedOut;
+            {
+                std::lock_guard lock(m_state.mutex);
+                if (m_state.snapshot.changeCount == count)
+                    m_state.snapshot.payloads.insert(type, std::move(result));
+            }
+            // An owner that let one type time out is not kept waiting for the others; a reader
+            // asks it again (bounded as ever).
+            if (hung)
+                m_loop.jobDone();
+            else
+                prefetchPayloads(count, entries, index + 1);
+        });
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+class QWidget;
+
+namespace WindowActivation {
+// Raises and activates one of this program's top-level windows. Qt stamps its own request with the
+// last event time it saw, which can be older than the user's last input when a global hotkey (seen
+// on another X connection) opened the window; the platform's request carries the current time.
+void activate(QWidget* window);
+}

@@ -1,0 +1,274 @@
+// The history panel on a real X server: entries copied by other clients, the history hotkey,
+// typing to filter, keyboard paste into another program, plain paste, Escape, drag-out onto
+// another program, and the panel's frame across a restart.
+#include "app/AppDelegate.h"
+#include "clipboard/ClipboardService.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "app/HotkeyService.h"
+#include "clipboard/PasteService.h"
+#include "fakes/FakeLinkMetadataProvider.h"
+#include "history/ClipHistoryController.h"
+#include "history/ClipListView.h"
+#include "history/HistoryPanel.h"
+#include "history/HistoryView.h"
+#include "history/ImageDecoding.h"
+#include "history/QuickLookPanelManager.h"
+#include "history/WindowManager.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/X11HotkeyRegistrar.h"
+#include "platform/linux/X11KeySynthesizer.h"
+#include "platform/linux/X11Pasteboard.h"
+#include "platform/linux/X11Permissions.h"
+#include "platform/linux/X11Workspace.h"
+#include "store/ModelContext.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QScreen>
+#include <deque>
+#include <gtest/gtest.h>
+#include "X11TestSupport.h"
+#include "TargetApp.h"
+
+using namespace x11test;
+
+namespace {
+
+QString artifact(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("QUORVEL_BUILD_DIR", QStringLiteral(".")) + QStringLiteral("/artifacts");
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + name;
+}
+
+class HistoryPanelEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(store.container);
+        ASSERT_TRUE(registrar.isAvailable()) << "needs an X display";
+        ASSERT_TRUE(keys.isAvailable()) << "needs the XTEST extension";
+        Theme::install();
+        Symbols::installIconTheme();
+        Permissions::setShared(&permissions);
+        Pasteboard::setShared(&pasteboard);
+        prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
+        prefs->registerDefaults(AppDelegate::registeredDefaults());
+        prefs->set(QStringLiteral("showAsRightPanel"), false);
+        prefs->set(QStringLiteral("downloadLinkPreviews"), false);
+        monitorQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
+        notifications.observe(QStringLiteral("clipboardItemAdded"), nullptr, [this](const QVariantMap&) { ++added; });
+        monitor = std::make_unique<ClipboardService>(pasteboard, workspace, *prefs, notifications, crypto.service, links,
+            *monitorQueue, DispatchQueue::main(), suspension);
+        monitor->setModelContainer(store.container);
+        monitor->setShouldAnnounceNewItems([] { return true; });
+        monitor->startMonitoring();
+        makeWindows();
+    }
+
+    void TearDown() override
+    {
+        hotkeys.reset();
+        windows.reset();
+        monitor->stopMonitoring();
+        monitor.reset();
+        monitorQueue.reset();
+        owners.clear();
+        waitUntil([this] { return !suspension.isSuspended(); }, 3000);
+        Permissions::setShared(nullptr);
+        Pasteboard::setShared(nullptr);
+    }
+
+    // A window manager as the program makes it at start (a restart makes a new one).
+    void makeWindows(Preferences* preferences = nullptr)
+    {
+        hotkeys.reset();
+        windows.reset();
+        Preferences& chosen = preferences ? *preferences : *prefs;
+        windows = std::make_unique<WindowManager>(paste, notifications, chosen, &quickLook);
+        windows->setModelContainer(store.container);
+        hotkeys = std::make_unique<HotkeyService>(registrar, chosen, DispatchQueue::main(), *windows);
+        hotkeys->registerHotkey();
+    }
+
+    // Another client copies; waits until the entry is stored.
+    void copyWithXclip(const QByteArray& content, const QString& target = {})
+    {
+        const int before = added;
+        owners.push_back(std::make_unique<XclipOwner>(content, QStringLiteral("clipboard"), target));
+        ASSERT_TRUE(waitUntil([&] { return added > before; }, 8000)) << "the copy was not stored: " << content.left(40).toStdString();
+        while (owners.size() > 1)
+            owners.pop_front();
+    }
+    // A copy with several types at once, from a second clipboard connection.
+    void copyItems(const QList<Pasteboard::Item>& items)
+    {
+        const int before = added;
+        other = std::make_unique<X11Pasteboard>();
+        ASSERT_TRUE(other->writeItems(items));
+        ASSERT_TRUE(waitUntil([&] { return added > before; }, 8000)) << "the copy was not stored";
+    }
+
+    bool openWithHotkey()
+    {
+        return xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")})
+            && waitUntil([this] { return windows->isVisible() && windows->historyPanel()->isActiveWindow(); });
+    }
+    HistoryView* view() { return windows->historyPanel()->findChild<HistoryView*>(); }
+    QStringList listed()
+    {
+        QStringList out;
+        for (const auto& model : view()->controller().filteredViewModels())
+            out << model->searchIndex();
+        return out;
+    }
+    bool key(const char* keys) { return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)}); }
+
+    TestCrypto crypto;
+    TempStore store;
+    QTemporaryDir dir;
+    std::unique_ptr<JsonFilePreferences> prefs;
+    X11Pasteboard pasteboard;
+    X11Workspace workspace;
+    X11KeySynthesizer keys {&workspace};
+    X11HotkeyRegistrar registrar;
+    X11Permissions permissions;
+    ClipboardSuspension suspension;
+    NotificationCenter notifications;
+    FakeLinkMetadataProvider links;
+    PasteService paste {pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
+    QuickLookPanelManager quickLook {pasteboard};
+    std::unique_ptr<DispatchQueue> monitorQueue;
+    std::unique_ptr<ClipboardService> monitor;
+    std::unique_ptr<WindowManager> windows;
+    std::unique_ptr<HotkeyService> hotkeys;
+    std::deque<std::unique_ptr<XclipOwner>> owners;
+    std::unique_ptr<X11Pasteboard> other;
+    int added = 0;
+};
+
+TEST_F(HistoryPanelEndToEndTest, HotkeyFilterAndKeyboardPasteIntoAnotherProgram)
+{
+    copyWithXclip("alpha: the first copied text");
+    copyWithXclip(imageBytes(240, 150, "png", QColor(70, 130, 180)), QStringLiteral("image/png"));
+    copyWithXclip("https://www.qt.io/blog");
+    copyItems({{QStringLiteral("public.html"), "<b>Bold</b> words"}, {QStringLiteral("public.utf8-plain-text"), "Bold words"}});
+    other.reset();
+    copyWithXclip("zeta: the last copied text");
+
+    TargetApp target;
+    ASSERT_TRUE(target.start(QStringLiteral("Paste target"))) << "the target program did not come up";
+    ASSERT_TRUE(openWithHotkey()) << "the history hotkey did not open the panel";
+    EXPECT_EQ(paste.targetPID(), target.pid());
+    ASSERT_TRUE(view());
+    ASSERT_EQ(listed().size(), 5);
+    EXPECT_EQ(listed().first(), QStringLiteral("zeta: the last copied text"));
+    EXPECT_EQ(listed().last(), QStringLiteral("alpha: the first copied text"));
+
+    // The open panel with text, image and link entries.
+    ASSERT_TRUE(waitUntil([&] {
+        ImageDecoding::waitForDecodes();
+        return windows->historyPanel()->grab().toImage().pixelColor(10, 10).isValid();
+    }));
+    spin(300);
+    EXPECT_TRUE(windows->historyPanel()->grab().save(artifact(QStringLiteral("history_panel_x11.png"))));
+
+    // Typing filters the list.
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("alpha")}));
+    ASSERT_TRUE(waitUntil([&] { return listed() == QStringList {QStringLiteral("alpha: the first copied text")}; }))
+        << listed().join(QLatin1Char('|')).toStdString();
+
+    // Return pastes the selected entry into the program that was frontmost.
+    ASSERT_TRUE(key("Return"));
+    EXPECT_TRUE(waitUntil([&] { return !windows->isVisible(); }));
+    EXPECT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("alpha: the first copied text"); }, 8000))
+        << "field holds: " << target.text().toStdString();
+    ASSERT_TRUE(waitUntil([this] { return !suspension.isSuspended(); }, 3000));
+
+    // Shift+Return pastes the HTML entry as plain text.
+    ASSERT_TRUE(openWithHotkey());
+    ASSERT_TRUE(waitUntil([&] { return listed().size() == 5; }));
+    const int html = int(listed().indexOf(QStringLiteral("Bold words")));
+    ASSERT_GE(html, 0) << listed().join(QLatin1Char('|')).toStdString();
+    for (int i = 0; i < html; ++i)
+        ASSERT_TRUE(key("Down"));
+    ASSERT_TRUE(waitUntil([&] { return view()->selectedIndex() == html; }));
+    ASSERT_TRUE(key("shift+Return"));
+    EXPECT_TRUE(waitUntil([&] { return target.text().endsWith(QStringLiteral("Bold words")); }, 8000))
+        << "field holds: " << target.text().toStdString();
+    EXPECT_EQ(pasteboard.types(), QStringList {QStringLiteral("public.utf8-plain-text")});
+    ASSERT_TRUE(waitUntil([this] { return !suspension.isSuspended(); }, 3000));
+
+    // Space opens the quick look beside the panel, which keeps the focus; Escape closes the
+    // quick look first, then hides the panel.
+    ASSERT_TRUE(openWithHotkey());
+    ASSERT_TRUE(key("space"));
+    ASSERT_TRUE(waitUntil([&] { return quickLook.quickLookPanel() && quickLook.quickLookPanel()->isVisible(); }));
+    spin(300);
+    EXPECT_TRUE(windows->historyPanel()->isActiveWindow());
+    EXPECT_TRUE(windows->isVisible());
+    EXPECT_EQ(quickLook.quickLookPanel()->pos(),
+        QuickLookPanelManager::placement(windows->historyPanel()->frameGeometry(), windows->historyPanel()->screen()->availableGeometry()));
+    ASSERT_TRUE(key("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !quickLook.quickLookPanel(); }));
+    EXPECT_TRUE(windows->isVisible());
+    ASSERT_TRUE(key("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !windows->isVisible() && !windows->historyPanel()->isVisible(); }));
+}
+
+TEST_F(HistoryPanelEndToEndTest, DragOfARowDeliversItsTextAndPng)
+{
+    const QByteArray png = imageBytes(64, 48, "png", QColor(200, 80, 60));
+    copyItems({{QStringLiteral("public.png"), png}, {QStringLiteral("public.utf8-plain-text"), "caption of the picture"}});
+    other.reset();
+    TargetApp target;
+    ASSERT_TRUE(target.start(QStringLiteral("Drop target")));
+    ASSERT_TRUE(openWithHotkey());
+    ASSERT_TRUE(waitUntil([&] { return !view()->list()->visibleRows().isEmpty(); }));
+    ClipRowView* row = view()->list()->visibleRows().first();
+    const QPoint from = row->mapToGlobal(QPoint(60, row->height() / 2));
+    // Somewhere of the target's window outside the panel.
+    const QRect panel = windows->historyPanel()->frameGeometry();
+    const QRect screen = windows->historyPanel()->screen()->geometry();
+    const QPoint to(panel.left() > 200 ? panel.left() / 2 : (panel.right() + screen.right()) / 2, screen.bottom() - 60);
+    const QString script = QStringLiteral("xdotool mousemove %1 %2 sleep 0.3 mousedown 1 sleep 0.2 mousemove %3 %4 sleep 0.2 "
+                                          "mousemove %5 %6 sleep 0.3 mousemove %7 %8 sleep 0.5 mouseup 1")
+                               .arg(from.x()).arg(from.y()).arg(from.x() + 20).arg(from.y() + 5)
+                               .arg((from.x() + to.x()) / 2).arg((from.y() + to.y()) / 2).arg(to.x()).arg(to.y());
+    ASSERT_TRUE(QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"), script}));
+    ASSERT_TRUE(waitUntil([&] { return target.lines().contains(QStringLiteral("dropped")); }, 10000))
+        << target.lines().join(QLatin1Char('\n')).toStdString();
+    const QStringList lines = target.lines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("droptext:caption of the picture"))) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("dropimage:64x48"))) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("drop:image/png:%1").arg(png.size())));
+}
+
+TEST_F(HistoryPanelEndToEndTest, FrameIsKeptAcrossARestart)
+{
+    copyWithXclip("something to show");
+    ASSERT_TRUE(openWithHotkey());
+    HistoryPanel* panel = windows->historyPanel();
+    panel->setGeometry(140, 90, 460, 560);
+    ASSERT_TRUE(waitUntil([&] { return panel->geometry() == QRect(140, 90, 460, 560); }))
+        << WindowManager::rectToString(panel->geometry()).toStdString();
+    windows->hideHistoryWindow();
+    const QString saved = prefs->stringForKey(WindowManager::windowFrameKey);
+    EXPECT_EQ(saved, QStringLiteral("{{140, 90}, {460, 560}}"));
+
+    // A new process: preferences read from the file, a new manager, the same frame.
+    JsonFilePreferences restarted(dir.filePath(QStringLiteral("preferences.json")));
+    restarted.registerDefaults(AppDelegate::registeredDefaults());
+    EXPECT_EQ(restarted.stringForKey(WindowManager::windowFrameKey), saved);
+    makeWindows(&restarted);
+    ASSERT_TRUE(openWithHotkey());
+    EXPECT_TRUE(waitUntil([&] { return windows->historyPanel()->geometry() == QRect(140, 90, 460, 560); }))
+        << WindowManager::rectToString(windows->historyPanel()->geometry()).toStdString();
+    windows->hideHistoryWindow();
+    hotkeys.reset();
+    windows.reset();
+}
+
+}
