@@ -15,6 +15,7 @@
 #include "fakes/ManualQueue.h"
 #include "platform/Console.h"
 #include "platform/PasteboardTypes.h"
+#include "store/ModelContext.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -48,9 +49,16 @@ ClipItemPtr tenRepresentationEntry()
         std::make_shared<ClipRepresentation>(QStringLiteral("com.adobe.pdf"), 800, payload(4 * 1024, 'a')),
         std::make_shared<ClipRepresentation>(QStringLiteral("org.example.custom"), 50, payload(512, 'c')),
     };
-    return std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("org.example.editor"),
+    auto entry = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("org.example.editor"),
         QStringLiteral("Editor"), false, text, std::move(reps), std::nullopt, std::nullopt, true, false, 0, std::nullopt,
         std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
+    // Stored, as every entry a paste gets: its payloads are sealed and opened by the paste.
+    static const QTemporaryDir dir;
+    static const std::shared_ptr<ModelContainer> store = openStoreIn(dir);
+    store->mainContext().insert(entry);
+    if (!store->mainContext().save())
+        std::fprintf(stderr, "save failed\n");
+    return entry;
 }
 
 struct Rig {

@@ -5,7 +5,6 @@
 #include "clipboard/ImageCache.h"
 #include "platform/PasteboardTypes.h"
 #include "platform/Unicode.h"
-#include "store/ClipboardCryptoService.h"
 #include "store/ModelContext.h"
 #include "store/UTIPriority.h"
 
@@ -157,25 +156,28 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
     return facts;
 }
 
-ClipItemPtr makeClipItem(const Entry& entry, ClipboardCryptoService& crypto)
+ClipItemPtr makeClipItem(const Entry& entry)
 {
     const Facts& f = entry.facts;
-    auto item = std::make_shared<ClipItem>(crypto, entry.timestamp, entry.appBundleID, entry.appName, false, entry.searchIndex,
+    auto item = std::make_shared<ClipItem>(entry.timestamp, entry.appBundleID, entry.appName, false, entry.searchIndex,
         std::vector<ClipRepresentationPtr> {}, entry.linkTitle, entry.linkImageData, f.isImage, f.hasFCPContent,
         f.fcpClipCount, f.fcpClipName, f.fcpDuration, f.thumbnail, f.isFileCopy, f.fileName, f.isVideo,
         f.isVideo ? f.fileURLText : std::nullopt);
     for (const CapturedRepresentation& r : entry.representations)
-        item->appendRepresentation(std::make_shared<ClipRepresentation>(r.uti, r.priority, r.data, crypto));
+        item->appendRepresentation(std::make_shared<ClipRepresentation>(r.uti, r.priority, r.data));
     return item;
 }
 
 StoreResult store(ModelContext& context, const Entry& entry, const ClipItemPtr& item, bool rejectDuplicates,
                   QString* error)
 {
-    if (rejectDuplicates && !entry.searchIndex.isEmpty() && !entry.facts.isFileCopy && !item->searchPrefixHash.isEmpty()) {
+    const QString prefixHash = rejectDuplicates && !entry.searchIndex.isEmpty() && !entry.facts.isFileCopy
+        ? context.searchPrefixHash(entry.searchIndex)
+        : QString();
+    if (!prefixHash.isEmpty()) {
         FetchDescriptor sameText;
         sameText.predicate = QStringLiteral("searchPrefixHash = ?");
-        sameText.arguments = {item->searchPrefixHash};
+        sameText.arguments = {prefixHash};
         sameText.limit = 1;
         QString fetchError;
         const auto found = context.fetchClipItems(sameText, &fetchError);

@@ -8,7 +8,6 @@
 
 #include "store/ClipItem.h"
 
-class ClipboardCryptoService;
 class ModelContext;
 
 // One type read from the clipboard: its identifier, bytes and rank (UTIPriority).
@@ -63,14 +62,15 @@ std::optional<QUrl> extractURL(const QString& text);
 // Image, file, video, Final Cut Pro facts and the thumbnail of a ranked copy.
 Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked);
 
-// The entry with its representations, search text and payloads sealed by crypto (the service the
-// caller was given). Any thread: the objects belong to no context until inserted.
-ClipItemPtr makeClipItem(const Entry& entry, ClipboardCryptoService& crypto);
+// The entry with its representations; its search text and payloads stay plain until the context
+// that stores it seals them. Any thread: the objects belong to no context until inserted.
+ClipItemPtr makeClipItem(const Entry& entry);
 
 enum class StoreResult { Saved, Duplicate, Failed };
 // Rejects the copy when rejectDuplicates is set, its search text is not empty, it is no file copy
 // and a stored entry has the same prefix hash (first 500 characters, ignoring case); else inserts
-// the item and saves in one transaction. A failed save leaves nothing pending in the context.
+// the item and saves in one transaction, the context sealing the search text and payloads as it
+// writes them. A failed save (no key included) leaves nothing pending in the context and nothing stored.
 StoreResult store(ModelContext& context, const Entry& entry, const ClipItemPtr& item, bool rejectDuplicates,
     QString* error = nullptr);
 

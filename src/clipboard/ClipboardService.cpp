@@ -393,8 +393,8 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         entry.linkImageData = std::move(linkImageData);
         entry.facts = ClipSavePipeline::deriveFacts(ranked);
         entry.representations = std::move(ranked);
-        // Sealing happens here, off the main thread; the plain payloads are dropped right after.
-        ClipItemPtr item = ClipSavePipeline::makeClipItem(entry, crypto);
+        // The item holds the plain payloads until the store context seals them (on this queue).
+        ClipItemPtr item = ClipSavePipeline::makeClipItem(entry);
         entry.representations.clear();
         storeWrite(entry, item, prune, request.rejectDuplicates);
     }
@@ -414,6 +414,9 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             Console::log(QStringLiteral("Failed to save clip item: ") + error);
             return;
         }
+        // The context seals the new entry as it writes it, with the crypto service this service
+        // was given (whose key the capture waited for), never a second one.
+        context->setSealer(crypto);
         switch (ClipSavePipeline::store(*context, entry, item, rejectDuplicates, &error)) {
         case ClipSavePipeline::StoreResult::Duplicate:
             return;

@@ -12,21 +12,6 @@ ClipItem::ClipItem(const QDateTime& timestamp, const QString& appBundleID, const
     std::optional<QString> cachedFCPClipName, std::optional<QString> cachedFCPDuration,
     std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy, std::optional<QString> cachedFileName,
     bool cachedIsVideo, std::optional<QString> cachedFileURL)
-    : ClipItem(ClipboardCryptoService::shared(), timestamp, appBundleID, appName, isPinned, searchIndex,
-          std::move(representations), std::move(linkTitle), std::move(linkImageData), cachedHasImage,
-          cachedHasFCPContent, cachedFCPClipCount, std::move(cachedFCPClipName), std::move(cachedFCPDuration),
-          std::move(thumbnailData), cachedIsFileCopy, std::move(cachedFileName), cachedIsVideo,
-          std::move(cachedFileURL))
-{
-}
-
-ClipItem::ClipItem(ClipboardCryptoService& crypto, const QDateTime& timestamp, const QString& appBundleID,
-    const QString& appName, bool isPinned, const QString& searchIndex,
-    std::vector<ClipRepresentationPtr> representations, std::optional<QString> linkTitle,
-    std::optional<QByteArray> linkImageData, bool cachedHasImage, bool cachedHasFCPContent,
-    int cachedFCPClipCount, std::optional<QString> cachedFCPClipName, std::optional<QString> cachedFCPDuration,
-    std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy, std::optional<QString> cachedFileName,
-    bool cachedIsVideo, std::optional<QString> cachedFileURL)
     : timestamp(timestamp)
     , appBundleID(appBundleID)
     , appName(appName)
@@ -44,12 +29,8 @@ ClipItem::ClipItem(ClipboardCryptoService& crypto, const QDateTime& timestamp, c
     , cachedFileURL(std::move(cachedFileURL))
     , thumbnailData(std::move(thumbnailData))
     , m_representations(std::move(representations))
+    , m_plainSearchIndex(searchIndex)
 {
-    encryptedSearchIndex = crypto.encryptString(searchIndex);
-    searchPrefixHash = crypto.hashPrefix(searchIndex);
-    // The plain text is kept only when it could not be sealed.
-    if (!encryptedSearchIndex)
-        legacySearchIndex = searchIndex;
 }
 
 const std::vector<ClipRepresentationPtr>& ClipItem::representations() const
@@ -81,6 +62,8 @@ void ClipItem::appendRepresentation(const ClipRepresentationPtr& representation)
 
 std::optional<QString> ClipItem::searchIndex() const
 {
+    if (m_plainSearchIndex)
+        return m_plainSearchIndex;
     if (encryptedSearchIndex) {
         if (std::optional<QByteArray> opened = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedSearchIndex)) {
             if (std::optional<QString> text = Unicode::decodeUtf8(*opened))

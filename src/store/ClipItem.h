@@ -9,11 +9,11 @@
 #include <optional>
 #include <vector>
 
-class ClipboardCryptoService;
 class ModelContext;
 
 // One clipboard history entry. The search text is stored sealed with a keyed prefix hash; the
-// cached facts let lists show the entry without opening any payload.
+// cached facts let lists show the entry without opening any payload. A new entry holds its search
+// text in plain until the context that inserts it seals it on writing (and then drops the plain text).
 class ClipItem : public std::enable_shared_from_this<ClipItem> {
 public:
     ClipItem() = default; // re-materialising initializer
@@ -23,16 +23,9 @@ public:
         bool cachedHasFCPContent, int cachedFCPClipCount, std::optional<QString> cachedFCPClipName,
         std::optional<QString> cachedFCPDuration, std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy,
         std::optional<QString> cachedFileName, bool cachedIsVideo, std::optional<QString> cachedFileURL);
-    // The same, sealing the search text with crypto instead of the store's crypto service.
-    ClipItem(ClipboardCryptoService& crypto, const QDateTime& timestamp, const QString& appBundleID,
-        const QString& appName, bool isPinned, const QString& searchIndex,
-        std::vector<ClipRepresentationPtr> representations, std::optional<QString> linkTitle,
-        std::optional<QByteArray> linkImageData, bool cachedHasImage, bool cachedHasFCPContent,
-        int cachedFCPClipCount, std::optional<QString> cachedFCPClipName, std::optional<QString> cachedFCPDuration,
-        std::optional<QByteArray> thumbnailData, bool cachedIsFileCopy, std::optional<QString> cachedFileName,
-        bool cachedIsVideo, std::optional<QString> cachedFileURL);
 
-    // Stored fields, in schema order (columns of "ClipItem").
+    // Stored fields, in schema order (columns of "ClipItem"). The sealed ones are set by the
+    // context when it writes a new entry, and by fetches.
     QDateTime timestamp = QDateTime::currentDateTimeUtc();
     QString appBundleID;
     QString appName;
@@ -59,8 +52,9 @@ public:
     void appendRepresentation(const ClipRepresentationPtr& representation);
 
     // Computed members.
-    // The opened search text, else legacySearchIndex; absent when sealed text exists but cannot
-    // be opened and the legacy field is empty.
+    // The plain search text of an entry not yet written, else the opened search text, else
+    // legacySearchIndex; absent when sealed text exists but cannot be opened and the legacy field
+    // is empty.
     std::optional<QString> searchIndex() const;
     bool hasImage() const;
     bool hasLinkPreview() const;
@@ -72,8 +66,8 @@ public:
     // Store identity; 0 until inserted and saved.
     qint64 persistentID = 0;
 
-    // What opens encryptedSearchIndex: the sealer of the context that fetched it; the store's
-    // crypto service when unset (objects not fetched from a context).
+    // What opens encryptedSearchIndex: the sealer of the context that fetched or wrote it; the
+    // store's crypto service when unset.
     ClipboardCryptoService* sealer = nullptr;
 
     // Set by the store for fetched entries: loads the representations on demand.
@@ -82,6 +76,7 @@ public:
 private:
     mutable std::vector<ClipRepresentationPtr> m_representations;
     mutable bool m_representationsLoaded = true;
+    std::optional<QString> m_plainSearchIndex; // until the inserting context seals it
     friend class ModelContext;
 };
 using ClipItemPtr = std::shared_ptr<ClipItem>;

@@ -3,22 +3,16 @@
 #include "store/ClipboardCryptoService.h"
 
 ClipRepresentation::ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data)
-    : ClipRepresentation(typeUTI, priority, data, ClipboardCryptoService::shared())
-{
-}
-
-ClipRepresentation::ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data,
-    ClipboardCryptoService& crypto)
     : typeUTI(typeUTI)
     , priority(priority)
+    , m_plainData(data)
 {
-    encryptedData = crypto.encrypt(data);
-    if (!encryptedData)
-        legacyData = data;
 }
 
 std::optional<QByteArray> ClipRepresentation::data() const
 {
+    if (m_plainData)
+        return m_plainData;
     if (encryptedData) {
         if (std::optional<QByteArray> opened = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedData))
             return opened;

@@ -6,16 +6,16 @@
 
 class ClipItem;
 class ClipboardCryptoService;
+class ModelContext;
 
-// One pasteboard type of a history entry; its payload is stored sealed.
+// One pasteboard type of a history entry; its payload is stored sealed. A new representation holds
+// its payload in plain until the context that inserts it seals it on writing (and then drops it).
 class ClipRepresentation {
 public:
     // Re-materialising initializer: defaults, then the store adopts the stored values.
     ClipRepresentation() = default;
-    // Seals the payload with crypto (the store's crypto service when none is given); keeps it in
-    // legacyData only when sealing fails.
+    // A new payload, sealed by the context that inserts it.
     ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data);
-    ClipRepresentation(const QString& typeUTI, int priority, const QByteArray& data, ClipboardCryptoService& crypto);
 
     // Stored fields (columns of "ClipRepresentation").
     QString typeUTI;
@@ -23,8 +23,9 @@ public:
     QByteArray legacyData;                 // column "data"
     std::optional<QByteArray> encryptedData;
 
-    // The plain payload: the opened sealed bytes, else legacyData. Absent when sealed bytes exist
-    // but cannot be opened and legacyData is empty (callers skip it rather than write nothing).
+    // The plain payload: the payload not yet written, else the opened sealed bytes, else
+    // legacyData. Absent when sealed bytes exist but cannot be opened and legacyData is empty
+    // (callers skip it rather than write nothing).
     std::optional<QByteArray> data() const;
 
     // The owning entry (weak: the entry owns its representations).
@@ -33,8 +34,12 @@ public:
     // Store identity; 0 until inserted and saved.
     qint64 persistentID = 0;
 
-    // What opens encryptedData: the sealer of the context that fetched it; the store's crypto
-    // service when unset (objects not fetched from a context).
+    // What opens encryptedData: the sealer of the context that fetched or wrote it; the store's
+    // crypto service when unset.
     ClipboardCryptoService* sealer = nullptr;
+
+private:
+    std::optional<QByteArray> m_plainData; // until the inserting context seals it
+    friend class ModelContext;
 };
 using ClipRepresentationPtr = std::shared_ptr<ClipRepresentation>;

@@ -1,6 +1,7 @@
 #include "store/ModelContext.h"
 
 #include "platform/Console.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/SqliteDatabase.h"
 #include "store/StoreSchema.h"
 
@@ -237,7 +238,9 @@ struct ModelContext::Impl {
     Registry<ScreenshotItem> screenshots;
     Registry<RecordingItem> recordings;
     std::vector<PendingOp> ops;
-    ClipboardCryptoService* sealer = nullptr; // opens what this context fetches; null: the store's default
+    ClipboardCryptoService* sealer = nullptr; // seals and opens for this context; null: the store's default
+
+    ClipboardCryptoService& crypto() const { return sealer ? *sealer : ClipboardCryptoService::shared(); }
 
     template <class T>
     Registry<T>& registry()
@@ -412,6 +415,72 @@ struct ModelContext::Impl {
         return !updates.empty() || !added.empty();
     }
 
+    // Sealing the plain values of new objects into their sealed columns, before a save writes
+    // them. The plain values stay until the save commits; a failed save gives the objects their
+    // unsealed fields back (undo).
+    bool seal(const ClipItemPtr& item, std::vector<std::function<void()>>& undo, QString* failure)
+    {
+        const std::optional<QString>& plain = ModelContext::plainSearchIndex(*item);
+        if (!plain)
+            return true;
+        ClipboardCryptoService& service = crypto();
+        std::optional<QByteArray> sealed = service.encryptString(*plain);
+        if (!sealed)
+            return (*failure = QStringLiteral("The clipboard key is unavailable: the entry cannot be sealed"), false);
+        undo.push_back([item, before = item->encryptedSearchIndex, hash = item->searchPrefixHash,
+                           legacy = item->legacySearchIndex, opener = item->sealer] {
+            item->encryptedSearchIndex = before;
+            item->searchPrefixHash = hash;
+            item->legacySearchIndex = legacy;
+            item->sealer = opener;
+        });
+        item->encryptedSearchIndex = std::move(sealed);
+        item->searchPrefixHash = service.hashPrefix(*plain);
+        item->legacySearchIndex.clear();
+        item->sealer = sealer; // opened as fetched entries are
+        return true;
+    }
+    bool seal(const ClipRepresentationPtr& representation, std::vector<std::function<void()>>& undo, QString* failure)
+    {
+        const std::optional<QByteArray>& plain = ModelContext::plainData(*representation);
+        if (!plain)
+            return true;
+        ClipboardCryptoService& service = crypto();
+        std::optional<QByteArray> sealed = service.encrypt(*plain);
+        if (!sealed)
+            return (*failure = QStringLiteral("The clipboard key is unavailable: the entry cannot be sealed"), false);
+        undo.push_back([representation, before = representation->encryptedData, legacy = representation->legacyData,
+                           opener = representation->sealer] {
+            representation->encryptedData = before;
+            representation->legacyData = legacy;
+            representation->sealer = opener;
+        });
+        representation->encryptedData = std::move(sealed);
+        representation->legacyData.clear();
+        representation->sealer = sealer;
+        return true;
+    }
+    // Seals every new entry and representation this save writes.
+    bool sealNew(const std::vector<NewRepresentation>& added, std::vector<std::function<void()>>& undo, QString* failure)
+    {
+        for (const PendingOp& op : ops) {
+            if (op.kind != PendingOp::Kind::Insert || !std::holds_alternative<ClipItemPtr>(op.object))
+                continue;
+            const ClipItemPtr& item = std::get<ClipItemPtr>(op.object);
+            if (!seal(item, undo, failure))
+                return false;
+            for (const ClipRepresentationPtr& representation : item->representations()) {
+                if (representation && !seal(representation, undo, failure))
+                    return false;
+            }
+        }
+        for (const NewRepresentation& entry : added) {
+            if (!seal(entry.representation, undo, failure))
+                return false;
+        }
+        return true;
+    }
+
     // Writing, inside the save transaction. undo resets identities handed out by a failed save.
     template <class T>
     bool insertRow(const std::shared_ptr<T>& object, std::vector<std::function<void()>>& undo, QString* failure)
@@ -552,6 +621,11 @@ void ModelContext::setSealer(ClipboardCryptoService& sealer)
     d->sealer = &sealer;
 }
 
+QString ModelContext::searchPrefixHash(const QString& searchIndex) const
+{
+    return d->crypto().hashPrefix(searchIndex);
+}
+
 bool ModelContext::reclaimFreeSpace(QString* error)
 {
     Connection& connection = *d->connection;
@@ -581,6 +655,16 @@ void ModelContext::setRepresentationsUnloaded(const ClipItem& item)
 {
     item.m_representationsLoaded = false;
     item.m_representations.clear();
+}
+
+std::optional<QString>& ModelContext::plainSearchIndex(ClipItem& item)
+{
+    return item.m_plainSearchIndex;
+}
+
+std::optional<QByteArray>& ModelContext::plainData(ClipRepresentation& representation)
+{
+    return representation.m_plainData;
 }
 
 namespace {
@@ -690,7 +774,10 @@ bool ModelContext::save(QString* error)
         return true;
     };
 
-    const bool ok = d->connection->database.transaction([&](QString*) { return write(); }, &failure);
+    // Sealing runs before the transaction begins: the store's write lock is not held for it, and
+    // without the key nothing is written at all.
+    const bool ok = d->sealNew(added, undo, &failure)
+        && d->connection->database.transaction([&](QString*) { return write(); }, &failure);
     if (!ok) {
         for (auto step = undo.rbegin(); step != undo.rend(); ++step)
             (*step)();
@@ -704,6 +791,19 @@ bool ModelContext::save(QString* error)
 
     for (const Update& update : updates)
         update.commit();
+    // Written sealed: the plain values are no longer needed.
+    for (const NewRepresentation& entry : added)
+        plainData(*entry.representation).reset();
+    for (const PendingOp& op : d->ops) {
+        if (op.kind == PendingOp::Kind::Insert && std::holds_alternative<ClipItemPtr>(op.object)) {
+            const ClipItemPtr& item = std::get<ClipItemPtr>(op.object);
+            plainSearchIndex(*item).reset();
+            for (const ClipRepresentationPtr& representation : representationStorage(*item)) {
+                if (representation)
+                    plainData(*representation).reset();
+            }
+        }
+    }
     for (const PendingOp& op : d->ops) {
         if (op.kind == PendingOp::Kind::RemoveClipItemsWhere) {
             for (qint64 id : op.removedIDs)

@@ -27,6 +27,10 @@ struct FetchDescriptor {
 // writes their changed fields. Use a context only on the thread that made it.
 // A fetch returns the object this context already holds for a row (refreshed from the store
 // unless it has unsaved changes). Fetches read the store: unsaved inserts are not included.
+// Sealing happens here: save() seals the plain search text and payloads of new entries and
+// representations with the context's crypto service as it writes them (with the prefix hash of
+// the search text), then drops the plain values. Without the clipboard key the save fails and
+// nothing is written, never a plain value in a plain column.
 class ClipboardCryptoService;
 
 class ModelContext {
@@ -79,15 +83,20 @@ public:
 
     QString path() const { return m_path; }
 
-    // The crypto service that opens the sealed columns of what this context fetches (the store's
-    // default when never set).
+    // The crypto service that seals what this context writes and opens the sealed columns of what
+    // it fetches (the store's default when never set).
     void setSealer(ClipboardCryptoService& sealer);
+    // The keyed prefix hash a new entry with this search text is stored under (empty without a key).
+    QString searchPrefixHash(const QString& searchIndex) const;
 
 private:
     // Access to an entry's lazily loaded representations.
     static std::vector<ClipRepresentationPtr>& representationStorage(const ClipItem& item);
     static bool representationsLoaded(const ClipItem& item);
     static void setRepresentationsUnloaded(const ClipItem& item);
+    // The plain values of new objects, waiting to be sealed.
+    static std::optional<QString>& plainSearchIndex(ClipItem& item);
+    static std::optional<QByteArray>& plainData(ClipRepresentation& representation);
 
     struct Impl;
     std::unique_ptr<Impl> d;

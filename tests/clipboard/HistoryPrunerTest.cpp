@@ -22,7 +22,7 @@ TEST(HistoryPrunerTest, LimitsAndPinnedOnlyHistories)
         ClipSavePipeline::Entry entry;
         entry.timestamp = QDateTime::currentDateTimeUtc().addSecs(i);
         entry.searchIndex = QStringLiteral("pinned %1").arg(i);
-        auto item = ClipSavePipeline::makeClipItem(entry, crypto.service);
+        auto item = ClipSavePipeline::makeClipItem(entry);
         item->isPinned = true;
         container->mainContext().insert(item);
     }
@@ -43,7 +43,7 @@ TEST(HistoryPrunerTest, APruneGivesTheSpaceBackAndEmptiesTheWal)
         entry.timestamp = QDateTime::currentDateTimeUtc().addSecs(i);
         entry.searchIndex = QStringLiteral("entry %1").arg(i);
         entry.representations.push_back({PasteboardTypes::utf8PlainText, payload + QByteArray::number(i), 100});
-        container->mainContext().insert(ClipSavePipeline::makeClipItem(entry, crypto.service));
+        container->mainContext().insert(ClipSavePipeline::makeClipItem(entry));
     }
     ASSERT_TRUE(container->mainContext().save());
     const QString path = container->path();

@@ -1,6 +1,7 @@
 #include "clipboard/PasteService.h"
 #include "PasteTestSupport.h"
 #include "platform/PasteboardTypes.h"
+#include "store/ModelContext.h"
 
 #include <QRegularExpression>
 #include <functional>
@@ -348,7 +349,9 @@ TEST_F(PasteServiceTest, ModifierWaitLeavesTheMainQueueRunning)
 // with its answer; once the keychain opens, entries paste without a new copy.
 TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
 {
-    const ClipItemPtr entry = makeTextEntry(QStringLiteral("versiegelt")); // sealed under the fixture's key
+    const ClipItemPtr entry = makeTextEntry(QStringLiteral("versiegelt"));
+    store.container->mainContext().insert(entry);
+    ASSERT_TRUE(store.container->mainContext().save()); // sealed under the fixture's key
     FakeKeychain locked;
     locked.setItem(QString::fromLatin1(ClipboardCryptoService::keychainService),
                    QString::fromLatin1(ClipboardCryptoService::keychainAccount), crypto.storedKey());

@@ -7,6 +7,7 @@
 #include "store/ClipboardCryptoService.h"
 #include "store/ClipItem.h"
 #include "store/ModelContainer.h"
+#include "store/ModelContext.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -72,7 +73,7 @@ struct TempStore {
     std::shared_ptr<ModelContainer> container;
 };
 
-// A representation sealed under the installed key.
+// A representation sealed (under the installed key) when a context writes it.
 inline ClipRepresentationPtr sealedRepresentation(const QString& type, int priority, const QByteArray& data)
 {
     return std::make_shared<ClipRepresentation>(type, priority, data);
@@ -99,6 +100,16 @@ inline ClipItemPtr makeEntry(const QString& searchText, std::vector<ClipRepresen
 inline ClipItemPtr makeTextEntry(const QString& text)
 {
     return makeEntry(text, {sealedRepresentation(PasteboardTypes::utf8PlainText, 100, text.toUtf8())});
+}
+
+// A text entry as the store hands it out: written, and so sealed, through a throw-away store.
+inline ClipItemPtr storedTextEntry(const QString& text)
+{
+    const ClipItemPtr entry = makeTextEntry(text);
+    TempStore store;
+    store.container->mainContext().insert(entry);
+    EXPECT_TRUE(store.container->mainContext().save());
+    return entry;
 }
 
 // The bytes of a file (empty when it cannot be read); writing makes the missing folders.

@@ -4,12 +4,11 @@
 #include <sqlite3.h>
 
 namespace {
-class ClipQueryTest : public HistoryTest { };
-
-ClipItemViewModel modelOf(const QString& text)
-{
-    return ClipItemViewModel(makeEntry(text));
-}
+class ClipQueryTest : public HistoryTest {
+protected:
+    // The model of a stored entry (lists only ever show stored, sealed entries).
+    ClipItemViewModel modelOf(const QString& text) { return ClipItemViewModel(add(text)); }
+};
 }
 
 TEST_F(ClipQueryTest, PreviewCountsUserPerceivedCharactersAndKeepsBlanks)

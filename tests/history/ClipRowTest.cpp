@@ -31,7 +31,7 @@ QString artifact(const QString& name)
 
 ClipItemViewModelPtr model(const QString& text, qint64 id = 1)
 {
-    auto vm = std::make_shared<ClipItemViewModel>(makeTextEntry(text));
+    auto vm = std::make_shared<ClipItemViewModel>(storedTextEntry(text));
     vm->id = id;
     vm->appName = QStringLiteral("Editor");
     return vm;
@@ -73,6 +73,7 @@ protected:
         QCoreApplication::sendEvent(widget, &release);
     }
     QStringList calls;
+    TestCrypto crypto; // the key the rows' entries are sealed and opened with
 };
 
 TEST_F(ClipRowTest, TitlesFollowTheKindOfTheEntry)

@@ -11,6 +11,7 @@
 #include "platform/linux/FileKeychain.h"
 #include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/SystemKeychain.h"
+#include "store/ModelContext.h"
 
 #include <QProcess>
 #include <QThread>
@@ -100,6 +101,9 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
     ASSERT_EQ(fileKey.size(), 32);
     ClipboardCryptoService::setShared(&fileCrypto);
     const ClipItemPtr entry = makeTextEntry(QStringLiteral("aus der Schlüsseldatei"));
+    TempStore store;
+    store.container->mainContext().insert(entry);
+    ASSERT_TRUE(store.container->mainContext().save()); // sealed with the file's key
 
     // The next start with the keyring moves that key into it and opens the entry.
     {

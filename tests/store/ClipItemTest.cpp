@@ -20,31 +20,18 @@ ClipRepresentationPtr representation(const QString& type, const QByteArray& data
 
 using ClipItemTest = CryptoTest;
 
-TEST_F(ClipItemTest, InitializerSealsTheSearchTextAndHashesItsPrefix)
+// Sealing happens when a context writes the entry: until then the values are plain, in memory only.
+TEST_F(ClipItemTest, ANewEntryHoldsItsTextAndPayloadsPlainUntilWritten)
 {
-    const ClipItemPtr item = makeItem(QStringLiteral("Hello Clipboard"));
-    ASSERT_TRUE(item->encryptedSearchIndex);
-    EXPECT_TRUE(item->legacySearchIndex.isEmpty());
-    EXPECT_EQ(item->searchPrefixHash, crypto->hashPrefix(QStringLiteral("hello clipboard")));
+    const ClipItemPtr item = makeItem(QStringLiteral("Hello Clipboard"), {representation(PasteboardTypes::png, "png bytes")});
     EXPECT_EQ(item->searchIndex(), QStringLiteral("Hello Clipboard"));
-    EXPECT_EQ(crypto->decrypt(*item->encryptedSearchIndex), QByteArray("Hello Clipboard"));
-}
-
-TEST(ClipItemWithoutKeyTest, SealingFailureKeepsThePlainText)
-{
-    FakeKeychain keychain;
-    keychain.setUnavailable(true);
-    ClipboardCryptoService crypto(keychain);
-    ClipboardCryptoService::setShared(&crypto);
-    const ClipItemPtr item = makeItem(QStringLiteral("plain"));
-    const ClipRepresentation payload(PasteboardTypes::utf8PlainText, 100, QByteArray("plain"));
-    ClipboardCryptoService::setShared(nullptr);
-
     EXPECT_FALSE(item->encryptedSearchIndex);
-    EXPECT_EQ(item->legacySearchIndex, QStringLiteral("plain"));
+    EXPECT_TRUE(item->legacySearchIndex.isEmpty());
     EXPECT_TRUE(item->searchPrefixHash.isEmpty());
+    const ClipRepresentation& payload = *item->representations()[0];
+    EXPECT_EQ(payload.data(), QByteArray("png bytes"));
     EXPECT_FALSE(payload.encryptedData);
-    EXPECT_EQ(payload.legacyData, QByteArray("plain"));
+    EXPECT_TRUE(payload.legacyData.isEmpty());
 }
 
 TEST_F(ClipItemTest, SearchIndexFallsBackToTheLegacyFieldOrIsAbsent)
@@ -69,12 +56,9 @@ TEST_F(ClipItemTest, SearchIndexFallsBackToTheLegacyFieldOrIsAbsent)
 
 TEST_F(ClipItemTest, RepresentationDataOpensOrFallsBackOrIsAbsent)
 {
-    const ClipRepresentation sealed(PasteboardTypes::png, 300, QByteArray("png bytes"));
-    ASSERT_TRUE(sealed.encryptedData);
-    EXPECT_TRUE(sealed.legacyData.isEmpty());
+    ClipRepresentation sealed;
+    sealed.encryptedData = crypto->encrypt(QByteArray("png bytes"));
     EXPECT_EQ(sealed.data(), QByteArray("png bytes"));
-    EXPECT_EQ(sealed.typeUTI, PasteboardTypes::png);
-    EXPECT_EQ(sealed.priority, 300);
 
     const ClipRepresentation emptyPayload(PasteboardTypes::html, 400, QByteArray());
     ASSERT_TRUE(emptyPayload.data());

@@ -116,6 +116,70 @@ TEST_F(StoreTest, EntryRoundTripsEveryField)
     EXPECT_FALSE(bareLoaded->cachedFCPClipName);
 }
 
+// The context seals at the column boundary with the service it was given (AES-GCM layout, keyed
+// prefix hash), drops the plain values once written, and never writes them to a plain column.
+TEST_F(StoreTest, SavingSealsWithTheContextsServiceAndNeverStoresPlainValues)
+{
+    FakeKeychain keychain;
+    ClipboardCryptoService own(keychain);
+    ASSERT_TRUE(own.ensureKey());
+    std::unique_ptr<ModelContext> writer = container->makeContext();
+    writer->setSealer(own);
+    ClipItemPtr item = entryAt(QStringLiteral("PLAIN-MARKER-0815"), base);
+    ClipRepresentationPtr appended = sealedRepresentation(PasteboardTypes::rtf, 500, "PLAIN-MARKER-0815 rtf");
+    writer->insert(item);
+    ASSERT_TRUE(writer->save());
+    item->appendRepresentation(appended); // appended to a stored entry: sealed by the next save
+    ASSERT_TRUE(writer->save());
+
+    ASSERT_TRUE(item->encryptedSearchIndex);
+    EXPECT_EQ(item->encryptedSearchIndex->size(), QByteArray("PLAIN-MARKER-0815").size() + ClipboardCryptoService::sealedOverhead);
+    EXPECT_EQ(own.decrypt(*item->encryptedSearchIndex), QByteArray("PLAIN-MARKER-0815"));
+    EXPECT_FALSE(crypto->decrypt(*item->encryptedSearchIndex)); // not the process-wide key
+    EXPECT_EQ(item->searchPrefixHash, own.hashPrefix(QStringLiteral("plain-marker-0815")));
+    EXPECT_EQ(item->searchPrefixHash, writer->searchPrefixHash(QStringLiteral("PLAIN-MARKER-0815")));
+    EXPECT_EQ(item->searchIndex(), QStringLiteral("PLAIN-MARKER-0815")); // opened through the writer's service
+    for (const ClipRepresentationPtr& representation : item->representations()) {
+        ASSERT_TRUE(representation->encryptedData);
+        EXPECT_TRUE(representation->legacyData.isEmpty());
+        EXPECT_TRUE(own.decrypt(*representation->encryptedData));
+    }
+    EXPECT_EQ(appended->data(), QByteArray("PLAIN-MARKER-0815 rtf"));
+
+    RawStore raw(path);
+    ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    EXPECT_FALSE(readFile(path).contains("PLAIN-MARKER-0815"));
+    EXPECT_EQ(raw.value(QStringLiteral("SELECT COUNT(*) FROM ClipRepresentation WHERE encryptedData IS NULL OR length(data) > 0")).toLongLong(), 0);
+}
+
+// Without the key a save fails and writes nothing; the entry stays unsealed and a later save with the key stores it.
+TEST_F(StoreTest, AContextWithoutTheKeyRefusesToWriteAndStoresNothingPlain)
+{
+    FakeKeychain locked;
+    locked.setUnavailable(true);
+    ClipboardCryptoService lockedCrypto(locked);
+    std::unique_ptr<ModelContext> writer = container->makeContext();
+    writer->setSealer(lockedCrypto);
+    ClipItemPtr item = entryAt(QStringLiteral("PLAIN-MARKER-0815"), base);
+    writer->insert(item);
+    QString error;
+    EXPECT_FALSE(writer->save(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(writer->hasChanges());
+    EXPECT_EQ(item->persistentID, 0);
+    EXPECT_FALSE(item->encryptedSearchIndex);
+    EXPECT_TRUE(writer->searchPrefixHash(QStringLiteral("x")).isEmpty());
+    RawStore raw(path);
+    ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    EXPECT_EQ(raw.count(QStringLiteral("ClipItem")), 0);
+    EXPECT_FALSE(readFile(path).contains("PLAIN-MARKER-0815"));
+
+    context().insert(item);
+    ASSERT_TRUE(context().save());
+    EXPECT_EQ(crypto->decrypt(*item->encryptedSearchIndex), QByteArray("PLAIN-MARKER-0815"));
+    EXPECT_EQ(item->representations()[1]->data(), QByteArray("<p>PLAIN-MARKER-0815</p>"));
+}
+
 TEST_F(StoreTest, LegacyColumnsAreReadThroughTheFallbacks)
 {
     RawStore raw(path);
