@@ -12,10 +12,14 @@ namespace {
 // only counts for a sealed entry when it holds something). Empty when nothing can be read.
 QByteArray openSearchText(const ClipItem& item)
 {
-    if (item.encryptedSearchIndex) {
-        if (std::optional<QByteArray> opened = ClipboardCryptoService::shared().decrypt(*item.encryptedSearchIndex))
-            return *opened;
-    }
+    // An entry not yet written holds its text in plain.
+    if (!item.encryptedSearchIndex)
+        return item.searchIndex().value_or(QString()).toUtf8();
+    // Opened as bytes by the crypto service of the context that fetched it: no decode to a string
+    // for texts that are only searched.
+    ClipboardCryptoService& crypto = item.sealer ? *item.sealer : ClipboardCryptoService::shared();
+    if (std::optional<QByteArray> opened = crypto.decrypt(*item.encryptedSearchIndex))
+        return *opened;
     return item.legacySearchIndex.toUtf8();
 }
 
