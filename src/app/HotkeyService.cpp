@@ -216,7 +216,7 @@ void HotkeyService::perform(HotkeyAction action)
     CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
     switch (action) {
     case HotkeyAction::showHistory: {
-        NotchShelfWindowManager& shelf = NotchShelfWindowManager::shared();
+        NotchShelfWindowManager& shelf = m_shelf ? *m_shelf : NotchShelfWindowManager::shared();
         if (shelf.isEnabled())
             shelf.toggleExpanded();
         else if (m_windowManager.isVisible())

@@ -11,6 +11,7 @@
 class DispatchQueue;
 class HotkeyRegistrar;
 class Preferences;
+class NotchShelfWindowManager;
 class WindowManager;
 
 // The program's system-wide shortcuts: registers one hotkey per assigned HotkeyAction and turns
@@ -37,6 +38,8 @@ public:
     HotkeyService(HotkeyRegistrar& registrar, Preferences& preferences, DispatchQueue& mainQueue,
         WindowManager& windowManager);
     ~HotkeyService() override;
+    // The shelf the history hotkey toggles while it is enabled (the process-wide one when unset).
+    void setShelf(NotchShelfWindowManager* shelf) { m_shelf = shelf; }
 
     // The process-wide instance over the shared registrar and preferences, the main queue and
     // WindowManager::shared().
@@ -91,6 +94,7 @@ private:
     Preferences& m_preferences;
     DispatchQueue& m_mainQueue;
     WindowManager& m_windowManager;
+    NotchShelfWindowManager* m_shelf = nullptr;
 
     QMetaObject::Connection m_eventHandler;
     QHash<HotkeyAction, Shortcut> m_hotKeyRefs;

@@ -8,10 +8,14 @@
 #include "platform/linux/QtLinkMetadataProvider.h"
 #include "platform/linux/X11Compositing.h"
 #include "platform/linux/X11ConnectionLoss.h"
+#include "platform/linux/X11DisplayList.h"
+#include "platform/linux/X11ForeignWindowTracker.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
+#include "platform/linux/X11PointerLocation.h"
+#include "platform/linux/X11WindowShape.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/XdgLoginItem.h"
@@ -25,7 +29,12 @@ void PlatformServices::installLinux()
     Keychain::setShared(makeSystemKeychain().release());
     LoginItem::setShared(new XdgLoginItem());
     Permissions::setShared(new X11Permissions());
-    Workspace::setShared(new X11Workspace());
+    auto* workspace = new X11Workspace();
+    Workspace::setShared(workspace);
+    ForeignWindowTracker::setShared(new X11ForeignWindowTracker(*workspace));
+    DisplayList::setShared(new X11DisplayList());
+    PointerLocation::setShared(new X11PointerLocation());
+    WindowShape::setShared(new X11WindowShape());
     Pasteboard::setShared(new X11Pasteboard());
     KeySynthesizer::setShared(new X11KeySynthesizer());
     HotkeyRegistrar::setShared(new X11HotkeyRegistrar());

@@ -33,6 +33,8 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSystemTrayIcon>
 
 std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString* error)
@@ -90,6 +92,21 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
 
     ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(container, NotificationCenter::shared(),
         [](const QImage& image, quint32 displayID) { PostCaptureQuickActionController::shared().offer(image, displayID); });
+
+    // The shelf and the edge tabs rebuild when displays come, go, move or change their work area.
+    auto announceScreens = [] { NotificationCenter::shared().post(NotchShelfWindowManager::screenParametersNotification); };
+    auto watchScreen = [announceScreens](QScreen* screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, qApp, announceScreens);
+        QObject::connect(screen, &QScreen::availableGeometryChanged, qApp, announceScreens);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [watchScreen, announceScreens](QScreen* screen) {
+        watchScreen(screen);
+        announceScreens();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp, announceScreens);
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, announceScreens);
 
     AppDelegateServices services;
     services.preferences = &Preferences::shared();

@@ -47,6 +47,19 @@ PasteService& PasteService::shared()
 
 // MARK: - Target
 
+void PasteService::captureTargetApp(const std::optional<RunningApplication>& known)
+{
+    if (!known) {
+        captureTargetApp();
+        return;
+    }
+    m_targetApp = *known;
+    m_targetPID = known->processIdentifier != 0 ? std::optional<qint64>(known->processIdentifier) : std::nullopt;
+    logPaste(QStringLiteral("Captured target app: %1 (%2)")
+                 .arg(nameOr(*known, QStringLiteral("Unknown")),
+                     known->bundleIdentifier.isEmpty() ? QStringLiteral("no-id") : known->bundleIdentifier));
+}
+
 void PasteService::captureTargetApp()
 {
     const RunningApplication self = m_workspace.currentApplication();

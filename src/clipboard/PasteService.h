@@ -51,6 +51,9 @@ public:
     // Remembers the application to paste into: the frontmost one unless it is this program,
     // else the first other running application.
     void captureTargetApp();
+    // Remembers a known application as the target (the last foreign active one, for surfaces
+    // that may hold the focus themselves); without one, as captureTargetApp().
+    void captureTargetApp(const std::optional<RunningApplication>& known);
 
     // Writes the entry (all readable representations by priority, or only its plain text) to the
     // clipboard, activates the remembered target and sends the paste keystroke. Returns false,

@@ -1,7 +1,185 @@
 #include "history/HistoryEdgeRevealController.h"
 
+#include "history/HistoryEdgeTabPanel.h"
+#include "history/NotchShelfWindowManager.h"
+#include "history/WindowManager.h"
+#include "platform/Compositing.h"
+#include "platform/DisplayList.h"
+#include "platform/NotificationCenter.h"
+#include "platform/WindowShape.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+HistoryEdgeRevealController::HistoryEdgeRevealController(DisplayList* displays, WindowShape* shape, NotificationCenter& notifications,
+    DispatchQueue& mainQueue, HistoryPanelAccess panel, std::function<bool()> isCompositing)
+    : m_displays(displays)
+    , m_shape(shape)
+    , m_notifications(notifications)
+    , m_panel(std::move(panel))
+    , m_isCompositing(isCompositing ? std::move(isCompositing) : std::function<bool()>(&Compositing::isActive))
+    , m_hover(mainQueue)
+{
+}
+
+HistoryEdgeRevealController::~HistoryEdgeRevealController()
+{
+    // The process-wide instance ends after the application object: its windows are gone then.
+    if (!qApp)
+        return;
+    qApp->removeEventFilter(this);
+    hideTab();
+}
+
+void HistoryEdgeRevealController::setEnabled(bool enabled)
+{
+    m_isEnabled = enabled;
+    if (enabled)
+        showTab();
+    else
+        hideTab();
+}
+
+void HistoryEdgeRevealController::showTab()
+{
+    if (!m_panels.isEmpty()) {
+        for (const QPointer<HistoryEdgeTabPanel>& tab : m_panels)
+            if (tab) {
+                tab->show();
+                tab->raise();
+            }
+        return;
+    }
+    QList<QRect> frames;
+    if (m_displays) {
+        for (const DisplayDescription& display : m_displays->displays())
+            frames.append(display.frame);
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        frames.append(screen->geometry());
+    }
+    for (const QRect& frame : frames) {
+        auto* tab = new HistoryEdgeTabPanel();
+        tab->setOnHoverChanged([self = QPointer<HistoryEdgeRevealController>(this)](bool hovering) {
+            if (self)
+                self->setHoveringTab(hovering);
+        });
+        // Flush against the right edge, centred on the whole display.
+        tab->move(frame.x() + frame.width() - HistoryEdgeTabPanel::tabWidth,
+            frame.y() + frame.height() / 2 - HistoryEdgeTabPanel::tabHeight / 2);
+        tab->winId();
+        if (m_shape)
+            m_shape->setShape(tab, HistoryEdgeTabPanel::tabRegion(), !m_isCompositing());
+        tab->show();
+        tab->raise();
+        m_panels.append(tab);
+    }
+    installObservers();
+}
+
+void HistoryEdgeRevealController::hideTab()
+{
+    removeObservers();
+    m_hover.cancel();
+    m_isHoveringTab = false;
+    m_isHoveringContent = false;
+    for (const QPointer<HistoryEdgeTabPanel>& tab : m_panels)
+        if (tab) {
+            tab->hide();
+            tab->deleteLater();
+        }
+    m_panels.clear();
+}
+
+void HistoryEdgeRevealController::installObservers()
+{
+    removeObservers();
+    m_observers.append(m_notifications.observe(QStringLiteral("historyContentHoverChanged"), this, [this](const QVariantMap& info) {
+        const QVariant hovering = info.value(QStringLiteral("hovering"));
+        m_isHoveringContent = hovering.typeId() == QMetaType::Bool && hovering.toBool();
+        evaluateHoverState();
+    }));
+    m_observers.append(m_notifications.observe(QStringLiteral("historyWindowDidResignKey"), this, [this](const QVariantMap&) {
+        if (!m_openedViaHover)
+            return;
+        m_openedViaHover = false;
+        if (m_panel.hide)
+            m_panel.hide();
+    }));
+    m_observers.append(m_notifications.observe(QStringLiteral("historyWindowDidHide"), this, [this](const QVariantMap&) {
+        // The panel is gone, whoever hid it: forget what the hover knew about it.
+        m_openedViaHover = false;
+        m_userInteracted = false;
+        m_isHoveringContent = false;
+        if (qApp)
+            qApp->removeEventFilter(this);
+    }));
+    m_observers.append(m_notifications.observe(NotchShelfWindowManager::screenParametersNotification, this, [this](const QVariantMap&) {
+        if (!m_isEnabled)
+            return;
+        hideTab();
+        showTab();
+    }));
+}
+
+void HistoryEdgeRevealController::removeObservers()
+{
+    for (int token : m_observers)
+        m_notifications.removeObserver(token);
+    m_observers.clear();
+}
+
+void HistoryEdgeRevealController::setHoveringTab(bool hovering)
+{
+    m_isHoveringTab = hovering;
+    evaluateHoverState();
+}
+
+void HistoryEdgeRevealController::evaluateHoverState()
+{
+    m_hover.cancel();
+    if (m_isHoveringTab || m_isHoveringContent) {
+        m_hover.scheduleEnter([this] {
+            if (m_panel.isVisible && m_panel.isVisible())
+                return;
+            m_openedViaHover = true;
+            m_userInteracted = false;
+            // Clicks and keys in the panel from now on keep it open.
+            qApp->installEventFilter(this);
+            if (m_panel.show)
+                m_panel.show();
+        });
+        return;
+    }
+    m_hover.scheduleExit([this] {
+        if (!m_openedViaHover || !(m_panel.isVisible && m_panel.isVisible()) || m_userInteracted)
+            return;
+        m_openedViaHover = false;
+        if (m_panel.hide)
+            m_panel.hide();
+    });
+}
+
+bool HistoryEdgeRevealController::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (m_openedViaHover && (type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && watched->isWidgetType() && m_panel.window) {
+        const QWidget* panel = m_panel.window();
+        if (panel && static_cast<QWidget*>(watched)->window() == panel)
+            m_userInteracted = true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 HistoryEdgeRevealController& HistoryEdgeRevealController::shared()
 {
-    static HistoryEdgeRevealController instance;
+    static HistoryEdgeRevealController instance(DisplayList::isWired() ? &DisplayList::shared() : nullptr,
+        WindowShape::isWired() ? &WindowShape::shared() : nullptr, NotificationCenter::shared(), DispatchQueue::main(),
+        HistoryPanelAccess {
+            [] { return WindowManager::shared().isVisible(); },
+            [] { WindowManager::shared().showHistoryWindow(); },
+            [] { WindowManager::shared().hideHistoryWindow(); },
+            []() -> QWidget* { return WindowManager::shared().historyPanel(); },
+        });
     return instance;
 }

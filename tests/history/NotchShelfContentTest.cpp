@@ -1,0 +1,163 @@
+#include "HistoryTestSupport.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/PasteService.h"
+#include "fakes/FakeForeignWindowTracker.h"
+#include "fakes/FakeKeySynthesizer.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakeWorkspace.h"
+#include "history/ImageThumbnailView.h"
+#include "history/NotchShelfContentView.h"
+#include "history/NotchShelfItemCard.h"
+#include "history/NotchShelfWindowManager.h"
+#include "history/SearchBar.h"
+#include "platform/NotificationCenter.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QEnterEvent>
+#include <QMenu>
+
+namespace {
+
+class ShelfContentTest : public HistoryTest {
+protected:
+    std::unique_ptr<NotchShelfContentView> makeView()
+    {
+        NotchShelfContentView::Services services {preferences, notifications, paste, &tracker,
+            [this](const ClipItemPtr& item) { quickLooks.push_back(item); }, &queue};
+        auto view = std::make_unique<NotchShelfContentView>(context(), manager, std::move(services));
+        view->resize(NotchShelfGeometry(std::nullopt).expandedContentFrame().width(), NotchShelfContentView::requiredHeight());
+        return view;
+    }
+    ClipItemPtr addText(const QString& text, bool pinned = false)
+    {
+        ClipItemPtr item = makeTextEntry(text);
+        item->timestamp = QDateTime::currentDateTimeUtc().addSecs(-60 * ++m_age);
+        item->isPinned = pinned;
+        context().insert(item);
+        EXPECT_TRUE(context().save());
+        return item;
+    }
+    static QStringList labels(QMenu& menu)
+    {
+        QStringList out;
+        for (QAction* action : menu.actions())
+            out << action->text();
+        return out;
+    }
+
+    NotificationCenter notifications;
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakeKeySynthesizer keys;
+    ClipboardSuspension suspension;
+    QTemporaryDir dir;
+    PasteService paste {pasteboard, workspace, keys, queue, suspension, dir.filePath(QStringLiteral("trace.txt"))};
+    FakeForeignWindowTracker tracker;
+    NotchShelfWindowManager manager {&preferences, nullptr, nullptr, nullptr, notifications, queue};
+    std::vector<ClipItemPtr> quickLooks;
+
+private:
+    int m_age = 0;
+};
+
+}
+
+TEST_F(ShelfContentTest, CardsShowEachKindAndTheMenuOffersEveryAction)
+{
+    auto fcp = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-7200), QStringLiteral("com.apple.FinalCut"),
+        QStringLiteral("Final Cut Pro"), false, QStringLiteral("3 clips"), std::vector<ClipRepresentationPtr> {}, std::nullopt,
+        std::nullopt, false, true, 3, std::nullopt, std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
+    context().insert(fcp);
+    auto link = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-3600), QStringLiteral("org.mozilla.firefox"),
+        QStringLiteral("Firefox"), false, QStringLiteral("https://example.org/article"), std::vector<ClipRepresentationPtr> {},
+        QStringLiteral("Example article"), imageBytes(320, 180, "jpg", QColor(40, 120, 200)), false, false, 0, std::nullopt,
+        std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
+    context().insert(link);
+    auto image = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-1800), QStringLiteral("org.gimp.GIMP"),
+        QStringLiteral("GIMP"), false, QString(), std::vector<ClipRepresentationPtr> {}, std::nullopt, std::nullopt, true, false, 0,
+        std::nullopt, std::nullopt, imageBytes(400, 300, "png", QColor(230, 140, 40)), false, std::nullopt, false, std::nullopt);
+    context().insert(image);
+    ASSERT_TRUE(context().save());
+    addText(QStringLiteral("Pinned reminder"), true);
+    addText(QStringLiteral("Meeting notes\n- ship the shelf\n- review the tab\n- write the tests\n- look at the pictures\n- sixth line"));
+
+    auto view = makeView();
+    const QList<NotchShelfItemCard*> cards = view->cards();
+    ASSERT_EQ(cards.size(), 5);
+    EXPECT_EQ(view->emptyText(), QString());
+    EXPECT_EQ(cards[0]->size(), QSize(260, 190));
+    EXPECT_EQ(cards[0]->preview()->size(), QSize(236, 130));
+    EXPECT_EQ(cards[0]->placeholderSymbol(), cards[0]->viewModel()->contentTypeIcon);
+    EXPECT_TRUE(qobject_cast<ImageThumbnailView*>(cards[2]->preview()));
+    EXPECT_TRUE(qobject_cast<ImageThumbnailView*>(cards[3]->preview())); // the link's picture
+    EXPECT_EQ(cards[4]->placeholderSymbol(), QStringLiteral("film.stack"));
+
+    // Pinned entries come first.
+    std::unique_ptr<QMenu> menu(cards[1]->buildContextMenu());
+    EXPECT_EQ(labels(*menu), (QStringList {"Paste", "Paste as Plain Text", "Copy to Clipboard", "", "Pin", "Quick Look", "", "Delete"}));
+    std::unique_ptr<QMenu> pinnedMenu(cards[0]->buildContextMenu());
+    EXPECT_EQ(labels(*pinnedMenu)[4], QStringLiteral("Unpin"));
+
+    // The tile brightens under the pointer.
+    EXPECT_DOUBLE_EQ(cards[0]->fillOpacity(), 0.06);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(cards[0], &enter);
+    EXPECT_DOUBLE_EQ(cards[0]->fillOpacity(), 0.12);
+
+    // Quick look and delete act on the entry; the row follows the delete.
+    menu->actions()[5]->trigger();
+    ASSERT_EQ(quickLooks.size(), 1u);
+    EXPECT_EQ(quickLooks[0], cards[1]->viewModel()->clipItem);
+    menu->actions()[7]->trigger();
+    EXPECT_EQ(view->cards().size(), 4);
+
+    view->show();
+    // Pictures decode off the main thread.
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired() && !(qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())
+                                           && qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())->hasImage()))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(view->grab().save(artifactPath(QStringLiteral("notch_shelf_content_offscreen.png"))));
+}
+
+TEST_F(ShelfContentTest, EmptyTextsAndSearch)
+{
+    auto empty = makeView();
+    EXPECT_EQ(empty->emptyText(), QStringLiteral("No clips yet"));
+    empty.reset();
+
+    addText(QStringLiteral("alpha"));
+    addText(QStringLiteral("beta"));
+    auto view = makeView();
+    view->searchBar()->setText(QStringLiteral("zzz"));
+    emit view->searchBar()->textChanged(QStringLiteral("zzz"));
+    queue.advance(ClipHistoryController::searchDebounce);
+    EXPECT_EQ(view->emptyText(), QStringLiteral("No results found"));
+    emit view->searchBar()->textChanged(QString());
+    queue.advance(ClipHistoryController::searchDebounce);
+    EXPECT_EQ(view->cards().size(), 2);
+}
+
+TEST_F(ShelfContentTest, PasteGoesToTheLastForeignApplicationAndCopyOnlyCopies)
+{
+    const RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};
+    // The shelf holds the focus (its search field was clicked): the frontmost application is us.
+    workspace.frontmost = workspace.current;
+    workspace.running = {workspace.current, RunningApplication {QStringLiteral("org.example.other"), QStringLiteral("Other"), 99, 5}, editor};
+    tracker.last = editor;
+    addText(QStringLiteral("paste me"));
+    auto view = makeView();
+    ASSERT_EQ(view->cards().size(), 1);
+    std::unique_ptr<QMenu> menu(view->cards()[0]->buildContextMenu());
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(paste.targetApp(), editor);
+
+    queue.advance(5000);
+    const qsizetype pasted = keys.pastes.size();
+    const qsizetype writes = pasteboard.writes().size();
+    menu->actions()[2]->trigger(); // Copy to Clipboard: written, no keystroke
+    queue.advance(5000);
+    EXPECT_EQ(pasteboard.writes().size(), writes + 1);
+    EXPECT_EQ(keys.pastes.size(), pasted);
+}
