@@ -34,17 +34,17 @@ public:
         activateCalls.append(app);
         if (activation == Activation::Immediate || (activation == Activation::AfterPolls && activationPolls <= 0)) {
             frontmost = app;
-            pending_.reset();
+            m_pending.reset();
         } else if (activation == Activation::AfterPolls)
-            pending_ = {app, activationPolls};
+            m_pending = {app, activationPolls};
         return activation != Activation::Refused;
     }
     bool isActive(const RunningApplication& app) override
     {
         isActiveCalls.append(app);
-        if (pending_ && sameApp(pending_->first, app) && --pending_->second <= 0) {
-            frontmost = pending_->first;
-            pending_.reset();
+        if (m_pending && sameApp(m_pending->first, app) && --m_pending->second <= 0) {
+            frontmost = m_pending->first;
+            m_pending.reset();
         }
         return frontmost && sameApp(*frontmost, app);
     }
@@ -59,5 +59,5 @@ private:
             return a.processIdentifier == b.processIdentifier;
         return a.bundleIdentifier == b.bundleIdentifier;
     }
-    std::optional<std::pair<RunningApplication, int>> pending_; // app and polls left
+    std::optional<std::pair<RunningApplication, int>> m_pending; // app and polls left
 };

@@ -14,15 +14,15 @@ class DesktopEntryIndexTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        savedHome_ = qgetenv("XDG_DATA_HOME");
-        savedDirs_ = qgetenv("XDG_DATA_DIRS");
-        qputenv("XDG_DATA_HOME", home_.path().toUtf8());
-        qputenv("XDG_DATA_DIRS", (system_.path() + ":" + system_.path() + "/missing").toUtf8());
+        m_savedHome = qgetenv("XDG_DATA_HOME");
+        m_savedDirs = qgetenv("XDG_DATA_DIRS");
+        qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
+        qputenv("XDG_DATA_DIRS", (m_system.path() + ":" + m_system.path() + "/missing").toUtf8());
     }
     void TearDown() override
     {
-        qputenv("XDG_DATA_HOME", savedHome_);
-        qputenv("XDG_DATA_DIRS", savedDirs_);
+        qputenv("XDG_DATA_HOME", m_savedHome);
+        qputenv("XDG_DATA_DIRS", m_savedDirs);
     }
     static void write(const QTemporaryDir& root, const QString& relative, const QByteArray& contents)
     {
@@ -33,10 +33,10 @@ protected:
         return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=true\n" + extra;
     }
 
-    QTemporaryDir home_;
-    QTemporaryDir system_;
-    QByteArray savedHome_;
-    QByteArray savedDirs_;
+    QTemporaryDir m_home;
+    QTemporaryDir m_system;
+    QByteArray m_savedHome;
+    QByteArray m_savedDirs;
 };
 
 }
@@ -61,9 +61,9 @@ TEST(DesktopEntryParse, ReadsTheMainGroupOnly)
 
 TEST_F(DesktopEntryIndexTest, MatchesStartupWMClassBeforeFileName)
 {
-    write(system_, "gimp.desktop", entry("GIMP"));
-    write(system_, "org.gimp.GIMP.desktop", entry("GNU Image Manipulation Program", "StartupWMClass=Gimp-2.10\n"));
-    write(system_, "Alacritty.desktop", entry("Alacritty"));
+    write(m_system, "gimp.desktop", entry("GIMP"));
+    write(m_system, "org.gimp.GIMP.desktop", entry("GNU Image Manipulation Program", "StartupWMClass=Gimp-2.10\n"));
+    write(m_system, "Alacritty.desktop", entry("Alacritty"));
     DesktopEntryIndex index;
 
     auto byClass = index.entryForWindowClass("gimp-2.10", "Gimp-2.10");
@@ -78,11 +78,11 @@ TEST_F(DesktopEntryIndexTest, MatchesStartupWMClassBeforeFileName)
 
 TEST_F(DesktopEntryIndexTest, UserEntriesHideSystemOnesAndSubfoldersJoinTheId)
 {
-    write(system_, "editor.desktop", entry("System Editor"));
-    write(home_, "editor.desktop", entry("My Editor"));
-    write(system_, "gone.desktop", entry("Gone"));
-    write(home_, "gone.desktop", entry("Gone", "Hidden=true\n"));
-    write(system_, "kde4/kate.desktop", entry("Kate"));
+    write(m_system, "editor.desktop", entry("System Editor"));
+    write(m_home, "editor.desktop", entry("My Editor"));
+    write(m_system, "gone.desktop", entry("Gone"));
+    write(m_home, "gone.desktop", entry("Gone", "Hidden=true\n"));
+    write(m_system, "kde4/kate.desktop", entry("Kate"));
     DesktopEntryIndex index;
 
     ASSERT_TRUE(index.entryForId("editor"));
@@ -96,9 +96,9 @@ TEST_F(DesktopEntryIndexTest, UserEntriesHideSystemOnesAndSubfoldersJoinTheId)
 
 TEST_F(DesktopEntryIndexTest, IdentifiesWindowsInOrderOfEvidence)
 {
-    write(system_, "org.gnome.Terminal.desktop", entry("Terminal"));
-    write(system_, "org.kde.dolphin.desktop", entry("Dolphin"));
-    write(system_, "firefox-esr.desktop", entry("Firefox ESR", "StartupWMClass=Firefox-esr\n"));
+    write(m_system, "org.gnome.Terminal.desktop", entry("Terminal"));
+    write(m_system, "org.kde.dolphin.desktop", entry("Dolphin"));
+    write(m_system, "firefox-esr.desktop", entry("Firefox ESR", "StartupWMClass=Firefox-esr\n"));
     DesktopEntryIndex index;
 
     // GTK application ID, KDE desktop file, StartupWMClass; no entry: the class names it; a GTK ID
@@ -120,10 +120,10 @@ TEST_F(DesktopEntryIndexTest, IdentifiesWindowsInOrderOfEvidence)
 
 TEST_F(DesktopEntryIndexTest, ScansOnceUntilTheRefreshIntervalHasPassed)
 {
-    write(system_, "one.desktop", entry("One"));
+    write(m_system, "one.desktop", entry("One"));
     DesktopEntryIndex cached(60 * 60 * 1000);
     ASSERT_TRUE(cached.entryForId("one"));
-    write(system_, "two.desktop", entry("Two"));
+    write(m_system, "two.desktop", entry("Two"));
     EXPECT_FALSE(cached.entryForId("two"));
     EXPECT_EQ(cached.scanCount(), 1);
     cached.invalidate();
@@ -132,6 +132,6 @@ TEST_F(DesktopEntryIndexTest, ScansOnceUntilTheRefreshIntervalHasPassed)
 
     DesktopEntryIndex always(0);
     always.entryForId("one");
-    write(system_, "three.desktop", entry("Three"));
+    write(m_system, "three.desktop", entry("Three"));
     EXPECT_TRUE(always.entryForId("three"));
 }

@@ -35,25 +35,25 @@ class Decoy {
 public:
     Decoy()
     {
-        window_.setWindowTitle(QStringLiteral("Quorvel decoy"));
-        auto* layout = new QVBoxLayout(&window_);
-        field_ = new QLineEdit(&window_);
-        layout->addWidget(field_);
-        window_.resize(300, 60);
+        m_window.setWindowTitle(QStringLiteral("Quorvel decoy"));
+        auto* layout = new QVBoxLayout(&m_window);
+        m_field = new QLineEdit(&m_window);
+        layout->addWidget(m_field);
+        m_window.resize(300, 60);
     }
     bool takeFocus()
     {
-        window_.show();
-        window_.raise();
-        window_.activateWindow();
-        field_->setFocus();
-        return waitUntil([this] { return window_.isActiveWindow() && field_->hasFocus(); });
+        m_window.show();
+        m_window.raise();
+        m_window.activateWindow();
+        m_field->setFocus();
+        return waitUntil([this] { return m_window.isActiveWindow() && m_field->hasFocus(); });
     }
-    QString text() const { return field_->text(); }
+    QString text() const { return m_field->text(); }
 
 private:
-    QWidget window_;
-    QLineEdit* field_ = nullptr;
+    QWidget m_window;
+    QLineEdit* m_field = nullptr;
 };
 
 class PasteEndToEndTest : public ::testing::Test {

@@ -21,19 +21,19 @@ public:
 
     bool start(const QString& title)
     {
-        process_.setProgram(targetProgram());
-        process_.setArguments({title});
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-        if (!process_.waitForStarted(5000))
+        m_process.setProgram(targetProgram());
+        m_process.setArguments({title});
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+        if (!m_process.waitForStarted(5000))
             return false;
         return waitUntil([this] { return lines().contains(QStringLiteral("ready")); }, 10000);
     }
-    qint64 pid() const { return process_.processId(); }
+    qint64 pid() const { return m_process.processId(); }
     QStringList lines()
     {
-        output_ += process_.readAllStandardOutput();
-        return QString::fromUtf8(output_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        m_output += m_process.readAllStandardOutput();
+        return QString::fromUtf8(m_output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
     // The field's text as last reported.
     QString text()
@@ -46,18 +46,18 @@ public:
     }
     void stop()
     {
-        if (process_.state() == QProcess::NotRunning)
+        if (m_process.state() == QProcess::NotRunning)
             return;
-        process_.write("quit\n");
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(3000);
+        m_process.write("quit\n");
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
         }
     }
 
 private:
-    QProcess process_;
-    QByteArray output_;
+    QProcess m_process;
+    QByteArray m_output;
 };
 
 }

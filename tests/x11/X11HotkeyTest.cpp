@@ -18,9 +18,9 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(registrar_.isAvailable()) << "needs an X display";
+        ASSERT_TRUE(m_registrar.isAvailable()) << "needs an X display";
         QString error;
-        ASSERT_TRUE(registrar_.registerHotkey(kMarkerId, kKeyM, kControl | kOption, &error)) << error.toStdString();
+        ASSERT_TRUE(m_registrar.registerHotkey(kMarkerId, kKeyM, kControl | kOption, &error)) << error.toStdString();
     }
 
     // The presses of id seen up to the marker.
@@ -48,11 +48,11 @@ protected:
     void registerOrFail(quint32 id, quint32 keyCode, quint32 modifiers)
     {
         QString error;
-        ASSERT_TRUE(registrar_.registerHotkey(id, keyCode, modifiers, &error)) << error.toStdString();
+        ASSERT_TRUE(m_registrar.registerHotkey(id, keyCode, modifiers, &error)) << error.toStdString();
     }
 
-    X11HotkeyRegistrar registrar_;
-    QSignalSpy spy {&registrar_, &HotkeyRegistrar::hotkeyPressed};
+    X11HotkeyRegistrar m_registrar;
+    QSignalSpy spy {&m_registrar, &HotkeyRegistrar::hotkeyPressed};
 };
 
 }
@@ -69,8 +69,8 @@ TEST_F(X11HotkeyTest, RegisteredCombinationFiresUntilUnregistered)
     ASSERT_TRUE(xdotool({"key", "super+v"}));
     EXPECT_EQ(pressesBeforeMarker(1), 0);
 
-    registrar_.unregisterHotkey(1);
-    EXPECT_FALSE(registrar_.isRegistered(1));
+    m_registrar.unregisterHotkey(1);
+    EXPECT_FALSE(m_registrar.isRegistered(1));
     ASSERT_TRUE(xdotool({"key", "super+shift+v"}));
     EXPECT_EQ(pressesBeforeMarker(1), 0);
 }
@@ -125,14 +125,14 @@ TEST_F(X11HotkeyTest, BareKeyAndReplacement)
     ASSERT_TRUE(xdotool({"key", "space"}));
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+b"}));
     EXPECT_EQ(pressesBeforeMarker(4), 1);
-    registrar_.unregisterHotkey(4);
+    m_registrar.unregisterHotkey(4);
 
     // Function keys map through their own Carbon codes.
     registerOrFail(8, kF5, kShift);
     ASSERT_TRUE(xdotool({"key", "shift+F5"}));
     ASSERT_TRUE(xdotool({"key", "shift+F6"}));
     EXPECT_EQ(pressesBeforeMarker(8), 1);
-    registrar_.unregisterHotkey(8);
+    m_registrar.unregisterHotkey(8);
 }
 
 TEST_F(X11HotkeyTest, CombinationsThatCannotBeRegisteredFailWithAReason)
@@ -140,9 +140,9 @@ TEST_F(X11HotkeyTest, CombinationsThatCannotBeRegisteredFailWithAReason)
     // The marker's combination a second time in this process, and key codes outside the table.
     for (const auto& [keyCode, modifiers] : {std::pair {kKeyM, kControl | kOption}, {10u, kCommand}, {500u, kCommand}}) {
         QString error;
-        EXPECT_FALSE(registrar_.registerHotkey(5, keyCode, modifiers, &error)) << keyCode;
+        EXPECT_FALSE(m_registrar.registerHotkey(5, keyCode, modifiers, &error)) << keyCode;
         EXPECT_FALSE(error.isEmpty());
-        EXPECT_FALSE(registrar_.isRegistered(5));
+        EXPECT_FALSE(m_registrar.isRegistered(5));
     }
 }
 
@@ -156,9 +156,9 @@ TEST_F(X11HotkeyTest, CombinationGrabbedByAnotherProgramIsReportedTaken)
     XSync(other, False);
 
     QString error;
-    EXPECT_FALSE(registrar_.registerHotkey(7, kKeyV, kShift | kControl | kOption, &error));
+    EXPECT_FALSE(m_registrar.registerHotkey(7, kKeyV, kShift | kControl | kOption, &error));
     EXPECT_EQ(error, "the shortcut is taken by another program");
-    EXPECT_FALSE(registrar_.isRegistered(7));
+    EXPECT_FALSE(m_registrar.isRegistered(7));
 
     // The other program holds only the NumLock variant: our plain grab succeeds first and must be
     // released again when the later variant fails.
@@ -166,7 +166,7 @@ TEST_F(X11HotkeyTest, CombinationGrabbedByAnotherProgramIsReportedTaken)
     XGrabKey(other, keycode, ShiftMask | ControlMask | Mod1Mask | Mod2Mask, root, False, GrabModeAsync, GrabModeAsync);
     XSync(other, False);
     error.clear();
-    EXPECT_FALSE(registrar_.registerHotkey(7, kKeyV, kShift | kControl | kOption, &error));
+    EXPECT_FALSE(m_registrar.registerHotkey(7, kKeyV, kShift | kControl | kOption, &error));
     EXPECT_EQ(error, "the shortcut is taken by another program");
 
     static int otherError = 0;
@@ -183,6 +183,6 @@ TEST_F(X11HotkeyTest, CombinationGrabbedByAnotherProgramIsReportedTaken)
     // Once the other program lets go, the combination can be registered.
     XCloseDisplay(other);
     error.clear();
-    EXPECT_TRUE(registrar_.registerHotkey(7, kKeyV, kShift | kControl | kOption, &error)) << error.toStdString();
-    registrar_.unregisterHotkey(7);
+    EXPECT_TRUE(m_registrar.registerHotkey(7, kKeyV, kShift | kControl | kOption, &error)) << error.toStdString();
+    m_registrar.unregisterHotkey(7);
 }

@@ -29,41 +29,41 @@ class RawClient {
 public:
     RawClient()
     {
-        display_ = XOpenDisplay(nullptr);
-        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
-        XSelectInput(display_, window_, PropertyChangeMask);
-        clipboard_ = atom("CLIPBOARD");
-        XSync(display_, False);
+        m_display = XOpenDisplay(nullptr);
+        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 1, 1, 0, 0, 0);
+        XSelectInput(m_display, m_window, PropertyChangeMask);
+        m_clipboard = atom("CLIPBOARD");
+        XSync(m_display, False);
     }
     ~RawClient()
     {
-        if (window_)
-            XDestroyWindow(display_, window_);
-        XCloseDisplay(display_);
+        if (m_window)
+            XDestroyWindow(m_display, m_window);
+        XCloseDisplay(m_display);
     }
-    Display* display() const { return display_; }
-    Window window() const { return window_; }
-    Atom clipboard() const { return clipboard_; }
-    Atom atom(const char* name) { return XInternAtom(display_, name, False); }
+    Display* display() const { return m_display; }
+    Window window() const { return m_window; }
+    Atom clipboard() const { return m_clipboard; }
+    Atom atom(const char* name) { return XInternAtom(m_display, name, False); }
 
     void takeClipboard()
     {
-        XSetSelectionOwner(display_, clipboard_, window_, CurrentTime);
-        XSync(display_, False);
+        XSetSelectionOwner(m_display, m_clipboard, m_window, CurrentTime);
+        XSync(m_display, False);
     }
     void destroyWindow()
     {
-        XDestroyWindow(display_, window_);
-        XSync(display_, False);
-        window_ = 0;
+        XDestroyWindow(m_display, m_window);
+        XSync(m_display, False);
+        m_window = 0;
     }
     // Waits (at most 5 s) for an event matching the predicate.
     bool waitForEvent(XEvent* event, const std::function<bool(const XEvent&)>& matches)
     {
         QDeadlineTimer deadline(5000);
         while (!deadline.hasExpired()) {
-            while (XPending(display_)) {
-                XNextEvent(display_, event);
+            while (XPending(m_display)) {
+                XNextEvent(m_display, event);
                 if (matches(*event))
                     return true;
             }
@@ -77,7 +77,7 @@ public:
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char* data = nullptr;
-        XGetWindowProperty(display_, window_, property, 0, 0x1000000, False, AnyPropertyType, &actualType, &format, &items,
+        XGetWindowProperty(m_display, m_window, property, 0, 0x1000000, False, AnyPropertyType, &actualType, &format, &items,
                            &after, &data);
         QByteArray result;
         if (data && format == 8)
@@ -95,9 +95,9 @@ public:
     }
 
 private:
-    Display* display_ = nullptr;
-    Window window_ = 0;
-    Atom clipboard_ = 0;
+    Display* m_display = nullptr;
+    Window m_window = 0;
+    Atom m_clipboard = 0;
 };
 
 // An owner that lists TARGETS and one data target, answers that target with INCR announcing
@@ -105,49 +105,49 @@ private:
 class StallingIncrOwner {
 public:
     StallingIncrOwner(const char* target, quint32 announced)
-        : announced_(announced)
+        : m_announced(announced)
     {
-        target_ = client_.atom(target);
-        targets_ = client_.atom("TARGETS");
-        incr_ = client_.atom("INCR");
-        client_.takeClipboard();
-        thread_ = std::thread([this] { serve(); });
+        m_target = m_client.atom(target);
+        m_targets = m_client.atom("TARGETS");
+        m_incr = m_client.atom("INCR");
+        m_client.takeClipboard();
+        m_thread = std::thread([this] { serve(); });
     }
     ~StallingIncrOwner()
     {
-        stop_ = true;
-        thread_.join();
+        m_stop = true;
+        m_thread.join();
     }
-    bool incrementRequested() const { return incrementRequested_; }
-    bool answered() const { return answered_; }
+    bool incrementRequested() const { return m_incrementRequested; }
+    bool answered() const { return m_answered; }
 
 private:
     void serve()
     {
-        Display* d = client_.display();
+        Display* d = m_client.display();
         Window requestor = 0;
         Atom property = 0;
-        while (!stop_) {
+        while (!m_stop) {
             x11test::handlePendingEvents(d, [&](const XEvent& event) {
                 if (event.type == PropertyNotify && event.xproperty.window == requestor
                     && event.xproperty.atom == property && event.xproperty.state == PropertyDelete)
-                    incrementRequested_ = true;
+                    m_incrementRequested = true;
                 if (event.type != SelectionRequest)
                     return;
                 const XSelectionRequestEvent& request = event.xselectionrequest;
                 XSelectionEvent reply = x11test::selectionReply(request);
-                if (request.target == targets_) {
-                    const long atoms[] = {long(targets_), long(target_)};
+                if (request.target == m_targets) {
+                    const long atoms[] = {long(m_targets), long(m_target)};
                     XChangeProperty(d, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
                                     reinterpret_cast<const unsigned char*>(atoms), 2);
-                } else if (request.target == target_) {
+                } else if (request.target == m_target) {
                     requestor = request.requestor;
                     property = request.property;
                     XSelectInput(d, requestor, PropertyChangeMask);
-                    const long size = long(announced_);
-                    XChangeProperty(d, request.requestor, request.property, incr_, 32, PropModeReplace,
+                    const long size = long(m_announced);
+                    XChangeProperty(d, request.requestor, request.property, m_incr, 32, PropModeReplace,
                                     reinterpret_cast<const unsigned char*>(&size), 1);
-                    answered_ = true;
+                    m_answered = true;
                 } else {
                     reply.property = XNone;
                 }
@@ -156,13 +156,13 @@ private:
         }
     }
 
-    RawClient client_;
-    Atom target_ = 0, targets_ = 0, incr_ = 0;
-    quint32 announced_;
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> incrementRequested_{false};
-    std::atomic<bool> answered_{false};
+    RawClient m_client;
+    Atom m_target = 0, m_targets = 0, m_incr = 0;
+    quint32 m_announced;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_incrementRequested{false};
+    std::atomic<bool> m_answered{false};
 };
 
 class X11PasteboardTest : public ::testing::Test {

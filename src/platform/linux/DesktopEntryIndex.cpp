@@ -25,7 +25,7 @@ QString normalizedDesktopFileId(QString value)
 }
 
 DesktopEntryIndex::DesktopEntryIndex(int refreshIntervalMs)
-    : refreshIntervalMs_(refreshIntervalMs)
+    : m_refreshIntervalMs(refreshIntervalMs)
 {
 }
 
@@ -64,19 +64,19 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const QByteArra
 
 void DesktopEntryIndex::invalidate()
 {
-    scanned_ = false;
+    m_scanned = false;
 }
 
 void DesktopEntryIndex::ensureScanned()
 {
-    if (!scanned_ || (refreshIntervalMs_ >= 0 && sinceScan_.elapsed() >= refreshIntervalMs_))
+    if (!m_scanned || (m_refreshIntervalMs >= 0 && m_sinceScan.elapsed() >= m_refreshIntervalMs))
         scan();
 }
 
 void DesktopEntryIndex::scan()
 {
-    entries_.clear();
-    byId_.clear();
+    m_entries.clear();
+    m_byId.clear();
     QSet<QString> seen; // IDs already taken by a directory of higher precedence (even when hidden)
     for (const QString& dirPath : applicationDirectories()) {
         const QDir dir(dirPath);
@@ -98,14 +98,14 @@ void DesktopEntryIndex::scan()
             if (file.size() > kMaxDesktopFileSize || !file.open(QIODevice::ReadOnly))
                 continue;
             if (auto entry = parse(file.readAll(), id)) {
-                byId_.insert(entry->id, entries_.size());
-                entries_.append(*entry);
+                m_byId.insert(entry->id, m_entries.size());
+                m_entries.append(*entry);
             }
         }
     }
-    scanned_ = true;
-    ++scanCount_;
-    sinceScan_.start();
+    m_scanned = true;
+    ++m_scanCount;
+    m_sinceScan.start();
 }
 
 std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForId(const QString& id)
@@ -114,8 +114,8 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForId(const QStr
     const QString wanted = normalizedDesktopFileId(id);
     if (wanted.isEmpty())
         return std::nullopt;
-    if (auto it = byId_.constFind(wanted); it != byId_.cend())
-        return entries_.at(*it);
+    if (auto it = m_byId.constFind(wanted); it != m_byId.cend())
+        return m_entries.at(*it);
     return std::nullopt;
 }
 
@@ -127,7 +127,7 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForWindowClass(
     for (const QString& name : names) {
         if (name.isEmpty())
             continue;
-        for (const Entry& entry : std::as_const(entries_)) {
+        for (const Entry& entry : std::as_const(m_entries)) {
             if (entry.startupWMClass.compare(name, Qt::CaseInsensitive) == 0)
                 return entry;
         }
@@ -135,7 +135,7 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForWindowClass(
     for (const QString& name : names) {
         if (name.isEmpty())
             continue;
-        for (const Entry& entry : std::as_const(entries_)) {
+        for (const Entry& entry : std::as_const(m_entries)) {
             if (entry.id.compare(name, Qt::CaseInsensitive) == 0)
                 return entry;
         }

@@ -47,7 +47,7 @@ public:
 
     // Drops the scanned entries: the next query scans again.
     void invalidate();
-    int scanCount() const { return scanCount_; }
+    int scanCount() const { return m_scanCount; }
 
     // Parses the [Desktop Entry] group of one file's contents; absent when it is not a shown
     // application entry (other Type, Hidden=true, no Name).
@@ -57,10 +57,10 @@ private:
     void ensureScanned();
     void scan();
 
-    int refreshIntervalMs_;
-    bool scanned_ = false;
-    int scanCount_ = 0;
-    QElapsedTimer sinceScan_;
-    QList<Entry> entries_; // precedence order
-    QHash<QString, qsizetype> byId_;
+    int m_refreshIntervalMs;
+    bool m_scanned = false;
+    int m_scanCount = 0;
+    QElapsedTimer m_sinceScan;
+    QList<Entry> m_entries; // precedence order
+    QHash<QString, qsizetype> m_byId;
 };

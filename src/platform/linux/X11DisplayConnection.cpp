@@ -10,16 +10,16 @@ X11DisplayConnection::X11DisplayConnection(Mode mode)
 {
     if (mode == Mode::PreferQt && qGuiApp) {
         if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
-            display_ = x11->display();
-            if (display_)
+            m_display = x11->display();
+            if (m_display)
                 return;
         }
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return;
-    display_ = XOpenDisplay(nullptr);
-    own_ = display_ != nullptr;
-    if (!display_)
+    m_display = XOpenDisplay(nullptr);
+    m_own = m_display != nullptr;
+    if (!m_display)
         Console::log(QStringLiteral("Failed to open X display: ") + qEnvironmentVariable("DISPLAY"));
 }
 
@@ -29,22 +29,22 @@ X11DisplayConnection::X11DisplayConnection(const QByteArray& displayName)
     if (name.isEmpty())
         return;
     // Quiet when it fails: the caller says what is disabled without it.
-    display_ = XOpenDisplay(name.constData());
-    own_ = display_ != nullptr;
+    m_display = XOpenDisplay(name.constData());
+    m_own = m_display != nullptr;
 }
 
 X11DisplayConnection::~X11DisplayConnection()
 {
-    if (own_ && display_)
-        XCloseDisplay(display_);
+    if (m_own && m_display)
+        XCloseDisplay(m_display);
 }
 
 unsigned long X11DisplayConnection::rootWindow() const
 {
-    return display_ ? DefaultRootWindow(display_) : 0;
+    return m_display ? DefaultRootWindow(m_display) : 0;
 }
 
 unsigned long X11DisplayConnection::clientIdMask() const
 {
-    return display_ ? ~display_->resource_mask : 0;
+    return m_display ? ~m_display->resource_mask : 0;
 }

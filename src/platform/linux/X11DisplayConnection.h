@@ -21,15 +21,15 @@ public:
     X11DisplayConnection(const X11DisplayConnection&) = delete;
     X11DisplayConnection& operator=(const X11DisplayConnection&) = delete;
 
-    _XDisplay* display() const { return display_; }
-    bool isValid() const { return display_ != nullptr; }
-    bool isOwn() const { return own_; }
+    _XDisplay* display() const { return m_display; }
+    bool isValid() const { return m_display != nullptr; }
+    bool isOwn() const { return m_own; }
     unsigned long rootWindow() const;
     // The bits of a resource ID that tell which client connection created it (the server uses
     // one mask for all clients); 0 without a display.
     unsigned long clientIdMask() const;
 
 private:
-    _XDisplay* display_ = nullptr;
-    bool own_ = false;
+    _XDisplay* m_display = nullptr;
+    bool m_own = false;
 };

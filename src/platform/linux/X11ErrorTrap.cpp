@@ -18,10 +18,10 @@ struct X11ErrorTrapHandler {
     {
         // Walk the nested traps: the innermost one on this display takes the error. Errors of
         // displays without a trap are dropped: they belong to windows that went away meanwhile.
-        for (X11ErrorTrap* trap = currentTrap; trap; trap = trap->previousTrap_) {
-            if (trap->display_ == display) {
-                if (trap->errorCode_ == 0)
-                    trap->errorCode_ = event->error_code;
+        for (X11ErrorTrap* trap = currentTrap; trap; trap = trap->m_previousTrap) {
+            if (trap->m_display == display) {
+                if (trap->m_errorCode == 0)
+                    trap->m_errorCode = event->error_code;
                 return 0;
             }
         }
@@ -30,20 +30,20 @@ struct X11ErrorTrapHandler {
 };
 
 X11ErrorTrap::X11ErrorTrap(_XDisplay* display)
-    : display_(display)
-    , previousTrap_(currentTrap)
+    : m_display(display)
+    , m_previousTrap(currentTrap)
 {
-    if (display_)
-        XSync(display_, False); // errors of earlier requests are not ours
+    if (m_display)
+        XSync(m_display, False); // errors of earlier requests are not ours
     currentTrap = this;
-    previousHandler_ = reinterpret_cast<void*>(XSetErrorHandler(&X11ErrorTrapHandler::handle));
+    m_previousHandler = reinterpret_cast<void*>(XSetErrorHandler(&X11ErrorTrapHandler::handle));
 }
 
 X11ErrorTrap::~X11ErrorTrap()
 {
     sync();
-    XSetErrorHandler(reinterpret_cast<Handler>(previousHandler_));
-    currentTrap = previousTrap_;
+    XSetErrorHandler(reinterpret_cast<Handler>(m_previousHandler));
+    currentTrap = m_previousTrap;
 }
 
 namespace {
@@ -63,7 +63,7 @@ void X11ErrorTrap::dropAllErrorsOf(_XDisplay* display)
 
 int X11ErrorTrap::sync()
 {
-    if (display_)
-        XSync(display_, False);
-    return errorCode_;
+    if (m_display)
+        XSync(m_display, False);
+    return m_errorCode;
 }

@@ -21,14 +21,14 @@ public:
     // default exits) or a trap of the main thread sees it. Its errors are expected: windows of
     // other clients that went away mid-transfer (BadWindow), atoms an owner made up (BadAtom).
     static void dropAllErrorsOf(_XDisplay* display);
-    int errorCode() const { return errorCode_; }
-    bool hasError() const { return errorCode_ != 0; }
-    void clear() { errorCode_ = 0; }
+    int errorCode() const { return m_errorCode; }
+    bool hasError() const { return m_errorCode != 0; }
+    void clear() { m_errorCode = 0; }
 
 private:
     friend struct X11ErrorTrapHandler;
-    _XDisplay* display_;
-    int errorCode_ = 0;
-    X11ErrorTrap* previousTrap_;
-    void* previousHandler_;
+    _XDisplay* m_display;
+    int m_errorCode = 0;
+    X11ErrorTrap* m_previousTrap;
+    void* m_previousHandler;
 };

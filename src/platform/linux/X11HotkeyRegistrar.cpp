@@ -19,7 +19,7 @@ const QString kTakenReason = QStringLiteral("the shortcut is taken by another pr
 X11HotkeyRegistrar::X11HotkeyRegistrar(QObject* parent)
 {
     setParent(parent);
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy) {
         Console::log(QStringLiteral("X11HotkeyRegistrar: no X display; system-wide shortcuts are unavailable"));
         return;
@@ -28,14 +28,14 @@ X11HotkeyRegistrar::X11HotkeyRegistrar(QObject* parent)
     Bool supported = False;
     XkbSetDetectableAutoRepeat(dpy, True, &supported);
     readModifierMapping();
-    notifier_ = new QSocketNotifier(ConnectionNumber(dpy), QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &X11HotkeyRegistrar::processEvents);
+    m_notifier = new QSocketNotifier(ConnectionNumber(dpy), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &X11HotkeyRegistrar::processEvents);
 }
 
 X11HotkeyRegistrar::~X11HotkeyRegistrar()
 {
-    if (Display* dpy = connection_.display()) {
-        for (const Grab& g : std::as_const(grabs_))
+    if (Display* dpy = m_connection.display()) {
+        for (const Grab& g : std::as_const(m_grabs))
             ungrab(g);
         XSync(dpy, False);
     }
@@ -43,10 +43,10 @@ X11HotkeyRegistrar::~X11HotkeyRegistrar()
 
 void X11HotkeyRegistrar::readModifierMapping()
 {
-    Display* dpy = connection_.display();
-    numLockMask_ = 0;
-    superMask_ = 0;
-    altMask_ = 0;
+    Display* dpy = m_connection.display();
+    m_numLockMask = 0;
+    m_superMask = 0;
+    m_altMask = 0;
     const X11ModifierMapPtr map(XGetModifierMapping(dpy));
     if (!map)
         return;
@@ -63,34 +63,34 @@ void X11HotkeyRegistrar::readModifierMapping()
             if (!code)
                 continue;
             const unsigned int mask = 1u << modifier;
-            if (code == numLock && !numLockMask_)
-                numLockMask_ = mask;
-            if ((code == superL || code == superR) && !superMask_)
-                superMask_ = mask;
-            if ((code == altL || code == altR || code == metaL) && !altMask_)
-                altMask_ = mask;
+            if (code == numLock && !m_numLockMask)
+                m_numLockMask = mask;
+            if ((code == superL || code == superR) && !m_superMask)
+                m_superMask = mask;
+            if ((code == altL || code == altR || code == metaL) && !m_altMask)
+                m_altMask = mask;
         }
     }
     // The usual assignment when the keyboard does not say.
-    if (!superMask_)
-        superMask_ = Mod4Mask;
-    if (!altMask_)
-        altMask_ = Mod1Mask;
+    if (!m_superMask)
+        m_superMask = Mod4Mask;
+    if (!m_altMask)
+        m_altMask = Mod1Mask;
 }
 
 std::optional<unsigned int> X11HotkeyRegistrar::xModifiers(quint32 carbon) const
 {
     unsigned int mask = 0;
     if (carbon & CarbonKeyMap::CommandModifier)
-        mask |= superMask_;
+        mask |= m_superMask;
     if (carbon & (CarbonKeyMap::ShiftModifier | CarbonKeyMap::RightShiftModifier))
         mask |= ShiftMask;
     if (carbon & (CarbonKeyMap::OptionModifier | CarbonKeyMap::RightOptionModifier))
-        mask |= altMask_;
+        mask |= m_altMask;
     if (carbon & (CarbonKeyMap::ControlModifier | CarbonKeyMap::RightControlModifier))
         mask |= ControlMask;
     // A modifier that shares its bit with NumLock cannot be told apart from it.
-    if (mask & numLockMask_)
+    if (mask & m_numLockMask)
         return std::nullopt;
     return mask;
 }
@@ -98,15 +98,15 @@ std::optional<unsigned int> X11HotkeyRegistrar::xModifiers(quint32 carbon) const
 QList<unsigned int> X11HotkeyRegistrar::lockVariants() const
 {
     QList<unsigned int> variants{0, LockMask};
-    if (numLockMask_)
-        variants << numLockMask_ << (numLockMask_ | LockMask);
+    if (m_numLockMask)
+        variants << m_numLockMask << (m_numLockMask | LockMask);
     return variants;
 }
 
 bool X11HotkeyRegistrar::grab(const Grab& g, QString* error)
 {
-    Display* dpy = connection_.display();
-    const Window root = connection_.rootWindow();
+    Display* dpy = m_connection.display();
+    const Window root = m_connection.rootWindow();
     X11ErrorTrap trap(dpy);
     int failure = 0;
     for (unsigned int variant : lockVariants()) {
@@ -129,9 +129,9 @@ bool X11HotkeyRegistrar::grab(const Grab& g, QString* error)
 
 void X11HotkeyRegistrar::ungrab(const Grab& g)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     for (unsigned int variant : lockVariants())
-        XUngrabKey(dpy, static_cast<int>(g.keycode), g.modifiers | variant, connection_.rootWindow());
+        XUngrabKey(dpy, static_cast<int>(g.keycode), g.modifiers | variant, m_connection.rootWindow());
 }
 
 bool X11HotkeyRegistrar::registerHotkey(quint32 id, quint32 keyCode, quint32 modifiers, QString* error)
@@ -141,7 +141,7 @@ bool X11HotkeyRegistrar::registerHotkey(quint32 id, quint32 keyCode, quint32 mod
             *error = reason;
         return false;
     };
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return fail(QStringLiteral("no X display is available"));
     // Registering an id again replaces its combination.
@@ -162,13 +162,13 @@ bool X11HotkeyRegistrar::registerHotkey(quint32 id, quint32 keyCode, quint32 mod
     g.modifiers = *mask;
     // The server would let this connection grab the same combination twice, silently replacing
     // the first grab; a second registration of one combination fails instead.
-    for (const Grab& other : std::as_const(grabs_)) {
+    for (const Grab& other : std::as_const(m_grabs)) {
         if (other.keycode == g.keycode && other.modifiers == g.modifiers)
             return fail(QStringLiteral("the shortcut is already in use"));
     }
     if (!grab(g, error))
         return false;
-    grabs_.insert(id, g);
+    m_grabs.insert(id, g);
     // Events read during the round trips sit in Xlib's queue, where the notifier does not see them.
     QMetaObject::invokeMethod(this, &X11HotkeyRegistrar::processEvents, Qt::QueuedConnection);
     return true;
@@ -176,31 +176,31 @@ bool X11HotkeyRegistrar::registerHotkey(quint32 id, quint32 keyCode, quint32 mod
 
 void X11HotkeyRegistrar::unregisterHotkey(quint32 id)
 {
-    const auto it = grabs_.constFind(id);
-    if (it == grabs_.cend())
+    const auto it = m_grabs.constFind(id);
+    if (it == m_grabs.cend())
         return;
     const Grab g = *it;
-    grabs_.erase(it);
-    if (Display* dpy = connection_.display()) {
+    m_grabs.erase(it);
+    if (Display* dpy = m_connection.display()) {
         X11ErrorTrap trap(dpy);
         ungrab(g);
     }
-    if (heldKeycode_ == g.keycode)
-        heldKeycode_ = 0;
+    if (m_heldKeycode == g.keycode)
+        m_heldKeycode = 0;
 }
 
 void X11HotkeyRegistrar::regrabAll()
 {
     // The keyboard mapping changed: keycodes and modifier bits may have moved.
-    Display* dpy = connection_.display();
-    const QHash<quint32, Grab> previous = grabs_;
+    Display* dpy = m_connection.display();
+    const QHash<quint32, Grab> previous = m_grabs;
     {
         X11ErrorTrap trap(dpy);
         for (const Grab& g : previous)
             ungrab(g);
     }
     readModifierMapping();
-    grabs_.clear();
+    m_grabs.clear();
     for (auto it = previous.cbegin(); it != previous.cend(); ++it) {
         QString reason;
         if (!registerHotkey(it.key(), it->carbonKeyCode, it->carbonModifiers, &reason))
@@ -210,9 +210,9 @@ void X11HotkeyRegistrar::regrabAll()
 
 void X11HotkeyRegistrar::handleKeyPress(unsigned int keycode, unsigned int state)
 {
-    const unsigned int relevant = ShiftMask | ControlMask | superMask_ | altMask_;
-    const unsigned int mods = state & relevant & ~(LockMask | numLockMask_);
-    for (auto it = grabs_.cbegin(); it != grabs_.cend(); ++it) {
+    const unsigned int relevant = ShiftMask | ControlMask | m_superMask | m_altMask;
+    const unsigned int mods = state & relevant & ~(LockMask | m_numLockMask);
+    for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
         if (it->keycode == keycode && it->modifiers == mods) {
             emit hotkeyPressed(it.key());
             return;
@@ -222,7 +222,7 @@ void X11HotkeyRegistrar::handleKeyPress(unsigned int keycode, unsigned int state
 
 void X11HotkeyRegistrar::processEvents()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return;
     bool mappingChanged = false;
@@ -233,15 +233,15 @@ void X11HotkeyRegistrar::processEvents()
         case KeyPress: {
             const unsigned int keycode = event.xkey.keycode;
             // A press that follows a press of the same key without a release is auto-repeat.
-            if (keycode == heldKeycode_)
+            if (keycode == m_heldKeycode)
                 break;
-            heldKeycode_ = keycode;
+            m_heldKeycode = keycode;
             handleKeyPress(keycode, event.xkey.state);
             break;
         }
         case KeyRelease:
-            if (event.xkey.keycode == heldKeycode_)
-                heldKeycode_ = 0;
+            if (event.xkey.keycode == m_heldKeycode)
+                m_heldKeycode = 0;
             break;
         case MappingNotify:
             if (event.xmapping.request == MappingKeyboard || event.xmapping.request == MappingModifier) {
@@ -253,6 +253,6 @@ void X11HotkeyRegistrar::processEvents()
             break;
         }
     }
-    if (mappingChanged && !grabs_.isEmpty())
+    if (mappingChanged && !m_grabs.isEmpty())
         regrabAll();
 }

@@ -20,8 +20,8 @@ public:
     bool registerHotkey(quint32 id, quint32 keyCode, quint32 modifiers, QString* error) override;
     void unregisterHotkey(quint32 id) override;
 
-    bool isAvailable() const { return connection_.isValid(); }
-    bool isRegistered(quint32 id) const { return grabs_.contains(id); }
+    bool isAvailable() const { return m_connection.isValid(); }
+    bool isRegistered(quint32 id) const { return m_grabs.contains(id); }
     // The X modifier mask for Carbon modifiers on this display (Super, Shift, Alt, Ctrl); absent
     // when a modifier has no key on the keyboard.
     std::optional<unsigned int> xModifiers(quint32 carbonModifiers) const;
@@ -42,11 +42,11 @@ private:
     void handleKeyPress(unsigned int keycode, unsigned int state);
     void regrabAll();
 
-    X11DisplayConnection connection_{X11DisplayConnection::Mode::Own};
-    QSocketNotifier* notifier_ = nullptr;
-    QHash<quint32, Grab> grabs_;
-    unsigned int numLockMask_ = 0;
-    unsigned int superMask_ = 0;
-    unsigned int altMask_ = 0;
-    unsigned int heldKeycode_ = 0; // the key of the last hotkey press until its release (auto-repeat)
+    X11DisplayConnection m_connection{X11DisplayConnection::Mode::Own};
+    QSocketNotifier* m_notifier = nullptr;
+    QHash<quint32, Grab> m_grabs;
+    unsigned int m_numLockMask = 0;
+    unsigned int m_superMask = 0;
+    unsigned int m_altMask = 0;
+    unsigned int m_heldKeycode = 0; // the key of the last hotkey press until its release (auto-repeat)
 };

@@ -13,23 +13,23 @@
 #include "platform/linux/X11Owners.h"
 
 X11KeySynthesizer::X11KeySynthesizer(Workspace* workspace)
-    : workspace_(workspace)
+    : m_workspace(workspace)
 {
 }
 
 bool X11KeySynthesizer::isAvailable()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return false;
-    if (xtestAvailable_ < 0) {
+    if (m_xtestAvailable < 0) {
         int eventBase = 0;
         int errorBase = 0;
         int major = 0;
         int minor = 0;
-        xtestAvailable_ = XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor) ? 1 : 0;
+        m_xtestAvailable = XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor) ? 1 : 0;
     }
-    return xtestAvailable_ == 1;
+    return m_xtestAvailable == 1;
 }
 
 const QStringList& X11KeySynthesizer::terminalEmulators()
@@ -61,7 +61,7 @@ bool X11KeySynthesizer::isTerminalEmulator(const RunningApplication& app)
 
 bool X11KeySynthesizer::anyModifierDown()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return false;
     const X11ModifierMapPtr map(XGetModifierMapping(dpy));
@@ -80,7 +80,7 @@ bool X11KeySynthesizer::anyModifierDown()
 
 bool X11KeySynthesizer::pressAndRelease(const QList<unsigned long>& keysyms)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     QList<KeyCode> codes;
     for (unsigned long keysym : keysyms) {
         const KeyCode code = XKeysymToKeycode(dpy, keysym);
@@ -111,8 +111,8 @@ bool X11KeySynthesizer::postPaste(const std::optional<RunningApplication>& targe
         return false;
     }
     std::optional<RunningApplication> app = target;
-    if (!app && workspace_)
-        app = workspace_->frontmostApplication();
+    if (!app && m_workspace)
+        app = m_workspace->frontmostApplication();
     const bool terminal = app && isTerminalEmulator(*app);
     if (terminal)
         return pressAndRelease({XK_Control_L, XK_Shift_L, XK_v});

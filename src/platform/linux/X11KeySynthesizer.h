@@ -26,7 +26,7 @@ public:
 private:
     bool pressAndRelease(const QList<unsigned long>& keysyms);
 
-    X11DisplayConnection connection_;
-    Workspace* workspace_;
-    int xtestAvailable_ = -1; // -1 unknown
+    X11DisplayConnection m_connection;
+    Workspace* m_workspace;
+    int m_xtestAvailable = -1; // -1 unknown
 };

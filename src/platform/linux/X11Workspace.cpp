@@ -53,29 +53,29 @@ X11Workspace::X11Workspace() = default;
 
 X11Workspace::~X11Workspace()
 {
-    if (timeWindow_) {
-        Display* dpy = timeConnection_ ? timeConnection_->display() : connection_.display();
+    if (m_timeWindow) {
+        Display* dpy = m_timeConnection ? m_timeConnection->display() : m_connection.display();
         if (dpy)
-            XDestroyWindow(dpy, timeWindow_);
+            XDestroyWindow(dpy, m_timeWindow);
     }
 }
 
 unsigned long X11Workspace::atom(const char* name)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return None;
     const QByteArray key(name);
-    if (auto it = atoms_.constFind(key); it != atoms_.cend())
+    if (auto it = m_atoms.constFind(key); it != m_atoms.cend())
         return *it;
     const Atom value = XInternAtom(dpy, name, False);
-    atoms_.insert(key, value);
+    m_atoms.insert(key, value);
     return value;
 }
 
 std::optional<unsigned long> X11Workspace::windowProperty(unsigned long window, const char* name)
 {
-    const auto prop = readProperty(connection_.display(), window, atom(name), AnyPropertyType, 1);
+    const auto prop = readProperty(m_connection.display(), window, atom(name), AnyPropertyType, 1);
     if (!prop || prop->format != 32 || prop->items.isEmpty())
         return std::nullopt;
     return prop->items.first();
@@ -83,7 +83,7 @@ std::optional<unsigned long> X11Workspace::windowProperty(unsigned long window, 
 
 QString X11Workspace::stringProperty(unsigned long window, const char* name)
 {
-    const auto prop = readProperty(connection_.display(), window, atom(name), AnyPropertyType, 1024);
+    const auto prop = readProperty(m_connection.display(), window, atom(name), AnyPropertyType, 1024);
     if (!prop || prop->format != 8)
         return {};
     QByteArray bytes = prop->bytes;
@@ -100,7 +100,7 @@ qint64 X11Workspace::windowPid(unsigned long window)
 
 bool X11Workspace::windowExists(unsigned long window)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy || !window)
         return false;
     X11ErrorTrap trap(dpy);
@@ -110,16 +110,16 @@ bool X11Workspace::windowExists(unsigned long window)
 
 bool X11Workspace::hasWmState(unsigned long window)
 {
-    return readProperty(connection_.display(), window, atom("WM_STATE"), AnyPropertyType, 0).has_value();
+    return readProperty(m_connection.display(), window, atom("WM_STATE"), AnyPropertyType, 0).has_value();
 }
 
 bool X11Workspace::windowManagerSupportsActivation()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return false;
     X11ErrorTrap trap(dpy);
-    const Window root = connection_.rootWindow();
+    const Window root = m_connection.rootWindow();
     // A window manager proves it runs by a check window that points at itself.
     const auto check = windowProperty(root, "_NET_SUPPORTING_WM_CHECK");
     if (!check || !*check || windowProperty(*check, "_NET_SUPPORTING_WM_CHECK") != check)
@@ -130,18 +130,18 @@ bool X11Workspace::windowManagerSupportsActivation()
 
 QList<unsigned long> X11Workspace::clientList()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return {};
     // Windows listed here may be destroyed while they are inspected.
     X11ErrorTrap trap(dpy);
-    const auto list = readProperty(dpy, connection_.rootWindow(), atom("_NET_CLIENT_LIST"), XA_WINDOW, kMaxListItems);
+    const auto list = readProperty(dpy, m_connection.rootWindow(), atom("_NET_CLIENT_LIST"), XA_WINDOW, kMaxListItems);
     if (list && !list->items.isEmpty())
         return list->items;
     // No window manager keeps a list: take the viewable top-level windows that name a class.
     QList<unsigned long> windows;
     X11WindowList children;
-    if (!children.query(dpy, connection_.rootWindow()))
+    if (!children.query(dpy, m_connection.rootWindow()))
         return {};
     for (const Window child : children) {
         XWindowAttributes attributes;
@@ -158,8 +158,8 @@ QList<unsigned long> X11Workspace::clientList()
 
 bool X11Workspace::isDescendantOrSelf(unsigned long window, unsigned long ancestor)
 {
-    Display* dpy = connection_.display();
-    const Window root = connection_.rootWindow();
+    Display* dpy = m_connection.display();
+    const Window root = m_connection.rootWindow();
     for (int depth = 0; window && depth < kMaxTreeDepth; ++depth) {
         if (window == ancestor)
             return true;
@@ -175,8 +175,8 @@ bool X11Workspace::isDescendantOrSelf(unsigned long window, unsigned long ancest
 
 unsigned long X11Workspace::topLevelClientOf(unsigned long window)
 {
-    Display* dpy = connection_.display();
-    const Window root = connection_.rootWindow();
+    Display* dpy = m_connection.display();
+    const Window root = m_connection.rootWindow();
     if (!dpy || !window || window == root || window == PointerRoot)
         return 0;
     // Up: the first window that the window manager marked as a client (WM_STATE).
@@ -213,7 +213,7 @@ unsigned long X11Workspace::topLevelClientOf(unsigned long window)
 
 unsigned long X11Workspace::focusedTopLevel()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return 0;
     // The focus window may be destroyed before its ancestors are read.
@@ -228,11 +228,11 @@ unsigned long X11Workspace::focusedTopLevel()
 
 quint64 X11Workspace::activeWindow()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return 0;
     X11ErrorTrap trap(dpy);
-    const Window root = connection_.rootWindow();
+    const Window root = m_connection.rootWindow();
     const auto check = windowProperty(root, "_NET_SUPPORTING_WM_CHECK");
     const bool wmRuns = check && *check && windowProperty(*check, "_NET_SUPPORTING_WM_CHECK") == check;
     if (wmRuns) {
@@ -245,10 +245,10 @@ quint64 X11Workspace::activeWindow()
 
 QList<unsigned long> X11Workspace::leadersOf(unsigned long window)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     QList<unsigned long> leaders;
     auto add = [&](unsigned long w) {
-        if (w && w != window && w != connection_.rootWindow() && !leaders.contains(w))
+        if (w && w != window && w != m_connection.rootWindow() && !leaders.contains(w))
             leaders.append(w);
     };
     if (const auto leader = readProperty(dpy, window, atom("WM_CLIENT_LEADER"), XA_WINDOW, 1); leader && !leader->items.isEmpty())
@@ -265,7 +265,7 @@ QList<unsigned long> X11Workspace::leadersOf(unsigned long window)
 
 std::optional<RunningApplication> X11Workspace::applicationForWindow(quint64 window)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy || !window)
         return std::nullopt;
     X11ErrorTrap trap(dpy);
@@ -308,7 +308,7 @@ std::optional<RunningApplication> X11Workspace::applicationForWindow(quint64 win
         // Our own windows carry this program's identity, whatever the window class says.
         app = currentApplication();
     } else {
-        const auto identity = desktopEntries_.identify(gtkId, kdeFile, instance, windowClass);
+        const auto identity = m_desktopEntries.identify(gtkId, kdeFile, instance, windowClass);
         app.bundleIdentifier = identity.bundleIdentifier;
         app.localizedName = identity.name;
         app.processIdentifier = pid;
@@ -330,7 +330,7 @@ bool X11Workspace::isApplicationWindow(unsigned long window)
         "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
         "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_COMBO",
         "_NET_WM_WINDOW_TYPE_DND"};
-    const auto types = readProperty(connection_.display(), window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32);
+    const auto types = readProperty(m_connection.display(), window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32);
     if (!types)
         return true;
     for (unsigned long type : types->items) {
@@ -361,7 +361,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
 QList<RunningApplication> X11Workspace::runningApplications()
 {
     QList<RunningApplication> apps;
-    if (!connection_.isValid())
+    if (!m_connection.isValid())
         return apps;
     QHash<QString, qsizetype> seen;
     for (unsigned long window : clientList()) {
@@ -400,10 +400,10 @@ bool X11Workspace::belongsTo(unsigned long window, const RunningApplication& app
 
 unsigned long X11Workspace::windowForApplication(const RunningApplication& app)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     QList<unsigned long> clients;
     // Topmost first, so the window the user saw last is the one brought back.
-    if (const auto stacking = readProperty(dpy, connection_.rootWindow(), atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, kMaxListItems);
+    if (const auto stacking = readProperty(dpy, m_connection.rootWindow(), atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, kMaxListItems);
         stacking && !stacking->items.isEmpty()) {
         for (auto it = stacking->items.crbegin(); it != stacking->items.crend(); ++it)
             clients.append(*it);
@@ -423,32 +423,32 @@ unsigned long X11Workspace::serverTime()
 {
     // A property change on a window of a connection whose events we read ourselves yields the
     // server's current time in the PropertyNotify.
-    if (!connection_.isOwn() && !timeConnection_) {
-        timeConnection_ = std::make_unique<X11DisplayConnection>(X11DisplayConnection::Mode::Own);
+    if (!m_connection.isOwn() && !m_timeConnection) {
+        m_timeConnection = std::make_unique<X11DisplayConnection>(X11DisplayConnection::Mode::Own);
     }
-    X11DisplayConnection& conn = connection_.isOwn() ? connection_ : *timeConnection_;
+    X11DisplayConnection& conn = m_connection.isOwn() ? m_connection : *m_timeConnection;
     Display* dpy = conn.display();
     if (!dpy)
         return CurrentTime;
-    if (!timeWindow_) {
+    if (!m_timeWindow) {
         XSetWindowAttributes attributes{};
         attributes.event_mask = PropertyChangeMask;
-        timeWindow_ = XCreateWindow(dpy, conn.rootWindow(), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
+        m_timeWindow = XCreateWindow(dpy, conn.rootWindow(), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
             CWEventMask, &attributes);
     }
     const Atom stamp = XInternAtom(dpy, "_QUORVEL_TIMESTAMP", False);
-    XChangeProperty(dpy, timeWindow_, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XChangeProperty(dpy, m_timeWindow, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
     XSync(dpy, False);
     XEvent event;
     unsigned long time = CurrentTime;
-    while (XCheckTypedWindowEvent(dpy, timeWindow_, PropertyNotify, &event))
+    while (XCheckTypedWindowEvent(dpy, m_timeWindow, PropertyNotify, &event))
         time = event.xproperty.time;
     return time;
 }
 
 bool X11Workspace::activate(const RunningApplication& app)
 {
-    if (!connection_.display())
+    if (!m_connection.display())
         return false;
     const unsigned long target = windowForApplication(app);
     if (!target) {
@@ -461,7 +461,7 @@ bool X11Workspace::activate(const RunningApplication& app)
 
 bool X11Workspace::activateWindow(quint64 windowId)
 {
-    if (!connection_.display() || !windowId)
+    if (!m_connection.display() || !windowId)
         return false;
     return activateWindowId(static_cast<unsigned long>(windowId));
 }
@@ -471,7 +471,7 @@ bool X11Workspace::activateWindow(quint64 windowId)
 // request follows a hotkey seen on another X connection.
 bool X11Workspace::activateWindowId(unsigned long target)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     X11ErrorTrap trap(dpy);
     if (windowManagerSupportsActivation()) {
         XEvent event{};
@@ -485,7 +485,7 @@ bool X11Workspace::activateWindowId(unsigned long target)
         event.xclient.data.l[0] = 2; // source indication: a pager, acting for the user
         event.xclient.data.l[1] = static_cast<long>(serverTime());
         event.xclient.data.l[2] = 0;
-        XSendEvent(dpy, connection_.rootWindow(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSendEvent(dpy, m_connection.rootWindow(), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XFlush(dpy);
         if (trap.sync()) {
             Console::log(QStringLiteral("Failed to ask the window manager to activate a window: X error ")
@@ -506,7 +506,7 @@ bool X11Workspace::activateWindowId(unsigned long target)
 
 bool X11Workspace::isActive(const RunningApplication& app)
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return false;
     X11ErrorTrap trap(dpy);
@@ -528,7 +528,7 @@ bool X11Workspace::openURL(const QUrl& url)
 
 std::optional<RunningApplication> X11Workspace::clipboardOwnerApplication()
 {
-    Display* dpy = connection_.display();
+    Display* dpy = m_connection.display();
     if (!dpy)
         return std::nullopt;
     X11ErrorTrap trap(dpy);
@@ -544,7 +544,7 @@ std::optional<RunningApplication> X11Workspace::clipboardOwnerApplication()
     };
     // A window inside a managed client (or the client itself).
     Window w = owner;
-    for (int depth = 0; w && w != connection_.rootWindow() && depth < kMaxTreeDepth; ++depth) {
+    for (int depth = 0; w && w != m_connection.rootWindow() && depth < kMaxTreeDepth; ++depth) {
         if (hasWmState(w)) {
             addCandidate(w);
             break;
@@ -578,7 +578,7 @@ std::optional<RunningApplication> X11Workspace::clipboardOwnerApplication()
     // Toolkits own selections with a bare hidden window (Qt, GTK). Resource IDs carry the
     // creating connection in their high bits, so a client window with the same bits belongs to
     // the same program.
-    const unsigned long clientMask = connection_.clientIdMask();
+    const unsigned long clientMask = m_connection.clientIdMask();
     for (unsigned long client : clientList()) {
         if ((client & clientMask) == (owner & clientMask)) {
             if (auto app = applicationForWindow(client))

@@ -57,9 +57,9 @@ private:
     unsigned long windowForApplication(const RunningApplication& app);
     unsigned long serverTime();
 
-    X11DisplayConnection connection_;
-    std::unique_ptr<X11DisplayConnection> timeConnection_; // own connection, to read a server timestamp
-    unsigned long timeWindow_ = 0;
-    DesktopEntryIndex desktopEntries_;
-    QHash<QByteArray, unsigned long> atoms_;
+    X11DisplayConnection m_connection;
+    std::unique_ptr<X11DisplayConnection> m_timeConnection; // own connection, to read a server timestamp
+    unsigned long m_timeWindow = 0;
+    DesktopEntryIndex m_desktopEntries;
+    QHash<QByteArray, unsigned long> m_atoms;
 };
