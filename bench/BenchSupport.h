@@ -31,7 +31,7 @@ public:
 // The highest resident set size of this process so far (ru_maxrss), in MiB.
 inline double peakMemoryMiB()
 {
-    struct rusage usage {};
+    struct rusage usage { };
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }

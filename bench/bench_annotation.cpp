@@ -18,9 +18,9 @@ const QSizeF kCanvas(1600, 1000);
 // A click that lies on no stroke, so that every test runs to the end.
 const PaintPoint kMissingClick(0.999, 0.999);
 
-const PaintTool kTools[] = { PaintTool::pen, PaintTool::line, PaintTool::arrow, PaintTool::rectangle,
-    PaintTool::ellipse, PaintTool::filledRectangle, PaintTool::text, PaintTool::numberBadge, PaintTool::label,
-    PaintTool::highlighter, PaintTool::mosaic, PaintTool::blur, PaintTool::eraser, PaintTool::spotlight };
+const PaintTool kTools[] = {PaintTool::pen, PaintTool::line, PaintTool::arrow, PaintTool::rectangle, PaintTool::ellipse,
+    PaintTool::filledRectangle, PaintTool::text, PaintTool::numberBadge, PaintTool::label, PaintTool::highlighter,
+    PaintTool::mosaic, PaintTool::blur, PaintTool::eraser, PaintTool::spotlight};
 
 // 1,000 strokes of every kind, drawn through the engine as the canvas would, inside 0...0.9.
 PaintEngine& engineWithStrokes()
@@ -143,8 +143,8 @@ int main(int argc, char** argv)
         const auto b = reporter.times.find(baseline);
         if (m == reporter.times.end() || b == reporter.times.end() || b->second <= 0)
             return;
-        std::printf("%-44s %10.1f us  = %7.1f x %s\n", label, m->second / 1000.0, m->second / b->second,
-            baseline.c_str());
+        std::printf(
+            "%-44s %10.1f us  = %7.1f x %s\n", label, m->second / 1000.0, m->second / b->second, baseline.c_str());
     };
     ratio("hit test of one click, every stroke", "BM_HitTest_AllStrokes", "BM_HitTestBaseline_BoundingBoxes");
     ratio("select click, five passes", "BM_SelectClick_FivePasses", "BM_HitTestBaseline_BoundingBoxes");

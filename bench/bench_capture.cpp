@@ -57,13 +57,14 @@ QByteArray uniqueText(qint64 bytes, qint64 serial)
 class Harness : public ClipboardServiceFakes {
 public:
     Harness()
-        : crypto(keychain),
-          service(pasteboard, workspace, preferences, center, crypto, links, queue, main, suspension)
+        : crypto(keychain)
+        , service(pasteboard, workspace, preferences, center, crypto, links, queue, main, suspension)
     {
         crypto.ensureKey();
         ClipboardCryptoService::setShared(&crypto);
         container = openStoreIn(dir);
-        preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", false}});
+        preferences.registerDefaults(
+            {{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", false}});
         workspace.frontmost = RunningApplication {QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
         service.setModelContainer(container);
         service.setShouldAnnounceNewItems([] { return true; });
@@ -100,12 +101,15 @@ public:
 // The baseline: seal the bytes and insert them into a bare table, one transaction each.
 class Baseline {
 public:
-    Baseline() : crypto(keychain)
+    Baseline()
+        : crypto(keychain)
     {
         crypto.ensureKey();
         sqlite3_open(QFile::encodeName(dir.path() + "/baseline.sqlite").constData(), &db);
-        sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; CREATE TABLE item (id INTEGER PRIMARY KEY, payload BLOB);", nullptr,
-                     nullptr, nullptr);
+        sqlite3_exec(db,
+            "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; CREATE TABLE item (id INTEGER PRIMARY KEY, payload "
+            "BLOB);",
+            nullptr, nullptr, nullptr);
         sqlite3_prepare_v2(db, "INSERT INTO item (payload) VALUES (?)", -1, &insert, nullptr);
     }
     ~Baseline()
@@ -208,10 +212,11 @@ const QByteArray& linkPage()
     static const QByteArray page = [] {
         QByteArray html = "<!DOCTYPE html><html><head><meta charset=\"utf-8\">";
         for (int i = 0; html.size() < 200 * 1024; ++i) {
-            html += "<script>var x" + QByteArray::number(i) + " = '<title>no</title>' > 1;</script>"
-                    "<!-- <meta property=\"og:title\" content=\"no\"> -->"
-                    "<div class=\"a\" data-x=\"1 > 0\"><p>Caf&eacute; text &amp; more text " + QByteArray::number(i)
-                  + "</p><svg><title>icon</title><path d=\"M0 0\"/></svg></div>";
+            html += "<script>var x" + QByteArray::number(i)
+                + " = '<title>no</title>' > 1;</script>"
+                  "<!-- <meta property=\"og:title\" content=\"no\"> -->"
+                  "<div class=\"a\" data-x=\"1 > 0\"><p>Caf&eacute; text &amp; more text "
+                + QByteArray::number(i) + "</p><svg><title>icon</title><path d=\"M0 0\"/></svg></div>";
         }
         html += "<title>The &eacute;t&eacute; page</title><meta property=\"og:image\" content=\"/cover.png\">"
                 "</head><body></body></html>";

@@ -43,7 +43,8 @@ void BM_RawOpenSSLSeal(benchmark::State& state)
         EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
         int written = 0;
         EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, key, out.get());
-        EVP_EncryptUpdate(ctx, out.get() + 12, &written, reinterpret_cast<const unsigned char*>(data.constData()), int(length));
+        EVP_EncryptUpdate(
+            ctx, out.get() + 12, &written, reinterpret_cast<const unsigned char*>(data.constData()), int(length));
         EVP_EncryptFinal_ex(ctx, out.get() + 12 + written, &written);
         EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, 16, out.get() + 12 + length);
         EVP_CIPHER_CTX_free(ctx);
@@ -75,11 +76,12 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char* size : { "1048576", "52428800" }) {
+    for (const char* size : {"1048576", "52428800"}) {
         const auto seal = reporter.times.find(std::string("BM_Seal/") + size);
         const auto raw = reporter.times.find(std::string("BM_RawOpenSSLSeal/") + size);
         if (seal != reporter.times.end() && raw != reporter.times.end() && seal->second > 0)
-            std::printf("sealing %s bytes: throughput ratio seal/raw OpenSSL = %.3f (aim >= 0.9)\n", size, raw->second / seal->second);
+            std::printf("sealing %s bytes: throughput ratio seal/raw OpenSSL = %.3f (aim >= 0.9)\n", size,
+                raw->second / seal->second);
     }
     benchmark::Shutdown();
     return 0;

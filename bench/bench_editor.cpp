@@ -144,10 +144,10 @@ int main(int argc, char** argv)
     const double repaint = time("BM_MoveBaseline_PlainRepaint");
     std::printf("\n3840 x 2160 image\n");
     if (firstFrame > 0 && scaled > 0)
-        std::printf("present to first frame      %8.1f ms  = %5.1f x scaled draw of the image (aim: under 150 ms)\n", firstFrame,
-            firstFrame / scaled);
+        std::printf("present to first frame      %8.1f ms  = %5.1f x scaled draw of the image (aim: under 150 ms)\n",
+            firstFrame, firstFrame / scaled);
     if (stroke > 0 && repaint > 0)
-        std::printf("pen move event (with paint) %8.2f ms  = %5.1f x plain canvas repaint (aim: under 4 ms)\n", stroke / 200.0,
-            (stroke / 200.0) / (repaint / 1000.0));
+        std::printf("pen move event (with paint) %8.2f ms  = %5.1f x plain canvas repaint (aim: under 4 ms)\n",
+            stroke / 200.0, (stroke / 200.0) / (repaint / 1000.0));
     return 0;
 }

@@ -63,7 +63,8 @@ BeautifyConfig frame()
 {
     BeautifyConfig config = BeautifyConfig::disabled();
     config.isEnabled = true;
-    config.background = BeautifyBackground::gradient({ PaintColor(0.36, 0.25, 0.83, 1), PaintColor(0.96, 0.42, 0.55, 1) }, 45);
+    config.background = BeautifyBackground::gradient(
+        {PaintColor(0.36, 0.25, 0.83, 1), PaintColor(0.96, 0.42, 0.55, 1)}, 45);
     config.shadow.strength = 1;
     return config;
 }

@@ -2,9 +2,9 @@
 // entry with a 30 KB thumbnail, every fourth text with German words). Measured: reset() of a
 // controller to a filled list of 500 (fetch, opening the sealed texts, caches) and one search
 // keystroke over the 500 loaded entries (a word present in many entries, a phrase present in
-// none whose letters and letter pairs all occur, so every entry is scanned, one letter). Baselines in the same run: the bare store fetch of the same 500 rows, and a plain
-// in-memory case-insensitive QString scan over the same 500 texts. Aims: reset < 30 ms, a
-// keystroke < 5 ms. The resident memory before and after loading the list is printed at the end.
+// none whose letters and letter pairs all occur, so every entry is scanned, one letter). Baselines in the same run: the
+// bare store fetch of the same 500 rows, and a plain in-memory case-insensitive QString scan over the same 500 texts.
+// Aims: reset < 30 ms, a keystroke < 5 ms. The resident memory before and after loading the list is printed at the end.
 #include "BenchSupport.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/ManualQueue.h"
@@ -26,7 +26,8 @@ const QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
 const char* const englishWords[] = {"Invoice", "payment", "the", "customer", "order", "shipping", "Address", "total",
     "amount", "due", "please", "confirm", "receipt", "of", "this", "message", "and", "reply", "Thanks", "meeting",
     "tomorrow", "project", "deadline", "report", "draft", "review", "Lorem", "ipsum", "dolor", "sit", "amet"};
-const char* const germanWords[] = {"Rechnung", "über", "Straße", "Größe", "Müller", "bitte", "bestätigen", "Grüße", "Büro"};
+const char* const germanWords[] = {
+    "Rechnung", "über", "Straße", "Größe", "Müller", "bitte", "bestätigen", "Grüße", "Büro"};
 
 QString makeText(int i, QRandomGenerator& random)
 {
@@ -59,11 +60,12 @@ struct FilledStore {
             const QString text = image ? QString() : makeText(i, random);
             std::vector<ClipRepresentationPtr> representations {image
                     ? std::make_shared<ClipRepresentation>(QStringLiteral("public.png"), 900, thumbnail)
-                    : std::make_shared<ClipRepresentation>(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())};
+                    : std::make_shared<ClipRepresentation>(
+                        QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())};
             context.insert(std::make_shared<ClipItem>(start.addSecs(i), QStringLiteral("org.example.app%1").arg(i % 13),
-                QStringLiteral("App %1").arg(i % 13), false, text, std::move(representations), std::nullopt, std::nullopt, image,
-                false, 0, std::nullopt, std::nullopt, image ? std::optional<QByteArray>(thumbnail) : std::nullopt, false,
-                std::nullopt, false, std::nullopt));
+                QStringLiteral("App %1").arg(i % 13), false, text, std::move(representations), std::nullopt,
+                std::nullopt, image, false, 0, std::nullopt, std::nullopt,
+                image ? std::optional<QByteArray>(thumbnail) : std::nullopt, false, std::nullopt, false, std::nullopt));
             if (i % 250 == 249 && !context.save())
                 std::fprintf(stderr, "save failed\n");
         }
@@ -168,9 +170,18 @@ void searchKeystroke(benchmark::State& state, const QString& query)
     }
     state.counters["shown"] = double(shown);
 }
-void BM_SearchCommonWord(benchmark::State& state) { searchKeystroke(state, QStringLiteral("RECHNUNG")); }
-void BM_SearchAbsentWord(benchmark::State& state) { searchKeystroke(state, QStringLiteral("payment dues")); }
-void BM_SearchOneLetter(benchmark::State& state) { searchKeystroke(state, QStringLiteral("ü")); }
+void BM_SearchCommonWord(benchmark::State& state)
+{
+    searchKeystroke(state, QStringLiteral("RECHNUNG"));
+}
+void BM_SearchAbsentWord(benchmark::State& state)
+{
+    searchKeystroke(state, QStringLiteral("payment dues"));
+}
+void BM_SearchOneLetter(benchmark::State& state)
+{
+    searchKeystroke(state, QStringLiteral("ü"));
+}
 BENCHMARK(BM_SearchCommonWord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchAbsentWord)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchOneLetter)->Unit(benchmark::kMillisecond);
@@ -212,15 +223,20 @@ int main(int argc, char** argv)
         const auto found = reporter.times.find(name);
         return found == reporter.times.end() ? -1.0 : found->second;
     };
-    std::printf("reset() to 500 entries of 10,000 (aim < 30 ms): %.2f ms; the bare store fetch of the same rows: %.2f ms (%.0f %% of reset)\n",
-        ms("BM_ResetToFilledList"), ms("BM_StoreFetch500"), 100.0 * ms("BM_StoreFetch500") / ms("BM_ResetToFilledList"));
+    std::printf("reset() to 500 entries of 10,000 (aim < 30 ms): %.2f ms; the bare store fetch of the same rows: %.2f "
+                "ms (%.0f %% of reset)\n",
+        ms("BM_ResetToFilledList"), ms("BM_StoreFetch500"),
+        100.0 * ms("BM_StoreFetch500") / ms("BM_ResetToFilledList"));
     std::printf("building the 500 snapshots on one thread: %.2f ms\n", ms("BM_Snapshots500OneThread"));
-    std::printf("one keystroke over 500 entries (aim < 5 ms): common word %.3f ms, absent phrase %.3f ms, one letter %.3f ms; "
-                "plain case-insensitive scan for the absent phrase %.2f ms (%.0fx slower)\n",
+    std::printf(
+        "one keystroke over 500 entries (aim < 5 ms): common word %.3f ms, absent phrase %.3f ms, one letter %.3f ms; "
+        "plain case-insensitive scan for the absent phrase %.2f ms (%.0fx slower)\n",
         ms("BM_SearchCommonWord"), ms("BM_SearchAbsentWord"), ms("BM_SearchOneLetter"), ms("BM_PlainScanAbsentWord"),
         ms("BM_PlainScanAbsentWord") / ms("BM_SearchAbsentWord"));
-    std::printf("memory: resident %.0f MiB with the store open, %.0f MiB with the list loaded (+%.0f MiB; %.1f MiB of text and search keys held), peak %.0f MiB\n",
-        g_rssBeforeList, g_rssAfterList, g_rssAfterList - g_rssBeforeList, double(g_heldTextBytes) / (1024.0 * 1024.0), peakMemoryMiB());
+    std::printf("memory: resident %.0f MiB with the store open, %.0f MiB with the list loaded (+%.0f MiB; %.1f MiB of "
+                "text and search keys held), peak %.0f MiB\n",
+        g_rssBeforeList, g_rssAfterList, g_rssAfterList - g_rssBeforeList, double(g_heldTextBytes) / (1024.0 * 1024.0),
+        peakMemoryMiB());
     benchmark::Shutdown();
     return 0;
 }

@@ -82,11 +82,13 @@ struct FilledStore {
             }
             std::vector<ClipRepresentationPtr> reps {image
                     ? std::make_shared<ClipRepresentation>(QStringLiteral("public.png"), 900, images[size_t(i % 16)])
-                    : std::make_shared<ClipRepresentation>(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())};
+                    : std::make_shared<ClipRepresentation>(
+                        QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())};
             context.insert(std::make_shared<ClipItem>(start.addSecs(i), QStringLiteral("org.example.app%1").arg(i % 9),
-                QStringLiteral("App %1").arg(i % 9), false, text, std::move(reps), std::nullopt, std::nullopt, image, false, 0,
-                std::nullopt, std::nullopt, image ? std::optional<QByteArray>(thumbnails[size_t(i % 16)]) : std::nullopt, false,
-                std::nullopt, false, std::nullopt));
+                QStringLiteral("App %1").arg(i % 9), false, text, std::move(reps), std::nullopt, std::nullopt, image,
+                false, 0, std::nullopt, std::nullopt,
+                image ? std::optional<QByteArray>(thumbnails[size_t(i % 16)]) : std::nullopt, false, std::nullopt,
+                false, std::nullopt));
             if (i % 250 == 249 && !context.save())
                 std::fprintf(stderr, "save failed\n");
         }
@@ -228,9 +230,10 @@ int main(int argc, char** argv)
     std::printf("\nEntries stored: %d; listed: %zu, of them images: %zu\n", entryCount, g_listed, g_images);
     std::printf("First show (builds the panel), hotkey to painted: %.1f ms\n", g_coldMs);
     if (time("BM_ListEngineReset") > 0)
-        std::printf("Panel painted vs list engine reset alone: %.2fx\n", time("BM_HotkeyToPanelPainted") / time("BM_ListEngineReset"));
-    std::printf("Resident memory: %.1f MiB with the store open, %.1f MiB with the panel open (peak %.1f MiB)\n", g_rssStore,
-        g_rssOpen, peakMemoryMiB());
+        std::printf("Panel painted vs list engine reset alone: %.2fx\n",
+            time("BM_HotkeyToPanelPainted") / time("BM_ListEngineReset"));
+    std::printf("Resident memory: %.1f MiB with the store open, %.1f MiB with the panel open (peak %.1f MiB)\n",
+        g_rssStore, g_rssOpen, peakMemoryMiB());
     benchmark::Shutdown();
     return 0;
 }

@@ -45,13 +45,14 @@ ClipItemPtr tenRepresentationEntry()
         std::make_shared<ClipRepresentation>(PasteboardTypes::png, 300, payload(96 * 1024, 'p')),
         std::make_shared<ClipRepresentation>(PasteboardTypes::jpeg, 300, payload(24 * 1024, 'j')),
         std::make_shared<ClipRepresentation>(PasteboardTypes::fileURL, 200, QByteArray("file:///tmp/bild.png")),
-        std::make_shared<ClipRepresentation>(QStringLiteral("org.chromium.source-url"), 50, QByteArray("https://example.org/")),
+        std::make_shared<ClipRepresentation>(
+            QStringLiteral("org.chromium.source-url"), 50, QByteArray("https://example.org/")),
         std::make_shared<ClipRepresentation>(QStringLiteral("com.adobe.pdf"), 800, payload(4 * 1024, 'a')),
         std::make_shared<ClipRepresentation>(QStringLiteral("org.example.custom"), 50, payload(512, 'c')),
     };
     auto entry = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("org.example.editor"),
-        QStringLiteral("Editor"), false, text, std::move(reps), std::nullopt, std::nullopt, true, false, 0, std::nullopt,
-        std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
+        QStringLiteral("Editor"), false, text, std::move(reps), std::nullopt, std::nullopt, true, false, 0,
+        std::nullopt, std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
     // Stored, as every entry a paste gets: its payloads are sealed and opened by the paste.
     static const QTemporaryDir dir;
     static const std::shared_ptr<ModelContainer> store = openStoreIn(dir);
@@ -64,10 +65,10 @@ ClipItemPtr tenRepresentationEntry()
 struct Rig {
     Rig()
     {
-        Console::setSink([](const QString&) { }); // keep the trace lines off the terminal
+        Console::setSink([](const QString&) {}); // keep the trace lines off the terminal
         workspace.running = {editor};
-        service = std::make_unique<PasteService>(pasteboard, workspace, keys, queue, suspension,
-            dir.filePath(QStringLiteral("tarrow_paste_debug.txt")));
+        service = std::make_unique<PasteService>(
+            pasteboard, workspace, keys, queue, suspension, dir.filePath(QStringLiteral("tarrow_paste_debug.txt")));
         workspace.frontmost = editor;
         service->captureTargetApp();
         keys.onPaste = [this](const std::optional<RunningApplication>&) { keystrokeAt = Clock::now(); };

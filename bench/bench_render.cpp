@@ -37,7 +37,8 @@ const QImage& screenshot()
             painter.fillRect(panel, QColor(grey(rng), grey(rng), grey(rng)));
             painter.setPen(Qt::black);
             for (int line = 0; line < 7; ++line)
-                painter.drawText(panel.x() + 12, panel.y() + 30 + 30 * line, QStringLiteral("Line %1 of panel %2, some words").arg(line).arg(i));
+                painter.drawText(panel.x() + 12, panel.y() + 30 + 30 * line,
+                    QStringLiteral("Line %1 of panel %2, some words").arg(line).arg(i));
         }
         return result;
     }();
@@ -46,8 +47,9 @@ const QImage& screenshot()
 
 std::vector<PaintStroke> strokes()
 {
-    const PaintTool tools[] = { PaintTool::pen, PaintTool::arrow, PaintTool::rectangle, PaintTool::ellipse, PaintTool::line,
-        PaintTool::highlighter, PaintTool::text, PaintTool::numberBadge, PaintTool::label, PaintTool::filledRectangle };
+    const PaintTool tools[] = {PaintTool::pen, PaintTool::arrow, PaintTool::rectangle, PaintTool::ellipse,
+        PaintTool::line, PaintTool::highlighter, PaintTool::text, PaintTool::numberBadge, PaintTool::label,
+        PaintTool::filledRectangle};
     std::mt19937 rng(5);
     std::uniform_real_distribution<double> coordinate(0.05, 0.9);
     std::vector<PaintStroke> result;
@@ -58,7 +60,7 @@ std::vector<PaintStroke> strokes()
         stroke.color = PaintColor(1, 0.23, 0.19, 1);
         stroke.lineWidth = 4;
         const PaintPoint start(coordinate(rng), coordinate(rng));
-        stroke.points = { start };
+        stroke.points = {start};
         if (stroke.tool == PaintTool::pen) {
             for (int step = 1; step < 30; ++step)
                 stroke.points.emplace_back(start.x + step * 0.002, start.y + (step % 5) * 0.002);
@@ -73,12 +75,13 @@ std::vector<PaintStroke> strokes()
         }
         result.push_back(stroke);
     }
-    for (double left : { 0.1, 0.5 }) {
+    for (double left : {0.1, 0.5}) {
         PaintStroke blur;
         blur.id = QUuid::createUuid();
         blur.tool = PaintTool::blur;
         blur.effectAmount = 10;
-        blur.points = { PaintPoint(left, 0.3), PaintPoint(left + 800.0 / kImageSize.width(), 0.3 + 600.0 / kImageSize.height()) };
+        blur.points = {
+            PaintPoint(left, 0.3), PaintPoint(left + 800.0 / kImageSize.width(), 0.3 + 600.0 / kImageSize.height())};
         result.push_back(blur);
     }
     return result;

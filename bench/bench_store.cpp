@@ -35,9 +35,9 @@ ClipItemPtr makeEntry(int i)
     std::optional<QByteArray> thumbnail;
     if (i % 10 == 0)
         thumbnail = QByteArray(20 * 1024, char(i));
-    return std::make_shared<ClipItem>(start.addSecs(i), QStringLiteral("org.example.editor"), QStringLiteral("Editor"), false,
-        text, std::move(representations), std::nullopt, std::nullopt, thumbnail.has_value(), false, 0, std::nullopt,
-        std::nullopt, thumbnail, false, std::nullopt, false, std::nullopt);
+    return std::make_shared<ClipItem>(start.addSecs(i), QStringLiteral("org.example.editor"), QStringLiteral("Editor"),
+        false, text, std::move(representations), std::nullopt, std::nullopt, thumbnail.has_value(), false, 0,
+        std::nullopt, std::nullopt, thumbnail, false, std::nullopt, false, std::nullopt);
 }
 
 void BM_StoreInsert10000(benchmark::State& state)
@@ -72,10 +72,12 @@ void BM_RawSQLiteInsert10000(benchmark::State& state)
         sqlite3_stmt* item = nullptr;
         sqlite3_stmt* representation = nullptr;
         sqlite3_prepare_v2(db,
-            "INSERT INTO ClipItem (timestamp, appBundleID, appName, encryptedSearchIndex, searchPrefixHash, thumbnailData, "
+            "INSERT INTO ClipItem (timestamp, appBundleID, appName, encryptedSearchIndex, searchPrefixHash, "
+            "thumbnailData, "
             "cachedHasImage) VALUES (?, ?, ?, ?, ?, ?, ?)",
             -1, &item, nullptr);
-        sqlite3_prepare_v2(db, "INSERT INTO ClipRepresentation (typeUTI, priority, encryptedData, clipItem) VALUES (?, ?, ?, ?)", -1,
+        sqlite3_prepare_v2(db,
+            "INSERT INTO ClipRepresentation (typeUTI, priority, encryptedData, clipItem) VALUES (?, ?, ?, ?)", -1,
             &representation, nullptr);
         const std::string hash(64, 'a');
         state.ResumeTiming();
@@ -97,7 +99,7 @@ void BM_RawSQLiteInsert10000(benchmark::State& state)
             sqlite3_step(item);
             sqlite3_reset(item);
             const sqlite3_int64 id = sqlite3_last_insert_rowid(db);
-            for (const QByteArray& payload : { text, html }) {
+            for (const QByteArray& payload : {text, html}) {
                 sqlite3_bind_text(representation, 1, "public.html", -1, SQLITE_STATIC);
                 sqlite3_bind_int(representation, 2, 400);
                 sqlite3_bind_blob(representation, 3, payload.constData(), payload.size(), SQLITE_STATIC);
@@ -156,7 +158,8 @@ void BM_RawSQLiteSelectNewest500(benchmark::State& state)
     sqlite3_open(filledStore().container->path().toUtf8().constData(), &db);
     sqlite3_stmt* select = nullptr;
     sqlite3_prepare_v2(db,
-        "SELECT id, timestamp, appBundleID, appName, isPinned, searchIndex, encryptedSearchIndex, searchPrefixHash, linkTitle, "
+        "SELECT id, timestamp, appBundleID, appName, isPinned, searchIndex, encryptedSearchIndex, searchPrefixHash, "
+        "linkTitle, "
         "linkImageData, cachedHasImage, cachedHasFCPContent, cachedFCPClipCount, cachedFCPClipName, cachedFCPDuration, "
         "cachedIsFileCopy, cachedFileName, cachedIsVideo, cachedFileURL, thumbnailData FROM ClipItem "
         "ORDER BY timestamp DESC, id DESC LIMIT 500",
@@ -201,8 +204,10 @@ int main(int argc, char** argv)
         std::printf("%s: %.2f ms (raw SQLite %.2f ms, ratio raw/store = %.3f)\n", what, ours->second, raw->second,
             raw->second / ours->second);
     };
-    report("BM_StoreInsert10000/iterations:2", "BM_RawSQLiteInsert10000/iterations:2", "inserting 10,000 entries of two representations");
-    report("BM_FetchNewest500", "BM_RawSQLiteSelectNewest500", "fetching the newest 500 list rows of 10,000 (aim < 20 ms)");
+    report("BM_StoreInsert10000/iterations:2", "BM_RawSQLiteInsert10000/iterations:2",
+        "inserting 10,000 entries of two representations");
+    report("BM_FetchNewest500", "BM_RawSQLiteSelectNewest500",
+        "fetching the newest 500 list rows of 10,000 (aim < 20 ms)");
     benchmark::Shutdown();
     return 0;
 }

@@ -6,7 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const auto item = AppcastParser::newestItem(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    const auto item = AppcastParser::newestItem(
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     if (item)
         (void)AppcastParser::compareVersions(item->version, QStringLiteral("0.1.0"));
     return 0;

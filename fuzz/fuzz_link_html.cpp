@@ -10,8 +10,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const auto page = QtLinkMetadataProvider::parseHTML(bytes, QUrl(QStringLiteral("https://example.invalid/a/b.html")));
-    if (page.imageURL && page.imageURL->scheme() != QLatin1String("http") && page.imageURL->scheme() != QLatin1String("https"))
+    const auto page = QtLinkMetadataProvider::parseHTML(
+        bytes, QUrl(QStringLiteral("https://example.invalid/a/b.html")));
+    if (page.imageURL && page.imageURL->scheme() != QLatin1String("http")
+        && page.imageURL->scheme() != QLatin1String("https"))
         __builtin_trap(); // only web images are ever fetched
     const QString type = MimeTypeMapping::typeForUriList(bytes);
     (void)MimeTypeMapping::urisIn(bytes);

@@ -34,7 +34,8 @@ int main(int argc, char** argv)
             if (op == 0 && !input.empty())
                 input[rng() % input.size()] = static_cast<uint8_t>(rng());
             else if (op == 1)
-                input.insert(input.begin() + static_cast<long>(input.empty() ? 0 : rng() % input.size()), static_cast<uint8_t>(rng()));
+                input.insert(input.begin() + static_cast<long>(input.empty() ? 0 : rng() % input.size()),
+                    static_cast<uint8_t>(rng()));
             else if (op == 2 && !input.empty())
                 input.erase(input.begin() + static_cast<long>(rng() % input.size()));
             else if (op == 3 && input.size() > 1)

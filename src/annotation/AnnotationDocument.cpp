@@ -53,8 +53,8 @@ bool isFiniteRect(double a, double b, double c, double d)
 
 } // namespace
 
-std::unique_ptr<AnnotationDocument> AnnotationDocument::create(const QImage& sourceImage,
-    std::shared_ptr<ScreenshotItem> sourceItem, TextRecognizer* recognizer)
+std::unique_ptr<AnnotationDocument> AnnotationDocument::create(
+    const QImage& sourceImage, std::shared_ptr<ScreenshotItem> sourceItem, TextRecognizer* recognizer)
 {
     if (sourceImage.isNull())
         return nullptr;
@@ -90,7 +90,8 @@ void AnnotationDocument::restoreStoredStrokes()
     std::optional<std::vector<PaintStroke>> strokes = StrokeJSON::decode(*m_sourceItem->strokesData, &error);
     if (!strokes) {
         // The stored data stays as it is; the editor starts without strokes.
-        Console::log(QStringLiteral("AnnotationDocument: could not read the stored strokes, starting empty: %1").arg(error));
+        Console::log(
+            QStringLiteral("AnnotationDocument: could not read the stored strokes, starting empty: %1").arg(error));
         return;
     }
     m_engine->loadStrokes(std::move(*strokes));
@@ -171,8 +172,8 @@ QImage AnnotationDocument::croppedEffectImage(const PaintStroke& stroke)
 
     const double width = m_sourceBitmap.width();
     const double height = m_sourceBitmap.height();
-    const QRectF strokeRect(std::min(p.x, q.x) * width, std::min(p.y, q.y) * height,
-        std::abs(q.x - p.x) * width, std::abs(q.y - p.y) * height);
+    const QRectF strokeRect(std::min(p.x, q.x) * width, std::min(p.y, q.y) * height, std::abs(q.x - p.x) * width,
+        std::abs(q.y - p.y) * height);
     if (!isFiniteRect(strokeRect.x(), strokeRect.y(), strokeRect.width(), strokeRect.height())
         || !(strokeRect.width() > 0) || !(strokeRect.height() > 0) || !std::isfinite(amount))
         return QImage();
@@ -225,7 +226,8 @@ void AnnotationDocument::storeEffectCrop(const QUuid& strokeID, CachedCrop crop)
     // Crops of strokes that are gone are dropped.
     for (auto it = m_effectCrops.begin(); it != m_effectCrops.end();) {
         const auto& strokes = m_engine->strokes();
-        const bool present = std::any_of(strokes.begin(), strokes.end(), [&](const PaintStroke& s) { return s.id == it.key(); });
+        const bool present = std::any_of(
+            strokes.begin(), strokes.end(), [&](const PaintStroke& s) { return s.id == it.key(); });
         if (present) {
             ++it;
         } else {
@@ -255,8 +257,8 @@ void AnnotationDocument::storeEffectCrop(const QUuid& strokeID, CachedCrop crop)
 AnnotationScene AnnotationDocument::scene(std::optional<QImage> background)
 {
     const std::vector<PaintStroke>& strokes = m_engine->strokes();
-    const bool highlights = std::any_of(strokes.begin(), strokes.end(),
-        [](const PaintStroke& s) { return s.tool == PaintTool::areaHighlight; });
+    const bool highlights = std::any_of(
+        strokes.begin(), strokes.end(), [](const PaintStroke& s) { return s.tool == PaintTool::areaHighlight; });
     QPointer<AnnotationDocument> self(this);
     return AnnotationScene {
         strokes,

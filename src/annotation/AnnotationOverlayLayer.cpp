@@ -74,7 +74,7 @@ void AnnotationOverlayLayer::paintBadge(QPainter& painter, const PaintStroke& st
         return;
     const double size = stroke.badgeSize.value_or(defaultBadgeSize);
     const QPointF centre(stroke.points.front().x * canvasSize.width(), stroke.points.front().y * canvasSize.height());
-    NumberBadgeView { *stroke.badgeNumber, StrokeRenderer::strokeColor(stroke), size }.paint(painter, centre);
+    NumberBadgeView {*stroke.badgeNumber, StrokeRenderer::strokeColor(stroke), size}.paint(painter, centre);
 
     if (!stroke.text || stroke.text->isEmpty())
         return;

@@ -19,16 +19,18 @@ void AnnotationPainter::paint(QPainter& painter, const AnnotationScene& scene)
             painter.drawImage(canvasRect, *scene.background);
         }
     }
-    EffectCropLayer { PaintTool::mosaic, scene.strokes, scene.canvasSize, scene.liveDragStrokeID, scene.effectImageProvider }
+    EffectCropLayer {
+        PaintTool::mosaic, scene.strokes, scene.canvasSize, scene.liveDragStrokeID, scene.effectImageProvider}
         .paint(painter);
-    EffectCropLayer { PaintTool::blur, scene.strokes, scene.canvasSize, scene.liveDragStrokeID, scene.effectImageProvider }
+    EffectCropLayer {
+        PaintTool::blur, scene.strokes, scene.canvasSize, scene.liveDragStrokeID, scene.effectImageProvider}
         .paint(painter);
-    BrightenMaskLayer { scene.brightenedImage, scene.strokes, scene.canvasSize }.paint(painter);
-    SpotlightOverlayLayer { scene.strokes, scene.canvasSize }.paint(painter);
+    BrightenMaskLayer {scene.brightenedImage, scene.strokes, scene.canvasSize}.paint(painter);
+    SpotlightOverlayLayer {scene.strokes, scene.canvasSize}.paint(painter);
     for (const PaintStroke& stroke : scene.strokes)
         StrokeRenderer::renderStroke(painter, stroke, scene.canvasSize, false);
     if (scene.liveStroke)
         StrokeRenderer::renderStroke(painter, *scene.liveStroke, scene.canvasSize, true);
-    AnnotationOverlayLayer { scene.strokes, scene.canvasSize }.paint(painter);
+    AnnotationOverlayLayer {scene.strokes, scene.canvasSize}.paint(painter);
     painter.restore();
 }

@@ -13,9 +13,9 @@ namespace BeautifyAspectPresets {
 
 const std::array<BeautifyAspectPreset, 5>& allCases()
 {
-    static const std::array<BeautifyAspectPreset, 5> cases = { BeautifyAspectPreset::original,
+    static const std::array<BeautifyAspectPreset, 5> cases = {BeautifyAspectPreset::original,
         BeautifyAspectPreset::square, BeautifyAspectPreset::portrait45, BeautifyAspectPreset::portrait916,
-        BeautifyAspectPreset::landscape169 };
+        BeautifyAspectPreset::landscape169};
     return cases;
 }
 
@@ -140,7 +140,7 @@ const BeautifyConfig& BeautifyConfig::disabled()
         config.background = BeautifyBackground::solid(PaintColor(0.16, 0.16, 0.19, 1.0));
         config.paddingFraction = 0.12;
         config.cornerRadiusFraction = 0.04;
-        config.shadow = BeautifyShadow { true, 0.5 };
+        config.shadow = BeautifyShadow {true, 0.5};
         return config;
     }();
     return value;
@@ -235,7 +235,7 @@ bool decodeBool(const ordered_json& value, const char* what)
 BeautifyBackground decodeBackground(const ordered_json& value)
 {
     const ordered_json& background = object(value, "background");
-    const char* const caseNames[] = { "solid", "gradient", "wallpaper", "customImage" };
+    const char* const caseNames[] = {"solid", "gradient", "wallpaper", "customImage"};
     const char* found = nullptr;
     int count = 0;
     for (const char* name : caseNames) {
@@ -263,7 +263,8 @@ BeautifyBackground decodeBackground(const ordered_json& value)
     if (name == "wallpaper")
         return BeautifyBackground::wallpaper();
     const QByteArray base64 = decodeString(required(payload, "_0"), "customImage").toLatin1();
-    const QByteArray::FromBase64Result bytes = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray::FromBase64Result bytes = QByteArray::fromBase64Encoding(
+        base64, QByteArray::AbortOnBase64DecodingErrors);
     if (!bytes)
         throw CodingError("the custom image is not Base64");
     return BeautifyBackground::customImage(*bytes);

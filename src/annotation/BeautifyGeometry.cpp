@@ -36,8 +36,8 @@ std::optional<QRectF> normalizedCropRect(BeautifyAspectPreset preset, QSizeF sou
 
 ShadowParameters shadowParameters(qreal shorterSide, qreal strength)
 {
-    return ShadowParameters { shorterSide * 0.06 * strength, shorterSide * 0.015 * strength,
-        std::min<qreal>(0.35 * strength, 1.0) };
+    return ShadowParameters {
+        shorterSide * 0.06 * strength, shorterSide * 0.015 * strength, std::min<qreal>(0.35 * strength, 1.0)};
 }
 
 std::optional<FrameLayout> frameLayout(QSize imageSize, const BeautifyConfig& config)

@@ -28,11 +28,11 @@ ShadowParameters shadowParameters(qreal shorterSide, qreal strength);
 // Where everything goes when an image of `imageSize` pixels is framed by `config` (whether or not
 // the frame is enabled).
 struct FrameLayout {
-    QRect cropRect;          // the part of the source that is framed, in source pixels
-    qreal padding = 0;       // unrounded, from the crop's shorter side
-    qreal cornerRadius = 0;  // unrounded, at most half the crop's shorter side
-    QSize canvasSize;        // the bitmap: crop plus twice the padding, rounded (halves up), at least 1
-    QRect imageRect;         // where the crop lies on the canvas: centred, on whole pixels
+    QRect cropRect;         // the part of the source that is framed, in source pixels
+    qreal padding = 0;      // unrounded, from the crop's shorter side
+    qreal cornerRadius = 0; // unrounded, at most half the crop's shorter side
+    QSize canvasSize;       // the bitmap: crop plus twice the padding, rounded (halves up), at least 1
+    QRect imageRect;        // where the crop lies on the canvas: centred, on whole pixels
     std::optional<ShadowParameters> shadow;
 };
 // None when the crop is empty (entirely outside the image, or the image has no pixels), or when a

@@ -18,11 +18,13 @@
 
 namespace {
 
-std::atomic<WallpaperProvider*> g_wallpaperProvider { nullptr };
+std::atomic<WallpaperProvider*> g_wallpaperProvider {nullptr};
 
 QColor toColor(const PaintColor& color)
 {
-    const auto unit = [](double value) { return static_cast<float>(std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0); };
+    const auto unit = [](double value) {
+        return static_cast<float>(std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0);
+    };
     return QColor::fromRgbF(unit(color.red), unit(color.green), unit(color.blue), unit(color.opacity));
 }
 
@@ -33,8 +35,8 @@ void drawAspectFill(QPainter& painter, const QImage& image, const QRectF& rect)
         return;
     const qreal k = std::max(rect.width() / image.width(), rect.height() / image.height());
     const QSizeF size(image.width() * k, image.height() * k);
-    const QRectF target(rect.center().x() - size.width() / 2, rect.center().y() - size.height() / 2, size.width(),
-        size.height());
+    const QRectF target(
+        rect.center().x() - size.width() / 2, rect.center().y() - size.height() / 2, size.width(), size.height());
     painter.save();
     painter.setClipRect(rect, Qt::IntersectClip);
     if (k < 0.5) {
@@ -125,15 +127,17 @@ void drawShadow(QPainter& painter, const QPainterPath& outline, const BeautifyGe
         maskPainter.translate(-area.topLeft());
         maskPainter.fillPath(outline, Qt::black);
     }
-    const QImage blurredMask = MosaicRenderer::blurredMask(mask.convertToFormat(QImage::Format_Alpha8), sigma / reduction);
+    const QImage blurredMask = MosaicRenderer::blurredMask(
+        mask.convertToFormat(QImage::Format_Alpha8), sigma / reduction);
     if (blurredMask.isNull())
         return;
-    const QImage tinted = blurredMask.convertToFormat(QImage::Format_ARGB32_Premultiplied); // black with the mask's alpha
+    const QImage tinted = blurredMask.convertToFormat(
+        QImage::Format_ARGB32_Premultiplied); // black with the mask's alpha
 
     painter.save();
     painter.setOpacity(std::min<qreal>(shadow.alpha, 1));
-    painter.drawImage(QRectF(area.x(), area.y() + shadow.offsetY, maskSize.width() * reduction,
-                          maskSize.height() * reduction),
+    painter.drawImage(
+        QRectF(area.x(), area.y() + shadow.offsetY, maskSize.width() * reduction, maskSize.height() * reduction),
         tinted);
     painter.restore();
 }
@@ -194,7 +198,7 @@ QImage render(const QImage& image, const BeautifyConfig& config)
             QRect(imageRect.right() + 1 - corner, imageRect.bottom() + 1 - corner, corner, corner),
         };
     } else if (corner > 0) {
-        blendRects = { imageRect }; // corners that meet: blend the whole image
+        blendRects = {imageRect}; // corners that meet: blend the whole image
     }
     QRegion corners;
     for (const QRect& r : blendRects)

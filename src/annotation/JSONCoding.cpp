@@ -31,8 +31,8 @@ ordered_json encodeColor(const PaintColor& color)
 ordered_json encodeRect(const QRectF& rect)
 {
     return ordered_json::array({
-        ordered_json::array({ number(rect.x()), number(rect.y()) }),
-        ordered_json::array({ number(rect.width()), number(rect.height()) }),
+        ordered_json::array({number(rect.x()), number(rect.y())}),
+        ordered_json::array({number(rect.width()), number(rect.height())}),
     });
 }
 
@@ -90,7 +90,7 @@ std::pair<double, double> decodePair(const ordered_json& value, const char* what
 {
     if (!value.is_array() || value.size() != 2)
         throw CodingError(std::string("\"") + what + "\" is not two pairs of numbers");
-    return { decodeNumber(value[0], what), decodeNumber(value[1], what) };
+    return {decodeNumber(value[0], what), decodeNumber(value[1], what)};
 }
 
 }

@@ -35,8 +35,8 @@ std::array<int, 3> boxRadii(double sigma)
     if (lower % 2 == 0)
         --lower;
     const int upper = lower + 2;
-    const double lowerCount
-        = (variance12 - passes * lower * lower - 4.0 * passes * lower - 3.0 * passes) / (-4.0 * lower - 4.0);
+    const double lowerCount = (variance12 - passes * lower * lower - 4.0 * passes * lower - 3.0 * passes)
+        / (-4.0 * lower - 4.0);
     const int m = std::clamp(static_cast<int>(std::lround(lowerCount)), 0, passes);
     std::array<int, 3> radii {};
     for (int i = 0; i < passes; ++i)
@@ -119,8 +119,8 @@ void rowPass(const Pixel4* __restrict in, Pixel4* __restrict out, int lo, int hi
 }
 
 // The same along a column strip: every element of the line is a row of `width` pixels.
-void stripPass(const Pixel4* __restrict in, Pixel4* __restrict out, int lo, int hi, int r, int width,
-    Pixel4* __restrict acc)
+void stripPass(
+    const Pixel4* __restrict in, Pixel4* __restrict out, int lo, int hi, int r, int width, Pixel4* __restrict acc)
 {
     const std::size_t w = static_cast<std::size_t>(width);
     if (r == 0) {
@@ -150,11 +150,10 @@ void stripPass(const Pixel4* __restrict in, Pixel4* __restrict out, int lo, int 
 
 // Runs body(begin, end) over [0, count) in contiguous chunks on up to four threads, the calling
 // one included; small jobs (count × work per item below 2^18) stay on the calling thread.
-template <typename Body>
-void parallelFor(int count, std::size_t workPerItem, const Body& body)
+template <typename Body> void parallelFor(int count, std::size_t workPerItem, const Body& body)
 {
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    int threads = std::min({ 4, cores, count });
+    int threads = std::min({4, cores, count});
     if (static_cast<std::size_t>(count) * workPerItem < (std::size_t(1) << 18))
         threads = 1;
     if (threads <= 1) {
@@ -299,7 +298,7 @@ void enlargeInto(const QImage& small, int factor, QImage& target)
         for (int i = 0; i < count; ++i) {
             const double u = (i + 0.5) / factor - 0.5 + 1; // in the padded image
             const int index = static_cast<int>(std::floor(u));
-            result[static_cast<std::size_t>(i)] = Tap { index, static_cast<float>(u - index) };
+            result[static_cast<std::size_t>(i)] = Tap {index, static_cast<float>(u - index)};
         }
         return result;
     };
@@ -318,8 +317,8 @@ void enlargeInto(const QImage& small, int factor, QImage& target)
             const std::uint8_t* upper = source + static_cast<std::size_t>(row.index) * sourceStride;
             const std::uint8_t* lower = upper + sourceStride;
             for (int i = 0; i < sourceWidth; ++i)
-                blended[static_cast<std::size_t>(i)]
-                    = loadPixel(upper + 4 * i) * (1 - row.weight) + loadPixel(lower + 4 * i) * row.weight;
+                blended[static_cast<std::size_t>(i)] = loadPixel(upper + 4 * i) * (1 - row.weight)
+                    + loadPixel(lower + 4 * i) * row.weight;
             std::uint8_t* out = bits + static_cast<std::size_t>(y) * stride;
             for (int x = 0; x < width; ++x) {
                 const Tap column = columns[static_cast<std::size_t>(x)];
@@ -425,7 +424,8 @@ QImage pixelated(const QImage& image, qreal scale)
     int bandStart = 0;
     while (bandStart < height) {
         int bandEnd = bandStart;
-        while (bandEnd < height && rowCell[static_cast<std::size_t>(bandEnd)] == rowCell[static_cast<std::size_t>(bandStart)])
+        while (bandEnd < height
+            && rowCell[static_cast<std::size_t>(bandEnd)] == rowCell[static_cast<std::size_t>(bandStart)])
             ++bandEnd;
         std::fill(sums.begin(), sums.end(), 0);
         for (int y = bandStart; y < bandEnd; ++y) {

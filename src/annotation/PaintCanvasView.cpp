@@ -41,7 +41,7 @@ QPen dashedPen(const QColor& color, double width, double on, double off)
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
     pen.setMiterLimit(10);
-    pen.setDashPattern({ on / width, off / width });
+    pen.setDashPattern({on / width, off / width});
     return pen;
 }
 
@@ -100,7 +100,7 @@ double PaintCanvasView::viewScale() const
     const QSizeF canvas = m_document.canvasSize();
     if (!(canvas.width() > 0) || !(canvas.height() > 0) || width() <= 0 || height() <= 0)
         return 1;
-    return std::min({ width() / canvas.width(), height() / canvas.height(), 1.0 });
+    return std::min({width() / canvas.width(), height() / canvas.height(), 1.0});
 }
 
 QRectF PaintCanvasView::canvasRectInView() const
@@ -167,7 +167,8 @@ void PaintCanvasView::paintEvent(QPaintEvent*)
     if (!selected || selected == m_engine.pendingTextEditID())
         return;
     const auto& strokes = m_engine.strokes();
-    const auto it = std::find_if(strokes.begin(), strokes.end(), [&](const PaintStroke& st) { return st.id == *selected; });
+    const auto it = std::find_if(
+        strokes.begin(), strokes.end(), [&](const PaintStroke& st) { return st.id == *selected; });
     if (it == strokes.end())
         return;
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -179,7 +180,8 @@ void PaintCanvasView::renderSelectionHighlight(QPainter& painter, const PaintStr
     const QSizeF canvas = m_document.canvasSize();
     const double s = viewScale();
     const QPen dashed = dashedPen(QColor::fromRgbF(0, 0.85f, 1, 0.7f), 1.5, 6, 4);
-    const bool twoPointTool = stroke.tool == PaintTool::line || stroke.tool == PaintTool::arrow || stroke.tool == PaintTool::label;
+    const bool twoPointTool = stroke.tool == PaintTool::line || stroke.tool == PaintTool::arrow
+        || stroke.tool == PaintTool::label;
     if (twoPointTool && stroke.points.size() == 2) {
         renderEndpointHandles(painter, stroke);
     } else if (stroke.tool == PaintTool::text) {
@@ -187,7 +189,8 @@ void PaintCanvasView::renderSelectionHighlight(QPainter& painter, const PaintStr
     } else if (stroke.tool == PaintTool::numberBadge) {
         if (stroke.points.empty())
             return;
-        const QPointF centre = viewPointFromCanvas(QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()));
+        const QPointF centre = viewPointFromCanvas(
+            QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()));
         const double radius = std::max(0.9 * stroke.badgeSize.value_or(0) * s, 22.0);
         painter.setPen(dashed);
         painter.setBrush(Qt::NoBrush);
@@ -199,7 +202,7 @@ void PaintCanvasView::renderSelectionHighlight(QPainter& painter, const PaintStr
             box.height() * canvas.height() * s + 12);
         strokeRoundedRect(painter, grown, 4, dashed);
         if (stroke.tool.isResizableRegionTool()) {
-            for (const QPointF& corner : { grown.topLeft(), grown.topRight(), grown.bottomLeft(), grown.bottomRight() })
+            for (const QPointF& corner : {grown.topLeft(), grown.topRight(), grown.bottomLeft(), grown.bottomRight()})
                 drawSquareHandle(painter, corner);
         }
     }
@@ -208,7 +211,9 @@ void PaintCanvasView::renderSelectionHighlight(QPainter& painter, const PaintStr
 void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke& stroke)
 {
     const QSizeF canvas = m_document.canvasSize();
-    const auto view = [&](const PaintPoint& p) { return viewPointFromCanvas(QPointF(p.x * canvas.width(), p.y * canvas.height())); };
+    const auto view = [&](const PaintPoint& p) {
+        return viewPointFromCanvas(QPointF(p.x * canvas.width(), p.y * canvas.height()));
+    };
     const auto dot = [&](const QPointF& centre) {
         QPen pen(Qt::white);
         pen.setWidthF(2);
@@ -221,7 +226,8 @@ void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke
         if (const std::optional<QRectF> chip = stroke.labelChipRect(canvas)) {
             const QPointF topLeft = viewPointFromCanvas(chip->topLeft());
             const QRectF shown(topLeft, chip->size() * viewScale());
-            strokeRoundedRect(painter, shown.adjusted(-3, -3, 3, 3), 8, dashedPen(QColor::fromRgbF(0, 0.48f, 1, 0.8f), 1.5, 5, 3));
+            strokeRoundedRect(
+                painter, shown.adjusted(-3, -3, 3, 3), 8, dashedPen(QColor::fromRgbF(0, 0.48f, 1, 0.8f), 1.5, 5, 3));
         }
         return;
     }
@@ -249,10 +255,12 @@ void PaintCanvasView::renderTextBoxHandle(QPainter& painter, const PaintStroke& 
     if (stroke.points.empty() || !handle)
         return;
     const QPointF h = viewPointFromCanvas(*handle);
-    const QPointF p = viewPointFromCanvas(QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()));
+    const QPointF p = viewPointFromCanvas(
+        QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()));
     const QPen dashed = dashedPen(QColor::fromRgbF(0, 0.85f, 1, 0.7f), 1.5, 6, 4);
     if (stroke.points.size() >= 2) {
-        const QRectF box(std::min(p.x(), h.x()), std::min(p.y(), h.y()), std::abs(h.x() - p.x()), std::abs(h.y() - p.y()));
+        const QRectF box(
+            std::min(p.x(), h.x()), std::min(p.y(), h.y()), std::abs(h.x() - p.x()), std::abs(h.y() - p.y()));
         strokeRoundedRect(painter, box, 4, dashed);
     } else {
         const double radius = std::max(0.9 * stroke.fontSize.value_or(0) * viewScale(), 22.0);
@@ -364,8 +372,9 @@ std::optional<QUuid> PaintCanvasView::registerClickAndCheckDoubleClick(const Pai
         return std::nullopt;
     }
     const double now = m_clock();
-    const bool isDoubleClick = m_lastClickInfo && m_lastClickInfo->strokeID == *id && now - m_lastClickInfo->time < kDoubleClickInterval;
-    m_lastClickInfo = ClickInfo { now, *id };
+    const bool isDoubleClick = m_lastClickInfo && m_lastClickInfo->strokeID == *id
+        && now - m_lastClickInfo->time < kDoubleClickInterval;
+    m_lastClickInfo = ClickInfo {now, *id};
     return isDoubleClick ? id : std::nullopt;
 }
 

@@ -54,8 +54,8 @@ std::optional<PaintColor> PaintColor::fromHexString(const QString& hexString)
 
 QColor PaintColor::toQColor() const
 {
-    return QColor::fromRgbF(static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue),
-        static_cast<float>(opacity));
+    return QColor::fromRgbF(
+        static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue), static_cast<float>(opacity));
 }
 
 std::size_t PaintColor::hash() const
@@ -68,7 +68,7 @@ std::size_t PaintColor::hash() const
         return pattern;
     };
     std::uint64_t h = 0xcbf29ce484222325ULL;
-    for (double component : { red, green, blue, opacity }) {
+    for (double component : {red, green, blue, opacity}) {
         h ^= bits(component);
         h *= 0x100000001b3ULL;
         h ^= h >> 29;

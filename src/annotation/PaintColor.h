@@ -14,7 +14,12 @@ struct PaintColor {
 
     PaintColor() = default;
     PaintColor(double red, double green, double blue, double opacity)
-        : red(red), green(green), blue(blue), opacity(opacity) {}
+        : red(red)
+        , green(green)
+        , blue(blue)
+        , opacity(opacity)
+    {
+    }
     // The colour's RGB components and alpha; an invalid colour becomes opaque black.
     explicit PaintColor(const QColor& color);
 
@@ -38,7 +43,6 @@ inline std::size_t qHash(const PaintColor& color, std::size_t seed = 0) noexcept
     return seed ^ color.hash();
 }
 
-template <>
-struct std::hash<PaintColor> {
+template <> struct std::hash<PaintColor> {
     std::size_t operator()(const PaintColor& color) const noexcept { return color.hash(); }
 };

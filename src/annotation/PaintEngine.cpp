@@ -9,8 +9,8 @@
 namespace {
 
 // Tolerances of the handles, in canvas points.
-constexpr double kHandleThreshold = 10;   // endpoints, corners, the arrow bend
-constexpr double kBodyThreshold = 8;      // the body of a stroke
+constexpr double kHandleThreshold = 10; // endpoints, corners, the arrow bend
+constexpr double kBodyThreshold = 8;    // the body of a stroke
 constexpr double kTextBoxHandleRadius = 15;
 
 using AnnotationMetrics::distance;
@@ -22,8 +22,7 @@ bool textHandleHit(const PaintStroke& stroke, const PaintPoint& at, const QSizeF
     const std::optional<QPointF> handle = stroke.textBoxHandlePoint(canvasSize, measurer);
     if (!handle)
         return false;
-    return std::hypot(at.x * canvasSize.width() - handle->x(), at.y * canvasSize.height() - handle->y())
-        < radius;
+    return std::hypot(at.x * canvasSize.width() - handle->x(), at.y * canvasSize.height() - handle->y()) < radius;
 }
 
 bool isTextTool(PaintTool tool)
@@ -35,7 +34,11 @@ bool isTextTool(PaintTool tool)
 
 class PaintEngine::ChangeBatch {
 public:
-    explicit ChangeBatch(PaintEngine& engine) : m_engine(engine) { ++m_engine.m_batchDepth; }
+    explicit ChangeBatch(PaintEngine& engine)
+        : m_engine(engine)
+    {
+        ++m_engine.m_batchDepth;
+    }
     ~ChangeBatch()
     {
         if (--m_engine.m_batchDepth == 0)
@@ -171,7 +174,7 @@ void PaintEngine::startStroke(const PaintPoint& at, const QSizeF& canvasSize,
 
     PaintStroke stroke;
     stroke.id = QUuid::createUuid();
-    stroke.points = { at };
+    stroke.points = {at};
     stroke.tool = m_selectedTool;
     stroke.color = m_selectedColor;
     stroke.lineWidth = m_lineWidth;
@@ -243,13 +246,13 @@ void PaintEngine::endStroke()
     switch (tool) {
     case PaintTool::text:
     case PaintTool::numberBadge:
-        stroke.points = { stroke.points.front() };
+        stroke.points = {stroke.points.front()};
         break;
     case PaintTool::pen:
     case PaintTool::eraser:
         break;
     default:
-        stroke.points = { stroke.points.front(), stroke.points.back() };
+        stroke.points = {stroke.points.front(), stroke.points.back()};
         break;
     }
 
@@ -298,33 +301,34 @@ void PaintEngine::startSelection(const PaintPoint& at, const QSizeF& canvasSize)
             const std::optional<PaintPoint> apex = s.bendApex();
             return apex && distance(*apex, at) < handleTolerance;
         })) {
-        beginDrag(*hit, { DragTarget::arrowBend }, at);
+        beginDrag(*hit, {DragTarget::arrowBend}, at);
         return;
     }
     // 2. The text-box handle, drawn only for the selected stroke and so taken only from it.
     if (const PaintStroke* selected = strokeWithID(m_selectedStrokeID);
         selected && textHandleHit(*selected, at, canvasSize, m_measurer, tolerance(kTextBoxHandleRadius))) {
-        beginDrag(*selected, { DragTarget::textBoxResize }, at);
+        beginDrag(*selected, {DragTarget::textBoxResize}, at);
         return;
     }
     // 3. Endpoints.
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
-        if (const std::optional<int> index = it->hitTestEndpoint(at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
-            beginDrag(*it, { DragTarget::endpoint, *index }, at);
+        if (const std::optional<int> index = it->hitTestEndpoint(
+                at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
+            beginDrag(*it, {DragTarget::endpoint, *index}, at);
             return;
         }
     }
     // 4. Corners of region strokes.
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
         if (const std::optional<int> index = it->hitTestCorner(at, canvasSize, tolerance(kHandleThreshold))) {
-            beginDrag(*it, { DragTarget::corner, *index }, at);
+            beginDrag(*it, {DragTarget::corner, *index}, at);
             return;
         }
     }
     // 5. Bodies.
     if (const PaintStroke* hit = topmostFirst(
             [&](const PaintStroke& s) { return s.hitTest(at, canvasSize, tolerance(kBodyThreshold), m_measurer); })) {
-        beginDrag(*hit, { DragTarget::wholeStroke }, at);
+        beginDrag(*hit, {DragTarget::wholeStroke}, at);
         return;
     }
     // Empty canvas: the selection goes.
@@ -341,14 +345,14 @@ bool PaintEngine::beginModifyingSelectionIfHit(const PaintPoint& at, const QSize
     DragTarget target;
     if (const std::optional<PaintPoint> apex = selected->bendApex();
         apex && distance(*apex, at) < normalizedTolerance(canvasSize, tolerance(kHandleThreshold))) {
-        target = { DragTarget::arrowBend };
+        target = {DragTarget::arrowBend};
     } else if (textHandleHit(*selected, at, canvasSize, m_measurer, tolerance(kTextBoxHandleRadius))) {
-        target = { DragTarget::textBoxResize };
-    } else if (const std::optional<int> endpoint
-        = selected->hitTestEndpoint(at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
-        target = { DragTarget::endpoint, *endpoint };
+        target = {DragTarget::textBoxResize};
+    } else if (const std::optional<int> endpoint = selected->hitTestEndpoint(
+                   at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
+        target = {DragTarget::endpoint, *endpoint};
     } else if (const std::optional<int> corner = selected->hitTestCorner(at, canvasSize, tolerance(kHandleThreshold))) {
-        target = { DragTarget::corner, *corner };
+        target = {DragTarget::corner, *corner};
     } else {
         return false;
     }
@@ -362,7 +366,7 @@ bool PaintEngine::beginMovingExistingIfHit(const PaintPoint& at, const QSizeF& c
         if (it->tool != m_selectedTool)
             continue;
         if (it->hitTest(at, canvasSize, tolerance(kBodyThreshold), m_measurer)) {
-            beginDrag(*it, { DragTarget::wholeStroke }, at);
+            beginDrag(*it, {DragTarget::wholeStroke}, at);
             return true;
         }
     }
@@ -396,7 +400,7 @@ void PaintEngine::continueSelection(const PaintPoint& to)
                                                          : std::min(saved[0].x, saved[1].x);
         const double fixedY = (index == 0 || index == 1) ? std::max(saved[0].y, saved[1].y)
                                                          : std::min(saved[0].y, saved[1].y);
-        stroke->points = { to, PaintPoint(fixedX, fixedY, 1.0) };
+        stroke->points = {to, PaintPoint(fixedX, fixedY, 1.0)};
         break;
     }
     case DragTarget::wholeStroke: {
@@ -430,7 +434,7 @@ void PaintEngine::continueSelection(const PaintPoint& to)
     case DragTarget::textBoxResize:
         if (saved.empty())
             return;
-        stroke->points = { saved.front(), to };
+        stroke->points = {saved.front(), to};
         break;
     }
     markChanged(StrokesChange);
@@ -448,8 +452,8 @@ void PaintEngine::endSelection()
 
 // --- text entry ---
 
-void PaintEngine::commitOrDiscardPendingText(const QString& text, const std::optional<QSizeF>& boxSize,
-    const QSizeF& canvasSize)
+void PaintEngine::commitOrDiscardPendingText(
+    const QString& text, const std::optional<QSizeF>& boxSize, const QSizeF& canvasSize)
 {
     ChangeBatch batch(*this);
     PaintStroke* stroke = strokeWithID(m_pendingTextEditID);

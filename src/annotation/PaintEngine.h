@@ -64,7 +64,8 @@ public:
     // Ends the pending text entry with `text` (trimmed). Empty text removes a text or label and
     // leaves a badge without caption. A text stroke with `boxSize` (canvas points) becomes a box
     // of that size centred on its first point.
-    void commitOrDiscardPendingText(const QString& text, const std::optional<QSizeF>& boxSize, const QSizeF& canvasSize);
+    void commitOrDiscardPendingText(
+        const QString& text, const std::optional<QSizeF>& boxSize, const QSizeF& canvasSize);
     // The topmost text, label or badge under the point.
     std::optional<QUuid> editableTextStroke(const PaintPoint& at, const QSizeF& canvasSize) const;
     // Selects that text, label or badge and reopens its text entry.
@@ -150,8 +151,7 @@ private:
     class ChangeBatch;
     void markChanged(unsigned changes) { m_changes |= changes; }
     void flushChanges();
-    template <typename T>
-    void assign(T& field, const T& value, Change change)
+    template <typename T> void assign(T& field, const T& value, Change change)
     {
         if (!(field == value)) {
             field = value;
@@ -164,7 +164,7 @@ private:
     std::vector<PaintStroke> m_strokes;
     std::optional<PaintStroke> m_currentStroke;
     PaintTool m_selectedTool = PaintTool::pen;
-    PaintColor m_selectedColor { 1.0, 0.23, 0.19, 1.0 };
+    PaintColor m_selectedColor {1.0, 0.23, 0.19, 1.0};
     double m_lineWidth = 3;
     double m_fontSize = 20;
     double m_badgeSize = AnnotationMetrics::defaultBadgeSize;

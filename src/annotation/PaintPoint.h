@@ -9,7 +9,12 @@ struct PaintPoint {
     double pressure = 1;
 
     PaintPoint() = default;
-    PaintPoint(double x, double y, double pressure = 1) : x(x), y(y), pressure(pressure) {}
+    PaintPoint(double x, double y, double pressure = 1)
+        : x(x)
+        , y(y)
+        , pressure(pressure)
+    {
+    }
 
     bool operator==(const PaintPoint& other) const
     {
@@ -17,5 +22,5 @@ struct PaintPoint {
     }
     bool operator!=(const PaintPoint& other) const { return !(*this == other); }
 
-    QPointF toPointF() const { return { x, y }; }
+    QPointF toPointF() const { return {x, y}; }
 };

@@ -47,8 +47,8 @@ struct PaintStroke {
     bool hitTest(const PaintPoint& point, const QSizeF& canvasSize, double threshold,
         const TextMeasurer& measurer = TextMeasurer::shared()) const;
     // The text chip of a label with text, in canvas points.
-    std::optional<QRectF> labelChipRect(const QSizeF& canvasSize,
-        const TextMeasurer& measurer = TextMeasurer::shared()) const;
+    std::optional<QRectF> labelChipRect(
+        const QSizeF& canvasSize, const TextMeasurer& measurer = TextMeasurer::shared()) const;
     // 0 for the first, 1 for the last point of a two-point line, arrow or label.
     std::optional<int> hitTestEndpoint(const PaintPoint& point, const QSizeF& canvasSize, double threshold,
         const TextMeasurer& measurer = TextMeasurer::shared()) const;
@@ -57,14 +57,14 @@ struct PaintStroke {
     // 0 top left, 1 top right, 2 bottom left, 3 bottom right corner of a two-point region stroke.
     std::optional<int> hitTestCorner(const PaintPoint& point, const QSizeF& canvasSize, double threshold) const;
     // Where the resize handle of a text box sits, in canvas points.
-    std::optional<QPointF> textBoxHandlePoint(const QSizeF& canvasSize,
-        const TextMeasurer& measurer = TextMeasurer::shared()) const;
+    std::optional<QPointF> textBoxHandlePoint(
+        const QSizeF& canvasSize, const TextMeasurer& measurer = TextMeasurer::shared()) const;
 
     // The bar that a highlighter paints, in canvas points.
     QRectF highlighterBar(const QSizeF& canvasSize) const;
     // The rectangle in which a text's words are laid out, in canvas points; none without text.
-    std::optional<QRectF> textLayoutRect(const QSizeF& canvasSize,
-        const TextMeasurer& measurer = TextMeasurer::shared()) const;
+    std::optional<QRectF> textLayoutRect(
+        const QSizeF& canvasSize, const TextMeasurer& measurer = TextMeasurer::shared()) const;
 
 private:
     static double distanceToSegment(const PaintPoint& point, const PaintPoint& a, const PaintPoint& b);

@@ -29,7 +29,10 @@ public:
     };
     static constexpr std::size_t caseCount = 17;
 
-    constexpr PaintTool(Value value = pen) : m_value(value) {}
+    constexpr PaintTool(Value value = pen)
+        : m_value(value)
+    {
+    }
     constexpr operator Value() const { return m_value; }
 
     // Every tool in tool-bar order, `select` first and `areaHighlight` last.

@@ -65,8 +65,8 @@ QSizeF QtTextMeasurer::size(const QString& text, double fontSize, QFont::Weight 
         ++lines;
     }
     lines = std::max<qsizetype>(lines, 1);
-    const QSizeF result(width,
-        static_cast<double>(lines) * metrics.height() + static_cast<double>(lines - 1) * metrics.leading());
+    const QSizeF result(
+        width, static_cast<double>(lines) * metrics.height() + static_cast<double>(lines - 1) * metrics.leading());
     if (sizes.size() >= kMaximumKept)
         sizes.clear();
     sizes.emplace(std::move(sizeKey), result);

@@ -103,8 +103,8 @@ std::optional<QRectF> PaintStroke::textLayoutRect(const QSizeF& canvasSize, cons
     return QRectF(p.x * w - size.width() / 2, p.y * h - size.height() / 2, size.width(), size.height());
 }
 
-bool PaintStroke::hitTest(const PaintPoint& point, const QSizeF& canvasSize, double threshold,
-    const TextMeasurer& measurer) const
+bool PaintStroke::hitTest(
+    const PaintPoint& point, const QSizeF& canvasSize, double threshold, const TextMeasurer& measurer) const
 {
     if (points.empty())
         return false;
@@ -194,8 +194,8 @@ std::optional<QRectF> PaintStroke::labelChipRect(const QSizeF& canvasSize, const
     return QRectF(cx - chipWidth / 2, cy - chipHeight / 2, chipWidth, chipHeight);
 }
 
-std::optional<int> PaintStroke::hitTestEndpoint(const PaintPoint& point, const QSizeF& canvasSize,
-    double threshold, const TextMeasurer& measurer) const
+std::optional<int> PaintStroke::hitTestEndpoint(
+    const PaintPoint& point, const QSizeF& canvasSize, double threshold, const TextMeasurer& measurer) const
 {
     if ((tool != PaintTool::line && tool != PaintTool::arrow && tool != PaintTool::label) || points.size() != 2)
         return std::nullopt;
@@ -230,18 +230,17 @@ std::optional<PaintPoint> PaintStroke::bendApex() const
     return PaintPoint((a.x + b.x) / 2, (a.y + b.y) / 2, 1);
 }
 
-std::optional<int> PaintStroke::hitTestCorner(const PaintPoint& point, const QSizeF& canvasSize,
-    double threshold) const
+std::optional<int> PaintStroke::hitTestCorner(const PaintPoint& point, const QSizeF& canvasSize, double threshold) const
 {
     if (!tool.isResizableRegionTool() || points.size() != 2)
         return std::nullopt;
     const double t = normalizedTolerance(canvasSize, threshold);
     const QRectF box = boundingBox();
     const PaintPoint corners[4] = {
-        { box.left(), box.top() },
-        { box.left() + box.width(), box.top() },
-        { box.left(), box.top() + box.height() },
-        { box.left() + box.width(), box.top() + box.height() },
+        {box.left(), box.top()},
+        {box.left() + box.width(), box.top()},
+        {box.left(), box.top() + box.height()},
+        {box.left() + box.width(), box.top() + box.height()},
     };
     for (int index = 0; index < 4; ++index) {
         if (distance(point, corners[index]) < t)

@@ -52,9 +52,11 @@ void paintArrow(QPainter& painter, const PaintStroke& stroke, const QPointF& fro
 
 QColor StrokeRenderer::strokeColor(const PaintStroke& stroke, double factor)
 {
-    const auto unit = [](double value) { return static_cast<float>(std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0); };
-    return QColor::fromRgbF(unit(stroke.color.red), unit(stroke.color.green), unit(stroke.color.blue),
-        unit(stroke.color.opacity * factor));
+    const auto unit = [](double value) {
+        return static_cast<float>(std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0);
+    };
+    return QColor::fromRgbF(
+        unit(stroke.color.red), unit(stroke.color.green), unit(stroke.color.blue), unit(stroke.color.opacity * factor));
 }
 
 std::optional<QRectF> StrokeRenderer::strokeRect(const PaintStroke& stroke, const QSizeF& size)
@@ -79,8 +81,10 @@ QFont StrokeRenderer::canvasFont(const QPainter& painter, double size, QFont::We
 QPainterPath StrokeRenderer::arrowheadPath(const QPointF& tip, double angle)
 {
     QPainterPath path(tip);
-    path.lineTo(tip - kArrowheadLength * QPointF(std::cos(angle - kArrowheadHalfAngle), std::sin(angle - kArrowheadHalfAngle)));
-    path.lineTo(tip - kArrowheadLength * QPointF(std::cos(angle + kArrowheadHalfAngle), std::sin(angle + kArrowheadHalfAngle)));
+    path.lineTo(
+        tip - kArrowheadLength * QPointF(std::cos(angle - kArrowheadHalfAngle), std::sin(angle - kArrowheadHalfAngle)));
+    path.lineTo(
+        tip - kArrowheadLength * QPointF(std::cos(angle + kArrowheadHalfAngle), std::sin(angle + kArrowheadHalfAngle)));
     path.closeSubpath();
     return path;
 }
@@ -102,7 +106,7 @@ void StrokeRenderer::paintRegionPlaceholder(QPainter& painter, const QRectF& rec
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
     pen.setMiterLimit(10);
-    pen.setDashPattern({ 4, 3 });
+    pen.setDashPattern({4, 3});
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect);

@@ -26,7 +26,10 @@ struct AppDelegateServices {
 // Runs the launch sequence and the termination steps.
 class AppDelegate {
 public:
-    explicit AppDelegate(AppDelegateServices services) : m_services(std::move(services)) { }
+    explicit AppDelegate(AppDelegateServices services)
+        : m_services(std::move(services))
+    {
+    }
 
     void applicationDidFinishLaunching();
     // Runs once, however often the process is asked to quit.

@@ -66,7 +66,8 @@ std::optional<AppcastItem> AppcastParser::newestItem(const QByteArray& feed)
                             current->downloadURL = attribute.value().toString();
                         else if (attribute.name() == QLatin1String("version") && current->version.isEmpty())
                             current->version = attribute.value().toString();
-                        else if (attribute.name() == QLatin1String("shortVersionString") && current->shortVersionString.isEmpty())
+                        else if (attribute.name() == QLatin1String("shortVersionString")
+                            && current->shortVersionString.isEmpty())
                             current->shortVersionString = attribute.value().toString();
                     }
                 }

@@ -9,27 +9,39 @@ std::optional<HotkeyAction> HotkeyAction::fromRawValue(quint32 raw)
 
 const std::array<HotkeyAction, 12>& HotkeyAction::allCases()
 {
-    static const std::array<HotkeyAction, 12> cases {showHistory, captureArea, captureWindow, captureText,
-        recordArea, recordWindow, recordScreen, stopRecording, captureScrolling, captureLastArea,
-        captureFullScreen, captureAreaWithToolbar};
+    static const std::array<HotkeyAction, 12> cases {showHistory, captureArea, captureWindow, captureText, recordArea,
+        recordWindow, recordScreen, stopRecording, captureScrolling, captureLastArea, captureFullScreen,
+        captureAreaWithToolbar};
     return cases;
 }
 
 QString HotkeyAction::name() const
 {
     switch (m_value) {
-    case showHistory: return QStringLiteral("showHistory");
-    case captureArea: return QStringLiteral("captureArea");
-    case captureWindow: return QStringLiteral("captureWindow");
-    case captureText: return QStringLiteral("captureText");
-    case recordArea: return QStringLiteral("recordArea");
-    case recordWindow: return QStringLiteral("recordWindow");
-    case recordScreen: return QStringLiteral("recordScreen");
-    case stopRecording: return QStringLiteral("stopRecording");
-    case captureScrolling: return QStringLiteral("captureScrolling");
-    case captureLastArea: return QStringLiteral("captureLastArea");
-    case captureFullScreen: return QStringLiteral("captureFullScreen");
-    case captureAreaWithToolbar: return QStringLiteral("captureAreaWithToolbar");
+    case showHistory:
+        return QStringLiteral("showHistory");
+    case captureArea:
+        return QStringLiteral("captureArea");
+    case captureWindow:
+        return QStringLiteral("captureWindow");
+    case captureText:
+        return QStringLiteral("captureText");
+    case recordArea:
+        return QStringLiteral("recordArea");
+    case recordWindow:
+        return QStringLiteral("recordWindow");
+    case recordScreen:
+        return QStringLiteral("recordScreen");
+    case stopRecording:
+        return QStringLiteral("stopRecording");
+    case captureScrolling:
+        return QStringLiteral("captureScrolling");
+    case captureLastArea:
+        return QStringLiteral("captureLastArea");
+    case captureFullScreen:
+        return QStringLiteral("captureFullScreen");
+    case captureAreaWithToolbar:
+        return QStringLiteral("captureAreaWithToolbar");
     }
     return {};
 }
@@ -37,9 +49,12 @@ QString HotkeyAction::name() const
 QString HotkeyAction::keyPrefix() const
 {
     switch (m_value) {
-    case showHistory: return QStringLiteral("hotkey");
-    case captureAreaWithToolbar: return QStringLiteral("captureAreaToolbarHotkey");
-    default: return name() + QStringLiteral("Hotkey");
+    case showHistory:
+        return QStringLiteral("hotkey");
+    case captureAreaWithToolbar:
+        return QStringLiteral("captureAreaToolbarHotkey");
+    default:
+        return name() + QStringLiteral("Hotkey");
     }
 }
 

@@ -31,7 +31,10 @@ public:
     static constexpr quint32 optionKey = 0x800;
     static constexpr quint32 controlKey = 0x1000;
 
-    constexpr HotkeyAction(Value value) : m_value(value) { }
+    constexpr HotkeyAction(Value value)
+        : m_value(value)
+    {
+    }
 
     // None outside 1 to 12.
     static std::optional<HotkeyAction> fromRawValue(quint32 raw);
@@ -60,7 +63,6 @@ inline size_t qHash(HotkeyAction action, size_t seed = 0) noexcept
     return ::qHash(action.rawValue(), seed);
 }
 
-template <>
-struct std::hash<HotkeyAction> {
+template <> struct std::hash<HotkeyAction> {
     size_t operator()(HotkeyAction action) const noexcept { return std::hash<quint32> {}(action.rawValue()); }
 };

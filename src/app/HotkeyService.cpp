@@ -38,8 +38,8 @@ std::optional<quint32> storedUInt32(const Preferences& preferences, const QStrin
 
 }
 
-HotkeyService::HotkeyService(HotkeyRegistrar& registrar, Preferences& preferences, DispatchQueue& mainQueue,
-    WindowManager& windowManager)
+HotkeyService::HotkeyService(
+    HotkeyRegistrar& registrar, Preferences& preferences, DispatchQueue& mainQueue, WindowManager& windowManager)
     : m_registrar(registrar)
     , m_preferences(preferences)
     , m_mainQueue(mainQueue)
@@ -56,8 +56,8 @@ HotkeyService::~HotkeyService()
 
 HotkeyService& HotkeyService::shared()
 {
-    static HotkeyService* instance = new HotkeyService(HotkeyRegistrar::shared(), Preferences::shared(),
-        DispatchQueue::main(), WindowManager::shared());
+    static HotkeyService* instance = new HotkeyService(
+        HotkeyRegistrar::shared(), Preferences::shared(), DispatchQueue::main(), WindowManager::shared());
     return *instance;
 }
 
@@ -91,8 +91,8 @@ std::optional<HotkeyService::Shortcut> HotkeyService::shortcut(HotkeyAction acti
 void HotkeyService::registerHotkey()
 {
     if (!m_eventHandler) {
-        m_eventHandler = connect(&m_registrar, &HotkeyRegistrar::hotkeyPressed, this,
-            [this](quint32 id) { onHotkeyPressed(id); });
+        m_eventHandler = connect(
+            &m_registrar, &HotkeyRegistrar::hotkeyPressed, this, [this](quint32 id) { onHotkeyPressed(id); });
         if (!m_eventHandler) {
             Console::log(QStringLiteral("Failed to install event handler: the hotkey registrar cannot be observed"));
             return;
@@ -225,17 +225,39 @@ void HotkeyService::perform(HotkeyAction action)
             m_windowManager.showHistoryWindow();
         break;
     }
-    case HotkeyAction::captureArea: capture.beginAreaSelection(false); break;
-    case HotkeyAction::captureWindow: capture.beginWindowSelection(); break;
-    case HotkeyAction::captureText: capture.beginTextSelection(); break;
-    case HotkeyAction::recordArea: capture.beginAreaRecording(); break;
-    case HotkeyAction::recordWindow: capture.beginWindowRecording(); break;
-    case HotkeyAction::recordScreen: capture.beginScreenRecording(); break;
-    case HotkeyAction::stopRecording: ScreenRecordingService::shared().stopRecording(); break;
-    case HotkeyAction::captureScrolling: capture.beginScrollingSelection(); break;
-    case HotkeyAction::captureLastArea: capture.beginLastAreaCapture(); break;
-    case HotkeyAction::captureFullScreen: capture.beginFullScreenCapture(); break;
-    case HotkeyAction::captureAreaWithToolbar: capture.beginAreaSelection(true); break;
+    case HotkeyAction::captureArea:
+        capture.beginAreaSelection(false);
+        break;
+    case HotkeyAction::captureWindow:
+        capture.beginWindowSelection();
+        break;
+    case HotkeyAction::captureText:
+        capture.beginTextSelection();
+        break;
+    case HotkeyAction::recordArea:
+        capture.beginAreaRecording();
+        break;
+    case HotkeyAction::recordWindow:
+        capture.beginWindowRecording();
+        break;
+    case HotkeyAction::recordScreen:
+        capture.beginScreenRecording();
+        break;
+    case HotkeyAction::stopRecording:
+        ScreenRecordingService::shared().stopRecording();
+        break;
+    case HotkeyAction::captureScrolling:
+        capture.beginScrollingSelection();
+        break;
+    case HotkeyAction::captureLastArea:
+        capture.beginLastAreaCapture();
+        break;
+    case HotkeyAction::captureFullScreen:
+        capture.beginFullScreenCapture();
+        break;
+    case HotkeyAction::captureAreaWithToolbar:
+        capture.beginAreaSelection(true);
+        break;
     }
 }
 
@@ -307,51 +329,97 @@ QString HotkeyService::shortcutDisplay(std::optional<quint32> keyCode, std::opti
 QString HotkeyService::keyCodeToString(quint32 keyCode)
 {
     switch (keyCode) {
-    case 0: return QStringLiteral("A");
-    case 1: return QStringLiteral("S");
-    case 2: return QStringLiteral("D");
-    case 3: return QStringLiteral("F");
-    case 4: return QStringLiteral("H");
-    case 5: return QStringLiteral("G");
-    case 6: return QStringLiteral("Z");
-    case 7: return QStringLiteral("X");
-    case 8: return QStringLiteral("C");
-    case 9: return QStringLiteral("V");
-    case 11: return QStringLiteral("B");
-    case 12: return QStringLiteral("Q");
-    case 13: return QStringLiteral("W");
-    case 14: return QStringLiteral("E");
-    case 15: return QStringLiteral("R");
-    case 16: return QStringLiteral("Y");
-    case 17: return QStringLiteral("T");
-    case 18: return QStringLiteral("1");
-    case 19: return QStringLiteral("2");
-    case 20: return QStringLiteral("3");
-    case 21: return QStringLiteral("4");
-    case 22: return QStringLiteral("6");
-    case 23: return QStringLiteral("5");
-    case 25: return QStringLiteral("9");
-    case 26: return QStringLiteral("7");
-    case 28: return QStringLiteral("8");
-    case 29: return QStringLiteral("0");
-    case 31: return QStringLiteral("O");
-    case 32: return QStringLiteral("U");
-    case 34: return QStringLiteral("I");
-    case 35: return QStringLiteral("P");
-    case 36: return QStringLiteral("↩");
-    case 37: return QStringLiteral("L");
-    case 38: return QStringLiteral("J");
-    case 40: return QStringLiteral("K");
-    case 45: return QStringLiteral("N");
-    case 46: return QStringLiteral("M");
-    case 48: return QStringLiteral("⇥");
-    case 49: return QStringLiteral("Space");
-    case 51: return QStringLiteral("⌫");
-    case 53: return QStringLiteral("⎋");
-    case 123: return QStringLiteral("←");
-    case 124: return QStringLiteral("→");
-    case 125: return QStringLiteral("↓");
-    case 126: return QStringLiteral("↑");
-    default: return QStringLiteral("?");
+    case 0:
+        return QStringLiteral("A");
+    case 1:
+        return QStringLiteral("S");
+    case 2:
+        return QStringLiteral("D");
+    case 3:
+        return QStringLiteral("F");
+    case 4:
+        return QStringLiteral("H");
+    case 5:
+        return QStringLiteral("G");
+    case 6:
+        return QStringLiteral("Z");
+    case 7:
+        return QStringLiteral("X");
+    case 8:
+        return QStringLiteral("C");
+    case 9:
+        return QStringLiteral("V");
+    case 11:
+        return QStringLiteral("B");
+    case 12:
+        return QStringLiteral("Q");
+    case 13:
+        return QStringLiteral("W");
+    case 14:
+        return QStringLiteral("E");
+    case 15:
+        return QStringLiteral("R");
+    case 16:
+        return QStringLiteral("Y");
+    case 17:
+        return QStringLiteral("T");
+    case 18:
+        return QStringLiteral("1");
+    case 19:
+        return QStringLiteral("2");
+    case 20:
+        return QStringLiteral("3");
+    case 21:
+        return QStringLiteral("4");
+    case 22:
+        return QStringLiteral("6");
+    case 23:
+        return QStringLiteral("5");
+    case 25:
+        return QStringLiteral("9");
+    case 26:
+        return QStringLiteral("7");
+    case 28:
+        return QStringLiteral("8");
+    case 29:
+        return QStringLiteral("0");
+    case 31:
+        return QStringLiteral("O");
+    case 32:
+        return QStringLiteral("U");
+    case 34:
+        return QStringLiteral("I");
+    case 35:
+        return QStringLiteral("P");
+    case 36:
+        return QStringLiteral("↩");
+    case 37:
+        return QStringLiteral("L");
+    case 38:
+        return QStringLiteral("J");
+    case 40:
+        return QStringLiteral("K");
+    case 45:
+        return QStringLiteral("N");
+    case 46:
+        return QStringLiteral("M");
+    case 48:
+        return QStringLiteral("⇥");
+    case 49:
+        return QStringLiteral("Space");
+    case 51:
+        return QStringLiteral("⌫");
+    case 53:
+        return QStringLiteral("⎋");
+    case 123:
+        return QStringLiteral("←");
+    case 124:
+        return QStringLiteral("→");
+    case 125:
+        return QStringLiteral("↓");
+    case 126:
+        return QStringLiteral("↑");
+    default:
+        return QStringLiteral("?");
     }
 }

@@ -35,8 +35,8 @@ public:
         bool operator==(const Shortcut&) const = default;
     };
 
-    HotkeyService(HotkeyRegistrar& registrar, Preferences& preferences, DispatchQueue& mainQueue,
-        WindowManager& windowManager);
+    HotkeyService(
+        HotkeyRegistrar& registrar, Preferences& preferences, DispatchQueue& mainQueue, WindowManager& windowManager);
     ~HotkeyService() override;
     // The shelf the history hotkey toggles while it is enabled (the process-wide one when unset).
     void setShelf(NotchShelfWindowManager* shelf) { m_shelf = shelf; }

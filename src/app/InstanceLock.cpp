@@ -44,8 +44,8 @@ InstanceLock::Result InstanceLock::acquire(const QString& path, QString* error)
     }
     // The holder's process id, for whoever looks at the file.
     const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-    if (::ftruncate(fd, 0) == 0)
-        [[maybe_unused]] const auto written = ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
+    if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
+        const auto written = ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = fd;

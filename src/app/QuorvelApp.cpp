@@ -60,11 +60,12 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
     // The editor's feedback mode shows the structured feedback panel over its document.
-    AnnotationEditorView::setFeedbackPanelFactory([](AnnotationDocument& document, std::function<void()> commitPendingText,
-                                                      std::function<void()> onClose, QWidget* parent) -> QWidget* {
-        return new FeedbackQuestionsPanel(
-            FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
-    });
+    AnnotationEditorView::setFeedbackPanelFactory(
+        [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
+            QWidget* parent) -> QWidget* {
+            return new FeedbackQuestionsPanel(
+                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
+        });
     // PNGs dragged out of the editor in an earlier run are no longer needed.
     ImageDragSourceView::clearDragCache();
     ScreenshotsWindowManager::shared().setModelContainer(weak);
@@ -90,11 +91,15 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     ImageCache::shared();
     AppIconCache::shared();
 
-    ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(container, NotificationCenter::shared(),
-        [](const QImage& image, quint32 displayID) { PostCaptureQuickActionController::shared().offer(image, displayID); });
+    ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(
+        container, NotificationCenter::shared(), [](const QImage& image, quint32 displayID) {
+            PostCaptureQuickActionController::shared().offer(image, displayID);
+        });
 
     // The shelf and the edge tabs rebuild when displays come, go, move or change their work area.
-    auto announceScreens = [] { NotificationCenter::shared().post(NotchShelfWindowManager::screenParametersNotification); };
+    auto announceScreens = [] {
+        NotificationCenter::shared().post(NotchShelfWindowManager::screenParametersNotification);
+    };
     auto watchScreen = [announceScreens](QScreen* screen) {
         QObject::connect(screen, &QScreen::geometryChanged, qApp, announceScreens);
         QObject::connect(screen, &QScreen::availableGeometryChanged, qApp, announceScreens);
@@ -144,15 +149,17 @@ void QuorvelApp::showStatusItem()
     m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
     m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running and answers its hotkeys"));
+        Console::log(
+            QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running and answers its hotkeys"));
     m_trayIcon = std::make_unique<QSystemTrayIcon>(m_iconView->icon());
     m_trayIcon->setToolTip(QStringLiteral("Quorvel"));
     m_trayIcon->setContextMenu(m_menu.get());
     QObject::connect(m_iconView.get(), &MenuBarIconView::iconChanged, m_trayIcon.get(),
         [this] { m_trayIcon->setIcon(m_iconView->icon()); });
-    QObject::connect(m_trayIcon.get(), &QSystemTrayIcon::activated, m_menu.get(), [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            m_menu->popup(QCursor::pos());
-    });
+    QObject::connect(
+        m_trayIcon.get(), &QSystemTrayIcon::activated, m_menu.get(), [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                m_menu->popup(QCursor::pos());
+        });
     m_trayIcon->show();
 }

@@ -17,7 +17,9 @@ constexpr int feedTimeoutMs = 15000;
 }
 
 AppcastUpdaterController::AppcastUpdaterController(QString feedURL, QString currentVersion, QObject* parent)
-    : QObject(parent), m_feedURL(std::move(feedURL)), m_currentVersion(std::move(currentVersion))
+    : QObject(parent)
+    , m_feedURL(std::move(feedURL))
+    , m_currentVersion(std::move(currentVersion))
 {
 }
 
@@ -55,13 +57,16 @@ void AppcastUpdaterController::check(bool userInitiated)
     auto finish = [this, userInitiated](Outcome outcome, const QString& version, const QString& detail) {
         const QString text = message(outcome, version, detail);
         emit checkFinished(outcome, text, userInitiated);
-        if (userInitiated && qobject_cast<QApplication*>(QCoreApplication::instance()) && !qEnvironmentVariableIsSet("QUORVEL_NO_DIALOGS"))
+        if (userInitiated && qobject_cast<QApplication*>(QCoreApplication::instance())
+            && !qEnvironmentVariableIsSet("QUORVEL_NO_DIALOGS"))
             QMessageBox::information(nullptr, QStringLiteral("Check for Updates…"), text);
         else if (outcome == Outcome::UpdateAvailable || outcome == Outcome::Failed)
             Console::log(QStringLiteral("UpdaterManager: ") + text);
     };
     const QUrl url(m_feedURL);
-    if (m_feedURL.isEmpty() || !url.isValid() || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("file"))) {
+    if (m_feedURL.isEmpty() || !url.isValid()
+        || (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")
+            && url.scheme() != QLatin1String("file"))) {
         finish(Outcome::NoFeedConfigured, {}, {});
         return;
     }
@@ -95,7 +100,8 @@ void AppcastUpdaterController::check(bool userInitiated)
 }
 
 UpdaterManager::UpdaterManager()
-    : m_controller(std::make_unique<AppcastUpdaterController>(QStringLiteral(QUORVEL_APPCAST_URL), QStringLiteral(QUORVEL_VERSION)))
+    : m_controller(std::make_unique<AppcastUpdaterController>(
+        QStringLiteral(QUORVEL_APPCAST_URL), QStringLiteral(QUORVEL_VERSION)))
 {
 }
 
@@ -107,5 +113,6 @@ UpdaterManager& UpdaterManager::shared()
 
 void UpdaterManager::startDelayed()
 {
-    DispatchQueue::main().asyncAfter(std::chrono::milliseconds(3000), [] { UpdaterManager::shared().controller()->startUpdater(); });
+    DispatchQueue::main().asyncAfter(
+        std::chrono::milliseconds(3000), [] { UpdaterManager::shared().controller()->startUpdater(); });
 }

@@ -37,7 +37,7 @@ void installTerminationSignals(QApplication& app)
         [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
         QApplication::quit();
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -57,7 +57,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Quorvel is already running\n");
         return 0;
     case InstanceLock::Result::Unavailable:
-        std::fprintf(stderr, "InstanceLock: %s; starting without the single-instance check\n", lockError.toUtf8().constData());
+        std::fprintf(
+            stderr, "InstanceLock: %s; starting without the single-instance check\n", lockError.toUtf8().constData());
         break;
     case InstanceLock::Result::Acquired:
         break;
@@ -83,7 +84,8 @@ int main(int argc, char** argv)
     }
 
     installTerminationSignals(app);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&quorvel] { quorvel->appDelegate().applicationWillTerminate(); });
+    QObject::connect(
+        &app, &QCoreApplication::aboutToQuit, &app, [&quorvel] { quorvel->appDelegate().applicationWillTerminate(); });
     quorvel->showStatusItem();
     QTimer::singleShot(0, &app, [&quorvel] { quorvel->appDelegate().applicationDidFinishLaunching(); });
     const int status = app.exec();

@@ -18,15 +18,37 @@ void CaptureOverlayWindowManager::unavailable(const QString& flow)
 
 void CaptureOverlayWindowManager::beginAreaSelection(bool forceToolbar)
 {
-    unavailable(forceToolbar ? QStringLiteral("beginAreaSelection(forceToolbar: true)") : QStringLiteral("beginAreaSelection(forceToolbar: false)"));
+    unavailable(forceToolbar ? QStringLiteral("beginAreaSelection(forceToolbar: true)")
+                             : QStringLiteral("beginAreaSelection(forceToolbar: false)"));
 }
-void CaptureOverlayWindowManager::beginWindowSelection() { unavailable(QStringLiteral("beginWindowSelection")); }
-void CaptureOverlayWindowManager::beginTextSelection() { unavailable(QStringLiteral("beginTextSelection")); }
-void CaptureOverlayWindowManager::beginAreaRecording() { unavailable(QStringLiteral("beginAreaRecording")); }
-void CaptureOverlayWindowManager::beginWindowRecording() { unavailable(QStringLiteral("beginWindowRecording")); }
-void CaptureOverlayWindowManager::beginScreenRecording() { unavailable(QStringLiteral("beginScreenRecording")); }
-void CaptureOverlayWindowManager::beginScrollingSelection() { unavailable(QStringLiteral("beginScrollingSelection")); }
-void CaptureOverlayWindowManager::beginFullScreenCapture() { unavailable(QStringLiteral("beginFullScreenCapture")); }
+void CaptureOverlayWindowManager::beginWindowSelection()
+{
+    unavailable(QStringLiteral("beginWindowSelection"));
+}
+void CaptureOverlayWindowManager::beginTextSelection()
+{
+    unavailable(QStringLiteral("beginTextSelection"));
+}
+void CaptureOverlayWindowManager::beginAreaRecording()
+{
+    unavailable(QStringLiteral("beginAreaRecording"));
+}
+void CaptureOverlayWindowManager::beginWindowRecording()
+{
+    unavailable(QStringLiteral("beginWindowRecording"));
+}
+void CaptureOverlayWindowManager::beginScreenRecording()
+{
+    unavailable(QStringLiteral("beginScreenRecording"));
+}
+void CaptureOverlayWindowManager::beginScrollingSelection()
+{
+    unavailable(QStringLiteral("beginScrollingSelection"));
+}
+void CaptureOverlayWindowManager::beginFullScreenCapture()
+{
+    unavailable(QStringLiteral("beginFullScreenCapture"));
+}
 void CaptureOverlayWindowManager::beginLastAreaCapture()
 {
     // No area was captured before: start the area selection as its hotkey would.

@@ -10,10 +10,14 @@ enum class CaptureKind { area, window, ocr, scrolling };
 inline QString captureKindRawValue(CaptureKind kind)
 {
     switch (kind) {
-    case CaptureKind::area: return QStringLiteral("area");
-    case CaptureKind::window: return QStringLiteral("window");
-    case CaptureKind::ocr: return QStringLiteral("ocr");
-    case CaptureKind::scrolling: return QStringLiteral("scrolling");
+    case CaptureKind::area:
+        return QStringLiteral("area");
+    case CaptureKind::window:
+        return QStringLiteral("window");
+    case CaptureKind::ocr:
+        return QStringLiteral("ocr");
+    case CaptureKind::scrolling:
+        return QStringLiteral("scrolling");
     }
     return QStringLiteral("area");
 }

@@ -10,8 +10,11 @@
 #include <QStandardPaths>
 
 AppIconCache::AppIconCache(DispatchQueue& loadingQueue, DispatchQueue& mainQueue, QStringList applicationDirectories)
-    : m_loadingQueue(loadingQueue), m_mainQueue(mainQueue), m_directories(std::move(applicationDirectories)),
-      m_cache(countLimit), m_self(std::make_shared<AppIconCache*>(this))
+    : m_loadingQueue(loadingQueue)
+    , m_mainQueue(mainQueue)
+    , m_directories(std::move(applicationDirectories))
+    , m_cache(countLimit)
+    , m_self(std::make_shared<AppIconCache*>(this))
 {
 }
 
@@ -19,7 +22,8 @@ AppIconCache::~AppIconCache() = default;
 
 AppIconCache& AppIconCache::shared()
 {
-    static std::unique_ptr<DispatchQueue> queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.appiconloading"));
+    static std::unique_ptr<DispatchQueue> queue = DispatchQueue::makeSerial(
+        QStringLiteral("com.quorvel.appiconloading"));
     static AppIconCache* cache = new AppIconCache(*queue, DispatchQueue::main());
     return *cache;
 }
@@ -107,7 +111,8 @@ std::optional<QString> readIconKey(const QString& path, QString* startupWMClass 
 
 }
 
-std::optional<AppIconCache::DesktopIcon> AppIconCache::desktopIcon(const QString& bundleID, const QStringList& directories)
+std::optional<AppIconCache::DesktopIcon> AppIconCache::desktopIcon(
+    const QString& bundleID, const QStringList& directories)
 {
     if (bundleID.isEmpty() || bundleID.contains(QLatin1Char('/')) || bundleID.startsWith(QLatin1Char('.')))
         return std::nullopt;
@@ -119,7 +124,8 @@ std::optional<AppIconCache::DesktopIcon> AppIconCache::desktopIcon(const QString
             QStringList files {dir + QLatin1Char('/') + id + QStringLiteral(".desktop")};
             // "kde4-foo" may live in "kde4/foo.desktop".
             if (const qsizetype dash = id.indexOf(QLatin1Char('-')); dash > 0)
-                files.append(dir + QLatin1Char('/') + id.left(dash) + QLatin1Char('/') + id.mid(dash + 1) + QStringLiteral(".desktop"));
+                files.append(dir + QLatin1Char('/') + id.left(dash) + QLatin1Char('/') + id.mid(dash + 1)
+                    + QStringLiteral(".desktop"));
             for (const QString& path : files)
                 if (QFileInfo::exists(path))
                     if (auto icon = readIconKey(path))

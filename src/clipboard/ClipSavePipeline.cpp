@@ -20,11 +20,10 @@ const char* const videoExtensions[] = {".mp4", ".mov", ".m4v", ".avi", ".mkv", "
 const QString* const thumbnailSourceTypes[] = {
     &PasteboardTypes::png, &PasteboardTypes::jpeg, &PasteboardTypes::tiff, &PasteboardTypes::image};
 
-template <size_t N>
-bool endsWithAny(const QString& lowered, const char* const (&suffixes)[N])
+template <size_t N> bool endsWithAny(const QString& lowered, const char* const (&suffixes)[N])
 {
-    return std::any_of(std::begin(suffixes), std::end(suffixes),
-                       [&](const char* s) { return lowered.endsWith(QLatin1String(s)); });
+    return std::any_of(
+        std::begin(suffixes), std::end(suffixes), [&](const char* s) { return lowered.endsWith(QLatin1String(s)); });
 }
 
 bool isFileURLType(const QString& uti)
@@ -69,8 +68,8 @@ std::optional<QString> fileNameOf(const std::vector<CapturedRepresentation>& ran
         const FCPPropertyList::ValuePtr list = FCPPropertyList::parse(r.data);
         if (!list || !list->isArray() || list->array.empty())
             continue;
-        const bool allStrings = std::all_of(list->array.begin(), list->array.end(),
-                                            [](const FCPPropertyList::ValuePtr& v) { return v->isString(); });
+        const bool allStrings = std::all_of(
+            list->array.begin(), list->array.end(), [](const FCPPropertyList::ValuePtr& v) { return v->isString(); });
         if (allStrings)
             return lastPathComponent(list->array.front()->string);
     }
@@ -101,7 +100,8 @@ std::optional<QUrl> extractURL(const QString& text)
     if (trimmed.contains(QLatin1Char('\n')))
         return std::nullopt;
     // Fewer than 2,000 characters: a prefix of 1,999 must already be the whole text.
-    if (trimmed.size() >= maxLinkCharacters && Unicode::graphemePrefix(trimmed, maxLinkCharacters - 1).size() < trimmed.size())
+    if (trimmed.size() >= maxLinkCharacters
+        && Unicode::graphemePrefix(trimmed, maxLinkCharacters - 1).size() < trimmed.size())
         return std::nullopt;
     return parseURL(trimmed);
 }
@@ -110,8 +110,8 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
 {
     Facts facts;
     std::optional<QString> fileURLText;
-    const auto fileURL = std::find_if(ranked.begin(), ranked.end(),
-                                      [](const CapturedRepresentation& r) { return isFileURLType(r.uti); });
+    const auto fileURL = std::find_if(
+        ranked.begin(), ranked.end(), [](const CapturedRepresentation& r) { return isFileURLType(r.uti); });
     if (fileURL != ranked.end())
         if (const auto text = Unicode::decodeUtf8(fileURL->data))
             fileURLText = text->trimmed();
@@ -124,13 +124,13 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
         facts.fileName = fileNameOf(ranked);
     } else {
         facts.isImage = std::any_of(ranked.begin(), ranked.end(),
-                                    [](const CapturedRepresentation& r) { return PasteboardTypes::isImage(r.uti); });
+            [](const CapturedRepresentation& r) { return PasteboardTypes::isImage(r.uti); });
     }
     if (facts.isVideo)
         facts.fileURLText = fileURLText;
 
     facts.hasFCPContent = std::any_of(ranked.begin(), ranked.end(),
-                                      [](const CapturedRepresentation& r) { return FCPMetadataReader::isFCPType(r.uti); });
+        [](const CapturedRepresentation& r) { return FCPMetadataReader::isFCPType(r.uti); });
     if (facts.hasFCPContent) {
         QList<std::pair<QString, QByteArray>> pairs;
         pairs.reserve(static_cast<qsizetype>(ranked.size()));
@@ -144,9 +144,8 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
 
     if (facts.hasFCPContent || facts.isImage) {
         for (const QString* type : thumbnailSourceTypes) {
-            const auto source = std::find_if(ranked.begin(), ranked.end(), [type](const CapturedRepresentation& r) {
-                return r.uti.startsWith(*type);
-            });
+            const auto source = std::find_if(ranked.begin(), ranked.end(),
+                [type](const CapturedRepresentation& r) { return r.uti.startsWith(*type); });
             if (source != ranked.end()) {
                 facts.thumbnail = ImageCache::createThumbnail(source->data, thumbnailMaxSize);
                 break;
@@ -168,8 +167,8 @@ ClipItemPtr makeClipItem(const Entry& entry)
     return item;
 }
 
-StoreResult store(ModelContext& context, const Entry& entry, const ClipItemPtr& item, bool rejectDuplicates,
-                  QString* error)
+StoreResult store(
+    ModelContext& context, const Entry& entry, const ClipItemPtr& item, bool rejectDuplicates, QString* error)
 {
     const QString prefixHash = rejectDuplicates && !entry.searchIndex.isEmpty() && !entry.facts.isFileCopy
         ? context.searchPrefixHash(entry.searchIndex)

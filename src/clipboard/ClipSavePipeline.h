@@ -52,7 +52,6 @@ struct Entry {
     Facts facts;
 };
 
-
 // Stable sort by priority, highest first.
 void rank(std::vector<CapturedRepresentation>& representations);
 // 64-bit hash of the first representation's bytes followed by the search text.

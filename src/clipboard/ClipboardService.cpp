@@ -59,8 +59,15 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
     Impl(Pasteboard& pasteboard, Workspace& workspace, Preferences& preferences, NotificationCenter& notifications,
         ClipboardCryptoService& crypto, LinkMetadataProvider& linkMetadata, DispatchQueue& queue,
         DispatchQueue& mainQueue, ClipboardSuspension& suspension)
-        : pasteboard(pasteboard), workspace(workspace), preferences(preferences), notifications(notifications),
-          crypto(crypto), linkMetadata(linkMetadata), queue(queue), mainQueue(mainQueue), suspension(suspension)
+        : pasteboard(pasteboard)
+        , workspace(workspace)
+        , preferences(preferences)
+        , notifications(notifications)
+        , crypto(crypto)
+        , linkMetadata(linkMetadata)
+        , queue(queue)
+        , mainQueue(mainQueue)
+        , suspension(suspension)
     {
     }
 
@@ -234,7 +241,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         }
 
         AppIdentity attribution {frontID.isEmpty() ? unknownBundleID : frontID,
-                                 front && !front->localizedName.isEmpty() ? front->localizedName : unknownName};
+            front && !front->localizedName.isEmpty() ? front->localizedName : unknownName};
         const bool imageCopy = std::any_of(types.begin(), types.end(), PasteboardTypes::isImage);
         if (screenshotApps().contains(attribution.bundleID)) {
             if (!imageCopy)
@@ -248,7 +255,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         }
 
         CaptureRequest request {snapshot.changeCount, attribution, snapshot.handledAt, snapshot.downloadLinkPreviews,
-                                snapshot.rejectDuplicates};
+            snapshot.rejectDuplicates};
         auto item = std::make_shared<DispatchWorkItem>([weak = weak(), request] {
             if (auto self = weak.lock())
                 self->capture(request);
@@ -289,10 +296,12 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
                     if (auto self = weak.lock(); self && self->waitingForKey)
                         self->capture(*self->waitingForKey);
                 });
-            crypto.requestKey(sameCopy ? ClipboardCryptoService::KeyReason::Poll : ClipboardCryptoService::KeyReason::NewCopy);
+            crypto.requestKey(
+                sameCopy ? ClipboardCryptoService::KeyReason::Poll : ClipboardCryptoService::KeyReason::NewCopy);
             if (!keyMessagePrinted) {
                 keyMessagePrinted = true;
-                Console::log(QStringLiteral("ClipboardService: clipboard key unavailable; capture waits for the keychain"));
+                Console::log(
+                    QStringLiteral("ClipboardService: clipboard key unavailable; capture waits for the keychain"));
             }
             return;
         }
@@ -321,8 +330,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
                 data.reset();
             }
             if (error == Pasteboard::ReadError::TooLarge)
-                tooLarge.append(size >= 0 ? QStringLiteral("%1 of %2 bytes").arg(type).arg(size)
-                                          : type);
+                tooLarge.append(size >= 0 ? QStringLiteral("%1 of %2 bytes").arg(type).arg(size) : type);
             if (!data)
                 continue;
             if (PasteboardTypes::isPlainText(type))
@@ -343,8 +351,8 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         processClipboardData(std::move(representations), searchText, request);
     }
 
-    void processClipboardData(std::vector<CapturedRepresentation> representations, const QString& searchText,
-                              const CaptureRequest& request)
+    void processClipboardData(
+        std::vector<CapturedRepresentation> representations, const QString& searchText, const CaptureRequest& request)
     {
         ClipSavePipeline::rank(representations);
         const qint64 hash = ClipSavePipeline::contentHash(representations, searchText);
@@ -359,16 +367,17 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             const std::optional<QUrl> url = ClipSavePipeline::extractURL(searchText);
             if (url && !LinkMetadataProvider::carriesSecret(*url)) {
                 auto shared = std::make_shared<std::vector<CapturedRepresentation>>(std::move(representations));
-                linkMetadata.fetchMetadata(*url, [weak = weak(), shared, searchText, request](
-                                                     std::optional<QString> title, std::optional<QByteArray> image) {
-                    auto self = weak.lock();
-                    if (!self)
-                        return;
-                    self->queue.async([weak, shared, searchText, request, title, image] {
-                        if (auto self = weak.lock())
-                            self->saveClipItem(request, std::move(*shared), searchText, title, image);
+                linkMetadata.fetchMetadata(*url,
+                    [weak = weak(), shared, searchText, request](
+                        std::optional<QString> title, std::optional<QByteArray> image) {
+                        auto self = weak.lock();
+                        if (!self)
+                            return;
+                        self->queue.async([weak, shared, searchText, request, title, image] {
+                            if (auto self = weak.lock())
+                                self->saveClipItem(request, std::move(*shared), searchText, title, image);
+                        });
                     });
-                });
                 return;
             }
         }
@@ -376,8 +385,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
     }
 
     void saveClipItem(const CaptureRequest& request, std::vector<CapturedRepresentation> ranked,
-                      const QString& searchText, std::optional<QString> linkTitle,
-                      std::optional<QByteArray> linkImageData)
+        const QString& searchText, std::optional<QString> linkTitle, std::optional<QByteArray> linkImageData)
     {
         if (!container()) {
             Console::log(QStringLiteral("ClipboardService: ModelContainer not configured"));
@@ -455,8 +463,8 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
 ClipboardService::ClipboardService(Pasteboard& pasteboard, Workspace& workspace, Preferences& preferences,
     NotificationCenter& notifications, ClipboardCryptoService& crypto, LinkMetadataProvider& linkMetadata,
     DispatchQueue& queue, DispatchQueue& mainQueue, ClipboardSuspension& suspension)
-    : d(std::make_shared<Impl>(pasteboard, workspace, preferences, notifications, crypto, linkMetadata, queue,
-                               mainQueue, suspension))
+    : d(std::make_shared<Impl>(
+        pasteboard, workspace, preferences, notifications, crypto, linkMetadata, queue, mainQueue, suspension))
 {
 }
 

@@ -39,7 +39,17 @@ const QRegularExpression& regex(int which)
     }();
     return compiled[static_cast<size_t>(which)];
 }
-enum Pattern { Identifier, ArchiveTime, FCPXMLClip, FCPXMLDuration, NumberedMedia, EncodedText, DateLike, Letter, Digit };
+enum Pattern {
+    Identifier,
+    ArchiveTime,
+    FCPXMLClip,
+    FCPXMLDuration,
+    NumberedMedia,
+    EncodedText,
+    DateLike,
+    Letter,
+    Digit
+};
 
 bool matches(Pattern p, const QString& text)
 {
@@ -96,8 +106,8 @@ bool isFCPType(const QString& type)
 
 Metadata read(const QList<std::pair<QString, QByteArray>>& representations)
 {
-    const auto it = std::find_if(representations.begin(), representations.end(),
-                                 [](const auto& r) { return isFCPType(r.first); });
+    const auto it = std::find_if(
+        representations.begin(), representations.end(), [](const auto& r) { return isFCPType(r.first); });
     if (it == representations.end())
         return {};
     Metadata result = extractFCPMetadata(it->second);
@@ -178,7 +188,7 @@ Metadata extractFCPMetadata(const QByteArray& data)
             if (element->isString() && isLikelyClipName(element->string))
                 candidates.push_back({scoreClipName(element->string), &element->string});
         std::stable_sort(candidates.begin(), candidates.end(),
-                         [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+            [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
         if (!candidates.empty())
             result.clipName = *candidates.front().name;
     }

@@ -81,7 +81,8 @@ std::optional<qint64> parseClampedInteger(QStringView text)
         if (digit < 0 || digit >= base)
             return std::nullopt;
         if (!saturated) {
-            if (magnitude > (std::numeric_limits<quint64>::max() - static_cast<quint64>(digit)) / static_cast<quint64>(base))
+            if (magnitude
+                > (std::numeric_limits<quint64>::max() - static_cast<quint64>(digit)) / static_cast<quint64>(base))
                 saturated = true;
             else
                 magnitude = magnitude * static_cast<quint64>(base) + static_cast<quint64>(digit);
@@ -103,8 +104,9 @@ std::optional<qint64> parseClampedInteger(QStringView text)
 class BinaryReader {
 public:
     BinaryReader(const QByteArray& bytes, QString* error)
-        : m_bytes(reinterpret_cast<const uchar*>(bytes.constData())), m_size(static_cast<quint64>(bytes.size())),
-          m_error(error)
+        : m_bytes(reinterpret_cast<const uchar*>(bytes.constData()))
+        , m_size(static_cast<quint64>(bytes.size()))
+        , m_error(error)
     {
     }
 
@@ -142,10 +144,16 @@ private:
     }
 
     // True when [pos, pos + n) lies inside the object area.
-    bool inObjects(quint64 pos, quint64 n) const { return pos >= 8 && pos <= m_offsetTable && n <= m_offsetTable - pos; }
+    bool inObjects(quint64 pos, quint64 n) const
+    {
+        return pos >= 8 && pos <= m_offsetTable && n <= m_offsetTable - pos;
+    }
 
     // The object that the k-th reference of a collection starting at pos refers to.
-    ValuePtr referenced(quint64 pos, quint64 k, int depth) { return object(be(m_bytes + pos + k * m_refSize, m_refSize), depth + 1); }
+    ValuePtr referenced(quint64 pos, quint64 k, int depth)
+    {
+        return object(be(m_bytes + pos + k * m_refSize, m_refSize), depth + 1);
+    }
 
     // Reads the length that follows a marker whose low nibble is 0xF (an integer object).
     bool readLength(quint64& pos, quint64 nibble, quint64& length)
@@ -351,7 +359,11 @@ private:
 
 class XMLReader {
 public:
-    XMLReader(const QByteArray& bytes, QString* error) : m_xml(bytes), m_error(error) { }
+    XMLReader(const QByteArray& bytes, QString* error)
+        : m_xml(bytes)
+        , m_error(error)
+    {
+    }
 
     ValuePtr read()
     {
@@ -488,7 +500,8 @@ private:
 class OpenStepReader {
 public:
     OpenStepReader(const QByteArray& bytes, QString* error)
-        : m_text(QString::fromUtf8(bytes)), m_error(error)
+        : m_text(QString::fromUtf8(bytes))
+        , m_error(error)
     {
     }
 
@@ -644,13 +657,27 @@ private:
                 break;
             const QChar e = m_text[m_pos++];
             switch (e.unicode()) {
-            case u'n': out.append(u'\n'); break;
-            case u't': out.append(u'\t'); break;
-            case u'r': out.append(u'\r'); break;
-            case u'a': out.append(QChar(7)); break;
-            case u'b': out.append(QChar(8)); break;
-            case u'f': out.append(QChar(12)); break;
-            case u'v': out.append(QChar(11)); break;
+            case u'n':
+                out.append(u'\n');
+                break;
+            case u't':
+                out.append(u'\t');
+                break;
+            case u'r':
+                out.append(u'\r');
+                break;
+            case u'a':
+                out.append(QChar(7));
+                break;
+            case u'b':
+                out.append(QChar(8));
+                break;
+            case u'f':
+                out.append(QChar(12));
+                break;
+            case u'v':
+                out.append(QChar(11));
+                break;
             case u'U': {
                 char16_t code = 0;
                 int digits = 0;
@@ -665,7 +692,8 @@ private:
             default:
                 if (e >= u'0' && e <= u'7') {
                     int code = e.unicode() - u'0';
-                    for (int k = 0; k < 2 && m_pos < m_text.size() && m_text[m_pos] >= u'0' && m_text[m_pos] <= u'7'; ++k)
+                    for (int k = 0; k < 2 && m_pos < m_text.size() && m_text[m_pos] >= u'0' && m_text[m_pos] <= u'7';
+                         ++k)
                         code = code * 8 + (m_text[m_pos++].unicode() - u'0');
                     out.append(QChar(static_cast<char16_t>(code)));
                 } else {
@@ -683,8 +711,7 @@ private:
 
 // Reads the bytes with one of the readers above; error is cleared first so that it is set only
 // for a list that fails.
-template <class Reader>
-ValuePtr readWith(const QByteArray& bytes, QString* error)
+template <class Reader> ValuePtr readWith(const QByteArray& bytes, QString* error)
 {
     if (error)
         error->clear();

@@ -20,8 +20,8 @@ public:
         enum class Type { Null, Boolean, Integer, Real, Date, Data, String, UID, Array, Dictionary };
         Type type = Type::Null;
         bool boolean = false;
-        qint64 integer = 0;   // Integer (clamped to 64 bits) and UID
-        double real = 0;      // Real; Date as seconds since 2001-01-01 00:00:00 UTC
+        qint64 integer = 0; // Integer (clamped to 64 bits) and UID
+        double real = 0;    // Real; Date as seconds since 2001-01-01 00:00:00 UTC
         QByteArray data;
         QString string;
         std::vector<ValuePtr> array;

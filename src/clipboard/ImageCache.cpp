@@ -8,10 +8,11 @@
 #include <QImageReader>
 #include <cmath>
 
-ImageCache::ImageCache(NotificationCenter& center) : m_center(center)
+ImageCache::ImageCache(NotificationCenter& center)
+    : m_center(center)
 {
-    m_observer = m_center.observe(NotificationNames::historyWindowDidHide, nullptr,
-                                  [this](const QVariantMap&) { removeAllObjects(); });
+    m_observer = m_center.observe(
+        NotificationNames::historyWindowDidHide, nullptr, [this](const QVariantMap&) { removeAllObjects(); });
 }
 
 ImageCache::~ImageCache()

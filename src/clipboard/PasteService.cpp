@@ -20,8 +20,8 @@ QString nameOr(const RunningApplication& app, const QString& fallback)
 
 }
 
-PasteService::PasteService(Pasteboard& pasteboard, Workspace& workspace, KeySynthesizer& keys,
-    DispatchQueue& mainQueue, ClipboardSuspension& suspension, QString tracePath)
+PasteService::PasteService(Pasteboard& pasteboard, Workspace& workspace, KeySynthesizer& keys, DispatchQueue& mainQueue,
+    ClipboardSuspension& suspension, QString tracePath)
     : m_pasteboard(pasteboard)
     , m_workspace(workspace)
     , m_keys(keys)
@@ -82,8 +82,8 @@ void PasteService::captureTargetApp()
 
     const QList<RunningApplication> running = m_workspace.runningApplications();
     // Only an application with a window of its own: never a dock, panel, desktop or notification.
-    const auto other = std::find_if(running.begin(), running.end(),
-        [&](const RunningApplication& app) { return !isSelf(app) && app.isRegular; });
+    const auto other = std::find_if(
+        running.begin(), running.end(), [&](const RunningApplication& app) { return !isSelf(app) && app.isRegular; });
     if (other != running.end()) {
         m_targetApp = *other;
         m_targetPID = other->processIdentifier != 0 ? std::optional<qint64>(other->processIdentifier) : std::nullopt;
@@ -134,7 +134,8 @@ QList<Pasteboard::Item> PasteService::pasteboardItems(const ClipItem& item, bool
         if (!bytes)
             continue; // sealed and cannot be opened: skipped rather than written empty
         // One value per type; a repeated type replaces the earlier value in its place.
-        const auto same = std::find_if(items.begin(), items.end(), [&](const Pasteboard::Item& i) { return i.type == rep->typeUTI; });
+        const auto same = std::find_if(
+            items.begin(), items.end(), [&](const Pasteboard::Item& i) { return i.type == rep->typeUTI; });
         if (same != items.end())
             same->data = std::move(*bytes);
         else
@@ -235,7 +236,9 @@ void PasteService::activateTargetAppAndPaste()
 
     if (m_targetApp && m_targetPID && !isTerminated(*m_targetApp)) {
         const Target target {*m_targetApp, *m_targetPID};
-        logPaste(QStringLiteral("Activating target: %1 (PID: %2)").arg(nameOr(target.app, QStringLiteral("Unknown"))).arg(target.pid));
+        logPaste(QStringLiteral("Activating target: %1 (PID: %2)")
+                     .arg(nameOr(target.app, QStringLiteral("Unknown")))
+                     .arg(target.pid));
         m_workspace.activate(target.app);
         waitForActivationAndPaste(target, 0);
         return;
@@ -249,7 +252,8 @@ void PasteService::waitForActivationAndPaste(const Target& target, int attempts)
 {
     std::weak_ptr<PasteService*> alive = m_alive;
     if (m_workspace.isActive(target.app)) {
-        logPaste(QStringLiteral("App is active after %1ms. Waiting 100ms for settle.").arg(attempts * activationPollInterval.count()));
+        logPaste(QStringLiteral("App is active after %1ms. Waiting 100ms for settle.")
+                     .arg(attempts * activationPollInterval.count()));
         m_mainQueue.asyncAfter(settleDelay, [alive, target] {
             const auto self = alive.lock();
             if (!self)
@@ -299,22 +303,30 @@ void PasteService::simulatePasteToApp(const Target& target, bool afterTimeout, i
 
 void PasteService::postPasteToApp(const Target& target, bool afterTimeout, int attempts, bool modifiersReleased)
 {
-    const QString timeout = QStringLiteral("Activation timeout after %1ms.").arg(attempts * activationPollInterval.count());
+    const QString timeout
+        = QStringLiteral("Activation timeout after %1ms.").arg(attempts * activationPollInterval.count());
     if (!modifiersReleased) {
         logPaste((afterTimeout ? timeout + QLatin1Char(' ') : QString())
-            + QStringLiteral("Modifier keys are still held. Paste to PID %1 skipped; the content stays on the clipboard.").arg(target.pid));
+            + QStringLiteral(
+                "Modifier keys are still held. Paste to PID %1 skipped; the content stays on the clipboard.")
+                  .arg(target.pid));
         return;
     }
     // A synthetic key reaches whatever window has the focus: send it only to the target.
     const bool focused = m_workspace.isActive(target.app);
     if (afterTimeout) {
         if (!focused) {
-            logPaste(timeout + QStringLiteral(" Target window does not have the focus. Paste to PID %1 skipped; the content stays on the clipboard.").arg(target.pid));
+            logPaste(timeout
+                + QStringLiteral(" Target window does not have the focus. Paste to PID %1 skipped; the content stays "
+                                 "on the clipboard.")
+                      .arg(target.pid));
             return;
         }
         logPaste(timeout + QStringLiteral(" Firing fallback paste to PID %1.").arg(target.pid));
     } else if (!focused) {
-        logPaste(QStringLiteral("Target window lost the focus. Paste to PID %1 skipped; the content stays on the clipboard.").arg(target.pid));
+        logPaste(
+            QStringLiteral("Target window lost the focus. Paste to PID %1 skipped; the content stays on the clipboard.")
+                .arg(target.pid));
         return;
     }
     if (!m_keys.postPaste(target.app))
@@ -325,7 +337,8 @@ void PasteService::simulatePasteToFrontmost()
 {
     afterModifiersReleased([this](bool released) {
         if (!released)
-            logPaste(QStringLiteral("Modifier keys are still held. Session-wide paste skipped; the content stays on the clipboard."));
+            logPaste(QStringLiteral(
+                "Modifier keys are still held. Session-wide paste skipped; the content stays on the clipboard."));
         else if (!m_keys.postPaste(m_workspace.frontmostApplication()))
             logPaste(QStringLiteral("Failed to post the session-wide paste keystroke."));
         resumeMonitoringAfterDelay();

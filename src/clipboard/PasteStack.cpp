@@ -4,7 +4,11 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
-PasteStack::PasteStack(PasteService& pasteService) : ModelContainerHolder("PasteStack"), m_pasteService(pasteService) { }
+PasteStack::PasteStack(PasteService& pasteService)
+    : ModelContainerHolder("PasteStack")
+    , m_pasteService(pasteService)
+{
+}
 
 PasteStack& PasteStack::shared()
 {

@@ -8,7 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-PasteTrace::PasteTrace(QString path) : m_path(std::move(path)) { }
+PasteTrace::PasteTrace(QString path)
+    : m_path(std::move(path))
+{
+}
 
 QString PasteTrace::formatLine(const QDateTime& time, const QString& message)
 {
@@ -49,7 +52,7 @@ bool PasteTrace::appendToFile(const QByteArray& bytes)
         return false;
     };
 
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0)
         return refuse("cannot inspect the file");
     if (!S_ISREG(info.st_mode))

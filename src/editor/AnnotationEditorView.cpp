@@ -87,23 +87,24 @@ std::optional<QByteArray> encodePNG(const QImage& image)
 }
 
 // Runs `work` on a worker thread and hands its result to `done` on the main thread.
-template <typename T>
-void runInBackground(std::function<T()> work, std::function<void(T)> done)
+template <typename T> void runInBackground(std::function<T()> work, std::function<void(T)> done)
 {
     QThreadPool::globalInstance()->start([work = std::move(work), done = std::move(done)]() mutable {
         T result = work();
-        QMetaObject::invokeMethod(QCoreApplication::instance(),
-            [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); },
+            Qt::QueuedConnection);
     });
 }
 
-const char* const kButtonStyle =
-    "QPushButton { color: white; background: rgba(255,255,255,20); border: 1px solid rgba(255,255,255,28);"
-    " border-radius: 6px; padding: 4px 14px; min-width: 48px; }"
-    "QPushButton:hover { background: rgba(255,255,255,34); }"
-    "QPushButton:pressed { background: rgba(255,255,255,12); }"
-    "QPushButton#doneButton { background: palette(highlight); border-color: palette(highlight); }"
-    "QPushButton#doneButton:hover { background: #2b95ff; }";
+const char* const kButtonStyle
+    = "QPushButton { color: white; background: rgba(255,255,255,20); border: 1px solid rgba(255,255,255,28);"
+      " border-radius: 6px; padding: 4px 14px; min-width: 48px; }"
+      "QPushButton:hover { background: rgba(255,255,255,34); }"
+      "QPushButton:pressed { background: rgba(255,255,255,12); }"
+      "QPushButton#doneButton { background: palette(highlight); border-color: palette(highlight); }"
+      "QPushButton#doneButton:hover { background: #2b95ff; }";
 
 }
 
@@ -112,9 +113,11 @@ void AnnotationEditorView::setFeedbackPanelFactory(FeedbackPanelFactory factory)
     feedbackPanelFactory() = std::move(factory);
 }
 
-AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> document,
-    std::weak_ptr<ModelContainer> container, QWidget* parent)
-    : QWidget(parent), m_document(std::move(document)), m_container(std::move(container))
+AnnotationEditorView::AnnotationEditorView(
+    std::unique_ptr<AnnotationDocument> document, std::weak_ptr<ModelContainer> container, QWidget* parent)
+    : QWidget(parent)
+    , m_document(std::move(document))
+    , m_container(std::move(container))
 {
     setObjectName(QStringLiteral("annotationEditor"));
     // A stored aspect preset crops each new image by that image's own size.
@@ -149,9 +152,8 @@ AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> d
     m_drawingArea = new QStackedWidget(mainColumn);
     m_canvas = new PaintCanvasView(*m_document, m_drawingArea);
     AnnotationDocument* doc = m_document.get();
-    m_canvas->setEraserBackgroundColor([doc](const QPointF& point) {
-        return sampleBackgroundColor(point, doc->sourceBitmap(), doc->canvasSize());
-    });
+    m_canvas->setEraserBackgroundColor(
+        [doc](const QPointF& point) { return sampleBackgroundColor(point, doc->sourceBitmap(), doc->canvasSize()); });
     m_textField = new FloatingTextField(*m_document, *m_canvas);
     m_drawingArea->addWidget(m_canvas);
     m_preview = new BeautifyPreviewView(*m_document, QImage(), m_drawingArea);
@@ -169,13 +171,15 @@ AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> d
     m_dragHandle->setFixedSize(92, 26);
     m_dragHandle->setToolTip(QStringLiteral("Zieh das fertige Bild direkt in eine andere App"));
     m_dragHandle->setAttribute(Qt::WA_StyledBackground);
-    m_dragHandle->setStyleSheet(QStringLiteral("#dragMeHandle { background: rgba(255,255,255,20); border-radius: 6px; }"));
+    m_dragHandle->setStyleSheet(
+        QStringLiteral("#dragMeHandle { background: rgba(255,255,255,20); border-radius: 6px; }"));
     auto* handleRow = new QHBoxLayout(m_dragHandle);
     handleRow->setContentsMargins(0, 0, 0, 0);
     handleRow->setSpacing(4);
     handleRow->addStretch(1);
     auto* handIcon = new QLabel(m_dragHandle);
-    handIcon->setPixmap(EditorSymbols::pixmap(QStringLiteral("hand.draw"), 13, Theme::secondaryText(), devicePixelRatioF()));
+    handIcon->setPixmap(
+        EditorSymbols::pixmap(QStringLiteral("hand.draw"), 13, Theme::secondaryText(), devicePixelRatioF()));
     auto* handText = new QLabel(QStringLiteral("Drag Me"), m_dragHandle);
     QFont handFont;
     handFont.setPixelSize(11);
@@ -199,7 +203,8 @@ AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> d
             return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
         });
         const QSize preview = annotated.size().scaled(QSize(368, 208), Qt::KeepAspectRatio);
-        return ImageDragSourceView::Rendered {png.share(), annotated.scaled(preview, Qt::KeepAspectRatio, Qt::FastTransformation)};
+        return ImageDragSourceView::Rendered {
+            png.share(), annotated.scaled(preview, Qt::KeepAspectRatio, Qt::FastTransformation)};
     });
     bottom->addWidget(m_dragHandle);
     bottom->addStretch(1);
@@ -228,10 +233,13 @@ AnnotationEditorView::AnnotationEditorView(std::unique_ptr<AnnotationDocument> d
     });
     outer->addWidget(m_beautifyPanel);
     if (feedbackPanelFactory())
-        setFeedbackPanel(feedbackPanelFactory()(*m_document, [this] { commitPendingText(); }, [this] {
-            m_isFeedbackShown = false;
-            updateModes();
-        }, this));
+        setFeedbackPanel(feedbackPanelFactory()(
+            *m_document, [this] { commitPendingText(); },
+            [this] {
+                m_isFeedbackShown = false;
+                updateModes();
+            },
+            this));
 
     connect(m_toolbar, &AnnotationToolbarView::undoRequested, this, [this] { engine().undo(); });
     connect(m_toolbar, &AnnotationToolbarView::clearRequested, this, [this] { engine().clear(); });
@@ -263,7 +271,9 @@ bool AnnotationEditorView::isPreviewShown() const
 
 void AnnotationEditorView::fitMinimumWidth(int width)
 {
-    const int panel = std::max(m_beautifyPanel->width(), m_feedbackPanel ? m_feedbackPanel->minimumSizeHint().width() : 0) + 1;
+    const int panel = std::max(
+                          m_beautifyPanel->width(), m_feedbackPanel ? m_feedbackPanel->minimumSizeHint().width() : 0)
+        + 1;
     m_mainColumn->setMinimumWidth(std::clamp(width - panel, 600, 1020));
 }
 
@@ -342,7 +352,9 @@ void AnnotationEditorView::exportAsync(std::function<void(std::optional<QByteArr
     }
     const BeautifyConfig config = m_document->beautifyConfig();
     runInBackground<std::optional<QByteArray>>(
-        [annotated, config] { return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated); },
+        [annotated, config] {
+            return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
+        },
         std::move(done));
 }
 
@@ -378,7 +390,8 @@ void AnnotationEditorView::saveToScreenshots()
         };
         if (!png)
             return finish(false);
-        auto store = [png = *png, strokes, sourceItem, weakContainer, finish](std::optional<QByteArray> sourcePNG) mutable {
+        auto store = [png = *png, strokes, sourceItem, weakContainer, finish](
+                         std::optional<QByteArray> sourcePNG) mutable {
             const auto container = weakContainer.lock();
             if (!container) {
                 Console::log(QStringLiteral("Failed to save screenshot: the store is not available"));
@@ -402,7 +415,8 @@ void AnnotationEditorView::saveToScreenshots()
                 // No item to update (none given, or it was deleted meanwhile): a new one.
                 if (!sourcePNG && sourceItem)
                     sourcePNG = sourceItem->sourceImageData;
-                context.insert(std::make_shared<ScreenshotItem>(now, QStringLiteral("manual"), png, sourcePNG, strokes));
+                context.insert(
+                    std::make_shared<ScreenshotItem>(now, QStringLiteral("manual"), png, sourcePNG, strokes));
             }
             QString error;
             if (!context.save(&error)) {
@@ -419,7 +433,8 @@ void AnnotationEditorView::saveToScreenshots()
     });
 }
 
-std::optional<PaintColor> AnnotationEditorView::sampleBackgroundColor(const QPointF& point, const QImage& image, const QSizeF& canvasSize)
+std::optional<PaintColor> AnnotationEditorView::sampleBackgroundColor(
+    const QPointF& point, const QImage& image, const QSizeF& canvasSize)
 {
     if (canvasSize.width() <= 0 || canvasSize.height() <= 0 || image.isNull())
         return std::nullopt;

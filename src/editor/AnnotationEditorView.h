@@ -71,7 +71,8 @@ public:
     void done();
 
     // The image's colour under a canvas point, for the eraser; none outside the image.
-    static std::optional<PaintColor> sampleBackgroundColor(const QPointF& point, const QImage& image, const QSizeF& canvasSize);
+    static std::optional<PaintColor> sampleBackgroundColor(
+        const QPointF& point, const QImage& image, const QSizeF& canvasSize);
 
 signals:
     void closeRequested();

@@ -41,9 +41,9 @@ QFont pillFont()
 const std::vector<PaintTool>& AnnotationToolbarView::editorToolOrder()
 {
     static const std::vector<PaintTool> order = {PaintTool::select, PaintTool::pen, PaintTool::highlighter,
-        PaintTool::areaHighlight, PaintTool::arrow, PaintTool::rectangle, PaintTool::filledRectangle, PaintTool::ellipse,
-        PaintTool::line, PaintTool::eraser, PaintTool::text, PaintTool::numberBadge, PaintTool::label, PaintTool::mosaic,
-        PaintTool::blur, PaintTool::blackout, PaintTool::spotlight};
+        PaintTool::areaHighlight, PaintTool::arrow, PaintTool::rectangle, PaintTool::filledRectangle,
+        PaintTool::ellipse, PaintTool::line, PaintTool::eraser, PaintTool::text, PaintTool::numberBadge,
+        PaintTool::label, PaintTool::mosaic, PaintTool::blur, PaintTool::blackout, PaintTool::spotlight};
     return order;
 }
 
@@ -105,7 +105,9 @@ AnnotationToolbarView::SliderSpec AnnotationToolbarView::sliderSpec(SliderContex
     return {QStringLiteral("Strichstärke"), 1, 12};
 }
 
-AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* parent) : QWidget(parent), m_engine(engine)
+AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* parent)
+    : QWidget(parent)
+    , m_engine(engine)
 {
     setAttribute(Qt::WA_StyledBackground, false);
     auto* row = new QHBoxLayout(this);
@@ -142,7 +144,8 @@ AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* paren
     m_slider->setStyleSheet(QStringLiteral(
         "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
         "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
-        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: 7px; }"));
+        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
+        "7px; }"));
     addTooltip(m_slider, QString());
     connect(m_slider, &QSlider::valueChanged, this, &AnnotationToolbarView::sliderMoved);
     row->addWidget(m_slider);
@@ -162,7 +165,8 @@ AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* paren
     row->addWidget(m_clear);
     row->addStretch(1);
 
-    m_beautify = makeButton(QStringLiteral("sparkles"), QStringLiteral("Beautify – Hintergrund, Abstand, Schatten, Zuschnitt"), 18);
+    m_beautify = makeButton(
+        QStringLiteral("sparkles"), QStringLiteral("Beautify – Hintergrund, Abstand, Schatten, Zuschnitt"), 18);
     connect(m_beautify, &QAbstractButton::clicked, this, &AnnotationToolbarView::beautifyToggleRequested);
     row->addWidget(m_beautify);
     m_feedback = makeButton(QStringLiteral("questionmark.bubble"), QStringLiteral("Strukturiertes Feedback geben"), 18);
@@ -181,10 +185,13 @@ AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* paren
 
     connect(&m_engine, &PaintEngine::changed, this, &AnnotationToolbarView::refresh);
     // A size that changes while its slider is shown also restyles the selection.
-    connect(&m_engine, &PaintEngine::lineWidthChanged, this, [this] { applySizeToSelection(SliderContext::lineWidth); });
+    connect(
+        &m_engine, &PaintEngine::lineWidthChanged, this, [this] { applySizeToSelection(SliderContext::lineWidth); });
     connect(&m_engine, &PaintEngine::fontSizeChanged, this, [this] { applySizeToSelection(SliderContext::fontSize); });
-    connect(&m_engine, &PaintEngine::badgeSizeChanged, this, [this] { applySizeToSelection(SliderContext::badgeSize); });
-    connect(&m_engine, &PaintEngine::effectAmountChanged, this, [this] { applySizeToSelection(SliderContext::effectAmount); });
+    connect(
+        &m_engine, &PaintEngine::badgeSizeChanged, this, [this] { applySizeToSelection(SliderContext::badgeSize); });
+    connect(&m_engine, &PaintEngine::effectAmountChanged, this,
+        [this] { applySizeToSelection(SliderContext::effectAmount); });
     refresh();
 }
 
@@ -253,7 +260,8 @@ void AnnotationToolbarView::showTooltipFor(QWidget* control)
         m_pill = new QLabel(host);
         m_pill->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_pill->setFont(pillFont());
-        m_pill->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgb(41,41,41); border-radius: 6px; padding: 5px 8px; }"));
+        m_pill->setStyleSheet(QStringLiteral(
+            "QLabel { color: white; background: rgb(41,41,41); border-radius: 6px; padding: 5px 8px; }"));
     }
     m_pill->setText(text);
     m_pill->adjustSize();
@@ -306,7 +314,8 @@ void AnnotationToolbarView::refresh()
         static_cast<EditorButton*>(button)->setActive(tool.rawValue() == selected);
     auto* number = static_cast<EditorButton*>(m_numberToggle);
     number->setVisible(m_engine.selectedTool() == PaintTool::label);
-    number->setSymbol(m_engine.includeNumberInLabel() ? QStringLiteral("number.circle.fill") : QStringLiteral("number.circle"));
+    number->setSymbol(
+        m_engine.includeNumberInLabel() ? QStringLiteral("number.circle.fill") : QStringLiteral("number.circle"));
     number->setActive(m_engine.includeNumberInLabel());
     QColor ring = Theme::text();
     ring.setAlphaF(0.2);
@@ -326,10 +335,17 @@ void AnnotationToolbarView::refreshSlider()
     m_slider->setAccessibleDescription(spec.label);
     double value = m_engine.lineWidth();
     switch (m_sliderContext) {
-    case SliderContext::fontSize: value = m_engine.fontSize(); break;
-    case SliderContext::badgeSize: value = m_engine.badgeSize(); break;
-    case SliderContext::effectAmount: value = m_engine.effectAmount(); break;
-    case SliderContext::lineWidth: break;
+    case SliderContext::fontSize:
+        value = m_engine.fontSize();
+        break;
+    case SliderContext::badgeSize:
+        value = m_engine.badgeSize();
+        break;
+    case SliderContext::effectAmount:
+        value = m_engine.effectAmount();
+        break;
+    case SliderContext::lineWidth:
+        break;
     }
     const double fraction = std::clamp((value - spec.minimum) / (spec.maximum - spec.minimum), 0.0, 1.0);
     m_updatingSlider = true;
@@ -355,10 +371,18 @@ void AnnotationToolbarView::sliderMoved(int)
         return;
     const double value = sliderValue();
     switch (m_sliderContext) {
-    case SliderContext::lineWidth: m_engine.setLineWidth(value); break;
-    case SliderContext::fontSize: m_engine.setFontSize(value); break;
-    case SliderContext::badgeSize: m_engine.setBadgeSize(value); break;
-    case SliderContext::effectAmount: m_engine.setEffectAmount(value); break;
+    case SliderContext::lineWidth:
+        m_engine.setLineWidth(value);
+        break;
+    case SliderContext::fontSize:
+        m_engine.setFontSize(value);
+        break;
+    case SliderContext::badgeSize:
+        m_engine.setBadgeSize(value);
+        break;
+    case SliderContext::effectAmount:
+        m_engine.setEffectAmount(value);
+        break;
     }
 }
 
@@ -367,9 +391,17 @@ void AnnotationToolbarView::applySizeToSelection(SliderContext context)
     if (context != sliderContext(m_engine))
         return;
     switch (context) {
-    case SliderContext::lineWidth: m_engine.applyLineWidthToSelection(m_engine.lineWidth()); break;
-    case SliderContext::fontSize: m_engine.applyFontSizeToSelection(m_engine.fontSize()); break;
-    case SliderContext::badgeSize: m_engine.applyBadgeSizeToSelection(m_engine.badgeSize()); break;
-    case SliderContext::effectAmount: m_engine.applyEffectAmountToSelection(m_engine.effectAmount()); break;
+    case SliderContext::lineWidth:
+        m_engine.applyLineWidthToSelection(m_engine.lineWidth());
+        break;
+    case SliderContext::fontSize:
+        m_engine.applyFontSizeToSelection(m_engine.fontSize());
+        break;
+    case SliderContext::badgeSize:
+        m_engine.applyBadgeSizeToSelection(m_engine.badgeSize());
+        break;
+    case SliderContext::effectAmount:
+        m_engine.applyEffectAmountToSelection(m_engine.effectAmount());
+        break;
     }
 }

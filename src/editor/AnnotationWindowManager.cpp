@@ -35,7 +35,8 @@ void AnnotationWindowManager::closeWindow()
     window->deleteLater();
 }
 
-void AnnotationWindowManager::present(const QImage& image, std::shared_ptr<ScreenshotItem> sourceItem, QScreen* onScreen)
+void AnnotationWindowManager::present(
+    const QImage& image, std::shared_ptr<ScreenshotItem> sourceItem, QScreen* onScreen)
 {
     std::unique_ptr<AnnotationDocument> document = AnnotationDocument::create(image, sourceItem);
     if (!document) {

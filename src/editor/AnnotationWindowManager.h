@@ -21,7 +21,10 @@ public:
     static constexpr int minimumHeight = 480;
 
     static AnnotationWindowManager& shared();
-    AnnotationWindowManager() : ModelContainerHolder("AnnotationWindowManager") { }
+    AnnotationWindowManager()
+        : ModelContainerHolder("AnnotationWindowManager")
+    {
+    }
     ~AnnotationWindowManager() override;
 
     // Opens the editor for `image`. `sourceItem`: the stored screenshot that Save then updates;

@@ -48,7 +48,8 @@ QSlider* slider(QWidget* parent)
     s->setStyleSheet(QStringLiteral(
         "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
         "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
-        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: 7px; }"));
+        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
+        "7px; }"));
     return s;
 }
 
@@ -92,11 +93,16 @@ protected:
 QString presetLabel(BeautifyAspectPreset preset)
 {
     switch (preset) {
-    case BeautifyAspectPreset::square: return QStringLiteral("1:1");
-    case BeautifyAspectPreset::portrait45: return QStringLiteral("4:5");
-    case BeautifyAspectPreset::portrait916: return QStringLiteral("9:16");
-    case BeautifyAspectPreset::landscape169: return QStringLiteral("16:9");
-    case BeautifyAspectPreset::original: break;
+    case BeautifyAspectPreset::square:
+        return QStringLiteral("1:1");
+    case BeautifyAspectPreset::portrait45:
+        return QStringLiteral("4:5");
+    case BeautifyAspectPreset::portrait916:
+        return QStringLiteral("9:16");
+    case BeautifyAspectPreset::landscape169:
+        return QStringLiteral("16:9");
+    case BeautifyAspectPreset::original:
+        break;
     }
     return QStringLiteral("Original");
 }
@@ -104,7 +110,9 @@ QString presetLabel(BeautifyAspectPreset preset)
 }
 
 BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Preferences* preferences, QWidget* parent)
-    : QWidget(parent), m_document(document), m_preferences(preferences)
+    : QWidget(parent)
+    , m_document(document)
+    , m_preferences(preferences)
 {
     setFixedWidth(280);
     setAutoFillBackground(true);
@@ -193,7 +201,8 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
         connect(m_gradientSwatches[i], &QAbstractButton::clicked, this, [this, i] {
             const auto& bg = m_document.beautifyConfig().background;
             const PaintColor current = bg.kind == BeautifyBackground::Kind::gradient && i < int(bg.colors.size())
-                ? bg.colors[std::size_t(i)] : PaintColor(0, 0, 0, 1);
+                ? bg.colors[std::size_t(i)]
+                : PaintColor(0, 0, 0, 1);
             pickColor(current, [this, i](const PaintColor& c) { setGradientColor(i, c); });
         });
         gradient->addWidget(m_gradientSwatches[i]);
@@ -235,7 +244,8 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
     m_shadowStrength = slider(m_details);
     connect(m_shadowStrength, &QSlider::valueChanged, this, [this] {
         if (!m_refreshing)
-            setShadowStrength(fromSlider(m_shadowStrength, BeautifyConfig::minimumShadowStrength, BeautifyConfig::maximumShadowStrength));
+            setShadowStrength(fromSlider(
+                m_shadowStrength, BeautifyConfig::minimumShadowStrength, BeautifyConfig::maximumShadowStrength));
     });
     details->addWidget(m_shadowStrength);
     details->addWidget(divider(m_details));
@@ -314,7 +324,8 @@ void BeautifyOptionsPanel::chooseGradientBackground()
 {
     m_message->hide();
     update([](BeautifyConfig& c) {
-        c.background = BeautifyBackground::gradient({PaintColor(0.0, 0.48, 1.0, 1.0), PaintColor(0.69, 0.32, 0.87, 1.0)}, 45);
+        c.background = BeautifyBackground::gradient(
+            {PaintColor(0.0, 0.48, 1.0, 1.0), PaintColor(0.69, 0.32, 0.87, 1.0)}, 45);
     });
 }
 
@@ -411,7 +422,8 @@ void BeautifyOptionsPanel::setSolidColor(const PaintColor& color)
 void BeautifyOptionsPanel::setGradientColor(int index, const PaintColor& color)
 {
     update([&](BeautifyConfig& c) {
-        if (c.background.kind != BeautifyBackground::Kind::gradient || index < 0 || index >= int(c.background.colors.size()))
+        if (c.background.kind != BeautifyBackground::Kind::gradient || index < 0
+            || index >= int(c.background.colors.size()))
             return;
         auto colors = c.background.colors;
         colors[std::size_t(index)] = color;
@@ -456,12 +468,14 @@ void BeautifyOptionsPanel::refresh()
     m_gradientRow->setVisible(twoColours);
     if (twoColours)
         for (int i = 0; i < 2; ++i)
-            static_cast<EditorButton*>(m_gradientSwatches[i])->setSwatch(c.background.colors[std::size_t(i)].toQColor(), ring, 1);
+            static_cast<EditorButton*>(m_gradientSwatches[i])
+                ->setSwatch(c.background.colors[std::size_t(i)].toQColor(), ring, 1);
     toSlider(m_padding, c.paddingFraction, 0, BeautifyConfig::maximumPaddingFraction);
     toSlider(m_radius, c.cornerRadiusFraction, 0, BeautifyConfig::maximumCornerRadiusFraction);
     m_shadow->setChecked(c.shadow.isEnabled);
     m_shadowStrength->setVisible(c.shadow.isEnabled);
-    toSlider(m_shadowStrength, c.shadow.strength, BeautifyConfig::minimumShadowStrength, BeautifyConfig::maximumShadowStrength);
+    toSlider(m_shadowStrength, c.shadow.strength, BeautifyConfig::minimumShadowStrength,
+        BeautifyConfig::maximumShadowStrength);
     const BeautifyAspectPreset selected = c.aspectPreset.value_or(BeautifyAspectPreset::original);
     const auto& presets = BeautifyAspectPresets::allCases();
     for (std::size_t i = 0; i < m_aspectChips.size(); ++i)

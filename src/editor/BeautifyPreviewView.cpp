@@ -8,7 +8,9 @@
 #include <QPainter>
 
 BeautifyPreviewView::BeautifyPreviewView(AnnotationDocument& document, QImage annotatedImage, QWidget* parent)
-    : QWidget(parent), m_document(document), m_annotatedImage(std::move(annotatedImage))
+    : QWidget(parent)
+    , m_document(document)
+    , m_annotatedImage(std::move(annotatedImage))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&document, &AnnotationDocument::beautifyConfigChanged, this, qOverload<>(&QWidget::update));
@@ -53,13 +55,17 @@ void BeautifyPreviewView::paintEvent(QPaintEvent*)
     const BeautifyConfig& config = m_document.beautifyConfig();
     // Frame the snapshot reduced to about the shown resolution: the frame's lengths are fractions
     // of the image, so the picture is the export's, only smaller.
-    const double factor = std::min(1.0, target.width() * devicePixelRatioF() / std::max(1.0, double(
-        config.isEnabled ? BeautifyGeometry::frameLayout(m_annotatedImage.size(), config)->canvasSize.width() : m_annotatedImage.width())));
+    const double factor = std::min(1.0,
+        target.width() * devicePixelRatioF()
+            / std::max(1.0,
+                double(config.isEnabled
+                        ? BeautifyGeometry::frameLayout(m_annotatedImage.size(), config)->canvasSize.width()
+                        : m_annotatedImage.width())));
     if (m_reduced.isNull() || std::abs(factor - m_reducedFactor) > 1e-6) {
         m_reduced = factor >= 1 ? m_annotatedImage
                                 : m_annotatedImage.scaled(std::max(1, qRound(m_annotatedImage.width() * factor)),
-                                      std::max(1, qRound(m_annotatedImage.height() * factor)), Qt::IgnoreAspectRatio,
-                                      Qt::SmoothTransformation);
+                                    std::max(1, qRound(m_annotatedImage.height() * factor)), Qt::IgnoreAspectRatio,
+                                    Qt::SmoothTransformation);
         m_reducedFactor = factor;
         m_framed = QImage();
     }

@@ -30,8 +30,9 @@ class ScreenColorSampler : public QWidget {
 public:
     using Handler = std::function<void(std::optional<QColor>)>;
     explicit ScreenColorSampler(Handler handler)
-        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint),
-          m_handler(std::move(handler))
+        : QWidget(
+            nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint)
+        , m_handler(std::move(handler))
     {
         setAttribute(Qt::WA_DeleteOnClose);
         setAttribute(Qt::WA_TranslucentBackground);
@@ -113,11 +114,14 @@ QFont monoLabelFont()
 
 }
 
-ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent) : QFrame(parent, Qt::Popup), m_engine(engine)
+ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent)
+    : QFrame(parent, Qt::Popup)
+    , m_engine(engine)
 {
     setObjectName(QStringLiteral("colorPopover"));
     setFixedWidth(170 + 2);
-    setStyleSheet(QStringLiteral("#colorPopover { background: rgb(30,30,32); border: 1px solid rgba(255,255,255,30); border-radius: 8px; }"));
+    setStyleSheet(QStringLiteral(
+        "#colorPopover { background: rgb(30,30,32); border: 1px solid rgba(255,255,255,30); border-radius: 8px; }"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(10);
@@ -265,7 +269,8 @@ void ColorPopover::copyHexToClipboard()
 {
     Pasteboard& pasteboard = Pasteboard::shared();
     pasteboard.clearContents();
-    pasteboard.writeItems({{PasteboardTypes::utf8PlainText, AnnotationToolbarView::hexString(m_engine.selectedColor()).toUtf8()}});
+    pasteboard.writeItems(
+        {{PasteboardTypes::utf8PlainText, AnnotationToolbarView::hexString(m_engine.selectedColor()).toUtf8()}});
     m_hexCopied = true;
     auto* copy = static_cast<EditorButton*>(m_copy);
     copy->setSymbol(QStringLiteral("checkmark"));

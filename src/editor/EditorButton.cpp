@@ -7,7 +7,10 @@
 #include <QPainterPath>
 
 EditorButton::EditorButton(const QString& symbol, QSize frame, int iconSize, QWidget* parent)
-    : QAbstractButton(parent), m_symbol(symbol), m_frame(frame), m_iconSize(iconSize)
+    : QAbstractButton(parent)
+    , m_symbol(symbol)
+    , m_frame(frame)
+    , m_iconSize(iconSize)
 {
     setFixedSize(frame);
     setCursor(Qt::PointingHandCursor);

@@ -8,7 +8,8 @@
 class EditorButton : public QAbstractButton {
     Q_OBJECT
 public:
-    explicit EditorButton(const QString& symbol, QSize frame = QSize(28, 28), int iconSize = 18, QWidget* parent = nullptr);
+    explicit EditorButton(
+        const QString& symbol, QSize frame = QSize(28, 28), int iconSize = 18, QWidget* parent = nullptr);
 
     void setSymbol(const QString& symbol);
     QString symbol() const { return m_symbol; }
@@ -17,10 +18,22 @@ public:
     // A filled circle of the colour instead of a symbol, ringed as `ring` says.
     void setSwatch(const QColor& color, const QColor& ring, qreal ringWidth);
     // A colour for the symbol other than the text colour (accent while active wins).
-    void setSymbolColor(const QColor& color) { m_symbolColor = color; update(); }
+    void setSymbolColor(const QColor& color)
+    {
+        m_symbolColor = color;
+        update();
+    }
     // Draws the rounded background of an inactive button faintly (panel buttons and chips).
-    void setFaintBackground(bool faint) { m_faint = faint; update(); }
-    void setRadius(qreal radius) { m_radius = radius; update(); }
+    void setFaintBackground(bool faint)
+    {
+        m_faint = faint;
+        update();
+    }
+    void setRadius(qreal radius)
+    {
+        m_radius = radius;
+        update();
+    }
 
     QSize sizeHint() const override { return m_frame; }
 

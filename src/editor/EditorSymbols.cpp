@@ -80,7 +80,8 @@ bool draw(QPainter& p, const QString& name, const QColor& c)
         font.setBold(true);
         p.setFont(font);
         p.setPen(filled ? QColor(20, 20, 20) : c);
-        p.drawText(QRectF(3, 3, 18, 18), Qt::AlignCenter, name.startsWith('1') ? QStringLiteral("1") : QStringLiteral("#"));
+        p.drawText(
+            QRectF(3, 3, 18, 18), Qt::AlignCenter, name.startsWith('1') ? QStringLiteral("1") : QStringLiteral("#"));
     } else if (name == "tag.fill") {
         QPainterPath tag;
         tag.moveTo(3, 12);
@@ -114,7 +115,8 @@ bool draw(QPainter& p, const QString& name, const QColor& c)
         p.drawEllipse(QPointF(12, 12), 4.5, 4.5);
         for (int i = 0; i < 8; ++i) {
             const double a = i * M_PI / 4;
-            p.drawLine(QPointF(12 + std::cos(a) * 7.5, 12 + std::sin(a) * 7.5), QPointF(12 + std::cos(a) * 10, 12 + std::sin(a) * 10));
+            p.drawLine(QPointF(12 + std::cos(a) * 7.5, 12 + std::sin(a) * 7.5),
+                QPointF(12 + std::cos(a) * 10, 12 + std::sin(a) * 10));
         }
     } else if (name == "eye.slash.fill" || name == "eye") {
         QPainterPath eye;
@@ -138,8 +140,8 @@ bool draw(QPainter& p, const QString& name, const QColor& c)
             }
     } else if (name == "wand.and.rays") {
         p.drawLine(QPointF(4, 20), QPointF(14, 10));
-        for (const auto& ray : {QLineF(17, 3, 17, 6), QLineF(21, 7, 18, 7), QLineF(20, 4, 18.5, 5.5), QLineF(13, 4, 14.5, 5.5),
-                 QLineF(20, 11, 18.5, 9.5)})
+        for (const auto& ray : {QLineF(17, 3, 17, 6), QLineF(21, 7, 18, 7), QLineF(20, 4, 18.5, 5.5),
+                 QLineF(13, 4, 14.5, 5.5), QLineF(20, 11, 18.5, 9.5)})
             p.drawLine(ray);
     } else if (name == "sparkles") {
         auto star = [&](QPointF m, double r) {

@@ -24,7 +24,8 @@ const QString kCaptionPlaceholder = QStringLiteral("Beschriftung (optional)");
 // The accent-coloured circle at the field's corner that turns a free text into a box and sizes it.
 class ResizeHandle : public QWidget {
 public:
-    explicit ResizeHandle(QWidget* parent) : QWidget(parent)
+    explicit ResizeHandle(QWidget* parent)
+        : QWidget(parent)
     {
         setFixedSize(19, 19);
         setCursor(Qt::SizeFDiagCursor);
@@ -38,7 +39,9 @@ protected:
         p.setPen(Qt::NoPen);
         p.setBrush(Theme::accent());
         p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-        p.drawPixmap(QPointF(5, 5), EditorSymbols::pixmap(QStringLiteral("arrow.down.right.and.arrow.up.left"), 9, Qt::white, devicePixelRatioF()));
+        p.drawPixmap(QPointF(5, 5),
+            EditorSymbols::pixmap(
+                QStringLiteral("arrow.down.right.and.arrow.up.left"), 9, Qt::white, devicePixelRatioF()));
     }
 };
 
@@ -53,7 +56,10 @@ QFont fieldFont(double pixelSize)
 }
 
 FloatingTextField::FloatingTextField(AnnotationDocument& document, PaintCanvasView& canvas)
-    : QWidget(&canvas), m_document(document), m_engine(document.engine()), m_canvas(canvas)
+    : QWidget(&canvas)
+    , m_document(document)
+    , m_engine(document.engine())
+    , m_canvas(canvas)
 {
     setObjectName(QStringLiteral("floatingTextField"));
     setAttribute(Qt::WA_TranslucentBackground);
@@ -139,8 +145,10 @@ void FloatingTextField::open(const PaintStroke& stroke)
     if (m_storedBox) {
         const double s = m_canvas.viewScale();
         const QSizeF canvas = m_document.canvasSize();
-        const QRectF box = QRectF(QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()),
-            QPointF(stroke.points.back().x * canvas.width(), stroke.points.back().y * canvas.height())).normalized();
+        const QRectF box = QRectF(
+            QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()),
+            QPointF(stroke.points.back().x * canvas.width(), stroke.points.back().y * canvas.height()))
+                               .normalized();
         m_boxSize = box.size() * s;
     }
     m_line->blockSignals(true);
@@ -223,13 +231,15 @@ void FloatingTextField::layoutField()
         const double r = current->badgeSize ? *current->badgeSize / 2 : 12;
         fontSize = current->badgeSize ? std::max(r, 11.0) : 12;
         const QString typed = m_line->text();
-        const double w = AnnotationOverlayLayer::measuredTextWidth(typed.isEmpty() ? kCaptionPlaceholder : typed, fontSize, QFont::DemiBold);
+        const double w = AnnotationOverlayLayer::measuredTextWidth(
+            typed.isEmpty() ? kCaptionPlaceholder : typed, fontSize, QFont::DemiBold);
         centre.rx() += r + 10 + (w + 12) / 2;
         placeholder = kCaptionPlaceholder;
         style = QStringLiteral("color: white; background: rgba(0,0,0,166); border-radius: 5px;");
         padding = QMargins(6, 3, 6, 3);
     } else if (current->tool == PaintTool::label) {
-        style = QStringLiteral("color: white; background: %1; border-radius: 6px;").arg(strokeColor.name(QColor::HexArgb));
+        style = QStringLiteral("color: white; background: %1; border-radius: 6px;")
+                    .arg(strokeColor.name(QColor::HexArgb));
         padding = QMargins(8, 4, 8, 4);
     } else {
         style = QStringLiteral("color: %1; background: transparent;").arg(strokeColor.name(QColor::HexArgb));
@@ -242,7 +252,7 @@ void FloatingTextField::layoutField()
     if (m_multiLine && m_boxSize) {
         m_multi->setFont(font);
         m_multi->setStyleSheet(QStringLiteral("QPlainTextEdit { color: %1; background: rgba(0,0,0,89); border: none; }")
-                .arg(strokeColor.name(QColor::HexArgb)));
+                                   .arg(strokeColor.name(QColor::HexArgb)));
         const QSize box = m_boxSize->toSize();
         QPoint topLeft;
         if (m_storedBox)

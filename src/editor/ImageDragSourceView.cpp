@@ -16,7 +16,10 @@ namespace {
 // The drag's data, handed out when a drop target asks for it: the PNG and a file URL of it.
 class LazyPngMimeData : public QMimeData {
 public:
-    explicit LazyPngMimeData(std::shared_future<std::optional<QByteArray>> png) : m_png(std::move(png)) { }
+    explicit LazyPngMimeData(std::shared_future<std::optional<QByteArray>> png)
+        : m_png(std::move(png))
+    {
+    }
 
     QStringList formats() const override { return {QStringLiteral("image/png"), QStringLiteral("text/uri-list")}; }
     bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
@@ -58,7 +61,8 @@ QMimeData* ImageDragSourceView::makeMimeData(const Rendered& rendered)
     return new LazyPngMimeData(rendered.data);
 }
 
-ImageDragSourceView::ImageDragSourceView(QWidget* parent) : QWidget(parent)
+ImageDragSourceView::ImageDragSourceView(QWidget* parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_Hover);
 }
@@ -84,8 +88,9 @@ QString ImageDragSourceView::writeDragFile(const QByteArray& png)
     if (!QDir().mkpath(folder))
         return {};
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QString name = QStringLiteral("Quorvel ") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"))
-        + QStringLiteral(" ") + QUuid::createUuid().toString(QUuid::Id128).left(6) + QStringLiteral(".png");
+    const QString name = QStringLiteral("Quorvel ")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")) + QStringLiteral(" ")
+        + QUuid::createUuid().toString(QUuid::Id128).left(6) + QStringLiteral(".png");
     QFile file(folder + QLatin1Char('/') + name);
     if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size())
         return {};

@@ -20,7 +20,8 @@ QString FeedbackError::errorDescription() const
     case Kind::invalidResponse:
         return QStringLiteral("Ungültige Antwort vom Feedback-Server");
     case Kind::notConfigured:
-        return QStringLiteral("Kein Feedback-Server eingerichtet – diese Quorvel-Version wurde ohne Feedback-Adresse gebaut.");
+        return QStringLiteral(
+            "Kein Feedback-Server eingerichtet – diese Quorvel-Version wurde ohne Feedback-Adresse gebaut.");
     case Kind::invalidJSON:
         return QStringLiteral("Die Antwort des Feedback-Servers ist kein gültiges JSON (%1)").arg(m_text);
     case Kind::transport:
@@ -28,7 +29,8 @@ QString FeedbackError::errorDescription() const
     }
     switch (m_failure) {
     case HttpResponse::Failure::timedOut:
-        return QStringLiteral("Zeitüberschreitung – der Feedback-Server hat nicht innerhalb von %1 Sekunden geantwortet.")
+        return QStringLiteral(
+            "Zeitüberschreitung – der Feedback-Server hat nicht innerhalb von %1 Sekunden geantwortet.")
             .arg((m_timeoutMs + 999) / 1000);
     case HttpResponse::Failure::connectionRefused:
         return QStringLiteral("Keine Verbindung zum Feedback-Server (Verbindung abgelehnt).");

@@ -9,7 +9,7 @@
 class FeedbackError {
 public:
     enum class Kind {
-        httpError,       // a status outside 200...299, with the answer's body
+        httpError, // a status outside 200...299, with the answer's body
         invalidURL,
         invalidResponse, // no HTTP answer, or JSON without a string "id"
         notConfigured,   // the build names no feedback endpoint
@@ -17,7 +17,10 @@ public:
         invalidJSON,     // a 2xx answer whose body the JSON reader refused
     };
 
-    static FeedbackError httpError(qint64 statusCode, QString body) { return FeedbackError(Kind::httpError, statusCode, std::move(body)); }
+    static FeedbackError httpError(qint64 statusCode, QString body)
+    {
+        return FeedbackError(Kind::httpError, statusCode, std::move(body));
+    }
     static FeedbackError invalidURL() { return FeedbackError(Kind::invalidURL); }
     static FeedbackError invalidResponse() { return FeedbackError(Kind::invalidResponse); }
     static FeedbackError notConfigured() { return FeedbackError(Kind::notConfigured); }
@@ -37,7 +40,11 @@ public:
 
 private:
     explicit FeedbackError(Kind kind, qint64 statusCode = 0, QString text = {})
-        : m_kind(kind), m_statusCode(statusCode), m_text(std::move(text)) { }
+        : m_kind(kind)
+        , m_statusCode(statusCode)
+        , m_text(std::move(text))
+    {
+    }
 
     Kind m_kind;
     qint64 m_statusCode = 0;

@@ -98,8 +98,12 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, QWidget* parent)
 {
 }
 
-FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& service, Pasteboard& pasteboard, QWidget* parent)
-    : QWidget(parent), m_host(std::move(host)), m_service(service), m_pasteboard(pasteboard)
+FeedbackQuestionsPanel::FeedbackQuestionsPanel(
+    Host host, FeedbackService& service, Pasteboard& pasteboard, QWidget* parent)
+    : QWidget(parent)
+    , m_host(std::move(host))
+    , m_service(service)
+    , m_pasteboard(pasteboard)
 {
     setObjectName(QStringLiteral("FeedbackQuestionsPanel"));
     setAttribute(Qt::WA_StyledBackground);
@@ -121,11 +125,11 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& servi
         "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 3px; min-height: 24px; }"
         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
         "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
-            .arg(Theme::annotationSurface().name(), Theme::annotationBase().name(), rgba(QColor(255, 255, 255, 40)),
-                kBlue.name(), rgba(QColor(255, 255, 255, 26)), rgba(QColor(255, 255, 255, 44)),
-                rgba(QColor(255, 255, 255, 40)), kBlue.lighter(115).name(),
-                rgba(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 90)))
-            .arg(rgba(QColor(255, 255, 255, 140))));
+                      .arg(Theme::annotationSurface().name(), Theme::annotationBase().name(),
+                          rgba(QColor(255, 255, 255, 40)), kBlue.name(), rgba(QColor(255, 255, 255, 26)),
+                          rgba(QColor(255, 255, 255, 44)), rgba(QColor(255, 255, 255, 40)), kBlue.lighter(115).name(),
+                          rgba(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 90)))
+                      .arg(rgba(QColor(255, 255, 255, 140))));
 
     // The questions scroll when the editor is shorter than they are.
     auto* outer = new QVBoxLayout(this);
@@ -152,11 +156,16 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& servi
     divider->setStyleSheet(QStringLiteral("background: %1; border: none;").arg(rgba(QColor(255, 255, 255, 77))));
     v->addWidget(divider);
 
-    v->addWidget(fieldBox(QStringLiteral("1. Ziel"), QStringLiteral("Was wolltest du in dem Moment tun?"), m_ziel, content, Qt::Vertical));
-    v->addWidget(fieldBox(QStringLiteral("2. Ort"), QStringLiteral("Wo warst du in der App? (welcher Bereich/Screen?)"), m_ort, content, Qt::Vertical));
-    v->addWidget(fieldBox(QStringLiteral("3. Aktion"), QStringLiteral("Was genau hast du angetippt?"), m_aktion, content, Qt::Vertical));
-    v->addWidget(fieldBox(QStringLiteral("4. Erwartung"), QStringLiteral("Was hast du erwartet, dass passiert?"), m_erwartung, content, Qt::Vertical));
-    v->addWidget(fieldBox(QStringLiteral("5. Ergebnis"), QStringLiteral("Was ist stattdessen wirklich passiert?"), m_ergebnis, content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("1. Ziel"), QStringLiteral("Was wolltest du in dem Moment tun?"), m_ziel,
+        content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("2. Ort"), QStringLiteral("Wo warst du in der App? (welcher Bereich/Screen?)"),
+        m_ort, content, Qt::Vertical));
+    v->addWidget(fieldBox(
+        QStringLiteral("3. Aktion"), QStringLiteral("Was genau hast du angetippt?"), m_aktion, content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("4. Erwartung"), QStringLiteral("Was hast du erwartet, dass passiert?"),
+        m_erwartung, content, Qt::Vertical));
+    v->addWidget(fieldBox(QStringLiteral("5. Ergebnis"), QStringLiteral("Was ist stattdessen wirklich passiert?"),
+        m_ergebnis, content, Qt::Vertical));
     m_ziel->setObjectName(QStringLiteral("ziel"));
     m_ort->setObjectName(QStringLiteral("ort"));
     m_aktion->setObjectName(QStringLiteral("aktion"));
@@ -169,8 +178,8 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& servi
     auto* photo = new QLabel(content);
     photo->setPixmap(symbol(QStringLiteral("photo"), 14, Theme::secondaryText()));
     evidence->addWidget(photo, 0, Qt::AlignVCenter);
-    QLabel* evidenceText = label(QStringLiteral("6. Beleg — dein annotiertes Bild (automatisch angehängt)"), panelFont(11),
-        Theme::secondaryText(), content);
+    QLabel* evidenceText = label(QStringLiteral("6. Beleg — dein annotiertes Bild (automatisch angehängt)"),
+        panelFont(11), Theme::secondaryText(), content);
     evidenceText->setWordWrap(true);
     evidence->addWidget(evidenceText, 1, Qt::AlignVCenter);
     v->addLayout(evidence);
@@ -207,8 +216,8 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, FeedbackService& servi
 
 FeedbackQuestionsPanel::~FeedbackQuestionsPanel() = default;
 
-FeedbackQuestionsPanel::Host FeedbackQuestionsPanel::hostFor(AnnotationDocument& document,
-    std::function<void()> commitPendingText, std::function<void()> onClose)
+FeedbackQuestionsPanel::Host FeedbackQuestionsPanel::hostFor(
+    AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose)
 {
     QPointer<AnnotationDocument> doc(&document);
     return Host {
@@ -234,15 +243,16 @@ QWidget* FeedbackQuestionsPanel::makeHeader(QWidget* parent)
     // Queued: the editor may delete the panel in onClose, and the button is still in its click.
     connect(close, &QToolButton::clicked, this, [this] {
         if (m_host.onClose)
-            QMetaObject::invokeMethod(this, [onClose = m_host.onClose] { onClose(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [onClose = m_host.onClose] { onClose(); }, Qt::QueuedConnection);
     });
     row->addWidget(close);
     return header;
 }
 
 // A line edit with its name: beside it in a fixed-width column (horizontal) or above it (vertical).
-QWidget* FeedbackQuestionsPanel::fieldBox(const QString& text, const QString& placeholder, QLineEdit*& field,
-    QWidget* parent, Qt::Orientation orientation)
+QWidget* FeedbackQuestionsPanel::fieldBox(
+    const QString& text, const QString& placeholder, QLineEdit*& field, QWidget* parent, Qt::Orientation orientation)
 {
     const bool beside = orientation == Qt::Horizontal;
     auto* box = new QWidget(parent);
@@ -286,17 +296,20 @@ QImage FeedbackQuestionsPanel::exportImage()
     return image;
 }
 
-void FeedbackQuestionsPanel::encodeThen(const QImage& image,
-    std::function<void(FeedbackQuestionsPanel&, std::optional<QByteArray>)> then)
+void FeedbackQuestionsPanel::encodeThen(
+    const QImage& image, std::function<void(FeedbackQuestionsPanel&, std::optional<QByteArray>)> then)
 {
     // Encoding a large image takes a while; the editor stays responsive meanwhile.
     QPointer<FeedbackQuestionsPanel> self(this);
     QThreadPool::globalInstance()->start([self, image, then = std::move(then)] {
         const std::optional<QByteArray> result = ImageEncoding::png(image);
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, then, result] {
-            if (self)
-                then(*self, result);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, then, result] {
+                if (self)
+                    then(*self, result);
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -45,7 +45,8 @@ public:
 
     // A host over an open document: renders its export image (nothing once the document is
     // gone), after commitPendingText.
-    static Host hostFor(AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose);
+    static Host hostFor(
+        AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose);
 
     // "Ziel: …\nOrt: …\nAktion: …\nErwartung: …\nErgebnis: …\nBeleg: siehe angehängtes Bild",
     // the answers exactly as typed.

@@ -21,17 +21,20 @@
 #define QUORVEL_FEEDBACK_URL ""
 #endif
 
-FeedbackService::FeedbackService(QString endpoint, HttpClient& http, Preferences& preferences, Permissions& permissions,
-    int timeoutMs)
-    : m_endpoint(std::move(endpoint)), m_http(http), m_preferences(preferences), m_permissions(permissions),
-      m_timeoutMs(timeoutMs)
+FeedbackService::FeedbackService(
+    QString endpoint, HttpClient& http, Preferences& preferences, Permissions& permissions, int timeoutMs)
+    : m_endpoint(std::move(endpoint))
+    , m_http(http)
+    , m_preferences(preferences)
+    , m_permissions(permissions)
+    , m_timeoutMs(timeoutMs)
 {
 }
 
 FeedbackService& FeedbackService::shared()
 {
-    static FeedbackService instance(endpointFromConfiguration(QStringLiteral(QUORVEL_FEEDBACK_URL)), HttpClient::shared(),
-        Preferences::shared(), Permissions::shared());
+    static FeedbackService instance(endpointFromConfiguration(QStringLiteral(QUORVEL_FEEDBACK_URL)),
+        HttpClient::shared(), Preferences::shared(), Permissions::shared());
     return instance;
 }
 
@@ -53,7 +56,8 @@ void FeedbackService::send(const Payload& payload, Completion completion) const
 {
     // Every outcome arrives through the event loop, also the ones known at once.
     auto deliverLater = [completion](const Result& result) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [completion, result] { completion(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [completion, result] { completion(result); }, Qt::QueuedConnection);
     };
     if (m_endpoint.isEmpty()) {
         deliverLater({std::nullopt, FeedbackError::notConfigured()});
@@ -72,8 +76,10 @@ void FeedbackService::send(const Payload& payload, Completion completion) const
     request.method = "POST";
     request.timeoutMs = m_timeoutMs;
     if (payload.screenshotPNG) {
-        const QString boundary = QStringLiteral("----QVFeedback-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-        request.headers.append(qMakePair(QByteArray("Content-Type"), "multipart/form-data; boundary=" + boundary.toUtf8()));
+        const QString boundary = QStringLiteral("----QVFeedback-")
+            + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        request.headers.append(
+            qMakePair(QByteArray("Content-Type"), "multipart/form-data; boundary=" + boundary.toUtf8()));
         request.body = buildMultipart(payload, *payload.screenshotPNG, boundary);
     } else {
         request.headers.append(qMakePair(QByteArray("Content-Type"), QByteArray("application/json")));
@@ -99,7 +105,8 @@ FeedbackService::Result FeedbackService::interpret(const HttpResponse& response,
     if (response.failure != HttpResponse::Failure::none)
         return {std::nullopt, FeedbackError::transport(response.failure, response.detail, timeoutMs)};
     if (response.statusCode < 200 || response.statusCode > 299)
-        return {std::nullopt, FeedbackError::httpError(response.statusCode, Unicode::decodeUtf8(response.body).value_or(QString()))};
+        return {std::nullopt,
+            FeedbackError::httpError(response.statusCode, Unicode::decodeUtf8(response.body).value_or(QString()))};
 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(response.body, &parseError);
@@ -113,7 +120,8 @@ FeedbackService::Result FeedbackService::interpret(const HttpResponse& response,
     return {id.toString(), std::nullopt};
 }
 
-QByteArray FeedbackService::buildMultipart(const Payload& payload, const QByteArray& screenshot, const QString& boundary)
+QByteArray FeedbackService::buildMultipart(
+    const Payload& payload, const QByteArray& screenshot, const QString& boundary)
 {
     static const QByteArray crlf("\r\n");
     const QByteArray delimiter = "--" + boundary.toUtf8();
@@ -146,7 +154,8 @@ QString FeedbackService::diagnosticsDate(const QDateTime& now, const QLocale& lo
     static const QRegularExpression weekday(QStringLiteral("d{4}[,.]?\\s*"));
     format.remove(weekday);
     format.replace(QLatin1String("MMMM"), QLatin1String("MMM"));
-    return locale.toString(now.date(), format.trimmed()) + QStringLiteral(", ") + locale.toString(now.time(), QLocale::ShortFormat);
+    return locale.toString(now.date(), format.trimmed()) + QStringLiteral(", ")
+        + locale.toString(now.time(), QLocale::ShortFormat);
 }
 
 QString FeedbackService::sammeleDiagnose(qint64 clipCount, qint64 pinnedCount) const
@@ -154,7 +163,8 @@ QString FeedbackService::sammeleDiagnose(qint64 clipCount, qint64 pinnedCount) c
     return sammeleDiagnose(clipCount, pinnedCount, QDateTime::currentDateTime(), QLocale::system());
 }
 
-QString FeedbackService::sammeleDiagnose(qint64 clipCount, qint64 pinnedCount, const QDateTime& now, const QLocale& locale) const
+QString FeedbackService::sammeleDiagnose(
+    qint64 clipCount, qint64 pinnedCount, const QDateTime& now, const QLocale& locale) const
 {
     const qlonglong limit = m_preferences.integerForKey(QStringLiteral("maxHistoryItems"));
     const QVariant autoLaunch = m_preferences.object(QStringLiteral("autoLaunchAtLogin"));
@@ -166,7 +176,8 @@ QString FeedbackService::sammeleDiagnose(qint64 clipCount, qint64 pinnedCount, c
         QStringLiteral("Clips gesamt: %1").arg(clipCount),
         QStringLiteral("Angepinnt: %1").arg(pinnedCount),
         QStringLiteral("Clipboard-Limit: ") + (limit == 0 ? QStringLiteral("Unbegrenzt") : QString::number(limit)),
-        QStringLiteral("Bedienungshilfen: ") + (m_permissions.isAccessibilityTrusted() ? QStringLiteral("erteilt") : QStringLiteral("fehlt")),
+        QStringLiteral("Bedienungshilfen: ")
+            + (m_permissions.isAccessibilityTrusted() ? QStringLiteral("erteilt") : QStringLiteral("fehlt")),
         QStringLiteral("Globaler Shortcut: ") + historyShortcutDisplay(),
         QStringLiteral("Auto-Start: ") + (autoLaunchOff ? QStringLiteral("aus") : QStringLiteral("an")),
     };

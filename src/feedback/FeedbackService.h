@@ -19,12 +19,12 @@ class Preferences;
 class FeedbackService {
 public:
     struct Payload {
-        QString text;        // "text": the message exactly as typed
-        QString userName;    // "user_name"
-        QString appVersion;  // "app_version"
-        QString osVersion;   // "os_version"
-        QString appModule;   // "app_module": where in the program the feedback comes from
-        QString diagnose;    // "diagnose": may be empty, always sent
+        QString text;                            // "text": the message exactly as typed
+        QString userName;                        // "user_name"
+        QString appVersion;                      // "app_version"
+        QString osVersion;                       // "os_version"
+        QString appModule;                       // "app_module": where in the program the feedback comes from
+        QString diagnose;                        // "diagnose": may be empty, always sent
         std::optional<QByteArray> screenshotPNG; // file part "screenshot"; present (even empty): multipart
     };
 

@@ -36,8 +36,14 @@ const QColor kBlue(10, 132, 255);
 const QColor kGreen(48, 209, 88);
 const QColor kOrange(255, 159, 10);
 
-QColor cardColor() { return Theme::annotationSurface().lighter(165); }
-QColor separatorColor() { return QColor(255, 255, 255, 28); }
+QColor cardColor()
+{
+    return Theme::annotationSurface().lighter(165);
+}
+QColor separatorColor()
+{
+    return QColor(255, 255, 255, 28);
+}
 
 using FeedbackStyle::rgba;
 
@@ -121,7 +127,8 @@ QWidget* section(const QString& header, QLayout* cardLayout, QWidget* parent)
 // The macOS-style switch: its label on the left, the pill on the right.
 class ToggleSwitch : public QAbstractButton {
 public:
-    ToggleSwitch(const QString& text, QWidget* parent) : QAbstractButton(parent)
+    ToggleSwitch(const QString& text, QWidget* parent)
+        : QAbstractButton(parent)
     {
         setText(text);
         setCheckable(true);
@@ -180,28 +187,32 @@ QPixmap roundedPreview(const QImage& image, int maxWidth, int maxHeight, qreal d
 
 FeedbackSheet::FeedbackSheet(QString herkunft, std::function<void()> onClose, std::weak_ptr<ModelContainer> container,
     FeedbackService& service, QWidget* parent)
-    : QWidget(parent), m_herkunft(std::move(herkunft)), m_onClose(std::move(onClose)), m_container(std::move(container)),
-      m_service(service)
+    : QWidget(parent)
+    , m_herkunft(std::move(herkunft))
+    , m_onClose(std::move(onClose))
+    , m_container(std::move(container))
+    , m_service(service)
 {
     setObjectName(QStringLiteral("FeedbackSheet"));
     setAttribute(Qt::WA_StyledBackground);
     setFixedSize(540, 540);
     setFont(Theme::labelFont(10));
-    setStyleSheet(QStringLiteral(
-        "#FeedbackSheet { background: %1; }"
-        "QScrollArea, #content { background: %1; border: none; }"
-        "#card { background: %2; border-radius: 8px; }"
-        "QPlainTextEdit { background: %3; color: white; border: 1px solid %4; border-radius: 6px; padding: 4px;"
-        "  selection-background-color: %5; }"
-        "QPushButton { color: white; background: %6; border: 1px solid %7; border-radius: 6px; padding: 5px 14px; }"
-        "QPushButton:hover { background: %8; }"
-        "QPushButton#sendButton { background: %5; border: none; font-weight: 600; }"
-        "QPushButton#sendButton:hover { background: %9; }"
-        "QPushButton#sendButton:disabled { background: %10; color: %11; }"
-        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 3px; min-height: 24px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
+    setStyleSheet(
+        QStringLiteral(
+            "#FeedbackSheet { background: %1; }"
+            "QScrollArea, #content { background: %1; border: none; }"
+            "#card { background: %2; border-radius: 8px; }"
+            "QPlainTextEdit { background: %3; color: white; border: 1px solid %4; border-radius: 6px; padding: 4px;"
+            "  selection-background-color: %5; }"
+            "QPushButton { color: white; background: %6; border: 1px solid %7; border-radius: 6px; padding: 5px 14px; }"
+            "QPushButton:hover { background: %8; }"
+            "QPushButton#sendButton { background: %5; border: none; font-weight: 600; }"
+            "QPushButton#sendButton:hover { background: %9; }"
+            "QPushButton#sendButton:disabled { background: %10; color: %11; }"
+            "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+            "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 3px; min-height: 24px; }"
+            "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+            "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
             .arg(Theme::annotationSurface().name(), cardColor().name(), Theme::annotationBase().name(),
                 rgba(QColor(255, 255, 255, 45)), kBlue.name(), rgba(QColor(255, 255, 255, 30)),
                 rgba(QColor(255, 255, 255, 40)), rgba(QColor(255, 255, 255, 48)), kBlue.lighter(115).name())
@@ -262,7 +273,8 @@ QWidget* FeedbackSheet::makeHeader()
     row->addWidget(icon, 0, Qt::AlignVCenter);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(label(QStringLiteral("Feedback an Tobrin"), Theme::labelFont(12.5, QFont::DemiBold), Theme::text(), header));
+    texts->addWidget(
+        label(QStringLiteral("Feedback an Tobrin"), Theme::labelFont(12.5, QFont::DemiBold), Theme::text(), header));
     texts->addWidget(label(QStringLiteral("Geht direkt rein. Du musst nichts kopieren."), Theme::labelFont(9),
         Theme::secondaryText(), header));
     row->addLayout(texts, 1);
@@ -287,8 +299,8 @@ QWidget* FeedbackSheet::makeContent()
     m_text->setFont(Theme::labelFont(10.5));
     connect(m_text, &QPlainTextEdit::textChanged, this, &FeedbackSheet::refresh);
     message->addWidget(m_text);
-    message->addWidget(label(QStringLiteral("Was funktioniert nicht / was wäre cool / wo hängst du?"), Theme::labelFont(9),
-        Theme::secondaryText(), content));
+    message->addWidget(label(QStringLiteral("Was funktioniert nicht / was wäre cool / wo hängst du?"),
+        Theme::labelFont(9), Theme::secondaryText(), content));
     v->addWidget(section(QStringLiteral("Dein Feedback"), message, content));
 
     // "Optional": the switch, what the picture shows, and the picture or why there is none.
@@ -299,8 +311,9 @@ QWidget* FeedbackSheet::makeContent()
     m_switch = toggle;
     connect(m_switch, &QAbstractButton::toggled, this, &FeedbackSheet::screenshotSwitchChanged);
     optional->addWidget(m_switch);
-    QLabel* note = label(QStringLiteral("Das Bild zeigt das Clipboard-Fenster (sonst die Einstellungen) – mit den darin "
-                                        "sichtbaren Clipboard-Inhalten."),
+    QLabel* note = label(
+        QStringLiteral("Das Bild zeigt das Clipboard-Fenster (sonst die Einstellungen) – mit den darin "
+                       "sichtbaren Clipboard-Inhalten."),
         Theme::labelFont(8.5), Theme::secondaryText(), content);
     note->setObjectName(QStringLiteral("screenshotNote"));
     optional->addWidget(note);
@@ -340,7 +353,9 @@ QWidget* FeedbackSheet::makeContent()
     m_osVersionValue = addRow(QStringLiteral("System"), QString());
     if (!m_herkunft.isEmpty())
         addRow(QStringLiteral("Bereich"), m_herkunft)->setObjectName(QStringLiteral("herkunft"));
-    QLabel* also = label(QStringLiteral("Außerdem: Anzahl Clips, angepinnte Clips, Berechtigungen und Shortcut. KEINE Clipboard-Inhalte."),
+    QLabel* also = label(
+        QStringLiteral(
+            "Außerdem: Anzahl Clips, angepinnte Clips, Berechtigungen und Shortcut. KEINE Clipboard-Inhalte."),
         Theme::labelFont(8.5), Theme::secondaryText(), content);
     also->setContentsMargins(0, 6, 0, 0);
     facts->addWidget(also);
@@ -447,15 +462,18 @@ void FeedbackSheet::erstelleScreenshot()
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         const bool ok = image.save(&buffer, "PNG");
-        QMetaObject::invokeMethod(qApp, [self, png, ok, generation] {
-            if (!self || generation != self->m_captureGeneration || !self->m_switch->isChecked())
-                return;
-            if (ok)
-                self->m_screenshotData = png;
-            else
-                self->m_screenshotUnavailable = true;
-            self->refresh();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, png, ok, generation] {
+                if (!self || generation != self->m_captureGeneration || !self->m_switch->isChecked())
+                    return;
+                if (ok)
+                    self->m_screenshotData = png;
+                else
+                    self->m_screenshotUnavailable = true;
+                self->refresh();
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -559,9 +577,9 @@ void FeedbackSheet::refresh()
             p.setColor(QPalette::WindowText, Theme::secondaryText());
             m_attachmentHint->setPalette(p);
         } else {
-            m_attachmentHint->setText(QStringLiteral("Kein sichtbares Quorvel-Fenster zum Mitschicken. Öffne zuerst das Clipboard (")
-                + m_service.historyShortcutDisplay()
-                + QStringLiteral(") und aktiviere den Schalter erneut."));
+            m_attachmentHint->setText(
+                QStringLiteral("Kein sichtbares Quorvel-Fenster zum Mitschicken. Öffne zuerst das Clipboard (")
+                + m_service.historyShortcutDisplay() + QStringLiteral(") und aktiviere den Schalter erneut."));
             QPalette p = m_attachmentHint->palette();
             p.setColor(QPalette::WindowText, kOrange);
             m_attachmentHint->setPalette(p);
@@ -571,8 +589,9 @@ void FeedbackSheet::refresh()
     m_statusRow->setVisible(!m_status.isEmpty());
     if (!m_status.isEmpty()) {
         const bool ok = m_statusOK.value_or(false);
-        m_statusIcon->setPixmap(symbol(ok ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"),
-            18, ok ? kGreen : kOrange));
+        m_statusIcon->setPixmap(
+            symbol(ok ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"), 18,
+                ok ? kGreen : kOrange));
         m_statusText->setText(m_status);
     }
 }

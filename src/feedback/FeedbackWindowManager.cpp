@@ -29,8 +29,9 @@ void FeedbackWindowManager::showFeedback(const QString& herkunft)
         return;
 
     // A dialog-type window: window managers keep its size and float it, and it offers close only.
-    auto* window = new QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-            | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+    auto* window = new QWidget(nullptr,
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | Qt::WindowStaysOnTopHint);
     window->setWindowTitle(QStringLiteral("Feedback"));
     window->setFixedSize(540, 540);
     QPalette palette = window->palette();
@@ -49,7 +50,8 @@ void FeedbackWindowManager::showFeedback(const QString& herkunft)
             manager->m_feedbackWindow = nullptr;
         ownWindow->deleteLater();
     };
-    auto* sheet = new FeedbackSheet(herkunft, onClose, container, m_service ? *m_service : FeedbackService::shared(), window);
+    auto* sheet = new FeedbackSheet(
+        herkunft, onClose, container, m_service ? *m_service : FeedbackService::shared(), window);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(sheet);

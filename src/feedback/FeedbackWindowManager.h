@@ -17,7 +17,10 @@ public:
     static FeedbackWindowManager& shared();
     // The forms send through service (the shared one when none is given).
     explicit FeedbackWindowManager(FeedbackService* service = nullptr)
-        : ModelContainerHolder("FeedbackWindowManager"), m_service(service) { }
+        : ModelContainerHolder("FeedbackWindowManager")
+        , m_service(service)
+    {
+    }
     ~FeedbackWindowManager() override;
 
     // herkunft names where the form was opened from ("Quorvel – Menüleiste"); an open form

@@ -5,5 +5,8 @@
 class RecordingsWindowManager : public ModelContainerHolder {
 public:
     static RecordingsWindowManager& shared();
-    RecordingsWindowManager() : ModelContainerHolder("RecordingsWindowManager") { }
+    RecordingsWindowManager()
+        : ModelContainerHolder("RecordingsWindowManager")
+    {
+    }
 };

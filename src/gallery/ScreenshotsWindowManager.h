@@ -5,5 +5,8 @@
 class ScreenshotsWindowManager : public ModelContainerHolder {
 public:
     static ScreenshotsWindowManager& shared();
-    ScreenshotsWindowManager() : ModelContainerHolder("ScreenshotsWindowManager") { }
+    ScreenshotsWindowManager()
+        : ModelContainerHolder("ScreenshotsWindowManager")
+    {
+    }
 };

@@ -68,7 +68,8 @@ void CachedImageView::drawRoundedImage(QPainter& painter, const QRectF& rect, qr
     if (mode == Qt::KeepAspectRatioByExpanding && imageSize.width() > 0 && imageSize.height() > 0) {
         // Crop the middle of the image to the rectangle's proportions.
         const QSizeF cropped = rect.size().scaled(imageSize, Qt::KeepAspectRatio);
-        source = QRectF(QPointF((imageSize.width() - cropped.width()) / 2, (imageSize.height() - cropped.height()) / 2), cropped);
+        source = QRectF(
+            QPointF((imageSize.width() - cropped.width()) / 2, (imageSize.height() - cropped.height()) / 2), cropped);
     }
     painter.drawImage(rect, m_image, source);
     painter.restore();

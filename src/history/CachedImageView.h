@@ -24,8 +24,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     // Draws the image filling (cropped to) the rectangle, clipped to radius, with a 1-pixel
     // outline and a soft shadow one pixel down.
-    void drawRoundedImage(QPainter& painter, const QRectF& rect, qreal radius, const QColor& outline,
-        qreal shadowAlpha, Qt::AspectRatioMode mode) const;
+    void drawRoundedImage(QPainter& painter, const QRectF& rect, qreal radius, const QColor& outline, qreal shadowAlpha,
+        Qt::AspectRatioMode mode) const;
 
     QImage m_image;
 

@@ -42,7 +42,8 @@ QMimeData* ClipDragSourceView::makeMimeData(const ClipItemPtr& item)
         return mime;
     // Every representation, in the formats the desktop's pasteboard gives them for a drag.
     const QList<Pasteboard::Item> items = PasteService::makeDragPasteboardItem(item);
-    const QList<Pasteboard::Item> formats = SharedSlot<Pasteboard>::isSet() ? Pasteboard::shared().dragFormats(items) : items;
+    const QList<Pasteboard::Item> formats = SharedSlot<Pasteboard>::isSet() ? Pasteboard::shared().dragFormats(items)
+                                                                            : items;
     for (const Pasteboard::Item& format : formats)
         if (!mime->hasFormat(format.type))
             mime->setData(format.type, format.data);

@@ -22,8 +22,7 @@ bool chipPreference(const Preferences& preferences, const QString& key)
     return preferences.object(key).isValid() ? preferences.boolForKey(key) : true;
 }
 
-template <class Guard, class F>
-auto guarded(const std::shared_ptr<Guard>& self, F body)
+template <class Guard, class F> auto guarded(const std::shared_ptr<Guard>& self, F body)
 {
     return [weak = std::weak_ptr<Guard>(self), body] {
         if (std::shared_ptr<Guard> alive = weak.lock())
@@ -172,7 +171,8 @@ std::vector<AppFilter> ClipHistoryController::computeRecentApps() const
 
 void ClipHistoryController::updateCaches()
 {
-    m_cachedHasFCPContent = std::any_of(m_viewModels.begin(), m_viewModels.end(), [](const ClipItemViewModelPtr& m) { return m->hasFCPContent; });
+    m_cachedHasFCPContent = std::any_of(
+        m_viewModels.begin(), m_viewModels.end(), [](const ClipItemViewModelPtr& m) { return m->hasFCPContent; });
     m_cachedSavedAppFilters = SavedAppFilters::load(m_preferences);
     m_cachedRecentApps = computeRecentApps();
     emit cachesChanged();
@@ -210,7 +210,8 @@ void ClipHistoryController::dropVanishedFilter()
     if (m_activeFilter.kind() == SmartFilter::Kind::all)
         return;
     const std::vector<FilterChipSpec> chips = offeredChips();
-    const bool offered = std::any_of(chips.begin(), chips.end(), [&](const FilterChipSpec& chip) { return chip.filter == m_activeFilter; });
+    const bool offered = std::any_of(
+        chips.begin(), chips.end(), [&](const FilterChipSpec& chip) { return chip.filter == m_activeFilter; });
     if (offered)
         return;
     setActiveFilter(SmartFilter::all());
@@ -243,7 +244,8 @@ void ClipHistoryController::togglePin(const ClipItemPtr& item)
         m_context->save(); // a failed save keeps the change in the list
     ClipItemViewModelPtr changed;
     for (auto* list : {&m_viewModels, &m_filteredViewModels}) {
-        auto found = std::find_if(list->begin(), list->end(), [&](const ClipItemViewModelPtr& m) { return m->clipItem == item; });
+        auto found = std::find_if(
+            list->begin(), list->end(), [&](const ClipItemViewModelPtr& m) { return m->clipItem == item; });
         if (found != list->end()) {
             (*found)->isPinned = item->isPinned;
             changed = *found;
@@ -295,8 +297,9 @@ void ClipHistoryController::observeClipboardChanges(NotificationCenter& center, 
     if (m_observedCenter && m_clipboardObservation)
         m_observedCenter->removeObserver(m_clipboardObservation);
     m_observedCenter = &center;
-    m_clipboardObservation = center.observe(QStringLiteral("clipboardItemAdded"), this, [this, shouldRefresh](const QVariantMap&) {
-        if (!shouldRefresh || shouldRefresh())
-            requestRefresh();
-    });
+    m_clipboardObservation = center.observe(
+        QStringLiteral("clipboardItemAdded"), this, [this, shouldRefresh](const QVariantMap&) {
+            if (!shouldRefresh || shouldRefresh())
+                requestRefresh();
+        });
 }

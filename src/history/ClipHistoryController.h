@@ -44,7 +44,8 @@ public:
     static constexpr std::chrono::milliseconds searchDebounce {150};
     static constexpr std::chrono::milliseconds refreshInterval {500};
 
-    explicit ClipHistoryController(Preferences& preferences, DispatchQueue& queue = DispatchQueue::main(), QObject* parent = nullptr);
+    explicit ClipHistoryController(
+        Preferences& preferences, DispatchQueue& queue = DispatchQueue::main(), QObject* parent = nullptr);
     ~ClipHistoryController() override;
 
     const std::vector<ClipItemViewModelPtr>& viewModels() const { return m_viewModels; }

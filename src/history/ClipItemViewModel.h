@@ -53,7 +53,8 @@ public:
     // Bytes of opened text and search key this snapshot holds.
     qsizetype heldTextBytes() const
     {
-        return m_searchText.size() + (m_searchKey.folded().isSharedWith(m_searchText) ? 0 : m_searchKey.folded().size());
+        return m_searchText.size()
+            + (m_searchKey.folded().isSharedWith(m_searchText) ? 0 : m_searchKey.folded().size());
     }
     const SearchKey& searchKey() const { return m_searchKey; }
     const SearchKey& appNameKey() const { return m_appNameKey; }
@@ -70,7 +71,10 @@ private:
 };
 using ClipItemViewModelPtr = std::shared_ptr<ClipItemViewModel>;
 
-inline size_t qHash(const ClipItemViewModel& model, size_t seed = 0) { return ::qHash(model.id, seed); }
+inline size_t qHash(const ClipItemViewModel& model, size_t seed = 0)
+{
+    return ::qHash(model.id, seed);
+}
 
 // One view model per entry, in the same order.
 std::vector<ClipItemViewModelPtr> toViewModels(const std::vector<ClipItemPtr>& items);

@@ -78,7 +78,8 @@ QRect ClipListView::rowRect(int index) const
     if (index < 0 || index + 1 >= int(m_offsets.size()))
         return {};
     const int width = viewport()->width() - 2 * rowInsetX;
-    return QRect(rowInsetX, m_offsets[index] + rowInsetY, width, m_offsets[index + 1] - m_offsets[index] - 2 * rowInsetY);
+    return QRect(
+        rowInsetX, m_offsets[index] + rowInsetY, width, m_offsets[index + 1] - m_offsets[index] - 2 * rowInsetY);
 }
 
 void ClipListView::relayout()
@@ -289,7 +290,9 @@ void ClipListView::scrollToCentre(int index, bool animated)
     // Exact places for the rows up to the target and a screen beyond it.
     if (index >= 0 && size_t(index) < m_models.size()) {
         bool changed = false;
-        for (size_t i = 0; i < m_models.size() && (i <= size_t(index) || m_offsets[i] < m_offsets[size_t(index)] + viewport()->height()); ++i)
+        for (size_t i = 0; i < m_models.size()
+             && (i <= size_t(index) || m_offsets[i] < m_offsets[size_t(index)] + viewport()->height());
+             ++i)
             changed = measure(i) != 0 || changed;
         if (changed) {
             rebuildOffsets();
@@ -299,8 +302,8 @@ void ClipListView::scrollToCentre(int index, bool animated)
     const QRect rect = rowRect(index);
     if (rect.isNull())
         return;
-    const int target = qBound(verticalScrollBar()->minimum(), rect.center().y() - viewport()->height() / 2,
-        verticalScrollBar()->maximum());
+    const int target = qBound(
+        verticalScrollBar()->minimum(), rect.center().y() - viewport()->height() / 2, verticalScrollBar()->maximum());
     if (m_scrollAnimation)
         m_scrollAnimation->stop();
     if (!animated || !isVisible()) {

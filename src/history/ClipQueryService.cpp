@@ -83,7 +83,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::vector<ClipItemPtr> m_items;          // guarded by m_mutex
+    std::vector<ClipItemPtr> m_items;           // guarded by m_mutex
     std::vector<ClipItemViewModelPtr> m_models; // guarded by m_mutex while workers run
     size_t m_next = 0;                          // guarded by m_mutex
     bool m_done = false;                        // guarded by m_mutex
@@ -109,7 +109,8 @@ std::vector<ClipItemViewModelPtr> ClipQueryService::fetchRecentViewModels(ModelC
     descriptor.limit = std::max(0, limit);
     QString error;
     SnapshotPipeline pipeline;
-    const std::vector<ClipItemPtr> items = context.fetchClipItems(descriptor, &error, [&](const ClipItemPtr& item) { pipeline.add(item); });
+    const std::vector<ClipItemPtr> items = context.fetchClipItems(
+        descriptor, &error, [&](const ClipItemPtr& item) { pipeline.add(item); });
     std::vector<ClipItemViewModelPtr> models = pipeline.finish();
     if (items.empty() && !error.isEmpty()) {
         Console::log(QStringLiteral("Failed to fetch clip items: ") + error);

@@ -93,7 +93,8 @@ QStringList wrapLines(QString text, const QFont& font, int width, int maxLines)
             const bool more = breakAt >= 0 || line.textStart() + line.textLength() < text.size();
             if (breakAt >= 0)
                 rest = rest.left(breakAt) + QStringLiteral(" …");
-            lines << (more ? metrics.elidedText(rest + (breakAt >= 0 ? QString() : QString()), Qt::ElideRight, width) : rest);
+            lines << (more ? metrics.elidedText(rest + (breakAt >= 0 ? QString() : QString()), Qt::ElideRight, width)
+                           : rest);
             break;
         }
         QString piece = text.mid(line.textStart(), line.textLength());
@@ -148,8 +149,9 @@ QToolButton* rowButton(QWidget* parent)
     button->setIconSize(QSize(11, 11));
     button->setCursor(Qt::PointingHandCursor);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
-                                         "QToolButton:hover { background: rgba(255,255,255,0.08); border-radius: 4px; }"));
+    button->setStyleSheet(
+        QStringLiteral("QToolButton { border: none; background: transparent; }"
+                       "QToolButton:hover { background: rgba(255,255,255,0.08); border-radius: 4px; }"));
     return button;
 }
 
@@ -157,8 +159,13 @@ QToolButton* rowButton(QWidget* parent)
 // rows without a thumbnail.
 class SymbolTile : public QWidget {
 public:
-    SymbolTile(QSize size, const QString& symbol, int symbolSize, const QColor& symbolColor, const QColor& fill, QWidget* parent)
-        : QWidget(parent), m_symbol(symbol), m_symbolSize(symbolSize), m_symbolColor(symbolColor), m_fill(fill)
+    SymbolTile(QSize size, const QString& symbol, int symbolSize, const QColor& symbolColor, const QColor& fill,
+        QWidget* parent)
+        : QWidget(parent)
+        , m_symbol(symbol)
+        , m_symbolSize(symbolSize)
+        , m_symbolColor(symbolColor)
+        , m_fill(fill)
     {
         setFixedSize(size.width(), size.height() + 2);
         setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -177,7 +184,8 @@ protected:
         const qreal ratio = devicePixelRatioF();
         QPixmap pixmap = Symbols::pixmap(m_symbol, qRound(m_symbolSize * ratio), m_symbolColor);
         pixmap.setDevicePixelRatio(ratio);
-        painter.drawPixmap(QPointF(frame.center().x() - m_symbolSize / 2.0, frame.center().y() - m_symbolSize / 2.0), pixmap);
+        painter.drawPixmap(
+            QPointF(frame.center().x() - m_symbolSize / 2.0, frame.center().y() - m_symbolSize / 2.0), pixmap);
     }
 
 private:
@@ -202,8 +210,14 @@ struct ClipRowView::Geometry {
     QRect selectText;
 };
 
-QFont ClipRowView::titleFont() { return pixelFont(14); }
-QFont ClipRowView::metaFont() { return pixelFont(11); }
+QFont ClipRowView::titleFont()
+{
+    return pixelFont(14);
+}
+QFont ClipRowView::metaFont()
+{
+    return pixelFont(11);
+}
 
 ClipRowView::Kind ClipRowView::kindOf(const ClipItemViewModel& model)
 {
@@ -223,9 +237,12 @@ ClipRowView::Kind ClipRowView::kindOf(const ClipItemViewModel& model)
 QSize ClipRowView::thumbnailSize(int imageThumbnailSize)
 {
     switch (imageThumbnailSize) {
-    case 0: return {40, 30};
-    case 2: return {100, 75};
-    default: return {56, 42};
+    case 0:
+        return {40, 30};
+    case 2:
+        return {100, 75};
+    default:
+        return {56, 42};
     }
 }
 
@@ -267,15 +284,20 @@ ClipRowView::Title ClipRowView::titleOf(const ClipItemViewModel& model, const Cl
 {
     const int textLines = options.showFullText ? 6 : 2;
     switch (kindOf(model)) {
-    case Kind::fcp: return {fcpPreviewText(model), 2, false};
-    case Kind::video: return {model.fileName.value_or(QStringLiteral("Video")), 2, false};
-    case Kind::file: return {model.fileName.value_or(QStringLiteral("File")), 2, false};
-    case Kind::image: return {QStringLiteral("Screenshot"), 0, false};
+    case Kind::fcp:
+        return {fcpPreviewText(model), 2, false};
+    case Kind::video:
+        return {model.fileName.value_or(QStringLiteral("Video")), 2, false};
+    case Kind::file:
+        return {model.fileName.value_or(QStringLiteral("File")), 2, false};
+    case Kind::image:
+        return {QStringLiteral("Screenshot"), 0, false};
     case Kind::link:
         if (model.linkTitle && !model.linkTitle->isEmpty())
             return {*model.linkTitle, textLines, false};
         return {options.showFullText ? model.searchIndex() : model.previewText, textLines, true};
-    case Kind::text: return {options.showFullText ? model.searchIndex() : model.previewText, textLines, false};
+    case Kind::text:
+        return {options.showFullText ? model.searchIndex() : model.previewText, textLines, false};
     }
     return {};
 }
@@ -309,8 +331,8 @@ bool ClipRowView::offersSelectText(const ClipItemViewModel& model)
     return model.searchIndexUtf8Size() > 0 && !model.hasImage;
 }
 
-ClipRowView::Geometry ClipRowView::computeGeometry(const ClipItemViewModel& model, const ClipRowOptions& options, int width,
-    bool exactText)
+ClipRowView::Geometry ClipRowView::computeGeometry(
+    const ClipItemViewModel& model, const ClipRowOptions& options, int width, bool exactText)
 {
     Geometry g;
     const QFontMetrics metaMetrics(metaFont());
@@ -320,7 +342,8 @@ ClipRowView::Geometry ClipRowView::computeGeometry(const ClipItemViewModel& mode
         g.image = QRect(0, 0, width, imageHeight);
         const int barTop = imageHeight + 8;
         g.icon = QRect(hPadding, barTop, fullWidthIconSide, fullWidthIconSide);
-        g.pin = QRect(width - hPadding - buttonSide, barTop + (fullWidthIconSide - buttonSide) / 2, buttonSide, buttonSide);
+        g.pin = QRect(
+            width - hPadding - buttonSide, barTop + (fullWidthIconSide - buttonSide) / 2, buttonSide, buttonSide);
         const int textLeft = g.icon.right() + 1 + 8;
         g.meta = QRect(textLeft, barTop, qMax(0, g.pin.left() - 8 - textLeft), fullWidthIconSide);
         g.height = barTop + fullWidthIconSide + vPadding;
@@ -409,8 +432,8 @@ void ClipRowView::setViewModel(const ClipItemViewModelPtr& viewModel)
 
 void ClipRowView::rebuild()
 {
-    for (QWidget* child : {static_cast<QWidget*>(m_icon), m_thumbnail, static_cast<QWidget*>(m_pinButton), static_cast<QWidget*>(m_selectTextButton),
-             static_cast<QWidget*>(m_dragSource)}) {
+    for (QWidget* child : {static_cast<QWidget*>(m_icon), m_thumbnail, static_cast<QWidget*>(m_pinButton),
+             static_cast<QWidget*>(m_selectTextButton), static_cast<QWidget*>(m_dragSource)}) {
         if (child) {
             child->hide();
             child->deleteLater();
@@ -433,11 +456,13 @@ void ClipRowView::rebuild()
             if (model.fcpThumbnailData)
                 m_thumbnail = new FCPThumbnailView(*model.fcpThumbnailData, thumb, key, this);
             else
-                m_thumbnail = new SymbolTile(thumb, model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"),
-                    20, orange, alpha(orange, 0.12), this);
+                m_thumbnail = new SymbolTile(thumb,
+                    model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 20, orange,
+                    alpha(orange, 0.12), this);
             break;
         case Kind::video:
-            m_thumbnail = new SymbolTile(thumb, QStringLiteral("play.circle.fill"), 24, purple, alpha(purple, 0.15), this);
+            m_thumbnail = new SymbolTile(
+                thumb, QStringLiteral("play.circle.fill"), 24, purple, alpha(purple, 0.15), this);
             break;
         case Kind::image:
             m_thumbnail = new ImageThumbnailView(*model.thumbnailData, thumb, key, this);
@@ -446,7 +471,8 @@ void ClipRowView::rebuild()
             if (model.linkImageData)
                 m_thumbnail = new ImageThumbnailView(*model.linkImageData, thumb, key + QStringLiteral("_link"), this);
             else
-                m_thumbnail = new SymbolTile(thumb, QStringLiteral("link"), 20, Theme::accent(), alpha(Theme::accent(), 0.1), this);
+                m_thumbnail = new SymbolTile(
+                    thumb, QStringLiteral("link"), 20, Theme::accent(), alpha(Theme::accent(), 0.1), this);
             break;
         case Kind::file:
         case Kind::text:
@@ -570,7 +596,8 @@ void ClipRowView::paintEvent(QPaintEvent*)
         const int baseline = g.meta.top() + (g.meta.height() + metaMetrics.ascent() - metaMetrics.descent()) / 2;
         if (model.hasFCPContent) {
             painter.setPen(Theme::text());
-            const QString fcp = metaMetrics.elidedText(fcpPreviewText(model), Qt::ElideRight, qMax(0, g.meta.width() / 2));
+            const QString fcp = metaMetrics.elidedText(
+                fcpPreviewText(model), Qt::ElideRight, qMax(0, g.meta.width() / 2));
             painter.drawText(x, baseline, fcp);
             x += metaMetrics.horizontalAdvance(fcp) + 8;
             painter.setPen(alpha(Theme::secondaryText(), 0.5));
@@ -588,7 +615,8 @@ void ClipRowView::paintEvent(QPaintEvent*)
             QPainterPath path;
             path.addRoundedRect(QRectF(tag), 4, 4);
             painter.fillPath(path, alpha(orange, 0.9));
-            painter.drawPixmap(tag.left() + 8, tag.center().y() - 6, Symbols::pixmap(QStringLiteral("film"), 12, Qt::white));
+            painter.drawPixmap(
+                tag.left() + 8, tag.center().y() - 6, Symbols::pixmap(QStringLiteral("film"), 12, Qt::white));
             painter.setFont(tagFont);
             painter.setPen(Qt::white);
             painter.drawText(tag.adjusted(24, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("FCP"));
@@ -626,12 +654,14 @@ void ClipRowView::paintEvent(QPaintEvent*)
         const QString text = fcpBadgeText(model);
         const int w = 5 + 10 + 3 + badgeMetrics.horizontalAdvance(text) + 5;
         if (x + w <= limit + 1) {
-            const QRect badge(x, g.meta.top() + (g.meta.height() - badgeMetrics.height() - 4) / 2, w, badgeMetrics.height() + 4);
+            const QRect badge(
+                x, g.meta.top() + (g.meta.height() - badgeMetrics.height() - 4) / 2, w, badgeMetrics.height() + 4);
             QPainterPath path;
             path.addRoundedRect(QRectF(badge), 4, 4);
             painter.fillPath(path, alpha(orange, 0.1));
             painter.drawPixmap(badge.left() + 5, badge.center().y() - 5,
-                Symbols::pixmap(model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 10, orange));
+                Symbols::pixmap(
+                    model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 10, orange));
             painter.setFont(badgeFont);
             painter.setPen(orange);
             painter.drawText(badge.adjusted(18, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
@@ -641,7 +671,8 @@ void ClipRowView::paintEvent(QPaintEvent*)
 
 QStringList ClipRowView::contextMenuTexts() const
 {
-    QStringList texts {QStringLiteral("Paste"), QStringLiteral("Paste as Plain Text"), QStringLiteral("Copy to Clipboard")};
+    QStringList texts {
+        QStringLiteral("Paste"), QStringLiteral("Paste as Plain Text"), QStringLiteral("Copy to Clipboard")};
     if (m_viewModel->hasImage)
         texts << QStringLiteral("Annotate");
     texts << QString() << (m_viewModel->isPinned ? QStringLiteral("Unpin") : QStringLiteral("Pin")) << QString()
@@ -665,14 +696,15 @@ QMenu* ClipRowView::buildContextMenu()
     add(QStringLiteral("Paste"), QStringLiteral("doc.on.clipboard"), m_actions.onSelect);
     add(QStringLiteral("Paste as Plain Text"), QStringLiteral("text.alignleft"), m_actions.onPastePlainText);
     const ClipItemPtr item = m_viewModel->clipItem;
-    add(QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc"), [item] { PasteService::shared().copyToClipboard(item); });
+    add(QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc"),
+        [item] { PasteService::shared().copyToClipboard(item); });
     // The image is read and decoded only when the item is chosen, never while the menu is built.
     if (m_viewModel->hasImage)
         add(QStringLiteral("Annotate"), QStringLiteral("pencil.tip.crop.circle"), [this] { annotate(); });
     menu->addSeparator();
     const bool pinned = m_viewModel->isPinned;
-    add(pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"), pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
-        m_actions.onPin);
+    add(pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"),
+        pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), m_actions.onPin);
     menu->addSeparator();
     QAction* remove = add(QStringLiteral("Delete"), QStringLiteral("trash"), m_actions.onDelete);
     remove->setIcon(Symbols::icon(QStringLiteral("trash"), QColor(255, 69, 58), {16, 32}));
@@ -703,8 +735,9 @@ QWidget* ClipRowView::showSelectableTextPopover()
     auto* popover = new QFrame(this, Qt::Popup);
     popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->setObjectName(QStringLiteral("selectTextPopover"));
-    popover->setStyleSheet(QStringLiteral("#selectTextPopover { background: #2a2a2c; border: 1px solid rgba(255,255,255,0.12);"
-                                          " border-radius: 8px; }"));
+    popover->setStyleSheet(
+        QStringLiteral("#selectTextPopover { background: #2a2a2c; border: 1px solid rgba(255,255,255,0.12);"
+                       " border-radius: 8px; }"));
     auto* layout = new QVBoxLayout(popover);
     layout->setContentsMargins(16, 12, 16, 16);
     layout->setSpacing(8);

@@ -23,7 +23,7 @@ struct ClipRowOptions {
 
 // What a row asks of its host.
 struct ClipRowActions {
-    std::function<void()> onSelect;           // paste with every representation
+    std::function<void()> onSelect; // paste with every representation
     std::function<void()> onPin;
     std::function<void()> onPastePlainText;
     std::function<void()> onDelete;
@@ -95,8 +95,8 @@ protected:
 
 private:
     struct Geometry;
-    static Geometry computeGeometry(const ClipItemViewModel& model, const ClipRowOptions& options, int width,
-        bool exactText = true);
+    static Geometry computeGeometry(
+        const ClipItemViewModel& model, const ClipRowOptions& options, int width, bool exactText = true);
     void rebuild();
     void setHovering(bool hovering);
     void updateButtons();

@@ -99,7 +99,8 @@ void FilterChip::paintEvent(QPaintEvent*)
     painter.setFont(font);
     painter.setPen(content);
     const QRect textRect(x, 0, width() - x - horizontalPadding + 1, height());
-    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text(), Qt::ElideRight, textRect.width()));
+    painter.drawText(
+        textRect, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(text(), Qt::ElideRight, textRect.width()));
 }
 
 std::unique_ptr<QMenu> FilterChip::makeContextMenu()
@@ -108,13 +109,15 @@ std::unique_ptr<QMenu> FilterChip::makeContextMenu()
         return nullptr;
     auto menu = std::make_unique<QMenu>(this);
     if (m_onSave) {
-        QAction* save = menu->addAction(Symbols::icon(QStringLiteral("pin"), Theme::text()), QStringLiteral("Save Filter"));
+        QAction* save = menu->addAction(
+            Symbols::icon(QStringLiteral("pin"), Theme::text()), QStringLiteral("Save Filter"));
         connect(save, &QAction::triggered, save, [onSave = m_onSave] { onSave(); });
     }
     if (m_onRemove) {
         // The destructive item is drawn in red.
         const QColor destructive(255, 69, 58);
-        QAction* remove = menu->addAction(Symbols::icon(QStringLiteral("trash"), destructive), QStringLiteral("Remove Filter"));
+        QAction* remove = menu->addAction(
+            Symbols::icon(QStringLiteral("trash"), destructive), QStringLiteral("Remove Filter"));
         remove->setProperty("destructive", true);
         connect(remove, &QAction::triggered, remove, [onRemove = m_onRemove] { onRemove(); });
     }

@@ -36,8 +36,8 @@ void FullWidthImageView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     if (hasImage()) {
         const int h = heightFor(width(), m_image.size()) - 1;
-        drawRoundedImage(painter, QRectF(0.5, 0.5, width() - 1, h - 1), 8, QColor(255, 255, 255, 26), 0.15,
-            Qt::KeepAspectRatio);
+        drawRoundedImage(
+            painter, QRectF(0.5, 0.5, width() - 1, h - 1), 8, QColor(255, 255, 255, 26), 0.15, Qt::KeepAspectRatio);
         return;
     }
     QPainterPath path;

@@ -12,8 +12,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-HistoryEdgeRevealController::HistoryEdgeRevealController(DisplayList* displays, WindowShape* shape, NotificationCenter& notifications,
-    DispatchQueue& mainQueue, HistoryPanelAccess panel, std::function<bool()> isCompositing)
+HistoryEdgeRevealController::HistoryEdgeRevealController(DisplayList* displays, WindowShape* shape,
+    NotificationCenter& notifications, DispatchQueue& mainQueue, HistoryPanelAccess panel,
+    std::function<bool()> isCompositing)
     : m_displays(displays)
     , m_shape(shape)
     , m_notifications(notifications)
@@ -94,32 +95,36 @@ void HistoryEdgeRevealController::hideTab()
 void HistoryEdgeRevealController::installObservers()
 {
     removeObservers();
-    m_observers.append(m_notifications.observe(QStringLiteral("historyContentHoverChanged"), this, [this](const QVariantMap& info) {
-        const QVariant hovering = info.value(QStringLiteral("hovering"));
-        m_isHoveringContent = hovering.typeId() == QMetaType::Bool && hovering.toBool();
-        evaluateHoverState();
-    }));
-    m_observers.append(m_notifications.observe(QStringLiteral("historyWindowDidResignKey"), this, [this](const QVariantMap&) {
-        if (!m_openedViaHover)
-            return;
-        m_openedViaHover = false;
-        if (m_panel.hide)
-            m_panel.hide();
-    }));
-    m_observers.append(m_notifications.observe(QStringLiteral("historyWindowDidHide"), this, [this](const QVariantMap&) {
-        // The panel is gone, whoever hid it: forget what the hover knew about it.
-        m_openedViaHover = false;
-        m_userInteracted = false;
-        m_isHoveringContent = false;
-        if (qApp)
-            qApp->removeEventFilter(this);
-    }));
-    m_observers.append(m_notifications.observe(NotchShelfWindowManager::screenParametersNotification, this, [this](const QVariantMap&) {
-        if (!m_isEnabled)
-            return;
-        hideTab();
-        showTab();
-    }));
+    m_observers.append(
+        m_notifications.observe(QStringLiteral("historyContentHoverChanged"), this, [this](const QVariantMap& info) {
+            const QVariant hovering = info.value(QStringLiteral("hovering"));
+            m_isHoveringContent = hovering.typeId() == QMetaType::Bool && hovering.toBool();
+            evaluateHoverState();
+        }));
+    m_observers.append(
+        m_notifications.observe(QStringLiteral("historyWindowDidResignKey"), this, [this](const QVariantMap&) {
+            if (!m_openedViaHover)
+                return;
+            m_openedViaHover = false;
+            if (m_panel.hide)
+                m_panel.hide();
+        }));
+    m_observers.append(
+        m_notifications.observe(QStringLiteral("historyWindowDidHide"), this, [this](const QVariantMap&) {
+            // The panel is gone, whoever hid it: forget what the hover knew about it.
+            m_openedViaHover = false;
+            m_userInteracted = false;
+            m_isHoveringContent = false;
+            if (qApp)
+                qApp->removeEventFilter(this);
+        }));
+    m_observers.append(m_notifications.observe(
+        NotchShelfWindowManager::screenParametersNotification, this, [this](const QVariantMap&) {
+            if (!m_isEnabled)
+                return;
+            hideTab();
+            showTab();
+        }));
 }
 
 void HistoryEdgeRevealController::removeObservers()
@@ -163,7 +168,8 @@ void HistoryEdgeRevealController::evaluateHoverState()
 bool HistoryEdgeRevealController::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (m_openedViaHover && (type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && watched->isWidgetType() && m_panel.window) {
+    if (m_openedViaHover && (type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && watched->isWidgetType()
+        && m_panel.window) {
         const QWidget* panel = m_panel.window();
         if (panel && static_cast<QWidget*>(watched)->window() == panel)
             m_userInteracted = true;

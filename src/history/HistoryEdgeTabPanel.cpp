@@ -21,7 +21,8 @@ QPainterPath tabPath(const QRectF& rect, qreal radius)
 }
 
 HistoryEdgeTabPanel::HistoryEdgeTabPanel(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint
+    : QWidget(parent,
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint
             | Qt::WindowDoesNotAcceptFocus)
 {
     setWindowTitle(QStringLiteral("Quorvel Edge Tab"));

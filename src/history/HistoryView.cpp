@@ -75,7 +75,9 @@ QFrame* divider(QWidget* parent)
 // Black at the glass darkness over the translucent surface, with the hairline outline on top.
 class TintView : public QWidget {
 public:
-    TintView(Preferences& preferences, QWidget* parent) : QWidget(parent), m_preferences(preferences)
+    TintView(Preferences& preferences, QWidget* parent)
+        : QWidget(parent)
+        , m_preferences(preferences)
     {
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
@@ -156,8 +158,8 @@ protected:
 }
 
 HistoryView::HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications,
-    PasteService& pasteService, WindowManager& windowManager, QuickLookPanelManager* quickLook, std::function<void()> onDismiss,
-    DispatchQueue* listQueue, QWidget* parent)
+    PasteService& pasteService, WindowManager& windowManager, QuickLookPanelManager* quickLook,
+    std::function<void()> onDismiss, DispatchQueue* listQueue, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
     , m_preferences(preferences)
@@ -172,7 +174,8 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     setAttribute(Qt::WA_Hover);
     m_controller->setModelContext(&m_context);
 
-    m_background = new VisualEffectView(VisualEffectView::Material::hudWindow, VisualEffectView::BlendingMode::behindWindow, this);
+    m_background = new VisualEffectView(
+        VisualEffectView::Material::hudWindow, VisualEffectView::BlendingMode::behindWindow, this);
     m_tint = new TintView(preferences, this);
 
     auto* layout = new QVBoxLayout(this);
@@ -222,11 +225,13 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     screenshotsLayout->setContentsMargins(0, 0, 0, 0);
     screenshotsLayout->addWidget(divider(screenshotsPage));
     screenshotsLayout->addStretch();
-    auto* noShots = symbolLabel(QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), screenshotsPage);
+    auto* noShots = symbolLabel(
+        QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), screenshotsPage);
     screenshotsLayout->addWidget(noShots, 0, Qt::AlignHCenter);
     screenshotsLayout->addSpacing(12);
-    screenshotsLayout->addWidget(textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), screenshotsPage),
-        0, Qt::AlignHCenter);
+    screenshotsLayout->addWidget(
+        textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), screenshotsPage), 0,
+        Qt::AlignHCenter);
     screenshotsLayout->addStretch();
     m_pages->addWidget(screenshotsPage);
     layout->addWidget(m_pages, 1);
@@ -243,15 +248,18 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
             m_searchBar->setText(text);
         updateEmptyState();
     });
-    connect(m_controller, &ClipHistoryController::activeFilterChanged, this, [this] { m_resetSelectionOnNextList = true; });
-    connect(m_controller, &ClipHistoryController::debouncedSearchTextChanged, this, [this] { m_resetSelectionOnNextList = true; });
+    connect(
+        m_controller, &ClipHistoryController::activeFilterChanged, this, [this] { m_resetSelectionOnNextList = true; });
+    connect(m_controller, &ClipHistoryController::debouncedSearchTextChanged, this,
+        [this] { m_resetSelectionOnNextList = true; });
     connect(m_controller, &ClipHistoryController::filteredViewModelsChanged, this, &HistoryView::onFilteredListChanged);
     connect(m_controller, &ClipHistoryController::itemChanged, m_list, &ClipListView::updateItem);
     m_controller->observeClipboardChanges(m_notifications, [this] { return m_windowManager.isVisible(); });
 
     connect(m_list, &ClipListView::pasteRequested, this,
         [this](const ClipItemViewModelPtr& model, bool plain) { pasteItem(model->clipItem, plain); });
-    connect(m_list, &ClipListView::pinRequested, this, [this](const ClipItemViewModelPtr& model) { m_controller->togglePin(model->clipItem); });
+    connect(m_list, &ClipListView::pinRequested, this,
+        [this](const ClipItemViewModelPtr& model) { m_controller->togglePin(model->clipItem); });
     connect(m_list, &ClipListView::deleteRequested, this, [this](const ClipItemViewModelPtr& model) {
         if (m_hoveredId && *m_hoveredId == model->id)
             m_hoveredId.reset();
@@ -261,7 +269,8 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     connect(m_list, &ClipListView::selectRequested, this, &HistoryView::selectItem);
 
     connect(&m_preferences, &Preferences::changed, this, [this](const QString& key) {
-        if (key == QLatin1String("imageThumbnailSize") || key == QLatin1String("showFullText") || key == QLatin1String("doubleClickToPaste"))
+        if (key == QLatin1String("imageThumbnailSize") || key == QLatin1String("showFullText")
+            || key == QLatin1String("doubleClickToPaste"))
             m_list->setOptions(rowOptions());
         else if (key == QLatin1String("glassDarkness"))
             m_tint->update();
@@ -329,7 +338,8 @@ HistoryView::~HistoryView()
 
 void HistoryView::observe(const char* name, std::function<void()> handler)
 {
-    m_notifications.observe(QString::fromLatin1(name), this, [handler = std::move(handler)](const QVariantMap&) { handler(); });
+    m_notifications.observe(
+        QString::fromLatin1(name), this, [handler = std::move(handler)](const QVariantMap&) { handler(); });
 }
 
 ClipRowOptions HistoryView::rowOptions() const
@@ -368,17 +378,20 @@ QWidget* HistoryView::makeTabSwitcher()
 void HistoryView::updateTabButtons()
 {
     const QColor accent = Theme::accent();
-    for (auto [button, tab, symbol] : {std::tuple {m_clipboardTabButton, HistoryTab::clipboard, QStringLiteral("clock")},
-             std::tuple {m_screenshotsTabButton, HistoryTab::screenshots, QStringLiteral("camera.viewfinder")}}) {
+    for (auto [button, tab, symbol] :
+        {std::tuple {m_clipboardTabButton, HistoryTab::clipboard, QStringLiteral("clock")},
+            std::tuple {m_screenshotsTabButton, HistoryTab::screenshots, QStringLiteral("camera.viewfinder")}}) {
         const bool selected = m_selectedTab == tab;
         const QColor color = selected ? accent : Theme::secondaryText();
         button->setIcon(Symbols::icon(symbol, color, {11, 22}));
         button->setFont(pixelFont(11, selected ? QFont::DemiBold : QFont::Normal));
-        button->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
-                                             " background: %2; }")
+        button->setStyleSheet(
+            QStringLiteral("QPushButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
+                           " background: %2; }")
                 .arg(color.name(QColor::HexArgb),
-                    selected ? QStringLiteral("rgba(%1,%2,%3,0.2)").arg(accent.red()).arg(accent.green()).arg(accent.blue())
-                             : QStringLiteral("transparent")));
+                    selected
+                        ? QStringLiteral("rgba(%1,%2,%3,0.2)").arg(accent.red()).arg(accent.green()).arg(accent.blue())
+                        : QStringLiteral("transparent")));
     }
 }
 
@@ -400,13 +413,15 @@ QWidget* HistoryView::makeBanner()
     row->setSpacing(8);
     const QColor orange(255, 149, 0);
     row->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 12, orange, banner));
-    row->addWidget(textLabel(QStringLiteral("Accessibility permission required for paste"), pixelFont(11), Theme::text(), banner));
+    row->addWidget(
+        textLabel(QStringLiteral("Accessibility permission required for paste"), pixelFont(11), Theme::text(), banner));
     row->addStretch();
     auto* open = new QToolButton(banner);
     open->setText(QStringLiteral("Open Settings"));
     open->setFont(pixelFont(11));
     open->setCursor(Qt::PointingHandCursor);
-    open->setStyleSheet(QStringLiteral("QToolButton { color: %1; border: none; background: transparent; }").arg(Theme::accent().name()));
+    open->setStyleSheet(
+        QStringLiteral("QToolButton { color: %1; border: none; background: transparent; }").arg(Theme::accent().name()));
     open->setToolTip(QStringLiteral("Paste needs the XTEST extension of the X server"));
     connect(open, &QToolButton::clicked, this, [open] {
         // On X11 the permission is the X server's XTEST extension: nothing to switch on in a
@@ -439,17 +454,20 @@ QWidget* HistoryView::makeEmptyState()
     auto* column = new QVBoxLayout(empty);
     column->setContentsMargins(0, 40, 0, 40);
     column->setSpacing(12);
-    column->addWidget(symbolLabel(QStringLiteral("clipboard"), 36, withAlpha(Theme::secondaryText(), 0.5), empty), 0, Qt::AlignHCenter);
+    column->addWidget(symbolLabel(QStringLiteral("clipboard"), 36, withAlpha(Theme::secondaryText(), 0.5), empty), 0,
+        Qt::AlignHCenter);
     m_emptyTitle = textLabel(QString(), pixelFont(14), Theme::secondaryText(), empty);
     column->addWidget(m_emptyTitle, 0, Qt::AlignHCenter);
-    m_emptyHint = textLabel(QStringLiteral("Try a different search term"), pixelFont(11), withAlpha(Theme::secondaryText(), 0.7), empty);
+    m_emptyHint = textLabel(
+        QStringLiteral("Try a different search term"), pixelFont(11), withAlpha(Theme::secondaryText(), 0.7), empty);
     column->addWidget(m_emptyHint, 0, Qt::AlignHCenter);
     return empty;
 }
 
 QString HistoryView::emptyStateTitle() const
 {
-    return m_controller->searchText().isEmpty() ? QStringLiteral("No clipboard history") : QStringLiteral("No results found");
+    return m_controller->searchText().isEmpty() ? QStringLiteral("No clipboard history")
+                                                : QStringLiteral("No results found");
 }
 
 void HistoryView::updateEmptyState()
@@ -508,7 +526,8 @@ QWidget* HistoryView::makeFooter()
     for (const QString& hint : {QStringLiteral("↵ Paste"), QStringLiteral("␣ Preview"), QStringLiteral("⇧↵ Plain")})
         hints->addWidget(textLabel(hint, hintFont, Theme::secondaryText(), m_hints));
     row->addWidget(m_hints);
-    m_galleryHint = textLabel(QStringLiteral("Klick: Kopieren · Rechtsklick: mehr Optionen"), hintFont, Theme::secondaryText(), footer);
+    m_galleryHint = textLabel(
+        QStringLiteral("Klick: Kopieren · Rechtsklick: mehr Optionen"), hintFont, Theme::secondaryText(), footer);
     row->addWidget(m_galleryHint);
     return footer;
 }

@@ -30,9 +30,9 @@ class WindowManager;
 class HistoryView : public QWidget {
     Q_OBJECT
 public:
-    HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications, PasteService& pasteService,
-        WindowManager& windowManager, QuickLookPanelManager* quickLook, std::function<void()> onDismiss,
-        DispatchQueue* listQueue = nullptr, QWidget* parent = nullptr);
+    HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications,
+        PasteService& pasteService, WindowManager& windowManager, QuickLookPanelManager* quickLook,
+        std::function<void()> onDismiss, DispatchQueue* listQueue = nullptr, QWidget* parent = nullptr);
     ~HistoryView() override;
 
     ClipHistoryController& controller() { return *m_controller; }

@@ -12,7 +12,10 @@ public:
     static constexpr std::chrono::milliseconds enterDelay {130};
     static constexpr std::chrono::milliseconds exitDelay {300};
 
-    explicit HoverIntent(DispatchQueue& queue) : m_queue(queue) { }
+    explicit HoverIntent(DispatchQueue& queue)
+        : m_queue(queue)
+    {
+    }
     ~HoverIntent() { cancel(); }
     HoverIntent(const HoverIntent&) = delete;
     HoverIntent& operator=(const HoverIntent&) = delete;

@@ -28,8 +28,8 @@ QImage ImageDecoding::decode(const QByteArray& data, QSize maxPixelSize)
     return image;
 }
 
-void ImageDecoding::decodeAsync(QObject* receiver, const QByteArray& data, QSize maxPixelSize,
-    std::function<void(const QImage&, bool)> onDecoded)
+void ImageDecoding::decodeAsync(
+    QObject* receiver, const QByteArray& data, QSize maxPixelSize, std::function<void(const QImage&, bool)> onDecoded)
 {
     QPointer<QObject> guard(receiver);
     QThreadPool::globalInstance()->start([guard, data, maxPixelSize, onDecoded = std::move(onDecoded)] {

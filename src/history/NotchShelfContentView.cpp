@@ -18,12 +18,13 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-NotchShelfContentView::NotchShelfContentView(ModelContext& context, NotchShelfWindowManager& manager, Services services, QWidget* parent)
+NotchShelfContentView::NotchShelfContentView(
+    ModelContext& context, NotchShelfWindowManager& manager, Services services, QWidget* parent)
     : QWidget(parent)
     , m_manager(manager)
     , m_services(std::move(services))
-    , m_controller(std::make_unique<ClipHistoryController>(m_services.preferences,
-          m_services.queue ? *m_services.queue : DispatchQueue::main()))
+    , m_controller(std::make_unique<ClipHistoryController>(
+          m_services.preferences, m_services.queue ? *m_services.queue : DispatchQueue::main()))
 {
     setAttribute(Qt::WA_StyledBackground, false);
     QPalette dark = palette();
@@ -77,7 +78,8 @@ NotchShelfContentView::NotchShelfContentView(ModelContext& context, NotchShelfWi
         if (m_searchBar->text() != text)
             m_searchBar->setText(text);
     });
-    connect(m_controller.get(), &ClipHistoryController::filteredViewModelsChanged, this, &NotchShelfContentView::rebuildCards);
+    connect(m_controller.get(), &ClipHistoryController::filteredViewModelsChanged, this,
+        &NotchShelfContentView::rebuildCards);
     connect(m_controller.get(), &ClipHistoryController::itemChanged, this, &NotchShelfContentView::rebuildCards);
 
     // Each new card starts fresh: empty search, "All", the newest entries; new copies refresh it.
@@ -132,7 +134,8 @@ void NotchShelfContentView::rebuildCards()
     }
     const std::vector<ClipItemViewModelPtr>& models = m_controller->filteredViewModels();
     if (models.empty()) {
-        m_empty->setText(m_controller->searchText().isEmpty() ? QStringLiteral("No clips yet") : QStringLiteral("No results found"));
+        m_empty->setText(
+            m_controller->searchText().isEmpty() ? QStringLiteral("No clips yet") : QStringLiteral("No results found"));
         m_empty->show();
         m_scroll->hide();
         return;
@@ -164,8 +167,8 @@ void NotchShelfContentView::rebuildCards()
 void NotchShelfContentView::paste(const ClipItemPtr& item, bool asPlainText)
 {
     // The target is the application the user worked in last, whatever holds the focus now.
-    m_services.paste.captureTargetApp(
-        m_services.foreignWindows ? m_services.foreignWindows->lastForeignApplication() : std::optional<RunningApplication>());
+    m_services.paste.captureTargetApp(m_services.foreignWindows ? m_services.foreignWindows->lastForeignApplication()
+                                                                : std::optional<RunningApplication>());
     m_services.paste.paste(item, asPlainText);
 }
 

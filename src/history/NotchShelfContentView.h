@@ -41,10 +41,11 @@ public:
         PasteService& paste;
         ForeignWindowTracker* foreignWindows = nullptr; // none: the frontmost application
         std::function<void(const ClipItemPtr&)> showQuickLook;
-        DispatchQueue* queue = nullptr;                 // the controller's queue; none: the main queue
+        DispatchQueue* queue = nullptr; // the controller's queue; none: the main queue
     };
 
-    NotchShelfContentView(ModelContext& context, NotchShelfWindowManager& manager, Services services, QWidget* parent = nullptr);
+    NotchShelfContentView(
+        ModelContext& context, NotchShelfWindowManager& manager, Services services, QWidget* parent = nullptr);
     ~NotchShelfContentView() override;
 
     // The card's height for its content: padding, search field, chips and a row of cards.

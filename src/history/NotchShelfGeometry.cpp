@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-std::optional<DisplayDescription> NotchShelfGeometry::resolveTargetScreen(const QList<DisplayDescription>& displays, const QString& storedIdentifier)
+std::optional<DisplayDescription> NotchShelfGeometry::resolveTargetScreen(
+    const QList<DisplayDescription>& displays, const QString& storedIdentifier)
 {
     if (!storedIdentifier.isEmpty())
         for (const DisplayDescription& display : displays)

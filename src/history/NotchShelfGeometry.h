@@ -21,7 +21,8 @@ struct NotchShelfGeometry {
 
     // The display that carries the shelf: the one whose identifier equals the stored one
     // exactly, else the main display (the primary, else the first); none without displays.
-    static std::optional<DisplayDescription> resolveTargetScreen(const QList<DisplayDescription>& displays, const QString& storedIdentifier);
+    static std::optional<DisplayDescription> resolveTargetScreen(
+        const QList<DisplayDescription>& displays, const QString& storedIdentifier);
 
     // For the target display (none: the fallbacks) and the card height the content needs.
     NotchShelfGeometry(const std::optional<DisplayDescription>& screen, int contentHeight = cardHeight);

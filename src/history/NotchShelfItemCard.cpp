@@ -64,7 +64,8 @@ protected:
         }
         // With text the symbol moves to the top right corner, small, so the two never overlap.
         const int small = 14;
-        painter.drawPixmap(QPointF(width() - inset - small, inset - 2), Symbols::pixmap(m_symbol, small, m_symbolColor));
+        painter.drawPixmap(
+            QPointF(width() - inset - small, inset - 2), Symbols::pixmap(m_symbol, small, m_symbolColor));
         painter.setFont(pixelFont(13));
         painter.setPen(QColor(255, 255, 255, qRound(0.75 * 255)));
         drawLines(painter, rect().adjusted(inset, inset, -inset - 18, -inset));
@@ -87,7 +88,8 @@ private:
             line.setLineWidth(area.width());
             lines.append(text.mid(line.textStart(), line.textLength()).trimmed());
             if (lines.size() == 5 && line.textStart() + line.textLength() < text.size())
-                lines.last() = metrics.elidedText(text.mid(line.textStart()).simplified(), Qt::ElideRight, area.width());
+                lines.last() = metrics.elidedText(
+                    text.mid(line.textStart()).simplified(), Qt::ElideRight, area.width());
         }
         layout.endLayout();
         const int lineHeight = metrics.lineSpacing();
@@ -190,7 +192,8 @@ QMenu* NotchShelfItemCard::buildContextMenu()
 {
     auto* menu = new QMenu();
     const QColor iconColor = Theme::text();
-    auto add = [&](const QString& symbol, const QString& text, const std::function<void()>& action, const QColor& color) {
+    auto add = [&](const QString& symbol, const QString& text, const std::function<void()>& action,
+                   const QColor& color) {
         QAction* item = menu->addAction(Symbols::icon(symbol, color, {16, 32}), text);
         QObject::connect(item, &QAction::triggered, menu, [this, action] {
             // From a running menu the action waits until the menu and its grab are gone.
@@ -205,8 +208,8 @@ QMenu* NotchShelfItemCard::buildContextMenu()
     add(QStringLiteral("doc.on.doc"), QStringLiteral("Copy to Clipboard"), m_actions.onCopy, iconColor);
     menu->addSeparator();
     const bool pinned = m_viewModel->isPinned;
-    add(pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"),
-        m_actions.onPin, iconColor);
+    add(pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"),
+        pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"), m_actions.onPin, iconColor);
     add(QStringLiteral("eye"), QStringLiteral("Quick Look"), m_actions.onQuickLook, iconColor);
     menu->addSeparator();
     add(QStringLiteral("trash"), QStringLiteral("Delete"), m_actions.onDelete, QColor(255, 69, 58));

@@ -33,7 +33,8 @@ bool NotchShelfPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && !isActiveWindow()) {
         auto* widget = static_cast<QWidget*>(watched);
-        if (widget->window() == this && widget->testAttribute(Qt::WA_InputMethodEnabled) && (widget->focusPolicy() & Qt::ClickFocus))
+        if (widget->window() == this && widget->testAttribute(Qt::WA_InputMethodEnabled)
+            && (widget->focusPolicy() & Qt::ClickFocus))
             activateWindow();
     }
     return QWidget::eventFilter(watched, event);

@@ -19,8 +19,9 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 
-NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, DisplayList* displays, PointerLocation* pointer,
-    WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue, std::function<bool()> isCompositing)
+NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, DisplayList* displays,
+    PointerLocation* pointer, WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue,
+    std::function<bool()> isCompositing)
     : ModelContainerHolder("NotchShelfWindowManager")
     , m_preferences(preferences)
     , m_displays(displays)
@@ -37,15 +38,16 @@ NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, Displ
 NotchShelfWindowManager& NotchShelfWindowManager::shared()
 {
     static NotchShelfWindowManager instance(Preferences::isShared() ? &Preferences::shared() : nullptr,
-        DisplayList::isWired() ? &DisplayList::shared() : nullptr, PointerLocation::isWired() ? &PointerLocation::shared() : nullptr,
+        DisplayList::isWired() ? &DisplayList::shared() : nullptr,
+        PointerLocation::isWired() ? &PointerLocation::shared() : nullptr,
         WindowShape::isWired() ? &WindowShape::shared() : nullptr, NotificationCenter::shared(), DispatchQueue::main());
     static const bool wired = [] {
         if (ForeignWindowTracker::isWired())
             instance.setFocusReturn([] { ForeignWindowTracker::shared().restoreFocus(); });
         instance.setContentFactory(
             [](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
-                NotchShelfContentView::Services services {Preferences::shared(), NotificationCenter::shared(), PasteService::shared(),
-                    ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr,
+                NotchShelfContentView::Services services {Preferences::shared(), NotificationCenter::shared(),
+                    PasteService::shared(), ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr,
                     [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
                 return new NotchShelfContentView(container.mainContext(), manager, std::move(services), parent);
             },
@@ -111,7 +113,8 @@ void NotchShelfWindowManager::showPanel()
     m_panel->show();
     m_panel->raise();
 
-    m_screenObserver = m_notifications.observe(screenParametersNotification, this, [this](const QVariantMap&) { onScreenParametersChanged(); });
+    m_screenObserver = m_notifications.observe(
+        screenParametersNotification, this, [this](const QVariantMap&) { onScreenParametersChanged(); });
     if (m_pointer) {
         m_pointerInside = false;
         std::weak_ptr<NotchShelfWindowManager*> alive = m_alive;
@@ -319,7 +322,8 @@ void NotchShelfWindowManager::endInteraction()
     pollPointer();
 }
 
-QList<NotchShelfWindowManager::DisplayOption> NotchShelfWindowManager::availableDisplayOptions(const QList<DisplayDescription>& displays)
+QList<NotchShelfWindowManager::DisplayOption> NotchShelfWindowManager::availableDisplayOptions(
+    const QList<DisplayDescription>& displays)
 {
     QList<DisplayOption> options {{QString(), QStringLiteral("Automatic (Main Display)")}};
     for (const DisplayDescription& display : displays)

@@ -45,12 +45,14 @@ public:
 
     // Builds the expanded card for the store's container inside the given parent. The card
     // reports its needed height through sizeHint().
-    using ContentFactory = std::function<QWidget*(ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent)>;
+    using ContentFactory
+        = std::function<QWidget*(ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent)>;
 
     // Any collaborator may be null (no display list: the fallback geometry; no pointer: no hover;
     // no shape service: the panel is not shaped).
-    NotchShelfWindowManager(Preferences* preferences, DisplayList* displays, PointerLocation* pointer, WindowShape* shape,
-        NotificationCenter& notifications, DispatchQueue& mainQueue, std::function<bool()> isCompositing = {});
+    NotchShelfWindowManager(Preferences* preferences, DisplayList* displays, PointerLocation* pointer,
+        WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue,
+        std::function<bool()> isCompositing = {});
     ~NotchShelfWindowManager() override;
     static NotchShelfWindowManager& shared();
 

@@ -101,17 +101,18 @@ ImageQuickLookView::ImageQuickLookView(const QByteArray& data, QWidget* parent)
     connect(plus, &QToolButton::clicked, this, &ImageQuickLookView::zoomIn);
     m_zoomLabel->setText(zoomText());
 
-    ImageDecoding::decodeAsync(this, data, {}, [self = QPointer<ImageQuickLookView>(this)](const QImage& image, bool alive) {
-        if (!alive || !self)
-            return;
-        self->m_image = image;
-        self->m_sizeLabel->setText(self->sizeText());
-        self->m_sizeLabel->adjustSize();
-        self->m_sizeLabel->show();
-        self->m_zoomBar->show();
-        self->layoutOverlays();
-        self->update();
-    });
+    ImageDecoding::decodeAsync(
+        this, data, {}, [self = QPointer<ImageQuickLookView>(this)](const QImage& image, bool alive) {
+            if (!alive || !self)
+                return;
+            self->m_image = image;
+            self->m_sizeLabel->setText(self->sizeText());
+            self->m_sizeLabel->adjustSize();
+            self->m_sizeLabel->show();
+            self->m_zoomBar->show();
+            self->layoutOverlays();
+            self->update();
+        });
 }
 
 void ImageQuickLookView::zoomIn()
@@ -227,7 +228,8 @@ bool TextQuickLookView::isLikelyCode(const QString& text)
 {
     static const QStringList markers {QStringLiteral("{"), QStringLiteral("}"), QStringLiteral("func "),
         QStringLiteral("var "), QStringLiteral("let "), QStringLiteral("const "), QStringLiteral("import "),
-        QStringLiteral("class "), QStringLiteral("def "), QStringLiteral("->"), QStringLiteral("=>"), QStringLiteral("();")};
+        QStringLiteral("class "), QStringLiteral("def "), QStringLiteral("->"), QStringLiteral("=>"),
+        QStringLiteral("();")};
     return std::any_of(markers.begin(), markers.end(), [&](const QString& marker) { return text.contains(marker); });
 }
 
@@ -299,7 +301,8 @@ QString QuickLookView::formattedDate(const QDateTime& timestamp)
         + locale.toString(local.time(), QLocale::ShortFormat);
 }
 
-QuickLookView::QuickLookView(const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss, QWidget* parent)
+QuickLookView::QuickLookView(
+    const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss, QWidget* parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_StyledBackground, false);

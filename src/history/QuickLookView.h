@@ -72,7 +72,8 @@ class QuickLookView : public QWidget {
 public:
     enum class ContentKind { video, image, text };
 
-    QuickLookView(const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss, QWidget* parent = nullptr);
+    QuickLookView(
+        const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss, QWidget* parent = nullptr);
 
     ContentKind contentKind() const { return m_kind; }
     // The text view of a text entry (null for images and videos).

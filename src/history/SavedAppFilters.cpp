@@ -20,7 +20,8 @@ std::vector<AppFilter> SavedAppFilters::decode(const QVariant& stored)
     for (const nlohmann::json& element : json) {
         if (!element.is_array() || element.size() != 2 || !element[0].is_string() || !element[1].is_string())
             continue;
-        AppFilter filter {QString::fromStdString(element[0].get<std::string>()), QString::fromStdString(element[1].get<std::string>())};
+        AppFilter filter {QString::fromStdString(element[0].get<std::string>()),
+            QString::fromStdString(element[1].get<std::string>())};
         if (filter.bundleID.isEmpty())
             continue;
         filters.push_back(std::move(filter));
@@ -51,7 +52,8 @@ std::vector<AppFilter> SavedAppFilters::add(Preferences& preferences, const AppF
     std::vector<AppFilter> filters = load(preferences);
     if (filter.bundleID.isEmpty())
         return filters;
-    const bool known = std::any_of(filters.begin(), filters.end(), [&](const AppFilter& f) { return f.bundleID == filter.bundleID; });
+    const bool known = std::any_of(
+        filters.begin(), filters.end(), [&](const AppFilter& f) { return f.bundleID == filter.bundleID; });
     if (known)
         return filters;
     filters.push_back(filter);

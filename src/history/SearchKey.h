@@ -27,7 +27,10 @@ public:
 private:
     QByteArray m_folded;
     static constexpr size_t pairBits = 1u << 15;
-    static size_t pairSlot(unsigned char first, unsigned char second) { return ((size_t(first) << 7) ^ second) & (pairBits - 1); }
+    static size_t pairSlot(unsigned char first, unsigned char second)
+    {
+        return ((size_t(first) << 7) ^ second) & (pairBits - 1);
+    }
     std::array<uint16_t, 256> m_sampleCounts {};
     // One bit per byte pair (exact for ASCII pairs, shared slots for others).
     std::array<uint64_t, pairBits / 64> m_pairs {};

@@ -38,7 +38,10 @@ public:
     bool operator==(const SmartFilter&) const = default;
 
 private:
-    explicit SmartFilter(Kind kind) : m_kind(kind) { }
+    explicit SmartFilter(Kind kind)
+        : m_kind(kind)
+    {
+    }
     Kind m_kind = Kind::all;
     QString m_bundleID;
     QString m_name;

@@ -66,8 +66,9 @@ void SmartFilterBar::rebuild()
             onRemove = [controller, filter] { controller->removeAppFilter(filter.bundleID()); };
         if (spec.isSuggestion)
             onSave = [controller, filter] { controller->saveAppFilter(filter.bundleID(), filter.name()); };
-        auto* chip = new FilterChip(filter, m_controller.activeFilter() == filter, spec.isSuggestion, std::move(onSave),
-            std::move(onRemove), [controller, filter] { controller->setFilter(filter); }, m_row);
+        auto* chip = new FilterChip(
+            filter, m_controller.activeFilter() == filter, spec.isSuggestion, std::move(onSave), std::move(onRemove),
+            [controller, filter] { controller->setFilter(filter); }, m_row);
         m_layout->addWidget(chip, 0, Qt::AlignVCenter);
         m_chips.append(chip);
     }

@@ -54,8 +54,8 @@ WindowManager::~WindowManager()
 
 WindowManager& WindowManager::shared()
 {
-    static WindowManager* instance = new WindowManager(PasteService::shared(), NotificationCenter::shared(),
-        Preferences::shared(), &QuickLookPanelManager::shared());
+    static WindowManager* instance = new WindowManager(
+        PasteService::shared(), NotificationCenter::shared(), Preferences::shared(), &QuickLookPanelManager::shared());
     return *instance;
 }
 
@@ -168,7 +168,8 @@ void WindowManager::setRightEdgeFrame()
         m_panel->setResizable(true);
         m_panel->setMinimumSize(0, 0);
         m_panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        m_panel->setGeometry(available.right() + 1 - rightPanelWidth, available.top(), rightPanelWidth, available.height());
+        m_panel->setGeometry(
+            available.right() + 1 - rightPanelWidth, available.top(), rightPanelWidth, available.height());
     }
     m_panel->setResizable(false);
     m_panel->setMovableByBackground(false);

@@ -6,7 +6,8 @@
 #include <QColor>
 
 MenuBarIconView::MenuBarIconView(ScreenRecordingService& recordingService, QObject* parent)
-    : QObject(parent), m_recordingService(recordingService)
+    : QObject(parent)
+    , m_recordingService(recordingService)
 {
     connect(&m_recordingService, &ScreenRecordingService::isRecordingChanged, this, &MenuBarIconView::iconChanged);
 }

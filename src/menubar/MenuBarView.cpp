@@ -14,7 +14,9 @@
 #include <QPushButton>
 
 MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Actions actions, QWidget* parent)
-    : QMenu(parent), m_container(std::move(container)), m_actions(std::move(actions))
+    : QMenu(parent)
+    , m_container(std::move(container))
+    , m_actions(std::move(actions))
 {
     setFont(Theme::labelFont(10));
     // Shortcut texts follow the hotkeys in effect, so the rows are rebuilt each time it opens.
@@ -30,13 +32,15 @@ void MenuBarView::rebuild()
         connect(a, &QAction::triggered, this, [action = std::move(action)] { action(); });
         return a;
     };
-    const QString historyShortcut = m_actions.historyShortcut ? m_actions.historyShortcut() : QStringLiteral("Nicht belegt");
-    row(QStringLiteral("Clipboard anzeigen"), historyShortcut == QStringLiteral("Nicht belegt") ? QString() : historyShortcut, [] {
-        if (NotchShelfWindowManager::shared().isEnabled())
-            NotchShelfWindowManager::shared().toggleExpanded();
-        else
-            WindowManager::shared().showHistoryWindow();
-    });
+    const QString historyShortcut = m_actions.historyShortcut ? m_actions.historyShortcut()
+                                                              : QStringLiteral("Nicht belegt");
+    row(QStringLiteral("Clipboard anzeigen"),
+        historyShortcut == QStringLiteral("Nicht belegt") ? QString() : historyShortcut, [] {
+            if (NotchShelfWindowManager::shared().isEnabled())
+                NotchShelfWindowManager::shared().toggleExpanded();
+            else
+                WindowManager::shared().showHistoryWindow();
+        });
     row(QStringLiteral("Clipboard löschen..."), {}, [this] { clearAllHistory(); });
     addSeparator();
     row(QStringLiteral("Settings..."), QStringLiteral("⌘,"), [] { SettingsWindowManager::shared().showSettings(); });
@@ -56,7 +60,8 @@ bool MenuBarView::confirmClearAll()
         return m_confirm();
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Clipboard komplett löschen?"),
         QStringLiteral("Clipboard komplett löschen?"));
-    box.setInformativeText(QStringLiteral("Damit wird das gesamte Clipboard endgültig gelöscht. Angepinnte Elemente werden ebenfalls entfernt. Das kann nicht rückgängig gemacht werden."));
+    box.setInformativeText(QStringLiteral("Damit wird das gesamte Clipboard endgültig gelöscht. Angepinnte Elemente "
+                                          "werden ebenfalls entfernt. Das kann nicht rückgängig gemacht werden."));
     QPushButton* deleteAll = box.addButton(QStringLiteral("Alles löschen"), QMessageBox::DestructiveRole);
     box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
     box.exec();

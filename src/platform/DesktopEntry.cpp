@@ -47,12 +47,24 @@ QString DesktopEntry::unescape(const QString& value)
         }
         const QChar next = value.at(++i);
         switch (next.unicode()) {
-        case 's': out.append(u' '); break;
-        case 'n': out.append(u'\n'); break;
-        case 't': out.append(u'\t'); break;
-        case 'r': out.append(u'\r'); break;
-        case '\\': out.append(u'\\'); break;
-        default: out.append(c).append(next); break;
+        case 's':
+            out.append(u' ');
+            break;
+        case 'n':
+            out.append(u'\n');
+            break;
+        case 't':
+            out.append(u'\t');
+            break;
+        case 'r':
+            out.append(u'\r');
+            break;
+        case '\\':
+            out.append(u'\\');
+            break;
+        default:
+            out.append(c).append(next);
+            break;
         }
     }
     return out;

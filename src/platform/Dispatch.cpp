@@ -10,7 +10,11 @@ namespace {
 // Runs work on the thread of a context object through its event loop.
 class ThreadQueue : public DispatchQueue {
 public:
-    ThreadQueue(QString label, QObject* context) : m_label(std::move(label)), m_context(context) { }
+    ThreadQueue(QString label, QObject* context)
+        : m_label(std::move(label))
+        , m_context(context)
+    {
+    }
 
     QString label() const override { return m_label; }
 
@@ -46,7 +50,8 @@ protected:
 class QueueTimer : public DispatchTimer {
 public:
     QueueTimer(QObject* context, DispatchQueue::Milliseconds interval, std::function<void()> handler)
-        : m_state(std::make_shared<State>()), m_context(context)
+        : m_state(std::make_shared<State>())
+        , m_context(context)
     {
         m_state->handler = std::move(handler);
         auto state = m_state;
@@ -107,7 +112,8 @@ std::unique_ptr<DispatchTimer> ThreadQueue::scheduleRepeating(Milliseconds inter
 
 class SerialQueue : public ThreadQueue {
 public:
-    explicit SerialQueue(const QString& label) : ThreadQueue(label, nullptr)
+    explicit SerialQueue(const QString& label)
+        : ThreadQueue(label, nullptr)
     {
         m_thread.setObjectName(label);
         m_thread.start();
@@ -122,7 +128,8 @@ public:
         // Without an application object (at process exit) events can no longer be posted, so the
         // loop is told to end directly.
         if (QCoreApplication::instance())
-            QMetaObject::invokeMethod(m_object, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                m_object, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
         else
             m_thread.quit();
         m_thread.wait();
@@ -136,7 +143,10 @@ private:
 
 class MainQueue : public ThreadQueue {
 public:
-    MainQueue() : ThreadQueue(QStringLiteral("com.apple.main-thread"), QCoreApplication::instance()) { }
+    MainQueue()
+        : ThreadQueue(QStringLiteral("com.apple.main-thread"), QCoreApplication::instance())
+    {
+    }
 };
 
 }

@@ -8,7 +8,10 @@
 // A unit of work that can be cancelled before it runs.
 class DispatchWorkItem {
 public:
-    explicit DispatchWorkItem(std::function<void()> work) : m_work(std::move(work)) { }
+    explicit DispatchWorkItem(std::function<void()> work)
+        : m_work(std::move(work))
+    {
+    }
     void cancel() { m_cancelled = true; }
     bool isCancelled() const { return m_cancelled; }
     void perform()

@@ -21,8 +21,9 @@ QString DisplayList::identifierFor(const QByteArray& edid, const QString& output
         // year), so the identifier stays when the cable moves to another port.
         const QByteArray hash = QCryptographicHash::hash(edid.mid(8, 10), QCryptographicHash::Md5).toHex().toUpper();
         return QStringLiteral("%1-%2-%3-%4-%5")
-            .arg(QString::fromLatin1(hash.mid(0, 8)), QString::fromLatin1(hash.mid(8, 4)), QString::fromLatin1(hash.mid(12, 4)),
-                QString::fromLatin1(hash.mid(16, 4)), QString::fromLatin1(hash.mid(20, 12)));
+            .arg(QString::fromLatin1(hash.mid(0, 8)), QString::fromLatin1(hash.mid(8, 4)),
+                QString::fromLatin1(hash.mid(12, 4)), QString::fromLatin1(hash.mid(16, 4)),
+                QString::fromLatin1(hash.mid(20, 12)));
     }
     return outputName;
 }

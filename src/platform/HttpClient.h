@@ -25,13 +25,13 @@ struct HttpRequest {
 // What came back: an HTTP answer (any status, with its body), or a transport failure.
 struct HttpResponse {
     enum class Failure {
-        none,                 // an HTTP answer arrived: statusCode and body are set
-        notHTTP,              // something answered, but not with an HTTP status
+        none,    // an HTTP answer arrived: statusCode and body are set
+        notHTTP, // something answered, but not with an HTTP status
         timedOut,
         connectionRefused,
         hostNotFound,
         secureConnectionFailed,
-        tooLarge,             // the answer body exceeded maxResponseBytes
+        tooLarge, // the answer body exceeded maxResponseBytes
         tooManyRedirects,
         other,
     };

@@ -22,7 +22,11 @@ public:
     static void setShared(Keychain* k) { SharedSlot<Keychain>::set(k); }
 
     // A locked item is Unavailable; with MayPrompt the store first asks the user to unlock it.
-    virtual ReadResult read(const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) = 0;
+    virtual ReadResult read(
+        const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt)
+        = 0;
     // Adds a new item. An existing item is never overwritten: the answer is then Duplicate.
-    virtual Status add(const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) = 0;
+    virtual Status add(
+        const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr)
+        = 0;
 };

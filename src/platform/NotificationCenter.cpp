@@ -31,7 +31,8 @@ void NotificationCenter::post(const QString& name, const QVariantMap& userInfo)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (app && QThread::currentThread() != app->thread()) {
-        QMetaObject::invokeMethod(this, [this, name, userInfo] { deliver(name, userInfo); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, name, userInfo] { deliver(name, userInfo); }, Qt::QueuedConnection);
         return;
     }
     deliver(name, userInfo);
@@ -46,9 +47,8 @@ void NotificationCenter::deliver(const QString& name, const QVariantMap& userInf
         if (o.name == name)
             targets.emplace_back(o.token, o.handler);
     for (auto& [token, handler] : targets) {
-        const bool stillObserving = std::any_of(m_observers.begin(), m_observers.end(), [t = token](const Observer& o) {
-            return o.token == t && (!o.hadReceiver || !o.receiver.isNull());
-        });
+        const bool stillObserving = std::any_of(m_observers.begin(), m_observers.end(),
+            [t = token](const Observer& o) { return o.token == t && (!o.hadReceiver || !o.receiver.isNull()); });
         if (stillObserving)
             handler(userInfo);
     }

@@ -29,8 +29,8 @@ public:
     // The bytes of one type; absent when the type is gone, larger than maxBytes, or the owner
     // does not answer in time (error says which). size receives the payload's size in bytes when
     // it is known, also for one refused as too large (-1 when unknown).
-    virtual std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr,
-        qint64* size = nullptr) = 0;
+    virtual std::optional<QByteArray>
+    data(const QString& type, qint64 maxBytes, ReadError* error = nullptr, qint64* size = nullptr) = 0;
     // Drops what the implementation kept in memory of the content of that change (the payloads
     // read when it happened); later reads ask the owner again. For the monitor, once it has read
     // or dropped a change.

@@ -3,8 +3,7 @@
 // implementation once at start-up; tests install their own fakes.
 #include <cassert>
 
-template <typename T>
-class SharedSlot {
+template <typename T> class SharedSlot {
 public:
     static T& get()
     {

@@ -34,8 +34,8 @@ QString graphemePrefix(const QString& text, qsizetype n)
 qsizetype graphemeCount(const QString& text, qsizetype limit)
 {
     // Below U+0300 every code unit is a character of its own, except CR LF, which is one.
-    const bool simple = std::none_of(text.cbegin(), text.cend(),
-        [](QChar c) { return c.unicode() >= 0x300 || c.unicode() == u'\r'; });
+    const bool simple = std::none_of(
+        text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x300 || c.unicode() == u'\r'; });
     if (simple)
         return std::min(text.size(), limit + 1);
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);

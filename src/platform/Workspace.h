@@ -13,8 +13,8 @@
 struct RunningApplication {
     QString bundleIdentifier;
     QString localizedName;
-    qint64 processIdentifier = 0; // 0 when unknown
-    quint64 windowId = 0;         // the top-level window that identified it (0 when unknown)
+    qint64 processIdentifier = 0;    // 0 when unknown
+    quint64 windowId = 0;            // the top-level window that identified it (0 when unknown)
     QString windowClass = QString(); // WM_CLASS class of that window (empty when unknown)
     // Every name the desktop knows the application by (desktop-file ID, StartupWMClass, WM_CLASS
     // instance and class, toolkit application IDs); matched by block lists, ignoring case.

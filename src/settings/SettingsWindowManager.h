@@ -5,6 +5,9 @@
 class SettingsWindowManager : public ModelContainerHolder {
 public:
     static SettingsWindowManager& shared();
-    SettingsWindowManager() : ModelContainerHolder("SettingsWindowManager") { }
+    SettingsWindowManager()
+        : ModelContainerHolder("SettingsWindowManager")
+    {
+    }
     void showSettings();
 };

@@ -65,7 +65,8 @@ std::optional<QString> ClipItem::searchIndex() const
     if (m_plainSearchIndex)
         return m_plainSearchIndex;
     if (encryptedSearchIndex) {
-        if (std::optional<QByteArray> opened = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedSearchIndex)) {
+        if (std::optional<QByteArray> opened
+            = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedSearchIndex)) {
             if (std::optional<QString> text = Unicode::decodeUtf8(*opened))
                 return text;
         }

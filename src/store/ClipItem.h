@@ -30,7 +30,7 @@ public:
     QString appBundleID;
     QString appName;
     bool isPinned = false;
-    QString legacySearchIndex;                  // column "searchIndex"
+    QString legacySearchIndex; // column "searchIndex"
     std::optional<QByteArray> encryptedSearchIndex;
     QString searchPrefixHash;
     std::optional<QString> linkTitle;

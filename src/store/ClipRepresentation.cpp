@@ -14,7 +14,8 @@ std::optional<QByteArray> ClipRepresentation::data() const
     if (m_plainData)
         return m_plainData;
     if (encryptedData) {
-        if (std::optional<QByteArray> opened = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedData))
+        if (std::optional<QByteArray> opened
+            = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedData))
             return opened;
         // Sealed bytes that cannot be opened: the plain field only counts when it holds something.
         if (legacyData.isEmpty())

@@ -20,7 +20,7 @@ public:
     // Stored fields (columns of "ClipRepresentation").
     QString typeUTI;
     int priority = 0;
-    QByteArray legacyData;                 // column "data"
+    QByteArray legacyData; // column "data"
     std::optional<QByteArray> encryptedData;
 
     // The plain payload: the payload not yet written, else the opened sealed bytes, else

@@ -199,7 +199,8 @@ std::optional<QByteArray> ClipboardCryptoService::encrypt(const QByteArray& plai
     // The default nonce length of GCM is 12 bytes, so the nonce goes in directly.
     if (!ctx || EVP_EncryptInit_ex2(ctx.get(), aes256gcm(), m_key.data(), nonce, nullptr) != 1)
         return std::nullopt;
-    if (length > 0 && !encryptSlices(ctx.get(), reinterpret_cast<const unsigned char*>(plain.constData()), length, ciphertext))
+    if (length > 0
+        && !encryptSlices(ctx.get(), reinterpret_cast<const unsigned char*>(plain.constData()), length, ciphertext))
         return std::nullopt;
     int finalLength = 0;
     if (EVP_EncryptFinal_ex(ctx.get(), ciphertext + length, &finalLength) != 1 || finalLength != 0)
@@ -281,7 +282,8 @@ qint64 ClipboardCryptoService::now() const
 {
     if (m_clock)
         return m_clock();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 Keychain::Interaction ClipboardCryptoService::interactionFor(KeyReason reason, qint64 at) const
@@ -293,7 +295,9 @@ Keychain::Interaction ClipboardCryptoService::interactionFor(KeyReason reason, q
     case KeyReason::Startup:
         return m_lastFailedPromptAt ? I::Quiet : I::MayPrompt;
     case KeyReason::NewCopy:
-        return !m_lastFailedPromptAt || at - *m_lastFailedPromptAt >= std::chrono::milliseconds(promptPause).count() ? I::MayPrompt : I::Quiet;
+        return !m_lastFailedPromptAt || at - *m_lastFailedPromptAt >= std::chrono::milliseconds(promptPause).count()
+            ? I::MayPrompt
+            : I::Quiet;
     case KeyReason::UserAction:
         return I::MayPrompt;
     }
@@ -423,7 +427,8 @@ void ClipboardCryptoService::shutDown()
     m_shutDown = true;
     m_waiters.clear();
     if (waiting > 0)
-        Console::log(QStringLiteral("ClipboardCryptoService: quitting while %1 action%2 waited for the clipboard key; %3 dropped")
+        Console::log(QStringLiteral(
+            "ClipboardCryptoService: quitting while %1 action%2 waited for the clipboard key; %3 dropped")
                          .arg(waiting)
                          .arg(waiting == 1 ? QString() : QStringLiteral("s"))
                          .arg(waiting == 1 ? QStringLiteral("it is") : QStringLiteral("they are")));

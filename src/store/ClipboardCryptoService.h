@@ -96,7 +96,7 @@ public:
 private:
     struct Waiter {
         DispatchQueue* queue = nullptr;
-        std::function<void(bool)> done;   // one attempt's answer
+        std::function<void(bool)> done;     // one attempt's answer
         DispatchWorkItemPtr untilAvailable; // or: work that waits for the key itself
     };
     bool adoptKey(const QByteArray& bytes);

@@ -98,8 +98,10 @@ bool prepareSchema(const SqliteDatabase& db, const QString& path, QString* error
 
     if (metadata) {
         std::optional<QString> stored;
-        const QString sql = QStringLiteral("SELECT value FROM \"%1\" WHERE key = ?").arg(QLatin1String(StoreSchema::metadataTable));
-        if (!queryText(db, sql.toUtf8().constData(), QString::fromLatin1(StoreSchema::schemaVersionKey), &stored, error))
+        const QString sql
+            = QStringLiteral("SELECT value FROM \"%1\" WHERE key = ?").arg(QLatin1String(StoreSchema::metadataTable));
+        if (!queryText(
+                db, sql.toUtf8().constData(), QString::fromLatin1(StoreSchema::schemaVersionKey), &stored, error))
             return false;
         const QVersionNumber current = QVersionNumber::fromString(QLatin1String(ModelContainer::schemaVersion));
         const QVersionNumber found = stored ? QVersionNumber::fromString(*stored) : QVersionNumber();
@@ -108,12 +110,14 @@ bool prepareSchema(const SqliteDatabase& db, const QString& path, QString* error
             return false;
         }
         if (found > current) {
-            *error = QStringLiteral("The store at %1 has schema version %2, newer than version %3 of this program; it is left untouched")
+            *error = QStringLiteral(
+                "The store at %1 has schema version %2, newer than version %3 of this program; it is left untouched")
                          .arg(path, *stored, current.toString());
             return false;
         }
         if (found < current) {
-            *error = QStringLiteral("The store at %1 has schema version %2, which this program cannot read (expected %3); it is left untouched")
+            *error = QStringLiteral("The store at %1 has schema version %2, which this program cannot read (expected "
+                                    "%3); it is left untouched")
                          .arg(path, *stored, current.toString());
             return false;
         }
@@ -123,7 +127,8 @@ bool prepareSchema(const SqliteDatabase& db, const QString& path, QString* error
                 QString(), &otherTable, error))
             return false;
         if (otherTable) {
-            *error = QStringLiteral("The file at %1 is a database but not a Quorvel store; it is left untouched").arg(path);
+            *error = QStringLiteral("The file at %1 is a database but not a Quorvel store; it is left untouched")
+                         .arg(path);
             return false;
         }
     }
@@ -134,23 +139,27 @@ bool prepareSchema(const SqliteDatabase& db, const QString& path, QString* error
         return false;
 
     // Creates what is missing (a new store, or indices of an existing one) in one transaction.
-    return db.transaction([&](QString* failure) {
-        for (const QString& statement : StoreSchema::createStatements()) {
-            if (!db.exec(statement, failure))
-                return false;
-        }
-        return db.exec(QStringLiteral("INSERT OR IGNORE INTO \"%1\" (key, value) VALUES ('%2', '%3')")
-                           .arg(QLatin1String(StoreSchema::metadataTable), QLatin1String(StoreSchema::schemaVersionKey),
-                               QLatin1String(ModelContainer::schemaVersion)),
-            failure);
-    }, error);
+    return db.transaction(
+        [&](QString* failure) {
+            for (const QString& statement : StoreSchema::createStatements()) {
+                if (!db.exec(statement, failure))
+                    return false;
+            }
+            return db.exec(
+                QStringLiteral("INSERT OR IGNORE INTO \"%1\" (key, value) VALUES ('%2', '%3')")
+                    .arg(QLatin1String(StoreSchema::metadataTable), QLatin1String(StoreSchema::schemaVersionKey),
+                        QLatin1String(ModelContainer::schemaVersion)),
+                failure);
+        },
+        error);
 }
 
 qint64 queryInteger(const SqliteDatabase& db, const char* sql)
 {
     sqlite3_stmt* statement = nullptr;
     qint64 value = -1;
-    if (sqlite3_prepare_v2(db.get(), sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db.get(), sql, -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
         value = sqlite3_column_int64(statement, 0);
     sqlite3_finalize(statement);
     return value;
@@ -166,7 +175,7 @@ QString systemError()
 bool prepareFolder(const QString& folder, QString* error)
 {
     const QByteArray name = QFile::encodeName(folder);
-    struct stat status {};
+    struct stat status { };
     if (::stat(name.constData(), &status) != 0) {
         const QString parent = QFileInfo(folder).absolutePath();
         if (!QDir().mkpath(parent) || (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)) {
@@ -201,7 +210,7 @@ void tightenFiles(const QString& path)
 {
     for (const QString& file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
         const QByteArray name = QFile::encodeName(file);
-        struct stat status {};
+        struct stat status { };
         if (::stat(name.constData(), &status) != 0 || (status.st_mode & 077) == 0)
             continue;
         if (::chmod(name.constData(), status.st_mode & 0600) != 0)
@@ -225,8 +234,10 @@ void compactIfMostlyFree(const SqliteDatabase& db, const QString& path)
         if (!db.exec(QStringLiteral("PRAGMA incremental_vacuum"), &error))
             Console::log(QStringLiteral("ModelContainer: cannot return the free pages of %1: %2").arg(path, error));
     } else {
-        Console::log(QStringLiteral("ModelContainer: compacting %1 (%2 of %3 pages are free)").arg(path).arg(free).arg(pages));
-        if (!db.exec(QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), &error) || !db.exec(QStringLiteral("VACUUM"), &error))
+        Console::log(
+            QStringLiteral("ModelContainer: compacting %1 (%2 of %3 pages are free)").arg(path).arg(free).arg(pages));
+        if (!db.exec(QStringLiteral("PRAGMA auto_vacuum=INCREMENTAL"), &error)
+            || !db.exec(QStringLiteral("VACUUM"), &error))
             Console::log(QStringLiteral("ModelContainer: cannot compact %1: %2").arg(path, error));
     }
     db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), nullptr);
@@ -239,7 +250,8 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QStrin
     // Every failure names the store file, whatever SQLite's own message says.
     const auto fail = [&](const QString& reason) -> std::shared_ptr<ModelContainer> {
         if (error)
-            *error = reason.contains(path) ? reason : QStringLiteral("Cannot open the store at %1: %2").arg(path, reason);
+            *error = reason.contains(path) ? reason
+                                           : QStringLiteral("Cannot open the store at %1: %2").arg(path, reason);
         return nullptr;
     };
     QString failure;
@@ -262,7 +274,8 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QStrin
 
 QString ModelContainer::defaultStorePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Quorvel/Quorvel.store");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Quorvel/Quorvel.store");
 }
 
 ModelContainer::~ModelContainer() = default;

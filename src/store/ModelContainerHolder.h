@@ -10,7 +10,10 @@ class ModelContainer;
 // application value keeps. container() prints "<Type>: ModelContainer not configured" when empty.
 class ModelContainerHolder {
 public:
-    explicit ModelContainerHolder(const char* typeName) : m_typeName(typeName) { }
+    explicit ModelContainerHolder(const char* typeName)
+        : m_typeName(typeName)
+    {
+    }
     void setModelContainer(std::weak_ptr<ModelContainer> container) { m_modelContainer = std::move(container); }
     bool hasModelContainer() const { return !m_modelContainer.expired(); }
 

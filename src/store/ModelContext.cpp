@@ -61,7 +61,8 @@ public:
             }
         }
         const unsigned flags = cached ? SQLITE_PREPARE_PERSISTENT : 0;
-        if (sqlite3_prepare_v3(connection.db, text.c_str(), int(text.size()), flags, &m_statement, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v3(connection.db, text.c_str(), int(text.size()), flags, &m_statement, nullptr)
+            != SQLITE_OK) {
             sqlite3_finalize(m_statement);
             m_statement = nullptr;
             return;
@@ -99,26 +100,21 @@ private:
     std::deque<QVariant> m_values;
 };
 
-template <class T>
-struct Model;
-template <>
-struct Model<ClipItem> {
+template <class T> struct Model;
+template <> struct Model<ClipItem> {
     static constexpr const char* table = "ClipItem";
     static const std::vector<Column<ClipItem>>& columns() { return clipItemColumns(); }
 };
-template <>
-struct Model<ScreenshotItem> {
+template <> struct Model<ScreenshotItem> {
     static constexpr const char* table = "ScreenshotItem";
     static const std::vector<Column<ScreenshotItem>>& columns() { return screenshotColumns(); }
 };
-template <>
-struct Model<RecordingItem> {
+template <> struct Model<RecordingItem> {
     static constexpr const char* table = "RecordingItem";
     static const std::vector<Column<RecordingItem>>& columns() { return recordingColumns(); }
 };
 
-template <class T>
-QString quotedColumns(const std::vector<Column<T>>& columns, const QString& separator)
+template <class T> QString quotedColumns(const std::vector<Column<T>>& columns, const QString& separator)
 {
     QStringList names;
     for (const Column<T>& column : columns)
@@ -126,15 +122,13 @@ QString quotedColumns(const std::vector<Column<T>>& columns, const QString& sepa
     return names.join(separator);
 }
 
-template <class T>
-const QString& selectList()
+template <class T> const QString& selectList()
 {
     static const QString list = QStringLiteral("\"id\", ") + quotedColumns(Model<T>::columns(), QStringLiteral(", "));
     return list;
 }
 
-template <class T>
-const QString& insertSql()
+template <class T> const QString& insertSql()
 {
     static const QString sql = [] {
         const auto& columns = Model<T>::columns();
@@ -142,7 +136,8 @@ const QString& insertSql()
         for (size_t i = 0; i < columns.size(); ++i)
             marks << QStringLiteral("?");
         return QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
-            .arg(QLatin1String(Model<T>::table), quotedColumns(columns, QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+            .arg(QLatin1String(Model<T>::table), quotedColumns(columns, QStringLiteral(", ")),
+                marks.join(QStringLiteral(", ")));
     }();
     return sql;
 }
@@ -155,14 +150,17 @@ bool isIdentifier(const QString& name)
 
 QString whereClause(const FetchDescriptor& descriptor)
 {
-    return descriptor.predicate.trimmed().isEmpty() ? QString() : QStringLiteral(" WHERE (") + descriptor.predicate + QStringLiteral(")");
+    return descriptor.predicate.trimmed().isEmpty()
+        ? QString()
+        : QStringLiteral(" WHERE (") + descriptor.predicate + QStringLiteral(")");
 }
 
 bool bindArguments(Statement& statement, const QVariantList& arguments, int* next, QString* failure)
 {
     for (const QVariant& argument : arguments) {
         if (!statement.bind((*next)++, argument)) {
-            *failure = QStringLiteral("Unsupported argument type %1 in the fetch predicate").arg(QLatin1String(argument.typeName()));
+            *failure = QStringLiteral("Unsupported argument type %1 in the fetch predicate")
+                           .arg(QLatin1String(argument.typeName()));
             return false;
         }
     }
@@ -171,7 +169,8 @@ bool bindArguments(Statement& statement, const QVariantList& arguments, int* nex
 
 std::vector<ClipRepresentationPtr> loadRepresentations(Connection& connection, qint64 itemID)
 {
-    static const QString sql = QStringLiteral("SELECT \"id\", %1 FROM \"ClipRepresentation\" WHERE \"%2\" = ? ORDER BY \"id\"")
+    static const QString sql = QStringLiteral(
+        "SELECT \"id\", %1 FROM \"ClipRepresentation\" WHERE \"%2\" = ? ORDER BY \"id\"")
                                    .arg(quotedColumns(representationColumns(), QStringLiteral(", ")),
                                        QLatin1String(representationOwnerColumn));
     std::vector<ClipRepresentationPtr> loaded;
@@ -196,13 +195,11 @@ std::vector<ClipRepresentationPtr> loadRepresentations(Connection& connection, q
     return loaded;
 }
 
-template <class T>
-struct Tracked {
+template <class T> struct Tracked {
     std::weak_ptr<T> object;
     std::vector<QVariant> snapshot; // the field values as stored
 };
-template <class T>
-using Registry = std::unordered_map<qint64, Tracked<T>>;
+template <class T> using Registry = std::unordered_map<qint64, Tracked<T>>;
 
 // A tracked object whose fields differ from the store.
 struct Update {
@@ -242,8 +239,7 @@ struct ModelContext::Impl {
 
     ClipboardCryptoService& crypto() const { return sealer ? *sealer : ClipboardCryptoService::shared(); }
 
-    template <class T>
-    Registry<T>& registry()
+    template <class T> Registry<T>& registry()
     {
         if constexpr (std::is_same_v<T, ClipItem>)
             return clipItems;
@@ -275,8 +271,7 @@ struct ModelContext::Impl {
 
     // The object for the current row: the one already held (refreshed unless it has unsaved
     // changes) or a new one.
-    template <class T>
-    std::shared_ptr<T> adopt(sqlite3_stmt* statement)
+    template <class T> std::shared_ptr<T> adopt(sqlite3_stmt* statement)
     {
         const auto& columns = Model<T>::columns();
         const qint64 id = sqlite3_column_int64(statement, 0);
@@ -295,12 +290,11 @@ struct ModelContext::Impl {
         }
         for (size_t c = 0; c < columns.size(); ++c)
             columns[c].set(*object, readColumn(statement, int(c) + 1, columns[c].type));
-        tracked[id] = Tracked<T> { object, valuesOf(*object, columns) };
+        tracked[id] = Tracked<T> {object, valuesOf(*object, columns)};
         return object;
     }
 
-    template <class T>
-    static bool isUnchanged(const T& object, const std::vector<QVariant>& snapshot)
+    template <class T> static bool isUnchanged(const T& object, const std::vector<QVariant>& snapshot)
     {
         const auto& columns = Model<T>::columns();
         for (size_t c = 0; c < columns.size(); ++c) {
@@ -347,8 +341,7 @@ struct ModelContext::Impl {
     }
 
     // Changed fields of every tracked object; objects nobody holds any more are forgotten.
-    template <class T>
-    void collectUpdates(std::vector<Update>& updates)
+    template <class T> void collectUpdates(std::vector<Update>& updates)
     {
         const auto& columns = Model<T>::columns();
         Registry<T>& tracked = registry<T>();
@@ -359,7 +352,7 @@ struct ModelContext::Impl {
                 continue;
             }
             std::vector<QVariant> current = valuesOf(*object, columns);
-            Update update { Model<T>::table, entry->first, {}, {}, {}, {} };
+            Update update {Model<T>::table, entry->first, {}, {}, {}, {}};
             for (size_t c = 0; c < columns.size(); ++c) {
                 if (!sameValue(current[c], entry->second.snapshot[c])) {
                     update.columns << QLatin1String(columns[c].name);
@@ -393,7 +386,7 @@ struct ModelContext::Impl {
                 continue;
             for (const ClipRepresentationPtr& representation : ModelContext::representationStorage(*item)) {
                 if (representation && representation->persistentID == 0)
-                    found.push_back({ item, representation });
+                    found.push_back({item, representation});
             }
         }
     }
@@ -461,7 +454,8 @@ struct ModelContext::Impl {
         return true;
     }
     // Seals every new entry and representation this save writes.
-    bool sealNew(const std::vector<NewRepresentation>& added, std::vector<std::function<void()>>& undo, QString* failure)
+    bool sealNew(
+        const std::vector<NewRepresentation>& added, std::vector<std::function<void()>>& undo, QString* failure)
     {
         for (const PendingOp& op : ops) {
             if (op.kind != PendingOp::Kind::Insert || !std::holds_alternative<ClipItemPtr>(op.object))
@@ -534,7 +528,8 @@ struct ModelContext::Impl {
 
     bool deleteRow(const char* table, qint64 id, QString* failure)
     {
-        Statement statement(*connection, QStringLiteral("DELETE FROM \"%1\" WHERE \"id\" = ?").arg(QLatin1String(table)), true);
+        Statement statement(
+            *connection, QStringLiteral("DELETE FROM \"%1\" WHERE \"id\" = ?").arg(QLatin1String(table)), true);
         if (!statement || !statement.bind(1, QVariant::fromValue<qint64>(id)) || statement.step() != SQLITE_DONE)
             return (*failure = connection->error(), false);
         return true;
@@ -588,10 +583,9 @@ struct ModelContext::Impl {
         return true;
     }
 
-    template <class T>
-    void track(const std::shared_ptr<T>& object)
+    template <class T> void track(const std::shared_ptr<T>& object)
     {
-        registry<T>()[object->persistentID] = Tracked<T> { object, valuesOf(*object, Model<T>::columns()) };
+        registry<T>()[object->persistentID] = Tracked<T> {object, valuesOf(*object, Model<T>::columns())};
     }
 
     // Drops pending work and gives tracked objects their stored values back.
@@ -669,15 +663,13 @@ std::optional<QByteArray>& ModelContext::plainData(ClipRepresentation& represent
 
 namespace {
 
-template <class T>
-bool isPendingInsertOf(const PendingOp& op, const std::shared_ptr<T>& object)
+template <class T> bool isPendingInsertOf(const PendingOp& op, const std::shared_ptr<T>& object)
 {
     return op.kind == PendingOp::Kind::Insert && std::holds_alternative<std::shared_ptr<T>>(op.object)
         && std::get<std::shared_ptr<T>>(op.object) == object;
 }
 
-template <class T>
-void queueInsert(std::vector<PendingOp>& ops, const std::shared_ptr<T>& object)
+template <class T> void queueInsert(std::vector<PendingOp>& ops, const std::shared_ptr<T>& object)
 {
     if (!object || object->persistentID != 0)
         return; // stored already
@@ -685,35 +677,53 @@ void queueInsert(std::vector<PendingOp>& ops, const std::shared_ptr<T>& object)
         if (isPendingInsertOf(op, object))
             return;
     }
-    ops.push_back({ PendingOp::Kind::Insert, object, {}, {} });
+    ops.push_back({PendingOp::Kind::Insert, object, {}, {}});
 }
 
-template <class T>
-void queueRemove(std::vector<PendingOp>& ops, const std::shared_ptr<T>& object)
+template <class T> void queueRemove(std::vector<PendingOp>& ops, const std::shared_ptr<T>& object)
 {
     if (!object)
         return;
     if (object->persistentID == 0) {
         // Never saved: removing it cancels its insertion.
-        ops.erase(std::remove_if(ops.begin(), ops.end(), [&](const PendingOp& op) { return isPendingInsertOf(op, object); }),
+        ops.erase(
+            std::remove_if(ops.begin(), ops.end(), [&](const PendingOp& op) { return isPendingInsertOf(op, object); }),
             ops.end());
         return;
     }
-    ops.push_back({ PendingOp::Kind::Remove, object, {}, {} });
+    ops.push_back({PendingOp::Kind::Remove, object, {}, {}});
 }
 
 } // namespace
 
-void ModelContext::insert(const ClipItemPtr& item) { queueInsert(d->ops, item); }
-void ModelContext::insert(const ScreenshotItemPtr& item) { queueInsert(d->ops, item); }
-void ModelContext::insert(const RecordingItemPtr& item) { queueInsert(d->ops, item); }
-void ModelContext::remove(const ClipItemPtr& item) { queueRemove(d->ops, item); }
-void ModelContext::remove(const ScreenshotItemPtr& item) { queueRemove(d->ops, item); }
-void ModelContext::remove(const RecordingItemPtr& item) { queueRemove(d->ops, item); }
+void ModelContext::insert(const ClipItemPtr& item)
+{
+    queueInsert(d->ops, item);
+}
+void ModelContext::insert(const ScreenshotItemPtr& item)
+{
+    queueInsert(d->ops, item);
+}
+void ModelContext::insert(const RecordingItemPtr& item)
+{
+    queueInsert(d->ops, item);
+}
+void ModelContext::remove(const ClipItemPtr& item)
+{
+    queueRemove(d->ops, item);
+}
+void ModelContext::remove(const ScreenshotItemPtr& item)
+{
+    queueRemove(d->ops, item);
+}
+void ModelContext::remove(const RecordingItemPtr& item)
+{
+    queueRemove(d->ops, item);
+}
 
 void ModelContext::removeAllClipItems(const FetchDescriptor& which)
 {
-    d->ops.push_back({ PendingOp::Kind::RemoveClipItemsWhere, ClipItemPtr(), which, {} });
+    d->ops.push_back({PendingOp::Kind::RemoveClipItemsWhere, ClipItemPtr(), which, {}});
 }
 
 bool ModelContext::hasChanges() const
@@ -836,8 +846,8 @@ std::vector<ClipItemPtr> ModelContext::fetchClipItems(const FetchDescriptor& des
     return d->fetch<ClipItem>(descriptor, error);
 }
 
-std::vector<ClipItemPtr> ModelContext::fetchClipItems(const FetchDescriptor& descriptor, QString* error,
-    const std::function<void(const ClipItemPtr&)>& onEntry)
+std::vector<ClipItemPtr> ModelContext::fetchClipItems(
+    const FetchDescriptor& descriptor, QString* error, const std::function<void(const ClipItemPtr&)>& onEntry)
 {
     return d->fetch<ClipItem>(descriptor, error, onEntry);
 }
@@ -875,7 +885,7 @@ FetchDescriptor byID(qint64 persistentID)
 {
     FetchDescriptor descriptor;
     descriptor.predicate = QStringLiteral("id = ?");
-    descriptor.arguments = { QVariant::fromValue<qint64>(persistentID) };
+    descriptor.arguments = {QVariant::fromValue<qint64>(persistentID)};
     descriptor.limit = 1;
     return descriptor;
 }

@@ -14,8 +14,8 @@
 // "data" for the legacy fields), its bound arguments, the sort column, and limit/offset.
 // Times are stored as INTEGER milliseconds since 1970-01-01T00:00:00Z; sortBy names one column.
 struct FetchDescriptor {
-    QString predicate;       // e.g. "isPinned = ? AND timestamp < ?"; empty: all rows
-    QVariantList arguments;  // bound in order; QDateTime binds as the stored time
+    QString predicate;      // e.g. "isPinned = ? AND timestamp < ?"; empty: all rows
+    QVariantList arguments; // bound in order; QDateTime binds as the stored time
     QString sortBy = QStringLiteral("timestamp");
     bool ascending = false;
     int limit = -1;
@@ -65,9 +65,10 @@ public:
     // The same, handing each entry to onEntry as soon as its row is read (on this thread, in order),
     // so that work on the entries can start while later rows are still being read. The entry is
     // not touched by the fetch again.
-    std::vector<ClipItemPtr> fetchClipItems(const FetchDescriptor& descriptor, QString* error,
-        const std::function<void(const ClipItemPtr&)>& onEntry);
-    std::vector<ScreenshotItemPtr> fetchScreenshotItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    std::vector<ClipItemPtr> fetchClipItems(
+        const FetchDescriptor& descriptor, QString* error, const std::function<void(const ClipItemPtr&)>& onEntry);
+    std::vector<ScreenshotItemPtr> fetchScreenshotItems(
+        const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     std::vector<RecordingItemPtr> fetchRecordingItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     // Number of matching entries (sortBy, limit and offset are not used); -1 on error.
     qint64 fetchClipItemCount(const FetchDescriptor& descriptor = {}, QString* error = nullptr);

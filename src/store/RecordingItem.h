@@ -11,8 +11,15 @@ public:
     RecordingItem() = default;
     RecordingItem(const QDateTime& timestamp, const QString& recordingKind, const QString& fileName,
         double durationSeconds, qint64 fileSizeBytes, bool hasSystemAudio, std::optional<QByteArray> thumbnailData)
-        : timestamp(timestamp), recordingKind(recordingKind), fileName(fileName), durationSeconds(durationSeconds),
-          fileSizeBytes(fileSizeBytes), hasSystemAudio(hasSystemAudio), thumbnailData(std::move(thumbnailData)) { }
+        : timestamp(timestamp)
+        , recordingKind(recordingKind)
+        , fileName(fileName)
+        , durationSeconds(durationSeconds)
+        , fileSizeBytes(fileSizeBytes)
+        , hasSystemAudio(hasSystemAudio)
+        , thumbnailData(std::move(thumbnailData))
+    {
+    }
 
     QDateTime timestamp = QDateTime::currentDateTimeUtc();
     QString recordingKind;

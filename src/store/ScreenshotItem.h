@@ -11,8 +11,13 @@ public:
     ScreenshotItem() = default;
     ScreenshotItem(const QDateTime& timestamp, const QString& captureKind, const QByteArray& pngData,
         std::optional<QByteArray> sourceImageData, std::optional<QByteArray> strokesData)
-        : timestamp(timestamp), captureKind(captureKind), pngData(pngData),
-          sourceImageData(std::move(sourceImageData)), strokesData(std::move(strokesData)) { }
+        : timestamp(timestamp)
+        , captureKind(captureKind)
+        , pngData(pngData)
+        , sourceImageData(std::move(sourceImageData))
+        , strokesData(std::move(strokesData))
+    {
+    }
 
     QDateTime timestamp = QDateTime::currentDateTimeUtc();
     QString captureKind;

@@ -9,9 +9,15 @@ struct sqlite3;
 class SqliteDatabase {
 public:
     SqliteDatabase() = default;
-    explicit SqliteDatabase(sqlite3* handle) : m_db(handle) { }
+    explicit SqliteDatabase(sqlite3* handle)
+        : m_db(handle)
+    {
+    }
     ~SqliteDatabase();
-    SqliteDatabase(SqliteDatabase&& other) noexcept : m_db(other.release()) { }
+    SqliteDatabase(SqliteDatabase&& other) noexcept
+        : m_db(other.release())
+    {
+    }
     SqliteDatabase& operator=(SqliteDatabase&& other) noexcept;
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;

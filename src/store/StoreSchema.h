@@ -20,8 +20,7 @@ enum class ColumnType { Integer, Boolean, Real, Text, Blob, Time };
 
 // One stored field. get() gives the field as a canonical QVariant (qint64, bool, double, QString,
 // QByteArray, QDateTime; an invalid QVariant for an absent optional); set() adopts such a value.
-template <class T>
-struct Column {
+template <class T> struct Column {
     const char* name;
     ColumnType type;
     bool optional;
@@ -51,8 +50,7 @@ bool bindValue(sqlite3_stmt* statement, int index, const QVariant& value);
 // Equality of canonical values; shared byte arrays compare without reading their bytes.
 bool sameValue(const QVariant& a, const QVariant& b);
 
-template <class T>
-std::vector<QVariant> valuesOf(const T& object, const std::vector<Column<T>>& columns)
+template <class T> std::vector<QVariant> valuesOf(const T& object, const std::vector<Column<T>>& columns)
 {
     std::vector<QVariant> values;
     values.reserve(columns.size());

@@ -11,8 +11,7 @@ int priority(const QString& type);
 
 // Orders items by their priority, highest first, keeping the order of equal ones.
 // priorityOf gives an item's priority.
-template <class Container, class PriorityOf>
-void sortByPriority(Container& items, PriorityOf priorityOf)
+template <class Container, class PriorityOf> void sortByPriority(Container& items, PriorityOf priorityOf)
 {
     std::stable_sort(items.begin(), items.end(),
         [&priorityOf](const auto& a, const auto& b) { return priorityOf(a) > priorityOf(b); });

@@ -130,8 +130,8 @@ void Symbols::installIconTheme()
 {
     // Platforms without a desktop theme (offscreen, a bare X server) search only the resources.
     QStringList paths = QIcon::themeSearchPaths();
-    const QStringList dataIcons = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
-        QStandardPaths::LocateDirectory);
+    const QStringList dataIcons = QStandardPaths::locateAll(
+        QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory);
     for (const QString& dir : dataIcons)
         if (!paths.contains(dir))
             paths.append(dir);
@@ -140,7 +140,8 @@ void Symbols::installIconTheme()
     const QString current = QIcon::themeName();
     if (!current.isEmpty() && current != QLatin1String("hicolor"))
         return;
-    for (const QString& candidate : {QStringLiteral("Adwaita"), QStringLiteral("breeze"), QStringLiteral("breeze-dark")}) {
+    for (const QString& candidate :
+        {QStringLiteral("Adwaita"), QStringLiteral("breeze"), QStringLiteral("breeze-dark")}) {
         for (const QString& dir : QIcon::themeSearchPaths()) {
             if (QFile::exists(dir + "/" + candidate + "/index.theme")) {
                 QIcon::setThemeName(candidate);

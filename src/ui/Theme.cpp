@@ -3,10 +3,22 @@
 #include <QApplication>
 #include <QPalette>
 
-QColor Theme::annotationSurface() { return QColor(18, 18, 18); }
-QColor Theme::annotationBase() { return QColor(13, 13, 13); }
-QColor Theme::text() { return QColor(255, 255, 255); }
-QColor Theme::secondaryText() { return QColor(255, 255, 255, 150); }
+QColor Theme::annotationSurface()
+{
+    return QColor(18, 18, 18);
+}
+QColor Theme::annotationBase()
+{
+    return QColor(13, 13, 13);
+}
+QColor Theme::text()
+{
+    return QColor(255, 255, 255);
+}
+QColor Theme::secondaryText()
+{
+    return QColor(255, 255, 255, 150);
+}
 
 QColor Theme::accent()
 {

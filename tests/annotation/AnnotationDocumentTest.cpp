@@ -22,15 +22,15 @@ void deliverDetections()
 
 TEST(AnnotationDocument, ReEditingRestoresStoredStrokesWithTheirNumbers)
 {
-    PaintStroke first = makeStroke(PaintTool::numberBadge, { { 0.2, 0.2 } });
+    PaintStroke first = makeStroke(PaintTool::numberBadge, {{0.2, 0.2}});
     first.badgeNumber = 1;
     first.badgeSize = 24;
-    PaintStroke label = makeStroke(PaintTool::label, { { 0.3, 0.3 }, { 0.5, 0.5 } });
+    PaintStroke label = makeStroke(PaintTool::label, {{0.3, 0.3}, {0.5, 0.5}});
     label.text = QStringLiteral("Hier");
     label.badgeNumber = 2;
-    PaintStroke second = makeStroke(PaintTool::numberBadge, { { 0.7, 0.2 } });
+    PaintStroke second = makeStroke(PaintTool::numberBadge, {{0.7, 0.2}});
     second.badgeNumber = 3;
-    const std::vector<PaintStroke> strokes { first, makeStroke(PaintTool::pen, { { 0.1, 0.1 }, { 0.2, 0.3 } }), label, second };
+    const std::vector<PaintStroke> strokes {first, makeStroke(PaintTool::pen, {{0.1, 0.1}, {0.2, 0.3}}), label, second};
     auto item = std::make_shared<ScreenshotItem>();
     item->strokesData = StrokeJSON::encode(strokes);
 
@@ -51,7 +51,7 @@ TEST(AnnotationDocument, ReEditingRestoresStoredStrokesWithTheirNumbers)
 
 TEST(AnnotationDocument, TextLinesArriveOnlyWhileTheDocumentExists)
 {
-    const std::vector<QRectF> lines { QRectF(0.1, 0.25, 0.3, 0.05), QRectF(0.1, 0.4, 0.5, 0.05) };
+    const std::vector<QRectF> lines {QRectF(0.1, 0.25, 0.3, 0.05), QRectF(0.1, 0.4, 0.5, 0.05)};
     FakeTextRecognizer held(lines, true);
     auto gone = AnnotationDocument::create(filledImage(300, 200), nullptr, &held);
     gone.reset();
@@ -75,7 +75,7 @@ TEST(AnnotationDocument, ExportsAPngOfThePixelSize)
     QImage retina = filledImage(640, 360, Qt::white);
     retina.setDevicePixelRatio(2);
     auto document = AnnotationDocument::create(retina);
-    document->engine().loadStrokes({ makeStroke(PaintTool::rectangle, { { 0.1, 0.1 }, { 0.9, 0.9 } }) });
+    document->engine().loadStrokes({makeStroke(PaintTool::rectangle, {{0.1, 0.1}, {0.9, 0.9}})});
     const std::optional<QByteArray> png = document->renderExportPNG();
     ASSERT_TRUE(png);
     EXPECT_TRUE(png->startsWith("\x89PNG"));

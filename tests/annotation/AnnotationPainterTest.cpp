@@ -33,37 +33,37 @@ std::vector<PaintStroke> everyToolStrokes()
 {
     const PaintColor red(1, 0, 0, 1), green(0, 0.8, 0, 1), blue(0, 0, 1, 1), yellow(1, 1, 0, 1);
     std::vector<PaintStroke> strokes;
-    strokes.push_back(makeStroke(PaintTool::pen, { { 0.05, 0.05 }, { 0.15, 0.07 }, { 0.25, 0.05 } }, red));
-    strokes.push_back(makeStroke(PaintTool::eraser, { { 0.05, 0.13 }, { 0.25, 0.13 } }, PaintColor(1, 1, 1, 1), 12));
-    strokes.push_back(makeStroke(PaintTool::line, { { 0.05, 0.2 }, { 0.25, 0.2 } }, blue));
-    strokes.push_back(makeStroke(PaintTool::arrow, { { 0.05, 0.3 }, { 0.25, 0.3 } }, green));
-    strokes.push_back(makeStroke(PaintTool::rectangle, { { 0.3, 0.05 }, { 0.45, 0.2 } }, red));
-    strokes.push_back(makeStroke(PaintTool::ellipse, { { 0.5, 0.05 }, { 0.65, 0.2 } }, blue));
-    strokes.push_back(makeStroke(PaintTool::filledRectangle, { { 0.7, 0.05 }, { 0.8, 0.2 } }, green));
-    strokes.push_back(makeStroke(PaintTool::blackout, { { 0.85, 0.05 }, { 0.95, 0.2 } }, PaintColor(0, 0, 0, 1)));
-    strokes.push_back(makeStroke(PaintTool::highlighter, { { 0.3, 0.3 }, { 0.45, 0.3 } }, yellow, 3));
-    PaintStroke badge = makeStroke(PaintTool::numberBadge, { { 0.55, 0.3 } }, red);
+    strokes.push_back(makeStroke(PaintTool::pen, {{0.05, 0.05}, {0.15, 0.07}, {0.25, 0.05}}, red));
+    strokes.push_back(makeStroke(PaintTool::eraser, {{0.05, 0.13}, {0.25, 0.13}}, PaintColor(1, 1, 1, 1), 12));
+    strokes.push_back(makeStroke(PaintTool::line, {{0.05, 0.2}, {0.25, 0.2}}, blue));
+    strokes.push_back(makeStroke(PaintTool::arrow, {{0.05, 0.3}, {0.25, 0.3}}, green));
+    strokes.push_back(makeStroke(PaintTool::rectangle, {{0.3, 0.05}, {0.45, 0.2}}, red));
+    strokes.push_back(makeStroke(PaintTool::ellipse, {{0.5, 0.05}, {0.65, 0.2}}, blue));
+    strokes.push_back(makeStroke(PaintTool::filledRectangle, {{0.7, 0.05}, {0.8, 0.2}}, green));
+    strokes.push_back(makeStroke(PaintTool::blackout, {{0.85, 0.05}, {0.95, 0.2}}, PaintColor(0, 0, 0, 1)));
+    strokes.push_back(makeStroke(PaintTool::highlighter, {{0.3, 0.3}, {0.45, 0.3}}, yellow, 3));
+    PaintStroke badge = makeStroke(PaintTool::numberBadge, {{0.55, 0.3}}, red);
     badge.badgeNumber = 1;
     badge.badgeSize = 24;
     badge.text = QStringLiteral("Schritt");
     strokes.push_back(badge);
-    PaintStroke label = makeStroke(PaintTool::label, { { 0.7, 0.45 }, { 0.85, 0.3 } }, blue);
+    PaintStroke label = makeStroke(PaintTool::label, {{0.7, 0.45}, {0.85, 0.3}}, blue);
     label.text = QStringLiteral("Label");
     label.fontSize = 15;
     label.badgeNumber = 2;
     strokes.push_back(label);
-    PaintStroke text = makeStroke(PaintTool::text, { { 0.15, 0.42 } }, red);
+    PaintStroke text = makeStroke(PaintTool::text, {{0.15, 0.42}}, red);
     text.text = QStringLiteral("Text");
     text.fontSize = 20;
     strokes.push_back(text);
-    PaintStroke mosaic = makeStroke(PaintTool::mosaic, { { 0.05, 0.6 }, { 0.2, 0.8 } });
+    PaintStroke mosaic = makeStroke(PaintTool::mosaic, {{0.05, 0.6}, {0.2, 0.8}});
     mosaic.effectAmount = 10;
     strokes.push_back(mosaic);
-    PaintStroke blur = makeStroke(PaintTool::blur, { { 0.25, 0.6 }, { 0.45, 0.8 } });
+    PaintStroke blur = makeStroke(PaintTool::blur, {{0.25, 0.6}, {0.45, 0.8}});
     blur.effectAmount = 6;
     strokes.push_back(blur);
-    strokes.push_back(makeStroke(PaintTool::spotlight, { { 0.55, 0.55 }, { 0.97, 0.97 } }));
-    strokes.push_back(makeStroke(PaintTool::areaHighlight, { { 0.75, 0.6 }, { 0.95, 0.8 } }));
+    strokes.push_back(makeStroke(PaintTool::spotlight, {{0.55, 0.55}, {0.97, 0.97}}));
+    strokes.push_back(makeStroke(PaintTool::areaHighlight, {{0.75, 0.6}, {0.95, 0.8}}));
     return strokes;
 }
 
@@ -108,11 +108,12 @@ TEST(AnnotationRendering, EveryToolOnAKnownImage)
     ASSERT_TRUE(chip);
     EXPECT_TRUE(colourNear(pixelAt(out, chip->right() - 3, chip->center().y()), kBlue)) << "label chip";
     EXPECT_TRUE(colourNear(pixelAt(out, 620, 225), kBlue)) << "label leader";
-    EXPECT_GT(countPixels(out, QRect(80, 235, 80, 35), [](const QColor& c) { return c.red() > 200 && c.green() < 80; }), 30)
+    EXPECT_GT(
+        countPixels(out, QRect(80, 235, 80, 35), [](const QColor& c) { return c.red() > 200 && c.green() < 80; }), 30)
         << "text";
 
     // Mosaic and blur turn the fine checker into greys (veiled); without them it is black and white.
-    for (const QPoint& p : { QPoint(100, 420), QPoint(101, 421), QPoint(60, 380), QPoint(280, 420), QPoint(281, 441) })
+    for (const QPoint& p : {QPoint(100, 420), QPoint(101, 421), QPoint(60, 380), QPoint(280, 420), QPoint(281, 441)})
         EXPECT_TRUE(colourNear(out.pixelColor(p), kDimmedGrey, 18)) << p.x() << "," << p.y();
     EXPECT_TRUE(colourNear(pixelAt(out, 680, 420), QColor(192, 192, 192), 3)) << "area highlight";
     EXPECT_TRUE(colourNear(pixelAt(out, 500, 540), kGrey, 2)) << "inside the spotlight";
@@ -127,7 +128,7 @@ TEST(AnnotationRendering, EveryToolOnAKnownImage)
     EXPECT_EQ(document->engine().selectedStrokeID(), document->engine().strokes()[3].id);
     const QImage shown = canvas.grab().toImage();
     shown.save(artifactsDir() + QStringLiteral("/annotation-canvas-all-tools.png"));
-    for (const QPoint& p : { QPoint(80, 36), QPoint(600, 75), QPoint(680, 420), QPoint(790, 300), QPoint(300, 180) })
+    for (const QPoint& p : {QPoint(80, 36), QPoint(600, 75), QPoint(680, 420), QPoint(790, 300), QPoint(300, 180)})
         EXPECT_TRUE(colourNear(shown.pixelColor(p), out.pixelColor(p), 2)) << p.x() << "," << p.y();
 
     // Fitted into a smaller window, with the filled rectangle selected and a mosaic being dragged out.
@@ -146,10 +147,10 @@ TEST(AnnotationRendering, SpotlightsAndHighlightsTakeTheUnionOfTheirRectangles)
 {
     auto document = AnnotationDocument::create(filledImage(400, 200));
     document->engine().loadStrokes({
-        makeStroke(PaintTool::spotlight, { { 0.1, 0.1 }, { 0.4, 0.5 } }),
-        makeStroke(PaintTool::spotlight, { { 0.3, 0.3 }, { 0.6, 0.7 } }),
-        makeStroke(PaintTool::areaHighlight, { { 0.15, 0.15 }, { 0.35, 0.45 } }),
-        makeStroke(PaintTool::areaHighlight, { { 0.25, 0.2 }, { 0.38, 0.4 } }),
+        makeStroke(PaintTool::spotlight, {{0.1, 0.1}, {0.4, 0.5}}),
+        makeStroke(PaintTool::spotlight, {{0.3, 0.3}, {0.6, 0.7}}),
+        makeStroke(PaintTool::areaHighlight, {{0.15, 0.15}, {0.35, 0.45}}),
+        makeStroke(PaintTool::areaHighlight, {{0.25, 0.2}, {0.38, 0.4}}),
     });
     const QImage out = document->renderAnnotatedImage();
     EXPECT_TRUE(colourNear(pixelAt(out, 140, 80), kGrey, 2)) << "overlap of the spots stays bright";
@@ -169,7 +170,7 @@ TEST(AnnotationRendering, EffectCropsCoverTheirRectangleInsideTheImage)
     auto document = AnnotationDocument::create(stripes);
 
     // The rectangle of (0.1, 0.1)–(0.2, 0.2) with the default amount: 100 × 50 pixels at (100, 50).
-    const PaintStroke mosaic = makeStroke(PaintTool::mosaic, { { 0.1, 0.1 }, { 0.2, 0.2 } });
+    const PaintStroke mosaic = makeStroke(PaintTool::mosaic, {{0.1, 0.1}, {0.2, 0.2}});
     const QImage crop = document->croppedEffectImage(mosaic);
     ASSERT_FALSE(crop.isNull());
     EXPECT_EQ(crop.size(), QSize(100, 50));
@@ -179,15 +180,15 @@ TEST(AnnotationRendering, EffectCropsCoverTheirRectangleInsideTheImage)
     EXPECT_EQ(crop.pixel(10, 5), crop.pixel(19, 14));
 
     // Over the left edge: the crop is the part inside, drawn there unstretched.
-    PaintStroke edge = makeStroke(PaintTool::mosaic, { { -0.05, 0.2 }, { 0.1, 0.4 } });
+    PaintStroke edge = makeStroke(PaintTool::mosaic, {{-0.05, 0.2}, {0.1, 0.4}});
     edge.effectAmount = 8;
     const QImage edgeCrop = document->croppedEffectImage(edge);
     EXPECT_EQ(edgeCrop.size(), QSize(100, 100));
     EXPECT_EQ(edgeCrop.offset(), QPoint(0, 100));
-    PaintStroke blur = makeStroke(PaintTool::blur, { { -0.05, 0.6 }, { 0.1, 0.8 } });
+    PaintStroke blur = makeStroke(PaintTool::blur, {{-0.05, 0.6}, {0.1, 0.8}});
     EXPECT_EQ(document->croppedEffectImage(blur).size(), QSize(100, 100));
 
-    document->engine().loadStrokes({ edge });
+    document->engine().loadStrokes({edge});
     const QImage out = document->renderAnnotatedImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QImage expected = edgeCrop.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     int differing = 0;
@@ -198,17 +199,18 @@ TEST(AnnotationRendering, EffectCropsCoverTheirRectangleInsideTheImage)
 
     // Equal points give nothing, and nothing is cached.
     const std::size_t cached = document->effectCropCacheCount();
-    EXPECT_TRUE(document->croppedEffectImage(makeStroke(PaintTool::mosaic, { { 0.3, 0.3 }, { 0.3, 0.3 } })).isNull());
+    EXPECT_TRUE(document->croppedEffectImage(makeStroke(PaintTool::mosaic, {{0.3, 0.3}, {0.3, 0.3}})).isNull());
     EXPECT_EQ(document->effectCropCacheCount(), cached);
 }
 
 TEST(AnnotationRendering, EffectsThatCannotBeComputedAreBlack)
 {
     QImage white = filledImage(100, 100, Qt::white);
-    const std::vector<PaintStroke> strokes { makeStroke(PaintTool::blur, { { 0.2, 0.2 }, { 0.6, 0.6 } }),
-        makeStroke(PaintTool::blur, { { 0.7, 0.7 }, { 0.7, 0.7 } }) };
+    const std::vector<PaintStroke> strokes {
+        makeStroke(PaintTool::blur, {{0.2, 0.2}, {0.6, 0.6}}), makeStroke(PaintTool::blur, {{0.7, 0.7}, {0.7, 0.7}})};
     QPainter painter(&white);
-    EffectCropLayer { PaintTool::blur, strokes, QSizeF(100, 100), std::nullopt, [](const PaintStroke&) { return QImage(); } }
+    EffectCropLayer {
+        PaintTool::blur, strokes, QSizeF(100, 100), std::nullopt, [](const PaintStroke&) { return QImage(); }}
         .paint(painter);
     painter.end();
     EXPECT_TRUE(colourNear(white.pixelColor(40, 40), Qt::black, 0));
@@ -218,11 +220,11 @@ TEST(AnnotationRendering, EffectsThatCannotBeComputedAreBlack)
 TEST(AnnotationRendering, EffectCropCacheKeepsTheNewestCropPerStrokeWithinItsBudget)
 {
     auto document = AnnotationDocument::create(filledImage(400, 400));
-    PaintStroke first = makeStroke(PaintTool::blur, { { 0.1, 0.1 }, { 0.3, 0.3 } });
-    const PaintStroke second = makeStroke(PaintTool::mosaic, { { 0.5, 0.5 }, { 0.7, 0.7 } });
-    document->engine().loadStrokes({ first, second });
-    for (double dx : { 0.0, 0.05, 0.1 }) {
-        first.points = { { 0.1 + dx, 0.1 }, { 0.3 + dx, 0.3 } };
+    PaintStroke first = makeStroke(PaintTool::blur, {{0.1, 0.1}, {0.3, 0.3}});
+    const PaintStroke second = makeStroke(PaintTool::mosaic, {{0.5, 0.5}, {0.7, 0.7}});
+    document->engine().loadStrokes({first, second});
+    for (double dx : {0.0, 0.05, 0.1}) {
+        first.points = {{0.1 + dx, 0.1}, {0.3 + dx, 0.3}};
         EXPECT_FALSE(document->croppedEffectImage(first).isNull());
     }
     EXPECT_EQ(document->effectCropCacheCount(), 1u);
@@ -240,7 +242,8 @@ TEST(AnnotationRendering, AnArrowShorterThanItsHeadDrawsOnlyTheHead)
 {
     auto document = AnnotationDocument::create(filledImage(200, 200, Qt::white));
     // 8 points long, 8 wide: a shaft would end 13 points before the tip, behind the start.
-    document->engine().loadStrokes({ makeStroke(PaintTool::arrow, { { 0.5, 0.5 }, { 0.54, 0.5 } }, PaintColor(1, 0, 0, 1), 8) });
+    document->engine().loadStrokes(
+        {makeStroke(PaintTool::arrow, {{0.5, 0.5}, {0.54, 0.5}}, PaintColor(1, 0, 0, 1), 8)});
     const QImage out = document->renderAnnotatedImage();
     EXPECT_TRUE(colourNear(pixelAt(out, 101, 100), kRed)) << "head";
     EXPECT_TRUE(colourNear(pixelAt(out, 92, 100), Qt::white, 0)) << "no shaft behind the start";
@@ -253,22 +256,23 @@ TEST(AnnotationRendering, ImagesRenderAtTheirPixelSize)
     retina.setDevicePixelRatio(2);
     auto document = AnnotationDocument::create(retina);
     EXPECT_EQ(document->canvasSize(), QSizeF(1440, 900));
-    document->engine().loadStrokes({ makeStroke(PaintTool::line, { { 0.1, 0.5 }, { 0.9, 0.5 } }, PaintColor(0, 0, 1, 1), 10),
-        makeStroke(PaintTool::filledRectangle, { { 0.5, 0.1 }, { 0.6, 0.2 } }) });
+    document->engine().loadStrokes({makeStroke(PaintTool::line, {{0.1, 0.5}, {0.9, 0.5}}, PaintColor(0, 0, 1, 1), 10),
+        makeStroke(PaintTool::filledRectangle, {{0.5, 0.1}, {0.6, 0.2}})});
     const QImage out = document->renderAnnotatedImage();
     EXPECT_EQ(out.size(), QSize(2880, 1800));
     EXPECT_TRUE(colourNear(pixelAt(out, 1500, 200), kRed)) << "rectangle";
     EXPECT_TRUE(colourNear(pixelAt(out, 1500, 1440), Qt::white, 0)) << "left of it";
     // A line 10 points wide is 20 pixels wide.
-    EXPECT_EQ(countPixels(out, QRect(1000, 850, 1, 100), [](const QColor& c) { return c.blue() > 200 && c.red() < 60; }), 20);
+    EXPECT_EQ(
+        countPixels(out, QRect(1000, 850, 1, 100), [](const QColor& c) { return c.blue() > 200 && c.red() < 60; }), 20);
 }
 
 TEST(AnnotationRendering, CanvasAtHalfScaleAgreesWithTheExport)
 {
     auto document = AnnotationDocument::create(filledImage(800, 600, Qt::white));
     document->engine().loadStrokes({
-        makeStroke(PaintTool::filledRectangle, { { 0.25, 0.25 }, { 0.5, 0.5 } }),
-        makeStroke(PaintTool::line, { { 0.1, 0.75 }, { 0.9, 0.75 } }, PaintColor(0, 0, 1, 1), 8),
+        makeStroke(PaintTool::filledRectangle, {{0.25, 0.25}, {0.5, 0.5}}),
+        makeStroke(PaintTool::line, {{0.1, 0.75}, {0.9, 0.75}}, PaintColor(0, 0, 1, 1), 8),
     });
     PaintCanvasView canvas(*document);
     canvas.resize(400, 300);
@@ -278,10 +282,12 @@ TEST(AnnotationRendering, CanvasAtHalfScaleAgreesWithTheExport)
     shown.save(artifactsDir() + QStringLiteral("/annotation-canvas-half-scale.png"));
 
     const auto redColumns = [](const QImage& image, int y) {
-        return countPixels(image, QRect(0, y, image.width(), 1), [](const QColor& c) { return c.red() > 200 && c.green() < 60; });
+        return countPixels(
+            image, QRect(0, y, image.width(), 1), [](const QColor& c) { return c.red() > 200 && c.green() < 60; });
     };
     const auto blueRows = [](const QImage& image, int x) {
-        return countPixels(image, QRect(x, 0, 1, image.height()), [](const QColor& c) { return c.blue() > 200 && c.red() < 100; });
+        return countPixels(
+            image, QRect(x, 0, 1, image.height()), [](const QColor& c) { return c.blue() > 200 && c.red() < 100; });
     };
     EXPECT_EQ(redColumns(shown, 110), 100);
     EXPECT_EQ(redColumns(exported, 220), 200);

@@ -17,7 +17,7 @@ TEST(BeautifyConfigTest, JSONRoundTripsAndForm)
     EXPECT_EQ(off.background, BeautifyBackground::solid(PaintColor(0.16, 0.16, 0.19, 1)));
     EXPECT_EQ(off.paddingFraction, 0.12);
     EXPECT_EQ(off.cornerRadiusFraction, 0.04);
-    EXPECT_EQ(off.shadow, (BeautifyShadow { true, 0.5 }));
+    EXPECT_EQ(off.shadow, (BeautifyShadow {true, 0.5}));
     EXPECT_FALSE(off.aspectPreset);
     EXPECT_FALSE(off.cropRect);
 
@@ -30,9 +30,10 @@ TEST(BeautifyConfigTest, JSONRoundTripsAndForm)
     full.isEnabled = true;
     full.aspectPreset = BeautifyAspectPreset::landscape169;
     full.cropRect = QRectF(0, 0.21875, 1, 0.5625);
-    for (const BeautifyBackground& background : { BeautifyBackground::gradient({ PaintColor(1, 0, 0, 1), PaintColor(0, 0, 1, 0.5) }, 45),
-             BeautifyBackground::gradient({}, 0), BeautifyBackground::wallpaper(),
-             BeautifyBackground::customImage(QByteArray("\x89PNG\0\xff", 6)) }) {
+    for (const BeautifyBackground& background :
+        {BeautifyBackground::gradient({PaintColor(1, 0, 0, 1), PaintColor(0, 0, 1, 0.5)}, 45),
+            BeautifyBackground::gradient({}, 0), BeautifyBackground::wallpaper(),
+            BeautifyBackground::customImage(QByteArray("\x89PNG\0\xff", 6))}) {
         full.background = background;
         const QByteArray json = full.toJSON().value();
         EXPECT_EQ(BeautifyConfig::fromJSON(json), full) << json.toStdString();
@@ -55,7 +56,8 @@ TEST(BeautifyConfigTest, JSONRoundTripsAndForm)
                             R"("green":0.16,"red":0.16}}},"isEnabled":false,"aspectPreset":null,"cropRect":null})";
     EXPECT_EQ(BeautifyConfig::fromJSON(reordered), off);
     QString error;
-    EXPECT_FALSE(BeautifyConfig::fromJSON(QByteArray(plain).replace(R"({"solid":)", R"({"wallpaper":{},"solid":)"), &error));
+    EXPECT_FALSE(
+        BeautifyConfig::fromJSON(QByteArray(plain).replace(R"({"solid":)", R"({"wallpaper":{},"solid":)"), &error));
     EXPECT_EQ(error, "Invalid number of keys found, expected one.");
     EXPECT_FALSE(BeautifyConfig::fromJSON(R"({"isEnabled":false,"background":{"nothing":{}},"paddingFraction":0,)"
                                           R"("cornerRadiusFraction":0,"shadow":{"isEnabled":true,"strength":0.5}})"));
@@ -78,7 +80,7 @@ TEST(BeautifyConfigTest, StoredDefaultsLoadSwitchedOffAndUntrusted)
     saved.background = BeautifyBackground::customImage("picture bytes");
     saved.paddingFraction = 0.3;
     saved.cornerRadiusFraction = 0.15;
-    saved.shadow = BeautifyShadow { false, 0.05 };
+    saved.shadow = BeautifyShadow {false, 0.05};
     saved.aspectPreset = BeautifyAspectPreset::square;
     saved.cropRect = QRectF(0.25, 0, 0.5, 1);
     saved.saveAsDefaults(preferences);
@@ -97,12 +99,14 @@ TEST(BeautifyConfigTest, StoredDefaultsLoadSwitchedOffAndUntrusted)
     // Broken or out-of-range stored values give the switched-off default, never a huge frame.
     const QByteArray good = saved.toJSON().value();
     const auto replaced = [&](const char* from, const char* to) { return QByteArray(good).replace(from, to); };
-    for (const QByteArray& bad : { QByteArray("not json"), QByteArray("{}"), replaced(R"("paddingFraction":0.3)", R"("paddingFraction":1e6)"),
-             replaced(R"("paddingFraction":0.3)", R"("paddingFraction":1e999)"), replaced(R"("paddingFraction":0.3)", R"("paddingFraction":-0.01)"),
-             replaced(R"("cornerRadiusFraction":0.15)", R"("cornerRadiusFraction":0.2)"),
-             replaced(R"("strength":0.05)", R"("strength":0)"), replaced(R"("strength":0.05)", R"("strength":1.5)"),
-             replaced("[[0.25,0],[0.5,1]]", "[[0.6,0],[0.5,1]]"), replaced("[[0.25,0],[0.5,1]]", "[[-0.1,0],[0.5,1]]"),
-             replaced(R"("aspectPreset":"square")", R"("aspectPreset":"round")") }) {
+    for (const QByteArray& bad :
+        {QByteArray("not json"), QByteArray("{}"), replaced(R"("paddingFraction":0.3)", R"("paddingFraction":1e6)"),
+            replaced(R"("paddingFraction":0.3)", R"("paddingFraction":1e999)"),
+            replaced(R"("paddingFraction":0.3)", R"("paddingFraction":-0.01)"),
+            replaced(R"("cornerRadiusFraction":0.15)", R"("cornerRadiusFraction":0.2)"),
+            replaced(R"("strength":0.05)", R"("strength":0)"), replaced(R"("strength":0.05)", R"("strength":1.5)"),
+            replaced("[[0.25,0],[0.5,1]]", "[[0.6,0],[0.5,1]]"), replaced("[[0.25,0],[0.5,1]]", "[[-0.1,0],[0.5,1]]"),
+            replaced(R"("aspectPreset":"square")", R"("aspectPreset":"round")")}) {
         preferences.set(kKey, bad);
         EXPECT_EQ(BeautifyConfig::loadDefaults(preferences), BeautifyConfig::disabled()) << bad.toStdString();
     }

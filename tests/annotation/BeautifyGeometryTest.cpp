@@ -23,7 +23,7 @@ TEST(BeautifyGeometryTest, PresetsAndCenteredCrops)
     QStringList raw;
     for (BeautifyAspectPreset preset : BeautifyAspectPresets::allCases())
         raw << BeautifyAspectPresets::rawValue(preset);
-    EXPECT_EQ(raw, QStringList({ "original", "square", "portrait45", "portrait916", "landscape169" }));
+    EXPECT_EQ(raw, QStringList({"original", "square", "portrait45", "portrait916", "landscape169"}));
     EXPECT_EQ(BeautifyAspectPresets::fromRawValue("portrait916"), BeautifyAspectPreset::portrait916);
     EXPECT_FALSE(BeautifyAspectPresets::fromRawValue("Square"));
 
@@ -31,7 +31,8 @@ TEST(BeautifyGeometryTest, PresetsAndCenteredCrops)
     expectRect(normalizedCropRect(BeautifyAspectPreset::square, QSizeF(200, 100)), QRectF(0.25, 0, 0.5, 1));
     expectRect(normalizedCropRect(BeautifyAspectPreset::landscape169, QSizeF(100, 100)), QRectF(0, 0.21875, 1, 0.5625));
     expectRect(normalizedCropRect(BeautifyAspectPreset::square, QSizeF(300, 200)), QRectF(1.0 / 6, 0, 2.0 / 3, 1));
-    expectRect(normalizedCropRect(BeautifyAspectPreset::portrait45, QSizeF(80, 100)), QRectF(0, 0, 1, 1)); // equal ratio
+    expectRect(
+        normalizedCropRect(BeautifyAspectPreset::portrait45, QSizeF(80, 100)), QRectF(0, 0, 1, 1)); // equal ratio
     EXPECT_FALSE(normalizedCropRect(BeautifyAspectPreset::original, QSizeF(200, 100)));
     for (BeautifyAspectPreset preset : BeautifyAspectPresets::allCases())
         EXPECT_FALSE(normalizedCropRect(preset, QSizeF(0, 100)));

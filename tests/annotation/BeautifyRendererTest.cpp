@@ -32,7 +32,11 @@ QString artifactsDir()
 
 // Installs a fake desktop picture for one test.
 struct WallpaperScope {
-    explicit WallpaperScope(QImage picture) : provider(std::move(picture)) { BeautifyRenderer::setWallpaperProvider(&provider); }
+    explicit WallpaperScope(QImage picture)
+        : provider(std::move(picture))
+    {
+        BeautifyRenderer::setWallpaperProvider(&provider);
+    }
     ~WallpaperScope() { BeautifyRenderer::setWallpaperProvider(nullptr); }
     FakeWallpaperProvider provider;
 };
@@ -110,8 +114,8 @@ TEST(BeautifyRendererTest, GradientPictureAndFallbackBackgrounds)
     const QImage image = solidImage(40, 40, Qt::blue);
     // Angle 0 runs left to right, 90 top to bottom; no colours leave the frame transparent.
     const auto gradient = [&](double angle) {
-        return BeautifyRenderer::render(image,
-            enabled(BeautifyBackground::gradient({ PaintColor(0, 0, 0, 1), PaintColor(1, 1, 1, 1) }, angle), 0.3));
+        return BeautifyRenderer::render(
+            image, enabled(BeautifyBackground::gradient({PaintColor(0, 0, 0, 1), PaintColor(1, 1, 1, 1)}, angle), 0.3));
     };
     QImage out = gradient(0);
     EXPECT_LT(qRed(out.pixel(0, 30)), 20);
@@ -162,7 +166,7 @@ TEST(BeautifyRendererTest, WritesFramedImagesForALook)
         p.fillRect(40, 170, 560, 190, QColor(0, 122, 255));
     }
     BeautifyConfig config = enabled(
-        BeautifyBackground::gradient({ PaintColor(0.36, 0.25, 0.83, 1), PaintColor(0.96, 0.42, 0.55, 1) }, 45), 0.12,
+        BeautifyBackground::gradient({PaintColor(0.36, 0.25, 0.83, 1), PaintColor(0.96, 0.42, 0.55, 1)}, 45), 0.12,
         0.04, true);
     const QImage gradient = BeautifyRenderer::render(shot, config);
     EXPECT_TRUE(gradient.save(artifactsDir() + QStringLiteral("/beautify_gradient.png")));

@@ -2,7 +2,8 @@
 #include "annotation/BeautifyConfig.h"
 
 // A switched-on frame over background with the given padding, corner radius and shadow.
-inline BeautifyConfig enabled(BeautifyBackground background, double padding = 0.12, double radius = 0, bool shadow = false)
+inline BeautifyConfig enabled(
+    BeautifyBackground background, double padding = 0.12, double radius = 0, bool shadow = false)
 {
     BeautifyConfig config;
     config.isEnabled = true;

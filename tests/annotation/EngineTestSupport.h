@@ -7,9 +7,9 @@
 // A paint engine on a 1000 × 1000 canvas with fixed-width text, and drags as the canvas sends them.
 class EngineTest : public ::testing::Test {
 protected:
-    FixedWidthTextMeasurer measurer { 10 };
-    PaintEngine engine { measurer };
-    QSizeF canvas { 1000, 1000 };
+    FixedWidthTextMeasurer measurer {10};
+    PaintEngine engine {measurer};
+    QSizeF canvas {1000, 1000};
 
     void drag(PaintTool tool, PaintPoint from, PaintPoint to)
     {

@@ -8,7 +8,10 @@
 // Remembers the font of the last measurement.
 class FixedWidthTextMeasurer final : public TextMeasurer {
 public:
-    explicit FixedWidthTextMeasurer(double charWidth = 10) : charWidth(charWidth) {}
+    explicit FixedWidthTextMeasurer(double charWidth = 10)
+        : charWidth(charWidth)
+    {
+    }
 
     QSizeF size(const QString& text, double fontSize, QFont::Weight weight) const override
     {

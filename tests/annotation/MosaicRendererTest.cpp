@@ -21,8 +21,9 @@ TEST(MosaicRendererTest, KeepPixelSizeAndFailOnUnusableInput)
 {
     QImage image = solid(37, 23, QColor(10, 200, 30));
     image.setDevicePixelRatio(2);
-    for (const QImage& out : { MosaicRenderer::brightened(image, 0.25f), MosaicRenderer::pixelated(image, 10),
-             MosaicRenderer::blurred(image, 30), MosaicRenderer::pixelated(image, 0.5), MosaicRenderer::blurred(image, 0) }) {
+    for (const QImage& out : {MosaicRenderer::brightened(image, 0.25f), MosaicRenderer::pixelated(image, 10),
+             MosaicRenderer::blurred(image, 30), MosaicRenderer::pixelated(image, 0.5),
+             MosaicRenderer::blurred(image, 0)}) {
         ASSERT_FALSE(out.isNull());
         EXPECT_EQ(out.size(), image.size());
         EXPECT_EQ(out.devicePixelRatio(), 2);
@@ -51,8 +52,8 @@ TEST(MosaicRendererTest, PixellateCellsAreCentredOnTheImage)
 
     // Columns split at 0, 10, ..., 100; rows at the centre 25 ± 10: 5, 15, 25, 35, 45 (partial cells
     // of 5 rows at top and bottom).
-    const int columnStarts[] = { 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100 };
-    const int rowStarts[] = { 0, 5, 15, 25, 35, 45, 50 };
+    const int columnStarts[] = {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+    const int rowStarts[] = {0, 5, 15, 25, 35, 45, 50};
     for (int c = 0; c + 1 < 11; ++c) {
         for (int r = 0; r + 1 < 7; ++r) {
             const QRgb first = out.pixel(columnStarts[c], rowStarts[r]);

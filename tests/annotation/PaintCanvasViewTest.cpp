@@ -13,7 +13,8 @@ namespace {
 
 struct CanvasFixture {
     explicit CanvasFixture(QSize imageSize, QSize viewSize, TextRecognizer* recognizer = nullptr)
-        : document(AnnotationDocument::create(filledImage(imageSize.width(), imageSize.height(), Qt::white), nullptr, recognizer))
+        : document(AnnotationDocument::create(
+            filledImage(imageSize.width(), imageSize.height(), Qt::white), nullptr, recognizer))
         , canvas(*document)
     {
         canvas.resize(viewSize);
@@ -39,9 +40,9 @@ struct CanvasFixture {
 TEST(PaintCanvasView, TwoPressesWithinFourTenthsOfASecondReopenAText)
 {
     CanvasFixture f(QSize(400, 300), QSize(400, 300));
-    PaintStroke label = makeStroke(PaintTool::label, { { 0.2, 0.2 }, { 0.5, 0.5 } });
+    PaintStroke label = makeStroke(PaintTool::label, {{0.2, 0.2}, {0.5, 0.5}});
     label.text = QStringLiteral("Hinweis");
-    f.engine().loadStrokes({ label });
+    f.engine().loadStrokes({label});
     f.engine().setSelectedTool(PaintTool::pen);
     const QPointF chip(200, 150);
 
@@ -53,7 +54,7 @@ TEST(PaintCanvasView, TwoPressesWithinFourTenthsOfASecondReopenAText)
     f.move(chip + QPointF(40, 30));
     EXPECT_EQ(f.engine().pendingTextEditID(), label.id);
     f.release(chip + QPointF(40, 30));
-    EXPECT_EQ(f.engine().strokes(), std::vector<PaintStroke> { label }) << "the second press neither draws nor moves";
+    EXPECT_EQ(f.engine().strokes(), std::vector<PaintStroke> {label}) << "the second press neither draws nor moves";
     f.engine().commitOrDiscardPendingText(QStringLiteral("Hinweis"), std::nullopt, f.document->canvasSize());
 
     f.now = 8.0;
@@ -74,7 +75,7 @@ TEST(PaintCanvasView, TwoPressesWithinFourTenthsOfASecondReopenAText)
 TEST(PaintCanvasView, HighlighterDragsSnapToADetectedTextLine)
 {
     const QRectF line(0.1, 0.4, 0.6, 0.1);
-    FakeTextRecognizer recognizer({ QRectF(0.1, 0.1, 0.6, 0.05), line });
+    FakeTextRecognizer recognizer({QRectF(0.1, 0.1, 0.6, 0.05), line});
     CanvasFixture f(QSize(400, 300), QSize(400, 300), &recognizer);
     AnnotationDocument::waitForTextDetections();
     QCoreApplication::sendPostedEvents();
@@ -96,8 +97,8 @@ TEST(PaintCanvasView, HitTolerancesStayTheSameOnScreenAtAnyScale)
 {
     CanvasFixture f(QSize(800, 600), QSize(400, 300));
     // Vertical, so that the distance runs along the longer canvas side, by which tolerances are measured.
-    const PaintStroke line = makeStroke(PaintTool::line, { { 0.5, 0.1 }, { 0.5, 0.9 } });
-    f.engine().loadStrokes({ line });
+    const PaintStroke line = makeStroke(PaintTool::line, {{0.5, 0.1}, {0.5, 0.9}});
+    f.engine().loadStrokes({line});
     f.engine().setSelectedTool(PaintTool::select);
     EXPECT_DOUBLE_EQ(f.engine().viewScale(), 0.5);
 

@@ -24,8 +24,8 @@ TEST(PaintColorTest, HexStringsThatParse)
 
 TEST(PaintColorTest, HexStringsThatFail)
 {
-    for (const char* hex : { "", "#", "#FF3B3", "##FF3B30", "FF3B30AA", "#GG0000", "FF 3B3", "-FFFFF", "++FFFF",
-             "0xFFFF" }) {
+    for (const char* hex :
+        {"", "#", "#FF3B3", "##FF3B30", "FF3B30AA", "#GG0000", "FF 3B3", "-FFFFF", "++FFFF", "0xFFFF"}) {
         EXPECT_FALSE(PaintColor::fromHexString(QString::fromLatin1(hex))) << hex;
     }
     // A minus sign is only harmless in front of zero.

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-inline PaintStroke makeStroke(PaintTool tool, std::vector<PaintPoint> points, PaintColor color = PaintColor(1, 0, 0, 1),
-    double lineWidth = 4)
+inline PaintStroke makeStroke(
+    PaintTool tool, std::vector<PaintPoint> points, PaintColor color = PaintColor(1, 0, 0, 1), double lineWidth = 4)
 {
     PaintStroke stroke;
     stroke.id = QUuid::createUuid();

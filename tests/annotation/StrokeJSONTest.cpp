@@ -15,7 +15,7 @@ PaintStroke penStroke()
 {
     PaintStroke stroke;
     stroke.id = QUuid::fromString(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"));
-    stroke.points = { PaintPoint(0.1, 0.2, 1), PaintPoint(0.3, 0.4, 0.5) };
+    stroke.points = {PaintPoint(0.1, 0.2, 1), PaintPoint(0.3, 0.4, 0.5)};
     stroke.tool = PaintTool::pen;
     stroke.color = PaintColor(1, 0.23, 0.19, 1);
     stroke.lineWidth = 3;
@@ -63,34 +63,33 @@ void expectDecodeFails(const std::string& json, const char* why)
 // A valid stroke object as JSON, to be altered by the failure tests.
 ordered_json validObject()
 {
-    return encodedArray({ penStroke() })[0];
+    return encodedArray({penStroke()})[0];
 }
 
 std::string arrayOf(const ordered_json& object)
 {
-    return ordered_json::array({ object }).dump();
+    return ordered_json::array({object}).dump();
 }
 
 } // namespace
 
 TEST(StrokeJSONTest, PenStrokeHasExactlyTheSixRequiredKeys)
 {
-    const ordered_json array = encodedArray({ penStroke() });
+    const ordered_json array = encodedArray({penStroke()});
     ASSERT_EQ(array.size(), 1u);
-    EXPECT_EQ(keysOf(array[0]),
-        (std::vector<std::string> { "id", "points", "tool", "color", "lineWidth", "createdAt" }));
-    EXPECT_EQ(keysOf(array[0]["points"][0]), (std::vector<std::string> { "x", "y", "pressure" }));
-    EXPECT_EQ(keysOf(array[0]["color"]), (std::vector<std::string> { "red", "green", "blue", "opacity" }));
+    EXPECT_EQ(keysOf(array[0]), (std::vector<std::string> {"id", "points", "tool", "color", "lineWidth", "createdAt"}));
+    EXPECT_EQ(keysOf(array[0]["points"][0]), (std::vector<std::string> {"x", "y", "pressure"}));
+    EXPECT_EQ(keysOf(array[0]["color"]), (std::vector<std::string> {"red", "green", "blue", "opacity"}));
 }
 
 TEST(StrokeJSONTest, AllKeysInFieldOrderAndTheirForms)
 {
-    const std::optional<QByteArray> data = StrokeJSON::encode({ fullStroke() });
+    const std::optional<QByteArray> data = StrokeJSON::encode({fullStroke()});
     ASSERT_TRUE(data);
     const ordered_json object = ordered_json::parse(data->toStdString())[0];
     EXPECT_EQ(keysOf(object),
-        (std::vector<std::string> { "id", "points", "tool", "color", "lineWidth", "createdAt", "text", "fontSize",
-            "badgeNumber", "badgeSize", "effectAmount", "controlPoint", "textSnapRect" }));
+        (std::vector<std::string> {"id", "points", "tool", "color", "lineWidth", "createdAt", "text", "fontSize",
+            "badgeNumber", "badgeSize", "effectAmount", "controlPoint", "textSnapRect"}));
     EXPECT_EQ(object["id"], "0F8FAD5B-D9CB-469F-A165-70867728950E");
     EXPECT_EQ(object["tool"], "arrow");
     EXPECT_TRUE(object["badgeNumber"].is_number_integer());
@@ -108,7 +107,8 @@ TEST(StrokeJSONTest, AllKeysInFieldOrderAndTheirForms)
 TEST(StrokeJSONTest, CreatedAtCountsFromTheReferenceDate)
 {
     PaintStroke stroke = penStroke();
-    stroke.createdAt = PaintStroke::secondsSinceReferenceDate(QDateTime(QDate(2001, 1, 1), QTime(0, 1, 0), QTimeZone::utc()));
+    stroke.createdAt = PaintStroke::secondsSinceReferenceDate(
+        QDateTime(QDate(2001, 1, 1), QTime(0, 1, 0), QTimeZone::utc()));
     EXPECT_EQ(stroke.createdAt, 60.0);
     EXPECT_EQ(stroke.createdAtDateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 1, 0), QTimeZone::utc()));
 
@@ -118,7 +118,7 @@ TEST(StrokeJSONTest, CreatedAtCountsFromTheReferenceDate)
 
 TEST(StrokeJSONTest, RoundTripKeepsEveryField)
 {
-    std::vector<PaintStroke> strokes { penStroke(), fullStroke() };
+    std::vector<PaintStroke> strokes {penStroke(), fullStroke()};
     strokes[1].id = QUuid::createUuid();
     strokes[1].lineWidth = 0.1 + 0.2; // a value that needs all its digits
     strokes[1].color.opacity = -0.0;
@@ -157,7 +157,7 @@ TEST(StrokeJSONTest, ReadersTakeAnyKeyOrderUnknownKeysNullOptionalsAndLowerCaseI
     const PaintStroke& stroke = strokes->front();
     EXPECT_EQ(stroke.id, penStroke().id);
     EXPECT_EQ(stroke.tool, PaintTool::numberBadge);
-    EXPECT_EQ(stroke.points, (std::vector<PaintPoint> { PaintPoint(0.25, 0.5, 1) }));
+    EXPECT_EQ(stroke.points, (std::vector<PaintPoint> {PaintPoint(0.25, 0.5, 1)}));
     EXPECT_EQ(stroke.color, PaintColor(1, 0, 0, 1));
     EXPECT_EQ(stroke.lineWidth, 2.0);
     EXPECT_EQ(stroke.createdAt, 12.5);
@@ -171,9 +171,9 @@ TEST(StrokeJSONTest, DecodingFailsAsAWhole)
     // One bad stroke spoils the list.
     ordered_json badTool = validObject();
     badTool["tool"] = "Pen";
-    expectDecodeFails(ordered_json::array({ validObject(), badTool }).dump(), "unknown tool");
+    expectDecodeFails(ordered_json::array({validObject(), badTool}).dump(), "unknown tool");
 
-    for (const char* key : { "id", "points", "tool", "color", "lineWidth", "createdAt" }) {
+    for (const char* key : {"id", "points", "tool", "color", "lineWidth", "createdAt"}) {
         ordered_json missing = validObject();
         missing.erase(key);
         expectDecodeFails(arrayOf(missing), key);
@@ -188,20 +188,20 @@ TEST(StrokeJSONTest, DecodingFailsAsAWhole)
     noOpacity["color"].erase("opacity");
     expectDecodeFails(arrayOf(noOpacity), "colour without opacity");
 
-    ordered_json wrongTypes[] = { validObject(), validObject(), validObject(), validObject(), validObject(),
-        validObject(), validObject(), validObject() };
+    ordered_json wrongTypes[] = {validObject(), validObject(), validObject(), validObject(), validObject(),
+        validObject(), validObject(), validObject()};
     wrongTypes[0]["lineWidth"] = "3";
     wrongTypes[1]["points"] = ordered_json::object();
     wrongTypes[2]["text"] = 5;
     wrongTypes[3]["badgeNumber"] = 2.5;
-    wrongTypes[4]["textSnapRect"] = ordered_json::array({ 0.1, 0.2, 0.3, 0.4 });
+    wrongTypes[4]["textSnapRect"] = ordered_json::array({0.1, 0.2, 0.3, 0.4});
     wrongTypes[5]["color"]["red"] = true;
-    wrongTypes[6]["controlPoint"] = ordered_json::array({ 0.5, 0.5 });
+    wrongTypes[6]["controlPoint"] = ordered_json::array({0.5, 0.5});
     wrongTypes[7]["badgeNumber"] = 4294967296LL;
     for (const ordered_json& object : wrongTypes)
         expectDecodeFails(arrayOf(object), object.dump().c_str());
 
-    ordered_json badIds[] = { validObject(), validObject(), validObject() };
+    ordered_json badIds[] = {validObject(), validObject(), validObject()};
     badIds[0]["id"] = "{0F8FAD5B-D9CB-469F-A165-70867728950E}";
     badIds[1]["id"] = "0F8FAD5B-D9CB-469F-A165-70867728950";
     badIds[2]["id"] = "0F8FAD5BXD9CB-469F-A165-70867728950E";
@@ -220,7 +220,7 @@ TEST(StrokeJSONTest, DecodingFailsAsAWhole)
 
 TEST(StrokeJSONTest, EncodingFailsOnANumberThatIsNotFinite)
 {
-    const double notFinite[] = { std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity() };
+    const double notFinite[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
     for (double value : notFinite) {
         PaintStroke a = penStroke();
         a.points[1] = PaintPoint(value, 0.5, 1);
@@ -228,7 +228,7 @@ TEST(StrokeJSONTest, EncodingFailsOnANumberThatIsNotFinite)
         b.fontSize = value;
         PaintStroke c = penStroke();
         c.textSnapRect = QRectF(0, 0, value, 1);
-        for (const PaintStroke& stroke : { a, b, c })
-            EXPECT_FALSE(StrokeJSON::encode({ penStroke(), stroke }));
+        for (const PaintStroke& stroke : {a, b, c})
+            EXPECT_FALSE(StrokeJSON::encode({penStroke(), stroke}));
     }
 }

@@ -60,7 +60,8 @@ TEST(AppDelegate, RegistersTheTwentyTwoDefaultsWithoutOverwritingStoredValues)
     EXPECT_FALSE(h.preferences.boolForKey("notchShelfEnabled"));
     EXPECT_EQ(h.preferences.object("notchShelfDisplayUUID").toString(), QString());
     // Keys used elsewhere but deliberately not registered.
-    for (const char* key : {"hasRequestedAccessibility", "historyWindowFrame", "blockedApps", "smartFilterApps", "hotkeyKeyCode"})
+    for (const char* key :
+        {"hasRequestedAccessibility", "historyWindowFrame", "blockedApps", "smartFilterApps", "hotkeyKeyCode"})
         EXPECT_FALSE(AppDelegate::registeredDefaults().contains(key)) << key;
 }
 

@@ -19,10 +19,14 @@ TEST(HotkeyActionTest, CasesRawValuesAndPreferenceKeys)
         {HotkeyAction::recordWindow, "recordWindow", "recordWindowHotkeyKeyCode", "recordWindowHotkeyModifiers"},
         {HotkeyAction::recordScreen, "recordScreen", "recordScreenHotkeyKeyCode", "recordScreenHotkeyModifiers"},
         {HotkeyAction::stopRecording, "stopRecording", "stopRecordingHotkeyKeyCode", "stopRecordingHotkeyModifiers"},
-        {HotkeyAction::captureScrolling, "captureScrolling", "captureScrollingHotkeyKeyCode", "captureScrollingHotkeyModifiers"},
-        {HotkeyAction::captureLastArea, "captureLastArea", "captureLastAreaHotkeyKeyCode", "captureLastAreaHotkeyModifiers"},
-        {HotkeyAction::captureFullScreen, "captureFullScreen", "captureFullScreenHotkeyKeyCode", "captureFullScreenHotkeyModifiers"},
-        {HotkeyAction::captureAreaWithToolbar, "captureAreaWithToolbar", "captureAreaToolbarHotkeyKeyCode", "captureAreaToolbarHotkeyModifiers"},
+        {HotkeyAction::captureScrolling, "captureScrolling", "captureScrollingHotkeyKeyCode",
+            "captureScrollingHotkeyModifiers"},
+        {HotkeyAction::captureLastArea, "captureLastArea", "captureLastAreaHotkeyKeyCode",
+            "captureLastAreaHotkeyModifiers"},
+        {HotkeyAction::captureFullScreen, "captureFullScreen", "captureFullScreenHotkeyKeyCode",
+            "captureFullScreenHotkeyModifiers"},
+        {HotkeyAction::captureAreaWithToolbar, "captureAreaWithToolbar", "captureAreaToolbarHotkeyKeyCode",
+            "captureAreaToolbarHotkeyModifiers"},
     };
     ASSERT_EQ(HotkeyAction::allCases().size(), 12u);
     for (quint32 i = 0; i < 12; ++i) {

@@ -18,14 +18,15 @@ constexpr quint32 kShiftCommand = 768;
 
 TEST(HotkeyDisplayTest, KeyNamesOfTheAnsiTable)
 {
-    const std::pair<quint32, const char*> names[] = {{0, "A"}, {1, "S"}, {2, "D"}, {3, "F"}, {4, "H"}, {5, "G"}, {6, "Z"},
-        {7, "X"}, {8, "C"}, {9, "V"}, {11, "B"}, {12, "Q"}, {13, "W"}, {14, "E"}, {15, "R"}, {16, "Y"}, {17, "T"}, {18, "1"},
-        {19, "2"}, {20, "3"}, {21, "4"}, {22, "6"}, {23, "5"}, {25, "9"}, {26, "7"}, {28, "8"}, {29, "0"}, {31, "O"},
-        {32, "U"}, {34, "I"}, {35, "P"}, {36, "↩"}, {37, "L"}, {38, "J"}, {40, "K"}, {45, "N"}, {46, "M"}, {48, "⇥"},
-        {49, "Space"}, {51, "⌫"}, {53, "⎋"}, {123, "←"}, {124, "→"}, {125, "↓"}, {126, "↑"}};
+    const std::pair<quint32, const char*> names[] = {{0, "A"}, {1, "S"}, {2, "D"}, {3, "F"}, {4, "H"}, {5, "G"},
+        {6, "Z"}, {7, "X"}, {8, "C"}, {9, "V"}, {11, "B"}, {12, "Q"}, {13, "W"}, {14, "E"}, {15, "R"}, {16, "Y"},
+        {17, "T"}, {18, "1"}, {19, "2"}, {20, "3"}, {21, "4"}, {22, "6"}, {23, "5"}, {25, "9"}, {26, "7"}, {28, "8"},
+        {29, "0"}, {31, "O"}, {32, "U"}, {34, "I"}, {35, "P"}, {36, "↩"}, {37, "L"}, {38, "J"}, {40, "K"}, {45, "N"},
+        {46, "M"}, {48, "⇥"}, {49, "Space"}, {51, "⌫"}, {53, "⎋"}, {123, "←"}, {124, "→"}, {125, "↓"}, {126, "↑"}};
     for (const auto& [code, name] : names)
         EXPECT_EQ(HotkeyService::keyCodeToString(code), QString::fromUtf8(name)) << code;
-    for (const quint32 code : {10u, 24u, 27u, 30u, 33u, 39u, 41u, 42u, 43u, 44u, 47u, 50u, 52u, 54u, 122u, 127u, 4294967295u})
+    for (const quint32 code :
+        {10u, 24u, 27u, 30u, 33u, 39u, 41u, 42u, 43u, 44u, 47u, 50u, 52u, 54u, 122u, 127u, 4294967295u})
         EXPECT_EQ(HotkeyService::keyCodeToString(code), QStringLiteral("?")) << code;
 }
 
@@ -47,7 +48,8 @@ TEST(HotkeyDisplayTest, StoredShortcutsAndInvalidValues)
     EXPECT_EQ(HotkeyService::shortcutDisplay(HotkeyAction::showHistory, prefs), QStringLiteral("⇧⌘V"));
     for (const HotkeyAction action : HotkeyAction::allCases()) {
         if (action != HotkeyAction::showHistory) {
-            EXPECT_EQ(HotkeyService::shortcutDisplay(action, prefs), QStringLiteral("Nicht belegt")) << action.name().toStdString();
+            EXPECT_EQ(HotkeyService::shortcutDisplay(action, prefs), QStringLiteral("Nicht belegt"))
+                << action.name().toStdString();
         }
     }
 
@@ -67,7 +69,8 @@ TEST(HotkeyDisplayTest, StoredShortcutsAndInvalidValues)
         prefs.set(QStringLiteral("hotkeyKeyCode"), value);
         prefs.set(QStringLiteral("captureWindowHotkeyKeyCode"), value);
         prefs.set(QStringLiteral("captureWindowHotkeyModifiers"), 256);
-        EXPECT_EQ(HotkeyService::shortcutDisplay(HotkeyAction::showHistory, prefs), QStringLiteral("⇧⌘V")) << value.toString().toStdString();
+        EXPECT_EQ(HotkeyService::shortcutDisplay(HotkeyAction::showHistory, prefs), QStringLiteral("⇧⌘V"))
+            << value.toString().toStdString();
         EXPECT_EQ(HotkeyService::shortcutDisplay(HotkeyAction::captureWindow, prefs), QStringLiteral("Nicht belegt"));
     }
     prefs.set(QStringLiteral("hotkeyKeyCode"), qlonglong(4294967295LL));
@@ -85,8 +88,10 @@ protected:
         windows.setModelContainer(store.container);
         workspace.running = {editor};
         workspace.frontmost = editor;
-        notifications.observe(NotificationNames::historyWindowDidShow, &receiver, [this](const QVariantMap&) { posted.append(QStringLiteral("show")); });
-        notifications.observe(NotificationNames::historyWindowDidHide, &receiver, [this](const QVariantMap&) { posted.append(QStringLiteral("hide")); });
+        notifications.observe(NotificationNames::historyWindowDidShow, &receiver,
+            [this](const QVariantMap&) { posted.append(QStringLiteral("show")); });
+        notifications.observe(NotificationNames::historyWindowDidHide, &receiver,
+            [this](const QVariantMap&) { posted.append(QStringLiteral("hide")); });
     }
     void TearDown() override { NotchShelfWindowManager::shared().setEnabled(false); }
 
@@ -126,8 +131,8 @@ TEST_F(HotkeyServiceTest, StoredShortcutsRegisterAndConflictsAreReported)
 {
     assign(HotkeyAction::captureArea, 0, 0x1000);
     prefs.set(HotkeyAction(HotkeyAction::captureWindow).keyCodeDefaultsKey(), 13); // key code without modifiers
-    assign(HotkeyAction::recordArea, 1, 0);                          // the bare key is allowed
-    assign(HotkeyAction::captureText, 0, 0x1000);                    // same as captureArea
+    assign(HotkeyAction::recordArea, 1, 0);                                        // the bare key is allowed
+    assign(HotkeyAction::captureText, 0, 0x1000);                                  // same as captureArea
     registrar.markTaken(9, kShiftCommand);
 
     service.registerHotkey();
@@ -136,8 +141,10 @@ TEST_F(HotkeyServiceTest, StoredShortcutsRegisterAndConflictsAreReported)
     EXPECT_FALSE(service.isRegistered(HotkeyAction::captureWindow));
     EXPECT_FALSE(service.isRegistered(HotkeyAction::captureText));
     EXPECT_FALSE(service.isRegistered(HotkeyAction::showHistory));
-    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for showHistory: the shortcut is taken by another program")));
-    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for captureText: the shortcut is already used by captureArea")));
+    EXPECT_TRUE(console.contains(
+        QStringLiteral("Failed to register hotkey for showHistory: the shortcut is taken by another program")));
+    EXPECT_TRUE(console.contains(
+        QStringLiteral("Failed to register hotkey for captureText: the shortcut is already used by captureArea")));
 }
 
 TEST_F(HotkeyServiceTest, UpdateStoresAndReregistersOnlyThatAction)
@@ -169,7 +176,8 @@ TEST_F(HotkeyServiceTest, FailedUpdateKeepsThePreviousShortcut)
     // Taken by another program.
     registrar.markTaken(1, 0x1000);
     EXPECT_FALSE(service.updateHotkey(HotkeyAction::captureArea, 1, 0x1000));
-    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for captureArea: the shortcut is taken by another program")));
+    EXPECT_TRUE(console.contains(
+        QStringLiteral("Failed to register hotkey for captureArea: the shortcut is taken by another program")));
     EXPECT_EQ(registrar.registered.value(HotkeyAction::captureArea), (Combination {0, 0x1000}));
     EXPECT_EQ(prefs.lastPersisted(), storedBefore);
 
@@ -177,7 +185,8 @@ TEST_F(HotkeyServiceTest, FailedUpdateKeepsThePreviousShortcut)
     const int callsBefore = registrar.registerCalls.size();
     EXPECT_FALSE(service.updateHotkey(HotkeyAction::captureArea, 9, kShiftCommand));
     EXPECT_EQ(registrar.registerCalls.size(), callsBefore);
-    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for captureArea: ⇧⌘V is already used by showHistory")));
+    EXPECT_TRUE(console.contains(
+        QStringLiteral("Failed to register hotkey for captureArea: ⇧⌘V is already used by showHistory")));
     EXPECT_EQ(registrar.registered.value(HotkeyAction::captureArea), (Combination {0, 0x1000}));
     EXPECT_EQ(registrar.registered.value(HotkeyAction::showHistory), (Combination {9, kShiftCommand}));
     EXPECT_EQ(service.shortcutDisplay(HotkeyAction::captureArea), QStringLiteral("⌃A"));
@@ -233,7 +242,7 @@ TEST_F(HotkeyServiceTest, PressesStartTheirFlowsOnTheMainQueue)
     }
     const qsizetype before = capture.startedFlows().size();
     press(HotkeyAction::stopRecording); // nothing records: nothing happens
-    emit registrar.hotkeyPressed(77);     // not an action
+    emit registrar.hotkeyPressed(77);   // not an action
     queue.runPending();
     EXPECT_EQ(capture.startedFlows().size(), before);
 }
@@ -262,7 +271,7 @@ TEST_F(HotkeyServiceTest, UnregisterReleasesEveryActionButNotTheQuickAction)
 {
     assign(HotkeyAction::captureArea, 0, 0x1000);
     service.registerHotkey();
-    service.registerQuickActionHotkey([] { });
+    service.registerQuickActionHotkey([] {});
     service.unregisterHotkey();
     EXPECT_FALSE(service.isListening());
     EXPECT_EQ(registrar.registered.keys(), (QList<quint32> {HotkeyService::quickActionSignature}));
@@ -290,7 +299,8 @@ TEST_F(HotkeyServiceTest, QuickActionHotkeyRunsTheLatestCallbackOnly)
     // A failed registration still drops the earlier callback.
     registrar.markTaken(49, 0);
     service.registerQuickActionHotkey([&] { ++first; });
-    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register quick-action hotkey: the shortcut is taken by another program")));
+    EXPECT_TRUE(console.contains(
+        QStringLiteral("Failed to register quick-action hotkey: the shortcut is taken by another program")));
     EXPECT_FALSE(service.isQuickActionRegistered());
     emit registrar.hotkeyPressed(HotkeyService::quickActionSignature);
     queue.runPending();

@@ -18,9 +18,12 @@ protected:
         apps = dir.path() + "/applications";
         iconPath = dir.path() + "/editor.png";
         writeFile(iconPath, imageBytes(32, 32));
-        writeEntry("org.example.Editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nIcon[de]=nope\nIcon=" + iconPath.toUtf8() + "\n");
+        writeEntry("org.example.Editor.desktop",
+            "[Desktop Entry]\nType=Application\nName=Editor\nIcon[de]=nope\nIcon=" + iconPath.toUtf8() + "\n");
         writeEntry("kde4/legacy.desktop", "[Desktop Entry]\nName=Legacy\nIcon=" + iconPath.toUtf8() + "\n");
-        writeEntry("viewer.desktop", "[Other]\nIcon=x\n[Desktop Entry]\nName=Viewer\nStartupWMClass=ViewerWin\nIcon=" + iconPath.toUtf8() + "\n");
+        writeEntry("viewer.desktop",
+            "[Other]\nIcon=x\n[Desktop Entry]\nName=Viewer\nStartupWMClass=ViewerWin\nIcon=" + iconPath.toUtf8()
+                + "\n");
         cache = std::make_unique<AppIconCache>(loading, main, QStringList {apps});
     }
 

@@ -49,8 +49,8 @@ public:
             result += typesAddedAfterFirstLook;
         return result;
     }
-    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr,
-        qint64* size = nullptr) override
+    std::optional<QByteArray> data(
+        const QString& type, qint64 maxBytes, ReadError* error = nullptr, qint64* size = nullptr) override
     {
         if (typesAddedAfterFirstLook.contains(type))
             return QByteArray("secret");
@@ -67,9 +67,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(container);
-        preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
-        service = std::make_unique<ClipboardService>(pasteboard, workspace, preferences, center, crypto.service, links, queue,
-                                                     main, suspension);
+        preferences.registerDefaults(
+            {{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
+        service = std::make_unique<ClipboardService>(
+            pasteboard, workspace, preferences, center, crypto.service, links, queue, main, suspension);
         service->setModelContainer(container);
         service->setClock([this] { return now = now.addSecs(1); });
         workspace.frontmost = app("org.example.Editor", "Editor");
@@ -258,7 +259,8 @@ TEST_F(ClipboardServiceTest, AttributionOfScreenshotToolsInspectorsAndCleanShotF
     copy("seen by the inspector");
     EXPECT_EQ(service->lastRealFrontmostApp().bundleID, "org.example.Editor");
     workspace.frontmost = app("org.example.Browser", "Browser");
-    offer({{fileURLType, "file:///home/u/Pictures/CleanShot 2025-03-01.png"}, {pngType, imageBytes(5, 5, "png", Qt::blue)}});
+    offer({{fileURLType, "file:///home/u/Pictures/CleanShot 2025-03-01.png"},
+        {pngType, imageBytes(5, 5, "png", Qt::blue)}});
     workspace.frontmost.reset();
     copy("nobody frontmost");
 
@@ -313,7 +315,7 @@ TEST_F(ClipboardServiceTest, FileCopiesAndEmptyTextsSkipTheStoredPrefixLookup)
     ASSERT_EQ(items.size(), 4u);
     EXPECT_TRUE(items[2]->cachedIsFileCopy);
     EXPECT_EQ(items[2]->cachedFileName, "report.pdf");
-    EXPECT_EQ(items[2]->cachedFileURL, std::nullopt); // kept for movies only
+    EXPECT_EQ(items[2]->cachedFileURL, std::nullopt);                  // kept for movies only
     EXPECT_EQ(types(items[2]), (QStringList {fileURLType, textType})); // ranked: file URL above text
 }
 
@@ -322,7 +324,7 @@ TEST_F(ClipboardServiceTest, SizeLimitPerTypeAndConcealedTypesAtReadTime)
     const QByteArray exact(ClipboardService::maxDataSize, 'a');
     const QByteArray over(ClipboardService::maxDataSize + 1, 'b');
     offer({{QStringLiteral("public.data.exact"), exact}, {QStringLiteral("public.data.over"), over},
-                           {textType, "big copy"}});
+        {textType, "big copy"}});
     auto items = entries();
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(types(items[0]), (QStringList {textType, QStringLiteral("public.data.exact")}));
@@ -341,8 +343,9 @@ TEST_F(ClipboardServiceTest, SizeLimitPerTypeAndConcealedTypesAtReadTime)
     ConsoleCapture console;
     offer(pngType, QByteArray(60 * 1024 * 1024, 'i'));
     EXPECT_EQ(entries().size(), 2u);
-    EXPECT_EQ(console.lines, QStringList {"ClipboardService: not storing public.png of 62914560 bytes: over the limit "
-                                          "of 52428800 bytes per type"});
+    EXPECT_EQ(console.lines,
+        QStringList {"ClipboardService: not storing public.png of 62914560 bytes: over the limit "
+                     "of 52428800 bytes per type"});
 }
 
 TEST_F(ClipboardServiceTest, SearchTextFromTheLastPlainTextTypeCutAtTenThousand)
@@ -381,8 +384,9 @@ TEST_F(ClipboardServiceTest, LinkPreviewsKeepTheTimeOfTheCopy)
     EXPECT_FALSE(entries()[0]->hasLinkPreview());
 
     // Not a whole one-line address, or previews switched off: saved at once without a request.
-    for (const QString& text : {QStringLiteral("see https://example.com"), QStringLiteral("https://a.example\nhttps://b.example"),
-             QStringLiteral("https://example.com/") + QString(1990, QLatin1Char('x'))}) {
+    for (const QString& text :
+        {QStringLiteral("see https://example.com"), QStringLiteral("https://a.example\nhttps://b.example"),
+            QStringLiteral("https://example.com/") + QString(1990, QLatin1Char('x'))}) {
         copy(text);
     }
     preferences.set("downloadLinkPreviews", false);
@@ -404,10 +408,10 @@ TEST_F(ClipboardServiceTest, FileImageAndFinalCutProFacts)
     offer({{fileURLType, "file:///home/u/Holiday%20Clip.MOV\n"}});
     offer({{fileURLType, "file:///home/u/PIC.PNG"}, {pngType, imageBytes(400, 100)}});
     offer({{QStringLiteral("com.apple.flexo.proFFPasteboardUTI"), fcpPasteboardData({PNode::str("Cam_A1")}, 0)},
-                           {PasteboardTypes::tiff, imageBytes(300, 600, "tiff")}});
+        {PasteboardTypes::tiff, imageBytes(300, 600, "tiff")}});
     offer({{fileURLType, "not a url"},
-                           {QStringLiteral("NSFilenamesPboardType"),
-                            "<plist><array><string>/Volumes/Disk/Notes/</string></array></plist>"}});
+        {QStringLiteral("NSFilenamesPboardType"),
+            "<plist><array><string>/Volumes/Disk/Notes/</string></array></plist>"}});
 
     const auto items = entries();
     ASSERT_EQ(items.size(), 4u);
@@ -447,8 +451,11 @@ TEST_F(ClipboardServiceTest, MissingContainerAndFailingSaves)
     service->setModelContainer(container);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(container->path()).constData(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER failing BEFORE INSERT ON ClipItem WHEN NEW.appName = 'Failing' "
-                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END;", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                  "CREATE TRIGGER failing BEFORE INSERT ON ClipItem WHEN NEW.appName = 'Failing' "
+                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END;",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
     workspace.frontmost = app("org.example.Failing", "Failing");
     copy("cannot be saved");
     const QStringList failures = console.lines.filter(QRegularExpression("^Failed to save clip item: .*disk full"));
@@ -502,7 +509,7 @@ TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
 
     // Unlocked elsewhere (the item exists): the next tick's quiet read loads the key.
     locked.setItem(QString::fromLatin1(ClipboardCryptoService::keychainService),
-                   QString::fromLatin1(ClipboardCryptoService::keychainAccount), QByteArray(32, 'k'));
+        QString::fromLatin1(ClipboardCryptoService::keychainAccount), QByteArray(32, 'k'));
     locked.setUnavailable(false);
     settle();
     EXPECT_EQ(locked.promptingReadCount(), 1);
@@ -549,8 +556,8 @@ namespace {
 class CountingPasteboard : public FakePasteboard {
 public:
     std::atomic<int> imageReads {0};
-    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr,
-        qint64* size = nullptr) override
+    std::optional<QByteArray> data(
+        const QString& type, qint64 maxBytes, ReadError* error = nullptr, qint64* size = nullptr) override
     {
         if (type == pngType)
             ++imageReads;
@@ -594,8 +601,8 @@ TEST(ClipboardServiceThreads, TheMainThreadKeepsRunningWhileALargeImageIsSaved)
     FakeLinkMetadataProvider links;
     ClipboardSuspension suspension;
     std::unique_ptr<DispatchQueue> queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
-    ClipboardService service(pasteboard, workspace, preferences, center, crypto.service, links, *queue,
-                             DispatchQueue::main(), suspension);
+    ClipboardService service(
+        pasteboard, workspace, preferences, center, crypto.service, links, *queue, DispatchQueue::main(), suspension);
     service.setModelContainer(store.container);
     service.setShouldAnnounceNewItems([] { return true; });
     int added = 0;
@@ -625,7 +632,7 @@ TEST(ClipboardServiceThreads, TheMainThreadKeepsRunningWhileALargeImageIsSaved)
     pasteboard.setContent(pngType, first);
     ASSERT_TRUE(waitFor([&] { return added == 1; }));
     std::printf("5 MB image capture: longest main-thread gap %lld ms over %d timer ticks\n",
-                static_cast<long long>(maxGapMs), ticks);
+        static_cast<long long>(maxGapMs), ticks);
     RecordProperty("longestMainThreadGapMs", static_cast<int>(maxGapMs));
 
     // Another connection holds the store's write lock: the save of the next image waits for it
@@ -648,4 +655,3 @@ TEST(ClipboardServiceThreads, TheMainThreadKeepsRunningWhileALargeImageIsSaved)
     EXPECT_EQ(store.container->mainContext().fetchClipItemCount(), 2);
     service.stopMonitoring();
 }
-

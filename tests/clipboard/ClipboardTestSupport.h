@@ -18,13 +18,55 @@ struct PNode {
     std::vector<std::pair<QString, PNode>> dict;
     std::vector<PNode> array;
 
-    static PNode str(const QString& s) { PNode n; n.kind = Kind::String; n.string = s; return n; }
-    static PNode num(qint64 v) { PNode n; n.kind = Kind::Integer; n.integer = v; return n; }
-    static PNode uid(qint64 v) { PNode n; n.kind = Kind::UID; n.integer = v; return n; }
-    static PNode bytes(const QByteArray& d) { PNode n; n.kind = Kind::Data; n.data = d; return n; }
-    static PNode boolean(bool b) { PNode n; n.kind = Kind::Bool; n.integer = b; return n; }
-    static PNode list(std::vector<PNode> items) { PNode n; n.kind = Kind::Array; n.array = std::move(items); return n; }
-    static PNode map(std::vector<std::pair<QString, PNode>> items) { PNode n; n.kind = Kind::Dict; n.dict = std::move(items); return n; }
+    static PNode str(const QString& s)
+    {
+        PNode n;
+        n.kind = Kind::String;
+        n.string = s;
+        return n;
+    }
+    static PNode num(qint64 v)
+    {
+        PNode n;
+        n.kind = Kind::Integer;
+        n.integer = v;
+        return n;
+    }
+    static PNode uid(qint64 v)
+    {
+        PNode n;
+        n.kind = Kind::UID;
+        n.integer = v;
+        return n;
+    }
+    static PNode bytes(const QByteArray& d)
+    {
+        PNode n;
+        n.kind = Kind::Data;
+        n.data = d;
+        return n;
+    }
+    static PNode boolean(bool b)
+    {
+        PNode n;
+        n.kind = Kind::Bool;
+        n.integer = b;
+        return n;
+    }
+    static PNode list(std::vector<PNode> items)
+    {
+        PNode n;
+        n.kind = Kind::Array;
+        n.array = std::move(items);
+        return n;
+    }
+    static PNode map(std::vector<std::pair<QString, PNode>> items)
+    {
+        PNode n;
+        n.kind = Kind::Dict;
+        n.dict = std::move(items);
+        return n;
+    }
 };
 
 // Writes "bplist00" with 4-byte offsets and 2-byte object references; the root is object 0.
@@ -133,11 +175,13 @@ private:
 // archive whose "$objects" are given.
 inline QByteArray fcpPasteboardData(std::vector<PNode> objects, std::optional<qint64> count = 1)
 {
-    const QByteArray archive = BinaryPlistWriter::write(PNode::map({{QStringLiteral("$objects"), PNode::list(std::move(objects))}}));
+    const QByteArray archive = BinaryPlistWriter::write(
+        PNode::map({{QStringLiteral("$objects"), PNode::list(std::move(objects))}}));
     std::vector<std::pair<QString, PNode>> root;
     if (count)
         root.push_back({QStringLiteral("ffpasteboardcopiedtypes"),
-            PNode::map({{QStringLiteral("pb_anchoredObject"), PNode::map({{QStringLiteral("count"), PNode::num(*count)}})}})});
+            PNode::map(
+                {{QStringLiteral("pb_anchoredObject"), PNode::map({{QStringLiteral("count"), PNode::num(*count)}})}})});
     root.push_back({QStringLiteral("ffpasteboardobject"), PNode::bytes(archive)});
     return BinaryPlistWriter::write(PNode::map(std::move(root)));
 }

@@ -25,8 +25,19 @@ QList<std::pair<QString, QByteArray>> copyOf(const QByteArray& bytes, const QStr
 TEST(FCPFormatDuration, FollowsTheFrameRateRulesAndClamps)
 {
     const std::pair<double, const char*> cases[] = {
-        {0.02, "0s"}, {0.5, "0.5s"}, {5.005, "5s"}, {9.99, "9.9s"}, {10.5, "10s"}, {59.9, "59s"},
-        {60, "1:00"}, {3725, "1:02:05"}, {5.5, "5.5s"}, {3600, "1:00:00"}, {90, "1:30"}, {0, "0s"}, {-4.5, "0s"},
+        {0.02, "0s"},
+        {0.5, "0.5s"},
+        {5.005, "5s"},
+        {9.99, "9.9s"},
+        {10.5, "10s"},
+        {59.9, "59s"},
+        {60, "1:00"},
+        {3725, "1:02:05"},
+        {5.5, "5.5s"},
+        {3600, "1:00:00"},
+        {90, "1:30"},
+        {0, "0s"},
+        {-4.5, "0s"},
     };
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(formatDuration(seconds), QString::fromLatin1(text)) << seconds;
@@ -43,9 +54,9 @@ TEST(FCPNameHeuristics, TellsClipNamesFromArchiveNoise)
 {
     for (const char* name : {"A001_C002", "Interview 2", "2024-05-01", "Take-3", "Zoë 12"})
         EXPECT_TRUE(isLikelyClipName(QString::fromUtf8(name))) << name;
-    for (const char* name : {"Interview", "12345", "clip.mov", "a12", "v3", "file://x/y", "NSString", "https-x 1", "/tmp/a 1",
-             "ab", "0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0", "QUJDREVGR0hJSktMTU5PUFFSU1RVVg==", "root", "my UUID 1",
-             "public.data 1", "Pasteboard 1", "sound.aiff"})
+    for (const char* name : {"Interview", "12345", "clip.mov", "a12", "v3", "file://x/y", "NSString", "https-x 1",
+             "/tmp/a 1", "ab", "0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0", "QUJDREVGR0hJSktMTU5PUFFSU1RVVg==", "root",
+             "my UUID 1", "public.data 1", "Pasteboard 1", "sound.aiff"})
         EXPECT_FALSE(isLikelyClipName(QString::fromUtf8(name))) << name;
     // Digits and a separator without letters still make a name.
     EXPECT_TRUE(isLikelyClipName(QStringLiteral("12 34")));
@@ -69,8 +80,8 @@ TEST(FCPNameHeuristics, ScoresDatesAboveShortAndLongNames)
 
 TEST(FCPSystemStrings, CoverPrefixesMarkersAndLength)
 {
-    for (const char* s : {"{(0/1),(1/1)}", "$class", "NSArray", "FFAnchoredClip", "DSObject", "kMDItem", "root", "myUUIDs",
-             "someClass", "", "com.apple.x", "public.jpeg", "xPasteboard", "pasteboardy"})
+    for (const char* s : {"{(0/1),(1/1)}", "$class", "NSArray", "FFAnchoredClip", "DSObject", "kMDItem", "root",
+             "myUUIDs", "someClass", "", "com.apple.x", "public.jpeg", "xPasteboard", "pasteboardy"})
         EXPECT_TRUE(isSystemString(QString::fromLatin1(s))) << s;
     EXPECT_TRUE(isSystemString(QString(101, QLatin1Char('a'))));
     EXPECT_FALSE(isSystemString(QString(100, QLatin1Char('a'))));
@@ -81,7 +92,8 @@ TEST(FCPXMLFallback, NamesAndDurations)
 {
     EXPECT_EQ(extractFCPClipName(R"(<asset-clip name="A" offset="0s"/><clip  name="B"><clip name="A">)"), "A, B");
     EXPECT_EQ(extractFCPClipName(R"(<clip name="Solo" duration="5s">)"), "Solo");
-    EXPECT_EQ(extractFCPClipName(R"(<sync-clip name="One"/><mc-clip name="Two"/><ref-clip name="Three"/>)"), "One + 2 more");
+    EXPECT_EQ(
+        extractFCPClipName(R"(<sync-clip name="One"/><mc-clip name="Two"/><ref-clip name="Three"/>)"), "One + 2 more");
     QString six;
     for (int i = 1; i <= 6; ++i)
         six += QStringLiteral("<clip name=\"C%1\"/>").arg(i);
@@ -93,7 +105,8 @@ TEST(FCPXMLFallback, NamesAndDurations)
     EXPECT_EQ(extractFCPDuration(R"(<clip duration="3600s"/>)"), "1:00:00");
     EXPECT_EQ(extractFCPDuration(R"(<clip duration="90"/>)"), std::nullopt);
     // An absurd digit run is clamped, not converted blindly.
-    const auto huge = extractFCPDuration(QStringLiteral("duration=\"") + QString(400, QLatin1Char('9')) + QStringLiteral("s\""));
+    const auto huge = extractFCPDuration(
+        QStringLiteral("duration=\"") + QString(400, QLatin1Char('9')) + QStringLiteral("s\""));
     ASSERT_TRUE(huge.has_value());
     EXPECT_TRUE(huge->contains(QLatin1Char(':')));
 }
@@ -109,7 +122,7 @@ TEST(FCPArchive, NameByReferenceCountAndDuration)
 {
     const QByteArray data = fcpPasteboardData(
         {PNode::str("$null"), PNode::map({{"displayName", PNode::num(3)}}), PNode::str("{(0/1),(13200/2400)}"),
-         PNode::str("My Clip"), PNode::str("2024-05-01")},
+            PNode::str("My Clip"), PNode::str("2024-05-01")},
         3);
     const Metadata m = extractFCPMetadata(data);
     EXPECT_EQ(m.clipName, "My Clip"); // the reference wins over the better-scoring heuristic name
@@ -117,23 +130,24 @@ TEST(FCPArchive, NameByReferenceCountAndDuration)
     EXPECT_EQ(m.duration, "5.5s");
 
     // The reference also works as an object UID.
-    const QByteArray byUID = fcpPasteboardData({PNode::map({{"displayName", PNode::uid(1)}}), PNode::str("Clip via UID")});
+    const QByteArray byUID = fcpPasteboardData(
+        {PNode::map({{"displayName", PNode::uid(1)}}), PNode::str("Clip via UID")});
     EXPECT_EQ(extractFCPMetadata(byUID).clipName, "Clip via UID");
 }
 
 TEST(FCPArchive, BadReferencesFallBackToTheHeuristic)
 {
     for (const PNode& target : {PNode::num(1), PNode::num(2), PNode::num(99), PNode::num(-1)}) {
-        const QByteArray data = fcpPasteboardData({PNode::map({}), PNode::str("root"),
-            PNode::str("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"), PNode::map({{"displayName", target}}),
-            PNode::map({{"displayName", PNode::num(6)}}), PNode::str("Interview 2"), PNode::str("A001_C002"),
-            PNode::str("2024-05-01")});
+        const QByteArray data = fcpPasteboardData(
+            {PNode::map({}), PNode::str("root"), PNode::str("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"),
+                PNode::map({{"displayName", target}}), PNode::map({{"displayName", PNode::num(6)}}),
+                PNode::str("Interview 2"), PNode::str("A001_C002"), PNode::str("2024-05-01")});
         // Only the first dictionary with an integer displayName decides; then the best score wins.
         EXPECT_EQ(extractFCPMetadata(data).clipName, "2024-05-01") << target.integer;
     }
     // A non-integer displayName is passed over, and the next one decides.
-    const QByteArray skipped = fcpPasteboardData(
-        {PNode::map({{"displayName", PNode::str("x")}}), PNode::map({{"displayName", PNode::num(2)}}), PNode::str("Named 1")});
+    const QByteArray skipped = fcpPasteboardData({PNode::map({{"displayName", PNode::str("x")}}),
+        PNode::map({{"displayName", PNode::num(2)}}), PNode::str("Named 1")});
     EXPECT_EQ(extractFCPMetadata(skipped).clipName, "Named 1");
     // Equal scores keep archive order.
     const QByteArray tie = fcpPasteboardData({PNode::str("Cam_A1"), PNode::str("Cam_B1")});
@@ -144,7 +158,8 @@ TEST(FCPArchive, TimeStringsMustBeUnitless)
 {
     EXPECT_EQ(extractFCPMetadata(fcpPasteboardData({PNode::str("{(0),(3600)}")})).duration, "1:00:00");
     EXPECT_EQ(extractFCPMetadata(fcpPasteboardData({PNode::str("{(0),(90/1)}")})).duration, "1:30");
-    EXPECT_EQ(extractFCPMetadata(fcpPasteboardData({PNode::str("{(0s),(90s)}"), PNode::str("{(0),(60)}")})).duration, "1:00");
+    EXPECT_EQ(
+        extractFCPMetadata(fcpPasteboardData({PNode::str("{(0s),(90s)}"), PNode::str("{(0),(60)}")})).duration, "1:00");
     EXPECT_EQ(extractFCPMetadata(fcpPasteboardData({PNode::str("{(0s),(90s)}")})).duration, std::nullopt);
 }
 

@@ -48,7 +48,8 @@ TEST(PropertyListFormats, XMLAndOldStyleLists)
 
 TEST(PropertyListHostileInput, BinaryListsAreBoundsChecked)
 {
-    const QByteArray good = BinaryPlistWriter::write(PNode::map({{"k", PNode::list({PNode::str("v"), PNode::num(1)})}}));
+    const QByteArray good = BinaryPlistWriter::write(
+        PNode::map({{"k", PNode::list({PNode::str("v"), PNode::num(1)})}}));
     ASSERT_TRUE(PList::parse(good));
 
     // Every truncation and every single-byte change is refused or read; none crashes.
@@ -101,8 +102,8 @@ TEST(PropertyListHostileInput, SharedReferencesDoNotMultiplyAndDepthIsLimited)
     const quint64 table = static_cast<quint64>(bytes.size());
     for (quint32 o : offsets)
         bytes += BinaryPlistWriter::be(o, 4);
-    bytes += QByteArray(6, '\0') + char(4) + char(1) + BinaryPlistWriter::be(offsets.size(), 8) + BinaryPlistWriter::be(0, 8)
-        + BinaryPlistWriter::be(table, 8);
+    bytes += QByteArray(6, '\0') + char(4) + char(1) + BinaryPlistWriter::be(offsets.size(), 8)
+        + BinaryPlistWriter::be(0, 8) + BinaryPlistWriter::be(table, 8);
     const PList::ValuePtr root = PList::parse(bytes);
     ASSERT_TRUE(root);
     EXPECT_EQ(root->array.at(0), root->array.at(1)); // one shared object

@@ -52,8 +52,10 @@ TEST_F(PasteServiceTest, WritesReadableRepresentationsByDescendingPriority)
 {
     ClipItemPtr entry = makeEntry(QStringLiteral("t"),
         {sealedRepresentation(kText, 100, "t"), sealedRepresentation(QStringLiteral("com.apple.flexo.clip"), 1000, "f"),
-            sealedRepresentation(PasteboardTypes::png, 300, "p"), sealedRepresentation(QStringLiteral("custom.a"), 50, "a"),
-            unreadableRepresentation(PasteboardTypes::rtf, 500), sealedRepresentation(QStringLiteral("custom.b"), 50, "b")});
+            sealedRepresentation(PasteboardTypes::png, 300, "p"),
+            sealedRepresentation(QStringLiteral("custom.a"), 50, "a"),
+            unreadableRepresentation(PasteboardTypes::rtf, 500),
+            sealedRepresentation(QStringLiteral("custom.b"), 50, "b")});
     const QStringList expected {QStringLiteral("com.apple.flexo.clip"), PasteboardTypes::png, kText,
         QStringLiteral("custom.a"), QStringLiteral("custom.b")};
 
@@ -74,7 +76,8 @@ TEST_F(PasteServiceTest, EntryWithNothingReadableLeavesClipboardAloneAndSendsNoK
 {
     captureEditor();
     pasteboard.setContent(kText, "what the user copied last");
-    const ClipItemPtr unreadable = makeEntry(QStringLiteral("x"), {unreadableRepresentation(PasteboardTypes::png, 300)});
+    const ClipItemPtr unreadable = makeEntry(
+        QStringLiteral("x"), {unreadableRepresentation(PasteboardTypes::png, 300)});
     const ClipItemPtr empty = makeEntry(QStringLiteral("x"), {});
 
     for (const ClipItemPtr& entry : {unreadable, empty}) {
@@ -91,14 +94,16 @@ TEST_F(PasteServiceTest, EntryWithNothingReadableLeavesClipboardAloneAndSendsNoK
     EXPECT_TRUE(keys.pastes.isEmpty());
     EXPECT_TRUE(workspace.activateCalls.isEmpty());
     EXPECT_EQ(suspension.holders(), 0);
-    EXPECT_TRUE(traced().contains(QStringLiteral("Nothing of the entry can be read. Paste skipped; the clipboard is left as it was.")));
+    EXPECT_TRUE(traced().contains(
+        QStringLiteral("Nothing of the entry can be read. Paste skipped; the clipboard is left as it was.")));
 }
 
 TEST_F(PasteServiceTest, PlainTextWritesTheWholeStoredTextNotTheSearchPrefix)
 {
     const QString longText = QString(12000, QLatin1Char('a')) + QStringLiteral("Ende");
     const ClipItemPtr entry = makeEntry(longText.left(10000),
-        {sealedRepresentation(PasteboardTypes::rtf, 500, "{\\rtf1 a}"), sealedRepresentation(kText, 100, longText.toUtf8())});
+        {sealedRepresentation(PasteboardTypes::rtf, 500, "{\\rtf1 a}"),
+            sealedRepresentation(kText, 100, longText.toUtf8())});
 
     ASSERT_TRUE(service->paste(entry, true));
     const QList<Pasteboard::Item> written = pasteboard.writes().first();
@@ -109,7 +114,8 @@ TEST_F(PasteServiceTest, PlainTextWritesTheWholeStoredTextNotTheSearchPrefix)
 
 TEST_F(PasteServiceTest, PlainTextFallsBackToSearchTextWhenThereIsNoReadablePlainText)
 {
-    const ClipItemPtr image = makeEntry(QStringLiteral("Bildunterschrift"), {sealedRepresentation(PasteboardTypes::png, 300, "png")});
+    const ClipItemPtr image = makeEntry(
+        QStringLiteral("Bildunterschrift"), {sealedRepresentation(PasteboardTypes::png, 300, "png")});
     const ClipItemPtr unreadableText = makeEntry(QStringLiteral("gerettet"), {unreadableRepresentation(kText, 100)});
     const ClipItemPtr emptyText = makeEntry(QString(), {sealedRepresentation(PasteboardTypes::png, 300, "png")});
 
@@ -165,9 +171,10 @@ TEST_F(PasteServiceTest, CapturesFrontmostApplicationOrFirstOtherRunningOne)
     EXPECT_FALSE(service->targetApp());
     EXPECT_FALSE(service->targetPID());
 
-    EXPECT_EQ(traced(), (QStringList {QStringLiteral("Captured target app: Editor (org.example.editor)"),
-                            QStringLiteral("Captured target app: Unknown (no-id)"), QStringLiteral("Captured fallback app: Terminal"),
-                            QStringLiteral("Captured fallback app: None")}));
+    EXPECT_EQ(traced(),
+        (QStringList {QStringLiteral("Captured target app: Editor (org.example.editor)"),
+            QStringLiteral("Captured target app: Unknown (no-id)"), QStringLiteral("Captured fallback app: Terminal"),
+            QStringLiteral("Captured fallback app: None")}));
 }
 
 // MARK: - The paste sequence
@@ -177,7 +184,9 @@ TEST_F(PasteServiceTest, ActiveTargetGetsKeystrokeAfterSettleAndMonitoringResume
     captureEditor();
     const ClipItemPtr entry = makeTextEntry(QStringLiteral("Hallo"));
     QByteArray clipboardAtKeystroke;
-    keys.onPaste = [&](const std::optional<RunningApplication>&) { clipboardAtKeystroke = pasteboard.content().value(0).data; };
+    keys.onPaste = [&](const std::optional<RunningApplication>&) {
+        clipboardAtKeystroke = pasteboard.content().value(0).data;
+    };
 
     ASSERT_TRUE(service->paste(entry, false));
     EXPECT_TRUE(suspension.isSuspended());
@@ -194,11 +203,12 @@ TEST_F(PasteServiceTest, ActiveTargetGetsKeystrokeAfterSettleAndMonitoringResume
 
     expectResumesAfter(600);
 
-    EXPECT_EQ(traced(), (QStringList {QStringLiteral("Captured target app: Editor (org.example.editor)"),
-                            QStringLiteral("Paste sequence started. Accessibility: true"),
-                            QStringLiteral("Activating target: Editor (PID: 1234)"),
-                            QStringLiteral("App is active after 0ms. Waiting 100ms for settle."),
-                            QStringLiteral("Firing paste event to PID 1234.")}));
+    EXPECT_EQ(traced(),
+        (QStringList {QStringLiteral("Captured target app: Editor (org.example.editor)"),
+            QStringLiteral("Paste sequence started. Accessibility: true"),
+            QStringLiteral("Activating target: Editor (PID: 1234)"),
+            QStringLiteral("App is active after 0ms. Waiting 100ms for settle."),
+            QStringLiteral("Firing paste event to PID 1234.")}));
 }
 
 TEST_F(PasteServiceTest, TargetBecomingActiveAfterPollsIsTracedWithItsWait)
@@ -235,12 +245,13 @@ TEST_F(PasteServiceTest, TargetNotReadyGetsNoKeystrokeAndTheContentStays)
         int decidedAfterMs;
         QString trace;
     } cases[] = {
-        {[this] { workspace.activation = FakeWorkspace::Activation::Never; }, [] { }, 500,
+        {[this] { workspace.activation = FakeWorkspace::Activation::Never; }, [] {}, 500,
             QStringLiteral("Activation timeout after 500ms. Target window does not have the focus. "
                            "Paste to PID 1234 skipped; the content stays on the clipboard.")},
-        {[] { }, [this] { workspace.frontmost = other; }, 100, // the user clicked elsewhere
-            QStringLiteral("Target window lost the focus. Paste to PID 1234 skipped; the content stays on the clipboard.")},
-        {[this] { keys.heldForPolls = -1; }, [] { }, 100 + PasteService::modifierReleaseTimeoutMs,
+        {[] {}, [this] { workspace.frontmost = other; }, 100, // the user clicked elsewhere
+            QStringLiteral(
+                "Target window lost the focus. Paste to PID 1234 skipped; the content stays on the clipboard.")},
+        {[this] { keys.heldForPolls = -1; }, [] {}, 100 + PasteService::modifierReleaseTimeoutMs,
             QStringLiteral("Modifier keys are still held.")},
     };
     for (const auto& c : cases) {
@@ -331,7 +342,8 @@ TEST_F(PasteServiceTest, ModifierWaitLeavesTheMainQueueRunning)
     int ticks = 0;
     int ticksAtKeystroke = -1;
     keys.onPaste = [&](const std::optional<RunningApplication>&) { ticksAtKeystroke = ticks; };
-    const std::unique_ptr<DispatchTimer> timer = queue.scheduleRepeating(std::chrono::milliseconds(10), [&] { ++ticks; });
+    const std::unique_ptr<DispatchTimer> timer = queue.scheduleRepeating(
+        std::chrono::milliseconds(10), [&] { ++ticks; });
 
     ASSERT_TRUE(service->paste(makeTextEntry(QStringLiteral("a")), false));
     queue.advance(100 + 490); // settle, then 49 more polls
@@ -354,7 +366,7 @@ TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
     ASSERT_TRUE(store.container->mainContext().save()); // sealed under the fixture's key
     FakeKeychain locked;
     locked.setItem(QString::fromLatin1(ClipboardCryptoService::keychainService),
-                   QString::fromLatin1(ClipboardCryptoService::keychainAccount), crypto.storedKey());
+        QString::fromLatin1(ClipboardCryptoService::keychainAccount), crypto.storedKey());
     locked.setUnavailable(true);
     ClipboardCryptoService lockedCrypto(locked);
     ManualQueue keyQueue;
@@ -368,7 +380,8 @@ TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
     keyQueue.runPending();
     queue.runPending();
     EXPECT_TRUE(pasteboard.writes().isEmpty());
-    EXPECT_EQ(traced().last(), QStringLiteral("Nothing of the entry can be read. Paste skipped; the clipboard is left as it was."));
+    EXPECT_EQ(traced().last(),
+        QStringLiteral("Nothing of the entry can be read. Paste skipped; the clipboard is left as it was."));
 
     locked.setUnavailable(false);
     EXPECT_TRUE(service->copyToClipboard(entry));

@@ -26,10 +26,12 @@ protected:
 
 TEST_F(PasteTraceTest, FormatsIsoTimeInUtcWithSecondsPrecision)
 {
-    EXPECT_EQ(PasteTrace::formatLine(QDateTime(QDate(2026, 12, 5), QTime(14, 41, 30, 999), Qt::UTC), QStringLiteral("Hallo")),
+    EXPECT_EQ(
+        PasteTrace::formatLine(QDateTime(QDate(2026, 12, 5), QTime(14, 41, 30, 999), Qt::UTC), QStringLiteral("Hallo")),
         QStringLiteral("[2026-12-05T14:41:30Z] Hallo"));
     // Another zone is written as UTC.
-    EXPECT_EQ(PasteTrace::formatLine(QDateTime(QDate(2026, 12, 5), QTime(15, 41, 30), Qt::OffsetFromUTC, 3600), QStringLiteral("x")),
+    EXPECT_EQ(PasteTrace::formatLine(
+                  QDateTime(QDate(2026, 12, 5), QTime(15, 41, 30), Qt::OffsetFromUTC, 3600), QStringLiteral("x")),
         QStringLiteral("[2026-12-05T14:41:30Z] x"));
     // A window name with line breaks cannot add lines of its own.
     EXPECT_EQ(PasteTrace::formatLine(QDateTime(QDate(2026, 12, 5), QTime(14, 41, 30), Qt::UTC),
@@ -42,8 +44,9 @@ TEST_F(PasteTraceTest, CreatesPrivateFileAndAppendsOneLinePerMessage)
     trace.log(QStringLiteral("eins"));
     trace.log(QStringLiteral("zwei"));
     EXPECT_EQ(readFile(path()), QByteArray("[2026-12-05T14:41:30Z] eins\n[2026-12-05T14:41:30Z] zwei\n"));
-    EXPECT_EQ(console.lines, (QStringList {QStringLiteral("[2026-12-05T14:41:30Z] eins"), QStringLiteral("[2026-12-05T14:41:30Z] zwei")}));
-    struct stat info {};
+    EXPECT_EQ(console.lines,
+        (QStringList {QStringLiteral("[2026-12-05T14:41:30Z] eins"), QStringLiteral("[2026-12-05T14:41:30Z] zwei")}));
+    struct stat info { };
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 

@@ -166,7 +166,8 @@ TEST(AnnotationToolbar, HexFieldParsesOnReturnAndOnCloseOnlyWhenEdited)
     FakePasteboard pasteboard;
     Pasteboard::setShared(&pasteboard);
     popover->copyHexToClipboard();
-    EXPECT_EQ(pasteboard.data(QStringLiteral("public.utf8-plain-text"), 100).value_or(QByteArray()), QByteArray("#0000FF"));
+    EXPECT_EQ(
+        pasteboard.data(QStringLiteral("public.utf8-plain-text"), 100).value_or(QByteArray()), QByteArray("#0000FF"));
     EXPECT_TRUE(popover->hexCopied());
     Pasteboard::setShared(nullptr);
 
@@ -222,7 +223,8 @@ TEST(FloatingTextField, CommitsIntoItsOwnStrokeOnly)
     field.commit();
     EXPECT_FALSE(engine.pendingTextEditID());
     EXPECT_EQ(textOf(*second), QStringLiteral("Zwei\nZeilen"));
-    const PaintStroke boxed = *std::find_if(engine.strokes().begin(), engine.strokes().end(), [&](auto& s) { return s.id == *second; });
+    const PaintStroke boxed = *std::find_if(
+        engine.strokes().begin(), engine.strokes().end(), [&](auto& s) { return s.id == *second; });
     ASSERT_EQ(boxed.points.size(), 2u);
 
     // Re-editing the box: a multi-line field over the stored box; committing keeps the box.
@@ -231,7 +233,8 @@ TEST(FloatingTextField, CommitsIntoItsOwnStrokeOnly)
     EXPECT_EQ(field.text(), QStringLiteral("Zwei\nZeilen"));
     field.setText(QStringLiteral("Neu"));
     field.commit();
-    const PaintStroke edited = *std::find_if(engine.strokes().begin(), engine.strokes().end(), [&](auto& s) { return s.id == *second; });
+    const PaintStroke edited = *std::find_if(
+        engine.strokes().begin(), engine.strokes().end(), [&](auto& s) { return s.id == *second; });
     EXPECT_EQ(edited.points, boxed.points);
     EXPECT_EQ(edited.text, QStringLiteral("Neu"));
 
@@ -302,10 +305,14 @@ TEST(BeautifyOptionsPanel, ActionsEditTheConfigurationAndSaveDefaultsDebounced)
     EXPECT_EQ(preferences.persistCount(), writes);
     ASSERT_TRUE(waitFor([&] { return preferences.persistCount() > writes; }));
     EXPECT_EQ(preferences.persistCount(), writes + 1);
-    EXPECT_NEAR(BeautifyConfig::fromJSON(preferences.dataForKey(QString::fromLatin1(BeautifyConfig::defaultsKey)))->paddingFraction, 0.2, 1e-9);
+    EXPECT_NEAR(BeautifyConfig::fromJSON(preferences.dataForKey(QString::fromLatin1(BeautifyConfig::defaultsKey)))
+                    ->paddingFraction,
+        0.2, 1e-9);
     panel.setPaddingFraction(0.25);
     panel.flushDefaults();
-    EXPECT_NEAR(BeautifyConfig::fromJSON(preferences.dataForKey(QString::fromLatin1(BeautifyConfig::defaultsKey)))->paddingFraction, 0.25, 1e-9);
+    EXPECT_NEAR(BeautifyConfig::fromJSON(preferences.dataForKey(QString::fromLatin1(BeautifyConfig::defaultsKey)))
+                    ->paddingFraction,
+        0.25, 1e-9);
 
     panel.grab().save(artifact(QStringLiteral("editor-beautify-panel.png")));
 }
@@ -318,7 +325,8 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
     ModelContext& context = store.container->mainContext();
     int saved = 0;
     QObject receiver;
-    NotificationCenter::shared().observe(QStringLiteral("screenshotSaved"), &receiver, [&](const QVariantMap&) { ++saved; });
+    NotificationCenter::shared().observe(
+        QStringLiteral("screenshotSaved"), &receiver, [&](const QVariantMap&) { ++saved; });
 
     auto save = [&](AnnotationEditorView& view) {
         bool done = false, stored = false;
@@ -381,8 +389,10 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(context.path().toUtf8().constData(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, "CREATE TRIGGER refuse BEFORE INSERT ON ScreenshotItem BEGIN SELECT RAISE(ABORT, 'refused'); END",
-                      nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                      "CREATE TRIGGER refuse BEFORE INSERT ON ScreenshotItem BEGIN SELECT RAISE(ABORT, 'refused'); END",
+                      nullptr, nullptr, nullptr),
+            SQLITE_OK);
         sqlite3_close(db);
         ConsoleCapture console;
         const int before = saved;
@@ -456,7 +466,8 @@ TEST(AnnotationEditorView, ModesFitAndDragRules)
     // The drag file lands in the cache folder, which is emptied at start.
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
-    std::unique_ptr<QMimeData> mime(ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
+    std::unique_ptr<QMimeData> mime(
+        ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
     EXPECT_EQ(mime->data(QStringLiteral("image/png")), QByteArray("png"));
     ASSERT_EQ(mime->urls().size(), 1);
     EXPECT_TRUE(mime->data(QStringLiteral("text/uri-list")).startsWith("file://"));

@@ -16,22 +16,22 @@ public:
         bool operator==(const Combination&) const = default;
     };
 
-    QMap<quint32, Combination> registered;       // id -> combination, currently registered
+    QMap<quint32, Combination> registered; // id -> combination, currently registered
     QList<std::pair<quint32, Combination>> registerCalls;
     QList<quint32> unregisterCalls;
-    QList<std::pair<quint32, quint32>> taken;    // (keyCode, modifiers) refused as taken
+    QList<std::pair<quint32, quint32>> taken; // (keyCode, modifiers) refused as taken
 
     void markTaken(quint32 keyCode, quint32 modifiers) { taken.append({keyCode, modifiers}); }
 
     bool registerHotkey(quint32 id, quint32 keyCode, quint32 modifiers, QString* error) override
     {
-        registerCalls.append({id, Combination{keyCode, modifiers}});
-        if (taken.contains(std::pair<quint32, quint32>{keyCode, modifiers})) {
+        registerCalls.append({id, Combination {keyCode, modifiers}});
+        if (taken.contains(std::pair<quint32, quint32> {keyCode, modifiers})) {
             if (error)
                 *error = QStringLiteral("the shortcut is taken by another program");
             return false;
         }
-        registered.insert(id, Combination{keyCode, modifiers});
+        registered.insert(id, Combination {keyCode, modifiers});
         return true;
     }
     void unregisterHotkey(quint32 id) override

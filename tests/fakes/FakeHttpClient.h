@@ -11,7 +11,10 @@ public:
         Completion completion;
     };
 
-    void send(const HttpRequest& request, Completion completion) override { pending.push_back({request, std::move(completion)}); }
+    void send(const HttpRequest& request, Completion completion) override
+    {
+        pending.push_back({request, std::move(completion)});
+    }
 
     // Answers request i with an HTTP status and body.
     void answer(size_t i, int statusCode, const QByteArray& body)

@@ -11,7 +11,7 @@ public:
     bool available = true;
     // modifiersHeld() answers true for this many calls (-1: always), then false.
     int heldForPolls = 0;
-    int modifierPolls = 0;           // calls of modifiersHeld()
+    int modifierPolls = 0;                           // calls of modifiersHeld()
     QList<std::optional<RunningApplication>> pastes; // target of every postPaste call
     // Called on every postPaste (e.g. to check the pasteboard contents at that moment).
     std::function<void(const std::optional<RunningApplication>&)> onPaste;

@@ -15,7 +15,8 @@
 // (Success then means "look the item up"); setAddAnswer() forces the answer of every add().
 class FakeKeychain : public Keychain {
 public:
-    ReadResult read(const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override
+    ReadResult read(
+        const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override
     {
         auto l = lock();
         ++m_reads;
@@ -32,7 +33,8 @@ public:
             return {scripted, {}, scripted == Status::NotFound ? QString() : QStringLiteral("The keychain is locked")};
         return {Status::Success, m_items.value({service, account}), {}};
     }
-    Status add(const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override
+    Status add(
+        const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override
     {
         auto l = lock();
         ++m_adds;
@@ -49,9 +51,21 @@ public:
         return Status::Success;
     }
 
-    void setUnavailable(bool unavailable) { auto l = lock(); m_unavailable = unavailable; }
-    void queueReadAnswer(Status status) { auto l = lock(); m_readAnswers.push_back(status); }
-    void setAddAnswer(std::optional<Status> status) { auto l = lock(); m_addAnswer = status; }
+    void setUnavailable(bool unavailable)
+    {
+        auto l = lock();
+        m_unavailable = unavailable;
+    }
+    void queueReadAnswer(Status status)
+    {
+        auto l = lock();
+        m_readAnswers.push_back(status);
+    }
+    void setAddAnswer(std::optional<Status> status)
+    {
+        auto l = lock();
+        m_addAnswer = status;
+    }
 
     // Stores or reads an item directly (not counted).
     void setItem(const QString& service, const QString& account, const QByteArray& secret)
@@ -65,10 +79,22 @@ public:
         return m_items.contains({service, account}) ? std::optional(m_items.value({service, account})) : std::nullopt;
     }
 
-    int readCount() const { auto l = lock(); return m_reads; }
+    int readCount() const
+    {
+        auto l = lock();
+        return m_reads;
+    }
     // Reads that were allowed to ask the user to unlock.
-    int promptingReadCount() const { auto l = lock(); return m_prompting; }
-    int addCount() const { auto l = lock(); return m_adds; }
+    int promptingReadCount() const
+    {
+        auto l = lock();
+        return m_prompting;
+    }
+    int addCount() const
+    {
+        auto l = lock();
+        return m_adds;
+    }
 
 private:
     std::unique_lock<std::mutex> lock() const { return std::unique_lock(m_mutex); }

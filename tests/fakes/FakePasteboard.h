@@ -10,7 +10,11 @@
 // so monitor code reading on a worker queue can use it.
 class FakePasteboard : public Pasteboard {
 public:
-    qint64 changeCount() override { auto l = lock(); return m_changeCount; }
+    qint64 changeCount() override
+    {
+        auto l = lock();
+        return m_changeCount;
+    }
     QStringList types() override
     {
         auto l = lock();
@@ -20,16 +24,16 @@ public:
                 result.append(item.type);
         return result;
     }
-    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr,
-        qint64* size = nullptr) override
+    std::optional<QByteArray> data(
+        const QString& type, qint64 maxBytes, ReadError* error = nullptr, qint64* size = nullptr) override
     {
         auto l = lock();
         const auto item = std::find_if(m_items.cbegin(), m_items.cend(), [&](const Item& i) { return i.type == type; });
         if (size)
             *size = item == m_items.cend() ? -1 : item->data.size();
         const ReadError result = item == m_items.cend() ? ReadError::Unavailable
-            : item->data.size() > maxBytes               ? ReadError::TooLarge
-                                                         : ReadError::None;
+            : item->data.size() > maxBytes              ? ReadError::TooLarge
+                                                        : ReadError::None;
         if (error)
             *error = result;
         return result == ReadError::None ? std::optional(item->data) : std::nullopt;
@@ -53,17 +57,42 @@ public:
     }
 
     // Another application copies these items: replaces the content and bumps the change count.
-    void setContent(const QList<Item>& items) { auto l = lock(); m_items = items; ++m_changeCount; }
-    void setContent(const QString& type, const QByteArray& data) { setContent(QList<Item>{{type, data}}); }
+    void setContent(const QList<Item>& items)
+    {
+        auto l = lock();
+        m_items = items;
+        ++m_changeCount;
+    }
+    void setContent(const QString& type, const QByteArray& data) { setContent(QList<Item> {{type, data}}); }
     // Bumps the change count without touching the content (an owner change with equal data).
-    void bumpChangeCount() { auto l = lock(); ++m_changeCount; }
+    void bumpChangeCount()
+    {
+        auto l = lock();
+        ++m_changeCount;
+    }
     // The next writeItems() calls fail (return false, content unchanged) while this is set.
-    void setWritesFail(bool fail) { auto l = lock(); m_writesFail = fail; }
+    void setWritesFail(bool fail)
+    {
+        auto l = lock();
+        m_writesFail = fail;
+    }
 
     // What our code wrote, one entry per writeItems() call (clearContents() alone records nothing).
-    QList<QList<Item>> writes() const { auto l = lock(); return m_writes; }
-    int clearCount() const { auto l = lock(); return m_clears; }
-    QList<Item> content() const { auto l = lock(); return m_items; }
+    QList<QList<Item>> writes() const
+    {
+        auto l = lock();
+        return m_writes;
+    }
+    int clearCount() const
+    {
+        auto l = lock();
+        return m_clears;
+    }
+    QList<Item> content() const
+    {
+        auto l = lock();
+        return m_items;
+    }
 
 private:
     std::unique_lock<std::mutex> lock() const { return std::unique_lock(m_mutex); }

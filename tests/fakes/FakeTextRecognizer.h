@@ -10,7 +10,10 @@
 class FakeTextRecognizer : public TextRecognizer {
 public:
     explicit FakeTextRecognizer(std::vector<QRectF> lines = {}, bool holdRequests = false)
-        : m_lines(std::move(lines)), m_hold(holdRequests) { }
+        : m_lines(std::move(lines))
+        , m_hold(holdRequests)
+    {
+    }
 
     std::vector<QRectF> textLineRects(const QImage& image) override
     {
@@ -29,6 +32,6 @@ private:
     std::vector<QRectF> m_lines;
     bool m_hold;
     QSemaphore m_released;
-    std::atomic<int> m_requests { 0 };
+    std::atomic<int> m_requests {0};
     QSize m_lastSize;
 };

@@ -4,7 +4,10 @@
 // Hands out a fixed picture (null: no desktop picture) and counts the requests.
 class FakeWallpaperProvider : public WallpaperProvider {
 public:
-    explicit FakeWallpaperProvider(QImage wallpaper = QImage()) : wallpaper(std::move(wallpaper)) {}
+    explicit FakeWallpaperProvider(QImage wallpaper = QImage())
+        : wallpaper(std::move(wallpaper))
+    {
+    }
 
     QImage currentWallpaper() override
     {

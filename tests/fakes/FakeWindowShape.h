@@ -14,6 +14,9 @@ public:
         bool cleared = false;
     };
     QHash<const QWidget*, Shape> shapes;
-    void setShape(QWidget* window, const QRegion& region, bool drawing) override { shapes[window] = {region, drawing, false}; }
+    void setShape(QWidget* window, const QRegion& region, bool drawing) override
+    {
+        shapes[window] = {region, drawing, false};
+    }
     void clearShape(QWidget* window) override { shapes[window] = {QRegion(), false, true}; }
 };

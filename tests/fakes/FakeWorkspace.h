@@ -19,7 +19,7 @@ public:
     std::optional<RunningApplication> frontmost;
     QList<RunningApplication> running;
     std::optional<RunningApplication> clipboardOwner;
-    RunningApplication current{QStringLiteral("quorvel"), QStringLiteral("Quorvel"), 4242, 0};
+    RunningApplication current {QStringLiteral("quorvel"), QStringLiteral("Quorvel"), 4242, 0};
 
     Activation activation = Activation::Immediate;
     int activationPolls = 3;

@@ -12,7 +12,10 @@
 // what is due now. Work runs on the calling thread, so isCurrent() is always true.
 class ManualQueue : public DispatchQueue {
 public:
-    explicit ManualQueue(QString label = QStringLiteral("ManualQueue")) : m_label(std::move(label)) { }
+    explicit ManualQueue(QString label = QStringLiteral("ManualQueue"))
+        : m_label(std::move(label))
+    {
+    }
 
     QString label() const override { return m_label; }
     void async(std::function<void()> work) override { enqueue(nowMs(), std::move(work), nullptr, 0); }
@@ -53,7 +56,8 @@ public:
     int pendingCount() const
     {
         QMutexLocker lock(&m_mutex);
-        return static_cast<int>(std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return !e.isCancelled(); }));
+        return static_cast<int>(
+            std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return !e.isCancelled(); }));
     }
     // Time until the next item is due (0 when one is due now), or -1 when nothing waits.
     qint64 nextDueInMs() const

@@ -29,7 +29,10 @@ inline void PrintTo(const QString& value, std::ostream* out)
 // Captures console lines for the lifetime of the object.
 class ConsoleCapture {
 public:
-    ConsoleCapture() { m_previous = Console::setSink([this](const QString& line) { lines.append(line); }); }
+    ConsoleCapture()
+    {
+        m_previous = Console::setSink([this](const QString& line) { lines.append(line); });
+    }
     ~ConsoleCapture() { Console::setSink(m_previous); }
     bool contains(const QString& part) const
     {
@@ -45,7 +48,8 @@ private:
 // A clipboard key in an in-memory keychain, installed as the process-wide crypto service.
 class TestCrypto {
 public:
-    TestCrypto() : service(keychain)
+    TestCrypto()
+        : service(keychain)
     {
         EXPECT_TRUE(service.ensureKey());
         ClipboardCryptoService::setShared(&service);
@@ -54,7 +58,8 @@ public:
     QByteArray storedKey() const
     {
         return keychain
-            .item(QString::fromLatin1(ClipboardCryptoService::keychainService), QString::fromLatin1(ClipboardCryptoService::keychainAccount))
+            .item(QString::fromLatin1(ClipboardCryptoService::keychainService),
+                QString::fromLatin1(ClipboardCryptoService::keychainAccount))
             .value_or(QByteArray());
     }
     FakeKeychain keychain;
@@ -92,9 +97,9 @@ inline ClipRepresentationPtr unreadableRepresentation(const QString& type, int p
 inline ClipItemPtr makeEntry(const QString& searchText, std::vector<ClipRepresentationPtr> representations = {},
     const QDateTime& time = QDateTime::currentDateTimeUtc(), bool pinned = false)
 {
-    return std::make_shared<ClipItem>(time, QStringLiteral("org.example.editor"), QStringLiteral("Editor"), pinned, searchText,
-        std::move(representations), std::nullopt, std::nullopt, false, false, 0, std::nullopt, std::nullopt, std::nullopt, false,
-        std::nullopt, false, std::nullopt);
+    return std::make_shared<ClipItem>(time, QStringLiteral("org.example.editor"), QStringLiteral("Editor"), pinned,
+        searchText, std::move(representations), std::nullopt, std::nullopt, false, false, 0, std::nullopt, std::nullopt,
+        std::nullopt, false, std::nullopt, false, std::nullopt);
 }
 
 inline ClipItemPtr makeTextEntry(const QString& text)

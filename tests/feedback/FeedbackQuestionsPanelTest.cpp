@@ -107,7 +107,8 @@ TEST_F(FeedbackQuestionsPanelTest, CopiesPictureAndTheSixLinesUncheckedAfterComm
 TEST_F(FeedbackQuestionsPanelTest, AFailedExportShowsARedStatusAndNeitherCopiesNorSends)
 {
     LocalHttpServer server([](const ReceivedRequest&) { return CannedAnswer {200, R"({"id":"x"})", {}, false}; });
-    FeedbackService service(FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);
+    FeedbackService service(
+        FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);
     auto panel = makePanel(service);
     exportFails = true;
 
@@ -138,9 +139,11 @@ TEST_F(FeedbackQuestionsPanelTest, SendsOneMultipartRecordWithThePictureAndShows
 {
     int answers = 0;
     LocalHttpServer server([&](const ReceivedRequest&) {
-        return ++answers == 1 ? CannedAnswer {500, "kaputt", {}, false} : CannedAnswer {201, R"({"id":"rec42"})", {}, false};
+        return ++answers == 1 ? CannedAnswer {500, "kaputt", {}, false}
+                              : CannedAnswer {201, R"({"id":"rec42"})", {}, false};
     });
-    FeedbackService service(FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);
+    FeedbackService service(
+        FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);
     auto panel = makePanel(service);
     field(panel.get(), "ziel")->setText(QStringLiteral("Pfeil zeichnen"));
     field(panel.get(), "ort")->setText(QStringLiteral("Editor, Werkzeugleiste"));
@@ -173,8 +176,10 @@ TEST_F(FeedbackQuestionsPanelTest, SendsOneMultipartRecordWithThePictureAndShows
     const FeedbackService::Payload expected {sentText, FeedbackService::userName(), FeedbackService::appVersion(),
         FeedbackService::osVersion(), QStringLiteral("Quorvel – Annotation-Feedback"), QString(), std::nullopt};
     EXPECT_EQ(request.body, FeedbackService::buildMultipart(expected, testPNG(), QString::fromLatin1(boundary)));
-    EXPECT_TRUE(request.body.contains(R"(name="diagnose")" "\r\n\r\n\r\n"));
-    EXPECT_TRUE(request.body.contains(R"(name="screenshot"; filename="feedback.png")" "\r\nContent-Type: image/png\r\n"));
+    EXPECT_TRUE(request.body.contains(R"(name="diagnose")"
+                                      "\r\n\r\n\r\n"));
+    EXPECT_TRUE(request.body.contains(R"(name="screenshot"; filename="feedback.png")"
+                                      "\r\nContent-Type: image/png\r\n"));
 
     // The answers stay; the second press succeeds.
     EXPECT_EQ(field(panel.get(), "ort")->text(), "Editor, Werkzeugleiste");

@@ -17,10 +17,11 @@ namespace {
 
 class FeedbackServiceTest : public ::testing::Test {
 protected:
-    FeedbackService::Result send(LocalHttpServer& server, const FeedbackService::Payload& payload, int timeoutMs = 30000)
+    FeedbackService::Result send(
+        LocalHttpServer& server, const FeedbackService::Payload& payload, int timeoutMs = 30000)
     {
-        FeedbackService service(FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions,
-            timeoutMs);
+        FeedbackService service(
+            FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions, timeoutMs);
         return sendWith(service, payload);
     }
 
@@ -40,8 +41,9 @@ protected:
 
     static FeedbackService::Payload payload()
     {
-        return {QStringLiteral("  Größe ändern geht nicht – Maß und Fuß\n"), QStringLiteral("jörg"), QStringLiteral("0.1.0 (0)"),
-            QStringLiteral("Linux Debian GNU/Linux 12 (bookworm)"), QStringLiteral("Quorvel – Menüleiste"), QString(), std::nullopt};
+        return {QStringLiteral("  Größe ändern geht nicht – Maß und Fuß\n"), QStringLiteral("jörg"),
+            QStringLiteral("0.1.0 (0)"), QStringLiteral("Linux Debian GNU/Linux 12 (bookworm)"),
+            QStringLiteral("Quorvel – Menüleiste"), QString(), std::nullopt};
     }
 
     QtHttpClient http;
@@ -70,11 +72,12 @@ TEST_F(FeedbackServiceTest, JsonBodyWithoutPictureAndTheIdOfTheAnswer)
     EXPECT_EQ(request.headers.value("content-type"), "application/json");
     EXPECT_FALSE(request.body.contains('\n')) << "compact";
     const QJsonObject object = QJsonDocument::fromJson(request.body).object();
-    EXPECT_EQ(object.keys(), (QStringList {"app_module", "app_version", "diagnose", "os_version", "text", "user_name"}));
+    EXPECT_EQ(
+        object.keys(), (QStringList {"app_module", "app_version", "diagnose", "os_version", "text", "user_name"}));
     EXPECT_EQ(object.value("text").toString(), payload().text); // as typed, not trimmed, UTF-8
     EXPECT_EQ(object.value("user_name").toString(), "jörg");
     EXPECT_EQ(object.value("app_module").toString(), "Quorvel – Menüleiste");
-    EXPECT_TRUE(object.value("diagnose").isString()); // empty, but present
+    EXPECT_TRUE(object.value("diagnose").isString());                            // empty, but present
     EXPECT_TRUE(request.body.contains("Größe ändern geht nicht – Maß und Fuß")); // raw UTF-8, not escaped
 }
 
@@ -93,7 +96,8 @@ TEST_F(FeedbackServiceTest, MultipartBodyByteForByteWithANewBoundaryPerRequest)
 
     ASSERT_EQ(server.received.size(), 2u);
     static const QRegularExpression contentType(
-        QStringLiteral("^multipart/form-data; boundary=(----QVFeedback-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"));
+        QStringLiteral("^multipart/form-data; "
+                       "boundary=(----QVFeedback-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"));
     QStringList boundaries;
     for (const ReceivedRequest& request : server.received) {
         const auto match = contentType.match(QString::fromUtf8(request.headers.value("content-type")));
@@ -150,7 +154,8 @@ TEST_F(FeedbackServiceTest, StatusesOutsideTwoHundredsAreErrorsWithTheirBody)
 TEST_F(FeedbackServiceTest, AnswersWithoutAStringIdAreRefused)
 {
     const QString invalid = QStringLiteral("Ungültige Antwort vom Feedback-Server");
-    for (const QByteArray& body : {QByteArray(R"({"id":42})"), QByteArray(R"({"id":null})"), QByteArray(R"([{"id":"x"}])"), QByteArray("{}")}) {
+    for (const QByteArray& body :
+        {QByteArray(R"({"id":42})"), QByteArray(R"({"id":null})"), QByteArray(R"([{"id":"x"}])"), QByteArray("{}")}) {
         LocalHttpServer server(answering(201, body));
         EXPECT_EQ(failureText(send(server, payload())), invalid) << body.toStdString();
     }
@@ -168,7 +173,8 @@ TEST_F(FeedbackServiceTest, TimeOutAndRedirects)
     const FeedbackService::Result late = send(silent, payload(), 300);
     ASSERT_TRUE(late.error);
     EXPECT_EQ(late.error->transportFailure(), HttpResponse::Failure::timedOut);
-    EXPECT_TRUE(late.error->errorDescription().startsWith("Zeitüberschreitung")) << late.error->errorDescription().toStdString();
+    EXPECT_TRUE(late.error->errorDescription().startsWith("Zeitüberschreitung"))
+        << late.error->errorDescription().toStdString();
 
     // 307 keeps the method and the body; the record is taken at the new place.
     LocalHttpServer moved([](const ReceivedRequest& request) {
@@ -183,7 +189,9 @@ TEST_F(FeedbackServiceTest, TimeOutAndRedirects)
     EXPECT_EQ(moved.received[1].body, moved.received[0].body);
 
     // A 302 would turn the POST into a GET and lose the message: it is reported instead.
-    LocalHttpServer found([](const ReceivedRequest&) { return CannedAnswer {302, "elsewhere", {{"Location", "/x"}}, false}; });
+    LocalHttpServer found([](const ReceivedRequest&) {
+        return CannedAnswer {302, "elsewhere", {{"Location", "/x"}}, false};
+    });
     EXPECT_EQ(failureText(send(found, payload())), "HTTP 302: elsewhere");
     EXPECT_EQ(found.received.size(), 1u);
 }
@@ -200,22 +208,28 @@ TEST_F(FeedbackServiceTest, EndpointConfigurationAndVersionStrings)
     FeedbackService unconfigured(QString(), http, preferences, permissions);
     const QString text = failureText(sendWith(unconfigured, payload()));
     EXPECT_TRUE(text.startsWith("Kein Feedback-Server eingerichtet")) << text.toStdString();
-    FeedbackService broken(QStringLiteral("https://exa mple.org/api/collections/feedback/records"), http, preferences, permissions);
+    FeedbackService broken(
+        QStringLiteral("https://exa mple.org/api/collections/feedback/records"), http, preferences, permissions);
     EXPECT_EQ(failureText(sendWith(broken, payload())), "Ungültige Feedback-URL");
 
-    EXPECT_EQ(FeedbackService::osVersionFromOSRelease("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
+    EXPECT_EQ(FeedbackService::osVersionFromOSRelease(
+                  "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
         "Linux Debian GNU/Linux 12 (bookworm)");
     EXPECT_EQ(FeedbackService::osVersionFromOSRelease("PRETTY_NAME=Arch\n"), "Linux Arch");
     EXPECT_FALSE(FeedbackService::osVersionFromOSRelease("NAME=x\n"));
     EXPECT_TRUE(FeedbackService::osVersion().startsWith("Linux "));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d+\.\d+\.\d+ \(\d+\)$)")).match(FeedbackService::appVersion()).hasMatch());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d+\.\d+\.\d+ \(\d+\)$)"))
+                    .match(FeedbackService::appVersion())
+                    .hasMatch());
 }
 
 TEST_F(FeedbackServiceTest, DiagnosticsFollowPreferencesAndPermissions)
 {
     FeedbackService service(QString(), http, preferences, permissions);
     const QDateTime when(QDate(2024, 5, 14), QTime(9, 5));
-    auto lines = [&] { return service.sammeleDiagnose(12, 3, when, QLocale(QLocale::German, QLocale::Germany)).split('\n'); };
+    auto lines = [&] {
+        return service.sammeleDiagnose(12, 3, when, QLocale(QLocale::German, QLocale::Germany)).split('\n');
+    };
 
     QStringList l = lines();
     ASSERT_EQ(l.size(), 9);

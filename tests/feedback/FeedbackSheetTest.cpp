@@ -35,14 +35,18 @@ protected:
 
     std::unique_ptr<FeedbackSheet> makeSheet(const QString& herkunft = QStringLiteral("Quorvel – Menüleiste"))
     {
-        auto sheet = std::make_unique<FeedbackSheet>(herkunft, [this] { ++closeCount; }, store.container, service);
+        auto sheet = std::make_unique<FeedbackSheet>(
+            herkunft, [this] { ++closeCount; }, store.container, service);
         sheet->show();
         return sheet;
     }
 
     static QPushButton* sendButton(QWidget* sheet) { return sheet->findChild<QPushButton*>("sendButton"); }
     static QPlainTextEdit* message(QWidget* sheet) { return sheet->findChild<QPlainTextEdit*>("message"); }
-    static QAbstractButton* screenshotSwitch(QWidget* sheet) { return sheet->findChild<QAbstractButton*>("screenshotSwitch"); }
+    static QAbstractButton* screenshotSwitch(QWidget* sheet)
+    {
+        return sheet->findChild<QAbstractButton*>("screenshotSwitch");
+    }
     static QString labelText(QWidget* sheet, const char* name) { return sheet->findChild<QLabel*>(name)->text(); }
     QJsonObject sentJSON(size_t i) const { return QJsonDocument::fromJson(http.pending.at(i).request.body).object(); }
 
@@ -50,8 +54,8 @@ protected:
     FakePermissions permissions;
     FakeHttpClient http;
     TempStore store;
-    FeedbackService service {QStringLiteral("https://feedback.example.org/api/collections/feedback/records"), http, preferences,
-        permissions};
+    FeedbackService service {QStringLiteral("https://feedback.example.org/api/collections/feedback/records"), http,
+        preferences, permissions};
     int closeCount = 0;
 };
 
@@ -126,8 +130,9 @@ TEST_F(FeedbackSheetTest, DiagnosticsCarryTheStoreCountsAndPreferences)
     const QStringList lines = sentJSON(0).value("diagnose").toString().split('\n');
     ASSERT_EQ(lines.size(), 9);
     EXPECT_TRUE(lines[1].startsWith("Datum: "));
-    EXPECT_EQ(lines.mid(3), (QStringList {"Clips gesamt: 5", "Angepinnt: 2", "Clipboard-Limit: 500", "Bedienungshilfen: fehlt",
-                                "Globaler Shortcut: ⇧⌘V", "Auto-Start: aus"}));
+    EXPECT_EQ(lines.mid(3),
+        (QStringList {"Clips gesamt: 5", "Angepinnt: 2", "Clipboard-Limit: 500", "Bedienungshilfen: fehlt",
+            "Globaler Shortcut: ⇧⌘V", "Auto-Start: aus"}));
     EXPECT_TRUE(sentJSON(0).value("os_version").toString().startsWith("Linux "));
     EXPECT_EQ(sentJSON(0).value("app_version").toString(), FeedbackService::appVersion());
 }
@@ -140,7 +145,8 @@ TEST_F(FeedbackSheetTest, PictureSwitchTakesThePanelOrTheSettingsWindowOrSaysWhy
     // Nothing to take: the orange hint names the history shortcut; the record goes without a picture.
     screenshotSwitch(sheet.get())->click();
     EXPECT_EQ(labelText(sheet.get(), "screenshotHint"),
-        "Kein sichtbares Quorvel-Fenster zum Mitschicken. Öffne zuerst das Clipboard (⇧⌘V) und aktiviere den Schalter erneut.");
+        "Kein sichtbares Quorvel-Fenster zum Mitschicken. Öffne zuerst das Clipboard (⇧⌘V) und aktiviere den Schalter "
+        "erneut.");
     sendButton(sheet.get())->click();
     EXPECT_EQ(http.pending.at(0).request.headers.value(0).second, "application/json");
     http.answer(0, 500, "");
@@ -165,7 +171,8 @@ TEST_F(FeedbackSheetTest, PictureSwitchTakesThePanelOrTheSettingsWindowOrSaysWhy
     screenshotSwitch(sheet.get())->click();
     ASSERT_TRUE(waitUntil([&] { return sheet->screenshotData().has_value(); }));
     EXPECT_EQ(imageSize(*sheet->screenshotData()), QSize(640, 400));
-    EXPECT_EQ(labelText(sheet.get(), "screenshotSize"), "Größe: " + FeedbackSheet::formatBytes(sheet->screenshotData()->size()));
+    EXPECT_EQ(labelText(sheet.get(), "screenshotSize"),
+        "Größe: " + FeedbackSheet::formatBytes(sheet->screenshotData()->size()));
     sendButton(sheet.get())->click();
     ASSERT_EQ(http.pending.size(), 2u);
     EXPECT_TRUE(http.pending[1].request.headers.value(0).second.startsWith("multipart/form-data; boundary="));

@@ -30,7 +30,8 @@ class LocalHttpServer : public QTcpServer {
 public:
     using Responder = std::function<CannedAnswer(const ReceivedRequest&)>;
 
-    explicit LocalHttpServer(Responder responder) : m_responder(std::move(responder))
+    explicit LocalHttpServer(Responder responder)
+        : m_responder(std::move(responder))
     {
         listen(QHostAddress::LocalHost, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {

@@ -99,16 +99,20 @@ TEST_F(ControllerTest, EveryFilterLetsThroughItsKindAndChoosingItAgainReturnsToA
 {
     add(EntrySpec {QStringLiteral("picture"), QStringLiteral("org.gimp.GIMP"), QStringLiteral("GIMP"), true});
     add(QStringLiteral("  \thttps://example.org/page"));
-    add(EntrySpec {QStringLiteral("preview only"), QStringLiteral("org.example.editor"), QStringLiteral("Editor"), false, false, QStringLiteral("Title")});
+    add(EntrySpec {QStringLiteral("preview only"), QStringLiteral("org.example.editor"), QStringLiteral("Editor"),
+        false, false, QStringLiteral("Title")});
     add(QStringLiteral("HTTPS://SHOUTING.example"));
-    add(EntrySpec {QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
-    add(EntrySpec {QStringLiteral("pinned old"), QStringLiteral("org.example.editor"), QStringLiteral("Editor"), false, false, {}, true});
+    add(EntrySpec {
+        QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
+    add(EntrySpec {QStringLiteral("pinned old"), QStringLiteral("org.example.editor"), QStringLiteral("Editor"), false,
+        false, {}, true});
     add(QStringLiteral("newest"));
     controller().reset();
 
     // Pinned entries keep their place by time.
-    EXPECT_EQ(shown(), QStringList({"newest", "pinned old", "clip", "HTTPS://SHOUTING.example", "preview only",
-                           "  \thttps://example.org/page", "picture"}));
+    EXPECT_EQ(shown(),
+        QStringList({"newest", "pinned old", "clip", "HTTPS://SHOUTING.example", "preview only",
+            "  \thttps://example.org/page", "picture"}));
     controller().setFilter(SmartFilter::images());
     EXPECT_EQ(shown(), QStringList({"picture"}));
     controller().setFilter(SmartFilter::links());
@@ -142,9 +146,11 @@ TEST_F(ControllerTest, EveryFilterLetsThroughItsKindAndChoosingItAgainReturnsToA
 TEST_F(ControllerTest, RecentApplicationsScanTheNewest200AndStopAtEight)
 {
     for (int i = 0; i < 100; ++i)
-        add(EntrySpec {QStringLiteral("old %1").arg(i), QStringLiteral("org.old.app%1").arg(i), QStringLiteral("Old %1").arg(i)});
+        add(EntrySpec {
+            QStringLiteral("old %1").arg(i), QStringLiteral("org.old.app%1").arg(i), QStringLiteral("Old %1").arg(i)});
     for (int i = 0; i < 200; ++i)
-        add(EntrySpec {QStringLiteral("new %1").arg(i), QStringLiteral("org.one.app"), i == 199 ? QStringLiteral("Newest Name") : QStringLiteral("One")});
+        add(EntrySpec {QStringLiteral("new %1").arg(i), QStringLiteral("org.one.app"),
+            i == 199 ? QStringLiteral("Newest Name") : QStringLiteral("One")});
     controller().reset();
     ASSERT_EQ(controller().cachedRecentApps().size(), 1u);
     EXPECT_EQ(controller().cachedRecentApps().front(), (AppFilter {"org.one.app", "Newest Name"}));
@@ -184,7 +190,8 @@ TEST_F(ControllerTest, SavedFiltersDecodeLenientlyAndReReadBeforeWriting)
     preferences.blockSignals(false);
     controller().saveAppFilter(QStringLiteral("idE"), QStringLiteral("E"));
     EXPECT_EQ(savedIDs(), QStringList({"idS", "idE"}));
-    EXPECT_EQ(preferences.dataForKey(SavedAppFilters::preferenceKey), QByteArray(R"([["idS","Settings"],["idE","E"]])"));
+    EXPECT_EQ(
+        preferences.dataForKey(SavedAppFilters::preferenceKey), QByteArray(R"([["idS","Settings"],["idE","E"]])"));
 
     // Unreadable data: no saved chips; saving replaces it with the one application.
     storeSaved("not json");
@@ -211,7 +218,8 @@ TEST_F(ControllerTest, RemovingTheActiveSavedFilterReturnsToAll)
 
 TEST_F(ControllerTest, VanishedChipsFallBackToAll)
 {
-    const ClipItemPtr clip = add(EntrySpec {QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
+    const ClipItemPtr clip = add(EntrySpec {
+        QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
     add(QStringLiteral("text"));
     controller().reset();
     controller().setFilter(SmartFilter::fcp());

@@ -99,11 +99,14 @@ TEST_F(ClipQueryTest, UnreadableSealAndFailedFetchGiveEmptyResults)
     // Another connection takes the table away under the main context.
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(store.container->path().toUtf8().constData(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "PRAGMA foreign_keys=OFF; ALTER TABLE ClipItem RENAME TO Gone;", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(other, "PRAGMA foreign_keys=OFF; ALTER TABLE ClipItem RENAME TO Gone;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
     sqlite3_close(other);
 
     ConsoleCapture console;
     EXPECT_TRUE(ClipQueryService::fetchRecentViewModels(context(), 500).empty());
     ASSERT_EQ(console.lines.size(), 1);
-    EXPECT_TRUE(console.lines.front().startsWith("Failed to fetch clip items: ")) << console.lines.front().toStdString();
+    EXPECT_TRUE(console.lines.front().startsWith("Failed to fetch clip items: "))
+        << console.lines.front().toStdString();
 }

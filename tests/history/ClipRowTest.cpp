@@ -23,8 +23,9 @@ namespace {
 
 QString artifact(const QString& name)
 {
-    const QString build = qEnvironmentVariableIsSet("QUORVEL_BUILD_DIR") ? qEnvironmentVariable("QUORVEL_BUILD_DIR")
-                                                                        : QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    const QString build = qEnvironmentVariableIsSet("QUORVEL_BUILD_DIR")
+        ? qEnvironmentVariable("QUORVEL_BUILD_DIR")
+        : QCoreApplication::applicationDirPath() + QStringLiteral("/..");
     QDir(build).mkpath(QStringLiteral("artifacts"));
     return build + QStringLiteral("/artifacts/") + name;
 }
@@ -66,10 +67,11 @@ protected:
     }
     void click(QWidget* widget, QPoint at = QPoint(10, 10), bool secondOfDouble = false)
     {
-        QMouseEvent press(secondOfDouble ? QEvent::MouseButtonDblClick : QEvent::MouseButtonPress, at, widget->mapToGlobal(at),
-            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(secondOfDouble ? QEvent::MouseButtonDblClick : QEvent::MouseButtonPress, at,
+            widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(widget, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(
+            QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(widget, &release);
     }
     QStringList calls;
@@ -164,7 +166,8 @@ TEST_F(ClipRowTest, LayoutByKindAndThumbnailSize)
     EXPECT_TRUE(ClipRowView::usesFullWidthLayout(*image, options));
     const auto text = model(QStringLiteral("hello"));
     EXPECT_FALSE(ClipRowView::usesFullWidthLayout(*text, options));
-    EXPECT_EQ(ClipRowView::heightFor(*image, options, 360), FullWidthImageView::heightFor(360, QSize(160, 100)) + 8 + 20 + 10);
+    EXPECT_EQ(ClipRowView::heightFor(*image, options, 360),
+        FullWidthImageView::heightFor(360, QSize(160, 100)) + 8 + 20 + 10);
 
     // An image entry without thumbnail bytes is a link or text.
     auto bare = model(QStringLiteral("https://example.org"));
@@ -195,9 +198,10 @@ TEST_F(ClipRowTest, ContextMenuAndButtons)
     const auto text = model(QStringLiteral("hello"));
     ClipRowView row(text, false, options, recordingActions());
     row.resize(360, 60);
-    EXPECT_EQ(row.contextMenuTexts(), (QStringList {QStringLiteral("Paste"), QStringLiteral("Paste as Plain Text"),
-                                          QStringLiteral("Copy to Clipboard"), QString(), QStringLiteral("Pin"), QString(),
-                                          QStringLiteral("Delete")}));
+    EXPECT_EQ(row.contextMenuTexts(),
+        (QStringList {QStringLiteral("Paste"), QStringLiteral("Paste as Plain Text"),
+            QStringLiteral("Copy to Clipboard"), QString(), QStringLiteral("Pin"), QString(),
+            QStringLiteral("Delete")}));
     QMenu* menu = row.buildContextMenu();
     QStringList built;
     for (QAction* action : menu->actions())
@@ -275,7 +279,8 @@ TEST_F(ClipRowTest, ClicksPasteAtOnceOrSelectThenPasteOnDoubleClick)
     calls.clear();
     other.dragSource()->setDoubleClickInterval(50);
     click(other.dragSource());
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(
+        QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(other.dragSource(), &press);
     QTest::qWait(120);
     EXPECT_TRUE(calls.isEmpty());
@@ -304,7 +309,8 @@ TEST_F(ClipRowTest, DragCarriesEveryRepresentationBeyondFourPixels)
     int taps = 0;
     source.setOnTap([&] { ++taps; });
     auto send = [&](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, at, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QMouseEvent event(
+            type, at, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
         QCoreApplication::sendEvent(&source, &event);
     };
     send(QEvent::MouseButtonPress, QPointF(10, 10), Qt::LeftButton);
@@ -371,7 +377,8 @@ TEST_F(ClipRowTest, PicturesOfEveryKind)
     sheet.show();
     ASSERT_TRUE(QTest::qWaitFor([&] {
         ImageDecoding::waitForDecodes();
-        return rows[2]->findChild<ImageThumbnailView*>()->hasImage() && rows[3]->findChild<FCPThumbnailView*>()->hasImage();
+        return rows[2]->findChild<ImageThumbnailView*>()->hasImage()
+            && rows[3]->findChild<FCPThumbnailView*>()->hasImage();
     }));
     EXPECT_TRUE(sheet.grab().save(artifact(QStringLiteral("clip_rows.png"))));
 }

@@ -15,8 +15,10 @@ class EdgeRevealTest : public ::testing::Test {
 protected:
     EdgeRevealTest()
     {
-        displays.list = {DisplayDescription {QStringLiteral("A"), QStringLiteral("A"), QRect(0, 0, 1280, 800), QRect(0, 0, 1280, 800), true},
-            DisplayDescription {QStringLiteral("B"), QStringLiteral("B"), QRect(1280, -200, 1920, 1080), QRect(1280, -200, 1920, 1080), false}};
+        displays.list = {DisplayDescription {QStringLiteral("A"), QStringLiteral("A"), QRect(0, 0, 1280, 800),
+                             QRect(0, 0, 1280, 800), true},
+            DisplayDescription {QStringLiteral("B"), QStringLiteral("B"), QRect(1280, -200, 1920, 1080),
+                QRect(1280, -200, 1920, 1080), false}};
     }
     void showPanel(bool byHotkey)
     {
@@ -29,7 +31,10 @@ protected:
         visible = false;
         notifications.post(QStringLiteral("historyWindowDidHide"));
     }
-    void contentHover(bool hovering) { notifications.post(QStringLiteral("historyContentHoverChanged"), {{QStringLiteral("hovering"), hovering}}); }
+    void contentHover(bool hovering)
+    {
+        notifications.post(QStringLiteral("historyContentHoverChanged"), {{QStringLiteral("hovering"), hovering}});
+    }
 
     FakeDisplayList displays;
     FakeWindowShape shapes;
@@ -41,7 +46,16 @@ protected:
     int shows = 0;
     int hides = 0;
     HistoryEdgeRevealController controller {&displays, &shapes, notifications, queue,
-        {[this] { return visible; }, [this] { ++shows; visible = true; }, [this] { ++hides; hidden(); }, [this] { return &historyWindow; }},
+        {[this] { return visible; },
+            [this] {
+                ++shows;
+                visible = true;
+            },
+            [this] {
+                ++hides;
+                hidden();
+            },
+            [this] { return &historyWindow; }},
         [] { return false; }};
 };
 
@@ -121,7 +135,8 @@ TEST_F(EdgeRevealTest, PanelsOpenedOtherwiseOrUsedStayOpen)
     controller.setHoveringTab(true);
     queue.advance(130);
     ASSERT_TRUE(controller.openedViaHover());
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(
+        QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&historyWindow, &press);
     controller.setHoveringTab(false);
     queue.advance(1000);

@@ -25,10 +25,7 @@ protected:
         Theme::install();
         Symbols::installIconTheme();
     }
-    void SetUp() override
-    {
-        controller.setModelContext(&context());
-    }
+    void SetUp() override { controller.setModelContext(&context()); }
     QStringList labels(const SmartFilterBar& bar)
     {
         QStringList out;
@@ -59,7 +56,8 @@ protected:
 
 TEST_F(FilterBarTest, ChipsFollowTheControllerInOrderWithTheActiveOneMarked)
 {
-    add(EntrySpec {QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
+    add(EntrySpec {
+        QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
     add(EntrySpec {QStringLiteral("code"), QStringLiteral("org.kde.kate"), QStringLiteral("Kate")});
     add(EntrySpec {QStringLiteral("page"), QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox")});
     preferences.set(SavedAppFilters::preferenceKey, QByteArray(R"([["org.kde.kate","Kate"]])"));
@@ -173,7 +171,8 @@ TEST_F(FilterBarTest, VisualEffectViewIsOpaqueWithoutACompositor)
 
 TEST_F(FilterBarTest, PictureOfTheSearchAndFilterBars)
 {
-    add(EntrySpec {QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
+    add(EntrySpec {
+        QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
     add(EntrySpec {QStringLiteral("code"), QStringLiteral("org.kde.kate"), QStringLiteral("Kate")});
     add(EntrySpec {QStringLiteral("page"), QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox")});
     preferences.set(SavedAppFilters::preferenceKey, QByteArray(R"([["org.kde.kate","Kate"]])"));

@@ -25,8 +25,9 @@ namespace {
 
 QString artifact(const QString& name)
 {
-    const QString build = qEnvironmentVariableIsSet("QUORVEL_BUILD_DIR") ? qEnvironmentVariable("QUORVEL_BUILD_DIR")
-                                                                        : QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    const QString build = qEnvironmentVariableIsSet("QUORVEL_BUILD_DIR")
+        ? qEnvironmentVariable("QUORVEL_BUILD_DIR")
+        : QCoreApplication::applicationDirPath() + QStringLiteral("/..");
     QDir(build).mkpath(QStringLiteral("artifacts"));
     return build + QStringLiteral("/artifacts/") + name;
 }
@@ -48,9 +49,9 @@ protected:
             return content;
         });
         windows.setClock([this] { return now; });
-        for (const char* name : {"historyWindowDidShow", "historyWindowDidHide", "historyWindowDidResignKey", "moveSelectionUp",
-                 "moveSelectionDown", "pasteSelectedItem", "pasteSelectedItemAsPlainText", "escapePressed", "showQuickLook",
-                 "hideQuickLook", "copySelectedItem"}) {
+        for (const char* name : {"historyWindowDidShow", "historyWindowDidHide", "historyWindowDidResignKey",
+                 "moveSelectionUp", "moveSelectionDown", "pasteSelectedItem", "pasteSelectedItemAsPlainText",
+                 "escapePressed", "showQuickLook", "hideQuickLook", "copySelectedItem"}) {
             const QString n = QString::fromLatin1(name);
             notifications.observe(n, &receiver, [this, n](const QVariantMap&) { posted << n; });
         }
@@ -99,7 +100,8 @@ TEST_F(HistoryPanelTest, FrameStringsAndTheSavedFrameAtCreation)
     EXPECT_EQ(take().first(), QStringLiteral("historyWindowDidShow"));
     windows.hideHistoryWindow();
     // The hide stored the frame; a panel made from it keeps it.
-    EXPECT_EQ(WindowManager::rectFromString(prefs.stringForKey(WindowManager::windowFrameKey))->size(), QSize(420, 520));
+    EXPECT_EQ(
+        WindowManager::rectFromString(prefs.stringForKey(WindowManager::windowFrameKey))->size(), QSize(420, 520));
 
     FakePreferences other({{WindowManager::windowFrameKey, QStringLiteral("{{50, 60}, {320, 300}}")}});
     WindowManager second(paste, notifications, other);
@@ -131,7 +133,8 @@ TEST_F(HistoryPanelTest, PlacementUsesTheAvailableAreaOfTheScreen)
     // The right column fills the available height at the right edge, fixed in size.
     windows.updatePanelMode(true);
     EXPECT_EQ(windows.historyPanel()->geometry(),
-        QRect(available.right() + 1 - WindowManager::rightPanelWidth, available.top(), WindowManager::rightPanelWidth, available.height()));
+        QRect(available.right() + 1 - WindowManager::rightPanelWidth, available.top(), WindowManager::rightPanelWidth,
+            available.height()));
     EXPECT_FALSE(windows.historyPanel()->isResizable());
     EXPECT_FALSE(windows.historyPanel()->isMovableByBackground());
 
@@ -159,7 +162,8 @@ TEST_F(HistoryPanelTest, LosingTheFocusHidesOnlyWithCloseOnFocusLoss)
 
     prefs.set(QStringLiteral("closeOnFocusLoss"), true);
     emit windows.historyPanel()->resignedKey();
-    EXPECT_EQ(take(), (QStringList {QStringLiteral("historyWindowDidResignKey"), QStringLiteral("historyWindowDidHide")}));
+    EXPECT_EQ(
+        take(), (QStringList {QStringLiteral("historyWindowDidResignKey"), QStringLiteral("historyWindowDidHide")}));
     EXPECT_FALSE(windows.isVisible());
     EXPECT_FALSE(windows.historyPanel()->isVisible());
 }
@@ -176,10 +180,11 @@ TEST_F(HistoryPanelTest, KeysBecomeCommandsOnlyForThePanel)
     key(down, Qt::Key_Return, Qt::ShiftModifier); // "⇧↵ Plain"
     key(down, Qt::Key_Escape);
     key(down, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(take(), (QStringList {QStringLiteral("moveSelectionUp"), QStringLiteral("moveSelectionDown"),
-                          QStringLiteral("pasteSelectedItem"), QStringLiteral("pasteSelectedItem"),
-                          QStringLiteral("pasteSelectedItemAsPlainText"), QStringLiteral("escapePressed"),
-                          QStringLiteral("copySelectedItem")}));
+    EXPECT_EQ(take(),
+        (QStringList {QStringLiteral("moveSelectionUp"), QStringLiteral("moveSelectionDown"),
+            QStringLiteral("pasteSelectedItem"), QStringLiteral("pasteSelectedItem"),
+            QStringLiteral("pasteSelectedItemAsPlainText"), QStringLiteral("escapePressed"),
+            QStringLiteral("copySelectedItem")}));
 
     // Other modifier combinations reach the field unchanged.
     key(down, Qt::Key_Up, Qt::ShiftModifier);
@@ -259,7 +264,8 @@ TEST_F(HistoryPanelTest, QuickLookSitsBesideThePanelOnItsScreen)
     EXPECT_EQ(QuickLookPanelManager::placement(QRect(100, 0, 1300, 200), screen), QPoint(940, 0));
     // The right column on a second screen to the right of the first.
     const QRect second(1440, 0, 1920, 1080);
-    EXPECT_EQ(QuickLookPanelManager::placement(QRect(1440 + 1920 - 380, 0, 380, 1080), second), QPoint(1440 + 1920 - 380 - 508, 340));
+    EXPECT_EQ(QuickLookPanelManager::placement(QRect(1440 + 1920 - 380, 0, 380, 1080), second),
+        QPoint(1440 + 1920 - 380 - 508, 340));
     // No panel: centred.
     EXPECT_EQ(QuickLookPanelManager::placement(std::nullopt, second), QPoint(1440 + 710, 340));
 }
@@ -267,7 +273,8 @@ TEST_F(HistoryPanelTest, QuickLookSitsBesideThePanelOnItsScreen)
 TEST_F(HistoryPanelTest, QuickLookShowsTextCopiesTheSelectionAndClosesOnEscape)
 {
     const QString text = QStringLiteral("const answer = () => 42;\nconsole.log(answer());");
-    ClipItemPtr entry = makeEntry(text, {sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())});
+    ClipItemPtr entry = makeEntry(
+        text, {sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())});
     entry->appName = QStringLiteral("Editor");
     quickLook.showQuickLook(entry);
     ASSERT_TRUE(quickLook.quickLookView());
@@ -277,7 +284,8 @@ TEST_F(HistoryPanelTest, QuickLookShowsTextCopiesTheSelectionAndClosesOnEscape)
     EXPECT_TRUE(view->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
     EXPECT_TRUE(TextQuickLookView::isLikelyCode(text));
     EXPECT_FALSE(TextQuickLookView::isLikelyCode(QStringLiteral("two words")));
-    EXPECT_EQ(view->textContent()->textView()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    EXPECT_EQ(
+        view->textContent()->textView()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
     EXPECT_TRUE(view->grab().save(artifact(QStringLiteral("quick_look_text.png"))));
 
     // Nothing selected: the panel copies the whole entry instead.

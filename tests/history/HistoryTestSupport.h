@@ -13,10 +13,16 @@
 
 // What an entry holds besides its text.
 struct EntrySpec {
-    EntrySpec(QString text, QString bundleID = QStringLiteral("org.example.editor"), QString appName = QStringLiteral("Editor"),
-        bool image = false, bool fcp = false, std::optional<QString> linkTitle = std::nullopt, bool pinned = false)
-        : text(std::move(text)), bundleID(std::move(bundleID)), appName(std::move(appName)), image(image), fcp(fcp)
-        , linkTitle(std::move(linkTitle)), pinned(pinned)
+    EntrySpec(QString text, QString bundleID = QStringLiteral("org.example.editor"),
+        QString appName = QStringLiteral("Editor"), bool image = false, bool fcp = false,
+        std::optional<QString> linkTitle = std::nullopt, bool pinned = false)
+        : text(std::move(text))
+        , bundleID(std::move(bundleID))
+        , appName(std::move(appName))
+        , image(image)
+        , fcp(fcp)
+        , linkTitle(std::move(linkTitle))
+        , pinned(pinned)
     {
     }
     QString text;
@@ -36,8 +42,8 @@ protected:
         const QDateTime time = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).addSecs(m_next++);
         auto item = std::make_shared<ClipItem>(time, spec.bundleID, spec.appName, spec.pinned, spec.text,
             std::vector<ClipRepresentationPtr> {}, spec.linkTitle, std::nullopt, spec.image, spec.fcp, spec.fcp ? 1 : 0,
-            std::nullopt, std::nullopt, spec.image ? std::optional<QByteArray>(QByteArray("thumb")) : std::nullopt, false,
-            std::nullopt, false, std::nullopt);
+            std::nullopt, std::nullopt, spec.image ? std::optional<QByteArray>(QByteArray("thumb")) : std::nullopt,
+            false, std::nullopt, false, std::nullopt);
         context().insert(item);
         EXPECT_TRUE(context().save());
         return item;

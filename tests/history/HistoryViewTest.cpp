@@ -48,8 +48,8 @@ protected:
     HistoryView& view()
     {
         if (!m_view) {
-            m_view = std::make_unique<HistoryView>(context(), preferences, notifications, paste, windows, &quickLook,
-                [this] { ++dismissed; }, &queue);
+            m_view = std::make_unique<HistoryView>(
+                context(), preferences, notifications, paste, windows, &quickLook, [this] { ++dismissed; }, &queue);
             m_view->resize(420, 560);
         }
         return *m_view;
@@ -67,7 +67,10 @@ protected:
             out << model->searchIndex();
         return out;
     }
-    QString selectedText() { return view().selectedViewModel() ? view().selectedViewModel()->searchIndex() : QString(); }
+    QString selectedText()
+    {
+        return view().selectedViewModel() ? view().selectedViewModel()->searchIndex() : QString();
+    }
 
     FakePermissions permissions;
     NotificationCenter notifications;
@@ -94,7 +97,8 @@ TEST_F(HistoryViewTest, KeyboardCommandsActOnTheClipboardList)
             sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, "second as HTML")});
     addEntry(QStringLiteral("third"));
     show();
-    EXPECT_EQ(listed(), (QStringList {QStringLiteral("third"), QStringLiteral("<b>second</b> as HTML"), QStringLiteral("first")}));
+    EXPECT_EQ(listed(),
+        (QStringList {QStringLiteral("third"), QStringLiteral("<b>second</b> as HTML"), QStringLiteral("first")}));
     EXPECT_EQ(view().selectedIndex(), 0);
     EXPECT_EQ(view().footerCountText(), QStringLiteral("3 items"));
 
@@ -220,8 +224,10 @@ TEST_F(HistoryViewTest, EmptyStateFooterAndBanner)
 
 TEST_F(HistoryViewTest, PictureOfTheOpenPanel)
 {
-    addEntry(QStringLiteral("Meeting notes: move the release to Thursday, check the paste target on multi-screen setups."));
-    auto image = addEntry(QString(), {sealedRepresentation(QStringLiteral("public.png"), 900, imageBytes(400, 240, "png", QColor(70, 130, 180)))});
+    addEntry(
+        QStringLiteral("Meeting notes: move the release to Thursday, check the paste target on multi-screen setups."));
+    auto image = addEntry(QString(),
+        {sealedRepresentation(QStringLiteral("public.png"), 900, imageBytes(400, 240, "png", QColor(70, 130, 180)))});
     image->cachedHasImage = true;
     image->thumbnailData = imageBytes(200, 120, "png", QColor(70, 130, 180));
     image->appBundleID = QStringLiteral("org.gnome.Screenshot");

@@ -26,7 +26,8 @@ protected:
         NotchShelfContentView::Services services {preferences, notifications, paste, &tracker,
             [this](const ClipItemPtr& item) { quickLooks.push_back(item); }, &queue};
         auto view = std::make_unique<NotchShelfContentView>(context(), manager, std::move(services));
-        view->resize(NotchShelfGeometry(std::nullopt).expandedContentFrame().width(), NotchShelfContentView::requiredHeight());
+        view->resize(
+            NotchShelfGeometry(std::nullopt).expandedContentFrame().width(), NotchShelfContentView::requiredHeight());
         return view;
     }
     ClipItemPtr addText(const QString& text, bool pinned = false)
@@ -65,22 +66,26 @@ private:
 
 TEST_F(ShelfContentTest, CardsShowEachKindAndTheMenuOffersEveryAction)
 {
-    auto fcp = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-7200), QStringLiteral("com.apple.FinalCut"),
-        QStringLiteral("Final Cut Pro"), false, QStringLiteral("3 clips"), std::vector<ClipRepresentationPtr> {}, std::nullopt,
-        std::nullopt, false, true, 3, std::nullopt, std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
+    auto fcp = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-7200),
+        QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, QStringLiteral("3 clips"),
+        std::vector<ClipRepresentationPtr> {}, std::nullopt, std::nullopt, false, true, 3, std::nullopt, std::nullopt,
+        std::nullopt, false, std::nullopt, false, std::nullopt);
     context().insert(fcp);
-    auto link = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-3600), QStringLiteral("org.mozilla.firefox"),
-        QStringLiteral("Firefox"), false, QStringLiteral("https://example.org/article"), std::vector<ClipRepresentationPtr> {},
-        QStringLiteral("Example article"), imageBytes(320, 180, "jpg", QColor(40, 120, 200)), false, false, 0, std::nullopt,
-        std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
+    auto link = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-3600),
+        QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox"), false,
+        QStringLiteral("https://example.org/article"), std::vector<ClipRepresentationPtr> {},
+        QStringLiteral("Example article"), imageBytes(320, 180, "jpg", QColor(40, 120, 200)), false, false, 0,
+        std::nullopt, std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt);
     context().insert(link);
-    auto image = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-1800), QStringLiteral("org.gimp.GIMP"),
-        QStringLiteral("GIMP"), false, QString(), std::vector<ClipRepresentationPtr> {}, std::nullopt, std::nullopt, true, false, 0,
-        std::nullopt, std::nullopt, imageBytes(400, 300, "png", QColor(230, 140, 40)), false, std::nullopt, false, std::nullopt);
+    auto image = std::make_shared<ClipItem>(QDateTime::currentDateTimeUtc().addSecs(-1800),
+        QStringLiteral("org.gimp.GIMP"), QStringLiteral("GIMP"), false, QString(),
+        std::vector<ClipRepresentationPtr> {}, std::nullopt, std::nullopt, true, false, 0, std::nullopt, std::nullopt,
+        imageBytes(400, 300, "png", QColor(230, 140, 40)), false, std::nullopt, false, std::nullopt);
     context().insert(image);
     ASSERT_TRUE(context().save());
     addText(QStringLiteral("Pinned reminder"), true);
-    addText(QStringLiteral("Meeting notes\n- ship the shelf\n- review the tab\n- write the tests\n- look at the pictures\n- sixth line"));
+    addText(QStringLiteral(
+        "Meeting notes\n- ship the shelf\n- review the tab\n- write the tests\n- look at the pictures\n- sixth line"));
 
     auto view = makeView();
     const QList<NotchShelfItemCard*> cards = view->cards();
@@ -95,7 +100,8 @@ TEST_F(ShelfContentTest, CardsShowEachKindAndTheMenuOffersEveryAction)
 
     // Pinned entries come first.
     std::unique_ptr<QMenu> menu(cards[1]->buildContextMenu());
-    EXPECT_EQ(labels(*menu), (QStringList {"Paste", "Paste as Plain Text", "Copy to Clipboard", "", "Pin", "Quick Look", "", "Delete"}));
+    EXPECT_EQ(labels(*menu),
+        (QStringList {"Paste", "Paste as Plain Text", "Copy to Clipboard", "", "Pin", "Quick Look", "", "Delete"}));
     std::unique_ptr<QMenu> pinnedMenu(cards[0]->buildContextMenu());
     EXPECT_EQ(labels(*pinnedMenu)[4], QStringLiteral("Unpin"));
 
@@ -115,8 +121,9 @@ TEST_F(ShelfContentTest, CardsShowEachKindAndTheMenuOffersEveryAction)
     view->show();
     // Pictures decode off the main thread.
     QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired() && !(qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())
-                                           && qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())->hasImage()))
+    while (!deadline.hasExpired()
+        && !(qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())
+            && qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())->hasImage()))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_TRUE(view->grab().save(artifactPath(QStringLiteral("notch_shelf_content_offscreen.png"))));
 }
@@ -144,7 +151,8 @@ TEST_F(ShelfContentTest, PasteGoesToTheLastForeignApplicationAndCopyOnlyCopies)
     const RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};
     // The shelf holds the focus (its search field was clicked): the frontmost application is us.
     workspace.frontmost = workspace.current;
-    workspace.running = {workspace.current, RunningApplication {QStringLiteral("org.example.other"), QStringLiteral("Other"), 99, 5}, editor};
+    workspace.running = {workspace.current,
+        RunningApplication {QStringLiteral("org.example.other"), QStringLiteral("Other"), 99, 5}, editor};
     tracker.last = editor;
     addText(QStringLiteral("paste me"));
     auto view = makeView();

@@ -26,8 +26,10 @@ TEST(NotchShelfGeometryTest, DisplayWithoutNotchOnSeveralArrangements)
     EXPECT_EQ(single.expandedContentFrame(), QRect(12, 24, 1176, 282));
 
     // A second display to the right, and one above the primary (negative coordinates).
-    EXPECT_EQ(NotchShelfGeometry(display(QStringLiteral("B"), QRect(1280, 0, 1920, 1080))).panelFrame(), QRect(1280 + 40, 0, 1840, 318));
-    EXPECT_EQ(NotchShelfGeometry(display(QStringLiteral("C"), QRect(200, -900, 1600, 900))).panelFrame(), QRect(240, -900, 1520, 318));
+    EXPECT_EQ(NotchShelfGeometry(display(QStringLiteral("B"), QRect(1280, 0, 1920, 1080))).panelFrame(),
+        QRect(1280 + 40, 0, 1840, 318));
+    EXPECT_EQ(NotchShelfGeometry(display(QStringLiteral("C"), QRect(200, -900, 1600, 900))).panelFrame(),
+        QRect(240, -900, 1520, 318));
 
     // A narrow display keeps room for the notch and 20 pixels each side.
     EXPECT_EQ(NotchShelfGeometry(display(QString(), QRect(0, 0, 150, 400))).panelWidth(), 200);
@@ -53,10 +55,13 @@ TEST(NotchShelfGeometryTest, TargetDisplayAndPickerOptions)
     EXPECT_EQ(NotchShelfGeometry::resolveTargetScreen(displays.mid(2), QStringLiteral("gone"))->frame.x(), 1600);
     EXPECT_FALSE(NotchShelfGeometry::resolveTargetScreen({}, QStringLiteral("AAA")));
 
-    const QList<NotchShelfWindowManager::DisplayOption> options = NotchShelfWindowManager::availableDisplayOptions(displays);
+    const QList<NotchShelfWindowManager::DisplayOption> options = NotchShelfWindowManager::availableDisplayOptions(
+        displays);
     ASSERT_EQ(options.size(), 3);
-    EXPECT_EQ(options[0], (NotchShelfWindowManager::DisplayOption {QString(), QStringLiteral("Automatic (Main Display)")}));
-    EXPECT_EQ(options[2], (NotchShelfWindowManager::DisplayOption {QStringLiteral("BBB"), QStringLiteral("Dell U2720Q")}));
+    EXPECT_EQ(
+        options[0], (NotchShelfWindowManager::DisplayOption {QString(), QStringLiteral("Automatic (Main Display)")}));
+    EXPECT_EQ(
+        options[2], (NotchShelfWindowManager::DisplayOption {QStringLiteral("BBB"), QStringLiteral("Dell U2720Q")}));
 }
 
 namespace {
@@ -87,7 +92,8 @@ protected:
     FakeWindowShape shapes;
     NotificationCenter notifications;
     bool compositing = false;
-    NotchShelfWindowManager manager {&preferences, &displays, &pointer, &shapes, notifications, queue, [this] { return compositing; }};
+    NotchShelfWindowManager manager {
+        &preferences, &displays, &pointer, &shapes, notifications, queue, [this] { return compositing; }};
     int cardsBuilt = 0;
 };
 

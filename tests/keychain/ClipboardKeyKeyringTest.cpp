@@ -30,9 +30,11 @@ bool lockKeyring()
 {
     QProcess gdbus;
     gdbus.start(QStringLiteral("gdbus"),
-        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), QStringLiteral("org.freedesktop.secrets"),
-            QStringLiteral("--object-path"), QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("--method"),
-            QStringLiteral("org.freedesktop.Secret.Service.Lock"), QStringLiteral("['/org/freedesktop/secrets/collection/login']")});
+        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+            QStringLiteral("org.freedesktop.secrets"), QStringLiteral("--object-path"),
+            QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("--method"),
+            QStringLiteral("org.freedesktop.Secret.Service.Lock"),
+            QStringLiteral("['/org/freedesktop/secrets/collection/login']")});
     return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
 }
 
@@ -54,7 +56,8 @@ bool unlockKeyring()
         const char* session = nullptr;
         g_variant_get(opened, "(v&o)", &output, &session);
         static const char password[] = "quorvel-test";
-        GVariant* master = g_variant_new("(o@ay@ays)", session, g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
+        GVariant* master = g_variant_new("(o@ay@ays)", session,
+            g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
             g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, password, sizeof password - 1, 1), "text/plain");
         GVariant* answer = g_dbus_connection_call_sync(bus, "org.freedesktop.secrets", "/org/freedesktop/secrets",
             "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface", "UnlockWithMasterPassword",
@@ -88,7 +91,8 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
 {
     QString reason;
     if (!SecretServiceKeychain::probe(&reason))
-        GTEST_SKIP() << "No Secret Service reachable (" << reason.toStdString() << "); run this test through scripts/with-keyring";
+        GTEST_SKIP() << "No Secret Service reachable (" << reason.toStdString()
+                     << "); run this test through scripts/with-keyring";
     ASSERT_TRUE(unlockKeyring()); // another test may have locked it
     ASSERT_EQ(SecretServiceKeychain().read(service, account).status, Keychain::Status::NotFound);
 
@@ -123,7 +127,8 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
     ASSERT_TRUE(lockKeyring());
     SystemKeychain system(keyFiles.path());
     ClipboardCryptoService crypto(system);
-    const std::unique_ptr<DispatchQueue> keyQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key.test"));
+    const std::unique_ptr<DispatchQueue> keyQueue = DispatchQueue::makeSerial(
+        QStringLiteral("com.quorvel.clipboard-key.test"));
     crypto.setKeyQueue(keyQueue.get());
     ClipboardCryptoService::setShared(&crypto);
 
@@ -142,7 +147,8 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
     EXPECT_TRUE(paste.paste(entry, false));
     ASSERT_TRUE(runUntil(main, [&] { return console.contains(QStringLiteral("Nothing of the entry can be read")); }));
     EXPECT_TRUE(pasteboard.writes().isEmpty());
-    EXPECT_EQ(SecretServiceKeychain().read(service, account, Keychain::Interaction::Quiet).status, Keychain::Status::Unavailable);
+    EXPECT_EQ(SecretServiceKeychain().read(service, account, Keychain::Interaction::Quiet).status,
+        Keychain::Status::Unavailable);
 
     // Unlocked (at the desktop's login, or in a prompt): the same entry pastes, no new copy needed.
     ASSERT_TRUE(unlockKeyring());

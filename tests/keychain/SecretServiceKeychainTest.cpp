@@ -48,7 +48,8 @@ TEST_F(SecretServiceKeychainTest, AddReadDuplicateAndNotFound)
 
     const QByteArray key = randomKey();
     QString error;
-    ASSERT_EQ(keychain.add(service, QStringLiteral("encryption-key"), key, &error), Keychain::Status::Success) << error.toStdString();
+    ASSERT_EQ(keychain.add(service, QStringLiteral("encryption-key"), key, &error), Keychain::Status::Success)
+        << error.toStdString();
     const auto result = keychain.read(service, QStringLiteral("encryption-key"));
     ASSERT_EQ(result.status, Keychain::Status::Success) << result.error.toStdString();
     EXPECT_EQ(result.data, key);
@@ -63,7 +64,8 @@ TEST_F(SecretServiceKeychainTest, AddReadDuplicateAndNotFound)
     const QByteArray other = randomKey();
     ASSERT_EQ(keychain.add(service, QStringLiteral("other"), other), Keychain::Status::Success);
     EXPECT_EQ(keychain.read(service, QStringLiteral("other")).data, other);
-    EXPECT_EQ(keychain.read(service + QStringLiteral(".other"), QStringLiteral("encryption-key")).status, Keychain::Status::NotFound);
+    EXPECT_EQ(keychain.read(service + QStringLiteral(".other"), QStringLiteral("encryption-key")).status,
+        Keychain::Status::NotFound);
 }
 
 TEST_F(SecretServiceKeychainTest, FactoryChoosesTheSecretService)
@@ -83,14 +85,17 @@ TEST(SecretServiceKeychainLockedTest, LockedCollectionIsUnavailableNotNotFound)
     if (!SecretServiceKeychain::probe(&reason))
         GTEST_SKIP() << "No Secret Service reachable (" << reason.toStdString() << ")";
     SecretServiceKeychain keychain;
-    const QString service = QStringLiteral("com.fernhollow.quorvel.test.locked.%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
+    const QString service
+        = QStringLiteral("com.fernhollow.quorvel.test.locked.%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
     ASSERT_EQ(keychain.add(service, QStringLiteral("encryption-key"), QByteArray(32, 'k')), Keychain::Status::Success);
 
     QProcess gdbus;
     gdbus.start(QStringLiteral("gdbus"),
-                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), QStringLiteral("org.freedesktop.secrets"),
-                 QStringLiteral("--object-path"), QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("--method"),
-                 QStringLiteral("org.freedesktop.Secret.Service.Lock"), QStringLiteral("['/org/freedesktop/secrets/aliases/default']")});
+        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+            QStringLiteral("org.freedesktop.secrets"), QStringLiteral("--object-path"),
+            QStringLiteral("/org/freedesktop/secrets"), QStringLiteral("--method"),
+            QStringLiteral("org.freedesktop.Secret.Service.Lock"),
+            QStringLiteral("['/org/freedesktop/secrets/aliases/default']")});
     if (!gdbus.waitForFinished(10000) || gdbus.exitCode() != 0)
         GTEST_SKIP() << "Could not lock the keyring: " << gdbus.readAllStandardError().toStdString();
 
@@ -100,5 +105,6 @@ TEST(SecretServiceKeychainLockedTest, LockedCollectionIsUnavailableNotNotFound)
     EXPECT_FALSE(result.error.isEmpty());
     EXPECT_TRUE(result.data.isEmpty());
     QString error;
-    EXPECT_EQ(keychain.add(service, QStringLiteral("encryption-key"), QByteArray(32, 'x'), &error), Keychain::Status::Unavailable);
+    EXPECT_EQ(keychain.add(service, QStringLiteral("encryption-key"), QByteArray(32, 'x'), &error),
+        Keychain::Status::Unavailable);
 }

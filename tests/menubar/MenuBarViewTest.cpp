@@ -57,8 +57,9 @@ TEST_F(MenuBarTest, RowsCarryTheirTitlesAndTheHistoryShortcut)
     for (QAction* action : menu.actions())
         if (!action->isSeparator())
             titles << action->text();
-    EXPECT_EQ(titles, (QStringList {"Clipboard anzeigen\t⇧⌘V", "Clipboard löschen...", "Settings...\t⌘,",
-                          "Check for Updates…", "Feedback senden …\t⌘?", "Quit Quorvel\t⌘Q"}));
+    EXPECT_EQ(titles,
+        (QStringList {"Clipboard anzeigen\t⇧⌘V", "Clipboard löschen...", "Settings...\t⌘,", "Check for Updates…",
+            "Feedback senden …\t⌘?", "Quit Quorvel\t⌘Q"}));
 }
 
 TEST_F(MenuBarTest, ClearAllDeletesPinnedEntriesOnlyAfterConfirmation)

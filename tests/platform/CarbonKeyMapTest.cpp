@@ -8,9 +8,9 @@ TEST(CarbonKeyMap, MapsTheAnsiLayoutToKeysyms)
 {
     // Letters, the digits 5 and 6 (whose codes are swapped), a symbol, editing keys, function keys
     // (not in code order), paging and arrows.
-    const std::pair<quint32, quint32> keys[] = {{9, XK_v}, {0, XK_a}, {22, XK_6}, {23, XK_5}, {42, XK_backslash}, {49, XK_space},
-        {51, XK_BackSpace}, {117, XK_Delete}, {122, XK_F1}, {120, XK_F2}, {111, XK_F12}, {116, XK_Prior}, {121, XK_Next},
-        {126, XK_Up}};
+    const std::pair<quint32, quint32> keys[] = {{9, XK_v}, {0, XK_a}, {22, XK_6}, {23, XK_5}, {42, XK_backslash},
+        {49, XK_space}, {51, XK_BackSpace}, {117, XK_Delete}, {122, XK_F1}, {120, XK_F2}, {111, XK_F12},
+        {116, XK_Prior}, {121, XK_Next}, {126, XK_Up}};
     for (const auto& [code, keysym] : keys)
         EXPECT_EQ(CarbonKeyMap::keysymForCarbonKeyCode(code), keysym) << code;
 }
@@ -40,8 +40,8 @@ TEST(CarbonKeyMap, EveryMappedCodeRoundTrips)
 
 TEST(CarbonKeyMap, ShiftedSymbolsAndCapitalsFindTheirKey)
 {
-    const std::pair<quint32, quint32> keys[] = {{XK_V, 9}, {XK_Z, 6}, {XK_exclam, 18}, {XK_plus, 24}, {XK_underscore, 27},
-        {XK_braceleft, 33}, {XK_asciitilde, 50}, {XK_ISO_Left_Tab, 48}};
+    const std::pair<quint32, quint32> keys[] = {{XK_V, 9}, {XK_Z, 6}, {XK_exclam, 18}, {XK_plus, 24},
+        {XK_underscore, 27}, {XK_braceleft, 33}, {XK_asciitilde, 50}, {XK_ISO_Left_Tab, 48}};
     for (const auto& [keysym, code] : keys)
         EXPECT_EQ(CarbonKeyMap::carbonKeyCodeForKeysym(keysym), code) << keysym;
 }
@@ -55,12 +55,12 @@ TEST(TerminalEmulator, RecognisedByIdentifierOrWindowClass)
         return a;
     };
     // By identifier, or by window class where a desktop entry named the program otherwise.
-    for (const auto& [id, windowClass] : {std::pair {"org.gnome.Terminal", ""}, {"org.kde.konsole", ""}, {"Alacritty", ""},
-             {"kitty", ""}, {"org.wezfurlong.wezterm", ""}, {"st", ""}, {"debian-xterm", "XTerm"}, {"some-launcher-id", "URxvt"},
-             {"", "xfce4-terminal"}})
+    for (const auto& [id, windowClass] : {std::pair {"org.gnome.Terminal", ""}, {"org.kde.konsole", ""},
+             {"Alacritty", ""}, {"kitty", ""}, {"org.wezfurlong.wezterm", ""}, {"st", ""}, {"debian-xterm", "XTerm"},
+             {"some-launcher-id", "URxvt"}, {"", "xfce4-terminal"}})
         EXPECT_TRUE(X11KeySynthesizer::isTerminalEmulator(app(id, windowClass))) << id << windowClass;
     // Whole names only: "stellarium" is not st, nor a terminal's preferences window a terminal.
-    for (const auto& [id, windowClass] : {std::pair {"org.gnome.gedit", "Gedit"}, {"firefox-esr", "firefox-esr"}, {"", ""},
-             {"stellarium", "Stellarium"}, {"org.gnome.Terminal.Preferences", ""}})
+    for (const auto& [id, windowClass] : {std::pair {"org.gnome.gedit", "Gedit"}, {"firefox-esr", "firefox-esr"},
+             {"", ""}, {"stellarium", "Stellarium"}, {"org.gnome.Terminal.Preferences", ""}})
         EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app(id, windowClass))) << id << windowClass;
 }

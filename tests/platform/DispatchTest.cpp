@@ -51,7 +51,10 @@ TEST(DispatchTest, DelayedWorkRunsAfterImmediateWorkAndInDelayOrder)
         order << what;
     };
     std::atomic<bool> last {false};
-    queue->asyncAfter(30ms, [&] { record("30ms"); last = true; });
+    queue->asyncAfter(30ms, [&] {
+        record("30ms");
+        last = true;
+    });
     queue->asyncAfter(5ms, [&] { record("5ms"); });
     queue->async([&] { record("now"); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return last.load(); }, 5000));

@@ -6,10 +6,13 @@
 TEST(DisplayIdentifierTest, EdidWhereValidElseOutputName)
 {
     QByteArray edid = QByteArray::fromHex("00ffffffffffff00") + QByteArray(120, '\0');
-    edid[8] = 0x10; // vendor
+    edid[8] = 0x10;  // vendor
     edid[12] = 0x01; // serial number
     const QString id = DisplayList::identifierFor(edid, QStringLiteral("DP-1"));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")).match(id).hasMatch()) << id.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
+                    .match(id)
+                    .hasMatch())
+        << id.toStdString();
     // The same monitor on another port, with other timing bytes: the same identifier.
     QByteArray moved = edid;
     moved[60] = 0x7f;

@@ -13,7 +13,7 @@ namespace {
 
 mode_t modeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 

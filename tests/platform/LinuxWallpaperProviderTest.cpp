@@ -24,7 +24,8 @@ TEST(LinuxWallpaperProviderTest, ReadsKdeAndXfceConfiguration)
     const QString kde = dir.filePath("plasma-org.kde.plasma.desktop-appletsrc");
     write(kde,
         "[Containments][1][Applets][2][Configuration][General]\nImage=file:///not/this.png\n\n"
-        "[Containments][7][Wallpaper][org.kde.image][General]\nFillMode=2\nImage=file:///home/u/Bilder/See%20blau.jpg\n");
+        "[Containments][7][Wallpaper][org.kde.image][General]\nFillMode=2\nImage=file:///home/u/Bilder/"
+        "See%20blau.jpg\n");
     EXPECT_EQ(LinuxWallpaperProvider::kdeWallpaperPath(kde), "/home/u/Bilder/See blau.jpg");
 
     // A wallpaper package: its largest picture.

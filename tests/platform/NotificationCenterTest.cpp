@@ -15,9 +15,8 @@ TEST(NotificationCenterTest, DeliversInRegistrationOrderWithUserInfo)
     QStringList calls;
     center.observe(NotificationNames::clipboardItemAdded, &receiver, [&](const QVariantMap&) { calls << "first"; });
     center.observe(NotificationNames::screenshotSaved, &receiver, [&](const QVariantMap&) { calls << "other"; });
-    center.observe(NotificationNames::clipboardItemAdded, nullptr, [&](const QVariantMap& info) {
-        calls << "second:" + info.value(QStringLiteral("hovering")).toString();
-    });
+    center.observe(NotificationNames::clipboardItemAdded, nullptr,
+        [&](const QVariantMap& info) { calls << "second:" + info.value(QStringLiteral("hovering")).toString(); });
 
     center.post(NotificationNames::clipboardItemAdded, {{QStringLiteral("hovering"), true}});
     EXPECT_EQ(calls, QStringList({"first", "second:true"}));

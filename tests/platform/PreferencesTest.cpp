@@ -37,12 +37,9 @@ TEST(PreferencesTest, StoredValuesWinOverRegisteredDefaults)
 
 TEST(PreferencesTest, TypedReadsConvertNumbersOnly)
 {
-    FakePreferences prefs({{QStringLiteral("int"), 3},
-                           {QStringLiteral("double"), 2.75},
-                           {QStringLiteral("boolTrue"), true},
-                           {QStringLiteral("text"), QStringLiteral("hello")},
-                           {QStringLiteral("numericText"), QStringLiteral(" 42 ")},
-                           {QStringLiteral("data"), QByteArray("\x00\x01", 2)}});
+    FakePreferences prefs({{QStringLiteral("int"), 3}, {QStringLiteral("double"), 2.75},
+        {QStringLiteral("boolTrue"), true}, {QStringLiteral("text"), QStringLiteral("hello")},
+        {QStringLiteral("numericText"), QStringLiteral(" 42 ")}, {QStringLiteral("data"), QByteArray("\x00\x01", 2)}});
 
     EXPECT_TRUE(prefs.boolForKey(QStringLiteral("int")));
     EXPECT_EQ(prefs.integerForKey(QStringLiteral("double")), 2);
@@ -64,15 +61,15 @@ TEST(PreferencesTest, TypedReadsConvertNumbersOnly)
 
 TEST(PreferencesTest, StringListsAsJSONData)
 {
-    FakePreferences prefs({{QStringLiteral("malformed"), QByteArray("[\"a\",")},
-                           {QStringLiteral("mixed"), QByteArray("[\"a\", 1]")},
-                           {QStringLiteral("object"), QByteArray("{\"a\": 1}")},
-                           {QStringLiteral("number"), 7}});
+    FakePreferences prefs(
+        {{QStringLiteral("malformed"), QByteArray("[\"a\",")}, {QStringLiteral("mixed"), QByteArray("[\"a\", 1]")},
+            {QStringLiteral("object"), QByteArray("{\"a\": 1}")}, {QStringLiteral("number"), 7}});
 
     prefs.setStringListAsJSONData(QStringLiteral("blockedApps"), {QStringLiteral("com.b"), QStringLiteral("com.a")});
     EXPECT_EQ(prefs.storedObject(QStringLiteral("blockedApps")).typeId(), QMetaType::QByteArray);
     // The order the user gave is kept.
-    EXPECT_EQ(prefs.stringListFromJSONData(QStringLiteral("blockedApps")), QStringList({QStringLiteral("com.b"), QStringLiteral("com.a")}));
+    EXPECT_EQ(prefs.stringListFromJSONData(QStringLiteral("blockedApps")),
+        QStringList({QStringLiteral("com.b"), QStringLiteral("com.a")}));
 
     prefs.setStringListAsJSONData(QStringLiteral("empty"), {});
     ASSERT_TRUE(prefs.stringListFromJSONData(QStringLiteral("empty")).has_value());
@@ -93,7 +90,7 @@ TEST(PreferencesTest, ChangedSignalAndWritesFollowRealChanges)
     prefs.set(QStringLiteral("glassDarkness"), 0.3);
     prefs.remove(QStringLiteral("glassDarkness"));
     prefs.remove(QStringLiteral("glassDarkness")); // nothing stored: no signal, no write
-    prefs.set(QStringLiteral("x"), QVariant());     // an invalid value removes, here nothing
+    prefs.set(QStringLiteral("x"), QVariant());    // an invalid value removes, here nothing
 
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("glassDarkness"));
@@ -137,7 +134,8 @@ TEST_F(JsonFilePreferencesTest, RoundTripKeepsTypesAndValues)
     }
     EXPECT_TRUE(std::isnan(prefs.doubleForKey(QStringLiteral("nan"))));
 
-    EXPECT_EQ(QFile::permissions(path()), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    EXPECT_EQ(QFile::permissions(path()),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
     const QByteArray text = readFile(path());
     EXPECT_TRUE(text.contains("\"two\": 2.0")) << text.constData();
     EXPECT_TRUE(text.contains("\"$data\"")) << text.constData();
@@ -158,12 +156,12 @@ TEST_F(JsonFilePreferencesTest, MalformedAndOversizedFilesAreSetAsideAndStartEmp
 {
     QByteArray deep(200000, '[');
     const QList<QByteArray> hostile = {
-        "{\"a\": 1,",                  // truncated
-        "[1, 2, 3]",                   // not an object
-        "\"text\"",                    // not an object
-        "",                            // empty
+        "{\"a\": 1,",                        // truncated
+        "[1, 2, 3]",                         // not an object
+        "\"text\"",                          // not an object
+        "",                                  // empty
         QByteArray("{\"a\": \"\xff\xfe\"}"), // not UTF-8
-        "{\"a\": " + deep + "}",       // nesting far beyond anything sane
+        "{\"a\": " + deep + "}",             // nesting far beyond anything sane
         QByteArray("\x00\x01\x02", 3),
         "{\"a\": \"" + QByteArray(JsonFilePreferences::maximumFileSize, 'x') + "\"}", // over the size limit
     };
@@ -173,7 +171,8 @@ TEST_F(JsonFilePreferencesTest, MalformedAndOversizedFilesAreSetAsideAndStartEmp
         JsonFilePreferences prefs(path());
         EXPECT_FALSE(prefs.storedObject(QStringLiteral("a")).isValid());
         ASSERT_EQ(console.lines.size(), 1);
-        EXPECT_TRUE(console.lines.first().startsWith(QStringLiteral("Preferences: could not read ") + path() + QStringLiteral(": ")))
+        EXPECT_TRUE(console.lines.first().startsWith(
+            QStringLiteral("Preferences: could not read ") + path() + QStringLiteral(": ")))
             << console.lines.first().toStdString();
         EXPECT_FALSE(QFile::exists(path()));
         QFile aside(path() + QStringLiteral(".bad"));

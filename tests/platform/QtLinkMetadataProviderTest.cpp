@@ -38,7 +38,10 @@ public:
         });
     }
 
-    QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path); }
+    QString url(const QString& path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
+    }
 
     QHash<QString, Response> routes;
     QStringList requested;
@@ -110,7 +113,8 @@ TEST(LinkPageParsing, PrefersOgTitleDecodesEntitiesResolvesImages)
     EXPECT_EQ(page.title, QString::fromUtf8("Open \"Graph\" \u2013 Title"));
     EXPECT_EQ(page.imageURL, QUrl("https://example.com/img/cover.png"));
 
-    page = QtLinkMetadataProvider::parseHTML("<title>Only\n title</title><meta name=og:image content=file:///etc/passwd>", base);
+    page = QtLinkMetadataProvider::parseHTML(
+        "<title>Only\n title</title><meta name=og:image content=file:///etc/passwd>", base);
     EXPECT_EQ(page.title, "Only title");
     EXPECT_EQ(page.imageURL, std::nullopt); // previews load only from the web
 
@@ -118,14 +122,16 @@ TEST(LinkPageParsing, PrefersOgTitleDecodesEntitiesResolvesImages)
     EXPECT_EQ(page.title, std::nullopt);
 
     // Latin-1 pages named by their header.
-    page = QtLinkMetadataProvider::parseHTML("<title>Gr\xfc\xdf" "e</title>", base, "text/html; charset=ISO-8859-1");
+    page = QtLinkMetadataProvider::parseHTML("<title>Gr\xfc\xdf"
+                                             "e</title>",
+        base, "text/html; charset=ISO-8859-1");
     EXPECT_EQ(page.title, QString::fromUtf8("Grüße"));
 }
 
 QByteArray savedPage(const char* name)
 {
-    QFile file(qEnvironmentVariable("QUORVEL_TEST_SOURCE_DIR", QStringLiteral(".")) + QStringLiteral("/tests/data/linkpages/")
-        + QLatin1String(name));
+    QFile file(qEnvironmentVariable("QUORVEL_TEST_SOURCE_DIR", QStringLiteral("."))
+        + QStringLiteral("/tests/data/linkpages/") + QLatin1String(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -143,10 +149,13 @@ TEST(LinkPageParsing, SavedPagesWithCommentsScriptsSvgEntitiesAndAngleBracketsIn
     EXPECT_EQ(page.imageURL, QUrl("https://cdn.example.com/p/1.png"));
 
     // Unquoted values, and a charset named only by the page itself.
-    page = QtLinkMetadataProvider::parseHTML("<title>Hello page</title><meta property=og:image content=/pic.png>", base);
+    page = QtLinkMetadataProvider::parseHTML(
+        "<title>Hello page</title><meta property=og:image content=/pic.png>", base);
     EXPECT_EQ(page.title, "Hello page");
     EXPECT_EQ(page.imageURL, QUrl("https://example.com/pic.png"));
-    page = QtLinkMetadataProvider::parseHTML("<meta charset=iso-8859-1><title>Gr\xfc\xdf" "e</title>", base);
+    page = QtLinkMetadataProvider::parseHTML("<meta charset=iso-8859-1><title>Gr\xfc\xdf"
+                                             "e</title>",
+        base);
     EXPECT_EQ(page.title, QString::fromUtf8("Gr\u00fc\u00dfe"));
     page = QtLinkMetadataProvider::parseHTML("<!-- <title>x</title> --><svg><title>icon</title></svg>", base);
     EXPECT_EQ(page.title, std::nullopt);
@@ -167,7 +176,8 @@ TEST(LinkImageDecoding, ReencodesAsJPEGWithinTheAllocationLimit)
 TEST(LinkFetching, TitleAndImageFromTheWeb)
 {
     TinyHttpServer server;
-    server.routes["/page"] = {200, "text/html", "<title>Hello page</title><meta property=og:image content=/pic.png>", {}};
+    server.routes["/page"] = {
+        200, "text/html", "<title>Hello page</title><meta property=og:image content=/pic.png>", {}};
     server.routes["/pic.png"] = {200, "image/png", imageBytes(20, 10), {}};
     server.routes["/plain"] = {200, "text/html", "<p>no title</p>", {}};
     server.routes["/direct.png"] = {200, "image/png", imageBytes(8, 8), {}};
@@ -197,11 +207,12 @@ TEST(LinkFetching, RedirectsAreLimited)
 {
     TinyHttpServer server;
     for (int i = 0; i < 7; ++i)
-        server.routes[QStringLiteral("/r%1").arg(i)] = {302, "text/html", {}, server.url(QStringLiteral("/r%1").arg(i + 1)).toLatin1()};
+        server.routes[QStringLiteral("/r%1").arg(i)] = {
+            302, "text/html", {}, server.url(QStringLiteral("/r%1").arg(i + 1)).toLatin1()};
     server.routes["/r7"] = {200, "text/html", "<title>End</title>", {}};
     server.routes["/short"] = {301, "text/html", {}, server.url("/r3").toLatin1()};
     QtLinkMetadataProvider provider;
-    EXPECT_EQ(fetch(provider, server.url("/short")).title, "End");      // 5 redirects
+    EXPECT_EQ(fetch(provider, server.url("/short")).title, "End");     // 5 redirects
     EXPECT_EQ(fetch(provider, server.url("/r0")).title, std::nullopt); // 7 redirects
 }
 
@@ -218,7 +229,7 @@ TEST(LinkFetching, SizeCapAndTimeOut)
     QtLinkMetadataProvider::Limits limits;
     limits.timeoutMs = 2000;
     QtLinkMetadataProvider provider(limits);
-    EXPECT_EQ(fetch(provider, server.url("/big")).title, "Big");             // read up to the cap, parsed
+    EXPECT_EQ(fetch(provider, server.url("/big")).title, "Big");               // read up to the cap, parsed
     EXPECT_EQ(fetch(provider, server.url("/late-title")).title, std::nullopt); // beyond the cap
     const Answer bigImage = fetch(provider, server.url("/bigimage"));
     EXPECT_EQ(bigImage.title, "T");
@@ -234,11 +245,12 @@ TEST(LinkFetching, LinksThatCarryASecretAreNeverRequested)
     for (const char* url : {"https://example.com/reset?token=1", "https://example.com/a?ACCESS_TOKEN=1",
              "https://example.com/cb?code=1&state=2", "https://example.com/s3?X-Amz-Signature=1",
              "https://example.com/a?apiKey=1", "https://example.com/a?sig=1", "https://example.com/a?Auth=1",
-             "https://example.com/a?password", "https://example.com/a?client_secret=1", "https://example.com/a?sessionid=1",
-             "https://example.com/a?otp=1", "https://example.com/a?reset=1", "https://bob@example.com/",
-             "https://bob:pw@example.com/"})
+             "https://example.com/a?password", "https://example.com/a?client_secret=1",
+             "https://example.com/a?sessionid=1", "https://example.com/a?otp=1", "https://example.com/a?reset=1",
+             "https://bob@example.com/", "https://bob:pw@example.com/"})
         EXPECT_TRUE(LinkMetadataProvider::carriesSecret(QUrl(url))) << url;
-    for (const char* url : {"https://example.com/token/page", "https://example.com/a?q=tokens%3D1&page=2", "https://example.com/"})
+    for (const char* url :
+        {"https://example.com/token/page", "https://example.com/a?q=tokens%3D1&page=2", "https://example.com/"})
         EXPECT_FALSE(LinkMetadataProvider::carriesSecret(QUrl(url))) << url;
 
     TinyHttpServer server;
@@ -248,7 +260,8 @@ TEST(LinkFetching, LinksThatCarryASecretAreNeverRequested)
     server.routes["/page?q=1"] = {200, "text/html", "<title>Page</title>", {}};
     QtLinkMetadataProvider provider;
     EXPECT_EQ(fetch(provider, server.url("/reset?token=abc")).title, std::nullopt);
-    EXPECT_EQ(fetch(provider, server.url("/reset?token=abc").replace("http://", "http://user:pw@")).title, std::nullopt);
+    EXPECT_EQ(
+        fetch(provider, server.url("/reset?token=abc").replace("http://", "http://user:pw@")).title, std::nullopt);
     EXPECT_TRUE(server.requested.isEmpty());
     // A short link that leads to a sign-in link is not followed there.
     EXPECT_EQ(fetch(provider, server.url("/short")).title, std::nullopt);

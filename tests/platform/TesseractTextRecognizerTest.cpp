@@ -7,8 +7,8 @@
 
 TEST(TesseractTextRecognizer, FindsTheTextLinesOfARenderedImage)
 {
-    const QStringList lines { QStringLiteral("The quick brown fox jumps over"), QStringLiteral("Größere Übungen für Straßenbahnen"),
-        QStringLiteral("Invoice total 1,234.56 due today") };
+    const QStringList lines {QStringLiteral("The quick brown fox jumps over"),
+        QStringLiteral("Größere Übungen für Straßenbahnen"), QStringLiteral("Invoice total 1,234.56 due today")};
     QImage image(900, 330, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QFont font(QStringLiteral("DejaVu Sans"));

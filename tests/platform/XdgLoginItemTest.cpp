@@ -16,7 +16,7 @@ protected:
     QByteArray contents() const { return readFile(file()); }
     ino_t inode() const
     {
-        struct stat st {};
+        struct stat st { };
         return ::stat(QFile::encodeName(file()).constData(), &st) == 0 ? st.st_ino : 0;
     }
     QTemporaryDir dir;
@@ -29,13 +29,14 @@ TEST_F(XdgLoginItemTest, AbsentEntryIsWrittenWithTheRunningExecutable)
 
     QString error;
     ASSERT_TRUE(item.registerItem(&error)) << error.toStdString();
-    EXPECT_EQ(contents(), QByteArray("[Desktop Entry]\n"
-                                     "Type=Application\n"
-                                     "Name=Quorvel\n"
-                                     "Exec=/usr/bin/quorvel\n"
-                                     "X-GNOME-Autostart-enabled=true\n"
-                                     "NoDisplay=false\n"
-                                     "Terminal=false\n"));
+    EXPECT_EQ(contents(),
+        QByteArray("[Desktop Entry]\n"
+                   "Type=Application\n"
+                   "Name=Quorvel\n"
+                   "Exec=/usr/bin/quorvel\n"
+                   "X-GNOME-Autostart-enabled=true\n"
+                   "NoDisplay=false\n"
+                   "Terminal=false\n"));
     EXPECT_EQ(item.status(), LoginItem::Status::Enabled);
 
     // Registering at every launch leaves an identical entry untouched.
@@ -78,7 +79,8 @@ TEST_F(XdgLoginItemTest, StaleEnabledEntryIsRewritten)
 TEST_F(XdgLoginItemTest, ExecArgumentIsQuotedAndEscaped)
 {
     EXPECT_EQ(XdgLoginItem::execArgument(QStringLiteral("/usr/bin/quorvel")), QStringLiteral("/usr/bin/quorvel"));
-    EXPECT_EQ(XdgLoginItem::execArgument(QStringLiteral("/opt/My Apps/quorvel")), QStringLiteral("\"/opt/My Apps/quorvel\""));
+    EXPECT_EQ(
+        XdgLoginItem::execArgument(QStringLiteral("/opt/My Apps/quorvel")), QStringLiteral("\"/opt/My Apps/quorvel\""));
     EXPECT_EQ(XdgLoginItem::execArgument(QStringLiteral("/opt/100%/quorvel")), QStringLiteral("/opt/100%%/quorvel"));
     // Inside quotes $ and " take a backslash, and every backslash is doubled once more by the
     // string escaping of the value.

@@ -6,7 +6,8 @@
 
 namespace {
 
-ClipItemPtr makeItem(const QString& searchIndex = QStringLiteral("text"), std::vector<ClipRepresentationPtr> representations = {})
+ClipItemPtr makeItem(
+    const QString& searchIndex = QStringLiteral("text"), std::vector<ClipRepresentationPtr> representations = {})
 {
     return makeEntry(searchIndex, std::move(representations));
 }
@@ -23,7 +24,8 @@ using ClipItemTest = CryptoTest;
 // Sealing happens when a context writes the entry: until then the values are plain, in memory only.
 TEST_F(ClipItemTest, ANewEntryHoldsItsTextAndPayloadsPlainUntilWritten)
 {
-    const ClipItemPtr item = makeItem(QStringLiteral("Hello Clipboard"), {representation(PasteboardTypes::png, "png bytes")});
+    const ClipItemPtr item = makeItem(
+        QStringLiteral("Hello Clipboard"), {representation(PasteboardTypes::png, "png bytes")});
     EXPECT_EQ(item->searchIndex(), QStringLiteral("Hello Clipboard"));
     EXPECT_FALSE(item->encryptedSearchIndex);
     EXPECT_TRUE(item->legacySearchIndex.isEmpty());
@@ -163,27 +165,27 @@ TEST_F(ClipItemTest, FcpDescriptionAndThumbnail)
 
 TEST_F(ClipItemTest, FullImageDataPrefersTypeOverPosition)
 {
-    ClipItemPtr item = makeItem(QString(),
-        { representation(PasteboardTypes::tiff, "TIFF"), representation(PasteboardTypes::png, "PNG") });
+    ClipItemPtr item = makeItem(
+        QString(), {representation(PasteboardTypes::tiff, "TIFF"), representation(PasteboardTypes::png, "PNG")});
     EXPECT_EQ(item->fullImageData(), QByteArray("PNG"));
 
     ClipItemPtr jpeg2000 = makeItem(QString(),
-        { representation(PasteboardTypes::utf8PlainText, "text"), representation(QStringLiteral("public.jpeg-2000"), "J2K"),
-            representation(PasteboardTypes::tiff, "TIFF") });
+        {representation(PasteboardTypes::utf8PlainText, "text"),
+            representation(QStringLiteral("public.jpeg-2000"), "J2K"), representation(PasteboardTypes::tiff, "TIFF")});
     EXPECT_EQ(jpeg2000->fullImageData(), QByteArray("J2K"));
 
     ClipItemPtr generic = makeItem(QString(),
-        { representation(QStringLiteral("public.image.webp"), "WEBP"), representation(PasteboardTypes::image, "IMG") });
+        {representation(QStringLiteral("public.image.webp"), "WEBP"), representation(PasteboardTypes::image, "IMG")});
     EXPECT_EQ(generic->fullImageData(), QByteArray("WEBP"));
 
-    ClipItemPtr heic = makeItem(QString(), { representation(QStringLiteral("public.heic"), "HEIC") });
+    ClipItemPtr heic = makeItem(QString(), {representation(QStringLiteral("public.heic"), "HEIC")});
     EXPECT_FALSE(heic->fullImageData());
     EXPECT_FALSE(makeItem()->fullImageData());
 }
 
 TEST_F(ClipItemTest, RepresentationsKnowTheirEntry)
 {
-    ClipItemPtr item = makeItem(QString(), { representation(PasteboardTypes::png, "PNG") });
+    ClipItemPtr item = makeItem(QString(), {representation(PasteboardTypes::png, "PNG")});
     ASSERT_EQ(item->representations().size(), 1u);
     EXPECT_EQ(item->representations()[0]->clipItem.lock(), item);
     const ClipRepresentationPtr added = representation(PasteboardTypes::html, "<b>");

@@ -18,8 +18,11 @@ std::optional<QByteArray> openIndependently(const QByteArray& key, const QByteAr
     QByteArray plain(length, Qt::Uninitialized);
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     int written = 0;
-    bool ok = EVP_DecryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, reinterpret_cast<const unsigned char*>(key.constData()), in) == 1
-        && (length == 0 || EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char*>(plain.data()), &written, in + 12, length) == 1);
+    bool ok = EVP_DecryptInit_ex(
+                  ctx, EVP_aes_256_gcm(), nullptr, reinterpret_cast<const unsigned char*>(key.constData()), in)
+            == 1
+        && (length == 0
+            || EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char*>(plain.data()), &written, in + 12, length) == 1);
     QByteArray tag = sealed.right(16);
     ok = ok && EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_SET_TAG, 16, tag.data()) == 1
         && EVP_DecryptFinal_ex(ctx, reinterpret_cast<unsigned char*>(plain.data()) + written, &written) == 1;
@@ -82,7 +85,7 @@ TEST_F(SealingTest, MalformedOrForeignSealedValuesOpenToAbsent)
     EXPECT_FALSE(crypto->decrypt(sealed.left(sealed.size() - 1)));
 
     // One changed byte anywhere: nonce, ciphertext or tag.
-    for (int position : { 0, 11, 12, 500, int(sealed.size()) - 16, int(sealed.size()) - 1 }) {
+    for (int position : {0, 11, 12, 500, int(sealed.size()) - 16, int(sealed.size()) - 1}) {
         QByteArray damaged = sealed;
         damaged[position] = char(damaged[position] ^ 0x01);
         EXPECT_FALSE(crypto->decrypt(damaged)) << "byte " << position;
@@ -117,7 +120,8 @@ TEST_F(PrefixHashTest, IsKeyedHmacOfLowerCasedTextAsLowerHex)
 TEST_F(PrefixHashTest, CoversExactlyTheFirst500Characters)
 {
     const QString base(500, QLatin1Char('a'));
-    EXPECT_EQ(crypto->hashPrefix(base + QStringLiteral("X")), crypto->hashPrefix(base + QStringLiteral("different tail")));
+    EXPECT_EQ(
+        crypto->hashPrefix(base + QStringLiteral("X")), crypto->hashPrefix(base + QStringLiteral("different tail")));
     EXPECT_EQ(crypto->hashPrefix(base + QStringLiteral("X")), expectedHash(base.toUtf8()));
 
     const QString shorter(499, QLatin1Char('a'));
@@ -136,12 +140,14 @@ TEST_F(PrefixHashTest, ComposedCharactersCountAsOne)
     };
     for (const QString& cluster : clusters) {
         const QString full = QString(499, QLatin1Char('a')) + cluster;
-        EXPECT_EQ(crypto->hashPrefix(full + QStringLiteral("tail")), expectedHash(full.toUtf8())) << qPrintable(cluster);
+        EXPECT_EQ(crypto->hashPrefix(full + QStringLiteral("tail")), expectedHash(full.toUtf8()))
+            << qPrintable(cluster);
 
         QString repeated;
         for (int i = 0; i < 500; ++i)
             repeated += cluster;
-        EXPECT_EQ(crypto->hashPrefix(repeated + QStringLiteral("z")), expectedHash(repeated.toUtf8())) << qPrintable(cluster);
+        EXPECT_EQ(crypto->hashPrefix(repeated + QStringLiteral("z")), expectedHash(repeated.toUtf8()))
+            << qPrintable(cluster);
     }
 }
 
@@ -342,7 +348,9 @@ TEST(ClipboardKeyServiceTest, WaitersGetTheAnswerOnTheirQueueAndAreDroppedAtTerm
     cancelled->cancel();
     hanging.crypto.shutDown();
     hanging.crypto.shutDown();
-    EXPECT_EQ(console.lines, QStringList {QStringLiteral("ClipboardCryptoService: quitting while 2 actions waited for the clipboard key; they are dropped")});
+    EXPECT_EQ(console.lines,
+        QStringList {QStringLiteral(
+            "ClipboardCryptoService: quitting while 2 actions waited for the clipboard key; they are dropped")});
     hanging.keychain.setUnavailable(false);
     hanging.advance(0); // the abandoned call returns late: nobody is answered
     hanging.crypto.requestKey(R::UserAction);
@@ -363,7 +371,8 @@ TEST(ClipboardKeyServiceTest, ANewKeyOverSealedEntriesSaysHowManyCanNoLongerBeOp
             EXPECT_TRUE(console.lines.isEmpty());
         } else {
             ASSERT_EQ(console.lines.size(), 1);
-            EXPECT_TRUE(console.lines.first().contains(QStringLiteral("7 sealed history entries"))) << console.lines.first().toStdString();
+            EXPECT_TRUE(console.lines.first().contains(QStringLiteral("7 sealed history entries")))
+                << console.lines.first().toStdString();
         }
         // A quiet read never makes a key.
         FakeKeychain empty;

@@ -52,7 +52,7 @@ TEST(StoreOpenTest, NewerSchemaAndForeignFilesAreRefusedAndLeftUntouched)
 namespace {
 int modeOf(const QString& path)
 {
-    struct stat status {};
+    struct stat status { };
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
 }
 }
@@ -75,7 +75,8 @@ TEST(StoreFilesTest, FolderAndFilesArePrivateAndLooseOnesAreTightened)
 
         // A deleted entry's bytes are zeroed, not left in free pages.
         RawStore raw(path);
-        ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipItem (timestamp, searchIndex) VALUES (0, 'SECRET-MARKER-4711')")));
+        ASSERT_TRUE(
+            raw.exec(QStringLiteral("INSERT INTO ClipItem (timestamp, searchIndex) VALUES (0, 'SECRET-MARKER-4711')")));
         marked = raw.value(QStringLiteral("SELECT MAX(id) FROM ClipItem")).toLongLong();
         ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
         ASSERT_TRUE(readFile(path).contains("SECRET-MARKER-4711"));
@@ -119,8 +120,9 @@ TEST(StoreFilesTest, AnOldStoreThatIsMostlyFreeSpaceIsCompactedOnceAtOpen)
         ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA auto_vacuum=NONE")));
         ASSERT_TRUE(raw.exec(QStringLiteral("VACUUM")));
         ASSERT_EQ(raw.value(QStringLiteral("PRAGMA auto_vacuum")).toInt(), 0);
-        ASSERT_TRUE(raw.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
-                                            "INSERT INTO ClipItem (timestamp, searchIndex) SELECT i, hex(randomblob(4000)) FROM n")));
+        ASSERT_TRUE(raw.exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+                           "INSERT INTO ClipItem (timestamp, searchIndex) SELECT i, hex(randomblob(4000)) FROM n")));
         ASSERT_TRUE(raw.exec(QStringLiteral("DELETE FROM ClipItem WHERE timestamp > 3")));
         ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
     }

@@ -15,8 +15,10 @@ namespace {
 
 ClipItemPtr entryAt(const QString& text, const QDateTime& time, bool pinned = false)
 {
-    return makeEntry(text, {sealedRepresentation(PasteboardTypes::utf8PlainText, 100, text.toUtf8()),
-        sealedRepresentation(PasteboardTypes::html, 400, ("<p>" + text + "</p>").toUtf8())}, time, pinned);
+    return makeEntry(text,
+        {sealedRepresentation(PasteboardTypes::utf8PlainText, 100, text.toUtf8()),
+            sealedRepresentation(PasteboardTypes::html, 400, ("<p>" + text + "</p>").toUtf8())},
+        time, pinned);
 }
 
 const QDateTime base = QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 123), Qt::UTC);
@@ -50,7 +52,8 @@ protected:
 TEST_F(StoreTest, SchemaVersionJournalAndReopening)
 {
     RawStore raw(path);
-    EXPECT_EQ(raw.value(QStringLiteral("SELECT value FROM Metadata WHERE key = 'schemaVersion'")).toString(), QStringLiteral("1.0.0"));
+    EXPECT_EQ(raw.value(QStringLiteral("SELECT value FROM Metadata WHERE key = 'schemaVersion'")).toString(),
+        QStringLiteral("1.0.0"));
     EXPECT_EQ(raw.value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
     // Reopening an existing store works and keeps its rows.
     saveEntry(QStringLiteral("kept"), base);
@@ -85,11 +88,24 @@ TEST_F(StoreTest, EntryRoundTripsEveryField)
     ClipItemPtr loaded = other->clipItem(item->persistentID);
     ASSERT_TRUE(loaded);
 #define EXPECT_FIELD(field) EXPECT_EQ(loaded->field, item->field) << #field
-    EXPECT_FIELD(timestamp); EXPECT_FIELD(appBundleID); EXPECT_FIELD(appName); EXPECT_FIELD(isPinned);
-    EXPECT_FIELD(legacySearchIndex); EXPECT_FIELD(encryptedSearchIndex); EXPECT_FIELD(searchPrefixHash);
-    EXPECT_FIELD(linkTitle); EXPECT_FIELD(linkImageData); EXPECT_FIELD(cachedHasImage); EXPECT_FIELD(cachedHasFCPContent);
-    EXPECT_FIELD(cachedFCPClipCount); EXPECT_FIELD(cachedFCPClipName); EXPECT_FIELD(cachedFCPDuration);
-    EXPECT_FIELD(cachedIsFileCopy); EXPECT_FIELD(cachedFileName); EXPECT_FIELD(cachedIsVideo); EXPECT_FIELD(cachedFileURL);
+    EXPECT_FIELD(timestamp);
+    EXPECT_FIELD(appBundleID);
+    EXPECT_FIELD(appName);
+    EXPECT_FIELD(isPinned);
+    EXPECT_FIELD(legacySearchIndex);
+    EXPECT_FIELD(encryptedSearchIndex);
+    EXPECT_FIELD(searchPrefixHash);
+    EXPECT_FIELD(linkTitle);
+    EXPECT_FIELD(linkImageData);
+    EXPECT_FIELD(cachedHasImage);
+    EXPECT_FIELD(cachedHasFCPContent);
+    EXPECT_FIELD(cachedFCPClipCount);
+    EXPECT_FIELD(cachedFCPClipName);
+    EXPECT_FIELD(cachedFCPDuration);
+    EXPECT_FIELD(cachedIsFileCopy);
+    EXPECT_FIELD(cachedFileName);
+    EXPECT_FIELD(cachedIsVideo);
+    EXPECT_FIELD(cachedFileURL);
     EXPECT_FIELD(thumbnailData);
 #undef EXPECT_FIELD
     EXPECT_EQ(loaded->searchIndex(), QStringLiteral("Round trip"));
@@ -133,7 +149,8 @@ TEST_F(StoreTest, SavingSealsWithTheContextsServiceAndNeverStoresPlainValues)
     ASSERT_TRUE(writer->save());
 
     ASSERT_TRUE(item->encryptedSearchIndex);
-    EXPECT_EQ(item->encryptedSearchIndex->size(), QByteArray("PLAIN-MARKER-0815").size() + ClipboardCryptoService::sealedOverhead);
+    EXPECT_EQ(item->encryptedSearchIndex->size(),
+        QByteArray("PLAIN-MARKER-0815").size() + ClipboardCryptoService::sealedOverhead);
     EXPECT_EQ(own.decrypt(*item->encryptedSearchIndex), QByteArray("PLAIN-MARKER-0815"));
     EXPECT_FALSE(crypto->decrypt(*item->encryptedSearchIndex)); // not the process-wide key
     EXPECT_EQ(item->searchPrefixHash, own.hashPrefix(QStringLiteral("plain-marker-0815")));
@@ -149,7 +166,10 @@ TEST_F(StoreTest, SavingSealsWithTheContextsServiceAndNeverStoresPlainValues)
     RawStore raw(path);
     ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
     EXPECT_FALSE(readFile(path).contains("PLAIN-MARKER-0815"));
-    EXPECT_EQ(raw.value(QStringLiteral("SELECT COUNT(*) FROM ClipRepresentation WHERE encryptedData IS NULL OR length(data) > 0")).toLongLong(), 0);
+    EXPECT_EQ(raw.value(QStringLiteral(
+                            "SELECT COUNT(*) FROM ClipRepresentation WHERE encryptedData IS NULL OR length(data) > 0"))
+                  .toLongLong(),
+        0);
 }
 
 // Without the key a save fails and writes nothing; the entry stays unsealed and a later save with the key stores it.
@@ -183,7 +203,8 @@ TEST_F(StoreTest, AContextWithoutTheKeyRefusesToWriteAndStoresNothingPlain)
 TEST_F(StoreTest, LegacyColumnsAreReadThroughTheFallbacks)
 {
     RawStore raw(path);
-    ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipItem (timestamp, searchIndex) VALUES (0, 'written before encryption')")));
+    ASSERT_TRUE(raw.exec(
+        QStringLiteral("INSERT INTO ClipItem (timestamp, searchIndex) VALUES (0, 'written before encryption')")));
     ASSERT_TRUE(raw.exec(QStringLiteral("INSERT INTO ClipRepresentation (typeUTI, priority, data, clipItem) "
                                         "VALUES ('public.utf8-plain-text', 100, x'6869', last_insert_rowid())")));
     std::vector<ClipItemPtr> items = context().fetchClipItems();
@@ -311,9 +332,10 @@ TEST_F(StoreTest, ChangedFieldsOfTrackedObjectsAreSaved)
 
 TEST_F(StoreTest, ScreenshotEditsAndRecordingsAreSaved)
 {
-    auto shot = std::make_shared<ScreenshotItem>(base, QStringLiteral("area"), QByteArray("png-1"), QByteArray("png-1"), std::nullopt);
-    auto recording = std::make_shared<RecordingItem>(base, QStringLiteral("window"), QStringLiteral("2026-03-05_14-07-09.mov"), 12.5,
-        qint64(5) << 32, true, QByteArray("jpeg"));
+    auto shot = std::make_shared<ScreenshotItem>(
+        base, QStringLiteral("area"), QByteArray("png-1"), QByteArray("png-1"), std::nullopt);
+    auto recording = std::make_shared<RecordingItem>(base, QStringLiteral("window"),
+        QStringLiteral("2026-03-05_14-07-09.mov"), 12.5, qint64(5) << 32, true, QByteArray("jpeg"));
     context().insert(shot);
     context().insert(recording);
     ASSERT_TRUE(context().save());
@@ -383,7 +405,7 @@ TEST_F(StoreTest, FetchDescriptorsFilterSortAndPage)
 
     FetchDescriptor pinned;
     pinned.predicate = QStringLiteral("isPinned = ? AND timestamp >= ?");
-    pinned.arguments = { true, base.addSecs(3) };
+    pinned.arguments = {true, base.addSecs(3)};
     pinned.ascending = true;
     std::vector<ClipItemPtr> filtered = context().fetchClipItems(pinned);
     ASSERT_EQ(filtered.size(), 3u); // 3, 6, 9
@@ -393,7 +415,7 @@ TEST_F(StoreTest, FetchDescriptorsFilterSortAndPage)
 
     FetchDescriptor byHash;
     byHash.predicate = QStringLiteral("searchPrefixHash = ?");
-    byHash.arguments = { crypto->hashPrefix(QStringLiteral("ENTRY 4")) };
+    byHash.arguments = {crypto->hashPrefix(QStringLiteral("ENTRY 4"))};
     EXPECT_EQ(context().fetchClipItemCount(byHash), 1);
 
     QString error;
@@ -418,7 +440,7 @@ TEST_F(StoreTest, RemoveAllClipItemsHonoursItsPredicate)
 
     FetchDescriptor unpinned;
     unpinned.predicate = QStringLiteral("isPinned = ?");
-    unpinned.arguments = { false };
+    unpinned.arguments = {false};
     context().removeAllClipItems(unpinned);
     EXPECT_TRUE(context().hasChanges());
     ASSERT_TRUE(context().save());

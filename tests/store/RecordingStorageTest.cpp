@@ -27,7 +27,7 @@ TEST(RecordingStorageTest, FileNameUsesLocalTimeAndAsciiDigitsInAnyLocale)
     EXPECT_EQ(RecordingStorage::fileName(start.toUTC()), QStringLiteral("2026-03-05_14-07-09.mov"));
 
     // Locales with other digits or another calendar by default do not change the name.
-    for (const char* name : { "ar_EG", "fa_IR", "th_TH", "hi_IN" }) {
+    for (const char* name : {"ar_EG", "fa_IR", "th_TH", "hi_IN"}) {
         QLocale::setDefault(QLocale(QString::fromLatin1(name)));
         EXPECT_EQ(RecordingStorage::fileName(start), QStringLiteral("2026-03-05_14-07-09.mov")) << name;
     }

@@ -18,7 +18,8 @@ protected:
         unsigned int length = 0;
         static const unsigned char empty = 0;
         HMAC(EVP_sha256(), key.constData(), key.size(),
-            bytes.isEmpty() ? &empty : reinterpret_cast<const unsigned char*>(bytes.constData()), size_t(bytes.size()), digest, &length);
+            bytes.isEmpty() ? &empty : reinterpret_cast<const unsigned char*>(bytes.constData()), size_t(bytes.size()),
+            digest, &length);
         return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex());
     }
 
@@ -58,7 +59,10 @@ public:
         sqlite3_finalize(statement);
         return result;
     }
-    qint64 count(const QString& table) { return value(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)).toLongLong(); }
+    qint64 count(const QString& table)
+    {
+        return value(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)).toLongLong();
+    }
 
 private:
     sqlite3* m_db = nullptr;

@@ -69,7 +69,8 @@ QPoint globalCentre(QWidget* widget)
 
 bool clickAt(QPoint at)
 {
-    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+        QStringLiteral("click"), QStringLiteral("1")});
 }
 
 // A drag through a few points with the button held.
@@ -91,8 +92,9 @@ void dragThrough(const QList<QPoint>& points)
 QImage readClipboardPNG()
 {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                              QStringLiteral("image/png"), QStringLiteral("-o")});
+    xclip.start(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
+            QStringLiteral("-o")});
     // Our own process serves the selection, so the event loop must keep running meanwhile.
     waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 15000);
     QImage image;
@@ -131,7 +133,8 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     manager.setModelContainer(store.container);
     int savedNotifications = 0;
     QObject receiver;
-    NotificationCenter::shared().observe(QStringLiteral("screenshotSaved"), &receiver, [&](const QVariantMap&) { ++savedNotifications; });
+    NotificationCenter::shared().observe(
+        QStringLiteral("screenshotSaved"), &receiver, [&](const QVariantMap&) { ++savedNotifications; });
 
     const QImage image = screenshot();
     manager.present(image, nullptr, nullptr);
@@ -142,12 +145,15 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     EXPECT_LE(window->minimumWidth(), 1280);
     AnnotationEditorView* view = manager.editorView();
     ASSERT_TRUE(view);
-    ASSERT_TRUE(waitUntil([&] { return window->isVisible() && view->canvas()->isVisible() && view->canvas()->width() > 100; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return window->isVisible() && view->canvas()->isVisible() && view->canvas()->width() > 100; }));
     spin(500);
     PaintEngine& engine = view->engine();
     PaintCanvasView* canvas = view->canvas();
     AnnotationToolbarView* bar = view->toolbar();
-    auto canvasToGlobal = [&](QPointF canvasPoint) { return canvas->mapToGlobal(canvas->viewPointFromCanvas(canvasPoint).toPoint()); };
+    auto canvasToGlobal = [&](QPointF canvasPoint) {
+        return canvas->mapToGlobal(canvas->viewPointFromCanvas(canvasPoint).toPoint());
+    };
 
     // Rectangle in blue, chosen from the colour popover.
     ASSERT_TRUE(clickAt(globalCentre(bar->toolButton(PaintTool::rectangle))));
@@ -179,7 +185,8 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     ASSERT_TRUE(waitUntil([&] { return engine.selectedColor() == AnnotationToolbarView::presetColors()[0]; }));
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     ASSERT_TRUE(waitUntil([&] { return !bar->colorPopover()->isVisible(); }));
-    dragThrough({canvasToGlobal({150, 420}), canvasToGlobal({250, 420}), canvasToGlobal({350, 420}), canvasToGlobal({450, 420})});
+    dragThrough({canvasToGlobal({150, 420}), canvasToGlobal({250, 420}), canvasToGlobal({350, 420}),
+        canvasToGlobal({450, 420})});
     ASSERT_TRUE(waitUntil([&] { return engine.strokes().size() == 3; }));
     EXPECT_EQ(engine.strokes()[1].color, AnnotationToolbarView::presetColors()[5]);
 
@@ -221,8 +228,10 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     ASSERT_TRUE(waitUntil([&] { return copied; }, 15000));
     const QImage copiedImage = readClipboardPNG();
     ASSERT_EQ(copiedImage.size(), image.size());
-    EXPECT_TRUE(near(copiedImage.pixelColor(300, 420), QColor(255, 59, 48))) << copiedImage.pixelColor(300, 420).name().toStdString();
-    EXPECT_TRUE(near(copiedImage.pixelColor(690, 250), QColor(0, 122, 255))) << copiedImage.pixelColor(690, 250).name().toStdString();
+    EXPECT_TRUE(near(copiedImage.pixelColor(300, 420), QColor(255, 59, 48)))
+        << copiedImage.pixelColor(300, 420).name().toStdString();
+    EXPECT_TRUE(near(copiedImage.pixelColor(690, 250), QColor(0, 122, 255)))
+        << copiedImage.pixelColor(690, 250).name().toStdString();
     EXPECT_TRUE(near(copiedImage.pixelColor(30, 30), QColor(236, 238, 242), 3));
 
     // Save: a "manual" screenshot whose image and strokes come back unchanged.
@@ -264,7 +273,8 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     ASSERT_TRUE(waitUntil([&] { return view->document().beautifyConfig().isEnabled; }));
     spin(200);
     ASSERT_TRUE(clickAt(globalCentre(view->beautifyPanel()->backgroundButton(1))));
-    ASSERT_TRUE(waitUntil([&] { return view->document().beautifyConfig().background.kind == BeautifyBackground::Kind::gradient; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return view->document().beautifyConfig().background.kind == BeautifyBackground::Kind::gradient; }));
     spin(400);
     saveWindowPicture(window, QStringLiteral("editor-x11-beautify.png"));
 

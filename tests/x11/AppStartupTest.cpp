@@ -10,7 +10,10 @@ using x11test::waitUntil;
 
 namespace {
 
-QString binary() { return qEnvironmentVariable("QUORVEL_BINARY"); }
+QString binary()
+{
+    return qEnvironmentVariable("QUORVEL_BINARY");
+}
 
 QProcessEnvironment freshEnvironment(const QString& home)
 {
@@ -46,7 +49,8 @@ QStringList tablesIn(const QString& path)
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &stmt, nullptr) == SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &stmt, nullptr)
+            == SQLITE_OK) {
             while (sqlite3_step(stmt) == SQLITE_ROW)
                 tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
         }
@@ -70,10 +74,14 @@ TEST(AppStartup, FirstLaunchCreatesStoreAutostartAndPreferencesThenQuitsOnSigter
     const QString store = home.path() + "/.local/share/Quorvel/Quorvel.store";
     const QString autostart = home.path() + "/.config/autostart/quorvel.desktop";
     const QString preferences = home.path() + "/.config/Quorvel/preferences.json";
-    EXPECT_TRUE(waitUntil([&] {
-        const QStringList t = tablesIn(store);
-        return t.contains("ClipItem") && t.contains("ClipRepresentation") && t.contains("ScreenshotItem") && t.contains("RecordingItem");
-    }, 10000)) << tablesIn(store).join(",").toStdString();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QStringList t = tablesIn(store);
+            return t.contains("ClipItem") && t.contains("ClipRepresentation") && t.contains("ScreenshotItem")
+                && t.contains("RecordingItem");
+        },
+        10000))
+        << tablesIn(store).join(",").toStdString();
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(autostart); }, 10000));
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(preferences); }, 10000));
     EXPECT_EQ(process.state(), QProcess::Running);
@@ -128,8 +136,9 @@ TEST(AppStartup, UnopenableStoreIsFatalWithItsMessage)
 TEST(XServerLoss, EndsWithoutAbortAndLeavesTheStoreWhole)
 {
     QProcess server;
-    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                              QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    server.start(QStringLiteral("Xvfb"),
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+            QStringLiteral("640x480x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     ASSERT_TRUE(server.waitForStarted(5000));
     ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 10000));
     const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
@@ -148,7 +157,8 @@ TEST(XServerLoss, EndsWithoutAbortAndLeavesTheStoreWhole)
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(home.path() + "/.config/autostart/quorvel.desktop"); }, 15000));
     QProcess xclip;
     xclip.setProcessEnvironment(env);
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    xclip.start(
+        QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
     xclip.write("written before the server went away");
     xclip.closeWriteChannel();
     const auto clipItems = [&] { return queryStore(store, "SELECT COUNT(*) FROM ClipItem").toInt(); };
@@ -170,7 +180,8 @@ TEST(XServerLoss, EndsWithoutAbortAndLeavesTheStoreWhole)
     const QString err = QString::fromUtf8(process.readAllStandardError());
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << err.toStdString();
     EXPECT_TRUE(process.exitCode() == 0 || process.exitCode() == 1) << process.exitCode();
-    EXPECT_FALSE(err.contains("double free") || err.contains("corruption") || err.contains("Aborted")) << err.toStdString();
+    EXPECT_FALSE(err.contains("double free") || err.contains("corruption") || err.contains("Aborted"))
+        << err.toStdString();
     EXPECT_EQ(err.count("the connection to the X server was lost"), 1) << err.toStdString();
     EXPECT_EQ(queryStore(store, "PRAGMA integrity_check"), QStringLiteral("ok"));
     EXPECT_GT(clipItems(), 0);

@@ -32,7 +32,8 @@ protected:
         ASSERT_TRUE(container);
         pasteboard = std::make_unique<X11Pasteboard>();
         ASSERT_TRUE(pasteboard->isEnabled()) << "needs an X display";
-        preferences.registerDefaults({{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
+        preferences.registerDefaults(
+            {{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", true}});
         queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
         center.observe(NotificationNames::clipboardItemAdded, nullptr, [this](const QVariantMap&) { ++added; });
         startService();
@@ -43,8 +44,8 @@ protected:
     {
         service.reset();
         workspace = std::make_unique<X11Workspace>();
-        service = std::make_unique<ClipboardService>(*pasteboard, *workspace, preferences, center, crypto.service, links, *queue,
-                                                     DispatchQueue::main(), suspension);
+        service = std::make_unique<ClipboardService>(*pasteboard, *workspace, preferences, center, crypto.service,
+            links, *queue, DispatchQueue::main(), suspension);
         service->setModelContainer(container);
         service->setShouldAnnounceNewItems([] { return true; });
         service->startMonitoring();
@@ -66,7 +67,8 @@ protected:
     {
         const qint64 before = pasteboard->changeCount();
         owners.push_back(std::make_unique<XclipOwner>(content, QStringLiteral("clipboard"), target));
-        ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; })) << "xclip did not take the clipboard";
+        ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }))
+            << "xclip did not take the clipboard";
         // Earlier owners have lost the selection; stop them.
         while (owners.size() > 1)
             owners.pop_front();
@@ -154,8 +156,8 @@ TEST_F(ClipboardCaptureTest, PasswordCopiesAreNeverStored)
     {
         X11Pasteboard other;
         const qint64 before = pasteboard->changeCount();
-        ASSERT_TRUE(other.writeItems({{PasteboardTypes::utf8PlainText, password},
-                                      {PasteboardTypes::concealed, "secret"}}));
+        ASSERT_TRUE(
+            other.writeItems({{PasteboardTypes::utf8PlainText, password}, {PasteboardTypes::concealed, "secret"}}));
         ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }));
         ASSERT_TRUE(waitUntil([&] { return pasteboard->types().contains("org.nspasteboard.ConcealedType"); }));
         letTheMonitorHandleIt();

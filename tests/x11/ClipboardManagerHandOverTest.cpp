@@ -55,7 +55,8 @@ private:
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char* data = nullptr;
-        XGetWindowProperty(m_display, window, property, 0, 0x100000, False, AnyPropertyType, &type, &format, &items, &after, &data);
+        XGetWindowProperty(
+            m_display, window, property, 0, 0x100000, False, AnyPropertyType, &type, &format, &items, &after, &data);
         QByteArray bytes;
         if (data && format == 8)
             bytes = QByteArray(reinterpret_cast<const char*>(data), int(items));

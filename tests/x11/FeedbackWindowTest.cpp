@@ -100,7 +100,8 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
 
     // A typed message with the picture attached.
     window->findChild<QPlainTextEdit*>("message")->setPlainText(
-        QStringLiteral("Beim Einfügen aus dem Verlauf landet der Text manchmal im falschen Fenster.\n\nSchritte: ⇧⌘V, Eintrag wählen, Enter."));
+        QStringLiteral("Beim Einfügen aus dem Verlauf landet der Text manchmal im falschen Fenster.\n\nSchritte: ⇧⌘V, "
+                       "Eintrag wählen, Enter."));
     window->findChild<QAbstractButton*>("screenshotSwitch")->click();
     auto* sheet = window->findChild<FeedbackSheet*>();
     ASSERT_TRUE(waitUntil([&] { return sheet->screenshotData().has_value(); }));

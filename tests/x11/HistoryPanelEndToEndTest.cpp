@@ -60,8 +60,8 @@ protected:
         prefs->set(QStringLiteral("downloadLinkPreviews"), false);
         monitorQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
         notifications.observe(QStringLiteral("clipboardItemAdded"), nullptr, [this](const QVariantMap&) { ++added; });
-        monitor = std::make_unique<ClipboardService>(pasteboard, workspace, *prefs, notifications, crypto.service, links,
-            *monitorQueue, DispatchQueue::main(), suspension);
+        monitor = std::make_unique<ClipboardService>(pasteboard, workspace, *prefs, notifications, crypto.service,
+            links, *monitorQueue, DispatchQueue::main(), suspension);
         monitor->setModelContainer(store.container);
         monitor->setShouldAnnounceNewItems([] { return true; });
         monitor->startMonitoring();
@@ -98,7 +98,8 @@ protected:
     {
         const int before = added;
         owners.push_back(std::make_unique<XclipOwner>(content, QStringLiteral("clipboard"), target));
-        ASSERT_TRUE(waitUntil([&] { return added > before; }, 8000)) << "the copy was not stored: " << content.left(40).toStdString();
+        ASSERT_TRUE(waitUntil([&] { return added > before; }, 8000))
+            << "the copy was not stored: " << content.left(40).toStdString();
         while (owners.size() > 1)
             owners.pop_front();
     }
@@ -124,7 +125,10 @@ protected:
             out << model->searchIndex();
         return out;
     }
-    bool key(const char* keys) { return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)}); }
+    bool key(const char* keys)
+    {
+        return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)});
+    }
 
     TestCrypto crypto;
     TempStore store;
@@ -138,7 +142,8 @@ protected:
     ClipboardSuspension suspension;
     NotificationCenter notifications;
     FakeLinkMetadataProvider links;
-    PasteService paste {pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
+    PasteService paste {
+        pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
     std::unique_ptr<DispatchQueue> monitorQueue;
     std::unique_ptr<ClipboardService> monitor;
@@ -154,7 +159,8 @@ TEST_F(HistoryPanelEndToEndTest, HotkeyFilterAndKeyboardPasteIntoAnotherProgram)
     copyWithXclip("alpha: the first copied text");
     copyWithXclip(imageBytes(240, 150, "png", QColor(70, 130, 180)), QStringLiteral("image/png"));
     copyWithXclip("https://www.qt.io/blog");
-    copyItems({{QStringLiteral("public.html"), "<b>Bold</b> words"}, {QStringLiteral("public.utf8-plain-text"), "Bold words"}});
+    copyItems({{QStringLiteral("public.html"), "<b>Bold</b> words"},
+        {QStringLiteral("public.utf8-plain-text"), "Bold words"}});
     other.reset();
     copyWithXclip("zeta: the last copied text");
 
@@ -210,7 +216,8 @@ TEST_F(HistoryPanelEndToEndTest, HotkeyFilterAndKeyboardPasteIntoAnotherProgram)
     EXPECT_TRUE(windows->historyPanel()->isActiveWindow());
     EXPECT_TRUE(windows->isVisible());
     EXPECT_EQ(quickLook.quickLookPanel()->pos(),
-        QuickLookPanelManager::placement(windows->historyPanel()->frameGeometry(), windows->historyPanel()->screen()->availableGeometry()));
+        QuickLookPanelManager::placement(
+            windows->historyPanel()->frameGeometry(), windows->historyPanel()->screen()->availableGeometry()));
     ASSERT_TRUE(key("Escape"));
     EXPECT_TRUE(waitUntil([&] { return !quickLook.quickLookPanel(); }));
     EXPECT_TRUE(windows->isVisible());
@@ -221,7 +228,8 @@ TEST_F(HistoryPanelEndToEndTest, HotkeyFilterAndKeyboardPasteIntoAnotherProgram)
 TEST_F(HistoryPanelEndToEndTest, DragOfARowDeliversItsTextAndPng)
 {
     const QByteArray png = imageBytes(64, 48, "png", QColor(200, 80, 60));
-    copyItems({{QStringLiteral("public.png"), png}, {QStringLiteral("public.utf8-plain-text"), "caption of the picture"}});
+    copyItems(
+        {{QStringLiteral("public.png"), png}, {QStringLiteral("public.utf8-plain-text"), "caption of the picture"}});
     other.reset();
     TargetApp target;
     ASSERT_TRUE(target.start(QStringLiteral("Drop target")));
@@ -233,15 +241,23 @@ TEST_F(HistoryPanelEndToEndTest, DragOfARowDeliversItsTextAndPng)
     const QRect panel = windows->historyPanel()->frameGeometry();
     const QRect screen = windows->historyPanel()->screen()->geometry();
     const QPoint to(panel.left() > 200 ? panel.left() / 2 : (panel.right() + screen.right()) / 2, screen.bottom() - 60);
-    const QString script = QStringLiteral("xdotool mousemove %1 %2 sleep 0.3 mousedown 1 sleep 0.2 mousemove %3 %4 sleep 0.2 "
-                                          "mousemove %5 %6 sleep 0.3 mousemove %7 %8 sleep 0.5 mouseup 1")
-                               .arg(from.x()).arg(from.y()).arg(from.x() + 20).arg(from.y() + 5)
-                               .arg((from.x() + to.x()) / 2).arg((from.y() + to.y()) / 2).arg(to.x()).arg(to.y());
+    const QString script = QStringLiteral(
+        "xdotool mousemove %1 %2 sleep 0.3 mousedown 1 sleep 0.2 mousemove %3 %4 sleep 0.2 "
+        "mousemove %5 %6 sleep 0.3 mousemove %7 %8 sleep 0.5 mouseup 1")
+                               .arg(from.x())
+                               .arg(from.y())
+                               .arg(from.x() + 20)
+                               .arg(from.y() + 5)
+                               .arg((from.x() + to.x()) / 2)
+                               .arg((from.y() + to.y()) / 2)
+                               .arg(to.x())
+                               .arg(to.y());
     ASSERT_TRUE(QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"), script}));
     ASSERT_TRUE(waitUntil([&] { return target.lines().contains(QStringLiteral("dropped")); }, 10000))
         << target.lines().join(QLatin1Char('\n')).toStdString();
     const QStringList lines = target.lines();
-    EXPECT_TRUE(lines.contains(QStringLiteral("droptext:caption of the picture"))) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("droptext:caption of the picture")))
+        << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("dropimage:64x48"))) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("drop:image/png:%1").arg(png.size())));
 }

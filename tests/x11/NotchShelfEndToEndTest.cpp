@@ -109,16 +109,20 @@ protected:
     }
     void addSamples()
     {
-        addEntry(std::make_shared<ClipItem>(QDateTime(), QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox"), false,
-                     QStringLiteral("https://www.qt.io/blog"), std::vector<ClipRepresentationPtr> {}, QStringLiteral("Qt Blog"),
-                     imageBytes(320, 180, "jpg", QColor(65, 205, 82)), false, false, 0, std::nullopt, std::nullopt, std::nullopt,
-                     false, std::nullopt, false, std::nullopt),
+        addEntry(
+            std::make_shared<ClipItem>(QDateTime(), QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox"),
+                false, QStringLiteral("https://www.qt.io/blog"), std::vector<ClipRepresentationPtr> {},
+                QStringLiteral("Qt Blog"), imageBytes(320, 180, "jpg", QColor(65, 205, 82)), false, false, 0,
+                std::nullopt, std::nullopt, std::nullopt, false, std::nullopt, false, std::nullopt),
             90);
-        addEntry(std::make_shared<ClipItem>(QDateTime(), QStringLiteral("org.gimp.GIMP"), QStringLiteral("GIMP"), false, QString(),
-                     std::vector<ClipRepresentationPtr> {}, std::nullopt, std::nullopt, true, false, 0, std::nullopt, std::nullopt,
-                     imageBytes(480, 300, "png", QColor(70, 130, 180)), false, std::nullopt, false, std::nullopt),
+        addEntry(std::make_shared<ClipItem>(QDateTime(), QStringLiteral("org.gimp.GIMP"), QStringLiteral("GIMP"), false,
+                     QString(), std::vector<ClipRepresentationPtr> {}, std::nullopt, std::nullopt, true, false, 0,
+                     std::nullopt, std::nullopt, imageBytes(480, 300, "png", QColor(70, 130, 180)), false, std::nullopt,
+                     false, std::nullopt),
             30);
-        addEntry(makeTextEntry(QStringLiteral("Release checklist:\n1. tag the build\n2. write the notes\n3. tell the team")), 5);
+        addEntry(
+            makeTextEntry(QStringLiteral("Release checklist:\n1. tag the build\n2. write the notes\n3. tell the team")),
+            5);
         addEntry(makeTextEntry(QStringLiteral("shelf paste works")), 1);
     }
     NotchShelfContentView* content() { return qobject_cast<NotchShelfContentView*>(shelf.content()); }
@@ -139,9 +143,11 @@ protected:
     X11ForeignWindowTracker tracker {workspace};
     ClipboardSuspension suspension;
     NotificationCenter notifications;
-    PasteService paste {pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
+    PasteService paste {
+        pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
-    NotchShelfWindowManager shelf {prefs.get(), &displays, &pointer, &shapes, notifications, DispatchQueue::main(), &x11CompositingManagerRunning};
+    NotchShelfWindowManager shelf {
+        prefs.get(), &displays, &pointer, &shapes, notifications, DispatchQueue::main(), &x11CompositingManagerRunning};
     std::unique_ptr<WindowManager> windows;
     std::unique_ptr<HotkeyService> hotkeys;
 };
@@ -233,7 +239,8 @@ TEST_F(NotchShelfEndToEndTest, HoverHotkeyAndPasteFromACard)
     const QPoint field = content()->searchBar()->mapToGlobal(content()->searchBar()->rect().center());
     ASSERT_TRUE(moveTo(field.x(), field.y()));
     ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
-    ASSERT_TRUE(waitUntil([&] { return shelf.panel()->isActiveWindow(); })) << "the search field did not take the keyboard";
+    ASSERT_TRUE(waitUntil([&] { return shelf.panel()->isActiveWindow(); }))
+        << "the search field did not take the keyboard";
     ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("zzz")}));
     ASSERT_TRUE(waitUntil([&] { return content()->emptyText() == QStringLiteral("No results found"); }));
     ASSERT_TRUE(moveTo(screen.center().x(), screen.height() - 40));
@@ -245,7 +252,8 @@ TEST_F(NotchShelfEndToEndTest, HoverHotkeyAndPasteFromACard)
     EXPECT_TRUE(waitUntil([&] { return !shelf.isExpanded(); })) << "a click into another program did not collapse it";
     // The keyboard is the other program's again.
     ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("!")}));
-    EXPECT_TRUE(waitUntil([&] { return target.text().endsWith(QLatin1Char('!')); })) << "field holds: " << target.text().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return target.text().endsWith(QLatin1Char('!')); }))
+        << "field holds: " << target.text().toStdString();
 }
 
 TEST_F(NotchShelfEndToEndTest, EdgeTabRevealsAndClosesTheHistoryPanel)
@@ -255,8 +263,8 @@ TEST_F(NotchShelfEndToEndTest, EdgeTabRevealsAndClosesTheHistoryPanel)
     ForeignWindow backdrop("backdrop", "Backdrop", 4321, false);
     ASSERT_TRUE(moveTo(300, 400));
     HistoryEdgeRevealController edge(&displays, &shapes, notifications, DispatchQueue::main(),
-        {[this] { return windows->isVisible(); }, [this] { windows->showHistoryWindow(); }, [this] { windows->hideHistoryWindow(); },
-            [this]() -> QWidget* { return windows->historyPanel(); }},
+        {[this] { return windows->isVisible(); }, [this] { windows->showHistoryWindow(); },
+            [this] { windows->hideHistoryWindow(); }, [this]() -> QWidget* { return windows->historyPanel(); }},
         &x11CompositingManagerRunning);
     prefs->set(HistoryEdgeRevealController::enabledKey, true);
     edge.setEnabled(prefs->boolForKey(HistoryEdgeRevealController::enabledKey));

@@ -115,7 +115,8 @@ TEST_F(PasteEndToEndTest, HistoryHotkeyFiresUntilUnregistered)
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+m")}));
     ASSERT_TRUE(waitUntil([&] {
-        return std::any_of(spy.cbegin(), spy.cend(), [](const QList<QVariant>& args) { return args.at(0).toUInt() == 900; });
+        return std::any_of(
+            spy.cbegin(), spy.cend(), [](const QList<QVariant>& args) { return args.at(0).toUInt() == 900; });
     })) << "the marker hotkey never arrived";
     for (const QList<QVariant>& args : std::as_const(spy))
         EXPECT_NE(args.at(0).toUInt(), HotkeyAction(HotkeyAction::showHistory).rawValue());
@@ -139,10 +140,12 @@ TEST_F(PasteEndToEndTest, ShortcutGrabbedByAnotherClientIsReportedAsFailed)
 
     hotkeys.registerHotkey();
     EXPECT_FALSE(hotkeys.isRegistered(HotkeyAction::showHistory));
-    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for showHistory: the shortcut is taken by another program")));
+    EXPECT_TRUE(console.contains(
+        QStringLiteral("Failed to register hotkey for showHistory: the shortcut is taken by another program")));
 
     EXPECT_FALSE(hotkeys.updateHotkey(HotkeyAction::captureArea, kKeyV, kControl | kOption | kShift));
-    EXPECT_TRUE(console.contains(QStringLiteral("Failed to register hotkey for captureArea: the shortcut is taken by another program")));
+    EXPECT_TRUE(console.contains(
+        QStringLiteral("Failed to register hotkey for captureArea: the shortcut is taken by another program")));
     EXPECT_FALSE(hotkeys.isRegistered(HotkeyAction::captureArea));
     EXPECT_FALSE(prefs.storedObject(QStringLiteral("captureAreaHotkeyKeyCode")).isValid());
 
@@ -155,7 +158,8 @@ TEST_F(PasteEndToEndTest, ShortcutGrabbedByAnotherClientIsReportedAsFailed)
 TEST_F(PasteEndToEndTest, PastesStoredEntryIntoTheTextFieldOfAnotherProgram)
 {
     TargetApp target;
-    ASSERT_TRUE(target.start(QStringLiteral("Paste target"))) << "the target program did not come up: " << targetProgram().toStdString();
+    ASSERT_TRUE(target.start(QStringLiteral("Paste target")))
+        << "the target program did not come up: " << targetProgram().toStdString();
 
     // The history opens while the target is frontmost, then takes the focus itself.
     windows.showHistoryWindow();
@@ -197,7 +201,8 @@ TEST_F(PasteEndToEndTest, TargetThatNeverActivatesGetsNoKeystrokeIntoTheFocusedW
     ASSERT_TRUE(never.isValid());
     ASSERT_TRUE(waitUntil([this] {
         const QList<RunningApplication> running = workspace.runningApplications();
-        return std::any_of(running.begin(), running.end(), [](const RunningApplication& app) { return app.processIdentifier == kPid; });
+        return std::any_of(running.begin(), running.end(),
+            [](const RunningApplication& app) { return app.processIdentifier == kPid; });
     }));
     Decoy focused;
     ASSERT_TRUE(focused.takeFocus());
@@ -208,7 +213,8 @@ TEST_F(PasteEndToEndTest, TargetThatNeverActivatesGetsNoKeystrokeIntoTheFocusedW
 
     const QString text = QStringLiteral("nicht hier einfügen");
     ASSERT_TRUE(paste.paste(makeTextEntry(text), false));
-    ASSERT_TRUE(waitUntil([this] { return traced().last().startsWith(QStringLiteral("Activation timeout after 500ms.")); }, 5000))
+    ASSERT_TRUE(waitUntil(
+        [this] { return traced().last().startsWith(QStringLiteral("Activation timeout after 500ms.")); }, 5000))
         << traced().join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(traced().last().contains(QStringLiteral("Paste to PID %1 skipped").arg(kPid)));
     // The window that held the focus all along is this program's: a keystroke sent anyway would

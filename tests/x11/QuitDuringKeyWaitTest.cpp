@@ -21,21 +21,23 @@ class SilentSecretService {
 public:
     SilentSecretService()
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
         if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
             return;
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
         GError* error = nullptr;
         m_connection = g_dbus_connection_new_for_address_sync(m_address.toUtf8().constData(),
-            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            GDBusConnectionFlags(
+                G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, &error);
         g_clear_error(&error);
         if (!m_connection)
             return;
         g_dbus_connection_add_filter(m_connection, &SilentSecretService::swallow, &m_calls, nullptr);
         GVariant* owned = g_dbus_connection_call_sync(m_connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-            "org.freedesktop.DBus", "RequestName", g_variant_new("(su)", "org.freedesktop.secrets", 4u), G_VARIANT_TYPE("(u)"),
-            G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+            "org.freedesktop.DBus", "RequestName", g_variant_new("(su)", "org.freedesktop.secrets", 4u),
+            G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
         g_clear_error(&error);
         if (owned) {
             guint32 reply = 0;
@@ -98,12 +100,16 @@ TEST(QuitDuringKeyWait, SigtermEndsTheProcessWhileTheKeychainHangs)
     process.start(binary, {});
     ASSERT_TRUE(process.waitForStarted(5000));
     QString err;
-    auto readErr = [&] { err += QString::fromUtf8(process.readAllStandardError()); return err; };
+    auto readErr = [&] {
+        err += QString::fromUtf8(process.readAllStandardError());
+        return err;
+    };
 
     // The start asks the keychain (off the main thread) and gets no answer; a copy then waits.
     ASSERT_TRUE(waitUntil([&] { return secrets.calls() > 0; }, 10000));
     x11test::XclipOwner copy("waits for the keychain");
-    EXPECT_TRUE(waitUntil([&] { return readErr().contains("capture waits for the keychain"); }, 10000)) << err.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return readErr().contains("capture waits for the keychain"); }, 10000))
+        << err.toStdString();
     ASSERT_EQ(process.state(), QProcess::Running);
 
     QElapsedTimer elapsed;
@@ -111,7 +117,8 @@ TEST(QuitDuringKeyWait, SigtermEndsTheProcessWhileTheKeychainHangs)
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     const bool ended = process.waitForFinished(5000);
     const qint64 ms = elapsed.elapsed();
-    std::printf("quorvel ended %lld ms after SIGTERM with the keychain call still pending\n", static_cast<long long>(ms));
+    std::printf(
+        "quorvel ended %lld ms after SIGTERM with the keychain call still pending\n", static_cast<long long>(ms));
     if (!ended) {
         process.kill();
         process.waitForFinished(3000);

@@ -11,7 +11,8 @@ namespace x11test {
 inline QString targetProgram()
 {
     const QString configured = qEnvironmentVariable("QUORVEL_PASTE_TARGET_APP");
-    return configured.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/paste_target_app") : configured;
+    return configured.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/paste_target_app")
+                                : configured;
 }
 
 // The target program: a window of another process with one text field.

@@ -80,7 +80,8 @@ TEST_F(X11HotkeyTest, LockKeysDoNotDisableTheHotkey)
     registerOrFail(2, kKeyK, kControl | kShift);
 
     // Pressed with NumLock on, with both locks on, with CapsLock on; then both are off again.
-    for (const char* key : {"Num_Lock", "ctrl+shift+k", "Caps_Lock", "ctrl+shift+k", "Num_Lock", "ctrl+shift+k", "Caps_Lock"})
+    for (const char* key :
+        {"Num_Lock", "ctrl+shift+k", "Caps_Lock", "ctrl+shift+k", "Num_Lock", "ctrl+shift+k", "Caps_Lock"})
         ASSERT_TRUE(xdotool({"key", key}));
     EXPECT_EQ(pressesBeforeMarker(2), 3);
 }
@@ -138,7 +139,8 @@ TEST_F(X11HotkeyTest, BareKeyAndReplacement)
 TEST_F(X11HotkeyTest, CombinationsThatCannotBeRegisteredFailWithAReason)
 {
     // The marker's combination a second time in this process, and key codes outside the table.
-    for (const auto& [keyCode, modifiers] : {std::pair {kKeyM, kControl | kOption}, {10u, kCommand}, {500u, kCommand}}) {
+    for (const auto& [keyCode, modifiers] :
+        {std::pair {kKeyM, kControl | kOption}, {10u, kCommand}, {500u, kCommand}}) {
         QString error;
         EXPECT_FALSE(m_registrar.registerHotkey(5, keyCode, modifiers, &error)) << keyCode;
         EXPECT_FALSE(error.isEmpty());

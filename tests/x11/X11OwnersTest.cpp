@@ -19,11 +19,11 @@ TEST(X11OwnersTest, ReadTreesHintsAndPropertiesAndSurviveAVanishedWindow)
     ASSERT_TRUE(dpy);
     const Window parent = XCreateSimpleWindow(dpy, connection.rootWindow(), 0, 0, 10, 10, 0, 0, 0);
     const Window child = XCreateSimpleWindow(dpy, parent, 0, 0, 5, 5, 0, 0, 0);
-    XClassHint hint{const_cast<char*>("quorvel-test"), const_cast<char*>("QuorvelTest")};
+    XClassHint hint {const_cast<char*>("quorvel-test"), const_cast<char*>("QuorvelTest")};
     XSetClassHint(dpy, parent, &hint);
     const long values[] = {7, 8, 9};
-    XChangeProperty(dpy, parent, XA_CARDINAL, XA_CARDINAL, 32, PropModeReplace,
-        reinterpret_cast<const unsigned char*>(values), 3);
+    XChangeProperty(
+        dpy, parent, XA_CARDINAL, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(values), 3);
     XSync(dpy, False);
 
     X11WindowList children;

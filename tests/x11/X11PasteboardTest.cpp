@@ -77,8 +77,8 @@ public:
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char* data = nullptr;
-        XGetWindowProperty(m_display, m_window, property, 0, 0x1000000, False, AnyPropertyType, &actualType, &format, &items,
-                           &after, &data);
+        XGetWindowProperty(m_display, m_window, property, 0, 0x1000000, False, AnyPropertyType, &actualType, &format,
+            &items, &after, &data);
         QByteArray result;
         if (data && format == 8)
             result = QByteArray(reinterpret_cast<const char*>(data), int(items));
@@ -139,14 +139,14 @@ private:
                 if (request.target == m_targets) {
                     const long atoms[] = {long(m_targets), long(m_target)};
                     XChangeProperty(d, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
-                                    reinterpret_cast<const unsigned char*>(atoms), 2);
+                        reinterpret_cast<const unsigned char*>(atoms), 2);
                 } else if (request.target == m_target) {
                     requestor = request.requestor;
                     property = request.property;
                     XSelectInput(d, requestor, PropertyChangeMask);
                     const long size = long(m_announced);
                     XChangeProperty(d, request.requestor, request.property, m_incr, 32, PropModeReplace,
-                                    reinterpret_cast<const unsigned char*>(&size), 1);
+                        reinterpret_cast<const unsigned char*>(&size), 1);
                     m_answered = true;
                 } else {
                     reply.property = XNone;
@@ -160,9 +160,9 @@ private:
     Atom m_target = 0, m_targets = 0, m_incr = 0;
     quint32 m_announced;
     std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_incrementRequested{false};
-    std::atomic<bool> m_answered{false};
+    std::atomic<bool> m_stop {false};
+    std::atomic<bool> m_incrementRequested {false};
+    std::atomic<bool> m_answered {false};
 };
 
 class X11PasteboardTest : public ::testing::Test {
@@ -170,7 +170,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(pasteboard.isEnabled()) << "needs an X display ($DISPLAY)"; }
 
     // Waits until the pasteboard has seen an owner change after `before`.
-    bool waitForChange(qint64 before) { return waitUntil([&] { return pasteboard.changeCount() > before; }); }
+    bool waitForChange(qint64 before)
+    {
+        return waitUntil([&] { return pasteboard.changeCount() > before; });
+    }
     // Waits until an owner change after `before` brought an owner that offers something. The loss
     // of an earlier owner that offered nothing readable is an owner change too, and may arrive
     // after `before` was read.
@@ -191,7 +194,7 @@ TEST_F(X11PasteboardTest, TextCopiedByAnotherClientIsCountedAndReadBack)
     XclipOwner xclip(text);
     ASSERT_TRUE(waitForOffer(before));
     EXPECT_FALSE(pasteboard.ownsClipboard());
-    EXPECT_EQ(pasteboard.types(), QStringList{"public.utf8-plain-text"});
+    EXPECT_EQ(pasteboard.types(), QStringList {"public.utf8-plain-text"});
 
     ReadError error = ReadError::Unavailable;
     EXPECT_EQ(pasteboard.data("public.utf8-plain-text", maxDataSize, &error), text);
@@ -209,7 +212,7 @@ TEST_F(X11PasteboardTest, ContentOfAnOwnerThatExitsStaysButAClearedClipboardIsEm
         ASSERT_TRUE(waitForOffer(before));
         ASSERT_EQ(pasteboard.data(text, 1000), QByteArray("gone soon"));
     }
-    spin(300); // the owner's exit reaches the pasteboard
+    spin(300);                                       // the owner's exit reaches the pasteboard
     EXPECT_EQ(pasteboard.changeCount(), before + 1); // no new content
     EXPECT_EQ(pasteboard.types(), QStringList {text});
     qint64 size = -1;
@@ -242,9 +245,8 @@ TEST_F(X11PasteboardTest, PrimarySelectionChangesAreNotCounted)
     // A later CLIPBOARD change is seen after the PRIMARY one (events arrive in server order), so
     // once it is in, the PRIMARY change would have been counted already.
     XclipOwner clipboard("clipboard text");
-    ASSERT_TRUE(waitUntil([&] {
-        return pasteboard.data("public.utf8-plain-text", 1000) == QByteArray("clipboard text");
-    }));
+    ASSERT_TRUE(
+        waitUntil([&] { return pasteboard.data("public.utf8-plain-text", 1000) == QByteArray("clipboard text"); }));
     EXPECT_EQ(pasteboard.changeCount(), before + 1);
 }
 
@@ -277,7 +279,7 @@ TEST_F(X11PasteboardTest, PayloadOverTheLimitIsRefusedWithoutReadingIt)
     before = pasteboard.changeCount();
     StallingIncrOwner owner("application/x-huge", 100'000'000);
     ASSERT_TRUE(waitForOffer(before));
-    EXPECT_EQ(pasteboard.types(), QStringList{"application/x-huge"});
+    EXPECT_EQ(pasteboard.types(), QStringList {"application/x-huge"});
     EXPECT_FALSE(pasteboard.data("application/x-huge", maxDataSize, &error));
     EXPECT_EQ(error, ReadError::TooLarge);
     EXPECT_TRUE(owner.answered());
@@ -335,14 +337,15 @@ TEST_F(X11PasteboardTest, WrittenItemsAreServedToOtherClients)
     // Both owner changes are counted by the time the calls return.
     EXPECT_EQ(pasteboard.changeCount(), before + 2);
     EXPECT_TRUE(pasteboard.ownsClipboard());
-    EXPECT_EQ(pasteboard.types(), (QStringList{"public.utf8-plain-text", "public.html", "public.png", "public.file-url",
-                                               "application/x-foo", "com.example.big"}));
+    EXPECT_EQ(pasteboard.types(),
+        (QStringList {"public.utf8-plain-text", "public.html", "public.png", "public.file-url", "application/x-foo",
+            "com.example.big"}));
     EXPECT_EQ(pasteboard.data("public.png", maxDataSize), png);
 
     const QList<QByteArray> targets = xclipRead("TARGETS").split('\n');
     for (const char* target : {"TARGETS", "TIMESTAMP", "MULTIPLE", "UTF8_STRING", "text/plain;charset=utf-8",
-                               "text/plain", "STRING", "text/html", "image/png", "text/uri-list",
-                               "x-special/gnome-copied-files", "application/x-foo", "com.example.big"})
+             "text/plain", "STRING", "text/html", "image/png", "text/uri-list", "x-special/gnome-copied-files",
+             "application/x-foo", "com.example.big"})
         EXPECT_TRUE(targets.contains(target)) << target;
     EXPECT_EQ(xclipRead("UTF8_STRING"), QByteArray("Grüße €"));
     EXPECT_EQ(xclipRead("text/plain;charset=utf-8"), QByteArray("Grüße €"));
@@ -356,8 +359,9 @@ TEST_F(X11PasteboardTest, WrittenItemsAreServedToOtherClients)
 
     // Another instance reads the same payloads through X, the big one in increments.
     X11Pasteboard reader;
-    EXPECT_EQ(reader.types(), (QStringList{"public.utf8-plain-text", "public.html", "public.png", "public.file-url",
-                                           "application/x-foo", "com.example.big"}));
+    EXPECT_EQ(reader.types(),
+        (QStringList {"public.utf8-plain-text", "public.html", "public.png", "public.file-url", "application/x-foo",
+            "com.example.big"}));
     EXPECT_EQ(reader.data("public.file-url", maxDataSize), QByteArray("file:///tmp/Quorvel%20report.pdf"));
     EXPECT_EQ(reader.data("com.example.big", maxDataSize), big);
 
@@ -371,16 +375,16 @@ TEST_F(X11PasteboardTest, WrittenItemsAreServedToOtherClients)
 
 TEST_F(X11PasteboardTest, MultipleRequestsAndVanishingRequestorsAreHandled)
 {
-    ASSERT_TRUE(pasteboard.writeItems({{"public.utf8-plain-text", "multi"},
-                                       {"public.html", "<i>multi</i>"},
-                                       {"com.example.big", QByteArray(3 * 1024 * 1024, 'b')}}));
+    ASSERT_TRUE(pasteboard.writeItems({{"public.utf8-plain-text", "multi"}, {"public.html", "<i>multi</i>"},
+        {"com.example.big", QByteArray(3 * 1024 * 1024, 'b')}}));
     RawClient client;
     const Atom utf8 = client.atom("UTF8_STRING"), html = client.atom("text/html"), png = client.atom("image/png");
     const Atom p1 = client.atom("P1"), p2 = client.atom("P2"), p3 = client.atom("P3"), pairs = client.atom("PAIRS");
     const long request[] = {long(utf8), long(p1), long(html), long(p2), long(png), long(p3)};
     XChangeProperty(client.display(), client.window(), pairs, client.atom("ATOM_PAIR"), 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(request), 6);
-    XConvertSelection(client.display(), client.clipboard(), client.atom("MULTIPLE"), pairs, client.window(), CurrentTime);
+        reinterpret_cast<const unsigned char*>(request), 6);
+    XConvertSelection(
+        client.display(), client.clipboard(), client.atom("MULTIPLE"), pairs, client.window(), CurrentTime);
     XFlush(client.display());
     XEvent event;
     ASSERT_TRUE(client.waitForEvent(&event, [](const XEvent& e) { return e.type == SelectionNotify; }));
@@ -395,7 +399,7 @@ TEST_F(X11PasteboardTest, MultipleRequestsAndVanishingRequestorsAreHandled)
 
     // A requestor that asks for an increment and vanishes at once: the errors of writing to its
     // gone window must not reach the process-wide handler (Xlib's default one exits).
-    static std::atomic<int> globalErrors{0};
+    static std::atomic<int> globalErrors {0};
     const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
         ++globalErrors;
         return 0;

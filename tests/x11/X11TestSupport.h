@@ -88,7 +88,8 @@ inline void sendSelectionReply(Display* display, XSelectionEvent reply)
 // xclip serving one file's content on a selection, kept in the foreground (-quiet) so it can be stopped.
 class XclipOwner {
 public:
-    explicit XclipOwner(const QByteArray& content, const QString& selection = QStringLiteral("clipboard"), const QString& target = {})
+    explicit XclipOwner(
+        const QByteArray& content, const QString& selection = QStringLiteral("clipboard"), const QString& target = {})
     {
         QFile file(m_dir.filePath(QStringLiteral("content")));
         file.open(QIODevice::WriteOnly);
@@ -129,8 +130,8 @@ public:
         hints.flags = InputHint;
         hints.input = takesFocus;
         XSetWMHints(m_display, m_window, &hints);
-        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-            reinterpret_cast<const unsigned char*>(&pid), 1);
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
         if (windowType) {
             const long type = long(XInternAtom(m_display, windowType, False));
             XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,

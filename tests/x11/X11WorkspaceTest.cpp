@@ -119,8 +119,10 @@ TEST_F(X11WorkspaceTest, RunningApplicationsListEachProcessOnceAndTellPanelsApar
     ForeignWindow beta("beta", "BetaClass", kPidB);
     ASSERT_TRUE(waitUntil([&] { return workspace.activeWindow() == beta.window(); }));
     const auto apps = workspace.runningApplications();
-    EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidA; }), 1);
-    EXPECT_EQ(std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidB; }), 1);
+    EXPECT_EQ(
+        std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidA; }), 1);
+    EXPECT_EQ(
+        std::count_if(apps.begin(), apps.end(), [](const auto& app) { return app.processIdentifier == kPidB; }), 1);
     for (const RunningApplication& app : apps) {
         EXPECT_EQ(app.isRegular, app.processIdentifier != kPidDock) << app.bundleIdentifier.toStdString();
         if (app.processIdentifier == kPidA) {
@@ -133,7 +135,8 @@ TEST_F(X11WorkspaceTest, RunningApplicationsListEachProcessOnceAndTellPanelsApar
     // Every name the window carries: its desktop entry's ID and StartupWMClass, WM_CLASS instance and class.
     EXPECT_EQ(workspace.applicationForWindow(alpha1.window())->identities,
         (QStringList {"com.example.Alpha", "AlphaClass", "alpha"}));
-    EXPECT_EQ(workspace.applicationForWindow(dock.window())->identities, QStringList {"Tint2"}); // no repeats, ignoring case
+    EXPECT_EQ(
+        workspace.applicationForWindow(dock.window())->identities, QStringList {"Tint2"}); // no repeats, ignoring case
 }
 
 TEST_F(X11WorkspaceTest, ClipboardOwnerIsTheCopyingApplication)

@@ -143,8 +143,8 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForWindowClass(
     return std::nullopt;
 }
 
-DesktopEntryIndex::Identity DesktopEntryIndex::identify(const QString& gtkApplicationId,
-    const QString& kdeDesktopFile, const QString& instance, const QString& windowClass)
+DesktopEntryIndex::Identity DesktopEntryIndex::identify(
+    const QString& gtkApplicationId, const QString& kdeDesktopFile, const QString& instance, const QString& windowClass)
 {
     const QString className = windowClass.isEmpty() ? instance : windowClass;
     Identity identity;
@@ -172,7 +172,8 @@ DesktopEntryIndex::Identity DesktopEntryIndex::identify(const QString& gtkApplic
     add(normalizedDesktopFileId(kdeDesktopFile));
     // The entry a window class names may differ from the one the toolkit ID names.
     const std::optional<Entry> classEntry = (instance.isEmpty() && windowClass.isEmpty())
-        ? std::nullopt : entryForWindowClass(instance, windowClass);
+        ? std::nullopt
+        : entryForWindowClass(instance, windowClass);
     for (const std::optional<Entry>& e : {entry, classEntry}) {
         if (e) {
             add(e->id);

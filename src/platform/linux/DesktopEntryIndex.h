@@ -42,8 +42,8 @@ public:
     // (any may be empty). Identifier: the GTK application ID, else the KDE desktop file, else the
     // ID of a matching desktop entry, else the WM_CLASS class (instance when there is no class).
     // Name: the Name= of the identifier's entry, else the WM_CLASS class (or instance).
-    Identity identify(const QString& gtkApplicationId, const QString& kdeDesktopFile,
-        const QString& instance, const QString& windowClass);
+    Identity identify(const QString& gtkApplicationId, const QString& kdeDesktopFile, const QString& instance,
+        const QString& windowClass);
 
     // Drops the scanned entries: the next query scans again.
     void invalidate();

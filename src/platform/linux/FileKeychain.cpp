@@ -27,18 +27,20 @@ QString modeText(mode_t mode)
 QString checkOwnership(const struct stat& st, const QString& path, bool isDirectory)
 {
     if (isDirectory ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
-        return QStringLiteral("%1 is not a %2").arg(path, isDirectory ? QStringLiteral("folder") : QStringLiteral("regular file"));
+        return QStringLiteral("%1 is not a %2")
+            .arg(path, isDirectory ? QStringLiteral("folder") : QStringLiteral("regular file"));
     if (st.st_uid != geteuid())
         return QStringLiteral("%1 belongs to another user (uid %2)").arg(path).arg(st.st_uid);
     if (st.st_mode & 077)
-        return QStringLiteral("%1 has mode %2, expected %3").arg(path, modeText(st.st_mode), isDirectory ? QStringLiteral("0700") : QStringLiteral("0600"));
+        return QStringLiteral("%1 has mode %2, expected %3")
+            .arg(path, modeText(st.st_mode), isDirectory ? QStringLiteral("0700") : QStringLiteral("0600"));
     return {};
 }
 
 // 0 when the folder exists and is sound, ENOENT when it is missing, else an error with reason.
 int checkDirectory(const QString& path, QString* reason)
 {
-    struct stat st {};
+    struct stat st { };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
         const int error = errno;
         if (error != ENOENT && reason)
@@ -71,7 +73,10 @@ bool writeAll(int fd, const QByteArray& bytes)
 
 }
 
-FileKeychain::FileKeychain(const QString& directory) : m_directory(directory.isEmpty() ? defaultDirectory() : directory) { }
+FileKeychain::FileKeychain(const QString& directory)
+    : m_directory(directory.isEmpty() ? defaultDirectory() : directory)
+{
+}
 
 QString FileKeychain::defaultDirectory()
 {
@@ -82,10 +87,12 @@ QString FileKeychain::itemPath(const QString& service, const QString& account) c
 {
     // "@" is escaped inside both parts, so the joined name is unambiguous; "." and "~" stay
     // readable but a part is never "." or ".." on its own, since the name always holds "@".
-    const QByteArray name = QUrl::toPercentEncoding(service, {}, "@") + '@' + QUrl::toPercentEncoding(account, {}, "@") + ".key";
+    const QByteArray name = QUrl::toPercentEncoding(service, {}, "@") + '@' + QUrl::toPercentEncoding(account, {}, "@")
+        + ".key";
     if (name.size() <= 200)
         return m_directory + QLatin1Char('/') + QString::fromLatin1(name);
-    const QByteArray digest = QCryptographicHash::hash(service.toUtf8() + '\0' + account.toUtf8(), QCryptographicHash::Sha256).toHex();
+    const QByteArray digest
+        = QCryptographicHash::hash(service.toUtf8() + '\0' + account.toUtf8(), QCryptographicHash::Sha256).toHex();
     return m_directory + QLatin1Char('/') + QString::fromLatin1(digest) + QStringLiteral(".key");
 }
 
@@ -116,7 +123,7 @@ Keychain::ReadResult FileKeychain::read(const QString& service, const QString& a
             result.error = QStringLiteral("cannot open %1: %2").arg(path, errnoText(error));
         return result;
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0) {
         result.error = QStringLiteral("cannot inspect %1: %2").arg(path, errnoText(errno));
         ::close(fd);
@@ -155,7 +162,8 @@ Keychain::ReadResult FileKeychain::read(const QString& service, const QString& a
     return result;
 }
 
-Keychain::Status FileKeychain::add(const QString& service, const QString& account, const QByteArray& secret, QString* error)
+Keychain::Status FileKeychain::add(
+    const QString& service, const QString& account, const QByteArray& secret, QString* error)
 {
     auto fail = [error](const QString& message) {
         if (error)

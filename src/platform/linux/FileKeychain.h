@@ -15,8 +15,10 @@ public:
     // The file that holds the item for service and account.
     QString itemPath(const QString& service, const QString& account) const;
 
-    ReadResult read(const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override;
-    Status add(const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
+    ReadResult read(
+        const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override;
+    Status add(
+        const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
 
     // Larger files are not read as keys.
     static constexpr qint64 maximumItemSize = 64 * 1024;

@@ -19,8 +19,7 @@ struct GObjectUnref {
     }
 };
 // A GObject reference of type T (SecretService, GSettings, ...).
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+template <typename T> using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
 struct GHashTableUnref {
     void operator()(GHashTable* table) const

@@ -97,8 +97,8 @@ QVariant fromJson(const json& j)
         const auto it = j.begin();
         if (it.key() == dataMarker && it.value().is_string()) {
             const std::string& text = it.value().get_ref<const std::string&>();
-            auto decoded = QByteArray::fromBase64Encoding(QByteArray(text.data(), static_cast<qsizetype>(text.size())),
-                                                          QByteArray::AbortOnBase64DecodingErrors);
+            auto decoded = QByteArray::fromBase64Encoding(
+                QByteArray(text.data(), static_cast<qsizetype>(text.size())), QByteArray::AbortOnBase64DecodingErrors);
             if (!decoded)
                 return {};
             return *decoded;
@@ -125,14 +125,16 @@ QVariant fromJson(const json& j)
 
 }
 
-JsonFilePreferences::JsonFilePreferences(const QString& path) : m_path(path.isEmpty() ? defaultPath() : path)
+JsonFilePreferences::JsonFilePreferences(const QString& path)
+    : m_path(path.isEmpty() ? defaultPath() : path)
 {
     load();
 }
 
 QString JsonFilePreferences::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quorvel/preferences.json");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Quorvel/preferences.json");
 }
 
 QByteArray JsonFilePreferences::encode(const QVariantMap& values, QStringList* unsupportedKeys)
@@ -151,7 +153,8 @@ QByteArray JsonFilePreferences::encode(const QVariantMap& values, QStringList* u
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::optional<QVariantMap> JsonFilePreferences::decode(const QByteArray& bytes, QString* error, QStringList* skippedKeys)
+std::optional<QVariantMap> JsonFilePreferences::decode(
+    const QByteArray& bytes, QString* error, QStringList* skippedKeys)
 {
     json root;
     try {
@@ -212,7 +215,8 @@ void JsonFilePreferences::load()
         return;
     }
     if (!skipped.isEmpty())
-        Console::log(QStringLiteral("Preferences: ignored unreadable values in %1: %2").arg(m_path, skipped.join(QStringLiteral(", "))));
+        Console::log(QStringLiteral("Preferences: ignored unreadable values in %1: %2")
+                         .arg(m_path, skipped.join(QStringLiteral(", "))));
     adoptStored(std::move(*values));
 }
 

@@ -17,7 +17,8 @@ public:
     // Encoding of a whole stored layer, and its decoding; decode() skips values it does not
     // understand and lists their keys in skippedKeys. Both are exposed for tests and fuzzing.
     static QByteArray encode(const QVariantMap& values, QStringList* unsupportedKeys = nullptr);
-    static std::optional<QVariantMap> decode(const QByteArray& bytes, QString* error, QStringList* skippedKeys = nullptr);
+    static std::optional<QVariantMap> decode(
+        const QByteArray& bytes, QString* error, QStringList* skippedKeys = nullptr);
 
     // Files above this size are not read.
     static constexpr qint64 maximumFileSize = 16 * 1024 * 1024;

@@ -45,7 +45,7 @@ QString largestPictureIn(const QString& folder)
 {
     QString best;
     qint64 bestArea = -1;
-    for (const QString& sub : { QStringLiteral("contents/images"), QStringLiteral("contents/images_dark") }) {
+    for (const QString& sub : {QStringLiteral("contents/images"), QStringLiteral("contents/images_dark")}) {
         const QDir dir(QDir(folder).filePath(sub));
         for (const QFileInfo& file : dir.entryInfoList(QDir::Files, QDir::Name)) {
             const QStringList size = file.completeBaseName().split(QLatin1Char('x'));
@@ -108,19 +108,20 @@ QImage toQImage(XImage* image)
     const auto scaleTo8 = [](unsigned long value, unsigned long maxValue) {
         return maxValue ? static_cast<int>((value * 255 + maxValue / 2) / maxValue) : 0;
     };
-    const unsigned long masks[3] = { image->red_mask, image->green_mask, image->blue_mask };
+    const unsigned long masks[3] = {image->red_mask, image->green_mask, image->blue_mask};
     int shifts[3];
     unsigned long maxima[3];
     for (int c = 0; c < 3; ++c) {
         shifts[c] = shiftOf(masks[c]);
         maxima[c] = masks[c] >> shifts[c];
     }
-    const bool plain32 = image->bits_per_pixel == 32 && image->byte_order == LSBFirst
-        && Q_BYTE_ORDER == Q_LITTLE_ENDIAN && masks[0] == 0xff0000 && masks[1] == 0xff00 && masks[2] == 0xff;
+    const bool plain32 = image->bits_per_pixel == 32 && image->byte_order == LSBFirst && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+        && masks[0] == 0xff0000 && masks[1] == 0xff00 && masks[2] == 0xff;
     for (int y = 0; y < image->height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(result.scanLine(y));
         if (plain32) {
-            const auto* src = reinterpret_cast<const quint32*>(image->data + static_cast<qsizetype>(y) * image->bytes_per_line);
+            const auto* src = reinterpret_cast<const quint32*>(
+                image->data + static_cast<qsizetype>(y) * image->bytes_per_line);
             for (int x = 0; x < image->width; ++x)
                 line[x] = 0xff000000u | src[x];
             continue;
@@ -128,7 +129,8 @@ QImage toQImage(XImage* image)
         for (int x = 0; x < image->width; ++x) {
             const unsigned long pixel = XGetPixel(image, x, y);
             line[x] = qRgb(scaleTo8((pixel & masks[0]) >> shifts[0], maxima[0]),
-                scaleTo8((pixel & masks[1]) >> shifts[1], maxima[1]), scaleTo8((pixel & masks[2]) >> shifts[2], maxima[2]));
+                scaleTo8((pixel & masks[1]) >> shifts[1], maxima[1]),
+                scaleTo8((pixel & masks[2]) >> shifts[2], maxima[2]));
         }
     }
     return result;
@@ -224,7 +226,7 @@ QImage LinuxWallpaperProvider::rootWindowPicture()
     if (!display)
         return {};
     X11ErrorTrap trap(display);
-    for (const char* name : { "_XROOTPMAP_ID", "ESETROOT_PMAP_ID" }) {
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
         const Atom property = XInternAtom(display, name, True);
         if (property == None)
             continue;
@@ -285,12 +287,12 @@ QImage LinuxWallpaperProvider::currentWallpaper()
         return loadCached(
             xfceWallpaperPath(configHome + QStringLiteral("/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml")));
     };
-    std::vector<std::function<QImage()>> sources { gnome, kde, xfce };
+    std::vector<std::function<QImage()>> sources {gnome, kde, xfce};
     const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toUpper();
     if (desktop.contains(QLatin1String("KDE")))
-        sources = { kde, gnome, xfce };
+        sources = {kde, gnome, xfce};
     else if (desktop.contains(QLatin1String("XFCE")))
-        sources = { xfce, gnome, kde };
+        sources = {xfce, gnome, kde};
     for (const std::function<QImage()>& source : sources) {
         const QImage image = source();
         if (!image.isNull())

@@ -71,9 +71,14 @@ QByteArray crlfList(const QList<QByteArray>& uris)
 bool MimeTypeMapping::isSkippedTarget(const QString& target)
 {
     static const QSet<QString> meta = {
-        QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"), QStringLiteral("TIMESTAMP"),
-        QStringLiteral("SAVE_TARGETS"), QStringLiteral("DELETE"), QStringLiteral("INCR"),
-        QStringLiteral("TEXT"), QStringLiteral("COMPOUND_TEXT"),
+        QStringLiteral("TARGETS"),
+        QStringLiteral("MULTIPLE"),
+        QStringLiteral("TIMESTAMP"),
+        QStringLiteral("SAVE_TARGETS"),
+        QStringLiteral("DELETE"),
+        QStringLiteral("INCR"),
+        QStringLiteral("TEXT"),
+        QStringLiteral("COMPOUND_TEXT"),
     };
     return target.isEmpty() || target.startsWith(QLatin1Char('_')) || meta.contains(target.toUpper());
 }
@@ -86,8 +91,8 @@ std::optional<QString> MimeTypeMapping::uriListTargetIn(const QStringList& targe
     return std::nullopt;
 }
 
-QList<MimeTypeMapping::Entry> MimeTypeMapping::readableTypes(const QStringList& targets,
-                                                             const std::optional<QByteArray>& uriList)
+QList<MimeTypeMapping::Entry> MimeTypeMapping::readableTypes(
+    const QStringList& targets, const std::optional<QByteArray>& uriList)
 {
     // The best text target and the one image target are chosen over the whole list first; each
     // then takes the position of the first target of its family.
@@ -111,7 +116,9 @@ QList<MimeTypeMapping::Entry> MimeTypeMapping::readableTypes(const QStringList& 
         if (isRtf(target) && (rtfTarget.isEmpty() || normalized(target) == QLatin1String("text/rtf")))
             rtfTarget = target;
     }
-    const QString imageTarget = !pngTarget.isEmpty() ? pngTarget : !jpegTarget.isEmpty() ? jpegTarget : firstImageTarget;
+    const QString imageTarget = !pngTarget.isEmpty() ? pngTarget
+        : !jpegTarget.isEmpty()                      ? jpegTarget
+                                                     : firstImageTarget;
 
     const bool hasUriList = uriListTargetIn(targets).has_value();
     QList<Entry> entries;
@@ -200,7 +207,7 @@ QStringList MimeTypeMapping::targetsForType(const QString& type, const QByteArra
 {
     if (type == plainText)
         return {QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain;charset=utf-8"), QStringLiteral("text/plain"),
-                QStringLiteral("STRING")};
+            QStringLiteral("STRING")};
     if (type == png)
         return {QStringLiteral("image/png")};
     if (type == jpeg)

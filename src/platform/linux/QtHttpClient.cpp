@@ -36,7 +36,10 @@ HttpResponse::Failure failureFor(QNetworkReply::NetworkError error)
 class QtHttpClient::Exchange : public QObject {
 public:
     Exchange(QNetworkAccessManager* network, HttpRequest request, Completion completion, QObject* parent)
-        : QObject(parent), m_network(network), m_request(std::move(request)), m_completion(std::move(completion))
+        : QObject(parent)
+        , m_network(network)
+        , m_request(std::move(request))
+        , m_completion(std::move(completion))
     {
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
@@ -85,7 +88,8 @@ private:
             reply->disconnect(this);
             reply->abort();
             reply->deleteLater();
-            fail(HttpResponse::Failure::tooLarge, QStringLiteral("answer larger than %1 bytes").arg(m_request.maxResponseBytes));
+            fail(HttpResponse::Failure::tooLarge,
+                QStringLiteral("answer larger than %1 bytes").arg(m_request.maxResponseBytes));
         }
     }
 
@@ -116,7 +120,8 @@ private:
                 && (scheme == u"https" || (scheme == u"http" && m_url.scheme().toLower() == u"http"));
             if (allowed) {
                 if (++m_redirects > maxRedirects) {
-                    fail(HttpResponse::Failure::tooManyRedirects, QStringLiteral("more than %1 redirects").arg(maxRedirects));
+                    fail(HttpResponse::Failure::tooManyRedirects,
+                        QStringLiteral("more than %1 redirects").arg(maxRedirects));
                     return;
                 }
                 start(target);
@@ -158,7 +163,10 @@ private:
     bool m_done = false;
 };
 
-QtHttpClient::QtHttpClient() : m_network(new QNetworkAccessManager(this)) { }
+QtHttpClient::QtHttpClient()
+    : m_network(new QNetworkAccessManager(this))
+{
+}
 
 QtHttpClient::~QtHttpClient() = default;
 

@@ -157,9 +157,10 @@ PageScan scanPage(const QByteArray& utf8)
     }();
     (void)initialized;
     PageScan scan;
-    const HtmlDocPtr document(htmlReadMemory(utf8.constData(), int(std::min<qsizetype>(utf8.size(), INT_MAX)), nullptr,
-        "UTF-8", HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER | HTML_PARSE_NOBLANKS
-            | HTML_PARSE_IGNORE_ENC));
+    const HtmlDocPtr document(
+        htmlReadMemory(utf8.constData(), int(std::min<qsizetype>(utf8.size(), INT_MAX)), nullptr, "UTF-8",
+            HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_RECOVER | HTML_PARSE_NOBLANKS
+                | HTML_PARSE_IGNORE_ENC));
     if (document)
         scanElements(xmlDocGetRootElement(document.get()) ? document->children : nullptr, &scan, 0);
     return scan;
@@ -167,14 +168,13 @@ PageScan scanPage(const QByteArray& utf8)
 
 }
 
-QtLinkMetadataProvider::PageMetadata QtLinkMetadataProvider::parseHTML(const QByteArray& html, const QUrl& baseURL,
-                                                                        const QByteArray& contentType)
+QtLinkMetadataProvider::PageMetadata QtLinkMetadataProvider::parseHTML(
+    const QByteArray& html, const QUrl& baseURL, const QByteArray& contentType)
 {
     const QByteArray declared = headerCharset(contentType);
     PageScan scan = scanPage(toUtf8(html, declared));
     // Without a charset in the header, a <meta> of the page may name one: read the page again in it.
-    if (declared.isEmpty() && !scan.metaCharset.isEmpty()
-        && scan.metaCharset.compare("utf-8", Qt::CaseInsensitive) != 0
+    if (declared.isEmpty() && !scan.metaCharset.isEmpty() && scan.metaCharset.compare("utf-8", Qt::CaseInsensitive) != 0
         && scan.metaCharset.compare("utf8", Qt::CaseInsensitive) != 0)
         scan = scanPage(toUtf8(html, scan.metaCharset));
 
@@ -228,8 +228,11 @@ std::optional<QByteArray> QtLinkMetadataProvider::jpegFromImageData(const QByteA
 class QtLinkMetadataProvider::Fetch : public QObject {
 public:
     Fetch(QNetworkAccessManager* network, Limits limits, Completion completion, QObject* parent)
-        : QObject(parent), m_network(network), m_limits(limits), m_completion(std::move(completion)),
-          m_deadline(limits.timeoutMs)
+        : QObject(parent)
+        , m_network(network)
+        , m_limits(limits)
+        , m_completion(std::move(completion))
+        , m_deadline(limits.timeoutMs)
     {
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
@@ -271,7 +274,7 @@ private:
         request.setMaximumRedirectsAllowed(m_limits.maxRedirects);
         request.setTransferTimeout(static_cast<int>(std::max<qint64>(1, m_deadline.remainingTime())));
         request.setHeader(QNetworkRequest::UserAgentHeader,
-                          QStringLiteral("Mozilla/5.0 (X11; Linux x86_64) Quorvel/" QUORVEL_VERSION));
+            QStringLiteral("Mozilla/5.0 (X11; Linux x86_64) Quorvel/" QUORVEL_VERSION));
         request.setRawHeader("Accept", stage == Stage::Page ? "text/html,application/xhtml+xml,*/*;q=0.8" : "image/*");
         m_stage = stage;
         m_body.clear();
@@ -375,7 +378,7 @@ private:
         m_timer.stop();
         QThreadPool::globalInstance()->start(
             [completion = std::move(m_completion), title = std::move(title), bytes = std::move(bytes),
-             limit = m_limits.maxDecodedBytes] { completion(title, jpegFromImageData(bytes, limit)); });
+                limit = m_limits.maxDecodedBytes] { completion(title, jpegFromImageData(bytes, limit)); });
         deleteLater();
     }
 
@@ -400,11 +403,15 @@ private:
 };
 
 QtLinkMetadataProvider::QtLinkMetadataProvider(Limits limits)
-    : m_limits(limits), m_network(new QNetworkAccessManager(this))
+    : m_limits(limits)
+    , m_network(new QNetworkAccessManager(this))
 {
 }
 
-QtLinkMetadataProvider::QtLinkMetadataProvider() : QtLinkMetadataProvider(Limits {}) { }
+QtLinkMetadataProvider::QtLinkMetadataProvider()
+    : QtLinkMetadataProvider(Limits {})
+{
+}
 
 QtLinkMetadataProvider::~QtLinkMetadataProvider()
 {

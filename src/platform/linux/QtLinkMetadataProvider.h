@@ -17,10 +17,10 @@ class QtLinkMetadataProvider : public QObject, public LinkMetadataProvider {
     Q_OBJECT
 public:
     struct Limits {
-        int timeoutMs = 5000;                          // page and image together
+        int timeoutMs = 5000; // page and image together
         int maxRedirects = 5;
-        qint64 maxBytes = 2 * 1024 * 1024;             // per response body
-        qint64 maxDecodedBytes = 64LL * 1024 * 1024;   // pixels × 4 of a decoded image
+        qint64 maxBytes = 2 * 1024 * 1024;           // per response body
+        qint64 maxDecodedBytes = 64LL * 1024 * 1024; // pixels × 4 of a decoded image
     };
 
     explicit QtLinkMetadataProvider(Limits limits);

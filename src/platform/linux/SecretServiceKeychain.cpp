@@ -20,7 +20,14 @@ const SecretSchema* schema()
             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
         },
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
     };
     return &value;
 }
@@ -71,7 +78,8 @@ bool SecretServiceKeychain::probe(QString* reason)
     return true;
 }
 
-Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, const QString& account, Interaction interaction)
+Keychain::ReadResult SecretServiceKeychain::read(
+    const QString& serviceName, const QString& account, Interaction interaction)
 {
     ReadResult result;
     QString error;
@@ -122,7 +130,8 @@ Keychain::ReadResult SecretServiceKeychain::read(const QString& serviceName, con
     return result;
 }
 
-Keychain::Status SecretServiceKeychain::add(const QString& serviceName, const QString& account, const QByteArray& secret, QString* error)
+Keychain::Status SecretServiceKeychain::add(
+    const QString& serviceName, const QString& account, const QByteArray& secret, QString* error)
 {
     const ReadResult existing = read(serviceName, account);
     if (existing.status == Status::Success)

@@ -10,12 +10,13 @@ class SecretServiceKeychain : public Keychain {
 public:
     static constexpr const char* schemaName = "com.fernhollow.quorvel.GenericPassword";
 
-    ReadResult read(const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override;
-    Status add(const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
+    ReadResult read(
+        const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override;
+    Status add(
+        const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
 
     // True when a D-Bus session bus exists and a Secret Service answers on it (starting an
     // activatable one); otherwise false with the reason.
     // Asks the bus, so never on the main thread.
     static bool probe(QString* reason);
-
 };

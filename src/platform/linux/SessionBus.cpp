@@ -1,6 +1,5 @@
 #include "platform/linux/SessionBus.h"
 
-
 #include <QFile>
 #include <QFileInfo>
 #include <X11/Xlib.h>
@@ -24,7 +23,8 @@ QString SessionBus::autolaunchSelectionName()
     const struct passwd* user = ::getpwuid(::getuid());
     if (machineID.isEmpty() || !user || !user->pw_name)
         return {};
-    return QStringLiteral("_DBUS_SESSION_BUS_SELECTION_%1_%2").arg(QString::fromLocal8Bit(user->pw_name), QString::fromLatin1(machineID));
+    return QStringLiteral("_DBUS_SESSION_BUS_SELECTION_%1_%2")
+        .arg(QString::fromLocal8Bit(user->pw_name), QString::fromLatin1(machineID));
 }
 
 void SessionBus::preventAutolaunch()

@@ -19,7 +19,8 @@ Keychain& SystemKeychain::backend()
             m_secrets = std::make_unique<SecretServiceKeychain>();
             return;
         }
-        Console::log(QStringLiteral("Keychain: no Secret Service available (%1); keeping keys in %2").arg(reason, m_files->directory()));
+        Console::log(QStringLiteral("Keychain: no Secret Service available (%1); keeping keys in %2")
+                         .arg(reason, m_files->directory()));
     });
     return m_secrets ? static_cast<Keychain&>(*m_secrets) : static_cast<Keychain&>(*m_files);
 }
@@ -61,7 +62,8 @@ Keychain::ReadResult SystemKeychain::read(const QString& service, const QString&
     }
 }
 
-Keychain::Status SystemKeychain::add(const QString& service, const QString& account, const QByteArray& secret, QString* error)
+Keychain::Status SystemKeychain::add(
+    const QString& service, const QString& account, const QByteArray& secret, QString* error)
 {
     return backend().add(service, account, secret, error);
 }

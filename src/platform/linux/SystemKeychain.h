@@ -22,8 +22,10 @@ public:
     explicit SystemKeychain(const QString& fileDirectory = {});
     ~SystemKeychain() override;
 
-    ReadResult read(const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override;
-    Status add(const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
+    ReadResult read(
+        const QString& service, const QString& account, Interaction interaction = Interaction::MayPrompt) override;
+    Status add(
+        const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
 
     // After the first call: whether the Secret Service was chosen.
     bool usesSecretService();

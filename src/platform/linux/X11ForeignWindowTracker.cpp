@@ -9,7 +9,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-X11ForeignWindowTracker::X11ForeignWindowTracker(Workspace& workspace) : m_workspace(workspace)
+X11ForeignWindowTracker::X11ForeignWindowTracker(Workspace& workspace)
+    : m_workspace(workspace)
 {
     Display* dpy = m_connection.display();
     if (!dpy)
@@ -45,7 +46,9 @@ void X11ForeignWindowTracker::noteActiveApplication()
         return;
     const RunningApplication self = m_workspace.currentApplication();
     const qint64 ownPid = QCoreApplication::applicationPid();
-    const bool isSelf = (front->processIdentifier != 0 && (front->processIdentifier == ownPid || front->processIdentifier == self.processIdentifier))
+    const bool isSelf = (front->processIdentifier != 0
+                            && (front->processIdentifier == ownPid
+                                || front->processIdentifier == self.processIdentifier))
         || (!front->bundleIdentifier.isEmpty() && front->bundleIdentifier == self.bundleIdentifier);
     if (!isSelf)
         m_last = front;
@@ -61,8 +64,8 @@ void X11ForeignWindowTracker::restoreFocus()
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* raw = nullptr;
-    const int status = XGetWindowProperty(dpy, DefaultRootWindow(dpy), static_cast<Atom>(m_activeAtom), 0, 1, False, XA_WINDOW,
-        &type, &format, &count, &after, &raw);
+    const int status = XGetWindowProperty(dpy, DefaultRootWindow(dpy), static_cast<Atom>(m_activeAtom), 0, 1, False,
+        XA_WINDOW, &type, &format, &count, &after, &raw);
     const X11Ptr<unsigned char> data(raw);
     if (status != Success || !data || format != 32 || count != 1)
         return;

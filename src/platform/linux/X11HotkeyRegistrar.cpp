@@ -97,7 +97,7 @@ std::optional<unsigned int> X11HotkeyRegistrar::xModifiers(quint32 carbon) const
 
 QList<unsigned int> X11HotkeyRegistrar::lockVariants() const
 {
-    QList<unsigned int> variants{0, LockMask};
+    QList<unsigned int> variants {0, LockMask};
     if (m_numLockMask)
         variants << m_numLockMask << (m_numLockMask | LockMask);
     return variants;

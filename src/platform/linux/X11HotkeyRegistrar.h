@@ -30,7 +30,7 @@ private:
     struct Grab {
         quint32 carbonKeyCode = 0;
         quint32 carbonModifiers = 0;
-        unsigned int keycode = 0;  // X keycode
+        unsigned int keycode = 0;   // X keycode
         unsigned int modifiers = 0; // X modifier mask without the lock bits
     };
 
@@ -42,7 +42,7 @@ private:
     void handleKeyPress(unsigned int keycode, unsigned int state);
     void regrabAll();
 
-    X11DisplayConnection m_connection{X11DisplayConnection::Mode::Own};
+    X11DisplayConnection m_connection {X11DisplayConnection::Mode::Own};
     QSocketNotifier* m_notifier = nullptr;
     QHash<quint32, Grab> m_grabs;
     unsigned int m_numLockMask = 0;

@@ -35,16 +35,33 @@ bool X11KeySynthesizer::isAvailable()
 const QStringList& X11KeySynthesizer::terminalEmulators()
 {
     // WM_CLASS classes and desktop-file IDs of the common terminal emulators.
-    static const QStringList names{
-        QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("org.gnome.Terminal"), QStringLiteral("konsole"), QStringLiteral("org.kde.konsole"),
-        QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("debian-xterm"),
-        QStringLiteral("debian-uxterm"), QStringLiteral("urxvt"), QStringLiteral("rxvt"),
-        QStringLiteral("rxvt-unicode"), QStringLiteral("kitty"), QStringLiteral("alacritty"),
-        QStringLiteral("Alacritty"), QStringLiteral("terminator"), QStringLiteral("tilix"),
-        QStringLiteral("com.gexperts.Tilix"), QStringLiteral("xfce4-terminal"), QStringLiteral("lxterminal"),
-        QStringLiteral("mate-terminal"), QStringLiteral("qterminal"), QStringLiteral("st"),
-        QStringLiteral("st-256color"), QStringLiteral("foot"), QStringLiteral("wezterm"),
+    static const QStringList names {
+        QStringLiteral("gnome-terminal"),
+        QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("org.gnome.Terminal"),
+        QStringLiteral("konsole"),
+        QStringLiteral("org.kde.konsole"),
+        QStringLiteral("xterm"),
+        QStringLiteral("uxterm"),
+        QStringLiteral("debian-xterm"),
+        QStringLiteral("debian-uxterm"),
+        QStringLiteral("urxvt"),
+        QStringLiteral("rxvt"),
+        QStringLiteral("rxvt-unicode"),
+        QStringLiteral("kitty"),
+        QStringLiteral("alacritty"),
+        QStringLiteral("Alacritty"),
+        QStringLiteral("terminator"),
+        QStringLiteral("tilix"),
+        QStringLiteral("com.gexperts.Tilix"),
+        QStringLiteral("xfce4-terminal"),
+        QStringLiteral("lxterminal"),
+        QStringLiteral("mate-terminal"),
+        QStringLiteral("qterminal"),
+        QStringLiteral("st"),
+        QStringLiteral("st-256color"),
+        QStringLiteral("foot"),
+        QStringLiteral("wezterm"),
         QStringLiteral("org.wezfurlong.wezterm"),
     };
     return names;

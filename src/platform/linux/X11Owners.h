@@ -16,8 +16,7 @@ struct X11FreeDeleter {
             XFree(memory);
     }
 };
-template <typename T>
-using X11Ptr = std::unique_ptr<T, X11FreeDeleter>;
+template <typename T> using X11Ptr = std::unique_ptr<T, X11FreeDeleter>;
 
 struct X11ImageDeleter {
     void operator()(XImage* image) const
@@ -129,9 +128,9 @@ private:
             XFree(m_hint.res_name);
         if (m_hint.res_class)
             XFree(m_hint.res_class);
-        m_hint = XClassHint{nullptr, nullptr};
+        m_hint = XClassHint {nullptr, nullptr};
     }
-    XClassHint m_hint{nullptr, nullptr};
+    XClassHint m_hint {nullptr, nullptr};
 };
 
 // One XGetWindowProperty reply: its type, format, item count and the data Xlib allocated.
@@ -139,8 +138,7 @@ class X11PropertyReply {
 public:
     // Reads up to `length` 32-bit units from `offset` (both in 4-byte units, as the protocol
     // counts); false when the request fails. A missing property succeeds with type 0 (exists()).
-    bool read(Display* display, Window window, Atom property, long offset, long length, bool remove,
-        Atom requestedType)
+    bool read(Display* display, Window window, Atom property, long offset, long length, bool remove, Atom requestedType)
     {
         unsigned char* data = nullptr;
         m_type = 0;

@@ -95,8 +95,8 @@ void X11Pasteboard::onOwnerChange(unsigned long subtype, unsigned long owner, un
     if (ownerGone && !m_state->isOwned()) {
         std::lock_guard lock(m_state->mutex);
         const auto& snapshot = m_state->snapshot;
-        const bool kept = snapshot.changeCount == m_state->changeCount.load()
-            && snapshot.error == ReadError::None && !snapshot.entries.isEmpty();
+        const bool kept = snapshot.changeCount == m_state->changeCount.load() && snapshot.error == ReadError::None
+            && !snapshot.entries.isEmpty();
         if (kept)
             return;
     }
@@ -137,7 +137,7 @@ qint64 X11Pasteboard::changeCount()
 
 QStringList X11Pasteboard::types()
 {
-    return m_loop->isValid() ? m_reader->types() : QStringList{};
+    return m_loop->isValid() ? m_reader->types() : QStringList {};
 }
 
 std::optional<QByteArray> X11Pasteboard::data(const QString& type, qint64 maxBytes, ReadError* error, qint64* size)

@@ -68,8 +68,8 @@ public:
 
     qint64 changeCount() override;
     QStringList types() override;
-    std::optional<QByteArray> data(const QString& type, qint64 maxBytes, ReadError* error = nullptr,
-        qint64* size = nullptr) override;
+    std::optional<QByteArray> data(
+        const QString& type, qint64 maxBytes, ReadError* error = nullptr, qint64* size = nullptr) override;
     void releaseContent(qint64 changeCount) override;
     void clearContents() override;
     bool writeItems(const QList<Item>& items) override;

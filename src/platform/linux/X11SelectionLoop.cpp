@@ -75,10 +75,10 @@ X11SelectionLoop::X11SelectionLoop(const QByteArray& displayName)
         maxRequest = XMaxRequestSize(display);
     m_incrementSize = std::clamp<qint64>(qint64(maxRequest) * 4 / 4, 4096, 1024 * 1024);
 
-    XSetWindowAttributes attributes{};
+    XSetWindowAttributes attributes {};
     attributes.event_mask = PropertyChangeMask;
-    m_window = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent,
-        CWEventMask, &attributes);
+    m_window = XCreateWindow(
+        display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask, &attributes);
     XStoreName(display, m_window, "Quorvel clipboard");
     XFixesSelectSelectionInput(display, DefaultRootWindow(display), m_atoms.clipboard,
         XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask
@@ -152,8 +152,7 @@ void X11SelectionLoop::run()
     m_stopping = true;
     m_client->shutDown();
     do {
-        while (startNextJob()) {
-        }
+        while (startNextJob()) { }
     } while (runTasks() || !m_jobs.empty());
 }
 
@@ -242,8 +241,8 @@ QStringList X11SelectionLoop::atomNames(const QByteArray& atomBytes, int maxAtom
 unsigned long X11SelectionLoop::serverTime()
 {
     // A zero-length append to our own window yields a PropertyNotify carrying the server's time.
-    XChangeProperty(display(), m_window, m_atoms.timestampProperty, m_atoms.timestampProperty, 8, PropModeAppend,
-        nullptr, 0);
+    XChangeProperty(
+        display(), m_window, m_atoms.timestampProperty, m_atoms.timestampProperty, 8, PropModeAppend, nullptr, 0);
     XEvent event;
     XIfEvent(
         display(), &event,

@@ -100,7 +100,7 @@ private:
     qint64 m_incrementSize = 0;
     Client* m_client = nullptr;
     std::thread m_thread;
-    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stop {false};
     bool m_stopping = false;
 
     std::mutex m_taskMutex;

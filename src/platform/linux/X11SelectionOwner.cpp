@@ -80,7 +80,7 @@ void X11SelectionOwner::onSelectionRequest(XEvent& event)
 {
     const XSelectionRequestEvent& request = event.xselectionrequest;
     Display* dpy = m_loop.display();
-    XSelectionEvent reply{};
+    XSelectionEvent reply {};
     reply.type = SelectionNotify;
     reply.display = dpy;
     reply.requestor = request.requestor;
@@ -283,7 +283,7 @@ void X11SelectionOwner::startHandOver(Clock::time_point deadline, std::shared_pt
     XConvertSelection(
         dpy, manager, m_loop.intern(QStringLiteral("SAVE_TARGETS")), property, m_loop.window(), CurrentTime);
     XFlush(dpy);
-    m_handOver = HandOver{manager, property, deadline, std::move(promise)};
+    m_handOver = HandOver {manager, property, deadline, std::move(promise)};
 }
 
 bool X11SelectionOwner::onHandOverReply(Window requestor, Atom selection, Atom property)
@@ -300,8 +300,8 @@ void X11SelectionOwner::finishHandOver(bool saved)
         return;
     XDeleteProperty(m_loop.display(), m_loop.window(), m_handOver->property);
     if (!saved)
-        Console::log(QStringLiteral(
-            "X11Pasteboard: the clipboard manager did not take the clipboard content before quitting"));
+        Console::log(
+            QStringLiteral("X11Pasteboard: the clipboard manager did not take the clipboard content before quitting"));
     auto promise = std::move(m_handOver->promise);
     m_handOver.reset();
     promise->set_value(saved);

@@ -190,8 +190,8 @@ std::optional<ReadResult> X11SelectionReader::keptPayload(const QString& type, q
 // ---------------------------------------------------------------------------------------------
 // Requests to the owner
 
-void X11SelectionReader::startTransfer(Atom target, qint64 maxBytes, Clock::time_point deadline,
-    std::function<void(ReadResult)> done)
+void X11SelectionReader::startTransfer(
+    Atom target, qint64 maxBytes, Clock::time_point deadline, std::function<void(ReadResult)> done)
 {
     if (m_loop.stopping() || target == XNone) {
         done(failure(ReadError::Unavailable));
@@ -222,8 +222,8 @@ void X11SelectionReader::finishTransfer(ReadResult result)
     done(std::move(result));
 }
 
-bool X11SelectionReader::readProperty(Display* display, Window window, Atom property, bool remove, QByteArray* out,
-    Atom* typeOut, int* formatOut)
+bool X11SelectionReader::readProperty(
+    Display* display, Window window, Atom property, bool remove, QByteArray* out, Atom* typeOut, int* formatOut)
 {
     Atom type = XNone;
     unsigned long bytes = 0;
@@ -288,8 +288,8 @@ void X11SelectionReader::readReply()
             return;
         }
         transfer.incremental = true;
-        transfer.replyDeadline
-            = std::min(Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
+        transfer.replyDeadline = std::min(
+            Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
         XDeleteProperty(dpy, window, transfer.property);
         XFlush(dpy);
         return;
@@ -333,8 +333,8 @@ void X11SelectionReader::readIncrement()
         return;
     }
     transfer.data += chunk;
-    transfer.replyDeadline
-        = std::min(Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
+    transfer.replyDeadline = std::min(
+        Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
     XFlush(dpy);
 }
 
@@ -514,8 +514,8 @@ void X11SelectionReader::prefetchPayloads(qint64 count, QList<Entry> entries, qs
     }
     const QString type = entries.at(index).type;
     const auto deadline = Clock::now() + milliseconds(X11Pasteboard::readTimeoutMs);
-    fetchPayload(snapshot, type, X11Pasteboard::maxKeptBytes, deadline,
-        [this, count, entries, index, type](ReadResult result) {
+    fetchPayload(
+        snapshot, type, X11Pasteboard::maxKeptBytes, deadline, [this, count, entries, index, type](ReadResult result) {
             const bool hung = result.error == ReadError::TimedOut;
             {
                 std::lock_guard lock(m_state.mutex);

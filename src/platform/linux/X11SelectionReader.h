@@ -32,8 +32,8 @@ public:
     // --- worker thread
     // A foreign owner took the selection: its targets and payloads are read at once.
     void prefetchForNewOwner();
-    void onSelectionNotify(unsigned long requestor, unsigned long selection, unsigned long target,
-        unsigned long property);
+    void onSelectionNotify(
+        unsigned long requestor, unsigned long selection, unsigned long target, unsigned long property);
     // A property of our window changed (the next increment of a transfer).
     void onOwnPropertyNotify(unsigned long atom, bool newValue);
     void expireDeadlines(Clock::time_point now);
@@ -58,8 +58,8 @@ private:
         std::function<void(ReadResult)> done;
     };
 
-    void startTransfer(unsigned long target, qint64 maxBytes, Clock::time_point deadline,
-        std::function<void(ReadResult)> done);
+    void startTransfer(
+        unsigned long target, qint64 maxBytes, Clock::time_point deadline, std::function<void(ReadResult)> done);
     void finishTransfer(ReadResult result);
     void readReply();
     void readIncrement();

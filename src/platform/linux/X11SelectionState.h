@@ -39,12 +39,12 @@ struct X11SelectionState {
     }
 
     // Owner changes of CLIPBOARD seen through XFixes, ours included.
-    std::atomic<qint64> changeCount{0};
+    std::atomic<qint64> changeCount {0};
 
     mutable std::mutex mutex;
-    bool owned = false;                // our window owns CLIPBOARD
-    QList<Pasteboard::Item> ownItems;  // what we own, answered without X
-    TypesSnapshot snapshot;            // the last foreign owner's types (and kept payloads)
+    bool owned = false;               // our window owns CLIPBOARD
+    QList<Pasteboard::Item> ownItems; // what we own, answered without X
+    TypesSnapshot snapshot;           // the last foreign owner's types (and kept payloads)
 
     bool isOwned() const
     {

@@ -12,7 +12,9 @@ bool X11WindowShape::available()
 {
     if (m_hasExtension < 0) {
         int eventBase = 0, errorBase = 0;
-        m_hasExtension = m_connection.display() && XShapeQueryExtension(m_connection.display(), &eventBase, &errorBase) ? 1 : 0;
+        m_hasExtension = m_connection.display() && XShapeQueryExtension(m_connection.display(), &eventBase, &errorBase)
+            ? 1
+            : 0;
     }
     return m_hasExtension == 1;
 }
@@ -32,9 +34,11 @@ void X11WindowShape::setShape(QWidget* window, const QRegion& region, bool drawi
             static_cast<unsigned short>(device.width()), static_cast<unsigned short>(device.height())});
     }
     X11ErrorTrap trap(dpy);
-    XShapeCombineRectangles(dpy, id, ShapeInput, 0, 0, rects.data(), static_cast<int>(rects.size()), ShapeSet, Unsorted);
+    XShapeCombineRectangles(
+        dpy, id, ShapeInput, 0, 0, rects.data(), static_cast<int>(rects.size()), ShapeSet, Unsorted);
     if (drawing)
-        XShapeCombineRectangles(dpy, id, ShapeBounding, 0, 0, rects.data(), static_cast<int>(rects.size()), ShapeSet, Unsorted);
+        XShapeCombineRectangles(
+            dpy, id, ShapeBounding, 0, 0, rects.data(), static_cast<int>(rects.size()), ShapeSet, Unsorted);
     else
         XShapeCombineMask(dpy, id, ShapeBounding, 0, 0, 0 /* None: the whole window */, ShapeSet);
 }

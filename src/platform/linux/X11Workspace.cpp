@@ -21,7 +21,7 @@ constexpr long kMaxListItems = 4096;
 struct Property {
     Atom type = None;
     int format = 0;
-    QByteArray bytes;          // format 8
+    QByteArray bytes;           // format 8
     QList<unsigned long> items; // format 32 (Xlib hands them out as longs)
 };
 
@@ -191,7 +191,7 @@ unsigned long X11Workspace::topLevelClientOf(unsigned long window)
         window = tree.parent();
     }
     // Down from the child of the root (a frame holds the client inside it).
-    QList<Window> level{topLevel};
+    QList<Window> level {topLevel};
     for (int depth = 0; depth < 3 && !level.isEmpty(); ++depth) {
         QList<Window> next;
         for (Window w : std::as_const(level)) {
@@ -251,12 +251,13 @@ QList<unsigned long> X11Workspace::leadersOf(unsigned long window)
         if (w && w != window && w != m_connection.rootWindow() && !leaders.contains(w))
             leaders.append(w);
     };
-    if (const auto leader = readProperty(dpy, window, atom("WM_CLIENT_LEADER"), XA_WINDOW, 1); leader && !leader->items.isEmpty())
+    if (const auto leader = readProperty(dpy, window, atom("WM_CLIENT_LEADER"), XA_WINDOW, 1);
+        leader && !leader->items.isEmpty())
         add(leader->items.first());
     Window transientFor = None;
     if (XGetTransientForHint(dpy, window, &transientFor))
         add(transientFor);
-    if (const X11Ptr<XWMHints> hints{XGetWMHints(dpy, window)}) {
+    if (const X11Ptr<XWMHints> hints {XGetWMHints(dpy, window)}) {
         if (hints->flags & WindowGroupHint)
             add(hints->window_group);
     }
@@ -403,7 +404,8 @@ unsigned long X11Workspace::windowForApplication(const RunningApplication& app)
     Display* dpy = m_connection.display();
     QList<unsigned long> clients;
     // Topmost first, so the window the user saw last is the one brought back.
-    if (const auto stacking = readProperty(dpy, m_connection.rootWindow(), atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, kMaxListItems);
+    if (const auto stacking = readProperty(
+            dpy, m_connection.rootWindow(), atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, kMaxListItems);
         stacking && !stacking->items.isEmpty()) {
         for (auto it = stacking->items.crbegin(); it != stacking->items.crend(); ++it)
             clients.append(*it);
@@ -431,10 +433,10 @@ unsigned long X11Workspace::serverTime()
     if (!dpy)
         return CurrentTime;
     if (!m_timeWindow) {
-        XSetWindowAttributes attributes{};
+        XSetWindowAttributes attributes {};
         attributes.event_mask = PropertyChangeMask;
-        m_timeWindow = XCreateWindow(dpy, conn.rootWindow(), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent,
-            CWEventMask, &attributes);
+        m_timeWindow = XCreateWindow(
+            dpy, conn.rootWindow(), -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask, &attributes);
     }
     const Atom stamp = XInternAtom(dpy, "_QUORVEL_TIMESTAMP", False);
     XChangeProperty(dpy, m_timeWindow, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
@@ -474,7 +476,7 @@ bool X11Workspace::activateWindowId(unsigned long target)
     Display* dpy = m_connection.display();
     X11ErrorTrap trap(dpy);
     if (windowManagerSupportsActivation()) {
-        XEvent event{};
+        XEvent event {};
         event.xclient.type = ClientMessage;
         event.xclient.serial = 0;
         event.xclient.send_event = True;

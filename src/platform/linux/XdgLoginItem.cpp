@@ -25,8 +25,8 @@ bool isFalse(const QString& value)
 
 XdgLoginItem::XdgLoginItem(const QString& autostartDirectory, const QString& executablePath)
     : m_directory(autostartDirectory.isEmpty()
-                      ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart")
-                      : autostartDirectory)
+            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart")
+            : autostartDirectory)
     , m_executable(executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath)
 {
 }
@@ -95,7 +95,8 @@ LoginItem::Status XdgLoginItem::status() const
     const std::optional<DesktopEntry> entry = DesktopEntry::parse(content);
     if (!entry)
         return Status::NotRegistered;
-    if (isTrue(entry->value(QStringLiteral("Hidden"))) || isFalse(entry->value(QStringLiteral("X-GNOME-Autostart-enabled"))))
+    if (isTrue(entry->value(QStringLiteral("Hidden")))
+        || isFalse(entry->value(QStringLiteral("X-GNOME-Autostart-enabled"))))
         return Status::DisabledByUser;
     return Status::Enabled;
 }
