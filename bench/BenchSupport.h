@@ -1,13 +1,17 @@
 #pragma once
 // Pieces every benchmark needs: the reporter that keeps each run's time for the ratios printed at
-// the end, the process's peak memory, a crypto service with its key ready, and a store in a
-// temporary folder.
+// the end, the process's current and peak memory, a crypto service with its key ready, a store in a
+// temporary folder and the entries that fill it.
 #include "fakes/FakeKeychain.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
+#include "store/ModelContext.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,6 +40,18 @@ inline double peakMemoryMiB()
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// The resident set size of this process now (VmRSS), in MiB.
+inline double residentMiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    }
+    return 0;
+}
+
 // One crypto service for the whole run, keyed from a fake keychain and installed as the shared
 // one, through which the store seals and opens payloads.
 inline ClipboardCryptoService& benchCrypto()
@@ -55,4 +71,21 @@ inline ClipboardCryptoService& benchCrypto()
 inline std::shared_ptr<ModelContainer> openStoreIn(const QTemporaryDir& dir)
 {
     return ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), nullptr);
+}
+
+// Inserts the i-th entry of a bench store: a text entry, or an image entry holding imageBytes as its
+// PNG and thumbnail as its preview; copied from one of appCount apps, one second after the one
+// before. Saves every 250 entries.
+inline void insertBenchEntry(ModelContext& context, int i, int appCount, const QString& text, bool image,
+    const QByteArray& imageBytes, std::optional<QByteArray> thumbnail)
+{
+    static const QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    std::vector<ClipRepresentationPtr> representations {image
+            ? std::make_shared<ClipRepresentation>(QStringLiteral("public.png"), 900, imageBytes)
+            : std::make_shared<ClipRepresentation>(QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())};
+    context.insert(std::make_shared<ClipItem>(start.addSecs(i), QStringLiteral("org.example.app%1").arg(i % appCount),
+        QStringLiteral("App %1").arg(i % appCount), false, text, std::move(representations), std::nullopt, std::nullopt,
+        image, false, 0, std::nullopt, std::nullopt, std::move(thumbnail), false, std::nullopt, false, std::nullopt));
+    if (i % 250 == 249 && !context.save())
+        std::fprintf(stderr, "save failed\n");
 }

@@ -9,19 +9,15 @@
 #include "fakes/FakePreferences.h"
 #include "fakes/ManualQueue.h"
 #include "history/ClipHistoryController.h"
-#include "store/ModelContext.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
-#include <cstdio>
-#include <fstream>
 #include <string>
 
 namespace {
 
 constexpr int entryCount = 10000;
 constexpr int textBytes = 50 * 1024;
-const QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
 
 const char* const englishWords[] = {"Invoice", "payment", "the", "customer", "order", "shipping", "Address", "total",
     "amount", "due", "please", "confirm", "receipt", "of", "this", "message", "and", "reply", "Thanks", "meeting",
@@ -58,16 +54,8 @@ struct FilledStore {
         for (int i = 0; i < entryCount; ++i) {
             const bool image = i % 10 == 0;
             const QString text = image ? QString() : makeText(i, random);
-            std::vector<ClipRepresentationPtr> representations {image
-                    ? std::make_shared<ClipRepresentation>(QStringLiteral("public.png"), 900, thumbnail)
-                    : std::make_shared<ClipRepresentation>(
-                        QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())};
-            context.insert(std::make_shared<ClipItem>(start.addSecs(i), QStringLiteral("org.example.app%1").arg(i % 13),
-                QStringLiteral("App %1").arg(i % 13), false, text, std::move(representations), std::nullopt,
-                std::nullopt, image, false, 0, std::nullopt, std::nullopt,
-                image ? std::optional<QByteArray>(thumbnail) : std::nullopt, false, std::nullopt, false, std::nullopt));
-            if (i % 250 == 249 && !context.save())
-                std::fprintf(stderr, "save failed\n");
+            insertBenchEntry(
+                context, i, 13, text, image, thumbnail, image ? std::optional<QByteArray>(thumbnail) : std::nullopt);
         }
     }
 };
@@ -99,17 +87,6 @@ LoadedList& loadedList()
 {
     static LoadedList list;
     return list;
-}
-
-double residentMiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
 }
 
 double g_rssBeforeList = 0;

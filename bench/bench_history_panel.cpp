@@ -22,7 +22,6 @@
 #include "history/QuickLookPanelManager.h"
 #include "history/WindowManager.h"
 #include "platform/NotificationCenter.h"
-#include "store/ModelContext.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -32,13 +31,11 @@
 #include <QImage>
 #include <QRandomGenerator>
 #include <cstdio>
-#include <fstream>
 #include <malloc.h>
 
 namespace {
 
 constexpr int entryCount = 10000;
-const QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
 
 QByteArray png(int w, int h, QColor color)
 {
@@ -80,17 +77,8 @@ struct FilledStore {
                 while (text.size() < length)
                     text += words.mid(int(random.bounded(40)), 30);
             }
-            std::vector<ClipRepresentationPtr> reps {image
-                    ? std::make_shared<ClipRepresentation>(QStringLiteral("public.png"), 900, images[size_t(i % 16)])
-                    : std::make_shared<ClipRepresentation>(
-                        QStringLiteral("public.utf8-plain-text"), 100, text.toUtf8())};
-            context.insert(std::make_shared<ClipItem>(start.addSecs(i), QStringLiteral("org.example.app%1").arg(i % 9),
-                QStringLiteral("App %1").arg(i % 9), false, text, std::move(reps), std::nullopt, std::nullopt, image,
-                false, 0, std::nullopt, std::nullopt,
-                image ? std::optional<QByteArray>(thumbnails[size_t(i % 16)]) : std::nullopt, false, std::nullopt,
-                false, std::nullopt));
-            if (i % 250 == 249 && !context.save())
-                std::fprintf(stderr, "save failed\n");
+            insertBenchEntry(context, i, 9, text, image, images[size_t(i % 16)],
+                image ? std::optional<QByteArray>(thumbnails[size_t(i % 16)]) : std::nullopt);
         }
         // Measure as a program that opens an existing store: nothing of the filling stays held.
         container.reset();
@@ -144,16 +132,6 @@ Panel& panel()
 {
     static Panel p;
     return p;
-}
-
-double residentMiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
 }
 
 double g_coldMs = 0;

@@ -14,6 +14,7 @@
 #include "platform/Preferences.h"
 #include "settings/SettingsWindowManager.h"
 #include "ui/Symbols.h"
+#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
 #include <QEnterEvent>
@@ -41,16 +42,6 @@ QColor withAlpha(QColor color, qreal alpha)
 {
     color.setAlphaF(color.alphaF() * alpha);
     return color;
-}
-
-QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
 }
 
 QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidget* parent)
@@ -110,10 +101,15 @@ private:
     Preferences& m_preferences;
 };
 
-// A rounded band behind the tab buttons.
-class TabSwitcher : public QWidget {
+// A rounded band filled with one colour: behind the tab buttons and under the permission banner.
+class RoundedBand : public QWidget {
 public:
-    using QWidget::QWidget;
+    RoundedBand(qreal radius, QColor fill, QWidget* parent)
+        : QWidget(parent)
+        , m_radius(radius)
+        , m_fill(fill)
+    {
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -121,9 +117,13 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 8, 8);
-        painter.fillPath(path, QColor(255, 255, 255, 13));
+        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
+        painter.fillPath(path, m_fill);
     }
+
+private:
+    qreal m_radius;
+    QColor m_fill;
 };
 
 // The footer's band on the thin material.
@@ -137,21 +137,6 @@ protected:
         QPainter painter(this);
         painter.fillRect(rect(), QColor(255, 255, 255, 8));
         painter.fillRect(QRect(0, 0, width(), 1), QColor(255, 255, 255, 18));
-    }
-};
-
-class BannerBand : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 6, 6);
-        painter.fillPath(path, QColor(255, 149, 0, qRound(255 * 0.15)));
     }
 };
 
@@ -354,7 +339,7 @@ ClipRowOptions HistoryView::rowOptions() const
 
 QWidget* HistoryView::makeTabSwitcher()
 {
-    auto* switcher = new TabSwitcher(this);
+    auto* switcher = new RoundedBand(8, QColor(255, 255, 255, 13), this);
     auto* row = new QHBoxLayout(switcher);
     row->setContentsMargins(3, 3, 3, 3);
     row->setSpacing(4);
@@ -407,7 +392,7 @@ void HistoryView::setSelectedTab(HistoryTab tab)
 
 QWidget* HistoryView::makeBanner()
 {
-    auto* banner = new BannerBand(this);
+    auto* banner = new RoundedBand(6, QColor(255, 149, 0, qRound(255 * 0.15)), this);
     auto* row = new QHBoxLayout(banner);
     row->setContentsMargins(10, 6, 10, 6);
     row->setSpacing(8);

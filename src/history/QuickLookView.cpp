@@ -5,6 +5,7 @@
 #include "history/ImageDecoding.h"
 #include "platform/Pasteboard.h"
 #include "ui/Symbols.h"
+#include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
 #include <QFileInfo>
@@ -23,16 +24,6 @@
 #include <QVideoWidget>
 
 namespace {
-
-QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
-{
-    auto* result = new QLabel(text, parent);
-    result->setFont(font);
-    QPalette palette = result->palette();
-    palette.setColor(QPalette::WindowText, color);
-    result->setPalette(palette);
-    return result;
-}
 
 QToolButton* symbolButton(const QString& symbol, int size, const QColor& color, QWidget* parent)
 {
@@ -70,9 +61,9 @@ protected:
 
 ImageQuickLookView::ImageQuickLookView(const QByteArray& data, QWidget* parent)
     : QWidget(parent)
-    , m_sizeLabel(label(QString(), Theme::labelFont(9), Theme::text(), this))
+    , m_sizeLabel(textLabel(QString(), Theme::labelFont(9), Theme::text(), this))
     , m_zoomBar(new QWidget(this))
-    , m_zoomLabel(label(QString(), Theme::labelFont(9), Theme::text(), m_zoomBar))
+    , m_zoomLabel(textLabel(QString(), Theme::labelFont(9), Theme::text(), m_zoomBar))
 {
     setMinimumHeight(200);
     m_sizeLabel->setContentsMargins(8, 4, 8, 4);
@@ -180,7 +171,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     auto* sizeIcon = new QLabel(this);
     sizeIcon->setPixmap(Symbols::pixmap(QStringLiteral("textformat.size"), 12, Theme::secondaryText()));
     header->addWidget(sizeIcon);
-    header->addWidget(label(QString::number(text.size()) + QStringLiteral(" characters"), Theme::labelFont(9),
+    header->addWidget(textLabel(QString::number(text.size()) + QStringLiteral(" characters"), Theme::labelFont(9),
         Theme::secondaryText(), this));
     header->addStretch();
     m_copyButton->setText(QStringLiteral("Copy"));
@@ -320,7 +311,7 @@ QuickLookView::QuickLookView(
         iconLabel->setFixedSize(20, 20);
         header->addWidget(iconLabel);
     }
-    header->addWidget(label(item->appName, Theme::labelFont(10.5, QFont::Medium), Theme::text(), this));
+    header->addWidget(textLabel(item->appName, Theme::labelFont(10.5, QFont::Medium), Theme::text(), this));
     header->addStretch();
     QToolButton* close = symbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::secondaryText(), this);
     close->setToolTip(QStringLiteral("Close"));
@@ -359,14 +350,15 @@ QuickLookView::QuickLookView(
     auto* footer = new MaterialBand(this);
     auto* footerLayout = new QHBoxLayout(footer);
     footerLayout->setContentsMargins(16, 10, 16, 10);
-    footerLayout->addWidget(label(formattedDate(item->timestamp), Theme::labelFont(9), Theme::secondaryText(), footer));
+    footerLayout->addWidget(
+        textLabel(formattedDate(item->timestamp), Theme::labelFont(9), Theme::secondaryText(), footer));
     footerLayout->addStretch();
     if (item->cachedHasFCPContent) {
         const QColor orange(255, 149, 0);
         auto* film = new QLabel(footer);
         film->setPixmap(Symbols::pixmap(QStringLiteral("film"), 12, orange));
         footerLayout->addWidget(film);
-        footerLayout->addWidget(label(QStringLiteral("Final Cut Pro"), Theme::labelFont(9), orange, footer));
+        footerLayout->addWidget(textLabel(QStringLiteral("Final Cut Pro"), Theme::labelFont(9), orange, footer));
     }
     layout->addWidget(footer);
 }

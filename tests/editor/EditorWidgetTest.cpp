@@ -37,14 +37,6 @@ QImage testImage(int w = 400, int h = 300)
     return image;
 }
 
-bool waitFor(const std::function<bool()>& condition)
-{
-    QDeadlineTimer deadline(5000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
-
 QString artifact(const QString& name)
 {
     const QString dir = qEnvironmentVariable("QUORVEL_BUILD_DIR", QStringLiteral(".")) + QStringLiteral("/artifacts");
@@ -303,7 +295,7 @@ TEST(BeautifyOptionsPanel, ActionsEditTheConfigurationAndSaveDefaultsDebounced)
     for (int i = 1; i <= 20; ++i)
         panel.setPaddingFraction(0.01 * i);
     EXPECT_EQ(preferences.persistCount(), writes);
-    ASSERT_TRUE(waitFor([&] { return preferences.persistCount() > writes; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preferences.persistCount() > writes; }));
     EXPECT_EQ(preferences.persistCount(), writes + 1);
     EXPECT_NEAR(BeautifyConfig::fromJSON(preferences.dataForKey(QString::fromLatin1(BeautifyConfig::defaultsKey)))
                     ->paddingFraction,
@@ -335,7 +327,7 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
             stored = ok;
         });
         view.saveToScreenshots();
-        EXPECT_TRUE(waitFor([&] { return done; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done; }));
         return stored;
     };
 
@@ -356,7 +348,7 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
         bool copied = false;
         QObject::connect(&view, &AnnotationEditorView::copyFinished, &view, [&](bool ok) { copied = ok; });
         view.copyToClipboard();
-        ASSERT_TRUE(waitFor([&] { return copied; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return copied; }));
         EXPECT_TRUE(pasteboard.data(QStringLiteral("public.png"), 1 << 26));
     }
 

@@ -1,6 +1,7 @@
 // History rows offscreen: layout by kind and thumbnail size, titles, the context menu, click
 // routing with and without "doubleClickToPaste", the drag-out data and the row pictures.
 #include "fakes/TestSupport.h"
+#include "HistoryTestSupport.h"
 #include "history/ClipDragSourceView.h"
 #include "history/ClipRowView.h"
 #include "history/FCPThumbnailView.h"
@@ -20,15 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString artifact(const QString& name)
-{
-    const QString build = qEnvironmentVariableIsSet("QUORVEL_BUILD_DIR")
-        ? qEnvironmentVariable("QUORVEL_BUILD_DIR")
-        : QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    QDir(build).mkpath(QStringLiteral("artifacts"));
-    return build + QStringLiteral("/artifacts/") + name;
-}
 
 ClipItemViewModelPtr model(const QString& text, qint64 id = 1)
 {
@@ -380,7 +372,7 @@ TEST_F(ClipRowTest, PicturesOfEveryKind)
         return rows[2]->findChild<ImageThumbnailView*>()->hasImage()
             && rows[3]->findChild<FCPThumbnailView*>()->hasImage();
     }));
-    EXPECT_TRUE(sheet.grab().save(artifact(QStringLiteral("clip_rows.png"))));
+    EXPECT_TRUE(sheet.grab().save(artifactPath(QStringLiteral("clip_rows.png"))));
 }
 
 }

@@ -49,6 +49,17 @@ protected:
         return nullptr;
     }
 
+    // Entries from Final Cut Pro, Kate and Firefox, with Kate saved as a filter, listed.
+    void addThreeAppsWithKateSaved()
+    {
+        add(EntrySpec {QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"),
+            false, true});
+        add(EntrySpec {QStringLiteral("code"), QStringLiteral("org.kde.kate"), QStringLiteral("Kate")});
+        add(EntrySpec {QStringLiteral("page"), QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox")});
+        preferences.set(SavedAppFilters::preferenceKey, QByteArray(R"([["org.kde.kate","Kate"]])"));
+        controller.reset();
+    }
+
     ClipHistoryController controller {preferences, queue};
 };
 
@@ -56,12 +67,7 @@ protected:
 
 TEST_F(FilterBarTest, ChipsFollowTheControllerInOrderWithTheActiveOneMarked)
 {
-    add(EntrySpec {
-        QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
-    add(EntrySpec {QStringLiteral("code"), QStringLiteral("org.kde.kate"), QStringLiteral("Kate")});
-    add(EntrySpec {QStringLiteral("page"), QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox")});
-    preferences.set(SavedAppFilters::preferenceKey, QByteArray(R"([["org.kde.kate","Kate"]])"));
-    controller.reset();
+    addThreeAppsWithKateSaved();
     SmartFilterBar bar(controller);
     EXPECT_EQ(labels(bar), QStringList({"All*", "Images", "Links", "FCP", "Kate", "Firefox?", "Final Cut Pro?"}));
     EXPECT_EQ(bar.height(), 24);
@@ -171,12 +177,7 @@ TEST_F(FilterBarTest, VisualEffectViewIsOpaqueWithoutACompositor)
 
 TEST_F(FilterBarTest, PictureOfTheSearchAndFilterBars)
 {
-    add(EntrySpec {
-        QStringLiteral("clip"), QStringLiteral("com.apple.FinalCut"), QStringLiteral("Final Cut Pro"), false, true});
-    add(EntrySpec {QStringLiteral("code"), QStringLiteral("org.kde.kate"), QStringLiteral("Kate")});
-    add(EntrySpec {QStringLiteral("page"), QStringLiteral("org.mozilla.firefox"), QStringLiteral("Firefox")});
-    preferences.set(SavedAppFilters::preferenceKey, QByteArray(R"([["org.kde.kate","Kate"]])"));
-    controller.reset();
+    addThreeAppsWithKateSaved();
     controller.setFilter(SmartFilter::links());
 
     VisualEffectView surface(VisualEffectView::Material::hudWindow, VisualEffectView::BlendingMode::behindWindow);

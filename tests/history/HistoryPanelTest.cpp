@@ -2,6 +2,7 @@
 // offscreen, with the panel's content replaced by a plain widget.
 #include "clipboard/PasteService.h"
 #include "fakes/FakePreferences.h"
+#include "HistoryTestSupport.h"
 #include "history/HistoryPanel.h"
 #include "history/ImageDecoding.h"
 #include "history/QuickLookPanelManager.h"
@@ -22,15 +23,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString artifact(const QString& name)
-{
-    const QString build = qEnvironmentVariableIsSet("QUORVEL_BUILD_DIR")
-        ? qEnvironmentVariable("QUORVEL_BUILD_DIR")
-        : QCoreApplication::applicationDirPath() + QStringLiteral("/..");
-    QDir(build).mkpath(QStringLiteral("artifacts"));
-    return build + QStringLiteral("/artifacts/") + name;
-}
 
 class HistoryPanelTest : public PasteFixture {
 protected:
@@ -286,7 +278,7 @@ TEST_F(HistoryPanelTest, QuickLookShowsTextCopiesTheSelectionAndClosesOnEscape)
     EXPECT_FALSE(TextQuickLookView::isLikelyCode(QStringLiteral("two words")));
     EXPECT_EQ(
         view->textContent()->textView()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-    EXPECT_TRUE(view->grab().save(artifact(QStringLiteral("quick_look_text.png"))));
+    EXPECT_TRUE(view->grab().save(artifactPath(QStringLiteral("quick_look_text.png"))));
 
     // Nothing selected: the panel copies the whole entry instead.
     EXPECT_FALSE(quickLook.copySelection());
@@ -338,7 +330,7 @@ TEST_F(HistoryPanelTest, QuickLookImageZoomsBetweenHalfAndThreeTimes)
     EXPECT_EQ(image->zoomText(), QStringLiteral("300%"));
     while (image->zoomScale() > 1.0)
         image->zoomOut();
-    EXPECT_TRUE(view->grab().save(artifact(QStringLiteral("quick_look_image.png"))));
+    EXPECT_TRUE(view->grab().save(artifactPath(QStringLiteral("quick_look_image.png"))));
     quickLook.hideQuickLook();
 
     // A video entry plays its file; without a file location it shows its image, else its text.

@@ -36,14 +36,7 @@ using namespace x11test;
 
 namespace {
 
-QString artifact(const QString& name)
-{
-    const QString dir = qEnvironmentVariable("QUORVEL_BUILD_DIR", QStringLiteral(".")) + QStringLiteral("/artifacts");
-    QDir().mkpath(dir);
-    return dir + QLatin1Char('/') + name;
-}
-
-class HistoryPanelEndToEndTest : public ::testing::Test {
+class HistoryPanelEndToEndTest : public ::testing::Test, protected X11AppServices {
 protected:
     void SetUp() override
     {
@@ -130,15 +123,6 @@ protected:
         return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), QString::fromLatin1(keys)});
     }
 
-    TestCrypto crypto;
-    TempStore store;
-    QTemporaryDir dir;
-    std::unique_ptr<JsonFilePreferences> prefs;
-    X11Pasteboard pasteboard;
-    X11Workspace workspace;
-    X11KeySynthesizer keys {&workspace};
-    X11HotkeyRegistrar registrar;
-    X11Permissions permissions;
     ClipboardSuspension suspension;
     NotificationCenter notifications;
     FakeLinkMetadataProvider links;

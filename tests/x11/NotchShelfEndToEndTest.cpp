@@ -65,7 +65,7 @@ int shapeRectangles(unsigned long window, int kind)
     return count;
 }
 
-class NotchShelfEndToEndTest : public ::testing::Test {
+class NotchShelfEndToEndTest : public ::testing::Test, protected X11AppServices {
 protected:
     void SetUp() override
     {
@@ -128,15 +128,6 @@ protected:
     NotchShelfContentView* content() { return qobject_cast<NotchShelfContentView*>(shelf.content()); }
     QRect panelFrame() { return shelf.panel()->geometry(); }
 
-    TestCrypto crypto;
-    TempStore store;
-    QTemporaryDir dir;
-    std::unique_ptr<JsonFilePreferences> prefs;
-    X11Pasteboard pasteboard;
-    X11Workspace workspace;
-    X11KeySynthesizer keys {&workspace};
-    X11HotkeyRegistrar registrar;
-    X11Permissions permissions;
     X11DisplayList displays;
     X11PointerLocation pointer;
     X11WindowShape shapes;

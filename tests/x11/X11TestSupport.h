@@ -1,8 +1,15 @@
 #pragma once
 // Shared pieces of the tests under Xvfb: waiting on the event loop, other X clients (xclip owning
-// the clipboard, windows named like foreign programs), xdotool, and Carbon shortcut codes.
+// the clipboard, windows named like foreign programs), xdotool, Carbon shortcut codes, and the
+// store and X11 services a test of the whole app starts from.
 // Include it last: Xlib's macros (None, Bool, Status) clash with Qt headers.
 #include "fakes/TestSupport.h"
+#include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/X11HotkeyRegistrar.h"
+#include "platform/linux/X11KeySynthesizer.h"
+#include "platform/linux/X11Pasteboard.h"
+#include "platform/linux/X11Permissions.h"
+#include "platform/linux/X11Workspace.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -21,6 +28,20 @@ namespace x11test {
 
 constexpr quint32 kCommand = 0x100, kShift = 0x200, kOption = 0x800, kControl = 0x1000;
 constexpr quint32 kKeyV = 9, kKeyB = 11, kKeyK = 40, kKeyM = 46, kSpace = 49, kF5 = 96;
+
+// A sealed store, a folder for the preferences file (made by the test) and the paste trace, and the
+// X11 pasteboard, workspace, key synthesizer, hotkey registrar and permissions on this display.
+struct X11AppServices {
+    TestCrypto crypto;
+    TempStore store;
+    QTemporaryDir dir;
+    std::unique_ptr<JsonFilePreferences> prefs;
+    X11Pasteboard pasteboard;
+    X11Workspace workspace;
+    X11KeySynthesizer keys {&workspace};
+    X11HotkeyRegistrar registrar;
+    X11Permissions permissions;
+};
 
 // Runs the event loop until the condition holds or the time is up.
 inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
