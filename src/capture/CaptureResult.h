@@ -1,7 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QImage>
-#include <QRect>
+#include <QRectF>
 #include <QString>
 
 // The kind of a still capture; its raw value is what a ScreenshotItem stores.
@@ -26,7 +26,7 @@ inline QString captureKindRawValue(CaptureKind kind)
 struct CaptureResult {
     QImage image;
     QByteArray pngData;
-    QRect sourceRect;
+    QRectF sourceRect;
     quint32 displayID = 0;
     CaptureKind kind = CaptureKind::area;
 };

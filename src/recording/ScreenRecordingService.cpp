@@ -6,6 +6,11 @@ ScreenRecordingService& ScreenRecordingService::shared()
     return *instance;
 }
 
+void ScreenRecordingService::startRecording(const RecordingTarget&, bool)
+{
+    // Not built yet.
+}
+
 void ScreenRecordingService::stopRecording()
 {
     if (!m_isRecording)
