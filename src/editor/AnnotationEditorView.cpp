@@ -20,6 +20,8 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/ScreenshotItem.h"
+#include "store/ScreenshotSaver.h"
+#include "platform/ImageEncoding.h"
 #include "ui/Theme.h"
 #include "platform/PasteboardTypes.h"
 
@@ -72,18 +74,6 @@ QWidget* surface(QWidget* parent)
     pal.setColor(QPalette::Window, Theme::annotationSurface());
     widget->setPalette(pal);
     return widget;
-}
-
-std::optional<QByteArray> encodePNG(const QImage& image)
-{
-    if (image.isNull())
-        return std::nullopt;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        return std::nullopt;
-    return bytes;
 }
 
 // Runs `work` on a worker thread and hands its result to `done` on the main thread.
@@ -200,7 +190,7 @@ AnnotationEditorView::AnnotationEditorView(
             return std::nullopt;
         const BeautifyConfig config = m_document->beautifyConfig();
         auto png = std::async(std::launch::async, [annotated, config] {
-            return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
+            return ImageEncoding::png(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
         });
         const QSize preview = annotated.size().scaled(QSize(368, 208), Qt::KeepAspectRatio);
         return ImageDragSourceView::Rendered {
@@ -353,7 +343,7 @@ void AnnotationEditorView::exportAsync(std::function<void(std::optional<QByteArr
     const BeautifyConfig config = m_document->beautifyConfig();
     runInBackground<std::optional<QByteArray>>(
         [annotated, config] {
-            return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
+            return ImageEncoding::png(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
         },
         std::move(done));
 }
@@ -390,46 +380,8 @@ void AnnotationEditorView::saveToScreenshots()
         };
         if (!png)
             return finish(false);
-        auto store = [png = *png, strokes, sourceItem, weakContainer, finish](
-                         std::optional<QByteArray> sourcePNG) mutable {
-            const auto container = weakContainer.lock();
-            if (!container) {
-                Console::log(QStringLiteral("Failed to save screenshot: the store is not available"));
-                return finish(false);
-            }
-            ModelContext& context = container->mainContext();
-            ScreenshotItemPtr target;
-            if (sourceItem && sourceItem->persistentID > 0)
-                target = context.screenshotItem(sourceItem->persistentID);
-            const QDateTime now = QDateTime::currentDateTimeUtc();
-            if (target) {
-                target->pngData = png;
-                target->strokesData = strokes;
-                target->timestamp = now;
-                if (target != sourceItem) {
-                    sourceItem->pngData = png;
-                    sourceItem->strokesData = strokes;
-                    sourceItem->timestamp = now;
-                }
-            } else {
-                // No item to update (none given, or it was deleted meanwhile): a new one.
-                if (!sourcePNG && sourceItem)
-                    sourcePNG = sourceItem->sourceImageData;
-                context.insert(
-                    std::make_shared<ScreenshotItem>(now, QStringLiteral("manual"), png, sourcePNG, strokes));
-            }
-            QString error;
-            if (!context.save(&error)) {
-                Console::log(QStringLiteral("Failed to save screenshot: ") + error);
-                return finish(false);
-            }
-            NotificationCenter::shared().post(NotificationNames::screenshotSaved);
-            finish(true);
-        };
-        if (source.isNull())
-            return store(std::nullopt);
-        // The untouched image is kept with a new item, encoded off the main thread as well.
-        runInBackground<std::optional<QByteArray>>([source] { return encodePNG(source); }, store);
+        ScreenshotSaver::saveEdited(
+            weakContainer, sourceItem, *png, strokes, source, NotificationCenter::shared(), self, finish);
     });
 }
 

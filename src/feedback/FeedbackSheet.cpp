@@ -1,6 +1,7 @@
 #include "feedback/FeedbackSheet.h"
 
 #include "feedback/FeedbackStyle.h"
+#include "platform/ImageEncoding.h"
 
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -458,10 +459,9 @@ void FeedbackSheet::erstelleScreenshot()
     // The window is drawn here, on the main thread; encoding the PNG is left to a worker.
     QPointer<FeedbackSheet> self(this);
     QThreadPool::globalInstance()->start([self, image, generation] {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        const bool ok = image.save(&buffer, "PNG");
+        const std::optional<QByteArray> encoded = ImageEncoding::png(image);
+        const bool ok = encoded.has_value();
+        const QByteArray png = encoded.value_or(QByteArray());
         QMetaObject::invokeMethod(
             qApp,
             [self, png, ok, generation] {
