@@ -196,7 +196,7 @@ void CaptureToolbarView::showTimerList()
     list->setObjectName(QStringLiteral("captureTimerList"));
     list->setStyleSheet(QStringLiteral("QFrame#captureTimerList { background: %1; border: 1px solid rgba(255,255,255,40); "
                                        "border-radius: 6px; } QPushButton { color: white; background: transparent; "
-                                       "border: none; text-align: left; padding: 6px 12px; } QPushButton:hover { "
+                                       "border: none; } QPushButton:hover { "
                                        "background: rgba(255,255,255,20); }")
                             .arg(Theme::annotationSurface().name()));
     auto* column = new QVBoxLayout(list);
@@ -204,14 +204,25 @@ void CaptureToolbarView::showTimerList()
     column->setSpacing(0);
     const std::optional<int> current = m_manager->selection().timerSeconds();
     for (const std::optional<int>& choice : timerChoices()) {
-        auto* row = new QPushButton(timerChoiceTitle(choice), list);
-        row->setFont(pixelFont(12, QFont::Normal));
+        // The title at the leading edge, a check mark at the trailing one for the current choice.
+        auto* row = new QPushButton(list);
+        row->setAccessibleName(timerChoiceTitle(choice));
+        row->setProperty("checkedChoice", choice == current);
         row->setFixedWidth(160);
         row->setCursor(Qt::PointingHandCursor);
+        auto* content = new QHBoxLayout(row);
+        content->setContentsMargins(12, 6, 12, 6);
+        auto* title = new QLabel(timerChoiceTitle(choice), row);
+        title->setFont(pixelFont(12, QFont::Normal));
+        title->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+        content->addWidget(title);
+        content->addStretch(1);
         if (choice == current) {
-            row->setIcon(Symbols::icon(QStringLiteral("checkmark"), Qt::white));
-            row->setLayoutDirection(Qt::RightToLeft);
+            auto* check = new QLabel(row);
+            check->setPixmap(Symbols::pixmap(QStringLiteral("checkmark"), 12, Qt::white));
+            content->addWidget(check);
         }
+        row->setMinimumHeight(title->sizeHint().height() + 12);
         connect(row, &QPushButton::clicked, list, [this, list, choice] {
             if (m_manager)
                 m_manager->setTimerSeconds(choice);
