@@ -1,23 +1,43 @@
 #include "capture/ScrollFrameAligner.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 
 namespace {
 
-// The sampled columns of rows [firstRow, lastRow) of a grey plane, packed row after row.
-std::vector<std::uint8_t> sampledColumns(
-    const std::vector<std::uint8_t>& plane, int width, int stride, int firstRow, int lastRow, int columns)
+// The grey values of the sampled columns of rows [firstRow, lastRow), packed row after row. Only
+// the sampled pixels are converted, which is most of the saving over a whole grey plane.
+std::vector<std::uint8_t> sampledColumns(const QImage& image, int stride, int firstRow, int lastRow, int columns)
 {
     std::vector<std::uint8_t> packed(std::size_t(lastRow - firstRow) * columns);
+    const bool grey = image.format() == QImage::Format_Grayscale8;
     for (int y = firstRow; y < lastRow; ++y) {
-        const std::uint8_t* source = plane.data() + std::size_t(y) * width;
         std::uint8_t* target = packed.data() + std::size_t(y - firstRow) * columns;
-        for (int c = 0; c < columns; ++c)
-            target[c] = source[std::size_t(c) * stride];
+        if (grey) {
+            const uchar* source = image.constScanLine(y);
+            for (int c = 0; c < columns; ++c)
+                target[c] = source[std::size_t(c) * stride];
+        } else {
+            const auto* source = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int c = 0; c < columns; ++c)
+                target[c] = std::uint8_t(qGray(source[std::size_t(c) * stride]));
+        }
     }
     return packed;
+}
+
+// The image in a format whose rows sampledColumns reads directly.
+QImage readable(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_Grayscale8:
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return image;
+    default:
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
 }
 
 // Sum of absolute differences of two runs of bytes; written so the compiler vectorises it.
@@ -31,30 +51,15 @@ std::uint64_t absoluteDifference(const std::uint8_t* a, const std::uint8_t* b, i
 
 }
 
-std::optional<std::vector<std::uint8_t>> ScrollFrameAligner::grayscaleBytes(const QImage& image)
-{
-    const int width = image.width();
-    const int height = image.height();
-    std::vector<std::uint8_t> bytes(std::size_t(width) * std::size_t(height), 0);
-    if (bytes.empty())
-        return bytes;
-    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-    if (grey.isNull())
-        return std::nullopt;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(bytes.data() + std::size_t(y) * width, grey.constScanLine(y), std::size_t(width));
-    return bytes;
-}
-
 std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImage& next) const
 {
     if (previous.size() != next.size() || columnStride < 1)
         return std::nullopt;
     const int w = previous.width();
     const int h = previous.height();
-    const auto previousPlane = grayscaleBytes(previous);
-    const auto nextPlane = grayscaleBytes(next);
-    if (!previousPlane || !nextPlane)
+    const QImage previousImage = readable(previous);
+    const QImage nextImage = readable(next);
+    if (previousImage.isNull() || nextImage.isNull())
         return std::nullopt;
 
     const int bandStart = int(double(h) * 0.10);
@@ -65,8 +70,8 @@ std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImag
     const int columns = (w + columnStride - 1) / columnStride;
 
     // Packing the sampled columns once turns every comparison into a run of adjacent bytes.
-    const std::vector<std::uint8_t> band = sampledColumns(*nextPlane, w, columnStride, bandStart, bandEnd, columns);
-    const std::vector<std::uint8_t> older = sampledColumns(*previousPlane, w, columnStride, 0, h, columns);
+    const std::vector<std::uint8_t> band = sampledColumns(nextImage, columnStride, bandStart, bandEnd, columns);
+    const std::vector<std::uint8_t> older = sampledColumns(previousImage, columnStride, 0, h, columns);
 
     // Every offset compares the same number of samples, so sums order as means do; a sum that
     // already reaches the best one cannot win (ties keep the smaller offset) and stops early.

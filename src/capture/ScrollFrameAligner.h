@@ -1,8 +1,6 @@
 #pragma once
 #include <QImage>
-#include <cstdint>
 #include <optional>
-#include <vector>
 
 // Measures how far a window's content moved between two frames taken before and after a scroll:
 // a band of rows near the top of the new frame (10 % to 25 % of its height) is slid down over the
@@ -19,8 +17,4 @@ struct ScrollFrameAligner {
     // differ in size, are too small, or no offset matches well enough. On a tie the smaller
     // offset wins.
     std::optional<int> align(const QImage& previous, const QImage& next) const;
-
-    // The grey plane of an image: width bytes per row, rows packed, row 0 at the top; none when
-    // the image cannot be converted.
-    static std::optional<std::vector<std::uint8_t>> grayscaleBytes(const QImage& image);
 };
