@@ -1,5 +1,6 @@
 #include "capture/ScrollingCaptureService.h"
 #include "capture/ScrollingCaptureControlView.h"
+#include "capture/ScrollingCaptureControlWindowManager.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -263,4 +264,21 @@ TEST(ScrollingCaptureService, StepsStatusTextsAndStitching)
     EXPECT_EQ(QColor(stacked.pixel(9, 3)), QColor(Qt::red));
     EXPECT_EQ(QColor(stacked.pixel(9, 5)), QColor(Qt::blue)) << "a narrower slice is scaled to the full width";
     EXPECT_TRUE(ScrollingCaptureService::stitch({}).isNull());
+}
+
+TEST(ScrollingCaptureControlWindowManager, ShowsOneStripAtATimeAndDropsItOnHide)
+{
+    auto& manager = ScrollingCaptureControlWindowManager::shared();
+    manager.show();
+    QPointer<ScrollingCaptureControlView> first = manager.panel();
+    ASSERT_TRUE(first);
+    manager.show();
+    EXPECT_EQ(manager.panel(), first.data());
+    EXPECT_EQ(first->size(), QSize(280, 44));
+    EXPECT_EQ(first->statusText(), QStringLiteral("Fertig"));
+    EXPECT_TRUE(first->testAttribute(Qt::WA_ShowWithoutActivating));
+    manager.hide();
+    EXPECT_EQ(manager.panel(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull()) << "each capture gets a new strip";
 }
