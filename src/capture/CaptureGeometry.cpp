@@ -1,108 +1,182 @@
 #include "capture/CaptureGeometry.h"
 
 #include <algorithm>
-#include <cmath>
+#include <utility>
 
-namespace CaptureGeometry {
-
-namespace {
-
-int truncatedSide(double points, double scale)
+CaptureRect CaptureRect::intersected(const CaptureRect& other) const
 {
-    const double pixels = points * scale;
-    if (!(pixels >= 1.0)) // negative, zero, below one and NaN alike
-        return 1;
-    return int(std::min(std::trunc(pixels), double(1 << 24)));
+    const double left = std::max(minX(), other.minX());
+    const double right = std::min(maxX(), other.maxX());
+    const double bottom = std::max(minY(), other.minY());
+    const double top = std::min(maxY(), other.maxY());
+    if (right <= left || top <= bottom)
+        return {};
+    return {left, bottom, right - left, top - bottom};
 }
 
-const ScreenMonitor* primaryOf(const QList<ScreenMonitor>& monitors)
+CaptureRect CaptureRect::spanning(CapturePoint a, CapturePoint b)
 {
-    for (const ScreenMonitor& monitor : monitors)
-        if (monitor.isPrimary)
-            return &monitor;
-    return monitors.isEmpty() ? nullptr : &monitors.front();
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y)};
 }
 
+PixelRect PixelRect::intersected(const PixelRect& other) const
+{
+    const int left = std::max(x, other.x);
+    const int right = std::min(x + width, other.x + other.width);
+    const int top = std::max(y, other.y);
+    const int bottom = std::min(y + height, other.y + other.height);
+    if (right <= left || bottom <= top)
+        return {};
+    return {left, top, right - left, bottom - top};
 }
 
-QSize grabPixelSize(QSizeF points, double scale)
+CaptureRect CaptureScreens::frameFor(const PixelRect& pixels, double scale, const PixelRect& primary, double primaryScale)
 {
-    return {truncatedSide(points.width(), scale), truncatedSide(points.height(), scale)};
+    const double s = scale > 0 ? scale : 1.0;
+    const double ps = primaryScale > 0 ? primaryScale : 1.0;
+    const double primaryBottom = primary.y + primary.height / ps;
+    const double width = pixels.width / s;
+    const double height = pixels.height / s;
+    return {double(pixels.x - primary.x), primaryBottom - (pixels.y + height), width, height};
 }
 
-std::optional<ScreenMonitor> monitorWithID(const QList<ScreenMonitor>& monitors, quint32 displayID)
+CaptureScreens::CaptureScreens(std::vector<CaptureScreen> monitors)
+    : m_screens(std::move(monitors))
 {
-    for (const ScreenMonitor& monitor : monitors)
-        if (monitor.displayID == displayID)
-            return monitor;
-    return std::nullopt;
+    if (m_screens.empty())
+        return;
+    auto primary = std::find_if(m_screens.begin(), m_screens.end(), [](const CaptureScreen& s) { return s.isPrimary; });
+    if (primary == m_screens.end())
+        primary = m_screens.begin();
+    const PixelRect primaryPixels = primary->pixelFrame;
+    const double primaryScale = primary->scale;
+    for (CaptureScreen& screen : m_screens) {
+        if (screen.scale <= 0)
+            screen.scale = 1.0;
+        screen.frame = frameFor(screen.pixelFrame, screen.scale, primaryPixels, primaryScale);
+        if (screen.visibleFrame.isEmpty())
+            screen.visibleFrame = screen.frame;
+    }
 }
 
-QRect rootRectForLocal(const ScreenMonitor& monitor, const QRectF& localRect)
+const CaptureScreen* CaptureScreens::primary() const
 {
-    const double s = monitor.scale > 0 ? monitor.scale : 1.0;
-    const QRectF pixels(monitor.frame.x() + localRect.x() * s, monitor.frame.y() + localRect.y() * s,
-        localRect.width() * s, localRect.height() * s);
-    return pixels.toAlignedRect().intersected(monitor.frame);
+    for (const CaptureScreen& screen : m_screens)
+        if (screen.frame.x == 0 && screen.frame.y == 0)
+            return &screen;
+    return m_screens.empty() ? nullptr : &m_screens.front();
 }
 
-QRectF framePoints(const ScreenWindow& window, const QList<ScreenMonitor>& monitors)
+const CaptureScreen* CaptureScreens::byDisplayID(uint32_t displayID) const
 {
-    const ScreenMonitor* holder = primaryOf(monitors);
-    qint64 best = 0;
-    for (const ScreenMonitor& monitor : monitors) {
-        const QRect overlap = monitor.frame.intersected(window.frame);
-        const qint64 area = qint64(overlap.width()) * overlap.height();
-        if (area > best) {
-            best = area;
-            holder = &monitor;
+    for (const CaptureScreen& screen : m_screens)
+        if (screen.displayID == displayID)
+            return &screen;
+    return nullptr;
+}
+
+const CaptureScreen* CaptureScreens::containing(CapturePoint global) const
+{
+    for (const CaptureScreen& screen : m_screens)
+        if (screen.frame.contains(global))
+            return &screen;
+    return nullptr;
+}
+
+const CaptureScreen* CaptureScreens::firstIntersecting(const CaptureRect& global) const
+{
+    for (const CaptureScreen& screen : m_screens)
+        if (screen.frame.intersects(global))
+            return &screen;
+    return nullptr;
+}
+
+int CaptureScreens::indexOf(const CaptureScreen* screen) const
+{
+    for (size_t i = 0; i < m_screens.size(); ++i)
+        if (&m_screens[i] == screen)
+            return int(i);
+    return -1;
+}
+
+CapturePoint CaptureScreens::globalFromRoot(double rootX, double rootY) const
+{
+    const CaptureScreen* owner = nullptr;
+    for (const CaptureScreen& screen : m_screens) {
+        const PixelRect& p = screen.pixelFrame;
+        if (rootX >= p.x && rootX < p.x + p.width && rootY >= p.y && rootY < p.y + p.height) {
+            owner = &screen;
+            break;
         }
     }
-    const double s = holder && holder->scale > 0 ? holder->scale : 1.0;
-    return QRectF(window.frame.x() / s, window.frame.y() / s, window.frame.width() / s, window.frame.height() / s);
+    if (!owner)
+        owner = primary();
+    if (!owner)
+        return {rootX, -rootY};
+    const double localX = (rootX - owner->pixelFrame.x) / owner->scale;
+    const double localY = (rootY - owner->pixelFrame.y) / owner->scale;
+    return {owner->frame.minX() + localX, owner->frame.maxY() - localY};
 }
 
-QList<ScreenWindow> shareableWindows(const QList<ScreenWindow>& windows, const QList<ScreenMonitor>& monitors)
+CaptureRect CaptureScreens::globalFromRoot(const PixelRect& root) const
 {
-    QList<ScreenWindow> result;
-    for (const ScreenWindow& window : windows) {
-        if (window.isOwnWindow)
-            continue;
-        const QRectF points = framePoints(window, monitors);
-        if (!(points.width() > 100) || !(points.height() > 100))
-            continue;
-        const bool onMonitor = std::any_of(monitors.begin(), monitors.end(),
-            [&](const ScreenMonitor& monitor) { return monitor.frame.intersects(window.frame); });
-        if (onMonitor)
-            result.append(window);
+    // The top-left corner decides the monitor; the size follows that monitor's scale.
+    const CapturePoint topLeft = globalFromRoot(root.x, root.y);
+    const CaptureScreen* owner = containing({topLeft.x, topLeft.y - 0.0001});
+    const double scale = owner ? owner->scale : (primary() ? primary()->scale : 1.0);
+    const double width = root.width / scale;
+    const double height = root.height / scale;
+    return {topLeft.x, topLeft.y - height, width, height};
+}
+
+CaptureRect CaptureScreens::localFromGlobal(const CaptureScreen& screen, const CaptureRect& global)
+{
+    return {global.minX() - screen.frame.minX(), screen.frame.maxY() - global.maxY(), global.width, global.height};
+}
+
+CaptureRect CaptureScreens::globalFromLocal(const CaptureScreen& screen, const CaptureRect& local)
+{
+    return {screen.frame.minX() + local.x, screen.frame.maxY() - local.y - local.height, local.width, local.height};
+}
+
+PixelRect CaptureScreens::rootFromLocal(const CaptureScreen& screen, const CaptureRect& local)
+{
+    const double s = screen.scale;
+    const int left = int(std::floor(local.minX() * s + 1e-9));
+    const int top = int(std::floor(local.minY() * s + 1e-9));
+    const int right = int(std::ceil(local.maxX() * s - 1e-9));
+    const int bottom = int(std::ceil(local.maxY() * s - 1e-9));
+    return {screen.pixelFrame.x + left, screen.pixelFrame.y + top, right - left, bottom - top};
+}
+
+std::optional<LocalSelection> CaptureScreens::resolveDisplayLocalRect(const CaptureRect& global) const
+{
+    if (m_screens.empty())
+        return std::nullopt;
+    int chosen = 0;
+    double best = -1;
+    for (size_t i = 0; i < m_screens.size(); ++i) {
+        const double overlap = m_screens[i].frame.intersected(global).area();
+        if (overlap > best) {
+            best = overlap;
+            chosen = int(i);
+        }
     }
-    return result;
+    const CaptureScreen& screen = m_screens[size_t(chosen)];
+    const CaptureRect part = screen.frame.intersected(global);
+    return LocalSelection {chosen, localFromGlobal(screen, part)};
 }
 
-QRectF globalFrame(const ScreenMonitor& monitor, const QList<ScreenMonitor>& monitors)
+bool CaptureScreens::overlapsAnyScreen(const CaptureRect& global) const
 {
-    const ScreenMonitor* primary = primaryOf(monitors);
-    const ScreenMonitor& reference = primary ? *primary : monitor;
-    const double s = monitor.scale > 0 ? monitor.scale : 1.0;
-    const double ps = reference.scale > 0 ? reference.scale : 1.0;
-    // Origin at the primary's bottom left: its top is at its height in points.
-    const double primaryTop = reference.frame.y() / ps;
-    const double primaryHeight = reference.frame.height() / ps;
-    const double x = (monitor.frame.x() - reference.frame.x()) / ps;
-    const double topDown = monitor.frame.y() / ps - primaryTop;
-    const double width = monitor.frame.width() / s;
-    const double height = monitor.frame.height() / s;
-    return QRectF(x, primaryHeight - topDown - height, width, height);
+    return firstIntersecting(global) != nullptr;
 }
 
-QPointF quickActionHintOrigin(const QRectF& globalScreenFrame, QSizeF size)
+PixelRect CaptureScreens::snapshotCrop(const CaptureRect& local, double scale, int imageWidth, int imageHeight)
 {
-    return {globalScreenFrame.center().x() - size.width() * 0.5, globalScreenFrame.top() + 90};
-}
-
-QRectF globalToDesktop(const QRectF& global, double primaryHeight)
-{
-    return QRectF(global.x(), primaryHeight - global.y() - global.height(), global.width(), global.height());
-}
-
+    const int left = int(std::floor(local.minX() * scale + 1e-9));
+    const int top = int(std::floor(local.minY() * scale + 1e-9));
+    const int right = int(std::ceil(local.maxX() * scale - 1e-9));
+    const int bottom = int(std::ceil(local.maxY() * scale - 1e-9));
+    return PixelRect {left, top, right - left, bottom - top}.intersected({0, 0, imageWidth, imageHeight});
 }

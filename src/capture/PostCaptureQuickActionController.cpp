@@ -1,6 +1,6 @@
 #include "capture/PostCaptureQuickActionController.h"
 
-#include "capture/CaptureGeometry.h"
+#include "capture/ScreenshotGeometry.h"
 #include "editor/AnnotationWindowManager.h"
 #include "platform/Compositing.h"
 #include "platform/Console.h"
@@ -188,7 +188,7 @@ QScreen* PostCaptureQuickActionController::screenFor(quint32 displayID) const
                                                   : nullptr;
     if (!source || displayID == 0)
         return nullptr;
-    const std::optional<ScreenMonitor> monitor = CaptureGeometry::monitorWithID(source->monitors(), displayID);
+    const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(source->monitors(), displayID);
     if (!monitor)
         return nullptr;
     for (QScreen* screen : QApplication::screens()) {
@@ -213,8 +213,8 @@ void PostCaptureQuickActionController::showHint(quint32 displayID)
     const QRect frame = screen->geometry();
     const QRectF global(frame.x() - primary.x(), primary.bottom() + 1 - frame.y() - frame.height(), frame.width(),
         frame.height());
-    const QPointF origin = CaptureGeometry::quickActionHintOrigin(global, hint->size());
-    const QRectF desktop = CaptureGeometry::globalToDesktop(QRectF(origin, QSizeF(hint->size())), primary.height());
+    const QPointF origin = ScreenshotGeometry::quickActionHintOrigin(global, hint->size());
+    const QRectF desktop = ScreenshotGeometry::globalToDesktop(QRectF(origin, QSizeF(hint->size())), primary.height());
     hint->move(qRound(desktop.x()) + primary.x(), qRound(desktop.y()) + primary.y());
     hint->setWindowOpacity(0.0);
     hint->show();

@@ -1,6 +1,6 @@
 #include "capture/ScreenshotCaptureService.h"
 
-#include "capture/CaptureGeometry.h"
+#include "capture/ScreenshotGeometry.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/Background.h"
@@ -102,7 +102,7 @@ void ScreenshotCaptureService::availableWindows(QObject* receiver, std::function
                 Console::log(QStringLiteral("ScreenshotCaptureService: failed to list windows: ") + error);
                 return QList<ScreenWindow>();
             }
-            return CaptureGeometry::shareableWindows(windows, screen->monitors());
+            return ScreenshotGeometry::shareableWindows(windows, screen->monitors());
         },
         [done](QList<ScreenWindow> windows) {
             if (done)
@@ -120,7 +120,7 @@ void ScreenshotCaptureService::grabWindowImage(
         [screen, window, scale, hint] {
             waitUntilHidden(*screen, hint);
             const QSize size
-                = CaptureGeometry::grabPixelSize(CaptureGeometry::framePoints(window, screen->monitors()).size(), scale);
+                = ScreenshotGeometry::grabPixelSize(ScreenshotGeometry::framePoints(window, screen->monitors()).size(), scale);
             QString error;
             QImage image = screen->grabWindow(window.windowID, &error);
             if (image.isNull()) {
@@ -148,14 +148,14 @@ void ScreenshotCaptureService::grabAreaImage(
                 Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: no monitors"));
                 return QImage();
             }
-            const std::optional<ScreenMonitor> monitor = CaptureGeometry::monitorWithID(monitors, displayID);
+            const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(monitors, displayID);
             if (!monitor) {
                 Console::log(QStringLiteral("ScreenshotCaptureService: target display not found among the RandR monitors"));
                 return QImage();
             }
             waitUntilHidden(*screen, hint);
-            const QSize size = CaptureGeometry::grabPixelSize(localRect.size(), scale);
-            const QRect pixels = CaptureGeometry::rootRectForLocal(*monitor, localRect);
+            const QSize size = ScreenshotGeometry::grabPixelSize(localRect.size(), scale);
+            const QRect pixels = ScreenshotGeometry::rootRectForLocal(*monitor, localRect);
             QString error = QStringLiteral("the rectangle lies outside the display");
             QImage image = pixels.isEmpty() ? QImage() : screen->grabRect(pixels, &error);
             if (image.isNull()) {

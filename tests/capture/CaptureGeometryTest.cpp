@@ -2,87 +2,61 @@
 
 #include <gtest/gtest.h>
 
-using namespace CaptureGeometry;
-
 namespace {
 
-ScreenMonitor monitor(quint32 id, QRect frame, double scale, bool primary = false)
+CaptureScreen monitor(uint32_t id, PixelRect pixels, double scale, bool primary = false)
 {
-    ScreenMonitor m;
-    m.displayID = id;
-    m.frame = frame;
-    m.scale = scale;
-    m.isPrimary = primary;
-    return m;
+    CaptureScreen screen;
+    screen.displayID = id;
+    screen.pixelFrame = pixels;
+    screen.scale = scale;
+    screen.isPrimary = primary;
+    return screen;
 }
 
-ScreenWindow window(quint64 id, QRect frame, bool own = false)
+TEST(CaptureGeometryTest, GlobalSelectionToLocalRectangleAndSnapshotCrop)
 {
-    ScreenWindow w;
-    w.windowID = id;
-    w.frame = frame;
-    w.isOwnWindow = own;
-    return w;
+    const CaptureScreens screens({monitor(1, {0, 0, 2880, 1800}, 2, true)});
+    EXPECT_EQ(screens.screens()[0].frame, (CaptureRect {0, 0, 1440, 900}));
+    const auto resolved = screens.resolveDisplayLocalRect({100, 200, 50, 40});
+    ASSERT_TRUE(resolved);
+    EXPECT_EQ(resolved->localRect, (CaptureRect {100, 660, 50, 40}));
+    EXPECT_EQ(CaptureScreens::snapshotCrop(resolved->localRect, 2, 2880, 1800), (PixelRect {200, 1320, 100, 80}));
+    // Clipped at the image's edge; nothing left is empty.
+    EXPECT_EQ(CaptureScreens::snapshotCrop({1400, 880, 100, 100}, 2, 2880, 1800), (PixelRect {2800, 1760, 80, 40}));
+    EXPECT_TRUE(CaptureScreens::snapshotCrop({2000, 0, 10, 10}, 2, 2880, 1800).isEmpty());
 }
 
-// A 1440 x 900 point display at scale 2 (2880 x 1800 pixels) with a 1280 x 800 one at scale 1 on
-// its right, top edges aligned.
-const QList<ScreenMonitor> kTwoMonitors
-    = {monitor(11, QRect(0, 0, 2880, 1800), 2.0, true), monitor(22, QRect(2880, 0, 1280, 800), 1.0)};
-
+TEST(CaptureGeometryTest, TwoMonitorsSideBySideInRootPixels)
+{
+    // Root: a 1920 x 1080 primary at the left, a 1280 x 1024 monitor right of it, top-aligned.
+    const CaptureScreens screens({monitor(10, {0, 0, 1920, 1080}, 1, true), monitor(20, {1920, 0, 1280, 1024}, 1)});
+    EXPECT_EQ(screens.screens()[1].frame, (CaptureRect {1920, 56, 1280, 1024}));
+    EXPECT_EQ(screens.primary()->displayID, 10u);
+    EXPECT_EQ(screens.globalFromRoot(1920 + 5, 10), (CapturePoint {1925, 1070}));
+    EXPECT_EQ(screens.globalFromRoot(PixelRect {1930, 100, 300, 200}), (CaptureRect {1930, 780, 300, 200}));
+    // A marquee two thirds on the right monitor captures only its part there.
+    const auto resolved = screens.resolveDisplayLocalRect({1820, 500, 300, 100});
+    ASSERT_TRUE(resolved);
+    EXPECT_EQ(resolved->screenIndex, 1);
+    EXPECT_EQ(resolved->localRect, (CaptureRect {0, 480, 200, 100}));
+    EXPECT_EQ(CaptureScreens::rootFromLocal(screens.screens()[1], resolved->localRect), (PixelRect {1920, 480, 200, 100}));
+    // Off every monitor: the first screen with nothing of the rectangle on it.
+    EXPECT_TRUE(screens.resolveDisplayLocalRect({-900, -900, 10, 10})->localRect.isEmpty());
+    EXPECT_FALSE(screens.overlapsAnyScreen({-900, -900, 10, 10}));
 }
 
-TEST(CaptureGeometry, GrabSizesTruncateTowardZeroAndNeverReachZero)
+TEST(CaptureGeometryTest, PrimaryNeedNotBeFirstNorAtTheRootOrigin)
 {
-    EXPECT_EQ(grabPixelSize(QSizeF(10.9, 10.9), 1.0), QSize(10, 10));
-    EXPECT_EQ(grabPixelSize(QSizeF(10.9, 10.9), 2.0), QSize(21, 21));
-    EXPECT_EQ(grabPixelSize(QSizeF(0, 40), 2.0), QSize(1, 80));
-    EXPECT_EQ(grabPixelSize(QSizeF(-5, 0.3), 1.0), QSize(1, 1));
-    EXPECT_EQ(grabPixelSize(QSizeF(1440, 900), 2.0), QSize(2880, 1800));
+    const CaptureScreens screens({monitor(1, {0, 0, 1000, 800}, 1), monitor(2, {1000, 200, 1920, 1080}, 2, true)});
+    EXPECT_EQ(screens.primary()->displayID, 2u);
+    EXPECT_EQ(screens.screens()[1].frame, (CaptureRect {0, 0, 960, 540}));
+    // The left monitor's bottom (root y 800) lies 60 points above the primary's bottom (root y 740).
+    EXPECT_EQ(screens.screens()[0].frame, (CaptureRect {-1000, -60, 1000, 800}));
+    const CaptureScreen& primary = screens.screens()[1];
+    EXPECT_EQ(CaptureScreens::rootFromLocal(primary, {10.25, 5, 20, 10}), (PixelRect {1020, 210, 41, 20}));
+    const CaptureRect local {12, 34, 56, 78};
+    EXPECT_EQ(CaptureScreens::localFromGlobal(primary, CaptureScreens::globalFromLocal(primary, local)), local);
 }
 
-TEST(CaptureGeometry, LocalRectanglesBecomeRootPixelsOfTheirMonitor)
-{
-    // The local rectangle (100, 660, 50, 40) on the scale-2 display: pixels from (200, 1320), 100 x 80.
-    EXPECT_EQ(rootRectForLocal(kTwoMonitors[0], QRectF(100, 660, 50, 40)), QRect(200, 1320, 100, 80));
-    // On the second monitor, offset by its place on the screen.
-    EXPECT_EQ(rootRectForLocal(kTwoMonitors[1], QRectF(10, 20, 30, 40)), QRect(2890, 20, 30, 40));
-    // Cut to the monitor; nothing when it lies beside it.
-    EXPECT_EQ(rootRectForLocal(kTwoMonitors[1], QRectF(1200, 700, 200, 200)), QRect(4080, 700, 80, 100));
-    EXPECT_TRUE(rootRectForLocal(kTwoMonitors[1], QRectF(1300, 0, 10, 10)).isEmpty());
-    EXPECT_EQ(monitorWithID(kTwoMonitors, 22)->frame.x(), 2880);
-    EXPECT_FALSE(monitorWithID(kTwoMonitors, 33).has_value());
-}
-
-TEST(CaptureGeometry, ShareableWindowsAreOtherProgramsLargerThan100PointsOnAMonitor)
-{
-    const QList<ScreenWindow> windows = {
-        window(1, QRect(2900, 10, 101, 101)),          // 101 x 101 points at scale 1: listed
-        window(2, QRect(2900, 10, 100, 400)),          // 100 points wide: not
-        window(3, QRect(2900, 10, 400, 100)),          // 100 points tall: not
-        window(4, QRect(10, 10, 202, 202)),            // 101 points at scale 2: listed
-        window(5, QRect(10, 10, 200, 800)),            // 100 points at scale 2: not
-        window(6, QRect(10, 10, 600, 600), true),      // ours: never
-        window(7, QRect(5000, 2000, 600, 600)),        // on no monitor: not
-    };
-    QList<quint64> listed;
-    for (const ScreenWindow& w : shareableWindows(windows, kTwoMonitors))
-        listed.append(w.windowID);
-    EXPECT_EQ(listed, (QList<quint64> {1, 4}));
-    EXPECT_EQ(framePoints(windows[3], kTwoMonitors), QRectF(5, 5, 101, 101));
-}
-
-TEST(CaptureGeometry, GlobalFramesCountUpFromThePrimaryBottom)
-{
-    EXPECT_EQ(globalFrame(kTwoMonitors[0], kTwoMonitors), QRectF(0, 0, 1440, 900));
-    // Top edges aligned: the 800-point monitor stands 100 points higher up from the bottom.
-    EXPECT_EQ(globalFrame(kTwoMonitors[1], kTwoMonitors), QRectF(1440, 100, 1280, 800));
-    EXPECT_EQ(globalToDesktop(QRectF(1440, 100, 1280, 800), 900), QRectF(1440, 0, 1280, 800));
-    EXPECT_EQ(globalToDesktop(QRectF(100, 200, 50, 40), 900), QRectF(100, 660, 50, 40));
-}
-
-TEST(CaptureGeometry, TheHintStandsCentred90PointsAboveTheBottom)
-{
-    EXPECT_EQ(quickActionHintOrigin(QRectF(0, 0, 1440, 900), QSizeF(200, 30)), QPointF(620, 90));
-    EXPECT_EQ(quickActionHintOrigin(QRectF(1440, 100, 1280, 800), QSizeF(201, 31)), QPointF(1979.5, 190));
 }
