@@ -21,6 +21,8 @@ namespace {
 // How long a grab waits for a window of ours that was just hidden to leave the screen.
 constexpr int kHideWaitMs = 250;
 
+const QString kNoScreen = QStringLiteral("no screen source");
+
 void waitUntilHidden(ScreenSource& source, quint64 window)
 {
     if (!window)
@@ -56,9 +58,11 @@ ScreenshotCaptureService::ScreenshotCaptureService(Collaborators collaborators)
 {
 }
 
-ScreenSource& ScreenshotCaptureService::source() const
+ScreenSource* ScreenshotCaptureService::source() const
 {
-    return m_collaborators.source ? *m_collaborators.source : ScreenSource::shared();
+    if (m_collaborators.source)
+        return m_collaborators.source;
+    return ScreenSource::isWired() ? &ScreenSource::shared() : nullptr;
 }
 
 quint64 ScreenshotCaptureService::prepareGrab()
@@ -71,9 +75,9 @@ quint64 ScreenshotCaptureService::prepareGrab()
 void ScreenshotCaptureService::hasScreenRecordingPermission(QObject* receiver, std::function<void(bool)> done)
 {
     // X11 asks no permission: the screen can be captured when one pixel of it can be read.
-    ScreenSource* screen = &source();
+    ScreenSource* screen = source();
     Background::run(
-        receiver ? receiver : this, [screen] { return !screen->grabRect(QRect(0, 0, 1, 1)).isNull(); },
+        receiver ? receiver : this, [screen] { return screen && !screen->grabRect(QRect(0, 0, 1, 1)).isNull(); },
         [done](bool granted) {
             if (done)
                 done(granted);
@@ -92,12 +96,12 @@ void ScreenshotCaptureService::openAccessibilityPrivacySettings()
 
 void ScreenshotCaptureService::availableWindows(QObject* receiver, std::function<void(QList<ScreenWindow>)> done)
 {
-    ScreenSource* screen = &source();
+    ScreenSource* screen = source();
     Background::run(
         receiver ? receiver : this,
         [screen] {
-            QString error;
-            const QList<ScreenWindow> windows = screen->windows(&error);
+            QString error = screen ? QString() : kNoScreen;
+            const QList<ScreenWindow> windows = screen ? screen->windows(&error) : QList<ScreenWindow>();
             if (!error.isEmpty()) {
                 Console::log(QStringLiteral("ScreenshotCaptureService: failed to list windows: ") + error);
                 return QList<ScreenWindow>();
@@ -113,11 +117,15 @@ void ScreenshotCaptureService::availableWindows(QObject* receiver, std::function
 void ScreenshotCaptureService::grabWindowImage(
     const ScreenWindow& window, double scale, QObject* receiver, std::function<void(QImage)> done)
 {
-    ScreenSource* screen = &source();
+    ScreenSource* screen = source();
     const quint64 hint = prepareGrab();
     Background::run(
         receiver ? receiver : this,
         [screen, window, scale, hint] {
+            if (!screen) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + kNoScreen);
+                return QImage();
+            }
             waitUntilHidden(*screen, hint);
             const QSize size
                 = ScreenshotGeometry::grabPixelSize(ScreenshotGeometry::framePoints(window, screen->monitors()).size(), scale);
@@ -138,14 +146,15 @@ void ScreenshotCaptureService::grabWindowImage(
 void ScreenshotCaptureService::grabAreaImage(
     quint32 displayID, const QRectF& localRect, double scale, QObject* receiver, std::function<void(QImage)> done)
 {
-    ScreenSource* screen = &source();
+    ScreenSource* screen = source();
     const quint64 hint = prepareGrab();
     Background::run(
         receiver ? receiver : this,
         [screen, displayID, localRect, scale, hint] {
-            const QList<ScreenMonitor> monitors = screen->monitors();
+            const QList<ScreenMonitor> monitors = screen ? screen->monitors() : QList<ScreenMonitor>();
             if (monitors.isEmpty()) {
-                Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: no monitors"));
+                Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: ")
+                    + (screen ? QStringLiteral("no monitors") : kNoScreen));
                 return QImage();
             }
             const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(monitors, displayID);

@@ -60,7 +60,7 @@ public:
         QObject* receiver = nullptr, std::function<void(std::optional<CaptureResult>)> done = {});
 
 private:
-    ScreenSource& source() const;
+    ScreenSource* source() const; // null when none is wired
     quint64 prepareGrab();
     // On the main thread, once the PNG exists: clipboard, then onCapture.
     CaptureResult handOff(
