@@ -36,7 +36,6 @@ void RecordingControlWindowManager::show(const QList<ScreenMonitor>& monitors, c
         Console::log(QStringLiteral("RecordingControlWindowManager: the panel is inside the recorded area"));
     }
     m_panel->show();
-    m_panel->raise();
 }
 
 void RecordingControlWindowManager::hide()

@@ -135,8 +135,8 @@ bool FFmpegMovieReader::readVideo(double fromSeconds, const QSize& maxSize,
     Decoder decoder;
     if (!decoder.open(stream, error))
         return false;
-    if (fromSeconds > 0)
-        av_seek_frame(format, index, int64_t(fromSeconds / av_q2d(stream->time_base)), AVSEEK_FLAG_BACKWARD);
+    // From the key frame at or before the wanted time (the start for a second reading).
+    av_seek_frame(format, index, int64_t(std::max(0.0, fromSeconds) / av_q2d(stream->time_base)), AVSEEK_FLAG_BACKWARD);
     SwsContext* scaler = nullptr;
     bool more = true;
     bool sawFrame = false;
@@ -173,6 +173,7 @@ bool FFmpegMovieReader::readAudio(std::vector<std::vector<float>>& channels, QSt
     if (!decoder.open(format->streams[index], error))
         return false;
     channels.assign(size_t(decoder.codec->ch_layout.nb_channels), {});
+    av_seek_frame(format, index, 0, AVSEEK_FLAG_BACKWARD);
     auto drain = [&] {
         while (avcodec_receive_frame(decoder.codec, decoder.frame) >= 0) {
             const AVFrame* frame = decoder.frame;
