@@ -20,6 +20,8 @@
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11PointerLocation.h"
+#include "platform/linux/X11ScrollActivityMonitor.h"
+#include "platform/linux/X11ScrollEventPoster.h"
 #include "platform/linux/X11WindowShape.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/TesseractTextRecognizer.h"
@@ -51,6 +53,8 @@ void PlatformServices::installLinux()
     SleepInhibitor::setShared(new DBusSleepInhibitor());
     SystemAudioSource::setShared(new PulseSystemAudioSource());
     DesktopNotifier::setShared(new DBusDesktopNotifier());
+    ScrollEventPoster::setShared(new X11ScrollEventPoster());
+    ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);
 }
 
