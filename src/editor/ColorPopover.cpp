@@ -261,7 +261,7 @@ void ColorPopover::refresh()
             ->setSwatch(presets[i].toQColor(), QColor(255, 255, 255, isSelected ? 204 : 38), isSelected ? 2 : 1);
     }
     // The field follows every change of the colour while the popover is open.
-    m_hexField->setText(AnnotationToolbarView::hexString(selected).mid(1));
+    m_hexField->setText(selected.hexString().mid(1));
     m_hexEdited = false;
 }
 
@@ -270,7 +270,7 @@ void ColorPopover::copyHexToClipboard()
     Pasteboard& pasteboard = Pasteboard::shared();
     pasteboard.clearContents();
     pasteboard.writeItems(
-        {{PasteboardTypes::utf8PlainText, AnnotationToolbarView::hexString(m_engine.selectedColor()).toUtf8()}});
+        {{PasteboardTypes::utf8PlainText, m_engine.selectedColor().hexString().toUtf8()}});
     m_hexCopied = true;
     auto* copy = static_cast<EditorButton*>(m_copy);
     copy->setSymbol(QStringLiteral("checkmark"));
