@@ -3,17 +3,13 @@
 #include "annotation/BeautifyConfig.h"
 #include "annotation/BeautifyRenderer.h"
 
-#include <QGuiApplication>
+#include "FuzzGuiApplication.h"
 #include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_beautify_config";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* app = QCoreApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
-    (void)app;
+    ensureGuiApplication();
 
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     std::optional<BeautifyConfig> config = BeautifyConfig::fromJSON(input);

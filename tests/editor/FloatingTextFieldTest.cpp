@@ -10,14 +10,29 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+namespace {
+
+// A field over a 400 × 300 canvas of a fresh document, shown.
+struct FieldFixture {
+    std::unique_ptr<AnnotationDocument> document = AnnotationDocument::create(testImage());
+    PaintEngine& engine = document->engine();
+    PaintCanvasView canvas {*document};
+    FloatingTextField field {*document, canvas};
+    FieldFixture()
+    {
+        canvas.resize(400, 300);
+        canvas.show();
+    }
+};
+
+}
+
 TEST(FloatingTextField, CommitsIntoItsOwnStrokeOnly)
 {
-    auto document = AnnotationDocument::create(testImage());
-    PaintEngine& engine = document->engine();
-    PaintCanvasView canvas(*document);
-    canvas.resize(400, 300);
-    FloatingTextField field(*document, canvas);
-    canvas.show();
+    FieldFixture f;
+    PaintEngine& engine = f.engine;
+    PaintCanvasView& canvas = f.canvas;
+    FloatingTextField& field = f.field;
 
     // A new text opens a single-line field centred on the click, focused on the next turn.
     drawStroke(engine, PaintTool::text, {0.5, 0.5}, {0.5, 0.5});
@@ -81,15 +96,11 @@ TEST(FloatingTextField, CommitsIntoItsOwnStrokeOnly)
     EXPECT_EQ(textOf(first), QStringLiteral("Erster"));
 }
 
-
 TEST(FloatingTextField, TheResizeHandleTakesOnlyMouseEvents)
 {
-    auto document = AnnotationDocument::create(testImage());
-    PaintEngine& engine = document->engine();
-    PaintCanvasView canvas(*document);
-    canvas.resize(400, 300);
-    FloatingTextField field(*document, canvas);
-    canvas.show();
+    FieldFixture f;
+    PaintEngine& engine = f.engine;
+    FloatingTextField& field = f.field;
     drawStroke(engine, PaintTool::text, {0.5, 0.5}, {0.5, 0.5});
     ASSERT_TRUE(field.resizeHandle());
 
