@@ -89,6 +89,22 @@ AnnotationToolbarView::SliderSpec AnnotationToolbarView::sliderSpec(SliderContex
     return {QStringLiteral("Strichstärke"), 1, 12};
 }
 
+QSlider* AnnotationToolbarView::makeSizeSlider()
+{
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setFixedWidth(90);
+    m_slider->setRange(0, kSliderSteps);
+    m_slider->setFocusPolicy(Qt::NoFocus);
+    m_slider->setStyleSheet(QStringLiteral(
+        "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
+        "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
+        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
+        "7px; }"));
+    addTooltip(m_slider, QString());
+    connect(m_slider, &QSlider::valueChanged, this, &AnnotationToolbarView::sliderMoved);
+    return m_slider;
+}
+
 AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* parent)
     : QWidget(parent)
     , m_engine(engine)
@@ -121,18 +137,7 @@ AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* paren
     connect(swatch, &QAbstractButton::clicked, this, &AnnotationToolbarView::openColorPopover);
     row->addWidget(swatch);
 
-    m_slider = new QSlider(Qt::Horizontal, this);
-    m_slider->setFixedWidth(90);
-    m_slider->setRange(0, kSliderSteps);
-    m_slider->setFocusPolicy(Qt::NoFocus);
-    m_slider->setStyleSheet(QStringLiteral(
-        "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
-        "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
-        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
-        "7px; }"));
-    addTooltip(m_slider, QString());
-    connect(m_slider, &QSlider::valueChanged, this, &AnnotationToolbarView::sliderMoved);
-    row->addWidget(m_slider);
+    row->addWidget(makeSizeSlider());
     row->addWidget(verticalDivider(this));
 
     m_undo = makeButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Rückgängig"), 17);

@@ -82,6 +82,8 @@ private:
     QAbstractButton* makeButton(const QString& symbol, const QString& tooltip, int iconSize);
     void addTooltip(QWidget* control, const QString& text);
     void showTooltipFor(QWidget* control);
+    // The one size slider; its meaning follows the tool (see sliderContext).
+    QSlider* makeSizeSlider();
     void hideTooltip();
     void refresh();
     void refreshSlider();
