@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
@@ -42,6 +43,7 @@ void PlatformServices::installLinux()
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
     Compositing::setProbe(&x11CompositingManagerRunning);
+    ApplicationCatalog::setShared(new DesktopApplicationCatalog());
 }
 
 void PlatformServices::prepareEnvironment()
