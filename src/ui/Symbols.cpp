@@ -64,9 +64,7 @@ const QHash<QString, QString>& mapping()
         {"hand.raised.slash", "action-unavailable-symbolic"},
         {"rectangle.tophalf.inset.filled", "go-top-symbolic"},
         {"info.circle", "dialog-information-symbolic"},
-        {"macwindow", "window-new-symbolic"},
         {"keyboard", "input-keyboard-symbolic"},
-        {"viewfinder", "camera-photo-symbolic"},
         {"arrow.down.doc", "go-bottom-symbolic"},
         {"speaker.wave.2", "audio-volume-high-symbolic"},
         {"sparkles", "weather-clear-night-symbolic"},
@@ -81,6 +79,11 @@ const QHash<QString, QString>& mapping()
         {"arrow.counterclockwise", "edit-undo-symbolic"},
         {"doc.on.clipboard.fill", "edit-paste-symbolic"},
         {"power", "system-shutdown-symbolic"},
+        {"viewfinder", "edit-select-all-symbolic"},
+        {"macwindow", "video-display-symbolic"},
+        {"square.on.square", "focus-windows-symbolic"},
+        {"arrow.down.to.line", "go-bottom-symbolic"},
+        {"timer", "alarm-symbolic"},
     };
     return table;
 }
