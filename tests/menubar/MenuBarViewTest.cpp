@@ -116,6 +116,7 @@ TEST_F(MenuBarTest, CaptureRowsStartTheirSessionOnlyAfterTheMenuIsGone)
     EXPECT_EQ(CaptureOverlayWindowManager::shared().startedFlows().size(), before);
     ASSERT_TRUE(QTest::qWaitFor([&] { return CaptureOverlayWindowManager::shared().startedFlows().size() > before; }));
     EXPECT_EQ(CaptureOverlayWindowManager::shared().startedFlows().size(), before + 1);
+    CaptureOverlayWindowManager::shared().dismissAll();
 }
 
 TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
