@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/DBusFileRevealer.h"
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
@@ -41,6 +42,7 @@ void PlatformServices::installLinux()
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
+    FileRevealer::setShared(new DBusFileRevealer());
     Compositing::setProbe(&x11CompositingManagerRunning);
 }
 

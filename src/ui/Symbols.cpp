@@ -48,6 +48,7 @@ const QHash<QString, QString>& mapping()
         {"clipboard", "edit-paste-symbolic"},
         {"play.circle.fill", "media-playback-start-symbolic"},
         {"play.fill", "media-playback-start-symbolic"},
+        {"pause.fill", "media-playback-pause-symbolic"},
         {"text.cursor", "insert-text-symbolic"},
         {"text.alignleft", "format-justify-left-symbolic"},
         {"textformat.size", "format-text-plaintext-symbolic"},
