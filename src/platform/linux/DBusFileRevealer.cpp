@@ -4,7 +4,11 @@
 #include "platform/linux/SessionBus.h"
 
 #include <QUrl>
+
+// GLib's headers use "signals" as a field name, which Qt defines as a keyword.
+#undef signals
 #include <gio/gio.h>
+#define signals Q_SIGNALS
 
 namespace {
 constexpr int kCallTimeoutMs = 5000;
