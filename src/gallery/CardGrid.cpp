@@ -26,8 +26,8 @@ CardGrid::CardGrid(QWidget* emptyState, QWidget* parent)
     m_scrollArea->setWidgetResizable(false);
     m_scrollArea->setAutoFillBackground(false);
     m_scrollArea->viewport()->setAutoFillBackground(false);
-    m_content->setAutoFillBackground(false);
     m_scrollArea->setWidget(m_content);
+    m_content->setAutoFillBackground(false); // the scroll area turned it on
     m_scrollArea->viewport()->installEventFilter(this);
     m_emptyState->setParent(this);
     m_stack->addWidget(m_emptyState);

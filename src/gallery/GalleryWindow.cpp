@@ -20,7 +20,10 @@ void show(QPointer<QWidget>& window, const QString& title, const std::function<Q
     QWidget* content = makeContent();
     if (!content)
         return;
-    auto* fresh = new QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint);
+    // A dialog-type window without a parent: window managers float it at its own size.
+    auto* fresh = new QWidget(nullptr,
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowStaysOnTopHint);
     fresh->setWindowTitle(title);
     QPalette palette = fresh->palette();
     palette.setColor(QPalette::Window, Theme::annotationSurface());
