@@ -16,6 +16,8 @@
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11PointerLocation.h"
+#include "platform/linux/X11ScrollActivityMonitor.h"
+#include "platform/linux/X11ScrollEventPoster.h"
 #include "platform/linux/X11WindowShape.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/TesseractTextRecognizer.h"
@@ -43,6 +45,8 @@ void PlatformServices::installLinux()
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
     FileRevealer::setShared(new DBusFileRevealer());
+    ScrollEventPoster::setShared(new X11ScrollEventPoster());
+    ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);
 }
 
