@@ -58,6 +58,11 @@ const QHash<QString, QString>& mapping()
         {"minus.magnifyingglass", "zoom-out-symbolic"},
         {"plus.magnifyingglass", "zoom-in-symbolic"},
         {"arrow.up.left.and.arrow.down.right", "view-fullscreen-symbolic"},
+        {"viewfinder", "edit-select-all-symbolic"},
+        {"macwindow", "video-display-symbolic"},
+        {"square.on.square", "focus-windows-symbolic"},
+        {"arrow.down.to.line", "go-bottom-symbolic"},
+        {"timer", "alarm-symbolic"},
     };
     return table;
 }
