@@ -2,7 +2,12 @@
 
 #include "platform/Compositing.h"
 #include "platform/linux/DBusFileRevealer.h"
+#include "platform/linux/DBusDesktopNotifier.h"
+#include "platform/linux/DBusSleepInhibitor.h"
+#include "platform/linux/FFmpegMovieThumbnailer.h"
+#include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/PulseSystemAudioSource.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
 #include "platform/linux/SessionBus.h"
@@ -45,6 +50,11 @@ void PlatformServices::installLinux()
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
     FileRevealer::setShared(new DBusFileRevealer());
+    MovieWriter::setShared(new FFmpegMovieWriter());
+    MovieThumbnailer::setShared(new FFmpegMovieThumbnailer());
+    SleepInhibitor::setShared(new DBusSleepInhibitor());
+    SystemAudioSource::setShared(new PulseSystemAudioSource());
+    DesktopNotifier::setShared(new DBusDesktopNotifier());
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);

@@ -49,6 +49,7 @@ const QHash<QString, QString>& mapping()
         {"play.circle.fill", "media-playback-start-symbolic"},
         {"play.fill", "media-playback-start-symbolic"},
         {"pause.fill", "media-playback-pause-symbolic"},
+        {"stop.fill", "media-playback-stop-symbolic"},
         {"text.cursor", "insert-text-symbolic"},
         {"text.alignleft", "format-justify-left-symbolic"},
         {"textformat.size", "format-text-plaintext-symbolic"},
