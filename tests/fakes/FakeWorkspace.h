@@ -48,12 +48,12 @@ public:
         }
         return frontmost && sameApp(*frontmost, app);
     }
+    QList<QUrl> openedURLs;
     bool openURL(const QUrl& url) override
     {
         openedURLs.append(url);
         return true;
     }
-    QList<QUrl> openedURLs;
     std::optional<RunningApplication> clipboardOwnerApplication() override { return clipboardOwner; }
     RunningApplication currentApplication() override { return current; }
 
