@@ -269,6 +269,28 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     EXPECT_EQ(grid->items().size(), 5u);
     EXPECT_EQ(tabGrid->items().size(), 5u);
     EXPECT_EQ(recordingsView()->items().size(), 2u);
+
+    // "Kopieren": the stored PNG is the clipboard's only type, as another program sees it.
+    auto* shot = qobject_cast<ScreenshotCard*>(grid->cardFor(grid->items()[0].id()));
+    ASSERT_TRUE(shot);
+    shot->copyToClipboard();
+    QProcess targets;
+    targets.start(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),
+            QStringLiteral("-o")});
+    waitUntil([&] { return targets.state() == QProcess::NotRunning; }, 10000);
+    QStringList offered = QString::fromUtf8(targets.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    offered.removeIf([](const QString& t) {
+        return t == QLatin1String("TARGETS") || t == QLatin1String("MULTIPLE") || t == QLatin1String("TIMESTAMP")
+            || t == QLatin1String("SAVE_TARGETS");
+    });
+    EXPECT_EQ(offered, QStringList {QStringLiteral("image/png")});
+    QProcess data;
+    data.start(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
+            QStringLiteral("-o")});
+    waitUntil([&] { return data.state() == QProcess::NotRunning; }, 10000);
+    EXPECT_EQ(data.readAllStandardOutput(), context().screenshotItem(grid->items()[0].persistentID)->pngData);
 }
 
 TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecordSavesAsNew)
