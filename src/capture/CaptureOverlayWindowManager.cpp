@@ -14,9 +14,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainterPath>
-#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -583,23 +581,5 @@ void CaptureOverlayWindowManager::presentDisplayPicker(std::function<void(const 
 
 void CaptureOverlayWindowManager::promptForPermission()
 {
-    if (m_permissionAlert) {
-        m_permissionAlert->raise();
-        return;
-    }
-    auto* alert = new QMessageBox(QMessageBox::Information, QStringLiteral("Bildschirmaufnahme-Berechtigung fehlt"),
-        QStringLiteral("Quorvel braucht die Bildschirmaufnahme-Berechtigung, um Screenshots aufzunehmen. Öffne "
-                       "Systemeinstellungen → Datenschutz & Sicherheit → Bildschirmaufnahme, aktiviere Quorvel und "
-                       "starte die App ggf. neu."));
-    QPushButton* open = alert->addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
-    alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-    alert->setDefaultButton(open);
-    alert->setWindowModality(Qt::ApplicationModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    connect(alert, &QMessageBox::buttonClicked, this, [open](QAbstractButton* clicked) {
-        if (clicked == open)
-            ScreenshotCaptureService::shared().openScreenRecordingPrivacySettings();
-    });
-    m_permissionAlert = alert;
-    alert->show();
+    m_actions.promptForScreenRecordingPermission();
 }
