@@ -5,7 +5,6 @@
 #include "capture/CaptureTimerClock.h"
 #include "capture/CaptureToolbarView.h"
 #include "capture/ScreenshotCaptureService.h"
-#include "platform/Background.h"
 #include "platform/Console.h"
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
@@ -288,18 +287,17 @@ void CaptureOverlayWindowManager::prepareSession(
 void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then)
 {
     const std::vector<CaptureScreen>& screens = m_selection.screens().screens();
-    if (screens.empty() || !ScreenSource::isWired()) {
+    if (screens.empty()) {
         then();
         return;
     }
-    // Every monitor at once on the worker pool; the session presents when the last one is in.
+    // Every monitor at once, at its full pixel size; the session presents when the last one is in.
+    // The capture service takes the quick action's hint off the screen before it grabs.
     auto remaining = std::make_shared<int>(int(screens.size()));
     for (const CaptureScreen& screen : screens) {
-        const QRect pixels(screen.pixelFrame.x, screen.pixelFrame.y, screen.pixelFrame.width, screen.pixelFrame.height);
         const quint32 displayID = screen.displayID;
-        Background::run(
-            this, [pixels] { return ScreenSource::shared().grabRect(pixels); },
-            [this, session, forLoupe, displayID, remaining, then](QImage image) {
+        ScreenshotCaptureService::shared().grabAreaImage(displayID, QRectF(0, 0, screen.frame.width, screen.frame.height),
+            screen.scale, this, [this, session, forLoupe, displayID, remaining, then](QImage image) {
                 if (!m_selection.isCurrentSession(session))
                     return;
                 if (!image.isNull()) {

@@ -4,6 +4,7 @@
 #include "capture/CaptureToolbarView.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Background.h"
+#include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/X11ScreenSource.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ protected:
     {
         ScreenSource::setShared(&source);
         Pasteboard::setShared(&services.pasteboard);
+        TextRecognizer::setShared(&recognizer);
         ScreenshotCaptureService::shared().onCapture = [this](const CaptureResult& result) { results.append(result); };
     }
     void TearDown() override
@@ -69,6 +71,7 @@ protected:
 
     X11AppServices services;
     X11ScreenSource source;
+    TesseractTextRecognizer recognizer;
     CaptureOverlayWindowManager manager;
     QList<CaptureResult> results;
 };
