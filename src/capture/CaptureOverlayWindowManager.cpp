@@ -223,14 +223,14 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
         then();
         return;
     }
-    QList<QPointer<QWindow>> leaving;
+    QList<quint64> leaving;
     for (CaptureOverlayPanel* panel : std::as_const(m_panels))
-        leaving.append(panel->windowHandle());
+        leaving.append(quint64(panel->winId()));
     if (m_toolbarPanel)
-        leaving.append(m_toolbarPanel->windowHandle());
+        leaving.append(quint64(m_toolbarPanel->winId()));
     dismissAll();
-    // Wait until the old windows are off the screen, then give the programs below a moment to
-    // repaint what they covered, so that the new snapshots hold no trace of them.
+    // Wait until the display server has taken the old windows off the screen, then give the
+    // programs below a moment to repaint what they covered, so the new snapshots hold no trace.
     auto waited = std::make_shared<int>(0);
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [this, session, leaving, waited, poll, then] {
@@ -238,8 +238,9 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
             *poll = nullptr;
             return;
         }
-        const bool gone = std::all_of(
-            leaving.begin(), leaving.end(), [](const QPointer<QWindow>& w) { return !w || !w->isExposed(); });
+        const bool gone = !ScreenSource::isWired()
+            || std::none_of(leaving.begin(), leaving.end(),
+                [](quint64 window) { return ScreenSource::shared().isWindowViewable(window); });
         if (!gone && (*waited += unmapPollMs) < unmapGiveUpMs) {
             QTimer::singleShot(unmapPollMs, this, *poll);
             return;

@@ -6,6 +6,8 @@
 #include "platform/Background.h"
 #include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/X11ScreenSource.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,7 +21,12 @@ namespace {
 
 class CaptureOverlayTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { splitScreenInTwo(); }
+    static void SetUpTestSuite()
+    {
+        Theme::install();
+        Symbols::installIconTheme();
+        splitScreenInTwo();
+    }
     static void TearDownTestSuite() { joinScreen(); }
 
     void SetUp() override
