@@ -14,6 +14,7 @@
 #include "editor/AnnotationEditorView.h"
 #include "feedback/FeedbackQuestionsPanel.h"
 #include "feedback/FeedbackService.h"
+#include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsWindowManager.h"
@@ -34,6 +35,8 @@
 #include "store/ModelContext.h"
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QLayout>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -57,6 +60,8 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     SettingsWindowManager::shared().setModelContainer(weak);
     FeedbackWindowManager::shared().setModelContainer(weak);
     FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
+    FeedbackSheet::setHistoryPanelPictureProvider(
+        [] { return historyPanelPicture(WindowManager::shared().historyPanel()); });
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
     // The editor's feedback mode shows the structured feedback panel over its document.
@@ -66,8 +71,10 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
             return new FeedbackQuestionsPanel(
                 FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
         });
-    // PNGs dragged out of the editor in an earlier run are no longer needed.
+    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
+    // a drag still under way.
     ImageDragSourceView::clearDragCache();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     ScreenRecordingService::shared().setModelContainer(weak);
     RecordingsWindowManager::shared().setModelContainer(weak);
@@ -134,6 +141,19 @@ QuorvelApp::~QuorvelApp() = default;
 QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)
 {
     return HotkeyService::shortcutDisplay(HotkeyAction::showHistory, preferences);
+}
+
+QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
+{
+    if (!panel || panel->width() <= 0 || panel->height() <= 0)
+        return {};
+    if (!panel->isVisible()) {
+        // A hidden panel still draws itself; its layout is brought up to date first.
+        panel->ensurePolished();
+        if (QLayout* layout = panel->layout())
+            layout->activate();
+    }
+    return panel->grab().toImage();
 }
 
 MenuBarView::Actions QuorvelApp::menuBarActions()

@@ -5,7 +5,9 @@
 #include <QString>
 #include <memory>
 
+class HistoryPanel;
 class ModelContainer;
+class QImage;
 class MenuBarIconView;
 class Preferences;
 class QSystemTrayIcon;
@@ -28,6 +30,9 @@ public:
 
     // The history hotkey as shown to the user, from the given preferences (feedback diagnostics).
     static QString historyShortcutDisplay(const Preferences& preferences);
+    // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
+    // is hidden, the hidden panel rendered at its last size. Null without a panel.
+    static QImage historyPanelPicture(HistoryPanel* panel);
     // The menu's hooks into the hotkey router and the updater.
     static MenuBarView::Actions menuBarActions();
 

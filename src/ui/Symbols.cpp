@@ -48,6 +48,8 @@ const QHash<QString, QString>& mapping()
         {"clipboard", "edit-paste-symbolic"},
         {"play.circle.fill", "media-playback-start-symbolic"},
         {"play.fill", "media-playback-start-symbolic"},
+        {"pause.fill", "media-playback-pause-symbolic"},
+        {"stop.fill", "media-playback-stop-symbolic"},
         {"text.cursor", "insert-text-symbolic"},
         {"text.alignleft", "format-justify-left-symbolic"},
         {"textformat.size", "format-text-plaintext-symbolic"},
@@ -57,6 +59,11 @@ const QHash<QString, QString>& mapping()
         {"minus.magnifyingglass", "zoom-out-symbolic"},
         {"plus.magnifyingglass", "zoom-in-symbolic"},
         {"arrow.up.left.and.arrow.down.right", "view-fullscreen-symbolic"},
+        {"viewfinder", "edit-select-all-symbolic"},
+        {"macwindow", "video-display-symbolic"},
+        {"square.on.square", "focus-windows-symbolic"},
+        {"arrow.down.to.line", "go-bottom-symbolic"},
+        {"timer", "alarm-symbolic"},
     };
     return table;
 }
