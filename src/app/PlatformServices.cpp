@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/DBusDesktopNotifier.h"
 #include "platform/linux/DBusSleepInhibitor.h"
 #include "platform/linux/FFmpegMovieThumbnailer.h"
@@ -56,6 +57,7 @@ void PlatformServices::installLinux()
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);
+    ApplicationCatalog::setShared(new DesktopApplicationCatalog());
 }
 
 void PlatformServices::prepareEnvironment()

@@ -2,6 +2,8 @@
 
 #include "app/CaptureResultHandler.h"
 #include "app/HotkeyService.h"
+#include "app/HotkeyServiceShortcuts.h"
+#include "app/InstanceChannel.h"
 #include "app/UpdaterManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
@@ -29,6 +31,7 @@
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
+#include "settings/SettingsServices.h"
 #include "settings/SettingsWindowManager.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
@@ -58,6 +61,10 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
         [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);
     SettingsWindowManager::shared().setModelContainer(weak);
+    // The settings window and the tray menu record and show shortcuts through the hotkey router.
+    static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());
+    GlobalShortcuts::setShared(&shortcuts);
+    SettingsServices::setCheckForUpdates([] { UpdaterManager::shared().controller()->checkForUpdates(); });
     FeedbackWindowManager::shared().setModelContainer(weak);
     FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
     FeedbackSheet::setHistoryPanelPictureProvider(
@@ -159,8 +166,18 @@ QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
 MenuBarView::Actions QuorvelApp::menuBarActions()
 {
     MenuBarView::Actions actions;
-    actions.historyShortcut = [] { return HotkeyService::shared().shortcutDisplay(HotkeyAction::showHistory); };
+    actions.shortcutDisplay = [](quint32 action) {
+        const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
+        return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
+    };
     actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
+    // The gallery windows are not part of this build yet.
+    actions.showScreenshots = [] {
+        Console::log(QStringLiteral("ScreenshotsWindowManager: the gallery is not available in this build"));
+    };
+    actions.showRecordings = [] {
+        Console::log(QStringLiteral("RecordingsWindowManager: the recordings list is not available in this build"));
+    };
     return actions;
 }
 
@@ -169,17 +186,23 @@ void QuorvelApp::showStatusItem()
     m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
     m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        Console::log(
-            QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running and answers its hotkeys"));
+        Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
+                                    "hotkeys, and starting it again opens its settings window"));
     m_trayIcon = std::make_unique<QSystemTrayIcon>(m_iconView->icon());
     m_trayIcon->setToolTip(QStringLiteral("Quorvel"));
     m_trayIcon->setContextMenu(m_menu.get());
     QObject::connect(m_iconView.get(), &MenuBarIconView::iconChanged, m_trayIcon.get(),
         [this] { m_trayIcon->setIcon(m_iconView->icon()); });
+    // A left click opens the same menu where the tray does not do it itself (XEmbed trays).
     QObject::connect(
         m_trayIcon.get(), &QSystemTrayIcon::activated, m_menu.get(), [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger)
                 m_menu->popup(QCursor::pos());
         });
     m_trayIcon->show();
+}
+
+void QuorvelApp::listenForSecondStart(const QString& lockPath)
+{
+    m_channel = std::make_unique<InstanceChannel>(lockPath, [] { SettingsWindowManager::shared().showSettings(); });
 }

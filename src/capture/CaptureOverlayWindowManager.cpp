@@ -199,7 +199,7 @@ void CaptureOverlayWindowManager::beginScrollingSelection()
 
 bool CaptureOverlayWindowManager::refuseWhileRecording()
 {
-    if (!ScreenRecordingService::shared().isRecording())
+    if (!ScreenRecordingService::shared().isBusy())
         return false;
     Console::log(QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
     return true;

@@ -1,7 +1,7 @@
 #include "capture/CaptureTerminalActions.h"
 
 #include "capture/ScreenshotCaptureService.h"
-#include "platform/Console.h"
+#include "capture/ScrollingCaptureService.h"
 #include "platform/Pasteboard.h"
 #include "platform/PasteboardTypes.h"
 #include "platform/Permissions.h"
@@ -170,33 +170,65 @@ void CaptureTerminalActions::performWindowRecording(const ScreenWindow& window)
 void CaptureTerminalActions::performScrollingCapture(const ScreenWindow& window, double scale)
 {
     if (!boolPreference("scrollingCaptureAutoScroll", true)) {
-        handOverScrollingCapture(window, scale);
+        beginManualScrolling(window, scale);
         return;
     }
     const bool trusted = !SharedSlot<Permissions>::isSet() || Permissions::shared().isAccessibilityTrusted();
-    if (trusted) {
-        handOverScrollingCapture(window, scale);
+    if (!trusted) {
+        promptForAccessibilityPermission(window, scale);
         return;
     }
-    QMessageBox alert(QMessageBox::Information, QStringLiteral("Bedienungshilfen-Berechtigung fehlt"),
+    ScrollingCaptureService::shared().beginAutoScrollCapture(
+        window, scale, [this, window, scale](ScrollingCaptureService::Outcome outcome) {
+            // The service reports its own endings; only a window that never moved gets an offer.
+            if (outcome.kind == ScrollingCaptureService::Outcome::Kind::noMovementDetected)
+                offerManualFallback(window, scale);
+        });
+}
+
+void CaptureTerminalActions::beginManualScrolling(const ScreenWindow& window, double scale)
+{
+    ScrollingCaptureService::shared().beginManualCapture(window, scale, [](ScrollingCaptureService::Outcome) {});
+}
+
+void CaptureTerminalActions::promptForAccessibilityPermission(const ScreenWindow& window, double scale)
+{
+    auto* alert = new QMessageBox(QMessageBox::Information, QStringLiteral("Bedienungshilfen-Berechtigung fehlt"),
         QStringLiteral("Automatisches Scrollen braucht die Bedienungshilfen-Berechtigung. Öffne Systemeinstellungen → "
                        "Datenschutz & Sicherheit → Bedienungshilfen, aktiviere Quorvel — oder scrolle stattdessen "
                        "selbst, Quorvel erkennt automatisch, wann du fertig bist."));
-    QPushButton* settings = alert.addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
-    QPushButton* manual = alert.addButton(QStringLiteral("Stattdessen manuell scrollen"), QMessageBox::ActionRole);
-    alert.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-    alert.setDefaultButton(settings);
-    alert.exec();
-    if (alert.clickedButton() == settings)
-        ScreenshotCaptureService::shared().openAccessibilityPrivacySettings();
-    else if (alert.clickedButton() == manual)
-        handOverScrollingCapture(window, scale);
+    QPushButton* settings = alert->addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
+    QPushButton* manual = alert->addButton(QStringLiteral("Stattdessen manuell scrollen"), QMessageBox::ActionRole);
+    alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+    alert->setDefaultButton(settings);
+    showAlert(alert, [this, settings, manual, window, scale](QAbstractButton* clicked) {
+        if (clicked == settings)
+            ScreenshotCaptureService::shared().openAccessibilityPrivacySettings();
+        else if (clicked == manual)
+            beginManualScrolling(window, scale);
+    });
 }
 
-void CaptureTerminalActions::handOverScrollingCapture(const ScreenWindow& window, double scale)
+void CaptureTerminalActions::offerManualFallback(const ScreenWindow& window, double scale)
 {
-    Console::log(QStringLiteral("CaptureOverlayWindowManager: scrolling capture of window 0x%1 at scale %2 is not "
-                                "available in this build yet")
-                     .arg(window.windowID, 0, 16)
-                     .arg(scale));
+    auto* alert = new QMessageBox(QMessageBox::Information,
+        QStringLiteral("Dieses Fenster reagiert nicht auf automatisches Scrollen"),
+        QStringLiteral("Möchtest du stattdessen manuell scrollen? Quorvel erkennt automatisch, wenn du fertig bist."));
+    QPushButton* manual = alert->addButton(QStringLiteral("Manuell scrollen"), QMessageBox::AcceptRole);
+    alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+    alert->setDefaultButton(manual);
+    showAlert(alert, [this, manual, window, scale](QAbstractButton* clicked) {
+        if (clicked == manual)
+            beginManualScrolling(window, scale);
+    });
+}
+
+void CaptureTerminalActions::showAlert(QMessageBox* alert, std::function<void(QAbstractButton*)> answered)
+{
+    // Modal for the application, answered through a callback rather than a nested event loop.
+    alert->setWindowModality(Qt::ApplicationModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    connect(alert, &QMessageBox::buttonClicked, this, std::move(answered));
+    m_alert = alert;
+    alert->show();
 }

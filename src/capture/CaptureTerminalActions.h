@@ -6,9 +6,14 @@
 #include <QHash>
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QRectF>
 #include <functional>
 #include <optional>
+
+class QAbstractButton;
+class QMessageBox;
+class QWidget;
 
 // The last area screenshot, for repeating it: its display, its rectangle in that display's local
 // points and the display's scale at the time.
@@ -50,8 +55,8 @@ public:
     // Live stills of whole displays and of a remembered area (full-screen and last-area captures).
     void captureArea(quint32 displayID, const QRectF& localRect, double scale);
 
-    // Scrolling capture is handed to its own service; until that exists this says so on the console.
-    void handOverScrollingCapture(const ScreenWindow& window, double scale);
+    // The alert a scrolling capture may show, while it shows (tests).
+    QWidget* alert() const { return m_alert.data(); }
 
 private:
     std::optional<LastAreaCapture> performAreaCapture(const Request& request);
@@ -60,6 +65,12 @@ private:
     void performWindowCapture(const ScreenWindow& window, double scale);
     void performWindowRecording(const ScreenWindow& window);
     void performScrollingCapture(const ScreenWindow& window, double scale);
+    void beginManualScrolling(const ScreenWindow& window, double scale);
+    void promptForAccessibilityPermission(const ScreenWindow& window, double scale);
+    void offerManualFallback(const ScreenWindow& window, double scale);
+    void showAlert(QMessageBox* alert, std::function<void(QAbstractButton*)> answered);
     void recognize(const QImage& image);
     static double mainScale(const CaptureScreens& screens);
+
+    QPointer<QWidget> m_alert;
 };
