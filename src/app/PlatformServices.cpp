@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/DBusFileRevealer.h"
 #include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/DBusDesktopNotifier.h"
 #include "platform/linux/DBusSleepInhibitor.h"
@@ -49,6 +50,7 @@ void PlatformServices::installLinux()
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
+    FileRevealer::setShared(new DBusFileRevealer());
     MovieWriter::setShared(new FFmpegMovieWriter());
     MovieThumbnailer::setShared(new FFmpegMovieThumbnailer());
     SleepInhibitor::setShared(new DBusSleepInhibitor());

@@ -1,0 +1,151 @@
+#include "gallery/RecordingCard.h"
+
+#include "gallery/CardFormat.h"
+#include "gallery/CardPainting.h"
+#include "gallery/GalleryRecords.h"
+#include "gallery/RecordingQuickLook.h"
+#include "gallery/ThumbnailLoader.h"
+#include "platform/Background.h"
+#include "platform/FileRevealer.h"
+#include "platform/Workspace.h"
+#include "store/RecordingStorage.h"
+#include "ui/Theme.h"
+
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+
+RecordingCard::RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent)
+    : QWidget(parent)
+    , m_item(std::move(item))
+    , m_onDelete(std::move(onDelete))
+{
+    setCursor(Qt::PointingHandCursor);
+}
+
+int RecordingCard::heightForWidth(int) const
+{
+    return CardPainting::cardHeight(pictureHeight);
+}
+
+QSize RecordingCard::sizeHint() const
+{
+    return QSize(180, heightForWidth(180));
+}
+
+std::optional<QString> RecordingCard::badgeText() const
+{
+    return CardFormat::duration(m_item->durationSeconds);
+}
+
+void RecordingCard::requestThumbnailIfNeeded()
+{
+    if (m_loading || m_thumbnailFailed)
+        return;
+    if (!m_item->thumbnailData || m_item->thumbnailData->isEmpty()) {
+        m_thumbnailFailed = true;
+        return;
+    }
+    const QSize wanted = CardPainting::pictureSize(width(), pictureHeight, devicePixelRatioF());
+    if (m_requestedSize.isValid() && wanted.width() <= m_requestedSize.width() * 5 / 4
+        && wanted.height() <= m_requestedSize.height() * 5 / 4)
+        return;
+    m_loading = true;
+    m_requestedSize = wanted;
+    ThumbnailLoader::shared().request(
+        this, [bytes = *m_item->thumbnailData] { return bytes; }, wanted,
+        [this](QImage image) {
+            m_loading = false;
+            m_thumbnailFailed = image.isNull();
+            m_thumbnail = std::move(image);
+            update();
+        });
+}
+
+void RecordingCard::paintEvent(QPaintEvent*)
+{
+    requestThumbnailIfNeeded();
+    QPainter painter(this);
+    CardPainting::paint(painter, rect(), pictureHeight, m_thumbnail,
+        m_thumbnailFailed ? QStringLiteral("video") : QString(),
+        CardFormat::relativeDate(m_item->timestamp, QDateTime::currentDateTimeUtc()));
+
+    // The duration over the band's bottom trailing corner, 6 in from its edges.
+    const std::optional<QString> badge = badgeText();
+    if (!badge)
+        return;
+    const QFont font = Theme::labelFont(11);
+    const QFontMetrics metrics(font);
+    const QRect band = CardPainting::pictureBand(rect(), pictureHeight);
+    const QSize size(metrics.horizontalAdvance(*badge) + 10, metrics.height() + 4);
+    const QRect at(band.right() + 1 - 6 - size.width(), band.bottom() + 1 - 6 - size.height(), size.width(),
+        size.height());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, int(255 * 0.55)));
+    painter.drawRoundedRect(QRectF(at), 4, 4);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(at, Qt::AlignCenter, *badge);
+}
+
+void RecordingCard::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+}
+
+void RecordingCard::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click)
+        play();
+}
+
+void RecordingCard::play()
+{
+    RecordingQuickLook::open(GalleryRecords::moviePath(m_item->fileName));
+}
+
+void RecordingCard::reveal()
+{
+    const QString path = GalleryRecords::moviePath(m_item->fileName);
+    const QString folder = RecordingStorage::recordingsDirectory();
+    if (path.isEmpty() || !FileRevealer::isShared()) {
+        Workspace::shared().openURL(QUrl::fromLocalFile(folder));
+        return;
+    }
+    // The file manager may take a moment to start; the folder opens when none answers.
+    Background::run(
+        this, [path] { return FileRevealer::shared().showItems({path}); },
+        [folder](bool shown) {
+            if (!shown)
+                Workspace::shared().openURL(QUrl::fromLocalFile(folder));
+        });
+}
+
+QMenu* RecordingCard::makeContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->addAction(QStringLiteral("Abspielen"), this, &RecordingCard::play);
+    menu->addAction(QStringLiteral("Im Dateimanager zeigen"), this, &RecordingCard::reveal);
+    menu->addSeparator();
+    QAction* remove = menu->addAction(QStringLiteral("Löschen"));
+    remove->setObjectName(QStringLiteral("destructive"));
+    connect(remove, &QAction::triggered, this, [this] {
+        if (m_onDelete)
+            m_onDelete();
+    });
+    return menu;
+}
+
+void RecordingCard::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = makeContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
