@@ -97,12 +97,6 @@ void ScreenshotCard::mousePressEvent(QMouseEvent* event)
         ImageDragSourceView::mousePressEvent(event);
 }
 
-void ScreenshotCard::mouseMoveEvent(QMouseEvent* event)
-{
-    if (event->buttons() & Qt::LeftButton)
-        ImageDragSourceView::mouseMoveEvent(event);
-}
-
 void ScreenshotCard::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
