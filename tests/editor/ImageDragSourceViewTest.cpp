@@ -1,10 +1,11 @@
-// The drag-out's file: written for file-only drop targets, readable by the user alone, and gone
+// Press, move and release: a tap or a drag. The drag-out's file: written for file-only drop targets, readable by the user alone, and gone
 // when the drag's data goes (the drag ended) or the cache is cleared (start and quit).
 #include "editor/ImageDragSourceView.h"
 
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -42,4 +43,40 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndLiveAsLongAsTheDrag)
     mime.reset();
     umask(oldMask);
     qunsetenv("XDG_CACHE_HOME");
+}
+
+TEST(ImageDragSourceView, MoreThanFourPointsIsADragAndAFailedRenderWaitsForTheNextPress)
+{
+    // 4 points is no drag, just over 4 is; a failed render is tried once per press.
+    ImageDragSourceView source;
+    source.resize(92, 26);
+    source.show();
+    ImageDragSourceView* handle = &source;
+    int renders = 0, drags = 0, taps = 0;
+    bool fail = true;
+    handle->setRenderImage([&]() -> std::optional<ImageDragSourceView::Rendered> {
+        ++renders;
+        if (fail)
+            return std::nullopt;
+        return ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage());
+    });
+    handle->setDragRunner([&](ImageDragSourceView&, const ImageDragSourceView::Rendered& rendered) {
+        ++drags;
+        EXPECT_EQ(rendered.data.get(), QByteArray("png"));
+    });
+    handle->setOnTap([&] { ++taps; });
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(handle, QPoint(14, 10));
+    EXPECT_EQ(renders, 0);
+    QTest::mouseMove(handle, QPoint(15, 10));
+    QTest::mouseMove(handle, QPoint(20, 10));
+    EXPECT_EQ(renders, 1);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_EQ(taps, 1);
+    fail = false;
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(handle, QPoint(20, 10));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_EQ(drags, 1);
+    EXPECT_EQ(taps, 1);
 }
