@@ -1,7 +1,8 @@
 // A window with a long list of numbered rows, each in its own colour: the program the scrolling
 // capture test captures. Row i is `rowHeight` pixels high, filled with scrollRowColor(i), its
 // number written in black at the left. Prints "ready" once shown and "offset:<n>" whenever the
-// view scrolls. Reads "quit" on stdin.
+// view scrolls. Reads "quit" on stdin. With "static" as second argument the rows sit in a plain
+// window that ignores the wheel.
 #include "ScrollRows.h"
 
 #include <QApplication>
@@ -25,7 +26,11 @@ void say(const QByteArray& line)
 
 class Rows : public QWidget {
 public:
-    Rows() { setFixedSize(scrollrows::width, scrollrows::count * scrollrows::rowHeight); }
+    explicit Rows(QWidget* parent = nullptr)
+        : QWidget(parent)
+    {
+        setFixedSize(scrollrows::width, scrollrows::count * scrollrows::rowHeight);
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override
@@ -47,18 +52,28 @@ protected:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    const bool still = argc > 2 && QByteArray(argv[2]) == "static";
+    const QString title = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("Scroll target");
     QScrollArea area;
-    area.setWindowTitle(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("Scroll target"));
-    area.setFrameShape(QFrame::NoFrame);
-    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area.setWidget(new Rows);
-    area.resize(scrollrows::width, scrollrows::viewHeight);
-    area.move(60, 60);
-    QObject::connect(area.verticalScrollBar(), &QScrollBar::valueChanged, [](int value) {
-        say("offset:" + QByteArray::number(value));
-    });
-    area.show();
+    QWidget plain;
+    QWidget* window = &area;
+    if (still) {
+        // The first rows in a window that has nothing to scroll.
+        new Rows(&plain);
+        window = &plain;
+    } else {
+        area.setFrameShape(QFrame::NoFrame);
+        area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area.setWidget(new Rows);
+        QObject::connect(area.verticalScrollBar(), &QScrollBar::valueChanged, [](int value) {
+            say("offset:" + QByteArray::number(value));
+        });
+    }
+    window->setWindowTitle(title);
+    window->resize(scrollrows::width, scrollrows::viewHeight);
+    window->move(60, 60);
+    window->show();
     QTimer::singleShot(300, [] { say("ready"); });
 
     QSocketNotifier input(0, QSocketNotifier::Read);
