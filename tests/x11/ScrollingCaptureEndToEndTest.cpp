@@ -8,6 +8,7 @@
 #include "platform/linux/X11ScrollActivityMonitor.h"
 #include "platform/linux/X11ScrollEventPoster.h"
 #include "programs/ScrollRows.h"
+#include "ui/Symbols.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -166,22 +167,36 @@ TEST_F(ScrollingCaptureEndToEnd, AWindowThatDoesNotScrollIsReportedForManualMode
 
 TEST_F(ScrollingCaptureEndToEnd, TheStripShowsProgressAtTheTopOfTheScreen)
 {
+    Symbols::installIconTheme();
     const auto window = startTarget(QStringLiteral("Scroll target strip"));
     ASSERT_TRUE(window);
-    ScrollingCaptureService& service = ScrollingCaptureService::shared();
-    ScrollingCaptureControlWindowManager::shared().show();
-    ScrollingCaptureControlView* strip = ScrollingCaptureControlWindowManager::shared().panel();
-    ASSERT_TRUE(strip);
-    ASSERT_TRUE(waitUntil([&] { return strip->isVisible(); }));
-    spin(300);
+    ScrollingCaptureService* running = nullptr;
+    ScrollingCaptureService::Environment env = environment();
+    env.showPanel = [&] { ScrollingCaptureControlWindowManager::shared().show(running); };
+    ScrollingCaptureService service(env, ScrollingCaptureService::Timing {});
+    running = &service;
+    std::optional<ScrollingCaptureService::Outcome> outcome;
+    service.beginManualCapture(*window, 1.0, [&](ScrollingCaptureService::Outcome o) { outcome = o; });
+
+    ScrollingCaptureControlView* strip = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        strip = ScrollingCaptureControlWindowManager::shared().panel();
+        return strip && strip->isVisible();
+    }));
+    spin(400);
+    EXPECT_EQ(strip->statusText(), QStringLiteral("Erfasse … (1)"));
     const QRect frame = strip->frameGeometry();
     EXPECT_EQ(frame.top(), 16);
-    EXPECT_EQ(frame.center().x(), 640 - 1) << "centred on the screen";
-    EXPECT_EQ(strip->statusText(), ScrollingCaptureService::statusText(service.state()));
+    EXPECT_NEAR(frame.center().x(), 640, 2) << "centred on the screen";
     const QImage picture = m_source.grabRect(frame.adjusted(-12, -12, 12, 12));
     ASSERT_FALSE(picture.isNull());
     picture.save(artifact(QStringLiteral("scrolling_capture_strip.png")));
     // The strip never takes the keyboard from the program being captured.
     EXPECT_FALSE(strip->isActiveWindow());
-    ScrollingCaptureControlWindowManager::shared().hide();
+
+    // "Fertig" with a single frame gathered: nothing to stack.
+    service.finishEarly();
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::tooShort);
+    EXPECT_EQ(ScrollingCaptureControlWindowManager::shared().panel(), nullptr);
 }
