@@ -1,7 +1,14 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/DBusFileRevealer.h"
+#include "platform/linux/DesktopApplicationCatalog.h"
+#include "platform/linux/DBusDesktopNotifier.h"
+#include "platform/linux/DBusSleepInhibitor.h"
+#include "platform/linux/FFmpegMovieThumbnailer.h"
+#include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/PulseSystemAudioSource.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
 #include "platform/linux/SessionBus.h"
@@ -14,6 +21,7 @@
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
+#include "platform/linux/X11ScreenSource.h"
 #include "platform/linux/X11PointerLocation.h"
 #include "platform/linux/X11ScrollActivityMonitor.h"
 #include "platform/linux/X11ScrollEventPoster.h"
@@ -36,6 +44,7 @@ void PlatformServices::installLinux()
     ForeignWindowTracker::setShared(new X11ForeignWindowTracker(*workspace));
     DisplayList::setShared(new X11DisplayList());
     PointerLocation::setShared(new X11PointerLocation());
+    ScreenSource::setShared(new X11ScreenSource());
     WindowShape::setShared(new X11WindowShape());
     Pasteboard::setShared(new X11Pasteboard());
     KeySynthesizer::setShared(new X11KeySynthesizer());
@@ -43,9 +52,16 @@ void PlatformServices::installLinux()
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
+    FileRevealer::setShared(new DBusFileRevealer());
+    MovieWriter::setShared(new FFmpegMovieWriter());
+    MovieThumbnailer::setShared(new FFmpegMovieThumbnailer());
+    SleepInhibitor::setShared(new DBusSleepInhibitor());
+    SystemAudioSource::setShared(new PulseSystemAudioSource());
+    DesktopNotifier::setShared(new DBusDesktopNotifier());
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);
+    ApplicationCatalog::setShared(new DesktopApplicationCatalog());
 }
 
 void PlatformServices::prepareEnvironment()
