@@ -235,7 +235,7 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
     ASSERT_TRUE(gallery);
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     ScreenshotsGridView* grid = galleryGrid();
     ASSERT_EQ(grid->items().size(), 6u);
     EXPECT_EQ(grid->items()[2].id(), (GalleryItem::ID {GalleryItem::Kind::screenshot, tiedShot->persistentID}));
@@ -246,7 +246,7 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     RecordingsWindowManager::shared().showRecordings();
     QWidget* recordings = RecordingsWindowManager::shared().window();
     ASSERT_TRUE(recordings);
-    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }));
+    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
     ASSERT_EQ(recordingsView()->items().size(), 3u);
     spin(300);
     saveWindowPicture(recordings, QStringLiteral("recordings_window_x11.png"));
@@ -293,7 +293,7 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
         return picturesLoaded(gallery) && picturesLoaded(tabGrid) && !editedCard->thumbnail().isNull()
             && !redAtMark(editedCard->thumbnail()) && !editedInTab->thumbnail().isNull()
             && !redAtMark(editedInTab->thumbnail());
-    }));
+    }, 15000));
 
     // "Kopieren": the stored PNG is the clipboard's only type, as another program sees it.
     auto* shot = qobject_cast<ScreenshotCard*>(grid->cardFor(grid->items()[0].id()));
@@ -330,7 +330,7 @@ TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShow
         addRecording(minutesAgo(300 + i), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     const std::vector<GalleryItem>& items = galleryGrid()->items();
     ASSERT_EQ(items.size(), 200u);
     EXPECT_TRUE(std::all_of(items.begin(), items.end(),
@@ -357,7 +357,7 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
 
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
 
@@ -394,7 +394,7 @@ TEST_F(GalleryWindowsTest, TextExtractionPutsTheWordsOnTheClipboard)
     const auto item = addScreenshot(minutesAgo(1), paragraphPicture());
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
     const qint64 before = pasteboard.changeCount();
@@ -428,7 +428,7 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
 
     RecordingsWindowManager::shared().showRecordings();
     QWidget* recordings = RecordingsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }));
+    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
     RecordingCard* card = recordingsView()->cardFor(item->persistentID);
     ASSERT_TRUE(card);
     ASSERT_TRUE(click(card, card->rect().center()));
