@@ -240,6 +240,9 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     ASSERT_EQ(grid->items().size(), 6u);
     EXPECT_EQ(grid->items()[2].id(), (GalleryItem::ID {GalleryItem::Kind::screenshot, tiedShot->persistentID}));
     EXPECT_EQ(grid->items()[3].id(), (GalleryItem::ID {GalleryItem::Kind::recording, tiedRecording->persistentID}));
+    // Pictures are kept at the size shown, never at the image's own.
+    for (auto* card : gallery->findChildren<ScreenshotCard*>())
+        EXPECT_LE(card->thumbnail().height(), ScreenshotCard::pictureHeight);
     spin(300);
     saveWindowPicture(gallery, QStringLiteral("gallery_window_x11.png"));
 
@@ -289,6 +292,7 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     const ScreenshotItemPtr reset = context().screenshotItem(edited->persistentID);
     EXPECT_EQ(reset->pngData, reset->sourceImageData);
     EXPECT_FALSE(reset->strokesData);
+    EXPECT_EQ(std::unique_ptr<QMenu>(editedCard->makeContextMenu(nullptr))->actions().size(), 5);
     ASSERT_TRUE(waitUntil([&] {
         return picturesLoaded(gallery) && picturesLoaded(tabGrid) && !editedCard->thumbnail().isNull()
             && !redAtMark(editedCard->thumbnail()) && !editedInTab->thumbnail().isNull()
