@@ -87,8 +87,9 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
         ASSERT_TRUE(xdotool({"key", "ctrl+alt+t"}));
         ASSERT_TRUE(waitUntil([&] { return capture.startedFlows().size() > before; }));
         EXPECT_EQ(capture.startedFlows().last(), "beginTextSelection");
-        // The session ends once its overlays are up (or the permission alert, where it shows).
-        waitUntil([&] { return capture.isShowing() || capture.permissionAlert(); }, 3000);
+        // The overlay comes up once the screen proved readable (or, where it cannot be read, the
+        // permission alert); either goes again.
+        waitUntil([&] { return capture.isShowing() || capture.permissionAlert() != nullptr; }, 3000);
         capture.dismissAll();
         if (capture.permissionAlert())
             capture.permissionAlert()->close();
@@ -110,11 +111,7 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     ASSERT_TRUE(windowRow);
     windowRow->shortcutButton()->click();
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+y"}));
-    ASSERT_TRUE(waitUntil([&] { return windowRow->state() == ShortcutRecorderView::State::failed; }))
-        << "state " << int(windowRow->state()) << " text " << windowRow->buttonText().toStdString() << " active "
-        << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none")
-        << " focus " << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "none")
-        << " overlay " << capture.isShowing() << " keyboard " << capture.hasKeyboard();
+    ASSERT_TRUE(waitUntil([&] { return windowRow->state() == ShortcutRecorderView::State::failed; }));
     EXPECT_EQ(windowRow->buttonText(), "⌃⌥Y");
     EXPECT_EQ(windowRow->failureReason(), "The shortcut is taken by another program");
     EXPECT_FALSE(Preferences::shared().object("captureWindowHotkeyKeyCode").isValid());
