@@ -64,6 +64,12 @@ public:
     // The footer's count: "1 item", "N items".
     static QString itemCountText(size_t count);
 
+    // What the Screenshots tab shows: set once by the application to the gallery's grid; without
+    // it the tab shows an empty state.
+    using ScreenshotsPageFactory = std::function<QWidget*(QWidget* parent)>;
+    static void setScreenshotsPageFactory(ScreenshotsPageFactory factory);
+    QWidget* screenshotsPage() const { return m_screenshotsContent; }
+
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -104,6 +110,7 @@ private:
 
     QPushButton* m_clipboardTabButton = nullptr;
     QPushButton* m_screenshotsTabButton = nullptr;
+    QWidget* m_screenshotsContent = nullptr;
     QStackedWidget* m_pages = nullptr;
     SearchBar* m_searchBar = nullptr;
     SmartFilterBar* m_filterBar = nullptr;
