@@ -235,18 +235,21 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
     ASSERT_TRUE(gallery);
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     ScreenshotsGridView* grid = galleryGrid();
     ASSERT_EQ(grid->items().size(), 6u);
     EXPECT_EQ(grid->items()[2].id(), (GalleryItem::ID {GalleryItem::Kind::screenshot, tiedShot->persistentID}));
     EXPECT_EQ(grid->items()[3].id(), (GalleryItem::ID {GalleryItem::Kind::recording, tiedRecording->persistentID}));
+    // Pictures are kept at the size shown, never at the image's own.
+    for (auto* card : gallery->findChildren<ScreenshotCard*>())
+        EXPECT_LE(card->thumbnail().height(), ScreenshotCard::pictureHeight);
     spin(300);
     saveWindowPicture(gallery, QStringLiteral("gallery_window_x11.png"));
 
     RecordingsWindowManager::shared().showRecordings();
     QWidget* recordings = RecordingsWindowManager::shared().window();
     ASSERT_TRUE(recordings);
-    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }));
+    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
     ASSERT_EQ(recordingsView()->items().size(), 3u);
     spin(300);
     saveWindowPicture(recordings, QStringLiteral("recordings_window_x11.png"));
@@ -289,11 +292,12 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     const ScreenshotItemPtr reset = context().screenshotItem(edited->persistentID);
     EXPECT_EQ(reset->pngData, reset->sourceImageData);
     EXPECT_FALSE(reset->strokesData);
+    EXPECT_EQ(std::unique_ptr<QMenu>(editedCard->makeContextMenu(nullptr))->actions().size(), 5);
     ASSERT_TRUE(waitUntil([&] {
         return picturesLoaded(gallery) && picturesLoaded(tabGrid) && !editedCard->thumbnail().isNull()
             && !redAtMark(editedCard->thumbnail()) && !editedInTab->thumbnail().isNull()
             && !redAtMark(editedInTab->thumbnail());
-    }));
+    }, 15000));
 
     // "Kopieren": the stored PNG is the clipboard's only type, as another program sees it.
     auto* shot = qobject_cast<ScreenshotCard*>(grid->cardFor(grid->items()[0].id()));
@@ -330,7 +334,7 @@ TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShow
         addRecording(minutesAgo(300 + i), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     const std::vector<GalleryItem>& items = galleryGrid()->items();
     ASSERT_EQ(items.size(), 200u);
     EXPECT_TRUE(std::all_of(items.begin(), items.end(),
@@ -357,7 +361,7 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
 
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
 
@@ -394,7 +398,7 @@ TEST_F(GalleryWindowsTest, TextExtractionPutsTheWordsOnTheClipboard)
     const auto item = addScreenshot(minutesAgo(1), paragraphPicture());
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
     const qint64 before = pasteboard.changeCount();
@@ -428,7 +432,7 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
 
     RecordingsWindowManager::shared().showRecordings();
     QWidget* recordings = RecordingsWindowManager::shared().window();
-    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }));
+    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
     RecordingCard* card = recordingsView()->cardFor(item->persistentID);
     ASSERT_TRUE(card);
     ASSERT_TRUE(click(card, card->rect().center()));
