@@ -21,6 +21,7 @@
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
+#include "platform/linux/X11ScreenSource.h"
 #include "platform/linux/X11PointerLocation.h"
 #include "platform/linux/X11ScrollActivityMonitor.h"
 #include "platform/linux/X11ScrollEventPoster.h"
@@ -43,6 +44,7 @@ void PlatformServices::installLinux()
     ForeignWindowTracker::setShared(new X11ForeignWindowTracker(*workspace));
     DisplayList::setShared(new X11DisplayList());
     PointerLocation::setShared(new X11PointerLocation());
+    ScreenSource::setShared(new X11ScreenSource());
     WindowShape::setShared(new X11WindowShape());
     Pasteboard::setShared(new X11Pasteboard());
     KeySynthesizer::setShared(new X11KeySynthesizer());

@@ -176,13 +176,8 @@ MenuBarView::Actions QuorvelApp::menuBarActions()
         return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
     };
     actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
-    // The gallery windows are not part of this build yet.
-    actions.showScreenshots = [] {
-        Console::log(QStringLiteral("ScreenshotsWindowManager: the gallery is not available in this build"));
-    };
-    actions.showRecordings = [] {
-        Console::log(QStringLiteral("RecordingsWindowManager: the recordings list is not available in this build"));
-    };
+    actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); };
+    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };
     return actions;
 }
 

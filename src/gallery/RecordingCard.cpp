@@ -1,10 +1,10 @@
 #include "gallery/RecordingCard.h"
 
 #include "gallery/CardFormat.h"
+#include "gallery/CardMenu.h"
 #include "gallery/CardPainting.h"
 #include "gallery/GalleryRecords.h"
 #include "gallery/RecordingQuickLook.h"
-#include "gallery/ThumbnailLoader.h"
 #include "platform/Background.h"
 #include "platform/FileRevealer.h"
 #include "platform/Workspace.h"
@@ -42,36 +42,12 @@ std::optional<QString> RecordingCard::badgeText() const
     return CardFormat::duration(m_item->durationSeconds);
 }
 
-void RecordingCard::requestThumbnailIfNeeded()
-{
-    if (m_loading || m_thumbnailFailed)
-        return;
-    if (!m_item->thumbnailData || m_item->thumbnailData->isEmpty()) {
-        m_thumbnailFailed = true;
-        return;
-    }
-    const QSize wanted = CardPainting::pictureSize(width(), pictureHeight, devicePixelRatioF());
-    if (m_requestedSize.isValid() && wanted.width() <= m_requestedSize.width() * 5 / 4
-        && wanted.height() <= m_requestedSize.height() * 5 / 4)
-        return;
-    m_loading = true;
-    m_requestedSize = wanted;
-    ThumbnailLoader::shared().request(
-        this, [bytes = *m_item->thumbnailData] { return bytes; }, wanted,
-        [this](QImage image) {
-            m_loading = false;
-            m_thumbnailFailed = image.isNull();
-            m_thumbnail = std::move(image);
-            update();
-        });
-}
-
 void RecordingCard::paintEvent(QPaintEvent*)
 {
-    requestThumbnailIfNeeded();
+    m_picture.request(this, pictureHeight, [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; });
     QPainter painter(this);
-    CardPainting::paint(painter, rect(), pictureHeight, m_thumbnail,
-        m_thumbnailFailed ? QStringLiteral("video") : QString(),
+    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
+        m_picture.failed() ? QStringLiteral("video") : QString(),
         CardFormat::relativeDate(m_item->timestamp, QDateTime::currentDateTimeUtc()));
 
     // The duration over the band's bottom trailing corner, 6 in from its edges.
@@ -133,19 +109,11 @@ QMenu* RecordingCard::makeContextMenu(QWidget* parent)
     auto* menu = new QMenu(parent);
     menu->addAction(QStringLiteral("Abspielen"), this, &RecordingCard::play);
     menu->addAction(QStringLiteral("Im Dateimanager zeigen"), this, &RecordingCard::reveal);
-    menu->addSeparator();
-    QAction* remove = menu->addAction(QStringLiteral("Löschen"));
-    remove->setObjectName(QStringLiteral("destructive"));
-    connect(remove, &QAction::triggered, this, [this] {
-        if (m_onDelete)
-            m_onDelete();
-    });
+    CardMenu::addDeleteEntry(menu, m_onDelete);
     return menu;
 }
 
 void RecordingCard::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu* menu = makeContextMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    CardMenu::popUp(makeContextMenu(this), event->globalPos());
 }

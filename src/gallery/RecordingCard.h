@@ -1,4 +1,5 @@
 #pragma once
+#include "gallery/CardPicture.h"
 #include "store/RecordingItem.h"
 
 #include <QImage>
@@ -19,7 +20,7 @@ public:
     RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent = nullptr);
 
     const RecordingItemPtr& item() const { return m_item; }
-    const QImage& thumbnail() const { return m_thumbnail; }
+    const QImage& thumbnail() const { return m_picture.image(); }
     // The badge's text; none when the duration cannot be shown.
     std::optional<QString> badgeText() const;
 
@@ -41,13 +42,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void requestThumbnailIfNeeded();
-
     RecordingItemPtr m_item;
     std::function<void()> m_onDelete;
-    QImage m_thumbnail;
-    QSize m_requestedSize;
-    bool m_loading = false;
-    bool m_thumbnailFailed = false;
+    CardPicture m_picture;
     bool m_pressed = false;
 };

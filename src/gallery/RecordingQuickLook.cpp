@@ -46,8 +46,6 @@ RecordingQuickLook* RecordingQuickLook::current()
 
 RecordingQuickLook::RecordingQuickLook()
     : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint)
-    , m_player(new QMediaPlayer(this))
-    , m_audio(new QAudioOutput(this))
     , m_video(new QVideoWidget(this))
     , m_problem(textLabel(QString(), Theme::labelFont(13), Theme::secondaryText(), this))
     , m_playButton(new QToolButton(this))
@@ -77,10 +75,21 @@ RecordingQuickLook::RecordingQuickLook()
     controls->addWidget(m_time);
     layout->addLayout(controls);
 
+    connect(m_playButton, &QToolButton::clicked, this, &RecordingQuickLook::togglePlayback);
+    connect(m_position, &QSlider::sliderMoved, this, [this](int ms) {
+        if (m_player)
+            m_player->setPosition(ms);
+    });
+}
+
+// The player is made for the first movie there is to play, so that a missing file never starts
+// the media framework.
+void RecordingQuickLook::makePlayer()
+{
+    m_player = new QMediaPlayer(this);
+    m_audio = new QAudioOutput(this);
     m_player->setAudioOutput(m_audio);
     m_player->setVideoOutput(m_video);
-    connect(m_playButton, &QToolButton::clicked, this, &RecordingQuickLook::togglePlayback);
-    connect(m_position, &QSlider::sliderMoved, m_player, [this](int ms) { m_player->setPosition(ms); });
     connect(m_player, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
         m_position->setRange(0, int(ms));
         updateTime();
@@ -96,24 +105,31 @@ RecordingQuickLook::RecordingQuickLook()
             Theme::text()));
     });
     connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString& message) {
-        m_problem->setText(QStringLiteral("Die Aufnahme kann nicht abgespielt werden.\n") + message);
-        m_problem->show();
-        m_video->hide();
+        showProblem(QStringLiteral("Die Aufnahme kann nicht abgespielt werden.\n") + message);
     });
+}
+
+void RecordingQuickLook::showProblem(const QString& text)
+{
+    m_problem->setText(text);
+    m_problem->show();
+    m_video->hide();
 }
 
 void RecordingQuickLook::setPath(const QString& path)
 {
     m_path = path;
     setWindowTitle(QFileInfo(path).fileName());
-    m_player->stop();
-    if (!QFileInfo::exists(path)) {
-        m_player->setSource(QUrl());
-        m_problem->setText(QStringLiteral("Die Aufnahme fehlt: ") + QFileInfo(path).fileName());
-        m_problem->show();
-        m_video->hide();
+    if (m_player)
+        m_player->stop();
+    if (!QFileInfo(path).isFile()) {
+        if (m_player)
+            m_player->setSource(QUrl());
+        showProblem(QStringLiteral("Die Aufnahme fehlt: ") + QFileInfo(path).fileName());
         return;
     }
+    if (!m_player)
+        makePlayer();
     m_problem->hide();
     m_video->show();
     m_player->setSource(QUrl::fromLocalFile(path));
@@ -127,6 +143,8 @@ QString RecordingQuickLook::problem() const
 
 void RecordingQuickLook::togglePlayback()
 {
+    if (!m_player)
+        return;
     if (m_player->playbackState() == QMediaPlayer::PlayingState)
         m_player->pause();
     else
@@ -135,6 +153,8 @@ void RecordingQuickLook::togglePlayback()
 
 void RecordingQuickLook::updateTime()
 {
+    if (!m_player)
+        return;
     const QString position = CardFormat::duration(double(m_player->position()) / 1000).value_or(QString());
     const QString duration = CardFormat::duration(double(m_player->duration()) / 1000).value_or(QString());
     m_time->setText(position + QStringLiteral(" / ") + duration);

@@ -20,6 +20,7 @@ public:
     static RecordingQuickLook* current();
 
     QString path() const { return m_path; }
+    // Null until a movie that exists was opened.
     QMediaPlayer* player() const { return m_player; }
     // The message shown instead of the movie (empty while it plays).
     QString problem() const;
@@ -30,12 +31,14 @@ protected:
 private:
     RecordingQuickLook();
     void setPath(const QString& path);
+    void makePlayer();
+    void showProblem(const QString& text);
     void togglePlayback();
     void updateTime();
 
     QString m_path;
-    QMediaPlayer* m_player;
-    QAudioOutput* m_audio;
+    QMediaPlayer* m_player = nullptr;
+    QAudioOutput* m_audio = nullptr;
     QVideoWidget* m_video;
     QLabel* m_problem;
     QToolButton* m_playButton;

@@ -4,9 +4,9 @@
 #include "clipboard/ClipboardSuspension.h"
 #include "editor/AnnotationWindowManager.h"
 #include "gallery/CardFormat.h"
+#include "gallery/CardMenu.h"
 #include "gallery/CardPainting.h"
 #include "gallery/GalleryRecords.h"
-#include "gallery/ThumbnailLoader.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Pasteboard.h"
@@ -45,48 +45,19 @@ QSize ScreenshotCard::sizeHint() const
 
 void ScreenshotCard::reloadThumbnail()
 {
-    ++m_generation;
-    m_loading = false;
-    m_requestedSize = QSize();
-    m_thumbnailFailed = false;
+    m_picture.reset();
     update();
-}
-
-void ScreenshotCard::requestThumbnailIfNeeded()
-{
-    const QSize wanted = CardPainting::pictureSize(width(), pictureHeight, devicePixelRatioF());
-    if (m_loading || m_thumbnailFailed)
-        return;
-    // A picture decoded for a smaller card is decoded again only when it would look blurred.
-    if (m_requestedSize.isValid() && wanted.width() <= m_requestedSize.width() * 5 / 4
-        && wanted.height() <= m_requestedSize.height() * 5 / 4)
-        return;
-    m_loading = true;
-    m_requestedSize = wanted;
-    const int generation = m_generation;
-    ThumbnailLoader::shared().request(
-        this,
-        [container = m_container, id = m_item.persistentID] {
-            const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
-            return record ? record->pngData : QByteArray();
-        },
-        wanted,
-        [this, generation](QImage image) {
-            if (generation != m_generation)
-                return;
-            m_loading = false;
-            m_thumbnailFailed = image.isNull();
-            m_thumbnail = std::move(image);
-            update();
-        });
 }
 
 void ScreenshotCard::paintEvent(QPaintEvent*)
 {
-    requestThumbnailIfNeeded();
+    m_picture.request(this, pictureHeight, [container = m_container, id = m_item.persistentID] {
+        const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
+        return record ? record->pngData : QByteArray();
+    });
     QPainter painter(this);
-    CardPainting::paint(painter, rect(), pictureHeight, m_thumbnail,
-        m_thumbnailFailed ? QStringLiteral("photo") : QString(),
+    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
+        m_picture.failed() ? QStringLiteral("photo") : QString(),
         CardFormat::relativeDate(m_item.timestamp, QDateTime::currentDateTimeUtc()));
 }
 
@@ -95,12 +66,6 @@ void ScreenshotCard::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         ImageDragSourceView::mousePressEvent(event);
-}
-
-void ScreenshotCard::mouseMoveEvent(QMouseEvent* event)
-{
-    if (event->buttons() & Qt::LeftButton)
-        ImageDragSourceView::mouseMoveEvent(event);
 }
 
 void ScreenshotCard::mouseReleaseEvent(QMouseEvent* event)
@@ -112,13 +77,13 @@ void ScreenshotCard::mouseReleaseEvent(QMouseEvent* event)
 std::optional<ImageDragSourceView::Rendered> ScreenshotCard::renderForDrag()
 {
     // A PNG that does not decode is not dragged; the picture under the pointer is the card's own.
-    if (m_thumbnail.isNull())
+    if (m_picture.image().isNull())
         return std::nullopt;
     const std::shared_ptr<ModelContainer> container = m_container.lock();
     const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
     if (!record)
         return std::nullopt;
-    return Rendered::ready(record->pngData, m_thumbnail);
+    return Rendered::ready(record->pngData, m_picture.image());
 }
 
 QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
@@ -131,21 +96,13 @@ QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
     const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
     if (record && record->strokesData && record->sourceImageData)
         menu->addAction(QStringLiteral("Auf Original zurücksetzen"), this, &ScreenshotCard::resetToOriginal);
-    menu->addSeparator();
-    QAction* remove = menu->addAction(QStringLiteral("Löschen"));
-    remove->setObjectName(QStringLiteral("destructive"));
-    connect(remove, &QAction::triggered, this, [this] {
-        if (m_onDelete)
-            m_onDelete();
-    });
+    CardMenu::addDeleteEntry(menu, m_onDelete);
     return menu;
 }
 
 void ScreenshotCard::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu* menu = makeContextMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    CardMenu::popUp(makeContextMenu(this), event->globalPos());
 }
 
 void ScreenshotCard::withSourceImage(std::function<void(QImage)> then)

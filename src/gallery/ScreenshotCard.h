@@ -1,5 +1,6 @@
 #pragma once
 #include "editor/ImageDragSourceView.h"
+#include "gallery/CardPicture.h"
 #include "gallery/GalleryItem.h"
 
 #include <QImage>
@@ -26,8 +27,8 @@ public:
 
     const GalleryItem& item() const { return m_item; }
     // The decoded picture (null until it arrived, or when the stored PNG does not decode).
-    const QImage& thumbnail() const { return m_thumbnail; }
-    bool thumbnailFailed() const { return m_thumbnailFailed; }
+    const QImage& thumbnail() const { return m_picture.image(); }
+    bool thumbnailFailed() const { return m_picture.failed(); }
     // Reads the picture again (after the record's image changed).
     void reloadThumbnail();
 
@@ -47,11 +48,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void requestThumbnailIfNeeded();
     // Decodes the untouched capture (else the shown PNG) off the main thread, then calls `then`
     // with it on the main thread; nothing when the record is gone or the bytes do not decode.
     void withSourceImage(std::function<void(QImage)> then);
@@ -60,9 +59,5 @@ private:
     std::weak_ptr<ModelContainer> m_container;
     GalleryItem m_item;
     std::function<void()> m_onDelete;
-    QImage m_thumbnail;
-    QSize m_requestedSize;
-    bool m_loading = false;
-    bool m_thumbnailFailed = false;
-    int m_generation = 0;
+    CardPicture m_picture;
 };

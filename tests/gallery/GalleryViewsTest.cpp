@@ -7,6 +7,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "gallery/CardGrid.h"
 #include "gallery/RecordingCard.h"
+#include "gallery/RecordingQuickLook.h"
 #include "gallery/RecordingsView.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotCard.h"
@@ -301,4 +302,42 @@ TEST_F(GalleryViewsTest, WindowManagersKeepOneWindow)
         EXPECT_TRUE(window()->isVisible());
         window()->close();
     }
+}
+
+TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
+{
+    const QByteArray bytes = png(filled(Qt::red));
+    const auto item = seedScreenshot(context(), at(10), bytes);
+    const auto broken = seedScreenshot(context(), at(5), QByteArray("not a png"));
+    const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"));
+    auto grid = shown<ScreenshotsGridView>();
+    ThumbnailLoader::shared().waitUntilIdle();
+    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
+    auto* brokenCard = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, broken->persistentID}));
+    ASSERT_TRUE(card && brokenCard);
+    EXPECT_TRUE(brokenCard->thumbnailFailed());
+
+    int drags = 0;
+    for (ScreenshotCard* each : {card, brokenCard}) {
+        each->setDragRunner([&](ImageDragSourceView&, const ImageDragSourceView::Rendered& rendered) {
+            ++drags;
+            EXPECT_EQ(rendered.data.get(), bytes);
+            EXPECT_FALSE(rendered.image.isNull());
+        });
+        QTest::mousePress(each, Qt::LeftButton, {}, QPoint(40, 40));
+        QTest::mouseMove(each, QPoint(60, 40));
+        QTest::mouseRelease(each, Qt::LeftButton, {}, QPoint(60, 40));
+    }
+    EXPECT_EQ(drags, 1) << "a PNG that does not decode is not dragged";
+
+    // A click plays the recording in the player; a missing movie is said so there.
+    auto* recordingCard = qobject_cast<RecordingCard*>(grid->cardFor({Kind::recording, recording->persistentID}));
+    ASSERT_TRUE(recordingCard);
+    QTest::mouseClick(recordingCard, Qt::LeftButton, {}, QPoint(30, 30));
+    RecordingQuickLook* player = RecordingQuickLook::current();
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->path(), RecordingStorage::recordingsDirectory() + QStringLiteral("/gone.mov"));
+    EXPECT_EQ(player->windowTitle(), QStringLiteral("gone.mov"));
+    EXPECT_EQ(player->problem(), QStringLiteral("Die Aufnahme fehlt: gone.mov"));
+    player->close();
 }

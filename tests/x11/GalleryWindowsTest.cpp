@@ -221,7 +221,9 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
 {
     const QDateTime same = minutesAgo(30);
     addScreenshot(minutesAgo(2), screenshotPicture(QColor(52, 101, 164), QStringLiteral("Release notes")));
-    addScreenshot(minutesAgo(12), screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard")),
+    QImage marked = screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard"));
+    QPainter(&marked).fillRect(QRect(700, 350, 200, 200), Qt::red);
+    const auto edited = addScreenshot(minutesAgo(12), marked,
         screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard")), QByteArray("[]"));
     const auto tiedShot = addScreenshot(same, screenshotPicture(QColor(117, 80, 123), QStringLiteral("Inbox")));
     const auto tiedRecording = addRecording(same, QStringLiteral("2026-12-07_04-10-00.mov"), 5, QColor(193, 125, 17));
@@ -269,6 +271,69 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     EXPECT_EQ(grid->items().size(), 5u);
     EXPECT_EQ(tabGrid->items().size(), 5u);
     EXPECT_EQ(recordingsView()->items().size(), 2u);
+
+    // "Auf Original zurücksetzen": the untouched capture comes back, in the window and the tab.
+    auto* editedCard = qobject_cast<ScreenshotCard*>(grid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
+    auto* editedInTab = qobject_cast<ScreenshotCard*>(tabGrid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
+    ASSERT_TRUE(editedCard && editedInTab);
+    const auto redAtMark = [](const QImage& picture) {
+        const QColor c = picture.pixelColor(picture.width() * 800 / 1600, picture.height() * 450 / 900);
+        return c.red() > 200 && c.green() < 60;
+    };
+    EXPECT_TRUE(redAtMark(editedCard->thumbnail()));
+    std::unique_ptr<QMenu> editedMenu(editedCard->makeContextMenu(nullptr));
+    ASSERT_EQ(editedMenu->actions()[3]->text(), QStringLiteral("Auf Original zurücksetzen"));
+    editedMenu->actions()[3]->trigger();
+    const ScreenshotItemPtr reset = context().screenshotItem(edited->persistentID);
+    EXPECT_EQ(reset->pngData, reset->sourceImageData);
+    EXPECT_FALSE(reset->strokesData);
+    ASSERT_TRUE(waitUntil([&] {
+        return picturesLoaded(gallery) && picturesLoaded(tabGrid) && !editedCard->thumbnail().isNull()
+            && !redAtMark(editedCard->thumbnail()) && !editedInTab->thumbnail().isNull()
+            && !redAtMark(editedInTab->thumbnail());
+    }));
+
+    // "Kopieren": the stored PNG is the clipboard's only type, as another program sees it.
+    auto* shot = qobject_cast<ScreenshotCard*>(grid->cardFor(grid->items()[0].id()));
+    ASSERT_TRUE(shot);
+    shot->copyToClipboard();
+    QProcess targets;
+    targets.start(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),
+            QStringLiteral("-o")});
+    waitUntil([&] { return targets.state() == QProcess::NotRunning; }, 10000);
+    QStringList offered = QString::fromUtf8(targets.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    offered.removeIf([](const QString& t) {
+        return t == QLatin1String("TARGETS") || t == QLatin1String("MULTIPLE") || t == QLatin1String("TIMESTAMP")
+            || t == QLatin1String("SAVE_TARGETS");
+    });
+    EXPECT_EQ(offered, QStringList {QStringLiteral("image/png")});
+    QProcess data;
+    data.start(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
+            QStringLiteral("-o")});
+    waitUntil([&] { return data.state() == QProcess::NotRunning; }, 10000);
+    EXPECT_EQ(data.readAllStandardOutput(), context().screenshotItem(grid->items()[0].persistentID)->pngData);
+}
+
+TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShowTheNewest200)
+{
+    const QByteArray small = pngOf(screenshotPicture(QColor(52, 101, 164), QStringLiteral("Small"), QSize(160, 90)));
+    for (int i = 0; i < 250; ++i) {
+        context().insert(std::make_shared<ScreenshotItem>(
+            minutesAgo(i), QStringLiteral("area"), small, std::nullopt, std::nullopt));
+    }
+    ASSERT_TRUE(context().save());
+    for (int i = 0; i < 3; ++i)
+        addRecording(minutesAgo(300 + i), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
+    ScreenshotsWindowManager::shared().showScreenshots();
+    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    const std::vector<GalleryItem>& items = galleryGrid()->items();
+    ASSERT_EQ(items.size(), 200u);
+    EXPECT_TRUE(std::all_of(items.begin(), items.end(),
+        [](const GalleryItem& item) { return item.kind == GalleryItem::Kind::screenshot; }));
+    EXPECT_EQ(items.back().timestamp.secsTo(items.front().timestamp), 199 * 60);
 }
 
 TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecordSavesAsNew)
