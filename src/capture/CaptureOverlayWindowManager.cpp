@@ -5,7 +5,6 @@
 #include "capture/CaptureTimerClock.h"
 #include "capture/CaptureToolbarView.h"
 #include "capture/ScreenshotCaptureService.h"
-#include "platform/Background.h"
 #include "platform/Console.h"
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
@@ -14,9 +13,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainterPath>
-#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -226,14 +223,14 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
         then();
         return;
     }
-    QList<QPointer<QWindow>> leaving;
+    QList<quint64> leaving;
     for (CaptureOverlayPanel* panel : std::as_const(m_panels))
-        leaving.append(panel->windowHandle());
+        leaving.append(quint64(panel->winId()));
     if (m_toolbarPanel)
-        leaving.append(m_toolbarPanel->windowHandle());
+        leaving.append(quint64(m_toolbarPanel->winId()));
     dismissAll();
-    // Wait until the old windows are off the screen, then give the programs below a moment to
-    // repaint what they covered, so that the new snapshots hold no trace of them.
+    // Wait until the display server has taken the old windows off the screen, then give the
+    // programs below a moment to repaint what they covered, so the new snapshots hold no trace.
     auto waited = std::make_shared<int>(0);
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [this, session, leaving, waited, poll, then] {
@@ -241,8 +238,9 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
             *poll = nullptr;
             return;
         }
-        const bool gone = std::all_of(
-            leaving.begin(), leaving.end(), [](const QPointer<QWindow>& w) { return !w || !w->isExposed(); });
+        const bool gone = !ScreenSource::isWired()
+            || std::none_of(leaving.begin(), leaving.end(),
+                [](quint64 window) { return ScreenSource::shared().isWindowViewable(window); });
         if (!gone && (*waited += unmapPollMs) < unmapGiveUpMs) {
             QTimer::singleShot(unmapPollMs, this, *poll);
             return;
@@ -290,18 +288,17 @@ void CaptureOverlayWindowManager::prepareSession(
 void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then)
 {
     const std::vector<CaptureScreen>& screens = m_selection.screens().screens();
-    if (screens.empty() || !ScreenSource::isWired()) {
+    if (screens.empty()) {
         then();
         return;
     }
-    // Every monitor at once on the worker pool; the session presents when the last one is in.
+    // Every monitor at once, at its full pixel size; the session presents when the last one is in.
+    // The capture service takes the quick action's hint off the screen before it grabs.
     auto remaining = std::make_shared<int>(int(screens.size()));
     for (const CaptureScreen& screen : screens) {
-        const QRect pixels(screen.pixelFrame.x, screen.pixelFrame.y, screen.pixelFrame.width, screen.pixelFrame.height);
         const quint32 displayID = screen.displayID;
-        Background::run(
-            this, [pixels] { return ScreenSource::shared().grabRect(pixels); },
-            [this, session, forLoupe, displayID, remaining, then](QImage image) {
+        ScreenshotCaptureService::shared().grabAreaImage(displayID, QRectF(0, 0, screen.frame.width, screen.frame.height),
+            screen.scale, this, [this, session, forLoupe, displayID, remaining, then](QImage image) {
                 if (!m_selection.isCurrentSession(session))
                     return;
                 if (!image.isNull()) {
@@ -583,23 +580,5 @@ void CaptureOverlayWindowManager::presentDisplayPicker(std::function<void(const 
 
 void CaptureOverlayWindowManager::promptForPermission()
 {
-    if (m_permissionAlert) {
-        m_permissionAlert->raise();
-        return;
-    }
-    auto* alert = new QMessageBox(QMessageBox::Information, QStringLiteral("Bildschirmaufnahme-Berechtigung fehlt"),
-        QStringLiteral("Quorvel braucht die Bildschirmaufnahme-Berechtigung, um Screenshots aufzunehmen. Öffne "
-                       "Systemeinstellungen → Datenschutz & Sicherheit → Bildschirmaufnahme, aktiviere Quorvel und "
-                       "starte die App ggf. neu."));
-    QPushButton* open = alert->addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
-    alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-    alert->setDefaultButton(open);
-    alert->setWindowModality(Qt::ApplicationModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    connect(alert, &QMessageBox::buttonClicked, this, [open](QAbstractButton* clicked) {
-        if (clicked == open)
-            ScreenshotCaptureService::shared().openScreenRecordingPrivacySettings();
-    });
-    m_permissionAlert = alert;
-    alert->show();
+    m_actions.promptForScreenRecordingPermission();
 }

@@ -78,7 +78,7 @@ public:
     bool hasKeyboard() const { return m_keyboardGrabbed; }
     // The display menu or permission alert while one shows (tests).
     QWidget* displayMenu() const { return m_displayMenu.data(); }
-    QWidget* permissionAlert() const { return m_permissionAlert.data(); }
+    QWidget* permissionAlert() const { return m_actions.alert(); }
     // An overlay view has drawn; overlaysPresented follows once every one of them has.
     void noteViewPainted(AreaSelectionView* view);
 
@@ -129,6 +129,5 @@ private:
     QHash<quint32, QRect> m_logicalFrames;
     QSet<AreaSelectionView*> m_painted;
     QPointer<QWidget> m_displayMenu;
-    QPointer<QWidget> m_permissionAlert;
     bool m_keyboardGrabbed = false;
 };

@@ -4,6 +4,7 @@
 #include "clipboard/ClipboardSuspension.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWorkspace.h"
 #include "gallery/CardGrid.h"
 #include "gallery/RecordingCard.h"
@@ -340,4 +341,33 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     EXPECT_EQ(player->windowTitle(), QStringLiteral("gone.mov"));
     EXPECT_EQ(player->problem(), QStringLiteral("Die Aufnahme fehlt: gone.mov"));
     player->close();
+}
+
+TEST_F(GalleryViewsTest, ExtractedTextReplacesTheClipboardOnlyWhenThereIsText)
+{
+    FakeTextRecognizer recognizer;
+    TextRecognizer::setShared(&recognizer);
+    // Read from the untouched capture when there is one.
+    const auto item = seedScreenshot(context(), at(10), png(filled(Qt::red)), png(filled(Qt::blue, QSize(200, 100))));
+    auto grid = shown<ScreenshotsGridView>();
+    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
+    ASSERT_TRUE(card);
+    pasteboard.setContent(PasteboardTypes::utf8PlainText, "earlier");
+    const int holders = ClipboardSuspension::shared().holders();
+
+    card->extractText(); // no text found
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recognizer.requests() == 1; }, 3000));
+    Background::waitForAll();
+    QApplication::processEvents();
+    EXPECT_EQ(pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20), QByteArray("earlier"));
+
+    recognizer.text = QStringLiteral("Quarterly revenue");
+    card->extractText();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20) == QByteArray("Quarterly revenue"); }, 3000));
+    EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::utf8PlainText});
+    EXPECT_EQ(recognizer.lastSize(), QSize(200, 100));
+    // An ordinary copy: the monitor is not held off.
+    EXPECT_EQ(ClipboardSuspension::shared().holders(), holders);
+    TextRecognizer::setShared(nullptr);
 }

@@ -6,7 +6,6 @@
 #include "annotation/PaintEngine.h"
 #include "annotation/StrokeJSON.h"
 #include "app/AppDelegate.h"
-#include "capture/ScreenshotCaptureService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "clipboard/PasteService.h"
 #include "editor/AnnotationEditorView.h"
@@ -389,15 +388,6 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
 
 TEST_F(GalleryWindowsTest, TextExtractionPutsTheWordsOnTheClipboard)
 {
-    {
-        std::optional<std::optional<QString>> probe;
-        QObject receiver;
-        ScreenshotCaptureService::shared().recognizeText(
-            paragraphPicture(), &receiver, [&](std::optional<QString> text) { probe = text; });
-        waitUntil([&] { return probe.has_value(); }, 30000);
-        if (!probe || !*probe)
-            GTEST_SKIP() << "the capture service does not recognise text yet";
-    }
     const auto item = addScreenshot(minutesAgo(1), paragraphPicture());
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
