@@ -2,6 +2,8 @@
 // routing with and without "doubleClickToPaste", the drag-out data and the row pictures.
 #include "fakes/TestSupport.h"
 #include "HistoryTestSupport.h"
+#include "clipboard/AppIconCache.h"
+#include "history/AppIconView.h"
 #include "history/ClipDragSourceView.h"
 #include "history/ClipRowView.h"
 #include "history/FCPThumbnailView.h"
@@ -355,6 +357,23 @@ TEST_F(ClipRowTest, OwnDragsAreRefusedByTheProgramsFieldsOtherProgramsDropsAreTa
     EXPECT_FALSE(ClipDragSourceView::isOwnDrag(&other));
     EXPECT_TRUE(dropInto(&other));
     EXPECT_EQ(field.text(), QStringLiteral("from elsewhere"));
+}
+
+TEST_F(ClipRowTest, RowsOfOneProgramShareOneIconLookup)
+{
+    const QString program = QStringLiteral("org.example.no-such-program");
+    AppIconCache& cache = AppIconCache::shared();
+    const int before = cache.lookupsStarted();
+    std::vector<std::unique_ptr<AppIconView>> icons;
+    for (int i = 0; i < 20; ++i) {
+        icons.push_back(std::make_unique<AppIconView>(program, QStringLiteral("doc.text"), 28));
+        icons.back()->show();
+    }
+    EXPECT_EQ(cache.lookupsStarted() - before, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !cache.isLookingUp(program); }, 5000));
+    QTest::qWait(3 * AppIconView::lookupPollMs);
+    EXPECT_EQ(cache.lookupsStarted() - before, 1); // the views stop asking once the lookup has ended
+    EXPECT_FALSE(icons.front()->hasAppIcon());
 }
 
 TEST_F(ClipRowTest, PicturesOfEveryKind)
