@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <gtest/gtest.h>
 
 #include "X11ScreenSupport.h"
@@ -245,3 +246,23 @@ TEST_F(CaptureOverlayTest, TextCapturePutsTheWordsOnTheClipboard)
         EXPECT_TRUE(text.contains(QLatin1String(word))) << word << " in " << text.toStdString();
     EXPECT_TRUE(results.isEmpty()); // no screenshot record
 }
+
+TEST_F(CaptureOverlayTest, FullScreenWithTwoMonitorsAsksWhichOneInAMenu)
+{
+    const QImage tile = patternTile(10);
+    PatternWindow pattern(QRect(0, 0, 1280, 800), tile, true);
+    ASSERT_TRUE(pattern.waitViewable());
+    manager.beginFullScreenCapture();
+    ASSERT_TRUE(waitUntil([&] { return manager.displayMenu() && manager.displayMenu()->isVisible(); }));
+    auto* menu = qobject_cast<QMenu*>(manager.displayMenu());
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[1]->text(), QStringLiteral("R"));
+    menu->actions()[1]->trigger();
+    menu->close();
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_EQ(results[0].sourceRect, QRectF(0, 0, 640, 800));
+    EXPECT_TRUE(sameRgb(results[0].image, tiled(tile, QSize(1280, 800)).copy(640, 0, 640, 800)));
+    EXPECT_FALSE(manager.isShowing());
+}
+
