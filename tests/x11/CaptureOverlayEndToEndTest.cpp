@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include "X11ScreenSupport.h"
@@ -195,7 +196,22 @@ TEST_F(CaptureOverlayTest, TheSelfTimerCapturesLiveAfterItsCount)
     ASSERT_TRUE(before.waitViewable());
     present([&] { manager.beginAreaSelection(true); });
     drag({50, 50}, {250, 150});
-    manager.setTimerSeconds(1);
+    // The timer from the tool bar's list; the overlay keeps the keyboard after the list closes.
+    ASSERT_TRUE(waitUntil([&] { return manager.toolbarWindow() && manager.toolbarWindow()->isVisible(); }));
+    auto* bar = manager.toolbarWindow()->findChild<CaptureToolbarView*>();
+    ASSERT_TRUE(bar);
+    const QPoint timer = bar->button(QStringLiteral("Timer"))->mapToGlobal(QPoint(20, 15));
+    xdotool({"mousemove", QString::number(timer.x()), QString::number(timer.y()), "click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return bar->timerList() && bar->timerList()->isVisible(); }));
+    spin(80);
+    source.grabRect(bar->timerList()->geometry().united(manager.toolbarWindow()->geometry()).adjusted(-4, -4, 4, 4))
+        .save(artifact(QStringLiteral("overlay-toolbar-timer-list.png")));
+    QWidget* oneSecond = bar->timerList()->findChildren<QPushButton*>().at(1);
+    const QPoint row = oneSecond->mapToGlobal(oneSecond->rect().center());
+    xdotool({"mousemove", QString::number(row.x()), QString::number(row.y()), "click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return manager.selection().timerSeconds() == 3; }));
+    manager.setTimerSeconds(1); // a shorter wait for the test
+    spin(50);
     key("Return");
     EXPECT_EQ(manager.selection().countdownRemaining(), 1);
     source.grabRect(QRect(0, 0, 640, 400)).save(artifact(QStringLiteral("overlay-countdown.png")));
