@@ -221,6 +221,14 @@ protected:
 
 TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowedEverywhere)
 {
+    // Before anything is stored: the empty state.
+    ScreenshotsWindowManager::shared().showScreenshots();
+    ASSERT_TRUE(waitUntil([] { return ScreenshotsWindowManager::shared().window()->isVisible(); }));
+    EXPECT_TRUE(galleryGrid()->grid()->emptyState()->isVisible());
+    spin(300);
+    saveWindowPicture(ScreenshotsWindowManager::shared().window(), QStringLiteral("gallery_empty_x11.png"));
+    ScreenshotsWindowManager::shared().window()->close();
+
     const QDateTime same = minutesAgo(30);
     addScreenshot(minutesAgo(2), screenshotPicture(QColor(52, 101, 164), QStringLiteral("Release notes")));
     QImage marked = screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard"));
