@@ -1,4 +1,4 @@
-// Screen recording at 1920 x 1080 and 30 fps, pinned to two cores (as `taskset -c` would): frames
+// Screen recording at 1920 x 1080 and 30 fps, pinned to two cores (`taskset -c`): frames
 // dropped and CPU seconds per recorded second for each x265 speed setting, and, where the ffmpeg
 // program exists, the same figures for its own command line (x11grab + libx265, same settings) as
 // the baseline. With an X display of at least 1920 x 1080 (xvfb-run -s "-screen 0 1920x1080x24")
@@ -44,23 +44,38 @@ double cpuSeconds(int who)
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The first two cores this process may use, as a taskset list ("0,1").
-QString pinToTwoCores()
+cpu_set_t s_recordingCores; // the two cores of the recording
+cpu_set_t s_otherCores;     // the rest, for the desktop playing in the main thread
+
+// Picks the first two cores this process may use for the recording; returns them as a taskset
+// list ("0,1"). Threads inherit the affinity of the thread that starts them, so the recording is
+// set up while the main thread is on those cores, and the main thread moves off them to play.
+QString chooseTwoCores()
 {
     cpu_set_t allowed;
     CPU_ZERO(&allowed);
     sched_getaffinity(0, sizeof(allowed), &allowed);
-    cpu_set_t two;
-    CPU_ZERO(&two);
+    CPU_ZERO(&s_recordingCores);
+    CPU_ZERO(&s_otherCores);
     QStringList list;
-    for (int cpu = 0; cpu < CPU_SETSIZE && list.size() < 2; ++cpu) {
-        if (CPU_ISSET(cpu, &allowed)) {
-            CPU_SET(cpu, &two);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (!CPU_ISSET(cpu, &allowed))
+            continue;
+        if (list.size() < 2) {
+            CPU_SET(cpu, &s_recordingCores);
             list << QString::number(cpu);
+        } else {
+            CPU_SET(cpu, &s_otherCores);
         }
     }
-    sched_setaffinity(0, sizeof(two), &two);
+    if (CPU_COUNT(&s_otherCores) == 0)
+        s_otherCores = s_recordingCores;
     return list.join(',');
+}
+
+void mainThreadOn(const cpu_set_t& cores)
+{
+    sched_setaffinity(0, sizeof(cores), &cores);
 }
 
 // A second of a working desktop: windows with text, and a 640 x 360 video playing in one of them.
@@ -178,6 +193,7 @@ void recordWithPipeline(benchmark::State& state, const char* preset)
         FFmpegMovieWriter writer;
         QString error;
         RecordingPipeline::Setup setup;
+        mainThreadOn(s_recordingCores); // the encoder's threads start here
         setup.movie = writer.create(dir.filePath(QStringLiteral("bench.mov")), settings, &error);
         setup.grabber = source.rectGrabber(QRect(QPoint(0, 0), movieSize), &error);
         setup.pointerSource = s_display ? &source : nullptr;
@@ -187,7 +203,9 @@ void recordWithPipeline(benchmark::State& state, const char* preset)
         const double mainBefore = threadCpuSeconds();
         pipeline.start({}, &error);
         if (s_display) {
+            mainThreadOn(s_otherCores);
             play(seconds);
+            mainThreadOn(s_recordingCores);
         } else {
             for (int tick = 0; tick < int(seconds * 30); ++tick) {
                 screen.setScreen(frames[tick % frames.size()]); // shares the pixels, costs nothing
@@ -240,6 +258,7 @@ void recordWithFFmpeg(benchmark::State& state, const QString& cores)
     for (auto _ : state) {
         QTemporaryDir dir;
         QProcess process;
+        mainThreadOn(s_otherCores);
         process.start(QStringLiteral("taskset"), {QStringLiteral("-c"), cores, ffmpeg, QStringLiteral("-loglevel"),
             QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("x11grab"), QStringLiteral("-draw_mouse"),
             QStringLiteral("1"), QStringLiteral("-framerate"), QStringLiteral("30"), QStringLiteral("-video_size"),
@@ -254,6 +273,7 @@ void recordWithFFmpeg(benchmark::State& state, const QString& cores)
         clock.start();
         while (process.state() != QProcess::NotRunning && clock.elapsed() < seconds * 1000 + 60'000)
             play(0.05);
+        mainThreadOn(s_recordingCores);
         const double cpu = cpuSeconds(RUSAGE_CHILDREN);
         s_ffmpegCpuPerSecond = cpu / seconds;
         state.counters["cpu_s_per_s"] = s_ffmpegCpuPerSecond;
@@ -268,7 +288,8 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QString cores = pinToTwoCores();
+    const QString cores = chooseTwoCores();
+    mainThreadOn(s_recordingCores);
     const QList<QImage> frames = desktopFrames();
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
         auto display = std::make_unique<X11ScreenSource>();
@@ -276,8 +297,10 @@ int main(int argc, char** argv)
         if (!monitors.isEmpty() && monitors.first().frame.width() >= movieSize.width()
             && monitors.first().frame.height() >= movieSize.height()) {
             s_display = std::move(display);
+            mainThreadOn(s_otherCores);
             s_desktop = std::make_unique<DesktopWindow>(frames);
             play(0.5);
+            mainThreadOn(s_recordingCores);
         }
     }
     std::printf("recording %s\n", s_display ? "the X display with a busy desktop playing" : "a fake screen");
