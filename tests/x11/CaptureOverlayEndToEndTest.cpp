@@ -4,6 +4,7 @@
 #include "capture/CaptureToolbarView.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Background.h"
+#include "platform/HotkeyRegistrar.h"
 #include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/X11ScreenSource.h"
 #include "ui/Symbols.h"
@@ -225,17 +226,32 @@ TEST_F(CaptureOverlayTest, TheSelfTimerCapturesLiveAfterItsCount)
     EXPECT_EQ(results.size(), 1);
 }
 
-TEST_F(CaptureOverlayTest, ASecondBeginDuringAnOverlayFreezesACleanScreen)
+TEST_F(CaptureOverlayTest, ASecondHotkeyPressDuringAnOverlayFreezesACleanScreen)
 {
     const QImage tile = patternTile(9);
     PatternWindow pattern(QRect(0, 0, 1280, 800), tile, true);
     ASSERT_TRUE(pattern.waitViewable());
-    present([&] { manager.beginAreaSelection(false); });
-    present([&] { manager.beginAreaSelection(false); });
+    // The area shortcut as the program registers it; while the overlay holds the keyboard the
+    // press reaches the overlay, which hands it to the registrar.
+    HotkeyRegistrar::setShared(&services.registrar);
+    QString error;
+    ASSERT_TRUE(services.registrar.registerHotkey(2, kKeyK, kControl | kOption, &error)) << error.toStdString();
+    int presses = 0;
+    QObject::connect(&services.registrar, &HotkeyRegistrar::hotkeyPressed, &manager, [&](quint32 id) {
+        if (id == 2) {
+            ++presses;
+            manager.beginAreaSelection(false);
+        }
+    });
+    present([&] { xdotool({"key", "ctrl+alt+k"}); });
+    present([&] { xdotool({"key", "ctrl+alt+k"}); });
+    EXPECT_EQ(presses, 2);
     EXPECT_EQ(manager.overlayWindows().size(), 2);
     drag({600, 300}, {700, 500}); // across both monitors: the larger part wins
     ASSERT_TRUE(waitForResults(1));
     EXPECT_TRUE(sameRgb(results[0].image, tiled(tile, QSize(1280, 800)).copy(640, 300, 60, 200)));
+    services.registrar.unregisterHotkey(2);
+    HotkeyRegistrar::setShared(nullptr);
 }
 
 TEST_F(CaptureOverlayTest, TextCapturePutsTheWordsOnTheClipboard)
