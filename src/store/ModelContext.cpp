@@ -862,6 +862,14 @@ std::vector<RecordingItemPtr> ModelContext::fetchRecordingItems(const FetchDescr
     return d->fetch<RecordingItem>(descriptor, error);
 }
 
+qint64 ModelContext::countSealedEntries(QString* error)
+{
+    FetchDescriptor sealed;
+    sealed.predicate = QStringLiteral("encryptedSearchIndex IS NOT NULL OR id IN "
+                                      "(SELECT clipItem FROM ClipRepresentation WHERE encryptedData IS NOT NULL)");
+    return fetchClipItemCount(sealed, error);
+}
+
 qint64 ModelContext::fetchClipItemCount(const FetchDescriptor& descriptor, QString* error)
 {
     QString failure;
