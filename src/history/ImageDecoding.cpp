@@ -1,31 +1,14 @@
 #include "history/ImageDecoding.h"
 
 #include "clipboard/ImageCache.h"
+#include "platform/ImageDecoder.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QImageReader>
 #include <QThreadPool>
 
 QImage ImageDecoding::decode(const QByteArray& data, QSize maxPixelSize)
 {
-    if (data.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize declared = reader.size();
-    if (declared.isValid() && qint64(declared.width()) * declared.height() * 4 > ImageCache::maxDecodedBytes)
-        return {};
-    if (declared.isValid() && maxPixelSize.isValid() && declared.width() > maxPixelSize.width()
-        && declared.height() > maxPixelSize.height())
-        reader.setScaledSize(declared.scaled(maxPixelSize, Qt::KeepAspectRatioByExpanding));
-    QImage image;
-    if (!reader.read(&image))
-        return {};
-    return image;
+    return ImageDecoder::decode(data, ImageCache::maxDecodedBytes, maxPixelSize);
 }
 
 void ImageDecoding::decodeAsync(

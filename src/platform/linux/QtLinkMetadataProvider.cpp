@@ -1,5 +1,6 @@
 #include "platform/linux/QtLinkMetadataProvider.h"
 
+#include "platform/ImageDecoder.h"
 #include "platform/Unicode.h"
 #include "platform/linux/LinkHttpRequest.h"
 #include "platform/linux/NetworkExchange.h"
@@ -7,7 +8,6 @@
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QFutureWatcher>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QPointer>
@@ -198,15 +198,8 @@ QtLinkMetadataProvider::PageMetadata QtLinkMetadataProvider::parseHTML(
 
 std::optional<QByteArray> QtLinkMetadataProvider::jpegFromImageData(const QByteArray& data, qint64 maxDecodedBytes)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty() || static_cast<qint64>(size.width()) * size.height() * 4 > maxDecodedBytes)
-        return std::nullopt;
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
+    QImage image = ImageDecoder::decode(data, maxDecodedBytes);
+    if (image.isNull())
         return std::nullopt;
     if (image.hasAlphaChannel()) {
         QImage flat(image.size(), QImage::Format_RGB32);
