@@ -3,6 +3,7 @@
 #include "annotation/BeautifyRenderer.h"
 #include "annotation/MosaicRenderer.h"
 #include "annotation/StrokeJSON.h"
+#include "platform/Background.h"
 #include "platform/Console.h"
 #include "platform/ImageEncoding.h"
 #include "platform/TextRecognizer.h"
@@ -11,7 +12,6 @@
 #include <QCoreApplication>
 #include <QPainter>
 #include <QPointer>
-#include <QThreadPool>
 #include <algorithm>
 #include <cmath>
 
@@ -20,29 +20,21 @@ namespace {
 constexpr float kBrightenAmount = 0.25f;
 constexpr double kDefaultEffectAmount = 10;
 
-// The workers of text-line detection: at most two at a time, below the interface's priority.
-// Destroying the pool at exit waits for the detections still running.
-QThreadPool& detectionPool()
-{
-    static QThreadPool pool;
-    static const bool configured = [] {
-        pool.setMaxThreadCount(2);
-        pool.setThreadPriority(QThread::LowPriority);
-        return true;
-    }();
-    (void)configured;
-    return pool;
-}
-
 // The whole pixels a rectangle covers; edges within a millionth of a pixel of a pixel border
 // stay there, so that fractions like 0.1 × 1000 do not add a column.
+// Values far outside any image (a stored stroke may hold ±1e300) are clamped while still doubles,
+// so that the conversion to int stays defined.
 QRect coveredPixels(const QRectF& rect)
 {
     constexpr double slack = 1e-6;
-    const int left = static_cast<int>(std::floor(rect.left() + slack));
-    const int top = static_cast<int>(std::floor(rect.top() + slack));
-    const int right = static_cast<int>(std::ceil(rect.right() - slack));
-    const int bottom = static_cast<int>(std::ceil(rect.bottom() - slack));
+    const auto whole = [](double value) {
+        constexpr double limit = 1 << 30;
+        return static_cast<int>(std::clamp(value, -limit, limit));
+    };
+    const int left = whole(std::floor(rect.left() + slack));
+    const int top = whole(std::floor(rect.top() + slack));
+    const int right = whole(std::ceil(rect.right() - slack));
+    const int bottom = whole(std::ceil(rect.bottom() - slack));
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
@@ -103,28 +95,17 @@ void AnnotationDocument::startTextLineDetection(TextRecognizer* recognizer)
 {
     if (!recognizer)
         return;
-    // The worker reads only the immutable bitmap and holds the document weakly; the result is
-    // handed to the main thread, where it is dropped if the document is gone by then.
-    QPointer<AnnotationDocument> weak(this);
+    // The worker reads only the immutable bitmap; the result is dropped if the document is gone
+    // by the time it arrives on the main thread.
     const QImage bitmap = m_sourceBitmap;
-    detectionPool().start([recognizer, bitmap, weak] {
-        std::vector<QRectF> rects = recognizer->textLineRects(bitmap);
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return;
-        QMetaObject::invokeMethod(
-            app,
-            [weak, rects = std::move(rects)]() mutable {
-                if (weak)
-                    weak->setTextLineRects(std::move(rects));
-            },
-            Qt::QueuedConnection);
-    });
+    Background::run(
+        this, [recognizer, bitmap] { return recognizer->textLineRects(bitmap); },
+        [this](std::vector<QRectF> rects) { setTextLineRects(std::move(rects)); });
 }
 
 void AnnotationDocument::waitForTextDetections()
 {
-    detectionPool().waitForDone();
+    Background::pool().waitForDone();
 }
 
 void AnnotationDocument::setTextLineRects(std::vector<QRectF> rects)
@@ -156,7 +137,8 @@ const QImage& AnnotationDocument::brightenedImage()
 
 QImage AnnotationDocument::croppedEffectImage(const PaintStroke& stroke)
 {
-    if ((stroke.tool != PaintTool::mosaic && stroke.tool != PaintTool::blur) || stroke.points.size() != 2)
+    const ToolEffect kind = stroke.tool.effect();
+    if ((kind != ToolEffect::mosaic && kind != ToolEffect::blur) || stroke.points.size() != 2)
         return QImage();
     const double amount = stroke.effectAmount.value_or(kDefaultEffectAmount);
     const PaintPoint& p = stroke.points.front();
@@ -181,7 +163,7 @@ QImage AnnotationDocument::croppedEffectImage(const PaintStroke& stroke)
     // A margin around the rectangle lets the pixel grid and the blur see the pixels around it,
     // so that the result's edges are not faded.
     const QRect imageRect(0, 0, m_sourceBitmap.width(), m_sourceBitmap.height());
-    const double margin = std::clamp(stroke.tool == PaintTool::mosaic ? amount : 2 * amount, 0.0, width + height);
+    const double margin = std::clamp(kind == ToolEffect::mosaic ? amount : 2 * amount, 0.0, width + height);
     const QRect grown = coveredPixels(strokeRect.adjusted(-margin, -margin, margin, margin)).intersected(imageRect);
     // The part of the stroke's rectangle inside the image, in whole pixels.
     const QRect inner = coveredPixels(strokeRect).intersected(imageRect);
@@ -191,7 +173,7 @@ QImage AnnotationDocument::croppedEffectImage(const PaintStroke& stroke)
     const QImage source = m_sourceBitmap.copy(grown);
     if (source.isNull())
         return QImage();
-    const QImage effect = stroke.tool == PaintTool::mosaic ? MosaicRenderer::pixelated(source, amount)
+    const QImage effect = kind == ToolEffect::mosaic ? MosaicRenderer::pixelated(source, amount)
                                                            : MosaicRenderer::blurred(source, amount);
     if (effect.isNull())
         return QImage();
@@ -258,7 +240,7 @@ AnnotationScene AnnotationDocument::scene(std::optional<QImage> background)
 {
     const std::vector<PaintStroke>& strokes = m_engine->strokes();
     const bool highlights = std::any_of(
-        strokes.begin(), strokes.end(), [](const PaintStroke& s) { return s.tool == PaintTool::areaHighlight; });
+        strokes.begin(), strokes.end(), [](const PaintStroke& s) { return s.tool.effect() == ToolEffect::areaHighlight; });
     QPointer<AnnotationDocument> self(this);
     return AnnotationScene {
         strokes,

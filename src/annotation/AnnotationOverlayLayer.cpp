@@ -33,14 +33,14 @@ void AnnotationOverlayLayer::paint(QPainter& painter) const
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     for (const PaintStroke& stroke : strokes) {
-        switch (stroke.tool) {
-        case PaintTool::text:
+        switch (stroke.tool.family()) {
+        case ToolFamily::text:
             paintText(painter, stroke);
             break;
-        case PaintTool::numberBadge:
+        case ToolFamily::badge:
             paintBadge(painter, stroke);
             break;
-        case PaintTool::label:
+        case ToolFamily::label:
             paintLabel(painter, stroke);
             break;
         default:

@@ -164,6 +164,23 @@ QColor windowBackgroundColor()
     return color;
 }
 
+// The image rectangle lies on whole pixels, so the outline covers every pixel of it fully except
+// in the four corner squares of the radius: only those blend, the body is copied as it is.
+std::vector<QRect> cornerSquares(const QRect& imageRect, double radius)
+{
+    const int corner = qCeil(radius);
+    if (corner <= 0)
+        return {};
+    if (2 * corner > std::min(imageRect.width(), imageRect.height()))
+        return {imageRect}; // corners that meet: blend the whole image
+    return {
+        QRect(imageRect.left(), imageRect.top(), corner, corner),
+        QRect(imageRect.right() + 1 - corner, imageRect.top(), corner, corner),
+        QRect(imageRect.left(), imageRect.bottom() + 1 - corner, corner, corner),
+        QRect(imageRect.right() + 1 - corner, imageRect.bottom() + 1 - corner, corner, corner),
+    };
+}
+
 QImage render(const QImage& image, const BeautifyConfig& config)
 {
     if (!config.isEnabled || image.isNull())
@@ -186,20 +203,7 @@ QImage render(const QImage& image, const BeautifyConfig& config)
     QPainterPath outline;
     outline.addRoundedRect(QRectF(imageRect), layout->cornerRadius, layout->cornerRadius);
 
-    // The image rectangle lies on whole pixels, so the outline covers every pixel of it fully except
-    // in the four corner squares of the radius. The body is copied as it is; only the corners blend.
-    const int corner = qCeil(layout->cornerRadius);
-    std::vector<QRect> blendRects;
-    if (corner > 0 && 2 * corner <= std::min(imageRect.width(), imageRect.height())) {
-        blendRects = {
-            QRect(imageRect.left(), imageRect.top(), corner, corner),
-            QRect(imageRect.right() + 1 - corner, imageRect.top(), corner, corner),
-            QRect(imageRect.left(), imageRect.bottom() + 1 - corner, corner, corner),
-            QRect(imageRect.right() + 1 - corner, imageRect.bottom() + 1 - corner, corner, corner),
-        };
-    } else if (corner > 0) {
-        blendRects = {imageRect}; // corners that meet: blend the whole image
-    }
+    const std::vector<QRect> blendRects = cornerSquares(imageRect, layout->cornerRadius);
     QRegion corners;
     for (const QRect& r : blendRects)
         corners += r;
@@ -219,13 +223,16 @@ QImage render(const QImage& image, const BeautifyConfig& config)
         painter.restore();
     }
 
-    // Inside the outline the frame shows the image alone (a translucent image does not show the
-    // background through): the body is replaced outright ...
+    // With a shadow, the inside of the outline is cleared first, so a translucent image shows no
+    // background through it: the body is replaced outright. Without one, the image lies over the
+    // background, which shows through its transparent pixels.
+    const bool cleared = layout->shadow.has_value();
     painter.setClipRegion(body);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setCompositionMode(cleared ? QPainter::CompositionMode_Source : QPainter::CompositionMode_SourceOver);
     painter.drawImage(imageRect.topLeft(), crop);
 
-    // ... and each corner becomes background × (1 − coverage) + image × coverage.
+    // Each corner becomes (cleared) background × (1 − coverage) + image × coverage, or (over the
+    // background) the image with its alpha times the coverage, drawn over it.
     for (const QRect& r : blendRects) {
         QImage layer(r.size(), QImage::Format_ARGB32_Premultiplied);
         if (layer.isNull())
@@ -240,9 +247,13 @@ QImage render(const QImage& image, const BeautifyConfig& config)
             layerPainter.fillPath(outline, texture);
         }
         painter.setClipRect(r);
-        painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
-        painter.fillPath(outline, Qt::black);
-        painter.setCompositionMode(QPainter::CompositionMode_Plus);
+        if (cleared) {
+            painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+            painter.fillPath(outline, Qt::black);
+            painter.setCompositionMode(QPainter::CompositionMode_Plus);
+        } else {
+            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
         painter.drawImage(r.topLeft(), layer);
     }
     painter.end();

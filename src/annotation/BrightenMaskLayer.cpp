@@ -12,7 +12,7 @@ void BrightenMaskLayer::paint(QPainter& painter) const
     QPainterPath regions;
     regions.setFillRule(Qt::WindingFill);
     for (const PaintStroke& stroke : strokes) {
-        if (stroke.tool != PaintTool::areaHighlight)
+        if (stroke.tool.effect() != ToolEffect::areaHighlight)
             continue;
         if (const std::optional<QRectF> rect = StrokeRenderer::strokeRect(stroke, canvasSize); rect && !rect->isEmpty())
             regions.addRect(*rect);

@@ -1,12 +1,18 @@
 #include "annotation/MosaicRenderer.h"
 
+#include "platform/Background.h"
+
+#include <QThread>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <system_error>
-#include <thread>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -148,11 +154,13 @@ void stripPass(
     }
 }
 
-// Runs body(begin, end) over [0, count) in contiguous chunks on up to four threads, the calling
-// one included; small jobs (count × work per item below 2^18) stay on the calling thread.
+// Runs body(begin, end) over [0, count) in contiguous chunks on up to four threads of the shared
+// pool, the calling one included; small jobs (count × work per item below 2^18) stay on the calling
+// thread. Chunks are claimed from a counter: the caller works through whatever the pool has not
+// started, so it never waits for a task still queued (also when it runs on the pool itself).
 template <typename Body> void parallelFor(int count, std::size_t workPerItem, const Body& body)
 {
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int cores = std::max(1, QThread::idealThreadCount());
     int threads = std::min({4, cores, count});
     if (static_cast<std::size_t>(count) * workPerItem < (std::size_t(1) << 18))
         threads = 1;
@@ -161,19 +169,31 @@ template <typename Body> void parallelFor(int count, std::size_t workPerItem, co
             body(0, count);
         return;
     }
+    struct Shared {
+        std::atomic<int> next {0};
+        std::atomic<int> done {0};
+        std::mutex mutex;
+        std::condition_variable finished;
+    };
     const int chunk = (count + threads - 1) / threads;
-    std::vector<std::thread> workers;
-    for (int begin = chunk; begin < count; begin += chunk) {
-        const int end = std::min(count, begin + chunk);
-        try {
-            workers.emplace_back([&body, begin, end] { body(begin, end); });
-        } catch (const std::system_error&) {
-            body(begin, end); // no thread to be had: do it here
+    const int chunks = (count + chunk - 1) / chunk;
+    auto shared = std::make_shared<Shared>();
+    // Tasks that start after the last chunk was claimed find nothing to do; they hold the state
+    // but never touch `body`, which lives only until this call returns.
+    auto work = [shared, chunks, chunk, count](const Body* run) {
+        for (int i = shared->next++; i < chunks; i = shared->next++) {
+            (*run)(i * chunk, std::min(count, (i + 1) * chunk));
+            if (++shared->done == chunks) {
+                std::lock_guard<std::mutex> lock(shared->mutex);
+                shared->finished.notify_all();
+            }
         }
-    }
-    body(0, std::min(count, chunk));
-    for (std::thread& worker : workers)
-        worker.join();
+    };
+    for (int t = 1; t < threads; ++t)
+        Background::run([work, &body] { work(&body); });
+    work(&body);
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->finished.wait(lock, [&] { return shared->done.load() == chunks; });
 }
 
 // Blurs premultiplied ARGB `image` in place with three box passes per direction. Each line is

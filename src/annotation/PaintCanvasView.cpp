@@ -180,13 +180,12 @@ void PaintCanvasView::renderSelectionHighlight(QPainter& painter, const PaintStr
     const QSizeF canvas = m_document.canvasSize();
     const double s = viewScale();
     const QPen dashed = dashedPen(QColor::fromRgbF(0, 0.85f, 1, 0.7f), 1.5, 6, 4);
-    const bool twoPointTool = stroke.tool == PaintTool::line || stroke.tool == PaintTool::arrow
-        || stroke.tool == PaintTool::label;
-    if (twoPointTool && stroke.points.size() == 2) {
+    const ToolHandles handles = stroke.tool.handles();
+    if ((handles == ToolHandles::endpoints || handles == ToolHandles::endpointsAndBend) && stroke.points.size() == 2) {
         renderEndpointHandles(painter, stroke);
-    } else if (stroke.tool == PaintTool::text) {
+    } else if (handles == ToolHandles::textBox) {
         renderTextBoxHandle(painter, stroke);
-    } else if (stroke.tool == PaintTool::numberBadge) {
+    } else if (stroke.tool.family() == ToolFamily::badge) {
         if (stroke.points.empty())
             return;
         const QPointF centre = viewPointFromCanvas(
@@ -221,7 +220,7 @@ void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke
         painter.setBrush(kHandleBlue);
         painter.drawEllipse(centre, 7.0, 7.0);
     };
-    if (stroke.tool == PaintTool::label) {
+    if (stroke.tool.family() == ToolFamily::label) {
         dot(view(stroke.points.front()));
         if (const std::optional<QRectF> chip = stroke.labelChipRect(canvas)) {
             const QPointF topLeft = viewPointFromCanvas(chip->topLeft());
@@ -336,11 +335,11 @@ void PaintCanvasView::dragChanged(const QPointF& viewPoint)
     }
 
     std::optional<PaintColor> eraserColor;
-    if (m_engine.selectedTool() == PaintTool::eraser && m_eraserBackgroundColor)
+    if (m_engine.selectedTool().traits().color == ToolColor::background && m_eraserBackgroundColor)
         eraserColor = m_eraserBackgroundColor(location);
 
     std::optional<QRectF> snap;
-    if (m_engine.selectedTool() == PaintTool::highlighter) {
+    if (m_engine.selectedTool().family() == ToolFamily::bar) {
         for (const QRectF& line : m_document.textLineRects()) {
             const double reach = kSnapReach * line.height();
             if (point.x >= line.left() && point.x <= line.right() && point.y >= line.top() - reach
@@ -388,11 +387,11 @@ void PaintCanvasView::updateCursor()
         setCursor(Qt::ClosedHandCursor);
         return;
     }
-    switch (m_engine.selectedTool()) {
-    case PaintTool::select:
+    switch (m_engine.selectedTool().family()) {
+    case ToolFamily::none:
         setCursor(Qt::ArrowCursor);
         break;
-    case PaintTool::text:
+    case ToolFamily::text:
         setCursor(Qt::IBeamCursor);
         break;
     default:

@@ -1,5 +1,8 @@
 #include "annotation/PaintColor.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <cstdint>
 #include <cstring>
 
@@ -14,6 +17,15 @@ PaintColor::PaintColor(const QColor& color)
     green = g;
     blue = b;
     opacity = a;
+}
+
+QString PaintColor::hexString() const
+{
+    auto channel = [](double value) {
+        const double scaled = std::isfinite(value) ? value * 255.0 : 0.0;
+        return int(std::clamp<long>(std::lround(scaled), 0, 255));
+    };
+    return QString::asprintf("#%02X%02X%02X", channel(red), channel(green), channel(blue));
 }
 
 std::optional<PaintColor> PaintColor::fromHexString(const QString& hexString)

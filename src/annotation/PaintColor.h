@@ -25,6 +25,8 @@ struct PaintColor {
 
     // "#RRGGBB" or "RRGGBB" (surrounding whitespace ignored), opacity 1; none for anything else.
     static std::optional<PaintColor> fromHexString(const QString& hexString);
+    // "#RRGGBB" in upper case, each component clamped to 0...1 and rounded (not finite: 0).
+    QString hexString() const;
 
     QColor toQColor() const;
 

@@ -27,7 +27,7 @@ bool textHandleHit(const PaintStroke& stroke, const PaintPoint& at, const QSizeF
 
 bool isTextTool(PaintTool tool)
 {
-    return tool == PaintTool::text || tool == PaintTool::label || tool == PaintTool::numberBadge;
+    return tool.takesText();
 }
 
 } // namespace
@@ -156,7 +156,7 @@ void PaintEngine::startStroke(const PaintPoint& at, const QSizeF& canvasSize,
     const std::optional<PaintColor>& eraserColorOverride, const std::optional<QRectF>& textSnapRect)
 {
     ChangeBatch batch(*this);
-    if (m_selectedTool == PaintTool::select) {
+    if (m_selectedTool.family() == ToolFamily::none) {
         startSelection(at, canvasSize);
         return;
     }
@@ -164,8 +164,7 @@ void PaintEngine::startStroke(const PaintPoint& at, const QSizeF& canvasSize,
     if (beginModifyingSelectionIfHit(at, canvasSize))
         return;
     // Shapes, texts and effects move when dragged by their body; pen and eraser draw over.
-    if (m_selectedTool != PaintTool::pen && m_selectedTool != PaintTool::eraser
-        && beginMovingExistingIfHit(at, canvasSize))
+    if (m_selectedTool.family() != ToolFamily::freehand && beginMovingExistingIfHit(at, canvasSize))
         return;
 
     // A new stroke begins: a text entry still open is ended first, so that no empty text is left behind.
@@ -180,26 +179,29 @@ void PaintEngine::startStroke(const PaintPoint& at, const QSizeF& canvasSize,
     stroke.lineWidth = m_lineWidth;
     stroke.createdAt = PaintStroke::now();
     stroke.textSnapRect = textSnapRect;
-    switch (m_selectedTool) {
-    case PaintTool::eraser:
+    switch (m_selectedTool.traits().color) {
+    case ToolColor::background:
         stroke.color = eraserColorOverride.value_or(PaintColor(1, 1, 1, 1));
         stroke.lineWidth = 3 * m_lineWidth;
         break;
-    case PaintTool::blackout:
+    case ToolColor::black:
         stroke.color = PaintColor(0, 0, 0, 1);
         break;
-    case PaintTool::text:
-    case PaintTool::label:
+    case ToolColor::chosen:
+    case ToolColor::none:
+        break;
+    }
+    switch (m_selectedTool.traits().size) {
+    case ToolSize::fontSize:
         stroke.fontSize = m_fontSize;
         break;
-    case PaintTool::numberBadge:
+    case ToolSize::badgeSize:
         stroke.badgeSize = m_badgeSize;
         break;
-    case PaintTool::mosaic:
-    case PaintTool::blur:
+    case ToolSize::effectAmount:
         stroke.effectAmount = m_effectAmount;
         break;
-    default:
+    case ToolSize::lineWidth:
         break;
     }
     m_currentStroke = std::move(stroke);
@@ -209,7 +211,7 @@ void PaintEngine::startStroke(const PaintPoint& at, const QSizeF& canvasSize,
 void PaintEngine::continueStroke(const PaintPoint& to)
 {
     ChangeBatch batch(*this);
-    if (m_selectedTool == PaintTool::select || m_isDraggingSelection) {
+    if (m_selectedTool.family() == ToolFamily::none || m_isDraggingSelection) {
         continueSelection(to);
         return;
     }
@@ -222,7 +224,7 @@ void PaintEngine::continueStroke(const PaintPoint& to)
 void PaintEngine::endStroke()
 {
     ChangeBatch batch(*this);
-    if (m_selectedTool == PaintTool::select || m_isDraggingSelection) {
+    if (m_selectedTool.family() == ToolFamily::none || m_isDraggingSelection) {
         endSelection();
         // A stroke left over from a tool switched mid-drag is dropped.
         if (m_currentStroke) {
@@ -243,13 +245,13 @@ void PaintEngine::endStroke()
     if (stroke.points.size() < minimumPoints)
         return;
 
-    switch (tool) {
-    case PaintTool::text:
-    case PaintTool::numberBadge:
+    // The family's shape: a polyline keeps every point, an anchor the first, the rest both ends.
+    switch (tool.family()) {
+    case ToolFamily::text:
+    case ToolFamily::badge:
         stroke.points = {stroke.points.front()};
         break;
-    case PaintTool::pen:
-    case PaintTool::eraser:
+    case ToolFamily::freehand:
         break;
     default:
         stroke.points = {stroke.points.front(), stroke.points.back()};
@@ -259,7 +261,8 @@ void PaintEngine::endStroke()
     if (isTextTool(tool) && m_pendingTextEditID && *m_pendingTextEditID != stroke.id)
         settlePendingText();
 
-    if (tool == PaintTool::numberBadge || (tool == PaintTool::label && m_includeNumberInLabel)) {
+    // A badge always takes the next number; a label only when asked to.
+    if (tool.traits().isNumbered && (tool.family() != ToolFamily::label || m_includeNumberInLabel)) {
         stroke.badgeNumber = m_nextBadgeNumber;
         assign(m_nextBadgeNumber, m_nextBadgeNumber + 1, NextBadgeNumberChange);
     }
@@ -274,15 +277,11 @@ void PaintEngine::endStroke()
 
 // --- selection and editing drags ---
 
-void PaintEngine::beginDrag(const PaintStroke& stroke, DragTarget target, const PaintPoint& at)
+void PaintEngine::beginDrag(const PaintStroke& stroke, StrokeEditDrag::Kind kind, const PaintPoint& at, int index)
 {
     assign(m_selectedStrokeID, std::optional<QUuid>(stroke.id), SelectedStrokeIDChange);
-    m_dragTarget = target;
+    m_drag.emplace(stroke, kind, index, at);
     assign(m_isDraggingSelection, true, IsDraggingSelectionChange);
-    m_dragStartPoint = at;
-    m_originalStrokePoints = stroke.points;
-    m_originalControlPoint = stroke.controlPoint;
-    m_originalTextSnapRect = stroke.textSnapRect;
 }
 
 void PaintEngine::startSelection(const PaintPoint& at, const QSizeF& canvasSize)
@@ -301,34 +300,34 @@ void PaintEngine::startSelection(const PaintPoint& at, const QSizeF& canvasSize)
             const std::optional<PaintPoint> apex = s.bendApex();
             return apex && distance(*apex, at) < handleTolerance;
         })) {
-        beginDrag(*hit, {DragTarget::arrowBend}, at);
+        beginDrag(*hit, StrokeEditDrag::arrowBend, at);
         return;
     }
     // 2. The text-box handle, drawn only for the selected stroke and so taken only from it.
     if (const PaintStroke* selected = strokeWithID(m_selectedStrokeID);
         selected && textHandleHit(*selected, at, canvasSize, m_measurer, tolerance(kTextBoxHandleRadius))) {
-        beginDrag(*selected, {DragTarget::textBoxResize}, at);
+        beginDrag(*selected, StrokeEditDrag::textBoxResize, at);
         return;
     }
     // 3. Endpoints.
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
         if (const std::optional<int> index = it->hitTestEndpoint(
                 at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
-            beginDrag(*it, {DragTarget::endpoint, *index}, at);
+            beginDrag(*it, StrokeEditDrag::endpoint, at, *index);
             return;
         }
     }
     // 4. Corners of region strokes.
     for (auto it = m_strokes.rbegin(); it != m_strokes.rend(); ++it) {
         if (const std::optional<int> index = it->hitTestCorner(at, canvasSize, tolerance(kHandleThreshold))) {
-            beginDrag(*it, {DragTarget::corner, *index}, at);
+            beginDrag(*it, StrokeEditDrag::corner, at, *index);
             return;
         }
     }
     // 5. Bodies.
     if (const PaintStroke* hit = topmostFirst(
             [&](const PaintStroke& s) { return s.hitTest(at, canvasSize, tolerance(kBodyThreshold), m_measurer); })) {
-        beginDrag(*hit, {DragTarget::wholeStroke}, at);
+        beginDrag(*hit, StrokeEditDrag::wholeStroke, at);
         return;
     }
     // Empty canvas: the selection goes.
@@ -342,21 +341,24 @@ bool PaintEngine::beginModifyingSelectionIfHit(const PaintPoint& at, const QSize
     if (!selected || selected->tool != m_selectedTool)
         return false;
 
-    DragTarget target;
+    StrokeEditDrag::Kind kind;
+    int index = 0;
     if (const std::optional<PaintPoint> apex = selected->bendApex();
         apex && distance(*apex, at) < normalizedTolerance(canvasSize, tolerance(kHandleThreshold))) {
-        target = {DragTarget::arrowBend};
+        kind = StrokeEditDrag::arrowBend;
     } else if (textHandleHit(*selected, at, canvasSize, m_measurer, tolerance(kTextBoxHandleRadius))) {
-        target = {DragTarget::textBoxResize};
+        kind = StrokeEditDrag::textBoxResize;
     } else if (const std::optional<int> endpoint = selected->hitTestEndpoint(
                    at, canvasSize, tolerance(kHandleThreshold), m_measurer)) {
-        target = {DragTarget::endpoint, *endpoint};
+        kind = StrokeEditDrag::endpoint;
+        index = *endpoint;
     } else if (const std::optional<int> corner = selected->hitTestCorner(at, canvasSize, tolerance(kHandleThreshold))) {
-        target = {DragTarget::corner, *corner};
+        kind = StrokeEditDrag::corner;
+        index = *corner;
     } else {
         return false;
     }
-    beginDrag(*selected, target, at);
+    beginDrag(*selected, kind, at, index);
     return true;
 }
 
@@ -366,7 +368,7 @@ bool PaintEngine::beginMovingExistingIfHit(const PaintPoint& at, const QSizeF& c
         if (it->tool != m_selectedTool)
             continue;
         if (it->hitTest(at, canvasSize, tolerance(kBodyThreshold), m_measurer)) {
-            beginDrag(*it, {DragTarget::wholeStroke}, at);
+            beginDrag(*it, StrokeEditDrag::wholeStroke, at);
             return true;
         }
     }
@@ -375,79 +377,17 @@ bool PaintEngine::beginMovingExistingIfHit(const PaintPoint& at, const QSizeF& c
 
 void PaintEngine::continueSelection(const PaintPoint& to)
 {
-    if (!m_isDraggingSelection || !m_originalStrokePoints)
+    if (!m_isDraggingSelection || !m_drag)
         return;
     PaintStroke* stroke = strokeWithID(m_selectedStrokeID);
-    if (!stroke)
-        return;
-    const std::vector<PaintPoint>& saved = *m_originalStrokePoints;
-
-    switch (m_dragTarget.kind) {
-    case DragTarget::endpoint: {
-        if (m_dragTarget.index < 0 || static_cast<std::size_t>(m_dragTarget.index) >= saved.size())
-            return;
-        std::vector<PaintPoint> points = saved;
-        points[static_cast<std::size_t>(m_dragTarget.index)] = to;
-        stroke->points = std::move(points);
-        break;
-    }
-    case DragTarget::corner: {
-        if (saved.size() != 2)
-            return;
-        // The corner diagonally opposite the dragged one stays where it is.
-        const int index = m_dragTarget.index;
-        const double fixedX = (index == 0 || index == 2) ? std::max(saved[0].x, saved[1].x)
-                                                         : std::min(saved[0].x, saved[1].x);
-        const double fixedY = (index == 0 || index == 1) ? std::max(saved[0].y, saved[1].y)
-                                                         : std::min(saved[0].y, saved[1].y);
-        stroke->points = {to, PaintPoint(fixedX, fixedY, 1.0)};
-        break;
-    }
-    case DragTarget::wholeStroke: {
-        if (!m_dragStartPoint)
-            return;
-        const double dx = to.x - m_dragStartPoint->x;
-        const double dy = to.y - m_dragStartPoint->y;
-        std::vector<PaintPoint> points;
-        points.reserve(saved.size());
-        for (const PaintPoint& p : saved)
-            points.emplace_back(p.x + dx, p.y + dy, p.pressure);
-        stroke->points = std::move(points);
-        // The bend of an arrow and the text line of a highlighter travel with the stroke.
-        if (m_originalControlPoint) {
-            const PaintPoint& c = *m_originalControlPoint;
-            stroke->controlPoint = PaintPoint(c.x + dx, c.y + dy, c.pressure);
-        }
-        if (m_originalTextSnapRect)
-            stroke->textSnapRect = m_originalTextSnapRect->translated(dx, dy);
-        break;
-    }
-    case DragTarget::arrowBend: {
-        if (saved.size() != 2)
-            return;
-        // The control point that puts the curve's middle through the pointer.
-        const PaintPoint& a = saved.front();
-        const PaintPoint& b = saved.back();
-        stroke->controlPoint = PaintPoint(2 * to.x - (a.x + b.x) / 2, 2 * to.y - (a.y + b.y) / 2, 1.0);
-        break;
-    }
-    case DragTarget::textBoxResize:
-        if (saved.empty())
-            return;
-        stroke->points = {saved.front(), to};
-        break;
-    }
-    markChanged(StrokesChange);
+    if (stroke && m_drag->apply(*stroke, to))
+        markChanged(StrokesChange);
 }
 
 void PaintEngine::endSelection()
 {
     assign(m_isDraggingSelection, false, IsDraggingSelectionChange);
-    m_dragStartPoint.reset();
-    m_originalStrokePoints.reset();
-    m_originalControlPoint.reset();
-    m_originalTextSnapRect.reset();
-    m_dragTarget = DragTarget();
+    m_drag.reset();
 }
 
 // --- text entry ---
@@ -463,7 +403,7 @@ void PaintEngine::commitOrDiscardPendingText(
     }
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) {
-        if (stroke->tool == PaintTool::numberBadge) {
+        if (stroke->tool.family() == ToolFamily::badge) {
             // A badge without caption is still a badge.
             if (stroke->text) {
                 stroke->text.reset();
@@ -484,7 +424,7 @@ void PaintEngine::commitOrDiscardPendingText(
         stroke->text = trimmed;
         const double width = canvasSize.width();
         const double height = canvasSize.height();
-        if (stroke->tool == PaintTool::text && boxSize && width > 0 && height > 0 && !stroke->points.empty()) {
+        if (stroke->tool.handles() == ToolHandles::textBox && boxSize && width > 0 && height > 0 && !stroke->points.empty()) {
             // The box is centred on the first point, where the text field was.
             const double cx = stroke->points.front().x * width;
             const double cy = stroke->points.front().y * height;
@@ -536,8 +476,9 @@ void PaintEngine::renumberBadges()
     int counter = 1;
     bool renumbered = false;
     for (PaintStroke& stroke : m_strokes) {
-        const bool numbered = stroke.tool == PaintTool::numberBadge
-            || (stroke.tool == PaintTool::label && stroke.badgeNumber.has_value());
+        // Badges always count; a label only when it was given a number.
+        const bool numbered = stroke.tool.traits().isNumbered
+            && (stroke.tool.family() != ToolFamily::label || stroke.badgeNumber.has_value());
         if (!numbered)
             continue;
         if (stroke.badgeNumber != counter) {
@@ -568,7 +509,8 @@ void PaintEngine::applyColorToSelection(const PaintColor& color)
     ChangeBatch batch(*this);
     PaintStroke* stroke = strokeWithID(m_selectedStrokeID);
     // Blackout stays black and an area highlight has no colour of its own.
-    if (!stroke || stroke->tool == PaintTool::blackout || stroke->tool == PaintTool::areaHighlight)
+    const ToolColor source = stroke ? stroke->tool.traits().color : ToolColor::none;
+    if (source == ToolColor::black || source == ToolColor::none)
         return;
     stroke->color = color;
     markChanged(StrokesChange);
@@ -588,7 +530,7 @@ void PaintEngine::applyFontSizeToSelection(double fontSize)
 {
     ChangeBatch batch(*this);
     PaintStroke* stroke = strokeWithID(m_selectedStrokeID);
-    if (!stroke || (stroke->tool != PaintTool::text && stroke->tool != PaintTool::label))
+    if (!stroke || stroke->tool.traits().size != ToolSize::fontSize)
         return;
     stroke->fontSize = fontSize;
     markChanged(StrokesChange);
@@ -598,7 +540,7 @@ void PaintEngine::applyBadgeSizeToSelection(double badgeSize)
 {
     ChangeBatch batch(*this);
     PaintStroke* stroke = strokeWithID(m_selectedStrokeID);
-    if (!stroke || stroke->tool != PaintTool::numberBadge)
+    if (!stroke || stroke->tool.traits().size != ToolSize::badgeSize)
         return;
     stroke->badgeSize = badgeSize;
     markChanged(StrokesChange);
@@ -608,7 +550,7 @@ void PaintEngine::applyEffectAmountToSelection(double amount)
 {
     ChangeBatch batch(*this);
     PaintStroke* stroke = strokeWithID(m_selectedStrokeID);
-    if (!stroke || (stroke->tool != PaintTool::mosaic && stroke->tool != PaintTool::blur))
+    if (!stroke || stroke->tool.traits().size != ToolSize::effectAmount)
         return;
     stroke->effectAmount = amount;
     markChanged(StrokesChange);

@@ -4,6 +4,7 @@
 #include "annotation/PaintPoint.h"
 #include "annotation/PaintStroke.h"
 #include "annotation/PaintTool.h"
+#include "annotation/StrokeEditDrag.h"
 #include "annotation/TextMeasurer.h"
 
 #include <QObject>
@@ -109,13 +110,6 @@ signals:
     void changed();
 
 private:
-    // What an editing drag changes.
-    struct DragTarget {
-        enum Kind { endpoint, corner, wholeStroke, arrowBend, textBoxResize };
-        Kind kind = wholeStroke;
-        int index = 0; // the point of `endpoint`, the corner of `corner`
-    };
-
     void startSelection(const PaintPoint& at, const QSizeF& canvasSize);
     bool beginModifyingSelectionIfHit(const PaintPoint& at, const QSizeF& canvasSize);
     bool beginMovingExistingIfHit(const PaintPoint& at, const QSizeF& canvasSize);
@@ -127,7 +121,7 @@ private:
     // Ends a text entry that is still open, keeping the text its stroke already has.
     void settlePendingText();
 
-    void beginDrag(const PaintStroke& stroke, DragTarget target, const PaintPoint& at);
+    void beginDrag(const PaintStroke& stroke, StrokeEditDrag::Kind kind, const PaintPoint& at, int index = 0);
     PaintStroke* strokeWithID(const std::optional<QUuid>& id);
     const PaintStroke* strokeWithID(const std::optional<QUuid>& id) const;
 
@@ -172,12 +166,7 @@ private:
     double m_effectAmount = 10;
     std::optional<QUuid> m_selectedStrokeID;
     bool m_isDraggingSelection = false;
-    std::optional<PaintPoint> m_dragStartPoint;
-    std::optional<std::vector<PaintPoint>> m_originalStrokePoints;
-    // Saved with the points, so that moving a whole stroke carries its bend and snap line along.
-    std::optional<PaintPoint> m_originalControlPoint;
-    std::optional<QRectF> m_originalTextSnapRect;
-    DragTarget m_dragTarget;
+    std::optional<StrokeEditDrag> m_drag;
     int m_nextBadgeNumber = 1;
     std::optional<QUuid> m_pendingTextEditID;
     double m_viewScale = 1;

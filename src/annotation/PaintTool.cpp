@@ -2,40 +2,54 @@
 
 namespace {
 
-struct ToolInfo {
-    const char* rawValue;
-    const char* systemImage;
-    const char* tooltip;
-};
+using F = ToolFamily;
+using H = ToolHandles;
+using S = ToolSize;
+using C = ToolColor;
+using E = ToolEffect;
 
-// Indexed by PaintTool::Value.
-const ToolInfo kTools[PaintTool::caseCount] = {
-    {"select", "cursorarrow", "Auswählen – Element anklicken, um es zu verschieben, umzufärben oder zu löschen"},
-    {"pen", "pencil.tip", "Stift – frei Hand zeichnen"},
-    {"arrow", "arrow.up.right", "Pfeil – auf eine Stelle zeigen"},
-    {"rectangle", "rectangle", "Rechteck zeichnen"},
-    {"filledRectangle", "rectangle.fill", "Gefülltes Rechteck – ausgefülltes Rechteck statt nur Umriss"},
-    {"ellipse", "circle", "Ellipse/Kreis zeichnen"},
-    {"line", "line.diagonal", "Gerade Linie ziehen"},
-    {"eraser", "eraser", "Radierer – übermalt mit der erkannten Hintergrundfarbe des Bildes"},
-    {"text", "character.cursor.ibeam", "Text – klicken und tippen, um eine Beschriftung hinzuzufügen"},
-    {"numberBadge", "1.circle.fill", "Nummerierter Schritt – setzt automatisch hochzählende Kreise (1, 2, 3 …)"},
+// Indexed by PaintTool::Value. Columns: raw value, icon, tool tip, family, handles, size, colour,
+// effect, takes text, arrowhead, ellipse, numbered, place in the tool bar.
+const PaintToolTraits kTools[PaintTool::caseCount] = {
+    {"select", "cursorarrow", "Auswählen – Element anklicken, um es zu verschieben, umzufärben oder zu löschen",
+        F::none, H::none, S::lineWidth, C::chosen, E::none, false, false, false, false, 0},
+    {"pen", "pencil.tip", "Stift – frei Hand zeichnen", F::freehand, H::none, S::lineWidth, C::chosen, E::none, false,
+        false, false, false, 1},
+    {"arrow", "arrow.up.right", "Pfeil – auf eine Stelle zeigen", F::segment, H::endpointsAndBend, S::lineWidth,
+        C::chosen, E::none, false, true, false, false, 4},
+    {"rectangle", "rectangle", "Rechteck zeichnen", F::outline, H::corners, S::lineWidth, C::chosen, E::none, false,
+        false, false, false, 5},
+    {"filledRectangle", "rectangle.fill", "Gefülltes Rechteck – ausgefülltes Rechteck statt nur Umriss", F::area,
+        H::corners, S::lineWidth, C::chosen, E::none, false, false, false, false, 6},
+    {"ellipse", "circle", "Ellipse/Kreis zeichnen", F::outline, H::corners, S::lineWidth, C::chosen, E::none, false,
+        false, true, false, 7},
+    {"line", "line.diagonal", "Gerade Linie ziehen", F::segment, H::endpoints, S::lineWidth, C::chosen, E::none,
+        false, false, false, false, 8},
+    {"eraser", "eraser", "Radierer – übermalt mit der erkannten Hintergrundfarbe des Bildes", F::freehand, H::none,
+        S::lineWidth, C::background, E::none, false, false, false, false, 9},
+    {"text", "character.cursor.ibeam", "Text – klicken und tippen, um eine Beschriftung hinzuzufügen", F::text,
+        H::textBox, S::fontSize, C::chosen, E::none, true, false, false, false, 10},
+    {"numberBadge", "1.circle.fill",
+        "Nummerierter Schritt – setzt automatisch hochzählende Kreise (1, 2, 3 …)", F::badge, H::none, S::badgeSize,
+        C::chosen, E::none, true, false, false, true, 11},
     {"label", "tag.fill",
-        "Textlabel – ziehen von der Stelle, auf die es zeigt, zum Text; verbindet beides mit einem Pfeil"},
-    {"mosaic", "square.grid.3x3.fill", "Mosaik – Bereich verpixeln, um Inhalte unkenntlich zu machen"},
+        "Textlabel – ziehen von der Stelle, auf die es zeigt, zum Text; verbindet beides mit einem Pfeil", F::label,
+        H::endpoints, S::fontSize, C::chosen, E::none, true, true, false, true, 12},
+    {"mosaic", "square.grid.3x3.fill", "Mosaik – Bereich verpixeln, um Inhalte unkenntlich zu machen", F::area,
+        H::corners, S::effectAmount, C::chosen, E::mosaic, false, false, false, false, 13},
     {"highlighter", "highlighter",
-        "Textmarker – wie mit einem echten Textmarker, als Balken entlang einer Zeile statt Freihand"},
-    {"spotlight", "sun.max.fill", "Bereich hervorheben – alles außer dem gewählten Bereich abdunkeln"},
-    {"blackout", "eye.slash.fill", "Unkenntlich machen – Bereich komplett mit Schwarz überdecken"},
-    {"blur", "aqi.medium", "Weichzeichnen – Bereich unscharf machen, statt ihn mit Farbe zu überdecken"},
+        "Textmarker – wie mit einem echten Textmarker, als Balken entlang einer Zeile statt Freihand", F::bar,
+        H::corners, S::lineWidth, C::chosen, E::none, false, false, false, false, 2},
+    {"spotlight", "sun.max.fill", "Bereich hervorheben – alles außer dem gewählten Bereich abdunkeln", F::area,
+        H::corners, S::lineWidth, C::chosen, E::spotlight, false, false, false, false, 16},
+    {"blackout", "eye.slash.fill", "Unkenntlich machen – Bereich komplett mit Schwarz überdecken", F::area,
+        H::corners, S::lineWidth, C::black, E::none, false, false, false, false, 15},
+    {"blur", "aqi.medium", "Weichzeichnen – Bereich unscharf machen, statt ihn mit Farbe zu überdecken", F::area,
+        H::corners, S::effectAmount, C::chosen, E::blur, false, false, false, false, 14},
     {"areaHighlight", "wand.and.rays",
-        "Bereich markieren – aufhellen statt einfärben (als Rechteck, nicht wie der Textmarker per Freihand)"},
+        "Bereich markieren – aufhellen statt einfärben (als Rechteck, nicht wie der Textmarker per Freihand)", F::area,
+        H::corners, S::lineWidth, C::none, E::areaHighlight, false, false, false, false, 3},
 };
-
-const ToolInfo& info(PaintTool tool)
-{
-    return kTools[static_cast<PaintTool::Value>(tool)];
-}
 
 } // namespace
 
@@ -59,35 +73,22 @@ std::optional<PaintTool> PaintTool::fromRawValue(const QString& rawValue)
     return std::nullopt;
 }
 
+const PaintToolTraits& PaintTool::traits() const
+{
+    return kTools[static_cast<std::size_t>(m_value)];
+}
+
 QString PaintTool::rawValue() const
 {
-    return QString::fromLatin1(info(*this).rawValue);
+    return QString::fromLatin1(traits().rawValue);
 }
 
 QString PaintTool::systemImage() const
 {
-    return QString::fromLatin1(info(*this).systemImage);
+    return QString::fromLatin1(traits().systemImage);
 }
 
 QString PaintTool::tooltipDescription() const
 {
-    return QString::fromUtf8(info(*this).tooltip);
-}
-
-bool PaintTool::isResizableRegionTool() const
-{
-    switch (m_value) {
-    case rectangle:
-    case filledRectangle:
-    case ellipse:
-    case mosaic:
-    case spotlight:
-    case blackout:
-    case blur:
-    case areaHighlight:
-    case highlighter:
-        return true;
-    default:
-        return false;
-    }
+    return QString::fromUtf8(traits().tooltip);
 }

@@ -11,7 +11,7 @@ void SpotlightOverlayLayer::paint(QPainter& painter) const
     spots.setFillRule(Qt::WindingFill);
     bool anySpot = false;
     for (const PaintStroke& stroke : strokes) {
-        if (stroke.tool != PaintTool::spotlight)
+        if (stroke.tool.effect() != ToolEffect::spotlight)
             continue;
         anySpot = true;
         if (const std::optional<QRectF> rect = StrokeRenderer::strokeRect(stroke, canvasSize); rect && !rect->isEmpty())

@@ -84,7 +84,7 @@ QRectF PaintStroke::highlighterBar(const QSizeF& canvasSize) const
 
 std::optional<QRectF> PaintStroke::textLayoutRect(const QSizeF& canvasSize, const TextMeasurer& measurer) const
 {
-    if (tool != PaintTool::text || points.empty())
+    if (tool.family() != ToolFamily::text || points.empty())
         return std::nullopt;
     const double w = canvasSize.width();
     const double h = canvasSize.height();
@@ -114,61 +114,54 @@ bool PaintStroke::hitTest(
     const PaintPoint& first = points.front();
     const PaintPoint& last = points.back();
 
-    switch (tool) {
-    case PaintTool::select:
+    switch (tool.family()) {
+    case ToolFamily::none:
         return false;
-    case PaintTool::pen:
-    case PaintTool::eraser:
+    case ToolFamily::freehand:
         for (std::size_t i = 1; i < points.size(); ++i) {
             if (distanceToSegment(point, points[i - 1], points[i]) < t)
                 return true;
         }
         return false;
-    case PaintTool::line:
-    case PaintTool::arrow:
+    case ToolFamily::segment:
         return distanceToSegment(point, first, last) < t;
-    case PaintTool::rectangle: {
+    case ToolFamily::outline: {
+        if (tool.traits().isEllipse) {
+            // Half-axes by absolute difference, so the drag direction does not matter.
+            const double rx = std::abs(last.x - first.x) / 2;
+            const double ry = std::abs(last.y - first.y) / 2;
+            if (!(rx > 0) || !(ry > 0))
+                return false;
+            const double cx = (first.x + last.x) / 2;
+            const double cy = (first.y + last.y) / 2;
+            const double r = std::hypot((point.x - cx) / rx, (point.y - cy) / ry);
+            return std::abs(r - 1) < t / std::min(rx, ry);
+        }
         // A band of width 2t centred on the outline.
         const QRectF rect = spannedRect(points);
         const QRectF grown = rect.adjusted(-t, -t, t, t);
         const QRectF shrunk = rect.adjusted(t, t, -t, -t);
         return rectContains(grown, point.x, point.y) && !rectContains(shrunk, point.x, point.y);
     }
-    case PaintTool::filledRectangle:
-    case PaintTool::mosaic:
-    case PaintTool::spotlight:
-    case PaintTool::blackout:
-    case PaintTool::blur:
-    case PaintTool::areaHighlight:
+    case ToolFamily::area:
         return rectContains(spannedRect(points), point.x, point.y);
-    case PaintTool::highlighter:
+    case ToolFamily::bar:
         // The bar the highlighter paints, whose thickness does not come from the points.
         return rectContains(highlighterBar(canvasSize), point.x * w, point.y * h);
-    case PaintTool::ellipse: {
-        // Half-axes by absolute difference, so the drag direction does not matter.
-        const double rx = std::abs(last.x - first.x) / 2;
-        const double ry = std::abs(last.y - first.y) / 2;
-        if (!(rx > 0) || !(ry > 0))
-            return false;
-        const double cx = (first.x + last.x) / 2;
-        const double cy = (first.y + last.y) / 2;
-        const double r = std::hypot((point.x - cx) / rx, (point.y - cy) / ry);
-        return std::abs(r - 1) < t / std::min(rx, ry);
-    }
-    case PaintTool::text: {
+    case ToolFamily::text: {
         if (points.size() == 1 && distance(point, first) < 3 * t)
             return true;
         const std::optional<QRectF> layout = textLayoutRect(canvasSize, measurer);
         return layout && rectContains(*layout, point.x * w, point.y * h);
     }
-    case PaintTool::numberBadge: {
+    case ToolFamily::badge: {
         if (distance(point, first) < 3 * t)
             return true;
         // Anywhere on the drawn disc.
         const double radius = badgeSize.value_or(defaultBadgeSize) / 2;
         return std::hypot((point.x - first.x) * w, (point.y - first.y) * h) <= radius;
     }
-    case PaintTool::label:
+    case ToolFamily::label:
         if (distanceToSegment(point, first, last) < t)
             return true;
         if (const std::optional<QRectF> chip = labelChipRect(canvasSize, measurer))
@@ -180,7 +173,7 @@ bool PaintStroke::hitTest(
 
 std::optional<QRectF> PaintStroke::labelChipRect(const QSizeF& canvasSize, const TextMeasurer& measurer) const
 {
-    if (tool != PaintTool::label || points.empty() || !text || text->isEmpty())
+    if (tool.family() != ToolFamily::label || points.empty() || !text || text->isEmpty())
         return std::nullopt;
     const double f = fontSize.value_or(defaultLabelFontSize);
     const double textWidth = measurer.width(*text, f, textWeight);
@@ -197,10 +190,11 @@ std::optional<QRectF> PaintStroke::labelChipRect(const QSizeF& canvasSize, const
 std::optional<int> PaintStroke::hitTestEndpoint(
     const PaintPoint& point, const QSizeF& canvasSize, double threshold, const TextMeasurer& measurer) const
 {
-    if ((tool != PaintTool::line && tool != PaintTool::arrow && tool != PaintTool::label) || points.size() != 2)
+    const ToolHandles handles = tool.handles();
+    if ((handles != ToolHandles::endpoints && handles != ToolHandles::endpointsAndBend) || points.size() != 2)
         return std::nullopt;
     const double t = normalizedTolerance(canvasSize, threshold);
-    if (tool == PaintTool::label) {
+    if (tool.family() == ToolFamily::label) {
         if (const std::optional<QRectF> chip = labelChipRect(canvasSize, measurer)) {
             // The text end of a label is taken by its chip.
             if (rectContains(*chip, point.x * canvasSize.width(), point.y * canvasSize.height()))
@@ -219,7 +213,7 @@ std::optional<int> PaintStroke::hitTestEndpoint(
 
 std::optional<PaintPoint> PaintStroke::bendApex() const
 {
-    if (tool != PaintTool::arrow || points.size() != 2)
+    if (tool.handles() != ToolHandles::endpointsAndBend || points.size() != 2)
         return std::nullopt;
     const PaintPoint& a = points[0];
     const PaintPoint& b = points[1];
@@ -251,7 +245,7 @@ std::optional<int> PaintStroke::hitTestCorner(const PaintPoint& point, const QSi
 
 std::optional<QPointF> PaintStroke::textBoxHandlePoint(const QSizeF& canvasSize, const TextMeasurer& measurer) const
 {
-    if (tool != PaintTool::text || points.empty())
+    if (tool.handles() != ToolHandles::textBox || points.empty())
         return std::nullopt;
     const double w = canvasSize.width();
     const double h = canvasSize.height();

@@ -27,6 +27,21 @@ QPen outlinePen(const PaintStroke& stroke)
     return pen;
 }
 
+// Strokes `path` in the outline style. A path of zero length still shows its round caps: a dot
+// of the line width (the stroker of the painter leaves such a path out).
+void strokeOutline(QPainter& painter, const QPainterPath& path, const PaintStroke& stroke)
+{
+    const QRectF bounds = path.boundingRect();
+    if (bounds.width() == 0 && bounds.height() == 0 && path.elementCount() > 0) {
+        const double radius = std::max(stroke.lineWidth, 0.0) / 2;
+        QPainterPath dot;
+        dot.addEllipse(bounds.topLeft(), radius, radius);
+        painter.fillPath(dot, StrokeRenderer::strokeColor(stroke));
+        return;
+    }
+    painter.strokePath(path, outlinePen(stroke));
+}
+
 // A shaft from `from` towards the tip, ending 13 points short of it, with the head at the tip.
 // A shaft shorter than the head is left out and only the head is drawn.
 void paintArrow(QPainter& painter, const PaintStroke& stroke, const QPointF& from, const QPointF& tip,
@@ -122,62 +137,54 @@ void StrokeRenderer::renderStroke(QPainter& painter, const PaintStroke& stroke, 
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    switch (stroke.tool) {
-    case PaintTool::pen:
-    case PaintTool::eraser: {
+    switch (stroke.tool.family()) {
+    case ToolFamily::freehand: {
         std::vector<QPointF> points;
         points.reserve(stroke.points.size());
         for (const PaintPoint& point : stroke.points)
             points.push_back(mapped(point, size));
         QPainterPath path;
         renderPenPath(path, points);
-        painter.strokePath(path, outlinePen(stroke));
+        strokeOutline(painter, path, stroke);
         break;
     }
-    case PaintTool::line:
-        painter.setPen(outlinePen(stroke));
-        painter.drawLine(p, q);
+    case ToolFamily::segment:
+        if (!stroke.tool.traits().hasArrowhead) {
+            QPainterPath path(p);
+            path.lineTo(q);
+            strokeOutline(painter, path, stroke);
+        } else if (p != q) {
+            paintArrow(painter, stroke, p, q,
+                stroke.controlPoint ? std::optional<QPointF>(mapped(*stroke.controlPoint, size)) : std::nullopt);
+        }
         break;
-    case PaintTool::rectangle:
+    case ToolFamily::outline:
         painter.setPen(outlinePen(stroke));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(rect);
+        if (stroke.tool.traits().isEllipse)
+            painter.drawEllipse(rect);
+        else
+            painter.drawRect(rect);
         break;
-    case PaintTool::ellipse:
-        painter.setPen(outlinePen(stroke));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(rect);
+    case ToolFamily::area:
+        // Effects are drawn by their layers; the stroke being dragged out shows where.
+        if (stroke.tool.effect() == ToolEffect::none)
+            painter.fillRect(rect, strokeColor(stroke));
+        else if (isLivePreview)
+            paintRegionPlaceholder(painter, rect);
         break;
-    case PaintTool::filledRectangle:
-    case PaintTool::blackout:
-        painter.fillRect(rect, strokeColor(stroke));
-        break;
-    case PaintTool::arrow:
-        if (p == q)
-            break;
-        paintArrow(painter, stroke, p, q,
-            stroke.controlPoint ? std::optional<QPointF>(mapped(*stroke.controlPoint, size)) : std::nullopt);
-        break;
-    case PaintTool::label:
+    case ToolFamily::label:
         // The leader points back from the chip at the last point to the spot at the first.
-        if (p == q)
-            break;
-        paintArrow(painter, stroke, q, p, std::nullopt);
+        if (p != q)
+            paintArrow(painter, stroke, q, p, std::nullopt);
         break;
-    case PaintTool::highlighter:
+    case ToolFamily::bar:
         painter.setCompositionMode(QPainter::CompositionMode_Multiply);
         painter.fillRect(stroke.highlighterBar(size), strokeColor(stroke, 0.45));
         break;
-    case PaintTool::mosaic:
-    case PaintTool::blur:
-    case PaintTool::spotlight:
-    case PaintTool::areaHighlight:
-        if (isLivePreview)
-            paintRegionPlaceholder(painter, rect);
-        break;
-    case PaintTool::text:
-    case PaintTool::numberBadge:
-    case PaintTool::select:
+    case ToolFamily::text:
+    case ToolFamily::badge:
+    case ToolFamily::none:
         break;
     }
     painter.restore();

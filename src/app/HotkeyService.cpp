@@ -160,12 +160,17 @@ std::optional<HotkeyService::Shortcut> HotkeyService::registeredShortcut(HotkeyA
     return it.value();
 }
 
-bool HotkeyService::updateHotkey(HotkeyAction action, quint32 keyCode, quint32 modifiers)
+bool HotkeyService::updateHotkey(
+    HotkeyAction action, quint32 keyCode, quint32 modifiers, QString* reason, std::optional<HotkeyAction>* usedBy)
 {
     const Shortcut wanted {keyCode, modifiers};
     if (const std::optional<HotkeyAction> other = actionUsing(wanted, action)) {
-        Console::log(QStringLiteral("Failed to register hotkey for %1: %2 is already used by %3")
-                         .arg(action.name(), shortcutDisplay(keyCode, modifiers), other->name()));
+        const QString why = QStringLiteral("%1 is already used by %2").arg(shortcutDisplay(keyCode, modifiers), other->name());
+        Console::log(QStringLiteral("Failed to register hotkey for %1: %2").arg(action.name(), why));
+        if (reason)
+            *reason = why;
+        if (usedBy)
+            *usedBy = other;
         return false;
     }
 
@@ -173,6 +178,8 @@ bool HotkeyService::updateHotkey(HotkeyAction action, quint32 keyCode, quint32 m
     QString error;
     if (!m_registrar.registerHotkey(action.rawValue(), keyCode, modifiers, &error)) {
         Console::log(QStringLiteral("Failed to register hotkey for %1: %2").arg(action.name(), error));
+        if (reason)
+            *reason = error;
         registerSingle(action); // the previous shortcut, from the unchanged preferences
         return false;
     }

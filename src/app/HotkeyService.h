@@ -51,8 +51,9 @@ public:
     void unregisterHotkey();
     // Assigns a new shortcut to one action. True when it is registered; otherwise (taken by
     // another program, or the shortcut of another action) the previous shortcut and its stored
-    // values stay and the console says why.
-    bool updateHotkey(HotkeyAction action, quint32 keyCode, quint32 modifiers);
+    // values stay and the console says why; reason and usedBy tell the caller too.
+    bool updateHotkey(HotkeyAction action, quint32 keyCode, quint32 modifiers, QString* reason = nullptr,
+        std::optional<HotkeyAction>* usedBy = nullptr);
     // Forgets the stored shortcut of one action and registers its default (Shift-Command-V for
     // the history, nothing for the others). False when the default could not be registered.
     bool resetToDefault(HotkeyAction action);

@@ -20,6 +20,7 @@ public:
     // Takes the lock on path (its folder is made 0700 when missing) and keeps it while this
     // object lives. error tells why the lock is Unavailable.
     Result acquire(const QString& path, QString* error = nullptr);
+    bool isHeld() const { return m_fd >= 0; }
     // The lock file beside the default store.
     static QString defaultPath();
 

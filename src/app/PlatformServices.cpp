@@ -1,7 +1,13 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/DesktopApplicationCatalog.h"
+#include "platform/linux/DBusDesktopNotifier.h"
+#include "platform/linux/DBusSleepInhibitor.h"
+#include "platform/linux/FFmpegMovieThumbnailer.h"
+#include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/PulseSystemAudioSource.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
 #include "platform/linux/SessionBus.h"
@@ -15,6 +21,8 @@
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11PointerLocation.h"
+#include "platform/linux/X11ScrollActivityMonitor.h"
+#include "platform/linux/X11ScrollEventPoster.h"
 #include "platform/linux/X11WindowShape.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/TesseractTextRecognizer.h"
@@ -41,7 +49,15 @@ void PlatformServices::installLinux()
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
+    MovieWriter::setShared(new FFmpegMovieWriter());
+    MovieThumbnailer::setShared(new FFmpegMovieThumbnailer());
+    SleepInhibitor::setShared(new DBusSleepInhibitor());
+    SystemAudioSource::setShared(new PulseSystemAudioSource());
+    DesktopNotifier::setShared(new DBusDesktopNotifier());
+    ScrollEventPoster::setShared(new X11ScrollEventPoster());
+    ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);
+    ApplicationCatalog::setShared(new DesktopApplicationCatalog());
 }
 
 void PlatformServices::prepareEnvironment()

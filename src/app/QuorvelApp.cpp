@@ -2,6 +2,8 @@
 
 #include "app/CaptureResultHandler.h"
 #include "app/HotkeyService.h"
+#include "app/HotkeyServiceShortcuts.h"
+#include "app/InstanceChannel.h"
 #include "app/UpdaterManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
@@ -14,6 +16,7 @@
 #include "editor/AnnotationEditorView.h"
 #include "feedback/FeedbackQuestionsPanel.h"
 #include "feedback/FeedbackService.h"
+#include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsWindowManager.h"
@@ -28,12 +31,15 @@
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
+#include "settings/SettingsServices.h"
 #include "settings/SettingsWindowManager.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QLayout>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -55,8 +61,14 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
         [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);
     SettingsWindowManager::shared().setModelContainer(weak);
+    // The settings window and the tray menu record and show shortcuts through the hotkey router.
+    static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());
+    GlobalShortcuts::setShared(&shortcuts);
+    SettingsServices::setCheckForUpdates([] { UpdaterManager::shared().controller()->checkForUpdates(); });
     FeedbackWindowManager::shared().setModelContainer(weak);
     FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
+    FeedbackSheet::setHistoryPanelPictureProvider(
+        [] { return historyPanelPicture(WindowManager::shared().historyPanel()); });
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
     // The editor's feedback mode shows the structured feedback panel over its document.
@@ -66,8 +78,10 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
             return new FeedbackQuestionsPanel(
                 FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
         });
-    // PNGs dragged out of the editor in an earlier run are no longer needed.
+    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
+    // a drag still under way.
     ImageDragSourceView::clearDragCache();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     ScreenRecordingService::shared().setModelContainer(weak);
     RecordingsWindowManager::shared().setModelContainer(weak);
@@ -131,11 +145,34 @@ QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)
     return HotkeyService::shortcutDisplay(HotkeyAction::showHistory, preferences);
 }
 
+QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
+{
+    if (!panel || panel->width() <= 0 || panel->height() <= 0)
+        return {};
+    if (!panel->isVisible()) {
+        // A hidden panel still draws itself; its layout is brought up to date first.
+        panel->ensurePolished();
+        if (QLayout* layout = panel->layout())
+            layout->activate();
+    }
+    return panel->grab().toImage();
+}
+
 MenuBarView::Actions QuorvelApp::menuBarActions()
 {
     MenuBarView::Actions actions;
-    actions.historyShortcut = [] { return HotkeyService::shared().shortcutDisplay(HotkeyAction::showHistory); };
+    actions.shortcutDisplay = [](quint32 action) {
+        const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
+        return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
+    };
     actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
+    // The gallery windows are not part of this build yet.
+    actions.showScreenshots = [] {
+        Console::log(QStringLiteral("ScreenshotsWindowManager: the gallery is not available in this build"));
+    };
+    actions.showRecordings = [] {
+        Console::log(QStringLiteral("RecordingsWindowManager: the recordings list is not available in this build"));
+    };
     return actions;
 }
 
@@ -144,17 +181,23 @@ void QuorvelApp::showStatusItem()
     m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
     m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        Console::log(
-            QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running and answers its hotkeys"));
+        Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
+                                    "hotkeys, and starting it again opens its settings window"));
     m_trayIcon = std::make_unique<QSystemTrayIcon>(m_iconView->icon());
     m_trayIcon->setToolTip(QStringLiteral("Quorvel"));
     m_trayIcon->setContextMenu(m_menu.get());
     QObject::connect(m_iconView.get(), &MenuBarIconView::iconChanged, m_trayIcon.get(),
         [this] { m_trayIcon->setIcon(m_iconView->icon()); });
+    // A left click opens the same menu where the tray does not do it itself (XEmbed trays).
     QObject::connect(
         m_trayIcon.get(), &QSystemTrayIcon::activated, m_menu.get(), [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger)
                 m_menu->popup(QCursor::pos());
         });
     m_trayIcon->show();
+}
+
+void QuorvelApp::listenForSecondStart(const QString& lockPath)
+{
+    m_channel = std::make_unique<InstanceChannel>(lockPath, [] { SettingsWindowManager::shared().showSettings(); });
 }

@@ -5,7 +5,9 @@
 #include <QString>
 #include <memory>
 
+class HistoryPanel;
 class ModelContainer;
+class QImage;
 class MenuBarIconView;
 class Preferences;
 class QSystemTrayIcon;
@@ -22,13 +24,21 @@ public:
     std::shared_ptr<ModelContainer> sharedModelContainer() const { return m_sharedModelContainer; }
     AppDelegate& appDelegate() { return *m_appDelegate; }
 
-    // The scene: one tray item with the menu. Without a tray host it says so once and the program
-    // stays reachable through its hotkeys.
+    // The scene: one tray item with the menu (a StatusNotifier item where the desktop hosts one,
+    // else an XEmbed tray icon). Without any tray host it says so once; the program stays
+    // reachable through its hotkeys, and a second start opens the settings window.
     void showStatusItem();
+    MenuBarView* menu() const { return m_menu.get(); }
+    QSystemTrayIcon* trayIcon() const { return m_trayIcon.get(); }
+    // Listens for a second start (see InstanceChannel) on the lock file's channel.
+    void listenForSecondStart(const QString& lockPath);
 
     // The history hotkey as shown to the user, from the given preferences (feedback diagnostics).
     static QString historyShortcutDisplay(const Preferences& preferences);
-    // The menu's hooks into the hotkey router and the updater.
+    // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
+    // is hidden, the hidden panel rendered at its last size. Null without a panel.
+    static QImage historyPanelPicture(HistoryPanel* panel);
+    // The menu's hooks into the hotkey router, the updater and the gallery windows.
     static MenuBarView::Actions menuBarActions();
 
 private:
@@ -38,4 +48,5 @@ private:
     std::unique_ptr<MenuBarIconView> m_iconView;
     std::unique_ptr<MenuBarView> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
+    std::unique_ptr<class InstanceChannel> m_channel;
 };

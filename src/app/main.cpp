@@ -1,5 +1,6 @@
 // Quorvel: a clipboard history, screenshot and screen recording utility for the X11 desktop.
 #include "annotation/AnnotationDocument.h"
+#include "app/InstanceChannel.h"
 #include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
@@ -53,9 +54,16 @@ int main(int argc, char** argv)
     InstanceLock instanceLock;
     QString lockError;
     switch (instanceLock.acquire(InstanceLock::defaultPath(), &lockError)) {
-    case InstanceLock::Result::HeldByAnother:
-        std::fprintf(stderr, "Quorvel is already running\n");
+    case InstanceLock::Result::HeldByAnother: {
+        // The running one opens its settings window, so a second start always leads somewhere
+        // (also where no tray shows the icon).
+        QCoreApplication probe(argc, argv);
+        if (InstanceChannel::askRunningInstance(InstanceLock::defaultPath()))
+            std::fprintf(stderr, "Quorvel is already running; its settings window opens\n");
+        else
+            std::fprintf(stderr, "Quorvel is already running\n");
         return 0;
+    }
     case InstanceLock::Result::Unavailable:
         std::fprintf(
             stderr, "InstanceLock: %s; starting without the single-instance check\n", lockError.toUtf8().constData());
@@ -87,6 +95,8 @@ int main(int argc, char** argv)
     QObject::connect(
         &app, &QCoreApplication::aboutToQuit, &app, [&quorvel] { quorvel->appDelegate().applicationWillTerminate(); });
     quorvel->showStatusItem();
+    if (instanceLock.isHeld())
+        quorvel->listenForSecondStart(InstanceLock::defaultPath());
     QTimer::singleShot(0, &app, [&quorvel] { quorvel->appDelegate().applicationDidFinishLaunching(); });
     const int status = app.exec();
     quorvel->appDelegate().applicationWillTerminate();

@@ -1,56 +1,605 @@
 #include "capture/CaptureOverlayWindowManager.h"
 
+#include "capture/AreaSelectionView.h"
+#include "capture/CaptureOverlayPanel.h"
+#include "capture/CaptureTimerClock.h"
+#include "capture/CaptureToolbarView.h"
+#include "capture/ScreenshotCaptureService.h"
+#include "platform/Background.h"
 #include "platform/Console.h"
+#include "platform/Preferences.h"
+#include "recording/ScreenRecordingService.h"
 
-#include <QStringList>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+// How long the screen gets to repaint what a taken-down overlay covered before it is frozen again.
+constexpr int settleAfterUnmapMs = 60;
+constexpr int unmapPollMs = 10;
+constexpr int unmapGiveUpMs = 500;
+
+bool boolPreference(const char* key, bool fallback)
+{
+    return Preferences::isShared() ? Preferences::shared().boolForKey(QLatin1String(key)) : fallback;
+}
+
+QScreen* qtScreenFor(const ScreenMonitor& monitor)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (QScreen* screen : screens)
+        if (screen->name() == monitor.name)
+            return screen;
+    for (QScreen* screen : screens)
+        if (screen->geometry().topLeft() == monitor.frame.topLeft())
+            return screen;
+    return nullptr;
+}
+
+}
 
 CaptureOverlayWindowManager& CaptureOverlayWindowManager::shared()
 {
-    static CaptureOverlayWindowManager instance;
-    return instance;
+    static CaptureOverlayWindowManager* instance = new CaptureOverlayWindowManager;
+    return *instance;
 }
 
-void CaptureOverlayWindowManager::unavailable(const QString& flow)
+CaptureOverlayWindowManager::CaptureOverlayWindowManager(QObject* parent)
+    : QObject(parent)
+    , m_clock(std::make_unique<CaptureTimerClock>())
+    , m_selection(*m_clock,
+          CaptureSelection::Hooks {
+              [] { return boolPreference("captureToolbarEnabled", false); },
+              [this] { updateToolbarPanel(); },
+              [this](bool forceLiveGrab) { performCommittedTerminalAction(forceLiveGrab); },
+              [this] { dismissAll(); },
+              [this] { loadWindows(m_selection.sessionNumber(), [] {}); },
+              [this] { publish(); },
+          })
 {
-    m_started.append(flow);
-    Console::log(QStringLiteral("CaptureOverlayWindowManager: %1 is not available in this build").arg(flow));
 }
+
+CaptureOverlayWindowManager::~CaptureOverlayWindowManager()
+{
+    qDeleteAll(m_panels);
+    delete m_toolbarPanel.data();
+}
+
+QList<QWidget*> CaptureOverlayWindowManager::overlayWindows() const
+{
+    QList<QWidget*> windows;
+    for (CaptureOverlayPanel* panel : m_panels)
+        windows.append(panel);
+    return windows;
+}
+
+QWidget* CaptureOverlayWindowManager::toolbarWindow() const
+{
+    return m_toolbarPanel.data();
+}
+
+void CaptureOverlayWindowManager::publish()
+{
+    emit changed();
+    for (CaptureOverlayPanel* panel : std::as_const(m_panels))
+        panel->view()->update();
+}
+
+CaptureScreens CaptureOverlayWindowManager::currentScreens()
+{
+    std::vector<CaptureScreen> screens;
+    m_logicalFrames.clear();
+    const QList<ScreenMonitor> monitors = ScreenSource::isWired() ? ScreenSource::shared().monitors() : QList<ScreenMonitor>();
+    for (const ScreenMonitor& monitor : monitors) {
+        CaptureScreen screen;
+        screen.displayID = monitor.displayID;
+        screen.name = monitor.name.toStdString();
+        screen.pixelFrame = {monitor.frame.x(), monitor.frame.y(), monitor.frame.width(), monitor.frame.height()};
+        screen.scale = monitor.scale > 0 ? monitor.scale : 1.0;
+        screen.isPrimary = monitor.isPrimary;
+        screens.push_back(screen);
+    }
+    CaptureScreens result(std::move(screens));
+    // Where the toolkit puts each monitor, and the part the desktop's panels leave free.
+    std::vector<CaptureScreen> adjusted = result.screens();
+    for (int i = 0; i < monitors.size(); ++i) {
+        CaptureScreen& screen = adjusted[size_t(i)];
+        QRect logical(monitors[i].frame.topLeft(), (QSizeF(monitors[i].frame.size()) / screen.scale).toSize());
+        if (QScreen* qt = qtScreenFor(monitors[i])) {
+            logical = qt->geometry();
+            const QRect available = qt->availableGeometry();
+            screen.visibleFrame = CaptureScreens::globalFromLocal(screen,
+                {double(available.x() - logical.x()), double(available.y() - logical.y()), double(available.width()),
+                    double(available.height())});
+        }
+        m_logicalFrames.insert(screen.displayID, logical);
+    }
+    return CaptureScreens(std::move(adjusted));
+}
+
+QPoint CaptureOverlayWindowManager::logicalFromGlobal(const CaptureScreen& screen, CapturePoint global) const
+{
+    const QRect logical = m_logicalFrames.value(screen.displayID);
+    return logical.topLeft() + QPoint(int(std::lround(global.x - screen.frame.minX())),
+                                   int(std::lround(screen.frame.maxY() - global.y)));
+}
+
+std::optional<CapturePoint> CaptureOverlayWindowManager::globalCursor() const
+{
+    const QPoint pos = QCursor::pos();
+    for (const CaptureScreen& screen : m_selection.screens().screens()) {
+        const QRect logical = m_logicalFrames.value(screen.displayID);
+        if (logical.contains(pos)) {
+            const CaptureRect g = CaptureScreens::globalFromLocal(
+                screen, {double(pos.x() - logical.x()), double(pos.y() - logical.y()), 0, 0});
+            return CapturePoint {g.x, g.y};
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<PickableWindow> CaptureOverlayWindowManager::pickable(const QList<ScreenWindow>& windows) const
+{
+    std::vector<PickableWindow> result;
+    for (const ScreenWindow& window : windows) {
+        const QRect& f = window.frame;
+        result.push_back({window.windowID, m_selection.screens().globalFromRoot({f.x(), f.y(), f.width(), f.height()})});
+    }
+    return result;
+}
+
+// Begin operations.
 
 void CaptureOverlayWindowManager::beginAreaSelection(bool forceToolbar)
 {
-    unavailable(forceToolbar ? QStringLiteral("beginAreaSelection(forceToolbar: true)")
-                             : QStringLiteral("beginAreaSelection(forceToolbar: false)"));
+    beginOverlaySession(forceToolbar ? QStringLiteral("beginAreaSelection(forceToolbar: true)")
+                                     : QStringLiteral("beginAreaSelection(forceToolbar: false)"),
+        SelectionParadigm::marquee, TerminalAction::screenshot,
+        forceToolbar ? std::optional<bool>(true) : std::nullopt);
 }
+
 void CaptureOverlayWindowManager::beginWindowSelection()
 {
-    unavailable(QStringLiteral("beginWindowSelection"));
+    beginOverlaySession(QStringLiteral("beginWindowSelection"), SelectionParadigm::windowPick,
+        TerminalAction::screenshot, std::nullopt);
 }
+
 void CaptureOverlayWindowManager::beginTextSelection()
 {
-    unavailable(QStringLiteral("beginTextSelection"));
+    beginOverlaySession(
+        QStringLiteral("beginTextSelection"), SelectionParadigm::marquee, TerminalAction::ocr, std::nullopt);
 }
+
 void CaptureOverlayWindowManager::beginAreaRecording()
 {
-    unavailable(QStringLiteral("beginAreaRecording"));
+    beginOverlaySession(
+        QStringLiteral("beginAreaRecording"), SelectionParadigm::marquee, TerminalAction::record, std::nullopt);
 }
+
 void CaptureOverlayWindowManager::beginWindowRecording()
 {
-    unavailable(QStringLiteral("beginWindowRecording"));
+    beginOverlaySession(
+        QStringLiteral("beginWindowRecording"), SelectionParadigm::windowPick, TerminalAction::record, std::nullopt);
 }
-void CaptureOverlayWindowManager::beginScreenRecording()
-{
-    unavailable(QStringLiteral("beginScreenRecording"));
-}
+
 void CaptureOverlayWindowManager::beginScrollingSelection()
 {
-    unavailable(QStringLiteral("beginScrollingSelection"));
+    beginOverlaySession(QStringLiteral("beginScrollingSelection"), SelectionParadigm::windowPick,
+        TerminalAction::scrollingCapture, std::nullopt);
 }
+
+bool CaptureOverlayWindowManager::refuseWhileRecording()
+{
+    if (!ScreenRecordingService::shared().isBusy())
+        return false;
+    Console::log(QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
+    return true;
+}
+
+void CaptureOverlayWindowManager::beginOverlaySession(
+    const QString& flow, SelectionParadigm paradigm, TerminalAction action, std::optional<bool> toolbarOverride)
+{
+    m_started.append(flow);
+    if (action == TerminalAction::record && refuseWhileRecording())
+        return;
+    const uint64_t session = m_selection.openSession();
+    clearTheScreen(session, [this, session, paradigm, action, toolbarOverride] {
+        probePermission(
+            session, [this, session, paradigm, action, toolbarOverride] {
+                prepareSession(session, paradigm, action, toolbarOverride);
+            });
+    });
+}
+
+void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function<void()> then)
+{
+    if (!isShowing() && !m_toolbarPanel) {
+        then();
+        return;
+    }
+    QList<QPointer<QWindow>> leaving;
+    for (CaptureOverlayPanel* panel : std::as_const(m_panels))
+        leaving.append(panel->windowHandle());
+    if (m_toolbarPanel)
+        leaving.append(m_toolbarPanel->windowHandle());
+    dismissAll();
+    // Wait until the old windows are off the screen, then give the programs below a moment to
+    // repaint what they covered, so that the new snapshots hold no trace of them.
+    auto waited = std::make_shared<int>(0);
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [this, session, leaving, waited, poll, then] {
+        if (!m_selection.isCurrentSession(session)) {
+            *poll = nullptr;
+            return;
+        }
+        const bool gone = std::all_of(
+            leaving.begin(), leaving.end(), [](const QPointer<QWindow>& w) { return !w || !w->isExposed(); });
+        if (!gone && (*waited += unmapPollMs) < unmapGiveUpMs) {
+            QTimer::singleShot(unmapPollMs, this, *poll);
+            return;
+        }
+        QTimer::singleShot(settleAfterUnmapMs, this, [this, session, then] {
+            if (m_selection.isCurrentSession(session))
+                then();
+        });
+        *poll = nullptr;
+    };
+    QTimer::singleShot(0, this, *poll);
+}
+
+void CaptureOverlayWindowManager::probePermission(uint64_t session, std::function<void()> then)
+{
+    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, session, then](bool granted) {
+        if (!m_selection.isCurrentSession(session))
+            return;
+        if (!granted) {
+            promptForPermission();
+            return;
+        }
+        then();
+    });
+}
+
+void CaptureOverlayWindowManager::prepareSession(
+    uint64_t session, SelectionParadigm paradigm, TerminalAction action, std::optional<bool> toolbarOverride)
+{
+    m_selection.setScreens(currentScreens());
+    m_selection.beginSession(paradigm, action, toolbarOverride);
+    m_loupeSnapshots.clear();
+    m_backdrops.clear();
+    const bool marquee = paradigm == SelectionParadigm::marquee;
+    auto remaining = std::make_shared<int>(marquee ? 1 : 2);
+    auto present = [this, session, remaining] {
+        if (--*remaining == 0 && m_selection.isCurrentSession(session))
+            presentOverlays();
+    };
+    takeSnapshots(session, marquee, present);
+    if (!marquee)
+        loadWindows(session, present);
+}
+
+void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then)
+{
+    const std::vector<CaptureScreen>& screens = m_selection.screens().screens();
+    if (screens.empty() || !ScreenSource::isWired()) {
+        then();
+        return;
+    }
+    // Every monitor at once on the worker pool; the session presents when the last one is in.
+    auto remaining = std::make_shared<int>(int(screens.size()));
+    for (const CaptureScreen& screen : screens) {
+        const QRect pixels(screen.pixelFrame.x, screen.pixelFrame.y, screen.pixelFrame.width, screen.pixelFrame.height);
+        const quint32 displayID = screen.displayID;
+        Background::run(
+            this, [pixels] { return ScreenSource::shared().grabRect(pixels); },
+            [this, session, forLoupe, displayID, remaining, then](QImage image) {
+                if (!m_selection.isCurrentSession(session))
+                    return;
+                if (!image.isNull()) {
+                    m_backdrops.insert(displayID, image);
+                    if (forLoupe)
+                        m_loupeSnapshots.insert(displayID, image);
+                }
+                if (--*remaining == 0)
+                    then();
+            });
+    }
+}
+
+void CaptureOverlayWindowManager::loadWindows(uint64_t session, std::function<void()> then)
+{
+    ScreenshotCaptureService::shared().availableWindows(this, [this, session, then](QList<ScreenWindow> windows) {
+        if (!m_selection.isCurrentSession(session))
+            return;
+        m_availableWindows = windows;
+        m_selection.setAvailableWindows(pickable(windows));
+        then();
+    });
+}
+
+void CaptureOverlayWindowManager::presentOverlays()
+{
+    teardownWindows();
+    m_painted.clear();
+    const std::optional<CapturePoint> cursor = globalCursor();
+    CaptureOverlayPanel* key = nullptr;
+    for (const CaptureScreen& screen : m_selection.screens().screens()) {
+        auto* panel = new CaptureOverlayPanel(this, screen, m_logicalFrames.value(screen.displayID));
+        m_panels.append(panel);
+        if (!key && cursor && screen.frame.contains(*cursor))
+            key = panel;
+    }
+    if (!key && !m_panels.isEmpty())
+        key = m_panels.first();
+    for (CaptureOverlayPanel* panel : std::as_const(m_panels)) {
+        panel->show();
+        panel->raise();
+    }
+    if (key)
+        takeKeyboard(key, 50);
+    if (cursor && m_selection.paradigm() == SelectionParadigm::marquee)
+        m_selection.mouseMoved(*cursor);
+    publish();
+}
+
+void CaptureOverlayWindowManager::takeKeyboard(QPointer<CaptureOverlayPanel> panel, int attempts)
+{
+    if (!panel || !m_panels.contains(panel.data()))
+        return;
+    QWindow* window = panel->windowHandle();
+    // The grab needs the window on screen; until the server has mapped it, try again shortly.
+    if (window && window->isExposed() && window->setKeyboardGrabEnabled(true)) {
+        panel->view()->setFocus();
+        panel->view()->grabKeyboard();
+        m_keyboardGrabbed = true;
+        return;
+    }
+    if (attempts > 0)
+        QTimer::singleShot(20, this, [this, panel, attempts] { takeKeyboard(panel, attempts - 1); });
+    else
+        Console::log(QStringLiteral("CaptureOverlayWindowManager: the keyboard could not be grabbed"));
+}
+
+void CaptureOverlayWindowManager::noteViewPainted(AreaSelectionView* view)
+{
+    if (m_painted.contains(view))
+        return;
+    m_painted.insert(view);
+    if (m_painted.size() == m_panels.size())
+        emit overlaysPresented();
+}
+
+void CaptureOverlayWindowManager::teardownWindows()
+{
+    for (CaptureOverlayPanel* panel : std::as_const(m_panels)) {
+        if (panel->view() == QWidget::keyboardGrabber())
+            panel->view()->releaseKeyboard();
+        panel->hide();
+        panel->deleteLater();
+    }
+    m_panels.clear();
+    m_painted.clear();
+    m_keyboardGrabbed = false;
+    if (m_toolbarPanel) {
+        m_toolbarPanel->hide();
+        m_toolbarPanel->deleteLater();
+        m_toolbarPanel = nullptr;
+    }
+}
+
+void CaptureOverlayWindowManager::dismissAll()
+{
+    teardownWindows();
+    m_loupeSnapshots.clear();
+    m_backdrops.clear();
+    m_selection.reset();
+}
+
+// The tool bar.
+
+void CaptureOverlayWindowManager::updateToolbarPanel()
+{
+    const bool wanted = m_selection.phase() == SelectionPhase::reviewing && !m_selection.countdownRemaining()
+        && m_selection.committedRect();
+    if (!wanted) {
+        if (m_toolbarPanel)
+            m_toolbarPanel->hide();
+        return;
+    }
+    if (!m_toolbarPanel) {
+        // Above the overlays, never activated, so the overlay keeps the keyboard; clicks act at once.
+        auto* panel = new QWidget(nullptr,
+            Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint
+                | Qt::WindowDoesNotAcceptFocus);
+        panel->setAttribute(Qt::WA_ShowWithoutActivating);
+        panel->setWindowTitle(QStringLiteral("Quorvel Capture Toolbar"));
+        auto* layout = new QHBoxLayout(panel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(new CaptureToolbarView(this, panel));
+        panel->adjustSize();
+        // Rounded corners without a compositor: the window takes the bar's shape.
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(panel->rect()), 10, 10);
+        panel->setMask(QRegion(shape.toFillPolygon().toPolygon()));
+        m_toolbarPanel = panel;
+    }
+    const QSize size = m_toolbarPanel->size();
+    const std::optional<CaptureRect> frame = m_selection.toolbarFrame({double(size.width()), double(size.height())});
+    const CaptureScreen* screen = frame ? m_selection.screens().firstIntersecting(*frame) : nullptr;
+    if (!frame || !screen) {
+        m_toolbarPanel->hide();
+        return;
+    }
+    m_toolbarPanel->move(logicalFromGlobal(*screen, {frame->minX(), frame->maxY()}));
+    m_toolbarPanel->show();
+    m_toolbarPanel->raise();
+}
+
+void CaptureOverlayWindowManager::applyModeSwitch(SelectionParadigm paradigm, TerminalAction action)
+{
+    m_selection.applyModeSwitch(paradigm, action);
+}
+
+void CaptureOverlayWindowManager::switchToFullScreenFromToolbar()
+{
+    const CaptureScreens& screens = m_selection.screens();
+    const CaptureScreen* target = nullptr;
+    if (const std::optional<CaptureRect> rect = m_selection.committedRect())
+        target = screens.firstIntersecting(*rect);
+    if (!target)
+        if (const std::optional<CapturePoint> cursor = globalCursor())
+            target = screens.containing(*cursor);
+    if (!target)
+        target = screens.primary();
+    if (!target) {
+        dismissAll();
+        return;
+    }
+    const CaptureScreen chosen = *target;
+    dismissAll();
+    captureFullScreen(chosen);
+}
+
+// The terminal action.
+
+void CaptureOverlayWindowManager::performCommittedTerminalAction(bool forceLiveGrab)
+{
+    CaptureTerminalActions::Request request;
+    request.paradigm = m_selection.paradigm();
+    request.action = m_selection.terminalAction();
+    request.globalRect = m_selection.globalMarqueeRect();
+    if (const std::optional<PickableWindow>& committed = m_selection.committedWindow()) {
+        // The entry of a list reloaded since the commit, if the window is still listed.
+        for (const ScreenWindow& window : std::as_const(m_availableWindows))
+            if (window.windowID == committed->windowID)
+                request.window = window;
+    }
+    request.screens = m_selection.screens();
+    request.snapshots = m_loupeSnapshots;
+    request.forceLiveGrab = forceLiveGrab;
+    // The overlay leaves the screen before anything is grabbed, recorded or asked.
+    dismissAll();
+    if (request.action == TerminalAction::record && refuseWhileRecording())
+        return;
+    if (const std::optional<LastAreaCapture> area = m_actions.perform(request))
+        m_lastAreaCapture = area;
+}
+
+// Captures without an overlay.
+
 void CaptureOverlayWindowManager::beginFullScreenCapture()
 {
-    unavailable(QStringLiteral("beginFullScreenCapture"));
+    m_started.append(QStringLiteral("beginFullScreenCapture"));
+    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this](bool granted) {
+        if (!granted) {
+            promptForPermission();
+            return;
+        }
+        presentDisplayPicker([this](const CaptureScreen& screen) { captureFullScreen(screen); });
+    });
 }
+
+void CaptureOverlayWindowManager::captureFullScreen(const CaptureScreen& screen)
+{
+    m_actions.captureArea(screen.displayID, QRectF(0, 0, screen.frame.width, screen.frame.height), screen.scale);
+}
+
+void CaptureOverlayWindowManager::beginScreenRecording()
+{
+    m_started.append(QStringLiteral("beginScreenRecording"));
+    if (refuseWhileRecording())
+        return;
+    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this](bool granted) {
+        if (!granted) {
+            promptForPermission();
+            return;
+        }
+        presentDisplayPicker([this](const CaptureScreen& screen) { startScreenRecording(screen); });
+    });
+}
+
+void CaptureOverlayWindowManager::startScreenRecording(const CaptureScreen& screen)
+{
+    if (refuseWhileRecording())
+        return;
+    const bool audio = boolPreference("recordSystemAudio", false);
+    ScreenRecordingService::shared().startRecording(ScreenRecordingService::DisplayTarget {screen.displayID}, audio);
+}
+
 void CaptureOverlayWindowManager::beginLastAreaCapture()
 {
-    // No area was captured before: start the area selection as its hotkey would.
-    beginAreaSelection(false);
+    const CaptureScreens screens = currentScreens();
+    if (!m_lastAreaCapture || !screens.byDisplayID(m_lastAreaCapture->displayID)) {
+        beginAreaSelection(false);
+        return;
+    }
+    m_started.append(QStringLiteral("beginLastAreaCapture"));
+    const LastAreaCapture area = *m_lastAreaCapture;
+    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, area](bool granted) {
+        if (!granted) {
+            promptForPermission();
+            return;
+        }
+        m_actions.captureArea(area.displayID, area.localRect, area.scale);
+    });
+}
+
+void CaptureOverlayWindowManager::presentDisplayPicker(std::function<void(const CaptureScreen&)> action)
+{
+    const CaptureScreens screens = currentScreens();
+    if (screens.isEmpty())
+        return;
+    if (screens.screens().size() == 1) {
+        action(screens.screens().front());
+        return;
+    }
+    m_pendingDisplayPickerAction = std::move(action);
+    auto* menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const CaptureScreen& screen : screens.screens()) {
+        QAction* item = menu->addAction(QString::fromStdString(screen.name));
+        const quint32 displayID = screen.displayID;
+        connect(item, &QAction::triggered, this, [this, displayID] {
+            const CaptureScreen* chosen = currentScreens().byDisplayID(displayID);
+            if (!chosen || !m_pendingDisplayPickerAction)
+                return;
+            const CaptureScreen screen = *chosen;
+            const auto pending = std::exchange(m_pendingDisplayPickerAction, nullptr);
+            pending(screen);
+        });
+    }
+    m_displayMenu = menu;
+    menu->popup(QCursor::pos());
+}
+
+void CaptureOverlayWindowManager::promptForPermission()
+{
+    if (m_permissionAlert) {
+        m_permissionAlert->raise();
+        return;
+    }
+    auto* alert = new QMessageBox(QMessageBox::Information, QStringLiteral("Bildschirmaufnahme-Berechtigung fehlt"),
+        QStringLiteral("Quorvel braucht die Bildschirmaufnahme-Berechtigung, um Screenshots aufzunehmen. Öffne "
+                       "Systemeinstellungen → Datenschutz & Sicherheit → Bildschirmaufnahme, aktiviere Quorvel und "
+                       "starte die App ggf. neu."));
+    QPushButton* open = alert->addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
+    alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+    alert->setDefaultButton(open);
+    alert->setWindowModality(Qt::ApplicationModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    connect(alert, &QMessageBox::buttonClicked, this, [open](QAbstractButton* clicked) {
+        if (clicked == open)
+            ScreenshotCaptureService::shared().openScreenRecordingPrivacySettings();
+    });
+    m_permissionAlert = alert;
+    alert->show();
 }

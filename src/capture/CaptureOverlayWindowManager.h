@@ -1,27 +1,134 @@
 #pragma once
-#include <QString>
-#include <QStringList>
+#include "capture/CaptureGeometry.h"
+#include "capture/CaptureSelection.h"
+#include "capture/CaptureTerminalActions.h"
+#include "platform/ScreenSource.h"
 
-// Entry points of every capture and recording flow. Screen capture is not part of this build yet:
-// each flow says so once on the console and does nothing else.
-class CaptureOverlayWindowManager {
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QSet>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AreaSelectionView;
+class CaptureOverlayPanel;
+class QWidget;
+
+// The one entry point of every screenshot, text capture, scrolling capture and screen recording.
+// A begin operation returns at once; the session it starts freezes every monitor, covers each with
+// an override-redirect overlay (keyboard grabbed, pointer free so the tool bar stays clickable) and
+// hands the confirmed selection to one terminal action. A begin while an overlay (or the quick
+// action's hint) shows first takes everything down and waits for it to leave the screen, so the
+// new snapshots are clean; begins that overlap are told apart by their session number.
+class CaptureOverlayWindowManager : public QObject {
+    Q_OBJECT
 public:
     static CaptureOverlayWindowManager& shared();
+    explicit CaptureOverlayWindowManager(QObject* parent = nullptr);
+    ~CaptureOverlayWindowManager() override;
 
     void beginAreaSelection(bool forceToolbar);
     void beginWindowSelection();
     void beginTextSelection();
     void beginAreaRecording();
     void beginWindowRecording();
-    void beginScreenRecording();
     void beginScrollingSelection();
+    void beginScreenRecording();
     void beginFullScreenCapture();
     void beginLastAreaCapture();
+    // Ends the session: overlays and tool bar gone, the session's fields reset.
+    void dismissAll();
 
-    // The flows started so far, by name (for diagnostics and tests).
+    // Events of the overlay views, in global points.
+    void marqueeMouseDown(CapturePoint p) { m_selection.marqueeMouseDown(p); }
+    void dragChanged(CapturePoint p) { m_selection.dragChanged(p); }
+    void dragEnded() { m_selection.dragEnded(); }
+    void mouseMoved(CapturePoint p) { m_selection.mouseMoved(p); }
+    void clickForWindowPick() { m_selection.clickForWindowPick(); }
+    void confirmSelection() { m_selection.confirmSelection(); }
+    void escapePressed() { m_selection.escapePressed(); }
+    // Tool bar.
+    void applyModeSwitch(SelectionParadigm paradigm, TerminalAction action);
+    void switchToFullScreenFromToolbar();
+    void setTimerSeconds(std::optional<int> seconds) { m_selection.setTimerSeconds(seconds); }
+    QString sizeReadoutText() const { return QString::fromStdString(m_selection.sizeReadoutText()); }
+
+    // Published state.
+    const CaptureSelection& selection() const { return m_selection; }
+    // The frozen image of each monitor for a marquee screenshot or text session: drawn under the
+    // selection, the loupe's source and the source of the crop. Empty otherwise.
+    const QHash<quint32, QImage>& loupeSnapshotsByDisplayID() const { return m_loupeSnapshots; }
+    // What every overlay paints its dimming over (the screens as they were at the begin), so the
+    // look needs no compositor. Shares the pixels of the loupe snapshots where there are some.
+    const QHash<quint32, QImage>& backdropsByDisplayID() const { return m_backdrops; }
+    std::optional<LastAreaCapture> lastAreaCapture() const { return m_lastAreaCapture; }
+    bool isShowing() const { return !m_panels.isEmpty(); }
+    QList<QWidget*> overlayWindows() const;
+    QWidget* toolbarWindow() const;
+    // The begin operations called so far, by name (diagnostics and tests).
     const QStringList& startedFlows() const { return m_started; }
 
+    // Whether a session's overlays took the keyboard (tests).
+    bool hasKeyboard() const { return m_keyboardGrabbed; }
+    // The display menu or permission alert while one shows (tests).
+    QWidget* displayMenu() const { return m_displayMenu.data(); }
+    QWidget* permissionAlert() const { return m_permissionAlert.data(); }
+    // An overlay view has drawn; overlaysPresented follows once every one of them has.
+    void noteViewPainted(AreaSelectionView* view);
+
+signals:
+    // Any published field changed.
+    void changed();
+    // The overlays of a session are on screen with their snapshots (tests, benchmarks).
+    void overlaysPresented();
+
 private:
-    void unavailable(const QString& flow);
+
+    void beginOverlaySession(const QString& flow, SelectionParadigm paradigm, TerminalAction action,
+        std::optional<bool> toolbarOverride);
+    void clearTheScreen(uint64_t session, std::function<void()> then);
+    void probePermission(uint64_t session, std::function<void()> then);
+    void prepareSession(uint64_t session, SelectionParadigm paradigm, TerminalAction action,
+        std::optional<bool> toolbarOverride);
+    void takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then);
+    void loadWindows(uint64_t session, std::function<void()> then);
+    void presentOverlays();
+    void takeKeyboard(QPointer<CaptureOverlayPanel> panel, int attempts);
+    void teardownWindows();
+    void updateToolbarPanel();
+    void performCommittedTerminalAction(bool forceLiveGrab);
+    void presentDisplayPicker(std::function<void(const CaptureScreen&)> action);
+    void captureFullScreen(const CaptureScreen& screen);
+    void startScreenRecording(const CaptureScreen& screen);
+    bool refuseWhileRecording();
+    void promptForPermission();
+    void publish();
+    // The monitors now, and where the toolkit puts each (m_logicalFrames).
+    CaptureScreens currentScreens();
+    QPoint logicalFromGlobal(const CaptureScreen& screen, CapturePoint global) const;
+    std::optional<CapturePoint> globalCursor() const;
+    std::vector<PickableWindow> pickable(const QList<ScreenWindow>& windows) const;
+
+    std::unique_ptr<CaptureClock> m_clock;
+    CaptureSelection m_selection;
+    CaptureTerminalActions m_actions;
+    QList<CaptureOverlayPanel*> m_panels;
+    QPointer<QWidget> m_toolbarPanel;
+    QHash<quint32, QImage> m_loupeSnapshots;
+    QHash<quint32, QImage> m_backdrops;
+    QList<ScreenWindow> m_availableWindows;
+    std::optional<LastAreaCapture> m_lastAreaCapture;
+    std::function<void(const CaptureScreen&)> m_pendingDisplayPickerAction;
     QStringList m_started;
+    QHash<quint32, QRect> m_logicalFrames;
+    QSet<AreaSelectionView*> m_painted;
+    QPointer<QWidget> m_displayMenu;
+    QPointer<QWidget> m_permissionAlert;
+    bool m_keyboardGrabbed = false;
 };

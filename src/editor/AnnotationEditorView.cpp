@@ -14,6 +14,7 @@
 #include "editor/EditorSymbols.h"
 #include "editor/FloatingTextField.h"
 #include "editor/ImageDragSourceView.h"
+#include "platform/Background.h"
 #include "platform/Console.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Pasteboard.h"
@@ -24,13 +25,12 @@
 #include "platform/PasteboardTypes.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QThreadPool>
 #include <QVBoxLayout>
 #include <chrono>
 #include <future>
@@ -86,18 +86,6 @@ std::optional<QByteArray> encodePNG(const QImage& image)
     return bytes;
 }
 
-// Runs `work` on a worker thread and hands its result to `done` on the main thread.
-template <typename T> void runInBackground(std::function<T()> work, std::function<void(T)> done)
-{
-    QThreadPool::globalInstance()->start([work = std::move(work), done = std::move(done)]() mutable {
-        T result = work();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); },
-            Qt::QueuedConnection);
-    });
-}
-
 const char* const kButtonStyle
     = "QPushButton { color: white; background: rgba(255,255,255,20); border: 1px solid rgba(255,255,255,28);"
       " border-radius: 6px; padding: 4px 14px; min-width: 48px; }"
@@ -120,36 +108,63 @@ AnnotationEditorView::AnnotationEditorView(
     , m_container(std::move(container))
 {
     setObjectName(QStringLiteral("annotationEditor"));
-    // A stored aspect preset crops each new image by that image's own size.
-    BeautifyConfig config = m_document->beautifyConfig();
-    if (config.aspectPreset) {
-        if (*config.aspectPreset == BeautifyAspectPreset::original)
-            config.cropRect.reset();
-        else
-            config.cropRect = BeautifyGeometry::normalizedCropRect(*config.aspectPreset, m_document->canvasSize());
-        m_document->setBeautifyConfig(config);
-    }
+    applyStoredAspectPreset();
 
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-
-    auto* mainColumn = new QWidget(this);
-    m_mainColumn = mainColumn;
-    mainColumn->setMinimumSize(1020, 480);
-    auto* column = new QVBoxLayout(mainColumn);
+    m_mainColumn = new QWidget(this);
+    m_mainColumn->setMinimumSize(1020, 480);
+    auto* column = new QVBoxLayout(m_mainColumn);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    column->addWidget(makeToolbar());
+    column->addWidget(horizontalDivider(m_mainColumn));
+    column->addWidget(makeDrawingArea(), 1);
+    column->addWidget(horizontalDivider(m_mainColumn));
+    column->addWidget(makeBottomBar());
+    outer->addWidget(m_mainColumn, 1);
+    m_sideDivider = verticalDivider(this);
+    outer->addWidget(m_sideDivider);
+    makeSidePanels(outer);
 
-    QWidget* toolbarSurface = surface(mainColumn);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Theme::annotationBase());
+    setPalette(pal);
+    setAutoFillBackground(true);
+    updateModes();
+}
+
+void AnnotationEditorView::applyStoredAspectPreset()
+{
+    // A stored aspect preset crops each new image by that image's own size.
+    BeautifyConfig config = m_document->beautifyConfig();
+    if (!config.aspectPreset)
+        return;
+    if (*config.aspectPreset == BeautifyAspectPreset::original)
+        config.cropRect.reset();
+    else
+        config.cropRect = BeautifyGeometry::normalizedCropRect(*config.aspectPreset, m_document->canvasSize());
+    m_document->setBeautifyConfig(config);
+}
+
+QWidget* AnnotationEditorView::makeToolbar()
+{
+    QWidget* toolbarSurface = surface(m_mainColumn);
     auto* toolbarLayout = new QVBoxLayout(toolbarSurface);
     toolbarLayout->setContentsMargins(0, 0, 0, 0);
     m_toolbar = new AnnotationToolbarView(m_document->engine(), toolbarSurface);
     toolbarLayout->addWidget(m_toolbar);
-    column->addWidget(toolbarSurface);
-    column->addWidget(horizontalDivider(mainColumn));
+    connect(m_toolbar, &AnnotationToolbarView::undoRequested, this, [this] { engine().undo(); });
+    connect(m_toolbar, &AnnotationToolbarView::clearRequested, this, [this] { engine().clear(); });
+    connect(m_toolbar, &AnnotationToolbarView::beautifyToggleRequested, this, &AnnotationEditorView::toggleBeautify);
+    connect(m_toolbar, &AnnotationToolbarView::feedbackToggleRequested, this, &AnnotationEditorView::toggleFeedback);
+    return toolbarSurface;
+}
 
-    m_drawingArea = new QStackedWidget(mainColumn);
+QWidget* AnnotationEditorView::makeDrawingArea()
+{
+    m_drawingArea = new QStackedWidget(m_mainColumn);
     m_canvas = new PaintCanvasView(*m_document, m_drawingArea);
     AnnotationDocument* doc = m_document.get();
     m_canvas->setEraserBackgroundColor(
@@ -158,15 +173,43 @@ AnnotationEditorView::AnnotationEditorView(
     m_drawingArea->addWidget(m_canvas);
     m_preview = new BeautifyPreviewView(*m_document, QImage(), m_drawingArea);
     m_drawingArea->addWidget(m_preview);
-    column->addWidget(m_drawingArea, 1);
-    column->addWidget(horizontalDivider(mainColumn));
+    return m_drawingArea;
+}
 
-    QWidget* bottomBar = surface(mainColumn);
+QWidget* AnnotationEditorView::makeBottomBar()
+{
+    QWidget* bottomBar = surface(m_mainColumn);
     bottomBar->setStyleSheet(QString::fromLatin1(kButtonStyle));
     auto* bottom = new QHBoxLayout(bottomBar);
     bottom->setContentsMargins(14, 10, 14, 10);
     bottom->setSpacing(10);
-    m_dragHandle = new ImageDragSourceView(bottomBar);
+    bottom->addWidget(makeDragHandle(bottomBar));
+    bottom->addStretch(1);
+    m_saveStatus = new QLabel(bottomBar);
+    m_saveStatus->setObjectName(QStringLiteral("saveStatus"));
+    m_saveStatus->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(Theme::warning().name()));
+    m_saveStatus->hide();
+    bottom->addWidget(m_saveStatus);
+    m_copyButton = new QPushButton(QStringLiteral("Copy"), bottomBar);
+    m_saveButton = new QPushButton(QStringLiteral("Save"), bottomBar);
+    m_doneButton = new QPushButton(QStringLiteral("Done"), bottomBar);
+    m_doneButton->setObjectName(QStringLiteral("doneButton"));
+    m_doneButton->setDefault(true);
+    for (QPushButton* button : {m_copyButton, m_saveButton, m_doneButton}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setCursor(Qt::PointingHandCursor);
+        bottom->addWidget(button);
+    }
+    connect(m_copyButton, &QPushButton::clicked, this, &AnnotationEditorView::copyToClipboard);
+    connect(m_saveButton, &QPushButton::clicked, this, &AnnotationEditorView::saveToScreenshots);
+    connect(m_doneButton, &QPushButton::clicked, this, &AnnotationEditorView::done);
+    connect(this, &AnnotationEditorView::saveFinished, this, &AnnotationEditorView::showSaveOutcome);
+    return bottomBar;
+}
+
+QWidget* AnnotationEditorView::makeDragHandle(QWidget* parent)
+{
+    m_dragHandle = new ImageDragSourceView(parent);
     m_dragHandle->setObjectName(QStringLiteral("dragMeHandle"));
     m_dragHandle->setFixedSize(92, 26);
     m_dragHandle->setToolTip(QStringLiteral("Zieh das fertige Bild direkt in eine andere App"));
@@ -191,41 +234,30 @@ AnnotationEditorView::AnnotationEditorView(
         handleRow->addWidget(w);
     }
     handleRow->addStretch(1);
+    m_dragHandle->setRenderImage([this] { return renderForDrag(); });
+    return m_dragHandle;
+}
+
+std::optional<ImageDragSourceView::Rendered> AnnotationEditorView::renderForDrag()
+{
     // The drag starts with the annotated image at once; framing and PNG encoding go on in the
     // background, and a drop target that asks for the PNG waits for it.
-    m_dragHandle->setRenderImage([this]() -> std::optional<ImageDragSourceView::Rendered> {
-        commitPendingText();
-        QImage annotated = m_document->renderAnnotatedImage();
-        if (annotated.isNull())
-            return std::nullopt;
-        const BeautifyConfig config = m_document->beautifyConfig();
-        auto png = std::async(std::launch::async, [annotated, config] {
-            return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
-        });
-        const QSize preview = annotated.size().scaled(QSize(368, 208), Qt::KeepAspectRatio);
-        return ImageDragSourceView::Rendered {
-            png.share(), annotated.scaled(preview, Qt::KeepAspectRatio, Qt::FastTransformation)};
+    commitPendingText();
+    QImage annotated = m_document->renderAnnotatedImage();
+    if (annotated.isNull())
+        return std::nullopt;
+    const BeautifyConfig config = m_document->beautifyConfig();
+    auto promise = std::make_shared<std::promise<std::optional<QByteArray>>>();
+    std::shared_future<std::optional<QByteArray>> png = promise->get_future().share();
+    Background::run([promise, annotated, config] {
+        promise->set_value(encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated));
     });
-    bottom->addWidget(m_dragHandle);
-    bottom->addStretch(1);
-    m_copyButton = new QPushButton(QStringLiteral("Copy"), bottomBar);
-    m_saveButton = new QPushButton(QStringLiteral("Save"), bottomBar);
-    m_doneButton = new QPushButton(QStringLiteral("Done"), bottomBar);
-    m_doneButton->setObjectName(QStringLiteral("doneButton"));
-    m_doneButton->setDefault(true);
-    for (QPushButton* button : {m_copyButton, m_saveButton, m_doneButton}) {
-        button->setFocusPolicy(Qt::TabFocus);
-        button->setCursor(Qt::PointingHandCursor);
-        bottom->addWidget(button);
-    }
-    connect(m_copyButton, &QPushButton::clicked, this, &AnnotationEditorView::copyToClipboard);
-    connect(m_saveButton, &QPushButton::clicked, this, &AnnotationEditorView::saveToScreenshots);
-    connect(m_doneButton, &QPushButton::clicked, this, &AnnotationEditorView::done);
-    column->addWidget(bottomBar);
-    outer->addWidget(mainColumn, 1);
+    const QSize preview = annotated.size().scaled(QSize(368, 208), Qt::KeepAspectRatio);
+    return ImageDragSourceView::Rendered {png, annotated.scaled(preview, Qt::KeepAspectRatio, Qt::FastTransformation)};
+}
 
-    m_sideDivider = verticalDivider(this);
-    outer->addWidget(m_sideDivider);
+void AnnotationEditorView::makeSidePanels(QHBoxLayout* outer)
+{
     m_beautifyPanel = new BeautifyOptionsPanel(*m_document, nullptr, this);
     connect(m_beautifyPanel, &BeautifyOptionsPanel::closeRequested, this, [this] {
         m_isBeautifyShown = false;
@@ -240,17 +272,6 @@ AnnotationEditorView::AnnotationEditorView(
                 updateModes();
             },
             this));
-
-    connect(m_toolbar, &AnnotationToolbarView::undoRequested, this, [this] { engine().undo(); });
-    connect(m_toolbar, &AnnotationToolbarView::clearRequested, this, [this] { engine().clear(); });
-    connect(m_toolbar, &AnnotationToolbarView::beautifyToggleRequested, this, &AnnotationEditorView::toggleBeautify);
-    connect(m_toolbar, &AnnotationToolbarView::feedbackToggleRequested, this, &AnnotationEditorView::toggleFeedback);
-
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Theme::annotationBase());
-    setPalette(pal);
-    setAutoFillBackground(true);
-    updateModes();
 }
 
 AnnotationEditorView::~AnnotationEditorView()
@@ -330,7 +351,22 @@ void AnnotationEditorView::commitPendingText()
 
 void AnnotationEditorView::done()
 {
+    if (m_saveFailed && !m_closeWarned) {
+        // The edit would be lost without a word: say so once and stay open.
+        m_closeWarned = true;
+        m_saveStatus->setText(QStringLiteral("Not saved. Click Done again to close without saving."));
+        m_saveStatus->show();
+        return;
+    }
     emit closeRequested();
+}
+
+void AnnotationEditorView::showSaveOutcome(bool stored)
+{
+    m_saveFailed = !stored;
+    m_closeWarned = false;
+    m_saveStatus->setText(stored ? QString() : QStringLiteral("Failed to save screenshot. The editor stays open."));
+    m_saveStatus->setVisible(!stored);
 }
 
 void AnnotationEditorView::keyPressEvent(QKeyEvent* event)
@@ -351,7 +387,10 @@ void AnnotationEditorView::exportAsync(std::function<void(std::optional<QByteArr
         return;
     }
     const BeautifyConfig config = m_document->beautifyConfig();
-    runInBackground<std::optional<QByteArray>>(
+    // The result goes to the application, not the view: a Save or Copy finishes even when the
+    // editor is closed meanwhile.
+    Background::run(
+        qApp,
         [annotated, config] {
             return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
         },
@@ -429,7 +468,7 @@ void AnnotationEditorView::saveToScreenshots()
         if (source.isNull())
             return store(std::nullopt);
         // The untouched image is kept with a new item, encoded off the main thread as well.
-        runInBackground<std::optional<QByteArray>>([source] { return encodePNG(source); }, store);
+        Background::run(qApp, [source] { return encodePNG(source); }, store);
     });
 }
 

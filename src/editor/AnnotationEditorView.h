@@ -1,5 +1,6 @@
 #pragma once
 #include "annotation/PaintColor.h"
+#include "editor/ImageDragSourceView.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -14,10 +15,11 @@ class AnnotationToolbarView;
 class BeautifyOptionsPanel;
 class BeautifyPreviewView;
 class FloatingTextField;
-class ImageDragSourceView;
 class ModelContainer;
 class PaintCanvasView;
 class PaintEngine;
+class QLabel;
+class QHBoxLayout;
 class QPushButton;
 class QStackedWidget;
 
@@ -48,6 +50,8 @@ public:
     QPushButton* copyButton() const { return m_copyButton; }
     QPushButton* saveButton() const { return m_saveButton; }
     QPushButton* doneButton() const { return m_doneButton; }
+    // The line beside the buttons that tells of a failed Save; hidden otherwise.
+    QLabel* saveStatus() const { return m_saveStatus; }
     BeautifyPreviewView* beautifyPreview() const { return m_preview; }
     BeautifyOptionsPanel* beautifyPanel() const { return m_beautifyPanel; }
     QWidget* feedbackPanel() const { return m_feedbackPanel; }
@@ -67,7 +71,8 @@ public:
     // Copy: the export as PNG on the clipboard. Save: the export into the store.
     void copyToClipboard();
     void saveToScreenshots();
-    // Done: asks the window to close.
+    // Done: asks the window to close. After a failed Save the first Done keeps the editor open
+    // and says that the image was not saved; a second Done closes it.
     void done();
 
     // The image's colour under a canvas point, for the eraser; none outside the image.
@@ -85,8 +90,17 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void applyStoredAspectPreset();
+    QWidget* makeToolbar();
+    QWidget* makeDrawingArea();
+    QWidget* makeBottomBar();
+    QWidget* makeDragHandle(QWidget* parent);
+    void makeSidePanels(QHBoxLayout* outer);
+    std::optional<ImageDragSourceView::Rendered> renderForDrag();
     void commitPendingText();
     void updateModes();
+    // Shows or clears the failure line after a Save.
+    void showSaveOutcome(bool stored);
     // Renders the annotated image here and frames and encodes it on a worker thread.
     void exportAsync(std::function<void(std::optional<QByteArray>)> done);
 
@@ -101,6 +115,10 @@ private:
     QPushButton* m_copyButton = nullptr;
     QPushButton* m_saveButton = nullptr;
     QPushButton* m_doneButton = nullptr;
+    QLabel* m_saveStatus = nullptr;
+    // The last Save failed and nothing has been saved since.
+    bool m_saveFailed = false;
+    bool m_closeWarned = false;
     QWidget* m_mainColumn = nullptr;
     QWidget* m_sideDivider = nullptr;
     BeautifyOptionsPanel* m_beautifyPanel = nullptr;

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QSlider>
 #include <QTimer>
+#include <QtMath>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -40,10 +42,12 @@ QFont pillFont()
 
 const std::vector<PaintTool>& AnnotationToolbarView::editorToolOrder()
 {
-    static const std::vector<PaintTool> order = {PaintTool::select, PaintTool::pen, PaintTool::highlighter,
-        PaintTool::areaHighlight, PaintTool::arrow, PaintTool::rectangle, PaintTool::filledRectangle,
-        PaintTool::ellipse, PaintTool::line, PaintTool::eraser, PaintTool::text, PaintTool::numberBadge,
-        PaintTool::label, PaintTool::mosaic, PaintTool::blur, PaintTool::blackout, PaintTool::spotlight};
+    static const std::vector<PaintTool> order = [] {
+        std::vector<PaintTool> tools(PaintTool::allCases().begin(), PaintTool::allCases().end());
+        std::sort(tools.begin(), tools.end(),
+            [](PaintTool a, PaintTool b) { return a.traits().barPosition < b.traits().barPosition; });
+        return tools;
+    }();
     return order;
 }
 
@@ -54,15 +58,6 @@ const std::array<PaintColor, 9>& AnnotationToolbarView::presetColors()
         PaintColor(0.0, 0.48, 1.0, 1.0), PaintColor(0.69, 0.32, 0.87, 1.0), PaintColor(1.0, 1.0, 1.0, 1.0),
         PaintColor(0.0, 0.0, 0.0, 1.0)};
     return presets;
-}
-
-QString AnnotationToolbarView::hexString(const PaintColor& color)
-{
-    auto channel = [](double value) {
-        const double scaled = std::isfinite(value) ? value * 255.0 : 0.0;
-        return int(std::clamp<long>(std::lround(scaled), 0, 255));
-    };
-    return QString::asprintf("#%02X%02X%02X", channel(color.red), channel(color.green), channel(color.blue));
 }
 
 AnnotationToolbarView::SliderContext AnnotationToolbarView::sliderContext(const PaintEngine& engine)
@@ -76,18 +71,7 @@ AnnotationToolbarView::SliderContext AnnotationToolbarView::sliderContext(const 
             }
         }
     }
-    switch (tool) {
-    case PaintTool::text:
-    case PaintTool::label:
-        return SliderContext::fontSize;
-    case PaintTool::numberBadge:
-        return SliderContext::badgeSize;
-    case PaintTool::mosaic:
-    case PaintTool::blur:
-        return SliderContext::effectAmount;
-    default:
-        return SliderContext::lineWidth;
-    }
+    return tool.traits().size;
 }
 
 AnnotationToolbarView::SliderSpec AnnotationToolbarView::sliderSpec(SliderContext context)
@@ -103,6 +87,22 @@ AnnotationToolbarView::SliderSpec AnnotationToolbarView::sliderSpec(SliderContex
         break;
     }
     return {QStringLiteral("Strichstärke"), 1, 12};
+}
+
+QSlider* AnnotationToolbarView::makeSizeSlider()
+{
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setFixedWidth(90);
+    m_slider->setRange(0, kSliderSteps);
+    m_slider->setFocusPolicy(Qt::NoFocus);
+    m_slider->setStyleSheet(QStringLiteral(
+        "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
+        "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
+        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
+        "7px; }"));
+    addTooltip(m_slider, QString());
+    connect(m_slider, &QSlider::valueChanged, this, &AnnotationToolbarView::sliderMoved);
+    return m_slider;
 }
 
 AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* parent)
@@ -137,18 +137,7 @@ AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* paren
     connect(swatch, &QAbstractButton::clicked, this, &AnnotationToolbarView::openColorPopover);
     row->addWidget(swatch);
 
-    m_slider = new QSlider(Qt::Horizontal, this);
-    m_slider->setFixedWidth(90);
-    m_slider->setRange(0, kSliderSteps);
-    m_slider->setFocusPolicy(Qt::NoFocus);
-    m_slider->setStyleSheet(QStringLiteral(
-        "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
-        "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
-        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
-        "7px; }"));
-    addTooltip(m_slider, QString());
-    connect(m_slider, &QSlider::valueChanged, this, &AnnotationToolbarView::sliderMoved);
-    row->addWidget(m_slider);
+    row->addWidget(makeSizeSlider());
     row->addWidget(verticalDivider(this));
 
     m_undo = makeButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Rückgängig"), 17);
@@ -260,21 +249,23 @@ void AnnotationToolbarView::showTooltipFor(QWidget* control)
         m_pill = new QLabel(host);
         m_pill->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_pill->setFont(pillFont());
+        m_pill->setAlignment(Qt::AlignCenter);
         m_pill->setStyleSheet(QStringLiteral(
-            "QLabel { color: white; background: rgb(41,41,41); border-radius: 6px; padding: 5px 8px; }"));
+            "QLabel { color: white; background: rgb(41,41,41); border-radius: 6px; padding: 0; }"));
     }
     m_pill->setText(text);
-    m_pill->adjustSize();
-    // Centred under the control, kept 6 points inside the bar's width.
-    const double w = QFontMetricsF(pillFont()).horizontalAdvance(text);
+    // The text at its natural width with 8 points either side and 5 above and below; centred
+    // under the control, kept 6 points inside the bar's width.
+    const QFontMetricsF metrics(pillFont());
+    const double w = metrics.horizontalAdvance(text);
+    m_pill->setFixedSize(qCeil(w) + 16, qCeil(metrics.height()) + 10);
     const double half = (w + 16) / 2;
     const double lo = half + 6;
     const double hi = std::max(lo, width() - half - 6);
     const QRect anchor(control->mapTo(this, QPoint(0, 0)), control->size());
     const double x = std::clamp<double>(anchor.center().x(), lo, hi);
     const double y = anchor.bottom() + 20;
-    const QPoint centre = mapTo(host, QPoint(qRound(x), qRound(y)));
-    m_pill->move(centre - QPoint(m_pill->width() / 2, m_pill->height() / 2));
+    m_pill->move(mapTo(host, QPoint(qRound(x - half), qRound(y) - m_pill->height() / 2)));
     m_pill->raise();
     m_pill->show();
 }
@@ -313,7 +304,7 @@ void AnnotationToolbarView::refresh()
     for (const auto& [tool, button] : m_toolButtons)
         static_cast<EditorButton*>(button)->setActive(tool.rawValue() == selected);
     auto* number = static_cast<EditorButton*>(m_numberToggle);
-    number->setVisible(m_engine.selectedTool() == PaintTool::label);
+    number->setVisible(m_engine.selectedTool().family() == ToolFamily::label);
     number->setSymbol(
         m_engine.includeNumberInLabel() ? QStringLiteral("number.circle.fill") : QStringLiteral("number.circle"));
     number->setActive(m_engine.includeNumberInLabel());

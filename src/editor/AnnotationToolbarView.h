@@ -23,7 +23,8 @@ class QTimer;
 class AnnotationToolbarView : public QWidget {
     Q_OBJECT
 public:
-    enum class SliderContext { lineWidth, fontSize, badgeSize, effectAmount };
+    // The slider edits the size value of the tool (or of the selected stroke's tool).
+    using SliderContext = ToolSize;
     struct SliderSpec {
         QString label;
         double minimum;
@@ -34,8 +35,6 @@ public:
     static const std::vector<PaintTool>& editorToolOrder();
     // The nine preset colours of the popover; the first is the engine's default colour.
     static const std::array<PaintColor, 9>& presetColors();
-    // "#RRGGBB" of a colour's red, green and blue (rounded, halves away from zero, clamped).
-    static QString hexString(const PaintColor& color);
     // What the slider edits: the selected stroke's tool when a stroke is selected, else the tool.
     static SliderContext sliderContext(const PaintEngine& engine);
     static SliderSpec sliderSpec(SliderContext context);
@@ -83,6 +82,8 @@ private:
     QAbstractButton* makeButton(const QString& symbol, const QString& tooltip, int iconSize);
     void addTooltip(QWidget* control, const QString& text);
     void showTooltipFor(QWidget* control);
+    // The one size slider; its meaning follows the tool (see sliderContext).
+    QSlider* makeSizeSlider();
     void hideTooltip();
     void refresh();
     void refreshSlider();

@@ -147,6 +147,22 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
     auto* details = new QVBoxLayout(m_details);
     details->setContentsMargins(0, 0, 0, 0);
     details->setSpacing(12);
+    addBackgroundControls(details);
+    addFrameControls(details);
+    addAspectControls(details);
+    column->addWidget(m_details);
+    column->addStretch(1);
+
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(saveDebounceMs);
+    connect(m_saveTimer, &QTimer::timeout, this, &BeautifyOptionsPanel::flushDefaults);
+    connect(&m_document, &AnnotationDocument::beautifyConfigChanged, this, &BeautifyOptionsPanel::refresh);
+    refresh();
+}
+
+void BeautifyOptionsPanel::addBackgroundControls(QVBoxLayout* details)
+{
     details->addWidget(divider(m_details));
     details->addWidget(sectionLabel(QStringLiteral("Hintergrund"), m_details));
 
@@ -214,6 +230,10 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
     gradient->addStretch(1);
     details->addWidget(m_gradientRow);
 
+}
+
+void BeautifyOptionsPanel::addFrameControls(QVBoxLayout* details)
+{
     details->addWidget(divider(m_details));
     details->addWidget(sectionLabel(QStringLiteral("Abstand"), m_details));
     m_padding = slider(m_details);
@@ -248,6 +268,10 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
                 m_shadowStrength, BeautifyConfig::minimumShadowStrength, BeautifyConfig::maximumShadowStrength));
     });
     details->addWidget(m_shadowStrength);
+}
+
+void BeautifyOptionsPanel::addAspectControls(QVBoxLayout* details)
+{
     details->addWidget(divider(m_details));
     details->addWidget(sectionLabel(QStringLiteral("Seitenverhältnis"), m_details));
     auto* chips = new QHBoxLayout;
@@ -269,15 +293,6 @@ BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Prefere
     }
     chips->addStretch(1);
     details->addLayout(chips);
-    column->addWidget(m_details);
-    column->addStretch(1);
-
-    m_saveTimer = new QTimer(this);
-    m_saveTimer->setSingleShot(true);
-    m_saveTimer->setInterval(saveDebounceMs);
-    connect(m_saveTimer, &QTimer::timeout, this, &BeautifyOptionsPanel::flushDefaults);
-    connect(&m_document, &AnnotationDocument::beautifyConfigChanged, this, &BeautifyOptionsPanel::refresh);
-    refresh();
 }
 
 BeautifyOptionsPanel::~BeautifyOptionsPanel()

@@ -11,6 +11,7 @@ class QCheckBox;
 class QLabel;
 class QSlider;
 class QTimer;
+class QVBoxLayout;
 
 // The side panel in which the Beautify frame of the open image is set: on or off, background
 // (solid colour, gradient, wallpaper, an image file), padding, corner radius, shadow and aspect
@@ -59,6 +60,12 @@ signals:
     void closeRequested();
 
 private:
+    // The background type buttons, the message line and the colour rows.
+    void addBackgroundControls(QVBoxLayout* details);
+    // Padding, corner radius and shadow.
+    void addFrameControls(QVBoxLayout* details);
+    // The aspect preset chips.
+    void addAspectControls(QVBoxLayout* details);
     void update(const std::function<void(BeautifyConfig&)>& change);
     void refresh();
     void presentCustomImagePicker();

@@ -114,6 +114,23 @@ QFont monoLabelFont()
 
 }
 
+void ColorPopover::openColorDialog()
+{
+    hide();
+    // The dialog belongs to the editor window, so it opens in front of it.
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    auto* dialog = new QColorDialog(m_engine.selectedColor().toQColor(), owner);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setOption(QColorDialog::ShowAlphaChannel);
+    dialog->setWindowTitle(QStringLiteral("Eigene Farbe…"));
+    QPointer<ColorPopover> self(this);
+    connect(dialog, &QColorDialog::colorSelected, this, [self](const QColor& color) {
+        if (self)
+            self->choose(PaintColor(color));
+    });
+    dialog->open();
+}
+
 ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent)
     : QFrame(parent, Qt::Popup)
     , m_engine(engine)
@@ -152,21 +169,7 @@ ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent)
     custom->setFont(Theme::labelFont(12));
     custom->setFaintBackground(true);
     m_customColor = custom;
-    connect(custom, &QAbstractButton::clicked, this, [this] {
-        hide();
-        // The dialog belongs to the editor window, so it opens in front of it.
-        QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-        auto* dialog = new QColorDialog(m_engine.selectedColor().toQColor(), owner);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->setOption(QColorDialog::ShowAlphaChannel);
-        dialog->setWindowTitle(QStringLiteral("Eigene Farbe…"));
-        QPointer<ColorPopover> self(this);
-        connect(dialog, &QColorDialog::colorSelected, this, [self](const QColor& color) {
-            if (self)
-                self->choose(PaintColor(color));
-        });
-        dialog->open();
-    });
+    connect(custom, &QAbstractButton::clicked, this, &ColorPopover::openColorDialog);
     column->addWidget(custom);
     column->addWidget(divider());
 
@@ -261,7 +264,7 @@ void ColorPopover::refresh()
             ->setSwatch(presets[i].toQColor(), QColor(255, 255, 255, isSelected ? 204 : 38), isSelected ? 2 : 1);
     }
     // The field follows every change of the colour while the popover is open.
-    m_hexField->setText(AnnotationToolbarView::hexString(selected).mid(1));
+    m_hexField->setText(selected.hexString().mid(1));
     m_hexEdited = false;
 }
 
@@ -270,7 +273,7 @@ void ColorPopover::copyHexToClipboard()
     Pasteboard& pasteboard = Pasteboard::shared();
     pasteboard.clearContents();
     pasteboard.writeItems(
-        {{PasteboardTypes::utf8PlainText, AnnotationToolbarView::hexString(m_engine.selectedColor()).toUtf8()}});
+        {{PasteboardTypes::utf8PlainText, m_engine.selectedColor().hexString().toUtf8()}});
     m_hexCopied = true;
     auto* copy = static_cast<EditorButton*>(m_copy);
     copy->setSymbol(QStringLiteral("checkmark"));

@@ -42,6 +42,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // "Eigene Farbe…": the platform's colour dialog, in front of the editor.
+    void openColorDialog();
     void refresh();
 
     PaintEngine& m_engine;

@@ -139,7 +139,7 @@ void FloatingTextField::open(const PaintStroke& stroke)
     m_strokeID = stroke.id;
     m_boxSize.reset();
     m_dragStartSize.reset();
-    m_storedBox = stroke.tool == PaintTool::text && stroke.points.size() >= 2;
+    m_storedBox = stroke.tool.handles() == ToolHandles::textBox && stroke.points.size() >= 2;
     m_multiLine = m_storedBox;
     const QString text = stroke.text.value_or(QString());
     if (m_storedBox) {
@@ -198,7 +198,7 @@ void FloatingTextField::commit()
 void FloatingTextField::resizeBoxBy(const QSizeF& translation)
 {
     const PaintStroke* current = stroke();
-    if (!current || current->tool != PaintTool::text || m_storedBox)
+    if (!current || current->tool.handles() != ToolHandles::textBox || m_storedBox)
         return;
     if (!m_dragStartSize)
         m_dragStartSize = m_boxSize.value_or(initialBoxSize);
@@ -220,14 +220,15 @@ void FloatingTextField::layoutField()
         return;
     const double s = m_canvas.viewScale();
     const QSizeF canvas = m_document.canvasSize();
-    const PaintPoint anchor = current->tool == PaintTool::label ? current->points.back() : current->points.front();
+    const ToolFamily family = current->tool.family();
+    const PaintPoint anchor = family == ToolFamily::label ? current->points.back() : current->points.front();
     QPointF centre(anchor.x * canvas.width(), anchor.y * canvas.height());
     const QColor strokeColor = current->color.toQColor();
     QString placeholder = kTextPlaceholder;
-    double fontSize = current->fontSize.value_or(current->tool == PaintTool::label ? 15 : 20);
+    double fontSize = current->fontSize.value_or(family == ToolFamily::label ? 15 : 20);
     QString style;
     QMargins padding;
-    if (current->tool == PaintTool::numberBadge) {
+    if (family == ToolFamily::badge) {
         const double r = current->badgeSize ? *current->badgeSize / 2 : 12;
         fontSize = current->badgeSize ? std::max(r, 11.0) : 12;
         const QString typed = m_line->text();
@@ -237,7 +238,7 @@ void FloatingTextField::layoutField()
         placeholder = kCaptionPlaceholder;
         style = QStringLiteral("color: white; background: rgba(0,0,0,166); border-radius: 5px;");
         padding = QMargins(6, 3, 6, 3);
-    } else if (current->tool == PaintTool::label) {
+    } else if (family == ToolFamily::label) {
         style = QStringLiteral("color: white; background: %1; border-radius: 6px;")
                     .arg(strokeColor.name(QColor::HexArgb));
         padding = QMargins(8, 4, 8, 4);
@@ -246,7 +247,7 @@ void FloatingTextField::layoutField()
     }
     const QFont font = fieldFont(fontSize * s);
     const QPointF viewCentre = m_canvas.viewPointFromCanvas(centre);
-    const bool isText = current->tool == PaintTool::text;
+    const bool isText = family == ToolFamily::text;
 
     QRect fieldRect;
     if (m_multiLine && m_boxSize) {
@@ -310,7 +311,10 @@ bool FloatingTextField::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    if (watched == m_handle) {
+    const QEvent::Type type = event->type();
+    const bool isMouse
+        = type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
+    if (watched == m_handle && isMouse) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (event->type() == QEvent::MouseButtonPress) {
             m_dragOrigin = mouse->globalPosition().toPoint();

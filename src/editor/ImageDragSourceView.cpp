@@ -14,11 +14,18 @@
 namespace {
 
 // The drag's data, handed out when a drop target asks for it: the PNG and a file URL of it.
+// The file lives as long as the drag's data: it goes when the drag ends.
 class LazyPngMimeData : public QMimeData {
 public:
     explicit LazyPngMimeData(std::shared_future<std::optional<QByteArray>> png)
         : m_png(std::move(png))
     {
+    }
+
+    ~LazyPngMimeData() override
+    {
+        if (!m_file.isEmpty())
+            QFile::remove(m_file);
     }
 
     QStringList formats() const override { return {QStringLiteral("image/png"), QStringLiteral("text/uri-list")}; }
@@ -91,9 +98,14 @@ QString ImageDragSourceView::writeDragFile(const QByteArray& png)
     const QString name = QStringLiteral("Quorvel ")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")) + QStringLiteral(" ")
         + QUuid::createUuid().toString(QUuid::Id128).left(6) + QStringLiteral(".png");
+    // Readable by the user alone from its first byte on; a name that exists is not reused.
     QFile file(folder + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return {};
+    if (file.write(png) != png.size() || !file.flush()) {
+        file.remove();
+        return {};
+    }
     return file.fileName();
 }
 
@@ -145,4 +157,6 @@ void ImageDragSourceView::runSystemDrag(const Rendered& rendered)
         drag->setHotSpot(QPoint(pixmap.width() / 4, pixmap.height() / 4));
     }
     drag->exec(Qt::CopyAction, Qt::CopyAction);
+    // The drag has ended: its data, and with it the file written for the drop, goes.
+    drag->deleteLater();
 }

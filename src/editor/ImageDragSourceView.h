@@ -36,13 +36,14 @@ public:
 
     // $XDG_CACHE_HOME/Quorvel/drag: where dragged PNGs are written for file-only drop targets.
     static QString dragCacheFolder();
-    // Empties the drag cache folder (at start-up).
+    // Empties the drag cache folder (at start-up and at quit).
     static void clearDragCache();
-    // Writes the PNG into the cache folder; the file's path, or empty on failure.
+    // Writes the PNG into the cache folder, readable by the user alone; the file's path, or empty
+    // on failure.
     static QString writeDragFile(const QByteArray& png);
 
     // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to the drag
-    // cache folder on first request; both wait for the PNG.
+    // cache folder on first request; both wait for the PNG. Deleting the data removes the file.
     static QMimeData* makeMimeData(const Rendered& rendered);
 
     // How a drag is carried out; tests replace it (the system drag blocks until the drop).

@@ -2,6 +2,7 @@
 
 #include "annotation/AnnotationDocument.h"
 #include "feedback/FeedbackStyle.h"
+#include "platform/Background.h"
 #include "platform/ImageEncoding.h"
 #include "platform/Pasteboard.h"
 #include "ui/Theme.h"
@@ -19,7 +20,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QThreadPool>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -109,7 +109,47 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(
     setAttribute(Qt::WA_StyledBackground);
     setFixedWidth(kWidth);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-    setStyleSheet(QStringLiteral(
+    setStyleSheet(panelStyleSheet());
+
+    // The questions scroll when the editor is shorter than they are.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFrameShape(QFrame::NoFrame);
+    outer->addWidget(scroll);
+
+    auto* content = new QWidget;
+    content->setObjectName(QStringLiteral("panelContent"));
+    auto* v = new QVBoxLayout(content);
+    v->setContentsMargins(14, 14, 14, 14);
+    v->setSpacing(12);
+
+    v->addWidget(makeHeader(content));
+    addQuestions(v, content);
+    // The evidence: no control, the image is always attached.
+    auto* evidence = new QHBoxLayout;
+    evidence->setSpacing(6);
+    auto* photo = new QLabel(content);
+    photo->setPixmap(symbol(QStringLiteral("photo"), 14, Theme::secondaryText()));
+    evidence->addWidget(photo, 0, Qt::AlignVCenter);
+    QLabel* evidenceText = label(QStringLiteral("6. Beleg — dein annotiertes Bild (automatisch angehängt)"),
+        panelFont(11), Theme::secondaryText(), content);
+    evidenceText->setWordWrap(true);
+    evidence->addWidget(evidenceText, 1, Qt::AlignVCenter);
+    v->addLayout(evidence);
+
+    addStatusAndButtons(v, content);
+    v->addStretch(1);
+
+    scroll->setWidget(content);
+    refresh();
+}
+
+QString FeedbackQuestionsPanel::panelStyleSheet()
+{
+    return QStringLiteral(
         "#FeedbackQuestionsPanel, #panelContent, QScrollArea { background: %1; border: none; }"
         "QLineEdit { background: %2; color: white; border: 1px solid %3; border-radius: 5px; padding: 3px 6px;"
         "  selection-background-color: %4; }"
@@ -129,24 +169,11 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(
                           rgba(QColor(255, 255, 255, 40)), kBlue.name(), rgba(QColor(255, 255, 255, 26)),
                           rgba(QColor(255, 255, 255, 44)), rgba(QColor(255, 255, 255, 40)), kBlue.lighter(115).name(),
                           rgba(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 90)))
-                      .arg(rgba(QColor(255, 255, 255, 140))));
+                      .arg(rgba(QColor(255, 255, 255, 140)));
+}
 
-    // The questions scroll when the editor is shorter than they are.
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setFrameShape(QFrame::NoFrame);
-    outer->addWidget(scroll);
-
-    auto* content = new QWidget;
-    content->setObjectName(QStringLiteral("panelContent"));
-    auto* v = new QVBoxLayout(content);
-    v->setContentsMargins(14, 14, 14, 14);
-    v->setSpacing(12);
-
-    v->addWidget(makeHeader(content));
+void FeedbackQuestionsPanel::addQuestions(QVBoxLayout* v, QWidget* content)
+{
     v->addWidget(fieldBox(QStringLiteral("App"), QStringLiteral("Quorvel"), m_targetApp, content, Qt::Horizontal));
     m_targetApp->setText(QStringLiteral("Quorvel"));
     m_targetApp->setObjectName(QStringLiteral("targetApp"));
@@ -172,18 +199,10 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(
     m_erwartung->setObjectName(QStringLiteral("erwartung"));
     m_ergebnis->setObjectName(QStringLiteral("ergebnis"));
 
-    // The evidence: no control, the image is always attached.
-    auto* evidence = new QHBoxLayout;
-    evidence->setSpacing(6);
-    auto* photo = new QLabel(content);
-    photo->setPixmap(symbol(QStringLiteral("photo"), 14, Theme::secondaryText()));
-    evidence->addWidget(photo, 0, Qt::AlignVCenter);
-    QLabel* evidenceText = label(QStringLiteral("6. Beleg — dein annotiertes Bild (automatisch angehängt)"),
-        panelFont(11), Theme::secondaryText(), content);
-    evidenceText->setWordWrap(true);
-    evidence->addWidget(evidenceText, 1, Qt::AlignVCenter);
-    v->addLayout(evidence);
+}
 
+void FeedbackQuestionsPanel::addStatusAndButtons(QVBoxLayout* v, QWidget* content)
+{
     m_status = label(QString(), panelFont(11), kGreen, content);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setWordWrap(true);
@@ -208,10 +227,6 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(
     connect(m_sendButton, &QPushButton::clicked, this, &FeedbackQuestionsPanel::send);
     buttons->addWidget(m_sendButton);
     v->addLayout(buttons);
-    v->addStretch(1);
-
-    scroll->setWidget(content);
-    refresh();
 }
 
 FeedbackQuestionsPanel::~FeedbackQuestionsPanel() = default;
@@ -300,17 +315,9 @@ void FeedbackQuestionsPanel::encodeThen(
     const QImage& image, std::function<void(FeedbackQuestionsPanel&, std::optional<QByteArray>)> then)
 {
     // Encoding a large image takes a while; the editor stays responsive meanwhile.
-    QPointer<FeedbackQuestionsPanel> self(this);
-    QThreadPool::globalInstance()->start([self, image, then = std::move(then)] {
-        const std::optional<QByteArray> result = ImageEncoding::png(image);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, then, result] {
-                if (self)
-                    then(*self, result);
-            },
-            Qt::QueuedConnection);
-    });
+    Background::run(
+        this, [image] { return ImageEncoding::png(image); },
+        [this, then = std::move(then)](std::optional<QByteArray> result) { then(*this, result); });
 }
 
 void FeedbackQuestionsPanel::copyToClipboardWithText()

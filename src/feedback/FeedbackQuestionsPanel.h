@@ -11,6 +11,7 @@ class Pasteboard;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 
 // The annotation editor's side panel for reporting a problem in some application: six
 // structured questions (goal, place, action, expectation, result, and the annotated image as
@@ -63,7 +64,12 @@ public:
     bool statusIsError() const { return m_statusIsError; }
 
 private:
+    static QString panelStyleSheet();
     QWidget* makeHeader(QWidget* parent);
+    // The target application's field and the five questions.
+    void addQuestions(QVBoxLayout* v, QWidget* content);
+    // The status line, the copy and the send button.
+    void addStatusAndButtons(QVBoxLayout* v, QWidget* content);
     // A line edit with its name beside it (horizontal) or above it (vertical).
     QWidget* fieldBox(const QString& label, const QString& placeholder, QLineEdit*& field, QWidget* parent,
         Qt::Orientation orientation);

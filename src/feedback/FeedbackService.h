@@ -9,6 +9,7 @@
 #include <optional>
 
 class HttpClient;
+struct HttpResponse;
 class Permissions;
 class Preferences;
 
@@ -79,8 +80,10 @@ public:
     // The date of the diagnostics: the locale's abbreviated date and short time.
     static QString diagnosticsDate(const QDateTime& now, const QLocale& locale);
 
-private:
+    // What an answer of the network layer means: the record's "id", or the error to show.
     static Result interpret(const HttpResponse& response, int timeoutMs);
+
+private:
 
     QString m_endpoint;
     HttpClient& m_http;

@@ -1,7 +1,10 @@
 #include "feedback/FeedbackSheet.h"
 
 #include "feedback/FeedbackStyle.h"
+#include "feedback/FeedbackToggleSwitch.h"
 
+#include "platform/Background.h"
+#include "platform/ImageEncoding.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "ui/Symbols.h"
@@ -21,8 +24,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
-#include <QThreadPool>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 
@@ -34,7 +37,7 @@ FeedbackSheet::PanelPictureProvider& panelPictureProvider()
 
 const QColor kBlue(10, 132, 255);
 const QColor kGreen(48, 209, 88);
-const QColor kOrange(255, 159, 10);
+const QColor kOrange = Theme::warning();
 
 QColor cardColor()
 {
@@ -124,46 +127,6 @@ QWidget* section(const QString& header, QLayout* cardLayout, QWidget* parent)
     return box;
 }
 
-// The macOS-style switch: its label on the left, the pill on the right.
-class ToggleSwitch : public QAbstractButton {
-public:
-    ToggleSwitch(const QString& text, QWidget* parent)
-        : QAbstractButton(parent)
-    {
-        setText(text);
-        setCheckable(true);
-        setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::StrongFocus);
-    }
-    QSize sizeHint() const override
-    {
-        return QSize(fontMetrics().horizontalAdvance(text()) + 60, qMax(fontMetrics().height(), 22) + 2);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Theme::text());
-        const QRect textRect = rect().adjusted(0, 0, -52, 0);
-        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text());
-        const QRectF pill(width() - 40, (height() - 22) / 2.0, 38, 22);
-        p.setPen(Qt::NoPen);
-        p.setBrush(isChecked() ? kBlue : QColor(255, 255, 255, 50));
-        p.drawRoundedRect(pill, 11, 11);
-        const qreal knob = 18;
-        const qreal x = isChecked() ? pill.right() - knob - 2 : pill.left() + 2;
-        p.setBrush(Qt::white);
-        p.drawEllipse(QRectF(x, pill.top() + 2, knob, knob));
-        if (hasFocus()) {
-            p.setBrush(Qt::NoBrush);
-            p.setPen(QPen(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 140), 2));
-            p.drawRoundedRect(pill.adjusted(-2, -2, 2, 2), 13, 13);
-        }
-    }
-    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
-};
 
 // The picture scaled to fit at most maxHeight high and maxWidth wide, corners rounded.
 QPixmap roundedPreview(const QImage& image, int maxWidth, int maxHeight, qreal dpr)
@@ -289,6 +252,15 @@ QWidget* FeedbackSheet::makeContent()
     v->setContentsMargins(18, 14, 18, 16);
     v->setSpacing(16);
 
+    v->addWidget(makeMessageSection(content));
+    v->addWidget(makeAttachmentSection(content));
+    v->addWidget(makeFactsSection(content));
+    v->addStretch(1);
+    return content;
+}
+
+QWidget* FeedbackSheet::makeMessageSection(QWidget* content)
+{
     // "Dein Feedback"
     auto* message = new QVBoxLayout;
     message->setSpacing(6);
@@ -301,12 +273,15 @@ QWidget* FeedbackSheet::makeContent()
     message->addWidget(m_text);
     message->addWidget(label(QStringLiteral("Was funktioniert nicht / was wäre cool / wo hängst du?"),
         Theme::labelFont(9), Theme::secondaryText(), content));
-    v->addWidget(section(QStringLiteral("Dein Feedback"), message, content));
+    return section(QStringLiteral("Dein Feedback"), message, content);
+}
 
+QWidget* FeedbackSheet::makeAttachmentSection(QWidget* content)
+{
     // "Optional": the switch, what the picture shows, and the picture or why there is none.
     auto* optional = new QVBoxLayout;
     optional->setSpacing(6);
-    auto* toggle = new ToggleSwitch(QStringLiteral("Aktuellen Screenshot mitschicken"), content);
+    auto* toggle = new FeedbackToggleSwitch(QStringLiteral("Aktuellen Screenshot mitschicken"), content);
     toggle->setObjectName(QStringLiteral("screenshotSwitch"));
     m_switch = toggle;
     connect(m_switch, &QAbstractButton::toggled, this, &FeedbackSheet::screenshotSwitchChanged);
@@ -331,8 +306,11 @@ QWidget* FeedbackSheet::makeContent()
     m_attachmentHint->setObjectName(QStringLiteral("screenshotHint"));
     attachment->addWidget(m_attachmentHint);
     optional->addWidget(m_attachment);
-    v->addWidget(section(QStringLiteral("Optional"), optional, content));
+    return section(QStringLiteral("Optional"), optional, content);
+}
 
+QWidget* FeedbackSheet::makeFactsSection(QWidget* content)
+{
     // What goes along on its own.
     auto* facts = new QVBoxLayout;
     facts->setSpacing(0);
@@ -359,21 +337,7 @@ QWidget* FeedbackSheet::makeContent()
         Theme::labelFont(8.5), Theme::secondaryText(), content);
     also->setContentsMargins(0, 6, 0, 0);
     facts->addWidget(also);
-    v->addWidget(section(QStringLiteral("Wird automatisch mitgeschickt (zur Diagnose)"), facts, content));
-
-    // The status row.
-    auto* statusLayout = new QHBoxLayout;
-    statusLayout->setSpacing(8);
-    m_statusIcon = new QLabel(content);
-    statusLayout->addWidget(m_statusIcon, 0, Qt::AlignVCenter);
-    m_statusText = label(QString(), Theme::labelFont(10.5), Theme::text(), content);
-    m_statusText->setObjectName(QStringLiteral("status"));
-    m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statusLayout->addWidget(m_statusText, 1);
-    m_statusRow = section(QString(), statusLayout, content);
-    v->addWidget(m_statusRow);
-    v->addStretch(1);
-    return content;
+    return section(QStringLiteral("Wird automatisch mitgeschickt (zur Diagnose)"), facts, content);
 }
 
 QWidget* FeedbackSheet::makeFooter()
@@ -387,7 +351,20 @@ QWidget* FeedbackSheet::makeFooter()
     m_cancelButton->setToolTip(QStringLiteral("Esc"));
     connect(m_cancelButton, &QPushButton::clicked, this, &FeedbackSheet::cancel);
     row->addWidget(m_cancelButton);
-    row->addStretch(1);
+    // The status stays in view beside the send button, however far the form is scrolled.
+    m_statusRow = new QWidget(footer);
+    auto* status = new QHBoxLayout(m_statusRow);
+    status->setContentsMargins(8, 0, 4, 0);
+    status->setSpacing(6);
+    m_statusIcon = new QLabel(m_statusRow);
+    status->addWidget(m_statusIcon, 0, Qt::AlignVCenter);
+    m_statusText = label(QString(), Theme::labelFont(9.5), Theme::text(), m_statusRow);
+    m_statusText->setObjectName(QStringLiteral("status"));
+    m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status->addWidget(m_statusText, 1, Qt::AlignVCenter);
+    row->addWidget(m_statusRow, 1);
+    m_statusStretch = new QWidget(footer);
+    row->addWidget(m_statusStretch, 1);
     m_sendButton = new QPushButton(QStringLiteral("Feedback senden"), footer);
     m_sendButton->setObjectName(QStringLiteral("sendButton"));
     m_sendButton->setCursor(Qt::PointingHandCursor);
@@ -456,25 +433,17 @@ void FeedbackSheet::erstelleScreenshot()
     if (image.isNull())
         return;
     // The window is drawn here, on the main thread; encoding the PNG is left to a worker.
-    QPointer<FeedbackSheet> self(this);
-    QThreadPool::globalInstance()->start([self, image, generation] {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        const bool ok = image.save(&buffer, "PNG");
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, png, ok, generation] {
-                if (!self || generation != self->m_captureGeneration || !self->m_switch->isChecked())
-                    return;
-                if (ok)
-                    self->m_screenshotData = png;
-                else
-                    self->m_screenshotUnavailable = true;
-                self->refresh();
-            },
-            Qt::QueuedConnection);
-    });
+    Background::run(
+        this, [image] { return ImageEncoding::png(image); },
+        [this, generation](std::optional<QByteArray> png) {
+            if (generation != m_captureGeneration || !m_switch->isChecked())
+                return;
+            if (png)
+                m_screenshotData = std::move(png);
+            else
+                m_screenshotUnavailable = true;
+            refresh();
+        });
 }
 
 QImage FeedbackSheet::captureAppWindowImage()
@@ -497,10 +466,15 @@ QImage FeedbackSheet::captureAppWindowImage()
 
 QString FeedbackSheet::formatBytes(qint64 byteCount)
 {
+    // C's formatting, whose halves go to the even neighbour (2.5 KB reads "2 KB"); Qt's own
+    // rounds them up.
     const double k = static_cast<double>(byteCount) / 1024.0;
+    char text[64];
     if (k >= 1024.0)
-        return QString::asprintf("%.1f MB", k / 1024.0);
-    return QString::asprintf("%.0f KB", k);
+        std::snprintf(text, sizeof text, "%.1f MB", k / 1024.0);
+    else
+        std::snprintf(text, sizeof text, "%.0f KB", k);
+    return QString::fromLatin1(text);
 }
 
 void FeedbackSheet::senden()
@@ -587,10 +561,11 @@ void FeedbackSheet::refresh()
     }
 
     m_statusRow->setVisible(!m_status.isEmpty());
+    m_statusStretch->setVisible(m_status.isEmpty());
     if (!m_status.isEmpty()) {
         const bool ok = m_statusOK.value_or(false);
         m_statusIcon->setPixmap(
-            symbol(ok ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"), 18,
+            symbol(ok ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"), 16,
                 ok ? kGreen : kOrange));
         m_statusText->setText(m_status);
     }

@@ -50,6 +50,9 @@ protected:
 private:
     QWidget* makeHeader();
     QWidget* makeContent();
+    QWidget* makeMessageSection(QWidget* content);
+    QWidget* makeAttachmentSection(QWidget* content);
+    QWidget* makeFactsSection(QWidget* content);
     QWidget* makeFooter();
     void laden();
     void senden();
@@ -87,6 +90,7 @@ private:
     QLabel* m_appVersionValue = nullptr;
     QLabel* m_osVersionValue = nullptr;
     QWidget* m_statusRow = nullptr;
+    QWidget* m_statusStretch = nullptr;
     QLabel* m_statusIcon = nullptr;
     QLabel* m_statusText = nullptr;
     QPushButton* m_cancelButton = nullptr;

@@ -1,17 +1,69 @@
 #include "menubar/MenuBarView.h"
 
+#include "capture/CaptureOverlayWindowManager.h"
+#include "clipboard/PasteStack.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "history/NotchShelfWindowManager.h"
+#include "history/QuickLookPanelManager.h"
 #include "history/WindowManager.h"
-#include "platform/Console.h"
+#include "menubar/ClearHistoryDialog.h"
+#include "platform/ApplicationCatalog.h"
+#include "platform/Compositing.h"
+#include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "recording/ScreenRecordingService.h"
 #include "settings/SettingsWindowManager.h"
-#include "store/ModelContainer.h"
-#include "store/ModelContext.h"
+#include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+using MenuBarModel::Command;
+using MenuBarModel::Row;
+
+namespace {
+
+// How long a menu drawn by the desktop (a StatusNotifier host), or faded out by a compositor,
+// takes to leave the screen after a click.
+constexpr int kForeignMenuSettleMs = 200;
+constexpr int kFadeSettleMs = 120;
+constexpr int kUnmapTimeoutMs = 400;
+
+// Runs once when the watched window is no longer exposed, or when the time-out passes.
+class UnmapWatcher : public QObject {
+public:
+    UnmapWatcher(QWindow* window, std::function<void()> work)
+        : QObject(window)
+        , m_work(std::move(work))
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(kUnmapTimeoutMs, this, [this] { fire(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && !static_cast<QWindow*>(watched)->isExposed())
+            QTimer::singleShot(Compositing::isActive() ? kFadeSettleMs : 0, this, [this] { fire(); });
+        return false;
+    }
+
+private:
+    void fire()
+    {
+        if (!m_work)
+            return;
+        auto work = std::move(m_work);
+        m_work = nullptr;
+        deleteLater();
+        work();
+    }
+    std::function<void()> m_work;
+};
+
+}
 
 MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Actions actions, QWidget* parent)
     : QMenu(parent)
@@ -19,68 +71,197 @@ MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Actions action
     , m_actions(std::move(actions))
 {
     setFont(Theme::labelFont(10));
-    // Shortcut texts follow the hotkeys in effect, so the rows are rebuilt each time it opens.
+    setMinimumWidth(menuWidth);
+    setStyleSheet(QStringLiteral(
+        "QMenu { background: rgb(18,18,18); color: white; border: 1px solid rgba(255,255,255,34); padding: 6px 0; }"
+        "QMenu::item { padding: 5px 16px 5px 10px; margin: 0 4px; border-radius: 6px; background: transparent; }"
+        "QMenu::item:selected { background: rgba(255,255,255,26); }"
+        "QMenu::item:disabled { color: rgba(255,255,255,140); padding: 6px 10px 2px 10px; }"
+        "QMenu::icon { padding-left: 8px; }"
+        "QMenu::separator { height: 1px; background: rgba(255,255,255,30); margin: 4px 10px; }"));
+    // Shortcut texts, the paste stack and the recording rows are current each time it opens.
     connect(this, &QMenu::aboutToShow, this, &MenuBarView::rebuild);
+    connect(&PasteStack::shared(), &PasteStack::itemsChanged, this, &MenuBarView::rebuild);
+    connect(&ScreenRecordingService::shared(), &ScreenRecordingService::isRecordingChanged, this,
+        &MenuBarView::rebuild);
     rebuild();
+}
+
+MenuBarModel::State MenuBarView::currentState() const
+{
+    MenuBarModel::State state;
+    state.pasteStackCount = int(PasteStack::shared().items().size());
+    state.isRecording = ScreenRecordingService::shared().isRecording();
+    state.siblingInstalled = ApplicationCatalog::isShared()
+        && ApplicationCatalog::shared().application(MenuBarModel::siblingBundleIdentifier).has_value();
+    return state;
 }
 
 void MenuBarView::rebuild()
 {
+    const QList<Row> rows = MenuBarModel::rows(currentState(), m_actions.shortcutDisplay);
+    if (rows == m_rows && !actions().isEmpty())
+        return;
+    m_rows = rows;
     clear();
-    auto row = [this](const QString& title, const QString& shortcutText, std::function<void()> action) {
-        QAction* a = addAction(shortcutText.isEmpty() ? title : title + QLatin1Char('\t') + shortcutText);
-        connect(a, &QAction::triggered, this, [action = std::move(action)] { action(); });
-        return a;
-    };
-    const QString historyShortcut = m_actions.historyShortcut ? m_actions.historyShortcut()
-                                                              : QStringLiteral("Nicht belegt");
-    row(QStringLiteral("Clipboard anzeigen"),
-        historyShortcut == QStringLiteral("Nicht belegt") ? QString() : historyShortcut, [] {
-            if (NotchShelfWindowManager::shared().isEnabled())
-                NotchShelfWindowManager::shared().toggleExpanded();
-            else
-                WindowManager::shared().showHistoryWindow();
-        });
-    row(QStringLiteral("Clipboard löschen..."), {}, [this] { clearAllHistory(); });
-    addSeparator();
-    row(QStringLiteral("Settings..."), QStringLiteral("⌘,"), [] { SettingsWindowManager::shared().showSettings(); });
-    row(QStringLiteral("Check for Updates…"), {}, [this] {
-        if (m_actions.checkForUpdates)
-            m_actions.checkForUpdates();
-    });
-    row(QStringLiteral("Feedback senden …"), QStringLiteral("⌘?"),
-        [] { FeedbackWindowManager::shared().showFeedback(QStringLiteral("Quorvel – Menüleiste")); });
-    addSeparator();
-    row(QStringLiteral("Quit Quorvel"), QStringLiteral("⌘Q"), [] { QApplication::quit(); });
+    for (const Row& row : rows) {
+        if (row.kind == Row::Kind::divider) {
+            addSeparator();
+            continue;
+        }
+        const QString text = row.shortcutText.isEmpty() ? row.title : row.title + QLatin1Char('\t') + row.shortcutText;
+        QAction* action = addAction(text);
+        if (!row.icon.isEmpty())
+            action->setIcon(Symbols::icon(row.icon, Theme::text(), {16, 32}));
+        if (row.kind == Row::Kind::header) {
+            action->setEnabled(false);
+            action->setFont(Theme::labelFont(9));
+            continue;
+        }
+        const Command command = row.command;
+        action->setData(int(command));
+        connect(action, &QAction::triggered, this, [this, command] { perform(command); });
+    }
 }
 
-bool MenuBarView::confirmClearAll()
+QAction* MenuBarView::action(Command command) const
 {
-    if (m_confirm)
-        return m_confirm();
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Clipboard komplett löschen?"),
-        QStringLiteral("Clipboard komplett löschen?"));
-    box.setInformativeText(QStringLiteral("Damit wird das gesamte Clipboard endgültig gelöscht. Angepinnte Elemente "
-                                          "werden ebenfalls entfernt. Das kann nicht rückgängig gemacht werden."));
-    QPushButton* deleteAll = box.addButton(QStringLiteral("Alles löschen"), QMessageBox::DestructiveRole);
-    box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-    box.exec();
-    return box.clickedButton() == deleteAll;
+    for (QAction* candidate : actions())
+        if (candidate->data().isValid() && Command(candidate->data().toInt()) == command)
+            return candidate;
+    return nullptr;
+}
+
+void MenuBarView::perform(Command command)
+{
+    // The menu goes first, so no window, dialog or overlay of the action ever sits under it.
+    if (isVisible())
+        hide();
+    if (MenuBarModel::startsCaptureSession(command)) {
+        runAfterMenuIsGone([this, command] { startSession(command); });
+        return;
+    }
+    switch (command) {
+    case Command::pasteNext:
+        PasteStack::shared().pasteNext();
+        break;
+    case Command::clearStack:
+        PasteStack::shared().setItems({});
+        break;
+    case Command::showHistory:
+        if (NotchShelfWindowManager::shared().isEnabled())
+            NotchShelfWindowManager::shared().toggleExpanded();
+        else
+            WindowManager::shared().showHistoryWindow();
+        break;
+    case Command::clearHistory:
+        clearAllHistory();
+        break;
+    case Command::showScreenshots:
+        if (m_actions.showScreenshots)
+            m_actions.showScreenshots();
+        break;
+    case Command::stopRecording:
+        ScreenRecordingService::shared().stopRecording();
+        break;
+    case Command::showRecordings:
+        if (m_actions.showRecordings)
+            m_actions.showRecordings();
+        break;
+    case Command::openSibling:
+        if (ApplicationCatalog::isShared())
+            ApplicationCatalog::shared().launch(MenuBarModel::siblingBundleIdentifier);
+        break;
+    case Command::settings:
+        SettingsWindowManager::shared().showSettings();
+        break;
+    case Command::checkForUpdates:
+        if (m_actions.checkForUpdates)
+            m_actions.checkForUpdates();
+        break;
+    case Command::feedback:
+        FeedbackWindowManager::shared().showFeedback(QStringLiteral("Quorvel – Menüleiste"));
+        break;
+    case Command::quit:
+        if (m_actions.quit)
+            m_actions.quit();
+        else
+            QApplication::quit();
+        break;
+    default:
+        break;
+    }
+}
+
+void MenuBarView::startSession(Command command)
+{
+    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    switch (command) {
+    case Command::captureArea:
+        capture.beginAreaSelection(false);
+        break;
+    case Command::captureAreaWithToolbar:
+        capture.beginAreaSelection(true);
+        break;
+    case Command::captureWindow:
+        capture.beginWindowSelection();
+        break;
+    case Command::captureFullScreen:
+        capture.beginFullScreenCapture();
+        break;
+    case Command::captureLastArea:
+        capture.beginLastAreaCapture();
+        break;
+    case Command::captureText:
+        capture.beginTextSelection();
+        break;
+    case Command::captureScrolling:
+        capture.beginScrollingSelection();
+        break;
+    case Command::recordArea:
+        capture.beginAreaRecording();
+        break;
+    case Command::recordWindow:
+        capture.beginWindowRecording();
+        break;
+    case Command::recordScreen:
+        capture.beginScreenRecording();
+        break;
+    default:
+        break;
+    }
+}
+
+void MenuBarView::runAfterMenuIsGone(std::function<void()> work)
+{
+    QWindow* window = windowHandle();
+    if (window && window->isExposed()) {
+        new UnmapWatcher(window, std::move(work));
+        return;
+    }
+    // Not drawn by us (a StatusNotifier host draws it), or already gone: let the desktop's own
+    // menu leave the screen.
+    QTimer::singleShot(window ? 0 : kForeignMenuSettleMs, this, std::move(work));
 }
 
 void MenuBarView::clearAllHistory()
 {
-    if (!confirmClearAll())
+    if (m_clearDialog) {
+        m_clearDialog->raise();
+        m_clearDialog->activateWindow();
         return;
-    auto container = m_container.lock();
-    if (!container)
-        return;
-    ModelContext& context = container->mainContext();
-    for (const ClipItemPtr& item : context.fetchClipItems())
-        context.remove(item);
-    QString error;
-    if (!context.save(&error)) {
-        context.rollback();
-        Console::log(QStringLiteral("Failed to clear history: ") + error);
     }
+    auto* dialog = new ClearHistoryDialog(m_container, [] {
+        // Nothing may point at the deleted entries: the paste stack empties, the quick look
+        // closes, and every list fetches again.
+        PasteStack::shared().setItems({});
+        QuickLookPanelManager::shared().hideQuickLook();
+        // "clipboardItemAdded" is what the lists refetch on (a hidden panel fetches when shown).
+        NotificationCenter::shared().post(NotificationNames::clipboardItemAdded);
+    });
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_clearDialog = dialog;
+    dialog->open();
+    dialog->raise();
+    dialog->activateWindow();
 }

@@ -1,34 +1,53 @@
 #pragma once
+#include "menubar/MenuBarModel.h"
+
 #include <QMenu>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
 
+#include "menubar/ClearHistoryDialog.h"
 class ModelContainer;
 
-// The tray menu: the history, clearing it, settings, updates, feedback and quitting. The full
-// menu of capture and recording rows comes with those subsystems.
+// The tray menu: every function of the program in fixed rows (MenuBarModel), rebuilt whenever it
+// opens and whenever the paste stack or the recording state changes. Every row hides the menu
+// before its action runs; rows that start a capture or a recording wait until the menu is off
+// the screen, so it never shows in the picture.
 class MenuBarView : public QMenu {
     Q_OBJECT
 public:
-    // What the menu asks of the application above it: the history hotkey as shown ("⇧⌘V" or
-    // "Nicht belegt") and the update check.
+    static constexpr int menuWidth = 260;
+
+    // What the menu asks of the application above it.
     struct Actions {
-        std::function<QString()> historyShortcut;
+        MenuBarModel::ShortcutDisplay shortcutDisplay; // by the hotkey router's raw action value
         std::function<void()> checkForUpdates;
+        std::function<void()> showScreenshots;
+        std::function<void()> showRecordings;
+        std::function<void()> quit; // QApplication::quit when unset
     };
 
     MenuBarView(std::weak_ptr<ModelContainer> container, Actions actions, QWidget* parent = nullptr);
 
-    // Asks "Clipboard komplett löschen?" and deletes every history entry, pinned ones included.
+    MenuBarModel::State currentState() const;
+    // The rows as the menu shows them now.
+    QList<MenuBarModel::Row> rows() const { return m_rows; }
+    QAction* action(MenuBarModel::Command command) const;
+    void rebuild();
+
+    // Runs a row's action as a click on it does.
+    void perform(MenuBarModel::Command command);
+    // Opens the clear-all confirmation (non-blocking); the open dialog while one is shown.
     void clearAllHistory();
-    // Replaces the confirmation dialog (tests); returns true for "Alles löschen".
-    void setConfirmation(std::function<bool()> confirm) { m_confirm = std::move(confirm); }
+    ClearHistoryDialog* clearDialog() const { return m_clearDialog; }
 
 private:
-    void rebuild();
-    bool confirmClearAll();
+    void runAfterMenuIsGone(std::function<void()> work);
+    void startSession(MenuBarModel::Command command);
+
     std::weak_ptr<ModelContainer> m_container;
     Actions m_actions;
-    std::function<bool()> m_confirm;
+    QList<MenuBarModel::Row> m_rows;
+    QPointer<ClearHistoryDialog> m_clearDialog;
 };

@@ -42,8 +42,11 @@ struct HttpResponse {
     QString detail;
 };
 
-// Sends HTTP requests. Redirects with status 307 and 308 are followed (same method and body,
-// never to a less safe scheme, at most five); other redirect answers are returned as they are.
+// Sends HTTP requests. Redirects with status 307 and 308 are followed within the request's own
+// origin only (same scheme, host and port; same method and body; at most five); other redirect
+// answers, and redirects elsewhere, are returned as they are. A request that is not idempotent
+// (POST) is never resent by the network stack: a connection that closes before a full answer is a
+// failure, not a second delivery.
 // Call on the main thread; the completion runs later on the main thread, exactly once.
 class HttpClient {
 public:

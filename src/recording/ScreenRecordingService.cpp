@@ -1,21 +1,360 @@
 #include "recording/ScreenRecordingService.h"
 
+#include "platform/Background.h"
+#include "platform/Console.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/ImageEncoding.h"
+#include "platform/MovieThumbnailer.h"
+#include "platform/MovieWriter.h"
+#include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "platform/Permissions.h"
+#include "platform/SleepInhibitor.h"
+#include "platform/SystemAudioSource.h"
+#include "recording/RecordingControlWindowManager.h"
+#include "recording/RecordingPipeline.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "store/RecordingItem.h"
+#include "store/RecordingStorage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+
+namespace {
+const QString sleepReason = QStringLiteral("Quorvel Bildschirmaufnahme");
+const QString failureSummary = QStringLiteral("Bildschirmaufnahme fehlgeschlagen");
+}
+
+// What the worker hands back from setting up a recording.
+struct ScreenRecordingService::Prepared {
+    std::shared_ptr<RecordingPipeline> pipeline;
+    QString error;
+    QString fileName;
+    QString kind;
+    bool capturesAudio = false;
+    QRect recorded;
+};
+
+// What the worker hands back from finishing a recording.
+struct ScreenRecordingService::Finished {
+    qint64 framesCaptured = 0;
+    qint64 framesDropped = 0;
+    bool movieComplete = false;
+    QString movieError;
+    QString failure; // the pipeline's reason for ending early, if any
+    bool stored = false;
+    QString saveError; // set when a record was due but could not be saved
+};
+
+QString ScreenRecordingService::RecordingError::description() const
+{
+    switch (kind) {
+    case Kind::setupFailed:
+        return QStringLiteral("setup failed: ") + message;
+    case Kind::streamFailed:
+        return QStringLiteral("recording failed: ") + message;
+    case Kind::permissionDenied:
+        return QStringLiteral("the screen cannot be recorded (no permission)");
+    case Kind::noDisplay:
+        return QStringLiteral("the display to record was not found");
+    }
+    return message;
+}
+
+ScreenRecordingService::ScreenRecordingService()
+    : ScreenRecordingService(Services {})
+{
+}
+
+ScreenRecordingService::ScreenRecordingService(Services services, QObject* parent)
+    : QObject(parent)
+    , m_services(services)
+{
+    m_elapsedTimer.setInterval(500);
+    connect(&m_elapsedTimer, &QTimer::timeout, this, [this] {
+        if (m_isRecording && !m_isPaused && m_pipeline)
+            setElapsed(m_pipeline->activeSeconds());
+    });
+}
+
+ScreenRecordingService::~ScreenRecordingService()
+{
+    // A recording still running at exit is finished in place, so its movie is complete.
+    if (m_pipeline)
+        m_pipeline->stop();
+}
+
 ScreenRecordingService& ScreenRecordingService::shared()
 {
     static ScreenRecordingService* instance = new ScreenRecordingService;
     return *instance;
 }
 
-void ScreenRecordingService::startRecording(const RecordingTarget&, bool)
+ScreenSource& ScreenRecordingService::screen() const
 {
-    // Not built yet.
+    return m_services.screen ? *m_services.screen : ScreenSource::shared();
+}
+MovieWriter& ScreenRecordingService::writer() const
+{
+    return m_services.writer ? *m_services.writer : MovieWriter::shared();
+}
+MovieThumbnailer& ScreenRecordingService::thumbnailer() const
+{
+    return m_services.thumbnailer ? *m_services.thumbnailer : MovieThumbnailer::shared();
+}
+SleepInhibitor& ScreenRecordingService::inhibitor() const
+{
+    return m_services.inhibitor ? *m_services.inhibitor : SleepInhibitor::shared();
+}
+SystemAudioSource& ScreenRecordingService::audio() const
+{
+    return m_services.audio ? *m_services.audio : SystemAudioSource::shared();
+}
+DesktopNotifier& ScreenRecordingService::notifier() const
+{
+    return m_services.notifier ? *m_services.notifier : DesktopNotifier::shared();
+}
+Permissions& ScreenRecordingService::permissions() const
+{
+    return m_services.permissions ? *m_services.permissions : Permissions::shared();
+}
+
+QString ScreenRecordingService::recordingsDirectory() const
+{
+    return m_directory.isEmpty() ? RecordingStorage::recordingsDirectory() : m_directory;
+}
+
+RecordingControlWindowManager& ScreenRecordingService::controlPanel()
+{
+    if (!m_controlPanel)
+        m_controlPanel = std::make_unique<RecordingControlWindowManager>(*this);
+    return *m_controlPanel;
+}
+
+void ScreenRecordingService::startRecording(const RecordingTarget& target, bool captureSystemAudio)
+{
+    if (isBusy()) {
+        Console::log(QStringLiteral("ScreenRecordingService: a recording is already running; the new one is refused"));
+        return;
+    }
+    if (!permissions().canCaptureScreen()) {
+        setLastError({RecordingError::Kind::permissionDenied, {}});
+        emit startFinished();
+        return;
+    }
+    std::optional<RecordingRegion> region;
+    QString kind;
+    if (const auto* display = std::get_if<DisplayTarget>(&target)) {
+        region = RecordingGeometry::display(display->displayID, screen().monitors());
+        kind = QStringLiteral("display");
+    } else if (const auto* window = std::get_if<WindowTarget>(&target)) {
+        region = RecordingGeometry::window(window->window);
+        kind = QStringLiteral("window");
+    } else if (const auto* area = std::get_if<AreaTarget>(&target)) {
+        region = RecordingGeometry::area(area->displayID, area->rect, area->scale, screen().monitors());
+        kind = QStringLiteral("area");
+    }
+    if (!region) {
+        setLastError({RecordingError::Kind::noDisplay, {}});
+        emit startFinished();
+        return;
+    }
+    const QString directory = recordingsDirectory();
+    QDir().mkpath(directory);
+    const QString fileName = RecordingStorage::availableFileName(QDateTime::currentDateTime(), directory);
+    const QString path = QDir(directory).filePath(fileName);
+    m_starting = true;
+    m_failedWhileStarting = false;
+    const RecordingRegion chosen = *region;
+    Background::run(
+        this,
+        [this, chosen, captureSystemAudio, path, fileName, kind] {
+            auto prepared = prepare(chosen, captureSystemAudio, path);
+            prepared->fileName = fileName;
+            prepared->kind = kind;
+            return prepared;
+        },
+        [this](std::shared_ptr<Prepared> prepared) { finishStart(prepared); });
+}
+
+std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(
+    const RecordingRegion& region, bool captureSystemAudio, const QString& path)
+{
+    auto prepared = std::make_shared<Prepared>();
+    prepared->capturesAudio = captureSystemAudio;
+    prepared->recorded = region.grabRect;
+    QString error;
+    RecordingPipeline::Setup setup;
+    setup.grabber = region.windowID ? screen().windowGrabber(region.windowID, &error)
+                                    : screen().rectGrabber(region.grabRect, &error);
+    if (!setup.grabber) {
+        prepared->error = error.isEmpty() ? QStringLiteral("the screen cannot be grabbed") : error;
+        return prepared;
+    }
+    MovieSettings settings;
+    settings.size = region.movieSize;
+    settings.audio = captureSystemAudio;
+    setup.movie = writer().create(path, settings, &error);
+    if (!setup.movie) {
+        prepared->error = error; // the writer leaves no file behind
+        return prepared;
+    }
+    setup.frameSize = region.movieSize;
+    setup.grabOrigin = region.grabRect.topLeft();
+    setup.pointerSource = &screen();
+    setup.audio = captureSystemAudio ? &audio() : nullptr;
+    setup.audioSampleRate = settings.audioSampleRate;
+    setup.audioChannels = settings.audioChannels;
+    auto pipeline = std::make_shared<RecordingPipeline>(std::move(setup));
+    if (!inhibitor().inhibit(sleepReason, &error))
+        Console::log(QStringLiteral("ScreenRecordingService: sleep is not inhibited: ") + error);
+    QPointer<ScreenRecordingService> self(this);
+    const auto onFailure = [self](const QString& failure) {
+        QMetaObject::invokeMethod(
+            self.data(), [self, failure] {
+                if (self)
+                    self->handleStreamFailure(failure);
+            }, Qt::QueuedConnection);
+    };
+    if (!pipeline->start(onFailure, &error)) {
+        pipeline->stop();
+        pipeline.reset();
+        QFile::remove(path); // this start's own partial movie
+        inhibitor().release();
+        prepared->error = error;
+        return prepared;
+    }
+    prepared->pipeline = std::move(pipeline);
+    return prepared;
+}
+
+void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepared)
+{
+    m_starting = false;
+    if (!prepared->pipeline) {
+        setLastError({RecordingError::Kind::setupFailed, prepared->error});
+        emit startFinished();
+        return;
+    }
+    m_pipeline = prepared->pipeline;
+    m_currentFileName = prepared->fileName;
+    m_currentKind = prepared->kind;
+    m_currentCapturesAudio = prepared->capturesAudio;
+    setElapsed(0);
+    setPaused(false);
+    setRecording(true);
+    m_elapsedTimer.start();
+    controlPanel().show(screen().monitors(), prepared->recorded);
+    emit startFinished();
+    if (m_failedWhileStarting)
+        stopRecording();
+}
+
+void ScreenRecordingService::handleStreamFailure(const QString& error)
+{
+    setLastError({RecordingError::Kind::streamFailed, error});
+    if (m_starting)
+        m_failedWhileStarting = true;
+    else
+        stopRecording();
 }
 
 void ScreenRecordingService::stopRecording()
 {
     if (!m_isRecording)
         return;
+    m_stopping = true;
+    m_elapsedTimer.stop();
+    controlPanel().hide();
+    if (m_pipeline)
+        setElapsed(m_pipeline->activeSeconds());
+    auto pipeline = std::move(m_pipeline);
+    const QString fileName = m_currentFileName;
+    const QString kind = m_currentKind;
+    const bool hasAudio = m_currentCapturesAudio;
     setRecording(false);
+    setPaused(false);
+    const QString path = QDir(recordingsDirectory()).filePath(fileName);
+    Background::run(
+        this,
+        [this, pipeline, path, container = m_modelContainer, kind, hasAudio] {
+            return finish(pipeline, path, container, kind, hasAudio);
+        },
+        [this](std::shared_ptr<Finished> finished) { finishStop(finished); });
+}
+
+std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
+    std::weak_ptr<ModelContainer> weakContainer, const QString& kind, bool hasAudio)
+{
+    auto finished = std::make_shared<Finished>();
+    const RecordingPipeline::Summary summary = pipeline->stop();
+    inhibitor().release();
+    finished->framesCaptured = summary.framesCaptured;
+    finished->framesDropped = summary.framesDropped;
+    finished->movieComplete = summary.movieComplete;
+    finished->movieError = summary.error;
+    if (!summary.movieComplete)
+        return finished;
+    const std::shared_ptr<ModelContainer> container = weakContainer.lock();
+    if (!container)
+        return finished; // the movie stays in the folder, unlisted
+    const qint64 size = QFileInfo(path).size();
+    std::optional<QByteArray> thumbnail;
+    const QImage frame = thumbnailer().frameAt(path, 1.0, QSize(400, 400), nullptr);
+    if (!frame.isNull())
+        thumbnail = ImageEncoding::png(frame);
+    auto item = std::make_shared<RecordingItem>(
+        QDateTime::currentDateTimeUtc(), kind, QFileInfo(path).fileName(), summary.activeSeconds, size, hasAudio, thumbnail);
+    QString error;
+    std::unique_ptr<ModelContext> context = container->makeContext(&error);
+    if (context) {
+        context->insert(item);
+        if (context->save(&error)) {
+            finished->stored = true;
+            return finished;
+        }
+    }
+    finished->saveError = error;
+    return finished;
+}
+
+void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finished)
+{
+    m_stopping = false;
+    m_lastFramesCaptured = finished->framesCaptured;
+    m_lastFramesDropped = finished->framesDropped;
+    Console::log(QStringLiteral("ScreenRecordingService: %1 of %2 frames dropped")
+                     .arg(finished->framesDropped)
+                     .arg(finished->framesCaptured + finished->framesDropped));
+    if (!finished->movieComplete) {
+        setLastError({RecordingError::Kind::streamFailed,
+            finished->movieError.isEmpty() ? QStringLiteral("unknown writer error") : finished->movieError});
+    } else if (finished->stored) {
+        NotificationCenter::shared().post(NotificationNames::recordingSaved);
+    } else if (!finished->saveError.isNull()) {
+        Console::log(QStringLiteral("Failed to save recording: ") + finished->saveError);
+    }
+    emit stopped();
+}
+
+void ScreenRecordingService::pauseRecording()
+{
+    if (!m_isRecording || m_isPaused)
+        return;
+    m_pipeline->pause();
+    setElapsed(m_pipeline->activeSeconds());
+    setPaused(true);
+}
+
+void ScreenRecordingService::resumeRecording()
+{
+    if (!m_isRecording || !m_isPaused)
+        return;
+    m_pipeline->resume();
+    setPaused(false);
 }
 
 void ScreenRecordingService::setRecording(bool recording)
@@ -24,4 +363,30 @@ void ScreenRecordingService::setRecording(bool recording)
         return;
     m_isRecording = recording;
     emit isRecordingChanged(recording);
+}
+
+void ScreenRecordingService::setPaused(bool paused)
+{
+    if (m_isPaused == paused)
+        return;
+    m_isPaused = paused;
+    emit isPausedChanged(paused);
+}
+
+void ScreenRecordingService::setElapsed(double seconds)
+{
+    if (m_elapsed == seconds)
+        return;
+    m_elapsed = seconds;
+    emit elapsedChanged(seconds);
+}
+
+void ScreenRecordingService::setLastError(RecordingError error)
+{
+    const QString line = error.description();
+    m_lastError = std::move(error);
+    Console::log(QStringLiteral("ScreenRecordingService: ") + line);
+    if (m_services.notifier || DesktopNotifier::isWired())
+        notifier().notify(failureSummary, line);
+    emit lastErrorChanged();
 }

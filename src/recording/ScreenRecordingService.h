@@ -1,18 +1,45 @@
 #pragma once
 #include "platform/ScreenSource.h"
+#include "recording/RecordingGeometry.h"
 
 #include <QObject>
 #include <QRectF>
+#include <QTimer>
 #include <memory>
+#include <optional>
 #include <variant>
 
+class DesktopNotifier;
 class ModelContainer;
+class MovieThumbnailer;
+class MovieWriter;
+class Permissions;
+class RecordingControlWindowManager;
+class RecordingPipeline;
+class SleepInhibitor;
+class SystemAudioSource;
 
-// The screen recorder. Recording is not part of this build yet; the recording flag and the
-// container hand-off are, so the tray icon and the stop hotkey are wired already.
+// The screen recorder: one movie at a time of a display, a window or an area, with the system
+// audio on request. The capture and encoding run on the pipeline's own threads; setting up and
+// finishing a movie run on the worker pool; everything here is called on the main thread.
 class ScreenRecordingService : public QObject {
     Q_OBJECT
 public:
+    // The platform services a recording uses; an unset one is the process-wide instance, looked
+    // up when a recording starts.
+    struct Services {
+        ScreenSource* screen = nullptr;
+        MovieWriter* writer = nullptr;
+        MovieThumbnailer* thumbnailer = nullptr;
+        SleepInhibitor* inhibitor = nullptr;
+        SystemAudioSource* audio = nullptr;
+        DesktopNotifier* notifier = nullptr;
+        Permissions* permissions = nullptr;
+    };
+
+    ScreenRecordingService();
+    explicit ScreenRecordingService(Services services, QObject* parent = nullptr);
+    ~ScreenRecordingService() override;
     static ScreenRecordingService& shared();
 
     // What to record: a whole display, one window, or a rectangle of a display (local points,
@@ -30,21 +57,93 @@ public:
     };
     using RecordingTarget = std::variant<DisplayTarget, WindowTarget, AreaTarget>;
 
-    // Starts a recording; failures go to lastError. Refused while a recording runs.
+    struct RecordingError {
+        enum class Kind { setupFailed, streamFailed, permissionDenied, noDisplay };
+        Kind kind = Kind::setupFailed;
+        QString message;
+        // One line for the console and the desktop notification.
+        QString description() const;
+        bool operator==(const RecordingError&) const = default;
+    };
+
+    // Starts a recording; failures go to lastError. Refused (with a console line) while a
+    // recording starts, runs or is being finished.
     void startRecording(const RecordingTarget& target, bool captureSystemAudio);
+    // Does nothing unless a recording runs. The movie is finished and stored on the worker pool;
+    // stopped() follows, after "recordingSaved" when a record was stored.
+    void stopRecording();
+    void pauseRecording();
+    void resumeRecording();
 
     bool isRecording() const { return m_isRecording; }
+    bool isPaused() const { return m_isPaused; }
+    // Recorded seconds, paused spans left out; refreshed every 0.5 s while recording.
+    double elapsed() const { return m_elapsed; }
+    std::optional<RecordingError> lastError() const { return m_lastError; }
+    bool isBusy() const { return m_isRecording || m_starting || m_stopping; }
+
     void setModelContainer(std::weak_ptr<ModelContainer> container) { m_modelContainer = std::move(container); }
-    // Does nothing unless a recording runs.
-    void stopRecording();
+    // The folder movies go to (the recordings folder unless set, for tests).
+    void setRecordingsDirectory(const QString& directory) { m_directory = directory; }
+    QString recordingsDirectory() const;
+    // The file name of the running (or last) recording.
+    QString currentFileName() const { return m_currentFileName; }
+    // The control panel's manager (the panel shows while a recording runs).
+    RecordingControlWindowManager& controlPanel();
+    // Frames captured and dropped by the last finished recording.
+    qint64 lastFramesCaptured() const { return m_lastFramesCaptured; }
+    qint64 lastFramesDropped() const { return m_lastFramesDropped; }
 
 signals:
     void isRecordingChanged(bool recording);
+    void isPausedChanged(bool paused);
+    void elapsedChanged(double seconds);
+    void lastErrorChanged();
+    // A start has ended, in a recording or a failure.
+    void startFinished();
+    // A stop has finished the movie (stored or not).
+    void stopped();
 
 protected:
     void setRecording(bool recording);
 
 private:
+    struct Prepared;
+    struct Finished;
+    std::shared_ptr<Prepared> prepare(const RecordingRegion& region, bool captureSystemAudio, const QString& path);
+    void finishStart(const std::shared_ptr<Prepared>& prepared);
+    std::shared_ptr<Finished> finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
+        std::weak_ptr<ModelContainer> container, const QString& kind, bool hasAudio);
+    void finishStop(const std::shared_ptr<Finished>& finished);
+    void handleStreamFailure(const QString& error);
+    void setPaused(bool paused);
+    void setElapsed(double seconds);
+    void setLastError(RecordingError error);
+
+    ScreenSource& screen() const;
+    MovieWriter& writer() const;
+    MovieThumbnailer& thumbnailer() const;
+    SleepInhibitor& inhibitor() const;
+    SystemAudioSource& audio() const;
+    DesktopNotifier& notifier() const;
+    Permissions& permissions() const;
+
+    Services m_services;
     bool m_isRecording = false;
+    bool m_isPaused = false;
+    bool m_starting = false;
+    bool m_stopping = false;
+    bool m_failedWhileStarting = false;
+    double m_elapsed = 0;
+    std::optional<RecordingError> m_lastError;
     std::weak_ptr<ModelContainer> m_modelContainer;
+    QString m_directory;
+    QString m_currentFileName;
+    QString m_currentKind = QStringLiteral("display");
+    bool m_currentCapturesAudio = false;
+    std::shared_ptr<RecordingPipeline> m_pipeline;
+    QTimer m_elapsedTimer;
+    std::unique_ptr<RecordingControlWindowManager> m_controlPanel;
+    qint64 m_lastFramesCaptured = 0;
+    qint64 m_lastFramesDropped = 0;
 };

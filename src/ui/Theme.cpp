@@ -20,6 +20,11 @@ QColor Theme::secondaryText()
     return QColor(255, 255, 255, 150);
 }
 
+QColor Theme::warning()
+{
+    return QColor(255, 159, 10);
+}
+
 QColor Theme::accent()
 {
     if (qApp)

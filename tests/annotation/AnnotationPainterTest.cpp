@@ -250,6 +250,28 @@ TEST(AnnotationRendering, AnArrowShorterThanItsHeadDrawsOnlyTheHead)
     EXPECT_TRUE(colourNear(pixelAt(out, 98, 103), Qt::white, 0)) << "no shaft beside the head";
 }
 
+TEST(AnnotationRendering, ALineOrPenOfZeroLengthDrawsARoundDot)
+{
+    auto document = AnnotationDocument::create(filledImage(200, 200, Qt::white));
+    document->engine().loadStrokes({makeStroke(PaintTool::line, {{0.5, 0.5}, {0.5, 0.5}}, PaintColor(1, 0, 0, 1), 10),
+        makeStroke(PaintTool::pen, {{0.2, 0.2}}, PaintColor(0, 0, 1, 1), 6)});
+    const QImage out = document->renderAnnotatedImage();
+    EXPECT_TRUE(colourNear(pixelAt(out, 100, 100), kRed));
+    EXPECT_TRUE(colourNear(pixelAt(out, 103, 100), kRed)) << "radius 5";
+    EXPECT_TRUE(colourNear(pixelAt(out, 104, 104), Qt::white, 0)) << "round, not square";
+    EXPECT_TRUE(colourNear(pixelAt(out, 107, 100), Qt::white, 0));
+    EXPECT_TRUE(colourNear(pixelAt(out, 40, 40), kBlue));
+}
+
+TEST(AnnotationRendering, EffectCropsOfHugeStoredCoordinatesStayInsideTheImage)
+{
+    auto document = AnnotationDocument::create(filledImage(100, 80, Qt::white));
+    const QImage crop = document->croppedEffectImage(makeStroke(PaintTool::mosaic, {{-1e300, -1e300}, {1e300, 1e300}}));
+    EXPECT_EQ(crop.size(), QSize(100, 80));
+    EXPECT_EQ(crop.offset(), QPoint(0, 0));
+    EXPECT_TRUE(document->croppedEffectImage(makeStroke(PaintTool::blur, {{1e300, 0}, {1e301, 1}})).isNull());
+}
+
 TEST(AnnotationRendering, ImagesRenderAtTheirPixelSize)
 {
     QImage retina = filledImage(2880, 1800, Qt::white);

@@ -109,6 +109,28 @@ TEST(BeautifyRendererTest, ShadowFallsBelowTheImage)
     EXPECT_EQ(out.pixelColor(48, 248), QColor(Qt::blue));
 }
 
+TEST(BeautifyRendererTest, TransparentPixelsShowTheBackgroundOnlyWithoutShadow)
+{
+    // A fully transparent image with one half-transparent white pixel row, radius 10 corners.
+    QImage image = solidImage(100, 100, Qt::transparent);
+    QPainter(&image).fillRect(0, 50, 100, 1, QColor(255, 255, 255, 128));
+    const QColor background(40, 40, 200);
+    BeautifyConfig config = enabled(BeautifyBackground::solid(PaintColor(background)), 0.1, 0.1, false);
+    QImage out = BeautifyRenderer::render(image, config).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(out.size(), QSize(120, 120));
+    EXPECT_EQ(out.pixelColor(60, 30), background) << "the frame's background shows through";
+    EXPECT_EQ(out.pixelColor(12, 12), background) << "also in a rounded corner";
+    const QColor mixed = out.pixelColor(60, 60);
+    EXPECT_EQ(mixed.alpha(), 255);
+    EXPECT_NEAR(mixed.red(), (255 + 40) / 2, 2);
+
+    // With the shadow on, the outline's inside is cleared before the image is drawn.
+    config.shadow.isEnabled = true;
+    out = BeautifyRenderer::render(image, config).convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(out.pixelColor(60, 30).alpha(), 0);
+    EXPECT_EQ(out.pixelColor(60, 60).alpha(), 128);
+}
+
 TEST(BeautifyRendererTest, GradientPictureAndFallbackBackgrounds)
 {
     const QImage image = solidImage(40, 40, Qt::blue);

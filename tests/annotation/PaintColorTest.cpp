@@ -1,6 +1,7 @@
 // PaintColor: hex strings, equality, hashing and QColor.
 #include "annotation/PaintColor.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(PaintColorTest, HexStringsThatParse)
@@ -20,6 +21,10 @@ TEST(PaintColorTest, HexStringsThatParse)
     // The base-16 reading takes a leading sign: +FFFFF is 0x0FFFFF.
     expectColor("+FFFFF", 15.0 / 255, 1, 1);
     EXPECT_EQ(PaintColor::fromHexString("FF3B30"), PaintColor::fromHexString("#ff3b30"));
+    // Written back: clamped, rounded, upper case; a parsed text comes back as it was.
+    EXPECT_EQ(PaintColor(0.5, 1.2, -1, 1).hexString(), QStringLiteral("#80FF00"));
+    EXPECT_EQ(PaintColor(NAN, 0, 1, 1).hexString(), QStringLiteral("#0000FF"));
+    EXPECT_EQ(PaintColor::fromHexString("#a1B2c3")->hexString(), QStringLiteral("#A1B2C3"));
 }
 
 TEST(PaintColorTest, HexStringsThatFail)

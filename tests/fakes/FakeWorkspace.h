@@ -48,7 +48,12 @@ public:
         }
         return frontmost && sameApp(*frontmost, app);
     }
-    bool openURL(const QUrl&) override { return true; }
+    QList<QUrl> openedURLs;
+    bool openURL(const QUrl& url) override
+    {
+        openedURLs.append(url);
+        return true;
+    }
     std::optional<RunningApplication> clipboardOwnerApplication() override { return clipboardOwner; }
     RunningApplication currentApplication() override { return current; }
 

@@ -1,4 +1,4 @@
-// The feedback request against a real HTTP server on 127.0.0.1: both body forms byte for byte,
+// The feedback request against a real HTTP server on 127.0.0.1: both body forms as a server reads them,
 // the answer's "id", error statuses with their bodies, answer shapes, time-out and redirects.
 #include "FeedbackTestSupport.h"
 #include "fakes/FakePermissions.h"
@@ -51,6 +51,43 @@ protected:
     FakePermissions permissions;
 };
 
+struct FormPart {
+    QHash<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray content;
+};
+
+// Splits a multipart/form-data body at its boundary; none when the framing is broken (no opening
+// delimiter, no closing one, a part without its blank line after the headers).
+std::optional<std::vector<FormPart>> parseFormData(const QByteArray& body, const QByteArray& boundary)
+{
+    const QByteArray opening = "--" + boundary + "\r\n";
+    const QByteArray closing = "\r\n--" + boundary + "--\r\n";
+    if (!body.startsWith(opening) || !body.endsWith(closing) || body.size() < opening.size() + closing.size())
+        return std::nullopt;
+    const QByteArray inner = body.mid(opening.size(), body.size() - opening.size() - closing.size());
+    const QByteArray separator = "\r\n--" + boundary + "\r\n";
+    std::vector<FormPart> parts;
+    for (qsizetype from = 0;;) {
+        const qsizetype next = inner.indexOf(separator, from);
+        const QByteArray raw = inner.mid(from, next < 0 ? -1 : next - from);
+        const qsizetype headerEnd = raw.indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return std::nullopt;
+        FormPart part;
+        for (const QByteArray& line : raw.left(headerEnd).split('\n')) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon <= 0)
+                return std::nullopt;
+            part.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        }
+        part.content = raw.mid(headerEnd + 4);
+        parts.push_back(part);
+        if (next < 0)
+            return parts;
+        from = next + separator.size();
+    }
+}
+
 LocalHttpServer::Responder answering(int status, const QByteArray& body)
 {
     return [status, body](const ReceivedRequest&) { return CannedAnswer {status, body, {}, false}; };
@@ -81,7 +118,7 @@ TEST_F(FeedbackServiceTest, JsonBodyWithoutPictureAndTheIdOfTheAnswer)
     EXPECT_TRUE(request.body.contains("Größe ändern geht nicht – Maß und Fuß")); // raw UTF-8, not escaped
 }
 
-TEST_F(FeedbackServiceTest, MultipartBodyByteForByteWithANewBoundaryPerRequest)
+TEST_F(FeedbackServiceTest, MultipartBodyReadsBackAsFormDataWithANewBoundaryPerRequest)
 {
     LocalHttpServer server(answering(201, R"({"id":"m1"})"));
     FeedbackService::Payload withPicture = payload();
@@ -106,19 +143,27 @@ TEST_F(FeedbackServiceTest, MultipartBodyByteForByteWithANewBoundaryPerRequest)
     }
     EXPECT_NE(boundaries[0], boundaries[1]);
 
-    auto expected = [](const QByteArray& b, const QByteArray& diagnose, const QByteArray& file) {
-        auto field = [&](const QByteArray& name, const QByteArray& value) {
-            return "--" + b + "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
-        };
-        return field("text", "  Größe ändern geht nicht – Maß und Fuß\n") + field("user_name", "jörg")
-            + field("app_version", "0.1.0 (0)") + field("os_version", "Linux Debian GNU/Linux 12 (bookworm)")
-            + field("app_module", "Quorvel – Menüleiste") + field("diagnose", diagnose) + "--" + b
-            + "\r\nContent-Disposition: form-data; name=\"screenshot\"; filename=\"feedback.png\"\r\n"
-              "Content-Type: image/png\r\n\r\n"
-            + file + "\r\n--" + b + "--\r\n";
-    };
-    EXPECT_EQ(server.received[0].body, expected(boundaries[0].toUtf8(), "=== Quorvel Diagnose ===\nAngepinnt: 2", png));
-    EXPECT_EQ(server.received[1].body, expected(boundaries[1].toUtf8(), "", ""));
+    // Read back as a server reads form data: six text fields in order, then the file.
+    const std::vector<std::pair<QByteArray, QByteArray>> fields {{"text", "  Größe ändern geht nicht – Maß und Fuß\n"},
+        {"user_name", "jörg"}, {"app_version", "0.1.0 (0)"}, {"os_version", "Linux Debian GNU/Linux 12 (bookworm)"},
+        {"app_module", "Quorvel – Menüleiste"}, {"diagnose", {}}};
+    for (int i = 0; i < 2; ++i) {
+        const auto parts = parseFormData(server.received[i].body, boundaries[i].toUtf8());
+        ASSERT_TRUE(parts) << "framing of request " << i;
+        ASSERT_EQ(parts->size(), 7u);
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            const FormPart& part = parts->at(f);
+            EXPECT_EQ(part.headers.value("content-disposition"), "form-data; name=\"" + fields[f].first + "\"");
+            EXPECT_FALSE(part.headers.contains("content-type")) << fields[f].first.toStdString();
+            if (fields[f].first != "diagnose")
+                EXPECT_EQ(part.content, fields[f].second);
+        }
+        EXPECT_EQ(parts->at(5).content, i == 0 ? QByteArray("=== Quorvel Diagnose ===\nAngepinnt: 2") : QByteArray());
+        const FormPart& file = parts->at(6);
+        EXPECT_EQ(file.headers.value("content-disposition"), R"(form-data; name="screenshot"; filename="feedback.png")");
+        EXPECT_EQ(file.headers.value("content-type"), "image/png");
+        EXPECT_EQ(file.content, i == 0 ? png : QByteArray());
+    }
 }
 
 TEST_F(FeedbackServiceTest, StatusesOutsideTwoHundredsAreErrorsWithTheirBody)
@@ -194,6 +239,48 @@ TEST_F(FeedbackServiceTest, TimeOutAndRedirects)
     });
     EXPECT_EQ(failureText(send(found, payload())), "HTTP 302: elsewhere");
     EXPECT_EQ(found.received.size(), 1u);
+}
+
+TEST_F(FeedbackServiceTest, ARedirectToAnotherOriginIsNotFollowed)
+{
+    // Another port of the same machine is another origin: the body does not go there.
+    LocalHttpServer elsewhere(answering(200, R"({"id":"stolen"})"));
+    const QByteArray target = elsewhere.origin().toUtf8() + "/api/collections/feedback/records";
+    LocalHttpServer moved([target](const ReceivedRequest&) {
+        return CannedAnswer {307, "moved", {{"Location", target}}, false};
+    });
+    EXPECT_EQ(failureText(send(moved, payload())), "HTTP 307: moved");
+    EXPECT_EQ(moved.received.size(), 1u);
+    EXPECT_TRUE(elsewhere.received.empty());
+}
+
+TEST_F(FeedbackServiceTest, AClosedOrForeignAnswerDeliversTheRecordOnce)
+{
+    // The server takes the record and closes before a whole status line: no second delivery.
+    for (const QByteArray& partial : {QByteArray(), QByteArray("HTTP/1.1 2")}) {
+        LocalHttpServer closing([partial](const ReceivedRequest&) {
+            CannedAnswer answer;
+            answer.raw = partial;
+            return answer;
+        });
+        FeedbackService::Payload withPicture = payload();
+        withPicture.screenshotPNG = QByteArray("png");
+        for (const FeedbackService::Payload& sent : {payload(), withPicture}) {
+            const std::size_t before = closing.received.size();
+            EXPECT_FALSE(send(closing, sent).ok());
+            waitUntil([] { return false; }, 200); // a resend would arrive meanwhile
+            EXPECT_EQ(closing.received.size(), before + 1) << partial.toStdString();
+        }
+    }
+
+    // Something that is no HTTP at all answers: the server's answer is invalid, not the network.
+    LocalHttpServer foreign([](const ReceivedRequest&) {
+        CannedAnswer answer;
+        answer.raw = "SSH-2.0-OpenSSH_9.2\r\nProtocol mismatch.\r\n";
+        return answer;
+    });
+    EXPECT_EQ(failureText(send(foreign, payload())), "Ungültige Antwort vom Feedback-Server");
+    EXPECT_EQ(foreign.received.size(), 1u);
 }
 
 TEST_F(FeedbackServiceTest, EndpointConfigurationAndVersionStrings)

@@ -95,6 +95,16 @@ TEST_F(FeedbackSheetTest, SendingStateFailureThenSuccessClosesAfterAMoment)
     EXPECT_EQ(sheet->statusOK(), false);
     EXPECT_EQ(sendButton(sheet.get())->text(), "Feedback senden");
     EXPECT_EQ(message(sheet.get())->toPlainText(), "Hallo"); // nothing typed is lost
+    // The status is in view beside the send button, whatever the scroll position.
+    sheet->resize(540, 540);
+    QCoreApplication::processEvents();
+    auto* status = sheet->findChild<QLabel*>("status");
+    ASSERT_TRUE(status->isVisible());
+    const QRect statusRect(status->mapTo(sheet.get(), QPoint(0, 0)), status->size());
+    const QRect sendRect(sendButton(sheet.get())->mapTo(sheet.get(), QPoint(0, 0)), sendButton(sheet.get())->size());
+    EXPECT_TRUE(sheet->rect().contains(statusRect)) << statusRect.y() << " " << statusRect.height();
+    EXPECT_LE(statusRect.right(), sendRect.left());
+    EXPECT_LT(std::abs(statusRect.center().y() - sendRect.center().y()), 12);
 
     sendButton(sheet.get())->click();
     EXPECT_EQ(sheet->status(), "Senden fehlgeschlagen: HTTP 500: kaputt"); // stays while the next one runs
@@ -180,6 +190,8 @@ TEST_F(FeedbackSheetTest, PictureSwitchTakesThePanelOrTheSettingsWindowOrSaysWhy
 
     EXPECT_EQ(FeedbackSheet::formatBytes(0), "0 KB");
     EXPECT_EQ(FeedbackSheet::formatBytes(1536), "2 KB");
+    EXPECT_EQ(FeedbackSheet::formatBytes(2560), "2 KB") << "halves go to the even neighbour";
+    EXPECT_EQ(FeedbackSheet::formatBytes(3584), "4 KB");
     EXPECT_EQ(FeedbackSheet::formatBytes(1048576), "1.0 MB");
 }
 

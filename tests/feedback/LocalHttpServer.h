@@ -24,6 +24,8 @@ struct CannedAnswer {
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
     bool hang = false; // never answer
+    // Written as it is instead of an HTTP answer, then the connection is closed.
+    std::optional<QByteArray> raw;
 };
 
 class LocalHttpServer : public QTcpServer {
@@ -73,6 +75,11 @@ private:
         const CannedAnswer answer = m_responder(request);
         if (answer.hang)
             return;
+        if (answer.raw) {
+            socket->write(*answer.raw);
+            socket->disconnectFromHost();
+            return;
+        }
         QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n";
         out += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n";
         for (const auto& header : answer.headers)

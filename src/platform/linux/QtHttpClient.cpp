@@ -7,6 +7,7 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QTimer>
+#include <cstring>
 
 namespace {
 
@@ -24,10 +25,57 @@ HttpResponse::Failure failureFor(QNetworkReply::NetworkError error)
     case QNetworkReply::SslHandshakeFailedError:
         return HttpResponse::Failure::secureConnectionFailed;
     case QNetworkReply::NoError:
+    case QNetworkReply::ProtocolFailure:
+    case QNetworkReply::ContentReSendError:
+        // Something answered, but no HTTP status line came: the stack would have sent the
+        // request again, which a request that is not idempotent refuses (see OneShotBody).
         return HttpResponse::Failure::notHTTP;
     default:
         return HttpResponse::Failure::other;
     }
+}
+
+// The request body as a device that cannot be rewound. The network stack resends a request whose
+// connection closed before a full status line; for a POST that would deliver it again, so its
+// body can be read once only and a resend fails instead.
+class OneShotBody : public QIODevice {
+public:
+    OneShotBody(QByteArray data, QObject* parent)
+        : QIODevice(parent)
+        , m_data(std::move(data))
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_data.size() - m_position + QIODevice::bytesAvailable(); }
+    bool reset() override { return false; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = std::min<qint64>(maxSize, m_data.size() - m_position);
+        std::memcpy(data, m_data.constData() + m_position, count);
+        m_position += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    qint64 m_position = 0;
+};
+
+bool isIdempotent(const QByteArray& method)
+{
+    return method == "GET" || method == "HEAD" || method == "PUT" || method == "DELETE" || method == "OPTIONS";
+}
+
+bool sameOrigin(const QUrl& a, const QUrl& b)
+{
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0
+        && a.host().compare(b.host(), Qt::CaseInsensitive) == 0
+        && a.port(a.scheme() == u"https" ? 443 : 80) == b.port(b.scheme() == u"https" ? 443 : 80);
 }
 
 }
@@ -71,7 +119,16 @@ public:
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         for (const auto& header : m_request.headers)
             request.setRawHeader(header.first, header.second);
-        m_reply = m_network->sendCustomRequest(request, m_request.method, m_request.body);
+        if (isIdempotent(m_request.method)) {
+            m_reply = m_network->sendCustomRequest(request, m_request.method, m_request.body);
+        } else {
+            // Sent at most once per attempt: no silent resend on a closed connection.
+            request.setHeader(QNetworkRequest::ContentLengthHeader, m_request.body.size());
+            request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+            auto* body = new OneShotBody(m_request.body, this);
+            m_reply = m_network->sendCustomRequest(request, m_request.method, body);
+            body->setParent(m_reply);
+        }
         connect(m_reply, &QNetworkReply::readyRead, this, &Exchange::read);
         connect(m_reply, &QNetworkReply::finished, this, &Exchange::finished);
     }
@@ -114,10 +171,10 @@ private:
         }
         const int code = status.toInt();
         if (code == 307 || code == 308) {
+            // Only within the origin the request was made for: a server cannot send the body on
+            // to another host or port, the machine's own included.
             const QUrl target = m_url.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
-            const QString scheme = target.scheme().toLower();
-            const bool allowed = target.isValid() && !target.host().isEmpty()
-                && (scheme == u"https" || (scheme == u"http" && m_url.scheme().toLower() == u"http"));
+            const bool allowed = target.isValid() && !target.host().isEmpty() && sameOrigin(target, m_request.url);
             if (allowed) {
                 if (++m_redirects > maxRedirects) {
                     fail(HttpResponse::Failure::tooManyRedirects,

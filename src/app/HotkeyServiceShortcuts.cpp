@@ -1,0 +1,92 @@
+#include "app/HotkeyServiceShortcuts.h"
+
+#include "app/HotkeyService.h"
+#include "platform/linux/CarbonKeyMap.h"
+
+#include <QKeyEvent>
+
+// The settings layer names actions by the router's raw values.
+static_assert(GlobalShortcuts::showHistory == HotkeyAction::showHistory);
+static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
+static_assert(GlobalShortcuts::stopRecording == HotkeyAction::stopRecording);
+static_assert(GlobalShortcuts::commandKey == HotkeyAction::commandKey);
+static_assert(GlobalShortcuts::controlKey == HotkeyAction::controlKey);
+
+namespace {
+HotkeyAction toAction(GlobalShortcuts::Action action)
+{
+    return HotkeyAction(static_cast<HotkeyAction::Value>(static_cast<quint32>(action)));
+}
+}
+
+HotkeyServiceShortcuts::HotkeyServiceShortcuts(HotkeyService& service)
+    : m_service(service)
+{
+}
+
+QString HotkeyServiceShortcuts::shortcutDisplay(Action action) const
+{
+    return m_service.shortcutDisplay(toAction(action));
+}
+
+QString HotkeyServiceShortcuts::display(quint32 keyCode, quint32 modifiers) const
+{
+    return HotkeyService::shortcutDisplay(keyCode, modifiers);
+}
+
+bool HotkeyServiceShortcuts::assign(Action action, quint32 keyCode, quint32 modifiers, QString* reason)
+{
+    QString error;
+    std::optional<HotkeyAction> usedBy;
+    if (m_service.updateHotkey(toAction(action), keyCode, modifiers, &error, &usedBy))
+        return true;
+    if (reason) {
+        if (usedBy)
+            *reason = QStringLiteral("Already used by “%1”")
+                          .arg(shortcutActionTitle(static_cast<GlobalShortcuts::Action>(usedBy->rawValue())));
+        else if (!error.isEmpty())
+            *reason = error.left(1).toUpper() + error.mid(1);
+        else
+            *reason = QStringLiteral("The desktop refused the shortcut");
+    }
+    return false;
+}
+
+void HotkeyServiceShortcuts::resetToDefault(Action action)
+{
+    m_service.resetToDefault(toAction(action));
+}
+
+std::optional<quint32> HotkeyServiceShortcuts::carbonKeyCode(const QKeyEvent& event) const
+{
+    if (event.nativeVirtualKey() != 0)
+        if (const std::optional<quint32> code = CarbonKeyMap::carbonKeyCodeForKeysym(event.nativeVirtualKey()))
+            return code;
+    // Qt's codes of Latin-1 keys are their keysyms (upper-case letters).
+    const int key = event.key();
+    if (key > 0x20 && key < 0x100)
+        return CarbonKeyMap::carbonKeyCodeForKeysym(quint32(key));
+    switch (key) {
+    case Qt::Key_Space:
+        return 49;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 36;
+    case Qt::Key_Tab:
+        return 48;
+    case Qt::Key_Backspace:
+        return 51;
+    case Qt::Key_Escape:
+        return 53;
+    case Qt::Key_Left:
+        return 123;
+    case Qt::Key_Right:
+        return 124;
+    case Qt::Key_Down:
+        return 125;
+    case Qt::Key_Up:
+        return 126;
+    default:
+        return std::nullopt;
+    }
+}

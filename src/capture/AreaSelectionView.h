@@ -1,0 +1,45 @@
+#pragma once
+#include "capture/CaptureGeometry.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+class CaptureOverlayWindowManager;
+
+// The content of one monitor's overlay: the frozen screen, the dimming with the selection cut out,
+// the outline, grips, window-pick hint and countdown, and while aiming the crosshair, the pixel
+// read-out and the loupe. It keeps no selection of its own: input goes to the manager in global
+// points, drawing reads the manager's published state clipped to this monitor.
+class AreaSelectionView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int loupePixels = 17;
+    static constexpr double loupeSize = 120;
+
+    AreaSelectionView(CaptureOverlayWindowManager* manager, CaptureScreen screen, QWidget* parent = nullptr);
+
+    const CaptureScreen& screen() const { return m_screen; }
+    // The square of snapshot pixels the loupe shows around a pixel: always loupePixels wide, the
+    // part outside the image left transparent, so the pixel stays in the middle.
+    static QImage loupePatch(const QImage& snapshot, int px, int py);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    CapturePoint globalPoint(const QPointF& local) const;
+    QRectF viewRect(const CaptureRect& global) const;
+    void drawHandles(QPainter& painter, const QRectF& v) const;
+    void drawCountdown(QPainter& painter, const QRectF& v, int number) const;
+    void drawWindowHint(QPainter& painter, const QRectF& v) const;
+    void drawAim(QPainter& painter) const;
+    void drawLoupe(QPainter& painter, QPointF p, double scale) const;
+
+    QPointer<CaptureOverlayWindowManager> m_manager;
+    CaptureScreen m_screen;
+};

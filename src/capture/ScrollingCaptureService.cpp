@@ -1,0 +1,388 @@
+#include "capture/ScrollingCaptureService.h"
+
+#include "capture/ScreenshotCaptureService.h"
+#include "capture/ScrollingCaptureControlWindowManager.h"
+#include "platform/Background.h"
+#include "platform/ScrollActivityMonitor.h"
+#include "platform/ScrollEventPoster.h"
+#include "platform/Workspace.h"
+
+#include <QPainter>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString alreadyRunning = QStringLiteral("Es läuft bereits eine Erfassung");
+const QString firstFrameFailed = QStringLiteral("Erster Schnappschuss fehlgeschlagen");
+const QString stitchingFailed = QStringLiteral("Zusammensetzen fehlgeschlagen");
+
+ScrollingCaptureService::Environment desktopEnvironment()
+{
+    ScrollingCaptureService::Environment env;
+    env.grabWindow = [](const ScreenWindow& window, double scale, QObject* receiver, std::function<void(QImage)> done) {
+        ScreenshotCaptureService::shared().grabWindowImage(window, scale, receiver, std::move(done));
+    };
+    env.handOff = [](const QImage& image, const QRectF& sourceRect) {
+        ScreenshotCaptureService::shared().finish(image, sourceRect, 0, CaptureKind::scrolling);
+    };
+    env.postWheelClicks = [](const QPoint& point, int clicks) {
+        return ScrollEventPoster::isWired() && ScrollEventPoster::shared().postWheelClicks(point, clicks);
+    };
+    env.startScrollMonitor = [](std::function<void()> onScroll) {
+        return ScrollActivityMonitor::isWired() && ScrollActivityMonitor::shared().start(std::move(onScroll));
+    };
+    env.stopScrollMonitor = [] {
+        if (ScrollActivityMonitor::isWired())
+            ScrollActivityMonitor::shared().stop();
+    };
+    env.activateWindow = [](quint64 windowID) {
+        if (SharedSlot<Workspace>::isSet())
+            Workspace::shared().activateWindow(windowID);
+    };
+    env.currentWindowFrame = [](quint64 windowID) -> std::optional<QRect> {
+        if (!ScreenSource::isWired())
+            return std::nullopt;
+        for (const ScreenWindow& window : ScreenSource::shared().windows()) {
+            if (window.windowID == windowID)
+                return window.frame;
+        }
+        return std::nullopt;
+    };
+    env.showPanel = [] { ScrollingCaptureControlWindowManager::shared().show(); };
+    env.hidePanel = [] { ScrollingCaptureControlWindowManager::shared().hide(); };
+    return env;
+}
+
+}
+
+ScrollingCaptureService::ScrollingCaptureService(Environment environment, Timing timing, QObject* parent)
+    : QObject(parent)
+    , m_env(std::move(environment))
+    , m_timing(timing)
+{
+    m_clock.start();
+}
+
+ScrollingCaptureService& ScrollingCaptureService::shared()
+{
+    static auto* instance = new ScrollingCaptureService(desktopEnvironment(), Timing {});
+    return *instance;
+}
+
+int ScrollingCaptureService::stepForHeight(int height)
+{
+    return std::max(int(double(height) * stepFraction), 20);
+}
+
+QString ScrollingCaptureService::statusText(const State& state)
+{
+    switch (state.kind) {
+    case State::Kind::capturing:
+        return QStringLiteral("Erfasse … (%1)").arg(state.frameCount);
+    case State::Kind::failed:
+        return QStringLiteral("Fehlgeschlagen");
+    case State::Kind::stitching:
+        return QStringLiteral("Setze zusammen …");
+    case State::Kind::idle:
+    case State::Kind::cancelling:
+        return QStringLiteral("Fertig");
+    }
+    return {};
+}
+
+QImage ScrollingCaptureService::stitch(const std::vector<QImage>& slices)
+{
+    if (slices.empty() || slices.front().isNull())
+        return {};
+    const int width = slices.front().width();
+    qint64 total = 0;
+    for (const QImage& slice : slices)
+        total += slice.height();
+    if (total < 1 || width < 1 || total > maxStitchedHeight)
+        return {};
+    QImage image(width, int(total), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return {};
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    int consumed = 0;
+    for (const QImage& slice : slices) {
+        // A slice of another width is scaled to the full width.
+        painter.drawImage(QRect(0, consumed, width, slice.height()), slice);
+        consumed += slice.height();
+    }
+    return image;
+}
+
+void ScrollingCaptureService::beginAutoScrollCapture(const ScreenWindow& window, double scale, Completion done)
+{
+    begin(Mode::automatic, window, scale, std::move(done));
+}
+
+void ScrollingCaptureService::beginManualCapture(const ScreenWindow& window, double scale, Completion done)
+{
+    begin(Mode::manual, window, scale, std::move(done));
+}
+
+void ScrollingCaptureService::finishEarly()
+{
+    if (m_state.kind == State::Kind::idle)
+        return;
+    m_finishEarlyRequested = true;
+    m_stopRequested = true;
+}
+
+void ScrollingCaptureService::cancel()
+{
+    if (m_state.kind == State::Kind::idle)
+        return;
+    m_stopRequested = true;
+    // The running loop notices at its next check and ends; until then no new capture may start,
+    // so the old loop can never be revived by a new one.
+    setState({State::Kind::cancelling, 0, {}});
+}
+
+void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, double scale, Completion done)
+{
+    if (m_state.kind != State::Kind::idle) {
+        if (done)
+            done({Outcome::Kind::failed, alreadyRunning});
+        return;
+    }
+    ++m_session;
+    m_mode = mode;
+    m_stopRequested = false;
+    m_finishEarlyRequested = false;
+    m_done = std::move(done);
+    m_window = window;
+    m_scale = scale;
+    m_slices.clear();
+    m_stitchedHeight = 0;
+    m_previous = QImage();
+    m_frameCount = 0;
+    m_clicksPosted = 0;
+    m_pixelsPerClick = 120.0;
+    // Busy from here on: a second start while the first frame is awaited is refused.
+    setState({State::Kind::capturing, 0, {}});
+    if (m_env.activateWindow)
+        m_env.activateWindow(window.windowID);
+    after(m_timing.beforeFirstFrame, [this] {
+        grabNext([this](const QImage& frame) {
+            if (frame.isNull())
+                return end({Outcome::Kind::failed, firstFrameFailed});
+            afterFirstFrame(frame);
+        });
+    });
+}
+
+void ScrollingCaptureService::afterFirstFrame(const QImage& frame)
+{
+    if (m_stopRequested && !m_finishEarlyRequested)
+        return end({Outcome::Kind::tooShort, {}});
+    m_slices.push_back(frame);
+    m_stitchedHeight = frame.height();
+    m_previous = frame;
+    m_frameCount = 1;
+    setState({State::Kind::capturing, 1, {}});
+    if (m_env.showPanel)
+        m_env.showPanel();
+    if (m_mode == Mode::automatic) {
+        m_step = stepForHeight(frame.height());
+        if (stopRequested())
+            return finish();
+        return autoScroll();
+    }
+    m_lastScroll = m_clock.elapsed();
+    m_lastAccepted = m_lastScroll;
+    m_monitoring = m_env.startScrollMonitor && m_env.startScrollMonitor([this, session = m_session] {
+        if (session == m_session)
+            m_lastScroll = m_clock.elapsed();
+    });
+    manualPass();
+}
+
+int ScrollingCaptureService::clicksForStep() const
+{
+    // The wheel scrolls in notches whose distance each program chooses; the step in pixels of
+    // the grab is converted with the distance measured so far (a cautious guess at first), so one
+    // scroll never runs past what the aligner can measure.
+    return std::max(1, int(std::floor(double(m_step) / m_pixelsPerClick)));
+}
+
+void ScrollingCaptureService::autoScroll()
+{
+    m_clicksPosted = clicksForStep();
+    if (m_env.postWheelClicks) {
+        const QPoint centre = m_window.frame.center();
+        if (!m_env.postWheelClicks(centre, m_clicksPosted))
+            m_clicksPosted = 0;
+    }
+    after(m_timing.settleAfterScroll, [this] {
+        if (stopRequested())
+            return finish();
+        grabNext([this](const QImage& next) {
+            if (next.isNull())
+                return finish();
+            compare(m_previous, next, [this, next](std::optional<int> offset) { autoCompare(next, offset); });
+        });
+    });
+}
+
+void ScrollingCaptureService::autoCompare(const QImage& next, std::optional<int> offset)
+{
+    // A window that ignores the wheel: offered the manual mode instead of ending silently.
+    if (m_frameCount == 1 && (!offset || *offset < minMeaningfulOffset)) {
+        if (m_env.hidePanel)
+            m_env.hidePanel();
+        return end({Outcome::Kind::noMovementDetected, {}});
+    }
+    // No match, or the content stopped moving: the end of the page.
+    if (!offset || *offset < minMeaningfulOffset)
+        return finish();
+    if (m_clicksPosted > 0 && *offset < next.height())
+        m_pixelsPerClick = std::max(1.0, double(*offset) / m_clicksPosted);
+    const bool room = appendStrip(next, *offset);
+    ++m_frameCount;
+    setState({State::Kind::capturing, m_frameCount, {}});
+    if (!room || m_finishEarlyRequested)
+        return finish();
+    m_previous = next;
+    if (m_frameCount >= maxFrames || stopRequested())
+        return finish();
+    autoScroll();
+}
+
+void ScrollingCaptureService::manualPass()
+{
+    if (m_stopRequested || m_finishEarlyRequested)
+        return finish();
+    after(m_timing.manualPollInterval, [this] {
+        const qint64 now = m_clock.elapsed();
+        const qint64 quietSince = std::max(m_lastScroll, m_lastAccepted);
+        if (m_slices.size() >= 2 && now - quietSince >= m_timing.manualDoneAfterQuiet)
+            return finish();
+        if (now - m_lastScroll <= m_timing.manualScrollQuiet)
+            return manualPass();
+        grabNext([this](const QImage& next) {
+            if (next.isNull())
+                return manualPass();
+            compare(m_previous, next, [this, next](std::optional<int> offset) { manualCompare(next, offset); });
+        });
+    });
+}
+
+void ScrollingCaptureService::manualCompare(const QImage& next, std::optional<int> offset)
+{
+    // No match (a scroll too long to measure) or no movement: the last kept frame stays the
+    // reference.
+    if (!offset || *offset < minMeaningfulOffset)
+        return manualPass();
+    const bool room = appendStrip(next, *offset);
+    m_previous = next;
+    ++m_frameCount;
+    m_lastAccepted = m_clock.elapsed();
+    setState({State::Kind::capturing, m_frameCount, {}});
+    if (!room || m_frameCount >= maxFrames)
+        return finish();
+    manualPass();
+}
+
+bool ScrollingCaptureService::appendStrip(const QImage& next, int offset)
+{
+    const int revealed = std::min(next.height(), offset);
+    const int room = maxStitchedHeight - m_stitchedHeight;
+    const bool fits = revealed < room;
+    // At the height cap only the rows that follow the stitched ones directly are kept.
+    const int rows = std::min(revealed, room);
+    if (rows > 0) {
+        const QImage strip = next.copy(0, next.height() - revealed, next.width(), rows);
+        if (!strip.isNull()) {
+            m_slices.push_back(strip);
+            m_stitchedHeight += rows;
+        }
+    }
+    return fits;
+}
+
+void ScrollingCaptureService::finish()
+{
+    if (m_env.hidePanel)
+        m_env.hidePanel();
+    if (m_monitoring && m_env.stopScrollMonitor)
+        m_env.stopScrollMonitor();
+    m_monitoring = false;
+    if (m_stopRequested && !m_finishEarlyRequested)
+        return end({Outcome::Kind::tooShort, {}});
+    if (m_slices.size() < 2)
+        return end({Outcome::Kind::tooShort, {}});
+    setState({State::Kind::stitching, m_frameCount, {}});
+    std::optional<QRect> frame = m_env.currentWindowFrame ? m_env.currentWindowFrame(m_window.windowID) : std::nullopt;
+    const QRectF sourceRect = frame.value_or(m_window.frame);
+    Background::run(
+        this, [slices = std::move(m_slices)] { return stitch(slices); },
+        [this, session = m_session, sourceRect](QImage image) {
+            if (session != m_session)
+                return;
+            if (image.isNull())
+                return end({Outcome::Kind::failed, stitchingFailed});
+            if (m_env.handOff)
+                m_env.handOff(image, sourceRect);
+            end({Outcome::Kind::success, {}});
+        });
+    m_slices.clear();
+}
+
+void ScrollingCaptureService::end(Outcome outcome)
+{
+    if (m_monitoring && m_env.stopScrollMonitor)
+        m_env.stopScrollMonitor();
+    m_monitoring = false;
+    m_slices.clear();
+    m_previous = QImage();
+    ++m_session;
+    setState({});
+    Completion done = std::move(m_done);
+    m_done = nullptr;
+    if (done)
+        done(std::move(outcome));
+}
+
+void ScrollingCaptureService::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = std::move(state);
+    emit stateChanged();
+}
+
+void ScrollingCaptureService::after(int milliseconds, std::function<void()> step)
+{
+    QTimer::singleShot(milliseconds, this, [this, session = m_session, step = std::move(step)] {
+        if (session == m_session)
+            step();
+    });
+}
+
+void ScrollingCaptureService::grabNext(std::function<void(QImage)> then)
+{
+    if (!m_env.grabWindow)
+        return then(QImage());
+    m_env.grabWindow(m_window, m_scale, this, [this, session = m_session, then = std::move(then)](QImage image) {
+        if (session == m_session)
+            then(std::move(image));
+    });
+}
+
+void ScrollingCaptureService::compare(
+    const QImage& previous, const QImage& next, std::function<void(std::optional<int>)> then)
+{
+    Background::run(
+        this, [aligner = m_aligner, previous, next] { return aligner.align(previous, next); },
+        [this, session = m_session, then = std::move(then)](std::optional<int> offset) {
+            if (session == m_session)
+                then(offset);
+        });
+}

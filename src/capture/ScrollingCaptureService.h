@@ -1,0 +1,124 @@
+#pragma once
+#include "capture/ScrollFrameAligner.h"
+#include "platform/ScreenSource.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QObject>
+#include <QRectF>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Captures a window whose content is taller than the window as one tall image: a first frame,
+// then again and again a scroll (posted by us, or the user's own), a new frame, the measured
+// distance, and the newly revealed rows from the bottom of the new frame; at the end the frames
+// are stacked and handed to the capture service as a "scrolling" capture. Runs on the main
+// thread; the waits are timers and the grabs, comparisons and stacking run on workers.
+class ScrollingCaptureService : public QObject {
+    Q_OBJECT
+public:
+    struct State {
+        enum class Kind { idle, capturing, stitching, cancelling, failed };
+        Kind kind = Kind::idle;
+        int frameCount = 0;
+        QString reason;
+        bool operator==(const State&) const = default;
+    };
+    struct Outcome {
+        enum class Kind { failed, success, noMovementDetected, tooShort };
+        Kind kind = Kind::tooShort;
+        QString message;
+    };
+    using Completion = std::function<void(Outcome)>;
+
+    // Everything the capture needs of the rest of the program, so tests can stand in for it.
+    struct Environment {
+        std::function<void(const ScreenWindow&, double scale, QObject* receiver, std::function<void(QImage)>)> grabWindow;
+        std::function<void(const QImage&, const QRectF& sourceRect)> handOff;
+        std::function<bool(const QPoint& rootPoint, int clicks)> postWheelClicks;
+        std::function<bool(std::function<void()> onScroll)> startScrollMonitor;
+        std::function<void()> stopScrollMonitor;
+        std::function<void(quint64 windowID)> activateWindow;
+        std::function<std::optional<QRect>(quint64 windowID)> currentWindowFrame;
+        std::function<void()> showPanel;
+        std::function<void()> hidePanel;
+    };
+    // Waits in milliseconds; tests shorten them.
+    struct Timing {
+        int beforeFirstFrame = 300;
+        int settleAfterScroll = 250;
+        int manualPollInterval = 200;
+        int manualScrollQuiet = 500;
+        // Manual mode ends by itself after this long without scrolling once two slices exist.
+        int manualDoneAfterQuiet = 3000;
+    };
+
+    static constexpr int maxFrames = 60;
+    static constexpr int minMeaningfulOffset = 8;
+    static constexpr double stepFraction = 0.65;
+    static constexpr int maxStitchedHeight = 32767;
+
+    ScrollingCaptureService(Environment environment, Timing timing, QObject* parent = nullptr);
+    static ScrollingCaptureService& shared();
+
+    void beginAutoScrollCapture(const ScreenWindow& window, double scale, Completion done);
+    void beginManualCapture(const ScreenWindow& window, double scale, Completion done);
+    // Stops at the next check and stacks what was gathered.
+    void finishEarly();
+    // Stops at the next check; nothing is handed off.
+    void cancel();
+
+    const State& state() const { return m_state; }
+    // The automatic scroll step in pixel rows for a first frame of this height.
+    static int stepForHeight(int height);
+    // The slices stacked top-down at the first slice's width; null when there is nothing to stack.
+    static QImage stitch(const std::vector<QImage>& slices);
+    // The strip's status text for a state.
+    static QString statusText(const State& state);
+
+signals:
+    void stateChanged();
+
+private:
+    enum class Mode { automatic, manual };
+    void begin(Mode mode, const ScreenWindow& window, double scale, Completion done);
+    void afterFirstFrame(const QImage& frame);
+    void autoScroll();
+    void autoCompare(const QImage& next, std::optional<int> offset);
+    void manualPass();
+    void manualCompare(const QImage& next, std::optional<int> offset);
+    // Appends the newly revealed rows; false when the height cap was reached.
+    bool appendStrip(const QImage& next, int offset);
+    void finish();
+    void end(Outcome outcome);
+    void setState(State state);
+    void after(int milliseconds, std::function<void()> step);
+    void grabNext(std::function<void(QImage)> then);
+    void compare(const QImage& previous, const QImage& next, std::function<void(std::optional<int>)> then);
+    int clicksForStep() const;
+    bool stopRequested() const { return m_stopRequested; }
+
+    Environment m_env;
+    Timing m_timing;
+    ScrollFrameAligner m_aligner {12.0, 4};
+    State m_state;
+    Mode m_mode = Mode::automatic;
+    bool m_stopRequested = false;
+    bool m_finishEarlyRequested = false;
+    bool m_monitoring = false;
+    quint64 m_session = 0;
+    Completion m_done;
+    ScreenWindow m_window;
+    double m_scale = 1.0;
+    std::vector<QImage> m_slices;
+    int m_stitchedHeight = 0;
+    QImage m_previous;
+    int m_frameCount = 0;
+    int m_step = 0;
+    int m_clicksPosted = 0;
+    double m_pixelsPerClick = 120.0;
+    QElapsedTimer m_clock;
+    qint64 m_lastScroll = 0;
+    qint64 m_lastAccepted = 0;
+};

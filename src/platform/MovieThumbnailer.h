@@ -1,0 +1,19 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Still frames of movie files. Slow: call off the main thread.
+class MovieThumbnailer {
+public:
+    virtual ~MovieThumbnailer() = default;
+    static MovieThumbnailer& shared() { return SharedSlot<MovieThumbnailer>::get(); }
+    static bool isWired() { return SharedSlot<MovieThumbnailer>::isSet(); }
+    static void setShared(MovieThumbnailer* thumbnailer) { SharedSlot<MovieThumbnailer>::set(thumbnailer); }
+
+    // The frame shown at `seconds`, scaled to fit `maxSize` (aspect ratio kept, never enlarged);
+    // null with the reason in `error` when the movie has no frame there.
+    virtual QImage frameAt(const QString& path, double seconds, const QSize& maxSize, QString* error) = 0;
+};

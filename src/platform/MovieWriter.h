@@ -1,0 +1,51 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+// How a movie is encoded: HEVC video at a fixed frame rate, optionally AAC audio.
+struct MovieSettings {
+    QSize size;                  // even width and height, in pixels
+    int framesPerSecond = 30;
+    qint64 videoBitRate = 15'000'000;
+    int keyFrameInterval = 60;   // frames
+    double fragmentSeconds = 10; // a fragment is closed at the first key frame after this span
+    bool audio = false;          // 48 kHz stereo AAC when set
+    int audioSampleRate = 48'000;
+    int audioChannels = 2;
+    qint64 audioBitRate = 256'000;
+    // Encoder speed: chosen so that 1920 x 1080 at 30 fps holds real time on two cores.
+    QString preset = QStringLiteral("ultrafast");
+    QString tune = QStringLiteral("zerolatency");
+};
+
+// One movie being written. Used from one thread at a time. The file is fragmented, so everything
+// up to the last closed fragment survives a crash of the process.
+class MovieFile {
+public:
+    virtual ~MovieFile() = default;
+    // `frame` is ARGB32/RGB32 at least settings.size large (its top-left part is used);
+    // `frameIndex` counts 1/framesPerSecond steps from the movie's start and only grows.
+    virtual bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) = 0;
+    // Interleaved float samples (channels per frame as set); `sampleIndex` is the first sample's
+    // position from the movie's start. A later index than expected is filled with silence.
+    virtual bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) = 0;
+    // Flushes the encoders and closes the file; the movie is complete when it returns true.
+    virtual bool finish(QString* error) = 0;
+};
+
+// Creates movie files (FFmpeg on Linux).
+class MovieWriter {
+public:
+    virtual ~MovieWriter() = default;
+    static MovieWriter& shared() { return SharedSlot<MovieWriter>::get(); }
+    static bool isWired() { return SharedSlot<MovieWriter>::isSet(); }
+    static void setShared(MovieWriter* writer) { SharedSlot<MovieWriter>::set(writer); }
+
+    // Creates the file at `path` (which must not exist) and sets up the encoders; null with the
+    // reason in `error` on failure, in which case no file is left behind.
+    virtual std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QString>
+#include <functional>
+
+// What the system plays (the default output's monitor), as interleaved float samples.
+class SystemAudioSource {
+public:
+    virtual ~SystemAudioSource() = default;
+    static SystemAudioSource& shared() { return SharedSlot<SystemAudioSource>::get(); }
+    static bool isWired() { return SharedSlot<SystemAudioSource>::isSet(); }
+    static void setShared(SystemAudioSource* source) { SharedSlot<SystemAudioSource>::set(source); }
+
+    // Receives `frames` frames of `channels` interleaved samples, on the source's own thread.
+    using Sink = std::function<void(const float* samples, int frames)>;
+    // Starts delivering at `sampleRate` with `channels` channels; false with the reason in
+    // `error` when no sound server answers. One capture at a time.
+    virtual bool start(int sampleRate, int channels, Sink sink, QString* error) = 0;
+    // Stops delivering; no call of the sink follows the return.
+    virtual void stop() = 0;
+};

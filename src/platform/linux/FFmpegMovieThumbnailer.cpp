@@ -1,0 +1,19 @@
+#include "platform/linux/FFmpegMovieThumbnailer.h"
+
+#include "platform/linux/FFmpegMovieReader.h"
+
+QImage FFmpegMovieThumbnailer::frameAt(const QString& path, double seconds, const QSize& maxSize, QString* error)
+{
+    FFmpegMovieReader reader;
+    if (!reader.open(path, error))
+        return {};
+    // The first picture shown at or after `seconds`; a movie that ends before has none.
+    QImage found;
+    const bool read = reader.readVideo(seconds, maxSize, [&](const QImage& frame, double) {
+        found = frame;
+        return false;
+    }, error);
+    if (read && found.isNull() && error)
+        *error = QStringLiteral("the movie ends before %1 s").arg(seconds);
+    return found;
+}

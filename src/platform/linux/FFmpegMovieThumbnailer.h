@@ -1,0 +1,8 @@
+#pragma once
+#include "platform/MovieThumbnailer.h"
+
+// Still frames through FFmpeg's demuxer and decoder (FFmpegMovieReader).
+class FFmpegMovieThumbnailer : public MovieThumbnailer {
+public:
+    QImage frameAt(const QString& path, double seconds, const QSize& maxSize, QString* error) override;
+};

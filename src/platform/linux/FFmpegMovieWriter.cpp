@@ -1,0 +1,335 @@
+#include "platform/linux/FFmpegMovieWriter.h"
+
+#include "platform/linux/FFmpegSupport.h"
+
+#include <QFile>
+#include <sched.h>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// Cores this process may run on (taskset and cgroups included).
+int usableCores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) != 0)
+        return 1;
+    return std::max(1, CPU_COUNT(&set));
+}
+
+class FFmpegMovieFile : public MovieFile {
+public:
+    FFmpegMovieFile(QString path, MovieSettings settings)
+        : m_path(std::move(path))
+        , m_settings(std::move(settings))
+    {
+    }
+    ~FFmpegMovieFile() override { close(); }
+
+    bool open(QString* error);
+    bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override;
+    bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override;
+    bool finish(QString* error) override;
+
+private:
+    bool openVideo(QString* error);
+    bool openAudio(QString* error);
+    bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error);
+    bool encodeAudioFrames(bool flushPartial, QString* error);
+    void cutFragmentBefore(const AVPacket* packet, AVStream* stream);
+    void close();
+
+    QString m_path;
+    MovieSettings m_settings;
+    AVFormatContext* m_format = nullptr;
+    AVCodecContext* m_video = nullptr;
+    AVCodecContext* m_audio = nullptr;
+    AVStream* m_videoStream = nullptr;
+    AVStream* m_audioStream = nullptr;
+    AVFrame* m_videoFrame = nullptr;
+    AVFrame* m_audioFrame = nullptr;
+    AVPacket* m_packet = nullptr;
+    SwsContext* m_scaler = nullptr;
+    bool m_headerWritten = false;
+    bool m_finished = false;
+    qint64 m_lastFrameIndex = -1;
+    double m_fragmentStart = 0;
+    // Audio waiting for a whole encoder frame, per channel (planar), and the sample position of
+    // its first sample.
+    std::vector<std::vector<float>> m_pending;
+    qint64 m_pendingStart = 0;
+    bool m_audioStarted = false;
+    bool m_createdFile = false;
+
+public:
+    bool createdFile() const { return m_createdFile; }
+};
+
+bool FFmpegMovieFile::open(QString* error)
+{
+    if (avformat_alloc_output_context2(&m_format, nullptr, "mov", nullptr) < 0 || !m_format)
+        return FFmpegSupport::fail(error, QStringLiteral("no QuickTime muxer"));
+    if (!openVideo(error) || (m_settings.audio && !openAudio(error)))
+        return false;
+    m_packet = av_packet_alloc();
+    const QByteArray path = QFile::encodeName(m_path);
+    int result = avio_open(&m_format->pb, path.constData(), AVIO_FLAG_WRITE);
+    if (result < 0)
+        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    m_createdFile = true;
+    // Fragments are cut by hand at key frames every fragmentSeconds: an empty moov first, so a
+    // file cut short by a crash still plays up to its last fragment.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "movflags", "empty_moov+frag_custom", 0);
+    result = avformat_write_header(m_format, &options);
+    av_dict_free(&options);
+    if (result < 0)
+        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    m_headerWritten = true;
+    avio_flush(m_format->pb);
+    return true;
+}
+
+bool FFmpegMovieFile::openVideo(QString* error)
+{
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
+    if (!codec)
+        return FFmpegSupport::fail(error, QStringLiteral("the libx265 encoder is missing"));
+    m_video = avcodec_alloc_context3(codec);
+    m_video->width = m_settings.size.width();
+    m_video->height = m_settings.size.height();
+    m_video->time_base = AVRational {1, m_settings.framesPerSecond};
+    m_video->framerate = AVRational {m_settings.framesPerSecond, 1};
+    m_video->pix_fmt = AV_PIX_FMT_YUV420P;
+    m_video->bit_rate = m_settings.videoBitRate;
+    m_video->gop_size = m_settings.keyFrameInterval;
+    m_video->color_primaries = AVCOL_PRI_BT709;
+    m_video->color_trc = AVCOL_TRC_BT709;
+    m_video->colorspace = AVCOL_SPC_BT709;
+    m_video->color_range = AVCOL_RANGE_MPEG;
+    m_video->codec_tag = MKTAG('h', 'v', 'c', '1');
+    if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
+        m_video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(m_video->priv_data, "preset", m_settings.preset.toLatin1().constData(), 0);
+    if (!m_settings.tune.isEmpty())
+        av_opt_set(m_video->priv_data, "tune", m_settings.tune.toLatin1().constData(), 0);
+    const QByteArray params = QStringLiteral("log-level=error:pools=%1:keyint=%2:min-keyint=%2:scenecut=0")
+                                  .arg(usableCores())
+                                  .arg(m_settings.keyFrameInterval)
+                                  .toLatin1();
+    av_opt_set(m_video->priv_data, "x265-params", params.constData(), 0);
+    const int result = avcodec_open2(m_video, codec, nullptr);
+    if (result < 0)
+        return FFmpegSupport::fail(error, QStringLiteral("HEVC encoder: ") + FFmpegSupport::describe(result));
+    m_videoStream = avformat_new_stream(m_format, nullptr);
+    avcodec_parameters_from_context(m_videoStream->codecpar, m_video);
+    m_videoStream->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
+    m_videoStream->time_base = m_video->time_base;
+    m_videoStream->avg_frame_rate = m_video->framerate;
+
+    m_videoFrame = av_frame_alloc();
+    m_videoFrame->format = AV_PIX_FMT_YUV420P;
+    m_videoFrame->width = m_video->width;
+    m_videoFrame->height = m_video->height;
+    if (av_frame_get_buffer(m_videoFrame, 0) < 0)
+        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+    m_scaler = sws_getContext(m_video->width, m_video->height, AV_PIX_FMT_BGRA, m_video->width, m_video->height,
+        AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
+    if (!m_scaler)
+        return FFmpegSupport::fail(error, QStringLiteral("no colour converter"));
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(m_scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    return true;
+}
+
+bool FFmpegMovieFile::openAudio(QString* error)
+{
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+    if (!codec)
+        return FFmpegSupport::fail(error, QStringLiteral("the AAC encoder is missing"));
+    m_audio = avcodec_alloc_context3(codec);
+    m_audio->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    m_audio->sample_rate = m_settings.audioSampleRate;
+    av_channel_layout_default(&m_audio->ch_layout, m_settings.audioChannels);
+    m_audio->bit_rate = m_settings.audioBitRate;
+    m_audio->time_base = AVRational {1, m_settings.audioSampleRate};
+    if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
+        m_audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int result = avcodec_open2(m_audio, codec, nullptr);
+    if (result < 0)
+        return FFmpegSupport::fail(error, QStringLiteral("AAC encoder: ") + FFmpegSupport::describe(result));
+    m_audioStream = avformat_new_stream(m_format, nullptr);
+    avcodec_parameters_from_context(m_audioStream->codecpar, m_audio);
+    m_audioStream->time_base = m_audio->time_base;
+    m_audioFrame = av_frame_alloc();
+    m_audioFrame->format = AV_SAMPLE_FMT_FLTP;
+    m_audioFrame->sample_rate = m_audio->sample_rate;
+    m_audioFrame->nb_samples = m_audio->frame_size;
+    av_channel_layout_copy(&m_audioFrame->ch_layout, &m_audio->ch_layout);
+    if (av_frame_get_buffer(m_audioFrame, 0) < 0)
+        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+    m_pending.assign(m_settings.audioChannels, {});
+    return true;
+}
+
+void FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream)
+{
+    if (stream != m_videoStream || !(packet->flags & AV_PKT_FLAG_KEY))
+        return;
+    const double seconds = packet->pts * av_q2d(stream->time_base);
+    if (seconds - m_fragmentStart < m_settings.fragmentSeconds)
+        return;
+    // Everything before this key frame becomes one fragment on disk.
+    av_interleaved_write_frame(m_format, nullptr);
+    av_write_frame(m_format, nullptr);
+    avio_flush(m_format->pb);
+    m_fragmentStart = seconds;
+}
+
+bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error)
+{
+    int result = avcodec_send_frame(codec, frame);
+    if (result < 0)
+        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    while ((result = avcodec_receive_packet(codec, m_packet)) >= 0) {
+        av_packet_rescale_ts(m_packet, codec->time_base, stream->time_base);
+        m_packet->stream_index = stream->index;
+        cutFragmentBefore(m_packet, stream);
+        result = av_interleaved_write_frame(m_format, m_packet);
+        if (result < 0)
+            return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    }
+    if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
+        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    return true;
+}
+
+bool FFmpegMovieFile::appendVideo(const QImage& frame, qint64 frameIndex, QString* error)
+{
+    if (m_finished || frameIndex <= m_lastFrameIndex || frame.width() < m_video->width
+        || frame.height() < m_video->height || frame.depth() != 32)
+        return FFmpegSupport::fail(error, QStringLiteral("frame out of order or of the wrong size"));
+    if (av_frame_make_writable(m_videoFrame) < 0)
+        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+    const uint8_t* source[1] = {frame.constBits()};
+    const int stride[1] = {int(frame.bytesPerLine())};
+    sws_scale(m_scaler, source, stride, 0, m_video->height, m_videoFrame->data, m_videoFrame->linesize);
+    m_videoFrame->pts = frameIndex;
+    m_lastFrameIndex = frameIndex;
+    return encode(m_video, m_videoStream, m_videoFrame, error);
+}
+
+bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error)
+{
+    if (!m_audio || m_finished)
+        return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
+    const int channels = m_settings.audioChannels;
+    const qint64 expected = m_pendingStart + qint64(m_pending[0].size());
+    if (!m_audioStarted) {
+        m_audioStarted = true;
+        m_pendingStart = sampleIndex; // the track's first sample
+    } else if (sampleIndex > expected) {
+        // A gap (the sound server stalled): silence keeps the track in step with the picture,
+        // at most one second of it.
+        const qint64 gap = std::min<qint64>(sampleIndex - expected, m_settings.audioSampleRate);
+        for (auto& channel : m_pending)
+            channel.insert(channel.end(), size_t(gap), 0.0f);
+    }
+    for (int c = 0; c < channels; ++c) {
+        auto& channel = m_pending[c];
+        const size_t start = channel.size();
+        channel.resize(start + size_t(frames));
+        for (int i = 0; i < frames; ++i)
+            channel[start + i] = samples[i * channels + c];
+    }
+    return encodeAudioFrames(false, error);
+}
+
+bool FFmpegMovieFile::encodeAudioFrames(bool flushPartial, QString* error)
+{
+    const size_t frameSize = size_t(m_audio->frame_size);
+    while (m_pending[0].size() >= frameSize || (flushPartial && !m_pending[0].empty())) {
+        const size_t count = std::min(frameSize, m_pending[0].size());
+        if (av_frame_make_writable(m_audioFrame) < 0)
+            return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+        for (size_t c = 0; c < m_pending.size(); ++c) {
+            auto* plane = reinterpret_cast<float*>(m_audioFrame->data[c]);
+            std::copy_n(m_pending[c].begin(), count, plane);
+            std::fill(plane + count, plane + frameSize, 0.0f);
+            m_pending[c].erase(m_pending[c].begin(), m_pending[c].begin() + qsizetype(count));
+        }
+        m_audioFrame->pts = m_pendingStart;
+        m_pendingStart += qint64(count);
+        if (!encode(m_audio, m_audioStream, m_audioFrame, error))
+            return false;
+    }
+    return true;
+}
+
+bool FFmpegMovieFile::finish(QString* error)
+{
+    if (m_finished)
+        return FFmpegSupport::fail(error, QStringLiteral("already finished"));
+    m_finished = true;
+    bool ok = encode(m_video, m_videoStream, nullptr, error);
+    if (ok && m_audio)
+        ok = encodeAudioFrames(true, error) && encode(m_audio, m_audioStream, nullptr, error);
+    const int result = av_write_trailer(m_format);
+    m_headerWritten = false;
+    if (ok && result < 0)
+        ok = FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    const int closed = avio_closep(&m_format->pb);
+    if (ok && closed < 0)
+        ok = FFmpegSupport::fail(error, FFmpegSupport::describe(closed));
+    return ok;
+}
+
+void FFmpegMovieFile::close()
+{
+    if (m_format && m_headerWritten)
+        av_write_trailer(m_format);
+    if (m_format && m_format->pb)
+        avio_closep(&m_format->pb);
+    avformat_free_context(m_format);
+    m_format = nullptr;
+    avcodec_free_context(&m_video);
+    avcodec_free_context(&m_audio);
+    av_frame_free(&m_videoFrame);
+    av_frame_free(&m_audioFrame);
+    av_packet_free(&m_packet);
+    sws_freeContext(m_scaler);
+    m_scaler = nullptr;
+}
+
+}
+
+std::unique_ptr<MovieFile> FFmpegMovieWriter::create(const QString& path, const MovieSettings& settings, QString* error)
+{
+    FFmpegSupport::quietLogs();
+    if (QFile::exists(path)) {
+        FFmpegSupport::fail(error, QStringLiteral("a file named %1 exists").arg(path));
+        return nullptr;
+    }
+    if (settings.size.width() < 2 || settings.size.height() < 2 || settings.size.width() % 2
+        || settings.size.height() % 2) {
+        FFmpegSupport::fail(error, QStringLiteral("the movie size must be even"));
+        return nullptr;
+    }
+    auto file = std::make_unique<FFmpegMovieFile>(path, settings);
+    if (!file->open(error)) {
+        const bool created = file->createdFile();
+        file.reset();
+        if (created)
+            QFile::remove(path); // only the file this call created
+        return nullptr;
+    }
+    return file;
+}

@@ -1,0 +1,9 @@
+#pragma once
+#include "platform/MovieWriter.h"
+
+// Movies through FFmpeg's libraries: libx265 HEVC tagged hvc1 and FFmpeg's AAC encoder in a
+// fragmented QuickTime file (an empty moov first, then one moof/mdat pair per fragment).
+class FFmpegMovieWriter : public MovieWriter {
+public:
+    std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override;
+};

@@ -1,0 +1,230 @@
+#include "recording/RecordingPipeline.h"
+
+#include <QPainter>
+#include <cmath>
+
+RecordingPipeline::RecordingPipeline(Setup setup)
+    : m_setup(std::move(setup))
+{
+}
+
+RecordingPipeline::~RecordingPipeline()
+{
+    if (m_capture.joinable() || m_encoder.joinable())
+        stop();
+}
+
+bool RecordingPipeline::start(FailureHandler onFailure, QString* error)
+{
+    m_onFailure = std::move(onFailure);
+    m_start = Clock::now();
+    if (m_setup.audio) {
+        const bool started = m_setup.audio->start(m_setup.audioSampleRate, m_setup.audioChannels,
+            [this](const float* samples, int frames) { receiveSound(samples, frames); }, error);
+        if (!started)
+            return false;
+    }
+    m_encoder = std::thread([this] { encodeLoop(); });
+    m_capture = std::thread([this] { captureLoop(); });
+    return true;
+}
+
+void RecordingPipeline::pause()
+{
+    std::lock_guard lock(m_clockMutex);
+    if (!m_pausedAt)
+        m_pausedAt = Clock::now();
+}
+
+void RecordingPipeline::resume()
+{
+    std::lock_guard lock(m_clockMutex);
+    if (m_pausedAt) {
+        m_pausedTotal += Clock::now() - *m_pausedAt;
+        m_pausedAt.reset();
+    }
+}
+
+bool RecordingPipeline::isPaused() const
+{
+    std::lock_guard lock(m_clockMutex);
+    return m_pausedAt.has_value();
+}
+
+double RecordingPipeline::activeSeconds() const
+{
+    std::lock_guard lock(m_clockMutex);
+    return activeSecondsLocked(Clock::now());
+}
+
+double RecordingPipeline::activeSecondsLocked(Clock::time_point now) const
+{
+    Clock::duration active = now - m_start - m_pausedTotal;
+    if (m_pausedAt)
+        active -= now - *m_pausedAt;
+    return std::max(0.0, std::chrono::duration<double>(active).count());
+}
+
+RecordingPipeline::Summary RecordingPipeline::stop()
+{
+    Summary summary;
+    summary.activeSeconds = activeSeconds();
+    m_stopping = true;
+    if (m_setup.audio)
+        m_setup.audio->stop();
+    if (m_capture.joinable())
+        m_capture.join();
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_captureDone = true;
+    }
+    m_queueChanged.notify_all();
+    if (m_encoder.joinable())
+        m_encoder.join();
+    summary.framesCaptured = m_framesCaptured;
+    summary.framesDropped = m_framesDropped;
+    summary.error = m_encoderError;
+    if (m_setup.movie) {
+        QString error;
+        summary.movieComplete = m_encoderError.isEmpty() && m_setup.movie->finish(&error);
+        if (!summary.movieComplete && summary.error.isEmpty())
+            summary.error = error;
+        m_setup.movie.reset();
+    }
+    return summary;
+}
+
+void RecordingPipeline::fail(const QString& error)
+{
+    if (!m_failed.exchange(true) && m_onFailure)
+        m_onFailure(error);
+}
+
+void RecordingPipeline::push(Item item, bool isFrame)
+{
+    {
+        std::lock_guard lock(m_queueMutex);
+        if (isFrame && m_framesQueued >= m_setup.queueCapacity) {
+            ++m_framesDropped;
+            return;
+        }
+        if (isFrame) {
+            ++m_framesQueued;
+            ++m_framesCaptured;
+        }
+        m_queue.push_back(std::move(item));
+    }
+    m_queueChanged.notify_one();
+}
+
+void RecordingPipeline::captureLoop()
+{
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(1.0 / m_setup.framesPerSecond));
+    const QRect movieRect(QPoint(0, 0), m_setup.frameSize);
+    auto next = m_start;
+    qint64 lastIndex = -1;
+    int failedGrabs = 0;
+    while (!m_stopping) {
+        std::this_thread::sleep_until(next);
+        if (m_stopping)
+            break;
+        bool paused;
+        double active;
+        {
+            std::lock_guard lock(m_clockMutex);
+            paused = m_pausedAt.has_value();
+            active = activeSecondsLocked(Clock::now());
+        }
+        if (!paused) {
+            QString error;
+            const QImage grabbed = m_setup.grabber->grab(&error);
+            if (grabbed.isNull()) {
+                // One lost grab holds the last picture; a lasting loss ends the recording.
+                if (++failedGrabs >= 3) {
+                    fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
+                    break;
+                }
+            } else {
+                failedGrabs = 0;
+                QImage frame = grabbed.depth() == 32 ? grabbed.copy(movieRect)
+                                                     : grabbed.copy(movieRect).convertToFormat(QImage::Format_RGB32);
+                if (m_setup.pointerSource) {
+                    if (const auto cursor = m_setup.pointerSource->cursor())
+                        drawPointer(frame, *cursor, m_setup.grabOrigin);
+                }
+                qint64 index = std::llround(active * m_setup.framesPerSecond);
+                if (index <= lastIndex)
+                    index = lastIndex + 1;
+                if (lastIndex >= 0 && index > lastIndex + 1)
+                    m_framesDropped += index - lastIndex - 1; // ticks the capture was too late for
+                lastIndex = index;
+                push(Item {std::move(frame), {}, index}, true);
+            }
+        }
+        next += period;
+        const auto now = Clock::now();
+        if (now > next + period)
+            next = now; // fell behind: the next tick is now; the skipped ones count as dropped
+    }
+}
+
+void RecordingPipeline::receiveSound(const float* samples, int frames)
+{
+    if (m_stopping || frames <= 0)
+        return;
+    double active;
+    {
+        std::lock_guard lock(m_clockMutex);
+        if (m_pausedAt)
+            return;
+        active = activeSecondsLocked(Clock::now());
+    }
+    // The first block is placed by the clock (it ends now); later ones follow without a gap.
+    if (m_nextSample < 0)
+        m_nextSample = std::max<qint64>(0, std::llround(active * m_setup.audioSampleRate) - frames);
+    Item item;
+    item.sound.assign(samples, samples + qsizetype(frames) * m_setup.audioChannels);
+    item.position = m_nextSample;
+    m_nextSample += frames;
+    push(std::move(item), false);
+}
+
+void RecordingPipeline::encodeLoop()
+{
+    while (true) {
+        Item item;
+        {
+            std::unique_lock lock(m_queueMutex);
+            m_queueChanged.wait(lock, [this] { return !m_queue.empty() || m_captureDone; });
+            if (m_queue.empty())
+                break;
+            item = std::move(m_queue.front());
+            m_queue.pop_front();
+            if (!item.frame.isNull())
+                --m_framesQueued;
+        }
+        if (!m_encoderError.isEmpty() || !m_setup.movie)
+            continue; // a failed movie takes nothing more; the queue still drains
+        QString error;
+        const bool written = item.frame.isNull()
+            ? m_setup.movie->appendAudio(item.sound.data(), int(item.sound.size() / m_setup.audioChannels),
+                  item.position, &error)
+            : m_setup.movie->appendVideo(item.frame, item.position, &error);
+        if (!written) {
+            m_encoderError = error;
+            fail(error);
+        }
+    }
+}
+
+void RecordingPipeline::drawPointer(QImage& frame, const CursorImage& cursor, const QPoint& origin)
+{
+    if (cursor.image.isNull())
+        return;
+    const QPoint topLeft = cursor.position - cursor.hotspot - origin;
+    if (!QRect(topLeft, cursor.image.size()).intersects(frame.rect()))
+        return;
+    QPainter painter(&frame);
+    painter.drawImage(topLeft, cursor.image);
+}

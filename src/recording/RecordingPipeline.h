@@ -1,0 +1,102 @@
+#pragma once
+#include "platform/MovieWriter.h"
+#include "platform/ScreenSource.h"
+#include "platform/SystemAudioSource.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// The threads of one recording: a capture thread grabs a frame on a steady clock, draws the
+// pointer in and hands it to a bounded queue; an encoder thread writes the queue (and the system
+// audio) into the movie. A full queue drops the frame and counts it. Paused spans are left out of
+// the movie's time line: the clock of the movie stops while paused.
+class RecordingPipeline {
+public:
+    struct Setup {
+        std::unique_ptr<FrameGrabber> grabber;
+        std::unique_ptr<MovieFile> movie;
+        QSize frameSize;    // the movie's size (the grab's top-left part)
+        QPoint grabOrigin;  // root-window pixels of the grab's top-left corner, for the pointer
+        ScreenSource* pointerSource = nullptr; // draws the pointer when set
+        SystemAudioSource* audio = nullptr;    // records the system audio when set
+        int framesPerSecond = 30;
+        int audioSampleRate = 48'000;
+        int audioChannels = 2;
+        int queueCapacity = 8; // frames waiting for the encoder
+    };
+    struct Summary {
+        qint64 framesCaptured = 0; // frames handed to the encoder
+        qint64 framesDropped = 0;  // frames lost to a full queue or a late clock
+        double activeSeconds = 0;  // recorded time without the paused spans
+        bool movieComplete = false;
+        QString error;             // why the movie is not complete, or why the recording ended early
+    };
+    // Called once, from one of the pipeline's threads, when the recording cannot go on (the
+    // window is gone, the disk is full, ...). The caller then stops the pipeline.
+    using FailureHandler = std::function<void(const QString& error)>;
+
+    explicit RecordingPipeline(Setup setup);
+    ~RecordingPipeline();
+    RecordingPipeline(const RecordingPipeline&) = delete;
+    RecordingPipeline& operator=(const RecordingPipeline&) = delete;
+
+    // Starts the threads (and the audio, when set up). False with the reason when the audio
+    // cannot start; nothing runs then.
+    bool start(FailureHandler onFailure, QString* error);
+    void pause();
+    void resume();
+    bool isPaused() const;
+    // Recorded seconds so far, paused spans left out.
+    double activeSeconds() const;
+    // Stops capturing, lets the encoder write what is queued and finishes the movie. Blocks.
+    Summary stop();
+
+    // The pointer drawn into `frame` whose top-left is at `origin` (root pixels).
+    static void drawPointer(QImage& frame, const CursorImage& cursor, const QPoint& origin);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Item {
+        QImage frame;              // a video frame, or
+        std::vector<float> sound;  // interleaved audio samples
+        qint64 position = 0;       // frame index or sample index
+    };
+    void captureLoop();
+    void encodeLoop();
+    void receiveSound(const float* samples, int frames);
+    void fail(const QString& error);
+    void push(Item item, bool isFrame);
+    double activeSecondsLocked(Clock::time_point now) const;
+
+    Setup m_setup;
+    FailureHandler m_onFailure;
+    std::thread m_capture;
+    std::thread m_encoder;
+    std::atomic<bool> m_stopping {false};
+    std::atomic<bool> m_failed {false};
+
+    mutable std::mutex m_clockMutex;
+    Clock::time_point m_start;
+    Clock::duration m_pausedTotal {};
+    std::optional<Clock::time_point> m_pausedAt;
+
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueChanged;
+    std::deque<Item> m_queue;
+    int m_framesQueued = 0;
+    bool m_captureDone = false;
+
+    std::atomic<qint64> m_framesCaptured {0};
+    std::atomic<qint64> m_framesDropped {0};
+    qint64 m_nextSample = -1; // audio thread only
+    QString m_encoderError;   // encoder thread, read after join
+};

@@ -1,0 +1,184 @@
+#include "settings/GeneralSettingsView.h"
+
+#include "platform/Console.h"
+#include "platform/LoginItem.h"
+#include "platform/Preferences.h"
+#include "settings/SettingsRow.h"
+#include "settings/SettingsSection.h"
+#include "settings/SettingsSlider.h"
+#include "settings/SettingsStyle.h"
+#include "settings/SettingsToggle.h"
+#include "settings/ShortcutRecorderView.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kLimit = QStringLiteral("maxHistoryItems");
+const QString kThumbnails = QStringLiteral("imageThumbnailSize");
+const QString kRightPanel = QStringLiteral("showAsRightPanel");
+const QString kLogin = QStringLiteral("autoLaunchAtLogin");
+}
+
+const QList<QPair<QString, int>>& GeneralSettingsView::limitChoices()
+{
+    static const QList<QPair<QString, int>> choices {{QStringLiteral("100"), 100}, {QStringLiteral("250"), 250},
+        {QStringLiteral("500"), 500}, {QStringLiteral("1000"), 1000}, {QStringLiteral("Unlimited"), 0}};
+    return choices;
+}
+
+GeneralSettingsView::GeneralSettingsView(const SettingsServices& services, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+{
+    SettingsStyle::setPageMargins(this, 14);
+    auto* page = static_cast<QVBoxLayout*>(layout());
+    page->addWidget(clipboardSection());
+    page->addWidget(windowSection());
+    page->addWidget(systemSection());
+    m_loginMessage = SettingsStyle::footer(QString(), this);
+    m_loginMessage->setObjectName(QStringLiteral("loginItemMessage"));
+    m_loginMessage->setStyleSheet(QStringLiteral("color: #ff6961;"));
+    m_loginMessage->hide();
+    page->addWidget(m_loginMessage);
+    page->addStretch(1);
+}
+
+SettingsToggle* GeneralSettingsView::addToggle(
+    SettingsSection* section, const QString& title, const QString& key, std::function<void(bool)> onChange)
+{
+    auto* toggle = new SettingsToggle(title, *m_services.preferences, key, section, std::move(onChange));
+    toggle->setObjectName(key);
+    section->addRow(toggle);
+    m_toggles << toggle;
+    return toggle;
+}
+
+SettingsToggle* GeneralSettingsView::toggle(const QString& key) const
+{
+    for (SettingsToggle* t : m_toggles)
+        if (t->objectName() == key)
+            return t;
+    return nullptr;
+}
+
+QWidget* GeneralSettingsView::clipboardSection()
+{
+    Preferences& prefs = *m_services.preferences;
+    auto* section = new SettingsSection(QStringLiteral("Clipboard"), QStringLiteral("clock"), this);
+
+    m_limit = new QComboBox;
+    m_limit->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (const auto& [label, value] : limitChoices())
+        m_limit->addItem(label, value);
+    // A stored value that is no choice selects nothing and stays stored until the user picks one.
+    m_limit->setCurrentIndex(m_limit->findData(int(prefs.integerForKey(kLimit))));
+    connect(m_limit, &QComboBox::activated, this, [this, &prefs](int index) {
+        prefs.set(kLimit, qlonglong(m_limit->itemData(index).toInt()));
+    });
+    section->addRow(new SettingsRow(QStringLiteral("Clipboard Limit"), m_limit));
+
+    auto* segments = new QWidget;
+    segments->setFixedWidth(120);
+    auto* segmentRow = new QHBoxLayout(segments);
+    segmentRow->setContentsMargins(0, 0, 0, 0);
+    segmentRow->setSpacing(0);
+    m_sizes = new QButtonGroup(segments);
+    const QStringList labels {QStringLiteral("S"), QStringLiteral("M"), QStringLiteral("L"), QStringLiteral("XL")};
+    for (int i = 0; i < labels.size(); ++i) {
+        auto* segment = new QPushButton(labels[i], segments);
+        segment->setCheckable(true);
+        segment->setFixedHeight(22);
+        segment->setStyleSheet(QStringLiteral(
+            "QPushButton { color: white; background: rgba(255,255,255,20); border: none; border-radius: 0; }"
+            "QPushButton:checked { background: rgba(255,255,255,70); }"));
+        m_sizes->addButton(segment, i);
+        segmentRow->addWidget(segment);
+    }
+    if (QAbstractButton* current = m_sizes->button(int(prefs.integerForKey(kThumbnails))))
+        current->setChecked(true);
+    connect(m_sizes, &QButtonGroup::idClicked, this, [&prefs](int id) { prefs.set(kThumbnails, qlonglong(id)); });
+    section->addRow(new SettingsRow(QStringLiteral("Image Size"), segments));
+
+    addToggle(section, QStringLiteral("Reject duplicates"), QStringLiteral("rejectDuplicates"));
+    addToggle(section, QStringLiteral("Download link previews"), QStringLiteral("downloadLinkPreviews"));
+    addToggle(section, QStringLiteral("Show full text (selectable)"), QStringLiteral("showFullText"));
+    return section;
+}
+
+QWidget* GeneralSettingsView::windowSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("Window"), QStringLiteral("macwindow"), this);
+    addToggle(section, QStringLiteral("Double-click to paste"), QStringLiteral("doubleClickToPaste"));
+    addToggle(section, QStringLiteral("Close after pasting"), QStringLiteral("autoCloseAfterPaste"));
+    addToggle(section, QStringLiteral("Close when clicking outside"), QStringLiteral("closeOnFocusLoss"));
+    addToggle(section, QStringLiteral("Hide title bar"), QStringLiteral("hideTitleBar"), [this](bool hidden) {
+        if (m_services.updateTitleBar)
+            m_services.updateTitleBar(hidden);
+    });
+    addToggle(section, QStringLiteral("Show as right-side panel"), kRightPanel, [this](bool rightSide) {
+        if (m_services.updatePanelMode)
+            m_services.updatePanelMode(rightSide);
+    });
+    addToggle(section, QStringLiteral("Auto-reveal on right edge hover"), QStringLiteral("historyEdgeRevealEnabled"),
+        [this](bool enabled) { onEdgeRevealChanged(enabled); });
+    section->addRow(new SettingsSlider(
+        QStringLiteral("Glass Darkness"), *m_services.preferences, QStringLiteral("glassDarkness"), 0.0, 0.7));
+    return section;
+}
+
+QWidget* GeneralSettingsView::systemSection()
+{
+    auto* section = new SettingsSection(QStringLiteral("System"), QStringLiteral("gearshape"), this);
+    SettingsToggle* login = addToggle(
+        section, QStringLiteral("Launch at Login"), kLogin, [this](bool enabled) { onLoginItemChanged(enabled); });
+    // The switch shows whether the autostart entry is in force, whatever the preference says.
+    if (m_services.loginItem)
+        login->switchButton()->setChecked(m_services.loginItem->status() == LoginItem::Status::Enabled);
+    addToggle(section, QStringLiteral("Play Sounds"), QStringLiteral("playSounds"));
+    m_recorder = new ShortcutRecorderView(
+        GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), section, m_services.shortcuts);
+    section->addRow(m_recorder);
+    return section;
+}
+
+void GeneralSettingsView::onEdgeRevealChanged(bool enabled)
+{
+    if (m_services.setEdgeRevealEnabled)
+        m_services.setEdgeRevealEnabled(enabled);
+    if (!enabled || m_services.preferences->boolForKey(kRightPanel))
+        return;
+    // The edge tab opens the panel at the right edge: the panel mode follows.
+    m_services.preferences->set(kRightPanel, true);
+    if (m_services.updatePanelMode)
+        m_services.updatePanelMode(true);
+}
+
+void GeneralSettingsView::onLoginItemChanged(bool enabled)
+{
+    m_loginMessage->hide();
+    if (!m_services.loginItem)
+        return;
+    QString error;
+    const bool done = enabled ? m_services.loginItem->registerItem(&error) : m_services.loginItem->unregisterItem(&error);
+    const bool inForce = m_services.loginItem->status() == LoginItem::Status::Enabled;
+    if (done && inForce == enabled)
+        return;
+    if (done)
+        error = QStringLiteral("the desktop's autostart settings keep Quorvel switched off");
+    Console::log(QStringLiteral("Failed to update login item: ") + error);
+    // The switch goes back to what is in force, and says why.
+    m_services.preferences->set(kLogin, inForce);
+    toggle(kLogin)->switchButton()->setChecked(inForce);
+    m_loginMessage->setText(QStringLiteral("Launch at Login could not be changed: %1").arg(error));
+    m_loginMessage->show();
+}
+
+QString GeneralSettingsView::loginItemMessage() const
+{
+    return m_loginMessage->isVisible() || !m_loginMessage->isHidden() ? m_loginMessage->text() : QString();
+}

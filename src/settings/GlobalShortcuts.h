@@ -1,0 +1,57 @@
+#pragma once
+#include "platform/Shared.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+class QKeyEvent;
+
+// The program's global shortcuts as the settings window and the tray menu see them. The
+// application puts its hotkey router behind this (a recorded shortcut is grabbed at once), tests a
+// fake. Actions are the hotkey router's own raw values; shortcuts are Carbon key codes with the
+// Carbon modifier mask.
+class GlobalShortcuts {
+public:
+    enum Action : quint32 {
+        showHistory = 1,
+        captureArea,
+        captureWindow,
+        captureText,
+        recordArea,
+        recordWindow,
+        recordScreen,
+        stopRecording,
+        captureScrolling,
+        captureLastArea,
+        captureFullScreen,
+        captureAreaWithToolbar,
+    };
+
+    // Carbon modifier bits.
+    static constexpr quint32 commandKey = 0x100;
+    static constexpr quint32 shiftKey = 0x200;
+    static constexpr quint32 optionKey = 0x800;
+    static constexpr quint32 controlKey = 0x1000;
+    static inline const QString unassigned = QStringLiteral("Nicht belegt");
+
+    virtual ~GlobalShortcuts() = default;
+    static GlobalShortcuts& shared() { return SharedSlot<GlobalShortcuts>::get(); }
+    static bool isShared() { return SharedSlot<GlobalShortcuts>::isSet(); }
+    static void setShared(GlobalShortcuts* s) { SharedSlot<GlobalShortcuts>::set(s); }
+
+    // The shortcut as symbols ("⇧⌘V"), or "Nicht belegt".
+    virtual QString shortcutDisplay(Action action) const = 0;
+    // A key code and mask as symbols, the way shortcutDisplay shows them.
+    virtual QString display(quint32 keyCode, quint32 modifiers) const = 0;
+    // Assigns and grabs the shortcut at once. False, with the reason, when the desktop refuses the
+    // grab or another action uses it; the previous shortcut then stays in force.
+    virtual bool assign(Action action, quint32 keyCode, quint32 modifiers, QString* reason) = 0;
+    // Back to the default (Shift-Command-V for the history, none for the others).
+    virtual void resetToDefault(Action action) = 0;
+    // The Carbon key code of the key a key event names; absent for keys without one.
+    virtual std::optional<quint32> carbonKeyCode(const QKeyEvent& event) const = 0;
+};
+
+// The title under which an action appears in the tray menu and on the settings pages.
+QString shortcutActionTitle(GlobalShortcuts::Action action);

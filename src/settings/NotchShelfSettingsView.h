@@ -1,0 +1,27 @@
+#pragma once
+#include "settings/SettingsServices.h"
+
+#include <QWidget>
+
+class QComboBox;
+class SettingsToggle;
+
+// The "Notch Shelf" page: switches the shelf on and off and chooses its display; both act at once.
+class NotchShelfSettingsView : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString enabledKey = QStringLiteral("notchShelfEnabled");
+    static inline const QString displayKey = QStringLiteral("notchShelfDisplayUUID");
+
+    explicit NotchShelfSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+
+    SettingsToggle* enableToggle() const { return m_enable; }
+    QComboBox* displayPicker() const { return m_display; }
+    // The footer for the history shortcut as it is now shown ("⇧⌘V", or none when unassigned).
+    static QString footerText(const QString& historyShortcut);
+
+private:
+    SettingsServices m_services;
+    SettingsToggle* m_enable;
+    QComboBox* m_display;
+};

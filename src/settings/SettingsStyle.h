@@ -1,0 +1,23 @@
+#pragma once
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+// The settings window's shared look, over ui/Theme: the primary (text) colour at an opacity,
+// footers and hints, symbols at the device's pixel ratio.
+namespace SettingsStyle {
+QColor primary(qreal opacity);
+QColor secondary(qreal opacity = 1.0);
+// A symbol drawn sharp on high-density screens.
+QPixmap symbol(const QString& name, int size, const QColor& color);
+// The outer frame of every page: 20 left and right, 16 on top, 20 below.
+void setPageMargins(QWidget* page, int spacing);
+// A footer or hint line: Avenir Next 11, secondary colour at 60 %, inset 4, wrapping.
+QLabel* footer(const QString& text, QWidget* parent);
+// The rounded fill that the pills and fields share.
+QString pillStyle(qreal opacity, int radius);
+}

@@ -1,0 +1,125 @@
+#include "settings/SettingsView.h"
+
+#include "settings/AboutView.h"
+#include "settings/BlocklistSettingsView.h"
+#include "settings/FiltersSettingsView.h"
+#include "settings/GeneralSettingsView.h"
+#include "settings/NotchShelfSettingsView.h"
+#include "settings/RecordingSettingsView.h"
+#include "settings/ScreenshotSettingsView.h"
+#include "settings/SettingsStyle.h"
+#include "settings/TabButton.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QPropertyAnimation>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+SettingsView::SettingsView(const SettingsServices& services, QWidget* parent)
+    : VisualEffectView(Material::hudWindow, BlendingMode::behindWindow, parent)
+    , m_services(services)
+{
+    setFixedSize(contentWidth, contentHeight);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(16, 12, 16, 10);
+    bar->setSpacing(2);
+    bar->addStretch(1);
+    for (const SettingsTab tab : SettingsTab::allCases()) {
+        auto* button = new TabButton(tab.rawValue(), tab.symbol(), this);
+        connect(button, &TabButton::clicked, this, [this, tab] { selectTab(tab); });
+        bar->addWidget(button);
+        m_buttons << button;
+    }
+    bar->addStretch(1);
+    column->addLayout(bar);
+
+    auto* separator = new QWidget(this);
+    separator->setFixedHeight(1);
+    separator->setAutoFillBackground(true);
+    QPalette line = separator->palette();
+    line.setColor(QPalette::Window, SettingsStyle::primary(0.08));
+    separator->setPalette(line);
+    column->addWidget(separator);
+
+    m_content = new QVBoxLayout;
+    m_content->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(m_content, 1);
+
+    showPage(m_selected);
+    m_buttons[0]->setSelected(true);
+}
+
+void SettingsView::showPage(SettingsTab tab)
+{
+    if (m_scroller) {
+        m_scroller->hide();
+        m_scroller->deleteLater();
+    }
+    auto* scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    m_page = makePage(tab, m_services, scroller);
+    m_page->setAttribute(Qt::WA_TranslucentBackground);
+    scroller->setWidget(m_page);
+    m_scroller = scroller;
+    m_content->addWidget(scroller);
+}
+
+void SettingsView::selectTab(SettingsTab tab)
+{
+    m_selected = tab;
+    for (int i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setSelected(SettingsTab::allCases()[size_t(i)] == tab);
+    showPage(tab);
+    // The new page fades in over 0.15 s.
+    auto* fade = new QGraphicsOpacityEffect(m_page);
+    m_page->setGraphicsEffect(fade);
+    auto* animation = new QPropertyAnimation(fade, "opacity", m_page);
+    animation->setDuration(switchDuration);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    QPointer<QWidget> page = m_page;
+    connect(animation, &QPropertyAnimation::finished, this, [page] {
+        if (page)
+            page->setGraphicsEffect(nullptr); // sharp text once the fade is done
+    });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+QWidget* SettingsView::makePage(SettingsTab tab, const SettingsServices& services, QWidget* parent)
+{
+    QWidget* page = nullptr;
+    switch (tab) {
+    case SettingsTab::general:
+        page = new GeneralSettingsView(services, parent);
+        break;
+    case SettingsTab::filters:
+        page = new FiltersSettingsView(services, parent);
+        break;
+    case SettingsTab::blocklist:
+        page = new BlocklistSettingsView(services, parent);
+        break;
+    case SettingsTab::notchShelf:
+        page = new NotchShelfSettingsView(services, parent);
+        break;
+    case SettingsTab::screenshots:
+        page = new ScreenshotSettingsView(services, parent);
+        break;
+    case SettingsTab::recording:
+        page = new RecordingSettingsView(services, parent);
+        break;
+    case SettingsTab::about:
+        page = new AboutView(services, parent);
+        break;
+    }
+    page->setObjectName(tab.rawValue());
+    return page;
+}

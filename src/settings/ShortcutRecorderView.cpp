@@ -1,0 +1,270 @@
+#include "settings/ShortcutRecorderView.h"
+
+#include "settings/SettingsSection.h"
+#include "settings/SettingsStyle.h"
+#include "ui/TextLabel.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+QPointer<ShortcutRecorderView> g_active;
+
+bool isModifierKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+        return true;
+    default:
+        return false;
+    }
+}
+}
+
+ShortcutRecorderView::ShortcutRecorderView(
+    GlobalShortcuts::Action action, const QString& title, QWidget* parent, GlobalShortcuts* service)
+    : QWidget(parent)
+    , m_action(action)
+    , m_shortcuts(service)
+    , m_failureLabel(textLabel(QString(), Theme::labelFont(11), QColor(255, 95, 87), this))
+    , m_button(new QPushButton(this))
+    , m_reset(new QToolButton(this))
+{
+    setFixedHeight(32);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    QLabel* titleLabel = textLabel(title, Theme::labelFont(13), Theme::text(), this);
+    titleLabel->setObjectName(QStringLiteral("recorderTitle"));
+    layout->addWidget(titleLabel, 1);
+    m_failureLabel->setObjectName(QStringLiteral("recorderFailure"));
+    m_failureLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_failureLabel->setMaximumWidth(260);
+    m_failureLabel->hide();
+    layout->addWidget(m_failureLabel);
+
+    QFont buttonFont = font();
+    buttonFont.setPointSizeF(11);
+    buttonFont.setWeight(QFont::Medium);
+    m_button->setFont(buttonFont);
+    m_button->setMinimumWidth(70);
+    m_button->setCursor(Qt::PointingHandCursor);
+    m_button->setObjectName(QStringLiteral("shortcutButton"));
+    m_button->setAccessibleName(title);
+    layout->addWidget(m_button);
+
+    m_reset->setIcon(QIcon(SettingsStyle::symbol(QStringLiteral("arrow.counterclockwise"), 12, Theme::secondaryText())));
+    m_reset->setToolTip(QStringLiteral("Reset to default"));
+    m_reset->setAutoRaise(true);
+    m_reset->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    m_reset->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(m_reset);
+
+    connect(m_button, &QPushButton::clicked, this, [this] {
+        if (isRecording())
+            stopRecording();
+        else
+            startRecording();
+    });
+    connect(m_reset, &QToolButton::clicked, this, [this] {
+        shortcuts().resetToDefault(m_action);
+        m_currentShortcut = shortcuts().shortcutDisplay(m_action);
+        if (m_state == State::failed)
+            setState(State::idle);
+        restyle();
+    });
+    m_currentShortcut = shortcuts().shortcutDisplay(m_action);
+    restyle();
+}
+
+ShortcutRecorderView::~ShortcutRecorderView()
+{
+    if (g_active == this)
+        stopRecording();
+}
+
+QList<ShortcutRecorderView*> ShortcutRecorderView::addRows(
+    SettingsSection* section, const QList<GlobalShortcuts::Action>& actions, GlobalShortcuts* shortcuts)
+{
+    QList<ShortcutRecorderView*> rows;
+    for (const GlobalShortcuts::Action action : actions) {
+        auto* row = new ShortcutRecorderView(action, shortcutActionTitle(action), section, shortcuts);
+        section->addRow(row);
+        rows << row;
+    }
+    return rows;
+}
+
+GlobalShortcuts& ShortcutRecorderView::shortcuts() const
+{
+    return m_shortcuts ? *m_shortcuts : GlobalShortcuts::shared();
+}
+
+quint32 ShortcutRecorderView::carbonModifiers(Qt::KeyboardModifiers modifiers)
+{
+    quint32 mask = 0;
+    if (modifiers & Qt::MetaModifier)
+        mask |= GlobalShortcuts::commandKey;
+    if (modifiers & Qt::ShiftModifier)
+        mask |= GlobalShortcuts::shiftKey;
+    if (modifiers & Qt::AltModifier)
+        mask |= GlobalShortcuts::optionKey;
+    if (modifiers & Qt::ControlModifier)
+        mask |= GlobalShortcuts::controlKey;
+    return mask;
+}
+
+ShortcutRecorderView* ShortcutRecorderView::activeRecorder()
+{
+    return g_active;
+}
+
+QString ShortcutRecorderView::buttonText() const
+{
+    switch (m_state) {
+    case State::recording:
+        return QStringLiteral("Press keys...");
+    case State::failed:
+        return m_attempt;
+    case State::idle:
+        break;
+    }
+    return m_currentShortcut;
+}
+
+void ShortcutRecorderView::startRecording()
+{
+    if (isRecording())
+        return;
+    if (g_active && g_active != this)
+        g_active->stopRecording();
+    g_active = this;
+    qApp->installEventFilter(this);
+    setState(State::recording);
+    m_button->setFocus(Qt::OtherFocusReason);
+}
+
+void ShortcutRecorderView::stopRecording()
+{
+    qApp->removeEventFilter(this);
+    if (g_active == this)
+        g_active = nullptr;
+    if (isRecording())
+        setState(State::idle);
+}
+
+void ShortcutRecorderView::refresh()
+{
+    m_currentShortcut = shortcuts().shortcutDisplay(m_action);
+    restyle();
+}
+
+bool ShortcutRecorderView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!isRecording() || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+        return false;
+    // Only keys aimed at this row's own window; every other window keeps its keys.
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (!target || target->window() != window())
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (carbonModifiers(key->modifiers()) & ~GlobalShortcuts::shiftKey) {
+        if (isModifierKey(key->key()))
+            return false;
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept(); // the window's own shortcuts do not see it
+            return true;
+        }
+        return handleKeyPress(key);
+    }
+    return false;
+}
+
+bool ShortcutRecorderView::handleKeyPress(QKeyEvent* event)
+{
+    const quint32 mask = carbonModifiers(event->modifiers());
+    // Plain keys, Shift with a key, Escape, Return and Delete never become shortcuts.
+    if (!isRecording() || !(mask & ~GlobalShortcuts::shiftKey) || isModifierKey(event->key()))
+        return false;
+    const std::optional<quint32> keyCode = shortcuts().carbonKeyCode(*event);
+    QString reason;
+    if (!keyCode) {
+        m_attempt = QStringLiteral("?");
+        reason = QStringLiteral("This key cannot be used in a shortcut");
+    } else if (shortcuts().assign(m_action, *keyCode, mask, &reason)) {
+        m_currentShortcut = shortcuts().shortcutDisplay(m_action);
+        stopRecording();
+        return true;
+    } else {
+        m_attempt = shortcuts().display(*keyCode, mask);
+    }
+    m_failure = reason;
+    qApp->removeEventFilter(this);
+    if (g_active == this)
+        g_active = nullptr;
+    setState(State::failed);
+    return true;
+}
+
+void ShortcutRecorderView::hideEvent(QHideEvent* event)
+{
+    // A hidden row (another tab, a closed window) records nothing.
+    stopRecording();
+    QWidget::hideEvent(event);
+}
+
+void ShortcutRecorderView::setState(State state)
+{
+    m_state = state;
+    if (state != State::failed)
+        m_failure.clear();
+    restyle();
+}
+
+void ShortcutRecorderView::restyle()
+{
+    m_button->setText(buttonText());
+    QString fill, outline, text = QStringLiteral("white");
+    switch (m_state) {
+    case State::recording: {
+        const QColor accent = Theme::accent();
+        fill = QStringLiteral("rgba(%1,%2,%3,51)").arg(accent.red()).arg(accent.green()).arg(accent.blue());
+        outline = accent.name();
+        break;
+    }
+    case State::failed:
+        fill = QStringLiteral("rgba(255,69,58,46)");
+        outline = QStringLiteral("#ff453a");
+        text = QStringLiteral("#ff6961");
+        break;
+    case State::idle:
+        fill = QStringLiteral("rgba(255,255,255,20)");
+        outline = QStringLiteral("transparent");
+        break;
+    }
+    m_button->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; background: %2; border: 1.5px solid %3; border-radius: 5px;"
+                       " padding: 5px 10px; }")
+            .arg(text, fill, outline));
+    m_failureLabel->setVisible(m_state == State::failed);
+    m_failureLabel->setText(m_failure);
+    m_failureLabel->setToolTip(m_failure);
+    m_button->setToolTip(m_state == State::failed
+            ? QStringLiteral("Not assigned: %1. The shortcut stays %2.").arg(m_failure, m_currentShortcut)
+            : QString());
+}

@@ -1,0 +1,99 @@
+#include "capture/AreaSelectionView.h"
+#include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureToolbarView.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+CaptureScreen screen1440()
+{
+    CaptureScreen screen;
+    screen.displayID = 1;
+    screen.pixelFrame = {0, 0, 400, 300};
+    screen.isPrimary = true;
+    return CaptureScreens({screen}).screens().front();
+}
+
+QStringList activeButtons(const CaptureToolbarView& bar)
+{
+    QStringList active;
+    for (const char* title : {"Area", "Fullscreen", "Window", "Scrolling", "Timer", "OCR", "Recording"})
+        if (bar.button(QLatin1String(title))->isActive())
+            active << QLatin1String(title);
+    return active;
+}
+
+TEST(CaptureToolbarViewTest, ModeButtonsFollowTheManager)
+{
+    CaptureOverlayWindowManager manager;
+    CaptureToolbarView bar(&manager);
+    EXPECT_EQ(activeButtons(bar), QStringList {"Area"});
+    bar.button("OCR")->click();
+    EXPECT_EQ(activeButtons(bar), QStringList {"OCR"});
+    bar.button("Window")->click();
+    EXPECT_EQ(activeButtons(bar), QStringList {"Window"});
+    bar.button("Recording")->click(); // keeps window picking
+    EXPECT_EQ(manager.selection().paradigm(), SelectionParadigm::windowPick);
+    EXPECT_EQ(activeButtons(bar), QStringList {"Recording"});
+}
+
+TEST(CaptureToolbarViewTest, TimerListMarksTheChoiceAndClearsIt)
+{
+    CaptureOverlayWindowManager manager;
+    CaptureToolbarView bar(&manager);
+    manager.setTimerSeconds(5);
+    EXPECT_TRUE(bar.button("Timer")->isActive());
+    bar.showTimerList();
+    ASSERT_TRUE(bar.timerList());
+    const QList<QPushButton*> rows = bar.timerList()->findChildren<QPushButton*>();
+    ASSERT_EQ(rows.size(), 4);
+    QStringList titles, checked;
+    for (QPushButton* row : rows) {
+        titles << row->accessibleName();
+        if (row->property("checkedChoice").toBool())
+            checked << row->accessibleName();
+    }
+    EXPECT_EQ(titles, (QStringList {"Aus", "3 Sekunden", "5 Sekunden", "10 Sekunden"}));
+    EXPECT_EQ(checked, QStringList {"5 Sekunden"});
+    QPointer<QWidget> list = bar.timerList();
+    rows.first()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(manager.selection().timerSeconds(), std::nullopt);
+    EXPECT_FALSE(bar.button("Timer")->isActive());
+    EXPECT_TRUE(!list || !list->isVisible());
+}
+
+TEST(AreaSelectionViewTest, DimsAroundTheCutOutAndOutlinesIt)
+{
+    CaptureOverlayWindowManager manager;
+    AreaSelectionView view(&manager, screen1440());
+    view.resize(400, 300);
+    // A marquee from local (100, 50) to (300, 150): global y = 300 - local y.
+    manager.marqueeMouseDown({100, 250});
+    manager.dragChanged({300, 150});
+    QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    view.render(&image);
+    EXPECT_LT(qRed(image.pixel(20, 280)), 200); // dimmed outside
+    EXPECT_EQ(image.pixel(200, 100), qRgb(255, 255, 255)); // inside left as it is
+    EXPECT_GT(qRed(image.pixel(100, 100)), 200);                 // the white outline
+}
+
+TEST(AreaSelectionViewTest, LoupePatchStaysCentredAtTheImageEdges)
+{
+    QImage snapshot(40, 30, QImage::Format_RGB32);
+    snapshot.fill(Qt::blue);
+    snapshot.setPixel(0, 0, qRgb(255, 0, 0));
+    const QImage patch = AreaSelectionView::loupePatch(snapshot, 0, 0);
+    ASSERT_EQ(patch.size(), QSize(17, 17));
+    EXPECT_EQ(patch.pixel(8, 8), qRgb(255, 0, 0) | 0xff000000); // the pointer's pixel in the middle
+    EXPECT_EQ(qAlpha(patch.pixel(7, 7)), 0);                    // padding beyond the edge
+    EXPECT_EQ(patch.pixel(16, 16), QColor(Qt::blue).rgb());
+    EXPECT_TRUE(AreaSelectionView::loupePatch(snapshot, -30, -30).isNull());
+}
+
+}

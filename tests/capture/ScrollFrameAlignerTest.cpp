@@ -1,0 +1,104 @@
+#include "capture/ScrollFrameAligner.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+QImage grey(int width, int height, int value)
+{
+    QImage image(width, height, QImage::Format_Grayscale8);
+    image.fill(qRgb(value, value, value));
+    return image;
+}
+
+// Rows of random grey, the same for a given seed: a long page of which frames are windows.
+QImage noisePage(int width, int height, unsigned seed)
+{
+    QImage image(width, height, QImage::Format_Grayscale8);
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> value(0, 255);
+    for (int y = 0; y < height; ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            line[x] = uchar(value(rng));
+    }
+    return image;
+}
+
+}
+
+TEST(ScrollFrameAligner, FindsTheScrollDistanceOfShiftedContent)
+{
+    const QImage page = noisePage(64, 400, 7);
+    const ScrollFrameAligner aligner;
+    const QImage previous = page.copy(0, 0, 64, 200);
+    for (int shift : {0, 1, 37, 120, 150}) {
+        const QImage next = page.copy(0, shift, 64, 200);
+        EXPECT_EQ(aligner.align(previous, next), shift) << shift;
+    }
+    // A colour frame goes through the same grey conversion.
+    EXPECT_EQ(aligner.align(previous.convertToFormat(QImage::Format_RGB32),
+                  page.copy(0, 25, 64, 200).convertToFormat(QImage::Format_RGB32)),
+        25);
+}
+
+TEST(ScrollFrameAligner, BlankAndIdenticalFramesReadAsNoMovement)
+{
+    const ScrollFrameAligner aligner;
+    const QImage frame = noisePage(40, 100, 3);
+    EXPECT_EQ(aligner.align(frame, frame), 0);
+    EXPECT_EQ(aligner.align(grey(40, 100, 90), grey(40, 100, 90)), 0);
+}
+
+TEST(ScrollFrameAligner, RefusesFramesItCannotCompare)
+{
+    const ScrollFrameAligner aligner;
+    EXPECT_EQ(aligner.align(grey(40, 100, 0), grey(41, 100, 0)), std::nullopt);
+    EXPECT_EQ(aligner.align(grey(40, 100, 0), grey(40, 99, 0)), std::nullopt);
+    EXPECT_EQ(aligner.align(grey(40, 3, 0), grey(40, 3, 0)), std::nullopt);
+    EXPECT_EQ(aligner.align(QImage(), QImage()), std::nullopt);
+    // Four rows: a band of one row (row 0), offsets 0 to 3; the last row matches.
+    QImage previous = grey(8, 4, 0);
+    previous.scanLine(3)[0] = 200;
+    previous.scanLine(3)[4] = 200;
+    QImage next = grey(8, 4, 0);
+    next.scanLine(0)[0] = 200;
+    next.scanLine(0)[4] = 200;
+    EXPECT_EQ(aligner.align(previous, next), 3);
+}
+
+TEST(ScrollFrameAligner, AcceptsOnlyMeansStrictlyBelowTheThreshold)
+{
+    const ScrollFrameAligner aligner;
+    EXPECT_EQ(aligner.align(grey(40, 100, 100), grey(40, 100, 112)), std::nullopt);
+    EXPECT_EQ(aligner.align(grey(40, 100, 100), grey(40, 100, 111)), 0);
+    const ScrollFrameAligner lenient {12.001, 4};
+    EXPECT_EQ(lenient.align(grey(40, 100, 100), grey(40, 100, 112)), 0);
+}
+
+TEST(ScrollFrameAligner, TiesGoToTheSmallerOffsetAndOnlyUpwardScrollsAreFound)
+{
+    const ScrollFrameAligner aligner;
+    // Stripes repeating every 10 rows match at offsets 0, 10, 20, ...: the smallest wins.
+    QImage stripes(20, 130, QImage::Format_Grayscale8);
+    for (int y = 0; y < 130; ++y)
+        memset(stripes.scanLine(y), (y % 10) * 25, 20);
+    EXPECT_EQ(aligner.align(stripes.copy(0, 0, 20, 100), stripes.copy(0, 3, 20, 100)), 3);
+
+    // Content moved down (a scroll towards the top) has no true non-negative offset.
+    const QImage page = noisePage(64, 300, 11);
+    EXPECT_EQ(aligner.align(page.copy(0, 60, 64, 200), page.copy(0, 20, 64, 200)), std::nullopt);
+}
+
+TEST(ScrollFrameAligner, SamplesOnlyEveryStrideColumn)
+{
+    // Differences only in the columns between the sampled ones are not seen.
+    QImage previous = grey(16, 100, 50);
+    QImage next = grey(16, 100, 50);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 1; x < 16; x += 4)
+            next.scanLine(y)[x] = 250;
+    EXPECT_EQ(ScrollFrameAligner().align(previous, next), 0);
+    EXPECT_EQ((ScrollFrameAligner {12.0, 1}).align(previous, next), std::nullopt);
+}

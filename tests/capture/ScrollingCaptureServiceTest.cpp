@@ -1,0 +1,284 @@
+#include "capture/ScrollingCaptureService.h"
+#include "capture/ScrollingCaptureControlView.h"
+#include "capture/ScrollingCaptureControlWindowManager.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+// A tall page of noise rows seen through a window `height` rows high; the wheel moves the view by
+// `pixelsPerClick` per notch until the page ends.
+struct FakePage {
+    QImage page;
+    int height = 120;
+    int position = 0;
+    int pixelsPerClick = 23;
+    bool scrolls = true;
+    bool failGrabs = false;
+    int grabs = 0;
+    int clicksPosted = 0;
+
+    FakePage(int width, int pageHeight, int windowHeight)
+        : page(width, pageHeight, QImage::Format_RGB32)
+        , height(windowHeight)
+    {
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> value(0, 255);
+        for (int y = 0; y < pageHeight; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(page.scanLine(y));
+            for (int x = 0; x < width; ++x)
+                line[x] = qRgb(value(rng), value(rng), value(rng));
+        }
+    }
+    QImage view() const { return page.copy(0, position, page.width(), height); }
+};
+
+struct Harness {
+    FakePage page;
+    ScrollingCaptureService::Environment env;
+    QList<QImage> handedOff;
+    int panelShows = 0;
+    int panelHides = 0;
+    std::function<void()> onScroll;
+    std::unique_ptr<ScrollingCaptureService> service;
+
+    explicit Harness(FakePage fakePage, ScrollingCaptureService::Timing timing = fastTiming())
+        : page(std::move(fakePage))
+    {
+        env.grabWindow = [this](const ScreenWindow&, double, QObject*, std::function<void(QImage)> done) {
+            ++page.grabs;
+            done(page.failGrabs ? QImage() : page.view());
+        };
+        env.handOff = [this](const QImage& image, const QRectF&) { handedOff.append(image); };
+        env.postWheelClicks = [this](const QPoint&, int clicks) {
+            page.clicksPosted += clicks;
+            if (page.scrolls)
+                page.position = std::min(page.position + clicks * page.pixelsPerClick, page.page.height() - page.height);
+            return true;
+        };
+        env.startScrollMonitor = [this](std::function<void()> handler) {
+            onScroll = std::move(handler);
+            return true;
+        };
+        env.stopScrollMonitor = [this] { onScroll = nullptr; };
+        env.showPanel = [this] { ++panelShows; };
+        env.hidePanel = [this] { ++panelHides; };
+        service = std::make_unique<ScrollingCaptureService>(env, timing);
+    }
+
+    static ScrollingCaptureService::Timing fastTiming()
+    {
+        ScrollingCaptureService::Timing timing;
+        timing.beforeFirstFrame = 1;
+        timing.settleAfterScroll = 1;
+        timing.manualPollInterval = 5;
+        timing.manualScrollQuiet = 20;
+        timing.manualDoneAfterQuiet = 150;
+        return timing;
+    }
+
+    ScreenWindow window() const
+    {
+        ScreenWindow w;
+        w.windowID = 42;
+        w.frame = QRect(10, 10, page.page.width(), page.height);
+        return w;
+    }
+
+    std::optional<ScrollingCaptureService::Outcome> outcome;
+    void startAuto()
+    {
+        service->beginAutoScrollCapture(window(), 1.0, [this](ScrollingCaptureService::Outcome o) { outcome = o; });
+    }
+    void startManual()
+    {
+        service->beginManualCapture(window(), 1.0, [this](ScrollingCaptureService::Outcome o) { outcome = o; });
+    }
+    ScrollingCaptureService::Outcome::Kind waitForOutcome(int timeoutMs = 10000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!outcome && !deadline.hasExpired())
+            QTest::qWait(2);
+        EXPECT_TRUE(outcome.has_value());
+        return outcome ? outcome->kind : ScrollingCaptureService::Outcome::Kind::failed;
+    }
+};
+
+using Kind = ScrollingCaptureService::Outcome::Kind;
+
+}
+
+TEST(ScrollingCaptureService, AutoModeStitchesThePageOnceInOrder)
+{
+    // The wheel moves 23 rows a notch: one notch first, then three a step once measured, so the
+    // page of 695 rows ends exactly on a step.
+    Harness h(FakePage(48, 695, 120));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    // Every row of the page exactly once, in order: the stitched image is the page.
+    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(stitched.size(), h.page.page.size());
+    EXPECT_TRUE(stitched == h.page.page);
+    EXPECT_EQ(h.panelShows, 1);
+    EXPECT_GE(h.panelHides, 1);
+    EXPECT_EQ(h.service->state().kind, ScrollingCaptureService::State::Kind::idle);
+}
+
+TEST(ScrollingCaptureService, AWindowThatIgnoresTheWheelOffersManualMode)
+{
+    FakePage page(48, 700, 120);
+    page.scrolls = false;
+    Harness h(std::move(page));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::noMovementDetected);
+    EXPECT_TRUE(h.handedOff.isEmpty());
+    EXPECT_EQ(h.panelHides, 1);
+}
+
+TEST(ScrollingCaptureService, RefusesASecondCaptureAndFailedFirstFrames)
+{
+    FakePage page(48, 700, 120);
+    page.failGrabs = true;
+    Harness h(std::move(page));
+    h.startAuto();
+    std::optional<ScrollingCaptureService::Outcome> second;
+    h.service->beginManualCapture(h.window(), 1.0, [&](ScrollingCaptureService::Outcome o) { second = o; });
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->kind, Kind::failed);
+    EXPECT_EQ(second->message, QStringLiteral("Es läuft bereits eine Erfassung"));
+    EXPECT_EQ(h.waitForOutcome(), Kind::failed);
+    EXPECT_EQ(h.outcome->message, QStringLiteral("Erster Schnappschuss fehlgeschlagen"));
+    EXPECT_EQ(h.panelShows, 0);
+}
+
+TEST(ScrollingCaptureService, CancelEndsWithoutHandOffAndCannotBeRevived)
+{
+    ScrollingCaptureService::Timing slow = Harness::fastTiming();
+    slow.settleAfterScroll = 40;
+    Harness h(FakePage(48, 5000, 120), slow);
+    h.startAuto();
+    QDeadlineTimer deadline(5000);
+    while (h.service->state().frameCount < 2 && !deadline.hasExpired())
+        QTest::qWait(1);
+    h.service->cancel();
+    EXPECT_EQ(h.service->state().kind, ScrollingCaptureService::State::Kind::cancelling);
+    // A start while the old loop winds down is refused, not merged into it.
+    std::optional<ScrollingCaptureService::Outcome> second;
+    h.service->beginAutoScrollCapture(h.window(), 1.0, [&](ScrollingCaptureService::Outcome o) { second = o; });
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->kind, Kind::failed);
+    EXPECT_EQ(h.waitForOutcome(), Kind::tooShort);
+    EXPECT_TRUE(h.handedOff.isEmpty());
+    EXPECT_EQ(h.service->state().kind, ScrollingCaptureService::State::Kind::idle);
+}
+
+TEST(ScrollingCaptureService, FinishEarlyStacksWhatWasGathered)
+{
+    ScrollingCaptureService::Timing slow = Harness::fastTiming();
+    slow.settleAfterScroll = 30;
+    Harness h(FakePage(48, 5000, 120), slow);
+    h.startAuto();
+    QDeadlineTimer deadline(5000);
+    while (h.service->state().frameCount < 3 && !deadline.hasExpired())
+        QTest::qWait(1);
+    h.service->finishEarly();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(stitched, h.page.page.copy(0, 0, 48, stitched.height()));
+}
+
+TEST(ScrollingCaptureService, StopsAtSixtyFramesAndAtTheHeightCap)
+{
+    // Sixty counted frames: the first and 59 accepted ones.
+    FakePage sixty(16, 60 * 30 + 200, 60);
+    sixty.pixelsPerClick = 30;
+    Harness h(std::move(sixty));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    EXPECT_EQ(h.handedOff.front().height(), 60 + 59 * 30);
+
+    // Tall frames reach the 32,767-row cap first; what was stitched is kept.
+    FakePage tall(8, 40000, 2000);
+    tall.pixelsPerClick = 130;
+    Harness capped(std::move(tall));
+    capped.startAuto();
+    EXPECT_EQ(capped.waitForOutcome(), Kind::success);
+    ASSERT_EQ(capped.handedOff.size(), 1);
+    EXPECT_EQ(capped.handedOff.front().height(), ScrollingCaptureService::maxStitchedHeight);
+    EXPECT_EQ(capped.handedOff.front().convertToFormat(QImage::Format_RGB32),
+        capped.page.page.copy(0, 0, 8, ScrollingCaptureService::maxStitchedHeight));
+}
+
+TEST(ScrollingCaptureService, ManualModeFollowsTheUsersScrollingAndEndsWhenQuiet)
+{
+    Harness h(FakePage(48, 700, 120));
+    h.startManual();
+    QDeadlineTimer deadline(5000);
+    while (!h.onScroll && !deadline.hasExpired())
+        QTest::qWait(1);
+    ASSERT_TRUE(h.onScroll);
+    for (int step = 0; step < 3; ++step) {
+        // The user scrolls; no frame is taken while the wheel keeps turning.
+        const int grabsBefore = h.page.grabs;
+        for (int notch = 0; notch < 3; ++notch) {
+            h.page.position = std::min(h.page.position + 20, h.page.page.height() - h.page.height);
+            h.onScroll();
+            QTest::qWait(5);
+        }
+        EXPECT_EQ(h.page.grabs, grabsBefore);
+        QTest::qWait(80);
+    }
+    // Three quiet periods later the capture ends by itself with what was scrolled.
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    EXPECT_EQ(h.handedOff.front().convertToFormat(QImage::Format_RGB32), h.page.page.copy(0, 0, 48, 120 + 180));
+    EXPECT_FALSE(h.onScroll) << "the scroll monitor is removed";
+}
+
+TEST(ScrollingCaptureService, StepsStatusTextsAndStitching)
+{
+    EXPECT_EQ(ScrollingCaptureService::stepForHeight(32), 20);
+    EXPECT_EQ(ScrollingCaptureService::stepForHeight(33), 21);
+    EXPECT_EQ(ScrollingCaptureService::stepForHeight(1000), 650);
+
+    using State = ScrollingCaptureService::State;
+    EXPECT_EQ(ScrollingCaptureService::statusText({State::Kind::capturing, 3, {}}), QStringLiteral("Erfasse … (3)"));
+    EXPECT_EQ(ScrollingCaptureService::statusText({State::Kind::failed, 0, QStringLiteral("x")}),
+        QStringLiteral("Fehlgeschlagen"));
+    EXPECT_EQ(ScrollingCaptureService::statusText({}), QStringLiteral("Fertig"));
+    EXPECT_EQ(ScrollingCaptureService::statusText({State::Kind::stitching, 2, {}}), QStringLiteral("Setze zusammen …"));
+
+    QImage first(10, 4, QImage::Format_RGB32);
+    first.fill(Qt::red);
+    QImage narrow(5, 2, QImage::Format_RGB32);
+    narrow.fill(Qt::blue);
+    const QImage stacked = ScrollingCaptureService::stitch({first, narrow});
+    ASSERT_EQ(stacked.size(), QSize(10, 6));
+    EXPECT_EQ(QColor(stacked.pixel(9, 3)), QColor(Qt::red));
+    EXPECT_EQ(QColor(stacked.pixel(9, 5)), QColor(Qt::blue)) << "a narrower slice is scaled to the full width";
+    EXPECT_TRUE(ScrollingCaptureService::stitch({}).isNull());
+}
+
+TEST(ScrollingCaptureControlWindowManager, ShowsOneStripAtATimeAndDropsItOnHide)
+{
+    auto& manager = ScrollingCaptureControlWindowManager::shared();
+    manager.show();
+    QPointer<ScrollingCaptureControlView> first = manager.panel();
+    ASSERT_TRUE(first);
+    manager.show();
+    EXPECT_EQ(manager.panel(), first.data());
+    EXPECT_EQ(first->size(), QSize(280, 44));
+    EXPECT_EQ(first->statusText(), QStringLiteral("Fertig"));
+    EXPECT_TRUE(first->testAttribute(Qt::WA_ShowWithoutActivating));
+    manager.hide();
+    EXPECT_EQ(manager.panel(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull()) << "each capture gets a new strip";
+}

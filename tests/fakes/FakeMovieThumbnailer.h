@@ -1,0 +1,22 @@
+#pragma once
+#include "platform/MovieThumbnailer.h"
+
+#include <atomic>
+
+// Answers every movie with one picture (set by the test; null for "no frame"), fitted as asked.
+class FakeMovieThumbnailer : public MovieThumbnailer {
+public:
+    QImage picture = QImage(1920, 1080, QImage::Format_RGB32);
+    std::atomic<int> calls {0};
+
+    QImage frameAt(const QString&, double, const QSize& maxSize, QString* error) override
+    {
+        ++calls;
+        if (picture.isNull()) {
+            if (error)
+                *error = QStringLiteral("no frame");
+            return {};
+        }
+        return picture.scaled(maxSize, Qt::KeepAspectRatio);
+    }
+};

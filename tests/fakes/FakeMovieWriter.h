@@ -1,0 +1,107 @@
+#pragma once
+#include "platform/MovieWriter.h"
+
+#include <QFile>
+#include <QList>
+#include <QThread>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+// Movies kept in memory: each created file records the frame indexes, the first pixel of every
+// frame and the audio positions, and writes a small placeholder file so that sizes can be read.
+// Creation, appends and finishing fail on demand.
+class FakeMovieWriter : public MovieWriter {
+public:
+    struct Movie {
+        QString path;
+        MovieSettings settings;
+        QList<qint64> frameIndexes;
+        QList<QRgb> firstPixels;
+        QList<qint64> audioPositions;
+        qint64 audioFrames = 0;
+        bool finished = false;
+    };
+    std::atomic<bool> failCreate {false};
+    std::atomic<bool> failAppend {false};
+    std::atomic<bool> failFinish {false};
+    // Encoding time per frame, to fill the queue.
+    std::atomic<int> appendDelayMs {0};
+
+    std::shared_ptr<Movie> lastMovie()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_last;
+    }
+
+    std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override
+    {
+        if (failCreate) {
+            if (error)
+                *error = QStringLiteral("cannot create");
+            return nullptr;
+        }
+        QFile file(path);
+        if (file.exists() || !file.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = QStringLiteral("exists");
+            return nullptr;
+        }
+        file.write(QByteArray(1234, 'm'));
+        auto movie = std::make_shared<Movie>();
+        movie->path = path;
+        movie->settings = settings;
+        std::lock_guard lock(m_mutex);
+        m_last = movie;
+        return std::make_unique<File>(this, movie);
+    }
+
+private:
+    class File : public MovieFile {
+    public:
+        File(FakeMovieWriter* owner, std::shared_ptr<Movie> movie)
+            : m_owner(owner)
+            , m_movie(std::move(movie))
+        {
+        }
+        bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override
+        {
+            if (m_owner->appendDelayMs)
+                QThread::msleep(ulong(m_owner->appendDelayMs.load()));
+            if (m_owner->failAppend) {
+                if (error)
+                    *error = QStringLiteral("disk full");
+                return false;
+            }
+            std::lock_guard lock(m_owner->m_mutex);
+            m_movie->frameIndexes.append(frameIndex);
+            m_movie->firstPixels.append(frame.pixel(0, 0));
+            return true;
+        }
+        bool appendAudio(const float*, int frames, qint64 sampleIndex, QString*) override
+        {
+            std::lock_guard lock(m_owner->m_mutex);
+            m_movie->audioPositions.append(sampleIndex);
+            m_movie->audioFrames += frames;
+            return true;
+        }
+        bool finish(QString* error) override
+        {
+            if (m_owner->failFinish) {
+                if (error)
+                    *error = QStringLiteral("cannot finish");
+                return false;
+            }
+            std::lock_guard lock(m_owner->m_mutex);
+            m_movie->finished = true;
+            return true;
+        }
+
+    private:
+        FakeMovieWriter* m_owner;
+        std::shared_ptr<Movie> m_movie;
+    };
+
+    std::mutex m_mutex;
+    std::shared_ptr<Movie> m_last;
+};

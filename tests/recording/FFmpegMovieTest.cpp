@@ -1,0 +1,118 @@
+// The FFmpeg movie writer, thumbnailer and reader together: what is written is read back by
+// FFmpeg's own demuxer and decoders.
+#include "fakes/TestSupport.h"
+#include "platform/linux/FFmpegMovieReader.h"
+#include "platform/linux/FFmpegMovieThumbnailer.h"
+#include "platform/linux/FFmpegMovieWriter.h"
+
+#include <cmath>
+
+namespace {
+const QList<QColor> colours = {Qt::red, Qt::green, Qt::blue};
+
+// The colour of a decoded picture's centre, to the nearest of `colours` (-1 when none is near).
+int nearestColour(const QImage& frame)
+{
+    const QColor c = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    for (int i = 0; i < colours.size(); ++i) {
+        const QColor& want = colours[i];
+        if (std::abs(c.red() - want.red()) < 40 && std::abs(c.green() - want.green()) < 40
+            && std::abs(c.blue() - want.blue()) < 40)
+            return i;
+    }
+    return -1;
+}
+
+// A tone's frequency from its zero crossings.
+double frequencyOf(const std::vector<float>& samples, int sampleRate)
+{
+    int crossings = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        if ((samples[i - 1] < 0) != (samples[i] < 0))
+            ++crossings;
+    }
+    return crossings / 2.0 / (double(samples.size()) / sampleRate);
+}
+}
+
+TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("movie.mov"));
+    MovieSettings settings;
+    settings.size = QSize(320, 240);
+    settings.audio = true;
+    FFmpegMovieWriter writer;
+    QString error;
+    auto movie = writer.create(path, settings, &error);
+    ASSERT_TRUE(movie) << error.toStdString();
+    // Three seconds, one colour per second, and a 440 Hz tone; the frames are larger than the
+    // movie (a grab padded on the right and bottom), as the recorder hands them over.
+    QImage frame(330, 250, QImage::Format_RGB32);
+    std::vector<float> sound(2 * 1600);
+    for (int i = 0; i < 90; ++i) {
+        frame.fill(colours[i / 30]);
+        ASSERT_TRUE(movie->appendVideo(frame, i, &error)) << error.toStdString();
+        for (int s = 0; s < 1600; ++s) {
+            const float value = 0.5f * float(std::sin(2 * M_PI * 440 * (i * 1600 + s) / 48000.0));
+            sound[2 * s] = sound[2 * s + 1] = value;
+        }
+        ASSERT_TRUE(movie->appendAudio(sound.data(), 1600, i * 1600, &error));
+    }
+    ASSERT_TRUE(movie->finish(&error)) << error.toStdString();
+    movie.reset();
+
+    FFmpegMovieReader reader;
+    ASSERT_TRUE(reader.open(path, &error)) << error.toStdString();
+    const QList<MovieStreamInfo> streams = reader.streams();
+    ASSERT_EQ(streams.size(), 2);
+    EXPECT_EQ(streams[0].codecName, QStringLiteral("hevc"));
+    EXPECT_EQ(streams[0].codecTag, QStringLiteral("hvc1"));
+    EXPECT_EQ(streams[0].size, QSize(320, 240));
+    EXPECT_EQ(streams[1].codecName, QStringLiteral("aac"));
+    EXPECT_EQ(streams[1].sampleRate, 48000);
+    EXPECT_EQ(streams[1].channels, 2);
+    EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.1);
+
+    QList<int> seen; // the colour of every decoded frame
+    ASSERT_TRUE(reader.readVideo(0, QSize(), [&](const QImage& image, double) {
+        seen.append(nearestColour(image));
+        return true;
+    }, &error));
+    ASSERT_EQ(seen.size(), 90);
+    for (int i = 0; i < 90; ++i)
+        EXPECT_EQ(seen[i], i / 30) << "frame " << i;
+
+    std::vector<std::vector<float>> channels;
+    ASSERT_TRUE(reader.readAudio(channels, &error));
+    ASSERT_EQ(channels.size(), 2u);
+    ASSERT_GT(channels[0].size(), 48000u * 2);
+    const std::vector<float> middle(channels[0].begin() + 24000, channels[0].begin() + 120000);
+    EXPECT_NEAR(frequencyOf(middle, 48000), 440, 5);
+
+    // The thumbnail: the frame at one second (green), fitted into 400 x 400 and never enlarged.
+    FFmpegMovieThumbnailer thumbnailer;
+    const QImage thumbnail = thumbnailer.frameAt(path, 1.0, QSize(400, 400), &error);
+    ASSERT_FALSE(thumbnail.isNull()) << error.toStdString();
+    EXPECT_EQ(thumbnail.size(), QSize(320, 240));
+    EXPECT_EQ(nearestColour(thumbnail), 1);
+    const QImage small = thumbnailer.frameAt(path, 1.0, QSize(160, 160), &error);
+    EXPECT_EQ(small.size(), QSize(160, 120));
+    EXPECT_TRUE(thumbnailer.frameAt(path, 5.0, QSize(400, 400), &error).isNull());
+}
+
+TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("taken.mov"));
+    writeFile(path, "keep me");
+    FFmpegMovieWriter writer;
+    MovieSettings settings;
+    settings.size = QSize(64, 64);
+    QString error;
+    EXPECT_FALSE(writer.create(path, settings, &error));
+    EXPECT_EQ(readFile(path), QByteArray("keep me"));
+    settings.size = QSize(63, 64);
+    EXPECT_FALSE(writer.create(dir.filePath(QStringLiteral("odd.mov")), settings, &error));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("odd.mov"))));
+}

@@ -1,0 +1,79 @@
+#pragma once
+// A recording service on fakes: a 320 x 240 screen whose colour the test sets, an in-memory movie
+// writer, and fakes for the thumbnailer, the inhibitor, the system audio and the notifications.
+#include "fakes/FakeDesktopNotifier.h"
+#include "fakes/FakeMovieThumbnailer.h"
+#include "fakes/FakeMovieWriter.h"
+#include "fakes/FakePermissions.h"
+#include "fakes/FakeScreenSource.h"
+#include "fakes/FakeSleepInhibitor.h"
+#include "fakes/FakeSystemAudioSource.h"
+#include "fakes/TestSupport.h"
+#include "platform/Background.h"
+#include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "recording/ScreenRecordingService.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+struct RecordingHarness {
+    FakeScreenSource screen;
+    FakeMovieWriter writer;
+    FakeMovieThumbnailer thumbnailer;
+    FakeSleepInhibitor inhibitor;
+    FakeSystemAudioSource audio;
+    FakeDesktopNotifier notifier;
+    FakePermissions permissions;
+    QTemporaryDir folder;
+    TempStore store;
+    std::unique_ptr<ScreenRecordingService> service;
+    int savedCount = 0;
+    QObject observer;
+
+    explicit RecordingHarness(QSize screenSize = QSize(320, 240))
+    {
+        ScreenMonitor monitor;
+        monitor.displayID = 1;
+        monitor.frame = QRect(QPoint(0, 0), screenSize);
+        monitor.isPrimary = true;
+        screen.monitorList = {monitor};
+        setColour(Qt::red);
+        service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
+            &screen, &writer, &thumbnailer, &inhibitor, &audio, &notifier, &permissions});
+        service->setRecordingsDirectory(folder.path());
+        service->setModelContainer(store.container);
+        NotificationCenter::shared().observe(NotificationNames::recordingSaved, &observer,
+            [this](const QVariantMap&) { ++savedCount; });
+    }
+    ~RecordingHarness()
+    {
+        if (service->isRecording())
+            stop();
+        Background::waitForAll();
+    }
+
+    void setColour(QColor colour)
+    {
+        QImage image(screen.monitorList.first().frame.size(), QImage::Format_RGB32);
+        image.fill(colour);
+        screen.setScreen(image);
+    }
+    // Starts and waits until the start has ended.
+    void start(const ScreenRecordingService::RecordingTarget& target = ScreenRecordingService::DisplayTarget {1},
+        bool audio = false)
+    {
+        QSignalSpy started(service.get(), &ScreenRecordingService::startFinished);
+        service->startRecording(target, audio);
+        if (started.isEmpty()) {
+            ASSERT_TRUE(started.wait(5000));
+        }
+    }
+    void stop()
+    {
+        QSignalSpy stopped(service.get(), &ScreenRecordingService::stopped);
+        service->stopRecording();
+        ASSERT_TRUE(stopped.wait(10000));
+    }
+    std::vector<RecordingItemPtr> records() { return store.container->mainContext().fetchRecordingItems(); }
+};
