@@ -9,8 +9,6 @@
 static_assert(GlobalShortcuts::showHistory == HotkeyAction::showHistory);
 static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
 static_assert(GlobalShortcuts::stopRecording == HotkeyAction::stopRecording);
-static_assert(GlobalShortcuts::commandKey == HotkeyAction::commandKey);
-static_assert(GlobalShortcuts::controlKey == HotkeyAction::controlKey);
 
 namespace {
 HotkeyAction toAction(GlobalShortcuts::Action action)

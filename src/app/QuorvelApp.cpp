@@ -21,6 +21,7 @@
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsWindowManager.h"
 #include "history/HistoryEdgeRevealController.h"
+#include "history/HistoryView.h"
 #include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
 #include "menubar/MenuBarIconView.h"
@@ -61,6 +62,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
         [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);
     SettingsWindowManager::shared().setModelContainer(weak);
+    HistoryView::setSettingsOpener([] { SettingsWindowManager::shared().showSettings(); });
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());
     GlobalShortcuts::setShared(&shortcuts);

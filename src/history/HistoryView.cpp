@@ -12,7 +12,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
-#include "settings/SettingsWindowManager.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
@@ -28,6 +27,16 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
+
+namespace {
+
+std::function<void()>& settingsOpener()
+{
+    static std::function<void()> open;
+    return open;
+}
+
+}
 
 namespace {
 
@@ -470,6 +479,11 @@ void HistoryView::updateEmptyState()
     }
 }
 
+void HistoryView::setSettingsOpener(std::function<void()> open)
+{
+    settingsOpener() = std::move(open);
+}
+
 QString HistoryView::itemCountText(size_t count)
 {
     return count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count);
@@ -497,7 +511,8 @@ QWidget* HistoryView::makeFooter()
     connect(settings, &QToolButton::clicked, this, [this] {
         if (m_onDismiss)
             m_onDismiss();
-        SettingsWindowManager::shared().showSettings();
+        if (settingsOpener())
+            settingsOpener()();
     });
     row->addWidget(settings);
     const QFont hintFont = pixelFont(11, QFont::Medium);

@@ -63,6 +63,9 @@ public:
 
     // The footer's count: "1 item", "N items".
     static QString itemCountText(size_t count);
+    // What the footer's settings button opens: the settings window, wired by the application
+    // (the settings layer uses this one, so it is not called from here by name).
+    static void setSettingsOpener(std::function<void()> open);
 
 protected:
     void enterEvent(QEnterEvent* event) override;
