@@ -1,5 +1,7 @@
 // Entry point of every test executable: a QApplication on the offscreen platform (unless the
 // environment names another, as the X11 tests do), then GoogleTest.
+#include "platform/MediaPlayback.h"
+
 #include <QApplication>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,6 +19,8 @@ int main(int argc, char** argv)
         qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
         qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toUtf8());
     }
+    // The program's media backend, so that players in tests run as they do in the program.
+    MediaPlayback::chooseBackend();
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(false);
     ::testing::InitGoogleTest(&argc, argv);

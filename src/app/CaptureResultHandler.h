@@ -7,8 +7,10 @@
 class ModelContainer;
 class NotificationCenter;
 
-// The handler installed on the capture service at start-up: stores a ScreenshotItem for each
-// capture, then posts "screenshotSaved" and offers the post-capture quick action. A capture whose
-// record cannot be saved is rolled back and neither announced nor offered.
-std::function<void(const CaptureResult&)> makeCaptureResultHandler(std::shared_ptr<ModelContainer> container,
+// The handler installed on the capture service at start-up. For each capture it stores a
+// ScreenshotItem (kind, the PNG as shown and as untouched source, no strokes) off the main thread,
+// and offers the post-capture quick action at once. A stored record is announced with
+// "screenshotSaved"; one that cannot be stored is reported ("Failed to save screenshot: ...") and
+// not announced, while the clipboard and the quick action keep the capture.
+std::function<void(const CaptureResult&)> makeCaptureResultHandler(std::weak_ptr<ModelContainer> container,
     NotificationCenter& notifications, std::function<void(const QImage&, quint32)> offerQuickAction);

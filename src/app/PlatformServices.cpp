@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/DBusFileRevealer.h"
 #include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/DBusDesktopNotifier.h"
 #include "platform/linux/DBusSleepInhibitor.h"
@@ -20,6 +21,7 @@
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "platform/linux/X11Permissions.h"
+#include "platform/linux/X11ScreenSource.h"
 #include "platform/linux/X11PointerLocation.h"
 #include "platform/linux/X11ScrollActivityMonitor.h"
 #include "platform/linux/X11ScrollEventPoster.h"
@@ -42,6 +44,7 @@ void PlatformServices::installLinux()
     ForeignWindowTracker::setShared(new X11ForeignWindowTracker(*workspace));
     DisplayList::setShared(new X11DisplayList());
     PointerLocation::setShared(new X11PointerLocation());
+    ScreenSource::setShared(new X11ScreenSource());
     WindowShape::setShared(new X11WindowShape());
     Pasteboard::setShared(new X11Pasteboard());
     KeySynthesizer::setShared(new X11KeySynthesizer());
@@ -49,6 +52,7 @@ void PlatformServices::installLinux()
     LinkMetadataProvider::setShared(new QtLinkMetadataProvider());
     HttpClient::setShared(new QtHttpClient());
     TextRecognizer::setShared(new TesseractTextRecognizer());
+    FileRevealer::setShared(new DBusFileRevealer());
     MovieWriter::setShared(new FFmpegMovieWriter());
     MovieThumbnailer::setShared(new FFmpegMovieThumbnailer());
     SleepInhibitor::setShared(new DBusSleepInhibitor());

@@ -19,6 +19,7 @@
 #include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
+#include "gallery/ScreenshotsGridView.h"
 #include "gallery/ScreenshotsWindowManager.h"
 #include "history/HistoryEdgeRevealController.h"
 #include "history/HistoryView.h"
@@ -85,6 +86,9 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     ImageDragSourceView::clearDragCache();
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
     ScreenshotsWindowManager::shared().setModelContainer(weak);
+    // The history panel's Screenshots tab is the gallery's grid over the same store.
+    HistoryView::setScreenshotsPageFactory(
+        [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
     RecordingsWindowManager::shared().setModelContainer(weak);
 
@@ -168,13 +172,8 @@ MenuBarView::Actions QuorvelApp::menuBarActions()
         return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
     };
     actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
-    // The gallery windows are not part of this build yet.
-    actions.showScreenshots = [] {
-        Console::log(QStringLiteral("ScreenshotsWindowManager: the gallery is not available in this build"));
-    };
-    actions.showRecordings = [] {
-        Console::log(QStringLiteral("RecordingsWindowManager: the recordings list is not available in this build"));
-    };
+    actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); };
+    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };
     return actions;
 }
 

@@ -4,6 +4,7 @@
 #include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
+#include "platform/MediaPlayback.h"
 #include "platform/Pasteboard.h"
 #include "store/ModelContainer.h"
 #include "ui/Symbols.h"
@@ -73,6 +74,8 @@ int main(int argc, char** argv)
     }
 
     PlatformServices::prepareEnvironment();
+    // Before the application object: Qt reads the media backend once, at its first player.
+    MediaPlayback::chooseBackend();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));

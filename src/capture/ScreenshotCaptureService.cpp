@@ -1,42 +1,243 @@
 #include "capture/ScreenshotCaptureService.h"
 
+#include "capture/ScreenshotGeometry.h"
+#include "capture/PostCaptureQuickActionController.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "platform/Background.h"
+#include "platform/Console.h"
+#include "platform/Dispatch.h"
+#include "platform/ImageEncoding.h"
+#include "platform/Pasteboard.h"
+#include "platform/PasteboardTypes.h"
+#include "platform/TextRecognizer.h"
+
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QThread>
+#include <chrono>
+
+namespace {
+
+// How long a grab waits for a window of ours that was just hidden to leave the screen.
+constexpr int kHideWaitMs = 250;
+
+const QString kNoScreen = QStringLiteral("no screen source");
+
+void waitUntilHidden(ScreenSource& source, quint64 window)
+{
+    if (!window)
+        return;
+    QDeadlineTimer deadline(kHideWaitMs);
+    while (source.isWindowViewable(window) && !deadline.hasExpired())
+        QThread::msleep(4);
+}
+
+// The grabbed pixels at the size asked for (a monitor of another scale than the one asked).
+QImage sized(QImage image, QSize size)
+{
+    if (image.isNull() || image.size() == size)
+        return image;
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+}
+
 ScreenshotCaptureService& ScreenshotCaptureService::shared()
 {
     static ScreenshotCaptureService* instance = new ScreenshotCaptureService;
     return *instance;
 }
 
-// Not built yet: every operation answers as a failure.
-void ScreenshotCaptureService::hasScreenRecordingPermission(QObject*, std::function<void(bool)> done)
+ScreenshotCaptureService::ScreenshotCaptureService()
+    : ScreenshotCaptureService(Collaborators {})
 {
-    if (done)
-        done(false);
 }
-void ScreenshotCaptureService::openScreenRecordingPrivacySettings() { }
-void ScreenshotCaptureService::openAccessibilityPrivacySettings() { }
-void ScreenshotCaptureService::availableWindows(QObject*, std::function<void(QList<ScreenWindow>)> done)
+
+ScreenshotCaptureService::ScreenshotCaptureService(Collaborators collaborators)
+    : m_collaborators(std::move(collaborators))
 {
-    if (done)
-        done({});
 }
-void ScreenshotCaptureService::grabWindowImage(const ScreenWindow&, double, QObject*, std::function<void(QImage)> done)
+
+ScreenSource* ScreenshotCaptureService::source() const
 {
-    if (done)
-        done({});
+    if (m_collaborators.source)
+        return m_collaborators.source;
+    return ScreenSource::isWired() ? &ScreenSource::shared() : nullptr;
 }
-void ScreenshotCaptureService::grabAreaImage(quint32, const QRectF&, double, QObject*, std::function<void(QImage)> done)
+
+quint64 ScreenshotCaptureService::prepareGrab()
 {
-    if (done)
-        done({});
+    if (m_collaborators.beforeGrab)
+        return m_collaborators.beforeGrab();
+    return PostCaptureQuickActionController::shared().removeHintAtOnce();
 }
-void ScreenshotCaptureService::recognizeText(const QImage&, QObject*, std::function<void(std::optional<QString>)> done)
+
+void ScreenshotCaptureService::hasScreenRecordingPermission(QObject* receiver, std::function<void(bool)> done)
 {
-    if (done)
-        done(std::nullopt);
+    // X11 asks no permission: the screen can be captured when one pixel of it can be read.
+    ScreenSource* screen = source();
+    Background::run(
+        receiver ? receiver : this, [screen] { return screen && !screen->grabRect(QRect(0, 0, 1, 1)).isNull(); },
+        [done](bool granted) {
+            if (done)
+                done(granted);
+        });
 }
-void ScreenshotCaptureService::finish(const QImage&, const QRectF&, quint32, CaptureKind, QObject*,
-    std::function<void(std::optional<CaptureResult>)> done)
+
+void ScreenshotCaptureService::openScreenRecordingPrivacySettings()
 {
-    if (done)
-        done(std::nullopt);
+    // X11 has no such settings; the capture flows only show their alert when a grab really failed.
+}
+
+void ScreenshotCaptureService::openAccessibilityPrivacySettings()
+{
+    // X11 has no such settings: synthetic input needs no permission.
+}
+
+void ScreenshotCaptureService::availableWindows(QObject* receiver, std::function<void(QList<ScreenWindow>)> done)
+{
+    ScreenSource* screen = source();
+    Background::run(
+        receiver ? receiver : this,
+        [screen] {
+            QString error = screen ? QString() : kNoScreen;
+            const QList<ScreenWindow> windows = screen ? screen->windows(&error) : QList<ScreenWindow>();
+            if (!error.isEmpty()) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: failed to list windows: ") + error);
+                return QList<ScreenWindow>();
+            }
+            return ScreenshotGeometry::shareableWindows(windows, screen->monitors());
+        },
+        [done](QList<ScreenWindow> windows) {
+            if (done)
+                done(std::move(windows));
+        });
+}
+
+void ScreenshotCaptureService::grabWindowImage(
+    const ScreenWindow& window, double scale, QObject* receiver, std::function<void(QImage)> done)
+{
+    ScreenSource* screen = source();
+    const quint64 hint = prepareGrab();
+    Background::run(
+        receiver ? receiver : this,
+        [screen, window, scale, hint] {
+            if (!screen) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + kNoScreen);
+                return QImage();
+            }
+            waitUntilHidden(*screen, hint);
+            const QSize size
+                = ScreenshotGeometry::grabPixelSize(ScreenshotGeometry::framePoints(window, screen->monitors()).size(), scale);
+            QString error;
+            QImage image = screen->grabWindow(window.windowID, &error);
+            if (image.isNull()) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + error);
+                return QImage();
+            }
+            return sized(std::move(image), size);
+        },
+        [done](QImage image) {
+            if (done)
+                done(std::move(image));
+        });
+}
+
+void ScreenshotCaptureService::grabAreaImage(
+    quint32 displayID, const QRectF& localRect, double scale, QObject* receiver, std::function<void(QImage)> done)
+{
+    ScreenSource* screen = source();
+    const quint64 hint = prepareGrab();
+    Background::run(
+        receiver ? receiver : this,
+        [screen, displayID, localRect, scale, hint] {
+            const QList<ScreenMonitor> monitors = screen ? screen->monitors() : QList<ScreenMonitor>();
+            if (monitors.isEmpty()) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: ")
+                    + (screen ? QStringLiteral("no monitors") : kNoScreen));
+                return QImage();
+            }
+            const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(monitors, displayID);
+            if (!monitor) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: target display not found among the RandR monitors"));
+                return QImage();
+            }
+            waitUntilHidden(*screen, hint);
+            const QSize size = ScreenshotGeometry::grabPixelSize(localRect.size(), scale);
+            const QRect pixels = ScreenshotGeometry::rootRectForLocal(*monitor, localRect);
+            QString error = QStringLiteral("the rectangle lies outside the display");
+            QImage image = pixels.isEmpty() ? QImage() : screen->grabRect(pixels, &error);
+            if (image.isNull()) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + error);
+                return QImage();
+            }
+            return sized(std::move(image), size);
+        },
+        [done](QImage image) {
+            if (done)
+                done(std::move(image));
+        });
+}
+
+void ScreenshotCaptureService::recognizeText(
+    const QImage& image, QObject* receiver, std::function<void(std::optional<QString>)> done)
+{
+    TextRecognizer* recognizer = m_collaborators.recognizer ? m_collaborators.recognizer
+        : TextRecognizer::isShared()                        ? &TextRecognizer::shared()
+                                                            : nullptr;
+    Background::run(
+        receiver ? receiver : this,
+        [recognizer, image]() -> std::optional<QString> {
+            if (!recognizer) {
+                Console::log(QStringLiteral("ScreenshotCaptureService: OCR failed: no text recognizer"));
+                return std::nullopt;
+            }
+            QString error;
+            std::optional<QString> text = recognizer->recognizeText(image, &error);
+            if (!error.isEmpty())
+                Console::log(QStringLiteral("ScreenshotCaptureService: OCR failed: ") + error);
+            if (text && text->isEmpty())
+                return std::nullopt;
+            return text;
+        },
+        [done](std::optional<QString> text) {
+            if (done)
+                done(std::move(text));
+        });
+}
+
+void ScreenshotCaptureService::finish(const QImage& image, const QRectF& sourceRect, quint32 displayID,
+    CaptureKind kind, QObject* receiver, std::function<void(std::optional<CaptureResult>)> done)
+{
+    // The hand-off completes even when the caller is gone; only its `done` is dropped then.
+    QPointer<QObject> caller(receiver);
+    const bool hasCaller = receiver != nullptr;
+    QImage bitmap = image;
+    bitmap.setDevicePixelRatio(1); // one point per pixel
+    Background::run(
+        this, [bitmap] { return ImageEncoding::png(bitmap); },
+        [this, bitmap, sourceRect, displayID, kind, caller, hasCaller, done](std::optional<QByteArray> png) {
+            std::optional<CaptureResult> result;
+            if (png)
+                result = handOff(bitmap, *png, sourceRect, displayID, kind);
+            if (done && (!hasCaller || caller))
+                done(std::move(result));
+        });
+}
+
+CaptureResult ScreenshotCaptureService::handOff(
+    const QImage& image, const QByteArray& png, const QRectF& sourceRect, quint32 displayID, CaptureKind kind)
+{
+    // The monitor is held off before the clipboard changes, so it never records the capture.
+    ClipboardSuspension& suspension
+        = m_collaborators.suspension ? *m_collaborators.suspension : ClipboardSuspension::shared();
+    suspension.suspendFor(std::chrono::milliseconds(clipboardSuspensionMs), m_collaborators.mainQueue);
+    Pasteboard& pasteboard = m_collaborators.pasteboard ? *m_collaborators.pasteboard : Pasteboard::shared();
+    // Writing replaces the whole content: the PNG is its only type.
+    pasteboard.writeItems({{PasteboardTypes::png, png}});
+
+    CaptureResult result {image, png, sourceRect, displayID, kind};
+    if (onCapture)
+        onCapture(result);
+    return result;
 }

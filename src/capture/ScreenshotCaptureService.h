@@ -7,6 +7,11 @@
 #include <functional>
 #include <optional>
 
+class ClipboardSuspension;
+class DispatchQueue;
+class Pasteboard;
+class TextRecognizer;
+
 // The capture service: lists windows, grabs areas and windows, recognises text and hands every
 // still capture off (PNG to the clipboard, then onCapture). Grabs, encoding and recognition run
 // off the main thread; every `done` is called on the main thread, and dropped when `receiver` is
@@ -15,6 +20,24 @@ class ScreenshotCaptureService : public QObject {
     Q_OBJECT
 public:
     static ScreenshotCaptureService& shared();
+
+    // What the service works with; each one left null is the process-wide instance, looked up at
+    // every use. `beforeGrab` runs on the main thread before every grab and returns a window of
+    // this program that must be off the screen before the grab starts (0 for none); by default
+    // it removes the quick-action hint of an earlier capture.
+    struct Collaborators {
+        ScreenSource* source = nullptr;
+        Pasteboard* pasteboard = nullptr;
+        TextRecognizer* recognizer = nullptr;
+        ClipboardSuspension* suspension = nullptr;
+        DispatchQueue* mainQueue = nullptr;
+        std::function<quint64()> beforeGrab;
+    };
+    ScreenshotCaptureService();
+    explicit ScreenshotCaptureService(Collaborators collaborators);
+
+    // How long the clipboard monitor is held off after a capture is written to the clipboard.
+    static constexpr int clipboardSuspensionMs = 600;
 
     // Installed once by the application at start-up.
     std::function<void(const CaptureResult&)> onCapture;
@@ -35,4 +58,13 @@ public:
     // monitor is suspended, calls onCapture, then `done` (none when encoding failed).
     void finish(const QImage& image, const QRectF& sourceRect, quint32 displayID, CaptureKind kind,
         QObject* receiver = nullptr, std::function<void(std::optional<CaptureResult>)> done = {});
+
+private:
+    ScreenSource* source() const; // null when none is wired
+    quint64 prepareGrab();
+    // On the main thread, once the PNG exists: clipboard, then onCapture.
+    CaptureResult handOff(
+        const QImage& image, const QByteArray& png, const QRectF& sourceRect, quint32 displayID, CaptureKind kind);
+
+    Collaborators m_collaborators;
 };

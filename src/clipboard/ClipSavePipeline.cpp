@@ -158,7 +158,8 @@ Facts deriveFacts(const std::vector<CapturedRepresentation>& ranked)
 ClipItemPtr makeClipItem(const Entry& entry)
 {
     const Facts& f = entry.facts;
-    auto item = std::make_shared<ClipItem>(entry.timestamp, entry.appBundleID, entry.appName, false, entry.searchIndex,
+    auto item = std::make_shared<ClipItem>(entry.timestamp, entry.appBundleID,
+        Unicode::singleLine(entry.appName, ClipItem::maxAppNameCharacters), false, entry.searchIndex,
         std::vector<ClipRepresentationPtr> {}, entry.linkTitle, entry.linkImageData, f.isImage, f.hasFCPContent,
         f.fcpClipCount, f.fcpClipName, f.fcpDuration, f.thumbnail, f.isFileCopy, f.fileName, f.isVideo,
         f.isVideo ? f.fileURLText : std::nullopt);

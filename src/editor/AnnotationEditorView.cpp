@@ -21,10 +21,11 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/ScreenshotItem.h"
+#include "store/ScreenshotSaver.h"
+#include "platform/ImageEncoding.h"
 #include "ui/Theme.h"
 #include "platform/PasteboardTypes.h"
 
-#include <QBuffer>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -72,18 +73,6 @@ QWidget* surface(QWidget* parent)
     pal.setColor(QPalette::Window, Theme::annotationSurface());
     widget->setPalette(pal);
     return widget;
-}
-
-std::optional<QByteArray> encodePNG(const QImage& image)
-{
-    if (image.isNull())
-        return std::nullopt;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-        return std::nullopt;
-    return bytes;
 }
 
 const char* const kButtonStyle
@@ -250,7 +239,7 @@ std::optional<ImageDragSourceView::Rendered> AnnotationEditorView::renderForDrag
     auto promise = std::make_shared<std::promise<std::optional<QByteArray>>>();
     std::shared_future<std::optional<QByteArray>> png = promise->get_future().share();
     Background::run([promise, annotated, config] {
-        promise->set_value(encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated));
+        promise->set_value(ImageEncoding::png(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated));
     });
     const QSize preview = annotated.size().scaled(QSize(368, 208), Qt::KeepAspectRatio);
     return ImageDragSourceView::Rendered {png, annotated.scaled(preview, Qt::KeepAspectRatio, Qt::FastTransformation)};
@@ -392,7 +381,7 @@ void AnnotationEditorView::exportAsync(std::function<void(std::optional<QByteArr
     Background::run(
         qApp,
         [annotated, config] {
-            return encodePNG(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
+            return ImageEncoding::png(config.isEnabled ? BeautifyRenderer::render(annotated, config) : annotated);
         },
         std::move(done));
 }
@@ -429,46 +418,8 @@ void AnnotationEditorView::saveToScreenshots()
         };
         if (!png)
             return finish(false);
-        auto store = [png = *png, strokes, sourceItem, weakContainer, finish](
-                         std::optional<QByteArray> sourcePNG) mutable {
-            const auto container = weakContainer.lock();
-            if (!container) {
-                Console::log(QStringLiteral("Failed to save screenshot: the store is not available"));
-                return finish(false);
-            }
-            ModelContext& context = container->mainContext();
-            ScreenshotItemPtr target;
-            if (sourceItem && sourceItem->persistentID > 0)
-                target = context.screenshotItem(sourceItem->persistentID);
-            const QDateTime now = QDateTime::currentDateTimeUtc();
-            if (target) {
-                target->pngData = png;
-                target->strokesData = strokes;
-                target->timestamp = now;
-                if (target != sourceItem) {
-                    sourceItem->pngData = png;
-                    sourceItem->strokesData = strokes;
-                    sourceItem->timestamp = now;
-                }
-            } else {
-                // No item to update (none given, or it was deleted meanwhile): a new one.
-                if (!sourcePNG && sourceItem)
-                    sourcePNG = sourceItem->sourceImageData;
-                context.insert(
-                    std::make_shared<ScreenshotItem>(now, QStringLiteral("manual"), png, sourcePNG, strokes));
-            }
-            QString error;
-            if (!context.save(&error)) {
-                Console::log(QStringLiteral("Failed to save screenshot: ") + error);
-                return finish(false);
-            }
-            NotificationCenter::shared().post(NotificationNames::screenshotSaved);
-            finish(true);
-        };
-        if (source.isNull())
-            return store(std::nullopt);
-        // The untouched image is kept with a new item, encoded off the main thread as well.
-        Background::run(qApp, [source] { return encodePNG(source); }, store);
+        ScreenshotSaver::saveEdited(
+            weakContainer, sourceItem, *png, strokes, source, NotificationCenter::shared(), self, finish);
     });
 }
 

@@ -1,7 +1,18 @@
 #include "gallery/ScreenshotsWindowManager.h"
 
+#include "gallery/GalleryWindow.h"
+#include "gallery/ScreenshotsView.h"
+
 ScreenshotsWindowManager& ScreenshotsWindowManager::shared()
 {
     static ScreenshotsWindowManager instance;
     return instance;
+}
+
+void ScreenshotsWindowManager::showScreenshots()
+{
+    GalleryWindow::show(m_window, QStringLiteral("Screenshots"), [this]() -> QWidget* {
+        const auto store = container();
+        return store ? new ScreenshotsView(store) : nullptr;
+    });
 }

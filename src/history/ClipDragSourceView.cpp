@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDrag>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,6 +22,48 @@ ClipDragSourceView::DragRunner& dragRunner()
     static ClipDragSourceView::DragRunner runner;
     return runner;
 }
+
+constexpr char ownDragProperty[] = "quorvelClipDrag";
+
+// Sees every drag event of the application before its target: one carrying our own clip is
+// refused, so its drop lands nowhere inside the program.
+class OwnDropGuard : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            if (ClipDragSourceView::isOwnDrag(static_cast<QDropEvent*>(event)->mimeData())) {
+                static_cast<QDropEvent*>(event)->setDropAction(Qt::IgnoreAction);
+                event->ignore();
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+}
+
+bool ClipDragSourceView::isOwnDrag(const QMimeData* mime)
+{
+    return mime && mime->property(ownDragProperty).toBool();
+}
+
+void ClipDragSourceView::refuseOwnDrops()
+{
+    static QPointer<OwnDropGuard> guard;
+    if (guard || !qApp)
+        return;
+    guard = new OwnDropGuard(qApp);
+    qApp->installEventFilter(guard);
 }
 
 void ClipDragSourceView::setDragRunner(DragRunner runner)
@@ -37,7 +80,9 @@ ClipDragSourceView::ClipDragSourceView(QWidget* parent)
 
 QMimeData* ClipDragSourceView::makeMimeData(const ClipItemPtr& item)
 {
+    refuseOwnDrops();
     auto* mime = new QMimeData;
+    mime->setProperty(ownDragProperty, true);
     if (!item)
         return mime;
     // Every representation, in the formats the desktop's pasteboard gives them for a drag.
@@ -117,7 +162,7 @@ void ClipDragSourceView::startDrag()
         drag->deleteLater();
         return;
     }
-    // Copy only: nothing of the program accepts drops, so a clip cannot land in our own windows.
+    // Copy only; the program's own windows refuse it (refuseOwnDrops), other programs take it.
     drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 

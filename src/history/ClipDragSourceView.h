@@ -33,8 +33,13 @@ public:
     void setDoubleClickInterval(int ms) { m_doubleClickInterval = ms; }
 
     // The drag data of an entry: every readable representation under the MIME types (and X11
-    // targets) the clipboard offers it as.
+    // targets) the clipboard offers it as. Marked as ours: no window of the program takes it.
     static QMimeData* makeMimeData(const ClipItemPtr& item);
+    // True for drag data made by makeMimeData (in this process).
+    static bool isOwnDrag(const QMimeData* mime);
+    // Makes every window of the program refuse drops of our own clip drags (done before the first
+    // drag starts); drops from other programs reach their targets as before.
+    static void refuseOwnDrops();
     // A dark translucent slab of the given size with rounded corners (radius 8).
     static QPixmap dragImage(QSize size, qreal ratio);
 

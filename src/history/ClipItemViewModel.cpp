@@ -4,12 +4,14 @@
 #include "store/ClipboardCryptoService.h"
 
 const QString ClipItemViewModel::noTextPreview = QStringLiteral("[No text preview]");
+const QString ClipItemViewModel::cannotBeOpenedText = QStringLiteral("[Sealed text cannot be opened]");
+const QString ClipItemViewModel::keychainLockedText = QStringLiteral("[Sealed text hidden: keychain locked]");
 
 namespace {
 
 // The opened search text as UTF-8: the sealed text when it opens, else the plain field (which
 // only counts for a sealed entry when it holds something). Empty when nothing can be read.
-QByteArray openSearchText(const ClipItem& item)
+QByteArray openSearchText(const ClipItem& item, ClipItemViewModel::TextProblem& problem)
 {
     // An entry not yet written holds its text in plain.
     if (!item.encryptedSearchIndex)
@@ -19,6 +21,9 @@ QByteArray openSearchText(const ClipItem& item)
     ClipboardCryptoService& crypto = item.sealer ? *item.sealer : ClipboardCryptoService::shared();
     if (std::optional<QByteArray> opened = crypto.decrypt(*item.encryptedSearchIndex))
         return *opened;
+    if (item.legacySearchIndex.isEmpty())
+        problem = crypto.hasKey() ? ClipItemViewModel::TextProblem::cannotBeOpened
+                                  : ClipItemViewModel::TextProblem::keychainLocked;
     return item.legacySearchIndex.toUtf8();
 }
 
@@ -82,7 +87,7 @@ ClipItemViewModel::ClipItemViewModel(const ClipItemPtr& item)
     , clipItem(item)
     , timestamp(item->timestamp)
     , appBundleID(item->appBundleID)
-    , appName(item->appName)
+    , appName(Unicode::singleLine(item->appName, ClipItem::maxAppNameCharacters))
     , isPinned(item->isPinned)
     , hasImage(item->hasImage())
     , hasFCPContent(item->cachedHasFCPContent)
@@ -98,15 +103,26 @@ ClipItemViewModel::ClipItemViewModel(const ClipItemPtr& item)
     , isVideo(item->cachedIsVideo)
     , contentTypeIcon(item->contentTypeIcon())
 {
-    m_searchText = openSearchText(*item);
+    m_searchText = openSearchText(*item, textProblem);
     m_searchKey = SearchKey::fromUtf8(m_searchText);
     if (!m_searchKey.valid()) {
         // Opened bytes that are not UTF-8 count as no text, as the entry itself reads them.
         m_searchText.clear();
         m_searchKey = SearchKey();
+        textProblem = TextProblem::cannotBeOpened;
     }
     m_appNameKey = SearchKey::fromText(appName);
-    previewText = m_searchText.isEmpty() ? noTextPreview : previewOf(m_searchText);
+    switch (textProblem) {
+    case TextProblem::none:
+        previewText = m_searchText.isEmpty() ? noTextPreview : previewOf(m_searchText);
+        break;
+    case TextProblem::cannotBeOpened:
+        previewText = cannotBeOpenedText;
+        break;
+    case TextProblem::keychainLocked:
+        previewText = keychainLockedText;
+        break;
+    }
     isURL = beginsWithWebScheme(m_searchText);
     // Only entries with Final Cut Pro content have a description; it may read the search text.
     if (hasFCPContent)

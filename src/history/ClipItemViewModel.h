@@ -19,15 +19,22 @@ public:
     // changes the entry.
     explicit ClipItemViewModel(const ClipItemPtr& item);
 
+    // Why an entry's sealed text is not shown: it does not open (cut short, wrong tag, another
+    // key), or the keychain holding the key is locked or unavailable.
+    enum class TextProblem { none, cannotBeOpened, keychainLocked };
+
     // The entry's store row identifier: the identity of the entry in lists, thumbnails and selection.
     qint64 id = 0;
     ClipItemPtr clipItem;
     QDateTime timestamp;
     QString appBundleID;
+    // One line, at most ClipItem::maxAppNameCharacters, without direction controls.
     QString appName;
     bool isPinned = false;
-    // The first 100 user-perceived characters of the search text; "[No text preview]" when empty.
+    // The first 100 user-perceived characters of the search text; "[No text preview]" when empty;
+    // what is wrong when sealed text cannot be read.
     QString previewText;
+    TextProblem textProblem = TextProblem::none;
     bool hasImage = false;
     bool hasFCPContent = false;
     bool hasLinkPreview = false;
@@ -63,6 +70,8 @@ public:
     bool operator==(const ClipItemViewModel& other) const;
 
     static const QString noTextPreview;
+    static const QString cannotBeOpenedText;
+    static const QString keychainLockedText;
 
 private:
     QByteArray m_searchText;

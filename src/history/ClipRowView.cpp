@@ -280,6 +280,16 @@ QString ClipRowView::fcpBadgeText(const ClipItemViewModel& model)
     return QStringLiteral("%1 clips").arg(model.fcpClipCount);
 }
 
+namespace {
+// The full text when the row shows it and it could be read; else the preview (which says what
+// is wrong with sealed text that cannot be read).
+QString shownText(const ClipItemViewModel& model, const ClipRowOptions& options)
+{
+    const bool readable = model.textProblem == ClipItemViewModel::TextProblem::none;
+    return options.showFullText && readable ? model.searchIndex() : model.previewText;
+}
+}
+
 ClipRowView::Title ClipRowView::titleOf(const ClipItemViewModel& model, const ClipRowOptions& options)
 {
     const int textLines = options.showFullText ? 6 : 2;
@@ -295,9 +305,9 @@ ClipRowView::Title ClipRowView::titleOf(const ClipItemViewModel& model, const Cl
     case Kind::link:
         if (model.linkTitle && !model.linkTitle->isEmpty())
             return {*model.linkTitle, textLines, false};
-        return {options.showFullText ? model.searchIndex() : model.previewText, textLines, true};
+        return {shownText(model, options), textLines, true};
     case Kind::text:
-        return {options.showFullText ? model.searchIndex() : model.previewText, textLines, false};
+        return {shownText(model, options), textLines, false};
     }
     return {};
 }

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QVariantAnimation>
 
 namespace {
 constexpr int horizontalPadding = 8;
@@ -21,6 +22,7 @@ FilterChip::FilterChip(const SmartFilter& filter, bool isActive, bool isSuggesti
     : QAbstractButton(parent)
     , m_filter(filter)
     , m_isActive(isActive)
+    , m_progress(isActive ? 1.0 : 0.0)
     , m_isSuggestion(isSuggestion)
     , m_onSave(std::move(onSave))
     , m_onRemove(std::move(onRemove))
@@ -36,6 +38,27 @@ FilterChip::FilterChip(const SmartFilter& filter, bool isActive, bool isSuggesti
     });
 }
 
+void FilterChip::setActive(bool active)
+{
+    if (active == m_isActive)
+        return;
+    m_isActive = active;
+    if (!m_transition) {
+        m_transition = new QVariantAnimation(this);
+        m_transition->setDuration(transitionMs);
+        m_transition->setEasingCurve(QEasingCurve::InOutQuad);
+        connect(m_transition, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+            m_progress = value.toReal();
+            update();
+        });
+    }
+    m_transition->stop();
+    m_transition->setStartValue(m_progress);
+    m_transition->setEndValue(active ? 1.0 : 0.0);
+    m_transition->start();
+    updateGeometry(); // the label's weight follows the state
+}
+
 QFont FilterChip::labelFont() const
 {
     QFont font = QWidget::font();
@@ -44,16 +67,29 @@ QFont FilterChip::labelFont() const
     return font;
 }
 
+namespace {
+QColor mix(const QColor& from, const QColor& to, qreal t)
+{
+    const auto channel = [t](qreal a, qreal b) { return a + (b - a) * t; };
+    return QColor::fromRgbF(float(channel(from.redF(), to.redF())), float(channel(from.greenF(), to.greenF())),
+        float(channel(from.blueF(), to.blueF())), float(channel(from.alphaF(), to.alphaF())));
+}
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+}
+
 QColor FilterChip::contentColor() const
 {
-    if (m_isActive)
-        return Theme::accent();
-    return m_isSuggestion ? Theme::secondaryText() : Theme::text();
+    return mix(m_isSuggestion ? Theme::secondaryText() : Theme::text(), Theme::accent(), m_progress);
 }
 
 qreal FilterChip::chipOpacity() const
 {
-    return (m_isSuggestion && !m_isActive) ? 0.7 : 1.0;
+    return m_isSuggestion ? 0.7 + 0.3 * m_progress : 1.0;
 }
 
 QSize FilterChip::sizeHint() const
@@ -74,13 +110,10 @@ void FilterChip::paintEvent(QPaintEvent*)
     const QRectF face = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath shape;
     shape.addRoundedRect(face, cornerRadius, cornerRadius);
-    QColor fill = m_isActive ? Theme::accent() : Theme::text();
-    fill.setAlphaF(m_isActive ? 0.20 : (underMouse() ? 0.09 : 0.05));
-    painter.fillPath(shape, fill);
-    if (m_isActive) {
-        QColor stroke = Theme::accent();
-        stroke.setAlphaF(0.5);
-        painter.setPen(QPen(stroke, 1));
+    const QColor inactiveFill = withAlpha(Theme::text(), underMouse() ? 0.09 : 0.05);
+    painter.fillPath(shape, mix(inactiveFill, withAlpha(Theme::accent(), 0.20), m_progress));
+    if (m_progress > 0) {
+        painter.setPen(QPen(withAlpha(Theme::accent(), 0.5 * m_progress), 1));
         painter.drawPath(shape);
     }
 

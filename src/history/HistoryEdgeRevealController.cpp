@@ -60,17 +60,17 @@ void HistoryEdgeRevealController::showTab()
         frames.append(screen->geometry());
     }
     for (const QRect& frame : frames) {
-        auto* tab = new HistoryEdgeTabPanel();
+        const bool compositing = m_isCompositing();
+        auto* tab = new HistoryEdgeTabPanel(compositing);
         tab->setOnHoverChanged([self = QPointer<HistoryEdgeRevealController>(this)](bool hovering) {
             if (self)
                 self->setHoveringTab(hovering);
         });
         // Flush against the right edge, centred on the whole display.
-        tab->move(frame.x() + frame.width() - HistoryEdgeTabPanel::tabWidth,
-            frame.y() + frame.height() / 2 - HistoryEdgeTabPanel::tabHeight / 2);
+        tab->move(tab->originFor(frame));
         tab->winId();
         if (m_shape)
-            m_shape->setShape(tab, HistoryEdgeTabPanel::tabRegion(), !m_isCompositing());
+            m_shape->setShape(tab, tab->tabRegion(), !compositing);
         tab->show();
         tab->raise();
         m_panels.append(tab);

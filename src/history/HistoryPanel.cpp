@@ -14,7 +14,7 @@ HistoryPanel::HistoryPanel(bool titleBarHidden, QWidget* parent)
     setMaximumSize(maxWidth, maxHeight);
 }
 
-Qt::WindowFlags HistoryPanel::flagsFor(bool titleBarHidden) const
+Qt::WindowFlags HistoryPanel::flagsFor(bool titleBarHidden)
 {
     // A tool window stays out of task bars and above the application it pastes into.
     Qt::WindowFlags flags = Qt::Tool | Qt::WindowStaysOnTopHint;

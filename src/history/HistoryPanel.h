@@ -35,7 +35,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    Qt::WindowFlags flagsFor(bool titleBarHidden) const;
+    // Static: the constructor asks for them before the QWidget base exists.
+    static Qt::WindowFlags flagsFor(bool titleBarHidden);
 
     bool m_titleBarHidden;
     bool m_resizable = true;

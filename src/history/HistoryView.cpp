@@ -151,6 +151,19 @@ protected:
 
 }
 
+namespace {
+HistoryView::ScreenshotsPageFactory& screenshotsPageFactory()
+{
+    static HistoryView::ScreenshotsPageFactory factory;
+    return factory;
+}
+}
+
+void HistoryView::setScreenshotsPageFactory(ScreenshotsPageFactory factory)
+{
+    screenshotsPageFactory() = std::move(factory);
+}
+
 HistoryView::HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications,
     PasteService& pasteService, WindowManager& windowManager, QuickLookPanelManager* quickLook,
     std::function<void()> onDismiss, DispatchQueue* listQueue, QWidget* parent)
@@ -213,20 +226,26 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     m_emptyState->setParent(m_list->viewport());
     m_pages->addWidget(clipboardPage);
 
-    // Screenshots page: the gallery comes with the capture tools; until then it is empty.
+    // Screenshots page: the gallery's grid where the application provides it, else an empty state.
     auto* screenshotsPage = new QWidget(m_pages);
     auto* screenshotsLayout = new QVBoxLayout(screenshotsPage);
     screenshotsLayout->setContentsMargins(0, 0, 0, 0);
     screenshotsLayout->addWidget(divider(screenshotsPage));
-    screenshotsLayout->addStretch();
-    auto* noShots = symbolLabel(
-        QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), screenshotsPage);
-    screenshotsLayout->addWidget(noShots, 0, Qt::AlignHCenter);
-    screenshotsLayout->addSpacing(12);
-    screenshotsLayout->addWidget(
-        textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), screenshotsPage), 0,
-        Qt::AlignHCenter);
-    screenshotsLayout->addStretch();
+    if (screenshotsPageFactory())
+        m_screenshotsContent = screenshotsPageFactory()(screenshotsPage);
+    if (m_screenshotsContent) {
+        screenshotsLayout->addWidget(m_screenshotsContent, 1);
+    } else {
+        screenshotsLayout->addStretch();
+        auto* noShots = symbolLabel(
+            QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), screenshotsPage);
+        screenshotsLayout->addWidget(noShots, 0, Qt::AlignHCenter);
+        screenshotsLayout->addSpacing(12);
+        screenshotsLayout->addWidget(
+            textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), screenshotsPage), 0,
+            Qt::AlignHCenter);
+        screenshotsLayout->addStretch();
+    }
     m_pages->addWidget(screenshotsPage);
     layout->addWidget(m_pages, 1);
 

@@ -67,6 +67,12 @@ public:
     // (the settings layer uses this one, so it is not called from here by name).
     static void setSettingsOpener(std::function<void()> open);
 
+    // What the Screenshots tab shows: set once by the application to the gallery's grid; without
+    // it the tab shows an empty state.
+    using ScreenshotsPageFactory = std::function<QWidget*(QWidget* parent)>;
+    static void setScreenshotsPageFactory(ScreenshotsPageFactory factory);
+    QWidget* screenshotsPage() const { return m_screenshotsContent; }
+
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -107,6 +113,7 @@ private:
 
     QPushButton* m_clipboardTabButton = nullptr;
     QPushButton* m_screenshotsTabButton = nullptr;
+    QWidget* m_screenshotsContent = nullptr;
     QStackedWidget* m_pages = nullptr;
     SearchBar* m_searchBar = nullptr;
     SmartFilterBar* m_filterBar = nullptr;

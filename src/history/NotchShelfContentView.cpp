@@ -15,6 +15,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -82,6 +83,11 @@ NotchShelfContentView::NotchShelfContentView(
         &NotchShelfContentView::rebuildCards);
     connect(m_controller.get(), &ClipHistoryController::itemChanged, this, &NotchShelfContentView::rebuildCards);
 
+    auto* ages = new QTimer(this);
+    ages->setInterval(ageRefreshMs);
+    connect(ages, &QTimer::timeout, this, [this] { refreshAges(); });
+    ages->start();
+
     // Each new card starts fresh: empty search, "All", the newest entries; new copies refresh it.
     m_controller->setModelContext(&context);
     m_controller->reset();
@@ -116,6 +122,12 @@ QList<NotchShelfItemCard*> NotchShelfContentView::cards() const
 QString NotchShelfContentView::emptyText() const
 {
     return m_scroll->isHidden() ? m_empty->text() : QString();
+}
+
+void NotchShelfContentView::refreshAges(const QDateTime& now)
+{
+    for (NotchShelfItemCard* card : cards())
+        card->refreshAge(now);
 }
 
 void NotchShelfContentView::rebuildCards()
@@ -158,7 +170,11 @@ void NotchShelfContentView::rebuildCards()
         };
         actions.onInteractionBegan = [this] { interactionBegan(); };
         actions.onInteractionEnded = [this] { interactionEnded(); };
-        m_rowLayout->addWidget(new NotchShelfItemCard(model, std::move(actions), m_row));
+        auto* card = new NotchShelfItemCard(model, std::move(actions), m_row);
+        m_rowLayout->addWidget(card);
+        // Shown now: a card added to a row already on screen would only show later, and the row's
+        // size, taken below from its visible cards, would stay empty.
+        card->show();
     }
     m_row->adjustSize();
     m_scroll->horizontalScrollBar()->setValue(0);

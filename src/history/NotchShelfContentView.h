@@ -34,6 +34,8 @@ public:
     static constexpr int spacing = 8;
     static constexpr int cardSpacing = 10;
     static constexpr int cornerRadius = 20;
+    // How often the cards' age texts are set anew while the card shows.
+    static constexpr int ageRefreshMs = 15000;
 
     struct Services {
         Preferences& preferences;
@@ -57,6 +59,8 @@ public:
     // The caption shown instead of the row ("No clips yet" / "No results found"); empty when
     // cards are shown.
     QString emptyText() const;
+    // Sets every card's age text anew for a moment (the timer passes the current time).
+    void refreshAges(const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -129,10 +129,10 @@ NotchShelfItemCard::NotchShelfItemCard(const ClipItemViewModelPtr& viewModel, Ac
     auto* icon = new AppIconView(viewModel->appBundleID, viewModel->contentTypeIcon, 20, this);
     icon->setFixedSize(20, 20);
     info->addWidget(icon);
-    auto* age = new QLabel(ClipRowView::relativeDateString(viewModel->timestamp), this);
-    age->setFont(pixelFont(12));
-    age->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 140); background: transparent;"));
-    info->addWidget(age);
+    m_age = new QLabel(ClipRowView::relativeDateString(viewModel->timestamp), this);
+    m_age->setFont(pixelFont(12));
+    m_age->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 140); background: transparent;"));
+    info->addWidget(m_age);
     info->addStretch(1);
     column->addLayout(info);
     column->addStretch(1);
@@ -145,6 +145,18 @@ NotchShelfItemCard::NotchShelfItemCard(const ClipItemViewModelPtr& viewModel, Ac
     m_dragSource->setGeometry(rect());
     m_dragSource->raise();
     m_dragSource->installEventFilter(this);
+}
+
+QString NotchShelfItemCard::ageText() const
+{
+    return m_age->text();
+}
+
+void NotchShelfItemCard::refreshAge(const QDateTime& now)
+{
+    const QString text = ClipRowView::relativeDateString(m_viewModel->timestamp, now);
+    if (text != m_age->text())
+        m_age->setText(text);
 }
 
 QWidget* NotchShelfItemCard::makePreview()

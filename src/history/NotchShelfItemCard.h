@@ -7,6 +7,7 @@
 #include <optional>
 
 class ClipDragSourceView;
+class QLabel;
 class QMenu;
 
 // One history entry in the shelf's card row: a 236 x 130 preview (Final Cut Pro thumbnail or
@@ -39,6 +40,10 @@ public:
     // The preview's placeholder symbol ("film.stack", "film.fill" or the kind symbol); empty when
     // a picture is shown.
     QString placeholderSymbol() const { return m_placeholderSymbol; }
+    // The entry's age as shown ("1 min. ago"); refreshAge() sets it anew for a moment (now by
+    // default), as the shelf does every few seconds while it shows.
+    QString ageText() const;
+    void refreshAge(const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -54,6 +59,7 @@ private:
     Actions m_actions;
     bool m_isHovering = false;
     QWidget* m_preview = nullptr;
+    QLabel* m_age = nullptr;
     ClipDragSourceView* m_dragSource = nullptr;
     QString m_placeholderSymbol;
     std::optional<QPointF> m_pressPosition;

@@ -3,17 +3,17 @@
 #include "clipboard/AppIconCache.h"
 #include "clipboard/PasteService.h"
 #include "history/ImageDecoding.h"
+#include "platform/Background.h"
 #include "platform/Pasteboard.h"
+#include "platform/Unicode.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
-#include <QMediaPlayer>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -21,7 +21,7 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QVideoWidget>
+#include <limits>
 
 namespace {
 
@@ -161,6 +161,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     : QWidget(parent)
     , m_textView(new QTextEdit(this))
     , m_copyButton(symbolButton(QStringLiteral("doc.on.doc"), 12, Theme::text(), this))
+    , m_countLabel(textLabel(QString(), Theme::labelFont(9), Theme::secondaryText(), this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -171,8 +172,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     auto* sizeIcon = new QLabel(this);
     sizeIcon->setPixmap(Symbols::pixmap(QStringLiteral("textformat.size"), 12, Theme::secondaryText()));
     header->addWidget(sizeIcon);
-    header->addWidget(textLabel(QString::number(text.size()) + QStringLiteral(" characters"), Theme::labelFont(9),
-        Theme::secondaryText(), this));
+    header->addWidget(m_countLabel);
     header->addStretch();
     m_copyButton->setText(QStringLiteral("Copy"));
     m_copyButton->setFont(Theme::labelFont(9));
@@ -185,12 +185,24 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     divider->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.12);"));
     layout->addWidget(divider);
 
-    const bool code = isLikelyCode(text);
+    // Counting a text of megabytes takes a while: short texts are counted here, long ones on the
+    // pool, the label filled in when the count comes back.
+    constexpr qsizetype countedInPlace = 4 * maxShownCharacters;
+    if (text.size() <= countedInPlace) {
+        m_countLabel->setText(countText(text));
+    } else {
+        Background::run(this, [text] { return countText(text); },
+            [this](const QString& count) { m_countLabel->setText(count); });
+    }
+
+    const QString shown = Unicode::graphemePrefix(text.left(8 * qsizetype(maxShownCharacters)), maxShownCharacters);
+    const bool code = isLikelyCode(shown);
     m_textView->setReadOnly(true);
     m_textView->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_textView->setFrameShape(QFrame::NoFrame);
     m_textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_textView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_textView->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_textView->viewport()->setAutoFillBackground(false);
     m_textView->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: white; }"));
     m_textView->document()->setDocumentMargin(0);
@@ -198,7 +210,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     QFont font = code ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
     font.setPixelSize(code ? 13 : 14);
     m_textView->setFont(font);
-    m_textView->setPlainText(text);
+    m_textView->setPlainText(shown);
     QTextBlockFormat spacing;
     spacing.setLineHeight(2, QTextBlockFormat::LineDistanceHeight);
     QTextCursor cursor(m_textView->document());
@@ -215,6 +227,17 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     });
 }
 
+QString TextQuickLookView::countText(const QString& text)
+{
+    const qsizetype all = std::numeric_limits<qsizetype>::max() - 1;
+    return QString::number(Unicode::graphemeCount(text, all)) + QStringLiteral(" characters");
+}
+
+QString TextQuickLookView::countLabelText() const
+{
+    return m_countLabel->text();
+}
+
 bool TextQuickLookView::isLikelyCode(const QString& text)
 {
     static const QStringList markers {QStringLiteral("{"), QStringLiteral("}"), QStringLiteral("func "),
@@ -222,44 +245,6 @@ bool TextQuickLookView::isLikelyCode(const QString& text)
         QStringLiteral("class "), QStringLiteral("def "), QStringLiteral("->"), QStringLiteral("=>"),
         QStringLiteral("();")};
     return std::any_of(markers.begin(), markers.end(), [&](const QString& marker) { return text.contains(marker); });
-}
-
-// --- VideoQuickLookView ---
-
-VideoQuickLookView::VideoQuickLookView(const QUrl& url, QWidget* parent)
-    : QWidget(parent)
-{
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* video = new QVideoWidget(this);
-    video->setMinimumHeight(220);
-    layout->addWidget(video, 1);
-    if (!url.isLocalFile() || !QFileInfo::exists(url.toLocalFile()))
-        return;
-    m_player = new QMediaPlayer(this);
-    m_player->setVideoOutput(video);
-    m_player->setSource(url);
-
-    auto* controls = new QHBoxLayout;
-    QToolButton* play = symbolButton(QStringLiteral("play.fill"), 14, Theme::text(), this);
-    play->setText(QStringLiteral("Play"));
-    play->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    controls->addWidget(play);
-    controls->addStretch();
-    QToolButton* full = symbolButton(QStringLiteral("arrow.up.left.and.arrow.down.right"), 14, Theme::text(), this);
-    full->setText(QStringLiteral("Full Screen"));
-    controls->addWidget(full);
-    layout->addLayout(controls);
-    connect(play, &QToolButton::clicked, this, [this, play] {
-        if (m_player->playbackState() == QMediaPlayer::PlayingState) {
-            m_player->pause();
-            play->setText(QStringLiteral("Play"));
-        } else {
-            m_player->play();
-            play->setText(QStringLiteral("Pause"));
-        }
-    });
-    connect(full, &QToolButton::clicked, video, [video] { video->setFullScreen(!video->isFullScreen()); });
 }
 
 // --- QuickLookView ---
@@ -311,7 +296,8 @@ QuickLookView::QuickLookView(
         iconLabel->setFixedSize(20, 20);
         header->addWidget(iconLabel);
     }
-    header->addWidget(textLabel(item->appName, Theme::labelFont(10.5, QFont::Medium), Theme::text(), this));
+    header->addWidget(textLabel(Unicode::singleLine(item->appName, ClipItem::maxAppNameCharacters),
+        Theme::labelFont(10.5, QFont::Medium), Theme::text(), this));
     header->addStretch();
     QToolButton* close = symbolButton(QStringLiteral("xmark.circle.fill"), 18, Theme::secondaryText(), this);
     close->setToolTip(QStringLiteral("Close"));
@@ -334,7 +320,8 @@ QuickLookView::QuickLookView(
     bodyLayout->setContentsMargins(16, 16, 16, 16);
     switch (m_kind) {
     case ContentKind::video:
-        bodyLayout->addWidget(new VideoQuickLookView(QUrl(*item->cachedFileURL), body));
+        m_video = new VideoQuickLookView(QUrl(*item->cachedFileURL), body);
+        bodyLayout->addWidget(m_video);
         break;
     case ContentKind::image:
         m_image = new ImageQuickLookView(imageData, body);

@@ -1,4 +1,5 @@
 #pragma once
+#include "history/VideoQuickLookView.h"
 #include "store/ClipItem.h"
 
 #include <QImage>
@@ -7,7 +8,6 @@
 #include <functional>
 
 class QLabel;
-class QMediaPlayer;
 class QTextEdit;
 class QToolButton;
 class Pasteboard;
@@ -39,29 +39,27 @@ private:
     QLabel* m_zoomLabel;
 };
 
-// Selectable text with its character count and a Copy button (monospaced for code).
+// Selectable text with its character count and a Copy button (monospaced for code). Shows at
+// most maxShownCharacters (what capture keeps of a copied text), wrapped between words where it
+// can and anywhere where it cannot, so that no stored text, however long or unbroken, holds up
+// the window. The count and Copy are about the whole text.
 class TextQuickLookView : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int maxShownCharacters = 10000;
+
     TextQuickLookView(const QString& text, Pasteboard& pasteboard, QWidget* parent = nullptr);
     static bool isLikelyCode(const QString& text);
+    // "N characters", N in user-perceived characters.
+    static QString countText(const QString& text);
     QTextEdit* textView() const { return m_textView; }
     QToolButton* copyButton() const { return m_copyButton; }
+    QString countLabelText() const;
 
 private:
     QTextEdit* m_textView;
     QToolButton* m_copyButton;
-};
-
-// A video file in a player with its controls; playback waits for the user.
-class VideoQuickLookView : public QWidget {
-    Q_OBJECT
-public:
-    explicit VideoQuickLookView(const QUrl& url, QWidget* parent = nullptr);
-    bool hasPlayer() const { return m_player != nullptr; }
-
-private:
-    QMediaPlayer* m_player = nullptr;
+    QLabel* m_countLabel;
 };
 
 // The quick look of one history entry: a header with the source application and a close button,
@@ -79,6 +77,7 @@ public:
     // The text view of a text entry (null for images and videos).
     TextQuickLookView* textContent() const { return m_text; }
     ImageQuickLookView* imageContent() const { return m_image; }
+    VideoQuickLookView* videoContent() const { return m_video; }
     static ContentKind kindOf(const ClipItem& item, QByteArray* imageData = nullptr);
     static QString formattedDate(const QDateTime& timestamp);
 
@@ -89,4 +88,5 @@ private:
     ContentKind m_kind;
     TextQuickLookView* m_text = nullptr;
     ImageQuickLookView* m_image = nullptr;
+    VideoQuickLookView* m_video = nullptr;
 };

@@ -1,8 +1,14 @@
 #include "history/SavedAppFilters.h"
 
 #include "platform/Preferences.h"
+#include "platform/Unicode.h"
+#include "store/ClipItem.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSet>
 #include <nlohmann/json.hpp>
+#include <span>
 
 std::vector<AppFilter> SavedAppFilters::decode(const QVariant& stored)
 {
@@ -13,26 +19,35 @@ std::vector<AppFilter> SavedAppFilters::decode(const QVariant& stored)
         bytes = stored.toString().toUtf8();
     else
         return {};
-    const nlohmann::json json = nlohmann::json::parse(bytes.constBegin(), bytes.constEnd(), nullptr, false);
-    if (!json.is_array())
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (!document.isArray())
         return {};
+    // From the newest backwards: the first maxCount distinct bundle identifiers, then saved order.
+    const QJsonArray array = document.array();
     std::vector<AppFilter> filters;
-    for (const nlohmann::json& element : json) {
-        if (!element.is_array() || element.size() != 2 || !element[0].is_string() || !element[1].is_string())
+    QSet<QString> seen;
+    for (qsizetype i = array.size() - 1; i >= 0 && filters.size() < size_t(maxCount); --i) {
+        const QJsonValue element = array.at(i);
+        if (!element.isArray())
             continue;
-        AppFilter filter {QString::fromStdString(element[0].get<std::string>()),
-            QString::fromStdString(element[1].get<std::string>())};
-        if (filter.bundleID.isEmpty())
+        const QJsonArray pair = element.toArray();
+        if (pair.size() != 2 || !pair.at(0).isString() || !pair.at(1).isString())
             continue;
+        AppFilter filter {pair.at(0).toString(), Unicode::singleLine(pair.at(1).toString(), ClipItem::maxAppNameCharacters)};
+        if (filter.bundleID.isEmpty() || seen.contains(filter.bundleID))
+            continue;
+        seen.insert(filter.bundleID);
         filters.push_back(std::move(filter));
     }
+    std::reverse(filters.begin(), filters.end());
     return filters;
 }
 
 QByteArray SavedAppFilters::encode(const std::vector<AppFilter>& filters)
 {
     nlohmann::json json = nlohmann::json::array();
-    for (const AppFilter& filter : filters)
+    const size_t first = filters.size() > size_t(maxCount) ? filters.size() - maxCount : 0;
+    for (const AppFilter& filter : std::span(filters).subspan(first))
         json.push_back({filter.bundleID.toStdString(), filter.name.toStdString()});
     return QByteArray::fromStdString(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
@@ -57,6 +72,8 @@ std::vector<AppFilter> SavedAppFilters::add(Preferences& preferences, const AppF
     if (known)
         return filters;
     filters.push_back(filter);
+    if (filters.size() > size_t(maxCount))
+        filters.erase(filters.begin());
     store(preferences, filters);
     return filters;
 }

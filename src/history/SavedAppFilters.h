@@ -11,9 +11,11 @@ class Preferences;
 // [bundle identifier, name] arrays, in saved order. Shared by the history lists and the settings
 // window. Reading is lenient: an element that is not exactly two texts (or has an empty bundle
 // identifier) is skipped, never a reason to drop the others; a missing or unreadable value reads
-// as no filters.
+// as no filters. At most maxCount filters are read and written: the newest (last saved) ones, one
+// per bundle identifier, in saved order, however long the stored list has grown.
 namespace SavedAppFilters {
 inline const QString preferenceKey = QStringLiteral("smartFilterApps");
+constexpr int maxCount = 50;
 
 std::vector<AppFilter> decode(const QVariant& stored);
 QByteArray encode(const std::vector<AppFilter>& filters);

@@ -29,9 +29,9 @@ SmartFilterBar::SmartFilterBar(ClipHistoryController& controller, QWidget* paren
     viewport()->setAutoFillBackground(false);
     m_row->setAutoFillBackground(false);
 
-    connect(&m_controller, &ClipHistoryController::cachesChanged, this, &SmartFilterBar::rebuild);
-    connect(&m_controller, &ClipHistoryController::activeFilterChanged, this, &SmartFilterBar::rebuild);
-    rebuild();
+    connect(&m_controller, &ClipHistoryController::cachesChanged, this, &SmartFilterBar::sync);
+    connect(&m_controller, &ClipHistoryController::activeFilterChanged, this, &SmartFilterBar::sync);
+    sync();
 }
 
 QList<FilterChip*> SmartFilterBar::chips() const
@@ -43,8 +43,28 @@ QList<FilterChip*> SmartFilterBar::chips() const
     return live;
 }
 
-void SmartFilterBar::rebuild()
+void SmartFilterBar::sync()
 {
+    const std::vector<FilterChipSpec> specs = m_controller.offeredChips();
+    const QList<FilterChip*> current = chips();
+    bool same = current.size() == qsizetype(specs.size());
+    for (qsizetype i = 0; same && i < current.size(); ++i) {
+        const FilterChipSpec& spec = specs[size_t(i)];
+        same = current[i]->filter() == spec.filter && current[i]->isSuggestion() == spec.isSuggestion
+            && current[i]->isSaved() == spec.isSaved;
+    }
+    if (!same) {
+        rebuild(specs);
+        return;
+    }
+    for (FilterChip* chip : current)
+        chip->setActive(m_controller.activeFilter() == chip->filter());
+}
+
+void SmartFilterBar::rebuild(const std::vector<FilterChipSpec>& specs)
+{
+    // One pass: no layout or paint until every chip is in.
+    m_row->setUpdatesEnabled(false);
     // A chip may be rebuilt away from inside its own click: remove now, delete later.
     for (const QPointer<FilterChip>& chip : std::as_const(m_chips)) {
         if (!chip)
@@ -58,7 +78,7 @@ void SmartFilterBar::rebuild()
         delete item;
 
     ClipHistoryController* controller = &m_controller;
-    for (const FilterChipSpec& spec : m_controller.offeredChips()) {
+    for (const FilterChipSpec& spec : specs) {
         const SmartFilter filter = spec.filter;
         std::function<void()> onSave;
         std::function<void()> onRemove;
@@ -73,6 +93,7 @@ void SmartFilterBar::rebuild()
         m_chips.append(chip);
     }
     m_layout->addStretch(1);
+    m_row->setUpdatesEnabled(true);
 }
 
 void SmartFilterBar::wheelEvent(QWheelEvent* event)

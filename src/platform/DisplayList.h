@@ -36,6 +36,7 @@ public:
 
     // The identifier of a display: derived from the EDID block (vendor, product, serial number
     // and manufacture date, formatted like a UUID) when the block is a valid one, else the output
-    // name; empty when neither is there.
+    // name; empty when neither is there. A monitor without a serial number also gets its output's
+    // connector name into the identifier, so that two of one model stay apart.
     static QString identifierFor(const QByteArray& edid, const QString& outputName);
 };

@@ -19,4 +19,9 @@ inline const QString escapePressed = QStringLiteral("escapePressed");
 inline const QString copySelectedItem = QStringLiteral("copySelectedItem");
 inline const QString screenshotSaved = QStringLiteral("screenshotSaved");
 inline const QString recordingSaved = QStringLiteral("recordingSaved");
+// A stored screenshot or recording was deleted, or a screenshot reset to its untouched image, from
+// one of the views that show them; user info "kind" ("screenshot" or "recording") and "id" (the
+// record's persistent identifier). Every other view of the record follows.
+inline const QString galleryItemDeleted = QStringLiteral("galleryItemDeleted");
+inline const QString screenshotReset = QStringLiteral("screenshotReset");
 }

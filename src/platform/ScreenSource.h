@@ -80,4 +80,12 @@ public:
     virtual std::unique_ptr<FrameGrabber> windowGrabber(quint64 windowID, QString* error = nullptr) = 0;
     // The pointer as it is now; none where the display cannot tell.
     virtual std::optional<CursorImage> cursor() = 0;
+    // Whether the window is on screen now, as the display server sees it (a window hidden a moment
+    // ago by this program may still show until the server has handled that). False for a window
+    // that is gone.
+    virtual bool isWindowViewable(quint64 windowID)
+    {
+        Q_UNUSED(windowID);
+        return false;
+    }
 };

@@ -3,9 +3,11 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QString>
+#include <optional>
 #include <vector>
 
-// Finds the lines of text in an image.
+// Finds the lines of text in an image, and reads the text itself.
 class TextRecognizer {
 public:
     virtual ~TextRecognizer() = default;
@@ -17,4 +19,9 @@ public:
     // top left), in reading order; empty when there is none or recognition fails. Slow: called on
     // worker threads, from several at once.
     virtual std::vector<QRectF> textLineRects(const QImage& image) = 0;
+
+    // The text of the image, lines in reading order joined by line breaks (paragraphs by an empty
+    // line); none when the image holds no text. A failure is none too, with the reason in error.
+    // Slow: called on worker threads, from several at once.
+    virtual std::optional<QString> recognizeText(const QImage& image, QString* error = nullptr) = 0;
 };

@@ -79,4 +79,36 @@ qsizetype graphemeCount(const QString& text, qsizetype limit)
     return count;
 }
 
+
+namespace {
+bool isDirectionControl(char16_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+bool isLineBreakOrControl(char16_t c)
+{
+    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029;
+}
+}
+
+QString singleLine(const QString& text, qsizetype maxCharacters)
+{
+    // A cluster rarely spans more than a few code units: the boundary search never looks at
+    // more than this window of a long text.
+    constexpr qsizetype unitsPerCharacter = 8;
+    QString clean = graphemePrefix(text.left(maxCharacters * unitsPerCharacter), maxCharacters);
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < clean.size(); ++i) {
+        const char16_t c = clean.at(i).unicode();
+        if (isDirectionControl(c))
+            continue;
+        if (c == u'\r' && i + 1 < clean.size() && clean.at(i + 1) == u'\n')
+            continue; // CR LF is one break
+        clean[out++] = isLineBreakOrControl(c) ? QChar(u' ') : QChar(c);
+    }
+    clean.truncate(out);
+    return clean;
+}
+
 }

@@ -21,4 +21,10 @@ QString graphemePrefix(const QString& text, qsizetype n);
 // answer tells "more than limit" apart without walking a long text to its end.
 qsizetype graphemeCount(const QString& text, qsizetype limit);
 
+// A text from outside (a program's name, a window title) made fit for one line of the interface:
+// at most maxCharacters user-perceived characters, line breaks and other control characters
+// turned into blanks, and the invisible direction controls (U+202E and its kin) removed, so that
+// a name cannot reorder or break the text around it. Cheap for megabytes of input.
+QString singleLine(const QString& text, qsizetype maxCharacters);
+
 }

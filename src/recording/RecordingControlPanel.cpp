@@ -1,5 +1,6 @@
 #include "recording/RecordingControlPanel.h"
 
+#include "platform/Compositing.h"
 #include "recording/RecordingControlView.h"
 #include "ui/Theme.h"
 
@@ -21,6 +22,12 @@ RecordingControlPanel::RecordingControlPanel(ScreenRecordingService& service)
     layout->setContentsMargins(0, 0, 0, 0);
     m_view = new RecordingControlView(service, this);
     layout->addWidget(m_view);
+    // Without a compositor the corners outside the rounded shape would show black.
+    if (!Compositing::isActive()) {
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), 12, 12);
+        setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    }
 }
 
 void RecordingControlPanel::paintEvent(QPaintEvent*)

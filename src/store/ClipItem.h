@@ -16,6 +16,9 @@ class ModelContext;
 // text in plain until the context that inserts it seals it on writing (and then drops the plain text).
 class ClipItem : public std::enable_shared_from_this<ClipItem> {
 public:
+    // Names of source programs are cut to this many characters when stored and when shown.
+    static constexpr int maxAppNameCharacters = 128;
+
     ClipItem() = default; // re-materialising initializer
     ClipItem(const QDateTime& timestamp, const QString& appBundleID, const QString& appName, bool isPinned,
         const QString& searchIndex, std::vector<ClipRepresentationPtr> representations,

@@ -340,6 +340,40 @@ struct ModelContext::Impl {
         return result;
     }
 
+    std::vector<RecordStamp> fetchStamps(const char* table, const FetchDescriptor& descriptor, QString* error)
+    {
+        std::vector<RecordStamp> result;
+        auto fail = [&](const QString& message) {
+            if (error)
+                *error = message;
+            return std::vector<RecordStamp>();
+        };
+        if (!isIdentifier(descriptor.sortBy))
+            return fail(QStringLiteral("Cannot sort by \"%1\"").arg(descriptor.sortBy));
+        const QString where = whereClause(descriptor);
+        const QString sql
+            = QStringLiteral("SELECT \"id\", \"timestamp\" FROM \"%1\"%2 ORDER BY \"%3\" %4, \"id\" %4 LIMIT ? OFFSET ?")
+                  .arg(QLatin1String(table), where, descriptor.sortBy,
+                      descriptor.ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
+        Statement statement(*connection, sql, where.isEmpty());
+        if (!statement)
+            return fail(connection->error());
+        int next = 1;
+        QString failure;
+        if (!bindArguments(statement, descriptor.arguments, &next, &failure))
+            return fail(failure);
+        statement.bind(next++, QVariant::fromValue<qint64>(descriptor.limit < 0 ? -1 : descriptor.limit));
+        statement.bind(next++, QVariant::fromValue<qint64>(std::max(0, descriptor.offset)));
+        int step;
+        while ((step = statement.step()) == SQLITE_ROW) {
+            result.push_back({sqlite3_column_int64(statement.get(), 0),
+                readColumn(statement.get(), 1, ColumnType::Time).toDateTime()});
+        }
+        if (step != SQLITE_DONE)
+            return fail(connection->error());
+        return result;
+    }
+
     // Changed fields of every tracked object; objects nobody holds any more are forgotten.
     template <class T> void collectUpdates(std::vector<Update>& updates)
     {
@@ -868,6 +902,16 @@ qint64 ModelContext::countSealedEntries(QString* error)
     sealed.predicate = QStringLiteral("encryptedSearchIndex IS NOT NULL OR id IN "
                                       "(SELECT clipItem FROM ClipRepresentation WHERE encryptedData IS NOT NULL)");
     return fetchClipItemCount(sealed, error);
+}
+
+std::vector<RecordStamp> ModelContext::fetchScreenshotStamps(const FetchDescriptor& descriptor, QString* error)
+{
+    return d->fetchStamps(Model<ScreenshotItem>::table, descriptor, error);
+}
+
+std::vector<RecordStamp> ModelContext::fetchRecordingStamps(const FetchDescriptor& descriptor, QString* error)
+{
+    return d->fetchStamps(Model<RecordingItem>::table, descriptor, error);
 }
 
 qint64 ModelContext::fetchClipItemCount(const FetchDescriptor& descriptor, QString* error)

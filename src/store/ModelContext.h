@@ -33,6 +33,13 @@ struct FetchDescriptor {
 // nothing is written, never a plain value in a plain column.
 class ClipboardCryptoService;
 
+// A stored screenshot or recording named by its identity and time only.
+struct RecordStamp {
+    qint64 persistentID = 0;
+    QDateTime timestamp;
+    bool operator==(const RecordStamp&) const = default;
+};
+
 class ModelContext {
 public:
     // Takes ownership of the connection (closed with the context).
@@ -70,6 +77,10 @@ public:
     std::vector<ScreenshotItemPtr> fetchScreenshotItems(
         const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     std::vector<RecordingItemPtr> fetchRecordingItems(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    // Identity and time of the matching screenshots or recordings, without reading their other
+    // fields (list views that must not hold every image).
+    std::vector<RecordStamp> fetchScreenshotStamps(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    std::vector<RecordStamp> fetchRecordingStamps(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     // Number of matching entries (sortBy, limit and offset are not used); -1 on error.
     qint64 fetchClipItemCount(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     // Entries that hold sealed data (their search text or any representation): what a lost key

@@ -1,5 +1,6 @@
 #include "app/CaptureResultHandler.h"
 #include "fakes/TestSupport.h"
+#include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "store/ModelContainer.h"
@@ -43,23 +44,34 @@ struct HandlerHarness {
 
 }
 
-TEST(CaptureResultHandler, StoresTheCaptureThenAnnouncesAndOffersTheQuickAction)
+TEST(CaptureResultHandler, StoresEachCaptureOffTheMainThreadThenAnnouncesIt)
 {
     HandlerHarness h;
     const CaptureResult result = HandlerHarness::capture(CaptureKind::window);
-    h.handler()(result);
+    auto handler = h.handler();
+    handler(result);
+    // The quick action is offered at once, before the record is stored.
+    EXPECT_EQ(h.offeredDisplays, std::vector<quint32> {7});
+    Background::waitForAll();
+    handler(HandlerHarness::capture(CaptureKind::scrolling));
+    Background::waitForAll();
 
     const auto items = h.container->mainContext().fetchScreenshotItems();
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0]->captureKind, "window");
-    EXPECT_EQ(items[0]->pngData, result.pngData);
-    EXPECT_EQ(items[0]->sourceImageData, result.pngData);
-    EXPECT_FALSE(items[0]->strokesData.has_value());
-    EXPECT_EQ(h.saved, 1);
-    EXPECT_EQ(h.offeredDisplays, std::vector<quint32> {7});
+    ASSERT_EQ(items.size(), 2u);
+    QStringList kinds;
+    for (const auto& item : items) {
+        kinds.append(item->captureKind);
+        EXPECT_EQ(item->pngData, result.pngData);
+        EXPECT_EQ(item->sourceImageData, result.pngData);
+        EXPECT_FALSE(item->strokesData.has_value());
+    }
+    kinds.sort();
+    EXPECT_EQ(kinds, (QStringList {QStringLiteral("scrolling"), QStringLiteral("window")}));
+    EXPECT_EQ(h.saved, 2);
+    EXPECT_EQ(h.offeredDisplays, (std::vector<quint32> {7, 7}));
 }
 
-TEST(CaptureResultHandler, FailedSaveIsRolledBackAndNeitherAnnouncedNorOffered)
+TEST(CaptureResultHandler, AFailedSaveIsReportedAndNotAnnouncedWhileTheQuickActionStays)
 {
     HandlerHarness h;
     auto handler = h.handler();
@@ -69,8 +81,11 @@ TEST(CaptureResultHandler, FailedSaveIsRolledBackAndNeitherAnnouncedNorOffered)
     ASSERT_EQ(sqlite3_exec(db, "DROP TABLE ScreenshotItem", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 
+    ConsoleCapture console;
     handler(HandlerHarness::capture(CaptureKind::area));
+    Background::waitForAll();
     EXPECT_EQ(h.saved, 0);
-    EXPECT_TRUE(h.offeredDisplays.empty());
+    EXPECT_TRUE(console.contains(QStringLiteral("Failed to save screenshot: ")));
+    EXPECT_EQ(h.offeredDisplays, std::vector<quint32> {7});
     EXPECT_FALSE(h.container->mainContext().hasChanges());
 }

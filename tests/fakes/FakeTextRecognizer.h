@@ -24,6 +24,23 @@ public:
         return m_lines;
     }
 
+    // Answers every request with `text` (none: no text found), or fails with `failure`.
+    std::optional<QString> text;
+    QString failure;
+    std::optional<QString> recognizeText(const QImage& image, QString* error) override
+    {
+        ++m_requests;
+        m_lastSize = image.size();
+        if (m_hold)
+            m_released.acquire();
+        if (!failure.isEmpty()) {
+            if (error)
+                *error = failure;
+            return std::nullopt;
+        }
+        return text;
+    }
+
     void release() { m_released.release(); }
     int requests() const { return m_requests; }
     QSize lastSize() const { return m_lastSize; }

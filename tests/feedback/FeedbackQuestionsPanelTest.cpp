@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include "platform/ImageEncoding.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,13 +29,10 @@ QImage testImage()
     return image;
 }
 
+// The picture as the program's one PNG encoder writes it.
 QByteArray testPNG()
 {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(testImage());
-    return png;
+    return *ImageEncoding::png(testImage());
 }
 
 class FeedbackQuestionsPanelTest : public ::testing::Test {

@@ -200,6 +200,31 @@ TEST_F(ControllerTest, SavedFiltersDecodeLenientlyAndReReadBeforeWriting)
     EXPECT_EQ(preferences.dataForKey(SavedAppFilters::preferenceKey), QByteArray(R"([["idZ","Z"]])"));
 }
 
+TEST_F(ControllerTest, AHugeSavedListReadsAsTheNewestFiftyDistinctFilters)
+{
+    // 20,000 stored filters, every application saved twice (an older and a newer name).
+    QByteArray json = "[";
+    for (int i = 0; i < 20000; ++i)
+        json += QStringLiteral(R"(%1["id%2","Name%3"])").arg(i ? "," : "").arg(i % 10000).arg(i).toUtf8();
+    json += "]";
+    storeSaved(json);
+    controller().updateCaches();
+    const std::vector<AppFilter>& saved = controller().cachedSavedAppFilters();
+    ASSERT_EQ(saved.size(), size_t(SavedAppFilters::maxCount));
+    EXPECT_EQ(saved.front().bundleID, QStringLiteral("id9950"));
+    EXPECT_EQ(saved.front().name, QStringLiteral("Name19950")); // the newer name of a duplicate
+    EXPECT_EQ(saved.back().bundleID, QStringLiteral("id9999"));
+    // Chips: All, Images, Links and the fifty saved ones (recent applications aside).
+    EXPECT_LE(controller().offeredChips().size(), size_t(4 + SavedAppFilters::maxCount + 8));
+
+    // Saving one more keeps the list at the bound, dropping the oldest.
+    controller().saveAppFilter(QStringLiteral("idNew"), QStringLiteral("New"));
+    const std::vector<AppFilter> stored = SavedAppFilters::load(preferences);
+    ASSERT_EQ(stored.size(), size_t(SavedAppFilters::maxCount));
+    EXPECT_EQ(stored.front().bundleID, QStringLiteral("id9951"));
+    EXPECT_EQ(stored.back().bundleID, QStringLiteral("idNew"));
+}
+
 TEST_F(ControllerTest, RemovingTheActiveSavedFilterReturnsToAll)
 {
     add(EntrySpec {QStringLiteral("a"), QStringLiteral("idA"), QStringLiteral("A")});

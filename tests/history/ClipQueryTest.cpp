@@ -1,4 +1,5 @@
 #include "HistoryTestSupport.h"
+#include "fakes/FakeKeychain.h"
 #include "history/ClipQueryService.h"
 
 #include <sqlite3.h>
@@ -89,12 +90,36 @@ TEST_F(ClipQueryTest, LargeTextsOpenInParallelWithTheSameResult)
     }
 }
 
+TEST_F(ClipQueryTest, ApplicationNamesAreOneCappedLineWithoutDirectionControls)
+{
+    EntrySpec spec(QStringLiteral("text"));
+    spec.appName = QStringLiteral("Evil\u202Etxt.exe\nSecond line\u2066") + QString(1 << 20, QLatin1Char('n'));
+    const ClipItemViewModel model(add(spec));
+    EXPECT_TRUE(model.appName.startsWith(QStringLiteral("Eviltxt.exe Second line")));
+    EXPECT_LE(model.appName.size(), ClipItem::maxAppNameCharacters);
+    EXPECT_GT(model.appName.size(), ClipItem::maxAppNameCharacters - 4);
+    EXPECT_FALSE(model.appName.contains(QChar(0x202E)));
+}
+
 TEST_F(ClipQueryTest, UnreadableSealAndFailedFetchGiveEmptyResults)
 {
     const ClipItemPtr item = add(QStringLiteral("secret"));
     item->encryptedSearchIndex = QByteArray(60, 'x');
     const ClipItemViewModel unreadable(item);
-    EXPECT_EQ(unreadable.previewText, "[No text preview]");
+    EXPECT_EQ(unreadable.previewText, "[Sealed text cannot be opened]");
+    EXPECT_EQ(unreadable.textProblem, ClipItemViewModel::TextProblem::cannotBeOpened);
+    EXPECT_TRUE(unreadable.searchIndex().isEmpty());
+
+    // Sealed well, but the keychain with the key is locked: the row says so.
+    const ClipItemPtr sealed = add(QStringLiteral("locked away"));
+    FakeKeychain lockedKeychain;
+    ClipboardCryptoService locked(lockedKeychain);
+    sealed->sealer = &locked;
+    const ClipItemViewModel hidden(sealed);
+    EXPECT_EQ(hidden.previewText, "[Sealed text hidden: keychain locked]");
+    EXPECT_EQ(hidden.textProblem, ClipItemViewModel::TextProblem::keychainLocked);
+    // An entry without any text is no problem.
+    EXPECT_EQ(modelOf(QString()).textProblem, ClipItemViewModel::TextProblem::none);
 
     // Another connection takes the table away under the main context.
     sqlite3* other = nullptr;

@@ -14,6 +14,7 @@
 
 #include <QDrag>
 #include <QMenu>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
@@ -327,6 +328,33 @@ TEST_F(ClipRowTest, DragCarriesEveryRepresentationBeyondFourPixels)
     const QImage slab = ClipDragSourceView::dragImage(QSize(100, 40), 1).toImage();
     EXPECT_EQ(qAlpha(slab.pixel(50, 20)), qRound(255 * 0.6));
     EXPECT_EQ(qAlpha(slab.pixel(0, 0)), 0); // rounded corner
+}
+
+TEST_F(ClipRowTest, OwnDragsAreRefusedByTheProgramsFieldsOtherProgramsDropsAreTaken)
+{
+    QLineEdit field;
+    field.resize(200, 30);
+    const auto dropInto = [&](QMimeData* mime) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&field, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&field, &drop);
+        return enter.isAccepted() || drop.isAccepted();
+    };
+    X11Pasteboard desktop(":no-such-display-for-quorvel"); // the desktop's formats for a drag
+    Pasteboard::setShared(&desktop);
+    std::unique_ptr<QMimeData> own(ClipDragSourceView::makeMimeData(makeTextEntry(QStringLiteral("our clip"))));
+    Pasteboard::setShared(nullptr);
+    ASSERT_TRUE(own->hasText());
+    EXPECT_TRUE(ClipDragSourceView::isOwnDrag(own.get()));
+    EXPECT_FALSE(dropInto(own.get()));
+    EXPECT_TRUE(field.text().isEmpty());
+
+    QMimeData other; // a drag of another program
+    other.setText(QStringLiteral("from elsewhere"));
+    EXPECT_FALSE(ClipDragSourceView::isOwnDrag(&other));
+    EXPECT_TRUE(dropInto(&other));
+    EXPECT_EQ(field.text(), QStringLiteral("from elsewhere"));
 }
 
 TEST_F(ClipRowTest, PicturesOfEveryKind)

@@ -160,3 +160,34 @@ TEST_F(EdgeRevealTest, PanelsOpenedOtherwiseOrUsedStayOpen)
     EXPECT_FALSE(visible);
     EXPECT_EQ(shows, 3);
 }
+
+TEST(EdgeTabPaintingTest, ShadowWhereComposedOpaqueShapedColoursWithout)
+{
+    const auto paint = [](HistoryEdgeTabPanel& tab) {
+        QImage image(tab.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        tab.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    };
+    // Composed: the window has room for the shadow on the left, top and bottom; the tab stays
+    // flush right and centred, and only the tab is its shape.
+    HistoryEdgeTabPanel composed(true);
+    ASSERT_TRUE(composed.hasShadow());
+    EXPECT_EQ(composed.size(), QSize(16 + 10, 90 + 20));
+    EXPECT_EQ(composed.originFor(QRect(0, 0, 1280, 800)), QPoint(1280 - 26, 400 - 45 - 10));
+    EXPECT_EQ(composed.tabRegion().boundingRect(), QRect(10, 10, 16, 90));
+    const QImage withShadow = paint(composed);
+    EXPECT_GT(qAlpha(withShadow.pixel(6, 55)), 0) << "no shadow beside the tab";
+    EXPECT_LT(qAlpha(withShadow.pixel(6, 55)), 60);
+    EXPECT_EQ(qAlpha(withShadow.pixel(0, 0)), 0);
+    EXPECT_NEAR(qAlpha(withShadow.pixel(16, 30)), qRound(0.55 * 255), 2); // the tab, translucent
+
+    // Without a compositor: just the tab, opaque in the mixed colours (dark grey, not black).
+    HistoryEdgeTabPanel plain(false);
+    EXPECT_FALSE(plain.hasShadow());
+    EXPECT_EQ(plain.size(), QSize(16, 90));
+    const QImage opaque = paint(plain);
+    EXPECT_EQ(opaque.pixelColor(8, 20), HistoryEdgeTabPanel::opaqueFill());
+    EXPECT_GT(HistoryEdgeTabPanel::opaqueFill().red(), 20);
+    EXPECT_GT(HistoryEdgeTabPanel::opaqueChevron().red(), 190);
+}

@@ -83,8 +83,17 @@ TEST_F(FilterBarTest, ChipsFollowTheControllerInOrderWithTheActiveOneMarked)
     FilterChip* firefox = chipNamed(bar, "Firefox");
     EXPECT_EQ(firefox->chipOpacity(), 0.7);
     EXPECT_EQ(firefox->contentColor(), Theme::secondaryText());
+    FilterChip* all = chipNamed(bar, "All");
     QTest::mouseClick(firefox, Qt::LeftButton);
-    firefox = chipNamed(bar, "Firefox");
+    // The same chips change state, fading over 0.15 s.
+    EXPECT_EQ(chipNamed(bar, "Firefox"), firefox);
+    EXPECT_TRUE(firefox->isActive());
+    EXPECT_LT(firefox->activeProgress(), 1.0);
+    QTest::qWait(FilterChip::transitionMs / 2);
+    EXPECT_GT(firefox->activeProgress(), 0.0);
+    EXPECT_LT(all->activeProgress(), 1.0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return firefox->activeProgress() == 1.0; }, 1000));
+    EXPECT_EQ(all->activeProgress(), 0.0);
     EXPECT_EQ(firefox->chipOpacity(), 1.0);
     EXPECT_EQ(firefox->contentColor(), Theme::accent());
 

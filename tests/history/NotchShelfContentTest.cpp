@@ -146,6 +146,45 @@ TEST_F(ShelfContentTest, EmptyTextsAndSearch)
     EXPECT_EQ(view->cards().size(), 2);
 }
 
+TEST_F(ShelfContentTest, SearchingAShownShelfShowsTheMatchingCardsAndClearingBringsAllBack)
+{
+    addText(QStringLiteral("release checklist"));
+    addText(QStringLiteral("beta"));
+    auto view = makeView();
+    view->show();
+    QCoreApplication::processEvents();
+    const auto shownCards = [&] {
+        int shown = 0;
+        for (NotchShelfItemCard* card : view->cards()) {
+            const QRect inRow = card->geometry();
+            if (card->isVisible() && card->parentWidget()->rect().contains(inRow))
+                ++shown;
+        }
+        return shown;
+    };
+    ASSERT_EQ(shownCards(), 2);
+    emit view->searchBar()->textChanged(QStringLiteral("checklist"));
+    queue.advance(ClipHistoryController::searchDebounce);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->cards().size(), 1);
+    EXPECT_EQ(shownCards(), 1);
+    emit view->searchBar()->textChanged(QString());
+    queue.advance(ClipHistoryController::searchDebounce);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shownCards(), 2);
+}
+
+TEST_F(ShelfContentTest, CardAgesAreSetAnewWhileTheShelfShows)
+{
+    addText(QStringLiteral("alpha")); // a minute old
+    auto view = makeView();
+    NotchShelfItemCard* card = view->cards().first();
+    EXPECT_EQ(card->ageText(), QStringLiteral("1 min. ago"));
+    view->refreshAges(QDateTime::currentDateTimeUtc().addSecs(10 * 60));
+    EXPECT_EQ(card->ageText(), QStringLiteral("11 min. ago"));
+    EXPECT_LE(NotchShelfContentView::ageRefreshMs, 30000);
+}
+
 TEST_F(ShelfContentTest, PasteGoesToTheLastForeignApplicationAndCopyOnlyCopies)
 {
     const RunningApplication editor {QStringLiteral("org.example.editor"), QStringLiteral("Editor"), 1234, 77};

@@ -30,6 +30,21 @@ TEST(DisplayIdentifierTest, EdidWhereValidElseOutputName)
     EXPECT_EQ(DisplayList::identifierFor(QByteArray(), QString()), QString());
 }
 
+TEST(DisplayIdentifierTest, TwoMonitorsWithoutSerialNumbersStayApart)
+{
+    QByteArray edid = QByteArray::fromHex("00ffffffffffff00") + QByteArray(120, '\0');
+    edid[8] = 0x10; // vendor, no serial number at all
+    const QString left = DisplayList::identifierFor(edid, QStringLiteral("DP-1"));
+    const QString right = DisplayList::identifierFor(edid, QStringLiteral("DP-2"));
+    EXPECT_NE(left, right);
+    EXPECT_EQ(DisplayList::identifierFor(edid, QStringLiteral("DP-1")), left);
+    // A serial number in a text descriptor (type 0xFF) counts as one: the port no longer matters.
+    edid[54 + 3] = char(0xFF);
+    edid.replace(54 + 5, 4, "A123");
+    EXPECT_EQ(DisplayList::identifierFor(edid, QStringLiteral("DP-1")),
+        DisplayList::identifierFor(edid, QStringLiteral("DP-2")));
+}
+
 TEST(DisplayIdentifierTest, MainDisplayIsThePrimaryElseTheFirst)
 {
     struct Displays : DisplayList {

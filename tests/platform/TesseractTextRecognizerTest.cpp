@@ -38,3 +38,44 @@ TEST(TesseractTextRecognizer, FindsTheTextLinesOfARenderedImage)
     }
     EXPECT_TRUE(recognizer.textLineRects(QImage()).empty());
 }
+
+namespace {
+
+// A German and an English paragraph in small interface text (13 pixels), dark on light.
+QImage interfaceParagraphs(int pixelSize)
+{
+    QImage image(620, 150, QImage::Format_RGB32);
+    image.fill(QColor(246, 246, 246));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(QColor(30, 30, 30));
+    painter.drawText(QPointF(12, 30), QStringLiteral("Die Größe der Übersicht lässt sich später ändern."));
+    painter.drawText(QPointF(12, 50), QStringLiteral("Öffne die Einstellungen für weitere Optionen."));
+    painter.drawText(QPointF(12, 95), QStringLiteral("Please restart the application to apply"));
+    painter.drawText(QPointF(12, 115), QStringLiteral("the new keyboard shortcuts."));
+    return image;
+}
+
+}
+
+TEST(TesseractTextRecognizer, ReadsTheWordsOfSmallGermanAndEnglishText)
+{
+    TesseractTextRecognizer recognizer;
+    QString error;
+    const std::optional<QString> text = recognizer.recognizeText(interfaceParagraphs(13), &error);
+    ASSERT_TRUE(text.has_value()) << error.toStdString();
+    for (const char* word : {"Größe", "Übersicht", "lässt", "später", "ändern", "Öffne", "Einstellungen", "Please",
+             "restart", "application", "keyboard", "shortcuts"})
+        EXPECT_TRUE(text->contains(QString::fromUtf8(word))) << word << " in " << text->toStdString();
+    EXPECT_FALSE(text->endsWith(QLatin1Char('\n')));
+
+    // No text: nothing, and no error.
+    QImage blank(400, 200, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    error.clear();
+    EXPECT_EQ(recognizer.recognizeText(blank, &error), std::nullopt);
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(recognizer.recognizeText(QImage(), &error), std::nullopt);
+}

@@ -29,3 +29,16 @@ TEST(Unicode, DecodesOneCodePointAndRefusesMalformedSequences)
              "\xC3\x28"})
         EXPECT_EQ(decode(malformed), std::nullopt) << QByteArray(malformed).toHex().toStdString();
 }
+
+TEST(Unicode, SingleLinesAreCappedAndCannotReorderOrBreakTheirSurroundings)
+{
+    EXPECT_EQ(Unicode::singleLine(QStringLiteral("Kate"), 128), QStringLiteral("Kate"));
+    // Direction overrides and isolates go; line breaks, tabs and other controls become blanks.
+    EXPECT_EQ(Unicode::singleLine(QStringLiteral("a\u202Eb\u2067c\u200Fd"), 128), QStringLiteral("abcd"));
+    EXPECT_EQ(Unicode::singleLine(QStringLiteral("one\r\ntwo\nthree\u2028four\tfive"), 128),
+        QStringLiteral("one two three four five"));
+    // Capped in user-perceived characters, never inside one.
+    EXPECT_EQ(Unicode::singleLine(QStringLiteral("e\u0301e\u0301e\u0301"), 2), QStringLiteral("e\u0301e\u0301"));
+    const QString huge(8 << 20, QLatin1Char('x'));
+    EXPECT_EQ(Unicode::singleLine(huge, 128).size(), 128);
+}

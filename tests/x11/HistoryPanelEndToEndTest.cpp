@@ -12,6 +12,7 @@
 #include "history/HistoryPanel.h"
 #include "history/HistoryView.h"
 #include "history/ImageDecoding.h"
+#include "history/SearchBar.h"
 #include "history/QuickLookPanelManager.h"
 #include "history/WindowManager.h"
 #include "platform/Dispatch.h"
@@ -26,6 +27,8 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QLineEdit>
+#include <QProcess>
 #include <QScreen>
 #include <deque>
 #include <gtest/gtest.h>
@@ -244,6 +247,39 @@ TEST_F(HistoryPanelEndToEndTest, DragOfARowDeliversItsTextAndPng)
         << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("dropimage:64x48"))) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("drop:image/png:%1").arg(png.size())));
+}
+
+TEST_F(HistoryPanelEndToEndTest, ARowDroppedOnThePanelsOwnSearchFieldIsRefused)
+{
+    copyItems({{QStringLiteral("public.utf8-plain-text"), "dragged onto ourselves"}});
+    other.reset();
+    ASSERT_TRUE(openWithHotkey());
+    ASSERT_TRUE(waitUntil([&] { return !view()->list()->visibleRows().isEmpty(); }));
+    ClipRowView* row = view()->list()->visibleRows().first();
+    QLineEdit* field = view()->searchBar()->field();
+    const QPoint from = row->mapToGlobal(QPoint(60, row->height() / 2));
+    const QPoint to = field->mapToGlobal(field->rect().center());
+    bool ended = false;
+    const QString script = QStringLiteral(
+        "xdotool mousemove %1 %2 sleep 0.3 mousedown 1 sleep 0.2 mousemove %3 %4 sleep 0.2 "
+        "mousemove %5 %6 sleep 0.3 mousemove %7 %8 sleep 0.5 mouseup 1")
+                               .arg(from.x())
+                               .arg(from.y())
+                               .arg(from.x() + 10)
+                               .arg(from.y() - 10)
+                               .arg((from.x() + to.x()) / 2)
+                               .arg((from.y() + to.y()) / 2)
+                               .arg(to.x())
+                               .arg(to.y());
+    QProcess drag;
+    drag.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+    ASSERT_TRUE(waitUntil([&] {
+        ended = drag.state() == QProcess::NotRunning;
+        return ended;
+    }, 10000));
+    spin(300);
+    EXPECT_TRUE(field->text().isEmpty()) << "the search field took our own clip: " << field->text().toStdString();
+    EXPECT_EQ(listed().size(), 1); // and the list was not filtered by it
 }
 
 TEST_F(HistoryPanelEndToEndTest, FrameIsKeptAcrossARestart)

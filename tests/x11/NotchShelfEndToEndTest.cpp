@@ -283,3 +283,71 @@ TEST_F(NotchShelfEndToEndTest, EdgeTabRevealsAndClosesTheHistoryPanel)
     spin(800);
     EXPECT_TRUE(windows->isVisible());
 }
+
+TEST_F(NotchShelfEndToEndTest, SearchTypedIntoTheShelfShowsTheMatchingCards)
+{
+    addSamples();
+    prefs->set(NotchShelfWindowManager::enabledKey, true);
+    shelf.setEnabled(true);
+    ASSERT_TRUE(shelf.panel());
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
+    ASSERT_TRUE(waitUntil([&] { return shelf.isExpanded() && content() && content()->cards().size() == 4; }));
+    const QPoint field = content()->searchBar()->mapToGlobal(content()->searchBar()->rect().center());
+    ASSERT_TRUE(moveTo(field.x(), field.y()));
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return shelf.panel()->isActiveWindow(); }));
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("checklist")}));
+    // One card, on screen: its tile is lighter than the shelf's black.
+    const auto shown = [&](int count) {
+        return waitUntil([&] {
+            const QList<NotchShelfItemCard*> cards = content()->cards();
+            if (cards.size() != count)
+                return false;
+            for (NotchShelfItemCard* card : cards) {
+                const QPoint centre = card->mapToGlobal(QPoint(card->width() / 2, card->height() - 12));
+                if (!card->isVisible() || qGray(grabScreen(QRect(centre, QSize(1, 1))).pixel(0, 0)) < 8)
+                    return false;
+            }
+            return true;
+        });
+    };
+    EXPECT_TRUE(shown(1)) << "the matching card is not shown";
+    EXPECT_TRUE(content()->emptyText().isEmpty());
+    const QImage searched = grabScreen(panelFrame());
+    EXPECT_TRUE(searched.save(artifact(QStringLiteral("notch_shelf_search_x11.png"))));
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("BackSpace")}));
+    EXPECT_TRUE(shown(4)) << "clearing the search did not bring every card back";
+}
+
+TEST_F(NotchShelfEndToEndTest, EdgeTabIsDrawnShapedInItsOwnColoursWithoutACompositor)
+{
+    ForeignWindow backdrop("backdrop", "Backdrop", 4321, false);
+    ASSERT_TRUE(moveTo(300, 400));
+    spin(200);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect expected(screen.right() + 1 - 16, screen.center().y() + 1 - 45, 16, 90);
+    const QImage before = grabScreen(expected);
+    HistoryEdgeRevealController edge(&displays, &shapes, notifications, DispatchQueue::main(),
+        {[this] { return windows->isVisible(); }, [this] { windows->showHistoryWindow(); },
+            [this] { windows->hideHistoryWindow(); }, [this]() -> QWidget* { return windows->historyPanel(); }},
+        &x11CompositingManagerRunning);
+    edge.setEnabled(true);
+    ASSERT_EQ(edge.panels().size(), 1);
+    spin(300);
+    const QRect tab = edge.panels().first()->geometry();
+    ASSERT_EQ(tab, expected);
+    const QImage drawn = grabScreen(tab);
+    const QImage around = grabScreen(tab.adjusted(-40, -20, 0, 20));
+    EXPECT_TRUE(around.scaled(around.size() * 4).save(artifact(QStringLiteral("edge_tab_no_compositor_x11.png"))));
+    // The rounded corners show the desktop below; the tab is its dark grey, the chevron light.
+    EXPECT_EQ(drawn.pixel(0, 0), before.pixel(0, 0));
+    EXPECT_EQ(drawn.pixel(0, 89), before.pixel(0, 89));
+    EXPECT_EQ(drawn.pixelColor(8, 20), HistoryEdgeTabPanel::opaqueFill());
+    EXPECT_EQ(drawn.pixelColor(15, 70), HistoryEdgeTabPanel::opaqueFill());
+    int light = 0;
+    for (int y = 38; y < 52; ++y)
+        for (int x = 4; x < 12; ++x)
+            light += qGray(drawn.pixel(x, y)) > 150 ? 1 : 0;
+    EXPECT_GT(light, 6) << "no chevron";
+}

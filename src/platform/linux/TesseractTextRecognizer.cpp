@@ -48,6 +48,40 @@ tesseract::TessBaseAPI* engineFor(const std::string& languages)
     return t_engine.api.get();
 }
 
+// The image as a grey page: transparent pixels count as white, the usual page background.
+QImage grayPage(const QImage& image)
+{
+    QImage page(image.size(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        source.setDevicePixelRatio(1);
+        for (int y = 0; y < page.height(); ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+            auto* out = reinterpret_cast<QRgb*>(page.scanLine(y));
+            for (int x = 0; x < page.width(); ++x) {
+                const QRgb p = in[x];
+                const int back = 255 - qAlpha(p);
+                out[x] = qRgb(qRed(p) + back, qGreen(p) + back, qBlue(p) + back);
+            }
+        }
+    }
+    return page.convertToFormat(QImage::Format_Grayscale8);
+}
+
+// Interface text is small for the recogniser (an x-height of 6 or 7 pixels at scale 1, where it
+// reads best from about 20): small images are enlarged three times, medium ones twice, while large
+// ones (a whole 4K screen) stay as they are so that recognition stays within seconds.
+int upscaleFactor(QSize size)
+{
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (pixels <= 1'500'000)
+        return 3;
+    if (pixels <= 6'000'000)
+        return 2;
+    return 1;
+}
+
 } // namespace
 
 TesseractTextRecognizer::TesseractTextRecognizer(QString languages)
@@ -64,23 +98,7 @@ std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
     if (!api)
         return lines;
 
-    // Transparent pixels count as white, the usual page background.
-    QImage page(image.size(), QImage::Format_RGB32);
-    page.fill(Qt::white);
-    {
-        QImage source = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        source.setDevicePixelRatio(1);
-        for (int y = 0; y < page.height(); ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-            auto* out = reinterpret_cast<QRgb*>(page.scanLine(y));
-            for (int x = 0; x < page.width(); ++x) {
-                const QRgb p = in[x];
-                const int back = 255 - qAlpha(p);
-                out[x] = qRgb(qRed(p) + back, qGreen(p) + back, qBlue(p) + back);
-            }
-        }
-    }
-    const QImage gray = page.convertToFormat(QImage::Format_Grayscale8);
+    const QImage gray = grayPage(image);
     api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, static_cast<int>(gray.bytesPerLine()));
     api->SetSourceResolution(96);
     if (api->Recognize(nullptr) != 0) {
@@ -106,4 +124,36 @@ std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
     }
     api->Clear();
     return lines;
+}
+
+std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& image, QString* error)
+{
+    if (image.isNull() || image.width() < 3 || image.height() < 3)
+        return std::nullopt;
+    tesseract::TessBaseAPI* api = engineFor(m_languages.toStdString());
+    if (!api) {
+        if (error)
+            *error = QStringLiteral("the text models %1 could not be loaded").arg(m_languages);
+        return std::nullopt;
+    }
+    QImage gray = grayPage(image);
+    const int factor = upscaleFactor(gray.size());
+    if (factor > 1)
+        gray = gray.scaled(gray.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, static_cast<int>(gray.bytesPerLine()));
+    api->SetSourceResolution(96 * factor);
+    std::unique_ptr<char[]> text(api->GetUTF8Text());
+    api->Clear();
+    if (!text) {
+        if (error)
+            *error = QStringLiteral("Tesseract could not read the image");
+        return std::nullopt;
+    }
+    // Tesseract ends its transcript with line breaks of its own.
+    QString result = QString::fromUtf8(text.get());
+    while (!result.isEmpty() && result.back().isSpace())
+        result.chop(1);
+    if (result.trimmed().isEmpty())
+        return std::nullopt;
+    return result;
 }

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-// Text lines through Tesseract with the English and German models, one engine per worker thread
+// Text lines and text through Tesseract with the English and German models, one engine per worker thread
 // (an engine is not safe to share), created on that thread's first request.
 class TesseractTextRecognizer final : public TextRecognizer {
 public:
@@ -11,6 +11,8 @@ public:
     explicit TesseractTextRecognizer(QString languages = QStringLiteral("eng+deu"));
 
     std::vector<QRectF> textLineRects(const QImage& image) override;
+    // Enlarges small images first: interface text is too small for the recogniser as it is.
+    std::optional<QString> recognizeText(const QImage& image, QString* error = nullptr) override;
 
 private:
     QString m_languages;

@@ -1,0 +1,83 @@
+#include "gallery/CardPainting.h"
+
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+QColor white(qreal opacity)
+{
+    QColor color = Theme::text();
+    color.setAlphaF(opacity);
+    return color;
+}
+}
+
+namespace CardPainting {
+
+int cardHeight(int pictureHeight)
+{
+    return padding + pictureHeight + gap + QFontMetrics(Theme::labelFont(11)).height() + padding;
+}
+
+QRect pictureBand(const QRect& card, int pictureHeight)
+{
+    return QRect(card.left() + padding, card.top() + padding, std::max(0, card.width() - 2 * padding), pictureHeight);
+}
+
+QRect pictureFrame(const QRect& card, int pictureHeight)
+{
+    return pictureBand(card, pictureHeight).adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset);
+}
+
+QSize pictureSize(int cardWidth, int pictureHeight, qreal devicePixelRatio)
+{
+    const QRect frame = pictureFrame(QRect(0, 0, cardWidth, cardHeight(pictureHeight)), pictureHeight);
+    return (QSizeF(frame.size()) * devicePixelRatio).toSize().expandedTo(QSize(1, 1));
+}
+
+void paint(QPainter& painter, const QRect& card, int pictureHeight, const QImage& picture,
+    const QString& placeholderSymbol, const QString& date)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(white(0.03));
+    painter.drawRoundedRect(QRectF(card), 10, 10);
+
+    const QRect band = pictureBand(card, pictureHeight);
+    QPainterPath bandShape;
+    bandShape.addRoundedRect(QRectF(band), 8, 8);
+    painter.fillPath(bandShape, white(0.05));
+    const QRect frame = pictureFrame(card, pictureHeight);
+    if (!picture.isNull()) {
+        const QSizeF shown = QSizeF(picture.size()).scaled(QSizeF(frame.size()), Qt::KeepAspectRatio);
+        QRectF target(QPointF(), shown);
+        target.moveCenter(QRectF(frame).center());
+        painter.setClipPath(bandShape);
+        painter.drawImage(target, picture);
+        painter.setClipping(false);
+    } else if (!placeholderSymbol.isEmpty()) {
+        QColor faint = Theme::secondaryText();
+        faint.setAlphaF(faint.alphaF() * 0.4);
+        const int size = std::min(28, std::max(8, std::min(frame.width(), frame.height())));
+        const QPixmap symbol = Symbols::pixmap(placeholderSymbol, size, faint);
+        QRect at(QPoint(), QSize(size, size));
+        at.moveCenter(frame.center());
+        painter.drawPixmap(at, symbol);
+    }
+
+    const QFont font = Theme::labelFont(11);
+    painter.setFont(font);
+    painter.setPen(Theme::secondaryText());
+    const QRect line(band.left(), band.bottom() + 1 + gap, band.width(), QFontMetrics(font).height());
+    painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(font).elidedText(date, Qt::ElideRight, line.width()));
+    painter.restore();
+}
+
+}

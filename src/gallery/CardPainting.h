@@ -1,0 +1,26 @@
+#pragma once
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+class QPainter;
+
+// The look both cards share: a rounded card (radius 10, white at 3 %) padded by 8, the picture on
+// a rounded band (radius 8, white at 5 %) with the image fitted 6 inside it or a faint symbol, and
+// below it, 6 apart, the relative date in "Avenir Next" 11 in the secondary colour.
+namespace CardPainting {
+constexpr int padding = 8;
+constexpr int gap = 6;
+constexpr int pictureInset = 6;
+
+// The card's height for a picture band of this height.
+int cardHeight(int pictureHeight);
+// Where the band lies in a card of this rectangle.
+QRect pictureBand(const QRect& card, int pictureHeight);
+// Where the image is fitted: the band less its inset.
+QRect pictureFrame(const QRect& card, int pictureHeight);
+// The size (device pixels) a picture is decoded at for a card of this width.
+QSize pictureSize(int cardWidth, int pictureHeight, qreal devicePixelRatio);
+void paint(QPainter& painter, const QRect& card, int pictureHeight, const QImage& picture,
+    const QString& placeholderSymbol, const QString& date);
+}

@@ -1,0 +1,119 @@
+#include "gallery/RecordingCard.h"
+
+#include "gallery/CardFormat.h"
+#include "gallery/CardMenu.h"
+#include "gallery/CardPainting.h"
+#include "gallery/GalleryRecords.h"
+#include "gallery/RecordingQuickLook.h"
+#include "platform/Background.h"
+#include "platform/FileRevealer.h"
+#include "platform/Workspace.h"
+#include "store/RecordingStorage.h"
+#include "ui/Theme.h"
+
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+
+RecordingCard::RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent)
+    : QWidget(parent)
+    , m_item(std::move(item))
+    , m_onDelete(std::move(onDelete))
+{
+    setCursor(Qt::PointingHandCursor);
+}
+
+int RecordingCard::heightForWidth(int) const
+{
+    return CardPainting::cardHeight(pictureHeight);
+}
+
+QSize RecordingCard::sizeHint() const
+{
+    return QSize(180, heightForWidth(180));
+}
+
+std::optional<QString> RecordingCard::badgeText() const
+{
+    return CardFormat::duration(m_item->durationSeconds);
+}
+
+void RecordingCard::paintEvent(QPaintEvent*)
+{
+    m_picture.request(this, pictureHeight, [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; });
+    QPainter painter(this);
+    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
+        m_picture.failed() ? QStringLiteral("video") : QString(),
+        CardFormat::relativeDate(m_item->timestamp, QDateTime::currentDateTimeUtc()));
+
+    // The duration over the band's bottom trailing corner, 6 in from its edges.
+    const std::optional<QString> badge = badgeText();
+    if (!badge)
+        return;
+    const QFont font = Theme::labelFont(11);
+    const QFontMetrics metrics(font);
+    const QRect band = CardPainting::pictureBand(rect(), pictureHeight);
+    const QSize size(metrics.horizontalAdvance(*badge) + 10, metrics.height() + 4);
+    const QRect at(band.right() + 1 - 6 - size.width(), band.bottom() + 1 - 6 - size.height(), size.width(),
+        size.height());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, int(255 * 0.55)));
+    painter.drawRoundedRect(QRectF(at), 4, 4);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(at, Qt::AlignCenter, *badge);
+}
+
+void RecordingCard::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+}
+
+void RecordingCard::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click)
+        play();
+}
+
+void RecordingCard::play()
+{
+    RecordingQuickLook::open(GalleryRecords::moviePath(m_item->fileName));
+}
+
+void RecordingCard::reveal()
+{
+    const QString path = GalleryRecords::moviePath(m_item->fileName);
+    const QString folder = RecordingStorage::recordingsDirectory();
+    if (path.isEmpty() || !FileRevealer::isShared()) {
+        Workspace::shared().openURL(QUrl::fromLocalFile(folder));
+        return;
+    }
+    // The file manager may take a moment to start; the folder opens when none answers.
+    Background::run(
+        this, [path] { return FileRevealer::shared().showItems({path}); },
+        [folder](bool shown) {
+            if (!shown)
+                Workspace::shared().openURL(QUrl::fromLocalFile(folder));
+        });
+}
+
+QMenu* RecordingCard::makeContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->addAction(QStringLiteral("Abspielen"), this, &RecordingCard::play);
+    menu->addAction(QStringLiteral("Im Dateimanager zeigen"), this, &RecordingCard::reveal);
+    CardMenu::addDeleteEntry(menu, m_onDelete);
+    return menu;
+}
+
+void RecordingCard::contextMenuEvent(QContextMenuEvent* event)
+{
+    CardMenu::popUp(makeContextMenu(this), event->globalPos());
+}

@@ -1,0 +1,167 @@
+#include "gallery/ScreenshotCard.h"
+
+#include "capture/ScreenshotCaptureService.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "editor/AnnotationWindowManager.h"
+#include "gallery/CardFormat.h"
+#include "gallery/CardMenu.h"
+#include "gallery/CardPainting.h"
+#include "gallery/GalleryRecords.h"
+#include "platform/Background.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Pasteboard.h"
+#include "platform/PasteboardTypes.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <chrono>
+
+ScreenshotCard::ScreenshotCard(
+    std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete, QWidget* parent)
+    : ImageDragSourceView(parent)
+    , m_container(std::move(container))
+    , m_item(item)
+    , m_onDelete(std::move(onDelete))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setCursor(Qt::PointingHandCursor);
+    setRenderImage([this] { return renderForDrag(); });
+    setOnTap([this] { editAgain(); });
+}
+
+int ScreenshotCard::heightForWidth(int) const
+{
+    return CardPainting::cardHeight(pictureHeight);
+}
+
+QSize ScreenshotCard::sizeHint() const
+{
+    return QSize(400, heightForWidth(400));
+}
+
+void ScreenshotCard::reloadThumbnail()
+{
+    m_picture.reset();
+    update();
+}
+
+void ScreenshotCard::paintEvent(QPaintEvent*)
+{
+    m_picture.request(this, pictureHeight, [container = m_container, id = m_item.persistentID] {
+        const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
+        return record ? record->pngData : QByteArray();
+    });
+    QPainter painter(this);
+    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
+        m_picture.failed() ? QStringLiteral("photo") : QString(),
+        CardFormat::relativeDate(m_item.timestamp, QDateTime::currentDateTimeUtc()));
+}
+
+// Only the primary button presses, drags and taps; the secondary one opens the menu.
+void ScreenshotCard::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        ImageDragSourceView::mousePressEvent(event);
+}
+
+void ScreenshotCard::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        ImageDragSourceView::mouseReleaseEvent(event);
+}
+
+std::optional<ImageDragSourceView::Rendered> ScreenshotCard::renderForDrag()
+{
+    // A PNG that does not decode is not dragged; the picture under the pointer is the card's own.
+    if (m_picture.image().isNull())
+        return std::nullopt;
+    const std::shared_ptr<ModelContainer> container = m_container.lock();
+    const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
+    if (!record)
+        return std::nullopt;
+    return Rendered::ready(record->pngData, m_picture.image());
+}
+
+QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->addAction(QStringLiteral("Kopieren"), this, &ScreenshotCard::copyToClipboard);
+    menu->addAction(QStringLiteral("Bearbeiten"), this, &ScreenshotCard::editAgain);
+    menu->addAction(QStringLiteral("Text extrahieren"), this, &ScreenshotCard::extractText);
+    const std::shared_ptr<ModelContainer> container = m_container.lock();
+    const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
+    if (record && record->strokesData && record->sourceImageData)
+        menu->addAction(QStringLiteral("Auf Original zurücksetzen"), this, &ScreenshotCard::resetToOriginal);
+    CardMenu::addDeleteEntry(menu, m_onDelete);
+    return menu;
+}
+
+void ScreenshotCard::contextMenuEvent(QContextMenuEvent* event)
+{
+    CardMenu::popUp(makeContextMenu(this), event->globalPos());
+}
+
+void ScreenshotCard::withSourceImage(std::function<void(QImage)> then)
+{
+    Background::run(
+        this,
+        [container = m_container, id = m_item.persistentID] {
+            const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
+            if (!record)
+                return QImage();
+            return ThumbnailLoader::decodeFitting(
+                record->sourceImageData ? *record->sourceImageData : record->pngData, QSize());
+        },
+        [then = std::move(then)](QImage image) {
+            if (!image.isNull())
+                then(std::move(image));
+        });
+}
+
+void ScreenshotCard::editAgain()
+{
+    withSourceImage([this](QImage image) {
+        const std::shared_ptr<ModelContainer> container = m_container.lock();
+        const ScreenshotItemPtr record
+            = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
+        if (record)
+            AnnotationWindowManager::shared().present(image, record, nullptr);
+    });
+}
+
+void ScreenshotCard::copyToClipboard()
+{
+    const std::shared_ptr<ModelContainer> container = m_container.lock();
+    const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
+    if (!record)
+        return;
+    // Our own write is not recorded by the clipboard monitor as a new entry.
+    ClipboardSuspension::shared().suspendFor(std::chrono::milliseconds(copySuspensionMs));
+    Pasteboard& pasteboard = Pasteboard::shared();
+    pasteboard.clearContents();
+    pasteboard.writeItems({{PasteboardTypes::png, record->pngData}});
+}
+
+void ScreenshotCard::extractText()
+{
+    withSourceImage([this](QImage image) {
+        ScreenshotCaptureService::shared().recognizeText(image, this, [](std::optional<QString> text) {
+            if (!text || text->trimmed().isEmpty())
+                return;
+            Pasteboard& pasteboard = Pasteboard::shared();
+            pasteboard.clearContents();
+            pasteboard.writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
+        });
+    });
+}
+
+void ScreenshotCard::resetToOriginal()
+{
+    const std::shared_ptr<ModelContainer> container = m_container.lock();
+    if (container)
+        GalleryRecords::resetScreenshot(container->mainContext(), NotificationCenter::shared(), m_item.persistentID);
+}

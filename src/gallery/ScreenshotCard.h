@@ -1,0 +1,63 @@
+#pragma once
+#include "editor/ImageDragSourceView.h"
+#include "gallery/CardPicture.h"
+#include "gallery/GalleryItem.h"
+
+#include <QImage>
+#include <functional>
+#include <memory>
+
+class ModelContainer;
+class QMenu;
+
+// One stored screenshot in the gallery: its picture (read and decoded off the main thread at the
+// size shown) and how long ago it was taken. A click opens it in the editor, a drag carries its
+// PNG out; the context menu copies it, opens it in the editor, puts its text on the clipboard,
+// resets it to the untouched capture (only when it has both strokes and that capture) and deletes
+// it through the gallery. The record itself is read when an action needs it, never kept.
+class ScreenshotCard : public ImageDragSourceView {
+    Q_OBJECT
+public:
+    static constexpr int pictureHeight = 220;
+    // How long the clipboard monitor is held off after a copy.
+    static constexpr int copySuspensionMs = 600;
+
+    ScreenshotCard(std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete,
+        QWidget* parent = nullptr);
+
+    const GalleryItem& item() const { return m_item; }
+    // The decoded picture (null until it arrived, or when the stored PNG does not decode).
+    const QImage& thumbnail() const { return m_picture.image(); }
+    bool thumbnailFailed() const { return m_picture.failed(); }
+    // Reads the picture again (after the record's image changed).
+    void reloadThumbnail();
+
+    void editAgain();
+    void copyToClipboard();
+    void extractText();
+    void resetToOriginal();
+
+    // The context menu as it would open now.
+    QMenu* makeContextMenu(QWidget* parent);
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    // Decodes the untouched capture (else the shown PNG) off the main thread, then calls `then`
+    // with it on the main thread; nothing when the record is gone or the bytes do not decode.
+    void withSourceImage(std::function<void(QImage)> then);
+    std::optional<Rendered> renderForDrag();
+
+    std::weak_ptr<ModelContainer> m_container;
+    GalleryItem m_item;
+    std::function<void()> m_onDelete;
+    CardPicture m_picture;
+};

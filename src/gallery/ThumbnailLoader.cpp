@@ -1,0 +1,76 @@
+#include "gallery/ThumbnailLoader.h"
+
+#include "platform/Background.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QImageReader>
+#include <QThread>
+
+namespace {
+constexpr qint64 kMaxDecodedBytes = qint64(256) * 1024 * 1024;
+}
+
+ThumbnailLoader& ThumbnailLoader::shared()
+{
+    static ThumbnailLoader* instance = new ThumbnailLoader();
+    return *instance;
+}
+
+QImage ThumbnailLoader::decodeFitting(const QByteArray& bytes, QSize fitInto)
+{
+    if (bytes.isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize declared = reader.size();
+    if (!declared.isValid() || qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes)
+        return {};
+    if (fitInto.isValid() && !fitInto.isEmpty()
+        && (declared.width() > fitInto.width() || declared.height() > fitInto.height()))
+        reader.setScaledSize(declared.scaled(fitInto, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    QImage image;
+    if (!reader.read(&image))
+        return {};
+    return image;
+}
+
+void ThumbnailLoader::request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done)
+{
+    m_queue.push_back({receiver, std::move(source), fitInto, std::move(done)});
+    startNext();
+}
+
+void ThumbnailLoader::startNext()
+{
+    while (m_running < kMaxRunning && !m_queue.empty()) {
+        Request request = std::move(m_queue.front());
+        m_queue.pop_front();
+        if (!request.receiver)
+            continue;
+        ++m_running;
+        Background::run(
+            this,
+            [source = std::move(request.source), fitInto = request.fitInto] {
+                return decodeFitting(source(), fitInto);
+            },
+            [this, receiver = request.receiver, done = std::move(request.done)](QImage image) {
+                --m_running;
+                if (receiver)
+                    done(std::move(image));
+                startNext();
+            });
+    }
+}
+
+void ThumbnailLoader::waitUntilIdle()
+{
+    while (pending() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (pending() > 0)
+            QThread::msleep(1);
+    }
+}

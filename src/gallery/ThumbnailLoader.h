@@ -1,0 +1,47 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <deque>
+#include <functional>
+
+// Reads and decodes the pictures of the gallery's cards off the main thread, at the size they
+// are shown, so that no card holds the full pixels of its image. At most two pictures are decoded
+// at a time (a 4K screenshot takes 33 MB while it is decoded); requests whose card has gone by
+// the time their turn comes are dropped.
+class ThumbnailLoader : public QObject {
+    Q_OBJECT
+public:
+    // Produces the image bytes; runs on a worker thread.
+    using Source = std::function<QByteArray()>;
+
+    static ThumbnailLoader& shared();
+
+    // Reads `source`, decodes it scaled down to fit `fitInto` (device pixels; never scaled up)
+    // and hands the image to `done` on the main thread while `receiver` lives (a null image when
+    // the bytes do not decode).
+    void request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done);
+
+    // The image of `bytes` scaled down to fit `fitInto`; null when it does not decode or would take
+    // more than 256 MiB of pixels.
+    static QImage decodeFitting(const QByteArray& bytes, QSize fitInto);
+
+    // Runs the event loop until every request made so far has been answered (tests, benchmarks).
+    void waitUntilIdle();
+    int pending() const { return int(m_queue.size()) + m_running; }
+
+private:
+    struct Request {
+        QPointer<QObject> receiver;
+        Source source;
+        QSize fitInto;
+        std::function<void(QImage)> done;
+    };
+    void startNext();
+
+    static constexpr int kMaxRunning = 2;
+    std::deque<Request> m_queue;
+    int m_running = 0;
+};

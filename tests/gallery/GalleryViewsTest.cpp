@@ -1,0 +1,343 @@
+// The gallery grid, the recordings list and their window managers on a seeded store, offscreen:
+// order, deletes followed by every view, the movie file removed after the record, reset, copy,
+// reveal, and the one-window behaviour.
+#include "clipboard/ClipboardSuspension.h"
+#include "fakes/FakeFileRevealer.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakeWorkspace.h"
+#include "gallery/CardGrid.h"
+#include "gallery/RecordingCard.h"
+#include "gallery/RecordingQuickLook.h"
+#include "gallery/RecordingsView.h"
+#include "gallery/RecordingsWindowManager.h"
+#include "gallery/ScreenshotCard.h"
+#include "gallery/ScreenshotsGridView.h"
+#include "gallery/ScreenshotsWindowManager.h"
+#include "gallery/ThumbnailLoader.h"
+#include "platform/Background.h"
+#include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
+#include "store/RecordingStorage.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollArea>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "GalleryTestSupport.h"
+
+using namespace gallerytest;
+using Kind = GalleryItem::Kind;
+
+namespace {
+
+class GalleryViewsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Pasteboard::setShared(&pasteboard);
+        Workspace::setShared(&workspace);
+        FileRevealer::setShared(&revealer);
+    }
+    void TearDown() override
+    {
+        // Cards deleted later and results still on their way are done with before the store goes.
+        Background::waitForAll();
+        ThumbnailLoader::shared().waitUntilIdle();
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    ModelContext& context() { return store.container->mainContext(); }
+    template <typename View> std::unique_ptr<View> shown(QSize size = QSize(640, 480))
+    {
+        auto view = std::make_unique<View>(store.container);
+        view->resize(size);
+        view->show();
+        QApplication::processEvents();
+        return view;
+    }
+    static QStringList actionTexts(QMenu* menu)
+    {
+        QStringList texts;
+        for (QAction* action : menu->actions())
+            texts << (action->isSeparator() ? QStringLiteral("—") : action->text());
+        return texts;
+    }
+    static QColor centreOf(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+
+    MoviesFolder movies;
+    TempStore store;
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+    FakeFileRevealer revealer;
+};
+
+}
+
+TEST_F(GalleryViewsTest, StampsNameRecordsNewestFirstWithoutTheirImages)
+{
+    seedScreenshot(context(), at(10), png(filled(Qt::red)));
+    seedScreenshot(context(), at(30), png(filled(Qt::red)));
+    seedScreenshot(context(), at(20), png(filled(Qt::red)));
+    FetchDescriptor two;
+    two.limit = 2;
+    const std::vector<RecordStamp> stamps = context().fetchScreenshotStamps(two);
+    ASSERT_EQ(stamps.size(), 2u);
+    EXPECT_EQ(stamps[0], (RecordStamp {2, at(30)}));
+    EXPECT_EQ(stamps[1], (RecordStamp {3, at(20)}));
+    EXPECT_TRUE(context().fetchRecordingStamps().empty());
+}
+
+TEST_F(GalleryViewsTest, GridListsRecordsByTimeAndEveryViewFollowsADelete)
+{
+    const auto older = seedScreenshot(context(), at(10), png(filled(Qt::red)));
+    const auto tied = seedRecording(context(), at(10), QStringLiteral("tied.mov"));
+    const auto newest = seedScreenshot(context(), at(20), png(filled(Qt::green)));
+    const auto oldest = seedRecording(context(), at(5), QStringLiteral("oldest.mov"));
+    const QString moviePath = movies.addMovie(QStringLiteral("oldest.mov"));
+    ASSERT_EQ(older->persistentID, tied->persistentID); // the two tables number rows alike
+
+    auto grid = shown<ScreenshotsGridView>();
+    auto tab = shown<ScreenshotsGridView>(QSize(380, 600)); // the history panel's tab
+    auto recordingsView = shown<RecordingsView>();
+    const std::vector<GalleryItem> expected {{Kind::screenshot, newest->persistentID, at(20)},
+        {Kind::screenshot, older->persistentID, at(10)}, {Kind::recording, tied->persistentID, at(10)},
+        {Kind::recording, oldest->persistentID, at(5)}};
+    EXPECT_EQ(grid->items(), expected);
+    EXPECT_TRUE(qobject_cast<ScreenshotCard*>(grid->cardFor(expected[1].id())));
+    EXPECT_TRUE(qobject_cast<RecordingCard*>(grid->cardFor(expected[2].id())));
+    EXPECT_EQ(recordingsView->items().size(), 2u);
+
+    // The card's "Löschen": the record goes, then its movie; the other views drop their cards.
+    auto* card = qobject_cast<RecordingCard*>(grid->cardFor(expected[3].id()));
+    ASSERT_TRUE(card);
+    std::unique_ptr<QMenu> menu(card->makeContextMenu(nullptr));
+    EXPECT_EQ(actionTexts(menu.get()),
+        (QStringList {QStringLiteral("Abspielen"), QStringLiteral("Im Dateimanager zeigen"), QStringLiteral("—"),
+            QStringLiteral("Löschen")}));
+    menu->actions().last()->trigger();
+    EXPECT_FALSE(context().recordingItem(oldest->persistentID));
+    EXPECT_FALSE(QFileInfo::exists(moviePath));
+    EXPECT_EQ(grid->items().size(), 3u);
+    EXPECT_EQ(tab->items().size(), 3u);
+    ASSERT_EQ(recordingsView->items().size(), 1u);
+    EXPECT_EQ(recordingsView->items()[0]->persistentID, tied->persistentID);
+
+    // A recording whose movie is already gone is deleted without a word; the screenshot with the
+    // same row id stays.
+    ConsoleCapture console;
+    recordingsView->deleteItem(recordingsView->items()[0]);
+    EXPECT_TRUE(console.lines.isEmpty());
+    EXPECT_TRUE(recordingsView->items().empty());
+    EXPECT_TRUE(recordingsView->grid()->emptyState()->isVisible());
+    EXPECT_EQ(grid->items().size(), 2u);
+    EXPECT_TRUE(context().screenshotItem(older->persistentID));
+
+    // Deleting the last items shows the empty state without a reload.
+    grid->deleteItem(grid->items()[0]);
+    grid->deleteItem(grid->items()[0]);
+    EXPECT_TRUE(grid->items().empty());
+    EXPECT_TRUE(grid->grid()->emptyState()->isVisible());
+    EXPECT_EQ(grid->grid()->emptyState()->findChild<QLabel*>(QStringLiteral("emptyCaption"))->text(),
+        QStringLiteral("Noch keine Screenshots oder Aufnahmen"));
+    EXPECT_TRUE(tab->items().empty());
+    EXPECT_TRUE(context().fetchScreenshotStamps().empty());
+}
+
+TEST_F(GalleryViewsTest, NewRecordsArriveByTheirNotifications)
+{
+    auto grid = shown<ScreenshotsGridView>();
+    auto recordingsView = shown<RecordingsView>();
+    EXPECT_TRUE(grid->items().empty());
+    seedScreenshot(context(), at(10), png(filled(Qt::red)));
+    const auto recording = seedRecording(context(), at(20), QStringLiteral("new.mov"));
+    NotificationCenter::shared().post(NotificationNames::recordingSaved);
+    ASSERT_EQ(grid->items().size(), 2u);
+    EXPECT_EQ(grid->items()[0].id(), (GalleryItem::ID {Kind::recording, recording->persistentID}));
+    ASSERT_EQ(recordingsView->items().size(), 1u);
+    // A hidden grid reads the store again when it is shown.
+    grid->hide();
+    seedScreenshot(context(), at(30), png(filled(Qt::red)));
+    NotificationCenter::shared().post(NotificationNames::screenshotSaved);
+    EXPECT_EQ(grid->items().size(), 2u);
+    grid->show();
+    EXPECT_EQ(grid->items().size(), 3u);
+}
+
+TEST_F(GalleryViewsTest, AMovieNameThatLeavesTheFolderIsNeverRemoved)
+{
+    const QString outside = QFileInfo(RecordingStorage::recordingsDirectory()).dir().filePath(QStringLiteral("keep.mov"));
+    writeFile(outside, "not ours");
+    const auto hostile = seedRecording(context(), at(10), QStringLiteral("../keep.mov"));
+    auto recordingsView = shown<RecordingsView>();
+    recordingsView->deleteItem(hostile);
+    EXPECT_FALSE(context().recordingItem(hostile->persistentID));
+    EXPECT_EQ(readFile(outside), QByteArray("not ours"));
+}
+
+TEST_F(GalleryViewsTest, ResetGivesBackTheSourceInEveryView)
+{
+    const auto edited = seedScreenshot(
+        context(), at(10), png(filled(Qt::red)), png(filled(Qt::blue)), QByteArray("[]"));
+    const auto plain = seedScreenshot(context(), at(5), png(filled(Qt::green)));
+    auto grid = shown<ScreenshotsGridView>();
+    auto tab = shown<ScreenshotsGridView>(QSize(380, 600));
+    ThumbnailLoader::shared().waitUntilIdle();
+    const GalleryItem::ID id {Kind::screenshot, edited->persistentID};
+    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor(id));
+    auto* tabCard = qobject_cast<ScreenshotCard*>(tab->cardFor(id));
+    ASSERT_TRUE(card && tabCard);
+    EXPECT_EQ(centreOf(card->thumbnail()), QColor(Qt::red));
+
+    std::unique_ptr<QMenu> menu(card->makeContextMenu(nullptr));
+    EXPECT_EQ(actionTexts(menu.get()),
+        (QStringList {QStringLiteral("Kopieren"), QStringLiteral("Bearbeiten"), QStringLiteral("Text extrahieren"),
+            QStringLiteral("Auf Original zurücksetzen"), QStringLiteral("—"), QStringLiteral("Löschen")}));
+    std::unique_ptr<QMenu> plainMenu(
+        qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, plain->persistentID}))->makeContextMenu(nullptr));
+    EXPECT_EQ(plainMenu->actions().size(), 5);
+
+    menu->actions()[3]->trigger();
+    const ScreenshotItemPtr stored = context().screenshotItem(edited->persistentID);
+    EXPECT_EQ(stored->pngData, *stored->sourceImageData);
+    EXPECT_FALSE(stored->strokesData);
+    std::unique_ptr<QMenu> after(card->makeContextMenu(nullptr));
+    EXPECT_EQ(after->actions().size(), 5);
+    tab->grid()->scrollArea()->viewport()->repaint();
+    grid->grid()->scrollArea()->viewport()->repaint();
+    QApplication::processEvents();
+    ThumbnailLoader::shared().waitUntilIdle();
+    EXPECT_EQ(centreOf(card->thumbnail()), QColor(Qt::blue));
+    EXPECT_EQ(centreOf(tabCard->thumbnail()), QColor(Qt::blue));
+    // The picture is kept at the size shown, never at the image's own.
+    EXPECT_LE(card->thumbnail().height(), ScreenshotCard::pictureHeight);
+}
+
+TEST_F(GalleryViewsTest, CopyPutsOnlyTheStoredPNGWhileMonitoringIsSuspended)
+{
+    const QByteArray bytes = png(filled(Qt::red));
+    const auto item = seedScreenshot(context(), at(10), bytes);
+    pasteboard.setContent(PasteboardTypes::utf8PlainText, "earlier");
+    auto grid = shown<ScreenshotsGridView>();
+    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
+    ASSERT_TRUE(card);
+    const int holders = ClipboardSuspension::shared().holders();
+    card->copyToClipboard();
+    EXPECT_EQ(ClipboardSuspension::shared().holders(), holders + 1);
+    EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::png});
+    EXPECT_EQ(pasteboard.data(PasteboardTypes::png, 1 << 30), bytes);
+    QTest::qWait(450);
+    EXPECT_EQ(ClipboardSuspension::shared().holders(), holders + 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ClipboardSuspension::shared().holders() == holders; }, 1000));
+}
+
+TEST_F(GalleryViewsTest, RecordingsListHoldsTheNewest200WithTheirDurations)
+{
+    for (int i = 0; i < 201; ++i)
+        seedRecording(context(), at(i), QStringLiteral("r%1.mov").arg(i), i == 200 ? 3725 : 5);
+    auto recordingsView = shown<RecordingsView>();
+    ASSERT_EQ(recordingsView->items().size(), 200u);
+    EXPECT_EQ(recordingsView->items().front()->timestamp, at(200));
+    EXPECT_EQ(recordingsView->items().back()->timestamp, at(1));
+    EXPECT_EQ(recordingsView->cardFor(recordingsView->items()[0]->persistentID)->badgeText(), QStringLiteral("62:05"));
+    EXPECT_EQ(recordingsView->cardFor(recordingsView->items()[1]->persistentID)->badgeText(), QStringLiteral("00:05"));
+    // 640 wide: as many columns of 150 to 200 as fit.
+    EXPECT_EQ(recordingsView->grid()->columnCount(), 3);
+    EXPECT_GE(recordingsView->grid()->columnWidth(), 150);
+    EXPECT_LE(recordingsView->grid()->columnWidth(), 200);
+}
+
+TEST_F(GalleryViewsTest, RevealAsksTheFileManagerElseOpensTheFolder)
+{
+    const auto item = seedRecording(context(), at(10), QStringLiteral("shown.mov"));
+    RecordingCard card(item, {});
+    card.reveal();
+    Background::waitForAll();
+    ASSERT_EQ(revealer.shown().size(), 1);
+    EXPECT_EQ(revealer.shown()[0], QStringList {RecordingStorage::recordingsDirectory() + QStringLiteral("/shown.mov")});
+    EXPECT_TRUE(workspace.openedURLs.isEmpty());
+
+    revealer.available = false;
+    card.reveal();
+    Background::waitForAll();
+    ASSERT_EQ(workspace.openedURLs.size(), 1);
+    EXPECT_EQ(workspace.openedURLs[0], QUrl::fromLocalFile(RecordingStorage::recordingsDirectory()));
+}
+
+TEST_F(GalleryViewsTest, WindowManagersKeepOneWindow)
+{
+    ScreenshotsWindowManager screenshots;
+    RecordingsWindowManager recordings;
+    {
+        ConsoleCapture console;
+        screenshots.showScreenshots();
+        recordings.showRecordings();
+        EXPECT_EQ(console.lines,
+            (QStringList {QStringLiteral("ScreenshotsWindowManager: ModelContainer not configured"),
+                QStringLiteral("RecordingsWindowManager: ModelContainer not configured")}));
+        EXPECT_FALSE(screenshots.window());
+        EXPECT_FALSE(recordings.window());
+    }
+    screenshots.setModelContainer(store.container);
+    recordings.setModelContainer(store.container);
+    for (auto [show, window, title] :
+        {std::tuple {std::function<void()>([&] { screenshots.showScreenshots(); }),
+             std::function<QWidget*()>([&] { return screenshots.window(); }), QStringLiteral("Screenshots")},
+            std::tuple {std::function<void()>([&] { recordings.showRecordings(); }),
+                std::function<QWidget*()>([&] { return recordings.window(); }), QStringLiteral("Aufnahmen")}}) {
+        show();
+        QWidget* first = window();
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->windowTitle(), title);
+        EXPECT_EQ(first->size(), QSize(640, 480));
+        EXPECT_TRUE(first->isVisible());
+        show();
+        EXPECT_EQ(window(), first);
+        first->close();
+        show();
+        EXPECT_NE(window(), first);
+        EXPECT_TRUE(window()->isVisible());
+        window()->close();
+    }
+}
+
+TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
+{
+    const QByteArray bytes = png(filled(Qt::red));
+    const auto item = seedScreenshot(context(), at(10), bytes);
+    const auto broken = seedScreenshot(context(), at(5), QByteArray("not a png"));
+    const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"));
+    auto grid = shown<ScreenshotsGridView>();
+    ThumbnailLoader::shared().waitUntilIdle();
+    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
+    auto* brokenCard = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, broken->persistentID}));
+    ASSERT_TRUE(card && brokenCard);
+    EXPECT_TRUE(brokenCard->thumbnailFailed());
+
+    int drags = 0;
+    for (ScreenshotCard* each : {card, brokenCard}) {
+        each->setDragRunner([&](ImageDragSourceView&, const ImageDragSourceView::Rendered& rendered) {
+            ++drags;
+            EXPECT_EQ(rendered.data.get(), bytes);
+            EXPECT_FALSE(rendered.image.isNull());
+        });
+        QTest::mousePress(each, Qt::LeftButton, {}, QPoint(40, 40));
+        QTest::mouseMove(each, QPoint(60, 40));
+        QTest::mouseRelease(each, Qt::LeftButton, {}, QPoint(60, 40));
+    }
+    EXPECT_EQ(drags, 1) << "a PNG that does not decode is not dragged";
+
+    // A click plays the recording in the player; a missing movie is said so there.
+    auto* recordingCard = qobject_cast<RecordingCard*>(grid->cardFor({Kind::recording, recording->persistentID}));
+    ASSERT_TRUE(recordingCard);
+    QTest::mouseClick(recordingCard, Qt::LeftButton, {}, QPoint(30, 30));
+    RecordingQuickLook* player = RecordingQuickLook::current();
+    ASSERT_TRUE(player);
+    EXPECT_EQ(player->path(), RecordingStorage::recordingsDirectory() + QStringLiteral("/gone.mov"));
+    EXPECT_EQ(player->windowTitle(), QStringLiteral("gone.mov"));
+    EXPECT_EQ(player->problem(), QStringLiteral("Die Aufnahme fehlt: gone.mov"));
+    player->close();
+}

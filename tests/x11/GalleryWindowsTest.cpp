@@ -1,0 +1,413 @@
+// The gallery window, the recordings window and the history panel's Screenshots tab on a real X
+// server with seeded records: order, pictures of all three, a delete followed by every view, edit
+// again with the stored strokes (and the editor saving as a new record after the delete), and
+// text extraction onto the clipboard. Pictures go to the artifacts.
+#include "annotation/AnnotationDocument.h"
+#include "annotation/PaintEngine.h"
+#include "annotation/StrokeJSON.h"
+#include "app/AppDelegate.h"
+#include "capture/ScreenshotCaptureService.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/PasteService.h"
+#include "editor/AnnotationEditorView.h"
+#include "editor/AnnotationWindowManager.h"
+#include "fakes/FakeFileRevealer.h"
+#include "gallery/CardGrid.h"
+#include "gallery/RecordingCard.h"
+#include "gallery/RecordingsView.h"
+#include "gallery/RecordingsWindowManager.h"
+#include "gallery/ScreenshotCard.h"
+#include "gallery/ScreenshotsGridView.h"
+#include "gallery/ScreenshotsView.h"
+#include "gallery/ScreenshotsWindowManager.h"
+#include "gallery/ThumbnailLoader.h"
+#include "history/HistoryPanel.h"
+#include "history/HistoryView.h"
+#include "history/QuickLookPanelManager.h"
+#include "history/WindowManager.h"
+#include "platform/Background.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
+#include "platform/linux/TesseractTextRecognizer.h"
+#include "store/RecordingStorage.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QBuffer>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <gtest/gtest.h>
+#include "X11TestSupport.h"
+
+using namespace x11test;
+
+namespace {
+
+QDateTime minutesAgo(int minutes)
+{
+    return QDateTime::currentDateTimeUtc().addSecs(-60 * minutes);
+}
+
+QByteArray pngOf(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A screenshot-like picture: a desktop of `desk`, a window with a title bar and lines of text.
+QImage screenshotPicture(QColor desk, const QString& title, QSize size = QSize(1600, 900))
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(desk);
+    QPainter p(&image);
+    const QRect window(size.width() / 10, size.height() / 10, size.width() * 8 / 10, size.height() * 8 / 10);
+    p.fillRect(window, QColor(250, 250, 252));
+    p.fillRect(QRect(window.topLeft(), QSize(window.width(), 60)), QColor(222, 226, 232));
+    QFont font;
+    font.setPixelSize(30);
+    p.setFont(font);
+    p.setPen(QColor(40, 44, 52));
+    p.drawText(window.adjusted(24, 12, 0, 0), title);
+    for (int i = 0; i < 9; ++i)
+        p.fillRect(QRect(window.left() + 40, window.top() + 110 + i * 60, window.width() * (5 + i % 4) / 10, 16),
+            QColor(180, 186, 196));
+    return image;
+}
+
+// A paragraph of large black words on white, as text recognition reads it.
+QImage paragraphPicture()
+{
+    QImage image(1400, 420, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(48);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QRect(60, 60, 1280, 300), Qt::TextWordWrap, QStringLiteral("Quarterly revenue grew steadily in every region."));
+    return image;
+}
+
+void saveWindowPicture(QWidget* window, const QString& name)
+{
+    const QRect frame = window->frameGeometry();
+    QPixmap picture = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (picture.isNull())
+        picture = window->grab();
+    EXPECT_TRUE(picture.save(artifact(name)));
+}
+
+bool click(QWidget* widget, QPoint local)
+{
+    const QPoint at = widget->mapToGlobal(local);
+    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
+        QStringLiteral("1")});
+}
+
+QString clipboardText()
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")});
+    waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
+    return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+class GalleryWindowsTest : public ::testing::Test, protected X11AppServices {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(store.container);
+        Theme::install();
+        Symbols::installIconTheme();
+        Pasteboard::setShared(&pasteboard);
+        Workspace::setShared(&workspace);
+        FileRevealer::setShared(&revealer);
+        TextRecognizer::setShared(&recognizer);
+        // The recordings folder of this test only.
+        const QString userDirs = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/user-dirs.dirs");
+        QDir().mkpath(QFileInfo(userDirs).path());
+        writeFile(userDirs, "XDG_VIDEOS_DIR=\"" + movies.path().toUtf8() + "/Videos\"\n");
+        RecordingStorage::ensureDirectoryExists();
+        ScreenshotsWindowManager::shared().setModelContainer(store.container);
+        RecordingsWindowManager::shared().setModelContainer(store.container);
+        AnnotationWindowManager::shared().setModelContainer(store.container);
+        prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
+        prefs->registerDefaults(AppDelegate::registeredDefaults());
+        prefs->set(QStringLiteral("showAsRightPanel"), false);
+    }
+    void TearDown() override
+    {
+        for (QWidget* window : {ScreenshotsWindowManager::shared().window(), RecordingsWindowManager::shared().window(),
+                 AnnotationWindowManager::shared().window()}) {
+            if (window)
+                window->close();
+        }
+        history.reset();
+        Background::waitForAll();
+        ThumbnailLoader::shared().waitUntilIdle();
+        spin(100);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    ModelContext& context() { return store.container->mainContext(); }
+
+    ScreenshotItemPtr addScreenshot(const QDateTime& time, const QImage& shown, std::optional<QImage> source = {},
+        std::optional<QByteArray> strokes = {})
+    {
+        auto item = std::make_shared<ScreenshotItem>(time, QStringLiteral("area"), pngOf(shown),
+            source ? std::optional(pngOf(*source)) : std::nullopt, strokes);
+        context().insert(item);
+        EXPECT_TRUE(context().save());
+        return item;
+    }
+    RecordingItemPtr addRecording(const QDateTime& time, const QString& fileName, double duration, QColor desk)
+    {
+        writeFile(RecordingStorage::recordingsDirectory() + QLatin1Char('/') + fileName, "movie bytes");
+        auto item = std::make_shared<RecordingItem>(time, QStringLiteral("display"), fileName, duration, 11, false,
+            pngOf(screenshotPicture(desk, fileName, QSize(400, 225))));
+        context().insert(item);
+        EXPECT_TRUE(context().save());
+        return item;
+    }
+    // Every card's picture has arrived.
+    static bool picturesLoaded(QWidget* root)
+    {
+        QCoreApplication::processEvents();
+        if (ThumbnailLoader::shared().pending() > 0)
+            return false;
+        for (auto* card : root->findChildren<ScreenshotCard*>()) {
+            if (card->isVisible() && card->visibleRegion().isEmpty() == false && card->thumbnail().isNull()
+                && !card->thumbnailFailed())
+                return false;
+        }
+        return true;
+    }
+    ScreenshotsGridView* galleryGrid() { return ScreenshotsWindowManager::shared().window()->findChild<ScreenshotsGridView*>(); }
+    RecordingsView* recordingsView() { return RecordingsWindowManager::shared().window()->findChild<RecordingsView*>(); }
+
+    // The history panel with the gallery's grid as its Screenshots tab, on that tab.
+    HistoryView* openHistoryTab()
+    {
+        HistoryView::setScreenshotsPageFactory(
+            [container = std::weak_ptr<ModelContainer>(store.container)](QWidget* parent) -> QWidget* {
+                return new ScreenshotsGridView(container, parent);
+            });
+        history = std::make_unique<WindowManager>(paste, notifications, *prefs, &quickLook);
+        history->setModelContainer(store.container);
+        history->showHistoryWindow();
+        HistoryView* view = history->historyPanel() ? history->historyPanel()->findChild<HistoryView*>() : nullptr;
+        if (view)
+            view->setSelectedTab(HistoryTab::screenshots);
+        return view;
+    }
+
+    QTemporaryDir movies;
+    FakeFileRevealer revealer;
+    TesseractTextRecognizer recognizer;
+    ClipboardSuspension suspension;
+    NotificationCenter notifications;
+    PasteService paste {
+        pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
+    QuickLookPanelManager quickLook {pasteboard};
+    std::unique_ptr<WindowManager> history;
+};
+
+}
+
+TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowedEverywhere)
+{
+    const QDateTime same = minutesAgo(30);
+    addScreenshot(minutesAgo(2), screenshotPicture(QColor(52, 101, 164), QStringLiteral("Release notes")));
+    QImage marked = screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard"));
+    QPainter(&marked).fillRect(QRect(700, 350, 200, 200), Qt::red);
+    const auto edited = addScreenshot(minutesAgo(12), marked,
+        screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard")), QByteArray("[]"));
+    const auto tiedShot = addScreenshot(same, screenshotPicture(QColor(117, 80, 123), QStringLiteral("Inbox")));
+    const auto tiedRecording = addRecording(same, QStringLiteral("2026-12-07_04-10-00.mov"), 5, QColor(193, 125, 17));
+    const auto older = addRecording(minutesAgo(60 * 26), QStringLiteral("2026-12-06_02-00-00.mov"), 3725, QColor(204, 0, 0));
+    addRecording(minutesAgo(60 * 24 * 9), QStringLiteral("2026-11-28_09-30-00.mov"), 42, QColor(46, 52, 54));
+
+    ScreenshotsWindowManager::shared().showScreenshots();
+    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    ASSERT_TRUE(gallery);
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    ScreenshotsGridView* grid = galleryGrid();
+    ASSERT_EQ(grid->items().size(), 6u);
+    EXPECT_EQ(grid->items()[2].id(), (GalleryItem::ID {GalleryItem::Kind::screenshot, tiedShot->persistentID}));
+    EXPECT_EQ(grid->items()[3].id(), (GalleryItem::ID {GalleryItem::Kind::recording, tiedRecording->persistentID}));
+    spin(300);
+    saveWindowPicture(gallery, QStringLiteral("gallery_window_x11.png"));
+
+    RecordingsWindowManager::shared().showRecordings();
+    QWidget* recordings = RecordingsWindowManager::shared().window();
+    ASSERT_TRUE(recordings);
+    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }));
+    ASSERT_EQ(recordingsView()->items().size(), 3u);
+    spin(300);
+    saveWindowPicture(recordings, QStringLiteral("recordings_window_x11.png"));
+
+    HistoryView* tab = openHistoryTab();
+    ASSERT_TRUE(tab);
+    auto* tabGrid = qobject_cast<ScreenshotsGridView*>(tab->screenshotsPage());
+    ASSERT_TRUE(tabGrid);
+    ASSERT_TRUE(waitUntil([&] { return tabGrid->isVisible() && picturesLoaded(tabGrid); }));
+    EXPECT_EQ(tabGrid->items(), grid->items());
+    spin(300);
+    saveWindowPicture(history->historyPanel(), QStringLiteral("history_screenshots_tab_x11.png"));
+
+    // "Löschen" on the older recording in the gallery window: record and movie go; the tab and
+    // the recordings window drop it too.
+    const QString movie = RecordingStorage::recordingsDirectory() + QLatin1Char('/') + older->fileName;
+    ASSERT_TRUE(QFileInfo::exists(movie));
+    auto* card = qobject_cast<RecordingCard*>(grid->cardFor({GalleryItem::Kind::recording, older->persistentID}));
+    ASSERT_TRUE(card);
+    std::unique_ptr<QMenu> menu(card->makeContextMenu(nullptr));
+    menu->actions().last()->trigger();
+    EXPECT_FALSE(context().recordingItem(older->persistentID));
+    EXPECT_FALSE(QFileInfo::exists(movie));
+    EXPECT_EQ(grid->items().size(), 5u);
+    EXPECT_EQ(tabGrid->items().size(), 5u);
+    EXPECT_EQ(recordingsView()->items().size(), 2u);
+
+    // "Auf Original zurücksetzen": the untouched capture comes back, in the window and the tab.
+    auto* editedCard = qobject_cast<ScreenshotCard*>(grid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
+    auto* editedInTab = qobject_cast<ScreenshotCard*>(tabGrid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
+    ASSERT_TRUE(editedCard && editedInTab);
+    const auto redAtMark = [](const QImage& picture) {
+        const QColor c = picture.pixelColor(picture.width() * 800 / 1600, picture.height() * 450 / 900);
+        return c.red() > 200 && c.green() < 60;
+    };
+    EXPECT_TRUE(redAtMark(editedCard->thumbnail()));
+    std::unique_ptr<QMenu> editedMenu(editedCard->makeContextMenu(nullptr));
+    ASSERT_EQ(editedMenu->actions()[3]->text(), QStringLiteral("Auf Original zurücksetzen"));
+    editedMenu->actions()[3]->trigger();
+    const ScreenshotItemPtr reset = context().screenshotItem(edited->persistentID);
+    EXPECT_EQ(reset->pngData, reset->sourceImageData);
+    EXPECT_FALSE(reset->strokesData);
+    ASSERT_TRUE(waitUntil([&] {
+        return picturesLoaded(gallery) && picturesLoaded(tabGrid) && !editedCard->thumbnail().isNull()
+            && !redAtMark(editedCard->thumbnail()) && !editedInTab->thumbnail().isNull()
+            && !redAtMark(editedInTab->thumbnail());
+    }));
+
+    // "Kopieren": the stored PNG is the clipboard's only type, as another program sees it.
+    auto* shot = qobject_cast<ScreenshotCard*>(grid->cardFor(grid->items()[0].id()));
+    ASSERT_TRUE(shot);
+    shot->copyToClipboard();
+    QProcess targets;
+    targets.start(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),
+            QStringLiteral("-o")});
+    waitUntil([&] { return targets.state() == QProcess::NotRunning; }, 10000);
+    QStringList offered = QString::fromUtf8(targets.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    offered.removeIf([](const QString& t) {
+        return t == QLatin1String("TARGETS") || t == QLatin1String("MULTIPLE") || t == QLatin1String("TIMESTAMP")
+            || t == QLatin1String("SAVE_TARGETS");
+    });
+    EXPECT_EQ(offered, QStringList {QStringLiteral("image/png")});
+    QProcess data;
+    data.start(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("image/png"),
+            QStringLiteral("-o")});
+    waitUntil([&] { return data.state() == QProcess::NotRunning; }, 10000);
+    EXPECT_EQ(data.readAllStandardOutput(), context().screenshotItem(grid->items()[0].persistentID)->pngData);
+}
+
+TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShowTheNewest200)
+{
+    const QByteArray small = pngOf(screenshotPicture(QColor(52, 101, 164), QStringLiteral("Small"), QSize(160, 90)));
+    for (int i = 0; i < 250; ++i) {
+        context().insert(std::make_shared<ScreenshotItem>(
+            minutesAgo(i), QStringLiteral("area"), small, std::nullopt, std::nullopt));
+    }
+    ASSERT_TRUE(context().save());
+    for (int i = 0; i < 3; ++i)
+        addRecording(minutesAgo(300 + i), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
+    ScreenshotsWindowManager::shared().showScreenshots();
+    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    const std::vector<GalleryItem>& items = galleryGrid()->items();
+    ASSERT_EQ(items.size(), 200u);
+    EXPECT_TRUE(std::all_of(items.begin(), items.end(),
+        [](const GalleryItem& item) { return item.kind == GalleryItem::Kind::screenshot; }));
+    EXPECT_EQ(items.back().timestamp.secsTo(items.front().timestamp), 199 * 60);
+}
+
+TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecordSavesAsNew)
+{
+    const QImage source = screenshotPicture(QColor(32, 74, 135), QStringLiteral("Design review"));
+    PaintStroke box;
+    box.id = QUuid::createUuid();
+    box.tool = PaintTool::rectangle;
+    box.color = PaintColor(QColor(Qt::red));
+    box.lineWidth = 6;
+    box.points = {PaintPoint(0.3, 0.3), PaintPoint(0.7, 0.6)};
+    QImage annotated = source;
+    {
+        QPainter p(&annotated);
+        p.setPen(QPen(Qt::red, 6));
+        p.drawRect(QRect(480, 270, 640, 270));
+    }
+    const auto item = addScreenshot(minutesAgo(5), annotated, source, StrokeJSON::encode({box}));
+
+    ScreenshotsWindowManager::shared().showScreenshots();
+    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
+    ASSERT_TRUE(card);
+
+    // A click on the card opens the editor on the untouched capture with the stored rectangle.
+    ASSERT_TRUE(click(card, card->rect().center()));
+    ASSERT_TRUE(waitUntil([&] {
+        return AnnotationWindowManager::shared().window() && AnnotationWindowManager::shared().window()->isVisible();
+    }));
+    AnnotationEditorView* editor = AnnotationWindowManager::shared().editorView();
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(editor->engine().strokes().size(), 1u);
+    EXPECT_EQ(editor->engine().strokes()[0].tool, PaintTool::rectangle);
+    const QImage opened = editor->document().sourceImage();
+    EXPECT_EQ(opened.size(), source.size());
+    EXPECT_EQ(opened.pixelColor(480, 300), source.pixelColor(480, 300)); // not the burnt-in red line
+    spin(300);
+    saveWindowPicture(AnnotationWindowManager::shared().window(), QStringLiteral("gallery_edit_again_x11.png"));
+
+    // The record is deleted while the editor is open: the editor's save adds a new record.
+    galleryGrid()->deleteItem(galleryGrid()->items()[0]);
+    EXPECT_FALSE(context().screenshotItem(item->persistentID));
+    bool saved = false;
+    QObject::connect(editor, &AnnotationEditorView::saveFinished, editor, [&](bool ok) { saved = ok; });
+    editor->saveToScreenshots();
+    ASSERT_TRUE(waitUntil([&] { return saved; }, 15000));
+    const std::vector<RecordStamp> stamps = context().fetchScreenshotStamps();
+    ASSERT_EQ(stamps.size(), 1u);
+    EXPECT_NE(stamps[0].persistentID, item->persistentID);
+    ASSERT_TRUE(waitUntil([&] { return galleryGrid()->items().size() == 1; }));
+}
+
+TEST_F(GalleryWindowsTest, TextExtractionPutsTheWordsOnTheClipboard)
+{
+    {
+        std::optional<std::optional<QString>> probe;
+        QObject receiver;
+        ScreenshotCaptureService::shared().recognizeText(
+            paragraphPicture(), &receiver, [&](std::optional<QString> text) { probe = text; });
+        waitUntil([&] { return probe.has_value(); }, 30000);
+        if (!probe || !*probe)
+            GTEST_SKIP() << "the capture service does not recognise text yet";
+    }
+    const auto item = addScreenshot(minutesAgo(1), paragraphPicture());
+    ScreenshotsWindowManager::shared().showScreenshots();
+    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }));
+    auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
+    ASSERT_TRUE(card);
+    const qint64 before = pasteboard.changeCount();
+    card->extractText();
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.changeCount() != before; }, 30000)) << "no text was written";
+    const QString text = clipboardText();
+    for (const char* word : {"Quarterly", "revenue", "grew", "region"})
+        EXPECT_TRUE(text.contains(QLatin1String(word))) << text.toStdString();
+}

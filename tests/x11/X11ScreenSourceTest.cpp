@@ -1,0 +1,150 @@
+// The X11 screen source on a real display: monitors of a screen split in two, root and window
+// pixels against what was painted, windows in stacking order.
+#include "platform/linux/X11ScreenSource.h"
+
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "X11ScreenSupport.h"
+
+using namespace x11test;
+
+namespace {
+
+class X11ScreenSourceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { splitScreenInTwo(); }
+    static void TearDownTestSuite() { joinScreen(); }
+    X11ScreenSource source;
+};
+
+TEST_F(X11ScreenSourceTest, MonitorsOfASplitScreenAreBothHalvesWithTheFirstOneFirst)
+{
+    const QList<ScreenMonitor> monitors = source.monitors();
+    ASSERT_EQ(monitors.size(), 2);
+    EXPECT_EQ(monitors[0].frame, QRect(0, 0, 640, 800));
+    EXPECT_TRUE(monitors[0].isPrimary);
+    EXPECT_EQ(monitors[1].frame, QRect(640, 0, 640, 800));
+    EXPECT_FALSE(monitors[1].isPrimary);
+    EXPECT_NE(monitors[0].displayID, 0u);
+    EXPECT_NE(monitors[0].displayID, monitors[1].displayID);
+    EXPECT_EQ(monitors[1].name, QStringLiteral("R"));
+    EXPECT_DOUBLE_EQ(monitors[1].scale, 1.0);
+}
+
+TEST_F(X11ScreenSourceTest, RootGrabsEqualThePaintedPixelsOnBothMonitorsAndFromEveryThread)
+{
+    const QImage tile = patternTile(0);
+    PatternWindow left(QRect(100, 120, 200, 150), tile, true);
+    PatternWindow right(QRect(900, 300, 130, 90), tile, true);
+    ASSERT_TRUE(left.waitViewable() && right.waitViewable());
+
+    QString error;
+    const QImage leftGrab = source.grabRect(QRect(100, 120, 200, 150), &error);
+    ASSERT_FALSE(leftGrab.isNull()) << error.toStdString();
+    EXPECT_TRUE(sameRgb(leftGrab, tiled(tile, QSize(200, 150))));
+    // Repeated grabs of one size reuse the shared buffer and still see new pixels.
+    EXPECT_TRUE(sameRgb(source.grabRect(QRect(100, 120, 200, 150)), tiled(tile, QSize(200, 150))));
+
+    // From a worker thread, on the second monitor.
+    QImage rightGrab;
+    std::thread worker([&] { rightGrab = source.grabRect(QRect(900, 300, 130, 90)); });
+    worker.join();
+    EXPECT_TRUE(sameRgb(rightGrab, tiled(tile, QSize(130, 90))));
+
+    // A rectangle reaching past the screen is clipped; one outside it fails.
+    EXPECT_EQ(source.grabRect(QRect(1200, 700, 200, 200)).size(), QSize(80, 100));
+    EXPECT_TRUE(source.grabRect(QRect(2000, 0, 10, 10), &error).isNull());
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(X11ScreenSourceTest, ACoveredWindowIsGrabbedAsItIsNotWhatCoversIt)
+{
+    const QImage tile = patternTile(1);
+    PatternWindow covered(QRect(200, 200, 300, 200), tile, false, 4242);
+    ASSERT_TRUE(covered.waitViewable());
+    const QRect frame = covered.rootFrame();
+    // Another program's window and one of ours on top.
+    PatternWindow cover(frame.adjusted(-10, -10, 10, 10), solidTile(Qt::blue), true);
+    ASSERT_TRUE(cover.waitViewable());
+    QWidget own;
+    own.setWindowFlag(Qt::X11BypassWindowManagerHint);
+    own.setStyleSheet(QStringLiteral("background: yellow"));
+    own.setGeometry(frame.adjusted(20, 20, -20, -20));
+    own.show();
+    ASSERT_TRUE(waitUntil([&] { return own.isVisible(); }));
+    spin(100);
+    ASSERT_FALSE(sameRgb(source.grabRect(frame), tiled(tile, frame.size())));
+
+    QString error;
+    const QImage grab = source.grabWindow(covered.window(), &error);
+    ASSERT_FALSE(grab.isNull()) << error.toStdString();
+    EXPECT_TRUE(sameRgb(grab, tiled(tile, frame.size())));
+    QImage(grab).save(artifact(QStringLiteral("screen-source-covered-window.png")));
+    // Given back afterwards: the screen shows the cover again.
+    EXPECT_EQ(QColor(source.grabRect(QRect(frame.topLeft() + QPoint(5, 5), QSize(1, 1))).pixel(0, 0)), QColor(Qt::blue));
+
+    // The repeated grabber does the same, frame after frame.
+    auto grabber = source.windowGrabber(covered.window());
+    ASSERT_TRUE(grabber);
+    EXPECT_EQ(grabber->frameSize(), frame.size());
+    EXPECT_TRUE(sameRgb(grabber->grab(), tiled(tile, frame.size())));
+    EXPECT_TRUE(sameRgb(grabber->grab(), tiled(tile, frame.size())));
+}
+
+TEST_F(X11ScreenSourceTest, WindowsAreListedTopmostFirstWithOurOwnMarked)
+{
+    PatternWindow lower(QRect(100, 100, 300, 300), solidTile(Qt::red), false, 5151);
+    ASSERT_TRUE(lower.waitViewable());
+    PatternWindow upper(QRect(150, 150, 300, 300), solidTile(Qt::green), false, 5252);
+    ASSERT_TRUE(upper.waitViewable());
+    QWidget own;
+    own.resize(200, 200);
+    own.show();
+    ASSERT_TRUE(waitUntil([&] {
+        for (const ScreenWindow& w : source.windows())
+            if (w.isOwnWindow)
+                return true;
+        return false;
+    }));
+    const QList<ScreenWindow> windows = source.windows();
+    qsizetype lowerAt = -1, upperAt = -1;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        if (windows[i].windowID == lower.window())
+            lowerAt = i;
+        if (windows[i].windowID == upper.window())
+            upperAt = i;
+    }
+    ASSERT_GE(lowerAt, 0);
+    ASSERT_GE(upperAt, 0);
+    EXPECT_LT(upperAt, lowerAt);
+    const ScreenWindow& listed = windows[lowerAt];
+    EXPECT_EQ(listed.processID, 5151);
+    EXPECT_FALSE(listed.isOwnWindow);
+    EXPECT_EQ(listed.bundleIdentifier, QStringLiteral("PatternProgram"));
+    EXPECT_EQ(listed.title, QStringLiteral("pattern"));
+    EXPECT_EQ(listed.frame, lower.rootFrame());
+}
+
+TEST_F(X11ScreenSourceTest, RectGrabberSeesChangesAndThePointerIsThere)
+{
+    auto grabber = source.rectGrabber(QRect(700, 100, 100, 50));
+    ASSERT_TRUE(grabber);
+    EXPECT_EQ(grabber->frameSize(), QSize(100, 50));
+    {
+        PatternWindow red(QRect(700, 100, 100, 50), solidTile(Qt::red), true);
+        ASSERT_TRUE(red.waitViewable());
+        EXPECT_EQ(QColor(grabber->grab().pixel(50, 25)), QColor(Qt::red));
+    }
+    PatternWindow green(QRect(700, 100, 100, 50), solidTile(Qt::green), true);
+    ASSERT_TRUE(green.waitViewable());
+    EXPECT_EQ(QColor(grabber->grab().pixel(50, 25)), QColor(Qt::green));
+
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("321"), QStringLiteral("234")});
+    const auto cursor = source.cursor();
+    ASSERT_TRUE(cursor.has_value());
+    EXPECT_EQ(cursor->position, QPoint(321, 234));
+    EXPECT_FALSE(cursor->image.isNull());
+}
+
+}
