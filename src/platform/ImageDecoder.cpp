@@ -12,7 +12,7 @@ bool fits(QSize size, qint64 maxBytes)
 
 }
 
-QImage ImageDecoder::decode(const QByteArray& data, qint64 maxBytes, QSize coverSize)
+QImage ImageDecoder::decode(const QByteArray& data, qint64 maxBytes, QSize size, Qt::AspectRatioMode mode)
 {
     if (data.isEmpty())
         return {};
@@ -24,9 +24,13 @@ QImage ImageDecoder::decode(const QByteArray& data, qint64 maxBytes, QSize cover
     const QSize declared = reader.size();
     if (declared.isValid() && !fits(declared, maxBytes))
         return {};
-    if (declared.isValid() && coverSize.isValid() && declared.width() > coverSize.width()
-        && declared.height() > coverSize.height())
-        reader.setScaledSize(declared.scaled(coverSize, Qt::KeepAspectRatioByExpanding));
+    if (declared.isValid() && size.isValid() && !size.isEmpty()) {
+        // Covering needs the image larger in both directions, fitting in either.
+        const bool wider = declared.width() > size.width();
+        const bool taller = declared.height() > size.height();
+        if (mode == Qt::KeepAspectRatio ? (wider || taller) : (wider && taller))
+            reader.setScaledSize(declared.scaled(size, mode).expandedTo(QSize(1, 1)));
+    }
     QImage image;
     if (!reader.read(&image) || image.isNull() || !fits(image.size(), maxBytes))
         return {};

@@ -9,8 +9,10 @@
 namespace ImageDecoder {
 
 // The decoded image (EXIF orientation applied), or a null image when the bytes do not decode or
-// are too large. A valid coverSize scales the image down while it is read, aspect kept, so that it
-// still covers that size.
-QImage decode(const QByteArray& data, qint64 maxBytes, QSize coverSize = {});
+// are too large. A valid size scales a larger image down while it is read, aspect kept: so that it
+// still covers that size (Qt::KeepAspectRatioByExpanding), or so that it fits inside it
+// (Qt::KeepAspectRatio).
+QImage decode(const QByteArray& data, qint64 maxBytes, QSize size = {},
+    Qt::AspectRatioMode mode = Qt::KeepAspectRatioByExpanding);
 
 }

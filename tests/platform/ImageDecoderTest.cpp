@@ -50,4 +50,7 @@ TEST(ImageDecoder, ScalesDownWhileReadingToCoverTheAskedSize)
     EXPECT_EQ(ImageDecoder::decode(png, 1 << 20, QSize(100, 100)).size(), QSize(200, 100));
     // Smaller than the size in one direction: read as it is.
     EXPECT_EQ(ImageDecoder::decode(png, 1 << 20, QSize(500, 100)).size(), QSize(400, 200));
+    // Fitting inside: larger in either direction is enough.
+    EXPECT_EQ(ImageDecoder::decode(png, 1 << 20, QSize(500, 100), Qt::KeepAspectRatio).size(), QSize(200, 100));
+    EXPECT_EQ(ImageDecoder::decode(png, 1 << 20, QSize(800, 800), Qt::KeepAspectRatio).size(), QSize(400, 200));
 }
