@@ -28,11 +28,10 @@ bool xrandr(const QStringList& args)
 // Two 1920 x 1080 monitors side by side, or the whole screen as one.
 void layMonitors(bool split)
 {
-    xrandr({QStringLiteral("--delmonitor"), QStringLiteral("A")});
-    xrandr({QStringLiteral("--delmonitor"), QStringLiteral("B")});
+    QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("xrandr --delmonitor B; xrandr --delmonitor A") + QStringLiteral(" 2>/dev/null")});
     if (split) {
         xrandr({QStringLiteral("--setmonitor"), QStringLiteral("A"), QStringLiteral("1920/508x1080/286+0+0"),
-            QStringLiteral("none")});
+            QStringLiteral("screen")});
         xrandr({QStringLiteral("--setmonitor"), QStringLiteral("B"), QStringLiteral("1920/508x1080/286+1920+0"),
             QStringLiteral("none")});
     }

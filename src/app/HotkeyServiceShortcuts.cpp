@@ -55,6 +55,18 @@ void HotkeyServiceShortcuts::resetToDefault(Action action)
     m_service.resetToDefault(toAction(action));
 }
 
+void HotkeyServiceShortcuts::setRecording(bool recording)
+{
+    if (recording == m_recording)
+        return;
+    m_recording = recording;
+    // Every stored shortcut is grabbed again afterwards, the newly recorded one included.
+    if (recording)
+        m_service.unregisterHotkey();
+    else
+        m_service.registerHotkey();
+}
+
 std::optional<quint32> HotkeyServiceShortcuts::carbonKeyCode(const QKeyEvent& event) const
 {
     if (event.nativeVirtualKey() != 0)

@@ -13,9 +13,11 @@ public:
     QString display(quint32 keyCode, quint32 modifiers) const override;
     bool assign(Action action, quint32 keyCode, quint32 modifiers, QString* reason) override;
     void resetToDefault(Action action) override;
+    void setRecording(bool recording) override;
     // From the key's keysym (the X11 native virtual key), else from Qt's key for Latin-1 keys.
     std::optional<quint32> carbonKeyCode(const QKeyEvent& event) const override;
 
 private:
     HotkeyService& m_service;
+    bool m_recording = false;
 };

@@ -2,6 +2,7 @@
 
 #include "capture/AreaSelectionView.h"
 #include "capture/CaptureOverlayPanel.h"
+#include "capture/PostCaptureQuickActionController.h"
 #include "capture/CaptureTimerClock.h"
 #include "capture/CaptureToolbarView.h"
 #include "capture/ScreenshotCaptureService.h"
@@ -11,12 +12,12 @@
 #include "recording/ScreenRecordingService.h"
 
 #include <QCursor>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainterPath>
-#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -94,11 +95,19 @@ void CaptureOverlayWindowManager::publish()
         panel->view()->update();
 }
 
-CaptureScreens CaptureOverlayWindowManager::currentScreens()
+void CaptureOverlayWindowManager::withMonitors(std::function<void(QList<ScreenMonitor>)> then)
+{
+    // Asking the display for its monitors is a round trip or more: not on the main thread.
+    Background::run(
+        this,
+        [] { return ScreenSource::isWired() ? ScreenSource::shared().monitors() : QList<ScreenMonitor>(); },
+        std::move(then));
+}
+
+CaptureScreens CaptureOverlayWindowManager::screensFrom(
+    const QList<ScreenMonitor>& monitors, QHash<quint32, QRect>* logicalFrames)
 {
     std::vector<CaptureScreen> screens;
-    m_logicalFrames.clear();
-    const QList<ScreenMonitor> monitors = ScreenSource::isWired() ? ScreenSource::shared().monitors() : QList<ScreenMonitor>();
     for (const ScreenMonitor& monitor : monitors) {
         CaptureScreen screen;
         screen.displayID = monitor.displayID;
@@ -121,7 +130,8 @@ CaptureScreens CaptureOverlayWindowManager::currentScreens()
                 {double(available.x() - logical.x()), double(available.y() - logical.y()), double(available.width()),
                     double(available.height())});
         }
-        m_logicalFrames.insert(screen.displayID, logical);
+        if (logicalFrames)
+            logicalFrames->insert(screen.displayID, logical);
     }
     return CaptureScreens(std::move(adjusted));
 }
@@ -213,9 +223,9 @@ void CaptureOverlayWindowManager::beginOverlaySession(
         return;
     const uint64_t session = m_selection.openSession();
     clearTheScreen(session, [this, session, paradigm, action, toolbarOverride] {
-        probePermission(
-            session, [this, session, paradigm, action, toolbarOverride] {
-                prepareSession(session, paradigm, action, toolbarOverride);
+        probePermission([this, session] { return m_selection.isCurrentSession(session); },
+            [this, session, paradigm, action, toolbarOverride](QList<ScreenMonitor> monitors) {
+                prepareSession(session, monitors, paradigm, action, toolbarOverride);
             });
     });
 }
@@ -226,14 +236,14 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
         then();
         return;
     }
-    QList<QPointer<QWindow>> leaving;
+    QList<quint64> leaving;
     for (CaptureOverlayPanel* panel : std::as_const(m_panels))
-        leaving.append(panel->windowHandle());
+        leaving.append(quint64(panel->winId()));
     if (m_toolbarPanel)
-        leaving.append(m_toolbarPanel->windowHandle());
+        leaving.append(quint64(m_toolbarPanel->winId()));
     dismissAll();
-    // Wait until the old windows are off the screen, then give the programs below a moment to
-    // repaint what they covered, so that the new snapshots hold no trace of them.
+    // Wait until the display server has taken the old windows off the screen, then give the
+    // programs below a moment to repaint what they covered, so the new snapshots hold no trace.
     auto waited = std::make_shared<int>(0);
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [this, session, leaving, waited, poll, then] {
@@ -241,8 +251,9 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
             *poll = nullptr;
             return;
         }
-        const bool gone = std::all_of(
-            leaving.begin(), leaving.end(), [](const QPointer<QWindow>& w) { return !w || !w->isExposed(); });
+        const bool gone = !ScreenSource::isWired()
+            || std::none_of(leaving.begin(), leaving.end(),
+                [](quint64 window) { return ScreenSource::shared().isWindowViewable(window); });
         if (!gone && (*waited += unmapPollMs) < unmapGiveUpMs) {
             QTimer::singleShot(unmapPollMs, this, *poll);
             return;
@@ -256,23 +267,40 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
     QTimer::singleShot(0, this, *poll);
 }
 
-void CaptureOverlayWindowManager::probePermission(uint64_t session, std::function<void()> then)
+void CaptureOverlayWindowManager::probePermission(
+    std::function<bool()> stillWanted, std::function<void(QList<ScreenMonitor>)> then)
 {
-    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, session, then](bool granted) {
-        if (!m_selection.isCurrentSession(session))
+    // The permission and the monitors are asked at once; the session goes on when both are in.
+    struct Answers {
+        int missing = 2;
+        bool granted = false;
+        QList<ScreenMonitor> monitors;
+    };
+    auto answers = std::make_shared<Answers>();
+    auto proceed = [this, stillWanted, answers, then] {
+        if (--answers->missing > 0 || !stillWanted())
             return;
-        if (!granted) {
+        if (!answers->granted) {
             promptForPermission();
             return;
         }
-        then();
+        then(answers->monitors);
+    };
+    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [answers, proceed](bool granted) {
+        answers->granted = granted;
+        proceed();
+    });
+    withMonitors([answers, proceed](QList<ScreenMonitor> monitors) {
+        answers->monitors = std::move(monitors);
+        proceed();
     });
 }
 
-void CaptureOverlayWindowManager::prepareSession(
-    uint64_t session, SelectionParadigm paradigm, TerminalAction action, std::optional<bool> toolbarOverride)
+void CaptureOverlayWindowManager::prepareSession(uint64_t session, const QList<ScreenMonitor>& monitors,
+    SelectionParadigm paradigm, TerminalAction action, std::optional<bool> toolbarOverride)
 {
-    m_selection.setScreens(currentScreens());
+    m_logicalFrames.clear();
+    m_selection.setScreens(screensFrom(monitors, &m_logicalFrames));
     m_selection.beginSession(paradigm, action, toolbarOverride);
     m_loupeSnapshots.clear();
     m_backdrops.clear();
@@ -294,20 +322,30 @@ void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe,
         then();
         return;
     }
+    // The quick action's hint of an earlier capture leaves the screen at once (no fade) and is
+    // waited for like our own windows.
+    const quint64 hint = PostCaptureQuickActionController::shared().removeHintAtOnce();
     // Every monitor at once on the worker pool; the session presents when the last one is in.
     auto remaining = std::make_shared<int>(int(screens.size()));
     for (const CaptureScreen& screen : screens) {
         const QRect pixels(screen.pixelFrame.x, screen.pixelFrame.y, screen.pixelFrame.width, screen.pixelFrame.height);
         const quint32 displayID = screen.displayID;
         Background::run(
-            this, [pixels] { return ScreenSource::shared().grabRect(pixels); },
-            [this, session, forLoupe, displayID, remaining, then](QImage image) {
+            this,
+            [pixels, hint] {
+                ScreenSource& source = ScreenSource::shared();
+                QDeadlineTimer deadline(unmapGiveUpMs);
+                while (hint && source.isWindowViewable(hint) && !deadline.hasExpired())
+                    QThread::msleep(4);
+                return source.grabRect(pixels);
+            },
+            [this, session, forLoupe, displayID, remaining, then](QImage snapshot) {
                 if (!m_selection.isCurrentSession(session))
                     return;
-                if (!image.isNull()) {
-                    m_backdrops.insert(displayID, image);
+                if (!snapshot.isNull()) {
+                    m_backdrops.insert(displayID, snapshot);
                     if (forLoupe)
-                        m_loupeSnapshots.insert(displayID, image);
+                        m_loupeSnapshots.insert(displayID, snapshot);
                 }
                 if (--*remaining == 0)
                     then();
@@ -499,12 +537,8 @@ void CaptureOverlayWindowManager::performCommittedTerminalAction(bool forceLiveG
 void CaptureOverlayWindowManager::beginFullScreenCapture()
 {
     m_started.append(QStringLiteral("beginFullScreenCapture"));
-    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this](bool granted) {
-        if (!granted) {
-            promptForPermission();
-            return;
-        }
-        presentDisplayPicker([this](const CaptureScreen& screen) { captureFullScreen(screen); });
+    probeDirect([this](const CaptureScreens& screens) {
+        presentDisplayPicker(screens, [this](const CaptureScreen& screen) { captureFullScreen(screen); });
     });
 }
 
@@ -518,12 +552,8 @@ void CaptureOverlayWindowManager::beginScreenRecording()
     m_started.append(QStringLiteral("beginScreenRecording"));
     if (refuseWhileRecording())
         return;
-    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this](bool granted) {
-        if (!granted) {
-            promptForPermission();
-            return;
-        }
-        presentDisplayPicker([this](const CaptureScreen& screen) { startScreenRecording(screen); });
+    probeDirect([this](const CaptureScreens& screens) {
+        presentDisplayPicker(screens, [this](const CaptureScreen& screen) { startScreenRecording(screen); });
     });
 }
 
@@ -537,25 +567,37 @@ void CaptureOverlayWindowManager::startScreenRecording(const CaptureScreen& scre
 
 void CaptureOverlayWindowManager::beginLastAreaCapture()
 {
-    const CaptureScreens screens = currentScreens();
-    if (!m_lastAreaCapture || !screens.byDisplayID(m_lastAreaCapture->displayID)) {
+    if (!m_lastAreaCapture) {
         beginAreaSelection(false);
         return;
     }
-    m_started.append(QStringLiteral("beginLastAreaCapture"));
     const LastAreaCapture area = *m_lastAreaCapture;
-    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, area](bool granted) {
-        if (!granted) {
-            promptForPermission();
+    withMonitors([this, area](const QList<ScreenMonitor>& monitors) {
+        // The display is gone: a new area selection instead.
+        if (!screensFrom(monitors).byDisplayID(area.displayID)) {
+            beginAreaSelection(false);
             return;
         }
-        m_actions.captureArea(area.displayID, area.localRect, area.scale);
+        m_started.append(QStringLiteral("beginLastAreaCapture"));
+        ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, area](bool granted) {
+            if (!granted) {
+                promptForPermission();
+                return;
+            }
+            m_actions.captureArea(area.displayID, area.localRect, area.scale);
+        });
     });
 }
 
-void CaptureOverlayWindowManager::presentDisplayPicker(std::function<void(const CaptureScreen&)> action)
+void CaptureOverlayWindowManager::probeDirect(std::function<void(const CaptureScreens&)> then)
 {
-    const CaptureScreens screens = currentScreens();
+    // Captures without an overlay belong to no session: nothing later drops them.
+    probePermission([] { return true; }, [then](QList<ScreenMonitor> monitors) { then(screensFrom(monitors)); });
+}
+
+void CaptureOverlayWindowManager::presentDisplayPicker(
+    const CaptureScreens& screens, std::function<void(const CaptureScreen&)> action)
+{
     if (screens.isEmpty())
         return;
     if (screens.screens().size() == 1) {
@@ -567,14 +609,9 @@ void CaptureOverlayWindowManager::presentDisplayPicker(std::function<void(const 
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const CaptureScreen& screen : screens.screens()) {
         QAction* item = menu->addAction(QString::fromStdString(screen.name));
-        const quint32 displayID = screen.displayID;
-        connect(item, &QAction::triggered, this, [this, displayID] {
-            const CaptureScreen* chosen = currentScreens().byDisplayID(displayID);
-            if (!chosen || !m_pendingDisplayPickerAction)
-                return;
-            const CaptureScreen screen = *chosen;
-            const auto pending = std::exchange(m_pendingDisplayPickerAction, nullptr);
-            pending(screen);
+        connect(item, &QAction::triggered, this, [this, screen] {
+            if (const auto pending = std::exchange(m_pendingDisplayPickerAction, nullptr))
+                pending(screen);
         });
     }
     m_displayMenu = menu;
@@ -583,23 +620,5 @@ void CaptureOverlayWindowManager::presentDisplayPicker(std::function<void(const 
 
 void CaptureOverlayWindowManager::promptForPermission()
 {
-    if (m_permissionAlert) {
-        m_permissionAlert->raise();
-        return;
-    }
-    auto* alert = new QMessageBox(QMessageBox::Information, QStringLiteral("Bildschirmaufnahme-Berechtigung fehlt"),
-        QStringLiteral("Quorvel braucht die Bildschirmaufnahme-Berechtigung, um Screenshots aufzunehmen. Öffne "
-                       "Systemeinstellungen → Datenschutz & Sicherheit → Bildschirmaufnahme, aktiviere Quorvel und "
-                       "starte die App ggf. neu."));
-    QPushButton* open = alert->addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
-    alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-    alert->setDefaultButton(open);
-    alert->setWindowModality(Qt::ApplicationModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    connect(alert, &QMessageBox::buttonClicked, this, [open](QAbstractButton* clicked) {
-        if (clicked == open)
-            ScreenshotCaptureService::shared().openScreenRecordingPrivacySettings();
-    });
-    m_permissionAlert = alert;
-    alert->show();
+    m_actions.promptForScreenRecordingPermission();
 }

@@ -78,7 +78,7 @@ public:
     bool hasKeyboard() const { return m_keyboardGrabbed; }
     // The display menu or permission alert while one shows (tests).
     QWidget* displayMenu() const { return m_displayMenu.data(); }
-    QWidget* permissionAlert() const { return m_permissionAlert.data(); }
+    QWidget* permissionAlert() const { return m_actions.alert(); }
     // An overlay view has drawn; overlaysPresented follows once every one of them has.
     void noteViewPainted(AreaSelectionView* view);
 
@@ -93,9 +93,11 @@ private:
     void beginOverlaySession(const QString& flow, SelectionParadigm paradigm, TerminalAction action,
         std::optional<bool> toolbarOverride);
     void clearTheScreen(uint64_t session, std::function<void()> then);
-    void probePermission(uint64_t session, std::function<void()> then);
-    void prepareSession(uint64_t session, SelectionParadigm paradigm, TerminalAction action,
-        std::optional<bool> toolbarOverride);
+    // Asks the permission and the monitors at once; `then` runs when both are in, the permission is
+    // granted and the request is still wanted.
+    void probePermission(std::function<bool()> stillWanted, std::function<void(QList<ScreenMonitor>)> then);
+    void prepareSession(uint64_t session, const QList<ScreenMonitor>& monitors, SelectionParadigm paradigm,
+        TerminalAction action, std::optional<bool> toolbarOverride);
     void takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then);
     void loadWindows(uint64_t session, std::function<void()> then);
     void presentOverlays();
@@ -103,14 +105,19 @@ private:
     void teardownWindows();
     void updateToolbarPanel();
     void performCommittedTerminalAction(bool forceLiveGrab);
-    void presentDisplayPicker(std::function<void(const CaptureScreen&)> action);
+    void presentDisplayPicker(const CaptureScreens& screens, std::function<void(const CaptureScreen&)> action);
     void captureFullScreen(const CaptureScreen& screen);
     void startScreenRecording(const CaptureScreen& screen);
     bool refuseWhileRecording();
     void promptForPermission();
     void publish();
-    // The monitors now, and where the toolkit puts each (m_logicalFrames).
-    CaptureScreens currentScreens();
+    // The monitors, asked off the main thread.
+    void withMonitors(std::function<void(QList<ScreenMonitor>)> then);
+    // The monitors in every space, and where the toolkit puts each (m_logicalFrames).
+    static CaptureScreens screensFrom(
+        const QList<ScreenMonitor>& monitors, QHash<quint32, QRect>* logicalFrames = nullptr);
+    // The permission and the monitors for a capture without an overlay.
+    void probeDirect(std::function<void(const CaptureScreens&)> then);
     QPoint logicalFromGlobal(const CaptureScreen& screen, CapturePoint global) const;
     std::optional<CapturePoint> globalCursor() const;
     std::vector<PickableWindow> pickable(const QList<ScreenWindow>& windows) const;
@@ -129,6 +136,5 @@ private:
     QHash<quint32, QRect> m_logicalFrames;
     QSet<AreaSelectionView*> m_painted;
     QPointer<QWidget> m_displayMenu;
-    QPointer<QWidget> m_permissionAlert;
     bool m_keyboardGrabbed = false;
 };

@@ -223,6 +223,25 @@ void CaptureTerminalActions::offerManualFallback(const ScreenWindow& window, dou
     });
 }
 
+void CaptureTerminalActions::promptForScreenRecordingPermission()
+{
+    if (m_alert) {
+        m_alert->raise();
+        return;
+    }
+    auto* alert = new QMessageBox(QMessageBox::Information, QStringLiteral("Bildschirmaufnahme-Berechtigung fehlt"),
+        QStringLiteral("Quorvel braucht die Bildschirmaufnahme-Berechtigung, um Screenshots aufzunehmen. Öffne "
+                       "Systemeinstellungen → Datenschutz & Sicherheit → Bildschirmaufnahme, aktiviere Quorvel und "
+                       "starte die App ggf. neu."));
+    QPushButton* open = alert->addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
+    alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+    alert->setDefaultButton(open);
+    showAlert(alert, [open](QAbstractButton* clicked) {
+        if (clicked == open)
+            ScreenshotCaptureService::shared().openScreenRecordingPrivacySettings();
+    });
+}
+
 void CaptureTerminalActions::showAlert(QMessageBox* alert, std::function<void(QAbstractButton*)> answered)
 {
     // Modal for the application, answered through a callback rather than a nested event loop.

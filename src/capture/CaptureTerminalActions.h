@@ -55,7 +55,9 @@ public:
     // Live stills of whole displays and of a remembered area (full-screen and last-area captures).
     void captureArea(quint32 displayID, const QRectF& localRect, double scale);
 
-    // The alert a scrolling capture may show, while it shows (tests).
+    // The alert that the screen cannot be captured (no session starts).
+    void promptForScreenRecordingPermission();
+    // The alert shown now, if any (tests).
     QWidget* alert() const { return m_alert.data(); }
 
 private:

@@ -13,11 +13,11 @@ ScrollingCaptureControlWindowManager& ScrollingCaptureControlWindowManager::shar
     return instance;
 }
 
-void ScrollingCaptureControlWindowManager::show()
+void ScrollingCaptureControlWindowManager::show(ScrollingCaptureService* service)
 {
     if (m_panel)
         return;
-    auto* panel = new ScrollingCaptureControlView(ScrollingCaptureService::shared());
+    auto* panel = new ScrollingCaptureControlView(service ? *service : ScrollingCaptureService::shared());
     panel->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
         | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus);
     panel->setWindowTitle(QStringLiteral("Quorvel Scrolling Capture"));

@@ -3,6 +3,8 @@
 
 #include <QPointer>
 
+class ScrollingCaptureService;
+
 
 
 // Shows the scrolling capture's strip at the top centre of the primary screen, 16 pixels below
@@ -11,7 +13,8 @@ class ScrollingCaptureControlWindowManager {
 public:
     static ScrollingCaptureControlWindowManager& shared();
 
-    void show();
+    // Shows the strip of `service` (the shared one unless a test runs its own).
+    void show(ScrollingCaptureService* service = nullptr);
     void hide();
     ScrollingCaptureControlView* panel() const { return m_panel; }
 

@@ -1,6 +1,7 @@
 #include "gallery/RecordingQuickLook.h"
 
 #include "gallery/CardFormat.h"
+#include "platform/MediaPlayback.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
@@ -45,7 +46,10 @@ RecordingQuickLook* RecordingQuickLook::current()
 }
 
 RecordingQuickLook::RecordingQuickLook()
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint)
+    // A dialog-type window without a parent, as the gallery's windows: floated at its own size.
+    : QWidget(nullptr,
+          Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+              | Qt::WindowMaximizeButtonHint | Qt::WindowStaysOnTopHint)
     , m_video(new QVideoWidget(this))
     , m_problem(textLabel(QString(), Theme::labelFont(13), Theme::secondaryText(), this))
     , m_playButton(new QToolButton(this))
@@ -126,6 +130,11 @@ void RecordingQuickLook::setPath(const QString& path)
         if (m_player)
             m_player->setSource(QUrl());
         showProblem(QStringLiteral("Die Aufnahme fehlt: ") + QFileInfo(path).fileName());
+        return;
+    }
+    // Qt ends the process when a player is made without a media backend that loads.
+    if (!m_player && !MediaPlayback::isAvailable()) {
+        showProblem(QStringLiteral("Die Aufnahme kann nicht abgespielt werden."));
         return;
     }
     if (!m_player)

@@ -1,5 +1,7 @@
 #include "history/NotchShelfWindowManager.h"
 
+#include "history/ShelfTransitionEffect.h"
+
 #include "clipboard/PasteService.h"
 #include "history/NotchShelfContentView.h"
 #include "history/NotchShelfPanel.h"
@@ -15,9 +17,7 @@
 #include "store/ModelContainer.h"
 
 #include <QApplication>
-#include <QGraphicsOpacityEffect>
 #include <QPainterPath>
-#include <QPropertyAnimation>
 
 NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, DisplayList* displays,
     PointerLocation* pointer, WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue,
@@ -241,14 +241,23 @@ void NotchShelfWindowManager::setExpanded(bool expanded)
         if (const std::shared_ptr<ModelContainer> store = container()) {
             m_content = m_contentFactory(*store, *this, m_panel);
             m_content->show();
-            fadeIn(m_content);
+            ShelfTransitionEffect::enter(m_content);
         }
     } else if (!expanded) {
         if (panelIsKey() && m_focusReturn)
             m_focusReturn();
         m_interactions = 0;
-        if (m_content)
-            m_content->deleteLater();
+        // The card leaves with its transition (seen where a compositor draws the panel; without
+        // one the panel's shape hides it at once), taking no input meanwhile.
+        if (QWidget* leaving = m_content.data()) {
+            leaving->setAttribute(Qt::WA_TransparentForMouseEvents);
+            leaving->setEnabled(false);
+            QPointer<QWidget> card(leaving);
+            ShelfTransitionEffect::leave(leaving, [card] {
+                if (card)
+                    card->deleteLater();
+            });
+        }
         m_content = nullptr;
     }
     updateInteractiveRegion();
@@ -273,22 +282,6 @@ void NotchShelfWindowManager::showQuickLook(const ClipItemPtr& item)
         frame.moveTop(std::min(frame.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
     }
     preview->move(frame.topLeft());
-}
-
-void NotchShelfWindowManager::fadeIn(QWidget* content)
-{
-    // The card fades in as it appears; the effect goes once it is opaque (it costs a
-    // render to a pixmap per frame).
-    auto* effect = new QGraphicsOpacityEffect(content);
-    effect->setOpacity(0.0);
-    content->setGraphicsEffect(effect);
-    auto* fade = new QPropertyAnimation(effect, "opacity", content);
-    fade->setDuration(expandDuration);
-    fade->setStartValue(0.0);
-    fade->setEndValue(1.0);
-    fade->setEasingCurve(QEasingCurve::OutCubic);
-    QObject::connect(fade, &QPropertyAnimation::finished, content, [content] { content->setGraphicsEffect(nullptr); });
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void NotchShelfWindowManager::onResignKey()

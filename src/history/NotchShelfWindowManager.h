@@ -31,7 +31,6 @@ class NotchShelfWindowManager : public QObject, public ModelContainerHolder {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds pointerPollInterval {50};
-    static constexpr int expandDuration = 260; // ms of the card's fade-in
     static inline const QString enabledKey = QStringLiteral("notchShelfEnabled");
     static inline const QString displayKey = QStringLiteral("notchShelfDisplayUUID");
     // Posted when the displays, their arrangement or their work areas change.
@@ -115,7 +114,6 @@ private:
     void handleHoverChanged(bool isHovering);
     void setExpanded(bool expanded);
     bool panelIsKey() const;
-    static void fadeIn(QWidget* content);
     void onResignKey();
     void onScreenParametersChanged();
 

@@ -67,7 +67,7 @@ QPushButton* borderedButton(const QString& symbol, const QString& title, QWidget
 QPushButton* linkButton(const QString& title, QWidget* parent)
 {
     auto* button = new QPushButton(title, parent);
-    button->setFont(Theme::labelFont(11));
+    button->setFont(SettingsStyle::font(11));
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(
@@ -87,15 +87,15 @@ AboutView::AboutView(const SettingsServices& services, QWidget* parent)
     page->addWidget(new AppIconView(this), 0, Qt::AlignHCenter);
     page->addSpacing(12);
 
-    QLabel* name = textLabel(QStringLiteral("Quorvel"), Theme::labelFont(22, QFont::Bold), Theme::text(), this);
+    QLabel* name = textLabel(QStringLiteral("Quorvel"), SettingsStyle::font(22, QFont::Bold), Theme::text(), this);
     page->addWidget(name, 0, Qt::AlignHCenter);
     page->addSpacing(4);
-    QLabel* version = textLabel(versionLine(services.version), Theme::labelFont(12), SettingsStyle::secondary(), this);
+    QLabel* version = textLabel(versionLine(services.version), SettingsStyle::font(12), SettingsStyle::secondary(), this);
     version->setObjectName(QStringLiteral("version"));
     page->addWidget(version, 0, Qt::AlignHCenter);
     page->addSpacing(12);
     QLabel* tagline = textLabel(QStringLiteral("A modern clipboard manager\nwith Final Cut Pro support"),
-        Theme::labelFont(12), SettingsStyle::secondary(0.8), this);
+        SettingsStyle::font(12), SettingsStyle::secondary(0.8), this);
     tagline->setAlignment(Qt::AlignCenter);
     page->addWidget(tagline, 0, Qt::AlignHCenter);
     page->addSpacing(18);
@@ -124,7 +124,7 @@ AboutView::AboutView(const SettingsServices& services, QWidget* parent)
     legal->addStretch(1);
     QPushButton* privacy = linkButton(QStringLiteral("Datenschutz"), this);
     legal->addWidget(privacy);
-    legal->addWidget(textLabel(QStringLiteral("·"), Theme::labelFont(11), SettingsStyle::secondary(), this));
+    legal->addWidget(textLabel(QStringLiteral("·"), SettingsStyle::font(11), SettingsStyle::secondary(), this));
     QPushButton* terms = linkButton(QStringLiteral("Nutzungsbedingungen"), this);
     legal->addWidget(terms);
     legal->addStretch(1);
@@ -149,7 +149,7 @@ AboutView::AboutView(const SettingsServices& services, QWidget* parent)
     auto* pill = new KeyboardShortcutView(shortcut, this);
     pill->setObjectName(QStringLiteral("historyShortcut"));
     hint->addWidget(pill);
-    hint->addWidget(textLabel(QStringLiteral("to open Clipboard"), Theme::labelFont(11), SettingsStyle::secondary(), this));
+    hint->addWidget(textLabel(QStringLiteral("to open Clipboard"), SettingsStyle::font(11), SettingsStyle::secondary(), this));
     hint->addStretch(1);
     page->addLayout(hint);
     page->addSpacing(24);

@@ -23,7 +23,7 @@ AppListRow::AppListRow(const QString& text, const std::optional<QIcon>& icon, co
         image->setPixmap(icon ? icon->pixmap(18, 18) : SettingsStyle::symbol(fallbackSymbol, 18, SettingsStyle::secondary()));
         layout->addWidget(image);
     }
-    QLabel* label = textLabel(text, Theme::labelFont(pointSize), Theme::text(), this);
+    QLabel* label = textLabel(text, SettingsStyle::font(pointSize), Theme::text(), this);
     label->setObjectName(QStringLiteral("appText"));
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(label, 1);

@@ -22,7 +22,7 @@ ApplicationChooser::ApplicationChooser(ApplicationCatalog& catalog, QWidget* par
     resize(420, 460);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 14, 16, 14);
-    layout->addWidget(textLabel(QStringLiteral("Select an application to block"), Theme::labelFont(13, QFont::DemiBold),
+    layout->addWidget(textLabel(QStringLiteral("Select an application to block"), SettingsStyle::font(13, QFont::DemiBold),
         Theme::text(), this));
     m_search->setPlaceholderText(QStringLiteral("Search"));
     m_search->setClearButtonEnabled(true);

@@ -48,8 +48,8 @@ BlocklistSettingsView::BlocklistSettingsView(const SettingsServices& services, Q
     entryLayout->setContentsMargins(0, 0, 0, 0);
     entryLayout->setSpacing(10);
     m_field = new QLineEdit;
-    m_field->setPlaceholderText(QStringLiteral("Or enter Bundle ID (e.g., com.apple.Safari)"));
-    m_field->setFont(Theme::labelFont(12));
+    m_field->setPlaceholderText(QStringLiteral("Or enter Bundle ID (e.g., org.mozilla.firefox)"));
+    m_field->setFont(SettingsStyle::font(12));
     m_field->setStyleSheet(QStringLiteral("QLineEdit { color: white; border: none; padding: 4px 10px; %1 }")
                                .arg(SettingsStyle::pillStyle(0.05, 6)));
     entryLayout->addWidget(m_field, 1);
@@ -146,7 +146,7 @@ void BlocklistSettingsView::showList()
         symbol->setAlignment(Qt::AlignCenter);
         symbol->setPixmap(SettingsStyle::symbol(QStringLiteral("checkmark.shield"), 20, SettingsStyle::secondary(0.5)));
         column->addWidget(symbol);
-        QLabel* text = textLabel(QStringLiteral("No blocked apps"), Theme::labelFont(12), SettingsStyle::secondary(),
+        QLabel* text = textLabel(QStringLiteral("No blocked apps"), SettingsStyle::font(12), SettingsStyle::secondary(),
             placeholder);
         text->setAlignment(Qt::AlignCenter);
         text->setObjectName(QStringLiteral("placeholder"));

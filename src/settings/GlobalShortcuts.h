@@ -50,6 +50,9 @@ public:
     virtual bool assign(Action action, quint32 keyCode, quint32 modifiers, QString* reason) = 0;
     // Back to the default (Shift-Command-V for the history, none for the others).
     virtual void resetToDefault(Action action) = 0;
+    // While a shortcut is being recorded the program's own hotkeys are let go, so that pressing one
+    // of them reaches the recorder (which then says which action uses it) instead of running it.
+    virtual void setRecording(bool recording) = 0;
     // The Carbon key code of the key a key event names; absent for keys without one.
     virtual std::optional<quint32> carbonKeyCode(const QKeyEvent& event) const = 0;
 };

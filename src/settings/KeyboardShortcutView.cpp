@@ -5,10 +5,7 @@
 KeyboardShortcutView::KeyboardShortcutView(const QString& shortcut, QWidget* parent)
     : QLabel(shortcut, parent)
 {
-    QFont pill = font();
-    pill.setPointSizeF(12);
-    pill.setWeight(QFont::Medium);
-    setFont(pill);
+    setFont(SettingsStyle::systemFont(12, QFont::Medium));
     setStyleSheet(QStringLiteral("QLabel { color: white; padding: 5px 10px; %1 }")
                       .arg(SettingsStyle::pillStyle(0.08, 6)));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

@@ -1,5 +1,7 @@
 #include "settings/SettingsRow.h"
 
+#include "settings/SettingsStyle.h"
+
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
@@ -8,7 +10,7 @@
 
 SettingsRow::SettingsRow(const QString& title, QWidget* control, QWidget* parent, int height)
     : QWidget(parent)
-    , m_title(textLabel(title, Theme::labelFont(13), Theme::text(), this))
+    , m_title(textLabel(title, SettingsStyle::font(13), Theme::text(), this))
     , m_control(control)
 {
     setFixedHeight(height);

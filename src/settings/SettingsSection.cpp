@@ -47,7 +47,7 @@ SettingsSection::SettingsSection(const QString& title, const QString& icon, QWid
     symbol->setAlignment(Qt::AlignCenter);
     symbol->setPixmap(SettingsStyle::symbol(icon, 12, Theme::accent()));
     header->addWidget(symbol);
-    auto* heading = textLabel(title, Theme::labelFont(12, QFont::DemiBold), Theme::text(), this);
+    auto* heading = textLabel(title, SettingsStyle::font(12, QFont::DemiBold), Theme::text(), this);
     heading->setObjectName(QStringLiteral("sectionTitle"));
     header->addWidget(heading, 1);
     column->addLayout(header);

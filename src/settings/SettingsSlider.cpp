@@ -20,13 +20,13 @@ SettingsSlider::SettingsSlider(const QString& title, Preferences& preferences, c
     , m_lower(lower)
     , m_upper(upper)
     , m_slider(new QSlider(Qt::Horizontal, this))
-    , m_readout(textLabel(QString(), Theme::labelFont(11), SettingsStyle::secondary(), this))
+    , m_readout(textLabel(QString(), SettingsStyle::font(11), SettingsStyle::secondary(), this))
 {
     setFixedHeight(28);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(textLabel(title, Theme::labelFont(13), Theme::text(), this));
+    layout->addWidget(textLabel(title, SettingsStyle::font(13), Theme::text(), this));
     layout->addStretch(1);
     m_slider->setRange(0, int(std::floor((upper - lower) / step + 1e-9)));
     m_slider->setFixedWidth(80);

@@ -9,6 +9,21 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+QFont SettingsStyle::font(int pixels, QFont::Weight weight)
+{
+    QFont face = Theme::labelFont(pixels, weight);
+    face.setPixelSize(pixels);
+    return face;
+}
+
+QFont SettingsStyle::systemFont(int pixels, QFont::Weight weight)
+{
+    QFont face = QGuiApplication::font();
+    face.setPixelSize(pixels);
+    face.setWeight(weight);
+    return face;
+}
+
 QColor SettingsStyle::primary(qreal opacity)
 {
     QColor color = Theme::text();
@@ -40,7 +55,7 @@ void SettingsStyle::setPageMargins(QWidget* page, int spacing)
 
 QLabel* SettingsStyle::footer(const QString& text, QWidget* parent)
 {
-    QLabel* label = textLabel(text, Theme::labelFont(11), secondary(0.6), parent);
+    QLabel* label = textLabel(text, font(11), secondary(0.6), parent);
     label->setWordWrap(true);
     label->setContentsMargins(4, 0, 4, 0);
     label->setObjectName(QStringLiteral("footer"));

@@ -10,6 +10,11 @@ class QWidget;
 // The settings window's shared look, over ui/Theme: the primary (text) colour at an opacity,
 // footers and hints, symbols at the device's pixel ratio.
 namespace SettingsStyle {
+// The window is laid out in pixels, so its text is sized in pixels too: "Avenir Next" (Lato) at
+// this many pixels, whatever the screen's DPI.
+QFont font(int pixels, QFont::Weight weight = QFont::Normal);
+// The system face at this many pixels.
+QFont systemFont(int pixels, QFont::Weight weight = QFont::Normal);
 QColor primary(qreal opacity);
 QColor secondary(qreal opacity = 1.0);
 // A symbol drawn sharp on high-density screens.

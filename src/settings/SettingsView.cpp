@@ -64,7 +64,12 @@ void SettingsView::showPage(SettingsTab tab)
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroller->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    scroller->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:vertical { width: 8px; background: transparent; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line, QScrollBar::add-page, QScrollBar::sub-page"
+        " { background: transparent; height: 0; }"));
     m_page = makePage(tab, m_services, scroller);
     m_page->setAttribute(Qt::WA_TranslucentBackground);
     scroller->setWidget(m_page);

@@ -15,8 +15,9 @@ namespace {
 class SettingsWindow : public QWidget {
 public:
     SettingsWindow()
-        : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint
-                | Qt::WindowStaysOnTopHint)
+        // A floating window of fixed size: window managers place it as a dialog, never maximised.
+        : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                | Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint)
     {
     }
 

@@ -41,7 +41,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     : QWidget(parent)
     , m_action(action)
     , m_shortcuts(service)
-    , m_failureLabel(textLabel(QString(), Theme::labelFont(11), QColor(255, 95, 87), this))
+    , m_failureLabel(textLabel(QString(), SettingsStyle::font(11), QColor(255, 95, 87), this))
     , m_button(new QPushButton(this))
     , m_reset(new QToolButton(this))
 {
@@ -49,7 +49,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    QLabel* titleLabel = textLabel(title, Theme::labelFont(13), Theme::text(), this);
+    QLabel* titleLabel = textLabel(title, SettingsStyle::font(13), Theme::text(), this);
     titleLabel->setObjectName(QStringLiteral("recorderTitle"));
     layout->addWidget(titleLabel, 1);
     m_failureLabel->setObjectName(QStringLiteral("recorderFailure"));
@@ -58,10 +58,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     m_failureLabel->hide();
     layout->addWidget(m_failureLabel);
 
-    QFont buttonFont = font();
-    buttonFont.setPointSizeF(11);
-    buttonFont.setWeight(QFont::Medium);
-    m_button->setFont(buttonFont);
+    m_button->setFont(SettingsStyle::systemFont(11, QFont::Medium));
     m_button->setMinimumWidth(70);
     m_button->setCursor(Qt::PointingHandCursor);
     m_button->setObjectName(QStringLiteral("shortcutButton"));
@@ -155,17 +152,25 @@ void ShortcutRecorderView::startRecording()
         g_active->stopRecording();
     g_active = this;
     qApp->installEventFilter(this);
+    shortcuts().setRecording(true);
     setState(State::recording);
     m_button->setFocus(Qt::OtherFocusReason);
 }
 
 void ShortcutRecorderView::stopRecording()
 {
-    qApp->removeEventFilter(this);
-    if (g_active == this)
-        g_active = nullptr;
+    endRecording();
     if (isRecording())
         setState(State::idle);
+}
+
+void ShortcutRecorderView::endRecording()
+{
+    qApp->removeEventFilter(this);
+    if (g_active == this) {
+        g_active = nullptr;
+        shortcuts().setRecording(false);
+    }
 }
 
 void ShortcutRecorderView::refresh()
@@ -214,9 +219,7 @@ bool ShortcutRecorderView::handleKeyPress(QKeyEvent* event)
         m_attempt = shortcuts().display(*keyCode, mask);
     }
     m_failure = reason;
-    qApp->removeEventFilter(this);
-    if (g_active == this)
-        g_active = nullptr;
+    endRecording();
     setState(State::failed);
     return true;
 }

@@ -59,6 +59,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Stops listening and gives the program its hotkeys back.
+    void endRecording();
     void setState(State state);
     void restyle();
     GlobalShortcuts& shortcuts() const;

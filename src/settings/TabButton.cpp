@@ -9,7 +9,7 @@
 namespace {
 QFont titleFont()
 {
-    return Theme::labelFont(12, QFont::Medium);
+    return SettingsStyle::font(12, QFont::Medium);
 }
 }
 

@@ -4,6 +4,7 @@
 #include "clipboard/ClipboardSuspension.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWorkspace.h"
 #include "gallery/CardGrid.h"
 #include "gallery/RecordingCard.h"
@@ -66,7 +67,6 @@ protected:
             texts << (action->isSeparator() ? QStringLiteral("—") : action->text());
         return texts;
     }
-    static QColor centreOf(const QImage& image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
 
     MoviesFolder movies;
     TempStore store;
@@ -176,44 +176,6 @@ TEST_F(GalleryViewsTest, AMovieNameThatLeavesTheFolderIsNeverRemoved)
     recordingsView->deleteItem(hostile);
     EXPECT_FALSE(context().recordingItem(hostile->persistentID));
     EXPECT_EQ(readFile(outside), QByteArray("not ours"));
-}
-
-TEST_F(GalleryViewsTest, ResetGivesBackTheSourceInEveryView)
-{
-    const auto edited = seedScreenshot(
-        context(), at(10), png(filled(Qt::red)), png(filled(Qt::blue)), QByteArray("[]"));
-    const auto plain = seedScreenshot(context(), at(5), png(filled(Qt::green)));
-    auto grid = shown<ScreenshotsGridView>();
-    auto tab = shown<ScreenshotsGridView>(QSize(380, 600));
-    ThumbnailLoader::shared().waitUntilIdle();
-    const GalleryItem::ID id {Kind::screenshot, edited->persistentID};
-    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor(id));
-    auto* tabCard = qobject_cast<ScreenshotCard*>(tab->cardFor(id));
-    ASSERT_TRUE(card && tabCard);
-    EXPECT_EQ(centreOf(card->thumbnail()), QColor(Qt::red));
-
-    std::unique_ptr<QMenu> menu(card->makeContextMenu(nullptr));
-    EXPECT_EQ(actionTexts(menu.get()),
-        (QStringList {QStringLiteral("Kopieren"), QStringLiteral("Bearbeiten"), QStringLiteral("Text extrahieren"),
-            QStringLiteral("Auf Original zurücksetzen"), QStringLiteral("—"), QStringLiteral("Löschen")}));
-    std::unique_ptr<QMenu> plainMenu(
-        qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, plain->persistentID}))->makeContextMenu(nullptr));
-    EXPECT_EQ(plainMenu->actions().size(), 5);
-
-    menu->actions()[3]->trigger();
-    const ScreenshotItemPtr stored = context().screenshotItem(edited->persistentID);
-    EXPECT_EQ(stored->pngData, *stored->sourceImageData);
-    EXPECT_FALSE(stored->strokesData);
-    std::unique_ptr<QMenu> after(card->makeContextMenu(nullptr));
-    EXPECT_EQ(after->actions().size(), 5);
-    tab->grid()->scrollArea()->viewport()->repaint();
-    grid->grid()->scrollArea()->viewport()->repaint();
-    QApplication::processEvents();
-    ThumbnailLoader::shared().waitUntilIdle();
-    EXPECT_EQ(centreOf(card->thumbnail()), QColor(Qt::blue));
-    EXPECT_EQ(centreOf(tabCard->thumbnail()), QColor(Qt::blue));
-    // The picture is kept at the size shown, never at the image's own.
-    EXPECT_LE(card->thumbnail().height(), ScreenshotCard::pictureHeight);
 }
 
 TEST_F(GalleryViewsTest, CopyPutsOnlyTheStoredPNGWhileMonitoringIsSuspended)
@@ -340,4 +302,33 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     EXPECT_EQ(player->windowTitle(), QStringLiteral("gone.mov"));
     EXPECT_EQ(player->problem(), QStringLiteral("Die Aufnahme fehlt: gone.mov"));
     player->close();
+}
+
+TEST_F(GalleryViewsTest, ExtractedTextReplacesTheClipboardOnlyWhenThereIsText)
+{
+    FakeTextRecognizer recognizer;
+    TextRecognizer::setShared(&recognizer);
+    // Read from the untouched capture when there is one.
+    const auto item = seedScreenshot(context(), at(10), png(filled(Qt::red)), png(filled(Qt::blue, QSize(200, 100))));
+    auto grid = shown<ScreenshotsGridView>();
+    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
+    ASSERT_TRUE(card);
+    pasteboard.setContent(PasteboardTypes::utf8PlainText, "earlier");
+    const int holders = ClipboardSuspension::shared().holders();
+
+    card->extractText(); // no text found
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recognizer.requests() == 1; }, 3000));
+    Background::waitForAll();
+    QApplication::processEvents();
+    EXPECT_EQ(pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20), QByteArray("earlier"));
+
+    recognizer.text = QStringLiteral("Quarterly revenue");
+    card->extractText();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20) == QByteArray("Quarterly revenue"); }, 3000));
+    EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::utf8PlainText});
+    EXPECT_EQ(recognizer.lastSize(), QSize(200, 100));
+    // An ordinary copy: the monitor is not held off.
+    EXPECT_EQ(ClipboardSuspension::shared().holders(), holders);
+    TextRecognizer::setShared(nullptr);
 }

@@ -3,7 +3,11 @@
 #include "fakes/FakePointerLocation.h"
 #include "fakes/FakeWindowShape.h"
 #include "history/NotchShelfWindowManager.h"
+#include "history/ShelfTransitionEffect.h"
 #include "platform/NotificationCenter.h"
+
+#include <QPointer>
+#include <QTest>
 
 namespace {
 
@@ -145,6 +149,30 @@ TEST_F(ShelfManagerTest, CollapsedShelfIsShapedAwayAndHoverExpandsAfterTheDelay)
     compositing = true;
     manager.toggleExpanded();
     EXPECT_FALSE(shape().drawing);
+}
+
+TEST_F(ShelfManagerTest, TheCardGrowsInFromItsTopCentreAndShrinksAwayTakingNoInput)
+{
+    manager.setEnabled(true);
+    manager.toggleExpanded();
+    QPointer<QWidget> card = manager.content();
+    ASSERT_TRUE(card);
+    auto* effect = qobject_cast<ShelfTransitionEffect*>(card->graphicsEffect());
+    ASSERT_TRUE(effect) << "the card appears without its transition";
+    EXPECT_LT(effect->progress(), 0.5);
+    effect->setProgress(0.0);
+    EXPECT_DOUBLE_EQ(effect->scale(), 0.85);
+    EXPECT_DOUBLE_EQ(effect->opacity(), 0.0);
+    // Settled: in place, and the effect is gone (it costs a render per frame).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !card->graphicsEffect(); }, 2000));
+
+    manager.toggleExpanded();
+    EXPECT_FALSE(manager.content());
+    ASSERT_TRUE(card) << "the card vanished without its transition";
+    EXPECT_TRUE(card->testAttribute(Qt::WA_TransparentForMouseEvents));
+    effect = qobject_cast<ShelfTransitionEffect*>(card->graphicsEffect());
+    ASSERT_TRUE(effect);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !card; }, 2000)) << "the card stayed after its exit";
 }
 
 TEST_F(ShelfManagerTest, MenusAndDragsHoldTheShelfOpen)

@@ -8,10 +8,12 @@
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
+#include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/X11ScreenSource.h"
 #include "store/ModelContext.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -240,4 +242,41 @@ TEST_F(CaptureEndToEndTest, ANewCaptureNeverShowsTheHintOfTheLastOne)
     const QImage bottom = grabArea(monitor(0).displayID, QRectF(0, 500, 640, 300));
     EXPECT_TRUE(sameRgb(bottom, tiled(tile, QSize(640, 300))));
     EXPECT_FALSE(quickAction.isPending());
+}
+
+TEST_F(CaptureEndToEndTest, TextOfAnAreaOnTheSecondMonitorIsRecognised)
+{
+    TesseractTextRecognizer tesseract;
+    ScreenshotCaptureService reader({&source, &services.pasteboard, &tesseract, &suspension, nullptr, {}});
+    QLabel page(QStringLiteral("Bitte speichere die Änderungen, bevor du das Fenster schließt.\n"
+                               "Your changes will be lost if you close the window now."));
+    page.setWindowFlag(Qt::X11BypassWindowManagerHint);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(13);
+    page.setFont(font);
+    page.setStyleSheet(QStringLiteral("background: white; color: #202020; padding: 10px"));
+    page.setGeometry(660, 400, 560, 70);
+    page.show();
+    ASSERT_TRUE(waitUntil([&] { return page.isVisible(); }));
+    spin(200);
+
+    QImage area;
+    bool grabbed = false;
+    reader.grabAreaImage(monitor(1).displayID, QRectF(20, 400, 560, 70), 1.0, nullptr, [&](QImage image) {
+        area = image;
+        grabbed = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return grabbed; }));
+    area.save(artifact(QStringLiteral("capture-text-area.png")));
+    std::optional<QString> text;
+    bool read = false;
+    reader.recognizeText(area, nullptr, [&](std::optional<QString> found) {
+        text = found;
+        read = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return read; }, 20000));
+    ASSERT_TRUE(text.has_value());
+    for (const char* word : {"Bitte", "speichere", "Änderungen", "Fenster", "schließt", "changes", "lost", "close",
+             "window"})
+        EXPECT_TRUE(text->contains(QString::fromUtf8(word))) << word << " in " << text->toStdString();
 }

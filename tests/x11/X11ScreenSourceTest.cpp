@@ -92,6 +92,20 @@ TEST_F(X11ScreenSourceTest, ACoveredWindowIsGrabbedAsItIsNotWhatCoversIt)
     EXPECT_TRUE(sameRgb(grabber->grab(), tiled(tile, frame.size())));
 }
 
+TEST_F(X11ScreenSourceTest, AShapedWindowIsTransparentOutsideItsShape)
+{
+    const QImage tile = patternTile(6);
+    PatternWindow shaped(QRect(300, 200, 200, 100), tile, true);
+    shaped.shapeTo(QRect(0, 0, 120, 100));
+    ASSERT_TRUE(shaped.waitViewable());
+    QString error;
+    const QImage grab = source.grabWindow(shaped.window(), &error);
+    ASSERT_EQ(grab.size(), QSize(200, 100)) << error.toStdString();
+    EXPECT_EQ(qAlpha(grab.pixel(150, 50)), 0);
+    EXPECT_EQ(qAlpha(grab.pixel(60, 50)), 255);
+    EXPECT_TRUE(sameRgb(grab.copy(0, 0, 120, 100), tiled(tile, QSize(120, 100))));
+}
+
 TEST_F(X11ScreenSourceTest, WindowsAreListedTopmostFirstWithOurOwnMarked)
 {
     PatternWindow lower(QRect(100, 100, 300, 300), solidTile(Qt::red), false, 5151);

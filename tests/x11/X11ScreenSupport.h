@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "X11TestSupport.h"
+#include <X11/extensions/shape.h>
 
 namespace x11test {
 
@@ -122,6 +123,15 @@ public:
     PatternWindow& operator=(const PatternWindow&) = delete;
 
     unsigned long window() const { return m_window; }
+
+    // Cuts the window to one rectangle of its own (X Shape extension).
+    void shapeTo(QRect inside)
+    {
+        XRectangle rect {short(inside.x()), short(inside.y()), (unsigned short)inside.width(),
+            (unsigned short)inside.height()};
+        XShapeCombineRectangles(m_display, m_window, ShapeBounding, 0, 0, &rect, 1, ShapeSet, Unsorted);
+        XSync(m_display, False);
+    }
 
     bool waitViewable()
     {

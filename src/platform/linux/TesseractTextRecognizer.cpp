@@ -2,6 +2,7 @@
 
 #include "platform/Console.h"
 
+#include <dlfcn.h>
 #include <memory>
 #include <string>
 #include <tesseract/baseapi.h>
@@ -24,6 +25,19 @@ struct ThreadEngine {
 
 thread_local ThreadEngine t_engine;
 
+// Tesseract runs parts of its recognition on OpenMP threads that busy-wait for each other; on a
+// busy machine that makes a line of text take seconds instead of a fraction of one. With dynamic
+// teams the OpenMP runtime gives the calling thread only as many threads as there are idle cores.
+// The setting belongs to each calling thread; the runtime is Tesseract's own (none when it was
+// built without OpenMP).
+void preferIdleCoresOnly()
+{
+    using SetDynamic = void (*)(int);
+    static const auto setDynamic = reinterpret_cast<SetDynamic>(dlsym(RTLD_DEFAULT, "omp_set_dynamic"));
+    if (setDynamic)
+        setDynamic(1);
+}
+
 tesseract::TessBaseAPI* engineFor(const std::string& languages)
 {
     if (t_engine.api && t_engine.languages == languages)
@@ -31,6 +45,7 @@ tesseract::TessBaseAPI* engineFor(const std::string& languages)
     if (t_engine.failed && t_engine.languages == languages)
         return nullptr;
     t_engine.api.reset();
+    preferIdleCoresOnly();
     t_engine.languages = languages;
     t_engine.failed = false;
     auto api = std::make_unique<tesseract::TessBaseAPI>();

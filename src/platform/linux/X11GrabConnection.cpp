@@ -2,10 +2,13 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QPainter>
+#include <QRegion>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/shape.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
 #include <cstring>
@@ -191,6 +194,40 @@ struct X11GrabConnection::Private {
         }
         QImage out = toQImage(image, depth, rect.width(), rect.height());
         XDestroyImage(image);
+        return out;
+    }
+
+    // A shaped window (round corners, odd outlines) is transparent outside its shape.
+    QImage clearOutsideShape(X11GrabConnection& c, Window window, QImage image)
+    {
+        int eventBase = 0, errorBase = 0;
+        if (!XShapeQueryExtension(dpy, &eventBase, &errorBase))
+            return image;
+        Bool bounding = False, clip = False;
+        int bx = 0, by = 0, cx = 0, cy = 0;
+        unsigned int bw = 0, bh = 0, cw = 0, ch = 0;
+        c.beginErrors();
+        const bool queried = XShapeQueryExtents(dpy, window, &bounding, &bx, &by, &bw, &bh, &clip, &cx, &cy, &cw, &ch);
+        int count = 0, ordering = 0;
+        XRectangle* rects = queried && bounding ? XShapeGetRectangles(dpy, window, ShapeBounding, &count, &ordering)
+                                                : nullptr;
+        if (c.endErrors() || !rects) {
+            if (rects)
+                XFree(rects);
+            return image;
+        }
+        QRegion shape;
+        for (int i = 0; i < count; ++i)
+            shape += QRect(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+        XFree(rects);
+        const QRegion outside = QRegion(image.rect()).subtracted(shape);
+        if (outside.isEmpty())
+            return image;
+        QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&out);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        for (const QRect& rect : outside)
+            painter.fillRect(rect, Qt::transparent);
         return out;
     }
 
@@ -430,5 +467,5 @@ QImage X11GrabConnection::grabWindow(unsigned long window, QString* error)
         XCompositeUnredirectWindow(dpy, top, CompositeRedirectAutomatic);
         endErrors();
     }
-    return image;
+    return image.isNull() ? image : d->clearOutsideShape(*this, window, std::move(image));
 }

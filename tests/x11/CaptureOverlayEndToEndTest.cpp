@@ -1,0 +1,247 @@
+// The capture overlay on a real display split into two monitors, driven by xdotool: area, window,
+// text, self-timer, last area, Escape, the tool bar and a second begin over a showing overlay.
+#include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureToolbarView.h"
+#include "capture/ScreenshotCaptureService.h"
+#include "platform/Background.h"
+#include "platform/linux/TesseractTextRecognizer.h"
+#include "platform/linux/X11ScreenSource.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+#include "X11ScreenSupport.h"
+
+using namespace x11test;
+
+namespace {
+
+class CaptureOverlayTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Theme::install();
+        Symbols::installIconTheme();
+        splitScreenInTwo();
+    }
+    static void TearDownTestSuite() { joinScreen(); }
+
+    void SetUp() override
+    {
+        ScreenSource::setShared(&source);
+        Pasteboard::setShared(&services.pasteboard);
+        TextRecognizer::setShared(&recognizer);
+        ScreenshotCaptureService::shared().onCapture = [this](const CaptureResult& result) { results.append(result); };
+    }
+    void TearDown() override
+    {
+        manager.dismissAll();
+        ScreenshotCaptureService::shared().onCapture = nullptr;
+        Background::waitForAll();
+        spin(50);
+    }
+
+    // Starts a begin operation and waits until its overlays have painted.
+    void present(const std::function<void()>& begin)
+    {
+        bool presented = false;
+        const auto connection = QObject::connect(
+            &manager, &CaptureOverlayWindowManager::overlaysPresented, [&presented] { presented = true; });
+        begin();
+        ASSERT_TRUE(waitUntil([&] { return presented; }));
+        QObject::disconnect(connection);
+        ASSERT_TRUE(waitUntil([this] { return manager.hasKeyboard(); }));
+    }
+
+    void drag(QPoint from, QPoint to)
+    {
+        xdotool({"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown", "1"});
+        spin(30);
+        xdotool({"mousemove", QString::number((from.x() + to.x()) / 2), QString::number((from.y() + to.y()) / 2)});
+        spin(30);
+        xdotool({"mousemove", QString::number(to.x()), QString::number(to.y())});
+        spin(30);
+        xdotool({"mouseup", "1"});
+        spin(30);
+    }
+
+    void key(const char* name)
+    {
+        xdotool({"key", name});
+        spin(30);
+    }
+
+    bool waitForResults(int count) { return waitUntil([&] { return results.size() >= count; }); }
+
+    X11AppServices services;
+    X11ScreenSource source;
+    TesseractTextRecognizer recognizer;
+    CaptureOverlayWindowManager manager;
+    QList<CaptureResult> results;
+};
+
+}
+
+TEST_F(CaptureOverlayTest, ADragCapturesExactlyTheDraggedRectangleOnEitherMonitor)
+{
+    const QImage tile = patternTile(4);
+    PatternWindow pattern(QRect(0, 0, 1280, 800), tile, true);
+    ASSERT_TRUE(pattern.waitViewable());
+    const QImage screen = tiled(tile, QSize(1280, 800));
+
+    present([&] { manager.beginAreaSelection(false); });
+    drag({100, 120}, {301, 271});
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_EQ(results[0].kind, CaptureKind::area);
+    EXPECT_EQ(results[0].sourceRect, QRectF(100, 120, 201, 151));
+    EXPECT_TRUE(sameRgb(results[0].image, screen.copy(100, 120, 201, 151)));
+
+    // On the right monitor: its local rectangle starts at root x - 640.
+    present([&] { manager.beginAreaSelection(false); });
+    drag({1000, 500}, {800, 400});
+    ASSERT_TRUE(waitForResults(2));
+    EXPECT_EQ(results[1].sourceRect, QRectF(160, 400, 200, 100));
+    EXPECT_TRUE(sameRgb(results[1].image, screen.copy(800, 400, 200, 100)));
+    ASSERT_TRUE(manager.lastAreaCapture());
+    results[1].image.save(artifact(QStringLiteral("overlay-area-capture-right-monitor.png")));
+
+    // The last area again, grabbed live: the same rectangle of what the screen shows now.
+    const QImage other = patternTile(5);
+    PatternWindow changed(QRect(0, 0, 1280, 800), other, true);
+    ASSERT_TRUE(changed.waitViewable());
+    manager.beginLastAreaCapture();
+    ASSERT_TRUE(waitForResults(3));
+    EXPECT_EQ(results[2].sourceRect, QRectF(160, 400, 200, 100));
+    EXPECT_TRUE(sameRgb(results[2].image, tiled(other, QSize(1280, 800)).copy(800, 400, 200, 100)));
+}
+
+TEST_F(CaptureOverlayTest, EscapeDismissesAndNothingIsStored)
+{
+    PatternWindow pattern(QRect(0, 0, 1280, 800), patternTile(1), true);
+    ASSERT_TRUE(pattern.waitViewable());
+    present([&] { manager.beginAreaSelection(false); });
+    EXPECT_EQ(manager.overlayWindows().size(), 2);
+    key("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !manager.isShowing(); }));
+    spin(100);
+    EXPECT_TRUE(results.isEmpty());
+    EXPECT_FALSE(manager.lastAreaCapture());
+}
+
+TEST_F(CaptureOverlayTest, AClickInWindowModePicksTheWindowUnderThePointer)
+{
+    PatternWindow backdrop(QRect(0, 0, 1280, 800), solidTile(Qt::darkGray), true);
+    PatternWindow first(QRect(100, 100, 300, 200), patternTile(6), false, 4242);
+    PatternWindow second(QRect(700, 300, 320, 240), patternTile(7), false, 4343);
+    ASSERT_TRUE(backdrop.waitViewable() && first.waitViewable() && second.waitViewable());
+    const QRect target = second.rootFrame();
+
+    present([&] { manager.beginWindowSelection(); });
+    xdotool({"mousemove", QString::number(target.center().x()), QString::number(target.center().y())});
+    ASSERT_TRUE(waitUntil([&] { return manager.selection().hoveredWindow().has_value(); }));
+    EXPECT_EQ(manager.selection().hoveredWindow()->windowID, second.window());
+    const QImage hover = source.grabRect(QRect(0, 0, 1280, 800));
+    hover.save(artifact(QStringLiteral("overlay-window-pick.png")));
+    xdotool({"click", "1"});
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_EQ(results[0].kind, CaptureKind::window);
+    EXPECT_TRUE(sameRgb(results[0].image, tiled(patternTile(7), target.size())));
+}
+
+TEST_F(CaptureOverlayTest, ToolbarReviewLoupeAndModeSwitch)
+{
+    PatternWindow pattern(QRect(0, 0, 1280, 800), patternTile(2), true);
+    ASSERT_TRUE(pattern.waitViewable());
+    present([&] { manager.beginAreaSelection(true); });
+    drag({200, 150}, {500, 400});
+    ASSERT_EQ(manager.selection().phase(), SelectionPhase::reviewing);
+    ASSERT_TRUE(waitUntil([&] { return manager.toolbarWindow() && manager.toolbarWindow()->isVisible(); }));
+    const QRect bar = manager.toolbarWindow()->geometry();
+    EXPECT_EQ(bar.top(), 400 + 12);
+    EXPECT_NEAR(bar.center().x(), 350, 1);
+    xdotool({"mousemove", "420", "300"}); // the loupe beside the pointer
+    spin(150);
+    source.grabRect(QRect(0, 0, 1280, 800)).save(artifact(QStringLiteral("overlay-review-toolbar-loupe.png")));
+    source.grabRect(bar.adjusted(-4, -4, 4, 4)).save(artifact(QStringLiteral("overlay-toolbar.png")));
+
+    // The OCR button keeps the rectangle; the Window button drops it and picks windows.
+    auto* view = manager.toolbarWindow()->findChild<CaptureToolbarView*>();
+    ASSERT_TRUE(view);
+    const auto click = [&](const char* title) {
+        QWidget* button = view->button(QLatin1String(title));
+        const QPoint centre = button->mapToGlobal(button->rect().center());
+        xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"});
+        spin(80);
+    };
+    click("OCR");
+    EXPECT_EQ(manager.selection().terminalAction(), TerminalAction::ocr);
+    EXPECT_EQ(manager.selection().phase(), SelectionPhase::reviewing);
+    EXPECT_TRUE(manager.isShowing());
+    click("Window");
+    EXPECT_EQ(manager.selection().paradigm(), SelectionParadigm::windowPick);
+    EXPECT_EQ(manager.selection().phase(), SelectionPhase::selecting);
+    key("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !manager.isShowing(); }));
+    EXPECT_TRUE(results.isEmpty());
+}
+
+TEST_F(CaptureOverlayTest, TheSelfTimerCapturesLiveAfterItsCount)
+{
+    PatternWindow before(QRect(0, 0, 1280, 800), patternTile(3), true);
+    ASSERT_TRUE(before.waitViewable());
+    present([&] { manager.beginAreaSelection(true); });
+    drag({50, 50}, {250, 150});
+    manager.setTimerSeconds(1);
+    key("Return");
+    EXPECT_EQ(manager.selection().countdownRemaining(), 1);
+    source.grabRect(QRect(0, 0, 640, 400)).save(artifact(QStringLiteral("overlay-countdown.png")));
+    key("Return"); // restarts nothing
+    // The screen changes while it counts; the capture shows it as it is at the end.
+    PatternWindow after(QRect(0, 0, 1280, 800), patternTile(8), true);
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_FALSE(manager.isShowing());
+    EXPECT_TRUE(sameRgb(results[0].image, tiled(patternTile(8), QSize(1280, 800)).copy(50, 50, 200, 100)));
+    spin(1100);
+    EXPECT_EQ(results.size(), 1);
+}
+
+TEST_F(CaptureOverlayTest, ASecondBeginDuringAnOverlayFreezesACleanScreen)
+{
+    const QImage tile = patternTile(9);
+    PatternWindow pattern(QRect(0, 0, 1280, 800), tile, true);
+    ASSERT_TRUE(pattern.waitViewable());
+    present([&] { manager.beginAreaSelection(false); });
+    present([&] { manager.beginAreaSelection(false); });
+    EXPECT_EQ(manager.overlayWindows().size(), 2);
+    drag({600, 300}, {700, 500}); // across both monitors: the larger part wins
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_TRUE(sameRgb(results[0].image, tiled(tile, QSize(1280, 800)).copy(640, 300, 60, 200)));
+}
+
+TEST_F(CaptureOverlayTest, TextCapturePutsTheWordsOnTheClipboard)
+{
+    PatternWindow backdrop(QRect(0, 0, 1280, 800), solidTile(Qt::white), true);
+    ASSERT_TRUE(backdrop.waitViewable());
+    QLabel paragraph(QStringLiteral("Quorvel reads this paragraph\nand copies every word"));
+    paragraph.setWindowFlag(Qt::X11BypassWindowManagerHint);
+    paragraph.setStyleSheet(QStringLiteral("background: white; color: black; font-size: 28px; padding: 20px;"));
+    paragraph.setGeometry(100, 100, 560, 160);
+    paragraph.show();
+    ASSERT_TRUE(waitUntil([&] { return paragraph.isVisible(); }));
+    spin(150);
+    present([&] { manager.beginTextSelection(); });
+    drag({100, 100}, {630, 260});
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto text = services.pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20);
+            return text && text->contains("paragraph");
+        },
+        15000));
+    const QString text = QString::fromUtf8(*services.pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20));
+    for (const char* word : {"Quorvel", "reads", "paragraph", "copies", "every", "word"})
+        EXPECT_TRUE(text.contains(QLatin1String(word))) << word << " in " << text.toStdString();
+    EXPECT_TRUE(results.isEmpty()); // no screenshot record
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The whole program on this display, as main() wires it: the X11 services, a store in a
+// temporary folder, the launch steps, the tray item. The screen and the movie writer are fakes, so
+// capture and recording sessions start without grabbing or encoding anything.
+#include "app/PlatformServices.h"
+#include "app/QuorvelApp.h"
+#include "fakes/FakeDesktopNotifier.h"
+#include "fakes/FakeMovieThumbnailer.h"
+#include "fakes/FakeMovieWriter.h"
+#include "fakes/FakeScreenSource.h"
+#include "fakes/FakeSleepInhibitor.h"
+#include "fakes/FakeSystemAudioSource.h"
+#include "fakes/TestSupport.h"
+#include "recording/ScreenRecordingService.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include "platform/Background.h"
+#include <QTemporaryDir>
+#include <memory>
+
+struct QuorvelUnderTest {
+    TestCrypto crypto;
+    QTemporaryDir dir;
+    FakeScreenSource screen;
+    FakeMovieWriter writer;
+    FakeMovieThumbnailer thumbnailer;
+    FakeSleepInhibitor inhibitor;
+    FakeSystemAudioSource audio;
+    FakeDesktopNotifier notifier;
+    std::unique_ptr<QuorvelApp> app;
+
+    QuorvelUnderTest()
+    {
+        Theme::install();
+        Symbols::installIconTheme();
+        PlatformServices::installLinux();
+        ScreenMonitor monitor;
+        monitor.displayID = 1;
+        monitor.frame = QRect(0, 0, 320, 240);
+        monitor.isPrimary = true;
+        screen.monitorList = {monitor};
+        QImage image(320, 240, QImage::Format_RGB32);
+        image.fill(QColor(40, 90, 160));
+        screen.setScreen(image);
+        ScreenSource::setShared(&screen);
+        MovieWriter::setShared(&writer);
+        MovieThumbnailer::setShared(&thumbnailer);
+        SleepInhibitor::setShared(&inhibitor);
+        SystemAudioSource::setShared(&audio);
+        DesktopNotifier::setShared(&notifier);
+        QString error;
+        app = QuorvelApp::create(dir.filePath(QStringLiteral("Quorvel.store")), &error);
+        EXPECT_TRUE(app) << error.toStdString();
+        ScreenRecordingService::shared().setRecordingsDirectory(dir.filePath(QStringLiteral("movies")));
+        app->appDelegate().applicationDidFinishLaunching();
+    }
+    ~QuorvelUnderTest()
+    {
+        // The fakes go with this object: a recording still running ends first.
+        if (ScreenRecordingService::shared().isRecording()) {
+            QSignalSpy stopped(&ScreenRecordingService::shared(), &ScreenRecordingService::stopped);
+            ScreenRecordingService::shared().stopRecording();
+            stopped.wait(10000);
+        }
+        Background::waitForAll();
+        if (app)
+            app->appDelegate().applicationWillTerminate();
+    }
+};

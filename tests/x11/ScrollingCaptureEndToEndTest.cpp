@@ -1,0 +1,202 @@
+// The scrolling capture on a real X server: a program of another process with a long list of
+// numbered rows in known colours is captured by scrolling it with wheel events (and by the user's
+// own wheel in manual mode); the stitched image must show every row exactly once, in order.
+#include "capture/ScrollingCaptureControlView.h"
+#include "capture/ScrollingCaptureControlWindowManager.h"
+#include "capture/ScrollingCaptureService.h"
+#include "platform/linux/X11ScreenSource.h"
+#include "platform/linux/X11ScrollActivityMonitor.h"
+#include "platform/linux/X11ScrollEventPoster.h"
+#include "programs/ScrollRows.h"
+#include "ui/Symbols.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include "X11TestSupport.h"
+
+using namespace x11test;
+
+namespace {
+
+QString scrollTargetProgram()
+{
+    const QString configured = qEnvironmentVariable("QUORVEL_SCROLL_TARGET_APP");
+    return configured.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/scroll_target_app")
+                                : configured;
+}
+
+// The rows a column of the image shows from top to bottom, with the height of each run.
+QList<QPair<int, int>> rowRuns(const QImage& image, int x)
+{
+    QList<QPair<int, int>> runs;
+    for (int y = 0; y < image.height(); ++y) {
+        const int row = scrollrows::rowFor(image.pixel(x, y));
+        if (!runs.isEmpty() && runs.last().first == row)
+            ++runs.last().second;
+        else
+            runs.append({row, 1});
+    }
+    return runs;
+}
+
+class ScrollingCaptureEndToEnd : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (m_target.state() != QProcess::NotRunning) {
+            m_target.write("quit\n");
+            if (!m_target.waitForFinished(3000))
+                m_target.kill();
+        }
+    }
+
+    // Starts the target program and finds its window on the screen.
+    std::optional<ScreenWindow> startTarget(const QString& title, bool still = false)
+    {
+        m_target.setProgram(scrollTargetProgram());
+        m_target.setArguments(still ? QStringList {title, QStringLiteral("static")} : QStringList {title});
+        m_target.start();
+        if (!m_target.waitForStarted(5000))
+            return std::nullopt;
+        if (!waitUntil([this] { return m_target.readAllStandardOutput().contains("ready"); }, 10000))
+            return std::nullopt;
+        std::optional<ScreenWindow> found;
+        waitUntil(
+            [&] {
+                for (const ScreenWindow& window : m_source.windows())
+                    if (window.title == title)
+                        found = window;
+                return found.has_value();
+            },
+            5000);
+        return found;
+    }
+
+    ScrollingCaptureService::Environment environment()
+    {
+        ScrollingCaptureService::Environment env;
+        env.grabWindow = [this](const ScreenWindow& window, double, QObject*, std::function<void(QImage)> done) {
+            done(m_source.grabWindow(window.windowID));
+        };
+        env.handOff = [this](const QImage& image, const QRectF&) { m_result = image; };
+        env.postWheelClicks = [this](const QPoint& point, int clicks) { return m_poster.postWheelClicks(point, clicks); };
+        env.startScrollMonitor = [this](std::function<void()> onScroll) { return m_monitor.start(std::move(onScroll)); };
+        env.stopScrollMonitor = [this] { m_monitor.stop(); };
+        env.showPanel = [] { ScrollingCaptureControlWindowManager::shared().show(); };
+        env.hidePanel = [] { ScrollingCaptureControlWindowManager::shared().hide(); };
+        return env;
+    }
+
+    std::optional<ScrollingCaptureService::Outcome> run(bool automatic, const ScreenWindow& window,
+        const std::function<void()>& whileRunning = {})
+    {
+        ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
+        std::optional<ScrollingCaptureService::Outcome> outcome;
+        auto done = [&](ScrollingCaptureService::Outcome o) { outcome = o; };
+        if (automatic)
+            service.beginAutoScrollCapture(window, 1.0, done);
+        else
+            service.beginManualCapture(window, 1.0, done);
+        if (whileRunning)
+            whileRunning();
+        waitUntil([&] { return outcome.has_value(); }, 40000);
+        return outcome;
+    }
+
+    X11ScreenSource m_source;
+    X11ScrollEventPoster m_poster;
+    X11ScrollActivityMonitor m_monitor;
+    QProcess m_target;
+    QImage m_result;
+};
+
+}
+
+TEST_F(ScrollingCaptureEndToEnd, AutomaticModeShowsEveryRowOnceInOrder)
+{
+    const auto window = startTarget(QStringLiteral("Scroll target auto"));
+    ASSERT_TRUE(window);
+    const auto outcome = run(true, *window);
+    ASSERT_TRUE(outcome);
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    ASSERT_FALSE(m_result.isNull());
+    m_result.save(artifact(QStringLiteral("scrolling_capture_result.png")));
+
+    const auto runs = rowRuns(m_result, scrollrows::width / 2);
+    ASSERT_EQ(runs.size(), scrollrows::count);
+    for (int i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].first, i) << "row order at run " << i;
+        EXPECT_EQ(runs[i].second, scrollrows::rowHeight) << "row " << i << " is shown once, whole";
+    }
+}
+
+TEST_F(ScrollingCaptureEndToEnd, ManualModeFollowsTheWheel)
+{
+    const auto window = startTarget(QStringLiteral("Scroll target manual"));
+    ASSERT_TRUE(window);
+    const QPoint centre = window->frame.center();
+    const auto outcome = run(false, *window, [&] {
+        spin(800);
+        for (int turn = 0; turn < 3; ++turn) {
+            QProcess::execute(QStringLiteral("xdotool"),
+                {QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
+                    QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("5")});
+            spin(1200);
+        }
+    });
+    ASSERT_TRUE(outcome);
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    const auto runs = rowRuns(m_result, scrollrows::width / 2);
+    ASSERT_GT(runs.size(), scrollrows::viewHeight / scrollrows::rowHeight + 2) << "more than one window of rows";
+    for (int i = 0; i < runs.size(); ++i)
+        EXPECT_EQ(runs[i].first, i) << "row order at run " << i;
+    for (int i = 0; i + 1 < runs.size(); ++i)
+        EXPECT_EQ(runs[i].second, scrollrows::rowHeight) << "row " << i;
+}
+
+TEST_F(ScrollingCaptureEndToEnd, AWindowThatDoesNotScrollIsReportedForManualMode)
+{
+    const auto window = startTarget(QStringLiteral("Scroll target still"), true);
+    ASSERT_TRUE(window);
+    const auto outcome = run(true, *window);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::noMovementDetected);
+    EXPECT_TRUE(m_result.isNull());
+}
+
+TEST_F(ScrollingCaptureEndToEnd, TheStripShowsProgressAtTheTopOfTheScreen)
+{
+    Symbols::installIconTheme();
+    const auto window = startTarget(QStringLiteral("Scroll target strip"));
+    ASSERT_TRUE(window);
+    ScrollingCaptureService* running = nullptr;
+    ScrollingCaptureService::Environment env = environment();
+    env.showPanel = [&] { ScrollingCaptureControlWindowManager::shared().show(running); };
+    ScrollingCaptureService service(env, ScrollingCaptureService::Timing {});
+    running = &service;
+    std::optional<ScrollingCaptureService::Outcome> outcome;
+    service.beginManualCapture(*window, 1.0, [&](ScrollingCaptureService::Outcome o) { outcome = o; });
+
+    ScrollingCaptureControlView* strip = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        strip = ScrollingCaptureControlWindowManager::shared().panel();
+        return strip && strip->isVisible();
+    }));
+    spin(400);
+    EXPECT_EQ(strip->statusText(), QStringLiteral("Erfasse … (1)"));
+    const QRect frame = strip->frameGeometry();
+    EXPECT_EQ(frame.top(), 16);
+    EXPECT_NEAR(frame.center().x(), 640, 2) << "centred on the screen";
+    const QImage picture = m_source.grabRect(frame.adjusted(-12, -12, 12, 12));
+    ASSERT_FALSE(picture.isNull());
+    picture.save(artifact(QStringLiteral("scrolling_capture_strip.png")));
+    // The strip never takes the keyboard from the program being captured.
+    EXPECT_FALSE(strip->isActiveWindow());
+
+    // "Fertig" with a single frame gathered: nothing to stack.
+    service.finishEarly();
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::tooShort);
+    EXPECT_EQ(ScrollingCaptureControlWindowManager::shared().panel(), nullptr);
+}

@@ -1,0 +1,187 @@
+// The settings window on a real X server: each of the seven tabs is written out as a picture; a
+// shortcut recorded on the Screenshots tab fires globally at once; a combination another program
+// holds shows as failed and changes nothing; a minimised window is restored, never duplicated;
+// closing it stops a recording recorder; a second start of the program opens it.
+#include "QuorvelUnderTest.h"
+#include "capture/CaptureOverlayWindowManager.h"
+#include "settings/ScreenshotSettingsView.h"
+#include "settings/SettingsTab.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsWindowManager.h"
+#include "settings/ShortcutRecorderView.h"
+#include "settings/TabButton.h"
+
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include "X11TestSupport.h"
+#include <X11/keysym.h>
+
+using namespace x11test;
+
+namespace {
+
+QWidget* openSettings()
+{
+    SettingsWindowManager::shared().showSettings();
+    QWidget* window = SettingsWindowManager::shared().settingsWindow();
+    if (!window || !waitUntil([&] { return window->isVisible() && window->isActiveWindow(); }))
+        return nullptr;
+    return window;
+}
+
+SettingsView* viewOf(QWidget* window)
+{
+    return window->findChild<SettingsView*>();
+}
+
+ShortcutRecorderView* recorderFor(QWidget* window, GlobalShortcuts::Action action)
+{
+    for (ShortcutRecorderView* row : window->findChildren<ShortcutRecorderView*>())
+        if (row->action() == action && row->isVisible())
+            return row;
+    return nullptr;
+}
+
+QString fileNameOf(SettingsTab tab)
+{
+    return QStringLiteral("settings_%1.png").arg(tab.rawValue().toLower().replace(u' ', u'_'));
+}
+
+}
+
+TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
+{
+    QuorvelUnderTest quorvel;
+    ASSERT_TRUE(quorvel.app);
+    QWidget* window = openSettings();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->windowTitle(), "Quorvel Settings");
+    EXPECT_EQ(window->size(), QSize(760, 660));
+    SettingsView* view = viewOf(window);
+    EXPECT_EQ(view->selectedTab(), SettingsTab(SettingsTab::general));
+
+    // Every tab, as the user sees it.
+    for (const SettingsTab tab : SettingsTab::allCases()) {
+        view->tabButtons()[int(tab)]->click();
+        spin(SettingsView::switchDuration + 150);
+        EXPECT_EQ(view->selectedTab(), tab);
+        EXPECT_TRUE(window->grab().save(artifact(fileNameOf(tab)))) << tab.rawValue().toStdString();
+    }
+
+    // A shortcut recorded on the Screenshots tab is grabbed at once: pressed anywhere, it starts
+    // the text capture.
+    view->tabButtons()[int(SettingsTab::screenshots)]->click();
+    spin(50);
+    ShortcutRecorderView* text = recorderFor(window, GlobalShortcuts::captureText);
+    ASSERT_TRUE(text);
+    text->shortcutButton()->click();
+    ASSERT_TRUE(text->isRecording());
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+t"}));
+    ASSERT_TRUE(waitUntil([&] { return !text->isRecording(); }));
+    EXPECT_EQ(text->buttonText(), "⌃⌥T");
+    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    {
+        ForeignWindow other("editor", "Editor", 4242);
+        spin(200);
+        const qsizetype before = capture.startedFlows().size();
+        ASSERT_TRUE(xdotool({"key", "ctrl+alt+t"}));
+        ASSERT_TRUE(waitUntil([&] { return capture.startedFlows().size() > before; }));
+        EXPECT_EQ(capture.startedFlows().last(), "beginTextSelection");
+        // The overlay comes up once the screen proved readable (or, where it cannot be read, the
+        // permission alert); either goes again.
+        waitUntil([&] { return capture.isShowing() || capture.permissionAlert() != nullptr; }, 3000);
+        capture.dismissAll();
+        if (capture.permissionAlert())
+            capture.permissionAlert()->close();
+    }
+    spin(300);
+
+    // Another program holds Control-Option-Y, though only with NumLock on (so the press, made with
+    // NumLock off, still reaches the settings window): the recorder says so and assigns nothing.
+    Display* elsewhere = XOpenDisplay(nullptr);
+    ASSERT_TRUE(elsewhere);
+    XGrabKey(elsewhere, XKeysymToKeycode(elsewhere, XK_y), ControlMask | Mod1Mask | Mod2Mask,
+        DefaultRootWindow(elsewhere), True, GrabModeAsync, GrabModeAsync);
+    XSync(elsewhere, False);
+    ASSERT_TRUE(openSettings()) << "the settings window did not come back to the front: visible "
+                                << window->isVisible() << " active "
+                                << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none")
+                                << " overlay " << capture.isShowing();
+    ShortcutRecorderView* windowRow = recorderFor(window, GlobalShortcuts::captureWindow);
+    ASSERT_TRUE(windowRow);
+    windowRow->shortcutButton()->click();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+y"}));
+    ASSERT_TRUE(waitUntil([&] { return windowRow->state() == ShortcutRecorderView::State::failed; }));
+    EXPECT_EQ(windowRow->buttonText(), "⌃⌥Y");
+    EXPECT_EQ(windowRow->failureReason(), "The shortcut is taken by another program");
+    EXPECT_FALSE(Preferences::shared().object("captureWindowHotkeyKeyCode").isValid());
+    spin(100);
+    EXPECT_TRUE(window->grab().save(artifact(QStringLiteral("settings_recorder_failed.png"))));
+    XCloseDisplay(elsewhere);
+
+    // A combination another action uses: the recorder lets the program's hotkeys go while it
+    // records, so the press reaches it and it names the action.
+    const qsizetype flowsBefore = capture.startedFlows().size();
+    windowRow->shortcutButton()->click();
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+t"}));
+    ASSERT_TRUE(waitUntil([&] { return windowRow->state() == ShortcutRecorderView::State::failed; }));
+    EXPECT_EQ(windowRow->failureReason(), "Already used by “Text erfassen”");
+    spin(200);
+    EXPECT_EQ(capture.startedFlows().size(), flowsBefore); // no capture began
+
+
+    // Minimised: the next opening restores the same window.
+    window->showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return window->isMinimized(); }, 2000) || true);
+    SettingsWindowManager::shared().showSettings();
+    EXPECT_EQ(SettingsWindowManager::shared().settingsWindow(), window);
+    EXPECT_TRUE(waitUntil([&] { return !window->isMinimized() && window->isVisible(); }));
+
+    // Closing stops a recorder that records; the next opening is a new window on "General".
+    windowRow->shortcutButton()->click();
+    ASSERT_TRUE(windowRow->isRecording());
+    window->close();
+    EXPECT_EQ(ShortcutRecorderView::activeRecorder(), nullptr);
+    QWidget* reopened = openSettings();
+    ASSERT_TRUE(reopened);
+    EXPECT_NE(reopened, window);
+    EXPECT_EQ(viewOf(reopened)->selectedTab(), SettingsTab(SettingsTab::general));
+}
+
+TEST(SecondStart, ASecondStartOpensTheSettingsWindowOfTheRunningOne)
+{
+    const QString binary = qEnvironmentVariable("QUORVEL_BINARY");
+    ASSERT_FALSE(binary.isEmpty());
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("XDG_DATA_HOME", home.path() + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home.path() + "/.cache");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.remove("DBUS_SESSION_BUS_ADDRESS"); // no tray host, no Secret Service
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(binary);
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return first.readAll().contains("no system tray is available"); }, 10000) || true);
+    spin(1500);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(binary);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAll().contains("Quorvel is already running; its settings window opens"));
+    auto settingsShown = [] {
+        QProcess search;
+        search.start("xdotool", {"search", "--onlyvisible", "--name", "^Quorvel Settings$"});
+        search.waitForFinished(3000);
+        return !search.readAllStandardOutput().trimmed().isEmpty();
+    };
+    EXPECT_TRUE(waitUntil(settingsShown, 8000));
+    first.terminate();
+    EXPECT_TRUE(first.waitForFinished(10000));
+}

@@ -1,0 +1,297 @@
+// The tray on a real X server: an XEmbed tray (trayer) embeds the icon, a click opens the menu,
+// and every row acts (a capture only once the menu is off the screen); a recording turns the icon
+// red and swaps the record rows for "Aufnahme stoppen"; clear-all empties the history but leaves
+// screenshots and recordings. Pictures of the menu are written to look at.
+#include "QuorvelUnderTest.h"
+#include "app/UpdaterManager.h"
+#include "capture/CaptureOverlayWindowManager.h"
+#include "feedback/FeedbackWindowManager.h"
+#include "history/WindowManager.h"
+#include "menubar/ClearHistoryDialog.h"
+#include "menubar/MenuBarIconView.h"
+#include "menubar/MenuBarView.h"
+#include "settings/SettingsWindowManager.h"
+#include "store/ModelContext.h"
+
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <gtest/gtest.h>
+#include "X11TestSupport.h"
+
+using namespace x11test;
+using MenuBarModel::Command;
+
+namespace {
+
+// trayer, a plain XEmbed system tray: a panel along the top of the screen.
+class XEmbedTray {
+public:
+    XEmbedTray()
+    {
+        m_process.start(QStringLiteral("trayer"),
+            {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "240", "--height", "28",
+                "--SetDockType", "true", "--SetPartialStrut", "true", "--transparent", "false", "--tint", "0x202020"});
+        m_process.waitForStarted();
+    }
+    ~XEmbedTray()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(2000))
+            m_process.kill();
+    }
+    // The tray manager selection is owned.
+    static bool isRunning()
+    {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            return false;
+        const Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
+        const bool owned = XGetSelectionOwner(display, selection) != 0;
+        XCloseDisplay(display);
+        return owned;
+    }
+
+private:
+    QProcess m_process;
+};
+
+// The centre, in root coordinates, of the viewable window that a tray embedded (_XEMBED_INFO);
+// absent while none is.
+std::optional<QPoint> embeddedIconCenter()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return std::nullopt;
+    const Atom xembed = XInternAtom(display, "_XEMBED_INFO", False);
+    std::optional<QPoint> found;
+    std::function<void(Window)> visit = [&](Window window) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, window, &root, &parent, &children, &count))
+            return;
+        for (unsigned int i = 0; i < count && !found; ++i) {
+            XWindowAttributes attributes;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            Atom type = 0;
+            if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable
+                && XGetWindowProperty(display, children[i], xembed, 0, 2, False, AnyPropertyType, &type, &format,
+                       &items, &after, &data) == Success
+                && type != 0 && window != DefaultRootWindow(display)) {
+                int x = 0, y = 0;
+                Window child = 0;
+                XTranslateCoordinates(display, children[i], DefaultRootWindow(display), attributes.width / 2,
+                    attributes.height / 2, &x, &y, &child);
+                found = QPoint(x, y);
+            }
+            if (data)
+                XFree(data);
+            if (!found)
+                visit(children[i]);
+        }
+        if (children)
+            XFree(children);
+    };
+    visit(DefaultRootWindow(display));
+    XCloseDisplay(display);
+    return found;
+}
+
+// Opens the menu where a click on the icon opens it and waits until it shows.
+bool openMenu(MenuBarView* menu, QPoint at)
+{
+    menu->popup(at);
+    return waitUntil([&] { return menu->isVisible() && menu->windowHandle() && menu->windowHandle()->isExposed(); });
+}
+
+// Closes a modal message box shown by an action (the updater's answer).
+void closeModalSoon()
+{
+    QTimer::singleShot(400, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+}
+
+}
+
+TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
+{
+    XEmbedTray tray;
+    ASSERT_TRUE(waitUntil(&XEmbedTray::isRunning, 8000)) << "trayer did not take the tray selection";
+    QuorvelUnderTest quorvel;
+    ASSERT_TRUE(quorvel.app);
+    ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
+    ConsoleCapture console;
+    quorvel.app->showStatusItem();
+    QSystemTrayIcon* icon = quorvel.app->trayIcon();
+    ASSERT_TRUE(waitUntil([&] { return embeddedIconCenter().has_value(); }, 8000)) << "the icon was not embedded";
+    EXPECT_FALSE(console.contains("no system tray is available"));
+
+    // A click on the embedded icon opens the menu.
+    spin(200);
+    const QPoint iconCenter = *embeddedIconCenter();
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(iconCenter.x()), QString::number(iconCenter.y()), "click", "1"}));
+    MenuBarView* menu = quorvel.app->menu();
+    const bool opened = waitUntil([&] { return menu->isVisible(); });
+    QGuiApplication::primaryScreen()->grabWindow(0).save(artifact(QStringLiteral("debug_tray.png")));
+    ASSERT_TRUE(opened) << "no menu after a click on the icon at " << iconCenter.x() << "," << iconCenter.y();
+    spin(200);
+    EXPECT_GE(menu->width(), MenuBarView::menuWidth);
+    EXPECT_TRUE(menu->grab().save(artifact(QStringLiteral("tray_menu.png"))));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    EXPECT_TRUE(screen->grabWindow(0).save(artifact(QStringLiteral("tray_menu_on_screen.png"))));
+
+    // "Settings..." clicked for real: the menu goes, the settings window comes.
+    const QPoint settingsRow = menu->mapToGlobal(menu->actionGeometry(menu->action(Command::settings)).center());
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(settingsRow.x()), QString::number(settingsRow.y()), "click", "1"}));
+    ASSERT_TRUE(waitUntil([] {
+        QWidget* window = SettingsWindowManager::shared().settingsWindow();
+        return window && window->isVisible();
+    }));
+    EXPECT_FALSE(menu->isVisible());
+    SettingsWindowManager::shared().settingsWindow()->close();
+
+    // Every capture row starts its flow, and only after the menu has left the screen.
+    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    const QList<std::pair<Command, QString>> flows {
+        {Command::captureArea, "beginAreaSelection(forceToolbar: false)"},
+        {Command::captureAreaWithToolbar, "beginAreaSelection(forceToolbar: true)"},
+        {Command::captureWindow, "beginWindowSelection"},
+        // Without a last area the last-area row goes on as an area selection.
+        {Command::captureLastArea, "beginAreaSelection(forceToolbar: false)"},
+        {Command::captureText, "beginTextSelection"},
+        {Command::captureScrolling, "beginScrollingSelection"},
+        {Command::recordArea, "beginAreaRecording"},
+        {Command::recordWindow, "beginWindowRecording"},
+    };
+    for (const auto& [command, flow] : flows) {
+        ASSERT_TRUE(openMenu(menu, iconCenter - QPoint(0, 300)));
+        QWindow* menuWindow = menu->windowHandle();
+        const qsizetype before = capture.startedFlows().size();
+        menu->action(command)->trigger();
+        EXPECT_EQ(capture.startedFlows().size(), before) << "began while the menu was still up";
+        ASSERT_TRUE(waitUntil([&] { return capture.startedFlows().size() > before; })) << flow.toStdString();
+        EXPECT_EQ(capture.startedFlows().last(), flow);
+        EXPECT_FALSE(menuWindow->isExposed()) << flow.toStdString();
+        capture.dismissAll();
+        spin(50);
+    }
+
+    // The history row opens the floating panel.
+    ASSERT_TRUE(openMenu(menu, iconCenter - QPoint(0, 300)));
+    menu->action(Command::showHistory)->trigger();
+    ASSERT_TRUE(waitUntil([] { return WindowManager::shared().isVisible(); }));
+    WindowManager::shared().hideHistoryWindow();
+
+    // Feedback, updates and the gallery rows.
+    ASSERT_TRUE(openMenu(menu, iconCenter - QPoint(0, 300)));
+    menu->action(Command::feedback)->trigger();
+    ASSERT_TRUE(waitUntil([] {
+        QWidget* window = FeedbackWindowManager::shared().feedbackWindow();
+        return window && window->isVisible();
+    }));
+    FeedbackWindowManager::shared().feedbackWindow()->close();
+    QSignalSpy checked(UpdaterManager::shared().controller(), &AppcastUpdaterController::checkFinished);
+    closeModalSoon();
+    menu->action(Command::checkForUpdates)->trigger();
+    ASSERT_TRUE(checked.count() > 0 || checked.wait(5000));
+    EXPECT_TRUE(checked.first().at(2).toBool()); // the user asked
+    menu->action(Command::showScreenshots)->trigger();
+    menu->action(Command::showRecordings)->trigger();
+
+}
+
+TEST(TrayRecording, RecordingTurnsTheIconRedAndOffersOnlyStop)
+{
+    XEmbedTray tray;
+    ASSERT_TRUE(waitUntil(&XEmbedTray::isRunning, 8000));
+    QuorvelUnderTest quorvel;
+    quorvel.app->showStatusItem();
+    MenuBarView* menu = quorvel.app->menu();
+    QSystemTrayIcon* icon = quorvel.app->trayIcon();
+    ASSERT_TRUE(waitUntil([&] { return embeddedIconCenter().has_value(); }, 8000));
+    const QImage idleIcon = icon->icon().pixmap(22).toImage();
+
+    // A recording runs (started as the overlay starts one).
+    spin(200);
+    ScreenRecordingService::shared().startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    ASSERT_TRUE(waitUntil([] { return ScreenRecordingService::shared().isRecording(); }, 8000));
+    EXPECT_NE(icon->icon().pixmap(22).toImage(), idleIcon);
+    const QImage red = icon->icon().pixmap(22).toImage();
+    const QColor middle = red.pixelColor(11, 11);
+    EXPECT_GT(middle.red(), 200);
+    EXPECT_LT(middle.green(), 100);
+    ASSERT_TRUE(openMenu(menu, QPoint(900, 400)));
+    EXPECT_TRUE(menu->action(Command::stopRecording));
+    EXPECT_EQ(menu->action(Command::stopRecording)->text(), "Aufnahme stoppen");
+    EXPECT_FALSE(menu->action(Command::recordArea));
+    EXPECT_FALSE(menu->action(Command::recordScreen));
+    spin(150);
+    EXPECT_TRUE(menu->grab().save(artifact(QStringLiteral("tray_menu_recording.png"))));
+
+    QSignalSpy stopped(&ScreenRecordingService::shared(), &ScreenRecordingService::stopped);
+    menu->action(Command::stopRecording)->trigger();
+    ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));
+    EXPECT_FALSE(ScreenRecordingService::shared().isRecording());
+    EXPECT_EQ(icon->icon().pixmap(22).toImage(), idleIcon);
+    ASSERT_TRUE(openMenu(menu, QPoint(900, 400)));
+    EXPECT_TRUE(menu->action(Command::recordArea));
+    EXPECT_FALSE(menu->action(Command::stopRecording));
+    menu->hide();
+}
+
+TEST(TrayMenu, ClearAllEmptiesTheHistoryAndKeepsScreenshotsAndRecordings)
+{
+    QuorvelUnderTest quorvel;
+    quorvel.app->showStatusItem();
+    ModelContext& context = quorvel.app->sharedModelContainer()->mainContext();
+    for (int i = 0; i < 4; ++i) {
+        auto item = std::make_shared<ClipItem>();
+        item->isPinned = i == 0;
+        item->appendRepresentation(sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 1000, "text"));
+        context.insert(item);
+    }
+    context.insert(std::make_shared<ScreenshotItem>(
+        QDateTime::currentDateTimeUtc(), QStringLiteral("area"), QByteArray("png"), std::nullopt, std::nullopt));
+    context.insert(std::make_shared<RecordingItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("display"),
+        QStringLiteral("a.mov"), 1.0, qint64(10), false, std::nullopt));
+    ASSERT_TRUE(context.save());
+
+    MenuBarView* menu = quorvel.app->menu();
+    ASSERT_TRUE(openMenu(menu, QPoint(900, 400)));
+    menu->action(Command::clearHistory)->trigger();
+    ClearHistoryDialog* dialog = menu->clearDialog();
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(waitUntil([&] { return dialog->isVisible(); }));
+    EXPECT_FALSE(menu->isVisible());
+    spin(150);
+    EXPECT_TRUE(dialog->grab().save(artifact(QStringLiteral("clear_history_dialog.png"))));
+    QSignalSpy finished(dialog, &ClearHistoryDialog::eraseFinished);
+    dialog->deleteButton()->click();
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
+    EXPECT_TRUE(finished.first().first().toBool());
+    EXPECT_EQ(context.fetchClipItemCount(), 0);
+    EXPECT_EQ(context.fetchScreenshotItems().size(), 1u);
+    EXPECT_EQ(context.fetchRecordingItems().size(), 1u);
+}
+
+// In a suite of its own: once the event loop has ended, the application is closing for good.
+TEST(TrayMenuQuit, QuitRowEndsTheEventLoop)
+{
+    QuorvelUnderTest quorvel;
+    quorvel.app->showStatusItem();
+    MenuBarView* menu = quorvel.app->menu();
+    QObject guard;
+    QTimer::singleShot(0, menu, [menu] {
+        menu->popup(QPoint(900, 400));
+        menu->action(Command::quit)->trigger();
+    });
+    QTimer::singleShot(5000, &guard, [] { QApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0) << "quit did not end the event loop";
+    EXPECT_FALSE(menu->isVisible());
+}
