@@ -184,7 +184,14 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto time = [&](const char* name) { return reporter.times.count(name) ? reporter.times[name] : 0.0; };
+    // Runs are named with their iteration count ("BM_X/iterations:5").
+    const auto time = [&](const std::string& name) {
+        for (const auto& [run, value] : reporter.times) {
+            if (run == name || run.rfind(name + "/", 0) == 0)
+                return value;
+        }
+        return 0.0;
+    };
     std::printf("\nScreenshots stored: %d of 3840 x 2160 (%.0f MiB of PNG, twice: shown and untouched); "
                 "cards listed: %zu\n",
         screenshotCount, filledStore().pngMiB, g_cards);

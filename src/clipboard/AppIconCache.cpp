@@ -63,6 +63,12 @@ int AppIconCache::lookupsStarted() const
     return m_lookups;
 }
 
+bool AppIconCache::isLookingUp(const QString& bundleID) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_loadingSet.contains(bundleID);
+}
+
 void AppIconCache::loadIconAsync(const QString& bundleID)
 {
     {

@@ -37,6 +37,8 @@ public:
 
     // Lookups started since creation (one per identifier while it is under way).
     int lookupsStarted() const;
+    // A lookup of this identifier is under way (its icon may be there soon).
+    bool isLookingUp(const QString& bundleID) const;
 
     struct DesktopIcon {
         QString desktopFile;

@@ -4,11 +4,10 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
-#include <QCoreApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
-#include <QThreadPool>
+#include <QTimer>
 
 AppIconView::AppIconView(const QString& bundleID, const QString& contentTypeIcon, int side, QWidget* parent)
     : QWidget(parent)
@@ -39,33 +38,32 @@ void AppIconView::showEvent(QShowEvent* event)
 
 void AppIconView::loadIcon()
 {
-    if (m_bundleID.isEmpty())
+    if (m_bundleID.isEmpty() || m_appIcon)
         return;
-    if (auto cached = AppIconCache::shared().cachedIcon(m_bundleID)) {
-        m_appIcon = cached;
+    // One lookup per program, shared by every row that shows it.
+    if (auto icon = AppIconCache::shared().icon(m_bundleID)) {
+        m_appIcon = icon;
         update();
         return;
     }
-    QPointer<AppIconView> self(this);
-    const QString bundleID = m_bundleID;
-    QThreadPool::globalInstance()->start([self, bundleID] {
-        const auto entry = AppIconCache::desktopIcon(bundleID, AppIconCache::defaultApplicationDirectories());
-        if (!entry)
-            return;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, bundleID, iconName = entry->iconName] {
-                // Icon themes make their pixmaps on the main thread.
-                const QIcon icon = AppIconCache::resolveIcon(iconName);
-                if (icon.isNull())
-                    return;
-                AppIconCache::shared().setIcon(icon, bundleID);
-                if (self && self->m_bundleID == bundleID) {
-                    self->m_appIcon = icon;
-                    self->update();
-                }
-            },
-            Qt::QueuedConnection);
+    awaitLookup();
+}
+
+void AppIconView::awaitLookup()
+{
+    // The cache announces nothing: the view looks again while the lookup is under way, and never
+    // starts another itself (a program without an icon is not looked up over and over).
+    AppIconCache& cache = AppIconCache::shared();
+    if (auto icon = cache.cachedIcon(m_bundleID)) {
+        m_appIcon = icon;
+        update();
+        return;
+    }
+    if (!cache.isLookingUp(m_bundleID))
+        return;
+    QTimer::singleShot(lookupPollMs, this, [this, bundleID = m_bundleID] {
+        if (bundleID == m_bundleID && !m_appIcon)
+            awaitLookup();
     });
 }
 

@@ -1,94 +1,106 @@
 #include "history/ClipQueryService.h"
 
+#include "platform/Background.h"
 #include "platform/Console.h"
 #include "store/ModelContext.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 namespace {
 
-// Below this many sealed bytes the snapshots are built in place: starting threads would cost more.
+// Below this many sealed bytes the snapshots are built in place: handing work out would cost more.
 constexpr qsizetype parallelThreshold = 512 * 1024;
-constexpr unsigned maxWorkers = 4;
+constexpr int maxHelpers = 3;
 
 qsizetype sealedSize(const ClipItem& item)
 {
     return item.encryptedSearchIndex ? item.encryptedSearchIndex->size() : item.legacySearchIndex.size();
 }
 
-unsigned workerCount()
+int helperCount()
 {
-    return std::min(maxWorkers, std::max(1u, std::thread::hardware_concurrency()));
+    return std::min(maxHelpers, std::max(0, Background::pool().maxThreadCount() - 1));
 }
 
-// Builds view models on worker threads from entries handed in one by one (in list order). Once
-// enough sealed text has come in, workers start and take entries as they arrive, so opening seals
-// overlaps with reading the rows that follow. The entries are only read while workers run.
+// Builds view models from entries handed in one by one (in list order). Once enough sealed text
+// has come in, helpers on the shared pool take entries as they arrive, so opening seals overlaps
+// with reading the rows that follow; at the end the caller builds what is left itself and waits
+// for the helpers still at work. A helper the pool starts late finds nothing left and returns.
 class SnapshotPipeline {
 public:
-    ~SnapshotPipeline() { finish(); }
-
     void add(const ClipItemPtr& item)
     {
         {
-            std::lock_guard lock(m_mutex);
-            m_items.push_back(item);
-            m_models.emplace_back();
+            std::lock_guard lock(m_state->mutex);
+            m_state->items.push_back(item);
+            m_state->models.emplace_back();
         }
         m_pendingBytes += sealedSize(*item);
-        if (m_workers.empty() && m_pendingBytes >= parallelThreshold && workerCount() > 1) {
-            for (unsigned w = 0; w < workerCount(); ++w)
-                m_workers.emplace_back([this] { work(); });
+        if (!m_helpersStarted && m_pendingBytes >= parallelThreshold) {
+            m_helpersStarted = true;
+            for (int h = 0; h < helperCount(); ++h)
+                Background::run([state = m_state] { state->help(); });
         }
-        m_wake.notify_one();
+        m_state->wake.notify_one();
     }
 
-    // Waits for the workers (or builds in place when none started) and gives the list in order.
     std::vector<ClipItemViewModelPtr> finish()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_done = true;
+        State& state = *m_state;
+        std::unique_lock lock(state.mutex);
+        state.done = true;
+        state.wake.notify_all();
+        while (state.next < state.items.size()) {
+            const size_t index = state.next++;
+            const ClipItemPtr item = state.items[index];
+            lock.unlock();
+            ClipItemViewModelPtr model = std::make_shared<ClipItemViewModel>(item);
+            lock.lock();
+            state.models[index] = std::move(model);
         }
-        m_wake.notify_all();
-        m_workers.clear(); // joins
-        for (size_t i = m_next; i < m_items.size(); ++i)
-            m_models[i] = std::make_shared<ClipItemViewModel>(m_items[i]);
-        m_next = m_items.size();
-        return std::move(m_models);
+        state.idle.wait(lock, [&] { return state.running == 0; });
+        return std::move(state.models);
     }
 
 private:
-    void work()
-    {
-        for (;;) {
-            size_t index;
-            ClipItemPtr item;
-            {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [&] { return m_next < m_items.size() || m_done; });
-                if (m_next >= m_items.size())
-                    return;
-                index = m_next++;
-                item = m_items[index];
-            }
-            ClipItemViewModelPtr model = std::make_shared<ClipItemViewModel>(item);
-            std::lock_guard lock(m_mutex);
-            m_models[index] = std::move(model);
-        }
-    }
+    struct State {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::condition_variable idle;
+        std::vector<ClipItemPtr> items;           // guarded by mutex
+        std::vector<ClipItemViewModelPtr> models; // guarded by mutex
+        size_t next = 0;                          // guarded by mutex
+        bool done = false;                        // guarded by mutex
+        int running = 0;                          // guarded by mutex
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::vector<ClipItemPtr> m_items;           // guarded by m_mutex
-    std::vector<ClipItemViewModelPtr> m_models; // guarded by m_mutex while workers run
-    size_t m_next = 0;                          // guarded by m_mutex
-    bool m_done = false;                        // guarded by m_mutex
+        void help()
+        {
+            std::unique_lock lock(mutex);
+            if (done && next >= items.size())
+                return;
+            ++running;
+            for (;;) {
+                wake.wait(lock, [&] { return next < items.size() || done; });
+                if (next >= items.size())
+                    break;
+                const size_t index = next++;
+                const ClipItemPtr item = items[index];
+                lock.unlock();
+                ClipItemViewModelPtr model = std::make_shared<ClipItemViewModel>(item);
+                lock.lock();
+                models[index] = std::move(model);
+            }
+            --running;
+            idle.notify_all();
+        }
+    };
+
+    std::shared_ptr<State> m_state = std::make_shared<State>();
     qsizetype m_pendingBytes = 0;
-    std::vector<std::jthread> m_workers;
+    bool m_helpersStarted = false;
 };
 
 }

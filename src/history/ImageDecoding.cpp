@@ -1,10 +1,10 @@
 #include "history/ImageDecoding.h"
 
 #include "clipboard/ImageCache.h"
+#include "platform/Background.h"
 #include "platform/ImageDecoder.h"
 
 #include <QCoreApplication>
-#include <QThreadPool>
 
 QImage ImageDecoding::decode(const QByteArray& data, QSize maxPixelSize)
 {
@@ -15,19 +15,17 @@ void ImageDecoding::decodeAsync(
     QObject* receiver, const QByteArray& data, QSize maxPixelSize, std::function<void(const QImage&, bool)> onDecoded)
 {
     QPointer<QObject> guard(receiver);
-    QThreadPool::globalInstance()->start([guard, data, maxPixelSize, onDecoded = std::move(onDecoded)] {
-        QImage image = decode(data, maxPixelSize);
-        if (image.isNull())
-            return;
-        // The application object outlives every receiver; the guard is read on the main thread.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [guard, image, onDecoded] { onDecoded(image, !guard.isNull()); },
-            Qt::QueuedConnection);
-    });
+    // The application object takes the result, so that a cache is still filled when the receiver
+    // has gone; the guard is read on the main thread.
+    Background::run(
+        QCoreApplication::instance(), [data, maxPixelSize] { return decode(data, maxPixelSize); },
+        [guard, onDecoded = std::move(onDecoded)](const QImage& image) {
+            if (!image.isNull())
+                onDecoded(image, !guard.isNull());
+        });
 }
 
 void ImageDecoding::waitForDecodes()
 {
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::sendPostedEvents();
+    Background::waitForAll();
 }

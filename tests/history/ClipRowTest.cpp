@@ -2,6 +2,8 @@
 // routing with and without "doubleClickToPaste", the drag-out data and the row pictures.
 #include "fakes/TestSupport.h"
 #include "HistoryTestSupport.h"
+#include "clipboard/AppIconCache.h"
+#include "history/AppIconView.h"
 #include "history/ClipDragSourceView.h"
 #include "history/ClipRowView.h"
 #include "history/FCPThumbnailView.h"
@@ -55,6 +57,10 @@ protected:
         actions.onPastePlainText = [this] { calls << QStringLiteral("plain"); };
         actions.onDelete = [this] { calls << QStringLiteral("delete"); };
         actions.onSingleTapSelect = [this] { calls << QStringLiteral("single"); };
+        actions.onCopy = [this] { calls << QStringLiteral("copy"); };
+        actions.onAnnotate = [this](const QImage& image) {
+            calls << QStringLiteral("annotate %1x%2").arg(image.width()).arg(image.height());
+        };
         actions.onHoverChange = [this](bool on) { calls << (on ? QStringLiteral("enter") : QStringLiteral("leave")); };
         return actions;
     }
@@ -201,8 +207,9 @@ TEST_F(ClipRowTest, ContextMenuAndButtons)
         built << (action->isSeparator() ? QString() : action->text());
     EXPECT_EQ(built, row.contextMenuTexts());
     menu->actions().at(1)->trigger();
+    menu->actions().at(2)->trigger(); // the row's own callback, not a process-wide service
     menu->actions().last()->trigger();
-    EXPECT_EQ(calls, (QStringList {QStringLiteral("plain"), QStringLiteral("delete")}));
+    EXPECT_EQ(calls, (QStringList {QStringLiteral("plain"), QStringLiteral("copy"), QStringLiteral("delete")}));
     delete menu;
 
     // Unpinned: pin and select-text show only under the mouse; pinned: the pin always.
@@ -224,6 +231,12 @@ TEST_F(ClipRowTest, ContextMenuAndButtons)
     // Images offer "Annotate"; it decodes nothing until chosen.
     ClipRowView imageRow(imageModel(3), false, options, recordingActions());
     EXPECT_TRUE(imageRow.contextMenuTexts().contains(QStringLiteral("Annotate")));
+    calls.clear();
+    std::unique_ptr<QMenu> imageMenu(imageRow.buildContextMenu());
+    for (QAction* action : imageMenu->actions())
+        if (action->text() == QStringLiteral("Annotate"))
+            action->trigger();
+    EXPECT_EQ(calls, QStringList {QStringLiteral("annotate 160x100")});
 
     QWidget* popover = row.showSelectableTextPopover();
     ASSERT_TRUE(popover);
@@ -355,6 +368,23 @@ TEST_F(ClipRowTest, OwnDragsAreRefusedByTheProgramsFieldsOtherProgramsDropsAreTa
     EXPECT_FALSE(ClipDragSourceView::isOwnDrag(&other));
     EXPECT_TRUE(dropInto(&other));
     EXPECT_EQ(field.text(), QStringLiteral("from elsewhere"));
+}
+
+TEST_F(ClipRowTest, RowsOfOneProgramShareOneIconLookup)
+{
+    const QString program = QStringLiteral("org.example.no-such-program");
+    AppIconCache& cache = AppIconCache::shared();
+    const int before = cache.lookupsStarted();
+    std::vector<std::unique_ptr<AppIconView>> icons;
+    for (int i = 0; i < 20; ++i) {
+        icons.push_back(std::make_unique<AppIconView>(program, QStringLiteral("doc.text"), 28));
+        icons.back()->show();
+    }
+    EXPECT_EQ(cache.lookupsStarted() - before, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !cache.isLookingUp(program); }, 5000));
+    QTest::qWait(3 * AppIconView::lookupPollMs);
+    EXPECT_EQ(cache.lookupsStarted() - before, 1); // the views stop asking once the lookup has ended
+    EXPECT_FALSE(icons.front()->hasAppIcon());
 }
 
 TEST_F(ClipRowTest, PicturesOfEveryKind)
