@@ -5,10 +5,20 @@
 
 #include <QKeyEvent>
 
-// The settings layer names actions by the router's raw values.
+// The settings layer (below this one) names actions by the router's raw values (its masks are the
+// Carbon bits of platform/KeyCodes); these must never drift apart.
 static_assert(GlobalShortcuts::showHistory == HotkeyAction::showHistory);
-static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
+static_assert(GlobalShortcuts::captureArea == HotkeyAction::captureArea);
+static_assert(GlobalShortcuts::captureWindow == HotkeyAction::captureWindow);
+static_assert(GlobalShortcuts::captureText == HotkeyAction::captureText);
+static_assert(GlobalShortcuts::recordArea == HotkeyAction::recordArea);
+static_assert(GlobalShortcuts::recordWindow == HotkeyAction::recordWindow);
+static_assert(GlobalShortcuts::recordScreen == HotkeyAction::recordScreen);
 static_assert(GlobalShortcuts::stopRecording == HotkeyAction::stopRecording);
+static_assert(GlobalShortcuts::captureScrolling == HotkeyAction::captureScrolling);
+static_assert(GlobalShortcuts::captureLastArea == HotkeyAction::captureLastArea);
+static_assert(GlobalShortcuts::captureFullScreen == HotkeyAction::captureFullScreen);
+static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
 
 namespace {
 HotkeyAction toAction(GlobalShortcuts::Action action)

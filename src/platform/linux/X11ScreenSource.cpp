@@ -107,6 +107,9 @@ X11ScreenSource::X11ScreenSource(const QByteArray& displayName)
     : m_displayName(displayName)
     , m_connection(displayName)
 {
+    // Made on the main thread: Qt's scales are known before a worker asks for monitors.
+    if (onGuiThread())
+        scaleOf(QString(), QRect());
 }
 
 double X11ScreenSource::scaleOf(const QString& name, const QRect& frame)
