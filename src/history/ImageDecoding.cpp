@@ -13,15 +13,7 @@ QImage ImageDecoding::decode(const QByteArray& data, QSize maxPixelSize)
 
 QSize ImageDecoding::declaredSize(const QByteArray& data)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    QSize size = reader.size();
-    if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
-        size.transpose();
-    return size;
+    return ImageDecoder::declaredSize(data);
 }
 
 void ImageDecoding::decodeAsync(

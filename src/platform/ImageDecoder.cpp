@@ -36,3 +36,16 @@ QImage ImageDecoder::decode(const QByteArray& data, qint64 maxBytes, QSize size,
         return {};
     return image;
 }
+
+QSize ImageDecoder::declaredSize(const QByteArray& data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+        size.transpose();
+    return size;
+}

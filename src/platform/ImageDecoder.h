@@ -15,4 +15,8 @@ namespace ImageDecoder {
 QImage decode(const QByteArray& data, qint64 maxBytes, QSize size = {},
     Qt::AspectRatioMode mode = Qt::KeepAspectRatioByExpanding);
 
+// The size the image's header declares, as shown (turned by its EXIF orientation); invalid when
+// the header cannot be read. Decodes no pixels.
+QSize declaredSize(const QByteArray& data);
+
 }
