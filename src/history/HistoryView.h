@@ -82,6 +82,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QWidget* makeClipboardPage();
+    QWidget* makeScreenshotsPage();
+    void connectListAndController();
+    void observeCommands();
     QWidget* makeTabSwitcher();
     QWidget* makeBanner();
     QWidget* makeFooter();
