@@ -5,12 +5,22 @@
 
 #include <QKeyEvent>
 
-// The settings layer names actions by the router's raw values.
+// The settings layer (below this one) names actions by the router's raw values and masks by the
+// same Carbon bits; these must never drift apart.
 static_assert(GlobalShortcuts::showHistory == HotkeyAction::showHistory);
-static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
+static_assert(GlobalShortcuts::captureArea == HotkeyAction::captureArea);
+static_assert(GlobalShortcuts::captureWindow == HotkeyAction::captureWindow);
+static_assert(GlobalShortcuts::captureText == HotkeyAction::captureText);
+static_assert(GlobalShortcuts::recordArea == HotkeyAction::recordArea);
+static_assert(GlobalShortcuts::recordWindow == HotkeyAction::recordWindow);
+static_assert(GlobalShortcuts::recordScreen == HotkeyAction::recordScreen);
 static_assert(GlobalShortcuts::stopRecording == HotkeyAction::stopRecording);
-static_assert(GlobalShortcuts::commandKey == HotkeyAction::commandKey);
-static_assert(GlobalShortcuts::controlKey == HotkeyAction::controlKey);
+static_assert(GlobalShortcuts::captureScrolling == HotkeyAction::captureScrolling);
+static_assert(GlobalShortcuts::captureLastArea == HotkeyAction::captureLastArea);
+static_assert(GlobalShortcuts::captureFullScreen == HotkeyAction::captureFullScreen);
+static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
+static_assert(GlobalShortcuts::commandKey == HotkeyAction::commandKey && GlobalShortcuts::shiftKey == HotkeyAction::shiftKey
+    && GlobalShortcuts::optionKey == HotkeyAction::optionKey && GlobalShortcuts::controlKey == HotkeyAction::controlKey);
 
 namespace {
 HotkeyAction toAction(GlobalShortcuts::Action action)

@@ -62,6 +62,8 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     ClipboardService::shared().setShouldAnnounceNewItems(
         [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);
+    HistoryView::setAnnotator(
+        [](const QImage& image) { AnnotationWindowManager::shared().present(image, nullptr, nullptr); });
     SettingsWindowManager::shared().setModelContainer(weak);
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());

@@ -57,6 +57,40 @@ QRectF AreaSelectionView::viewRect(const CaptureRect& global) const
     return QRectF(local.x, local.y, local.width, local.height).intersected(QRectF(rect()));
 }
 
+void AreaSelectionView::stateChanged()
+{
+    const QRegion now = decoratedRegion();
+    update(m_decorated.united(now));
+    m_decorated = now;
+}
+
+QRegion AreaSelectionView::decoratedRegion() const
+{
+    if (!m_manager)
+        return QRegion(rect());
+    const CaptureSelection& selection = m_manager->selection();
+    QRegion region;
+    if (const std::optional<CaptureRect> shown = selection.shownRect()) {
+        const QRectF v = viewRect(*shown);
+        if (!v.isEmpty()) {
+            // The cut-out, its outline and grips, the hint above it, the countdown inside it.
+            region += v.toAlignedRect().adjusted(-8, -8, 8, 8);
+            region += QRect(int(v.center().x()) - 150, int(v.top()) - 60, 300, 100);
+            region += QRect(int(v.center().x()) - 110, int(v.center().y()) - 110, 220, 220);
+        }
+    }
+    if (selection.paradigm() == SelectionParadigm::marquee && selection.cursorGlobalPosition()) {
+        const CapturePoint g = *selection.cursorGlobalPosition();
+        const QPoint p(int(g.x - m_screen.frame.minX()), int(m_screen.frame.maxY() - g.y));
+        // The crosshair's lines, and the read-out and loupe beside the pointer on any side.
+        region += QRect(p.x() - 2, 0, 5, height());
+        region += QRect(0, p.y() - 2, width(), 5);
+        const int reach = 30 + int(loupeSize) + 8;
+        region += QRect(p.x() - reach, p.y() - reach, 2 * reach, 2 * reach);
+    }
+    return region.intersected(rect());
+}
+
 void AreaSelectionView::mousePressEvent(QMouseEvent* event)
 {
     if (m_manager && m_manager->selection().paradigm() == SelectionParadigm::marquee && event->button() == Qt::LeftButton)

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 class CaptureOverlayWindowManager;
@@ -20,6 +21,11 @@ public:
     AreaSelectionView(CaptureOverlayWindowManager* manager, CaptureScreen screen, QWidget* parent = nullptr);
 
     const CaptureScreen& screen() const { return m_screen; }
+    // The manager's state changed: repaints what its drawing covered before and covers now (the
+    // rest is the unchanged dimmed snapshot).
+    void stateChanged();
+    // Where the drawing of the current state differs from the plain dimmed snapshot.
+    QRegion decoratedRegion() const;
     // The square of snapshot pixels the loupe shows around a pixel: always loupePixels wide, the
     // part outside the image left transparent, so the pixel stays in the middle.
     static QImage loupePatch(const QImage& snapshot, int px, int py);
@@ -42,4 +48,5 @@ private:
 
     QPointer<CaptureOverlayWindowManager> m_manager;
     CaptureScreen m_screen;
+    QRegion m_decorated;
 };

@@ -92,7 +92,7 @@ void CaptureOverlayWindowManager::publish()
 {
     emit changed();
     for (CaptureOverlayPanel* panel : std::as_const(m_panels))
-        panel->view()->update();
+        panel->view()->stateChanged();
 }
 
 void CaptureOverlayWindowManager::withMonitors(std::function<void(QList<ScreenMonitor>)> then)

@@ -10,6 +10,7 @@
 #include "ui/Theme.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -52,7 +53,7 @@ public:
         }
         adjustSize();
         setFixedSize(sizeHint());
-        if (!Compositing::isActive())
+        if (!Compositing::isActive() && QGuiApplication::platformName() == QStringLiteral("xcb"))
             setMask(QRegion(capsule().toFillPolygon().toPolygon()));
     }
 

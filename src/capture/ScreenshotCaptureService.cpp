@@ -32,12 +32,25 @@ void waitUntilHidden(ScreenSource& source, quint64 window)
         QThread::msleep(4);
 }
 
-// The grabbed pixels at the size asked for (a monitor of another scale than the one asked).
-QImage sized(QImage image, QSize size)
+// The grabbed pixels at the size asked for (a monitor of another scale than the one asked), or a
+// null image with the line of a failed capture.
+QImage grabbedAt(QImage image, const QString& error, QSize size)
 {
-    if (image.isNull() || image.size() == size)
+    if (image.isNull()) {
+        Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + error);
+        return image;
+    }
+    if (image.size() == size)
         return image;
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+std::function<void(QImage)> deliverImage(std::function<void(QImage)> done)
+{
+    return [done = std::move(done)](QImage image) {
+        if (done)
+            done(std::move(image));
+    };
 }
 
 }
@@ -122,25 +135,16 @@ void ScreenshotCaptureService::grabWindowImage(
     Background::run(
         receiver ? receiver : this,
         [screen, window, scale, hint] {
-            if (!screen) {
-                Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + kNoScreen);
-                return QImage();
-            }
+            if (!screen)
+                return grabbedAt(QImage(), kNoScreen, {});
             waitUntilHidden(*screen, hint);
             const QSize size
                 = ScreenshotGeometry::grabPixelSize(ScreenshotGeometry::framePoints(window, screen->monitors()).size(), scale);
             QString error;
             QImage image = screen->grabWindow(window.windowID, &error);
-            if (image.isNull()) {
-                Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + error);
-                return QImage();
-            }
-            return sized(std::move(image), size);
+            return grabbedAt(std::move(image), error, size);
         },
-        [done](QImage image) {
-            if (done)
-                done(std::move(image));
-        });
+        deliverImage(std::move(done)));
 }
 
 void ScreenshotCaptureService::grabAreaImage(
@@ -167,16 +171,9 @@ void ScreenshotCaptureService::grabAreaImage(
             const QRect pixels = ScreenshotGeometry::rootRectForLocal(*monitor, localRect);
             QString error = QStringLiteral("the rectangle lies outside the display");
             QImage image = pixels.isEmpty() ? QImage() : screen->grabRect(pixels, &error);
-            if (image.isNull()) {
-                Console::log(QStringLiteral("ScreenshotCaptureService: capture failed: ") + error);
-                return QImage();
-            }
-            return sized(std::move(image), size);
+            return grabbedAt(std::move(image), error, size);
         },
-        [done](QImage image) {
-            if (done)
-                done(std::move(image));
-        });
+        deliverImage(std::move(done)));
 }
 
 void ScreenshotCaptureService::recognizeText(

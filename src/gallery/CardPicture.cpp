@@ -17,14 +17,23 @@ void CardPicture::request(QWidget* card, int pictureHeight, ThumbnailLoader::Sou
     m_requestedSize = wanted;
     const int generation = m_generation;
     // The loader drops the answer when the card is gone, and this picture lives in the card.
-    ThumbnailLoader::shared().request(card, std::move(source), wanted, [this, card, generation](QImage image) {
-        if (generation != m_generation)
-            return;
-        m_loading = false;
-        m_failed = image.isNull();
-        m_image = std::move(image);
-        card->update();
-    });
+    ThumbnailLoader::shared().request(
+        card, std::move(source), wanted,
+        [this, card, generation](QImage image) {
+            if (generation != m_generation)
+                return;
+            m_loading = false;
+            m_failed = image.isNull();
+            m_image = std::move(image);
+            card->update();
+        },
+        [this, generation] {
+            // Scrolled away before its turn: asked again at the next paint.
+            if (generation == m_generation) {
+                m_loading = false;
+                m_requestedSize = QSize();
+            }
+        });
 }
 
 void CardPicture::reset()

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QImageReader>
 #include <QThread>
+#include <QWidget>
 
 namespace {
 constexpr qint64 kMaxDecodedBytes = qint64(256) * 1024 * 1024;
@@ -38,9 +39,10 @@ QImage ThumbnailLoader::decodeFitting(const QByteArray& bytes, QSize fitInto)
     return image;
 }
 
-void ThumbnailLoader::request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done)
+void ThumbnailLoader::request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done,
+    std::function<void()> skipped)
 {
-    m_queue.push_back({receiver, std::move(source), fitInto, std::move(done)});
+    m_queue.push_back({receiver, std::move(source), fitInto, std::move(done), std::move(skipped)});
     startNext();
 }
 
@@ -51,6 +53,12 @@ void ThumbnailLoader::startNext()
         m_queue.pop_front();
         if (!request.receiver)
             continue;
+        if (auto* widget = qobject_cast<QWidget*>(request.receiver.data());
+            widget && (!widget->isVisible() || widget->visibleRegion().isEmpty())) {
+            if (request.skipped)
+                request.skipped();
+            continue;
+        }
         ++m_running;
         Background::run(
             this,

@@ -224,6 +224,11 @@ ClipRowView* ClipListView::makeRow(const ClipItemViewModelPtr& model)
         if (auto entry = find())
             emit selectRequested(entry);
     };
+    actions.onCopy = [this, find] {
+        if (auto entry = find())
+            emit copyRequested(entry);
+    };
+    actions.onAnnotate = [this](const QImage& image) { emit annotateRequested(image); };
     auto* row = new ClipRowView(model, m_selectedId && *m_selectedId == id, m_options, std::move(actions), viewport());
     return row;
 }

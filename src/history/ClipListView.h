@@ -42,6 +42,8 @@ public:
 signals:
     void pasteRequested(const ClipItemViewModelPtr& model, bool asPlainText);
     void pinRequested(const ClipItemViewModelPtr& model);
+    void copyRequested(const ClipItemViewModelPtr& model);
+    void annotateRequested(const QImage& image);
     void deleteRequested(const ClipItemViewModelPtr& model);
     void hoverChanged(const ClipItemViewModelPtr& model, bool hovering);
     void selectRequested(const ClipItemViewModelPtr& model);

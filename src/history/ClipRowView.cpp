@@ -1,7 +1,6 @@
 #include "history/ClipRowView.h"
 
 #include "clipboard/PasteService.h"
-#include "editor/AnnotationWindowManager.h"
 #include "history/AppIconView.h"
 #include "history/ClipDragSourceView.h"
 #include "history/FCPThumbnailView.h"
@@ -705,9 +704,7 @@ QMenu* ClipRowView::buildContextMenu()
     };
     add(QStringLiteral("Paste"), QStringLiteral("doc.on.clipboard"), m_actions.onSelect);
     add(QStringLiteral("Paste as Plain Text"), QStringLiteral("text.alignleft"), m_actions.onPastePlainText);
-    const ClipItemPtr item = m_viewModel->clipItem;
-    add(QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc"),
-        [item] { PasteService::shared().copyToClipboard(item); });
+    add(QStringLiteral("Copy to Clipboard"), QStringLiteral("doc.on.doc"), m_actions.onCopy);
     // The image is read and decoded only when the item is chosen, never while the menu is built.
     if (m_viewModel->hasImage)
         add(QStringLiteral("Annotate"), QStringLiteral("pencil.tip.crop.circle"), [this] { annotate(); });
@@ -731,7 +728,8 @@ void ClipRowView::annotate()
         Console::log(QStringLiteral("ClipRowView: the image of this entry cannot be decoded"));
         return;
     }
-    AnnotationWindowManager::shared().present(image, nullptr, nullptr);
+    if (m_actions.onAnnotate)
+        m_actions.onAnnotate(image);
 }
 
 void ClipRowView::contextMenuEvent(QContextMenuEvent* event)

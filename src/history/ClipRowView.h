@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QRect>
 #include <QStringList>
+#include <QImage>
 #include <QWidget>
 #include <functional>
 
@@ -29,6 +30,8 @@ struct ClipRowActions {
     std::function<void()> onDelete;
     std::function<void(bool)> onHoverChange;
     std::function<void()> onSingleTapSelect; // make the row the selection (double-click mode)
+    std::function<void()> onCopy;            // copy the entry to the clipboard
+    std::function<void(const QImage&)> onAnnotate; // open the entry's picture in the editor
 };
 
 // One history entry in the list: its source application, a title by kind, the application name

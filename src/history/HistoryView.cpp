@@ -148,6 +148,17 @@ HistoryView::ScreenshotsPageFactory& screenshotsPageFactory()
     static HistoryView::ScreenshotsPageFactory factory;
     return factory;
 }
+
+HistoryView::Annotator& annotator()
+{
+    static HistoryView::Annotator annotate;
+    return annotate;
+}
+}
+
+void HistoryView::setAnnotator(Annotator annotate)
+{
+    annotator() = std::move(annotate);
 }
 
 void HistoryView::setScreenshotsPageFactory(ScreenshotsPageFactory factory)
@@ -271,6 +282,12 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     });
     connect(m_list, &ClipListView::hoverChanged, this, &HistoryView::hoverChanged);
     connect(m_list, &ClipListView::selectRequested, this, &HistoryView::selectItem);
+    connect(m_list, &ClipListView::copyRequested, this,
+        [this](const ClipItemViewModelPtr& model) { m_pasteService.copyToClipboard(model->clipItem); });
+    connect(m_list, &ClipListView::annotateRequested, this, [](const QImage& image) {
+        if (annotator())
+            annotator()(image);
+    });
 
     connect(&m_preferences, &Preferences::changed, this, [this](const QString& key) {
         if (key == QLatin1String("imageThumbnailSize") || key == QLatin1String("showFullText")

@@ -68,6 +68,9 @@ public:
     // it the tab shows an empty state.
     using ScreenshotsPageFactory = std::function<QWidget*(QWidget* parent)>;
     static void setScreenshotsPageFactory(ScreenshotsPageFactory factory);
+    // What a row's "Annotate" does with the entry's picture (the editor, set by the application).
+    using Annotator = std::function<void(const QImage& image)>;
+    static void setAnnotator(Annotator annotator);
     QWidget* screenshotsPage() const { return m_screenshotsContent; }
 
 protected:

@@ -7,8 +7,8 @@
 // The one PNG encoder of the program: captures, the annotation export, clipboard images.
 //
 // libpng straight from the image's rows (no conversion of opaque 32-bit images), zlib level 2 with
-// the "up" filter and run-length-friendly matching. On a 3840 x 2160 screenshot this takes about a
-// fifth of the time of Qt's writer at its default level for a file about 1.1 x the size (bench_capture).
+// the "up" filter. On a 3840 x 2160 screenshot this takes about a fifth of the time of Qt's writer
+// at its default level for a file of about the same size (bench_screenshot).
 namespace ImageEncoding {
 
 // The image as PNG bytes; nullopt when it cannot be encoded (a null image included).

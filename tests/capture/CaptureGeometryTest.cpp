@@ -1,22 +1,14 @@
 #include "capture/CaptureGeometry.h"
 
+#include "CaptureTestScreens.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-CaptureScreen monitor(uint32_t id, PixelRect pixels, double scale, bool primary = false)
-{
-    CaptureScreen screen;
-    screen.displayID = id;
-    screen.pixelFrame = pixels;
-    screen.scale = scale;
-    screen.isPrimary = primary;
-    return screen;
-}
-
 TEST(CaptureGeometryTest, GlobalSelectionToLocalRectangleAndSnapshotCrop)
 {
-    const CaptureScreens screens({monitor(1, {0, 0, 2880, 1800}, 2, true)});
+    const CaptureScreens screens({testMonitor(1, {0, 0, 2880, 1800}, 2, true)});
     EXPECT_EQ(screens.screens()[0].frame, (CaptureRect {0, 0, 1440, 900}));
     const auto resolved = screens.resolveDisplayLocalRect({100, 200, 50, 40});
     ASSERT_TRUE(resolved);
@@ -30,7 +22,7 @@ TEST(CaptureGeometryTest, GlobalSelectionToLocalRectangleAndSnapshotCrop)
 TEST(CaptureGeometryTest, TwoMonitorsSideBySideInRootPixels)
 {
     // Root: a 1920 x 1080 primary at the left, a 1280 x 1024 monitor right of it, top-aligned.
-    const CaptureScreens screens({monitor(10, {0, 0, 1920, 1080}, 1, true), monitor(20, {1920, 0, 1280, 1024}, 1)});
+    const CaptureScreens screens({testMonitor(10, {0, 0, 1920, 1080}, 1, true), testMonitor(20, {1920, 0, 1280, 1024}, 1)});
     EXPECT_EQ(screens.screens()[1].frame, (CaptureRect {1920, 56, 1280, 1024}));
     EXPECT_EQ(screens.primary()->displayID, 10u);
     EXPECT_EQ(screens.globalFromRoot(1920 + 5, 10), (CapturePoint {1925, 1070}));
@@ -48,7 +40,7 @@ TEST(CaptureGeometryTest, TwoMonitorsSideBySideInRootPixels)
 
 TEST(CaptureGeometryTest, PrimaryNeedNotBeFirstNorAtTheRootOrigin)
 {
-    const CaptureScreens screens({monitor(1, {0, 0, 1000, 800}, 1), monitor(2, {1000, 200, 1920, 1080}, 2, true)});
+    const CaptureScreens screens({testMonitor(1, {0, 0, 1000, 800}, 1), testMonitor(2, {1000, 200, 1920, 1080}, 2, true)});
     EXPECT_EQ(screens.primary()->displayID, 2u);
     EXPECT_EQ(screens.screens()[1].frame, (CaptureRect {0, 0, 960, 540}));
     // The left monitor's bottom (root y 800) lies 60 points above the primary's bottom (root y 740).

@@ -5,17 +5,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QPushButton>
+#include "CaptureTestScreens.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-CaptureScreen screen1440()
+CaptureScreen screen400x300()
 {
-    CaptureScreen screen;
-    screen.displayID = 1;
-    screen.pixelFrame = {0, 0, 400, 300};
-    screen.isPrimary = true;
-    return CaptureScreens({screen}).screens().front();
+    return CaptureScreens({testMonitor(1, {0, 0, 400, 300}, 1, true)}).screens().front();
 }
 
 QStringList activeButtons(const CaptureToolbarView& bar)
@@ -70,7 +68,7 @@ TEST(CaptureToolbarViewTest, TimerListMarksTheChoiceAndClearsIt)
 TEST(AreaSelectionViewTest, DimsAroundTheCutOutAndOutlinesIt)
 {
     CaptureOverlayWindowManager manager;
-    AreaSelectionView view(&manager, screen1440());
+    AreaSelectionView view(&manager, screen400x300());
     view.resize(400, 300);
     // A marquee from local (100, 50) to (300, 150): global y = 300 - local y.
     manager.marqueeMouseDown({100, 250});

@@ -1,5 +1,7 @@
 #include "capture/CaptureSelection.h"
 
+#include "CaptureTestScreens.h"
+
 #include <gtest/gtest.h>
 #include <map>
 
@@ -43,21 +45,11 @@ private:
     std::map<uint64_t, Entry> m_pending;
 };
 
-CaptureScreen monitor(uint32_t id, PixelRect pixels, double scale, bool primary = false)
-{
-    CaptureScreen screen;
-    screen.displayID = id;
-    screen.pixelFrame = pixels;
-    screen.scale = scale;
-    screen.isPrimary = primary;
-    return screen;
-}
-
 class CaptureSelectionTest : public ::testing::Test {
 protected:
     CaptureSelectionTest()
     {
-        selection.setScreens(CaptureScreens({monitor(1, {0, 0, 1440, 900}, 1, true)}));
+        selection.setScreens(CaptureScreens({testMonitor(1, {0, 0, 1440, 900}, 1, true)}));
     }
 
     CaptureSelection::Hooks hooks()
@@ -183,7 +175,7 @@ TEST_F(CaptureSelectionTest, ReturnConfirmsOnlyWhileReviewing)
 
 TEST_F(CaptureSelectionTest, SizeReadoutCountsPixelsOfTheScreenUnderTheSelection)
 {
-    selection.setScreens(CaptureScreens({monitor(1, {0, 0, 2880, 1800}, 2, true)}));
+    selection.setScreens(CaptureScreens({testMonitor(1, {0, 0, 2880, 1800}, 2, true)}));
     EXPECT_EQ(selection.sizeReadoutText(), "");
     drag({0, 0}, {200.5, 100});
     EXPECT_EQ(selection.sizeReadoutText(), "401 \u00d7 200");
@@ -191,7 +183,7 @@ TEST_F(CaptureSelectionTest, SizeReadoutCountsPixelsOfTheScreenUnderTheSelection
 
 TEST_F(CaptureSelectionTest, WindowReadoutShowsTwiceThePointSizeOnAScaleTwoScreen)
 {
-    selection.setScreens(CaptureScreens({monitor(1, {0, 0, 2880, 1800}, 2, true)}));
+    selection.setScreens(CaptureScreens({testMonitor(1, {0, 0, 2880, 1800}, 2, true)}));
     selection.beginSession(SelectionParadigm::windowPick, TerminalAction::screenshot, std::nullopt);
     selection.setAvailableWindows({{7, {100, 100, 300, 200}}});
     selection.mouseMoved({150, 150});

@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -176,6 +177,33 @@ TEST_F(GalleryViewsTest, AMovieNameThatLeavesTheFolderIsNeverRemoved)
     recordingsView->deleteItem(hostile);
     EXPECT_FALSE(context().recordingItem(hostile->persistentID));
     EXPECT_EQ(readFile(outside), QByteArray("not ours"));
+}
+
+TEST_F(GalleryViewsTest, OnlyCardsOnScreenReadTheirPictures)
+{
+    for (int i = 0; i < 12; ++i)
+        seedScreenshot(context(), at(i), png(filled(QColor::fromHsv(i * 30, 200, 200))));
+    auto grid = shown<ScreenshotsGridView>(QSize(640, 300));
+    ThumbnailLoader::shared().waitUntilIdle();
+    const auto cards = grid->findChildren<ScreenshotCard*>();
+    ASSERT_EQ(cards.size(), 12);
+    const auto loaded = [&] {
+        return std::count_if(cards.begin(), cards.end(), [](ScreenshotCard* c) { return !c->thumbnail().isNull(); });
+    };
+    EXPECT_LE(loaded(), 2);
+    // A request whose card has scrolled away by its turn reads nothing.
+    QWidget hidden;
+    bool read = false, skipped = false;
+    ThumbnailLoader::shared().request(
+        &hidden, [&] { read = true; return QByteArray(); }, QSize(10, 10), [](QImage) {}, [&] { skipped = true; });
+    ThumbnailLoader::shared().waitUntilIdle();
+    EXPECT_TRUE(skipped);
+    EXPECT_FALSE(read);
+    grid->grid()->scrollArea()->verticalScrollBar()->setValue(grid->grid()->scrollArea()->verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    ThumbnailLoader::shared().waitUntilIdle();
+    EXPECT_FALSE(cards.back()->thumbnail().isNull());
+    EXPECT_LE(loaded(), 4);
 }
 
 TEST_F(GalleryViewsTest, CopyPutsOnlyTheStoredPNGWhileMonitoringIsSuspended)

@@ -57,6 +57,10 @@ protected:
         actions.onPastePlainText = [this] { calls << QStringLiteral("plain"); };
         actions.onDelete = [this] { calls << QStringLiteral("delete"); };
         actions.onSingleTapSelect = [this] { calls << QStringLiteral("single"); };
+        actions.onCopy = [this] { calls << QStringLiteral("copy"); };
+        actions.onAnnotate = [this](const QImage& image) {
+            calls << QStringLiteral("annotate %1x%2").arg(image.width()).arg(image.height());
+        };
         actions.onHoverChange = [this](bool on) { calls << (on ? QStringLiteral("enter") : QStringLiteral("leave")); };
         return actions;
     }
@@ -203,8 +207,9 @@ TEST_F(ClipRowTest, ContextMenuAndButtons)
         built << (action->isSeparator() ? QString() : action->text());
     EXPECT_EQ(built, row.contextMenuTexts());
     menu->actions().at(1)->trigger();
+    menu->actions().at(2)->trigger(); // the row's own callback, not a process-wide service
     menu->actions().last()->trigger();
-    EXPECT_EQ(calls, (QStringList {QStringLiteral("plain"), QStringLiteral("delete")}));
+    EXPECT_EQ(calls, (QStringList {QStringLiteral("plain"), QStringLiteral("copy"), QStringLiteral("delete")}));
     delete menu;
 
     // Unpinned: pin and select-text show only under the mouse; pinned: the pin always.
@@ -226,6 +231,12 @@ TEST_F(ClipRowTest, ContextMenuAndButtons)
     // Images offer "Annotate"; it decodes nothing until chosen.
     ClipRowView imageRow(imageModel(3), false, options, recordingActions());
     EXPECT_TRUE(imageRow.contextMenuTexts().contains(QStringLiteral("Annotate")));
+    calls.clear();
+    std::unique_ptr<QMenu> imageMenu(imageRow.buildContextMenu());
+    for (QAction* action : imageMenu->actions())
+        if (action->text() == QStringLiteral("Annotate"))
+            action->trigger();
+    EXPECT_EQ(calls, QStringList {QStringLiteral("annotate 160x100")});
 
     QWidget* popover = row.showSelectableTextPopover();
     ASSERT_TRUE(popover);

@@ -17,12 +17,7 @@ QString binary()
 
 QProcessEnvironment freshEnvironment(const QString& home)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    env.insert("XDG_CONFIG_HOME", home + "/.config");
-    env.insert("XDG_DATA_HOME", home + "/.local/share");
-    env.insert("XDG_CACHE_HOME", home + "/.cache");
-    env.insert("QT_QPA_PLATFORM", "xcb");
+    QProcessEnvironment env = x11test::freshHomeEnvironment(home);
     // No Secret Service in this session: the program falls back to its key file.
     env.remove("DBUS_SESSION_BUS_ADDRESS");
     return env;

@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include "X11ScreenSupport.h"
@@ -194,7 +196,22 @@ TEST_F(CaptureOverlayTest, TheSelfTimerCapturesLiveAfterItsCount)
     ASSERT_TRUE(before.waitViewable());
     present([&] { manager.beginAreaSelection(true); });
     drag({50, 50}, {250, 150});
-    manager.setTimerSeconds(1);
+    // The timer from the tool bar's list; the overlay keeps the keyboard after the list closes.
+    ASSERT_TRUE(waitUntil([&] { return manager.toolbarWindow() && manager.toolbarWindow()->isVisible(); }));
+    auto* bar = manager.toolbarWindow()->findChild<CaptureToolbarView*>();
+    ASSERT_TRUE(bar);
+    const QPoint timer = bar->button(QStringLiteral("Timer"))->mapToGlobal(QPoint(20, 15));
+    xdotool({"mousemove", QString::number(timer.x()), QString::number(timer.y()), "click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return bar->timerList() && bar->timerList()->isVisible(); }));
+    spin(80);
+    source.grabRect(bar->timerList()->geometry().united(manager.toolbarWindow()->geometry()).adjusted(-4, -4, 4, 4))
+        .save(artifact(QStringLiteral("overlay-toolbar-timer-list.png")));
+    QWidget* oneSecond = bar->timerList()->findChildren<QPushButton*>().at(1);
+    const QPoint row = oneSecond->mapToGlobal(oneSecond->rect().center());
+    xdotool({"mousemove", QString::number(row.x()), QString::number(row.y()), "click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return manager.selection().timerSeconds() == 3; }));
+    manager.setTimerSeconds(1); // a shorter wait for the test
+    spin(50);
     key("Return");
     EXPECT_EQ(manager.selection().countdownRemaining(), 1);
     source.grabRect(QRect(0, 0, 640, 400)).save(artifact(QStringLiteral("overlay-countdown.png")));
@@ -245,3 +262,23 @@ TEST_F(CaptureOverlayTest, TextCapturePutsTheWordsOnTheClipboard)
         EXPECT_TRUE(text.contains(QLatin1String(word))) << word << " in " << text.toStdString();
     EXPECT_TRUE(results.isEmpty()); // no screenshot record
 }
+
+TEST_F(CaptureOverlayTest, FullScreenWithTwoMonitorsAsksWhichOneInAMenu)
+{
+    const QImage tile = patternTile(10);
+    PatternWindow pattern(QRect(0, 0, 1280, 800), tile, true);
+    ASSERT_TRUE(pattern.waitViewable());
+    manager.beginFullScreenCapture();
+    ASSERT_TRUE(waitUntil([&] { return manager.displayMenu() && manager.displayMenu()->isVisible(); }));
+    auto* menu = qobject_cast<QMenu*>(manager.displayMenu());
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[1]->text(), QStringLiteral("R"));
+    menu->actions()[1]->trigger();
+    menu->close();
+    ASSERT_TRUE(waitForResults(1));
+    EXPECT_EQ(results[0].sourceRect, QRectF(0, 0, 640, 800));
+    EXPECT_TRUE(sameRgb(results[0].image, tiled(tile, QSize(1280, 800)).copy(640, 0, 640, 800)));
+    EXPECT_FALSE(manager.isShowing());
+}
+

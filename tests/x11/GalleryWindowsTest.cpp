@@ -221,6 +221,14 @@ protected:
 
 TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowedEverywhere)
 {
+    // Before anything is stored: the empty state.
+    ScreenshotsWindowManager::shared().showScreenshots();
+    ASSERT_TRUE(waitUntil([] { return ScreenshotsWindowManager::shared().window()->isVisible(); }));
+    EXPECT_TRUE(galleryGrid()->grid()->emptyState()->isVisible());
+    spin(300);
+    saveWindowPicture(ScreenshotsWindowManager::shared().window(), QStringLiteral("gallery_empty_x11.png"));
+    ScreenshotsWindowManager::shared().window()->close();
+
     const QDateTime same = minutesAgo(30);
     addScreenshot(minutesAgo(2), screenshotPicture(QColor(52, 101, 164), QStringLiteral("Release notes")));
     QImage marked = screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard"));
@@ -325,13 +333,14 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
 TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShowTheNewest200)
 {
     const QByteArray small = pngOf(screenshotPicture(QColor(52, 101, 164), QStringLiteral("Small"), QSize(160, 90)));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     for (int i = 0; i < 250; ++i) {
         context().insert(std::make_shared<ScreenshotItem>(
-            minutesAgo(i), QStringLiteral("area"), small, std::nullopt, std::nullopt));
+            now.addSecs(-60 * i), QStringLiteral("area"), small, std::nullopt, std::nullopt));
     }
     ASSERT_TRUE(context().save());
     for (int i = 0; i < 3; ++i)
-        addRecording(minutesAgo(300 + i), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
+        addRecording(now.addSecs(-60 * (300 + i)), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
     ScreenshotsWindowManager::shared().showScreenshots();
     QWidget* gallery = ScreenshotsWindowManager::shared().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));

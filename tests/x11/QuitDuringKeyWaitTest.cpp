@@ -88,12 +88,7 @@ TEST(QuitDuringKeyWait, SigtermEndsTheProcessWhileTheKeychainHangs)
     ASSERT_TRUE(secrets.isReady());
 
     QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
-    env.insert("XDG_DATA_HOME", home.path() + "/.local/share");
-    env.insert("XDG_CACHE_HOME", home.path() + "/.cache");
-    env.insert("QT_QPA_PLATFORM", "xcb");
+    QProcessEnvironment env = x11test::freshHomeEnvironment(home.path());
     env.insert("DBUS_SESSION_BUS_ADDRESS", secrets.address());
     QProcess process;
     process.setProcessEnvironment(env);

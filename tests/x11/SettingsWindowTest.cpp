@@ -153,12 +153,7 @@ TEST(SecondStart, ASecondStartOpensTheSettingsWindowOfTheRunningOne)
     const QString binary = qEnvironmentVariable("QUORVEL_BINARY");
     ASSERT_FALSE(binary.isEmpty());
     QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
-    env.insert("XDG_DATA_HOME", home.path() + "/.local/share");
-    env.insert("XDG_CACHE_HOME", home.path() + "/.cache");
-    env.insert("QT_QPA_PLATFORM", "xcb");
+    QProcessEnvironment env = freshHomeEnvironment(home.path());
     env.remove("DBUS_SESSION_BUS_ADDRESS"); // no tray host, no Secret Service
     QProcess first;
     first.setProcessEnvironment(env);

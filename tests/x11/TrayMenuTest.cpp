@@ -6,6 +6,8 @@
 #include "app/UpdaterManager.h"
 #include "capture/CaptureOverlayWindowManager.h"
 #include "feedback/FeedbackWindowManager.h"
+#include "gallery/RecordingsWindowManager.h"
+#include "gallery/ScreenshotsWindowManager.h"
 #include "history/WindowManager.h"
 #include "menubar/ClearHistoryDialog.h"
 #include "menubar/MenuBarIconView.h"
@@ -144,6 +146,76 @@ void closeModalSoon()
     });
 }
 
+// Every capture row starts its flow, and only after the menu has left the screen.
+void checkCaptureRows(MenuBarView* menu, QPoint at)
+{
+    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    const QList<std::pair<Command, QString>> flows {
+        {Command::captureArea, "beginAreaSelection(forceToolbar: false)"},
+        {Command::captureAreaWithToolbar, "beginAreaSelection(forceToolbar: true)"},
+        {Command::captureWindow, "beginWindowSelection"},
+        // Without a last area the last-area row goes on as an area selection.
+        {Command::captureLastArea, "beginAreaSelection(forceToolbar: false)"},
+        {Command::captureText, "beginTextSelection"},
+        {Command::captureScrolling, "beginScrollingSelection"},
+        {Command::recordArea, "beginAreaRecording"},
+        {Command::recordWindow, "beginWindowRecording"},
+    };
+    for (const auto& [command, flow] : flows) {
+        ASSERT_TRUE(openMenu(menu, at));
+        QWindow* menuWindow = menu->windowHandle();
+        const qsizetype before = capture.startedFlows().size();
+        menu->action(command)->trigger();
+        EXPECT_EQ(capture.startedFlows().size(), before) << "began while the menu was still up";
+        ASSERT_TRUE(waitUntil([&] { return capture.startedFlows().size() > before; })) << flow.toStdString();
+        EXPECT_EQ(capture.startedFlows().last(), flow);
+        EXPECT_FALSE(menuWindow->isExposed()) << flow.toStdString();
+        // The session ends once its overlays are up (or the permission alert, where it shows).
+        waitUntil([&] { return capture.isShowing() || capture.permissionAlert(); }, 3000);
+        capture.dismissAll();
+        if (capture.permissionAlert())
+            capture.permissionAlert()->close();
+        spin(50);
+    }
+
+}
+
+// The history, feedback, update and gallery rows open their windows.
+void checkWindowRows(MenuBarView* menu, QPoint at)
+{
+    // The history row opens the floating panel.
+    ASSERT_TRUE(openMenu(menu, at));
+    menu->action(Command::showHistory)->trigger();
+    ASSERT_TRUE(waitUntil([] { return WindowManager::shared().isVisible(); }));
+    WindowManager::shared().hideHistoryWindow();
+
+    // Feedback, updates and the gallery rows.
+    ASSERT_TRUE(openMenu(menu, at));
+    menu->action(Command::feedback)->trigger();
+    ASSERT_TRUE(waitUntil([] {
+        QWidget* window = FeedbackWindowManager::shared().feedbackWindow();
+        return window && window->isVisible();
+    }));
+    FeedbackWindowManager::shared().feedbackWindow()->close();
+    QSignalSpy checked(UpdaterManager::shared().controller(), &AppcastUpdaterController::checkFinished);
+    closeModalSoon();
+    menu->action(Command::checkForUpdates)->trigger();
+    ASSERT_TRUE(checked.count() > 0 || checked.wait(5000));
+    EXPECT_TRUE(checked.first().at(2).toBool()); // the user asked
+    menu->action(Command::showScreenshots)->trigger();
+    ASSERT_TRUE(waitUntil([] {
+        QWidget* window = ScreenshotsWindowManager::shared().window();
+        return window && window->isVisible();
+    }));
+    ScreenshotsWindowManager::shared().window()->close();
+    menu->action(Command::showRecordings)->trigger();
+    ASSERT_TRUE(waitUntil([] {
+        QWidget* window = RecordingsWindowManager::shared().window();
+        return window && window->isVisible();
+    }));
+    RecordingsWindowManager::shared().window()->close();
+}
+
 }
 
 TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
@@ -165,7 +237,6 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     ASSERT_TRUE(xdotool({"mousemove", QString::number(iconCenter.x()), QString::number(iconCenter.y()), "click", "1"}));
     MenuBarView* menu = quorvel.app->menu();
     const bool opened = waitUntil([&] { return menu->isVisible(); });
-    QGuiApplication::primaryScreen()->grabWindow(0).save(artifact(QStringLiteral("debug_tray.png")));
     if (!opened) {
         QProcess tree;
         tree.start("xwininfo", {"-root", "-tree"});
@@ -189,58 +260,8 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     EXPECT_FALSE(menu->isVisible());
     SettingsWindowManager::shared().settingsWindow()->close();
 
-    // Every capture row starts its flow, and only after the menu has left the screen.
-    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
-    const QList<std::pair<Command, QString>> flows {
-        {Command::captureArea, "beginAreaSelection(forceToolbar: false)"},
-        {Command::captureAreaWithToolbar, "beginAreaSelection(forceToolbar: true)"},
-        {Command::captureWindow, "beginWindowSelection"},
-        // Without a last area the last-area row goes on as an area selection.
-        {Command::captureLastArea, "beginAreaSelection(forceToolbar: false)"},
-        {Command::captureText, "beginTextSelection"},
-        {Command::captureScrolling, "beginScrollingSelection"},
-        {Command::recordArea, "beginAreaRecording"},
-        {Command::recordWindow, "beginWindowRecording"},
-    };
-    for (const auto& [command, flow] : flows) {
-        ASSERT_TRUE(openMenu(menu, iconCenter - QPoint(0, 300)));
-        QWindow* menuWindow = menu->windowHandle();
-        const qsizetype before = capture.startedFlows().size();
-        menu->action(command)->trigger();
-        EXPECT_EQ(capture.startedFlows().size(), before) << "began while the menu was still up";
-        ASSERT_TRUE(waitUntil([&] { return capture.startedFlows().size() > before; })) << flow.toStdString();
-        EXPECT_EQ(capture.startedFlows().last(), flow);
-        EXPECT_FALSE(menuWindow->isExposed()) << flow.toStdString();
-        // The session ends once its overlays are up (or the permission alert, where it shows).
-        waitUntil([&] { return capture.isShowing() || capture.permissionAlert(); }, 3000);
-        capture.dismissAll();
-        if (capture.permissionAlert())
-            capture.permissionAlert()->close();
-        spin(50);
-    }
-
-    // The history row opens the floating panel.
-    ASSERT_TRUE(openMenu(menu, iconCenter - QPoint(0, 300)));
-    menu->action(Command::showHistory)->trigger();
-    ASSERT_TRUE(waitUntil([] { return WindowManager::shared().isVisible(); }));
-    WindowManager::shared().hideHistoryWindow();
-
-    // Feedback, updates and the gallery rows.
-    ASSERT_TRUE(openMenu(menu, iconCenter - QPoint(0, 300)));
-    menu->action(Command::feedback)->trigger();
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* window = FeedbackWindowManager::shared().feedbackWindow();
-        return window && window->isVisible();
-    }));
-    FeedbackWindowManager::shared().feedbackWindow()->close();
-    QSignalSpy checked(UpdaterManager::shared().controller(), &AppcastUpdaterController::checkFinished);
-    closeModalSoon();
-    menu->action(Command::checkForUpdates)->trigger();
-    ASSERT_TRUE(checked.count() > 0 || checked.wait(5000));
-    EXPECT_TRUE(checked.first().at(2).toBool()); // the user asked
-    menu->action(Command::showScreenshots)->trigger();
-    menu->action(Command::showRecordings)->trigger();
-
+    checkCaptureRows(menu, iconCenter - QPoint(0, 300));
+    checkWindowRows(menu, iconCenter - QPoint(0, 300));
 }
 
 TEST(TrayRecording, RecordingTurnsTheIconRedAndOffersOnlyStop)

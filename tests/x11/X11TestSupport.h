@@ -70,6 +70,19 @@ inline QString artifact(const QString& name)
     return dir + QLatin1Char('/') + name;
 }
 
+// The environment of a program started with a fresh home: its own config, data and cache folders,
+// on this X display.
+inline QProcessEnvironment freshHomeEnvironment(const QString& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home + "/.cache");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    return env;
+}
+
 inline bool xdotool(const QStringList& args)
 {
     return QProcess::execute(QStringLiteral("xdotool"), args) == 0;

@@ -66,11 +66,13 @@ QImage toImage(const AVFrame* frame, const QSize& maxSize, SwsContext*& scaler)
     const int* coefficients = sws_getCoefficients(swsColorspace(frame->colorspace));
     sws_setColorspaceDetails(
         scaler, coefficients, frame->color_range == AVCOL_RANGE_JPEG, coefficients, 1, 0, 1 << 16, 1 << 16);
-    QImage image(size, QImage::Format_RGB32);
-    uint8_t* target[1] = {image.bits()};
-    const int stride[1] = {int(image.bytesPerLine())};
+    // swscale's fast converters write whole blocks of pixels: a width rounded up to 32 and one
+    // spare line keep them inside the buffer; the picture is then cut to its size.
+    QImage padded(QSize((size.width() + 31) & ~31, size.height() + 1), QImage::Format_RGB32);
+    uint8_t* target[1] = {padded.bits()};
+    const int stride[1] = {int(padded.bytesPerLine())};
     sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, target, stride);
-    return image;
+    return padded.copy(QRect(QPoint(0, 0), size));
 }
 
 }

@@ -335,6 +335,13 @@ bool X11GrabConnection::hasComposite() const
     return d->composite;
 }
 
+void X11GrabConnection::releaseBufferAbove(qsizetype keepBytes)
+{
+    XImage* image = d->buffer.image;
+    if (d->dpy && image && qsizetype(image->bytes_per_line) * image->height > keepBytes)
+        d->buffer.release(d->dpy);
+}
+
 void X11GrabConnection::beginErrors()
 {
     if (d->dpy)

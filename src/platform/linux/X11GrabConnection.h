@@ -37,6 +37,10 @@ public:
     // redirected until this connection closes, instead of once per grab.
     void holdWindowPixels(unsigned long window);
 
+    // Gives the shared-memory buffer back when it holds more than `keepBytes` (a long-lived
+    // connection need not keep a whole 4K screen's worth of memory between captures).
+    void releaseBufferAbove(qsizetype keepBytes);
+
     // X errors on this connection are recorded here (never reach Xlib's process-wide handler).
     // beginErrors() forgets earlier ones; endErrors() syncs and returns the first code caught.
     void beginErrors();

@@ -16,6 +16,9 @@ namespace {
 
 constexpr long kMaxListItems = 4096;
 constexpr long kMaxTextBytes = 4096;
+// One-shot grabs keep a shared buffer of up to this size for the next grab (loupes, small
+// areas); larger ones (whole screens) are given back at once. Grabbers keep theirs.
+constexpr qsizetype kKeptBufferBytes = 4 * 1024 * 1024;
 
 // One property of a window: its 8-bit bytes or 32-bit items; empty when absent or unreadable.
 struct WindowProperty {
@@ -104,6 +107,9 @@ X11ScreenSource::X11ScreenSource(const QByteArray& displayName)
     : m_displayName(displayName)
     , m_connection(displayName)
 {
+    // Made on the main thread: Qt's scales are known before a worker asks for monitors.
+    if (onGuiThread())
+        scaleOf(QString(), QRect());
 }
 
 double X11ScreenSource::scaleOf(const QString& name, const QRect& frame)
@@ -280,13 +286,17 @@ QImage X11ScreenSource::grabRect(const QRect& rect, QString* error)
                                             : QStringLiteral("no X display");
         return {};
     }
-    return m_connection.grabRoot(clipped, error);
+    QImage image = m_connection.grabRoot(clipped, error);
+    m_connection.releaseBufferAbove(kKeptBufferBytes);
+    return image;
 }
 
 QImage X11ScreenSource::grabWindow(quint64 windowID, QString* error)
 {
     std::lock_guard lock(m_mutex);
-    return m_connection.grabWindow(windowID, error);
+    QImage image = m_connection.grabWindow(windowID, error);
+    m_connection.releaseBufferAbove(kKeptBufferBytes);
+    return image;
 }
 
 std::unique_ptr<FrameGrabber> X11ScreenSource::rectGrabber(const QRect& rect, QString* error)

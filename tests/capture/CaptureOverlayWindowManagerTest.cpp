@@ -1,0 +1,147 @@
+// The manager's flows on a fake screen (offscreen windows): the crop of the frozen snapshot, the
+// last area repeated live or replaced by a selection when its display is gone, and a refused
+// permission that leaves everything as it was.
+#include "capture/CaptureOverlayWindowManager.h"
+#include "capture/ScreenshotCaptureService.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakeScreenSource.h"
+#include "platform/Background.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPainter>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+QImage stripes(QSize size, int seed)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7 + seed) & 0xff, (y * 3 + seed) & 0xff, (x + y) & 0xff));
+    return image;
+}
+
+bool waitUntil(const std::function<bool()>& condition)
+{
+    QDeadlineTimer deadline(5000);
+    while (!condition() && !deadline.hasExpired()) {
+        Background::waitForAll();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return condition();
+}
+
+class CaptureOverlayWindowManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        source.monitorList = {{1, QStringLiteral("A"), QRect(0, 0, 400, 300), 1.0, true},
+            {2, QStringLiteral("B"), QRect(400, 0, 400, 300), 1.0, false}};
+        source.setScreen(stripes(QSize(800, 300), 1));
+        ScreenSource::setShared(&source);
+        Pasteboard::setShared(&pasteboard);
+        ScreenshotCaptureService::shared().onCapture = [this](const CaptureResult& r) { results.append(r); };
+    }
+    void TearDown() override
+    {
+        manager.dismissAll();
+        ScreenshotCaptureService::shared().onCapture = nullptr;
+        Background::waitForAll();
+        QCoreApplication::processEvents();
+    }
+
+    bool present(const std::function<void()>& begin)
+    {
+        bool presented = false;
+        const auto c = QObject::connect(
+            &manager, &CaptureOverlayWindowManager::overlaysPresented, [&presented] { presented = true; });
+        begin();
+        const bool shown = waitUntil([&] { return presented; });
+        QObject::disconnect(c);
+        return shown;
+    }
+
+    FakeScreenSource source;
+    FakePasteboard pasteboard;
+    CaptureOverlayWindowManager manager;
+    QList<CaptureResult> results;
+};
+
+}
+
+TEST_F(CaptureOverlayWindowManagerTest, AreaIsCroppedFromTheFrozenScreenAndTheLastAreaIsGrabbedLive)
+{
+    ASSERT_TRUE(present([&] { manager.beginAreaSelection(false); }));
+    EXPECT_EQ(manager.overlayWindows().size(), 2);
+    EXPECT_EQ(manager.loupeSnapshotsByDisplayID().size(), 2);
+    const QImage frozen = source.screen;
+    source.setScreen(stripes(QSize(800, 300), 9)); // changes after the begin are not captured
+    // On monitor B, root (450, 20) to (550, 70): global y is 300 minus the root y.
+    manager.marqueeMouseDown({450, 280});
+    manager.dragChanged({550, 230});
+    manager.dragEnded();
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 1; }));
+    EXPECT_FALSE(manager.isShowing());
+    EXPECT_EQ(results[0].displayID, 2u);
+    EXPECT_EQ(results[0].sourceRect, QRectF(50, 20, 100, 50));
+    EXPECT_EQ(results[0].image.convertToFormat(QImage::Format_RGB32), frozen.copy(450, 20, 100, 50));
+    ASSERT_TRUE(manager.lastAreaCapture());
+    EXPECT_EQ(*manager.lastAreaCapture(), (LastAreaCapture {2, QRectF(50, 20, 100, 50), 1.0}));
+
+    manager.beginLastAreaCapture();
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 2; }));
+    EXPECT_EQ(results[1].image.convertToFormat(QImage::Format_RGB32), source.screen.copy(450, 20, 100, 50));
+    EXPECT_FALSE(manager.isShowing());
+
+    // Its display unplugged: a new area selection instead.
+    source.monitorList.removeLast();
+    ASSERT_TRUE(present([&] { manager.beginLastAreaCapture(); }));
+    EXPECT_EQ(manager.startedFlows().last(), QStringLiteral("beginAreaSelection(forceToolbar: false)"));
+    EXPECT_EQ(manager.overlayWindows().size(), 1);
+}
+
+TEST_F(CaptureOverlayWindowManagerTest, TooSmallOrOffScreenSelectionsEndTheSessionAndKeepTheLastArea)
+{
+    ASSERT_TRUE(present([&] { manager.beginAreaSelection(false); }));
+    manager.marqueeMouseDown({10, 290});
+    manager.dragChanged({14, 200}); // 4 points wide
+    manager.dragEnded();
+    EXPECT_FALSE(manager.isShowing());
+    ASSERT_TRUE(present([&] { manager.beginAreaSelection(false); }));
+    manager.marqueeMouseDown({-300, 500}); // wholly off the monitors
+    manager.dragChanged({-100, 400});
+    manager.dragEnded();
+    EXPECT_FALSE(manager.isShowing());
+    Background::waitForAll();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(results.isEmpty());
+    EXPECT_FALSE(manager.lastAreaCapture());
+}
+
+TEST_F(CaptureOverlayWindowManagerTest, ARefusedPermissionShowsTheAlertAndChangesNothing)
+{
+    manager.applyModeSwitch(SelectionParadigm::windowPick, TerminalAction::record);
+    source.failGrabs = true;
+    manager.beginAreaSelection(true);
+    ASSERT_TRUE(waitUntil([&] { return manager.permissionAlert() != nullptr; }));
+    EXPECT_FALSE(manager.isShowing());
+    EXPECT_EQ(manager.selection().paradigm(), SelectionParadigm::windowPick);
+    EXPECT_EQ(manager.selection().terminalAction(), TerminalAction::record);
+    manager.permissionAlert()->close();
+}
+
+TEST_F(CaptureOverlayWindowManagerTest, ASecondBeginReplacesTheFirstSessionBeforeItShows)
+{
+    manager.beginWindowSelection();
+    ASSERT_TRUE(present([&] { manager.beginTextSelection(); }));
+    EXPECT_EQ(manager.selection().paradigm(), SelectionParadigm::marquee);
+    EXPECT_EQ(manager.selection().terminalAction(), TerminalAction::ocr);
+    EXPECT_EQ(manager.overlayWindows().size(), 2);
+    // The earlier begin's window list, arriving late, changes nothing.
+    Background::waitForAll();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(manager.selection().paradigm(), SelectionParadigm::marquee);
+}

@@ -1,0 +1,220 @@
+// Recordings of this display through the X11 screen source and FFmpeg, checked by decoding the
+// movie: a test pattern that changes colour every second, areas and windows at their rounded
+// sizes, pause without a gap, the stored record and its thumbnail.
+#include "../recording/RecordingTestSupport.h"
+#include "platform/linux/FFmpegMovieReader.h"
+#include "platform/linux/FFmpegMovieThumbnailer.h"
+#include "platform/linux/FFmpegMovieWriter.h"
+#include "platform/linux/X11ScreenSource.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include "X11TestSupport.h"
+
+using x11test::spin;
+using x11test::waitUntil;
+
+namespace {
+
+const QList<QColor> pattern = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta, Qt::cyan};
+
+// The colour of a decoded picture's centre: its index in `pattern`, or -1 when none is near.
+int patternIndex(const QImage& frame)
+{
+    const QColor c = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    for (int i = 0; i < pattern.size(); ++i) {
+        if (std::abs(c.red() - pattern[i].red()) < 50 && std::abs(c.green() - pattern[i].green()) < 50
+            && std::abs(c.blue() - pattern[i].blue()) < 50)
+            return i;
+    }
+    return -1;
+}
+
+// A window without a frame over the whole screen, filled with one colour of `pattern`.
+class PatternWindow : public QWidget {
+public:
+    PatternWindow()
+        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
+    {
+        setGeometry(0, 0, 1280, 800);
+        setAutoFillBackground(true);
+        show(0);
+        QWidget::show();
+    }
+    void show(int index)
+    {
+        QPalette palette;
+        palette.setColor(QPalette::Window, pattern[index % pattern.size()]);
+        setPalette(palette);
+        update();
+    }
+};
+
+// A recorder on the real display and FFmpeg; the inhibitor, audio and notifications are fakes.
+struct X11Recorder {
+    X11ScreenSource source;
+    FFmpegMovieWriter writer;
+    FFmpegMovieThumbnailer thumbnailer;
+    RecordingHarness h;
+    X11Recorder()
+    {
+        h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
+            &source, &writer, &thumbnailer, &h.inhibitor, &h.audio, &h.notifier, &h.permissions});
+        h.service->setRecordingsDirectory(h.folder.path());
+        h.service->setModelContainer(h.store.container);
+        x11test::xdotool({QStringLiteral("mousemove"), QStringLiteral("1279"), QStringLiteral("799")});
+    }
+    quint32 displayID() { return source.monitors().value(0).displayID; }
+    // The movie of the last recording, and its record.
+    QString moviePath() { return QDir(h.folder.path()).filePath(h.service->currentFileName()); }
+    RecordingItemPtr lastRecord()
+    {
+        for (const RecordingItemPtr& item : h.records()) {
+            if (item->fileName == h.service->currentFileName())
+                return item;
+        }
+        return nullptr;
+    }
+};
+
+// Every decoded frame's time and pattern index.
+QList<QPair<double, int>> decode(const QString& path, MovieStreamInfo* video = nullptr, double* duration = nullptr)
+{
+    FFmpegMovieReader reader;
+    QString error;
+    EXPECT_TRUE(reader.open(path, &error)) << error.toStdString();
+    if (video && !reader.streams().isEmpty())
+        *video = reader.streams().first();
+    if (duration)
+        *duration = reader.durationSeconds();
+    QList<QPair<double, int>> frames;
+    reader.readVideo(0, QSize(), [&](const QImage& frame, double seconds) {
+        frames.append({seconds, patternIndex(frame)});
+        return true;
+    }, &error);
+    return frames;
+}
+
+}
+
+TEST(ScreenRecordingX11, FiveSecondsOfAChangingPatternDecodeInOrder)
+{
+    PatternWindow window;
+    X11Recorder r;
+    ASSERT_TRUE(waitUntil([&] { return window.isVisible(); }));
+    spin(300);
+    r.h.start(ScreenRecordingService::DisplayTarget {r.displayID()});
+    ASSERT_TRUE(r.h.service->isRecording());
+    QElapsedTimer clock;
+    clock.start();
+    for (int second = 1; second < 5; ++second) {
+        spin(int(second * 1000 - clock.elapsed()));
+        window.show(second);
+    }
+    spin(int(5000 - clock.elapsed()));
+    r.h.stop();
+
+    ASSERT_EQ(r.h.records().size(), 1u);
+    const RecordingItemPtr item = r.h.records().front();
+    EXPECT_EQ(item->recordingKind, QStringLiteral("display"));
+    EXPECT_NEAR(item->durationSeconds, 5.0, 0.2);
+    EXPECT_EQ(item->fileSizeBytes, QFileInfo(r.moviePath()).size());
+    ASSERT_TRUE(item->thumbnailData);
+    const QImage thumbnail = QImage::fromData(*item->thumbnailData);
+    EXPECT_EQ(thumbnail.size(), QSize(400, 250));
+    EXPECT_LE(patternIndex(thumbnail), 1); // the frame at 1 s: the first or the second colour
+    EXPECT_GE(patternIndex(thumbnail), 0);
+
+    MovieStreamInfo video;
+    double duration = 0;
+    const auto frames = decode(r.moviePath(), &video, &duration);
+    EXPECT_EQ(video.codecName, QStringLiteral("hevc"));
+    EXPECT_EQ(video.codecTag, QStringLiteral("hvc1"));
+    EXPECT_EQ(video.size, QSize(1280, 800));
+    EXPECT_NEAR(duration, 5.0, 0.2);
+    EXPECT_GE(frames.size(), 140);
+    // Each second shows its colour (a tenth of a second of slack at each change), in order.
+    int previous = 0;
+    for (const auto& [seconds, index] : frames) {
+        EXPECT_GE(index, previous) << "at " << seconds << " s";
+        previous = std::max(previous, index);
+        const double intoSecond = seconds - std::floor(seconds);
+        if (intoSecond > 0.15 && intoSecond < 0.85) {
+            EXPECT_EQ(index, int(seconds)) << "at " << seconds << " s";
+        }
+    }
+    EXPECT_EQ(previous, 4);
+}
+
+TEST(ScreenRecordingX11, AreasAndWindowsRecordAtTheirRoundedSizes)
+{
+    PatternWindow window;
+    window.show(2);
+    X11Recorder r;
+    spin(300);
+    r.h.start(ScreenRecordingService::AreaTarget {r.displayID(), QRectF(100.5, 50, 301.5, 201), 1.0});
+    spin(700);
+    r.h.stop();
+    MovieStreamInfo video;
+    auto frames = decode(r.moviePath(), &video);
+    EXPECT_EQ(video.size, QSize(300, 200));
+    ASSERT_FALSE(frames.isEmpty());
+    EXPECT_EQ(frames.last().second, 2);
+
+    // A window of 401 x 301 pixels (the pattern's fourth colour) records 400 x 300.
+    QWidget other(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    other.setWindowTitle(QStringLiteral("recorded window"));
+    other.setGeometry(500, 300, 401, 301);
+    other.setAutoFillBackground(true);
+    QPalette palette;
+    palette.setColor(QPalette::Window, pattern[3]);
+    other.setPalette(palette);
+    other.show();
+    ASSERT_TRUE(waitUntil([&] { return other.isVisible(); }));
+    spin(300);
+    ScreenWindow target;
+    target.windowID = other.winId();
+    target.frame = other.geometry();
+    r.h.start(ScreenRecordingService::WindowTarget {target});
+    ASSERT_TRUE(r.h.service->isRecording()) << r.h.service->lastError().value_or(ScreenRecordingService::RecordingError {}).message.toStdString();
+    spin(700);
+    r.h.stop();
+    ASSERT_EQ(r.h.records().size(), 2u);
+    ASSERT_TRUE(r.lastRecord());
+    EXPECT_EQ(r.lastRecord()->recordingKind, QStringLiteral("window"));
+    frames = decode(r.moviePath(), &video);
+    EXPECT_EQ(video.size, QSize(400, 300));
+    ASSERT_FALSE(frames.isEmpty());
+    EXPECT_EQ(frames.last().second, 3);
+}
+
+TEST(ScreenRecordingX11, PauseLeavesNoGapAndIsNotCounted)
+{
+    PatternWindow window;
+    X11Recorder r;
+    spin(300);
+    r.h.start(ScreenRecordingService::DisplayTarget {r.displayID()});
+    spin(1000);
+    r.h.service->pauseRecording();
+    window.show(1); // shown only while paused: never in the movie
+    spin(1000);
+    window.show(2);
+    spin(100);
+    r.h.service->resumeRecording();
+    spin(1000);
+    r.h.stop();
+    ASSERT_EQ(r.h.records().size(), 1u);
+    EXPECT_NEAR(r.h.records().front()->durationSeconds, 2.0, 0.2);
+    double duration = 0;
+    const auto frames = decode(r.moviePath(), nullptr, &duration);
+    EXPECT_NEAR(duration, 2.0, 0.2);
+    // No hole in the time line but for ticks the capture missed, which it counts as dropped.
+    qint64 missed = 0;
+    for (int i = 1; i < frames.size(); ++i)
+        missed += std::llround((frames[i].first - frames[i - 1].first) * 30) - 1;
+    EXPECT_EQ(missed, r.h.service->lastFramesDropped());
+    for (const auto& [seconds, index] : frames)
+        EXPECT_NE(index, 1) << "a paused picture at " << seconds << " s";
+    EXPECT_EQ(frames.last().second, 2);
+}
