@@ -18,6 +18,7 @@
 #include "store/RecordingItem.h"
 #include "store/RecordingStorage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -78,6 +79,18 @@ ScreenRecordingService::ScreenRecordingService(Services services, QObject* paren
         if (m_isRecording && !m_isPaused && m_pipeline)
             setElapsed(m_pipeline->activeSeconds());
     });
+    // A recording still running when the program quits is finished and stored in place, so its
+    // movie is complete and listed.
+    if (QCoreApplication::instance()) {
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+            if (!m_isRecording || !m_pipeline)
+                return;
+            m_elapsedTimer.stop();
+            finish(std::move(m_pipeline), QDir(recordingsDirectory()).filePath(m_currentFileName), m_modelContainer,
+                m_currentKind, m_currentCapturesAudio);
+            setRecording(false);
+        });
+    }
 }
 
 ScreenRecordingService::~ScreenRecordingService()

@@ -153,6 +153,9 @@ TEST(ScreenRecordingX11, AreasAndWindowsRecordAtTheirRoundedSizes)
     window.show(2);
     X11Recorder r;
     spin(300);
+    // The pointer's hotspot 20 pixels into the area, both ways.
+    x11test::xdotool({QStringLiteral("mousemove"), QStringLiteral("120"), QStringLiteral("70")});
+    spin(100);
     r.h.start(ScreenRecordingService::AreaTarget {r.displayID(), QRectF(100.5, 50, 301.5, 201), 1.0});
     spin(700);
     r.h.stop();
@@ -161,6 +164,21 @@ TEST(ScreenRecordingX11, AreasAndWindowsRecordAtTheirRoundedSizes)
     EXPECT_EQ(video.size, QSize(300, 200));
     ASSERT_FALSE(frames.isEmpty());
     EXPECT_EQ(frames.last().second, 2);
+    // The pointer is drawn in: pixels around its hotspot are not the pattern's blue.
+    FFmpegMovieReader reader;
+    ASSERT_TRUE(reader.open(r.moviePath(), nullptr));
+    QImage last;
+    reader.readVideo(0, QSize(), [&](const QImage& frame, double) {
+        last = frame;
+        return true;
+    }, nullptr);
+    int pointerPixels = 0;
+    for (int y = 12; y < 36; ++y) {
+        for (int x = 12; x < 36; ++x)
+            pointerPixels += qBlue(last.pixel(x, y)) < 128;
+    }
+    EXPECT_GT(pointerPixels, 10);
+    EXPECT_GT(qBlue(last.pixel(200, 150)), 200); // far from the pointer: the pattern
 
     // A window of 401 x 301 pixels (the pattern's fourth colour) records 400 x 300.
     QWidget other(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
