@@ -1,6 +1,7 @@
 #include "capture/AreaSelectionView.h"
 
 #include "capture/CaptureOverlayWindowManager.h"
+#include "platform/HotkeyRegistrar.h"
 #include "ui/Theme.h"
 
 #include <QFontMetricsF>
@@ -135,6 +136,11 @@ void AreaSelectionView::keyPressEvent(QKeyEvent* event)
         m_manager->escapePressed();
         break;
     default:
+        // While the overlay holds the keyboard the global shortcuts arrive here: a capture
+        // shortcut pressed now starts its capture (which replaces this one).
+        if (!event->isAutoRepeat() && SharedSlot<HotkeyRegistrar>::isSet()
+            && HotkeyRegistrar::shared().dispatchKeyPress(event->nativeScanCode(), event->nativeModifiers()))
+            return;
         QWidget::keyPressEvent(event);
     }
 }

@@ -4,7 +4,7 @@
 #include "capture/CaptureOverlayPanel.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/CaptureTimerClock.h"
-#include "capture/CaptureToolbarView.h"
+#include "capture/CaptureToolbarPanel.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Background.h"
 #include "platform/Console.h"
@@ -15,9 +15,7 @@
 #include <QDeadlineTimer>
 #include <QThread>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QMenu>
-#include <QPainterPath>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -453,23 +451,8 @@ void CaptureOverlayWindowManager::updateToolbarPanel()
             m_toolbarPanel->hide();
         return;
     }
-    if (!m_toolbarPanel) {
-        // Above the overlays, never activated, so the overlay keeps the keyboard; clicks act at once.
-        auto* panel = new QWidget(nullptr,
-            Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint
-                | Qt::WindowDoesNotAcceptFocus);
-        panel->setAttribute(Qt::WA_ShowWithoutActivating);
-        panel->setWindowTitle(QStringLiteral("Quorvel Capture Toolbar"));
-        auto* layout = new QHBoxLayout(panel);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(new CaptureToolbarView(this, panel));
-        panel->adjustSize();
-        // Rounded corners without a compositor: the window takes the bar's shape.
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(panel->rect()), 10, 10);
-        panel->setMask(QRegion(shape.toFillPolygon().toPolygon()));
-        m_toolbarPanel = panel;
-    }
+    if (!m_toolbarPanel)
+        m_toolbarPanel = new CaptureToolbarPanel(this);
     const QSize size = m_toolbarPanel->size();
     const std::optional<CaptureRect> frame = m_selection.toolbarFrame({double(size.width()), double(size.height())});
     const CaptureScreen* screen = frame ? m_selection.screens().firstIntersecting(*frame) : nullptr;

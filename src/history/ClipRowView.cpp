@@ -2,11 +2,14 @@
 
 #include "clipboard/PasteService.h"
 #include "history/AppIconView.h"
+#include "history/ClipRowText.h"
 #include "history/ClipDragSourceView.h"
 #include "history/FCPThumbnailView.h"
 #include "history/FullWidthImageView.h"
 #include "history/ImageDecoding.h"
 #include "history/ImageThumbnailView.h"
+#include "history/SelectableTextPopover.h"
+#include "history/SymbolTile.h"
 #include "platform/Console.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -38,8 +41,6 @@ constexpr int buttonSide = 16;
 constexpr int buttonSpacing = 6;
 constexpr int columnSpacing = 3;
 constexpr int fullWidthIconSide = 20;
-// Enough characters for six lines of the widest row; longer texts are cut before layout.
-constexpr int maxLaidOutCharacters = 1500;
 
 const QColor orange(255, 149, 0);
 const QColor purple(191, 90, 242);
@@ -57,89 +58,6 @@ QFont pixelFont(int px, QFont::Weight weight = QFont::Normal)
     return font;
 }
 
-// The lines of a text wrapped at a width, at most maxLines (0: all), the last one elided when
-// text remains.
-QStringList wrapLines(QString text, const QFont& font, int width, int maxLines)
-{
-    // No line holds more characters than the width allows for the narrowest glyph: cutting the
-    // text there keeps the layout of a long text as cheap as that of a short one.
-    static const int narrowest = qMax(1, QFontMetrics(font).horizontalAdvance(QLatin1Char('i')) - 1);
-    const qsizetype cap = maxLines > 0 ? qsizetype(maxLines) * (qMax(width, 1) / narrowest + 2) : maxLaidOutCharacters;
-    if (text.size() > qMin<qsizetype>(cap, maxLaidOutCharacters))
-        text.truncate(qMin<qsizetype>(cap, maxLaidOutCharacters));
-    text.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
-    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    text.replace(QLatin1Char('\r'), QChar::LineSeparator);
-    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    QStringList lines;
-    if (width <= 0)
-        return {text.section(QChar::LineSeparator, 0, 0)};
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    const QFontMetrics metrics(font);
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(width);
-        const bool last = maxLines > 0 && lines.size() == maxLines - 1;
-        if (last) {
-            QString rest = text.mid(line.textStart());
-            const qsizetype breakAt = rest.indexOf(QChar::LineSeparator);
-            const bool more = breakAt >= 0 || line.textStart() + line.textLength() < text.size();
-            if (breakAt >= 0)
-                rest = rest.left(breakAt) + QStringLiteral(" …");
-            lines << (more ? metrics.elidedText(rest + (breakAt >= 0 ? QString() : QString()), Qt::ElideRight, width)
-                           : rest);
-            break;
-        }
-        QString piece = text.mid(line.textStart(), line.textLength());
-        piece.remove(QChar::LineSeparator);
-        lines << piece;
-    }
-    layout.endLayout();
-    if (lines.isEmpty())
-        lines << QString();
-    return lines;
-}
-
-// How many lines a text takes at a width, judged by an average character width, at most maxLines.
-int estimateLineCount(const QString& text, int width, int maxLines)
-{
-    static const qreal average = QFontMetricsF(ClipRowView::titleFont()).averageCharWidth();
-    const qreal perLine = qMax<qreal>(1, width / qMax<qreal>(1, average));
-    int lines = 0;
-    qsizetype segment = 0;
-    const qsizetype limit = qMin<qsizetype>(text.size(), maxLaidOutCharacters);
-    for (qsizetype i = 0; i <= limit; ++i) {
-        if (i == limit || text.at(i) == QLatin1Char('\n')) {
-            lines += qMax(1, int(std::ceil(segment / perLine)));
-            segment = 0;
-            if (maxLines > 0 && lines >= maxLines)
-                return maxLines;
-        } else {
-            ++segment;
-        }
-    }
-    return qMax(1, lines);
-}
-
-QSize headerImageSize(const QByteArray& data)
-{
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    QSize size = reader.size();
-    if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
-        size.transpose();
-    return size;
-}
-
 QToolButton* rowButton(QWidget* parent)
 {
     auto* button = new QToolButton(parent);
@@ -153,46 +71,6 @@ QToolButton* rowButton(QWidget* parent)
                        "QToolButton:hover { background: rgba(255,255,255,0.08); border-radius: 4px; }"));
     return button;
 }
-
-// A rounded placeholder with a symbol: video and link rows without a picture, Final Cut Pro
-// rows without a thumbnail.
-class SymbolTile : public QWidget {
-public:
-    SymbolTile(QSize size, const QString& symbol, int symbolSize, const QColor& symbolColor, const QColor& fill,
-        QWidget* parent)
-        : QWidget(parent)
-        , m_symbol(symbol)
-        , m_symbolSize(symbolSize)
-        , m_symbolColor(symbolColor)
-        , m_fill(fill)
-    {
-        setFixedSize(size.width(), size.height() + 2);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    QString symbol() const { return m_symbol; }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF frame(0, 0, width(), height() - 2);
-        QPainterPath path;
-        path.addRoundedRect(frame, 6, 6);
-        painter.fillPath(path, m_fill);
-        const qreal ratio = devicePixelRatioF();
-        QPixmap pixmap = Symbols::pixmap(m_symbol, qRound(m_symbolSize * ratio), m_symbolColor);
-        pixmap.setDevicePixelRatio(ratio);
-        painter.drawPixmap(
-            QPointF(frame.center().x() - m_symbolSize / 2.0, frame.center().y() - m_symbolSize / 2.0), pixmap);
-    }
-
-private:
-    QString m_symbol;
-    int m_symbolSize;
-    QColor m_symbolColor;
-    QColor m_fill;
-};
 
 }
 
@@ -250,35 +128,6 @@ bool ClipRowView::usesFullWidthLayout(const ClipItemViewModel& model, const Clip
     return options.imageThumbnailSize == 3 && model.thumbnailData.has_value();
 }
 
-QString ClipRowView::fcpPreviewText(const ClipItemViewModel& model)
-{
-    const int count = model.fcpClipCount;
-    if (model.fcpDescription) {
-        if (model.fcpDuration && count < 2)
-            return *model.fcpDescription + QStringLiteral(" (") + *model.fcpDuration + QLatin1Char(')');
-        return *model.fcpDescription;
-    }
-    if (count < 2) {
-        if (count != 1)
-            return QStringLiteral("Final Cut Pro content");
-        return model.fcpDuration ? QStringLiteral("Final Cut Pro clip (") + *model.fcpDuration + QLatin1Char(')')
-                                 : QStringLiteral("Final Cut Pro clip");
-    }
-    QString text = QStringLiteral("Final Cut Pro: %1 clips").arg(count);
-    if (model.fcpDuration)
-        text += QStringLiteral(" (") + *model.fcpDuration + QLatin1Char(')');
-    return text;
-}
-
-QString ClipRowView::fcpBadgeText(const ClipItemViewModel& model)
-{
-    if (model.fcpDuration)
-        return *model.fcpDuration;
-    if (model.fcpClipCount < 2)
-        return QStringLiteral("FCP");
-    return QStringLiteral("%1 clips").arg(model.fcpClipCount);
-}
-
 namespace {
 // The full text when the row shows it and it could be read; else the preview (which says what
 // is wrong with sealed text that cannot be read).
@@ -311,30 +160,6 @@ ClipRowView::Title ClipRowView::titleOf(const ClipItemViewModel& model, const Cl
     return {};
 }
 
-QString ClipRowView::relativeDateString(const QDateTime& time, const QDateTime& now)
-{
-    const qint64 seconds = time.secsTo(now);
-    const bool future = seconds < 0;
-    const qint64 s = qAbs(seconds);
-    auto phrase = [future](qint64 n, const QString& unit) {
-        return future ? QStringLiteral("in %1 %2").arg(n).arg(unit) : QStringLiteral("%1 %2 ago").arg(n).arg(unit);
-    };
-    if (s < 60)
-        return phrase(s, QStringLiteral("sec."));
-    if (s < 3600)
-        return phrase(s / 60, QStringLiteral("min."));
-    if (s < 86400)
-        return phrase(s / 3600, QStringLiteral("hr."));
-    const qint64 days = s / 86400;
-    if (days < 7)
-        return phrase(days, days == 1 ? QStringLiteral("day") : QStringLiteral("days"));
-    if (days < 30)
-        return phrase(days / 7, QStringLiteral("wk."));
-    if (days < 365)
-        return phrase(days / 30, QStringLiteral("mo."));
-    return phrase(days / 365, QStringLiteral("yr."));
-}
-
 bool ClipRowView::offersSelectText(const ClipItemViewModel& model)
 {
     return model.searchIndexUtf8Size() > 0 && !model.hasImage;
@@ -347,7 +172,7 @@ ClipRowView::Geometry ClipRowView::computeGeometry(
     const QFontMetrics metaMetrics(metaFont());
     if (usesFullWidthLayout(model, options)) {
         g.fullWidth = true;
-        const int imageHeight = FullWidthImageView::heightFor(width, headerImageSize(*model.thumbnailData));
+        const int imageHeight = FullWidthImageView::heightFor(width, ImageDecoding::declaredSize(*model.thumbnailData));
         g.image = QRect(0, 0, width, imageHeight);
         const int barTop = imageHeight + 8;
         g.icon = QRect(hPadding, barTop, fullWidthIconSide, fullWidthIconSide);
@@ -379,10 +204,12 @@ ClipRowView::Geometry ClipRowView::computeGeometry(
     const int columnWidth = qMax(40, right - 4 - x);
     const Title title = titleOf(model, options);
     const QFontMetrics titleMetrics(titleFont());
+    static const qreal average = QFontMetricsF(titleFont()).averageCharWidth();
     if (exactText)
-        g.titleLines = wrapLines(title.text, titleFont(), columnWidth, title.maxLines);
+        g.titleLines = ClipRowText::wrapLines(title.text, titleFont(), columnWidth, title.maxLines);
     else
-        g.titleLines = QStringList(estimateLineCount(title.text, columnWidth, title.maxLines), QString());
+        g.titleLines
+            = QStringList(ClipRowText::estimateLineCount(title.text, columnWidth, title.maxLines, average), QString());
     const int titleHeight = int(g.titleLines.size()) * titleMetrics.lineSpacing();
     const int columnHeight = titleHeight + columnSpacing + metaMetrics.height();
     const int content = std::max({iconSide, hasThumbnail ? thumb.height() + 2 : 0, columnHeight});
@@ -439,6 +266,41 @@ void ClipRowView::setViewModel(const ClipItemViewModelPtr& viewModel)
     update();
 }
 
+// The picture beside the title (or the whole image in the full-width layout); none for texts
+// and files.
+QWidget* ClipRowView::makeThumbnail(bool fullWidth)
+{
+    const ClipItemViewModel& model = *m_viewModel;
+    const QSize thumb = thumbnailSize(m_options.imageThumbnailSize);
+    const QString key = QString::number(model.id);
+    if (fullWidth)
+        return new FullWidthImageView(*model.thumbnailData, key, this);
+    switch (kindOf(model)) {
+    case Kind::fcp:
+        if (model.fcpThumbnailData)
+            return new FCPThumbnailView(*model.fcpThumbnailData, thumb, key, this);
+        else
+            return new SymbolTile(thumb,
+                model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 20, orange,
+                alpha(orange, 0.12), this);
+    case Kind::video:
+        return new SymbolTile(
+            thumb, QStringLiteral("play.circle.fill"), 24, purple, alpha(purple, 0.15), this);
+    case Kind::image:
+        return new ImageThumbnailView(*model.thumbnailData, thumb, key, this);
+    case Kind::link:
+        if (model.linkImageData)
+            return new ImageThumbnailView(*model.linkImageData, thumb, key + QStringLiteral("_link"), this);
+        else
+            return new SymbolTile(
+                thumb, QStringLiteral("link"), 20, Theme::accent(), alpha(Theme::accent(), 0.1), this);
+    case Kind::file:
+    case Kind::text:
+        return nullptr;
+    }
+    return nullptr;
+}
+
 void ClipRowView::rebuild()
 {
     for (QWidget* child : {static_cast<QWidget*>(m_icon), m_thumbnail, static_cast<QWidget*>(m_pinButton),
@@ -455,39 +317,7 @@ void ClipRowView::rebuild()
     const ClipItemViewModel& model = *m_viewModel;
     const bool fullWidth = usesFullWidthLayout(model, m_options);
     m_icon = new AppIconView(model.appBundleID, model.contentTypeIcon, fullWidth ? fullWidthIconSide : iconSide, this);
-    const QSize thumb = thumbnailSize(m_options.imageThumbnailSize);
-    const QString key = QString::number(model.id);
-    if (fullWidth) {
-        m_thumbnail = new FullWidthImageView(*model.thumbnailData, key, this);
-    } else {
-        switch (kindOf(model)) {
-        case Kind::fcp:
-            if (model.fcpThumbnailData)
-                m_thumbnail = new FCPThumbnailView(*model.fcpThumbnailData, thumb, key, this);
-            else
-                m_thumbnail = new SymbolTile(thumb,
-                    model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 20, orange,
-                    alpha(orange, 0.12), this);
-            break;
-        case Kind::video:
-            m_thumbnail = new SymbolTile(
-                thumb, QStringLiteral("play.circle.fill"), 24, purple, alpha(purple, 0.15), this);
-            break;
-        case Kind::image:
-            m_thumbnail = new ImageThumbnailView(*model.thumbnailData, thumb, key, this);
-            break;
-        case Kind::link:
-            if (model.linkImageData)
-                m_thumbnail = new ImageThumbnailView(*model.linkImageData, thumb, key + QStringLiteral("_link"), this);
-            else
-                m_thumbnail = new SymbolTile(
-                    thumb, QStringLiteral("link"), 20, Theme::accent(), alpha(Theme::accent(), 0.1), this);
-            break;
-        case Kind::file:
-        case Kind::text:
-            break;
-        }
-    }
+    m_thumbnail = makeThumbnail(fullWidth);
 
     m_pinButton = rowButton(this);
     connect(m_pinButton, &QToolButton::clicked, this, [this] {
@@ -593,46 +423,57 @@ void ClipRowView::paintEvent(QPaintEvent*)
     else if (m_isHovering)
         painter.fillPath(background, QColor(255, 255, 255, 13));
 
+    const Geometry g = computeGeometry(*m_viewModel, m_options, width());
+    painter.setFont(metaFont());
+    const QString age = relativeDateString(m_viewModel->timestamp);
+    if (g.fullWidth)
+        paintFullWidthTexts(painter, g, age);
+    else
+        paintStandardTexts(painter, g, age);
+}
+
+// Below a full-width image: the Final Cut Pro facts and the age, and the "FCP" tag on the image.
+void ClipRowView::paintFullWidthTexts(QPainter& painter, const Geometry& g, const QString& age)
+{
     const ClipItemViewModel& model = *m_viewModel;
-    const Geometry g = computeGeometry(model, m_options, width());
+    const QFontMetrics metaMetrics(metaFont());
+    int x = g.meta.left();
+    const int baseline = g.meta.top() + (g.meta.height() + metaMetrics.ascent() - metaMetrics.descent()) / 2;
+    if (model.hasFCPContent) {
+        painter.setPen(Theme::text());
+        const QString fcp = metaMetrics.elidedText(
+            fcpPreviewText(model), Qt::ElideRight, qMax(0, g.meta.width() / 2));
+        painter.drawText(x, baseline, fcp);
+        x += metaMetrics.horizontalAdvance(fcp) + 8;
+        painter.setPen(alpha(Theme::secondaryText(), 0.5));
+        painter.drawText(x, baseline, QStringLiteral("·"));
+        x += metaMetrics.horizontalAdvance(QStringLiteral("·")) + 8;
+    }
+    painter.setPen(Theme::secondaryText());
+    painter.drawText(x, baseline, age);
+    if (model.hasFCPContent) {
+        // The "FCP" tag over the image's top right corner.
+        const QFont tagFont = pixelFont(10, QFont::DemiBold);
+        const QFontMetrics tagMetrics(tagFont);
+        const int w = 12 + 4 + tagMetrics.horizontalAdvance(QStringLiteral("FCP")) + 16;
+        const QRect tag(g.image.right() - 8 - w, g.image.top() + 8, w, tagMetrics.height() + 8);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(tag), 4, 4);
+        painter.fillPath(path, alpha(orange, 0.9));
+        painter.drawPixmap(
+            tag.left() + 8, tag.center().y() - 6, Symbols::pixmap(QStringLiteral("film"), 12, Qt::white));
+        painter.setFont(tagFont);
+        painter.setPen(Qt::white);
+        painter.drawText(tag.adjusted(24, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("FCP"));
+    }
+}
+
+// The title lines, then the application name, the age and the Final Cut Pro badge.
+void ClipRowView::paintStandardTexts(QPainter& painter, const Geometry& g, const QString& age)
+{
+    const ClipItemViewModel& model = *m_viewModel;
     const QFont meta = metaFont();
     const QFontMetrics metaMetrics(meta);
-    painter.setFont(meta);
-    const QString age = relativeDateString(model.timestamp);
-
-    if (g.fullWidth) {
-        int x = g.meta.left();
-        const int baseline = g.meta.top() + (g.meta.height() + metaMetrics.ascent() - metaMetrics.descent()) / 2;
-        if (model.hasFCPContent) {
-            painter.setPen(Theme::text());
-            const QString fcp = metaMetrics.elidedText(
-                fcpPreviewText(model), Qt::ElideRight, qMax(0, g.meta.width() / 2));
-            painter.drawText(x, baseline, fcp);
-            x += metaMetrics.horizontalAdvance(fcp) + 8;
-            painter.setPen(alpha(Theme::secondaryText(), 0.5));
-            painter.drawText(x, baseline, QStringLiteral("·"));
-            x += metaMetrics.horizontalAdvance(QStringLiteral("·")) + 8;
-        }
-        painter.setPen(Theme::secondaryText());
-        painter.drawText(x, baseline, age);
-        if (model.hasFCPContent) {
-            // The "FCP" tag over the image's top right corner.
-            const QFont tagFont = pixelFont(10, QFont::DemiBold);
-            const QFontMetrics tagMetrics(tagFont);
-            const int w = 12 + 4 + tagMetrics.horizontalAdvance(QStringLiteral("FCP")) + 16;
-            const QRect tag(g.image.right() - 8 - w, g.image.top() + 8, w, tagMetrics.height() + 8);
-            QPainterPath path;
-            path.addRoundedRect(QRectF(tag), 4, 4);
-            painter.fillPath(path, alpha(orange, 0.9));
-            painter.drawPixmap(
-                tag.left() + 8, tag.center().y() - 6, Symbols::pixmap(QStringLiteral("film"), 12, Qt::white));
-            painter.setFont(tagFont);
-            painter.setPen(Qt::white);
-            painter.drawText(tag.adjusted(24, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("FCP"));
-        }
-        return;
-    }
-
     const Title title = titleOf(model, m_options);
     painter.setFont(titleFont());
     const QFontMetrics titleMetrics(titleFont());
@@ -740,56 +581,7 @@ void ClipRowView::contextMenuEvent(QContextMenuEvent* event)
 
 QWidget* ClipRowView::showSelectableTextPopover()
 {
-    auto* popover = new QFrame(this, Qt::Popup);
-    popover->setAttribute(Qt::WA_DeleteOnClose);
-    popover->setObjectName(QStringLiteral("selectTextPopover"));
-    popover->setStyleSheet(
-        QStringLiteral("#selectTextPopover { background: #2a2a2c; border: 1px solid rgba(255,255,255,0.12);"
-                       " border-radius: 8px; }"));
-    auto* layout = new QVBoxLayout(popover);
-    layout->setContentsMargins(16, 12, 16, 16);
-    layout->setSpacing(8);
-    auto* header = new QHBoxLayout;
-    auto* headline = new QLabel(QStringLiteral("Select Text"), popover);
-    headline->setFont(pixelFont(13, QFont::DemiBold));
-    header->addWidget(headline);
-    header->addStretch();
-    auto* done = new QPushButton(QStringLiteral("Done"), popover);
-    done->setFlat(true);
-    done->setCursor(Qt::PointingHandCursor);
-    done->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; }").arg(Theme::accent().name()));
-    connect(done, &QPushButton::clicked, popover, &QWidget::close);
-    header->addWidget(done);
-    layout->addLayout(header);
-    auto* divider = new QFrame(popover);
-    divider->setFixedHeight(1);
-    divider->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.12);"));
-    layout->addWidget(divider);
-    auto* text = new QTextEdit(popover);
-    text->setReadOnly(true);
-    text->setFrameShape(QFrame::NoFrame);
-    text->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: white; }"));
-    QFont font;
-    font.setPixelSize(13);
-    text->setFont(font);
-    text->setPlainText(m_viewModel->searchIndex());
-    text->setMinimumSize(300, 100);
-    text->setMaximumSize(400, 300);
-    const QSize docSize = text->document()->size().toSize();
-    text->setFixedSize(qBound(300, 360, 400), qBound(100, docSize.height() + 8, 300));
-    layout->addWidget(text);
-    popover->adjustSize();
-
-    // Beside the row's trailing edge, kept on the row's screen.
-    QPoint origin = mapToGlobal(QPoint(width() + 6, (height() - popover->height()) / 2));
-    if (QScreen* screen = this->screen()) {
-        const QRect available = screen->availableGeometry();
-        if (origin.x() + popover->width() > available.right())
-            origin.setX(mapToGlobal(QPoint(0, 0)).x() - popover->width() - 6);
-        origin.setX(qBound(available.left(), origin.x(), qMax(available.left(), available.right() - popover->width())));
-        origin.setY(qBound(available.top(), origin.y(), qMax(available.top(), available.bottom() - popover->height())));
-    }
-    popover->move(origin);
-    popover->show();
+    auto* popover = new SelectableTextPopover(m_viewModel->searchIndex(), this);
+    popover->showBeside(this);
     return popover;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "history/ClipItemViewModel.h"
+#include "history/ClipRowText.h"
 
 #include <QDateTime>
 #include <QFont>
@@ -12,6 +13,7 @@
 class AppIconView;
 class ClipDragSourceView;
 class QMenu;
+class QPainter;
 class QToolButton;
 
 // The preferences a row follows.
@@ -65,10 +67,13 @@ public:
         bool accent = false;
     };
     static Title titleOf(const ClipItemViewModel& model, const ClipRowOptions& options);
-    static QString fcpPreviewText(const ClipItemViewModel& model);
-    static QString fcpBadgeText(const ClipItemViewModel& model);
+    static QString fcpPreviewText(const ClipItemViewModel& model) { return ClipRowText::fcpPreviewText(model); }
+    static QString fcpBadgeText(const ClipItemViewModel& model) { return ClipRowText::fcpBadgeText(model); }
     // The abbreviated age of a time ("now", "5 min. ago", "3 hr. ago", "2 days ago", ...).
-    static QString relativeDateString(const QDateTime& time, const QDateTime& now = QDateTime::currentDateTimeUtc());
+    static QString relativeDateString(const QDateTime& time, const QDateTime& now = QDateTime::currentDateTimeUtc())
+    {
+        return ClipRowText::relativeDateString(time, now);
+    }
     static bool offersSelectText(const ClipItemViewModel& model);
 
     // The row's height at a width, as the list lays it out (same layout as the row draws).
@@ -101,6 +106,9 @@ private:
     static Geometry computeGeometry(
         const ClipItemViewModel& model, const ClipRowOptions& options, int width, bool exactText = true);
     void rebuild();
+    QWidget* makeThumbnail(bool fullWidth);
+    void paintFullWidthTexts(QPainter& painter, const Geometry& g, const QString& age);
+    void paintStandardTexts(QPainter& painter, const Geometry& g, const QString& age);
     void setHovering(bool hovering);
     void updateButtons();
     void annotate();

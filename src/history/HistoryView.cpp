@@ -5,6 +5,7 @@
 #include "history/ClipListView.h"
 #include "history/QuickLookPanelManager.h"
 #include "history/SearchBar.h"
+#include "history/HistoryViewChrome.h"
 #include "history/SmartFilterBar.h"
 #include "history/VisualEffectView.h"
 #include "history/WindowManager.h"
@@ -29,118 +30,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-namespace {
-
-QFont pixelFont(int px, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = Theme::labelFont(10, weight);
-    font.setPixelSize(px);
-    return font;
-}
-
-QColor withAlpha(QColor color, qreal alpha)
-{
-    color.setAlphaF(color.alphaF() * alpha);
-    return color;
-}
-
-QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    const qreal ratio = parent ? parent->devicePixelRatioF() : 1.0;
-    QPixmap pixmap = Symbols::pixmap(symbol, qRound(size * ratio), color);
-    pixmap.setDevicePixelRatio(ratio);
-    label->setPixmap(pixmap);
-    label->setFixedSize(size, size);
-    return label;
-}
-
-QFrame* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.09); border: none;"));
-    return line;
-}
-
-// Black at the glass darkness over the translucent surface, with the hairline outline on top.
-class TintView : public QWidget {
-public:
-    TintView(Preferences& preferences, QWidget* parent)
-        : QWidget(parent)
-        , m_preferences(preferences)
-    {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const qreal darkness = qBound(0.0, m_preferences.doubleForKey(QStringLiteral("glassDarkness")), 1.0);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
-        if (window()->testAttribute(Qt::WA_TranslucentBackground)) {
-            // See-through window: the corners outside the rounded shape are cleared (the
-            // surface below this layer included), so the desktop shows there.
-            QPainterPath outside;
-            outside.addRect(QRectF(rect()));
-            painter.setCompositionMode(QPainter::CompositionMode_Clear);
-            painter.fillPath(outside.subtracted(path), Qt::transparent);
-            painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-            painter.fillPath(path, QColor(0, 0, 0, qRound(255 * darkness)));
-        } else {
-            painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
-        }
-        painter.setPen(QPen(QColor(255, 255, 255, qRound(255 * 0.08)), 1));
-        painter.drawPath(path);
-    }
-
-private:
-    Preferences& m_preferences;
-};
-
-// A rounded band filled with one colour: behind the tab buttons and under the permission banner.
-class RoundedBand : public QWidget {
-public:
-    RoundedBand(qreal radius, QColor fill, QWidget* parent)
-        : QWidget(parent)
-        , m_radius(radius)
-        , m_fill(fill)
-    {
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
-        painter.fillPath(path, m_fill);
-    }
-
-private:
-    qreal m_radius;
-    QColor m_fill;
-};
-
-// The footer's band on the thin material.
-class FooterBand : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), QColor(255, 255, 255, 8));
-        painter.fillRect(QRect(0, 0, width(), 1), QColor(255, 255, 255, 18));
-    }
-};
-
-}
+using namespace HistoryViewChrome;
 
 namespace {
 HistoryView::ScreenshotsPageFactory& screenshotsPageFactory()
@@ -199,7 +89,36 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     layout->addLayout(tabsBox);
 
     m_pages = new QStackedWidget(this);
-    // Clipboard page.
+    m_pages->addWidget(makeClipboardPage());
+    m_pages->addWidget(makeScreenshotsPage());
+    layout->addWidget(m_pages, 1);
+
+    m_footer = makeFooter();
+    layout->addWidget(m_footer);
+    m_background->lower();
+    m_tint->stackUnder(m_pages);
+
+    connectListAndController();
+    connect(&m_preferences, &Preferences::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("imageThumbnailSize") || key == QLatin1String("showFullText")
+            || key == QLatin1String("doubleClickToPaste"))
+            m_list->setOptions(rowOptions());
+        else if (key == QLatin1String("glassDarkness"))
+            m_tint->update();
+    });
+
+    observeCommands();
+    if (m_quickLook) {
+        // However the quick look closes, this view's record follows.
+        connect(m_quickLook, &QuickLookPanelManager::closed, this, [this] { m_showingQuickLook = false; });
+    }
+    updateTabButtons();
+    updateFooter();
+    updateEmptyState();
+}
+
+QWidget* HistoryView::makeClipboardPage()
+{
     auto* clipboardPage = new QWidget(m_pages);
     auto* clipboardLayout = new QVBoxLayout(clipboardPage);
     clipboardLayout->setContentsMargins(0, 0, 0, 0);
@@ -226,9 +145,12 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     clipboardLayout->addWidget(m_list, 1);
     m_emptyState = makeEmptyState();
     m_emptyState->setParent(m_list->viewport());
-    m_pages->addWidget(clipboardPage);
+    return clipboardPage;
+}
 
-    // Screenshots page: the gallery's grid where the application provides it, else an empty state.
+// The gallery's grid where the application provides it, else an empty state.
+QWidget* HistoryView::makeScreenshotsPage()
+{
     auto* screenshotsPage = new QWidget(m_pages);
     auto* screenshotsLayout = new QVBoxLayout(screenshotsPage);
     screenshotsLayout->setContentsMargins(0, 0, 0, 0);
@@ -238,24 +160,13 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
     if (m_screenshotsContent) {
         screenshotsLayout->addWidget(m_screenshotsContent, 1);
     } else {
-        screenshotsLayout->addStretch();
-        auto* noShots = symbolLabel(
-            QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), screenshotsPage);
-        screenshotsLayout->addWidget(noShots, 0, Qt::AlignHCenter);
-        screenshotsLayout->addSpacing(12);
-        screenshotsLayout->addWidget(
-            textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), screenshotsPage), 0,
-            Qt::AlignHCenter);
-        screenshotsLayout->addStretch();
+        addNoScreenshotsState(screenshotsLayout, screenshotsPage);
     }
-    m_pages->addWidget(screenshotsPage);
-    layout->addWidget(m_pages, 1);
+    return screenshotsPage;
+}
 
-    m_footer = makeFooter();
-    layout->addWidget(m_footer);
-    m_background->lower();
-    m_tint->stackUnder(m_pages);
-
+void HistoryView::connectListAndController()
+{
     // The search field and the controller's search text, both ways.
     connect(m_searchBar, &SearchBar::textChanged, m_controller, &ClipHistoryController::setSearchText);
     connect(m_controller, &ClipHistoryController::searchTextChanged, this, [this](const QString& text) {
@@ -288,15 +199,11 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
         if (annotator())
             annotator()(image);
     });
+}
 
-    connect(&m_preferences, &Preferences::changed, this, [this](const QString& key) {
-        if (key == QLatin1String("imageThumbnailSize") || key == QLatin1String("showFullText")
-            || key == QLatin1String("doubleClickToPaste"))
-            m_list->setOptions(rowOptions());
-        else if (key == QLatin1String("glassDarkness"))
-            m_tint->update();
-    });
-
+// The panel's commands, as its keys post them.
+void HistoryView::observeCommands()
+{
     observe("historyWindowDidShow", [this] {
         m_searchBar->focusField();
         m_controller->reset();
@@ -343,13 +250,6 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
         if (ClipItemViewModelPtr selected = onClipboardTab() ? selectedViewModel() : nullptr)
             m_pasteService.copyToClipboard(selected->clipItem);
     });
-    if (m_quickLook) {
-        // However the quick look closes, this view's record follows.
-        connect(m_quickLook, &QuickLookPanelManager::closed, this, [this] { m_showingQuickLook = false; });
-    }
-    updateTabButtons();
-    updateFooter();
-    updateEmptyState();
 }
 
 HistoryView::~HistoryView()

@@ -79,6 +79,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QWidget* makeClipboardPage();
+    QWidget* makeScreenshotsPage();
+    void connectListAndController();
+    void observeCommands();
     QWidget* makeTabSwitcher();
     QWidget* makeBanner();
     QWidget* makeFooter();

@@ -28,6 +28,19 @@ QImage ImageDecoding::decode(const QByteArray& data, QSize maxPixelSize)
     return image;
 }
 
+QSize ImageDecoding::declaredSize(const QByteArray& data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+        size.transpose();
+    return size;
+}
+
 void ImageDecoding::decodeAsync(
     QObject* receiver, const QByteArray& data, QSize maxPixelSize, std::function<void(const QImage&, bool)> onDecoded)
 {

@@ -13,6 +13,8 @@ namespace ImageDecoding {
 // Decodes image bytes; a valid maxPixelSize scales the image down while reading so that it
 // covers that size (aspect kept). Refuses images whose pixels would take more than 256 MiB.
 QImage decode(const QByteArray& data, QSize maxPixelSize = {});
+// The size the image bytes declare, as shown (turned by their orientation); invalid when unknown.
+QSize declaredSize(const QByteArray& data);
 void decodeAsync(QObject* receiver, const QByteArray& data, QSize maxPixelSize,
     std::function<void(const QImage& image, bool receiverAlive)> onDecoded);
 // Waits until every decode started so far has been handed over (tests, benchmarks).

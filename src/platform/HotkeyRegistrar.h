@@ -18,6 +18,15 @@ public:
     // combination is taken by another program or cannot be expressed; never silently succeeds.
     virtual bool registerHotkey(quint32 id, quint32 keyCode, quint32 modifiers, QString* error) = 0;
     virtual void unregisterHotkey(quint32 id) = 0;
+    // A key press that reached one of this program's windows while it holds the keyboard (the
+    // system then delivers registered combinations there instead): emits hotkeyPressed and returns
+    // true when it is one. The codes are the display's own (an X keycode and modifier state).
+    virtual bool dispatchKeyPress(quint32 nativeKeyCode, quint32 nativeModifiers)
+    {
+        Q_UNUSED(nativeKeyCode);
+        Q_UNUSED(nativeModifiers);
+        return false;
+    }
 
 signals:
     // A registered combination was pressed (auto-repeat ignored).

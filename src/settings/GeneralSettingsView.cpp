@@ -180,5 +180,5 @@ void GeneralSettingsView::onLoginItemChanged(bool enabled)
 
 QString GeneralSettingsView::loginItemMessage() const
 {
-    return m_loginMessage->isVisible() || !m_loginMessage->isHidden() ? m_loginMessage->text() : QString();
+    return m_loginMessage->isHidden() ? QString() : m_loginMessage->text();
 }

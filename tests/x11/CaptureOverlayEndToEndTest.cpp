@@ -4,6 +4,7 @@
 #include "capture/CaptureToolbarView.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Background.h"
+#include "platform/HotkeyRegistrar.h"
 #include "platform/linux/TesseractTextRecognizer.h"
 #include "platform/linux/X11ScreenSource.h"
 #include "ui/Symbols.h"
@@ -20,6 +21,47 @@
 using namespace x11test;
 
 namespace {
+
+// A dialog window of another client in one colour: the window manager keeps dialogs at their own
+// size (centred), where it would stretch an ordinary window over the whole screen.
+class ColourDialog {
+public:
+    ColourDialog(QSize size, QColor colour, long pid)
+        : m_display(XOpenDisplay(nullptr))
+    {
+        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, unsigned(size.width()),
+            unsigned(size.height()), 0, 0, colour.rgb() & 0xffffff);
+        const long dialog = long(XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DIALOG", False));
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&dialog), 1);
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+        XClassHint hint {const_cast<char*>("dialog"), const_cast<char*>("DialogProgram")};
+        XSetClassHint(m_display, m_window, &hint);
+        XStoreName(m_display, m_window, "dialog");
+        XMapRaised(m_display, m_window);
+        XSync(m_display, False);
+    }
+    ~ColourDialog()
+    {
+        XDestroyWindow(m_display, m_window);
+        XCloseDisplay(m_display);
+    }
+    unsigned long window() const { return m_window; }
+    QRect rootFrame() const
+    {
+        XWindowAttributes attributes;
+        XGetWindowAttributes(m_display, m_window, &attributes);
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(m_display, m_window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
+        return QRect(x, y, attributes.width, attributes.height);
+    }
+
+private:
+    Display* m_display;
+    Window m_window;
+};
 
 class CaptureOverlayTest : public ::testing::Test {
 protected:
@@ -136,21 +178,34 @@ TEST_F(CaptureOverlayTest, EscapeDismissesAndNothingIsStored)
 TEST_F(CaptureOverlayTest, AClickInWindowModePicksTheWindowUnderThePointer)
 {
     PatternWindow backdrop(QRect(0, 0, 1280, 800), solidTile(Qt::darkGray), true);
-    PatternWindow first(QRect(100, 100, 300, 200), patternTile(6), false, 4242);
-    PatternWindow second(QRect(700, 300, 320, 240), patternTile(7), false, 4343);
-    ASSERT_TRUE(backdrop.waitViewable() && first.waitViewable() && second.waitViewable());
-    const QRect target = second.rootFrame();
+    ASSERT_TRUE(backdrop.waitViewable());
+    ColourDialog large(QSize(600, 500), QColor(200, 40, 40), 4242);
+    spin(150);
+    ColourDialog small(QSize(200, 150), QColor(40, 40, 200), 4343);
+    spin(250);
+    const QRect outer = large.rootFrame();
+    const QRect inner = small.rootFrame();
+    ASSERT_EQ(outer.size(), QSize(600, 500));
+    ASSERT_TRUE(outer.contains(inner)) << "the window manager centres both";
 
     present([&] { manager.beginWindowSelection(); });
-    xdotool({"mousemove", QString::number(target.center().x()), QString::number(target.center().y())});
+    // Over the small one on top: it is picked, not the large one below it.
+    xdotool({"mousemove", QString::number(inner.center().x()), QString::number(inner.center().y())});
     ASSERT_TRUE(waitUntil([&] { return manager.selection().hoveredWindow().has_value(); }));
-    EXPECT_EQ(manager.selection().hoveredWindow()->windowID, second.window());
-    const QImage hover = source.grabRect(QRect(0, 0, 1280, 800));
-    hover.save(artifact(QStringLiteral("overlay-window-pick.png")));
+    EXPECT_EQ(manager.selection().hoveredWindow()->windowID, small.window());
+    // Beside it, over the large one.
+    xdotool({"mousemove", QString::number(outer.left() + 20), QString::number(outer.top() + 20)});
+    ASSERT_TRUE(waitUntil([&] {
+        return manager.selection().hoveredWindow() && manager.selection().hoveredWindow()->windowID == large.window();
+    }));
+    spin(100);
+    source.grabRect(QRect(0, 0, 1280, 800)).save(artifact(QStringLiteral("overlay-window-pick.png")));
     xdotool({"click", "1"});
     ASSERT_TRUE(waitForResults(1));
     EXPECT_EQ(results[0].kind, CaptureKind::window);
-    EXPECT_TRUE(sameRgb(results[0].image, tiled(patternTile(7), target.size())));
+    ASSERT_EQ(results[0].image.size(), outer.size());
+    // The window's own pixels, the small one in front of it left out.
+    EXPECT_EQ(QColor(results[0].image.pixel(outer.width() / 2, outer.height() / 2)), QColor(200, 40, 40));
 }
 
 TEST_F(CaptureOverlayTest, ToolbarReviewLoupeAndModeSwitch)
@@ -225,17 +280,32 @@ TEST_F(CaptureOverlayTest, TheSelfTimerCapturesLiveAfterItsCount)
     EXPECT_EQ(results.size(), 1);
 }
 
-TEST_F(CaptureOverlayTest, ASecondBeginDuringAnOverlayFreezesACleanScreen)
+TEST_F(CaptureOverlayTest, ASecondHotkeyPressDuringAnOverlayFreezesACleanScreen)
 {
     const QImage tile = patternTile(9);
     PatternWindow pattern(QRect(0, 0, 1280, 800), tile, true);
     ASSERT_TRUE(pattern.waitViewable());
-    present([&] { manager.beginAreaSelection(false); });
-    present([&] { manager.beginAreaSelection(false); });
+    // The area shortcut as the program registers it; while the overlay holds the keyboard the
+    // press reaches the overlay, which hands it to the registrar.
+    HotkeyRegistrar::setShared(&services.registrar);
+    QString error;
+    ASSERT_TRUE(services.registrar.registerHotkey(2, kKeyK, kControl | kOption, &error)) << error.toStdString();
+    int presses = 0;
+    QObject::connect(&services.registrar, &HotkeyRegistrar::hotkeyPressed, &manager, [&](quint32 id) {
+        if (id == 2) {
+            ++presses;
+            manager.beginAreaSelection(false);
+        }
+    });
+    present([&] { xdotool({"key", "ctrl+alt+k"}); });
+    present([&] { xdotool({"key", "ctrl+alt+k"}); });
+    EXPECT_EQ(presses, 2);
     EXPECT_EQ(manager.overlayWindows().size(), 2);
     drag({600, 300}, {700, 500}); // across both monitors: the larger part wins
     ASSERT_TRUE(waitForResults(1));
     EXPECT_TRUE(sameRgb(results[0].image, tiled(tile, QSize(1280, 800)).copy(640, 300, 60, 200)));
+    services.registrar.unregisterHotkey(2);
+    HotkeyRegistrar::setShared(nullptr);
 }
 
 TEST_F(CaptureOverlayTest, TextCapturePutsTheWordsOnTheClipboard)

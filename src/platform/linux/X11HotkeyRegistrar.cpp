@@ -208,16 +208,22 @@ void X11HotkeyRegistrar::regrabAll()
     }
 }
 
-void X11HotkeyRegistrar::handleKeyPress(unsigned int keycode, unsigned int state)
+bool X11HotkeyRegistrar::handleKeyPress(unsigned int keycode, unsigned int state)
 {
     const unsigned int relevant = ShiftMask | ControlMask | m_superMask | m_altMask;
     const unsigned int mods = state & relevant & ~(LockMask | m_numLockMask);
     for (auto it = m_grabs.cbegin(); it != m_grabs.cend(); ++it) {
         if (it->keycode == keycode && it->modifiers == mods) {
             emit hotkeyPressed(it.key());
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+bool X11HotkeyRegistrar::dispatchKeyPress(quint32 nativeKeyCode, quint32 nativeModifiers)
+{
+    return handleKeyPress(nativeKeyCode, nativeModifiers);
 }
 
 void X11HotkeyRegistrar::processEvents()

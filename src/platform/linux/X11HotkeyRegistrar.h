@@ -19,6 +19,7 @@ public:
 
     bool registerHotkey(quint32 id, quint32 keyCode, quint32 modifiers, QString* error) override;
     void unregisterHotkey(quint32 id) override;
+    bool dispatchKeyPress(quint32 nativeKeyCode, quint32 nativeModifiers) override;
 
     bool isAvailable() const { return m_connection.isValid(); }
     bool isRegistered(quint32 id) const { return m_grabs.contains(id); }
@@ -39,7 +40,7 @@ private:
     bool grab(const Grab& grab, QString* error);
     void ungrab(const Grab& grab);
     void processEvents();
-    void handleKeyPress(unsigned int keycode, unsigned int state);
+    bool handleKeyPress(unsigned int keycode, unsigned int state);
     void regrabAll();
 
     X11DisplayConnection m_connection {X11DisplayConnection::Mode::Own};

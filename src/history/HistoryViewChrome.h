@@ -1,0 +1,81 @@
+#pragma once
+// The pieces the history view is drawn with: fonts and tints of its texts, its dividers and
+// symbols, the glass tint behind it, the rounded bands of the tab switcher and banner, the
+// footer's band, and the Screenshots tab's empty state.
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWidget>
+
+class Preferences;
+class QFrame;
+class QLabel;
+class QVBoxLayout;
+
+namespace HistoryViewChrome {
+
+QFont pixelFont(int px, QFont::Weight weight = QFont::Normal);
+QColor withAlpha(QColor color, qreal alpha);
+QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidget* parent);
+QFrame* divider(QWidget* parent);
+// "No screenshots yet" under a camera symbol, centred in the layout.
+void addNoScreenshotsState(QVBoxLayout* layout, QWidget* page);
+
+// Black at the glass darkness over the translucent surface, with the hairline outline on top.
+class TintView : public QWidget {
+public:
+    TintView(Preferences& preferences, QWidget* parent)
+        : QWidget(parent)
+        , m_preferences(preferences)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Preferences& m_preferences;
+};
+
+// A rounded band filled with one colour: behind the tab buttons and under the permission banner.
+class RoundedBand : public QWidget {
+public:
+    RoundedBand(qreal radius, QColor fill, QWidget* parent)
+        : QWidget(parent)
+        , m_radius(radius)
+        , m_fill(fill)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
+        painter.fillPath(path, m_fill);
+    }
+
+private:
+    qreal m_radius;
+    QColor m_fill;
+};
+
+// The footer's band on the thin material.
+class FooterBand : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(255, 255, 255, 8));
+        painter.fillRect(QRect(0, 0, width(), 1), QColor(255, 255, 255, 18));
+    }
+};
+
+}
