@@ -27,7 +27,9 @@ namespace {
 
 struct Store {
     QTemporaryDir dir;
-    std::shared_ptr<ModelContainer> container;
+    QTemporaryDir quickLookDir;
+    std::shared_ptr<ModelContainer> container; // the panel's: 200 short texts
+    std::shared_ptr<ModelContainer> quickLookContainer;
     ClipItemPtr hugeText;
     ClipItemPtr smallText;
     Store()
@@ -37,15 +39,18 @@ struct Store {
         ModelContext& context = container->mainContext();
         for (int i = 0; i < 200; ++i)
             insertBenchEntry(context, i, 9, QStringLiteral("entry %1 with a few words of text").arg(i), false, {}, {});
-        insertBenchEntry(context, 200, 9, QString(1024, QLatin1Char('s')), false, {}, {});
-        insertBenchEntry(context, 201, 9, QString(20 << 20, QLatin1Char('x')), false, {}, {});
         context.save();
+        {
+            const std::shared_ptr<ModelContainer> writer = openStoreIn(quickLookDir);
+            insertBenchEntry(writer->mainContext(), 0, 1, QString(1024, QLatin1Char('s')), false, {}, {});
+            insertBenchEntry(writer->mainContext(), 1, 1, QString(20 << 20, QLatin1Char('x')), false, {}, {});
+            writer->mainContext().save();
+        }
         // Fetched back, so that the text is opened from its seal as in the program.
-        container.reset();
-        container = openStoreIn(dir);
+        quickLookContainer = openStoreIn(quickLookDir);
         FetchDescriptor newestTwo;
         newestTwo.limit = 2;
-        const std::vector<ClipItemPtr> newest = container->mainContext().fetchClipItems(newestTwo);
+        const std::vector<ClipItemPtr> newest = quickLookContainer->mainContext().fetchClipItems(newestTwo);
         hugeText = newest.at(0);
         smallText = newest.at(1);
     }

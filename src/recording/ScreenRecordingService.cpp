@@ -268,6 +268,8 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
 
 void ScreenRecordingService::handleStreamFailure(const QString& error)
 {
+    if (m_stopping && !m_isRecording)
+        return; // the stop under way reports how the movie ended
     setLastError({RecordingError::Kind::streamFailed, error});
     if (m_starting)
         m_failedWhileStarting = true;

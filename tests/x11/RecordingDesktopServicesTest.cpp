@@ -114,6 +114,8 @@ TEST(RecordingDesktopServices, InhibitorIsTakenOnceAndReleased)
 
 TEST(RecordingDesktopServices, WithoutAnyInhibitorTheReasonIsGiven)
 {
+    if (QDBusConnection::systemBus().isConnected())
+        GTEST_SKIP() << "a system bus runs: logind may answer";
     DBusSleepInhibitor inhibitor;
     QString error;
     EXPECT_FALSE(inhibitor.inhibit(QStringLiteral("Quorvel Bildschirmaufnahme"), &error));
