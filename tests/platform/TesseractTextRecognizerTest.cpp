@@ -79,3 +79,20 @@ TEST(TesseractTextRecognizer, ReadsTheWordsOfSmallGermanAndEnglishText)
     EXPECT_TRUE(error.isEmpty());
     EXPECT_EQ(recognizer.recognizeText(QImage(), &error), std::nullopt);
 }
+
+// A terminal's lines as an area selection of a real screen grabbed them: the "Zeile n:" column
+// touches the left edge and the selection cuts through the 13th row.
+TEST(TesseractTextRecognizer, ReadsEveryLineOfATerminalSelection)
+{
+    const QImage image(qEnvironmentVariable("QUORVEL_TEST_SOURCE_DIR", QStringLiteral("."))
+        + QStringLiteral("/tests/data/ocr/terminal-selection.png"));
+    ASSERT_FALSE(image.isNull());
+    TesseractTextRecognizer recognizer;
+    QString error;
+    const std::optional<QString> text = recognizer.recognizeText(image, &error);
+    ASSERT_TRUE(text.has_value()) << error.toStdString();
+    QStringList expected;
+    for (int row = 1; row <= 12; ++row)
+        expected << QStringLiteral("Zeile %1: The quick brown fox jumps over the lazy dog").arg(row);
+    EXPECT_EQ(text->split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected) << text->toStdString();
+}

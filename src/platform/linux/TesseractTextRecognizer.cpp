@@ -114,6 +114,7 @@ std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
         return lines;
 
     const QImage gray = grayPage(image);
+    api->SetPageSegMode(tesseract::PSM_AUTO);
     api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, static_cast<int>(gray.bytesPerLine()));
     api->SetSourceResolution(96);
     if (api->Recognize(nullptr) != 0) {
@@ -155,6 +156,11 @@ std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& imag
     const int factor = upscaleFactor(gray.size());
     if (factor > 1)
         gray = gray.scaled(gray.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // A selection of screen text is read as one block of lines. The automatic layout analysis
+    // splits a column of repeated words (a terminal's "Zeile 1:" … "Zeile 12:", line numbers in
+    // an editor) off as a block of its own, reads it as garbage or drops it, and reads the row
+    // cut by the selection's edge as a line of noise.
+    api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
     api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, static_cast<int>(gray.bytesPerLine()));
     api->SetSourceResolution(96 * factor);
     std::unique_ptr<char[]> text(api->GetUTF8Text());
