@@ -11,7 +11,7 @@
 #include "editor/AnnotationToolbarView.h"
 #include "editor/BeautifyOptionsPanel.h"
 #include "editor/BeautifyPreviewView.h"
-#include "editor/EditorSymbols.h"
+#include "ui/Symbols.h"
 #include "editor/FloatingTextField.h"
 #include "editor/ImageDragSourceView.h"
 #include "platform/Background.h"
@@ -211,7 +211,7 @@ QWidget* AnnotationEditorView::makeDragHandle(QWidget* parent)
     handleRow->addStretch(1);
     auto* handIcon = new QLabel(m_dragHandle);
     handIcon->setPixmap(
-        EditorSymbols::pixmap(QStringLiteral("hand.draw"), 13, Theme::secondaryText(), devicePixelRatioF()));
+        Symbols::pixmap(QStringLiteral("hand.draw"), 13, Theme::secondaryText(), devicePixelRatioF()));
     auto* handText = new QLabel(QStringLiteral("Drag Me"), m_dragHandle);
     QFont handFont;
     handFont.setPixelSize(11);

@@ -1,6 +1,6 @@
 #include "editor/EditorButton.h"
 
-#include "editor/EditorSymbols.h"
+#include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
@@ -85,7 +85,7 @@ void EditorButton::paintEvent(QPaintEvent*)
     if (!isEnabled())
         color.setAlphaF(color.alphaF() * 0.3);
     if (!m_symbol.isEmpty()) {
-        const QPixmap pix = EditorSymbols::pixmap(m_symbol, m_iconSize, color, devicePixelRatioF());
+        const QPixmap pix = Symbols::pixmap(m_symbol, m_iconSize, color, devicePixelRatioF());
         const QPointF topLeft(r.center().x() - m_iconSize / 2.0, r.center().y() - m_iconSize / 2.0);
         p.drawPixmap(topLeft, pix);
     } else if (!text().isEmpty()) {

@@ -4,7 +4,7 @@
 #include "annotation/AnnotationOverlayLayer.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
-#include "editor/EditorSymbols.h"
+#include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QEvent>
@@ -40,7 +40,7 @@ protected:
         p.setBrush(Theme::accent());
         p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
         p.drawPixmap(QPointF(5, 5),
-            EditorSymbols::pixmap(
+            Symbols::pixmap(
                 QStringLiteral("arrow.down.right.and.arrow.up.left"), 9, Qt::white, devicePixelRatioF()));
     }
 };

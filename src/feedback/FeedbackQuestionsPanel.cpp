@@ -49,47 +49,7 @@ QFont systemFont(int pixelSize)
 
 using FeedbackStyle::label;
 using FeedbackStyle::rgba;
-
-// The panel's two symbols, drawn so that they look the same whatever icon theme is installed:
-// "xmark.circle.fill" (a filled disc with a cut-out cross) and "photo" (a framed landscape).
-QPixmap symbol(const QString& name, int size, const QColor& color)
-{
-    QPixmap pixmap = FeedbackStyle::blankSymbolPixmap(size);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
-    if (name == u"xmark.circle.fill") {
-        QPainterPath disc;
-        disc.addEllipse(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92));
-        QPainterPathStroker stroker;
-        stroker.setWidth(s * 0.11);
-        stroker.setCapStyle(Qt::RoundCap);
-        QPainterPath cross;
-        cross.moveTo(s * 0.34, s * 0.34);
-        cross.lineTo(s * 0.66, s * 0.66);
-        cross.moveTo(s * 0.66, s * 0.34);
-        cross.lineTo(s * 0.34, s * 0.66);
-        p.fillPath(disc.subtracted(stroker.createStroke(cross)), color);
-    } else {
-        const qreal w = qMax(1.0, s / 12.0);
-        const QRectF frame(s * 0.08, s * 0.18, s * 0.84, s * 0.64);
-        p.setPen(QPen(color, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(frame, s * 0.1, s * 0.1);
-        QPainterPath hills;
-        hills.moveTo(frame.left() + s * 0.06, frame.bottom() - s * 0.06);
-        hills.lineTo(frame.left() + s * 0.32, frame.top() + s * 0.3);
-        hills.lineTo(frame.left() + s * 0.5, frame.top() + s * 0.46);
-        hills.lineTo(frame.left() + s * 0.6, frame.top() + s * 0.38);
-        hills.lineTo(frame.right() - s * 0.06, frame.bottom() - s * 0.06);
-        hills.closeSubpath();
-        p.setPen(Qt::NoPen);
-        p.setBrush(color);
-        p.drawPath(hills);
-        p.drawEllipse(QPointF(frame.right() - s * 0.2, frame.top() + s * 0.17), s * 0.07, s * 0.07);
-    }
-    return pixmap;
-}
+using FeedbackStyle::symbol;
 
 }
 

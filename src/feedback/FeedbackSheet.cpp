@@ -49,48 +49,7 @@ QColor separatorColor()
 }
 
 using FeedbackStyle::rgba;
-
-// The symbols of this form; drawn here where the icon theme has no mapping for them.
-QPixmap symbol(const QString& name, int size, const QColor& color)
-{
-    if (!Symbols::themeIconName(name).isEmpty())
-        return Symbols::pixmap(name, size, color);
-    QPixmap pixmap = FeedbackStyle::blankSymbolPixmap(size);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
-    if (name == u"envelope.badge") {
-        const QRectF body(s * 0.06, s * 0.24, s * 0.76, s * 0.56);
-        p.setPen(QPen(color, s / 14.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(body, s * 0.08, s * 0.08);
-        QPainterPath flap;
-        flap.moveTo(body.left() + s * 0.04, body.top() + s * 0.05);
-        flap.lineTo(body.center().x(), body.top() + body.height() * 0.55);
-        flap.lineTo(body.right() - s * 0.04, body.top() + s * 0.05);
-        p.drawPath(flap);
-        p.setPen(QPen(Theme::annotationSurface(), s / 14.0));
-        p.setBrush(color);
-        p.drawEllipse(QPointF(s * 0.80, s * 0.24), s * 0.17, s * 0.17);
-    } else {
-        p.setPen(Qt::NoPen);
-        p.setBrush(color);
-        p.drawEllipse(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92));
-        p.setPen(QPen(Qt::white, s / 9.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        if (name == u"checkmark.circle.fill") {
-            QPainterPath check;
-            check.moveTo(s * 0.30, s * 0.52);
-            check.lineTo(s * 0.45, s * 0.66);
-            check.lineTo(s * 0.70, s * 0.36);
-            p.setBrush(Qt::NoBrush);
-            p.drawPath(check);
-        } else {
-            p.drawLine(QPointF(s * 0.5, s * 0.27), QPointF(s * 0.5, s * 0.56));
-            p.drawPoint(QPointF(s * 0.5, s * 0.73));
-        }
-    }
-    return pixmap;
-}
+using FeedbackStyle::symbol;
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr)
 {

@@ -1,5 +1,7 @@
 #include "feedback/FeedbackStyle.h"
 
+#include "ui/Symbols.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPalette>
@@ -11,13 +13,9 @@ QString rgba(const QColor& c)
     return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
 }
 
-QPixmap blankSymbolPixmap(int size)
+QPixmap symbol(const QString& name, int size, const QColor& color)
 {
-    const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
-    QPixmap pixmap(QSize(size, size) * dpr);
-    pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    return pixmap;
+    return Symbols::pixmap(name, size, color, qApp ? qApp->devicePixelRatio() : 1.0);
 }
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent)

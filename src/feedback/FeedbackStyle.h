@@ -14,8 +14,8 @@ namespace FeedbackStyle {
 // "rgba(r,g,b,a)" for style sheets.
 QString rgba(const QColor& color);
 
-// A transparent square pixmap of `size` points at the screen's pixel ratio, to draw a symbol into.
-QPixmap blankSymbolPixmap(int size);
+// The symbol `name` of the icon set, `size` points square at the screen's pixel ratio.
+QPixmap symbol(const QString& name, int size, const QColor& color);
 
 // A plain-text label in the given font and text colour.
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent);

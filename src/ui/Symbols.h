@@ -3,16 +3,21 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 
-// Symbol names used in the interface ("doc.on.clipboard", "pin.fill", "film.stack", ...) mapped
-// to icons of the installed icon theme, tinted as asked, with a drawn fallback when the theme
-// lacks the icon.
+// Symbol names used in the interface ("doc.on.clipboard", "pin.fill", "film.stack", ...) drawn
+// from the program's own icon set: one 24 × 24 SVG per name in the resource folder :/icons
+// (resources/icons.qrc), tinted as asked.
 namespace Symbols {
-// The icon-theme name for a symbol name; empty when there is no mapping.
-QString themeIconName(const QString& symbolName);
-// A pixmap of the symbol at the given size (device-independent pixels), tinted with colour.
-QPixmap pixmap(const QString& symbolName, int size, const QColor& color);
+// Every symbol name the icon set holds, sorted.
+QStringList names();
+bool contains(const QString& symbolName);
+// A pixmap of the symbol, size × size device-independent pixels at the given device pixel ratio,
+// tinted with colour. A name the set lacks draws a rounded square, so that a missing icon shows
+// without breaking the layout.
+QPixmap pixmap(const QString& symbolName, int size, const QColor& color, qreal devicePixelRatio = 1);
 QIcon icon(const QString& symbolName, const QColor& color, const QList<int>& sizes = {16, 22, 24, 32, 48, 64});
-// Chooses an installed icon theme when the desktop did not set one.
+// Chooses an installed icon theme when the desktop did not set one (programs' own icons, such
+// as the source application of a clip, still come from the theme).
 void installIconTheme();
 }
