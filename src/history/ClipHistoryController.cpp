@@ -3,6 +3,7 @@
 #include "history/ClipQueryService.h"
 #include "history/SavedAppFilters.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 #include "platform/Preferences.h"
 #include "store/ModelContext.h"
 
@@ -298,7 +299,7 @@ void ClipHistoryController::observeClipboardChanges(NotificationCenter& center, 
         m_observedCenter->removeObserver(m_clipboardObservation);
     m_observedCenter = &center;
     m_clipboardObservation = center.observe(
-        QStringLiteral("clipboardItemAdded"), this, [this, shouldRefresh](const QVariantMap&) {
+        NotificationNames::clipboardItemAdded, this, [this, shouldRefresh](const QVariantMap&) {
             if (!shouldRefresh || shouldRefresh())
                 requestRefresh();
         });

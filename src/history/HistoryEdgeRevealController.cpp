@@ -6,6 +6,7 @@
 #include "platform/Compositing.h"
 #include "platform/DisplayList.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 #include "platform/WindowShape.h"
 
 #include <QApplication>
@@ -96,13 +97,13 @@ void HistoryEdgeRevealController::installObservers()
 {
     removeObservers();
     m_observers.append(
-        m_notifications.observe(QStringLiteral("historyContentHoverChanged"), this, [this](const QVariantMap& info) {
+        m_notifications.observe(NotificationNames::historyContentHoverChanged, this, [this](const QVariantMap& info) {
             const QVariant hovering = info.value(QStringLiteral("hovering"));
             m_isHoveringContent = hovering.typeId() == QMetaType::Bool && hovering.toBool();
             evaluateHoverState();
         }));
     m_observers.append(
-        m_notifications.observe(QStringLiteral("historyWindowDidResignKey"), this, [this](const QVariantMap&) {
+        m_notifications.observe(NotificationNames::historyWindowDidResignKey, this, [this](const QVariantMap&) {
             if (!m_openedViaHover)
                 return;
             m_openedViaHover = false;
@@ -110,7 +111,7 @@ void HistoryEdgeRevealController::installObservers()
                 m_panel.hide();
         }));
     m_observers.append(
-        m_notifications.observe(QStringLiteral("historyWindowDidHide"), this, [this](const QVariantMap&) {
+        m_notifications.observe(NotificationNames::historyWindowDidHide, this, [this](const QVariantMap&) {
             // The panel is gone, whoever hid it: forget what the hover knew about it.
             m_openedViaHover = false;
             m_userInteracted = false;

@@ -11,6 +11,7 @@
 #include "history/WindowManager.h"
 #include "platform/Console.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
 #include "settings/SettingsWindowManager.h"
@@ -204,63 +205,60 @@ void HistoryView::connectListAndController()
 // The panel's commands, as its keys post them.
 void HistoryView::observeCommands()
 {
-    observe("historyWindowDidShow", [this] {
+    m_notifications.observe(NotificationNames::historyWindowDidShow, this, [this](const QVariantMap&) {
         m_searchBar->focusField();
         m_controller->reset();
         setSelectedIndex(0);
         recheckAccessibility();
         m_list->scrollToTop();
     });
-    observe("historyWindowDidHide", [this] {
+    m_notifications.observe(NotificationNames::historyWindowDidHide, this, [this](const QVariantMap&) {
         m_hoveredId.reset();
         if (m_quickLook)
             m_quickLook->hideQuickLook();
     });
-    observe("showQuickLook", [this] {
-        if (onClipboardTab())
+    connect(&m_windowManager, &WindowManager::commandIssued, this, &HistoryView::runCommand);
+}
+
+void HistoryView::runCommand(HistoryCommand command)
+{
+    const bool clipboard = onClipboardTab();
+    const ClipItemViewModelPtr selected = clipboard ? selectedViewModel() : nullptr;
+    switch (command) {
+    case HistoryCommand::showQuickLook:
+        if (clipboard)
             showQuickLookForHoveredOrSelected();
-    });
-    observe("hideQuickLook", [this] {
-        if (onClipboardTab() && m_showingQuickLook)
+        break;
+    case HistoryCommand::hideQuickLook:
+        if (clipboard && m_showingQuickLook)
             closeQuickLookRecord();
-    });
-    observe("moveSelectionUp", [this] {
-        if (onClipboardTab())
-            moveSelection(-1);
-    });
-    observe("moveSelectionDown", [this] {
-        if (onClipboardTab())
-            moveSelection(1);
-    });
-    observe("pasteSelectedItem", [this] {
-        if (ClipItemViewModelPtr selected = onClipboardTab() ? selectedViewModel() : nullptr)
-            pasteItem(selected->clipItem, false);
-    });
-    observe("pasteSelectedItemAsPlainText", [this] {
-        if (ClipItemViewModelPtr selected = onClipboardTab() ? selectedViewModel() : nullptr)
-            pasteItem(selected->clipItem, true);
-    });
-    observe("escapePressed", [this] {
+        break;
+    case HistoryCommand::moveSelectionUp:
+    case HistoryCommand::moveSelectionDown:
+        if (clipboard)
+            moveSelection(command == HistoryCommand::moveSelectionUp ? -1 : 1);
+        break;
+    case HistoryCommand::pasteSelectedItem:
+    case HistoryCommand::pasteSelectedItemAsPlainText:
+        if (selected)
+            pasteItem(selected->clipItem, command == HistoryCommand::pasteSelectedItemAsPlainText);
+        break;
+    case HistoryCommand::escapePressed:
         if (m_showingQuickLook)
             closeQuickLookRecord();
         else if (m_onDismiss)
             m_onDismiss();
-    });
-    observe("copySelectedItem", [this] {
-        if (ClipItemViewModelPtr selected = onClipboardTab() ? selectedViewModel() : nullptr)
+        break;
+    case HistoryCommand::copySelectedItem:
+        if (selected)
             m_pasteService.copyToClipboard(selected->clipItem);
-    });
+        break;
+    }
 }
 
 HistoryView::~HistoryView()
 {
     m_notifications.removeObservers(this);
-}
-
-void HistoryView::observe(const char* name, std::function<void()> handler)
-{
-    m_notifications.observe(
-        QString::fromLatin1(name), this, [handler = std::move(handler)](const QVariantMap&) { handler(); });
 }
 
 ClipRowOptions HistoryView::rowOptions() const
@@ -586,13 +584,13 @@ void HistoryView::pasteItem(const ClipItemPtr& item, bool asPlainText)
 void HistoryView::enterEvent(QEnterEvent* event)
 {
     QWidget::enterEvent(event);
-    m_notifications.post(QStringLiteral("historyContentHoverChanged"), {{QStringLiteral("hovering"), true}});
+    m_notifications.post(NotificationNames::historyContentHoverChanged, {{QStringLiteral("hovering"), true}});
 }
 
 void HistoryView::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
-    m_notifications.post(QStringLiteral("historyContentHoverChanged"), {{QStringLiteral("hovering"), false}});
+    m_notifications.post(NotificationNames::historyContentHoverChanged, {{QStringLiteral("hovering"), false}});
 }
 
 void HistoryView::resizeEvent(QResizeEvent* event)

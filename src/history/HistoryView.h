@@ -1,4 +1,5 @@
 #pragma once
+#include "history/HistoryCommand.h"
 #include "history/ClipItemViewModel.h"
 #include "history/ClipRowView.h"
 #include "history/HistoryTab.h"
@@ -83,11 +84,11 @@ private:
     QWidget* makeScreenshotsPage();
     void connectListAndController();
     void observeCommands();
+    void runCommand(HistoryCommand command);
     QWidget* makeTabSwitcher();
     QWidget* makeBanner();
     QWidget* makeFooter();
     QWidget* makeEmptyState();
-    void observe(const char* name, std::function<void()> handler);
     void setSelectedIndex(int index);
     void onFilteredListChanged();
     void updateEmptyState();

@@ -1,5 +1,7 @@
 #include "history/WindowManager.h"
 
+#include "platform/NotificationNames.h"
+
 #include "clipboard/PasteService.h"
 #include "history/HistoryPanel.h"
 #include "history/HistoryView.h"
@@ -97,7 +99,7 @@ void WindowManager::showHistoryWindow()
     m_panel->activateWindow();
     setVisible(true);
     installKeyMonitors();
-    post("historyWindowDidShow");
+    post(NotificationNames::historyWindowDidShow);
 }
 
 void WindowManager::hideHistoryWindow()
@@ -111,7 +113,7 @@ void WindowManager::hideHistoryWindow()
         m_isHiding = false;
     }
     setVisible(false);
-    post("historyWindowDidHide");
+    post(NotificationNames::historyWindowDidHide);
 }
 
 bool WindowManager::createPanel()
@@ -143,7 +145,7 @@ bool WindowManager::createPanel()
     connect(panel, &HistoryPanel::resignedKey, this, [this] {
         if (!m_isVisible || m_isHiding)
             return;
-        post("historyWindowDidResignKey");
+        post(NotificationNames::historyWindowDidResignKey);
         if (m_preferences.boolForKey(QStringLiteral("closeOnFocusLoss")))
             hideHistoryWindow();
     });
@@ -272,7 +274,7 @@ bool WindowManager::handleKeyEvent(QKeyEvent* event)
             if (m_clock() - *m_spacebarDownTime < spaceHoldMs) {
                 m_isQuickLookOpenFromTap = true;
             } else {
-                post("hideQuickLook");
+                emit commandIssued(HistoryCommand::hideQuickLook);
                 m_isQuickLookOpenFromTap = false;
             }
         }
@@ -281,17 +283,17 @@ bool WindowManager::handleKeyEvent(QKeyEvent* event)
     }
 
     if (modifiers == Qt::NoModifier && (key == Qt::Key_Up || key == Qt::Key_Down)) {
-        post(key == Qt::Key_Up ? "moveSelectionUp" : "moveSelectionDown");
+        emit commandIssued(key == Qt::Key_Up ? HistoryCommand::moveSelectionUp : HistoryCommand::moveSelectionDown);
         return true;
     }
     if (modifiers == Qt::NoModifier) {
         switch (key) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            post("pasteSelectedItem");
+            emit commandIssued(HistoryCommand::pasteSelectedItem);
             return true;
         case Qt::Key_Escape:
-            post("escapePressed");
+            emit commandIssued(HistoryCommand::escapePressed);
             return true;
         case Qt::Key_Space: {
             // Typing a blank into a search that already holds text.
@@ -302,9 +304,9 @@ bool WindowManager::handleKeyEvent(QKeyEvent* event)
                 return false;
             if (!m_isQuickLookOpenFromTap) {
                 m_spacebarDownTime = m_clock();
-                post("showQuickLook");
+                emit commandIssued(HistoryCommand::showQuickLook);
             } else {
-                post("hideQuickLook");
+                emit commandIssued(HistoryCommand::hideQuickLook);
                 m_isQuickLookOpenFromTap = false;
             }
             return true;
@@ -314,14 +316,14 @@ bool WindowManager::handleKeyEvent(QKeyEvent* event)
         }
     }
     if (modifiers == Qt::ShiftModifier && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        post("pasteSelectedItemAsPlainText");
+        emit commandIssued(HistoryCommand::pasteSelectedItemAsPlainText);
         return true;
     }
     // The command key of the desktop is Control.
     if (modifiers == Qt::ControlModifier && key == Qt::Key_C) {
         if (m_quickLook && m_quickLook->quickLookPanel() && m_quickLook->copySelection())
             return true;
-        post("copySelectedItem");
+        emit commandIssued(HistoryCommand::copySelectedItem);
         return true;
     }
     return false;
@@ -335,7 +337,7 @@ void WindowManager::setVisible(bool visible)
     emit isVisibleChanged(visible);
 }
 
-void WindowManager::post(const char* name)
+void WindowManager::post(const QString& name)
 {
-    m_notifications.post(QString::fromLatin1(name));
+    m_notifications.post(name);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "history/HistoryCommand.h"
 #include "store/ModelContainerHolder.h"
 #include "history/HistoryPanel.h"
 
@@ -76,6 +77,8 @@ public:
 
 signals:
     void isVisibleChanged(bool visible);
+    // A key of the panel asks its content for a command.
+    void commandIssued(HistoryCommand command);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -90,7 +93,8 @@ private:
     void removeKeyMonitors();
     bool isForPanelOrQuickLook(QObject* receiver) const;
     void setVisible(bool visible);
-    void post(const char* name);
+    // Notifications that leave the panel: only names NotificationNames makes.
+    void post(const QString& name);
 
     PasteService& m_pasteService;
     NotificationCenter& m_notifications;

@@ -19,6 +19,7 @@
 #include "store/RecordingStorage.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -216,6 +217,9 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
         return prepared;
     }
     setup.frameSize = region.movieSize;
+    // Up to 8 frames wait for the encoder, at most 128 MiB of them (4 frames of a 4K display).
+    const qint64 frameBytes = qint64(region.movieSize.width()) * region.movieSize.height() * 4;
+    setup.queueCapacity = int(std::clamp<qint64>((qint64(128) << 20) / frameBytes, 2, 8));
     setup.grabOrigin = region.grabRect.topLeft();
     setup.pointerSource = &screen();
     setup.audio = captureSystemAudio ? &audio() : nullptr;

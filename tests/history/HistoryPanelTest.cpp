@@ -9,6 +9,7 @@
 #include "history/WindowManager.h"
 #include "clipboard/PasteTestSupport.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -41,12 +42,12 @@ protected:
             return content;
         });
         windows.setClock([this] { return now; });
-        for (const char* name : {"historyWindowDidShow", "historyWindowDidHide", "historyWindowDidResignKey",
-                 "moveSelectionUp", "moveSelectionDown", "pasteSelectedItem", "pasteSelectedItemAsPlainText",
-                 "escapePressed", "showQuickLook", "hideQuickLook", "copySelectedItem"}) {
-            const QString n = QString::fromLatin1(name);
-            notifications.observe(n, &receiver, [this, n](const QVariantMap&) { posted << n; });
-        }
+        for (const QString& name : {NotificationNames::historyWindowDidShow, NotificationNames::historyWindowDidHide,
+                 NotificationNames::historyWindowDidResignKey})
+            notifications.observe(name, &receiver, [this, name](const QVariantMap&) { posted << name; });
+        // The keys' commands stay inside the panel: a signal, never a notification.
+        QObject::connect(&windows, &WindowManager::commandIssued, &receiver,
+            [this](HistoryCommand command) { posted << historyCommandName(command); });
     }
 
     // Sends a key to the panel as the event loop would and tells whether the panel took it.

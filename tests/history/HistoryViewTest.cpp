@@ -13,6 +13,7 @@
 #include "history/QuickLookPanelManager.h"
 #include "history/SearchBar.h"
 #include "history/WindowManager.h"
+#include "platform/NotificationNames.h"
 #include "app/AppDelegate.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/NotificationCenter.h"
@@ -59,7 +60,8 @@ protected:
         view();
         notifications.post(QStringLiteral("historyWindowDidShow"));
     }
-    void post(const char* name) { notifications.post(QString::fromLatin1(name)); }
+    // A key's command, as the window manager sends it to the panel's view.
+    void post(HistoryCommand command) { emit windows.commandIssued(command); }
     QStringList listed()
     {
         QStringList out;
@@ -102,46 +104,46 @@ TEST_F(HistoryViewTest, KeyboardCommandsActOnTheClipboardList)
     EXPECT_EQ(view().selectedIndex(), 0);
     EXPECT_EQ(view().footerCountText(), QStringLiteral("3 items"));
 
-    post("moveSelectionUp"); // first row: stays
+    post(HistoryCommand::moveSelectionUp); // first row: stays
     EXPECT_EQ(view().selectedIndex(), 0);
-    post("moveSelectionDown");
-    post("moveSelectionDown");
-    post("moveSelectionDown"); // last row: stays
+    post(HistoryCommand::moveSelectionDown);
+    post(HistoryCommand::moveSelectionDown);
+    post(HistoryCommand::moveSelectionDown); // last row: stays
     EXPECT_EQ(selectedText(), QStringLiteral("first"));
-    post("moveSelectionUp");
+    post(HistoryCommand::moveSelectionUp);
 
     // Shift+Return: the selected entry as plain text only.
     preferences.set(QStringLiteral("autoCloseAfterPaste"), false);
-    post("pasteSelectedItemAsPlainText");
+    post(HistoryCommand::pasteSelectedItemAsPlainText);
     ASSERT_EQ(pasteboard.writes().size(), 1);
     ASSERT_EQ(pasteboard.writes().last().size(), 1);
     EXPECT_EQ(pasteboard.writes().last().first().type, QStringLiteral("public.utf8-plain-text"));
     EXPECT_EQ(pasteboard.writes().last().first().data, QByteArray("second as HTML"));
     // Return: every representation.
-    post("pasteSelectedItem");
+    post(HistoryCommand::pasteSelectedItem);
     ASSERT_EQ(pasteboard.writes().size(), 2);
     EXPECT_EQ(pasteboard.writes().last().size(), 2);
 
     // The Screenshots tab: list commands do nothing, Escape still dismisses.
     view().setSelectedTab(HistoryTab::screenshots);
-    post("moveSelectionDown");
-    post("pasteSelectedItem");
-    post("copySelectedItem");
-    post("showQuickLook");
+    post(HistoryCommand::moveSelectionDown);
+    post(HistoryCommand::pasteSelectedItem);
+    post(HistoryCommand::copySelectedItem);
+    post(HistoryCommand::showQuickLook);
     EXPECT_EQ(view().selectedIndex(), 1);
     EXPECT_EQ(pasteboard.writes().size(), 2);
     EXPECT_FALSE(quickLook.quickLookPanel());
-    post("escapePressed");
+    post(HistoryCommand::escapePressed);
     EXPECT_EQ(dismissed, 1);
     view().setSelectedTab(HistoryTab::clipboard);
 
     // Space previews the hovered row before the selected one; Escape closes only the preview.
     const auto models = view().controller().filteredViewModels();
     view().hoverChanged(models[2], true);
-    post("showQuickLook");
+    post(HistoryCommand::showQuickLook);
     ASSERT_TRUE(quickLook.quickLookPanel());
     EXPECT_TRUE(view().showingQuickLook());
-    post("escapePressed");
+    post(HistoryCommand::escapePressed);
     EXPECT_FALSE(quickLook.quickLookPanel());
     EXPECT_EQ(dismissed, 1);
     // A leave of another row leaves the hover alone; the hovered row's leave clears it.
@@ -151,10 +153,10 @@ TEST_F(HistoryViewTest, KeyboardCommandsActOnTheClipboardList)
     EXPECT_FALSE(view().hoveredViewModel());
 
     // Closed by other means, the view's record follows.
-    post("showQuickLook");
+    post(HistoryCommand::showQuickLook);
     quickLook.hideQuickLook();
     EXPECT_FALSE(view().showingQuickLook());
-    post("escapePressed");
+    post(HistoryCommand::escapePressed);
     EXPECT_EQ(dismissed, 2);
 }
 
@@ -168,12 +170,12 @@ TEST_F(HistoryViewTest, SelectionFollowsItsEntryAcrossRefreshesAndDeletions)
     windows.setModelContainer(store.container);
     windows.setContentFactory([](ModelContainer&, std::function<void()>) { return new QWidget; });
     windows.showHistoryWindow();
-    post("moveSelectionDown");
+    post(HistoryCommand::moveSelectionDown);
     EXPECT_EQ(selectedText(), QStringLiteral("b"));
 
     // A new entry arrives while the panel shows: the mark stays on "b".
     addEntry(QStringLiteral("d"));
-    post("clipboardItemAdded");
+    notifications.post(NotificationNames::clipboardItemAdded);
     queue.advance(1000);
     EXPECT_EQ(listed().first(), QStringLiteral("d"));
     EXPECT_EQ(selectedText(), QStringLiteral("b"));
@@ -183,8 +185,8 @@ TEST_F(HistoryViewTest, SelectionFollowsItsEntryAcrossRefreshesAndDeletions)
     auto models = view().controller().filteredViewModels();
     view().hoverChanged(models.back(), true);
     // Deleting the selected last row selects the new last row.
-    post("moveSelectionDown");
-    post("moveSelectionDown");
+    post(HistoryCommand::moveSelectionDown);
+    post(HistoryCommand::moveSelectionDown);
     EXPECT_EQ(selectedText(), QStringLiteral("a"));
     view().controller().deleteItem(models.back()->clipItem);
     EXPECT_EQ(selectedText(), QStringLiteral("b"));
@@ -204,8 +206,8 @@ TEST_F(HistoryViewTest, EmptyStateFooterAndBanner)
     EXPECT_FALSE(view().emptyState()->isHidden());
     EXPECT_EQ(view().footerCountText(), QStringLiteral("0 items"));
     EXPECT_FALSE(view().accessibilityBanner()->isHidden());
-    post("pasteSelectedItem");
-    post("copySelectedItem");
+    post(HistoryCommand::pasteSelectedItem);
+    post(HistoryCommand::copySelectedItem);
     EXPECT_TRUE(pasteboard.writes().isEmpty());
 
     addEntry(QStringLiteral("only"));

@@ -1,6 +1,6 @@
 // The sleep inhibitor and the failure notification over D-Bus, against services the test
 // registers on the session bus (this suite runs inside its own dbus-run-session).
-#include "fakes/TestSupport.h"
+#include "../recording/RecordingTestSupport.h"
 #include "platform/linux/DBusDesktopNotifier.h"
 #include "platform/linux/DBusSleepInhibitor.h"
 
@@ -131,4 +131,29 @@ TEST(RecordingDesktopServices, FailuresReachTheNotificationArea)
     ASSERT_TRUE(x11test::waitUntil([&] { return desktop.notifications.count == 1; }));
     EXPECT_EQ(desktop.notifications.summary, QStringLiteral("Bildschirmaufnahme fehlgeschlagen"));
     EXPECT_EQ(desktop.notifications.body, QStringLiteral("setup failed: disk full"));
+}
+
+TEST(RecordingDesktopServices, ARecordingHoldsTheInhibitorUntilItsStop)
+{
+    FakeDesktop desktop;
+    ASSERT_TRUE(desktop.ok);
+    DBusSleepInhibitor inhibitor;
+    DBusDesktopNotifier notifier;
+    RecordingHarness h;
+    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
+        &h.screen, &h.writer, &h.thumbnailer, &inhibitor, &h.audio, &notifier, &h.permissions});
+    h.service->setRecordingsDirectory(h.folder.path());
+    h.start();
+    ASSERT_TRUE(h.service->isRecording());
+    EXPECT_EQ(desktop.screenSaver.held, 1);
+    EXPECT_EQ(desktop.screenSaver.lastReason, QStringLiteral("Quorvel Bildschirmaufnahme"));
+    h.stop();
+    EXPECT_EQ(desktop.screenSaver.held, 0);
+
+    // A start that fails tells the desktop, and holds nothing.
+    h.start(ScreenRecordingService::DisplayTarget {99});
+    ASSERT_TRUE(x11test::waitUntil([&] { return desktop.notifications.count == 1; }));
+    EXPECT_EQ(desktop.notifications.summary, QStringLiteral("Bildschirmaufnahme fehlgeschlagen"));
+    EXPECT_EQ(desktop.notifications.body, QStringLiteral("the display to record was not found"));
+    EXPECT_EQ(desktop.screenSaver.held, 0);
 }
