@@ -1,5 +1,7 @@
 #include "app/HotkeyAction.h"
 
+#include "platform/KeyCodes.h"
+
 std::optional<HotkeyAction> HotkeyAction::fromRawValue(quint32 raw)
 {
     if (raw < showHistory || raw > captureAreaWithToolbar)
@@ -75,5 +77,5 @@ std::optional<quint32> HotkeyAction::defaultKeyCode() const
 
 std::optional<quint32> HotkeyAction::defaultModifiers() const
 {
-    return m_value == showHistory ? std::optional<quint32>(shiftKey | commandKey) : std::nullopt;
+    return m_value == showHistory ? std::optional<quint32>(KeyCodes::shiftModifier | KeyCodes::commandModifier) : std::nullopt;
 }

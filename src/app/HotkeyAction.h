@@ -25,12 +25,6 @@ public:
         captureAreaWithToolbar,
     };
 
-    // Carbon modifier bits.
-    static constexpr quint32 commandKey = 0x100;
-    static constexpr quint32 shiftKey = 0x200;
-    static constexpr quint32 optionKey = 0x800;
-    static constexpr quint32 controlKey = 0x1000;
-
     constexpr HotkeyAction(Value value)
         : m_value(value)
     {

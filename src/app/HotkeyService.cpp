@@ -6,6 +6,7 @@
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
 #include "platform/HotkeyRegistrar.h"
+#include "platform/KeyCodes.h"
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
 
@@ -322,111 +323,18 @@ QString HotkeyService::shortcutDisplay(std::optional<quint32> keyCode, std::opti
     if (!keyCode || !modifiers)
         return QStringLiteral("Nicht belegt");
     QString text;
-    if (*modifiers & HotkeyAction::controlKey)
+    if (*modifiers & KeyCodes::controlModifier)
         text += QStringLiteral("⌃");
-    if (*modifiers & HotkeyAction::optionKey)
+    if (*modifiers & KeyCodes::optionModifier)
         text += QStringLiteral("⌥");
-    if (*modifiers & HotkeyAction::shiftKey)
+    if (*modifiers & KeyCodes::shiftModifier)
         text += QStringLiteral("⇧");
-    if (*modifiers & HotkeyAction::commandKey)
+    if (*modifiers & KeyCodes::commandModifier)
         text += QStringLiteral("⌘");
     return text + keyCodeToString(*keyCode);
 }
 
 QString HotkeyService::keyCodeToString(quint32 keyCode)
 {
-    switch (keyCode) {
-    case 0:
-        return QStringLiteral("A");
-    case 1:
-        return QStringLiteral("S");
-    case 2:
-        return QStringLiteral("D");
-    case 3:
-        return QStringLiteral("F");
-    case 4:
-        return QStringLiteral("H");
-    case 5:
-        return QStringLiteral("G");
-    case 6:
-        return QStringLiteral("Z");
-    case 7:
-        return QStringLiteral("X");
-    case 8:
-        return QStringLiteral("C");
-    case 9:
-        return QStringLiteral("V");
-    case 11:
-        return QStringLiteral("B");
-    case 12:
-        return QStringLiteral("Q");
-    case 13:
-        return QStringLiteral("W");
-    case 14:
-        return QStringLiteral("E");
-    case 15:
-        return QStringLiteral("R");
-    case 16:
-        return QStringLiteral("Y");
-    case 17:
-        return QStringLiteral("T");
-    case 18:
-        return QStringLiteral("1");
-    case 19:
-        return QStringLiteral("2");
-    case 20:
-        return QStringLiteral("3");
-    case 21:
-        return QStringLiteral("4");
-    case 22:
-        return QStringLiteral("6");
-    case 23:
-        return QStringLiteral("5");
-    case 25:
-        return QStringLiteral("9");
-    case 26:
-        return QStringLiteral("7");
-    case 28:
-        return QStringLiteral("8");
-    case 29:
-        return QStringLiteral("0");
-    case 31:
-        return QStringLiteral("O");
-    case 32:
-        return QStringLiteral("U");
-    case 34:
-        return QStringLiteral("I");
-    case 35:
-        return QStringLiteral("P");
-    case 36:
-        return QStringLiteral("↩");
-    case 37:
-        return QStringLiteral("L");
-    case 38:
-        return QStringLiteral("J");
-    case 40:
-        return QStringLiteral("K");
-    case 45:
-        return QStringLiteral("N");
-    case 46:
-        return QStringLiteral("M");
-    case 48:
-        return QStringLiteral("⇥");
-    case 49:
-        return QStringLiteral("Space");
-    case 51:
-        return QStringLiteral("⌫");
-    case 53:
-        return QStringLiteral("⎋");
-    case 123:
-        return QStringLiteral("←");
-    case 124:
-        return QStringLiteral("→");
-    case 125:
-        return QStringLiteral("↓");
-    case 126:
-        return QStringLiteral("↑");
-    default:
-        return QStringLiteral("?");
-    }
+    return KeyCodes::displayName(keyCode);
 }

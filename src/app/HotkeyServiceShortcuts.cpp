@@ -5,8 +5,8 @@
 
 #include <QKeyEvent>
 
-// The settings layer (below this one) names actions by the router's raw values and masks by the
-// same Carbon bits; these must never drift apart.
+// The settings layer (below this one) names actions by the router's raw values (its masks are the
+// Carbon bits of platform/KeyCodes); these must never drift apart.
 static_assert(GlobalShortcuts::showHistory == HotkeyAction::showHistory);
 static_assert(GlobalShortcuts::captureArea == HotkeyAction::captureArea);
 static_assert(GlobalShortcuts::captureWindow == HotkeyAction::captureWindow);
@@ -19,8 +19,6 @@ static_assert(GlobalShortcuts::captureScrolling == HotkeyAction::captureScrollin
 static_assert(GlobalShortcuts::captureLastArea == HotkeyAction::captureLastArea);
 static_assert(GlobalShortcuts::captureFullScreen == HotkeyAction::captureFullScreen);
 static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
-static_assert(GlobalShortcuts::commandKey == HotkeyAction::commandKey && GlobalShortcuts::shiftKey == HotkeyAction::shiftKey
-    && GlobalShortcuts::optionKey == HotkeyAction::optionKey && GlobalShortcuts::controlKey == HotkeyAction::controlKey);
 
 namespace {
 HotkeyAction toAction(GlobalShortcuts::Action action)

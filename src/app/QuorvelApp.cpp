@@ -65,6 +65,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     HistoryView::setAnnotator(
         [](const QImage& image) { AnnotationWindowManager::shared().present(image, nullptr, nullptr); });
     SettingsWindowManager::shared().setModelContainer(weak);
+    HistoryView::setSettingsOpener([] { SettingsWindowManager::shared().showSettings(); });
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());
     GlobalShortcuts::setShared(&shortcuts);
@@ -98,12 +99,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     ClipboardCryptoService::shared().setSealedEntryCounter([weak]() -> qint64 {
         const std::shared_ptr<ModelContainer> store = weak.lock();
         std::unique_ptr<ModelContext> context = store ? store->makeContext() : nullptr;
-        if (!context)
-            return 0;
-        FetchDescriptor sealed;
-        sealed.predicate = QStringLiteral("encryptedSearchIndex IS NOT NULL OR id IN "
-                                          "(SELECT clipItem FROM ClipRepresentation WHERE encryptedData IS NOT NULL)");
-        return std::max<qint64>(0, context->fetchClipItemCount(sealed));
+        return context ? std::max<qint64>(0, context->countSealedEntries()) : 0;
     });
 
     // Not in the hand-off order of the window managers, but the paste stack looks entries up by id.

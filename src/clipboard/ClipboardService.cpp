@@ -35,9 +35,12 @@ constexpr qint64 maxAttributionURLBytes = 64 * 1024;
 
 }
 
+using SteadyClock = std::chrono::steady_clock;
+
 // What the main thread saw when a change was handled.
 struct ChangeSnapshot {
     qint64 changeCount = 0;
+    SteadyClock::time_point noticedAt; // when the change was first known (notification or tick)
     std::optional<RunningApplication> frontmost;
     std::optional<RunningApplication> owner;
     QSet<QString> userBlocked;
@@ -88,6 +91,8 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
 
     std::atomic<bool> monitoring {false};
     std::atomic<qint64> lastChangeCount {0};
+    // The pasteboard tells of each change at once; the timer then only serves the key wait.
+    std::atomic<bool> notified {false};
 
     // The pending capture; replaced on the queue, cancelled also by stopMonitoring().
     std::mutex debounceMutex;
@@ -129,7 +134,17 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
 
     // ---- monitor ------------------------------------------------------------------------------
 
-    void checkForChanges()
+    // The timer's tick: looks for changes only where the pasteboard does not tell of them.
+    void tick()
+    {
+        if (!notified) {
+            checkForChanges(SteadyClock::now());
+        } else if (monitoring && waitingForKey) {
+            crypto.requestKey(ClipboardCryptoService::KeyReason::Poll);
+        }
+    }
+
+    void checkForChanges(SteadyClock::time_point noticedAt)
     {
         if (!monitoring)
             return;
@@ -148,19 +163,20 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
             pasteboard.releaseContent(count);
             return;
         }
-        mainQueue.async([weak = weak(), count] {
+        mainQueue.async([weak = weak(), count, noticedAt] {
             if (auto self = weak.lock())
-                self->observeChange(count);
+                self->observeChange(count, noticedAt);
         });
     }
 
     // Main thread: what only the main thread may ask.
-    void observeChange(qint64 count)
+    void observeChange(qint64 count, SteadyClock::time_point noticedAt)
     {
         if (!monitoring)
             return;
         ChangeSnapshot snapshot;
         snapshot.changeCount = count;
+        snapshot.noticedAt = noticedAt;
         snapshot.frontmost = workspace.frontmostApplication();
         snapshot.owner = workspace.clipboardOwnerApplication();
         snapshot.userBlocked = userBlockedApps();
@@ -266,7 +282,9 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
                 debounceWorkItem->cancel();
             debounceWorkItem = item;
         }
-        queue.asyncAfter(debounceDelay, item);
+        // The quiet period runs from the moment the change was known, not from this handling.
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - snapshot.noticedAt);
+        queue.asyncAfter(std::max(std::chrono::milliseconds(0), debounceDelay - waited), item);
     }
 
     bool namesCleanShotFile(const QStringList& types)
@@ -308,38 +326,27 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         stopWaitingForKey();
         keyMessagePrinted = false;
 
-        // The clipboard must still hold the change that was accepted: a later one is handled (and
-        // possibly dropped) by the next tick.
-        if (pasteboard.changeCount() != request.changeCount)
-            return;
-        const QStringList types = pasteboard.types();
-        if (types.isEmpty())
+        const std::optional<QList<Pasteboard::KeptType>> content = readContent(request.changeCount);
+        if (!content)
             return;
         std::vector<CapturedRepresentation> representations;
         QString searchText;
         QStringList tooLarge;
-        for (const QString& type : types) {
-            if (UTIPriority::blockedUTIs().contains(type))
+        for (const Pasteboard::KeptType& kept : *content) {
+            if (UTIPriority::blockedUTIs().contains(kept.type))
                 continue;
-            Pasteboard::ReadError error = Pasteboard::ReadError::None;
-            qint64 size = -1;
-            std::optional<QByteArray> data = pasteboard.data(type, maxDataSize, &error, &size);
-            if (data && data->size() > maxDataSize) {
-                size = data->size();
-                error = Pasteboard::ReadError::TooLarge;
-                data.reset();
+            if (kept.error == Pasteboard::ReadError::TooLarge || (kept.data && kept.data->size() > maxDataSize)) {
+                const qint64 size = kept.data ? kept.data->size() : kept.size;
+                tooLarge.append(size >= 0 ? QStringLiteral("%1 of %2 bytes").arg(kept.type).arg(size) : kept.type);
+                continue;
             }
-            if (error == Pasteboard::ReadError::TooLarge)
-                tooLarge.append(size >= 0 ? QStringLiteral("%1 of %2 bytes").arg(type).arg(size) : type);
-            if (!data)
+            if (!kept.data)
                 continue;
-            if (PasteboardTypes::isPlainText(type))
-                if (std::optional<QString> text = Unicode::decodeUtf8(*data))
+            if (PasteboardTypes::isPlainText(kept.type))
+                if (std::optional<QString> text = Unicode::decodeUtf8(*kept.data))
                     searchText = *text;
-            representations.push_back({type, std::move(*data), UTIPriority::priority(type)});
+            representations.push_back({kept.type, *kept.data, UTIPriority::priority(kept.type)});
         }
-        if (pasteboard.changeCount() != request.changeCount)
-            return;
         pasteboard.releaseContent(request.changeCount);
         // One line per copy, so that a copy too large for the history is not refused silently.
         if (!tooLarge.isEmpty())
@@ -349,6 +356,29 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
         if (representations.empty())
             return;
         processClipboardData(std::move(representations), searchText, request);
+    }
+
+    // The content of the accepted change: as the pasteboard read it at the owner change when it
+    // still keeps it (so a copy replaced right after its quiet period is stored as it was), else
+    // read now, as long as the pasteboard still holds that change (a later one is handled, and
+    // possibly dropped, on its own).
+    std::optional<QList<Pasteboard::KeptType>> readContent(qint64 changeCount)
+    {
+        if (std::optional<QList<Pasteboard::KeptType>> kept = pasteboard.keptContent(changeCount, maxDataSize))
+            return kept;
+        if (pasteboard.changeCount() != changeCount)
+            return std::nullopt;
+        QList<Pasteboard::KeptType> content;
+        for (const QString& type : pasteboard.types()) {
+            if (UTIPriority::blockedUTIs().contains(type))
+                continue;
+            Pasteboard::KeptType kept {type, std::nullopt, Pasteboard::ReadError::None, -1};
+            kept.data = pasteboard.data(type, maxDataSize, &kept.error, &kept.size);
+            content.append(std::move(kept));
+        }
+        if (pasteboard.changeCount() != changeCount)
+            return std::nullopt;
+        return content;
     }
 
     void processClipboardData(
@@ -500,31 +530,42 @@ void ClipboardService::setClock(std::function<QDateTime()> clock)
 
 void ClipboardService::startMonitoring()
 {
+    std::weak_ptr<Impl> weak = d;
+    // Told before the count is read, so that no change falls between the two.
+    d->notified = d->pasteboard.setChangeHandler([weak] {
+        const SteadyClock::time_point noticedAt = SteadyClock::now();
+        if (auto self = weak.lock())
+            self->queue.async([weak, noticedAt] {
+                if (auto self = weak.lock())
+                    self->checkForChanges(noticedAt);
+            });
+    });
     // What is on the clipboard now is never recorded.
     d->lastChangeCount = d->pasteboard.changeCount();
     if (d->pollingTimer)
         d->pollingTimer->cancel();
     d->cancelPendingCapture();
     d->monitoring = true;
-    std::weak_ptr<Impl> weak = d;
     d->queue.async([weak] {
         if (auto self = weak.lock()) {
             self->stopWaitingForKey();
             // The key service loads the clipboard key off this queue, so that entries can be
             // opened from the start; a keychain that is not ready is asked again when needed.
             self->crypto.requestKey(ClipboardCryptoService::KeyReason::Startup);
-            self->checkForChanges(); // the first tick is immediate
+            self->checkForChanges(SteadyClock::now()); // the first tick is immediate
         }
     });
     d->pollingTimer = d->queue.scheduleRepeating(pollingInterval, [weak] {
         if (auto self = weak.lock())
-            self->checkForChanges();
+            self->tick();
     });
 }
 
 void ClipboardService::stopMonitoring()
 {
     d->monitoring = false;
+    if (d->notified.exchange(false))
+        d->pasteboard.setChangeHandler({});
     if (d->pollingTimer) {
         d->pollingTimer->cancel();
         d->pollingTimer.reset();

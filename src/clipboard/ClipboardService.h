@@ -16,11 +16,13 @@ class Pasteboard;
 class Preferences;
 class Workspace;
 
-// The clipboard monitor. Polls the clipboard's change count every 0.5 s on its own serial queue
-// ("com.quorvel.clipboard"); for each new change asks the main thread for the frontmost
+// The clipboard monitor. Hears of each clipboard change as the pasteboard reports it (XFixes on
+// X11), or polls the change count every 0.5 s on its own serial queue ("com.quorvel.clipboard")
+// where changes are not reported; for each new change asks the main thread for the frontmost
 // application and the clipboard's owner, drops copies from blocked applications and copies that
 // carry a concealed type, attributes the copy (screenshot tools and clipboard inspectors give way to
-// the last real application), and 0.4 s later reads every type, drops repeats, fetches a link
+// the last real application), and 0.4 s after the change was known takes its content (as read at
+// the owner change when the pasteboard kept it, so copies 0.45 s apart are all kept), drops repeats, fetches a link
 // preview (never for links that carry a secret), derives the cached facts and stores one sealed
 // ClipItem. Every eleventh save prunes the history. Nothing is recorded while monitoring is
 // suspended. A blocked application is matched by every name the desktop knows it by.

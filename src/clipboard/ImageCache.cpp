@@ -1,11 +1,10 @@
 #include "clipboard/ImageCache.h"
 
+#include "platform/ImageDecoder.h"
 #include "platform/ImageEncoding.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <cmath>
 
 ImageCache::ImageCache(NotificationCenter& center)
@@ -95,17 +94,9 @@ std::optional<QByteArray> ImageCache::createThumbnail(const QByteArray& data, in
 {
     if (data.isEmpty() || maxSize <= 0)
         return std::nullopt;
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    // Clipboard bytes come from any client: refuse a declared size whose pixels would not fit.
-    const QSize declared = reader.size();
-    if (declared.isValid() && static_cast<qint64>(declared.width()) * declared.height() * 4 > maxDecodedBytes)
-        return std::nullopt;
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
+    // Clipboard bytes come from any client: an image whose pixels would not fit is refused.
+    const QImage image = ImageDecoder::decode(data, maxDecodedBytes);
+    if (image.isNull())
         return std::nullopt;
     const int w = image.width();
     const int h = image.height();

@@ -218,6 +218,7 @@ bool PasteService::pasteNow(const ClipItemPtr& item, bool asPlainText)
         resumeMonitoringAfterDelay();
         return false;
     }
+    m_pastedItems = items;
     activateTargetAppAndPaste();
     return true;
 }
@@ -329,7 +330,7 @@ void PasteService::postPasteToApp(const Target& target, bool afterTimeout, int a
                 .arg(target.pid));
         return;
     }
-    if (!m_keys.postPaste(target.app))
+    if (!postPasteKey(target.app))
         logPaste(QStringLiteral("Failed to post the paste keystroke to PID %1.").arg(target.pid));
 }
 
@@ -339,10 +340,21 @@ void PasteService::simulatePasteToFrontmost()
         if (!released)
             logPaste(QStringLiteral(
                 "Modifier keys are still held. Session-wide paste skipped; the content stays on the clipboard."));
-        else if (!m_keys.postPaste(m_workspace.frontmostApplication()))
+        else if (!postPasteKey(m_workspace.frontmostApplication()))
             logPaste(QStringLiteral("Failed to post the session-wide paste keystroke."));
         resumeMonitoringAfterDelay();
     });
+}
+
+bool PasteService::postPasteKey(const std::optional<RunningApplication>& target)
+{
+    // That key would insert whatever PRIMARY holds: without our content there it is not sent.
+    if (m_keys.pasteSelection(target) == KeySynthesizer::PasteSelection::Primary
+        && !m_pasteboard.writePrimarySelection(m_pastedItems)) {
+        logPaste(QStringLiteral("Failed to write the PRIMARY selection that the target's paste key inserts."));
+        return false;
+    }
+    return m_keys.postPaste(target);
 }
 
 void PasteService::resumeMonitoringAfterDelay()

@@ -96,6 +96,9 @@ private:
     void waitForActivationAndPaste(const Target& target, int attempts);
     void simulatePasteToApp(const Target& target, bool afterTimeout, int attempts);
     void simulatePasteToFrontmost();
+    // Posts the target's paste key; where that key inserts only PRIMARY, PRIMARY first gets the
+    // content the paste wrote to the clipboard.
+    bool postPasteKey(const std::optional<RunningApplication>& target);
     void resumeMonitoringAfterDelay();
     bool isTerminated(const RunningApplication& app);
 
@@ -108,6 +111,8 @@ private:
 
     std::optional<qint64> m_targetPID;
     std::optional<RunningApplication> m_targetApp;
+    // What the last paste wrote to the clipboard (for a PRIMARY-only paste key).
+    QList<Pasteboard::Item> m_pastedItems;
 
     // Suspension holds taken by pastes whose chain has not ended yet; released if the service
     // goes away first, so monitoring never stays suspended.

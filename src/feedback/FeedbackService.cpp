@@ -208,33 +208,10 @@ QString FeedbackService::appVersion()
     return (version.isEmpty() ? QStringLiteral("0") : version) + QStringLiteral(" (0)");
 }
 
-std::optional<QString> FeedbackService::osVersionFromOSRelease(const QByteArray& osRelease)
-{
-    for (const QByteArray& rawLine : osRelease.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        if (!line.startsWith("PRETTY_NAME="))
-            continue;
-        QString value = QString::fromUtf8(line.mid(12)).trimmed();
-        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
-            value = value.mid(1, value.size() - 2);
-        value.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
-        value = value.simplified();
-        if (value.isEmpty())
-            return std::nullopt;
-        return QStringLiteral("Linux ") + value;
-    }
-    return std::nullopt;
-}
-
 QString FeedbackService::osVersion()
 {
-    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-        QFile file(QString::fromLatin1(path));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        if (auto version = osVersionFromOSRelease(file.read(64 * 1024)))
-            return *version;
-    }
+    if (QSysInfo::productType() != u"unknown" && !QSysInfo::prettyProductName().isEmpty())
+        return QStringLiteral("Linux ") + QSysInfo::prettyProductName();
     return QStringLiteral("Linux (Kernel ") + QSysInfo::kernelVersion() + QLatin1Char(')');
 }
 

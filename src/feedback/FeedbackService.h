@@ -64,7 +64,7 @@ public:
 
     // "<version> (<build>)" of this program.
     static QString appVersion();
-    // "Linux " and the distribution's pretty name from os-release.
+    // "Linux " and the distribution's pretty name (QSysInfo reads it from os-release).
     static QString osVersion();
     // The short login name of the user running the program.
     static QString userName();
@@ -75,8 +75,6 @@ public:
     // The record collection's URL for a configured host ("feedback.example.org", taken as https)
     // or origin ("https://feedback.example.org:8443"); empty for an empty configuration.
     static QString endpointFromConfiguration(const QString& configured);
-    // "Linux " + PRETTY_NAME of the given os-release text; absent when it names none.
-    static std::optional<QString> osVersionFromOSRelease(const QByteArray& osRelease);
     // The multipart body: the six text fields in order, then the file part, then the closing line.
     static QByteArray buildMultipart(const Payload& payload, const QByteArray& screenshot, const QString& boundary);
     // The date of the diagnostics: the locale's abbreviated date and short time.

@@ -1,10 +1,9 @@
 #include "gallery/ThumbnailLoader.h"
 
 #include "platform/Background.h"
+#include "platform/ImageDecoder.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QImageReader>
 #include <QThread>
 #include <QWidget>
 
@@ -20,23 +19,7 @@ ThumbnailLoader& ThumbnailLoader::shared()
 
 QImage ThumbnailLoader::decodeFitting(const QByteArray& bytes, QSize fitInto)
 {
-    if (bytes.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize declared = reader.size();
-    if (!declared.isValid() || qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes)
-        return {};
-    if (fitInto.isValid() && !fitInto.isEmpty()
-        && (declared.width() > fitInto.width() || declared.height() > fitInto.height()))
-        reader.setScaledSize(declared.scaled(fitInto, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    QImage image;
-    if (!reader.read(&image))
-        return {};
-    return image;
+    return ImageDecoder::decode(bytes, kMaxDecodedBytes, fitInto, Qt::KeepAspectRatio);
 }
 
 void ThumbnailLoader::request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done,

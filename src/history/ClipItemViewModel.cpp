@@ -3,8 +3,6 @@
 #include "platform/Unicode.h"
 #include "store/ClipboardCryptoService.h"
 
-#include <QTextBoundaryFinder>
-
 const QString ClipItemViewModel::noTextPreview = QStringLiteral("[No text preview]");
 const QString ClipItemViewModel::cannotBeOpenedText = QStringLiteral("[Sealed text cannot be opened]");
 const QString ClipItemViewModel::keychainLockedText = QStringLiteral("[Sealed text hidden: keychain locked]");
@@ -50,20 +48,9 @@ QString previewOf(const QByteArray& utf8)
         while (!whole && cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
             --cut;
         const QString text = QString::fromUtf8(utf8.constData(), cut);
-        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
-        int count = 0;
-        qsizetype end = 0;
-        qsizetype position;
-        while ((position = graphemes.toNextBoundary()) != -1) {
-            if (count == maxCharacters) {
-                // A 101st cluster exists: the 100th is complete.
-                return text.left(end);
-            }
-            ++count;
-            end = position;
-        }
-        if (whole)
-            return text.left(end);
+        // Once a 101st cluster has begun, the 100th is complete.
+        if (whole || Unicode::graphemeCount(text, maxCharacters) > maxCharacters)
+            return Unicode::graphemePrefix(text, maxCharacters);
         prefix *= 4;
     }
 }

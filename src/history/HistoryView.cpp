@@ -14,7 +14,6 @@
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
-#include "settings/SettingsWindowManager.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
@@ -34,6 +33,12 @@
 using namespace HistoryViewChrome;
 
 namespace {
+std::function<void()>& settingsOpener()
+{
+    static std::function<void()> open;
+    return open;
+}
+
 HistoryView::ScreenshotsPageFactory& screenshotsPageFactory()
 {
     static HistoryView::ScreenshotsPageFactory factory;
@@ -404,6 +409,11 @@ void HistoryView::updateEmptyState()
     }
 }
 
+void HistoryView::setSettingsOpener(std::function<void()> open)
+{
+    settingsOpener() = std::move(open);
+}
+
 QString HistoryView::itemCountText(size_t count)
 {
     return count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count);
@@ -431,7 +441,8 @@ QWidget* HistoryView::makeFooter()
     connect(settings, &QToolButton::clicked, this, [this] {
         if (m_onDismiss)
             m_onDismiss();
-        SettingsWindowManager::shared().showSettings();
+        if (settingsOpener())
+            settingsOpener()();
     });
     row->addWidget(settings);
     const QFont hintFont = pixelFont(11, QFont::Medium);

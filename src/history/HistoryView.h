@@ -64,6 +64,9 @@ public:
 
     // The footer's count: "1 item", "N items".
     static QString itemCountText(size_t count);
+    // What the footer's settings button opens: the settings window, wired by the application
+    // (the settings layer uses this one, so it is not called from here by name).
+    static void setSettingsOpener(std::function<void()> open);
 
     // What the Screenshots tab shows: set once by the application to the gallery's grid; without
     // it the tab shows an empty state.

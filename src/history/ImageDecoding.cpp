@@ -2,43 +2,18 @@
 
 #include "clipboard/ImageCache.h"
 #include "platform/Background.h"
+#include "platform/ImageDecoder.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QImageReader>
 
 QImage ImageDecoding::decode(const QByteArray& data, QSize maxPixelSize)
 {
-    if (data.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    const QSize declared = reader.size();
-    if (declared.isValid() && qint64(declared.width()) * declared.height() * 4 > ImageCache::maxDecodedBytes)
-        return {};
-    if (declared.isValid() && maxPixelSize.isValid() && declared.width() > maxPixelSize.width()
-        && declared.height() > maxPixelSize.height())
-        reader.setScaledSize(declared.scaled(maxPixelSize, Qt::KeepAspectRatioByExpanding));
-    QImage image;
-    if (!reader.read(&image))
-        return {};
-    return image;
+    return ImageDecoder::decode(data, ImageCache::maxDecodedBytes, maxPixelSize);
 }
 
 QSize ImageDecoding::declaredSize(const QByteArray& data)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    QSize size = reader.size();
-    if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
-        size.transpose();
-    return size;
+    return ImageDecoder::declaredSize(data);
 }
 
 void ImageDecoding::decodeAsync(

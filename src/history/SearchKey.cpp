@@ -1,5 +1,7 @@
 #include "history/SearchKey.h"
 
+#include "platform/Unicode.h"
+
 #include <QChar>
 #include <cstring>
 #include <utility>
@@ -26,41 +28,6 @@ void appendUtf8(QByteArray& out, char32_t cp)
     }
 }
 
-// Decodes one code point at bytes[i]; advances i. Returns false on malformed UTF-8 (overlong
-// forms, surrogates, values past U+10FFFF and cut sequences included).
-bool decodeUtf8(const unsigned char* bytes, qsizetype size, qsizetype& i, char32_t& cp)
-{
-    const unsigned char lead = bytes[i];
-    int length;
-    char32_t minimum;
-    if (lead < 0xC2 || lead > 0xF4)
-        return false;
-    if (lead < 0xE0) {
-        length = 2;
-        cp = lead & 0x1F;
-        minimum = 0x80;
-    } else if (lead < 0xF0) {
-        length = 3;
-        cp = lead & 0x0F;
-        minimum = 0x800;
-    } else {
-        length = 4;
-        cp = lead & 0x07;
-        minimum = 0x10000;
-    }
-    if (i + length > size)
-        return false;
-    for (int k = 1; k < length; ++k) {
-        const unsigned char next = bytes[i + k];
-        if ((next & 0xC0) != 0x80)
-            return false;
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return false;
-    i += length;
-    return true;
-}
 
 // Lower-cases UTF-8 by the full mapping. ASCII runs take a table; other code points go through
 // Qt's Unicode tables. needsComposition is set when the result holds code points from U+0300 on,
@@ -110,7 +77,7 @@ bool lowerUtf8(const QByteArray& input, QByteArray& out, bool& needsComposition,
         }
         char32_t cp;
         const qsizetype start = i;
-        if (!decodeUtf8(bytes, size, i, cp))
+        if (!Unicode::decodeCodePoint(bytes, size, i, cp))
             return false;
         QByteArray encoded;
         if (cp == 0x0130) {

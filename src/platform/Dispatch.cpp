@@ -116,15 +116,19 @@ public:
         : ThreadQueue(label, nullptr)
     {
         m_thread.setObjectName(label);
-        m_thread.start();
         m_object = new QObject;
         m_object->moveToThread(&m_thread);
         m_context = m_object;
+        // The context object, and the timers it owns, end on the queue's own thread as it
+        // finishes: a timer can only be stopped on its thread, and one still running when the
+        // queue goes (a work item's or a repeating timer's) would otherwise be destroyed from the
+        // thread that destroys the queue.
+        QObject::connect(&m_thread, &QThread::finished, m_object, &QObject::deleteLater, Qt::DirectConnection);
+        m_thread.start();
     }
     ~SerialQueue() override
     {
-        // The quit is queued behind the work already queued, so that work still runs; once the
-        // thread has ended nothing else touches the context object.
+        // The quit is queued behind the work already queued, so that work still runs.
         // Without an application object (at process exit) events can no longer be posted, so the
         // loop is told to end directly.
         if (QCoreApplication::instance())
@@ -133,7 +137,6 @@ public:
         else
             m_thread.quit();
         m_thread.wait();
-        delete m_object;
     }
 
 private:

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // The general pasteboard (the CLIPBOARD selection on X11). Type identifiers are the store's
@@ -17,6 +18,13 @@ public:
         QByteArray data;
     };
     enum class ReadError { None, TooLarge, TimedOut, Unavailable };
+    // One type of a change's content as it was read when the change happened.
+    struct KeptType {
+        QString type;
+        std::optional<QByteArray> data;
+        ReadError error = ReadError::None;
+        qint64 size = -1;
+    };
 
     virtual ~Pasteboard() = default;
     static Pasteboard& shared() { return SharedSlot<Pasteboard>::get(); }
@@ -24,6 +32,23 @@ public:
 
     // Grows by one at every change of the pasteboard's owner or content.
     virtual qint64 changeCount() = 0;
+    // Where the platform tells of changes as they happen (XFixes on X11), handler runs at once on
+    // a thread of the implementation after each growth of the change count, and the answer is
+    // true; false where changes can only be polled. An empty handler stops the calls.
+    virtual bool setChangeHandler(std::function<void()> handler)
+    {
+        Q_UNUSED(handler);
+        return false;
+    }
+    // The whole content of that change (its types in order, each payload up to maxBytes) as read
+    // right when it happened, while the implementation still keeps it; nullopt when it was not
+    // read whole. Lets a change be stored after a later one replaced it.
+    virtual std::optional<QList<KeptType>> keptContent(qint64 changeCount, qint64 maxBytes)
+    {
+        Q_UNUSED(changeCount);
+        Q_UNUSED(maxBytes);
+        return std::nullopt;
+    }
     // The types of the current content, in the order the owner offers them.
     virtual QStringList types() = 0;
     // The bytes of one type; absent when the type is gone, larger than maxBytes, or the owner
@@ -38,6 +63,14 @@ public:
     virtual void clearContents() = 0;
     // Replaces the content with these items (in this order) and serves them while we own it.
     virtual bool writeItems(const QList<Item>& items) = 0;
+
+    // Owns the PRIMARY selection with these items, for programs whose paste key inserts only it
+    // (main thread). False where there is no such selection.
+    virtual bool writePrimarySelection(const QList<Item>& items)
+    {
+        Q_UNUSED(items);
+        return false;
+    }
 
     // The formats a drag of these items carries on this desktop, as (format name, bytes), best
     // first. By default the items unchanged, under their type identifiers.

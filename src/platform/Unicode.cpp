@@ -15,6 +15,40 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes)
     return text;
 }
 
+bool decodeCodePoint(const unsigned char* bytes, qsizetype size, qsizetype& i, char32_t& cp)
+{
+    const unsigned char lead = bytes[i];
+    int length;
+    char32_t minimum;
+    if (lead < 0xC2 || lead > 0xF4)
+        return false;
+    if (lead < 0xE0) {
+        length = 2;
+        cp = lead & 0x1F;
+        minimum = 0x80;
+    } else if (lead < 0xF0) {
+        length = 3;
+        cp = lead & 0x0F;
+        minimum = 0x800;
+    } else {
+        length = 4;
+        cp = lead & 0x07;
+        minimum = 0x10000;
+    }
+    if (i + length > size)
+        return false;
+    for (int k = 1; k < length; ++k) {
+        const unsigned char next = bytes[i + k];
+        if ((next & 0xC0) != 0x80)
+            return false;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return false;
+    i += length;
+    return true;
+}
+
 QString graphemePrefix(const QString& text, qsizetype n)
 {
     // A cluster holds at least one code unit: a text no longer than n is its own prefix.

@@ -10,6 +10,10 @@ namespace Unicode {
 // The bytes as text when they are well-formed UTF-8; absent when any byte sequence is not.
 std::optional<QString> decodeUtf8(const QByteArray& bytes);
 
+// Decodes the code point of the UTF-8 sequence at bytes[i] and advances i past it. False on a
+// malformed sequence: overlong forms, surrogates, values past U+10FFFF and cut sequences.
+bool decodeCodePoint(const unsigned char* bytes, qsizetype size, qsizetype& i, char32_t& cp);
+
 // The first n user-perceived characters of text (all of it when it has fewer).
 QString graphemePrefix(const QString& text, qsizetype n);
 

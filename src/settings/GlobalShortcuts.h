@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/KeyCodes.h"
 #include "platform/Shared.h"
 
 #include <QString>
@@ -29,10 +30,10 @@ public:
     };
 
     // Carbon modifier bits.
-    static constexpr quint32 commandKey = 0x100;
-    static constexpr quint32 shiftKey = 0x200;
-    static constexpr quint32 optionKey = 0x800;
-    static constexpr quint32 controlKey = 0x1000;
+    static constexpr quint32 commandKey = KeyCodes::commandModifier;
+    static constexpr quint32 shiftKey = KeyCodes::shiftModifier;
+    static constexpr quint32 optionKey = KeyCodes::optionModifier;
+    static constexpr quint32 controlKey = KeyCodes::controlModifier;
     static inline const QString unassigned = QStringLiteral("Nicht belegt");
 
     virtual ~GlobalShortcuts() = default;

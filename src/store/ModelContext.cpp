@@ -896,6 +896,14 @@ std::vector<RecordingItemPtr> ModelContext::fetchRecordingItems(const FetchDescr
     return d->fetch<RecordingItem>(descriptor, error);
 }
 
+qint64 ModelContext::countSealedEntries(QString* error)
+{
+    FetchDescriptor sealed;
+    sealed.predicate = QStringLiteral("encryptedSearchIndex IS NOT NULL OR id IN "
+                                      "(SELECT clipItem FROM ClipRepresentation WHERE encryptedData IS NOT NULL)");
+    return fetchClipItemCount(sealed, error);
+}
+
 std::vector<RecordStamp> ModelContext::fetchScreenshotStamps(const FetchDescriptor& descriptor, QString* error)
 {
     return d->fetchStamps(Model<ScreenshotItem>::table, descriptor, error);

@@ -83,6 +83,9 @@ public:
     std::vector<RecordStamp> fetchRecordingStamps(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
     // Number of matching entries (sortBy, limit and offset are not used); -1 on error.
     qint64 fetchClipItemCount(const FetchDescriptor& descriptor = {}, QString* error = nullptr);
+    // Entries that hold sealed data (their search text or any representation): what a lost key
+    // would leave unreadable. -1 on a store error.
+    qint64 countSealedEntries(QString* error = nullptr);
     // One entry by its store identity (null when gone).
     ClipItemPtr clipItem(qint64 persistentID);
     ScreenshotItemPtr screenshotItem(qint64 persistentID);

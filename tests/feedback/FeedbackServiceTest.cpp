@@ -299,11 +299,6 @@ TEST_F(FeedbackServiceTest, EndpointConfigurationAndVersionStrings)
         QStringLiteral("https://exa mple.org/api/collections/feedback/records"), http, preferences, permissions);
     EXPECT_EQ(failureText(sendWith(broken, payload())), "Ungültige Feedback-URL");
 
-    EXPECT_EQ(FeedbackService::osVersionFromOSRelease(
-                  "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
-        "Linux Debian GNU/Linux 12 (bookworm)");
-    EXPECT_EQ(FeedbackService::osVersionFromOSRelease("PRETTY_NAME=Arch\n"), "Linux Arch");
-    EXPECT_FALSE(FeedbackService::osVersionFromOSRelease("NAME=x\n"));
     EXPECT_TRUE(FeedbackService::osVersion().startsWith("Linux "));
     EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d+\.\d+\.\d+ \(\d+\)$)"))
                     .match(FeedbackService::appVersion())

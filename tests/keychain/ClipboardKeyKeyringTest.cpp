@@ -10,6 +10,7 @@
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/linux/FileKeychain.h"
 #include "platform/linux/SecretServiceKeychain.h"
+#include "platform/linux/SessionBus.h"
 #include "platform/linux/SystemKeychain.h"
 #include "store/ModelContext.h"
 
@@ -117,11 +118,41 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
         ASSERT_TRUE(crypto.ensureKey());
         EXPECT_TRUE(system.usesSecretService());
         EXPECT_EQ(SecretServiceKeychain().read(service, account).data, fileKey);
-        EXPECT_TRUE(console.contains(QStringLiteral("into the Secret Service")));
+        EXPECT_TRUE(console.contains(QStringLiteral("into the Secret Service and removed the key file")));
         ClipboardCryptoService::setShared(&crypto);
         EXPECT_EQ(entry->searchIndex(), QStringLiteral("aus der Schlüsseldatei"));
-        EXPECT_TRUE(QFile::exists(files.itemPath(service, account))); // kept for starts without a bus
+        // Read back equal, the key file is gone: the key is in one place only.
+        EXPECT_FALSE(QFile::exists(files.itemPath(service, account)));
+        EXPECT_TRUE(files.movedToSecretService());
     }
+
+    // A start without the Secret Service finds no key file: it makes no key over the sealed entry
+    // and waits, and once the Secret Service answers the same history opens.
+    {
+        const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", SessionBus::disabledAddress);
+        ConsoleCapture console;
+        SystemKeychain system(keyFiles.path());
+        ClipboardCryptoService crypto(system);
+        EXPECT_FALSE(crypto.ensureKey());
+        EXPECT_FALSE(crypto.ensureKey());
+        EXPECT_FALSE(QFile::exists(files.itemPath(service, account)));
+        EXPECT_TRUE(console.contains(QStringLiteral("the history's key is in the Secret Service")));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+        ASSERT_TRUE(crypto.ensureKey());
+        EXPECT_TRUE(system.usesSecretService());
+        ClipboardCryptoService::setShared(&crypto);
+        EXPECT_EQ(entry->searchIndex(), QStringLiteral("aus der Schlüsseldatei"));
+    }
+
+    // A key file that an earlier move left behind goes at the next start; one with other bytes stays.
+    ASSERT_EQ(files.add(service, account, fileKey), Keychain::Status::Success);
+    EXPECT_EQ(SystemKeychain(keyFiles.path()).read(service, account).data, fileKey);
+    EXPECT_FALSE(QFile::exists(files.itemPath(service, account)));
+    ASSERT_EQ(files.add(service, account, QByteArray(32, 'x')), Keychain::Status::Success);
+    EXPECT_EQ(SystemKeychain(keyFiles.path()).read(service, account).data, fileKey);
+    EXPECT_TRUE(QFile::exists(files.itemPath(service, account)));
+    ASSERT_TRUE(files.remove(service, account));
 
     // A start with the keyring locked: the key cannot be loaded and no other key is made.
     ASSERT_TRUE(lockKeyring());

@@ -63,4 +63,18 @@ TEST(TerminalEmulator, RecognisedByIdentifierOrWindowClass)
     for (const auto& [id, windowClass] : {std::pair {"org.gnome.gedit", "Gedit"}, {"firefox-esr", "firefox-esr"},
              {"", ""}, {"stellarium", "Stellarium"}, {"org.gnome.Terminal.Preferences", ""}})
         EXPECT_FALSE(X11KeySynthesizer::isTerminalEmulator(app(id, windowClass))) << id << windowClass;
+
+    // The key each binds: xterm and rxvt-unicode insert PRIMARY on Shift+Insert; VTE and Qt
+    // terminals the clipboard on Ctrl+Shift+V; every other program Ctrl+V.
+    using Selection = KeySynthesizer::PasteSelection;
+    const auto xterm = X11KeySynthesizer::pasteBinding(app("debian-xterm", "XTerm"));
+    EXPECT_EQ(xterm.keysyms, (QList<unsigned long> {XK_Shift_L, XK_Insert}));
+    EXPECT_EQ(xterm.selection, Selection::Primary);
+    EXPECT_EQ(X11KeySynthesizer::pasteBinding(app("", "URxvt")).selection, Selection::Primary);
+    const auto vte = X11KeySynthesizer::pasteBinding(app("org.gnome.Terminal"));
+    EXPECT_EQ(vte.keysyms, (QList<unsigned long> {XK_Control_L, XK_Shift_L, XK_v}));
+    EXPECT_EQ(vte.selection, Selection::Clipboard);
+    EXPECT_EQ(X11KeySynthesizer::pasteBinding(app("org.gnome.gedit", "Gedit")).keysyms,
+        (QList<unsigned long> {XK_Control_L, XK_v}));
+    EXPECT_EQ(X11KeySynthesizer::pasteBinding(std::nullopt).keysyms, (QList<unsigned long> {XK_Control_L, XK_v}));
 }

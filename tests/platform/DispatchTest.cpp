@@ -132,4 +132,33 @@ TEST(DispatchTest, DestroyingASerialQueueRunsWorkAlreadyQueued)
     EXPECT_EQ(ran.load(), 50);
 }
 
+QStringList g_warnings;
+
+void collectWarning(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtDebugMsg)
+        g_warnings.append(message);
+}
+
+TEST(DispatchTest, AQueueGoingAwayWithRunningTimersStopsThemOnItsOwnThread)
+{
+    // A repeating timer never cancelled and a work item still waiting when the queue goes, as at
+    // quit: Qt refuses to stop a timer from another thread ("Timers cannot be stopped from another
+    // thread"), so both must end on the queue's thread.
+    g_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarning);
+    std::unique_ptr<DispatchTimer> timer;
+    {
+        auto queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.test.timers"));
+        std::atomic<int> ticks {0};
+        timer = queue->scheduleRepeating(10ms, [&] { ++ticks; });
+        queue->asyncAfter(60s, [] {});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.load() > 1; }, 5000));
+        ASSERT_TRUE(drain(*queue));
+    }
+    timer.reset();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join(QLatin1Char('\n')).toStdString();
+}
+
 }

@@ -1,12 +1,16 @@
 // Link previews: page parsing, and fetching from a local HTTP server with the limits on time,
 // redirects, size and image allocation.
 #include "fakes/TestSupport.h"
+#include "platform/linux/LinkHttpRequest.h"
 #include "platform/linux/QtLinkMetadataProvider.h"
 
 #include <QFile>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QSet>
+#include <QTimer>
 #include <QHash>
 #include <QImage>
 #include <QTcpServer>
@@ -267,4 +271,181 @@ TEST(LinkFetching, LinksThatCarryASecretAreNeverRequested)
     EXPECT_EQ(fetch(provider, server.url("/short")).title, std::nullopt);
     EXPECT_EQ(fetch(provider, server.url("/page?q=1")).title, "Page");
     EXPECT_EQ(server.requested, (QStringList {"/short", "/page?q=1"}));
+}
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void spin(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+// A server that never ends its answer: an endless response head (fast, or a byte at a time) or an
+// endless chunked page. Counts what it sent and notices when the client closes the connection.
+class EndlessServer : public QObject {
+public:
+    enum class Mode { EndlessHeader, TrickleHeader, EndlessChunkedPage };
+
+    explicit EndlessServer(Mode mode)
+        : m_mode(mode)
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    if (socket->readAll().contains("\r\n\r\n") && !m_started.contains(socket))
+                        begin(socket);
+                });
+                connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                    ++closed;
+                    socket->deleteLater();
+                });
+            }
+        });
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort()); }
+
+    qint64 sent = 0;
+    int closed = 0;
+
+private:
+    void begin(QTcpSocket* socket)
+    {
+        m_started.insert(socket);
+        if (m_mode == Mode::EndlessChunkedPage)
+            send(socket, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
+                         "16\r\n<title>Endless</title>\r\n");
+        else
+            send(socket, "HTTP/1.1 200 OK\r\nX-Fill: ");
+        if (m_mode == Mode::TrickleHeader) {
+            auto* timer = new QTimer(socket);
+            connect(timer, &QTimer::timeout, socket, [this, socket] { send(socket, "a"); });
+            timer->start(20);
+            return;
+        }
+        // Writes more whenever the last piece is out: as fast as the client takes it.
+        connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] {
+            if (socket->bytesToWrite() == 0)
+                send(socket, m_mode == Mode::EndlessHeader ? QByteArray(16384, 'a') : chunk());
+        });
+        send(socket, m_mode == Mode::EndlessHeader ? QByteArray(16384, 'a') : chunk());
+    }
+    static QByteArray chunk() { return "4000\r\n" + QByteArray(0x4000, 'x') + "\r\n"; }
+    void send(QTcpSocket* socket, const QByteArray& bytes)
+    {
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            sent += socket->write(bytes);
+    }
+
+    Mode m_mode;
+    QTcpServer m_server;
+    QSet<QTcpSocket*> m_started;
+};
+
+}
+
+TEST(LinkFetchingHostile, AnEndlessHeadIsCutAtItsCapAndTheConnectionClosed)
+{
+    EndlessServer server(EndlessServer::Mode::EndlessHeader);
+    QtLinkMetadataProvider::Limits limits;
+    limits.timeoutMs = 10000;
+    QtLinkMetadataProvider provider(limits);
+    QElapsedTimer clock;
+    clock.start();
+    const Answer answer = fetch(provider, server.url());
+    EXPECT_EQ(answer.title, std::nullopt);
+    // Ended by the 64 KB cap on the head, long before the time-out.
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(waitUntil([&] { return server.closed == 1; }, 2000));
+    EXPECT_LT(server.sent, 16 * 1024 * 1024);
+}
+
+TEST(LinkFetchingHostile, ASlowServerIsClosedAtTheTimeOutAndDelaysNoOtherPreview)
+{
+    EndlessServer slow(EndlessServer::Mode::TrickleHeader);
+    TinyHttpServer quick;
+    quick.routes["/page"] = {200, "text/html", "<title>Quick</title>", {}};
+    QtLinkMetadataProvider::Limits limits;
+    limits.timeoutMs = 1500;
+    QtLinkMetadataProvider provider(limits);
+
+    std::optional<std::optional<QString>> slowTitle;
+    QElapsedTimer clock;
+    clock.start();
+    provider.fetchMetadata(QUrl(slow.url()), [&](std::optional<QString> title, std::optional<QByteArray>) {
+        slowTitle = title;
+    });
+    ASSERT_TRUE(waitUntil([&] { return slow.sent > 0; }, 2000));
+    EXPECT_EQ(fetch(provider, quick.url("/page")).title, "Quick");
+    EXPECT_LT(clock.elapsed(), 1000); // the quick preview did not wait for the slow one
+    ASSERT_TRUE(waitUntil([&] { return slowTitle.has_value(); }, 5000));
+    EXPECT_EQ(*slowTitle, std::nullopt);
+    // At the time-out the connection is closed, not left to the server.
+    EXPECT_TRUE(waitUntil([&] { return slow.closed == 1; }, 1000));
+    const qint64 sentAtClose = slow.sent;
+    spin(300);
+    EXPECT_EQ(slow.sent, sentAtClose);
+}
+
+TEST(LinkFetchingHostile, AnEndlessChunkedPageIsReadOnlyUpToTheCap)
+{
+    EndlessServer server(EndlessServer::Mode::EndlessChunkedPage);
+    QtLinkMetadataProvider::Limits limits;
+    limits.timeoutMs = 10000;
+    QtLinkMetadataProvider provider(limits);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(fetch(provider, server.url()).title, "Endless");
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_TRUE(waitUntil([&] { return server.closed == 1; }, 2000));
+    EXPECT_LT(server.sent, limits.maxBytes + 8 * 1024 * 1024); // the cap plus what the sockets buffer
+}
+
+TEST(LinkFetchingHostile, NoRedirectOrImageFromAPublicAddressIntoTheMachine)
+{
+    TinyHttpServer outside; // stands for a public server
+    TinyHttpServer inside;  // a service of this machine on another port
+    inside.routes["/admin"] = {200, "text/html", "<title>Internal</title>", {}};
+    inside.routes["/pic.png"] = {200, "image/png", imageBytes(8, 8), {}};
+    outside.routes["/jump"] = {302, "text/html", {}, inside.url("/admin").toLatin1()};
+    outside.routes["/page"] = {
+        200, "text/html", "<title>Outside</title><meta property=og:image content=" + inside.url("/pic.png").toLatin1() + ">", {}};
+    QtLinkMetadataProvider::Limits limits;
+    const quint16 publicPort = QUrl(outside.url("/")).port();
+    limits.isPublicAddress = [publicPort](const QHostAddress&, quint16 port) { return port == publicPort; };
+    QtLinkMetadataProvider provider(limits);
+
+    EXPECT_EQ(fetch(provider, outside.url("/jump")).title, std::nullopt);
+    const Answer page = fetch(provider, outside.url("/page"));
+    EXPECT_EQ(page.title, "Outside");
+    EXPECT_EQ(page.image, std::nullopt);
+    EXPECT_TRUE(inside.requested.isEmpty());
+    // A link into the machine that the user copied is still previewed.
+    EXPECT_EQ(fetch(provider, inside.url("/admin")).title, "Internal");
+
+    for (const char* address : {"127.0.0.1", "10.1.2.3", "172.20.0.1", "192.168.1.1", "169.254.169.254", "100.64.0.1",
+             "0.0.0.0", "::1", "fe80::1", "fd00::1", "::ffff:192.168.0.1"})
+        EXPECT_FALSE(LinkHttpRequest::isPublicAddress(QHostAddress(QString::fromLatin1(address)))) << address;
+    for (const char* address : {"93.184.216.34", "172.32.0.1", "2606:2800:220:1::1"})
+        EXPECT_TRUE(LinkHttpRequest::isPublicAddress(QHostAddress(QString::fromLatin1(address)))) << address;
+}
+
+TEST(LinkPageParsing, TitlesAreCapped)
+{
+    const QByteArray huge = "<title>" + QByteArray(200000, 'T') + "</title>";
+    const auto page = QtLinkMetadataProvider::parseHTML(huge, QUrl("https://example.com/"));
+    ASSERT_TRUE(page.title.has_value());
+    EXPECT_EQ(page.title->size(), QtLinkMetadataProvider::maxTitleLength);
 }

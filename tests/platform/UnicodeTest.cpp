@@ -12,6 +12,24 @@ TEST(Unicode, PrefixesAndCountsAreInUserPerceivedCharacters)
     EXPECT_EQ(Unicode::graphemePrefix(QString(12000, QLatin1Char('a')), 10000).size(), 10000);
 }
 
+TEST(Unicode, DecodesOneCodePointAndRefusesMalformedSequences)
+{
+    const auto decode = [](const QByteArray& bytes) -> std::optional<char32_t> {
+        qsizetype i = 0;
+        char32_t cp = 0;
+        if (!Unicode::decodeCodePoint(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size(), i, cp))
+            return std::nullopt;
+        EXPECT_EQ(i, bytes.size());
+        return cp;
+    };
+    EXPECT_EQ(decode("\xC3\xA4"), char32_t(0xE4));            // ä
+    EXPECT_EQ(decode("\xE2\x82\xAC"), char32_t(0x20AC));      // €
+    EXPECT_EQ(decode("\xF0\x9F\x98\x80"), char32_t(0x1F600)); // 😀
+    for (const char* malformed : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80",
+             "\xC3\x28"})
+        EXPECT_EQ(decode(malformed), std::nullopt) << QByteArray(malformed).toHex().toStdString();
+}
+
 TEST(Unicode, SingleLinesAreCappedAndCannotReorderOrBreakTheirSurroundings)
 {
     EXPECT_EQ(Unicode::singleLine(QStringLiteral("Kate"), 128), QStringLiteral("Kate"));

@@ -212,6 +212,11 @@ TEST_F(StoreTest, LegacyColumnsAreReadThroughTheFallbacks)
     EXPECT_EQ(items[0]->searchIndex(), QStringLiteral("written before encryption"));
     ASSERT_EQ(items[0]->representations().size(), 1u);
     EXPECT_EQ(items[0]->representations()[0]->data(), QByteArray("hi"));
+    // Written before encryption: nothing a lost key would make unreadable.
+    EXPECT_EQ(context().countSealedEntries(), 0);
+    context().insert(makeTextEntry(QStringLiteral("sealed")));
+    ASSERT_TRUE(context().save());
+    EXPECT_EQ(context().countSealedEntries(), 1);
 }
 
 TEST_F(StoreTest, DeletingAnEntryDeletesItsRepresentations)

@@ -15,7 +15,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QUuid>
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <gtest/gtest.h>
@@ -266,4 +268,46 @@ TEST_F(ClipboardCaptureTest, TwentyCopiesWithALimitOfFivePruneOnTheEleventhSave)
     for (const ClipItemPtr& item : items)
         pinned += item->isPinned ? 1 : 0;
     EXPECT_EQ(pinned, 2);
+}
+
+TEST_F(ClipboardCaptureTest, CopiesOfTwentyProgramsHalfASecondApartAreAllKept)
+{
+    // Twenty programs copy one after another, each copy 0.5 s after the one before it: every copy
+    // is kept, and the time from the owner change to the stored entry is reported beside the
+    // 0.4 s quiet period.
+    constexpr int copies = 20;
+    const QByteArray run = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    QHash<QString, qint64> copiedAt;
+    QHash<QString, qint64> storedAt;
+    QElapsedTimer clock;
+    clock.start();
+    QObject receiver;
+    center.observe(NotificationNames::clipboardItemAdded, &receiver, [&](const QVariantMap&) {
+        for (const ClipItemPtr& item : entries()) {
+            const QString text = item->searchIndex().value_or(QString());
+            if (copiedAt.contains(text) && !storedAt.contains(text))
+                storedAt.insert(text, clock.elapsed());
+        }
+    });
+    qint64 lastChange = -500;
+    for (int i = 0; i < copies; ++i) {
+        spin(int(std::max<qint64>(0, lastChange + 500 - clock.elapsed())));
+        const QByteArray text = "quick copy " + QByteArray::number(i) + " " + run;
+        copy(text);
+        lastChange = clock.elapsed();
+        copiedAt.insert(QString::fromUtf8(text), lastChange);
+    }
+    ASSERT_TRUE(waitUntil([&] { return storedAt.size() == copies; }, 5000))
+        << storedAt.size() << " of " << copies << " copies were kept";
+    EXPECT_EQ(entryCount(), copies);
+
+    std::vector<qint64> latencies;
+    for (auto it = copiedAt.cbegin(); it != copiedAt.cend(); ++it)
+        latencies.push_back(storedAt.value(it.key()) - it.value());
+    std::sort(latencies.begin(), latencies.end());
+    const qint64 median = (latencies[copies / 2 - 1] + latencies[copies / 2]) / 2;
+    RecordProperty("copyToStoredMedianMs", int(median));
+    std::printf("copy to stored entry: median %lld ms of %d copies 0.5 s apart (quiet period %lld ms; aim under "
+                "450 ms)\n",
+        static_cast<long long>(median), copies, static_cast<long long>(ClipboardService::debounceDelay.count()));
 }

@@ -1,20 +1,12 @@
 #pragma once
+#include "platform/KeyCodes.h"
+
 #include <QtGlobal>
 #include <optional>
 
 // Translation between the Carbon virtual key codes of the ANSI US layout, in which shortcuts are
 // stored, and X keysyms. Pure functions; no display needed.
 namespace CarbonKeyMap {
-
-// Carbon modifier bits as stored with a shortcut.
-constexpr quint32 CommandModifier = 0x100;
-constexpr quint32 ShiftModifier = 0x200;
-constexpr quint32 AlphaLockModifier = 0x400;
-constexpr quint32 OptionModifier = 0x800;
-constexpr quint32 ControlModifier = 0x1000;
-constexpr quint32 RightShiftModifier = 0x2000;
-constexpr quint32 RightOptionModifier = 0x4000;
-constexpr quint32 RightControlModifier = 0x8000;
 
 // The keysym of the key with this Carbon key code (the unshifted symbol: lower-case letters),
 // 0 when the code has no X equivalent in the table.

@@ -214,3 +214,60 @@ Keychain::Status FileKeychain::add(
     }
     return Status::Success;
 }
+
+bool FileKeychain::remove(const QString& service, const QString& account, QString* error)
+{
+    const QString path = itemPath(service, account);
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return true;
+        if (error)
+            *error = QStringLiteral("cannot open %1: %2").arg(path, errnoText(errno));
+        return false;
+    }
+    struct stat st { };
+    bool overwritten = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= maximumItemSize;
+    if (overwritten)
+        overwritten = writeAll(fd, QByteArray(qsizetype(st.st_size), '\0')) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    ::close(fd);
+    if (!overwritten) {
+        if (error)
+            *error = QStringLiteral("cannot overwrite %1: %2").arg(path, errnoText(writeError));
+        return false;
+    }
+    if (::unlink(native.constData()) != 0 && errno != ENOENT) {
+        if (error)
+            *error = QStringLiteral("cannot remove %1: %2").arg(path, errnoText(errno));
+        return false;
+    }
+    return true;
+}
+
+bool FileKeychain::markMovedToSecretService(QString* error)
+{
+    QString reason;
+    if (checkDirectory(m_directory, &reason) != 0) {
+        if (error)
+            *error = reason.isEmpty() ? QStringLiteral("%1 does not exist").arg(m_directory) : reason;
+        return false;
+    }
+    const int fd = ::open(QFile::encodeName(movedMarkerPath()).constData(),
+        O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (error)
+            *error = QStringLiteral("cannot create %1: %2").arg(movedMarkerPath(), errnoText(errno));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+bool FileKeychain::movedToSecretService() const
+{
+    struct stat st { };
+    return ::lstat(QFile::encodeName(movedMarkerPath()).constData(), &st) == 0 && S_ISREG(st.st_mode)
+        && st.st_uid == geteuid();
+}

@@ -20,6 +20,15 @@ public:
     Status add(
         const QString& service, const QString& account, const QByteArray& secret, QString* error = nullptr) override;
 
+    // Removes an item for good: its bytes are overwritten with zeros and synced before the file
+    // is unlinked. True when the item is gone (also when there was none).
+    bool remove(const QString& service, const QString& account, QString* error = nullptr);
+    // The folder's note that its keys moved into the Secret Service: a start without the Secret
+    // Service then waits for it instead of making a new key.
+    bool markMovedToSecretService(QString* error = nullptr);
+    bool movedToSecretService() const;
+    QString movedMarkerPath() const { return m_directory + QStringLiteral("/moved-to-secret-service"); }
+
     // Larger files are not read as keys.
     static constexpr qint64 maximumItemSize = 64 * 1024;
 

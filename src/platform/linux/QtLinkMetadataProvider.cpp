@@ -1,15 +1,14 @@
 #include "platform/linux/QtLinkMetadataProvider.h"
 
+#include "platform/ImageDecoder.h"
+#include "platform/Unicode.h"
+#include "platform/linux/LinkHttpRequest.h"
 #include "platform/linux/NetworkExchange.h"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QFutureWatcher>
-#include <QImageReader>
 #include <QImageWriter>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPainter>
 #include <QPointer>
 #include <QPromise>
@@ -191,20 +190,16 @@ QtLinkMetadataProvider::PageMetadata QtLinkMetadataProvider::parseHTML(
         if (!title.isEmpty())
             result.title = title;
     }
+    // A page may send megabytes as its title; the stored title is a line.
+    if (result.title && result.title->size() > maxTitleLength)
+        result.title = Unicode::graphemePrefix(*result.title, maxTitleLength);
     return result;
 }
 
 std::optional<QByteArray> QtLinkMetadataProvider::jpegFromImageData(const QByteArray& data, qint64 maxDecodedBytes)
 {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty() || static_cast<qint64>(size.width()) * size.height() * 4 > maxDecodedBytes)
-        return std::nullopt;
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
+    QImage image = ImageDecoder::decode(data, maxDecodedBytes);
+    if (image.isNull())
         return std::nullopt;
     if (image.hasAlphaChannel()) {
         QImage flat(image.size(), QImage::Format_RGB32);
@@ -225,31 +220,27 @@ std::optional<QByteArray> QtLinkMetadataProvider::jpegFromImageData(const QByteA
 }
 
 // One preview: the page, then possibly its image, under one deadline. Deletes itself when done.
+// Each request has a connection of its own, so a slow or hostile server holds up nobody else.
 class QtLinkMetadataProvider::Fetch : public QObject {
 public:
-    Fetch(QNetworkAccessManager* network, Limits limits, Completion completion, QObject* parent)
+    Fetch(Limits limits, Completion completion, QObject* parent)
         : QObject(parent)
-        , m_network(network)
-        , m_limits(limits)
+        , m_limits(std::move(limits))
         , m_completion(std::move(completion))
-        , m_deadline(limits.timeoutMs)
+        , m_deadline(m_limits.timeoutMs)
     {
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            m_timedOut = true;
-            if (m_reply)
-                m_reply->abort(); // finished() follows and ends the fetch
-            else
-                finish(m_title, std::nullopt);
+            // The connection is closed now, whatever the server is still sending.
+            if (m_request)
+                m_request->abort();
+            finish(m_title, std::nullopt);
         });
     }
 
     ~Fetch() override
     {
-        if (m_reply) {
-            m_reply->disconnect(this);
-            m_reply->abort();
-        }
+        delete m_request;
         if (!m_done && m_completion)
             m_completion(std::nullopt, std::nullopt);
     }
@@ -269,87 +260,53 @@ private:
 
     void get(const QUrl& url, Stage stage)
     {
-        QNetworkRequest request(url);
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-        request.setMaximumRedirectsAllowed(m_limits.maxRedirects);
-        request.setTransferTimeout(static_cast<int>(std::max<qint64>(1, m_deadline.remainingTime())));
-        request.setHeader(QNetworkRequest::UserAgentHeader,
-            QStringLiteral("Mozilla/5.0 (X11; Linux x86_64) Quorvel/" QUORVEL_VERSION));
-        request.setRawHeader("Accept", stage == Stage::Page ? "text/html,application/xhtml+xml,*/*;q=0.8" : "image/*");
-        m_stage = stage;
-        m_body.clear();
-        m_capped = false;
-        m_reply = m_network->get(request);
-        connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
-            // A declared length over the cap: an image is refused at once; a page is read up to it.
-            const qint64 declared = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-            if (m_stage == Stage::Image && declared > m_limits.maxBytes) {
-                m_capped = true;
-                m_reply->abort();
-            }
-        });
-        // A short link may lead to a sign-in or reset link: that one is not followed.
-        connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl& target) {
-            if (m_stage == Stage::Page && carriesSecret(m_reply->url().resolved(target)))
-                m_reply->abort();
-        });
-        connect(m_reply, &QNetworkReply::readyRead, this, [this] {
-            const qint64 room = m_limits.maxBytes - m_body.size();
-            if (room > 0)
-                m_body += m_reply->read(room);
-            if (m_body.size() >= m_limits.maxBytes && m_reply->bytesAvailable() > 0) {
-                m_capped = true;
-                m_reply->abort();
-            }
-        });
-        connect(m_reply, &QNetworkReply::finished, this, [this] { finished(); });
+        LinkHttpRequest::Limits limits;
+        limits.maxHeaderBytes = m_limits.maxHeaderBytes;
+        limits.maxBodyBytes = m_limits.maxBytes;
+        limits.maxRedirects = m_limits.maxRedirects;
+        // An image announced over the cap is refused at once; a page is read up to it.
+        limits.refuseOversizedBody = stage == Stage::Image;
+        limits.isPublic = m_limits.isPublicAddress;
+        const bool reachedPublic = m_request && m_request->reachedPublic();
+        if (m_request)
+            m_request->deleteLater();
+        m_request = new LinkHttpRequest(url, stage == Stage::Page ? "text/html,application/xhtml+xml,*/*;q=0.8" : "image/*",
+            limits, reachedPublic, [this, stage](const LinkHttpRequest::Response& response) { finished(stage, response); },
+            this);
+        m_request->start();
     }
 
-    void finished()
+    void finished(Stage stage, const LinkHttpRequest::Response& response)
     {
-        QNetworkReply* reply = m_reply;
-        m_reply = nullptr;
-        reply->deleteLater();
         if (m_done)
             return;
-        if (m_timedOut) {
-            finish(m_title, std::nullopt);
-            return;
-        }
-        if (!m_capped && reply->bytesAvailable() > 0) {
-            const qint64 room = m_limits.maxBytes - m_body.size();
-            if (room > 0)
-                m_body += reply->read(room);
-        }
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const bool answered = (reply->error() == QNetworkReply::NoError || m_capped) && status >= 200 && status < 300;
-        const QByteArray contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray().toLower();
-        if (m_stage == Stage::Page) {
+        const bool answered = response.ok && response.status >= 200 && response.status < 300;
+        if (stage == Stage::Page) {
             if (!answered) {
                 finish(std::nullopt, std::nullopt);
                 return;
             }
-            if (contentType.startsWith("image/")) {
-                if (m_capped)
+            if (response.contentType.startsWith("image/")) {
+                if (response.capped)
                     finish(std::nullopt, std::nullopt);
                 else
-                    decodeAndFinish(std::nullopt, m_body);
+                    decodeAndFinish(std::nullopt, response.body);
                 return;
             }
-            parseOffMainThread(reply->url(), contentType);
+            parseOffMainThread(response.body, response.url, response.contentType);
             return;
         }
-        if (!answered || m_capped) {
+        if (!answered || response.capped) {
             finish(m_title, std::nullopt);
             return;
         }
-        decodeAndFinish(m_title, m_body);
+        decodeAndFinish(m_title, response.body);
     }
 
     // A large page takes a while to parse: that runs on the thread pool, and the fetch goes on
     // here when it is done (unless the deadline ended it meanwhile). A fetch deleted meanwhile
     // deletes its watcher; the pool's task then only fills a promise nobody reads.
-    void parseOffMainThread(const QUrl& pageURL, const QByteArray& contentType)
+    void parseOffMainThread(const QByteArray& body, const QUrl& pageURL, const QByteArray& contentType)
     {
         auto promise = std::make_shared<QPromise<PageMetadata>>();
         auto* watcher = new QFutureWatcher<PageMetadata>(this);
@@ -366,7 +323,7 @@ private:
         });
         watcher->setFuture(promise->future());
         promise->start();
-        QThreadPool::globalInstance()->start([promise, body = m_body, pageURL, contentType] {
+        QThreadPool::globalInstance()->start([promise, body, pageURL, contentType] {
             promise->addResult(parseHTML(body, pageURL, contentType));
             promise->finish();
         });
@@ -388,23 +345,17 @@ private:
             (*completion)(std::move(title), std::move(image));
     }
 
-    QNetworkAccessManager* m_network;
     Limits m_limits;
     Completion m_completion;
     QDeadlineTimer m_deadline;
     QTimer m_timer;
-    QNetworkReply* m_reply = nullptr;
-    Stage m_stage = Stage::Page;
-    QByteArray m_body;
-    bool m_capped = false;
-    bool m_timedOut = false;
+    LinkHttpRequest* m_request = nullptr;
     bool m_done = false;
     std::optional<QString> m_title;
 };
 
 QtLinkMetadataProvider::QtLinkMetadataProvider(Limits limits)
-    : m_limits(limits)
-    , m_network(new QNetworkAccessManager(this))
+    : m_limits(std::move(limits))
 {
 }
 
@@ -413,14 +364,7 @@ QtLinkMetadataProvider::QtLinkMetadataProvider()
 {
 }
 
-QtLinkMetadataProvider::~QtLinkMetadataProvider()
-{
-    // Fetches first: they abort their replies, which the network manager owns.
-    const QObjectList children = this->children();
-    for (QObject* child : children)
-        if (child != m_network)
-            delete child;
-}
+QtLinkMetadataProvider::~QtLinkMetadataProvider() = default;
 
 void QtLinkMetadataProvider::fetchMetadata(const QUrl& url, Completion completion)
 {
@@ -438,6 +382,6 @@ void QtLinkMetadataProvider::fetchMetadata(const QUrl& url, Completion completio
 
 void QtLinkMetadataProvider::start(const QUrl& url, Completion completion)
 {
-    auto* fetch = new Fetch(m_network, m_limits, std::move(completion), this);
+    auto* fetch = new Fetch(m_limits, std::move(completion), this);
     fetch->begin(url);
 }

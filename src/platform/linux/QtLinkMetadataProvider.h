@@ -1,16 +1,19 @@
 #pragma once
 #include "platform/LinkMetadataProvider.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QUrl>
+#include <functional>
 #include <optional>
 
-class QNetworkAccessManager;
-
-// Link previews over Qt Network: the page's og:title (else <title>) and og:image, decoded and
-// re-encoded as JPEG. Pages and images are answers from anywhere on the web: every fetch has one
-// overall time-out, follows at most a few redirects (never to a less safe scheme), reads at most a
-// fixed number of bytes, and images are decoded only when their pixels fit an allocation limit.
+// Link previews over Qt Network sockets (LinkHttpRequest): the page's og:title (else <title>) and
+// og:image, decoded and re-encoded as JPEG. Pages and images are answers from anywhere on the web:
+// every fetch has one overall time-out at which its connection is closed, a capped response head,
+// follows at most a few redirects (never to a less safe scheme, and once at a public address never
+// to a loopback, link-local or private one, nor is the image fetched from one), stops reading at a
+// fixed number of bytes, caps the title, and decodes images only when their pixels fit an
+// allocation limit. Every fetch has connections of its own: a slow one delays no other.
 // The object lives on the thread that created it (the main thread); fetchMetadata() may be called
 // from any thread.
 class QtLinkMetadataProvider : public QObject, public LinkMetadataProvider {
@@ -21,7 +24,12 @@ public:
         int maxRedirects = 5;
         qint64 maxBytes = 2 * 1024 * 1024;           // per response body
         qint64 maxDecodedBytes = 64LL * 1024 * 1024; // pixels × 4 of a decoded image
+        qint64 maxHeaderBytes = 64 * 1024;           // status line and header fields
+        // Whether an address counts as public; empty means LinkHttpRequest::isPublicAddress.
+        std::function<bool(const QHostAddress&, quint16 port)> isPublicAddress;
     };
+    // Longest title kept, in user-perceived characters.
+    static constexpr int maxTitleLength = 1000;
 
     explicit QtLinkMetadataProvider(Limits limits);
     QtLinkMetadataProvider();
@@ -47,5 +55,4 @@ private:
     void start(const QUrl& url, Completion completion);
 
     Limits m_limits;
-    QNetworkAccessManager* m_network;
 };

@@ -81,13 +81,13 @@ void X11HotkeyRegistrar::readModifierMapping()
 std::optional<unsigned int> X11HotkeyRegistrar::xModifiers(quint32 carbon) const
 {
     unsigned int mask = 0;
-    if (carbon & CarbonKeyMap::CommandModifier)
+    if (carbon & KeyCodes::commandModifier)
         mask |= m_superMask;
-    if (carbon & (CarbonKeyMap::ShiftModifier | CarbonKeyMap::RightShiftModifier))
+    if (carbon & (KeyCodes::shiftModifier | KeyCodes::rightShiftModifier))
         mask |= ShiftMask;
-    if (carbon & (CarbonKeyMap::OptionModifier | CarbonKeyMap::RightOptionModifier))
+    if (carbon & (KeyCodes::optionModifier | KeyCodes::rightOptionModifier))
         mask |= m_altMask;
-    if (carbon & (CarbonKeyMap::ControlModifier | CarbonKeyMap::RightControlModifier))
+    if (carbon & (KeyCodes::controlModifier | KeyCodes::rightControlModifier))
         mask |= ControlMask;
     // A modifier that shares its bit with NumLock cannot be told apart from it.
     if (mask & m_numLockMask)

@@ -32,48 +32,65 @@ bool X11KeySynthesizer::isAvailable()
     return m_xtestAvailable == 1;
 }
 
-const QStringList& X11KeySynthesizer::terminalEmulators()
+namespace {
+
+// Terminal emulators and the paste key each binds out of the box, by desktop-file ID and
+// WM_CLASS (matched ignoring case).
+struct TerminalBinding {
+    QStringList names;
+    X11KeySynthesizer::PasteBinding binding;
+};
+
+const QList<TerminalBinding>& terminalBindings()
 {
-    // WM_CLASS classes and desktop-file IDs of the common terminal emulators.
-    static const QStringList names {
-        QStringLiteral("gnome-terminal"),
-        QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("org.gnome.Terminal"),
-        QStringLiteral("konsole"),
-        QStringLiteral("org.kde.konsole"),
-        QStringLiteral("xterm"),
-        QStringLiteral("uxterm"),
-        QStringLiteral("debian-xterm"),
-        QStringLiteral("debian-uxterm"),
-        QStringLiteral("urxvt"),
-        QStringLiteral("rxvt"),
-        QStringLiteral("rxvt-unicode"),
-        QStringLiteral("kitty"),
-        QStringLiteral("alacritty"),
-        QStringLiteral("Alacritty"),
-        QStringLiteral("terminator"),
-        QStringLiteral("tilix"),
-        QStringLiteral("com.gexperts.Tilix"),
-        QStringLiteral("xfce4-terminal"),
-        QStringLiteral("lxterminal"),
-        QStringLiteral("mate-terminal"),
-        QStringLiteral("qterminal"),
-        QStringLiteral("st"),
-        QStringLiteral("st-256color"),
-        QStringLiteral("foot"),
-        QStringLiteral("wezterm"),
-        QStringLiteral("org.wezfurlong.wezterm"),
+    using Selection = KeySynthesizer::PasteSelection;
+    static const QList<TerminalBinding> table {
+        // xterm binds no clipboard key: Shift+Insert inserts PRIMARY (insert-selection(SELECT),
+        // SELECT being PRIMARY unless selectToClipboard is set); Ctrl+V would type ^V.
+        {{QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("debian-xterm"),
+             QStringLiteral("debian-uxterm")},
+            {{XK_Shift_L, XK_Insert}, Selection::Primary}},
+        // rxvt-unicode: Shift+Insert inserts PRIMARY (its clipboard key, Ctrl+Meta+V, needs a Meta
+        // that not every keymap has).
+        {{QStringLiteral("urxvt"), QStringLiteral("rxvt"), QStringLiteral("rxvt-unicode"),
+             QStringLiteral("urxvtc"), QStringLiteral("urxvt-tabbed")},
+            {{XK_Shift_L, XK_Insert}, Selection::Primary}},
+        // VTE (GNOME Terminal, Xfce, LXDE, MATE, Tilix, Terminator, Sakura), Qt (Konsole,
+        // QTerminal) and the GPU terminals bind Ctrl+Shift+V to the clipboard, as does st.
+        {{QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"),
+             QStringLiteral("org.gnome.Terminal"), QStringLiteral("konsole"), QStringLiteral("org.kde.konsole"),
+             QStringLiteral("kitty"), QStringLiteral("alacritty"), QStringLiteral("terminator"),
+             QStringLiteral("tilix"), QStringLiteral("com.gexperts.Tilix"), QStringLiteral("xfce4-terminal"),
+             QStringLiteral("lxterminal"), QStringLiteral("mate-terminal"), QStringLiteral("qterminal"),
+             QStringLiteral("sakura"), QStringLiteral("st"), QStringLiteral("st-256color"), QStringLiteral("foot"),
+             QStringLiteral("wezterm"), QStringLiteral("org.wezfurlong.wezterm"), QStringLiteral("terminology")},
+            {{XK_Control_L, XK_Shift_L, XK_v}, Selection::Clipboard}},
     };
-    return names;
+    return table;
+}
+
+const TerminalBinding* terminalBindingFor(const RunningApplication& app)
+{
+    for (const TerminalBinding& terminal : terminalBindings())
+        for (const QString& candidate : {app.bundleIdentifier, app.windowClass})
+            if (!candidate.isEmpty() && terminal.names.contains(candidate, Qt::CaseInsensitive))
+                return &terminal;
+    return nullptr;
+}
+
+}
+
+X11KeySynthesizer::PasteBinding X11KeySynthesizer::pasteBinding(const std::optional<RunningApplication>& app)
+{
+    if (app)
+        if (const TerminalBinding* terminal = terminalBindingFor(*app))
+            return terminal->binding;
+    return {{XK_Control_L, XK_v}, PasteSelection::Clipboard};
 }
 
 bool X11KeySynthesizer::isTerminalEmulator(const RunningApplication& app)
 {
-    for (const QString& candidate : {app.bundleIdentifier, app.windowClass}) {
-        if (!candidate.isEmpty() && terminalEmulators().contains(candidate, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    return terminalBindingFor(app) != nullptr;
 }
 
 bool X11KeySynthesizer::anyModifierDown()
@@ -121,17 +138,23 @@ bool X11KeySynthesizer::pressAndRelease(const QList<unsigned long>& keysyms)
     return true;
 }
 
+std::optional<RunningApplication> X11KeySynthesizer::targetOrFocused(const std::optional<RunningApplication>& target)
+{
+    if (!target && m_workspace)
+        return m_workspace->frontmostApplication();
+    return target;
+}
+
+KeySynthesizer::PasteSelection X11KeySynthesizer::pasteSelection(const std::optional<RunningApplication>& target)
+{
+    return pasteBinding(targetOrFocused(target)).selection;
+}
+
 bool X11KeySynthesizer::postPaste(const std::optional<RunningApplication>& target)
 {
     if (!isAvailable()) {
         Console::log(QStringLiteral("Failed to post the paste shortcut: the XTEST extension is not available"));
         return false;
     }
-    std::optional<RunningApplication> app = target;
-    if (!app && m_workspace)
-        app = m_workspace->frontmostApplication();
-    const bool terminal = app && isTerminalEmulator(*app);
-    if (terminal)
-        return pressAndRelease({XK_Control_L, XK_Shift_L, XK_v});
-    return pressAndRelease({XK_Control_L, XK_v});
+    return pressAndRelease(pasteBinding(targetOrFocused(target)).keysyms);
 }

@@ -2,6 +2,7 @@
 #include "platform/KeySynthesizer.h"
 #include "platform/linux/X11DisplayConnection.h"
 
+#include <QList>
 #include <QStringList>
 
 // Synthetic key presses through the XTest extension.
@@ -14,16 +15,24 @@ public:
     bool isAvailable() override;
     bool modifiersHeld() override { return anyModifierDown(); }
     bool postPaste(const std::optional<RunningApplication>& target) override;
+    PasteSelection pasteSelection(const std::optional<RunningApplication>& target) override;
 
-    // True when the application is a terminal emulator, which pastes with Ctrl+Shift+V
-    // (Ctrl+V sends a control character there). Matches the identifier or the window class.
+    // The paste key a program binds, as keysyms pressed in order, and what that key inserts.
+    struct PasteBinding {
+        QList<unsigned long> keysyms;
+        PasteSelection selection = PasteSelection::Clipboard;
+    };
+    // Ctrl+V, except in terminal emulators (where Ctrl+V types a control character): their own
+    // binding, matched by identifier or window class.
+    static PasteBinding pasteBinding(const std::optional<RunningApplication>& app);
+    // True when the application is a terminal emulator with a known paste binding.
     static bool isTerminalEmulator(const RunningApplication& app);
-    static const QStringList& terminalEmulators();
 
     // True while any key bound to a modifier (Shift, Ctrl, Alt, Super, ...) is held down.
     bool anyModifierDown();
 
 private:
+    std::optional<RunningApplication> targetOrFocused(const std::optional<RunningApplication>& target);
     bool pressAndRelease(const QList<unsigned long>& keysyms);
 
     X11DisplayConnection m_connection;

@@ -5,6 +5,9 @@
 #include "platform/linux/X11SelectionReader.h"
 #include "platform/linux/X11SelectionState.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QSet>
 
 #include <X11/Xlib.h>
@@ -103,16 +106,19 @@ void X11Pasteboard::onOwnerChange(unsigned long subtype, unsigned long owner, un
     m_state->changeCount.fetch_add(1);
     if (ours) {
         m_owner->setOwned(true);
-        return;
+    } else {
+        // Within a write an older foreign change may come before our own one: the items stay until
+        // it is known who owns the selection in the end.
+        if (m_owner->takingOwnership())
+            m_owner->setOwned(false);
+        else
+            m_owner->release();
+        if (owner != XNone)
+            m_reader->prefetchForNewOwner();
     }
-    // Within a write an older foreign change may come before our own one: the items stay until it
-    // is known who owns the selection in the end.
-    if (m_owner->takingOwnership())
-        m_owner->setOwned(false);
-    else
-        m_owner->release();
-    if (owner != XNone)
-        m_reader->prefetchForNewOwner();
+    std::lock_guard lock(m_state->handlerMutex);
+    if (m_state->changeHandler)
+        m_state->changeHandler();
 }
 
 bool X11Pasteboard::isEnabled() const
@@ -133,6 +139,20 @@ bool X11Pasteboard::ownsClipboard() const
 qint64 X11Pasteboard::changeCount()
 {
     return m_loop->isValid() ? m_state->changeCount.load() : 0;
+}
+
+bool X11Pasteboard::setChangeHandler(std::function<void()> handler)
+{
+    if (!m_loop->isValid())
+        return false;
+    std::lock_guard lock(m_state->handlerMutex);
+    m_state->changeHandler = std::move(handler);
+    return true;
+}
+
+std::optional<QList<Pasteboard::KeptType>> X11Pasteboard::keptContent(qint64 changeCount, qint64 maxBytes)
+{
+    return m_loop->isValid() ? m_reader->keptContent(changeCount, maxBytes) : std::nullopt;
 }
 
 QStringList X11Pasteboard::types()
@@ -171,6 +191,17 @@ bool X11Pasteboard::writeItems(const QList<Item>& items)
 bool X11Pasteboard::handOverToClipboardManager()
 {
     return m_loop->isValid() && m_owner->handOver(clipboardManagerTimeoutMs);
+}
+
+bool X11Pasteboard::writePrimarySelection(const QList<Item>& items)
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || !QGuiApplication::clipboard()->supportsSelection())
+        return false;
+    auto* mime = new QMimeData;
+    for (const Item& format : dragFormats(items))
+        mime->setData(format.type, format.data);
+    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Selection);
+    return true;
 }
 
 QList<Pasteboard::Item> X11Pasteboard::dragFormats(const QList<Item>& items) const

@@ -22,7 +22,10 @@
 //   readable payload (up to maxKeptBytes each, bounded like any read) at once, and answers later
 //   reads of that change from what it kept: a program that copies and exits right away is still
 //   read. An owner that goes away leaves that content in place (no change is counted) when it
-//   was read; releaseContent() drops the kept payloads. Concealed copies are never kept.
+//   was read; releaseContent() drops the kept payloads. Concealed copies are never kept. The
+//   content of the change before the current one stays whole too (keptContent()), so a copy
+//   replaced right after its quiet period is still stored as it was.
+// - setChangeHandler() is called from the worker at each owner change, as XFixes reports it.
 //   A selection cleared by its owner is a change (to no content).
 // - clearContents()/writeItems() take the selection with a hidden window and serve every written
 //   type (TARGETS, TIMESTAMP, MULTIPLE, and large payloads in INCR chunks) until another client
@@ -67,6 +70,8 @@ public:
     bool ownsClipboard() const;
 
     qint64 changeCount() override;
+    bool setChangeHandler(std::function<void()> handler) override;
+    std::optional<QList<KeptType>> keptContent(qint64 changeCount, qint64 maxBytes) override;
     QStringList types() override;
     std::optional<QByteArray> data(
         const QString& type, qint64 maxBytes, ReadError* error = nullptr, qint64* size = nullptr) override;
@@ -74,6 +79,8 @@ public:
     void clearContents() override;
     bool writeItems(const QList<Item>& items) override;
     bool handOverToClipboardManager() override;
+    // PRIMARY is served by Qt's own connection (main thread): the monitor never looks at it.
+    bool writePrimarySelection(const QList<Item>& items) override;
     // The MIME types a drag offers for the items (the targets served for them, without the
     // ICCCM text atoms, which the toolkit derives from text/plain); types without a MIME form
     // under their own names.

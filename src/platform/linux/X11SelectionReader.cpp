@@ -164,8 +164,34 @@ ReadResult X11SelectionReader::read(const QString& type, qint64 maxBytes)
 void X11SelectionReader::releaseContent(qint64 changeCount)
 {
     std::lock_guard lock(m_state.mutex);
-    if (m_state.snapshot.changeCount == changeCount)
-        m_state.snapshot.payloads.clear();
+    for (TypesSnapshot* snapshot : {&m_state.snapshot, &m_state.previous}) {
+        if (snapshot->changeCount == changeCount) {
+            snapshot->payloads.clear();
+            snapshot->complete = false;
+        }
+    }
+}
+
+std::optional<QList<Pasteboard::KeptType>> X11SelectionReader::keptContent(qint64 changeCount, qint64 maxBytes) const
+{
+    std::lock_guard lock(m_state.mutex);
+    for (const TypesSnapshot* snapshot : {&m_state.snapshot, &m_state.previous}) {
+        if (snapshot->changeCount != changeCount || !snapshot->complete || snapshot->error != ReadError::None)
+            continue;
+        QList<Pasteboard::KeptType> content;
+        for (const Entry& entry : snapshot->entries) {
+            const ReadResult result = snapshot->payloads.value(entry.type, failure(ReadError::Unavailable));
+            // Refused at the kept limit: a caller allowing more has to ask the owner.
+            if (result.error == ReadError::TooLarge && maxBytes > X11Pasteboard::maxKeptBytes)
+                return std::nullopt;
+            if (result.data && result.data->size() > maxBytes)
+                content.append({entry.type, std::nullopt, ReadError::TooLarge, result.data->size()});
+            else
+                content.append({entry.type, result.data, result.error, result.size});
+        }
+        return content;
+    }
+    return std::nullopt;
 }
 
 std::optional<ReadResult> X11SelectionReader::keptPayload(const QString& type, qint64 maxBytes) const
@@ -363,6 +389,9 @@ void X11SelectionReader::shutDown()
 void X11SelectionReader::storeSnapshot(const TypesSnapshot& snapshot)
 {
     std::lock_guard lock(m_state.mutex);
+    // The content of the change before stays whole until the monitor has taken it.
+    if (m_state.snapshot.changeCount != snapshot.changeCount && m_state.snapshot.complete)
+        m_state.previous = std::move(m_state.snapshot);
     m_state.snapshot = snapshot;
 }
 
@@ -496,6 +525,11 @@ void X11SelectionReader::prefetchForNewOwner()
 
 void X11SelectionReader::prefetchPayloads(qint64 count, QList<Entry> entries, qsizetype index)
 {
+    if (index >= entries.size()) {
+        std::lock_guard lock(m_state.mutex);
+        if (m_state.snapshot.changeCount == count)
+            m_state.snapshot.complete = true;
+    }
     if (m_loop.stopping() || index >= entries.size() || m_state.changeCount.load() != count || m_state.isOwned()) {
         m_loop.jobDone();
         return;

@@ -28,6 +28,9 @@ public:
     void releaseContent(qint64 changeCount);
     // The payload kept for the current change (nullopt when a read must ask the owner).
     std::optional<ReadResult> keptPayload(const QString& type, qint64 maxBytes) const;
+    // The whole content of that change as read at its owner change (the current or the one
+    // before), when every payload was read then.
+    std::optional<QList<Pasteboard::KeptType>> keptContent(qint64 changeCount, qint64 maxBytes) const;
 
     // --- worker thread
     // A foreign owner took the selection: its targets and payloads are read at once.

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -29,6 +30,7 @@ struct X11SelectionState {
         QList<MimeTypeMapping::Entry> entries;
         std::optional<QByteArray> uriList;
         QHash<QString, ReadResult> payloads;
+        bool complete = false; // every entry's payload was read (or refused) at the owner change
     };
 
     static ReadResult failure(Pasteboard::ReadError error, qint64 size = -1) { return {std::nullopt, error, size}; }
@@ -45,6 +47,11 @@ struct X11SelectionState {
     bool owned = false;               // our window owns CLIPBOARD
     QList<Pasteboard::Item> ownItems; // what we own, answered without X
     TypesSnapshot snapshot;           // the last foreign owner's types (and kept payloads)
+    TypesSnapshot previous;           // the one before, kept whole until the monitor took it
+
+    // Told of every owner change at once (on the worker thread); guarded by handlerMutex.
+    std::mutex handlerMutex;
+    std::function<void()> changeHandler;
 
     bool isOwned() const
     {
