@@ -1,5 +1,7 @@
 #include "platform/linux/X11ScreenSource.h"
 
+#include "platform/Compositing.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
@@ -10,6 +12,9 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -276,8 +281,35 @@ QList<ScreenWindow> X11ScreenSource::windows(QString* error)
     return result;
 }
 
+bool X11ScreenSource::compositorRunning()
+{
+    Display* dpy = m_connection.display();
+    if (!dpy)
+        return false;
+    char name[32];
+    std::snprintf(name, sizeof name, "_NET_WM_CM_S%d", DefaultScreen(dpy));
+    const Atom selection = XInternAtom(dpy, name, False);
+    return selection != None && XGetSelectionOwner(dpy, selection) != None;
+}
+
+void X11ScreenSource::waitForOwnWindowsToFade()
+{
+    const qint64 since = Compositing::msSinceOwnWindowHidden();
+    if (since < 0 || since >= Compositing::fadeOutMs)
+        return;
+    bool compositing = false;
+    {
+        std::lock_guard lock(m_mutex);
+        compositing = compositorRunning();
+    }
+    const int wait = Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden());
+    if (wait > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+}
+
 QImage X11ScreenSource::grabRect(const QRect& rect, QString* error)
 {
+    waitForOwnWindowsToFade();
     std::lock_guard lock(m_mutex);
     const QRect clipped = rect.intersected(QRect(QPoint(0, 0), m_connection.rootSize()));
     if (clipped.isEmpty()) {
