@@ -4,6 +4,7 @@
 #include "capture/PostCaptureQuickActionController.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/Background.h"
+#include "platform/Compositing.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageEncoding.h"
@@ -11,9 +12,12 @@
 #include "platform/PasteboardTypes.h"
 #include "platform/TextRecognizer.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QPointer>
 #include <QThread>
+#include <QWidget>
 #include <chrono>
 
 namespace {
@@ -69,6 +73,30 @@ ScreenshotCaptureService::ScreenshotCaptureService()
 ScreenshotCaptureService::ScreenshotCaptureService(Collaborators collaborators)
     : m_collaborators(std::move(collaborators))
 {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(this);
+}
+
+bool ScreenshotCaptureService::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+        m_sinceOwnWindowHidden.start();
+    return QObject::eventFilter(watched, event);
+}
+
+int ScreenshotCaptureService::fadeWaitMs(bool compositing, qint64 sinceHideMs)
+{
+    if (!compositing || sinceHideMs < 0 || sinceHideMs >= compositorFadeMs)
+        return 0;
+    return int(compositorFadeMs - sinceHideMs);
+}
+
+int ScreenshotCaptureService::screenGrabDelayMs() const
+{
+    if (!m_sinceOwnWindowHidden.isValid())
+        return 0;
+    const bool compositing = m_collaborators.compositing ? m_collaborators.compositing() : Compositing::isActive();
+    return fadeWaitMs(compositing, m_sinceOwnWindowHidden.elapsed());
 }
 
 ScreenSource* ScreenshotCaptureService::source() const
@@ -152,9 +180,11 @@ void ScreenshotCaptureService::grabAreaImage(
 {
     ScreenSource* screen = source();
     const quint64 hint = prepareGrab();
+    // Measured once the hint is hidden, which counts as a hide of its own.
+    const int fadeWait = screenGrabDelayMs();
     Background::run(
         receiver ? receiver : this,
-        [screen, displayID, localRect, scale, hint] {
+        [screen, displayID, localRect, scale, hint, fadeWait] {
             const QList<ScreenMonitor> monitors = screen ? screen->monitors() : QList<ScreenMonitor>();
             if (monitors.isEmpty()) {
                 Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: ")
@@ -167,6 +197,8 @@ void ScreenshotCaptureService::grabAreaImage(
                 return QImage();
             }
             waitUntilHidden(*screen, hint);
+            if (fadeWait > 0)
+                QThread::msleep(static_cast<unsigned long>(fadeWait));
             const QSize size = ScreenshotGeometry::grabPixelSize(localRect.size(), scale);
             const QRect pixels = ScreenshotGeometry::rootRectForLocal(*monitor, localRect);
             QString error = QStringLiteral("the rectangle lies outside the display");

@@ -2,6 +2,7 @@
 #include "capture/CaptureResult.h"
 #include "platform/ScreenSource.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QRectF>
 #include <functional>
@@ -32,12 +33,25 @@ public:
         ClipboardSuspension* suspension = nullptr;
         DispatchQueue* mainQueue = nullptr;
         std::function<quint64()> beforeGrab;
+        // Whether a compositing manager draws the screen; by default the platform's answer.
+        std::function<bool()> compositing;
     };
     ScreenshotCaptureService();
     explicit ScreenshotCaptureService(Collaborators collaborators);
 
     // How long the clipboard monitor is held off after a capture is written to the clipboard.
     static constexpr int clipboardSuspensionMs = 600;
+
+    // A compositing manager may fade a closed window out (xcompmgr -f and picom take about a third
+    // of a second), and a grab of the screen meanwhile shows it: the tray menu the capture was
+    // started from, the hint of the capture before, the overlay. A screen grab therefore starts
+    // no sooner than this after a window of ours was hidden, when a compositor is running.
+    static constexpr int compositorFadeMs = 400;
+    // How long a screen grab waits, `sinceHideMs` after the last window of ours was hidden
+    // (negative: none was).
+    static int fadeWaitMs(bool compositing, qint64 sinceHideMs);
+    // On the main thread: how long a screen grab started now has to wait for that fade.
+    int screenGrabDelayMs() const;
 
     // Installed once by the application at start-up.
     std::function<void(const CaptureResult&)> onCapture;
@@ -59,6 +73,9 @@ public:
     void finish(const QImage& image, const QRectF& sourceRect, quint32 displayID, CaptureKind kind,
         QObject* receiver = nullptr, std::function<void(std::optional<CaptureResult>)> done = {});
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     ScreenSource* source() const; // null when none is wired
     quint64 prepareGrab();
@@ -67,4 +84,5 @@ private:
         const QImage& image, const QByteArray& png, const QRectF& sourceRect, quint32 displayID, CaptureKind kind);
 
     Collaborators m_collaborators;
+    QElapsedTimer m_sinceOwnWindowHidden; // invalid until a window of ours was hidden
 };
