@@ -10,6 +10,7 @@
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ImageCache.h"
+#include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
 #include "editor/AnnotationWindowManager.h"
 #include "editor/ImageDragSourceView.h"
@@ -28,6 +29,11 @@
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Console.h"
+#include "platform/Dispatch.h"
+#include "platform/DisplayList.h"
+#include "platform/ForeignWindowTracker.h"
+#include "platform/PointerLocation.h"
+#include "platform/WindowShape.h"
 #include "platform/LoginItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Permissions.h"
@@ -67,6 +73,22 @@ void watchScreens()
     QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, announceScreens);
 }
 
+// What the editor window gets beside its store: the feedback panel and a clean drag cache.
+void wireEditorExtras()
+{
+    // The editor's feedback mode shows the structured feedback panel over its document.
+    AnnotationEditorView::setFeedbackPanelFactory(
+        [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
+            QWidget* parent) -> QWidget* {
+            return new FeedbackQuestionsPanel(
+                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
+        });
+    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
+    // a drag still under way.
+    ImageDragSourceView::clearDragCache();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
+}
+
 // What the app delegate starts, stops and switches at launch, at quit and on preference changes.
 AppDelegateServices appDelegateServices()
 {
@@ -101,6 +123,18 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     // The store opens its sealed columns with the same crypto service the clipboard seals with.
     container->setSealer(ClipboardCryptoService::shared());
     ClipboardService::shared().setModelContainer(weak);
+    // The shelf and the edge tabs get the desktop's services here, after the platform was wired.
+    NotchShelfWindowManager::installDesktopShelf(Preferences::shared(), DisplayList::shared(),
+        PointerLocation::shared(), WindowShape::shared(),
+        ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr, PasteService::shared());
+    HistoryEdgeRevealController::setShared(new HistoryEdgeRevealController(&DisplayList::shared(),
+        &WindowShape::shared(), NotificationCenter::shared(), DispatchQueue::main(),
+        HistoryEdgeRevealController::HistoryPanelAccess {
+            [] { return WindowManager::shared().isVisible(); },
+            [] { WindowManager::shared().showHistoryWindow(); },
+            [] { WindowManager::shared().hideHistoryWindow(); },
+            []() -> QWidget* { return WindowManager::shared().historyPanel(); },
+        }));
     ClipboardService::shared().setShouldAnnounceNewItems(
         [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);
@@ -118,17 +152,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
         [] { return historyPanelPicture(WindowManager::shared().historyPanel()); });
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
-    // The editor's feedback mode shows the structured feedback panel over its document.
-    AnnotationEditorView::setFeedbackPanelFactory(
-        [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
-            QWidget* parent) -> QWidget* {
-            return new FeedbackQuestionsPanel(
-                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
-        });
-    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
-    // a drag still under way.
-    ImageDragSourceView::clearDragCache();
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
+    wireEditorExtras();
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     // The history panel's Screenshots tab is the gallery's grid over the same store.
     HistoryView::setScreenshotsPageFactory(
