@@ -12,12 +12,9 @@
 #include "platform/PasteboardTypes.h"
 #include "platform/TextRecognizer.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEvent>
 #include <QPointer>
 #include <QThread>
-#include <QWidget>
 #include <chrono>
 
 namespace {
@@ -73,30 +70,13 @@ ScreenshotCaptureService::ScreenshotCaptureService()
 ScreenshotCaptureService::ScreenshotCaptureService(Collaborators collaborators)
     : m_collaborators(std::move(collaborators))
 {
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->installEventFilter(this);
-}
-
-bool ScreenshotCaptureService::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::Hide && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
-        m_sinceOwnWindowHidden.start();
-    return QObject::eventFilter(watched, event);
-}
-
-int ScreenshotCaptureService::fadeWaitMs(bool compositing, qint64 sinceHideMs)
-{
-    if (!compositing || sinceHideMs < 0 || sinceHideMs >= compositorFadeMs)
-        return 0;
-    return int(compositorFadeMs - sinceHideMs);
+    Compositing::watchOwnWindows();
 }
 
 int ScreenshotCaptureService::screenGrabDelayMs() const
 {
-    if (!m_sinceOwnWindowHidden.isValid())
-        return 0;
     const bool compositing = m_collaborators.compositing ? m_collaborators.compositing() : Compositing::isActive();
-    return fadeWaitMs(compositing, m_sinceOwnWindowHidden.elapsed());
+    return Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden());
 }
 
 ScreenSource* ScreenshotCaptureService::source() const

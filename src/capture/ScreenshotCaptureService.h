@@ -2,7 +2,6 @@
 #include "capture/CaptureResult.h"
 #include "platform/ScreenSource.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QRectF>
 #include <functional>
@@ -42,15 +41,9 @@ public:
     // How long the clipboard monitor is held off after a capture is written to the clipboard.
     static constexpr int clipboardSuspensionMs = 600;
 
-    // A compositing manager may fade a closed window out (xcompmgr -f and picom take about a third
-    // of a second), and a grab of the screen meanwhile shows it: the tray menu the capture was
-    // started from, the hint of the capture before, the overlay. A screen grab therefore starts
-    // no sooner than this after a window of ours was hidden, when a compositor is running.
-    static constexpr int compositorFadeMs = 400;
-    // How long a screen grab waits, `sinceHideMs` after the last window of ours was hidden
-    // (negative: none was).
-    static int fadeWaitMs(bool compositing, qint64 sinceHideMs);
-    // On the main thread: how long a screen grab started now has to wait for that fade.
+    // On the main thread: how long a screen grab started now waits for windows of ours that were
+    // just hidden to fade out under a compositor (Compositing::pendingFadeMs with the injected
+    // compositor probe).
     int screenGrabDelayMs() const;
 
     // Installed once by the application at start-up.
@@ -73,9 +66,6 @@ public:
     void finish(const QImage& image, const QRectF& sourceRect, quint32 displayID, CaptureKind kind,
         QObject* receiver = nullptr, std::function<void(std::optional<CaptureResult>)> done = {});
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     ScreenSource* source() const; // null when none is wired
     quint64 prepareGrab();
@@ -84,5 +74,4 @@ private:
         const QImage& image, const QByteArray& png, const QRectF& sourceRect, quint32 displayID, CaptureKind kind);
 
     Collaborators m_collaborators;
-    QElapsedTimer m_sinceOwnWindowHidden; // invalid until a window of ours was hidden
 };

@@ -7,6 +7,7 @@
 #include "fakes/ManualQueue.h"
 #include "fakes/TestSupport.h"
 #include "platform/Background.h"
+#include "platform/Compositing.h"
 #include "platform/PasteboardTypes.h"
 
 #include <QElapsedTimer>
@@ -214,10 +215,10 @@ TEST(ScreenshotCaptureService, RecognisedTextIsReturnedAsItIsAndNoTextIsNothing)
 TEST(ScreenshotCaptureService, UnderACompositorAScreenGrabWaitsForOurHiddenWindowsToFadeOut)
 {
     using S = ScreenshotCaptureService;
-    EXPECT_EQ(S::fadeWaitMs(false, 10), 0);
-    EXPECT_EQ(S::fadeWaitMs(true, -1), 0); // nothing of ours was hidden
-    EXPECT_EQ(S::fadeWaitMs(true, 100), S::compositorFadeMs - 100);
-    EXPECT_EQ(S::fadeWaitMs(true, S::compositorFadeMs), 0);
+    EXPECT_EQ(Compositing::fadeWaitMs(false, 10), 0);
+    EXPECT_EQ(Compositing::fadeWaitMs(true, -1), 0); // nothing of ours was hidden
+    EXPECT_EQ(Compositing::fadeWaitMs(true, 100), Compositing::fadeOutMs - 100);
+    EXPECT_EQ(Compositing::fadeWaitMs(true, Compositing::fadeOutMs), 0);
 
     // The tray menu a full-screen capture was started from closes right before the grab.
     CaptureHarness h;
@@ -236,7 +237,7 @@ TEST(ScreenshotCaptureService, UnderACompositorAScreenGrabWaitsForOurHiddenWindo
         Background::waitForAll();
         return grabbedAt;
     };
-    EXPECT_GE(grabAfterAHide(), S::compositorFadeMs - 20);
+    EXPECT_GE(grabAfterAHide(), Compositing::fadeOutMs - 20);
     compositing = false;
     EXPECT_GE(grabAfterAHide(), 0);
 }
