@@ -1,6 +1,7 @@
 #include "platform/linux/X11ScreenSource.h"
 
 #include "platform/Compositing.h"
+#include "platform/linux/X11Compositing.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,7 +14,6 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 #include <unistd.h>
 
@@ -281,17 +281,6 @@ QList<ScreenWindow> X11ScreenSource::windows(QString* error)
     return result;
 }
 
-bool X11ScreenSource::compositorRunning()
-{
-    Display* dpy = m_connection.display();
-    if (!dpy)
-        return false;
-    char name[32];
-    std::snprintf(name, sizeof name, "_NET_WM_CM_S%d", DefaultScreen(dpy));
-    const Atom selection = XInternAtom(dpy, name, False);
-    return selection != None && XGetSelectionOwner(dpy, selection) != None;
-}
-
 void X11ScreenSource::waitForOwnWindowsToFade()
 {
     const qint64 since = Compositing::msSinceOwnWindowHidden();
@@ -300,7 +289,7 @@ void X11ScreenSource::waitForOwnWindowsToFade()
     bool compositing = false;
     {
         std::lock_guard lock(m_mutex);
-        compositing = compositorRunning();
+        compositing = x11CompositingManagerRunningOn(m_connection.display());
     }
     const int wait = Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden());
     if (wait > 0)
