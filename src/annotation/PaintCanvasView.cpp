@@ -3,6 +3,7 @@
 #include "annotation/AnnotationDocument.h"
 #include "annotation/AnnotationPainter.h"
 #include "annotation/PaintEngine.h"
+#include "ui/Theme.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
@@ -18,10 +19,11 @@ constexpr double kDoubleClickInterval = 0.4;
 // Highlighter drags that start this many line heights above or below a text line snap to it.
 constexpr double kSnapReach = 0.3;
 
-const QColor kBaseColor(13, 13, 13);
-const QColor kHandleBlue = QColor::fromRgbF(0, 0.48f, 1);
-const QColor kAccentCyan = QColor::fromRgbF(0, 0.85f, 1);
-const QColor kBendOrange = QColor::fromRgbF(1, 0.58f, 0);
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
 
 double monotonicSeconds()
 {
@@ -55,10 +57,10 @@ void strokeRoundedRect(QPainter& painter, const QRectF& rect, double radius, con
 // A 6 × 6 white square with rounded corners, outlined in cyan.
 void drawSquareHandle(QPainter& painter, const QPointF& centre)
 {
-    QPen pen(kAccentCyan);
+    QPen pen(Theme::guide());
     pen.setWidthF(1);
     painter.setPen(pen);
-    painter.setBrush(Qt::white);
+    painter.setBrush(Theme::text());
     painter.drawRoundedRect(QRectF(centre.x() - 3, centre.y() - 3, 6, 6), 2, 2);
 }
 
@@ -144,7 +146,7 @@ const QImage& PaintCanvasView::scaledImage(const QImage& image, QImage& cache)
 void PaintCanvasView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), kBaseColor);
+    painter.fillRect(rect(), Theme::annotationBase());
     const double s = viewScale();
     const QRectF canvasRect = canvasRectInView();
 
@@ -179,7 +181,7 @@ void PaintCanvasView::renderSelectionHighlight(QPainter& painter, const PaintStr
 {
     const QSizeF canvas = m_document.canvasSize();
     const double s = viewScale();
-    const QPen dashed = dashedPen(QColor::fromRgbF(0, 0.85f, 1, 0.7f), 1.5, 6, 4);
+    const QPen dashed = dashedPen(withAlpha(Theme::guide(), 0.7), 1.5, 6, 4);
     const ToolHandles handles = stroke.tool.handles();
     if ((handles == ToolHandles::endpoints || handles == ToolHandles::endpointsAndBend) && stroke.points.size() == 2) {
         renderEndpointHandles(painter, stroke);
@@ -214,10 +216,10 @@ void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke
         return viewPointFromCanvas(QPointF(p.x * canvas.width(), p.y * canvas.height()));
     };
     const auto dot = [&](const QPointF& centre) {
-        QPen pen(Qt::white);
+        QPen pen(Theme::text());
         pen.setWidthF(2);
         painter.setPen(pen);
-        painter.setBrush(kHandleBlue);
+        painter.setBrush(Theme::selectionHandle());
         painter.drawEllipse(centre, 7.0, 7.0);
     };
     if (stroke.tool.family() == ToolFamily::label) {
@@ -226,7 +228,7 @@ void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke
             const QPointF topLeft = viewPointFromCanvas(chip->topLeft());
             const QRectF shown(topLeft, chip->size() * viewScale());
             strokeRoundedRect(
-                painter, shown.adjusted(-3, -3, 3, 3), 8, dashedPen(QColor::fromRgbF(0, 0.48f, 1, 0.8f), 1.5, 5, 3));
+                painter, shown.adjusted(-3, -3, 3, 3), 8, dashedPen(withAlpha(Theme::selectionHandle(), 0.8), 1.5, 5, 3));
         }
         return;
     }
@@ -239,10 +241,10 @@ void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke
         diamond.lineTo(c.x(), c.y() + 6);
         diamond.lineTo(c.x() - 6, c.y());
         diamond.closeSubpath();
-        QPen pen(Qt::white);
+        QPen pen(Theme::text());
         pen.setWidthF(2);
         painter.setPen(pen);
-        painter.setBrush(kBendOrange);
+        painter.setBrush(Theme::orange());
         painter.drawPath(diamond);
     }
 }
@@ -256,7 +258,7 @@ void PaintCanvasView::renderTextBoxHandle(QPainter& painter, const PaintStroke& 
     const QPointF h = viewPointFromCanvas(*handle);
     const QPointF p = viewPointFromCanvas(
         QPointF(stroke.points.front().x * canvas.width(), stroke.points.front().y * canvas.height()));
-    const QPen dashed = dashedPen(QColor::fromRgbF(0, 0.85f, 1, 0.7f), 1.5, 6, 4);
+    const QPen dashed = dashedPen(withAlpha(Theme::guide(), 0.7), 1.5, 6, 4);
     if (stroke.points.size() >= 2) {
         const QRectF box(
             std::min(p.x(), h.x()), std::min(p.y(), h.y()), std::abs(h.x() - p.x()), std::abs(h.y() - p.y()));

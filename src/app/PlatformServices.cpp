@@ -61,6 +61,7 @@ void PlatformServices::installLinux()
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);
+    Compositing::watchOwnWindows();
     ApplicationCatalog::setShared(new DesktopApplicationCatalog());
 }
 

@@ -45,6 +45,48 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+namespace {
+
+// The shelf and the edge tabs rebuild when displays come, go, move or change their work area.
+void watchScreens()
+{
+    auto announceScreens = [] {
+        NotificationCenter::shared().post(NotchShelfWindowManager::screenParametersNotification);
+    };
+    auto watchScreen = [announceScreens](QScreen* screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, qApp, announceScreens);
+        QObject::connect(screen, &QScreen::availableGeometryChanged, qApp, announceScreens);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
+    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [watchScreen, announceScreens](QScreen* screen) {
+        watchScreen(screen);
+        announceScreens();
+    });
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp, announceScreens);
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, announceScreens);
+}
+
+// What the app delegate starts, stops and switches at launch, at quit and on preference changes.
+AppDelegateServices appDelegateServices()
+{
+    AppDelegateServices services;
+    services.preferences = &Preferences::shared();
+    services.permissions = &Permissions::shared();
+    services.loginItem = &LoginItem::shared();
+    services.startMonitoring = [] { ClipboardService::shared().startMonitoring(); };
+    services.registerHotkeys = [] { HotkeyService::shared().registerHotkey(); };
+    services.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); };
+    services.unregisterHotkeys = [] { HotkeyService::shared().unregisterHotkey(); };
+    services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
+    services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
+    services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
+    services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
+    return services;
+}
+
+} // namespace
+
 std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString* error)
 {
     auto container = ModelContainer::open(storePath, error);
@@ -113,36 +155,9 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
             PostCaptureQuickActionController::shared().offer(image, displayID);
         });
 
-    // The shelf and the edge tabs rebuild when displays come, go, move or change their work area.
-    auto announceScreens = [] {
-        NotificationCenter::shared().post(NotchShelfWindowManager::screenParametersNotification);
-    };
-    auto watchScreen = [announceScreens](QScreen* screen) {
-        QObject::connect(screen, &QScreen::geometryChanged, qApp, announceScreens);
-        QObject::connect(screen, &QScreen::availableGeometryChanged, qApp, announceScreens);
-    };
-    for (QScreen* screen : QGuiApplication::screens())
-        watchScreen(screen);
-    QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [watchScreen, announceScreens](QScreen* screen) {
-        watchScreen(screen);
-        announceScreens();
-    });
-    QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp, announceScreens);
-    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, announceScreens);
+    watchScreens();
 
-    AppDelegateServices services;
-    services.preferences = &Preferences::shared();
-    services.permissions = &Permissions::shared();
-    services.loginItem = &LoginItem::shared();
-    services.startMonitoring = [] { ClipboardService::shared().startMonitoring(); };
-    services.registerHotkeys = [] { HotkeyService::shared().registerHotkey(); };
-    services.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); };
-    services.unregisterHotkeys = [] { HotkeyService::shared().unregisterHotkey(); };
-    services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
-    services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
-    services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
-    services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
-    app->m_appDelegate = std::make_unique<AppDelegate>(std::move(services));
+    app->m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices());
     return app;
 }
 

@@ -4,6 +4,7 @@
 #include "capture/PostCaptureQuickActionController.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/Background.h"
+#include "platform/Compositing.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageEncoding.h"
@@ -69,6 +70,13 @@ ScreenshotCaptureService::ScreenshotCaptureService()
 ScreenshotCaptureService::ScreenshotCaptureService(Collaborators collaborators)
     : m_collaborators(std::move(collaborators))
 {
+    Compositing::watchOwnWindows();
+}
+
+int ScreenshotCaptureService::screenGrabDelayMs() const
+{
+    const bool compositing = m_collaborators.compositing ? m_collaborators.compositing() : Compositing::isActive();
+    return Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden());
 }
 
 ScreenSource* ScreenshotCaptureService::source() const
@@ -152,9 +160,11 @@ void ScreenshotCaptureService::grabAreaImage(
 {
     ScreenSource* screen = source();
     const quint64 hint = prepareGrab();
+    // Measured once the hint is hidden, which counts as a hide of its own.
+    const int fadeWait = screenGrabDelayMs();
     Background::run(
         receiver ? receiver : this,
-        [screen, displayID, localRect, scale, hint] {
+        [screen, displayID, localRect, scale, hint, fadeWait] {
             const QList<ScreenMonitor> monitors = screen ? screen->monitors() : QList<ScreenMonitor>();
             if (monitors.isEmpty()) {
                 Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: ")
@@ -167,6 +177,8 @@ void ScreenshotCaptureService::grabAreaImage(
                 return QImage();
             }
             waitUntilHidden(*screen, hint);
+            if (fadeWait > 0)
+                QThread::msleep(static_cast<unsigned long>(fadeWait));
             const QSize size = ScreenshotGeometry::grabPixelSize(localRect.size(), scale);
             const QRect pixels = ScreenshotGeometry::rootRectForLocal(*monitor, localRect);
             QString error = QStringLiteral("the rectangle lies outside the display");

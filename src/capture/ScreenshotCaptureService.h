@@ -32,12 +32,19 @@ public:
         ClipboardSuspension* suspension = nullptr;
         DispatchQueue* mainQueue = nullptr;
         std::function<quint64()> beforeGrab;
+        // Whether a compositing manager draws the screen; by default the platform's answer.
+        std::function<bool()> compositing;
     };
     ScreenshotCaptureService();
     explicit ScreenshotCaptureService(Collaborators collaborators);
 
     // How long the clipboard monitor is held off after a capture is written to the clipboard.
     static constexpr int clipboardSuspensionMs = 600;
+
+    // On the main thread: how long a screen grab started now waits for windows of ours that were
+    // just hidden to fade out under a compositor (Compositing::pendingFadeMs with the injected
+    // compositor probe).
+    int screenGrabDelayMs() const;
 
     // Installed once by the application at start-up.
     std::function<void(const CaptureResult&)> onCapture;

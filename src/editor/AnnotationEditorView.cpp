@@ -52,7 +52,7 @@ QWidget* horizontalDivider(QWidget* parent)
     auto* line = new QWidget(parent);
     line->setFixedHeight(1);
     line->setAttribute(Qt::WA_StyledBackground);
-    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,77);"));
+    line->setStyleSheet(Theme::separatorStyle(Theme::whiteAlpha(77)));
     return line;
 }
 
@@ -61,7 +61,7 @@ QWidget* verticalDivider(QWidget* parent)
     auto* line = new QWidget(parent);
     line->setFixedWidth(1);
     line->setAttribute(Qt::WA_StyledBackground);
-    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,50);"));
+    line->setStyleSheet(Theme::separatorStyle(Theme::whiteAlpha(50)));
     return line;
 }
 
@@ -75,13 +75,12 @@ QWidget* surface(QWidget* parent)
     return widget;
 }
 
-const char* const kButtonStyle
-    = "QPushButton { color: white; background: rgba(255,255,255,20); border: 1px solid rgba(255,255,255,28);"
-      " border-radius: 6px; padding: 4px 14px; min-width: 48px; }"
-      "QPushButton:hover { background: rgba(255,255,255,34); }"
-      "QPushButton:pressed { background: rgba(255,255,255,12); }"
-      "QPushButton#doneButton { background: palette(highlight); border-color: palette(highlight); }"
-      "QPushButton#doneButton:hover { background: #2b95ff; }";
+// Copy and Save neutral, Done in the accent colour.
+QString bottomBarStyle()
+{
+    return Theme::buttonStyle() + QStringLiteral("QPushButton { min-width: 48px; }")
+        + Theme::prominentButtonStyle(QStringLiteral("QPushButton#doneButton"), Theme::accent());
+}
 
 }
 
@@ -168,7 +167,7 @@ QWidget* AnnotationEditorView::makeDrawingArea()
 QWidget* AnnotationEditorView::makeBottomBar()
 {
     QWidget* bottomBar = surface(m_mainColumn);
-    bottomBar->setStyleSheet(QString::fromLatin1(kButtonStyle));
+    bottomBar->setStyleSheet(bottomBarStyle());
     auto* bottom = new QHBoxLayout(bottomBar);
     bottom->setContentsMargins(14, 10, 14, 10);
     bottom->setSpacing(10);
@@ -176,7 +175,7 @@ QWidget* AnnotationEditorView::makeBottomBar()
     bottom->addStretch(1);
     m_saveStatus = new QLabel(bottomBar);
     m_saveStatus->setObjectName(QStringLiteral("saveStatus"));
-    m_saveStatus->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(Theme::warning().name()));
+    m_saveStatus->setStyleSheet(Theme::labelStyle(Theme::warning()));
     m_saveStatus->hide();
     bottom->addWidget(m_saveStatus);
     m_copyButton = new QPushButton(QStringLiteral("Copy"), bottomBar);
@@ -204,7 +203,7 @@ QWidget* AnnotationEditorView::makeDragHandle(QWidget* parent)
     m_dragHandle->setToolTip(QStringLiteral("Zieh das fertige Bild direkt in eine andere App"));
     m_dragHandle->setAttribute(Qt::WA_StyledBackground);
     m_dragHandle->setStyleSheet(
-        QStringLiteral("#dragMeHandle { background: rgba(255,255,255,20); border-radius: 6px; }"));
+        QStringLiteral("#dragMeHandle { background: %1; border-radius: 6px; }").arg(Theme::css(Theme::whiteAlpha(20))));
     auto* handleRow = new QHBoxLayout(m_dragHandle);
     handleRow->setContentsMargins(0, 0, 0, 0);
     handleRow->setSpacing(4);
@@ -217,7 +216,7 @@ QWidget* AnnotationEditorView::makeDragHandle(QWidget* parent)
     handFont.setPixelSize(11);
     handFont.setWeight(QFont::Medium);
     handText->setFont(handFont);
-    handText->setStyleSheet(QStringLiteral("color: rgba(255,255,255,150); background: transparent;"));
+    handText->setStyleSheet(Theme::labelStyle(Theme::secondaryText()));
     for (QWidget* w : {static_cast<QWidget*>(handIcon), static_cast<QWidget*>(handText)}) {
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
         handleRow->addWidget(w);

@@ -26,7 +26,7 @@ QFrame* verticalDivider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
     line->setFixedSize(1, 20);
-    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,40);"));
+    line->setStyleSheet(Theme::separatorStyle(Theme::whiteAlpha(40)));
     return line;
 }
 
@@ -95,11 +95,7 @@ QSlider* AnnotationToolbarView::makeSizeSlider()
     m_slider->setFixedWidth(90);
     m_slider->setRange(0, kSliderSteps);
     m_slider->setFocusPolicy(Qt::NoFocus);
-    m_slider->setStyleSheet(QStringLiteral(
-        "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
-        "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
-        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
-        "7px; }"));
+    m_slider->setStyleSheet(Theme::sliderStyle());
     addTooltip(m_slider, QString());
     connect(m_slider, &QSlider::valueChanged, this, &AnnotationToolbarView::sliderMoved);
     return m_slider;
@@ -144,7 +140,7 @@ AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* paren
     connect(m_undo, &QAbstractButton::clicked, this, &AnnotationToolbarView::undoRequested);
     row->addWidget(m_undo);
     auto* remove = new EditorButton(QStringLiteral("minus.circle"), QSize(22, 28), 15, this);
-    remove->setSymbolColor(QColor(255, 69, 58));
+    remove->setSymbolColor(Theme::destructive());
     addTooltip(remove, QStringLiteral("Ausgewähltes Element löschen (⌫)"));
     m_delete = remove;
     connect(m_delete, &QAbstractButton::clicked, this, [this] { m_engine.deleteSelectedStroke(); });
@@ -250,8 +246,8 @@ void AnnotationToolbarView::showTooltipFor(QWidget* control)
         m_pill->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_pill->setFont(pillFont());
         m_pill->setAlignment(Qt::AlignCenter);
-        m_pill->setStyleSheet(QStringLiteral(
-            "QLabel { color: white; background: rgb(41,41,41); border-radius: 6px; padding: 0; }"));
+        m_pill->setStyleSheet(QStringLiteral("QLabel { color: white; background: %1; border-radius: 6px; padding: 0; }")
+                                  .arg(Theme::chipSurface().name()));
     }
     m_pill->setText(text);
     // The text at its natural width with 8 points either side and 5 above and below; centred

@@ -29,7 +29,7 @@ QFrame* divider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
     line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,30);"));
+    line->setStyleSheet(Theme::separatorStyle());
     return line;
 }
 
@@ -37,7 +37,7 @@ QLabel* sectionLabel(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setFont(Theme::labelFont(11, QFont::Medium));
-    label->setStyleSheet(QStringLiteral("color: rgba(255,255,255,150);"));
+    label->setStyleSheet(Theme::labelStyle(Theme::secondaryText()));
     return label;
 }
 
@@ -45,11 +45,7 @@ QSlider* slider(QWidget* parent)
 {
     auto* s = new QSlider(Qt::Horizontal, parent);
     s->setRange(0, kSteps);
-    s->setStyleSheet(QStringLiteral(
-        "QSlider::groove:horizontal { height: 4px; background: rgba(255,255,255,45); border-radius: 2px; }"
-        "QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }"
-        "QSlider::handle:horizontal { background: white; width: 14px; height: 14px; margin: -5px 0; border-radius: "
-        "7px; }"));
+    s->setStyleSheet(Theme::sliderStyle());
     return s;
 }
 
@@ -80,9 +76,9 @@ protected:
         p.setRenderHint(QPainter::Antialiasing);
         const QRectF track(0.5, (height() - 18) / 2.0, 32, 18);
         p.setPen(Qt::NoPen);
-        p.setBrush(isChecked() ? Theme::accent() : QColor(255, 255, 255, 50));
+        p.setBrush(isChecked() ? Theme::accent() : Theme::whiteAlpha(50));
         p.drawRoundedRect(track, 9, 9);
-        p.setBrush(Qt::white);
+        p.setBrush(Theme::text());
         const double knobX = isChecked() ? track.right() - 16 : track.left() + 2;
         p.drawEllipse(QRectF(knobX, track.top() + 2, 14, 14));
         p.setPen(Theme::text());
@@ -186,7 +182,7 @@ void BeautifyOptionsPanel::addBackgroundControls(QVBoxLayout* details)
     m_message = new QLabel(m_details);
     m_message->setWordWrap(true);
     m_message->setFont(Theme::labelFont(11));
-    m_message->setStyleSheet(QStringLiteral("color: rgb(255,105,97);"));
+    m_message->setStyleSheet(Theme::labelStyle(Theme::errorText()));
     m_message->hide();
     details->addWidget(m_message);
 
@@ -225,7 +221,7 @@ void BeautifyOptionsPanel::addBackgroundControls(QVBoxLayout* details)
     }
     auto* gradientLabel = new QLabel(QStringLiteral("Verlauf"), m_gradientRow);
     gradientLabel->setFont(Theme::labelFont(12));
-    gradientLabel->setStyleSheet(QStringLiteral("color: rgba(255,255,255,150);"));
+    gradientLabel->setStyleSheet(Theme::labelStyle(Theme::secondaryText()));
     gradient->addWidget(gradientLabel);
     gradient->addStretch(1);
     details->addWidget(m_gradientRow);
@@ -251,11 +247,7 @@ void BeautifyOptionsPanel::addFrameControls(QVBoxLayout* details)
     details->addWidget(m_radius);
     details->addWidget(divider(m_details));
     m_shadow = new QCheckBox(QStringLiteral("Schatten"), m_details);
-    m_shadow->setStyleSheet(QStringLiteral(
-        "QCheckBox { color: white; spacing: 8px; }"
-        "QCheckBox::indicator { width: 14px; height: 14px; border-radius: 4px; border: 1px solid rgba(255,255,255,100);"
-        " background: rgba(255,255,255,15); }"
-        "QCheckBox::indicator:checked { background: palette(highlight); border-color: palette(highlight); }"));
+    m_shadow->setStyleSheet(Theme::checkBoxStyle());
     connect(m_shadow, &QCheckBox::toggled, this, [this](bool on) {
         if (!m_refreshing)
             setShadowEnabled(on);

@@ -137,8 +137,7 @@ ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent)
 {
     setObjectName(QStringLiteral("colorPopover"));
     setFixedWidth(170 + 2);
-    setStyleSheet(QStringLiteral(
-        "#colorPopover { background: rgb(30,30,32); border: 1px solid rgba(255,255,255,30); border-radius: 8px; }"));
+    setStyleSheet(Theme::popoverStyle(QStringLiteral("#colorPopover")));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(10);
@@ -159,7 +158,7 @@ ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent)
     auto divider = [this] {
         auto* line = new QFrame(this);
         line->setFixedHeight(1);
-        line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,30);"));
+        line->setStyleSheet(Theme::separatorStyle());
         return line;
     };
     column->addWidget(divider());
@@ -182,13 +181,13 @@ ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent)
     row->addWidget(eyedropper);
     auto* hash = new QLabel(QStringLiteral("#"), this);
     hash->setFont(monoLabelFont());
-    hash->setStyleSheet(QStringLiteral("color: rgba(255,255,255,150);"));
+    hash->setStyleSheet(Theme::labelStyle(Theme::secondaryText()));
     m_hexField = new QLineEdit(this);
     m_hexField->setFont(monoLabelFont());
     m_hexField->setPlaceholderText(QStringLiteral("RRGGBB"));
     m_hexField->setFrame(false);
     m_hexField->setFixedWidth(70);
-    m_hexField->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: white; }"));
+    m_hexField->setStyleSheet(QStringLiteral("QLineEdit { %1 }").arg(Theme::labelStyle(Theme::text())));
     connect(m_hexField, &QLineEdit::textEdited, this, [this] { m_hexEdited = true; });
     connect(m_hexField, &QLineEdit::returnPressed, this, &ColorPopover::submitHexField);
     auto* hexGroup = new QHBoxLayout;
@@ -261,7 +260,7 @@ void ColorPopover::refresh()
     for (std::size_t i = 0; i < m_presets.size(); ++i) {
         const bool isSelected = presets[i] == selected;
         static_cast<EditorButton*>(m_presets[i])
-            ->setSwatch(presets[i].toQColor(), QColor(255, 255, 255, isSelected ? 204 : 38), isSelected ? 2 : 1);
+            ->setSwatch(presets[i].toQColor(), Theme::whiteAlpha(isSelected ? 204 : 38), isSelected ? 2 : 1);
     }
     // The field follows every change of the colour while the popover is open.
     m_hexField->setText(selected.hexString().mid(1));
@@ -277,7 +276,7 @@ void ColorPopover::copyHexToClipboard()
     m_hexCopied = true;
     auto* copy = static_cast<EditorButton*>(m_copy);
     copy->setSymbol(QStringLiteral("checkmark"));
-    copy->setSymbolColor(QColor(48, 209, 88));
+    copy->setSymbolColor(Theme::success());
     copy->setToolTip(QStringLiteral("Kopiert!"));
     QPointer<ColorPopover> self(this);
     QTimer::singleShot(1200, this, [self] {

@@ -74,7 +74,7 @@ void EditorButton::paintEvent(QPaintEvent*)
         background = accent;
         background.setAlphaF(0.2);
     } else if (m_faint || m_hover) {
-        background = QColor(255, 255, 255, m_hover && isEnabled() ? 22 : 13);
+        background = Theme::whiteAlpha(m_hover && isEnabled() ? 22 : 13);
     }
     if (background.alpha() > 0) {
         QPainterPath path;

@@ -41,7 +41,7 @@ protected:
         p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
         p.drawPixmap(QPointF(5, 5),
             Symbols::pixmap(
-                QStringLiteral("arrow.down.right.and.arrow.up.left"), 9, Qt::white, devicePixelRatioF()));
+                QStringLiteral("arrow.down.right.and.arrow.up.left"), 9, Theme::text(), devicePixelRatioF()));
     }
 };
 
@@ -236,7 +236,7 @@ void FloatingTextField::layoutField()
             typed.isEmpty() ? kCaptionPlaceholder : typed, fontSize, QFont::DemiBold);
         centre.rx() += r + 10 + (w + 12) / 2;
         placeholder = kCaptionPlaceholder;
-        style = QStringLiteral("color: white; background: rgba(0,0,0,166); border-radius: 5px;");
+        style = QStringLiteral("color: white; background: %1; border-radius: 5px;").arg(Theme::css(Theme::blackAlpha(166)));
         padding = QMargins(6, 3, 6, 3);
     } else if (family == ToolFamily::label) {
         style = QStringLiteral("color: white; background: %1; border-radius: 6px;")
@@ -252,8 +252,8 @@ void FloatingTextField::layoutField()
     QRect fieldRect;
     if (m_multiLine && m_boxSize) {
         m_multi->setFont(font);
-        m_multi->setStyleSheet(QStringLiteral("QPlainTextEdit { color: %1; background: rgba(0,0,0,89); border: none; }")
-                                   .arg(strokeColor.name(QColor::HexArgb)));
+        m_multi->setStyleSheet(QStringLiteral("QPlainTextEdit { color: %1; background: %2; border: none; }")
+                                   .arg(strokeColor.name(QColor::HexArgb), Theme::css(Theme::blackAlpha(89))));
         const QSize box = m_boxSize->toSize();
         QPoint topLeft;
         if (m_storedBox)

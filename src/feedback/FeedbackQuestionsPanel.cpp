@@ -25,9 +25,6 @@
 
 namespace {
 
-const QColor kBlue(10, 132, 255);
-const QColor kGreen(48, 209, 88);
-const QColor kRed(255, 69, 58);
 
 const QString& kPngType = PasteboardTypes::png;
 const QString& kTextType = PasteboardTypes::utf8PlainText;
@@ -48,7 +45,6 @@ QFont systemFont(int pixelSize)
 }
 
 using FeedbackStyle::label;
-using FeedbackStyle::rgba;
 using FeedbackStyle::symbol;
 
 }
@@ -109,27 +105,13 @@ FeedbackQuestionsPanel::FeedbackQuestionsPanel(
 
 QString FeedbackQuestionsPanel::panelStyleSheet()
 {
-    return QStringLiteral(
-        "#FeedbackQuestionsPanel, #panelContent, QScrollArea { background: %1; border: none; }"
-        "QLineEdit { background: %2; color: white; border: 1px solid %3; border-radius: 5px; padding: 3px 6px;"
-        "  selection-background-color: %4; }"
-        "QLineEdit:focus { border: 1px solid %4; }"
-        "QPushButton { color: white; background: %5; border: 1px solid %6; border-radius: 6px; padding: 5px 12px; }"
-        "QPushButton:hover { background: %7; }"
-        "QPushButton:pressed { background: %6; }"
-        "QPushButton#sendButton { background: %4; border: none; font-weight: 600; padding: 5px 16px; }"
-        "QPushButton#sendButton:hover { background: %8; }"
-        "QPushButton#sendButton:disabled { background: %9; color: %10; }"
-        "QToolButton#closeButton { border: none; background: transparent; padding: 0; }"
-        "QScrollBar:vertical { background: transparent; width: 6px; margin: 2px 0; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 3px; min-height: 24px; }"
-        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
-                      .arg(Theme::annotationSurface().name(), Theme::annotationBase().name(),
-                          rgba(QColor(255, 255, 255, 40)), kBlue.name(), rgba(QColor(255, 255, 255, 26)),
-                          rgba(QColor(255, 255, 255, 44)), rgba(QColor(255, 255, 255, 40)), kBlue.lighter(115).name(),
-                          rgba(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 90)))
-                      .arg(rgba(QColor(255, 255, 255, 140)));
+    return QStringLiteral("#FeedbackQuestionsPanel, #panelContent, QScrollArea { background: %1; border: none; }")
+               .arg(Theme::annotationSurface().name())
+        + Theme::fieldStyle(QStringLiteral("QLineEdit")) + Theme::buttonStyle(QStringLiteral("QPushButton"), QStringLiteral("5px 12px"))
+        + Theme::prominentButtonStyle(QStringLiteral("QPushButton#sendButton"))
+        + QStringLiteral("QPushButton#sendButton { border: none; font-weight: 600; padding: 5px 16px; }"
+                         "QToolButton#closeButton { border: none; background: transparent; padding: 0; }")
+        + Theme::scrollBarStyle(6);
 }
 
 void FeedbackQuestionsPanel::addQuestions(QVBoxLayout* v, QWidget* content)
@@ -140,7 +122,7 @@ void FeedbackQuestionsPanel::addQuestions(QVBoxLayout* v, QWidget* content)
 
     auto* divider = new QFrame(content);
     divider->setFixedHeight(1);
-    divider->setStyleSheet(QStringLiteral("background: %1; border: none;").arg(rgba(QColor(255, 255, 255, 77))));
+    divider->setStyleSheet(Theme::separatorStyle(Theme::whiteAlpha(77)));
     v->addWidget(divider);
 
     v->addWidget(fieldBox(QStringLiteral("1. Ziel"), QStringLiteral("Was wolltest du in dem Moment tun?"), m_ziel,
@@ -163,7 +145,7 @@ void FeedbackQuestionsPanel::addQuestions(QVBoxLayout* v, QWidget* content)
 
 void FeedbackQuestionsPanel::addStatusAndButtons(QVBoxLayout* v, QWidget* content)
 {
-    m_status = label(QString(), panelFont(11), kGreen, content);
+    m_status = label(QString(), panelFont(11), Theme::success(), content);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setWordWrap(true);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -362,7 +344,7 @@ void FeedbackQuestionsPanel::refresh()
     if (m_statusMessage) {
         m_status->setText(*m_statusMessage);
         QPalette palette = m_status->palette();
-        palette.setColor(QPalette::WindowText, m_statusIsError ? kRed : kGreen);
+        palette.setColor(QPalette::WindowText, m_statusIsError ? Theme::destructive() : Theme::success());
         m_status->setPalette(palette);
     }
 }

@@ -35,20 +35,12 @@ FeedbackSheet::PanelPictureProvider& panelPictureProvider()
     return provider;
 }
 
-const QColor kBlue(10, 132, 255);
-const QColor kGreen(48, 209, 88);
-const QColor kOrange = Theme::warning();
 
 QColor cardColor()
 {
     return Theme::annotationSurface().lighter(165);
 }
-QColor separatorColor()
-{
-    return QColor(255, 255, 255, 28);
-}
 
-using FeedbackStyle::rgba;
 using FeedbackStyle::symbol;
 
 QLabel* label(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr)
@@ -62,7 +54,7 @@ QFrame* divider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
     line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: %1; border: none;").arg(rgba(separatorColor())));
+    line->setStyleSheet(Theme::separatorStyle());
     return line;
 }
 
@@ -123,22 +115,11 @@ FeedbackSheet::FeedbackSheet(QString herkunft, std::function<void()> onClose, st
         QStringLiteral(
             "#FeedbackSheet { background: %1; }"
             "QScrollArea, #content { background: %1; border: none; }"
-            "#card { background: %2; border-radius: 8px; }"
-            "QPlainTextEdit { background: %3; color: white; border: 1px solid %4; border-radius: 6px; padding: 4px;"
-            "  selection-background-color: %5; }"
-            "QPushButton { color: white; background: %6; border: 1px solid %7; border-radius: 6px; padding: 5px 14px; }"
-            "QPushButton:hover { background: %8; }"
-            "QPushButton#sendButton { background: %5; border: none; font-weight: 600; }"
-            "QPushButton#sendButton:hover { background: %9; }"
-            "QPushButton#sendButton:disabled { background: %10; color: %11; }"
-            "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-            "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 3px; min-height: 24px; }"
-            "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-            "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }")
-            .arg(Theme::annotationSurface().name(), cardColor().name(), Theme::annotationBase().name(),
-                rgba(QColor(255, 255, 255, 45)), kBlue.name(), rgba(QColor(255, 255, 255, 30)),
-                rgba(QColor(255, 255, 255, 40)), rgba(QColor(255, 255, 255, 48)), kBlue.lighter(115).name())
-            .arg(rgba(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 90)), rgba(QColor(255, 255, 255, 140))));
+            "#card { background: %2; border-radius: 8px; }")
+            .arg(Theme::annotationSurface().name(), cardColor().name())
+        + Theme::fieldStyle(QStringLiteral("QPlainTextEdit")) + Theme::buttonStyle(QStringLiteral("QPushButton"), QStringLiteral("5px 14px"))
+        + Theme::prominentButtonStyle(QStringLiteral("QPushButton#sendButton"))
+        + QStringLiteral("QPushButton#sendButton { border: none; font-weight: 600; }") + Theme::scrollBarStyle(8));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -191,7 +172,7 @@ QWidget* FeedbackSheet::makeHeader()
     row->setContentsMargins(16, 14, 16, 14);
     row->setSpacing(12);
     auto* icon = new QLabel(header);
-    icon->setPixmap(symbol(QStringLiteral("envelope.badge"), 30, kBlue));
+    icon->setPixmap(symbol(QStringLiteral("envelope.badge"), 30, Theme::blue()));
     row->addWidget(icon, 0, Qt::AlignVCenter);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
@@ -514,7 +495,7 @@ void FeedbackSheet::refresh()
                 QStringLiteral("Kein sichtbares Quorvel-Fenster zum Mitschicken. Öffne zuerst das Clipboard (")
                 + m_service.historyShortcutDisplay() + QStringLiteral(") und aktiviere den Schalter erneut."));
             QPalette p = m_attachmentHint->palette();
-            p.setColor(QPalette::WindowText, kOrange);
+            p.setColor(QPalette::WindowText, Theme::warning());
             m_attachmentHint->setPalette(p);
         }
     }
@@ -525,7 +506,7 @@ void FeedbackSheet::refresh()
         const bool ok = m_statusOK.value_or(false);
         m_statusIcon->setPixmap(
             symbol(ok ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"), 16,
-                ok ? kGreen : kOrange));
+                ok ? Theme::success() : Theme::warning()));
         m_statusText->setText(m_status);
     }
 }

@@ -8,11 +8,6 @@
 
 namespace FeedbackStyle {
 
-QString rgba(const QColor& c)
-{
-    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
-}
-
 QPixmap symbol(const QString& name, int size, const QColor& color)
 {
     return Symbols::pixmap(name, size, color, qApp ? qApp->devicePixelRatio() : 1.0);

@@ -11,9 +11,6 @@ class QWidget;
 // Look helpers shared by the feedback forms (the feedback sheet and the annotation editor's panel).
 namespace FeedbackStyle {
 
-// "rgba(r,g,b,a)" for style sheets.
-QString rgba(const QColor& color);
-
 // The symbol `name` of the icon set, `size` points square at the screen's pixel ratio.
 QPixmap symbol(const QString& name, int size, const QColor& color);
 

@@ -4,10 +4,6 @@
 
 #include <QPainter>
 
-namespace {
-const QColor kBlue(10, 132, 255);
-}
-
 FeedbackToggleSwitch::FeedbackToggleSwitch(const QString& text, QWidget* parent)
     : QAbstractButton(parent)
 {
@@ -31,15 +27,15 @@ void FeedbackToggleSwitch::paintEvent(QPaintEvent*)
     p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text());
     const QRectF pill(width() - 40, (height() - 22) / 2.0, 38, 22);
     p.setPen(Qt::NoPen);
-    p.setBrush(isChecked() ? kBlue : QColor(255, 255, 255, 50));
+    p.setBrush(isChecked() ? Theme::blue() : Theme::whiteAlpha(50));
     p.drawRoundedRect(pill, 11, 11);
     const qreal knob = 18;
     const qreal x = isChecked() ? pill.right() - knob - 2 : pill.left() + 2;
-    p.setBrush(Qt::white);
+    p.setBrush(Theme::text());
     p.drawEllipse(QRectF(x, pill.top() + 2, knob, knob));
     if (hasFocus()) {
         p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 140), 2));
+        p.setPen(QPen(QColor(Theme::blue().red(), Theme::blue().green(), Theme::blue().blue(), 140), 2));
         p.drawRoundedRect(pill.adjusted(-2, -2, 2, 2), 13, 13);
     }
 }

@@ -104,6 +104,13 @@ ClipItemViewModel::ClipItemViewModel(const ClipItemPtr& item)
     , contentTypeIcon(item->contentTypeIcon())
 {
     m_searchText = openSearchText(*item, textProblem);
+    if (m_searchText.size() > maxHeldTextBytes) {
+        // Cut at a character boundary: never inside a UTF-8 sequence.
+        qsizetype cut = maxHeldTextBytes;
+        while (cut > 0 && (static_cast<unsigned char>(m_searchText[cut]) & 0xC0) == 0x80)
+            --cut;
+        m_searchText.truncate(cut);
+    }
     m_searchKey = SearchKey::fromUtf8(m_searchText);
     if (!m_searchKey.valid()) {
         // Opened bytes that are not UTF-8 count as no text, as the entry itself reads them.

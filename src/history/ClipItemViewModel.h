@@ -22,6 +22,9 @@ public:
     // Why an entry's sealed text is not shown: it does not open (cut short, wrong tag, another
     // key), or the keychain holding the key is locked or unavailable.
     enum class TextProblem { none, cannotBeOpened, keychainLocked };
+    // Opened text beyond this many UTF-8 bytes is not kept (nor searched): capture keeps far less,
+    // and a hostile stored row of megabytes would otherwise slow every opening of the list.
+    static constexpr qsizetype maxHeldTextBytes = 64 * 1024;
 
     // The entry's store row identifier: the identity of the entry in lists, thumbnails and selection.
     qint64 id = 0;

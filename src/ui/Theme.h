@@ -1,20 +1,75 @@
 #pragma once
 #include <QColor>
 #include <QFont>
+#include <QString>
 
-// Colours and fonts shared by every surface.
+// Colours, fonts and the style sheets of the recurring widgets, shared by every surface.
 namespace Theme {
+
+// ---- Colours ----
 // Surface of the menu, the tool bars and the panels (grey 18/255).
 QColor annotationSurface();
-// Background of the annotation editor (grey 13/255).
+// Background of the annotation editor and of text fields (grey 13/255).
 QColor annotationBase();
+// Surface of popovers floating over a bar (the colour popover).
+QColor popoverSurface();
+// Surface of small dark chips such as the value pill under a slider.
+QColor chipSurface();
 QColor text();
 QColor secondaryText();
+// White at the given opacity (0–255): the hairlines, fills and tracks on the dark surfaces.
+QColor whiteAlpha(int alpha);
+// Black at the given opacity: scrims behind text drawn over a picture.
+QColor blackAlpha(int alpha);
+// Hairline between sections.
+QColor separator();
+// The palette's accent (the highlight colour installed by install()).
 QColor accent();
+// The system blue, where a surface wants it whatever the palette says (feedback forms).
+QColor blue();
 // Orange of warnings and failures shown in place (not as a dialog).
 QColor warning();
+// Orange of Final Cut Pro entries and of the editor's bend handle.
+QColor orange();
+// Red of destructive actions (delete, remove).
+QColor destructive();
+// Red of an error message written on a dark surface.
+QColor errorText();
+// Green of a confirmation (copied, sent).
+QColor success();
+// The editor's selection handles and guides over the picture.
+QColor selectionHandle();
+QColor guide();
+
+// ---- Fonts ----
 // "Avenir Next" at the given point size; resolves to Lato where Avenir Next is not installed.
 QFont labelFont(qreal pointSize = 13, QFont::Weight weight = QFont::Normal);
+
+// ---- Style sheets ----
+// "rgba(r,g,b,a)" of a colour, for style sheets.
+QString css(const QColor& color);
+// A hairline QFrame's style: a flat fill of colour.
+QString separatorStyle(const QColor& color = separator());
+// A label's style: text colour on a transparent background.
+QString labelStyle(const QColor& color);
+// Neutral push buttons (translucent white on the dark surfaces) matching `selector`, with the
+// given padding.
+QString buttonStyle(const QString& selector = QStringLiteral("QPushButton"),
+    const QString& padding = QStringLiteral("4px 14px"));
+// The one prominent button of a form (accent fill; dimmed when disabled).
+QString prominentButtonStyle(const QString& selector, const QColor& fill = blue());
+// Text fields (line and plain text edits) matching `selector`: base background, hairline
+// border that turns to the accent with the focus.
+QString fieldStyle(const QString& selector, const QColor& focus = blue());
+// A popover's frame: the popover surface with a hairline border and round corners.
+QString popoverStyle(const QString& selector);
+// Horizontal sliders of the editor: thin track, accent fill, round white knob.
+QString sliderStyle();
+// Check boxes with a small rounded indicator filled with the accent when checked.
+QString checkBoxStyle();
+// Thin vertical scroll bars of the dark forms.
+QString scrollBarStyle(int width = 6);
+
 // Installs the font substitution and the application's dark palette. Call once after the
 // QApplication exists.
 void install();

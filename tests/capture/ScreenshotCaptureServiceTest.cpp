@@ -7,9 +7,12 @@
 #include "fakes/ManualQueue.h"
 #include "fakes/TestSupport.h"
 #include "platform/Background.h"
+#include "platform/Compositing.h"
 #include "platform/PasteboardTypes.h"
 
+#include <QElapsedTimer>
 #include <QPainter>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -207,4 +210,34 @@ TEST(ScreenshotCaptureService, RecognisedTextIsReturnedAsItIsAndNoTextIsNothing)
     EXPECT_EQ(console.count(QStringLiteral("ScreenshotCaptureService: OCR failed: no models")), 1);
     // Nothing of this touches the clipboard.
     EXPECT_TRUE(h.pasteboard.writes().isEmpty());
+}
+
+TEST(ScreenshotCaptureService, UnderACompositorAScreenGrabWaitsForOurHiddenWindowsToFadeOut)
+{
+    using S = ScreenshotCaptureService;
+    EXPECT_EQ(Compositing::fadeWaitMs(false, 10), 0);
+    EXPECT_EQ(Compositing::fadeWaitMs(true, -1), 0); // nothing of ours was hidden
+    EXPECT_EQ(Compositing::fadeWaitMs(true, 100), Compositing::fadeOutMs - 100);
+    EXPECT_EQ(Compositing::fadeWaitMs(true, Compositing::fadeOutMs), 0);
+
+    // The tray menu a full-screen capture was started from closes right before the grab.
+    CaptureHarness h;
+    bool compositing = true;
+    S service {{&h.screen, &h.pasteboard, &h.recognizer, &h.suspension, &h.mainQueue, [] { return quint64(0); },
+        [&compositing] { return compositing; }}};
+    auto grabAfterAHide = [&service] {
+        QWidget menu;
+        menu.resize(200, 300);
+        menu.show();
+        menu.hide();
+        QElapsedTimer sinceHide;
+        sinceHide.start();
+        qint64 grabbedAt = -1;
+        service.grabAreaImage(101, QRectF(0, 0, 640, 800), 1.0, nullptr, [&](QImage) { grabbedAt = sinceHide.elapsed(); });
+        Background::waitForAll();
+        return grabbedAt;
+    };
+    EXPECT_GE(grabAfterAHide(), Compositing::fadeOutMs - 20);
+    compositing = false;
+    EXPECT_GE(grabAfterAHide(), 0);
 }

@@ -101,6 +101,19 @@ TEST_F(ClipQueryTest, ApplicationNamesAreOneCappedLineWithoutDirectionControls)
     EXPECT_FALSE(model.appName.contains(QChar(0x202E)));
 }
 
+TEST_F(ClipQueryTest, AHugeStoredTextIsHeldAndSearchedOnlyInPart)
+{
+    // Two-byte characters, so that the cut has to find a character boundary.
+    const QString huge = QStringLiteral("needle ") + QString(1 << 20, QChar(0x00E9));
+    const ClipItemViewModel model(add(huge));
+    EXPECT_LE(model.searchIndexUtf8Size(), ClipItemViewModel::maxHeldTextBytes);
+    EXPECT_GT(model.searchIndexUtf8Size(), ClipItemViewModel::maxHeldTextBytes - 4);
+    EXPECT_EQ(model.textProblem, ClipItemViewModel::TextProblem::none);
+    EXPECT_TRUE(model.searchIndex().startsWith(QStringLiteral("needle ")));
+    EXPECT_FALSE(model.searchIndex().contains(QChar::ReplacementCharacter));
+    EXPECT_TRUE(model.searchKey().contains(SearchKey::foldQuery(QStringLiteral("needle"))));
+}
+
 TEST_F(ClipQueryTest, UnreadableSealAndFailedFetchGiveEmptyResults)
 {
     const ClipItemPtr item = add(QStringLiteral("secret"));

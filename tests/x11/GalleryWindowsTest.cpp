@@ -459,8 +459,10 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
     // The movie's orange in the middle of the picture (the controls are below it).
     const QPoint middle = player->mapToGlobal(QPoint(player->width() / 2, player->height() / 3)) - frameRect.topLeft();
     const QColor centre = shown.pixelColor(middle);
-    EXPECT_GT(centre.red(), 200) << centre.name().toStdString();
-    EXPECT_TRUE(centre.green() > 100 && centre.green() < 200) << centre.name().toStdString();
-    EXPECT_LT(centre.blue(), 80) << centre.name().toStdString();
+    // The player shows the colour that was recorded (the movie's colour matrix is the one Qt's
+    // player applies; a mismatch turned this orange into yellow).
+    EXPECT_NEAR(centre.red(), 255, 10) << centre.name().toStdString();
+    EXPECT_NEAR(centre.green(), 140, 10) << centre.name().toStdString();
+    EXPECT_NEAR(centre.blue(), 0, 10) << centre.name().toStdString();
     player->close();
 }

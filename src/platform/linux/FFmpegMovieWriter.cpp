@@ -111,9 +111,9 @@ bool FFmpegMovieFile::openVideo(QString* error)
     m_video->pix_fmt = AV_PIX_FMT_YUV420P;
     m_video->bit_rate = m_settings.videoBitRate;
     m_video->gop_size = m_settings.keyFrameInterval;
-    m_video->color_primaries = AVCOL_PRI_BT709;
-    m_video->color_trc = AVCOL_TRC_BT709;
-    m_video->colorspace = AVCOL_SPC_BT709;
+    m_video->color_primaries = AVCOL_PRI_SMPTE170M;
+    m_video->color_trc = AVCOL_TRC_SMPTE170M;
+    m_video->colorspace = AVCOL_SPC_SMPTE170M;
     m_video->color_range = AVCOL_RANGE_MPEG;
     m_video->codec_tag = MKTAG('h', 'v', 'c', '1');
     if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
@@ -149,8 +149,8 @@ bool FFmpegMovieFile::openVideo(QString* error)
         AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
     if (!m_scaler)
         return FFmpegSupport::fail(error, QStringLiteral("no colour converter"));
-    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-    sws_setColorspaceDetails(m_scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
+    sws_setColorspaceDetails(m_scaler, bt601, 1, bt601, 0, 0, 1 << 16, 1 << 16);
     return true;
 }
 

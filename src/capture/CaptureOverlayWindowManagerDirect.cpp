@@ -1,0 +1,100 @@
+#include "capture/CaptureOverlayWindowManager.h"
+
+#include "capture/ScreenshotCaptureService.h"
+#include "platform/Preferences.h"
+#include "recording/ScreenRecordingService.h"
+
+#include <QCursor>
+#include <QMenu>
+
+// Captures without an overlay: the full screen, the screen recording, the last area again, and the
+// menu that picks their display when there are several.
+
+void CaptureOverlayWindowManager::beginFullScreenCapture()
+{
+    m_started.append(QStringLiteral("beginFullScreenCapture"));
+    probeDirect([this](const CaptureScreens& screens) {
+        presentDisplayPicker(screens, [this](const CaptureScreen& screen) { captureFullScreen(screen); });
+    });
+}
+
+void CaptureOverlayWindowManager::captureFullScreen(const CaptureScreen& screen)
+{
+    m_actions.captureArea(screen.displayID, QRectF(0, 0, screen.frame.width, screen.frame.height), screen.scale);
+}
+
+void CaptureOverlayWindowManager::beginScreenRecording()
+{
+    m_started.append(QStringLiteral("beginScreenRecording"));
+    if (refuseWhileRecording())
+        return;
+    probeDirect([this](const CaptureScreens& screens) {
+        presentDisplayPicker(screens, [this](const CaptureScreen& screen) { startScreenRecording(screen); });
+    });
+}
+
+void CaptureOverlayWindowManager::startScreenRecording(const CaptureScreen& screen)
+{
+    if (refuseWhileRecording())
+        return;
+    const bool audio = Preferences::isShared() && Preferences::shared().boolForKey(QStringLiteral("recordSystemAudio"));
+    ScreenRecordingService::shared().startRecording(ScreenRecordingService::DisplayTarget {screen.displayID}, audio);
+}
+
+void CaptureOverlayWindowManager::beginLastAreaCapture()
+{
+    if (!m_lastAreaCapture) {
+        beginAreaSelection(false);
+        return;
+    }
+    const LastAreaCapture area = *m_lastAreaCapture;
+    withMonitors([this, area](const QList<ScreenMonitor>& monitors) {
+        // The display is gone: a new area selection instead.
+        if (!screensFrom(monitors).byDisplayID(area.displayID)) {
+            beginAreaSelection(false);
+            return;
+        }
+        m_started.append(QStringLiteral("beginLastAreaCapture"));
+        ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, area](bool granted) {
+            if (!granted) {
+                promptForPermission();
+                return;
+            }
+            m_actions.captureArea(area.displayID, area.localRect, area.scale);
+        });
+    });
+}
+
+void CaptureOverlayWindowManager::probeDirect(std::function<void(const CaptureScreens&)> then)
+{
+    // Captures without an overlay belong to no session: nothing later drops them.
+    probePermission([] { return true; }, [then](QList<ScreenMonitor> monitors) { then(screensFrom(monitors)); });
+}
+
+void CaptureOverlayWindowManager::presentDisplayPicker(
+    const CaptureScreens& screens, std::function<void(const CaptureScreen&)> action)
+{
+    if (screens.isEmpty())
+        return;
+    if (screens.screens().size() == 1) {
+        action(screens.screens().front());
+        return;
+    }
+    m_pendingDisplayPickerAction = std::move(action);
+    auto* menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const CaptureScreen& screen : screens.screens()) {
+        QAction* item = menu->addAction(QString::fromStdString(screen.name));
+        connect(item, &QAction::triggered, this, [this, screen] {
+            if (const auto pending = std::exchange(m_pendingDisplayPickerAction, nullptr))
+                pending(screen);
+        });
+    }
+    m_displayMenu = menu;
+    menu->popup(QCursor::pos());
+}
+
+void CaptureOverlayWindowManager::promptForPermission()
+{
+    m_actions.promptForScreenRecordingPermission();
+}
