@@ -241,7 +241,6 @@ void PaintEngine::endStroke()
         assign(m_pendingTextEditID, std::optional<QUuid>(id), PendingTextEditIDChange);
 }
 
-
 void PaintEngine::commitOrDiscardPendingText(
     const QString& text, const std::optional<QSizeF>& boxSize, const QSizeF& canvasSize)
 {
@@ -341,7 +340,6 @@ void PaintEngine::renumberBadges()
         markChanged(StrokesChange);
     assign(m_nextBadgeNumber, counter, NextBadgeNumberChange);
 }
-
 
 void PaintEngine::undo()
 {

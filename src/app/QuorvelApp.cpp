@@ -10,6 +10,7 @@
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ImageCache.h"
+#include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
 #include "editor/AnnotationWindowManager.h"
 #include "editor/ImageDragSourceView.h"
@@ -28,6 +29,11 @@
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Console.h"
+#include "platform/Dispatch.h"
+#include "platform/DisplayList.h"
+#include "platform/ForeignWindowTracker.h"
+#include "platform/PointerLocation.h"
+#include "platform/WindowShape.h"
 #include "platform/LoginItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Permissions.h"
@@ -101,6 +107,18 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     // The store opens its sealed columns with the same crypto service the clipboard seals with.
     container->setSealer(ClipboardCryptoService::shared());
     ClipboardService::shared().setModelContainer(weak);
+    // The shelf and the edge tabs get the desktop's services here, after the platform was wired.
+    NotchShelfWindowManager::installDesktopShelf(Preferences::shared(), DisplayList::shared(),
+        PointerLocation::shared(), WindowShape::shared(),
+        ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr, PasteService::shared());
+    HistoryEdgeRevealController::setShared(new HistoryEdgeRevealController(&DisplayList::shared(),
+        &WindowShape::shared(), NotificationCenter::shared(), DispatchQueue::main(),
+        HistoryEdgeRevealController::HistoryPanelAccess {
+            [] { return WindowManager::shared().isVisible(); },
+            [] { WindowManager::shared().showHistoryWindow(); },
+            [] { WindowManager::shared().hideHistoryWindow(); },
+            []() -> QWidget* { return WindowManager::shared().historyPanel(); },
+        }));
     ClipboardService::shared().setShouldAnnounceNewItems(
         [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);

@@ -46,6 +46,12 @@ AreaSelectionView::AreaSelectionView(CaptureOverlayWindowManager* manager, Captu
     setCursor(Qt::CrossCursor);
 }
 
+void AreaSelectionView::setScreen(CaptureScreen screen)
+{
+    m_screen = std::move(screen);
+    m_decorated = QRegion();
+}
+
 CapturePoint AreaSelectionView::globalPoint(const QPointF& local) const
 {
     const CaptureRect g = CaptureScreens::globalFromLocal(m_screen, {local.x(), local.y(), 0, 0});
@@ -160,7 +166,9 @@ void AreaSelectionView::paintEvent(QPaintEvent*)
     // (plain rectangles, no path, no antialiasing: the fast paths of the raster engine).
     const QImage backdrop = m_manager->backdropsByDisplayID().value(m_screen.displayID);
     if (!backdrop.isNull()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(QRectF(rect()), backdrop);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     } else {
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.fillRect(rect(), Qt::transparent);

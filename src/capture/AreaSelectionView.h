@@ -21,6 +21,8 @@ public:
     AreaSelectionView(CaptureOverlayWindowManager* manager, CaptureScreen screen, QWidget* parent = nullptr);
 
     const CaptureScreen& screen() const { return m_screen; }
+    // The monitor of the next session when its hidden panel is used again.
+    void setScreen(CaptureScreen screen);
     // The manager's state changed: repaints what its drawing covered before and covers now (the
     // rest is the unchanged dimmed snapshot).
     void stateChanged();

@@ -21,3 +21,10 @@ CaptureOverlayPanel::CaptureOverlayPanel(
     layout->addWidget(m_view);
     setGeometry(geometry);
 }
+
+void CaptureOverlayPanel::reuse(const CaptureScreen& screen, const QRect& geometry)
+{
+    m_view->setScreen(screen);
+    if (this->geometry() != geometry)
+        setGeometry(geometry);
+}

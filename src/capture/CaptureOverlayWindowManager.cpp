@@ -70,6 +70,7 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(QObject* parent)
 CaptureOverlayWindowManager::~CaptureOverlayWindowManager()
 {
     qDeleteAll(m_panels);
+    qDeleteAll(m_sparePanels);
     delete m_toolbarPanel.data();
 }
 
@@ -368,12 +369,16 @@ void CaptureOverlayWindowManager::presentOverlays()
     m_painted.clear();
     const std::optional<CapturePoint> cursor = globalCursor();
     CaptureOverlayPanel* key = nullptr;
+    QList<CaptureOverlayPanel*> spares = std::exchange(m_sparePanels, {});
     for (const CaptureScreen& screen : m_selection.screens().screens()) {
-        auto* panel = new CaptureOverlayPanel(this, screen, m_logicalFrames.value(screen.displayID));
+        CaptureOverlayPanel* panel = takeSparePanel(spares, screen, m_logicalFrames.value(screen.displayID));
         m_panels.append(panel);
         if (!key && cursor && screen.frame.contains(*cursor))
             key = panel;
     }
+    // Panels of monitors that are gone.
+    for (CaptureOverlayPanel* panel : std::as_const(spares))
+        panel->deleteLater();
     if (!key && !m_panels.isEmpty())
         key = m_panels.first();
     for (CaptureOverlayPanel* panel : std::as_const(m_panels)) {
@@ -385,6 +390,21 @@ void CaptureOverlayWindowManager::presentOverlays()
     if (cursor && m_selection.paradigm() == SelectionParadigm::marquee)
         m_selection.mouseMoved(*cursor);
     publish();
+}
+
+CaptureOverlayPanel* CaptureOverlayWindowManager::takeSparePanel(
+    QList<CaptureOverlayPanel*>& spares, const CaptureScreen& screen, const QRect& geometry)
+{
+    if (spares.isEmpty())
+        return new CaptureOverlayPanel(this, screen, geometry);
+    // One of the same size keeps its backing store; any other is resized.
+    qsizetype index = 0;
+    for (qsizetype i = 0; i < spares.size(); ++i)
+        if (spares[i]->geometry() == geometry)
+            index = i;
+    CaptureOverlayPanel* panel = spares.takeAt(index);
+    panel->reuse(screen, geometry);
+    return panel;
 }
 
 void CaptureOverlayWindowManager::takeKeyboard(QPointer<CaptureOverlayPanel> panel, int attempts)
@@ -420,8 +440,10 @@ void CaptureOverlayWindowManager::teardownWindows()
         if (panel->view() == QWidget::keyboardGrabber())
             panel->view()->releaseKeyboard();
         panel->hide();
-        panel->deleteLater();
     }
+    // Kept hidden for the next session: creating a window and its backing store per begin costs
+    // more than the snapshot.
+    m_sparePanels.append(m_panels);
     m_panels.clear();
     m_painted.clear();
     m_keyboardGrabbed = false;

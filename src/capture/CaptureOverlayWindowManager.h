@@ -101,6 +101,10 @@ private:
     void takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then);
     void loadWindows(uint64_t session, std::function<void()> then);
     void presentOverlays();
+    // A hidden panel of an earlier session for this monitor (the one of the same size first), or
+    // a new one.
+    CaptureOverlayPanel* takeSparePanel(
+        QList<CaptureOverlayPanel*>& spares, const CaptureScreen& screen, const QRect& geometry);
     void takeKeyboard(QPointer<CaptureOverlayPanel> panel, int attempts);
     void teardownWindows();
     void updateToolbarPanel();
@@ -126,6 +130,7 @@ private:
     CaptureSelection m_selection;
     CaptureTerminalActions m_actions;
     QList<CaptureOverlayPanel*> m_panels;
+    QList<CaptureOverlayPanel*> m_sparePanels;
     QPointer<QWidget> m_toolbarPanel;
     QHash<quint32, QImage> m_loupeSnapshots;
     QHash<quint32, QImage> m_backdrops;

@@ -1,5 +1,7 @@
 #include "history/HistoryEdgeRevealController.h"
 
+#include "platform/Shared.h"
+
 #include "history/HistoryEdgeTabPanel.h"
 #include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
@@ -180,13 +182,10 @@ bool HistoryEdgeRevealController::eventFilter(QObject* watched, QEvent* event)
 
 HistoryEdgeRevealController& HistoryEdgeRevealController::shared()
 {
-    static HistoryEdgeRevealController instance(DisplayList::isWired() ? &DisplayList::shared() : nullptr,
-        WindowShape::isWired() ? &WindowShape::shared() : nullptr, NotificationCenter::shared(), DispatchQueue::main(),
-        HistoryPanelAccess {
-            [] { return WindowManager::shared().isVisible(); },
-            [] { WindowManager::shared().showHistoryWindow(); },
-            [] { WindowManager::shared().hideHistoryWindow(); },
-            []() -> QWidget* { return WindowManager::shared().historyPanel(); },
-        });
-    return instance;
+    return SharedSlot<HistoryEdgeRevealController>::get();
+}
+
+void HistoryEdgeRevealController::setShared(HistoryEdgeRevealController* controller)
+{
+    SharedSlot<HistoryEdgeRevealController>::set(controller);
 }

@@ -34,7 +34,9 @@ public:
     HistoryEdgeRevealController(DisplayList* displays, WindowShape* shape, NotificationCenter& notifications,
         DispatchQueue& mainQueue, HistoryPanelAccess panel, std::function<bool()> isCompositing = {});
     ~HistoryEdgeRevealController() override;
+    // The process-wide controller, made by the application's wiring with the desktop's services.
     static HistoryEdgeRevealController& shared();
+    static void setShared(HistoryEdgeRevealController* controller);
 
     bool isEnabled() const { return m_isEnabled; }
     // Shows the tabs when true, hides them when false.

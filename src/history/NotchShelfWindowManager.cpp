@@ -1,5 +1,7 @@
 #include "history/NotchShelfWindowManager.h"
 
+#include "platform/Shared.h"
+
 #include "history/ShelfTransitionEffect.h"
 
 #include "clipboard/PasteService.h"
@@ -37,25 +39,33 @@ NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, Displ
 
 NotchShelfWindowManager& NotchShelfWindowManager::shared()
 {
-    static NotchShelfWindowManager instance(Preferences::isShared() ? &Preferences::shared() : nullptr,
-        DisplayList::isWired() ? &DisplayList::shared() : nullptr,
-        PointerLocation::isWired() ? &PointerLocation::shared() : nullptr,
-        WindowShape::isWired() ? &WindowShape::shared() : nullptr, NotificationCenter::shared(), DispatchQueue::main());
-    static const bool wired = [] {
-        if (ForeignWindowTracker::isWired())
-            instance.setFocusReturn([] { ForeignWindowTracker::shared().restoreFocus(); });
-        instance.setContentFactory(
-            [](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
-                NotchShelfContentView::Services services {Preferences::shared(), NotificationCenter::shared(),
-                    PasteService::shared(), ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr,
-                    [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
-                return new NotchShelfContentView(container.mainContext(), manager, std::move(services), parent);
-            },
-            NotchShelfContentView::requiredHeight());
-        return true;
-    }();
-    (void)wired;
-    return instance;
+    return SharedSlot<NotchShelfWindowManager>::get();
+}
+
+void NotchShelfWindowManager::setShared(NotchShelfWindowManager* manager)
+{
+    SharedSlot<NotchShelfWindowManager>::set(manager);
+}
+
+NotchShelfWindowManager& NotchShelfWindowManager::installDesktopShelf(Preferences& preferences,
+    DisplayList& displays, PointerLocation& pointer, WindowShape& shape, ForeignWindowTracker* focus,
+    PasteService& paste)
+{
+    // Lives for the whole process, past the application object (its windows are gone by then).
+    auto* shelf = new NotchShelfWindowManager(
+        &preferences, &displays, &pointer, &shape, NotificationCenter::shared(), DispatchQueue::main());
+    if (focus)
+        shelf->setFocusReturn([focus] { focus->restoreFocus(); });
+    shelf->setContentFactory(
+        [&preferences, &paste, focus](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent)
+            -> QWidget* {
+            NotchShelfContentView::Services services {preferences, NotificationCenter::shared(), paste, focus,
+                [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
+            return new NotchShelfContentView(container.mainContext(), manager, std::move(services), parent);
+        },
+        NotchShelfContentView::requiredHeight());
+    setShared(shelf);
+    return *shelf;
 }
 
 NotchShelfWindowManager::~NotchShelfWindowManager()

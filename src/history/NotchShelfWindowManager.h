@@ -14,6 +14,8 @@
 #include <memory>
 
 class DisplayList;
+class ForeignWindowTracker;
+class PasteService;
 class DispatchTimer;
 class ModelContainer;
 class NotificationCenter;
@@ -53,7 +55,14 @@ public:
         WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue,
         std::function<bool()> isCompositing = {});
     ~NotchShelfWindowManager() override;
+    // The process-wide shelf, made by the application's wiring with the desktop's services
+    // (installDesktopShelf) or by a test with its own (setShared).
     static NotchShelfWindowManager& shared();
+    static void setShared(NotchShelfWindowManager* manager);
+    // Makes and installs the shelf of the desktop: its services are passed in here, after the
+    // platform services were wired, and its cards paste through `paste`.
+    static NotchShelfWindowManager& installDesktopShelf(Preferences& preferences, DisplayList& displays,
+        PointerLocation& pointer, WindowShape& shape, ForeignWindowTracker* focus, PasteService& paste);
 
     // The factory of the expanded card and the height that card needs below the band.
     // How the keyboard goes back to the application the user worked in when the shelf, holding

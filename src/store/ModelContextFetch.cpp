@@ -17,7 +17,8 @@ QString ModelContextDetail::whereClause(const FetchDescriptor& descriptor)
         : QStringLiteral(" WHERE (") + descriptor.predicate + QStringLiteral(")");
 }
 
-bool ModelContextDetail::bindArguments(SqliteStatement& statement, const QVariantList& arguments, int* next, QString* failure)
+bool ModelContextDetail::bindArguments(
+    SqliteStatement& statement, const QVariantList& arguments, int* next, QString* failure)
 {
     for (const QVariant& argument : arguments) {
         if (!statement.bind((*next)++, argument)) {
@@ -114,57 +115,20 @@ template <class T> bool ModelContext::Impl::isUnchanged(const T& object, const s
     return true;
 }
 
-template <class T>
-std::vector<std::shared_ptr<T>> ModelContext::Impl::fetch(const FetchDescriptor& descriptor, QString* error,
-    const std::function<void(const std::shared_ptr<T>&)>& onEntry)
+bool ModelContext::Impl::selectRows(const QString& columns, const char* table, const FetchDescriptor& descriptor,
+    QString* error, const std::function<void(sqlite3_stmt*)>& onRow)
 {
-    std::vector<std::shared_ptr<T>> result;
-    QString failure;
     auto fail = [&](const QString& message) {
         if (error)
             *error = message;
-        return std::vector<std::shared_ptr<T>>();
+        return false;
     };
     if (!isIdentifier(descriptor.sortBy))
         return fail(QStringLiteral("Cannot sort by \"%1\"").arg(descriptor.sortBy));
     const QString where = whereClause(descriptor);
     const QString sql = QStringLiteral("SELECT %1 FROM \"%2\"%3 ORDER BY \"%4\" %5, \"id\" %5 LIMIT ? OFFSET ?")
-                            .arg(selectList<T>(), QLatin1String(Model<T>::table), where, descriptor.sortBy,
+                            .arg(columns, QLatin1String(table), where, descriptor.sortBy,
                                 descriptor.ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
-    SqliteStatement statement(*connection, sql, where.isEmpty());
-    if (!statement)
-        return fail(connection->error());
-    int next = 1;
-    if (!bindArguments(statement, descriptor.arguments, &next, &failure))
-        return fail(failure);
-    statement.bind(next++, QVariant::fromValue<qint64>(descriptor.limit < 0 ? -1 : descriptor.limit));
-    statement.bind(next++, QVariant::fromValue<qint64>(std::max(0, descriptor.offset)));
-    int step;
-    while ((step = statement.step()) == SQLITE_ROW) {
-        result.push_back(adopt<T>(statement.get()));
-        if (onEntry)
-            onEntry(result.back());
-    }
-    if (step != SQLITE_DONE)
-        return fail(connection->error());
-    return result;
-}
-
-std::vector<RecordStamp> ModelContext::Impl::fetchStamps(const char* table, const FetchDescriptor& descriptor, QString* error)
-{
-    std::vector<RecordStamp> result;
-    auto fail = [&](const QString& message) {
-        if (error)
-            *error = message;
-        return std::vector<RecordStamp>();
-    };
-    if (!isIdentifier(descriptor.sortBy))
-        return fail(QStringLiteral("Cannot sort by \"%1\"").arg(descriptor.sortBy));
-    const QString where = whereClause(descriptor);
-    const QString sql
-        = QStringLiteral("SELECT \"id\", \"timestamp\" FROM \"%1\"%2 ORDER BY \"%3\" %4, \"id\" %4 LIMIT ? OFFSET ?")
-              .arg(QLatin1String(table), where, descriptor.sortBy,
-                  descriptor.ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
     SqliteStatement statement(*connection, sql, where.isEmpty());
     if (!statement)
         return fail(connection->error());
@@ -175,13 +139,35 @@ std::vector<RecordStamp> ModelContext::Impl::fetchStamps(const char* table, cons
     statement.bind(next++, QVariant::fromValue<qint64>(descriptor.limit < 0 ? -1 : descriptor.limit));
     statement.bind(next++, QVariant::fromValue<qint64>(std::max(0, descriptor.offset)));
     int step;
-    while ((step = statement.step()) == SQLITE_ROW) {
-        result.push_back({sqlite3_column_int64(statement.get(), 0),
-            readColumn(statement.get(), 1, ColumnType::Time).toDateTime()});
-    }
+    while ((step = statement.step()) == SQLITE_ROW)
+        onRow(statement.get());
     if (step != SQLITE_DONE)
         return fail(connection->error());
-    return result;
+    return true;
+}
+
+template <class T>
+std::vector<std::shared_ptr<T>> ModelContext::Impl::fetch(
+    const FetchDescriptor& descriptor, QString* error, const std::function<void(const std::shared_ptr<T>&)>& onEntry)
+{
+    std::vector<std::shared_ptr<T>> result;
+    const bool ok = selectRows(selectList<T>(), Model<T>::table, descriptor, error, [&](sqlite3_stmt* row) {
+        result.push_back(adopt<T>(row));
+        if (onEntry)
+            onEntry(result.back());
+    });
+    return ok ? result : std::vector<std::shared_ptr<T>>();
+}
+
+std::vector<RecordStamp> ModelContext::Impl::fetchStamps(
+    const char* table, const FetchDescriptor& descriptor, QString* error)
+{
+    std::vector<RecordStamp> result;
+    const bool ok = selectRows(
+        QStringLiteral("\"id\", \"timestamp\""), table, descriptor, error, [&](sqlite3_stmt* row) {
+            result.push_back({sqlite3_column_int64(row, 0), readColumn(row, 1, ColumnType::Time).toDateTime()});
+        });
+    return ok ? result : std::vector<RecordStamp>();
 }
 
 std::vector<ClipItemPtr> ModelContext::fetchClipItems(const FetchDescriptor& descriptor, QString* error)
@@ -226,7 +212,8 @@ std::vector<RecordStamp> ModelContext::fetchRecordingStamps(const FetchDescripto
 qint64 ModelContext::fetchClipItemCount(const FetchDescriptor& descriptor, QString* error)
 {
     QString failure;
-    SqliteStatement statement(*d->connection, QStringLiteral("SELECT COUNT(*) FROM \"ClipItem\"") + whereClause(descriptor),
+    SqliteStatement statement(*d->connection,
+        QStringLiteral("SELECT COUNT(*) FROM \"ClipItem\"") + whereClause(descriptor),
         descriptor.predicate.trimmed().isEmpty());
     int next = 1;
     if (!statement)

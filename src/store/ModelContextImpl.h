@@ -126,6 +126,9 @@ struct ModelContext::Impl {
     void prepareFetched(RecordingItem&) { }
     template <class T> std::shared_ptr<T> adopt(sqlite3_stmt* statement);
     template <class T> static bool isUnchanged(const T& object, const std::vector<QVariant>& snapshot);
+    // Runs the descriptor's page of a SELECT of columns from table, handing each row to onRow.
+    bool selectRows(const QString& columns, const char* table, const FetchDescriptor& descriptor, QString* error,
+        const std::function<void(sqlite3_stmt*)>& onRow);
     template <class T>
     std::vector<std::shared_ptr<T>> fetch(const FetchDescriptor& descriptor, QString* error,
         const std::function<void(const std::shared_ptr<T>&)>& onEntry = {});

@@ -98,7 +98,8 @@ bool ModelContext::Impl::seal(const ClipItemPtr& item, std::vector<std::function
     return true;
 }
 
-bool ModelContext::Impl::seal(const ClipRepresentationPtr& representation, std::vector<std::function<void()>>& undo, QString* failure)
+bool ModelContext::Impl::seal(
+    const ClipRepresentationPtr& representation, std::vector<std::function<void()>>& undo, QString* failure)
 {
     const std::optional<QByteArray>& plain = ModelContext::plainData(*representation);
     if (!plain)
@@ -143,7 +144,8 @@ bool ModelContext::Impl::sealNew(
 
 // Writing, inside the save transaction. undo resets identities handed out by a failed save.
 template <class T>
-bool ModelContext::Impl::insertRow(const std::shared_ptr<T>& object, std::vector<std::function<void()>>& undo, QString* failure)
+bool ModelContext::Impl::insertRow(
+    const std::shared_ptr<T>& object, std::vector<std::function<void()>>& undo, QString* failure)
 {
     const auto& columns = Model<T>::columns();
     const std::vector<QVariant> values = valuesOf(*object, columns);

@@ -93,7 +93,11 @@ protected:
         notifications.observe(NotificationNames::historyWindowDidHide, &receiver,
             [this](const QVariantMap&) { posted.append(QStringLiteral("hide")); });
     }
-    void TearDown() override { NotchShelfWindowManager::shared().setEnabled(false); }
+    void TearDown() override
+    {
+        shelf.setEnabled(false);
+        NotchShelfWindowManager::setShared(nullptr);
+    }
 
     void press(quint32 id)
     {
@@ -115,6 +119,9 @@ protected:
     FakeHotkeyRegistrar registrar;
     FakePreferences prefs;
     HotkeyService service {registrar, prefs, queue, windows};
+    // The shelf the hotkey toggles, installed as the process-wide one for the test.
+    NotchShelfWindowManager shelf {&panelPrefs, nullptr, nullptr, nullptr, notifications, queue};
+    bool installed = (NotchShelfWindowManager::setShared(&shelf), true);
 };
 
 TEST_F(HotkeyServiceTest, WithEmptyPreferencesOnlyTheHistoryIsRegistered)
@@ -257,7 +264,6 @@ TEST_F(HotkeyServiceTest, HistoryPressTogglesThePanelOrTheShelf)
     EXPECT_FALSE(windows.isVisible());
     EXPECT_EQ(posted, (QStringList {QStringLiteral("show"), QStringLiteral("hide")}));
 
-    NotchShelfWindowManager& shelf = NotchShelfWindowManager::shared();
     shelf.setEnabled(true);
     press(HotkeyAction::showHistory);
     EXPECT_TRUE(shelf.isExpanded());
