@@ -5,7 +5,6 @@
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteTestSupport.h"
 #include "fakes/FakePreferences.h"
-#include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
 #include "platform/Dispatch.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
@@ -74,7 +73,6 @@ protected:
     {
         // Let the last resume of monitoring run before the services go.
         waitUntil([this] { return !suspension.isSuspended(); }, 3000);
-        NotchShelfWindowManager::setShared(nullptr);
     }
 
     QString tracePath() const { return dir.filePath(QStringLiteral("tarrow_paste_debug.txt")); }
@@ -95,9 +93,6 @@ protected:
     WindowManager windows {paste, notifications, panelPrefs};
     FakePreferences prefs;
     HotkeyService hotkeys {registrar, prefs, DispatchQueue::main(), windows};
-    // The shelf the history hotkey asks first (disabled here), installed as the process-wide one.
-    NotchShelfWindowManager shelf {&panelPrefs, nullptr, nullptr, nullptr, notifications, DispatchQueue::main()};
-    bool shelfInstalled = (NotchShelfWindowManager::setShared(&shelf), true);
 };
 
 TEST_F(PasteEndToEndTest, HistoryHotkeyFiresUntilUnregistered)
