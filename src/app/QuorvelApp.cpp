@@ -73,6 +73,22 @@ void watchScreens()
     QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, announceScreens);
 }
 
+// What the editor window gets beside its store: the feedback panel and a clean drag cache.
+void wireEditorExtras()
+{
+    // The editor's feedback mode shows the structured feedback panel over its document.
+    AnnotationEditorView::setFeedbackPanelFactory(
+        [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
+            QWidget* parent) -> QWidget* {
+            return new FeedbackQuestionsPanel(
+                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
+        });
+    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
+    // a drag still under way.
+    ImageDragSourceView::clearDragCache();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
+}
+
 // What the app delegate starts, stops and switches at launch, at quit and on preference changes.
 AppDelegateServices appDelegateServices()
 {
@@ -136,17 +152,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
         [] { return historyPanelPicture(WindowManager::shared().historyPanel()); });
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
-    // The editor's feedback mode shows the structured feedback panel over its document.
-    AnnotationEditorView::setFeedbackPanelFactory(
-        [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
-            QWidget* parent) -> QWidget* {
-            return new FeedbackQuestionsPanel(
-                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
-        });
-    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
-    // a drag still under way.
-    ImageDragSourceView::clearDragCache();
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
+    wireEditorExtras();
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     // The history panel's Screenshots tab is the gallery's grid over the same store.
     HistoryView::setScreenshotsPageFactory(

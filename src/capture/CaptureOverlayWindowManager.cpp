@@ -382,6 +382,9 @@ void CaptureOverlayWindowManager::presentOverlays()
     if (!key && !m_panels.isEmpty())
         key = m_panels.first();
     for (CaptureOverlayPanel* panel : std::as_const(m_panels)) {
+        // A kept window still holds the last session's pixels in its backing store: all of it is
+        // dirty before it maps, so the first expose paints the new snapshot instead of flushing them.
+        panel->view()->update();
         panel->show();
         panel->raise();
     }

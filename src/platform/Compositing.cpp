@@ -1,9 +1,10 @@
 #include "platform/Compositing.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QWindow>
+#include <atomic>
+#include <chrono>
 
 namespace {
 std::function<bool()>& probeSlot()
@@ -12,16 +13,22 @@ std::function<bool()>& probeSlot()
     return probe;
 }
 
+qint64 nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// When a window of ours was last hidden (steady clock, ms; -1: none). Read by grabbing threads.
+std::atomic<qint64> g_hiddenAtMs {-1};
+
 // Every top-level window (a widget's too) receives a hide event when it leaves the screen.
 class HideWatcher : public QObject {
-public:
-    QElapsedTimer sinceHide; // invalid until a window was hidden
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Hide && watched->isWindowType())
-            sinceHide.start();
+            g_hiddenAtMs.store(nowMs());
         return QObject::eventFilter(watched, event);
     }
 };
@@ -60,7 +67,8 @@ void Compositing::watchOwnWindows()
 
 qint64 Compositing::msSinceOwnWindowHidden()
 {
-    return g_watcher && g_watcher->sinceHide.isValid() ? g_watcher->sinceHide.elapsed() : -1;
+    const qint64 hiddenAt = g_hiddenAtMs.load();
+    return hiddenAt < 0 ? -1 : nowMs() - hiddenAt;
 }
 
 int Compositing::pendingFadeMs()

@@ -21,6 +21,7 @@ int fadeWaitMs(bool compositing, qint64 sinceHideMs);
 // on when a window of this program is hidden.
 void watchOwnWindows();
 // Milliseconds since a window of ours was last hidden; -1 when none was since watching began.
+// Any thread.
 qint64 msSinceOwnWindowHidden();
 // On the main thread: how long a screen grab started now waits for our hidden windows to fade.
 int pendingFadeMs();

@@ -145,3 +145,35 @@ TEST_F(CaptureOverlayWindowManagerTest, ASecondBeginReplacesTheFirstSessionBefor
     QCoreApplication::processEvents();
     EXPECT_EQ(manager.selection().paradigm(), SelectionParadigm::marquee);
 }
+
+TEST_F(CaptureOverlayWindowManagerTest, ALaterSessionShowsItsOwnSnapshotInTheKeptWindowsOfItsMonitors)
+{
+    auto dimmed = [](QImage image) {
+        QPainter(&image).fillRect(image.rect(), QColor(0, 0, 0, int(0.35 * 255)));
+        return image;
+    };
+    ASSERT_TRUE(present([&] { manager.beginWindowSelection(); }));
+    const QList<QWidget*> first = manager.overlayWindows();
+    manager.dismissAll();
+    EXPECT_FALSE(manager.isShowing());
+
+    // The monitors laid out anew (one as large as the offscreen screen) and the screen changed:
+    // the kept window follows the one monitor left and paints the new screen, nothing of the old.
+    source.monitorList = {{3, QStringLiteral("C"), QRect(0, 0, 800, 800), 1.0, true}};
+    source.setScreen(stripes(QSize(800, 800), 5));
+    ASSERT_TRUE(present([&] { manager.beginWindowSelection(); }));
+    ASSERT_EQ(manager.overlayWindows().size(), 1);
+    QWidget* panel = manager.overlayWindows().first();
+    EXPECT_TRUE(first.contains(panel));
+    EXPECT_EQ(panel->geometry(), QRect(0, 0, 800, 800));
+    EXPECT_EQ(panel->grab().toImage().convertToFormat(QImage::Format_RGB32), dimmed(source.screen));
+
+    // Back to two monitors: one kept window, one new.
+    manager.dismissAll();
+    source.monitorList = {{1, QStringLiteral("A"), QRect(0, 0, 400, 300), 1.0, true},
+        {2, QStringLiteral("B"), QRect(400, 0, 400, 300), 1.0, false}};
+    ASSERT_TRUE(present([&] { manager.beginWindowSelection(); }));
+    ASSERT_EQ(manager.overlayWindows().size(), 2);
+    EXPECT_EQ(manager.overlayWindows()[1]->grab().toImage().convertToFormat(QImage::Format_RGB32),
+        dimmed(source.screen.copy(400, 0, 400, 300)));
+}

@@ -29,12 +29,12 @@ QString artifactsDir()
 
 // Symbol-name literals in the program's sources: every dotted lower-case literal that is not a
 // reverse-domain identifier, file name or number ("doc.on.clipboard", "1.circle.fill"), and every
-// literal handed straight to Symbols::pixmap / Symbols::icon ("trash").
+// literal handed straight to a symbol, icon or button helper ("trash", "eyedropper").
 QSet<QString> symbolNamesInSources()
 {
     static const QRegularExpression dotted(QStringLiteral(R"re("([a-z0-9]+(?:\.[a-z0-9]+)+)")re"));
     static const QRegularExpression direct(
-        QStringLiteral(R"re(Symbols::(?:pixmap|icon)\(\s*(?:QStringLiteral\()?"([a-z0-9.]+)")re"));
+        QStringLiteral(R"re(\w*(?:[Ss]ymbol|[Ii]con|Button)\w*\(\s*(?:QStringLiteral\()?"([a-z0-9.]+)")re"));
     static const QSet<QString> notSymbols {QStringLiteral("com"), QStringLiteral("org"), QStringLiteral("net"),
         QStringLiteral("io"), QStringLiteral("public"), QStringLiteral("pl"), QStringLiteral("cc"), QStringLiteral("png"),
         QStringLiteral("feedback")};

@@ -2,10 +2,18 @@
 // pixels against what was painted, windows in stacking order.
 #include "platform/linux/X11ScreenSource.h"
 
+#include "platform/Compositing.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include "X11ScreenSupport.h"
+
+#include <X11/Xlib.h>
 
 using namespace x11test;
 
@@ -161,4 +169,52 @@ TEST_F(X11ScreenSourceTest, RectGrabberSeesChangesAndThePointerIsThere)
     EXPECT_FALSE(cursor->image.isNull());
 }
 
+}
+
+// A fading compositing manager keeps drawing a window for a while after it is unmapped; a root
+// grab right after our tray menu closed showed the menu.
+TEST_F(X11ScreenSourceTest, UnderAFadingCompositorAJustHiddenWindowOfOursIsNotGrabbed)
+{
+    QProcess compositor;
+    compositor.start(QStringLiteral("xcompmgr"), {QStringLiteral("-cfF")});
+    if (!compositor.waitForStarted())
+        GTEST_SKIP() << "xcompmgr is not installed";
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    const Atom selection = XInternAtom(dpy, "_NET_WM_CM_S0", False);
+    QDeadlineTimer started(5000);
+    while (XGetSelectionOwner(dpy, selection) == None && !started.hasExpired())
+        QThread::msleep(20);
+    ASSERT_NE(XGetSelectionOwner(dpy, selection), None);
+    Compositing::watchOwnWindows();
+
+    const QRect area(200, 200, 300, 200);
+    QWidget menu(nullptr, Qt::ToolTip);
+    menu.setGeometry(area);
+    menu.setAutoFillBackground(true);
+    QPalette palette = menu.palette();
+    palette.setColor(QPalette::Window, Qt::red);
+    menu.setPalette(palette);
+    menu.show();
+    auto redPixels = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += qRed(image.pixel(x, y)) > 128 && qGreen(image.pixel(x, y)) < 60;
+        return count;
+    };
+    QDeadlineTimer shown(3000);
+    while (redPixels(source.grabRect(area)) < area.width() * area.height() && !shown.hasExpired()) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    ASSERT_EQ(redPixels(source.grabRect(area)), area.width() * area.height()); // faded in
+
+    menu.hide();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(redPixels(source.grabRect(area)), 0);
+
+    compositor.terminate();
+    compositor.waitForFinished(3000);
+    XCloseDisplay(dpy);
 }

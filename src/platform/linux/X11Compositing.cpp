@@ -8,7 +8,11 @@
 bool x11CompositingManagerRunning()
 {
     static X11DisplayConnection connection;
-    Display* display = connection.display();
+    return x11CompositingManagerRunningOn(connection.display());
+}
+
+bool x11CompositingManagerRunningOn(Display* display)
+{
     if (!display)
         return false;
     char name[32];

@@ -1,5 +1,8 @@
 #include "platform/linux/X11ScreenSource.h"
 
+#include "platform/Compositing.h"
+#include "platform/linux/X11Compositing.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
@@ -10,6 +13,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
+#include <chrono>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -276,8 +281,24 @@ QList<ScreenWindow> X11ScreenSource::windows(QString* error)
     return result;
 }
 
+void X11ScreenSource::waitForOwnWindowsToFade()
+{
+    const qint64 since = Compositing::msSinceOwnWindowHidden();
+    if (since < 0 || since >= Compositing::fadeOutMs)
+        return;
+    bool compositing = false;
+    {
+        std::lock_guard lock(m_mutex);
+        compositing = x11CompositingManagerRunningOn(m_connection.display());
+    }
+    const int wait = Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden());
+    if (wait > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+}
+
 QImage X11ScreenSource::grabRect(const QRect& rect, QString* error)
 {
+    waitForOwnWindowsToFade();
     std::lock_guard lock(m_mutex);
     const QRect clipped = rect.intersected(QRect(QPoint(0, 0), m_connection.rootSize()));
     if (clipped.isEmpty()) {

@@ -27,6 +27,9 @@ public:
     bool isWindowViewable(quint64 windowID) override;
 
 private:
+    // Under a compositing manager, waits until windows of ours that were just hidden (the tray
+    // menu a capture was started from) have faded out, so that a root grab does not show them.
+    void waitForOwnWindowsToFade();
     QList<unsigned long> stackedClients();
     std::optional<ScreenWindow> describe(unsigned long window);
     double scaleOf(const QString& name, const QRect& frame);
