@@ -59,7 +59,7 @@ bool HotkeyServiceShortcuts::assign(Action action, quint32 keyCode, quint32 modi
             *reason = QStringLiteral("Bereits belegt von „%1“")
                           .arg(shortcutActionTitle(static_cast<GlobalShortcuts::Action>(usedBy->rawValue())));
         else // the desktop's own wording (English, in the log) stays out of the German row
-            *reason = QStringLiteral("Nicht verfügbar: von einem anderen Programm belegt oder nicht belegbar");
+            *reason = QStringLiteral("Belegt oder nicht belegbar");
     }
     return false;
 }

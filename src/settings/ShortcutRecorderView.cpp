@@ -56,7 +56,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     layout->addWidget(titleLabel, 1);
     m_failureLabel->setObjectName(QStringLiteral("recorderFailure"));
     m_failureLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_failureLabel->setMaximumWidth(260);
+    m_failureLabel->setMaximumWidth(320);
     m_failureLabel->hide();
     layout->addWidget(m_failureLabel);
 
