@@ -28,6 +28,74 @@ void appendUtf8(QByteArray& out, char32_t cp)
     }
 }
 
+// The lowered bytes, written over a buffer sized for the input and grown when a lowered code
+// point is longer than its original.
+struct LoweredOutput {
+    QByteArray& out;
+    char* write;
+    qsizetype written = 0;
+
+    void put(char byte)
+    {
+        if (written < out.size()) {
+            write[written++] = byte;
+        } else {
+            out.append(byte);
+            write = out.data();
+            ++written;
+        }
+    }
+
+    void put(const char* data, qsizetype length)
+    {
+        if (written + length <= out.size()) {
+            std::memcpy(write + written, data, size_t(length));
+            written += length;
+        } else {
+            out.resize(written);
+            out.append(data, length);
+            written = out.size();
+            write = out.data();
+        }
+    }
+};
+
+// Eight ASCII bytes at a time: capitals get 0x20 added, without branches. False (and nothing
+// written) when one of the eight is not ASCII.
+bool lowerAsciiWord(const unsigned char* source, char* target, bool& changed)
+{
+    uint64_t word;
+    std::memcpy(&word, source, 8);
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    constexpr uint64_t highBits = 0x8080808080808080ull;
+    if ((word & highBits) != 0)
+        return false;
+    const uint64_t atLeastA = (word + (0x80 - 'A') * ones) & highBits;
+    const uint64_t aboveZ = (word + (0x80 - 'Z' - 1) * ones) & highBits;
+    const uint64_t capitals = atLeastA & ~aboveZ;
+    changed |= capitals != 0;
+    word |= capitals >> 2;
+    std::memcpy(target, &word, 8);
+    return true;
+}
+
+// The UTF-8 of a non-ASCII code point's lower case; empty when the code point is its own lower
+// case.
+QByteArray lowerCodePoint(char32_t cp, bool& needsComposition)
+{
+    QByteArray encoded;
+    if (cp == 0x0130) {
+        // The one unconditional lower-case mapping to more than one code point.
+        encoded = QByteArrayLiteral("i\xCC\x87");
+        needsComposition = true;
+        return encoded;
+    }
+    const char32_t lowered = QChar::toLower(cp);
+    needsComposition |= lowered >= 0x300;
+    if (lowered != cp)
+        appendUtf8(encoded, lowered);
+    return encoded;
+}
 
 // Lower-cases UTF-8 by the full mapping. ASCII runs take a table; other code points go through
 // Qt's Unicode tables. needsComposition is set when the result holds code points from U+0300 on,
@@ -37,41 +105,22 @@ bool lowerUtf8(const QByteArray& input, QByteArray& out, bool& needsComposition,
     const auto* bytes = reinterpret_cast<const unsigned char*>(input.constData());
     const qsizetype size = input.size();
     out.resize(size);
-    char* write = out.data();
-    qsizetype written = 0;
+    LoweredOutput output {out, out.data()};
     qsizetype i = 0;
     needsComposition = false;
     changed = false;
     while (i < size) {
-        // Eight ASCII bytes at a time: capitals get 0x20 added, without branches.
-        if (i + 8 <= size && written + 8 <= out.size()) {
-            uint64_t word;
-            std::memcpy(&word, bytes + i, 8);
-            constexpr uint64_t ones = 0x0101010101010101ull;
-            constexpr uint64_t highBits = 0x8080808080808080ull;
-            if ((word & highBits) == 0) {
-                const uint64_t atLeastA = (word + (0x80 - 'A') * ones) & highBits;
-                const uint64_t aboveZ = (word + (0x80 - 'Z' - 1) * ones) & highBits;
-                const uint64_t capitals = atLeastA & ~aboveZ;
-                changed |= capitals != 0;
-                word |= capitals >> 2;
-                std::memcpy(write + written, &word, 8);
-                written += 8;
-                i += 8;
-                continue;
-            }
+        if (i + 8 <= size && output.written + 8 <= out.size()
+            && lowerAsciiWord(bytes + i, output.write + output.written, changed)) {
+            output.written += 8;
+            i += 8;
+            continue;
         }
         const unsigned char byte = bytes[i];
         if (byte < 0x80) {
             const char lowered = (byte >= 'A' && byte <= 'Z') ? char(byte + 32) : char(byte);
             changed |= lowered != char(byte);
-            if (written < out.size()) {
-                write[written++] = lowered;
-            } else {
-                out.append(lowered);
-                write = out.data();
-                ++written;
-            }
+            output.put(lowered);
             ++i;
             continue;
         }
@@ -79,41 +128,15 @@ bool lowerUtf8(const QByteArray& input, QByteArray& out, bool& needsComposition,
         const qsizetype start = i;
         if (!Unicode::decodeCodePoint(bytes, size, i, cp))
             return false;
-        QByteArray encoded;
-        if (cp == 0x0130) {
-            // The one unconditional lower-case mapping to more than one code point.
-            encoded = QByteArrayLiteral("i\xCC\x87");
-            needsComposition = true;
-        } else {
-            const char32_t lowered = QChar::toLower(cp);
-            needsComposition |= lowered >= 0x300;
-            if (lowered == cp) {
-                const qsizetype length = i - start;
-                if (written + length <= out.size()) {
-                    std::memcpy(write + written, bytes + start, size_t(length));
-                    written += length;
-                } else {
-                    out.resize(written);
-                    out.append(reinterpret_cast<const char*>(bytes + start), length);
-                    written = out.size();
-                    write = out.data();
-                }
-                continue;
-            }
-            appendUtf8(encoded, lowered);
+        const QByteArray encoded = lowerCodePoint(cp, needsComposition);
+        if (encoded.isEmpty()) {
+            output.put(reinterpret_cast<const char*>(bytes + start), i - start);
+            continue;
         }
         changed = true;
-        if (written + encoded.size() <= out.size()) {
-            std::memcpy(write + written, encoded.constData(), size_t(encoded.size()));
-            written += encoded.size();
-        } else {
-            out.resize(written);
-            out.append(encoded);
-            written = out.size();
-            write = out.data();
-        }
+        output.put(encoded.constData(), encoded.size());
     }
-    out.resize(written);
+    out.resize(output.written);
     return true;
 }
 
