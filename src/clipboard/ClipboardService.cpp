@@ -5,7 +5,6 @@
 #include "platform/LinkMetadataProvider.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PasteboardTypes.h"
-#include "platform/Preferences.h"
 #include "platform/Unicode.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/UTIPriority.h"

@@ -6,7 +6,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/PasteboardTypes.h"
-#include "platform/Preferences.h"
 #include "platform/Unicode.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"

@@ -6,6 +6,7 @@
 #include "clipboard/HistoryPruner.h"
 #include "platform/Dispatch.h"
 #include "platform/Pasteboard.h"
+#include "platform/Preferences.h"
 #include "platform/Workspace.h"
 
 #include <QDateTime>
