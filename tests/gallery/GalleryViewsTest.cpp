@@ -299,7 +299,7 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     const QByteArray bytes = png(filled(Qt::red));
     const auto item = seedScreenshot(context(), at(10), bytes);
     const auto broken = seedScreenshot(context(), at(5), QByteArray("not a png"));
-    const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"));
+    const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"), 9.49);
     auto grid = shown<ScreenshotsGridView>();
     ThumbnailLoader::shared().waitUntilIdle();
     auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
@@ -329,6 +329,12 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     EXPECT_EQ(player->path(), RecordingStorage::recordingsDirectory() + QStringLiteral("/gone.mov"));
     EXPECT_EQ(player->windowTitle(), QStringLiteral("gone.mov"));
     EXPECT_EQ(player->problem(), QStringLiteral("Die Aufnahme fehlt: gone.mov"));
+    // The player reads the length the card shows, even where the movie runs a little longer.
+    EXPECT_EQ(recordingCard->badgeText(), QStringLiteral("00:09"));
+    EXPECT_EQ(player->recordedSeconds(), 9.49);
+    EXPECT_EQ(RecordingQuickLook::timeText(2'400, 9'533, player->recordedSeconds()), QStringLiteral("00:02 / 00:09"));
+    EXPECT_EQ(RecordingQuickLook::timeText(9'533, 9'533, player->recordedSeconds()), QStringLiteral("00:09 / 00:09"));
+    EXPECT_EQ(RecordingQuickLook::timeText(9'533, 9'533, -1), QStringLiteral("00:10 / 00:10")); // no record
     player->close();
 }
 
