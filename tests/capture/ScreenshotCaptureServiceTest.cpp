@@ -29,7 +29,7 @@ struct CaptureHarness {
     ScreenshotCaptureService service {{&screen, &pasteboard, &recognizer, &suspension, &mainQueue, [this] {
                                            ++grabsPrepared;
                                            return quint64(0);
-                                       }}};
+                                       }, {}}};
     QList<CaptureResult> handed;
 
     CaptureHarness()

@@ -33,7 +33,7 @@ protected:
     ClipboardSuspension suspension;
     PostCaptureQuickActionController quickAction {{&services.registrar, &source, nullptr, {}}};
     ScreenshotCaptureService service {{&source, &services.pasteboard, nullptr, &suspension, nullptr,
-        [this] { return quickAction.removeHintAtOnce(); }}};
+        [this] { return quickAction.removeHintAtOnce(); }, {}}};
 
     ScreenMonitor monitor(int index)
     {
@@ -247,7 +247,7 @@ TEST_F(CaptureEndToEndTest, ANewCaptureNeverShowsTheHintOfTheLastOne)
 TEST_F(CaptureEndToEndTest, TextOfAnAreaOnTheSecondMonitorIsRecognised)
 {
     TesseractTextRecognizer tesseract;
-    ScreenshotCaptureService reader({&source, &services.pasteboard, &tesseract, &suspension, nullptr, {}});
+    ScreenshotCaptureService reader({&source, &services.pasteboard, &tesseract, &suspension, nullptr, {}, {}});
     QLabel page(QStringLiteral("Bitte speichere die Änderungen, bevor du das Fenster schließt.\n"
                                "Your changes will be lost if you close the window now."));
     page.setWindowFlag(Qt::X11BypassWindowManagerHint);
