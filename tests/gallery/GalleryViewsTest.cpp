@@ -7,6 +7,7 @@
 #include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWorkspace.h"
 #include "gallery/CardGrid.h"
+#include "gallery/CardPainting.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/RecordingQuickLook.h"
 #include "gallery/RecordingsView.h"
@@ -19,6 +20,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "store/RecordingStorage.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -26,6 +28,8 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -238,6 +242,56 @@ TEST_F(GalleryViewsTest, RecordingsListHoldsTheNewest200WithTheirDurations)
     EXPECT_EQ(recordingsView->grid()->columnCount(), 3);
     EXPECT_GE(recordingsView->grid()->columnWidth(), 150);
     EXPECT_LE(recordingsView->grid()->columnWidth(), 200);
+}
+
+TEST_F(GalleryViewsTest, TheDurationBadgeSitsInsideTheDrawnPicture)
+{
+    // A 3:2 thumbnail is narrower than the card's picture band: the badge keeps to the picture.
+    const auto item = seedRecording(context(), at(1), QStringLiteral("r.mov"), 9, png(filled(Qt::red, QSize(300, 200))));
+    auto recordingsView = shown<RecordingsView>();
+    RecordingCard* card = recordingsView->cardFor(item->persistentID);
+    ASSERT_TRUE(card);
+    card->grab();
+    ThumbnailLoader::shared().waitUntilIdle();
+    QApplication::processEvents();
+    const QImage painted = card->grab().toImage();
+    const QRect picture = CardPainting::pictureRect(card->rect(), RecordingCard::pictureHeight, QSize(300, 200));
+    ASSERT_LT(picture.width(), CardPainting::pictureFrame(card->rect(), RecordingCard::pictureHeight).width());
+    const QRect badge = card->badgeRect();
+    EXPECT_TRUE(picture.contains(badge)) << "badge " << badge.x() << "," << badge.width() << " picture " << picture.x()
+                                         << "," << picture.width();
+    EXPECT_EQ(badge.right(), picture.right() - 6);
+    EXPECT_EQ(badge.bottom(), picture.bottom() - 6);
+    // Red picture on both sides of the badge, and the badge's dark scrim over it.
+    const qreal ratio = painted.devicePixelRatio();
+    const auto pixel = [&](int x, int y) { return painted.pixelColor(QPoint(x, y) * ratio); };
+    EXPECT_GT(pixel(badge.right() + 3, badge.center().y()).red(), 200);
+    EXPECT_GT(pixel(badge.left() - 3, badge.center().y()).red(), 200);
+    EXPECT_LT(pixel(badge.left() + 2, badge.top() + 2 + 1).red(), 150);
+}
+
+TEST_F(GalleryViewsTest, GridsScrollWithTheThinDarkBarOfTheHistoryList)
+{
+    for (int i = 0; i < 12; ++i)
+        seedScreenshot(context(), at(i), png(filled(Qt::red)));
+    auto grid = shown<ScreenshotsGridView>(QSize(640, 300));
+    auto recordingsView = shown<RecordingsView>(QSize(640, 300));
+    for (CardGrid* each : {grid->grid(), recordingsView->grid()}) {
+        QScrollBar* bar = each->scrollArea()->verticalScrollBar();
+        EXPECT_EQ(bar->styleSheet(), Theme::listScrollBarStyle());
+    }
+    QScrollBar* bar = grid->grid()->scrollArea()->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->width(), 8);
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.pageStep = bar->pageStep();
+    option.sliderPosition = option.sliderValue = bar->value();
+    for (auto arrow : {QStyle::SC_ScrollBarAddLine, QStyle::SC_ScrollBarSubLine})
+        EXPECT_EQ(bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, arrow, bar).height(), 0);
 }
 
 TEST_F(GalleryViewsTest, RevealAsksTheFileManagerElseOpensTheFolder)
