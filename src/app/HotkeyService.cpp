@@ -8,6 +8,7 @@
 #include "platform/HotkeyRegistrar.h"
 #include "platform/KeyCodes.h"
 #include "platform/Preferences.h"
+#include "platform/Shared.h"
 #include "recording/ScreenRecordingService.h"
 
 #include <limits>
@@ -224,9 +225,12 @@ void HotkeyService::perform(HotkeyAction action)
     CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
     switch (action) {
     case HotkeyAction::showHistory: {
-        NotchShelfWindowManager& shelf = m_shelf ? *m_shelf : NotchShelfWindowManager::shared();
-        if (shelf.isEnabled())
-            shelf.toggleExpanded();
+        // The shelf the application installed (none in a program without the desktop's wiring).
+        NotchShelfWindowManager* shelf = m_shelf ? m_shelf
+            : SharedSlot<NotchShelfWindowManager>::isSet() ? &NotchShelfWindowManager::shared()
+                                                            : nullptr;
+        if (shelf && shelf->isEnabled())
+            shelf->toggleExpanded();
         else if (m_windowManager.isVisible())
             m_windowManager.hideHistoryWindow();
         else

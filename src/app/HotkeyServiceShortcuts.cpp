@@ -7,18 +7,24 @@
 
 // The settings layer (below this one) names actions by the router's raw values (its masks are the
 // Carbon bits of platform/KeyCodes); these must never drift apart.
-static_assert(GlobalShortcuts::showHistory == HotkeyAction::showHistory);
-static_assert(GlobalShortcuts::captureArea == HotkeyAction::captureArea);
-static_assert(GlobalShortcuts::captureWindow == HotkeyAction::captureWindow);
-static_assert(GlobalShortcuts::captureText == HotkeyAction::captureText);
-static_assert(GlobalShortcuts::recordArea == HotkeyAction::recordArea);
-static_assert(GlobalShortcuts::recordWindow == HotkeyAction::recordWindow);
-static_assert(GlobalShortcuts::recordScreen == HotkeyAction::recordScreen);
-static_assert(GlobalShortcuts::stopRecording == HotkeyAction::stopRecording);
-static_assert(GlobalShortcuts::captureScrolling == HotkeyAction::captureScrolling);
-static_assert(GlobalShortcuts::captureLastArea == HotkeyAction::captureLastArea);
-static_assert(GlobalShortcuts::captureFullScreen == HotkeyAction::captureFullScreen);
-static_assert(GlobalShortcuts::captureAreaWithToolbar == HotkeyAction::captureAreaWithToolbar);
+namespace {
+constexpr bool sameAction(GlobalShortcuts::Action settings, HotkeyAction::Value router)
+{
+    return static_cast<quint32>(settings) == static_cast<quint32>(router);
+}
+}
+static_assert(sameAction(GlobalShortcuts::showHistory, HotkeyAction::showHistory));
+static_assert(sameAction(GlobalShortcuts::captureArea, HotkeyAction::captureArea));
+static_assert(sameAction(GlobalShortcuts::captureWindow, HotkeyAction::captureWindow));
+static_assert(sameAction(GlobalShortcuts::captureText, HotkeyAction::captureText));
+static_assert(sameAction(GlobalShortcuts::recordArea, HotkeyAction::recordArea));
+static_assert(sameAction(GlobalShortcuts::recordWindow, HotkeyAction::recordWindow));
+static_assert(sameAction(GlobalShortcuts::recordScreen, HotkeyAction::recordScreen));
+static_assert(sameAction(GlobalShortcuts::stopRecording, HotkeyAction::stopRecording));
+static_assert(sameAction(GlobalShortcuts::captureScrolling, HotkeyAction::captureScrolling));
+static_assert(sameAction(GlobalShortcuts::captureLastArea, HotkeyAction::captureLastArea));
+static_assert(sameAction(GlobalShortcuts::captureFullScreen, HotkeyAction::captureFullScreen));
+static_assert(sameAction(GlobalShortcuts::captureAreaWithToolbar, HotkeyAction::captureAreaWithToolbar));
 
 namespace {
 HotkeyAction toAction(GlobalShortcuts::Action action)
@@ -50,12 +56,10 @@ bool HotkeyServiceShortcuts::assign(Action action, quint32 keyCode, quint32 modi
         return true;
     if (reason) {
         if (usedBy)
-            *reason = QStringLiteral("Already used by “%1”")
+            *reason = QStringLiteral("Bereits belegt von „%1“")
                           .arg(shortcutActionTitle(static_cast<GlobalShortcuts::Action>(usedBy->rawValue())));
-        else if (!error.isEmpty())
-            *reason = error.left(1).toUpper() + error.mid(1);
-        else
-            *reason = QStringLiteral("The desktop refused the shortcut");
+        else // the desktop's own wording (English, in the log) stays out of the German row
+            *reason = QStringLiteral("Belegt oder nicht belegbar");
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include "ui/Theme.h"
 
 #include <QFontMetricsF>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -115,6 +116,23 @@ void AreaSelectionView::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     m_manager->mouseMoved(p);
+}
+
+void AreaSelectionView::enterEvent(QEnterEvent* event)
+{
+    // Back from the tool bar or another window: aim again at once, not only at the next move.
+    // (Window picking follows motion only: an enter can carry where the pointer was a moment ago.)
+    if (m_manager && m_manager->selection().paradigm() == SelectionParadigm::marquee
+        && !(event->buttons() & Qt::LeftButton))
+        m_manager->mouseMoved(globalPoint(event->position()));
+    QWidget::enterEvent(event);
+}
+
+void AreaSelectionView::leaveEvent(QEvent* event)
+{
+    if (m_manager)
+        m_manager->pointerLeft(m_screen.frame);
+    QWidget::leaveEvent(event);
 }
 
 void AreaSelectionView::mouseReleaseEvent(QMouseEvent* event)

@@ -50,6 +50,7 @@ public:
     void dragChanged(CapturePoint p) { m_selection.dragChanged(p); }
     void dragEnded() { m_selection.dragEnded(); }
     void mouseMoved(CapturePoint p) { m_selection.mouseMoved(p); }
+    void pointerLeft(const CaptureRect& area) { m_selection.pointerLeft(area); }
     void clickForWindowPick() { m_selection.clickForWindowPick(); }
     void confirmSelection() { m_selection.confirmSelection(); }
     void escapePressed() { m_selection.escapePressed(); }

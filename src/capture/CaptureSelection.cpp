@@ -166,6 +166,18 @@ void CaptureSelection::commitForReview()
     changed();
 }
 
+void CaptureSelection::pointerLeft(const CaptureRect& area)
+{
+    if (!m_cursor)
+        return;
+    const CapturePoint p = *m_cursor;
+    // Edges included: the top row of a monitor lies at its maxY.
+    if (p.x < area.minX() || p.x > area.maxX() || p.y < area.minY() || p.y > area.maxY())
+        return;
+    m_cursor.reset();
+    changed();
+}
+
 void CaptureSelection::mouseMoved(CapturePoint p)
 {
     if (m_paradigm == SelectionParadigm::marquee) {

@@ -87,6 +87,10 @@ public:
     void dragChanged(CapturePoint p);
     void dragEnded();
     void mouseMoved(CapturePoint p);
+    // The pointer left the overlay over `area` (onto the tool bar, its menu, another window): no
+    // crosshair, read-out or loupe until it moves over an overlay again. A pointer already seen on
+    // another monitor stays.
+    void pointerLeft(const CaptureRect& area);
     void clickForWindowPick();
     void confirmSelection();
     void escapePressed();

@@ -251,8 +251,9 @@ bool NotchShelfItemCard::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_dragSource || m_forwardingDrag)
         return QWidget::eventFilter(watched, event);
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
+    // Only the mouse cases below read it: other events are no mouse events.
+    auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    switch (mouse ? event->type() : QEvent::None) {
     case QEvent::MouseButtonPress:
         if (mouse->button() == Qt::LeftButton)
             m_pressPosition = mouse->position();

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -41,6 +42,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     : QWidget(parent)
     , m_action(action)
     , m_shortcuts(service)
+    , m_failureTimer(new QTimer(this))
     , m_failureLabel(textLabel(QString(), SettingsStyle::font(11), QColor(255, 95, 87), this))
     , m_button(new QPushButton(this))
     , m_reset(new QToolButton(this))
@@ -54,7 +56,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     layout->addWidget(titleLabel, 1);
     m_failureLabel->setObjectName(QStringLiteral("recorderFailure"));
     m_failureLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_failureLabel->setMaximumWidth(260);
+    m_failureLabel->setMaximumWidth(320);
     m_failureLabel->hide();
     layout->addWidget(m_failureLabel);
 
@@ -71,6 +73,10 @@ ShortcutRecorderView::ShortcutRecorderView(
     m_reset->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
     m_reset->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_reset);
+
+    m_failureTimer->setSingleShot(true);
+    m_failureTimer->setInterval(failureShownMs);
+    connect(m_failureTimer, &QTimer::timeout, this, [this] { setState(State::idle); });
 
     connect(m_button, &QPushButton::clicked, this, [this] {
         if (isRecording())
@@ -160,7 +166,7 @@ void ShortcutRecorderView::startRecording()
 void ShortcutRecorderView::stopRecording()
 {
     endRecording();
-    if (isRecording())
+    if (m_state != State::idle)
         setState(State::idle);
 }
 
@@ -181,13 +187,22 @@ void ShortcutRecorderView::refresh()
 
 bool ShortcutRecorderView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!isRecording() || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+    if (m_state == State::idle || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
         return false;
     // Only keys aimed at this row's own window; every other window keeps its keys.
     auto* target = qobject_cast<QWidget*>(watched);
     if (!target || target->window() != window())
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    if (m_state == State::failed) {
+        // Escape puts the failure away: the row shows the shortcut in force again.
+        if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier)
+            return false;
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            setState(State::idle);
+        return true;
+    }
     if (carbonModifiers(key->modifiers()) & ~GlobalShortcuts::shiftKey) {
         if (isModifierKey(key->key()))
             return false;
@@ -210,7 +225,7 @@ bool ShortcutRecorderView::handleKeyPress(QKeyEvent* event)
     QString reason;
     if (!keyCode) {
         m_attempt = QStringLiteral("?");
-        reason = QStringLiteral("This key cannot be used in a shortcut");
+        reason = QStringLiteral("Diese Taste ist als Kurzbefehl nicht möglich");
     } else if (shortcuts().assign(m_action, *keyCode, mask, &reason)) {
         m_currentShortcut = shortcuts().shortcutDisplay(m_action);
         stopRecording();
@@ -234,8 +249,16 @@ void ShortcutRecorderView::hideEvent(QHideEvent* event)
 void ShortcutRecorderView::setState(State state)
 {
     m_state = state;
-    if (state != State::failed)
+    if (state == State::failed) {
+        // Listens for Escape in its window while the failure shows.
+        qApp->installEventFilter(this);
+        m_failureTimer->start();
+    } else {
         m_failure.clear();
+        m_failureTimer->stop();
+        if (state == State::idle && g_active != this)
+            qApp->removeEventFilter(this);
+    }
     restyle();
 }
 
@@ -268,6 +291,6 @@ void ShortcutRecorderView::restyle()
     m_failureLabel->setText(m_failure);
     m_failureLabel->setToolTip(m_failure);
     m_button->setToolTip(m_state == State::failed
-            ? QStringLiteral("Not assigned: %1. The shortcut stays %2.").arg(m_failure, m_currentShortcut)
+            ? QStringLiteral("Nicht zugewiesen: %1. Es bleibt bei %2.").arg(m_failure, m_currentShortcut)
             : QString());
 }

@@ -8,6 +8,7 @@
 class QKeyEvent;
 class QLabel;
 class QPushButton;
+class QTimer;
 class QToolButton;
 
 // One settings row that shows the global shortcut of an action, records a new one from a key
@@ -16,11 +17,14 @@ class QToolButton;
 // Recording listens only to key presses aimed at this row's own window, and one recorder records
 // at a time: starting one stops any other. A recorded combination is handed to GlobalShortcuts,
 // which grabs it at once; when the desktop refuses it or another action uses it the row shows the
-// combination as failed (red, with the reason) and the previous shortcut stays in force.
+// combination as failed (red, with the reason) and the previous shortcut stays in force. The
+// failure shows for failureShownMs, until Escape or until the row is hidden; then the row shows
+// the shortcut in force again.
 class ShortcutRecorderView : public QWidget {
     Q_OBJECT
 public:
     enum class State { idle, recording, failed };
+    static constexpr int failureShownMs = 4000;
 
     explicit ShortcutRecorderView(GlobalShortcuts::Action action = GlobalShortcuts::showHistory,
         const QString& title = QStringLiteral("Keyboard Shortcut"), QWidget* parent = nullptr,
@@ -71,6 +75,7 @@ private:
     QString m_currentShortcut;
     QString m_attempt;
     QString m_failure;
+    QTimer* m_failureTimer;
     QLabel* m_failureLabel;
     QPushButton* m_button;
     QToolButton* m_reset;

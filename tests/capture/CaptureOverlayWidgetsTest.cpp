@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include "CaptureTestScreens.h"
 
@@ -81,6 +83,39 @@ TEST(AreaSelectionViewTest, DimsAroundTheCutOutAndOutlinesIt)
     EXPECT_EQ(qRed(image.pixel(20, 280)), 0);
     EXPECT_EQ(qAlpha(image.pixel(200, 100)), 0);
     EXPECT_GT(qRed(image.pixel(100, 100)), 150); // the white outline
+}
+
+// Pixels that differ from the plain dimming of an overlay without a snapshot or selection.
+int decoratedPixels(AreaSelectionView& view)
+{
+    QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    view.render(&image);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += qAlpha(image.pixel(x, y)) != int(0.35 * 255);
+    return count;
+}
+
+TEST(AreaSelectionViewTest, AimIsHiddenWhileThePointerIsOffTheOverlayAndBackOnReturn)
+{
+    CaptureOverlayWindowManager manager;
+    AreaSelectionView view(&manager, screen400x300());
+    view.resize(400, 300);
+    QMouseEvent move(QEvent::MouseMove, QPointF(100, 150), QPointF(100, 150), Qt::NoButton, Qt::NoButton,
+        Qt::NoModifier);
+    QApplication::sendEvent(&view, &move);
+    EXPECT_GT(decoratedPixels(view), 1000); // crosshair and read-out
+    // Onto the tool bar (its own window): nothing drawn at the old place.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&view, &leave);
+    EXPECT_EQ(manager.selection().cursorGlobalPosition(), std::nullopt);
+    EXPECT_EQ(decoratedPixels(view), 0);
+    QEnterEvent enter(QPointF(200, 100), QPointF(200, 100), QPointF(200, 100));
+    QApplication::sendEvent(&view, &enter);
+    EXPECT_EQ(manager.selection().cursorGlobalPosition(), (CapturePoint {200, 200}));
+    EXPECT_GT(decoratedPixels(view), 1000);
 }
 
 TEST(AreaSelectionViewTest, LoupePatchStaysCentredAtTheImageEdges)

@@ -190,6 +190,15 @@ TEST_F(CaptureSelectionTest, WindowReadoutShowsTwiceThePointSizeOnAScaleTwoScree
     EXPECT_EQ(selection.sizeReadoutText(), "600 \u00d7 400");
 }
 
+TEST_F(CaptureSelectionTest, LeavingOneMonitorsOverlayKeepsAPointerSeenOnAnother)
+{
+    selection.mouseMoved({1500, 100}); // already over the right-hand monitor
+    selection.pointerLeft({0, 0, 1440, 900});
+    EXPECT_EQ(selection.cursorGlobalPosition(), (CapturePoint {1500, 100}));
+    selection.pointerLeft({1440, 0, 1440, 900});
+    EXPECT_EQ(selection.cursorGlobalPosition(), std::nullopt);
+}
+
 TEST_F(CaptureSelectionTest, SelfTimerCountsDownAndCapturesLive)
 {
     review({100, 100, 50, 50});

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -67,7 +68,7 @@ TEST_F(ShortcutRecorderTest, ATakenOrUsedCombinationFailsAndTheOldShortcutStays)
     type(text.shortcutButton(), Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(text.state(), ShortcutRecorderView::State::failed);
     EXPECT_EQ(text.buttonText(), "⌃⌥T");
-    EXPECT_EQ(text.failureReason(), "The shortcut is taken by another program");
+    EXPECT_EQ(text.failureReason(), "Belegt oder nicht belegbar");
     EXPECT_FALSE(prefs.object("captureTextHotkeyKeyCode").isValid());
     EXPECT_FALSE(registrar.isRegistered(GlobalShortcuts::captureText));
 
@@ -75,9 +76,32 @@ TEST_F(ShortcutRecorderTest, ATakenOrUsedCombinationFailsAndTheOldShortcutStays)
     text.startRecording();
     type(text.shortcutButton(), Qt::Key_V, Qt::ShiftModifier | Qt::MetaModifier);
     EXPECT_EQ(text.state(), ShortcutRecorderView::State::failed);
-    EXPECT_EQ(text.failureReason(), "Already used by “Clipboard anzeigen”");
-    EXPECT_EQ(text.shortcutButton()->toolTip(), "Not assigned: Already used by “Clipboard anzeigen”. The shortcut stays Nicht belegt.");
+    EXPECT_EQ(text.failureReason(), "Bereits belegt von „Clipboard anzeigen“");
+    EXPECT_EQ(text.shortcutButton()->toolTip(), "Nicht zugewiesen: Bereits belegt von „Clipboard anzeigen“. Es bleibt bei Nicht belegt.");
     EXPECT_EQ(history.buttonText(), "⇧⌘V");
+
+    // Escape puts the failure away: the row shows the shortcut in force, not the refused one.
+    text.show();
+    type(text.shortcutButton(), Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_EQ(text.state(), ShortcutRecorderView::State::idle);
+    EXPECT_EQ(text.buttonText(), "Nicht belegt");
+    EXPECT_TRUE(text.failureReason().isEmpty());
+    EXPECT_FALSE(text.findChild<QLabel*>("recorderFailure")->isVisibleTo(&text));
+    // So does hiding the row; and on its own the failure goes after a few seconds.
+    text.startRecording();
+    type(text.shortcutButton(), Qt::Key_V, Qt::ShiftModifier | Qt::MetaModifier);
+    ASSERT_EQ(text.state(), ShortcutRecorderView::State::failed);
+    text.hide();
+    EXPECT_EQ(text.buttonText(), "Nicht belegt");
+    text.show();
+    text.startRecording();
+    type(text.shortcutButton(), Qt::Key_V, Qt::ShiftModifier | Qt::MetaModifier);
+    ASSERT_EQ(text.state(), ShortcutRecorderView::State::failed);
+    QTimer* shown = text.findChild<QTimer*>();
+    ASSERT_TRUE(shown && shown->isActive());
+    EXPECT_EQ(shown->interval(), ShortcutRecorderView::failureShownMs);
+    QMetaObject::invokeMethod(shown, "timeout", Qt::DirectConnection);
+    EXPECT_EQ(text.buttonText(), "Nicht belegt");
 
     // Reset: the history gets its default back, every other action none.
     text.resetButton()->click();

@@ -113,7 +113,7 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+y"}));
     ASSERT_TRUE(waitUntil([&] { return windowRow->state() == ShortcutRecorderView::State::failed; }));
     EXPECT_EQ(windowRow->buttonText(), "⌃⌥Y");
-    EXPECT_EQ(windowRow->failureReason(), "The shortcut is taken by another program");
+    EXPECT_EQ(windowRow->failureReason(), "Belegt oder nicht belegbar");
     EXPECT_FALSE(Preferences::shared().object("captureWindowHotkeyKeyCode").isValid());
     spin(100);
     EXPECT_TRUE(window->grab().save(artifact(QStringLiteral("settings_recorder_failed.png"))));
@@ -125,9 +125,15 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     windowRow->shortcutButton()->click();
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+t"}));
     ASSERT_TRUE(waitUntil([&] { return windowRow->state() == ShortcutRecorderView::State::failed; }));
-    EXPECT_EQ(windowRow->failureReason(), "Already used by “Text erfassen”");
+    EXPECT_EQ(windowRow->failureReason(), "Bereits belegt von „Text erfassen“");
     spin(200);
     EXPECT_EQ(capture.startedFlows().size(), flowsBefore); // no capture began
+    EXPECT_TRUE(window->grab().save(artifact(QStringLiteral("settings_recorder_used.png"))));
+    // Escape puts the failure away: the row shows the shortcut in force again.
+    ASSERT_TRUE(xdotool({"key", "Escape"}));
+    ASSERT_TRUE(waitUntil([&] { return windowRow->state() == ShortcutRecorderView::State::idle; }));
+    EXPECT_EQ(windowRow->buttonText(), "Nicht belegt");
+    EXPECT_TRUE(window->isVisible());
 
 
     // Minimised: the next opening restores the same window.
