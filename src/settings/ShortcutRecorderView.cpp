@@ -275,13 +275,14 @@ void ShortcutRecorderView::restyle()
         outline = accent.name();
         break;
     }
-    case State::failed:
+    case State::failed: {
         QColor tint = Theme::destructive();
         tint.setAlpha(46);
         fill = Theme::css(tint);
         outline = Theme::destructive().name();
         text = Theme::errorText().name();
         break;
+    }
     case State::idle:
         fill = Theme::css(Theme::whiteAlpha(20));
         outline = QStringLiteral("transparent");
