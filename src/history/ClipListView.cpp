@@ -1,6 +1,7 @@
 #include "history/ClipListView.h"
 #include "history/ClipListModel.h"
 #include "history/ClipRowDelegate.h"
+#include "ui/Theme.h"
 
 #include <QEasingCurve>
 #include <QResizeEvent>
@@ -28,11 +29,7 @@ ClipListView::ClipListView(QWidget* parent)
     setAutoFillBackground(false);
     setFocusPolicy(Qt::NoFocus);
     verticalScrollBar()->setSingleStep(24);
-    verticalScrollBar()->setStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,0.25); border-radius: 2px; min-height: 24px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
-        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
+    verticalScrollBar()->setStyleSheet(Theme::listScrollBarStyle());
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { syncRows(); });
 }
 
