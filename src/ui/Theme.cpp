@@ -163,6 +163,16 @@ QString Theme::scrollBarStyle(int width)
         .arg(css(whiteAlpha(60)));
 }
 
+QString Theme::listScrollBarStyle()
+{
+    return QStringLiteral(
+        "QScrollBar:vertical { background: transparent; width: 8px; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: %1; border-radius: 2px; min-height: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }")
+        .arg(css(whiteAlpha(64)));
+}
+
 void Theme::install()
 {
     QFont::insertSubstitution(QStringLiteral("Avenir Next"), QStringLiteral("Lato"));

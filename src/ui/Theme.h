@@ -69,6 +69,9 @@ QString sliderStyle();
 QString checkBoxStyle();
 // Thin vertical scroll bars of the dark forms.
 QString scrollBarStyle(int width = 6);
+// The thin dark scroll bar of the lists and grids over the dark windows (the history list, the
+// gallery): a faint handle, no arrow buttons, nothing drawn under it.
+QString listScrollBarStyle();
 
 // Installs the font substitution and the application's dark palette. Call once after the
 // QApplication exists.
