@@ -67,7 +67,7 @@ ScrollingCaptureControlView::ScrollingCaptureControlView(ScrollingCaptureService
 
     m_status = new QLabel(this);
     m_status->setFont(Theme::labelFont(12, QFont::Medium));
-    m_status->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::text().name()));
+    m_status->setStyleSheet(Theme::labelStyle(Theme::text()));
     layout->addWidget(m_status);
     layout->addStretch(1);
 
@@ -76,9 +76,7 @@ ScrollingCaptureControlView::ScrollingCaptureControlView(ScrollingCaptureService
     done->setFlat(true);
     done->setFocusPolicy(Qt::NoFocus);
     done->setCursor(Qt::PointingHandCursor);
-    done->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 2px 4px; }"
-                                       "QPushButton:pressed { color: %2; }")
-                            .arg(Theme::text().name(), Theme::secondaryText().name()));
+    done->setStyleSheet(Theme::textButtonStyle(Theme::text(), QStringLiteral("2px 4px"), Theme::secondaryText()));
     connect(done, &QPushButton::clicked, &m_service, [this] { m_service.finishEarly(); });
     layout->addWidget(done);
 
@@ -89,7 +87,7 @@ ScrollingCaptureControlView::ScrollingCaptureControlView(ScrollingCaptureService
     cancel->setFocusPolicy(Qt::NoFocus);
     cancel->setToolTip(QStringLiteral("Abbrechen"));
     cancel->setAccessibleName(QStringLiteral("Abbrechen"));
-    cancel->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    cancel->setStyleSheet(Theme::flatButtonStyle());
     connect(cancel, &QToolButton::clicked, &m_service, [this] { m_service.cancel(); });
     layout->addWidget(cancel);
 

@@ -23,6 +23,7 @@ CardGrid::CardGrid(QWidget* emptyState, QWidget* parent)
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scrollArea->verticalScrollBar()->setStyleSheet(Theme::listScrollBarStyle());
     m_scrollArea->setWidgetResizable(false);
     m_scrollArea->setAutoFillBackground(false);
     m_scrollArea->viewport()->setAutoFillBackground(false);

@@ -33,6 +33,16 @@ QRect pictureFrame(const QRect& card, int pictureHeight)
     return pictureBand(card, pictureHeight).adjusted(pictureInset, pictureInset, -pictureInset, -pictureInset);
 }
 
+QRect pictureRect(const QRect& card, int pictureHeight, const QSize& picture)
+{
+    const QRect frame = pictureFrame(card, pictureHeight);
+    if (picture.isEmpty())
+        return frame;
+    QRect target(QPoint(), picture.scaled(frame.size(), Qt::KeepAspectRatio));
+    target.moveCenter(frame.center());
+    return target;
+}
+
 QSize pictureSize(int cardWidth, int pictureHeight, qreal devicePixelRatio)
 {
     const QRect frame = pictureFrame(QRect(0, 0, cardWidth, cardHeight(pictureHeight)), pictureHeight);
@@ -55,11 +65,8 @@ void paint(QPainter& painter, const QRect& card, int pictureHeight, const QImage
     painter.fillPath(bandShape, white(0.05));
     const QRect frame = pictureFrame(card, pictureHeight);
     if (!picture.isNull()) {
-        const QSizeF shown = QSizeF(picture.size()).scaled(QSizeF(frame.size()), Qt::KeepAspectRatio);
-        QRectF target(QPointF(), shown);
-        target.moveCenter(QRectF(frame).center());
         painter.setClipPath(bandShape);
-        painter.drawImage(target, picture);
+        painter.drawImage(pictureRect(card, pictureHeight, picture.size()), picture);
         painter.setClipping(false);
     } else if (!placeholderSymbol.isEmpty()) {
         QColor faint = Theme::secondaryText();

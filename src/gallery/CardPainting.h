@@ -19,6 +19,9 @@ int cardHeight(int pictureHeight);
 QRect pictureBand(const QRect& card, int pictureHeight);
 // Where the image is fitted: the band less its inset.
 QRect pictureFrame(const QRect& card, int pictureHeight);
+// Where a picture of this size is drawn: fitted into the frame, centred; the frame when there is
+// no picture.
+QRect pictureRect(const QRect& card, int pictureHeight, const QSize& picture);
 // The size (device pixels) a picture is decoded at for a card of this width.
 QSize pictureSize(int cardWidth, int pictureHeight, qreal devicePixelRatio);
 void paint(QPainter& painter, const QRect& card, int pictureHeight, const QImage& picture,

@@ -42,6 +42,18 @@ std::optional<QString> RecordingCard::badgeText() const
     return CardFormat::duration(m_item->durationSeconds);
 }
 
+QRect RecordingCard::badgeRect() const
+{
+    const std::optional<QString> badge = badgeText();
+    if (!badge)
+        return {};
+    const QFontMetrics metrics(Theme::labelFont(11));
+    const QRect picture = CardPainting::pictureRect(rect(), pictureHeight, m_picture.image().size());
+    const QSize size(metrics.horizontalAdvance(*badge) + 10, metrics.height() + 4);
+    return QRect(picture.right() + 1 - 6 - size.width(), picture.bottom() + 1 - 6 - size.height(), size.width(),
+        size.height());
+}
+
 void RecordingCard::paintEvent(QPaintEvent*)
 {
     m_picture.request(this, pictureHeight, [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; });
@@ -50,22 +62,17 @@ void RecordingCard::paintEvent(QPaintEvent*)
         m_picture.failed() ? QStringLiteral("video") : QString(),
         CardFormat::relativeDate(m_item->timestamp, QDateTime::currentDateTimeUtc()));
 
-    // The duration over the band's bottom trailing corner, 6 in from its edges.
     const std::optional<QString> badge = badgeText();
     if (!badge)
         return;
     const QFont font = Theme::labelFont(11);
-    const QFontMetrics metrics(font);
-    const QRect band = CardPainting::pictureBand(rect(), pictureHeight);
-    const QSize size(metrics.horizontalAdvance(*badge) + 10, metrics.height() + 4);
-    const QRect at(band.right() + 1 - 6 - size.width(), band.bottom() + 1 - 6 - size.height(), size.width(),
-        size.height());
+    const QRect at = badgeRect();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 0, 0, int(255 * 0.55)));
+    painter.setBrush(Theme::blackAlpha(int(255 * 0.55)));
     painter.drawRoundedRect(QRectF(at), 4, 4);
     painter.setFont(font);
-    painter.setPen(Qt::white);
+    painter.setPen(Theme::text());
     painter.drawText(at, Qt::AlignCenter, *badge);
 }
 
@@ -84,7 +91,7 @@ void RecordingCard::mouseReleaseEvent(QMouseEvent* event)
 
 void RecordingCard::play()
 {
-    RecordingQuickLook::open(GalleryRecords::moviePath(m_item->fileName));
+    RecordingQuickLook::open(GalleryRecords::moviePath(m_item->fileName), m_item->durationSeconds);
 }
 
 void RecordingCard::reveal()

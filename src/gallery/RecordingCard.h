@@ -23,6 +23,9 @@ public:
     const QImage& thumbnail() const { return m_picture.image(); }
     // The badge's text; none when the duration cannot be shown.
     std::optional<QString> badgeText() const;
+    // Where the badge is drawn: inside the bottom trailing corner of the drawn picture (of the
+    // picture's frame while there is none), 6 in from its edges.
+    QRect badgeRect() const;
 
     // Opens the movie in the player.
     void play();

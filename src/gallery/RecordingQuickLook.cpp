@@ -20,10 +20,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QVideoWidget>
+#include <algorithm>
 
 QPointer<RecordingQuickLook> RecordingQuickLook::s_current;
 
-RecordingQuickLook* RecordingQuickLook::open(const QString& path)
+RecordingQuickLook* RecordingQuickLook::open(const QString& path, double recordedSeconds)
 {
     if (!s_current) {
         s_current = new RecordingQuickLook();
@@ -34,6 +35,7 @@ RecordingQuickLook* RecordingQuickLook::open(const QString& path)
             s_current->move(frame.topLeft());
         }
     }
+    s_current->m_recordedSeconds = recordedSeconds;
     s_current->setPath(path);
     s_current->show();
     WindowActivation::activate(s_current);
@@ -164,9 +166,15 @@ void RecordingQuickLook::updateTime()
 {
     if (!m_player)
         return;
-    const QString position = CardFormat::duration(double(m_player->position()) / 1000).value_or(QString());
-    const QString duration = CardFormat::duration(double(m_player->duration()) / 1000).value_or(QString());
-    m_time->setText(position + QStringLiteral(" / ") + duration);
+    m_time->setText(timeText(m_player->position(), m_player->duration(), m_recordedSeconds));
+}
+
+QString RecordingQuickLook::timeText(qint64 positionMs, qint64 playerDurationMs, double recordedSeconds)
+{
+    const double length = recordedSeconds >= 0 ? recordedSeconds : double(playerDurationMs) / 1000;
+    const double position = std::min(double(positionMs) / 1000, length);
+    return CardFormat::duration(position).value_or(QString()) + QStringLiteral(" / ")
+        + CardFormat::duration(length).value_or(QString());
 }
 
 void RecordingQuickLook::keyPressEvent(QKeyEvent* event)

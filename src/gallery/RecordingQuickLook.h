@@ -15,11 +15,17 @@ class QVideoWidget;
 class RecordingQuickLook : public QWidget {
     Q_OBJECT
 public:
-    // Shows `path` in the open player window, or in a new one.
-    static RecordingQuickLook* open(const QString& path);
+    // Shows `path` in the open player window, or in a new one. `recordedSeconds` is the length
+    // the recording's card shows (negative: unknown); the player's time then reads the same.
+    static RecordingQuickLook* open(const QString& path, double recordedSeconds = -1);
     static RecordingQuickLook* current();
 
     QString path() const { return m_path; }
+    double recordedSeconds() const { return m_recordedSeconds; }
+    // "position / length" as the time reads: the length is the recorded one when known (the movie
+    // may run a few milliseconds longer than its recording, which must not read as one second
+    // more than on the card), else the player's; the position never passes the length.
+    static QString timeText(qint64 positionMs, qint64 playerDurationMs, double recordedSeconds);
     // Null until a movie that exists was opened.
     QMediaPlayer* player() const { return m_player; }
     // The message shown instead of the movie (empty while it plays).
@@ -37,6 +43,7 @@ private:
     void updateTime();
 
     QString m_path;
+    double m_recordedSeconds = -1;
     QMediaPlayer* m_player = nullptr;
     QAudioOutput* m_audio = nullptr;
     QVideoWidget* m_video;

@@ -2,17 +2,21 @@
 #include "history/ClipItemViewModel.h"
 #include "history/ClipRowView.h"
 
-#include <QAbstractScrollArea>
 #include <QHash>
+#include <QListView>
+#include <QPersistentModelIndex>
 #include <optional>
 #include <vector>
 
+class ClipListModel;
+class ClipRowDelegate;
 class QVariantAnimation;
 
-// The list of the history panel: one ClipRowView per entry, newest first, with 1 pixel above and
-// below and 10 at the sides of each row. Only the rows on screen exist as widgets (made when they
-// scroll in, dropped when they scroll out), so a list of hundreds of entries opens at once.
-class ClipListView : public QAbstractScrollArea {
+// The list of the history panel on Qt's list view: a ClipListModel over the filtered view models
+// and a ClipRowDelegate that sizes the rows (guessed first, exact once painted). The rows on screen
+// are ClipRowView widgets placed by the view (1 pixel above and below, 10 at the sides); rows
+// scrolled away drop theirs, so a list of thousands of entries opens at once.
+class ClipListView : public QListView {
     Q_OBJECT
 public:
     static constexpr int rowInsetX = 10;
@@ -21,9 +25,9 @@ public:
     explicit ClipListView(QWidget* parent = nullptr);
 
     void setViewModels(const std::vector<ClipItemViewModelPtr>& models);
-    const std::vector<ClipItemViewModelPtr>& viewModels() const { return m_models; }
+    const std::vector<ClipItemViewModelPtr>& viewModels() const;
     void setOptions(const ClipRowOptions& options);
-    const ClipRowOptions& options() const { return m_options; }
+    const ClipRowOptions& options() const;
     void setSelectedId(std::optional<qint64> id);
     // One entry's view model changed in place (a pin).
     void updateItem(const ClipItemViewModelPtr& model);
@@ -32,12 +36,9 @@ public:
     void scrollToCentre(int index, bool animated = true);
     void scrollToTop();
     // The row widget of an entry while it is on screen.
-    ClipRowView* rowWidget(qint64 id) const { return m_rows.value(id); }
+    ClipRowView* rowWidget(qint64 id) const;
     QList<ClipRowView*> visibleRows() const;
     QRect rowRect(int index) const;
-    bool isFullyMeasured() const;
-    // Measures every row now (tests).
-    void measureAll();
 
 signals:
     void pasteRequested(const ClipItemViewModelPtr& model, bool asPlainText);
@@ -50,31 +51,19 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void scrollContentsBy(int dx, int dy) override;
-    bool viewportEvent(QEvent* event) override;
+    void updateGeometries() override;
 
 private:
-    void relayout();
-    int rowWidth() const;
-    void rebuildOffsets();
-    // Measures one row's exact height; returns the change against the height it counted with.
-    int measure(size_t index);
-    void scheduleMeasuring();
-    void measureSome(int count);
-    void updateScrollBar();
+    ClipRowActions actionsFor(qint64 id);
+    // Measures the rows from `first` until `height` pixels of them are exact; true if any changed.
+    bool measureFrom(int first, int height);
+    // Row widgets for the rows on screen, none for the others.
     void syncRows();
-    ClipRowView* makeRow(const ClipItemViewModelPtr& model);
 
-    std::vector<ClipItemViewModelPtr> m_models;
-    std::vector<int> m_offsets; // top of each row, plus the total height at the end
-    ClipRowOptions m_options;
+    ClipListModel* m_model = nullptr;
+    ClipRowDelegate* m_delegate = nullptr;
     std::optional<qint64> m_selectedId;
-    QHash<qint64, ClipRowView*> m_rows;
-    QHash<qint64, int> m_heights; // exact heights by entry at the laid-out width
-    std::vector<int> m_rowHeights;
-    std::vector<bool> m_exact;
-    size_t m_nextToMeasure = 0;
-    bool m_measureScheduled = false;
-    int m_laidOutWidth = -1;
+    QHash<qint64, QPersistentModelIndex> m_open; // entries whose row widget exists
+    bool m_syncing = false;
     QVariantAnimation* m_scrollAnimation = nullptr;
 };

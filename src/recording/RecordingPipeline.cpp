@@ -17,7 +17,7 @@ RecordingPipeline::~RecordingPipeline()
 bool RecordingPipeline::start(FailureHandler onFailure, QString* error)
 {
     m_onFailure = std::move(onFailure);
-    m_start = Clock::now();
+    m_start = std::max(Clock::now(), m_setup.firstFrameAt);
     if (m_setup.audio) {
         const bool started = m_setup.audio->start(m_setup.audioSampleRate, m_setup.audioChannels,
             [this](const float* samples, int frames) { receiveSound(samples, frames); }, error);
@@ -33,14 +33,14 @@ void RecordingPipeline::pause()
 {
     std::lock_guard lock(m_clockMutex);
     if (!m_pausedAt)
-        m_pausedAt = Clock::now();
+        m_pausedAt = std::max(Clock::now(), m_start); // a pause before the first frame starts with it
 }
 
 void RecordingPipeline::resume()
 {
     std::lock_guard lock(m_clockMutex);
     if (m_pausedAt) {
-        m_pausedTotal += Clock::now() - *m_pausedAt;
+        m_pausedTotal += std::max(Clock::duration {}, Clock::now() - *m_pausedAt);
         m_pausedAt.reset();
     }
 }
@@ -176,9 +176,10 @@ void RecordingPipeline::receiveSound(const float* samples, int frames)
     double active;
     {
         std::lock_guard lock(m_clockMutex);
-        if (m_pausedAt)
-            return;
-        active = activeSecondsLocked(Clock::now());
+        const auto now = Clock::now();
+        if (m_pausedAt || now < m_start)
+            return; // sound before the movie's first frame is not part of it
+        active = activeSecondsLocked(now);
     }
     // The first block is placed by the clock (it ends now); later ones follow without a gap.
     if (m_nextSample < 0)

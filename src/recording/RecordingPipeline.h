@@ -32,6 +32,9 @@ public:
         int audioSampleRate = 48'000;
         int audioChannels = 2;
         int queueCapacity = 8; // frames waiting for the encoder
+        // The movie starts here (its first frame, time zero), or at start() when that is later:
+        // a window of ours closed just before may still be fading out on the screen.
+        std::chrono::steady_clock::time_point firstFrameAt {};
     };
     struct Summary {
         qint64 framesCaptured = 0; // frames handed to the encoder

@@ -1,6 +1,7 @@
 #include "recording/ScreenRecordingService.h"
 
 #include "platform/Background.h"
+#include "platform/Compositing.h"
 #include "platform/Console.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/ImageEncoding.h"
@@ -75,6 +76,7 @@ ScreenRecordingService::ScreenRecordingService(Services services, QObject* paren
     : QObject(parent)
     , m_services(services)
 {
+    Compositing::watchOwnWindows();
     m_elapsedTimer.setInterval(500);
     connect(&m_elapsedTimer, &QTimer::timeout, this, [this] {
         if (m_isRecording && !m_isPaused && m_pipeline)
@@ -183,10 +185,15 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     m_starting = true;
     m_failedWhileStarting = false;
     const RecordingRegion chosen = *region;
+    // The capture overlay (or the menu) this recording was started from was hidden just now; a
+    // fading compositor still draws it for a moment, so the movie begins once it is gone.
+    const bool compositing = m_services.compositing ? m_services.compositing() : Compositing::isActive();
+    const auto firstFrameAt = std::chrono::steady_clock::now()
+        + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
     Background::run(
         this,
-        [this, chosen, captureSystemAudio, path, fileName, kind] {
-            auto prepared = prepare(chosen, captureSystemAudio, path);
+        [this, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt] {
+            auto prepared = prepare(chosen, captureSystemAudio, path, firstFrameAt);
             prepared->fileName = fileName;
             prepared->kind = kind;
             return prepared;
@@ -195,7 +202,8 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
 }
 
 std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(
-    const RecordingRegion& region, bool captureSystemAudio, const QString& path)
+    const RecordingRegion& region, bool captureSystemAudio, const QString& path,
+    std::chrono::steady_clock::time_point firstFrameAt)
 {
     auto prepared = std::make_shared<Prepared>();
     prepared->capturesAudio = captureSystemAudio;
@@ -225,6 +233,7 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
     setup.audio = captureSystemAudio ? &audio() : nullptr;
     setup.audioSampleRate = settings.audioSampleRate;
     setup.audioChannels = settings.audioChannels;
+    setup.firstFrameAt = firstFrameAt;
     auto pipeline = std::make_shared<RecordingPipeline>(std::move(setup));
     if (!inhibitor().inhibit(sleepReason, &error))
         Console::log(QStringLiteral("ScreenRecordingService: sleep is not inhibited: ") + error);

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QRectF>
 #include <QTimer>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -35,6 +37,8 @@ public:
         SystemAudioSource* audio = nullptr;
         DesktopNotifier* notifier = nullptr;
         Permissions* permissions = nullptr;
+        // Whether a compositing manager draws the screen; by default the platform's answer.
+        std::function<bool()> compositing;
     };
 
     ScreenRecordingService();
@@ -110,7 +114,8 @@ protected:
 private:
     struct Prepared;
     struct Finished;
-    std::shared_ptr<Prepared> prepare(const RecordingRegion& region, bool captureSystemAudio, const QString& path);
+    std::shared_ptr<Prepared> prepare(const RecordingRegion& region, bool captureSystemAudio, const QString& path,
+        std::chrono::steady_clock::time_point firstFrameAt);
     void finishStart(const std::shared_ptr<Prepared>& prepared);
     std::shared_ptr<Finished> finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
         std::weak_ptr<ModelContainer> container, const QString& kind, bool hasAudio);

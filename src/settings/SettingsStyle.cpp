@@ -61,10 +61,3 @@ QLabel* SettingsStyle::footer(const QString& text, QWidget* parent)
     label->setObjectName(QStringLiteral("footer"));
     return label;
 }
-
-QString SettingsStyle::pillStyle(qreal opacity, int radius)
-{
-    return QStringLiteral("background: rgba(255,255,255,%1); border-radius: %2px;")
-        .arg(int(opacity * 255))
-        .arg(radius);
-}

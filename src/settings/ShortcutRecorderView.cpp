@@ -43,7 +43,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     , m_action(action)
     , m_shortcuts(service)
     , m_failureTimer(new QTimer(this))
-    , m_failureLabel(textLabel(QString(), SettingsStyle::font(11), QColor(255, 95, 87), this))
+    , m_failureLabel(textLabel(QString(), SettingsStyle::font(11), Theme::refusalText(), this))
     , m_button(new QPushButton(this))
     , m_reset(new QToolButton(this))
 {
@@ -70,7 +70,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     m_reset->setIcon(QIcon(SettingsStyle::symbol(QStringLiteral("arrow.counterclockwise"), 12, Theme::secondaryText())));
     m_reset->setToolTip(QStringLiteral("Reset to default"));
     m_reset->setAutoRaise(true);
-    m_reset->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    m_reset->setStyleSheet(Theme::flatButtonStyle());
     m_reset->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_reset);
 
@@ -265,28 +265,23 @@ void ShortcutRecorderView::setState(State state)
 void ShortcutRecorderView::restyle()
 {
     m_button->setText(buttonText());
-    QString fill, outline, text = QStringLiteral("white");
+    QColor text = Theme::text(), fill = Theme::whiteAlpha(20), outline = Qt::transparent;
     switch (m_state) {
-    case State::recording: {
-        const QColor accent = Theme::accent();
-        fill = QStringLiteral("rgba(%1,%2,%3,51)").arg(accent.red()).arg(accent.green()).arg(accent.blue());
-        outline = accent.name();
+    case State::recording:
+        outline = Theme::accent();
+        fill = outline;
+        fill.setAlpha(51);
         break;
-    }
     case State::failed:
-        fill = QStringLiteral("rgba(255,69,58,46)");
-        outline = QStringLiteral("#ff453a");
-        text = QStringLiteral("#ff6961");
+        outline = Theme::destructive();
+        fill = outline;
+        fill.setAlpha(46);
+        text = Theme::errorText();
         break;
     case State::idle:
-        fill = QStringLiteral("rgba(255,255,255,20)");
-        outline = QStringLiteral("transparent");
         break;
     }
-    m_button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; background: %2; border: 1.5px solid %3; border-radius: 5px;"
-                       " padding: 5px 10px; }")
-            .arg(text, fill, outline));
+    m_button->setStyleSheet(Theme::outlinedButtonStyle(text, fill, outline));
     m_failureLabel->setVisible(m_state == State::failed);
     m_failureLabel->setText(m_failure);
     m_failureLabel->setToolTip(m_failure);

@@ -7,6 +7,7 @@
 #include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWorkspace.h"
 #include "gallery/CardGrid.h"
+#include "gallery/CardPainting.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/RecordingQuickLook.h"
 #include "gallery/RecordingsView.h"
@@ -19,6 +20,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "store/RecordingStorage.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -26,6 +28,8 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -240,6 +244,56 @@ TEST_F(GalleryViewsTest, RecordingsListHoldsTheNewest200WithTheirDurations)
     EXPECT_LE(recordingsView->grid()->columnWidth(), 200);
 }
 
+TEST_F(GalleryViewsTest, TheDurationBadgeSitsInsideTheDrawnPicture)
+{
+    // A 3:2 thumbnail is narrower than the card's picture band: the badge keeps to the picture.
+    const auto item = seedRecording(context(), at(1), QStringLiteral("r.mov"), 9, png(filled(Qt::red, QSize(300, 200))));
+    auto recordingsView = shown<RecordingsView>();
+    RecordingCard* card = recordingsView->cardFor(item->persistentID);
+    ASSERT_TRUE(card);
+    card->grab();
+    ThumbnailLoader::shared().waitUntilIdle();
+    QApplication::processEvents();
+    const QImage painted = card->grab().toImage();
+    const QRect picture = CardPainting::pictureRect(card->rect(), RecordingCard::pictureHeight, QSize(300, 200));
+    ASSERT_LT(picture.width(), CardPainting::pictureFrame(card->rect(), RecordingCard::pictureHeight).width());
+    const QRect badge = card->badgeRect();
+    EXPECT_TRUE(picture.contains(badge)) << "badge " << badge.x() << "," << badge.width() << " picture " << picture.x()
+                                         << "," << picture.width();
+    EXPECT_EQ(badge.right(), picture.right() - 6);
+    EXPECT_EQ(badge.bottom(), picture.bottom() - 6);
+    // Red picture on both sides of the badge, and the badge's dark scrim over it.
+    const qreal ratio = painted.devicePixelRatio();
+    const auto pixel = [&](int x, int y) { return painted.pixelColor(QPoint(x, y) * ratio); };
+    EXPECT_GT(pixel(badge.right() + 3, badge.center().y()).red(), 200);
+    EXPECT_GT(pixel(badge.left() - 3, badge.center().y()).red(), 200);
+    EXPECT_LT(pixel(badge.left() + 2, badge.top() + 2 + 1).red(), 150);
+}
+
+TEST_F(GalleryViewsTest, GridsScrollWithTheThinDarkBarOfTheHistoryList)
+{
+    for (int i = 0; i < 12; ++i)
+        seedScreenshot(context(), at(i), png(filled(Qt::red)));
+    auto grid = shown<ScreenshotsGridView>(QSize(640, 300));
+    auto recordingsView = shown<RecordingsView>(QSize(640, 300));
+    for (CardGrid* each : {grid->grid(), recordingsView->grid()}) {
+        QScrollBar* bar = each->scrollArea()->verticalScrollBar();
+        EXPECT_EQ(bar->styleSheet(), Theme::listScrollBarStyle());
+    }
+    QScrollBar* bar = grid->grid()->scrollArea()->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->width(), 8);
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.pageStep = bar->pageStep();
+    option.sliderPosition = option.sliderValue = bar->value();
+    for (auto arrow : {QStyle::SC_ScrollBarAddLine, QStyle::SC_ScrollBarSubLine})
+        EXPECT_EQ(bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, arrow, bar).height(), 0);
+}
+
 TEST_F(GalleryViewsTest, RevealAsksTheFileManagerElseOpensTheFolder)
 {
     const auto item = seedRecording(context(), at(10), QStringLiteral("shown.mov"));
@@ -299,7 +353,7 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     const QByteArray bytes = png(filled(Qt::red));
     const auto item = seedScreenshot(context(), at(10), bytes);
     const auto broken = seedScreenshot(context(), at(5), QByteArray("not a png"));
-    const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"));
+    const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"), 9.49);
     auto grid = shown<ScreenshotsGridView>();
     ThumbnailLoader::shared().waitUntilIdle();
     auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
@@ -329,6 +383,12 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     EXPECT_EQ(player->path(), RecordingStorage::recordingsDirectory() + QStringLiteral("/gone.mov"));
     EXPECT_EQ(player->windowTitle(), QStringLiteral("gone.mov"));
     EXPECT_EQ(player->problem(), QStringLiteral("Die Aufnahme fehlt: gone.mov"));
+    // The player reads the length the card shows, even where the movie runs a little longer.
+    EXPECT_EQ(recordingCard->badgeText(), QStringLiteral("00:09"));
+    EXPECT_EQ(player->recordedSeconds(), 9.49);
+    EXPECT_EQ(RecordingQuickLook::timeText(2'400, 9'533, player->recordedSeconds()), QStringLiteral("00:02 / 00:09"));
+    EXPECT_EQ(RecordingQuickLook::timeText(9'533, 9'533, player->recordedSeconds()), QStringLiteral("00:09 / 00:09"));
+    EXPECT_EQ(RecordingQuickLook::timeText(9'533, 9'533, -1), QStringLiteral("00:10 / 00:10")); // no record
     player->close();
 }
 

@@ -40,7 +40,7 @@ struct RecordingHarness {
         screen.monitorList = {monitor};
         setColour(Qt::red);
         service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
-            &screen, &writer, &thumbnailer, &inhibitor, &audio, &notifier, &permissions});
+            &screen, &writer, &thumbnailer, &inhibitor, &audio, &notifier, &permissions, {}});
         service->setRecordingsDirectory(folder.path());
         service->setModelContainer(store.container);
         NotificationCenter::shared().observe(NotificationNames::recordingSaved, &observer,

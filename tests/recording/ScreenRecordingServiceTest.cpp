@@ -1,9 +1,12 @@
 #include "RecordingTestSupport.h"
 #include "recording/RecordingControlPanel.h"
 #include "recording/RecordingControlWindowManager.h"
+#include "platform/Compositing.h"
 #include "recording/RecordingPipeline.h"
 #include "store/RecordingStorage.h"
 
+#include <QTimer>
+#include <QWidget>
 #include <sqlite3.h>
 
 namespace {
@@ -260,4 +263,36 @@ TEST(ScreenRecordingService, PointerIsDrawnAtItsHotspot)
     EXPECT_EQ(frame.pixel(13, 13), QColor(Qt::white).rgb());
     EXPECT_EQ(frame.pixel(14, 14), QColor(Qt::black).rgb());
     EXPECT_EQ(frame.pixel(9, 9), QColor(Qt::black).rgb());
+}
+
+TEST(ScreenRecordingService, UnderAFadingCompositorTheMovieStartsOnceTheOverlayHasFaded)
+{
+    RecordingHarness h;
+    bool compositing = true;
+    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {&h.screen, &h.writer,
+        &h.thumbnailer, &h.inhibitor, &h.audio, &h.notifier, &h.permissions, [&compositing] { return compositing; }});
+    h.service->setRecordingsDirectory(h.folder.path());
+    h.service->setModelContainer(h.store.container);
+    auto recordAfterTheOverlayHides = [&h] {
+        QWidget overlay;
+        overlay.resize(320, 240);
+        overlay.show();
+        overlay.hide();
+        h.setColour(Qt::magenta); // the overlay, still drawn while it fades out
+        QTimer::singleShot(Compositing::fadeOutMs - 150, [&h] { h.setColour(Qt::red); });
+        h.start();
+        QTest::qWait(Compositing::fadeOutMs + 300);
+        h.stop();
+        return h.writer.lastMovie();
+    };
+    auto movie = recordAfterTheOverlayHides();
+    ASSERT_TRUE(movie && !movie->frameIndexes.isEmpty());
+    EXPECT_EQ(movie->firstPixels.first(), QColor(Qt::red).rgb()); // no frame of the fading overlay
+    EXPECT_EQ(movie->frameIndexes.first(), 0);                    // the movie starts at its first frame
+    EXPECT_NEAR(h.records().back()->durationSeconds, 0.3, 0.15);
+
+    compositing = false; // nothing fades: the movie starts at once
+    movie = recordAfterTheOverlayHides();
+    ASSERT_TRUE(movie && !movie->frameIndexes.isEmpty());
+    EXPECT_EQ(movie->firstPixels.first(), QColor(Qt::magenta).rgb());
 }

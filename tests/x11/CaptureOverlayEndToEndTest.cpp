@@ -233,6 +233,12 @@ TEST_F(CaptureOverlayTest, ToolbarReviewLoupeAndModeSwitch)
         xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "1"});
         spin(80);
     };
+    // Over the tool bar the overlay draws no crosshair, read-out or loupe at the old place.
+    const QPoint onBar = view->button(QStringLiteral("Timer"))->mapToGlobal(QPoint(2, 2));
+    xdotool({"mousemove", QString::number(onBar.x()), QString::number(onBar.y())});
+    ASSERT_TRUE(waitUntil([&] { return !manager.selection().cursorGlobalPosition(); }));
+    spin(100);
+    source.grabRect(QRect(0, 0, 1280, 800)).save(artifact(QStringLiteral("overlay-pointer-on-toolbar.png")));
     click("OCR");
     EXPECT_EQ(manager.selection().terminalAction(), TerminalAction::ocr);
     EXPECT_EQ(manager.selection().phase(), SelectionPhase::reviewing);

@@ -141,7 +141,7 @@ TEST(RecordingDesktopServices, ARecordingHoldsTheInhibitorUntilItsStop)
     DBusDesktopNotifier notifier;
     RecordingHarness h;
     h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
-        &h.screen, &h.writer, &h.thumbnailer, &inhibitor, &h.audio, &notifier, &h.permissions});
+        &h.screen, &h.writer, &h.thumbnailer, &inhibitor, &h.audio, &notifier, &h.permissions, {}});
     h.service->setRecordingsDirectory(h.folder.path());
     h.start();
     ASSERT_TRUE(h.service->isRecording());
