@@ -204,7 +204,7 @@ void AreaSelectionView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (!v.isEmpty()) {
-        painter.setPen(QPen(Qt::white, 1.5));
+        painter.setPen(QPen(Theme::text(), 1.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(v);
         const bool windowPick = selection.paradigm() == SelectionParadigm::windowPick;
@@ -225,8 +225,8 @@ void AreaSelectionView::drawHandles(QPainter& painter, const QRectF& v) const
     const QPointF centres[] = {v.topLeft(), QPointF(v.center().x(), v.top()), v.topRight(),
         QPointF(v.right(), v.center().y()), v.bottomRight(), QPointF(v.center().x(), v.bottom()), v.bottomLeft(),
         QPointF(v.left(), v.center().y())};
-    painter.setPen(QPen(QColor(0, 0, 0, int(0.3 * 255)), 1));
-    painter.setBrush(Qt::white);
+    painter.setPen(QPen(Theme::blackAlpha(int(0.3 * 255)), 1));
+    painter.setBrush(Theme::text());
     for (const QPointF& c : centres)
         painter.drawRoundedRect(QRectF(c.x() - 4, c.y() - 4, 8, 8), 2, 2);
 }
@@ -242,7 +242,7 @@ void AreaSelectionView::drawCountdown(QPainter& painter, const QRectF& v, int nu
     painter.setBrush(badge);
     painter.drawEllipse(c, diameter / 2, diameter / 2);
     painter.setFont(font);
-    painter.setPen(Qt::white);
+    painter.setPen(Theme::text());
     painter.drawText(QRectF(c.x() - size.width() / 2, c.y() - size.height() / 2, size.width(), size.height()),
         Qt::AlignCenter, text);
 }
@@ -262,7 +262,7 @@ void AreaSelectionView::drawWindowHint(QPainter& painter, const QRectF& v) const
     painter.setBrush(badge);
     painter.drawRoundedRect(box, 5, 5);
     painter.setFont(font);
-    painter.setPen(Qt::white);
+    painter.setPen(Theme::text());
     painter.drawText(box.adjusted(8, 5, -8, -5), Qt::AlignCenter, text);
 }
 
@@ -276,7 +276,7 @@ void AreaSelectionView::drawAim(QPainter& painter) const
     if (!QRectF(rect()).contains(p))
         return;
     const double s = m_screen.scale;
-    painter.setPen(QPen(QColor(255, 255, 255, int(0.6 * 255)), 0.5));
+    painter.setPen(QPen(Theme::whiteAlpha(int(0.6 * 255)), 0.5));
     painter.drawLine(QPointF(p.x(), 0), QPointF(p.x(), height()));
     painter.drawLine(QPointF(0, p.y()), QPointF(width(), p.y()));
 
@@ -299,7 +299,7 @@ void AreaSelectionView::drawAim(QPainter& painter) const
     painter.setBrush(badge);
     painter.drawRoundedRect(QRectF(QPointF(x, y), box), 4, 4);
     painter.setFont(font);
-    painter.setPen(Qt::white);
+    painter.setPen(Theme::text());
     painter.drawText(QRectF(x + 6, y + 3, size.width(), size.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
 
     drawLoupe(painter, p, s);
@@ -338,14 +338,14 @@ void AreaSelectionView::drawLoupe(QPainter& painter, QPointF p, double scale) co
     clip.addRoundedRect(square, 8, 8);
     painter.save();
     painter.setClipPath(clip);
-    painter.fillRect(square, QColor(0, 0, 0));
+    painter.fillRect(square, Theme::blackAlpha(255));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(square, patch);
-    painter.setPen(QPen(QColor(255, 255, 255, int(0.8 * 255)), 0.5));
+    painter.setPen(QPen(Theme::whiteAlpha(int(0.8 * 255)), 0.5));
     painter.drawLine(QPointF(square.left(), square.center().y()), QPointF(square.right(), square.center().y()));
     painter.drawLine(QPointF(square.center().x(), square.top()), QPointF(square.center().x(), square.bottom()));
     painter.restore();
-    painter.setPen(QPen(QColor(255, 255, 255, int(0.9 * 255)), 1.5));
+    painter.setPen(QPen(Theme::whiteAlpha(int(0.9 * 255)), 1.5));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(square, 8, 8);
 }

@@ -73,10 +73,10 @@ void CaptureModeButton::paintEvent(QPaintEvent*)
     const double fill = m_active ? 0.15 : (m_hovering ? 0.08 : 0);
     if (fill > 0) {
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 255, 255, int(fill * 255)));
+        painter.setBrush(Theme::whiteAlpha(int(fill * 255)));
         painter.drawRoundedRect(QRectF(rect()), 6, 6);
     }
-    const QColor colour = m_active ? Theme::accent() : QColor(Qt::white);
+    const QColor colour = m_active ? Theme::accent() : Theme::text();
     const QPixmap icon = Symbols::pixmap(m_symbol, symbolPixels, colour);
     const int top = 4;
     painter.drawPixmap(QRect((width() - symbolPixels) / 2, top, symbolPixels, symbolPixels), icon);
@@ -130,7 +130,7 @@ CaptureToolbarView::CaptureToolbarView(CaptureOverlayWindowManager* manager, QWi
 
     auto* divider = new QFrame(this);
     divider->setFixedSize(1, 24);
-    divider->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, 40);"));
+    divider->setStyleSheet(QStringLiteral("background: %1;").arg(Theme::css(Theme::whiteAlpha(40))));
     row->addWidget(divider);
 
     m_readout = new QLabel(this);
@@ -194,11 +194,7 @@ void CaptureToolbarView::showTimerList()
     auto* list = new QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint);
     list->setAttribute(Qt::WA_DeleteOnClose);
     list->setObjectName(QStringLiteral("captureTimerList"));
-    list->setStyleSheet(QStringLiteral("QFrame#captureTimerList { background: %1; border: 1px solid rgba(255,255,255,40); "
-                                       "border-radius: 6px; } QPushButton { color: white; background: transparent; "
-                                       "border: none; } QPushButton:hover { "
-                                       "background: rgba(255,255,255,20); }")
-                            .arg(Theme::annotationSurface().name()));
+    list->setStyleSheet(Theme::popupListStyle(QStringLiteral("QFrame#captureTimerList")));
     auto* column = new QVBoxLayout(list);
     column->setContentsMargins(0, 4, 0, 4);
     column->setSpacing(0);
@@ -214,12 +210,12 @@ void CaptureToolbarView::showTimerList()
         content->setContentsMargins(12, 6, 12, 6);
         auto* title = new QLabel(timerChoiceTitle(choice), row);
         title->setFont(pixelFont(12, QFont::Normal));
-        title->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+        title->setStyleSheet(Theme::labelStyle(Theme::text()));
         content->addWidget(title);
         content->addStretch(1);
         if (choice == current) {
             auto* check = new QLabel(row);
-            check->setPixmap(Symbols::pixmap(QStringLiteral("checkmark"), 12, Qt::white));
+            check->setPixmap(Symbols::pixmap(QStringLiteral("checkmark"), 12, Theme::text()));
             content->addWidget(check);
         }
         row->setMinimumHeight(title->sizeHint().height() + 12);

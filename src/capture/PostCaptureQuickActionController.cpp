@@ -47,7 +47,7 @@ public:
         words->setFont(Theme::labelFont(12, QFont::Medium));
         for (QLabel* label : {sign, words}) {
             QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText, Qt::white);
+            palette.setColor(QPalette::WindowText, Theme::text());
             label->setPalette(palette);
             row->addWidget(label, 0, Qt::AlignVCenter);
         }
@@ -62,7 +62,7 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(capsule(), QColor(0, 0, 0, Compositing::isActive() ? 217 : 255));
+        painter.fillPath(capsule(), Theme::blackAlpha(Compositing::isActive() ? 217 : 255));
     }
 
 private:

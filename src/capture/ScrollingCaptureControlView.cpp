@@ -67,7 +67,7 @@ ScrollingCaptureControlView::ScrollingCaptureControlView(ScrollingCaptureService
 
     m_status = new QLabel(this);
     m_status->setFont(Theme::labelFont(12, QFont::Medium));
-    m_status->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::text().name()));
+    m_status->setStyleSheet(Theme::labelStyle(Theme::text()));
     layout->addWidget(m_status);
     layout->addStretch(1);
 
@@ -89,7 +89,7 @@ ScrollingCaptureControlView::ScrollingCaptureControlView(ScrollingCaptureService
     cancel->setFocusPolicy(Qt::NoFocus);
     cancel->setToolTip(QStringLiteral("Abbrechen"));
     cancel->setAccessibleName(QStringLiteral("Abbrechen"));
-    cancel->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    cancel->setStyleSheet(Theme::flatButtonStyle());
     connect(cancel, &QToolButton::clicked, &m_service, [this] { m_service.cancel(); });
     layout->addWidget(cancel);
 

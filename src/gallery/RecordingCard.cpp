@@ -69,10 +69,10 @@ void RecordingCard::paintEvent(QPaintEvent*)
     const QRect at = badgeRect();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 0, 0, int(255 * 0.55)));
+    painter.setBrush(Theme::blackAlpha(int(255 * 0.55)));
     painter.drawRoundedRect(QRectF(at), 4, 4);
     painter.setFont(font);
-    painter.setPen(Qt::white);
+    painter.setPen(Theme::text());
     painter.drawText(at, Qt::AlignCenter, *badge);
 }
 

@@ -28,7 +28,7 @@ ClearHistoryDialog::ClearHistoryDialog(
     layout->setContentsMargins(20, 18, 20, 16);
     layout->setSpacing(16);
     auto* icon = new QLabel(this);
-    icon->setPixmap(Symbols::pixmap(QStringLiteral("exclamationmark.triangle.fill"), 40, QColor(255, 196, 0)));
+    icon->setPixmap(Symbols::pixmap(QStringLiteral("exclamationmark.triangle.fill"), 40, Theme::caution()));
     layout->addWidget(icon, 0, Qt::AlignTop);
 
     auto* column = new QVBoxLayout;
@@ -40,7 +40,7 @@ ClearHistoryDialog::ClearHistoryDialog(
         Theme::labelFont(11), Theme::secondaryText(), this);
     info->setWordWrap(true);
     column->addWidget(info);
-    m_failure = textLabel(QString(), Theme::labelFont(11), QColor(255, 105, 97), this);
+    m_failure = textLabel(QString(), Theme::labelFont(11), Theme::errorText(), this);
     m_failure->setObjectName(QStringLiteral("failure"));
     m_failure->setWordWrap(true);
     m_failure->hide();
@@ -51,9 +51,7 @@ ClearHistoryDialog::ClearHistoryDialog(
     m_cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
     m_delete = new QPushButton(QStringLiteral("Alles löschen"), this);
     m_delete->setDefault(true);
-    m_delete->setStyleSheet(QStringLiteral("QPushButton { color: white; background: #d93b30; border: none;"
-                                           " border-radius: 5px; padding: 5px 14px; }"
-                                           "QPushButton:disabled { background: #6b2a25; color: #bbb; }"));
+    m_delete->setStyleSheet(Theme::destructiveButtonStyle());
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_delete);
     column->addSpacing(6);

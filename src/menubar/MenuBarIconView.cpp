@@ -2,6 +2,7 @@
 
 #include "recording/ScreenRecordingService.h"
 #include "ui/Symbols.h"
+#include "ui/Theme.h"
 
 #include <QColor>
 
@@ -19,7 +20,7 @@ QString MenuBarIconView::symbolName() const
 
 QColor MenuBarIconView::tint() const
 {
-    return m_recordingService.isRecording() ? QColor(255, 59, 48) : QColor(255, 255, 255);
+    return m_recordingService.isRecording() ? Theme::recording() : Theme::text();
 }
 
 QIcon MenuBarIconView::icon() const

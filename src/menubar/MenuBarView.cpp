@@ -72,13 +72,7 @@ MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Actions action
 {
     setFont(Theme::labelFont(10));
     setMinimumWidth(menuWidth);
-    setStyleSheet(QStringLiteral(
-        "QMenu { background: rgb(18,18,18); color: white; border: 1px solid rgba(255,255,255,34); padding: 6px 0; }"
-        "QMenu::item { padding: 5px 16px 5px 10px; margin: 0 4px; border-radius: 6px; background: transparent; }"
-        "QMenu::item:selected { background: rgba(255,255,255,26); }"
-        "QMenu::item:disabled { color: rgba(255,255,255,140); padding: 6px 10px 2px 10px; }"
-        "QMenu::icon { padding-left: 8px; }"
-        "QMenu::separator { height: 1px; background: rgba(255,255,255,30); margin: 4px 10px; }"));
+    setStyleSheet(Theme::menuStyle());
     // Shortcut texts, the paste stack and the recording rows are current each time it opens.
     connect(this, &QMenu::aboutToShow, this, &MenuBarView::rebuild);
     connect(&PasteStack::shared(), &PasteStack::itemsChanged, this, &MenuBarView::rebuild);

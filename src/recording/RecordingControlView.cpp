@@ -33,7 +33,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setOpacity(m_dimmed ? 0.4 : 1.0);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 59, 48));
+        painter.setBrush(Theme::recording());
         painter.drawEllipse(rect());
     }
 
@@ -49,8 +49,7 @@ QToolButton* makeButton(QWidget* parent)
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"
-                                         "QToolButton:hover { background: rgba(255, 255, 255, 30); border-radius: 6px; }"));
+    button->setStyleSheet(Theme::flatButtonStyle(QStringLiteral("QToolButton"), Theme::whiteAlpha(30)));
     return button;
 }
 
@@ -70,7 +69,7 @@ RecordingControlView::RecordingControlView(ScreenRecordingService& service, QWid
     font.setPointSizeF(Theme::labelFont(13).pointSizeF());
     font.setWeight(QFont::DemiBold);
     m_time->setFont(font);
-    m_time->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::text().name()));
+    m_time->setStyleSheet(Theme::labelStyle(Theme::text()));
     // Wide enough for a hundred minutes.
     m_time->setFixedWidth(QFontMetrics(font).horizontalAdvance(QStringLiteral("100:00")) + 2);
     m_pause = makeButton(this);

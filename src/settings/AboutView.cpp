@@ -37,7 +37,7 @@ protected:
         const QIcon appIcon = QApplication::windowIcon();
         if (!appIcon.isNull()) {
             p.setPen(Qt::NoPen);
-            p.setBrush(QColor(0, 0, 0, 51));
+            p.setBrush(Theme::blackAlpha(51));
             p.drawRoundedRect(square.translated(0, 4), 20, 20);
             QPainterPath clip;
             clip.addRoundedRect(square, 20, 20);
@@ -58,9 +58,9 @@ protected:
 QPushButton* borderedButton(const QString& symbol, const QString& title, QWidget* parent)
 {
     auto* button = new QPushButton(QIcon(SettingsStyle::symbol(symbol, 14, Theme::text())), title, parent);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: white; background: rgba(255,255,255,26);"
-                                         " border: 1px solid rgba(255,255,255,40); border-radius: 6px;"
-                                         " padding: 5px 12px; } QPushButton:hover { background: rgba(255,255,255,40); }"));
+    button->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: 1px solid %2;"
+                                         " border-radius: 6px; padding: 5px 12px; } QPushButton:hover { background: %2; }")
+                              .arg(Theme::css(Theme::whiteAlpha(26)), Theme::css(Theme::whiteAlpha(40))));
     return button;
 }
 

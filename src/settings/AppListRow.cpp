@@ -29,7 +29,7 @@ AppListRow::AppListRow(const QString& text, const std::optional<QIcon>& icon, co
     layout->addWidget(label, 1);
     m_remove->setIcon(QIcon(SettingsStyle::symbol(QStringLiteral("xmark.circle.fill"), 14, SettingsStyle::secondary())));
     m_remove->setAutoRaise(true);
-    m_remove->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    m_remove->setStyleSheet(Theme::flatButtonStyle());
     m_remove->setToolTip(QStringLiteral("Remove"));
     connect(m_remove, &QToolButton::clicked, this, [onRemove = std::move(onRemove)] { onRemove(); });
     layout->addWidget(m_remove);

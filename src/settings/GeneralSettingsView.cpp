@@ -9,6 +9,7 @@
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsToggle.h"
 #include "settings/ShortcutRecorderView.h"
+#include "ui/Theme.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -42,7 +43,7 @@ GeneralSettingsView::GeneralSettingsView(const SettingsServices& services, QWidg
     page->addWidget(systemSection());
     m_loginMessage = SettingsStyle::footer(QString(), this);
     m_loginMessage->setObjectName(QStringLiteral("loginItemMessage"));
-    m_loginMessage->setStyleSheet(QStringLiteral("color: #ff6961;"));
+    m_loginMessage->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::errorText().name()));
     m_loginMessage->hide();
     page->addWidget(m_loginMessage);
     page->addStretch(1);
@@ -93,9 +94,7 @@ QWidget* GeneralSettingsView::clipboardSection()
         auto* segment = new QPushButton(labels[i], segments);
         segment->setCheckable(true);
         segment->setFixedHeight(22);
-        segment->setStyleSheet(QStringLiteral(
-            "QPushButton { color: white; background: rgba(255,255,255,20); border: none; border-radius: 0; }"
-            "QPushButton:checked { background: rgba(255,255,255,70); }"));
+        segment->setStyleSheet(Theme::segmentStyle());
         m_sizes->addButton(segment, i);
         segmentRow->addWidget(segment);
     }

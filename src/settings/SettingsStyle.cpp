@@ -64,7 +64,5 @@ QLabel* SettingsStyle::footer(const QString& text, QWidget* parent)
 
 QString SettingsStyle::pillStyle(qreal opacity, int radius)
 {
-    return QStringLiteral("background: rgba(255,255,255,%1); border-radius: %2px;")
-        .arg(int(opacity * 255))
-        .arg(radius);
+    return Theme::fillStyle(Theme::whiteAlpha(int(opacity * 255)), radius);
 }

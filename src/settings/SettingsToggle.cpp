@@ -19,11 +19,11 @@ void SettingsSwitch::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF track = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     p.setPen(Qt::NoPen);
-    p.setBrush(isChecked() ? Theme::accent() : QColor(255, 255, 255, 56));
+    p.setBrush(isChecked() ? Theme::accent() : Theme::whiteAlpha(56));
     p.drawRoundedRect(track, track.height() / 2, track.height() / 2);
     const qreal knob = track.height() - 4;
     const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
-    p.setBrush(QColor(255, 255, 255, isEnabled() ? 255 : 140));
+    p.setBrush(Theme::whiteAlpha(isEnabled() ? 255 : 140));
     p.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
 }
 

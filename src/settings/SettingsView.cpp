@@ -9,6 +9,7 @@
 #include "settings/ScreenshotSettingsView.h"
 #include "settings/SettingsStyle.h"
 #include "settings/TabButton.h"
+#include "ui/Theme.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -64,12 +65,7 @@ void SettingsView::showPage(SettingsTab tab)
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroller->setStyleSheet(QStringLiteral(
-        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
-        "QScrollBar:vertical { width: 8px; background: transparent; margin: 2px; }"
-        "QScrollBar::handle:vertical { background: rgba(255,255,255,60); border-radius: 2px; min-height: 24px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line, QScrollBar::add-page, QScrollBar::sub-page"
-        " { background: transparent; height: 0; }"));
+    scroller->setStyleSheet(Theme::scrollAreaStyle());
     m_page = makePage(tab, m_services, scroller);
     m_page->setAttribute(Qt::WA_TranslucentBackground);
     scroller->setWidget(m_page);

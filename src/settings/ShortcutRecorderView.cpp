@@ -43,7 +43,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     , m_action(action)
     , m_shortcuts(service)
     , m_failureTimer(new QTimer(this))
-    , m_failureLabel(textLabel(QString(), SettingsStyle::font(11), QColor(255, 95, 87), this))
+    , m_failureLabel(textLabel(QString(), SettingsStyle::font(11), Theme::refusalText(), this))
     , m_button(new QPushButton(this))
     , m_reset(new QToolButton(this))
 {
@@ -70,7 +70,7 @@ ShortcutRecorderView::ShortcutRecorderView(
     m_reset->setIcon(QIcon(SettingsStyle::symbol(QStringLiteral("arrow.counterclockwise"), 12, Theme::secondaryText())));
     m_reset->setToolTip(QStringLiteral("Reset to default"));
     m_reset->setAutoRaise(true);
-    m_reset->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    m_reset->setStyleSheet(Theme::flatButtonStyle());
     m_reset->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_reset);
 
@@ -269,17 +269,22 @@ void ShortcutRecorderView::restyle()
     switch (m_state) {
     case State::recording: {
         const QColor accent = Theme::accent();
-        fill = QStringLiteral("rgba(%1,%2,%3,51)").arg(accent.red()).arg(accent.green()).arg(accent.blue());
+        QColor tint = accent;
+        tint.setAlpha(51);
+        fill = Theme::css(tint);
         outline = accent.name();
         break;
     }
-    case State::failed:
-        fill = QStringLiteral("rgba(255,69,58,46)");
-        outline = QStringLiteral("#ff453a");
-        text = QStringLiteral("#ff6961");
+    case State::failed: {
+        QColor tint = Theme::destructive();
+        tint.setAlpha(46);
+        fill = Theme::css(tint);
+        outline = Theme::destructive().name();
+        text = Theme::errorText().name();
         break;
+    }
     case State::idle:
-        fill = QStringLiteral("rgba(255,255,255,20)");
+        fill = Theme::css(Theme::whiteAlpha(20));
         outline = QStringLiteral("transparent");
         break;
     }

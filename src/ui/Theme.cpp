@@ -70,6 +70,26 @@ QColor Theme::success()
 {
     return QColor(48, 209, 88);
 }
+QColor Theme::recording()
+{
+    return QColor(255, 59, 48);
+}
+QColor Theme::refusalText()
+{
+    return QColor(255, 95, 87);
+}
+QColor Theme::destructiveFill()
+{
+    return QColor(217, 59, 48);
+}
+QColor Theme::destructiveFillDisabled()
+{
+    return QColor(107, 42, 37);
+}
+QColor Theme::caution()
+{
+    return QColor(255, 196, 0);
+}
 QColor Theme::selectionHandle()
 {
     return QColor(0, 122, 255);
@@ -132,6 +152,64 @@ QString Theme::popoverStyle(const QString& selector)
 {
     return QStringLiteral("%1 { background: %2; border: 1px solid %3; border-radius: 8px; }")
         .arg(selector, css(popoverSurface()), css(separator()));
+}
+
+QString Theme::flatButtonStyle(const QString& selector, const QColor& hover)
+{
+    QString style = QStringLiteral("%1 { border: none; background: transparent; }").arg(selector);
+    if (hover.isValid())
+        style += QStringLiteral("%1:hover { background: %2; border-radius: 6px; }").arg(selector, css(hover));
+    return style;
+}
+
+QString Theme::fillStyle(const QColor& color, int radius)
+{
+    return QStringLiteral("background: %1; border-radius: %2px;").arg(css(color)).arg(radius);
+}
+
+QString Theme::destructiveButtonStyle(const QString& selector)
+{
+    return QStringLiteral("%1 { color: white; background: %2; border: none; border-radius: 5px; padding: 5px 14px; }"
+                          "%1:disabled { background: %3; color: %4; }")
+        .arg(selector, destructiveFill().name(), destructiveFillDisabled().name(), QColor(187, 187, 187).name());
+}
+
+QString Theme::segmentStyle(const QString& selector)
+{
+    return QStringLiteral("%1 { color: white; background: %2; border: none; border-radius: 0; }"
+                          "%1:checked { background: %3; }")
+        .arg(selector, css(whiteAlpha(20)), css(whiteAlpha(70)));
+}
+
+QString Theme::menuStyle()
+{
+    return QStringLiteral(
+        "QMenu { background: %1; color: white; border: 1px solid %2; padding: 6px 0; }"
+        "QMenu::item { padding: 5px 16px 5px 10px; margin: 0 4px; border-radius: 6px; background: transparent; }"
+        "QMenu::item:selected { background: %3; }"
+        "QMenu::item:disabled { color: %4; padding: 6px 10px 2px 10px; }"
+        "QMenu::icon { padding-left: 8px; }"
+        "QMenu::separator { height: 1px; background: %5; margin: 4px 10px; }")
+        .arg(css(annotationSurface()), css(whiteAlpha(34)), css(whiteAlpha(26)), css(whiteAlpha(140)), css(separator()));
+}
+
+QString Theme::popupListStyle(const QString& frameSelector)
+{
+    return QStringLiteral("%1 { background: %2; border: 1px solid %3; border-radius: 6px; }"
+                          " QPushButton { color: white; background: transparent; border: none; }"
+                          " QPushButton:hover { background: %4; }")
+        .arg(frameSelector, annotationSurface().name(), css(whiteAlpha(40)), css(whiteAlpha(20)));
+}
+
+QString Theme::scrollAreaStyle()
+{
+    return QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:vertical { width: 8px; background: transparent; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: %1; border-radius: 2px; min-height: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line, QScrollBar::add-page, QScrollBar::sub-page"
+        " { background: transparent; height: 0; }")
+        .arg(css(whiteAlpha(60)));
 }
 
 QString Theme::sliderStyle()

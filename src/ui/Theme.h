@@ -37,6 +37,15 @@ QColor destructive();
 QColor errorText();
 // Green of a confirmation (copied, sent).
 QColor success();
+// Red of a recording in progress (the tray icon, the control panel's dot).
+QColor recording();
+// Red of a short refusal written under a control (a shortcut that could not be taken).
+QColor refusalText();
+// Fill of a destructive dialog button, and its dimmed fill while disabled.
+QColor destructiveFill();
+QColor destructiveFillDisabled();
+// Yellow of a caution sign.
+QColor caution();
 // The editor's selection handles and guides over the picture.
 QColor selectionHandle();
 QColor guide();
@@ -63,6 +72,21 @@ QString prominentButtonStyle(const QString& selector, const QColor& fill = blue(
 QString fieldStyle(const QString& selector, const QColor& focus = blue());
 // A popover's frame: the popover surface with a hairline border and round corners.
 QString popoverStyle(const QString& selector);
+// A button without frame or fill (icon buttons); with a valid hover colour it shows a rounded
+// fill under the pointer.
+QString flatButtonStyle(const QString& selector = QStringLiteral("QToolButton"), const QColor& hover = QColor());
+// A flat fill with round corners (pills, key caps, fields of the settings).
+QString fillStyle(const QColor& color, int radius);
+// The dialog button that destroys data: red fill, dimmed while disabled.
+QString destructiveButtonStyle(const QString& selector = QStringLiteral("QPushButton"));
+// A row of segment buttons: translucent fill, stronger when checked.
+QString segmentStyle(const QString& selector = QStringLiteral("QPushButton"));
+// The tray menu: surface, hairline border, rounded highlight of the hovered item.
+QString menuStyle();
+// A popup list of choices (timer menu) with the given frame selector.
+QString popupListStyle(const QString& frameSelector);
+// A transparent scroll area with a thin vertical scroll bar (the settings pages).
+QString scrollAreaStyle();
 // Horizontal sliders of the editor: thin track, accent fill, round white knob.
 QString sliderStyle();
 // Check boxes with a small rounded indicator filled with the accent when checked.
