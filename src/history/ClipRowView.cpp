@@ -65,7 +65,7 @@ QToolButton* rowButton(QWidget* parent)
     button->setIconSize(QSize(11, 11));
     button->setCursor(Qt::PointingHandCursor);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setStyleSheet(Theme::flatToolButtonStyle(Theme::whiteAlpha(20), 4));
+    button->setStyleSheet(Theme::flatButtonStyle(QStringLiteral("QToolButton"), Theme::whiteAlpha(20)));
     return button;
 }
 

@@ -251,14 +251,6 @@ QString Theme::listScrollBarStyle()
         .arg(css(whiteAlpha(64)));
 }
 
-QString Theme::flatToolButtonStyle(const QColor& hover, int radius)
-{
-    return QStringLiteral("QToolButton { border: none; background: transparent; }"
-                          "QToolButton:hover { background: %1; border-radius: %2px; }")
-        .arg(css(hover))
-        .arg(radius);
-}
-
 void Theme::install()
 {
     QFont::insertSubstitution(QStringLiteral("Avenir Next"), QStringLiteral("Lato"));

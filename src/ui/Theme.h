@@ -96,8 +96,6 @@ QString scrollBarStyle(int width = 6);
 // The thin dark scroll bar of the lists and grids over the dark windows (the history list, the
 // gallery): a faint handle, no arrow buttons, nothing drawn under it.
 QString listScrollBarStyle();
-// Flat tool buttons that show a rounded fill of `hover` under the mouse (the rows' small buttons).
-QString flatToolButtonStyle(const QColor& hover, int radius);
 
 // Installs the font substitution and the application's dark palette. Call once after the
 // QApplication exists.
