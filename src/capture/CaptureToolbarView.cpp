@@ -130,7 +130,7 @@ CaptureToolbarView::CaptureToolbarView(CaptureOverlayWindowManager* manager, QWi
 
     auto* divider = new QFrame(this);
     divider->setFixedSize(1, 24);
-    divider->setStyleSheet(QStringLiteral("background: %1;").arg(Theme::css(Theme::whiteAlpha(40))));
+    divider->setStyleSheet(Theme::separatorStyle(Theme::whiteAlpha(40)));
     row->addWidget(divider);
 
     m_readout = new QLabel(this);

@@ -76,9 +76,7 @@ ScrollingCaptureControlView::ScrollingCaptureControlView(ScrollingCaptureService
     done->setFlat(true);
     done->setFocusPolicy(Qt::NoFocus);
     done->setCursor(Qt::PointingHandCursor);
-    done->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; padding: 2px 4px; }"
-                                       "QPushButton:pressed { color: %2; }")
-                            .arg(Theme::text().name(), Theme::secondaryText().name()));
+    done->setStyleSheet(Theme::textButtonStyle(Theme::text(), QStringLiteral("2px 4px"), Theme::secondaryText()));
     connect(done, &QPushButton::clicked, &m_service, [this] { m_service.finishEarly(); });
     layout->addWidget(done);
 

@@ -58,9 +58,7 @@ protected:
 QPushButton* borderedButton(const QString& symbol, const QString& title, QWidget* parent)
 {
     auto* button = new QPushButton(QIcon(SettingsStyle::symbol(symbol, 14, Theme::text())), title, parent);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: 1px solid %2;"
-                                         " border-radius: 6px; padding: 5px 12px; } QPushButton:hover { background: %2; }")
-                              .arg(Theme::css(Theme::whiteAlpha(26)), Theme::css(Theme::whiteAlpha(40))));
+    button->setStyleSheet(Theme::borderedButtonStyle());
     return button;
 }
 
@@ -70,9 +68,7 @@ QPushButton* linkButton(const QString& title, QWidget* parent)
     button->setFont(SettingsStyle::font(11));
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; border: none; background: transparent; padding: 0; }")
-            .arg(Theme::accent().name()));
+    button->setStyleSheet(Theme::textButtonStyle(Theme::accent(), QStringLiteral("0")));
     return button;
 }
 

@@ -34,9 +34,7 @@ BlocklistSettingsView::BlocklistSettingsView(const SettingsServices& services, Q
     chooseLayout->setSpacing(10);
     m_choose = new QPushButton(
         QIcon(SettingsStyle::symbol(QStringLiteral("folder"), 14, Theme::text())), QStringLiteral("Choose Application..."));
-    m_choose->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 5px;"
-                                           " padding: 3px 10px; }")
-                                .arg(Theme::accent().name()));
+    m_choose->setStyleSheet(Theme::filledButtonStyle(Theme::accent(), QStringLiteral("3px 10px")));
     connect(m_choose, &QPushButton::clicked, this, &BlocklistSettingsView::chooseApplication);
     chooseLayout->addWidget(m_choose);
     chooseLayout->addStretch(1);
@@ -50,8 +48,7 @@ BlocklistSettingsView::BlocklistSettingsView(const SettingsServices& services, Q
     m_field = new QLineEdit;
     m_field->setPlaceholderText(QStringLiteral("Or enter Bundle ID (e.g., org.mozilla.firefox)"));
     m_field->setFont(SettingsStyle::font(12));
-    m_field->setStyleSheet(QStringLiteral("QLineEdit { color: white; border: none; padding: 4px 10px; %1 }")
-                               .arg(SettingsStyle::pillStyle(0.05, 6)));
+    m_field->setStyleSheet(Theme::pillStyle(QStringLiteral("QLineEdit"), 0.05, QStringLiteral("4px 10px")));
     entryLayout->addWidget(m_field, 1);
     m_add = new QPushButton(QStringLiteral("Add"));
     m_add->setEnabled(false);

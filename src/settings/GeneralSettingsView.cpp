@@ -43,7 +43,7 @@ GeneralSettingsView::GeneralSettingsView(const SettingsServices& services, QWidg
     page->addWidget(systemSection());
     m_loginMessage = SettingsStyle::footer(QString(), this);
     m_loginMessage->setObjectName(QStringLiteral("loginItemMessage"));
-    m_loginMessage->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::errorText().name()));
+    m_loginMessage->setStyleSheet(Theme::labelStyle(Theme::errorText()));
     m_loginMessage->hide();
     page->addWidget(m_loginMessage);
     page->addStretch(1);

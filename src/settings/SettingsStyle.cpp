@@ -61,8 +61,3 @@ QLabel* SettingsStyle::footer(const QString& text, QWidget* parent)
     label->setObjectName(QStringLiteral("footer"));
     return label;
 }
-
-QString SettingsStyle::pillStyle(qreal opacity, int radius)
-{
-    return Theme::fillStyle(Theme::whiteAlpha(int(opacity * 255)), radius);
-}

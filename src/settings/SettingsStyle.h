@@ -23,6 +23,4 @@ QPixmap symbol(const QString& name, int size, const QColor& color);
 void setPageMargins(QWidget* page, int spacing);
 // A footer or hint line: Avenir Next 11, secondary colour at 60 %, inset 4, wrapping.
 QLabel* footer(const QString& text, QWidget* parent);
-// The rounded fill that the pills and fields share.
-QString pillStyle(qreal opacity, int radius);
 }

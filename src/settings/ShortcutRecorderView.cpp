@@ -265,33 +265,23 @@ void ShortcutRecorderView::setState(State state)
 void ShortcutRecorderView::restyle()
 {
     m_button->setText(buttonText());
-    QString fill, outline, text = QStringLiteral("white");
+    QColor text = Theme::text(), fill = Theme::whiteAlpha(20), outline = Qt::transparent;
     switch (m_state) {
-    case State::recording: {
-        const QColor accent = Theme::accent();
-        QColor tint = accent;
-        tint.setAlpha(51);
-        fill = Theme::css(tint);
-        outline = accent.name();
+    case State::recording:
+        outline = Theme::accent();
+        fill = outline;
+        fill.setAlpha(51);
         break;
-    }
-    case State::failed: {
-        QColor tint = Theme::destructive();
-        tint.setAlpha(46);
-        fill = Theme::css(tint);
-        outline = Theme::destructive().name();
-        text = Theme::errorText().name();
+    case State::failed:
+        outline = Theme::destructive();
+        fill = outline;
+        fill.setAlpha(46);
+        text = Theme::errorText();
         break;
-    }
     case State::idle:
-        fill = Theme::css(Theme::whiteAlpha(20));
-        outline = QStringLiteral("transparent");
         break;
     }
-    m_button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; background: %2; border: 1.5px solid %3; border-radius: 5px;"
-                       " padding: 5px 10px; }")
-            .arg(text, fill, outline));
+    m_button->setStyleSheet(Theme::outlinedButtonStyle(text, fill, outline));
     m_failureLabel->setVisible(m_state == State::failed);
     m_failureLabel->setText(m_failure);
     m_failureLabel->setToolTip(m_failure);

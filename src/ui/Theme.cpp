@@ -167,11 +167,46 @@ QString Theme::fillStyle(const QColor& color, int radius)
     return QStringLiteral("background: %1; border-radius: %2px;").arg(css(color)).arg(radius);
 }
 
+QString Theme::filledButtonStyle(const QColor& fill, const QString& padding, const QString& selector)
+{
+    return QStringLiteral("%1 { color: white; background: %2; border: none; border-radius: 5px; padding: %3; }")
+        .arg(selector, fill.name(), padding);
+}
+
 QString Theme::destructiveButtonStyle(const QString& selector)
 {
-    return QStringLiteral("%1 { color: white; background: %2; border: none; border-radius: 5px; padding: 5px 14px; }"
-                          "%1:disabled { background: %3; color: %4; }")
-        .arg(selector, destructiveFill().name(), destructiveFillDisabled().name(), QColor(187, 187, 187).name());
+    return filledButtonStyle(destructiveFill(), QStringLiteral("5px 14px"), selector)
+        + QStringLiteral("%1:disabled { background: %2; color: %3; }")
+              .arg(selector, destructiveFillDisabled().name(), QColor(187, 187, 187).name());
+}
+
+QString Theme::borderedButtonStyle(const QString& padding)
+{
+    return QStringLiteral("QPushButton { color: white; background: %1; border: 1px solid %2; border-radius: 6px;"
+                          " padding: %3; } QPushButton:hover { background: %2; }")
+        .arg(css(whiteAlpha(26)), css(whiteAlpha(40)), padding);
+}
+
+QString Theme::outlinedButtonStyle(const QColor& text, const QColor& fill, const QColor& outline)
+{
+    return QStringLiteral("QPushButton { color: %1; background: %2; border: 1.5px solid %3; border-radius: 5px;"
+                          " padding: 5px 10px; }")
+        .arg(css(text), css(fill), css(outline));
+}
+
+QString Theme::textButtonStyle(const QColor& color, const QString& padding, const QColor& pressed)
+{
+    QString style = QStringLiteral("QPushButton { color: %1; border: none; background: transparent; padding: %2; }")
+                        .arg(css(color), padding);
+    if (pressed.isValid())
+        style += QStringLiteral("QPushButton:pressed { color: %1; }").arg(css(pressed));
+    return style;
+}
+
+QString Theme::pillStyle(const QString& selector, qreal opacity, const QString& padding, int radius)
+{
+    return QStringLiteral("%1 { color: white; border: none; padding: %2; %3 }")
+        .arg(selector, padding, fillStyle(whiteAlpha(int(opacity * 255)), radius));
 }
 
 QString Theme::segmentStyle(const QString& selector)

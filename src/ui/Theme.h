@@ -77,8 +77,18 @@ QString popoverStyle(const QString& selector);
 QString flatButtonStyle(const QString& selector = QStringLiteral("QToolButton"), const QColor& hover = QColor());
 // A flat fill with round corners (pills, key caps, fields of the settings).
 QString fillStyle(const QColor& color, int radius);
+// A push button filled with one colour, white text, no border.
+QString filledButtonStyle(const QColor& fill, const QString& padding, const QString& selector = QStringLiteral("QPushButton"));
 // The dialog button that destroys data: red fill, dimmed while disabled.
 QString destructiveButtonStyle(const QString& selector = QStringLiteral("QPushButton"));
+// A push button with a translucent fill and a hairline border that brightens under the pointer.
+QString borderedButtonStyle(const QString& padding = QStringLiteral("5px 12px"));
+// A push button whose text, fill and 1.5 px outline tell its state (the shortcut recorder).
+QString outlinedButtonStyle(const QColor& text, const QColor& fill, const QColor& outline);
+// A push button drawn as its text alone (links, "Fertig"); `pressed` recolours it while held.
+QString textButtonStyle(const QColor& color, const QString& padding, const QColor& pressed = QColor());
+// A rounded pill of white text on a translucent fill (key caps, the settings' text fields).
+QString pillStyle(const QString& selector, qreal opacity, const QString& padding, int radius = 6);
 // A row of segment buttons: translucent fill, stronger when checked.
 QString segmentStyle(const QString& selector = QStringLiteral("QPushButton"));
 // The tray menu: surface, hairline border, rounded highlight of the hovered item.
