@@ -1,15 +1,28 @@
 #include "history/ClipListModel.h"
 
+#include <algorithm>
+
 ClipListModel::ClipListModel(QObject* parent)
     : QAbstractListModel(parent)
 {
 }
 
-void ClipListModel::setViewModels(const std::vector<ClipItemViewModelPtr>& models)
+bool ClipListModel::setViewModels(const std::vector<ClipItemViewModelPtr>& models)
 {
+    // The same entries in the same order (a refresh): the rows stay, their data changes.
+    const bool sameEntries = models.size() == m_models.size()
+        && std::equal(models.begin(), models.end(), m_models.begin(),
+            [](const ClipItemViewModelPtr& a, const ClipItemViewModelPtr& b) { return a->id == b->id; });
+    if (sameEntries) {
+        m_models = models;
+        if (!m_models.empty())
+            emit dataChanged(index(0), index(rowCount() - 1));
+        return false;
+    }
     beginResetModel();
     m_models = models;
     endResetModel();
+    return true;
 }
 
 int ClipListModel::replace(const ClipItemViewModelPtr& model)

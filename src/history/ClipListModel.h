@@ -11,7 +11,8 @@ class ClipListModel : public QAbstractListModel {
 public:
     explicit ClipListModel(QObject* parent = nullptr);
 
-    void setViewModels(const std::vector<ClipItemViewModelPtr>& models);
+    // Returns whether the rows were replaced (a reset) rather than refreshed in place.
+    bool setViewModels(const std::vector<ClipItemViewModelPtr>& models);
     const std::vector<ClipItemViewModelPtr>& viewModels() const { return m_models; }
     // Replaces one entry's view model in place (a pin); returns its row or -1.
     int replace(const ClipItemViewModelPtr& model);

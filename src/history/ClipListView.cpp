@@ -36,8 +36,9 @@ ClipListView::ClipListView(QWidget* parent)
 void ClipListView::setViewModels(const std::vector<ClipItemViewModelPtr>& models)
 {
     const int top = verticalScrollBar()->value();
-    m_open.clear(); // the reset releases every row widget
-    m_model->setViewModels(models);
+    if (!m_model->setViewModels(models))
+        return; // the same entries: the rows on screen were refreshed in place
+    m_open.clear(); // the reset released every row widget
     doItemsLayout();
     verticalScrollBar()->setValue(top);
     syncRows();

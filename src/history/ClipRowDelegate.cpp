@@ -13,6 +13,7 @@ void ClipRowDelegate::setOptions(const ClipRowOptions& options)
 {
     m_options = options;
     m_heights.clear();
+    m_guesses.clear();
 }
 
 void ClipRowDelegate::setRowWidth(int width)
@@ -22,6 +23,7 @@ void ClipRowDelegate::setRowWidth(int width)
         return;
     m_rowWidth = width;
     m_heights.clear();
+    m_guesses.clear();
 }
 
 bool ClipRowDelegate::measure(const QModelIndex& index)
@@ -29,10 +31,17 @@ bool ClipRowDelegate::measure(const QModelIndex& index)
     const ClipItemViewModelPtr model = m_model.at(index.row());
     if (!model || m_heights.contains(model->id))
         return false;
-    const int guess = ClipRowView::estimatedHeightFor(*model, m_options, m_rowWidth);
     const int height = ClipRowView::heightFor(*model, m_options, m_rowWidth);
     m_heights.insert(model->id, height);
-    return height != guess;
+    return height != guess(*model);
+}
+
+int ClipRowDelegate::guess(const ClipItemViewModel& model) const
+{
+    auto found = m_guesses.constFind(model.id);
+    if (found == m_guesses.cend())
+        found = m_guesses.insert(model.id, ClipRowView::estimatedHeightFor(model, m_options, m_rowWidth));
+    return *found;
 }
 
 QSize ClipRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const
@@ -41,8 +50,7 @@ QSize ClipRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& 
     if (!model)
         return {};
     const auto exact = m_heights.constFind(model->id);
-    const int height
-        = exact != m_heights.cend() ? *exact : ClipRowView::estimatedHeightFor(*model, m_options, m_rowWidth);
+    const int height = exact != m_heights.cend() ? *exact : guess(*model);
     return QSize(m_rowWidth + 2 * rowInsetX, height + 2 * rowInsetY);
 }
 

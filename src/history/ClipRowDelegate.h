@@ -41,5 +41,9 @@ private:
     int m_rowWidth = 1;
     std::optional<qint64> m_selectedId;
     std::function<ClipRowActions(qint64)> m_makeActions;
+    // Guessed height of an entry, kept like the exact ones (a layout asks for every row).
+    int guess(const ClipItemViewModel& model) const;
+
     QHash<qint64, int> m_heights; // exact heights by entry at the row width
+    mutable QHash<qint64, int> m_guesses;
 };

@@ -42,7 +42,6 @@ constexpr int buttonSpacing = 6;
 constexpr int columnSpacing = 3;
 constexpr int fullWidthIconSide = 20;
 
-const QColor orange(255, 149, 0);
 const QColor purple(191, 90, 242);
 
 QColor alpha(QColor color, qreal a)
@@ -66,9 +65,7 @@ QToolButton* rowButton(QWidget* parent)
     button->setIconSize(QSize(11, 11));
     button->setCursor(Qt::PointingHandCursor);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setStyleSheet(
-        QStringLiteral("QToolButton { border: none; background: transparent; }"
-                       "QToolButton:hover { background: rgba(255,255,255,0.08); border-radius: 4px; }"));
+    button->setStyleSheet(Theme::flatButtonStyle(QStringLiteral("QToolButton"), Theme::whiteAlpha(20)));
     return button;
 }
 
@@ -281,8 +278,8 @@ QWidget* ClipRowView::makeThumbnail(bool fullWidth)
             return new FCPThumbnailView(*model.fcpThumbnailData, thumb, key, this);
         else
             return new SymbolTile(thumb,
-                model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 20, orange,
-                alpha(orange, 0.12), this);
+                model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 20, Theme::orange(),
+                alpha(Theme::orange(), 0.12), this);
     case Kind::video:
         return new SymbolTile(
             thumb, QStringLiteral("play.circle.fill"), 24, purple, alpha(purple, 0.15), this);
@@ -361,7 +358,7 @@ void ClipRowView::rebuild()
 void ClipRowView::updateButtons()
 {
     const bool pinned = m_viewModel->isPinned;
-    m_pinButton->setIcon(pinned ? Symbols::icon(QStringLiteral("pin.fill"), orange, {11, 22})
+    m_pinButton->setIcon(pinned ? Symbols::icon(QStringLiteral("pin.fill"), Theme::orange(), {11, 22})
                                 : Symbols::icon(QStringLiteral("pin"), Theme::secondaryText(), {11, 22}));
     m_pinButton->setToolTip(pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"));
     m_pinButton->setVisible(m_isHovering || pinned);
@@ -421,7 +418,7 @@ void ClipRowView::paintEvent(QPaintEvent*)
     if (m_isSelected)
         painter.fillPath(background, alpha(Theme::accent(), 0.25));
     else if (m_isHovering)
-        painter.fillPath(background, QColor(255, 255, 255, 13));
+        painter.fillPath(background, Theme::whiteAlpha(13));
 
     const Geometry g = computeGeometry(*m_viewModel, m_options, width());
     painter.setFont(metaFont());
@@ -459,11 +456,11 @@ void ClipRowView::paintFullWidthTexts(QPainter& painter, const Geometry& g, cons
         const QRect tag(g.image.right() - 8 - w, g.image.top() + 8, w, tagMetrics.height() + 8);
         QPainterPath path;
         path.addRoundedRect(QRectF(tag), 4, 4);
-        painter.fillPath(path, alpha(orange, 0.9));
+        painter.fillPath(path, alpha(Theme::orange(), 0.9));
         painter.drawPixmap(
-            tag.left() + 8, tag.center().y() - 6, Symbols::pixmap(QStringLiteral("film"), 12, Qt::white));
+            tag.left() + 8, tag.center().y() - 6, Symbols::pixmap(QStringLiteral("film"), 12, Theme::text()));
         painter.setFont(tagFont);
-        painter.setPen(Qt::white);
+        painter.setPen(Theme::text());
         painter.drawText(tag.adjusted(24, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("FCP"));
     }
 }
@@ -508,12 +505,12 @@ void ClipRowView::paintStandardTexts(QPainter& painter, const Geometry& g, const
                 x, g.meta.top() + (g.meta.height() - badgeMetrics.height() - 4) / 2, w, badgeMetrics.height() + 4);
             QPainterPath path;
             path.addRoundedRect(QRectF(badge), 4, 4);
-            painter.fillPath(path, alpha(orange, 0.1));
+            painter.fillPath(path, alpha(Theme::orange(), 0.1));
             painter.drawPixmap(badge.left() + 5, badge.center().y() - 5,
                 Symbols::pixmap(
-                    model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 10, orange));
+                    model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 10, Theme::orange()));
             painter.setFont(badgeFont);
-            painter.setPen(orange);
+            painter.setPen(Theme::orange());
             painter.drawText(badge.adjusted(18, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
         }
     }
@@ -555,7 +552,7 @@ QMenu* ClipRowView::buildContextMenu()
         pinned ? QStringLiteral("pin.slash") : QStringLiteral("pin"), m_actions.onPin);
     menu->addSeparator();
     QAction* remove = add(QStringLiteral("Delete"), QStringLiteral("trash"), m_actions.onDelete);
-    remove->setIcon(Symbols::icon(QStringLiteral("trash"), QColor(255, 69, 58), {16, 32}));
+    remove->setIcon(Symbols::icon(QStringLiteral("trash"), Theme::destructive(), {16, 32}));
     return menu;
 }
 

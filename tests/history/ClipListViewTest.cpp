@@ -1,8 +1,10 @@
-// The history list's own scrolling and selection: only the rows on screen exist, a row scrolled
-// to is centred, the selection marks its row wherever it scrolls, the wheel and the top reset move
-// the view, and rows lie one below the other.
+// The history list's own scrolling and selection: only the rows on screen have widgets, a row
+// scrolled to is centred, the selection marks its row wherever it scrolls, the wheel and the top
+// reset move the view, rows lie one below the other, count with a guess until shown, and keep
+// their widgets across a refresh of the same entries.
 #include "HistoryTestSupport.h"
 #include "history/ClipListView.h"
+#include "history/ClipRowDelegate.h"
 #include "history/ClipRowView.h"
 
 #include <QScrollBar>
@@ -82,4 +84,46 @@ TEST_F(ClipListViewTest, TheSelectionMarksItsRowWhereverItScrollsAndTheWheelMove
     QCoreApplication::processEvents();
     EXPECT_GT(value(), 0) << "the wheel did not scroll the list";
     EXPECT_FALSE(list.visibleRows().isEmpty());
+}
+
+TEST_F(ClipListViewTest, RowsCountWithAGuessUntilShownAndTheirExactHeightOnceOnScreen)
+{
+    auto* delegate = qobject_cast<ClipRowDelegate*>(list.itemDelegate());
+    ASSERT_TRUE(delegate);
+    const int width = delegate->rowWidth();
+    // Entry 151 (index 150) carries a long text, so its guess and its laid-out height differ.
+    EXPECT_FALSE(delegate->isMeasured(151));
+    EXPECT_EQ(list.rowRect(150).height(), ClipRowView::estimatedHeightFor(*models[150], list.options(), width));
+    list.scrollToCentre(150, false);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(delegate->isMeasured(151));
+    EXPECT_EQ(list.rowRect(150).height(), ClipRowView::heightFor(*models[150], list.options(), width));
+    EXPECT_EQ(list.rowWidget(151)->height(), list.rowRect(150).height());
+    // Screen readers read the entry's preview from the model.
+    EXPECT_EQ(list.model()->index(150, 0).data().toString(), models[150]->previewText);
+}
+
+TEST_F(ClipListViewTest, ARefreshOfTheSameEntriesKeepsTheRowsAndANewListReplacesThem)
+{
+    ClipRowView* first = list.rowWidget(1);
+    ASSERT_TRUE(first);
+    std::vector<ClipItemViewModelPtr> refreshed = models;
+    refreshed[0] = std::make_shared<ClipItemViewModel>(*models[0]);
+    refreshed[0]->isPinned = !models[0]->isPinned;
+    list.setViewModels(refreshed);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list.rowWidget(1), first);
+    EXPECT_EQ(first->viewModel(), refreshed[0]);
+
+    auto pinned = std::make_shared<ClipItemViewModel>(*refreshed[0]);
+    pinned->isPinned = !pinned->isPinned;
+    list.updateItem(pinned);
+    EXPECT_EQ(list.rowWidget(1)->viewModel(), pinned);
+
+    refreshed.erase(refreshed.begin());
+    list.setViewModels(refreshed);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(list.rowWidget(1));
+    ASSERT_FALSE(list.visibleRows().isEmpty());
+    EXPECT_EQ(list.visibleRows().first()->viewModel()->id, 2);
 }
