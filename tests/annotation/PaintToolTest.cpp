@@ -33,12 +33,15 @@ TEST(PaintToolTest, TraitsAgreeWithWhatEachToolDoes)
         const PaintToolTraits& t = tool.traits();
         positions.insert(t.barPosition);
         // A stroke that takes text sizes by its font or its badge; effects only in the area family.
-        if (t.takesText)
+        if (t.takesText) {
             EXPECT_TRUE(t.size == ToolSize::fontSize || t.size == ToolSize::badgeSize) << t.rawValue;
-        if (t.effect != ToolEffect::none)
+        }
+        if (t.effect != ToolEffect::none) {
             EXPECT_EQ(t.family, ToolFamily::area) << t.rawValue;
-        if (t.handles == ToolHandles::corners)
+        }
+        if (t.handles == ToolHandles::corners) {
             EXPECT_NE(t.family, ToolFamily::segment) << t.rawValue;
+        }
     }
     EXPECT_EQ(positions.size(), int(PaintTool::caseCount));
     EXPECT_EQ(*std::min_element(positions.begin(), positions.end()), 0);

@@ -105,7 +105,7 @@ TEST_F(FeedbackQuestionsPanelTest, CopiesPictureAndTheSixLinesUncheckedAfterComm
 
 TEST_F(FeedbackQuestionsPanelTest, AFailedExportShowsARedStatusAndNeitherCopiesNorSends)
 {
-    LocalHttpServer server([](const ReceivedRequest&) { return CannedAnswer {200, R"({"id":"x"})", {}, false}; });
+    LocalHttpServer server([](const ReceivedRequest&) { return CannedAnswer {200, R"({"id":"x"})", {}, false, {}}; });
     FeedbackService service(
         FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);
     auto panel = makePanel(service);
@@ -138,8 +138,8 @@ TEST_F(FeedbackQuestionsPanelTest, SendsOneMultipartRecordWithThePictureAndShows
 {
     int answers = 0;
     LocalHttpServer server([&](const ReceivedRequest&) {
-        return ++answers == 1 ? CannedAnswer {500, "kaputt", {}, false}
-                              : CannedAnswer {201, R"({"id":"rec42"})", {}, false};
+        return ++answers == 1 ? CannedAnswer {500, "kaputt", {}, false, {}}
+                              : CannedAnswer {201, R"({"id":"rec42"})", {}, false, {}};
     });
     FeedbackService service(
         FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);

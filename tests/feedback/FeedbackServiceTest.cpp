@@ -90,7 +90,7 @@ std::optional<std::vector<FormPart>> parseFormData(const QByteArray& body, const
 
 LocalHttpServer::Responder answering(int status, const QByteArray& body)
 {
-    return [status, body](const ReceivedRequest&) { return CannedAnswer {status, body, {}, false}; };
+    return [status, body](const ReceivedRequest&) { return CannedAnswer {status, body, {}, false, {}}; };
 }
 
 }
@@ -155,8 +155,9 @@ TEST_F(FeedbackServiceTest, MultipartBodyReadsBackAsFormDataWithANewBoundaryPerR
             const FormPart& part = parts->at(f);
             EXPECT_EQ(part.headers.value("content-disposition"), "form-data; name=\"" + fields[f].first + "\"");
             EXPECT_FALSE(part.headers.contains("content-type")) << fields[f].first.toStdString();
-            if (fields[f].first != "diagnose")
+            if (fields[f].first != "diagnose") {
                 EXPECT_EQ(part.content, fields[f].second);
+            }
         }
         EXPECT_EQ(parts->at(5).content, i == 0 ? QByteArray("=== Quorvel Diagnose ===\nAngepinnt: 2") : QByteArray());
         const FormPart& file = parts->at(6);
@@ -214,7 +215,7 @@ TEST_F(FeedbackServiceTest, AnswersWithoutAStringIdAreRefused)
 
 TEST_F(FeedbackServiceTest, TimeOutAndRedirects)
 {
-    LocalHttpServer silent([](const ReceivedRequest&) { return CannedAnswer {200, {}, {}, true}; });
+    LocalHttpServer silent([](const ReceivedRequest&) { return CannedAnswer {200, {}, {}, true, {}}; });
     const FeedbackService::Result late = send(silent, payload(), 300);
     ASSERT_TRUE(late.error);
     EXPECT_EQ(late.error->transportFailure(), HttpResponse::Failure::timedOut);
@@ -224,8 +225,8 @@ TEST_F(FeedbackServiceTest, TimeOutAndRedirects)
     // 307 keeps the method and the body; the record is taken at the new place.
     LocalHttpServer moved([](const ReceivedRequest& request) {
         if (request.path == "/api/collections/feedback/records")
-            return CannedAnswer {307, "moved", {{"Location", "/v2/records"}}, false};
-        return CannedAnswer {200, R"({"id":"after-redirect"})", {}, false};
+            return CannedAnswer {307, "moved", {{"Location", "/v2/records"}}, false, {}};
+        return CannedAnswer {200, R"({"id":"after-redirect"})", {}, false, {}};
     });
     EXPECT_EQ(send(moved, payload()).recordID.value_or(QString()), "after-redirect");
     ASSERT_EQ(moved.received.size(), 2u);
@@ -235,7 +236,7 @@ TEST_F(FeedbackServiceTest, TimeOutAndRedirects)
 
     // A 302 would turn the POST into a GET and lose the message: it is reported instead.
     LocalHttpServer found([](const ReceivedRequest&) {
-        return CannedAnswer {302, "elsewhere", {{"Location", "/x"}}, false};
+        return CannedAnswer {302, "elsewhere", {{"Location", "/x"}}, false, {}};
     });
     EXPECT_EQ(failureText(send(found, payload())), "HTTP 302: elsewhere");
     EXPECT_EQ(found.received.size(), 1u);
@@ -247,7 +248,7 @@ TEST_F(FeedbackServiceTest, ARedirectToAnotherOriginIsNotFollowed)
     LocalHttpServer elsewhere(answering(200, R"({"id":"stolen"})"));
     const QByteArray target = elsewhere.origin().toUtf8() + "/api/collections/feedback/records";
     LocalHttpServer moved([target](const ReceivedRequest&) {
-        return CannedAnswer {307, "moved", {{"Location", target}}, false};
+        return CannedAnswer {307, "moved", {{"Location", target}}, false, {}};
     });
     EXPECT_EQ(failureText(send(moved, payload())), "HTTP 307: moved");
     EXPECT_EQ(moved.received.size(), 1u);

@@ -227,7 +227,7 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }));
     ConsoleCapture console;
     quorvel.app->showStatusItem();
-    QSystemTrayIcon* icon = quorvel.app->trayIcon();
+    ASSERT_TRUE(quorvel.app->trayIcon());
     ASSERT_TRUE(waitUntil([&] { return embeddedIconCenter().has_value(); }, 8000)) << "the icon was not embedded";
     EXPECT_FALSE(console.contains("no system tray is available"));
 
