@@ -30,6 +30,13 @@ public:
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;
+
+    // The time per iteration of a run, in its own unit; -1 when the run did not report.
+    double ms(const std::string& name) const
+    {
+        const auto it = times.find(name);
+        return it == times.end() ? -1.0 : it->second;
+    }
 };
 
 // The highest resident set size of this process so far (ru_maxrss), in MiB.

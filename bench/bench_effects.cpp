@@ -138,10 +138,7 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const auto ms = [&](const std::string& name) {
-        const auto it = reporter.times.find(name);
-        return it == reporter.times.end() ? -1.0 : it->second; // every run reports milliseconds
-    };
+    const auto ms = [&](const std::string& name) { return reporter.ms(name); };
     const auto ratio = [&](const char* label, const std::string& measured, const std::string& baseline) {
         const double m = ms(measured);
         const double b = ms(baseline);

@@ -118,10 +118,7 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    const auto ms = [&](const std::string& name) {
-        const auto it = reporter.times.find(name);
-        return it == reporter.times.end() ? -1.0 : it->second;
-    };
+    const auto ms = [&](const std::string& name) { return reporter.ms(name); };
     const double pair = ms("BM_AlignOnePair");
     const double plain = ms("BM_Baseline_PlainRowComparison");
     std::printf("\n%-52s %9.1f ms (aim: under 1000 ms)\n", "30 frames of 1920 x 1080 aligned and stitched",
