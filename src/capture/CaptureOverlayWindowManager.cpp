@@ -511,8 +511,7 @@ void CaptureOverlayWindowManager::switchToFullScreenFromToolbar()
         return;
     }
     const CaptureScreen chosen = *target;
-    dismissAll();
-    captureFullScreen(chosen);
+    endSessionThen([this, chosen] { captureFullScreen(chosen); });
 }
 
 // The terminal action.

@@ -94,6 +94,9 @@ private:
     void beginOverlaySession(const QString& flow, SelectionParadigm paradigm, TerminalAction action,
         std::optional<bool> toolbarOverride);
     void clearTheScreen(uint64_t session, std::function<void()> then);
+    // Ends the open session (one being prepared included) and runs `then` once its windows have
+    // left the screen; dropped when a later begin comes first.
+    void endSessionThen(std::function<void()> then);
     // Asks the permission and the monitors at once; `then` runs when both are in, the permission is
     // granted and the request is still wanted.
     void probePermission(std::function<bool()> stillWanted, std::function<void(QList<ScreenMonitor>)> then);

@@ -8,13 +8,21 @@
 #include <QMenu>
 
 // Captures without an overlay: the full screen, the screen recording, the last area again, and the
-// menu that picks their display when there are several.
+// menu that picks their display when there are several. Each first ends a session that is open
+// and waits until its windows have left the screen, so the overlay is never grabbed or recorded.
+
+void CaptureOverlayWindowManager::endSessionThen(std::function<void()> then)
+{
+    clearTheScreen(m_selection.openSession(), std::move(then));
+}
 
 void CaptureOverlayWindowManager::beginFullScreenCapture()
 {
     m_started.append(QStringLiteral("beginFullScreenCapture"));
-    probeDirect([this](const CaptureScreens& screens) {
-        presentDisplayPicker(screens, [this](const CaptureScreen& screen) { captureFullScreen(screen); });
+    endSessionThen([this] {
+        probeDirect([this](const CaptureScreens& screens) {
+            presentDisplayPicker(screens, [this](const CaptureScreen& screen) { captureFullScreen(screen); });
+        });
     });
 }
 
@@ -28,8 +36,10 @@ void CaptureOverlayWindowManager::beginScreenRecording()
     m_started.append(QStringLiteral("beginScreenRecording"));
     if (refuseWhileRecording())
         return;
-    probeDirect([this](const CaptureScreens& screens) {
-        presentDisplayPicker(screens, [this](const CaptureScreen& screen) { startScreenRecording(screen); });
+    endSessionThen([this] {
+        probeDirect([this](const CaptureScreens& screens) {
+            presentDisplayPicker(screens, [this](const CaptureScreen& screen) { startScreenRecording(screen); });
+        });
     });
 }
 
@@ -55,12 +65,14 @@ void CaptureOverlayWindowManager::beginLastAreaCapture()
             return;
         }
         m_started.append(QStringLiteral("beginLastAreaCapture"));
-        ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, area](bool granted) {
-            if (!granted) {
-                promptForPermission();
-                return;
-            }
-            m_actions.captureArea(area.displayID, area.localRect, area.scale);
+        endSessionThen([this, area] {
+            ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, area](bool granted) {
+                if (!granted) {
+                    promptForPermission();
+                    return;
+                }
+                m_actions.captureArea(area.displayID, area.localRect, area.scale);
+            });
         });
     });
 }

@@ -2,31 +2,11 @@
 
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
 namespace {
 
-// The grey values of the sampled columns of rows [firstRow, lastRow), packed row after row. Only
-// the sampled pixels are converted, which is most of the saving over a whole grey plane.
-std::vector<std::uint8_t> sampledColumns(const QImage& image, int stride, int firstRow, int lastRow, int columns)
-{
-    std::vector<std::uint8_t> packed(std::size_t(lastRow - firstRow) * columns);
-    const bool grey = image.format() == QImage::Format_Grayscale8;
-    for (int y = firstRow; y < lastRow; ++y) {
-        std::uint8_t* target = packed.data() + std::size_t(y - firstRow) * columns;
-        if (grey) {
-            const uchar* source = image.constScanLine(y);
-            for (int c = 0; c < columns; ++c)
-                target[c] = source[std::size_t(c) * stride];
-        } else {
-            const auto* source = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            for (int c = 0; c < columns; ++c)
-                target[c] = std::uint8_t(qGray(source[std::size_t(c) * stride]));
-        }
-    }
-    return packed;
-}
-
-// The image in a format whose rows sampledColumns reads directly.
+// The image in a format whose rows are read directly: 8-bit grey or 32-bit pixels.
 QImage readable(const QImage& image)
 {
     switch (image.format()) {
@@ -40,13 +20,91 @@ QImage readable(const QImage& image)
     }
 }
 
+// The image with 32-bit pixels.
+QImage pixels32(const QImage& image)
+{
+    const QImage r = readable(image);
+    return r.format() == QImage::Format_Grayscale8 ? r.convertToFormat(QImage::Format_RGB32) : r;
+}
+
+// The grey values of the columns `xs` of rows [firstRow, lastRow), packed row after row. Only the
+// sampled pixels are converted, which is most of the saving over a whole grey plane.
+std::vector<std::uint8_t> sampledColumns(const QImage& image, const std::vector<int>& xs, int firstRow, int lastRow)
+{
+    const std::size_t columns = xs.size();
+    std::vector<std::uint8_t> packed(std::size_t(lastRow - firstRow) * columns);
+    const bool grey = image.format() == QImage::Format_Grayscale8;
+    for (int y = firstRow; y < lastRow; ++y) {
+        std::uint8_t* target = packed.data() + std::size_t(y - firstRow) * columns;
+        if (grey) {
+            const uchar* source = image.constScanLine(y);
+            for (std::size_t c = 0; c < columns; ++c)
+                target[c] = source[xs[c]];
+        } else {
+            const auto* source = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (std::size_t c = 0; c < columns; ++c)
+                target[c] = std::uint8_t(qGray(source[xs[c]]));
+        }
+    }
+    return packed;
+}
+
+std::vector<int> everyStride(int width, int stride)
+{
+    std::vector<int> xs;
+    for (int x = 0; x < width; x += stride)
+        xs.push_back(x);
+    return xs;
+}
+
 // Sum of absolute differences of two runs of bytes; written so the compiler vectorises it.
-std::uint64_t absoluteDifference(const std::uint8_t* a, const std::uint8_t* b, int count)
+std::uint64_t absoluteDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count)
 {
     std::uint32_t sum = 0;
-    for (int i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i)
         sum += std::uint32_t(std::abs(int(a[i]) - int(b[i])));
     return sum;
+}
+
+// The offset at which rows [bandStart, bandEnd) of `newer` match `older` best, trying offsets while
+// bandEnd + offset <= rows; both planes hold `rows` rows of `columns` packed samples. None when no
+// offset scores strictly below `threshold` (a mean grey difference).
+std::optional<int> bestOffset(const std::vector<std::uint8_t>& older, const std::vector<std::uint8_t>& newer,
+    std::size_t columns, int rows, int bandStart, int bandEnd, double threshold)
+{
+    const int bandRows = bandEnd - bandStart;
+    // Every offset compares the same number of samples, so sums order as means do; a sum that
+    // already reaches the best one cannot win (ties keep the smaller offset) and stops early.
+    std::uint64_t bestSum = std::numeric_limits<std::uint64_t>::max();
+    std::optional<int> best;
+    for (int offset = 0; bandEnd + offset <= rows; ++offset) {
+        std::uint64_t sum = 0;
+        for (int row = 0; row < bandRows && sum < bestSum; ++row) {
+            sum += absoluteDifference(newer.data() + std::size_t(bandStart + row) * columns,
+                older.data() + std::size_t(bandStart + offset + row) * columns, columns);
+        }
+        if (sum < bestSum) {
+            bestSum = sum;
+            best = offset;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    const double mean = double(bestSum) / (double(columns) * double(bandRows));
+    if (!(mean < threshold))
+        return std::nullopt;
+    return best;
+}
+
+// Whether two rows of 32-bit pixels differ in at most `tolerance` pixels (colour only).
+bool sameRow(const QRgb* a, const QRgb* b, int width, int tolerance)
+{
+    int differing = 0;
+    for (int x = 0; x < width; ++x) {
+        if (((a[x] ^ b[x]) & 0xffffffu) != 0 && ++differing > tolerance)
+            return false;
+    }
+    return true;
 }
 
 }
@@ -61,38 +119,78 @@ std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImag
     const QImage nextImage = readable(next);
     if (previousImage.isNull() || nextImage.isNull())
         return std::nullopt;
-
     const int bandStart = int(double(h) * 0.10);
     const int bandEnd = int(double(h) * 0.25);
     if (bandStart >= bandEnd || w <= 0)
         return std::nullopt;
-    const int bandRows = bandEnd - bandStart;
-    const int columns = (w + columnStride - 1) / columnStride;
-
+    const std::vector<int> xs = everyStride(w, columnStride);
     // Packing the sampled columns once turns every comparison into a run of adjacent bytes.
-    const std::vector<std::uint8_t> band = sampledColumns(nextImage, columnStride, bandStart, bandEnd, columns);
-    const std::vector<std::uint8_t> older = sampledColumns(previousImage, columnStride, 0, h, columns);
+    const std::vector<std::uint8_t> band = sampledColumns(nextImage, xs, 0, bandEnd);
+    const std::vector<std::uint8_t> older = sampledColumns(previousImage, xs, 0, h);
+    return bestOffset(older, band, xs.size(), h, bandStart, bandEnd, acceptanceThreshold);
+}
 
-    // Every offset compares the same number of samples, so sums order as means do; a sum that
-    // already reaches the best one cannot win (ties keep the smaller offset) and stops early.
-    std::uint64_t bestSum = std::numeric_limits<std::uint64_t>::max();
-    std::optional<int> bestOffset;
-    for (int offset = 0; bandEnd + offset <= h; ++offset) {
-        std::uint64_t sum = 0;
-        for (int row = 0; row < bandRows && sum < bestSum; ++row) {
-            sum += absoluteDifference(band.data() + std::size_t(row) * columns,
-                older.data() + std::size_t(bandStart + offset + row) * columns, columns);
-        }
-        if (sum < bestSum) {
-            bestSum = sum;
-            bestOffset = offset;
+std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImage& next, const ScrollBand& band) const
+{
+    if (previous.size() != next.size() || columnStride < 1 || band.top < 0 || band.bottom < 0)
+        return std::nullopt;
+    const int w = previous.width();
+    const int first = band.top;
+    const int rows = previous.height() - band.top - band.bottom;
+    const int bandStart = int(double(rows) * 0.10);
+    const int bandEnd = int(double(rows) * 0.25);
+    if (bandStart >= bandEnd || w <= 0)
+        return std::nullopt;
+    const QImage previousImage = readable(previous);
+    const QImage nextImage = readable(next);
+    if (previousImage.isNull() || nextImage.isNull())
+        return std::nullopt;
+    const std::vector<int> xs = everyStride(w, columnStride);
+    const std::vector<std::uint8_t> older = sampledColumns(previousImage, xs, first, first + rows);
+    const std::vector<std::uint8_t> newer = sampledColumns(nextImage, xs, first, first + rows);
+
+    // The columns that changed anywhere in the moving rows; the others are left out.
+    std::vector<int> changed;
+    for (std::size_t c = 0; c < xs.size(); ++c) {
+        for (int y = 0; y < rows; ++y) {
+            const std::size_t i = std::size_t(y) * xs.size() + c;
+            if (older[i] != newer[i]) {
+                changed.push_back(int(c));
+                break;
+            }
         }
     }
-    if (!bestOffset)
+    if (changed.empty())
+        return 0;
+    const auto keep = [&](const std::vector<std::uint8_t>& plane) {
+        std::vector<std::uint8_t> packed(std::size_t(rows) * changed.size());
+        for (int y = 0; y < rows; ++y)
+            for (std::size_t c = 0; c < changed.size(); ++c)
+                packed[std::size_t(y) * changed.size() + c] = plane[std::size_t(y) * xs.size() + std::size_t(changed[c])];
+        return packed;
+    };
+    return bestOffset(keep(older), keep(newer), changed.size(), rows, bandStart, bandEnd, acceptanceThreshold);
+}
+
+std::optional<ScrollBand> ScrollFrameAligner::staticEdges(const QImage& previous, const QImage& next)
+{
+    if (previous.size() != next.size() || previous.isNull())
         return std::nullopt;
-    const double count = double(columns) * double(bandRows);
-    const double mean = double(bestSum) / count;
-    if (!(mean < acceptanceThreshold))
+    const QImage a = pixels32(previous);
+    const QImage b = pixels32(next);
+    const int w = a.width();
+    const int h = a.height();
+    const int tolerance = w / 32;
+    const auto same = [&](int y) {
+        return sameRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)), reinterpret_cast<const QRgb*>(b.constScanLine(y)),
+            w, tolerance);
+    };
+    ScrollBand band;
+    while (band.top < h && same(band.top))
+        ++band.top;
+    if (band.top == h)
         return std::nullopt;
-    return bestOffset;
+    while (band.bottom < h - band.top && same(h - 1 - band.bottom))
+        ++band.bottom;
+    return band;
 }

@@ -2,6 +2,17 @@
 #include <QImage>
 #include <optional>
 
+// The rows of a window that stay in place while its content scrolls: a fixed header, a footer
+// (a pager's prompt line, a status bar), the window's frame lines, the ends of a scroll bar. The
+// content moves only between them.
+struct ScrollBand {
+    // Rows [0, top) do not move.
+    int top = 0;
+    // Rows [height - bottom, height) do not move.
+    int bottom = 0;
+    bool operator==(const ScrollBand&) const = default;
+};
+
 // Measures how far a window's content moved between two frames taken before and after a scroll:
 // a band of rows near the top of the new frame (10 % to 25 % of its height) is slid down over the
 // previous frame one row at a time, and the offset with the smallest mean absolute grey difference
@@ -17,4 +28,16 @@ struct ScrollFrameAligner {
     // differ in size, are too small, or no offset matches well enough. On a tie the smaller
     // offset wins.
     std::optional<int> align(const QImage& previous, const QImage& next) const;
+
+    // The same measurement inside the moving rows of `band` only: the band of compared rows lies
+    // at 10 % to 25 % of the moving rows, an offset never reaches into the static bottom rows, and
+    // only the sampled columns that changed between the two frames are compared (a side panel,
+    // the frame's sides and blank margins say nothing about the scroll). 0 when no sampled column
+    // of the moving rows changed.
+    std::optional<int> align(const QImage& previous, const QImage& next, const ScrollBand& band) const;
+
+    // The rows at the top and at the bottom that are the same in both frames. A row counts as the
+    // same when at most 1/32 of its pixels differ, so a blinking text cursor in a fixed prompt line
+    // does not make the line move. None when the frames differ in size or every row is the same.
+    static std::optional<ScrollBand> staticEdges(const QImage& previous, const QImage& next);
 };

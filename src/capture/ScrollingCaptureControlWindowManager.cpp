@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <cmath>
 
 ScrollingCaptureControlWindowManager& ScrollingCaptureControlWindowManager::shared()
 {
@@ -26,8 +27,10 @@ void ScrollingCaptureControlWindowManager::show(ScrollingCaptureService* service
     panel->setAttribute(Qt::WA_DeleteOnClose, true);
     panel->setFixedSize(ScrollingCaptureControlView::panelWidth, ScrollingCaptureControlView::panelHeight);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Centred on the screen's true middle: QRect::center() rounds an even width down.
         const QRect frame = screen->geometry();
-        panel->move(frame.center().x() - ScrollingCaptureControlView::panelWidth / 2, frame.top() + 16);
+        const double left = frame.x() + frame.width() * 0.5 - ScrollingCaptureControlView::panelWidth * 0.5;
+        panel->move(int(std::lround(left)), frame.top() + 16);
     }
     panel->show();
     panel->raise();

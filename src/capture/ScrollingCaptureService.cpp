@@ -162,6 +162,9 @@ void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, doubl
     m_slices.clear();
     m_stitchedHeight = 0;
     m_previous = QImage();
+    m_lastKept = QImage();
+    m_band.reset();
+    m_measuredBand.reset();
     m_frameCount = 0;
     m_clicksPosted = 0;
     m_pixelsPerClick = 120.0;
@@ -292,19 +295,40 @@ void ScrollingCaptureService::manualCompare(const QImage& next, std::optional<in
 
 bool ScrollingCaptureService::appendStrip(const QImage& next, int offset)
 {
-    const int revealed = std::min(next.height(), offset);
+    // The static rows found by the first accepted comparison hold for the whole capture: every
+    // strip then ends at the same row above the static bottom, so the strips follow each other
+    // without a gap or a repeat, and the static bottom is added once at the end.
+    if (!m_band) {
+        m_band = m_measuredBand.value_or(ScrollBand {});
+        m_step = stepForHeight(next.height() - m_band->top - m_band->bottom);
+    }
+    const int movingEnd = next.height() - m_band->bottom;
+    const int revealed = std::clamp(offset, 0, movingEnd);
     const int room = maxStitchedHeight - m_stitchedHeight;
     const bool fits = revealed < room;
     // At the height cap only the rows that follow the stitched ones directly are kept.
     const int rows = std::min(revealed, room);
     if (rows > 0) {
-        const QImage strip = next.copy(0, next.height() - revealed, next.width(), rows);
+        const QImage strip = next.copy(0, movingEnd - revealed, next.width(), rows);
         if (!strip.isNull()) {
             m_slices.push_back(strip);
             m_stitchedHeight += rows;
         }
     }
+    m_lastKept = next;
     return fits;
+}
+
+void ScrollingCaptureService::placeStaticBottom()
+{
+    // The first frame gave the static top and the content down to the static bottom; the bottom
+    // itself comes once, from the last frame kept, below the last strip.
+    const int bottom = m_band ? m_band->bottom : 0;
+    if (bottom <= 0 || m_slices.empty() || m_lastKept.isNull() || m_slices.front().height() <= bottom)
+        return;
+    QImage& first = m_slices.front();
+    first = first.copy(0, 0, first.width(), first.height() - bottom);
+    m_slices.push_back(m_lastKept.copy(0, m_lastKept.height() - bottom, m_lastKept.width(), bottom));
 }
 
 void ScrollingCaptureService::finish()
@@ -319,6 +343,7 @@ void ScrollingCaptureService::finish()
     if (m_slices.size() < 2)
         return end({Outcome::Kind::tooShort, {}});
     setState({State::Kind::stitching, m_frameCount, {}});
+    placeStaticBottom();
     std::optional<QRect> frame = m_env.currentWindowFrame ? m_env.currentWindowFrame(m_window.windowID) : std::nullopt;
     const QRectF sourceRect = frame.value_or(m_window.frame);
     Background::run(
@@ -342,6 +367,7 @@ void ScrollingCaptureService::end(Outcome outcome)
     m_monitoring = false;
     m_slices.clear();
     m_previous = QImage();
+    m_lastKept = QImage();
     ++m_session;
     setState({});
     Completion done = std::move(m_done);
@@ -379,10 +405,26 @@ void ScrollingCaptureService::grabNext(std::function<void(QImage)> then)
 void ScrollingCaptureService::compare(
     const QImage& previous, const QImage& next, std::function<void(std::optional<int>)> then)
 {
+    struct Measured {
+        std::optional<int> offset;
+        std::optional<ScrollBand> band;
+    };
+    // Until a movement was accepted, each comparison first finds the rows that stayed in place
+    // (fixed header and footer, frame lines); afterwards those of the first accepted one are used.
     Background::run(
-        this, [aligner = m_aligner, previous, next] { return aligner.align(previous, next); },
-        [this, session = m_session, then = std::move(then)](std::optional<int> offset) {
-            if (session == m_session)
-                then(offset);
+        this,
+        [aligner = m_aligner, band = m_band, previous, next]() -> Measured {
+            if (band)
+                return {aligner.align(previous, next, *band), band};
+            const std::optional<ScrollBand> edges = ScrollFrameAligner::staticEdges(previous, next);
+            if (!edges)
+                return {0, std::nullopt};
+            return {aligner.align(previous, next, *edges), edges};
+        },
+        [this, session = m_session, then = std::move(then)](Measured measured) {
+            if (session != m_session)
+                return;
+            m_measuredBand = measured.band;
+            then(measured.offset);
         });
 }

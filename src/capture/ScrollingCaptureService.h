@@ -12,8 +12,10 @@
 
 // Captures a window whose content is taller than the window as one tall image: a first frame,
 // then again and again a scroll (posted by us, or the user's own), a new frame, the measured
-// distance, and the newly revealed rows from the bottom of the new frame; at the end the frames
-// are stacked and handed to the capture service as a "scrolling" capture. Runs on the main
+// distance, and the newly revealed rows from the bottom of the new frame's moving part (above a
+// fixed footer or frame line); at the end the frames are stacked, the window's static top once at
+// the top and its static bottom once at the bottom, and handed to the capture service as a
+// "scrolling" capture. Runs on the main
 // thread; the waits are timers and the grabs, comparisons and stacking run on workers.
 class ScrollingCaptureService : public QObject {
     Q_OBJECT
@@ -88,8 +90,11 @@ private:
     void autoCompare(const QImage& next, std::optional<int> offset);
     void manualPass();
     void manualCompare(const QImage& next, std::optional<int> offset);
-    // Appends the newly revealed rows; false when the height cap was reached.
+    // Appends the newly revealed rows (those just above the static bottom); false when the
+    // height cap was reached.
     bool appendStrip(const QImage& next, int offset);
+    // Moves the static bottom rows from the first slice to the end, taken from the last frame.
+    void placeStaticBottom();
     void finish();
     void end(Outcome outcome);
     void setState(State state);
@@ -114,6 +119,12 @@ private:
     std::vector<QImage> m_slices;
     int m_stitchedHeight = 0;
     QImage m_previous;
+    // The last frame whose strip was kept: the source of the static bottom.
+    QImage m_lastKept;
+    // The rows that stay in place, fixed by the first accepted comparison.
+    std::optional<ScrollBand> m_band;
+    // The static rows the latest comparison found (before m_band is fixed).
+    std::optional<ScrollBand> m_measuredBand;
     int m_frameCount = 0;
     int m_step = 0;
     int m_clicksPosted = 0;

@@ -156,7 +156,9 @@ void ImageDragSourceView::runSystemDrag(const Rendered& rendered)
         drag->setPixmap(pixmap);
         drag->setHotSpot(QPoint(pixmap.width() / 4, pixmap.height() / 4));
     }
+    // The drag is not deleted here. exec() returns as soon as the drop was sent, and the target
+    // of another program asks for the data only after that; Qt keeps the drag, and with it the
+    // data and the file written for the drop, until the target says it has finished (on X11 the
+    // drag belongs to Qt's drag manager, elsewhere the manager deletes it when exec() returns).
     drag->exec(Qt::CopyAction, Qt::CopyAction);
-    // The drag has ended: its data, and with it the file written for the drop, goes.
-    drag->deleteLater();
 }

@@ -74,10 +74,11 @@ bool deleteRecording(ModelContext& context, NotificationCenter& notifications, q
     return true;
 }
 
-bool resetScreenshot(ModelContext& context, NotificationCenter& notifications, qint64 persistentID)
+bool resetScreenshot(
+    ModelContext& context, NotificationCenter& notifications, qint64 persistentID, const QByteArray& checkedOriginal)
 {
     const ScreenshotItemPtr item = context.screenshotItem(persistentID);
-    if (!item || !item->sourceImageData)
+    if (!item || !item->sourceImageData || *item->sourceImageData != checkedOriginal)
         return false;
     item->pngData = *item->sourceImageData;
     item->strokesData.reset();

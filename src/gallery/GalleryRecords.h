@@ -30,6 +30,9 @@ bool deleteScreenshot(ModelContext& context, NotificationCenter& notifications, 
 bool deleteRecording(ModelContext& context, NotificationCenter& notifications, qint64 persistentID);
 
 // Gives the screenshot back its untouched image and drops its strokes; posts "screenshotReset".
-// False when the record has no untouched image, is gone, or the save failed.
-bool resetScreenshot(ModelContext& context, NotificationCenter& notifications, qint64 persistentID);
+// `checkedOriginal` is the untouched image as the caller found it to decode: the reset happens
+// only while the record still holds exactly those bytes. False when the record has no untouched
+// image or another one, is gone, or the save failed.
+bool resetScreenshot(
+    ModelContext& context, NotificationCenter& notifications, qint64 persistentID, const QByteArray& checkedOriginal);
 }

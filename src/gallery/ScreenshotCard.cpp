@@ -16,6 +16,7 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <chrono>
@@ -161,7 +162,47 @@ void ScreenshotCard::extractText()
 
 void ScreenshotCard::resetToOriginal()
 {
-    const std::shared_ptr<ModelContainer> container = m_container.lock();
-    if (container)
-        GalleryRecords::resetScreenshot(container->mainContext(), NotificationCenter::shared(), m_item.persistentID);
+    // The untouched capture replaces the shown image only when it decodes: a damaged stored
+    // original would otherwise leave the record with no picture at all. Decoded off the main
+    // thread, like every full-size picture of the gallery.
+    struct Original {
+        bool present = false;
+        QByteArray bytes;
+        bool decodes = false;
+    };
+    Background::run(
+        this,
+        [container = m_container, id = m_item.persistentID] {
+            Original original;
+            const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
+            if (!record || !record->sourceImageData)
+                return original;
+            original.present = true;
+            original.bytes = *record->sourceImageData;
+            original.decodes = !ThumbnailLoader::decodeFitting(original.bytes, QSize()).isNull();
+            return original;
+        },
+        [this](const Original& original) {
+            if (!original.present)
+                return;
+            if (!original.decodes) {
+                tellOriginalDamaged();
+                return;
+            }
+            const std::shared_ptr<ModelContainer> container = m_container.lock();
+            if (container)
+                GalleryRecords::resetScreenshot(
+                    container->mainContext(), NotificationCenter::shared(), m_item.persistentID, original.bytes);
+        });
+}
+
+void ScreenshotCard::tellOriginalDamaged()
+{
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zurücksetzen nicht möglich"),
+        QStringLiteral("Das gespeicherte Original ist beschädigt und lässt sich nicht öffnen. Das Bild bleibt "
+                       "unverändert."),
+        QMessageBox::Ok, window());
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->show();
 }

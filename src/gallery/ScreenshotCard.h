@@ -55,6 +55,8 @@ private:
     // with it on the main thread; nothing when the record is gone or the bytes do not decode.
     void withSourceImage(std::function<void(QImage)> then);
     std::optional<Rendered> renderForDrag();
+    // Says that the stored original does not decode and the image stays as it is.
+    void tellOriginalDamaged();
 
     std::weak_ptr<ModelContainer> m_container;
     GalleryItem m_item;

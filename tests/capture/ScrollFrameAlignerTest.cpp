@@ -102,3 +102,60 @@ TEST(ScrollFrameAligner, SamplesOnlyEveryStrideColumn)
     EXPECT_EQ(ScrollFrameAligner().align(previous, next), 0);
     EXPECT_EQ((ScrollFrameAligner {12.0, 1}).align(previous, next), std::nullopt);
 }
+
+namespace {
+
+// A window over a page of noise: a header and a footer of their own noise and a side panel that
+// do not move, and the page's rows from `position` in between.
+QImage framedWindow(const QImage& page, const QImage& header, const QImage& footer, const QImage& panel, int position)
+{
+    const int contentHeight = panel.height();
+    QImage frame(page.width() + panel.width(), header.height() + contentHeight + footer.height(), QImage::Format_Grayscale8);
+    frame.fill(0);
+    for (int y = 0; y < frame.height(); ++y) {
+        uchar* line = frame.scanLine(y);
+        if (y < header.height()) {
+            memcpy(line, header.constScanLine(y), size_t(frame.width()));
+        } else if (y >= header.height() + contentHeight) {
+            memcpy(line, footer.constScanLine(y - header.height() - contentHeight), size_t(frame.width()));
+        } else {
+            const int row = y - header.height();
+            memcpy(line, page.constScanLine(position + row), size_t(page.width()));
+            memcpy(line + page.width(), panel.constScanLine(row), size_t(panel.width()));
+        }
+    }
+    return frame;
+}
+
+}
+
+TEST(ScrollFrameAligner, FindsTheStaticEdgesAndMeasuresOnlyTheMovingPart)
+{
+    const QImage page = noisePage(64, 500, 21);
+    const QImage header = noisePage(96, 30, 22);
+    const QImage footer = noisePage(96, 12, 23);
+    // A side panel a third of the width: it would spoil every offset but 0.
+    const QImage panel = noisePage(32, 160, 24);
+    const QImage before = framedWindow(page, header, footer, panel, 0);
+    const ScrollFrameAligner aligner;
+    for (int shift : {9, 40, 100}) {
+        const QImage after = framedWindow(page, header, footer, panel, shift);
+        const std::optional<ScrollBand> band = ScrollFrameAligner::staticEdges(before, after);
+        ASSERT_TRUE(band) << shift;
+        EXPECT_EQ(*band, (ScrollBand {30, 12})) << shift;
+        EXPECT_EQ(aligner.align(before, after, *band), shift);
+        EXPECT_NE(aligner.align(before, after), shift) << "the whole frame is fooled by what stays";
+    }
+    // No movement: every row the same, or nothing changed between the edges.
+    EXPECT_EQ(ScrollFrameAligner::staticEdges(before, before), std::nullopt);
+    EXPECT_EQ(aligner.align(before, before, ScrollBand {30, 12}), 0);
+    // A few pixels of a blinking cursor in the footer leave it static.
+    QImage blinking = framedWindow(page, header, footer, panel, 40);
+    blinking.scanLine(blinking.height() - 5)[3] ^= 0xff;
+    blinking.scanLine(blinking.height() - 5)[4] ^= 0xff;
+    EXPECT_EQ(ScrollFrameAligner::staticEdges(before, blinking), (ScrollBand {30, 12}));
+    // A scroll longer than three quarters of the moving rows is not measured; sizes must agree.
+    EXPECT_EQ(aligner.align(before, framedWindow(page, header, footer, panel, 150), ScrollBand {30, 12}), std::nullopt);
+    EXPECT_EQ(ScrollFrameAligner::staticEdges(before, grey(96, 10, 0)), std::nullopt);
+    EXPECT_EQ(aligner.align(before, grey(96, 10, 0), ScrollBand {}), std::nullopt);
+}

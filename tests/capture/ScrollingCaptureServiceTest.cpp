@@ -3,7 +3,10 @@
 #include "capture/ScrollingCaptureControlWindowManager.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QDeadlineTimer>
+#include <QPainter>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <random>
@@ -34,7 +37,22 @@ struct FakePage {
                 line[x] = qRgb(value(rng), value(rng), value(rng));
         }
     }
-    QImage view() const { return page.copy(0, position, page.width(), height); }
+    // Rows that stay in place above and below the scrolling page (a header, a footer line).
+    QImage header;
+    QImage footer;
+
+    QImage view() const
+    {
+        const QImage content = page.copy(0, position, page.width(), height);
+        if (header.isNull() && footer.isNull())
+            return content;
+        QImage frame(page.width(), header.height() + height + footer.height(), QImage::Format_RGB32);
+        QPainter painter(&frame);
+        painter.drawImage(0, 0, header);
+        painter.drawImage(0, header.height(), content);
+        painter.drawImage(0, header.height() + height, footer);
+        return frame;
+    }
 };
 
 struct Harness {
@@ -127,6 +145,28 @@ TEST(ScrollingCaptureService, AutoModeStitchesThePageOnceInOrder)
     EXPECT_EQ(h.panelShows, 1);
     EXPECT_GE(h.panelHides, 1);
     EXPECT_EQ(h.service->state().kind, ScrollingCaptureService::State::Kind::idle);
+}
+
+TEST(ScrollingCaptureService, AFixedHeaderAndFooterAppearOnceAroundThePage)
+{
+    // A header of 14 rows and a footer of 9 rows in two flat colours with a line of their own,
+    // so that no row of them moves with the page.
+    FakePage framed(48, 695, 120);
+    framed.header = QImage(48, 14, QImage::Format_RGB32);
+    framed.header.fill(QColor(30, 30, 30));
+    framed.header.setPixel(5, 7, qRgb(255, 255, 255));
+    framed.footer = QImage(48, 9, QImage::Format_RGB32);
+    framed.footer.fill(QColor(230, 230, 230));
+    framed.footer.setPixel(2, 4, qRgb(0, 0, 0));
+    Harness h(std::move(framed));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(stitched.size(), QSize(48, 14 + 695 + 9));
+    EXPECT_EQ(stitched.copy(0, 0, 48, 14), h.page.header);
+    EXPECT_TRUE(stitched.copy(0, 14, 48, 695) == h.page.page) << "every page row once, in order, none lost at a seam";
+    EXPECT_EQ(stitched.copy(0, 14 + 695, 48, 9), h.page.footer);
 }
 
 TEST(ScrollingCaptureService, AWindowThatIgnoresTheWheelOffersManualMode)
@@ -275,6 +315,11 @@ TEST(ScrollingCaptureControlWindowManager, ShowsOneStripAtATimeAndDropsItOnHide)
     manager.show();
     EXPECT_EQ(manager.panel(), first.data());
     EXPECT_EQ(first->size(), QSize(280, 44));
+    // Mid x minus half the width: 400 - 140 on the 800 pixels of the offscreen screen, where
+    // QRect::center() would give 399.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ASSERT_EQ(screen.width() % 2, 0);
+    EXPECT_EQ(first->x(), screen.x() + screen.width() / 2 - 140);
     EXPECT_EQ(first->statusText(), QStringLiteral("Fertig"));
     EXPECT_TRUE(first->testAttribute(Qt::WA_ShowWithoutActivating));
     manager.hide();

@@ -358,3 +358,35 @@ TEST_F(CaptureOverlayTest, FullScreenWithTwoMonitorsAsksWhichOneInAMenu)
     EXPECT_FALSE(manager.isShowing());
 }
 
+
+TEST_F(CaptureOverlayTest, FullScreenAndLastAreaOverTheAreaOverlayTakeTheScreenNotTheOverlay)
+{
+    const QImage tile = patternTile(11);
+    PatternWindow pattern(QRect(0, 0, 1280, 800), tile, true);
+    ASSERT_TRUE(pattern.waitViewable());
+    const QImage screen = tiled(tile, QSize(1280, 800));
+    present([&] { manager.beginAreaSelection(false); });
+    drag({100, 120}, {300, 270});
+    ASSERT_TRUE(waitForResults(1));
+
+    // The last area while the overlay shows: the overlay leaves first, the grab shows the screen.
+    present([&] { manager.beginAreaSelection(false); });
+    manager.beginLastAreaCapture();
+    ASSERT_TRUE(waitForResults(2));
+    EXPECT_FALSE(manager.isShowing());
+    EXPECT_TRUE(sameRgb(results[1].image, screen.copy(100, 120, 200, 150)));
+
+    // The full screen while the overlay shows: the display menu comes once the overlay is gone.
+    present([&] { manager.beginAreaSelection(false); });
+    manager.beginFullScreenCapture();
+    ASSERT_TRUE(waitUntil([&] { return manager.displayMenu() && manager.displayMenu()->isVisible(); }));
+    EXPECT_FALSE(manager.isShowing());
+    auto* menu = qobject_cast<QMenu*>(manager.displayMenu());
+    ASSERT_TRUE(menu);
+    menu->actions()[0]->trigger();
+    menu->close();
+    ASSERT_TRUE(waitForResults(3));
+    results[2].image.save(artifact(QStringLiteral("overlay-full-screen-over-overlay.png")));
+    EXPECT_TRUE(sameRgb(results[2].image, screen.copy(0, 0, 640, 800))) << "the screen's pixels, not the dimmed overlay";
+    EXPECT_FALSE(manager.isShowing());
+}

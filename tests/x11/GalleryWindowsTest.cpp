@@ -34,9 +34,12 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QMediaPlayer>
+#include <QCryptographicHash>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <gtest/gtest.h>
@@ -108,6 +111,24 @@ bool click(QWidget* widget, QPoint local)
     const QPoint at = widget->mapToGlobal(local);
     return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
         QStringLiteral("1")});
+}
+
+QString dropTargetProgram()
+{
+    const QString configured = qEnvironmentVariable("QUORVEL_DROP_TARGET_APP");
+    return configured.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/drop_target_app")
+                                : configured;
+}
+
+// The visible message box whose text contains `text`, if one shows.
+QMessageBox* messageShowing(const QString& text)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box && box->isVisible() && box->text().contains(text))
+            return box;
+    }
+    return nullptr;
 }
 
 QString clipboardText()
@@ -297,8 +318,9 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     std::unique_ptr<QMenu> editedMenu(editedCard->makeContextMenu(nullptr));
     ASSERT_EQ(editedMenu->actions()[3]->text(), QStringLiteral("Auf Original zurücksetzen"));
     editedMenu->actions()[3]->trigger();
+    // The original is checked off the main thread before it replaces the shown image.
     const ScreenshotItemPtr reset = context().screenshotItem(edited->persistentID);
-    EXPECT_EQ(reset->pngData, reset->sourceImageData);
+    ASSERT_TRUE(waitUntil([&] { return reset->pngData == reset->sourceImageData; }));
     EXPECT_FALSE(reset->strokesData);
     EXPECT_EQ(std::unique_ptr<QMenu>(editedCard->makeContextMenu(nullptr))->actions().size(), 5);
     ASSERT_TRUE(waitUntil([&] {
@@ -465,4 +487,65 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
     EXPECT_NEAR(centre.green(), 140, 10) << centre.name().toStdString();
     EXPECT_NEAR(centre.blue(), 0, 10) << centre.name().toStdString();
     player->close();
+}
+
+TEST_F(GalleryWindowsTest, ACardDraggedIntoAnotherProgramDeliversItsPng)
+{
+    const ScreenshotItemPtr item = addScreenshot(minutesAgo(2), screenshotPicture(QColor(40, 96, 170), "Dragged out"));
+    ScreenshotCard card(store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
+    card.setWindowFlag(Qt::X11BypassWindowManagerHint);
+    card.setGeometry(40, 40, 400, 300);
+    card.show();
+    ASSERT_TRUE(waitUntil([&] { return !card.thumbnail().isNull(); }, 10000));
+
+    QProcess target;
+    target.start(dropTargetProgram(), {QStringLiteral("700,100,400,400")});
+    ASSERT_TRUE(target.waitForStarted(5000));
+    QByteArray said;
+    ASSERT_TRUE(waitUntil([&] { return (said += target.readAllStandardOutput()).contains("ready"); }, 10000));
+
+    // Press on the card, move past the drag threshold, over the other program, and let go there.
+    // xdotool runs on its own while the drag's loop runs in this process.
+    QProcess gesture;
+    gesture.start(QStringLiteral("xdotool"),
+        QString("mousemove 240 190 mousedown 1 sleep 0.2 mousemove 250 196 sleep 0.2 mousemove 320 220 sleep 0.2 "
+                "mousemove 800 250 sleep 0.3 mousemove 900 300 sleep 0.3 mousemove 905 305 sleep 0.4 mouseup 1")
+            .split(QLatin1Char(' ')));
+    const bool dropped = waitUntil([&] { return (said += target.readAllStandardOutput()).contains("dropped"); }, 15000);
+    waitUntil([&] { return gesture.state() == QProcess::NotRunning; }, 5000);
+    target.write("quit\n");
+    target.waitForFinished(3000);
+    ASSERT_TRUE(dropped) << said.toStdString();
+    const QByteArray expected = "drop:image/png:" + QByteArray::number(item->pngData.size()) + ':'
+        + QCryptographicHash::hash(item->pngData, QCryptographicHash::Sha256).toHex();
+    EXPECT_TRUE(said.contains(expected)) << "the other program received the stored PNG: " << said.toStdString();
+}
+
+TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)
+{
+    const QImage shown = screenshotPicture(QColor(170, 60, 40), "Annotated");
+    const QByteArray good = pngOf(screenshotPicture(QColor(60, 170, 40), "Original"));
+    // A cut-off file and bytes that are no image at all.
+    for (const QByteArray& damaged : {good.left(good.size() / 2), QByteArray(4096, 'x')}) {
+        auto item = std::make_shared<ScreenshotItem>(
+            minutesAgo(3), QStringLiteral("area"), pngOf(shown), std::optional(damaged), std::optional(QByteArray("[]")));
+        context().insert(item);
+        ASSERT_TRUE(context().save());
+        const QByteArray before = item->pngData;
+        ScreenshotCard card(store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
+        card.setGeometry(40, 40, 400, 300);
+        card.show();
+        std::unique_ptr<QMenu> menu(card.makeContextMenu(nullptr));
+        ASSERT_EQ(menu->actions()[3]->text(), QStringLiteral("Auf Original zurücksetzen"));
+        menu->actions()[3]->trigger();
+        QMessageBox* told = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (told = messageShowing(QStringLiteral("beschädigt"))) != nullptr; }));
+        EXPECT_EQ(told->text(),
+            QStringLiteral("Das gespeicherte Original ist beschädigt und lässt sich nicht öffnen. Das Bild bleibt unverändert."));
+        told->close();
+        const ScreenshotItemPtr kept = context().screenshotItem(item->persistentID);
+        EXPECT_EQ(kept->pngData, before);
+        EXPECT_TRUE(kept->strokesData);
+        EXPECT_EQ(kept->sourceImageData, damaged);
+    }
 }

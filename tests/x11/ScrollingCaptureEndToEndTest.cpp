@@ -51,11 +51,12 @@ protected:
         }
     }
 
-    // Starts the target program and finds its window on the screen.
-    std::optional<ScreenWindow> startTarget(const QString& title, bool still = false)
+    // Starts the target program (in a variant: "static", "framed") and finds its window on the
+    // screen.
+    std::optional<ScreenWindow> startTarget(const QString& title, const QString& variant = {})
     {
         m_target.setProgram(scrollTargetProgram());
-        m_target.setArguments(still ? QStringList {title, QStringLiteral("static")} : QStringList {title});
+        m_target.setArguments(variant.isEmpty() ? QStringList {title} : QStringList {title, variant});
         m_target.start();
         if (!m_target.waitForStarted(5000))
             return std::nullopt;
@@ -131,6 +132,33 @@ TEST_F(ScrollingCaptureEndToEnd, AutomaticModeShowsEveryRowOnceInOrder)
     }
 }
 
+TEST_F(ScrollingCaptureEndToEnd, FixedHeaderFooterAndFrameAppearOnceAndEveryRowOnceWhole)
+{
+    // A header and a footer line that stay while the list scrolls, a box frame and a scroll bar.
+    const auto window = startTarget(QStringLiteral("Scroll target framed"), QStringLiteral("framed"));
+    ASSERT_TRUE(window);
+    const auto outcome = run(true, *window);
+    ASSERT_TRUE(outcome);
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    ASSERT_FALSE(m_result.isNull());
+    m_result.save(artifact(QStringLiteral("scrolling_capture_framed.png")));
+
+    const auto runs = rowRuns(m_result, scrollrows::frameWidth + scrollrows::width / 2);
+    // Header and top frame line once at the top, every row once and whole, bottom frame line and
+    // footer once at the bottom.
+    ASSERT_EQ(runs.size(), scrollrows::count + 2);
+    EXPECT_EQ(runs.front(), qMakePair(-1, scrollrows::headerHeight + scrollrows::frameWidth));
+    EXPECT_EQ(runs.back(), qMakePair(-1, scrollrows::frameWidth + scrollrows::footerHeight));
+    for (int i = 0; i < scrollrows::count; ++i)
+        EXPECT_EQ(runs[i + 1], qMakePair(i, scrollrows::rowHeight)) << "row " << i << " once, whole, in order";
+    // The footer's own pixels: the last rows of the picture are the footer line, nowhere above.
+    const QRgb footer = m_result.pixel(m_result.width() / 2, m_result.height() - 2);
+    int footerRows = 0;
+    for (int y = 0; y < m_result.height(); ++y)
+        footerRows += m_result.pixel(m_result.width() / 2, y) == footer ? 1 : 0;
+    EXPECT_LE(footerRows, scrollrows::footerHeight);
+}
+
 TEST_F(ScrollingCaptureEndToEnd, ManualModeFollowsTheWheel)
 {
     const auto window = startTarget(QStringLiteral("Scroll target manual"));
@@ -157,7 +185,7 @@ TEST_F(ScrollingCaptureEndToEnd, ManualModeFollowsTheWheel)
 
 TEST_F(ScrollingCaptureEndToEnd, AWindowThatDoesNotScrollIsReportedForManualMode)
 {
-    const auto window = startTarget(QStringLiteral("Scroll target still"), true);
+    const auto window = startTarget(QStringLiteral("Scroll target still"), QStringLiteral("static"));
     ASSERT_TRUE(window);
     const auto outcome = run(true, *window);
     ASSERT_TRUE(outcome);

@@ -7,6 +7,10 @@ constexpr int count = 120;
 constexpr int rowHeight = 24;
 constexpr int width = 360;
 constexpr int viewHeight = 300;
+// The framed variant: a header above the list, a footer line below it, a box frame around it.
+constexpr int headerHeight = 40;
+constexpr int footerHeight = 22;
+constexpr int frameWidth = 2;
 
 // A colour per row that no neighbour shares, far apart in hue and lightness.
 inline QColor color(int row)

@@ -2,10 +2,14 @@
 // capture test captures. Row i is `rowHeight` pixels high, filled with scrollRowColor(i), its
 // number written in black at the left. Prints "ready" once shown and "offset:<n>" whenever the
 // view scrolls. Reads "quit" on stdin. With "static" as second argument the rows sit in a plain
-// window that ignores the wheel.
+// window that ignores the wheel; with "framed" the scrolling list lies in a box frame with a
+// visible scroll bar, between a fixed header and a fixed footer line, as in a pager or a mail
+// program.
 #include "ScrollRows.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -53,11 +57,39 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const bool still = argc > 2 && QByteArray(argv[2]) == "static";
+    const bool framed = argc > 2 && QByteArray(argv[2]) == "framed";
     const QString title = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("Scroll target");
     QScrollArea area;
     QWidget plain;
     QWidget* window = &area;
-    if (still) {
+    QSize size(scrollrows::width, scrollrows::viewHeight);
+    if (framed) {
+        // Owned by the window, which the layout makes its parent.
+        auto* list = new QScrollArea;
+        auto* layout = new QVBoxLayout(&plain);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        auto* header = new QLabel(QStringLiteral("Header: Row list"));
+        header->setFixedHeight(scrollrows::headerHeight);
+        header->setStyleSheet(QStringLiteral("background: #202020; color: white; padding-left: 8px;"));
+        auto* footer = new QLabel(QStringLiteral(":"));
+        footer->setFixedHeight(scrollrows::footerHeight);
+        footer->setStyleSheet(QStringLiteral("background: #e8e8e8; color: black; padding-left: 4px;"));
+        list->setFrameStyle(QFrame::Box | QFrame::Plain);
+        list->setLineWidth(scrollrows::frameWidth);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        list->setWidget(new Rows);
+        layout->addWidget(header);
+        layout->addWidget(list);
+        layout->addWidget(footer);
+        window = &plain;
+        size.rwidth() += 2 * scrollrows::frameWidth + list->verticalScrollBar()->sizeHint().width();
+        size.rheight() += scrollrows::headerHeight + scrollrows::footerHeight;
+        QObject::connect(list->verticalScrollBar(), &QScrollBar::valueChanged, [](int value) {
+            say("offset:" + QByteArray::number(value));
+        });
+    } else if (still) {
         // The first rows in a window that has nothing to scroll.
         new Rows(&plain);
         window = &plain;
@@ -71,7 +103,7 @@ int main(int argc, char** argv)
         });
     }
     window->setWindowTitle(title);
-    window->resize(scrollrows::width, scrollrows::viewHeight);
+    window->resize(size);
     window->move(60, 60);
     window->show();
     QTimer::singleShot(300, [] { say("ready"); });
