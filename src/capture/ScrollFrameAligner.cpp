@@ -194,3 +194,74 @@ std::optional<ScrollBand> ScrollFrameAligner::staticEdges(const QImage& previous
         ++band.bottom;
     return band;
 }
+
+namespace {
+
+enum class ColumnMotion { unchanged, follows, outOfStep };
+
+// How column x of the moving rows [first, first + rows) behaved between the frames (grey rows
+// packed `width` bytes apart): the same in both, shifted up by `offset` with the content (at most
+// one row in a hundred more than 2 grey levels off), or anything else. Grabs are pixel-exact, so
+// content that scrolled matches exactly; a scroll bar's thumb differs from its track by only a
+// few grey levels, which a looser tolerance would take for a match.
+ColumnMotion columnMotion(const std::vector<std::uint8_t>& older, const std::vector<std::uint8_t>& newer, int width,
+    int rows, int offset, int x)
+{
+    bool unchanged = true;
+    for (int y = 0; y < rows && unchanged; ++y)
+        unchanged = older[std::size_t(y) * width + x] == newer[std::size_t(y) * width + x];
+    if (unchanged)
+        return ColumnMotion::unchanged;
+    const int compared = rows - offset;
+    int off = 0;
+    for (int y = 0; y < compared; ++y) {
+        const int d = int(newer[std::size_t(y) * width + x]) - int(older[std::size_t(y + offset) * width + x]);
+        if (std::abs(d) > 2 && ++off * 100 > compared)
+            return ColumnMotion::outOfStep;
+    }
+    return ColumnMotion::follows;
+}
+
+// How many columns from one side are left out: up to and including the innermost column out of
+// step before the first column that follows the content.
+int sideToLeaveOut(const std::vector<ColumnMotion>& motion, bool fromLeft)
+{
+    const int width = int(motion.size());
+    int leaveOut = 0;
+    for (int i = 0; i < width; ++i) {
+        const ColumnMotion m = motion[std::size_t(fromLeft ? i : width - 1 - i)];
+        if (m == ColumnMotion::follows)
+            return leaveOut;
+        if (m == ColumnMotion::outOfStep)
+            leaveOut = i + 1;
+    }
+    return 0;
+}
+
+}
+
+ScrollBand ScrollFrameAligner::withSidesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset)
+{
+    band.left = 0;
+    band.right = 0;
+    const int first = band.top;
+    const int rows = previous.height() - band.top - band.bottom;
+    if (previous.size() != next.size() || rows <= offset || offset < 0 || first < 0)
+        return band;
+    const QImage a = readable(previous);
+    const QImage b = readable(next);
+    const int width = a.width();
+    std::vector<int> xs(std::size_t(width), 0);
+    for (int x = 0; x < width; ++x)
+        xs[std::size_t(x)] = x;
+    const std::vector<std::uint8_t> older = sampledColumns(a, xs, first, first + rows);
+    const std::vector<std::uint8_t> newer = sampledColumns(b, xs, first, first + rows);
+    std::vector<ColumnMotion> motion(std::size_t(width), ColumnMotion::unchanged);
+    for (int x = 0; x < width; ++x)
+        motion[std::size_t(x)] = columnMotion(older, newer, width, rows, offset, x);
+    band.left = sideToLeaveOut(motion, true);
+    band.right = sideToLeaveOut(motion, false);
+    if (band.left + band.right >= width)
+        band.left = band.right = 0;
+    return band;
+}

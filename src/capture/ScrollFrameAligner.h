@@ -10,6 +10,10 @@ struct ScrollBand {
     int top = 0;
     // Rows [height - bottom, height) do not move.
     int bottom = 0;
+    // Columns [0, left) and [width - right, width) do not move with the content (a scroll bar,
+    // with what lies beyond it); they are left out of the stitched picture.
+    int left = 0;
+    int right = 0;
     bool operator==(const ScrollBand&) const = default;
 };
 
@@ -40,4 +44,10 @@ struct ScrollFrameAligner {
     // same when at most 1/32 of its pixels differ, so a blinking text cursor in a fixed prompt line
     // does not make the line move. None when the frames differ in size or every row is the same.
     static std::optional<ScrollBand> staticEdges(const QImage& previous, const QImage& next);
+
+    // The columns at the left and right edges that change between the frames without following
+    // the content at `offset` (a scroll bar's thumb and arrows), together with the unchanging
+    // columns beyond them, as `band` with `left` and `right` set. A side whose first changing
+    // column follows the content keeps all its columns.
+    static ScrollBand withSidesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset);
 };

@@ -309,7 +309,7 @@ bool ScrollingCaptureService::appendStrip(const QImage& next, int offset)
     // At the height cap only the rows that follow the stitched ones directly are kept.
     const int rows = std::min(revealed, room);
     if (rows > 0) {
-        const QImage strip = next.copy(0, movingEnd - revealed, next.width(), rows);
+        const QImage strip = next.copy(m_band->left, movingEnd - revealed, keptWidth(next), rows);
         if (!strip.isNull()) {
             m_slices.push_back(strip);
             m_stitchedHeight += rows;
@@ -319,16 +319,23 @@ bool ScrollingCaptureService::appendStrip(const QImage& next, int offset)
     return fits;
 }
 
-void ScrollingCaptureService::placeStaticBottom()
+void ScrollingCaptureService::placeStaticParts()
 {
-    // The first frame gave the static top and the content down to the static bottom; the bottom
-    // itself comes once, from the last frame kept, below the last strip.
-    const int bottom = m_band ? m_band->bottom : 0;
-    if (bottom <= 0 || m_slices.empty() || m_lastKept.isNull() || m_slices.front().height() <= bottom)
+    // The first frame gives the static top and the content down to the static bottom; the bottom
+    // itself comes once, from the last frame kept, below the last strip. Side columns that do not
+    // move with the content are left out of every slice alike.
+    if (!m_band || m_slices.empty() || m_lastKept.isNull() || m_slices.front().height() <= m_band->bottom)
         return;
+    const int bottom = m_band->bottom;
     QImage& first = m_slices.front();
-    first = first.copy(0, 0, first.width(), first.height() - bottom);
-    m_slices.push_back(m_lastKept.copy(0, m_lastKept.height() - bottom, m_lastKept.width(), bottom));
+    first = first.copy(m_band->left, 0, keptWidth(first), first.height() - bottom);
+    if (bottom > 0)
+        m_slices.push_back(m_lastKept.copy(m_band->left, m_lastKept.height() - bottom, keptWidth(m_lastKept), bottom));
+}
+
+int ScrollingCaptureService::keptWidth(const QImage& frame) const
+{
+    return m_band ? frame.width() - m_band->left - m_band->right : frame.width();
 }
 
 void ScrollingCaptureService::finish()
@@ -343,7 +350,7 @@ void ScrollingCaptureService::finish()
     if (m_slices.size() < 2)
         return end({Outcome::Kind::tooShort, {}});
     setState({State::Kind::stitching, m_frameCount, {}});
-    placeStaticBottom();
+    placeStaticParts();
     std::optional<QRect> frame = m_env.currentWindowFrame ? m_env.currentWindowFrame(m_window.windowID) : std::nullopt;
     const QRectF sourceRect = frame.value_or(m_window.frame);
     Background::run(
@@ -419,7 +426,11 @@ void ScrollingCaptureService::compare(
             const std::optional<ScrollBand> edges = ScrollFrameAligner::staticEdges(previous, next);
             if (!edges)
                 return {0, std::nullopt};
-            return {aligner.align(previous, next, *edges), edges};
+            const std::optional<int> offset = aligner.align(previous, next, *edges);
+            // A scroll bar beside the content changes without following it: its columns go.
+            if (offset && *offset >= minMeaningfulOffset)
+                return {offset, ScrollFrameAligner::withSidesOutOfStep(previous, next, *edges, *offset)};
+            return {offset, edges};
         },
         [this, session = m_session, then = std::move(then)](Measured measured) {
             if (session != m_session)

@@ -93,8 +93,11 @@ private:
     // Appends the newly revealed rows (those just above the static bottom); false when the
     // height cap was reached.
     bool appendStrip(const QImage& next, int offset);
-    // Moves the static bottom rows from the first slice to the end, taken from the last frame.
-    void placeStaticBottom();
+    // Moves the static bottom rows from the first slice to the end, taken from the last frame,
+    // and trims the first slice's side columns that do not move with the content.
+    void placeStaticParts();
+    // The width of a frame without the side columns that do not move with the content.
+    int keptWidth(const QImage& frame) const;
     void finish();
     void end(Outcome outcome);
     void setState(State state);

@@ -159,3 +159,34 @@ TEST(ScrollFrameAligner, FindsTheStaticEdgesAndMeasuresOnlyTheMovingPart)
     EXPECT_EQ(ScrollFrameAligner::staticEdges(before, grey(96, 10, 0)), std::nullopt);
     EXPECT_EQ(aligner.align(before, grey(96, 10, 0), ScrollBand {}), std::nullopt);
 }
+
+TEST(ScrollFrameAligner, LeavesOutAScrollBarBesideTheContentButNotTheContentsMargins)
+{
+    // 192 columns of page, a blank gap of 4, a scroll bar of 8 (a thumb that moves a quarter as
+    // far as the page, an arrow at the bottom), a frame line of 2.
+    const QImage page = noisePage(192, 500, 31);
+    const auto window = [&](int position) {
+        QImage frame(206, 160, QImage::Format_Grayscale8);
+        frame.fill(0);
+        for (int y = 0; y < 160; ++y) {
+            uchar* line = frame.scanLine(y);
+            memcpy(line, page.constScanLine(position + y), 192);
+            memset(line + 192, 240, 4);
+            const bool thumb = y >= position / 4 && y < position / 4 + 40;
+            memset(line + 196, y >= 150 ? 30 : thumb ? 80 : 200, 8);
+        }
+        return frame;
+    };
+    const QImage before = window(0);
+    const QImage after = window(48);
+    const std::optional<ScrollBand> band = ScrollFrameAligner::staticEdges(before, after);
+    ASSERT_TRUE(band);
+    const std::optional<int> offset = ScrollFrameAligner().align(before, after, *band);
+    ASSERT_EQ(offset, 48);
+    const ScrollBand sides = ScrollFrameAligner::withSidesOutOfStep(before, after, *band, *offset);
+    EXPECT_EQ(sides.left, 0) << "the page's first column follows the content";
+    EXPECT_EQ(sides.right, 10) << "scroll bar and frame line go, the blank gap stays";
+    // Without a column out of step nothing goes.
+    EXPECT_EQ(ScrollFrameAligner::withSidesOutOfStep(page.copy(0, 0, 192, 160), page.copy(0, 48, 192, 160), {}, 48),
+        ScrollBand {});
+}

@@ -151,6 +151,9 @@ TEST_F(ScrollingCaptureEndToEnd, FixedHeaderFooterAndFrameAppearOnceAndEveryRowO
     EXPECT_EQ(runs.back(), qMakePair(-1, scrollrows::frameWidth + scrollrows::footerHeight));
     for (int i = 0; i < scrollrows::count; ++i)
         EXPECT_EQ(runs[i + 1], qMakePair(i, scrollrows::rowHeight)) << "row " << i << " once, whole, in order";
+    // The scroll bar beside the list does not follow it: its columns are left out.
+    EXPECT_GE(m_result.width(), scrollrows::frameWidth + scrollrows::width);
+    EXPECT_LE(m_result.width(), window->frame.width() - 10) << "no scroll bar pieces at the seams";
     // The footer's own pixels: the last rows of the picture are the footer line, nowhere above.
     const QRgb footer = m_result.pixel(m_result.width() / 2, m_result.height() - 2);
     int footerRows = 0;
