@@ -199,11 +199,11 @@ namespace {
 
 enum class ColumnMotion { unchanged, follows, outOfStep };
 
-// How column x of the moving rows [first, first + rows) behaved between the frames (grey rows
-// packed `width` bytes apart): the same in both, shifted up by `offset` with the content (at most
-// one row in a hundred more than 2 grey levels off), or anything else. Grabs are pixel-exact, so
-// content that scrolled matches exactly; a scroll bar's thumb differs from its track by only a
-// few grey levels, which a looser tolerance would take for a match.
+// How column x of the moving rows behaved between the frames (grey rows packed `width` bytes
+// apart, `rows` of them): the same in both, shifted up by `offset` with the content, or anything
+// else. A pixel is off when it differs by more than 2 grey levels (grabs are pixel-exact, and a
+// scroll bar's thumb differs from its track by only a few levels); a column follows with at most
+// one row in ten off, which forgives a footer line that changed (a pager's first prompt).
 ColumnMotion columnMotion(const std::vector<std::uint8_t>& older, const std::vector<std::uint8_t>& newer, int width,
     int rows, int offset, int x)
 {
@@ -216,7 +216,7 @@ ColumnMotion columnMotion(const std::vector<std::uint8_t>& older, const std::vec
     int off = 0;
     for (int y = 0; y < compared; ++y) {
         const int d = int(newer[std::size_t(y) * width + x]) - int(older[std::size_t(y + offset) * width + x]);
-        if (std::abs(d) > 2 && ++off * 100 > compared)
+        if (std::abs(d) > 2 && ++off * 10 > compared)
             return ColumnMotion::outOfStep;
     }
     return ColumnMotion::follows;
@@ -238,9 +238,25 @@ int sideToLeaveOut(const std::vector<ColumnMotion>& motion, bool fromLeft)
     return 0;
 }
 
+// Whether row y of the older plane shows up `offset` rows higher in the newer one, within the
+// columns [left, right): at most 1/32 of them more than 2 grey levels off.
+bool rowFollows(const std::vector<std::uint8_t>& older, const std::vector<std::uint8_t>& newer, int width, int y,
+    int offset, int left, int right)
+{
+    const std::uint8_t* a = older.data() + std::size_t(y) * width;
+    const std::uint8_t* b = newer.data() + std::size_t(y - offset) * width;
+    const int tolerance = (right - left) / 32;
+    int off = 0;
+    for (int x = left; x < right; ++x) {
+        if (std::abs(int(a[x]) - int(b[x])) > 2 && ++off > tolerance)
+            return false;
+    }
+    return true;
 }
 
-ScrollBand ScrollFrameAligner::withSidesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset)
+}
+
+ScrollBand ScrollFrameAligner::withEdgesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset)
 {
     band.left = 0;
     band.right = 0;
@@ -256,6 +272,8 @@ ScrollBand ScrollFrameAligner::withSidesOutOfStep(const QImage& previous, const 
         xs[std::size_t(x)] = x;
     const std::vector<std::uint8_t> older = sampledColumns(a, xs, first, first + rows);
     const std::vector<std::uint8_t> newer = sampledColumns(b, xs, first, first + rows);
+
+    // The sides first: a scroll bar's columns would make every row look out of step.
     std::vector<ColumnMotion> motion(std::size_t(width), ColumnMotion::unchanged);
     for (int x = 0; x < width; ++x)
         motion[std::size_t(x)] = columnMotion(older, newer, width, rows, offset, x);
@@ -263,5 +281,19 @@ ScrollBand ScrollFrameAligner::withSidesOutOfStep(const QImage& previous, const 
     band.right = sideToLeaveOut(motion, false);
     if (band.left + band.right >= width)
         band.left = band.right = 0;
+
+    // Then the bottom: the rows above the static ones that did not move up with the content (a
+    // footer line that changed between the frames) are static too. A row counts as moving only
+    // at the top of at least four that move, so that a blank line of the footer that happens to
+    // match blank content does not end it.
+    constexpr int movingRun = 4;
+    int run = 0;
+    for (int y = rows - 1; y >= offset; --y) {
+        run = rowFollows(older, newer, width, y, offset, band.left, width - band.right) ? run + 1 : 0;
+        if (run == movingRun) {
+            band.bottom += rows - 1 - (y + movingRun - 1);
+            break;
+        }
+    }
     return band;
 }

@@ -45,9 +45,11 @@ struct ScrollFrameAligner {
     // does not make the line move. None when the frames differ in size or every row is the same.
     static std::optional<ScrollBand> staticEdges(const QImage& previous, const QImage& next);
 
-    // The columns at the left and right edges that change between the frames without following
-    // the content at `offset` (a scroll bar's thumb and arrows), together with the unchanging
-    // columns beyond them, as `band` with `left` and `right` set. A side whose first changing
-    // column follows the content keeps all its columns.
-    static ScrollBand withSidesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset);
+    // What else does not follow the content at `offset`, added to `band`: the columns at the left
+    // and right edges that change between the frames without following it (a scroll bar's thumb
+    // and arrows), with the unchanging columns beyond them, as `left` and `right` (a side whose
+    // first changing column follows the content keeps all its columns); and the rows above the
+    // static bottom that changed without moving up (a footer line that changed, such as a pager's
+    // first prompt), added to `bottom`.
+    static ScrollBand withEdgesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset);
 };

@@ -429,7 +429,7 @@ void ScrollingCaptureService::compare(
             const std::optional<int> offset = aligner.align(previous, next, *edges);
             // A scroll bar beside the content changes without following it: its columns go.
             if (offset && *offset >= minMeaningfulOffset)
-                return {offset, ScrollFrameAligner::withSidesOutOfStep(previous, next, *edges, *offset)};
+                return {offset, ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *offset)};
             return {offset, edges};
         },
         [this, session = m_session, then = std::move(then)](Measured measured) {

@@ -183,10 +183,27 @@ TEST(ScrollFrameAligner, LeavesOutAScrollBarBesideTheContentButNotTheContentsMar
     ASSERT_TRUE(band);
     const std::optional<int> offset = ScrollFrameAligner().align(before, after, *band);
     ASSERT_EQ(offset, 48);
-    const ScrollBand sides = ScrollFrameAligner::withSidesOutOfStep(before, after, *band, *offset);
+    const ScrollBand sides = ScrollFrameAligner::withEdgesOutOfStep(before, after, *band, *offset);
     EXPECT_EQ(sides.left, 0) << "the page's first column follows the content";
     EXPECT_EQ(sides.right, 10) << "scroll bar and frame line go, the blank gap stays";
     // Without a column out of step nothing goes.
-    EXPECT_EQ(ScrollFrameAligner::withSidesOutOfStep(page.copy(0, 0, 192, 160), page.copy(0, 48, 192, 160), {}, 48),
+    EXPECT_EQ(ScrollFrameAligner::withEdgesOutOfStep(page.copy(0, 0, 192, 160), page.copy(0, 48, 192, 160), {}, 48),
         ScrollBand {});
+}
+
+TEST(ScrollFrameAligner, AFooterLineThatChangedWithTheFirstScrollIsStaticToo)
+{
+    // A pager shows the file's name in its prompt line at first and ":" after the first scroll:
+    // the line is not the same in both frames, yet it does not move with the content.
+    const QImage page = noisePage(96, 500, 41);
+    const QImage header = noisePage(97, 20, 42);
+    const QImage edge = grey(1, 140, 0);
+    const QImage before = framedWindow(page, header, noisePage(97, 16, 43), edge, 0);
+    const QImage after = framedWindow(page, header, noisePage(97, 16, 44), edge, 56);
+    const std::optional<ScrollBand> edges = ScrollFrameAligner::staticEdges(before, after);
+    ASSERT_TRUE(edges);
+    EXPECT_EQ(*edges, (ScrollBand {20, 0}));
+    const std::optional<int> offset = ScrollFrameAligner().align(before, after, *edges);
+    ASSERT_EQ(offset, 56);
+    EXPECT_EQ(ScrollFrameAligner::withEdgesOutOfStep(before, after, *edges, *offset), (ScrollBand {20, 16, 0, 0}));
 }

@@ -10,7 +10,9 @@
 #include "programs/ScrollRows.h"
 #include "ui/Symbols.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "X11TestSupport.h"
@@ -230,4 +232,58 @@ TEST_F(ScrollingCaptureEndToEnd, TheStripShowsProgressAtTheTopOfTheScreen)
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
     EXPECT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::tooShort);
     EXPECT_EQ(ScrollingCaptureControlWindowManager::shared().panel(), nullptr);
+}
+
+TEST_F(ScrollingCaptureEndToEnd, APagerInXtermLosesAndRepeatsNoLineAtTheSeams)
+{
+    // less shows the file's name in its prompt line at first and ":" once scrolled: a footer that
+    // changes with the first scroll and then stays.
+    QTemporaryDir folder;
+    QFile lines(folder.filePath(QStringLiteral("rows.txt")));
+    ASSERT_TRUE(lines.open(QIODevice::WriteOnly));
+    for (int i = 1; i <= 200; ++i)
+        lines.write("Row " + QByteArray::number(i) + "  the quick brown fox\n");
+    lines.close();
+    m_target.setProgram(QStringLiteral("xterm"));
+    m_target.setArguments({QStringLiteral("-T"), QStringLiteral("Pager"), QStringLiteral("-fg"), QStringLiteral("black"),
+        QStringLiteral("-bg"), QStringLiteral("white"), QStringLiteral("-e"), QStringLiteral("less"),
+        QStringLiteral("--mouse"), lines.fileName()});
+    m_target.start();
+    ASSERT_TRUE(m_target.waitForStarted(5000));
+    std::optional<ScreenWindow> pager;
+    // Until less has drawn its first page (its prompt in reverse video at the bottom left).
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const ScreenWindow& window : m_source.windows())
+                if (window.title == QStringLiteral("Pager"))
+                    pager = window;
+            const QImage shown = pager ? m_source.grabWindow(pager->windowID) : QImage();
+            for (int y = shown.height() - 16; y > 0 && y < shown.height(); ++y)
+                if (qGray(shown.pixel(8, y)) < 64)
+                    return true;
+            return false;
+        },
+        10000));
+    spin(300);
+    const auto outcome = run(true, *pager);
+    ASSERT_TRUE(outcome);
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    m_result.save(artifact(QStringLiteral("scrolling_capture_pager.png")));
+
+    // Every line starts with the same three letters: find them, one text line apart each.
+    const QImage picture = m_result.convertToFormat(QImage::Format_RGB32);
+    int first = 0;
+    while (first < picture.height() && qGray(picture.pixel(3, first)) > 128 && qGray(picture.pixel(4, first)) > 128
+        && qGray(picture.pixel(5, first)) > 128)
+        ++first;
+    ASSERT_LT(first, picture.height());
+    const QImage word = picture.copy(0, first, 18, 8);
+    QList<int> starts;
+    for (int y = 0; y + word.height() <= picture.height(); ++y)
+        if (picture.copy(0, y, 18, 8) == word)
+            starts.append(y);
+    ASSERT_EQ(starts.size(), 200) << "every line once";
+    const int lineHeight = starts[1] - starts[0];
+    for (int i = 1; i < starts.size(); ++i)
+        EXPECT_EQ(starts[i] - starts[i - 1], lineHeight) << "no gap and no other line before row " << i + 1;
 }
