@@ -35,7 +35,8 @@ void PlatformServices::installLinux()
     // A lost X server ends the process at once and only once, whichever thread notices it.
     X11ConnectionLoss::install();
     // The services live for the whole process.
-    Preferences::setShared(new JsonFilePreferences());
+    auto* preferences = new JsonFilePreferences();
+    Preferences::setShared(preferences);
     Keychain::setShared(makeSystemKeychain().release());
     LoginItem::setShared(new XdgLoginItem());
     Permissions::setShared(new X11Permissions());
@@ -58,6 +59,7 @@ void PlatformServices::installLinux()
     SleepInhibitor::setShared(new DBusSleepInhibitor());
     SystemAudioSource::setShared(new PulseSystemAudioSource());
     DesktopNotifier::setShared(new DBusDesktopNotifier());
+    preferences->reportReset(DesktopNotifier::shared());
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     Compositing::setProbe(&x11CompositingManagerRunning);

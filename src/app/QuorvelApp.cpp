@@ -45,6 +45,7 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLayout>
@@ -146,6 +147,14 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());
     GlobalShortcuts::setShared(&shortcuts);
     SettingsServices::setCheckForUpdates([] { UpdaterManager::shared().controller()->checkForUpdates(); });
+    // The answer to a check shows above the settings window when it is open (from the tray too),
+    // else above the window the user works in.
+    UpdaterManager::shared().controller()->setDialogParent([]() -> QWidget* {
+        QWidget* settings = SettingsWindowManager::shared().settingsWindow();
+        if (settings && settings->isVisible() && !settings->isMinimized())
+            return settings;
+        return QApplication::activeWindow();
+    });
     FeedbackWindowManager::shared().setModelContainer(weak);
     FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
     FeedbackSheet::setHistoryPanelPictureProvider(

@@ -52,6 +52,20 @@ QString AppcastUpdaterController::message(Outcome outcome, const QString& newVer
     return {};
 }
 
+void AppcastUpdaterController::showAnswer(const QString& text)
+{
+    // Above the window the user asked from; open() returns at once, no nested event loop.
+    QWidget* parent = m_dialogParent ? m_dialogParent() : nullptr;
+    if (m_answer)
+        m_answer->close();
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates…"), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_answer = box;
+    box->open();
+    box->raise();
+    box->activateWindow();
+}
+
 void AppcastUpdaterController::check(bool userInitiated)
 {
     auto finish = [this, userInitiated](Outcome outcome, const QString& version, const QString& detail) {
@@ -59,7 +73,7 @@ void AppcastUpdaterController::check(bool userInitiated)
         emit checkFinished(outcome, text, userInitiated);
         if (userInitiated && qobject_cast<QApplication*>(QCoreApplication::instance())
             && !qEnvironmentVariableIsSet("QUORVEL_NO_DIALOGS"))
-            QMessageBox::information(nullptr, QStringLiteral("Check for Updates…"), text);
+            showAnswer(text);
         else if (outcome == Outcome::UpdateAvailable || outcome == Outcome::Failed)
             Console::log(QStringLiteral("UpdaterManager: ") + text);
     };

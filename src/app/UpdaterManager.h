@@ -1,5 +1,8 @@
 #pragma once
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
 #include <QString>
 #include <memory>
 
@@ -17,6 +20,10 @@ public:
     bool isStarted() const { return m_started; }
     void checkForUpdates();
     QString feedURL() const { return m_feedURL; }
+    // The window an answer to the user's check shows above (none: a window of its own).
+    void setDialogParent(std::function<QWidget*()> parent) { m_dialogParent = std::move(parent); }
+    // The answer on screen; null when none is.
+    QWidget* answer() const { return m_answer; }
 
     // The text shown to the user for an outcome.
     static QString message(Outcome outcome, const QString& newVersion, const QString& detail);
@@ -26,10 +33,13 @@ signals:
 
 private:
     void check(bool userInitiated);
+    void showAnswer(const QString& text);
     QString m_feedURL;
     QString m_currentVersion;
     bool m_started = false;
     QNetworkAccessManager* m_network = nullptr;
+    std::function<QWidget*()> m_dialogParent;
+    QPointer<QWidget> m_answer;
 };
 
 // Holder of the updater controller; the tray menu calls controller()->checkForUpdates().

@@ -7,6 +7,7 @@
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
+#include "ui/WindowActivation.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -250,4 +251,6 @@ void CaptureTerminalActions::showAlert(QMessageBox* alert, std::function<void(QA
     connect(alert, &QMessageBox::buttonClicked, this, std::move(answered));
     m_alert = alert;
     alert->show();
+    // No window of the program is open at the end of a capture: the alert comes to the front itself.
+    WindowActivation::activate(alert);
 }

@@ -1,5 +1,6 @@
 #include "clipboard/HistoryPruner.h"
 
+#include "platform/Console.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
@@ -24,9 +25,15 @@ int HistoryPruner::saveCountSinceLastPrune() const
 
 int HistoryPruner::limitFor(long long maxHistoryItems)
 {
-    if (maxHistoryItems < 1)
-        return unlimitedHistoryItems;
-    return maxHistoryItems > 0x7fffffff ? 0x7fffffff : static_cast<int>(maxHistoryItems);
+    for (const int settable : settableLimits)
+        if (maxHistoryItems == settable)
+            return settable;
+    if (maxHistoryItems > 0)
+        Console::log(QStringLiteral("HistoryPruner: \"maxHistoryItems\" %1 is not a limit the settings offer; "
+                                    "up to %2 entries are kept")
+                         .arg(maxHistoryItems)
+                         .arg(unlimitedHistoryItems));
+    return unlimitedHistoryItems;
 }
 
 int HistoryPruner::prune(ModelContainer& container, int limit)

@@ -15,7 +15,11 @@ public:
     bool countSave();
     int saveCountSinceLastPrune() const;
 
-    // The limit a "maxHistoryItems" value stands for (below 1: 10,000).
+    // The limits the settings window offers besides "Unlimited" (0).
+    static constexpr int settableLimits[] = {100, 250, 500, 1000};
+    // The limit a "maxHistoryItems" value stands for. Only a limit the settings window offers
+    // deletes anything: any other value (below 1, or one written into the preferences file by
+    // hand) keeps up to 10,000 entries. A value that is neither is reported on the console.
     static int limitFor(long long maxHistoryItems);
     // Deletes the oldest unpinned entries beyond limit, on the calling thread, with a new context.
     // After a deletion the freed pages are returned and the WAL truncated. Store errors end it

@@ -48,7 +48,12 @@ void AnnotationWindowManager::present(
         return;
     closeWindow();
 
-    auto* window = new QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint);
+    // A dialog-type window without a parent, like every other window of the program: a window
+    // manager that keeps dialogs over normal windows (matchbox) would otherwise hold the gallery
+    // or the settings window the editor was opened from in front of it.
+    auto* window = new QWidget(nullptr,
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowStaysOnTopHint);
     window->setObjectName(QStringLiteral("annotateScreenshotWindow"));
     window->setWindowTitle(QStringLiteral("Annotate Screenshot"));
     window->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -1,5 +1,6 @@
 #include "history/SavedAppFilters.h"
 
+#include "platform/JsonText.h"
 #include "platform/Preferences.h"
 #include "platform/Unicode.h"
 #include "store/ClipItem.h"
@@ -49,7 +50,8 @@ QByteArray SavedAppFilters::encode(const std::vector<AppFilter>& filters)
     const size_t first = filters.size() > size_t(maxCount) ? filters.size() - maxCount : 0;
     for (const AppFilter& filter : std::span(filters).subspan(first))
         json.push_back({filter.bundleID.toStdString(), filter.name.toStdString()});
-    return QByteArray::fromStdString(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    return JsonText::escapeSolidus(
+        QByteArray::fromStdString(json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
 }
 
 std::vector<AppFilter> SavedAppFilters::load(const Preferences& preferences)

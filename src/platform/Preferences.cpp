@@ -1,7 +1,11 @@
 #include "platform/Preferences.h"
 
+#include "platform/Console.h"
+#include "platform/JsonText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <limits>
 
 void Preferences::registerDefaults(const QVariantMap& defaults)
 {
@@ -23,78 +27,96 @@ QVariant Preferences::storedObject(const QString& key) const
 }
 
 namespace {
-bool isNumber(const QVariant& v)
+bool isInteger(const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
     case QMetaType::Int:
     case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-    case QMetaType::Double:
         return true;
     default:
         return false;
     }
 }
+
+// An integer value that fits a qlonglong.
+bool fitsInteger(const QVariant& v)
+{
+    if (!isInteger(v))
+        return false;
+    if (v.typeId() == QMetaType::ULongLong || v.typeId() == QMetaType::ULong)
+        return v.toULongLong() <= qulonglong(std::numeric_limits<qlonglong>::max());
+    return true;
+}
+
+bool isDouble(const QVariant& v)
+{
+    return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float;
+}
+}
+
+template <typename T>
+T Preferences::typedValue(const QString& key, const char* typeName, bool (*accepts)(const QVariant&),
+    T (*convert)(const QVariant&)) const
+{
+    const QVariant v = object(key);
+    if (!v.isValid())
+        return T {};
+    if (accepts(v))
+        return convert(v);
+    reportIgnored(key, v, typeName);
+    // The registered default when it has the right type (the stored value hid it), else the zero.
+    const QVariant fallback = m_defaults.value(key);
+    return fallback.isValid() && accepts(fallback) ? convert(fallback) : T {};
+}
+
+void Preferences::reportIgnored(const QString& key, const QVariant& value, const char* typeName) const
+{
+    {
+        std::lock_guard lock(m_reportedLock);
+        if (m_reportedKeys.contains(key))
+            return;
+        m_reportedKeys.insert(key);
+    }
+    Console::log(QStringLiteral("Preferences: ignored the value of \"%1\" (%2 where %3 belongs); the default is used")
+                     .arg(key, QString::fromLatin1(value.typeName()), QString::fromLatin1(typeName)));
 }
 
 bool Preferences::boolForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (isNumber(v))
-        return v.toDouble() != 0.0;
-    if (v.typeId() == QMetaType::QString) {
-        const QString s = v.toString().trimmed().toLower();
-        return s == "true" || s == "yes" || s == "1";
-    }
-    return false;
+    return typedValue<bool>(
+        key, "a Boolean", [](const QVariant& v) { return v.typeId() == QMetaType::Bool; },
+        [](const QVariant& v) { return v.toBool(); });
 }
 
 qlonglong Preferences::integerForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() == QMetaType::Double)
-        return static_cast<qlonglong>(v.toDouble());
-    if (isNumber(v))
-        return v.toLongLong();
-    if (v.typeId() == QMetaType::QString) {
-        bool ok = false;
-        const qlonglong n = v.toString().trimmed().toLongLong(&ok);
-        return ok ? n : 0;
-    }
-    return 0;
+    return typedValue<qlonglong>(key, "an integer", &fitsInteger, [](const QVariant& v) { return v.toLongLong(); });
 }
 
 double Preferences::doubleForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (isNumber(v))
-        return v.toDouble();
-    if (v.typeId() == QMetaType::QString) {
-        bool ok = false;
-        const double d = v.toString().trimmed().toDouble(&ok);
-        return ok ? d : 0.0;
-    }
-    return 0.0;
+    // An integer is a number too; a file written by hand may well hold 1 for 1.0.
+    return typedValue<double>(
+        key, "a number", [](const QVariant& v) { return isDouble(v) || fitsInteger(v); },
+        [](const QVariant& v) { return v.toDouble(); });
 }
 
 QString Preferences::stringForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() == QMetaType::QString)
-        return v.toString();
-    if (isNumber(v) && v.typeId() != QMetaType::Bool)
-        return v.toString();
-    return {};
+    return typedValue<QString>(
+        key, "a string", [](const QVariant& v) { return v.typeId() == QMetaType::QString; },
+        [](const QVariant& v) { return v.toString(); });
 }
 
 QByteArray Preferences::dataForKey(const QString& key) const
 {
-    const QVariant v = object(key);
-    if (v.typeId() == QMetaType::QByteArray)
-        return v.toByteArray();
-    return {};
+    return typedValue<QByteArray>(
+        key, "data", [](const QVariant& v) { return v.typeId() == QMetaType::QByteArray; },
+        [](const QVariant& v) { return v.toByteArray(); });
 }
 
 std::optional<QStringList> Preferences::stringListFromJSONData(const QString& key) const
@@ -122,7 +144,7 @@ std::optional<QStringList> Preferences::stringListFromJSONData(const QString& ke
 
 void Preferences::setStringListAsJSONData(const QString& key, const QStringList& list)
 {
-    set(key, QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact));
+    set(key, JsonText::escapeSolidus(QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact)));
 }
 
 void Preferences::set(const QString& key, const QVariant& value)
@@ -132,6 +154,7 @@ void Preferences::set(const QString& key, const QVariant& value)
         return;
     }
     m_stored.insert(key, value);
+    forgetReport(key);
     persist(m_stored);
     emit changed(key);
 }
@@ -140,6 +163,13 @@ void Preferences::remove(const QString& key)
 {
     if (m_stored.remove(key) == 0)
         return;
+    forgetReport(key);
     persist(m_stored);
     emit changed(key);
+}
+
+void Preferences::forgetReport(const QString& key)
+{
+    std::lock_guard lock(m_reportedLock);
+    m_reportedKeys.remove(key);
 }

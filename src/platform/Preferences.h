@@ -3,9 +3,11 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+#include <mutex>
 #include <optional>
 
 // Typed key-value defaults: stored values over a registered-defaults layer.
@@ -29,8 +31,10 @@ public:
     // Only what the user stored, without the defaults layer.
     QVariant storedObject(const QString& key) const;
 
-    // Typed reads. A value of another type reads as the type's zero, like an absent one,
-    // except the number conversions between integer, double and Boolean.
+    // Typed reads; nothing is converted. A stored value of another type (true or "1" or 1.9
+    // where an integer belongs, an integer beyond the 64-bit range) is ignored with one console
+    // line naming the key, and the registered default is read instead. Absent reads as the
+    // type's zero. doubleForKey also takes an integer.
     bool boolForKey(const QString& key) const;
     qlonglong integerForKey(const QString& key) const;
     double doubleForKey(const QString& key) const;
@@ -38,6 +42,7 @@ public:
     QByteArray dataForKey(const QString& key) const;
     // The data value parsed as a JSON array of strings; absent when unset or malformed.
     std::optional<QStringList> stringListFromJSONData(const QString& key) const;
+    // Written as compact JSON with each "/" as \/ (["com.example\/App"]).
     void setStringListAsJSONData(const QString& key, const QStringList& list);
 
     void set(const QString& key, const QVariant& value);
@@ -54,6 +59,15 @@ protected:
     virtual void persist(const QVariantMap& values) = 0;
 
 private:
+    template <typename T>
+    T typedValue(const QString& key, const char* typeName, bool (*accepts)(const QVariant&),
+        T (*convert)(const QVariant&)) const;
+    void reportIgnored(const QString& key, const QVariant& value, const char* typeName) const;
+    void forgetReport(const QString& key);
+
     QVariantMap m_stored;
     QVariantMap m_defaults;
+    // Keys whose ignored value was reported already; a new value is reported again.
+    mutable std::mutex m_reportedLock;
+    mutable QSet<QString> m_reportedKeys;
 };

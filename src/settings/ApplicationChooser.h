@@ -7,8 +7,8 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-// A modal list of the installed applications to pick one from, with a search field. The list is
-// read off the main thread; "Block" confirms the selected application.
+// A window-modal sheet listing the installed applications to pick one from, with a search field.
+// The list is read off the main thread; "Block" confirms the selected application.
 class ApplicationChooser : public QDialog {
     Q_OBJECT
 public:

@@ -118,9 +118,23 @@ void BlocklistSettingsView::chooseApplication()
 {
     if (!m_services.applications)
         return;
-    ApplicationChooser chooser(*m_services.applications, this);
-    if (chooser.exec() == QDialog::Accepted && !chooser.chosenBundleID().isEmpty())
-        addChosenApp(chooser.chosenBundleID());
+    if (m_chooser) {
+        m_chooser->raise();
+        m_chooser->activateWindow();
+        return;
+    }
+    // No nested event loop: open() shows the chooser window-modal and returns, and the answer
+    // comes back through accepted(). Waiting in exec() for the window manager could hold the
+    // whole program.
+    auto* chooser = new ApplicationChooser(*m_services.applications, this);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    m_chooser = chooser;
+    connect(chooser, &QDialog::accepted, this, [this, chooser] {
+        const QString bundleID = chooser->chosenBundleID();
+        if (!bundleID.isEmpty())
+            addChosenApp(bundleID);
+    });
+    chooser->open();
 }
 
 void BlocklistSettingsView::showList()

@@ -1,6 +1,8 @@
 #pragma once
+#include "settings/ApplicationChooser.h"
 #include "settings/SettingsServices.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
@@ -31,8 +33,12 @@ public:
     // Adds an identifier chosen from the installed applications.
     bool addChosenApp(const QString& bundleID);
     void removeApp(const QString& bundleID);
-    // Shows the installed applications to choose from (a modal list).
+    // Shows the installed applications to choose from, as a sheet modal to the settings window:
+    // it returns at once, and "Block" adds the chosen one later. A chooser already open comes
+    // to the front instead of a second one.
     void chooseApplication();
+    // The open chooser; null when none is open.
+    ApplicationChooser* chooser() const { return m_chooser; }
 
 private:
     QStringList storedList() const;
@@ -47,4 +53,5 @@ private:
     QLineEdit* m_field = nullptr;
     QPushButton* m_add = nullptr;
     QPushButton* m_choose = nullptr;
+    QPointer<ApplicationChooser> m_chooser;
 };

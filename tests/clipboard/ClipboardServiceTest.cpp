@@ -522,7 +522,15 @@ TEST_F(ClipboardServiceTest, WaitsForTheClipboardKey)
 
 TEST_F(ClipboardServiceTest, PrunesEveryEleventhSaveKeepingPinnedEntries)
 {
-    preferences.set("maxHistoryItems", 5);
+    // 95 older entries, so that the smallest limit the settings offer (100) is soon passed.
+    for (int i = 0; i < 95; ++i) {
+        ClipSavePipeline::Entry entry;
+        entry.timestamp = now.addDays(-1).addSecs(i);
+        entry.searchIndex = QStringLiteral("old %1").arg(i);
+        container->mainContext().insert(ClipSavePipeline::makeClipItem(entry));
+    }
+    ASSERT_TRUE(container->mainContext().save());
+    preferences.set("maxHistoryItems", 100);
     for (int i = 1; i <= 10; ++i) {
         copy(QStringLiteral("entry %1").arg(i));
         if (i <= 2) {
@@ -531,21 +539,38 @@ TEST_F(ClipboardServiceTest, PrunesEveryEleventhSaveKeepingPinnedEntries)
             ASSERT_TRUE(container->mainContext().save());
         }
     }
-    EXPECT_EQ(entries().size(), 10u); // saves 1 to 10 never prune
+    EXPECT_EQ(entries().size(), 105u); // saves 1 to 10 never prune
 
     copy("entry 11");
     auto items = entries();
-    ASSERT_EQ(items.size(), 7u); // the 5 newest unpinned plus both pinned
+    ASSERT_EQ(items.size(), 102u); // the 100 newest unpinned plus both pinned
     EXPECT_EQ(items[0]->searchIndex(), "entry 11");
-    EXPECT_EQ(items[4]->searchIndex(), "entry 7");
-    EXPECT_TRUE(items[5]->isPinned && items[6]->isPinned);
+    EXPECT_TRUE(items[9]->isPinned && items[10]->isPinned); // copies 1 and 2
+    EXPECT_EQ(items[101]->searchIndex(), "old 4");          // the four oldest went
 
     for (int i = 12; i <= 21; ++i) {
         copy(QStringLiteral("entry %1").arg(i));
     }
-    EXPECT_EQ(entries().size(), 17u);
+    EXPECT_EQ(entries().size(), 112u);
     copy("entry 22");
-    EXPECT_EQ(entries().size(), 7u);
+    EXPECT_EQ(entries().size(), 102u);
+}
+
+TEST_F(ClipboardServiceTest, OnlyALimitTheSettingsOfferPrunes)
+{
+    // true, "1", 1.9 or a hand-written 5 prune nothing: twelve copies keep every entry.
+    size_t stored = 0;
+    for (const QVariant& limit : {QVariant(true), QVariant(QStringLiteral("1")), QVariant(1.9), QVariant(5)}) {
+        preferences.set("maxHistoryItems", limit);
+        for (int i = 1; i <= 12; ++i)
+            copy(QStringLiteral("%1 copy %2").arg(limit.toString()).arg(i));
+        stored += 12;
+        EXPECT_EQ(entries().size(), stored) << limit.toString().toStdString();
+    }
+    EXPECT_EQ(HistoryPruner::limitFor(0), HistoryPruner::unlimitedHistoryItems);
+    EXPECT_EQ(HistoryPruner::limitFor(-3), HistoryPruner::unlimitedHistoryItems);
+    for (const int settable : HistoryPruner::settableLimits)
+        EXPECT_EQ(HistoryPruner::limitFor(settable), settable);
 }
 
 // ---- threads -------------------------------------------------------------------------------

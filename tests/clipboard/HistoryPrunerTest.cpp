@@ -12,7 +12,8 @@ TEST(HistoryPrunerTest, LimitsAndPinnedOnlyHistories)
 {
     EXPECT_EQ(HistoryPruner::limitFor(0), 10000);
     EXPECT_EQ(HistoryPruner::limitFor(-3), 10000);
-    EXPECT_EQ(HistoryPruner::limitFor(5), 5);
+    EXPECT_EQ(HistoryPruner::limitFor(5), 10000); // not a limit the settings offer
+    EXPECT_EQ(HistoryPruner::limitFor(250), 250);
 
     TestCrypto crypto;
     TempStore store;

@@ -178,6 +178,12 @@ TEST_F(ControllerTest, SavedFiltersDecodeLenientlyAndReReadBeforeWriting)
     EXPECT_TRUE(SavedAppFilters::decode(QVariant(QByteArray(R"({"idA":"A"})"))).empty());
     EXPECT_TRUE(SavedAppFilters::decode(QVariant()).empty());
 
+    // A "/" is written as \/; both forms read.
+    const std::vector<AppFilter> slashed {{QStringLiteral("com.example/App"), QStringLiteral("A/B")}};
+    EXPECT_EQ(SavedAppFilters::encode(slashed), QByteArray(R"([["com.example\/App","A\/B"]])"));
+    EXPECT_EQ(SavedAppFilters::decode(QVariant(SavedAppFilters::encode(slashed))), slashed);
+    EXPECT_EQ(SavedAppFilters::decode(QVariant(QByteArray(R"([["com.example/App","A/B"]])"))), slashed);
+
     // Already saved under another name: nothing changes.
     const int writes = preferences.persistCount();
     controller().saveAppFilter(QStringLiteral("idA"), QStringLiteral("Renamed"));

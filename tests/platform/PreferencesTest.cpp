@@ -1,3 +1,4 @@
+#include "fakes/FakeDesktopNotifier.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/TestSupport.h"
 #include "platform/linux/JsonFilePreferences.h"
@@ -35,28 +36,58 @@ TEST(PreferencesTest, StoredValuesWinOverRegisteredDefaults)
     EXPECT_FALSE(prefs.object(QStringLiteral("neverSet")).isValid());
 }
 
-TEST(PreferencesTest, TypedReadsConvertNumbersOnly)
+TEST(PreferencesTest, TypedReadsTakeOnlyTheirOwnType)
 {
     FakePreferences prefs({{QStringLiteral("int"), 3}, {QStringLiteral("double"), 2.75},
         {QStringLiteral("boolTrue"), true}, {QStringLiteral("text"), QStringLiteral("hello")},
-        {QStringLiteral("numericText"), QStringLiteral(" 42 ")}, {QStringLiteral("data"), QByteArray("\x00\x01", 2)}});
+        {QStringLiteral("data"), QByteArray("\x00\x01", 2)}});
 
-    EXPECT_TRUE(prefs.boolForKey(QStringLiteral("int")));
-    EXPECT_EQ(prefs.integerForKey(QStringLiteral("double")), 2);
-    EXPECT_DOUBLE_EQ(prefs.doubleForKey(QStringLiteral("int")), 3.0);
-    EXPECT_EQ(prefs.integerForKey(QStringLiteral("boolTrue")), 1);
-    EXPECT_EQ(prefs.integerForKey(QStringLiteral("numericText")), 42);
-    EXPECT_EQ(prefs.stringForKey(QStringLiteral("int")), QStringLiteral("3"));
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("int")), 3);
+    EXPECT_DOUBLE_EQ(prefs.doubleForKey(QStringLiteral("int")), 3.0); // an integer is a number
+    EXPECT_DOUBLE_EQ(prefs.doubleForKey(QStringLiteral("double")), 2.75);
+    EXPECT_TRUE(prefs.boolForKey(QStringLiteral("boolTrue")));
+    EXPECT_EQ(prefs.stringForKey(QStringLiteral("text")), QStringLiteral("hello"));
+    EXPECT_EQ(prefs.dataForKey(QStringLiteral("data")), QByteArray("\x00\x01", 2));
 
-    // Mismatched types read as the type's zero, like an absent value.
-    EXPECT_FALSE(prefs.boolForKey(QStringLiteral("text")));
-    EXPECT_EQ(prefs.integerForKey(QStringLiteral("text")), 0);
-    EXPECT_EQ(prefs.stringForKey(QStringLiteral("boolTrue")), QString());
+    // Nothing is converted: another type reads as the type's zero when nothing is registered.
+    ConsoleCapture console;
+    EXPECT_FALSE(prefs.boolForKey(QStringLiteral("int")));
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("double")), 0);
+    EXPECT_EQ(prefs.integerForKey(QStringLiteral("boolTrue")), 0);
+    EXPECT_EQ(prefs.stringForKey(QStringLiteral("int")), QString());
     EXPECT_EQ(prefs.stringForKey(QStringLiteral("data")), QString());
     EXPECT_TRUE(prefs.dataForKey(QStringLiteral("text")).isEmpty());
-    EXPECT_EQ(prefs.dataForKey(QStringLiteral("data")), QByteArray("\x00\x01", 2));
+    EXPECT_EQ(console.lines.size(), 5);
+    // Absent is no fault and says nothing.
     EXPECT_FALSE(prefs.boolForKey(QStringLiteral("absent")));
     EXPECT_EQ(prefs.doubleForKey(QStringLiteral("absent")), 0.0);
+    EXPECT_EQ(console.lines.size(), 5);
+}
+
+TEST(PreferencesTest, AWronglyTypedValueGivesTheDefaultAndOneLineNamingTheKey)
+{
+    const QString key = QStringLiteral("maxHistoryItems");
+    const QList<QVariant> wrong {true, QStringLiteral("1"), 1.9, 1e300, 2.0,
+        QVariant::fromValue<qulonglong>(std::numeric_limits<qulonglong>::max())};
+    for (const QVariant& value : wrong) {
+        FakePreferences prefs({{key, value}});
+        prefs.registerDefaults({{key, qlonglong(0)}, {QStringLiteral("glassDarkness"), 0.45}});
+        ConsoleCapture console;
+        EXPECT_EQ(prefs.integerForKey(key), 0) << value.toString().toStdString();
+        EXPECT_EQ(prefs.integerForKey(key), 0);
+        ASSERT_EQ(console.lines.size(), 1) << "reported once per value";
+        EXPECT_TRUE(console.lines.first().contains(QStringLiteral("\"maxHistoryItems\"")))
+            << console.lines.first().toStdString();
+
+        // A registered default of the right type stands in; a new value is judged (and reported) anew.
+        prefs.set(QStringLiteral("glassDarkness"), QStringLiteral("dark"));
+        EXPECT_DOUBLE_EQ(prefs.doubleForKey(QStringLiteral("glassDarkness")), 0.45);
+        prefs.set(key, qlonglong(250));
+        EXPECT_EQ(prefs.integerForKey(key), 250);
+        prefs.set(key, value);
+        EXPECT_EQ(prefs.integerForKey(key), 0);
+        EXPECT_EQ(console.lines.size(), 3);
+    }
 }
 
 TEST(PreferencesTest, StringListsAsJSONData)
@@ -70,6 +101,14 @@ TEST(PreferencesTest, StringListsAsJSONData)
     // The order the user gave is kept.
     EXPECT_EQ(prefs.stringListFromJSONData(QStringLiteral("blockedApps")),
         QStringList({QStringLiteral("com.b"), QStringLiteral("com.a")}));
+
+    // A "/" is written as \/, and both forms read back.
+    prefs.setStringListAsJSONData(QStringLiteral("blockedApps"), {QStringLiteral("com.example/App"), QStringLiteral("a")});
+    EXPECT_EQ(prefs.dataForKey(QStringLiteral("blockedApps")), QByteArray(R"(["com.example\/App","a"])"));
+    EXPECT_EQ(prefs.stringListFromJSONData(QStringLiteral("blockedApps")),
+        QStringList({QStringLiteral("com.example/App"), QStringLiteral("a")}));
+    prefs.set(QStringLiteral("plain"), QByteArray(R"(["com.example/App"])"));
+    EXPECT_EQ(prefs.stringListFromJSONData(QStringLiteral("plain")), QStringList({QStringLiteral("com.example/App")}));
 
     prefs.setStringListAsJSONData(QStringLiteral("empty"), {});
     ASSERT_TRUE(prefs.stringListFromJSONData(QStringLiteral("empty")).has_value());
@@ -175,7 +214,8 @@ TEST_F(JsonFilePreferencesTest, MalformedAndOversizedFilesAreSetAsideAndStartEmp
             QStringLiteral("Preferences: could not read ") + path() + QStringLiteral(": ")))
             << console.lines.first().toStdString();
         EXPECT_FALSE(QFile::exists(path()));
-        QFile aside(path() + QStringLiteral(".bad"));
+        QFile aside(prefs.damagedCopy());
+        EXPECT_TRUE(aside.fileName().startsWith(path() + QStringLiteral(".damaged-")));
         ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
         EXPECT_EQ(aside.readAll(), bytes);
 
@@ -183,6 +223,34 @@ TEST_F(JsonFilePreferencesTest, MalformedAndOversizedFilesAreSetAsideAndStartEmp
         prefs.set(QStringLiteral("a"), true);
         EXPECT_TRUE(JsonFilePreferences(path()).boolForKey(QStringLiteral("a")));
     }
+}
+
+TEST_F(JsonFilePreferencesTest, EveryDamagedFileIsKeptAndTheUserToldOnce)
+{
+    FakeDesktopNotifier notifier;
+    QStringList copies;
+    for (const QByteArray& bytes : {QByteArray("{\"first\": "), QByteArray("{\"second\": ")}) {
+        writeFile(path(), bytes);
+        ConsoleCapture console;
+        JsonFilePreferences prefs(path());
+        copies << prefs.damagedCopy();
+        prefs.reportReset(notifier);
+        prefs.reportReset(notifier);
+    }
+    ASSERT_EQ(copies.size(), 2);
+    EXPECT_NE(copies[0], copies[1]);
+    EXPECT_EQ(readFile(copies[0]), "{\"first\": ");
+    EXPECT_EQ(readFile(copies[1]), "{\"second\": ");
+    ASSERT_EQ(notifier.summaries.size(), 2);
+    EXPECT_EQ(notifier.summaries[0], QStringLiteral("Quorvel settings were reset"));
+    EXPECT_TRUE(notifier.bodies[0].endsWith(copies[0]));
+    EXPECT_TRUE(notifier.bodies[1].endsWith(copies[1]));
+
+    // A sound file tells nothing.
+    JsonFilePreferences sound(path());
+    sound.reportReset(notifier);
+    EXPECT_TRUE(sound.damagedCopy().isEmpty());
+    EXPECT_EQ(notifier.summaries.size(), 2);
 }
 
 TEST_F(JsonFilePreferencesTest, UnknownValueShapesAreSkippedOthersKept)

@@ -1,4 +1,5 @@
 #include "SettingsTestSupport.h"
+#include "clipboard/HistoryPruner.h"
 #include "history/SavedAppFilters.h"
 #include "settings/AboutView.h"
 #include "settings/BlocklistSettingsView.h"
@@ -66,6 +67,10 @@ TEST_F(SettingsPagesTest, GeneralShowsTheDefaultsAndActsOnItsFourHandlers)
     page.limitPicker()->setCurrentIndex(4);
     emit page.limitPicker()->activated(4);
     EXPECT_EQ(prefs.object("maxHistoryItems"), QVariant(qlonglong(0)));
+    // Every limit the picker offers is one the history pruner honours.
+    for (const auto& [label, value] : GeneralSettingsView::limitChoices())
+        EXPECT_EQ(HistoryPruner::limitFor(value), value == 0 ? HistoryPruner::unlimitedHistoryItems : value)
+            << label.toStdString();
 
     // The edge tab needs the right-side panel: turning it on turns that on too.
     page.toggle("showAsRightPanel")->setOn(false);

@@ -1,6 +1,7 @@
 // The clipboard monitor end to end on a real X server: copies made by other X clients (xclip, a
 // second clipboard connection) while windows of other applications are active become sealed
 // entries in a real store, or none at all.
+#include "clipboard/ClipSavePipeline.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "fakes/FakeLinkMetadataProvider.h"
@@ -248,9 +249,18 @@ TEST_F(ClipboardCaptureTest, CopiedPNGGetsASmallThumbnail)
     EXPECT_EQ(item->contentTypeIcon(), "photo");
 }
 
-TEST_F(ClipboardCaptureTest, TwentyCopiesWithALimitOfFivePruneOnTheEleventhSave)
+TEST_F(ClipboardCaptureTest, TwentyCopiesWithALimitOfAHundredPruneOnTheEleventhSave)
 {
-    preferences.set("maxHistoryItems", 5);
+    // 95 older entries, so that the smallest limit the settings offer is soon passed.
+    const QDateTime yesterday = QDateTime::currentDateTimeUtc().addDays(-1);
+    for (int i = 0; i < 95; ++i) {
+        ClipSavePipeline::Entry entry;
+        entry.timestamp = yesterday.addSecs(i);
+        entry.searchIndex = QStringLiteral("old %1").arg(i);
+        container->mainContext().insert(ClipSavePipeline::makeClipItem(entry));
+    }
+    ASSERT_TRUE(container->mainContext().save());
+    preferences.set("maxHistoryItems", 100);
     for (int i = 1; i <= 20; ++i) {
         copy("history entry " + QByteArray::number(i) + " " + QUuid::createUuid().toByteArray());
         ASSERT_TRUE(waitUntil([&] { return added == i; })) << "copy " << i << " was not stored";
@@ -260,10 +270,10 @@ TEST_F(ClipboardCaptureTest, TwentyCopiesWithALimitOfFivePruneOnTheEleventhSave)
             ASSERT_TRUE(container->mainContext().save());
         }
     }
-    // Save 11 pruned to 5 unpinned entries (plus the 2 pinned); saves 12 to 20 added 9 more.
+    // Save 11 pruned to 100 unpinned entries (plus the 2 pinned); saves 12 to 20 added 9 more.
     spin(300);
     const auto items = entries();
-    EXPECT_EQ(items.size(), 16u);
+    EXPECT_EQ(items.size(), 111u);
     int pinned = 0;
     for (const ClipItemPtr& item : items)
         pinned += item->isPinned ? 1 : 0;

@@ -401,6 +401,14 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     ASSERT_TRUE(waitUntil([&] {
         return AnnotationWindowManager::shared().window() && AnnotationWindowManager::shared().window()->isVisible();
     }));
+    // It opens in front of the gallery, with the focus.
+    QWidget* editorWindow = AnnotationWindowManager::shared().window();
+    EXPECT_TRUE(waitUntil([&] {
+        return editorWindow->isActiveWindow() && netActiveWindow() == editorWindow->winId()
+            && stackingPosition(editorWindow->winId()) > stackingPosition(gallery->winId());
+    })) << "editor at " << stackingPosition(editorWindow->winId()) << ", gallery at "
+        << stackingPosition(gallery->winId()) << "; active: Qt " << editorWindow->isActiveWindow() << ", X "
+        << (netActiveWindow() == editorWindow->winId());
     AnnotationEditorView* editor = AnnotationWindowManager::shared().editorView();
     ASSERT_TRUE(editor);
     ASSERT_EQ(editor->engine().strokes().size(), 1u);

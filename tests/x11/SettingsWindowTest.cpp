@@ -3,7 +3,11 @@
 // holds shows as failed and changes nothing; a minimised window is restored, never duplicated;
 // closing it stops a recording recorder; a second start of the program opens it.
 #include "QuorvelUnderTest.h"
+#include "app/UpdaterManager.h"
 #include "capture/CaptureOverlayWindowManager.h"
+#include "settings/AboutView.h"
+#include "settings/ApplicationChooser.h"
+#include "settings/BlocklistSettingsView.h"
 #include "settings/ScreenshotSettingsView.h"
 #include "settings/SettingsTab.h"
 #include "settings/SettingsView.h"
@@ -11,7 +15,12 @@
 #include "settings/ShortcutRecorderView.h"
 #include "settings/TabButton.h"
 
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QScreen>
 #include <QPushButton>
+#include <atomic>
+#include <thread>
 #include <gtest/gtest.h>
 #include "X11TestSupport.h"
 #include <X11/keysym.h>
@@ -152,6 +161,85 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     ASSERT_TRUE(reopened);
     EXPECT_NE(reopened, window);
     EXPECT_EQ(viewOf(reopened)->selectedTab(), SettingsTab(SettingsTab::general));
+}
+
+// Whether the dialog stands in front of the window it belongs to and has the focus.
+bool inFrontAndActive(QWidget* dialog, QWidget* owner)
+{
+    return dialog->isVisible() && dialog->isActiveWindow()
+        && stackingPosition(dialog->winId()) > stackingPosition(owner->winId());
+}
+
+TEST(SettingsDialogs, TheChooserIsASheetAndTheUpdateAnswerShowsAboveTheSettings)
+{
+    QuorvelUnderTest quorvel;
+    ASSERT_TRUE(quorvel.app);
+    QWidget* window = openSettings();
+    ASSERT_TRUE(window);
+    SettingsView* view = viewOf(window);
+    view->tabButtons()[int(SettingsTab::blocklist)]->click();
+    spin(SettingsView::switchDuration + 100);
+    auto* blocklist = window->findChild<BlocklistSettingsView*>();
+    ASSERT_TRUE(blocklist);
+
+    // The click returns at once, with the chooser open as a sheet in front of the settings. A
+    // chooser run in a nested loop kept the main thread waiting on the window manager for ever;
+    // the watchdog turns that into a failure instead of a hung suite.
+    std::atomic<bool> returned {false};
+    std::thread watchdog([&returned] {
+        for (int i = 0; i < 100 && !returned; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!returned) {
+            std::fprintf(stderr, "\"Choose Application...\" kept the main thread for 10 s\n");
+            std::_Exit(1);
+        }
+    });
+    blocklist->chooseButton()->click();
+    returned = true;
+    watchdog.join();
+    ApplicationChooser* chooser = blocklist->chooser();
+    ASSERT_TRUE(chooser);
+    EXPECT_EQ(chooser->windowModality(), Qt::WindowModal);
+    EXPECT_TRUE(waitUntil([&] { return inFrontAndActive(chooser, window); }))
+        << "chooser at " << stackingPosition(chooser->winId()) << ", settings at " << stackingPosition(window->winId());
+    // A second click brings the same chooser forward.
+    blocklist->chooseButton()->click();
+    EXPECT_EQ(blocklist->chooser(), chooser);
+
+    // "Block" adds the chosen application later, through the callback.
+    ASSERT_TRUE(waitUntil([&] { return chooser->isLoaded(); }, 15000));
+    const QStringList before = blocklist->blockedApps();
+    if (chooser->list()->count() > 0) {
+        chooser->list()->setCurrentRow(0);
+        const QString chosen = chooser->chosenBundleID();
+        for (QAbstractButton* button : chooser->findChild<QDialogButtonBox*>()->buttons())
+            if (button->text() == QStringLiteral("Block"))
+                button->click();
+        ASSERT_TRUE(waitUntil([&] { return blocklist->chooser() == nullptr; }));
+        EXPECT_TRUE(blocklist->blockedApps().contains(chosen));
+    } else {
+        chooser->reject();
+        ASSERT_TRUE(waitUntil([&] { return blocklist->chooser() == nullptr; }));
+        EXPECT_EQ(blocklist->blockedApps(), before);
+    }
+    EXPECT_TRUE(waitUntil([&] { return window->isActiveWindow(); }));
+
+    // "Nach Updates suchen": the answer shows in front of the settings window, not behind it.
+    view->tabButtons()[int(SettingsTab::about)]->click();
+    spin(SettingsView::switchDuration + 100);
+    auto* about = window->findChild<AboutView*>();
+    ASSERT_TRUE(about);
+    AppcastUpdaterController* updater = UpdaterManager::shared().controller();
+    about->updatesButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return updater->answer() != nullptr; }, 20000));
+    QWidget* answer = updater->answer();
+    EXPECT_EQ(answer->parentWidget(), window);
+    EXPECT_TRUE(waitUntil([&] { return inFrontAndActive(answer, window); }))
+        << "answer at " << stackingPosition(answer->winId()) << ", settings at " << stackingPosition(window->winId());
+    spin(200);
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(artifact(QStringLiteral("settings_update_answer.png"))));
+    answer->close();
+    EXPECT_TRUE(waitUntil([&] { return updater->answer() == nullptr; }));
 }
 
 TEST(SecondStart, ASecondStartOpensTheSettingsWindowOfTheRunningOne)

@@ -100,6 +100,63 @@ inline void handlePendingEvents(Display* display, const std::function<void(const
     }
 }
 
+// Where a top-level window stands in the screen's stacking order (higher is nearer the front),
+// judged by the child of the root that holds it (the window manager's frame, if any); -1 when
+// it is not on the screen.
+inline int stackingPosition(unsigned long window)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return -1;
+    const Window root = DefaultRootWindow(display);
+    Window top = window;
+    int position = -1;
+    for (int depth = 0; depth < 16 && top; ++depth) {
+        Window parentRoot = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, top, &parentRoot, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            break;
+        top = parent;
+    }
+    Window unusedRoot = 0, unusedParent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, root, &unusedRoot, &unusedParent, &children, &count)) {
+        for (unsigned int i = 0; i < count; ++i)
+            if (children[i] == top)
+                position = int(i);
+        if (children)
+            XFree(children);
+    }
+    XCloseDisplay(display);
+    return position;
+}
+
+// The window the window manager names active (_NET_ACTIVE_WINDOW); 0 when none.
+inline unsigned long netActiveWindow()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 0;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    unsigned long active = 0;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0,
+            1, False, XA_WINDOW, &type, &format, &count, &remaining, &data)
+            == Success
+        && data && count == 1)
+        active = reinterpret_cast<unsigned long*>(data)[0];
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+    return active;
+}
+
 // The SelectionNotify answering a request, with the requested property (set it to None to refuse).
 inline XSelectionEvent selectionReply(const XSelectionRequestEvent& request)
 {

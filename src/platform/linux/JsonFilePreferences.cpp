@@ -1,7 +1,9 @@
 #include "platform/linux/JsonFilePreferences.h"
 
 #include "platform/Console.h"
+#include "platform/DesktopNotifier.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -223,10 +225,28 @@ void JsonFilePreferences::load()
 void JsonFilePreferences::setAside(const QString& reason)
 {
     Console::log(QStringLiteral("Preferences: could not read %1: %2").arg(m_path, reason));
-    const QString aside = m_path + QStringLiteral(".bad");
-    QFile::remove(aside);
-    if (!QFile::rename(m_path, aside))
+    // Each damaged file keeps a name of its own, so a second one never replaces the first.
+    const QString stem = m_path + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = stem;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = stem + QStringLiteral("-%1").arg(n);
+    if (!QFile::rename(m_path, aside)) {
         Console::log(QStringLiteral("Preferences: could not move %1 aside to %2").arg(m_path, aside));
+        return;
+    }
+    m_damagedCopy = aside;
+}
+
+void JsonFilePreferences::reportReset(DesktopNotifier& notifier)
+{
+    if (m_damagedCopy.isEmpty())
+        return;
+    notifier.notify(QStringLiteral("Quorvel settings were reset"),
+        QStringLiteral("The preferences file could not be read, so every setting is back to its default. "
+                       "The damaged file was kept as %1")
+            .arg(m_damagedCopy));
+    m_damagedCopy.clear();
 }
 
 void JsonFilePreferences::persist(const QVariantMap& values)

@@ -1,11 +1,14 @@
 #pragma once
 #include "platform/Preferences.h"
 
+class DesktopNotifier;
+
 // Preferences kept as one JSON object in $XDG_CONFIG_HOME/Quorvel/preferences.json, rewritten
 // atomically (mode 0600) at every change. Types survive the round trip: Booleans are JSON
 // Booleans, integers JSON integers, doubles numbers that always carry a fraction or exponent
 // ({"$double": "nan"} and friends for non-finite values), strings strings, and data
-// {"$data": "<base64>"}. A file that cannot be read is moved aside to preferences.json.bad.
+// {"$data": "<base64>"}. A file that cannot be read is moved aside under a name of its own
+// (preferences.json.damaged-<UTC time>[-n]) and every setting starts from its default.
 class JsonFilePreferences : public Preferences {
 public:
     // An empty path means the standard location.
@@ -13,6 +16,12 @@ public:
 
     QString path() const { return m_path; }
     static QString defaultPath();
+
+    // Where the damaged file read at start was kept; empty when the file was sound.
+    QString damagedCopy() const { return m_damagedCopy; }
+    // Tells the user once, in a desktop notification, that the settings were reset and where the
+    // damaged file was kept; does nothing when the file was sound or this was said already.
+    void reportReset(DesktopNotifier& notifier);
 
     // Encoding of a whole stored layer, and its decoding; decode() skips values it does not
     // understand and lists their keys in skippedKeys. Both are exposed for tests and fuzzing.
@@ -32,4 +41,5 @@ private:
 
     QString m_path;
     QStringList m_reportedUnsupported;
+    QString m_damagedCopy;
 };
