@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/MediaPlayback.h"
 #include "platform/linux/DBusFileRevealer.h"
 #include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/DBusDesktopNotifier.h"
@@ -8,6 +9,7 @@
 #include "platform/linux/FFmpegMovieThumbnailer.h"
 #include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/PulseOutputProbe.h"
 #include "platform/linux/PulseSystemAudioSource.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
@@ -60,6 +62,7 @@ void PlatformServices::installLinux()
     DesktopNotifier::setShared(new DBusDesktopNotifier());
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
+    MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
     Compositing::setProbe(&x11CompositingManagerRunning);
     Compositing::watchOwnWindows();
     ApplicationCatalog::setShared(new DesktopApplicationCatalog());
