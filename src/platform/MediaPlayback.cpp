@@ -18,6 +18,7 @@
 #include <QtGlobal>
 #include <cerrno>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +37,14 @@ QList<QMediaPlayer*>& abandonedPlayers()
 {
     static QList<QMediaPlayer*> players;
     return players;
+}
+
+// Deletes the player, then hands the memory its decoders used back to the system (the decoding
+// threads' malloc arenas keep tens of megabytes otherwise).
+void destroy(QMediaPlayer* player)
+{
+    delete player;
+    Background::run([] { ::malloc_trim(0); });
 }
 
 void closeDescriptor(int* descriptor)
@@ -166,7 +175,7 @@ void MediaPlayback::release(QMediaPlayer* player)
     player->setVideoOutput(static_cast<QObject*>(nullptr));
     player->setParent(nullptr);
     if (!player->audioOutput()) {
-        delete player;
+        destroy(player);
         return;
     }
     // Qt's teardown of a sound output whose server went away during playback waits for ever. So
@@ -175,7 +184,7 @@ void MediaPlayback::release(QMediaPlayer* player)
     player->pause();
     Background::run(player, [] { return soundOutputUsable(); }, [player](bool serverAnswers) {
         if (serverAnswers)
-            delete player;
+            destroy(player);
         else
             abandonedPlayers().append(player);
     });

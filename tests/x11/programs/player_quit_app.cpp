@@ -79,6 +79,6 @@ int main(int argc, char** argv)
     });
     watch.start(20);
     const int status = app.exec();
-    ExitDeadline::arm(status, std::chrono::seconds(3));
+    ExitDeadline::arm(status, std::chrono::seconds(1));
     return status;
 }
