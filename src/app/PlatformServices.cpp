@@ -6,6 +6,7 @@
 #include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/DBusDesktopNotifier.h"
 #include "platform/linux/DBusSleepInhibitor.h"
+#include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegMovieThumbnailer.h"
 #include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/JsonFilePreferences.h"
@@ -63,6 +64,10 @@ void PlatformServices::installLinux()
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
+    MediaPlayback::setMovieProbe([](const QString& path) {
+        FFmpegMovieReader reader;
+        return reader.open(path, nullptr) && !reader.streams().isEmpty();
+    });
     Compositing::setProbe(&x11CompositingManagerRunning);
     Compositing::watchOwnWindows();
     ApplicationCatalog::setShared(new DesktopApplicationCatalog());

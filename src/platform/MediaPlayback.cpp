@@ -32,6 +32,22 @@ std::function<bool()>& soundProbe()
     return probe;
 }
 
+std::function<bool(const QString&)>& movieProbe()
+{
+    static std::function<bool(const QString&)> probe;
+    return probe;
+}
+
+bool readsAsMovie(const QString& path)
+{
+    std::function<bool(const QString&)> probe;
+    {
+        QMutexLocker locker(&probeLock);
+        probe = movieProbe();
+    }
+    return !probe || probe(path);
+}
+
 // Players whose sound server went away while they played: never destroyed.
 QList<QMediaPlayer*>& abandonedPlayers()
 {
@@ -89,6 +105,12 @@ void MediaPlayback::setSoundOutputProbe(std::function<bool()> probe)
     soundProbe() = std::move(probe);
 }
 
+void MediaPlayback::setMovieProbe(std::function<bool(const QString& path)> probe)
+{
+    QMutexLocker locker(&probeLock);
+    movieProbe() = std::move(probe);
+}
+
 bool MediaPlayback::soundOutputUsable()
 {
     std::function<bool()> probe;
@@ -136,6 +158,11 @@ MediaPlayback::OpenedMovie MediaPlayback::openMovie(const QString& path, bool as
         return movie;
     const int flags = ::fcntl(descriptor, F_GETFL);
     if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return movie;
+    // Qt's FFmpeg backend reads the container's header on the thread that hands it the file. The
+    // same reads made here first, through this very file, leave those to the page cache, so a mount
+    // that stalls holds this thread and not the main one; and a file that is no movie goes no further.
+    if (!readsAsMovie(QStringLiteral("/proc/self/fd/%1").arg(descriptor)))
         return movie;
     movie.m_descriptor = std::move(held);
     movie.state = OpenedMovie::State::playable;

@@ -33,6 +33,11 @@ bool isAvailable();
 void setSoundOutputProbe(std::function<bool()> probe);
 bool soundOutputUsable();
 
+// The check that an open file reads as a movie: it reads the container's header and streams of
+// the file at `path`. Blocking work, called off the main thread. Without one every regular file
+// with content counts as a movie.
+void setMovieProbe(std::function<bool(const QString& path)> probe);
+
 // A movie file looked at and opened off the main thread.
 class OpenedMovie {
 public:
@@ -50,8 +55,9 @@ private:
 };
 
 // Opens `path` without following it into anything but a regular file: a named pipe, a device or a
-// directory is not playable (and is never waited on), nor is an empty file. Then asks the sound
-// probe when `askForSound`. Blocking work: call it off the main thread.
+// directory is not playable (and is never waited on), nor is an empty file or one the movie probe
+// does not read. Then asks the sound probe when `askForSound`. Blocking work: call it off the main
+// thread.
 OpenedMovie openMovie(const QString& path, bool askForSound = true);
 
 // A player of a playable `movie` drawing into `video`, with a sound output when the movie was

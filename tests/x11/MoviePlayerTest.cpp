@@ -5,6 +5,7 @@
 #include "gallery/RecordingQuickLook.h"
 #include "history/VideoQuickLookView.h"
 #include "platform/MediaPlayback.h"
+#include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/PulseOutputProbe.h"
 #include "ui/Symbols.h"
@@ -124,6 +125,10 @@ protected:
         Theme::install();
         Symbols::installIconTheme();
         MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
+        MediaPlayback::setMovieProbe([](const QString& path) {
+            FFmpegMovieReader reader;
+            return reader.open(path, nullptr) && !reader.streams().isEmpty();
+        });
     }
     void TearDown() override
     {
@@ -159,7 +164,7 @@ TEST_F(MoviePlayerTest, WithoutASoundServerAMovieWithSoundPlaysSilently)
 }
 
 // The movie's file was replaced by a named pipe (without a writer: opening it for reading waits
-// for ever) before the player opened it.
+// for ever) before the player opened it; or by a file that is no movie.
 TEST_F(MoviePlayerTest, AMovieTurnedIntoAPipeIsNeverWaitedOn)
 {
     const QString path = dir.filePath(QStringLiteral("pipe.mov"));
@@ -170,6 +175,13 @@ TEST_F(MoviePlayerTest, AMovieTurnedIntoAPipeIsNeverWaitedOn)
     EXPECT_LT(held.elapsed(), 1000);
     QSignalSpy opened(look, &RecordingQuickLook::opened);
     ASSERT_TRUE(opened.wait(5000));
+    EXPECT_EQ(look->problem(), QStringLiteral("Die Aufnahme kann nicht abgespielt werden."));
+    EXPECT_FALSE(look->player());
+
+    // A regular file that is no movie never reaches a player either.
+    const QString text = dir.filePath(QStringLiteral("text.mov"));
+    writeFile(text, QByteArray(4096, 'x'));
+    look = openPlayer(text);
     EXPECT_EQ(look->problem(), QStringLiteral("Die Aufnahme kann nicht abgespielt werden."));
     EXPECT_FALSE(look->player());
 }

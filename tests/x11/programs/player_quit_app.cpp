@@ -5,6 +5,7 @@
 #include "app/ExitDeadline.h"
 #include "gallery/RecordingQuickLook.h"
 #include "platform/MediaPlayback.h"
+#include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/PulseOutputProbe.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -44,6 +45,10 @@ int main(int argc, char** argv)
     Theme::install();
     Symbols::installIconTheme();
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
+    MediaPlayback::setMovieProbe([](const QString& path) {
+        FFmpegMovieReader reader;
+        return reader.open(path, nullptr) && !reader.streams().isEmpty();
+    });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return 2;
