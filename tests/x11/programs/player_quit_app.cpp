@@ -1,7 +1,7 @@
 // The recordings player in a process of its own, ended as quorvel ends: plays the movie given as
 // the argument with the sound output the sound server in its environment offers, prints "playing
 // sound" or "playing silent" once the movie runs, closes the player on "close" from standard input
-// (then prints "closed"), and quits on SIGTERM, its teardown bounded as quorvel's is.
+// (then prints "closed" once the event loop runs on), and quits on SIGTERM, its teardown bounded as quorvel's is.
 #include "app/ExitDeadline.h"
 #include "gallery/RecordingQuickLook.h"
 #include "platform/MediaPlayback.h"
@@ -69,7 +69,8 @@ int main(int argc, char** argv)
         }
         if (QByteArray(line).startsWith("close") && RecordingQuickLook::current()) {
             RecordingQuickLook::current()->close();
-            say("closed");
+            // Said once the closed window is gone and the event loop runs on.
+            QTimer::singleShot(100, [] { say("closed"); });
         }
     });
 
