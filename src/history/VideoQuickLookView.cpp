@@ -75,7 +75,7 @@ VideoQuickLookView::VideoQuickLookView(const QUrl& url, QWidget* parent)
         setFileState(FileState::missing);
         return;
     }
-    Background::run(this, [path = url.toLocalFile()] { return examine(path); },
+    Background::runOn(MediaPlayback::pool(), this, [path = url.toLocalFile()] { return examine(path); },
         [this](FileState state) { setFileState(state); });
 }
 
@@ -143,7 +143,7 @@ void VideoQuickLookView::togglePlayback()
         if (m_state != FileState::playable || m_opening || !MediaPlayback::isAvailable())
             return;
         m_opening = true;
-        Background::run(this, [path = m_url.toLocalFile()] { return MediaPlayback::openMovie(path); },
+        Background::runOn(MediaPlayback::pool(), this, [path = m_url.toLocalFile()] { return MediaPlayback::openMovie(path); },
             [this](MediaPlayback::OpenedMovie movie) {
                 m_opening = false;
                 makePlayer(movie);

@@ -12,6 +12,7 @@
 #include <QMediaPlayer>
 #include <QMutex>
 #include <QPluginLoader>
+#include <QThreadPool>
 #include <QList>
 #include <QUrl>
 #include <QVideoWidget>
@@ -97,6 +98,13 @@ bool MediaPlayback::isAvailable()
     const bool loads = QFileInfo::exists(file) && loader.load();
     known.insert(backend, loads);
     return loads;
+}
+
+QThreadPool& MediaPlayback::pool()
+{
+    // Never destroyed: its destructor would wait for a thread that may never return.
+    static QThreadPool* threads = new QThreadPool();
+    return *threads;
 }
 
 void MediaPlayback::setSoundOutputProbe(std::function<bool()> probe)
@@ -209,7 +217,7 @@ void MediaPlayback::release(QMediaPlayer* player)
     // the server is asked first (off the main thread); a player whose server no longer answers is
     // kept, silent and paused, for the rest of the process instead.
     player->pause();
-    Background::run(player, [] { return soundOutputUsable(); }, [player](bool serverAnswers) {
+    Background::runOn(pool(), player, [] { return soundOutputUsable(); }, [player](bool serverAnswers) {
         if (serverAnswers)
             destroy(player);
         else

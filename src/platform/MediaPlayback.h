@@ -6,6 +6,7 @@
 class QFile;
 class QMediaPlayer;
 class QObject;
+class QThreadPool;
 class QVideoWidget;
 
 // Qt's media playback, chosen and checked before any player exists: Qt ends the process when a
@@ -37,6 +38,11 @@ bool soundOutputUsable();
 // the file at `path`. Blocking work, called off the main thread. Without one every regular file
 // with content counts as a movie.
 void setMovieProbe(std::function<bool(const QString& path)> probe);
+
+// The threads movies are looked at and opened on (and sound servers asked). Not the shared pool:
+// a file on a mount that does not answer can hold one of them for ever, and the quit waits for the
+// shared pool but never for these.
+QThreadPool& pool();
 
 // A movie file looked at and opened off the main thread.
 class OpenedMovie {
