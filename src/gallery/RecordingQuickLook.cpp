@@ -135,7 +135,8 @@ void RecordingQuickLook::setPath(const QString& path)
     m_problem->hide();
     m_video->show();
     const int request = ++m_request;
-    Background::runOn(MediaPlayback::pool(), this, [path] { return MediaPlayback::openMovie(path); },
+    Background::runOn(
+        MediaPlayback::pool(), this, [path] { return MediaPlayback::openMovie(path); },
         [this, request](MediaPlayback::OpenedMovie movie) {
             if (request == m_request)
                 play(movie);

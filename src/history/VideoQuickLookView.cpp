@@ -75,7 +75,8 @@ VideoQuickLookView::VideoQuickLookView(const QUrl& url, QWidget* parent)
         setFileState(FileState::missing);
         return;
     }
-    Background::runOn(MediaPlayback::pool(), this, [path = url.toLocalFile()] { return examine(path); },
+    Background::runOn(
+        MediaPlayback::pool(), this, [path = url.toLocalFile()] { return examine(path); },
         [this](FileState state) { setFileState(state); });
 }
 
@@ -103,8 +104,8 @@ void VideoQuickLookView::makePlayer(MediaPlayback::OpenedMovie& movie)
 {
     if (movie.state != MediaPlayback::OpenedMovie::State::playable) {
         // The file went, or is something else now (a pipe put in its place).
-        setFileState(movie.state == MediaPlayback::OpenedMovie::State::missing ? FileState::missing
-                                                                               : FileState::notPlayable);
+        setFileState(
+            movie.state == MediaPlayback::OpenedMovie::State::missing ? FileState::missing : FileState::notPlayable);
         return;
     }
     m_video = new QVideoWidget(this);
@@ -143,7 +144,8 @@ void VideoQuickLookView::togglePlayback()
         if (m_state != FileState::playable || m_opening || !MediaPlayback::isAvailable())
             return;
         m_opening = true;
-        Background::runOn(MediaPlayback::pool(), this, [path = m_url.toLocalFile()] { return MediaPlayback::openMovie(path); },
+        Background::runOn(
+            MediaPlayback::pool(), this, [path = m_url.toLocalFile()] { return MediaPlayback::openMovie(path); },
             [this](MediaPlayback::OpenedMovie movie) {
                 m_opening = false;
                 makePlayer(movie);

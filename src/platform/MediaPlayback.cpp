@@ -9,11 +9,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLibraryInfo>
+#include <QList>
 #include <QMediaPlayer>
 #include <QMutex>
 #include <QPluginLoader>
 #include <QThreadPool>
-#include <QList>
 #include <QUrl>
 #include <QVideoWidget>
 #include <QtGlobal>
@@ -149,7 +149,8 @@ MediaPlayback::OpenedMovie MediaPlayback::openMovie(const QString& path, bool as
     const QByteArray name = QFile::encodeName(path);
     struct stat info { };
     if (::stat(name.constData(), &info) != 0) {
-        movie.state = errno == ENOENT || errno == ENOTDIR ? OpenedMovie::State::missing : OpenedMovie::State::notPlayable;
+        movie.state = errno == ENOENT || errno == ENOTDIR ? OpenedMovie::State::missing
+                                                          : OpenedMovie::State::notPlayable;
         return movie;
     }
     movie.state = OpenedMovie::State::notPlayable;
@@ -217,10 +218,12 @@ void MediaPlayback::release(QMediaPlayer* player)
     // the server is asked first (off the main thread); a player whose server no longer answers is
     // kept, silent and paused, for the rest of the process instead.
     player->pause();
-    Background::runOn(pool(), player, [] { return soundOutputUsable(); }, [player](bool serverAnswers) {
-        if (serverAnswers)
-            destroy(player);
-        else
-            abandonedPlayers().append(player);
-    });
+    Background::runOn(
+        pool(), player, [] { return soundOutputUsable(); },
+        [player](bool serverAnswers) {
+            if (serverAnswers)
+                destroy(player);
+            else
+                abandonedPlayers().append(player);
+        });
 }

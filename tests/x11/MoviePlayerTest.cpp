@@ -43,10 +43,12 @@ bool writeMovieWithSound(const QString& path, int seconds)
     std::vector<float> samples(size_t(perFrame * settings.audioChannels));
     for (int i = 0; i < seconds * settings.framesPerSecond; ++i) {
         for (int s = 0; s < perFrame; ++s) {
-            const float value = 0.3f * std::sin(2 * 3.14159f * 440 * float(i * perFrame + s) / settings.audioSampleRate);
+            const float value = 0.3f
+                * std::sin(2 * 3.14159f * 440 * float(i * perFrame + s) / settings.audioSampleRate);
             samples[size_t(2 * s)] = samples[size_t(2 * s + 1)] = value;
         }
-        if (!movie->appendVideo(frame, i, &error) || !movie->appendAudio(samples.data(), perFrame, qint64(i) * perFrame, &error))
+        if (!movie->appendVideo(frame, i, &error)
+            || !movie->appendAudio(samples.data(), perFrame, qint64(i) * perFrame, &error))
             return false;
     }
     return movie->finish(&error);
@@ -94,9 +96,8 @@ struct Usage {
     // Threads other than the shared pool's, which come and go by themselves.
     int ownThreads() const
     {
-        return int(std::count_if(threads.begin(), threads.end(), [](const QString& name) {
-            return !name.startsWith(QLatin1String("Thread (pooled)"));
-        }));
+        return int(std::count_if(threads.begin(), threads.end(),
+            [](const QString& name) { return !name.startsWith(QLatin1String("Thread (pooled)")); }));
     }
 };
 
@@ -209,7 +210,8 @@ TEST_F(MoviePlayerTest, AClosedPlayerLeavesNoThreadsBehind)
     const auto released = [&] { return !player; };
     ASSERT_TRUE(waitUntil(released, 5000));
     const Usage after = usage();
-    std::printf("recordings player: %.0f MB, %d threads before; %.0f MB, %d threads playing; %.0f MB, %d threads closed\n",
+    std::printf(
+        "recordings player: %.0f MB, %d threads before; %.0f MB, %d threads playing; %.0f MB, %d threads closed\n",
         before.residentMB, before.ownThreads(), playing.residentMB, playing.ownThreads(), after.residentMB,
         after.ownThreads());
     EXPECT_LE(after.ownThreads(), before.ownThreads() + 2) << after.threads.join(QLatin1Char(' ')).toStdString();
@@ -227,7 +229,8 @@ TEST_F(MoviePlayerTest, AClosedPlayerLeavesNoThreadsBehind)
     ASSERT_TRUE(waitUntil(released, 5000));
     const Usage quickLook = usage();
     std::printf("history quick look: %.0f MB, %d threads closed\n", quickLook.residentMB, quickLook.ownThreads());
-    EXPECT_LE(quickLook.ownThreads(), before.ownThreads() + 2) << quickLook.threads.join(QLatin1Char(' ')).toStdString();
+    EXPECT_LE(quickLook.ownThreads(), before.ownThreads() + 2)
+        << quickLook.threads.join(QLatin1Char(' ')).toStdString();
 }
 
 // The sound server goes away while a movie plays (Qt's teardown of its sound output then waits for
