@@ -1,13 +1,16 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/MediaPlayback.h"
 #include "platform/linux/DBusFileRevealer.h"
 #include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/DBusDesktopNotifier.h"
 #include "platform/linux/DBusSleepInhibitor.h"
+#include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegMovieThumbnailer.h"
 #include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/PulseOutputProbe.h"
 #include "platform/linux/PulseSystemAudioSource.h"
 #include "platform/linux/KeychainFactory.h"
 #include "platform/linux/QtHttpClient.h"
@@ -62,6 +65,11 @@ void PlatformServices::installLinux()
     preferences->reportReset(DesktopNotifier::shared());
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
+    MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
+    MediaPlayback::setMovieProbe([](const QString& path) {
+        FFmpegMovieReader reader;
+        return reader.open(path, nullptr) && !reader.streams().isEmpty();
+    });
     Compositing::setProbe(&x11CompositingManagerRunning);
     Compositing::watchOwnWindows();
     ApplicationCatalog::setShared(new DesktopApplicationCatalog());

@@ -1,5 +1,6 @@
 // Quorvel: a clipboard history, screenshot and screen recording utility for the X11 desktop.
 #include "annotation/AnnotationDocument.h"
+#include "app/ExitDeadline.h"
 #include "app/InstanceChannel.h"
 #include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
@@ -108,5 +109,7 @@ int main(int argc, char** argv)
     Pasteboard::shared().handOverToClipboardManager();
     // Text-line detections of annotation documents still running end before the process does.
     AnnotationDocument::waitForTextDetections();
+    // Everything of our own is done; the destructors from here on get a bounded time.
+    ExitDeadline::arm(status, std::chrono::seconds(5));
     return status;
 }

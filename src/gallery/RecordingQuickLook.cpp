@@ -1,13 +1,13 @@
 #include "gallery/RecordingQuickLook.h"
 
 #include "gallery/CardFormat.h"
+#include "platform/Background.h"
 #include "platform/MediaPlayback.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 #include "ui/WindowActivation.h"
 
-#include <QAudioOutput>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -88,14 +88,13 @@ RecordingQuickLook::RecordingQuickLook()
     });
 }
 
-// The player is made for the first movie there is to play, so that a missing file never starts
-// the media framework.
-void RecordingQuickLook::makePlayer()
+RecordingQuickLook::~RecordingQuickLook()
 {
-    m_player = new QMediaPlayer(this);
-    m_audio = new QAudioOutput(this);
-    m_player->setAudioOutput(m_audio);
-    m_player->setVideoOutput(m_video);
+    MediaPlayback::release(m_player);
+}
+
+void RecordingQuickLook::connectPlayer()
+{
     connect(m_player, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
         m_position->setRange(0, int(ms));
         updateTime();
@@ -122,29 +121,42 @@ void RecordingQuickLook::showProblem(const QString& text)
     m_video->hide();
 }
 
+// The movie is looked at and opened off the main thread (a file on a mount that does not answer,
+// or one turned into a pipe, would hold it); the player gets the file that was opened, with sound
+// only where a sound output answered.
 void RecordingQuickLook::setPath(const QString& path)
 {
     m_path = path;
     setWindowTitle(QFileInfo(path).fileName());
-    if (m_player)
-        m_player->stop();
-    if (!QFileInfo(path).isFile()) {
-        if (m_player)
-            m_player->setSource(QUrl());
-        showProblem(QStringLiteral("Die Aufnahme fehlt: ") + QFileInfo(path).fileName());
-        return;
-    }
-    // Qt ends the process when a player is made without a media backend that loads.
-    if (!m_player && !MediaPlayback::isAvailable()) {
-        showProblem(QStringLiteral("Die Aufnahme kann nicht abgespielt werden."));
-        return;
-    }
-    if (!m_player)
-        makePlayer();
+    MediaPlayback::release(m_player);
+    m_player = nullptr;
+    m_position->setValue(0);
+    m_time->clear();
     m_problem->hide();
     m_video->show();
-    m_player->setSource(QUrl::fromLocalFile(path));
-    m_player->play();
+    const int request = ++m_request;
+    Background::runOn(
+        MediaPlayback::pool(), this, [path] { return MediaPlayback::openMovie(path); },
+        [this, request](MediaPlayback::OpenedMovie movie) {
+            if (request == m_request)
+                play(movie);
+        });
+}
+
+void RecordingQuickLook::play(MediaPlayback::OpenedMovie& movie)
+{
+    if (movie.state == MediaPlayback::OpenedMovie::State::missing)
+        showProblem(QStringLiteral("Die Aufnahme fehlt: ") + QFileInfo(movie.path).fileName());
+    else
+        m_player = MediaPlayback::makePlayer(movie, m_video);
+    if (m_player) {
+        connectPlayer();
+        m_player->play();
+    } else if (movie.state != MediaPlayback::OpenedMovie::State::missing) {
+        // Not a regular file, or no media backend that loads (Qt would end the process).
+        showProblem(QStringLiteral("Die Aufnahme kann nicht abgespielt werden."));
+    }
+    emit opened();
 }
 
 QString RecordingQuickLook::problem() const

@@ -1,17 +1,20 @@
 #pragma once
+#include "platform/MediaPlayback.h"
+
 #include <QPointer>
 #include <QWidget>
 
 class QLabel;
 class QMediaPlayer;
-class QAudioOutput;
 class QSlider;
 class QToolButton;
 class QVideoWidget;
 
 // The player a recording opens in: one floating window at a time with the movie, play/pause,
 // a position slider and the time, playing from the start as it opens. Space plays or pauses,
-// Escape closes. A movie that cannot be played says so in the window.
+// Escape closes. A movie that cannot be played says so in the window. The movie is opened off the
+// main thread; the player, its decoding threads and its sound output go when the window closes or
+// shows another movie.
 class RecordingQuickLook : public QWidget {
     Q_OBJECT
 public:
@@ -26,10 +29,16 @@ public:
     // may run a few milliseconds longer than its recording, which must not read as one second
     // more than on the card), else the player's; the position never passes the length.
     static QString timeText(qint64 positionMs, qint64 playerDurationMs, double recordedSeconds);
+    ~RecordingQuickLook() override;
+
     // Null until a movie that exists was opened.
     QMediaPlayer* player() const { return m_player; }
     // The message shown instead of the movie (empty while it plays).
     QString problem() const;
+
+signals:
+    // The look at the movie has ended: it plays, or problem() says why not.
+    void opened();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -37,7 +46,8 @@ protected:
 private:
     RecordingQuickLook();
     void setPath(const QString& path);
-    void makePlayer();
+    void play(MediaPlayback::OpenedMovie& movie);
+    void connectPlayer();
     void showProblem(const QString& text);
     void togglePlayback();
     void updateTime();
@@ -45,7 +55,7 @@ private:
     QString m_path;
     double m_recordedSeconds = -1;
     QMediaPlayer* m_player = nullptr;
-    QAudioOutput* m_audio = nullptr;
+    int m_request = 0;
     QVideoWidget* m_video;
     QLabel* m_problem;
     QToolButton* m_playButton;

@@ -6,8 +6,6 @@
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMediaPlayer>
@@ -32,18 +30,17 @@ QToolButton* controlButton(const QString& symbol, const QString& text, QWidget* 
     return button;
 }
 
-// Runs off the main thread: stat, then open, so that neither ever waits on the main thread.
+// Runs off the main thread, as does the open at Play: nothing that waits ever holds the main thread.
 VideoQuickLookView::FileState examine(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    switch (MediaPlayback::openMovie(path, false).state) {
+    case MediaPlayback::OpenedMovie::State::missing:
         return VideoQuickLookView::FileState::missing;
-    // isFile() follows links: a link to a pipe is no regular file either.
-    if (!info.isFile())
+    case MediaPlayback::OpenedMovie::State::notPlayable:
         return VideoQuickLookView::FileState::notPlayable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return VideoQuickLookView::FileState::notPlayable;
+    case MediaPlayback::OpenedMovie::State::playable:
+        break;
+    }
     return VideoQuickLookView::FileState::playable;
 }
 
@@ -78,7 +75,8 @@ VideoQuickLookView::VideoQuickLookView(const QUrl& url, QWidget* parent)
         setFileState(FileState::missing);
         return;
     }
-    Background::run(this, [path = url.toLocalFile()] { return examine(path); },
+    Background::runOn(
+        MediaPlayback::pool(), this, [path = url.toLocalFile()] { return examine(path); },
         [this](FileState state) { setFileState(state); });
 }
 
@@ -97,31 +95,34 @@ void VideoQuickLookView::setFileState(FileState state)
     emit fileChecked();
 }
 
-bool VideoQuickLookView::makePlayer()
+VideoQuickLookView::~VideoQuickLookView()
 {
-    if (m_player)
-        return true;
-    if (m_state != FileState::playable || !MediaPlayback::isAvailable())
-        return false;
+    MediaPlayback::release(m_player);
+}
+
+void VideoQuickLookView::makePlayer(MediaPlayback::OpenedMovie& movie)
+{
+    if (movie.state != MediaPlayback::OpenedMovie::State::playable) {
+        // The file went, or is something else now (a pipe put in its place).
+        setFileState(
+            movie.state == MediaPlayback::OpenedMovie::State::missing ? FileState::missing : FileState::notPlayable);
+        return;
+    }
     m_video = new QVideoWidget(this);
-    m_layout->replaceWidget(m_status, m_video);
-    m_status->hide();
-    m_player = new QMediaPlayer(this);
-    if (!m_player->isAvailable()) {
-        delete m_player;
-        m_player = nullptr;
-        m_layout->replaceWidget(m_video, m_status);
+    m_player = MediaPlayback::makePlayer(movie, m_video);
+    if (!m_player) {
         delete m_video;
         m_video = nullptr;
         setFileState(FileState::notPlayable);
-        m_status->show();
-        return false;
+        return;
     }
-    m_player->setVideoOutput(m_video);
+    m_layout->replaceWidget(m_status, m_video);
+    m_status->hide();
     connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
         if (error == QMediaPlayer::NoError)
             return;
-        m_player->stop();
+        MediaPlayback::release(m_player);
+        m_player = nullptr;
         m_video->hide();
         m_layout->replaceWidget(m_video, m_status);
         m_status->setText(cannotBePlayedText);
@@ -129,15 +130,28 @@ bool VideoQuickLookView::makePlayer()
         m_play->hide();
         m_fullScreen->hide();
     });
-    m_player->setSource(m_url);
     m_fullScreen->show();
-    return true;
+    m_player->play();
+    m_play->setText(QStringLiteral("Pause"));
+    emit fileChecked();
 }
 
+// The first Play opens the file again, off the main thread: what was a movie when the quick look
+// opened may have been replaced since, and only the regular file that was opened goes to the player.
 void VideoQuickLookView::togglePlayback()
 {
-    if (!makePlayer())
+    if (!m_player) {
+        if (m_state != FileState::playable || m_opening || !MediaPlayback::isAvailable())
+            return;
+        m_opening = true;
+        Background::runOn(
+            MediaPlayback::pool(), this, [path = m_url.toLocalFile()] { return MediaPlayback::openMovie(path); },
+            [this](MediaPlayback::OpenedMovie movie) {
+                m_opening = false;
+                makePlayer(movie);
+            });
         return;
+    }
     if (m_player->playbackState() == QMediaPlayer::PlayingState) {
         m_player->pause();
         m_play->setText(QStringLiteral("Play"));

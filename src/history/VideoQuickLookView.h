@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/MediaPlayback.h"
+
 #include <QUrl>
 #include <QWidget>
 
@@ -11,8 +13,9 @@ class QVideoWidget;
 // A video file in the quick look: a Play button and, once the user starts playback, a player.
 // The file is looked at off the main thread, and only a regular file that opens goes to the
 // player (a named pipe or a device would block whoever opens it). The player is made at the
-// first Play, and only when a media backend is available; otherwise the view says that the video
-// cannot be played. A missing file leaves the view empty.
+// first Play, from the file opened again off the main thread at that moment, and only when a media
+// backend is available; otherwise the view says that the video cannot be played. A missing file
+// leaves the view empty. The player goes with the view.
 class VideoQuickLookView : public QWidget {
     Q_OBJECT
 public:
@@ -20,6 +23,7 @@ public:
     enum class FileState { checking, playable, missing, notPlayable };
 
     explicit VideoQuickLookView(const QUrl& url, QWidget* parent = nullptr);
+    ~VideoQuickLookView() override;
 
     FileState fileState() const { return m_state; }
     // The text shown instead of a player; empty while there is none to show.
@@ -28,18 +32,19 @@ public:
     QMediaPlayer* player() const { return m_player; }
     QToolButton* playButton() const { return m_play; }
 
-    // Starts or pauses playback, making the player first; nothing unless the file is playable.
+    // Starts or pauses playback; the first call opens the file and makes the player (which then
+    // starts, and fileChecked() follows); nothing unless the file is playable.
     void togglePlayback();
 
     static const QString cannotBePlayedText;
 
 signals:
-    // The look at the file has ended (fileState() tells what it found).
+    // A look at the file has ended (fileState() tells what it found; hasPlayer() after a Play).
     void fileChecked();
 
 private:
     void setFileState(FileState state);
-    bool makePlayer();
+    void makePlayer(MediaPlayback::OpenedMovie& movie);
 
     QUrl m_url;
     FileState m_state = FileState::checking;
@@ -49,4 +54,5 @@ private:
     QToolButton* m_fullScreen;
     QVideoWidget* m_video = nullptr;
     QMediaPlayer* m_player = nullptr;
+    bool m_opening = false;
 };

@@ -25,12 +25,12 @@ template <typename Work> void run(Work&& work)
     pool().start(std::forward<Work>(work));
 }
 
-// Runs `work` on the pool, then `then(result)` on `receiver`'s thread while `receiver` lives.
-template <typename Work, typename Then> void run(QObject* receiver, Work&& work, Then&& then)
+// Runs `work` on `threads`, then `then(result)` on `receiver`'s thread while `receiver` lives.
+template <typename Work, typename Then> void runOn(QThreadPool& threads, QObject* receiver, Work&& work, Then&& then)
 {
     using Result = std::invoke_result_t<Work&>;
     QPointer<QObject> guard(receiver);
-    pool().start([guard, work = std::forward<Work>(work), then = std::forward<Then>(then)]() mutable {
+    threads.start([guard, work = std::forward<Work>(work), then = std::forward<Then>(then)]() mutable {
         if constexpr (std::is_void_v<Result>) {
             work();
             if (!guard)
@@ -55,6 +55,12 @@ template <typename Work, typename Then> void run(QObject* receiver, Work&& work,
                 Qt::QueuedConnection);
         }
     });
+}
+
+// Runs `work` on the pool, then `then(result)` on `receiver`'s thread while `receiver` lives.
+template <typename Work, typename Then> void run(QObject* receiver, Work&& work, Then&& then)
+{
+    runOn(pool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
 }
 
 // Waits for every queued piece of work and delivers the results already posted (tests, quit).

@@ -380,6 +380,7 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     QTest::mouseClick(recordingCard, Qt::LeftButton, {}, QPoint(30, 30));
     RecordingQuickLook* player = RecordingQuickLook::current();
     ASSERT_TRUE(player);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !player->problem().isEmpty(); })); // looked at off the main thread
     EXPECT_EQ(player->path(), RecordingStorage::recordingsDirectory() + QStringLiteral("/gone.mov"));
     EXPECT_EQ(player->windowTitle(), QStringLiteral("gone.mov"));
     EXPECT_EQ(player->problem(), QStringLiteral("Die Aufnahme fehlt: gone.mov"));

@@ -9,6 +9,8 @@
 
 #include <QMediaPlayer>
 #include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -55,7 +57,7 @@ TEST_F(QuickLookContentTest, ARealMoviePlaysOnlyOnceTheUserAsks)
     EXPECT_TRUE(video->playButton()->isVisibleTo(video));
 
     video->togglePlayback();
-    ASSERT_TRUE(video->hasPlayer());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video->hasPlayer(); })); // opened off the main thread
     QMediaPlayer* player = video->player();
     EXPECT_TRUE(QTest::qWaitFor([&] { return player->duration() > 0 || player->error() != QMediaPlayer::NoError; }));
     EXPECT_EQ(player->error(), QMediaPlayer::NoError) << player->errorString().toStdString();
@@ -97,6 +99,41 @@ TEST_F(QuickLookContentTest, PipesMissingFilesAndAMissingBackendNeverReachAPlaye
     EXPECT_EQ(noBackend.videoContent()->fileState(), VideoQuickLookView::FileState::notPlayable);
     EXPECT_EQ(noBackend.videoContent()->statusText(), QStringLiteral("This video cannot be played"));
     EXPECT_FALSE(noBackend.videoContent()->hasPlayer());
+}
+
+TEST_F(QuickLookContentTest, AMovieSwappedForAPipeBeforePlayIsNeverWaitedOn)
+{
+    // A movie when the quick look opens; a named pipe without a writer in its place by the time
+    // Play is pressed. Opening that pipe for reading would wait for ever.
+    const QString path = dir.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(writeTestMovie(path, 3));
+    QuickLookView view(videoEntry(path), pasteboard, {});
+    VideoQuickLookView* video = view.videoContent();
+    ASSERT_TRUE(checked(video));
+    ASSERT_EQ(video->fileState(), VideoQuickLookView::FileState::playable);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_EQ(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+
+    QElapsedTimer held;
+    held.start();
+    video->togglePlayback();
+    EXPECT_LT(held.elapsed(), 1000) << "Play waited on the file";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video->fileState() != VideoQuickLookView::FileState::playable; }));
+    EXPECT_EQ(video->fileState(), VideoQuickLookView::FileState::notPlayable);
+    EXPECT_EQ(video->statusText(), VideoQuickLookView::cannotBePlayedText);
+    EXPECT_FALSE(video->hasPlayer());
+
+    // Gone altogether by the time of Play: the view empties, without a player.
+    const QString other = dir.filePath(QStringLiteral("other.mp4"));
+    ASSERT_TRUE(writeTestMovie(other, 3));
+    QuickLookView removed(videoEntry(other), pasteboard, {});
+    ASSERT_TRUE(checked(removed.videoContent()));
+    ASSERT_TRUE(QFile::remove(other));
+    removed.videoContent()->togglePlayback();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return removed.videoContent()->fileState() == VideoQuickLookView::FileState::missing; }));
+    EXPECT_FALSE(removed.videoContent()->hasPlayer());
+    EXPECT_FALSE(removed.videoContent()->playButton()->isVisibleTo(removed.videoContent()));
 }
 
 TEST_F(QuickLookContentTest, LongUnbrokenTextIsCappedAndWrappedAnywhere)

@@ -478,6 +478,7 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
     ASSERT_TRUE(waitUntil([] { return RecordingQuickLook::current() && RecordingQuickLook::current()->isVisible(); }));
     RecordingQuickLook* player = RecordingQuickLook::current();
     EXPECT_EQ(player->path(), path);
+    ASSERT_TRUE(waitUntil([&] { return player->player() || !player->problem().isEmpty(); }));
     ASSERT_TRUE(player->player()) << player->problem().toStdString();
     ASSERT_TRUE(waitUntil([&] { return player->player()->duration() > 500; }, 10000)) << player->problem().toStdString();
     EXPECT_TRUE(waitUntil([&] { return player->player()->position() > 0; }, 10000));

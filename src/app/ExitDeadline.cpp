@@ -1,0 +1,16 @@
+#include "app/ExitDeadline.h"
+
+#include <cstdio>
+#include <thread>
+#include <unistd.h>
+
+void ExitDeadline::arm(int status, std::chrono::milliseconds bound)
+{
+    std::thread([status, bound] {
+        std::this_thread::sleep_for(bound);
+        std::fprintf(stderr, "Quorvel: the teardown did not end within %lld ms; ending now\n",
+            static_cast<long long>(bound.count()));
+        std::fflush(nullptr);
+        ::_exit(status);
+    }).detach();
+}

@@ -1,0 +1,278 @@
+// The movie players (the recordings player and the history quick look) against the sound server
+// and the file under them: no sound server means a silent play, not a crash; a sound server that
+// goes away mid-play holds neither the closing of the player nor the quit; a movie turned into a
+// pipe is never waited on; and a closed player leaves no decoding or sound threads behind.
+#include "gallery/RecordingQuickLook.h"
+#include "history/VideoQuickLookView.h"
+#include "platform/MediaPlayback.h"
+#include "platform/linux/FFmpegMovieReader.h"
+#include "platform/linux/FFmpegMovieWriter.h"
+#include "platform/linux/PulseOutputProbe.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QMediaPlayer>
+#include <QPointer>
+#include <QSignalSpy>
+#include <cmath>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include "X11TestSupport.h"
+
+using namespace x11test;
+
+namespace {
+
+// An orange movie with a 440 Hz tone, as the recorder writes one with sound.
+bool writeMovieWithSound(const QString& path, int seconds)
+{
+    FFmpegMovieWriter writer;
+    MovieSettings settings;
+    settings.size = QSize(320, 240);
+    settings.audio = true;
+    QString error;
+    std::unique_ptr<MovieFile> movie = writer.create(path, settings, &error);
+    if (!movie)
+        return false;
+    QImage frame(320, 240, QImage::Format_RGB32);
+    frame.fill(QColor(255, 140, 0));
+    const int perFrame = settings.audioSampleRate / settings.framesPerSecond;
+    std::vector<float> samples(size_t(perFrame * settings.audioChannels));
+    for (int i = 0; i < seconds * settings.framesPerSecond; ++i) {
+        for (int s = 0; s < perFrame; ++s) {
+            const float value = 0.3f
+                * std::sin(2 * 3.14159f * 440 * float(i * perFrame + s) / settings.audioSampleRate);
+            samples[size_t(2 * s)] = samples[size_t(2 * s + 1)] = value;
+        }
+        if (!movie->appendVideo(frame, i, &error)
+            || !movie->appendAudio(samples.data(), perFrame, qint64(i) * perFrame, &error))
+            return false;
+    }
+    return movie->finish(&error);
+}
+
+// A PulseAudio of this test only (a null sink as its output), in a runtime folder of its own.
+class PrivateSoundServer {
+public:
+    bool start()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        environment.insert(QStringLiteral("HOME"), m_dir.path());
+        environment.remove(QStringLiteral("PULSE_SERVER"));
+        m_process.setProcessEnvironment(environment);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(QProcess::nullDevice());
+        m_process.start(QStringLiteral("pulseaudio"),
+            {QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("--exit-idle-time=-1"),
+                QStringLiteral("--load=module-null-sink"), QStringLiteral("--load=module-native-protocol-unix")});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        return waitUntil([this] { return QFileInfo::exists(socket()); }, 10000);
+    }
+    ~PrivateSoundServer() { stop(); }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    QString socket() const { return m_dir.filePath(QStringLiteral("pulse/native")); }
+    QByteArray address() const { return "unix:" + socket().toUtf8(); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+// What the process holds: resident memory and its threads by name.
+struct Usage {
+    double residentMB = 0;
+    QStringList threads;
+    // Threads other than the shared pool's, which come and go by themselves.
+    int ownThreads() const
+    {
+        return int(std::count_if(threads.begin(), threads.end(),
+            [](const QString& name) { return !name.startsWith(QLatin1String("Thread (pooled)")); }));
+    }
+};
+
+Usage usage()
+{
+    Usage now;
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (statm.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> fields = statm.readAll().split(' ');
+        if (fields.size() > 1)
+            now.residentMB = double(fields[1].toLongLong()) * double(::sysconf(_SC_PAGESIZE)) / (1024 * 1024);
+    }
+    QDirIterator tasks(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (tasks.hasNext()) {
+        QFile comm(tasks.next() + QStringLiteral("/comm"));
+        if (comm.open(QIODevice::ReadOnly))
+            now.threads << QString::fromUtf8(comm.readAll()).trimmed();
+    }
+    return now;
+}
+
+class MoviePlayerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Theme::install();
+        Symbols::installIconTheme();
+        MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
+        MediaPlayback::setMovieProbe([](const QString& path) {
+            FFmpegMovieReader reader;
+            return reader.open(path, nullptr) && !reader.streams().isEmpty();
+        });
+    }
+    void TearDown() override
+    {
+        if (RecordingQuickLook::current())
+            RecordingQuickLook::current()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // Opens `path` in the recordings player and waits until it plays or says why not.
+    RecordingQuickLook* openPlayer(const QString& path)
+    {
+        RecordingQuickLook* look = RecordingQuickLook::open(path, 4);
+        QSignalSpy opened(look, &RecordingQuickLook::opened);
+        EXPECT_TRUE(opened.count() > 0 || opened.wait(10000));
+        return look;
+    }
+    QTemporaryDir dir;
+};
+
+}
+
+// Without any sound server Qt's sound output crashed the process in its audio thread; the movie
+// now plays without sound.
+TEST_F(MoviePlayerTest, WithoutASoundServerAMovieWithSoundPlaysSilently)
+{
+    qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    const QString path = dir.filePath(QStringLiteral("2026-12-07_09-00-00.mov"));
+    ASSERT_TRUE(writeMovieWithSound(path, 2));
+    RecordingQuickLook* look = openPlayer(path);
+    ASSERT_TRUE(look->player()) << look->problem().toStdString();
+    EXPECT_EQ(look->player()->audioOutput(), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return look->player()->position() > 500; }, 10000)) << look->problem().toStdString();
+    EXPECT_TRUE(look->player()->hasAudio()); // the track is there, it is only not played
+}
+
+// The movie's file was replaced by a named pipe (without a writer: opening it for reading waits
+// for ever) before the player opened it; or by a file that is no movie.
+TEST_F(MoviePlayerTest, AMovieTurnedIntoAPipeIsNeverWaitedOn)
+{
+    const QString path = dir.filePath(QStringLiteral("pipe.mov"));
+    ASSERT_EQ(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+    QElapsedTimer held;
+    held.start();
+    RecordingQuickLook* look = RecordingQuickLook::open(path, 4);
+    EXPECT_LT(held.elapsed(), 1000);
+    QSignalSpy opened(look, &RecordingQuickLook::opened);
+    ASSERT_TRUE(opened.wait(5000));
+    EXPECT_EQ(look->problem(), QStringLiteral("Die Aufnahme kann nicht abgespielt werden."));
+    EXPECT_FALSE(look->player());
+
+    // A regular file that is no movie never reaches a player either.
+    const QString text = dir.filePath(QStringLiteral("text.mov"));
+    writeFile(text, QByteArray(4096, 'x'));
+    look = openPlayer(text);
+    EXPECT_EQ(look->problem(), QStringLiteral("Die Aufnahme kann nicht abgespielt werden."));
+    EXPECT_FALSE(look->player());
+}
+
+// One play of a 4 s recording with sound, then the player closes: the player and its decoding and
+// rendering threads are gone. Qt keeps its one connection to the
+// sound server for the process. The figures are printed.
+TEST_F(MoviePlayerTest, AClosedPlayerLeavesNoThreadsBehind)
+{
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.start());
+    qputenv("PULSE_SERVER", server.address());
+    ASSERT_TRUE(waitUntil([] { return PulseOutputProbe::hasOutput(std::chrono::milliseconds(300)); }, 10000));
+    const QString path = dir.filePath(QStringLiteral("2026-12-07_09-01-00.mov"));
+    ASSERT_TRUE(writeMovieWithSound(path, 4));
+
+    const Usage before = usage();
+    RecordingQuickLook* look = openPlayer(path);
+    QPointer<QMediaPlayer> player = look->player();
+    ASSERT_TRUE(player) << look->problem().toStdString();
+    EXPECT_TRUE(player->audioOutput());
+    ASSERT_TRUE(waitUntil([&] { return player->mediaStatus() == QMediaPlayer::EndOfMedia; }, 15000));
+    const Usage playing = usage();
+    look->close();
+    const auto released = [&] { return !player; };
+    ASSERT_TRUE(waitUntil(released, 5000));
+    const Usage after = usage();
+    std::printf(
+        "recordings player: %.0f MB, %d threads before; %.0f MB, %d threads playing; %.0f MB, %d threads closed\n",
+        before.residentMB, before.ownThreads(), playing.residentMB, playing.ownThreads(), after.residentMB,
+        after.ownThreads());
+    EXPECT_LE(after.ownThreads(), before.ownThreads() + 2) << after.threads.join(QLatin1Char(' ')).toStdString();
+
+    // The history quick look's player goes with its view.
+    auto* view = new VideoQuickLookView(QUrl::fromLocalFile(path));
+    QSignalSpy checked(view, &VideoQuickLookView::fileChecked);
+    ASSERT_TRUE(checked.wait(5000));
+    view->togglePlayback();
+    ASSERT_TRUE(checked.wait(5000));
+    player = view->player();
+    ASSERT_TRUE(player);
+    ASSERT_TRUE(waitUntil([&] { return player->position() > 500; }, 10000));
+    delete view;
+    ASSERT_TRUE(waitUntil(released, 5000));
+    const Usage quickLook = usage();
+    std::printf("history quick look: %.0f MB, %d threads closed\n", quickLook.residentMB, quickLook.ownThreads());
+    EXPECT_LE(quickLook.ownThreads(), before.ownThreads() + 2)
+        << quickLook.threads.join(QLatin1Char(' ')).toStdString();
+}
+
+// The sound server goes away while a movie plays (Qt's teardown of its sound output then waits for
+// ever): closing the player does not hold the program, and SIGTERM ends it, with the player closed
+// first or still open.
+TEST_F(MoviePlayerTest, QuitEndsAfterTheSoundServerWentAwayMidPlay)
+{
+    QString program = qEnvironmentVariable("QUORVEL_PLAYER_QUIT_APP");
+    if (program.isEmpty())
+        program = QCoreApplication::applicationDirPath() + QStringLiteral("/player_quit_app");
+    const QString path = dir.filePath(QStringLiteral("2026-12-07_09-02-00.mov"));
+    ASSERT_TRUE(writeMovieWithSound(path, 4));
+    for (const bool closeFirst : {true, false}) {
+        SCOPED_TRACE(closeFirst ? "player closed before the quit" : "player open at the quit");
+        PrivateSoundServer server;
+        ASSERT_TRUE(server.start());
+        QProcess app;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(server.address()));
+        app.setProcessEnvironment(environment);
+        app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        app.start(program, {path});
+        QByteArray said;
+        const auto saw = [&](const char* line, int timeoutMs) {
+            return waitUntil([&] { return (said += app.readAllStandardOutput()).contains(line); }, timeoutMs);
+        };
+        ASSERT_TRUE(saw("playing sound", 15000)) << said.toStdString();
+        server.stop();
+        spin(300); // the sound output notices
+        if (closeFirst) {
+            app.write("close\n");
+            EXPECT_TRUE(saw("closed", 3000)) << "closing the player held the program";
+        }
+        QElapsedTimer quitting;
+        quitting.start();
+        ::kill(pid_t(app.processId()), SIGTERM);
+        EXPECT_TRUE(app.waitForFinished(10000)) << "the quit did not end";
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        std::printf("quit ended after %lld ms\n", static_cast<long long>(quitting.elapsed()));
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished(3000);
+        }
+    }
+}

@@ -1,0 +1,90 @@
+// The recordings player in a process of its own, ended as quorvel ends: plays the movie given as
+// the argument with the sound output the sound server in its environment offers, prints "playing
+// sound" or "playing silent" once the movie runs, closes the player on "close" from standard input
+// (then prints "closed" once the event loop runs on), and quits on SIGTERM, its teardown bounded as quorvel's is.
+#include "app/ExitDeadline.h"
+#include "gallery/RecordingQuickLook.h"
+#include "platform/MediaPlayback.h"
+#include "platform/linux/FFmpegMovieReader.h"
+#include "platform/linux/PulseOutputProbe.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QMediaPlayer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void say(const char* line)
+{
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    MediaPlayback::chooseBackend();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    Theme::install();
+    Symbols::installIconTheme();
+    MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
+    MediaPlayback::setMovieProbe([](const QString& path) {
+        FFmpegMovieReader reader;
+        return reader.open(path, nullptr) && !reader.streams().isEmpty();
+    });
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return 2;
+    QSocketNotifier terminated(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&terminated, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
+    struct sigaction action { };
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&input] {
+        char line[64] = {};
+        const ssize_t got = ::read(STDIN_FILENO, line, sizeof line - 1);
+        if (got <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        if (QByteArray(line).startsWith("close") && RecordingQuickLook::current()) {
+            RecordingQuickLook::current()->close();
+            // Said once the closed window is gone and the event loop runs on.
+            QTimer::singleShot(100, [] { say("closed"); });
+        }
+    });
+
+    RecordingQuickLook::open(QString::fromLocal8Bit(argv[1]));
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &app, [&watch] {
+        RecordingQuickLook* look = RecordingQuickLook::current();
+        if (!look || !look->player() || look->player()->position() <= 0)
+            return;
+        say(look->player()->audioOutput() ? "playing sound" : "playing silent");
+        watch.stop();
+    });
+    watch.start(20);
+    const int status = app.exec();
+    ExitDeadline::arm(status, std::chrono::seconds(1));
+    return status;
+}
