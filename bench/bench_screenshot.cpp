@@ -7,7 +7,8 @@
 //
 // The screens are real when $DISPLAY shows a screen of at least 3840 x 2160
 // (QUORVEL_X11_SCREEN=3840x2160x24 scripts/with-x11 build/bench/bench_screenshot); otherwise the
-// pixels are drawn in memory and the grabs come from an in-memory screen.
+// pixels are drawn in memory and the grabs come from an in-memory screen. With
+// QUORVEL_BENCH_SCREENS=<folder> the screens are also written there as PNG files to look at.
 #include "BenchSupport.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "clipboard/ClipboardSuspension.h"
