@@ -1,9 +1,10 @@
-// PNG encoding of three real screens against Qt's PNG writer at its default level on the same
-// pixels: a text desktop (xterm windows with ls and licence text, a Qt window with text), a
-// photo-like wallpaper and a flat desktop, each grabbed from the X display. Then a 3840 x 2160
-// screenshot from the screen to a stored record (grab, PNG, store) against Qt's default encode of
-// the text desktop alone, and the longest gap of the main thread's event loop during a whole
-// capture hand-off.
+// PNG encoding of real screens against Qt's PNG writer at its default level on the same pixels: a
+// text desktop (xterm windows with ls and licence text, a Qt window with text), a photo-like
+// wallpaper, a flat desktop and the desktop drawn in memory that earlier runs used, each grabbed
+// from the X display. Then a 3840 x 2160 screenshot of the text desktop and of the drawn one from
+// the screen to a stored record (grab, PNG, store) against Qt's default encode of the same pixels
+// alone, its parts, and the longest gap of the main thread's event loop during a whole capture
+// hand-off.
 //
 // The screens are real when $DISPLAY shows a screen of at least 3840 x 2160
 // (QUORVEL_X11_SCREEN=3840x2160x24 scripts/with-x11 build/bench/bench_screenshot); otherwise the
