@@ -1,5 +1,6 @@
 // The X11 screen source on a real display: monitors of a screen split in two, root and window
 // pixels against what was painted, windows in stacking order.
+#include "platform/linux/X11GrabConnection.h"
 #include "platform/linux/X11ScreenSource.h"
 
 #include "platform/Compositing.h"
@@ -64,6 +65,38 @@ TEST_F(X11ScreenSourceTest, RootGrabsEqualThePaintedPixelsOnBothMonitorsAndFromE
     EXPECT_EQ(source.grabRect(QRect(1200, 700, 200, 200)).size(), QSize(80, 100));
     EXPECT_TRUE(source.grabRect(QRect(2000, 0, 10, 10), &error).isNull());
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A grab larger than the kept buffer takes the shared-memory segment the server wrote as its own
+// memory: the pixels are the screen's, opaque, and stay valid after the connection is gone; the
+// connection makes a new buffer for the next grab.
+TEST_F(X11ScreenSourceTest, AGrabThatTakesOverTheSharedBufferOwnsOpaqueScreenPixels)
+{
+    const QImage tile = patternTile(2);
+    const QRect rect(150, 100, 240, 160);
+    PatternWindow window(rect, tile, true);
+    ASSERT_TRUE(window.waitViewable());
+
+    QImage taken;
+    {
+        X11GrabConnection connection;
+        ASSERT_TRUE(connection.isValid());
+        QString error;
+        taken = connection.grabRootOnce(rect, 0, &error);
+        ASSERT_FALSE(taken.isNull()) << error.toStdString();
+        EXPECT_TRUE(sameRgb(connection.grabRoot(rect, &error), tiled(tile, rect.size())));
+        EXPECT_TRUE(sameRgb(connection.grabRootOnce(rect, 0, &error), tiled(tile, rect.size())));
+        // Below the limit the pixels are copied out of the kept buffer as before.
+        EXPECT_TRUE(sameRgb(connection.grabRootOnce(rect, 1 << 30, &error), tiled(tile, rect.size())));
+    }
+    ASSERT_EQ(taken.size(), rect.size());
+    EXPECT_TRUE(sameRgb(taken, tiled(tile, rect.size())));
+    int translucent = 0;
+    for (int y = 0; y < taken.height(); ++y)
+        for (int x = 0; x < taken.width(); ++x)
+            translucent += qAlpha(taken.pixel(x, y)) != 255;
+    EXPECT_EQ(translucent, 0);
+    EXPECT_EQ(taken.convertToFormat(QImage::Format_ARGB32).pixel(10, 10), taken.pixel(10, 10));
 }
 
 TEST_F(X11ScreenSourceTest, ACoveredWindowIsGrabbedAsItIsNotWhatCoversIt)

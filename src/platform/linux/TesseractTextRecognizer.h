@@ -11,7 +11,7 @@ public:
     explicit TesseractTextRecognizer(QString languages = QStringLiteral("eng+deu"));
 
     std::vector<QRectF> textLineRects(const QImage& image) override;
-    // Enlarges small images first: interface text is too small for the recogniser as it is.
+    // Enlarges small text first: interface text is too small for the recogniser as it is.
     std::optional<QString> recognizeText(const QImage& image, QString* error = nullptr) override;
 
 private:

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 
 // From Xlibint.h (its macros clash with C++ code): a per-connection hook for one error code.
@@ -153,6 +154,10 @@ struct X11GrabConnection::Private {
         }
         buffer.info.shmaddr = image->data = static_cast<char*>(shmat(buffer.info.shmid, nullptr, 0));
         buffer.info.readOnly = False;
+        // The segment's pages made and mapped in one call rather than one fault per page, by the
+        // server as it writes and by us as we read.
+        if (buffer.info.shmaddr != reinterpret_cast<char*>(-1))
+            madvise(buffer.info.shmaddr, size_t(image->bytes_per_line) * size_t(height), MADV_POPULATE_WRITE);
         c.beginErrors();
         XShmAttach(dpy, &buffer.info);
         const int error = c.endErrors();
@@ -174,14 +179,54 @@ struct X11GrabConnection::Private {
         return image;
     }
 
-    // Pixels of a drawable; `visual` and `depth` are the drawable's.
-    QImage read(X11GrabConnection& c, Drawable drawable, Visual* visual, int depth, const QRect& rect, QString* error)
+    // The buffer's pixels as an image that owns the segment; the connection keeps no buffer. Only
+    // for 32-bit pixels in QImage's own order; a null image otherwise (the buffer stays).
+    QImage handOverBuffer(int depth)
+    {
+        XImage* image = buffer.image;
+        if (image->bits_per_pixel != 32 || image->red_mask != 0xff0000 || image->green_mask != 0xff00
+            || image->blue_mask != 0xff || image->byte_order != LSBFirst || Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
+            return {};
+        const int width = image->width;
+        const int height = image->height;
+        const qsizetype bytesPerLine = image->bytes_per_line;
+        auto* data = reinterpret_cast<uchar*>(image->data);
+        // The server is done with the segment; our mapping lives as long as the image.
+        XShmDetach(dpy, &buffer.info);
+        XSync(dpy, False);
+        image->data = nullptr;
+        XDestroyImage(image);
+        buffer.image = nullptr;
+        buffer.info = {};
+        const bool argb = depth == 32;
+        if (!argb) {
+            for (int y = 0; y < height; ++y) {
+                auto* row = reinterpret_cast<quint32*>(data + y * bytesPerLine);
+                for (int x = 0; x < width; ++x)
+                    row[x] |= 0xff000000u;
+            }
+        }
+        return QImage(data, width, height, bytesPerLine,
+            argb ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32,
+            [](void* segment) { shmdt(segment); }, data);
+    }
+
+    // Pixels of a drawable; `visual` and `depth` are the drawable's. With `handOverAbove` >= 0, a
+    // buffer larger than that many bytes becomes the image's memory instead of being copied.
+    QImage read(X11GrabConnection& c, Drawable drawable, Visual* visual, int depth, const QRect& rect, QString* error,
+        qsizetype handOverAbove = -1)
     {
         if (XImage* image = shmImage(c, visual, depth, rect.width(), rect.height())) {
             c.beginErrors();
             const bool ok = XShmGetImage(dpy, drawable, image, rect.x(), rect.y(), AllPlanes);
-            if (ok && !c.endErrors())
+            if (ok && !c.endErrors()) {
+                if (handOverAbove >= 0 && qsizetype(image->bytes_per_line) * image->height > handOverAbove) {
+                    QImage owned = handOverBuffer(depth);
+                    if (!owned.isNull())
+                        return owned;
+                }
                 return toQImage(image, depth, rect.width(), rect.height());
+            }
         }
         c.beginErrors();
         XImage* image = XGetImage(dpy, drawable, rect.x(), rect.y(), unsigned(rect.width()), unsigned(rect.height()),
@@ -368,6 +413,18 @@ QImage X11GrabConnection::grabRoot(const QRect& rect, QString* error)
     const int screen = DefaultScreen(d->dpy);
     return d->read(*this, DefaultRootWindow(d->dpy), DefaultVisual(d->dpy, screen), DefaultDepth(d->dpy, screen),
         rect, error);
+}
+
+QImage X11GrabConnection::grabRootOnce(const QRect& rect, qsizetype keepBytes, QString* error)
+{
+    if (!d->dpy) {
+        if (error)
+            *error = QStringLiteral("no X display");
+        return {};
+    }
+    const int screen = DefaultScreen(d->dpy);
+    return d->read(*this, DefaultRootWindow(d->dpy), DefaultVisual(d->dpy, screen), DefaultDepth(d->dpy, screen),
+        rect, error, keepBytes);
 }
 
 QSize X11GrabConnection::windowSize(unsigned long window)

@@ -28,6 +28,10 @@ public:
 
     // The root window's pixels in `rect` (root pixels, already inside the screen), as RGB32.
     QImage grabRoot(const QRect& rect, QString* error);
+    // As grabRoot, for a single grab: when the pixels take more than `keepBytes`, the shared-memory
+    // segment the server wrote them into becomes the image's memory (no copy into a second buffer of
+    // the screen's size) and the connection keeps no buffer.
+    QImage grabRootOnce(const QRect& rect, qsizetype keepBytes, QString* error);
     // The client window's own pixels (not what covers it), RGB32, or premultiplied ARGB32 for a
     // window with an alpha channel.
     QImage grabWindow(unsigned long window, QString* error);

@@ -307,7 +307,7 @@ QImage X11ScreenSource::grabRect(const QRect& rect, QString* error)
                                             : QStringLiteral("no X display");
         return {};
     }
-    QImage image = m_connection.grabRoot(clipped, error);
+    QImage image = m_connection.grabRootOnce(clipped, kKeptBufferBytes, error);
     m_connection.releaseBufferAbove(kKeptBufferBytes);
     return image;
 }
