@@ -4,6 +4,7 @@
 
 #include <QPaintDevice>
 #include <QPainter>
+#include <QTransform>
 #include <QPen>
 #include <algorithm>
 #include <cmath>
@@ -40,6 +41,60 @@ void strokeOutline(QPainter& painter, const QPainterPath& path, const PaintStrok
         return;
     }
     painter.strokePath(path, outlinePen(stroke));
+}
+
+// Qt's rasterizer slows down sharply on one long outline that crosses itself (seconds for a pen
+// stroke of 100,000 points), so a polyline is stroked in pieces of this many segments. Pieces
+// meet at a shared point, where their round caps make the same round join.
+constexpr std::size_t kSegmentsPerPiece = 16;
+
+void strokePieces(QPainter& painter, const std::vector<QPointF>& points, const QPen& pen)
+{
+    for (std::size_t first = 0; first + 1 < points.size(); first += kSegmentsPerPiece) {
+        const std::size_t last = std::min(first + kSegmentsPerPiece, points.size() - 1);
+        QPainterPath piece(points[first]);
+        for (std::size_t i = first + 1; i <= last; ++i)
+            piece.lineTo(points[i]);
+        painter.strokePath(piece, pen);
+    }
+}
+
+// A translucent colour would show darker where pieces overlap: the pieces are stroked opaque
+// into a layer of the covered device pixels, which is blended once with the colour's opacity.
+void strokeTranslucentPieces(QPainter& painter, const std::vector<QPointF>& points, const PaintStroke& stroke,
+    const QRectF& bounds)
+{
+    const QColor color = StrokeRenderer::strokeColor(stroke);
+    const double margin = std::max(stroke.lineWidth, 0.0) / 2 + 2;
+    const QTransform device = painter.deviceTransform();
+    QRect area = device.mapRect(bounds.adjusted(-margin, -margin, margin, margin)).toAlignedRect();
+    if (painter.hasClipping())
+        area &= device.mapRect(painter.clipBoundingRect()).toAlignedRect().adjusted(-1, -1, 1, 1);
+    if (area.isEmpty() || color.alpha() == 0)
+        return;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) { // too large to hold: one outline, slow but right
+        painter.strokePath(StrokeRenderer::polylinePath(points), outlinePen(stroke));
+        return;
+    }
+    layer.fill(Qt::transparent);
+    {
+        QPainter layerPainter(&layer);
+        layerPainter.setRenderHint(QPainter::Antialiasing, true);
+        layerPainter.setTransform(device * QTransform::fromTranslate(-area.x(), -area.y()));
+        QPen pen = outlinePen(stroke);
+        QColor opaque = color;
+        opaque.setAlpha(255);
+        pen.setColor(opaque);
+        strokePieces(layerPainter, points, pen);
+    }
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1;
+    layer.setDevicePixelRatio(ratio);
+    painter.save();
+    painter.resetTransform();
+    painter.setOpacity(painter.opacity() * color.alphaF());
+    painter.drawImage(QPointF(area.topLeft()) / ratio, layer);
+    painter.restore();
 }
 
 // A shaft from `from` towards the tip, ending 13 points short of it, with the head at the tip.
@@ -108,9 +163,39 @@ void StrokeRenderer::renderPenPath(QPainterPath& path, const std::vector<QPointF
 {
     if (points.empty())
         return;
+    path.reserve(path.elementCount() + int(points.size()));
     path.moveTo(points.front());
     for (std::size_t i = 1; i < points.size(); ++i)
         path.lineTo(points[i]);
+}
+
+QPainterPath StrokeRenderer::polylinePath(const std::vector<QPointF>& points)
+{
+    QPainterPath path;
+    renderPenPath(path, points);
+    return path;
+}
+
+void StrokeRenderer::strokePolyline(QPainter& painter, const std::vector<QPointF>& points, const PaintStroke& stroke)
+{
+    if (points.empty())
+        return;
+    QRectF bounds(points.front(), QSizeF(0, 0));
+    for (const QPointF& point : points) {
+        bounds.setLeft(std::min(bounds.left(), point.x()));
+        bounds.setRight(std::max(bounds.right(), point.x()));
+        bounds.setTop(std::min(bounds.top(), point.y()));
+        bounds.setBottom(std::max(bounds.bottom(), point.y()));
+    }
+    // Short lines, and lines that stay on one spot (shown as a dot), are one outline.
+    if (points.size() <= kSegmentsPerPiece + 1 || (bounds.width() == 0 && bounds.height() == 0)) {
+        strokeOutline(painter, polylinePath(points), stroke);
+        return;
+    }
+    if (strokeColor(stroke).alpha() == 255)
+        strokePieces(painter, points, outlinePen(stroke));
+    else
+        strokeTranslucentPieces(painter, points, stroke, bounds);
 }
 
 void StrokeRenderer::paintRegionPlaceholder(QPainter& painter, const QRectF& rect)
@@ -143,9 +228,7 @@ void StrokeRenderer::renderStroke(QPainter& painter, const PaintStroke& stroke, 
         points.reserve(stroke.points.size());
         for (const PaintPoint& point : stroke.points)
             points.push_back(mapped(point, size));
-        QPainterPath path;
-        renderPenPath(path, points);
-        strokeOutline(painter, path, stroke);
+        strokePolyline(painter, points, stroke);
         break;
     }
     case ToolFamily::segment:
