@@ -1,8 +1,10 @@
 // The annotation editor on a 3840 × 2160 image: from present() to the first painted frame, and a
-// pen stroke of 200 points (time per move event, the repaint included). The same with a stored pen
-// stroke of 100,000 points: opening to the first frame, a move event of a new stroke with the
+// pen stroke of 200 points (time per move event, the repaint included). Then an 800 × 450 image
+// shown at full size with a stored pen stroke of 100,000 points: opening to the first frame (and
+// its parts, reading the JSON and stroking the line), a move event of a new stroke with the
 // repaint under the pointer, and a full repaint of the canvas. Baselines measured in the same
-// run: drawing the image scaled to the canvas once, and one plain repaint of the canvas.
+// run: drawing the image scaled to the canvas once, one plain repaint of the canvas, and the long
+// stroke stroked as one outline, as every repaint used to draw it.
 #include "BenchSupport.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
@@ -13,6 +15,7 @@
 #include "editor/AnnotationWindowManager.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -54,6 +57,31 @@ void sendMouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButtons 
     QApplication::sendEvent(target, &event);
 }
 
+// Notes that a widget received a paint event.
+struct PaintSeen : QObject {
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        painted = painted || event->type() == QEvent::Paint;
+        return false;
+    }
+    bool painted = false;
+};
+
+// Opens the editor and returns once its canvas has painted: the window is exposed by a queued
+// event (a repaint() right after show() paints nothing), so events run until the canvas painted.
+void presentAndWaitForFirstFrame(const QImage& image, std::shared_ptr<ScreenshotItem> item)
+{
+    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    manager.present(image, std::move(item), nullptr);
+    PaintSeen seen;
+    QWidget* canvas = manager.editorView()->canvas();
+    canvas->installEventFilter(&seen);
+    QDeadlineTimer deadline(120000);
+    while (!seen.painted && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    canvas->removeEventFilter(&seen);
+}
+
 void BM_FirstFrameBaseline_ScaledDraw(benchmark::State& state)
 {
     QImage target(1280, 600, QImage::Format_ARGB32_Premultiplied);
@@ -70,9 +98,7 @@ void BM_PresentToFirstFrame(benchmark::State& state)
     AnnotationWindowManager& manager = AnnotationWindowManager::shared();
     manager.setModelContainer(benchStore());
     for (auto _ : state) {
-        manager.present(image4K(), nullptr, nullptr);
-        QWidget* window = manager.window();
-        window->repaint();
+        presentAndWaitForFirstFrame(image4K(), nullptr);
         state.PauseTiming();
         // The frame really showed the image: the canvas was laid out before it was painted.
         state.counters["canvasWidth"] = manager.editorView()->canvas()->canvasRectInView().width();
@@ -186,17 +212,39 @@ void BM_LongStrokeBaseline_OneOutline(benchmark::State& state)
 }
 BENCHMARK(BM_LongStrokeBaseline_OneOutline)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Part of the first frame: reading the stored stroke back from its JSON.
+void BM_LongStrokeDecode(benchmark::State& state)
+{
+    const QByteArray data = *longStrokeItem()->strokesData;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(StrokeJSON::decode(data));
+}
+BENCHMARK(BM_LongStrokeDecode)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Part of the first frame: drawing the stroke the way the canvas now does.
+void BM_LongStrokeRender(benchmark::State& state)
+{
+    const PaintStroke stroke = StrokeJSON::decode(*longStrokeItem()->strokesData)->front();
+    QImage target = windowShot().copy();
+    for (auto _ : state) {
+        QPainter p(&target);
+        StrokeRenderer::renderStroke(p, stroke, QSizeF(800, 450), false);
+    }
+}
+BENCHMARK(BM_LongStrokeRender)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void BM_LongStrokePresentToFirstFrame(benchmark::State& state)
 {
     AnnotationWindowManager& manager = AnnotationWindowManager::shared();
     manager.setModelContainer(benchStore());
     const std::shared_ptr<ScreenshotItem> item = longStrokeItem();
     for (auto _ : state) {
-        manager.present(windowShot(), item, nullptr);
-        manager.window()->repaint();
+        presentAndWaitForFirstFrame(windowShot(), item);
         state.PauseTiming();
         state.counters["strokes"] = double(manager.editorView()->engine().strokes().size());
         state.counters["viewScale"] = manager.editorView()->canvas()->viewScale();
+        // The frame really showed the strokes: the canvas drew its layers.
+        state.counters["layersDrawn"] = manager.editorView()->canvas()->layerRenderCount();
         manager.closeWindow();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         state.ResumeTiming();
@@ -286,6 +334,11 @@ int main(int argc, char** argv)
     if (longFirstFrame > 0 && oneOutline > 0)
         std::printf("present to first frame      %8.1f ms  = %5.2f x one outline (aim: under 300 ms)\n",
             longFirstFrame, longFirstFrame / oneOutline);
+    const double decode = time("BM_LongStrokeDecode/iterations:3");
+    const double render = time("BM_LongStrokeRender/iterations:3");
+    if (decode > 0 && render > 0)
+        std::printf("  of which reading JSON     %8.1f ms, stroking %.1f ms = %5.2f x one outline\n", decode, render,
+            render / oneOutline);
     if (longMove > 0 && oneOutline > 0)
         std::printf("move event under pointer    %8.2f ms  = %5.3f x one outline (aim: under 16 ms)\n", longMove,
             longMove / oneOutline);
