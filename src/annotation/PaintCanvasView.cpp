@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -247,7 +248,7 @@ void PaintCanvasView::ensureLayers()
     AnnotationPainter::paintAboveLiveStroke(painter, scene);
 }
 
-void PaintCanvasView::paintEvent(QPaintEvent*)
+void PaintCanvasView::paintEvent(QPaintEvent* event)
 {
     ensureLayers();
     // The painter clips to the region asked for: a move of the pointer blends only that part.
@@ -256,6 +257,8 @@ void PaintCanvasView::paintEvent(QPaintEvent*)
     if (const auto& live = m_engine.currentStroke()) {
         const double s = viewScale();
         painter.save();
+        // Also as the painter's own clip, so that a long live line works only on this part.
+        painter.setClipRect(event->rect());
         painter.translate(canvasRectInView().topLeft());
         painter.scale(s, s);
         painter.setClipRect(QRectF(QPointF(0, 0), m_document.canvasSize()), Qt::IntersectClip);

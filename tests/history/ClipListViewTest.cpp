@@ -1,7 +1,7 @@
 // The history list's own scrolling and selection: only the rows on screen have widgets, a row
 // scrolled to is centred, the selection marks its row wherever it scrolls, the wheel and the top
 // reset move the view, rows lie one below the other, count with a guess until shown, and keep
-// their widgets across a refresh of the same entries.
+// their widgets across a refresh of the same entries; every wheel notch moves the same distance.
 #include "HistoryTestSupport.h"
 #include "history/ClipListView.h"
 #include "history/ClipRowDelegate.h"
