@@ -1,15 +1,25 @@
 // The annotation editor on a 3840 × 2160 image: from present() to the first painted frame, and a
-// pen stroke of 200 points (time per move event, the repaint included). Baselines measured in the
-// same run: drawing the image scaled to the canvas once, and one plain repaint of the canvas.
+// pen stroke of 200 points (time per move event, the repaint included). Then an 800 × 450 image
+// shown at full size with a stored pen stroke of 100,000 points: opening to the first frame (and
+// its parts, reading the JSON and stroking the line), a move event of a new stroke with the
+// repaint under the pointer, and a full repaint of the canvas. Baselines measured in the same
+// run: drawing the image scaled to the canvas once, one plain repaint of the canvas, and the long
+// stroke stroked as one outline, as every repaint used to draw it.
 #include "BenchSupport.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
+#include "annotation/StrokeJSON.h"
+#include "annotation/StrokeRenderer.h"
+#include "store/ScreenshotItem.h"
 #include "editor/AnnotationEditorView.h"
 #include "editor/AnnotationWindowManager.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -47,6 +57,31 @@ void sendMouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButtons 
     QApplication::sendEvent(target, &event);
 }
 
+// Notes that a widget received a paint event.
+struct PaintSeen : QObject {
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        painted = painted || event->type() == QEvent::Paint;
+        return false;
+    }
+    bool painted = false;
+};
+
+// Opens the editor and returns once its canvas has painted: the window is exposed by a queued
+// event (a repaint() right after show() paints nothing), so events run until the canvas painted.
+void presentAndWaitForFirstFrame(const QImage& image, std::shared_ptr<ScreenshotItem> item)
+{
+    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    manager.present(image, std::move(item), nullptr);
+    PaintSeen seen;
+    QWidget* canvas = manager.editorView()->canvas();
+    canvas->installEventFilter(&seen);
+    QDeadlineTimer deadline(120000);
+    while (!seen.painted && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    canvas->removeEventFilter(&seen);
+}
+
 void BM_FirstFrameBaseline_ScaledDraw(benchmark::State& state)
 {
     QImage target(1280, 600, QImage::Format_ARGB32_Premultiplied);
@@ -63,9 +98,7 @@ void BM_PresentToFirstFrame(benchmark::State& state)
     AnnotationWindowManager& manager = AnnotationWindowManager::shared();
     manager.setModelContainer(benchStore());
     for (auto _ : state) {
-        manager.present(image4K(), nullptr, nullptr);
-        QWidget* window = manager.window();
-        window->repaint();
+        presentAndWaitForFirstFrame(image4K(), nullptr);
         state.PauseTiming();
         // The frame really showed the image: the canvas was laid out before it was painted.
         state.counters["canvasWidth"] = manager.editorView()->canvas()->canvasRectInView().width();
@@ -121,6 +154,148 @@ void BM_PenStroke200Moves(benchmark::State& state)
 }
 BENCHMARK(BM_PenStroke200Moves)->Unit(benchmark::kMillisecond)->Iterations(10);
 
+constexpr int kLongStrokePoints = 100000;
+
+// A screenshot of a window, shown at full size in the editor, whose stored annotation is one pen
+// stroke of 100,000 points: a scribble that wanders over the image and crosses itself, as a long
+// drawing session leaves it (steps of up to 3.5 points, like pointer moves).
+const QImage& windowShot()
+{
+    static const QImage image = image4K().scaled(800, 450, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+std::shared_ptr<ScreenshotItem> longStrokeItem()
+{
+    static const std::shared_ptr<ScreenshotItem> item = [] {
+        PaintStroke stroke;
+        stroke.id = QUuid::createUuid();
+        stroke.tool = PaintTool::pen;
+        stroke.color = PaintColor {1.0, 0.23, 0.19, 1.0};
+        stroke.lineWidth = 3;
+        stroke.points.reserve(kLongStrokePoints);
+        quint32 seed = 12345;
+        const auto step = [&] {
+            seed = seed * 1664525u + 1013904223u;
+            return (seed >> 8) / double(1u << 24) * 7.0 - 3.5;
+        };
+        double x = 400, y = 225;
+        for (int i = 0; i < kLongStrokePoints; ++i) {
+            x = std::clamp(x + step(), 10.0, 790.0);
+            y = std::clamp(y + step(), 10.0, 440.0);
+            stroke.points.emplace_back(x / 800, y / 450, 1.0);
+        }
+        return std::make_shared<ScreenshotItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("window"),
+            QByteArray(), std::nullopt, StrokeJSON::encode({stroke}));
+    }();
+    return item;
+}
+
+// Baseline: the long stroke stroked as one outline over the image, as every repaint of the canvas
+// used to draw it.
+void BM_LongStrokeBaseline_OneOutline(benchmark::State& state)
+{
+    const PaintStroke stroke = StrokeJSON::decode(*longStrokeItem()->strokesData)->front();
+    std::vector<QPointF> points;
+    for (const PaintPoint& point : stroke.points)
+        points.emplace_back(point.x * 800, point.y * 450);
+    QPen pen(StrokeRenderer::strokeColor(stroke));
+    pen.setWidthF(stroke.lineWidth);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    QImage target = windowShot().copy();
+    for (auto _ : state) {
+        QPainter p(&target);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.strokePath(StrokeRenderer::polylinePath(points), pen);
+    }
+}
+BENCHMARK(BM_LongStrokeBaseline_OneOutline)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Part of the first frame: reading the stored stroke back from its JSON.
+void BM_LongStrokeDecode(benchmark::State& state)
+{
+    const QByteArray data = *longStrokeItem()->strokesData;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(StrokeJSON::decode(data));
+}
+BENCHMARK(BM_LongStrokeDecode)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Part of the first frame: drawing the stroke the way the canvas now does.
+void BM_LongStrokeRender(benchmark::State& state)
+{
+    const PaintStroke stroke = StrokeJSON::decode(*longStrokeItem()->strokesData)->front();
+    QImage target = windowShot().copy();
+    for (auto _ : state) {
+        QPainter p(&target);
+        StrokeRenderer::renderStroke(p, stroke, QSizeF(800, 450), false);
+    }
+}
+BENCHMARK(BM_LongStrokeRender)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LongStrokePresentToFirstFrame(benchmark::State& state)
+{
+    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    manager.setModelContainer(benchStore());
+    const std::shared_ptr<ScreenshotItem> item = longStrokeItem();
+    for (auto _ : state) {
+        presentAndWaitForFirstFrame(windowShot(), item);
+        state.PauseTiming();
+        state.counters["strokes"] = double(manager.editorView()->engine().strokes().size());
+        state.counters["viewScale"] = manager.editorView()->canvas()->viewScale();
+        // The frame really showed the strokes: the canvas drew its layers.
+        state.counters["layersDrawn"] = manager.editorView()->canvas()->layerRenderCount();
+        manager.closeWindow();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LongStrokePresentToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+struct LongStrokeEditor {
+    LongStrokeEditor()
+    {
+        AnnotationWindowManager::shared().setModelContainer(benchStore());
+        AnnotationWindowManager::shared().present(windowShot(), longStrokeItem(), nullptr);
+        view = AnnotationWindowManager::shared().editorView();
+        canvas = view->canvas();
+        view->engine().setSelectedTool(PaintTool::pen);
+        QCoreApplication::processEvents();
+        canvas->repaint();
+    }
+    ~LongStrokeEditor() { AnnotationWindowManager::shared().closeWindow(); }
+    AnnotationEditorView* view = nullptr;
+    PaintCanvasView* canvas = nullptr;
+};
+
+// One iteration is one move event of a new pen stroke drawn over the long one, with the repaint
+// it asks for (the pending paint events are delivered as the event loop would).
+void BM_LongStrokeMoveUnderPointer(benchmark::State& state)
+{
+    LongStrokeEditor editor;
+    const QRectF area = editor.canvas->canvasRectInView();
+    const QPointF start = area.topLeft() + QPointF(40, 40);
+    sendMouse(editor.canvas, QEvent::MouseButtonPress, start, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    int i = 0;
+    for (auto _ : state) {
+        ++i;
+        const QPointF at = start + QPointF(std::fmod(i * 3.0, area.width() - 80), std::sin(i / 10.0) * 80 + 100);
+        sendMouse(editor.canvas, QEvent::MouseMove, at, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+    sendMouse(editor.canvas, QEvent::MouseButtonRelease, start, Qt::NoButton);
+}
+BENCHMARK(BM_LongStrokeMoveUnderPointer)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_LongStrokeFullRepaint(benchmark::State& state)
+{
+    LongStrokeEditor editor;
+    for (auto _ : state)
+        editor.canvas->repaint();
+}
+BENCHMARK(BM_LongStrokeFullRepaint)->Unit(benchmark::kMillisecond)->Iterations(20);
+
 }
 
 int main(int argc, char** argv)
@@ -149,5 +324,26 @@ int main(int argc, char** argv)
     if (stroke > 0 && repaint > 0)
         std::printf("pen move event (with paint) %8.2f ms  = %5.1f x plain canvas repaint (aim: under 4 ms)\n",
             stroke / 200.0, (stroke / 200.0) / (repaint / 1000.0));
+    const double longFirstFrame = time("BM_LongStrokePresentToFirstFrame/iterations:3");
+    const double longMove = time("BM_LongStrokeMoveUnderPointer/iterations:200");
+    const double longRepaint = time("BM_LongStrokeFullRepaint/iterations:20");
+    std::printf("\n800 x 450 image shown at full size, with a stored pen stroke of %d points\n", kLongStrokePoints);
+    const double oneOutline = time("BM_LongStrokeBaseline_OneOutline/iterations:3");
+    if (oneOutline > 0)
+        std::printf("stroked as one outline      %8.1f ms  (what every repaint used to cost)\n", oneOutline);
+    if (longFirstFrame > 0 && oneOutline > 0)
+        std::printf("present to first frame      %8.1f ms  = %5.2f x one outline (aim: under 300 ms)\n",
+            longFirstFrame, longFirstFrame / oneOutline);
+    const double decode = time("BM_LongStrokeDecode/iterations:3");
+    const double render = time("BM_LongStrokeRender/iterations:3");
+    if (decode > 0 && render > 0)
+        std::printf("  of which reading JSON     %8.1f ms, stroking %.1f ms = %5.2f x one outline\n", decode, render,
+            render / oneOutline);
+    if (longMove > 0 && oneOutline > 0)
+        std::printf("move event under pointer    %8.2f ms  = %5.3f x one outline (aim: under 16 ms)\n", longMove,
+            longMove / oneOutline);
+    if (longRepaint > 0 && repaint > 0)
+        std::printf("full canvas repaint         %8.2f ms  = %5.1f x plain canvas repaint without strokes\n",
+            longRepaint, longRepaint / (repaint / 1000.0));
     return 0;
 }

@@ -34,4 +34,11 @@ struct AnnotationScene {
 // its fit scale.
 namespace AnnotationPainter {
 void paint(QPainter& painter, const AnnotationScene& scene);
+// The two halves of paint() around the stroke being drawn, so that the live canvas can keep each
+// in a cached layer: everything below it (the image, the effects, the finished strokes) and
+// everything above it (texts, badges and label chips). `paintAbove` draws nothing when
+// `hasAboveLayer` is false.
+void paintBelowLiveStroke(QPainter& painter, const AnnotationScene& scene);
+void paintAboveLiveStroke(QPainter& painter, const AnnotationScene& scene);
+bool hasAboveLayer(const std::vector<PaintStroke>& strokes);
 }

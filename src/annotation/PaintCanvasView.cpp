@@ -3,11 +3,13 @@
 #include "annotation/AnnotationDocument.h"
 #include "annotation/AnnotationPainter.h"
 #include "annotation/PaintEngine.h"
+#include "annotation/StrokeRenderer.h"
 #include "ui/Theme.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -74,10 +76,15 @@ PaintCanvasView::PaintCanvasView(AnnotationDocument& document, QWidget* parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    connect(&m_engine, &PaintEngine::changed, this, [this] {
-        updateCursor();
-        update();
+    connect(&m_engine, &PaintEngine::strokesChanged, this, [this] {
+        ++m_strokesRevision;
+        m_needsFullUpdate = true;
     });
+    for (auto signal : {&PaintEngine::selectedStrokeIDChanged, &PaintEngine::isDraggingSelectionChanged,
+             &PaintEngine::pendingTextEditIDChanged})
+        connect(&m_engine, signal, this, [this] { m_needsFullUpdate = true; });
+    connect(&m_engine, &PaintEngine::currentStrokeChanged, this, [this] { m_liveStrokeChanged = true; });
+    connect(&m_engine, &PaintEngine::changed, this, &PaintCanvasView::engineChanged);
     updateCursor();
 }
 
@@ -143,26 +150,123 @@ const QImage& PaintCanvasView::scaledImage(const QImage& image, QImage& cache)
 
 // --- drawing ---
 
-void PaintCanvasView::paintEvent(QPaintEvent*)
+void PaintCanvasView::engineChanged()
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), Theme::annotationBase());
-    const double s = viewScale();
-    const QRectF canvasRect = canvasRectInView();
+    updateCursor();
+    const QRect live = liveStrokeViewRect();
+    if (m_needsFullUpdate) {
+        update();
+    } else if (m_liveStrokeChanged) {
+        // A pen stroke that grew by one point changes only around its newest segment; any other
+        // change of the live stroke repaints where it was and where it is now.
+        const auto& stroke = m_engine.currentStroke();
+        const bool grew = stroke && stroke->tool.family() == ToolFamily::freehand && m_livePointCount > 0
+            && stroke->points.size() == m_livePointCount + 1;
+        if (grew) {
+            const QSizeF canvas = m_document.canvasSize();
+            const auto at = [&](const PaintPoint& p) {
+                return viewPointFromCanvas(QPointF(p.x * canvas.width(), p.y * canvas.height()));
+            };
+            const double reach = std::max(stroke->lineWidth, 0.0) * viewScale() / 2 + 3;
+            const QRectF segment = QRectF(at(stroke->points[m_livePointCount - 1]), at(stroke->points.back()))
+                                       .normalized()
+                                       .adjusted(-reach, -reach, reach, reach);
+            update(segment.toAlignedRect());
+        } else {
+            update(m_liveRect.united(live));
+        }
+    }
+    m_liveRect = live;
+    m_livePointCount = m_engine.currentStroke() ? m_engine.currentStroke()->points.size() : 0;
+    m_needsFullUpdate = false;
+    m_liveStrokeChanged = false;
+}
 
-    painter.save();
-    painter.translate(canvasRect.topLeft());
-    painter.scale(s, s);
-    painter.setClipRect(QRectF(QPointF(0, 0), m_document.canvasSize()));
+QRect PaintCanvasView::liveStrokeViewRect() const
+{
+    const auto& stroke = m_engine.currentStroke();
+    if (!stroke || stroke->points.empty())
+        return QRect();
+    const QSizeF canvas = m_document.canvasSize();
+    QRectF box = stroke->boundingBox();
+    if (stroke->controlPoint)
+        box = box.united(QRectF(stroke->controlPoint->toPointF(), QSizeF(0, 0)));
+    QRectF inPoints(box.left() * canvas.width(), box.top() * canvas.height(), box.width() * canvas.width(),
+        box.height() * canvas.height());
+    if (stroke->tool.family() == ToolFamily::bar)
+        inPoints = inPoints.united(stroke->highlighterBar(canvas));
+    // Room for the line's width, an arrowhead and the antialiased edge.
+    const double reach = (std::max(stroke->lineWidth, 0.0) / 2 + StrokeRenderer::kArrowheadLength) * viewScale() + 3;
+    const QRectF inView(viewPointFromCanvas(inPoints.topLeft()), inPoints.size() * viewScale());
+    return inView.adjusted(-reach, -reach, reach, reach).toAlignedRect();
+}
+
+void PaintCanvasView::ensureLayers()
+{
+    const double ratio = devicePixelRatioF();
+    const double s = viewScale();
+    const std::optional<QUuid> liveDrag
+        = m_engine.isDraggingSelection() ? m_engine.selectedStrokeID() : std::optional<QUuid>();
+    const LayerKey key {size(), ratio, s, m_strokesRevision, liveDrag};
+    if (m_layerKey == key)
+        return;
+    m_layerKey = key;
+    ++m_layerRenderCount;
+
+    const QSize pixels(std::max(1, qRound(width() * ratio)), std::max(1, qRound(height() * ratio)));
+    const QRectF canvasRect = canvasRectInView();
     AnnotationScene scene = m_document.scene(scaledImage(m_document.sourceBitmap(), m_scaledImage));
     if (!scene.brightenedImage.isNull())
         scene.brightenedImage = scaledImage(scene.brightenedImage, m_scaledBrightened);
-    if (m_engine.currentStroke())
-        scene.liveStroke = &*m_engine.currentStroke();
-    if (m_engine.isDraggingSelection())
-        scene.liveDragStrokeID = m_engine.selectedStrokeID();
-    AnnotationPainter::paint(painter, scene);
-    painter.restore();
+    scene.liveDragStrokeID = liveDrag;
+    const auto begin = [&](QImage& layer, QPainter& painter) {
+        painter.begin(&layer);
+        painter.translate(canvasRect.topLeft());
+        painter.scale(s, s);
+        painter.setClipRect(QRectF(QPointF(0, 0), m_document.canvasSize()));
+    };
+
+    if (m_layerBelow.size() != pixels)
+        m_layerBelow = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_layerBelow.setDevicePixelRatio(ratio);
+    m_layerBelow.fill(Theme::annotationBase());
+    {
+        QPainter painter;
+        begin(m_layerBelow, painter);
+        AnnotationPainter::paintBelowLiveStroke(painter, scene);
+    }
+    if (!AnnotationPainter::hasAboveLayer(scene.strokes)) {
+        m_layerAbove = QImage();
+        return;
+    }
+    if (m_layerAbove.size() != pixels)
+        m_layerAbove = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_layerAbove.setDevicePixelRatio(ratio);
+    m_layerAbove.fill(Qt::transparent);
+    QPainter painter;
+    begin(m_layerAbove, painter);
+    AnnotationPainter::paintAboveLiveStroke(painter, scene);
+}
+
+void PaintCanvasView::paintEvent(QPaintEvent* event)
+{
+    ensureLayers();
+    // The painter clips to the region asked for: a move of the pointer blends only that part.
+    QPainter painter(this);
+    painter.drawImage(QPointF(0, 0), m_layerBelow);
+    if (const auto& live = m_engine.currentStroke()) {
+        const double s = viewScale();
+        painter.save();
+        // Also as the painter's own clip, so that a long live line works only on this part.
+        painter.setClipRect(event->rect());
+        painter.translate(canvasRectInView().topLeft());
+        painter.scale(s, s);
+        painter.setClipRect(QRectF(QPointF(0, 0), m_document.canvasSize()), Qt::IntersectClip);
+        StrokeRenderer::renderStroke(painter, *live, m_document.canvasSize(), true);
+        painter.restore();
+    }
+    if (!m_layerAbove.isNull())
+        painter.drawImage(QPointF(0, 0), m_layerAbove);
 
     // The marks of the selection are drawn at screen size, like the tolerances of their handles.
     const std::optional<QUuid> selected = m_engine.selectedStrokeID();

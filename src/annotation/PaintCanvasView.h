@@ -21,6 +21,11 @@ struct PaintStroke;
 // A drag starts, continues and ends strokes or edits; two presses on the same text, label or badge
 // less than 0.4 s apart open it for editing; Delete and Backspace delete the selected stroke.
 // With the highlighter, a drag that starts on a detected text line snaps to it.
+//
+// What lies below the stroke being drawn (image, effects, finished strokes) and what lies above it
+// (texts, badges, chips) are painted once into two cached layers at the screen's resolution,
+// redrawn only when the strokes, the drag of a selection, the size or the scale change; a move of
+// the pointer repaints only the part of the widget the stroke being drawn touched.
 class PaintCanvasView : public QWidget {
     Q_OBJECT
 public:
@@ -46,6 +51,9 @@ public:
 
     QSize sizeHint() const override;
 
+    // How often the cached layers were drawn (for tests and benchmarks).
+    int layerRenderCount() const { return m_layerRenderCount; }
+
 signals:
     // Sent right before the canvas starts a new stroke or opens a text for editing, so that an
     // open text field can commit its text first.
@@ -65,6 +73,12 @@ private:
     std::optional<QUuid> registerClickAndCheckDoubleClick(const PaintPoint& at);
     void updateCursor();
     const QImage& scaledImage(const QImage& image, QImage& cache);
+
+    void engineChanged();
+    // Draws the cached layers again when what they show changed.
+    void ensureLayers();
+    // The part of the widget the stroke being drawn covers, in view pixels; empty without one.
+    QRect liveStrokeViewRect() const;
 
     void renderSelectionHighlight(QPainter& painter, const PaintStroke& stroke);
     void renderEndpointHandles(QPainter& painter, const PaintStroke& stroke);
@@ -87,4 +101,25 @@ private:
     // The image and its brightened copy at the view's resolution.
     QImage m_scaledImage;
     QImage m_scaledBrightened;
+
+    // The cached layers (widget size at the device pixel ratio) and what they were drawn from.
+    struct LayerKey {
+        QSize size;
+        double devicePixelRatio = 0;
+        double scale = 0;
+        quint64 strokesRevision = 0;
+        std::optional<QUuid> liveDragStrokeID;
+        bool operator==(const LayerKey&) const = default;
+    };
+    QImage m_layerBelow;
+    QImage m_layerAbove;
+    std::optional<LayerKey> m_layerKey;
+    quint64 m_strokesRevision = 0;
+    int m_layerRenderCount = 0;
+    // What engine signals asked of the next repaint: all of it, or the live stroke's part.
+    bool m_needsFullUpdate = false;
+    bool m_liveStrokeChanged = false;
+    // The live stroke's part of the widget as last painted, and its number of points then.
+    QRect m_liveRect;
+    std::size_t m_livePointCount = 0;
 };

@@ -1,9 +1,11 @@
 #include "annotation/StrokeRenderer.h"
 
+#include "annotation/ParallelFor.h"
 #include "annotation/QtTextMeasurer.h"
 
 #include <QPaintDevice>
 #include <QPainter>
+#include <QTransform>
 #include <QPen>
 #include <algorithm>
 #include <cmath>
@@ -40,6 +42,85 @@ void strokeOutline(QPainter& painter, const QPainterPath& path, const PaintStrok
         return;
     }
     painter.strokePath(path, outlinePen(stroke));
+}
+
+// Qt's rasterizer slows down sharply on one long outline that crosses itself (seconds for a pen
+// stroke of 100,000 points), so a polyline is stroked in pieces of this many segments. Pieces
+// meet at a shared point, where their round caps make the same round join.
+constexpr std::size_t kSegmentsPerPiece = 16;
+// A line of more pieces than this per thread is stroked on several threads.
+constexpr std::size_t kPiecesPerThread = 64;
+// What the layers of one line may hold at once.
+constexpr qint64 kLayerBudgetBytes = qint64(96) * 1024 * 1024;
+
+// Strokes the pieces that cover points[first] to points[last].
+void strokePieces(QPainter& painter, const std::vector<QPointF>& points, std::size_t first, std::size_t last,
+    const QPen& pen)
+{
+    for (; first < last; first += kSegmentsPerPiece) {
+        const std::size_t end = std::min(first + kSegmentsPerPiece, last);
+        QPainterPath piece(points[first]);
+        for (std::size_t i = first + 1; i <= end; ++i)
+            piece.lineTo(points[i]);
+        painter.strokePath(piece, pen);
+    }
+}
+
+// Strokes a long line into layers of the device pixels it covers, in an opaque colour: up to four
+// threads each stroke a run of pieces into a layer of their own; the layers, laid over each other
+// in drawing order, give what one thread stroking every piece in turn gives. The result is blended
+// once with the colour's opacity, so that a translucent line is not darker where its pieces or
+// crossings overlap. False when the layers could not be made.
+bool strokeInLayers(QPainter& painter, const std::vector<QPointF>& points, const PaintStroke& stroke, const QRectF& bounds)
+{
+    const QColor color = StrokeRenderer::strokeColor(stroke);
+    const double margin = std::max(stroke.lineWidth, 0.0) / 2 + 2;
+    const QTransform device = painter.deviceTransform();
+    QRect area = device.mapRect(bounds.adjusted(-margin, -margin, margin, margin)).toAlignedRect();
+    if (painter.hasClipping())
+        area &= device.mapRect(painter.clipBoundingRect()).toAlignedRect().adjusted(-1, -1, 1, 1);
+    if (area.isEmpty() || color.alpha() == 0)
+        return true;
+    const std::size_t pieces = (points.size() - 2) / kSegmentsPerPiece + 1;
+    const qint64 layerBytes = qint64(area.width()) * area.height() * 4;
+    const int count = int(std::clamp<qint64>(
+        std::min<qint64>(qint64(pieces / kPiecesPerThread), kLayerBudgetBytes / std::max<qint64>(layerBytes, 1)), 1, 4));
+    std::vector<QImage> layers;
+    for (int i = 0; i < count; ++i) {
+        layers.emplace_back(area.size(), QImage::Format_ARGB32_Premultiplied);
+        if (layers.back().isNull())
+            return false;
+        layers.back().fill(Qt::transparent);
+    }
+    QPen pen = outlinePen(stroke);
+    QColor opaque = color;
+    opaque.setAlpha(255);
+    pen.setColor(opaque);
+    const QTransform toLayer = device * QTransform::fromTranslate(-area.x(), -area.y());
+    parallelFor(count, std::size_t(1) << 18, [&](int begin, int end) {
+        for (int i = begin; i < end; ++i) {
+            const std::size_t first = pieces * std::size_t(i) / std::size_t(count) * kSegmentsPerPiece;
+            const std::size_t last
+                = std::min(pieces * std::size_t(i + 1) / std::size_t(count) * kSegmentsPerPiece, points.size() - 1);
+            QPainter layerPainter(&layers[std::size_t(i)]);
+            layerPainter.setRenderHint(QPainter::Antialiasing, true);
+            layerPainter.setTransform(toLayer);
+            strokePieces(layerPainter, points, first, last, pen);
+        }
+    });
+    if (count > 1) {
+        QPainter merge(&layers.front());
+        for (std::size_t i = 1; i < layers.size(); ++i)
+            merge.drawImage(0, 0, layers[i]);
+    }
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1;
+    layers.front().setDevicePixelRatio(ratio);
+    painter.save();
+    painter.resetTransform();
+    painter.setOpacity(painter.opacity() * color.alphaF());
+    painter.drawImage(QPointF(area.topLeft()) / ratio, layers.front());
+    painter.restore();
+    return true;
 }
 
 // A shaft from `from` towards the tip, ending 13 points short of it, with the head at the tip.
@@ -108,9 +189,47 @@ void StrokeRenderer::renderPenPath(QPainterPath& path, const std::vector<QPointF
 {
     if (points.empty())
         return;
+    path.reserve(path.elementCount() + int(points.size()));
     path.moveTo(points.front());
     for (std::size_t i = 1; i < points.size(); ++i)
         path.lineTo(points[i]);
+}
+
+QPainterPath StrokeRenderer::polylinePath(const std::vector<QPointF>& points)
+{
+    QPainterPath path;
+    renderPenPath(path, points);
+    return path;
+}
+
+void StrokeRenderer::strokePolyline(QPainter& painter, const std::vector<QPointF>& points, const PaintStroke& stroke)
+{
+    if (points.empty())
+        return;
+    QRectF bounds(points.front(), QSizeF(0, 0));
+    for (const QPointF& point : points) {
+        bounds.setLeft(std::min(bounds.left(), point.x()));
+        bounds.setRight(std::max(bounds.right(), point.x()));
+        bounds.setTop(std::min(bounds.top(), point.y()));
+        bounds.setBottom(std::max(bounds.bottom(), point.y()));
+    }
+    // Short lines, and lines that stay on one spot (shown as a dot), are one outline.
+    if (points.size() <= kSegmentsPerPiece + 1 || (bounds.width() == 0 && bounds.height() == 0)) {
+        strokeOutline(painter, polylinePath(points), stroke);
+        return;
+    }
+    const bool opaque = strokeColor(stroke).alpha() == 255;
+    if (opaque && points.size() <= 2 * kPiecesPerThread * kSegmentsPerPiece) {
+        strokePieces(painter, points, 0, points.size() - 1, outlinePen(stroke));
+        return;
+    }
+    if (strokeInLayers(painter, points, stroke, bounds))
+        return;
+    // No memory for layers: the pieces straight onto the target, or one outline when translucent.
+    if (opaque)
+        strokePieces(painter, points, 0, points.size() - 1, outlinePen(stroke));
+    else
+        painter.strokePath(polylinePath(points), outlinePen(stroke));
 }
 
 void StrokeRenderer::paintRegionPlaceholder(QPainter& painter, const QRectF& rect)
@@ -143,9 +262,7 @@ void StrokeRenderer::renderStroke(QPainter& painter, const PaintStroke& stroke, 
         points.reserve(stroke.points.size());
         for (const PaintPoint& point : stroke.points)
             points.push_back(mapped(point, size));
-        QPainterPath path;
-        renderPenPath(path, points);
-        strokeOutline(painter, path, stroke);
+        strokePolyline(painter, points, stroke);
         break;
     }
     case ToolFamily::segment:

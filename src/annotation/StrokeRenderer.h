@@ -28,8 +28,12 @@ void renderStroke(QPainter& painter, const PaintStroke& stroke, const QSizeF& si
 // shaft direction `angle` (radians).
 QPainterPath arrowheadPath(const QPointF& tip, double angle);
 
-// Appends a polyline through `points` (at least one).
+// Appends a polyline through `points` (at least one); time and memory linear in their number.
 void renderPenPath(QPainterPath& path, const std::vector<QPointF>& points);
+QPainterPath polylinePath(const std::vector<QPointF>& points);
+// Strokes the polyline through `points` in the stroke's colour, width and round caps and joins,
+// as one outline would look, in time linear in the number of points.
+void strokePolyline(QPainter& painter, const std::vector<QPointF>& points, const PaintStroke& stroke);
 
 // The grey, white-dashed rectangle shown for a region effect while it is dragged.
 void paintRegionPlaceholder(QPainter& painter, const QRectF& rect);

@@ -143,6 +143,18 @@ bool ClipListView::measureFrom(int first, int height)
     return changed;
 }
 
+QModelIndex ClipListView::firstMeasuredRowFrom(int first, int height) const
+{
+    for (int row = qMax(0, first); row < m_model->rowCount(); ++row) {
+        const QModelIndex index = m_model->index(row);
+        if (visualRect(index).top() >= height)
+            break;
+        if (m_delegate->isMeasured(m_model->at(row)->id))
+            return index;
+    }
+    return QModelIndex();
+}
+
 void ClipListView::syncRows()
 {
     if (m_syncing)
@@ -150,12 +162,21 @@ void ClipListView::syncRows()
     m_syncing = true;
     const int height = viewport()->height();
     // The rows on screen get their exact heights before they are shown (a few rounds: a row that
-    // shrinks brings the next into view).
+    // shrinks brings the next into view). A row that already had its exact height stays where it
+    // was on screen: rows above it that change height move the scroll position with them, so
+    // that every wheel notch moves what is shown by the same distance.
     for (int round = 0; round < 4; ++round) {
         const QModelIndex top = indexAt(QPoint(1, 0));
+        const QModelIndex anchor = firstMeasuredRowFrom(top.isValid() ? top.row() : 0, height);
+        const int anchorTop = anchor.isValid() ? visualRect(anchor).top() : 0;
         if (!measureFrom(top.isValid() ? top.row() : 0, height))
             break;
         doItemsLayout();
+        if (anchor.isValid()) {
+            const int moved = visualRect(anchor).top() - anchorTop;
+            if (moved != 0)
+                verticalScrollBar()->setValue(verticalScrollBar()->value() + moved);
+        }
     }
     QSet<qint64> wanted;
     const QModelIndex top = indexAt(QPoint(1, 0));

@@ -57,6 +57,8 @@ private:
     ClipRowActions actionsFor(qint64 id);
     // Measures the rows from `first` until `height` pixels of them are exact; true if any changed.
     bool measureFrom(int first, int height);
+    // The first row from `first` on screen (above `height`) whose exact height is known.
+    QModelIndex firstMeasuredRowFrom(int first, int height) const;
     // Row widgets for the rows on screen, none for the others.
     void syncRows();
 

@@ -161,6 +161,9 @@ void ShortcutRecorderView::startRecording()
     shortcuts().setRecording(true);
     setState(State::recording);
     m_button->setFocus(Qt::OtherFocusReason);
+    // An active grab of the keyboard: a combination that another program holds as its hotkey
+    // (a passive grab) reaches this row instead of that program, so it can be tried and refused.
+    grabKeyboard();
 }
 
 void ShortcutRecorderView::stopRecording()
@@ -170,8 +173,15 @@ void ShortcutRecorderView::stopRecording()
         setState(State::idle);
 }
 
+void ShortcutRecorderView::releaseKeyboardGrab()
+{
+    if (QWidget::keyboardGrabber() == this)
+        releaseKeyboard();
+}
+
 void ShortcutRecorderView::endRecording()
 {
+    releaseKeyboardGrab();
     qApp->removeEventFilter(this);
     if (g_active == this) {
         g_active = nullptr;
@@ -202,6 +212,11 @@ bool ShortcutRecorderView::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::KeyPress)
             setState(State::idle);
         return true;
+    }
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && event->type() == QEvent::KeyPress) {
+        // Escape gives the keyboard back to the desktop; the row still listens to its window.
+        releaseKeyboardGrab();
+        return false;
     }
     if (carbonModifiers(key->modifiers()) & ~GlobalShortcuts::shiftKey) {
         if (isModifierKey(key->key()))

@@ -15,7 +15,9 @@ class QToolButton;
 // press with Command (Super), Option (Alt) or Control, and resets it to its default.
 //
 // Recording listens only to key presses aimed at this row's own window, and one recorder records
-// at a time: starting one stops any other. A recorded combination is handed to GlobalShortcuts,
+// at a time: starting one stops any other. While it records, the row holds the keyboard (an active
+// grab), so that a combination another program has taken still reaches it; Escape, the end of
+// recording and hiding the row release the grab. A recorded combination is handed to GlobalShortcuts,
 // which grabs it at once; when the desktop refuses it or another action uses it the row shows the
 // combination as failed (red, with the reason) and the previous shortcut stays in force. The
 // failure shows for failureShownMs, until Escape or until the row is hidden; then the row shows
@@ -65,6 +67,7 @@ protected:
 private:
     // Stops listening and gives the program its hotkeys back.
     void endRecording();
+    void releaseKeyboardGrab();
     void setState(State state);
     void restyle();
     GlobalShortcuts& shortcuts() const;

@@ -5,9 +5,11 @@
 #include "annotation/EffectCropLayer.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
+#include "annotation/StrokeRenderer.h"
 #include "RenderTestSupport.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <QTest>
 
 namespace {
@@ -317,4 +319,62 @@ TEST(AnnotationRendering, CanvasAtHalfScaleAgreesWithTheExport)
     EXPECT_TRUE(colourNear(pixelAt(exported, 202, 202), kRed));
     EXPECT_NEAR(blueRows(shown, 200), 4, 1);
     EXPECT_EQ(blueRows(exported, 400), 8);
+}
+
+// A long pen stroke is stroked in short pieces (one outline of 100,000 points takes seconds);
+// the pieces must look like the one outline: opaque, translucent (no darker joints where pieces
+// meet or the line crosses itself) and on a device with two pixels per point.
+TEST(AnnotationRendering, ALongPenStrokeLooksLikeOneOutline)
+{
+    std::vector<PaintPoint> scribble;
+    quint32 seed = 7;
+    double x = 100, y = 80;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        x = std::clamp(x + double(seed >> 24) / 255.0 * 8 - 4, 10.0, 190.0);
+        y = std::clamp(y + double((seed >> 16) & 0xff) / 255.0 * 8 - 4, 10.0, 150.0);
+        scribble.emplace_back(x / 200, y / 160);
+    }
+    for (const double opacity : {1.0, 0.5}) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            const PaintStroke stroke = makeStroke(PaintTool::pen, scribble, PaintColor(0.1, 0.3, 0.9, opacity), 3);
+            const auto draw = [&](bool asOneOutline) {
+                QImage image(QSize(200, 160) * ratio, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(ratio);
+                image.fill(Qt::white);
+                QPainter painter(&image);
+                painter.setClipRect(QRectF(0, 0, 200, 160));
+                if (!asOneOutline) {
+                    StrokeRenderer::renderStroke(painter, stroke, QSizeF(200, 160), false);
+                    return image;
+                }
+                std::vector<QPointF> points;
+                for (const PaintPoint& p : scribble)
+                    points.emplace_back(p.x * 200, p.y * 160);
+                QPen pen(StrokeRenderer::strokeColor(stroke));
+                pen.setWidthF(3);
+                pen.setCapStyle(Qt::RoundCap);
+                pen.setJoinStyle(Qt::RoundJoin);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.strokePath(StrokeRenderer::polylinePath(points), pen);
+                return image;
+            };
+            const QImage pieces = draw(false);
+            const QImage outline = draw(true);
+            int differing = 0;
+            for (int py = 0; py < pieces.height(); ++py) {
+                for (int px = 0; px < pieces.width(); ++px) {
+                    const QColor a = pieces.pixelColor(px, py), b = outline.pixelColor(px, py);
+                    const int d = std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                        std::abs(a.blue() - b.blue())});
+                    differing += d > 24;
+                }
+            }
+            // Only antialiased edges where pieces cross blend a little darker; a joint drawn twice
+            // in a translucent colour would differ at each of its 190 joints.
+            EXPECT_LT(differing, pieces.width() * pieces.height() / 100) << "opacity " << opacity << " ratio " << ratio;
+            if (opacity < 1 && ratio > 1)
+                pieces.save(artifactsDir() + QStringLiteral("/annotation-long-translucent-pen.png"));
+        }
+    }
 }

@@ -1,12 +1,18 @@
 // The canvas widget's gestures: the double click that reopens a text, the highlighter's snap to
-// text lines, and hit tolerances that stay the same on screen at any fit scale.
+// text lines, and hit tolerances that stay the same on screen at any fit scale; its cached layers
+// and the small repaints of a stroke being drawn.
 #include "RenderTestSupport.h"
 #include "annotation/AnnotationDocument.h"
+#include "annotation/AnnotationPainter.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
 #include "fakes/FakeTextRecognizer.h"
 
 #include <QCoreApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include "ui/Theme.h"
+#include <cmath>
 #include <QTest>
 
 namespace {
@@ -106,4 +112,105 @@ TEST(PaintCanvasView, HitTolerancesStayTheSameOnScreenAtAnyScale)
     EXPECT_EQ(f.engine().selectedStrokeID(), line.id) << "7 screen pixels away is within the 8 of a body";
     f.click(QPointF(200 + 10, 150));
     EXPECT_FALSE(f.engine().selectedStrokeID());
+}
+
+namespace {
+
+// Records the parts of the widget each paint event was asked to paint.
+struct PaintRegions : QObject {
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            regions.push_back(static_cast<QPaintEvent*>(event)->region().boundingRect());
+        return false;
+    }
+    std::vector<QRect> regions;
+};
+
+// What the canvas should show: the whole scene drawn at once, as before any cache existed.
+QImage drawnAtOnce(CanvasFixture& f)
+{
+    QImage image(f.canvas.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Theme::annotationBase());
+    QPainter painter(&image);
+    const QRectF area = f.canvas.canvasRectInView();
+    painter.translate(area.topLeft());
+    painter.scale(f.canvas.viewScale(), f.canvas.viewScale());
+    painter.setClipRect(QRectF(QPointF(0, 0), f.document->canvasSize()));
+    AnnotationScene scene = f.document->scene(f.document->sourceBitmap());
+    if (f.engine().currentStroke())
+        scene.liveStroke = &*f.engine().currentStroke();
+    AnnotationPainter::paint(painter, scene);
+    return image;
+}
+
+// Pixels that differ, outside the marks of the selected stroke (drawn by the canvas alone).
+int differingPixels(CanvasFixture& f)
+{
+    const QImage x = f.canvas.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage y = drawnAtOnce(f).convertToFormat(QImage::Format_ARGB32);
+    QRect marks;
+    for (const PaintStroke& stroke : f.engine().strokes()) {
+        if (stroke.id != f.engine().selectedStrokeID())
+            continue;
+        const QRectF box = stroke.boundingBox();
+        const QSizeF canvas = f.document->canvasSize();
+        marks = QRectF(f.canvas.viewPointFromCanvas(QPointF(box.left() * canvas.width(), box.top() * canvas.height())),
+            f.canvas.viewPointFromCanvas(QPointF(box.right() * canvas.width(), box.bottom() * canvas.height())))
+                    .toAlignedRect()
+                    .adjusted(-12, -12, 12, 12);
+    }
+    int count = 0;
+    for (int py = 0; py < x.height(); ++py)
+        for (int px = 0; px < x.width(); ++px)
+            count += x.pixel(px, py) != y.pixel(px, py) && !marks.contains(px, py);
+    return count;
+}
+
+} // namespace
+
+TEST(PaintCanvasView, FinishedStrokesArePaintedOnceAndAPointerMoveRepaintsOnlyAroundIt)
+{
+    CanvasFixture f(QSize(400, 300), QSize(400, 300));
+    std::vector<PaintPoint> long_;
+    for (int i = 0; i < 4000; ++i)
+        long_.emplace_back(0.5 + 0.4 * std::sin(i * 0.01), 0.5 + 0.4 * std::cos(i * 0.013));
+    PaintStroke label = makeStroke(PaintTool::label, {{0.1, 0.1}, {0.3, 0.2}});
+    label.text = QStringLiteral("Hinweis");
+    f.engine().loadStrokes({makeStroke(PaintTool::pen, long_), label});
+    f.engine().setSelectedTool(PaintTool::pen);
+    PaintRegions paints;
+    f.canvas.installEventFilter(&paints);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(differingPixels(f), 0);
+    const int rendered = f.canvas.layerRenderCount();
+
+    // A new stroke: its moves repaint a few pixels around the pointer and draw no layer again.
+    f.press(QPointF(50, 250));
+    QCoreApplication::processEvents();
+    for (int i = 1; i <= 10; ++i) {
+        paints.regions.clear();
+        f.move(QPointF(50 + 4 * i, 250 - 2 * i));
+        QCoreApplication::processEvents();
+        ASSERT_FALSE(paints.regions.empty()) << "the move was not repainted";
+        EXPECT_LE(paints.regions.back().width() * paints.regions.back().height(), 24 * 24);
+        EXPECT_TRUE(paints.regions.back().contains(QPoint(50 + 4 * i, 250 - 2 * i)));
+    }
+    EXPECT_EQ(f.canvas.layerRenderCount(), rendered);
+    EXPECT_EQ(differingPixels(f), 0) << "the live stroke shows as drawn at once";
+
+    // A finished stroke, a new size and an undo each draw the layers once more.
+    f.release(QPointF(90, 230));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.engine().strokes().size(), 3u);
+    EXPECT_EQ(f.canvas.layerRenderCount(), rendered + 1);
+    EXPECT_EQ(differingPixels(f), 0);
+    f.canvas.resize(300, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.canvas.layerRenderCount(), rendered + 2);
+    EXPECT_EQ(differingPixels(f), 0) << "at scale 0.67";
+    f.engine().undo();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.canvas.layerRenderCount(), rendered + 3);
+    EXPECT_EQ(differingPixels(f), 0);
 }

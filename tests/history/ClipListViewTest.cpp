@@ -1,12 +1,13 @@
 // The history list's own scrolling and selection: only the rows on screen have widgets, a row
 // scrolled to is centred, the selection marks its row wherever it scrolls, the wheel and the top
 // reset move the view, rows lie one below the other, count with a guess until shown, and keep
-// their widgets across a refresh of the same entries.
+// their widgets across a refresh of the same entries; every wheel notch moves the same distance.
 #include "HistoryTestSupport.h"
 #include "history/ClipListView.h"
 #include "history/ClipRowDelegate.h"
 #include "history/ClipRowView.h"
 
+#include <QApplication>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -126,4 +127,51 @@ TEST_F(ClipListViewTest, ARefreshOfTheSameEntriesKeepsTheRowsAndANewListReplaces
     EXPECT_FALSE(list.rowWidget(1));
     ASSERT_FALSE(list.visibleRows().isEmpty());
     EXPECT_EQ(list.visibleRows().first()->viewModel()->id, 2);
+}
+
+// After a drag of the scroll bar's thumb the rows above the view still count with their guessed
+// heights; as they come into view, the rows already on screen must not jump: each wheel notch
+// moves what is shown by the same distance.
+TEST_F(ClipListViewTest, EveryWheelNotchMovesTheSameDistanceAfterTheThumbWasDragged)
+{
+    // Texts of wide and of narrow letters: their guessed line counts are too low and too high.
+    std::vector<ClipItemViewModelPtr> mixed;
+    int misjudged = 0;
+    for (int i = 0; i < 300; ++i) {
+        const QString text = i % 3 == 0 ? QString(40 + i % 50, QLatin1Char('W'))
+            : i % 3 == 1                ? QString(60 + i % 70, QLatin1Char('i'))
+                                        : QStringLiteral("entry %1").arg(i);
+        auto model = std::make_shared<ClipItemViewModel>(makeEntry(text));
+        model->id = 1000 + i;
+        mixed.push_back(model);
+        const int width = qobject_cast<ClipRowDelegate*>(list.itemDelegate())->rowWidth();
+        misjudged += ClipRowView::estimatedHeightFor(*model, list.options(), width)
+            != ClipRowView::heightFor(*model, list.options(), width);
+    }
+    ASSERT_GE(misjudged, 100) << "the guesses are right: nothing to test";
+    list.setViewModels(mixed);
+    QCoreApplication::processEvents();
+    QScrollBar* bar = list.verticalScrollBar();
+    bar->setSliderDown(true);
+    bar->setSliderPosition(bar->maximum() * 2 / 3);
+    bar->setSliderDown(false);
+    QCoreApplication::processEvents();
+    const int notch = bar->singleStep() * QApplication::wheelScrollLines(); // 72 pixels
+    int notches = 0;
+    for (const int direction : {+1, -1}) { // up, then down again
+        for (int i = 0; i < 30 && value() > notch; ++i) {
+            const QModelIndex anchor = list.indexAt(QPoint(1, list.viewport()->height() / 2));
+            ASSERT_TRUE(anchor.isValid());
+            const int before = list.rowRect(anchor.row()).top();
+            const QPointF at(100, 100);
+            QWheelEvent wheel(at, list.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120 * direction),
+                Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(list.viewport(), &wheel);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(list.rowRect(anchor.row()).top() - before, direction * notch)
+                << "notch " << i << (direction > 0 ? " up" : " down") << " near row " << anchor.row();
+            ++notches;
+        }
+    }
+    EXPECT_GE(notches, 40);
 }

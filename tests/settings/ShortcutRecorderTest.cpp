@@ -139,3 +139,37 @@ TEST_F(ShortcutRecorderTest, OneRecorderAtATimeAndOnlyForKeysOfItsOwnWindow)
     EXPECT_FALSE(second->isRecording());
     EXPECT_EQ(ShortcutRecorderView::activeRecorder(), nullptr);
 }
+
+TEST_F(ShortcutRecorderTest, RecordingHoldsTheKeyboardUntilEscapeItsEndOrHiding)
+{
+    QWidget window;
+    auto* row = new ShortcutRecorderView(GlobalShortcuts::captureArea, QStringLiteral("A"), &window, &shortcuts);
+    window.show();
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+
+    // Escape gives the keyboard back; the row goes on recording keys of its window.
+    row->shortcutButton()->click();
+    EXPECT_EQ(QWidget::keyboardGrabber(), row);
+    type(row->shortcutButton(), Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_TRUE(row->isRecording());
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    row->shortcutButton()->click(); // a click stops recording
+    EXPECT_FALSE(row->isRecording());
+
+    // A recorded combination, a refused one, a second click and hiding each end the grab.
+    row->startRecording();
+    type(row->shortcutButton(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(row->buttonText(), "⌃⌥K");
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    registrar.markTaken(40, 0x1000 | 0x100);
+    row->startRecording();
+    type(row->shortcutButton(), Qt::Key_K, Qt::ControlModifier | Qt::MetaModifier);
+    EXPECT_EQ(row->state(), ShortcutRecorderView::State::failed);
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    row->shortcutButton()->click();
+    row->shortcutButton()->click();
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    row->startRecording();
+    window.hide();
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+}

@@ -1,7 +1,8 @@
 // The settings window on a real X server: each of the seven tabs is written out as a picture; a
 // shortcut recorded on the Screenshots tab fires globally at once; a combination another program
 // holds shows as failed and changes nothing; a minimised window is restored, never duplicated;
-// closing it stops a recording recorder; a second start of the program opens it.
+// closing it stops a recording recorder; a second start of the program opens it; a recorder
+// holds the keyboard while it records, so a combination another program grabbed reaches it.
 #include "QuorvelUnderTest.h"
 #include "app/UpdaterManager.h"
 #include "capture/CaptureOverlayWindowManager.h"
@@ -240,6 +241,59 @@ TEST(SettingsDialogs, TheChooserIsASheetAndTheUpdateAnswerShowsAboveTheSettings)
     EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(artifact(QStringLiteral("settings_update_answer.png"))));
     answer->close();
     EXPECT_TRUE(waitUntil([&] { return updater->answer() == nullptr; }));
+}
+
+// Another program holds Control-Option-Y with every lock variant, as a hotkey daemon does, so that
+// the key never reaches the focused window. The recording row holds the keyboard, sees the press
+// and shows the combination as taken; once it stops, the other program gets its key again.
+TEST(ShortcutRecorderGrab, ACombinationAnotherProgramGrabbedShowsAsTaken)
+{
+    QuorvelUnderTest quorvel;
+    ASSERT_TRUE(quorvel.app);
+    Display* elsewhere = XOpenDisplay(nullptr);
+    ASSERT_TRUE(elsewhere);
+    const KeyCode y = XKeysymToKeycode(elsewhere, XK_y);
+    for (const unsigned int locks : {0u, unsigned(LockMask), unsigned(Mod2Mask), unsigned(LockMask | Mod2Mask)})
+        XGrabKey(elsewhere, y, ControlMask | Mod1Mask | locks, DefaultRootWindow(elsewhere), True, GrabModeAsync,
+            GrabModeAsync);
+    XSync(elsewhere, False);
+    const auto keyPressesElsewhere = [&] {
+        XSync(elsewhere, False);
+        int presses = 0;
+        while (XPending(elsewhere) > 0) {
+            XEvent event;
+            XNextEvent(elsewhere, &event);
+            presses += event.type == KeyPress;
+        }
+        return presses;
+    };
+
+    QWidget* window = openSettings();
+    ASSERT_TRUE(window);
+    viewOf(window)->tabButtons()[int(SettingsTab::screenshots)]->click();
+    spin(SettingsView::switchDuration + 100);
+    ShortcutRecorderView* row = recorderFor(window, GlobalShortcuts::captureWindow);
+    ASSERT_TRUE(row);
+    const QString before = row->buttonText();
+    row->shortcutButton()->click();
+    ASSERT_TRUE(row->isRecording());
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+y"}));
+    ASSERT_TRUE(waitUntil([&] { return row->state() == ShortcutRecorderView::State::failed; }))
+        << "the press never reached the recorder: " << row->buttonText().toStdString();
+    EXPECT_EQ(row->buttonText(), "⌃⌥Y");
+    EXPECT_EQ(row->failureReason(), "Belegt oder nicht belegbar");
+    EXPECT_FALSE(Preferences::shared().object("captureWindowHotkeyKeyCode").isValid());
+    EXPECT_EQ(keyPressesElsewhere(), 0) << "the other program saw the press made for the recorder";
+    EXPECT_TRUE(window->grab().save(artifact(QStringLiteral("settings_recorder_grabbed_elsewhere.png"))));
+
+    // The failure put away, the old shortcut shows and the keyboard is free again.
+    ASSERT_TRUE(xdotool({"key", "Escape"}));
+    ASSERT_TRUE(waitUntil([&] { return row->state() == ShortcutRecorderView::State::idle; }));
+    EXPECT_EQ(row->buttonText(), before);
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    ASSERT_TRUE(xdotool({"key", "ctrl+alt+y"}));
+    EXPECT_TRUE(waitUntil([&] { return keyPressesElsewhere() > 0; }, 2000)) << "the keyboard stayed grabbed";
+    XCloseDisplay(elsewhere);
 }
 
 TEST(SecondStart, ASecondStartOpensTheSettingsWindowOfTheRunningOne)
