@@ -158,6 +158,8 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     HistoryView::setScreenshotsPageFactory(
         [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
+    // Movies left without a record by a recording that was killed are listed now.
+    ScreenRecordingService::shared().adoptInterruptedRecordings();
     RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key

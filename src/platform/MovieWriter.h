@@ -35,8 +35,16 @@ public:
     // Interleaved float samples (channels per frame as set); `sampleIndex` is the first sample's
     // position from the movie's start. A later index than expected is filled with silence.
     virtual bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) = 0;
-    // Flushes the encoders and closes the file; the movie is complete when it returns true.
+    // Appends fail for good after the first failed write (a full disk): the file is then cut back
+    // to its last complete fragment.
+    // Flushes the encoders and closes the file. True when the file is a movie that plays: complete,
+    // or cut short after a failed write, in which case `error` says why.
     virtual bool finish(QString* error) = 0;
+    // Seconds of pictures in the file: so far, or after finish() what plays.
+    virtual double durationSeconds() const = 0;
+    // Whether the file at the path it was created at is still this movie (its folder may have
+    // been moved or replaced while it was written; the file stays where it was opened).
+    virtual bool isInPlace() const = 0;
 };
 
 // Creates movie files (FFmpeg on Linux).

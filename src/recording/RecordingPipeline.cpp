@@ -17,12 +17,20 @@ RecordingPipeline::~RecordingPipeline()
 bool RecordingPipeline::start(FailureHandler onFailure, QString* error)
 {
     m_onFailure = std::move(onFailure);
-    m_start = std::max(Clock::now(), m_setup.firstFrameAt);
+    // Connecting to the sound server can take seconds; the movie's clock starts after it.
     if (m_setup.audio) {
         const bool started = m_setup.audio->start(m_setup.audioSampleRate, m_setup.audioChannels,
-            [this](const float* samples, int frames) { receiveSound(samples, frames); }, error);
+            [this](const float* samples, int frames, Clock::time_point capturedAt) {
+                receiveSound(samples, frames, capturedAt);
+            },
+            error);
         if (!started)
             return false;
+    }
+    {
+        std::lock_guard lock(m_clockMutex);
+        m_start = std::max(Clock::now(), m_setup.firstFrameAt);
+        m_clockStarted = true;
     }
     m_encoder = std::thread([this] { encodeLoop(); });
     m_capture = std::thread([this] { captureLoop(); });
@@ -34,6 +42,7 @@ void RecordingPipeline::pause()
     std::lock_guard lock(m_clockMutex);
     if (!m_pausedAt)
         m_pausedAt = std::max(Clock::now(), m_start); // a pause before the first frame starts with it
+    m_soundReanchor = true;
 }
 
 void RecordingPipeline::resume()
@@ -85,10 +94,13 @@ RecordingPipeline::Summary RecordingPipeline::stop()
     summary.framesDropped = m_framesDropped;
     summary.error = m_encoderError;
     if (m_setup.movie) {
+        // A movie whose writing failed is still finished: the writer keeps what plays.
         QString error;
-        summary.movieComplete = m_encoderError.isEmpty() && m_setup.movie->finish(&error);
-        if (!summary.movieComplete && summary.error.isEmpty())
+        summary.movieComplete = m_setup.movie->finish(&error);
+        if (summary.error.isEmpty())
             summary.error = error;
+        summary.movieSeconds = m_setup.movie->durationSeconds();
+        summary.movieInPlace = m_setup.movie->isInPlace();
         m_setup.movie.reset();
     }
     return summary;
@@ -169,26 +181,67 @@ void RecordingPipeline::captureLoop()
     }
 }
 
-void RecordingPipeline::receiveSound(const float* samples, int frames)
+void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::time_point capturedAt)
 {
     if (m_stopping || frames <= 0)
         return;
+    const int rate = m_setup.audioSampleRate;
+    const auto blockEnd = capturedAt + std::chrono::microseconds(qint64(frames) * 1'000'000 / rate);
     double active;
     {
         std::lock_guard lock(m_clockMutex);
-        const auto now = Clock::now();
-        if (m_pausedAt || now < m_start)
-            return; // sound before the movie's first frame is not part of it
-        active = activeSecondsLocked(now);
+        if (!m_clockStarted || m_pausedAt || blockEnd <= m_start)
+            return; // sound from before the movie's first frame, or paused, is not part of it
+        active = activeSecondsLocked(std::max(capturedAt, m_start));
     }
-    // The first block is placed by the clock (it ends now); later ones follow without a gap.
-    if (m_nextSample < 0)
-        m_nextSample = std::max<qint64>(0, std::llround(active * m_setup.audioSampleRate) - frames);
+    // Where the block's first sample belongs on the movie's time line; a block that began before
+    // the first frame loses its head.
+    int skip = int(std::llround(std::chrono::duration<double>(m_start - std::min(capturedAt, m_start)).count() * rate));
+    const qint64 ideal = std::llround(active * rate);
+    const qint64 position = placeSound(ideal, frames - skip, &skip);
+    if (skip >= frames)
+        return;
     Item item;
-    item.sound.assign(samples, samples + qsizetype(frames) * m_setup.audioChannels);
-    item.position = m_nextSample;
-    m_nextSample += frames;
+    const int channels = m_setup.audioChannels;
+    item.sound.assign(samples + qsizetype(skip) * channels, samples + qsizetype(frames) * channels);
+    item.position = position;
+    m_nextSample = position + (frames - skip);
     push(std::move(item), false);
+}
+
+// Keeps the sound where its capture times put it, as the two clocks (the sound card's, which
+// counts the samples, and the system's, which times the frames) drift apart or the sound server
+// stalls. Blocks follow each other without a gap while the smoothed distance stays small; a
+// lasting distance is taken back a millisecond per block (by leaving out or adding samples), and
+// a jump of over 200 ms (a stall, a pause) places the block where it belongs at once.
+qint64 RecordingPipeline::placeSound(qint64 ideal, int frames, int* skip)
+{
+    const int rate = m_setup.audioSampleRate;
+    if (m_nextSample < 0 || m_soundReanchor.exchange(false)) {
+        m_soundDrift = 0;
+        if (m_nextSample < 0 || ideal >= m_nextSample)
+            return ideal;
+        *skip += int(std::min<qint64>(m_nextSample - ideal, frames)); // never over sound already placed
+        return m_nextSample;
+    }
+    const qint64 distance = m_nextSample - ideal; // > 0: the sound would come late
+    if (std::abs(distance) > rate / 5) {
+        m_soundDrift = 0;
+        if (distance < 0)
+            return ideal; // the writer fills the gap with silence
+        *skip += int(std::min<qint64>(distance, frames));
+        return m_nextSample;
+    }
+    m_soundDrift += (double(distance) - m_soundDrift) * 0.05;
+    const qint64 step = rate / 1000;
+    if (m_soundDrift > 5.0 * step && frames > step) {
+        *skip += int(step);
+        m_soundDrift -= double(step);
+    } else if (m_soundDrift < -5.0 * step) {
+        m_soundDrift += double(step);
+        return m_nextSample + step;
+    }
+    return m_nextSample;
 }
 
 void RecordingPipeline::encodeLoop()
@@ -214,7 +267,7 @@ void RecordingPipeline::encodeLoop()
             : m_setup.movie->appendVideo(item.frame, item.position, &error);
         if (!written) {
             m_encoderError = error;
-            fail(error);
+            fail(QStringLiteral("the movie cannot be written (%1); the recording was stopped").arg(error));
         }
     }
 }

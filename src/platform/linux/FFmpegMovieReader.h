@@ -31,6 +31,9 @@ public:
     QList<MovieStreamInfo> streams() const;
     // The container's duration in seconds; 0 when it does not say.
     double durationSeconds() const;
+    // Where the video's last packet ends, in seconds, read from the packets (without decoding),
+    // so that a movie cut short by a crash counts what it holds; 0 without video.
+    double videoEndSeconds();
 
     // Decodes the video from `fromSeconds` (the key frame before it) on, handing each picture
     // and its time to `onFrame` until it returns false or the movie ends; pictures are scaled to

@@ -1,6 +1,7 @@
 #include "platform/linux/FFmpegMovieWriter.h"
 
 #include "platform/linux/FFmpegSupport.h"
+#include "platform/linux/MovieFileOutput.h"
 
 #include <QFile>
 #include <sched.h>
@@ -38,13 +39,16 @@ public:
     bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override;
     bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override;
     bool finish(QString* error) override;
+    double durationSeconds() const override;
+    bool isInPlace() const override { return m_output.isAt(m_path); }
 
 private:
     bool openVideo(QString* error);
     bool openAudio(QString* error);
     bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error);
     bool encodeAudioFrames(bool flushPartial, QString* error);
-    void cutFragmentBefore(const AVPacket* packet, AVStream* stream);
+    bool cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error);
+    bool writeFailed(QString* error);
     void close();
 
     QString m_path;
@@ -62,6 +66,10 @@ private:
     bool m_finished = false;
     qint64 m_lastFrameIndex = -1;
     double m_fragmentStart = 0;
+    qint64 m_fragmentBytes = 0; // packet bytes of the fragment being collected
+    MovieFileOutput m_output;
+    bool m_writeFailed = false;
+    double m_completeSeconds = 0; // the movie on disk plays this long
     // Audio waiting for a whole encoder frame, per channel (planar), and the sample position of
     // its first sample.
     std::vector<std::vector<float>> m_pending;
@@ -73,6 +81,19 @@ public:
     bool createdFile() const { return m_createdFile; }
 };
 
+// The first failed write ends the movie: nothing more is written, and the file is cut back to
+// its last complete fragment, which plays.
+bool FFmpegMovieFile::writeFailed(QString* error)
+{
+    if (!m_writeFailed) {
+        m_writeFailed = true;
+        m_headerWritten = false; // no trailer: it could only add to a file that cannot grow
+        m_output.cutToComplete();
+    }
+    const QString reason = m_output.failure();
+    return FFmpegSupport::fail(error, reason.isEmpty() ? QStringLiteral("the movie could not be written") : reason);
+}
+
 bool FFmpegMovieFile::open(QString* error)
 {
     if (avformat_alloc_output_context2(&m_format, nullptr, "mov", nullptr) < 0 || !m_format)
@@ -80,21 +101,24 @@ bool FFmpegMovieFile::open(QString* error)
     if (!openVideo(error) || (m_settings.audio && !openAudio(error)))
         return false;
     m_packet = av_packet_alloc();
-    const QByteArray path = QFile::encodeName(m_path);
-    int result = avio_open(&m_format->pb, path.constData(), AVIO_FLAG_WRITE);
-    if (result < 0)
-        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    if (!m_output.create(m_path, error))
+        return false;
     m_createdFile = true;
+    m_format->pb = m_output.io();
+    m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
     // Fragments are cut by hand at key frames every fragmentSeconds: an empty moov first, so a
     // file cut short by a crash still plays up to its last fragment.
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "empty_moov+frag_custom", 0);
-    result = avformat_write_header(m_format, &options);
+    const int result = avformat_write_header(m_format, &options);
     av_dict_free(&options);
     if (result < 0)
-        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+        return m_output.failed() ? FFmpegSupport::fail(error, m_output.failure())
+                                 : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
     m_headerWritten = true;
-    avio_flush(m_format->pb);
+    if (!m_output.flush(error))
+        return false;
+    m_output.markComplete();
     return true;
 }
 
@@ -184,18 +208,23 @@ bool FFmpegMovieFile::openAudio(QString* error)
     return true;
 }
 
-void FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream)
+bool FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error)
 {
-    if (stream != m_videoStream || !(packet->flags & AV_PKT_FLAG_KEY))
-        return;
+    if (stream != m_videoStream || !(packet->flags & AV_PKT_FLAG_KEY) || m_fragmentBytes == 0)
+        return true;
     const double seconds = packet->pts * av_q2d(stream->time_base);
-    if (seconds - m_fragmentStart < m_settings.fragmentSeconds)
-        return;
+    // Fragments come shorter when the disk fills up, so that little is lost when it is full.
+    if (seconds - m_fragmentStart < m_settings.fragmentSeconds && !m_output.isShortOfSpace(m_fragmentBytes))
+        return true;
     // Everything before this key frame becomes one fragment on disk.
-    av_interleaved_write_frame(m_format, nullptr);
-    av_write_frame(m_format, nullptr);
-    avio_flush(m_format->pb);
+    if (av_interleaved_write_frame(m_format, nullptr) < 0 || av_write_frame(m_format, nullptr) < 0
+        || !m_output.flush(nullptr))
+        return writeFailed(error);
+    m_output.markComplete();
     m_fragmentStart = seconds;
+    m_completeSeconds = seconds;
+    m_fragmentBytes = 0;
+    return true;
 }
 
 bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error)
@@ -206,10 +235,12 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
     while ((result = avcodec_receive_packet(codec, m_packet)) >= 0) {
         av_packet_rescale_ts(m_packet, codec->time_base, stream->time_base);
         m_packet->stream_index = stream->index;
-        cutFragmentBefore(m_packet, stream);
+        if (!cutFragmentBefore(m_packet, stream, error))
+            return false;
+        m_fragmentBytes += m_packet->size;
         result = av_interleaved_write_frame(m_format, m_packet);
-        if (result < 0)
-            return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+        if (result < 0 || m_output.failed())
+            return m_output.failed() ? writeFailed(error) : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
     }
     if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
         return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
@@ -218,6 +249,8 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
 
 bool FFmpegMovieFile::appendVideo(const QImage& frame, qint64 frameIndex, QString* error)
 {
+    if (m_writeFailed)
+        return writeFailed(error);
     if (m_finished || frameIndex <= m_lastFrameIndex || frame.width() < m_video->width
         || frame.height() < m_video->height || frame.depth() != 32)
         return FFmpegSupport::fail(error, QStringLiteral("frame out of order or of the wrong size"));
@@ -233,6 +266,8 @@ bool FFmpegMovieFile::appendVideo(const QImage& frame, qint64 frameIndex, QStrin
 
 bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error)
 {
+    if (m_writeFailed)
+        return writeFailed(error);
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
     const int channels = m_settings.audioChannels;
@@ -242,10 +277,15 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         m_pendingStart = sampleIndex; // the track's first sample
     } else if (sampleIndex > expected) {
         // A gap (the sound server stalled): silence keeps the track in step with the picture,
-        // at most one second of it.
-        const qint64 gap = std::min<qint64>(sampleIndex - expected, m_settings.audioSampleRate);
-        for (auto& channel : m_pending)
-            channel.insert(channel.end(), size_t(gap), 0.0f);
+        // encoded a second at a time.
+        for (qint64 gap = sampleIndex - expected; gap > 0;) {
+            const qint64 part = std::min<qint64>(gap, m_settings.audioSampleRate);
+            for (auto& channel : m_pending)
+                channel.insert(channel.end(), size_t(part), 0.0f);
+            gap -= part;
+            if (!encodeAudioFrames(false, error))
+                return false;
+        }
     }
     for (int c = 0; c < channels; ++c) {
         auto& channel = m_pending[c];
@@ -283,25 +323,41 @@ bool FFmpegMovieFile::finish(QString* error)
     if (m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("already finished"));
     m_finished = true;
-    bool ok = encode(m_video, m_videoStream, nullptr, error);
+    bool ok = !m_writeFailed && encode(m_video, m_videoStream, nullptr, error);
     if (ok && m_audio)
         ok = encodeAudioFrames(true, error) && encode(m_audio, m_audioStream, nullptr, error);
-    const int result = av_write_trailer(m_format);
-    m_headerWritten = false;
-    if (ok && result < 0)
-        ok = FFmpegSupport::fail(error, FFmpegSupport::describe(result));
-    const int closed = avio_closep(&m_format->pb);
-    if (ok && closed < 0)
-        ok = FFmpegSupport::fail(error, FFmpegSupport::describe(closed));
+    if (ok) {
+        const int result = av_write_trailer(m_format);
+        m_headerWritten = false;
+        if (result < 0 || !m_output.flush(nullptr))
+            ok = m_output.failed() ? writeFailed(error) : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    }
+    if (m_writeFailed) {
+        // Cut back to the last complete fragment: a movie when one was written, with the reason.
+        writeFailed(error);
+        m_output.close(nullptr);
+        return m_completeSeconds > 0;
+    }
+    QString closeError;
+    if (!m_output.close(&closeError) && ok)
+        ok = FFmpegSupport::fail(error, closeError);
     return ok;
+}
+
+double FFmpegMovieFile::durationSeconds() const
+{
+    if (m_writeFailed)
+        return m_completeSeconds;
+    return double(m_lastFrameIndex + 1) / m_settings.framesPerSecond;
 }
 
 void FFmpegMovieFile::close()
 {
     if (m_format && m_headerWritten)
         av_write_trailer(m_format);
-    if (m_format && m_format->pb)
-        avio_closep(&m_format->pb);
+    if (m_format)
+        m_format->pb = nullptr; // owned by m_output
+    m_output.close(nullptr);
     avformat_free_context(m_format);
     m_format = nullptr;
     avcodec_free_context(&m_video);

@@ -34,14 +34,20 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
         return false;
     }
     m_stopping = false;
-    m_reader = std::thread([this, stream, sink = std::move(sink), blockFrames, channels] {
+    m_reader = std::thread([this, stream, sink = std::move(sink), blockFrames, channels, sampleRate] {
         std::vector<float> block(size_t(blockFrames) * size_t(channels));
         int readError = 0;
         while (!m_stopping) {
             if (pa_simple_read(stream, block.data(), block.size() * sizeof(float), &readError) < 0)
                 break; // the sound server went away: the movie goes on without sound
+            // The block's last sample was captured `latency` ago (what the source and the
+            // server still hold), its first one a block's length before that.
+            const auto readAt = std::chrono::steady_clock::now();
+            const pa_usec_t latency = pa_simple_get_latency(stream, &readError);
+            const auto capturedAt = readAt - std::chrono::microseconds(qint64(latency == pa_usec_t(-1) ? 0 : latency))
+                - std::chrono::microseconds(qint64(blockFrames) * 1'000'000 / sampleRate);
             if (!m_stopping)
-                sink(block.data(), int(blockFrames));
+                sink(block.data(), int(blockFrames), capturedAt);
         }
         pa_simple_free(stream);
     });
