@@ -21,6 +21,7 @@ public:
         QList<qint64> frameIndexes;
         QList<QRgb> firstPixels;
         QList<qint64> audioPositions;
+        QList<int> audioBlockFrames;
         qint64 audioFrames = 0;
         bool finished = false;
         bool appendFailed = false;
@@ -87,6 +88,7 @@ private:
         {
             std::lock_guard lock(m_owner->m_mutex);
             m_movie->audioPositions.append(sampleIndex);
+            m_movie->audioBlockFrames.append(frames);
             m_movie->audioFrames += frames;
             return true;
         }
