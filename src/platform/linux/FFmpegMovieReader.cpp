@@ -114,6 +114,9 @@ QList<MovieStreamInfo> FFmpegMovieReader::streams() const
         info.size = QSize(parameters->width, parameters->height);
         info.sampleRate = parameters->sample_rate;
         info.channels = parameters->ch_layout.nb_channels;
+        const AVStream* stream = m_state->format->streams[i];
+        if (stream->start_time != AV_NOPTS_VALUE)
+            info.startSeconds = double(stream->start_time) * av_q2d(stream->time_base);
         list.append(info);
     }
     return list;

@@ -16,6 +16,7 @@ struct MovieStreamInfo {
     QSize size;
     int sampleRate = 0;
     int channels = 0;
+    double startSeconds = 0; // where the stream's first packet is shown
 };
 
 // Reads movies through FFmpeg's demuxer and decoders: the streams, decoded pictures as RGB32 and

@@ -210,11 +210,13 @@ bool FFmpegMovieFile::openAudio(QString* error)
 
 bool FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error)
 {
-    if (stream != m_videoStream || !(packet->flags & AV_PKT_FLAG_KEY) || m_fragmentBytes == 0)
+    if (stream != m_videoStream || m_fragmentBytes == 0)
         return true;
     const double seconds = packet->pts * av_q2d(stream->time_base);
-    // Fragments come shorter when the disk fills up, so that little is lost when it is full.
-    if (seconds - m_fragmentStart < m_settings.fragmentSeconds && !m_output.isShortOfSpace(m_fragmentBytes))
+    // Fragments begin at key frames every fragmentSeconds; when the disk fills up they come
+    // sooner, at any picture, halving as the space does, so that little is lost when it is full.
+    const bool due = (packet->flags & AV_PKT_FLAG_KEY) && seconds - m_fragmentStart >= m_settings.fragmentSeconds;
+    if (!due && !m_output.isShortOfSpace(m_fragmentBytes + packet->size))
         return true;
     // Everything before this key frame becomes one fragment on disk.
     if (av_interleaved_write_frame(m_format, nullptr) < 0 || av_write_frame(m_format, nullptr) < 0
