@@ -129,11 +129,16 @@ void RecordingPipeline::push(Item item, bool isFrame)
     m_queueChanged.notify_one();
 }
 
+bool RecordingPipeline::queueIsFull()
+{
+    std::lock_guard lock(m_queueMutex);
+    return m_framesQueued >= m_setup.queueCapacity;
+}
+
 void RecordingPipeline::captureLoop()
 {
     const auto period = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(1.0 / m_setup.framesPerSecond));
-    const QRect movieRect(QPoint(0, 0), m_setup.frameSize);
     auto next = m_start;
     qint64 lastIndex = -1;
     int failedGrabs = 0;
@@ -149,30 +154,39 @@ void RecordingPipeline::captureLoop()
             active = activeSecondsLocked(Clock::now());
         }
         if (!paused) {
-            QString error;
-            const QImage grabbed = m_setup.grabber->grab(&error);
-            if (grabbed.isNull()) {
-                // One lost grab holds the last picture; a lasting loss ends the recording.
-                if (++failedGrabs >= 3) {
-                    fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
-                    break;
-                }
+            qint64 index = std::llround(active * m_setup.framesPerSecond);
+            if (index <= lastIndex)
+                index = lastIndex + 1;
+            if (queueIsFull()) {
+                ++m_framesDropped; // the encoder is behind: this tick costs neither grab nor conversion
             } else {
-                failedGrabs = 0;
-                QImage frame = grabbed.depth() == 32 ? grabbed.copy(movieRect)
-                                                     : grabbed.copy(movieRect).convertToFormat(QImage::Format_RGB32);
-                if (m_setup.pointerSource) {
-                    if (const auto cursor = m_setup.pointerSource->cursor())
-                        drawPointer(frame, *cursor, m_setup.grabOrigin);
+                QString error;
+                const QImage grabbed = m_setup.grabber->grabShared(&error);
+                if (grabbed.isNull()) {
+                    // One lost grab holds the last picture; a lasting loss ends the recording.
+                    if (++failedGrabs >= 3) {
+                        fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
+                        break;
+                    }
+                    index = lastIndex; // nothing recorded at this tick
+                } else {
+                    failedGrabs = 0;
+                    QImage frame = grabbed.depth() == 32 ? grabbed : grabbed.convertToFormat(QImage::Format_RGB32);
+                    if (m_setup.pointerSource) {
+                        if (const auto cursor = m_setup.pointerSource->cursor())
+                            drawPointer(frame, *cursor, m_setup.grabOrigin);
+                    }
+                    std::unique_ptr<MovieFrame> picture = m_setup.movie->convert(frame, &error);
+                    if (!picture) {
+                        fail(QStringLiteral("a frame cannot be converted: ") + error);
+                        break;
+                    }
+                    push(Item {std::move(picture), {}, index}, true);
                 }
-                qint64 index = std::llround(active * m_setup.framesPerSecond);
-                if (index <= lastIndex)
-                    index = lastIndex + 1;
-                if (lastIndex >= 0 && index > lastIndex + 1)
-                    m_framesDropped += index - lastIndex - 1; // ticks the capture was too late for
-                lastIndex = index;
-                push(Item {std::move(frame), {}, index}, true);
             }
+            if (lastIndex >= 0 && index > lastIndex + 1)
+                m_framesDropped += index - lastIndex - 1; // ticks the capture was too late for
+            lastIndex = std::max(lastIndex, index);
         }
         next += period;
         const auto now = Clock::now();
@@ -255,16 +269,16 @@ void RecordingPipeline::encodeLoop()
                 break;
             item = std::move(m_queue.front());
             m_queue.pop_front();
-            if (!item.frame.isNull())
+            if (item.frame)
                 --m_framesQueued;
         }
         if (!m_encoderError.isEmpty() || !m_setup.movie)
             continue; // a failed movie takes nothing more; the queue still drains
         QString error;
-        const bool written = item.frame.isNull()
-            ? m_setup.movie->appendAudio(item.sound.data(), int(item.sound.size() / m_setup.audioChannels),
-                  item.position, &error)
-            : m_setup.movie->appendVideo(item.frame, item.position, &error);
+        const bool written = item.frame
+            ? m_setup.movie->appendFrame(std::move(item.frame), item.position, &error)
+            : m_setup.movie->appendAudio(item.sound.data(), int(item.sound.size() / m_setup.audioChannels),
+                  item.position, &error);
         if (!written) {
             m_encoderError = error;
             fail(QStringLiteral("the movie cannot be written (%1); the recording was stopped").arg(error));

@@ -16,8 +16,8 @@
 #include <thread>
 
 // The threads of one recording: a capture thread grabs a frame on a steady clock, draws the
-// pointer in and hands it to a bounded queue; an encoder thread writes the queue (and the system
-// audio) into the movie. A full queue drops the frame and counts it. Paused spans are left out of
+// pointer in, converts it for the encoder straight from the grab's buffer and hands it to a
+// bounded queue; an encoder thread writes the queue (and the system audio) into the movie. A full queue drops the frame and counts it. Paused spans are left out of
 // the movie's time line: the clock of the movie stops while paused.
 class RecordingPipeline {
 public:
@@ -72,9 +72,9 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     struct Item {
-        QImage frame;              // a video frame, or
-        std::vector<float> sound;  // interleaved audio samples
-        qint64 position = 0;       // frame index or sample index
+        std::unique_ptr<MovieFrame> frame; // a picture ready for the encoder, or
+        std::vector<float> sound;          // interleaved audio samples
+        qint64 position = 0;               // frame index or sample index
     };
     void captureLoop();
     void encodeLoop();
@@ -82,6 +82,8 @@ private:
     qint64 placeSound(qint64 ideal, int frames, int* skip);
     void fail(const QString& error);
     void push(Item item, bool isFrame);
+    bool queueIsFull();
+    void captureFrame(qint64 index);
     double activeSecondsLocked(Clock::time_point now) const;
 
     Setup m_setup;

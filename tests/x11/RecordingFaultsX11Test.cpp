@@ -155,8 +155,8 @@ TEST(RecordingFaultsX11, AFullDiskEndsTheRecordingWhichIsListedAndPlays)
     EXPECT_EQ(item->fileSizeBytes, QFileInfo(r.moviePath()).size());
     EXPECT_TRUE(item->thumbnailData);
     const auto frames = decodeVideo(r.moviePath());
-    ASSERT_GE(frames.size(), 30);
-    EXPECT_NEAR(frames.size(), item->durationSeconds * 30, 2);
+    ASSERT_GE(frames.size(), 15);
+    EXPECT_NEAR(frames.last().first + 1.0 / 30, item->durationSeconds, 0.05);
     for (int i = 1; i < frames.size(); ++i)
         EXPECT_GT(frames[i].first, frames[i - 1].first);
 }
@@ -195,7 +195,8 @@ TEST(RecordingFaultsX11, AKilledRecordingIsListedAtTheNextStart)
     EXPECT_GE(item->durationSeconds, 1.0);
     EXPECT_LE(item->durationSeconds, 2.6);
     const auto frames = decodeVideo(QDir(folder.path()).filePath(name));
-    EXPECT_NEAR(frames.size(), item->durationSeconds * 30, 1);
+    ASSERT_FALSE(frames.isEmpty());
+    EXPECT_NEAR(frames.last().first + 1.0 / 30, item->durationSeconds, 0.05);
     EXPECT_GT(qRed(frames.first().second), 200);
 
     r.h.service->adoptInterruptedRecordings(); // nothing twice

@@ -4,6 +4,7 @@
 #include "platform/linux/MovieFileOutput.h"
 
 #include <QFile>
+#include <mutex>
 #include <sched.h>
 #include <vector>
 
@@ -26,6 +27,12 @@ int usableCores()
     return std::max(1, CPU_COUNT(&set));
 }
 
+// A picture in the encoder's format (YUV 4:2:0), reused through the movie's pool.
+struct FFmpegMovieFrame : MovieFrame {
+    AVFrame* frame = av_frame_alloc();
+    ~FFmpegMovieFrame() override { av_frame_free(&frame); }
+};
+
 class FFmpegMovieFile : public MovieFile {
 public:
     FFmpegMovieFile(QString path, MovieSettings settings)
@@ -37,6 +44,8 @@ public:
 
     bool open(QString* error);
     bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override;
+    std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override;
+    bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error) override;
     bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override;
     bool finish(QString* error) override;
     double durationSeconds() const override;
@@ -58,7 +67,9 @@ private:
     AVCodecContext* m_audio = nullptr;
     AVStream* m_videoStream = nullptr;
     AVStream* m_audioStream = nullptr;
-    AVFrame* m_videoFrame = nullptr;
+    // Converted pictures given back by the encoder, for the next conversions.
+    std::mutex m_poolMutex;
+    std::vector<std::unique_ptr<FFmpegMovieFrame>> m_pool;
     AVFrame* m_audioFrame = nullptr;
     AVPacket* m_packet = nullptr;
     SwsContext* m_scaler = nullptr;
@@ -163,12 +174,6 @@ bool FFmpegMovieFile::openVideo(QString* error)
     m_videoStream->time_base = m_video->time_base;
     m_videoStream->avg_frame_rate = m_video->framerate;
 
-    m_videoFrame = av_frame_alloc();
-    m_videoFrame->format = AV_PIX_FMT_YUV420P;
-    m_videoFrame->width = m_video->width;
-    m_videoFrame->height = m_video->height;
-    if (av_frame_get_buffer(m_videoFrame, 0) < 0)
-        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
     m_scaler = sws_getContext(m_video->width, m_video->height, AV_PIX_FMT_BGRA, m_video->width, m_video->height,
         AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
     if (!m_scaler)
@@ -251,19 +256,62 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
 
 bool FFmpegMovieFile::appendVideo(const QImage& frame, qint64 frameIndex, QString* error)
 {
-    if (m_writeFailed)
-        return writeFailed(error);
-    if (m_finished || frameIndex <= m_lastFrameIndex || frame.width() < m_video->width
-        || frame.height() < m_video->height || frame.depth() != 32)
-        return FFmpegSupport::fail(error, QStringLiteral("frame out of order or of the wrong size"));
-    if (av_frame_make_writable(m_videoFrame) < 0)
-        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+    std::unique_ptr<MovieFrame> converted = convert(frame, error);
+    return converted && appendFrame(std::move(converted), frameIndex, error);
+}
+
+std::unique_ptr<MovieFrame> FFmpegMovieFile::convert(const QImage& frame, QString* error)
+{
+    if (frame.width() < m_video->width || frame.height() < m_video->height || frame.depth() != 32) {
+        FFmpegSupport::fail(error, QStringLiteral("a frame of the wrong size"));
+        return nullptr;
+    }
+    std::unique_ptr<FFmpegMovieFrame> picture;
+    {
+        std::lock_guard lock(m_poolMutex);
+        if (!m_pool.empty()) {
+            picture = std::move(m_pool.back());
+            m_pool.pop_back();
+        }
+    }
+    if (!picture) {
+        picture = std::make_unique<FFmpegMovieFrame>();
+        picture->frame->format = AV_PIX_FMT_YUV420P;
+        picture->frame->width = m_video->width;
+        picture->frame->height = m_video->height;
+        if (av_frame_get_buffer(picture->frame, 0) < 0) {
+            FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+            return nullptr;
+        }
+    }
+    if (av_frame_make_writable(picture->frame) < 0) {
+        FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+        return nullptr;
+    }
+    // Straight from the grab's pixels (its stride, its top-left part) into the encoder's planes.
     const uint8_t* source[1] = {frame.constBits()};
     const int stride[1] = {int(frame.bytesPerLine())};
-    sws_scale(m_scaler, source, stride, 0, m_video->height, m_videoFrame->data, m_videoFrame->linesize);
-    m_videoFrame->pts = frameIndex;
+    sws_scale(m_scaler, source, stride, 0, m_video->height, picture->frame->data, picture->frame->linesize);
+    return picture;
+}
+
+bool FFmpegMovieFile::appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error)
+{
+    if (m_writeFailed)
+        return writeFailed(error);
+    auto* picture = dynamic_cast<FFmpegMovieFrame*>(frame.get());
+    if (m_finished || frameIndex <= m_lastFrameIndex || !picture)
+        return FFmpegSupport::fail(error, QStringLiteral("frame out of order"));
+    picture->frame->pts = frameIndex;
     m_lastFrameIndex = frameIndex;
-    return encode(m_video, m_videoStream, m_videoFrame, error);
+    const bool encoded = encode(m_video, m_videoStream, picture->frame, error);
+    // The encoder has taken its copy: the picture's buffers serve a later conversion.
+    std::unique_ptr<FFmpegMovieFrame> reusable(picture);
+    frame.release();
+    std::lock_guard lock(m_poolMutex);
+    if (m_pool.size() < 16)
+        m_pool.push_back(std::move(reusable));
+    return encoded;
 }
 
 bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error)
@@ -364,7 +412,7 @@ void FFmpegMovieFile::close()
     m_format = nullptr;
     avcodec_free_context(&m_video);
     avcodec_free_context(&m_audio);
-    av_frame_free(&m_videoFrame);
+    m_pool.clear();
     av_frame_free(&m_audioFrame);
     av_packet_free(&m_packet);
     sws_freeContext(m_scaler);
