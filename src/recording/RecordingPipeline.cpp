@@ -161,8 +161,9 @@ void RecordingPipeline::captureLoop()
                 ++m_framesDropped; // the encoder is behind: this tick costs neither grab nor conversion
             } else {
                 QString error;
-                const QImage grabbed = m_setup.grabber->grabShared(&error);
-                if (grabbed.isNull()) {
+                // The only handle on the grab's buffer, so that drawing the pointer does not copy it.
+                QImage frame = m_setup.grabber->grabShared(&error);
+                if (frame.isNull()) {
                     // One lost grab holds the last picture; a lasting loss ends the recording.
                     if (++failedGrabs >= 3) {
                         fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
@@ -171,7 +172,8 @@ void RecordingPipeline::captureLoop()
                     index = lastIndex; // nothing recorded at this tick
                 } else {
                     failedGrabs = 0;
-                    QImage frame = grabbed.depth() == 32 ? grabbed : grabbed.convertToFormat(QImage::Format_RGB32);
+                    if (frame.depth() != 32)
+                        frame = frame.convertToFormat(QImage::Format_RGB32);
                     if (m_setup.pointerSource) {
                         if (const auto cursor = m_setup.pointerSource->cursor())
                             drawPointer(frame, *cursor, m_setup.grabOrigin);
