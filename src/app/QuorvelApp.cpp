@@ -103,6 +103,7 @@ AppDelegateServices appDelegateServices()
     services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
     services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
     services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
+    services.listInterruptedRecordings = [] { ScreenRecordingService::shared().adoptInterruptedRecordings(); };
     services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
     return services;
 }
@@ -158,8 +159,6 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     HistoryView::setScreenshotsPageFactory(
         [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
-    // Movies left without a record by a recording that was killed are listed now.
-    ScreenRecordingService::shared().adoptInterruptedRecordings();
     RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key
