@@ -229,7 +229,8 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
         return prepared;
     }
     setup.frameSize = region.movieSize;
-    // Up to 8 frames wait for the encoder, at most 128 MiB of them (4 frames of a 4K display).
+    // Up to 8 frames wait for the encoder, at most 128 MiB of them (4 frames of a 4K display; the
+    // converted pictures in the queue take less, 1.5 bytes a pixel).
     const qint64 frameBytes = qint64(region.movieSize.width()) * region.movieSize.height() * 4;
     setup.queueCapacity = int(std::clamp<qint64>((qint64(128) << 20) / frameBytes, 2, 8));
     setup.grabOrigin = region.grabRect.topLeft();
