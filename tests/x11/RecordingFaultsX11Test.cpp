@@ -11,6 +11,7 @@
 #include "store/RecordingStorage.h"
 
 #include <QPainter>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTimer>
 #include <QWidget>
@@ -232,6 +233,22 @@ TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
     if (!pulse.ready)
         GTEST_SKIP() << "no pulseaudio daemon could be started";
     pulse.openPlayer(10);
+    // Silence played as it is due keeps the sink running at the player's low latency; the click
+    // then goes out at once.
+    QElapsedTimer playing;
+    playing.start();
+    qint64 played = 0;
+    auto playDue = [&](const QByteArray& sound) {
+        const qint64 due = playing.elapsed() * 48 - played;
+        if (due > 0)
+            pulse.player.write(QByteArray(int(due) * 2 * int(sizeof(float)), 0));
+        played += due > 0 ? due : 0;
+        pulse.player.write(sound);
+        played += sound.size() / 2 / qint64(sizeof(float));
+    };
+    QTimer feeder;
+    QObject::connect(&feeder, &QTimer::timeout, [&] { playDue({}); });
+    feeder.start(5);
     TestWindow window(QSize(320, 240));
     PulseSystemAudioSource audio;
     QTemporaryDir folder;
@@ -245,7 +262,7 @@ TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
     for (int i = 0; i < 48 * 30 * 2; ++i)
         out[i] = (i / 2 / 24) % 2 ? 0.8f : -0.8f;
     window.fill(Qt::white);
-    pulse.player.write(click);
+    playDue(click);
     spin(1000);
     r.h.stop();
 
