@@ -7,6 +7,10 @@
 #include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/PulseSystemAudioSource.h"
 
+#include <QElapsedTimer>
+#include <csignal>
+#include <thread>
+
 TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
 {
     PrivatePulseServer pulse;
@@ -57,4 +61,37 @@ TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
     }
     EXPECT_NEAR(crossings / 2.0 / (double(length) / 48000), 1000, 20);
     EXPECT_GT(peak, 0.3f);
+}
+
+TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
+{
+    PrivatePulseServer pulse;
+    if (!pulse.ready)
+        GTEST_SKIP() << "no pulseaudio daemon could be started";
+    PulseSystemAudioSource audio;
+    std::atomic<int> blocks {0};
+    QString error;
+    ASSERT_TRUE(audio.start(48'000, 2, [&blocks](const float*, int, std::chrono::steady_clock::time_point) { ++blocks; },
+        &error)) << error.toStdString();
+    QTest::qWait(200);
+    const pid_t daemon = pid_t(pulse.daemon.processId());
+    ::kill(daemon, SIGSTOP);
+    // Whatever happens here, the daemon goes on after five seconds at the latest.
+    std::atomic<bool> stopped {false};
+    std::thread resume([daemon, &stopped] {
+        for (int i = 0; i < 100 && !stopped; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::kill(daemon, SIGCONT);
+    });
+    QTest::qWait(300);
+    QElapsedTimer clock;
+    clock.start();
+    audio.stop();
+    stopped = true;
+    EXPECT_LT(clock.elapsed(), 1500);
+    const int delivered = blocks;
+    ::kill(daemon, SIGCONT);
+    QTest::qWait(200);
+    EXPECT_EQ(blocks, delivered); // no sink call after the stop
+    resume.join();
 }
