@@ -393,8 +393,9 @@ void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finishe
                      .arg(finished->framesDropped)
                      .arg(finished->framesCaptured + finished->framesDropped));
     if (!finished->movieComplete) {
-        setLastError({RecordingError::Kind::streamFailed,
-            finished->movieError.isEmpty() ? QStringLiteral("unknown writer error") : finished->movieError});
+        if (!m_failureReported || finished->movieError.isEmpty()) // a failed write was told already
+            setLastError({RecordingError::Kind::streamFailed,
+                finished->movieError.isEmpty() ? QStringLiteral("unknown writer error") : finished->movieError});
         emit stopped();
         return;
     }
