@@ -50,6 +50,8 @@ void AppDelegate::applicationDidFinishLaunching()
         m_services.setNotchShelfEnabled(m_services.preferences->boolForKey(QStringLiteral("notchShelfEnabled")));
     if (m_services.setEdgeRevealEnabled)
         m_services.setEdgeRevealEnabled(m_services.preferences->boolForKey(QStringLiteral("historyEdgeRevealEnabled")));
+    if (m_services.listInterruptedRecordings)
+        m_services.listInterruptedRecordings();
 }
 
 void AppDelegate::applicationWillTerminate()

@@ -21,6 +21,8 @@ struct AppDelegateServices {
     std::function<void()> startUpdaterDelayed;
     std::function<void(bool)> setNotchShelfEnabled;
     std::function<void(bool)> setEdgeRevealEnabled;
+    // Lists the movies a killed recording left without a record (off the main thread).
+    std::function<void()> listInterruptedRecordings;
 };
 
 // Runs the launch sequence and the termination steps.

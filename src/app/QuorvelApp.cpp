@@ -104,6 +104,7 @@ AppDelegateServices appDelegateServices()
     services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
     services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
     services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
+    services.listInterruptedRecordings = [] { ScreenRecordingService::shared().adoptInterruptedRecordings(); };
     services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
     return services;
 }

@@ -16,4 +16,7 @@ public:
     // The frame shown at `seconds`, scaled to fit `maxSize` (aspect ratio kept, never enlarged);
     // null with the reason in `error` when the movie has no frame there.
     virtual QImage frameAt(const QString& path, double seconds, const QSize& maxSize, QString* error) = 0;
+    // Seconds of pictures in the movie (a movie cut short counts what it holds); 0 with the
+    // reason in `error` when the file is not a movie with pictures.
+    virtual double movieSeconds(const QString& path, QString* error) = 0;
 };

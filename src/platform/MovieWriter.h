@@ -24,20 +24,58 @@ struct MovieSettings {
     QString tune;
 };
 
-// One movie being written. Used from one thread at a time. The file is fragmented, so everything
-// up to the last closed fragment survives a crash of the process.
+// A picture made ready for the encoder (converted to its colour format), owning its pixels.
+class MovieFrame {
+public:
+    virtual ~MovieFrame() = default;
+};
+
+// One movie being written. Used from one thread at a time, but for convert(), which one other
+// thread may call meanwhile. The file is fragmented, so everything up to the last closed fragment
+// survives a crash of the process.
 class MovieFile {
 public:
     virtual ~MovieFile() = default;
+    // The top-left settings.size part of `frame` (32-bit) made ready for appendFrame(), so that
+    // the conversion can run on the thread that grabs while the encoder works on another; the
+    // frame's pixels may be reused once it returns. By default a copy of the pixels.
+    virtual std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error);
+    // Encodes a converted picture at `frameIndex` (as appendVideo()).
+    virtual bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error);
     // `frame` is ARGB32/RGB32 at least settings.size large (its top-left part is used);
     // `frameIndex` counts 1/framesPerSecond steps from the movie's start and only grows.
     virtual bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) = 0;
     // Interleaved float samples (channels per frame as set); `sampleIndex` is the first sample's
     // position from the movie's start. A later index than expected is filled with silence.
     virtual bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) = 0;
-    // Flushes the encoders and closes the file; the movie is complete when it returns true.
+    // Appends fail for good after the first failed write (a full disk): the file is then cut back
+    // to its last complete fragment.
+    // Flushes the encoders and closes the file. True when the file is a movie that plays: complete,
+    // or cut short after a failed write, in which case `error` says why.
     virtual bool finish(QString* error) = 0;
+    // Seconds of pictures in the file: so far, or after finish() what plays.
+    virtual double durationSeconds() const = 0;
+    // Whether the file at the path it was created at is still this movie (its folder may have
+    // been moved or replaced while it was written; the file stays where it was opened).
+    virtual bool isInPlace() const = 0;
 };
+
+// The default picture of convert(): a copy of the pixels.
+struct MovieImageFrame : MovieFrame {
+    QImage image;
+};
+
+inline std::unique_ptr<MovieFrame> MovieFile::convert(const QImage& frame, QString*)
+{
+    auto copy = std::make_unique<MovieImageFrame>();
+    copy->image = frame.copy();
+    return copy;
+}
+
+inline bool MovieFile::appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error)
+{
+    return appendVideo(static_cast<MovieImageFrame&>(*frame).image, frameIndex, error);
+}
 
 // Creates movie files (FFmpeg on Linux).
 class MovieWriter {

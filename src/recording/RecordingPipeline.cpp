@@ -17,12 +17,20 @@ RecordingPipeline::~RecordingPipeline()
 bool RecordingPipeline::start(FailureHandler onFailure, QString* error)
 {
     m_onFailure = std::move(onFailure);
-    m_start = std::max(Clock::now(), m_setup.firstFrameAt);
+    // Connecting to the sound server can take seconds; the movie's clock starts after it.
     if (m_setup.audio) {
         const bool started = m_setup.audio->start(m_setup.audioSampleRate, m_setup.audioChannels,
-            [this](const float* samples, int frames) { receiveSound(samples, frames); }, error);
+            [this](const float* samples, int frames, Clock::time_point capturedAt) {
+                receiveSound(samples, frames, capturedAt);
+            },
+            error);
         if (!started)
             return false;
+    }
+    {
+        std::lock_guard lock(m_clockMutex);
+        m_start = std::max(Clock::now(), m_setup.firstFrameAt);
+        m_clockStarted = true;
     }
     m_encoder = std::thread([this] { encodeLoop(); });
     m_capture = std::thread([this] { captureLoop(); });
@@ -34,6 +42,7 @@ void RecordingPipeline::pause()
     std::lock_guard lock(m_clockMutex);
     if (!m_pausedAt)
         m_pausedAt = std::max(Clock::now(), m_start); // a pause before the first frame starts with it
+    m_soundReanchor = true;
 }
 
 void RecordingPipeline::resume()
@@ -85,10 +94,13 @@ RecordingPipeline::Summary RecordingPipeline::stop()
     summary.framesDropped = m_framesDropped;
     summary.error = m_encoderError;
     if (m_setup.movie) {
+        // A movie whose writing failed is still finished: the writer keeps what plays.
         QString error;
-        summary.movieComplete = m_encoderError.isEmpty() && m_setup.movie->finish(&error);
-        if (!summary.movieComplete && summary.error.isEmpty())
+        summary.movieComplete = m_setup.movie->finish(&error);
+        if (summary.error.isEmpty())
             summary.error = error;
+        summary.movieSeconds = m_setup.movie->durationSeconds();
+        summary.movieInPlace = m_setup.movie->isInPlace();
         m_setup.movie.reset();
     }
     return summary;
@@ -117,11 +129,16 @@ void RecordingPipeline::push(Item item, bool isFrame)
     m_queueChanged.notify_one();
 }
 
+bool RecordingPipeline::queueIsFull()
+{
+    std::lock_guard lock(m_queueMutex);
+    return m_framesQueued >= m_setup.queueCapacity;
+}
+
 void RecordingPipeline::captureLoop()
 {
     const auto period = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(1.0 / m_setup.framesPerSecond));
-    const QRect movieRect(QPoint(0, 0), m_setup.frameSize);
     auto next = m_start;
     qint64 lastIndex = -1;
     int failedGrabs = 0;
@@ -137,30 +154,41 @@ void RecordingPipeline::captureLoop()
             active = activeSecondsLocked(Clock::now());
         }
         if (!paused) {
-            QString error;
-            const QImage grabbed = m_setup.grabber->grab(&error);
-            if (grabbed.isNull()) {
-                // One lost grab holds the last picture; a lasting loss ends the recording.
-                if (++failedGrabs >= 3) {
-                    fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
-                    break;
-                }
+            qint64 index = std::llround(active * m_setup.framesPerSecond);
+            if (index <= lastIndex)
+                index = lastIndex + 1;
+            if (queueIsFull()) {
+                ++m_framesDropped; // the encoder is behind: this tick costs neither grab nor conversion
             } else {
-                failedGrabs = 0;
-                QImage frame = grabbed.depth() == 32 ? grabbed.copy(movieRect)
-                                                     : grabbed.copy(movieRect).convertToFormat(QImage::Format_RGB32);
-                if (m_setup.pointerSource) {
-                    if (const auto cursor = m_setup.pointerSource->cursor())
-                        drawPointer(frame, *cursor, m_setup.grabOrigin);
+                QString error;
+                // The only handle on the grab's buffer, so that drawing the pointer does not copy it.
+                QImage frame = m_setup.grabber->grabShared(&error);
+                if (frame.isNull()) {
+                    // One lost grab holds the last picture; a lasting loss ends the recording.
+                    if (++failedGrabs >= 3) {
+                        fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
+                        break;
+                    }
+                    index = lastIndex; // nothing recorded at this tick
+                } else {
+                    failedGrabs = 0;
+                    if (frame.depth() != 32)
+                        frame = frame.convertToFormat(QImage::Format_RGB32);
+                    if (m_setup.pointerSource) {
+                        if (const auto cursor = m_setup.pointerSource->cursor())
+                            drawPointer(frame, *cursor, m_setup.grabOrigin);
+                    }
+                    std::unique_ptr<MovieFrame> picture = m_setup.movie->convert(frame, &error);
+                    if (!picture) {
+                        fail(QStringLiteral("a frame cannot be converted: ") + error);
+                        break;
+                    }
+                    push(Item {std::move(picture), {}, index}, true);
                 }
-                qint64 index = std::llround(active * m_setup.framesPerSecond);
-                if (index <= lastIndex)
-                    index = lastIndex + 1;
-                if (lastIndex >= 0 && index > lastIndex + 1)
-                    m_framesDropped += index - lastIndex - 1; // ticks the capture was too late for
-                lastIndex = index;
-                push(Item {std::move(frame), {}, index}, true);
             }
+            if (lastIndex >= 0 && index > lastIndex + 1)
+                m_framesDropped += index - lastIndex - 1; // ticks the capture was too late for
+            lastIndex = std::max(lastIndex, index);
         }
         next += period;
         const auto now = Clock::now();
@@ -169,26 +197,67 @@ void RecordingPipeline::captureLoop()
     }
 }
 
-void RecordingPipeline::receiveSound(const float* samples, int frames)
+void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::time_point capturedAt)
 {
     if (m_stopping || frames <= 0)
         return;
+    const int rate = m_setup.audioSampleRate;
+    const auto blockEnd = capturedAt + std::chrono::microseconds(qint64(frames) * 1'000'000 / rate);
     double active;
     {
         std::lock_guard lock(m_clockMutex);
-        const auto now = Clock::now();
-        if (m_pausedAt || now < m_start)
-            return; // sound before the movie's first frame is not part of it
-        active = activeSecondsLocked(now);
+        if (!m_clockStarted || m_pausedAt || blockEnd <= m_start)
+            return; // sound from before the movie's first frame, or paused, is not part of it
+        active = activeSecondsLocked(std::max(capturedAt, m_start));
     }
-    // The first block is placed by the clock (it ends now); later ones follow without a gap.
-    if (m_nextSample < 0)
-        m_nextSample = std::max<qint64>(0, std::llround(active * m_setup.audioSampleRate) - frames);
+    // Where the block's first sample belongs on the movie's time line; a block that began before
+    // the first frame loses its head.
+    int skip = int(std::llround(std::chrono::duration<double>(m_start - std::min(capturedAt, m_start)).count() * rate));
+    const qint64 ideal = std::llround(active * rate);
+    const qint64 position = placeSound(ideal, frames - skip, &skip);
+    if (skip >= frames)
+        return;
     Item item;
-    item.sound.assign(samples, samples + qsizetype(frames) * m_setup.audioChannels);
-    item.position = m_nextSample;
-    m_nextSample += frames;
+    const int channels = m_setup.audioChannels;
+    item.sound.assign(samples + qsizetype(skip) * channels, samples + qsizetype(frames) * channels);
+    item.position = position;
+    m_nextSample = position + (frames - skip);
     push(std::move(item), false);
+}
+
+// Keeps the sound where its capture times put it, as the two clocks (the sound card's, which
+// counts the samples, and the system's, which times the frames) drift apart or the sound server
+// stalls. Blocks follow each other without a gap while the smoothed distance stays small; a
+// lasting distance is taken back a millisecond per block (by leaving out or adding samples), and
+// a jump of over 200 ms (a stall, a pause) places the block where it belongs at once.
+qint64 RecordingPipeline::placeSound(qint64 ideal, int frames, int* skip)
+{
+    const int rate = m_setup.audioSampleRate;
+    if (m_nextSample < 0 || m_soundReanchor.exchange(false)) {
+        m_soundDrift = 0;
+        if (m_nextSample < 0 || ideal >= m_nextSample)
+            return ideal;
+        *skip += int(std::min<qint64>(m_nextSample - ideal, frames)); // never over sound already placed
+        return m_nextSample;
+    }
+    const qint64 distance = m_nextSample - ideal; // > 0: the sound would come late
+    if (std::abs(distance) > rate / 5) {
+        m_soundDrift = 0;
+        if (distance < 0)
+            return ideal; // the writer fills the gap with silence
+        *skip += int(std::min<qint64>(distance, frames));
+        return m_nextSample;
+    }
+    m_soundDrift += (double(distance) - m_soundDrift) * 0.05;
+    const qint64 step = rate / 1000;
+    if (m_soundDrift > 5.0 * step && frames > step) {
+        *skip += int(step);
+        m_soundDrift -= double(step);
+    } else if (m_soundDrift < -5.0 * step) {
+        m_soundDrift += double(step);
+        return m_nextSample + step;
+    }
+    return m_nextSample;
 }
 
 void RecordingPipeline::encodeLoop()
@@ -202,19 +271,19 @@ void RecordingPipeline::encodeLoop()
                 break;
             item = std::move(m_queue.front());
             m_queue.pop_front();
-            if (!item.frame.isNull())
+            if (item.frame)
                 --m_framesQueued;
         }
         if (!m_encoderError.isEmpty() || !m_setup.movie)
             continue; // a failed movie takes nothing more; the queue still drains
         QString error;
-        const bool written = item.frame.isNull()
-            ? m_setup.movie->appendAudio(item.sound.data(), int(item.sound.size() / m_setup.audioChannels),
-                  item.position, &error)
-            : m_setup.movie->appendVideo(item.frame, item.position, &error);
+        const bool written = item.frame
+            ? m_setup.movie->appendFrame(std::move(item.frame), item.position, &error)
+            : m_setup.movie->appendAudio(item.sound.data(), int(item.sound.size() / m_setup.audioChannels),
+                  item.position, &error);
         if (!written) {
             m_encoderError = error;
-            fail(error);
+            fail(QStringLiteral("the movie cannot be written (%1); the recording was stopped").arg(error));
         }
     }
 }

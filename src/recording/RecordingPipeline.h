@@ -16,8 +16,8 @@
 #include <thread>
 
 // The threads of one recording: a capture thread grabs a frame on a steady clock, draws the
-// pointer in and hands it to a bounded queue; an encoder thread writes the queue (and the system
-// audio) into the movie. A full queue drops the frame and counts it. Paused spans are left out of
+// pointer in, converts it for the encoder straight from the grab's buffer and hands it to a
+// bounded queue; an encoder thread writes the queue (and the system audio) into the movie. A full queue drops the frame and counts it. Paused spans are left out of
 // the movie's time line: the clock of the movie stops while paused.
 class RecordingPipeline {
 public:
@@ -40,7 +40,9 @@ public:
         qint64 framesCaptured = 0; // frames handed to the encoder
         qint64 framesDropped = 0;  // frames lost to a full queue or a late clock
         double activeSeconds = 0;  // recorded time without the paused spans
-        bool movieComplete = false;
+        bool movieComplete = false; // the file is a movie that plays (maybe cut short, see error)
+        bool movieInPlace = false;  // the movie is still at the path it was created at
+        double movieSeconds = 0;    // what the movie holds
         QString error;             // why the movie is not complete, or why the recording ended early
     };
     // Called once, from one of the pipeline's threads, when the recording cannot go on (the
@@ -52,8 +54,9 @@ public:
     RecordingPipeline(const RecordingPipeline&) = delete;
     RecordingPipeline& operator=(const RecordingPipeline&) = delete;
 
-    // Starts the threads (and the audio, when set up). False with the reason when the audio
-    // cannot start; nothing runs then.
+    // Connects the audio (when set up), then starts the clock and the threads, so the sound is
+    // there from the first frame. False with the reason when the audio cannot start; nothing
+    // runs then.
     bool start(FailureHandler onFailure, QString* error);
     void pause();
     void resume();
@@ -69,15 +72,18 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     struct Item {
-        QImage frame;              // a video frame, or
-        std::vector<float> sound;  // interleaved audio samples
-        qint64 position = 0;       // frame index or sample index
+        std::unique_ptr<MovieFrame> frame; // a picture ready for the encoder, or
+        std::vector<float> sound;          // interleaved audio samples
+        qint64 position = 0;               // frame index or sample index
     };
     void captureLoop();
     void encodeLoop();
-    void receiveSound(const float* samples, int frames);
+    void receiveSound(const float* samples, int frames, Clock::time_point capturedAt);
+    qint64 placeSound(qint64 ideal, int frames, int* skip);
     void fail(const QString& error);
     void push(Item item, bool isFrame);
+    bool queueIsFull();
+    void captureFrame(qint64 index);
     double activeSecondsLocked(Clock::time_point now) const;
 
     Setup m_setup;
@@ -88,6 +94,7 @@ private:
     std::atomic<bool> m_failed {false};
 
     mutable std::mutex m_clockMutex;
+    bool m_clockStarted = false;
     Clock::time_point m_start;
     Clock::duration m_pausedTotal {};
     std::optional<Clock::time_point> m_pausedAt;
@@ -100,6 +107,10 @@ private:
 
     std::atomic<qint64> m_framesCaptured {0};
     std::atomic<qint64> m_framesDropped {0};
-    qint64 m_nextSample = -1; // audio thread only
+    // Sound placement (audio thread only): where the next block goes, and the smoothed distance
+    // between that and where its capture time puts it.
+    qint64 m_nextSample = -1;
+    double m_soundDrift = 0;
+    std::atomic<bool> m_soundReanchor {false};
     QString m_encoderError;   // encoder thread, read after join
 };

@@ -46,6 +46,7 @@ struct ScreenRecordingService::Finished {
     qint64 framesCaptured = 0;
     qint64 framesDropped = 0;
     bool movieComplete = false;
+    bool movieInPlace = true;
     QString movieError;
     QString failure; // the pipeline's reason for ending early, if any
     bool stored = false;
@@ -75,6 +76,7 @@ ScreenRecordingService::ScreenRecordingService()
 ScreenRecordingService::ScreenRecordingService(Services services, QObject* parent)
     : QObject(parent)
     , m_services(services)
+    , m_startedNames(std::make_shared<RecordingRecovery::StartedNames>())
 {
     Compositing::watchOwnWindows();
     m_elapsedTimer.setInterval(500);
@@ -182,8 +184,10 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     QDir().mkpath(directory);
     const QString fileName = RecordingStorage::availableFileName(QDateTime::currentDateTime(), directory);
     const QString path = QDir(directory).filePath(fileName);
+    m_startedNames->add(fileName);
     m_starting = true;
     m_failedWhileStarting = false;
+    m_failureReported = false;
     const RecordingRegion chosen = *region;
     // The capture overlay (or the menu) this recording was started from was hidden just now; a
     // fading compositor still draws it for a moment, so the movie begins once it is gone.
@@ -225,7 +229,8 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
         return prepared;
     }
     setup.frameSize = region.movieSize;
-    // Up to 8 frames wait for the encoder, at most 128 MiB of them (4 frames of a 4K display).
+    // Up to 8 frames wait for the encoder, at most 128 MiB of them (4 frames of a 4K display; the
+    // converted pictures in the queue take less, 1.5 bytes a pixel).
     const qint64 frameBytes = qint64(region.movieSize.width()) * region.movieSize.height() * 4;
     setup.queueCapacity = int(std::clamp<qint64>((qint64(128) << 20) / frameBytes, 2, 8));
     setup.grabOrigin = region.grabRect.topLeft();
@@ -284,6 +289,7 @@ void ScreenRecordingService::handleStreamFailure(const QString& error)
     if (m_stopping && !m_isRecording)
         return; // the stop under way reports how the movie ended
     setLastError({RecordingError::Kind::streamFailed, error});
+    m_failureReported = true;
     if (m_starting)
         m_failedWhileStarting = true;
     else
@@ -323,8 +329,11 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     finished->framesCaptured = summary.framesCaptured;
     finished->framesDropped = summary.framesDropped;
     finished->movieComplete = summary.movieComplete;
+    finished->movieInPlace = summary.movieInPlace;
     finished->movieError = summary.error;
-    if (!summary.movieComplete)
+    // A movie whose folder was moved or replaced while it was written is not where a record
+    // would point.
+    if (!summary.movieComplete || !summary.movieInPlace)
         return finished;
     const std::shared_ptr<ModelContainer> container = weakContainer.lock();
     if (!container)
@@ -334,19 +343,45 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     const QImage frame = thumbnailer().frameAt(path, 1.0, QSize(400, 400), nullptr);
     if (!frame.isNull())
         thumbnail = ImageEncoding::png(frame);
+    // A movie cut short (the disk filled up) lasts what it holds.
+    const double seconds = summary.error.isEmpty() ? summary.activeSeconds : summary.movieSeconds;
     auto item = std::make_shared<RecordingItem>(
-        QDateTime::currentDateTimeUtc(), kind, QFileInfo(path).fileName(), summary.activeSeconds, size, hasAudio, thumbnail);
+        QDateTime::currentDateTimeUtc(), kind, QFileInfo(path).fileName(), seconds, size, hasAudio, thumbnail);
     QString error;
-    std::unique_ptr<ModelContext> context = container->makeContext(&error);
-    if (context) {
-        context->insert(item);
-        if (context->save(&error)) {
-            finished->stored = true;
-            return finished;
-        }
-    }
-    finished->saveError = error;
+    finished->stored = store(item, *container, &error);
+    if (!finished->stored)
+        finished->saveError = error;
     return finished;
+}
+
+bool ScreenRecordingService::store(const RecordingItemPtr& item, ModelContainer& container, QString* error)
+{
+    std::unique_ptr<ModelContext> context = container.makeContext(error);
+    if (!context)
+        return false;
+    context->insert(item);
+    return context->save(error);
+}
+
+void ScreenRecordingService::adoptInterruptedRecordings()
+{
+    const std::shared_ptr<ModelContainer> container = m_modelContainer.lock();
+    if (!container) {
+        emit adoptionFinished(0);
+        return;
+    }
+    Background::run(
+        this,
+        [container, directory = recordingsDirectory(), thumbnailer = &thumbnailer(), started = m_startedNames] {
+            return int(RecordingRecovery::adopt(directory, *container, *thumbnailer, *started).size());
+        },
+        [this](int count) {
+            if (count > 0) {
+                Console::log(QStringLiteral("ScreenRecordingService: %1 interrupted recording(s) listed").arg(count));
+                NotificationCenter::shared().post(NotificationNames::recordingSaved);
+            }
+            emit adoptionFinished(count);
+        });
 }
 
 void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finished)
@@ -358,8 +393,17 @@ void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finishe
                      .arg(finished->framesDropped)
                      .arg(finished->framesCaptured + finished->framesDropped));
     if (!finished->movieComplete) {
+        if (!m_failureReported || finished->movieError.isEmpty()) // a failed write was told already
+            setLastError({RecordingError::Kind::streamFailed,
+                finished->movieError.isEmpty() ? QStringLiteral("unknown writer error") : finished->movieError});
+        emit stopped();
+        return;
+    }
+    if (!finished->movieError.isEmpty() && !m_failureReported)
+        setLastError({RecordingError::Kind::streamFailed, finished->movieError}); // cut short at the stop
+    if (!finished->movieInPlace) {
         setLastError({RecordingError::Kind::streamFailed,
-            finished->movieError.isEmpty() ? QStringLiteral("unknown writer error") : finished->movieError});
+            QStringLiteral("the recordings folder was moved or replaced while recording; the movie is not listed")});
     } else if (finished->stored) {
         NotificationCenter::shared().post(NotificationNames::recordingSaved);
     } else if (!finished->saveError.isNull()) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/ScreenSource.h"
 #include "recording/RecordingGeometry.h"
+#include "recording/RecordingRecovery.h"
 
 #include <QObject>
 #include <QRectF>
@@ -87,6 +88,10 @@ public:
     bool isBusy() const { return m_isRecording || m_starting || m_stopping; }
 
     void setModelContainer(std::weak_ptr<ModelContainer> container) { m_modelContainer = std::move(container); }
+    // Lists the movies of the recordings folder that an interrupted recording (a killed program,
+    // a lost display) left without a record, on the worker pool; "recordingSaved" follows when
+    // there were any, then adoptionFinished().
+    void adoptInterruptedRecordings();
     // The folder movies go to (the recordings folder unless set, for tests).
     void setRecordingsDirectory(const QString& directory) { m_directory = directory; }
     QString recordingsDirectory() const;
@@ -107,6 +112,8 @@ signals:
     void startFinished();
     // A stop has finished the movie (stored or not).
     void stopped();
+    // adoptInterruptedRecordings() is done; `count` records were made.
+    void adoptionFinished(int count);
 
 protected:
     void setRecording(bool recording);
@@ -119,6 +126,7 @@ private:
     void finishStart(const std::shared_ptr<Prepared>& prepared);
     std::shared_ptr<Finished> finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
         std::weak_ptr<ModelContainer> container, const QString& kind, bool hasAudio);
+    bool store(const RecordingItemPtr& item, ModelContainer& container, QString* error);
     void finishStop(const std::shared_ptr<Finished>& finished);
     void handleStreamFailure(const QString& error);
     void setPaused(bool paused);
@@ -139,6 +147,7 @@ private:
     bool m_starting = false;
     bool m_stopping = false;
     bool m_failedWhileStarting = false;
+    bool m_failureReported = false; // this recording's failure was told already
     double m_elapsed = 0;
     std::optional<RecordingError> m_lastError;
     std::weak_ptr<ModelContainer> m_modelContainer;
@@ -151,4 +160,5 @@ private:
     std::unique_ptr<RecordingControlWindowManager> m_controlPanel;
     qint64 m_lastFramesCaptured = 0;
     qint64 m_lastFramesDropped = 0;
+    std::shared_ptr<RecordingRecovery::StartedNames> m_startedNames;
 };

@@ -8,6 +8,8 @@ class FakeMovieThumbnailer : public MovieThumbnailer {
 public:
     QImage picture = QImage(1920, 1080, QImage::Format_RGB32);
     std::atomic<int> calls {0};
+    // Every movie's length; 0 makes every file "not a movie".
+    double seconds = 2.0;
 
     QImage frameAt(const QString&, double, const QSize& maxSize, QString* error) override
     {
@@ -18,5 +20,11 @@ public:
             return {};
         }
         return picture.scaled(maxSize, Qt::KeepAspectRatio);
+    }
+    double movieSeconds(const QString&, QString* error) override
+    {
+        if (seconds <= 0 && error)
+            *error = QStringLiteral("not a movie");
+        return seconds;
     }
 };

@@ -2,6 +2,7 @@
 #include "platform/MovieWriter.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QThread>
 #include <atomic>
@@ -10,7 +11,8 @@
 
 // Movies kept in memory: each created file records the frame indexes, the first pixel of every
 // frame and the audio positions, and writes a small placeholder file so that sizes can be read.
-// Creation, appends and finishing fail on demand.
+// Creation, appends and finishing fail on demand; after a failed append the movie finishes cut
+// short, with the failure as its reason, like a real one on a full disk.
 class FakeMovieWriter : public MovieWriter {
 public:
     struct Movie {
@@ -19,8 +21,10 @@ public:
         QList<qint64> frameIndexes;
         QList<QRgb> firstPixels;
         QList<qint64> audioPositions;
+        QList<int> audioBlockFrames;
         qint64 audioFrames = 0;
         bool finished = false;
+        bool appendFailed = false;
     };
     std::atomic<bool> failCreate {false};
     std::atomic<bool> failAppend {false};
@@ -69,6 +73,8 @@ private:
             if (m_owner->appendDelayMs)
                 QThread::msleep(ulong(m_owner->appendDelayMs.load()));
             if (m_owner->failAppend) {
+                std::lock_guard lock(m_owner->m_mutex);
+                m_movie->appendFailed = true;
                 if (error)
                     *error = QStringLiteral("disk full");
                 return false;
@@ -82,6 +88,7 @@ private:
         {
             std::lock_guard lock(m_owner->m_mutex);
             m_movie->audioPositions.append(sampleIndex);
+            m_movie->audioBlockFrames.append(frames);
             m_movie->audioFrames += frames;
             return true;
         }
@@ -94,7 +101,22 @@ private:
             }
             std::lock_guard lock(m_owner->m_mutex);
             m_movie->finished = true;
+            if (m_movie->appendFailed && error)
+                *error = QStringLiteral("disk full");
             return true;
+        }
+        double durationSeconds() const override
+        {
+            std::lock_guard lock(m_owner->m_mutex);
+            return m_movie->frameIndexes.isEmpty()
+                ? 0.0
+                : double(m_movie->frameIndexes.last() + 1) / m_movie->settings.framesPerSecond;
+        }
+        // The placeholder written at creation is still a plain file at the path.
+        bool isInPlace() const override
+        {
+            const QFileInfo info(m_movie->path);
+            return info.isFile() && !info.isSymLink() && info.size() == 1234;
         }
 
     private:
@@ -102,6 +124,6 @@ private:
         std::shared_ptr<Movie> m_movie;
     };
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::shared_ptr<Movie> m_last;
 };

@@ -1,73 +1,15 @@
 // System audio through a PulseAudio daemon of the test's own: a tone played into a null sink is
 // recorded from its monitor into the movie's AAC track.
+#include "PrivatePulseServer.h"
 #include "RecordingTestSupport.h"
 #include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegMovieThumbnailer.h"
 #include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/PulseSystemAudioSource.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <cmath>
-
-namespace {
-
-// A PulseAudio daemon with one null sink ("tone", the default), reached over its own socket.
-class PrivatePulseServer {
-public:
-    PrivatePulseServer()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
-            return;
-        const QString socket = dir.filePath(QStringLiteral("native"));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), dir.path());
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-        environment.insert(QStringLiteral("PULSE_RUNTIME_PATH"), dir.path());
-        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        daemon.setProcessEnvironment(environment);
-        daemon.start(QStringLiteral("pulseaudio"),
-            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                QStringLiteral("--use-pid-file=false"),
-                QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket),
-                QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=tone rate=48000")});
-        ready = QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 5000);
-        server = QStringLiteral("unix:") + socket;
-        m_previous = qgetenv("PULSE_SERVER");
-        qputenv("PULSE_SERVER", server.toUtf8());
-    }
-    ~PrivatePulseServer()
-    {
-        player.kill();
-        player.waitForFinished();
-        daemon.terminate();
-        daemon.waitForFinished(3000);
-        qputenv("PULSE_SERVER", m_previous);
-    }
-    // Plays `seconds` of a sine of `hertz` into the sink.
-    void playTone(double hertz, double seconds)
-    {
-        player.start(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--device=tone"),
-            QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"), QStringLiteral("--channels=2")});
-        ASSERT_TRUE(player.waitForStarted());
-        QByteArray samples(int(seconds * 48000) * 2 * int(sizeof(float)), Qt::Uninitialized);
-        auto* out = reinterpret_cast<float*>(samples.data());
-        for (int i = 0; i < int(seconds * 48000); ++i)
-            out[2 * i] = out[2 * i + 1] = 0.5f * float(std::sin(2 * M_PI * hertz * i / 48000.0));
-        player.write(samples);
-    }
-
-    QTemporaryDir dir;
-    QProcess daemon;
-    QProcess player;
-    QString server;
-    bool ready = false;
-
-private:
-    QByteArray m_previous;
-};
-
-}
+#include <QElapsedTimer>
+#include <csignal>
+#include <thread>
 
 TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
 {
@@ -119,4 +61,37 @@ TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
     }
     EXPECT_NEAR(crossings / 2.0 / (double(length) / 48000), 1000, 20);
     EXPECT_GT(peak, 0.3f);
+}
+
+TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
+{
+    PrivatePulseServer pulse;
+    if (!pulse.ready)
+        GTEST_SKIP() << "no pulseaudio daemon could be started";
+    PulseSystemAudioSource audio;
+    std::atomic<int> blocks {0};
+    QString error;
+    ASSERT_TRUE(audio.start(48'000, 2, [&blocks](const float*, int, std::chrono::steady_clock::time_point) { ++blocks; },
+        &error)) << error.toStdString();
+    QTest::qWait(200);
+    const pid_t daemon = pid_t(pulse.daemon.processId());
+    ::kill(daemon, SIGSTOP);
+    // Whatever happens here, the daemon goes on after five seconds at the latest.
+    std::atomic<bool> stopped {false};
+    std::thread resume([daemon, &stopped] {
+        for (int i = 0; i < 100 && !stopped; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::kill(daemon, SIGCONT);
+    });
+    QTest::qWait(300);
+    QElapsedTimer clock;
+    clock.start();
+    audio.stop();
+    stopped = true;
+    EXPECT_LT(clock.elapsed(), 1500);
+    const int delivered = blocks;
+    ::kill(daemon, SIGCONT);
+    QTest::qWait(200);
+    EXPECT_EQ(blocks, delivered); // no sink call after the stop
+    resume.join();
 }

@@ -114,6 +114,9 @@ QList<MovieStreamInfo> FFmpegMovieReader::streams() const
         info.size = QSize(parameters->width, parameters->height);
         info.sampleRate = parameters->sample_rate;
         info.channels = parameters->ch_layout.nb_channels;
+        const AVStream* stream = m_state->format->streams[i];
+        if (stream->start_time != AV_NOPTS_VALUE)
+            info.startSeconds = double(stream->start_time) * av_q2d(stream->time_base);
         list.append(info);
     }
     return list;
@@ -124,6 +127,28 @@ double FFmpegMovieReader::durationSeconds() const
     if (!m_state->format || m_state->format->duration == AV_NOPTS_VALUE)
         return 0;
     return double(m_state->format->duration) / AV_TIME_BASE;
+}
+
+double FFmpegMovieReader::videoEndSeconds()
+{
+    AVFormatContext* format = m_state->format;
+    const int index = format ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
+    if (index < 0)
+        return 0;
+    const AVStream* stream = format->streams[index];
+    av_seek_frame(format, index, 0, AVSEEK_FLAG_BACKWARD);
+    AVPacket* packet = av_packet_alloc();
+    int64_t end = AV_NOPTS_VALUE;
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index && packet->pts != AV_NOPTS_VALUE) {
+            end = std::max(end == AV_NOPTS_VALUE ? packet->pts : end, packet->pts + std::max<int64_t>(packet->duration, 0));
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    if (end == AV_NOPTS_VALUE)
+        return 0;
+    return double(end) * av_q2d(stream->time_base);
 }
 
 bool FFmpegMovieReader::readVideo(double fromSeconds, const QSize& maxSize,

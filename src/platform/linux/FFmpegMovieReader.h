@@ -16,6 +16,7 @@ struct MovieStreamInfo {
     QSize size;
     int sampleRate = 0;
     int channels = 0;
+    double startSeconds = 0; // where the stream's first packet is shown
 };
 
 // Reads movies through FFmpeg's demuxer and decoders: the streams, decoded pictures as RGB32 and
@@ -31,6 +32,9 @@ public:
     QList<MovieStreamInfo> streams() const;
     // The container's duration in seconds; 0 when it does not say.
     double durationSeconds() const;
+    // Where the video's last packet ends, in seconds, read from the packets (without decoding),
+    // so that a movie cut short by a crash counts what it holds; 0 without video.
+    double videoEndSeconds();
 
     // Decodes the video from `fromSeconds` (the key frame before it) on, handing each picture
     // and its time to `onFrame` until it returns false or the movie ends; pictures are scaled to

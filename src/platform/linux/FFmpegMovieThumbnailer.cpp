@@ -17,3 +17,14 @@ QImage FFmpegMovieThumbnailer::frameAt(const QString& path, double seconds, cons
         *error = QStringLiteral("the movie ends before %1 s").arg(seconds);
     return found;
 }
+
+double FFmpegMovieThumbnailer::movieSeconds(const QString& path, QString* error)
+{
+    FFmpegMovieReader reader;
+    if (!reader.open(path, error))
+        return 0;
+    const double seconds = reader.videoEndSeconds();
+    if (seconds <= 0 && error)
+        *error = QStringLiteral("no pictures");
+    return seconds;
+}

@@ -1,8 +1,10 @@
 #include "platform/linux/FFmpegMovieWriter.h"
 
 #include "platform/linux/FFmpegSupport.h"
+#include "platform/linux/MovieFileOutput.h"
 
 #include <QFile>
+#include <mutex>
 #include <sched.h>
 #include <vector>
 
@@ -25,6 +27,12 @@ int usableCores()
     return std::max(1, CPU_COUNT(&set));
 }
 
+// A picture in the encoder's format (YUV 4:2:0), reused through the movie's pool.
+struct FFmpegMovieFrame : MovieFrame {
+    AVFrame* frame = av_frame_alloc();
+    ~FFmpegMovieFrame() override { av_frame_free(&frame); }
+};
+
 class FFmpegMovieFile : public MovieFile {
 public:
     FFmpegMovieFile(QString path, MovieSettings settings)
@@ -36,15 +44,20 @@ public:
 
     bool open(QString* error);
     bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override;
+    std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override;
+    bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error) override;
     bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override;
     bool finish(QString* error) override;
+    double durationSeconds() const override;
+    bool isInPlace() const override { return m_output.isAt(m_path); }
 
 private:
     bool openVideo(QString* error);
     bool openAudio(QString* error);
     bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error);
     bool encodeAudioFrames(bool flushPartial, QString* error);
-    void cutFragmentBefore(const AVPacket* packet, AVStream* stream);
+    bool cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error);
+    bool writeFailed(QString* error);
     void close();
 
     QString m_path;
@@ -54,7 +67,9 @@ private:
     AVCodecContext* m_audio = nullptr;
     AVStream* m_videoStream = nullptr;
     AVStream* m_audioStream = nullptr;
-    AVFrame* m_videoFrame = nullptr;
+    // Converted pictures given back by the encoder, for the next conversions.
+    std::mutex m_poolMutex;
+    std::vector<std::unique_ptr<FFmpegMovieFrame>> m_pool;
     AVFrame* m_audioFrame = nullptr;
     AVPacket* m_packet = nullptr;
     SwsContext* m_scaler = nullptr;
@@ -62,6 +77,10 @@ private:
     bool m_finished = false;
     qint64 m_lastFrameIndex = -1;
     double m_fragmentStart = 0;
+    qint64 m_fragmentBytes = 0; // packet bytes of the fragment being collected
+    MovieFileOutput m_output;
+    bool m_writeFailed = false;
+    double m_completeSeconds = 0; // the movie on disk plays this long
     // Audio waiting for a whole encoder frame, per channel (planar), and the sample position of
     // its first sample.
     std::vector<std::vector<float>> m_pending;
@@ -73,6 +92,19 @@ public:
     bool createdFile() const { return m_createdFile; }
 };
 
+// The first failed write ends the movie: nothing more is written, and the file is cut back to
+// its last complete fragment, which plays.
+bool FFmpegMovieFile::writeFailed(QString* error)
+{
+    if (!m_writeFailed) {
+        m_writeFailed = true;
+        m_headerWritten = false; // no trailer: it could only add to a file that cannot grow
+        m_output.cutToComplete();
+    }
+    const QString reason = m_output.failure();
+    return FFmpegSupport::fail(error, reason.isEmpty() ? QStringLiteral("the movie could not be written") : reason);
+}
+
 bool FFmpegMovieFile::open(QString* error)
 {
     if (avformat_alloc_output_context2(&m_format, nullptr, "mov", nullptr) < 0 || !m_format)
@@ -80,21 +112,24 @@ bool FFmpegMovieFile::open(QString* error)
     if (!openVideo(error) || (m_settings.audio && !openAudio(error)))
         return false;
     m_packet = av_packet_alloc();
-    const QByteArray path = QFile::encodeName(m_path);
-    int result = avio_open(&m_format->pb, path.constData(), AVIO_FLAG_WRITE);
-    if (result < 0)
-        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    if (!m_output.create(m_path, error))
+        return false;
     m_createdFile = true;
+    m_format->pb = m_output.io();
+    m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
     // Fragments are cut by hand at key frames every fragmentSeconds: an empty moov first, so a
     // file cut short by a crash still plays up to its last fragment.
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "empty_moov+frag_custom", 0);
-    result = avformat_write_header(m_format, &options);
+    const int result = avformat_write_header(m_format, &options);
     av_dict_free(&options);
     if (result < 0)
-        return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+        return m_output.failed() ? FFmpegSupport::fail(error, m_output.failure())
+                                 : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
     m_headerWritten = true;
-    avio_flush(m_format->pb);
+    if (!m_output.flush(error))
+        return false;
+    m_output.markComplete();
     return true;
 }
 
@@ -139,12 +174,6 @@ bool FFmpegMovieFile::openVideo(QString* error)
     m_videoStream->time_base = m_video->time_base;
     m_videoStream->avg_frame_rate = m_video->framerate;
 
-    m_videoFrame = av_frame_alloc();
-    m_videoFrame->format = AV_PIX_FMT_YUV420P;
-    m_videoFrame->width = m_video->width;
-    m_videoFrame->height = m_video->height;
-    if (av_frame_get_buffer(m_videoFrame, 0) < 0)
-        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
     m_scaler = sws_getContext(m_video->width, m_video->height, AV_PIX_FMT_BGRA, m_video->width, m_video->height,
         AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr, nullptr);
     if (!m_scaler)
@@ -184,18 +213,25 @@ bool FFmpegMovieFile::openAudio(QString* error)
     return true;
 }
 
-void FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream)
+bool FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error)
 {
-    if (stream != m_videoStream || !(packet->flags & AV_PKT_FLAG_KEY))
-        return;
+    if (stream != m_videoStream || m_fragmentBytes == 0)
+        return true;
     const double seconds = packet->pts * av_q2d(stream->time_base);
-    if (seconds - m_fragmentStart < m_settings.fragmentSeconds)
-        return;
+    // Fragments begin at key frames every fragmentSeconds; when the disk fills up they come
+    // sooner, at any picture, halving as the space does, so that little is lost when it is full.
+    const bool due = (packet->flags & AV_PKT_FLAG_KEY) && seconds - m_fragmentStart >= m_settings.fragmentSeconds;
+    if (!due && !m_output.isShortOfSpace(m_fragmentBytes + packet->size))
+        return true;
     // Everything before this key frame becomes one fragment on disk.
-    av_interleaved_write_frame(m_format, nullptr);
-    av_write_frame(m_format, nullptr);
-    avio_flush(m_format->pb);
+    if (av_interleaved_write_frame(m_format, nullptr) < 0 || av_write_frame(m_format, nullptr) < 0
+        || !m_output.flush(nullptr))
+        return writeFailed(error);
+    m_output.markComplete();
     m_fragmentStart = seconds;
+    m_completeSeconds = seconds;
+    m_fragmentBytes = 0;
+    return true;
 }
 
 bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error)
@@ -206,10 +242,12 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
     while ((result = avcodec_receive_packet(codec, m_packet)) >= 0) {
         av_packet_rescale_ts(m_packet, codec->time_base, stream->time_base);
         m_packet->stream_index = stream->index;
-        cutFragmentBefore(m_packet, stream);
+        if (!cutFragmentBefore(m_packet, stream, error))
+            return false;
+        m_fragmentBytes += m_packet->size;
         result = av_interleaved_write_frame(m_format, m_packet);
-        if (result < 0)
-            return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+        if (result < 0 || m_output.failed())
+            return m_output.failed() ? writeFailed(error) : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
     }
     if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
         return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
@@ -218,21 +256,68 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
 
 bool FFmpegMovieFile::appendVideo(const QImage& frame, qint64 frameIndex, QString* error)
 {
-    if (m_finished || frameIndex <= m_lastFrameIndex || frame.width() < m_video->width
-        || frame.height() < m_video->height || frame.depth() != 32)
-        return FFmpegSupport::fail(error, QStringLiteral("frame out of order or of the wrong size"));
-    if (av_frame_make_writable(m_videoFrame) < 0)
-        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+    std::unique_ptr<MovieFrame> converted = convert(frame, error);
+    return converted && appendFrame(std::move(converted), frameIndex, error);
+}
+
+std::unique_ptr<MovieFrame> FFmpegMovieFile::convert(const QImage& frame, QString* error)
+{
+    if (frame.width() < m_video->width || frame.height() < m_video->height || frame.depth() != 32) {
+        FFmpegSupport::fail(error, QStringLiteral("a frame of the wrong size"));
+        return nullptr;
+    }
+    std::unique_ptr<FFmpegMovieFrame> picture;
+    {
+        std::lock_guard lock(m_poolMutex);
+        if (!m_pool.empty()) {
+            picture = std::move(m_pool.back());
+            m_pool.pop_back();
+        }
+    }
+    if (!picture) {
+        picture = std::make_unique<FFmpegMovieFrame>();
+        picture->frame->format = AV_PIX_FMT_YUV420P;
+        picture->frame->width = m_video->width;
+        picture->frame->height = m_video->height;
+        if (av_frame_get_buffer(picture->frame, 0) < 0) {
+            FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+            return nullptr;
+        }
+    }
+    if (av_frame_make_writable(picture->frame) < 0) {
+        FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+        return nullptr;
+    }
+    // Straight from the grab's pixels (its stride, its top-left part) into the encoder's planes.
     const uint8_t* source[1] = {frame.constBits()};
     const int stride[1] = {int(frame.bytesPerLine())};
-    sws_scale(m_scaler, source, stride, 0, m_video->height, m_videoFrame->data, m_videoFrame->linesize);
-    m_videoFrame->pts = frameIndex;
+    sws_scale(m_scaler, source, stride, 0, m_video->height, picture->frame->data, picture->frame->linesize);
+    return picture;
+}
+
+bool FFmpegMovieFile::appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error)
+{
+    if (m_writeFailed)
+        return writeFailed(error);
+    auto* picture = dynamic_cast<FFmpegMovieFrame*>(frame.get());
+    if (m_finished || frameIndex <= m_lastFrameIndex || !picture)
+        return FFmpegSupport::fail(error, QStringLiteral("frame out of order"));
+    picture->frame->pts = frameIndex;
     m_lastFrameIndex = frameIndex;
-    return encode(m_video, m_videoStream, m_videoFrame, error);
+    const bool encoded = encode(m_video, m_videoStream, picture->frame, error);
+    // The encoder has taken its copy: the picture's buffers serve a later conversion.
+    std::unique_ptr<FFmpegMovieFrame> reusable(picture);
+    frame.release();
+    std::lock_guard lock(m_poolMutex);
+    if (m_pool.size() < 16)
+        m_pool.push_back(std::move(reusable));
+    return encoded;
 }
 
 bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error)
 {
+    if (m_writeFailed)
+        return writeFailed(error);
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
     const int channels = m_settings.audioChannels;
@@ -242,10 +327,15 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         m_pendingStart = sampleIndex; // the track's first sample
     } else if (sampleIndex > expected) {
         // A gap (the sound server stalled): silence keeps the track in step with the picture,
-        // at most one second of it.
-        const qint64 gap = std::min<qint64>(sampleIndex - expected, m_settings.audioSampleRate);
-        for (auto& channel : m_pending)
-            channel.insert(channel.end(), size_t(gap), 0.0f);
+        // encoded a second at a time.
+        for (qint64 gap = sampleIndex - expected; gap > 0;) {
+            const qint64 part = std::min<qint64>(gap, m_settings.audioSampleRate);
+            for (auto& channel : m_pending)
+                channel.insert(channel.end(), size_t(part), 0.0f);
+            gap -= part;
+            if (!encodeAudioFrames(false, error))
+                return false;
+        }
     }
     for (int c = 0; c < channels; ++c) {
         auto& channel = m_pending[c];
@@ -283,30 +373,46 @@ bool FFmpegMovieFile::finish(QString* error)
     if (m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("already finished"));
     m_finished = true;
-    bool ok = encode(m_video, m_videoStream, nullptr, error);
+    bool ok = !m_writeFailed && encode(m_video, m_videoStream, nullptr, error);
     if (ok && m_audio)
         ok = encodeAudioFrames(true, error) && encode(m_audio, m_audioStream, nullptr, error);
-    const int result = av_write_trailer(m_format);
-    m_headerWritten = false;
-    if (ok && result < 0)
-        ok = FFmpegSupport::fail(error, FFmpegSupport::describe(result));
-    const int closed = avio_closep(&m_format->pb);
-    if (ok && closed < 0)
-        ok = FFmpegSupport::fail(error, FFmpegSupport::describe(closed));
+    if (ok) {
+        const int result = av_write_trailer(m_format);
+        m_headerWritten = false;
+        if (result < 0 || !m_output.flush(nullptr))
+            ok = m_output.failed() ? writeFailed(error) : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    }
+    if (m_writeFailed) {
+        // Cut back to the last complete fragment: a movie when one was written, with the reason.
+        writeFailed(error);
+        m_output.close(nullptr);
+        return m_completeSeconds > 0;
+    }
+    QString closeError;
+    if (!m_output.close(&closeError) && ok)
+        ok = FFmpegSupport::fail(error, closeError);
     return ok;
+}
+
+double FFmpegMovieFile::durationSeconds() const
+{
+    if (m_writeFailed)
+        return m_completeSeconds;
+    return double(m_lastFrameIndex + 1) / m_settings.framesPerSecond;
 }
 
 void FFmpegMovieFile::close()
 {
     if (m_format && m_headerWritten)
         av_write_trailer(m_format);
-    if (m_format && m_format->pb)
-        avio_closep(&m_format->pb);
+    if (m_format)
+        m_format->pb = nullptr; // owned by m_output
+    m_output.close(nullptr);
     avformat_free_context(m_format);
     m_format = nullptr;
     avcodec_free_context(&m_video);
     avcodec_free_context(&m_audio);
-    av_frame_free(&m_videoFrame);
+    m_pool.clear();
     av_frame_free(&m_audioFrame);
     av_packet_free(&m_packet);
     sws_freeContext(m_scaler);

@@ -2,7 +2,18 @@
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
+#include <condition_variable>
 #include <vector>
+
+// What the reading thread shares with the source; it outlives the source's hold on it when the
+// thread is left blocked in a read.
+struct PulseSystemAudioSource::Reader {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool stopping = false; // set under the mutex: no sink call follows
+    bool done = false;
+    Sink sink;
+};
 
 PulseSystemAudioSource::~PulseSystemAudioSource()
 {
@@ -12,7 +23,7 @@ PulseSystemAudioSource::~PulseSystemAudioSource()
 bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QString* error)
 {
     std::lock_guard lock(m_mutex);
-    if (m_reader.joinable()) {
+    if (m_thread.joinable()) {
         if (error)
             *error = QStringLiteral("the system audio is already being recorded");
         return false;
@@ -33,17 +44,35 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
             *error = QStringLiteral("system audio: ") + QString::fromUtf8(pa_strerror(code));
         return false;
     }
-    m_stopping = false;
-    m_reader = std::thread([this, stream, sink = std::move(sink), blockFrames, channels] {
+    auto reader = std::make_shared<Reader>();
+    reader->sink = std::move(sink);
+    m_reader = reader;
+    m_thread = std::thread([reader, stream, blockFrames, channels, sampleRate] {
         std::vector<float> block(size_t(blockFrames) * size_t(channels));
         int readError = 0;
-        while (!m_stopping) {
+        while (true) {
+            {
+                std::lock_guard lock(reader->mutex);
+                if (reader->stopping)
+                    break;
+            }
             if (pa_simple_read(stream, block.data(), block.size() * sizeof(float), &readError) < 0)
                 break; // the sound server went away: the movie goes on without sound
-            if (!m_stopping)
-                sink(block.data(), int(blockFrames));
+            // The block's last sample was captured `latency` ago (what the source and the
+            // server still hold), its first one a block's length before that.
+            const auto readAt = std::chrono::steady_clock::now();
+            const pa_usec_t latency = pa_simple_get_latency(stream, &readError);
+            const auto capturedAt = readAt - std::chrono::microseconds(qint64(latency == pa_usec_t(-1) ? 0 : latency))
+                - std::chrono::microseconds(qint64(blockFrames) * 1'000'000 / sampleRate);
+            std::lock_guard lock(reader->mutex);
+            if (reader->stopping)
+                break;
+            reader->sink(block.data(), int(blockFrames), capturedAt);
         }
         pa_simple_free(stream);
+        std::lock_guard lock(reader->mutex);
+        reader->done = true;
+        reader->ended.notify_all();
     });
     return true;
 }
@@ -51,7 +80,19 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
 void PulseSystemAudioSource::stop()
 {
     std::lock_guard lock(m_mutex);
-    m_stopping = true;
-    if (m_reader.joinable())
-        m_reader.join(); // at most one 20 ms block away
+    if (!m_thread.joinable())
+        return;
+    bool done;
+    {
+        std::unique_lock readerLock(m_reader->mutex);
+        m_reader->stopping = true;
+        // Normally one 20 ms block away; a server that stopped answering is not waited for.
+        done = m_reader->ended.wait_for(readerLock, std::chrono::seconds(1), [this] { return m_reader->done; });
+        m_reader->sink = nullptr;
+    }
+    if (done)
+        m_thread.join();
+    else
+        m_thread.detach();
+    m_reader.reset();
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include "platform/SystemAudioSource.h"
 
-#include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -11,10 +11,13 @@ class PulseSystemAudioSource : public SystemAudioSource {
 public:
     ~PulseSystemAudioSource() override;
     bool start(int sampleRate, int channels, Sink sink, QString* error) override;
+    // Returns within a second even when the sound server has stopped answering: a reader still
+    // blocked in a read is then left to end by itself, and never calls the sink again.
     void stop() override;
 
 private:
+    struct Reader;
     std::mutex m_mutex;
-    std::thread m_reader;
-    std::atomic<bool> m_stopping {false};
+    std::shared_ptr<Reader> m_reader;
+    std::thread m_thread;
 };

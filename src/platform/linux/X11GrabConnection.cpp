@@ -427,6 +427,28 @@ QImage X11GrabConnection::grabRootOnce(const QRect& rect, qsizetype keepBytes, Q
         rect, error, keepBytes);
 }
 
+QImage X11GrabConnection::grabRootShared(const QRect& rect, QString* error)
+{
+    if (!d->dpy)
+        return grabRoot(rect, error);
+    const int screen = DefaultScreen(d->dpy);
+    Visual* visual = DefaultVisual(d->dpy, screen);
+    const int depth = DefaultDepth(d->dpy, screen);
+    XImage* image = depth == 24 ? d->shmImage(*this, visual, depth, rect.width(), rect.height()) : nullptr;
+    const bool direct = image && image->bits_per_pixel == 32 && image->red_mask == 0xff0000
+        && image->green_mask == 0xff00 && image->blue_mask == 0xff && image->byte_order == LSBFirst
+        && Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
+    if (!direct)
+        return grabRoot(rect, error);
+    beginErrors();
+    const bool ok = XShmGetImage(d->dpy, DefaultRootWindow(d->dpy), image, rect.x(), rect.y(), AllPlanes);
+    const int code = endErrors();
+    if (!ok || code)
+        return grabRoot(rect, error);
+    return QImage(reinterpret_cast<uchar*>(image->data), rect.width(), rect.height(), image->bytes_per_line,
+        QImage::Format_RGB32);
+}
+
 QSize X11GrabConnection::windowSize(unsigned long window)
 {
     if (!d->dpy || !window)

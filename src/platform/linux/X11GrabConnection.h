@@ -32,6 +32,10 @@ public:
     // segment the server wrote them into becomes the image's memory (no copy into a second buffer of
     // the screen's size) and the connection keeps no buffer.
     QImage grabRootOnce(const QRect& rect, qsizetype keepBytes, QString* error);
+    // The same pixels without a copy: an image over the shared-memory buffer, valid until the
+    // next grab of this connection (its alpha bytes are undefined). A copy, as grabRoot(), where
+    // the buffer cannot be shown as 32-bit pixels as it is.
+    QImage grabRootShared(const QRect& rect, QString* error);
     // The client window's own pixels (not what covers it), RGB32, or premultiplied ARGB32 for a
     // window with an alpha channel.
     QImage grabWindow(unsigned long window, QString* error);

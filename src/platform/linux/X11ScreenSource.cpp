@@ -64,6 +64,7 @@ public:
     }
     bool isValid() const { return m_connection.isValid(); }
     QImage grab(QString* error) override { return m_connection.grabRoot(m_rect, error); }
+    QImage grabShared(QString* error) override { return m_connection.grabRootShared(m_rect, error); }
     QSize frameSize() const override { return m_rect.size(); }
 
 private:

@@ -1,0 +1,73 @@
+#pragma once
+// A PulseAudio daemon of the test's own, for recordings of the system audio.
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+
+// A PulseAudio daemon with one null sink ("tone", the default), reached over its own socket.
+class PrivatePulseServer {
+public:
+    PrivatePulseServer()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty())
+            return;
+        const QString socket = dir.filePath(QStringLiteral("native"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), dir.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        environment.insert(QStringLiteral("PULSE_RUNTIME_PATH"), dir.path());
+        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        daemon.setProcessEnvironment(environment);
+        daemon.start(QStringLiteral("pulseaudio"),
+            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+                QStringLiteral("--use-pid-file=false"),
+                QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket),
+                QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=tone rate=48000")});
+        ready = QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 5000);
+        server = QStringLiteral("unix:") + socket;
+        m_previous = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", server.toUtf8());
+    }
+    ~PrivatePulseServer()
+    {
+        player.kill();
+        player.waitForFinished();
+        daemon.terminate();
+        daemon.waitForFinished(3000);
+        qputenv("PULSE_SERVER", m_previous);
+    }
+    // Starts a player into the sink that plays what is written to it (stereo float samples at
+    // 48 kHz), with `latencyMs` of buffering (the server's default when 0).
+    void openPlayer(int latencyMs = 0)
+    {
+        QStringList arguments = {QStringLiteral("--playback"), QStringLiteral("--device=tone"),
+            QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"), QStringLiteral("--channels=2")};
+        if (latencyMs > 0)
+            arguments.append(QStringLiteral("--latency-msec=%1").arg(latencyMs));
+        player.start(QStringLiteral("pacat"), arguments);
+        ASSERT_TRUE(player.waitForStarted());
+    }
+    // Plays `seconds` of a sine of `hertz` into the sink.
+    void playTone(double hertz, double seconds)
+    {
+        openPlayer();
+        QByteArray samples(int(seconds * 48000) * 2 * int(sizeof(float)), Qt::Uninitialized);
+        auto* out = reinterpret_cast<float*>(samples.data());
+        for (int i = 0; i < int(seconds * 48000); ++i)
+            out[2 * i] = out[2 * i + 1] = 0.5f * float(std::sin(2 * M_PI * hertz * i / 48000.0));
+        player.write(samples);
+    }
+
+    QTemporaryDir dir;
+    QProcess daemon;
+    QProcess player;
+    QString server;
+    bool ready = false;
+
+private:
+    QByteArray m_previous;
+};
