@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "X11ScreenSupport.h"
 
@@ -64,6 +65,37 @@ TEST_F(X11ScreenSourceTest, RootGrabsEqualThePaintedPixelsOnBothMonitorsAndFromE
     EXPECT_EQ(source.grabRect(QRect(1200, 700, 200, 200)).size(), QSize(80, 100));
     EXPECT_TRUE(source.grabRect(QRect(2000, 0, 10, 10), &error).isNull());
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(X11ScreenSourceTest, AScreenSizedGrabReusesItsBufferOnceTheImageIsGoneAndNeverWritesIntoAHeldOne)
+{
+    const QRect area(0, 0, 640, 800);
+    auto first = std::make_unique<PatternWindow>(area, patternTile(1), true);
+    ASSERT_TRUE(first->waitViewable());
+    QImage held = source.grabRect(area);
+    ASSERT_FALSE(held.isNull());
+    EXPECT_TRUE(sameRgb(held, tiled(patternTile(1), area.size())));
+    // Every pixel opaque, as RGB32 promises (the server's padding byte is not).
+    EXPECT_EQ(qAlpha(held.pixel(5, 5)), 255);
+
+    // The screen changes while the first image is still held: the next grab sees the change and
+    // the held image keeps what it showed.
+    first.reset();
+    PatternWindow second(area, patternTile(2), true);
+    ASSERT_TRUE(second.waitViewable());
+    QImage next = source.grabRect(area);
+    EXPECT_TRUE(sameRgb(next, tiled(patternTile(2), area.size())));
+    EXPECT_TRUE(sameRgb(held, tiled(patternTile(1), area.size())));
+
+    // With the images gone, the next grab of that size goes into the same buffer, and a small grab
+    // meanwhile (a permission probe) does not take its place.
+    const uchar* buffer = next.constBits();
+    held = QImage();
+    next = QImage();
+    EXPECT_FALSE(source.grabRect(QRect(0, 0, 1, 1)).isNull());
+    const QImage again = source.grabRect(area);
+    EXPECT_EQ(again.constBits(), buffer);
+    EXPECT_TRUE(sameRgb(again, tiled(patternTile(2), area.size())));
 }
 
 TEST_F(X11ScreenSourceTest, ACoveredWindowIsGrabbedAsItIsNotWhatCoversIt)
