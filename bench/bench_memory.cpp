@@ -234,7 +234,6 @@ void BM_HistoryPanelCycles(benchmark::State& state)
             ImageDecoding::waitForDecodes();
             if (cycle == 0)
                 settledResident(state, "panel_first_open");
-
             const QString text = searches.at(cycle % searches.size());
             view->searchBar()->setText(text);
             emit view->searchBar()->textChanged(text);
