@@ -22,7 +22,6 @@
 #include "platform/Background.h"
 #include "platform/Keychain.h"
 #include "platform/MediaPlayback.h"
-#include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/linux/FileKeychain.h"
@@ -308,8 +307,6 @@ int main(int argc, char** argv)
     }
     if (!onBigScreen())
         return runOnBigScreen(argc, argv);
-    // As main() starts.
-    MemoryRelease::configureAllocator();
 
     // A home of its own: preferences, key file, store and movies stay out of the user's.
     QTemporaryDir home;

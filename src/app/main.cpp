@@ -5,7 +5,6 @@
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
 #include "platform/MediaPlayback.h"
-#include "platform/MemoryRelease.h"
 #include "platform/Pasteboard.h"
 #include "store/ModelContainer.h"
 #include "ui/Symbols.h"
@@ -51,8 +50,6 @@ void installTerminationSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
-    // Before any thread starts: screen-sized blocks go back to the system when freed.
-    MemoryRelease::configureAllocator();
     // One instance per user and store: a second one would store every copy again. Checked before
     // anything connects to the display or opens the store.
     InstanceLock instanceLock;

@@ -37,10 +37,9 @@ void touchAndFree(std::vector<void*>& smallBlocks)
 
 TEST(MemoryRelease, FreedScreenSizedBlocksLeaveNoResidentMemory)
 {
-    MemoryRelease::configureAllocator();
     std::vector<void*> smallBlocks;
-    // The first freed block of this size used to raise the allocator's own threshold, so that
-    // every later one came from (and stayed in) the heap: repeated grabs added up.
+    // The first freed block of this size raises the allocator's own threshold, so that every later
+    // one comes from (and, freed, stays in) the heap: repeated grabs added up.
     touchAndFree(smallBlocks);
     const double before = residentMiB();
     for (int i = 0; i < 4; ++i)
