@@ -307,8 +307,7 @@ public:
         : m_inner(std::move(inner))
     {
     }
-    QImage grab(QString* error) override { return m_inner->grab(error); }
-    QImage grabShared(QString* error) override { return m_inner->grab(error).copy(QRect(QPoint(0, 0), movieSize)); }
+    QImage grab(QString* error) override { return m_inner->grab(error).copy().copy(QRect(QPoint(0, 0), movieSize)); }
     QSize frameSize() const override { return m_inner->frameSize(); }
 
 private:

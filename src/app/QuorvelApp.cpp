@@ -35,7 +35,9 @@
 #include "platform/PointerLocation.h"
 #include "platform/WindowShape.h"
 #include "platform/LoginItem.h"
+#include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
+#include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
 #include "recording/ScreenRecordingService.h"
@@ -188,6 +190,10 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
         container, NotificationCenter::shared(), [](const QImage& image, quint32 displayID) {
             PostCaptureQuickActionController::shared().offer(image, displayID);
         });
+
+    // A stored capture leaves its screen images and PNG buffers free in the workers' pools.
+    NotificationCenter::shared().observe(
+        NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
 
     watchScreens();
 

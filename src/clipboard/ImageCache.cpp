@@ -2,6 +2,7 @@
 
 #include "platform/ImageDecoder.h"
 #include "platform/ImageEncoding.h"
+#include "platform/MemoryRelease.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 
@@ -10,8 +11,13 @@
 ImageCache::ImageCache(NotificationCenter& center)
     : m_center(center)
 {
-    m_observer = m_center.observe(
-        NotificationNames::historyWindowDidHide, nullptr, [this](const QVariantMap&) { removeAllObjects(); });
+    // The decoded thumbnails, and the rows and entries of the panel freed with them, leave their
+    // memory free in the allocator's pools; it goes back to the system, or every open of the
+    // panel would add to what the process keeps.
+    m_observer = m_center.observe(NotificationNames::historyWindowDidHide, nullptr, [this](const QVariantMap&) {
+        removeAllObjects();
+        MemoryRelease::releaseFreeMemory();
+    });
 }
 
 ImageCache::~ImageCache()

@@ -11,7 +11,7 @@ class NotificationCenter;
 
 // Decoded thumbnails of history entries while the history panel is open (at most 200 images and
 // about 50 MiB, least recently used dropped first), emptied whenever the panel hides
-// ("historyWindowDidHide"). Also makes the stored thumbnail of a new entry. Safe to use from any
+// ("historyWindowDidHide"), when the allocator's free memory goes back to the system. Also makes the stored thumbnail of a new entry. Safe to use from any
 // thread; callers treat every entry as optional.
 class ImageCache {
 public:

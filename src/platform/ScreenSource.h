@@ -54,11 +54,10 @@ public:
     virtual ~FrameGrabber() = default;
     // The next frame (ARGB32 or RGB32, size fixed for the grabber's life); a null image when the
     // grab failed (the window is gone, the display was lost).
+    // The image may show the grabber's own buffer (no copy): the buffer serves the next grab only
+    // once that image and its copies are gone, so a caller that drops it before the next grab
+    // keeps a single buffer, and may draw into it without a copy.
     virtual QImage grab(QString* error = nullptr) = 0;
-    // The next frame without a copy where the platform allows: an RGB32 image over the
-    // grabber's own buffer (its alpha bytes undefined), which the caller may draw into and which
-    // is valid until the next grab. By default a grab().
-    virtual QImage grabShared(QString* error = nullptr) { return grab(error); }
     virtual QSize frameSize() const = 0;
 };
 

@@ -162,7 +162,7 @@ void RecordingPipeline::captureLoop()
             } else {
                 QString error;
                 // The only handle on the grab's buffer, so that drawing the pointer does not copy it.
-                QImage frame = m_setup.grabber->grabShared(&error);
+                QImage frame = m_setup.grabber->grab(&error);
                 if (frame.isNull()) {
                     // One lost grab holds the last picture; a lasting loss ends the recording.
                     if (++failedGrabs >= 3) {

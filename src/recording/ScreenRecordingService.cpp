@@ -8,6 +8,7 @@
 #include "platform/MovieThumbnailer.h"
 #include "platform/MovieWriter.h"
 #include "platform/NotificationCenter.h"
+#include "platform/MemoryRelease.h"
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/SleepInhibitor.h"
@@ -409,6 +410,7 @@ void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finishe
     } else if (!finished->saveError.isNull()) {
         Console::log(QStringLiteral("Failed to save recording: ") + finished->saveError);
     }
+    MemoryRelease::releaseFreeMemory(); // the frames, queues and encoder buffers of the recording
     emit stopped();
 }
 

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "X11ScreenSupport.h"
 
@@ -67,13 +68,12 @@ TEST_F(X11ScreenSourceTest, RootGrabsEqualThePaintedPixelsOnBothMonitorsAndFromE
     EXPECT_FALSE(error.isEmpty());
 }
 
-// A grab larger than the kept buffer takes the shared-memory segment the server wrote as its own
-// memory: the pixels are the screen's, opaque, and stay valid after the connection is gone; the
-// connection makes a new buffer for the next grab.
-TEST_F(X11ScreenSourceTest, AGrabThatTakesOverTheSharedBufferOwnsOpaqueScreenPixels)
+// A grab's image shows the shared-memory segment the server wrote: the pixels are the screen's,
+// opaque, and stay valid after the connection is gone.
+TEST_F(X11ScreenSourceTest, AGrabShowingTheSharedBufferOutlivesItsConnectionWithOpaquePixels)
 {
     const QImage tile = patternTile(2);
-    const QRect rect(150, 100, 240, 160);
+    const QRect rect(150, 100, 320, 240); // above the size that goes through plain requests
     PatternWindow window(rect, tile, true);
     ASSERT_TRUE(window.waitViewable());
 
@@ -82,12 +82,11 @@ TEST_F(X11ScreenSourceTest, AGrabThatTakesOverTheSharedBufferOwnsOpaqueScreenPix
         X11GrabConnection connection;
         ASSERT_TRUE(connection.isValid());
         QString error;
-        taken = connection.grabRootOnce(rect, 0, &error);
+        taken = connection.grabRoot(rect, &error);
         ASSERT_FALSE(taken.isNull()) << error.toStdString();
+        // Held images make the next grabs go to new buffers; each shows the screen.
         EXPECT_TRUE(sameRgb(connection.grabRoot(rect, &error), tiled(tile, rect.size())));
-        EXPECT_TRUE(sameRgb(connection.grabRootOnce(rect, 0, &error), tiled(tile, rect.size())));
-        // Below the limit the pixels are copied out of the kept buffer as before.
-        EXPECT_TRUE(sameRgb(connection.grabRootOnce(rect, 1 << 30, &error), tiled(tile, rect.size())));
+        EXPECT_TRUE(sameRgb(connection.grabRoot(rect, &error), tiled(tile, rect.size())));
     }
     ASSERT_EQ(taken.size(), rect.size());
     EXPECT_TRUE(sameRgb(taken, tiled(tile, rect.size())));
@@ -97,6 +96,37 @@ TEST_F(X11ScreenSourceTest, AGrabThatTakesOverTheSharedBufferOwnsOpaqueScreenPix
             translucent += qAlpha(taken.pixel(x, y)) != 255;
     EXPECT_EQ(translucent, 0);
     EXPECT_EQ(taken.convertToFormat(QImage::Format_ARGB32).pixel(10, 10), taken.pixel(10, 10));
+}
+
+TEST_F(X11ScreenSourceTest, AScreenSizedGrabReusesItsBufferOnceTheImageIsGoneAndNeverWritesIntoAHeldOne)
+{
+    const QRect area(0, 0, 640, 800);
+    auto first = std::make_unique<PatternWindow>(area, patternTile(1), true);
+    ASSERT_TRUE(first->waitViewable());
+    QImage held = source.grabRect(area);
+    ASSERT_FALSE(held.isNull());
+    EXPECT_TRUE(sameRgb(held, tiled(patternTile(1), area.size())));
+    // Every pixel opaque, as RGB32 promises (the server's padding byte is not).
+    EXPECT_EQ(qAlpha(held.pixel(5, 5)), 255);
+
+    // The screen changes while the first image is still held: the next grab sees the change and
+    // the held image keeps what it showed.
+    first.reset();
+    PatternWindow second(area, patternTile(2), true);
+    ASSERT_TRUE(second.waitViewable());
+    QImage next = source.grabRect(area);
+    EXPECT_TRUE(sameRgb(next, tiled(patternTile(2), area.size())));
+    EXPECT_TRUE(sameRgb(held, tiled(patternTile(1), area.size())));
+
+    // With the images gone, the next grab of that size goes into the same buffer, and a small grab
+    // meanwhile (a permission probe) does not take its place.
+    const uchar* buffer = next.constBits();
+    held = QImage();
+    next = QImage();
+    EXPECT_FALSE(source.grabRect(QRect(0, 0, 1, 1)).isNull());
+    const QImage again = source.grabRect(area);
+    EXPECT_EQ(again.constBits(), buffer);
+    EXPECT_TRUE(sameRgb(again, tiled(patternTile(2), area.size())));
 }
 
 TEST_F(X11ScreenSourceTest, ACoveredWindowIsGrabbedAsItIsNotWhatCoversIt)

@@ -11,7 +11,9 @@
 #include <X11/extensions/shape.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <poll.h>
 #include <sys/ipc.h>
 #include <sys/mman.h>
@@ -37,25 +39,38 @@ Bool recordError(Display*, XErrorEvent* event, xError*)
 // must stay quiet before its pixels count as painted.
 constexpr int kRepaintLimitMs = 300;
 constexpr int kRepaintQuietMs = 40;
+// Grabs of fewer pixels (a permission probe, a loupe) are plain requests: they leave the shared
+// segment of the last screen-sized grab in place for the next one.
+constexpr qint64 kShmMinPixels = 256 * 256;
 
-// Copies an XImage into a QImage. 32-bit pixels in the usual layout are copied row by row (the
-// padding byte of a 24-bit visual made opaque); anything else goes pixel by pixel.
-QImage toQImage(XImage* image, int depth, int width, int height)
+// Images of a window's pixmap may come without the colour masks of its visual; true-colour
+// visuals of 24 and 32 bits share the screen's.
+void fillMissingMasks(XImage* image, int depth)
 {
-    // Images of a window's pixmap may come without the colour masks of its visual; true-colour
-    // visuals of 24 and 32 bits share the screen's.
     if (!image->red_mask && !image->green_mask && !image->blue_mask && (depth == 24 || depth == 32)) {
         image->red_mask = 0xff0000;
         image->green_mask = 0xff00;
         image->blue_mask = 0xff;
     }
+}
+
+// Whether an image's pixels are 32-bit words in the layout of QImage's RGB32 and ARGB32 formats.
+bool hasQImageLayout(const XImage* image)
+{
+    return image->bits_per_pixel == 32 && image->red_mask == 0xff0000 && image->green_mask == 0xff00
+        && image->blue_mask == 0xff && image->byte_order == LSBFirst && Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
+}
+
+// Copies an XImage into a QImage. 32-bit pixels in the usual layout are copied row by row (the
+// padding byte of a 24-bit visual made opaque); anything else goes pixel by pixel.
+QImage toQImage(XImage* image, int depth, int width, int height)
+{
+    fillMissingMasks(image, depth);
     const bool argb = depth == 32;
     QImage out(width, height, argb ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (out.isNull())
         return out;
-    const bool direct = image->bits_per_pixel == 32 && image->red_mask == 0xff0000 && image->green_mask == 0xff00
-        && image->blue_mask == 0xff && image->byte_order == LSBFirst && Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
-    if (direct) {
+    if (hasQImageLayout(image)) {
         for (int y = 0; y < height; ++y) {
             const auto* in = reinterpret_cast<const quint32*>(image->data + qsizetype(y) * image->bytes_per_line);
             auto* row = reinterpret_cast<quint32*>(out.scanLine(y));
@@ -87,10 +102,24 @@ QImage toQImage(XImage* image, int depth, int width, int height)
     return out;
 }
 
+// The memory of one shared-memory segment as mapped into this process. Held by the connection
+// while it may grab into it and by every image that shows its pixels; unmapped by the last one.
+struct ShmSegment {
+    char* address = nullptr;
+    // An image shows these pixels: the next grab must not write into them.
+    std::atomic<bool> lent {false};
+    ~ShmSegment()
+    {
+        if (address)
+            shmdt(address);
+    }
+};
+
 // A shared-memory image, kept while the size, depth and visual stay the same.
 struct ShmBuffer {
     XImage* image = nullptr;
     XShmSegmentInfo info {};
+    std::shared_ptr<ShmSegment> segment;
     Visual* visual = nullptr;
     int depth = 0;
 
@@ -98,19 +127,46 @@ struct ShmBuffer {
     {
         return image && visual == v && depth == d && image->width == w && image->height == h;
     }
+    bool isLent() const { return segment && segment->lent.load(std::memory_order_acquire); }
+    // Detaches the server from the segment; an image still lent its pixels keeps them mapped.
     void release(Display* dpy)
     {
         if (!image)
             return;
         XShmDetach(dpy, &info);
         XSync(dpy, False);
-        image->data = nullptr; // the segment, detached below
+        image->data = nullptr; // the segment's, unmapped with its last holder
         XDestroyImage(image);
-        shmdt(info.shmaddr);
+        segment.reset();
         image = nullptr;
         info = {};
     }
 };
+
+// The pixels of a shared-memory grab handed out without a copy: the image shows the segment
+// itself and gives it back to the connection for the next grab when its last copy goes. The
+// padding byte of a 24-bit visual is made opaque in place.
+QImage lendPixels(ShmBuffer& buffer, int depth, int width, int height)
+{
+    XImage* image = buffer.image;
+    const bool argb = depth == 32;
+    if (!argb) {
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<quint32*>(image->data + qsizetype(y) * image->bytes_per_line);
+            for (int x = 0; x < width; ++x)
+                row[x] |= 0xff000000u;
+        }
+    }
+    buffer.segment->lent.store(true, std::memory_order_release);
+    auto* holder = new std::shared_ptr<ShmSegment>(buffer.segment);
+    const QImageCleanupFunction giveBack = [](void* info) {
+        auto* segment = static_cast<std::shared_ptr<ShmSegment>*>(info);
+        (*segment)->lent.store(false, std::memory_order_release);
+        delete segment;
+    };
+    return QImage(reinterpret_cast<uchar*>(image->data), width, height, image->bytes_per_line,
+        argb ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, giveBack, holder);
+}
 
 }
 
@@ -138,9 +194,9 @@ struct X11GrabConnection::Private {
 
     XImage* shmImage(X11GrabConnection& c, Visual* visual, int depth, int width, int height)
     {
-        if (!shm)
+        if (!shm || qint64(width) * height < kShmMinPixels)
             return nullptr;
-        if (buffer.fits(visual, depth, width, height))
+        if (buffer.fits(visual, depth, width, height) && !buffer.isLent())
             return buffer.image;
         buffer.release(dpy);
         XImage* image = XShmCreateImage(dpy, visual, unsigned(depth), ZPixmap, nullptr, &buffer.info, unsigned(width),
@@ -153,6 +209,10 @@ struct X11GrabConnection::Private {
             return nullptr;
         }
         buffer.info.shmaddr = image->data = static_cast<char*>(shmat(buffer.info.shmid, nullptr, 0));
+        if (buffer.info.shmaddr != reinterpret_cast<char*>(-1)) {
+            buffer.segment = std::make_shared<ShmSegment>();
+            buffer.segment->address = buffer.info.shmaddr;
+        }
         buffer.info.readOnly = False;
         // The segment's pages made and mapped in one call rather than one fault per page, by the
         // server as it writes and by us as we read.
@@ -165,8 +225,7 @@ struct X11GrabConnection::Private {
         shmctl(buffer.info.shmid, IPC_RMID, nullptr);
         if (error || buffer.info.shmaddr == reinterpret_cast<char*>(-1)) {
             // A server on another machine cannot see our memory: plain requests from now on.
-            if (buffer.info.shmaddr != reinterpret_cast<char*>(-1))
-                shmdt(buffer.info.shmaddr);
+            buffer.segment.reset(); // unmaps it
             image->data = nullptr;
             XDestroyImage(image);
             buffer.info = {};
@@ -179,52 +238,16 @@ struct X11GrabConnection::Private {
         return image;
     }
 
-    // The buffer's pixels as an image that owns the segment; the connection keeps no buffer. Only
-    // for 32-bit pixels in QImage's own order; a null image otherwise (the buffer stays).
-    QImage handOverBuffer(int depth)
-    {
-        XImage* image = buffer.image;
-        if (image->bits_per_pixel != 32 || image->red_mask != 0xff0000 || image->green_mask != 0xff00
-            || image->blue_mask != 0xff || image->byte_order != LSBFirst || Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
-            return {};
-        const int width = image->width;
-        const int height = image->height;
-        const qsizetype bytesPerLine = image->bytes_per_line;
-        auto* data = reinterpret_cast<uchar*>(image->data);
-        // The server is done with the segment; our mapping lives as long as the image.
-        XShmDetach(dpy, &buffer.info);
-        XSync(dpy, False);
-        image->data = nullptr;
-        XDestroyImage(image);
-        buffer.image = nullptr;
-        buffer.info = {};
-        const bool argb = depth == 32;
-        if (!argb) {
-            for (int y = 0; y < height; ++y) {
-                auto* row = reinterpret_cast<quint32*>(data + y * bytesPerLine);
-                for (int x = 0; x < width; ++x)
-                    row[x] |= 0xff000000u;
-            }
-        }
-        return QImage(data, width, height, bytesPerLine,
-            argb ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32,
-            [](void* segment) { shmdt(segment); }, data);
-    }
-
-    // Pixels of a drawable; `visual` and `depth` are the drawable's. With `handOverAbove` >= 0, a
-    // buffer larger than that many bytes becomes the image's memory instead of being copied.
-    QImage read(X11GrabConnection& c, Drawable drawable, Visual* visual, int depth, const QRect& rect, QString* error,
-        qsizetype handOverAbove = -1)
+    // Pixels of a drawable; `visual` and `depth` are the drawable's.
+    QImage read(X11GrabConnection& c, Drawable drawable, Visual* visual, int depth, const QRect& rect, QString* error)
     {
         if (XImage* image = shmImage(c, visual, depth, rect.width(), rect.height())) {
             c.beginErrors();
             const bool ok = XShmGetImage(dpy, drawable, image, rect.x(), rect.y(), AllPlanes);
             if (ok && !c.endErrors()) {
-                if (handOverAbove >= 0 && qsizetype(image->bytes_per_line) * image->height > handOverAbove) {
-                    QImage owned = handOverBuffer(depth);
-                    if (!owned.isNull())
-                        return owned;
-                }
+                fillMissingMasks(image, depth);
+                if (hasQImageLayout(image) && (depth == 24 || depth == 32))
+                    return lendPixels(buffer, depth, rect.width(), rect.height());
                 return toQImage(image, depth, rect.width(), rect.height());
             }
         }
@@ -413,40 +436,6 @@ QImage X11GrabConnection::grabRoot(const QRect& rect, QString* error)
     const int screen = DefaultScreen(d->dpy);
     return d->read(*this, DefaultRootWindow(d->dpy), DefaultVisual(d->dpy, screen), DefaultDepth(d->dpy, screen),
         rect, error);
-}
-
-QImage X11GrabConnection::grabRootOnce(const QRect& rect, qsizetype keepBytes, QString* error)
-{
-    if (!d->dpy) {
-        if (error)
-            *error = QStringLiteral("no X display");
-        return {};
-    }
-    const int screen = DefaultScreen(d->dpy);
-    return d->read(*this, DefaultRootWindow(d->dpy), DefaultVisual(d->dpy, screen), DefaultDepth(d->dpy, screen),
-        rect, error, keepBytes);
-}
-
-QImage X11GrabConnection::grabRootShared(const QRect& rect, QString* error)
-{
-    if (!d->dpy)
-        return grabRoot(rect, error);
-    const int screen = DefaultScreen(d->dpy);
-    Visual* visual = DefaultVisual(d->dpy, screen);
-    const int depth = DefaultDepth(d->dpy, screen);
-    XImage* image = depth == 24 ? d->shmImage(*this, visual, depth, rect.width(), rect.height()) : nullptr;
-    const bool direct = image && image->bits_per_pixel == 32 && image->red_mask == 0xff0000
-        && image->green_mask == 0xff00 && image->blue_mask == 0xff && image->byte_order == LSBFirst
-        && Q_BYTE_ORDER == Q_LITTLE_ENDIAN;
-    if (!direct)
-        return grabRoot(rect, error);
-    beginErrors();
-    const bool ok = XShmGetImage(d->dpy, DefaultRootWindow(d->dpy), image, rect.x(), rect.y(), AllPlanes);
-    const int code = endErrors();
-    if (!ok || code)
-        return grabRoot(rect, error);
-    return QImage(reinterpret_cast<uchar*>(image->data), rect.width(), rect.height(), image->bytes_per_line,
-        QImage::Format_RGB32);
 }
 
 QSize X11GrabConnection::windowSize(unsigned long window)

@@ -10,7 +10,10 @@ struct _XDisplay;
 // One X connection of its own for reading screen pixels: MIT-SHM images of the root window (plain
 // XGetImage where the extension is missing or refuses the segment), a window's own pixels through
 // the Composite extension, the pointer image through XFixes. The shared-memory buffer is kept and
-// reused while grabs keep the same size. Used by one thread at a time (its owner locks or owns it).
+// reused while grabs keep the same size: a grab's image shows the buffer itself (no copy), and the
+// buffer serves the next grab once that image and its copies are gone; while one still shows it, the
+// next grab gets a new buffer. Grabs of a few pixels are plain requests that leave it in place.
+// Used by one thread at a time (its owner locks or owns it); the images go to any thread.
 class X11GrabConnection {
 public:
     // Opens $DISPLAY (or `displayName`); isValid() is false without an X server.
@@ -27,15 +30,8 @@ public:
     bool hasComposite() const;
 
     // The root window's pixels in `rect` (root pixels, already inside the screen), as RGB32.
+    // Modifying the image writes into the shared buffer it shows, which stays its own until it goes.
     QImage grabRoot(const QRect& rect, QString* error);
-    // As grabRoot, for a single grab: when the pixels take more than `keepBytes`, the shared-memory
-    // segment the server wrote them into becomes the image's memory (no copy into a second buffer of
-    // the screen's size) and the connection keeps no buffer.
-    QImage grabRootOnce(const QRect& rect, qsizetype keepBytes, QString* error);
-    // The same pixels without a copy: an image over the shared-memory buffer, valid until the
-    // next grab of this connection (its alpha bytes are undefined). A copy, as grabRoot(), where
-    // the buffer cannot be shown as 32-bit pixels as it is.
-    QImage grabRootShared(const QRect& rect, QString* error);
     // The client window's own pixels (not what covers it), RGB32, or premultiplied ARGB32 for a
     // window with an alpha channel.
     QImage grabWindow(unsigned long window, QString* error);

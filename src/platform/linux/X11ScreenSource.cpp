@@ -21,8 +21,9 @@ namespace {
 
 constexpr long kMaxListItems = 4096;
 constexpr long kMaxTextBytes = 4096;
-// One-shot grabs keep a shared buffer of up to this size for the next grab (loupes, small
-// areas); larger ones (whole screens) are given back at once. Grabbers keep theirs.
+// One-shot window grabs keep a shared buffer of up to this size for the next grab; larger ones
+// are given back at once (windows come in every size). Rectangle grabs keep theirs: the next
+// capture of the same screen reuses it. Grabbers keep theirs.
 constexpr qsizetype kKeptBufferBytes = 4 * 1024 * 1024;
 
 // One property of a window: its 8-bit bytes or 32-bit items; empty when absent or unreadable.
@@ -64,7 +65,6 @@ public:
     }
     bool isValid() const { return m_connection.isValid(); }
     QImage grab(QString* error) override { return m_connection.grabRoot(m_rect, error); }
-    QImage grabShared(QString* error) override { return m_connection.grabRootShared(m_rect, error); }
     QSize frameSize() const override { return m_rect.size(); }
 
 private:
@@ -308,9 +308,7 @@ QImage X11ScreenSource::grabRect(const QRect& rect, QString* error)
                                             : QStringLiteral("no X display");
         return {};
     }
-    QImage image = m_connection.grabRootOnce(clipped, kKeptBufferBytes, error);
-    m_connection.releaseBufferAbove(kKeptBufferBytes);
-    return image;
+    return m_connection.grabRoot(clipped, error);
 }
 
 QImage X11ScreenSource::grabWindow(quint64 windowID, QString* error)
