@@ -7,7 +7,11 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
+#include <QBuffer>
+#include <QColor>
 #include <QDateTime>
+#include <QImage>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -95,4 +99,46 @@ inline void insertBenchEntry(ModelContext& context, int i, int appCount, const Q
         image, false, 0, std::nullopt, std::nullopt, std::move(thumbnail), false, std::nullopt, false, std::nullopt));
     if (i % 250 == 249 && !context.save())
         std::fprintf(stderr, "save failed\n");
+}
+
+// A PNG of w x h in one colour with a line of varying colours every sixth row, so that encoding
+// and decoding do real work.
+inline QByteArray patternedPng(int w, int h, QColor color)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(color);
+    for (int y = 0; y < h; y += 6)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb((x * 7) % 255, (y * 3) % 255, 90));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Fills a bench store with `count` entries from nine apps: texts of 200 to 2,000 characters, and
+// every fifth a 1200 x 750 PNG image with a 400 x 250 thumbnail.
+inline void insertHistoryEntries(ModelContext& context, int count)
+{
+    std::vector<QByteArray> thumbnails;
+    std::vector<QByteArray> images;
+    for (int i = 0; i < 16; ++i) {
+        const QColor color = QColor::fromHsv(i * 22, 160, 200);
+        thumbnails.push_back(patternedPng(400, 250, color));
+        images.push_back(patternedPng(1200, 750, color));
+    }
+    QRandomGenerator random(7);
+    const QString words = QStringLiteral("alpha beta gamma delta invoice meeting notes draft review Grüße Straße ");
+    for (int i = 0; i < count; ++i) {
+        const bool image = i % 5 == 0;
+        QString text;
+        if (!image) {
+            const int length = 200 + int(random.bounded(1800));
+            while (text.size() < length)
+                text += words.mid(int(random.bounded(40)), 30);
+        }
+        insertBenchEntry(context, i, 9, text, image, images[size_t(i % 16)],
+            image ? std::optional<QByteArray>(thumbnails[size_t(i % 16)]) : std::nullopt);
+    }
 }

@@ -37,21 +37,6 @@ namespace {
 
 constexpr int entryCount = 10000;
 
-QByteArray png(int w, int h, QColor color)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(color);
-    // Some structure so the encoder does real work and the decoder too.
-    for (int y = 0; y < h; y += 6)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb((x * 7) % 255, (y * 3) % 255, 90));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 struct FilledStore {
     QTemporaryDir dir;
     std::shared_ptr<ModelContainer> container;
@@ -60,26 +45,7 @@ struct FilledStore {
         benchCrypto();
         container = openStoreIn(dir);
         ModelContext& context = container->mainContext();
-        QRandomGenerator random(7);
-        std::vector<QByteArray> thumbnails;
-        std::vector<QByteArray> images;
-        for (int i = 0; i < 16; ++i) {
-            const QColor color = QColor::fromHsv(i * 22, 160, 200);
-            thumbnails.push_back(png(400, 250, color));
-            images.push_back(png(1200, 750, color));
-        }
-        const QString words = QStringLiteral("alpha beta gamma delta invoice meeting notes draft review Grüße Straße ");
-        for (int i = 0; i < entryCount; ++i) {
-            const bool image = i % 5 == 0;
-            QString text;
-            if (!image) {
-                const int length = 200 + int(random.bounded(1800));
-                while (text.size() < length)
-                    text += words.mid(int(random.bounded(40)), 30);
-            }
-            insertBenchEntry(context, i, 9, text, image, images[size_t(i % 16)],
-                image ? std::optional<QByteArray>(thumbnails[size_t(i % 16)]) : std::nullopt);
-        }
+        insertHistoryEntries(context, entryCount);
         // Measure as a program that opens an existing store: nothing of the filling stays held.
         container.reset();
         malloc_trim(0);

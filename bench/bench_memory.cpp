@@ -84,20 +84,6 @@ double settledResident(benchmark::State& state, const std::string& step)
     return resident;
 }
 
-QByteArray pngOf(int w, int h, QColor color)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(color);
-    for (int y = 0; y < h; y += 6)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb((x * 7) % 255, (y * 3) % 255, 90));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 // The child's work: 10,000 entries (texts of 200 to 2,000 characters, every fifth a PNG image with
 // its thumbnail), sealed with a key kept in a file beside the store.
 int fillStore(const QString& storePath)
@@ -112,27 +98,8 @@ int fillStore(const QString& storePath)
         return 1;
     }
     container->setSealer(crypto);
-    std::vector<QByteArray> thumbnails;
-    std::vector<QByteArray> images;
-    for (int i = 0; i < 16; ++i) {
-        const QColor color = QColor::fromHsv(i * 22, 160, 200);
-        thumbnails.push_back(pngOf(400, 250, color));
-        images.push_back(pngOf(1200, 750, color));
-    }
-    QRandomGenerator random(7);
-    const QString words = QStringLiteral("alpha beta gamma delta invoice meeting notes draft review Grüße Straße ");
     ModelContext& context = container->mainContext();
-    for (int i = 0; i < kEntries; ++i) {
-        const bool image = i % 5 == 0;
-        QString text;
-        if (!image) {
-            const int length = 200 + int(random.bounded(1800));
-            while (text.size() < length)
-                text += words.mid(int(random.bounded(40)), 30);
-        }
-        insertBenchEntry(context, i, 9, text, image, images[size_t(i % 16)],
-            image ? std::optional<QByteArray>(thumbnails[size_t(i % 16)]) : std::nullopt);
-    }
+    insertHistoryEntries(context, kEntries);
     return context.save() ? 0 : 1;
 }
 
@@ -202,7 +169,8 @@ void BM_PlayInRecordingsWindow(benchmark::State& state)
         }
         card->play();
         RecordingQuickLook* player = RecordingQuickLook::current();
-        if (!player || !player->player()
+        // The movie is checked and opened off the main thread: the player comes a moment later.
+        if (!player || !waitUntil([&] { return player->player() != nullptr; }, 15000)
             || !waitUntil([&] { return player->player()->duration() > 0 && player->player()->position() > 0; }, 15000)) {
             state.SkipWithError("the movie never played");
             break;

@@ -2,6 +2,7 @@
 
 #include "platform/Compositing.h"
 #include "platform/MediaPlayback.h"
+#include "platform/MemoryRelease.h"
 #include "platform/linux/DBusFileRevealer.h"
 #include "platform/linux/DesktopApplicationCatalog.h"
 #include "platform/linux/DBusDesktopNotifier.h"
@@ -78,4 +79,5 @@ void PlatformServices::installLinux()
 void PlatformServices::prepareEnvironment()
 {
     SessionBus::preventAutolaunch();
+    MemoryRelease::keepLargeBlocksOutOfPools();
 }

@@ -4,6 +4,7 @@
 // XDG files). Called once by main() before the application value is created.
 namespace PlatformServices {
 void installLinux();
-// Before the application object exists: no D-Bus session bus is autolaunched when none runs.
+// Before the application object exists: no D-Bus session bus is autolaunched when none runs, and
+// large blocks of memory are kept out of the threads' pools.
 void prepareEnvironment();
 }

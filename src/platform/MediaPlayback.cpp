@@ -1,6 +1,7 @@
 #include "platform/MediaPlayback.h"
 
 #include "platform/Background.h"
+#include "platform/MemoryRelease.h"
 
 #include <QAudioOutput>
 #include <QCoreApplication>
@@ -19,7 +20,6 @@
 #include <QtGlobal>
 #include <cerrno>
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,7 +61,7 @@ QList<QMediaPlayer*>& abandonedPlayers()
 void destroy(QMediaPlayer* player)
 {
     delete player;
-    Background::run([] { ::malloc_trim(0); });
+    MemoryRelease::releaseFreeMemory();
 }
 
 void closeDescriptor(int* descriptor)
