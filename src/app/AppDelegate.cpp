@@ -4,33 +4,11 @@
 #include "platform/LoginItem.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 
 QVariantMap AppDelegate::registeredDefaults()
 {
-    return {
-        {"maxHistoryItems", qlonglong(0)},
-        {"autoLaunchAtLogin", true},
-        {"playSounds", true},
-        {"autoCloseAfterPaste", true},
-        {"closeOnFocusLoss", true},
-        {"showAsRightPanel", true},
-        {"imageThumbnailSize", qlonglong(2)},
-        {"glassDarkness", 0.45},
-        {"rejectDuplicates", true},
-        {"downloadLinkPreviews", true},
-        {"showFullText", true},
-        {"hideTitleBar", true},
-        {"showImagesFilter", true},
-        {"showLinksFilter", true},
-        {"showFCPFilter", true},
-        {"showRecentApps", true},
-        {"notchShelfEnabled", false},
-        {"notchShelfDisplayUUID", QString()},
-        {"historyEdgeRevealEnabled", false},
-        {"recordSystemAudio", false},
-        {"scrollingCaptureAutoScroll", true},
-        {"captureToolbarEnabled", false},
-    };
+    return Prefs::registeredDefaults();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -47,9 +25,9 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_services.startUpdaterDelayed)
         m_services.startUpdaterDelayed();
     if (m_services.setNotchShelfEnabled)
-        m_services.setNotchShelfEnabled(m_services.preferences->boolForKey(QStringLiteral("notchShelfEnabled")));
+        m_services.setNotchShelfEnabled(m_services.preferences->boolForKey(Prefs::notchShelfEnabled.key));
     if (m_services.setEdgeRevealEnabled)
-        m_services.setEdgeRevealEnabled(m_services.preferences->boolForKey(QStringLiteral("historyEdgeRevealEnabled")));
+        m_services.setEdgeRevealEnabled(m_services.preferences->boolForKey(Prefs::historyEdgeRevealEnabled.key));
     if (m_services.listInterruptedRecordings)
         m_services.listInterruptedRecordings();
 }
@@ -75,9 +53,9 @@ void AppDelegate::registerDefaults()
 void AppDelegate::requestAccessibilityOnFirstLaunch()
 {
     Preferences& prefs = *m_services.preferences;
-    if (prefs.boolForKey(QStringLiteral("hasRequestedAccessibility")))
+    if (prefs.boolForKey(Prefs::hasRequestedAccessibility.key))
         return;
-    prefs.set(QStringLiteral("hasRequestedAccessibility"), true);
+    prefs.set(Prefs::hasRequestedAccessibility.key, true);
     if (!m_services.permissions || m_services.permissions->isAccessibilityTrusted())
         return;
     m_services.permissions->requestAccessibility(true);
@@ -85,8 +63,8 @@ void AppDelegate::requestAccessibilityOnFirstLaunch()
 
 void AppDelegate::registerLoginItemIfNeeded()
 {
-    const QVariant stored = m_services.preferences->object(QStringLiteral("autoLaunchAtLogin"));
-    if (stored.typeId() == QMetaType::Bool && !stored.toBool())
+    // Only a stored "off" keeps the login item away.
+    if (!Prefs::readIfBool(*m_services.preferences, Prefs::autoLaunchAtLogin))
         return;
     if (!m_services.loginItem)
         return;

@@ -9,6 +9,7 @@
 #include "platform/Background.h"
 #include "platform/Console.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "recording/ScreenRecordingService.h"
 
 #include <QCursor>
@@ -27,9 +28,9 @@ constexpr int settleAfterUnmapMs = 60;
 constexpr int unmapPollMs = 10;
 constexpr int unmapGiveUpMs = 500;
 
-bool boolPreference(const char* key, bool fallback)
+bool boolPreference(const Prefs::BoolPref& pref)
 {
-    return Preferences::isShared() ? Preferences::shared().boolForKey(QLatin1String(key)) : fallback;
+    return Preferences::isShared() ? Preferences::shared().boolForKey(pref.key) : pref.defaultValue;
 }
 
 QScreen* qtScreenFor(const ScreenMonitor& monitor)
@@ -57,7 +58,7 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(QObject* parent)
     , m_clock(std::make_unique<CaptureTimerClock>())
     , m_selection(*m_clock,
           CaptureSelection::Hooks {
-              [] { return boolPreference("captureToolbarEnabled", false); },
+              [] { return boolPreference(Prefs::captureToolbarEnabled); },
               [this] { updateToolbarPanel(); },
               [this](bool forceLiveGrab) { performCommittedTerminalAction(forceLiveGrab); },
               [this] { dismissAll(); },

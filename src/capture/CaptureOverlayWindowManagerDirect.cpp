@@ -2,6 +2,7 @@
 
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "recording/ScreenRecordingService.h"
 
 #include <QCursor>
@@ -47,7 +48,7 @@ void CaptureOverlayWindowManager::startScreenRecording(const CaptureScreen& scre
 {
     if (refuseWhileRecording())
         return;
-    const bool audio = Preferences::isShared() && Preferences::shared().boolForKey(QStringLiteral("recordSystemAudio"));
+    const bool audio = Preferences::isShared() && Preferences::shared().boolForKey(Prefs::recordSystemAudio.key);
     ScreenRecordingService::shared().startRecording(ScreenRecordingService::DisplayTarget {screen.displayID}, audio);
 }
 

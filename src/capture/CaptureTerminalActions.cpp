@@ -6,6 +6,7 @@
 #include "platform/PasteboardTypes.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "recording/ScreenRecordingService.h"
 #include "ui/WindowActivation.h"
 
@@ -14,9 +15,9 @@
 
 namespace {
 
-bool boolPreference(const char* key, bool fallback)
+bool boolPreference(const Prefs::BoolPref& pref)
 {
-    return Preferences::isShared() ? Preferences::shared().boolForKey(QLatin1String(key)) : fallback;
+    return Preferences::isShared() ? Preferences::shared().boolForKey(pref.key) : pref.defaultValue;
 }
 
 QRectF toQRect(const CaptureRect& r)
@@ -149,7 +150,7 @@ void CaptureTerminalActions::performAreaRecording(const Request& request)
     if (!resolved || resolved->localRect.isEmpty())
         return;
     const CaptureScreen& screen = request.screens.screens()[size_t(resolved->screenIndex)];
-    const bool audio = boolPreference("recordSystemAudio", false);
+    const bool audio = boolPreference(Prefs::recordSystemAudio);
     ScreenRecordingService::shared().startRecording(
         ScreenRecordingService::AreaTarget {screen.displayID, toQRect(resolved->localRect), screen.scale}, audio);
 }
@@ -164,13 +165,13 @@ void CaptureTerminalActions::performWindowCapture(const ScreenWindow& window, do
 
 void CaptureTerminalActions::performWindowRecording(const ScreenWindow& window)
 {
-    const bool audio = boolPreference("recordSystemAudio", false);
+    const bool audio = boolPreference(Prefs::recordSystemAudio);
     ScreenRecordingService::shared().startRecording(ScreenRecordingService::WindowTarget {window}, audio);
 }
 
 void CaptureTerminalActions::performScrollingCapture(const ScreenWindow& window, double scale)
 {
-    if (!boolPreference("scrollingCaptureAutoScroll", true)) {
+    if (!boolPreference(Prefs::scrollingCaptureAutoScroll)) {
         beginManualScrolling(window, scale);
         return;
     }

@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/PasteboardTypes.h"
 #include "platform/Unicode.h"
+#include "platform/Prefs.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/UTIPriority.h"
 
@@ -67,9 +68,8 @@ void ClipboardService::Impl::observeChange(qint64 count, SteadyClock::time_point
     snapshot.frontmost = workspace.frontmostApplication();
     snapshot.owner = workspace.clipboardOwnerApplication();
     snapshot.userBlocked = userBlockedApps();
-    snapshot.downloadLinkPreviews = preferences.boolForKey(QStringLiteral("downloadLinkPreviews"));
-    const QVariant reject = preferences.object(QStringLiteral("rejectDuplicates"));
-    snapshot.rejectDuplicates = reject.typeId() == QMetaType::Bool ? reject.toBool() : true;
+    snapshot.downloadLinkPreviews = preferences.boolForKey(Prefs::downloadLinkPreviews.key);
+    snapshot.rejectDuplicates = Prefs::readIfBool(preferences, Prefs::rejectDuplicates);
     snapshot.handledAt = clock ? clock() : QDateTime::currentDateTimeUtc();
     queue.async([weak = weak(), snapshot] {
         if (auto self = weak.lock())

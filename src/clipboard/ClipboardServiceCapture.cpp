@@ -7,6 +7,7 @@
 #include "platform/NotificationNames.h"
 #include "platform/PasteboardTypes.h"
 #include "platform/Unicode.h"
+#include "platform/Prefs.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -194,6 +195,6 @@ void ClipboardService::Impl::pruneOldItems()
     std::shared_ptr<ModelContainer> store = container();
     if (!store)
         return;
-    const int limit = HistoryPruner::limitFor(preferences.integerForKey(QStringLiteral("maxHistoryItems")));
+    const int limit = HistoryPruner::limitFor(preferences.integerForKey(Prefs::maxHistoryItems.key));
     queue.async([store, limit] { HistoryPruner::prune(*store, limit); });
 }

@@ -8,6 +8,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
+#include "platform/Prefs.h"
 
 #include <QDateTime>
 #include <atomic>
@@ -108,7 +109,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
     QSet<QString> userBlockedApps() const
     {
         QSet<QString> result;
-        const std::optional<QStringList> list = preferences.stringListFromJSONData(QStringLiteral("blockedApps"));
+        const std::optional<QStringList> list = preferences.stringListFromJSONData(Prefs::blockedApps.key);
         if (!list)
             return result;
         for (const QString& entry : *list) {

@@ -1,5 +1,9 @@
 #pragma once
+#include "platform/Prefs.h"
+
+#include <iterator>
 #include <mutex>
+#include <span>
 
 class ModelContainer;
 
@@ -15,8 +19,9 @@ public:
     bool countSave();
     int saveCountSinceLastPrune() const;
 
-    // The limits the settings window offers besides "Unlimited" (0).
-    static constexpr int settableLimits[] = {100, 250, 500, 1000};
+    // The limits the settings window offers besides "Unlimited" (0, the last choice).
+    static constexpr std::span<const int> settableLimits
+        = std::span(Prefs::historyLimitChoices).first(std::size(Prefs::historyLimitChoices) - 1);
     // The limit a "maxHistoryItems" value stands for. Only a limit the settings window offers
     // deletes anything: any other value (below 1, or one written into the preferences file by
     // hand) keeps up to 10,000 entries. A value that is neither is reported on the console.

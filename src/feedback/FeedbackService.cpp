@@ -4,6 +4,7 @@
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
 #include "platform/Unicode.h"
+#include "platform/Prefs.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -166,9 +167,8 @@ QString FeedbackService::sammeleDiagnose(qint64 clipCount, qint64 pinnedCount) c
 QString FeedbackService::sammeleDiagnose(
     qint64 clipCount, qint64 pinnedCount, const QDateTime& now, const QLocale& locale) const
 {
-    const qlonglong limit = m_preferences.integerForKey(QStringLiteral("maxHistoryItems"));
-    const QVariant autoLaunch = m_preferences.object(QStringLiteral("autoLaunchAtLogin"));
-    const bool autoLaunchOff = autoLaunch.typeId() == QMetaType::Bool && !autoLaunch.toBool();
+    const qlonglong limit = m_preferences.integerForKey(Prefs::maxHistoryItems.key);
+    const bool autoLaunchOff = !Prefs::readIfBool(m_preferences, Prefs::autoLaunchAtLogin);
     const QStringList lines {
         QStringLiteral("=== Quorvel Diagnose ==="),
         QStringLiteral("Datum: ") + diagnosticsDate(now, locale),

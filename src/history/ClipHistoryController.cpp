@@ -5,6 +5,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "store/ModelContext.h"
 
 #include <QSet>
@@ -12,16 +13,6 @@
 
 namespace {
 
-const QString showImagesKey = QStringLiteral("showImagesFilter");
-const QString showLinksKey = QStringLiteral("showLinksFilter");
-const QString showFCPKey = QStringLiteral("showFCPFilter");
-const QString showRecentAppsKey = QStringLiteral("showRecentApps");
-
-// A chip preference: true unless the user (or the registered defaults) say otherwise.
-bool chipPreference(const Preferences& preferences, const QString& key)
-{
-    return preferences.object(key).isValid() ? preferences.boolForKey(key) : true;
-}
 
 template <class Guard, class F> auto guarded(const std::shared_ptr<Guard>& self, F body)
 {
@@ -275,15 +266,16 @@ void ClipHistoryController::deleteItem(const ClipItemPtr& item)
 
 void ClipHistoryController::readBarOptions()
 {
-    m_barOptions = {chipPreference(m_preferences, showImagesKey), chipPreference(m_preferences, showLinksKey),
-        chipPreference(m_preferences, showFCPKey), chipPreference(m_preferences, showRecentAppsKey)};
+    m_barOptions = {Prefs::read(m_preferences, Prefs::showImagesFilter), Prefs::read(m_preferences, Prefs::showLinksFilter),
+        Prefs::read(m_preferences, Prefs::showFCPFilter), Prefs::read(m_preferences, Prefs::showRecentApps)};
 }
 
 void ClipHistoryController::onPreferenceChanged(const QString& key)
 {
     if (key == SavedAppFilters::preferenceKey) {
         updateCaches();
-    } else if (key == showImagesKey || key == showLinksKey || key == showFCPKey || key == showRecentAppsKey) {
+    } else if (key == Prefs::showImagesFilter.key || key == Prefs::showLinksFilter.key || key == Prefs::showFCPFilter.key
+        || key == Prefs::showRecentApps.key) {
         const FilterBarOptions before = m_barOptions;
         readBarOptions();
         if (before == m_barOptions)

@@ -1,5 +1,6 @@
 #pragma once
 #include "history/HoverIntent.h"
+#include "platform/Prefs.h"
 
 #include <QList>
 #include <QObject>
@@ -19,7 +20,7 @@ class WindowShape;
 class HistoryEdgeRevealController : public QObject {
     Q_OBJECT
 public:
-    static inline const QString enabledKey = QStringLiteral("historyEdgeRevealEnabled");
+    static inline const QString enabledKey = Prefs::historyEdgeRevealEnabled.key;
 
     // How the controller reaches the history panel.
     struct HistoryPanelAccess {

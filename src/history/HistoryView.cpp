@@ -14,6 +14,7 @@
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
@@ -106,10 +107,10 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
 
     connectListAndController();
     connect(&m_preferences, &Preferences::changed, this, [this](const QString& key) {
-        if (key == QLatin1String("imageThumbnailSize") || key == QLatin1String("showFullText")
-            || key == QLatin1String("doubleClickToPaste"))
+        if (key == Prefs::imageThumbnailSize.key || key == Prefs::showFullText.key
+            || key == Prefs::doubleClickToPaste.key)
             m_list->setOptions(rowOptions());
-        else if (key == QLatin1String("glassDarkness"))
+        else if (key == Prefs::glassDarkness.key)
             m_tint->update();
     });
 
@@ -269,9 +270,9 @@ HistoryView::~HistoryView()
 ClipRowOptions HistoryView::rowOptions() const
 {
     ClipRowOptions options;
-    options.imageThumbnailSize = int(m_preferences.integerForKey(QStringLiteral("imageThumbnailSize")));
-    options.showFullText = m_preferences.boolForKey(QStringLiteral("showFullText"));
-    const QVariant doubleClick = m_preferences.object(QStringLiteral("doubleClickToPaste"));
+    options.imageThumbnailSize = int(m_preferences.integerForKey(Prefs::imageThumbnailSize.key));
+    options.showFullText = m_preferences.boolForKey(Prefs::showFullText.key);
+    const QVariant doubleClick = m_preferences.object(Prefs::doubleClickToPaste.key);
     options.doubleClickToPaste = doubleClick.isValid() && doubleClick.toBool();
     return options;
 }
@@ -587,7 +588,7 @@ void HistoryView::pasteItem(const ClipItemPtr& item, bool asPlainText)
 {
     if (m_showingQuickLook)
         closeQuickLookRecord();
-    if (m_preferences.boolForKey(QStringLiteral("autoCloseAfterPaste")))
+    if (m_preferences.boolForKey(Prefs::autoCloseAfterPaste.key))
         m_windowManager.hideHistoryWindow();
     m_pasteService.paste(item, asPlainText);
 }

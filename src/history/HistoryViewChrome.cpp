@@ -1,6 +1,7 @@
 #include "history/HistoryViewChrome.h"
 
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
@@ -48,7 +49,7 @@ void TintView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const qreal darkness = qBound(0.0, m_preferences.doubleForKey(QStringLiteral("glassDarkness")), 1.0);
+    const qreal darkness = qBound(0.0, m_preferences.doubleForKey(Prefs::glassDarkness.key), 1.0);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
     if (window()->testAttribute(Qt::WA_TranslucentBackground)) {

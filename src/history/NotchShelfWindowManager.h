@@ -4,6 +4,7 @@
 #include "history/NotchShelfGeometry.h"
 #include "history/NotchShelfPanel.h"
 #include "store/ClipItem.h"
+#include "platform/Prefs.h"
 
 #include <QList>
 #include <QObject>
@@ -33,8 +34,8 @@ class NotchShelfWindowManager : public QObject, public ModelContainerHolder {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds pointerPollInterval {50};
-    static inline const QString enabledKey = QStringLiteral("notchShelfEnabled");
-    static inline const QString displayKey = QStringLiteral("notchShelfDisplayUUID");
+    static inline const QString enabledKey = Prefs::notchShelfEnabled.key;
+    static inline const QString displayKey = Prefs::notchShelfDisplayUUID.key;
     // Posted when the displays, their arrangement or their work areas change.
     static inline const QString screenParametersNotification = QStringLiteral("applicationDidChangeScreenParameters");
 

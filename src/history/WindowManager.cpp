@@ -9,6 +9,7 @@
 #include "platform/Compositing.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 
@@ -127,7 +128,7 @@ bool WindowManager::createPanel()
         saved && saved->width() >= minWidth && saved->height() >= minHeight)
         frame = *saved;
 
-    auto* panel = new HistoryPanel(m_preferences.boolForKey(QStringLiteral("hideTitleBar")));
+    auto* panel = new HistoryPanel(m_preferences.boolForKey(Prefs::hideTitleBar.key));
     // Rounded, see-through corners only where a compositor blends windows.
     if (Compositing::isActive())
         panel->setAttribute(Qt::WA_TranslucentBackground);
@@ -146,7 +147,7 @@ bool WindowManager::createPanel()
         if (!m_isVisible || m_isHiding)
             return;
         post(NotificationNames::historyWindowDidResignKey);
-        if (m_preferences.boolForKey(QStringLiteral("closeOnFocusLoss")))
+        if (m_preferences.boolForKey(Prefs::closeOnFocusLoss.key))
             hideHistoryWindow();
     });
     m_panel = panel;
@@ -155,7 +156,7 @@ bool WindowManager::createPanel()
 
 void WindowManager::positionPanel()
 {
-    if (m_preferences.boolForKey(QStringLiteral("showAsRightPanel"))) {
+    if (m_preferences.boolForKey(Prefs::showAsRightPanel.key)) {
         setRightEdgeFrame();
         return;
     }

@@ -5,6 +5,7 @@
 #include "settings/SettingsSection.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsToggle.h"
+#include "platform/Prefs.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -19,15 +20,15 @@ FiltersSettingsView::FiltersSettingsView(const SettingsServices& services, QWidg
 
     auto* types = new SettingsSection(
         QStringLiteral("Content Type Filters"), QStringLiteral("square.stack.3d.up"), this);
-    types->addRow(new SettingsToggle(QStringLiteral("Show Images filter"), prefs, QStringLiteral("showImagesFilter")));
-    types->addRow(new SettingsToggle(QStringLiteral("Show Links filter"), prefs, QStringLiteral("showLinksFilter")));
+    types->addRow(new SettingsToggle(QStringLiteral("Show Images filter"), prefs, Prefs::showImagesFilter.key));
+    types->addRow(new SettingsToggle(QStringLiteral("Show Links filter"), prefs, Prefs::showLinksFilter.key));
     types->addRow(
-        new SettingsToggle(QStringLiteral("Show Final Cut Pro filter"), prefs, QStringLiteral("showFCPFilter")));
+        new SettingsToggle(QStringLiteral("Show Final Cut Pro filter"), prefs, Prefs::showFCPFilter.key));
     m_page->addWidget(types);
 
     auto* apps = new SettingsSection(QStringLiteral("App Filters"), QStringLiteral("app.badge"), this);
     apps->addRow(
-        new SettingsToggle(QStringLiteral("Show recent apps in filter bar"), prefs, QStringLiteral("showRecentApps")));
+        new SettingsToggle(QStringLiteral("Show recent apps in filter bar"), prefs, Prefs::showRecentApps.key));
     m_page->addWidget(apps);
 
     m_page->addStretch(1);

@@ -3,6 +3,7 @@
 #include "platform/Console.h"
 #include "platform/LoginItem.h"
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "settings/SettingsRow.h"
 #include "settings/SettingsSection.h"
 #include "settings/SettingsSlider.h"
@@ -19,16 +20,20 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kLimit = QStringLiteral("maxHistoryItems");
-const QString kThumbnails = QStringLiteral("imageThumbnailSize");
-const QString kRightPanel = QStringLiteral("showAsRightPanel");
-const QString kLogin = QStringLiteral("autoLaunchAtLogin");
+const QString kLimit = Prefs::maxHistoryItems.key;
+const QString kThumbnails = Prefs::imageThumbnailSize.key;
+const QString kRightPanel = Prefs::showAsRightPanel.key;
+const QString kLogin = Prefs::autoLaunchAtLogin.key;
 }
 
 const QList<QPair<QString, int>>& GeneralSettingsView::limitChoices()
 {
-    static const QList<QPair<QString, int>> choices {{QStringLiteral("100"), 100}, {QStringLiteral("250"), 250},
-        {QStringLiteral("500"), 500}, {QStringLiteral("1000"), 1000}, {QStringLiteral("Unlimited"), 0}};
+    static const QList<QPair<QString, int>> choices = [] {
+        QList<QPair<QString, int>> list;
+        for (const int limit : Prefs::maxHistoryItems.choices)
+            list.append({limit == 0 ? QStringLiteral("Unlimited") : QString::number(limit), limit});
+        return list;
+    }();
     return choices;
 }
 
@@ -90,12 +95,13 @@ QWidget* GeneralSettingsView::clipboardSection()
     segmentRow->setSpacing(0);
     m_sizes = new QButtonGroup(segments);
     const QStringList labels {QStringLiteral("S"), QStringLiteral("M"), QStringLiteral("L"), QStringLiteral("XL")};
+    Q_ASSERT(qsizetype(Prefs::imageThumbnailSize.choices.size()) == labels.size());
     for (int i = 0; i < labels.size(); ++i) {
         auto* segment = new QPushButton(labels[i], segments);
         segment->setCheckable(true);
         segment->setFixedHeight(22);
         segment->setStyleSheet(Theme::segmentStyle());
-        m_sizes->addButton(segment, i);
+        m_sizes->addButton(segment, Prefs::imageThumbnailSize.choices[size_t(i)]);
         segmentRow->addWidget(segment);
     }
     if (QAbstractButton* current = m_sizes->button(int(prefs.integerForKey(kThumbnails))))
@@ -103,19 +109,19 @@ QWidget* GeneralSettingsView::clipboardSection()
     connect(m_sizes, &QButtonGroup::idClicked, this, [&prefs](int id) { prefs.set(kThumbnails, qlonglong(id)); });
     section->addRow(new SettingsRow(QStringLiteral("Image Size"), segments));
 
-    addToggle(section, QStringLiteral("Reject duplicates"), QStringLiteral("rejectDuplicates"));
-    addToggle(section, QStringLiteral("Download link previews"), QStringLiteral("downloadLinkPreviews"));
-    addToggle(section, QStringLiteral("Show full text (selectable)"), QStringLiteral("showFullText"));
+    addToggle(section, QStringLiteral("Reject duplicates"), Prefs::rejectDuplicates.key);
+    addToggle(section, QStringLiteral("Download link previews"), Prefs::downloadLinkPreviews.key);
+    addToggle(section, QStringLiteral("Show full text (selectable)"), Prefs::showFullText.key);
     return section;
 }
 
 QWidget* GeneralSettingsView::windowSection()
 {
     auto* section = new SettingsSection(QStringLiteral("Window"), QStringLiteral("macwindow"), this);
-    addToggle(section, QStringLiteral("Double-click to paste"), QStringLiteral("doubleClickToPaste"));
-    addToggle(section, QStringLiteral("Close after pasting"), QStringLiteral("autoCloseAfterPaste"));
-    addToggle(section, QStringLiteral("Close when clicking outside"), QStringLiteral("closeOnFocusLoss"));
-    addToggle(section, QStringLiteral("Hide title bar"), QStringLiteral("hideTitleBar"), [this](bool hidden) {
+    addToggle(section, QStringLiteral("Double-click to paste"), Prefs::doubleClickToPaste.key);
+    addToggle(section, QStringLiteral("Close after pasting"), Prefs::autoCloseAfterPaste.key);
+    addToggle(section, QStringLiteral("Close when clicking outside"), Prefs::closeOnFocusLoss.key);
+    addToggle(section, QStringLiteral("Hide title bar"), Prefs::hideTitleBar.key, [this](bool hidden) {
         if (m_services.updateTitleBar)
             m_services.updateTitleBar(hidden);
     });
@@ -123,10 +129,11 @@ QWidget* GeneralSettingsView::windowSection()
         if (m_services.updatePanelMode)
             m_services.updatePanelMode(rightSide);
     });
-    addToggle(section, QStringLiteral("Auto-reveal on right edge hover"), QStringLiteral("historyEdgeRevealEnabled"),
+    addToggle(section, QStringLiteral("Auto-reveal on right edge hover"), Prefs::historyEdgeRevealEnabled.key,
         [this](bool enabled) { onEdgeRevealChanged(enabled); });
     section->addRow(new SettingsSlider(
-        QStringLiteral("Glass Darkness"), *m_services.preferences, QStringLiteral("glassDarkness"), 0.0, 0.7));
+        QStringLiteral("Glass Darkness"), *m_services.preferences, Prefs::glassDarkness.key,
+        Prefs::glassDarkness.minimum, Prefs::glassDarkness.maximum));
     return section;
 }
 
@@ -138,7 +145,7 @@ QWidget* GeneralSettingsView::systemSection()
     // The switch shows whether the autostart entry is in force, whatever the preference says.
     if (m_services.loginItem)
         login->switchButton()->setChecked(m_services.loginItem->status() == LoginItem::Status::Enabled);
-    addToggle(section, QStringLiteral("Play Sounds"), QStringLiteral("playSounds"));
+    addToggle(section, QStringLiteral("Play Sounds"), Prefs::playSounds.key);
     m_recorder = new ShortcutRecorderView(
         GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), section, m_services.shortcuts);
     section->addRow(m_recorder);

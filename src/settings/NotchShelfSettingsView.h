@@ -1,5 +1,6 @@
 #pragma once
 #include "settings/SettingsServices.h"
+#include "platform/Prefs.h"
 
 #include <QWidget>
 
@@ -10,8 +11,8 @@ class SettingsToggle;
 class NotchShelfSettingsView : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString enabledKey = QStringLiteral("notchShelfEnabled");
-    static inline const QString displayKey = QStringLiteral("notchShelfDisplayUUID");
+    static inline const QString enabledKey = Prefs::notchShelfEnabled.key;
+    static inline const QString displayKey = Prefs::notchShelfDisplayUUID.key;
 
     explicit NotchShelfSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
 

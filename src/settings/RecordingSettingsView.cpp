@@ -1,6 +1,7 @@
 #include "settings/RecordingSettingsView.h"
 
 #include "platform/Workspace.h"
+#include "platform/Prefs.h"
 #include "settings/SettingsRow.h"
 #include "settings/SettingsSection.h"
 #include "settings/SettingsStyle.h"
@@ -29,7 +30,7 @@ RecordingSettingsView::RecordingSettingsView(const SettingsServices& services, Q
 
     auto* audio = new SettingsSection(QStringLiteral("Audio"), QStringLiteral("speaker.wave.2"), this);
     audio->addRow(new SettingsToggle(
-        QStringLiteral("System-Audio aufnehmen"), *services.preferences, QStringLiteral("recordSystemAudio")));
+        QStringLiteral("System-Audio aufnehmen"), *services.preferences, Prefs::recordSystemAudio.key));
     page->addWidget(audio);
 
     auto* storage = new SettingsSection(QStringLiteral("Ablage"), QStringLiteral("folder"), this);

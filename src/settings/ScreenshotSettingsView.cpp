@@ -1,6 +1,7 @@
 #include "settings/ScreenshotSettingsView.h"
 
 #include "platform/Preferences.h"
+#include "platform/Prefs.h"
 #include "settings/SettingsSection.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsToggle.h"
@@ -25,7 +26,7 @@ ScreenshotSettingsView::ScreenshotSettingsView(const SettingsServices& services,
     page->addWidget(shortcuts);
 
     auto* tool = new SettingsSection(QStringLiteral("Auswahl-Werkzeug"), QStringLiteral("viewfinder"), this);
-    const QString toolbarKey = QStringLiteral("captureToolbarEnabled");
+    const QString toolbarKey = Prefs::captureToolbarEnabled.key;
     tool->addRow(new SettingsToggle(QStringLiteral("All-in-One-Toolbar nach dem Ziehen anzeigen"), prefs, toolbarKey));
     m_explanation = SettingsStyle::footer(toolbarExplanation(prefs.boolForKey(toolbarKey)), this);
     m_explanation->setContentsMargins(0, 0, 0, 2);
@@ -39,7 +40,7 @@ ScreenshotSettingsView::ScreenshotSettingsView(const SettingsServices& services,
 
     auto* scrolling = new SettingsSection(QStringLiteral("Scrollende Seite"), QStringLiteral("arrow.down.doc"), this);
     scrolling->addRow(new SettingsToggle(
-        QStringLiteral("Automatisch scrollen (aus: manuell)"), prefs, QStringLiteral("scrollingCaptureAutoScroll")));
+        QStringLiteral("Automatisch scrollen (aus: manuell)"), prefs, Prefs::scrollingCaptureAutoScroll.key));
     page->addWidget(scrolling);
 
     page->addStretch(1);
