@@ -1,5 +1,6 @@
 #pragma once
 #include "annotation/PaintColor.h"
+#include "platform/Prefs.h"
 
 #include <QByteArray>
 #include <QRectF>
@@ -82,7 +83,7 @@ struct BeautifyConfig {
     // Crop as fractions of the source's width and height, origin top left; none: no crop.
     std::optional<QRectF> cropRect;
 
-    static constexpr const char* defaultsKey = "beautifyConfigDefaults";
+    static constexpr const char* defaultsKey = Prefs::beautifyConfigDefaults.key.data();
 
     // The ranges of the options panel's sliders; a stored default outside them is not trusted.
     static constexpr double maximumPaddingFraction = 0.3;

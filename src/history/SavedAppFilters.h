@@ -1,5 +1,6 @@
 #pragma once
 #include "history/SmartFilter.h"
+#include "platform/Prefs.h"
 
 #include <QByteArray>
 #include <QVariant>
@@ -14,7 +15,7 @@ class Preferences;
 // as no filters. At most maxCount filters are read and written: the newest (last saved) ones, one
 // per bundle identifier, in saved order, however long the stored list has grown.
 namespace SavedAppFilters {
-inline const QString preferenceKey = QStringLiteral("smartFilterApps");
+inline const QString preferenceKey = Prefs::smartFilterApps.key;
 constexpr int maxCount = 50;
 
 std::vector<AppFilter> decode(const QVariant& stored);

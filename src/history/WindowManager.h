@@ -2,6 +2,7 @@
 #include "history/HistoryCommand.h"
 #include "store/ModelContainerHolder.h"
 #include "history/HistoryPanel.h"
+#include "platform/Prefs.h"
 
 #include <QObject>
 #include <QPointer>
@@ -33,7 +34,7 @@ public:
     static constexpr int menuBarGap = 8;
     // A Space press held at least this long shows the quick look only while held.
     static constexpr qint64 spaceHoldMs = 300;
-    static inline const QString windowFrameKey = QStringLiteral("historyWindowFrame");
+    static inline const QString windowFrameKey = Prefs::historyWindowFrame.key;
 
     // Builds the panel's content for the store's container; the content calls dismiss to close.
     using ContentFactory = std::function<QWidget*(ModelContainer& container, std::function<void()> dismiss)>;

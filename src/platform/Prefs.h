@@ -53,6 +53,11 @@ struct StringListPref {
     QLatin1String key;
 };
 
+// Other JSON kept in a data value; absent by default, and its reader checks the content.
+struct JSONDataPref {
+    QLatin1String key;
+};
+
 // Clipboard
 // The history limits the settings offer, in their order; 0, the last, stands for "Unlimited".
 inline constexpr int historyLimitChoices[] = {100, 250, 500, 1000, 0};
@@ -75,12 +80,17 @@ inline constexpr BoolPref showAsRightPanel {QLatin1String("showAsRightPanel"), t
 inline constexpr BoolPref hideTitleBar {QLatin1String("hideTitleBar"), true};
 inline constexpr DoublePref glassDarkness {QLatin1String("glassDarkness"), 0.45, 0.0, 0.7};
 inline constexpr BoolPref historyEdgeRevealEnabled {QLatin1String("historyEdgeRevealEnabled"), false};
+// Not among the registered defaults: the panel's frame as "{{x, y}, {width, height}}"; empty
+// until the window was first placed.
+inline constexpr StringPref historyWindowFrame {QLatin1String("historyWindowFrame"), QLatin1String()};
 
 // Filter bar
 inline constexpr BoolPref showImagesFilter {QLatin1String("showImagesFilter"), true};
 inline constexpr BoolPref showLinksFilter {QLatin1String("showLinksFilter"), true};
 inline constexpr BoolPref showFCPFilter {QLatin1String("showFCPFilter"), true};
 inline constexpr BoolPref showRecentApps {QLatin1String("showRecentApps"), true};
+// The app filters saved as chips, [[identifier, name], ...].
+inline constexpr JSONDataPref smartFilterApps {QLatin1String("smartFilterApps")};
 
 // Shelf
 inline constexpr BoolPref notchShelfEnabled {QLatin1String("notchShelfEnabled"), false};
@@ -91,6 +101,8 @@ inline constexpr StringPref notchShelfDisplayUUID {QLatin1String("notchShelfDisp
 inline constexpr BoolPref recordSystemAudio {QLatin1String("recordSystemAudio"), false};
 inline constexpr BoolPref scrollingCaptureAutoScroll {QLatin1String("scrollingCaptureAutoScroll"), true};
 inline constexpr BoolPref captureToolbarEnabled {QLatin1String("captureToolbarEnabled"), false};
+// The editor's frame settings kept as the default of new documents.
+inline constexpr JSONDataPref beautifyConfigDefaults {QLatin1String("beautifyConfigDefaults")};
 
 // System
 inline constexpr BoolPref autoLaunchAtLogin {QLatin1String("autoLaunchAtLogin"), true};

@@ -1,5 +1,6 @@
 #pragma once
 #include "settings/ApplicationChooser.h"
+#include "platform/Prefs.h"
 #include "settings/SettingsServices.h"
 
 #include <QPointer>
@@ -19,7 +20,7 @@ class SettingsSection;
 class BlocklistSettingsView : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString preferenceKey = QStringLiteral("blockedApps");
+    static inline const QString preferenceKey = Prefs::blockedApps.key;
 
     explicit BlocklistSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
 
