@@ -13,7 +13,6 @@
 
 namespace {
 
-
 template <class Guard, class F> auto guarded(const std::shared_ptr<Guard>& self, F body)
 {
     return [weak = std::weak_ptr<Guard>(self), body] {
@@ -266,16 +265,17 @@ void ClipHistoryController::deleteItem(const ClipItemPtr& item)
 
 void ClipHistoryController::readBarOptions()
 {
-    m_barOptions = {Prefs::read(m_preferences, Prefs::showImagesFilter), Prefs::read(m_preferences, Prefs::showLinksFilter),
-        Prefs::read(m_preferences, Prefs::showFCPFilter), Prefs::read(m_preferences, Prefs::showRecentApps)};
+    m_barOptions = {Prefs::read(m_preferences, Prefs::showImagesFilter),
+        Prefs::read(m_preferences, Prefs::showLinksFilter), Prefs::read(m_preferences, Prefs::showFCPFilter),
+        Prefs::read(m_preferences, Prefs::showRecentApps)};
 }
 
 void ClipHistoryController::onPreferenceChanged(const QString& key)
 {
     if (key == SavedAppFilters::preferenceKey) {
         updateCaches();
-    } else if (key == Prefs::showImagesFilter.key || key == Prefs::showLinksFilter.key || key == Prefs::showFCPFilter.key
-        || key == Prefs::showRecentApps.key) {
+    } else if (key == Prefs::showImagesFilter.key || key == Prefs::showLinksFilter.key
+        || key == Prefs::showFCPFilter.key || key == Prefs::showRecentApps.key) {
         const FilterBarOptions before = m_barOptions;
         readBarOptions();
         if (before == m_barOptions)

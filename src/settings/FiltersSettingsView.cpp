@@ -22,8 +22,7 @@ FiltersSettingsView::FiltersSettingsView(const SettingsServices& services, QWidg
         QStringLiteral("Content Type Filters"), QStringLiteral("square.stack.3d.up"), this);
     types->addRow(new SettingsToggle(QStringLiteral("Show Images filter"), prefs, Prefs::showImagesFilter.key));
     types->addRow(new SettingsToggle(QStringLiteral("Show Links filter"), prefs, Prefs::showLinksFilter.key));
-    types->addRow(
-        new SettingsToggle(QStringLiteral("Show Final Cut Pro filter"), prefs, Prefs::showFCPFilter.key));
+    types->addRow(new SettingsToggle(QStringLiteral("Show Final Cut Pro filter"), prefs, Prefs::showFCPFilter.key));
     m_page->addWidget(types);
 
     auto* apps = new SettingsSection(QStringLiteral("App Filters"), QStringLiteral("app.badge"), this);
