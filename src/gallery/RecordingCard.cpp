@@ -20,21 +20,9 @@
 #include <QUrl>
 
 RecordingCard::RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent)
-    : QWidget(parent)
+    : Card(pictureHeight, 180, std::move(onDelete), parent)
     , m_item(std::move(item))
-    , m_onDelete(std::move(onDelete))
 {
-    setCursor(Qt::PointingHandCursor);
-}
-
-int RecordingCard::heightForWidth(int) const
-{
-    return CardPainting::cardHeight(pictureHeight);
-}
-
-QSize RecordingCard::sizeHint() const
-{
-    return QSize(180, heightForWidth(180));
 }
 
 std::optional<QString> RecordingCard::badgeText() const
@@ -118,9 +106,4 @@ QMenu* RecordingCard::makeContextMenu(QWidget* parent)
     menu->addAction(QStringLiteral("Im Dateimanager zeigen"), this, &RecordingCard::reveal);
     CardMenu::addDeleteEntry(menu, m_onDelete);
     return menu;
-}
-
-void RecordingCard::contextMenuEvent(QContextMenuEvent* event)
-{
-    CardMenu::popUp(makeContextMenu(this), event->globalPos());
 }

@@ -23,25 +23,13 @@
 
 ScreenshotCard::ScreenshotCard(
     std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete, QWidget* parent)
-    : ImageDragSourceView(parent)
+    : Card(pictureHeight, 400, std::move(onDelete), parent)
     , m_container(std::move(container))
     , m_item(item)
-    , m_onDelete(std::move(onDelete))
 {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
-    setCursor(Qt::PointingHandCursor);
     setRenderImage([this] { return renderForDrag(); });
     setOnTap([this] { editAgain(); });
-}
-
-int ScreenshotCard::heightForWidth(int) const
-{
-    return CardPainting::cardHeight(pictureHeight);
-}
-
-QSize ScreenshotCard::sizeHint() const
-{
-    return QSize(400, heightForWidth(400));
 }
 
 void ScreenshotCard::reloadThumbnail()
@@ -99,11 +87,6 @@ QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
         menu->addAction(QStringLiteral("Auf Original zurücksetzen"), this, &ScreenshotCard::resetToOriginal);
     CardMenu::addDeleteEntry(menu, m_onDelete);
     return menu;
-}
-
-void ScreenshotCard::contextMenuEvent(QContextMenuEvent* event)
-{
-    CardMenu::popUp(makeContextMenu(this), event->globalPos());
 }
 
 void ScreenshotCard::withSourceImage(std::function<void(QImage)> then)
