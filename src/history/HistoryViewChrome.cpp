@@ -40,7 +40,7 @@ QFrame* divider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
     line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.09); border: none;"));
+    line->setStyleSheet(Theme::separatorStyle(Theme::whiteAlpha(22)));
     return line;
 }
 
@@ -59,11 +59,11 @@ void TintView::paintEvent(QPaintEvent*)
         painter.setCompositionMode(QPainter::CompositionMode_Clear);
         painter.fillPath(outside.subtracted(path), Qt::transparent);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter.fillPath(path, QColor(0, 0, 0, qRound(255 * darkness)));
+        painter.fillPath(path, Theme::blackAlpha(qRound(255 * darkness)));
     } else {
-        painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
+        painter.fillRect(rect(), Theme::blackAlpha(qRound(255 * darkness)));
     }
-    painter.setPen(QPen(QColor(255, 255, 255, qRound(255 * 0.08)), 1));
+    painter.setPen(QPen(Theme::whiteAlpha(qRound(255 * 0.08)), 1));
     painter.drawPath(path);
 }
 

@@ -2,6 +2,8 @@
 // The pieces the history view is drawn with: fonts and tints of its texts, its dividers and
 // symbols, the glass tint behind it, the rounded bands of the tab switcher and banner, the
 // footer's band, and the Screenshots tab's empty state.
+#include "ui/Theme.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPainter>
@@ -73,8 +75,8 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), QColor(255, 255, 255, 8));
-        painter.fillRect(QRect(0, 0, width(), 1), QColor(255, 255, 255, 18));
+        painter.fillRect(rect(), Theme::whiteAlpha(8));
+        painter.fillRect(QRect(0, 0, width(), 1), Theme::whiteAlpha(18));
     }
 };
 
