@@ -20,7 +20,7 @@
 #include <QUrl>
 
 RecordingCard::RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent)
-    : Card(pictureHeight, 180, std::move(onDelete), parent)
+    : Card(pictureHeight, 180, QStringLiteral("video"), std::move(onDelete), parent)
     , m_item(std::move(item))
 {
 }
@@ -42,14 +42,13 @@ QRect RecordingCard::badgeRect() const
         size.height());
 }
 
-void RecordingCard::paintEvent(QPaintEvent*)
+ThumbnailLoader::Source RecordingCard::pictureSource() const
 {
-    m_picture.request(this, pictureHeight, [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; });
-    QPainter painter(this);
-    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
-        m_picture.failed() ? QStringLiteral("video") : QString(),
-        CardFormat::relativeDate(m_item->timestamp, QDateTime::currentDateTimeUtc()));
+    return [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; };
+}
 
+void RecordingCard::paintOver(QPainter& painter)
+{
     const std::optional<QString> badge = badgeText();
     if (!badge)
         return;

@@ -34,7 +34,10 @@ public:
     QMenu* makeContextMenu(QWidget* parent) override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    ThumbnailLoader::Source pictureSource() const override;
+    QDateTime timestamp() const override { return m_item->timestamp; }
+    // The duration badge.
+    void paintOver(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 

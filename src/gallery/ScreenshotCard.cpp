@@ -23,7 +23,7 @@
 
 ScreenshotCard::ScreenshotCard(
     std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete, QWidget* parent)
-    : Card(pictureHeight, 400, std::move(onDelete), parent)
+    : Card(pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete), parent)
     , m_container(std::move(container))
     , m_item(item)
 {
@@ -38,16 +38,12 @@ void ScreenshotCard::reloadThumbnail()
     update();
 }
 
-void ScreenshotCard::paintEvent(QPaintEvent*)
+ThumbnailLoader::Source ScreenshotCard::pictureSource() const
 {
-    m_picture.request(this, pictureHeight, [container = m_container, id = m_item.persistentID] {
+    return [container = m_container, id = m_item.persistentID] {
         const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
         return record ? record->pngData : QByteArray();
-    });
-    QPainter painter(this);
-    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
-        m_picture.failed() ? QStringLiteral("photo") : QString(),
-        CardFormat::relativeDate(m_item.timestamp, QDateTime::currentDateTimeUtc()));
+    };
 }
 
 // Only the primary button presses, drags and taps; the secondary one opens the menu.

@@ -38,7 +38,8 @@ public:
     QMenu* makeContextMenu(QWidget* parent) override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    ThumbnailLoader::Source pictureSource() const override;
+    QDateTime timestamp() const override { return m_item.timestamp; }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
