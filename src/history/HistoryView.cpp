@@ -9,7 +9,6 @@
 #include "history/SmartFilterBar.h"
 #include "history/VisualEffectView.h"
 #include "history/WindowManager.h"
-#include "platform/Console.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
@@ -27,7 +26,6 @@
 #include <QPainterPath>
 #include <QStackedWidget>
 #include <QToolButton>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace HistoryViewChrome;
@@ -139,7 +137,7 @@ QWidget* HistoryView::makeClipboardPage()
     filterBox->setContentsMargins(14, 0, 14, 8);
     filterBox->addWidget(m_filterBar);
     clipboardLayout->addLayout(filterBox);
-    m_banner = makeBanner();
+    m_banner = makeAccessibilityBanner(this, [this] { recheckAccessibility(); });
     auto* bannerBox = new QVBoxLayout;
     bannerBox->setContentsMargins(14, 0, 14, 8);
     bannerBox->addWidget(m_banner);
@@ -322,39 +320,6 @@ void HistoryView::setSelectedTab(HistoryTab tab)
     m_pages->setCurrentIndex(tab == HistoryTab::clipboard ? 0 : 1);
     updateTabButtons();
     updateFooter();
-}
-
-QWidget* HistoryView::makeBanner()
-{
-    auto* banner = new RoundedBand(6, Theme::withAlpha(Theme::orange(), qRound(255 * 0.15)), this);
-    auto* row = new QHBoxLayout(banner);
-    row->setContentsMargins(10, 6, 10, 6);
-    row->setSpacing(8);
-    row->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 12, Theme::orange(), banner));
-    row->addWidget(
-        textLabel(QStringLiteral("Accessibility permission required for paste"), pixelFont(11), Theme::text(), banner));
-    row->addStretch();
-    auto* open = new QToolButton(banner);
-    open->setText(QStringLiteral("Open Settings"));
-    open->setFont(pixelFont(11));
-    open->setCursor(Qt::PointingHandCursor);
-    open->setStyleSheet(Theme::flatTextButtonStyle(QStringLiteral("QToolButton"), Theme::accent()));
-    open->setToolTip(QStringLiteral("Paste needs the XTEST extension of the X server"));
-    connect(open, &QToolButton::clicked, this, [open] {
-        // On X11 the permission is the X server's XTEST extension: nothing to switch on in a
-        // settings pane, so say what is missing instead.
-        Console::log(QStringLiteral("HistoryView: paste needs the XTEST extension of the X server"));
-        QToolTip::showText(open->mapToGlobal(QPoint(0, open->height())), open->toolTip(), open);
-    });
-    row->addWidget(open);
-    auto* recheck = new QToolButton(banner);
-    recheck->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), Theme::secondaryText(), {12, 24}));
-    recheck->setAutoRaise(true);
-    recheck->setToolTip(QStringLiteral("Recheck permission"));
-    recheck->setStyleSheet(Theme::flatButtonStyle());
-    connect(recheck, &QToolButton::clicked, this, &HistoryView::recheckAccessibility);
-    row->addWidget(recheck);
-    return banner;
 }
 
 void HistoryView::recheckAccessibility()

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QWidget>
+#include <functional>
 
 class Preferences;
 class QFrame;
@@ -23,6 +24,9 @@ QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidge
 QFrame* divider(QWidget* parent);
 // "No screenshots yet" under a camera symbol, centred in the layout.
 void addNoScreenshotsState(QVBoxLayout* layout, QWidget* page);
+// The orange band that says paste lacks its permission, with "Open Settings" (which tells what is
+// missing) and a recheck button that calls onRecheck.
+QWidget* makeAccessibilityBanner(QWidget* parent, std::function<void()> onRecheck);
 
 // Black at the glass darkness over the translucent surface, with the hairline outline on top.
 class TintView : public QWidget {
