@@ -28,21 +28,10 @@ QFont pixelFont(int pixels, QFont::Weight weight)
 }
 
 CaptureModeButton::CaptureModeButton(const QString& symbol, const QString& title, QWidget* parent)
-    : QAbstractButton(parent)
-    , m_symbol(symbol)
+    : SymbolButton(symbol, parent)
 {
     setText(title);
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover);
-}
-
-void CaptureModeButton::setActive(bool active)
-{
-    if (m_active == active)
-        return;
-    m_active = active;
-    update();
 }
 
 QSize CaptureModeButton::sizeHint() const
@@ -52,32 +41,18 @@ QSize CaptureModeButton::sizeHint() const
     return {std::max(width, 44), symbolPixels + 2 + metrics.height() + 8};
 }
 
-void CaptureModeButton::enterEvent(QEnterEvent* event)
-{
-    m_hovering = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void CaptureModeButton::leaveEvent(QEvent* event)
-{
-    m_hovering = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
 void CaptureModeButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const double fill = m_active ? 0.15 : (m_hovering ? 0.08 : 0);
+    const double fill = isActive() ? 0.15 : (isHovering() ? 0.08 : 0);
     if (fill > 0) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(Theme::whiteAlpha(int(fill * 255)));
         painter.drawRoundedRect(QRectF(rect()), 6, 6);
     }
-    const QColor colour = m_active ? Theme::accent() : Theme::text();
-    const QPixmap icon = Symbols::pixmap(m_symbol, symbolPixels, colour);
+    const QColor colour = isActive() ? Theme::accent() : Theme::text();
+    const QPixmap icon = Symbols::pixmap(symbol(), symbolPixels, colour);
     const int top = 4;
     painter.drawPixmap(QRect((width() - symbolPixels) / 2, top, symbolPixels, symbolPixels), icon);
     painter.setFont(pixelFont(9, QFont::Medium));

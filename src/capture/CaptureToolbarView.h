@@ -1,5 +1,6 @@
 #pragma once
-#include <QAbstractButton>
+#include "ui/SymbolButton.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -10,23 +11,14 @@ class QLabel;
 
 // One button of the capture tool bar: a symbol over a short title, the accent colour when active,
 // a light fill when active or hovered.
-class CaptureModeButton : public QAbstractButton {
+class CaptureModeButton : public SymbolButton {
     Q_OBJECT
 public:
     CaptureModeButton(const QString& symbol, const QString& title, QWidget* parent = nullptr);
-    void setActive(bool active);
-    bool isActive() const { return m_active; }
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
-private:
-    QString m_symbol;
-    bool m_active = false;
-    bool m_hovering = false;
 };
 
 // The bar under a selection under review: area, full screen, window, scrolling, timer, text and

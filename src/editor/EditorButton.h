@@ -1,20 +1,17 @@
 #pragma once
-#include <QAbstractButton>
+#include "ui/SymbolButton.h"
+
 #include <QColor>
 #include <optional>
 
 // The plain buttons of the editor's bars and panels: a symbol (or a text, or a colour circle)
 // centred in a fixed frame, on a rounded rectangle tinted with the accent colour while active.
-class EditorButton : public QAbstractButton {
+class EditorButton : public SymbolButton {
     Q_OBJECT
 public:
     explicit EditorButton(
         const QString& symbol, QSize frame = QSize(28, 28), int iconSize = 18, QWidget* parent = nullptr);
 
-    void setSymbol(const QString& symbol);
-    QString symbol() const { return m_symbol; }
-    void setActive(bool active);
-    bool isActive() const { return m_active; }
     // A filled circle of the colour instead of a symbol, ringed as `ring` says.
     void setSwatch(const QColor& color, const QColor& ring, qreal ringWidth);
     // A colour for the symbol other than the text colour (accent while active wins).
@@ -39,15 +36,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
-    QString m_symbol;
     QSize m_frame;
     int m_iconSize;
-    bool m_active = false;
-    bool m_hover = false;
     bool m_faint = false;
     qreal m_radius = 6;
     std::optional<QColor> m_symbolColor;

@@ -20,21 +20,9 @@
 #include <QUrl>
 
 RecordingCard::RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent)
-    : QWidget(parent)
+    : Card(pictureHeight, 180, QStringLiteral("video"), std::move(onDelete), parent)
     , m_item(std::move(item))
-    , m_onDelete(std::move(onDelete))
 {
-    setCursor(Qt::PointingHandCursor);
-}
-
-int RecordingCard::heightForWidth(int) const
-{
-    return CardPainting::cardHeight(pictureHeight);
-}
-
-QSize RecordingCard::sizeHint() const
-{
-    return QSize(180, heightForWidth(180));
 }
 
 std::optional<QString> RecordingCard::badgeText() const
@@ -54,14 +42,13 @@ QRect RecordingCard::badgeRect() const
         size.height());
 }
 
-void RecordingCard::paintEvent(QPaintEvent*)
+ThumbnailLoader::Source RecordingCard::pictureSource() const
 {
-    m_picture.request(this, pictureHeight, [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; });
-    QPainter painter(this);
-    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
-        m_picture.failed() ? QStringLiteral("video") : QString(),
-        CardFormat::relativeDate(m_item->timestamp, QDateTime::currentDateTimeUtc()));
+    return [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; };
+}
 
+void RecordingCard::paintOver(QPainter& painter)
+{
     const std::optional<QString> badge = badgeText();
     if (!badge)
         return;
@@ -118,9 +105,4 @@ QMenu* RecordingCard::makeContextMenu(QWidget* parent)
     menu->addAction(QStringLiteral("Im Dateimanager zeigen"), this, &RecordingCard::reveal);
     CardMenu::addDeleteEntry(menu, m_onDelete);
     return menu;
-}
-
-void RecordingCard::contextMenuEvent(QContextMenuEvent* event)
-{
-    CardMenu::popUp(makeContextMenu(this), event->globalPos());
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include "gallery/CardPicture.h"
+#include "gallery/Card.h"
 #include "store/RecordingItem.h"
 
 #include <QImage>
@@ -12,7 +12,7 @@ class QMenu;
 // (decoded off the main thread at the size shown) with the duration over its corner, and how long
 // ago it was recorded. A click plays it; the context menu plays it, shows it in the file manager
 // or deletes it through the view that shows the card.
-class RecordingCard : public QWidget {
+class RecordingCard : public Card<QWidget> {
     Q_OBJECT
 public:
     static constexpr int pictureHeight = 110;
@@ -20,7 +20,6 @@ public:
     RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent = nullptr);
 
     const RecordingItemPtr& item() const { return m_item; }
-    const QImage& thumbnail() const { return m_picture.image(); }
     // The badge's text; none when the duration cannot be shown.
     std::optional<QString> badgeText() const;
     // Where the badge is drawn: inside the bottom trailing corner of the drawn picture (of the
@@ -32,21 +31,17 @@ public:
     // Shows the movie selected in the file manager, else opens its folder.
     void reveal();
 
-    QMenu* makeContextMenu(QWidget* parent);
-
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override;
-    QSize sizeHint() const override;
+    QMenu* makeContextMenu(QWidget* parent) override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    ThumbnailLoader::Source pictureSource() const override;
+    QDateTime timestamp() const override { return m_item->timestamp; }
+    // The duration badge.
+    void paintOver(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     RecordingItemPtr m_item;
-    std::function<void()> m_onDelete;
-    CardPicture m_picture;
     bool m_pressed = false;
 };

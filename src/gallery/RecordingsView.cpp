@@ -3,28 +3,21 @@
 #include "gallery/CardGrid.h"
 #include "gallery/GalleryItem.h"
 #include "gallery/GalleryRecords.h"
+#include "gallery/HudSurface.h"
 #include "gallery/RecordingCard.h"
-#include "history/VisualEffectView.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
 #include <QShowEvent>
-#include <QStackedLayout>
 
 RecordingsView::RecordingsView(std::weak_ptr<ModelContainer> container, QWidget* parent)
     : QWidget(parent)
     , m_container(std::move(container))
     , m_grid(new CardGrid(CardGrid::makeEmptyState(QStringLiteral("video"), QStringLiteral("Noch keine Aufnahmen"))))
 {
-    setMinimumSize(560, 420);
-    auto* layout = new QStackedLayout(this);
-    layout->setStackingMode(QStackedLayout::StackAll);
-    layout->addWidget(m_grid);
-    layout->addWidget(new VisualEffectView(
-        VisualEffectView::Material::hudWindow, VisualEffectView::BlendingMode::behindWindow));
-    m_grid->raise();
+    HudSurface::place(this, m_grid);
     m_grid->setAdaptiveColumns(150, 200);
 
     NotificationCenter& notifications = NotificationCenter::shared();

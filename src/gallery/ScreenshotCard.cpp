@@ -23,25 +23,13 @@
 
 ScreenshotCard::ScreenshotCard(
     std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete, QWidget* parent)
-    : ImageDragSourceView(parent)
+    : Card(pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete), parent)
     , m_container(std::move(container))
     , m_item(item)
-    , m_onDelete(std::move(onDelete))
 {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
-    setCursor(Qt::PointingHandCursor);
     setRenderImage([this] { return renderForDrag(); });
     setOnTap([this] { editAgain(); });
-}
-
-int ScreenshotCard::heightForWidth(int) const
-{
-    return CardPainting::cardHeight(pictureHeight);
-}
-
-QSize ScreenshotCard::sizeHint() const
-{
-    return QSize(400, heightForWidth(400));
 }
 
 void ScreenshotCard::reloadThumbnail()
@@ -50,16 +38,12 @@ void ScreenshotCard::reloadThumbnail()
     update();
 }
 
-void ScreenshotCard::paintEvent(QPaintEvent*)
+ThumbnailLoader::Source ScreenshotCard::pictureSource() const
 {
-    m_picture.request(this, pictureHeight, [container = m_container, id = m_item.persistentID] {
+    return [container = m_container, id = m_item.persistentID] {
         const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
         return record ? record->pngData : QByteArray();
-    });
-    QPainter painter(this);
-    CardPainting::paint(painter, rect(), pictureHeight, m_picture.image(),
-        m_picture.failed() ? QStringLiteral("photo") : QString(),
-        CardFormat::relativeDate(m_item.timestamp, QDateTime::currentDateTimeUtc()));
+    };
 }
 
 // Only the primary button presses, drags and taps; the secondary one opens the menu.
@@ -99,11 +83,6 @@ QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
         menu->addAction(QStringLiteral("Auf Original zurücksetzen"), this, &ScreenshotCard::resetToOriginal);
     CardMenu::addDeleteEntry(menu, m_onDelete);
     return menu;
-}
-
-void ScreenshotCard::contextMenuEvent(QContextMenuEvent* event)
-{
-    CardMenu::popUp(makeContextMenu(this), event->globalPos());
 }
 
 void ScreenshotCard::withSourceImage(std::function<void(QImage)> then)

@@ -1,6 +1,6 @@
 #pragma once
 #include "editor/ImageDragSourceView.h"
-#include "gallery/CardPicture.h"
+#include "gallery/Card.h"
 #include "gallery/GalleryItem.h"
 
 #include <QImage>
@@ -15,7 +15,7 @@ class QMenu;
 // PNG out; the context menu copies it, opens it in the editor, puts its text on the clipboard,
 // resets it to the untouched capture (only when it has both strokes and that capture) and deletes
 // it through the gallery. The record itself is read when an action needs it, never kept.
-class ScreenshotCard : public ImageDragSourceView {
+class ScreenshotCard : public Card<ImageDragSourceView> {
     Q_OBJECT
 public:
     static constexpr int pictureHeight = 220;
@@ -26,8 +26,6 @@ public:
         QWidget* parent = nullptr);
 
     const GalleryItem& item() const { return m_item; }
-    // The decoded picture (null until it arrived, or when the stored PNG does not decode).
-    const QImage& thumbnail() const { return m_picture.image(); }
     bool thumbnailFailed() const { return m_picture.failed(); }
     // Reads the picture again (after the record's image changed).
     void reloadThumbnail();
@@ -37,16 +35,11 @@ public:
     void extractText();
     void resetToOriginal();
 
-    // The context menu as it would open now.
-    QMenu* makeContextMenu(QWidget* parent);
-
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override;
-    QSize sizeHint() const override;
+    QMenu* makeContextMenu(QWidget* parent) override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
+    ThumbnailLoader::Source pictureSource() const override;
+    QDateTime timestamp() const override { return m_item.timestamp; }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
@@ -60,6 +53,4 @@ private:
 
     std::weak_ptr<ModelContainer> m_container;
     GalleryItem m_item;
-    std::function<void()> m_onDelete;
-    CardPicture m_picture;
 };

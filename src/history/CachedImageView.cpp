@@ -2,6 +2,7 @@
 
 #include "clipboard/ImageCache.h"
 #include "history/ImageDecoding.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -60,7 +61,7 @@ void CachedImageView::drawRoundedImage(QPainter& painter, const QRectF& rect, qr
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     QPainterPath path;
     path.addRoundedRect(rect, radius, radius);
-    painter.fillPath(path.translated(0, 1), QColor(0, 0, 0, qRound(255 * shadowAlpha)));
+    painter.fillPath(path.translated(0, 1), Theme::blackAlpha(qRound(255 * shadowAlpha)));
     painter.save();
     painter.setClipPath(path);
     const QSizeF imageSize = m_image.size();

@@ -3,6 +3,7 @@
 #include "clipboard/PasteService.h"
 #include "platform/Dispatch.h"
 #include "platform/Pasteboard.h"
+#include "ui/Theme.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -104,7 +105,7 @@ QPixmap ClipDragSourceView::dragImage(QSize size, qreal ratio)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), 8, 8);
-    painter.fillPath(path, QColor(0, 0, 0, qRound(255 * 0.6)));
+    painter.fillPath(path, Theme::blackAlpha(qRound(255 * 0.6)));
     return pixmap;
 }
 

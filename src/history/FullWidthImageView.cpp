@@ -1,5 +1,7 @@
 #include "history/FullWidthImageView.h"
 
+#include "ui/Theme.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
@@ -37,18 +39,18 @@ void FullWidthImageView::paintEvent(QPaintEvent*)
     if (hasImage()) {
         const int h = heightFor(width(), m_image.size()) - 1;
         drawRoundedImage(
-            painter, QRectF(0.5, 0.5, width() - 1, h - 1), 8, QColor(255, 255, 255, 26), 0.15, Qt::KeepAspectRatio);
+            painter, QRectF(0.5, 0.5, width() - 1, h - 1), 8, Theme::whiteAlpha(26), 0.15, Qt::KeepAspectRatio);
         return;
     }
     QPainterPath path;
     path.addRoundedRect(QRectF(0, 0, width(), placeholderHeight), 8, 8);
-    painter.fillPath(path, QColor(255, 255, 255, 13));
+    painter.fillPath(path, Theme::whiteAlpha(13));
     // A small spinner of twelve ticks, as the platform's busy indicator draws it.
     const QPointF centre(width() / 2.0, placeholderHeight / 2.0);
     for (int i = 0; i < 12; ++i) {
         const qreal angle = qDegreesToRadians(30.0 * i);
         const QPointF dir(qCos(angle), qSin(angle));
-        painter.setPen(QPen(QColor(255, 255, 255, 40 + 15 * i), 1.6, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(Theme::whiteAlpha(40 + 15 * i), 1.6, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(centre + dir * 4, centre + dir * 7);
     }
 }

@@ -1,5 +1,7 @@
 #include "history/HistoryEdgeTabPanel.h"
 
+#include "ui/Theme.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -60,13 +62,13 @@ QPoint HistoryEdgeTabPanel::originFor(const QRect& displayFrame) const
 QColor HistoryEdgeTabPanel::opaqueFill()
 {
     const int grey = over(fillOpacity, 0, darkDesktopGrey);
-    return QColor(grey, grey, grey);
+    return Theme::grey(grey);
 }
 
 QColor HistoryEdgeTabPanel::opaqueChevron()
 {
     const int grey = over(chevronOpacity, 255, opaqueFill().red());
-    return QColor(grey, grey, grey);
+    return Theme::grey(grey);
 }
 
 void HistoryEdgeTabPanel::paintShadow(QPainter& painter) const
@@ -77,7 +79,7 @@ void HistoryEdgeTabPanel::paintShadow(QPainter& painter) const
     const QRectF tab = QRectF(tabRect()).translated(0, 2);
     for (int ring = m_margin; ring >= 1; --ring) {
         const qreal strength = 1.0 - qreal(ring) / (m_margin + 1);
-        painter.setBrush(QColor(0, 0, 0, qRound(255 * 0.06 * strength)));
+        painter.setBrush(Theme::blackAlpha(qRound(255 * 0.06 * strength)));
         painter.drawPath(tabPath(tab.adjusted(-ring, -ring, 0, ring), cornerRadius + ring));
     }
     painter.restore();
@@ -96,14 +98,14 @@ void HistoryEdgeTabPanel::paintEvent(QPaintEvent*)
             paintShadow(painter);
         // The window's shadow is drawn around the tab: clear it under the translucent tab itself.
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillPath(tabPath(QRectF(tabRect()), cornerRadius), QColor(0, 0, 0, qRound(fillOpacity * 255)));
+        painter.fillPath(tabPath(QRectF(tabRect()), cornerRadius), Theme::blackAlpha(qRound(fillOpacity * 255)));
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     } else {
         // Opaque and shaped: the window's shape cuts the corners, so the whole window is filled.
         painter.fillRect(rect(), opaqueFill());
     }
     // The "chevron.left" glyph at 11 pixels, semibold: two strokes meeting at the left.
-    const QColor chevronColor = translucent ? QColor(255, 255, 255, qRound(chevronOpacity * 255)) : opaqueChevron();
+    const QColor chevronColor = translucent ? Theme::whiteAlpha(qRound(chevronOpacity * 255)) : opaqueChevron();
     painter.setPen(QPen(chevronColor, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const QPointF centre = QRectF(tabRect()).center();
     const QPointF chevron[] = {centre + QPointF(2.0, -5.0), centre + QPointF(-2.5, 0.0), centre + QPointF(2.0, 5.0)};

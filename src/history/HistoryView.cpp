@@ -9,7 +9,6 @@
 #include "history/SmartFilterBar.h"
 #include "history/VisualEffectView.h"
 #include "history/WindowManager.h"
-#include "platform/Console.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
@@ -28,7 +27,6 @@
 #include <QPainterPath>
 #include <QStackedWidget>
 #include <QToolButton>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace HistoryViewChrome;
@@ -140,7 +138,7 @@ QWidget* HistoryView::makeClipboardPage()
     filterBox->setContentsMargins(14, 0, 14, 8);
     filterBox->addWidget(m_filterBar);
     clipboardLayout->addLayout(filterBox);
-    m_banner = makeBanner();
+    m_banner = makeAccessibilityBanner(this, [this] { recheckAccessibility(); });
     auto* bannerBox = new QVBoxLayout;
     bannerBox->setContentsMargins(14, 0, 14, 8);
     bannerBox->addWidget(m_banner);
@@ -279,7 +277,7 @@ ClipRowOptions HistoryView::rowOptions() const
 
 QWidget* HistoryView::makeTabSwitcher()
 {
-    auto* switcher = new RoundedBand(8, QColor(255, 255, 255, 13), this);
+    auto* switcher = new RoundedBand(8, Theme::whiteAlpha(13), this);
     auto* row = new QHBoxLayout(switcher);
     row->setContentsMargins(3, 3, 3, 3);
     row->setSpacing(4);
@@ -311,12 +309,7 @@ void HistoryView::updateTabButtons()
         button->setIcon(Symbols::icon(symbol, color, {11, 22}));
         button->setFont(pixelFont(11, selected ? QFont::DemiBold : QFont::Normal));
         button->setStyleSheet(
-            QStringLiteral("QPushButton { color: %1; border: none; border-radius: 6px; padding: 5px 0;"
-                           " background: %2; }")
-                .arg(color.name(QColor::HexArgb),
-                    selected
-                        ? QStringLiteral("rgba(%1,%2,%3,0.2)").arg(accent.red()).arg(accent.green()).arg(accent.blue())
-                        : QStringLiteral("transparent")));
+            Theme::tabButtonStyle(color, selected ? std::optional(Theme::withAlpha(accent, 51)) : std::nullopt));
     }
 }
 
@@ -328,41 +321,6 @@ void HistoryView::setSelectedTab(HistoryTab tab)
     m_pages->setCurrentIndex(tab == HistoryTab::clipboard ? 0 : 1);
     updateTabButtons();
     updateFooter();
-}
-
-QWidget* HistoryView::makeBanner()
-{
-    auto* banner = new RoundedBand(6, QColor(255, 149, 0, qRound(255 * 0.15)), this);
-    auto* row = new QHBoxLayout(banner);
-    row->setContentsMargins(10, 6, 10, 6);
-    row->setSpacing(8);
-    const QColor orange(255, 149, 0);
-    row->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 12, orange, banner));
-    row->addWidget(
-        textLabel(QStringLiteral("Accessibility permission required for paste"), pixelFont(11), Theme::text(), banner));
-    row->addStretch();
-    auto* open = new QToolButton(banner);
-    open->setText(QStringLiteral("Open Settings"));
-    open->setFont(pixelFont(11));
-    open->setCursor(Qt::PointingHandCursor);
-    open->setStyleSheet(
-        QStringLiteral("QToolButton { color: %1; border: none; background: transparent; }").arg(Theme::accent().name()));
-    open->setToolTip(QStringLiteral("Paste needs the XTEST extension of the X server"));
-    connect(open, &QToolButton::clicked, this, [open] {
-        // On X11 the permission is the X server's XTEST extension: nothing to switch on in a
-        // settings pane, so say what is missing instead.
-        Console::log(QStringLiteral("HistoryView: paste needs the XTEST extension of the X server"));
-        QToolTip::showText(open->mapToGlobal(QPoint(0, open->height())), open->toolTip(), open);
-    });
-    row->addWidget(open);
-    auto* recheck = new QToolButton(banner);
-    recheck->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), Theme::secondaryText(), {12, 24}));
-    recheck->setAutoRaise(true);
-    recheck->setToolTip(QStringLiteral("Recheck permission"));
-    recheck->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
-    connect(recheck, &QToolButton::clicked, this, &HistoryView::recheckAccessibility);
-    row->addWidget(recheck);
-    return banner;
 }
 
 void HistoryView::recheckAccessibility()
@@ -438,7 +396,7 @@ QWidget* HistoryView::makeFooter()
     settings->setToolTip(QStringLiteral("Settings"));
     settings->setFocusPolicy(Qt::NoFocus);
     settings->setCursor(Qt::PointingHandCursor);
-    settings->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    settings->setStyleSheet(Theme::flatButtonStyle());
     connect(settings, &QToolButton::clicked, this, [this] {
         if (m_onDismiss)
             m_onDismiss();

@@ -89,7 +89,6 @@ private:
     void observeCommands();
     void runCommand(HistoryCommand command);
     QWidget* makeTabSwitcher();
-    QWidget* makeBanner();
     QWidget* makeFooter();
     QWidget* makeEmptyState();
     void setSelectedIndex(int index);

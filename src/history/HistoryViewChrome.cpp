@@ -1,14 +1,18 @@
 #include "history/HistoryViewChrome.h"
 
+#include "platform/Console.h"
 #include "platform/Preferences.h"
 #include "platform/Prefs.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace HistoryViewChrome {
@@ -41,7 +45,7 @@ QFrame* divider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
     line->setFixedHeight(1);
-    line->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.09); border: none;"));
+    line->setStyleSheet(Theme::separatorStyle(Theme::whiteAlpha(22)));
     return line;
 }
 
@@ -60,11 +64,11 @@ void TintView::paintEvent(QPaintEvent*)
         painter.setCompositionMode(QPainter::CompositionMode_Clear);
         painter.fillPath(outside.subtracted(path), Qt::transparent);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter.fillPath(path, QColor(0, 0, 0, qRound(255 * darkness)));
+        painter.fillPath(path, Theme::blackAlpha(qRound(255 * darkness)));
     } else {
-        painter.fillRect(rect(), QColor(0, 0, 0, qRound(255 * darkness)));
+        painter.fillRect(rect(), Theme::blackAlpha(qRound(255 * darkness)));
     }
-    painter.setPen(QPen(QColor(255, 255, 255, qRound(255 * 0.08)), 1));
+    painter.setPen(QPen(Theme::whiteAlpha(qRound(255 * 0.08)), 1));
     painter.drawPath(path);
 }
 
@@ -78,6 +82,39 @@ void addNoScreenshotsState(QVBoxLayout* layout, QWidget* page)
     layout->addWidget(
         textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), page), 0, Qt::AlignHCenter);
     layout->addStretch();
+}
+
+QWidget* makeAccessibilityBanner(QWidget* parent, std::function<void()> onRecheck)
+{
+    auto* banner = new RoundedBand(6, Theme::withAlpha(Theme::orange(), qRound(255 * 0.15)), parent);
+    auto* row = new QHBoxLayout(banner);
+    row->setContentsMargins(10, 6, 10, 6);
+    row->setSpacing(8);
+    row->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), 12, Theme::orange(), banner));
+    row->addWidget(
+        textLabel(QStringLiteral("Accessibility permission required for paste"), pixelFont(11), Theme::text(), banner));
+    row->addStretch();
+    auto* open = new QToolButton(banner);
+    open->setText(QStringLiteral("Open Settings"));
+    open->setFont(pixelFont(11));
+    open->setCursor(Qt::PointingHandCursor);
+    open->setStyleSheet(Theme::flatTextButtonStyle(QStringLiteral("QToolButton"), Theme::accent()));
+    open->setToolTip(QStringLiteral("Paste needs the XTEST extension of the X server"));
+    QObject::connect(open, &QToolButton::clicked, open, [open] {
+        // On X11 the permission is the X server's XTEST extension: nothing to switch on in a
+        // settings pane, so say what is missing instead.
+        Console::log(QStringLiteral("HistoryView: paste needs the XTEST extension of the X server"));
+        QToolTip::showText(open->mapToGlobal(QPoint(0, open->height())), open->toolTip(), open);
+    });
+    row->addWidget(open);
+    auto* recheck = new QToolButton(banner);
+    recheck->setIcon(Symbols::icon(QStringLiteral("arrow.clockwise"), Theme::secondaryText(), {12, 24}));
+    recheck->setAutoRaise(true);
+    recheck->setToolTip(QStringLiteral("Recheck permission"));
+    recheck->setStyleSheet(Theme::flatButtonStyle());
+    QObject::connect(recheck, &QToolButton::clicked, banner, std::move(onRecheck));
+    row->addWidget(recheck);
+    return banner;
 }
 
 }

@@ -2,11 +2,14 @@
 // The pieces the history view is drawn with: fonts and tints of its texts, its dividers and
 // symbols, the glass tint behind it, the rounded bands of the tab switcher and banner, the
 // footer's band, and the Screenshots tab's empty state.
+#include "ui/Theme.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QWidget>
+#include <functional>
 
 class Preferences;
 class QFrame;
@@ -21,6 +24,9 @@ QLabel* symbolLabel(const QString& symbol, int size, const QColor& color, QWidge
 QFrame* divider(QWidget* parent);
 // "No screenshots yet" under a camera symbol, centred in the layout.
 void addNoScreenshotsState(QVBoxLayout* layout, QWidget* page);
+// The orange band that says paste lacks its permission, with "Open Settings" (which tells what is
+// missing) and a recheck button that calls onRecheck.
+QWidget* makeAccessibilityBanner(QWidget* parent, std::function<void()> onRecheck);
 
 // Black at the glass darkness over the translucent surface, with the hairline outline on top.
 class TintView : public QWidget {
@@ -73,8 +79,8 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), QColor(255, 255, 255, 8));
-        painter.fillRect(QRect(0, 0, width(), 1), QColor(255, 255, 255, 18));
+        painter.fillRect(rect(), Theme::whiteAlpha(8));
+        painter.fillRect(QRect(0, 0, width(), 1), Theme::whiteAlpha(18));
     }
 };
 

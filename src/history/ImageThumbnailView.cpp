@@ -1,5 +1,7 @@
 #include "history/ImageThumbnailView.h"
 
+#include "ui/Theme.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -21,10 +23,10 @@ void ImageThumbnailView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF frame(0.5, 0.5, m_size.width() - 1, m_size.height() - 1);
     if (hasImage()) {
-        drawRoundedImage(painter, frame, 6, QColor(255, 255, 255, 26), 0.15, Qt::KeepAspectRatioByExpanding);
+        drawRoundedImage(painter, frame, 6, Theme::whiteAlpha(26), 0.15, Qt::KeepAspectRatioByExpanding);
         return;
     }
     QPainterPath path;
     path.addRoundedRect(frame, 6, 6);
-    painter.fillPath(path, QColor(255, 255, 255, 13));
+    painter.fillPath(path, Theme::whiteAlpha(13));
 }

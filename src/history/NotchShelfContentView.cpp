@@ -32,7 +32,7 @@ NotchShelfContentView::NotchShelfContentView(
     dark.setColor(QPalette::Window, Qt::black);
     dark.setColor(QPalette::WindowText, Theme::text());
     dark.setColor(QPalette::Text, Theme::text());
-    dark.setColor(QPalette::Base, QColor(28, 28, 30));
+    dark.setColor(QPalette::Base, Theme::sidebarSurface());
     setPalette(dark);
 
     auto* column = new QVBoxLayout(this);
@@ -69,7 +69,7 @@ NotchShelfContentView::NotchShelfContentView(
     QFont caption = Theme::labelFont(10);
     caption.setPixelSize(12);
     m_empty->setFont(caption);
-    m_empty->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 102); background: transparent;"));
+    m_empty->setStyleSheet(Theme::labelStyle(Theme::whiteAlpha(102)));
     m_empty->setFixedHeight(NotchShelfItemCard::cardSize.height());
     column->addWidget(m_empty);
     column->addStretch(1);

@@ -67,7 +67,7 @@ protected:
         painter.drawPixmap(
             QPointF(width() - inset - small, inset - 2), Symbols::pixmap(m_symbol, small, m_symbolColor));
         painter.setFont(pixelFont(13));
-        painter.setPen(QColor(255, 255, 255, qRound(0.75 * 255)));
+        painter.setPen(Theme::whiteAlpha(qRound(0.75 * 255)));
         drawLines(painter, rect().adjusted(inset, inset, -inset - 18, -inset));
     }
 
@@ -131,7 +131,7 @@ NotchShelfItemCard::NotchShelfItemCard(const ClipItemViewModelPtr& viewModel, Ac
     info->addWidget(icon);
     m_age = new QLabel(ClipRowView::relativeDateString(viewModel->timestamp), this);
     m_age->setFont(pixelFont(12));
-    m_age->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 140); background: transparent;"));
+    m_age->setStyleSheet(Theme::labelStyle(Theme::whiteAlpha(140)));
     info->addWidget(m_age);
     info->addStretch(1);
     column->addLayout(info);
@@ -175,8 +175,8 @@ QWidget* NotchShelfItemCard::makePreview()
     if (const std::optional<QByteArray>& data = model.thumbnailData ? model.thumbnailData : model.linkImageData)
         return new ImageThumbnailView(*data, thumbnailSize, key, this);
     m_placeholderSymbol = model.contentTypeIcon;
-    return new PlaceholderPreview(m_placeholderSymbol, QColor(255, 255, 255, qRound(0.06 * 255)),
-        QColor(255, 255, 255, qRound(0.5 * 255)), 24, model.previewText, this);
+    return new PlaceholderPreview(m_placeholderSymbol, Theme::whiteAlpha(qRound(0.06 * 255)),
+        Theme::whiteAlpha(qRound(0.5 * 255)), 24, model.previewText, this);
 }
 
 void NotchShelfItemCard::paintEvent(QPaintEvent*)
@@ -185,7 +185,7 @@ void NotchShelfItemCard::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), radius, radius);
-    painter.fillPath(path, QColor(255, 255, 255, qRound(fillOpacity() * 255)));
+    painter.fillPath(path, Theme::whiteAlpha(qRound(fillOpacity() * 255)));
 }
 
 void NotchShelfItemCard::enterEvent(QEnterEvent*)
@@ -224,7 +224,7 @@ QMenu* NotchShelfItemCard::buildContextMenu()
         pinned ? QStringLiteral("Unpin") : QStringLiteral("Pin"), m_actions.onPin, iconColor);
     add(QStringLiteral("eye"), QStringLiteral("Quick Look"), m_actions.onQuickLook, iconColor);
     menu->addSeparator();
-    add(QStringLiteral("trash"), QStringLiteral("Delete"), m_actions.onDelete, QColor(255, 69, 58));
+    add(QStringLiteral("trash"), QStringLiteral("Delete"), m_actions.onDelete, Theme::destructive());
     return menu;
 }
 

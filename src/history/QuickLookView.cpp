@@ -32,7 +32,7 @@ QToolButton* symbolButton(const QString& symbol, int size, const QColor& color, 
     button->setIcon(Symbols::icon(symbol, color, {size, size * 2}));
     button->setIconSize(QSize(size, size));
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; color: white; }"));
+    button->setStyleSheet(Theme::flatTextButtonStyle(QStringLiteral("QToolButton"), Theme::text()));
     return button;
 }
 
@@ -51,7 +51,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), QColor(255, 255, 255, 10));
+        painter.fillRect(rect(), Theme::whiteAlpha(10));
     }
 };
 
@@ -69,7 +69,7 @@ ImageQuickLookView::ImageQuickLookView(const QByteArray& data, QWidget* parent)
     m_sizeLabel->setContentsMargins(8, 4, 8, 4);
     m_sizeLabel->setAutoFillBackground(true);
     QPalette chip = m_sizeLabel->palette();
-    chip.setColor(QPalette::Window, QColor(40, 40, 42, 230));
+    chip.setColor(QPalette::Window, Theme::withAlpha(Theme::popoverTint(), 230));
     m_sizeLabel->setPalette(chip);
     m_sizeLabel->hide();
 
@@ -182,7 +182,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
 
     auto* divider = new QFrame(this);
     divider->setFixedHeight(1);
-    divider->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.12);"));
+    divider->setStyleSheet(Theme::backgroundStyle(Theme::separator()));
     layout->addWidget(divider);
 
     // Counting a text of megabytes takes a while: short texts are counted here, long ones on the
@@ -204,7 +204,7 @@ TextQuickLookView::TextQuickLookView(const QString& text, Pasteboard& pasteboard
     m_textView->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_textView->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_textView->viewport()->setAutoFillBackground(false);
-    m_textView->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: white; }"));
+    m_textView->setStyleSheet(Theme::transparentTextStyle(QStringLiteral("QTextEdit")));
     m_textView->document()->setDocumentMargin(0);
     m_textView->setFocusPolicy(Qt::NoFocus);
     QFont font = code ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QFont();
@@ -310,7 +310,7 @@ QuickLookView::QuickLookView(
 
     auto* divider = new QFrame(this);
     divider->setFixedHeight(1);
-    divider->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.12);"));
+    divider->setStyleSheet(Theme::backgroundStyle(Theme::separator()));
     layout->addWidget(divider);
 
     QByteArray imageData;
@@ -359,7 +359,7 @@ void QuickLookView::paintEvent(QPaintEvent*)
     path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
     if (!translucent)
         painter.fillRect(rect(), Theme::annotationSurface());
-    painter.fillPath(path, QColor(30, 30, 32));
+    painter.fillPath(path, Theme::hudSurface());
     painter.setPen(QPen(withAlpha(Qt::white, 0.1), 1));
     painter.drawPath(path);
 }

@@ -63,7 +63,7 @@ SearchBar::SearchBar(bool autoFocus, QWidget* parent)
     palette.setColor(QPalette::Text, Theme::text());
     palette.setColor(QPalette::PlaceholderText, Theme::secondaryText());
     m_field->setPalette(palette);
-    m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; padding: 0; }"));
+    m_field->setStyleSheet(Theme::bareStyle(QStringLiteral("QLineEdit")));
 
     m_clearButton->setAutoRaise(true);
     m_clearButton->setCursor(Qt::ArrowCursor);
@@ -71,7 +71,7 @@ SearchBar::SearchBar(bool autoFocus, QWidget* parent)
     m_clearButton->setIcon(clearIcon(12, ratio));
     m_clearButton->setIconSize(QSize(12, 12));
     m_clearButton->setFixedSize(14, 14);
-    m_clearButton->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; padding: 0; }"));
+    m_clearButton->setStyleSheet(Theme::bareStyle(QStringLiteral("QToolButton")));
 
     layout->addWidget(m_glass, 0, Qt::AlignVCenter);
     layout->addWidget(m_field, 1, Qt::AlignVCenter);

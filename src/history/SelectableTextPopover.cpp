@@ -24,9 +24,7 @@ SelectableTextPopover::SelectableTextPopover(const QString& shown, QWidget* pare
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("selectTextPopover"));
-    setStyleSheet(
-        QStringLiteral("#selectTextPopover { background: #2a2a2c; border: 1px solid rgba(255,255,255,0.12);"
-                       " border-radius: 8px; }"));
+    setStyleSheet(Theme::popoverStyle(QStringLiteral("#selectTextPopover"), Theme::textPopoverSurface()));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 16);
     layout->setSpacing(8);
@@ -38,18 +36,18 @@ SelectableTextPopover::SelectableTextPopover(const QString& shown, QWidget* pare
     auto* done = new QPushButton(QStringLiteral("Done"), this);
     done->setFlat(true);
     done->setCursor(Qt::PointingHandCursor);
-    done->setStyleSheet(QStringLiteral("QPushButton { color: %1; border: none; }").arg(Theme::accent().name()));
+    done->setStyleSheet(Theme::borderlessTextButtonStyle(QStringLiteral("QPushButton"), Theme::accent()));
     connect(done, &QPushButton::clicked, this, &QWidget::close);
     header->addWidget(done);
     layout->addLayout(header);
     auto* divider = new QFrame(this);
     divider->setFixedHeight(1);
-    divider->setStyleSheet(QStringLiteral("background: rgba(255,255,255,0.12);"));
+    divider->setStyleSheet(Theme::backgroundStyle(Theme::separator()));
     layout->addWidget(divider);
     auto* text = new QTextEdit(this);
     text->setReadOnly(true);
     text->setFrameShape(QFrame::NoFrame);
-    text->setStyleSheet(QStringLiteral("QTextEdit { background: transparent; color: white; }"));
+    text->setStyleSheet(Theme::transparentTextStyle(QStringLiteral("QTextEdit")));
     QFont font;
     font.setPixelSize(13);
     text->setFont(font);

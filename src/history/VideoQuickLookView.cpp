@@ -26,7 +26,7 @@ QToolButton* controlButton(const QString& symbol, const QString& text, QWidget* 
     button->setText(text);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; color: white; }"));
+    button->setStyleSheet(Theme::flatTextButtonStyle(QStringLiteral("QToolButton"), Theme::text()));
     return button;
 }
 

@@ -17,13 +17,13 @@ Tint tintOf(VisualEffectView::Material material)
 {
     switch (material) {
     case VisualEffectView::Material::hudWindow:
-        return {QColor(30, 30, 32), 0.82};
+        return {Theme::hudSurface(), 0.82};
     case VisualEffectView::Material::popover:
-        return {QColor(40, 40, 42), 0.88};
+        return {Theme::popoverTint(), 0.88};
     case VisualEffectView::Material::menu:
         return {Theme::annotationSurface(), 0.90};
     case VisualEffectView::Material::sidebar:
-        return {QColor(28, 28, 30), 0.85};
+        return {Theme::sidebarSurface(), 0.85};
     case VisualEffectView::Material::windowBackground:
         return {Theme::annotationSurface(), 1.0};
     }

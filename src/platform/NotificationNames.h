@@ -9,14 +9,6 @@ inline const QString historyWindowDidHide = QStringLiteral("historyWindowDidHide
 inline const QString historyWindowDidResignKey = QStringLiteral("historyWindowDidResignKey");
 inline const QString historyContentHoverChanged = QStringLiteral("historyContentHoverChanged");
 inline const QString clipboardItemAdded = QStringLiteral("clipboardItemAdded");
-inline const QString showQuickLook = QStringLiteral("showQuickLook");
-inline const QString hideQuickLook = QStringLiteral("hideQuickLook");
-inline const QString moveSelectionUp = QStringLiteral("moveSelectionUp");
-inline const QString moveSelectionDown = QStringLiteral("moveSelectionDown");
-inline const QString pasteSelectedItem = QStringLiteral("pasteSelectedItem");
-inline const QString pasteSelectedItemAsPlainText = QStringLiteral("pasteSelectedItemAsPlainText");
-inline const QString escapePressed = QStringLiteral("escapePressed");
-inline const QString copySelectedItem = QStringLiteral("copySelectedItem");
 inline const QString screenshotSaved = QStringLiteral("screenshotSaved");
 inline const QString recordingSaved = QStringLiteral("recordingSaved");
 // A stored screenshot or recording was deleted, or a screenshot reset to its untouched image, from

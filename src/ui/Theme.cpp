@@ -35,6 +35,31 @@ QColor Theme::blackAlpha(int alpha)
 {
     return QColor(0, 0, 0, qBound(0, alpha, 255));
 }
+QColor Theme::grey(int level)
+{
+    return QColor(level, level, level);
+}
+QColor Theme::withAlpha(QColor color, int alpha)
+{
+    color.setAlpha(qBound(0, alpha, 255));
+    return color;
+}
+QColor Theme::hudSurface()
+{
+    return QColor(30, 30, 32);
+}
+QColor Theme::popoverTint()
+{
+    return QColor(40, 40, 42);
+}
+QColor Theme::sidebarSurface()
+{
+    return QColor(28, 28, 30);
+}
+QColor Theme::textPopoverSurface()
+{
+    return QColor(42, 42, 44);
+}
 QColor Theme::separator()
 {
     return whiteAlpha(30);
@@ -148,10 +173,10 @@ QString Theme::fieldStyle(const QString& selector, const QColor& focus)
         .arg(selector, annotationBase().name(), css(whiteAlpha(40)), focus.name());
 }
 
-QString Theme::popoverStyle(const QString& selector)
+QString Theme::popoverStyle(const QString& selector, const QColor& surface)
 {
     return QStringLiteral("%1 { background: %2; border: 1px solid %3; border-radius: 8px; }")
-        .arg(selector, css(popoverSurface()), css(separator()));
+        .arg(selector, css(surface), css(separator()));
 }
 
 QString Theme::flatButtonStyle(const QString& selector, const QColor& hover)
@@ -160,6 +185,37 @@ QString Theme::flatButtonStyle(const QString& selector, const QColor& hover)
     if (hover.isValid())
         style += QStringLiteral("%1:hover { background: %2; border-radius: 6px; }").arg(selector, css(hover));
     return style;
+}
+
+QString Theme::backgroundStyle(const QColor& color)
+{
+    return QStringLiteral("background: %1;").arg(css(color));
+}
+
+QString Theme::bareStyle(const QString& selector)
+{
+    return QStringLiteral("%1 { background: transparent; border: none; padding: 0; }").arg(selector);
+}
+
+QString Theme::transparentTextStyle(const QString& selector, const QColor& color)
+{
+    return QStringLiteral("%1 { background: transparent; color: %2; }").arg(selector, css(color));
+}
+
+QString Theme::flatTextButtonStyle(const QString& selector, const QColor& color)
+{
+    return QStringLiteral("%1 { color: %2; border: none; background: transparent; }").arg(selector, css(color));
+}
+
+QString Theme::borderlessTextButtonStyle(const QString& selector, const QColor& color)
+{
+    return QStringLiteral("%1 { color: %2; border: none; }").arg(selector, css(color));
+}
+
+QString Theme::tabButtonStyle(const QColor& color, const std::optional<QColor>& fill)
+{
+    return QStringLiteral("QPushButton { color: %1; border: none; border-radius: 6px; padding: 5px 0; background: %2; }")
+        .arg(css(color), fill ? css(*fill) : QStringLiteral("transparent"));
 }
 
 QString Theme::fillStyle(const QColor& color, int radius)

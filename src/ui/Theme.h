@@ -2,6 +2,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <optional>
 
 // Colours, fonts and the style sheets of the recurring widgets, shared by every surface.
 namespace Theme {
@@ -21,6 +22,18 @@ QColor secondaryText();
 QColor whiteAlpha(int alpha);
 // Black at the given opacity: scrims behind text drawn over a picture.
 QColor blackAlpha(int alpha);
+// An opaque neutral grey of the given level (0–255).
+QColor grey(int level);
+// The colour at the given opacity (0–255).
+QColor withAlpha(QColor color, int alpha);
+// Tint of the HUD material (the history panel, the gallery) and fill of the quick look panel.
+QColor hudSurface();
+// Tint of the popover material; the chip over a quick look picture.
+QColor popoverTint();
+// Tint of the sidebar material; base of the shelf's fields.
+QColor sidebarSurface();
+// Surface of the text selection popover.
+QColor textPopoverSurface();
 // Hairline between sections.
 QColor separator();
 // The palette's accent (the highlight colour installed by install()).
@@ -70,11 +83,24 @@ QString prominentButtonStyle(const QString& selector, const QColor& fill = blue(
 // Text fields (line and plain text edits) matching `selector`: base background, hairline
 // border that turns to the accent with the focus.
 QString fieldStyle(const QString& selector, const QColor& focus = blue());
-// A popover's frame: the popover surface with a hairline border and round corners.
-QString popoverStyle(const QString& selector);
+// A popover's frame: its surface with a hairline border and round corners.
+QString popoverStyle(const QString& selector, const QColor& surface = popoverSurface());
 // A button without frame or fill (icon buttons); with a valid hover colour it shows a rounded
 // fill under the pointer.
 QString flatButtonStyle(const QString& selector = QStringLiteral("QToolButton"), const QColor& hover = QColor());
+// A flat fill and nothing else (dividers).
+QString backgroundStyle(const QColor& color);
+// Widgets drawn as their content alone: no fill, border or padding.
+QString bareStyle(const QString& selector);
+// Text of the colour on no fill (read-only text views).
+QString transparentTextStyle(const QString& selector, const QColor& color = text());
+// A button without frame or fill whose text has the colour.
+QString flatTextButtonStyle(const QString& selector, const QColor& color);
+// A button without border whose text has the colour (its fill left to the style).
+QString borderlessTextButtonStyle(const QString& selector, const QColor& color);
+// A tab of a segmented switcher: its text colour and its fill (transparent when none), round
+// corners.
+QString tabButtonStyle(const QColor& color, const std::optional<QColor>& fill);
 // A flat fill with round corners (pills, key caps, fields of the settings).
 QString fillStyle(const QColor& color, int radius);
 // A push button filled with one colour, white text, no border.

@@ -17,6 +17,9 @@
 #include <thread>
 #include <unistd.h>
 
+// After Qt's headers: Xlib defines Bool and Status as macros.
+#include "platform/linux/X11WindowProperty.h"
+
 namespace {
 
 constexpr long kMaxListItems = 4096;
@@ -26,34 +29,11 @@ constexpr long kMaxTextBytes = 4096;
 // capture of the same screen reuses it. Grabbers keep theirs.
 constexpr qsizetype kKeptBufferBytes = 4 * 1024 * 1024;
 
-// One property of a window: its 8-bit bytes or 32-bit items; empty when absent or unreadable.
-struct WindowProperty {
-    QByteArray bytes;
-    QList<unsigned long> items;
-};
-
-WindowProperty readProperty(Display* dpy, Window window, const char* name, Atom type, long maxLength)
+// A property of a window by name; empty when absent or unreadable.
+X11WindowProperty readProperty(Display* dpy, Window window, const char* name, Atom type, long maxLength)
 {
-    WindowProperty result;
-    const Atom property = XInternAtom(dpy, name, False);
-    Atom actualType = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(dpy, window, property, 0, maxLength, False, type, &actualType, &format, &count, &after,
-            &data)
-            != Success
-        || !data)
-        return result;
-    if (format == 8) {
-        result.bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(count));
-    } else if (format == 32) {
-        const auto* longs = reinterpret_cast<const unsigned long*>(data);
-        for (unsigned long i = 0; i < count; ++i)
-            result.items.append(longs[i]);
-    }
-    XFree(data);
-    return result;
+    return readWindowProperty(dpy, window, XInternAtom(dpy, name, False), type, maxLength)
+        .value_or(X11WindowProperty {});
 }
 
 class RectGrabber : public FrameGrabber {

@@ -11,41 +11,12 @@
 #include <X11/Xutil.h>
 
 // After Qt's headers: Xlib defines Bool and Status as macros.
-#include "platform/linux/X11Owners.h"
+#include "platform/linux/X11WindowProperty.h"
 
 namespace {
 
 constexpr int kMaxTreeDepth = 64;
 constexpr long kMaxListItems = 4096;
-
-struct Property {
-    Atom type = None;
-    int format = 0;
-    QByteArray bytes;           // format 8
-    QList<unsigned long> items; // format 32 (Xlib hands them out as longs)
-};
-
-std::optional<Property> readProperty(Display* dpy, Window window, Atom property, Atom type, long maxItems)
-{
-    if (!dpy || !window || property == None)
-        return std::nullopt;
-    X11PropertyReply reply;
-    if (!reply.read(dpy, window, property, 0, maxItems, false, type) || !reply.exists())
-        return std::nullopt;
-    Property result;
-    result.type = reply.type();
-    result.format = reply.format();
-    if (const unsigned char* data = reply.data()) {
-        if (reply.format() == 8) {
-            result.bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(reply.items()));
-        } else if (reply.format() == 32) {
-            const auto* longs = reinterpret_cast<const unsigned long*>(data);
-            for (unsigned long i = 0; i < reply.items(); ++i)
-                result.items.append(longs[i]);
-        }
-    }
-    return result;
-}
 
 }
 
@@ -75,7 +46,7 @@ unsigned long X11Workspace::atom(const char* name)
 
 std::optional<unsigned long> X11Workspace::windowProperty(unsigned long window, const char* name)
 {
-    const auto prop = readProperty(m_connection.display(), window, atom(name), AnyPropertyType, 1);
+    const auto prop = readWindowProperty(m_connection.display(), window, atom(name), AnyPropertyType, 1);
     if (!prop || prop->format != 32 || prop->items.isEmpty())
         return std::nullopt;
     return prop->items.first();
@@ -83,7 +54,7 @@ std::optional<unsigned long> X11Workspace::windowProperty(unsigned long window, 
 
 QString X11Workspace::stringProperty(unsigned long window, const char* name)
 {
-    const auto prop = readProperty(m_connection.display(), window, atom(name), AnyPropertyType, 1024);
+    const auto prop = readWindowProperty(m_connection.display(), window, atom(name), AnyPropertyType, 1024);
     if (!prop || prop->format != 8)
         return {};
     QByteArray bytes = prop->bytes;
@@ -110,7 +81,7 @@ bool X11Workspace::windowExists(unsigned long window)
 
 bool X11Workspace::hasWmState(unsigned long window)
 {
-    return readProperty(m_connection.display(), window, atom("WM_STATE"), AnyPropertyType, 0).has_value();
+    return readWindowProperty(m_connection.display(), window, atom("WM_STATE"), AnyPropertyType, 0).has_value();
 }
 
 bool X11Workspace::windowManagerSupportsActivation()
@@ -124,7 +95,7 @@ bool X11Workspace::windowManagerSupportsActivation()
     const auto check = windowProperty(root, "_NET_SUPPORTING_WM_CHECK");
     if (!check || !*check || windowProperty(*check, "_NET_SUPPORTING_WM_CHECK") != check)
         return false;
-    const auto supported = readProperty(dpy, root, atom("_NET_SUPPORTED"), XA_ATOM, kMaxListItems);
+    const auto supported = readWindowProperty(dpy, root, atom("_NET_SUPPORTED"), XA_ATOM, kMaxListItems);
     return supported && supported->items.contains(atom("_NET_ACTIVE_WINDOW"));
 }
 
@@ -135,7 +106,8 @@ QList<unsigned long> X11Workspace::clientList()
         return {};
     // Windows listed here may be destroyed while they are inspected.
     X11ErrorTrap trap(dpy);
-    const auto list = readProperty(dpy, m_connection.rootWindow(), atom("_NET_CLIENT_LIST"), XA_WINDOW, kMaxListItems);
+    const auto list = readWindowProperty(
+        dpy, m_connection.rootWindow(), atom("_NET_CLIENT_LIST"), XA_WINDOW, kMaxListItems);
     if (list && !list->items.isEmpty())
         return list->items;
     // No window manager keeps a list: take the viewable top-level windows that name a class.
@@ -236,7 +208,7 @@ quint64 X11Workspace::activeWindow()
     const auto check = windowProperty(root, "_NET_SUPPORTING_WM_CHECK");
     const bool wmRuns = check && *check && windowProperty(*check, "_NET_SUPPORTING_WM_CHECK") == check;
     if (wmRuns) {
-        const auto active = readProperty(dpy, root, atom("_NET_ACTIVE_WINDOW"), XA_WINDOW, 1);
+        const auto active = readWindowProperty(dpy, root, atom("_NET_ACTIVE_WINDOW"), XA_WINDOW, 1);
         if (active && !active->items.isEmpty() && active->items.first() != None && windowExists(active->items.first()))
             return active->items.first();
     }
@@ -251,7 +223,7 @@ QList<unsigned long> X11Workspace::leadersOf(unsigned long window)
         if (w && w != window && w != m_connection.rootWindow() && !leaders.contains(w))
             leaders.append(w);
     };
-    if (const auto leader = readProperty(dpy, window, atom("WM_CLIENT_LEADER"), XA_WINDOW, 1);
+    if (const auto leader = readWindowProperty(dpy, window, atom("WM_CLIENT_LEADER"), XA_WINDOW, 1);
         leader && !leader->items.isEmpty())
         add(leader->items.first());
     Window transientFor = None;
@@ -331,7 +303,7 @@ bool X11Workspace::isApplicationWindow(unsigned long window)
         "_NET_WM_WINDOW_TYPE_SPLASH", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
         "_NET_WM_WINDOW_TYPE_TOOLTIP", "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_COMBO",
         "_NET_WM_WINDOW_TYPE_DND"};
-    const auto types = readProperty(m_connection.display(), window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32);
+    const auto types = readWindowProperty(m_connection.display(), window, atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32);
     if (!types)
         return true;
     for (unsigned long type : types->items) {
@@ -404,7 +376,7 @@ unsigned long X11Workspace::windowForApplication(const RunningApplication& app)
     Display* dpy = m_connection.display();
     QList<unsigned long> clients;
     // Topmost first, so the window the user saw last is the one brought back.
-    if (const auto stacking = readProperty(
+    if (const auto stacking = readWindowProperty(
             dpy, m_connection.rootWindow(), atom("_NET_CLIENT_LIST_STACKING"), XA_WINDOW, kMaxListItems);
         stacking && !stacking->items.isEmpty()) {
         for (auto it = stacking->items.crbegin(); it != stacking->items.crend(); ++it)
