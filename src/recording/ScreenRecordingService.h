@@ -80,12 +80,17 @@ public:
     void pauseRecording();
     void resumeRecording();
 
-    bool isRecording() const { return m_isRecording; }
-    bool isPaused() const { return m_isPaused; }
+    // Where a recording is in its life: a start is set up on the worker pool, a running recording
+    // may be paused, and a stop finishes the movie on the worker pool before the next can start.
+    enum class State { idle, starting, recording, paused, stopping };
+    State state() const { return m_state; }
+    // A recording runs (paused or not).
+    bool isRecording() const { return m_state == State::recording || m_state == State::paused; }
+    bool isPaused() const { return m_state == State::paused; }
     // Recorded seconds, paused spans left out; refreshed every 0.5 s while recording.
     double elapsed() const { return m_elapsed; }
     std::optional<RecordingError> lastError() const { return m_lastError; }
-    bool isBusy() const { return m_isRecording || m_starting || m_stopping; }
+    bool isBusy() const { return m_state != State::idle; }
 
     void setModelContainer(std::weak_ptr<ModelContainer> container) { m_modelContainer = std::move(container); }
     // Lists the movies of the recordings folder that an interrupted recording (a killed program,
@@ -116,7 +121,10 @@ signals:
     void adoptionFinished(int count);
 
 protected:
-    void setRecording(bool recording);
+    // Moves to `state`, telling isRecordingChanged() and then isPausedChanged() where they change.
+    void setState(State state);
+    // For listeners' tests: a running recording, or none.
+    void setRecording(bool recording) { setState(recording ? State::recording : State::idle); }
 
 private:
     struct Prepared;
@@ -129,7 +137,6 @@ private:
     bool store(const RecordingItemPtr& item, ModelContainer& container, QString* error);
     void finishStop(const std::shared_ptr<Finished>& finished);
     void handleStreamFailure(const QString& error);
-    void setPaused(bool paused);
     void setElapsed(double seconds);
     void setLastError(RecordingError error);
 
@@ -142,10 +149,7 @@ private:
     Permissions& permissions() const;
 
     Services m_services;
-    bool m_isRecording = false;
-    bool m_isPaused = false;
-    bool m_starting = false;
-    bool m_stopping = false;
+    State m_state = State::idle;
     bool m_failedWhileStarting = false;
     bool m_failureReported = false; // this recording's failure was told already
     double m_elapsed = 0;
