@@ -40,6 +40,7 @@
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
+#include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsWindowManager.h"
@@ -170,6 +171,8 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     HistoryView::setScreenshotsPageFactory(
         [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
+    // The recorder only tells its state; its control panel follows it.
+    app->m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
     RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key

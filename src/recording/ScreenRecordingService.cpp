@@ -13,7 +13,6 @@
 #include "platform/Permissions.h"
 #include "platform/SleepInhibitor.h"
 #include "platform/SystemAudioSource.h"
-#include "recording/RecordingControlWindowManager.h"
 #include "recording/RecordingPipeline.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -146,13 +145,6 @@ QString ScreenRecordingService::recordingsDirectory() const
     return m_directory.isEmpty() ? RecordingStorage::recordingsDirectory() : m_directory;
 }
 
-RecordingControlWindowManager& ScreenRecordingService::controlPanel()
-{
-    if (!m_controlPanel)
-        m_controlPanel = std::make_unique<RecordingControlWindowManager>(*this);
-    return *m_controlPanel;
-}
-
 void ScreenRecordingService::startRecording(const RecordingTarget& target, bool captureSystemAudio)
 {
     if (isBusy()) {
@@ -275,10 +267,10 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
     m_currentFileName = prepared->fileName;
     m_currentKind = prepared->kind;
     m_currentCapturesAudio = prepared->capturesAudio;
+    m_recordedArea = prepared->recorded;
     setElapsed(0);
     setState(State::recording);
     m_elapsedTimer.start();
-    controlPanel().show(screen().monitors(), prepared->recorded);
     emit startFinished();
     if (m_failedWhileStarting)
         stopRecording();
@@ -301,7 +293,6 @@ void ScreenRecordingService::stopRecording()
     if (!isRecording())
         return;
     m_elapsedTimer.stop();
-    controlPanel().hide();
     if (m_pipeline)
         setElapsed(m_pipeline->activeSeconds());
     auto pipeline = std::move(m_pipeline);

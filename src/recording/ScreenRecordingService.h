@@ -4,6 +4,7 @@
 #include "recording/RecordingRecovery.h"
 
 #include <QObject>
+#include <QRect>
 #include <QRectF>
 #include <QTimer>
 #include <chrono>
@@ -17,7 +18,6 @@ class ModelContainer;
 class MovieThumbnailer;
 class MovieWriter;
 class Permissions;
-class RecordingControlWindowManager;
 class RecordingPipeline;
 class SleepInhibitor;
 class SystemAudioSource;
@@ -102,8 +102,10 @@ public:
     QString recordingsDirectory() const;
     // The file name of the running (or last) recording.
     QString currentFileName() const { return m_currentFileName; }
-    // The control panel's manager (the panel shows while a recording runs).
-    RecordingControlWindowManager& controlPanel();
+    // The displays of the screen recorded from, and the root pixels the running (or last)
+    // recording captures.
+    QList<ScreenMonitor> monitors() const { return screen().monitors(); }
+    QRect recordedArea() const { return m_recordedArea; }
     // Frames captured and dropped by the last finished recording.
     qint64 lastFramesCaptured() const { return m_lastFramesCaptured; }
     qint64 lastFramesDropped() const { return m_lastFramesDropped; }
@@ -161,7 +163,7 @@ private:
     bool m_currentCapturesAudio = false;
     std::shared_ptr<RecordingPipeline> m_pipeline;
     QTimer m_elapsedTimer;
-    std::unique_ptr<RecordingControlWindowManager> m_controlPanel;
+    QRect m_recordedArea;
     qint64 m_lastFramesCaptured = 0;
     qint64 m_lastFramesDropped = 0;
     std::shared_ptr<RecordingRecovery::StartedNames> m_startedNames;
