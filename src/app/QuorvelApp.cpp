@@ -7,6 +7,8 @@
 #include "app/UpdaterManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
+#include "capture/ScrollingCaptureControlWindowManager.h"
+#include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ImageCache.h"
@@ -173,6 +175,8 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     ScreenRecordingService::shared().setModelContainer(weak);
     // The recorder only tells its state; its control panel follows it.
     app->m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
+    // Likewise the scrolling capture and its strip.
+    ScrollingCaptureControlWindowManager::shared().follow(ScrollingCaptureService::shared());
     RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key
