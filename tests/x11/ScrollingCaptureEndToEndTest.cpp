@@ -93,7 +93,10 @@ protected:
         const std::function<void()>& whileRunning = {})
     {
         ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
-        ScrollingCaptureControlWindowManager::shared().follow(service);
+        QObject::connect(&service, &ScrollingCaptureService::gatheringStarted,
+            [] { ScrollingCaptureControlWindowManager::shared().show(); });
+        QObject::connect(&service, &ScrollingCaptureService::gatheringEnded,
+            [] { ScrollingCaptureControlWindowManager::shared().hide(); });
         std::optional<ScrollingCaptureService::Outcome> outcome;
         auto done = [&](ScrollingCaptureService::Outcome o) { outcome = o; };
         if (automatic)
