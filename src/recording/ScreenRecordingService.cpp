@@ -4,7 +4,6 @@
 #include "platform/Compositing.h"
 #include "platform/Console.h"
 #include "platform/DesktopNotifier.h"
-#include "platform/ImageEncoding.h"
 #include "platform/MovieThumbnailer.h"
 #include "platform/MovieWriter.h"
 #include "platform/NotificationCenter.h"
@@ -15,8 +14,7 @@
 #include "platform/SystemAudioSource.h"
 #include "recording/RecordingPipeline.h"
 #include "store/ModelContainer.h"
-#include "store/ModelContext.h"
-#include "store/RecordingItem.h"
+#include "store/RecordingSaver.h"
 #include "store/RecordingStorage.h"
 
 #include <QCoreApplication>
@@ -327,29 +325,13 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     const std::shared_ptr<ModelContainer> container = weakContainer.lock();
     if (!container)
         return finished; // the movie stays in the folder, unlisted
-    const qint64 size = QFileInfo(path).size();
-    std::optional<QByteArray> thumbnail;
-    const QImage frame = thumbnailer().frameAt(path, 1.0, QSize(400, 400), nullptr);
-    if (!frame.isNull())
-        thumbnail = ImageEncoding::png(frame);
     // A movie cut short (the disk filled up) lasts what it holds.
     const double seconds = summary.error.isEmpty() ? summary.activeSeconds : summary.movieSeconds;
-    auto item = std::make_shared<RecordingItem>(
-        QDateTime::currentDateTimeUtc(), kind, QFileInfo(path).fileName(), seconds, size, hasAudio, thumbnail);
     QString error;
-    finished->stored = store(item, *container, &error);
+    finished->stored = RecordingSaver::save({path, kind, seconds, hasAudio}, *container, thumbnailer(), &error);
     if (!finished->stored)
         finished->saveError = error;
     return finished;
-}
-
-bool ScreenRecordingService::store(const RecordingItemPtr& item, ModelContainer& container, QString* error)
-{
-    std::unique_ptr<ModelContext> context = container.makeContext(error);
-    if (!context)
-        return false;
-    context->insert(item);
-    return context->save(error);
 }
 
 void ScreenRecordingService::adoptInterruptedRecordings()

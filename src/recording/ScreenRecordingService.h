@@ -136,7 +136,6 @@ private:
     void finishStart(const std::shared_ptr<Prepared>& prepared);
     std::shared_ptr<Finished> finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
         std::weak_ptr<ModelContainer> container, const QString& kind, bool hasAudio);
-    bool store(const RecordingItemPtr& item, ModelContainer& container, QString* error);
     void finishStop(const std::shared_ptr<Finished>& finished);
     void handleStreamFailure(const QString& error);
     void setElapsed(double seconds);
