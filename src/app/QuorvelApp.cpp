@@ -7,6 +7,8 @@
 #include "app/UpdaterManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
+#include "capture/ScrollingCaptureControlWindowManager.h"
+#include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ImageCache.h"
@@ -40,6 +42,7 @@
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/Preferences.h"
+#include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsWindowManager.h"
@@ -170,6 +173,10 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
     HistoryView::setScreenshotsPageFactory(
         [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
+    // The recorder only tells its state; its control panel follows it.
+    app->m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
+    // Likewise the scrolling capture and its strip.
+    ScrollingCaptureControlWindowManager::shared().follow(ScrollingCaptureService::shared());
     RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key

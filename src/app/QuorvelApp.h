@@ -46,6 +46,7 @@ private:
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
     std::unique_ptr<AppDelegate> m_appDelegate;
     std::unique_ptr<MenuBarIconView> m_iconView;
+    std::unique_ptr<class RecordingControlWindowManager> m_recordingPanel;
     std::unique_ptr<MenuBarView> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     std::unique_ptr<class InstanceChannel> m_channel;

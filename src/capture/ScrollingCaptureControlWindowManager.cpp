@@ -14,6 +14,13 @@ ScrollingCaptureControlWindowManager& ScrollingCaptureControlWindowManager::shar
     return instance;
 }
 
+void ScrollingCaptureControlWindowManager::follow(ScrollingCaptureService& service)
+{
+    // The manager lives as long as the program, so the service alone ends these connections.
+    QObject::connect(&service, &ScrollingCaptureService::gatheringStarted, &service, [this, &service] { show(&service); });
+    QObject::connect(&service, &ScrollingCaptureService::gatheringEnded, &service, [this] { hide(); });
+}
+
 void ScrollingCaptureControlWindowManager::show(ScrollingCaptureService* service)
 {
     if (m_panel)

@@ -1,7 +1,6 @@
 #include "capture/ScrollingCaptureService.h"
 
 #include "capture/ScreenshotCaptureService.h"
-#include "capture/ScrollingCaptureControlWindowManager.h"
 #include "platform/Background.h"
 #include "platform/ScrollActivityMonitor.h"
 #include "platform/ScrollEventPoster.h"
@@ -50,8 +49,6 @@ ScrollingCaptureService::Environment desktopEnvironment()
         }
         return std::nullopt;
     };
-    env.showPanel = [] { ScrollingCaptureControlWindowManager::shared().show(); };
-    env.hidePanel = [] { ScrollingCaptureControlWindowManager::shared().hide(); };
     return env;
 }
 
@@ -190,8 +187,7 @@ void ScrollingCaptureService::afterFirstFrame(const QImage& frame)
     m_previous = frame;
     m_frameCount = 1;
     setState({State::Kind::capturing, 1, {}});
-    if (m_env.showPanel)
-        m_env.showPanel();
+    emit gatheringStarted();
     if (m_mode == Mode::automatic) {
         m_step = stepForHeight(frame.height());
         if (stopRequested())
@@ -238,8 +234,7 @@ void ScrollingCaptureService::autoCompare(const QImage& next, std::optional<int>
 {
     // A window that ignores the wheel: offered the manual mode instead of ending silently.
     if (m_frameCount == 1 && (!offset || *offset < minMeaningfulOffset)) {
-        if (m_env.hidePanel)
-            m_env.hidePanel();
+        emit gatheringEnded();
         return end({Outcome::Kind::noMovementDetected, {}});
     }
     // No match, or the content stopped moving: the end of the page.
@@ -340,8 +335,7 @@ int ScrollingCaptureService::keptWidth(const QImage& frame) const
 
 void ScrollingCaptureService::finish()
 {
-    if (m_env.hidePanel)
-        m_env.hidePanel();
+    emit gatheringEnded();
     if (m_monitoring && m_env.stopScrollMonitor)
         m_env.stopScrollMonitor();
     m_monitoring = false;

@@ -43,8 +43,6 @@ public:
         std::function<void()> stopScrollMonitor;
         std::function<void(quint64 windowID)> activateWindow;
         std::function<std::optional<QRect>(quint64 windowID)> currentWindowFrame;
-        std::function<void()> showPanel;
-        std::function<void()> hidePanel;
     };
     // Waits in milliseconds; tests shorten them.
     struct Timing {
@@ -81,6 +79,10 @@ public:
 
 signals:
     void stateChanged();
+    // The first frame is in and frames are being gathered (the strip shows from here).
+    void gatheringStarted();
+    // No more frames are gathered; may come without a gatheringStarted() before it.
+    void gatheringEnded();
 
 private:
     enum class Mode { automatic, manual };

@@ -3,10 +3,18 @@
 #include "platform/Console.h"
 #include "recording/RecordingControlPanel.h"
 #include "recording/RecordingGeometry.h"
+#include "recording/ScreenRecordingService.h"
 
-RecordingControlWindowManager::RecordingControlWindowManager(ScreenRecordingService& service)
-    : m_service(service)
+RecordingControlWindowManager::RecordingControlWindowManager(ScreenRecordingService& service, QObject* parent)
+    : QObject(parent)
+    , m_service(service)
 {
+    connect(&service, &ScreenRecordingService::isRecordingChanged, this, [this](bool recording) {
+        if (recording)
+            show(m_service.monitors(), m_service.recordedArea());
+        else
+            hide();
+    });
 }
 
 RecordingControlWindowManager::~RecordingControlWindowManager()

@@ -2,17 +2,20 @@
 #include "platform/ScreenSource.h"
 
 #include <QList>
+#include <QObject>
 #include <QPointer>
 #include <QRect>
 
 #include "recording/RecordingControlPanel.h"
 class ScreenRecordingService;
 
-// Owns the recording control panel: shown when a recording starts, gone when its stop begins.
-class RecordingControlWindowManager {
+// Owns the recording control panel and follows the recorder: the panel shows when a recording
+// starts (outside the recorded area where the monitors leave room) and is gone when its stop begins.
+class RecordingControlWindowManager : public QObject {
+    Q_OBJECT
 public:
-    explicit RecordingControlWindowManager(ScreenRecordingService& service);
-    ~RecordingControlWindowManager();
+    explicit RecordingControlWindowManager(ScreenRecordingService& service, QObject* parent = nullptr);
+    ~RecordingControlWindowManager() override;
 
     // Builds and shows the panel unless one is shown, outside `recorded` (root pixels) where
     // the monitors leave room, else at the top centre of the primary monitor.

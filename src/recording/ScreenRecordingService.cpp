@@ -4,7 +4,6 @@
 #include "platform/Compositing.h"
 #include "platform/Console.h"
 #include "platform/DesktopNotifier.h"
-#include "platform/ImageEncoding.h"
 #include "platform/MovieThumbnailer.h"
 #include "platform/MovieWriter.h"
 #include "platform/NotificationCenter.h"
@@ -13,11 +12,9 @@
 #include "platform/Permissions.h"
 #include "platform/SleepInhibitor.h"
 #include "platform/SystemAudioSource.h"
-#include "recording/RecordingControlWindowManager.h"
 #include "recording/RecordingPipeline.h"
 #include "store/ModelContainer.h"
-#include "store/ModelContext.h"
-#include "store/RecordingItem.h"
+#include "store/RecordingSaver.h"
 #include "store/RecordingStorage.h"
 
 #include <QCoreApplication>
@@ -82,19 +79,19 @@ ScreenRecordingService::ScreenRecordingService(Services services, QObject* paren
     Compositing::watchOwnWindows();
     m_elapsedTimer.setInterval(500);
     connect(&m_elapsedTimer, &QTimer::timeout, this, [this] {
-        if (m_isRecording && !m_isPaused && m_pipeline)
+        if (m_state == State::recording && m_pipeline)
             setElapsed(m_pipeline->activeSeconds());
     });
     // A recording still running when the program quits is finished and stored in place, so its
     // movie is complete and listed.
     if (QCoreApplication::instance()) {
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
-            if (!m_isRecording || !m_pipeline)
+            if (!isRecording() || !m_pipeline)
                 return;
             m_elapsedTimer.stop();
             finish(std::move(m_pipeline), QDir(recordingsDirectory()).filePath(m_currentFileName), m_modelContainer,
                 m_currentKind, m_currentCapturesAudio);
-            setRecording(false);
+            setState(State::idle);
         });
     }
 }
@@ -146,13 +143,6 @@ QString ScreenRecordingService::recordingsDirectory() const
     return m_directory.isEmpty() ? RecordingStorage::recordingsDirectory() : m_directory;
 }
 
-RecordingControlWindowManager& ScreenRecordingService::controlPanel()
-{
-    if (!m_controlPanel)
-        m_controlPanel = std::make_unique<RecordingControlWindowManager>(*this);
-    return *m_controlPanel;
-}
-
 void ScreenRecordingService::startRecording(const RecordingTarget& target, bool captureSystemAudio)
 {
     if (isBusy()) {
@@ -186,7 +176,7 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     const QString fileName = RecordingStorage::availableFileName(QDateTime::currentDateTime(), directory);
     const QString path = QDir(directory).filePath(fileName);
     m_startedNames->add(fileName);
-    m_starting = true;
+    setState(State::starting);
     m_failedWhileStarting = false;
     m_failureReported = false;
     const RecordingRegion chosen = *region;
@@ -265,8 +255,8 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
 
 void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepared)
 {
-    m_starting = false;
     if (!prepared->pipeline) {
+        setState(State::idle);
         setLastError({RecordingError::Kind::setupFailed, prepared->error});
         emit startFinished();
         return;
@@ -275,11 +265,10 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
     m_currentFileName = prepared->fileName;
     m_currentKind = prepared->kind;
     m_currentCapturesAudio = prepared->capturesAudio;
+    m_recordedArea = prepared->recorded;
     setElapsed(0);
-    setPaused(false);
-    setRecording(true);
+    setState(State::recording);
     m_elapsedTimer.start();
-    controlPanel().show(screen().monitors(), prepared->recorded);
     emit startFinished();
     if (m_failedWhileStarting)
         stopRecording();
@@ -287,11 +276,11 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
 
 void ScreenRecordingService::handleStreamFailure(const QString& error)
 {
-    if (m_stopping && !m_isRecording)
+    if (m_state == State::stopping)
         return; // the stop under way reports how the movie ended
     setLastError({RecordingError::Kind::streamFailed, error});
     m_failureReported = true;
-    if (m_starting)
+    if (m_state == State::starting)
         m_failedWhileStarting = true;
     else
         stopRecording();
@@ -299,19 +288,16 @@ void ScreenRecordingService::handleStreamFailure(const QString& error)
 
 void ScreenRecordingService::stopRecording()
 {
-    if (!m_isRecording)
+    if (!isRecording())
         return;
-    m_stopping = true;
     m_elapsedTimer.stop();
-    controlPanel().hide();
     if (m_pipeline)
         setElapsed(m_pipeline->activeSeconds());
     auto pipeline = std::move(m_pipeline);
     const QString fileName = m_currentFileName;
     const QString kind = m_currentKind;
     const bool hasAudio = m_currentCapturesAudio;
-    setRecording(false);
-    setPaused(false);
+    setState(State::stopping);
     const QString path = QDir(recordingsDirectory()).filePath(fileName);
     Background::run(
         this,
@@ -339,29 +325,13 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     const std::shared_ptr<ModelContainer> container = weakContainer.lock();
     if (!container)
         return finished; // the movie stays in the folder, unlisted
-    const qint64 size = QFileInfo(path).size();
-    std::optional<QByteArray> thumbnail;
-    const QImage frame = thumbnailer().frameAt(path, 1.0, QSize(400, 400), nullptr);
-    if (!frame.isNull())
-        thumbnail = ImageEncoding::png(frame);
     // A movie cut short (the disk filled up) lasts what it holds.
     const double seconds = summary.error.isEmpty() ? summary.activeSeconds : summary.movieSeconds;
-    auto item = std::make_shared<RecordingItem>(
-        QDateTime::currentDateTimeUtc(), kind, QFileInfo(path).fileName(), seconds, size, hasAudio, thumbnail);
     QString error;
-    finished->stored = store(item, *container, &error);
+    finished->stored = RecordingSaver::save({path, kind, seconds, hasAudio}, *container, thumbnailer(), &error);
     if (!finished->stored)
         finished->saveError = error;
     return finished;
-}
-
-bool ScreenRecordingService::store(const RecordingItemPtr& item, ModelContainer& container, QString* error)
-{
-    std::unique_ptr<ModelContext> context = container.makeContext(error);
-    if (!context)
-        return false;
-    context->insert(item);
-    return context->save(error);
 }
 
 void ScreenRecordingService::adoptInterruptedRecordings()
@@ -387,7 +357,7 @@ void ScreenRecordingService::adoptInterruptedRecordings()
 
 void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finished)
 {
-    m_stopping = false;
+    setState(State::idle);
     m_lastFramesCaptured = finished->framesCaptured;
     m_lastFramesDropped = finished->framesDropped;
     Console::log(QStringLiteral("ScreenRecordingService: %1 of %2 frames dropped")
@@ -416,35 +386,32 @@ void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finishe
 
 void ScreenRecordingService::pauseRecording()
 {
-    if (!m_isRecording || m_isPaused)
+    if (m_state != State::recording)
         return;
     m_pipeline->pause();
     setElapsed(m_pipeline->activeSeconds());
-    setPaused(true);
+    setState(State::paused);
 }
 
 void ScreenRecordingService::resumeRecording()
 {
-    if (!m_isRecording || !m_isPaused)
+    if (m_state != State::paused)
         return;
     m_pipeline->resume();
-    setPaused(false);
+    setState(State::recording);
 }
 
-void ScreenRecordingService::setRecording(bool recording)
+void ScreenRecordingService::setState(State state)
 {
-    if (m_isRecording == recording)
+    if (m_state == state)
         return;
-    m_isRecording = recording;
-    emit isRecordingChanged(recording);
-}
-
-void ScreenRecordingService::setPaused(bool paused)
-{
-    if (m_isPaused == paused)
-        return;
-    m_isPaused = paused;
-    emit isPausedChanged(paused);
+    const bool wasRecording = isRecording();
+    const bool wasPaused = isPaused();
+    m_state = state;
+    if (isRecording() != wasRecording)
+        emit isRecordingChanged(isRecording());
+    if (isPaused() != wasPaused)
+        emit isPausedChanged(isPaused());
 }
 
 void ScreenRecordingService::setElapsed(double seconds)

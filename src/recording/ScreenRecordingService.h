@@ -4,6 +4,7 @@
 #include "recording/RecordingRecovery.h"
 
 #include <QObject>
+#include <QRect>
 #include <QRectF>
 #include <QTimer>
 #include <chrono>
@@ -17,7 +18,6 @@ class ModelContainer;
 class MovieThumbnailer;
 class MovieWriter;
 class Permissions;
-class RecordingControlWindowManager;
 class RecordingPipeline;
 class SleepInhibitor;
 class SystemAudioSource;
@@ -80,12 +80,17 @@ public:
     void pauseRecording();
     void resumeRecording();
 
-    bool isRecording() const { return m_isRecording; }
-    bool isPaused() const { return m_isPaused; }
+    // Where a recording is in its life: a start is set up on the worker pool, a running recording
+    // may be paused, and a stop finishes the movie on the worker pool before the next can start.
+    enum class State { idle, starting, recording, paused, stopping };
+    State state() const { return m_state; }
+    // A recording runs (paused or not).
+    bool isRecording() const { return m_state == State::recording || m_state == State::paused; }
+    bool isPaused() const { return m_state == State::paused; }
     // Recorded seconds, paused spans left out; refreshed every 0.5 s while recording.
     double elapsed() const { return m_elapsed; }
     std::optional<RecordingError> lastError() const { return m_lastError; }
-    bool isBusy() const { return m_isRecording || m_starting || m_stopping; }
+    bool isBusy() const { return m_state != State::idle; }
 
     void setModelContainer(std::weak_ptr<ModelContainer> container) { m_modelContainer = std::move(container); }
     // Lists the movies of the recordings folder that an interrupted recording (a killed program,
@@ -97,8 +102,10 @@ public:
     QString recordingsDirectory() const;
     // The file name of the running (or last) recording.
     QString currentFileName() const { return m_currentFileName; }
-    // The control panel's manager (the panel shows while a recording runs).
-    RecordingControlWindowManager& controlPanel();
+    // The displays of the screen recorded from, and the root pixels the running (or last)
+    // recording captures.
+    QList<ScreenMonitor> monitors() const { return screen().monitors(); }
+    QRect recordedArea() const { return m_recordedArea; }
     // Frames captured and dropped by the last finished recording.
     qint64 lastFramesCaptured() const { return m_lastFramesCaptured; }
     qint64 lastFramesDropped() const { return m_lastFramesDropped; }
@@ -116,7 +123,10 @@ signals:
     void adoptionFinished(int count);
 
 protected:
-    void setRecording(bool recording);
+    // Moves to `state`, telling isRecordingChanged() and then isPausedChanged() where they change.
+    void setState(State state);
+    // For listeners' tests: a running recording, or none.
+    void setRecording(bool recording) { setState(recording ? State::recording : State::idle); }
 
 private:
     struct Prepared;
@@ -126,10 +136,8 @@ private:
     void finishStart(const std::shared_ptr<Prepared>& prepared);
     std::shared_ptr<Finished> finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
         std::weak_ptr<ModelContainer> container, const QString& kind, bool hasAudio);
-    bool store(const RecordingItemPtr& item, ModelContainer& container, QString* error);
     void finishStop(const std::shared_ptr<Finished>& finished);
     void handleStreamFailure(const QString& error);
-    void setPaused(bool paused);
     void setElapsed(double seconds);
     void setLastError(RecordingError error);
 
@@ -142,10 +150,7 @@ private:
     Permissions& permissions() const;
 
     Services m_services;
-    bool m_isRecording = false;
-    bool m_isPaused = false;
-    bool m_starting = false;
-    bool m_stopping = false;
+    State m_state = State::idle;
     bool m_failedWhileStarting = false;
     bool m_failureReported = false; // this recording's failure was told already
     double m_elapsed = 0;
@@ -157,7 +162,7 @@ private:
     bool m_currentCapturesAudio = false;
     std::shared_ptr<RecordingPipeline> m_pipeline;
     QTimer m_elapsedTimer;
-    std::unique_ptr<RecordingControlWindowManager> m_controlPanel;
+    QRect m_recordedArea;
     qint64 m_lastFramesCaptured = 0;
     qint64 m_lastFramesDropped = 0;
     std::shared_ptr<RecordingRecovery::StartedNames> m_startedNames;

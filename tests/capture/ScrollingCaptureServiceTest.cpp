@@ -83,9 +83,9 @@ struct Harness {
             return true;
         };
         env.stopScrollMonitor = [this] { onScroll = nullptr; };
-        env.showPanel = [this] { ++panelShows; };
-        env.hidePanel = [this] { ++panelHides; };
         service = std::make_unique<ScrollingCaptureService>(env, timing);
+        QObject::connect(service.get(), &ScrollingCaptureService::gatheringStarted, [this] { ++panelShows; });
+        QObject::connect(service.get(), &ScrollingCaptureService::gatheringEnded, [this] { ++panelHides; });
     }
 
     static ScrollingCaptureService::Timing fastTiming()

@@ -18,7 +18,7 @@ TEST(RecordingControlView, ButtonsFollowAndDriveTheService)
 {
     RecordingHarness h;
     h.start();
-    RecordingControlPanel* panel = h.service->controlPanel().panel();
+    RecordingControlPanel* panel = h.controlPanel().panel();
     ASSERT_TRUE(panel);
     EXPECT_TRUE(panel->windowFlags() & Qt::WindowDoesNotAcceptFocus);
     EXPECT_TRUE(panel->testAttribute(Qt::WA_ShowWithoutActivating));
@@ -29,8 +29,8 @@ TEST(RecordingControlView, ButtonsFollowAndDriveTheService)
     EXPECT_EQ(view->stopButton()->toolTip(), QStringLiteral("Aufnahme stoppen"));
 
     // A second show keeps the one panel.
-    h.service->controlPanel().show(h.screen.monitors(), QRect(0, 0, 10, 10));
-    EXPECT_EQ(h.service->controlPanel().panel(), panel);
+    h.controlPanel().show(h.screen.monitors(), QRect(0, 0, 10, 10));
+    EXPECT_EQ(h.controlPanel().panel(), panel);
 
     view->pauseButton()->click();
     EXPECT_TRUE(h.service->isPaused());

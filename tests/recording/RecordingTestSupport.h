@@ -12,10 +12,33 @@
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
+#include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+// Holds the recorder under test as the app wires it: its control panel follows its state, also
+// for a recorder a test puts in place of the harness's own.
+class RecorderUnderTest {
+public:
+    RecorderUnderTest& operator=(std::unique_ptr<ScreenRecordingService> service)
+    {
+        m_panel.reset();
+        m_service = std::move(service);
+        if (m_service)
+            m_panel = std::make_unique<RecordingControlWindowManager>(*m_service);
+        return *this;
+    }
+    ScreenRecordingService* get() const { return m_service.get(); }
+    ScreenRecordingService* operator->() const { return m_service.get(); }
+    ScreenRecordingService& operator*() const { return *m_service; }
+    RecordingControlWindowManager& controlPanel() { return *m_panel; }
+
+private:
+    std::unique_ptr<ScreenRecordingService> m_service;
+    std::unique_ptr<RecordingControlWindowManager> m_panel;
+};
 
 struct RecordingHarness {
     FakeScreenSource screen;
@@ -27,7 +50,7 @@ struct RecordingHarness {
     FakePermissions permissions;
     QTemporaryDir folder;
     TempStore store;
-    std::unique_ptr<ScreenRecordingService> service;
+    RecorderUnderTest service;
     int savedCount = 0;
     QObject observer;
 
@@ -75,5 +98,6 @@ struct RecordingHarness {
         service->stopRecording();
         ASSERT_TRUE(stopped.wait(10000));
     }
+    RecordingControlWindowManager& controlPanel() { return service.controlPanel(); }
     std::vector<RecordingItemPtr> records() { return store.container->mainContext().fetchRecordingItems(); }
 };

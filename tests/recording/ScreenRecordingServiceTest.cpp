@@ -27,15 +27,15 @@ TEST(ScreenRecordingService, RecordsStoresAndAnnouncesAMovie)
     h.start();
     ASSERT_TRUE(h.service->isRecording());
     EXPECT_TRUE(h.inhibitor.held);
-    ASSERT_TRUE(h.service->controlPanel().panel());
-    EXPECT_TRUE(h.service->controlPanel().panel()->isVisible());
+    ASSERT_TRUE(h.controlPanel().panel());
+    EXPECT_TRUE(h.controlPanel().panel()->isVisible());
     QTest::qWait(300);
     h.setColour(Qt::blue);
     QTest::qWait(300);
     h.stop();
 
     EXPECT_FALSE(h.service->isRecording());
-    EXPECT_FALSE(h.service->controlPanel().panel());
+    EXPECT_FALSE(h.controlPanel().panel());
     EXPECT_FALSE(h.inhibitor.held);
     auto movie = h.writer.lastMovie();
     ASSERT_TRUE(movie);
@@ -105,7 +105,7 @@ TEST(ScreenRecordingService, FailedStartsReportAndLeaveNothingBehind)
         ASSERT_TRUE(h.service->lastError());
         EXPECT_EQ(h.service->lastError()->kind, ScreenRecordingService::RecordingError::Kind::setupFailed);
         EXPECT_FALSE(h.service->isRecording());
-        EXPECT_FALSE(h.service->controlPanel().panel());
+        EXPECT_FALSE(h.controlPanel().panel());
         EXPECT_EQ(h.inhibitor.inhibitCount, 0);
     }
     {

@@ -39,7 +39,7 @@ TEST(RecordingControlPanelX11, StaysOutOfTheAreaAndNeverTakesTheFocus)
 
     // An area right under the top centre: the panel goes just below it.
     h.start(ScreenRecordingService::AreaTarget {1, QRectF(440, 0, 400, 200), 1.0});
-    RecordingControlPanel* panel = h.service->controlPanel().panel();
+    RecordingControlPanel* panel = h.controlPanel().panel();
     ASSERT_TRUE(panel);
     ASSERT_TRUE(waitUntil([&] { return panel->isVisible(); }));
     EXPECT_EQ(panel->geometry(), QRect(515, 212, 250, 44));
@@ -62,5 +62,5 @@ TEST(RecordingControlPanelX11, StaysOutOfTheAreaAndNeverTakesTheFocus)
     const QImage onScreen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(panel->geometry().adjusted(-8, -8, 8, 8));
     EXPECT_TRUE(onScreen.save(artifact(QStringLiteral("recording_control_panel_screen.png"))));
     h.stop();
-    EXPECT_FALSE(h.service->controlPanel().panel());
+    EXPECT_FALSE(h.controlPanel().panel());
 }

@@ -86,8 +86,6 @@ protected:
         env.postWheelClicks = [this](const QPoint& point, int clicks) { return m_poster.postWheelClicks(point, clicks); };
         env.startScrollMonitor = [this](std::function<void()> onScroll) { return m_monitor.start(std::move(onScroll)); };
         env.stopScrollMonitor = [this] { m_monitor.stop(); };
-        env.showPanel = [] { ScrollingCaptureControlWindowManager::shared().show(); };
-        env.hidePanel = [] { ScrollingCaptureControlWindowManager::shared().hide(); };
         return env;
     }
 
@@ -95,6 +93,10 @@ protected:
         const std::function<void()>& whileRunning = {})
     {
         ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
+        QObject::connect(&service, &ScrollingCaptureService::gatheringStarted,
+            [] { ScrollingCaptureControlWindowManager::shared().show(); });
+        QObject::connect(&service, &ScrollingCaptureService::gatheringEnded,
+            [] { ScrollingCaptureControlWindowManager::shared().hide(); });
         std::optional<ScrollingCaptureService::Outcome> outcome;
         auto done = [&](ScrollingCaptureService::Outcome o) { outcome = o; };
         if (automatic)
@@ -203,11 +205,8 @@ TEST_F(ScrollingCaptureEndToEnd, TheStripShowsProgressAtTheTopOfTheScreen)
     Symbols::installIconTheme();
     const auto window = startTarget(QStringLiteral("Scroll target strip"));
     ASSERT_TRUE(window);
-    ScrollingCaptureService* running = nullptr;
-    ScrollingCaptureService::Environment env = environment();
-    env.showPanel = [&] { ScrollingCaptureControlWindowManager::shared().show(running); };
-    ScrollingCaptureService service(env, ScrollingCaptureService::Timing {});
-    running = &service;
+    ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
+    ScrollingCaptureControlWindowManager::shared().follow(service);
     std::optional<ScrollingCaptureService::Outcome> outcome;
     service.beginManualCapture(*window, 1.0, [&](ScrollingCaptureService::Outcome o) { outcome = o; });
 

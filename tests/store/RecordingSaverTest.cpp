@@ -1,0 +1,39 @@
+#include "fakes/FakeMovieThumbnailer.h"
+#include "fakes/TestSupport.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "store/RecordingSaver.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+TEST(RecordingSaver, StoresTheMoviesRecordWithAThumbnailOnlyWhenAFrameIsThere)
+{
+    TempStore store;
+    ASSERT_TRUE(store.container);
+    FakeMovieThumbnailer thumbnailer;
+    const QString path = store.dir.filePath(QStringLiteral("2026-03-05_14-07-09.mov"));
+    QFile movie(path);
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.write(QByteArray(1234, 'x'));
+    movie.close();
+
+    QString error;
+    ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("area"), 3.5, true}, *store.container, thumbnailer, &error))
+        << error.toStdString();
+    thumbnailer.picture = QImage(); // a movie whose first second gives no frame
+    ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("display"), 1.0, false}, *store.container, thumbnailer, &error));
+
+    auto records = store.container->mainContext().fetchRecordingItems();
+    ASSERT_EQ(records.size(), 2u);
+    std::sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a->recordingKind < b->recordingKind; });
+    const RecordingItemPtr& area = records[0];
+    EXPECT_EQ(area->recordingKind, QStringLiteral("area"));
+    EXPECT_EQ(area->fileName, QStringLiteral("2026-03-05_14-07-09.mov")) << "the name, not the path";
+    EXPECT_EQ(area->fileSizeBytes, 1234);
+    EXPECT_DOUBLE_EQ(area->durationSeconds, 3.5);
+    EXPECT_TRUE(area->hasSystemAudio);
+    ASSERT_TRUE(area->thumbnailData);
+    EXPECT_EQ(QImage::fromData(*area->thumbnailData).size(), QSize(400, 225));
+    EXPECT_FALSE(records[1]->thumbnailData);
+}
