@@ -40,22 +40,14 @@ QList<Row> rows(const State& state, const ShortcutDisplay& shortcutDisplay)
     list << hotkey(AppAction::showHistory);
     list << button(QStringLiteral("Clipboard löschen..."), Command::clearHistory);
     list << divider();
-    list << hotkey(AppAction::captureArea);
-    list << hotkey(AppAction::captureAreaWithToolbar);
-    list << hotkey(AppAction::captureWindow);
-    list << hotkey(AppAction::captureFullScreen);
-    list << hotkey(AppAction::captureLastArea);
-    list << hotkey(AppAction::captureText);
-    list << hotkey(AppAction::captureScrolling);
+    for (const AppAction action : AppAction::inGroup(AppAction::Group::screenshot))
+        list << hotkey(action);
     list << button(QStringLiteral("Screenshots anzeigen"), Command::showScreenshots);
     list << divider();
-    if (state.isRecording) {
-        list << hotkey(AppAction::stopRecording);
-    } else {
-        list << hotkey(AppAction::recordArea);
-        list << hotkey(AppAction::recordWindow);
-        list << hotkey(AppAction::recordScreen);
-    }
+    // While a recording runs only its stop row shows; otherwise every row that starts one.
+    for (const AppAction action : AppAction::inGroup(AppAction::Group::recording))
+        if ((action == AppAction::stopRecording) == state.isRecording)
+            list << hotkey(action);
     list << button(QStringLiteral("Aufnahmen anzeigen"), Command::showRecordings, {}, video);
     if (state.siblingInstalled)
         list << button(QStringLiteral("Pexmoor öffnen"), Command::openSibling, {}, QStringLiteral("arrow.up.forward.app"));

@@ -74,7 +74,7 @@ struct State {
 };
 
 // The shortcut of a hotkey row as shown ("⇧⌘V", or "Nicht belegt", which shows nothing), by the
-// hotkey router's raw action value.
+// action's raw value.
 using ShortcutDisplay = std::function<QString(quint32 action)>;
 
 QList<Row> rows(const State& state, const ShortcutDisplay& shortcutDisplay);

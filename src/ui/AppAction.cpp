@@ -13,41 +13,47 @@ struct Entry {
     std::optional<quint32> keyCode;
     std::optional<quint32> modifiers;
     AppAction::Begin begin;
+    AppAction::Group group;
 };
 
 using B = AppAction::Begin;
+using G = AppAction::Group;
 constexpr quint32 kV = 9;
 
-// In raw-value order.
+// In the order the tray and the settings pages show them.
 const Entry kEntries[] = {
     {AppAction::showHistory, "showHistory", "Clipboard anzeigen", "", "hotkey", kV,
-        KeyCodes::shiftModifier | KeyCodes::commandModifier, B::none},
+        KeyCodes::shiftModifier | KeyCodes::commandModifier, B::none, G::history},
     {AppAction::captureArea, "captureArea", "Screenshot (Bereich)", "", "captureAreaHotkey", {}, {},
-        B::areaSelection},
-    {AppAction::captureWindow, "captureWindow", "Screenshot (Fenster)", "", "captureWindowHotkey", {}, {},
-        B::windowSelection},
-    {AppAction::captureText, "captureText", "Text erfassen", "", "captureTextHotkey", {}, {}, B::textSelection},
-    {AppAction::recordArea, "recordArea", "Bereich aufnehmen", "video", "recordAreaHotkey", {}, {},
-        B::areaRecording},
-    {AppAction::recordWindow, "recordWindow", "Fenster aufnehmen", "video", "recordWindowHotkey", {}, {},
-        B::windowRecording},
-    {AppAction::recordScreen, "recordScreen", "Bildschirm aufnehmen", "video", "recordScreenHotkey", {}, {},
-        B::screenRecording},
-    {AppAction::stopRecording, "stopRecording", "Aufnahme stoppen", "stop.circle", "stopRecordingHotkey", {}, {},
-        B::none},
-    {AppAction::captureScrolling, "captureScrolling", "Scrollende Seite aufnehmen", "", "captureScrollingHotkey", {},
-        {}, B::scrollingSelection},
-    {AppAction::captureLastArea, "captureLastArea", "Letzten Bereich erneut erfassen", "", "captureLastAreaHotkey",
-        {}, {}, B::lastAreaCapture},
-    {AppAction::captureFullScreen, "captureFullScreen", "Screenshot (Ganzer Bildschirm)", "",
-        "captureFullScreenHotkey", {}, {}, B::fullScreenCapture},
+        B::areaSelection, G::screenshot},
     {AppAction::captureAreaWithToolbar, "captureAreaWithToolbar", "Screenshot (Bereich, mit Toolbar)", "",
-        "captureAreaToolbarHotkey", {}, {}, B::areaSelectionWithToolbar},
+        "captureAreaToolbarHotkey", {}, {}, B::areaSelectionWithToolbar, G::screenshot},
+    {AppAction::captureWindow, "captureWindow", "Screenshot (Fenster)", "", "captureWindowHotkey", {}, {},
+        B::windowSelection, G::screenshot},
+    {AppAction::captureFullScreen, "captureFullScreen", "Screenshot (Ganzer Bildschirm)", "",
+        "captureFullScreenHotkey", {}, {}, B::fullScreenCapture, G::screenshot},
+    {AppAction::captureLastArea, "captureLastArea", "Letzten Bereich erneut erfassen", "", "captureLastAreaHotkey",
+        {}, {}, B::lastAreaCapture, G::screenshot},
+    {AppAction::captureText, "captureText", "Text erfassen", "", "captureTextHotkey", {}, {}, B::textSelection,
+        G::screenshot},
+    {AppAction::captureScrolling, "captureScrolling", "Scrollende Seite aufnehmen", "", "captureScrollingHotkey", {},
+        {}, B::scrollingSelection, G::screenshot},
+    {AppAction::recordArea, "recordArea", "Bereich aufnehmen", "video", "recordAreaHotkey", {}, {},
+        B::areaRecording, G::recording},
+    {AppAction::recordWindow, "recordWindow", "Fenster aufnehmen", "video", "recordWindowHotkey", {}, {},
+        B::windowRecording, G::recording},
+    {AppAction::recordScreen, "recordScreen", "Bildschirm aufnehmen", "video", "recordScreenHotkey", {}, {},
+        B::screenRecording, G::recording},
+    {AppAction::stopRecording, "stopRecording", "Aufnahme stoppen", "stop.circle", "stopRecordingHotkey", {}, {},
+        B::none, G::recording},
 };
 
 const Entry& entry(AppAction action)
 {
-    return kEntries[action.rawValue() - 1];
+    for (const Entry& candidate : kEntries)
+        if (candidate.value == action.rawValue())
+            return candidate;
+    return kEntries[0]; // unreachable: every Value has a row
 }
 
 }
@@ -64,11 +70,20 @@ const std::array<AppAction, 12>& AppAction::allCases()
     static const std::array<AppAction, 12> cases = [] {
         std::array<AppAction, 12> all {showHistory, showHistory, showHistory, showHistory, showHistory, showHistory,
             showHistory, showHistory, showHistory, showHistory, showHistory, showHistory};
-        for (size_t i = 0; i < all.size(); ++i)
-            all[i] = kEntries[i].value;
+        for (const Entry& row : kEntries)
+            all[row.value - 1] = row.value;
         return all;
     }();
     return cases;
+}
+
+QList<AppAction> AppAction::inGroup(Group group)
+{
+    QList<AppAction> actions;
+    for (const Entry& row : kEntries)
+        if (row.group == group)
+            actions << row.value;
+    return actions;
 }
 
 QString AppAction::name() const
@@ -109,4 +124,9 @@ std::optional<quint32> AppAction::defaultModifiers() const
 AppAction::Begin AppAction::begin() const
 {
     return entry(*this).begin;
+}
+
+AppAction::Group AppAction::group() const
+{
+    return entry(*this).group;
 }

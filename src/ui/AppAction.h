@@ -1,5 +1,6 @@
 #pragma once
 #include <QHashFunctions>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <array>
@@ -8,9 +9,9 @@
 
 // The program's twelve actions: what a global shortcut, a tray row and a settings row start. One
 // table holds, per action, its title, its symbol in the tray, the two integer preferences its
-// shortcut is stored under (Carbon key code and modifier mask), its default shortcut and the
-// capture overlay's begin operation that starts it. The raw value is the action's position plus
-// one and is also the identifier its hotkey is registered under.
+// shortcut is stored under (Carbon key code and modifier mask), its default shortcut, the capture
+// overlay's begin operation that starts it, and the group whose tray rows and settings page list
+// it (in the table's order). The raw value is the identifier its hotkey is registered under.
 class AppAction {
 public:
     enum Value : quint32 {
@@ -44,6 +45,10 @@ public:
         fullScreenCapture,
     };
 
+    // Where the tray and the settings list an action: the history stands alone, screenshots and
+    // recordings each have their block of tray rows and their settings page.
+    enum class Group { history, screenshot, recording };
+
     constexpr AppAction(Value value)
         : m_value(value)
     {
@@ -51,7 +56,10 @@ public:
 
     // None outside 1 to 12.
     static std::optional<AppAction> fromRawValue(quint32 raw);
+    // In raw-value order.
     static const std::array<AppAction, 12>& allCases();
+    // The actions of one group, in the order the tray and the settings show them.
+    static QList<AppAction> inGroup(Group group);
 
     constexpr quint32 rawValue() const { return m_value; }
     constexpr operator Value() const { return m_value; }
@@ -70,6 +78,7 @@ public:
     std::optional<quint32> defaultKeyCode() const;
     std::optional<quint32> defaultModifiers() const;
     Begin begin() const;
+    Group group() const;
 
 private:
     Value m_value;

@@ -38,3 +38,21 @@ TEST(AppActionTest, TableRowsSitAtTheirRawValuesWithTitlesSymbolsAndBeginOperati
         EXPECT_EQ(action.defaultKeyCode().has_value(), action == AppAction::showHistory);
     }
 }
+
+// The tray and the settings pages list a group's actions in the table's order.
+TEST(AppActionTest, GroupsListTheirActionsInDisplayOrder)
+{
+    using G = AppAction::Group;
+    EXPECT_EQ(AppAction::inGroup(G::history), QList<AppAction> {AppAction::showHistory});
+    EXPECT_EQ(AppAction::inGroup(G::screenshot),
+        (QList<AppAction> {AppAction::captureArea, AppAction::captureAreaWithToolbar, AppAction::captureWindow,
+            AppAction::captureFullScreen, AppAction::captureLastArea, AppAction::captureText,
+            AppAction::captureScrolling}));
+    EXPECT_EQ(AppAction::inGroup(G::recording),
+        (QList<AppAction> {
+            AppAction::recordArea, AppAction::recordWindow, AppAction::recordScreen, AppAction::stopRecording}));
+    qsizetype listed = 0;
+    for (const G group : {G::history, G::screenshot, G::recording})
+        listed += AppAction::inGroup(group).size();
+    EXPECT_EQ(listed, qsizetype(AppAction::allCases().size()));
+}
