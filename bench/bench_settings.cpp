@@ -74,7 +74,8 @@ struct Front {
         });
         MenuBarView::Actions actions;
         actions.shortcutDisplay = [this](quint32 action) {
-            return shortcuts.shortcutDisplay(static_cast<GlobalShortcuts::Action>(action));
+            const std::optional<AppAction> known = AppAction::fromRawValue(action);
+            return known ? shortcuts.shortcutDisplay(*known) : GlobalShortcuts::unassigned;
         };
         menu = std::make_unique<MenuBarView>(container, actions);
     }

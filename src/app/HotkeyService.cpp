@@ -1,15 +1,12 @@
 #include "app/HotkeyService.h"
 
-#include "capture/CaptureOverlayWindowManager.h"
-#include "history/NotchShelfWindowManager.h"
+#include "app/ActionStarter.h"
 #include "history/WindowManager.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
 #include "platform/HotkeyRegistrar.h"
 #include "platform/KeyCodes.h"
 #include "platform/Preferences.h"
-#include "platform/Shared.h"
-#include "recording/ScreenRecordingService.h"
 
 #include <limits>
 
@@ -222,55 +219,7 @@ void HotkeyService::handle(quint32 id)
 
 void HotkeyService::perform(HotkeyAction action)
 {
-    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
-    switch (action) {
-    case HotkeyAction::showHistory: {
-        // The shelf the application installed (none in a program without the desktop's wiring).
-        NotchShelfWindowManager* shelf = m_shelf ? m_shelf
-            : SharedSlot<NotchShelfWindowManager>::isSet() ? &NotchShelfWindowManager::shared()
-                                                            : nullptr;
-        if (shelf && shelf->isEnabled())
-            shelf->toggleExpanded();
-        else if (m_windowManager.isVisible())
-            m_windowManager.hideHistoryWindow();
-        else
-            m_windowManager.showHistoryWindow();
-        break;
-    }
-    case HotkeyAction::captureArea:
-        capture.beginAreaSelection(false);
-        break;
-    case HotkeyAction::captureWindow:
-        capture.beginWindowSelection();
-        break;
-    case HotkeyAction::captureText:
-        capture.beginTextSelection();
-        break;
-    case HotkeyAction::recordArea:
-        capture.beginAreaRecording();
-        break;
-    case HotkeyAction::recordWindow:
-        capture.beginWindowRecording();
-        break;
-    case HotkeyAction::recordScreen:
-        capture.beginScreenRecording();
-        break;
-    case HotkeyAction::stopRecording:
-        ScreenRecordingService::shared().stopRecording();
-        break;
-    case HotkeyAction::captureScrolling:
-        capture.beginScrollingSelection();
-        break;
-    case HotkeyAction::captureLastArea:
-        capture.beginLastAreaCapture();
-        break;
-    case HotkeyAction::captureFullScreen:
-        capture.beginFullScreenCapture();
-        break;
-    case HotkeyAction::captureAreaWithToolbar:
-        capture.beginAreaSelection(true);
-        break;
-    }
+    ActionStarter::start(action, ActionStarter::Trigger::hotkey, m_windowManager, m_shelf);
 }
 
 // MARK: - Quick action

@@ -5,34 +5,6 @@
 
 #include <QKeyEvent>
 
-// The settings layer (below this one) names actions by the router's raw values (its masks are the
-// Carbon bits of platform/KeyCodes); these must never drift apart.
-namespace {
-constexpr bool sameAction(GlobalShortcuts::Action settings, HotkeyAction::Value router)
-{
-    return static_cast<quint32>(settings) == static_cast<quint32>(router);
-}
-}
-static_assert(sameAction(GlobalShortcuts::showHistory, HotkeyAction::showHistory));
-static_assert(sameAction(GlobalShortcuts::captureArea, HotkeyAction::captureArea));
-static_assert(sameAction(GlobalShortcuts::captureWindow, HotkeyAction::captureWindow));
-static_assert(sameAction(GlobalShortcuts::captureText, HotkeyAction::captureText));
-static_assert(sameAction(GlobalShortcuts::recordArea, HotkeyAction::recordArea));
-static_assert(sameAction(GlobalShortcuts::recordWindow, HotkeyAction::recordWindow));
-static_assert(sameAction(GlobalShortcuts::recordScreen, HotkeyAction::recordScreen));
-static_assert(sameAction(GlobalShortcuts::stopRecording, HotkeyAction::stopRecording));
-static_assert(sameAction(GlobalShortcuts::captureScrolling, HotkeyAction::captureScrolling));
-static_assert(sameAction(GlobalShortcuts::captureLastArea, HotkeyAction::captureLastArea));
-static_assert(sameAction(GlobalShortcuts::captureFullScreen, HotkeyAction::captureFullScreen));
-static_assert(sameAction(GlobalShortcuts::captureAreaWithToolbar, HotkeyAction::captureAreaWithToolbar));
-
-namespace {
-HotkeyAction toAction(GlobalShortcuts::Action action)
-{
-    return HotkeyAction(static_cast<HotkeyAction::Value>(static_cast<quint32>(action)));
-}
-}
-
 HotkeyServiceShortcuts::HotkeyServiceShortcuts(HotkeyService& service)
     : m_service(service)
 {
@@ -40,7 +12,7 @@ HotkeyServiceShortcuts::HotkeyServiceShortcuts(HotkeyService& service)
 
 QString HotkeyServiceShortcuts::shortcutDisplay(Action action) const
 {
-    return m_service.shortcutDisplay(toAction(action));
+    return m_service.shortcutDisplay(action);
 }
 
 QString HotkeyServiceShortcuts::display(quint32 keyCode, quint32 modifiers) const
@@ -52,12 +24,12 @@ bool HotkeyServiceShortcuts::assign(Action action, quint32 keyCode, quint32 modi
 {
     QString error;
     std::optional<HotkeyAction> usedBy;
-    if (m_service.updateHotkey(toAction(action), keyCode, modifiers, &error, &usedBy))
+    if (m_service.updateHotkey(action, keyCode, modifiers, &error, &usedBy))
         return true;
     if (reason) {
         if (usedBy)
             *reason = QStringLiteral("Bereits belegt von „%1“")
-                          .arg(shortcutActionTitle(static_cast<GlobalShortcuts::Action>(usedBy->rawValue())));
+                          .arg(usedBy->title());
         else // the desktop's own wording (English, in the log) stays out of the German row
             *reason = QStringLiteral("Belegt oder nicht belegbar");
     }
@@ -66,7 +38,7 @@ bool HotkeyServiceShortcuts::assign(Action action, quint32 keyCode, quint32 modi
 
 void HotkeyServiceShortcuts::resetToDefault(Action action)
 {
-    m_service.resetToDefault(toAction(action));
+    m_service.resetToDefault(action);
 }
 
 void HotkeyServiceShortcuts::setRecording(bool recording)

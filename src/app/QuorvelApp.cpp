@@ -1,6 +1,7 @@
 #include "app/QuorvelApp.h"
 
 #include "app/CaptureResultHandler.h"
+#include "app/ActionStarter.h"
 #include "app/HotkeyService.h"
 #include "app/HotkeyServiceShortcuts.h"
 #include "app/InstanceChannel.h"
@@ -234,6 +235,9 @@ MenuBarView::Actions QuorvelApp::menuBarActions()
     actions.shortcutDisplay = [](quint32 action) {
         const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
         return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
+    };
+    actions.start = [](AppAction action) {
+        ActionStarter::start(action, ActionStarter::Trigger::menu, WindowManager::shared());
     };
     actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
     actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); };

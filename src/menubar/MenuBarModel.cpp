@@ -21,11 +21,11 @@ Row button(const QString& title, Command command, const QString& shortcutText = 
 QList<Row> rows(const State& state, const ShortcutDisplay& shortcutDisplay)
 {
     // A hotkey row titled as the action, with its shortcut unless none is assigned.
-    auto hotkey = [&](GlobalShortcuts::Action action, Command command, const QString& icon = {}) {
-        QString shown = shortcutDisplay ? shortcutDisplay(action) : QString();
+    auto hotkey = [&](AppAction action) {
+        QString shown = shortcutDisplay ? shortcutDisplay(action.rawValue()) : QString();
         if (shown == GlobalShortcuts::unassigned)
             shown.clear();
-        return button(shortcutActionTitle(action), command, shown, icon);
+        return button(action.title(), action, shown, action.symbol());
     };
     const QString video = QStringLiteral("video");
 
@@ -37,25 +37,17 @@ QList<Row> rows(const State& state, const ShortcutDisplay& shortcutDisplay)
         list << button(QStringLiteral("Clear Stack"), Command::clearStack);
         list << divider();
     }
-    list << hotkey(GlobalShortcuts::showHistory, Command::showHistory);
+    list << hotkey(AppAction::showHistory);
     list << button(QStringLiteral("Clipboard löschen..."), Command::clearHistory);
     list << divider();
-    list << hotkey(GlobalShortcuts::captureArea, Command::captureArea);
-    list << hotkey(GlobalShortcuts::captureAreaWithToolbar, Command::captureAreaWithToolbar);
-    list << hotkey(GlobalShortcuts::captureWindow, Command::captureWindow);
-    list << hotkey(GlobalShortcuts::captureFullScreen, Command::captureFullScreen);
-    list << hotkey(GlobalShortcuts::captureLastArea, Command::captureLastArea);
-    list << hotkey(GlobalShortcuts::captureText, Command::captureText);
-    list << hotkey(GlobalShortcuts::captureScrolling, Command::captureScrolling);
+    for (const AppAction action : AppAction::inGroup(AppAction::Group::screenshot))
+        list << hotkey(action);
     list << button(QStringLiteral("Screenshots anzeigen"), Command::showScreenshots);
     list << divider();
-    if (state.isRecording) {
-        list << hotkey(GlobalShortcuts::stopRecording, Command::stopRecording, QStringLiteral("stop.circle"));
-    } else {
-        list << hotkey(GlobalShortcuts::recordArea, Command::recordArea, video);
-        list << hotkey(GlobalShortcuts::recordWindow, Command::recordWindow, video);
-        list << hotkey(GlobalShortcuts::recordScreen, Command::recordScreen, video);
-    }
+    // While a recording runs only its stop row shows; otherwise every row that starts one.
+    for (const AppAction action : AppAction::inGroup(AppAction::Group::recording))
+        if ((action == AppAction::stopRecording) == state.isRecording)
+            list << hotkey(action);
     list << button(QStringLiteral("Aufnahmen anzeigen"), Command::showRecordings, {}, video);
     if (state.siblingInstalled)
         list << button(QStringLiteral("Pexmoor öffnen"), Command::openSibling, {}, QStringLiteral("arrow.up.forward.app"));
@@ -70,21 +62,8 @@ QList<Row> rows(const State& state, const ShortcutDisplay& shortcutDisplay)
 
 bool startsCaptureSession(Command command)
 {
-    switch (command) {
-    case Command::captureArea:
-    case Command::captureAreaWithToolbar:
-    case Command::captureWindow:
-    case Command::captureFullScreen:
-    case Command::captureLastArea:
-    case Command::captureText:
-    case Command::captureScrolling:
-    case Command::recordArea:
-    case Command::recordWindow:
-    case Command::recordScreen:
-        return true;
-    default:
-        return false;
-    }
+    const std::optional<AppAction> action = command.action();
+    return action && action->begin() != AppAction::Begin::none;
 }
 
 }

@@ -1,36 +1,60 @@
 #pragma once
+#include "ui/AppAction.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // The rows of the tray menu for one state of the program, top to bottom. Rebuilt each time the
 // menu opens, so shortcut texts, the paste stack and the recording state are current.
 namespace MenuBarModel {
 
-enum class Command {
-    none,
-    pasteNext,
-    clearStack,
-    showHistory,
-    clearHistory,
-    captureArea,
-    captureAreaWithToolbar,
-    captureWindow,
-    captureFullScreen,
-    captureLastArea,
-    captureText,
-    captureScrolling,
-    showScreenshots,
-    stopRecording,
-    recordArea,
-    recordWindow,
-    recordScreen,
-    showRecordings,
-    openSibling,
-    settings,
-    checkForUpdates,
-    feedback,
-    quit,
+// What a row does: one of the program's actions (AppAction, by its own enumerators here:
+// Command::captureArea) or one of the menu's own commands.
+class Command {
+public:
+    using enum AppAction::Value;
+    enum Own : quint32 {
+        none = 0,
+        pasteNext = 0x100,
+        clearStack,
+        clearHistory,
+        showScreenshots,
+        showRecordings,
+        openSibling,
+        settings,
+        checkForUpdates,
+        feedback,
+        quit,
+    };
+
+    constexpr Command() = default;
+    constexpr Command(Own own)
+        : m_raw(own)
+    {
+    }
+    constexpr Command(AppAction::Value action)
+        : m_raw(action)
+    {
+    }
+    constexpr Command(AppAction action)
+        : m_raw(action.rawValue())
+    {
+    }
+    static constexpr Command fromRawValue(quint32 raw) { return Command(raw); }
+
+    constexpr quint32 rawValue() const { return m_raw; }
+    // The action, for the rows that start one.
+    std::optional<AppAction> action() const { return AppAction::fromRawValue(m_raw); }
+    bool operator==(const Command&) const = default;
+
+private:
+    constexpr explicit Command(quint32 raw)
+        : m_raw(raw)
+    {
+    }
+    quint32 m_raw = none;
 };
 
 struct Row {
@@ -50,7 +74,7 @@ struct State {
 };
 
 // The shortcut of a hotkey row as shown ("⇧⌘V", or "Nicht belegt", which shows nothing), by the
-// hotkey router's raw action value.
+// action's raw value.
 using ShortcutDisplay = std::function<QString(quint32 action)>;
 
 QList<Row> rows(const State& state, const ShortcutDisplay& shortcutDisplay);

@@ -1,11 +1,8 @@
 #include "menubar/MenuBarView.h"
 
-#include "capture/CaptureOverlayWindowManager.h"
 #include "clipboard/PasteStack.h"
 #include "feedback/FeedbackWindowManager.h"
-#include "history/NotchShelfWindowManager.h"
 #include "history/QuickLookPanelManager.h"
-#include "history/WindowManager.h"
 #include "menubar/ClearHistoryDialog.h"
 #include "platform/ApplicationCatalog.h"
 #include "platform/Compositing.h"
@@ -113,7 +110,7 @@ void MenuBarView::rebuild()
             continue;
         }
         const Command command = row.command;
-        action->setData(int(command));
+        action->setData(command.rawValue());
         connect(action, &QAction::triggered, this, [this, command] { perform(command); });
     }
 }
@@ -121,7 +118,7 @@ void MenuBarView::rebuild()
 QAction* MenuBarView::action(Command command) const
 {
     for (QAction* candidate : actions())
-        if (candidate->data().isValid() && Command(candidate->data().toInt()) == command)
+        if (candidate->data().isValid() && Command::fromRawValue(candidate->data().toUInt()) == command)
             return candidate;
     return nullptr;
 }
@@ -131,22 +128,19 @@ void MenuBarView::perform(Command command)
     // The menu goes first, so no window, dialog or overlay of the action ever sits under it.
     if (isVisible())
         hide();
-    if (MenuBarModel::startsCaptureSession(command)) {
-        runAfterMenuIsGone([this, command] { startSession(command); });
+    if (const std::optional<AppAction> action = command.action()) {
+        if (MenuBarModel::startsCaptureSession(command))
+            runAfterMenuIsGone([this, action] { start(*action); });
+        else
+            start(*action);
         return;
     }
-    switch (command) {
+    switch (command.rawValue()) {
     case Command::pasteNext:
         PasteStack::shared().pasteNext();
         break;
     case Command::clearStack:
         PasteStack::shared().setItems({});
-        break;
-    case Command::showHistory:
-        if (NotchShelfWindowManager::shared().isEnabled())
-            NotchShelfWindowManager::shared().toggleExpanded();
-        else
-            WindowManager::shared().showHistoryWindow();
         break;
     case Command::clearHistory:
         clearAllHistory();
@@ -154,9 +148,6 @@ void MenuBarView::perform(Command command)
     case Command::showScreenshots:
         if (m_actions.showScreenshots)
             m_actions.showScreenshots();
-        break;
-    case Command::stopRecording:
-        ScreenRecordingService::shared().stopRecording();
         break;
     case Command::showRecordings:
         if (m_actions.showRecordings)
@@ -187,43 +178,10 @@ void MenuBarView::perform(Command command)
     }
 }
 
-void MenuBarView::startSession(Command command)
+void MenuBarView::start(AppAction action)
 {
-    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
-    switch (command) {
-    case Command::captureArea:
-        capture.beginAreaSelection(false);
-        break;
-    case Command::captureAreaWithToolbar:
-        capture.beginAreaSelection(true);
-        break;
-    case Command::captureWindow:
-        capture.beginWindowSelection();
-        break;
-    case Command::captureFullScreen:
-        capture.beginFullScreenCapture();
-        break;
-    case Command::captureLastArea:
-        capture.beginLastAreaCapture();
-        break;
-    case Command::captureText:
-        capture.beginTextSelection();
-        break;
-    case Command::captureScrolling:
-        capture.beginScrollingSelection();
-        break;
-    case Command::recordArea:
-        capture.beginAreaRecording();
-        break;
-    case Command::recordWindow:
-        capture.beginWindowRecording();
-        break;
-    case Command::recordScreen:
-        capture.beginScreenRecording();
-        break;
-    default:
-        break;
-    }
+    if (m_actions.start)
+        m_actions.start(action);
 }
 
 void MenuBarView::runAfterMenuIsGone(std::function<void()> work)

@@ -21,7 +21,8 @@ public:
 
     // What the menu asks of the application above it.
     struct Actions {
-        MenuBarModel::ShortcutDisplay shortcutDisplay; // by the hotkey router's raw action value
+        MenuBarModel::ShortcutDisplay shortcutDisplay; // by the action's raw value
+        std::function<void(AppAction)> start;          // runs one of the program's actions
         std::function<void()> checkForUpdates;
         std::function<void()> showScreenshots;
         std::function<void()> showRecordings;
@@ -44,7 +45,7 @@ public:
 
 private:
     void runAfterMenuIsGone(std::function<void()> work);
-    void startSession(MenuBarModel::Command command);
+    void start(AppAction action);
 
     std::weak_ptr<ModelContainer> m_container;
     Actions m_actions;

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/KeyCodes.h"
 #include "platform/Shared.h"
+#include "ui/AppAction.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -10,24 +11,13 @@ class QKeyEvent;
 
 // The program's global shortcuts as the settings window and the tray menu see them. The
 // application puts its hotkey router behind this (a recorded shortcut is grabbed at once), tests a
-// fake. Actions are the hotkey router's own raw values; shortcuts are Carbon key codes with the
+// fake. Actions are the program's one action table; shortcuts are Carbon key codes with the
 // Carbon modifier mask.
 class GlobalShortcuts {
 public:
-    enum Action : quint32 {
-        showHistory = 1,
-        captureArea,
-        captureWindow,
-        captureText,
-        recordArea,
-        recordWindow,
-        recordScreen,
-        stopRecording,
-        captureScrolling,
-        captureLastArea,
-        captureFullScreen,
-        captureAreaWithToolbar,
-    };
+    // The program's actions, with their enumerators in this scope (GlobalShortcuts::captureArea).
+    using Action = AppAction;
+    using enum AppAction::Value;
 
     // Carbon modifier bits.
     static constexpr quint32 commandKey = KeyCodes::commandModifier;
@@ -57,5 +47,3 @@ public:
     virtual std::optional<quint32> carbonKeyCode(const QKeyEvent& event) const = 0;
 };
 
-// The title under which an action appears in the tray menu and on the settings pages.
-QString shortcutActionTitle(GlobalShortcuts::Action action);

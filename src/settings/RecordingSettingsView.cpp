@@ -23,9 +23,7 @@ RecordingSettingsView::RecordingSettingsView(const SettingsServices& services, Q
 
     auto* shortcuts = new SettingsSection(QStringLiteral("Shortcuts"), QStringLiteral("keyboard"), this);
     m_recorders = ShortcutRecorderView::addRows(shortcuts,
-        {GlobalShortcuts::recordArea, GlobalShortcuts::recordWindow, GlobalShortcuts::recordScreen,
-            GlobalShortcuts::stopRecording},
-        services.shortcuts);
+AppAction::inGroup(AppAction::Group::recording), services.shortcuts);
     page->addWidget(shortcuts);
 
     auto* audio = new SettingsSection(QStringLiteral("Audio"), QStringLiteral("speaker.wave.2"), this);

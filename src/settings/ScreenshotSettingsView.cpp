@@ -19,10 +19,7 @@ ScreenshotSettingsView::ScreenshotSettingsView(const SettingsServices& services,
 
     auto* shortcuts = new SettingsSection(QStringLiteral("Shortcuts"), QStringLiteral("keyboard"), this);
     m_recorders = ShortcutRecorderView::addRows(shortcuts,
-        {GlobalShortcuts::captureArea, GlobalShortcuts::captureAreaWithToolbar, GlobalShortcuts::captureWindow,
-            GlobalShortcuts::captureFullScreen, GlobalShortcuts::captureLastArea, GlobalShortcuts::captureText,
-            GlobalShortcuts::captureScrolling},
-        services.shortcuts);
+AppAction::inGroup(AppAction::Group::screenshot), services.shortcuts);
     page->addWidget(shortcuts);
 
     auto* tool = new SettingsSection(QStringLiteral("Auswahl-Werkzeug"), QStringLiteral("viewfinder"), this);

@@ -106,7 +106,7 @@ QList<ShortcutRecorderView*> ShortcutRecorderView::addRows(
 {
     QList<ShortcutRecorderView*> rows;
     for (const GlobalShortcuts::Action action : actions) {
-        auto* row = new ShortcutRecorderView(action, shortcutActionTitle(action), section, shortcuts);
+        auto* row = new ShortcutRecorderView(action, action.title(), section, shortcuts);
         section->addRow(row);
         rows << row;
     }
