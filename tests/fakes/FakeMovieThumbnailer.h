@@ -8,12 +8,14 @@ class FakeMovieThumbnailer : public MovieThumbnailer {
 public:
     QImage picture = QImage(1920, 1080, QImage::Format_RGB32);
     std::atomic<int> calls {0};
+    std::atomic<double> askedSeconds {-1}; // the time of the last picture asked for
     // Every movie's length; 0 makes every file "not a movie".
     double seconds = 2.0;
 
-    QImage frameAt(const QString&, double, const QSize& maxSize, QString* error) override
+    QImage frameAt(const QString&, double at, const QSize& maxSize, QString* error) override
     {
         ++calls;
+        askedSeconds = at;
         if (picture.isNull()) {
             if (error)
                 *error = QStringLiteral("no frame");

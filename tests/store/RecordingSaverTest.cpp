@@ -21,6 +21,7 @@ TEST(RecordingSaver, StoresTheMoviesRecordWithAThumbnailOnlyWhenAFrameIsThere)
     QString error;
     ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("area"), 3.5, true}, *store.container, thumbnailer, &error))
         << error.toStdString();
+    EXPECT_DOUBLE_EQ(thumbnailer.askedSeconds, 1.0);
     thumbnailer.picture = QImage(); // a movie whose first second gives no frame
     ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("display"), 1.0, false}, *store.container, thumbnailer, &error));
 
@@ -36,4 +37,24 @@ TEST(RecordingSaver, StoresTheMoviesRecordWithAThumbnailOnlyWhenAFrameIsThere)
     ASSERT_TRUE(area->thumbnailData);
     EXPECT_EQ(QImage::fromData(*area->thumbnailData).size(), QSize(400, 225));
     EXPECT_FALSE(records[1]->thumbnailData);
+}
+
+// A movie cut short (a disk that filled at once) is shown by a picture from its middle, not from
+// after its end.
+TEST(RecordingSaver, AMovieShorterThanASecondIsShownByAPictureFromItsMiddle)
+{
+    TempStore store;
+    ASSERT_TRUE(store.container);
+    FakeMovieThumbnailer thumbnailer;
+    const QString path = store.dir.filePath(QStringLiteral("2026-03-05_14-07-10.mov"));
+    QFile movie(path);
+    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
+    movie.write(QByteArray(10, 'x'));
+    movie.close();
+    QString error;
+    ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("area"), 0.4, false}, *store.container, thumbnailer, &error));
+    EXPECT_DOUBLE_EQ(thumbnailer.askedSeconds, 0.2);
+    const auto records = store.container->mainContext().fetchRecordingItems();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_TRUE(records.front()->thumbnailData);
 }
