@@ -7,16 +7,24 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+namespace {
+// A file of `size` bytes standing in for a movie in the store's folder; its path.
+QString movieFile(const TempStore& store, const QString& name, int size)
+{
+    const QString path = store.dir.filePath(name);
+    QFile movie(path);
+    if (movie.open(QIODevice::WriteOnly))
+        movie.write(QByteArray(size, 'x'));
+    return path;
+}
+}
+
 TEST(RecordingSaver, StoresTheMoviesRecordWithAThumbnailOnlyWhenAFrameIsThere)
 {
     TempStore store;
     ASSERT_TRUE(store.container);
     FakeMovieThumbnailer thumbnailer;
-    const QString path = store.dir.filePath(QStringLiteral("2026-03-05_14-07-09.mov"));
-    QFile movie(path);
-    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
-    movie.write(QByteArray(1234, 'x'));
-    movie.close();
+    const QString path = movieFile(store, QStringLiteral("2026-03-05_14-07-09.mov"), 1234);
 
     QString error;
     ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("area"), 3.5, true}, *store.container, thumbnailer, &error))
@@ -46,11 +54,7 @@ TEST(RecordingSaver, AMovieShorterThanASecondIsShownByAPictureFromItsMiddle)
     TempStore store;
     ASSERT_TRUE(store.container);
     FakeMovieThumbnailer thumbnailer;
-    const QString path = store.dir.filePath(QStringLiteral("2026-03-05_14-07-10.mov"));
-    QFile movie(path);
-    ASSERT_TRUE(movie.open(QIODevice::WriteOnly));
-    movie.write(QByteArray(10, 'x'));
-    movie.close();
+    const QString path = movieFile(store, QStringLiteral("2026-03-05_14-07-10.mov"), 10);
     QString error;
     ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("area"), 0.4, false}, *store.container, thumbnailer, &error));
     EXPECT_DOUBLE_EQ(thumbnailer.askedSeconds, 0.2);
