@@ -3,6 +3,7 @@
 // the end, the process's current and peak memory, a crypto service with its key ready, a store in a
 // temporary folder and the entries that fill it.
 #include "fakes/FakeKeychain.h"
+#include "fakes/ResidentMemory.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -49,18 +50,6 @@ inline double peakMemoryMiB()
     struct rusage usage { };
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-// The resident set size of this process now (VmRSS), in MiB.
-inline double residentMiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
 }
 
 // One crypto service for the whole run, keyed from a fake keychain and installed as the shared

@@ -67,10 +67,7 @@ void PlatformServices::installLinux()
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
-    MediaPlayback::setMovieProbe([](const QString& path) {
-        FFmpegMovieReader reader;
-        return reader.open(path, nullptr) && !reader.streams().isEmpty();
-    });
+    MediaPlayback::setMovieProbe(&FFmpegMovieReader::isMovie);
     Compositing::setProbe(&x11CompositingManagerRunning);
     Compositing::watchOwnWindows();
     ApplicationCatalog::setShared(new DesktopApplicationCatalog());

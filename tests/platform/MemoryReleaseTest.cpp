@@ -1,24 +1,13 @@
 #include "platform/MemoryRelease.h"
+#include "fakes/ResidentMemory.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 namespace {
-
-double residentMiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
-}
 
 constexpr std::size_t kScreenBytes = 3840u * 2160u * 4u;
 

@@ -126,10 +126,7 @@ protected:
         Theme::install();
         Symbols::installIconTheme();
         MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
-        MediaPlayback::setMovieProbe([](const QString& path) {
-            FFmpegMovieReader reader;
-            return reader.open(path, nullptr) && !reader.streams().isEmpty();
-        });
+        MediaPlayback::setMovieProbe(&FFmpegMovieReader::isMovie);
     }
     void TearDown() override
     {

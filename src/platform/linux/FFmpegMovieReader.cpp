@@ -84,6 +84,12 @@ FFmpegMovieReader::FFmpegMovieReader()
 
 FFmpegMovieReader::~FFmpegMovieReader() = default;
 
+bool FFmpegMovieReader::isMovie(const QString& path)
+{
+    FFmpegMovieReader reader;
+    return reader.open(path, nullptr) && !reader.streams().isEmpty();
+}
+
 bool FFmpegMovieReader::open(const QString& path, QString* error)
 {
     FFmpegSupport::quietLogs();

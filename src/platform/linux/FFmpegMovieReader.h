@@ -29,6 +29,8 @@ public:
     FFmpegMovieReader& operator=(const FFmpegMovieReader&) = delete;
 
     bool open(const QString& path, QString* error);
+    // Whether `path` opens as a movie with at least one stream (what a player may be handed).
+    static bool isMovie(const QString& path);
     QList<MovieStreamInfo> streams() const;
     // The container's duration in seconds; 0 when it does not say.
     double durationSeconds() const;

@@ -45,10 +45,7 @@ int main(int argc, char** argv)
     Theme::install();
     Symbols::installIconTheme();
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
-    MediaPlayback::setMovieProbe([](const QString& path) {
-        FFmpegMovieReader reader;
-        return reader.open(path, nullptr) && !reader.streams().isEmpty();
-    });
+    MediaPlayback::setMovieProbe(&FFmpegMovieReader::isMovie);
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return 2;
