@@ -303,7 +303,7 @@ int main(int argc, char** argv)
     // The key in a file beside the store, as the filling child wrote it (no keyring prompts).
     Keychain::setShared(new FileKeychain(home.path()));
     QString error;
-    auto quorvel = QuorvelApp::create(storePath, &error);
+    auto quorvel = QuorvelApp::create(Platform::wired(), storePath, &error);
     if (!quorvel) {
         std::fprintf(stderr, "bench_memory: %s\n", qPrintable(error));
         return 1;

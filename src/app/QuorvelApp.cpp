@@ -42,6 +42,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
+#include "platform/Platform.h"
 #include "platform/Preferences.h"
 #include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
@@ -117,15 +118,49 @@ AppDelegateServices appDelegateServices()
 
 } // namespace
 
-std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString* error)
+std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const QString& storePath, QString* error)
 {
     auto container = ModelContainer::open(storePath, error);
     if (!container)
         return nullptr;
 
-    std::unique_ptr<QuorvelApp> app(new QuorvelApp);
+    std::unique_ptr<QuorvelApp> app(new QuorvelApp(platform));
     app->m_sharedModelContainer = container;
+    // The areas are wired in the order their objects depend on each other: the store and the
+    // clipboard first, the capture engines and the editor, then the windows that show them.
+    app->wireClipboard();
+    app->wireCapture();
+    app->wireGallery();
+    app->wireHistory();
+    app->wireSettingsAndFeedback();
+    app->finishWiring();
+    return app;
+}
 
+void QuorvelApp::wireClipboard()
+{
+}
+
+void QuorvelApp::wireCapture()
+{
+}
+
+void QuorvelApp::wireGallery()
+{
+}
+
+void QuorvelApp::wireHistory()
+{
+}
+
+void QuorvelApp::wireSettingsAndFeedback()
+{
+}
+
+// What is not yet wired by an area of its own.
+void QuorvelApp::finishWiring()
+{
+    const std::shared_ptr<ModelContainer>& container = m_sharedModelContainer;
     // Every holder but this value (and the capture-result handler) keeps the container weakly.
     const std::weak_ptr<ModelContainer> weak = container;
     // The store opens its sealed columns with the same crypto service the clipboard seals with.
@@ -175,7 +210,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
         [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
     // The recorder only tells its state; its control panel follows it.
-    app->m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
+    m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
     // Likewise the scrolling capture and its strip.
     ScrollingCaptureControlWindowManager::shared().follow(ScrollingCaptureService::shared());
     RecordingsWindowManager::shared().setModelContainer(weak);
@@ -205,8 +240,12 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const QString& storePath, QString
 
     watchScreens();
 
-    app->m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices());
-    return app;
+    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices());
+}
+
+QuorvelApp::QuorvelApp(const Platform& platform)
+    : m_platform(platform)
+{
 }
 
 QuorvelApp::~QuorvelApp() = default;

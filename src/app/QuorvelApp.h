@@ -1,6 +1,7 @@
 #pragma once
 #include "app/AppDelegate.h"
 #include "menubar/MenuBarView.h"
+#include "platform/Platform.h"
 
 #include <QString>
 #include <memory>
@@ -18,7 +19,7 @@ class QuorvelApp {
 public:
     // Opens the store at storePath and wires the singletons. Returns null with the reason in
     // error when the store cannot be opened; nothing else is attempted then.
-    static std::unique_ptr<QuorvelApp> create(const QString& storePath, QString* error);
+    static std::unique_ptr<QuorvelApp> create(const Platform& platform, const QString& storePath, QString* error);
     ~QuorvelApp();
 
     std::shared_ptr<ModelContainer> sharedModelContainer() const { return m_sharedModelContainer; }
@@ -42,7 +43,15 @@ public:
     static MenuBarView::Actions menuBarActions();
 
 private:
-    QuorvelApp() = default;
+    explicit QuorvelApp(const Platform& platform);
+    void wireClipboard();
+    void wireCapture();
+    void wireGallery();
+    void wireHistory();
+    void wireSettingsAndFeedback();
+    void finishWiring();
+
+    Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
     std::unique_ptr<AppDelegate> m_appDelegate;
     std::unique_ptr<MenuBarIconView> m_iconView;

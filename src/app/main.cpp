@@ -7,6 +7,7 @@
 #include "app/QuorvelApp.h"
 #include "platform/MediaPlayback.h"
 #include "platform/Pasteboard.h"
+#include "platform/Platform.h"
 #include "store/ModelContainer.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -89,7 +90,7 @@ int main(int argc, char** argv)
     PlatformServices::installLinux();
 
     QString error;
-    auto quorvel = QuorvelApp::create(ModelContainer::defaultStorePath(), &error);
+    auto quorvel = QuorvelApp::create(Platform::wired(), ModelContainer::defaultStorePath(), &error);
     if (!quorvel) {
         std::fprintf(stderr, "Could not create ModelContainer: %s\n", error.toUtf8().constData());
         return 1;

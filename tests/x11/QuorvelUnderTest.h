@@ -52,7 +52,7 @@ struct QuorvelUnderTest {
         SystemAudioSource::setShared(&audio);
         DesktopNotifier::setShared(&notifier);
         QString error;
-        app = QuorvelApp::create(dir.filePath(QStringLiteral("Quorvel.store")), &error);
+        app = QuorvelApp::create(Platform::wired(), dir.filePath(QStringLiteral("Quorvel.store")), &error);
         EXPECT_TRUE(app) << error.toStdString();
         ScreenRecordingService::shared().setRecordingsDirectory(dir.filePath(QStringLiteral("movies")));
         app->appDelegate().applicationDidFinishLaunching();
