@@ -129,6 +129,7 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
     // The areas are wired in the order their objects depend on each other: the store and the
     // clipboard first, the capture engines and the editor, then the windows that show them.
     app->wireClipboard();
+    app->wireEditor();
     app->wireCapture();
     app->wireGallery();
     app->wireHistory();
@@ -138,6 +139,10 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
 }
 
 void QuorvelApp::wireClipboard()
+{
+}
+
+void QuorvelApp::wireEditor()
 {
 }
 

@@ -45,6 +45,7 @@ public:
 private:
     explicit QuorvelApp(const Platform& platform);
     void wireClipboard();
+    void wireEditor();
     void wireCapture();
     void wireGallery();
     void wireHistory();
