@@ -50,6 +50,7 @@ struct Front {
     QTemporaryDir dir;
     std::shared_ptr<ModelContainer> container;
     std::unique_ptr<MenuBarView> menu;
+    std::unique_ptr<SettingsWindowManager> settingsWindows;
 
     Front()
     {
@@ -60,18 +61,15 @@ struct Front {
         Workspace::setShared(&workspace);
         KeySynthesizer::setShared(&keys);
         LoginItem::setShared(&loginItem);
-        GlobalShortcuts::setShared(&shortcuts);
         container = openStoreIn(dir);
-        SettingsWindowManager::shared().setModelContainer(container);
-        SettingsWindowManager::shared().setServices([this] {
-            SettingsServices s;
-            s.preferences = &prefs;
-            s.shortcuts = &shortcuts;
-            s.loginItem = &loginItem;
-            s.workspace = &workspace;
-            s.version = QStringLiteral("0.1.0");
-            return s;
-        });
+        SettingsWindowManager::Needs needs;
+        needs.preferences = &prefs;
+        needs.shortcuts = &shortcuts;
+        needs.loginItem = &loginItem;
+        needs.workspace = &workspace;
+        needs.version = QStringLiteral("0.1.0");
+        settingsWindows = std::make_unique<SettingsWindowManager>(std::move(needs));
+        settingsWindows->setModelContainer(container);
         MenuBarView::Actions actions;
         actions.shortcutDisplay = [this](quint32 action) {
             const std::optional<AppAction> known = AppAction::fromRawValue(action);
@@ -82,8 +80,8 @@ struct Front {
 
     void openSettings()
     {
-        SettingsWindowManager::shared().showSettings();
-        QWidget* window = SettingsWindowManager::shared().settingsWindow();
+        settingsWindows->showSettings();
+        QWidget* window = settingsWindows->settingsWindow();
         benchmark::DoNotOptimize(window->grab());
         window->close(); // the next opening builds a new window
     }

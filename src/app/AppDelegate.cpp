@@ -17,19 +17,19 @@ void AppDelegate::applicationDidFinishLaunching()
     // (set on the QApplication by main()).
     registerDefaults();
     requestAccessibilityOnFirstLaunch();
-    if (m_services.startMonitoring)
-        m_services.startMonitoring();
-    if (m_services.registerHotkeys)
-        m_services.registerHotkeys();
+    if (m_needs.startMonitoring)
+        m_needs.startMonitoring();
+    if (m_needs.registerHotkeys)
+        m_needs.registerHotkeys();
     registerLoginItemIfNeeded();
-    if (m_services.startUpdaterDelayed)
-        m_services.startUpdaterDelayed();
-    if (m_services.setNotchShelfEnabled)
-        m_services.setNotchShelfEnabled(m_services.preferences->boolForKey(Prefs::notchShelfEnabled.key));
-    if (m_services.setEdgeRevealEnabled)
-        m_services.setEdgeRevealEnabled(m_services.preferences->boolForKey(Prefs::historyEdgeRevealEnabled.key));
-    if (m_services.listInterruptedRecordings)
-        m_services.listInterruptedRecordings();
+    if (m_needs.startUpdaterDelayed)
+        m_needs.startUpdaterDelayed();
+    if (m_needs.setNotchShelfEnabled)
+        m_needs.setNotchShelfEnabled(m_needs.preferences->boolForKey(Prefs::notchShelfEnabled.key));
+    if (m_needs.setEdgeRevealEnabled)
+        m_needs.setEdgeRevealEnabled(m_needs.preferences->boolForKey(Prefs::historyEdgeRevealEnabled.key));
+    if (m_needs.listInterruptedRecordings)
+        m_needs.listInterruptedRecordings();
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -37,38 +37,38 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated)
         return;
     m_terminated = true;
-    if (m_services.stopMonitoring)
-        m_services.stopMonitoring();
-    if (m_services.unregisterHotkeys)
-        m_services.unregisterHotkeys();
-    if (m_services.dropKeyWaits)
-        m_services.dropKeyWaits();
+    if (m_needs.stopMonitoring)
+        m_needs.stopMonitoring();
+    if (m_needs.unregisterHotkeys)
+        m_needs.unregisterHotkeys();
+    if (m_needs.dropKeyWaits)
+        m_needs.dropKeyWaits();
 }
 
 void AppDelegate::registerDefaults()
 {
-    m_services.preferences->registerDefaults(registeredDefaults());
+    m_needs.preferences->registerDefaults(registeredDefaults());
 }
 
 void AppDelegate::requestAccessibilityOnFirstLaunch()
 {
-    Preferences& prefs = *m_services.preferences;
+    Preferences& prefs = *m_needs.preferences;
     if (prefs.boolForKey(Prefs::hasRequestedAccessibility.key))
         return;
     prefs.set(Prefs::hasRequestedAccessibility.key, true);
-    if (!m_services.permissions || m_services.permissions->isAccessibilityTrusted())
+    if (!m_needs.permissions || m_needs.permissions->isAccessibilityTrusted())
         return;
-    m_services.permissions->requestAccessibility(true);
+    m_needs.permissions->requestAccessibility(true);
 }
 
 void AppDelegate::registerLoginItemIfNeeded()
 {
     // Only a stored "off" keeps the login item away.
-    if (!Prefs::readIfBool(*m_services.preferences, Prefs::autoLaunchAtLogin))
+    if (!Prefs::readIfBool(*m_needs.preferences, Prefs::autoLaunchAtLogin))
         return;
-    if (!m_services.loginItem)
+    if (!m_needs.loginItem)
         return;
     QString error;
-    if (!m_services.loginItem->registerItem(&error))
+    if (!m_needs.loginItem->registerItem(&error))
         Console::log(QStringLiteral("Failed to register login item: ") + error);
 }

@@ -53,13 +53,6 @@ HotkeyService::~HotkeyService()
     unregisterQuickActionHotkey();
 }
 
-HotkeyService& HotkeyService::shared()
-{
-    static HotkeyService* instance = new HotkeyService(
-        HotkeyRegistrar::shared(), Preferences::shared(), DispatchQueue::main(), WindowManager::shared());
-    return *instance;
-}
-
 // MARK: - Stored shortcuts
 
 std::optional<quint32> HotkeyService::keyCode(HotkeyAction action, const Preferences& preferences)

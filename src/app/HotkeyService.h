@@ -41,10 +41,6 @@ public:
     // The shelf the history hotkey toggles while it is enabled (the process-wide one when unset).
     void setShelf(NotchShelfWindowManager* shelf) { m_shelf = shelf; }
 
-    // The process-wide instance over the shared registrar and preferences, the main queue and
-    // WindowManager::shared().
-    static HotkeyService& shared();
-
     // Starts listening for presses and registers every action that has a shortcut.
     void registerHotkey();
     // Releases every action's hotkey and stops listening; the quick-action hotkey stays.

@@ -62,8 +62,9 @@ void PlatformServices::installLinux()
     MovieThumbnailer::setShared(new FFmpegMovieThumbnailer());
     SleepInhibitor::setShared(new DBusSleepInhibitor());
     SystemAudioSource::setShared(new PulseSystemAudioSource());
-    DesktopNotifier::setShared(new DBusDesktopNotifier());
-    preferences->reportReset(DesktopNotifier::shared());
+    auto* notifier = new DBusDesktopNotifier();
+    DesktopNotifier::setShared(notifier);
+    preferences->reportReset(*notifier);
     ScrollEventPoster::setShared(new X11ScrollEventPoster());
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });

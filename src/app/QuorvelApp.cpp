@@ -46,11 +46,11 @@
 #include "platform/Preferences.h"
 #include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
-#include "settings/SettingsServices.h"
 #include "settings/SettingsWindowManager.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
+#include "store/RecordingStorage.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -58,6 +58,7 @@
 #include <QLayout>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QUrl>
 
 namespace {
 
@@ -82,38 +83,20 @@ void watchScreens()
 }
 
 // What the editor window gets beside its store: the feedback panel and a clean drag cache.
-void wireEditorExtras()
+void wireEditorExtras(FeedbackService& feedback, Pasteboard& pasteboard)
 {
     // The editor's feedback mode shows the structured feedback panel over its document.
     AnnotationEditorView::setFeedbackPanelFactory(
-        [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
-            QWidget* parent) -> QWidget* {
+        [&feedback, &pasteboard](AnnotationDocument& document, std::function<void()> commitPendingText,
+            std::function<void()> onClose, QWidget* parent) -> QWidget* {
             return new FeedbackQuestionsPanel(
-                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
+                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), feedback,
+                pasteboard, parent);
         });
     // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
     // a drag still under way.
     ImageDragSourceView::clearDragCache();
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
-}
-
-// What the app delegate starts, stops and switches at launch, at quit and on preference changes.
-AppDelegateServices appDelegateServices()
-{
-    AppDelegateServices services;
-    services.preferences = &Preferences::shared();
-    services.permissions = &Permissions::shared();
-    services.loginItem = &LoginItem::shared();
-    services.startMonitoring = [] { ClipboardService::shared().startMonitoring(); };
-    services.registerHotkeys = [] { HotkeyService::shared().registerHotkey(); };
-    services.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); };
-    services.unregisterHotkeys = [] { HotkeyService::shared().unregisterHotkey(); };
-    services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
-    services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
-    services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
-    services.listInterruptedRecordings = [] { ScreenRecordingService::shared().adoptInterruptedRecordings(); };
-    services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
-    return services;
 }
 
 } // namespace
@@ -158,8 +141,101 @@ void QuorvelApp::wireHistory()
 {
 }
 
+// The hotkey router, the updater, the feedback and settings windows, and the app delegate.
 void QuorvelApp::wireSettingsAndFeedback()
 {
+    const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
+    m_hotkeys = std::make_unique<HotkeyService>(m_platform.hotkeys, m_platform.preferences, DispatchQueue::main(),
+        WindowManager::shared()); // merge: owned by history
+    // The settings window and the tray menu record and show shortcuts through the hotkey router.
+    m_shortcuts = std::make_unique<HotkeyServiceShortcuts>(*m_hotkeys);
+    m_updater = std::make_unique<UpdaterManager>();
+    m_feedbackService = std::make_unique<FeedbackService>(FeedbackService::configuredEndpoint(),
+        FeedbackService::Needs {m_platform.http, m_platform.preferences, m_platform.permissions,
+            &QuorvelApp::historyShortcutDisplay});
+    m_feedbackWindows = std::make_unique<FeedbackWindowManager>(FeedbackWindowManager::Needs {
+        *m_feedbackService, &m_platform.workspace,
+        [] { return historyPanelPicture(WindowManager::shared().historyPanel()); }}); // merge: owned by history
+    m_feedbackWindows->setModelContainer(weak);
+    m_settingsWindows = std::make_unique<SettingsWindowManager>(settingsNeeds());
+    m_settingsWindows->setModelContainer(weak);
+    HistoryView::setSettingsOpener([this] { m_settingsWindows->showSettings(); });
+    // The answer to a check shows above the settings window when it is open (from the tray too),
+    // else above the window the user works in.
+    m_updater->controller()->setDialogParent([this]() -> QWidget* {
+        QWidget* settings = m_settingsWindows->settingsWindow();
+        if (settings && settings->isVisible() && !settings->isMinimized())
+            return settings;
+        return QApplication::activeWindow();
+    });
+    m_appDelegate = std::make_unique<AppDelegate>(appDelegateNeeds());
+}
+
+// What the settings pages act on. The history side's objects are looked up when a page calls.
+SettingsWindowManager::Needs QuorvelApp::settingsNeeds()
+{
+    using DisplayChoice = SettingsWindowManager::Needs::DisplayChoice;
+    SettingsWindowManager::Needs s;
+    s.preferences = &m_platform.preferences;
+    s.shortcuts = m_shortcuts.get();
+    s.loginItem = &m_platform.loginItem;
+    s.workspace = &m_platform.workspace;
+    s.applications = &m_platform.applications;
+    s.appIcon = [](const QString& bundleID) { return AppIconCache::shared().icon(bundleID); }; // merge: owned by clipboard
+    s.updateTitleBar = [](bool hidden) { WindowManager::shared().updateTitleBar(hidden); }; // merge: owned by history
+    s.updatePanelMode = [](bool right) { WindowManager::shared().updatePanelMode(right); }; // merge: owned by history
+    s.setEdgeRevealEnabled = [](bool enabled) {
+        HistoryEdgeRevealController::shared().setEnabled(enabled); // merge: owned by history
+    };
+    s.setShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); }; // merge: owned by history
+    s.isShelfEnabled = [] { return NotchShelfWindowManager::shared().isEnabled(); }; // merge: owned by history
+    s.rebuildShelf = [] {
+        NotchShelfWindowManager::shared().hidePanel(); // merge: owned by history
+        NotchShelfWindowManager::shared().showPanel(); // merge: owned by history
+    };
+    s.displayOptions = [] {
+        QList<DisplayChoice> choices;
+        for (const NotchShelfWindowManager::DisplayOption& option :
+            NotchShelfWindowManager::shared().availableDisplayOptions()) // merge: owned by history
+            choices.append({option.id, option.label});
+        return choices;
+    };
+    s.showFeedback = [this](const QString& herkunft) { m_feedbackWindows->showFeedback(herkunft); };
+    s.checkForUpdates = [this] { m_updater->controller()->checkForUpdates(); };
+    s.recordingsDirectory = [] { return RecordingStorage::recordingsDirectory(); };
+    s.ensureRecordingsDirectory = [] { RecordingStorage::ensureDirectoryExists(); };
+    s.version = QCoreApplication::applicationVersion();
+    // The legal pages live on the update server: the appcast's origin when the build names one.
+    const QUrl appcast(QStringLiteral(QUORVEL_APPCAST_URL));
+    s.legalPagesOrigin = appcast.isValid() && !appcast.host().isEmpty()
+        ? QStringLiteral("https://") + appcast.authority()
+        : QStringLiteral("https://quorvel.app");
+    return s;
+}
+
+// What the app delegate starts, stops and switches at launch, at quit and on preference changes.
+AppDelegate::Needs QuorvelApp::appDelegateNeeds()
+{
+    AppDelegate::Needs needs;
+    needs.preferences = &m_platform.preferences;
+    needs.permissions = &m_platform.permissions;
+    needs.loginItem = &m_platform.loginItem;
+    needs.startMonitoring = [] { ClipboardService::shared().startMonitoring(); }; // merge: owned by clipboard
+    needs.registerHotkeys = [this] { m_hotkeys->registerHotkey(); };
+    needs.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); }; // merge: owned by clipboard
+    needs.unregisterHotkeys = [this] { m_hotkeys->unregisterHotkey(); };
+    needs.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); }; // merge: owned by clipboard
+    needs.startUpdaterDelayed = [this] { m_updater->startDelayed(); };
+    needs.setNotchShelfEnabled = [](bool enabled) {
+        NotchShelfWindowManager::shared().setEnabled(enabled); // merge: owned by history
+    };
+    needs.listInterruptedRecordings = [] {
+        ScreenRecordingService::shared().adoptInterruptedRecordings(); // merge: owned by capture
+    };
+    needs.setEdgeRevealEnabled = [](bool enabled) {
+        HistoryEdgeRevealController::shared().setEnabled(enabled); // merge: owned by history
+    };
+    return needs;
 }
 
 // What is not yet wired by an area of its own.
@@ -188,27 +264,9 @@ void QuorvelApp::finishWiring()
     WindowManager::shared().setModelContainer(weak);
     HistoryView::setAnnotator(
         [](const QImage& image) { AnnotationWindowManager::shared().present(image, nullptr, nullptr); });
-    SettingsWindowManager::shared().setModelContainer(weak);
-    HistoryView::setSettingsOpener([] { SettingsWindowManager::shared().showSettings(); });
-    // The settings window and the tray menu record and show shortcuts through the hotkey router.
-    static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());
-    GlobalShortcuts::setShared(&shortcuts);
-    SettingsServices::setCheckForUpdates([] { UpdaterManager::shared().controller()->checkForUpdates(); });
-    // The answer to a check shows above the settings window when it is open (from the tray too),
-    // else above the window the user works in.
-    UpdaterManager::shared().controller()->setDialogParent([]() -> QWidget* {
-        QWidget* settings = SettingsWindowManager::shared().settingsWindow();
-        if (settings && settings->isVisible() && !settings->isMinimized())
-            return settings;
-        return QApplication::activeWindow();
-    });
-    FeedbackWindowManager::shared().setModelContainer(weak);
-    FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
-    FeedbackSheet::setHistoryPanelPictureProvider(
-        [] { return historyPanelPicture(WindowManager::shared().historyPanel()); });
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
-    wireEditorExtras();
+    wireEditorExtras(*m_feedbackService, m_platform.pasteboard);
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     // The history panel's Screenshots tab is the gallery's grid over the same store.
     HistoryView::setScreenshotsPageFactory(
@@ -244,8 +302,6 @@ void QuorvelApp::finishWiring()
         NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
 
     watchScreens();
-
-    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices());
 }
 
 QuorvelApp::QuorvelApp(const Platform& platform)
@@ -273,26 +329,39 @@ QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
     return panel->grab().toImage();
 }
 
-MenuBarView::Actions QuorvelApp::menuBarActions()
+MenuBarView::Actions QuorvelApp::menuBarActions(const Preferences& preferences)
 {
     MenuBarView::Actions actions;
-    actions.shortcutDisplay = [](quint32 action) {
+    actions.shortcutDisplay = [&preferences](quint32 action) {
         const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
-        return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
+        return known ? HotkeyService::shortcutDisplay(*known, preferences) : QStringLiteral("Nicht belegt");
     };
     actions.start = [](AppAction action) {
-        ActionStarter::start(action, ActionStarter::Trigger::menu, WindowManager::shared());
+        ActionStarter::start(action, ActionStarter::Trigger::menu, WindowManager::shared()); // merge: owned by history
     };
-    actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
-    actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); };
-    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };
     return actions;
+}
+
+MenuBarView::Actions QuorvelApp::trayMenuActions()
+{
+    MenuBarView::Actions actions = menuBarActions(m_platform.preferences);
+    actions.checkForUpdates = [this] { m_updater->controller()->checkForUpdates(); };
+    actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); }; // merge: owned by gallery
+    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); }; // merge: owned by gallery
+    actions.showSettings = [this] { m_settingsWindows->showSettings(); };
+    actions.showFeedback = [this](const QString& herkunft) { m_feedbackWindows->showFeedback(herkunft); };
+    return actions;
+}
+
+GlobalShortcuts& QuorvelApp::shortcuts()
+{
+    return *m_shortcuts;
 }
 
 void QuorvelApp::showStatusItem()
 {
-    m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
-    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
+    m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared()); // merge: owned by capture
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, trayMenuActions());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
                                     "hotkeys, and starting it again opens its settings window"));
@@ -312,5 +381,5 @@ void QuorvelApp::showStatusItem()
 
 void QuorvelApp::listenForSecondStart(const QString& lockPath)
 {
-    m_channel = std::make_unique<InstanceChannel>(lockPath, [] { SettingsWindowManager::shared().showSettings(); });
+    m_channel = std::make_unique<InstanceChannel>(lockPath, [this] { m_settingsWindows->showSettings(); });
 }

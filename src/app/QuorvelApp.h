@@ -2,11 +2,18 @@
 #include "app/AppDelegate.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Platform.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QString>
 #include <memory>
 
+class FeedbackService;
+class FeedbackWindowManager;
+class GlobalShortcuts;
 class HistoryPanel;
+class HotkeyService;
+class HotkeyServiceShortcuts;
+class UpdaterManager;
 class ModelContainer;
 class QImage;
 class MenuBarIconView;
@@ -17,7 +24,7 @@ class QSystemTrayIcon;
 // manager, installs the capture-result handler, shows the tray item and owns the delegate.
 class QuorvelApp {
 public:
-    // Opens the store at storePath and wires the singletons. Returns null with the reason in
+    // Opens the store at storePath and builds and wires the program's objects. Returns null with the reason in
     // error when the store cannot be opened; nothing else is attempted then.
     static std::unique_ptr<QuorvelApp> create(const Platform& platform, const QString& storePath, QString* error);
     ~QuorvelApp();
@@ -39,8 +46,18 @@ public:
     // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
     // is hidden, the hidden panel rendered at its last size. Null without a panel.
     static QImage historyPanelPicture(HistoryPanel* panel);
-    // The menu's hooks into the hotkey router, the updater and the gallery windows.
-    static MenuBarView::Actions menuBarActions();
+    // The menu's shortcut texts (from the given preferences) and its start of the program's actions.
+    static MenuBarView::Actions menuBarActions(const Preferences& preferences);
+    // The tray menu's hooks: the above, the updater, and the settings, feedback and gallery windows.
+    MenuBarView::Actions trayMenuActions();
+
+    // Settings, feedback, hotkeys, updater (the X11 tests of the whole program reach them here).
+    HotkeyService& hotkeys() { return *m_hotkeys; }
+    GlobalShortcuts& shortcuts();
+    UpdaterManager& updater() { return *m_updater; }
+    FeedbackService& feedbackService() { return *m_feedbackService; }
+    FeedbackWindowManager& feedbackWindows() { return *m_feedbackWindows; }
+    SettingsWindowManager& settingsWindows() { return *m_settingsWindows; }
 
 private:
     explicit QuorvelApp(const Platform& platform);
@@ -51,9 +68,19 @@ private:
     void wireHistory();
     void wireSettingsAndFeedback();
     void finishWiring();
+    SettingsWindowManager::Needs settingsNeeds();
+    AppDelegate::Needs appDelegateNeeds();
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    // Settings, feedback, hotkeys, updater and app delegate. In this order: a settings window
+    // still recording a shortcut lets go through the hotkey router when it is deleted.
+    std::unique_ptr<HotkeyService> m_hotkeys;
+    std::unique_ptr<HotkeyServiceShortcuts> m_shortcuts;
+    std::unique_ptr<UpdaterManager> m_updater;
+    std::unique_ptr<FeedbackService> m_feedbackService;
+    std::unique_ptr<FeedbackWindowManager> m_feedbackWindows;
+    std::unique_ptr<SettingsWindowManager> m_settingsWindows;
     std::unique_ptr<AppDelegate> m_appDelegate;
     std::unique_ptr<MenuBarIconView> m_iconView;
     std::unique_ptr<class RecordingControlWindowManager> m_recordingPanel;

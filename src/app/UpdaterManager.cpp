@@ -119,14 +119,11 @@ UpdaterManager::UpdaterManager()
 {
 }
 
-UpdaterManager& UpdaterManager::shared()
-{
-    static UpdaterManager* instance = new UpdaterManager;
-    return *instance;
-}
-
 void UpdaterManager::startDelayed()
 {
-    DispatchQueue::main().asyncAfter(
-        std::chrono::milliseconds(3000), [] { UpdaterManager::shared().controller()->startUpdater(); });
+    QPointer<AppcastUpdaterController> controller = m_controller.get();
+    DispatchQueue::main().asyncAfter(std::chrono::milliseconds(3000), [controller] {
+        if (controller)
+            controller->startUpdater();
+    });
 }

@@ -45,12 +45,12 @@ private:
 // Holder of the updater controller; the tray menu calls controller()->checkForUpdates().
 class UpdaterManager {
 public:
-    static UpdaterManager& shared();
+    // Over the feed and the version this build names.
+    UpdaterManager();
     AppcastUpdaterController* controller() const { return m_controller.get(); }
-    // Starts the updater 3 seconds from now on the main queue.
+    // Starts the updater 3 seconds from now on the main queue (not once the manager is gone).
     void startDelayed();
 
 private:
-    UpdaterManager();
     std::unique_ptr<AppcastUpdaterController> m_controller;
 };

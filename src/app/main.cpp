@@ -90,7 +90,8 @@ int main(int argc, char** argv)
     PlatformServices::installLinux();
 
     QString error;
-    auto quorvel = QuorvelApp::create(Platform::wired(), ModelContainer::defaultStorePath(), &error);
+    const Platform platform = Platform::wired();
+    auto quorvel = QuorvelApp::create(platform, ModelContainer::defaultStorePath(), &error);
     if (!quorvel) {
         std::fprintf(stderr, "Could not create ModelContainer: %s\n", error.toUtf8().constData());
         return 1;
@@ -107,7 +108,7 @@ int main(int argc, char** argv)
     quorvel->appDelegate().applicationWillTerminate();
     // Content we still own on the clipboard (a paste, a copy from the history) would go with us:
     // the desktop's clipboard manager, when one runs, takes it over.
-    Pasteboard::shared().handOverToClipboardManager();
+    platform.pasteboard.handOverToClipboardManager();
     // Text-line detections of annotation documents still running end before the process does.
     AnnotationDocument::waitForTextDetections();
     // Everything of our own is done; the destructors from here on get a bounded time.

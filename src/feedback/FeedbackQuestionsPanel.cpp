@@ -49,11 +49,6 @@ using FeedbackStyle::symbol;
 
 }
 
-FeedbackQuestionsPanel::FeedbackQuestionsPanel(Host host, QWidget* parent)
-    : FeedbackQuestionsPanel(std::move(host), FeedbackService::shared(), Pasteboard::shared(), parent)
-{
-}
-
 FeedbackQuestionsPanel::FeedbackQuestionsPanel(
     Host host, FeedbackService& service, Pasteboard& pasteboard, QWidget* parent)
     : QWidget(parent)

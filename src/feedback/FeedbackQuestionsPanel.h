@@ -40,7 +40,6 @@ public:
     // The attachment's file name in the sent record.
     static constexpr const char* kImageFileName = "feedback.png";
 
-    explicit FeedbackQuestionsPanel(Host host, QWidget* parent = nullptr);
     FeedbackQuestionsPanel(Host host, FeedbackService& service, Pasteboard& pasteboard, QWidget* parent = nullptr);
     ~FeedbackQuestionsPanel() override;
 

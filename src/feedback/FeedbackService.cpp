@@ -22,21 +22,19 @@
 #define QUORVEL_FEEDBACK_URL ""
 #endif
 
-FeedbackService::FeedbackService(
-    QString endpoint, HttpClient& http, Preferences& preferences, Permissions& permissions, int timeoutMs)
+FeedbackService::FeedbackService(QString endpoint, Needs needs, int timeoutMs)
     : m_endpoint(std::move(endpoint))
-    , m_http(http)
-    , m_preferences(preferences)
-    , m_permissions(permissions)
+    , m_http(needs.http)
+    , m_preferences(needs.preferences)
+    , m_permissions(needs.permissions)
+    , m_historyShortcut(std::move(needs.historyShortcut))
     , m_timeoutMs(timeoutMs)
 {
 }
 
-FeedbackService& FeedbackService::shared()
+QString FeedbackService::configuredEndpoint()
 {
-    static FeedbackService instance(endpointFromConfiguration(QStringLiteral(QUORVEL_FEEDBACK_URL)),
-        HttpClient::shared(), Preferences::shared(), Permissions::shared());
-    return instance;
+    return endpointFromConfiguration(QStringLiteral(QUORVEL_FEEDBACK_URL));
 }
 
 QString FeedbackService::endpointFromConfiguration(const QString& configured)
@@ -184,21 +182,9 @@ QString FeedbackService::sammeleDiagnose(
     return lines.join(QLatin1Char('\n'));
 }
 
-static FeedbackService::ShortcutProvider& historyShortcutProvider()
-{
-    static FeedbackService::ShortcutProvider provider;
-    return provider;
-}
-
-void FeedbackService::setHistoryShortcutProvider(ShortcutProvider provider)
-{
-    historyShortcutProvider() = std::move(provider);
-}
-
 QString FeedbackService::historyShortcutDisplay() const
 {
-    const ShortcutProvider& provider = historyShortcutProvider();
-    return provider ? provider(m_preferences) : QStringLiteral("Nicht belegt");
+    return m_historyShortcut ? m_historyShortcut(m_preferences) : QStringLiteral("Nicht belegt");
 }
 
 QString FeedbackService::appVersion()

@@ -36,17 +36,25 @@ public:
     };
     using Completion = std::function<void(const Result&)>;
 
+    // The history hotkey as shown to the user, read from the given preferences. The hotkey router
+    // lives above this layer, so the application hands in the function that answers it.
+    using ShortcutProvider = std::function<QString(const Preferences&)>;
+
+    struct Needs {
+        HttpClient& http;
+        Preferences& preferences;
+        Permissions& permissions;
+        ShortcutProvider historyShortcut; // "Nicht belegt" is shown when unset
+    };
+
     static constexpr const char* recordsPath = "/api/collections/feedback/records";
     static constexpr int defaultTimeoutMs = 30000;
 
     // endpoint: the record collection's absolute URL (see endpointFromConfiguration); empty when
     // the build names no feedback server.
-    FeedbackService(QString endpoint, HttpClient& http, Preferences& preferences, Permissions& permissions,
-        int timeoutMs = defaultTimeoutMs);
-
-    // The one instance, over the shared platform services and the endpoint configured at build
-    // time (QUORVEL_FEEDBACK_URL).
-    static FeedbackService& shared();
+    FeedbackService(QString endpoint, Needs needs, int timeoutMs = defaultTimeoutMs);
+    // The record collection's URL this build names (QUORVEL_FEEDBACK_URL), else empty.
+    static QString configuredEndpoint();
 
     // Posts one record: JSON without a picture, multipart/form-data with one. The completion runs
     // later on the main thread, exactly once, with the answer's "id" or the error.
@@ -56,11 +64,8 @@ public:
     QString sammeleDiagnose(qint64 clipCount, qint64 pinnedCount) const;
     QString sammeleDiagnose(qint64 clipCount, qint64 pinnedCount, const QDateTime& now, const QLocale& locale) const;
 
-    // The history hotkey as shown to the user ("⇧⌘V"), or "Nicht belegt". The hotkey router lives
-    // above this layer, so the application hands in the function that answers it.
+    // The history hotkey as shown to the user ("⇧⌘V"), or "Nicht belegt".
     QString historyShortcutDisplay() const;
-    using ShortcutProvider = std::function<QString(const Preferences&)>;
-    static void setHistoryShortcutProvider(ShortcutProvider provider);
 
     // "<version> (<build>)" of this program.
     static QString appVersion();
@@ -89,5 +94,6 @@ private:
     HttpClient& m_http;
     Preferences& m_preferences;
     Permissions& m_permissions;
+    ShortcutProvider m_historyShortcut;
     int m_timeoutMs;
 };

@@ -29,13 +29,6 @@
 
 namespace {
 
-FeedbackSheet::PanelPictureProvider& panelPictureProvider()
-{
-    static FeedbackSheet::PanelPictureProvider provider;
-    return provider;
-}
-
-
 QColor cardColor()
 {
     return Theme::annotationSurface().lighter(165);
@@ -100,12 +93,13 @@ QPixmap roundedPreview(const QImage& image, int maxWidth, int maxHeight, qreal d
 }
 
 FeedbackSheet::FeedbackSheet(QString herkunft, std::function<void()> onClose, std::weak_ptr<ModelContainer> container,
-    FeedbackService& service, QWidget* parent)
+    FeedbackService& service, PanelPictureProvider historyPanelPicture, QWidget* parent)
     : QWidget(parent)
     , m_herkunft(std::move(herkunft))
     , m_onClose(std::move(onClose))
     , m_container(std::move(container))
     , m_service(service)
+    , m_historyPanelPicture(std::move(historyPanelPicture))
 {
     setObjectName(QStringLiteral("FeedbackSheet"));
     setAttribute(Qt::WA_StyledBackground);
@@ -159,11 +153,6 @@ FeedbackSheet::FeedbackSheet(QString herkunft, std::function<void()> onClose, st
 }
 
 FeedbackSheet::~FeedbackSheet() = default;
-
-void FeedbackSheet::setHistoryPanelPictureProvider(PanelPictureProvider provider)
-{
-    panelPictureProvider() = std::move(provider);
-}
 
 QWidget* FeedbackSheet::makeHeader()
 {
@@ -368,7 +357,7 @@ void FeedbackSheet::erstelleScreenshot()
 {
     const quint64 generation = ++m_captureGeneration;
     m_screenshotData.reset();
-    const QImage image = captureAppWindowImage();
+    const QImage image = captureAppWindowImage(m_historyPanelPicture);
     m_screenshotUnavailable = image.isNull();
     if (image.isNull())
         return;
@@ -386,10 +375,10 @@ void FeedbackSheet::erstelleScreenshot()
         });
 }
 
-QImage FeedbackSheet::captureAppWindowImage()
+QImage FeedbackSheet::captureAppWindowImage(const PanelPictureProvider& historyPanelPicture)
 {
-    if (const auto& provider = panelPictureProvider()) {
-        const QImage panel = provider();
+    if (historyPanelPicture) {
+        const QImage panel = historyPanelPicture();
         if (!panel.isNull() && panel.width() > 0 && panel.height() > 0)
             return panel;
     }

@@ -25,14 +25,14 @@ public:
     // render of the hidden panel); a null image when there is no panel.
     using PanelPictureProvider = std::function<QImage()>;
 
+    // historyPanelPicture: the picture the form attaches first; unset where there is no panel.
     FeedbackSheet(QString herkunft, std::function<void()> onClose, std::weak_ptr<ModelContainer> container,
-        FeedbackService& service = FeedbackService::shared(), QWidget* parent = nullptr);
+        FeedbackService& service, PanelPictureProvider historyPanelPicture = {}, QWidget* parent = nullptr);
     ~FeedbackSheet() override;
 
-    static void setHistoryPanelPictureProvider(PanelPictureProvider provider);
     // The history panel's picture, else a render of the visible "Quorvel Settings" window, else
     // a null image. Never the feedback window or the notch shelf.
-    static QImage captureAppWindowImage();
+    static QImage captureAppWindowImage(const PanelPictureProvider& historyPanelPicture);
     // "2 KB", "1.0 MB": n / 1024 as KB without decimals, from 1024 KB on as MB with one.
     static QString formatBytes(qint64 byteCount);
 
@@ -66,6 +66,7 @@ private:
     const std::function<void()> m_onClose;
     std::weak_ptr<ModelContainer> m_container;
     FeedbackService& m_service;
+    const PanelPictureProvider m_historyPanelPicture;
 
     bool m_sending = false;
     QString m_status;

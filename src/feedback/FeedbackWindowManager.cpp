@@ -10,18 +10,12 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-FeedbackWindowManager& FeedbackWindowManager::shared()
-{
-    static FeedbackWindowManager instance;
-    return instance;
-}
-
 FeedbackWindowManager::~FeedbackWindowManager() = default;
 
 void FeedbackWindowManager::showFeedback(const QString& herkunft)
 {
     if (m_feedbackWindow && m_feedbackWindow->isVisible()) {
-        WindowActivation::activate(m_feedbackWindow);
+        WindowActivation::activate(m_feedbackWindow, m_needs.workspace);
         return;
     }
     auto container = this->container();
@@ -50,8 +44,8 @@ void FeedbackWindowManager::showFeedback(const QString& herkunft)
             manager->m_feedbackWindow = nullptr;
         ownWindow->deleteLater();
     };
-    auto* sheet = new FeedbackSheet(
-        herkunft, onClose, container, m_service ? *m_service : FeedbackService::shared(), window);
+    auto* sheet
+        = new FeedbackSheet(herkunft, onClose, container, m_needs.service, m_needs.historyPanelPicture, window);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(sheet);
@@ -72,5 +66,5 @@ void FeedbackWindowManager::showFeedback(const QString& herkunft)
         m_feedbackWindow->deleteLater();
     m_feedbackWindow = window;
     window->show();
-    WindowActivation::activate(window);
+    WindowActivation::activate(window, m_needs.workspace);
 }

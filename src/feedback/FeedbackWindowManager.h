@@ -1,12 +1,13 @@
 #pragma once
+#include "feedback/FeedbackSheet.h"
 #include "store/ModelContainerHolder.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class FeedbackService;
 class QWidget;
+class Workspace;
 
 // Opens the feedback window (540 × 540, titled "Feedback", floating) with a fresh feedback form,
 // or brings the open one forward. The window is kept when its close button hides it; the next
@@ -14,11 +15,18 @@ class QWidget;
 class FeedbackWindowManager : public QObject, public ModelContainerHolder {
     Q_OBJECT
 public:
-    static FeedbackWindowManager& shared();
-    // The forms send through service (the shared one when none is given).
-    explicit FeedbackWindowManager(FeedbackService* service = nullptr)
+    struct Needs {
+        // The forms send through this service.
+        FeedbackService& service;
+        // Brings the window forward with the desktop's current time; may be null.
+        Workspace* workspace = nullptr;
+        // The history panel's picture, which a form attaches first; unset where there is no panel.
+        FeedbackSheet::PanelPictureProvider historyPanelPicture;
+    };
+
+    explicit FeedbackWindowManager(Needs needs)
         : ModelContainerHolder("FeedbackWindowManager")
-        , m_service(service)
+        , m_needs(std::move(needs))
     {
     }
     ~FeedbackWindowManager() override;
@@ -31,6 +39,6 @@ public:
     QWidget* feedbackWindow() const { return m_feedbackWindow; }
 
 private:
-    FeedbackService* m_service;
+    Needs m_needs;
     QPointer<QWidget> m_feedbackWindow;
 };

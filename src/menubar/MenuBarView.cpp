@@ -1,7 +1,6 @@
 #include "menubar/MenuBarView.h"
 
 #include "clipboard/PasteStack.h"
-#include "feedback/FeedbackWindowManager.h"
 #include "history/QuickLookPanelManager.h"
 #include "menubar/ClearHistoryDialog.h"
 #include "platform/ApplicationCatalog.h"
@@ -9,7 +8,6 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "recording/ScreenRecordingService.h"
-#include "settings/SettingsWindowManager.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -158,14 +156,16 @@ void MenuBarView::perform(Command command)
             ApplicationCatalog::shared().launch(MenuBarModel::siblingBundleIdentifier);
         break;
     case Command::settings:
-        SettingsWindowManager::shared().showSettings();
+        if (m_actions.showSettings)
+            m_actions.showSettings();
         break;
     case Command::checkForUpdates:
         if (m_actions.checkForUpdates)
             m_actions.checkForUpdates();
         break;
     case Command::feedback:
-        FeedbackWindowManager::shared().showFeedback(QStringLiteral("Quorvel – Menüleiste"));
+        if (m_actions.showFeedback)
+            m_actions.showFeedback(QStringLiteral("Quorvel – Menüleiste"));
         break;
     case Command::quit:
         if (m_actions.quit)

@@ -26,6 +26,8 @@ public:
         std::function<void()> checkForUpdates;
         std::function<void()> showScreenshots;
         std::function<void()> showRecordings;
+        std::function<void()> showSettings;
+        std::function<void(const QString& herkunft)> showFeedback;
         std::function<void()> quit; // QApplication::quit when unset
     };
 

@@ -74,7 +74,7 @@ QPushButton* linkButton(const QString& title, QWidget* parent)
 
 }
 
-AboutView::AboutView(const SettingsServices& services, QWidget* parent)
+AboutView::AboutView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : QWidget(parent)
 {
     SettingsStyle::setPageMargins(this, 0);
@@ -86,7 +86,7 @@ AboutView::AboutView(const SettingsServices& services, QWidget* parent)
     QLabel* name = textLabel(QStringLiteral("Quorvel"), SettingsStyle::font(22, QFont::Bold), Theme::text(), this);
     page->addWidget(name, 0, Qt::AlignHCenter);
     page->addSpacing(4);
-    QLabel* version = textLabel(versionLine(services.version), SettingsStyle::font(12), SettingsStyle::secondary(), this);
+    QLabel* version = textLabel(versionLine(needs.version), SettingsStyle::font(12), SettingsStyle::secondary(), this);
     version->setObjectName(QStringLiteral("version"));
     page->addWidget(version, 0, Qt::AlignHCenter);
     page->addSpacing(12);
@@ -100,15 +100,15 @@ AboutView::AboutView(const SettingsServices& services, QWidget* parent)
     actions->setSpacing(10);
     actions->addStretch(1);
     m_feedback = borderedButton(QStringLiteral("envelope.badge"), QStringLiteral("Feedback senden"), this);
-    connect(m_feedback, &QPushButton::clicked, this, [services] {
-        if (services.showFeedback)
-            services.showFeedback(QStringLiteral("Quorvel – Einstellungen"));
+    connect(m_feedback, &QPushButton::clicked, this, [needs] {
+        if (needs.showFeedback)
+            needs.showFeedback(QStringLiteral("Quorvel – Einstellungen"));
     });
     actions->addWidget(m_feedback);
     m_updates = borderedButton(QStringLiteral("arrow.triangle.2.circlepath"), QStringLiteral("Nach Updates suchen"), this);
-    connect(m_updates, &QPushButton::clicked, this, [services] {
-        if (services.checkForUpdates)
-            services.checkForUpdates();
+    connect(m_updates, &QPushButton::clicked, this, [needs] {
+        if (needs.checkForUpdates)
+            needs.checkForUpdates();
     });
     actions->addWidget(m_updates);
     actions->addStretch(1);
@@ -125,8 +125,8 @@ AboutView::AboutView(const SettingsServices& services, QWidget* parent)
     legal->addWidget(terms);
     legal->addStretch(1);
     page->addLayout(legal);
-    const QString origin = services.legalPagesOrigin;
-    Workspace* workspace = services.workspace;
+    const QString origin = needs.legalPagesOrigin;
+    Workspace* workspace = needs.workspace;
     connect(privacy, &QPushButton::clicked, this, [workspace, origin] {
         if (workspace)
             workspace->openURL(privacyPage(origin));
@@ -140,7 +140,7 @@ AboutView::AboutView(const SettingsServices& services, QWidget* parent)
     auto* hint = new QHBoxLayout;
     hint->setSpacing(10);
     hint->addStretch(1);
-    const QString shortcut = services.shortcuts ? services.shortcuts->shortcutDisplay(GlobalShortcuts::showHistory)
+    const QString shortcut = needs.shortcuts ? needs.shortcuts->shortcutDisplay(GlobalShortcuts::showHistory)
                                                 : GlobalShortcuts::unassigned;
     auto* pill = new KeyboardShortcutView(shortcut, this);
     pill->setObjectName(QStringLiteral("historyShortcut"));

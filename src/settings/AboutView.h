@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QWidget>
 
@@ -10,7 +10,7 @@ class QPushButton;
 class AboutView : public QWidget {
     Q_OBJECT
 public:
-    explicit AboutView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit AboutView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
 
     // "Version 0.1.0"; "Version 0" without a version.
     static QString versionLine(const QString& version);

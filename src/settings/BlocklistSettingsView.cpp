@@ -15,9 +15,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-BlocklistSettingsView::BlocklistSettingsView(const SettingsServices& services, QWidget* parent)
+BlocklistSettingsView::BlocklistSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : QWidget(parent)
-    , m_services(services)
+    , m_needs(needs)
 {
     SettingsStyle::setPageMargins(this, 16);
     auto* page = static_cast<QVBoxLayout*>(layout());
@@ -68,7 +68,7 @@ BlocklistSettingsView::BlocklistSettingsView(const SettingsServices& services, Q
 
 QStringList BlocklistSettingsView::storedList() const
 {
-    return m_services.preferences->stringListFromJSONData(preferenceKey).value_or(QStringList());
+    return m_needs.preferences->stringListFromJSONData(preferenceKey).value_or(QStringList());
 }
 
 bool BlocklistSettingsView::addApp()
@@ -109,14 +109,14 @@ void BlocklistSettingsView::removeApp(const QString& bundleID)
 
 void BlocklistSettingsView::save(const QStringList& list)
 {
-    m_services.preferences->setStringListAsJSONData(preferenceKey, list);
+    m_needs.preferences->setStringListAsJSONData(preferenceKey, list);
     m_blockedApps = list;
     showList();
 }
 
 void BlocklistSettingsView::chooseApplication()
 {
-    if (!m_services.applications)
+    if (!m_needs.applications)
         return;
     if (m_chooser) {
         m_chooser->raise();
@@ -126,7 +126,7 @@ void BlocklistSettingsView::chooseApplication()
     // No nested event loop: open() shows the chooser window-modal and returns, and the answer
     // comes back through accepted(). Waiting in exec() for the window manager could hold the
     // whole program.
-    auto* chooser = new ApplicationChooser(*m_services.applications, this);
+    auto* chooser = new ApplicationChooser(*m_needs.applications, this);
     chooser->setAttribute(Qt::WA_DeleteOnClose);
     m_chooser = chooser;
     connect(chooser, &QDialog::accepted, this, [this, chooser] {
@@ -165,7 +165,7 @@ void BlocklistSettingsView::showList()
         rows->addWidget(placeholder);
     }
     for (const QString& bundleID : m_blockedApps) {
-        const std::optional<QIcon> icon = m_services.appIcon ? m_services.appIcon(bundleID) : std::nullopt;
+        const std::optional<QIcon> icon = m_needs.appIcon ? m_needs.appIcon(bundleID) : std::nullopt;
         rows->addWidget(new AppListRow(bundleID, icon, QStringLiteral("app"), 12, [this, bundleID] { removeApp(bundleID); },
             m_rows));
     }

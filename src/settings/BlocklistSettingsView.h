@@ -1,7 +1,7 @@
 #pragma once
 #include "settings/ApplicationChooser.h"
 #include "platform/Prefs.h"
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -22,7 +22,7 @@ class BlocklistSettingsView : public QWidget {
 public:
     static inline const QString preferenceKey = Prefs::blockedApps.key;
 
-    explicit BlocklistSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit BlocklistSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
 
     QStringList blockedApps() const { return m_blockedApps; }
     QLineEdit* entryField() const { return m_field; }
@@ -47,7 +47,7 @@ private:
     void save(const QStringList& list);
     void showList();
 
-    SettingsServices m_services;
+    SettingsWindowManager::Needs m_needs;
     QStringList m_blockedApps;
     SettingsSection* m_listSection = nullptr;
     QWidget* m_rows = nullptr;

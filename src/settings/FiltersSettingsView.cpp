@@ -10,11 +10,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-FiltersSettingsView::FiltersSettingsView(const SettingsServices& services, QWidget* parent)
+FiltersSettingsView::FiltersSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : QWidget(parent)
-    , m_services(services)
+    , m_needs(needs)
 {
-    Preferences& prefs = *m_services.preferences;
+    Preferences& prefs = *m_needs.preferences;
     SettingsStyle::setPageMargins(this, 16);
     m_page = static_cast<QVBoxLayout*>(layout());
 
@@ -39,7 +39,7 @@ FiltersSettingsView::FiltersSettingsView(const SettingsServices& services, QWidg
 void FiltersSettingsView::loadSavedApps()
 {
     m_savedApps.clear();
-    for (const AppFilter& filter : SavedAppFilters::load(*m_services.preferences))
+    for (const AppFilter& filter : SavedAppFilters::load(*m_needs.preferences))
         m_savedApps.append({filter.bundleID, filter.name});
     showSavedApps();
 }
@@ -48,7 +48,7 @@ void FiltersSettingsView::removeApp(const QString& bundleID)
 {
     // Re-read: the history may have saved a filter since this page was built.
     m_savedApps.clear();
-    for (const AppFilter& filter : SavedAppFilters::remove(*m_services.preferences, bundleID))
+    for (const AppFilter& filter : SavedAppFilters::remove(*m_needs.preferences, bundleID))
         m_savedApps.append({filter.bundleID, filter.name});
     showSavedApps();
 }
@@ -65,7 +65,7 @@ void FiltersSettingsView::showSavedApps()
         return;
     m_savedSection = new SettingsSection(QStringLiteral("Saved App Filters"), QStringLiteral("star"), this);
     for (const auto& [bundleID, name] : m_savedApps) {
-        const std::optional<QIcon> icon = m_services.appIcon ? m_services.appIcon(bundleID) : std::nullopt;
+        const std::optional<QIcon> icon = m_needs.appIcon ? m_needs.appIcon(bundleID) : std::nullopt;
         const QString id = bundleID;
         m_savedSection->addRow(new AppListRow(name, icon, QString(), 13, [this, id] { removeApp(id); }));
     }

@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QWidget>
 
@@ -12,7 +12,7 @@ struct AppFilter;
 class FiltersSettingsView : public QWidget {
     Q_OBJECT
 public:
-    explicit FiltersSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit FiltersSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
 
     // The saved filters as shown: bundle identifier and name, in saved order.
     QList<QPair<QString, QString>> savedApps() const { return m_savedApps; }
@@ -23,7 +23,7 @@ private:
     void loadSavedApps();
     void showSavedApps();
 
-    SettingsServices m_services;
+    SettingsWindowManager::Needs m_needs;
     QList<QPair<QString, QString>> m_savedApps;
     SettingsSection* m_savedSection = nullptr;
     class QVBoxLayout* m_page = nullptr;

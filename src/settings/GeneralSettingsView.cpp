@@ -37,9 +37,9 @@ const QList<QPair<QString, int>>& GeneralSettingsView::limitChoices()
     return choices;
 }
 
-GeneralSettingsView::GeneralSettingsView(const SettingsServices& services, QWidget* parent)
+GeneralSettingsView::GeneralSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : QWidget(parent)
-    , m_services(services)
+    , m_needs(needs)
 {
     SettingsStyle::setPageMargins(this, 14);
     auto* page = static_cast<QVBoxLayout*>(layout());
@@ -57,7 +57,7 @@ GeneralSettingsView::GeneralSettingsView(const SettingsServices& services, QWidg
 SettingsToggle* GeneralSettingsView::addToggle(
     SettingsSection* section, const QString& title, const QString& key, std::function<void(bool)> onChange)
 {
-    auto* toggle = new SettingsToggle(title, *m_services.preferences, key, section, std::move(onChange));
+    auto* toggle = new SettingsToggle(title, *m_needs.preferences, key, section, std::move(onChange));
     toggle->setObjectName(key);
     section->addRow(toggle);
     m_toggles << toggle;
@@ -74,7 +74,7 @@ SettingsToggle* GeneralSettingsView::toggle(const QString& key) const
 
 QWidget* GeneralSettingsView::clipboardSection()
 {
-    Preferences& prefs = *m_services.preferences;
+    Preferences& prefs = *m_needs.preferences;
     auto* section = new SettingsSection(QStringLiteral("Clipboard"), QStringLiteral("clock"), this);
 
     m_limit = new QComboBox;
@@ -122,16 +122,16 @@ QWidget* GeneralSettingsView::windowSection()
     addToggle(section, QStringLiteral("Close after pasting"), Prefs::autoCloseAfterPaste.key);
     addToggle(section, QStringLiteral("Close when clicking outside"), Prefs::closeOnFocusLoss.key);
     addToggle(section, QStringLiteral("Hide title bar"), Prefs::hideTitleBar.key, [this](bool hidden) {
-        if (m_services.updateTitleBar)
-            m_services.updateTitleBar(hidden);
+        if (m_needs.updateTitleBar)
+            m_needs.updateTitleBar(hidden);
     });
     addToggle(section, QStringLiteral("Show as right-side panel"), kRightPanel, [this](bool rightSide) {
-        if (m_services.updatePanelMode)
-            m_services.updatePanelMode(rightSide);
+        if (m_needs.updatePanelMode)
+            m_needs.updatePanelMode(rightSide);
     });
     addToggle(section, QStringLiteral("Auto-reveal on right edge hover"), Prefs::historyEdgeRevealEnabled.key,
         [this](bool enabled) { onEdgeRevealChanged(enabled); });
-    section->addRow(new SettingsSlider(QStringLiteral("Glass Darkness"), *m_services.preferences,
+    section->addRow(new SettingsSlider(QStringLiteral("Glass Darkness"), *m_needs.preferences,
         Prefs::glassDarkness.key, Prefs::glassDarkness.minimum, Prefs::glassDarkness.maximum));
     return section;
 }
@@ -142,42 +142,42 @@ QWidget* GeneralSettingsView::systemSection()
     SettingsToggle* login = addToggle(
         section, QStringLiteral("Launch at Login"), kLogin, [this](bool enabled) { onLoginItemChanged(enabled); });
     // The switch shows whether the autostart entry is in force, whatever the preference says.
-    if (m_services.loginItem)
-        login->switchButton()->setChecked(m_services.loginItem->status() == LoginItem::Status::Enabled);
+    if (m_needs.loginItem)
+        login->switchButton()->setChecked(m_needs.loginItem->status() == LoginItem::Status::Enabled);
     addToggle(section, QStringLiteral("Play Sounds"), Prefs::playSounds.key);
     m_recorder = new ShortcutRecorderView(
-        GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), section, m_services.shortcuts);
+        *m_needs.shortcuts, GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), section);
     section->addRow(m_recorder);
     return section;
 }
 
 void GeneralSettingsView::onEdgeRevealChanged(bool enabled)
 {
-    if (m_services.setEdgeRevealEnabled)
-        m_services.setEdgeRevealEnabled(enabled);
-    if (!enabled || m_services.preferences->boolForKey(kRightPanel))
+    if (m_needs.setEdgeRevealEnabled)
+        m_needs.setEdgeRevealEnabled(enabled);
+    if (!enabled || m_needs.preferences->boolForKey(kRightPanel))
         return;
     // The edge tab opens the panel at the right edge: the panel mode follows.
-    m_services.preferences->set(kRightPanel, true);
-    if (m_services.updatePanelMode)
-        m_services.updatePanelMode(true);
+    m_needs.preferences->set(kRightPanel, true);
+    if (m_needs.updatePanelMode)
+        m_needs.updatePanelMode(true);
 }
 
 void GeneralSettingsView::onLoginItemChanged(bool enabled)
 {
     m_loginMessage->hide();
-    if (!m_services.loginItem)
+    if (!m_needs.loginItem)
         return;
     QString error;
-    const bool done = enabled ? m_services.loginItem->registerItem(&error) : m_services.loginItem->unregisterItem(&error);
-    const bool inForce = m_services.loginItem->status() == LoginItem::Status::Enabled;
+    const bool done = enabled ? m_needs.loginItem->registerItem(&error) : m_needs.loginItem->unregisterItem(&error);
+    const bool inForce = m_needs.loginItem->status() == LoginItem::Status::Enabled;
     if (done && inForce == enabled)
         return;
     if (done)
         error = QStringLiteral("the desktop's autostart settings keep Quorvel switched off");
     Console::log(QStringLiteral("Failed to update login item: ") + error);
     // The switch goes back to what is in force, and says why.
-    m_services.preferences->set(kLogin, inForce);
+    m_needs.preferences->set(kLogin, inForce);
     toggle(kLogin)->switchButton()->setChecked(inForce);
     m_loginMessage->setText(QStringLiteral("Launch at Login could not be changed: %1").arg(error));
     m_loginMessage->show();

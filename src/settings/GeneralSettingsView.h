@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QWidget>
 
@@ -17,7 +17,7 @@ public:
     // The "Clipboard Limit" choices: label and stored value ("Unlimited" stores 0).
     static const QList<QPair<QString, int>>& limitChoices();
 
-    explicit GeneralSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit GeneralSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
 
     QComboBox* limitPicker() const { return m_limit; }
     QButtonGroup* thumbnailSizes() const { return m_sizes; }
@@ -35,7 +35,7 @@ private:
     void onEdgeRevealChanged(bool enabled);
     void onLoginItemChanged(bool enabled);
 
-    SettingsServices m_services;
+    SettingsWindowManager::Needs m_needs;
     QComboBox* m_limit = nullptr;
     QButtonGroup* m_sizes = nullptr;
     ShortcutRecorderView* m_recorder = nullptr;

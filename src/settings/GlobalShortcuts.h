@@ -1,6 +1,5 @@
 #pragma once
 #include "platform/KeyCodes.h"
-#include "platform/Shared.h"
 #include "ui/AppAction.h"
 
 #include <QString>
@@ -27,9 +26,6 @@ public:
     static inline const QString unassigned = QStringLiteral("Nicht belegt");
 
     virtual ~GlobalShortcuts() = default;
-    static GlobalShortcuts& shared() { return SharedSlot<GlobalShortcuts>::get(); }
-    static bool isShared() { return SharedSlot<GlobalShortcuts>::isSet(); }
-    static void setShared(GlobalShortcuts* s) { SharedSlot<GlobalShortcuts>::set(s); }
 
     // The shortcut as symbols ("⇧⌘V"), or "Nicht belegt".
     virtual QString shortcutDisplay(Action action) const = 0;

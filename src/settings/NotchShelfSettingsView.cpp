@@ -11,18 +11,18 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-NotchShelfSettingsView::NotchShelfSettingsView(const SettingsServices& services, QWidget* parent)
+NotchShelfSettingsView::NotchShelfSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : QWidget(parent)
-    , m_services(services)
+    , m_needs(needs)
 {
-    Preferences& prefs = *m_services.preferences;
+    Preferences& prefs = *m_needs.preferences;
     SettingsStyle::setPageMargins(this, 16);
     auto* page = static_cast<QVBoxLayout*>(layout());
 
     auto* shelf = new SettingsSection(QStringLiteral("Notch Shelf"), QStringLiteral("sparkles"), this);
     m_enable = new SettingsToggle(QStringLiteral("Enable Notch Shelf"), prefs, enabledKey, shelf, [this](bool enabled) {
-        if (m_services.setShelfEnabled)
-            m_services.setShelfEnabled(enabled);
+        if (m_needs.setShelfEnabled)
+            m_needs.setShelfEnabled(enabled);
     });
     shelf->addRow(m_enable);
     page->addWidget(shelf);
@@ -30,22 +30,22 @@ NotchShelfSettingsView::NotchShelfSettingsView(const SettingsServices& services,
     auto* display = new SettingsSection(QStringLiteral("Display"), QStringLiteral("display"), this);
     m_display = new QComboBox;
     m_display->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    const QList<SettingsServices::DisplayChoice> choices
-        = m_services.displayOptions ? m_services.displayOptions() : QList<SettingsServices::DisplayChoice>();
-    for (const SettingsServices::DisplayChoice& choice : choices)
+    const QList<SettingsWindowManager::Needs::DisplayChoice> choices
+        = m_needs.displayOptions ? m_needs.displayOptions() : QList<SettingsWindowManager::Needs::DisplayChoice>();
+    for (const SettingsWindowManager::Needs::DisplayChoice& choice : choices)
         m_display->addItem(choice.label, choice.id);
     // A stored display that is not connected has no entry; nothing is selected then.
     m_display->setCurrentIndex(m_display->findData(prefs.stringForKey(displayKey)));
     connect(m_display, &QComboBox::activated, this, [this, &prefs](int index) {
         prefs.set(displayKey, m_display->itemData(index).toString());
-        if (m_services.isShelfEnabled && m_services.isShelfEnabled() && m_services.rebuildShelf)
-            m_services.rebuildShelf();
+        if (m_needs.isShelfEnabled && m_needs.isShelfEnabled() && m_needs.rebuildShelf)
+            m_needs.rebuildShelf();
     });
     display->addRow(new SettingsRow(QStringLiteral("Show on Display"), m_display));
     page->addWidget(display);
 
     page->addStretch(1);
-    const QString shortcut = m_services.shortcuts ? m_services.shortcuts->shortcutDisplay(GlobalShortcuts::showHistory)
+    const QString shortcut = m_needs.shortcuts ? m_needs.shortcuts->shortcutDisplay(GlobalShortcuts::showHistory)
                                                   : GlobalShortcuts::unassigned;
     page->addWidget(SettingsStyle::footer(footerText(shortcut), this));
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 #include "platform/Prefs.h"
 
 #include <QWidget>
@@ -14,7 +14,7 @@ public:
     static inline const QString enabledKey = Prefs::notchShelfEnabled.key;
     static inline const QString displayKey = Prefs::notchShelfDisplayUUID.key;
 
-    explicit NotchShelfSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit NotchShelfSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
 
     SettingsToggle* enableToggle() const { return m_enable; }
     QComboBox* displayPicker() const { return m_display; }
@@ -22,7 +22,7 @@ public:
     static QString footerText(const QString& historyShortcut);
 
 private:
-    SettingsServices m_services;
+    SettingsWindowManager::Needs m_needs;
     SettingsToggle* m_enable;
     QComboBox* m_display;
 };

@@ -14,7 +14,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-RecordingSettingsView::RecordingSettingsView(const SettingsServices& services, QWidget* parent)
+RecordingSettingsView::RecordingSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : QWidget(parent)
     , m_openFolder(new QPushButton(QStringLiteral("Ordner öffnen")))
 {
@@ -23,27 +23,27 @@ RecordingSettingsView::RecordingSettingsView(const SettingsServices& services, Q
 
     auto* shortcuts = new SettingsSection(QStringLiteral("Shortcuts"), QStringLiteral("keyboard"), this);
     m_recorders = ShortcutRecorderView::addRows(shortcuts,
-AppAction::inGroup(AppAction::Group::recording), services.shortcuts);
+AppAction::inGroup(AppAction::Group::recording), *needs.shortcuts);
     page->addWidget(shortcuts);
 
     auto* audio = new SettingsSection(QStringLiteral("Audio"), QStringLiteral("speaker.wave.2"), this);
     audio->addRow(new SettingsToggle(
-        QStringLiteral("System-Audio aufnehmen"), *services.preferences, Prefs::recordSystemAudio.key));
+        QStringLiteral("System-Audio aufnehmen"), *needs.preferences, Prefs::recordSystemAudio.key));
     page->addWidget(audio);
 
     auto* storage = new SettingsSection(QStringLiteral("Ablage"), QStringLiteral("folder"), this);
-    connect(m_openFolder, &QPushButton::clicked, this, [services] {
-        if (services.ensureRecordingsDirectory)
-            services.ensureRecordingsDirectory();
-        if (services.workspace && services.recordingsDirectory)
-            services.workspace->openURL(QUrl::fromLocalFile(services.recordingsDirectory()));
+    connect(m_openFolder, &QPushButton::clicked, this, [needs] {
+        if (needs.ensureRecordingsDirectory)
+            needs.ensureRecordingsDirectory();
+        if (needs.workspace && needs.recordingsDirectory)
+            needs.workspace->openURL(QUrl::fromLocalFile(needs.recordingsDirectory()));
     });
     storage->addRow(new SettingsRow(QStringLiteral("Speicherort"), m_openFolder));
     page->addWidget(storage);
 
     page->addStretch(1);
     page->addWidget(SettingsStyle::footer(
-        footerText(services.recordingsDirectory ? services.recordingsDirectory() : QString()), this));
+        footerText(needs.recordingsDirectory ? needs.recordingsDirectory() : QString()), this));
 }
 
 QString RecordingSettingsView::footerText(const QString& recordingsDirectory)

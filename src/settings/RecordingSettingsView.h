@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QWidget>
 
@@ -11,7 +11,7 @@ class ShortcutRecorderView;
 class RecordingSettingsView : public QWidget {
     Q_OBJECT
 public:
-    explicit RecordingSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit RecordingSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
     QList<ShortcutRecorderView*> recorders() const { return m_recorders; }
     QPushButton* openFolderButton() const { return m_openFolder; }
 

@@ -10,16 +10,16 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-ScreenshotSettingsView::ScreenshotSettingsView(const SettingsServices& services, QWidget* parent)
+ScreenshotSettingsView::ScreenshotSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : QWidget(parent)
 {
-    Preferences& prefs = *services.preferences;
+    Preferences& prefs = *needs.preferences;
     SettingsStyle::setPageMargins(this, 16);
     auto* page = static_cast<QVBoxLayout*>(layout());
 
     auto* shortcuts = new SettingsSection(QStringLiteral("Shortcuts"), QStringLiteral("keyboard"), this);
     m_recorders = ShortcutRecorderView::addRows(shortcuts,
-AppAction::inGroup(AppAction::Group::screenshot), services.shortcuts);
+AppAction::inGroup(AppAction::Group::screenshot), *needs.shortcuts);
     page->addWidget(shortcuts);
 
     auto* tool = new SettingsSection(QStringLiteral("Auswahl-Werkzeug"), QStringLiteral("viewfinder"), this);

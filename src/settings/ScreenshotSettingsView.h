@@ -1,5 +1,5 @@
 #pragma once
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QWidget>
 
@@ -11,7 +11,7 @@ class ShortcutRecorderView;
 class ScreenshotSettingsView : public QWidget {
     Q_OBJECT
 public:
-    explicit ScreenshotSettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit ScreenshotSettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
     QList<ShortcutRecorderView*> recorders() const { return m_recorders; }
     QLabel* toolbarExplanation() const { return m_explanation; }
 

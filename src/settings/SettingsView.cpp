@@ -17,9 +17,9 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-SettingsView::SettingsView(const SettingsServices& services, QWidget* parent)
+SettingsView::SettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : VisualEffectView(Material::hudWindow, BlendingMode::behindWindow, parent)
-    , m_services(services)
+    , m_needs(needs)
 {
     setFixedSize(contentWidth, contentHeight);
     auto* column = new QVBoxLayout(this);
@@ -66,7 +66,7 @@ void SettingsView::showPage(SettingsTab tab)
     scroller->setWidgetResizable(true);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setStyleSheet(Theme::scrollAreaStyle());
-    m_page = makePage(tab, m_services, scroller);
+    m_page = makePage(tab, m_needs, scroller);
     m_page->setAttribute(Qt::WA_TranslucentBackground);
     scroller->setWidget(m_page);
     m_scroller = scroller;
@@ -95,30 +95,30 @@ void SettingsView::selectTab(SettingsTab tab)
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
-QWidget* SettingsView::makePage(SettingsTab tab, const SettingsServices& services, QWidget* parent)
+QWidget* SettingsView::makePage(SettingsTab tab, const SettingsWindowManager::Needs& needs, QWidget* parent)
 {
     QWidget* page = nullptr;
     switch (tab) {
     case SettingsTab::general:
-        page = new GeneralSettingsView(services, parent);
+        page = new GeneralSettingsView(needs, parent);
         break;
     case SettingsTab::filters:
-        page = new FiltersSettingsView(services, parent);
+        page = new FiltersSettingsView(needs, parent);
         break;
     case SettingsTab::blocklist:
-        page = new BlocklistSettingsView(services, parent);
+        page = new BlocklistSettingsView(needs, parent);
         break;
     case SettingsTab::notchShelf:
-        page = new NotchShelfSettingsView(services, parent);
+        page = new NotchShelfSettingsView(needs, parent);
         break;
     case SettingsTab::screenshots:
-        page = new ScreenshotSettingsView(services, parent);
+        page = new ScreenshotSettingsView(needs, parent);
         break;
     case SettingsTab::recording:
-        page = new RecordingSettingsView(services, parent);
+        page = new RecordingSettingsView(needs, parent);
         break;
     case SettingsTab::about:
-        page = new AboutView(services, parent);
+        page = new AboutView(needs, parent);
         break;
     }
     page->setObjectName(tab.rawValue());

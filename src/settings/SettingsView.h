@@ -1,6 +1,6 @@
 #pragma once
 #include "history/VisualEffectView.h"
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 #include "settings/SettingsTab.h"
 
 #include <QList>
@@ -19,7 +19,7 @@ public:
     static constexpr int contentHeight = 660;
     static constexpr int switchDuration = 150; // ms, ease-in-out
 
-    explicit SettingsView(const SettingsServices& services, QWidget* parent = nullptr);
+    explicit SettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent = nullptr);
 
     SettingsTab selectedTab() const { return m_selected; }
     void selectTab(SettingsTab tab);
@@ -28,10 +28,10 @@ public:
     const QList<TabButton*>& tabButtons() const { return m_buttons; }
 
     // The page of a tab, as the content switch builds it.
-    static QWidget* makePage(SettingsTab tab, const SettingsServices& services, QWidget* parent);
+    static QWidget* makePage(SettingsTab tab, const SettingsWindowManager::Needs& needs, QWidget* parent);
 
 private:
-    SettingsServices m_services;
+    SettingsWindowManager::Needs m_needs;
     SettingsTab m_selected = SettingsTab::general;
     QList<TabButton*> m_buttons;
     void showPage(SettingsTab tab);

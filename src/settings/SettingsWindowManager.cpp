@@ -33,12 +33,6 @@ protected:
 
 }
 
-SettingsWindowManager& SettingsWindowManager::shared()
-{
-    static SettingsWindowManager* instance = new SettingsWindowManager;
-    return *instance;
-}
-
 SettingsWindowManager::~SettingsWindowManager()
 {
     delete m_settingsWindow;
@@ -50,7 +44,7 @@ void SettingsWindowManager::showSettings()
         if (m_settingsWindow->isMinimized())
             m_settingsWindow->showNormal();
         m_settingsWindow->raise();
-        WindowActivation::activate(m_settingsWindow);
+        WindowActivation::activate(m_settingsWindow, m_needs.workspace);
         return;
     }
     if (!container())
@@ -60,7 +54,7 @@ void SettingsWindowManager::showSettings()
     window->setWindowTitle(windowTitle);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new SettingsView(m_services ? m_services() : SettingsServices::live(), window));
+    layout->addWidget(new SettingsView(m_needs, window));
     window->setFixedSize(SettingsView::contentWidth, SettingsView::contentHeight);
     window->adjustSize();
     if (QScreen* screen = window->screen()) {
@@ -74,5 +68,5 @@ void SettingsWindowManager::showSettings()
     m_settingsWindow = window;
     window->show();
     window->raise();
-    WindowActivation::activate(window);
+    WindowActivation::activate(window, m_needs.workspace);
 }

@@ -1,12 +1,20 @@
 #pragma once
-#include "settings/SettingsServices.h"
 #include "store/ModelContainerHolder.h"
 
+#include <QIcon>
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <functional>
+#include <optional>
 
+class ApplicationCatalog;
+class GlobalShortcuts;
+class LoginItem;
+class Preferences;
 class QWidget;
+class Workspace;
 
 // Opens the settings window ("Quorvel Settings", floating, centred) with a fresh settings view, or
 // brings the open one forward; a minimised one is restored, never duplicated. A window closed
@@ -17,21 +25,48 @@ class SettingsWindowManager : public QObject, public ModelContainerHolder {
 public:
     static inline const QString windowTitle = QStringLiteral("Quorvel Settings");
 
-    static SettingsWindowManager& shared();
-    SettingsWindowManager()
+    // What the settings pages act on: the platform's services, the global shortcuts, and the
+    // calls into the history panel, the edge tab, the shelf, the feedback window and the updater.
+    struct Needs {
+        struct DisplayChoice {
+            QString id; // empty: the main display
+            QString label;
+        };
+
+        Preferences* preferences = nullptr;
+        GlobalShortcuts* shortcuts = nullptr; // set: the shortcut rows record through it
+        LoginItem* loginItem = nullptr;
+        Workspace* workspace = nullptr;             // opens folders and web pages
+        ApplicationCatalog* applications = nullptr; // the blocklist's chooser; may be null
+        std::function<std::optional<QIcon>(const QString& bundleID)> appIcon;
+        std::function<void(bool hidden)> updateTitleBar;
+        std::function<void(bool rightSide)> updatePanelMode;
+        std::function<void(bool enabled)> setEdgeRevealEnabled;
+        std::function<void(bool enabled)> setShelfEnabled;
+        std::function<bool()> isShelfEnabled;
+        std::function<void()> rebuildShelf; // hides and shows the shelf's panel again
+        std::function<QList<DisplayChoice>()> displayOptions;
+        std::function<void(const QString& herkunft)> showFeedback;
+        std::function<void()> checkForUpdates;
+        std::function<QString()> recordingsDirectory;
+        std::function<void()> ensureRecordingsDirectory;
+        QString version;
+        // Where the two legal pages live ("https://host"); the pages are below /quorvel-updates/.
+        QString legalPagesOrigin;
+    };
+
+    explicit SettingsWindowManager(Needs needs)
         : ModelContainerHolder("SettingsWindowManager")
+        , m_needs(std::move(needs))
     {
     }
     ~SettingsWindowManager() override;
-
-    // What the pages act on (the process-wide services when never set).
-    void setServices(std::function<SettingsServices()> services) { m_services = std::move(services); }
 
     void showSettings();
     // The last settings window (visible or hidden); null before the first.
     QWidget* settingsWindow() const { return m_settingsWindow; }
 
 private:
-    std::function<SettingsServices()> m_services;
+    Needs m_needs;
     QPointer<QWidget> m_settingsWindow;
 };

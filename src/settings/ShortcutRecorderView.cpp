@@ -38,10 +38,10 @@ bool isModifierKey(int key)
 }
 
 ShortcutRecorderView::ShortcutRecorderView(
-    GlobalShortcuts::Action action, const QString& title, QWidget* parent, GlobalShortcuts* service)
+    GlobalShortcuts& service, GlobalShortcuts::Action action, const QString& title, QWidget* parent)
     : QWidget(parent)
-    , m_action(action)
     , m_shortcuts(service)
+    , m_action(action)
     , m_failureTimer(new QTimer(this))
     , m_failureLabel(textLabel(QString(), SettingsStyle::font(11), Theme::refusalText(), this))
     , m_button(new QPushButton(this))
@@ -102,20 +102,15 @@ ShortcutRecorderView::~ShortcutRecorderView()
 }
 
 QList<ShortcutRecorderView*> ShortcutRecorderView::addRows(
-    SettingsSection* section, const QList<GlobalShortcuts::Action>& actions, GlobalShortcuts* shortcuts)
+    SettingsSection* section, const QList<GlobalShortcuts::Action>& actions, GlobalShortcuts& shortcuts)
 {
     QList<ShortcutRecorderView*> rows;
     for (const GlobalShortcuts::Action action : actions) {
-        auto* row = new ShortcutRecorderView(action, action.title(), section, shortcuts);
+        auto* row = new ShortcutRecorderView(shortcuts, action, action.title(), section);
         section->addRow(row);
         rows << row;
     }
     return rows;
-}
-
-GlobalShortcuts& ShortcutRecorderView::shortcuts() const
-{
-    return m_shortcuts ? *m_shortcuts : GlobalShortcuts::shared();
 }
 
 quint32 ShortcutRecorderView::carbonModifiers(Qt::KeyboardModifiers modifiers)

@@ -28,14 +28,13 @@ public:
     enum class State { idle, recording, failed };
     static constexpr int failureShownMs = 4000;
 
-    explicit ShortcutRecorderView(GlobalShortcuts::Action action = GlobalShortcuts::showHistory,
-        const QString& title = QStringLiteral("Keyboard Shortcut"), QWidget* parent = nullptr,
-        GlobalShortcuts* shortcuts = nullptr);
+    ShortcutRecorderView(
+        GlobalShortcuts& shortcuts, GlobalShortcuts::Action action, const QString& title, QWidget* parent = nullptr);
     ~ShortcutRecorderView() override;
 
     // One row per action, titled as in the tray menu, added to a "Shortcuts" card.
     static QList<ShortcutRecorderView*> addRows(
-        class SettingsSection* section, const QList<GlobalShortcuts::Action>& actions, GlobalShortcuts* shortcuts);
+        class SettingsSection* section, const QList<GlobalShortcuts::Action>& actions, GlobalShortcuts& shortcuts);
 
     // The Carbon mask of the held modifiers: Command (Super/Meta) 0x100, Shift 0x200,
     // Option (Alt) 0x800, Control 0x1000; nothing else counts.
@@ -70,10 +69,10 @@ private:
     void releaseKeyboardGrab();
     void setState(State state);
     void restyle();
-    GlobalShortcuts& shortcuts() const;
+    GlobalShortcuts& shortcuts() const { return m_shortcuts; }
 
+    GlobalShortcuts& m_shortcuts;
     GlobalShortcuts::Action m_action;
-    GlobalShortcuts* m_shortcuts;
     State m_state = State::idle;
     QString m_currentShortcut;
     QString m_attempt;

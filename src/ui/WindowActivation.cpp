@@ -4,12 +4,18 @@
 
 #include <QWidget>
 
-void WindowActivation::activate(QWidget* window)
+void WindowActivation::activate(QWidget* window, Workspace* workspace)
 {
     if (!window)
         return;
     window->raise();
     window->activateWindow();
-    if (Workspace::isShared() && window->isWindow())
-        Workspace::shared().activateWindow(static_cast<quint64>(window->winId()));
+    if (workspace && window->isWindow())
+        workspace->activateWindow(static_cast<quint64>(window->winId()));
+}
+
+void WindowActivation::activate(QWidget* window)
+{
+    // merge: goes once the editor, gallery and capture windows pass their workspace in
+    activate(window, Workspace::isShared() ? &Workspace::shared() : nullptr);
 }

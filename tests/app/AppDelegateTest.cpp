@@ -18,7 +18,7 @@ struct Harness {
 
     AppDelegate makeDelegate()
     {
-        AppDelegateServices s;
+        AppDelegate::Needs s;
         s.preferences = &preferences;
         s.permissions = &permissions;
         s.loginItem = &loginItem;

@@ -43,15 +43,16 @@ TEST(HistoryPanelPicture, ShownOrHiddenThePanelIsAttachedBeforeTheSettingsWindow
     settings.resize(200, 100);
     settings.show();
     HistoryPanel* raw = panel.get();
-    FeedbackSheet::setHistoryPanelPictureProvider([raw] { return QuorvelApp::historyPanelPicture(raw); });
-    EXPECT_EQ(FeedbackSheet::captureAppWindowImage().size(), hidden.size()) << "the panel, not the settings";
+    const FeedbackSheet::PanelPictureProvider ofPanel = [raw] { return QuorvelApp::historyPanelPicture(raw); };
+    EXPECT_EQ(FeedbackSheet::captureAppWindowImage(ofPanel).size(), hidden.size()) << "the panel, not the settings";
 
     panel->show();
-    const QImage shown = FeedbackSheet::captureAppWindowImage();
+    const QImage shown = FeedbackSheet::captureAppWindowImage(ofPanel);
     EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::blue));
 
     // Without a panel the visible settings window is the picture.
-    FeedbackSheet::setHistoryPanelPictureProvider([] { return QuorvelApp::historyPanelPicture(nullptr); });
-    EXPECT_EQ(FeedbackSheet::captureAppWindowImage().size(), QSize(200, 100) * settings.devicePixelRatio());
-    FeedbackSheet::setHistoryPanelPictureProvider({});
+    const QSize settingsSize = QSize(200, 100) * settings.devicePixelRatio();
+    EXPECT_EQ(FeedbackSheet::captureAppWindowImage([] { return QuorvelApp::historyPanelPicture(nullptr); }).size(),
+        settingsSize);
+    EXPECT_EQ(FeedbackSheet::captureAppWindowImage({}).size(), settingsSize);
 }

@@ -1,5 +1,6 @@
 // The editor's feedback panel offscreen: the copied text and picture, a failed export, and a send
 // to a real local HTTP server whose multipart body is parsed here.
+#include "FeedbackTestSupport.h"
 #include "LocalHttpServer.h"
 #include "annotation/AnnotationDocument.h"
 #include "fakes/FakePasteboard.h"
@@ -69,7 +70,7 @@ protected:
 
 TEST_F(FeedbackQuestionsPanelTest, CopiesPictureAndTheSixLinesUncheckedAfterCommittingPendingText)
 {
-    FeedbackService service(QString(), http, preferences, permissions);
+    FeedbackService service(QString(), feedbackNeeds(http, preferences, permissions));
     auto panel = makePanel(service);
     EXPECT_EQ(panel->width(), 320);
     EXPECT_EQ(panel->targetApp(), "Quorvel");
@@ -107,7 +108,7 @@ TEST_F(FeedbackQuestionsPanelTest, AFailedExportShowsARedStatusAndNeitherCopiesN
 {
     LocalHttpServer server([](const ReceivedRequest&) { return CannedAnswer {200, R"({"id":"x"})", {}, false, {}}; });
     FeedbackService service(
-        FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);
+        FeedbackService::endpointFromConfiguration(server.origin()), feedbackNeeds(http, preferences, permissions));
     auto panel = makePanel(service);
     exportFails = true;
 
@@ -142,7 +143,7 @@ TEST_F(FeedbackQuestionsPanelTest, SendsOneMultipartRecordWithThePictureAndShows
                               : CannedAnswer {201, R"({"id":"rec42"})", {}, false, {}};
     });
     FeedbackService service(
-        FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions);
+        FeedbackService::endpointFromConfiguration(server.origin()), feedbackNeeds(http, preferences, permissions));
     auto panel = makePanel(service);
     field(panel.get(), "ziel")->setText(QStringLiteral("Pfeil zeichnen"));
     field(panel.get(), "ort")->setText(QStringLiteral("Editor, Werkzeugleiste"));

@@ -21,7 +21,7 @@ protected:
         LocalHttpServer& server, const FeedbackService::Payload& payload, int timeoutMs = 30000)
     {
         FeedbackService service(
-            FeedbackService::endpointFromConfiguration(server.origin()), http, preferences, permissions, timeoutMs);
+            FeedbackService::endpointFromConfiguration(server.origin()), feedbackNeeds(http, preferences, permissions), timeoutMs);
         return sendWith(service, payload);
     }
 
@@ -293,11 +293,11 @@ TEST_F(FeedbackServiceTest, EndpointConfigurationAndVersionStrings)
         "https://fb.example.org:8443/api/collections/feedback/records");
 
     // Without a configured server nothing is sent and the user reads why.
-    FeedbackService unconfigured(QString(), http, preferences, permissions);
+    FeedbackService unconfigured(QString(), feedbackNeeds(http, preferences, permissions));
     const QString text = failureText(sendWith(unconfigured, payload()));
     EXPECT_TRUE(text.startsWith("Kein Feedback-Server eingerichtet")) << text.toStdString();
     FeedbackService broken(
-        QStringLiteral("https://exa mple.org/api/collections/feedback/records"), http, preferences, permissions);
+        QStringLiteral("https://exa mple.org/api/collections/feedback/records"), feedbackNeeds(http, preferences, permissions));
     EXPECT_EQ(failureText(sendWith(broken, payload())), "Ungültige Feedback-URL");
 
     EXPECT_TRUE(FeedbackService::osVersion().startsWith("Linux "));
@@ -308,7 +308,7 @@ TEST_F(FeedbackServiceTest, EndpointConfigurationAndVersionStrings)
 
 TEST_F(FeedbackServiceTest, DiagnosticsFollowPreferencesAndPermissions)
 {
-    FeedbackService service(QString(), http, preferences, permissions);
+    FeedbackService service(QString(), feedbackNeeds(http, preferences, permissions));
     const QDateTime when(QDate(2024, 5, 14), QTime(9, 5));
     auto lines = [&] {
         return service.sammeleDiagnose(12, 3, when, QLocale(QLocale::German, QLocale::Germany)).split('\n');

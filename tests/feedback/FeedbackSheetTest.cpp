@@ -29,14 +29,12 @@ protected:
         Preferences::setShared(&preferences);
         Permissions::setShared(&permissions);
         HttpClient::setShared(&http);
-        FeedbackSheet::setHistoryPanelPictureProvider({});
     }
-    void TearDown() override { FeedbackSheet::setHistoryPanelPictureProvider({}); }
 
     std::unique_ptr<FeedbackSheet> makeSheet(const QString& herkunft = QStringLiteral("Quorvel – Menüleiste"))
     {
         auto sheet = std::make_unique<FeedbackSheet>(
-            herkunft, [this] { ++closeCount; }, store.container, service);
+            herkunft, [this] { ++closeCount; }, store.container, service, [this] { return panelPicture; });
         sheet->show();
         return sheet;
     }
@@ -54,9 +52,10 @@ protected:
     FakePermissions permissions;
     FakeHttpClient http;
     TempStore store;
-    FeedbackService service {QStringLiteral("https://feedback.example.org/api/collections/feedback/records"), http,
-        preferences, permissions};
+    FeedbackService service {QStringLiteral("https://feedback.example.org/api/collections/feedback/records"), feedbackNeeds(http,
+        preferences, permissions)};
     int closeCount = 0;
+    QImage panelPicture; // the history panel's picture; none while null
 };
 
 }
@@ -175,7 +174,7 @@ TEST_F(FeedbackSheetTest, PictureSwitchTakesThePanelOrTheSettingsWindowOrSaysWhy
     // The history panel's picture wins, also while the panel is hidden.
     QImage panel(640, 400, QImage::Format_ARGB32);
     panel.fill(QColor(40, 40, 40));
-    FeedbackSheet::setHistoryPanelPictureProvider([panel] { return panel; });
+    panelPicture = panel;
     screenshotSwitch(sheet.get())->click();
     EXPECT_FALSE(sheet->screenshotData()); // switched off: dropped
     screenshotSwitch(sheet.get())->click();
@@ -197,7 +196,7 @@ TEST_F(FeedbackSheetTest, PictureSwitchTakesThePanelOrTheSettingsWindowOrSaysWhy
 
 TEST_F(FeedbackSheetTest, ALateCloseClosesOnlyItsOwnWindowAndANewFormKeepsItsText)
 {
-    FeedbackWindowManager manager(&service);
+    FeedbackWindowManager manager({service, nullptr, {}});
     {
         ConsoleCapture console;
         manager.showFeedback(QStringLiteral("A"));

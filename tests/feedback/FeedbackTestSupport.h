@@ -1,10 +1,10 @@
 #pragma once
 // The diagnostics show the history hotkey through the application's router, as in the program:
-// every feedback test runs with the provider the application installs.
+// every feedback test's service answers it with the function the application hands in.
 #include "app/QuorvelApp.h"
 #include "feedback/FeedbackService.h"
 
-inline const bool feedbackHistoryShortcutWired = [] {
-    FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
-    return true;
-}();
+inline FeedbackService::Needs feedbackNeeds(HttpClient& http, Preferences& preferences, Permissions& permissions)
+{
+    return {http, preferences, permissions, &QuorvelApp::historyShortcutDisplay};
+}

@@ -85,7 +85,7 @@ protected:
 
 TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 {
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
     EXPECT_EQ(menu.action(Command::showHistory)->text(), "Clipboard anzeigen\t⇧⌘V");
     EXPECT_EQ(menu.action(Command::captureArea)->text(), "Screenshot (Bereich)");
     EXPECT_EQ(menu.action(Command::quit)->text(), "Quit Quorvel\t⌘Q");
@@ -109,7 +109,7 @@ TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 
 TEST_F(MenuBarTest, CaptureRowsStartTheirSessionOnlyAfterTheMenuIsGone)
 {
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
     const qsizetype before = CaptureOverlayWindowManager::shared().startedFlows().size();
     menu.action(Command::captureWindow)->trigger();
     // Not at once: the menu leaves the screen first.
@@ -126,7 +126,7 @@ TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
         QDateTime::currentDateTimeUtc(), QStringLiteral("area"), QByteArray("png"), std::nullopt, std::nullopt));
     ASSERT_TRUE(container->mainContext().save());
     PasteStack::shared().setItems({ids[0], ids[4]});
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
 
     // "Abbrechen" deletes nothing.
     menu.action(Command::clearHistory)->trigger();
@@ -147,7 +147,7 @@ TEST_F(MenuBarTest, ClearAllThatTheStoreRefusesSaysSoAndStaysOpen)
 {
     addEntries(2, false);
     ConsoleCapture console;
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
     menu.clearAllHistory();
     ClearHistoryDialog* dialog = menu.clearDialog();
     // The store refuses every deletion of an entry.

@@ -13,7 +13,7 @@
 #include "fakes/FakePreferences.h"
 #include "history/WindowManager.h"
 #include "platform/NotificationCenter.h"
-#include "settings/SettingsServices.h"
+#include "settings/SettingsWindowManager.h"
 
 #include <QKeyEvent>
 #include <QStringList>
@@ -26,9 +26,9 @@ protected:
         service.registerHotkey();
     }
 
-    SettingsServices services()
+    SettingsWindowManager::Needs services()
     {
-        SettingsServices s;
+        SettingsWindowManager::Needs s;
         s.preferences = &prefs;
         s.shortcuts = &shortcuts;
         s.loginItem = &loginItem;
@@ -45,7 +45,7 @@ protected:
         s.isShelfEnabled = [this] { return shelfEnabled; };
         s.rebuildShelf = [this] { calls << QStringLiteral("rebuildShelf"); };
         s.displayOptions = [] {
-            return QList<SettingsServices::DisplayChoice> {
+            return QList<SettingsWindowManager::Needs::DisplayChoice> {
                 {QString(), QStringLiteral("Automatic (Main Display)")}, {QStringLiteral("D1"), QStringLiteral("Dell U2720Q")}};
         };
         s.showFeedback = [this](const QString& herkunft) { calls << QStringLiteral("feedback ") + herkunft; };

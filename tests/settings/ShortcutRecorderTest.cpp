@@ -32,7 +32,7 @@ TEST(ShortcutRecorderMask, CarbonBitsOfTheHeldModifiers)
 
 TEST_F(ShortcutRecorderTest, RecordedCombinationsAreStoredGrabbedAndShown)
 {
-    ShortcutRecorderView row(GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), nullptr, &shortcuts);
+    ShortcutRecorderView row(shortcuts, GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), nullptr);
     row.show();
     EXPECT_EQ(row.buttonText(), "⇧⌘V");
 
@@ -59,8 +59,8 @@ TEST_F(ShortcutRecorderTest, RecordedCombinationsAreStoredGrabbedAndShown)
 
 TEST_F(ShortcutRecorderTest, ATakenOrUsedCombinationFailsAndTheOldShortcutStays)
 {
-    ShortcutRecorderView history(GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), nullptr, &shortcuts);
-    ShortcutRecorderView text(GlobalShortcuts::captureText, QStringLiteral("Text erfassen"), nullptr, &shortcuts);
+    ShortcutRecorderView history(shortcuts, GlobalShortcuts::showHistory, QStringLiteral("Keyboard Shortcut"), nullptr);
+    ShortcutRecorderView text(shortcuts, GlobalShortcuts::captureText, QStringLiteral("Text erfassen"), nullptr);
 
     // Another program holds Control-Option-T.
     registrar.markTaken(17, 0x1000 | 0x800);
@@ -115,8 +115,8 @@ TEST_F(ShortcutRecorderTest, ATakenOrUsedCombinationFailsAndTheOldShortcutStays)
 TEST_F(ShortcutRecorderTest, OneRecorderAtATimeAndOnlyForKeysOfItsOwnWindow)
 {
     QWidget window;
-    auto* first = new ShortcutRecorderView(GlobalShortcuts::captureArea, QStringLiteral("A"), &window, &shortcuts);
-    auto* second = new ShortcutRecorderView(GlobalShortcuts::captureWindow, QStringLiteral("B"), &window, &shortcuts);
+    auto* first = new ShortcutRecorderView(shortcuts, GlobalShortcuts::captureArea, QStringLiteral("A"), &window);
+    auto* second = new ShortcutRecorderView(shortcuts, GlobalShortcuts::captureWindow, QStringLiteral("B"), &window);
     QWidget elsewhere;
     window.show();
     elsewhere.show();
@@ -143,7 +143,7 @@ TEST_F(ShortcutRecorderTest, OneRecorderAtATimeAndOnlyForKeysOfItsOwnWindow)
 TEST_F(ShortcutRecorderTest, RecordingHoldsTheKeyboardUntilEscapeItsEndOrHiding)
 {
     QWidget window;
-    auto* row = new ShortcutRecorderView(GlobalShortcuts::captureArea, QStringLiteral("A"), &window, &shortcuts);
+    auto* row = new ShortcutRecorderView(shortcuts, GlobalShortcuts::captureArea, QStringLiteral("A"), &window);
     window.show();
     EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 

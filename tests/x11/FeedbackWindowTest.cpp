@@ -69,17 +69,21 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     Workspace::setShared(&workspace);
     KeySynthesizer::setShared(&keys);
     TempStore store;
-    FeedbackWindowManager::shared().setModelContainer(store.container);
-    FeedbackSheet::setHistoryPanelPictureProvider(panelPicture);
+    FeedbackService service(FeedbackService::configuredEndpoint(),
+        {http, preferences, permissions, &QuorvelApp::historyShortcutDisplay});
+    FeedbackWindowManager windows({service, &workspace, panelPicture});
+    windows.setModelContainer(store.container);
 
-    MenuBarView menu(store.container, QuorvelApp::menuBarActions());
+    MenuBarView::Actions actions = QuorvelApp::menuBarActions(preferences);
+    actions.showFeedback = [&windows](const QString& herkunft) { windows.showFeedback(herkunft); };
+    MenuBarView menu(store.container, actions);
     QAction* row = nullptr;
     for (QAction* action : menu.actions())
         if (action->text().startsWith(QStringLiteral("Feedback senden …")))
             row = action;
     ASSERT_TRUE(row);
     row->trigger();
-    QPointer<QWidget> window = FeedbackWindowManager::shared().feedbackWindow();
+    QPointer<QWidget> window = windows.feedbackWindow();
     ASSERT_TRUE(window);
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->isActiveWindow(); }));
     EXPECT_EQ(window->windowTitle(), "Feedback");
@@ -93,8 +97,8 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     other.show();
     other.activateWindow();
     ASSERT_TRUE(waitUntil([&] { return other.isActiveWindow(); }));
-    FeedbackWindowManager::shared().showFeedback(QStringLiteral("Quorvel – Einstellungen"));
-    EXPECT_EQ(FeedbackWindowManager::shared().feedbackWindow(), window);
+    windows.showFeedback(QStringLiteral("Quorvel – Einstellungen"));
+    EXPECT_EQ(windows.feedbackWindow(), window);
     EXPECT_TRUE(waitUntil([&] { return window->isActiveWindow(); }));
     EXPECT_EQ(window->findChild<QLabel*>("herkunft")->text(), "Quorvel – Menüleiste");
 
@@ -120,7 +124,6 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     x11test::spin(50);
     EXPECT_TRUE(window->grab().save(artifact(QStringLiteral("feedback_window_failed.png"))));
 
-    FeedbackSheet::setHistoryPanelPictureProvider({});
     window->findChild<QPushButton*>("cancelButton")->click();
-    EXPECT_EQ(FeedbackWindowManager::shared().feedbackWindow(), nullptr);
+    EXPECT_EQ(windows.feedbackWindow(), nullptr);
 }

@@ -30,10 +30,10 @@ using namespace x11test;
 
 namespace {
 
-QWidget* openSettings()
+QWidget* openSettings(QuorvelApp& app)
 {
-    SettingsWindowManager::shared().showSettings();
-    QWidget* window = SettingsWindowManager::shared().settingsWindow();
+    app.settingsWindows().showSettings();
+    QWidget* window = app.settingsWindows().settingsWindow();
     if (!window || !waitUntil([&] { return window->isVisible() && window->isActiveWindow(); }))
         return nullptr;
     return window;
@@ -63,7 +63,7 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
 {
     QuorvelUnderTest quorvel;
     ASSERT_TRUE(quorvel.app);
-    QWidget* window = openSettings();
+    QWidget* window = openSettings(*quorvel.app);
     ASSERT_TRUE(window);
     EXPECT_EQ(window->windowTitle(), "Quorvel Settings");
     EXPECT_EQ(window->size(), QSize(760, 660));
@@ -113,7 +113,7 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     XGrabKey(elsewhere, XKeysymToKeycode(elsewhere, XK_y), ControlMask | Mod1Mask | Mod2Mask,
         DefaultRootWindow(elsewhere), True, GrabModeAsync, GrabModeAsync);
     XSync(elsewhere, False);
-    ASSERT_TRUE(openSettings()) << "the settings window did not come back to the front: visible "
+    ASSERT_TRUE(openSettings(*quorvel.app)) << "the settings window did not come back to the front: visible "
                                 << window->isVisible() << " active "
                                 << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none")
                                 << " overlay " << capture.isShowing();
@@ -149,8 +149,8 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     // Minimised: the next opening restores the same window.
     window->showMinimized();
     ASSERT_TRUE(waitUntil([&] { return window->isMinimized(); }, 2000) || true);
-    SettingsWindowManager::shared().showSettings();
-    EXPECT_EQ(SettingsWindowManager::shared().settingsWindow(), window);
+    quorvel.app->settingsWindows().showSettings();
+    EXPECT_EQ(quorvel.app->settingsWindows().settingsWindow(), window);
     EXPECT_TRUE(waitUntil([&] { return !window->isMinimized() && window->isVisible(); }));
 
     // Closing stops a recorder that records; the next opening is a new window on "General".
@@ -158,7 +158,7 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     ASSERT_TRUE(windowRow->isRecording());
     window->close();
     EXPECT_EQ(ShortcutRecorderView::activeRecorder(), nullptr);
-    QWidget* reopened = openSettings();
+    QWidget* reopened = openSettings(*quorvel.app);
     ASSERT_TRUE(reopened);
     EXPECT_NE(reopened, window);
     EXPECT_EQ(viewOf(reopened)->selectedTab(), SettingsTab(SettingsTab::general));
@@ -175,7 +175,7 @@ TEST(SettingsDialogs, TheChooserIsASheetAndTheUpdateAnswerShowsAboveTheSettings)
 {
     QuorvelUnderTest quorvel;
     ASSERT_TRUE(quorvel.app);
-    QWidget* window = openSettings();
+    QWidget* window = openSettings(*quorvel.app);
     ASSERT_TRUE(window);
     SettingsView* view = viewOf(window);
     view->tabButtons()[int(SettingsTab::blocklist)]->click();
@@ -230,7 +230,7 @@ TEST(SettingsDialogs, TheChooserIsASheetAndTheUpdateAnswerShowsAboveTheSettings)
     spin(SettingsView::switchDuration + 100);
     auto* about = window->findChild<AboutView*>();
     ASSERT_TRUE(about);
-    AppcastUpdaterController* updater = UpdaterManager::shared().controller();
+    AppcastUpdaterController* updater = quorvel.app->updater().controller();
     about->updatesButton()->click();
     ASSERT_TRUE(waitUntil([&] { return updater->answer() != nullptr; }, 20000));
     QWidget* answer = updater->answer();
@@ -268,7 +268,7 @@ TEST(ShortcutRecorderGrab, ACombinationAnotherProgramGrabbedShowsAsTaken)
         return presses;
     };
 
-    QWidget* window = openSettings();
+    QWidget* window = openSettings(*quorvel.app);
     ASSERT_TRUE(window);
     viewOf(window)->tabButtons()[int(SettingsTab::screenshots)]->click();
     spin(SettingsView::switchDuration + 100);

@@ -181,7 +181,7 @@ void checkCaptureRows(MenuBarView* menu, QPoint at)
 }
 
 // The history, feedback, update and gallery rows open their windows.
-void checkWindowRows(MenuBarView* menu, QPoint at)
+void checkWindowRows(QuorvelApp& app, MenuBarView* menu, QPoint at)
 {
     // The history row opens the floating panel.
     ASSERT_TRUE(openMenu(menu, at));
@@ -192,12 +192,12 @@ void checkWindowRows(MenuBarView* menu, QPoint at)
     // Feedback, updates and the gallery rows.
     ASSERT_TRUE(openMenu(menu, at));
     menu->action(Command::feedback)->trigger();
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* window = FeedbackWindowManager::shared().feedbackWindow();
+    ASSERT_TRUE(waitUntil([&] {
+        QWidget* window = app.feedbackWindows().feedbackWindow();
         return window && window->isVisible();
     }));
-    FeedbackWindowManager::shared().feedbackWindow()->close();
-    QSignalSpy checked(UpdaterManager::shared().controller(), &AppcastUpdaterController::checkFinished);
+    app.feedbackWindows().feedbackWindow()->close();
+    QSignalSpy checked(app.updater().controller(), &AppcastUpdaterController::checkFinished);
     closeModalSoon();
     menu->action(Command::checkForUpdates)->trigger();
     ASSERT_TRUE(checked.count() > 0 || checked.wait(5000));
@@ -253,15 +253,15 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     // "Settings..." clicked for real: the menu goes, the settings window comes.
     const QPoint settingsRow = menu->mapToGlobal(menu->actionGeometry(menu->action(Command::settings)).center());
     ASSERT_TRUE(xdotool({"mousemove", QString::number(settingsRow.x()), QString::number(settingsRow.y()), "click", "1"}));
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* window = SettingsWindowManager::shared().settingsWindow();
+    ASSERT_TRUE(waitUntil([&] {
+        QWidget* window = quorvel.app->settingsWindows().settingsWindow();
         return window && window->isVisible();
     }));
     EXPECT_FALSE(menu->isVisible());
-    SettingsWindowManager::shared().settingsWindow()->close();
+    quorvel.app->settingsWindows().settingsWindow()->close();
 
     checkCaptureRows(menu, iconCenter - QPoint(0, 300));
-    checkWindowRows(menu, iconCenter - QPoint(0, 300));
+    checkWindowRows(*quorvel.app, menu, iconCenter - QPoint(0, 300));
 }
 
 TEST(TrayRecording, RecordingTurnsTheIconRedAndOffersOnlyStop)

@@ -146,8 +146,8 @@ TEST(TrayStatusNotifier, HostGetsTheItemItsMenuRowsAndClicks)
             item, menuObject, QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"));
         event << settingsId << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(QString())) << 0u;
         callItem(host, event);
-        EXPECT_TRUE(waitUntil([] {
-            QWidget* window = SettingsWindowManager::shared().settingsWindow();
+        EXPECT_TRUE(waitUntil([&] {
+            QWidget* window = quorvel.app->settingsWindows().settingsWindow();
             return window && window->isVisible();
         }));
     }
