@@ -151,11 +151,11 @@ void QuorvelApp::wireSettingsAndFeedback()
     m_shortcuts = std::make_unique<HotkeyServiceShortcuts>(*m_hotkeys);
     m_updater = std::make_unique<UpdaterManager>();
     m_feedbackService = std::make_unique<FeedbackService>(FeedbackService::configuredEndpoint(),
-        FeedbackService::Needs {m_platform.http, m_platform.preferences, m_platform.permissions,
-            &QuorvelApp::historyShortcutDisplay});
-    m_feedbackWindows = std::make_unique<FeedbackWindowManager>(FeedbackWindowManager::Needs {
-        *m_feedbackService, &m_platform.workspace,
-        [] { return historyPanelPicture(WindowManager::shared().historyPanel()); }}); // merge: owned by history
+        FeedbackService::Needs {
+            m_platform.http, m_platform.preferences, m_platform.permissions, &QuorvelApp::historyShortcutDisplay});
+    m_feedbackWindows = std::make_unique<FeedbackWindowManager>(
+        FeedbackWindowManager::Needs {*m_feedbackService, &m_platform.workspace,
+            [] { return historyPanelPicture(WindowManager::shared().historyPanel()); }}); // merge: owned by history
     m_feedbackWindows->setModelContainer(weak);
     m_settingsWindows = std::make_unique<SettingsWindowManager>(settingsNeeds());
     m_settingsWindows->setModelContainer(weak);
@@ -181,13 +181,17 @@ SettingsWindowManager::Needs QuorvelApp::settingsNeeds()
     s.loginItem = &m_platform.loginItem;
     s.workspace = &m_platform.workspace;
     s.applications = &m_platform.applications;
-    s.appIcon = [](const QString& bundleID) { return AppIconCache::shared().icon(bundleID); }; // merge: owned by clipboard
+    s.appIcon = [](const QString& bundleID) {
+        return AppIconCache::shared().icon(bundleID); // merge: owned by clipboard
+    };
     s.updateTitleBar = [](bool hidden) { WindowManager::shared().updateTitleBar(hidden); }; // merge: owned by history
     s.updatePanelMode = [](bool right) { WindowManager::shared().updatePanelMode(right); }; // merge: owned by history
     s.setEdgeRevealEnabled = [](bool enabled) {
         HistoryEdgeRevealController::shared().setEnabled(enabled); // merge: owned by history
     };
-    s.setShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); }; // merge: owned by history
+    s.setShelfEnabled = [](bool enabled) {
+        NotchShelfWindowManager::shared().setEnabled(enabled); // merge: owned by history
+    };
     s.isShelfEnabled = [] { return NotchShelfWindowManager::shared().isEnabled(); }; // merge: owned by history
     s.rebuildShelf = [] {
         NotchShelfWindowManager::shared().hidePanel(); // merge: owned by history
@@ -347,7 +351,7 @@ MenuBarView::Actions QuorvelApp::trayMenuActions()
     MenuBarView::Actions actions = menuBarActions(m_platform.preferences);
     actions.checkForUpdates = [this] { m_updater->controller()->checkForUpdates(); };
     actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); }; // merge: owned by gallery
-    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); }; // merge: owned by gallery
+    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };    // merge: owned by gallery
     actions.showSettings = [this] { m_settingsWindows->showSettings(); };
     actions.showFeedback = [this](const QString& herkunft) { m_feedbackWindows->showFeedback(herkunft); };
     return actions;

@@ -44,8 +44,7 @@ void FeedbackWindowManager::showFeedback(const QString& herkunft)
             manager->m_feedbackWindow = nullptr;
         ownWindow->deleteLater();
     };
-    auto* sheet
-        = new FeedbackSheet(herkunft, onClose, container, m_needs.service, m_needs.historyPanelPicture, window);
+    auto* sheet = new FeedbackSheet(herkunft, onClose, container, m_needs.service, m_needs.historyPanelPicture, window);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(sheet);

@@ -141,7 +141,7 @@ AboutView::AboutView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     hint->setSpacing(10);
     hint->addStretch(1);
     const QString shortcut = needs.shortcuts ? needs.shortcuts->shortcutDisplay(GlobalShortcuts::showHistory)
-                                                : GlobalShortcuts::unassigned;
+                                             : GlobalShortcuts::unassigned;
     auto* pill = new KeyboardShortcutView(shortcut, this);
     pill->setObjectName(QStringLiteral("historyShortcut"));
     hint->addWidget(pill);

@@ -131,8 +131,8 @@ QWidget* GeneralSettingsView::windowSection()
     });
     addToggle(section, QStringLiteral("Auto-reveal on right edge hover"), Prefs::historyEdgeRevealEnabled.key,
         [this](bool enabled) { onEdgeRevealChanged(enabled); });
-    section->addRow(new SettingsSlider(QStringLiteral("Glass Darkness"), *m_needs.preferences,
-        Prefs::glassDarkness.key, Prefs::glassDarkness.minimum, Prefs::glassDarkness.maximum));
+    section->addRow(new SettingsSlider(QStringLiteral("Glass Darkness"), *m_needs.preferences, Prefs::glassDarkness.key,
+        Prefs::glassDarkness.minimum, Prefs::glassDarkness.maximum));
     return section;
 }
 

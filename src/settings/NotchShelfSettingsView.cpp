@@ -30,8 +30,9 @@ NotchShelfSettingsView::NotchShelfSettingsView(const SettingsWindowManager::Need
     auto* display = new SettingsSection(QStringLiteral("Display"), QStringLiteral("display"), this);
     m_display = new QComboBox;
     m_display->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    const QList<SettingsWindowManager::Needs::DisplayChoice> choices
-        = m_needs.displayOptions ? m_needs.displayOptions() : QList<SettingsWindowManager::Needs::DisplayChoice>();
+    const QList<SettingsWindowManager::Needs::DisplayChoice> choices = m_needs.displayOptions
+        ? m_needs.displayOptions()
+        : QList<SettingsWindowManager::Needs::DisplayChoice>();
     for (const SettingsWindowManager::Needs::DisplayChoice& choice : choices)
         m_display->addItem(choice.label, choice.id);
     // A stored display that is not connected has no entry; nothing is selected then.
@@ -46,7 +47,7 @@ NotchShelfSettingsView::NotchShelfSettingsView(const SettingsWindowManager::Need
 
     page->addStretch(1);
     const QString shortcut = m_needs.shortcuts ? m_needs.shortcuts->shortcutDisplay(GlobalShortcuts::showHistory)
-                                                  : GlobalShortcuts::unassigned;
+                                               : GlobalShortcuts::unassigned;
     page->addWidget(SettingsStyle::footer(footerText(shortcut), this));
 }
 

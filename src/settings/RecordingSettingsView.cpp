@@ -22,13 +22,13 @@ RecordingSettingsView::RecordingSettingsView(const SettingsWindowManager::Needs&
     auto* page = static_cast<QVBoxLayout*>(layout());
 
     auto* shortcuts = new SettingsSection(QStringLiteral("Shortcuts"), QStringLiteral("keyboard"), this);
-    m_recorders = ShortcutRecorderView::addRows(shortcuts,
-AppAction::inGroup(AppAction::Group::recording), *needs.shortcuts);
+    m_recorders = ShortcutRecorderView::addRows(
+        shortcuts, AppAction::inGroup(AppAction::Group::recording), *needs.shortcuts);
     page->addWidget(shortcuts);
 
     auto* audio = new SettingsSection(QStringLiteral("Audio"), QStringLiteral("speaker.wave.2"), this);
-    audio->addRow(new SettingsToggle(
-        QStringLiteral("System-Audio aufnehmen"), *needs.preferences, Prefs::recordSystemAudio.key));
+    audio->addRow(
+        new SettingsToggle(QStringLiteral("System-Audio aufnehmen"), *needs.preferences, Prefs::recordSystemAudio.key));
     page->addWidget(audio);
 
     auto* storage = new SettingsSection(QStringLiteral("Ablage"), QStringLiteral("folder"), this);
@@ -42,8 +42,8 @@ AppAction::inGroup(AppAction::Group::recording), *needs.shortcuts);
     page->addWidget(storage);
 
     page->addStretch(1);
-    page->addWidget(SettingsStyle::footer(
-        footerText(needs.recordingsDirectory ? needs.recordingsDirectory() : QString()), this));
+    page->addWidget(
+        SettingsStyle::footer(footerText(needs.recordingsDirectory ? needs.recordingsDirectory() : QString()), this));
 }
 
 QString RecordingSettingsView::footerText(const QString& recordingsDirectory)

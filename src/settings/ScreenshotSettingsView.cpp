@@ -18,8 +18,8 @@ ScreenshotSettingsView::ScreenshotSettingsView(const SettingsWindowManager::Need
     auto* page = static_cast<QVBoxLayout*>(layout());
 
     auto* shortcuts = new SettingsSection(QStringLiteral("Shortcuts"), QStringLiteral("keyboard"), this);
-    m_recorders = ShortcutRecorderView::addRows(shortcuts,
-AppAction::inGroup(AppAction::Group::screenshot), *needs.shortcuts);
+    m_recorders = ShortcutRecorderView::addRows(
+        shortcuts, AppAction::inGroup(AppAction::Group::screenshot), *needs.shortcuts);
     page->addWidget(shortcuts);
 
     auto* tool = new SettingsSection(QStringLiteral("Auswahl-Werkzeug"), QStringLiteral("viewfinder"), this);

@@ -20,8 +20,8 @@ protected:
     FeedbackService::Result send(
         LocalHttpServer& server, const FeedbackService::Payload& payload, int timeoutMs = 30000)
     {
-        FeedbackService service(
-            FeedbackService::endpointFromConfiguration(server.origin()), feedbackNeeds(http, preferences, permissions), timeoutMs);
+        FeedbackService service(FeedbackService::endpointFromConfiguration(server.origin()),
+            feedbackNeeds(http, preferences, permissions), timeoutMs);
         return sendWith(service, payload);
     }
 
@@ -296,8 +296,8 @@ TEST_F(FeedbackServiceTest, EndpointConfigurationAndVersionStrings)
     FeedbackService unconfigured(QString(), feedbackNeeds(http, preferences, permissions));
     const QString text = failureText(sendWith(unconfigured, payload()));
     EXPECT_TRUE(text.startsWith("Kein Feedback-Server eingerichtet")) << text.toStdString();
-    FeedbackService broken(
-        QStringLiteral("https://exa mple.org/api/collections/feedback/records"), feedbackNeeds(http, preferences, permissions));
+    FeedbackService broken(QStringLiteral("https://exa mple.org/api/collections/feedback/records"),
+        feedbackNeeds(http, preferences, permissions));
     EXPECT_EQ(failureText(sendWith(broken, payload())), "Ungültige Feedback-URL");
 
     EXPECT_TRUE(FeedbackService::osVersion().startsWith("Linux "));

@@ -52,8 +52,8 @@ protected:
     FakePermissions permissions;
     FakeHttpClient http;
     TempStore store;
-    FeedbackService service {QStringLiteral("https://feedback.example.org/api/collections/feedback/records"), feedbackNeeds(http,
-        preferences, permissions)};
+    FeedbackService service {QStringLiteral("https://feedback.example.org/api/collections/feedback/records"),
+        feedbackNeeds(http, preferences, permissions)};
     int closeCount = 0;
     QImage panelPicture; // the history panel's picture; none while null
 };

@@ -46,7 +46,8 @@ protected:
         s.rebuildShelf = [this] { calls << QStringLiteral("rebuildShelf"); };
         s.displayOptions = [] {
             return QList<SettingsWindowManager::Needs::DisplayChoice> {
-                {QString(), QStringLiteral("Automatic (Main Display)")}, {QStringLiteral("D1"), QStringLiteral("Dell U2720Q")}};
+                {QString(), QStringLiteral("Automatic (Main Display)")},
+                {QStringLiteral("D1"), QStringLiteral("Dell U2720Q")}};
         };
         s.showFeedback = [this](const QString& herkunft) { calls << QStringLiteral("feedback ") + herkunft; };
         s.checkForUpdates = [this] { calls << QStringLiteral("updates"); };

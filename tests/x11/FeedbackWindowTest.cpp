@@ -69,8 +69,8 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     Workspace::setShared(&workspace);
     KeySynthesizer::setShared(&keys);
     TempStore store;
-    FeedbackService service(FeedbackService::configuredEndpoint(),
-        {http, preferences, permissions, &QuorvelApp::historyShortcutDisplay});
+    FeedbackService service(
+        FeedbackService::configuredEndpoint(), {http, preferences, permissions, &QuorvelApp::historyShortcutDisplay});
     FeedbackWindowManager windows({service, &workspace, panelPicture});
     windows.setModelContainer(store.container);
 

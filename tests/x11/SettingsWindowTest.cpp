@@ -113,10 +113,10 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     XGrabKey(elsewhere, XKeysymToKeycode(elsewhere, XK_y), ControlMask | Mod1Mask | Mod2Mask,
         DefaultRootWindow(elsewhere), True, GrabModeAsync, GrabModeAsync);
     XSync(elsewhere, False);
-    ASSERT_TRUE(openSettings(*quorvel.app)) << "the settings window did not come back to the front: visible "
-                                << window->isVisible() << " active "
-                                << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none")
-                                << " overlay " << capture.isShowing();
+    ASSERT_TRUE(openSettings(*quorvel.app))
+        << "the settings window did not come back to the front: visible " << window->isVisible() << " active "
+        << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "none")
+        << " overlay " << capture.isShowing();
     ShortcutRecorderView* windowRow = recorderFor(window, GlobalShortcuts::captureWindow);
     ASSERT_TRUE(windowRow);
     windowRow->shortcutButton()->click();
