@@ -338,4 +338,8 @@ TEST_F(FeedbackServiceTest, DiagnosticsFollowPreferencesAndPermissions)
     l = lines();
     EXPECT_EQ(l[5], "Clipboard-Limit: 500");
     EXPECT_EQ(l[8], "Auto-Start: an");
+
+    // A service the application handed no hotkey router to names no shortcut.
+    FeedbackService withoutRouter(QString(), {http, preferences, permissions, {}});
+    EXPECT_EQ(withoutRouter.historyShortcutDisplay(), "Nicht belegt");
 }
