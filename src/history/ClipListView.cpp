@@ -132,9 +132,20 @@ void ClipListView::dropHoverRow()
 void ClipListView::mouseMoveEvent(QMouseEvent* event)
 {
     QListView::mouseMoveEvent(event);
-    if (event->buttons() != Qt::NoButton)
-        return;
-    const QPoint at = event->position().toPoint();
+    if (event->buttons() == Qt::NoButton)
+        hoverAt(event->position().toPoint());
+}
+
+bool ClipListView::viewportEvent(QEvent* event)
+{
+    // The pointer comes into the list (also when the panel opens under it).
+    if (event->type() == QEvent::Enter)
+        hoverAt(static_cast<QEnterEvent*>(event)->position().toPoint());
+    return QListView::viewportEvent(event);
+}
+
+void ClipListView::hoverAt(QPoint at)
+{
     const QModelIndex index = indexAt(at);
     if (index.isValid() && rowRect(index.row()).contains(at))
         if (ClipRowView* row = hoverRowAt(index.row()))

@@ -65,6 +65,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void updateGeometries() override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     ClipRowActions actionsFor(qint64 id);
@@ -76,6 +77,8 @@ private:
     void syncRows();
     void placeHoverRow();
     void dropHoverRow();
+    // The pointer at a point of the viewport: the row there gets the widget.
+    void hoverAt(QPoint at);
 
     Needs m_needs;
     ClipPictures* m_pictures = nullptr;

@@ -309,9 +309,11 @@ bool NotchShelfContentView::eventFilter(QObject* watched, QEvent* event)
         bar->setValue(bar->value() - step);
         return true;
     }
-    // The pointer on a card lays the card's widget over it.
-    if (event->type() == QEvent::MouseMove && static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
-        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+    // The pointer on a card (also when the shelf opens under it) lays the card's widget over it.
+    const bool moved
+        = event->type() == QEvent::MouseMove && static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
+    if (moved || event->type() == QEvent::Enter) {
+        const QPoint at = static_cast<QSinglePointEvent*>(event)->position().toPoint();
         const QModelIndex index = m_cards->indexAt(at);
         const QRect card = index.isValid()
             ? QRect(m_cards->visualRect(index).topLeft(), NotchShelfCardDelegate::cardSize)
