@@ -1,4 +1,5 @@
 #include "history/ClipRowDelegate.h"
+#include "history/HistoryViewChrome.h"
 #include "history/ClipListModel.h"
 #include "history/ClipPictures.h"
 #include "ui/Symbols.h"
@@ -12,21 +13,10 @@ namespace {
 
 using Geometry = ClipRowView::Geometry;
 using Kind = ClipRowView::Kind;
+using HistoryViewChrome::pixelFont;
+const auto alpha = HistoryViewChrome::withAlpha;
 
 const QColor purple(191, 90, 242);
-
-QColor alpha(QColor color, qreal a)
-{
-    color.setAlphaF(color.alphaF() * a);
-    return color;
-}
-
-QFont pixelFont(int px, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = Theme::labelFont(10, weight);
-    font.setPixelSize(px);
-    return font;
-}
 
 // Below a full-width image: the Final Cut Pro facts and the age, and the "FCP" tag on the image.
 void paintFullWidthTexts(QPainter& painter, const ClipItemViewModel& model, const Geometry& g, const QString& age)

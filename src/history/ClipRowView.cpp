@@ -1,6 +1,7 @@
 #include "history/ClipRowView.h"
 
 #include "clipboard/PasteService.h"
+#include "history/HistoryViewChrome.h"
 #include "history/ClipRowText.h"
 #include "history/ClipDragSourceView.h"
 #include "history/ClipPictures.h"
@@ -10,24 +11,13 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
-#include <QBuffer>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QImageReader>
-#include <QLabel>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPushButton>
-#include <QScreen>
-#include <QTextEdit>
-#include <QTextLayout>
 #include <QToolButton>
-#include <QVBoxLayout>
-#include <cmath>
 
 namespace {
+
+using HistoryViewChrome::pixelFont;
 
 constexpr int hPadding = 12;
 constexpr int vPadding = 10;
@@ -37,13 +27,6 @@ constexpr int buttonSide = 16;
 constexpr int buttonSpacing = 6;
 constexpr int columnSpacing = 3;
 constexpr int fullWidthIconSide = 20;
-
-QFont pixelFont(int px, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = Theme::labelFont(10, weight);
-    font.setPixelSize(px);
-    return font;
-}
 
 QToolButton* rowButton(QWidget* parent)
 {

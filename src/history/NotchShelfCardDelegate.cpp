@@ -1,5 +1,6 @@
 #include "history/NotchShelfCardDelegate.h"
 
+#include "history/HistoryViewChrome.h"
 #include "history/ClipListModel.h"
 #include "history/ClipPictures.h"
 #include "history/ClipRowText.h"
@@ -12,17 +13,12 @@
 
 namespace {
 
+using HistoryViewChrome::pixelFont;
+
 constexpr int inset = 10;
 constexpr int radius = 14;
 constexpr int iconSide = 20;
 const QColor fcpOrange(255, 159, 10);
-
-QFont pixelFont(int px)
-{
-    QFont font = Theme::labelFont(10);
-    font.setPixelSize(px);
-    return font;
-}
 
 // Up to five wrapped lines, vertically centred, the last one elided when text remains.
 void drawLines(QPainter& painter, const QString& original, const QRect& area)
