@@ -454,6 +454,25 @@ TEST_F(ClipRowTest, PicturesOfEveryKind)
     EXPECT_GT(middle.blue(), 150);
     EXPECT_NE(placeholders.pixelColor(g.thumbnail.center().x(), top + g.thumbnail.center().y()), middle);
     EXPECT_TRUE(sheet.save(artifactPath(QStringLiteral("clip_rows.png"))));
+
+    // With full-width images the image row is the whole picture above its age.
+    ClipRowOptions fullWidth;
+    fullWidth.imageThumbnailSize = 3;
+    const ClipRowView::Geometry full = ClipRowView::computeGeometry(*models[2], fullWidth, width);
+    QImage wide(width, full.height, QImage::Format_ARGB32_Premultiplied);
+    const auto paintWide = [&] {
+        wide.fill(QColor(16, 16, 18));
+        QPainter painter(&wide);
+        ClipRowDelegate::paintRow(painter, *models[2], fullWidth, width, {}, pictures);
+    };
+    paintWide();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        ImageDecoding::waitForDecodes();
+        QCoreApplication::processEvents();
+        paintWide();
+        return wide.pixelColor(full.image.center()).blue() > 150;
+    }));
+    EXPECT_EQ(full.image, QRect(0, 0, width, ClipPictures::fullWidthHeightFor(width, QSize(160, 100))));
 }
 
 }
