@@ -72,14 +72,15 @@ void ClipDragSourceView::setDragRunner(DragRunner runner)
     dragRunner() = std::move(runner);
 }
 
-ClipDragSourceView::ClipDragSourceView(QWidget* parent)
+ClipDragSourceView::ClipDragSourceView(Pasteboard* pasteboard, QWidget* parent)
     : QWidget(parent)
+    , m_pasteboard(pasteboard)
     , m_doubleClickInterval(QGuiApplication::styleHints()->mouseDoubleClickInterval())
 {
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-QMimeData* ClipDragSourceView::makeMimeData(const ClipItemPtr& item)
+QMimeData* ClipDragSourceView::makeMimeData(const ClipItemPtr& item, const Pasteboard* pasteboard)
 {
     refuseOwnDrops();
     auto* mime = new QMimeData;
@@ -88,8 +89,7 @@ QMimeData* ClipDragSourceView::makeMimeData(const ClipItemPtr& item)
         return mime;
     // Every representation, in the formats the desktop's pasteboard gives them for a drag.
     const QList<Pasteboard::Item> items = PasteService::makeDragPasteboardItem(item);
-    const QList<Pasteboard::Item> formats = SharedSlot<Pasteboard>::isSet() ? Pasteboard::shared().dragFormats(items)
-                                                                            : items;
+    const QList<Pasteboard::Item> formats = pasteboard ? pasteboard->dragFormats(items) : items;
     for (const Pasteboard::Item& format : formats)
         if (!mime->hasFormat(format.type))
             mime->setData(format.type, format.data);
@@ -153,7 +153,7 @@ void ClipDragSourceView::mouseMoveEvent(QMouseEvent* event)
 
 void ClipDragSourceView::startDrag()
 {
-    QMimeData* mime = makeMimeData(m_clipItem);
+    QMimeData* mime = makeMimeData(m_clipItem, m_pasteboard);
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     drag->setPixmap(dragImage(size(), devicePixelRatioF()));

@@ -9,6 +9,7 @@
 
 class DispatchQueue;
 class DispatchWorkItem;
+class Pasteboard;
 class QDrag;
 class QMimeData;
 
@@ -22,7 +23,8 @@ class ClipDragSourceView : public QWidget {
 public:
     static constexpr qreal dragThreshold = 4.0;
 
-    explicit ClipDragSourceView(QWidget* parent = nullptr);
+    // `pasteboard` gives the desktop's formats of a drag; none: the stored types as they are.
+    explicit ClipDragSourceView(Pasteboard* pasteboard, QWidget* parent = nullptr);
 
     void setClipItem(const ClipItemPtr& item) { m_clipItem = item; }
     void setOnTap(std::function<void()> onTap) { m_onTap = std::move(onTap); }
@@ -34,7 +36,7 @@ public:
 
     // The drag data of an entry: every readable representation under the MIME types (and X11
     // targets) the clipboard offers it as. Marked as ours: no window of the program takes it.
-    static QMimeData* makeMimeData(const ClipItemPtr& item);
+    static QMimeData* makeMimeData(const ClipItemPtr& item, const Pasteboard* pasteboard);
     // True for drag data made by makeMimeData (in this process).
     static bool isOwnDrag(const QMimeData* mime);
     // Makes every window of the program refuse drops of our own clip drags (done before the first
@@ -58,6 +60,7 @@ private:
     void handleRelease(int clickCount);
     void startDrag();
 
+    Pasteboard* m_pasteboard;
     ClipItemPtr m_clipItem;
     std::function<void()> m_onTap;
     std::function<void()> m_onDoubleTap;

@@ -1,21 +1,26 @@
 #include "history/ClipListView.h"
 #include "history/ClipListModel.h"
+#include "history/ClipPictures.h"
 #include "history/ClipRowDelegate.h"
 #include "ui/Theme.h"
 
 #include <QEasingCurve>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QVariantAnimation>
 
-ClipListView::ClipListView(QWidget* parent)
+ClipListView::ClipListView(Needs needs, QWidget* parent)
     : QListView(parent)
+    , m_needs(needs)
+    , m_pictures(new ClipPictures({needs.images, needs.icons}, this))
     , m_model(new ClipListModel(this))
-    , m_delegate(new ClipRowDelegate(*m_model, this))
+    , m_delegate(new ClipRowDelegate(*m_model, *m_pictures, this))
 {
     setModel(m_model);
     setItemDelegate(m_delegate);
-    m_delegate->setActions([this](qint64 id) { return actionsFor(id); });
+    connect(m_pictures, &ClipPictures::changed, viewport(), qOverload<>(&QWidget::update));
+    viewport()->setMouseTracking(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -36,9 +41,10 @@ ClipListView::ClipListView(QWidget* parent)
 void ClipListView::setViewModels(const std::vector<ClipItemViewModelPtr>& models)
 {
     const int top = verticalScrollBar()->value();
-    if (!m_model->setViewModels(models))
-        return; // the same entries: the rows on screen were refreshed in place
-    m_open.clear(); // the reset released every row widget
+    if (!m_model->setViewModels(models)) {
+        placeHoverRow(); // the same entries: the rows were refreshed in place
+        return;
+    }
     doItemsLayout();
     verticalScrollBar()->setValue(top);
     syncRows();
@@ -54,9 +60,7 @@ void ClipListView::setOptions(const ClipRowOptions& options)
     if (options == m_delegate->options())
         return;
     m_delegate->setOptions(options);
-    for (const QPersistentModelIndex& index : std::as_const(m_open))
-        closePersistentEditor(index);
-    m_open.clear();
+    dropHoverRow();
     doItemsLayout();
     syncRows();
 }
@@ -70,9 +74,7 @@ void ClipListView::setSelectedId(std::optional<qint64> id)
 {
     m_selectedId = id;
     m_delegate->setSelectedId(id);
-    for (auto it = m_open.cbegin(); it != m_open.cend(); ++it)
-        if (auto* row = qobject_cast<ClipRowView*>(indexWidget(it.value())))
-            row->setSelected(id && *id == it.key());
+    viewport()->update();
     const int row = id ? m_model->rowOf(*id) : -1;
     if (row >= 0)
         selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
@@ -83,22 +85,71 @@ void ClipListView::setSelectedId(std::optional<qint64> id)
 void ClipListView::updateItem(const ClipItemViewModelPtr& model)
 {
     m_model->replace(model);
+    placeHoverRow();
 }
 
-ClipRowView* ClipListView::rowWidget(qint64 id) const
+ClipRowView* ClipListView::hoverRowAt(int index)
 {
-    const auto found = m_open.constFind(id);
-    return found == m_open.cend() ? nullptr : qobject_cast<ClipRowView*>(indexWidget(*found));
+    const ClipItemViewModelPtr model = m_model->at(index);
+    if (!model)
+        return nullptr;
+    if (!m_hoverRow || m_hoverRow->viewModel()->id != model->id) {
+        dropHoverRow();
+        m_hoverRow = new ClipRowView(model, m_delegate->options(), actionsFor(model->id), m_needs.pasteboard, viewport());
+    }
+    placeHoverRow();
+    return m_hoverRow;
 }
 
-QList<ClipRowView*> ClipListView::visibleRows() const
+void ClipListView::placeHoverRow()
 {
-    QList<ClipRowView*> rows;
-    for (const QPersistentModelIndex& index : m_open)
-        if (auto* row = qobject_cast<ClipRowView*>(indexWidget(index)))
-            rows.append(row);
-    std::sort(rows.begin(), rows.end(), [](ClipRowView* a, ClipRowView* b) { return a->y() < b->y(); });
-    return rows;
+    if (!m_hoverRow)
+        return;
+    const int row = m_model->rowOf(m_hoverRow->viewModel()->id);
+    const QRect rect = row >= 0 ? rowRect(row) : QRect();
+    if (rect.isEmpty()) {
+        dropHoverRow();
+        return;
+    }
+    if (m_model->at(row) != m_hoverRow->viewModel())
+        m_hoverRow->setViewModel(m_model->at(row));
+    m_hoverRow->setGeometry(rect);
+    m_hoverRow->show();
+}
+
+void ClipListView::dropHoverRow()
+{
+    if (!m_hoverRow)
+        return;
+    ClipRowView* row = m_hoverRow;
+    m_hoverRow = nullptr;
+    row->setHovering(false);
+    m_delegate->setHoveredId(std::nullopt);
+    row->hide();
+    row->deleteLater();
+}
+
+void ClipListView::mouseMoveEvent(QMouseEvent* event)
+{
+    QListView::mouseMoveEvent(event);
+    if (event->buttons() == Qt::NoButton)
+        hoverAt(event->position().toPoint());
+}
+
+bool ClipListView::viewportEvent(QEvent* event)
+{
+    // The pointer comes into the list (also when the panel opens under it).
+    if (event->type() == QEvent::Enter)
+        hoverAt(static_cast<QEnterEvent*>(event)->position().toPoint());
+    return QListView::viewportEvent(event);
+}
+
+void ClipListView::hoverAt(QPoint at)
+{
+    const QModelIndex index = indexAt(at);
+    if (index.isValid() && rowRect(index.row()).contains(at))
+        if (ClipRowView* row = hoverRowAt(index.row()))
+            row->setHovering(true);
 }
 
 QRect ClipListView::rowRect(int index) const
@@ -123,6 +174,11 @@ ClipRowActions ClipListView::actionsFor(qint64 id)
     actions.onSingleTapSelect = with([this](const ClipItemViewModelPtr& e) { emit selectRequested(e); });
     actions.onCopy = with([this](const ClipItemViewModelPtr& e) { emit copyRequested(e); });
     actions.onHoverChange = [this, id](bool hovering) {
+        if (hovering)
+            m_delegate->setHoveredId(id);
+        else if (m_delegate->hoveredId() == id)
+            m_delegate->setHoveredId(std::nullopt);
+        viewport()->update();
         if (ClipItemViewModelPtr entry = m_model->find(id))
             emit hoverChanged(entry, hovering);
     };
@@ -178,28 +234,7 @@ void ClipListView::syncRows()
                 verticalScrollBar()->setValue(verticalScrollBar()->value() + moved);
         }
     }
-    QSet<qint64> wanted;
-    const QModelIndex top = indexAt(QPoint(1, 0));
-    for (int row = top.isValid() ? top.row() : 0; row < m_model->rowCount(); ++row) {
-        const QModelIndex index = m_model->index(row);
-        if (visualRect(index).top() >= height)
-            break;
-        const qint64 id = m_model->at(row)->id;
-        wanted.insert(id);
-        if (!m_open.contains(id)) {
-            openPersistentEditor(index);
-            m_open.insert(id, QPersistentModelIndex(index));
-        }
-    }
-    for (auto it = m_open.begin(); it != m_open.end();) {
-        if (wanted.contains(it.key())) {
-            ++it;
-            continue;
-        }
-        if (it.value().isValid())
-            closePersistentEditor(it.value());
-        it = m_open.erase(it);
-    }
+    placeHoverRow();
     m_syncing = false;
 }
 

@@ -2,27 +2,37 @@
 #include "history/ClipItemViewModel.h"
 #include "history/ClipRowView.h"
 
-#include <QHash>
 #include <QListView>
-#include <QPersistentModelIndex>
+#include <QPointer>
 #include <optional>
 #include <vector>
 
+class AppIconCache;
 class ClipListModel;
+class ClipPictures;
 class ClipRowDelegate;
+class ImageCache;
+class Pasteboard;
 class QVariantAnimation;
 
 // The list of the history panel on Qt's list view: a ClipListModel over the filtered view models
-// and a ClipRowDelegate that sizes the rows (guessed first, exact once painted). The rows on screen
-// are ClipRowView widgets placed by the view (1 pixel above and below, 10 at the sides); rows
-// scrolled away drop theirs, so a list of thousands of entries opens at once.
+// and a ClipRowDelegate that sizes and paints the rows (guessed first, exact once painted; 1 pixel
+// above and below, 10 at the sides), so a list of thousands of entries opens at once. Only the row
+// under the pointer has a widget, a transparent ClipRowView laid over it that takes its gestures
+// (click, drag out, buttons, context menu); it goes when the pointer moves to another row.
 class ClipListView : public QListView {
     Q_OBJECT
 public:
     static constexpr int rowInsetX = 10;
     static constexpr int rowInsetY = 1;
 
-    explicit ClipListView(QWidget* parent = nullptr);
+    struct Needs {
+        ImageCache& images;
+        AppIconCache& icons;
+        Pasteboard* pasteboard = nullptr; // the desktop's drag formats; none: the stored types
+    };
+
+    explicit ClipListView(Needs needs, QWidget* parent = nullptr);
 
     void setViewModels(const std::vector<ClipItemViewModelPtr>& models);
     const std::vector<ClipItemViewModelPtr>& viewModels() const;
@@ -35,10 +45,12 @@ public:
     // Scrolls so that the row is centred (animated briefly) / the first row is at the top.
     void scrollToCentre(int index, bool animated = true);
     void scrollToTop();
-    // The row widget of an entry while it is on screen.
-    ClipRowView* rowWidget(qint64 id) const;
-    QList<ClipRowView*> visibleRows() const;
+    // The widget over the row under the pointer, if any.
+    ClipRowView* hoverRow() const { return m_hoverRow; }
+    // Lays the widget over the row of an entry on screen, as when the pointer comes onto it.
+    ClipRowView* hoverRowAt(int index);
     QRect rowRect(int index) const;
+    ClipPictures& pictures() const { return *m_pictures; }
 
 signals:
     void pasteRequested(const ClipItemViewModelPtr& model, bool asPlainText);
@@ -52,6 +64,8 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void updateGeometries() override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     ClipRowActions actionsFor(qint64 id);
@@ -59,13 +73,19 @@ private:
     bool measureFrom(int first, int height);
     // The first row from `first` on screen (above `height`) whose exact height is known.
     QModelIndex firstMeasuredRowFrom(int first, int height) const;
-    // Row widgets for the rows on screen, none for the others.
+    // Exact heights for the rows on screen; the hover widget follows its row (or goes with it).
     void syncRows();
+    void placeHoverRow();
+    void dropHoverRow();
+    // The pointer at a point of the viewport: the row there gets the widget.
+    void hoverAt(QPoint at);
 
+    Needs m_needs;
+    ClipPictures* m_pictures = nullptr;
     ClipListModel* m_model = nullptr;
     ClipRowDelegate* m_delegate = nullptr;
     std::optional<qint64> m_selectedId;
-    QHash<qint64, QPersistentModelIndex> m_open; // entries whose row widget exists
+    QPointer<ClipRowView> m_hoverRow;
     bool m_syncing = false;
     QVariantAnimation* m_scrollAnimation = nullptr;
 };

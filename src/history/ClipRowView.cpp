@@ -1,37 +1,23 @@
 #include "history/ClipRowView.h"
 
 #include "clipboard/PasteService.h"
-#include "history/AppIconView.h"
+#include "history/HistoryViewChrome.h"
 #include "history/ClipRowText.h"
 #include "history/ClipDragSourceView.h"
-#include "history/FCPThumbnailView.h"
-#include "history/FullWidthImageView.h"
+#include "history/ClipPictures.h"
 #include "history/ImageDecoding.h"
-#include "history/ImageThumbnailView.h"
 #include "history/SelectableTextPopover.h"
-#include "history/SymbolTile.h"
 #include "platform/Console.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
-#include <QBuffer>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QImageReader>
-#include <QLabel>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPushButton>
-#include <QScreen>
-#include <QTextEdit>
-#include <QTextLayout>
 #include <QToolButton>
-#include <QVBoxLayout>
-#include <cmath>
 
 namespace {
+
+using HistoryViewChrome::pixelFont;
 
 constexpr int hPadding = 12;
 constexpr int vPadding = 10;
@@ -41,21 +27,6 @@ constexpr int buttonSide = 16;
 constexpr int buttonSpacing = 6;
 constexpr int columnSpacing = 3;
 constexpr int fullWidthIconSide = 20;
-
-const QColor purple(191, 90, 242);
-
-QColor alpha(QColor color, qreal a)
-{
-    color.setAlphaF(color.alphaF() * a);
-    return color;
-}
-
-QFont pixelFont(int px, QFont::Weight weight = QFont::Normal)
-{
-    QFont font = Theme::labelFont(10, weight);
-    font.setPixelSize(px);
-    return font;
-}
 
 QToolButton* rowButton(QWidget* parent)
 {
@@ -70,19 +41,6 @@ QToolButton* rowButton(QWidget* parent)
 }
 
 }
-
-struct ClipRowView::Geometry {
-    bool fullWidth = false;
-    int height = 0;
-    QRect icon;
-    QRect thumbnail;
-    QRect title;
-    QStringList titleLines;
-    QRect meta;
-    QRect image;
-    QRect pin;
-    QRect selectText;
-};
 
 QFont ClipRowView::titleFont()
 {
@@ -169,7 +127,7 @@ ClipRowView::Geometry ClipRowView::computeGeometry(
     const QFontMetrics metaMetrics(metaFont());
     if (usesFullWidthLayout(model, options)) {
         g.fullWidth = true;
-        const int imageHeight = FullWidthImageView::heightFor(width, ImageDecoding::declaredSize(*model.thumbnailData));
+        const int imageHeight = ClipPictures::fullWidthHeightFor(width, ImageDecoding::declaredSize(*model.thumbnailData));
         g.image = QRect(0, 0, width, imageHeight);
         const int barTop = imageHeight + 8;
         g.icon = QRect(hPadding, barTop, fullWidthIconSide, fullWidthIconSide);
@@ -235,13 +193,13 @@ int ClipRowView::estimatedHeightFor(const ClipItemViewModel& model, const ClipRo
     return computeGeometry(model, options, width, false).height;
 }
 
-ClipRowView::ClipRowView(const ClipItemViewModelPtr& viewModel, bool isSelected, const ClipRowOptions& options,
-    ClipRowActions actions, QWidget* parent)
+ClipRowView::ClipRowView(const ClipItemViewModelPtr& viewModel, const ClipRowOptions& options, ClipRowActions actions,
+    Pasteboard* pasteboard, QWidget* parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
-    , m_isSelected(isSelected)
     , m_options(options)
     , m_actions(std::move(actions))
+    , m_pasteboard(pasteboard)
 {
     setAttribute(Qt::WA_Hover);
     setMouseTracking(true);
@@ -263,58 +221,19 @@ void ClipRowView::setViewModel(const ClipItemViewModelPtr& viewModel)
     update();
 }
 
-// The picture beside the title (or the whole image in the full-width layout); none for texts
-// and files.
-QWidget* ClipRowView::makeThumbnail(bool fullWidth)
-{
-    const ClipItemViewModel& model = *m_viewModel;
-    const QSize thumb = thumbnailSize(m_options.imageThumbnailSize);
-    const QString key = QString::number(model.id);
-    if (fullWidth)
-        return new FullWidthImageView(*model.thumbnailData, key, this);
-    switch (kindOf(model)) {
-    case Kind::fcp:
-        if (model.fcpThumbnailData)
-            return new FCPThumbnailView(*model.fcpThumbnailData, thumb, key, this);
-        else
-            return new SymbolTile(thumb,
-                model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 20, Theme::orange(),
-                alpha(Theme::orange(), 0.12), this);
-    case Kind::video:
-        return new SymbolTile(
-            thumb, QStringLiteral("play.circle.fill"), 24, purple, alpha(purple, 0.15), this);
-    case Kind::image:
-        return new ImageThumbnailView(*model.thumbnailData, thumb, key, this);
-    case Kind::link:
-        if (model.linkImageData)
-            return new ImageThumbnailView(*model.linkImageData, thumb, key + QStringLiteral("_link"), this);
-        else
-            return new SymbolTile(
-                thumb, QStringLiteral("link"), 20, Theme::accent(), alpha(Theme::accent(), 0.1), this);
-    case Kind::file:
-    case Kind::text:
-        return nullptr;
-    }
-    return nullptr;
-}
-
 void ClipRowView::rebuild()
 {
-    for (QWidget* child : {static_cast<QWidget*>(m_icon), m_thumbnail, static_cast<QWidget*>(m_pinButton),
-             static_cast<QWidget*>(m_selectTextButton), static_cast<QWidget*>(m_dragSource)}) {
+    for (QWidget* child : {static_cast<QWidget*>(m_pinButton), static_cast<QWidget*>(m_selectTextButton),
+             static_cast<QWidget*>(m_dragSource)}) {
         if (child) {
             child->hide();
             child->deleteLater();
         }
     }
-    m_icon = nullptr;
-    m_thumbnail = nullptr;
     m_selectTextButton = nullptr;
 
     const ClipItemViewModel& model = *m_viewModel;
     const bool fullWidth = usesFullWidthLayout(model, m_options);
-    m_icon = new AppIconView(model.appBundleID, model.contentTypeIcon, fullWidth ? fullWidthIconSide : iconSide, this);
-    m_thumbnail = makeThumbnail(fullWidth);
 
     m_pinButton = rowButton(this);
     connect(m_pinButton, &QToolButton::clicked, this, [this] {
@@ -329,7 +248,7 @@ void ClipRowView::rebuild()
         connect(m_selectTextButton, &QToolButton::clicked, this, [this] { showSelectableTextPopover(); });
     }
 
-    m_dragSource = new ClipDragSourceView(this);
+    m_dragSource = new ClipDragSourceView(m_pasteboard, this);
     m_dragSource->setClipItem(model.clipItem);
     // single: select in double-click mode, else paste; double: paste in double-click mode only.
     // Without double-click mode no double action is handed over, so a click pastes at once.
@@ -366,20 +285,9 @@ void ClipRowView::updateButtons()
         m_selectTextButton->setVisible(m_isHovering);
 }
 
-void ClipRowView::setSelected(bool selected)
-{
-    if (selected == m_isSelected)
-        return;
-    m_isSelected = selected;
-    update();
-}
-
 void ClipRowView::resizeEvent(QResizeEvent*)
 {
     const Geometry g = computeGeometry(*m_viewModel, m_options, width());
-    m_icon->setGeometry(g.icon);
-    if (m_thumbnail)
-        m_thumbnail->setGeometry(g.fullWidth ? g.image : g.thumbnail);
     m_pinButton->setGeometry(g.pin);
     if (m_selectTextButton)
         m_selectTextButton->setGeometry(g.selectText);
@@ -407,113 +315,6 @@ void ClipRowView::setHovering(bool hovering)
     update();
     if (m_actions.onHoverChange)
         m_actions.onHoverChange(hovering);
-}
-
-void ClipRowView::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath background;
-    background.addRoundedRect(QRectF(rect()), 8, 8);
-    if (m_isSelected)
-        painter.fillPath(background, alpha(Theme::accent(), 0.25));
-    else if (m_isHovering)
-        painter.fillPath(background, Theme::whiteAlpha(13));
-
-    const Geometry g = computeGeometry(*m_viewModel, m_options, width());
-    painter.setFont(metaFont());
-    const QString age = relativeDateString(m_viewModel->timestamp);
-    if (g.fullWidth)
-        paintFullWidthTexts(painter, g, age);
-    else
-        paintStandardTexts(painter, g, age);
-}
-
-// Below a full-width image: the Final Cut Pro facts and the age, and the "FCP" tag on the image.
-void ClipRowView::paintFullWidthTexts(QPainter& painter, const Geometry& g, const QString& age)
-{
-    const ClipItemViewModel& model = *m_viewModel;
-    const QFontMetrics metaMetrics(metaFont());
-    int x = g.meta.left();
-    const int baseline = g.meta.top() + (g.meta.height() + metaMetrics.ascent() - metaMetrics.descent()) / 2;
-    if (model.hasFCPContent) {
-        painter.setPen(Theme::text());
-        const QString fcp = metaMetrics.elidedText(
-            fcpPreviewText(model), Qt::ElideRight, qMax(0, g.meta.width() / 2));
-        painter.drawText(x, baseline, fcp);
-        x += metaMetrics.horizontalAdvance(fcp) + 8;
-        painter.setPen(alpha(Theme::secondaryText(), 0.5));
-        painter.drawText(x, baseline, QStringLiteral("·"));
-        x += metaMetrics.horizontalAdvance(QStringLiteral("·")) + 8;
-    }
-    painter.setPen(Theme::secondaryText());
-    painter.drawText(x, baseline, age);
-    if (model.hasFCPContent) {
-        // The "FCP" tag over the image's top right corner.
-        const QFont tagFont = pixelFont(10, QFont::DemiBold);
-        const QFontMetrics tagMetrics(tagFont);
-        const int w = 12 + 4 + tagMetrics.horizontalAdvance(QStringLiteral("FCP")) + 16;
-        const QRect tag(g.image.right() - 8 - w, g.image.top() + 8, w, tagMetrics.height() + 8);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(tag), 4, 4);
-        painter.fillPath(path, alpha(Theme::orange(), 0.9));
-        painter.drawPixmap(
-            tag.left() + 8, tag.center().y() - 6, Symbols::pixmap(QStringLiteral("film"), 12, Theme::text()));
-        painter.setFont(tagFont);
-        painter.setPen(Theme::text());
-        painter.drawText(tag.adjusted(24, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("FCP"));
-    }
-}
-
-// The title lines, then the application name, the age and the Final Cut Pro badge.
-void ClipRowView::paintStandardTexts(QPainter& painter, const Geometry& g, const QString& age)
-{
-    const ClipItemViewModel& model = *m_viewModel;
-    const QFont meta = metaFont();
-    const QFontMetrics metaMetrics(meta);
-    const Title title = titleOf(model, m_options);
-    painter.setFont(titleFont());
-    const QFontMetrics titleMetrics(titleFont());
-    painter.setPen(title.accent ? Theme::accent() : Theme::text());
-    int y = g.title.top() + titleMetrics.ascent();
-    for (const QString& line : g.titleLines) {
-        painter.drawText(g.title.left(), y, line);
-        y += titleMetrics.lineSpacing();
-    }
-
-    painter.setFont(meta);
-    const int baseline = g.meta.top() + metaMetrics.ascent();
-    int x = g.meta.left();
-    const int limit = g.meta.right();
-    const QString name = metaMetrics.elidedText(model.appName, Qt::ElideRight, qMax(0, g.meta.width() / 2));
-    painter.setPen(Theme::secondaryText());
-    painter.drawText(x, baseline, name);
-    x += metaMetrics.horizontalAdvance(name) + 6;
-    painter.setPen(alpha(Theme::secondaryText(), 0.5));
-    painter.drawText(x, baseline, QStringLiteral("·"));
-    x += metaMetrics.horizontalAdvance(QStringLiteral("·")) + 6;
-    painter.setPen(Theme::secondaryText());
-    painter.drawText(x, baseline, age);
-    x += metaMetrics.horizontalAdvance(age) + 6;
-    if (model.hasFCPContent) {
-        const QFont badgeFont = pixelFont(10, QFont::Medium);
-        const QFontMetrics badgeMetrics(badgeFont);
-        const QString text = fcpBadgeText(model);
-        const int w = 5 + 10 + 3 + badgeMetrics.horizontalAdvance(text) + 5;
-        if (x + w <= limit + 1) {
-            const QRect badge(
-                x, g.meta.top() + (g.meta.height() - badgeMetrics.height() - 4) / 2, w, badgeMetrics.height() + 4);
-            QPainterPath path;
-            path.addRoundedRect(QRectF(badge), 4, 4);
-            painter.fillPath(path, alpha(Theme::orange(), 0.1));
-            painter.drawPixmap(badge.left() + 5, badge.center().y() - 5,
-                Symbols::pixmap(
-                    model.fcpClipCount > 1 ? QStringLiteral("film.stack") : QStringLiteral("film.fill"), 10, Theme::orange()));
-            painter.setFont(badgeFont);
-            painter.setPen(Theme::orange());
-            painter.drawText(badge.adjusted(18, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
-        }
-    }
 }
 
 QStringList ClipRowView::contextMenuTexts() const

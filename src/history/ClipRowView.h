@@ -10,10 +10,9 @@
 #include <QWidget>
 #include <functional>
 
-class AppIconView;
 class ClipDragSourceView;
+class Pasteboard;
 class QMenu;
-class QPainter;
 class QToolButton;
 
 // The preferences a row follows.
@@ -36,24 +35,25 @@ struct ClipRowActions {
     std::function<void(const QImage&)> onAnnotate; // open the entry's picture in the editor
 };
 
-// One history entry in the list: its source application, a title by kind, the application name
-// and age, Final Cut Pro facts, and a thumbnail (or, with the full-width setting, the whole image).
-// Selection and hover tint it; it can be dragged out, clicked (paste, or select with
-// "doubleClickToPaste"), pinned, opened as selectable text, and offers a context menu.
-// Texts are painted by the row itself; pictures and buttons are child widgets.
+// The layout of a history row (its source application, a title by kind, the application name and
+// age, Final Cut Pro facts, and a thumbnail or, with the full-width setting, the whole image), and
+// the widget laid over the one row under the pointer: the list's delegate paints every row, this
+// transparent widget takes the row's gestures. It can be dragged out, clicked (paste, or select
+// with "doubleClickToPaste"), pinned, opened as selectable text, and offers a context menu.
 class ClipRowView : public QWidget {
     Q_OBJECT
 public:
     enum class Kind { fcp, video, file, image, link, text };
     static constexpr int trailingClickInset = 48;
 
-    ClipRowView(const ClipItemViewModelPtr& viewModel, bool isSelected, const ClipRowOptions& options,
-        ClipRowActions actions, QWidget* parent = nullptr);
+    // `pasteboard` gives the desktop's drag formats (none: the stored types as they are).
+    ClipRowView(const ClipItemViewModelPtr& viewModel, const ClipRowOptions& options, ClipRowActions actions,
+        Pasteboard* pasteboard, QWidget* parent = nullptr);
 
     const ClipItemViewModelPtr& viewModel() const { return m_viewModel; }
-    void setSelected(bool selected);
-    bool isSelected() const { return m_isSelected; }
     bool isHovering() const { return m_isHovering; }
+    // The pointer entered or left the row (its buttons show, the host is told).
+    void setHovering(bool hovering);
     // Replaces the entry shown (a pin toggled in place).
     void setViewModel(const ClipItemViewModelPtr& viewModel);
 
@@ -94,32 +94,38 @@ public:
     static QFont titleFont();
     static QFont metaFont();
 
+    // Where a row of a width places its parts (the title's lines laid out unless only estimated).
+    struct Geometry {
+        bool fullWidth = false;
+        int height = 0;
+        QRect icon;
+        QRect thumbnail;
+        QRect title;
+        QStringList titleLines;
+        QRect meta;
+        QRect image;
+        QRect pin;
+        QRect selectText;
+    };
+    static Geometry computeGeometry(
+        const ClipItemViewModel& model, const ClipRowOptions& options, int width, bool exactText = true);
+
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    struct Geometry;
-    static Geometry computeGeometry(
-        const ClipItemViewModel& model, const ClipRowOptions& options, int width, bool exactText = true);
     void rebuild();
-    QWidget* makeThumbnail(bool fullWidth);
-    void paintFullWidthTexts(QPainter& painter, const Geometry& g, const QString& age);
-    void paintStandardTexts(QPainter& painter, const Geometry& g, const QString& age);
-    void setHovering(bool hovering);
     void updateButtons();
     void annotate();
 
     ClipItemViewModelPtr m_viewModel;
-    bool m_isSelected;
     ClipRowOptions m_options;
     ClipRowActions m_actions;
+    Pasteboard* m_pasteboard;
     bool m_isHovering = false;
-    AppIconView* m_icon = nullptr;
-    QWidget* m_thumbnail = nullptr;
     QToolButton* m_pinButton = nullptr;
     QToolButton* m_selectTextButton = nullptr;
     ClipDragSourceView* m_dragSource = nullptr;

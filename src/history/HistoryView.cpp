@@ -3,6 +3,9 @@
 #include "clipboard/PasteService.h"
 #include "history/ClipHistoryController.h"
 #include "history/ClipListView.h"
+#include "clipboard/AppIconCache.h"
+#include "clipboard/ImageCache.h"
+#include "platform/Pasteboard.h"
 #include "history/QuickLookPanelManager.h"
 #include "history/SearchBar.h"
 #include "history/HistoryViewChrome.h"
@@ -145,7 +148,10 @@ QWidget* HistoryView::makeClipboardPage()
     clipboardLayout->addLayout(bannerBox);
     m_banner->setVisible(false);
     clipboardLayout->addWidget(divider(clipboardPage));
-    m_list = new ClipListView(clipboardPage);
+    // merge: from owner
+    m_list = new ClipListView({ImageCache::shared(), AppIconCache::shared(),
+                                  SharedSlot<Pasteboard>::isSet() ? &Pasteboard::shared() : nullptr},
+        clipboardPage);
     m_list->setOptions(rowOptions());
     clipboardLayout->addWidget(m_list, 1);
     m_emptyState = makeEmptyState();

@@ -6,6 +6,9 @@
 
 #include "clipboard/PasteService.h"
 #include "history/NotchShelfContentView.h"
+#include "clipboard/AppIconCache.h"
+#include "clipboard/ImageCache.h"
+#include "platform/Pasteboard.h"
 #include "history/NotchShelfPanel.h"
 #include "history/QuickLookPanelManager.h"
 #include "platform/ForeignWindowTracker.h"
@@ -59,9 +62,11 @@ NotchShelfWindowManager& NotchShelfWindowManager::installDesktopShelf(Preference
     shelf->setContentFactory(
         [&preferences, &paste, focus](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent)
             -> QWidget* {
-            NotchShelfContentView::Services services {preferences, NotificationCenter::shared(), paste, focus,
+            // merge: from owner
+            NotchShelfContentView::Needs needs {preferences, NotificationCenter::shared(), paste, ImageCache::shared(),
+                AppIconCache::shared(), SharedSlot<Pasteboard>::isSet() ? &Pasteboard::shared() : nullptr, focus,
                 [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
-            return new NotchShelfContentView(container.mainContext(), manager, std::move(services), parent);
+            return new NotchShelfContentView(container.mainContext(), manager, std::move(needs), parent);
         },
         NotchShelfContentView::requiredHeight());
     setShared(shelf);

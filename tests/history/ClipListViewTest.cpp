@@ -1,13 +1,15 @@
-// The history list's own scrolling and selection: only the rows on screen have widgets, a row
-// scrolled to is centred, the selection marks its row wherever it scrolls, the wheel and the top
-// reset move the view, rows lie one below the other, count with a guess until shown, and keep
-// their widgets across a refresh of the same entries; every wheel notch moves the same distance.
+// The history list's own scrolling and selection: rows are painted (no row is an editor or index
+// widget; only the row under the pointer gets one), a row scrolled to is centred, the selection
+// marks its row wherever it scrolls, the wheel and the top reset move the view, rows lie one below
+// the other, count with a guess until shown, and the pointer's row widget follows a refresh of
+// the same entries; every wheel notch moves the same distance.
 #include "HistoryTestSupport.h"
 #include "history/ClipListView.h"
 #include "history/ClipRowDelegate.h"
 #include "history/ClipRowView.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -29,52 +31,80 @@ protected:
         QCoreApplication::processEvents();
     }
     int value() const { return list.verticalScrollBar()->value(); }
+    // The colour the list paints just inside a row's left edge (its background).
+    QColor rowBackground(int index)
+    {
+        const QRect row = list.rowRect(index);
+        return list.viewport()->grab().toImage().pixelColor(row.left() + 4, row.center().y());
+    }
+    bool anyRowIsAWidget() const
+    {
+        for (int row = 0; row < list.model()->rowCount(); ++row) {
+            const QModelIndex index = list.model()->index(row, 0);
+            if (list.indexWidget(index) || list.isPersistentEditorOpen(index))
+                return true;
+        }
+        return false;
+    }
 
     TestCrypto crypto;
+    PictureCaches caches;
     std::vector<ClipItemViewModelPtr> models;
-    ClipListView list;
+    ClipListView list {{caches.images, caches.icons}};
 };
 
 }
 
-TEST_F(ClipListViewTest, OnlyRowsOnScreenExistAndScrollingToARowCentresIt)
+TEST_F(ClipListViewTest, RowsArePaintedOnlyThePointersRowHasAWidgetAndScrollingToARowCentresIt)
 {
-    const QList<ClipRowView*> first = list.visibleRows();
-    ASSERT_FALSE(first.isEmpty());
-    EXPECT_LT(first.size(), 20) << "rows were made for entries off screen";
-    EXPECT_EQ(first.first()->viewModel()->id, 1);
+    EXPECT_FALSE(anyRowIsAWidget());
+    EXPECT_TRUE(list.viewport()->findChildren<ClipRowView*>().isEmpty());
+    EXPECT_EQ(list.indexAt(QPoint(20, 5)).row(), 0);
 
     list.scrollToCentre(150, false);
     QCoreApplication::processEvents();
-    ClipRowView* target = list.rowWidget(151);
-    ASSERT_TRUE(target) << "the row scrolled to is not on screen";
-    const QRect inViewport = target->geometry();
-    EXPECT_NEAR(inViewport.center().y(), list.viewport()->height() / 2, inViewport.height() / 2 + 2);
-    EXPECT_FALSE(list.rowWidget(1)) << "rows far above stayed";
+    const QRect target = list.rowRect(150);
+    EXPECT_NEAR(target.center().y(), list.viewport()->height() / 2, target.height() / 2 + 2);
     for (int i = 0; i + 1 < 200; ++i)
         ASSERT_LE(list.rowRect(i).bottom(), list.rowRect(i + 1).top()) << i;
+
+    // The pointer on a row lays one widget over it; on the next row the widget moves there.
+    const auto moveTo = [&](QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, at, list.viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+            Qt::NoModifier);
+        QCoreApplication::sendEvent(list.viewport(), &move);
+    };
+    moveTo(target.center());
+    ASSERT_TRUE(list.hoverRow());
+    EXPECT_EQ(list.hoverRow()->viewModel()->id, 151);
+    EXPECT_EQ(list.hoverRow()->geometry(), target);
+    EXPECT_TRUE(list.hoverRow()->isHovering());
+    moveTo(list.rowRect(151).center());
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list.hoverRow());
+    EXPECT_EQ(list.hoverRow()->viewModel()->id, 152);
+    EXPECT_EQ(list.viewport()->findChildren<ClipRowView*>().size(), 1);
+    EXPECT_FALSE(anyRowIsAWidget());
 
     list.scrollToTop();
     QCoreApplication::processEvents();
     EXPECT_EQ(value(), 0);
-    EXPECT_TRUE(list.rowWidget(1));
 }
 
 TEST_F(ClipListViewTest, TheSelectionMarksItsRowWhereverItScrollsAndTheWheelMovesTheView)
 {
-    list.setSelectedId(120);
     list.scrollToCentre(119, false);
     QCoreApplication::processEvents();
-    ASSERT_TRUE(list.rowWidget(120));
-    EXPECT_TRUE(list.rowWidget(120)->isSelected());
-    for (ClipRowView* row : list.visibleRows())
-        EXPECT_EQ(row->isSelected(), row->viewModel()->id == 120);
+    const QColor plain = rowBackground(119);
+    list.setSelectedId(120);
+    const QColor marked = rowBackground(119);
+    EXPECT_NE(marked, plain) << "the selected row is not marked";
+    EXPECT_EQ(rowBackground(120), plain);
 
     // Another selection: the old row is plain again, the new one marked.
     list.setSelectedId(121);
-    EXPECT_FALSE(list.rowWidget(120)->isSelected());
-    ASSERT_TRUE(list.rowWidget(121));
-    EXPECT_TRUE(list.rowWidget(121)->isSelected());
+    EXPECT_EQ(rowBackground(119), plain);
+    EXPECT_EQ(rowBackground(120), marked);
 
     list.scrollToTop();
     QCoreApplication::processEvents();
@@ -84,7 +114,6 @@ TEST_F(ClipListViewTest, TheSelectionMarksItsRowWhereverItScrollsAndTheWheelMove
     QCoreApplication::sendEvent(list.viewport(), &wheel);
     QCoreApplication::processEvents();
     EXPECT_GT(value(), 0) << "the wheel did not scroll the list";
-    EXPECT_FALSE(list.visibleRows().isEmpty());
 }
 
 TEST_F(ClipListViewTest, RowsCountWithAGuessUntilShownAndTheirExactHeightOnceOnScreen)
@@ -99,34 +128,35 @@ TEST_F(ClipListViewTest, RowsCountWithAGuessUntilShownAndTheirExactHeightOnceOnS
     QCoreApplication::processEvents();
     EXPECT_TRUE(delegate->isMeasured(151));
     EXPECT_EQ(list.rowRect(150).height(), ClipRowView::heightFor(*models[150], list.options(), width));
-    EXPECT_EQ(list.rowWidget(151)->height(), list.rowRect(150).height());
+    EXPECT_EQ(list.hoverRowAt(150)->height(), list.rowRect(150).height());
     // Screen readers read the entry's preview from the model.
     EXPECT_EQ(list.model()->index(150, 0).data().toString(), models[150]->previewText);
 }
 
-TEST_F(ClipListViewTest, ARefreshOfTheSameEntriesKeepsTheRowsAndANewListReplacesThem)
+TEST_F(ClipListViewTest, ThePointersRowWidgetFollowsARefreshAndGoesWithItsEntry)
 {
-    ClipRowView* first = list.rowWidget(1);
+    ClipRowView* first = list.hoverRowAt(0);
     ASSERT_TRUE(first);
     std::vector<ClipItemViewModelPtr> refreshed = models;
     refreshed[0] = std::make_shared<ClipItemViewModel>(*models[0]);
     refreshed[0]->isPinned = !models[0]->isPinned;
     list.setViewModels(refreshed);
     QCoreApplication::processEvents();
-    EXPECT_EQ(list.rowWidget(1), first);
+    EXPECT_EQ(list.hoverRow(), first);
     EXPECT_EQ(first->viewModel(), refreshed[0]);
 
     auto pinned = std::make_shared<ClipItemViewModel>(*refreshed[0]);
     pinned->isPinned = !pinned->isPinned;
     list.updateItem(pinned);
-    EXPECT_EQ(list.rowWidget(1)->viewModel(), pinned);
+    EXPECT_EQ(list.hoverRow()->viewModel(), pinned);
 
     refreshed.erase(refreshed.begin());
     list.setViewModels(refreshed);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(list.rowWidget(1));
-    ASSERT_FALSE(list.visibleRows().isEmpty());
-    EXPECT_EQ(list.visibleRows().first()->viewModel()->id, 2);
+    EXPECT_FALSE(list.hoverRow());
+    ASSERT_TRUE(list.hoverRowAt(0));
+    EXPECT_EQ(list.hoverRow()->viewModel()->id, 2);
+    EXPECT_EQ(list.hoverRow()->geometry(), list.rowRect(0));
 }
 
 // After a drag of the scroll bar's thumb the rows above the view still count with their guessed

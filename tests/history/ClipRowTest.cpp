@@ -1,15 +1,14 @@
-// History rows offscreen: layout by kind and thumbnail size, titles, the context menu, click
-// routing with and without "doubleClickToPaste", the drag-out data and the row pictures.
+// History rows offscreen: layout by kind and thumbnail size, titles, the row widget's context
+// menu, buttons and click routing with and without "doubleClickToPaste", the drag-out data and
+// the rows as the delegate paints them.
 #include "fakes/TestSupport.h"
 #include "HistoryTestSupport.h"
 #include "clipboard/AppIconCache.h"
-#include "history/AppIconView.h"
 #include "history/ClipDragSourceView.h"
+#include "history/ClipPictures.h"
+#include "history/ClipRowDelegate.h"
 #include "history/ClipRowView.h"
-#include "history/FCPThumbnailView.h"
-#include "history/FullWidthImageView.h"
 #include "history/ImageDecoding.h"
-#include "history/ImageThumbnailView.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -19,9 +18,9 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -149,12 +148,10 @@ TEST_F(ClipRowTest, LayoutByKindAndThumbnailSize)
 
     ClipRowOptions options;
     const auto image = imageModel(7);
-    ClipRowView row(image, false, options, recordingActions());
+    ClipRowView row(image, options, recordingActions(), nullptr);
     row.resize(360, ClipRowView::heightFor(*image, options, 360));
     row.show();
-    auto* thumb = row.findChild<ImageThumbnailView*>();
-    ASSERT_TRUE(thumb);
-    EXPECT_EQ(thumb->thumbnailSize(), QSize(100, 75));
+    EXPECT_EQ(ClipRowView::computeGeometry(*image, options, 360).thumbnail.size(), QSize(100, 77));
     EXPECT_FALSE(row.selectTextButton()); // images never offer it
     EXPECT_EQ(row.dragSource()->geometry(), QRect(0, 0, 360 - 48, row.height()));
 
@@ -166,7 +163,7 @@ TEST_F(ClipRowTest, LayoutByKindAndThumbnailSize)
     const auto text = model(QStringLiteral("hello"));
     EXPECT_FALSE(ClipRowView::usesFullWidthLayout(*text, options));
     EXPECT_EQ(ClipRowView::heightFor(*image, options, 360),
-        FullWidthImageView::heightFor(360, QSize(160, 100)) + 8 + 20 + 10);
+        ClipPictures::fullWidthHeightFor(360, QSize(160, 100)) + 8 + 20 + 10);
 
     // An image entry without thumbnail bytes is a link or text.
     auto bare = model(QStringLiteral("https://example.org"));
@@ -184,18 +181,18 @@ TEST_F(ClipRowTest, LayoutByKindAndThumbnailSize)
     EXPECT_EQ(six - two, 4 * lineHeight);
 
     // The film tag of Final Cut Pro thumbnails by width.
-    EXPECT_FALSE(FCPThumbnailView::tagFor(49).shown);
-    EXPECT_EQ(FCPThumbnailView::tagFor(50).symbolSize, 8);
-    EXPECT_EQ(FCPThumbnailView::tagFor(71).margin, 2);
-    EXPECT_EQ(FCPThumbnailView::tagFor(72).symbolSize, 10);
-    EXPECT_EQ(FCPThumbnailView::tagFor(72).margin, 3);
+    EXPECT_FALSE(ClipPictures::fcpTagFor(49).shown);
+    EXPECT_EQ(ClipPictures::fcpTagFor(50).symbolSize, 8);
+    EXPECT_EQ(ClipPictures::fcpTagFor(71).margin, 2);
+    EXPECT_EQ(ClipPictures::fcpTagFor(72).symbolSize, 10);
+    EXPECT_EQ(ClipPictures::fcpTagFor(72).margin, 3);
 }
 
 TEST_F(ClipRowTest, ContextMenuAndButtons)
 {
     ClipRowOptions options;
     const auto text = model(QStringLiteral("hello"));
-    ClipRowView row(text, false, options, recordingActions());
+    ClipRowView row(text, options, recordingActions(), nullptr);
     row.resize(360, 60);
     EXPECT_EQ(row.contextMenuTexts(),
         (QStringList {QStringLiteral("Paste"), QStringLiteral("Paste as Plain Text"),
@@ -229,7 +226,7 @@ TEST_F(ClipRowTest, ContextMenuAndButtons)
     EXPECT_TRUE(row.contextMenuTexts().contains(QStringLiteral("Unpin")));
 
     // Images offer "Annotate"; it decodes nothing until chosen.
-    ClipRowView imageRow(imageModel(3), false, options, recordingActions());
+    ClipRowView imageRow(imageModel(3), options, recordingActions(), nullptr);
     EXPECT_TRUE(imageRow.contextMenuTexts().contains(QStringLiteral("Annotate")));
     calls.clear();
     std::unique_ptr<QMenu> imageMenu(imageRow.buildContextMenu());
@@ -249,7 +246,7 @@ TEST_F(ClipRowTest, ClicksPasteAtOnceOrSelectThenPasteOnDoubleClick)
     const auto text = model(QStringLiteral("hello"));
     ClipRowOptions options;
     {
-        ClipRowView row(text, false, options, recordingActions());
+        ClipRowView row(text, options, recordingActions(), nullptr);
         row.resize(360, 60);
         EXPECT_FALSE(row.dragSource()->hasDoubleTap());
         click(row.dragSource());
@@ -259,7 +256,7 @@ TEST_F(ClipRowTest, ClicksPasteAtOnceOrSelectThenPasteOnDoubleClick)
     }
     calls.clear();
     options.doubleClickToPaste = true;
-    ClipRowView row(text, false, options, recordingActions());
+    ClipRowView row(text, options, recordingActions(), nullptr);
     row.resize(360, 60);
     ClipDragSourceView* source = row.dragSource();
     source->setDoubleClickInterval(10000); // a second click always counts as a double click
@@ -274,7 +271,7 @@ TEST_F(ClipRowTest, ClicksPasteAtOnceOrSelectThenPasteOnDoubleClick)
 
     // A single click selects once the interval has passed.
     calls.clear();
-    ClipRowView other(text, false, options, recordingActions());
+    ClipRowView other(text, options, recordingActions(), nullptr);
     other.resize(360, 60);
     other.dragSource()->setDoubleClickInterval(0);
     click(other.dragSource());
@@ -301,15 +298,14 @@ TEST_F(ClipRowTest, DragCarriesEveryRepresentationBeyondFourPixels)
             sealedRepresentation(QStringLiteral("public.utf8-plain-text"), 100, "caption")});
     // The desktop's formats for a drag (no display needed for the mapping).
     X11Pasteboard desktop(":no-such-display-for-quorvel");
-    Pasteboard::setShared(&desktop);
-    std::unique_ptr<QMimeData> mime(ClipDragSourceView::makeMimeData(item));
+    std::unique_ptr<QMimeData> mime(ClipDragSourceView::makeMimeData(item, &desktop));
     EXPECT_EQ(mime->data(QStringLiteral("image/png")), png);
     EXPECT_EQ(mime->data(QStringLiteral("text/html")), QByteArray("<b>caption</b>"));
     EXPECT_EQ(mime->text(), QStringLiteral("caption"));
 
     QStringList dragged;
     ClipDragSourceView::setDragRunner([&](QDrag& drag) { dragged = drag.mimeData()->formats(); });
-    ClipDragSourceView source;
+    ClipDragSourceView source(&desktop);
     source.resize(300, 50);
     source.setClipItem(item);
     int taps = 0;
@@ -336,7 +332,6 @@ TEST_F(ClipRowTest, DragCarriesEveryRepresentationBeyondFourPixels)
     EXPECT_TRUE(dragged.isEmpty());
     EXPECT_EQ(taps, 1);
     ClipDragSourceView::setDragRunner({});
-    Pasteboard::setShared(nullptr);
 
     const QImage slab = ClipDragSourceView::dragImage(QSize(100, 40), 1).toImage();
     EXPECT_EQ(qAlpha(slab.pixel(50, 20)), qRound(255 * 0.6));
@@ -355,9 +350,8 @@ TEST_F(ClipRowTest, OwnDragsAreRefusedByTheProgramsFieldsOtherProgramsDropsAreTa
         return enter.isAccepted() || drop.isAccepted();
     };
     X11Pasteboard desktop(":no-such-display-for-quorvel"); // the desktop's formats for a drag
-    Pasteboard::setShared(&desktop);
-    std::unique_ptr<QMimeData> own(ClipDragSourceView::makeMimeData(makeTextEntry(QStringLiteral("our clip"))));
-    Pasteboard::setShared(nullptr);
+    std::unique_ptr<QMimeData> own(
+        ClipDragSourceView::makeMimeData(makeTextEntry(QStringLiteral("our clip")), &desktop));
     ASSERT_TRUE(own->hasText());
     EXPECT_TRUE(ClipDragSourceView::isOwnDrag(own.get()));
     EXPECT_FALSE(dropInto(own.get()));
@@ -370,33 +364,43 @@ TEST_F(ClipRowTest, OwnDragsAreRefusedByTheProgramsFieldsOtherProgramsDropsAreTa
     EXPECT_EQ(field.text(), QStringLiteral("from elsewhere"));
 }
 
-TEST_F(ClipRowTest, RowsOfOneProgramShareOneIconLookup)
+TEST_F(ClipRowTest, RowsOfOneProgramShareOneIconLookupAndAPictureIsDecodedOnce)
 {
+    PictureCaches caches;
+    ClipPictures pictures({caches.images, caches.icons});
     const QString program = QStringLiteral("org.example.no-such-program");
-    AppIconCache& cache = AppIconCache::shared();
-    const int before = cache.lookupsStarted();
-    std::vector<std::unique_ptr<AppIconView>> icons;
-    for (int i = 0; i < 20; ++i) {
-        icons.push_back(std::make_unique<AppIconView>(program, QStringLiteral("doc.text"), 28));
-        icons.back()->show();
-    }
-    EXPECT_EQ(cache.lookupsStarted() - before, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !cache.isLookingUp(program); }, 5000));
-    QTest::qWait(3 * AppIconView::lookupPollMs);
-    EXPECT_EQ(cache.lookupsStarted() - before, 1); // the views stop asking once the lookup has ended
-    EXPECT_FALSE(icons.front()->hasAppIcon());
+    int changes = 0;
+    QObject::connect(&pictures, &ClipPictures::changed, [&] { ++changes; });
+    for (int i = 0; i < 20; ++i) // twenty rows of the program painted
+        EXPECT_FALSE(pictures.appIcon(program));
+    EXPECT_EQ(caches.icons.lookupsStarted(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !caches.icons.isLookingUp(program); }, 5000));
+    QTest::qWait(3 * ClipPictures::lookupPollMs);
+    EXPECT_FALSE(pictures.appIcon(program));
+    EXPECT_EQ(caches.icons.lookupsStarted(), 1); // no new lookup once one has found nothing
+
+    // A picture is decoded once however often it is asked for, then comes from the cache.
+    const QByteArray png = imageBytes(160, 100, "png", QColor(60, 140, 220));
+    EXPECT_TRUE(pictures.image(QStringLiteral("7"), png, QSize(100, 75)).isNull());
+    EXPECT_TRUE(pictures.image(QStringLiteral("7"), png, QSize(100, 75)).isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        ImageDecoding::waitForDecodes();
+        return changes > 0;
+    }));
+    EXPECT_EQ(changes, 1);
+    EXPECT_FALSE(pictures.image(QStringLiteral("7"), png, QSize(100, 75)).isNull());
+    EXPECT_EQ(caches.images.count(), 1);
+    // Bytes that are no image stay a placeholder, without a repaint.
+    pictures.image(QStringLiteral("8"), QByteArray("no image"), QSize(100, 75));
+    ImageDecoding::waitForDecodes();
+    QTest::qWait(20);
+    EXPECT_TRUE(pictures.image(QStringLiteral("8"), QByteArray("no image"), QSize(100, 75)).isNull());
+    EXPECT_EQ(changes, 1);
 }
 
 TEST_F(ClipRowTest, PicturesOfEveryKind)
 {
     ClipRowOptions options;
-    QWidget sheet;
-    sheet.setAutoFillBackground(true);
-    QPalette palette = sheet.palette();
-    palette.setColor(QPalette::Window, QColor(16, 16, 18));
-    sheet.setPalette(palette);
-    auto* layout = new QVBoxLayout(&sheet);
-    layout->setSpacing(2);
     const int width = 380;
     std::vector<ClipItemViewModelPtr> models;
     models.push_back(model(QStringLiteral("The quick brown fox jumps over the lazy dog. ").repeated(4), 1));
@@ -417,20 +421,58 @@ TEST_F(ClipRowTest, PicturesOfEveryKind)
     video->fileName = QStringLiteral("Recording 2026-12-07.mov");
     models.push_back(video);
     models.back()->isPinned = true;
-    std::vector<ClipRowView*> rows;
-    for (size_t i = 0; i < models.size(); ++i) {
-        auto* row = new ClipRowView(models[i], i == 1, options, recordingActions(), &sheet);
-        row->setFixedSize(width, ClipRowView::heightFor(*models[i], options, width));
-        layout->addWidget(row);
-        rows.push_back(row);
-    }
-    sheet.show();
+
+    PictureCaches caches;
+    ClipPictures pictures({caches.images, caches.icons});
+    int height = 0;
+    for (const ClipItemViewModelPtr& m : models)
+        height += ClipRowView::heightFor(*m, options, width) + 2;
+    // The rows as the list paints them; the second is selected, the third under the pointer.
+    const auto paint = [&] {
+        QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
+        sheet.fill(QColor(16, 16, 18));
+        QPainter painter(&sheet);
+        for (size_t i = 0; i < models.size(); ++i) {
+            ClipRowDelegate::paintRow(painter, *models[i], options, width, {i == 1, i == 2}, pictures);
+            painter.translate(0, ClipRowView::heightFor(*models[i], options, width) + 2);
+        }
+        return sheet;
+    };
+    const QImage placeholders = paint();
     ASSERT_TRUE(QTest::qWaitFor([&] {
         ImageDecoding::waitForDecodes();
-        return rows[2]->findChild<ImageThumbnailView*>()->hasImage()
-            && rows[3]->findChild<FCPThumbnailView*>()->hasImage();
+        QCoreApplication::processEvents();
+        return caches.images.image(QStringLiteral("3")) && caches.images.image(QStringLiteral("4"));
     }));
-    EXPECT_TRUE(sheet.grab().save(artifactPath(QStringLiteral("clip_rows.png"))));
+    const QImage sheet = paint();
+    // The image row's thumbnail shows its blue once decoded.
+    const ClipRowView::Geometry g = ClipRowView::computeGeometry(*models[2], options, width);
+    int top = 0;
+    for (int i = 0; i < 2; ++i)
+        top += ClipRowView::heightFor(*models[size_t(i)], options, width) + 2;
+    const QColor middle = sheet.pixelColor(g.thumbnail.center().x(), top + g.thumbnail.center().y());
+    EXPECT_GT(middle.blue(), 150);
+    EXPECT_NE(placeholders.pixelColor(g.thumbnail.center().x(), top + g.thumbnail.center().y()), middle);
+    EXPECT_TRUE(sheet.save(artifactPath(QStringLiteral("clip_rows.png"))));
+
+    // With full-width images the image row is the whole picture above its age.
+    ClipRowOptions fullWidth;
+    fullWidth.imageThumbnailSize = 3;
+    const ClipRowView::Geometry full = ClipRowView::computeGeometry(*models[2], fullWidth, width);
+    QImage wide(width, full.height, QImage::Format_ARGB32_Premultiplied);
+    const auto paintWide = [&] {
+        wide.fill(QColor(16, 16, 18));
+        QPainter painter(&wide);
+        ClipRowDelegate::paintRow(painter, *models[2], fullWidth, width, {}, pictures);
+    };
+    paintWide();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        ImageDecoding::waitForDecodes();
+        QCoreApplication::processEvents();
+        paintWide();
+        return wide.pixelColor(full.image.center()).blue() > 150;
+    }));
+    EXPECT_EQ(full.image, QRect(0, 0, width, ClipPictures::fullWidthHeightFor(width, QSize(160, 100))));
 }
 
 }

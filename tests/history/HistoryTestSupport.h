@@ -1,15 +1,27 @@
 #pragma once
 // A store with a clipboard key, entries made to measure, and a controller over a hand-driven
 // queue and in-memory preferences.
+#include "clipboard/AppIconCache.h"
+#include "clipboard/ImageCache.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/ManualQueue.h"
 #include "fakes/TestSupport.h"
 #include "history/ClipHistoryController.h"
+#include "platform/Dispatch.h"
+#include "platform/NotificationCenter.h"
 #include "store/ModelContext.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QWidget>
+
+// The caches the list's and the shelf's pictures come from, of the test's own.
+struct PictureCaches {
+    NotificationCenter center;
+    ImageCache images {center};
+    std::unique_ptr<DispatchQueue> loading = DispatchQueue::makeSerial(QStringLiteral("test.appiconloading"));
+    AppIconCache icons {*loading, DispatchQueue::main()};
+};
 
 // What an entry holds besides its text.
 struct EntrySpec {

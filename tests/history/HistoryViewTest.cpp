@@ -9,7 +9,7 @@
 #include "history/ClipListView.h"
 #include "history/HistoryView.h"
 #include "history/ImageDecoding.h"
-#include "history/ImageThumbnailView.h"
+#include "clipboard/ImageCache.h"
 #include "history/QuickLookPanelManager.h"
 #include "history/SearchBar.h"
 #include "history/WindowManager.h"
@@ -240,12 +240,17 @@ TEST_F(HistoryViewTest, PictureOfTheOpenPanel)
     context().save();
     show();
     view().show();
+    // The panel's list paints the image row's thumbnail once it is decoded into the cache.
     ASSERT_TRUE(QTest::qWaitFor([&] {
         ImageDecoding::waitForDecodes();
-        const auto thumbs = view().findChildren<ImageThumbnailView*>();
-        return !thumbs.isEmpty() && std::all_of(thumbs.begin(), thumbs.end(), [](auto* t) { return t->hasImage(); });
+        QCoreApplication::processEvents();
+        for (const ClipItemViewModelPtr& model : view().list()->viewModels())
+            if (model->hasImage && !ImageCache::shared().image(QString::number(model->id)))
+                return false;
+        return true;
     }));
-    EXPECT_GE(view().list()->visibleRows().size(), 4);
+    ASSERT_GE(view().list()->model()->rowCount(), 4);
+    EXPECT_TRUE(view().list()->viewport()->rect().contains(view().list()->rowRect(3)));
     EXPECT_TRUE(view().grab().save(artifactPath(QStringLiteral("history_view.png"))));
 }
 

@@ -5,7 +5,7 @@
 #include "fakes/FakeKeySynthesizer.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakeWorkspace.h"
-#include "history/ImageThumbnailView.h"
+#include "history/ImageDecoding.h"
 #include "history/NotchShelfContentView.h"
 #include "history/NotchShelfItemCard.h"
 #include "history/NotchShelfWindowManager.h"
@@ -23,9 +23,9 @@ class ShelfContentTest : public HistoryTest {
 protected:
     std::unique_ptr<NotchShelfContentView> makeView()
     {
-        NotchShelfContentView::Services services {preferences, notifications, paste, &tracker,
-            [this](const ClipItemPtr& item) { quickLooks.push_back(item); }, &queue};
-        auto view = std::make_unique<NotchShelfContentView>(context(), manager, std::move(services));
+        NotchShelfContentView::Needs needs {preferences, notifications, paste, caches.images, caches.icons, nullptr,
+            &tracker, [this](const ClipItemPtr& item) { quickLooks.push_back(item); }, &queue};
+        auto view = std::make_unique<NotchShelfContentView>(context(), manager, std::move(needs));
         view->resize(
             NotchShelfGeometry(std::nullopt).expandedContentFrame().width(), NotchShelfContentView::requiredHeight());
         return view;
@@ -55,6 +55,7 @@ protected:
     QTemporaryDir dir;
     PasteService paste {pasteboard, workspace, keys, queue, suspension, dir.filePath(QStringLiteral("trace.txt"))};
     FakeForeignWindowTracker tracker;
+    PictureCaches caches;
     NotchShelfWindowManager manager {&preferences, nullptr, nullptr, nullptr, notifications, queue};
     std::vector<ClipItemPtr> quickLooks;
 
@@ -88,44 +89,58 @@ TEST_F(ShelfContentTest, CardsShowEachKindAndTheMenuOffersEveryAction)
         "Meeting notes\n- ship the shelf\n- review the tab\n- write the tests\n- look at the pictures\n- sixth line"));
 
     auto view = makeView();
-    const QList<NotchShelfItemCard*> cards = view->cards();
-    ASSERT_EQ(cards.size(), 5);
+    const std::vector<ClipItemViewModelPtr> cards = view->cardModels();
+    ASSERT_EQ(cards.size(), 5u);
     EXPECT_EQ(view->emptyText(), QString());
-    EXPECT_EQ(cards[0]->size(), QSize(260, 190));
-    EXPECT_EQ(cards[0]->preview()->size(), QSize(236, 130));
-    EXPECT_EQ(cards[0]->placeholderSymbol(), cards[0]->viewModel()->contentTypeIcon);
-    EXPECT_TRUE(qobject_cast<ImageThumbnailView*>(cards[2]->preview()));
-    EXPECT_TRUE(qobject_cast<ImageThumbnailView*>(cards[3]->preview())); // the link's picture
-    EXPECT_EQ(cards[4]->placeholderSymbol(), QStringLiteral("film.stack"));
+    // Painted cards: no card is a widget until the pointer comes onto it.
+    EXPECT_TRUE(view->findChildren<NotchShelfItemCard*>().isEmpty());
+    EXPECT_EQ(view->cardRect(0).size(), QSize(260, 190));
+    EXPECT_EQ(view->cardRect(1).left() - view->cardRect(0).right() - 1, NotchShelfContentView::cardSpacing);
+    EXPECT_EQ(NotchShelfCardDelegate::placeholderSymbol(*cards[0]), cards[0]->contentTypeIcon);
+    EXPECT_EQ(NotchShelfCardDelegate::placeholderSymbol(*cards[2]), QString()); // the image
+    EXPECT_EQ(NotchShelfCardDelegate::placeholderSymbol(*cards[3]), QString()); // the link's picture
+    EXPECT_EQ(NotchShelfCardDelegate::placeholderSymbol(*cards[4]), QStringLiteral("film.stack"));
 
-    // Pinned entries come first.
-    std::unique_ptr<QMenu> menu(cards[1]->buildContextMenu());
+    // Pinned entries come first. Quick look acts on the entry.
+    std::unique_ptr<QMenu> menu(view->hoverCardAt(1)->buildContextMenu());
+    EXPECT_EQ(view->hoverCard()->viewModel(), cards[1]);
+    EXPECT_EQ(view->hoverCard()->geometry().size(), QSize(260, 190));
     EXPECT_EQ(labels(*menu),
         (QStringList {"Paste", "Paste as Plain Text", "Copy to Clipboard", "", "Pin", "Quick Look", "", "Delete"}));
-    std::unique_ptr<QMenu> pinnedMenu(cards[0]->buildContextMenu());
-    EXPECT_EQ(labels(*pinnedMenu)[4], QStringLiteral("Unpin"));
-
-    // The tile brightens under the pointer.
-    EXPECT_DOUBLE_EQ(cards[0]->fillOpacity(), 0.06);
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(cards[0], &enter);
-    EXPECT_DOUBLE_EQ(cards[0]->fillOpacity(), 0.12);
-
-    // Quick look and delete act on the entry; the row follows the delete.
     menu->actions()[5]->trigger();
     ASSERT_EQ(quickLooks.size(), 1u);
-    EXPECT_EQ(quickLooks[0], cards[1]->viewModel()->clipItem);
+    EXPECT_EQ(quickLooks[0], cards[1]->clipItem);
+    menu.reset();
+
+    // The tile brightens under the pointer; one card widget at a time.
+    NotchShelfItemCard* first = view->hoverCardAt(0);
+    std::unique_ptr<QMenu> pinnedMenu(first->buildContextMenu());
+    EXPECT_EQ(labels(*pinnedMenu)[4], QStringLiteral("Unpin"));
+    pinnedMenu.reset();
+    EXPECT_DOUBLE_EQ(first->fillOpacity(), 0.06);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(first, &enter);
+    EXPECT_DOUBLE_EQ(first->fillOpacity(), 0.12);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(view->findChildren<NotchShelfItemCard*>().size(), 1);
+
+    // Delete acts on the entry; the row follows it.
+    menu.reset(view->hoverCardAt(1)->buildContextMenu());
     menu->actions()[7]->trigger();
-    EXPECT_EQ(view->cards().size(), 4);
+    EXPECT_EQ(view->cardCount(), 4);
+    menu.reset();
 
     view->show();
     // Pictures decode off the main thread.
     QDeadlineTimer deadline(5000);
-    while (!deadline.hasExpired()
-        && !(qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())
-            && qobject_cast<ImageThumbnailView*>(view->cards()[1]->preview())->hasImage()))
+    while (!deadline.hasExpired() && !caches.images.image(QString::number(view->cardModels()[1]->id))) {
+        ImageDecoding::waitForDecodes();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(view->grab().save(artifactPath(QStringLiteral("notch_shelf_content_offscreen.png"))));
+    }
+    const QImage grabbed = view->grab().toImage();
+    const QRect picture = view->cardRect(1).adjusted(10, 10, -10, -50);
+    EXPECT_GT(grabbed.pixelColor(picture.center()).red(), 150) << "the image card's orange picture is not painted";
+    EXPECT_TRUE(grabbed.save(artifactPath(QStringLiteral("notch_shelf_content_offscreen.png"))));
 }
 
 TEST_F(ShelfContentTest, EmptyTextsAndSearch)
@@ -143,7 +158,7 @@ TEST_F(ShelfContentTest, EmptyTextsAndSearch)
     EXPECT_EQ(view->emptyText(), QStringLiteral("No results found"));
     emit view->searchBar()->textChanged(QString());
     queue.advance(ClipHistoryController::searchDebounce);
-    EXPECT_EQ(view->cards().size(), 2);
+    EXPECT_EQ(view->cardCount(), 2);
 }
 
 TEST_F(ShelfContentTest, SearchingAShownShelfShowsTheMatchingCardsAndClearingBringsAllBack)
@@ -155,18 +170,15 @@ TEST_F(ShelfContentTest, SearchingAShownShelfShowsTheMatchingCardsAndClearingBri
     QCoreApplication::processEvents();
     const auto shownCards = [&] {
         int shown = 0;
-        for (NotchShelfItemCard* card : view->cards()) {
-            const QRect inRow = card->geometry();
-            if (card->isVisible() && card->parentWidget()->rect().contains(inRow))
-                ++shown;
-        }
+        for (int i = 0; i < view->cardCount(); ++i)
+            shown += view->isCardShown(i);
         return shown;
     };
     ASSERT_EQ(shownCards(), 2);
     emit view->searchBar()->textChanged(QStringLiteral("checklist"));
     queue.advance(ClipHistoryController::searchDebounce);
     QCoreApplication::processEvents();
-    EXPECT_EQ(view->cards().size(), 1);
+    EXPECT_EQ(view->cardCount(), 1);
     EXPECT_EQ(shownCards(), 1);
     emit view->searchBar()->textChanged(QString());
     queue.advance(ClipHistoryController::searchDebounce);
@@ -178,10 +190,9 @@ TEST_F(ShelfContentTest, CardAgesAreSetAnewWhileTheShelfShows)
 {
     addText(QStringLiteral("alpha")); // a minute old
     auto view = makeView();
-    NotchShelfItemCard* card = view->cards().first();
-    EXPECT_EQ(card->ageText(), QStringLiteral("1 min. ago"));
+    EXPECT_EQ(view->ageText(0), QStringLiteral("1 min. ago"));
     view->refreshAges(QDateTime::currentDateTimeUtc().addSecs(10 * 60));
-    EXPECT_EQ(card->ageText(), QStringLiteral("11 min. ago"));
+    EXPECT_EQ(view->ageText(0), QStringLiteral("11 min. ago"));
     EXPECT_LE(NotchShelfContentView::ageRefreshMs, 30000);
 }
 
@@ -195,8 +206,8 @@ TEST_F(ShelfContentTest, PasteGoesToTheLastForeignApplicationAndCopyOnlyCopies)
     tracker.last = editor;
     addText(QStringLiteral("paste me"));
     auto view = makeView();
-    ASSERT_EQ(view->cards().size(), 1);
-    std::unique_ptr<QMenu> menu(view->cards()[0]->buildContextMenu());
+    ASSERT_EQ(view->cardCount(), 1);
+    std::unique_ptr<QMenu> menu(view->hoverCardAt(0)->buildContextMenu());
     menu->actions()[0]->trigger();
     EXPECT_EQ(paste.targetApp(), editor);
 

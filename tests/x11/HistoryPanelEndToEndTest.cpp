@@ -221,9 +221,9 @@ TEST_F(HistoryPanelEndToEndTest, DragOfARowDeliversItsTextAndPng)
     TargetApp target;
     ASSERT_TRUE(target.start(QStringLiteral("Drop target")));
     ASSERT_TRUE(openWithHotkey());
-    ASSERT_TRUE(waitUntil([&] { return !view()->list()->visibleRows().isEmpty(); }));
-    ClipRowView* row = view()->list()->visibleRows().first();
-    const QPoint from = row->mapToGlobal(QPoint(60, row->height() / 2));
+    ASSERT_TRUE(waitUntil([&] { return !view()->list()->rowRect(0).isEmpty(); }));
+    const QRect row = view()->list()->rowRect(0);
+    const QPoint from = view()->list()->viewport()->mapToGlobal(QPoint(row.left() + 60, row.center().y()));
     // Somewhere of the target's window outside the panel.
     const QRect panel = windows->historyPanel()->frameGeometry();
     const QRect screen = windows->historyPanel()->screen()->geometry();
@@ -254,10 +254,10 @@ TEST_F(HistoryPanelEndToEndTest, ARowDroppedOnThePanelsOwnSearchFieldIsRefused)
     copyItems({{QStringLiteral("public.utf8-plain-text"), "dragged onto ourselves"}});
     other.reset();
     ASSERT_TRUE(openWithHotkey());
-    ASSERT_TRUE(waitUntil([&] { return !view()->list()->visibleRows().isEmpty(); }));
-    ClipRowView* row = view()->list()->visibleRows().first();
+    ASSERT_TRUE(waitUntil([&] { return !view()->list()->rowRect(0).isEmpty(); }));
+    const QRect row = view()->list()->rowRect(0);
     QLineEdit* field = view()->searchBar()->field();
-    const QPoint from = row->mapToGlobal(QPoint(60, row->height() / 2));
+    const QPoint from = view()->list()->viewport()->mapToGlobal(QPoint(row.left() + 60, row.center().y()));
     const QPoint to = field->mapToGlobal(field->rect().center());
     bool ended = false;
     const QString script = QStringLiteral(

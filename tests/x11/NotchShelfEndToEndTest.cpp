@@ -7,6 +7,8 @@
 #include "clipboard/PasteService.h"
 #include "history/HistoryEdgeRevealController.h"
 #include "history/ImageDecoding.h"
+#include "clipboard/AppIconCache.h"
+#include "clipboard/ImageCache.h"
 #include "history/NotchShelfContentView.h"
 #include "history/NotchShelfItemCard.h"
 #include "history/NotchShelfWindowManager.h"
@@ -81,9 +83,10 @@ protected:
         shelf.setFocusReturn([this] { tracker.restoreFocus(); });
         shelf.setContentFactory(
             [this](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
-                NotchShelfContentView::Services services {*prefs, notifications, paste, &tracker,
+                NotchShelfContentView::Needs needs {*prefs, notifications, paste, ImageCache::shared(),
+                    AppIconCache::shared(), &pasteboard, &tracker,
                     [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
-                return new NotchShelfContentView(container.mainContext(), manager, std::move(services), parent);
+                return new NotchShelfContentView(container.mainContext(), manager, std::move(needs), parent);
             },
             NotchShelfContentView::requiredHeight());
         windows = std::make_unique<WindowManager>(paste, notifications, *prefs, &quickLook);
@@ -169,7 +172,7 @@ TEST_F(NotchShelfEndToEndTest, HoverHotkeyAndPasteFromACard)
     ASSERT_TRUE(moveTo(screen.center().x(), 8));
     ASSERT_TRUE(waitUntil([&] { return shelf.isExpanded(); })) << "hover did not expand the shelf";
     ASSERT_TRUE(content());
-    ASSERT_EQ(content()->cards().size(), 4);
+    ASSERT_EQ(content()->cardCount(), 4);
     ImageDecoding::waitForDecodes();
     spin(500);
     const QRect frame = panelFrame();
@@ -197,9 +200,8 @@ TEST_F(NotchShelfEndToEndTest, HoverHotkeyAndPasteFromACard)
     TargetApp target;
     ASSERT_TRUE(target.start(QStringLiteral("Paste target"))) << "the target program did not come up";
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
-    ASSERT_TRUE(waitUntil([&] { return shelf.isExpanded() && content() && !content()->cards().isEmpty(); }));
-    NotchShelfItemCard* first = content()->cards().first();
-    const QPoint cardCentre = first->mapToGlobal(first->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return shelf.isExpanded() && content() && content()->cardCount() > 0; }));
+    const QPoint cardCentre = content()->mapToGlobal(content()->cardRect(0).center());
     ASSERT_TRUE(moveTo(cardCentre.x(), cardCentre.y()));
     // The menu runs its own event loop: a timer inside it picks "Paste" with the real pointer.
     bool menuSeen = false;
@@ -291,7 +293,7 @@ TEST_F(NotchShelfEndToEndTest, SearchTypedIntoTheShelfShowsTheMatchingCards)
     shelf.setEnabled(true);
     ASSERT_TRUE(shelf.panel());
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
-    ASSERT_TRUE(waitUntil([&] { return shelf.isExpanded() && content() && content()->cards().size() == 4; }));
+    ASSERT_TRUE(waitUntil([&] { return shelf.isExpanded() && content() && content()->cardCount() == 4; }));
     const QPoint field = content()->searchBar()->mapToGlobal(content()->searchBar()->rect().center());
     ASSERT_TRUE(moveTo(field.x(), field.y()));
     ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
@@ -300,12 +302,12 @@ TEST_F(NotchShelfEndToEndTest, SearchTypedIntoTheShelfShowsTheMatchingCards)
     // One card, on screen: its tile is lighter than the shelf's black.
     const auto shown = [&](int count) {
         return waitUntil([&] {
-            const QList<NotchShelfItemCard*> cards = content()->cards();
-            if (cards.size() != count)
+            if (content()->cardCount() != count)
                 return false;
-            for (NotchShelfItemCard* card : cards) {
-                const QPoint centre = card->mapToGlobal(QPoint(card->width() / 2, card->height() - 12));
-                if (!card->isVisible() || qGray(grabScreen(QRect(centre, QSize(1, 1))).pixel(0, 0)) < 8)
+            for (int i = 0; i < count; ++i) {
+                const QRect card = content()->cardRect(i);
+                const QPoint centre = content()->mapToGlobal(QPoint(card.center().x(), card.bottom() - 11));
+                if (!content()->isCardShown(i) || qGray(grabScreen(QRect(centre, QSize(1, 1))).pixel(0, 0)) < 8)
                     return false;
             }
             return true;
