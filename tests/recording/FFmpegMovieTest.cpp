@@ -5,6 +5,7 @@
 #include "platform/linux/FFmpegMovieThumbnailer.h"
 #include "platform/linux/FFmpegMovieWriter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -99,6 +100,58 @@ TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
     const QImage small = thumbnailer.frameAt(path, 1.0, QSize(160, 160), &error);
     EXPECT_EQ(small.size(), QSize(160, 120));
     EXPECT_TRUE(thumbnailer.frameAt(path, 5.0, QSize(400, 400), &error).isNull());
+}
+
+// Sound handed over in blocks that fit no encoder frame, with a stall of a second and a half:
+// every sample comes back where it was given, the stall as silence, the last partial frame too.
+TEST(FFmpegMovie, TheSoundTrackKeepsEverySampleAcrossAGapAndItsLastPartialFrame)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gap.mov"));
+    MovieSettings settings;
+    settings.size = QSize(64, 64);
+    settings.audio = true;
+    FFmpegMovieWriter writer;
+    QString error;
+    auto movie = writer.create(path, settings, &error);
+    ASSERT_TRUE(movie) << error.toStdString();
+    QImage frame(64, 64, QImage::Format_RGB32);
+    frame.fill(Qt::black);
+    for (int i = 0; i < 75; ++i) // 2.5 s of pictures
+        ASSERT_TRUE(movie->appendVideo(frame, i, &error));
+    const int block = 700;
+    std::vector<float> sound(2 * block);
+    const qint64 written = 96000 + (24000 / block + 1) * block; // where the last block ends
+    auto append = [&](qint64 at) {
+        for (int s = 0; s < block; ++s)
+            sound[2 * s] = sound[2 * s + 1] = 0.5f * float(std::sin(2 * M_PI * 440 * double(at + s) / 48000.0));
+        return movie->appendAudio(sound.data(), block, at, &error);
+    };
+    for (qint64 at = 0; at < 24000; at += block) // the tone to 0.5 s, then nothing until 2 s
+        ASSERT_TRUE(append(at));
+    for (qint64 at = 96000; at < written; at += block) // to 2.5 s, ending in a partial frame
+        ASSERT_TRUE(append(at));
+    ASSERT_TRUE(movie->finish(&error)) << error.toStdString();
+    movie.reset();
+
+    FFmpegMovieReader reader;
+    std::vector<std::vector<float>> channels;
+    ASSERT_TRUE(reader.open(path, &error) && reader.readAudio(channels, &error)) << error.toStdString();
+    const std::vector<float>& left = channels.at(0);
+    // The tone's first and last audible samples (the decoder may put its delay before them):
+    // between them lie all the samples written.
+    auto audible = [](float v) { return std::abs(v) > 0.05f; };
+    const qint64 first = std::find_if(left.begin(), left.end(), audible) - left.begin();
+    const qint64 last = left.rend() - std::find_if(left.rbegin(), left.rend(), audible);
+    EXPECT_NEAR(double(last - first), double(written), 30);
+    EXPECT_NEAR(double(last - first) / 48000, 2.5, 0.02); // as long as the pictures
+    auto part = [&](double from, double to) {
+        return std::vector<float>(left.begin() + first + qint64(from * 48000), left.begin() + first + qint64(to * 48000));
+    };
+    EXPECT_NEAR(frequencyOf(part(0.05, 0.45), 48000), 440, 5);
+    const std::vector<float> gap = part(0.6, 1.9);
+    EXPECT_EQ(std::count_if(gap.begin(), gap.end(), [](float v) { return std::abs(v) > 0.01f; }), 0);
+    EXPECT_NEAR(frequencyOf(part(2.05, 2.5), 48000), 440, 5);
 }
 
 TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizes)

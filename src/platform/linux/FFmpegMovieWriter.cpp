@@ -11,6 +11,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -55,6 +56,7 @@ private:
     bool openVideo(QString* error);
     bool openAudio(QString* error);
     bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error);
+    bool queueAudio(const float* samples, int frames, QString* error);
     bool encodeAudioFrames(bool flushPartial, QString* error);
     bool cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error);
     bool writeFailed(QString* error);
@@ -81,10 +83,11 @@ private:
     MovieFileOutput m_output;
     bool m_writeFailed = false;
     double m_completeSeconds = 0; // the movie on disk plays this long
-    // Audio waiting for a whole encoder frame, per channel (planar), and the sample position of
-    // its first sample.
-    std::vector<std::vector<float>> m_pending;
-    qint64 m_pendingStart = 0;
+    // Audio waiting for a whole encoder frame (planar), and the sample position of its first
+    // sample; the appended samples are split into channels in m_planes on their way in.
+    AVAudioFifo* m_queue = nullptr;
+    qint64 m_queueStart = 0;
+    std::vector<float> m_planes;
     bool m_audioStarted = false;
     bool m_createdFile = false;
 
@@ -207,9 +210,9 @@ bool FFmpegMovieFile::openAudio(QString* error)
     m_audioFrame->sample_rate = m_audio->sample_rate;
     m_audioFrame->nb_samples = m_audio->frame_size;
     av_channel_layout_copy(&m_audioFrame->ch_layout, &m_audio->ch_layout);
-    if (av_frame_get_buffer(m_audioFrame, 0) < 0)
+    m_queue = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, m_settings.audioChannels, m_audio->frame_size);
+    if (!m_queue || av_frame_get_buffer(m_audioFrame, 0) < 0)
         return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
-    m_pending.assign(m_settings.audioChannels, {});
     return true;
 }
 
@@ -320,48 +323,63 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         return writeFailed(error);
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
-    const int channels = m_settings.audioChannels;
-    const qint64 expected = m_pendingStart + qint64(m_pending[0].size());
+    const qint64 expected = m_queueStart + av_audio_fifo_size(m_queue);
     if (!m_audioStarted) {
         m_audioStarted = true;
-        m_pendingStart = sampleIndex; // the track's first sample
+        m_queueStart = sampleIndex; // the track's first sample
     } else if (sampleIndex > expected) {
         // A gap (the sound server stalled): silence keeps the track in step with the picture,
         // encoded a second at a time.
         for (qint64 gap = sampleIndex - expected; gap > 0;) {
-            const qint64 part = std::min<qint64>(gap, m_settings.audioSampleRate);
-            for (auto& channel : m_pending)
-                channel.insert(channel.end(), size_t(part), 0.0f);
+            const int part = int(std::min<qint64>(gap, m_settings.audioSampleRate));
             gap -= part;
-            if (!encodeAudioFrames(false, error))
+            if (!queueAudio(nullptr, part, error) || !encodeAudioFrames(false, error))
                 return false;
         }
     }
+    return queueAudio(samples, frames, error) && encodeAudioFrames(false, error);
+}
+
+// Adds `frames` interleaved samples to the queue, split into channels; silence when `samples`
+// is null.
+bool FFmpegMovieFile::queueAudio(const float* samples, int frames, QString* error)
+{
+    if (frames <= 0)
+        return true;
+    const int channels = m_settings.audioChannels;
+    m_planes.resize(size_t(channels) * size_t(frames));
+    std::vector<void*> planes(static_cast<size_t>(channels));
     for (int c = 0; c < channels; ++c) {
-        auto& channel = m_pending[c];
-        const size_t start = channel.size();
-        channel.resize(start + size_t(frames));
+        float* plane = m_planes.data() + size_t(c) * size_t(frames);
+        planes[size_t(c)] = plane;
+        if (!samples) {
+            std::fill_n(plane, frames, 0.0f);
+            continue;
+        }
         for (int i = 0; i < frames; ++i)
-            channel[start + i] = samples[i * channels + c];
+            plane[i] = samples[i * channels + c];
     }
-    return encodeAudioFrames(false, error);
+    if (av_audio_fifo_write(m_queue, planes.data(), frames) < frames)
+        return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+    return true;
 }
 
 bool FFmpegMovieFile::encodeAudioFrames(bool flushPartial, QString* error)
 {
-    const size_t frameSize = size_t(m_audio->frame_size);
-    while (m_pending[0].size() >= frameSize || (flushPartial && !m_pending[0].empty())) {
-        const size_t count = std::min(frameSize, m_pending[0].size());
+    const int frameSize = m_audio->frame_size;
+    for (int queued; (queued = av_audio_fifo_size(m_queue)) >= frameSize || (flushPartial && queued > 0);) {
+        const int count = std::min(frameSize, queued);
         if (av_frame_make_writable(m_audioFrame) < 0)
             return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
-        for (size_t c = 0; c < m_pending.size(); ++c) {
-            auto* plane = reinterpret_cast<float*>(m_audioFrame->data[c]);
-            std::copy_n(m_pending[c].begin(), count, plane);
+        if (av_audio_fifo_read(m_queue, reinterpret_cast<void**>(m_audioFrame->extended_data), count) < count)
+            return FFmpegSupport::fail(error, QStringLiteral("the sound queue could not be read"));
+        // The last, partial frame is padded with silence.
+        for (int c = 0; c < m_settings.audioChannels; ++c) {
+            auto* plane = reinterpret_cast<float*>(m_audioFrame->extended_data[c]);
             std::fill(plane + count, plane + frameSize, 0.0f);
-            m_pending[c].erase(m_pending[c].begin(), m_pending[c].begin() + qsizetype(count));
         }
-        m_audioFrame->pts = m_pendingStart;
-        m_pendingStart += qint64(count);
+        m_audioFrame->pts = m_queueStart;
+        m_queueStart += count;
         if (!encode(m_audio, m_audioStream, m_audioFrame, error))
             return false;
     }
@@ -414,6 +432,8 @@ void FFmpegMovieFile::close()
     avcodec_free_context(&m_audio);
     m_pool.clear();
     av_frame_free(&m_audioFrame);
+    av_audio_fifo_free(m_queue);
+    m_queue = nullptr;
     av_packet_free(&m_packet);
     sws_freeContext(m_scaler);
     m_scaler = nullptr;
