@@ -6,12 +6,14 @@
 #include "app/HotkeyServiceShortcuts.h"
 #include "app/InstanceChannel.h"
 #include "app/UpdaterManager.h"
+#include "capture/CaptureOverlayWindowManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "capture/ScrollingCaptureControlWindowManager.h"
 #include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
+#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ImageCache.h"
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
@@ -44,6 +46,7 @@
 #include "platform/Permissions.h"
 #include "platform/Platform.h"
 #include "platform/Preferences.h"
+#include "platform/Shared.h"
 #include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsServices.h"
@@ -98,7 +101,7 @@ void wireEditorExtras()
 }
 
 // What the app delegate starts, stops and switches at launch, at quit and on preference changes.
-AppDelegateServices appDelegateServices()
+AppDelegateServices appDelegateServices(ScreenRecordingService& recorder)
 {
     AppDelegateServices services;
     services.preferences = &Preferences::shared();
@@ -111,7 +114,7 @@ AppDelegateServices appDelegateServices()
     services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
     services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
     services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
-    services.listInterruptedRecordings = [] { ScreenRecordingService::shared().adoptInterruptedRecordings(); };
+    services.listInterruptedRecordings = [&recorder] { recorder.adoptInterruptedRecordings(); };
     services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
     return services;
 }
@@ -148,6 +151,41 @@ void QuorvelApp::wireEditor()
 
 void QuorvelApp::wireCapture()
 {
+    const Platform& p = m_platform;
+    m_quickAction = std::make_unique<PostCaptureQuickActionController>(PostCaptureQuickActionController::Needs {
+        p.hotkeys, p.screen, DispatchQueue::main(), [](const QImage& image, QScreen* screen) {
+            AnnotationWindowManager::shared().present(image, nullptr, screen); // merge: owned by editor
+        }});
+    PostCaptureQuickActionController& quickAction = *m_quickAction;
+    m_screenshotCapture = std::make_unique<ScreenshotCaptureService>(ScreenshotCaptureService::Needs {p.screen,
+        p.pasteboard, p.textRecognizer,
+        ClipboardSuspension::shared(), // merge: owned by clipboard
+        DispatchQueue::main(), [&quickAction] { return quickAction.removeHintAtOnce(); }});
+    m_recorder = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {p.screen, p.movieWriter,
+        p.movieThumbnailer, p.sleepInhibitor, p.systemAudio, p.desktopNotifier, p.permissions});
+    m_recorder->setModelContainer(m_sharedModelContainer);
+    m_scrollingCapture = std::make_unique<ScrollingCaptureService>(
+        ScrollingCaptureService::desktopNeeds(*m_screenshotCapture, p.scrollEvents, p.scrollActivity, p.workspace, p.screen),
+        ScrollingCaptureService::Timing {});
+    // The engines only tell their state; their panels follow them.
+    m_scrollingStrip = std::make_unique<ScrollingCaptureControlWindowManager>(*m_scrollingCapture);
+    m_recordingPanel = std::make_unique<RecordingControlWindowManager>(*m_recorder);
+    m_captureOverlay = std::make_unique<CaptureOverlayWindowManager>(CaptureOverlayWindowManager::Needs {p.screen,
+        p.hotkeys, p.preferences, p.pasteboard, p.permissions, *m_screenshotCapture, *m_recorder, *m_scrollingCapture,
+        quickAction});
+    m_actionStarter = std::make_unique<ActionStarter>(ActionStarter::Needs {*m_captureOverlay, *m_recorder,
+        WindowManager::shared(), // merge: owned by history
+        []() -> NotchShelfWindowManager* {
+            // merge: owned by history
+            return SharedSlot<NotchShelfWindowManager>::isSet() ? &NotchShelfWindowManager::shared() : nullptr;
+        }});
+    HotkeyService::shared().setActionStarter(m_actionStarter.get()); // merge: owned by settings
+
+    m_screenshotCapture->onCapture = makeCaptureResultHandler(m_sharedModelContainer, NotificationCenter::shared(),
+        [&quickAction](const QImage& image, quint32 displayID) { quickAction.offer(image, displayID); });
+    // A stored capture leaves its screen images and PNG buffers free in the workers' pools.
+    NotificationCenter::shared().observe(
+        NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
 }
 
 void QuorvelApp::wireGallery()
@@ -213,11 +251,6 @@ void QuorvelApp::finishWiring()
     // The history panel's Screenshots tab is the gallery's grid over the same store.
     HistoryView::setScreenshotsPageFactory(
         [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
-    ScreenRecordingService::shared().setModelContainer(weak);
-    // The recorder only tells its state; its control panel follows it.
-    m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
-    // Likewise the scrolling capture and its strip.
-    ScrollingCaptureControlWindowManager::shared().follow(ScrollingCaptureService::shared());
     RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key
@@ -234,18 +267,9 @@ void QuorvelApp::finishWiring()
     ImageCache::shared();
     AppIconCache::shared();
 
-    ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(
-        container, NotificationCenter::shared(), [](const QImage& image, quint32 displayID) {
-            PostCaptureQuickActionController::shared().offer(image, displayID);
-        });
-
-    // A stored capture leaves its screen images and PNG buffers free in the workers' pools.
-    NotificationCenter::shared().observe(
-        NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
-
     watchScreens();
 
-    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices());
+    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices(*m_recorder));
 }
 
 QuorvelApp::QuorvelApp(const Platform& platform)
@@ -273,16 +297,14 @@ QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
     return panel->grab().toImage();
 }
 
-MenuBarView::Actions QuorvelApp::menuBarActions()
+MenuBarView::Actions QuorvelApp::menuBarActions(ActionStarter& starter)
 {
     MenuBarView::Actions actions;
     actions.shortcutDisplay = [](quint32 action) {
         const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
         return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
     };
-    actions.start = [](AppAction action) {
-        ActionStarter::start(action, ActionStarter::Trigger::menu, WindowManager::shared());
-    };
+    actions.start = [&starter](AppAction action) { starter.start(action, ActionStarter::Trigger::menu); };
     actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
     actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); };
     actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };
@@ -291,8 +313,8 @@ MenuBarView::Actions QuorvelApp::menuBarActions()
 
 void QuorvelApp::showStatusItem()
 {
-    m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
-    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
+    m_iconView = std::make_unique<MenuBarIconView>(*m_recorder);
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, *m_recorder, menuBarActions(*m_actionStarter));
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
                                     "hotkeys, and starting it again opens its settings window"));

@@ -6,8 +6,16 @@
 #include <QString>
 #include <memory>
 
+class ActionStarter;
+class CaptureOverlayWindowManager;
 class HistoryPanel;
 class ModelContainer;
+class PostCaptureQuickActionController;
+class RecordingControlWindowManager;
+class ScreenRecordingService;
+class ScreenshotCaptureService;
+class ScrollingCaptureControlWindowManager;
+class ScrollingCaptureService;
 class QImage;
 class MenuBarIconView;
 class Preferences;
@@ -39,8 +47,18 @@ public:
     // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
     // is hidden, the hidden panel rendered at its last size. Null without a panel.
     static QImage historyPanelPicture(HistoryPanel* panel);
-    // The menu's hooks into the hotkey router, the updater and the gallery windows.
-    static MenuBarView::Actions menuBarActions();
+    // The menu's hooks into the hotkey router, the action starter, the updater and the gallery windows.
+    static MenuBarView::Actions menuBarActions(ActionStarter& starter);
+
+    // Capture and recording.
+    ScreenshotCaptureService& screenshotCapture() { return *m_screenshotCapture; }
+    PostCaptureQuickActionController& quickAction() { return *m_quickAction; }
+    ScreenRecordingService& recorder() { return *m_recorder; }
+    ScrollingCaptureService& scrollingCapture() { return *m_scrollingCapture; }
+    ScrollingCaptureControlWindowManager& scrollingStrip() { return *m_scrollingStrip; }
+    RecordingControlWindowManager& recordingPanel() { return *m_recordingPanel; }
+    CaptureOverlayWindowManager& captureOverlay() { return *m_captureOverlay; }
+    ActionStarter& actionStarter() { return *m_actionStarter; }
 
 private:
     explicit QuorvelApp(const Platform& platform);
@@ -54,9 +72,18 @@ private:
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    // Capture and recording: the engines, the panels that follow them, the overlay and what
+    // starts the actions (built in this order by wireCapture, taken down in the reverse one).
+    std::unique_ptr<PostCaptureQuickActionController> m_quickAction;
+    std::unique_ptr<ScreenshotCaptureService> m_screenshotCapture;
+    std::unique_ptr<ScreenRecordingService> m_recorder;
+    std::unique_ptr<ScrollingCaptureService> m_scrollingCapture;
+    std::unique_ptr<ScrollingCaptureControlWindowManager> m_scrollingStrip;
+    std::unique_ptr<RecordingControlWindowManager> m_recordingPanel;
+    std::unique_ptr<CaptureOverlayWindowManager> m_captureOverlay;
+    std::unique_ptr<ActionStarter> m_actionStarter;
     std::unique_ptr<AppDelegate> m_appDelegate;
     std::unique_ptr<MenuBarIconView> m_iconView;
-    std::unique_ptr<class RecordingControlWindowManager> m_recordingPanel;
     std::unique_ptr<MenuBarView> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     std::unique_ptr<class InstanceChannel> m_channel;

@@ -1,5 +1,7 @@
+#include "app/ActionStarter.h"
 #include "app/HotkeyService.h"
 #include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureRig.h"
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteTestSupport.h"
 #include "fakes/FakeHotkeyRegistrar.h"
@@ -122,6 +124,10 @@ protected:
     // The shelf the hotkey toggles, installed as the process-wide one for the test.
     NotchShelfWindowManager shelf {&panelPrefs, nullptr, nullptr, nullptr, notifications, queue};
     bool installed = (NotchShelfWindowManager::setShared(&shelf), true);
+    // What the presses start: the capture overlay on fakes, the history window and the shelf.
+    CaptureRig captureRig;
+    ActionStarter starter {{captureRig.overlay, captureRig.recorder, windows, [this] { return &shelf; }}};
+    bool starts = (service.setActionStarter(&starter), true);
 };
 
 TEST_F(HotkeyServiceTest, WithEmptyPreferencesOnlyTheHistoryIsRegistered)
@@ -238,7 +244,7 @@ TEST_F(HotkeyServiceTest, PressesStartTheirFlowsOnTheMainQueue)
     assign(HotkeyAction::stopRecording, key, 0x1000);
     service.registerHotkey();
 
-    const CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    const CaptureOverlayWindowManager& capture = captureRig.overlay;
     for (const auto& [action, flow] : flows) {
         const qsizetype before = capture.startedFlows().size();
         registrar.press(action.rawValue());
@@ -283,10 +289,10 @@ TEST_F(HotkeyServiceTest, UnregisterReleasesEveryActionButNotTheQuickAction)
     EXPECT_EQ(registrar.registered.keys(), (QList<quint32> {HotkeyService::quickActionSignature}));
     EXPECT_TRUE(service.isQuickActionRegistered());
 
-    const qsizetype before = CaptureOverlayWindowManager::shared().startedFlows().size();
+    const qsizetype before = captureRig.overlay.startedFlows().size();
     emit registrar.hotkeyPressed(HotkeyAction::captureArea);
     queue.runPending();
-    EXPECT_EQ(CaptureOverlayWindowManager::shared().startedFlows().size(), before);
+    EXPECT_EQ(captureRig.overlay.startedFlows().size(), before);
 }
 
 TEST_F(HotkeyServiceTest, QuickActionHotkeyRunsTheLatestCallbackOnly)
