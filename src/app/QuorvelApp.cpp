@@ -157,22 +157,23 @@ void QuorvelApp::wireCapture()
             AnnotationWindowManager::shared().present(image, nullptr, screen); // merge: owned by editor
         }});
     PostCaptureQuickActionController& quickAction = *m_quickAction;
-    m_screenshotCapture = std::make_unique<ScreenshotCaptureService>(ScreenshotCaptureService::Needs {p.screen,
-        p.pasteboard, p.textRecognizer,
-        ClipboardSuspension::shared(), // merge: owned by clipboard
-        DispatchQueue::main(), [&quickAction] { return quickAction.removeHintAtOnce(); }});
+    m_screenshotCapture = std::make_unique<ScreenshotCaptureService>(
+        ScreenshotCaptureService::Needs {p.screen, p.pasteboard, p.textRecognizer,
+            ClipboardSuspension::shared(), // merge: owned by clipboard
+            DispatchQueue::main(), [&quickAction] { return quickAction.removeHintAtOnce(); }});
     m_recorder = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {p.screen, p.movieWriter,
         p.movieThumbnailer, p.sleepInhibitor, p.systemAudio, p.desktopNotifier, p.permissions});
     m_recorder->setModelContainer(m_sharedModelContainer);
     m_scrollingCapture = std::make_unique<ScrollingCaptureService>(
-        ScrollingCaptureService::desktopNeeds(*m_screenshotCapture, p.scrollEvents, p.scrollActivity, p.workspace, p.screen),
+        ScrollingCaptureService::desktopNeeds(
+            *m_screenshotCapture, p.scrollEvents, p.scrollActivity, p.workspace, p.screen),
         ScrollingCaptureService::Timing {});
     // The engines only tell their state; their panels follow them.
     m_scrollingStrip = std::make_unique<ScrollingCaptureControlWindowManager>(*m_scrollingCapture);
     m_recordingPanel = std::make_unique<RecordingControlWindowManager>(*m_recorder);
-    m_captureOverlay = std::make_unique<CaptureOverlayWindowManager>(CaptureOverlayWindowManager::Needs {p.screen,
-        p.hotkeys, p.preferences, p.pasteboard, p.permissions, *m_screenshotCapture, *m_recorder, *m_scrollingCapture,
-        quickAction});
+    m_captureOverlay = std::make_unique<CaptureOverlayWindowManager>(
+        CaptureOverlayWindowManager::Needs {p.screen, p.hotkeys, p.preferences, p.pasteboard, p.permissions,
+            *m_screenshotCapture, *m_recorder, *m_scrollingCapture, quickAction});
     m_actionStarter = std::make_unique<ActionStarter>(ActionStarter::Needs {*m_captureOverlay, *m_recorder,
         WindowManager::shared(), // merge: owned by history
         []() -> NotchShelfWindowManager* {

@@ -124,8 +124,7 @@ void AreaSelectionView::enterEvent(QEnterEvent* event)
 {
     // Back from the tool bar or another window: aim again at once, not only at the next move.
     // (Window picking follows motion only: an enter can carry where the pointer was a moment ago.)
-    if (m_manager && m_selection.paradigm() == SelectionParadigm::marquee
-        && !(event->buttons() & Qt::LeftButton))
+    if (m_manager && m_selection.paradigm() == SelectionParadigm::marquee && !(event->buttons() & Qt::LeftButton))
         m_selection.mouseMoved(globalPoint(event->position()));
     QWidget::enterEvent(event);
 }

@@ -55,7 +55,8 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(Needs needs, QObject* p
               [this] { loadWindows(m_selection.sessionNumber(), [] {}); },
               [this] { publish(); },
           })
-    , m_actions({needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences})
+    , m_actions(
+          {needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences})
 {
 }
 
@@ -90,9 +91,7 @@ void CaptureOverlayWindowManager::withMonitors(std::function<void(QList<ScreenMo
 {
     // Asking the display for its monitors is a round trip or more: not on the main thread.
     Background::run(
-        this,
-        [screen = &m_needs.screen] { return screen->monitors(); },
-        std::move(then));
+        this, [screen = &m_needs.screen] { return screen->monitors(); }, std::move(then));
 }
 
 CaptureScreens CaptureOverlayWindowManager::screensFrom(

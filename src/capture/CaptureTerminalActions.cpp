@@ -108,9 +108,9 @@ void CaptureTerminalActions::captureArea(quint32 displayID, const QRectF& localR
 {
     ScreenshotCaptureService& capture = m_needs.capture;
     capture.grabAreaImage(displayID, localRect, scale, this, [&capture, displayID, localRect](const QImage& image) {
-            if (!image.isNull())
-                capture.finish(image, localRect, displayID, CaptureKind::area);
-        });
+        if (!image.isNull())
+            capture.finish(image, localRect, displayID, CaptureKind::area);
+    });
 }
 
 void CaptureTerminalActions::performOCRCapture(const Request& request)

@@ -72,7 +72,8 @@ QString CaptureToolbarView::timerChoiceTitle(std::optional<int> seconds)
     return seconds ? QStringLiteral("%1 Sekunden").arg(*seconds) : QStringLiteral("Aus");
 }
 
-CaptureToolbarView::CaptureToolbarView(CaptureOverlayWindowManager* manager, CaptureSelection& selection, QWidget* parent)
+CaptureToolbarView::CaptureToolbarView(
+    CaptureOverlayWindowManager* manager, CaptureSelection& selection, QWidget* parent)
     : QWidget(parent)
     , m_manager(manager)
     , m_selection(selection)

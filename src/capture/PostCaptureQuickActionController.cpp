@@ -166,7 +166,8 @@ QScreen* PostCaptureQuickActionController::screenFor(quint32 displayID) const
 {
     if (displayID == 0)
         return nullptr;
-    const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(m_needs.source.monitors(), displayID);
+    const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(
+        m_needs.source.monitors(), displayID);
     if (!monitor)
         return nullptr;
     for (QScreen* screen : QApplication::screens()) {

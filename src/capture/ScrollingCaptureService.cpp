@@ -333,7 +333,8 @@ void ScrollingCaptureService::finish()
         return end({Outcome::Kind::tooShort, {}});
     setState({State::Kind::stitching, m_frameCount, {}});
     placeStaticParts();
-    std::optional<QRect> frame = m_needs.currentWindowFrame ? m_needs.currentWindowFrame(m_window.windowID) : std::nullopt;
+    std::optional<QRect> frame = m_needs.currentWindowFrame ? m_needs.currentWindowFrame(m_window.windowID)
+                                                            : std::nullopt;
     const QRectF sourceRect = frame.value_or(m_window.frame);
     Background::run(
         this, [slices = std::move(m_slices)] { return stitch(slices); },

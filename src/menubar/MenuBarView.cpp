@@ -75,8 +75,7 @@ MenuBarView::MenuBarView(
     // Shortcut texts, the paste stack and the recording rows are current each time it opens.
     connect(this, &QMenu::aboutToShow, this, &MenuBarView::rebuild);
     connect(&PasteStack::shared(), &PasteStack::itemsChanged, this, &MenuBarView::rebuild);
-    connect(&m_recorder, &ScreenRecordingService::isRecordingChanged, this,
-        &MenuBarView::rebuild);
+    connect(&m_recorder, &ScreenRecordingService::isRecordingChanged, this, &MenuBarView::rebuild);
     rebuild();
 }
 

@@ -83,8 +83,8 @@ struct CaptureRig {
               [this] { return quickAction.removeHintAtOnce(); }})
         , recorder(fakes.needs(screen))
         , scrolling(scrollingNeeds(capture), ScrollingCaptureService::Timing {})
-        , overlay({screen, hotkeys, preferences, pasteboard, fakes.permissions, capture, recorder, scrolling,
-              quickAction})
+        , overlay(
+              {screen, hotkeys, preferences, pasteboard, fakes.permissions, capture, recorder, scrolling, quickAction})
     {
         // The defaults the application registers at launch.
         preferences.registerDefaults({

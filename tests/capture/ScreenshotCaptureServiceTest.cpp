@@ -26,10 +26,12 @@ struct CaptureHarness {
     ClipboardSuspension suspension;
     ManualQueue mainQueue;
     int grabsPrepared = 0;
-    ScreenshotCaptureService service {{screen, pasteboard, recognizer, suspension, mainQueue, [this] {
-                                           ++grabsPrepared;
-                                           return quint64(0);
-                                       }, {}}};
+    ScreenshotCaptureService service {{screen, pasteboard, recognizer, suspension, mainQueue,
+        [this] {
+            ++grabsPrepared;
+            return quint64(0);
+        },
+        {}}};
     QList<CaptureResult> handed;
 
     CaptureHarness()

@@ -351,7 +351,6 @@ TEST(ScrollingCaptureControlWindowManager, FollowsItsServiceWhileItLives)
     EXPECT_TRUE(strip.isNull());
     emit service.gatheringStarted();
     const QWidgetList windows = QApplication::topLevelWidgets();
-    EXPECT_TRUE(std::none_of(windows.begin(), windows.end(), [](QWidget* window) {
-        return window->isVisible() && qobject_cast<ScrollingCaptureControlView*>(window);
-    }));
+    EXPECT_TRUE(std::none_of(windows.begin(), windows.end(),
+        [](QWidget* window) { return window->isVisible() && qobject_cast<ScrollingCaptureControlView*>(window); }));
 }

@@ -34,8 +34,10 @@ protected:
     X11ScreenSource source;
     ClipboardSuspension suspension;
     FakeTextRecognizer noText;
-    PostCaptureQuickActionController quickAction {{services.registrar, source, DispatchQueue::main(),
-        [](const QImage& image, QScreen* screen) { AnnotationWindowManager::shared().present(image, nullptr, screen); }}};
+    PostCaptureQuickActionController quickAction {
+        {services.registrar, source, DispatchQueue::main(), [](const QImage& image, QScreen* screen) {
+             AnnotationWindowManager::shared().present(image, nullptr, screen);
+         }}};
     ScreenshotCaptureService service {{source, services.pasteboard, noText, suspension, DispatchQueue::main(),
         [this] { return quickAction.removeHintAtOnce(); }, {}}};
 
