@@ -47,7 +47,7 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(Needs needs, QObject* p
     , m_needs(needs)
     , m_clock(std::make_unique<CaptureTimerClock>())
     , m_selection(*m_clock,
-          CaptureSelection::Hooks {
+          CaptureSelection::Needs {
               [this] { return m_needs.preferences.boolForKey(Prefs::captureToolbarEnabled.key); },
               [this] { updateToolbarPanel(); },
               [this](bool forceLiveGrab) { performCommittedTerminalAction(forceLiveGrab); },
