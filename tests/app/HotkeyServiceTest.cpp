@@ -11,6 +11,9 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
 namespace {
 
 using Combination = FakeHotkeyRegistrar::Combination;
@@ -351,4 +354,51 @@ TEST_F(HotkeyServiceTest, HistoryWindowNeedsAStoreAndCapturesTheTargetFirst)
     EXPECT_EQ(posted, (QStringList {QStringLiteral("hide"), QStringLiteral("show"), QStringLiteral("show")}));
 }
 
+}
+
+TEST_F(HotkeyServiceTest, WithoutAStarterOnlyTheHistoryAnswers)
+{
+    FakeHotkeyRegistrar otherKeys;
+    HotkeyService bare {otherKeys, prefs, queue, windows};
+    assign(HotkeyAction::captureArea, 0, 0x1000);
+    bare.registerHotkey();
+    const qsizetype before = captureRig.overlay.startedFlows().size();
+    otherKeys.press(HotkeyAction::captureArea);
+    otherKeys.press(HotkeyAction::showHistory);
+    queue.runPending();
+    EXPECT_EQ(captureRig.overlay.startedFlows().size(), before);
+    EXPECT_TRUE(windows.isVisible());
+    windows.hideHistoryWindow();
+}
+
+TEST_F(HotkeyServiceTest, TheMenuOnlyOpensTheHistoryAndStopsARunningRecording)
+{
+    starter.start(AppAction::showHistory, ActionStarter::Trigger::menu);
+    starter.start(AppAction::showHistory, ActionStarter::Trigger::menu);
+    EXPECT_TRUE(windows.isVisible()); // a second click does not close it
+    windows.hideHistoryWindow();
+    // An enabled shelf takes the history instead, from the menu too.
+    shelf.setEnabled(true);
+    starter.start(AppAction::showHistory, ActionStarter::Trigger::menu);
+    EXPECT_TRUE(shelf.isExpanded());
+    EXPECT_FALSE(windows.isVisible());
+
+    ScreenMonitor monitor;
+    monitor.displayID = 1;
+    monitor.frame = QRect(0, 0, 64, 48);
+    monitor.isPrimary = true;
+    captureRig.fakes.screen.monitorList = {monitor};
+    QImage screen(64, 48, QImage::Format_RGB32);
+    screen.fill(Qt::red);
+    captureRig.fakes.screen.setScreen(screen);
+    QTemporaryDir movies;
+    captureRig.recorder.setRecordingsDirectory(movies.path());
+    QSignalSpy started(&captureRig.recorder, &ScreenRecordingService::startFinished);
+    captureRig.recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    ASSERT_TRUE(started.count() > 0 || started.wait(5000));
+    ASSERT_TRUE(captureRig.recorder.isRecording());
+    QSignalSpy stopped(&captureRig.recorder, &ScreenRecordingService::stopped);
+    starter.start(AppAction::stopRecording, ActionStarter::Trigger::menu);
+    ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));
+    EXPECT_FALSE(captureRig.recorder.isBusy());
 }
