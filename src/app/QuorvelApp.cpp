@@ -180,7 +180,7 @@ void QuorvelApp::wireCapture()
             // merge: owned by history
             return SharedSlot<NotchShelfWindowManager>::isSet() ? &NotchShelfWindowManager::shared() : nullptr;
         }});
-    HotkeyService::shared().setActionStarter(m_actionStarter.get()); // merge: owned by settings
+    HotkeyService::shared().setActionStarter(m_actionStarter.get()); // merge: owned by app (hotkey router)
 
     m_screenshotCapture->onCapture = makeCaptureResultHandler(m_sharedModelContainer, NotificationCenter::shared(),
         [&quickAction](const QImage& image, quint32 displayID) { quickAction.offer(image, displayID); });
