@@ -45,6 +45,9 @@
 
 namespace {
 
+// The program under measurement, once it is made.
+QuorvelApp* quorvelApp = nullptr;
+
 constexpr int kCaptures = 20;
 constexpr int kRecordMs = 5000;
 constexpr int kPanelCycles = 40;
@@ -117,7 +120,7 @@ void BM_FullScreenCaptures(benchmark::State& state)
     for (auto _ : state) {
         for (int i = 0; i < kCaptures; ++i) {
             const int target = saved + 1;
-            CaptureOverlayWindowManager::shared().beginFullScreenCapture();
+            quorvelApp->captureOverlay().beginFullScreenCapture();
             if (!waitUntil([&] { return saved >= target; }, 20000)) {
                 state.SkipWithError("a capture was never stored");
                 break;
@@ -130,7 +133,7 @@ void BM_FullScreenCaptures(benchmark::State& state)
 
 void BM_ScreenRecording(benchmark::State& state)
 {
-    ScreenRecordingService& recorder = ScreenRecordingService::shared();
+    ScreenRecordingService& recorder = quorvelApp->recorder();
     bool stopped = false;
     QObject::connect(&recorder, &ScreenRecordingService::stopped, [&stopped] { stopped = true; });
     for (auto _ : state) {
@@ -308,6 +311,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_memory: %s\n", qPrintable(error));
         return 1;
     }
+    quorvelApp = quorvel.get();
     quorvel->appDelegate().applicationDidFinishLaunching();
     spin(1000);
 

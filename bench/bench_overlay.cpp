@@ -6,6 +6,7 @@
 //   QUORVEL_X11_SCREEN=3840x2160x24 scripts/with-x11 build/bench/bench_overlay
 #include "BenchSupport.h"
 #include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureRig.h"
 #include "platform/Background.h"
 #include "platform/linux/X11ScreenSource.h"
 
@@ -19,6 +20,8 @@
 namespace {
 
 X11ScreenSource* source = nullptr;
+// The capture area over the X screen, the rest on fakes.
+CaptureRig* capture = nullptr;
 
 bool xrandr(const QStringList& args)
 {
@@ -50,7 +53,7 @@ void waitUntil(const std::function<bool()>& done)
 void BM_BeginToOverlaysPainted(benchmark::State& state)
 {
     layMonitors(state.range(0) == 2);
-    CaptureOverlayWindowManager& manager = CaptureOverlayWindowManager::shared();
+    CaptureOverlayWindowManager& manager = capture->overlay;
     double growth = 0;
     for (auto _ : state) {
         bool presented = false;
@@ -95,6 +98,8 @@ int main(int argc, char** argv)
     X11ScreenSource screen;
     source = &screen;
     ScreenSource::setShared(&screen);
+    CaptureRig rig({&screen, nullptr, nullptr, nullptr});
+    capture = &rig;
     const QList<ScreenMonitor> monitors = screen.monitors();
     QRect bounds;
     for (const ScreenMonitor& monitor : monitors)

@@ -15,6 +15,8 @@
 #include "clipboard/ClipboardSuspension.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakeScreenSource.h"
+#include "fakes/FakeTextRecognizer.h"
+#include "platform/Dispatch.h"
 #include "platform/Background.h"
 #include "platform/ImageEncoding.h"
 #include "platform/NotificationCenter.h"
@@ -379,7 +381,9 @@ void BM_MainThreadGapDuringCapture(benchmark::State& state)
     QTemporaryDir dir;
     const std::shared_ptr<ModelContainer> container = openStoreIn(dir);
     NotificationCenter notifications;
-    ScreenshotCaptureService service({&source, &pasteboard, nullptr, &suspension, nullptr, [] { return quint64(0); }});
+    FakeTextRecognizer recognizer;
+    ScreenshotCaptureService service(
+        {source, pasteboard, recognizer, suspension, DispatchQueue::main(), [] { return quint64(0); }});
     int stored = 0;
     QObject observer;
     notifications.observe(QStringLiteral("screenshotSaved"), &observer, [&](const QVariantMap&) { ++stored; });

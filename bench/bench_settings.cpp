@@ -6,6 +6,7 @@
 // 28 rows shown and painted. Aims: settings window under 150 ms, tray menu under 50 ms.
 #include "BenchSupport.h"
 #include "app/AppDelegate.h"
+#include "capture/CaptureRig.h"
 #include "fakes/FakeKeySynthesizer.h"
 #include "fakes/FakeLoginItem.h"
 #include "fakes/FakePasteboard.h"
@@ -49,6 +50,9 @@ struct Front {
     StoredShortcuts shortcuts;
     QTemporaryDir dir;
     std::shared_ptr<ModelContainer> container;
+    // The menu's recording rows follow a recorder on fakes.
+    RecordingFakes recordingFakes;
+    ScreenRecordingService recorder {recordingFakes.needs()};
     std::unique_ptr<MenuBarView> menu;
     std::unique_ptr<SettingsWindowManager> settingsWindows;
 
@@ -75,7 +79,7 @@ struct Front {
             const std::optional<AppAction> known = AppAction::fromRawValue(action);
             return known ? shortcuts.shortcutDisplay(*known) : GlobalShortcuts::unassigned;
         };
-        menu = std::make_unique<MenuBarView>(container, actions);
+        menu = std::make_unique<MenuBarView>(container, recorder, actions);
     }
 
     void openSettings()

@@ -3,17 +3,15 @@
 #include "capture/CaptureOverlayWindowManager.h"
 #include "history/NotchShelfWindowManager.h"
 #include "history/WindowManager.h"
-#include "platform/Shared.h"
 #include "recording/ScreenRecordingService.h"
 
-namespace ActionStarter {
-
-namespace {
-
-void showHistory(Trigger trigger, WindowManager& windowManager, NotchShelfWindowManager* shelf)
+ActionStarter::ActionStarter(Needs needs)
+    : m_needs(std::move(needs))
 {
-    if (!shelf && SharedSlot<NotchShelfWindowManager>::isSet())
-        shelf = &NotchShelfWindowManager::shared();
+}
+
+void ActionStarter::showHistory(Trigger trigger, WindowManager& windowManager, NotchShelfWindowManager* shelf)
+{
     if (shelf && shelf->isEnabled())
         shelf->toggleExpanded();
     else if (trigger == Trigger::hotkey && windowManager.isVisible())
@@ -22,24 +20,22 @@ void showHistory(Trigger trigger, WindowManager& windowManager, NotchShelfWindow
         windowManager.showHistoryWindow();
 }
 
-}
-
-void start(AppAction action, Trigger trigger, WindowManager& windowManager, NotchShelfWindowManager* shelf)
+void ActionStarter::start(AppAction action, Trigger trigger, NotchShelfWindowManager* shelf)
 {
     switch (action) {
     case AppAction::showHistory:
-        showHistory(trigger, windowManager, shelf);
+        showHistory(trigger, m_needs.windowManager, shelf ? shelf : m_needs.shelf ? m_needs.shelf() : nullptr);
         return;
     case AppAction::stopRecording:
-        ScreenRecordingService::shared().stopRecording();
+        m_needs.recorder.stopRecording();
         return;
     default:
-        begin(CaptureOverlayWindowManager::shared(), action.begin());
+        begin(m_needs.capture, action.begin());
         return;
     }
 }
 
-bool begin(CaptureOverlayWindowManager& capture, AppAction::Begin operation)
+bool ActionStarter::begin(CaptureOverlayWindowManager& capture, AppAction::Begin operation)
 {
     using B = AppAction::Begin;
     switch (operation) {
@@ -77,6 +73,4 @@ bool begin(CaptureOverlayWindowManager& capture, AppAction::Begin operation)
         break;
     }
     return true;
-}
-
 }

@@ -212,7 +212,10 @@ void HotkeyService::handle(quint32 id)
 
 void HotkeyService::perform(HotkeyAction action)
 {
-    ActionStarter::start(action, ActionStarter::Trigger::hotkey, m_windowManager, m_shelf);
+    if (m_starter)
+        m_starter->start(action, ActionStarter::Trigger::hotkey, m_shelf);
+    else if (action == HotkeyAction::showHistory)
+        ActionStarter::showHistory(ActionStarter::Trigger::hotkey, m_windowManager, m_shelf);
 }
 
 // MARK: - Quick action

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+class ActionStarter;
 class DispatchQueue;
 class HotkeyRegistrar;
 class Preferences;
@@ -40,6 +41,8 @@ public:
     ~HotkeyService() override;
     // The shelf the history hotkey toggles while it is enabled (the process-wide one when unset).
     void setShelf(NotchShelfWindowManager* shelf) { m_shelf = shelf; }
+    // What starts the actions; without one a press only shows or hides the history.
+    void setActionStarter(ActionStarter* starter) { m_starter = starter; }
 
     // Starts listening for presses and registers every action that has a shortcut.
     void registerHotkey();
@@ -92,6 +95,7 @@ private:
     DispatchQueue& m_mainQueue;
     WindowManager& m_windowManager;
     NotchShelfWindowManager* m_shelf = nullptr;
+    ActionStarter* m_starter = nullptr;
 
     QMetaObject::Connection m_eventHandler;
     QHash<HotkeyAction, Shortcut> m_hotKeyRefs;

@@ -6,12 +6,14 @@
 #include "app/HotkeyServiceShortcuts.h"
 #include "app/InstanceChannel.h"
 #include "app/UpdaterManager.h"
+#include "capture/CaptureOverlayWindowManager.h"
 #include "capture/PostCaptureQuickActionController.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "capture/ScrollingCaptureControlWindowManager.h"
 #include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
+#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ImageCache.h"
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
@@ -44,6 +46,7 @@
 #include "platform/Permissions.h"
 #include "platform/Platform.h"
 #include "platform/Preferences.h"
+#include "platform/Shared.h"
 #include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsWindowManager.h"
@@ -131,6 +134,41 @@ void QuorvelApp::wireEditor()
 
 void QuorvelApp::wireCapture()
 {
+    const Platform& p = m_platform;
+    m_quickAction = std::make_unique<PostCaptureQuickActionController>(PostCaptureQuickActionController::Needs {
+        p.hotkeys, p.screen, DispatchQueue::main(), [](const QImage& image, QScreen* screen) {
+            AnnotationWindowManager::shared().present(image, nullptr, screen); // merge: owned by editor
+        }});
+    PostCaptureQuickActionController& quickAction = *m_quickAction;
+    m_screenshotCapture = std::make_unique<ScreenshotCaptureService>(
+        ScreenshotCaptureService::Needs {p.screen, p.pasteboard, p.textRecognizer,
+            ClipboardSuspension::shared(), // merge: owned by clipboard
+            DispatchQueue::main(), [&quickAction] { return quickAction.removeHintAtOnce(); }});
+    m_recorder = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {p.screen, p.movieWriter,
+        p.movieThumbnailer, p.sleepInhibitor, p.systemAudio, p.desktopNotifier, p.permissions});
+    m_recorder->setModelContainer(m_sharedModelContainer);
+    m_scrollingCapture = std::make_unique<ScrollingCaptureService>(
+        ScrollingCaptureService::desktopNeeds(
+            *m_screenshotCapture, p.scrollEvents, p.scrollActivity, p.workspace, p.screen),
+        ScrollingCaptureService::Timing {});
+    // The engines only tell their state; their panels follow them.
+    m_scrollingStrip = std::make_unique<ScrollingCaptureControlWindowManager>(*m_scrollingCapture);
+    m_recordingPanel = std::make_unique<RecordingControlWindowManager>(*m_recorder);
+    m_captureOverlay = std::make_unique<CaptureOverlayWindowManager>(
+        CaptureOverlayWindowManager::Needs {p.screen, p.hotkeys, p.preferences, p.pasteboard, p.permissions,
+            *m_screenshotCapture, *m_recorder, *m_scrollingCapture, quickAction});
+    m_actionStarter = std::make_unique<ActionStarter>(ActionStarter::Needs {*m_captureOverlay, *m_recorder,
+        WindowManager::shared(), // merge: owned by history
+        []() -> NotchShelfWindowManager* {
+            // merge: owned by history
+            return SharedSlot<NotchShelfWindowManager>::isSet() ? &NotchShelfWindowManager::shared() : nullptr;
+        }});
+
+    m_screenshotCapture->onCapture = makeCaptureResultHandler(m_sharedModelContainer, NotificationCenter::shared(),
+        [&quickAction](const QImage& image, quint32 displayID) { quickAction.offer(image, displayID); });
+    // A stored capture leaves its screen images and PNG buffers free in the workers' pools.
+    NotificationCenter::shared().observe(
+        NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
 }
 
 void QuorvelApp::wireGallery()
@@ -147,6 +185,7 @@ void QuorvelApp::wireSettingsAndFeedback()
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
     m_hotkeys = std::make_unique<HotkeyService>(m_platform.hotkeys, m_platform.preferences, DispatchQueue::main(),
         WindowManager::shared()); // merge: owned by history
+    m_hotkeys->setActionStarter(m_actionStarter.get());
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     m_shortcuts = std::make_unique<HotkeyServiceShortcuts>(*m_hotkeys);
     m_updater = std::make_unique<UpdaterManager>();
@@ -233,9 +272,7 @@ AppDelegate::Needs QuorvelApp::appDelegateNeeds()
     needs.setNotchShelfEnabled = [](bool enabled) {
         NotchShelfWindowManager::shared().setEnabled(enabled); // merge: owned by history
     };
-    needs.listInterruptedRecordings = [] {
-        ScreenRecordingService::shared().adoptInterruptedRecordings(); // merge: owned by capture
-    };
+    needs.listInterruptedRecordings = [this] { m_recorder->adoptInterruptedRecordings(); };
     needs.setEdgeRevealEnabled = [](bool enabled) {
         HistoryEdgeRevealController::shared().setEnabled(enabled); // merge: owned by history
     };
@@ -275,11 +312,6 @@ void QuorvelApp::finishWiring()
     // The history panel's Screenshots tab is the gallery's grid over the same store.
     HistoryView::setScreenshotsPageFactory(
         [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
-    ScreenRecordingService::shared().setModelContainer(weak);
-    // The recorder only tells its state; its control panel follows it.
-    m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
-    // Likewise the scrolling capture and its strip.
-    ScrollingCaptureControlWindowManager::shared().follow(ScrollingCaptureService::shared());
     RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key
@@ -295,15 +327,6 @@ void QuorvelApp::finishWiring()
     // The caches observe the history window on the main thread, so they are made here.
     ImageCache::shared();
     AppIconCache::shared();
-
-    ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(
-        container, NotificationCenter::shared(), [](const QImage& image, quint32 displayID) {
-            PostCaptureQuickActionController::shared().offer(image, displayID);
-        });
-
-    // A stored capture leaves its screen images and PNG buffers free in the workers' pools.
-    NotificationCenter::shared().observe(
-        NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
 
     watchScreens();
 }
@@ -333,22 +356,20 @@ QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
     return panel->grab().toImage();
 }
 
-MenuBarView::Actions QuorvelApp::menuBarActions(const Preferences& preferences)
+MenuBarView::Actions QuorvelApp::menuBarActions(const Preferences& preferences, ActionStarter& starter)
 {
     MenuBarView::Actions actions;
     actions.shortcutDisplay = [&preferences](quint32 action) {
         const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
         return known ? HotkeyService::shortcutDisplay(*known, preferences) : QStringLiteral("Nicht belegt");
     };
-    actions.start = [](AppAction action) {
-        ActionStarter::start(action, ActionStarter::Trigger::menu, WindowManager::shared()); // merge: owned by history
-    };
+    actions.start = [&starter](AppAction action) { starter.start(action, ActionStarter::Trigger::menu); };
     return actions;
 }
 
 MenuBarView::Actions QuorvelApp::trayMenuActions()
 {
-    MenuBarView::Actions actions = menuBarActions(m_platform.preferences);
+    MenuBarView::Actions actions = menuBarActions(m_platform.preferences, *m_actionStarter);
     actions.checkForUpdates = [this] { m_updater->controller()->checkForUpdates(); };
     actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); }; // merge: owned by gallery
     actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };    // merge: owned by gallery
@@ -364,8 +385,8 @@ GlobalShortcuts& QuorvelApp::shortcuts()
 
 void QuorvelApp::showStatusItem()
 {
-    m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared()); // merge: owned by capture
-    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, trayMenuActions());
+    m_iconView = std::make_unique<MenuBarIconView>(*m_recorder);
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, *m_recorder, trayMenuActions());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
                                     "hotkeys, and starting it again opens its settings window"));

@@ -10,11 +10,19 @@
 class FeedbackService;
 class FeedbackWindowManager;
 class GlobalShortcuts;
+class ActionStarter;
+class CaptureOverlayWindowManager;
 class HistoryPanel;
 class HotkeyService;
 class HotkeyServiceShortcuts;
 class UpdaterManager;
 class ModelContainer;
+class PostCaptureQuickActionController;
+class RecordingControlWindowManager;
+class ScreenRecordingService;
+class ScreenshotCaptureService;
+class ScrollingCaptureControlWindowManager;
+class ScrollingCaptureService;
 class QImage;
 class MenuBarIconView;
 class Preferences;
@@ -47,7 +55,7 @@ public:
     // is hidden, the hidden panel rendered at its last size. Null without a panel.
     static QImage historyPanelPicture(HistoryPanel* panel);
     // The menu's shortcut texts (from the given preferences) and its start of the program's actions.
-    static MenuBarView::Actions menuBarActions(const Preferences& preferences);
+    static MenuBarView::Actions menuBarActions(const Preferences& preferences, ActionStarter& starter);
     // The tray menu's hooks: the above, the updater, and the settings, feedback and gallery windows.
     MenuBarView::Actions trayMenuActions();
 
@@ -58,6 +66,16 @@ public:
     FeedbackService& feedbackService() { return *m_feedbackService; }
     FeedbackWindowManager& feedbackWindows() { return *m_feedbackWindows; }
     SettingsWindowManager& settingsWindows() { return *m_settingsWindows; }
+
+    // Capture and recording.
+    ScreenshotCaptureService& screenshotCapture() { return *m_screenshotCapture; }
+    PostCaptureQuickActionController& quickAction() { return *m_quickAction; }
+    ScreenRecordingService& recorder() { return *m_recorder; }
+    ScrollingCaptureService& scrollingCapture() { return *m_scrollingCapture; }
+    ScrollingCaptureControlWindowManager& scrollingStrip() { return *m_scrollingStrip; }
+    RecordingControlWindowManager& recordingPanel() { return *m_recordingPanel; }
+    CaptureOverlayWindowManager& captureOverlay() { return *m_captureOverlay; }
+    ActionStarter& actionStarter() { return *m_actionStarter; }
 
 private:
     explicit QuorvelApp(const Platform& platform);
@@ -73,6 +91,16 @@ private:
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    // Capture and recording: the engines, the panels that follow them, the overlay and what
+    // starts the actions (built in this order by wireCapture, taken down in the reverse one).
+    std::unique_ptr<PostCaptureQuickActionController> m_quickAction;
+    std::unique_ptr<ScreenshotCaptureService> m_screenshotCapture;
+    std::unique_ptr<ScreenRecordingService> m_recorder;
+    std::unique_ptr<ScrollingCaptureService> m_scrollingCapture;
+    std::unique_ptr<ScrollingCaptureControlWindowManager> m_scrollingStrip;
+    std::unique_ptr<RecordingControlWindowManager> m_recordingPanel;
+    std::unique_ptr<CaptureOverlayWindowManager> m_captureOverlay;
+    std::unique_ptr<ActionStarter> m_actionStarter;
     // Settings, feedback, hotkeys, updater and app delegate. In this order: a settings window
     // still recording a shortcut lets go through the hotkey router when it is deleted.
     std::unique_ptr<HotkeyService> m_hotkeys;
@@ -83,7 +111,6 @@ private:
     std::unique_ptr<SettingsWindowManager> m_settingsWindows;
     std::unique_ptr<AppDelegate> m_appDelegate;
     std::unique_ptr<MenuBarIconView> m_iconView;
-    std::unique_ptr<class RecordingControlWindowManager> m_recordingPanel;
     std::unique_ptr<MenuBarView> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     std::unique_ptr<class InstanceChannel> m_channel;

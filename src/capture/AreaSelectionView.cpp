@@ -36,9 +36,11 @@ QFont readoutFont()
 
 }
 
-AreaSelectionView::AreaSelectionView(CaptureOverlayWindowManager* manager, CaptureScreen screen, QWidget* parent)
+AreaSelectionView::AreaSelectionView(
+    CaptureOverlayWindowManager* manager, CaptureSelection& selection, CaptureScreen screen, QWidget* parent)
     : QWidget(parent)
     , m_manager(manager)
+    , m_selection(selection)
     , m_screen(std::move(screen))
 {
     setMouseTracking(true);
@@ -76,7 +78,7 @@ QRegion AreaSelectionView::decoratedRegion() const
 {
     if (!m_manager)
         return QRegion(rect());
-    const CaptureSelection& selection = m_manager->selection();
+    const CaptureSelection& selection = m_selection;
     QRegion region;
     if (const std::optional<CaptureRect> shown = selection.shownRect()) {
         const QRectF v = viewRect(*shown);
@@ -101,8 +103,8 @@ QRegion AreaSelectionView::decoratedRegion() const
 
 void AreaSelectionView::mousePressEvent(QMouseEvent* event)
 {
-    if (m_manager && m_manager->selection().paradigm() == SelectionParadigm::marquee && event->button() == Qt::LeftButton)
-        m_manager->marqueeMouseDown(globalPoint(event->position()));
+    if (m_manager && m_selection.paradigm() == SelectionParadigm::marquee && event->button() == Qt::LeftButton)
+        m_selection.marqueeMouseDown(globalPoint(event->position()));
 }
 
 void AreaSelectionView::mouseMoveEvent(QMouseEvent* event)
@@ -111,27 +113,26 @@ void AreaSelectionView::mouseMoveEvent(QMouseEvent* event)
         return;
     const CapturePoint p = globalPoint(event->position());
     if (event->buttons() & Qt::LeftButton) {
-        if (m_manager->selection().paradigm() == SelectionParadigm::marquee)
-            m_manager->dragChanged(p);
+        if (m_selection.paradigm() == SelectionParadigm::marquee)
+            m_selection.dragChanged(p);
         return;
     }
-    m_manager->mouseMoved(p);
+    m_selection.mouseMoved(p);
 }
 
 void AreaSelectionView::enterEvent(QEnterEvent* event)
 {
     // Back from the tool bar or another window: aim again at once, not only at the next move.
     // (Window picking follows motion only: an enter can carry where the pointer was a moment ago.)
-    if (m_manager && m_manager->selection().paradigm() == SelectionParadigm::marquee
-        && !(event->buttons() & Qt::LeftButton))
-        m_manager->mouseMoved(globalPoint(event->position()));
+    if (m_manager && m_selection.paradigm() == SelectionParadigm::marquee && !(event->buttons() & Qt::LeftButton))
+        m_selection.mouseMoved(globalPoint(event->position()));
     QWidget::enterEvent(event);
 }
 
 void AreaSelectionView::leaveEvent(QEvent* event)
 {
     if (m_manager)
-        m_manager->pointerLeft(m_screen.frame);
+        m_selection.pointerLeft(m_screen.frame);
     QWidget::leaveEvent(event);
 }
 
@@ -139,10 +140,10 @@ void AreaSelectionView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (!m_manager || event->button() != Qt::LeftButton)
         return;
-    if (m_manager->selection().paradigm() == SelectionParadigm::windowPick)
-        m_manager->clickForWindowPick();
+    if (m_selection.paradigm() == SelectionParadigm::windowPick)
+        m_selection.clickForWindowPick();
     else
-        m_manager->dragEnded();
+        m_selection.dragEnded();
 }
 
 void AreaSelectionView::keyPressEvent(QKeyEvent* event)
@@ -154,16 +155,16 @@ void AreaSelectionView::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_manager->confirmSelection();
+        m_selection.confirmSelection();
         break;
     case Qt::Key_Escape:
-        m_manager->escapePressed();
+        m_selection.escapePressed();
         break;
     default:
         // While the overlay holds the keyboard the global shortcuts arrive here: a capture
         // shortcut pressed now starts its capture (which replaces this one).
-        if (!event->isAutoRepeat() && SharedSlot<HotkeyRegistrar>::isSet()
-            && HotkeyRegistrar::shared().dispatchKeyPress(event->nativeScanCode(), event->nativeModifiers()))
+        if (!event->isAutoRepeat()
+            && m_manager->hotkeys().dispatchKeyPress(event->nativeScanCode(), event->nativeModifiers()))
             return;
         QWidget::keyPressEvent(event);
     }
@@ -176,7 +177,7 @@ void AreaSelectionView::paintEvent(QPaintEvent*)
         painter.fillRect(rect(), dimming);
         return;
     }
-    const CaptureSelection& selection = m_manager->selection();
+    const CaptureSelection& selection = m_selection;
     const std::optional<CaptureRect> shown = selection.shownRect();
     const QRectF v = shown ? viewRect(*shown) : QRectF();
     // The screen as it was at the begin, dimmed but for the selection, so the look needs no
@@ -268,7 +269,7 @@ void AreaSelectionView::drawWindowHint(QPainter& painter, const QRectF& v) const
 
 void AreaSelectionView::drawAim(QPainter& painter) const
 {
-    const CaptureSelection& selection = m_manager->selection();
+    const CaptureSelection& selection = m_selection;
     if (!selection.cursorGlobalPosition())
         return;
     const CapturePoint g = *selection.cursorGlobalPosition();

@@ -7,18 +7,21 @@
 #include <QWidget>
 
 class CaptureOverlayWindowManager;
+class CaptureSelection;
 
 // The content of one monitor's overlay: the frozen screen, the dimming with the selection cut out,
 // the outline, grips, window-pick hint and countdown, and while aiming the crosshair, the pixel
 // read-out and the loupe. It keeps no selection of its own: input goes to the manager in global
-// points, drawing reads the manager's published state clipped to this monitor.
+// points, drawing reads the selection's state and the manager's snapshots clipped to this monitor.
 class AreaSelectionView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int loupePixels = 17;
     static constexpr double loupeSize = 120;
 
-    AreaSelectionView(CaptureOverlayWindowManager* manager, CaptureScreen screen, QWidget* parent = nullptr);
+    // The selection belongs to the manager; the view uses it only while the manager exists.
+    AreaSelectionView(CaptureOverlayWindowManager* manager, CaptureSelection& selection, CaptureScreen screen,
+        QWidget* parent = nullptr);
 
     const CaptureScreen& screen() const { return m_screen; }
     // The monitor of the next session when its hidden panel is used again.
@@ -51,6 +54,7 @@ private:
     void drawLoupe(QPainter& painter, QPointF p, double scale) const;
 
     QPointer<CaptureOverlayWindowManager> m_manager;
+    CaptureSelection& m_selection;
     CaptureScreen m_screen;
     QRegion m_decorated;
 };

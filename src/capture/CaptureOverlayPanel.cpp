@@ -1,6 +1,7 @@
 #include "capture/CaptureOverlayPanel.h"
 
 #include "capture/AreaSelectionView.h"
+#include "capture/CaptureOverlayWindowManager.h"
 
 #include <QVBoxLayout>
 
@@ -9,7 +10,7 @@ CaptureOverlayPanel::CaptureOverlayPanel(
     : QWidget(nullptr,
           Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint
               | Qt::NoDropShadowWindowHint)
-    , m_view(new AreaSelectionView(manager, screen, this))
+    , m_view(new AreaSelectionView(manager, manager->selection(), screen, this))
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_DeleteOnClose, false);

@@ -28,11 +28,6 @@ constexpr int settleAfterUnmapMs = 60;
 constexpr int unmapPollMs = 10;
 constexpr int unmapGiveUpMs = 500;
 
-bool boolPreference(const Prefs::BoolPref& pref)
-{
-    return Preferences::isShared() ? Preferences::shared().boolForKey(pref.key) : pref.defaultValue;
-}
-
 QScreen* qtScreenFor(const ScreenMonitor& monitor)
 {
     const QList<QScreen*> screens = QGuiApplication::screens();
@@ -47,24 +42,21 @@ QScreen* qtScreenFor(const ScreenMonitor& monitor)
 
 }
 
-CaptureOverlayWindowManager& CaptureOverlayWindowManager::shared()
-{
-    static CaptureOverlayWindowManager* instance = new CaptureOverlayWindowManager;
-    return *instance;
-}
-
-CaptureOverlayWindowManager::CaptureOverlayWindowManager(QObject* parent)
+CaptureOverlayWindowManager::CaptureOverlayWindowManager(Needs needs, QObject* parent)
     : QObject(parent)
+    , m_needs(needs)
     , m_clock(std::make_unique<CaptureTimerClock>())
     , m_selection(*m_clock,
-          CaptureSelection::Hooks {
-              [] { return boolPreference(Prefs::captureToolbarEnabled); },
+          CaptureSelection::Needs {
+              [this] { return m_needs.preferences.boolForKey(Prefs::captureToolbarEnabled.key); },
               [this] { updateToolbarPanel(); },
               [this](bool forceLiveGrab) { performCommittedTerminalAction(forceLiveGrab); },
               [this] { dismissAll(); },
               [this] { loadWindows(m_selection.sessionNumber(), [] {}); },
               [this] { publish(); },
           })
+    , m_actions(
+          {needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences})
 {
 }
 
@@ -99,9 +91,7 @@ void CaptureOverlayWindowManager::withMonitors(std::function<void(QList<ScreenMo
 {
     // Asking the display for its monitors is a round trip or more: not on the main thread.
     Background::run(
-        this,
-        [] { return ScreenSource::isWired() ? ScreenSource::shared().monitors() : QList<ScreenMonitor>(); },
-        std::move(then));
+        this, [screen = &m_needs.screen] { return screen->monitors(); }, std::move(then));
 }
 
 CaptureScreens CaptureOverlayWindowManager::screensFrom(
@@ -209,7 +199,7 @@ void CaptureOverlayWindowManager::beginScrollingSelection()
 
 bool CaptureOverlayWindowManager::refuseWhileRecording()
 {
-    if (!ScreenRecordingService::shared().isBusy())
+    if (!m_needs.recorder.isBusy())
         return false;
     Console::log(QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
     return true;
@@ -251,9 +241,9 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
             *poll = nullptr;
             return;
         }
-        const bool gone = !ScreenSource::isWired()
-            || std::none_of(leaving.begin(), leaving.end(),
-                [](quint64 window) { return ScreenSource::shared().isWindowViewable(window); });
+        ScreenSource& screen = m_needs.screen;
+        const bool gone = std::none_of(
+            leaving.begin(), leaving.end(), [&screen](quint64 window) { return screen.isWindowViewable(window); });
         if (!gone && (*waited += unmapPollMs) < unmapGiveUpMs) {
             QTimer::singleShot(unmapPollMs, this, *poll);
             return;
@@ -286,7 +276,7 @@ void CaptureOverlayWindowManager::probePermission(
         }
         then(answers->monitors);
     };
-    ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [answers, proceed](bool granted) {
+    m_needs.capture.hasScreenRecordingPermission(this, [answers, proceed](bool granted) {
         answers->granted = granted;
         proceed();
     });
@@ -318,13 +308,13 @@ void CaptureOverlayWindowManager::prepareSession(uint64_t session, const QList<S
 void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then)
 {
     const std::vector<CaptureScreen>& screens = m_selection.screens().screens();
-    if (screens.empty() || !ScreenSource::isWired()) {
+    if (screens.empty()) {
         then();
         return;
     }
     // The quick action's hint of an earlier capture leaves the screen at once (no fade) and is
     // waited for like our own windows.
-    const quint64 hint = PostCaptureQuickActionController::shared().removeHintAtOnce();
+    const quint64 hint = m_needs.quickAction.removeHintAtOnce();
     // Every monitor at once on the worker pool; the session presents when the last one is in.
     auto remaining = std::make_shared<int>(int(screens.size()));
     for (const CaptureScreen& screen : screens) {
@@ -332,8 +322,8 @@ void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe,
         const quint32 displayID = screen.displayID;
         Background::run(
             this,
-            [pixels, hint] {
-                ScreenSource& source = ScreenSource::shared();
+            [pixels, hint, screen = &m_needs.screen] {
+                ScreenSource& source = *screen;
                 QDeadlineTimer deadline(unmapGiveUpMs);
                 while (hint && source.isWindowViewable(hint) && !deadline.hasExpired())
                     QThread::msleep(4);
@@ -355,7 +345,7 @@ void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe,
 
 void CaptureOverlayWindowManager::loadWindows(uint64_t session, std::function<void()> then)
 {
-    ScreenshotCaptureService::shared().availableWindows(this, [this, session, then](QList<ScreenWindow> windows) {
+    m_needs.capture.availableWindows(this, [this, session, then](QList<ScreenWindow> windows) {
         if (!m_selection.isCurrentSession(session))
             return;
         m_availableWindows = windows;
@@ -489,11 +479,6 @@ void CaptureOverlayWindowManager::updateToolbarPanel()
     m_toolbarPanel->move(logicalFromGlobal(*screen, {frame->minX(), frame->maxY()}));
     m_toolbarPanel->show();
     m_toolbarPanel->raise();
-}
-
-void CaptureOverlayWindowManager::applyModeSwitch(SelectionParadigm paradigm, TerminalAction action)
-{
-    m_selection.applyModeSwitch(paradigm, action);
 }
 
 void CaptureOverlayWindowManager::switchToFullScreenFromToolbar()

@@ -18,7 +18,15 @@
 
 class AreaSelectionView;
 class CaptureOverlayPanel;
+class HotkeyRegistrar;
+class Pasteboard;
+class Permissions;
+class PostCaptureQuickActionController;
+class Preferences;
 class QWidget;
+class ScreenRecordingService;
+class ScreenshotCaptureService;
+class ScrollingCaptureService;
 
 // The one entry point of every screenshot, text capture, scrolling capture and screen recording.
 // A begin operation returns at once; the session it starts freezes every monitor, covers each with
@@ -29,8 +37,21 @@ class QWidget;
 class CaptureOverlayWindowManager : public QObject {
     Q_OBJECT
 public:
-    static CaptureOverlayWindowManager& shared();
-    explicit CaptureOverlayWindowManager(QObject* parent = nullptr);
+    // The screen it freezes, the engines its sessions end in and the services they use.
+    struct Needs {
+        ScreenSource& screen;
+        // Takes the global shortcuts pressed while an overlay holds the keyboard.
+        HotkeyRegistrar& hotkeys;
+        Preferences& preferences;
+        Pasteboard& pasteboard;
+        Permissions& permissions;
+        ScreenshotCaptureService& capture;
+        ScreenRecordingService& recorder;
+        ScrollingCaptureService& scrolling;
+        // Its hint of an earlier capture leaves the screen before the snapshots are taken.
+        PostCaptureQuickActionController& quickAction;
+    };
+    explicit CaptureOverlayWindowManager(Needs needs, QObject* parent = nullptr);
     ~CaptureOverlayWindowManager() override;
 
     void beginAreaSelection(bool forceToolbar);
@@ -45,23 +66,12 @@ public:
     // Ends the session: overlays and tool bar gone, the session's fields reset.
     void dismissAll();
 
-    // Events of the overlay views, in global points.
-    void marqueeMouseDown(CapturePoint p) { m_selection.marqueeMouseDown(p); }
-    void dragChanged(CapturePoint p) { m_selection.dragChanged(p); }
-    void dragEnded() { m_selection.dragEnded(); }
-    void mouseMoved(CapturePoint p) { m_selection.mouseMoved(p); }
-    void pointerLeft(const CaptureRect& area) { m_selection.pointerLeft(area); }
-    void clickForWindowPick() { m_selection.clickForWindowPick(); }
-    void confirmSelection() { m_selection.confirmSelection(); }
-    void escapePressed() { m_selection.escapePressed(); }
     // Tool bar.
-    void applyModeSwitch(SelectionParadigm paradigm, TerminalAction action);
     void switchToFullScreenFromToolbar();
-    void setTimerSeconds(std::optional<int> seconds) { m_selection.setTimerSeconds(seconds); }
-    QString sizeReadoutText() const { return QString::fromStdString(m_selection.sizeReadoutText()); }
 
-    // Published state.
+    // Published state. The overlay's views and tool bar drive the selection directly.
     const CaptureSelection& selection() const { return m_selection; }
+    CaptureSelection& selection() { return m_selection; }
     // The frozen image of each monitor for a marquee screenshot or text session: drawn under the
     // selection, the loupe's source and the source of the crop. Empty otherwise.
     const QHash<quint32, QImage>& loupeSnapshotsByDisplayID() const { return m_loupeSnapshots; }
@@ -75,6 +85,8 @@ public:
     // The begin operations called so far, by name (diagnostics and tests).
     const QStringList& startedFlows() const { return m_started; }
 
+    // Where an overlay hands the shortcuts pressed while it holds the keyboard.
+    HotkeyRegistrar& hotkeys() const { return m_needs.hotkeys; }
     // Whether a session's overlays took the keyboard (tests).
     bool hasKeyboard() const { return m_keyboardGrabbed; }
     // The display menu or permission alert while one shows (tests).
@@ -130,6 +142,7 @@ private:
     std::optional<CapturePoint> globalCursor() const;
     std::vector<PickableWindow> pickable(const QList<ScreenWindow>& windows) const;
 
+    Needs m_needs;
     std::unique_ptr<CaptureClock> m_clock;
     CaptureSelection m_selection;
     CaptureTerminalActions m_actions;

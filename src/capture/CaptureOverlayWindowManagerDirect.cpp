@@ -48,8 +48,8 @@ void CaptureOverlayWindowManager::startScreenRecording(const CaptureScreen& scre
 {
     if (refuseWhileRecording())
         return;
-    const bool audio = Preferences::isShared() && Preferences::shared().boolForKey(Prefs::recordSystemAudio.key);
-    ScreenRecordingService::shared().startRecording(ScreenRecordingService::DisplayTarget {screen.displayID}, audio);
+    const bool audio = m_needs.preferences.boolForKey(Prefs::recordSystemAudio.key);
+    m_needs.recorder.startRecording(ScreenRecordingService::DisplayTarget {screen.displayID}, audio);
 }
 
 void CaptureOverlayWindowManager::beginLastAreaCapture()
@@ -67,7 +67,7 @@ void CaptureOverlayWindowManager::beginLastAreaCapture()
         }
         m_started.append(QStringLiteral("beginLastAreaCapture"));
         endSessionThen([this, area] {
-            ScreenshotCaptureService::shared().hasScreenRecordingPermission(this, [this, area](bool granted) {
+            m_needs.capture.hasScreenRecordingPermission(this, [this, area](bool granted) {
                 if (!granted) {
                     promptForPermission();
                     return;

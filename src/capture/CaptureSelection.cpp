@@ -4,9 +4,9 @@
 #include <cmath>
 #include <utility>
 
-CaptureSelection::CaptureSelection(CaptureClock& clock, Hooks hooks)
+CaptureSelection::CaptureSelection(CaptureClock& clock, Needs needs)
     : m_clock(clock)
-    , m_hooks(std::move(hooks))
+    , m_needs(std::move(needs))
 {
 }
 
@@ -59,7 +59,7 @@ bool CaptureSelection::showToolbar() const
 {
     if (m_toolbarOverride)
         return *m_toolbarOverride;
-    return m_hooks.toolbarPreference && m_hooks.toolbarPreference();
+    return m_needs.toolbarPreference && m_needs.toolbarPreference();
 }
 
 void CaptureSelection::marqueeMouseDown(CapturePoint p)
@@ -144,8 +144,8 @@ void CaptureSelection::dragEnded()
         }
         if (showToolbar())
             commitForReview();
-        else if (m_hooks.performTerminalAction)
-            m_hooks.performTerminalAction(false);
+        else if (m_needs.performTerminalAction)
+            m_needs.performTerminalAction(false);
         return;
     }
     case DragKind::moving:
@@ -207,8 +207,8 @@ void CaptureSelection::clickForWindowPick()
     if (!showToolbar()) {
         m_committedWindow = window;
         m_committedFrame = m_hoveredFrame;
-        if (m_hooks.performTerminalAction)
-            m_hooks.performTerminalAction(false);
+        if (m_needs.performTerminalAction)
+            m_needs.performTerminalAction(false);
         return;
     }
     if (m_phase == SelectionPhase::reviewing && m_committedWindow && m_committedWindow->windowID == window.windowID) {
@@ -229,8 +229,8 @@ void CaptureSelection::confirmSelection()
         startCountdown();
         return;
     }
-    if (m_hooks.performTerminalAction)
-        m_hooks.performTerminalAction(false);
+    if (m_needs.performTerminalAction)
+        m_needs.performTerminalAction(false);
 }
 
 void CaptureSelection::startCountdown()
@@ -261,8 +261,8 @@ void CaptureSelection::tickCountdown(uint64_t countdown)
     if (next < 1) {
         m_countdownRemaining.reset();
         changed();
-        if (m_hooks.performTerminalAction)
-            m_hooks.performTerminalAction(true);
+        if (m_needs.performTerminalAction)
+            m_needs.performTerminalAction(true);
         return;
     }
     m_countdownRemaining = next;
@@ -294,8 +294,8 @@ void CaptureSelection::applyModeSwitch(SelectionParadigm paradigm, TerminalActio
         m_committedFrame.reset();
         m_drag = {};
         updateToolbar();
-        if (paradigm == SelectionParadigm::windowPick && m_availableWindows.empty() && m_hooks.loadWindows)
-            m_hooks.loadWindows();
+        if (paradigm == SelectionParadigm::windowPick && m_availableWindows.empty() && m_needs.loadWindows)
+            m_needs.loadWindows();
     }
     changed();
 }
@@ -376,21 +376,21 @@ std::optional<CaptureRect> CaptureSelection::toolbarFrame(CaptureSize size) cons
 
 void CaptureSelection::updateToolbar()
 {
-    if (m_hooks.updateToolbar)
-        m_hooks.updateToolbar();
+    if (m_needs.updateToolbar)
+        m_needs.updateToolbar();
 }
 
 void CaptureSelection::changed()
 {
-    if (m_hooks.changed)
-        m_hooks.changed();
+    if (m_needs.changed)
+        m_needs.changed();
 }
 
 void CaptureSelection::dismiss()
 {
     m_drag = {};
-    if (m_hooks.dismiss)
-        m_hooks.dismiss();
+    if (m_needs.dismiss)
+        m_needs.dismiss();
     else
         reset();
 }

@@ -2,7 +2,7 @@
 // The selection of one capture session, free of any toolkit: drawing, moving and resizing a marquee,
 // hovering and picking a window, the review phase with the tool bar, the self-timer and the mode
 // switches. Events arrive in global points (y upwards). Time comes from an injected clock, the
-// outside world (tool bar, terminal action, end of session) is reached through the hooks.
+// outside world (tool bar, terminal action, end of session) is reached through the callbacks of Needs.
 #include "capture/CaptureGeometry.h"
 
 #include <array>
@@ -34,7 +34,7 @@ struct PickableWindow {
 
 class CaptureSelection {
 public:
-    struct Hooks {
+    struct Needs {
         // Whether a committed selection is reviewed with the tool bar (read at that moment).
         std::function<bool()> toolbarPreference;
         // The tool bar is to be shown, moved or hidden after the state changed.
@@ -66,7 +66,7 @@ public:
     static constexpr double countdownStep = 1.0;
     static constexpr double readoutFallbackScale = 2.0;
 
-    CaptureSelection(CaptureClock& clock, Hooks hooks);
+    CaptureSelection(CaptureClock& clock, Needs needs);
     ~CaptureSelection();
     CaptureSelection(const CaptureSelection&) = delete;
     CaptureSelection& operator=(const CaptureSelection&) = delete;
@@ -139,7 +139,7 @@ private:
     void dismiss();
 
     CaptureClock& m_clock;
-    Hooks m_hooks;
+    Needs m_needs;
     CaptureScreens m_screens;
     uint64_t m_sessionNumber = 0;
     SelectionParadigm m_paradigm = SelectionParadigm::marquee;

@@ -15,11 +15,6 @@
 
 namespace {
 
-bool boolPreference(const Prefs::BoolPref& pref)
-{
-    return Preferences::isShared() ? Preferences::shared().boolForKey(pref.key) : pref.defaultValue;
-}
-
 QRectF toQRect(const CaptureRect& r)
 {
     return {r.x, r.y, r.width, r.height};
@@ -27,9 +22,15 @@ QRectF toQRect(const CaptureRect& r)
 
 }
 
-CaptureTerminalActions::CaptureTerminalActions(QObject* parent)
+CaptureTerminalActions::CaptureTerminalActions(Needs needs, QObject* parent)
     : QObject(parent)
+    , m_needs(needs)
 {
+}
+
+bool CaptureTerminalActions::recordsSystemAudio() const
+{
+    return m_needs.preferences.boolForKey(Prefs::recordSystemAudio.key);
 }
 
 double CaptureTerminalActions::mainScale(const CaptureScreens& screens)
@@ -95,7 +96,7 @@ std::optional<LastAreaCapture> CaptureTerminalActions::performAreaCapture(const 
     if (!request.forceLiveGrab) {
         const QImage crop = croppedSnapshot(request.snapshots, area.displayID, resolved->localRect, area.scale);
         if (!crop.isNull()) {
-            ScreenshotCaptureService::shared().finish(crop, area.localRect, area.displayID, CaptureKind::area);
+            m_needs.capture.finish(crop, area.localRect, area.displayID, CaptureKind::area);
             return area;
         }
     }
@@ -105,11 +106,11 @@ std::optional<LastAreaCapture> CaptureTerminalActions::performAreaCapture(const 
 
 void CaptureTerminalActions::captureArea(quint32 displayID, const QRectF& localRect, double scale)
 {
-    ScreenshotCaptureService::shared().grabAreaImage(
-        displayID, localRect, scale, this, [displayID, localRect](const QImage& image) {
-            if (!image.isNull())
-                ScreenshotCaptureService::shared().finish(image, localRect, displayID, CaptureKind::area);
-        });
+    ScreenshotCaptureService& capture = m_needs.capture;
+    capture.grabAreaImage(displayID, localRect, scale, this, [&capture, displayID, localRect](const QImage& image) {
+        if (!image.isNull())
+            capture.finish(image, localRect, displayID, CaptureKind::area);
+    });
 }
 
 void CaptureTerminalActions::performOCRCapture(const Request& request)
@@ -125,7 +126,7 @@ void CaptureTerminalActions::performOCRCapture(const Request& request)
         recognize(crop);
         return;
     }
-    ScreenshotCaptureService::shared().grabAreaImage(
+    m_needs.capture.grabAreaImage(
         screen.displayID, toQRect(resolved->localRect), screen.scale, this, [this](const QImage& image) {
             if (!image.isNull())
                 recognize(image);
@@ -134,11 +135,11 @@ void CaptureTerminalActions::performOCRCapture(const Request& request)
 
 void CaptureTerminalActions::recognize(const QImage& image)
 {
-    ScreenshotCaptureService::shared().recognizeText(image, this, [](std::optional<QString> text) {
+    Pasteboard& pasteboard = m_needs.pasteboard;
+    m_needs.capture.recognizeText(image, this, [&pasteboard](std::optional<QString> text) {
         if (!text || text->isEmpty())
             return;
         // Not held off from the clipboard monitor: the text enters the history like any copy.
-        Pasteboard& pasteboard = Pasteboard::shared();
         pasteboard.clearContents();
         pasteboard.writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
     });
@@ -150,37 +151,37 @@ void CaptureTerminalActions::performAreaRecording(const Request& request)
     if (!resolved || resolved->localRect.isEmpty())
         return;
     const CaptureScreen& screen = request.screens.screens()[size_t(resolved->screenIndex)];
-    const bool audio = boolPreference(Prefs::recordSystemAudio);
-    ScreenRecordingService::shared().startRecording(
+    const bool audio = recordsSystemAudio();
+    m_needs.recorder.startRecording(
         ScreenRecordingService::AreaTarget {screen.displayID, toQRect(resolved->localRect), screen.scale}, audio);
 }
 
 void CaptureTerminalActions::performWindowCapture(const ScreenWindow& window, double scale)
 {
-    ScreenshotCaptureService::shared().grabWindowImage(window, scale, this, [window](const QImage& image) {
+    ScreenshotCaptureService& capture = m_needs.capture;
+    capture.grabWindowImage(window, scale, this, [&capture, window](const QImage& image) {
         if (!image.isNull())
-            ScreenshotCaptureService::shared().finish(image, QRectF(window.frame), 0, CaptureKind::window);
+            capture.finish(image, QRectF(window.frame), 0, CaptureKind::window);
     });
 }
 
 void CaptureTerminalActions::performWindowRecording(const ScreenWindow& window)
 {
-    const bool audio = boolPreference(Prefs::recordSystemAudio);
-    ScreenRecordingService::shared().startRecording(ScreenRecordingService::WindowTarget {window}, audio);
+    const bool audio = recordsSystemAudio();
+    m_needs.recorder.startRecording(ScreenRecordingService::WindowTarget {window}, audio);
 }
 
 void CaptureTerminalActions::performScrollingCapture(const ScreenWindow& window, double scale)
 {
-    if (!boolPreference(Prefs::scrollingCaptureAutoScroll)) {
+    if (!m_needs.preferences.boolForKey(Prefs::scrollingCaptureAutoScroll.key)) {
         beginManualScrolling(window, scale);
         return;
     }
-    const bool trusted = !SharedSlot<Permissions>::isSet() || Permissions::shared().isAccessibilityTrusted();
-    if (!trusted) {
+    if (!m_needs.permissions.isAccessibilityTrusted()) {
         promptForAccessibilityPermission(window, scale);
         return;
     }
-    ScrollingCaptureService::shared().beginAutoScrollCapture(
+    m_needs.scrolling.beginAutoScrollCapture(
         window, scale, [this, window, scale](ScrollingCaptureService::Outcome outcome) {
             // The service reports its own endings; only a window that never moved gets an offer.
             if (outcome.kind == ScrollingCaptureService::Outcome::Kind::noMovementDetected)
@@ -190,7 +191,7 @@ void CaptureTerminalActions::performScrollingCapture(const ScreenWindow& window,
 
 void CaptureTerminalActions::beginManualScrolling(const ScreenWindow& window, double scale)
 {
-    ScrollingCaptureService::shared().beginManualCapture(window, scale, [](ScrollingCaptureService::Outcome) {});
+    m_needs.scrolling.beginManualCapture(window, scale, [](ScrollingCaptureService::Outcome) {});
 }
 
 void CaptureTerminalActions::promptForAccessibilityPermission(const ScreenWindow& window, double scale)
@@ -205,7 +206,7 @@ void CaptureTerminalActions::promptForAccessibilityPermission(const ScreenWindow
     alert->setDefaultButton(settings);
     showAlert(alert, [this, settings, manual, window, scale](QAbstractButton* clicked) {
         if (clicked == settings)
-            ScreenshotCaptureService::shared().openAccessibilityPrivacySettings();
+            m_needs.capture.openAccessibilityPrivacySettings();
         else if (clicked == manual)
             beginManualScrolling(window, scale);
     });
@@ -238,9 +239,9 @@ void CaptureTerminalActions::promptForScreenRecordingPermission()
     QPushButton* open = alert->addButton(QStringLiteral("Systemeinstellungen öffnen"), QMessageBox::AcceptRole);
     alert->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
     alert->setDefaultButton(open);
-    showAlert(alert, [open](QAbstractButton* clicked) {
+    showAlert(alert, [this, open](QAbstractButton* clicked) {
         if (clicked == open)
-            ScreenshotCaptureService::shared().openScreenRecordingPrivacySettings();
+            m_needs.capture.openScreenRecordingPrivacySettings();
     });
 }
 

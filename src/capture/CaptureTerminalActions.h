@@ -11,9 +11,15 @@
 #include <functional>
 #include <optional>
 
+class Pasteboard;
+class Permissions;
+class Preferences;
 class QAbstractButton;
 class QMessageBox;
 class QWidget;
+class ScreenRecordingService;
+class ScreenshotCaptureService;
+class ScrollingCaptureService;
 
 // The last area screenshot, for repeating it: its display, its rectangle in that display's local
 // points and the display's scale at the time.
@@ -42,7 +48,17 @@ public:
         bool forceLiveGrab = false;
     };
 
-    explicit CaptureTerminalActions(QObject* parent = nullptr);
+    // The engines the actions start and the services they read or write.
+    struct Needs {
+        ScreenshotCaptureService& capture;
+        ScreenRecordingService& recorder;
+        ScrollingCaptureService& scrolling;
+        Pasteboard& pasteboard;
+        Permissions& permissions;
+        Preferences& preferences;
+    };
+
+    explicit CaptureTerminalActions(Needs needs, QObject* parent = nullptr);
 
     // Carries out the request. Returns the new last area when it was an area screenshot.
     std::optional<LastAreaCapture> perform(const Request& request);
@@ -73,6 +89,8 @@ private:
     void showAlert(QMessageBox* alert, std::function<void(QAbstractButton*)> answered);
     void recognize(const QImage& image);
     static double mainScale(const CaptureScreens& screens);
+    bool recordsSystemAudio() const;
 
+    Needs m_needs;
     QPointer<QWidget> m_alert;
 };

@@ -1,5 +1,6 @@
 #include "capture/CaptureToolbarPanel.h"
 
+#include "capture/CaptureOverlayWindowManager.h"
 #include "capture/CaptureToolbarView.h"
 
 #include <QHBoxLayout>
@@ -10,7 +11,7 @@ CaptureToolbarPanel::CaptureToolbarPanel(CaptureOverlayWindowManager* manager)
     : QWidget(nullptr,
           Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint
               | Qt::WindowDoesNotAcceptFocus)
-    , m_view(new CaptureToolbarView(manager, this))
+    , m_view(new CaptureToolbarView(manager, manager->selection(), this))
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Quorvel Capture Toolbar"));

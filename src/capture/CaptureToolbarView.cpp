@@ -72,9 +72,11 @@ QString CaptureToolbarView::timerChoiceTitle(std::optional<int> seconds)
     return seconds ? QStringLiteral("%1 Sekunden").arg(*seconds) : QStringLiteral("Aus");
 }
 
-CaptureToolbarView::CaptureToolbarView(CaptureOverlayWindowManager* manager, QWidget* parent)
+CaptureToolbarView::CaptureToolbarView(
+    CaptureOverlayWindowManager* manager, CaptureSelection& selection, QWidget* parent)
     : QWidget(parent)
     , m_manager(manager)
+    , m_selection(selection)
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 6, 6, 6);
@@ -84,7 +86,7 @@ CaptureToolbarView::CaptureToolbarView(CaptureOverlayWindowManager* manager, QWi
     const auto mode = [this](P paradigm, A action) {
         return [this, paradigm, action] {
             if (m_manager)
-                m_manager->applyModeSwitch(paradigm, action);
+                m_selection.applyModeSwitch(paradigm, action);
         };
     };
     addMode(QStringLiteral("viewfinder"), QStringLiteral("Area"), mode(P::marquee, A::screenshot));
@@ -98,7 +100,7 @@ CaptureToolbarView::CaptureToolbarView(CaptureOverlayWindowManager* manager, QWi
     addMode(QStringLiteral("text.viewfinder"), QStringLiteral("OCR"), mode(P::marquee, A::ocr));
     addMode(QStringLiteral("record.circle"), QStringLiteral("Recording"), [this] {
         if (m_manager)
-            m_manager->applyModeSwitch(m_manager->selection().paradigm(), A::record);
+            m_selection.applyModeSwitch(m_selection.paradigm(), A::record);
     });
     for (CaptureModeButton* button : m_buttons)
         row->addWidget(button);
@@ -147,7 +149,7 @@ void CaptureToolbarView::refresh()
 {
     if (!m_manager)
         return;
-    const CaptureSelection& s = m_manager->selection();
+    const CaptureSelection& s = m_selection;
     const bool marquee = s.paradigm() == SelectionParadigm::marquee;
     const TerminalAction action = s.terminalAction();
     button(QStringLiteral("Area"))->setActive(marquee && action == TerminalAction::screenshot);
@@ -157,7 +159,7 @@ void CaptureToolbarView::refresh()
     button(QStringLiteral("Timer"))->setActive(s.timerSeconds().has_value());
     button(QStringLiteral("OCR"))->setActive(action == TerminalAction::ocr);
     button(QStringLiteral("Recording"))->setActive(action == TerminalAction::record);
-    m_readout->setText(m_manager->sizeReadoutText());
+    m_readout->setText(QString::fromStdString(m_selection.sizeReadoutText()));
 }
 
 void CaptureToolbarView::showTimerList()
@@ -173,7 +175,7 @@ void CaptureToolbarView::showTimerList()
     auto* column = new QVBoxLayout(list);
     column->setContentsMargins(0, 4, 0, 4);
     column->setSpacing(0);
-    const std::optional<int> current = m_manager->selection().timerSeconds();
+    const std::optional<int> current = m_selection.timerSeconds();
     for (const std::optional<int>& choice : timerChoices()) {
         // The title at the leading edge, a check mark at the trailing one for the current choice.
         auto* row = new QPushButton(list);
@@ -196,7 +198,7 @@ void CaptureToolbarView::showTimerList()
         row->setMinimumHeight(title->sizeHint().height() + 12);
         connect(row, &QPushButton::clicked, list, [this, list, choice] {
             if (m_manager)
-                m_manager->setTimerSeconds(choice);
+                m_selection.setTimerSeconds(choice);
             list->close();
         });
         column->addWidget(row);

@@ -7,6 +7,7 @@
 #include <optional>
 
 class CaptureOverlayWindowManager;
+class CaptureSelection;
 class QLabel;
 
 // One button of the capture tool bar: a symbol over a short title, the accent colour when active,
@@ -22,8 +23,8 @@ protected:
 };
 
 // The bar under a selection under review: area, full screen, window, scrolling, timer, text and
-// recording modes and the selection's pixel size. It reads the manager's state and calls its
-// operations; only hover and the timer list are its own.
+// recording modes and the selection's pixel size. It reads and switches the selection directly and
+// asks the manager only for the full-screen capture; only hover and the timer list are its own.
 class CaptureToolbarView : public QWidget {
     Q_OBJECT
 public:
@@ -31,7 +32,8 @@ public:
     static const QList<std::optional<int>>& timerChoices();
     static QString timerChoiceTitle(std::optional<int> seconds);
 
-    explicit CaptureToolbarView(CaptureOverlayWindowManager* manager, QWidget* parent = nullptr);
+    // The selection belongs to the manager; the bar uses it only while the manager exists.
+    CaptureToolbarView(CaptureOverlayWindowManager* manager, CaptureSelection& selection, QWidget* parent = nullptr);
 
     // Reads the manager's state again (called on every change it announces).
     void refresh();
@@ -47,6 +49,7 @@ private:
     CaptureModeButton* addMode(const QString& symbol, const QString& title, std::function<void()> action);
 
     QPointer<CaptureOverlayWindowManager> m_manager;
+    CaptureSelection& m_selection;
     QList<CaptureModeButton*> m_buttons;
     QLabel* m_readout;
     QPointer<QWidget> m_timerList;

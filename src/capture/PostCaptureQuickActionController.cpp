@@ -1,7 +1,6 @@
 #include "capture/PostCaptureQuickActionController.h"
 
 #include "capture/ScreenshotGeometry.h"
-#include "editor/AnnotationWindowManager.h"
 #include "platform/Compositing.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
@@ -77,19 +76,8 @@ private:
 
 }
 
-PostCaptureQuickActionController& PostCaptureQuickActionController::shared()
-{
-    static PostCaptureQuickActionController* instance = new PostCaptureQuickActionController;
-    return *instance;
-}
-
-PostCaptureQuickActionController::PostCaptureQuickActionController()
-    : PostCaptureQuickActionController(Collaborators {})
-{
-}
-
-PostCaptureQuickActionController::PostCaptureQuickActionController(Collaborators collaborators)
-    : m_collaborators(std::move(collaborators))
+PostCaptureQuickActionController::PostCaptureQuickActionController(Needs needs)
+    : m_needs(std::move(needs))
 {
 }
 
@@ -98,11 +86,6 @@ PostCaptureQuickActionController::~PostCaptureQuickActionController()
     cancel();
     if (m_hintWindow)
         delete m_hintWindow.data();
-}
-
-HotkeyRegistrar* PostCaptureQuickActionController::registrar() const
-{
-    return m_collaborators.registrar ? m_collaborators.registrar : &HotkeyRegistrar::shared();
 }
 
 void PostCaptureQuickActionController::offer(const QImage& image, quint32 displayID)
@@ -130,8 +113,7 @@ void PostCaptureQuickActionController::offer(const QImage& image, quint32 displa
         if (self)
             self->cancel();
     });
-    DispatchQueue& queue = m_collaborators.mainQueue ? *m_collaborators.mainQueue : DispatchQueue::main();
-    queue.asyncAfter(std::chrono::milliseconds(offerMs), m_dismissWorkItem);
+    m_needs.mainQueue.asyncAfter(std::chrono::milliseconds(offerMs), m_dismissWorkItem);
 }
 
 void PostCaptureQuickActionController::cancel()
@@ -176,20 +158,16 @@ void PostCaptureQuickActionController::trigger()
     const QImage image = *m_pendingImage;
     QScreen* screen = m_pendingDisplayID ? screenFor(*m_pendingDisplayID) : nullptr;
     cancel();
-    if (m_collaborators.present)
-        m_collaborators.present(image, screen);
-    else
-        AnnotationWindowManager::shared().present(image, nullptr, screen);
+    if (m_needs.present)
+        m_needs.present(image, screen);
 }
 
 QScreen* PostCaptureQuickActionController::screenFor(quint32 displayID) const
 {
-    ScreenSource* source = m_collaborators.source ? m_collaborators.source
-        : ScreenSource::isWired()                 ? &ScreenSource::shared()
-                                                  : nullptr;
-    if (!source || displayID == 0)
+    if (displayID == 0)
         return nullptr;
-    const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(source->monitors(), displayID);
+    const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(
+        m_needs.source.monitors(), displayID);
     if (!monitor)
         return nullptr;
     for (QScreen* screen : QApplication::screens()) {

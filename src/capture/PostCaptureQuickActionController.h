@@ -20,24 +20,20 @@ class ScreenSource;
 class PostCaptureQuickActionController : public QObject {
     Q_OBJECT
 public:
-    static PostCaptureQuickActionController& shared();
-
     // The hotkey's identifier with the registrar ("QVRQ"), its key (space, no modifiers) and the
     // offer's length.
     static constexpr quint32 hotkeyID = 0x51565251;
     static constexpr quint32 spaceKeyCode = 49;
     static constexpr int offerMs = 1600;
 
-    // Null collaborators are the process-wide ones; `present` opens the editor (by default the
-    // annotation window manager's present, with no stored record attached).
-    struct Collaborators {
-        HotkeyRegistrar* registrar = nullptr;
-        ScreenSource* source = nullptr;
-        DispatchQueue* mainQueue = nullptr;
+    // What the offer works with; `present` opens the editor with the image on the given screen.
+    struct Needs {
+        HotkeyRegistrar& registrar;
+        ScreenSource& source;
+        DispatchQueue& mainQueue;
         std::function<void(const QImage&, QScreen*)> present;
     };
-    PostCaptureQuickActionController();
-    explicit PostCaptureQuickActionController(Collaborators collaborators);
+    explicit PostCaptureQuickActionController(Needs needs);
     ~PostCaptureQuickActionController() override;
 
     void offer(const QImage& image, quint32 displayID);
@@ -56,9 +52,9 @@ private:
     void showHint(quint32 displayID);
     void hideHint();
     QScreen* screenFor(quint32 displayID) const;
-    HotkeyRegistrar* registrar() const;
+    HotkeyRegistrar* registrar() const { return &m_needs.registrar; }
 
-    Collaborators m_collaborators;
+    Needs m_needs;
     std::shared_ptr<DispatchWorkItem> m_dismissWorkItem;
     std::optional<QImage> m_pendingImage;
     std::optional<quint32> m_pendingDisplayID;

@@ -1,7 +1,6 @@
 #include "capture/ScreenshotCaptureService.h"
 
 #include "capture/ScreenshotGeometry.h"
-#include "capture/PostCaptureQuickActionController.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "platform/Background.h"
 #include "platform/Compositing.h"
@@ -56,41 +55,21 @@ std::function<void(QImage)> deliverImage(std::function<void(QImage)> done)
 
 }
 
-ScreenshotCaptureService& ScreenshotCaptureService::shared()
-{
-    static ScreenshotCaptureService* instance = new ScreenshotCaptureService;
-    return *instance;
-}
-
-ScreenshotCaptureService::ScreenshotCaptureService()
-    : ScreenshotCaptureService(Collaborators {})
-{
-}
-
-ScreenshotCaptureService::ScreenshotCaptureService(Collaborators collaborators)
-    : m_collaborators(std::move(collaborators))
+ScreenshotCaptureService::ScreenshotCaptureService(Needs needs)
+    : m_needs(std::move(needs))
 {
     Compositing::watchOwnWindows();
 }
 
 int ScreenshotCaptureService::screenGrabDelayMs() const
 {
-    const bool compositing = m_collaborators.compositing ? m_collaborators.compositing() : Compositing::isActive();
+    const bool compositing = m_needs.compositing ? m_needs.compositing() : Compositing::isActive();
     return Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden());
-}
-
-ScreenSource* ScreenshotCaptureService::source() const
-{
-    if (m_collaborators.source)
-        return m_collaborators.source;
-    return ScreenSource::isWired() ? &ScreenSource::shared() : nullptr;
 }
 
 quint64 ScreenshotCaptureService::prepareGrab()
 {
-    if (m_collaborators.beforeGrab)
-        return m_collaborators.beforeGrab();
-    return PostCaptureQuickActionController::shared().removeHintAtOnce();
+    return m_needs.beforeGrab ? m_needs.beforeGrab() : 0;
 }
 
 void ScreenshotCaptureService::hasScreenRecordingPermission(QObject* receiver, std::function<void(bool)> done)
@@ -191,16 +170,15 @@ void ScreenshotCaptureService::grabAreaImage(
 void ScreenshotCaptureService::recognizeText(
     const QImage& image, QObject* receiver, std::function<void(std::optional<QString>)> done)
 {
-    TextRecognizer* recognizer = m_collaborators.recognizer ? m_collaborators.recognizer
-        : TextRecognizer::isShared()                        ? &TextRecognizer::shared()
-                                                            : nullptr;
+    recognizeText(m_needs.recognizer, image, receiver ? receiver : this, std::move(done));
+}
+
+void ScreenshotCaptureService::recognizeText(TextRecognizer& recognizer, const QImage& image, QObject* receiver,
+    std::function<void(std::optional<QString>)> done)
+{
     Background::run(
-        receiver ? receiver : this,
-        [recognizer, image]() -> std::optional<QString> {
-            if (!recognizer) {
-                Console::log(QStringLiteral("ScreenshotCaptureService: OCR failed: no text recognizer"));
-                return std::nullopt;
-            }
+        receiver,
+        [recognizer = &recognizer, image]() -> std::optional<QString> {
             QString error;
             std::optional<QString> text = recognizer->recognizeText(image, &error);
             if (!error.isEmpty())
@@ -238,10 +216,8 @@ CaptureResult ScreenshotCaptureService::handOff(
     const QImage& image, const QByteArray& png, const QRectF& sourceRect, quint32 displayID, CaptureKind kind)
 {
     // The monitor is held off before the clipboard changes, so it never records the capture.
-    ClipboardSuspension& suspension
-        = m_collaborators.suspension ? *m_collaborators.suspension : ClipboardSuspension::shared();
-    suspension.suspendFor(std::chrono::milliseconds(clipboardSuspensionMs), m_collaborators.mainQueue);
-    Pasteboard& pasteboard = m_collaborators.pasteboard ? *m_collaborators.pasteboard : Pasteboard::shared();
+    m_needs.suspension.suspendFor(std::chrono::milliseconds(clipboardSuspensionMs), &m_needs.mainQueue);
+    Pasteboard& pasteboard = m_needs.pasteboard;
     // Writing replaces the whole content: the PNG is its only type.
     pasteboard.writeItems({{PasteboardTypes::png, png}});
 

@@ -19,24 +19,20 @@ class TextRecognizer;
 class ScreenshotCaptureService : public QObject {
     Q_OBJECT
 public:
-    static ScreenshotCaptureService& shared();
-
-    // What the service works with; each one left null is the process-wide instance, looked up at
-    // every use. `beforeGrab` runs on the main thread before every grab and returns a window of
-    // this program that must be off the screen before the grab starts (0 for none); by default
-    // it removes the quick-action hint of an earlier capture.
-    struct Collaborators {
-        ScreenSource* source = nullptr;
-        Pasteboard* pasteboard = nullptr;
-        TextRecognizer* recognizer = nullptr;
-        ClipboardSuspension* suspension = nullptr;
-        DispatchQueue* mainQueue = nullptr;
-        std::function<quint64()> beforeGrab;
+    // What the service works with. `beforeGrab` runs on the main thread before every grab and
+    // returns a window of this program that must be off the screen before the grab starts (0 for
+    // none); the application removes the quick-action hint of an earlier capture there.
+    struct Needs {
+        ScreenSource& source;
+        Pasteboard& pasteboard;
+        TextRecognizer& recognizer;
+        ClipboardSuspension& suspension;
+        DispatchQueue& mainQueue;
+        std::function<quint64()> beforeGrab = {};
         // Whether a compositing manager draws the screen; by default the platform's answer.
-        std::function<bool()> compositing;
+        std::function<bool()> compositing = {};
     };
-    ScreenshotCaptureService();
-    explicit ScreenshotCaptureService(Collaborators collaborators);
+    explicit ScreenshotCaptureService(Needs needs);
 
     // How long the clipboard monitor is held off after a capture is written to the clipboard.
     static constexpr int clipboardSuspensionMs = 600;
@@ -61,17 +57,20 @@ public:
         std::function<void(QImage)> done);
     // The text in the image; none when there is none or recognition fails.
     void recognizeText(const QImage& image, QObject* receiver, std::function<void(std::optional<QString>)> done);
+    // The same with a given recognizer, for callers without a service; `receiver` must be set.
+    static void recognizeText(TextRecognizer& recognizer, const QImage& image, QObject* receiver,
+        std::function<void(std::optional<QString>)> done);
     // The hand-off of a still capture: encodes the PNG, writes it to the clipboard while the
     // monitor is suspended, calls onCapture, then `done` (none when encoding failed).
     void finish(const QImage& image, const QRectF& sourceRect, quint32 displayID, CaptureKind kind,
         QObject* receiver = nullptr, std::function<void(std::optional<CaptureResult>)> done = {});
 
 private:
-    ScreenSource* source() const; // null when none is wired
+    ScreenSource* source() const { return &m_needs.source; }
     quint64 prepareGrab();
     // On the main thread, once the PNG exists: clipboard, then onCapture.
     CaptureResult handOff(
         const QImage& image, const QByteArray& png, const QRectF& sourceRect, quint32 displayID, CaptureKind kind);
 
-    Collaborators m_collaborators;
+    Needs m_needs;
 };

@@ -8,24 +8,27 @@
 #include <QScreen>
 #include <cmath>
 
-ScrollingCaptureControlWindowManager& ScrollingCaptureControlWindowManager::shared()
+ScrollingCaptureControlWindowManager::ScrollingCaptureControlWindowManager(ScrollingCaptureService& service)
+    : m_service(service)
 {
-    static ScrollingCaptureControlWindowManager instance;
-    return instance;
+    m_connections = {
+        QObject::connect(&service, &ScrollingCaptureService::gatheringStarted, &service, [this] { show(); }),
+        QObject::connect(&service, &ScrollingCaptureService::gatheringEnded, &service, [this] { hide(); }),
+    };
 }
 
-void ScrollingCaptureControlWindowManager::follow(ScrollingCaptureService& service)
+ScrollingCaptureControlWindowManager::~ScrollingCaptureControlWindowManager()
 {
-    // The manager lives as long as the program, so the service alone ends these connections.
-    QObject::connect(&service, &ScrollingCaptureService::gatheringStarted, &service, [this, &service] { show(&service); });
-    QObject::connect(&service, &ScrollingCaptureService::gatheringEnded, &service, [this] { hide(); });
+    for (const QMetaObject::Connection& connection : std::as_const(m_connections))
+        QObject::disconnect(connection);
+    hide();
 }
 
-void ScrollingCaptureControlWindowManager::show(ScrollingCaptureService* service)
+void ScrollingCaptureControlWindowManager::show()
 {
     if (m_panel)
         return;
-    auto* panel = new ScrollingCaptureControlView(service ? *service : ScrollingCaptureService::shared());
+    auto* panel = new ScrollingCaptureControlView(m_service);
     panel->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
         | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus);
     panel->setWindowTitle(QStringLiteral("Quorvel Scrolling Capture"));

@@ -1,6 +1,8 @@
 #pragma once
 #include "capture/ScrollingCaptureControlView.h"
 
+#include <QList>
+#include <QObject>
 #include <QPointer>
 
 class ScrollingCaptureService;
@@ -9,15 +11,16 @@ class ScrollingCaptureService;
 // its top edge, above other windows and without taking the keyboard; one strip at a time.
 class ScrollingCaptureControlWindowManager {
 public:
-    static ScrollingCaptureControlWindowManager& shared();
+    // Shows the strip of `service` while it gathers frames; the service outlives the manager.
+    explicit ScrollingCaptureControlWindowManager(ScrollingCaptureService& service);
+    ~ScrollingCaptureControlWindowManager();
 
-    // Shows the strip of `service` while it gathers frames, from now on.
-    void follow(ScrollingCaptureService& service);
-    // Shows the strip of `service` (the shared one unless a test runs its own).
-    void show(ScrollingCaptureService* service = nullptr);
+    void show();
     void hide();
     ScrollingCaptureControlView* panel() const { return m_panel; }
 
 private:
+    ScrollingCaptureService& m_service;
+    QList<QMetaObject::Connection> m_connections;
     QPointer<ScrollingCaptureControlView> m_panel;
 };

@@ -17,55 +17,43 @@ const QString alreadyRunning = QStringLiteral("Es läuft bereits eine Erfassung"
 const QString firstFrameFailed = QStringLiteral("Erster Schnappschuss fehlgeschlagen");
 const QString stitchingFailed = QStringLiteral("Zusammensetzen fehlgeschlagen");
 
-ScrollingCaptureService::Environment desktopEnvironment()
-{
-    ScrollingCaptureService::Environment env;
-    env.grabWindow = [](const ScreenWindow& window, double scale, QObject* receiver, std::function<void(QImage)> done) {
-        ScreenshotCaptureService::shared().grabWindowImage(window, scale, receiver, std::move(done));
-    };
-    env.handOff = [](const QImage& image, const QRectF& sourceRect) {
-        ScreenshotCaptureService::shared().finish(image, sourceRect, 0, CaptureKind::scrolling);
-    };
-    env.postWheelClicks = [](const QPoint& point, int clicks) {
-        return ScrollEventPoster::isWired() && ScrollEventPoster::shared().postWheelClicks(point, clicks);
-    };
-    env.startScrollMonitor = [](std::function<void()> onScroll) {
-        return ScrollActivityMonitor::isWired() && ScrollActivityMonitor::shared().start(std::move(onScroll));
-    };
-    env.stopScrollMonitor = [] {
-        if (ScrollActivityMonitor::isWired())
-            ScrollActivityMonitor::shared().stop();
-    };
-    env.activateWindow = [](quint64 windowID) {
-        if (SharedSlot<Workspace>::isSet())
-            Workspace::shared().activateWindow(windowID);
-    };
-    env.currentWindowFrame = [](quint64 windowID) -> std::optional<QRect> {
-        if (!ScreenSource::isWired())
-            return std::nullopt;
-        for (const ScreenWindow& window : ScreenSource::shared().windows()) {
-            if (window.windowID == windowID)
-                return window.frame;
-        }
-        return std::nullopt;
-    };
-    return env;
 }
 
-}
-
-ScrollingCaptureService::ScrollingCaptureService(Environment environment, Timing timing, QObject* parent)
+ScrollingCaptureService::ScrollingCaptureService(Needs needs, Timing timing, QObject* parent)
     : QObject(parent)
-    , m_env(std::move(environment))
+    , m_needs(std::move(needs))
     , m_timing(timing)
 {
     m_clock.start();
 }
 
-ScrollingCaptureService& ScrollingCaptureService::shared()
+ScrollingCaptureService::Needs ScrollingCaptureService::desktopNeeds(ScreenshotCaptureService& capture,
+    ScrollEventPoster& scrollEvents, ScrollActivityMonitor& scrollActivity, Workspace& workspace, ScreenSource& screen)
 {
-    static auto* instance = new ScrollingCaptureService(desktopEnvironment(), Timing {});
-    return *instance;
+    Needs needs;
+    needs.grabWindow = [&capture](const ScreenWindow& window, double scale, QObject* receiver,
+                           std::function<void(QImage)> done) {
+        capture.grabWindowImage(window, scale, receiver, std::move(done));
+    };
+    needs.handOff = [&capture](const QImage& image, const QRectF& sourceRect) {
+        capture.finish(image, sourceRect, 0, CaptureKind::scrolling);
+    };
+    needs.postWheelClicks = [&scrollEvents](const QPoint& point, int clicks) {
+        return scrollEvents.postWheelClicks(point, clicks);
+    };
+    needs.startScrollMonitor = [&scrollActivity](std::function<void()> onScroll) {
+        return scrollActivity.start(std::move(onScroll));
+    };
+    needs.stopScrollMonitor = [&scrollActivity] { scrollActivity.stop(); };
+    needs.activateWindow = [&workspace](quint64 windowID) { workspace.activateWindow(windowID); };
+    needs.currentWindowFrame = [&screen](quint64 windowID) -> std::optional<QRect> {
+        for (const ScreenWindow& window : screen.windows()) {
+            if (window.windowID == windowID)
+                return window.frame;
+        }
+        return std::nullopt;
+    };
+    return needs;
 }
 
 int ScrollingCaptureService::stepForHeight(int height)
@@ -167,8 +155,8 @@ void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, doubl
     m_pixelsPerClick = 120.0;
     // Busy from here on: a second start while the first frame is awaited is refused.
     setState({State::Kind::capturing, 0, {}});
-    if (m_env.activateWindow)
-        m_env.activateWindow(window.windowID);
+    if (m_needs.activateWindow)
+        m_needs.activateWindow(window.windowID);
     after(m_timing.beforeFirstFrame, [this] {
         grabNext([this](const QImage& frame) {
             if (frame.isNull())
@@ -196,7 +184,7 @@ void ScrollingCaptureService::afterFirstFrame(const QImage& frame)
     }
     m_lastScroll = m_clock.elapsed();
     m_lastAccepted = m_lastScroll;
-    m_monitoring = m_env.startScrollMonitor && m_env.startScrollMonitor([this, session = m_session] {
+    m_monitoring = m_needs.startScrollMonitor && m_needs.startScrollMonitor([this, session = m_session] {
         if (session == m_session)
             m_lastScroll = m_clock.elapsed();
     });
@@ -214,9 +202,9 @@ int ScrollingCaptureService::clicksForStep() const
 void ScrollingCaptureService::autoScroll()
 {
     m_clicksPosted = clicksForStep();
-    if (m_env.postWheelClicks) {
+    if (m_needs.postWheelClicks) {
         const QPoint centre = m_window.frame.center();
-        if (!m_env.postWheelClicks(centre, m_clicksPosted))
+        if (!m_needs.postWheelClicks(centre, m_clicksPosted))
             m_clicksPosted = 0;
     }
     after(m_timing.settleAfterScroll, [this] {
@@ -336,8 +324,8 @@ int ScrollingCaptureService::keptWidth(const QImage& frame) const
 void ScrollingCaptureService::finish()
 {
     emit gatheringEnded();
-    if (m_monitoring && m_env.stopScrollMonitor)
-        m_env.stopScrollMonitor();
+    if (m_monitoring && m_needs.stopScrollMonitor)
+        m_needs.stopScrollMonitor();
     m_monitoring = false;
     if (m_stopRequested && !m_finishEarlyRequested)
         return end({Outcome::Kind::tooShort, {}});
@@ -345,7 +333,8 @@ void ScrollingCaptureService::finish()
         return end({Outcome::Kind::tooShort, {}});
     setState({State::Kind::stitching, m_frameCount, {}});
     placeStaticParts();
-    std::optional<QRect> frame = m_env.currentWindowFrame ? m_env.currentWindowFrame(m_window.windowID) : std::nullopt;
+    std::optional<QRect> frame = m_needs.currentWindowFrame ? m_needs.currentWindowFrame(m_window.windowID)
+                                                            : std::nullopt;
     const QRectF sourceRect = frame.value_or(m_window.frame);
     Background::run(
         this, [slices = std::move(m_slices)] { return stitch(slices); },
@@ -354,8 +343,8 @@ void ScrollingCaptureService::finish()
                 return;
             if (image.isNull())
                 return end({Outcome::Kind::failed, stitchingFailed});
-            if (m_env.handOff)
-                m_env.handOff(image, sourceRect);
+            if (m_needs.handOff)
+                m_needs.handOff(image, sourceRect);
             end({Outcome::Kind::success, {}});
         });
     m_slices.clear();
@@ -363,8 +352,8 @@ void ScrollingCaptureService::finish()
 
 void ScrollingCaptureService::end(Outcome outcome)
 {
-    if (m_monitoring && m_env.stopScrollMonitor)
-        m_env.stopScrollMonitor();
+    if (m_monitoring && m_needs.stopScrollMonitor)
+        m_needs.stopScrollMonitor();
     m_monitoring = false;
     m_slices.clear();
     m_previous = QImage();
@@ -395,9 +384,9 @@ void ScrollingCaptureService::after(int milliseconds, std::function<void()> step
 
 void ScrollingCaptureService::grabNext(std::function<void(QImage)> then)
 {
-    if (!m_env.grabWindow)
+    if (!m_needs.grabWindow)
         return then(QImage());
-    m_env.grabWindow(m_window, m_scale, this, [this, session = m_session, then = std::move(then)](QImage image) {
+    m_needs.grabWindow(m_window, m_scale, this, [this, session = m_session, then = std::move(then)](QImage image) {
         if (session == m_session)
             then(std::move(image));
     });

@@ -10,6 +10,11 @@
 #include <optional>
 #include <vector>
 
+class ScreenshotCaptureService;
+class ScrollActivityMonitor;
+class ScrollEventPoster;
+class Workspace;
+
 // Captures a window whose content is taller than the window as one tall image: a first frame,
 // then again and again a scroll (posted by us, or the user's own), a new frame, the measured
 // distance, and the newly revealed rows from the bottom of the new frame's moving part (above a
@@ -35,7 +40,7 @@ public:
     using Completion = std::function<void(Outcome)>;
 
     // Everything the capture needs of the rest of the program, so tests can stand in for it.
-    struct Environment {
+    struct Needs {
         std::function<void(const ScreenWindow&, double scale, QObject* receiver, std::function<void(QImage)>)> grabWindow;
         std::function<void(const QImage&, const QRectF& sourceRect)> handOff;
         std::function<bool(const QPoint& rootPoint, int clicks)> postWheelClicks;
@@ -59,8 +64,11 @@ public:
     static constexpr double stepFraction = 0.65;
     static constexpr int maxStitchedHeight = 32767;
 
-    ScrollingCaptureService(Environment environment, Timing timing, QObject* parent = nullptr);
-    static ScrollingCaptureService& shared();
+    ScrollingCaptureService(Needs needs, Timing timing, QObject* parent = nullptr);
+    // The needs on the desktop: grabs and the hand-off through the capture service, wheel clicks
+    // posted and watched by the platform, the window raised and looked up on the screen.
+    static Needs desktopNeeds(ScreenshotCaptureService& capture, ScrollEventPoster& scrollEvents,
+        ScrollActivityMonitor& scrollActivity, Workspace& workspace, ScreenSource& screen);
 
     void beginAutoScrollCapture(const ScreenWindow& window, double scale, Completion done);
     void beginManualCapture(const ScreenWindow& window, double scale, Completion done);
@@ -109,7 +117,7 @@ private:
     int clicksForStep() const;
     bool stopRequested() const { return m_stopRequested; }
 
-    Environment m_env;
+    Needs m_needs;
     Timing m_timing;
     ScrollFrameAligner m_aligner {12.0, 4};
     State m_state;

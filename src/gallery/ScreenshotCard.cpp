@@ -11,6 +11,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Pasteboard.h"
 #include "platform/PasteboardTypes.h"
+#include "platform/TextRecognizer.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
@@ -129,7 +130,7 @@ void ScreenshotCard::copyToClipboard()
 void ScreenshotCard::extractText()
 {
     withSourceImage([this](QImage image) {
-        ScreenshotCaptureService::shared().recognizeText(image, this, [](std::optional<QString> text) {
+        ScreenshotCaptureService::recognizeText(TextRecognizer::shared(), image, this, [](std::optional<QString> text) {
             if (!text || text->trimmed().isEmpty())
                 return;
             Pasteboard& pasteboard = Pasteboard::shared();

@@ -60,9 +60,11 @@ private:
 
 }
 
-MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Actions actions, QWidget* parent)
+MenuBarView::MenuBarView(
+    std::weak_ptr<ModelContainer> container, ScreenRecordingService& recorder, Actions actions, QWidget* parent)
     : QMenu(parent)
     , m_container(std::move(container))
+    , m_recorder(recorder)
     , m_actions(std::move(actions))
 {
     setFont(Theme::labelFont(10));
@@ -71,8 +73,7 @@ MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Actions action
     // Shortcut texts, the paste stack and the recording rows are current each time it opens.
     connect(this, &QMenu::aboutToShow, this, &MenuBarView::rebuild);
     connect(&PasteStack::shared(), &PasteStack::itemsChanged, this, &MenuBarView::rebuild);
-    connect(&ScreenRecordingService::shared(), &ScreenRecordingService::isRecordingChanged, this,
-        &MenuBarView::rebuild);
+    connect(&m_recorder, &ScreenRecordingService::isRecordingChanged, this, &MenuBarView::rebuild);
     rebuild();
 }
 
@@ -80,7 +81,7 @@ MenuBarModel::State MenuBarView::currentState() const
 {
     MenuBarModel::State state;
     state.pasteStackCount = int(PasteStack::shared().items().size());
-    state.isRecording = ScreenRecordingService::shared().isRecording();
+    state.isRecording = m_recorder.isRecording();
     state.siblingInstalled = ApplicationCatalog::isShared()
         && ApplicationCatalog::shared().application(MenuBarModel::siblingBundleIdentifier).has_value();
     return state;

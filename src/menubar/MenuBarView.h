@@ -9,6 +9,7 @@
 
 #include "menubar/ClearHistoryDialog.h"
 class ModelContainer;
+class ScreenRecordingService;
 
 // The tray menu: every function of the program in fixed rows (MenuBarModel), rebuilt whenever it
 // opens and whenever the paste stack or the recording state changes. Every row hides the menu
@@ -31,7 +32,8 @@ public:
         std::function<void()> quit; // QApplication::quit when unset
     };
 
-    MenuBarView(std::weak_ptr<ModelContainer> container, Actions actions, QWidget* parent = nullptr);
+    MenuBarView(std::weak_ptr<ModelContainer> container, ScreenRecordingService& recorder, Actions actions,
+        QWidget* parent = nullptr);
 
     MenuBarModel::State currentState() const;
     // The rows as the menu shows them now.
@@ -50,6 +52,7 @@ private:
     void start(AppAction action);
 
     std::weak_ptr<ModelContainer> m_container;
+    ScreenRecordingService& m_recorder;
     Actions m_actions;
     QList<MenuBarModel::Row> m_rows;
     QPointer<ClearHistoryDialog> m_clearDialog;

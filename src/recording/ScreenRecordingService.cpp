@@ -66,14 +66,9 @@ QString ScreenRecordingService::RecordingError::description() const
     return message;
 }
 
-ScreenRecordingService::ScreenRecordingService()
-    : ScreenRecordingService(Services {})
-{
-}
-
-ScreenRecordingService::ScreenRecordingService(Services services, QObject* parent)
+ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
     : QObject(parent)
-    , m_services(services)
+    , m_needs(std::move(needs))
     , m_startedNames(std::make_shared<RecordingRecovery::StartedNames>())
 {
     Compositing::watchOwnWindows();
@@ -103,39 +98,33 @@ ScreenRecordingService::~ScreenRecordingService()
         m_pipeline->stop();
 }
 
-ScreenRecordingService& ScreenRecordingService::shared()
-{
-    static ScreenRecordingService* instance = new ScreenRecordingService;
-    return *instance;
-}
-
 ScreenSource& ScreenRecordingService::screen() const
 {
-    return m_services.screen ? *m_services.screen : ScreenSource::shared();
+    return m_needs.screen;
 }
 MovieWriter& ScreenRecordingService::writer() const
 {
-    return m_services.writer ? *m_services.writer : MovieWriter::shared();
+    return m_needs.writer;
 }
 MovieThumbnailer& ScreenRecordingService::thumbnailer() const
 {
-    return m_services.thumbnailer ? *m_services.thumbnailer : MovieThumbnailer::shared();
+    return m_needs.thumbnailer;
 }
 SleepInhibitor& ScreenRecordingService::inhibitor() const
 {
-    return m_services.inhibitor ? *m_services.inhibitor : SleepInhibitor::shared();
+    return m_needs.inhibitor;
 }
 SystemAudioSource& ScreenRecordingService::audio() const
 {
-    return m_services.audio ? *m_services.audio : SystemAudioSource::shared();
+    return m_needs.audio;
 }
 DesktopNotifier& ScreenRecordingService::notifier() const
 {
-    return m_services.notifier ? *m_services.notifier : DesktopNotifier::shared();
+    return m_needs.notifier;
 }
 Permissions& ScreenRecordingService::permissions() const
 {
-    return m_services.permissions ? *m_services.permissions : Permissions::shared();
+    return m_needs.permissions;
 }
 
 QString ScreenRecordingService::recordingsDirectory() const
@@ -182,7 +171,7 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     const RecordingRegion chosen = *region;
     // The capture overlay (or the menu) this recording was started from was hidden just now; a
     // fading compositor still draws it for a moment, so the movie begins once it is gone.
-    const bool compositing = m_services.compositing ? m_services.compositing() : Compositing::isActive();
+    const bool compositing = m_needs.compositing ? m_needs.compositing() : Compositing::isActive();
     const auto firstFrameAt = std::chrono::steady_clock::now()
         + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
     Background::run(
@@ -427,7 +416,6 @@ void ScreenRecordingService::setLastError(RecordingError error)
     const QString line = error.description();
     m_lastError = std::move(error);
     Console::log(QStringLiteral("ScreenRecordingService: ") + line);
-    if (m_services.notifier || DesktopNotifier::isWired())
-        notifier().notify(failureSummary, line);
+    notifier().notify(failureSummary, line);
     emit lastErrorChanged();
 }

@@ -28,24 +28,21 @@ class SystemAudioSource;
 class ScreenRecordingService : public QObject {
     Q_OBJECT
 public:
-    // The platform services a recording uses; an unset one is the process-wide instance, looked
-    // up when a recording starts.
-    struct Services {
-        ScreenSource* screen = nullptr;
-        MovieWriter* writer = nullptr;
-        MovieThumbnailer* thumbnailer = nullptr;
-        SleepInhibitor* inhibitor = nullptr;
-        SystemAudioSource* audio = nullptr;
-        DesktopNotifier* notifier = nullptr;
-        Permissions* permissions = nullptr;
+    // The platform services a recording uses.
+    struct Needs {
+        ScreenSource& screen;
+        MovieWriter& writer;
+        MovieThumbnailer& thumbnailer;
+        SleepInhibitor& inhibitor;
+        SystemAudioSource& audio;
+        DesktopNotifier& notifier;
+        Permissions& permissions;
         // Whether a compositing manager draws the screen; by default the platform's answer.
-        std::function<bool()> compositing;
+        std::function<bool()> compositing = {};
     };
 
-    ScreenRecordingService();
-    explicit ScreenRecordingService(Services services, QObject* parent = nullptr);
+    explicit ScreenRecordingService(Needs needs, QObject* parent = nullptr);
     ~ScreenRecordingService() override;
-    static ScreenRecordingService& shared();
 
     // What to record: a whole display, one window, or a rectangle of a display (local points,
     // origin at its top left, with the display's scale).
@@ -149,7 +146,7 @@ private:
     DesktopNotifier& notifier() const;
     Permissions& permissions() const;
 
-    Services m_services;
+    Needs m_needs;
     State m_state = State::idle;
     bool m_failedWhileStarting = false;
     bool m_failureReported = false; // this recording's failure was told already

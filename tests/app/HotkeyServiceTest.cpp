@@ -1,5 +1,7 @@
+#include "app/ActionStarter.h"
 #include "app/HotkeyService.h"
 #include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureRig.h"
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteTestSupport.h"
 #include "fakes/FakeHotkeyRegistrar.h"
@@ -8,6 +10,9 @@
 #include "history/WindowManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -122,6 +127,10 @@ protected:
     // The shelf the hotkey toggles, installed as the process-wide one for the test.
     NotchShelfWindowManager shelf {&panelPrefs, nullptr, nullptr, nullptr, notifications, queue};
     bool installed = (NotchShelfWindowManager::setShared(&shelf), true);
+    // What the presses start: the capture overlay on fakes, the history window and the shelf.
+    CaptureRig captureRig;
+    ActionStarter starter {{captureRig.overlay, captureRig.recorder, windows, [this] { return &shelf; }}};
+    bool starts = (service.setActionStarter(&starter), true);
 };
 
 TEST_F(HotkeyServiceTest, WithEmptyPreferencesOnlyTheHistoryIsRegistered)
@@ -238,7 +247,7 @@ TEST_F(HotkeyServiceTest, PressesStartTheirFlowsOnTheMainQueue)
     assign(HotkeyAction::stopRecording, key, 0x1000);
     service.registerHotkey();
 
-    const CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    const CaptureOverlayWindowManager& capture = captureRig.overlay;
     for (const auto& [action, flow] : flows) {
         const qsizetype before = capture.startedFlows().size();
         registrar.press(action.rawValue());
@@ -283,10 +292,10 @@ TEST_F(HotkeyServiceTest, UnregisterReleasesEveryActionButNotTheQuickAction)
     EXPECT_EQ(registrar.registered.keys(), (QList<quint32> {HotkeyService::quickActionSignature}));
     EXPECT_TRUE(service.isQuickActionRegistered());
 
-    const qsizetype before = CaptureOverlayWindowManager::shared().startedFlows().size();
+    const qsizetype before = captureRig.overlay.startedFlows().size();
     emit registrar.hotkeyPressed(HotkeyAction::captureArea);
     queue.runPending();
-    EXPECT_EQ(CaptureOverlayWindowManager::shared().startedFlows().size(), before);
+    EXPECT_EQ(captureRig.overlay.startedFlows().size(), before);
 }
 
 TEST_F(HotkeyServiceTest, QuickActionHotkeyRunsTheLatestCallbackOnly)
@@ -345,4 +354,51 @@ TEST_F(HotkeyServiceTest, HistoryWindowNeedsAStoreAndCapturesTheTargetFirst)
     EXPECT_EQ(posted, (QStringList {QStringLiteral("hide"), QStringLiteral("show"), QStringLiteral("show")}));
 }
 
+}
+
+TEST_F(HotkeyServiceTest, WithoutAStarterOnlyTheHistoryAnswers)
+{
+    FakeHotkeyRegistrar otherKeys;
+    HotkeyService bare {otherKeys, prefs, queue, windows};
+    assign(HotkeyAction::captureArea, 0, 0x1000);
+    bare.registerHotkey();
+    const qsizetype before = captureRig.overlay.startedFlows().size();
+    otherKeys.press(HotkeyAction::captureArea);
+    otherKeys.press(HotkeyAction::showHistory);
+    queue.runPending();
+    EXPECT_EQ(captureRig.overlay.startedFlows().size(), before);
+    EXPECT_TRUE(windows.isVisible());
+    windows.hideHistoryWindow();
+}
+
+TEST_F(HotkeyServiceTest, TheMenuOnlyOpensTheHistoryAndStopsARunningRecording)
+{
+    starter.start(AppAction::showHistory, ActionStarter::Trigger::menu);
+    starter.start(AppAction::showHistory, ActionStarter::Trigger::menu);
+    EXPECT_TRUE(windows.isVisible()); // a second click does not close it
+    windows.hideHistoryWindow();
+    // An enabled shelf takes the history instead, from the menu too.
+    shelf.setEnabled(true);
+    starter.start(AppAction::showHistory, ActionStarter::Trigger::menu);
+    EXPECT_TRUE(shelf.isExpanded());
+    EXPECT_FALSE(windows.isVisible());
+
+    ScreenMonitor monitor;
+    monitor.displayID = 1;
+    monitor.frame = QRect(0, 0, 64, 48);
+    monitor.isPrimary = true;
+    captureRig.fakes.screen.monitorList = {monitor};
+    QImage screen(64, 48, QImage::Format_RGB32);
+    screen.fill(Qt::red);
+    captureRig.fakes.screen.setScreen(screen);
+    QTemporaryDir movies;
+    captureRig.recorder.setRecordingsDirectory(movies.path());
+    QSignalSpy started(&captureRig.recorder, &ScreenRecordingService::startFinished);
+    captureRig.recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    ASSERT_TRUE(started.count() > 0 || started.wait(5000));
+    ASSERT_TRUE(captureRig.recorder.isRecording());
+    QSignalSpy stopped(&captureRig.recorder, &ScreenRecordingService::stopped);
+    starter.start(AppAction::stopRecording, ActionStarter::Trigger::menu);
+    ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));
+    EXPECT_FALSE(captureRig.recorder.isBusy());
 }

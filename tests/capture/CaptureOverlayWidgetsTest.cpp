@@ -1,5 +1,6 @@
 #include "capture/AreaSelectionView.h"
 #include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureRig.h"
 #include "capture/CaptureToolbarView.h"
 
 #include <QAbstractButton>
@@ -29,8 +30,9 @@ QStringList activeButtons(const CaptureToolbarView& bar)
 
 TEST(CaptureToolbarViewTest, ModeButtonsFollowTheManager)
 {
-    CaptureOverlayWindowManager manager;
-    CaptureToolbarView bar(&manager);
+    CaptureRig rig;
+    CaptureOverlayWindowManager& manager = rig.overlay;
+    CaptureToolbarView bar(&manager, manager.selection());
     EXPECT_EQ(activeButtons(bar), QStringList {"Area"});
     bar.button("OCR")->click();
     EXPECT_EQ(activeButtons(bar), QStringList {"OCR"});
@@ -43,9 +45,10 @@ TEST(CaptureToolbarViewTest, ModeButtonsFollowTheManager)
 
 TEST(CaptureToolbarViewTest, TimerListMarksTheChoiceAndClearsIt)
 {
-    CaptureOverlayWindowManager manager;
-    CaptureToolbarView bar(&manager);
-    manager.setTimerSeconds(5);
+    CaptureRig rig;
+    CaptureOverlayWindowManager& manager = rig.overlay;
+    CaptureToolbarView bar(&manager, manager.selection());
+    manager.selection().setTimerSeconds(5);
     EXPECT_TRUE(bar.button("Timer")->isActive());
     bar.showTimerList();
     ASSERT_TRUE(bar.timerList());
@@ -69,12 +72,13 @@ TEST(CaptureToolbarViewTest, TimerListMarksTheChoiceAndClearsIt)
 
 TEST(AreaSelectionViewTest, DimsAroundTheCutOutAndOutlinesIt)
 {
-    CaptureOverlayWindowManager manager;
-    AreaSelectionView view(&manager, screen400x300());
+    CaptureRig rig;
+    CaptureOverlayWindowManager& manager = rig.overlay;
+    AreaSelectionView view(&manager, manager.selection(), screen400x300());
     view.resize(400, 300);
     // A marquee from local (100, 50) to (300, 150): global y = 300 - local y.
-    manager.marqueeMouseDown({100, 250});
-    manager.dragChanged({300, 150});
+    manager.selection().marqueeMouseDown({100, 250});
+    manager.selection().dragChanged({300, 150});
     QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     view.render(&image);
@@ -100,8 +104,9 @@ int decoratedPixels(AreaSelectionView& view)
 
 TEST(AreaSelectionViewTest, AimIsHiddenWhileThePointerIsOffTheOverlayAndBackOnReturn)
 {
-    CaptureOverlayWindowManager manager;
-    AreaSelectionView view(&manager, screen400x300());
+    CaptureRig rig;
+    CaptureOverlayWindowManager& manager = rig.overlay;
+    AreaSelectionView view(&manager, manager.selection(), screen400x300());
     view.resize(400, 300);
     QMouseEvent move(QEvent::MouseMove, QPointF(100, 150), QPointF(100, 150), Qt::NoButton, Qt::NoButton,
         Qt::NoModifier);

@@ -2,9 +2,8 @@
 // last area repeated live or replaced by a selection when its display is gone, and a refused
 // permission that leaves everything as it was.
 #include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureRig.h"
 #include "capture/ScreenshotCaptureService.h"
-#include "fakes/FakePasteboard.h"
-#include "fakes/FakeScreenSource.h"
 #include "platform/Background.h"
 
 #include <QCoreApplication>
@@ -41,14 +40,12 @@ protected:
         source.monitorList = {{1, QStringLiteral("A"), QRect(0, 0, 400, 300), 1.0, true},
             {2, QStringLiteral("B"), QRect(400, 0, 400, 300), 1.0, false}};
         source.setScreen(stripes(QSize(800, 300), 1));
-        ScreenSource::setShared(&source);
-        Pasteboard::setShared(&pasteboard);
-        ScreenshotCaptureService::shared().onCapture = [this](const CaptureResult& r) { results.append(r); };
+        rig.capture.onCapture = [this](const CaptureResult& r) { results.append(r); };
     }
     void TearDown() override
     {
         manager.dismissAll();
-        ScreenshotCaptureService::shared().onCapture = nullptr;
+        rig.capture.onCapture = nullptr;
         Background::waitForAll();
         QCoreApplication::processEvents();
     }
@@ -64,9 +61,10 @@ protected:
         return shown;
     }
 
-    FakeScreenSource source;
-    FakePasteboard pasteboard;
-    CaptureOverlayWindowManager manager;
+    CaptureRig rig;
+    FakeScreenSource& source = rig.fakes.screen;
+    FakePasteboard& pasteboard = rig.fakePasteboard;
+    CaptureOverlayWindowManager& manager = rig.overlay;
     QList<CaptureResult> results;
 };
 
@@ -80,9 +78,9 @@ TEST_F(CaptureOverlayWindowManagerTest, AreaIsCroppedFromTheFrozenScreenAndTheLa
     const QImage frozen = source.screen;
     source.setScreen(stripes(QSize(800, 300), 9)); // changes after the begin are not captured
     // On monitor B, root (450, 20) to (550, 70): global y is 300 minus the root y.
-    manager.marqueeMouseDown({450, 280});
-    manager.dragChanged({550, 230});
-    manager.dragEnded();
+    manager.selection().marqueeMouseDown({450, 280});
+    manager.selection().dragChanged({550, 230});
+    manager.selection().dragEnded();
     ASSERT_TRUE(waitUntil([&] { return results.size() == 1; }));
     EXPECT_FALSE(manager.isShowing());
     EXPECT_EQ(results[0].displayID, 2u);
@@ -106,14 +104,14 @@ TEST_F(CaptureOverlayWindowManagerTest, AreaIsCroppedFromTheFrozenScreenAndTheLa
 TEST_F(CaptureOverlayWindowManagerTest, TooSmallOrOffScreenSelectionsEndTheSessionAndKeepTheLastArea)
 {
     ASSERT_TRUE(present([&] { manager.beginAreaSelection(false); }));
-    manager.marqueeMouseDown({10, 290});
-    manager.dragChanged({14, 200}); // 4 points wide
-    manager.dragEnded();
+    manager.selection().marqueeMouseDown({10, 290});
+    manager.selection().dragChanged({14, 200}); // 4 points wide
+    manager.selection().dragEnded();
     EXPECT_FALSE(manager.isShowing());
     ASSERT_TRUE(present([&] { manager.beginAreaSelection(false); }));
-    manager.marqueeMouseDown({-300, 500}); // wholly off the monitors
-    manager.dragChanged({-100, 400});
-    manager.dragEnded();
+    manager.selection().marqueeMouseDown({-300, 500}); // wholly off the monitors
+    manager.selection().dragChanged({-100, 400});
+    manager.selection().dragEnded();
     EXPECT_FALSE(manager.isShowing());
     Background::waitForAll();
     QCoreApplication::processEvents();
@@ -123,7 +121,7 @@ TEST_F(CaptureOverlayWindowManagerTest, TooSmallOrOffScreenSelectionsEndTheSessi
 
 TEST_F(CaptureOverlayWindowManagerTest, ARefusedPermissionShowsTheAlertAndChangesNothing)
 {
-    manager.applyModeSwitch(SelectionParadigm::windowPick, TerminalAction::record);
+    manager.selection().applyModeSwitch(SelectionParadigm::windowPick, TerminalAction::record);
     source.failGrabs = true;
     manager.beginAreaSelection(true);
     ASSERT_TRUE(waitUntil([&] { return manager.permissionAlert() != nullptr; }));

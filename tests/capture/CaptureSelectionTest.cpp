@@ -52,7 +52,7 @@ protected:
         selection.setScreens(CaptureScreens({testMonitor(1, {0, 0, 1440, 900}, 1, true)}));
     }
 
-    CaptureSelection::Hooks hooks()
+    CaptureSelection::Needs needs()
     {
         return {
             [this] { return toolbarPreference; },
@@ -87,7 +87,7 @@ protected:
     int dismissals = 0;
     int windowLoads = 0;
     std::vector<bool> actions;
-    CaptureSelection selection {clock, hooks()};
+    CaptureSelection selection {clock, needs()};
 };
 
 TEST_F(CaptureSelectionTest, DragWithoutToolbarConfirmsAtOnceWithTheFrozenImage)

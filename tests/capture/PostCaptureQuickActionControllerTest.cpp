@@ -19,7 +19,7 @@ struct QuickActionHarness {
     ManualQueue mainQueue;
     QList<QImage> presented;
     PostCaptureQuickActionController controller {
-        {&keys, &screen, &mainQueue, [this](const QImage& image, QScreen*) { presented.append(image); }}};
+        {keys, screen, mainQueue, [this](const QImage& image, QScreen*) { presented.append(image); }}};
 
     static QImage image(QColor color)
     {

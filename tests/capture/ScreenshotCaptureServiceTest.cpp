@@ -26,10 +26,12 @@ struct CaptureHarness {
     ClipboardSuspension suspension;
     ManualQueue mainQueue;
     int grabsPrepared = 0;
-    ScreenshotCaptureService service {{&screen, &pasteboard, &recognizer, &suspension, &mainQueue, [this] {
-                                           ++grabsPrepared;
-                                           return quint64(0);
-                                       }, {}}};
+    ScreenshotCaptureService service {{screen, pasteboard, recognizer, suspension, mainQueue,
+        [this] {
+            ++grabsPrepared;
+            return quint64(0);
+        },
+        {}}};
     QList<CaptureResult> handed;
 
     CaptureHarness()
@@ -223,7 +225,7 @@ TEST(ScreenshotCaptureService, UnderACompositorAScreenGrabWaitsForOurHiddenWindo
     // The tray menu a full-screen capture was started from closes right before the grab.
     CaptureHarness h;
     bool compositing = true;
-    S service {{&h.screen, &h.pasteboard, &h.recognizer, &h.suspension, &h.mainQueue, [] { return quint64(0); },
+    S service {{h.screen, h.pasteboard, h.recognizer, h.suspension, h.mainQueue, [] { return quint64(0); },
         [&compositing] { return compositing; }}};
     auto grabAfterAHide = [&service] {
         QWidget menu;

@@ -2,6 +2,7 @@
 #include "capture/ScrollingCaptureControlView.h"
 #include "capture/ScrollingCaptureControlWindowManager.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -57,7 +58,7 @@ struct FakePage {
 
 struct Harness {
     FakePage page;
-    ScrollingCaptureService::Environment env;
+    ScrollingCaptureService::Needs env;
     QList<QImage> handedOff;
     int panelShows = 0;
     int panelHides = 0;
@@ -308,7 +309,8 @@ TEST(ScrollingCaptureService, StepsStatusTextsAndStitching)
 
 TEST(ScrollingCaptureControlWindowManager, ShowsOneStripAtATimeAndDropsItOnHide)
 {
-    auto& manager = ScrollingCaptureControlWindowManager::shared();
+    ScrollingCaptureService service({}, {});
+    ScrollingCaptureControlWindowManager manager(service);
     manager.show();
     QPointer<ScrollingCaptureControlView> first = manager.panel();
     ASSERT_TRUE(first);
@@ -326,4 +328,29 @@ TEST(ScrollingCaptureControlWindowManager, ShowsOneStripAtATimeAndDropsItOnHide)
     EXPECT_EQ(manager.panel(), nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(first.isNull()) << "each capture gets a new strip";
+}
+
+TEST(ScrollingCaptureControlWindowManager, FollowsItsServiceWhileItLives)
+{
+    ScrollingCaptureService service({}, {});
+    QPointer<ScrollingCaptureControlView> strip;
+    {
+        ScrollingCaptureControlWindowManager manager(service);
+        emit service.gatheringStarted();
+        strip = manager.panel();
+        ASSERT_TRUE(strip);
+        EXPECT_TRUE(strip->isVisible());
+        emit service.gatheringEnded();
+        EXPECT_EQ(manager.panel(), nullptr);
+        emit service.gatheringStarted();
+        strip = manager.panel();
+        ASSERT_TRUE(strip);
+    }
+    // The manager's end takes its strip down and leaves the service without listeners.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(strip.isNull());
+    emit service.gatheringStarted();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    EXPECT_TRUE(std::none_of(windows.begin(), windows.end(),
+        [](QWidget* window) { return window->isVisible() && qobject_cast<ScrollingCaptureControlView*>(window); }));
 }

@@ -1,3 +1,4 @@
+#include "capture/CaptureRig.h"
 #include "menubar/MenuBarIconView.h"
 #include "recording/ScreenRecordingService.h"
 
@@ -11,8 +12,12 @@
 
 namespace {
 
-class RecordingServiceProbe : public ScreenRecordingService {
+class RecordingServiceProbe : private RecordingFakes, public ScreenRecordingService {
 public:
+    RecordingServiceProbe()
+        : ScreenRecordingService(RecordingFakes::needs())
+    {
+    }
     using ScreenRecordingService::setRecording;
 };
 

@@ -1,5 +1,7 @@
+#include "app/ActionStarter.h"
 #include "app/QuorvelApp.h"
 #include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureRig.h"
 #include "clipboard/PasteStack.h"
 #include "fakes/FakeApplicationCatalog.h"
 #include "fakes/FakeHotkeyRegistrar.h"
@@ -8,6 +10,7 @@
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
 #include "fakes/TestSupport.h"
+#include "history/WindowManager.h"
 #include "menubar/ClearHistoryDialog.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Background.h"
@@ -79,13 +82,16 @@ protected:
 
     TempStore store;
     std::shared_ptr<ModelContainer> container = store.container;
+    // What the rows start: the capture area on fakes and the process-wide history window.
+    CaptureRig captureRig;
+    ActionStarter starter {{captureRig.overlay, captureRig.recorder, WindowManager::shared()}};
 };
 
 }
 
 TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 {
-    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
+    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
     EXPECT_EQ(menu.action(Command::showHistory)->text(), "Clipboard anzeigen\t⇧⌘V");
     EXPECT_EQ(menu.action(Command::captureArea)->text(), "Screenshot (Bereich)");
     EXPECT_EQ(menu.action(Command::quit)->text(), "Quit Quorvel\t⌘Q");
@@ -109,14 +115,14 @@ TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 
 TEST_F(MenuBarTest, CaptureRowsStartTheirSessionOnlyAfterTheMenuIsGone)
 {
-    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
-    const qsizetype before = CaptureOverlayWindowManager::shared().startedFlows().size();
+    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
+    const qsizetype before = captureRig.overlay.startedFlows().size();
     menu.action(Command::captureWindow)->trigger();
     // Not at once: the menu leaves the screen first.
-    EXPECT_EQ(CaptureOverlayWindowManager::shared().startedFlows().size(), before);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return CaptureOverlayWindowManager::shared().startedFlows().size() > before; }));
-    EXPECT_EQ(CaptureOverlayWindowManager::shared().startedFlows().size(), before + 1);
-    CaptureOverlayWindowManager::shared().dismissAll();
+    EXPECT_EQ(captureRig.overlay.startedFlows().size(), before);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return captureRig.overlay.startedFlows().size() > before; }));
+    EXPECT_EQ(captureRig.overlay.startedFlows().size(), before + 1);
+    captureRig.overlay.dismissAll();
 }
 
 TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
@@ -126,7 +132,7 @@ TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
         QDateTime::currentDateTimeUtc(), QStringLiteral("area"), QByteArray("png"), std::nullopt, std::nullopt));
     ASSERT_TRUE(container->mainContext().save());
     PasteStack::shared().setItems({ids[0], ids[4]});
-    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
+    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
 
     // "Abbrechen" deletes nothing.
     menu.action(Command::clearHistory)->trigger();
@@ -147,7 +153,7 @@ TEST_F(MenuBarTest, ClearAllThatTheStoreRefusesSaysSoAndStaysOpen)
 {
     addEntries(2, false);
     ConsoleCapture console;
-    MenuBarView menu(container, QuorvelApp::menuBarActions(Preferences::shared()));
+    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
     menu.clearAllHistory();
     ClearHistoryDialog* dialog = menu.clearDialog();
     // The store refuses every deletion of an entry.

@@ -62,8 +62,8 @@ struct RecordingHarness {
         monitor.isPrimary = true;
         screen.monitorList = {monitor};
         setColour(Qt::red);
-        service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
-            &screen, &writer, &thumbnailer, &inhibitor, &audio, &notifier, &permissions, {}});
+        service = std::make_unique<ScreenRecordingService>(
+            ScreenRecordingService::Needs {screen, writer, thumbnailer, inhibitor, audio, notifier, permissions});
         service->setRecordingsDirectory(folder.path());
         service->setModelContainer(store.container);
         NotificationCenter::shared().observe(NotificationNames::recordingSaved, &observer,

@@ -269,8 +269,8 @@ TEST(ScreenRecordingService, UnderAFadingCompositorTheMovieStartsOnceTheOverlayH
 {
     RecordingHarness h;
     bool compositing = true;
-    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {&h.screen, &h.writer,
-        &h.thumbnailer, &h.inhibitor, &h.audio, &h.notifier, &h.permissions, [&compositing] { return compositing; }});
+    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {h.screen, h.writer,
+        h.thumbnailer, h.inhibitor, h.audio, h.notifier, h.permissions, [&compositing] { return compositing; }});
     h.service->setRecordingsDirectory(h.folder.path());
     h.service->setModelContainer(h.store.container);
     auto recordAfterTheOverlayHides = [&h] {

@@ -22,8 +22,8 @@ TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
     FFmpegMovieWriter writer;
     FFmpegMovieThumbnailer thumbnailer;
     PulseSystemAudioSource audio;
-    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
-        &h.screen, &writer, &thumbnailer, &h.inhibitor, &audio, &h.notifier, &h.permissions, {}});
+    h.service = std::make_unique<ScreenRecordingService>(
+        ScreenRecordingService::Needs {h.screen, writer, thumbnailer, h.inhibitor, audio, h.notifier, h.permissions});
     h.service->setRecordingsDirectory(h.folder.path());
     h.service->setModelContainer(h.store.container);
     QTest::qWait(300); // the tone is playing

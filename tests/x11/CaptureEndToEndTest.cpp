@@ -5,6 +5,8 @@
 #include "capture/ScreenshotCaptureService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "editor/AnnotationWindowManager.h"
+#include "fakes/FakeTextRecognizer.h"
+#include "platform/Dispatch.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
@@ -31,8 +33,12 @@ protected:
     X11AppServices services;
     X11ScreenSource source;
     ClipboardSuspension suspension;
-    PostCaptureQuickActionController quickAction {{&services.registrar, &source, nullptr, {}}};
-    ScreenshotCaptureService service {{&source, &services.pasteboard, nullptr, &suspension, nullptr,
+    FakeTextRecognizer noText;
+    PostCaptureQuickActionController quickAction {
+        {services.registrar, source, DispatchQueue::main(), [](const QImage& image, QScreen* screen) {
+             AnnotationWindowManager::shared().present(image, nullptr, screen);
+         }}};
+    ScreenshotCaptureService service {{source, services.pasteboard, noText, suspension, DispatchQueue::main(),
         [this] { return quickAction.removeHintAtOnce(); }, {}}};
 
     ScreenMonitor monitor(int index)
@@ -247,7 +253,7 @@ TEST_F(CaptureEndToEndTest, ANewCaptureNeverShowsTheHintOfTheLastOne)
 TEST_F(CaptureEndToEndTest, TextOfAnAreaOnTheSecondMonitorIsRecognised)
 {
     TesseractTextRecognizer tesseract;
-    ScreenshotCaptureService reader({&source, &services.pasteboard, &tesseract, &suspension, nullptr, {}, {}});
+    ScreenshotCaptureService reader({source, services.pasteboard, tesseract, suspension, DispatchQueue::main()});
     QLabel page(QStringLiteral("Bitte speichere die Änderungen, bevor du das Fenster schließt.\n"
                                "Your changes will be lost if you close the window now."));
     page.setWindowFlag(Qt::X11BypassWindowManagerHint);

@@ -1,6 +1,7 @@
 // The capture overlay on a real display split into two monitors, driven by xdotool: area, window,
 // text, self-timer, last area, Escape, the tool bar and a second begin over a showing overlay.
 #include "capture/CaptureOverlayWindowManager.h"
+#include "capture/CaptureRig.h"
 #include "capture/CaptureToolbarView.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Background.h"
@@ -78,12 +79,12 @@ protected:
         ScreenSource::setShared(&source);
         Pasteboard::setShared(&services.pasteboard);
         TextRecognizer::setShared(&recognizer);
-        ScreenshotCaptureService::shared().onCapture = [this](const CaptureResult& result) { results.append(result); };
+        rig.capture.onCapture = [this](const CaptureResult& result) { results.append(result); };
     }
     void TearDown() override
     {
         manager.dismissAll();
-        ScreenshotCaptureService::shared().onCapture = nullptr;
+        rig.capture.onCapture = nullptr;
         Background::waitForAll();
         spin(50);
     }
@@ -123,7 +124,8 @@ protected:
     X11AppServices services;
     X11ScreenSource source;
     TesseractTextRecognizer recognizer;
-    CaptureOverlayWindowManager manager;
+    CaptureRig rig {{&source, &services.pasteboard, &recognizer, &services.registrar}};
+    CaptureOverlayWindowManager& manager = rig.overlay;
     QList<CaptureResult> results;
 };
 
@@ -271,7 +273,7 @@ TEST_F(CaptureOverlayTest, TheSelfTimerCapturesLiveAfterItsCount)
     const QPoint row = oneSecond->mapToGlobal(oneSecond->rect().center());
     xdotool({"mousemove", QString::number(row.x()), QString::number(row.y()), "click", "1"});
     ASSERT_TRUE(waitUntil([&] { return manager.selection().timerSeconds() == 3; }));
-    manager.setTimerSeconds(1); // a shorter wait for the test
+    manager.selection().setTimerSeconds(1); // a shorter wait for the test
     spin(50);
     key("Return");
     EXPECT_EQ(manager.selection().countdownRemaining(), 1);

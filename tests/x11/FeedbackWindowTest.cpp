@@ -1,6 +1,8 @@
 // The feedback window on a real X server: the tray row opens it, a second opening brings the
 // same window forward, and the form is written out as a picture to look at.
+#include "app/ActionStarter.h"
 #include "app/QuorvelApp.h"
+#include "capture/CaptureRig.h"
 #include "fakes/FakeHotkeyRegistrar.h"
 #include "fakes/FakeHttpClient.h"
 #include "fakes/FakeKeySynthesizer.h"
@@ -10,6 +12,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
+#include "history/WindowManager.h"
 #include "menubar/MenuBarView.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -74,9 +77,11 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     FeedbackWindowManager windows({service, &workspace, panelPicture});
     windows.setModelContainer(store.container);
 
-    MenuBarView::Actions actions = QuorvelApp::menuBarActions(preferences);
+    CaptureRig captureRig;
+    ActionStarter starter {{captureRig.overlay, captureRig.recorder, WindowManager::shared()}};
+    MenuBarView::Actions actions = QuorvelApp::menuBarActions(preferences, starter);
     actions.showFeedback = [&windows](const QString& herkunft) { windows.showFeedback(herkunft); };
-    MenuBarView menu(store.container, actions);
+    MenuBarView menu(store.container, captureRig.recorder, actions);
     QAction* row = nullptr;
     for (QAction* action : menu.actions())
         if (action->text().startsWith(QStringLiteral("Feedback senden …")))

@@ -54,15 +54,16 @@ struct QuorvelUnderTest {
         QString error;
         app = QuorvelApp::create(Platform::wired(), dir.filePath(QStringLiteral("Quorvel.store")), &error);
         EXPECT_TRUE(app) << error.toStdString();
-        ScreenRecordingService::shared().setRecordingsDirectory(dir.filePath(QStringLiteral("movies")));
+        if (app)
+            app->recorder().setRecordingsDirectory(dir.filePath(QStringLiteral("movies")));
         app->appDelegate().applicationDidFinishLaunching();
     }
     ~QuorvelUnderTest()
     {
         // The fakes go with this object: a recording still running ends first.
-        if (ScreenRecordingService::shared().isRecording()) {
-            QSignalSpy stopped(&ScreenRecordingService::shared(), &ScreenRecordingService::stopped);
-            ScreenRecordingService::shared().stopRecording();
+        if (app && app->recorder().isRecording()) {
+            QSignalSpy stopped(&app->recorder(), &ScreenRecordingService::stopped);
+            app->recorder().stopRecording();
             stopped.wait(10000);
         }
         Background::waitForAll();

@@ -140,8 +140,8 @@ TEST(RecordingDesktopServices, ARecordingHoldsTheInhibitorUntilItsStop)
     DBusSleepInhibitor inhibitor;
     DBusDesktopNotifier notifier;
     RecordingHarness h;
-    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
-        &h.screen, &h.writer, &h.thumbnailer, &inhibitor, &h.audio, &notifier, &h.permissions, {}});
+    h.service = std::make_unique<ScreenRecordingService>(
+        ScreenRecordingService::Needs {h.screen, h.writer, h.thumbnailer, inhibitor, h.audio, notifier, h.permissions});
     h.service->setRecordingsDirectory(h.folder.path());
     h.start();
     ASSERT_TRUE(h.service->isRecording());

@@ -88,8 +88,8 @@ struct X11Recorder {
     RecordingHarness h;
     explicit X11Recorder(const QString& folder, SystemAudioSource* audio = nullptr)
     {
-        h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {&source, &writer,
-            &thumbnailer, &h.inhibitor, audio ? audio : &h.audio, &h.notifier, &h.permissions, {}});
+        h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {
+            source, writer, thumbnailer, h.inhibitor, *(audio ? audio : &h.audio), h.notifier, h.permissions});
         h.service->setRecordingsDirectory(folder);
         h.service->setModelContainer(h.store.container);
         x11test::xdotool({QStringLiteral("mousemove"), QStringLiteral("1279"), QStringLiteral("799")});

@@ -59,8 +59,8 @@ struct X11Recorder {
     RecordingHarness h;
     X11Recorder()
     {
-        h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Services {
-            &source, &writer, &thumbnailer, &h.inhibitor, &h.audio, &h.notifier, &h.permissions, {}});
+        h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {
+            source, writer, thumbnailer, h.inhibitor, h.audio, h.notifier, h.permissions});
         h.service->setRecordingsDirectory(h.folder.path());
         h.service->setModelContainer(h.store.container);
         x11test::xdotool({QStringLiteral("mousemove"), QStringLiteral("1279"), QStringLiteral("799")});

@@ -76,9 +76,9 @@ protected:
         return found;
     }
 
-    ScrollingCaptureService::Environment environment()
+    ScrollingCaptureService::Needs environment()
     {
-        ScrollingCaptureService::Environment env;
+        ScrollingCaptureService::Needs env;
         env.grabWindow = [this](const ScreenWindow& window, double, QObject*, std::function<void(QImage)> done) {
             done(m_source.grabWindow(window.windowID));
         };
@@ -93,10 +93,8 @@ protected:
         const std::function<void()>& whileRunning = {})
     {
         ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
-        QObject::connect(&service, &ScrollingCaptureService::gatheringStarted,
-            [] { ScrollingCaptureControlWindowManager::shared().show(); });
-        QObject::connect(&service, &ScrollingCaptureService::gatheringEnded,
-            [] { ScrollingCaptureControlWindowManager::shared().hide(); });
+        // The strip shows while frames are gathered, as in the program.
+        ScrollingCaptureControlWindowManager strip(service);
         std::optional<ScrollingCaptureService::Outcome> outcome;
         auto done = [&](ScrollingCaptureService::Outcome o) { outcome = o; };
         if (automatic)
@@ -206,13 +204,13 @@ TEST_F(ScrollingCaptureEndToEnd, TheStripShowsProgressAtTheTopOfTheScreen)
     const auto window = startTarget(QStringLiteral("Scroll target strip"));
     ASSERT_TRUE(window);
     ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
-    ScrollingCaptureControlWindowManager::shared().follow(service);
+    ScrollingCaptureControlWindowManager strips(service);
     std::optional<ScrollingCaptureService::Outcome> outcome;
     service.beginManualCapture(*window, 1.0, [&](ScrollingCaptureService::Outcome o) { outcome = o; });
 
     ScrollingCaptureControlView* strip = nullptr;
     ASSERT_TRUE(waitUntil([&] {
-        strip = ScrollingCaptureControlWindowManager::shared().panel();
+        strip = strips.panel();
         return strip && strip->isVisible();
     }));
     spin(400);
@@ -230,7 +228,7 @@ TEST_F(ScrollingCaptureEndToEnd, TheStripShowsProgressAtTheTopOfTheScreen)
     service.finishEarly();
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
     EXPECT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::tooShort);
-    EXPECT_EQ(ScrollingCaptureControlWindowManager::shared().panel(), nullptr);
+    EXPECT_EQ(strips.panel(), nullptr);
 }
 
 TEST_F(ScrollingCaptureEndToEnd, APagerInXtermLosesAndRepeatsNoLineAtTheSeams)

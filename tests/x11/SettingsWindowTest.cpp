@@ -89,7 +89,7 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     ASSERT_TRUE(xdotool({"key", "ctrl+alt+t"}));
     ASSERT_TRUE(waitUntil([&] { return !text->isRecording(); }));
     EXPECT_EQ(text->buttonText(), "⌃⌥T");
-    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
+    CaptureOverlayWindowManager& capture = quorvel.app->captureOverlay();
     {
         ForeignWindow other("editor", "Editor", 4242);
         spin(200);

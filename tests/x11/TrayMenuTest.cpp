@@ -147,9 +147,8 @@ void closeModalSoon()
 }
 
 // Every capture row starts its flow, and only after the menu has left the screen.
-void checkCaptureRows(MenuBarView* menu, QPoint at)
+void checkCaptureRows(MenuBarView* menu, QPoint at, CaptureOverlayWindowManager& capture)
 {
-    CaptureOverlayWindowManager& capture = CaptureOverlayWindowManager::shared();
     const QList<std::pair<Command, QString>> flows {
         {Command::captureArea, "beginAreaSelection(forceToolbar: false)"},
         {Command::captureAreaWithToolbar, "beginAreaSelection(forceToolbar: true)"},
@@ -260,7 +259,7 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     EXPECT_FALSE(menu->isVisible());
     quorvel.app->settingsWindows().settingsWindow()->close();
 
-    checkCaptureRows(menu, iconCenter - QPoint(0, 300));
+    checkCaptureRows(menu, iconCenter - QPoint(0, 300), quorvel.app->captureOverlay());
     checkWindowRows(*quorvel.app, menu, iconCenter - QPoint(0, 300));
 }
 
@@ -277,8 +276,9 @@ TEST(TrayRecording, RecordingTurnsTheIconRedAndOffersOnlyStop)
 
     // A recording runs (started as the overlay starts one).
     spin(200);
-    ScreenRecordingService::shared().startRecording(ScreenRecordingService::DisplayTarget {1}, false);
-    ASSERT_TRUE(waitUntil([] { return ScreenRecordingService::shared().isRecording(); }, 8000));
+    ScreenRecordingService& recorder = quorvel.app->recorder();
+    recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    ASSERT_TRUE(waitUntil([&] { return recorder.isRecording(); }, 8000));
     EXPECT_NE(icon->icon().pixmap(22).toImage(), idleIcon);
     const QImage red = icon->icon().pixmap(22).toImage();
     const QColor middle = red.pixelColor(11, 11);
@@ -292,10 +292,10 @@ TEST(TrayRecording, RecordingTurnsTheIconRedAndOffersOnlyStop)
     spin(150);
     EXPECT_TRUE(menu->grab().save(artifact(QStringLiteral("tray_menu_recording.png"))));
 
-    QSignalSpy stopped(&ScreenRecordingService::shared(), &ScreenRecordingService::stopped);
+    QSignalSpy stopped(&recorder, &ScreenRecordingService::stopped);
     menu->action(Command::stopRecording)->trigger();
     ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));
-    EXPECT_FALSE(ScreenRecordingService::shared().isRecording());
+    EXPECT_FALSE(recorder.isRecording());
     EXPECT_EQ(icon->icon().pixmap(22).toImage(), idleIcon);
     ASSERT_TRUE(openMenu(menu, QPoint(900, 400)));
     EXPECT_TRUE(menu->action(Command::recordArea));
