@@ -14,6 +14,7 @@
 #include "capture/CaptureOverlayWindowManager.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/RecordingQuickLook.h"
+#include "gallery/RecordingsView.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "history/HistoryView.h"
 #include "history/ImageDecoding.h"
@@ -150,16 +151,20 @@ void BM_ScreenRecording(benchmark::State& state)
     }
 }
 
+// The application under measure (set by main()).
+QuorvelApp* g_quorvel = nullptr;
+
 void BM_PlayInRecordingsWindow(benchmark::State& state)
 {
     for (auto _ : state) {
-        RecordingsWindowManager::shared().showRecordings();
-        QWidget* window = RecordingsWindowManager::shared().window();
+        g_quorvel->recordingsWindows().showRecordings();
+        QWidget* window = g_quorvel->recordingsWindows().window();
         RecordingCard* card = nullptr;
         waitUntil(
             [&] {
-                const auto cards = window ? window->findChildren<RecordingCard*>() : QList<RecordingCard*>();
-                card = cards.isEmpty() ? nullptr : cards.first();
+                auto* view = window ? window->findChild<RecordingsView*>() : nullptr;
+                const auto items = view ? view->items() : std::vector<RecordingItemPtr>();
+                card = items.empty() ? nullptr : view->cardFor(items.front()->persistentID);
                 return card != nullptr;
             },
             15000);
@@ -308,6 +313,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_memory: %s\n", qPrintable(error));
         return 1;
     }
+    g_quorvel = quorvel.get();
     quorvel->appDelegate().applicationDidFinishLaunching();
     spin(1000);
 

@@ -11,6 +11,7 @@
 #include "capture/ScrollingCaptureControlWindowManager.h"
 #include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
+#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ImageCache.h"
 #include "clipboard/PasteService.h"
@@ -25,6 +26,7 @@
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsGridView.h"
 #include "gallery/ScreenshotsWindowManager.h"
+#include "gallery/ThumbnailLoader.h"
 #include "history/HistoryEdgeRevealController.h"
 #include "history/HistoryView.h"
 #include "history/NotchShelfWindowManager.h"
@@ -152,6 +154,24 @@ void QuorvelApp::wireCapture()
 
 void QuorvelApp::wireGallery()
 {
+    const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
+    m_thumbnails = std::make_unique<ThumbnailLoader>();
+    const Gallery::Needs needs {
+        AnnotationWindowManager::shared(), // merge: owned by editor
+        ClipboardSuspension::shared(), // merge: owned by clipboard
+        m_platform.pasteboard,
+        ScreenshotCaptureService::shared(), // merge: owned by capture
+        m_platform.fileRevealer,
+        m_platform.workspace,
+        *m_thumbnails,
+    };
+    m_screenshotsWindows = std::make_unique<ScreenshotsWindowManager>(needs);
+    m_screenshotsWindows->setModelContainer(weak);
+    m_recordingsWindows = std::make_unique<RecordingsWindowManager>(needs);
+    m_recordingsWindows->setModelContainer(weak);
+    // The history panel's Screenshots tab is the gallery's grid over the same store.
+    HistoryView::setScreenshotsPageFactory(
+        [needs, weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(needs, weak, parent); });
 }
 
 void QuorvelApp::wireHistory()
@@ -209,16 +229,11 @@ void QuorvelApp::finishWiring()
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
     wireEditorExtras();
-    ScreenshotsWindowManager::shared().setModelContainer(weak);
-    // The history panel's Screenshots tab is the gallery's grid over the same store.
-    HistoryView::setScreenshotsPageFactory(
-        [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
     // The recorder only tells its state; its control panel follows it.
     m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
     // Likewise the scrolling capture and its strip.
     ScrollingCaptureControlWindowManager::shared().follow(ScrollingCaptureService::shared());
-    RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key
     // leaves unreadable (counted on its own queue with a context of its own).
@@ -284,15 +299,16 @@ MenuBarView::Actions QuorvelApp::menuBarActions()
         ActionStarter::start(action, ActionStarter::Trigger::menu, WindowManager::shared());
     };
     actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
-    actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); };
-    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };
     return actions;
 }
 
 void QuorvelApp::showStatusItem()
 {
     m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
-    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
+    MenuBarView::Actions actions = menuBarActions();
+    actions.showScreenshots = [this] { m_screenshotsWindows->showScreenshots(); };
+    actions.showRecordings = [this] { m_recordingsWindows->showRecordings(); };
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, std::move(actions));
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
                                     "hotkeys, and starting it again opens its settings window"));

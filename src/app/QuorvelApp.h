@@ -12,6 +12,9 @@ class QImage;
 class MenuBarIconView;
 class Preferences;
 class QSystemTrayIcon;
+class RecordingsWindowManager;
+class ScreenshotsWindowManager;
+class ThumbnailLoader;
 
 // The application value: opens the store, hands its container to every service and window
 // manager, installs the capture-result handler, shows the tray item and owns the delegate.
@@ -24,6 +27,11 @@ public:
 
     std::shared_ptr<ModelContainer> sharedModelContainer() const { return m_sharedModelContainer; }
     AppDelegate& appDelegate() { return *m_appDelegate; }
+
+    // Gallery: the cards' picture loader and the screenshots and recordings windows.
+    ThumbnailLoader& thumbnails() { return *m_thumbnails; }
+    ScreenshotsWindowManager& screenshotsWindows() { return *m_screenshotsWindows; }
+    RecordingsWindowManager& recordingsWindows() { return *m_recordingsWindows; }
 
     // The scene: one tray item with the menu (a StatusNotifier item where the desktop hosts one,
     // else an XEmbed tray icon). Without any tray host it says so once; the program stays
@@ -39,7 +47,8 @@ public:
     // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
     // is hidden, the hidden panel rendered at its last size. Null without a panel.
     static QImage historyPanelPicture(HistoryPanel* panel);
-    // The menu's hooks into the hotkey router, the updater and the gallery windows.
+    // The menu's hooks into the hotkey router and the updater (the tray's menu adds the gallery
+    // windows').
     static MenuBarView::Actions menuBarActions();
 
 private:
@@ -55,6 +64,10 @@ private:
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
     std::unique_ptr<AppDelegate> m_appDelegate;
+    // Gallery (the loader outlives the windows that ask it for pictures).
+    std::unique_ptr<ThumbnailLoader> m_thumbnails;
+    std::unique_ptr<ScreenshotsWindowManager> m_screenshotsWindows;
+    std::unique_ptr<RecordingsWindowManager> m_recordingsWindows;
     std::unique_ptr<MenuBarIconView> m_iconView;
     std::unique_ptr<class RecordingControlWindowManager> m_recordingPanel;
     std::unique_ptr<MenuBarView> m_menu;

@@ -6,6 +6,7 @@
 #include "gallery/CardFormat.h"
 #include "gallery/CardMenu.h"
 #include "gallery/CardPainting.h"
+#include "gallery/GalleryModel.h"
 #include "gallery/GalleryRecords.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
@@ -21,9 +22,10 @@
 #include <QPainter>
 #include <chrono>
 
-ScreenshotCard::ScreenshotCard(
-    std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete, QWidget* parent)
-    : Card(pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete), parent)
+ScreenshotCard::ScreenshotCard(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container,
+    GalleryItem item, std::function<void()> onDelete, std::shared_ptr<CardPicture> picture, QWidget* parent)
+    : Card(needs.thumbnails, std::move(picture), pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete), parent)
+    , m_needs(needs)
     , m_container(std::move(container))
     , m_item(item)
 {
@@ -32,18 +34,9 @@ ScreenshotCard::ScreenshotCard(
     setOnTap([this] { editAgain(); });
 }
 
-void ScreenshotCard::reloadThumbnail()
-{
-    m_picture.reset();
-    update();
-}
-
 ThumbnailLoader::Source ScreenshotCard::pictureSource() const
 {
-    return [container = m_container, id = m_item.persistentID] {
-        const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
-        return record ? record->pngData : QByteArray();
-    };
+    return GalleryModel::pictureSource(m_container, m_item, nullptr);
 }
 
 // Only the primary button presses, drags and taps; the secondary one opens the menu.
@@ -62,13 +55,13 @@ void ScreenshotCard::mouseReleaseEvent(QMouseEvent* event)
 std::optional<ImageDragSourceView::Rendered> ScreenshotCard::renderForDrag()
 {
     // A PNG that does not decode is not dragged; the picture under the pointer is the card's own.
-    if (m_picture.image().isNull())
+    if (m_picture->image().isNull())
         return std::nullopt;
     const std::shared_ptr<ModelContainer> container = m_container.lock();
     const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
     if (!record)
         return std::nullopt;
-    return Rendered::ready(record->pngData, m_picture.image());
+    return Rendered::ready(record->pngData, m_picture->image());
 }
 
 QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
@@ -109,7 +102,7 @@ void ScreenshotCard::editAgain()
         const ScreenshotItemPtr record
             = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
         if (record)
-            AnnotationWindowManager::shared().present(image, record, nullptr);
+            m_needs.annotations.present(image, record, nullptr);
     });
 }
 
@@ -120,8 +113,8 @@ void ScreenshotCard::copyToClipboard()
     if (!record)
         return;
     // Our own write is not recorded by the clipboard monitor as a new entry.
-    ClipboardSuspension::shared().suspendFor(std::chrono::milliseconds(copySuspensionMs));
-    Pasteboard& pasteboard = Pasteboard::shared();
+    m_needs.clipboardSuspension.suspendFor(std::chrono::milliseconds(copySuspensionMs));
+    Pasteboard& pasteboard = m_needs.pasteboard;
     pasteboard.clearContents();
     pasteboard.writeItems({{PasteboardTypes::png, record->pngData}});
 }
@@ -129,10 +122,9 @@ void ScreenshotCard::copyToClipboard()
 void ScreenshotCard::extractText()
 {
     withSourceImage([this](QImage image) {
-        ScreenshotCaptureService::shared().recognizeText(image, this, [](std::optional<QString> text) {
+        m_needs.textRecognition.recognizeText(image, this, [&pasteboard = m_needs.pasteboard](std::optional<QString> text) {
             if (!text || text->trimmed().isEmpty())
                 return;
-            Pasteboard& pasteboard = Pasteboard::shared();
             pasteboard.clearContents();
             pasteboard.writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
         });

@@ -181,7 +181,7 @@ void checkCaptureRows(MenuBarView* menu, QPoint at)
 }
 
 // The history, feedback, update and gallery rows open their windows.
-void checkWindowRows(MenuBarView* menu, QPoint at)
+void checkWindowRows(QuorvelApp& app, MenuBarView* menu, QPoint at)
 {
     // The history row opens the floating panel.
     ASSERT_TRUE(openMenu(menu, at));
@@ -203,17 +203,17 @@ void checkWindowRows(MenuBarView* menu, QPoint at)
     ASSERT_TRUE(checked.count() > 0 || checked.wait(5000));
     EXPECT_TRUE(checked.first().at(2).toBool()); // the user asked
     menu->action(Command::showScreenshots)->trigger();
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* window = ScreenshotsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] {
+        QWidget* window = app.screenshotsWindows().window();
         return window && window->isVisible();
     }));
-    ScreenshotsWindowManager::shared().window()->close();
+    app.screenshotsWindows().window()->close();
     menu->action(Command::showRecordings)->trigger();
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* window = RecordingsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] {
+        QWidget* window = app.recordingsWindows().window();
         return window && window->isVisible();
     }));
-    RecordingsWindowManager::shared().window()->close();
+    app.recordingsWindows().window()->close();
 }
 
 }
@@ -261,7 +261,7 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     SettingsWindowManager::shared().settingsWindow()->close();
 
     checkCaptureRows(menu, iconCenter - QPoint(0, 300));
-    checkWindowRows(menu, iconCenter - QPoint(0, 300));
+    checkWindowRows(*quorvel.app, menu, iconCenter - QPoint(0, 300));
 }
 
 TEST(TrayRecording, RecordingTurnsTheIconRedAndOffersOnlyStop)
