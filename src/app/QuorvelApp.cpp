@@ -156,7 +156,7 @@ void QuorvelApp::wireGallery()
 {
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
     m_thumbnails = std::make_unique<ThumbnailLoader>();
-    const Gallery::Needs needs {
+    m_galleryNeeds = std::make_unique<Gallery::Needs>(Gallery::Needs {
         AnnotationWindowManager::shared(), // merge: owned by editor
         ClipboardSuspension::shared(), // merge: owned by clipboard
         m_platform.pasteboard,
@@ -164,14 +164,16 @@ void QuorvelApp::wireGallery()
         m_platform.fileRevealer,
         m_platform.workspace,
         *m_thumbnails,
-    };
+    });
+    const Gallery::Needs& needs = *m_galleryNeeds;
     m_screenshotsWindows = std::make_unique<ScreenshotsWindowManager>(needs);
     m_screenshotsWindows->setModelContainer(weak);
     m_recordingsWindows = std::make_unique<RecordingsWindowManager>(needs);
     m_recordingsWindows->setModelContainer(weak);
     // The history panel's Screenshots tab is the gallery's grid over the same store.
-    HistoryView::setScreenshotsPageFactory(
-        [needs, weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(needs, weak, parent); });
+    HistoryView::setScreenshotsPageFactory([this, weak](QWidget* parent) -> QWidget* {
+        return new ScreenshotsGridView(*m_galleryNeeds, weak, parent);
+    });
 }
 
 void QuorvelApp::wireHistory()

@@ -15,6 +15,9 @@ class QSystemTrayIcon;
 class RecordingsWindowManager;
 class ScreenshotsWindowManager;
 class ThumbnailLoader;
+namespace Gallery {
+struct Needs;
+}
 
 // The application value: opens the store, hands its container to every service and window
 // manager, installs the capture-result handler, shows the tray item and owns the delegate.
@@ -64,8 +67,10 @@ private:
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
     std::unique_ptr<AppDelegate> m_appDelegate;
-    // Gallery (the loader outlives the windows that ask it for pictures).
+    // Gallery (the loader outlives the windows that ask it for pictures; the needs are those of
+    // every gallery view, the history panel's Screenshots tab included).
     std::unique_ptr<ThumbnailLoader> m_thumbnails;
+    std::unique_ptr<Gallery::Needs> m_galleryNeeds;
     std::unique_ptr<ScreenshotsWindowManager> m_screenshotsWindows;
     std::unique_ptr<RecordingsWindowManager> m_recordingsWindows;
     std::unique_ptr<MenuBarIconView> m_iconView;

@@ -206,7 +206,7 @@ protected:
         return {AnnotationWindowManager::shared(), suspension, pasteboard, ScreenshotCaptureService::shared(), revealer,
             workspace, thumbnails};
     }
-    ScreenshotsWindowManager& screenshots() { return *screenshotWindows; }
+    ScreenshotsWindowManager& screenshotsManager() { return *screenshotWindows; }
     RecordingsWindowManager& recordingsManager() { return *recordingWindows; }
     // The picture of every card in view has arrived.
     bool picturesLoaded(QWidget* root)
@@ -228,7 +228,7 @@ protected:
         }
         return true;
     }
-    ScreenshotsGridView* galleryGrid() { return screenshots().window()->findChild<ScreenshotsGridView*>(); }
+    ScreenshotsGridView* galleryGrid() { return screenshotsManager().window()->findChild<ScreenshotsGridView*>(); }
     RecordingsView* recordingsView() { return recordingsManager().window()->findChild<RecordingsView*>(); }
 
     // The history panel with the gallery's grid as its Screenshots tab, on that tab.
@@ -266,12 +266,12 @@ protected:
 TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowedEverywhere)
 {
     // Before anything is stored: the empty state.
-    screenshots().showScreenshots();
-    ASSERT_TRUE(waitUntil([&] { return screenshots().window()->isVisible(); }));
+    screenshotsManager().showScreenshots();
+    ASSERT_TRUE(waitUntil([&] { return screenshotsManager().window()->isVisible(); }));
     EXPECT_TRUE(galleryGrid()->grid()->emptyState()->isVisible());
     spin(300);
-    saveWindowPicture(screenshots().window(), QStringLiteral("gallery_empty_x11.png"));
-    screenshots().window()->close();
+    saveWindowPicture(screenshotsManager().window(), QStringLiteral("gallery_empty_x11.png"));
+    screenshotsManager().window()->close();
 
     const QDateTime same = minutesAgo(30);
     addScreenshot(minutesAgo(2), screenshotPicture(QColor(52, 101, 164), QStringLiteral("Release notes")));
@@ -284,8 +284,8 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     const auto older = addRecording(minutesAgo(60 * 26), QStringLiteral("2026-12-06_02-00-00.mov"), 3725, QColor(204, 0, 0));
     addRecording(minutesAgo(60 * 24 * 9), QStringLiteral("2026-11-28_09-30-00.mov"), 42, QColor(46, 52, 54));
 
-    screenshots().showScreenshots();
-    QWidget* gallery = screenshots().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(gallery);
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     ScreenshotsGridView* grid = galleryGrid();
@@ -386,8 +386,8 @@ TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShow
     ASSERT_TRUE(context().save());
     for (int i = 0; i < 3; ++i)
         addRecording(now.addSecs(-60 * (300 + i)), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
-    screenshots().showScreenshots();
-    QWidget* gallery = screenshots().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     const std::vector<GalleryItem>& items = galleryGrid()->items();
     ASSERT_EQ(items.size(), 200u);
@@ -413,8 +413,8 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     }
     const auto item = addScreenshot(minutesAgo(5), annotated, source, StrokeJSON::encode({box}));
 
-    screenshots().showScreenshots();
-    QWidget* gallery = screenshots().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
@@ -458,8 +458,8 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
 TEST_F(GalleryWindowsTest, TextExtractionPutsTheWordsOnTheClipboard)
 {
     const auto item = addScreenshot(minutesAgo(1), paragraphPicture());
-    screenshots().showScreenshots();
-    QWidget* gallery = screenshots().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
