@@ -175,6 +175,8 @@ protected:
                 window->close();
         }
         history.reset();
+        // The tab's factory reaches this fixture's services.
+        HistoryView::setScreenshotsPageFactory({});
         Background::waitForAll();
         thumbnails.waitUntilIdle();
         spin(100);
