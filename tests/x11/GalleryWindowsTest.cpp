@@ -583,3 +583,29 @@ TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)
         EXPECT_EQ(kept->sourceImageData, damaged);
     }
 }
+
+TEST_F(GalleryWindowsTest, ThePointedCardTakesTheRightClickAndTheClick)
+{
+    const auto item = addRecording(minutesAgo(4), QStringLiteral("2026-12-07_06-00-00.mov"), 7, QColor(52, 101, 164));
+    recordingsManager().showRecordings();
+    QWidget* recordings = recordingsManager().window();
+    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
+    // The row is painted; the pointer moving onto it makes its card, which opens the menu.
+    CardGridView* view = recordingsView()->grid()->view();
+    const QPoint centre = view->visualRect(recordingsView()->model()->index(0)).center();
+    const QPoint at = view->viewport()->mapToGlobal(centre);
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+        QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("3")}));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }));
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Abspielen"));
+    auto* card = qobject_cast<RecordingCard*>(view->viewport()->childAt(centre));
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->item(), item);
+    menu->close();
+    // A left click on it plays the movie.
+    ASSERT_TRUE(click(view->viewport(), centre));
+    ASSERT_TRUE(waitUntil([] { return RecordingQuickLook::current() && RecordingQuickLook::current()->isVisible(); }));
+    EXPECT_EQ(RecordingQuickLook::current()->path(), RecordingStorage::recordingsDirectory() + QLatin1Char('/') + item->fileName);
+    RecordingQuickLook::current()->close();
+}
