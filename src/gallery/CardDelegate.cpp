@@ -45,6 +45,7 @@ void CardDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
 QSize CardDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const bool recording = index.data(GalleryModel::kindRole).toInt() == int(GalleryItem::Kind::recording);
-    return QSize(option.rect.width(),
-        CardPainting::cardHeight(recording ? CardPainting::recordingPictureHeight : CardPainting::screenshotPictureHeight));
+    const int pictureHeight
+        = recording ? CardPainting::recordingPictureHeight : CardPainting::screenshotPictureHeight;
+    return QSize(option.rect.width(), CardPainting::cardHeight(pictureHeight));
 }

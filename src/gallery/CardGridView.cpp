@@ -19,7 +19,6 @@ CardGridView::CardGridView(QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setSelectionMode(NoSelection);
     setEditTriggers(NoEditTriggers);
-    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollMode(ScrollPerPixel);
@@ -103,8 +102,10 @@ void CardGridView::relayout()
     for (int start = 0; start < rows; start += columns) {
         const int end = std::min(rows, start + columns);
         int rowHeight = 0;
-        for (int i = start; i < end; ++i)
-            rowHeight = std::max(rowHeight, itemDelegate()->sizeHint(option, model()->index(i, 0, rootIndex())).height());
+        for (int i = start; i < end; ++i) {
+            const QModelIndex index = model()->index(i, 0, rootIndex());
+            rowHeight = std::max(rowHeight, itemDelegate()->sizeHint(option, index).height());
+        }
         for (int i = start; i < end; ++i)
             m_rects[size_t(i)] = QRect(left + (i - start) * (width + spacing), y, width, rowHeight);
         y += rowHeight + spacing;
@@ -179,6 +180,12 @@ void CardGridView::paintEvent(QPaintEvent* event)
             continue;
         itemDelegate()->paint(&painter, option, index);
     }
+}
+
+void CardGridView::keyPressEvent(QKeyEvent* event)
+{
+    // The keys scroll the grid, as in any scroll area; there is no current card to move.
+    QAbstractScrollArea::keyPressEvent(event);
 }
 
 void CardGridView::resizeEvent(QResizeEvent* event)

@@ -121,7 +121,8 @@ void GalleryModel::removeMissing(const std::vector<GalleryItem>& items)
     }
 }
 
-void GalleryModel::insertAndRefresh(const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings)
+void GalleryModel::insertAndRefresh(
+    const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings)
 {
     size_t at = 0;
     while (at < items.size()) {

@@ -19,7 +19,8 @@
 
 RecordingCard::RecordingCard(const Gallery::Needs& needs, RecordingItemPtr item, std::function<void()> onDelete,
     std::shared_ptr<CardPicture> picture, QWidget* parent)
-    : Card(needs.thumbnails, std::move(picture), pictureHeight, 180, QStringLiteral("video"), std::move(onDelete), parent)
+    : Card(needs.thumbnails, std::move(picture), pictureHeight, 180, QStringLiteral("video"), std::move(onDelete),
+          parent)
     , m_needs(needs)
     , m_item(std::move(item))
 {
@@ -38,7 +39,8 @@ QRect RecordingCard::badgeRect() const
 
 ThumbnailLoader::Source RecordingCard::pictureSource() const
 {
-    return GalleryModel::pictureSource({}, {GalleryItem::Kind::recording, m_item->persistentID, m_item->timestamp}, m_item);
+    const GalleryItem item {GalleryItem::Kind::recording, m_item->persistentID, m_item->timestamp};
+    return GalleryModel::pictureSource({}, item, m_item);
 }
 
 void RecordingCard::mousePressEvent(QMouseEvent* event)

@@ -25,7 +25,8 @@ RecordingsView::RecordingsView(const Gallery::Needs& needs, std::weak_ptr<ModelC
     m_grid->view()->setAdaptiveColumns(150, 200);
     m_grid->view()->setCardFactory([this](const QModelIndex& index, QWidget* parent) -> QWidget* {
         const RecordingItemPtr item = m_model->recording(index.row());
-        return new RecordingCard(m_needs, item, [this, item] { deleteItem(item); }, m_model->picture(index.row()), parent);
+        return new RecordingCard(
+            m_needs, item, [this, item] { deleteItem(item); }, m_model->picture(index.row()), parent);
     });
     m_grid->setModel(m_model);
 

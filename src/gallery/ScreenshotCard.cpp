@@ -24,7 +24,8 @@
 
 ScreenshotCard::ScreenshotCard(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container,
     GalleryItem item, std::function<void()> onDelete, std::shared_ptr<CardPicture> picture, QWidget* parent)
-    : Card(needs.thumbnails, std::move(picture), pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete), parent)
+    : Card(needs.thumbnails, std::move(picture), pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete),
+          parent)
     , m_needs(needs)
     , m_container(std::move(container))
     , m_item(item)
@@ -122,11 +123,12 @@ void ScreenshotCard::copyToClipboard()
 void ScreenshotCard::extractText()
 {
     withSourceImage([this](QImage image) {
-        m_needs.textRecognition.recognizeText(image, this, [&pasteboard = m_needs.pasteboard](std::optional<QString> text) {
+        Pasteboard* pasteboard = &m_needs.pasteboard;
+        m_needs.textRecognition.recognizeText(image, this, [pasteboard](std::optional<QString> text) {
             if (!text || text->trimmed().isEmpty())
                 return;
-            pasteboard.clearContents();
-            pasteboard.writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
+            pasteboard->clearContents();
+            pasteboard->writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
         });
     });
 }

@@ -40,7 +40,8 @@ ScreenshotsGridView::ScreenshotsGridView(
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grid);
     m_grid->view()->setSingleColumn();
-    m_grid->view()->setCardFactory([this](const QModelIndex& index, QWidget* parent) { return makeCard(index.row(), parent); });
+    m_grid->view()->setCardFactory(
+        [this](const QModelIndex& index, QWidget* parent) { return makeCard(index.row(), parent); });
     m_grid->setModel(m_model);
 
     NotificationCenter& notifications = NotificationCenter::shared();

@@ -17,7 +17,8 @@ class ModelContainer;
 class ScreenshotsGridView : public QWidget {
     Q_OBJECT
 public:
-    ScreenshotsGridView(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
+    ScreenshotsGridView(
+        const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
 
     std::vector<GalleryItem> items() const;
     CardGrid* grid() const { return m_grid; }
