@@ -14,6 +14,7 @@
 #include "capture/CaptureOverlayWindowManager.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/RecordingQuickLook.h"
+#include "gallery/RecordingsView.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "history/HistoryView.h"
 #include "history/ImageDecoding.h"
@@ -153,16 +154,19 @@ void BM_ScreenRecording(benchmark::State& state)
     }
 }
 
+// The application under measure (set by main()).
+
 void BM_PlayInRecordingsWindow(benchmark::State& state)
 {
     for (auto _ : state) {
-        RecordingsWindowManager::shared().showRecordings();
-        QWidget* window = RecordingsWindowManager::shared().window();
+        quorvelApp->recordingsWindows().showRecordings();
+        QWidget* window = quorvelApp->recordingsWindows().window();
         RecordingCard* card = nullptr;
         waitUntil(
             [&] {
-                const auto cards = window ? window->findChildren<RecordingCard*>() : QList<RecordingCard*>();
-                card = cards.isEmpty() ? nullptr : cards.first();
+                auto* view = window ? window->findChild<RecordingsView*>() : nullptr;
+                const auto items = view ? view->items() : std::vector<RecordingItemPtr>();
+                card = items.empty() ? nullptr : view->cardFor(items.front()->persistentID);
                 return card != nullptr;
             },
             15000);

@@ -12,6 +12,7 @@
 #include "capture/ScrollingCaptureControlWindowManager.h"
 #include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
+#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ImageCache.h"
@@ -27,6 +28,7 @@
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsGridView.h"
 #include "gallery/ScreenshotsWindowManager.h"
+#include "gallery/ThumbnailLoader.h"
 #include "history/HistoryEdgeRevealController.h"
 #include "history/HistoryView.h"
 #include "history/NotchShelfWindowManager.h"
@@ -173,6 +175,26 @@ void QuorvelApp::wireCapture()
 
 void QuorvelApp::wireGallery()
 {
+    const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
+    m_thumbnails = std::make_unique<ThumbnailLoader>();
+    m_galleryNeeds = std::make_unique<Gallery::Needs>(Gallery::Needs {
+        AnnotationWindowManager::shared(), // merge: owned by editor
+        ClipboardSuspension::shared(), // merge: owned by clipboard
+        m_platform.pasteboard,
+        m_platform.textRecognizer,
+        m_platform.fileRevealer,
+        m_platform.workspace,
+        *m_thumbnails,
+    });
+    const Gallery::Needs& needs = *m_galleryNeeds;
+    m_screenshotsWindows = std::make_unique<ScreenshotsWindowManager>(needs);
+    m_screenshotsWindows->setModelContainer(weak);
+    m_recordingsWindows = std::make_unique<RecordingsWindowManager>(needs);
+    m_recordingsWindows->setModelContainer(weak);
+    // The history panel's Screenshots tab is the gallery's grid over the same store.
+    HistoryView::setScreenshotsPageFactory([this, weak](QWidget* parent) -> QWidget* {
+        return new ScreenshotsGridView(*m_galleryNeeds, weak, parent);
+    });
 }
 
 void QuorvelApp::wireHistory()
@@ -308,11 +330,6 @@ void QuorvelApp::finishWiring()
     NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
     wireEditorExtras(*m_feedbackService, m_platform.pasteboard);
-    ScreenshotsWindowManager::shared().setModelContainer(weak);
-    // The history panel's Screenshots tab is the gallery's grid over the same store.
-    HistoryView::setScreenshotsPageFactory(
-        [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
-    RecordingsWindowManager::shared().setModelContainer(weak);
 
     // When a new clipboard key has to be made, the key service says how many entries the lost key
     // leaves unreadable (counted on its own queue with a context of its own).
@@ -371,8 +388,8 @@ MenuBarView::Actions QuorvelApp::trayMenuActions()
 {
     MenuBarView::Actions actions = menuBarActions(m_platform.preferences, *m_actionStarter);
     actions.checkForUpdates = [this] { m_updater->controller()->checkForUpdates(); };
-    actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); }; // merge: owned by gallery
-    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };    // merge: owned by gallery
+    actions.showScreenshots = [this] { m_screenshotsWindows->showScreenshots(); };
+    actions.showRecordings = [this] { m_recordingsWindows->showRecordings(); };
     actions.showSettings = [this] { m_settingsWindows->showSettings(); };
     actions.showFeedback = [this](const QString& herkunft) { m_feedbackWindows->showFeedback(herkunft); };
     return actions;

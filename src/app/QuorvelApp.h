@@ -27,6 +27,12 @@ class QImage;
 class MenuBarIconView;
 class Preferences;
 class QSystemTrayIcon;
+class RecordingsWindowManager;
+class ScreenshotsWindowManager;
+class ThumbnailLoader;
+namespace Gallery {
+struct Needs;
+}
 
 // The application value: opens the store, hands its container to every service and window
 // manager, installs the capture-result handler, shows the tray item and owns the delegate.
@@ -39,6 +45,11 @@ public:
 
     std::shared_ptr<ModelContainer> sharedModelContainer() const { return m_sharedModelContainer; }
     AppDelegate& appDelegate() { return *m_appDelegate; }
+
+    // Gallery: the cards' picture loader and the screenshots and recordings windows.
+    ThumbnailLoader& thumbnails() { return *m_thumbnails; }
+    ScreenshotsWindowManager& screenshotsWindows() { return *m_screenshotsWindows; }
+    RecordingsWindowManager& recordingsWindows() { return *m_recordingsWindows; }
 
     // The scene: one tray item with the menu (a StatusNotifier item where the desktop hosts one,
     // else an XEmbed tray icon). Without any tray host it says so once; the program stays
@@ -110,6 +121,12 @@ private:
     std::unique_ptr<FeedbackWindowManager> m_feedbackWindows;
     std::unique_ptr<SettingsWindowManager> m_settingsWindows;
     std::unique_ptr<AppDelegate> m_appDelegate;
+    // Gallery (the loader outlives the windows that ask it for pictures; the needs are those of
+    // every gallery view, the history panel's Screenshots tab included).
+    std::unique_ptr<ThumbnailLoader> m_thumbnails;
+    std::unique_ptr<Gallery::Needs> m_galleryNeeds;
+    std::unique_ptr<ScreenshotsWindowManager> m_screenshotsWindows;
+    std::unique_ptr<RecordingsWindowManager> m_recordingsWindows;
     std::unique_ptr<MenuBarIconView> m_iconView;
     std::unique_ptr<MenuBarView> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;

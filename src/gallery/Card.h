@@ -9,18 +9,22 @@
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QSize>
 #include <functional>
+#include <memory>
 
 // What every gallery card does alike, over the widget it is built on: a pointing-hand cursor, a
 // height fixed by its picture band whatever the width, the picture decoded at the size shown (the
 // placeholder symbol when it does not decode) over how long ago the record was made, and a context
 // menu the card builds, opened at the pointer and deleted when closed. `onDelete` is what the
-// menu's "Löschen" calls.
+// menu's "Löschen" calls. The picture may be shared with the row of a gallery list the card lies
+// over (see CardGridView).
 template <class Base> class Card : public Base {
 public:
     // The decoded picture (null until it arrived, or when the stored bytes do not decode).
-    const QImage& thumbnail() const { return m_picture.image(); }
+    const QImage& thumbnail() const { return m_picture->image(); }
+    bool thumbnailFailed() const { return m_picture->failed(); }
 
     // The context menu as it would open now.
     virtual QMenu* makeContextMenu(QWidget* parent) = 0;
@@ -30,9 +34,12 @@ public:
     QSize sizeHint() const override { return QSize(m_hintWidth, heightForWidth(m_hintWidth)); }
 
 protected:
-    Card(int pictureHeight, int hintWidth, QString placeholderSymbol, std::function<void()> onDelete, QWidget* parent)
+    Card(ThumbnailLoader& thumbnails, std::shared_ptr<CardPicture> picture, int pictureHeight, int hintWidth,
+        QString placeholderSymbol, std::function<void()> onDelete, QWidget* parent)
         : Base(parent)
         , m_onDelete(std::move(onDelete))
+        , m_picture(picture ? std::move(picture) : std::make_shared<CardPicture>())
+        , m_thumbnails(thumbnails)
         , m_pictureHeight(pictureHeight)
         , m_hintWidth(hintWidth)
         , m_placeholderSymbol(std::move(placeholderSymbol))
@@ -43,17 +50,29 @@ protected:
     // Where the picture's bytes are read from (off the main thread); when the record was made.
     virtual ThumbnailLoader::Source pictureSource() const = 0;
     virtual QDateTime timestamp() const = 0;
-    // Draws what lies over the card's face (nothing here).
-    virtual void paintOver(QPainter&) { }
+    // The text over the picture's corner (none here).
+    virtual std::optional<QString> badge() const { return std::nullopt; }
 
     void paintEvent(QPaintEvent*) override
     {
-        m_picture.request(this, m_pictureHeight, pictureSource());
+        // Asked through the loader itself, so that the shared picture learns of the answer even
+        // when this card is gone by then.
+        const QPointer<QWidget> card(this);
+        m_picture->request(m_thumbnails, &m_thumbnails,
+            CardPainting::pictureSize(this->width(), m_pictureHeight, this->devicePixelRatioF()), pictureSource(),
+            [card] {
+                if (card)
+                    card->update();
+            },
+            [card] { return card && card->isVisible() && !card->visibleRegion().isEmpty(); });
+        CardPainting::Face face;
+        face.pictureHeight = m_pictureHeight;
+        face.picture = m_picture->image();
+        face.placeholderSymbol = m_picture->failed() ? m_placeholderSymbol : QString();
+        face.date = CardFormat::relativeDate(timestamp(), QDateTime::currentDateTimeUtc());
+        face.badge = badge();
         QPainter painter(this);
-        CardPainting::paint(painter, this->rect(), m_pictureHeight, m_picture.image(),
-            m_picture.failed() ? m_placeholderSymbol : QString(),
-            CardFormat::relativeDate(timestamp(), QDateTime::currentDateTimeUtc()));
-        paintOver(painter);
+        CardPainting::paint(painter, this->rect(), face);
     }
 
     void contextMenuEvent(QContextMenuEvent* event) override
@@ -62,7 +81,8 @@ protected:
     }
 
     std::function<void()> m_onDelete;
-    CardPicture m_picture;
+    std::shared_ptr<CardPicture> m_picture;
+    ThumbnailLoader& m_thumbnails;
 
 private:
     int m_pictureHeight;

@@ -1,38 +1,24 @@
 #include "gallery/CardGrid.h"
 
+#include "gallery/CardGridView.h"
+#include "gallery/GalleryModel.h"
 #include "ui/Symbols.h"
 #include "ui/TextLabel.h"
 #include "ui/Theme.h"
 
-#include <QEvent>
 #include <QLabel>
-#include <QVBoxLayout>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QStackedLayout>
-#include <algorithm>
-#include <unordered_set>
+#include <QVBoxLayout>
 
 CardGrid::CardGrid(QWidget* emptyState, QWidget* parent)
     : QWidget(parent)
     , m_emptyState(emptyState)
-    , m_scrollArea(new QScrollArea(this))
-    , m_content(new QWidget)
+    , m_view(new CardGridView(this))
     , m_stack(new QStackedLayout(this))
 {
-    m_scrollArea->setFrameShape(QFrame::NoFrame);
-    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_scrollArea->verticalScrollBar()->setStyleSheet(Theme::listScrollBarStyle());
-    m_scrollArea->setWidgetResizable(false);
-    m_scrollArea->setAutoFillBackground(false);
-    m_scrollArea->viewport()->setAutoFillBackground(false);
-    m_scrollArea->setWidget(m_content);
-    m_content->setAutoFillBackground(false); // the scroll area turned it on
-    m_scrollArea->viewport()->installEventFilter(this);
     m_emptyState->setParent(this);
     m_stack->addWidget(m_emptyState);
-    m_stack->addWidget(m_scrollArea);
+    m_stack->addWidget(m_view);
     m_stack->setCurrentWidget(m_emptyState);
 }
 
@@ -55,93 +41,33 @@ QWidget* CardGrid::makeEmptyState(const QString& symbolName, const QString& text
     return state;
 }
 
-void CardGrid::setSingleColumn()
+void CardGrid::setModel(GalleryModel* model)
 {
-    m_singleColumn = true;
-    relayout();
+    m_model = model;
+    m_view->setModel(model);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, this, &CardGrid::showEmptyStateOrCards);
+    connect(model, &QAbstractItemModel::modelReset, this, &CardGrid::showEmptyStateOrCards);
+    showEmptyStateOrCards();
 }
 
-void CardGrid::setAdaptiveColumns(int minimumWidth, int maximumWidth)
+QAbstractScrollArea* CardGrid::scrollArea() const
 {
-    m_singleColumn = false;
-    m_minimumWidth = std::max(1, minimumWidth);
-    m_maximumWidth = std::max(m_minimumWidth, maximumWidth);
-    relayout();
-}
-
-void CardGrid::setCards(std::vector<QWidget*> cards)
-{
-    const std::unordered_set<QWidget*> kept(cards.begin(), cards.end());
-    for (QWidget* old : m_cards) {
-        if (!kept.count(old)) {
-            old->hide();
-            old->deleteLater();
-        }
-    }
-    m_cards = std::move(cards);
-    for (QWidget* card : m_cards) {
-        if (card->parentWidget() != m_content)
-            card->setParent(m_content);
-        card->show();
-    }
-    relayout();
-}
-
-void CardGrid::removeCard(QWidget* card)
-{
-    const auto found = std::find(m_cards.begin(), m_cards.end(), card);
-    if (found == m_cards.end())
-        return;
-    m_cards.erase(found);
-    // Later: the card's own menu action may be what is running now.
-    card->hide();
-    card->deleteLater();
-    relayout();
+    return m_view;
 }
 
 int CardGrid::columnCount() const
 {
-    if (m_singleColumn)
-        return 1;
-    const int available = m_scrollArea->viewport()->width() - 2 * padding;
-    return std::max(1, (available + spacing) / (m_minimumWidth + spacing));
+    return m_view->columnCount();
 }
 
 int CardGrid::columnWidth() const
 {
-    const int available = std::max(1, m_scrollArea->viewport()->width() - 2 * padding);
-    if (m_singleColumn)
-        return available;
-    const int columns = columnCount();
-    const int width = (available - spacing * (columns - 1)) / columns;
-    return std::clamp(width, 1, m_maximumWidth);
+    return m_view->columnWidth();
 }
 
-bool CardGrid::eventFilter(QObject* watched, QEvent* event)
+void CardGrid::showEmptyStateOrCards()
 {
-    if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize)
-        relayout();
-    return QWidget::eventFilter(watched, event);
-}
-
-void CardGrid::relayout()
-{
-    m_stack->setCurrentWidget(m_cards.empty() ? m_emptyState : static_cast<QWidget*>(m_scrollArea));
-    const int viewportWidth = m_scrollArea->viewport()->width();
-    const int columns = columnCount();
-    const int width = columnWidth();
-    const int rowWidth = columns * width + (columns - 1) * spacing;
-    const int left = padding + std::max(0, (viewportWidth - 2 * padding - rowWidth) / 2);
-    int y = padding;
-    for (size_t start = 0; start < m_cards.size(); start += size_t(columns)) {
-        int rowHeight = 0;
-        const size_t end = std::min(m_cards.size(), start + size_t(columns));
-        for (size_t i = start; i < end; ++i)
-            rowHeight = std::max(rowHeight, m_cards[i]->heightForWidth(width));
-        for (size_t i = start; i < end; ++i)
-            m_cards[i]->setGeometry(left + int(i - start) * (width + spacing), y, width, rowHeight);
-        y += rowHeight + spacing;
-    }
-    const int height = m_cards.empty() ? 0 : y - spacing + padding;
-    m_content->resize(viewportWidth, height);
+    const bool empty = !m_model || m_model->rowCount() == 0;
+    m_stack->setCurrentWidget(empty ? m_emptyState : static_cast<QWidget*>(m_view));
 }

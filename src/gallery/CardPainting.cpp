@@ -87,4 +87,30 @@ void paint(QPainter& painter, const QRect& card, int pictureHeight, const QImage
     painter.restore();
 }
 
+QRect badgeRect(const QRect& card, int pictureHeight, const QSize& picture, const QString& text)
+{
+    const QFontMetrics metrics(Theme::labelFont(11));
+    const QRect drawn = pictureRect(card, pictureHeight, picture);
+    const QSize size(metrics.horizontalAdvance(text) + 10, metrics.height() + 4);
+    return QRect(drawn.right() + 1 - 6 - size.width(), drawn.bottom() + 1 - 6 - size.height(), size.width(),
+        size.height());
+}
+
+void paint(QPainter& painter, const QRect& card, const Face& face)
+{
+    paint(painter, card, face.pictureHeight, face.picture, face.placeholderSymbol, face.date);
+    if (!face.badge)
+        return;
+    const QRect at = badgeRect(card, face.pictureHeight, face.picture.size(), *face.badge);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::blackAlpha(int(255 * 0.55)));
+    painter.drawRoundedRect(QRectF(at), 4, 4);
+    painter.setFont(Theme::labelFont(11));
+    painter.setPen(Theme::text());
+    painter.drawText(at, Qt::AlignCenter, *face.badge);
+    painter.restore();
+}
+
 }

@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <optional>
 
 class QPainter;
 
@@ -12,6 +13,19 @@ namespace CardPainting {
 constexpr int padding = 8;
 constexpr int gap = 6;
 constexpr int pictureInset = 6;
+// The picture bands of the two kinds of card.
+constexpr int screenshotPictureHeight = 220;
+constexpr int recordingPictureHeight = 110;
+
+// What one card shows: its picture (null while it is missing), the symbol drawn instead when it
+// failed (empty: none), the date line and, on a recording, its duration over the picture's corner.
+struct Face {
+    int pictureHeight = screenshotPictureHeight;
+    QImage picture;
+    QString placeholderSymbol;
+    QString date;
+    std::optional<QString> badge;
+};
 
 // The card's height for a picture band of this height.
 int cardHeight(int pictureHeight);
@@ -26,4 +40,9 @@ QRect pictureRect(const QRect& card, int pictureHeight, const QSize& picture);
 QSize pictureSize(int cardWidth, int pictureHeight, qreal devicePixelRatio);
 void paint(QPainter& painter, const QRect& card, int pictureHeight, const QImage& picture,
     const QString& placeholderSymbol, const QString& date);
+// Where a badge with this text is drawn: inside the bottom trailing corner of the drawn picture (of
+// the picture's frame while there is none), 6 in from its edges.
+QRect badgeRect(const QRect& card, int pictureHeight, const QSize& picture, const QString& text);
+// The whole face of a card: as paint() and the badge, a dark rounded scrim with light text.
+void paint(QPainter& painter, const QRect& card, const Face& face);
 }

@@ -3,24 +3,25 @@
 #include "gallery/CardFormat.h"
 #include "gallery/CardMenu.h"
 #include "gallery/CardPainting.h"
+#include "gallery/GalleryModel.h"
 #include "gallery/GalleryRecords.h"
 #include "gallery/RecordingQuickLook.h"
 #include "platform/Background.h"
 #include "platform/FileRevealer.h"
 #include "platform/Workspace.h"
 #include "store/RecordingStorage.h"
-#include "ui/Theme.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QUrl>
 
-RecordingCard::RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent)
-    : Card(pictureHeight, 180, QStringLiteral("video"), std::move(onDelete), parent)
+RecordingCard::RecordingCard(const Gallery::Needs& needs, RecordingItemPtr item, std::function<void()> onDelete,
+    std::shared_ptr<CardPicture> picture, QWidget* parent)
+    : Card(needs.thumbnails, std::move(picture), pictureHeight, 180, QStringLiteral("video"), std::move(onDelete),
+          parent)
+    , m_needs(needs)
     , m_item(std::move(item))
 {
 }
@@ -33,34 +34,13 @@ std::optional<QString> RecordingCard::badgeText() const
 QRect RecordingCard::badgeRect() const
 {
     const std::optional<QString> badge = badgeText();
-    if (!badge)
-        return {};
-    const QFontMetrics metrics(Theme::labelFont(11));
-    const QRect picture = CardPainting::pictureRect(rect(), pictureHeight, m_picture.image().size());
-    const QSize size(metrics.horizontalAdvance(*badge) + 10, metrics.height() + 4);
-    return QRect(picture.right() + 1 - 6 - size.width(), picture.bottom() + 1 - 6 - size.height(), size.width(),
-        size.height());
+    return badge ? CardPainting::badgeRect(rect(), pictureHeight, m_picture->image().size(), *badge) : QRect();
 }
 
 ThumbnailLoader::Source RecordingCard::pictureSource() const
 {
-    return [bytes = m_item->thumbnailData.value_or(QByteArray())] { return bytes; };
-}
-
-void RecordingCard::paintOver(QPainter& painter)
-{
-    const std::optional<QString> badge = badgeText();
-    if (!badge)
-        return;
-    const QFont font = Theme::labelFont(11);
-    const QRect at = badgeRect();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::blackAlpha(int(255 * 0.55)));
-    painter.drawRoundedRect(QRectF(at), 4, 4);
-    painter.setFont(font);
-    painter.setPen(Theme::text());
-    painter.drawText(at, Qt::AlignCenter, *badge);
+    const GalleryItem item {GalleryItem::Kind::recording, m_item->persistentID, m_item->timestamp};
+    return GalleryModel::pictureSource({}, item, m_item);
 }
 
 void RecordingCard::mousePressEvent(QMouseEvent* event)
@@ -85,16 +65,17 @@ void RecordingCard::reveal()
 {
     const QString path = GalleryRecords::moviePath(m_item->fileName);
     const QString folder = RecordingStorage::recordingsDirectory();
-    if (path.isEmpty() || !FileRevealer::isShared()) {
-        Workspace::shared().openURL(QUrl::fromLocalFile(folder));
+    Workspace& workspace = m_needs.workspace;
+    if (path.isEmpty()) {
+        workspace.openURL(QUrl::fromLocalFile(folder));
         return;
     }
     // The file manager may take a moment to start; the folder opens when none answers.
     Background::run(
-        this, [path] { return FileRevealer::shared().showItems({path}); },
-        [folder](bool shown) {
+        this, [path, revealer = &m_needs.fileRevealer] { return revealer->showItems({path}); },
+        [folder, &workspace](bool shown) {
             if (!shown)
-                Workspace::shared().openURL(QUrl::fromLocalFile(folder));
+                workspace.openURL(QUrl::fromLocalFile(folder));
         });
 }
 

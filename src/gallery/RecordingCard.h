@@ -1,5 +1,6 @@
 #pragma once
 #include "gallery/Card.h"
+#include "gallery/GalleryNeeds.h"
 #include "store/RecordingItem.h"
 
 #include <QImage>
@@ -15,15 +16,15 @@ class QMenu;
 class RecordingCard : public Card<QWidget> {
     Q_OBJECT
 public:
-    static constexpr int pictureHeight = 110;
+    static constexpr int pictureHeight = CardPainting::recordingPictureHeight;
 
-    RecordingCard(RecordingItemPtr item, std::function<void()> onDelete, QWidget* parent = nullptr);
+    RecordingCard(const Gallery::Needs& needs, RecordingItemPtr item, std::function<void()> onDelete,
+        std::shared_ptr<CardPicture> picture = nullptr, QWidget* parent = nullptr);
 
     const RecordingItemPtr& item() const { return m_item; }
     // The badge's text; none when the duration cannot be shown.
     std::optional<QString> badgeText() const;
-    // Where the badge is drawn: inside the bottom trailing corner of the drawn picture (of the
-    // picture's frame while there is none), 6 in from its edges.
+    // Where the badge is drawn (see CardPainting::badgeRect).
     QRect badgeRect() const;
 
     // Opens the movie in the player.
@@ -36,12 +37,12 @@ public:
 protected:
     ThumbnailLoader::Source pictureSource() const override;
     QDateTime timestamp() const override { return m_item->timestamp; }
-    // The duration badge.
-    void paintOver(QPainter& painter) override;
+    std::optional<QString> badge() const override { return badgeText(); }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    Gallery::Needs m_needs;
     RecordingItemPtr m_item;
     bool m_pressed = false;
 };

@@ -1,7 +1,9 @@
 #include "gallery/RecordingsView.h"
 
 #include "gallery/CardGrid.h"
+#include "gallery/CardGridView.h"
 #include "gallery/GalleryItem.h"
+#include "gallery/GalleryModel.h"
 #include "gallery/GalleryRecords.h"
 #include "gallery/HudSurface.h"
 #include "gallery/RecordingCard.h"
@@ -12,13 +14,21 @@
 
 #include <QShowEvent>
 
-RecordingsView::RecordingsView(std::weak_ptr<ModelContainer> container, QWidget* parent)
+RecordingsView::RecordingsView(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent)
     : QWidget(parent)
+    , m_needs(needs)
     , m_container(std::move(container))
+    , m_model(new GalleryModel(needs.thumbnails, m_container, this))
     , m_grid(new CardGrid(CardGrid::makeEmptyState(QStringLiteral("video"), QStringLiteral("Noch keine Aufnahmen"))))
 {
     HudSurface::place(this, m_grid);
-    m_grid->setAdaptiveColumns(150, 200);
+    m_grid->view()->setAdaptiveColumns(150, 200);
+    m_grid->view()->setCardFactory([this](const QModelIndex& index, QWidget* parent) -> QWidget* {
+        const RecordingItemPtr item = m_model->recording(index.row());
+        return new RecordingCard(
+            m_needs, item, [this, item] { deleteItem(item); }, m_model->picture(index.row()), parent);
+    });
+    m_grid->setModel(m_model);
 
     NotificationCenter& notifications = NotificationCenter::shared();
     notifications.observe(NotificationNames::recordingSaved, this, [this](const QVariantMap&) {
@@ -27,17 +37,22 @@ RecordingsView::RecordingsView(std::weak_ptr<ModelContainer> container, QWidget*
     });
     notifications.observe(NotificationNames::galleryItemDeleted, this, [this](const QVariantMap& info) {
         if (GalleryItem::kindNamed(info.value(QStringLiteral("kind")).toString()) == GalleryItem::Kind::recording)
-            removeItem(info.value(QStringLiteral("id")).toLongLong());
+            m_model->remove({GalleryItem::Kind::recording, info.value(QStringLiteral("id")).toLongLong()});
     });
+}
+
+std::vector<RecordingItemPtr> RecordingsView::items() const
+{
+    std::vector<RecordingItemPtr> items;
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        items.push_back(m_model->recording(row));
+    return items;
 }
 
 RecordingCard* RecordingsView::cardFor(qint64 persistentID) const
 {
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        if (m_items[i]->persistentID == persistentID)
-            return m_cards[i];
-    }
-    return nullptr;
+    const std::optional<int> row = m_model->rowOf({GalleryItem::Kind::recording, persistentID});
+    return row ? qobject_cast<RecordingCard*>(m_grid->view()->cardWidget(m_model->index(*row))) : nullptr;
 }
 
 void RecordingsView::showEvent(QShowEvent* event)
@@ -49,42 +64,24 @@ void RecordingsView::showEvent(QShowEvent* event)
 
 void RecordingsView::reload()
 {
-    std::vector<RecordingItemPtr> items;
+    std::vector<RecordingItemPtr> recordings;
     if (const std::shared_ptr<ModelContainer> container = m_container.lock()) {
         FetchDescriptor newest;
         newest.limit = fetchLimit;
         QString error;
-        items = container->mainContext().fetchRecordingItems(newest, &error);
+        recordings = container->mainContext().fetchRecordingItems(newest, &error);
         if (!error.isEmpty())
-            items.clear();
+            recordings.clear();
     }
-    std::vector<RecordingCard*> cards;
-    for (const RecordingItemPtr& item : items) {
-        RecordingCard* card = cardFor(item->persistentID);
-        if (!card || card->item() != item)
-            card = new RecordingCard(item, [this, item] { deleteItem(item); });
-        cards.push_back(card);
-    }
-    m_items = std::move(items);
-    m_cards = cards;
-    m_grid->setCards(std::vector<QWidget*>(cards.begin(), cards.end()));
+    std::vector<GalleryItem> items;
+    items.reserve(recordings.size());
+    for (const RecordingItemPtr& recording : recordings)
+        items.push_back({GalleryItem::Kind::recording, recording->persistentID, recording->timestamp});
+    m_model->update(items, recordings);
 }
 
 void RecordingsView::deleteItem(const RecordingItemPtr& item)
 {
     if (const std::shared_ptr<ModelContainer> container = m_container.lock())
         GalleryRecords::deleteRecording(container->mainContext(), NotificationCenter::shared(), item->persistentID);
-}
-
-void RecordingsView::removeItem(qint64 persistentID)
-{
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        if (m_items[i]->persistentID != persistentID)
-            continue;
-        RecordingCard* card = m_cards[i];
-        m_items.erase(m_items.begin() + std::ptrdiff_t(i));
-        m_cards.erase(m_cards.begin() + std::ptrdiff_t(i));
-        m_grid->removeCard(card);
-        return;
-    }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "gallery/GalleryNeeds.h"
 #include "store/RecordingItem.h"
 
 #include <QWidget>
@@ -6,6 +7,7 @@
 #include <vector>
 
 class CardGrid;
+class GalleryModel;
 class ModelContainer;
 class RecordingCard;
 
@@ -17,10 +19,13 @@ class RecordingsView : public QWidget {
 public:
     static constexpr int fetchLimit = 200;
 
-    explicit RecordingsView(std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
+    RecordingsView(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
 
-    const std::vector<RecordingItemPtr>& items() const { return m_items; }
+    std::vector<RecordingItemPtr> items() const;
     CardGrid* grid() const { return m_grid; }
+    GalleryModel* model() const { return m_model; }
+    // The widget of a recording's card, laid over its row as when the pointer is on it; null when
+    // the recording is not listed.
     RecordingCard* cardFor(qint64 persistentID) const;
 
     void reload();
@@ -31,10 +36,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void removeItem(qint64 persistentID);
-
+    Gallery::Needs m_needs;
     std::weak_ptr<ModelContainer> m_container;
+    GalleryModel* m_model;
     CardGrid* m_grid;
-    std::vector<RecordingItemPtr> m_items;
-    std::vector<RecordingCard*> m_cards; // parallel to m_items
 };

@@ -3,16 +3,15 @@
 #include "gallery/GalleryWindow.h"
 #include "gallery/RecordingsView.h"
 
-RecordingsWindowManager& RecordingsWindowManager::shared()
+RecordingsWindowManager::~RecordingsWindowManager()
 {
-    static RecordingsWindowManager instance;
-    return instance;
+    delete m_window;
 }
 
 void RecordingsWindowManager::showRecordings()
 {
     GalleryWindow::show(m_window, QStringLiteral("Aufnahmen"), [this]() -> QWidget* {
         const auto store = container();
-        return store ? new RecordingsView(store) : nullptr;
+        return store ? new RecordingsView(m_needs, store) : nullptr;
     });
 }

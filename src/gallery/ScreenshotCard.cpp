@@ -6,6 +6,7 @@
 #include "gallery/CardFormat.h"
 #include "gallery/CardMenu.h"
 #include "gallery/CardPainting.h"
+#include "gallery/GalleryModel.h"
 #include "gallery/GalleryRecords.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
@@ -22,9 +23,11 @@
 #include <QPainter>
 #include <chrono>
 
-ScreenshotCard::ScreenshotCard(
-    std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete, QWidget* parent)
-    : Card(pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete), parent)
+ScreenshotCard::ScreenshotCard(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container,
+    GalleryItem item, std::function<void()> onDelete, std::shared_ptr<CardPicture> picture, QWidget* parent)
+    : Card(needs.thumbnails, std::move(picture), pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete),
+          parent)
+    , m_needs(needs)
     , m_container(std::move(container))
     , m_item(item)
 {
@@ -33,18 +36,9 @@ ScreenshotCard::ScreenshotCard(
     setOnTap([this] { editAgain(); });
 }
 
-void ScreenshotCard::reloadThumbnail()
-{
-    m_picture.reset();
-    update();
-}
-
 ThumbnailLoader::Source ScreenshotCard::pictureSource() const
 {
-    return [container = m_container, id = m_item.persistentID] {
-        const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
-        return record ? record->pngData : QByteArray();
-    };
+    return GalleryModel::pictureSource(m_container, m_item, nullptr);
 }
 
 // Only the primary button presses, drags and taps; the secondary one opens the menu.
@@ -63,13 +57,13 @@ void ScreenshotCard::mouseReleaseEvent(QMouseEvent* event)
 std::optional<ImageDragSourceView::Rendered> ScreenshotCard::renderForDrag()
 {
     // A PNG that does not decode is not dragged; the picture under the pointer is the card's own.
-    if (m_picture.image().isNull())
+    if (m_picture->image().isNull())
         return std::nullopt;
     const std::shared_ptr<ModelContainer> container = m_container.lock();
     const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
     if (!record)
         return std::nullopt;
-    return Rendered::ready(record->pngData, m_picture.image());
+    return Rendered::ready(record->pngData, m_picture->image());
 }
 
 QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
@@ -110,7 +104,7 @@ void ScreenshotCard::editAgain()
         const ScreenshotItemPtr record
             = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
         if (record)
-            AnnotationWindowManager::shared().present(image, record, nullptr);
+            m_needs.annotations.present(image, record, nullptr);
     });
 }
 
@@ -121,8 +115,8 @@ void ScreenshotCard::copyToClipboard()
     if (!record)
         return;
     // Our own write is not recorded by the clipboard monitor as a new entry.
-    ClipboardSuspension::shared().suspendFor(std::chrono::milliseconds(copySuspensionMs));
-    Pasteboard& pasteboard = Pasteboard::shared();
+    m_needs.clipboardSuspension.suspendFor(std::chrono::milliseconds(copySuspensionMs));
+    Pasteboard& pasteboard = m_needs.pasteboard;
     pasteboard.clearContents();
     pasteboard.writeItems({{PasteboardTypes::png, record->pngData}});
 }
@@ -130,12 +124,12 @@ void ScreenshotCard::copyToClipboard()
 void ScreenshotCard::extractText()
 {
     withSourceImage([this](QImage image) {
-        ScreenshotCaptureService::recognizeText(TextRecognizer::shared(), image, this, [](std::optional<QString> text) {
+        Pasteboard* pasteboard = &m_needs.pasteboard;
+        ScreenshotCaptureService::recognizeText(m_needs.textRecognizer, image, this, [pasteboard](std::optional<QString> text) {
             if (!text || text->trimmed().isEmpty())
                 return;
-            Pasteboard& pasteboard = Pasteboard::shared();
-            pasteboard.clearContents();
-            pasteboard.writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
+            pasteboard->clearContents();
+            pasteboard->writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
         });
     });
 }

@@ -2,6 +2,7 @@
 #include "editor/ImageDragSourceView.h"
 #include "gallery/Card.h"
 #include "gallery/GalleryItem.h"
+#include "gallery/GalleryNeeds.h"
 
 #include <QImage>
 #include <functional>
@@ -18,17 +19,14 @@ class QMenu;
 class ScreenshotCard : public Card<ImageDragSourceView> {
     Q_OBJECT
 public:
-    static constexpr int pictureHeight = 220;
+    static constexpr int pictureHeight = CardPainting::screenshotPictureHeight;
     // How long the clipboard monitor is held off after a copy.
     static constexpr int copySuspensionMs = 600;
 
-    ScreenshotCard(std::weak_ptr<ModelContainer> container, GalleryItem item, std::function<void()> onDelete,
-        QWidget* parent = nullptr);
+    ScreenshotCard(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, GalleryItem item,
+        std::function<void()> onDelete, std::shared_ptr<CardPicture> picture = nullptr, QWidget* parent = nullptr);
 
     const GalleryItem& item() const { return m_item; }
-    bool thumbnailFailed() const { return m_picture.failed(); }
-    // Reads the picture again (after the record's image changed).
-    void reloadThumbnail();
 
     void editAgain();
     void copyToClipboard();
@@ -51,6 +49,7 @@ private:
     // Says that the stored original does not decode and the image stays as it is.
     void tellOriginalDamaged();
 
+    Gallery::Needs m_needs;
     std::weak_ptr<ModelContainer> m_container;
     GalleryItem m_item;
 };

@@ -1,6 +1,8 @@
 #include "gallery/ScreenshotsGridView.h"
 
 #include "gallery/CardGrid.h"
+#include "gallery/CardGridView.h"
+#include "gallery/GalleryModel.h"
 #include "gallery/GalleryRecords.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/ScreenshotCard.h"
@@ -11,7 +13,6 @@
 
 #include <QShowEvent>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace {
 
@@ -25,9 +26,12 @@ std::optional<GalleryItem::ID> idOf(const QVariantMap& userInfo)
 
 }
 
-ScreenshotsGridView::ScreenshotsGridView(std::weak_ptr<ModelContainer> container, QWidget* parent)
+ScreenshotsGridView::ScreenshotsGridView(
+    const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent)
     : QWidget(parent)
+    , m_needs(needs)
     , m_container(std::move(container))
+    , m_model(new GalleryModel(needs.thumbnails, m_container, this))
     , m_grid(new CardGrid(
           CardGrid::makeEmptyState(QStringLiteral("camera.viewfinder"), QStringLiteral("Noch keine Screenshots oder Aufnahmen")),
           this))
@@ -35,7 +39,10 @@ ScreenshotsGridView::ScreenshotsGridView(std::weak_ptr<ModelContainer> container
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grid);
-    m_grid->setSingleColumn();
+    m_grid->view()->setSingleColumn();
+    m_grid->view()->setCardFactory(
+        [this](const QModelIndex& index, QWidget* parent) { return makeCard(index.row(), parent); });
+    m_grid->setModel(m_model);
 
     NotificationCenter& notifications = NotificationCenter::shared();
     auto reloadIfShown = [this](const QVariantMap&) {
@@ -46,23 +53,23 @@ ScreenshotsGridView::ScreenshotsGridView(std::weak_ptr<ModelContainer> container
     notifications.observe(NotificationNames::recordingSaved, this, reloadIfShown);
     notifications.observe(NotificationNames::galleryItemDeleted, this, [this](const QVariantMap& info) {
         if (const std::optional<GalleryItem::ID> id = idOf(info))
-            removeItem(*id);
+            m_model->remove(*id);
     });
     notifications.observe(NotificationNames::screenshotReset, this, [this](const QVariantMap& info) {
-        if (const std::optional<GalleryItem::ID> id = idOf(info)) {
-            if (auto* card = qobject_cast<ScreenshotCard*>(cardFor(*id)))
-                card->reloadThumbnail();
-        }
+        if (const std::optional<GalleryItem::ID> id = idOf(info))
+            m_model->resetPicture(*id);
     });
+}
+
+std::vector<GalleryItem> ScreenshotsGridView::items() const
+{
+    return m_model->items();
 }
 
 QWidget* ScreenshotsGridView::cardFor(const GalleryItem::ID& id) const
 {
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        if (m_items[i].id() == id)
-            return m_cards[i];
-    }
-    return nullptr;
+    const std::optional<int> row = m_model->rowOf(id);
+    return row ? m_grid->view()->cardWidget(m_model->index(*row)) : nullptr;
 }
 
 void ScreenshotsGridView::showEvent(QShowEvent* event)
@@ -93,40 +100,17 @@ void ScreenshotsGridView::reload()
     std::vector<RecordStamp> recordingStamps;
     for (const RecordingItemPtr& recording : recordings)
         recordingStamps.push_back({recording->persistentID, recording->timestamp});
-    std::vector<GalleryItem> items = GalleryItem::merge(screenshots, recordingStamps);
-
-    // Cards of unchanged records are kept with their pictures.
-    std::vector<QWidget*> cards;
-    cards.reserve(items.size());
-    for (const GalleryItem& item : items) {
-        QWidget* card = nullptr;
-        for (size_t i = 0; i < m_items.size(); ++i) {
-            if (m_items[i] == item && m_cards[i]) {
-                card = m_cards[i];
-                break;
-            }
-        }
-        if (auto* recordingCard = qobject_cast<RecordingCard*>(card)) {
-            const auto fresh = std::find_if(recordings.begin(), recordings.end(),
-                [&](const RecordingItemPtr& r) { return r->persistentID == item.persistentID; });
-            if (fresh != recordings.end() && *fresh != recordingCard->item())
-                card = nullptr;
-        }
-        cards.push_back(card ? card : makeCard(item, recordings));
-    }
-    m_items = std::move(items);
-    m_cards = cards;
-    m_grid->setCards(std::move(cards));
+    // Rows of unchanged records are kept with their pictures.
+    m_model->update(GalleryItem::merge(screenshots, recordingStamps), recordings);
 }
 
-QWidget* ScreenshotsGridView::makeCard(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings)
+QWidget* ScreenshotsGridView::makeCard(int row, QWidget* parent)
 {
+    const GalleryItem item = m_model->item(row);
     auto onDelete = [this, item] { deleteItem(item); };
     if (item.kind == GalleryItem::Kind::screenshot)
-        return new ScreenshotCard(m_container, item, onDelete);
-    const auto found = std::find_if(recordings.begin(), recordings.end(),
-        [&](const RecordingItemPtr& r) { return r->persistentID == item.persistentID; });
-    return new RecordingCard(found != recordings.end() ? *found : std::make_shared<RecordingItem>(), onDelete);
+        return new ScreenshotCard(m_needs, m_container, item, onDelete, m_model->picture(row), parent);
+    return new RecordingCard(m_needs, m_model->recording(row), onDelete, m_model->picture(row), parent);
 }
 
 void ScreenshotsGridView::deleteItem(const GalleryItem& item)
@@ -139,17 +123,4 @@ void ScreenshotsGridView::deleteItem(const GalleryItem& item)
         GalleryRecords::deleteScreenshot(container->mainContext(), NotificationCenter::shared(), item.persistentID);
     else
         GalleryRecords::deleteRecording(container->mainContext(), NotificationCenter::shared(), item.persistentID);
-}
-
-void ScreenshotsGridView::removeItem(const GalleryItem::ID& id)
-{
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        if (m_items[i].id() != id)
-            continue;
-        QWidget* card = m_cards[i];
-        m_items.erase(m_items.begin() + std::ptrdiff_t(i));
-        m_cards.erase(m_cards.begin() + std::ptrdiff_t(i));
-        m_grid->removeCard(card);
-        return;
-    }
 }

@@ -1,13 +1,14 @@
 #pragma once
 #include "gallery/GalleryItem.h"
+#include "gallery/GalleryNeeds.h"
 
 #include <QWidget>
 #include <memory>
 #include <vector>
 
 class CardGrid;
+class GalleryModel;
 class ModelContainer;
-class NotificationCenter;
 
 // The stored screenshots and recordings, newest first, as one column of cards: in the gallery
 // window and as the history panel's Screenshots tab. Reads the store's main context when it comes
@@ -16,11 +17,14 @@ class NotificationCenter;
 class ScreenshotsGridView : public QWidget {
     Q_OBJECT
 public:
-    explicit ScreenshotsGridView(std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
+    ScreenshotsGridView(
+        const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
 
-    const std::vector<GalleryItem>& items() const { return m_items; }
+    std::vector<GalleryItem> items() const;
     CardGrid* grid() const { return m_grid; }
-    // The card of an item (a ScreenshotCard or a RecordingCard), null when it is not listed.
+    GalleryModel* model() const { return m_model; }
+    // The widget of an item's card (a ScreenshotCard or a RecordingCard), laid over its row as
+    // when the pointer is on it; null when the item is not listed.
     QWidget* cardFor(const GalleryItem::ID& id) const;
 
     void reload();
@@ -31,11 +35,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QWidget* makeCard(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings);
-    void removeItem(const GalleryItem::ID& id);
+    QWidget* makeCard(int row, QWidget* parent);
 
+    Gallery::Needs m_needs;
     std::weak_ptr<ModelContainer> m_container;
+    GalleryModel* m_model;
     CardGrid* m_grid;
-    std::vector<GalleryItem> m_items;
-    std::vector<QWidget*> m_cards; // parallel to m_items
 };

@@ -3,10 +3,9 @@
 #include "gallery/HudSurface.h"
 #include "gallery/ScreenshotsGridView.h"
 
-
-ScreenshotsView::ScreenshotsView(std::weak_ptr<ModelContainer> container, QWidget* parent)
+ScreenshotsView::ScreenshotsView(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent)
     : QWidget(parent)
-    , m_grid(new ScreenshotsGridView(std::move(container)))
+    , m_grid(new ScreenshotsGridView(needs, std::move(container)))
 {
     HudSurface::place(this, m_grid);
 }

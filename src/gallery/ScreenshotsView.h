@@ -1,4 +1,6 @@
 #pragma once
+#include "gallery/GalleryNeeds.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -9,7 +11,7 @@ class ScreenshotsGridView;
 class ScreenshotsView : public QWidget {
     Q_OBJECT
 public:
-    explicit ScreenshotsView(std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
+    ScreenshotsView(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, QWidget* parent = nullptr);
     ScreenshotsGridView* grid() const { return m_grid; }
 
 private:

@@ -3,16 +3,15 @@
 #include "gallery/GalleryWindow.h"
 #include "gallery/ScreenshotsView.h"
 
-ScreenshotsWindowManager& ScreenshotsWindowManager::shared()
+ScreenshotsWindowManager::~ScreenshotsWindowManager()
 {
-    static ScreenshotsWindowManager instance;
-    return instance;
+    delete m_window;
 }
 
 void ScreenshotsWindowManager::showScreenshots()
 {
     GalleryWindow::show(m_window, QStringLiteral("Screenshots"), [this]() -> QWidget* {
         const auto store = container();
-        return store ? new ScreenshotsView(store) : nullptr;
+        return store ? new ScreenshotsView(m_needs, store) : nullptr;
     });
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "gallery/GalleryNeeds.h"
 #include "store/ModelContainerHolder.h"
 
 #include <QObject>
@@ -11,16 +12,19 @@ class QWidget;
 class ScreenshotsWindowManager : public QObject, public ModelContainerHolder {
     Q_OBJECT
 public:
-    static ScreenshotsWindowManager& shared();
-    ScreenshotsWindowManager()
+    explicit ScreenshotsWindowManager(const Gallery::Needs& needs)
         : ModelContainerHolder("ScreenshotsWindowManager")
+        , m_needs(needs)
     {
     }
+    // The window goes with its manager.
+    ~ScreenshotsWindowManager() override;
 
     void showScreenshots();
     // The current window (visible or hidden), or null.
     QWidget* window() const { return m_window; }
 
 private:
+    Gallery::Needs m_needs;
     QPointer<QWidget> m_window;
 };

@@ -11,21 +11,16 @@ namespace {
 constexpr qint64 kMaxDecodedBytes = qint64(256) * 1024 * 1024;
 }
 
-ThumbnailLoader& ThumbnailLoader::shared()
-{
-    static ThumbnailLoader* instance = new ThumbnailLoader();
-    return *instance;
-}
-
 QImage ThumbnailLoader::decodeFitting(const QByteArray& bytes, QSize fitInto)
 {
     return ImageDecoder::decode(bytes, kMaxDecodedBytes, fitInto, Qt::KeepAspectRatio);
 }
 
 void ThumbnailLoader::request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done,
-    std::function<void()> skipped)
+    std::function<void()> skipped, std::function<bool()> stillWanted)
 {
-    m_queue.push_back({receiver, std::move(source), fitInto, std::move(done), std::move(skipped)});
+    m_queue.push_back(
+        {receiver, std::move(source), fitInto, std::move(done), std::move(skipped), std::move(stillWanted)});
     startNext();
 }
 
@@ -36,8 +31,9 @@ void ThumbnailLoader::startNext()
         m_queue.pop_front();
         if (!request.receiver)
             continue;
-        if (auto* widget = qobject_cast<QWidget*>(request.receiver.data());
-            widget && (!widget->isVisible() || widget->visibleRegion().isEmpty())) {
+        auto* widget = qobject_cast<QWidget*>(request.receiver.data());
+        if ((widget && (!widget->isVisible() || widget->visibleRegion().isEmpty()))
+            || (request.stillWanted && !request.stillWanted())) {
             if (request.skipped)
                 request.skipped();
             continue;

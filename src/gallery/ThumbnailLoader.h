@@ -11,21 +11,20 @@
 // are shown, so that no card holds the full pixels of its image. At most two pictures are decoded
 // at a time (a 4K screenshot takes 33 MB while it is decoded); requests whose card has gone by
 // the time their turn comes are dropped, and so are those of a card scrolled out of view (it asks
-// again when it is painted again).
+// again when it is painted again). One loader serves every gallery view of the application.
 class ThumbnailLoader : public QObject {
     Q_OBJECT
 public:
     // Produces the image bytes; runs on a worker thread.
     using Source = std::function<QByteArray()>;
 
-    static ThumbnailLoader& shared();
-
     // Reads `source`, decodes it scaled down to fit `fitInto` (device pixels; never scaled up)
     // and hands the image to `done` on the main thread while `receiver` lives (a null image when
     // the bytes do not decode). When `receiver` is a widget that is no longer on screen when the
-    // request's turn comes, nothing is read and `skipped` is called instead.
+    // request's turn comes, or `stillWanted` says no then, nothing is read and `skipped` is called
+    // instead.
     void request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done,
-        std::function<void()> skipped = {});
+        std::function<void()> skipped = {}, std::function<bool()> stillWanted = {});
 
     // The image of `bytes` scaled down to fit `fitInto`; null when it does not decode or would take
     // more than 256 MiB of pixels.
@@ -42,6 +41,7 @@ private:
         QSize fitInto;
         std::function<void(QImage)> done;
         std::function<void()> skipped;
+        std::function<bool()> stillWanted;
     };
     void startNext();
 

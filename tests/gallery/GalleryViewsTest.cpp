@@ -1,12 +1,16 @@
 // The gallery grid, the recordings list and their window managers on a seeded store, offscreen:
 // order, deletes followed by every view, the movie file removed after the record, reset, copy,
 // reveal, and the one-window behaviour.
+#include "capture/ScreenshotCaptureService.h"
 #include "clipboard/ClipboardSuspension.h"
+#include "editor/AnnotationWindowManager.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWorkspace.h"
 #include "gallery/CardGrid.h"
+#include "gallery/CardGridView.h"
+#include "gallery/GalleryModel.h"
 #include "gallery/CardPainting.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/RecordingQuickLook.h"
@@ -30,6 +34,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -42,24 +47,24 @@ namespace {
 
 class GalleryViewsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Pasteboard::setShared(&pasteboard);
-        Workspace::setShared(&workspace);
-        FileRevealer::setShared(&revealer);
-    }
     void TearDown() override
     {
         // Cards deleted later and results still on their way are done with before the store goes.
         Background::waitForAll();
-        ThumbnailLoader::shared().waitUntilIdle();
+        thumbnails.waitUntilIdle();
         QApplication::processEvents();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     ModelContext& context() { return store.container->mainContext(); }
+    // The editor and the capture service are the application's; only the text test reaches one.
+    Gallery::Needs needs()
+    {
+        return {AnnotationWindowManager::shared(), suspension, pasteboard, recognizer, revealer,
+            workspace, thumbnails};
+    }
     template <typename View> std::unique_ptr<View> shown(QSize size = QSize(640, 480))
     {
-        auto view = std::make_unique<View>(store.container);
+        auto view = std::make_unique<View>(needs(), store.container);
         view->resize(size);
         view->show();
         QApplication::processEvents();
@@ -78,6 +83,9 @@ protected:
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
     FakeFileRevealer revealer;
+    ClipboardSuspension suspension;
+    FakeTextRecognizer recognizer;
+    ThumbnailLoader thumbnails;
 };
 
 }
@@ -188,26 +196,41 @@ TEST_F(GalleryViewsTest, OnlyCardsOnScreenReadTheirPictures)
     for (int i = 0; i < 12; ++i)
         seedScreenshot(context(), at(i), png(filled(QColor::fromHsv(i * 30, 200, 200))));
     auto grid = shown<ScreenshotsGridView>(QSize(640, 300));
-    ThumbnailLoader::shared().waitUntilIdle();
-    const auto cards = grid->findChildren<ScreenshotCard*>();
-    ASSERT_EQ(cards.size(), 12);
+    thumbnails.waitUntilIdle();
+    GalleryModel* model = grid->model();
+    ASSERT_EQ(model->rowCount(), 12);
     const auto loaded = [&] {
-        return std::count_if(cards.begin(), cards.end(), [](ScreenshotCard* c) { return !c->thumbnail().isNull(); });
+        int count = 0;
+        for (int row = 0; row < model->rowCount(); ++row)
+            count += model->picture(row)->image().isNull() ? 0 : 1;
+        return count;
     };
     EXPECT_LE(loaded(), 2);
+    EXPECT_TRUE(grid->grid()->view()->picturesArrived());
     // A request whose card has scrolled away by its turn reads nothing.
     QWidget hidden;
     bool read = false, skipped = false;
-    ThumbnailLoader::shared().request(
+    thumbnails.request(
         &hidden, [&] { read = true; return QByteArray(); }, QSize(10, 10), [](QImage) {}, [&] { skipped = true; });
-    ThumbnailLoader::shared().waitUntilIdle();
+    thumbnails.waitUntilIdle();
     EXPECT_TRUE(skipped);
     EXPECT_FALSE(read);
-    grid->grid()->scrollArea()->verticalScrollBar()->setValue(grid->grid()->scrollArea()->verticalScrollBar()->maximum());
+    // Likewise one whose row is no longer wanted.
+    read = skipped = false;
+    thumbnails.request(
+        model, [&] { read = true; return QByteArray(); }, QSize(10, 10), [](QImage) {}, [&] { skipped = true; },
+        [] { return false; });
+    thumbnails.waitUntilIdle();
+    EXPECT_TRUE(skipped);
+    EXPECT_FALSE(read);
+    QScrollBar* bar = grid->grid()->scrollArea()->verticalScrollBar();
+    bar->setValue(bar->maximum());
     QApplication::processEvents();
-    ThumbnailLoader::shared().waitUntilIdle();
-    EXPECT_FALSE(cards.back()->thumbnail().isNull());
+    thumbnails.waitUntilIdle();
+    EXPECT_FALSE(model->picture(11)->image().isNull());
     EXPECT_LE(loaded(), 4);
+    // Pictures are kept at the size shown.
+    EXPECT_LE(model->picture(11)->image().height(), ScreenshotCard::pictureHeight);
 }
 
 TEST_F(GalleryViewsTest, CopyPutsOnlyTheStoredPNGWhileMonitoringIsSuspended)
@@ -218,14 +241,14 @@ TEST_F(GalleryViewsTest, CopyPutsOnlyTheStoredPNGWhileMonitoringIsSuspended)
     auto grid = shown<ScreenshotsGridView>();
     auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
-    const int holders = ClipboardSuspension::shared().holders();
+    const int holders = suspension.holders();
     card->copyToClipboard();
-    EXPECT_EQ(ClipboardSuspension::shared().holders(), holders + 1);
+    EXPECT_EQ(suspension.holders(), holders + 1);
     EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::png});
     EXPECT_EQ(pasteboard.data(PasteboardTypes::png, 1 << 30), bytes);
     QTest::qWait(450);
-    EXPECT_EQ(ClipboardSuspension::shared().holders(), holders + 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ClipboardSuspension::shared().holders() == holders; }, 1000));
+    EXPECT_EQ(suspension.holders(), holders + 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return suspension.holders() == holders; }, 1000));
 }
 
 TEST_F(GalleryViewsTest, RecordingsListHoldsTheNewest200WithTheirDurations)
@@ -252,7 +275,7 @@ TEST_F(GalleryViewsTest, TheDurationBadgeSitsInsideTheDrawnPicture)
     RecordingCard* card = recordingsView->cardFor(item->persistentID);
     ASSERT_TRUE(card);
     card->grab();
-    ThumbnailLoader::shared().waitUntilIdle();
+    thumbnails.waitUntilIdle();
     QApplication::processEvents();
     const QImage painted = card->grab().toImage();
     const QRect picture = CardPainting::pictureRect(card->rect(), RecordingCard::pictureHeight, QSize(300, 200));
@@ -297,7 +320,7 @@ TEST_F(GalleryViewsTest, GridsScrollWithTheThinDarkBarOfTheHistoryList)
 TEST_F(GalleryViewsTest, RevealAsksTheFileManagerElseOpensTheFolder)
 {
     const auto item = seedRecording(context(), at(10), QStringLiteral("shown.mov"));
-    RecordingCard card(item, {});
+    RecordingCard card(needs(), item, {});
     card.reveal();
     Background::waitForAll();
     ASSERT_EQ(revealer.shown().size(), 1);
@@ -313,8 +336,8 @@ TEST_F(GalleryViewsTest, RevealAsksTheFileManagerElseOpensTheFolder)
 
 TEST_F(GalleryViewsTest, WindowManagersKeepOneWindow)
 {
-    ScreenshotsWindowManager screenshots;
-    RecordingsWindowManager recordings;
+    ScreenshotsWindowManager screenshots(needs());
+    RecordingsWindowManager recordings(needs());
     {
         ConsoleCapture console;
         screenshots.showScreenshots();
@@ -355,14 +378,15 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     const auto broken = seedScreenshot(context(), at(5), QByteArray("not a png"));
     const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"), 9.49);
     auto grid = shown<ScreenshotsGridView>();
-    ThumbnailLoader::shared().waitUntilIdle();
-    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
-    auto* brokenCard = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, broken->persistentID}));
-    ASSERT_TRUE(card && brokenCard);
-    EXPECT_TRUE(brokenCard->thumbnailFailed());
+    thumbnails.waitUntilIdle();
+    EXPECT_TRUE(grid->model()->picture(*grid->model()->rowOf({Kind::screenshot, broken->persistentID}))->failed());
 
     int drags = 0;
-    for (ScreenshotCard* each : {card, brokenCard}) {
+    for (const auto& record : {item, broken}) {
+        // The card under the pointer is the widget that takes the press.
+        auto* each = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, record->persistentID}));
+        ASSERT_TRUE(each);
+        EXPECT_EQ(each->thumbnailFailed(), record == broken);
         each->setDragRunner([&](ImageDragSourceView&, const ImageDragSourceView::Rendered& rendered) {
             ++drags;
             EXPECT_EQ(rendered.data.get(), bytes);
@@ -395,15 +419,13 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
 
 TEST_F(GalleryViewsTest, ExtractedTextReplacesTheClipboardOnlyWhenThereIsText)
 {
-    FakeTextRecognizer recognizer;
-    TextRecognizer::setShared(&recognizer);
     // Read from the untouched capture when there is one.
     const auto item = seedScreenshot(context(), at(10), png(filled(Qt::red)), png(filled(Qt::blue, QSize(200, 100))));
     auto grid = shown<ScreenshotsGridView>();
     auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
     pasteboard.setContent(PasteboardTypes::utf8PlainText, "earlier");
-    const int holders = ClipboardSuspension::shared().holders();
+    const int holders = suspension.holders();
 
     card->extractText(); // no text found
     EXPECT_TRUE(QTest::qWaitFor([&] { return recognizer.requests() == 1; }, 3000));
@@ -418,6 +440,72 @@ TEST_F(GalleryViewsTest, ExtractedTextReplacesTheClipboardOnlyWhenThereIsText)
     EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::utf8PlainText});
     EXPECT_EQ(recognizer.lastSize(), QSize(200, 100));
     // An ordinary copy: the monitor is not held off.
-    EXPECT_EQ(ClipboardSuspension::shared().holders(), holders);
-    TextRecognizer::setShared(nullptr);
+    EXPECT_EQ(suspension.holders(), holders);
+}
+
+TEST_F(GalleryViewsTest, ReloadsChangeOnlyTheRowsOfChangedRecords)
+{
+    seedScreenshot(context(), at(10), png(filled(Qt::red)));
+    seedScreenshot(context(), at(30), png(filled(Qt::green)));
+    auto grid = shown<ScreenshotsGridView>();
+    thumbnails.waitUntilIdle();
+    GalleryModel* model = grid->model();
+    ASSERT_EQ(model->rowCount(), 2);
+    const std::shared_ptr<CardPicture> kept = model->picture(0);
+    ASSERT_FALSE(kept->image().isNull());
+    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+
+    // Nothing new: nothing is announced.
+    grid->reload();
+    EXPECT_EQ(resets.count() + inserted.count() + removed.count() + changed.count(), 0);
+
+    // A newer screenshot and a recording between the two: two runs of rows come in.
+    seedScreenshot(context(), at(40), png(filled(Qt::blue)));
+    const auto recording = seedRecording(context(), at(20), QStringLiteral("between.mov"));
+    NotificationCenter::shared().post(NotificationNames::screenshotSaved);
+    ASSERT_EQ(inserted.count(), 2);
+    EXPECT_EQ(inserted[0].at(1).toInt(), 0);
+    EXPECT_EQ(inserted[1].at(1).toInt(), 2);
+    EXPECT_EQ(model->item(2).id(), (GalleryItem::ID {Kind::recording, recording->persistentID}));
+    EXPECT_EQ(model->picture(1), kept) << "the row that stayed keeps its picture";
+
+    // A delete anywhere takes out its row alone.
+    grid->deleteItem(model->item(1));
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed[0].at(1).toInt(), 1);
+    EXPECT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(resets.count(), 0);
+}
+
+TEST_F(GalleryViewsTest, OnlyTheCardUnderThePointerIsAWidgetAndItLooksAsPainted)
+{
+    seedScreenshot(context(), at(30), png(filled(Qt::red)));
+    seedRecording(context(), at(10), QStringLiteral("r.mov"), 9, png(filled(Qt::blue, QSize(300, 200))));
+    auto grid = shown<ScreenshotsGridView>();
+    thumbnails.waitUntilIdle();
+    QApplication::processEvents();
+    CardGridView* view = grid->grid()->view();
+    QWidget* viewport = view->viewport();
+    const auto cards = [&] {
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return viewport->findChildren<QWidget*>().size();
+    };
+    EXPECT_EQ(cards(), 0);
+    const QImage painted = viewport->grab().toImage();
+
+    for (int row : {0, 1}) {
+        const QRect at = view->visualRect(grid->model()->index(row));
+        QTest::mouseMove(viewport, at.center());
+        ASSERT_EQ(cards(), 1);
+        QWidget* card = viewport->findChild<QWidget*>();
+        EXPECT_EQ(card->geometry(), at);
+        EXPECT_EQ(bool(qobject_cast<RecordingCard*>(card)), row == 1);
+        EXPECT_EQ(viewport->grab().toImage(), painted) << "row " << row;
+    }
+    // Between the cards there is none.
+    QTest::mouseMove(viewport, QPoint(4, 4));
+    EXPECT_EQ(cards(), 0);
 }

@@ -11,7 +11,10 @@
 #include "editor/AnnotationEditorView.h"
 #include "editor/AnnotationWindowManager.h"
 #include "fakes/FakeFileRevealer.h"
+#include "capture/ScreenshotCaptureService.h"
 #include "gallery/CardGrid.h"
+#include "gallery/CardGridView.h"
+#include "gallery/GalleryModel.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/RecordingQuickLook.h"
 #include "gallery/RecordingsView.h"
@@ -155,8 +158,10 @@ protected:
         QDir().mkpath(QFileInfo(userDirs).path());
         writeFile(userDirs, "XDG_VIDEOS_DIR=\"" + movies.path().toUtf8() + "/Videos\"\n");
         RecordingStorage::ensureDirectoryExists();
-        ScreenshotsWindowManager::shared().setModelContainer(store.container);
-        RecordingsWindowManager::shared().setModelContainer(store.container);
+        screenshotWindows = std::make_unique<ScreenshotsWindowManager>(needs());
+        recordingWindows = std::make_unique<RecordingsWindowManager>(needs());
+        screenshotWindows->setModelContainer(store.container);
+        recordingWindows->setModelContainer(store.container);
         AnnotationWindowManager::shared().setModelContainer(store.container);
         prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
         prefs->registerDefaults(AppDelegate::registeredDefaults());
@@ -164,14 +169,16 @@ protected:
     }
     void TearDown() override
     {
-        for (QWidget* window : {ScreenshotsWindowManager::shared().window(), RecordingsWindowManager::shared().window(),
+        for (QWidget* window : {screenshotWindows->window(), recordingWindows->window(),
                  AnnotationWindowManager::shared().window()}) {
             if (window)
                 window->close();
         }
         history.reset();
+        // The tab's factory reaches this fixture's services.
+        HistoryView::setScreenshotsPageFactory({});
         Background::waitForAll();
-        ThumbnailLoader::shared().waitUntilIdle();
+        thumbnails.waitUntilIdle();
         spin(100);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -195,12 +202,27 @@ protected:
         EXPECT_TRUE(context().save());
         return item;
     }
-    // Every card's picture has arrived.
-    static bool picturesLoaded(QWidget* root)
+    // The editor and the capture service are the application's.
+    Gallery::Needs needs()
+    {
+        return {AnnotationWindowManager::shared(), suspension, pasteboard, recognizer, revealer,
+            workspace, thumbnails};
+    }
+    ScreenshotsWindowManager& screenshotsManager() { return *screenshotWindows; }
+    RecordingsWindowManager& recordingsManager() { return *recordingWindows; }
+    // The picture of every card in view has arrived.
+    bool picturesLoaded(QWidget* root)
     {
         QCoreApplication::processEvents();
-        if (ThumbnailLoader::shared().pending() > 0)
+        if (thumbnails.pending() > 0)
             return false;
+        QList<CardGridView*> views = root->findChildren<CardGridView*>();
+        if (auto* view = qobject_cast<CardGridView*>(root))
+            views << view;
+        for (CardGridView* view : views) {
+            if (!view->picturesArrived())
+                return false;
+        }
         for (auto* card : root->findChildren<ScreenshotCard*>()) {
             if (card->isVisible() && card->visibleRegion().isEmpty() == false && card->thumbnail().isNull()
                 && !card->thumbnailFailed())
@@ -208,15 +230,15 @@ protected:
         }
         return true;
     }
-    ScreenshotsGridView* galleryGrid() { return ScreenshotsWindowManager::shared().window()->findChild<ScreenshotsGridView*>(); }
-    RecordingsView* recordingsView() { return RecordingsWindowManager::shared().window()->findChild<RecordingsView*>(); }
+    ScreenshotsGridView* galleryGrid() { return screenshotsManager().window()->findChild<ScreenshotsGridView*>(); }
+    RecordingsView* recordingsView() { return recordingsManager().window()->findChild<RecordingsView*>(); }
 
     // The history panel with the gallery's grid as its Screenshots tab, on that tab.
     HistoryView* openHistoryTab()
     {
         HistoryView::setScreenshotsPageFactory(
-            [container = std::weak_ptr<ModelContainer>(store.container)](QWidget* parent) -> QWidget* {
-                return new ScreenshotsGridView(container, parent);
+            [this, container = std::weak_ptr<ModelContainer>(store.container)](QWidget* parent) -> QWidget* {
+                return new ScreenshotsGridView(needs(), container, parent);
             });
         history = std::make_unique<WindowManager>(paste, notifications, *prefs, &quickLook);
         history->setModelContainer(store.container);
@@ -236,6 +258,9 @@ protected:
         pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
     std::unique_ptr<WindowManager> history;
+    ThumbnailLoader thumbnails;
+    std::unique_ptr<ScreenshotsWindowManager> screenshotWindows;
+    std::unique_ptr<RecordingsWindowManager> recordingWindows;
 };
 
 }
@@ -243,12 +268,12 @@ protected:
 TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowedEverywhere)
 {
     // Before anything is stored: the empty state.
-    ScreenshotsWindowManager::shared().showScreenshots();
-    ASSERT_TRUE(waitUntil([] { return ScreenshotsWindowManager::shared().window()->isVisible(); }));
+    screenshotsManager().showScreenshots();
+    ASSERT_TRUE(waitUntil([&] { return screenshotsManager().window()->isVisible(); }));
     EXPECT_TRUE(galleryGrid()->grid()->emptyState()->isVisible());
     spin(300);
-    saveWindowPicture(ScreenshotsWindowManager::shared().window(), QStringLiteral("gallery_empty_x11.png"));
-    ScreenshotsWindowManager::shared().window()->close();
+    saveWindowPicture(screenshotsManager().window(), QStringLiteral("gallery_empty_x11.png"));
+    screenshotsManager().window()->close();
 
     const QDateTime same = minutesAgo(30);
     addScreenshot(minutesAgo(2), screenshotPicture(QColor(52, 101, 164), QStringLiteral("Release notes")));
@@ -261,8 +286,8 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     const auto older = addRecording(minutesAgo(60 * 26), QStringLiteral("2026-12-06_02-00-00.mov"), 3725, QColor(204, 0, 0));
     addRecording(minutesAgo(60 * 24 * 9), QStringLiteral("2026-11-28_09-30-00.mov"), 42, QColor(46, 52, 54));
 
-    ScreenshotsWindowManager::shared().showScreenshots();
-    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(gallery);
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     ScreenshotsGridView* grid = galleryGrid();
@@ -270,13 +295,13 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     EXPECT_EQ(grid->items()[2].id(), (GalleryItem::ID {GalleryItem::Kind::screenshot, tiedShot->persistentID}));
     EXPECT_EQ(grid->items()[3].id(), (GalleryItem::ID {GalleryItem::Kind::recording, tiedRecording->persistentID}));
     // Pictures are kept at the size shown, never at the image's own.
-    for (auto* card : gallery->findChildren<ScreenshotCard*>())
-        EXPECT_LE(card->thumbnail().height(), ScreenshotCard::pictureHeight);
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        EXPECT_LE(grid->model()->picture(row)->image().height(), ScreenshotCard::pictureHeight);
     spin(300);
     saveWindowPicture(gallery, QStringLiteral("gallery_window_x11.png"));
 
-    RecordingsWindowManager::shared().showRecordings();
-    QWidget* recordings = RecordingsWindowManager::shared().window();
+    recordingsManager().showRecordings();
+    QWidget* recordings = recordingsManager().window();
     ASSERT_TRUE(recordings);
     ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
     ASSERT_EQ(recordingsView()->items().size(), 3u);
@@ -363,8 +388,8 @@ TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShow
     ASSERT_TRUE(context().save());
     for (int i = 0; i < 3; ++i)
         addRecording(now.addSecs(-60 * (300 + i)), QStringLiteral("old%1.mov").arg(i), 5, QColor(204, 0, 0));
-    ScreenshotsWindowManager::shared().showScreenshots();
-    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     const std::vector<GalleryItem>& items = galleryGrid()->items();
     ASSERT_EQ(items.size(), 200u);
@@ -390,8 +415,8 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     }
     const auto item = addScreenshot(minutesAgo(5), annotated, source, StrokeJSON::encode({box}));
 
-    ScreenshotsWindowManager::shared().showScreenshots();
-    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
@@ -435,8 +460,8 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
 TEST_F(GalleryWindowsTest, TextExtractionPutsTheWordsOnTheClipboard)
 {
     const auto item = addScreenshot(minutesAgo(1), paragraphPicture());
-    ScreenshotsWindowManager::shared().showScreenshots();
-    QWidget* gallery = ScreenshotsWindowManager::shared().window();
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
     auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
@@ -469,8 +494,8 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
     context().insert(item);
     ASSERT_TRUE(context().save());
 
-    RecordingsWindowManager::shared().showRecordings();
-    QWidget* recordings = RecordingsWindowManager::shared().window();
+    recordingsManager().showRecordings();
+    QWidget* recordings = recordingsManager().window();
     ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
     RecordingCard* card = recordingsView()->cardFor(item->persistentID);
     ASSERT_TRUE(card);
@@ -501,7 +526,7 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
 TEST_F(GalleryWindowsTest, ACardDraggedIntoAnotherProgramDeliversItsPng)
 {
     const ScreenshotItemPtr item = addScreenshot(minutesAgo(2), screenshotPicture(QColor(40, 96, 170), "Dragged out"));
-    ScreenshotCard card(store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
+    ScreenshotCard card(needs(), store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
     card.setWindowFlag(Qt::X11BypassWindowManagerHint);
     card.setGeometry(40, 40, 400, 300);
     card.show();
@@ -541,7 +566,7 @@ TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)
         context().insert(item);
         ASSERT_TRUE(context().save());
         const QByteArray before = item->pngData;
-        ScreenshotCard card(store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
+        ScreenshotCard card(needs(), store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
         card.setGeometry(40, 40, 400, 300);
         card.show();
         std::unique_ptr<QMenu> menu(card.makeContextMenu(nullptr));
@@ -557,4 +582,30 @@ TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)
         EXPECT_TRUE(kept->strokesData);
         EXPECT_EQ(kept->sourceImageData, damaged);
     }
+}
+
+TEST_F(GalleryWindowsTest, ThePointedCardTakesTheRightClickAndTheClick)
+{
+    const auto item = addRecording(minutesAgo(4), QStringLiteral("2026-12-07_06-00-00.mov"), 7, QColor(52, 101, 164));
+    recordingsManager().showRecordings();
+    QWidget* recordings = recordingsManager().window();
+    ASSERT_TRUE(waitUntil([&] { return recordings->isVisible() && picturesLoaded(recordings); }, 15000));
+    // The row is painted; the pointer moving onto it makes its card, which opens the menu.
+    CardGridView* view = recordingsView()->grid()->view();
+    const QPoint centre = view->visualRect(recordingsView()->model()->index(0)).center();
+    const QPoint at = view->viewport()->mapToGlobal(centre);
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+        QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("3")}));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }));
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Abspielen"));
+    auto* card = qobject_cast<RecordingCard*>(view->viewport()->childAt(centre));
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->item(), item);
+    menu->close();
+    // A left click on it plays the movie.
+    ASSERT_TRUE(click(view->viewport(), centre));
+    ASSERT_TRUE(waitUntil([] { return RecordingQuickLook::current() && RecordingQuickLook::current()->isVisible(); }));
+    EXPECT_EQ(RecordingQuickLook::current()->path(), RecordingStorage::recordingsDirectory() + QLatin1Char('/') + item->fileName);
+    RecordingQuickLook::current()->close();
 }

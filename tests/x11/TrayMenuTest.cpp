@@ -202,17 +202,17 @@ void checkWindowRows(QuorvelApp& app, MenuBarView* menu, QPoint at)
     ASSERT_TRUE(checked.count() > 0 || checked.wait(5000));
     EXPECT_TRUE(checked.first().at(2).toBool()); // the user asked
     menu->action(Command::showScreenshots)->trigger();
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* window = ScreenshotsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] {
+        QWidget* window = app.screenshotsWindows().window();
         return window && window->isVisible();
     }));
-    ScreenshotsWindowManager::shared().window()->close();
+    app.screenshotsWindows().window()->close();
     menu->action(Command::showRecordings)->trigger();
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* window = RecordingsWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([&] {
+        QWidget* window = app.recordingsWindows().window();
         return window && window->isVisible();
     }));
-    RecordingsWindowManager::shared().window()->close();
+    app.recordingsWindows().window()->close();
 }
 
 }

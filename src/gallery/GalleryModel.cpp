@@ -1,0 +1,199 @@
+#include "gallery/GalleryModel.h"
+
+#include "gallery/GalleryRecords.h"
+#include "gallery/ThumbnailLoader.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+struct IDHash {
+    size_t operator()(const GalleryItem::ID& id) const
+    {
+        return std::hash<qint64>()(id.persistentID * 2 + (id.kind == GalleryItem::Kind::recording ? 1 : 0));
+    }
+};
+
+RecordingItemPtr recordingOf(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings)
+{
+    if (item.kind != GalleryItem::Kind::recording)
+        return nullptr;
+    const auto found = std::find_if(recordings.begin(), recordings.end(),
+        [&](const RecordingItemPtr& r) { return r->persistentID == item.persistentID; });
+    return found != recordings.end() ? *found : std::make_shared<RecordingItem>();
+}
+
+}
+
+GalleryModel::GalleryModel(ThumbnailLoader& thumbnails, std::weak_ptr<ModelContainer> container, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_thumbnails(thumbnails)
+    , m_container(std::move(container))
+{
+}
+
+int GalleryModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QVariant GalleryModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const Row& row = m_rows[size_t(index.row())];
+    switch (role) {
+    case kindRole:
+        return int(row.item.kind);
+    case persistentIDRole:
+        return row.item.persistentID;
+    case timestampRole:
+        return row.item.timestamp;
+    case pictureRole:
+        return row.picture->image();
+    default:
+        return {};
+    }
+}
+
+std::vector<GalleryItem> GalleryModel::items() const
+{
+    std::vector<GalleryItem> items;
+    items.reserve(m_rows.size());
+    for (const Row& row : m_rows)
+        items.push_back(row.item);
+    return items;
+}
+
+std::optional<int> GalleryModel::rowOf(const GalleryItem::ID& id) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].item.id() == id)
+            return int(i);
+    }
+    return std::nullopt;
+}
+
+GalleryModel::Row GalleryModel::makeRow(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings) const
+{
+    return {item, recordingOf(item, recordings), std::make_shared<CardPicture>()};
+}
+
+void GalleryModel::update(const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings)
+{
+    removeMissing(items);
+    // The rows that stay must come in the new list's order; otherwise the list starts over.
+    std::unordered_map<GalleryItem::ID, size_t, IDHash> position;
+    for (size_t i = 0; i < items.size(); ++i)
+        position.emplace(items[i].id(), i);
+    const bool inOrder = std::is_sorted(m_rows.begin(), m_rows.end(),
+        [&](const Row& a, const Row& b) { return position.at(a.item.id()) < position.at(b.item.id()); });
+    if (!inOrder) {
+        beginResetModel();
+        m_rows.clear();
+        for (const GalleryItem& item : items)
+            m_rows.push_back(makeRow(item, recordings));
+        endResetModel();
+        return;
+    }
+    insertAndRefresh(items, recordings);
+}
+
+void GalleryModel::removeMissing(const std::vector<GalleryItem>& items)
+{
+    std::unordered_map<GalleryItem::ID, bool, IDHash> wanted;
+    for (const GalleryItem& item : items)
+        wanted.emplace(item.id(), true);
+    // From the end, one contiguous run at a time.
+    for (int last = int(m_rows.size()) - 1; last >= 0;) {
+        if (wanted.count(m_rows[size_t(last)].item.id())) {
+            --last;
+            continue;
+        }
+        int first = last;
+        while (first > 0 && !wanted.count(m_rows[size_t(first - 1)].item.id()))
+            --first;
+        beginRemoveRows({}, first, last);
+        m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+        endRemoveRows();
+        last = first - 1;
+    }
+}
+
+void GalleryModel::insertAndRefresh(
+    const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings)
+{
+    size_t at = 0;
+    while (at < items.size()) {
+        if (at < m_rows.size() && m_rows[at].item.id() == items[at].id()) {
+            Row& row = m_rows[at];
+            const RecordingItemPtr fresh = recordingOf(items[at], recordings);
+            const bool recordChanged = fresh && row.recording != fresh;
+            if (row.item != items[at] || recordChanged) {
+                row.item = items[at];
+                if (recordChanged) {
+                    row.recording = fresh;
+                    row.picture = std::make_shared<CardPicture>();
+                }
+                emit dataChanged(index(int(at)), index(int(at)),
+                    recordChanged ? QList<int> {recordRole, pictureRole} : QList<int> {});
+            }
+            ++at;
+            continue;
+        }
+        // A run of new records before the next row that stays.
+        size_t end = at;
+        while (end < items.size() && (at >= m_rows.size() || items[end].id() != m_rows[at].item.id()))
+            ++end;
+        beginInsertRows({}, int(at), int(end - 1));
+        std::vector<Row> fresh;
+        for (size_t i = at; i < end; ++i)
+            fresh.push_back(makeRow(items[i], recordings));
+        m_rows.insert(m_rows.begin() + std::ptrdiff_t(at), std::make_move_iterator(fresh.begin()),
+            std::make_move_iterator(fresh.end()));
+        endInsertRows();
+        at = end;
+    }
+}
+
+void GalleryModel::remove(const GalleryItem::ID& id)
+{
+    const std::optional<int> row = rowOf(id);
+    if (!row)
+        return;
+    beginRemoveRows({}, *row, *row);
+    m_rows.erase(m_rows.begin() + *row);
+    endRemoveRows();
+}
+
+void GalleryModel::resetPicture(const GalleryItem::ID& id)
+{
+    if (const std::optional<int> row = rowOf(id)) {
+        m_rows[size_t(*row)].picture->reset();
+        emit dataChanged(index(*row), index(*row), {pictureRole});
+    }
+}
+
+void GalleryModel::requestPicture(int row, QSize wanted, std::function<bool()> stillWanted)
+{
+    const Row& at = m_rows[size_t(row)];
+    const GalleryItem::ID id = at.item.id();
+    at.picture->request(m_thumbnails, this, wanted, pictureSource(m_container, at.item, at.recording),
+        [this, id] {
+            if (const std::optional<int> now = rowOf(id))
+                emit dataChanged(index(*now), index(*now), {pictureRole});
+        },
+        std::move(stillWanted));
+}
+
+ThumbnailLoader::Source GalleryModel::pictureSource(
+    const std::weak_ptr<ModelContainer>& container, const GalleryItem& item, const RecordingItemPtr& recording)
+{
+    if (item.kind == GalleryItem::Kind::recording)
+        return [bytes = recording ? recording->thumbnailData.value_or(QByteArray()) : QByteArray()] { return bytes; };
+    return [container, id = item.persistentID] {
+        const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
+        return record ? record->pngData : QByteArray();
+    };
+}
