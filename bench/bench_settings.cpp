@@ -11,7 +11,9 @@
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
+#include "clipboard/PasteStack.h"
 #include "menubar/MenuBarView.h"
+#include "recording/ScreenRecordingService.h"
 #include "settings/GlobalShortcuts.h"
 #include "settings/SettingsWindowManager.h"
 #include "ui/Symbols.h"
@@ -72,12 +74,12 @@ struct Front {
             s.version = QStringLiteral("0.1.0");
             return s;
         });
-        MenuBarView::Actions actions;
-        actions.shortcutDisplay = [this](quint32 action) {
+        MenuBarView::Needs needs {PasteStack::shared(), ScreenRecordingService::shared()};
+        needs.shortcutDisplay = [this](quint32 action) {
             const std::optional<AppAction> known = AppAction::fromRawValue(action);
             return known ? shortcuts.shortcutDisplay(*known) : GlobalShortcuts::unassigned;
         };
-        menu = std::make_unique<MenuBarView>(container, actions);
+        menu = std::make_unique<MenuBarView>(container, needs);
     }
 
     void openSettings()

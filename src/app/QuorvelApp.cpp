@@ -27,7 +27,9 @@
 #include "gallery/ScreenshotsWindowManager.h"
 #include "history/HistoryEdgeRevealController.h"
 #include "history/HistoryView.h"
+#include "history/NotchShelfContentView.h"
 #include "history/NotchShelfWindowManager.h"
+#include "history/QuickLookPanelManager.h"
 #include "history/WindowManager.h"
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
@@ -44,6 +46,7 @@
 #include "platform/Permissions.h"
 #include "platform/Platform.h"
 #include "platform/Preferences.h"
+#include "platform/Shared.h"
 #include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsServices.h"
@@ -56,16 +59,17 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
 namespace {
 
 // The shelf and the edge tabs rebuild when displays come, go, move or change their work area.
-void watchScreens()
+void watchScreens(NotificationCenter& notifications)
 {
-    auto announceScreens = [] {
-        NotificationCenter::shared().post(NotchShelfWindowManager::screenParametersNotification);
+    auto announceScreens = [&notifications] {
+        notifications.post(NotchShelfWindowManager::screenParametersNotification);
     };
     auto watchScreen = [announceScreens](QScreen* screen) {
         QObject::connect(screen, &QScreen::geometryChanged, qApp, announceScreens);
@@ -98,7 +102,7 @@ void wireEditorExtras()
 }
 
 // What the app delegate starts, stops and switches at launch, at quit and on preference changes.
-AppDelegateServices appDelegateServices()
+AppDelegateServices appDelegateServices(NotchShelfWindowManager& shelf, HistoryEdgeRevealController& edgeReveal)
 {
     AppDelegateServices services;
     services.preferences = &Preferences::shared();
@@ -110,9 +114,9 @@ AppDelegateServices appDelegateServices()
     services.unregisterHotkeys = [] { HotkeyService::shared().unregisterHotkey(); };
     services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
     services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
-    services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
+    services.setNotchShelfEnabled = [&shelf](bool enabled) { shelf.setEnabled(enabled); };
     services.listInterruptedRecordings = [] { ScreenRecordingService::shared().adoptInterruptedRecordings(); };
-    services.setEdgeRevealEnabled = [](bool enabled) { HistoryEdgeRevealController::shared().setEnabled(enabled); };
+    services.setEdgeRevealEnabled = [&edgeReveal](bool enabled) { edgeReveal.setEnabled(enabled); };
     return services;
 }
 
@@ -156,6 +160,77 @@ void QuorvelApp::wireGallery()
 
 void QuorvelApp::wireHistory()
 {
+    const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
+    m_quickLook = std::make_unique<QuickLookPanelManager>(m_platform.pasteboard,
+        &AppIconCache::shared()); // merge: owned by clipboard
+    m_historyWindows = std::make_unique<WindowManager>(WindowManager::Needs {
+        .paste = PasteService::shared(), // merge: owned by clipboard
+        .notifications = m_platform.notifications,
+        .preferences = m_platform.preferences,
+        .quickLook = m_quickLook.get(),
+        .crypto = &ClipboardCryptoService::shared(), // merge: owned by clipboard
+        .permissions = &m_platform.permissions,
+        .openSettings = [] { SettingsWindowManager::shared().showSettings(); }, // merge: owned by settings
+        // The Screenshots tab is the gallery's grid over the same store.
+        .screenshotsPage = [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); },
+        .annotate =
+            [](const QImage& image) {
+                AnnotationWindowManager::shared().present(image, nullptr, nullptr); // merge: owned by editor
+            },
+    });
+    m_historyWindows->setModelContainer(weak);
+    buildShelf();
+    WindowManager& windows = *m_historyWindows;
+    m_edgeReveal = std::make_unique<HistoryEdgeRevealController>(HistoryEdgeRevealController::Needs {
+        .displays = &m_platform.displays,
+        .shape = &m_platform.windowShape,
+        .notifications = m_platform.notifications,
+        .mainQueue = DispatchQueue::main(),
+        .isPanelVisible = [&windows] { return windows.isVisible(); },
+        .showPanel = [&windows] { windows.showHistoryWindow(); },
+        .hidePanel = [&windows] { windows.hideHistoryWindow(); },
+        .panelWindow = [&windows]() -> QWidget* { return windows.historyPanel(); },
+    });
+    // merge: until the hotkey service and the settings take these by reference.
+    SharedSlot<WindowManager>::set(m_historyWindows.get());
+    SharedSlot<NotchShelfWindowManager>::set(m_shelf.get());
+    SharedSlot<HistoryEdgeRevealController>::set(m_edgeReveal.get());
+    // The clipboard announces new entries only while the panel or the shelf shows them.
+    ClipboardService::shared().setShouldAnnounceNewItems( // merge: owned by clipboard
+        [windows = QPointer<WindowManager>(m_historyWindows.get()),
+            shelf = QPointer<NotchShelfWindowManager>(m_shelf.get())] {
+            return (windows && windows->isVisible()) || (shelf && shelf->isExpanded());
+        });
+    watchScreens(m_platform.notifications);
+}
+
+// The top shelf over the desktop's services; its cards paste into the application worked in last.
+void QuorvelApp::buildShelf()
+{
+    m_shelf = std::make_unique<NotchShelfWindowManager>(NotchShelfWindowManager::Needs {
+        .preferences = &m_platform.preferences,
+        .displays = &m_platform.displays,
+        .pointer = &m_platform.pointer,
+        .shape = &m_platform.windowShape,
+        .notifications = m_platform.notifications,
+        .mainQueue = DispatchQueue::main(),
+        .quickLook = m_quickLook.get(),
+    });
+    ForeignWindowTracker* focus = m_platform.foreignWindows;
+    if (focus)
+        m_shelf->setFocusReturn([focus] { focus->restoreFocus(); });
+    Preferences& preferences = m_platform.preferences;
+    NotificationCenter& notifications = m_platform.notifications;
+    PasteService& paste = PasteService::shared(); // merge: owned by clipboard
+    m_shelf->setContentFactory(
+        [&preferences, &notifications, &paste, focus](
+            ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
+            NotchShelfContentView::Services services {preferences, notifications, paste, focus,
+                [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
+            return new NotchShelfContentView(container.mainContext(), manager, std::move(services), parent);
+        },
+        NotchShelfContentView::requiredHeight());
+    m_shelf->setModelContainer(m_sharedModelContainer);
 }
 
 void QuorvelApp::wireSettingsAndFeedback()
@@ -171,25 +246,7 @@ void QuorvelApp::finishWiring()
     // The store opens its sealed columns with the same crypto service the clipboard seals with.
     container->setSealer(ClipboardCryptoService::shared());
     ClipboardService::shared().setModelContainer(weak);
-    // The shelf and the edge tabs get the desktop's services here, after the platform was wired.
-    NotchShelfWindowManager::installDesktopShelf(Preferences::shared(), DisplayList::shared(),
-        PointerLocation::shared(), WindowShape::shared(),
-        ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr, PasteService::shared());
-    HistoryEdgeRevealController::setShared(new HistoryEdgeRevealController(&DisplayList::shared(),
-        &WindowShape::shared(), NotificationCenter::shared(), DispatchQueue::main(),
-        HistoryEdgeRevealController::HistoryPanelAccess {
-            [] { return WindowManager::shared().isVisible(); },
-            [] { WindowManager::shared().showHistoryWindow(); },
-            [] { WindowManager::shared().hideHistoryWindow(); },
-            []() -> QWidget* { return WindowManager::shared().historyPanel(); },
-        }));
-    ClipboardService::shared().setShouldAnnounceNewItems(
-        [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
-    WindowManager::shared().setModelContainer(weak);
-    HistoryView::setAnnotator(
-        [](const QImage& image) { AnnotationWindowManager::shared().present(image, nullptr, nullptr); });
     SettingsWindowManager::shared().setModelContainer(weak);
-    HistoryView::setSettingsOpener([] { SettingsWindowManager::shared().showSettings(); });
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     static HotkeyServiceShortcuts shortcuts(HotkeyService::shared());
     GlobalShortcuts::setShared(&shortcuts);
@@ -204,15 +261,12 @@ void QuorvelApp::finishWiring()
     });
     FeedbackWindowManager::shared().setModelContainer(weak);
     FeedbackService::setHistoryShortcutProvider(&QuorvelApp::historyShortcutDisplay);
-    FeedbackSheet::setHistoryPanelPictureProvider(
-        [] { return historyPanelPicture(WindowManager::shared().historyPanel()); });
-    NotchShelfWindowManager::shared().setModelContainer(weak);
+    FeedbackSheet::setHistoryPanelPictureProvider([windows = QPointer<WindowManager>(m_historyWindows.get())] {
+        return historyPanelPicture(windows ? windows->historyPanel() : nullptr);
+    });
     AnnotationWindowManager::shared().setModelContainer(weak);
     wireEditorExtras();
     ScreenshotsWindowManager::shared().setModelContainer(weak);
-    // The history panel's Screenshots tab is the gallery's grid over the same store.
-    HistoryView::setScreenshotsPageFactory(
-        [weak](QWidget* parent) -> QWidget* { return new ScreenshotsGridView(weak, parent); });
     ScreenRecordingService::shared().setModelContainer(weak);
     // The recorder only tells its state; its control panel follows it.
     m_recordingPanel = std::make_unique<RecordingControlWindowManager>(ScreenRecordingService::shared());
@@ -243,9 +297,7 @@ void QuorvelApp::finishWiring()
     NotificationCenter::shared().observe(
         NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
 
-    watchScreens();
-
-    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices());
+    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices(*m_shelf, *m_edgeReveal));
 }
 
 QuorvelApp::QuorvelApp(const Platform& platform)
@@ -253,7 +305,17 @@ QuorvelApp::QuorvelApp(const Platform& platform)
 {
 }
 
-QuorvelApp::~QuorvelApp() = default;
+QuorvelApp::~QuorvelApp()
+{
+    // merge: goes with the transitional shared() of these three.
+    if (SharedSlot<WindowManager>::isSet() && &SharedSlot<WindowManager>::get() == m_historyWindows.get())
+        SharedSlot<WindowManager>::set(nullptr);
+    if (SharedSlot<NotchShelfWindowManager>::isSet() && &SharedSlot<NotchShelfWindowManager>::get() == m_shelf.get())
+        SharedSlot<NotchShelfWindowManager>::set(nullptr);
+    if (SharedSlot<HistoryEdgeRevealController>::isSet()
+        && &SharedSlot<HistoryEdgeRevealController>::get() == m_edgeReveal.get())
+        SharedSlot<HistoryEdgeRevealController>::set(nullptr);
+}
 
 QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)
 {
@@ -273,26 +335,40 @@ QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
     return panel->grab().toImage();
 }
 
-MenuBarView::Actions QuorvelApp::menuBarActions()
+MenuBarView::Needs QuorvelApp::menuBarNeeds()
 {
-    MenuBarView::Actions actions;
-    actions.shortcutDisplay = [](quint32 action) {
-        const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
-        return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
+    WindowManager& windows = *m_historyWindows;
+    NotchShelfWindowManager* shelf = m_shelf.get();
+    QuickLookPanelManager& quickLook = *m_quickLook;
+    return MenuBarView::Needs {
+        .pasteStack = PasteStack::shared(), // merge: owned by clipboard
+        .recorder = ScreenRecordingService::shared(), // merge: owned by recording
+        .applications = &m_platform.applications,
+        .shortcutDisplay =
+            [](quint32 action) {
+                const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
+                // merge: owned by hotkeys
+                return known ? HotkeyService::shared().shortcutDisplay(*known) : QStringLiteral("Nicht belegt");
+            },
+        .start = [&windows, shelf](
+                     AppAction action) { ActionStarter::start(action, ActionStarter::Trigger::menu, windows, shelf); },
+        .showSettings = [] { SettingsWindowManager::shared().showSettings(); }, // merge: owned by settings
+        .showFeedback =
+            [](const QString& origin) {
+                FeedbackWindowManager::shared().showFeedback(origin); // merge: owned by feedback
+            },
+        .checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); }, // merge: owned by app
+        .showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); }, // merge: owned by gallery
+        .showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); }, // merge: owned by gallery
+        .hideQuickLook = [&quickLook] { quickLook.hideQuickLook(); },
+        .quit = {},
     };
-    actions.start = [](AppAction action) {
-        ActionStarter::start(action, ActionStarter::Trigger::menu, WindowManager::shared());
-    };
-    actions.checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); };
-    actions.showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); };
-    actions.showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); };
-    return actions;
 }
 
 void QuorvelApp::showStatusItem()
 {
-    m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared());
-    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarActions());
+    m_iconView = std::make_unique<MenuBarIconView>(ScreenRecordingService::shared()); // merge: owned by recording
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarNeeds());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
                                     "hotkeys, and starting it again opens its settings window"));

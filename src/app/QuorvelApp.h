@@ -6,8 +6,12 @@
 #include <QString>
 #include <memory>
 
+class HistoryEdgeRevealController;
 class HistoryPanel;
 class ModelContainer;
+class NotchShelfWindowManager;
+class QuickLookPanelManager;
+class WindowManager;
 class QImage;
 class MenuBarIconView;
 class Preferences;
@@ -34,15 +38,22 @@ public:
     // Listens for a second start (see InstanceChannel) on the lock file's channel.
     void listenForSecondStart(const QString& lockPath);
 
+    // History panel, shelf, edge tab and quick look (for tests).
+    WindowManager& historyWindows() { return *m_historyWindows; }
+    NotchShelfWindowManager& shelf() { return *m_shelf; }
+    HistoryEdgeRevealController& edgeReveal() { return *m_edgeReveal; }
+    QuickLookPanelManager& quickLook() { return *m_quickLook; }
+
     // The history hotkey as shown to the user, from the given preferences (feedback diagnostics).
     static QString historyShortcutDisplay(const Preferences& preferences);
     // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
     // is hidden, the hidden panel rendered at its last size. Null without a panel.
     static QImage historyPanelPicture(HistoryPanel* panel);
-    // The menu's hooks into the hotkey router, the updater and the gallery windows.
-    static MenuBarView::Actions menuBarActions();
-
 private:
+    // What the tray menu shows and runs: the paste stack, the recorder, the hotkey router, the
+    // updater, the history and the windows of the other areas.
+    MenuBarView::Needs menuBarNeeds();
+
     explicit QuorvelApp(const Platform& platform);
     void wireClipboard();
     void wireEditor();
@@ -51,9 +62,15 @@ private:
     void wireHistory();
     void wireSettingsAndFeedback();
     void finishWiring();
+    void buildShelf();
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    // History panel, shelf, edge tab, quick look (the tray menu is below).
+    std::unique_ptr<QuickLookPanelManager> m_quickLook;
+    std::unique_ptr<WindowManager> m_historyWindows;
+    std::unique_ptr<NotchShelfWindowManager> m_shelf;
+    std::unique_ptr<HistoryEdgeRevealController> m_edgeReveal;
     std::unique_ptr<AppDelegate> m_appDelegate;
     std::unique_ptr<MenuBarIconView> m_iconView;
     std::unique_ptr<class RecordingControlWindowManager> m_recordingPanel;

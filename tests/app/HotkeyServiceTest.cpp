@@ -96,7 +96,6 @@ protected:
     void TearDown() override
     {
         shelf.setEnabled(false);
-        NotchShelfWindowManager::setShared(nullptr);
     }
 
     void press(quint32 id)
@@ -115,13 +114,13 @@ protected:
     QObject receiver;
     QStringList posted;
     FakePreferences panelPrefs;
-    WindowManager windows {paste, notifications, panelPrefs};
+    WindowManager windows {{paste, notifications, panelPrefs}};
     FakeHotkeyRegistrar registrar;
     FakePreferences prefs;
     HotkeyService service {registrar, prefs, queue, windows};
-    // The shelf the hotkey toggles, installed as the process-wide one for the test.
-    NotchShelfWindowManager shelf {&panelPrefs, nullptr, nullptr, nullptr, notifications, queue};
-    bool installed = (NotchShelfWindowManager::setShared(&shelf), true);
+    // The shelf the hotkey toggles.
+    NotchShelfWindowManager shelf {{&panelPrefs, nullptr, nullptr, nullptr, notifications, queue}};
+    bool installed = (service.setShelf(&shelf), true);
 };
 
 TEST_F(HotkeyServiceTest, WithEmptyPreferencesOnlyTheHistoryIsRegistered)
@@ -328,7 +327,7 @@ TEST_F(HotkeyServiceTest, QuickActionHotkeyRunsTheLatestCallbackOnly)
 
 TEST_F(HotkeyServiceTest, HistoryWindowNeedsAStoreAndCapturesTheTargetFirst)
 {
-    WindowManager bare(paste, notifications, panelPrefs);
+    WindowManager bare({paste, notifications, panelPrefs});
     bare.showHistoryWindow();
     EXPECT_FALSE(bare.isVisible());
     EXPECT_TRUE(posted.isEmpty());

@@ -49,8 +49,9 @@ protected:
     HistoryView& view()
     {
         if (!m_view) {
-            m_view = std::make_unique<HistoryView>(
-                context(), preferences, notifications, paste, windows, &quickLook, [this] { ++dismissed; }, &queue);
+            m_view = std::make_unique<HistoryView>(context(),
+                HistoryView::Needs {preferences, notifications, paste, windows, &quickLook, &permissions},
+                [this] { ++dismissed; }, &queue);
             m_view->resize(420, 560);
         }
         return *m_view;
@@ -83,7 +84,7 @@ protected:
     QTemporaryDir traceDir;
     PasteService paste {pasteboard, workspace, keys, queue, suspension, traceDir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
-    WindowManager windows {paste, notifications, preferences, &quickLook};
+    WindowManager windows {{paste, notifications, preferences, &quickLook}};
     int dismissed = 0;
     std::unique_ptr<HistoryView> m_view;
 

@@ -55,7 +55,7 @@ protected:
     QTemporaryDir dir;
     PasteService paste {pasteboard, workspace, keys, queue, suspension, dir.filePath(QStringLiteral("trace.txt"))};
     FakeForeignWindowTracker tracker;
-    NotchShelfWindowManager manager {&preferences, nullptr, nullptr, nullptr, notifications, queue};
+    NotchShelfWindowManager manager {{&preferences, nullptr, nullptr, nullptr, notifications, queue}};
     std::vector<ClipItemPtr> quickLooks;
 
 private:

@@ -1,4 +1,5 @@
-#include "app/QuorvelApp.h"
+#include "app/ActionStarter.h"
+#include "app/HotkeyService.h"
 #include "capture/CaptureOverlayWindowManager.h"
 #include "clipboard/PasteStack.h"
 #include "fakes/FakeApplicationCatalog.h"
@@ -11,6 +12,7 @@
 #include "menubar/ClearHistoryDialog.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Background.h"
+#include "recording/ScreenRecordingService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
@@ -29,13 +31,12 @@ class MenuBarTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // The menu asks the hotkey service for its shortcut texts; it is built over these fakes.
-        static FakePreferences preferences;
+        // The menu shows the shortcuts stored in these preferences.
         static FakeHotkeyRegistrar registrar;
         static FakePasteboard pasteboard;
         static FakeWorkspace workspace;
         static FakeKeySynthesizer keys;
-        Preferences::setShared(&preferences);
+        Preferences::setShared(&preferences());
         HotkeyRegistrar::setShared(&registrar);
         Pasteboard::setShared(&pasteboard);
         Workspace::setShared(&workspace);
@@ -46,6 +47,21 @@ protected:
     {
         static FakeApplicationCatalog instance;
         return instance;
+    }
+    static FakePreferences& preferences()
+    {
+        static FakePreferences instance;
+        return instance;
+    }
+    // The menu's needs as the application gives them; actions start the capture overlay.
+    static MenuBarView::Needs needs()
+    {
+        return {PasteStack::shared(), ScreenRecordingService::shared(), &catalog(),
+            [](quint32 action) {
+                const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
+                return known ? HotkeyService::shortcutDisplay(*known, preferences()) : QStringLiteral("Nicht belegt");
+            },
+            [](AppAction action) { ActionStarter::begin(CaptureOverlayWindowManager::shared(), action.begin()); }};
     }
     void TearDown() override { catalog().installed.clear(); }
 
@@ -85,7 +101,7 @@ protected:
 
 TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 {
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, needs());
     EXPECT_EQ(menu.action(Command::showHistory)->text(), "Clipboard anzeigen\t⇧⌘V");
     EXPECT_EQ(menu.action(Command::captureArea)->text(), "Screenshot (Bereich)");
     EXPECT_EQ(menu.action(Command::quit)->text(), "Quit Quorvel\t⌘Q");
@@ -109,7 +125,7 @@ TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 
 TEST_F(MenuBarTest, CaptureRowsStartTheirSessionOnlyAfterTheMenuIsGone)
 {
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, needs());
     const qsizetype before = CaptureOverlayWindowManager::shared().startedFlows().size();
     menu.action(Command::captureWindow)->trigger();
     // Not at once: the menu leaves the screen first.
@@ -126,7 +142,7 @@ TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
         QDateTime::currentDateTimeUtc(), QStringLiteral("area"), QByteArray("png"), std::nullopt, std::nullopt));
     ASSERT_TRUE(container->mainContext().save());
     PasteStack::shared().setItems({ids[0], ids[4]});
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, needs());
 
     // "Abbrechen" deletes nothing.
     menu.action(Command::clearHistory)->trigger();
@@ -147,7 +163,7 @@ TEST_F(MenuBarTest, ClearAllThatTheStoreRefusesSaysSoAndStaysOpen)
 {
     addEntries(2, false);
     ConsoleCapture console;
-    MenuBarView menu(container, QuorvelApp::menuBarActions());
+    MenuBarView menu(container, needs());
     menu.clearAllHistory();
     ClearHistoryDialog* dialog = menu.clearDialog();
     // The store refuses every deletion of an entry.

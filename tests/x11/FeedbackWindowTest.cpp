@@ -10,6 +10,8 @@
 #include "fakes/FakeWorkspace.h"
 #include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
+#include "clipboard/PasteStack.h"
+#include "recording/ScreenRecordingService.h"
 #include "menubar/MenuBarView.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -72,7 +74,9 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     FeedbackWindowManager::shared().setModelContainer(store.container);
     FeedbackSheet::setHistoryPanelPictureProvider(panelPicture);
 
-    MenuBarView menu(store.container, QuorvelApp::menuBarActions());
+    MenuBarView menu(store.container,
+        {PasteStack::shared(), ScreenRecordingService::shared(), nullptr, {}, {}, {},
+            [](const QString& origin) { FeedbackWindowManager::shared().showFeedback(origin); }});
     QAction* row = nullptr;
     for (QAction* action : menu.actions())
         if (action->text().startsWith(QStringLiteral("Feedback senden …")))

@@ -214,11 +214,12 @@ protected:
     // The history panel with the gallery's grid as its Screenshots tab, on that tab.
     HistoryView* openHistoryTab()
     {
-        HistoryView::setScreenshotsPageFactory(
-            [container = std::weak_ptr<ModelContainer>(store.container)](QWidget* parent) -> QWidget* {
-                return new ScreenshotsGridView(container, parent);
-            });
-        history = std::make_unique<WindowManager>(paste, notifications, *prefs, &quickLook);
+        history = std::make_unique<WindowManager>(WindowManager::Needs {.paste = paste,
+            .notifications = notifications,
+            .preferences = *prefs,
+            .quickLook = &quickLook,
+            .screenshotsPage = [container = std::weak_ptr<ModelContainer>(store.container)](
+                                   QWidget* parent) -> QWidget* { return new ScreenshotsGridView(container, parent); }});
         history->setModelContainer(store.container);
         history->showHistoryWindow();
         HistoryView* view = history->historyPanel() ? history->historyPanel()->findChild<HistoryView*>() : nullptr;

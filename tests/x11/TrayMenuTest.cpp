@@ -181,13 +181,13 @@ void checkCaptureRows(MenuBarView* menu, QPoint at)
 }
 
 // The history, feedback, update and gallery rows open their windows.
-void checkWindowRows(MenuBarView* menu, QPoint at)
+void checkWindowRows(MenuBarView* menu, QPoint at, WindowManager& history)
 {
     // The history row opens the floating panel.
     ASSERT_TRUE(openMenu(menu, at));
     menu->action(Command::showHistory)->trigger();
-    ASSERT_TRUE(waitUntil([] { return WindowManager::shared().isVisible(); }));
-    WindowManager::shared().hideHistoryWindow();
+    ASSERT_TRUE(waitUntil([&] { return history.isVisible(); }));
+    history.hideHistoryWindow();
 
     // Feedback, updates and the gallery rows.
     ASSERT_TRUE(openMenu(menu, at));
@@ -261,7 +261,7 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     SettingsWindowManager::shared().settingsWindow()->close();
 
     checkCaptureRows(menu, iconCenter - QPoint(0, 300));
-    checkWindowRows(menu, iconCenter - QPoint(0, 300));
+    checkWindowRows(menu, iconCenter - QPoint(0, 300), quorvel.app->historyWindows());
 }
 
 TEST(TrayRecording, RecordingTurnsTheIconRedAndOffersOnlyStop)
