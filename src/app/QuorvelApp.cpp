@@ -341,7 +341,7 @@ MenuBarView::Needs QuorvelApp::menuBarNeeds()
     NotchShelfWindowManager* shelf = m_shelf.get();
     QuickLookPanelManager& quickLook = *m_quickLook;
     return MenuBarView::Needs {
-        .pasteStack = PasteStack::shared(), // merge: owned by clipboard
+        .pasteStack = PasteStack::shared(),           // merge: owned by clipboard
         .recorder = ScreenRecordingService::shared(), // merge: owned by recording
         .applications = &m_platform.applications,
         .shortcutDisplay =
@@ -358,8 +358,8 @@ MenuBarView::Needs QuorvelApp::menuBarNeeds()
                 FeedbackWindowManager::shared().showFeedback(origin); // merge: owned by feedback
             },
         .checkForUpdates = [] { UpdaterManager::shared().controller()->checkForUpdates(); }, // merge: owned by app
-        .showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); }, // merge: owned by gallery
-        .showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); }, // merge: owned by gallery
+        .showScreenshots = [] { ScreenshotsWindowManager::shared().showScreenshots(); },     // merge: owned by gallery
+        .showRecordings = [] { RecordingsWindowManager::shared().showRecordings(); },        // merge: owned by gallery
         .hideQuickLook = [&quickLook] { quickLook.hideQuickLook(); },
         .quit = {},
     };

@@ -49,6 +49,7 @@ public:
     // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
     // is hidden, the hidden panel rendered at its last size. Null without a panel.
     static QImage historyPanelPicture(HistoryPanel* panel);
+
 private:
     // What the tray menu shows and runs: the paste stack, the recorder, the hotkey router, the
     // updater, the history and the windows of the other areas.

@@ -20,8 +20,7 @@ HistoryEdgeRevealController::HistoryEdgeRevealController(Needs needs)
     , m_displays(m_needs.displays)
     , m_shape(m_needs.shape)
     , m_notifications(m_needs.notifications)
-    , m_isCompositing(
-          m_needs.isCompositing ? m_needs.isCompositing : std::function<bool()>(&Compositing::isActive))
+    , m_isCompositing(m_needs.isCompositing ? m_needs.isCompositing : std::function<bool()>(&Compositing::isActive))
     , m_hover(m_needs.mainQueue)
 {
 }

@@ -51,8 +51,8 @@ public:
         Annotator annotate = {};
     };
 
-    HistoryView(ModelContext& context, Needs needs, std::function<void()> onDismiss,
-        DispatchQueue* listQueue = nullptr, QWidget* parent = nullptr);
+    HistoryView(ModelContext& context, Needs needs, std::function<void()> onDismiss, DispatchQueue* listQueue = nullptr,
+        QWidget* parent = nullptr);
     ~HistoryView() override;
 
     ClipHistoryController& controller() { return *m_controller; }

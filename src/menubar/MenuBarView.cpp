@@ -201,15 +201,16 @@ void MenuBarView::clearAllHistory()
         m_clearDialog->activateWindow();
         return;
     }
-    auto* dialog = new ClearHistoryDialog(m_container, [&stack = m_needs.pasteStack, hideQuickLook = m_needs.hideQuickLook] {
-        // Nothing may point at the deleted entries: the paste stack empties, the quick look
-        // closes, and every list fetches again.
-        stack.setItems({});
-        if (hideQuickLook)
-            hideQuickLook();
-        // "clipboardItemAdded" is what the lists refetch on (a hidden panel fetches when shown).
-        NotificationCenter::shared().post(NotificationNames::clipboardItemAdded);
-    });
+    auto* dialog = new ClearHistoryDialog(
+        m_container, [&stack = m_needs.pasteStack, hideQuickLook = m_needs.hideQuickLook] {
+            // Nothing may point at the deleted entries: the paste stack empties, the quick look
+            // closes, and every list fetches again.
+            stack.setItems({});
+            if (hideQuickLook)
+                hideQuickLook();
+            // "clipboardItemAdded" is what the lists refetch on (a hidden panel fetches when shown).
+            NotificationCenter::shared().post(NotificationNames::clipboardItemAdded);
+        });
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_clearDialog = dialog;
     dialog->open();

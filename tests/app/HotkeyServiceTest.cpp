@@ -93,10 +93,7 @@ protected:
         notifications.observe(NotificationNames::historyWindowDidHide, &receiver,
             [this](const QVariantMap&) { posted.append(QStringLiteral("hide")); });
     }
-    void TearDown() override
-    {
-        shelf.setEnabled(false);
-    }
+    void TearDown() override { shelf.setEnabled(false); }
 
     void press(quint32 id)
     {

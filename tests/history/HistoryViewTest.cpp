@@ -50,8 +50,8 @@ protected:
     HistoryView& view()
     {
         if (!m_view) {
-            m_view = std::make_unique<HistoryView>(context(),
-                HistoryView::Needs {preferences, notifications, paste, windows, &quickLook, &permissions},
+            m_view = std::make_unique<HistoryView>(
+                context(), HistoryView::Needs {preferences, notifications, paste, windows, &quickLook, &permissions},
                 [this] { ++dismissed; }, &queue);
             m_view->resize(420, 560);
         }

@@ -218,8 +218,8 @@ protected:
             .notifications = notifications,
             .preferences = *prefs,
             .quickLook = &quickLook,
-            .screenshotsPage = [container = std::weak_ptr<ModelContainer>(store.container)](
-                                   QWidget* parent) -> QWidget* { return new ScreenshotsGridView(container, parent); }});
+            .screenshotsPage = [container = std::weak_ptr<ModelContainer>(store.container)](QWidget* parent)
+                -> QWidget* { return new ScreenshotsGridView(container, parent); }});
         history->setModelContainer(store.container);
         history->showHistoryWindow();
         HistoryView* view = history->historyPanel() ? history->historyPanel()->findChild<HistoryView*>() : nullptr;

@@ -83,8 +83,10 @@ protected:
         hotkeys.reset();
         windows.reset();
         Preferences& chosen = preferences ? *preferences : *prefs;
-        windows = std::make_unique<WindowManager>(WindowManager::Needs {
-            .paste = paste, .notifications = notifications, .preferences = chosen, .quickLook = &quickLook,
+        windows = std::make_unique<WindowManager>(WindowManager::Needs {.paste = paste,
+            .notifications = notifications,
+            .preferences = chosen,
+            .quickLook = &quickLook,
             .permissions = &permissions});
         windows->setModelContainer(store.container);
         hotkeys = std::make_unique<HotkeyService>(registrar, chosen, DispatchQueue::main(), *windows);
