@@ -21,7 +21,7 @@ class QSystemTrayIcon;
 // manager, installs the capture-result handler, shows the tray item and owns the delegate.
 class QuorvelApp {
 public:
-    // Opens the store at storePath and wires the singletons. Returns null with the reason in
+    // Opens the store at storePath and builds and wires the app's objects. Returns null with the reason in
     // error when the store cannot be opened; nothing else is attempted then.
     static std::unique_ptr<QuorvelApp> create(const Platform& platform, const QString& storePath, QString* error);
     ~QuorvelApp();
@@ -51,10 +51,6 @@ public:
     static QImage historyPanelPicture(HistoryPanel* panel);
 
 private:
-    // What the tray menu shows and runs: the paste stack, the recorder, the hotkey router, the
-    // updater, the history and the windows of the other areas.
-    MenuBarView::Needs menuBarNeeds();
-
     explicit QuorvelApp(const Platform& platform);
     void wireClipboard();
     void wireEditor();
@@ -64,6 +60,9 @@ private:
     void wireSettingsAndFeedback();
     void finishWiring();
     void buildShelf();
+    // What the tray menu shows and runs: the paste stack, the recorder, the hotkey router, the
+    // updater, the history and the windows of the other areas.
+    MenuBarView::Needs menuBarNeeds();
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
