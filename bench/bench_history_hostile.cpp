@@ -115,7 +115,7 @@ void panelBench(benchmark::State& state, int savedFilters)
     Permissions::setShared(&permissions);
     PasteService paste {pasteboard, workspace, keys, queue, suspension, traceDir.filePath(QStringLiteral("trace"))};
     QuickLookPanelManager quickLook {pasteboard};
-    WindowManager windows {paste, notifications, prefs, &quickLook};
+    WindowManager windows {{paste, notifications, prefs, &quickLook, nullptr, &permissions}};
     windows.setModelContainer(store().container);
     for (auto _ : state) {
         windows.showHistoryWindow();

@@ -71,7 +71,7 @@ struct Panel {
     FakePermissions permissions;
     PasteService paste {pasteboard, workspace, keys, queue, suspension, traceDir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
-    WindowManager windows {paste, notifications, prefs, &quickLook};
+    WindowManager windows {{paste, notifications, prefs, &quickLook, nullptr, &permissions}};
     Panel()
     {
         prefs.registerDefaults(AppDelegate::registeredDefaults());

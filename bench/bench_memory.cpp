@@ -55,6 +55,7 @@ constexpr int kPanelCycles = 40;
 constexpr int kEntries = 10000;
 
 std::map<std::string, double> s_resident;
+// The program under measurement (made in main).
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
@@ -193,7 +194,7 @@ void BM_PlayInRecordingsWindow(benchmark::State& state)
 
 void BM_HistoryPanelCycles(benchmark::State& state)
 {
-    WindowManager& windows = WindowManager::shared();
+    WindowManager& windows = quorvelApp->historyWindows();
     static const QStringList searches {QStringLiteral("invoice"), QStringLiteral("meeting notes"),
         QStringLiteral("Straße"), QStringLiteral("zzz"), QStringLiteral("a")};
     for (auto _ : state) {

@@ -12,7 +12,9 @@
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
+#include "clipboard/PasteStack.h"
 #include "menubar/MenuBarView.h"
+#include "recording/ScreenRecordingService.h"
 #include "settings/GlobalShortcuts.h"
 #include "settings/SettingsWindowManager.h"
 #include "ui/Symbols.h"
@@ -66,20 +68,20 @@ struct Front {
         KeySynthesizer::setShared(&keys);
         LoginItem::setShared(&loginItem);
         container = openStoreIn(dir);
-        SettingsWindowManager::Needs needs;
-        needs.preferences = &prefs;
-        needs.shortcuts = &shortcuts;
-        needs.loginItem = &loginItem;
-        needs.workspace = &workspace;
-        needs.version = QStringLiteral("0.1.0");
-        settingsWindows = std::make_unique<SettingsWindowManager>(std::move(needs));
+        SettingsWindowManager::Needs settingsNeeds;
+        settingsNeeds.preferences = &prefs;
+        settingsNeeds.shortcuts = &shortcuts;
+        settingsNeeds.loginItem = &loginItem;
+        settingsNeeds.workspace = &workspace;
+        settingsNeeds.version = QStringLiteral("0.1.0");
+        settingsWindows = std::make_unique<SettingsWindowManager>(std::move(settingsNeeds));
         settingsWindows->setModelContainer(container);
-        MenuBarView::Actions actions;
-        actions.shortcutDisplay = [this](quint32 action) {
+        MenuBarView::Needs needs {PasteStack::shared(), recorder};
+        needs.shortcutDisplay = [this](quint32 action) {
             const std::optional<AppAction> known = AppAction::fromRawValue(action);
             return known ? shortcuts.shortcutDisplay(*known) : GlobalShortcuts::unassigned;
         };
-        menu = std::make_unique<MenuBarView>(container, recorder, actions);
+        menu = std::make_unique<MenuBarView>(container, needs);
     }
 
     void openSettings()

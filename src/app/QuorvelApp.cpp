@@ -31,7 +31,9 @@
 #include "gallery/ThumbnailLoader.h"
 #include "history/HistoryEdgeRevealController.h"
 #include "history/HistoryView.h"
+#include "history/NotchShelfContentView.h"
 #include "history/NotchShelfWindowManager.h"
+#include "history/QuickLookPanelManager.h"
 #include "history/WindowManager.h"
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
@@ -61,6 +63,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QUrl>
@@ -68,10 +71,10 @@
 namespace {
 
 // The shelf and the edge tabs rebuild when displays come, go, move or change their work area.
-void watchScreens()
+void watchScreens(NotificationCenter& notifications)
 {
-    auto announceScreens = [] {
-        NotificationCenter::shared().post(NotchShelfWindowManager::screenParametersNotification);
+    auto announceScreens = [&notifications] {
+        notifications.post(NotchShelfWindowManager::screenParametersNotification);
     };
     auto watchScreen = [announceScreens](QScreen* screen) {
         QObject::connect(screen, &QScreen::geometryChanged, qApp, announceScreens);
@@ -118,9 +121,9 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
     // clipboard first, the capture engines and the editor, then the windows that show them.
     app->wireClipboard();
     app->wireEditor();
-    app->wireCapture();
     app->wireGallery();
     app->wireHistory();
+    app->wireCapture();
     app->wireSettingsAndFeedback();
     app->finishWiring();
     return app;
@@ -160,11 +163,7 @@ void QuorvelApp::wireCapture()
         CaptureOverlayWindowManager::Needs {p.screen, p.hotkeys, p.preferences, p.pasteboard, p.permissions,
             *m_screenshotCapture, *m_recorder, *m_scrollingCapture, quickAction});
     m_actionStarter = std::make_unique<ActionStarter>(ActionStarter::Needs {*m_captureOverlay, *m_recorder,
-        WindowManager::shared(), // merge: owned by history
-        []() -> NotchShelfWindowManager* {
-            // merge: owned by history
-            return SharedSlot<NotchShelfWindowManager>::isSet() ? &NotchShelfWindowManager::shared() : nullptr;
-        }});
+        *m_historyWindows, [this] { return m_shelf.get(); }});
 
     m_screenshotCapture->onCapture = makeCaptureResultHandler(m_sharedModelContainer, NotificationCenter::shared(),
         [&quickAction](const QImage& image, quint32 displayID) { quickAction.offer(image, displayID); });
@@ -191,14 +190,82 @@ void QuorvelApp::wireGallery()
     m_screenshotsWindows->setModelContainer(weak);
     m_recordingsWindows = std::make_unique<RecordingsWindowManager>(needs);
     m_recordingsWindows->setModelContainer(weak);
-    // The history panel's Screenshots tab is the gallery's grid over the same store.
-    HistoryView::setScreenshotsPageFactory([this, weak](QWidget* parent) -> QWidget* {
-        return new ScreenshotsGridView(*m_galleryNeeds, weak, parent);
-    });
 }
 
 void QuorvelApp::wireHistory()
 {
+    const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
+    m_quickLook = std::make_unique<QuickLookPanelManager>(m_platform.pasteboard,
+        &AppIconCache::shared()); // merge: owned by clipboard
+    m_historyWindows = std::make_unique<WindowManager>(WindowManager::Needs {
+        .paste = PasteService::shared(), // merge: owned by clipboard
+        .notifications = m_platform.notifications,
+        .preferences = m_platform.preferences,
+        .quickLook = m_quickLook.get(),
+        .crypto = &ClipboardCryptoService::shared(), // merge: owned by clipboard
+        .permissions = &m_platform.permissions,
+        .openSettings = [this] { m_settingsWindows->showSettings(); },
+        // The Screenshots tab is the gallery's grid over the same store.
+        .screenshotsPage = [this, weak](QWidget* parent) -> QWidget* {
+            return new ScreenshotsGridView(*m_galleryNeeds, weak, parent);
+        },
+        .annotate =
+            [](const QImage& image) {
+                AnnotationWindowManager::shared().present(image, nullptr, nullptr); // merge: owned by editor
+            },
+    });
+    m_historyWindows->setModelContainer(weak);
+    buildShelf();
+    WindowManager& windows = *m_historyWindows;
+    m_edgeReveal = std::make_unique<HistoryEdgeRevealController>(HistoryEdgeRevealController::Needs {
+        .displays = &m_platform.displays,
+        .shape = &m_platform.windowShape,
+        .notifications = m_platform.notifications,
+        .mainQueue = DispatchQueue::main(),
+        .isPanelVisible = [&windows] { return windows.isVisible(); },
+        .showPanel = [&windows] { windows.showHistoryWindow(); },
+        .hidePanel = [&windows] { windows.hideHistoryWindow(); },
+        .panelWindow = [&windows]() -> QWidget* { return windows.historyPanel(); },
+    });
+    // The clipboard announces new entries only while the panel or the shelf shows them.
+    ClipboardService::shared().setShouldAnnounceNewItems( // merge: owned by clipboard
+        [windows = QPointer<WindowManager>(m_historyWindows.get()),
+            shelf = QPointer<NotchShelfWindowManager>(m_shelf.get())] {
+            return (windows && windows->isVisible()) || (shelf && shelf->isExpanded());
+        });
+    watchScreens(m_platform.notifications);
+}
+
+// The top shelf over the desktop's services; its cards paste into the application worked in last.
+void QuorvelApp::buildShelf()
+{
+    m_shelf = std::make_unique<NotchShelfWindowManager>(NotchShelfWindowManager::Needs {
+        .preferences = &m_platform.preferences,
+        .displays = &m_platform.displays,
+        .pointer = &m_platform.pointer,
+        .shape = &m_platform.windowShape,
+        .notifications = m_platform.notifications,
+        .mainQueue = DispatchQueue::main(),
+        .quickLook = m_quickLook.get(),
+    });
+    ForeignWindowTracker* focus = m_platform.foreignWindows;
+    if (focus)
+        m_shelf->setFocusReturn([focus] { focus->restoreFocus(); });
+    Preferences& preferences = m_platform.preferences;
+    NotificationCenter& notifications = m_platform.notifications;
+    PasteService& paste = PasteService::shared(); // merge: owned by clipboard
+    ImageCache& images = ImageCache::shared();    // merge: owned by clipboard
+    AppIconCache& icons = AppIconCache::shared(); // merge: owned by clipboard
+    Pasteboard* pasteboard = &m_platform.pasteboard;
+    m_shelf->setContentFactory(
+        [&preferences, &notifications, &paste, &images, &icons, pasteboard, focus](
+            ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
+            NotchShelfContentView::Needs needs {preferences, notifications, paste, images, icons, pasteboard, focus,
+                [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
+            return new NotchShelfContentView(container.mainContext(), manager, std::move(needs), parent);
+        },
+        NotchShelfContentView::requiredHeight());
+    m_shelf->setModelContainer(m_sharedModelContainer);
 }
 
 // The hotkey router, the updater, the feedback and settings windows, and the app delegate.
@@ -206,8 +273,9 @@ void QuorvelApp::wireSettingsAndFeedback()
 {
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
     m_hotkeys = std::make_unique<HotkeyService>(m_platform.hotkeys, m_platform.preferences, DispatchQueue::main(),
-        WindowManager::shared()); // merge: owned by history
+        *m_historyWindows);
     m_hotkeys->setActionStarter(m_actionStarter.get());
+    m_hotkeys->setShelf(m_shelf.get());
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     m_shortcuts = std::make_unique<HotkeyServiceShortcuts>(*m_hotkeys);
     m_updater = std::make_unique<UpdaterManager>();
@@ -216,11 +284,12 @@ void QuorvelApp::wireSettingsAndFeedback()
             m_platform.http, m_platform.preferences, m_platform.permissions, &QuorvelApp::historyShortcutDisplay});
     m_feedbackWindows = std::make_unique<FeedbackWindowManager>(
         FeedbackWindowManager::Needs {*m_feedbackService, &m_platform.workspace,
-            [] { return historyPanelPicture(WindowManager::shared().historyPanel()); }}); // merge: owned by history
+            [windows = QPointer<WindowManager>(m_historyWindows.get())] {
+                return historyPanelPicture(windows ? windows->historyPanel() : nullptr);
+            }});
     m_feedbackWindows->setModelContainer(weak);
     m_settingsWindows = std::make_unique<SettingsWindowManager>(settingsNeeds());
     m_settingsWindows->setModelContainer(weak);
-    HistoryView::setSettingsOpener([this] { m_settingsWindows->showSettings(); });
     // The answer to a check shows above the settings window when it is open (from the tray too),
     // else above the window the user works in.
     m_updater->controller()->setDialogParent([this]() -> QWidget* {
@@ -245,23 +314,18 @@ SettingsWindowManager::Needs QuorvelApp::settingsNeeds()
     s.appIcon = [](const QString& bundleID) {
         return AppIconCache::shared().icon(bundleID); // merge: owned by clipboard
     };
-    s.updateTitleBar = [](bool hidden) { WindowManager::shared().updateTitleBar(hidden); }; // merge: owned by history
-    s.updatePanelMode = [](bool right) { WindowManager::shared().updatePanelMode(right); }; // merge: owned by history
-    s.setEdgeRevealEnabled = [](bool enabled) {
-        HistoryEdgeRevealController::shared().setEnabled(enabled); // merge: owned by history
+    s.updateTitleBar = [this](bool hidden) { m_historyWindows->updateTitleBar(hidden); };
+    s.updatePanelMode = [this](bool right) { m_historyWindows->updatePanelMode(right); };
+    s.setEdgeRevealEnabled = [this](bool enabled) { m_edgeReveal->setEnabled(enabled); };
+    s.setShelfEnabled = [this](bool enabled) { m_shelf->setEnabled(enabled); };
+    s.isShelfEnabled = [this] { return m_shelf->isEnabled(); };
+    s.rebuildShelf = [this] {
+        m_shelf->hidePanel();
+        m_shelf->showPanel();
     };
-    s.setShelfEnabled = [](bool enabled) {
-        NotchShelfWindowManager::shared().setEnabled(enabled); // merge: owned by history
-    };
-    s.isShelfEnabled = [] { return NotchShelfWindowManager::shared().isEnabled(); }; // merge: owned by history
-    s.rebuildShelf = [] {
-        NotchShelfWindowManager::shared().hidePanel(); // merge: owned by history
-        NotchShelfWindowManager::shared().showPanel(); // merge: owned by history
-    };
-    s.displayOptions = [] {
+    s.displayOptions = [this] {
         QList<DisplayChoice> choices;
-        for (const NotchShelfWindowManager::DisplayOption& option :
-            NotchShelfWindowManager::shared().availableDisplayOptions()) // merge: owned by history
+        for (const NotchShelfWindowManager::DisplayOption& option : m_shelf->availableDisplayOptions())
             choices.append({option.id, option.label});
         return choices;
     };
@@ -291,13 +355,9 @@ AppDelegate::Needs QuorvelApp::appDelegateNeeds()
     needs.unregisterHotkeys = [this] { m_hotkeys->unregisterHotkey(); };
     needs.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); }; // merge: owned by clipboard
     needs.startUpdaterDelayed = [this] { m_updater->startDelayed(); };
-    needs.setNotchShelfEnabled = [](bool enabled) {
-        NotchShelfWindowManager::shared().setEnabled(enabled); // merge: owned by history
-    };
+    needs.setNotchShelfEnabled = [this](bool enabled) { m_shelf->setEnabled(enabled); };
     needs.listInterruptedRecordings = [this] { m_recorder->adoptInterruptedRecordings(); };
-    needs.setEdgeRevealEnabled = [](bool enabled) {
-        HistoryEdgeRevealController::shared().setEnabled(enabled); // merge: owned by history
-    };
+    needs.setEdgeRevealEnabled = [this](bool enabled) { m_edgeReveal->setEnabled(enabled); };
     return needs;
 }
 
@@ -310,24 +370,6 @@ void QuorvelApp::finishWiring()
     // The store opens its sealed columns with the same crypto service the clipboard seals with.
     container->setSealer(ClipboardCryptoService::shared());
     ClipboardService::shared().setModelContainer(weak);
-    // The shelf and the edge tabs get the desktop's services here, after the platform was wired.
-    NotchShelfWindowManager::installDesktopShelf(Preferences::shared(), DisplayList::shared(),
-        PointerLocation::shared(), WindowShape::shared(),
-        ForeignWindowTracker::isWired() ? &ForeignWindowTracker::shared() : nullptr, PasteService::shared());
-    HistoryEdgeRevealController::setShared(new HistoryEdgeRevealController(&DisplayList::shared(),
-        &WindowShape::shared(), NotificationCenter::shared(), DispatchQueue::main(),
-        HistoryEdgeRevealController::HistoryPanelAccess {
-            [] { return WindowManager::shared().isVisible(); },
-            [] { WindowManager::shared().showHistoryWindow(); },
-            [] { WindowManager::shared().hideHistoryWindow(); },
-            []() -> QWidget* { return WindowManager::shared().historyPanel(); },
-        }));
-    ClipboardService::shared().setShouldAnnounceNewItems(
-        [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
-    WindowManager::shared().setModelContainer(weak);
-    HistoryView::setAnnotator(
-        [](const QImage& image) { AnnotationWindowManager::shared().present(image, nullptr, nullptr); });
-    NotchShelfWindowManager::shared().setModelContainer(weak);
     AnnotationWindowManager::shared().setModelContainer(weak);
     wireEditorExtras(*m_feedbackService, m_platform.pasteboard);
 
@@ -345,7 +387,6 @@ void QuorvelApp::finishWiring()
     ImageCache::shared();
     AppIconCache::shared();
 
-    watchScreens();
 }
 
 QuorvelApp::QuorvelApp(const Platform& platform)
@@ -373,26 +414,28 @@ QImage QuorvelApp::historyPanelPicture(HistoryPanel* panel)
     return panel->grab().toImage();
 }
 
-MenuBarView::Actions QuorvelApp::menuBarActions(const Preferences& preferences, ActionStarter& starter)
+MenuBarView::Needs QuorvelApp::menuBarNeeds()
 {
-    MenuBarView::Actions actions;
-    actions.shortcutDisplay = [&preferences](quint32 action) {
-        const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
-        return known ? HotkeyService::shortcutDisplay(*known, preferences) : QStringLiteral("Nicht belegt");
+    const Preferences& preferences = m_platform.preferences;
+    QuickLookPanelManager& quickLook = *m_quickLook;
+    return MenuBarView::Needs {
+        .pasteStack = PasteStack::shared(), // merge: owned by clipboard
+        .recorder = *m_recorder,
+        .applications = &m_platform.applications,
+        .shortcutDisplay =
+            [&preferences](quint32 action) {
+                const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
+                return known ? HotkeyService::shortcutDisplay(*known, preferences) : QStringLiteral("Nicht belegt");
+            },
+        .start = [this](AppAction action) { m_actionStarter->start(action, ActionStarter::Trigger::menu); },
+        .showSettings = [this] { m_settingsWindows->showSettings(); },
+        .showFeedback = [this](const QString& origin) { m_feedbackWindows->showFeedback(origin); },
+        .checkForUpdates = [this] { m_updater->controller()->checkForUpdates(); },
+        .showScreenshots = [this] { m_screenshotsWindows->showScreenshots(); },
+        .showRecordings = [this] { m_recordingsWindows->showRecordings(); },
+        .hideQuickLook = [&quickLook] { quickLook.hideQuickLook(); },
+        .quit = {},
     };
-    actions.start = [&starter](AppAction action) { starter.start(action, ActionStarter::Trigger::menu); };
-    return actions;
-}
-
-MenuBarView::Actions QuorvelApp::trayMenuActions()
-{
-    MenuBarView::Actions actions = menuBarActions(m_platform.preferences, *m_actionStarter);
-    actions.checkForUpdates = [this] { m_updater->controller()->checkForUpdates(); };
-    actions.showScreenshots = [this] { m_screenshotsWindows->showScreenshots(); };
-    actions.showRecordings = [this] { m_recordingsWindows->showRecordings(); };
-    actions.showSettings = [this] { m_settingsWindows->showSettings(); };
-    actions.showFeedback = [this](const QString& herkunft) { m_feedbackWindows->showFeedback(herkunft); };
-    return actions;
 }
 
 GlobalShortcuts& QuorvelApp::shortcuts()
@@ -403,7 +446,7 @@ GlobalShortcuts& QuorvelApp::shortcuts()
 void QuorvelApp::showStatusItem()
 {
     m_iconView = std::make_unique<MenuBarIconView>(*m_recorder);
-    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, *m_recorder, trayMenuActions());
+    m_menu = std::make_unique<MenuBarView>(m_sharedModelContainer, menuBarNeeds());
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Console::log(QStringLiteral("QuorvelApp: no system tray is available; Quorvel keeps running, answers its "
                                     "hotkeys, and starting it again opens its settings window"));

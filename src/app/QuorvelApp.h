@@ -12,6 +12,7 @@ class FeedbackWindowManager;
 class GlobalShortcuts;
 class ActionStarter;
 class CaptureOverlayWindowManager;
+class HistoryEdgeRevealController;
 class HistoryPanel;
 class HotkeyService;
 class HotkeyServiceShortcuts;
@@ -23,6 +24,9 @@ class ScreenRecordingService;
 class ScreenshotCaptureService;
 class ScrollingCaptureControlWindowManager;
 class ScrollingCaptureService;
+class NotchShelfWindowManager;
+class QuickLookPanelManager;
+class WindowManager;
 class QImage;
 class MenuBarIconView;
 class Preferences;
@@ -60,16 +64,17 @@ public:
     // Listens for a second start (see InstanceChannel) on the lock file's channel.
     void listenForSecondStart(const QString& lockPath);
 
+    // History panel, shelf, edge tab and quick look (for tests).
+    WindowManager& historyWindows() { return *m_historyWindows; }
+    NotchShelfWindowManager& shelf() { return *m_shelf; }
+    HistoryEdgeRevealController& edgeReveal() { return *m_edgeReveal; }
+    QuickLookPanelManager& quickLook() { return *m_quickLook; }
+
     // The history hotkey as shown to the user, from the given preferences (feedback diagnostics).
     static QString historyShortcutDisplay(const Preferences& preferences);
     // The picture of the history panel that feedback attaches: the panel as it shows, or, when it
     // is hidden, the hidden panel rendered at its last size. Null without a panel.
     static QImage historyPanelPicture(HistoryPanel* panel);
-    // The menu's shortcut texts (from the given preferences) and its start of the program's actions.
-    static MenuBarView::Actions menuBarActions(const Preferences& preferences, ActionStarter& starter);
-    // The tray menu's hooks: the above, the updater, and the settings, feedback and gallery windows.
-    MenuBarView::Actions trayMenuActions();
-
     // Settings, feedback, hotkeys, updater (the X11 tests of the whole program reach them here).
     HotkeyService& hotkeys() { return *m_hotkeys; }
     GlobalShortcuts& shortcuts();
@@ -99,9 +104,24 @@ private:
     void finishWiring();
     SettingsWindowManager::Needs settingsNeeds();
     AppDelegate::Needs appDelegateNeeds();
+    void buildShelf();
+    // What the tray menu shows and runs: the paste stack, the recorder, the hotkey router, the
+    // updater, the history and the windows of the other areas.
+    MenuBarView::Needs menuBarNeeds();
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    // Gallery (the loader outlives the windows that ask it for pictures; the needs are those of
+    // every gallery view, the history panel's Screenshots tab included).
+    std::unique_ptr<ThumbnailLoader> m_thumbnails;
+    std::unique_ptr<Gallery::Needs> m_galleryNeeds;
+    std::unique_ptr<ScreenshotsWindowManager> m_screenshotsWindows;
+    std::unique_ptr<RecordingsWindowManager> m_recordingsWindows;
+    // History panel, shelf, edge tab, quick look (the tray menu is below).
+    std::unique_ptr<QuickLookPanelManager> m_quickLook;
+    std::unique_ptr<WindowManager> m_historyWindows;
+    std::unique_ptr<NotchShelfWindowManager> m_shelf;
+    std::unique_ptr<HistoryEdgeRevealController> m_edgeReveal;
     // Capture and recording: the engines, the panels that follow them, the overlay and what
     // starts the actions (built in this order by wireCapture, taken down in the reverse one).
     std::unique_ptr<PostCaptureQuickActionController> m_quickAction;
@@ -121,12 +141,6 @@ private:
     std::unique_ptr<FeedbackWindowManager> m_feedbackWindows;
     std::unique_ptr<SettingsWindowManager> m_settingsWindows;
     std::unique_ptr<AppDelegate> m_appDelegate;
-    // Gallery (the loader outlives the windows that ask it for pictures; the needs are those of
-    // every gallery view, the history panel's Screenshots tab included).
-    std::unique_ptr<ThumbnailLoader> m_thumbnails;
-    std::unique_ptr<Gallery::Needs> m_galleryNeeds;
-    std::unique_ptr<ScreenshotsWindowManager> m_screenshotsWindows;
-    std::unique_ptr<RecordingsWindowManager> m_recordingsWindows;
     std::unique_ptr<MenuBarIconView> m_iconView;
     std::unique_ptr<MenuBarView> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;

@@ -15,21 +15,19 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-HistoryEdgeRevealController::HistoryEdgeRevealController(DisplayList* displays, WindowShape* shape,
-    NotificationCenter& notifications, DispatchQueue& mainQueue, HistoryPanelAccess panel,
-    std::function<bool()> isCompositing)
-    : m_displays(displays)
-    , m_shape(shape)
-    , m_notifications(notifications)
-    , m_panel(std::move(panel))
-    , m_isCompositing(isCompositing ? std::move(isCompositing) : std::function<bool()>(&Compositing::isActive))
-    , m_hover(mainQueue)
+HistoryEdgeRevealController::HistoryEdgeRevealController(Needs needs)
+    : m_needs(std::move(needs))
+    , m_displays(m_needs.displays)
+    , m_shape(m_needs.shape)
+    , m_notifications(m_needs.notifications)
+    , m_isCompositing(m_needs.isCompositing ? m_needs.isCompositing : std::function<bool()>(&Compositing::isActive))
+    , m_hover(m_needs.mainQueue)
 {
 }
 
 HistoryEdgeRevealController::~HistoryEdgeRevealController()
 {
-    // The process-wide instance ends after the application object: its windows are gone then.
+    // Without an application its windows are gone already.
     if (!qApp)
         return;
     qApp->removeEventFilter(this);
@@ -109,8 +107,8 @@ void HistoryEdgeRevealController::installObservers()
             if (!m_openedViaHover)
                 return;
             m_openedViaHover = false;
-            if (m_panel.hide)
-                m_panel.hide();
+            if (m_needs.hidePanel)
+                m_needs.hidePanel();
         }));
     m_observers.append(
         m_notifications.observe(NotificationNames::historyWindowDidHide, this, [this](const QVariantMap&) {
@@ -148,23 +146,23 @@ void HistoryEdgeRevealController::evaluateHoverState()
     m_hover.cancel();
     if (m_isHoveringTab || m_isHoveringContent) {
         m_hover.scheduleEnter([this] {
-            if (m_panel.isVisible && m_panel.isVisible())
+            if (m_needs.isPanelVisible && m_needs.isPanelVisible())
                 return;
             m_openedViaHover = true;
             m_userInteracted = false;
             // Clicks and keys in the panel from now on keep it open.
             qApp->installEventFilter(this);
-            if (m_panel.show)
-                m_panel.show();
+            if (m_needs.showPanel)
+                m_needs.showPanel();
         });
         return;
     }
     m_hover.scheduleExit([this] {
-        if (!m_openedViaHover || !(m_panel.isVisible && m_panel.isVisible()) || m_userInteracted)
+        if (!m_openedViaHover || !(m_needs.isPanelVisible && m_needs.isPanelVisible()) || m_userInteracted)
             return;
         m_openedViaHover = false;
-        if (m_panel.hide)
-            m_panel.hide();
+        if (m_needs.hidePanel)
+            m_needs.hidePanel();
     });
 }
 
@@ -172,20 +170,10 @@ bool HistoryEdgeRevealController::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (m_openedViaHover && (type == QEvent::MouseButtonPress || type == QEvent::KeyPress) && watched->isWidgetType()
-        && m_panel.window) {
-        const QWidget* panel = m_panel.window();
+        && m_needs.panelWindow) {
+        const QWidget* panel = m_needs.panelWindow();
         if (panel && static_cast<QWidget*>(watched)->window() == panel)
             m_userInteracted = true;
     }
     return QObject::eventFilter(watched, event);
-}
-
-HistoryEdgeRevealController& HistoryEdgeRevealController::shared()
-{
-    return SharedSlot<HistoryEdgeRevealController>::get();
-}
-
-void HistoryEdgeRevealController::setShared(HistoryEdgeRevealController* controller)
-{
-    SharedSlot<HistoryEdgeRevealController>::set(controller);
 }

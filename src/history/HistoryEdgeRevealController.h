@@ -22,22 +22,23 @@ class HistoryEdgeRevealController : public QObject {
 public:
     static inline const QString enabledKey = Prefs::historyEdgeRevealEnabled.key;
 
-    // How the controller reaches the history panel.
-    struct HistoryPanelAccess {
-        std::function<bool()> isVisible;
-        std::function<void()> show;
-        std::function<void()> hide;
+    struct Needs {
+        // displays and shape may be null (tabs on the primary screen only; unshaped).
+        DisplayList* displays;
+        WindowShape* shape;
+        NotificationCenter& notifications;
+        DispatchQueue& mainQueue;
+        // How the controller reaches the history panel.
+        std::function<bool()> isPanelVisible = {};
+        std::function<void()> showPanel = {};
+        std::function<void()> hidePanel = {};
         // The panel's window while it exists (clicks and keys in it keep it open); may be null.
-        std::function<QWidget*()> window;
+        std::function<QWidget*()> panelWindow = {};
+        std::function<bool()> isCompositing = {};
     };
 
-    // displays and shape may be null (tabs on the primary screen only; unshaped).
-    HistoryEdgeRevealController(DisplayList* displays, WindowShape* shape, NotificationCenter& notifications,
-        DispatchQueue& mainQueue, HistoryPanelAccess panel, std::function<bool()> isCompositing = {});
+    explicit HistoryEdgeRevealController(Needs needs);
     ~HistoryEdgeRevealController() override;
-    // The process-wide controller, made by the application's wiring with the desktop's services.
-    static HistoryEdgeRevealController& shared();
-    static void setShared(HistoryEdgeRevealController* controller);
 
     bool isEnabled() const { return m_isEnabled; }
     // Shows the tabs when true, hides them when false.
@@ -60,10 +61,10 @@ private:
     void installObservers();
     void removeObservers();
 
+    Needs m_needs;
     DisplayList* m_displays;
     WindowShape* m_shape;
     NotificationCenter& m_notifications;
-    HistoryPanelAccess m_panel;
     std::function<bool()> m_isCompositing;
     QList<QPointer<HistoryEdgeTabPanel>> m_panels;
     QList<int> m_observers;

@@ -34,48 +34,18 @@
 
 using namespace HistoryViewChrome;
 
-namespace {
-std::function<void()>& settingsOpener()
-{
-    static std::function<void()> open;
-    return open;
-}
-
-HistoryView::ScreenshotsPageFactory& screenshotsPageFactory()
-{
-    static HistoryView::ScreenshotsPageFactory factory;
-    return factory;
-}
-
-HistoryView::Annotator& annotator()
-{
-    static HistoryView::Annotator annotate;
-    return annotate;
-}
-}
-
-void HistoryView::setAnnotator(Annotator annotate)
-{
-    annotator() = std::move(annotate);
-}
-
-void HistoryView::setScreenshotsPageFactory(ScreenshotsPageFactory factory)
-{
-    screenshotsPageFactory() = std::move(factory);
-}
-
-HistoryView::HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications,
-    PasteService& pasteService, WindowManager& windowManager, QuickLookPanelManager* quickLook,
-    std::function<void()> onDismiss, DispatchQueue* listQueue, QWidget* parent)
+HistoryView::HistoryView(
+    ModelContext& context, Needs needs, std::function<void()> onDismiss, DispatchQueue* listQueue, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
-    , m_preferences(preferences)
-    , m_notifications(notifications)
-    , m_pasteService(pasteService)
-    , m_windowManager(windowManager)
-    , m_quickLook(quickLook)
+    , m_needs(std::move(needs))
+    , m_preferences(m_needs.preferences)
+    , m_notifications(m_needs.notifications)
+    , m_pasteService(m_needs.paste)
+    , m_windowManager(m_needs.windowManager)
+    , m_quickLook(m_needs.quickLook)
     , m_onDismiss(std::move(onDismiss))
-    , m_controller(new ClipHistoryController(preferences, listQueue ? *listQueue : DispatchQueue::main(), this))
+    , m_controller(new ClipHistoryController(m_preferences, listQueue ? *listQueue : DispatchQueue::main(), this))
 {
     setMinimumSize(320, 300);
     setAttribute(Qt::WA_Hover);
@@ -83,7 +53,7 @@ HistoryView::HistoryView(ModelContext& context, Preferences& preferences, Notifi
 
     m_background = new VisualEffectView(
         VisualEffectView::Material::hudWindow, VisualEffectView::BlendingMode::behindWindow, this);
-    m_tint = new TintView(preferences, this);
+    m_tint = new TintView(m_preferences, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -166,8 +136,8 @@ QWidget* HistoryView::makeScreenshotsPage()
     auto* screenshotsLayout = new QVBoxLayout(screenshotsPage);
     screenshotsLayout->setContentsMargins(0, 0, 0, 0);
     screenshotsLayout->addWidget(divider(screenshotsPage));
-    if (screenshotsPageFactory())
-        m_screenshotsContent = screenshotsPageFactory()(screenshotsPage);
+    if (m_needs.screenshotsPage)
+        m_screenshotsContent = m_needs.screenshotsPage(screenshotsPage);
     if (m_screenshotsContent) {
         screenshotsLayout->addWidget(m_screenshotsContent, 1);
     } else {
@@ -206,9 +176,9 @@ void HistoryView::connectListAndController()
     connect(m_list, &ClipListView::selectRequested, this, &HistoryView::selectItem);
     connect(m_list, &ClipListView::copyRequested, this,
         [this](const ClipItemViewModelPtr& model) { m_pasteService.copyToClipboard(model->clipItem); });
-    connect(m_list, &ClipListView::annotateRequested, this, [](const QImage& image) {
-        if (annotator())
-            annotator()(image);
+    connect(m_list, &ClipListView::annotateRequested, this, [this](const QImage& image) {
+        if (m_needs.annotate)
+            m_needs.annotate(image);
     });
 }
 
@@ -332,7 +302,7 @@ void HistoryView::setSelectedTab(HistoryTab tab)
 void HistoryView::recheckAccessibility()
 {
     // Without a permissions service (a view made outside the program) there is nothing to warn of.
-    m_hasAccessibilityPermission = !SharedSlot<Permissions>::isSet() || Permissions::shared().isAccessibilityTrusted();
+    m_hasAccessibilityPermission = !m_needs.permissions || m_needs.permissions->isAccessibilityTrusted();
     m_banner->setVisible(!m_hasAccessibilityPermission);
 }
 
@@ -374,11 +344,6 @@ void HistoryView::updateEmptyState()
     }
 }
 
-void HistoryView::setSettingsOpener(std::function<void()> open)
-{
-    settingsOpener() = std::move(open);
-}
-
 QString HistoryView::itemCountText(size_t count)
 {
     return count == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(count);
@@ -406,8 +371,8 @@ QWidget* HistoryView::makeFooter()
     connect(settings, &QToolButton::clicked, this, [this] {
         if (m_onDismiss)
             m_onDismiss();
-        if (settingsOpener())
-            settingsOpener()();
+        if (m_needs.openSettings)
+            m_needs.openSettings();
     });
     row->addWidget(settings);
     const QFont hintFont = pixelFont(11, QFont::Medium);

@@ -14,6 +14,7 @@ class DispatchQueue;
 class ModelContext;
 class NotificationCenter;
 class PasteService;
+class Permissions;
 class Preferences;
 class QLabel;
 class QPushButton;
@@ -31,9 +32,27 @@ class WindowManager;
 class HistoryView : public QWidget {
     Q_OBJECT
 public:
-    HistoryView(ModelContext& context, Preferences& preferences, NotificationCenter& notifications,
-        PasteService& pasteService, WindowManager& windowManager, QuickLookPanelManager* quickLook,
-        std::function<void()> onDismiss, DispatchQueue* listQueue = nullptr, QWidget* parent = nullptr);
+    // What the Screenshots tab shows (the gallery's grid); without it the tab shows an empty state.
+    using ScreenshotsPageFactory = std::function<QWidget*(QWidget* parent)>;
+    // What a row's "Annotate" does with the entry's picture (the editor).
+    using Annotator = std::function<void(const QImage& image)>;
+
+    struct Needs {
+        Preferences& preferences;
+        NotificationCenter& notifications;
+        PasteService& paste;
+        WindowManager& windowManager;
+        QuickLookPanelManager* quickLook = nullptr;
+        // Absent (a view made outside the program): no accessibility banner.
+        Permissions* permissions = nullptr;
+        // What the footer's settings button opens (the settings window).
+        std::function<void()> openSettings = {};
+        ScreenshotsPageFactory screenshotsPage = {};
+        Annotator annotate = {};
+    };
+
+    HistoryView(ModelContext& context, Needs needs, std::function<void()> onDismiss, DispatchQueue* listQueue = nullptr,
+        QWidget* parent = nullptr);
     ~HistoryView() override;
 
     ClipHistoryController& controller() { return *m_controller; }
@@ -64,17 +83,6 @@ public:
 
     // The footer's count: "1 item", "N items".
     static QString itemCountText(size_t count);
-    // What the footer's settings button opens: the settings window, wired by the application
-    // (the settings layer uses this one, so it is not called from here by name).
-    static void setSettingsOpener(std::function<void()> open);
-
-    // What the Screenshots tab shows: set once by the application to the gallery's grid; without
-    // it the tab shows an empty state.
-    using ScreenshotsPageFactory = std::function<QWidget*(QWidget* parent)>;
-    static void setScreenshotsPageFactory(ScreenshotsPageFactory factory);
-    // What a row's "Annotate" does with the entry's picture (the editor, set by the application).
-    using Annotator = std::function<void(const QImage& image)>;
-    static void setAnnotator(Annotator annotator);
     QWidget* screenshotsPage() const { return m_screenshotsContent; }
 
 protected:
@@ -101,6 +109,7 @@ private:
     ClipRowOptions rowOptions() const;
 
     ModelContext& m_context;
+    Needs m_needs;
     Preferences& m_preferences;
     NotificationCenter& m_notifications;
     PasteService& m_pasteService;

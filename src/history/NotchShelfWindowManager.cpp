@@ -4,14 +4,8 @@
 
 #include "history/ShelfTransitionEffect.h"
 
-#include "clipboard/PasteService.h"
-#include "history/NotchShelfContentView.h"
-#include "clipboard/AppIconCache.h"
-#include "clipboard/ImageCache.h"
-#include "platform/Pasteboard.h"
 #include "history/NotchShelfPanel.h"
 #include "history/QuickLookPanelManager.h"
-#include "platform/ForeignWindowTracker.h"
 #include "platform/Compositing.h"
 #include "platform/Console.h"
 #include "platform/DisplayList.h"
@@ -24,59 +18,26 @@
 #include <QApplication>
 #include <QPainterPath>
 
-NotchShelfWindowManager::NotchShelfWindowManager(Preferences* preferences, DisplayList* displays,
-    PointerLocation* pointer, WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue,
-    std::function<bool()> isCompositing)
+NotchShelfWindowManager::NotchShelfWindowManager(Needs needs)
     : ModelContainerHolder("NotchShelfWindowManager")
-    , m_preferences(preferences)
-    , m_displays(displays)
-    , m_pointer(pointer)
-    , m_shape(shape)
-    , m_notifications(notifications)
-    , m_mainQueue(mainQueue)
-    , m_isCompositing(isCompositing ? std::move(isCompositing) : std::function<bool()>(&Compositing::isActive))
-    , m_hover(mainQueue)
+    , m_preferences(needs.preferences)
+    , m_displays(needs.displays)
+    , m_pointer(needs.pointer)
+    , m_shape(needs.shape)
+    , m_notifications(needs.notifications)
+    , m_mainQueue(needs.mainQueue)
+    , m_isCompositing(
+          needs.isCompositing ? std::move(needs.isCompositing) : std::function<bool()>(&Compositing::isActive))
+    , m_quickLook(needs.quickLook)
+    , m_hover(needs.mainQueue)
     , m_alive(std::make_shared<NotchShelfWindowManager*>(this))
 {
-}
-
-NotchShelfWindowManager& NotchShelfWindowManager::shared()
-{
-    return SharedSlot<NotchShelfWindowManager>::get();
-}
-
-void NotchShelfWindowManager::setShared(NotchShelfWindowManager* manager)
-{
-    SharedSlot<NotchShelfWindowManager>::set(manager);
-}
-
-NotchShelfWindowManager& NotchShelfWindowManager::installDesktopShelf(Preferences& preferences,
-    DisplayList& displays, PointerLocation& pointer, WindowShape& shape, ForeignWindowTracker* focus,
-    PasteService& paste)
-{
-    // Lives for the whole process, past the application object (its windows are gone by then).
-    auto* shelf = new NotchShelfWindowManager(
-        &preferences, &displays, &pointer, &shape, NotificationCenter::shared(), DispatchQueue::main());
-    if (focus)
-        shelf->setFocusReturn([focus] { focus->restoreFocus(); });
-    shelf->setContentFactory(
-        [&preferences, &paste, focus](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent)
-            -> QWidget* {
-            // merge: from owner
-            NotchShelfContentView::Needs needs {preferences, NotificationCenter::shared(), paste, ImageCache::shared(),
-                AppIconCache::shared(), SharedSlot<Pasteboard>::isSet() ? &Pasteboard::shared() : nullptr, focus,
-                [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
-            return new NotchShelfContentView(container.mainContext(), manager, std::move(needs), parent);
-        },
-        NotchShelfContentView::requiredHeight());
-    setShared(shelf);
-    return *shelf;
 }
 
 NotchShelfWindowManager::~NotchShelfWindowManager()
 {
     m_alive.reset();
-    // The process-wide instance ends after the application object: its windows are gone then.
+    // Without an application its windows are gone already.
     if (!qApp)
         return;
     hidePanel();
@@ -283,10 +244,11 @@ void NotchShelfWindowManager::setExpanded(bool expanded)
 
 void NotchShelfWindowManager::showQuickLook(const ClipItemPtr& item)
 {
-    QuickLookPanelManager& quickLook = QuickLookPanelManager::shared();
-    quickLook.showQuickLook(item);
+    if (!m_quickLook)
+        return;
+    m_quickLook->showQuickLook(item);
     // Below the card rather than beside the history panel, which may be hidden.
-    QWidget* preview = quickLook.quickLookPanel();
+    QWidget* preview = m_quickLook->quickLookPanel();
     if (!preview || !m_panel)
         return;
     const QRect shelf = m_panel->geometry();

@@ -15,13 +15,12 @@
 #include <memory>
 
 class DisplayList;
-class ForeignWindowTracker;
-class PasteService;
 class DispatchTimer;
 class ModelContainer;
 class NotificationCenter;
 class PointerLocation;
 class Preferences;
+class QuickLookPanelManager;
 class WindowShape;
 
 // Owner of the top shelf: one clear, borderless panel at the top centre of the chosen display
@@ -50,20 +49,21 @@ public:
     using ContentFactory
         = std::function<QWidget*(ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent)>;
 
-    // Any collaborator may be null (no display list: the fallback geometry; no pointer: no hover;
-    // no shape service: the panel is not shaped).
-    NotchShelfWindowManager(Preferences* preferences, DisplayList* displays, PointerLocation* pointer,
-        WindowShape* shape, NotificationCenter& notifications, DispatchQueue& mainQueue,
-        std::function<bool()> isCompositing = {});
+    // Any pointer may be null (no display list: the fallback geometry; no pointer: no hover;
+    // no shape service: the panel is not shaped; no quick look: cards show none).
+    struct Needs {
+        Preferences* preferences;
+        DisplayList* displays;
+        PointerLocation* pointer;
+        WindowShape* shape;
+        NotificationCenter& notifications;
+        DispatchQueue& mainQueue;
+        std::function<bool()> isCompositing = {};
+        QuickLookPanelManager* quickLook = nullptr;
+    };
+
+    explicit NotchShelfWindowManager(Needs needs);
     ~NotchShelfWindowManager() override;
-    // The process-wide shelf, made by the application's wiring with the desktop's services
-    // (installDesktopShelf) or by a test with its own (setShared).
-    static NotchShelfWindowManager& shared();
-    static void setShared(NotchShelfWindowManager* manager);
-    // Makes and installs the shelf of the desktop: its services are passed in here, after the
-    // platform services were wired, and its cards paste through `paste`.
-    static NotchShelfWindowManager& installDesktopShelf(Preferences& preferences, DisplayList& displays,
-        PointerLocation& pointer, WindowShape& shape, ForeignWindowTracker* focus, PasteService& paste);
 
     // The factory of the expanded card and the height that card needs below the band.
     // How the keyboard goes back to the application the user worked in when the shelf, holding
@@ -134,6 +134,7 @@ private:
     NotificationCenter& m_notifications;
     DispatchQueue& m_mainQueue;
     std::function<bool()> m_isCompositing;
+    QuickLookPanelManager* m_quickLook;
     ContentFactory m_contentFactory;
     std::function<void()> m_focusReturn;
     int m_contentHeight = NotchShelfGeometry::cardHeight;

@@ -1,5 +1,6 @@
 #include "history/QuickLookPanelManager.h"
 
+#include "clipboard/AppIconCache.h"
 #include "history/QuickLookView.h"
 #include "platform/Compositing.h"
 #include "platform/Pasteboard.h"
@@ -12,21 +13,16 @@
 #include <QTextEdit>
 #include <QTimer>
 
-QuickLookPanelManager::QuickLookPanelManager(Pasteboard& pasteboard, QObject* parent)
+QuickLookPanelManager::QuickLookPanelManager(Pasteboard& pasteboard, AppIconCache* icons, QObject* parent)
     : QObject(parent)
     , m_pasteboard(pasteboard)
+    , m_icons(icons)
 {
 }
 
 QuickLookPanelManager::~QuickLookPanelManager()
 {
     delete m_view.data();
-}
-
-QuickLookPanelManager& QuickLookPanelManager::shared()
-{
-    static QuickLookPanelManager* instance = new QuickLookPanelManager(Pasteboard::shared());
-    return *instance;
 }
 
 QWidget* QuickLookPanelManager::quickLookPanel() const
@@ -54,10 +50,13 @@ void QuickLookPanelManager::showQuickLook(const ClipItemPtr& item)
     if (!item)
         return;
     QPointer<QuickLookPanelManager> self(this);
-    auto* view = new QuickLookView(item, m_pasteboard, [self] {
-        if (self)
-            self->hideQuickLook();
-    });
+    auto* view = new QuickLookView(
+        item, m_pasteboard,
+        [self] {
+            if (self)
+                self->hideQuickLook();
+        },
+        m_icons ? m_icons->cachedIcon(item->appBundleID) : std::nullopt);
     // A window that never takes the focus: the history panel keeps it, and its keys.
     view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     view->setAttribute(Qt::WA_ShowWithoutActivating);

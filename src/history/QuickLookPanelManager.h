@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class AppIconCache;
 class Pasteboard;
 class QWidget;
 
@@ -21,9 +22,10 @@ public:
     static constexpr int panelHeight = 400;
     static constexpr int gap = 8;
 
-    explicit QuickLookPanelManager(Pasteboard& pasteboard, QObject* parent = nullptr);
+    // The quick look copies through pasteboard; icons shows the entry's application icon when it
+    // is cached already (absent: no icon).
+    explicit QuickLookPanelManager(Pasteboard& pasteboard, AppIconCache* icons = nullptr, QObject* parent = nullptr);
     ~QuickLookPanelManager() override;
-    static QuickLookPanelManager& shared();
 
     // The window the quick look sits beside (the history panel); may answer null.
     void setAnchor(std::function<QWidget*()> anchor) { m_anchor = std::move(anchor); }
@@ -51,6 +53,7 @@ protected:
 
 private:
     Pasteboard& m_pasteboard;
+    AppIconCache* m_icons;
     std::function<QWidget*()> m_anchor;
     QPointer<QuickLookView> m_view;
 };

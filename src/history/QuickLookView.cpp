@@ -1,6 +1,5 @@
 #include "history/QuickLookView.h"
 
-#include "clipboard/AppIconCache.h"
 #include "clipboard/PasteService.h"
 #include "history/ImageDecoding.h"
 #include "platform/Background.h"
@@ -277,8 +276,8 @@ QString QuickLookView::formattedDate(const QDateTime& timestamp)
         + locale.toString(local.time(), QLocale::ShortFormat);
 }
 
-QuickLookView::QuickLookView(
-    const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss, QWidget* parent)
+QuickLookView::QuickLookView(const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss,
+    const std::optional<QIcon>& appIcon, QWidget* parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_StyledBackground, false);
@@ -290,9 +289,9 @@ QuickLookView::QuickLookView(
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 12, 16, 12);
     header->setSpacing(8);
-    if (auto icon = AppIconCache::shared().cachedIcon(item->appBundleID)) {
+    if (appIcon) {
         auto* iconLabel = new QLabel(this);
-        iconLabel->setPixmap(icon->pixmap(20, 20));
+        iconLabel->setPixmap(appIcon->pixmap(20, 20));
         iconLabel->setFixedSize(20, 20);
         header->addWidget(iconLabel);
     }

@@ -2,10 +2,12 @@
 #include "history/VideoQuickLookView.h"
 #include "store/ClipItem.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QTextEdit;
@@ -70,8 +72,9 @@ class QuickLookView : public QWidget {
 public:
     enum class ContentKind { video, image, text };
 
-    QuickLookView(
-        const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss, QWidget* parent = nullptr);
+    // appIcon: the entry's application icon where it is at hand.
+    QuickLookView(const ClipItemPtr& item, Pasteboard& pasteboard, std::function<void()> onDismiss,
+        const std::optional<QIcon>& appIcon = std::nullopt, QWidget* parent = nullptr);
 
     ContentKind contentKind() const { return m_kind; }
     // The text view of a text entry (null for images and videos).

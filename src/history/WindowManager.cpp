@@ -10,6 +10,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Preferences.h"
 #include "platform/Prefs.h"
+#include "platform/Shared.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
 
@@ -22,13 +23,13 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-WindowManager::WindowManager(PasteService& pasteService, NotificationCenter& notifications, Preferences& preferences,
-    QuickLookPanelManager* quickLook)
+WindowManager::WindowManager(Needs needs)
     : ModelContainerHolder("WindowManager")
-    , m_pasteService(pasteService)
-    , m_notifications(notifications)
-    , m_preferences(preferences)
-    , m_quickLook(quickLook)
+    , m_needs(std::move(needs))
+    , m_pasteService(m_needs.paste)
+    , m_notifications(m_needs.notifications)
+    , m_preferences(m_needs.preferences)
+    , m_quickLook(m_needs.quickLook)
 {
     m_clock = [] {
         static QElapsedTimer timer;
@@ -44,8 +45,10 @@ WindowManager::WindowManager(PasteService& pasteService, NotificationCenter& not
         connect(m_quickLook, &QuickLookPanelManager::closed, this, [this] { m_isQuickLookOpenFromTap = false; });
     }
     m_contentFactory = [this](ModelContainer& container, std::function<void()> dismiss) -> QWidget* {
-        return new HistoryView(container.mainContext(), m_preferences, m_notifications, m_pasteService, *this,
-            m_quickLook, std::move(dismiss));
+        return new HistoryView(container.mainContext(),
+            {m_preferences, m_notifications, m_pasteService, *this, m_quickLook, m_needs.permissions,
+                m_needs.openSettings, m_needs.screenshotsPage, m_needs.annotate},
+            std::move(dismiss));
     };
 }
 
@@ -53,13 +56,6 @@ WindowManager::~WindowManager()
 {
     removeKeyMonitors();
     delete m_panel.data();
-}
-
-WindowManager& WindowManager::shared()
-{
-    static WindowManager* instance = new WindowManager(
-        PasteService::shared(), NotificationCenter::shared(), Preferences::shared(), &QuickLookPanelManager::shared());
-    return *instance;
 }
 
 QString WindowManager::rectToString(const QRect& rect)
@@ -90,7 +86,8 @@ void WindowManager::showHistoryWindow()
     m_pasteService.captureTargetApp();
     // The entries open with the clipboard key: opening the history may ask to unlock the keychain
     // (off the main thread).
-    ClipboardCryptoService::shared().requestKey(ClipboardCryptoService::KeyReason::UserAction);
+    if (m_needs.crypto)
+        m_needs.crypto->requestKey(ClipboardCryptoService::KeyReason::UserAction);
     if (!m_panel && !createPanel())
         return;
     positionPanel();

@@ -2,6 +2,7 @@
 #include "history/HistoryCommand.h"
 #include "store/ModelContainerHolder.h"
 #include "history/HistoryPanel.h"
+#include "history/HistoryView.h"
 #include "platform/Prefs.h"
 
 #include <QObject>
@@ -10,8 +11,10 @@
 #include <functional>
 #include <optional>
 
+class ClipboardCryptoService;
 class ModelContainer;
 class NotificationCenter;
+class Permissions;
 class PasteService;
 class Preferences;
 class QKeyEvent;
@@ -39,12 +42,22 @@ public:
     // Builds the panel's content for the store's container; the content calls dismiss to close.
     using ContentFactory = std::function<QWidget*(ModelContainer& container, std::function<void()> dismiss)>;
 
-    WindowManager(PasteService& pasteService, NotificationCenter& notifications, Preferences& preferences,
-        QuickLookPanelManager* quickLook = nullptr);
+    struct Needs {
+        PasteService& paste;
+        NotificationCenter& notifications;
+        Preferences& preferences;
+        QuickLookPanelManager* quickLook = nullptr;
+        // Asked for the clipboard key when the panel opens; absent: nothing is asked.
+        ClipboardCryptoService* crypto = nullptr;
+        // What the history view gets beyond the services above.
+        Permissions* permissions = nullptr;
+        std::function<void()> openSettings = {};
+        HistoryView::ScreenshotsPageFactory screenshotsPage = {};
+        HistoryView::Annotator annotate = {};
+    };
+
+    explicit WindowManager(Needs needs);
     ~WindowManager() override;
-    // The process-wide instance over the shared paste service, notification centre, preferences
-    // and quick look.
-    static WindowManager& shared();
 
     // Replaces the history view as the content of panels made from now on.
     void setContentFactory(ContentFactory factory) { m_contentFactory = std::move(factory); }
@@ -97,6 +110,7 @@ private:
     // Notifications that leave the panel: only names NotificationNames makes.
     void post(const QString& name);
 
+    Needs m_needs;
     PasteService& m_pasteService;
     NotificationCenter& m_notifications;
     Preferences& m_preferences;

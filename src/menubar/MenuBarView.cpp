@@ -1,7 +1,6 @@
 #include "menubar/MenuBarView.h"
 
 #include "clipboard/PasteStack.h"
-#include "history/QuickLookPanelManager.h"
 #include "menubar/ClearHistoryDialog.h"
 #include "platform/ApplicationCatalog.h"
 #include "platform/Compositing.h"
@@ -60,36 +59,34 @@ private:
 
 }
 
-MenuBarView::MenuBarView(
-    std::weak_ptr<ModelContainer> container, ScreenRecordingService& recorder, Actions actions, QWidget* parent)
+MenuBarView::MenuBarView(std::weak_ptr<ModelContainer> container, Needs needs, QWidget* parent)
     : QMenu(parent)
     , m_container(std::move(container))
-    , m_recorder(recorder)
-    , m_actions(std::move(actions))
+    , m_needs(std::move(needs))
 {
     setFont(Theme::labelFont(10));
     setMinimumWidth(menuWidth);
     setStyleSheet(Theme::menuStyle());
     // Shortcut texts, the paste stack and the recording rows are current each time it opens.
     connect(this, &QMenu::aboutToShow, this, &MenuBarView::rebuild);
-    connect(&PasteStack::shared(), &PasteStack::itemsChanged, this, &MenuBarView::rebuild);
-    connect(&m_recorder, &ScreenRecordingService::isRecordingChanged, this, &MenuBarView::rebuild);
+    connect(&m_needs.pasteStack, &PasteStack::itemsChanged, this, &MenuBarView::rebuild);
+    connect(&m_needs.recorder, &ScreenRecordingService::isRecordingChanged, this, &MenuBarView::rebuild);
     rebuild();
 }
 
 MenuBarModel::State MenuBarView::currentState() const
 {
     MenuBarModel::State state;
-    state.pasteStackCount = int(PasteStack::shared().items().size());
-    state.isRecording = m_recorder.isRecording();
-    state.siblingInstalled = ApplicationCatalog::isShared()
-        && ApplicationCatalog::shared().application(MenuBarModel::siblingBundleIdentifier).has_value();
+    state.pasteStackCount = int(m_needs.pasteStack.items().size());
+    state.isRecording = m_needs.recorder.isRecording();
+    state.siblingInstalled = m_needs.applications
+        && m_needs.applications->application(MenuBarModel::siblingBundleIdentifier).has_value();
     return state;
 }
 
 void MenuBarView::rebuild()
 {
-    const QList<Row> rows = MenuBarModel::rows(currentState(), m_actions.shortcutDisplay);
+    const QList<Row> rows = MenuBarModel::rows(currentState(), m_needs.shortcutDisplay);
     if (rows == m_rows && !actions().isEmpty())
         return;
     m_rows = rows;
@@ -136,41 +133,41 @@ void MenuBarView::perform(Command command)
     }
     switch (command.rawValue()) {
     case Command::pasteNext:
-        PasteStack::shared().pasteNext();
+        m_needs.pasteStack.pasteNext();
         break;
     case Command::clearStack:
-        PasteStack::shared().setItems({});
+        m_needs.pasteStack.setItems({});
         break;
     case Command::clearHistory:
         clearAllHistory();
         break;
     case Command::showScreenshots:
-        if (m_actions.showScreenshots)
-            m_actions.showScreenshots();
+        if (m_needs.showScreenshots)
+            m_needs.showScreenshots();
         break;
     case Command::showRecordings:
-        if (m_actions.showRecordings)
-            m_actions.showRecordings();
+        if (m_needs.showRecordings)
+            m_needs.showRecordings();
         break;
     case Command::openSibling:
-        if (ApplicationCatalog::isShared())
-            ApplicationCatalog::shared().launch(MenuBarModel::siblingBundleIdentifier);
+        if (m_needs.applications)
+            m_needs.applications->launch(MenuBarModel::siblingBundleIdentifier);
         break;
     case Command::settings:
-        if (m_actions.showSettings)
-            m_actions.showSettings();
+        if (m_needs.showSettings)
+            m_needs.showSettings();
         break;
     case Command::checkForUpdates:
-        if (m_actions.checkForUpdates)
-            m_actions.checkForUpdates();
+        if (m_needs.checkForUpdates)
+            m_needs.checkForUpdates();
         break;
     case Command::feedback:
-        if (m_actions.showFeedback)
-            m_actions.showFeedback(QStringLiteral("Quorvel – Menüleiste"));
+        if (m_needs.showFeedback)
+            m_needs.showFeedback(QStringLiteral("Quorvel – Menüleiste"));
         break;
     case Command::quit:
-        if (m_actions.quit)
-            m_actions.quit();
+        if (m_needs.quit)
+            m_needs.quit();
         else
             QApplication::quit();
         break;
@@ -181,8 +178,8 @@ void MenuBarView::perform(Command command)
 
 void MenuBarView::start(AppAction action)
 {
-    if (m_actions.start)
-        m_actions.start(action);
+    if (m_needs.start)
+        m_needs.start(action);
 }
 
 void MenuBarView::runAfterMenuIsGone(std::function<void()> work)
@@ -204,14 +201,16 @@ void MenuBarView::clearAllHistory()
         m_clearDialog->activateWindow();
         return;
     }
-    auto* dialog = new ClearHistoryDialog(m_container, [] {
-        // Nothing may point at the deleted entries: the paste stack empties, the quick look
-        // closes, and every list fetches again.
-        PasteStack::shared().setItems({});
-        QuickLookPanelManager::shared().hideQuickLook();
-        // "clipboardItemAdded" is what the lists refetch on (a hidden panel fetches when shown).
-        NotificationCenter::shared().post(NotificationNames::clipboardItemAdded);
-    });
+    auto* dialog = new ClearHistoryDialog(
+        m_container, [&stack = m_needs.pasteStack, hideQuickLook = m_needs.hideQuickLook] {
+            // Nothing may point at the deleted entries: the paste stack empties, the quick look
+            // closes, and every list fetches again.
+            stack.setItems({});
+            if (hideQuickLook)
+                hideQuickLook();
+            // "clipboardItemAdded" is what the lists refetch on (a hidden panel fetches when shown).
+            NotificationCenter::shared().post(NotificationNames::clipboardItemAdded);
+        });
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     m_clearDialog = dialog;
     dialog->open();

@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "menubar/ClearHistoryDialog.h"
+class ApplicationCatalog;
 class ModelContainer;
+class PasteStack;
 class ScreenRecordingService;
 
 // The tray menu: every function of the program in fixed rows (MenuBarModel), rebuilt whenever it
@@ -20,20 +22,25 @@ class MenuBarView : public QMenu {
 public:
     static constexpr int menuWidth = 260;
 
-    // What the menu asks of the application above it.
-    struct Actions {
-        MenuBarModel::ShortcutDisplay shortcutDisplay; // by the action's raw value
-        std::function<void(AppAction)> start;          // runs one of the program's actions
-        std::function<void()> checkForUpdates;
-        std::function<void()> showScreenshots;
-        std::function<void()> showRecordings;
-        std::function<void()> showSettings;
-        std::function<void(const QString& herkunft)> showFeedback;
-        std::function<void()> quit; // QApplication::quit when unset
+    // What the menu shows and asks of the application above it.
+    struct Needs {
+        PasteStack& pasteStack;
+        ScreenRecordingService& recorder;
+        // Where the sibling application is looked up and launched; absent: no sibling row.
+        ApplicationCatalog* applications = nullptr;
+        MenuBarModel::ShortcutDisplay shortcutDisplay = {}; // by the action's raw value
+        std::function<void(AppAction)> start = {};          // runs one of the program's actions
+        std::function<void()> showSettings = {};
+        std::function<void(const QString& origin)> showFeedback = {};
+        std::function<void()> checkForUpdates = {};
+        std::function<void()> showScreenshots = {};
+        std::function<void()> showRecordings = {};
+        // After the history was cleared: no quick look may show a deleted entry.
+        std::function<void()> hideQuickLook = {};
+        std::function<void()> quit = {}; // QApplication::quit when unset
     };
 
-    MenuBarView(std::weak_ptr<ModelContainer> container, ScreenRecordingService& recorder, Actions actions,
-        QWidget* parent = nullptr);
+    MenuBarView(std::weak_ptr<ModelContainer> container, Needs needs, QWidget* parent = nullptr);
 
     MenuBarModel::State currentState() const;
     // The rows as the menu shows them now.
@@ -52,8 +59,7 @@ private:
     void start(AppAction action);
 
     std::weak_ptr<ModelContainer> m_container;
-    ScreenRecordingService& m_recorder;
-    Actions m_actions;
+    Needs m_needs;
     QList<MenuBarModel::Row> m_rows;
     QPointer<ClearHistoryDialog> m_clearDialog;
 };

@@ -98,11 +98,7 @@ protected:
         notifications.observe(NotificationNames::historyWindowDidHide, &receiver,
             [this](const QVariantMap&) { posted.append(QStringLiteral("hide")); });
     }
-    void TearDown() override
-    {
-        shelf.setEnabled(false);
-        NotchShelfWindowManager::setShared(nullptr);
-    }
+    void TearDown() override { shelf.setEnabled(false); }
 
     void press(quint32 id)
     {
@@ -120,13 +116,13 @@ protected:
     QObject receiver;
     QStringList posted;
     FakePreferences panelPrefs;
-    WindowManager windows {paste, notifications, panelPrefs};
+    WindowManager windows {{paste, notifications, panelPrefs}};
     FakeHotkeyRegistrar registrar;
     FakePreferences prefs;
     HotkeyService service {registrar, prefs, queue, windows};
-    // The shelf the hotkey toggles, installed as the process-wide one for the test.
-    NotchShelfWindowManager shelf {&panelPrefs, nullptr, nullptr, nullptr, notifications, queue};
-    bool installed = (NotchShelfWindowManager::setShared(&shelf), true);
+    // The shelf the hotkey toggles.
+    NotchShelfWindowManager shelf {{&panelPrefs, nullptr, nullptr, nullptr, notifications, queue}};
+    bool installed = (service.setShelf(&shelf), true);
     // What the presses start: the capture overlay on fakes, the history window and the shelf.
     CaptureRig captureRig;
     ActionStarter starter {{captureRig.overlay, captureRig.recorder, windows, [this] { return &shelf; }}};
@@ -337,7 +333,7 @@ TEST_F(HotkeyServiceTest, QuickActionHotkeyRunsTheLatestCallbackOnly)
 
 TEST_F(HotkeyServiceTest, HistoryWindowNeedsAStoreAndCapturesTheTargetFirst)
 {
-    WindowManager bare(paste, notifications, panelPrefs);
+    WindowManager bare({paste, notifications, panelPrefs});
     bare.showHistoryWindow();
     EXPECT_FALSE(bare.isVisible());
     EXPECT_TRUE(posted.isEmpty());

@@ -45,18 +45,16 @@ protected:
     int hotkeyShows = 0;
     int shows = 0;
     int hides = 0;
-    HistoryEdgeRevealController controller {&displays, &shapes, notifications, queue,
-        {[this] { return visible; },
-            [this] {
-                ++shows;
-                visible = true;
-            },
-            [this] {
-                ++hides;
-                hidden();
-            },
-            [this] { return &historyWindow; }},
-        [] { return false; }};
+    HistoryEdgeRevealController controller {{&displays, &shapes, notifications, queue, [this] { return visible; },
+        [this] {
+            ++shows;
+            visible = true;
+        },
+        [this] {
+            ++hides;
+            hidden();
+        },
+        [this] { return &historyWindow; }, [] { return false; }}};
 };
 
 }

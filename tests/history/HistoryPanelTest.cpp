@@ -69,7 +69,7 @@ protected:
     NotificationCenter notifications;
     PasteService paste {pasteboard, workspace, keys, queue, suspension, tracePath()};
     QuickLookPanelManager quickLook {pasteboard};
-    WindowManager windows {paste, notifications, prefs, &quickLook};
+    WindowManager windows {{paste, notifications, prefs, &quickLook}};
     QObject receiver;
     QStringList posted;
     QPointer<QLineEdit> field;
@@ -97,7 +97,7 @@ TEST_F(HistoryPanelTest, FrameStringsAndTheSavedFrameAtCreation)
         WindowManager::rectFromString(prefs.stringForKey(WindowManager::windowFrameKey))->size(), QSize(420, 520));
 
     FakePreferences other({{WindowManager::windowFrameKey, QStringLiteral("{{50, 60}, {320, 300}}")}});
-    WindowManager second(paste, notifications, other);
+    WindowManager second({paste, notifications, other});
     second.setModelContainer(store.container);
     second.setContentFactory([](ModelContainer&, std::function<void()>) { return new QWidget; });
     second.showHistoryWindow();

@@ -22,6 +22,7 @@
 
 #include <QLineEdit>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -50,7 +51,8 @@ protected:
     {
         if (!m_view) {
             m_view = std::make_unique<HistoryView>(
-                context(), preferences, notifications, paste, windows, &quickLook, [this] { ++dismissed; }, &queue);
+                context(), HistoryView::Needs {preferences, notifications, paste, windows, &quickLook, &permissions},
+                [this] { ++dismissed; }, &queue);
             m_view->resize(420, 560);
         }
         return *m_view;
@@ -83,7 +85,7 @@ protected:
     QTemporaryDir traceDir;
     PasteService paste {pasteboard, workspace, keys, queue, suspension, traceDir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
-    WindowManager windows {paste, notifications, preferences, &quickLook};
+    WindowManager windows {{paste, notifications, preferences, &quickLook}};
     int dismissed = 0;
     std::unique_ptr<HistoryView> m_view;
 
@@ -222,6 +224,46 @@ TEST_F(HistoryViewTest, EmptyStateFooterAndBanner)
     EXPECT_EQ(view().emptyStateTitle(), QStringLiteral("No results found"));
     EXPECT_FALSE(view().emptyState()->isHidden());
     EXPECT_EQ(HistoryView::itemCountText(2), QStringLiteral("2 items"));
+}
+
+// What the owner gives the window manager reaches the view it builds: the permissions behind the
+// banner, the settings opener, the Screenshots page and the annotator.
+TEST_F(HistoryViewTest, TheWindowManagersNeedsReachItsView)
+{
+    FakePermissions untrusted;
+    untrusted.accessibilityTrusted = false;
+    int settingsOpened = 0;
+    QWidget* grid = nullptr;
+    QList<QSize> annotated;
+    WindowManager owner({.paste = paste,
+        .notifications = notifications,
+        .preferences = preferences,
+        .permissions = &untrusted,
+        .openSettings = [&] { ++settingsOpened; },
+        .screenshotsPage = [&](QWidget* parent) { return grid = new QWidget(parent); },
+        .annotate = [&](const QImage& image) { annotated << image.size(); }});
+    owner.setModelContainer(store.container);
+    owner.showHistoryWindow();
+    ASSERT_TRUE(owner.historyPanel());
+    auto* shown = owner.historyPanel()->findChild<HistoryView*>();
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(shown->accessibilityBanner()->isHidden());
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(shown->screenshotsPage(), grid);
+    emit shown->list()->annotateRequested(QImage(30, 20, QImage::Format_ARGB32));
+    EXPECT_EQ(annotated, QList<QSize> {QSize(30, 20)});
+    // The footer's gear closes the panel, then opens the settings.
+    QToolButton* gear = nullptr;
+    for (QToolButton* button : shown->footer()->findChildren<QToolButton*>())
+        if (button->toolTip() == QStringLiteral("Settings"))
+            gear = button;
+    ASSERT_TRUE(gear);
+    gear->click();
+    EXPECT_EQ(settingsOpened, 1);
+    EXPECT_FALSE(owner.isVisible());
+
+    // Without a page from the owner the Screenshots tab shows its empty state.
+    EXPECT_FALSE(view().screenshotsPage());
 }
 
 TEST_F(HistoryViewTest, PictureOfTheOpenPanel)

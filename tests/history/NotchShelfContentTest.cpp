@@ -56,7 +56,7 @@ protected:
     PasteService paste {pasteboard, workspace, keys, queue, suspension, dir.filePath(QStringLiteral("trace.txt"))};
     FakeForeignWindowTracker tracker;
     PictureCaches caches;
-    NotchShelfWindowManager manager {&preferences, nullptr, nullptr, nullptr, notifications, queue};
+    NotchShelfWindowManager manager {{&preferences, nullptr, nullptr, nullptr, notifications, queue}};
     std::vector<ClipItemPtr> quickLooks;
 
 private:

@@ -97,7 +97,7 @@ protected:
     NotificationCenter notifications;
     bool compositing = false;
     NotchShelfWindowManager manager {
-        &preferences, &displays, &pointer, &shapes, notifications, queue, [this] { return compositing; }};
+        {&preferences, &displays, &pointer, &shapes, notifications, queue, [this] { return compositing; }}};
     int cardsBuilt = 0;
 };
 
@@ -228,7 +228,7 @@ TEST_F(ShelfManagerTest, ToggleDisplayChoiceAndDisplayChanges)
 
 TEST_F(ShelfManagerTest, WithoutStoreTheToggleStillFlips)
 {
-    NotchShelfWindowManager bare(nullptr, nullptr, nullptr, nullptr, notifications, queue);
+    NotchShelfWindowManager bare({nullptr, nullptr, nullptr, nullptr, notifications, queue});
     ConsoleCapture console;
     bare.setEnabled(true);
     EXPECT_TRUE(console.contains(QStringLiteral("NotchShelfWindowManager: ModelContainer not configured")));

@@ -1,5 +1,5 @@
 #include "app/ActionStarter.h"
-#include "app/QuorvelApp.h"
+#include "app/HotkeyService.h"
 #include "capture/CaptureOverlayWindowManager.h"
 #include "capture/CaptureRig.h"
 #include "clipboard/PasteStack.h"
@@ -14,6 +14,7 @@
 #include "menubar/ClearHistoryDialog.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Background.h"
+#include "recording/ScreenRecordingService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
@@ -32,13 +33,12 @@ class MenuBarTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // The menu asks the hotkey service for its shortcut texts; it is built over these fakes.
-        static FakePreferences preferences;
+        // The menu shows the shortcuts stored in these preferences.
         static FakeHotkeyRegistrar registrar;
         static FakePasteboard pasteboard;
         static FakeWorkspace workspace;
         static FakeKeySynthesizer keys;
-        Preferences::setShared(&preferences);
+        Preferences::setShared(&preferences());
         HotkeyRegistrar::setShared(&registrar);
         Pasteboard::setShared(&pasteboard);
         Workspace::setShared(&workspace);
@@ -49,6 +49,21 @@ protected:
     {
         static FakeApplicationCatalog instance;
         return instance;
+    }
+    static FakePreferences& preferences()
+    {
+        static FakePreferences instance;
+        return instance;
+    }
+    // The menu's needs as the application gives them; actions start the capture overlay.
+    MenuBarView::Needs needs()
+    {
+        return {PasteStack::shared(), captureRig.recorder, &catalog(),
+            [](quint32 action) {
+                const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
+                return known ? HotkeyService::shortcutDisplay(*known, preferences()) : QStringLiteral("Nicht belegt");
+            },
+            [this](AppAction action) { ActionStarter::begin(captureRig.overlay, action.begin()); }};
     }
     void TearDown() override { catalog().installed.clear(); }
 
@@ -82,16 +97,15 @@ protected:
 
     TempStore store;
     std::shared_ptr<ModelContainer> container = store.container;
-    // What the rows start: the capture area on fakes and the process-wide history window.
+    // What the rows start: the capture area on fakes.
     CaptureRig captureRig;
-    ActionStarter starter {{captureRig.overlay, captureRig.recorder, WindowManager::shared()}};
 };
 
 }
 
 TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 {
-    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
+    MenuBarView menu(container, needs());
     EXPECT_EQ(menu.action(Command::showHistory)->text(), "Clipboard anzeigen\t⇧⌘V");
     EXPECT_EQ(menu.action(Command::captureArea)->text(), "Screenshot (Bereich)");
     EXPECT_EQ(menu.action(Command::quit)->text(), "Quit Quorvel\t⌘Q");
@@ -115,7 +129,7 @@ TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
 
 TEST_F(MenuBarTest, CaptureRowsStartTheirSessionOnlyAfterTheMenuIsGone)
 {
-    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
+    MenuBarView menu(container, needs());
     const qsizetype before = captureRig.overlay.startedFlows().size();
     menu.action(Command::captureWindow)->trigger();
     // Not at once: the menu leaves the screen first.
@@ -132,7 +146,7 @@ TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
         QDateTime::currentDateTimeUtc(), QStringLiteral("area"), QByteArray("png"), std::nullopt, std::nullopt));
     ASSERT_TRUE(container->mainContext().save());
     PasteStack::shared().setItems({ids[0], ids[4]});
-    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
+    MenuBarView menu(container, needs());
 
     // "Abbrechen" deletes nothing.
     menu.action(Command::clearHistory)->trigger();
@@ -153,7 +167,7 @@ TEST_F(MenuBarTest, ClearAllThatTheStoreRefusesSaysSoAndStaysOpen)
 {
     addEntries(2, false);
     ConsoleCapture console;
-    MenuBarView menu(container, captureRig.recorder, QuorvelApp::menuBarActions(Preferences::shared(), starter));
+    MenuBarView menu(container, needs());
     menu.clearAllHistory();
     ClearHistoryDialog* dialog = menu.clearDialog();
     // The store refuses every deletion of an entry.

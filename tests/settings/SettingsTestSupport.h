@@ -61,7 +61,7 @@ protected:
     PasteService paste {pasteboard, workspace, keys, queue, suspension, tracePath()};
     NotificationCenter notifications;
     FakePreferences panelPrefs;
-    WindowManager windows {paste, notifications, panelPrefs};
+    WindowManager windows {{paste, notifications, panelPrefs}};
     FakeHotkeyRegistrar registrar;
     FakePreferences prefs;
     HotkeyService service {registrar, prefs, queue, windows};

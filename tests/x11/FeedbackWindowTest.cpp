@@ -12,7 +12,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
-#include "history/WindowManager.h"
+#include "clipboard/PasteStack.h"
 #include "menubar/MenuBarView.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -78,10 +78,9 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     windows.setModelContainer(store.container);
 
     CaptureRig captureRig;
-    ActionStarter starter {{captureRig.overlay, captureRig.recorder, WindowManager::shared()}};
-    MenuBarView::Actions actions = QuorvelApp::menuBarActions(preferences, starter);
-    actions.showFeedback = [&windows](const QString& herkunft) { windows.showFeedback(herkunft); };
-    MenuBarView menu(store.container, captureRig.recorder, actions);
+    MenuBarView menu(store.container,
+        {PasteStack::shared(), captureRig.recorder, nullptr, {}, {}, {},
+            [&windows](const QString& origin) { windows.showFeedback(origin); }});
     QAction* row = nullptr;
     for (QAction* action : menu.actions())
         if (action->text().startsWith(QStringLiteral("Feedback senden …")))

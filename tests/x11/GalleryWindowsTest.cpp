@@ -175,8 +175,6 @@ protected:
                 window->close();
         }
         history.reset();
-        // The tab's factory reaches this fixture's services.
-        HistoryView::setScreenshotsPageFactory({});
         Background::waitForAll();
         thumbnails.waitUntilIdle();
         spin(100);
@@ -236,11 +234,12 @@ protected:
     // The history panel with the gallery's grid as its Screenshots tab, on that tab.
     HistoryView* openHistoryTab()
     {
-        HistoryView::setScreenshotsPageFactory(
-            [this, container = std::weak_ptr<ModelContainer>(store.container)](QWidget* parent) -> QWidget* {
-                return new ScreenshotsGridView(needs(), container, parent);
-            });
-        history = std::make_unique<WindowManager>(paste, notifications, *prefs, &quickLook);
+        history = std::make_unique<WindowManager>(WindowManager::Needs {.paste = paste,
+            .notifications = notifications,
+            .preferences = *prefs,
+            .quickLook = &quickLook,
+            .screenshotsPage = [this, container = std::weak_ptr<ModelContainer>(store.container)](QWidget* parent)
+                -> QWidget* { return new ScreenshotsGridView(needs(), container, parent); }});
         history->setModelContainer(store.container);
         history->showHistoryWindow();
         HistoryView* view = history->historyPanel() ? history->historyPanel()->findChild<HistoryView*>() : nullptr;

@@ -83,7 +83,11 @@ protected:
         hotkeys.reset();
         windows.reset();
         Preferences& chosen = preferences ? *preferences : *prefs;
-        windows = std::make_unique<WindowManager>(paste, notifications, chosen, &quickLook);
+        windows = std::make_unique<WindowManager>(WindowManager::Needs {.paste = paste,
+            .notifications = notifications,
+            .preferences = chosen,
+            .quickLook = &quickLook,
+            .permissions = &permissions});
         windows->setModelContainer(store.container);
         hotkeys = std::make_unique<HotkeyService>(registrar, chosen, DispatchQueue::main(), *windows);
         hotkeys->registerHotkey();

@@ -89,7 +89,11 @@ protected:
                 return new NotchShelfContentView(container.mainContext(), manager, std::move(needs), parent);
             },
             NotchShelfContentView::requiredHeight());
-        windows = std::make_unique<WindowManager>(paste, notifications, *prefs, &quickLook);
+        windows = std::make_unique<WindowManager>(WindowManager::Needs {.paste = paste,
+            .notifications = notifications,
+            .preferences = *prefs,
+            .quickLook = &quickLook,
+            .permissions = &permissions});
         windows->setModelContainer(store.container);
         hotkeys = std::make_unique<HotkeyService>(registrar, *prefs, DispatchQueue::main(), *windows);
         hotkeys->setShelf(&shelf);
@@ -140,8 +144,8 @@ protected:
     PasteService paste {
         pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
-    NotchShelfWindowManager shelf {
-        prefs.get(), &displays, &pointer, &shapes, notifications, DispatchQueue::main(), &x11CompositingManagerRunning};
+    NotchShelfWindowManager shelf {{prefs.get(), &displays, &pointer, &shapes, notifications, DispatchQueue::main(),
+        &x11CompositingManagerRunning, &quickLook}};
     std::unique_ptr<WindowManager> windows;
     std::unique_ptr<HotkeyService> hotkeys;
 };
@@ -255,10 +259,10 @@ TEST_F(NotchShelfEndToEndTest, EdgeTabRevealsAndClosesTheHistoryPanel)
     prefs->set(QStringLiteral("showAsRightPanel"), true);
     ForeignWindow backdrop("backdrop", "Backdrop", 4321, false);
     ASSERT_TRUE(moveTo(300, 400));
-    HistoryEdgeRevealController edge(&displays, &shapes, notifications, DispatchQueue::main(),
-        {[this] { return windows->isVisible(); }, [this] { windows->showHistoryWindow(); },
-            [this] { windows->hideHistoryWindow(); }, [this]() -> QWidget* { return windows->historyPanel(); }},
-        &x11CompositingManagerRunning);
+    HistoryEdgeRevealController edge(
+        {&displays, &shapes, notifications, DispatchQueue::main(), [this] { return windows->isVisible(); },
+            [this] { windows->showHistoryWindow(); }, [this] { windows->hideHistoryWindow(); },
+            [this]() -> QWidget* { return windows->historyPanel(); }, &x11CompositingManagerRunning});
     prefs->set(HistoryEdgeRevealController::enabledKey, true);
     edge.setEnabled(prefs->boolForKey(HistoryEdgeRevealController::enabledKey));
     ASSERT_EQ(edge.panels().size(), 1);
@@ -330,10 +334,10 @@ TEST_F(NotchShelfEndToEndTest, EdgeTabIsDrawnShapedInItsOwnColoursWithoutACompos
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect expected(screen.right() + 1 - 16, screen.center().y() + 1 - 45, 16, 90);
     const QImage before = grabScreen(expected);
-    HistoryEdgeRevealController edge(&displays, &shapes, notifications, DispatchQueue::main(),
-        {[this] { return windows->isVisible(); }, [this] { windows->showHistoryWindow(); },
-            [this] { windows->hideHistoryWindow(); }, [this]() -> QWidget* { return windows->historyPanel(); }},
-        &x11CompositingManagerRunning);
+    HistoryEdgeRevealController edge(
+        {&displays, &shapes, notifications, DispatchQueue::main(), [this] { return windows->isVisible(); },
+            [this] { windows->showHistoryWindow(); }, [this] { windows->hideHistoryWindow(); },
+            [this]() -> QWidget* { return windows->historyPanel(); }, &x11CompositingManagerRunning});
     edge.setEnabled(true);
     ASSERT_EQ(edge.panels().size(), 1);
     spin(300);

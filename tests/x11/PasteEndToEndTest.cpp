@@ -90,7 +90,7 @@ protected:
     PasteService paste {pasteboard, workspace, keys, DispatchQueue::main(), suspension, tracePath()};
     NotificationCenter notifications;
     FakePreferences panelPrefs;
-    WindowManager windows {paste, notifications, panelPrefs};
+    WindowManager windows {{paste, notifications, panelPrefs}};
     FakePreferences prefs;
     HotkeyService hotkeys {registrar, prefs, DispatchQueue::main(), windows};
 };

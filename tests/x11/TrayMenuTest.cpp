@@ -183,10 +183,11 @@ void checkCaptureRows(MenuBarView* menu, QPoint at, CaptureOverlayWindowManager&
 void checkWindowRows(QuorvelApp& app, MenuBarView* menu, QPoint at)
 {
     // The history row opens the floating panel.
+    WindowManager& history = app.historyWindows();
     ASSERT_TRUE(openMenu(menu, at));
     menu->action(Command::showHistory)->trigger();
-    ASSERT_TRUE(waitUntil([] { return WindowManager::shared().isVisible(); }));
-    WindowManager::shared().hideHistoryWindow();
+    ASSERT_TRUE(waitUntil([&] { return history.isVisible(); }));
+    history.hideHistoryWindow();
 
     // Feedback, updates and the gallery rows.
     ASSERT_TRUE(openMenu(menu, at));
