@@ -12,6 +12,7 @@
 #include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ClipboardService.h"
+#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ImageCache.h"
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
@@ -81,34 +82,28 @@ void watchScreens()
     QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, announceScreens);
 }
 
-// What the editor window gets beside its store: the feedback panel and a clean drag cache.
-void wireEditorExtras()
+// The editor's feedback mode shows the structured feedback panel over its document.
+AnnotationEditorView::FeedbackPanelFactory feedbackPanelFactory()
 {
-    // The editor's feedback mode shows the structured feedback panel over its document.
-    AnnotationEditorView::setFeedbackPanelFactory(
-        [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
-            QWidget* parent) -> QWidget* {
-            return new FeedbackQuestionsPanel(
-                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
-        });
-    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
-    // a drag still under way.
-    ImageDragSourceView::clearDragCache();
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
+    return [](AnnotationDocument& document, std::function<void()> commitPendingText, std::function<void()> onClose,
+               QWidget* parent) -> QWidget* {
+        return new FeedbackQuestionsPanel(
+            FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), parent);
+    };
 }
 
 // What the app delegate starts, stops and switches at launch, at quit and on preference changes.
-AppDelegateServices appDelegateServices()
+AppDelegateServices appDelegateServices(ClipboardService& clipboard, ClipboardCryptoService& crypto)
 {
     AppDelegateServices services;
     services.preferences = &Preferences::shared();
     services.permissions = &Permissions::shared();
     services.loginItem = &LoginItem::shared();
-    services.startMonitoring = [] { ClipboardService::shared().startMonitoring(); };
+    services.startMonitoring = [&clipboard] { clipboard.startMonitoring(); };
     services.registerHotkeys = [] { HotkeyService::shared().registerHotkey(); };
-    services.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); };
+    services.stopMonitoring = [&clipboard] { clipboard.stopMonitoring(); };
     services.unregisterHotkeys = [] { HotkeyService::shared().unregisterHotkey(); };
-    services.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); };
+    services.dropKeyWaits = [&crypto] { crypto.shutDown(); };
     services.startUpdaterDelayed = [] { UpdaterManager::shared().startDelayed(); };
     services.setNotchShelfEnabled = [](bool enabled) { NotchShelfWindowManager::shared().setEnabled(enabled); };
     services.listInterruptedRecordings = [] { ScreenRecordingService::shared().adoptInterruptedRecordings(); };
@@ -140,10 +135,66 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
 
 void QuorvelApp::wireClipboard()
 {
+    const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
+    // The key is loaded on a queue of its own that is never joined: a keychain call waiting for an
+    // unlock prompt must not hold up the exit.
+    m_clipboardCrypto = std::make_unique<ClipboardCryptoService>(m_platform.keychain);
+    m_clipboardCrypto->setKeyQueue(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key")).release());
+    // The store opens its sealed columns with the same crypto service the clipboard seals with.
+    m_sharedModelContainer->setSealer(*m_clipboardCrypto);
+    // When a new clipboard key has to be made, the key service says how many entries the lost key
+    // leaves unreadable (counted on its own queue with a context of its own).
+    m_clipboardCrypto->setSealedEntryCounter([weak]() -> qint64 {
+        const std::shared_ptr<ModelContainer> store = weak.lock();
+        std::unique_ptr<ModelContext> context = store ? store->makeContext() : nullptr;
+        return context ? std::max<qint64>(0, context->countSealedEntries()) : 0;
+    });
+    m_clipboardSuspension = std::make_unique<ClipboardSuspension>();
+
+    m_pasteService = std::make_unique<PasteService>(m_platform.pasteboard, m_platform.workspace,
+        m_platform.keySynthesizer, DispatchQueue::main(), *m_clipboardSuspension);
+    // The paste stack looks entries up by id.
+    m_pasteStack = std::make_unique<PasteStack>(*m_pasteService);
+    m_pasteStack->setModelContainer(weak);
+
+    m_clipboardQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
+    m_clipboardService = std::make_unique<ClipboardService>(m_platform.pasteboard, m_platform.workspace,
+        m_platform.preferences, m_platform.notifications, *m_clipboardCrypto, m_platform.linkMetadata,
+        *m_clipboardQueue, DispatchQueue::main(), *m_clipboardSuspension);
+    m_clipboardService->setModelContainer(weak);
+    m_clipboardService->setShouldAnnounceNewItems([] {
+        return WindowManager::shared().isVisible() // merge: owned by history
+            || NotchShelfWindowManager::shared().isExpanded(); // merge: owned by history
+    });
+
+    // The caches observe the history window on the main thread, so they are made here.
+    m_imageCache = std::make_unique<ImageCache>(m_platform.notifications);
+    m_appIconQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.appiconloading"));
+    m_appIconCache = std::make_unique<AppIconCache>(*m_appIconQueue, DispatchQueue::main());
+
+    // merge: the areas not converted yet reach these instances through shared().
+    ClipboardCryptoService::setShared(m_clipboardCrypto.get());
+    ClipboardSuspension::setShared(m_clipboardSuspension.get());
+    PasteService::setShared(m_pasteService.get());
+    PasteStack::setShared(m_pasteStack.get());
+    ImageCache::setShared(m_imageCache.get());
+    AppIconCache::setShared(m_appIconCache.get());
 }
 
 void QuorvelApp::wireEditor()
 {
+    AnnotationWindowManager::Needs needs {
+        {m_platform.preferences, m_platform.pasteboard, *m_clipboardSuspension, feedbackPanelFactory()},
+        &m_platform.textRecognizer,
+    };
+    m_annotationWindows = std::make_unique<AnnotationWindowManager>(std::move(needs));
+    m_annotationWindows->setModelContainer(m_sharedModelContainer);
+    // merge: the areas not converted yet reach this instance through shared().
+    AnnotationWindowManager::setShared(m_annotationWindows.get());
+    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
+    // a drag still under way.
+    ImageDragSourceView::clearDragCache();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
 }
 
 void QuorvelApp::wireCapture()
@@ -168,9 +219,6 @@ void QuorvelApp::finishWiring()
     const std::shared_ptr<ModelContainer>& container = m_sharedModelContainer;
     // Every holder but this value (and the capture-result handler) keeps the container weakly.
     const std::weak_ptr<ModelContainer> weak = container;
-    // The store opens its sealed columns with the same crypto service the clipboard seals with.
-    container->setSealer(ClipboardCryptoService::shared());
-    ClipboardService::shared().setModelContainer(weak);
     // The shelf and the edge tabs get the desktop's services here, after the platform was wired.
     NotchShelfWindowManager::installDesktopShelf(Preferences::shared(), DisplayList::shared(),
         PointerLocation::shared(), WindowShape::shared(),
@@ -183,8 +231,6 @@ void QuorvelApp::finishWiring()
             [] { WindowManager::shared().hideHistoryWindow(); },
             []() -> QWidget* { return WindowManager::shared().historyPanel(); },
         }));
-    ClipboardService::shared().setShouldAnnounceNewItems(
-        [] { return WindowManager::shared().isVisible() || NotchShelfWindowManager::shared().isExpanded(); });
     WindowManager::shared().setModelContainer(weak);
     HistoryView::setAnnotator(
         [](const QImage& image) { AnnotationWindowManager::shared().present(image, nullptr, nullptr); });
@@ -207,8 +253,6 @@ void QuorvelApp::finishWiring()
     FeedbackSheet::setHistoryPanelPictureProvider(
         [] { return historyPanelPicture(WindowManager::shared().historyPanel()); });
     NotchShelfWindowManager::shared().setModelContainer(weak);
-    AnnotationWindowManager::shared().setModelContainer(weak);
-    wireEditorExtras();
     ScreenshotsWindowManager::shared().setModelContainer(weak);
     // The history panel's Screenshots tab is the gallery's grid over the same store.
     HistoryView::setScreenshotsPageFactory(
@@ -219,20 +263,6 @@ void QuorvelApp::finishWiring()
     // Likewise the scrolling capture and its strip.
     ScrollingCaptureControlWindowManager::shared().follow(ScrollingCaptureService::shared());
     RecordingsWindowManager::shared().setModelContainer(weak);
-
-    // When a new clipboard key has to be made, the key service says how many entries the lost key
-    // leaves unreadable (counted on its own queue with a context of its own).
-    ClipboardCryptoService::shared().setSealedEntryCounter([weak]() -> qint64 {
-        const std::shared_ptr<ModelContainer> store = weak.lock();
-        std::unique_ptr<ModelContext> context = store ? store->makeContext() : nullptr;
-        return context ? std::max<qint64>(0, context->countSealedEntries()) : 0;
-    });
-
-    // Not in the hand-off order of the window managers, but the paste stack looks entries up by id.
-    PasteStack::shared().setModelContainer(weak);
-    // The caches observe the history window on the main thread, so they are made here.
-    ImageCache::shared();
-    AppIconCache::shared();
 
     ScreenshotCaptureService::shared().onCapture = makeCaptureResultHandler(
         container, NotificationCenter::shared(), [](const QImage& image, quint32 displayID) {
@@ -245,7 +275,7 @@ void QuorvelApp::finishWiring()
 
     watchScreens();
 
-    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices());
+    m_appDelegate = std::make_unique<AppDelegate>(appDelegateServices(*m_clipboardService, *m_clipboardCrypto));
 }
 
 QuorvelApp::QuorvelApp(const Platform& platform)
@@ -253,7 +283,20 @@ QuorvelApp::QuorvelApp(const Platform& platform)
 {
 }
 
-QuorvelApp::~QuorvelApp() = default;
+QuorvelApp::~QuorvelApp()
+{
+    // merge: the areas not converted yet no longer reach the instances that go now.
+    AnnotationWindowManager::setShared(nullptr);
+    ClipboardCryptoService::setShared(nullptr);
+    ClipboardSuspension::setShared(nullptr);
+    PasteService::setShared(nullptr);
+    PasteStack::setShared(nullptr);
+    ImageCache::setShared(nullptr);
+    AppIconCache::setShared(nullptr);
+    // The key service stays: a keychain call may still be under way on its queue (never joined),
+    // and a store held elsewhere still opens its sealed columns with it.
+    (void)m_clipboardCrypto.release();
+}
 
 QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)
 {

@@ -6,8 +6,17 @@
 #include <QString>
 #include <memory>
 
+class AnnotationWindowManager;
+class AppIconCache;
+class ClipboardCryptoService;
+class ClipboardService;
+class ClipboardSuspension;
+class DispatchQueue;
 class HistoryPanel;
+class ImageCache;
 class ModelContainer;
+class PasteService;
+class PasteStack;
 class QImage;
 class MenuBarIconView;
 class Preferences;
@@ -17,7 +26,7 @@ class QSystemTrayIcon;
 // manager, installs the capture-result handler, shows the tray item and owns the delegate.
 class QuorvelApp {
 public:
-    // Opens the store at storePath and wires the singletons. Returns null with the reason in
+    // Opens the store at storePath and builds and wires the app's objects. Returns null with the reason in
     // error when the store cannot be opened; nothing else is attempted then.
     static std::unique_ptr<QuorvelApp> create(const Platform& platform, const QString& storePath, QString* error);
     ~QuorvelApp();
@@ -42,6 +51,16 @@ public:
     // The menu's hooks into the hotkey router, the updater and the gallery windows.
     static MenuBarView::Actions menuBarActions();
 
+    // Clipboard, store, editor and annotation: the app's instances (for tests).
+    ClipboardCryptoService& clipboardCrypto() { return *m_clipboardCrypto; }
+    ClipboardSuspension& clipboardSuspension() { return *m_clipboardSuspension; }
+    ClipboardService& clipboardService() { return *m_clipboardService; }
+    PasteService& pasteService() { return *m_pasteService; }
+    PasteStack& pasteStack() { return *m_pasteStack; }
+    ImageCache& imageCache() { return *m_imageCache; }
+    AppIconCache& appIconCache() { return *m_appIconCache; }
+    AnnotationWindowManager& annotationWindows() { return *m_annotationWindows; }
+
 private:
     explicit QuorvelApp(const Platform& platform);
     void wireClipboard();
@@ -54,6 +73,18 @@ private:
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+
+    // Clipboard, store, editor and annotation, in the order they are made.
+    std::unique_ptr<ClipboardCryptoService> m_clipboardCrypto;
+    std::unique_ptr<ClipboardSuspension> m_clipboardSuspension;
+    std::unique_ptr<PasteService> m_pasteService;
+    std::unique_ptr<PasteStack> m_pasteStack;
+    std::unique_ptr<DispatchQueue> m_clipboardQueue;
+    std::unique_ptr<ClipboardService> m_clipboardService;
+    std::unique_ptr<ImageCache> m_imageCache;
+    std::unique_ptr<DispatchQueue> m_appIconQueue;
+    std::unique_ptr<AppIconCache> m_appIconCache;
+    std::unique_ptr<AnnotationWindowManager> m_annotationWindows;
     std::unique_ptr<AppDelegate> m_appDelegate;
     std::unique_ptr<MenuBarIconView> m_iconView;
     std::unique_ptr<class RecordingControlWindowManager> m_recordingPanel;

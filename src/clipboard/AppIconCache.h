@@ -24,8 +24,10 @@ public:
     AppIconCache(const AppIconCache&) = delete;
     AppIconCache& operator=(const AppIconCache&) = delete;
 
-    // The process-wide instance on its own loading queue and the main queue.
+    // merge: for the areas that do not take it by reference yet: the application's instance once
+    // installed, else one made on first use. Goes when the last of them is converted.
     static AppIconCache& shared();
+    static void setShared(AppIconCache* cache);
     // $XDG_DATA_HOME/applications, then each $XDG_DATA_DIRS/applications.
     static QStringList defaultApplicationDirectories();
 

@@ -9,7 +9,10 @@ class DispatchQueue;
 // the last one lets go.
 class ClipboardSuspension {
 public:
+    // merge: for the areas that do not take it by reference yet: the application's instance once
+    // installed, else one made on first use. Goes when the last of them is converted.
     static ClipboardSuspension& shared();
+    static void setShared(ClipboardSuspension* suspension);
 
     void suspend() { ++m_holders; }
     void resume()

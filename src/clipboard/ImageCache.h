@@ -25,8 +25,10 @@ public:
     ImageCache(const ImageCache&) = delete;
     ImageCache& operator=(const ImageCache&) = delete;
 
-    // The process-wide instance over NotificationCenter::shared().
+    // merge: for the areas that do not take it by reference yet: the application's instance once
+    // installed, else one made on first use. Goes when the last of them is converted.
     static ImageCache& shared();
+    static void setShared(ImageCache* cache);
 
     std::optional<QImage> image(const QString& key);
     // Stores the image with its cost (its pixel bytes, or width × height × 4 when it has none).

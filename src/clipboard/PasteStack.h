@@ -20,9 +20,10 @@ public:
     Q_ENUM(PasteMode)
 
     explicit PasteStack(PasteService& pasteService);
-    // The process-wide instance over PasteService::shared(); the application hands it the
-    // store's container.
+    // merge: for the areas that do not take it by reference yet: the application's instance once
+    // installed, else one made on first use. Goes when the last of them is converted.
     static PasteStack& shared();
+    static void setShared(PasteStack* stack);
 
     // Identifiers (ClipItem::persistentID) of the queued entries, oldest first.
     const QList<qint64>& items() const { return m_items; }

@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         QString error;
-        container = ModelContainer::open(path, &error); // makes the missing folder
+        container = openStore(path, &error); // makes the missing folder
         ASSERT_TRUE(container) << qPrintable(error);
     }
     ModelContext& context() { return container->mainContext(); }
@@ -59,7 +59,7 @@ TEST_F(StoreTest, SchemaVersionJournalAndReopening)
     saveEntry(QStringLiteral("kept"), base);
     container.reset();
     QString error;
-    container = ModelContainer::open(path, &error);
+    container = openStore(path, &error);
     ASSERT_TRUE(container) << qPrintable(error);
     EXPECT_EQ(context().fetchClipItemCount(), 1);
 }
