@@ -5,6 +5,7 @@
 #include "capture/ScreenshotCaptureService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "editor/AnnotationWindowManager.h"
+#include "fakes/FakePreferences.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
@@ -31,7 +32,10 @@ protected:
     X11AppServices services;
     X11ScreenSource source;
     ClipboardSuspension suspension;
-    PostCaptureQuickActionController quickAction {{&services.registrar, &source, nullptr, {}}};
+    FakePreferences preferences;
+    AnnotationWindowManager editors {{{preferences, services.pasteboard, suspension, {}}, nullptr}};
+    PostCaptureQuickActionController quickAction {{&services.registrar, &source, nullptr,
+        [this](const QImage& image, QScreen* screen) { editors.present(image, nullptr, screen); }}};
     ScreenshotCaptureService service {{&source, &services.pasteboard, nullptr, &suspension, nullptr,
         [this] { return quickAction.removeHintAtOnce(); }, {}}};
 
@@ -173,7 +177,7 @@ TEST_F(CaptureEndToEndTest, SpaceOpensTheEditorWithinTheOfferAndReachesTheFocuse
 {
     ASSERT_TRUE(services.registrar.isAvailable());
     TempStore store;
-    AnnotationWindowManager::shared().setModelContainer(store.container);
+    editors.setModelContainer(store.container);
 
     // A program of its own that has the keyboard focus and counts its key presses.
     Display* other = XOpenDisplay(nullptr);
@@ -206,7 +210,7 @@ TEST_F(CaptureEndToEndTest, SpaceOpensTheEditorWithinTheOfferAndReachesTheFocuse
     spin(1700);
     EXPECT_FALSE(quickAction.isPending());
     EXPECT_EQ(focusAndCountPresses(300), 1);
-    EXPECT_EQ(AnnotationWindowManager::shared().window(), nullptr);
+    EXPECT_EQ(editors.window(), nullptr);
 
     // Within the offer it opens the editor with the capture, and the program sees nothing.
     quickAction.offer(captured, monitor(1).displayID);
@@ -218,12 +222,12 @@ TEST_F(CaptureEndToEndTest, SpaceOpensTheEditorWithinTheOfferAndReachesTheFocuse
     EXPECT_EQ(hint->frameGeometry().bottom() + 1, 800 - 90);
     source.grabRect(hint->frameGeometry().adjusted(-20, -20, 20, 20)).save(artifact(QStringLiteral("quick-action-hint.png")));
     EXPECT_EQ(focusAndCountPresses(300), 0);
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* editor = AnnotationWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([this] {
+        QWidget* editor = editors.window();
         return editor && editor->isVisible();
     }));
     EXPECT_FALSE(quickAction.isPending());
-    AnnotationWindowManager::shared().closeWindow();
+    editors.closeWindow();
     XDestroyWindow(other, target);
     XCloseDisplay(other);
 }

@@ -157,15 +157,19 @@ protected:
         RecordingStorage::ensureDirectoryExists();
         ScreenshotsWindowManager::shared().setModelContainer(store.container);
         RecordingsWindowManager::shared().setModelContainer(store.container);
-        AnnotationWindowManager::shared().setModelContainer(store.container);
         prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
         prefs->registerDefaults(AppDelegate::registeredDefaults());
         prefs->set(QStringLiteral("showAsRightPanel"), false);
+        // The editor "Edit" opens; the gallery reaches it as it reaches the application's.
+        editors = std::make_unique<AnnotationWindowManager>(
+            AnnotationWindowManager::Needs {{*prefs, pasteboard, suspension, {}}, &recognizer});
+        editors->setModelContainer(store.container);
+        AnnotationWindowManager::setShared(editors.get());
     }
     void TearDown() override
     {
         for (QWidget* window : {ScreenshotsWindowManager::shared().window(), RecordingsWindowManager::shared().window(),
-                 AnnotationWindowManager::shared().window()}) {
+                 editors->window()}) {
             if (window)
                 window->close();
         }
@@ -174,6 +178,8 @@ protected:
         ThumbnailLoader::shared().waitUntilIdle();
         spin(100);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        AnnotationWindowManager::setShared(nullptr);
+        editors.reset();
     }
     ModelContext& context() { return store.container->mainContext(); }
 
@@ -236,6 +242,7 @@ protected:
         pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
     std::unique_ptr<WindowManager> history;
+    std::unique_ptr<AnnotationWindowManager> editors;
 };
 
 }
@@ -399,17 +406,17 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     // A click on the card opens the editor on the untouched capture with the stored rectangle.
     ASSERT_TRUE(click(card, card->rect().center()));
     ASSERT_TRUE(waitUntil([&] {
-        return AnnotationWindowManager::shared().window() && AnnotationWindowManager::shared().window()->isVisible();
+        return editors->window() && editors->window()->isVisible();
     }));
     // It opens in front of the gallery, with the focus.
-    QWidget* editorWindow = AnnotationWindowManager::shared().window();
+    QWidget* editorWindow = editors->window();
     EXPECT_TRUE(waitUntil([&] {
         return editorWindow->isActiveWindow() && netActiveWindow() == editorWindow->winId()
             && stackingPosition(editorWindow->winId()) > stackingPosition(gallery->winId());
     })) << "editor at " << stackingPosition(editorWindow->winId()) << ", gallery at "
         << stackingPosition(gallery->winId()) << "; active: Qt " << editorWindow->isActiveWindow() << ", X "
         << (netActiveWindow() == editorWindow->winId());
-    AnnotationEditorView* editor = AnnotationWindowManager::shared().editorView();
+    AnnotationEditorView* editor = editors->editorView();
     ASSERT_TRUE(editor);
     ASSERT_EQ(editor->engine().strokes().size(), 1u);
     EXPECT_EQ(editor->engine().strokes()[0].tool, PaintTool::rectangle);
@@ -417,7 +424,7 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     EXPECT_EQ(opened.size(), source.size());
     EXPECT_EQ(opened.pixelColor(480, 300), source.pixelColor(480, 300)); // not the burnt-in red line
     spin(300);
-    saveWindowPicture(AnnotationWindowManager::shared().window(), QStringLiteral("gallery_edit_again_x11.png"));
+    saveWindowPicture(editors->window(), QStringLiteral("gallery_edit_again_x11.png"));
 
     // The record is deleted while the editor is open: the editor's save adds a new record.
     galleryGrid()->deleteItem(galleryGrid()->items()[0]);
