@@ -296,6 +296,10 @@ QuorvelApp::~QuorvelApp()
     // The key service stays: a keychain call may still be under way on its queue (never joined),
     // and a store held elsewhere still opens its sealed columns with it.
     (void)m_clipboardCrypto.release();
+    // merge: the history's window manager, process-wide until it is converted, keeps the paste
+    // service it was first made with; that service and its suspension stay for it.
+    (void)m_pasteService.release();
+    (void)m_clipboardSuspension.release();
 }
 
 QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)

@@ -54,7 +54,7 @@ public:
         : service(keychain)
     {
         EXPECT_TRUE(service.ensureKey());
-        ClipboardCryptoService::setShared(&service);
+        ClipboardCryptoService::setShared(&service); // merge: goes with ClipboardCryptoService::shared()
         s_installed = this;
     }
     ~TestCrypto()
