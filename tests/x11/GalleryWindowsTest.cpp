@@ -164,7 +164,7 @@ protected:
         editors = std::make_unique<AnnotationWindowManager>(
             AnnotationWindowManager::Needs {{*prefs, pasteboard, suspension, {}}, &recognizer});
         editors->setModelContainer(store.container);
-        AnnotationWindowManager::setShared(editors.get());
+        AnnotationWindowManager::setShared(editors.get()); // merge: goes with AnnotationWindowManager::shared()
     }
     void TearDown() override
     {
