@@ -52,25 +52,24 @@ inline double peakMemoryMiB()
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-// One crypto service for the whole run, keyed from a fake keychain and installed as the shared
-// one, through which the store seals and opens payloads.
+// One crypto service for the whole run, keyed from a fake keychain, through which the bench stores
+// seal and open payloads.
 inline ClipboardCryptoService& benchCrypto()
 {
     static FakeKeychain keychain;
     static ClipboardCryptoService crypto(keychain);
-    static const bool ready = [] {
-        crypto.ensureKey();
-        ClipboardCryptoService::setShared(&crypto);
-        return true;
-    }();
+    static const bool ready = crypto.ensureKey();
     (void)ready;
     return crypto;
 }
 
-// A new store file inside dir.
+// A new store file inside dir, sealed with the bench's key.
 inline std::shared_ptr<ModelContainer> openStoreIn(const QTemporaryDir& dir)
 {
-    return ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), nullptr);
+    std::shared_ptr<ModelContainer> container = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), nullptr);
+    if (container)
+        container->setSealer(benchCrypto());
+    return container;
 }
 
 // Inserts the i-th entry of a bench store: a text entry, or an image entry holding imageBytes as its

@@ -61,8 +61,8 @@ public:
         , service(pasteboard, workspace, preferences, center, crypto, links, queue, main, suspension)
     {
         crypto.ensureKey();
-        ClipboardCryptoService::setShared(&crypto);
         container = openStoreIn(dir);
+        container->setSealer(crypto); // the store opens what the monitor sealed
         preferences.registerDefaults(
             {{"maxHistoryItems", 0}, {"rejectDuplicates", true}, {"downloadLinkPreviews", false}});
         workspace.frontmost = RunningApplication {QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
@@ -72,7 +72,6 @@ public:
         service.startMonitoring();
         run(10);
     }
-    ~Harness() { ClipboardCryptoService::setShared(nullptr); }
 
     // One copy, from the change to its saved entry.
     void capture(const QList<Pasteboard::Item>& items)

@@ -13,6 +13,9 @@
 #include "store/ScreenshotItem.h"
 #include "editor/AnnotationEditorView.h"
 #include "editor/AnnotationWindowManager.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakePreferences.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -50,6 +53,17 @@ std::shared_ptr<ModelContainer> benchStore()
     return store;
 }
 
+// The editor windows of the run, over fakes of what the program gives them; no text lines are
+// looked for.
+AnnotationWindowManager& benchEditors()
+{
+    static FakePreferences preferences;
+    static FakePasteboard pasteboard;
+    static ClipboardSuspension suspension;
+    static AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
+    return manager;
+}
+
 void sendMouse(QWidget* target, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
 {
     QMouseEvent event(type, at, target->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
@@ -71,7 +85,7 @@ struct PaintSeen : QObject {
 // event (a repaint() right after show() paints nothing), so events run until the canvas painted.
 void presentAndWaitForFirstFrame(const QImage& image, std::shared_ptr<ScreenshotItem> item)
 {
-    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    AnnotationWindowManager& manager = benchEditors();
     manager.present(image, std::move(item), nullptr);
     PaintSeen seen;
     QWidget* canvas = manager.editorView()->canvas();
@@ -95,7 +109,7 @@ BENCHMARK(BM_FirstFrameBaseline_ScaledDraw)->Unit(benchmark::kMillisecond);
 
 void BM_PresentToFirstFrame(benchmark::State& state)
 {
-    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    AnnotationWindowManager& manager = benchEditors();
     manager.setModelContainer(benchStore());
     for (auto _ : state) {
         presentAndWaitForFirstFrame(image4K(), nullptr);
@@ -112,15 +126,15 @@ BENCHMARK(BM_PresentToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(10)
 struct DrawingEditor {
     DrawingEditor()
     {
-        AnnotationWindowManager::shared().setModelContainer(benchStore());
-        AnnotationWindowManager::shared().present(image4K(), nullptr, nullptr);
-        view = AnnotationWindowManager::shared().editorView();
+        benchEditors().setModelContainer(benchStore());
+        benchEditors().present(image4K(), nullptr, nullptr);
+        view = benchEditors().editorView();
         canvas = view->canvas();
         view->engine().setSelectedTool(PaintTool::pen);
         QCoreApplication::processEvents();
         canvas->repaint();
     }
-    ~DrawingEditor() { AnnotationWindowManager::shared().closeWindow(); }
+    ~DrawingEditor() { benchEditors().closeWindow(); }
     AnnotationEditorView* view = nullptr;
     PaintCanvasView* canvas = nullptr;
 };
@@ -235,7 +249,7 @@ BENCHMARK(BM_LongStrokeRender)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_LongStrokePresentToFirstFrame(benchmark::State& state)
 {
-    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    AnnotationWindowManager& manager = benchEditors();
     manager.setModelContainer(benchStore());
     const std::shared_ptr<ScreenshotItem> item = longStrokeItem();
     for (auto _ : state) {
@@ -255,15 +269,15 @@ BENCHMARK(BM_LongStrokePresentToFirstFrame)->Unit(benchmark::kMillisecond)->Iter
 struct LongStrokeEditor {
     LongStrokeEditor()
     {
-        AnnotationWindowManager::shared().setModelContainer(benchStore());
-        AnnotationWindowManager::shared().present(windowShot(), longStrokeItem(), nullptr);
-        view = AnnotationWindowManager::shared().editorView();
+        benchEditors().setModelContainer(benchStore());
+        benchEditors().present(windowShot(), longStrokeItem(), nullptr);
+        view = benchEditors().editorView();
         canvas = view->canvas();
         view->engine().setSelectedTool(PaintTool::pen);
         QCoreApplication::processEvents();
         canvas->repaint();
     }
-    ~LongStrokeEditor() { AnnotationWindowManager::shared().closeWindow(); }
+    ~LongStrokeEditor() { benchEditors().closeWindow(); }
     AnnotationEditorView* view = nullptr;
     PaintCanvasView* canvas = nullptr;
 };

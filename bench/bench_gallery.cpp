@@ -11,6 +11,8 @@
 #include "editor/AnnotationWindowManager.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakePreferences.h"
+#include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWorkspace.h"
 #include "gallery/GalleryModel.h"
 #include "gallery/ScreenshotsGridView.h"
@@ -99,15 +101,18 @@ FilledStore& filledStore()
     return store;
 }
 
-// The gallery's services: fakes for the desktop's, the application's editor and capture service.
+// The gallery's services, on fakes.
 struct GalleryBench {
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
     FakeFileRevealer revealer;
     ClipboardSuspension suspension;
+    FakePreferences preferences;
+    FakeTextRecognizer recognizer;
+    AnnotationWindowManager editors {{{preferences, pasteboard, suspension, {}}, nullptr}};
     ThumbnailLoader thumbnails;
-    ScreenshotsWindowManager windows {Gallery::Needs {AnnotationWindowManager::shared(), suspension, pasteboard,
-        ScreenshotCaptureService::shared(), revealer, workspace, thumbnails}};
+    ScreenshotsWindowManager windows {
+        Gallery::Needs {editors, suspension, pasteboard, recognizer, revealer, workspace, thumbnails}};
 };
 
 GalleryBench& gallery()

@@ -93,8 +93,8 @@ double settledResident(benchmark::State& state, const std::string& step)
 // its thumbnail), sealed with a key kept in a file beside the store.
 int fillStore(const QString& storePath)
 {
-    Keychain::setShared(new FileKeychain(QFileInfo(storePath).path()));
-    ClipboardCryptoService& crypto = ClipboardCryptoService::shared();
+    FileKeychain keychain(QFileInfo(storePath).path());
+    ClipboardCryptoService crypto(keychain);
     crypto.ensureKey();
     QString error;
     auto container = ModelContainer::open(storePath, &error);

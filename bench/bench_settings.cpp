@@ -12,7 +12,10 @@
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeWorkspace.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
+#include "platform/Dispatch.h"
 #include "menubar/MenuBarView.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/GlobalShortcuts.h"
@@ -55,6 +58,9 @@ struct Front {
     // The menu's recording rows follow a recorder on fakes.
     RecordingFakes recordingFakes;
     ScreenRecordingService recorder {recordingFakes.needs()};
+    ClipboardSuspension suspension;
+    PasteService paste {pasteboard, workspace, keys, DispatchQueue::main(), suspension};
+    PasteStack pasteStack {paste};
     std::unique_ptr<MenuBarView> menu;
     std::unique_ptr<SettingsWindowManager> settingsWindows;
 
@@ -76,7 +82,7 @@ struct Front {
         settingsNeeds.version = QStringLiteral("0.1.0");
         settingsWindows = std::make_unique<SettingsWindowManager>(std::move(settingsNeeds));
         settingsWindows->setModelContainer(container);
-        MenuBarView::Needs needs {PasteStack::shared(), recorder};
+        MenuBarView::Needs needs {pasteStack, recorder};
         needs.shortcutDisplay = [this](quint32 action) {
             const std::optional<AppAction> known = AppAction::fromRawValue(action);
             return known ? shortcuts.shortcutDisplay(*known) : GlobalShortcuts::unassigned;

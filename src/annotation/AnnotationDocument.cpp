@@ -54,8 +54,6 @@ std::unique_ptr<AnnotationDocument> AnnotationDocument::create(
     if (document->m_sourceBitmap.isNull())
         return nullptr;
     document->restoreStoredStrokes();
-    if (!recognizer && TextRecognizer::isShared())
-        recognizer = &TextRecognizer::shared();
     document->startTextLineDetection(recognizer);
     return document;
 }
@@ -63,7 +61,7 @@ std::unique_ptr<AnnotationDocument> AnnotationDocument::create(
 AnnotationDocument::AnnotationDocument(const QImage& sourceImage, std::shared_ptr<ScreenshotItem> sourceItem)
     : m_sourceImage(sourceImage)
     , m_engine(std::make_unique<PaintEngine>())
-    , m_beautifyConfig(BeautifyConfig::loadDefaults())
+    , m_beautifyConfig(BeautifyConfig::disabled())
     , m_sourceItem(std::move(sourceItem))
 {
     m_sourceBitmap = sourceImage.convertToFormat(QImage::Format_ARGB32_Premultiplied);

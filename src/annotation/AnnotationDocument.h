@@ -30,8 +30,8 @@ class AnnotationDocument : public QObject {
     Q_OBJECT
 public:
     // A document for `sourceImage`, none for a null image. Strokes stored with `sourceItem` come
-    // back into the engine. Text lines are detected with `recognizer` (the shared one when none
-    // is given and one is wired; without any, the document has no text lines).
+    // back into the engine. Text lines are detected with `recognizer` (without one, the document
+    // has no text lines). Beautify starts off; the owner sets the user's defaults.
     static std::unique_ptr<AnnotationDocument> create(const QImage& sourceImage,
         std::shared_ptr<ScreenshotItem> sourceItem = nullptr, TextRecognizer* recognizer = nullptr);
     ~AnnotationDocument() override;

@@ -341,21 +341,8 @@ BeautifyConfig BeautifyConfig::loadDefaults(const Preferences& preferences)
     return *config;
 }
 
-BeautifyConfig BeautifyConfig::loadDefaults()
-{
-    // Without wired preferences (a document made outside the application) the frame is off.
-    if (!Preferences::isShared())
-        return disabled();
-    return loadDefaults(Preferences::shared());
-}
-
 void BeautifyConfig::saveAsDefaults(Preferences& preferences) const
 {
     if (const std::optional<QByteArray> json = toJSON())
         preferences.set(QString::fromLatin1(defaultsKey), *json);
-}
-
-void BeautifyConfig::saveAsDefaults() const
-{
-    saveAsDefaults(Preferences::shared());
 }

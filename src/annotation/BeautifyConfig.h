@@ -97,10 +97,8 @@ struct BeautifyConfig {
     // The user's stored default with `isEnabled` always false; `disabled()` when nothing is stored,
     // the data does not decode, or a value lies outside the panel's ranges (see isWithinPanelRanges).
     static BeautifyConfig loadDefaults(const Preferences& preferences);
-    static BeautifyConfig loadDefaults();
     // Stores the JSON form under "beautifyConfigDefaults"; stores nothing when encoding fails.
     void saveAsDefaults(Preferences& preferences) const;
-    void saveAsDefaults() const;
 
     // Every number finite, padding 0...0.3, radius 0...0.15, shadow strength 0.05...1, crop inside
     // the unit square, colour components 0...1.

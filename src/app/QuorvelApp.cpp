@@ -90,19 +90,10 @@ void watchScreens(NotificationCenter& notifications)
     QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, announceScreens);
 }
 
-// What the editor window gets beside its store: the feedback panel and a clean drag cache.
-void wireEditorExtras(FeedbackService& feedback, Pasteboard& pasteboard)
+// PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of a
+// drag still under way.
+void clearDragCacheNowAndAtQuit()
 {
-    // The editor's feedback mode shows the structured feedback panel over its document.
-    AnnotationEditorView::setFeedbackPanelFactory(
-        [&feedback, &pasteboard](AnnotationDocument& document, std::function<void()> commitPendingText,
-            std::function<void()> onClose, QWidget* parent) -> QWidget* {
-            return new FeedbackQuestionsPanel(
-                FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), feedback,
-                pasteboard, parent);
-        });
-    // PNGs dragged out of the editor in an earlier run are no longer needed, nor at quit those of
-    // a drag still under way.
     ImageDragSourceView::clearDragCache();
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
 }
@@ -125,30 +116,80 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
     app->wireHistory();
     app->wireCapture();
     app->wireSettingsAndFeedback();
-    app->finishWiring();
     return app;
 }
 
 void QuorvelApp::wireClipboard()
 {
+    const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
+    // The key is loaded on a queue of its own that is never joined: a keychain call waiting for an
+    // unlock prompt must not hold up the exit.
+    m_clipboardCrypto = std::make_unique<ClipboardCryptoService>(m_platform.keychain);
+    m_clipboardCrypto->setKeyQueue(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key")).release());
+    // The store opens its sealed columns with the same crypto service the clipboard seals with.
+    m_sharedModelContainer->setSealer(*m_clipboardCrypto);
+    // When a new clipboard key has to be made, the key service says how many entries the lost key
+    // leaves unreadable (counted on its own queue with a context of its own).
+    m_clipboardCrypto->setSealedEntryCounter([weak]() -> qint64 {
+        const std::shared_ptr<ModelContainer> store = weak.lock();
+        std::unique_ptr<ModelContext> context = store ? store->makeContext() : nullptr;
+        return context ? std::max<qint64>(0, context->countSealedEntries()) : 0;
+    });
+    m_clipboardSuspension = std::make_unique<ClipboardSuspension>();
+
+    m_pasteService = std::make_unique<PasteService>(m_platform.pasteboard, m_platform.workspace,
+        m_platform.keySynthesizer, DispatchQueue::main(), *m_clipboardSuspension);
+    // The paste stack looks entries up by id.
+    m_pasteStack = std::make_unique<PasteStack>(*m_pasteService);
+    m_pasteStack->setModelContainer(weak);
+
+    m_clipboardQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
+    m_clipboardService = std::make_unique<ClipboardService>(m_platform.pasteboard, m_platform.workspace,
+        m_platform.preferences, m_platform.notifications, *m_clipboardCrypto, m_platform.linkMetadata,
+        *m_clipboardQueue, DispatchQueue::main(), *m_clipboardSuspension);
+    m_clipboardService->setModelContainer(weak);
+
+    // The caches observe the history window on the main thread, so they are made here.
+    m_imageCache = std::make_unique<ImageCache>(m_platform.notifications);
+    m_appIconQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.appiconloading"));
+    m_appIconCache = std::make_unique<AppIconCache>(*m_appIconQueue, DispatchQueue::main());
 }
 
 void QuorvelApp::wireEditor()
 {
+    // The feedback service comes first: the editor's feedback mode sends through it.
+    m_feedbackService = std::make_unique<FeedbackService>(FeedbackService::configuredEndpoint(),
+        FeedbackService::Needs {
+            m_platform.http, m_platform.preferences, m_platform.permissions, &QuorvelApp::historyShortcutDisplay});
+    FeedbackService& feedback = *m_feedbackService;
+    Pasteboard& pasteboard = m_platform.pasteboard;
+    // The editor's feedback mode shows the structured feedback panel over its document.
+    auto feedbackPanel = [&feedback, &pasteboard](AnnotationDocument& document, std::function<void()> commitPendingText,
+                             std::function<void()> onClose, QWidget* parent) -> QWidget* {
+        return new FeedbackQuestionsPanel(
+            FeedbackQuestionsPanel::hostFor(document, std::move(commitPendingText), std::move(onClose)), feedback,
+            pasteboard, parent);
+    };
+    AnnotationWindowManager::Needs needs {
+        {m_platform.preferences, m_platform.pasteboard, *m_clipboardSuspension, std::move(feedbackPanel)},
+        &m_platform.textRecognizer,
+    };
+    m_annotationWindows = std::make_unique<AnnotationWindowManager>(std::move(needs));
+    m_annotationWindows->setModelContainer(m_sharedModelContainer);
+    clearDragCacheNowAndAtQuit();
 }
 
 void QuorvelApp::wireCapture()
 {
     const Platform& p = m_platform;
     m_quickAction = std::make_unique<PostCaptureQuickActionController>(PostCaptureQuickActionController::Needs {
-        p.hotkeys, p.screen, DispatchQueue::main(), [](const QImage& image, QScreen* screen) {
-            AnnotationWindowManager::shared().present(image, nullptr, screen); // merge: owned by editor
+        p.hotkeys, p.screen, DispatchQueue::main(), [this](const QImage& image, QScreen* screen) {
+            m_annotationWindows->present(image, nullptr, screen);
         }});
     PostCaptureQuickActionController& quickAction = *m_quickAction;
     m_screenshotCapture = std::make_unique<ScreenshotCaptureService>(
         ScreenshotCaptureService::Needs {p.screen, p.pasteboard, p.textRecognizer,
-            ClipboardSuspension::shared(), // merge: owned by clipboard
-            DispatchQueue::main(), [&quickAction] { return quickAction.removeHintAtOnce(); }});
+            *m_clipboardSuspension, DispatchQueue::main(), [&quickAction] { return quickAction.removeHintAtOnce(); }});
     m_recorder = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {p.screen, p.movieWriter,
         p.movieThumbnailer, p.sleepInhibitor, p.systemAudio, p.desktopNotifier, p.permissions});
     m_recorder->setModelContainer(m_sharedModelContainer);
@@ -165,10 +206,10 @@ void QuorvelApp::wireCapture()
     m_actionStarter = std::make_unique<ActionStarter>(ActionStarter::Needs {*m_captureOverlay, *m_recorder,
         *m_historyWindows, [this] { return m_shelf.get(); }});
 
-    m_screenshotCapture->onCapture = makeCaptureResultHandler(m_sharedModelContainer, NotificationCenter::shared(),
+    m_screenshotCapture->onCapture = makeCaptureResultHandler(m_sharedModelContainer, m_platform.notifications,
         [&quickAction](const QImage& image, quint32 displayID) { quickAction.offer(image, displayID); });
     // A stored capture leaves its screen images and PNG buffers free in the workers' pools.
-    NotificationCenter::shared().observe(
+    m_platform.notifications.observe(
         NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
 }
 
@@ -177,8 +218,8 @@ void QuorvelApp::wireGallery()
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
     m_thumbnails = std::make_unique<ThumbnailLoader>();
     m_galleryNeeds = std::make_unique<Gallery::Needs>(Gallery::Needs {
-        AnnotationWindowManager::shared(), // merge: owned by editor
-        ClipboardSuspension::shared(), // merge: owned by clipboard
+        *m_annotationWindows,
+        *m_clipboardSuspension,
         m_platform.pasteboard,
         m_platform.textRecognizer,
         m_platform.fileRevealer,
@@ -195,24 +236,23 @@ void QuorvelApp::wireGallery()
 void QuorvelApp::wireHistory()
 {
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
-    m_quickLook = std::make_unique<QuickLookPanelManager>(m_platform.pasteboard,
-        &AppIconCache::shared()); // merge: owned by clipboard
+    m_quickLook = std::make_unique<QuickLookPanelManager>(m_platform.pasteboard, m_appIconCache.get());
     m_historyWindows = std::make_unique<WindowManager>(WindowManager::Needs {
-        .paste = PasteService::shared(), // merge: owned by clipboard
+        .paste = *m_pasteService,
         .notifications = m_platform.notifications,
         .preferences = m_platform.preferences,
         .quickLook = m_quickLook.get(),
-        .crypto = &ClipboardCryptoService::shared(), // merge: owned by clipboard
+        .crypto = m_clipboardCrypto.get(),
         .permissions = &m_platform.permissions,
         .openSettings = [this] { m_settingsWindows->showSettings(); },
         // The Screenshots tab is the gallery's grid over the same store.
         .screenshotsPage = [this, weak](QWidget* parent) -> QWidget* {
             return new ScreenshotsGridView(*m_galleryNeeds, weak, parent);
         },
-        .annotate =
-            [](const QImage& image) {
-                AnnotationWindowManager::shared().present(image, nullptr, nullptr); // merge: owned by editor
-            },
+        .annotate = [this](const QImage& image) { m_annotationWindows->present(image, nullptr, nullptr); },
+        .images = m_imageCache.get(),
+        .icons = m_appIconCache.get(),
+        .pasteboard = &m_platform.pasteboard,
     });
     m_historyWindows->setModelContainer(weak);
     buildShelf();
@@ -228,7 +268,7 @@ void QuorvelApp::wireHistory()
         .panelWindow = [&windows]() -> QWidget* { return windows.historyPanel(); },
     });
     // The clipboard announces new entries only while the panel or the shelf shows them.
-    ClipboardService::shared().setShouldAnnounceNewItems( // merge: owned by clipboard
+    m_clipboardService->setShouldAnnounceNewItems(
         [windows = QPointer<WindowManager>(m_historyWindows.get()),
             shelf = QPointer<NotchShelfWindowManager>(m_shelf.get())] {
             return (windows && windows->isVisible()) || (shelf && shelf->isExpanded());
@@ -253,9 +293,9 @@ void QuorvelApp::buildShelf()
         m_shelf->setFocusReturn([focus] { focus->restoreFocus(); });
     Preferences& preferences = m_platform.preferences;
     NotificationCenter& notifications = m_platform.notifications;
-    PasteService& paste = PasteService::shared(); // merge: owned by clipboard
-    ImageCache& images = ImageCache::shared();    // merge: owned by clipboard
-    AppIconCache& icons = AppIconCache::shared(); // merge: owned by clipboard
+    PasteService& paste = *m_pasteService;
+    ImageCache& images = *m_imageCache;
+    AppIconCache& icons = *m_appIconCache;
     Pasteboard* pasteboard = &m_platform.pasteboard;
     m_shelf->setContentFactory(
         [&preferences, &notifications, &paste, &images, &icons, pasteboard, focus](
@@ -279,9 +319,6 @@ void QuorvelApp::wireSettingsAndFeedback()
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     m_shortcuts = std::make_unique<HotkeyServiceShortcuts>(*m_hotkeys);
     m_updater = std::make_unique<UpdaterManager>();
-    m_feedbackService = std::make_unique<FeedbackService>(FeedbackService::configuredEndpoint(),
-        FeedbackService::Needs {
-            m_platform.http, m_platform.preferences, m_platform.permissions, &QuorvelApp::historyShortcutDisplay});
     m_feedbackWindows = std::make_unique<FeedbackWindowManager>(
         FeedbackWindowManager::Needs {*m_feedbackService, &m_platform.workspace,
             [windows = QPointer<WindowManager>(m_historyWindows.get())] {
@@ -311,8 +348,8 @@ SettingsWindowManager::Needs QuorvelApp::settingsNeeds()
     s.loginItem = &m_platform.loginItem;
     s.workspace = &m_platform.workspace;
     s.applications = &m_platform.applications;
-    s.appIcon = [](const QString& bundleID) {
-        return AppIconCache::shared().icon(bundleID); // merge: owned by clipboard
+    s.appIcon = [this](const QString& bundleID) {
+        return m_appIconCache->icon(bundleID);
     };
     s.updateTitleBar = [this](bool hidden) { m_historyWindows->updateTitleBar(hidden); };
     s.updatePanelMode = [this](bool right) { m_historyWindows->updatePanelMode(right); };
@@ -349,11 +386,11 @@ AppDelegate::Needs QuorvelApp::appDelegateNeeds()
     needs.preferences = &m_platform.preferences;
     needs.permissions = &m_platform.permissions;
     needs.loginItem = &m_platform.loginItem;
-    needs.startMonitoring = [] { ClipboardService::shared().startMonitoring(); }; // merge: owned by clipboard
+    needs.startMonitoring = [this] { m_clipboardService->startMonitoring(); };
     needs.registerHotkeys = [this] { m_hotkeys->registerHotkey(); };
-    needs.stopMonitoring = [] { ClipboardService::shared().stopMonitoring(); }; // merge: owned by clipboard
+    needs.stopMonitoring = [this] { m_clipboardService->stopMonitoring(); };
     needs.unregisterHotkeys = [this] { m_hotkeys->unregisterHotkey(); };
-    needs.dropKeyWaits = [] { ClipboardCryptoService::shared().shutDown(); }; // merge: owned by clipboard
+    needs.dropKeyWaits = [this] { m_clipboardCrypto->shutDown(); };
     needs.startUpdaterDelayed = [this] { m_updater->startDelayed(); };
     needs.setNotchShelfEnabled = [this](bool enabled) { m_shelf->setEnabled(enabled); };
     needs.listInterruptedRecordings = [this] { m_recorder->adoptInterruptedRecordings(); };
@@ -361,40 +398,17 @@ AppDelegate::Needs QuorvelApp::appDelegateNeeds()
     return needs;
 }
 
-// What is not yet wired by an area of its own.
-void QuorvelApp::finishWiring()
-{
-    const std::shared_ptr<ModelContainer>& container = m_sharedModelContainer;
-    // Every holder but this value (and the capture-result handler) keeps the container weakly.
-    const std::weak_ptr<ModelContainer> weak = container;
-    // The store opens its sealed columns with the same crypto service the clipboard seals with.
-    container->setSealer(ClipboardCryptoService::shared());
-    ClipboardService::shared().setModelContainer(weak);
-    AnnotationWindowManager::shared().setModelContainer(weak);
-    wireEditorExtras(*m_feedbackService, m_platform.pasteboard);
-
-    // When a new clipboard key has to be made, the key service says how many entries the lost key
-    // leaves unreadable (counted on its own queue with a context of its own).
-    ClipboardCryptoService::shared().setSealedEntryCounter([weak]() -> qint64 {
-        const std::shared_ptr<ModelContainer> store = weak.lock();
-        std::unique_ptr<ModelContext> context = store ? store->makeContext() : nullptr;
-        return context ? std::max<qint64>(0, context->countSealedEntries()) : 0;
-    });
-
-    // Not in the hand-off order of the window managers, but the paste stack looks entries up by id.
-    PasteStack::shared().setModelContainer(weak);
-    // The caches observe the history window on the main thread, so they are made here.
-    ImageCache::shared();
-    AppIconCache::shared();
-
-}
-
 QuorvelApp::QuorvelApp(const Platform& platform)
     : m_platform(platform)
 {
 }
 
-QuorvelApp::~QuorvelApp() = default;
+QuorvelApp::~QuorvelApp()
+{
+    // The key service stays: a keychain call may still be under way on its queue (never joined),
+    // and a store held elsewhere still opens its sealed columns with it.
+    (void)m_clipboardCrypto.release();
+}
 
 QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)
 {
@@ -419,7 +433,7 @@ MenuBarView::Needs QuorvelApp::menuBarNeeds()
     const Preferences& preferences = m_platform.preferences;
     QuickLookPanelManager& quickLook = *m_quickLook;
     return MenuBarView::Needs {
-        .pasteStack = PasteStack::shared(), // merge: owned by clipboard
+        .pasteStack = *m_pasteStack,
         .recorder = *m_recorder,
         .applications = &m_platform.applications,
         .shortcutDisplay =

@@ -7,25 +7,34 @@
 #include <QString>
 #include <memory>
 
+class ActionStarter;
+class AnnotationWindowManager;
+class AppIconCache;
+class CaptureOverlayWindowManager;
+class ClipboardCryptoService;
+class ClipboardService;
+class ClipboardSuspension;
+class DispatchQueue;
 class FeedbackService;
 class FeedbackWindowManager;
 class GlobalShortcuts;
-class ActionStarter;
-class CaptureOverlayWindowManager;
 class HistoryEdgeRevealController;
 class HistoryPanel;
 class HotkeyService;
 class HotkeyServiceShortcuts;
-class UpdaterManager;
+class ImageCache;
 class ModelContainer;
+class NotchShelfWindowManager;
+class PasteService;
+class PasteStack;
 class PostCaptureQuickActionController;
+class QuickLookPanelManager;
 class RecordingControlWindowManager;
 class ScreenRecordingService;
 class ScreenshotCaptureService;
 class ScrollingCaptureControlWindowManager;
 class ScrollingCaptureService;
-class NotchShelfWindowManager;
-class QuickLookPanelManager;
+class UpdaterManager;
 class WindowManager;
 class QImage;
 class MenuBarIconView;
@@ -93,6 +102,16 @@ public:
     CaptureOverlayWindowManager& captureOverlay() { return *m_captureOverlay; }
     ActionStarter& actionStarter() { return *m_actionStarter; }
 
+    // Clipboard, store, editor and annotation: the app's instances (for tests).
+    ClipboardCryptoService& clipboardCrypto() { return *m_clipboardCrypto; }
+    ClipboardSuspension& clipboardSuspension() { return *m_clipboardSuspension; }
+    ClipboardService& clipboardService() { return *m_clipboardService; }
+    PasteService& pasteService() { return *m_pasteService; }
+    PasteStack& pasteStack() { return *m_pasteStack; }
+    ImageCache& imageCache() { return *m_imageCache; }
+    AppIconCache& appIconCache() { return *m_appIconCache; }
+    AnnotationWindowManager& annotationWindows() { return *m_annotationWindows; }
+
 private:
     explicit QuorvelApp(const Platform& platform);
     void wireClipboard();
@@ -101,7 +120,6 @@ private:
     void wireGallery();
     void wireHistory();
     void wireSettingsAndFeedback();
-    void finishWiring();
     SettingsWindowManager::Needs settingsNeeds();
     AppDelegate::Needs appDelegateNeeds();
     void buildShelf();
@@ -111,6 +129,19 @@ private:
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    // Clipboard, store, editor and annotation, in the order they are made.
+    std::unique_ptr<ClipboardCryptoService> m_clipboardCrypto;
+    std::unique_ptr<ClipboardSuspension> m_clipboardSuspension;
+    std::unique_ptr<PasteService> m_pasteService;
+    std::unique_ptr<PasteStack> m_pasteStack;
+    std::unique_ptr<DispatchQueue> m_clipboardQueue;
+    std::unique_ptr<ClipboardService> m_clipboardService;
+    std::unique_ptr<ImageCache> m_imageCache;
+    std::unique_ptr<DispatchQueue> m_appIconQueue;
+    std::unique_ptr<AppIconCache> m_appIconCache;
+    // The feedback service the editor's feedback panel sends through, and the editor windows.
+    std::unique_ptr<FeedbackService> m_feedbackService;
+    std::unique_ptr<AnnotationWindowManager> m_annotationWindows;
     // Gallery (the loader outlives the windows that ask it for pictures; the needs are those of
     // every gallery view, the history panel's Screenshots tab included).
     std::unique_ptr<ThumbnailLoader> m_thumbnails;
@@ -137,7 +168,6 @@ private:
     std::unique_ptr<HotkeyService> m_hotkeys;
     std::unique_ptr<HotkeyServiceShortcuts> m_shortcuts;
     std::unique_ptr<UpdaterManager> m_updater;
-    std::unique_ptr<FeedbackService> m_feedbackService;
     std::unique_ptr<FeedbackWindowManager> m_feedbackWindows;
     std::unique_ptr<SettingsWindowManager> m_settingsWindows;
     std::unique_ptr<AppDelegate> m_appDelegate;

@@ -20,14 +20,6 @@ AppIconCache::AppIconCache(DispatchQueue& loadingQueue, DispatchQueue& mainQueue
 
 AppIconCache::~AppIconCache() = default;
 
-AppIconCache& AppIconCache::shared()
-{
-    static std::unique_ptr<DispatchQueue> queue = DispatchQueue::makeSerial(
-        QStringLiteral("com.quorvel.appiconloading"));
-    static AppIconCache* cache = new AppIconCache(*queue, DispatchQueue::main());
-    return *cache;
-}
-
 QStringList AppIconCache::defaultApplicationDirectories()
 {
     return QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);

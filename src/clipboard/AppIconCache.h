@@ -24,8 +24,6 @@ public:
     AppIconCache(const AppIconCache&) = delete;
     AppIconCache& operator=(const AppIconCache&) = delete;
 
-    // The process-wide instance on its own loading queue and the main queue.
-    static AppIconCache& shared();
     // $XDG_DATA_HOME/applications, then each $XDG_DATA_DIRS/applications.
     static QStringList defaultApplicationDirectories();
 

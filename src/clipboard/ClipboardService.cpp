@@ -194,15 +194,6 @@ ClipboardService::~ClipboardService()
     stopMonitoring();
 }
 
-ClipboardService& ClipboardService::shared()
-{
-    static std::unique_ptr<DispatchQueue> queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
-    static ClipboardService* service = new ClipboardService(Pasteboard::shared(), Workspace::shared(),
-        Preferences::shared(), NotificationCenter::shared(), ClipboardCryptoService::shared(),
-        LinkMetadataProvider::shared(), *queue, DispatchQueue::main(), ClipboardSuspension::shared());
-    return *service;
-}
-
 void ClipboardService::setModelContainer(std::weak_ptr<ModelContainer> container)
 {
     std::lock_guard lock(d->containerMutex);

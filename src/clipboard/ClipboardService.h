@@ -51,9 +51,6 @@ public:
     ClipboardService(const ClipboardService&) = delete;
     ClipboardService& operator=(const ClipboardService&) = delete;
 
-    // The process-wide instance over the shared platform services, on its own serial queue.
-    static ClipboardService& shared();
-
     // The store's container, held weakly. Without it a save prints
     // "ClipboardService: ModelContainer not configured" and the copy is skipped.
     void setModelContainer(std::weak_ptr<ModelContainer> container);

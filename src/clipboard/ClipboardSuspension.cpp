@@ -2,12 +2,6 @@
 
 #include "platform/Dispatch.h"
 
-ClipboardSuspension& ClipboardSuspension::shared()
-{
-    static ClipboardSuspension instance;
-    return instance;
-}
-
 void ClipboardSuspension::suspendFor(std::chrono::milliseconds duration, DispatchQueue* queue)
 {
     suspend();

@@ -9,8 +9,6 @@ class DispatchQueue;
 // the last one lets go.
 class ClipboardSuspension {
 public:
-    static ClipboardSuspension& shared();
-
     void suspend() { ++m_holders; }
     void resume()
     {

@@ -25,12 +25,6 @@ ImageCache::~ImageCache()
     m_center.removeObserver(m_observer);
 }
 
-ImageCache& ImageCache::shared()
-{
-    static ImageCache* cache = new ImageCache(NotificationCenter::shared());
-    return *cache;
-}
-
 qint64 ImageCache::cost(const QImage& image)
 {
     const qint64 bytes = image.sizeInBytes();

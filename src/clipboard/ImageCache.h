@@ -25,9 +25,6 @@ public:
     ImageCache(const ImageCache&) = delete;
     ImageCache& operator=(const ImageCache&) = delete;
 
-    // The process-wide instance over NotificationCenter::shared().
-    static ImageCache& shared();
-
     std::optional<QImage> image(const QString& key);
     // Stores the image with its cost (its pixel bytes, or width × height × 4 when it has none).
     void setImage(const QImage& image, const QString& key);

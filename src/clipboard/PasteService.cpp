@@ -38,13 +38,6 @@ PasteService::~PasteService()
         m_suspension.resume();
 }
 
-PasteService& PasteService::shared()
-{
-    static PasteService instance(Pasteboard::shared(), Workspace::shared(), KeySynthesizer::shared(),
-        DispatchQueue::main(), ClipboardSuspension::shared());
-    return instance;
-}
-
 // MARK: - Target
 
 void PasteService::captureTargetApp(const std::optional<RunningApplication>& known)
@@ -158,12 +151,17 @@ bool PasteService::writeToPasteboard(const QList<Pasteboard::Item>& items)
 
 // MARK: - Copy and paste
 
+ClipboardCryptoService* PasteService::keyServiceOf(const ClipItemPtr& item)
+{
+    return item ? item->sealer : nullptr;
+}
+
 bool PasteService::copyToClipboard(const ClipItemPtr& item)
 {
-    ClipboardCryptoService& crypto = ClipboardCryptoService::shared();
-    if (item && !crypto.hasKey()) {
+    ClipboardCryptoService* crypto = keyServiceOf(item);
+    if (crypto && !crypto->hasKey()) {
         std::weak_ptr<PasteService*> alive = m_alive;
-        crypto.requestKey(ClipboardCryptoService::KeyReason::UserAction, m_mainQueue, [alive, item](bool) {
+        crypto->requestKey(ClipboardCryptoService::KeyReason::UserAction, m_mainQueue, [alive, item](bool) {
             if (const auto self = alive.lock())
                 (*self)->copyNow(item);
         });
@@ -189,12 +187,12 @@ bool PasteService::copyNow(const ClipItemPtr& item)
 
 bool PasteService::paste(const ClipItemPtr& item, bool asPlainText)
 {
-    ClipboardCryptoService& crypto = ClipboardCryptoService::shared();
-    if (item && !crypto.hasKey()) {
+    ClipboardCryptoService* crypto = keyServiceOf(item);
+    if (crypto && !crypto->hasKey()) {
         // Opening the entry needs the key: the key service loads it off the main thread (asking
         // the user to unlock the keychain if need be) and the paste goes on with its answer.
         std::weak_ptr<PasteService*> alive = m_alive;
-        crypto.requestKey(ClipboardCryptoService::KeyReason::UserAction, m_mainQueue, [alive, item, asPlainText](bool) {
+        crypto->requestKey(ClipboardCryptoService::KeyReason::UserAction, m_mainQueue, [alive, item, asPlainText](bool) {
             if (const auto self = alive.lock())
                 (*self)->pasteNow(item, asPlainText);
         });

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class ClipboardCryptoService;
 class ClipboardSuspension;
 class DispatchQueue;
 class KeySynthesizer;
@@ -21,8 +22,8 @@ class KeySynthesizer;
 // suspended around our own writes. Every step of a paste is traced (PasteTrace).
 //
 // Main thread only; every delayed step runs on the main queue given at construction, and no step
-// blocks it. Sealed entries are opened with the clipboard key: while the key service has none yet,
-// a paste or copy asks it (an unlock prompt may show) and goes on when the keychain answers.
+// blocks it. Sealed entries are opened with the clipboard key: while the entry's key service has
+// none yet, a paste or copy asks it (an unlock prompt may show) and goes on when the keychain answers.
 class PasteService {
 public:
     static constexpr std::chrono::milliseconds activationPollInterval {10};
@@ -40,9 +41,6 @@ public:
     ~PasteService();
     PasteService(const PasteService&) = delete;
     PasteService& operator=(const PasteService&) = delete;
-
-    // The process-wide instance over the shared platform services and the main queue.
-    static PasteService& shared();
 
     // The remembered target; both change only at the next capture.
     std::optional<qint64> targetPID() const { return m_targetPID; }
@@ -86,6 +84,9 @@ private:
     };
     void logPaste(const QString& message) { m_trace.log(message); }
     bool writeToPasteboard(const QList<Pasteboard::Item>& items);
+    // The key service that opens the entry: the one of the store it was fetched from or written
+    // to; none for an entry that was never stored.
+    static ClipboardCryptoService* keyServiceOf(const ClipItemPtr& item);
     bool pasteNow(const ClipItemPtr& item, bool asPlainText);
     bool copyNow(const ClipItemPtr& item);
     // Runs next(true) once no modifier is held, or next(false) after modifierReleaseTimeoutMs;

@@ -10,12 +10,6 @@ PasteStack::PasteStack(PasteService& pasteService)
 {
 }
 
-PasteStack& PasteStack::shared()
-{
-    static PasteStack* instance = new PasteStack(PasteService::shared());
-    return *instance;
-}
-
 void PasteStack::setItems(const QList<qint64>& items)
 {
     if (m_items == items)

@@ -20,9 +20,6 @@ public:
     Q_ENUM(PasteMode)
 
     explicit PasteStack(PasteService& pasteService);
-    // The process-wide instance over PasteService::shared(); the application hands it the
-    // store's container.
-    static PasteStack& shared();
 
     // Identifiers (ClipItem::persistentID) of the queued entries, oldest first.
     const QList<qint64>& items() const { return m_items; }

@@ -41,12 +41,6 @@ namespace {
 // How long clipboard monitoring stays suspended around our own write of the clipboard.
 constexpr std::chrono::milliseconds kCopySuspension {300};
 
-AnnotationEditorView::FeedbackPanelFactory& feedbackPanelFactory()
-{
-    static AnnotationEditorView::FeedbackPanelFactory factory;
-    return factory;
-}
-
 QWidget* horizontalDivider(QWidget* parent)
 {
     auto* line = new QWidget(parent);
@@ -84,16 +78,12 @@ QString bottomBarStyle()
 
 }
 
-void AnnotationEditorView::setFeedbackPanelFactory(FeedbackPanelFactory factory)
-{
-    feedbackPanelFactory() = std::move(factory);
-}
-
 AnnotationEditorView::AnnotationEditorView(
-    std::unique_ptr<AnnotationDocument> document, std::weak_ptr<ModelContainer> container, QWidget* parent)
+    std::unique_ptr<AnnotationDocument> document, std::weak_ptr<ModelContainer> container, Needs needs, QWidget* parent)
     : QWidget(parent)
     , m_document(std::move(document))
     , m_container(std::move(container))
+    , m_needs(std::move(needs))
 {
     setObjectName(QStringLiteral("annotationEditor"));
     applyStoredAspectPreset();
@@ -141,7 +131,7 @@ QWidget* AnnotationEditorView::makeToolbar()
     QWidget* toolbarSurface = surface(m_mainColumn);
     auto* toolbarLayout = new QVBoxLayout(toolbarSurface);
     toolbarLayout->setContentsMargins(0, 0, 0, 0);
-    m_toolbar = new AnnotationToolbarView(m_document->engine(), toolbarSurface);
+    m_toolbar = new AnnotationToolbarView(m_document->engine(), m_needs.pasteboard, toolbarSurface);
     toolbarLayout->addWidget(m_toolbar);
     connect(m_toolbar, &AnnotationToolbarView::undoRequested, this, [this] { engine().undo(); });
     connect(m_toolbar, &AnnotationToolbarView::clearRequested, this, [this] { engine().clear(); });
@@ -246,14 +236,14 @@ std::optional<ImageDragSourceView::Rendered> AnnotationEditorView::renderForDrag
 
 void AnnotationEditorView::makeSidePanels(QHBoxLayout* outer)
 {
-    m_beautifyPanel = new BeautifyOptionsPanel(*m_document, nullptr, this);
+    m_beautifyPanel = new BeautifyOptionsPanel(*m_document, m_needs.preferences, this);
     connect(m_beautifyPanel, &BeautifyOptionsPanel::closeRequested, this, [this] {
         m_isBeautifyShown = false;
         updateModes();
     });
     outer->addWidget(m_beautifyPanel);
-    if (feedbackPanelFactory())
-        setFeedbackPanel(feedbackPanelFactory()(
+    if (m_needs.feedbackPanel)
+        setFeedbackPanel(m_needs.feedbackPanel(
             *m_document, [this] { commitPendingText(); },
             [this] {
                 m_isFeedbackShown = false;
@@ -388,12 +378,14 @@ void AnnotationEditorView::exportAsync(std::function<void(std::optional<QByteArr
 void AnnotationEditorView::copyToClipboard()
 {
     QPointer<AnnotationEditorView> self(this);
-    exportAsync([self](std::optional<QByteArray> png) {
+    // The write happens even when the editor has closed meanwhile; the clipboard and the
+    // suspension outlive every editor.
+    exportAsync([self, &pasteboard = m_needs.pasteboard, &suspension = m_needs.suspension](
+                    std::optional<QByteArray> png) {
         bool written = false;
         if (png) {
             // Our own write is not recorded by the clipboard monitor as a new entry.
-            ClipboardSuspension::shared().suspendFor(kCopySuspension);
-            Pasteboard& pasteboard = Pasteboard::shared();
+            suspension.suspendFor(kCopySuspension);
             pasteboard.clearContents();
             written = pasteboard.writeItems({{PasteboardTypes::png, *png}});
         }

@@ -14,10 +14,13 @@ class AnnotationDocument;
 class AnnotationToolbarView;
 class BeautifyOptionsPanel;
 class BeautifyPreviewView;
+class ClipboardSuspension;
 class FloatingTextField;
 class ModelContainer;
 class PaintCanvasView;
 class PaintEngine;
+class Pasteboard;
+class Preferences;
 class QLabel;
 class QHBoxLayout;
 class QPushButton;
@@ -35,10 +38,20 @@ public:
     // `commitPendingText` commits the text being typed before the panel renders the export.
     using FeedbackPanelFactory = std::function<QWidget*(AnnotationDocument& document,
         std::function<void()> commitPendingText, std::function<void()> onClose, QWidget* parent)>;
-    static void setFeedbackPanelFactory(FeedbackPanelFactory factory);
+
+    struct Needs {
+        // Where the Beautify defaults are kept.
+        Preferences& preferences;
+        // Copy writes the export here, and the colour popover its hex values.
+        Pasteboard& pasteboard;
+        // Held around Copy so that the clipboard monitor does not record our own write.
+        ClipboardSuspension& suspension;
+        // Without it the editor has no feedback panel.
+        FeedbackPanelFactory feedbackPanel;
+    };
 
     AnnotationEditorView(std::unique_ptr<AnnotationDocument> document, std::weak_ptr<ModelContainer> container,
-        QWidget* parent = nullptr);
+        Needs needs, QWidget* parent = nullptr);
     ~AnnotationEditorView() override;
 
     AnnotationDocument& document() { return *m_document; }
@@ -106,6 +119,7 @@ private:
 
     std::unique_ptr<AnnotationDocument> m_document;
     std::weak_ptr<ModelContainer> m_container;
+    Needs m_needs;
     AnnotationToolbarView* m_toolbar = nullptr;
     QStackedWidget* m_drawingArea = nullptr;
     PaintCanvasView* m_canvas = nullptr;

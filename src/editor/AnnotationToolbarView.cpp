@@ -101,7 +101,7 @@ QSlider* AnnotationToolbarView::makeSizeSlider()
     return m_slider;
 }
 
-AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* parent)
+AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, Pasteboard& pasteboard, QWidget* parent)
     : QWidget(parent)
     , m_engine(engine)
 {
@@ -158,7 +158,7 @@ AnnotationToolbarView::AnnotationToolbarView(PaintEngine& engine, QWidget* paren
     connect(m_feedback, &QAbstractButton::clicked, this, &AnnotationToolbarView::feedbackToggleRequested);
     row->addWidget(m_feedback);
 
-    m_popover = new ColorPopover(engine, this);
+    m_popover = new ColorPopover(engine, pasteboard, this);
 
     m_tooltipTimer = new QTimer(this);
     m_tooltipTimer->setSingleShot(true);

@@ -10,6 +10,7 @@
 
 class ColorPopover;
 class PaintEngine;
+class Pasteboard;
 class QAbstractButton;
 class QLabel;
 class QSlider;
@@ -39,7 +40,8 @@ public:
     static SliderContext sliderContext(const PaintEngine& engine);
     static SliderSpec sliderSpec(SliderContext context);
 
-    explicit AnnotationToolbarView(PaintEngine& engine, QWidget* parent = nullptr);
+    // `pasteboard`: where the colour popover copies hex values to.
+    AnnotationToolbarView(PaintEngine& engine, Pasteboard& pasteboard, QWidget* parent = nullptr);
     ~AnnotationToolbarView() override;
 
     void setFeedbackShown(bool shown);

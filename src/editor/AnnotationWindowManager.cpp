@@ -12,13 +12,17 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-AnnotationWindowManager& AnnotationWindowManager::shared()
+AnnotationWindowManager::AnnotationWindowManager(Needs needs)
+    : ModelContainerHolder("AnnotationWindowManager")
+    , m_needs(std::move(needs))
 {
-    static AnnotationWindowManager instance;
-    return instance;
 }
 
-AnnotationWindowManager::~AnnotationWindowManager() = default;
+AnnotationWindowManager::~AnnotationWindowManager()
+{
+    // The window's editor uses what this manager was given; it does not stay behind it.
+    delete m_window.data();
+}
 
 AnnotationEditorView* AnnotationWindowManager::editorView() const
 {
@@ -38,7 +42,8 @@ void AnnotationWindowManager::closeWindow()
 void AnnotationWindowManager::present(
     const QImage& image, std::shared_ptr<ScreenshotItem> sourceItem, QScreen* onScreen)
 {
-    std::unique_ptr<AnnotationDocument> document = AnnotationDocument::create(image, sourceItem);
+    std::unique_ptr<AnnotationDocument> document
+        = AnnotationDocument::create(image, sourceItem, m_needs.textRecognizer);
     if (!document) {
         Console::log(QStringLiteral("AnnotationWindowManager: failed to create document from image"));
         return;
@@ -57,7 +62,9 @@ void AnnotationWindowManager::present(
     window->setObjectName(QStringLiteral("annotateScreenshotWindow"));
     window->setWindowTitle(QStringLiteral("Annotate Screenshot"));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
-    auto* view = new AnnotationEditorView(std::move(document), store, window);
+    // Each image starts with the Beautify settings last chosen.
+    document->setBeautifyConfig(BeautifyConfig::loadDefaults(m_needs.editor.preferences));
+    auto* view = new AnnotationEditorView(std::move(document), store, m_needs.editor, window);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);

@@ -1,4 +1,5 @@
 #pragma once
+#include "editor/AnnotationEditorView.h"
 #include "store/ModelContainerHolder.h"
 
 #include <QImage>
@@ -6,8 +7,8 @@
 #include <QPointer>
 #include <memory>
 
-class AnnotationEditorView;
 class QScreen;
+class TextRecognizer;
 class QWidget;
 class ScreenshotItem;
 
@@ -20,11 +21,15 @@ public:
     static constexpr int initialHeight = 700;
     static constexpr int minimumHeight = 480;
 
-    static AnnotationWindowManager& shared();
-    AnnotationWindowManager()
-        : ModelContainerHolder("AnnotationWindowManager")
-    {
-    }
+    struct Needs {
+        // What each editor window gets.
+        AnnotationEditorView::Needs editor;
+        // Finds the text lines of each image; without it none are found.
+        TextRecognizer* textRecognizer = nullptr;
+    };
+
+    explicit AnnotationWindowManager(Needs needs);
+    // Closes the open window.
     ~AnnotationWindowManager() override;
 
     // Opens the editor for `image`. `sourceItem`: the stored screenshot that Save then updates;
@@ -38,5 +43,6 @@ public:
     void closeWindow();
 
 private:
+    Needs m_needs;
     QPointer<QWidget> m_window;
 };

@@ -105,7 +105,7 @@ QString presetLabel(BeautifyAspectPreset preset)
 
 }
 
-BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Preferences* preferences, QWidget* parent)
+BeautifyOptionsPanel::BeautifyOptionsPanel(AnnotationDocument& document, Preferences& preferences, QWidget* parent)
     : QWidget(parent)
     , m_document(document)
     , m_preferences(preferences)
@@ -298,10 +298,7 @@ void BeautifyOptionsPanel::flushDefaults()
     if (!m_savePending)
         return;
     m_savePending = false;
-    if (m_preferences)
-        m_document.beautifyConfig().saveAsDefaults(*m_preferences);
-    else if (Preferences::isShared())
-        m_document.beautifyConfig().saveAsDefaults(Preferences::shared());
+    m_document.beautifyConfig().saveAsDefaults(m_preferences);
 }
 
 void BeautifyOptionsPanel::update(const std::function<void(BeautifyConfig&)>& change)

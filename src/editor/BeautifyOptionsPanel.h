@@ -24,8 +24,8 @@ public:
     static constexpr qint64 maximumCustomImageBytes = 52428800;
     static constexpr int saveDebounceMs = 300;
 
-    // `preferences`: where the defaults go; the shared preferences when null.
-    BeautifyOptionsPanel(AnnotationDocument& document, Preferences* preferences = nullptr, QWidget* parent = nullptr);
+    // `preferences`: where the defaults go.
+    BeautifyOptionsPanel(AnnotationDocument& document, Preferences& preferences, QWidget* parent = nullptr);
     ~BeautifyOptionsPanel() override;
 
     // The actions of the panel's controls.
@@ -72,7 +72,7 @@ private:
     void pickColor(const PaintColor& current, const std::function<void(const PaintColor&)>& apply);
 
     AnnotationDocument& m_document;
-    Preferences* m_preferences;
+    Preferences& m_preferences;
     QTimer* m_saveTimer = nullptr;
     bool m_savePending = false;
 

@@ -131,9 +131,10 @@ void ColorPopover::openColorDialog()
     dialog->open();
 }
 
-ColorPopover::ColorPopover(PaintEngine& engine, QWidget* parent)
+ColorPopover::ColorPopover(PaintEngine& engine, Pasteboard& pasteboard, QWidget* parent)
     : QFrame(parent, Qt::Popup)
     , m_engine(engine)
+    , m_pasteboard(pasteboard)
 {
     setObjectName(QStringLiteral("colorPopover"));
     setFixedWidth(170 + 2);
@@ -269,9 +270,8 @@ void ColorPopover::refresh()
 
 void ColorPopover::copyHexToClipboard()
 {
-    Pasteboard& pasteboard = Pasteboard::shared();
-    pasteboard.clearContents();
-    pasteboard.writeItems(
+    m_pasteboard.clearContents();
+    m_pasteboard.writeItems(
         {{PasteboardTypes::utf8PlainText, m_engine.selectedColor().hexString().toUtf8()}});
     m_hexCopied = true;
     auto* copy = static_cast<EditorButton*>(m_copy);

@@ -6,6 +6,7 @@
 #include <vector>
 
 class PaintEngine;
+class Pasteboard;
 class QAbstractButton;
 class QLabel;
 class QLineEdit;
@@ -17,7 +18,8 @@ class QLineEdit;
 class ColorPopover : public QFrame {
     Q_OBJECT
 public:
-    explicit ColorPopover(PaintEngine& engine, QWidget* parent = nullptr);
+    // `pasteboard`: where the hex value is copied to.
+    ColorPopover(PaintEngine& engine, Pasteboard& pasteboard, QWidget* parent = nullptr);
 
     // Shows the popover with its top edge centred under `anchor` (global coordinates).
     void popup(const QRect& anchorGlobal);
@@ -47,6 +49,7 @@ private:
     void refresh();
 
     PaintEngine& m_engine;
+    Pasteboard& m_pasteboard;
     std::vector<QAbstractButton*> m_presets;
     QAbstractButton* m_customColor = nullptr;
     QAbstractButton* m_eyedropper = nullptr;

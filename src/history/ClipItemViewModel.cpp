@@ -18,12 +18,15 @@ QByteArray openSearchText(const ClipItem& item, ClipItemViewModel::TextProblem& 
         return item.searchIndex().value_or(QString()).toUtf8();
     // Opened as bytes by the crypto service of the context that fetched it: no decode to a string
     // for texts that are only searched.
-    ClipboardCryptoService& crypto = item.sealer ? *item.sealer : ClipboardCryptoService::shared();
-    if (std::optional<QByteArray> opened = crypto.decrypt(*item.encryptedSearchIndex))
-        return *opened;
+    // Without one (a store opened without its key service) sealed text stays closed, as without a key.
+    ClipboardCryptoService* crypto = item.sealer;
+    if (crypto) {
+        if (std::optional<QByteArray> opened = crypto->decrypt(*item.encryptedSearchIndex))
+            return *opened;
+    }
     if (item.legacySearchIndex.isEmpty())
-        problem = crypto.hasKey() ? ClipItemViewModel::TextProblem::cannotBeOpened
-                                  : ClipItemViewModel::TextProblem::keychainLocked;
+        problem = crypto && crypto->hasKey() ? ClipItemViewModel::TextProblem::cannotBeOpened
+                                             : ClipItemViewModel::TextProblem::keychainLocked;
     return item.legacySearchIndex.toUtf8();
 }
 

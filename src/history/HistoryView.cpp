@@ -12,6 +12,7 @@
 #include "history/SmartFilterBar.h"
 #include "history/VisualEffectView.h"
 #include "history/WindowManager.h"
+#include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
@@ -33,6 +34,19 @@
 #include <QVBoxLayout>
 
 using namespace HistoryViewChrome;
+
+// The picture caches of a view given none.
+struct HistoryView::OwnPictures {
+    explicit OwnPictures(NotificationCenter& notifications)
+        : images(notifications)
+        , iconQueue(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.history-icons")))
+        , icons(*iconQueue, DispatchQueue::main())
+    {
+    }
+    ImageCache images;
+    std::unique_ptr<DispatchQueue> iconQueue;
+    AppIconCache icons;
+};
 
 HistoryView::HistoryView(
     ModelContext& context, Needs needs, std::function<void()> onDismiss, DispatchQueue* listQueue, QWidget* parent)
@@ -118,9 +132,10 @@ QWidget* HistoryView::makeClipboardPage()
     clipboardLayout->addLayout(bannerBox);
     m_banner->setVisible(false);
     clipboardLayout->addWidget(divider(clipboardPage));
-    // merge: from owner
-    m_list = new ClipListView({ImageCache::shared(), AppIconCache::shared(),
-                                  SharedSlot<Pasteboard>::isSet() ? &Pasteboard::shared() : nullptr},
+    if (!m_needs.images || !m_needs.icons)
+        m_ownPictures = std::make_unique<OwnPictures>(m_needs.notifications);
+    m_list = new ClipListView({m_needs.images ? *m_needs.images : m_ownPictures->images,
+                                  m_needs.icons ? *m_needs.icons : m_ownPictures->icons, m_needs.pasteboard},
         clipboardPage);
     m_list->setOptions(rowOptions());
     clipboardLayout->addWidget(m_list, 1);
@@ -239,6 +254,8 @@ void HistoryView::runCommand(HistoryCommand command)
 HistoryView::~HistoryView()
 {
     m_notifications.removeObservers(this);
+    // The list goes before the caches of the view's own that it draws from.
+    delete m_list;
 }
 
 ClipRowOptions HistoryView::rowOptions() const

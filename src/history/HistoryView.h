@@ -9,10 +9,13 @@
 #include <optional>
 
 class ClipHistoryController;
+class AppIconCache;
 class ClipListView;
 class DispatchQueue;
+class ImageCache;
 class ModelContext;
 class NotificationCenter;
+class Pasteboard;
 class PasteService;
 class Permissions;
 class Preferences;
@@ -49,6 +52,11 @@ public:
         std::function<void()> openSettings = {};
         ScreenshotsPageFactory screenshotsPage = {};
         Annotator annotate = {};
+        // The rows' picture caches; absent (a view made outside the program): caches of its own.
+        ImageCache* images = nullptr;
+        AppIconCache* icons = nullptr;
+        // Where a dragged row's content goes; absent: rows are not dragged out.
+        Pasteboard* pasteboard = nullptr;
     };
 
     HistoryView(ModelContext& context, Needs needs, std::function<void()> onDismiss, DispatchQueue* listQueue = nullptr,
@@ -134,6 +142,8 @@ private:
     SearchBar* m_searchBar = nullptr;
     SmartFilterBar* m_filterBar = nullptr;
     QWidget* m_banner = nullptr;
+    struct OwnPictures;
+    std::unique_ptr<OwnPictures> m_ownPictures;
     ClipListView* m_list = nullptr;
     QWidget* m_emptyState = nullptr;
     QLabel* m_emptyTitle = nullptr;

@@ -47,7 +47,8 @@ WindowManager::WindowManager(Needs needs)
     m_contentFactory = [this](ModelContainer& container, std::function<void()> dismiss) -> QWidget* {
         return new HistoryView(container.mainContext(),
             {m_preferences, m_notifications, m_pasteService, *this, m_quickLook, m_needs.permissions,
-                m_needs.openSettings, m_needs.screenshotsPage, m_needs.annotate},
+                m_needs.openSettings, m_needs.screenshotsPage, m_needs.annotate, m_needs.images, m_needs.icons,
+                m_needs.pasteboard},
             std::move(dismiss));
     };
 }

@@ -11,9 +11,12 @@
 #include <functional>
 #include <optional>
 
+class AppIconCache;
 class ClipboardCryptoService;
+class ImageCache;
 class ModelContainer;
 class NotificationCenter;
+class Pasteboard;
 class Permissions;
 class PasteService;
 class Preferences;
@@ -54,6 +57,9 @@ public:
         std::function<void()> openSettings = {};
         HistoryView::ScreenshotsPageFactory screenshotsPage = {};
         HistoryView::Annotator annotate = {};
+        ImageCache* images = nullptr;
+        AppIconCache* icons = nullptr;
+        Pasteboard* pasteboard = nullptr;
     };
 
     explicit WindowManager(Needs needs);

@@ -66,7 +66,7 @@ std::optional<QString> ClipItem::searchIndex() const
         return m_plainSearchIndex;
     if (encryptedSearchIndex) {
         if (std::optional<QByteArray> opened
-            = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedSearchIndex)) {
+            = sealer ? sealer->decrypt(*encryptedSearchIndex) : std::nullopt) {
             if (std::optional<QString> text = Unicode::decodeUtf8(*opened))
                 return text;
         }

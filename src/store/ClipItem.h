@@ -69,8 +69,8 @@ public:
     // Store identity; 0 until inserted and saved.
     qint64 persistentID = 0;
 
-    // What opens encryptedSearchIndex: the sealer of the context that fetched or wrote it; the
-    // store's crypto service when unset.
+    // What opens encryptedSearchIndex: the sealer of the context that fetched or wrote it; unset, the
+    // sealed text cannot be opened.
     ClipboardCryptoService* sealer = nullptr;
 
     // Set by the store for fetched entries: loads the representations on demand.

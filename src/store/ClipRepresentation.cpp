@@ -15,7 +15,7 @@ std::optional<QByteArray> ClipRepresentation::data() const
         return m_plainData;
     if (encryptedData) {
         if (std::optional<QByteArray> opened
-            = (sealer ? *sealer : ClipboardCryptoService::shared()).decrypt(*encryptedData))
+            = sealer ? sealer->decrypt(*encryptedData) : std::nullopt)
             return opened;
         // Sealed bytes that cannot be opened: the plain field only counts when it holds something.
         if (legacyData.isEmpty())

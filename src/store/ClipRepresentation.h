@@ -34,8 +34,8 @@ public:
     // Store identity; 0 until inserted and saved.
     qint64 persistentID = 0;
 
-    // What opens encryptedData: the sealer of the context that fetched or wrote it; the store's
-    // crypto service when unset.
+    // What opens encryptedData: the sealer of the context that fetched or wrote it; unset, the
+    // sealed bytes cannot be opened.
     ClipboardCryptoService* sealer = nullptr;
 
 private:

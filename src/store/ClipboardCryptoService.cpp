@@ -15,8 +15,6 @@
 
 namespace {
 
-std::atomic<ClipboardCryptoService*> g_sharedOverride {nullptr};
-
 // The cipher is fetched from the provider once instead of on every sealing.
 const EVP_CIPHER* aes256gcm()
 {
@@ -71,25 +69,6 @@ ClipboardCryptoService::ClipboardCryptoService(Keychain& keychain)
 ClipboardCryptoService::~ClipboardCryptoService()
 {
     OPENSSL_cleanse(m_key.data(), m_key.size());
-}
-
-ClipboardCryptoService& ClipboardCryptoService::shared()
-{
-    if (ClipboardCryptoService* service = g_sharedOverride.load())
-        return *service;
-    // The key is loaded by requestKey(), not here. Keychain calls run on a queue of their own that
-    // is never joined: a call waiting for an unlock prompt must not hold up the exit.
-    static ClipboardCryptoService* instance = [] {
-        auto* service = new ClipboardCryptoService(Keychain::shared());
-        service->setKeyQueue(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key")).release());
-        return service;
-    }();
-    return *instance;
-}
-
-void ClipboardCryptoService::setShared(ClipboardCryptoService* service)
-{
-    g_sharedOverride.store(service);
 }
 
 bool ClipboardCryptoService::adoptKey(const QByteArray& bytes)

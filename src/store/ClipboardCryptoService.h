@@ -43,16 +43,12 @@ public:
         UserAction, // opening the history, pasting, copying an entry: may prompt
     };
 
-    // Does not touch the keychain; the key is settled by ensureKey() (called by shared() when it
-    // makes the process-wide instance, and by the sealing operations while there is no key).
+    // Does not touch the keychain; the key is settled by ensureKey() (called through requestKey(),
+    // and by the sealing operations while there is no key).
     explicit ClipboardCryptoService(Keychain& keychain);
     ~ClipboardCryptoService();
     ClipboardCryptoService(const ClipboardCryptoService&) = delete;
     ClipboardCryptoService& operator=(const ClipboardCryptoService&) = delete;
-    // The process-wide instance over Keychain::shared().
-    static ClipboardCryptoService& shared();
-    // Replaces the process-wide instance (tests).
-    static void setShared(ClipboardCryptoService* service);
 
     // Loads the key, or creates and stores one when the keychain says the item does not exist.
     // While the keychain is locked or unavailable no key is made; returns false and a later call

@@ -30,7 +30,7 @@ public:
     std::unique_ptr<ModelContext> makeContext(QString* error);
 
     // The crypto service that opens sealed columns in every context of this store, the main one
-    // and those made afterwards (the process-wide one when never set).
+    // and those made afterwards. Until it is set, nothing can be sealed or opened.
     void setSealer(ClipboardCryptoService& sealer);
 
 private:

@@ -20,7 +20,7 @@ void ModelContext::setSealer(ClipboardCryptoService& sealer)
 
 QString ModelContext::searchPrefixHash(const QString& searchIndex) const
 {
-    return d->crypto().hashPrefix(searchIndex);
+    return d->sealer ? d->sealer->hashPrefix(searchIndex) : QString();
 }
 
 bool ModelContext::reclaimFreeSpace(QString* error)

@@ -99,7 +99,7 @@ public:
     QString path() const { return m_path; }
 
     // The crypto service that seals what this context writes and opens the sealed columns of what
-    // it fetches (the store's default when never set).
+    // it fetches. Until it is set, nothing can be sealed or opened.
     void setSealer(ClipboardCryptoService& sealer);
     // The keyed prefix hash a new entry with this search text is stored under (empty without a key).
     QString searchPrefixHash(const QString& searchIndex) const;

@@ -107,8 +107,7 @@ struct ModelContext::Impl {
     Registry<ScreenshotItem> screenshots;
     Registry<RecordingItem> recordings;
     std::vector<PendingOp> ops;
-    ClipboardCryptoService* sealer = nullptr; // seals and opens for this context; null: the store's default
-    ClipboardCryptoService& crypto() const { return sealer ? *sealer : ClipboardCryptoService::shared(); }
+    ClipboardCryptoService* sealer = nullptr; // seals and opens for this context; null: it cannot
 
     template <class T> Registry<T>& registry()
     {

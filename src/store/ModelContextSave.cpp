@@ -80,8 +80,7 @@ bool ModelContext::Impl::seal(const ClipItemPtr& item, std::vector<std::function
     const std::optional<QString>& plain = ModelContext::plainSearchIndex(*item);
     if (!plain)
         return true;
-    ClipboardCryptoService& service = crypto();
-    std::optional<QByteArray> sealed = service.encryptString(*plain);
+    std::optional<QByteArray> sealed = sealer ? sealer->encryptString(*plain) : std::nullopt;
     if (!sealed)
         return (*failure = QStringLiteral("The clipboard key is unavailable: the entry cannot be sealed"), false);
     undo.push_back([item, before = item->encryptedSearchIndex, hash = item->searchPrefixHash,
@@ -92,7 +91,7 @@ bool ModelContext::Impl::seal(const ClipItemPtr& item, std::vector<std::function
         item->sealer = opener;
     });
     item->encryptedSearchIndex = std::move(sealed);
-    item->searchPrefixHash = service.hashPrefix(*plain);
+    item->searchPrefixHash = sealer->hashPrefix(*plain);
     item->legacySearchIndex.clear();
     item->sealer = sealer; // opened as fetched entries are
     return true;
@@ -104,8 +103,7 @@ bool ModelContext::Impl::seal(
     const std::optional<QByteArray>& plain = ModelContext::plainData(*representation);
     if (!plain)
         return true;
-    ClipboardCryptoService& service = crypto();
-    std::optional<QByteArray> sealed = service.encrypt(*plain);
+    std::optional<QByteArray> sealed = sealer ? sealer->encrypt(*plain) : std::nullopt;
     if (!sealed)
         return (*failure = QStringLiteral("The clipboard key is unavailable: the entry cannot be sealed"), false);
     undo.push_back([representation, before = representation->encryptedData, legacy = representation->legacyData,

@@ -361,8 +361,8 @@ TEST_F(PasteServiceTest, ModifierWaitLeavesTheMainQueueRunning)
 // with its answer; once the keychain opens, entries paste without a new copy.
 TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
 {
-    const ClipItemPtr entry = makeTextEntry(QStringLiteral("versiegelt"));
-    store.container->mainContext().insert(entry);
+    const ClipItemPtr saved = makeTextEntry(QStringLiteral("versiegelt"));
+    store.container->mainContext().insert(saved);
     ASSERT_TRUE(store.container->mainContext().save()); // sealed under the fixture's key
     FakeKeychain locked;
     locked.setItem(QString::fromLatin1(ClipboardCryptoService::keychainService),
@@ -371,7 +371,11 @@ TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
     ClipboardCryptoService lockedCrypto(locked);
     ManualQueue keyQueue;
     lockedCrypto.setKeyQueue(&keyQueue);
-    ClipboardCryptoService::setShared(&lockedCrypto);
+    // The entry is read through the locked key service, so a paste asks that one.
+    store.container->setSealer(lockedCrypto);
+    const std::unique_ptr<ModelContext> reader = store.container->makeContext();
+    const ClipItemPtr entry = reader->clipItem(saved->persistentID);
+    ASSERT_TRUE(entry);
     captureEditor();
 
     EXPECT_TRUE(service->paste(entry, false));
@@ -392,7 +396,6 @@ TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
     EXPECT_EQ(pasteboard.content().value(0).data, QByteArray("versiegelt"));
     EXPECT_EQ(keys.pastes.size(), 1);
     EXPECT_EQ(locked.promptingReadCount(), 2); // one per user action, the copy and paste joined one read
-    ClipboardCryptoService::setShared(&crypto.service);
 }
 
 // MARK: - Trace

@@ -21,8 +21,8 @@
 TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
 {
     TempStore store;
-    FakePasteboard pasteboard;
-    Pasteboard::setShared(&pasteboard);
+    EditorFakes editor;
+    FakePasteboard& pasteboard = editor.pasteboard;
     ModelContext& context = store.container->mainContext();
     int saved = 0;
     QObject receiver;
@@ -42,7 +42,7 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
 
     // Without an item: every Save inserts a "manual" screenshot with its source image.
     {
-        AnnotationEditorView view(AnnotationDocument::create(testImage()), store.container);
+        AnnotationEditorView view(AnnotationDocument::create(testImage()), store.container, editor.needs());
         drawStroke(view.engine(), PaintTool::rectangle, {0.1, 0.1}, {0.6, 0.6});
         EXPECT_TRUE(save(view));
         EXPECT_TRUE(save(view));
@@ -53,12 +53,14 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
         EXPECT_EQ(StrokeJSON::decode(items[0]->strokesData.value_or(QByteArray()))->size(), 1u);
         EXPECT_EQ(saved, 2);
 
-        // Copy writes the same export as PNG.
+        // Copy writes the same export as PNG, with the clipboard monitor held off for it.
         bool copied = false;
         QObject::connect(&view, &AnnotationEditorView::copyFinished, &view, [&](bool ok) { copied = ok; });
         view.copyToClipboard();
         ASSERT_TRUE(QTest::qWaitFor([&] { return copied; }));
         EXPECT_TRUE(pasteboard.data(QStringLiteral("public.png"), 1 << 26));
+        EXPECT_TRUE(editor.suspension.isSuspended());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !editor.suspension.isSuspended(); }, 2000));
     }
 
     // With a stored item: it is updated and keeps its kind and source.
@@ -67,7 +69,7 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
     context.insert(item);
     ASSERT_TRUE(context.save());
     {
-        AnnotationEditorView view(AnnotationDocument::create(testImage(), item), store.container);
+        AnnotationEditorView view(AnnotationDocument::create(testImage(), item), store.container, editor.needs());
         drawStroke(view.engine(), PaintTool::pen, {0.2, 0.2}, {0.3, 0.8});
         EXPECT_TRUE(save(view));
         const auto reread = context.screenshotItem(item->persistentID);
@@ -97,7 +99,7 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
         sqlite3_close(db);
         ConsoleCapture console;
         const int before = saved;
-        AnnotationEditorView view(AnnotationDocument::create(testImage()), store.container);
+        AnnotationEditorView view(AnnotationDocument::create(testImage()), store.container, editor.needs());
         bool closed = false;
         QObject::connect(&view, &AnnotationEditorView::closeRequested, &view, [&] { closed = true; });
         EXPECT_TRUE(view.saveStatus()->isHidden());
@@ -114,13 +116,13 @@ TEST(AnnotationEditorView, SaveUpdatesInsertsAndReportsFailures)
         view.doneButton()->click();
         EXPECT_TRUE(closed);
     }
-    Pasteboard::setShared(nullptr);
 }
 
 TEST(AnnotationEditorView, ModesReturnDragAndEraserSampling)
 {
     TempStore store;
-    AnnotationEditorView view(AnnotationDocument::create(testImage(2880, 1800)), store.container);
+    EditorFakes editor;
+    AnnotationEditorView view(AnnotationDocument::create(testImage(2880, 1800)), store.container, editor.needs());
     view.resize(1340, 700);
     view.show();
 

@@ -16,7 +16,8 @@ TEST(AnnotationToolbar, ControlsFollowStrokesSelectionAndTool)
 {
     auto document = AnnotationDocument::create(testImage());
     PaintEngine& engine = document->engine();
-    AnnotationToolbarView bar(engine);
+    FakePasteboard pasteboard;
+    AnnotationToolbarView bar(engine, pasteboard);
     bar.resize(1020, 50);
     bar.show();
 
@@ -73,7 +74,8 @@ TEST(AnnotationToolbar, TooltipPillIsTheTextPlusSixteenAndStaysSixPointsInside)
 {
     auto document = AnnotationDocument::create(testImage());
     QWidget host;
-    AnnotationToolbarView bar(document->engine(), &host);
+    FakePasteboard pasteboard;
+    AnnotationToolbarView bar(document->engine(), pasteboard, &host);
     host.resize(1020, 200);
     bar.resize(1020, 50);
     host.show();

@@ -1,15 +1,18 @@
-// The editor window manager: present replaces the open window and reports bad input.
+// The editor window manager: present replaces the open window and reports bad input; each
+// editor gets what the manager was given; the manager takes its window with it.
 #include "EditorTestSupport.h"
 #include "editor/AnnotationWindowManager.h"
 #include "editor/AnnotationEditorView.h"
 #include "annotation/AnnotationDocument.h"
+#include "fakes/FakeTextRecognizer.h"
 #include "fakes/TestSupport.h"
 #include <QTest>
 #include <gtest/gtest.h>
 
 TEST(AnnotationWindowManager, PresentReplacesTheOpenWindowAndReportsBadInput)
 {
-    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    EditorFakes editor;
+    AnnotationWindowManager manager({editor.needs(), nullptr});
     ConsoleCapture console;
     manager.setModelContainer({});
     manager.present(testImage(), nullptr, nullptr);
@@ -38,4 +41,33 @@ TEST(AnnotationWindowManager, PresentReplacesTheOpenWindowAndReportsBadInput)
     EXPECT_EQ(manager.editorView()->document().canvasSize(), QSizeF(200, 100));
     manager.editorView()->done();
     EXPECT_FALSE(manager.window());
+}
+
+TEST(AnnotationWindowManager, EditorsGetTheDefaultsRecognizerAndPanelGivenAndGoWithTheManager)
+{
+    EditorFakes editor;
+    BeautifyConfig defaults = BeautifyConfig::disabled();
+    defaults.paddingFraction = 0.2;
+    defaults.saveAsDefaults(editor.preferences);
+    FakeTextRecognizer recognizer;
+    int panels = 0;
+    auto feedbackPanel = [&](AnnotationDocument&, std::function<void()>, std::function<void()>, QWidget* parent) {
+        ++panels;
+        return new QWidget(parent);
+    };
+    TempStore store;
+    QPointer<QWidget> window;
+    {
+        AnnotationWindowManager manager({editor.needs(feedbackPanel), &recognizer});
+        manager.setModelContainer(store.container);
+        manager.present(testImage(), nullptr, nullptr);
+        ASSERT_TRUE(manager.editorView());
+        EXPECT_EQ(manager.editorView()->document().beautifyConfig().paddingFraction, 0.2);
+        EXPECT_FALSE(manager.editorView()->document().beautifyConfig().isEnabled);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return recognizer.requests() == 1; }, 3000));
+        EXPECT_EQ(panels, 1);
+        EXPECT_TRUE(manager.editorView()->feedbackPanel());
+        window = manager.window();
+    }
+    EXPECT_FALSE(window);
 }

@@ -17,7 +17,7 @@ TEST(BeautifyOptionsPanel, ActionsEditTheConfigurationAndSaveDefaultsDebounced)
 {
     FakePreferences preferences;
     auto document = AnnotationDocument::create(testImage(300, 200));
-    BeautifyOptionsPanel panel(*document, &preferences);
+    BeautifyOptionsPanel panel(*document, preferences);
     panel.resize(280, 640);
     panel.show();
 

@@ -15,7 +15,8 @@ TEST(ColorPopover, HexFieldParsesOnReturnAndOnCloseOnlyWhenEdited)
     auto document = AnnotationDocument::create(testImage());
     PaintEngine& engine = document->engine();
     EXPECT_EQ(engine.selectedColor().hexString(), QStringLiteral("#FF3B30"));
-    AnnotationToolbarView bar(engine);
+    FakePasteboard pasteboard;
+    AnnotationToolbarView bar(engine, pasteboard);
     bar.show();
     ColorPopover* popover = bar.colorPopover();
     bar.openColorPopover();
@@ -53,13 +54,10 @@ TEST(ColorPopover, HexFieldParsesOnReturnAndOnCloseOnlyWhenEdited)
     EXPECT_EQ(engine.strokes().front().color, PaintColor(0, 0, 1, 0.5));
 
     // The copy button writes the colour's hex form as plain text.
-    FakePasteboard pasteboard;
-    Pasteboard::setShared(&pasteboard);
     popover->copyHexToClipboard();
     EXPECT_EQ(
         pasteboard.data(QStringLiteral("public.utf8-plain-text"), 100).value_or(QByteArray()), QByteArray("#0000FF"));
     EXPECT_TRUE(popover->hexCopied());
-    Pasteboard::setShared(nullptr);
 
     bar.openColorPopover();
     popover->grab().save(artifact(QStringLiteral("editor-color-popover.png")));

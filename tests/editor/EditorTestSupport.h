@@ -1,7 +1,11 @@
 #pragma once
-// Shared by the editor's widget tests: a plain test image, a place for pictures to look at, and a
-// stroke drawn through the engine as the canvas would.
+// Shared by the editor's widget tests: a plain test image, a place for pictures to look at, a
+// stroke drawn through the engine as the canvas would, and fakes of what an editor is given.
 #include "annotation/PaintEngine.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "editor/AnnotationEditorView.h"
+#include "fakes/FakePasteboard.h"
+#include "fakes/FakePreferences.h"
 
 #include <QDir>
 #include <QImage>
@@ -28,3 +32,14 @@ inline void drawStroke(
     engine.continueStroke(to);
     engine.endStroke();
 }
+
+// What an editor window is given, as fakes the test can look at.
+struct EditorFakes {
+    AnnotationEditorView::Needs needs(AnnotationEditorView::FeedbackPanelFactory feedbackPanel = {})
+    {
+        return {preferences, pasteboard, suspension, std::move(feedbackPanel)};
+    }
+    FakePreferences preferences;
+    FakePasteboard pasteboard;
+    ClipboardSuspension suspension;
+};

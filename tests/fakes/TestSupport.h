@@ -45,16 +45,23 @@ private:
     Console::Sink m_previous;
 };
 
-// A clipboard key in an in-memory keychain, installed as the process-wide crypto service.
+// A clipboard key in an in-memory keychain. While it lives, the stores a test opens through
+// openStore() (TempStore among them) seal and open with it.
 class TestCrypto {
 public:
     TestCrypto()
         : service(keychain)
     {
         EXPECT_TRUE(service.ensureKey());
-        ClipboardCryptoService::setShared(&service);
+        s_installed = this;
     }
-    ~TestCrypto() { ClipboardCryptoService::setShared(nullptr); }
+    ~TestCrypto()
+    {
+        if (s_installed == this)
+            s_installed = nullptr;
+    }
+    // The key of the running test, or null.
+    static TestCrypto* installed() { return s_installed; }
     QByteArray storedKey() const
     {
         return keychain
@@ -64,14 +71,26 @@ public:
     }
     FakeKeychain keychain;
     ClipboardCryptoService service;
+
+private:
+    inline static TestCrypto* s_installed = nullptr;
 };
 
-// A store file in a temporary folder.
+// Opens the store at path, sealed with the test's key when one is installed.
+inline std::shared_ptr<ModelContainer> openStore(const QString& path, QString* error = nullptr)
+{
+    std::shared_ptr<ModelContainer> container = ModelContainer::open(path, error);
+    if (container && TestCrypto::installed())
+        container->setSealer(TestCrypto::installed()->service);
+    return container;
+}
+
+// A store file in a temporary folder (sealed with the test's key when one is installed first).
 struct TempStore {
     TempStore()
     {
         QString error;
-        container = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), &error);
+        container = openStore(dir.filePath(QStringLiteral("Quorvel.store")), &error);
         EXPECT_TRUE(container) << error.toStdString();
     }
     QTemporaryDir dir;

@@ -6,6 +6,7 @@
 #include "editor/AnnotationWindowManager.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakePasteboard.h"
+#include "fakes/FakePreferences.h"
 #include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWorkspace.h"
 #include "gallery/CardGrid.h"
@@ -56,10 +57,10 @@ protected:
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     ModelContext& context() { return store.container->mainContext(); }
-    // The editor and the capture service are the application's; only the text test reaches one.
+    // The gallery's services, on fakes.
     Gallery::Needs needs()
     {
-        return {AnnotationWindowManager::shared(), suspension, pasteboard, recognizer, revealer,
+        return {editors, suspension, pasteboard, recognizer, revealer,
             workspace, thumbnails};
     }
     template <typename View> std::unique_ptr<View> shown(QSize size = QSize(640, 480))
@@ -85,6 +86,8 @@ protected:
     FakeFileRevealer revealer;
     ClipboardSuspension suspension;
     FakeTextRecognizer recognizer;
+    FakePreferences editorPreferences;
+    AnnotationWindowManager editors {{{editorPreferences, pasteboard, suspension, {}}, nullptr}};
     ThumbnailLoader thumbnails;
 };
 

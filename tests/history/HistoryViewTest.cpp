@@ -50,9 +50,10 @@ protected:
     HistoryView& view()
     {
         if (!m_view) {
-            m_view = std::make_unique<HistoryView>(
-                context(), HistoryView::Needs {preferences, notifications, paste, windows, &quickLook, &permissions},
-                [this] { ++dismissed; }, &queue);
+            HistoryView::Needs needs {preferences, notifications, paste, windows, &quickLook, &permissions};
+            needs.images = &caches.images;
+            needs.icons = &caches.icons;
+            m_view = std::make_unique<HistoryView>(context(), needs, [this] { ++dismissed; }, &queue);
             m_view->resize(420, 560);
         }
         return *m_view;
@@ -86,6 +87,7 @@ protected:
     PasteService paste {pasteboard, workspace, keys, queue, suspension, traceDir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
     WindowManager windows {{paste, notifications, preferences, &quickLook}};
+    PictureCaches caches;
     int dismissed = 0;
     std::unique_ptr<HistoryView> m_view;
 
@@ -287,7 +289,7 @@ TEST_F(HistoryViewTest, PictureOfTheOpenPanel)
         ImageDecoding::waitForDecodes();
         QCoreApplication::processEvents();
         for (const ClipItemViewModelPtr& model : view().list()->viewModels())
-            if (model->hasImage && !ImageCache::shared().image(QString::number(model->id)))
+            if (model->hasImage && !caches.images.image(QString::number(model->id)))
                 return false;
         return true;
     }));

@@ -24,6 +24,14 @@
 
 namespace {
 
+// What opens an entry and its representations from now on (a start with another key service).
+void openWith(const ClipItemPtr& entry, ClipboardCryptoService& crypto)
+{
+    entry->sealer = &crypto;
+    for (const ClipRepresentationPtr& representation : entry->representations())
+        representation->sealer = &crypto;
+}
+
 const QString service = QString::fromLatin1(ClipboardCryptoService::keychainService);
 const QString account = QString::fromLatin1(ClipboardCryptoService::keychainAccount);
 
@@ -104,9 +112,9 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
     ASSERT_TRUE(fileCrypto.ensureKey());
     const QByteArray fileKey = files.read(service, account).data;
     ASSERT_EQ(fileKey.size(), 32);
-    ClipboardCryptoService::setShared(&fileCrypto);
     const ClipItemPtr entry = makeTextEntry(QStringLiteral("aus der Schlüsseldatei"));
     TempStore store;
+    store.container->setSealer(fileCrypto);
     store.container->mainContext().insert(entry);
     ASSERT_TRUE(store.container->mainContext().save()); // sealed with the file's key
 
@@ -119,7 +127,7 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
         EXPECT_TRUE(system.usesSecretService());
         EXPECT_EQ(SecretServiceKeychain().read(service, account).data, fileKey);
         EXPECT_TRUE(console.contains(QStringLiteral("into the Secret Service and removed the key file")));
-        ClipboardCryptoService::setShared(&crypto);
+        openWith(entry, crypto);
         EXPECT_EQ(entry->searchIndex(), QStringLiteral("aus der Schlüsseldatei"));
         // Read back equal, the key file is gone: the key is in one place only.
         EXPECT_FALSE(QFile::exists(files.itemPath(service, account)));
@@ -141,7 +149,7 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
         ASSERT_TRUE(crypto.ensureKey());
         EXPECT_TRUE(system.usesSecretService());
-        ClipboardCryptoService::setShared(&crypto);
+        openWith(entry, crypto);
         EXPECT_EQ(entry->searchIndex(), QStringLiteral("aus der Schlüsseldatei"));
     }
 
@@ -161,7 +169,7 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
     const std::unique_ptr<DispatchQueue> keyQueue = DispatchQueue::makeSerial(
         QStringLiteral("com.quorvel.clipboard-key.test"));
     crypto.setKeyQueue(keyQueue.get());
-    ClipboardCryptoService::setShared(&crypto);
+    openWith(entry, crypto);
 
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
@@ -187,6 +195,5 @@ TEST(ClipboardKeyKeyringTest, KeyFileMovesIntoTheKeyringAndTheHistoryOpensAfterA
     ASSERT_TRUE(runUntil(main, [&] { return !pasteboard.writes().isEmpty(); }));
     EXPECT_EQ(pasteboard.content().value(0).data, QStringLiteral("aus der Schlüsseldatei").toUtf8());
     EXPECT_EQ(entry->searchIndex(), QStringLiteral("aus der Schlüsseldatei"));
-    ClipboardCryptoService::setShared(nullptr);
     crypto.shutDown();
 }

@@ -2,7 +2,10 @@
 #include "app/HotkeyService.h"
 #include "capture/CaptureOverlayWindowManager.h"
 #include "capture/CaptureRig.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
+#include "platform/Dispatch.h"
 #include "fakes/FakeApplicationCatalog.h"
 #include "fakes/FakeHotkeyRegistrar.h"
 #include "fakes/FakeKeySynthesizer.h"
@@ -58,7 +61,7 @@ protected:
     // The menu's needs as the application gives them; actions start the capture overlay.
     MenuBarView::Needs needs()
     {
-        return {PasteStack::shared(), captureRig.recorder, &catalog(),
+        return {pasteStack, captureRig.recorder, &catalog(),
             [](quint32 action) {
                 const std::optional<HotkeyAction> known = HotkeyAction::fromRawValue(action);
                 return known ? HotkeyService::shortcutDisplay(*known, preferences()) : QStringLiteral("Nicht belegt");
@@ -99,6 +102,10 @@ protected:
     std::shared_ptr<ModelContainer> container = store.container;
     // What the rows start: the capture area on fakes.
     CaptureRig captureRig;
+    ClipboardSuspension suspension;
+    PasteService paste {
+        Pasteboard::shared(), Workspace::shared(), KeySynthesizer::shared(), DispatchQueue::main(), suspension};
+    PasteStack pasteStack {paste};
 };
 
 }
@@ -118,12 +125,12 @@ TEST_F(MenuBarTest, RowsCarryTheirTitlesShortcutsAndTheSiblingWhenInstalled)
     EXPECT_EQ(catalog().launched, QStringList {MenuBarModel::siblingBundleIdentifier});
 
     // The paste stack's group follows the stack at once.
-    PasteStack::shared().setItems({1, 2});
+    pasteStack.setItems({1, 2});
     ASSERT_TRUE(menu.action(Command::pasteNext));
     EXPECT_EQ(menu.actions().first()->text(), "Paste Stack (2)");
     EXPECT_FALSE(menu.actions().first()->isEnabled());
     menu.action(Command::clearStack)->trigger();
-    EXPECT_TRUE(PasteStack::shared().items().isEmpty());
+    EXPECT_TRUE(pasteStack.items().isEmpty());
     EXPECT_FALSE(menu.action(Command::pasteNext));
 }
 
@@ -145,7 +152,7 @@ TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
     container->mainContext().insert(std::make_shared<ScreenshotItem>(
         QDateTime::currentDateTimeUtc(), QStringLiteral("area"), QByteArray("png"), std::nullopt, std::nullopt));
     ASSERT_TRUE(container->mainContext().save());
-    PasteStack::shared().setItems({ids[0], ids[4]});
+    pasteStack.setItems({ids[0], ids[4]});
     MenuBarView menu(container, needs());
 
     // "Abbrechen" deletes nothing.
@@ -159,7 +166,7 @@ TEST_F(MenuBarTest, ClearAllDeletesEveryEntryInOneGoAndKeepsScreenshots)
     ASSERT_TRUE(confirm(dialog));
     EXPECT_EQ(container->mainContext().fetchClipItemCount(), 0);
     EXPECT_EQ(container->mainContext().fetchScreenshotItems().size(), 1u);
-    EXPECT_TRUE(PasteStack::shared().items().isEmpty());
+    EXPECT_TRUE(pasteStack.items().isEmpty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.isNull(); })); // closed once the store confirmed
 }
 

@@ -47,12 +47,14 @@ TEST_F(ClipItemTest, SearchIndexFallsBackToTheLegacyFieldOrIsAbsent)
 
     ClipItem unreadable;
     unreadable.encryptedSearchIndex = QByteArray(40, '\x01');
+    unreadable.sealer = crypto;
     EXPECT_FALSE(unreadable.searchIndex());
     unreadable.legacySearchIndex = QStringLiteral("fallback");
     EXPECT_EQ(unreadable.searchIndex(), QStringLiteral("fallback"));
 
     ClipItem notUtf8;
     notUtf8.encryptedSearchIndex = crypto->encrypt(QByteArray("\xff\xfe\xc0", 3));
+    notUtf8.sealer = crypto;
     EXPECT_FALSE(notUtf8.searchIndex());
 }
 
@@ -60,6 +62,8 @@ TEST_F(ClipItemTest, RepresentationDataOpensOrFallsBackOrIsAbsent)
 {
     ClipRepresentation sealed;
     sealed.encryptedData = crypto->encrypt(QByteArray("png bytes"));
+    EXPECT_FALSE(sealed.data()); // without the sealer that opens it
+    sealed.sealer = crypto;
     EXPECT_EQ(sealed.data(), QByteArray("png bytes"));
 
     const ClipRepresentation emptyPayload(PasteboardTypes::html, 400, QByteArray());
@@ -68,6 +72,7 @@ TEST_F(ClipItemTest, RepresentationDataOpensOrFallsBackOrIsAbsent)
 
     ClipRepresentation unreadable;
     unreadable.encryptedData = QByteArray(64, '\x02');
+    unreadable.sealer = crypto;
     EXPECT_FALSE(unreadable.data()); // skipped by callers instead of writing nothing
     unreadable.legacyData = QByteArray("legacy");
     EXPECT_EQ(unreadable.data(), QByteArray("legacy"));

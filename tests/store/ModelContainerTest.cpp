@@ -65,7 +65,7 @@ TEST(StoreFilesTest, FolderAndFilesArePrivateAndLooseOnesAreTightened)
     const QString path = folder + QStringLiteral("/Quorvel.store");
     qint64 marked = 0;
     {
-        auto container = ModelContainer::open(path, nullptr);
+        auto container = openStore(path);
         ASSERT_TRUE(container);
         container->mainContext().insert(makeTextEntry(QStringLiteral("x")));
         ASSERT_TRUE(container->mainContext().save());
@@ -92,7 +92,7 @@ TEST(StoreFilesTest, FolderAndFilesArePrivateAndLooseOnesAreTightened)
     // A store of an earlier version that others could read is tightened at the next start.
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     ::chmod(QFile::encodeName(path).constData(), 0644);
-    auto container = ModelContainer::open(path, nullptr);
+    auto container = openStore(path);
     ASSERT_TRUE(container);
     EXPECT_EQ(modeOf(folder), 0700);
     EXPECT_EQ(modeOf(path), 0600);
@@ -112,7 +112,7 @@ TEST(StoreFilesTest, AnOldStoreThatIsMostlyFreeSpaceIsCompactedOnceAtOpen)
     const QString path = dir.filePath(QStringLiteral("Quorvel.store"));
     {
         // A store as earlier versions made it: no incremental vacuuming.
-        auto container = ModelContainer::open(path, nullptr);
+        auto container = openStore(path);
         ASSERT_TRUE(container);
     }
     {
@@ -127,7 +127,7 @@ TEST(StoreFilesTest, AnOldStoreThatIsMostlyFreeSpaceIsCompactedOnceAtOpen)
         ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
     }
     const qint64 bloated = QFileInfo(path).size();
-    auto container = ModelContainer::open(path, nullptr);
+    auto container = openStore(path);
     ASSERT_TRUE(container);
     EXPECT_LT(QFileInfo(path).size(), bloated / 4);
     EXPECT_LT(QFileInfo(path + QStringLiteral("-wal")).size(), bloated / 4);

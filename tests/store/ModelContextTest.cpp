@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         QString error;
-        container = ModelContainer::open(path, &error); // makes the missing folder
+        container = openStore(path, &error); // makes the missing folder
         ASSERT_TRUE(container) << qPrintable(error);
     }
     ModelContext& context() { return container->mainContext(); }
@@ -59,7 +59,7 @@ TEST_F(StoreTest, SchemaVersionJournalAndReopening)
     saveEntry(QStringLiteral("kept"), base);
     container.reset();
     QString error;
-    container = ModelContainer::open(path, &error);
+    container = openStore(path, &error);
     ASSERT_TRUE(container) << qPrintable(error);
     EXPECT_EQ(context().fetchClipItemCount(), 1);
 }
@@ -198,6 +198,29 @@ TEST_F(StoreTest, AContextWithoutTheKeyRefusesToWriteAndStoresNothingPlain)
     ASSERT_TRUE(context().save());
     EXPECT_EQ(crypto->decrypt(*item->encryptedSearchIndex), QByteArray("PLAIN-MARKER-0815"));
     EXPECT_EQ(item->representations()[1]->data(), QByteArray("<p>PLAIN-MARKER-0815</p>"));
+}
+
+// A store given no sealer seals nothing and opens nothing: a save fails without a plain byte
+// written, and sealed entries it fetches stay closed.
+TEST_F(StoreTest, AStoreWithoutASealerNeitherWritesNorOpensSealedEntries)
+{
+    saveEntry(QStringLiteral("sealed before"), base);
+    std::shared_ptr<ModelContainer> unsealed = ModelContainer::open(path, nullptr);
+    ASSERT_TRUE(unsealed);
+    ModelContext& writer = unsealed->mainContext();
+    writer.insert(entryAt(QStringLiteral("PLAIN-MARKER-4711"), base.addSecs(1)));
+    QString error;
+    EXPECT_FALSE(writer.save(&error));
+    EXPECT_TRUE(error.contains(QStringLiteral("cannot be sealed"))) << qPrintable(error);
+    EXPECT_FALSE(readFile(path).contains("PLAIN-MARKER-4711"));
+    EXPECT_FALSE(readFile(path + QStringLiteral("-wal")).contains("PLAIN-MARKER-4711"));
+
+    const std::unique_ptr<ModelContext> reader = unsealed->makeContext();
+    const std::vector<ClipItemPtr> fetched = reader->fetchClipItems();
+    ASSERT_EQ(fetched.size(), 1u);
+    EXPECT_FALSE(fetched[0]->searchIndex());
+    ASSERT_FALSE(fetched[0]->representations().empty());
+    EXPECT_FALSE(fetched[0]->representations()[0]->data());
 }
 
 TEST_F(StoreTest, LegacyColumnsAreReadThroughTheFallbacks)

@@ -6,6 +6,7 @@
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
 #include "annotation/StrokeJSON.h"
+#include "clipboard/ClipboardSuspension.h"
 #include "editor/AnnotationEditorView.h"
 #include "editor/AnnotationToolbarView.h"
 #include "editor/AnnotationWindowManager.h"
@@ -129,7 +130,8 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     X11Pasteboard pasteboard;
     Pasteboard::setShared(&pasteboard);
     TempStore store;
-    AnnotationWindowManager& manager = AnnotationWindowManager::shared();
+    ClipboardSuspension suspension;
+    AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
     manager.setModelContainer(store.container);
     int savedNotifications = 0;
     QObject receiver;

@@ -5,6 +5,7 @@
 #include "capture/ScreenshotCaptureService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "editor/AnnotationWindowManager.h"
+#include "fakes/FakePreferences.h"
 #include "fakes/FakeTextRecognizer.h"
 #include "platform/Dispatch.h"
 #include "platform/Background.h"
@@ -34,9 +35,11 @@ protected:
     X11ScreenSource source;
     ClipboardSuspension suspension;
     FakeTextRecognizer noText;
+    FakePreferences preferences;
+    AnnotationWindowManager editors {{{preferences, services.pasteboard, suspension, {}}, nullptr}};
     PostCaptureQuickActionController quickAction {
-        {services.registrar, source, DispatchQueue::main(), [](const QImage& image, QScreen* screen) {
-             AnnotationWindowManager::shared().present(image, nullptr, screen);
+        {services.registrar, source, DispatchQueue::main(), [this](const QImage& image, QScreen* screen) {
+             editors.present(image, nullptr, screen);
          }}};
     ScreenshotCaptureService service {{source, services.pasteboard, noText, suspension, DispatchQueue::main(),
         [this] { return quickAction.removeHintAtOnce(); }, {}}};
@@ -179,7 +182,7 @@ TEST_F(CaptureEndToEndTest, SpaceOpensTheEditorWithinTheOfferAndReachesTheFocuse
 {
     ASSERT_TRUE(services.registrar.isAvailable());
     TempStore store;
-    AnnotationWindowManager::shared().setModelContainer(store.container);
+    editors.setModelContainer(store.container);
 
     // A program of its own that has the keyboard focus and counts its key presses.
     Display* other = XOpenDisplay(nullptr);
@@ -212,7 +215,7 @@ TEST_F(CaptureEndToEndTest, SpaceOpensTheEditorWithinTheOfferAndReachesTheFocuse
     spin(1700);
     EXPECT_FALSE(quickAction.isPending());
     EXPECT_EQ(focusAndCountPresses(300), 1);
-    EXPECT_EQ(AnnotationWindowManager::shared().window(), nullptr);
+    EXPECT_EQ(editors.window(), nullptr);
 
     // Within the offer it opens the editor with the capture, and the program sees nothing.
     quickAction.offer(captured, monitor(1).displayID);
@@ -224,12 +227,12 @@ TEST_F(CaptureEndToEndTest, SpaceOpensTheEditorWithinTheOfferAndReachesTheFocuse
     EXPECT_EQ(hint->frameGeometry().bottom() + 1, 800 - 90);
     source.grabRect(hint->frameGeometry().adjusted(-20, -20, 20, 20)).save(artifact(QStringLiteral("quick-action-hint.png")));
     EXPECT_EQ(focusAndCountPresses(300), 0);
-    ASSERT_TRUE(waitUntil([] {
-        QWidget* editor = AnnotationWindowManager::shared().window();
+    ASSERT_TRUE(waitUntil([this] {
+        QWidget* editor = editors.window();
         return editor && editor->isVisible();
     }));
     EXPECT_FALSE(quickAction.isPending());
-    AnnotationWindowManager::shared().closeWindow();
+    editors.closeWindow();
     XDestroyWindow(other, target);
     XCloseDisplay(other);
 }

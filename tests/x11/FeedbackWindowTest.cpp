@@ -12,7 +12,10 @@
 #include "fakes/FakeWorkspace.h"
 #include "feedback/FeedbackSheet.h"
 #include "feedback/FeedbackWindowManager.h"
+#include "clipboard/ClipboardSuspension.h"
+#include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
+#include "platform/Dispatch.h"
 #include "menubar/MenuBarView.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -78,8 +81,11 @@ TEST(FeedbackWindow, TrayRowOpensTheFormAndASecondCallBringsTheSameWindowForward
     windows.setModelContainer(store.container);
 
     CaptureRig captureRig;
+    ClipboardSuspension suspension;
+    PasteService paste {pasteboard, workspace, keys, DispatchQueue::main(), suspension};
+    PasteStack pasteStack {paste};
     MenuBarView menu(store.container,
-        {PasteStack::shared(), captureRig.recorder, nullptr, {}, {}, {},
+        {pasteStack, captureRig.recorder, nullptr, {}, {}, {},
             [&windows](const QString& origin) { windows.showFeedback(origin); }});
     QAction* row = nullptr;
     for (QAction* action : menu.actions())

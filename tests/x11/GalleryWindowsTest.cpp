@@ -158,19 +158,21 @@ protected:
         QDir().mkpath(QFileInfo(userDirs).path());
         writeFile(userDirs, "XDG_VIDEOS_DIR=\"" + movies.path().toUtf8() + "/Videos\"\n");
         RecordingStorage::ensureDirectoryExists();
+        prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
+        prefs->registerDefaults(AppDelegate::registeredDefaults());
+        prefs->set(QStringLiteral("showAsRightPanel"), false);
+        // The editor "Edit" opens; the gallery reaches it as it reaches the application's.
+        editors = std::make_unique<AnnotationWindowManager>(
+            AnnotationWindowManager::Needs {{*prefs, pasteboard, suspension, {}}, &recognizer});
+        editors->setModelContainer(store.container);
         screenshotWindows = std::make_unique<ScreenshotsWindowManager>(needs());
         recordingWindows = std::make_unique<RecordingsWindowManager>(needs());
         screenshotWindows->setModelContainer(store.container);
         recordingWindows->setModelContainer(store.container);
-        AnnotationWindowManager::shared().setModelContainer(store.container);
-        prefs = std::make_unique<JsonFilePreferences>(dir.filePath(QStringLiteral("preferences.json")));
-        prefs->registerDefaults(AppDelegate::registeredDefaults());
-        prefs->set(QStringLiteral("showAsRightPanel"), false);
     }
     void TearDown() override
     {
-        for (QWidget* window : {screenshotWindows->window(), recordingWindows->window(),
-                 AnnotationWindowManager::shared().window()}) {
+        for (QWidget* window : {screenshotWindows->window(), recordingWindows->window(), editors->window()}) {
             if (window)
                 window->close();
         }
@@ -179,6 +181,9 @@ protected:
         thumbnails.waitUntilIdle();
         spin(100);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        screenshotWindows.reset();
+        recordingWindows.reset();
+        editors.reset();
     }
     ModelContext& context() { return store.container->mainContext(); }
 
@@ -203,7 +208,7 @@ protected:
     // The editor and the capture service are the application's.
     Gallery::Needs needs()
     {
-        return {AnnotationWindowManager::shared(), suspension, pasteboard, recognizer, revealer,
+        return {*editors, suspension, pasteboard, recognizer, revealer,
             workspace, thumbnails};
     }
     ScreenshotsWindowManager& screenshotsManager() { return *screenshotWindows; }
@@ -257,6 +262,7 @@ protected:
         pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};
     std::unique_ptr<WindowManager> history;
+    std::unique_ptr<AnnotationWindowManager> editors;
     ThumbnailLoader thumbnails;
     std::unique_ptr<ScreenshotsWindowManager> screenshotWindows;
     std::unique_ptr<RecordingsWindowManager> recordingWindows;
@@ -423,17 +429,17 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     // A click on the card opens the editor on the untouched capture with the stored rectangle.
     ASSERT_TRUE(click(card, card->rect().center()));
     ASSERT_TRUE(waitUntil([&] {
-        return AnnotationWindowManager::shared().window() && AnnotationWindowManager::shared().window()->isVisible();
+        return editors->window() && editors->window()->isVisible();
     }));
     // It opens in front of the gallery, with the focus.
-    QWidget* editorWindow = AnnotationWindowManager::shared().window();
+    QWidget* editorWindow = editors->window();
     EXPECT_TRUE(waitUntil([&] {
         return editorWindow->isActiveWindow() && netActiveWindow() == editorWindow->winId()
             && stackingPosition(editorWindow->winId()) > stackingPosition(gallery->winId());
     })) << "editor at " << stackingPosition(editorWindow->winId()) << ", gallery at "
         << stackingPosition(gallery->winId()) << "; active: Qt " << editorWindow->isActiveWindow() << ", X "
         << (netActiveWindow() == editorWindow->winId());
-    AnnotationEditorView* editor = AnnotationWindowManager::shared().editorView();
+    AnnotationEditorView* editor = editors->editorView();
     ASSERT_TRUE(editor);
     ASSERT_EQ(editor->engine().strokes().size(), 1u);
     EXPECT_EQ(editor->engine().strokes()[0].tool, PaintTool::rectangle);
@@ -441,7 +447,7 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     EXPECT_EQ(opened.size(), source.size());
     EXPECT_EQ(opened.pixelColor(480, 300), source.pixelColor(480, 300)); // not the burnt-in red line
     spin(300);
-    saveWindowPicture(AnnotationWindowManager::shared().window(), QStringLiteral("gallery_edit_again_x11.png"));
+    saveWindowPicture(editors->window(), QStringLiteral("gallery_edit_again_x11.png"));
 
     // The record is deleted while the editor is open: the editor's save adds a new record.
     galleryGrid()->deleteItem(galleryGrid()->items()[0]);

@@ -9,6 +9,7 @@
 #include "history/ImageDecoding.h"
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ImageCache.h"
+#include "platform/Dispatch.h"
 #include "history/NotchShelfContentView.h"
 #include "history/NotchShelfItemCard.h"
 #include "history/NotchShelfWindowManager.h"
@@ -83,8 +84,7 @@ protected:
         shelf.setFocusReturn([this] { tracker.restoreFocus(); });
         shelf.setContentFactory(
             [this](ModelContainer& container, NotchShelfWindowManager& manager, QWidget* parent) -> QWidget* {
-                NotchShelfContentView::Needs needs {*prefs, notifications, paste, ImageCache::shared(),
-                    AppIconCache::shared(), &pasteboard, &tracker,
+                NotchShelfContentView::Needs needs {*prefs, notifications, paste, images, icons, &pasteboard, &tracker,
                     [&manager](const ClipItemPtr& item) { manager.showQuickLook(item); }};
                 return new NotchShelfContentView(container.mainContext(), manager, std::move(needs), parent);
             },
@@ -141,6 +141,9 @@ protected:
     X11ForeignWindowTracker tracker {workspace};
     ClipboardSuspension suspension;
     NotificationCenter notifications;
+    ImageCache images {notifications};
+    std::unique_ptr<DispatchQueue> iconLoading = DispatchQueue::makeSerial(QStringLiteral("test.appiconloading"));
+    AppIconCache icons {*iconLoading, DispatchQueue::main()};
     PasteService paste {
         pasteboard, workspace, keys, DispatchQueue::main(), suspension, dir.filePath(QStringLiteral("trace.txt"))};
     QuickLookPanelManager quickLook {pasteboard};

@@ -64,7 +64,7 @@ protected:
         ASSERT_TRUE(registrar.isAvailable()) << "needs an X display";
         ASSERT_TRUE(keys.isAvailable()) << "needs the XTEST extension";
         QString error;
-        store = ModelContainer::open(dir.filePath(QStringLiteral("Quorvel.store")), &error);
+        store = openStore(dir.filePath(QStringLiteral("Quorvel.store")), &error);
         ASSERT_TRUE(store) << error.toStdString();
         windows.setModelContainer(store);
     }

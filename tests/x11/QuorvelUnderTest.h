@@ -11,6 +11,7 @@
 #include "fakes/FakeSleepInhibitor.h"
 #include "fakes/FakeSystemAudioSource.h"
 #include "fakes/TestSupport.h"
+#include "platform/Keychain.h"
 #include "recording/ScreenRecordingService.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -37,6 +38,8 @@ struct QuorvelUnderTest {
         Theme::install();
         Symbols::installIconTheme();
         PlatformServices::installLinux();
+        // The clipboard key comes from the test's keychain, not from a desktop keyring.
+        Keychain::setShared(&crypto.keychain);
         ScreenMonitor monitor;
         monitor.displayID = 1;
         monitor.frame = QRect(0, 0, 320, 240);
