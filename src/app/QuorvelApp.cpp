@@ -173,6 +173,7 @@ void QuorvelApp::wireEditor()
     AnnotationWindowManager::Needs needs {
         {m_platform.preferences, m_platform.pasteboard, *m_clipboardSuspension, std::move(feedbackPanel)},
         &m_platform.textRecognizer,
+        &m_platform.workspace,
     };
     m_annotationWindows = std::make_unique<AnnotationWindowManager>(std::move(needs));
     m_annotationWindows->setModelContainer(m_sharedModelContainer);
@@ -202,7 +203,7 @@ void QuorvelApp::wireCapture()
     m_recordingPanel = std::make_unique<RecordingControlWindowManager>(*m_recorder);
     m_captureOverlay = std::make_unique<CaptureOverlayWindowManager>(
         CaptureOverlayWindowManager::Needs {p.screen, p.hotkeys, p.preferences, p.pasteboard, p.permissions,
-            *m_screenshotCapture, *m_recorder, *m_scrollingCapture, quickAction});
+            *m_screenshotCapture, *m_recorder, *m_scrollingCapture, quickAction, &p.workspace});
     m_actionStarter = std::make_unique<ActionStarter>(ActionStarter::Needs {*m_captureOverlay, *m_recorder,
         *m_historyWindows, [this] { return m_shelf.get(); }});
 

@@ -56,7 +56,8 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(Needs needs, QObject* p
               [this] { publish(); },
           })
     , m_actions(
-          {needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences})
+          {needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences,
+              needs.workspace})
 {
 }
 

@@ -27,6 +27,7 @@ class QWidget;
 class ScreenRecordingService;
 class ScreenshotCaptureService;
 class ScrollingCaptureService;
+class Workspace;
 
 // The one entry point of every screenshot, text capture, scrolling capture and screen recording.
 // A begin operation returns at once; the session it starts freezes every monitor, covers each with
@@ -50,6 +51,8 @@ public:
         ScrollingCaptureService& scrolling;
         // Its hint of an earlier capture leaves the screen before the snapshots are taken.
         PostCaptureQuickActionController& quickAction;
+        // Brings an alert at the end of a capture to the front; absent: only Qt's request is made.
+        Workspace* workspace = nullptr;
     };
     explicit CaptureOverlayWindowManager(Needs needs, QObject* parent = nullptr);
     ~CaptureOverlayWindowManager() override;

@@ -254,5 +254,5 @@ void CaptureTerminalActions::showAlert(QMessageBox* alert, std::function<void(QA
     m_alert = alert;
     alert->show();
     // No window of the program is open at the end of a capture: the alert comes to the front itself.
-    WindowActivation::activate(alert);
+    WindowActivation::activate(alert, m_needs.workspace);
 }

@@ -19,6 +19,7 @@ class QMessageBox;
 class QWidget;
 class ScreenRecordingService;
 class ScreenshotCaptureService;
+class Workspace;
 class ScrollingCaptureService;
 
 // The last area screenshot, for repeating it: its display, its rectangle in that display's local
@@ -56,6 +57,7 @@ public:
         Pasteboard& pasteboard;
         Permissions& permissions;
         Preferences& preferences;
+        Workspace* workspace = nullptr;
     };
 
     explicit CaptureTerminalActions(Needs needs, QObject* parent = nullptr);

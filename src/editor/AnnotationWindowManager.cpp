@@ -93,5 +93,5 @@ void AnnotationWindowManager::present(
 
     m_window = window;
     window->show();
-    WindowActivation::activate(window);
+    WindowActivation::activate(window, m_needs.workspace);
 }

@@ -9,6 +9,7 @@
 
 class QScreen;
 class TextRecognizer;
+class Workspace;
 class QWidget;
 class ScreenshotItem;
 
@@ -26,6 +27,8 @@ public:
         AnnotationEditorView::Needs editor;
         // Finds the text lines of each image; without it none are found.
         TextRecognizer* textRecognizer = nullptr;
+        // Brings the editor window to the front with the current time; absent: only Qt's request.
+        Workspace* workspace = nullptr;
     };
 
     explicit AnnotationWindowManager(Needs needs);

@@ -10,11 +10,12 @@
 
 namespace GalleryWindow {
 
-void show(QPointer<QWidget>& window, const QString& title, const std::function<QWidget*()>& makeContent)
+void show(QPointer<QWidget>& window, const QString& title, Workspace& workspace,
+    const std::function<QWidget*()>& makeContent)
 {
     if (window && window->isVisible()) {
         window->raise();
-        WindowActivation::activate(window);
+        WindowActivation::activate(window, &workspace);
         return;
     }
     QWidget* content = makeContent();
@@ -45,7 +46,7 @@ void show(QPointer<QWidget>& window, const QString& title, const std::function<Q
         window->deleteLater();
     window = fresh;
     fresh->show();
-    WindowActivation::activate(fresh);
+    WindowActivation::activate(fresh, &workspace);
 }
 
 }

@@ -8,6 +8,9 @@
 // activated; otherwise a new floating window titled `title`, 640 × 480, centred on the screen
 // that holds the pointer, is made around `makeContent()` and replaces the one held before (a
 // closed window only hides and is never shown again).
+class Workspace;
+
 namespace GalleryWindow {
-void show(QPointer<QWidget>& window, const QString& title, const std::function<QWidget*()>& makeContent);
+void show(QPointer<QWidget>& window, const QString& title, Workspace& workspace,
+    const std::function<QWidget*()>& makeContent);
 }

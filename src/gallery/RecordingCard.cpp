@@ -58,7 +58,7 @@ void RecordingCard::mouseReleaseEvent(QMouseEvent* event)
 
 void RecordingCard::play()
 {
-    RecordingQuickLook::open(GalleryRecords::moviePath(m_item->fileName), m_item->durationSeconds);
+    RecordingQuickLook::open(GalleryRecords::moviePath(m_item->fileName), m_item->durationSeconds, &m_needs.workspace);
 }
 
 void RecordingCard::reveal()

@@ -24,7 +24,7 @@
 
 QPointer<RecordingQuickLook> RecordingQuickLook::s_current;
 
-RecordingQuickLook* RecordingQuickLook::open(const QString& path, double recordedSeconds)
+RecordingQuickLook* RecordingQuickLook::open(const QString& path, double recordedSeconds, Workspace* workspace)
 {
     if (!s_current) {
         s_current = new RecordingQuickLook();
@@ -38,7 +38,7 @@ RecordingQuickLook* RecordingQuickLook::open(const QString& path, double recorde
     s_current->m_recordedSeconds = recordedSeconds;
     s_current->setPath(path);
     s_current->show();
-    WindowActivation::activate(s_current);
+    WindowActivation::activate(s_current, workspace);
     return s_current;
 }
 

@@ -9,6 +9,7 @@ class QMediaPlayer;
 class QSlider;
 class QToolButton;
 class QVideoWidget;
+class Workspace;
 
 // The player a recording opens in: one floating window at a time with the movie, play/pause,
 // a position slider and the time, playing from the start as it opens. Space plays or pauses,
@@ -20,7 +21,7 @@ class RecordingQuickLook : public QWidget {
 public:
     // Shows `path` in the open player window, or in a new one. `recordedSeconds` is the length
     // the recording's card shows (negative: unknown); the player's time then reads the same.
-    static RecordingQuickLook* open(const QString& path, double recordedSeconds = -1);
+    static RecordingQuickLook* open(const QString& path, double recordedSeconds = -1, Workspace* workspace = nullptr);
     static RecordingQuickLook* current();
 
     QString path() const { return m_path; }

@@ -10,7 +10,7 @@ RecordingsWindowManager::~RecordingsWindowManager()
 
 void RecordingsWindowManager::showRecordings()
 {
-    GalleryWindow::show(m_window, QStringLiteral("Aufnahmen"), [this]() -> QWidget* {
+    GalleryWindow::show(m_window, QStringLiteral("Aufnahmen"), m_needs.workspace, [this]() -> QWidget* {
         const auto store = container();
         return store ? new RecordingsView(m_needs, store) : nullptr;
     });

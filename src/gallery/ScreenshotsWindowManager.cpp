@@ -10,7 +10,7 @@ ScreenshotsWindowManager::~ScreenshotsWindowManager()
 
 void ScreenshotsWindowManager::showScreenshots()
 {
-    GalleryWindow::show(m_window, QStringLiteral("Screenshots"), [this]() -> QWidget* {
+    GalleryWindow::show(m_window, QStringLiteral("Screenshots"), m_needs.workspace, [this]() -> QWidget* {
         const auto store = container();
         return store ? new ScreenshotsView(m_needs, store) : nullptr;
     });

@@ -165,7 +165,7 @@ void ClipPictures::paintFCPThumbnail(QPainter& painter, const QRect& frame, cons
         fill.setAlphaF(0.85);
         painter.fillPath(badge, fill);
         painter.drawPixmap(QPointF(box.left() + tag.margin, box.top() + tag.margin),
-            symbolPixmap(painter, QStringLiteral("film"), tag.symbolSize, Qt::white));
+            symbolPixmap(painter, QStringLiteral("film"), tag.symbolSize, Theme::whiteAlpha(255)));
     }
     painter.restore();
 }

@@ -55,7 +55,7 @@ public:
         // The rows' picture caches; absent (a view made outside the program): caches of its own.
         ImageCache* images = nullptr;
         AppIconCache* icons = nullptr;
-        // Where a dragged row's content goes; absent: rows are not dragged out.
+        // Gives a dragged row's content the desktop's formats; absent: the stored types as they are.
         Pasteboard* pasteboard = nullptr;
     };
 

@@ -35,7 +35,7 @@ NotchShelfContentView::NotchShelfContentView(
 {
     setAttribute(Qt::WA_StyledBackground, false);
     QPalette dark = palette();
-    dark.setColor(QPalette::Window, Qt::black);
+    dark.setColor(QPalette::Window, Theme::blackAlpha(255));
     dark.setColor(QPalette::WindowText, Theme::text());
     dark.setColor(QPalette::Text, Theme::text());
     dark.setColor(QPalette::Base, Theme::sidebarSurface());
@@ -293,7 +293,7 @@ void NotchShelfContentView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.fillPath(path, Qt::black);
+    painter.fillPath(path, Theme::blackAlpha(255));
 }
 
 bool NotchShelfContentView::eventFilter(QObject* watched, QEvent* event)

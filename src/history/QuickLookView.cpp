@@ -359,6 +359,6 @@ void QuickLookView::paintEvent(QPaintEvent*)
     if (!translucent)
         painter.fillRect(rect(), Theme::annotationSurface());
     painter.fillPath(path, Theme::hudSurface());
-    painter.setPen(QPen(withAlpha(Qt::white, 0.1), 1));
+    painter.setPen(QPen(withAlpha(Theme::whiteAlpha(255), 0.1), 1));
     painter.drawPath(path);
 }

@@ -25,7 +25,7 @@ QIcon clearIcon(int size, qreal ratio)
     painter.setBrush(Theme::secondaryText());
     painter.drawEllipse(QRectF(0, 0, side, side));
     const int cross = qRound(side * 0.62);
-    const QPixmap mark = Symbols::pixmap(QStringLiteral("xmark"), cross, Qt::black);
+    const QPixmap mark = Symbols::pixmap(QStringLiteral("xmark"), cross, Theme::blackAlpha(255));
     painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
     painter.drawPixmap((side - cross) / 2, (side - cross) / 2, mark);
     painter.end();

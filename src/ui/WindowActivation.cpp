@@ -13,9 +13,3 @@ void WindowActivation::activate(QWidget* window, Workspace* workspace)
     if (workspace && window->isWindow())
         workspace->activateWindow(static_cast<quint64>(window->winId()));
 }
-
-void WindowActivation::activate(QWidget* window)
-{
-    // merge: goes once the editor, gallery and capture windows pass their workspace in
-    activate(window, Workspace::isShared() ? &Workspace::shared() : nullptr);
-}

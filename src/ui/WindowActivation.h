@@ -9,6 +9,4 @@ namespace WindowActivation {
 // on another X connection) opened the window; the workspace's request carries the current time.
 // Without a workspace only Qt's request is made.
 void activate(QWidget* window, Workspace* workspace);
-// The same through the process-wide workspace, for windows whose owner has none of its own yet.
-void activate(QWidget* window);
 }

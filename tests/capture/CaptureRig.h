@@ -13,6 +13,7 @@
 #include "fakes/FakePasteboard.h"
 #include "fakes/FakePermissions.h"
 #include "fakes/FakePreferences.h"
+#include "fakes/RecordingFakes.h"
 #include "fakes/FakeScreenSource.h"
 #include "fakes/FakeSleepInhibitor.h"
 #include "fakes/FakeSystemAudioSource.h"
@@ -22,23 +23,6 @@
 #include "recording/ScreenRecordingService.h"
 
 #include <QList>
-
-// What a recorder records to and with, all fakes.
-struct RecordingFakes {
-    FakeScreenSource screen;
-    FakeMovieWriter writer;
-    FakeMovieThumbnailer thumbnailer;
-    FakeSleepInhibitor inhibitor;
-    FakeSystemAudioSource audio;
-    FakeDesktopNotifier notifier;
-    FakePermissions permissions;
-
-    ScreenRecordingService::Needs needs(ScreenSource& source)
-    {
-        return {source, writer, thumbnailer, inhibitor, audio, notifier, permissions};
-    }
-    ScreenRecordingService::Needs needs() { return needs(screen); }
-};
 
 struct CaptureRig {
     // Real services a test runs on instead of the fakes (null: the fake).

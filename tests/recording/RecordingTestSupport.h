@@ -8,6 +8,7 @@
 #include "fakes/FakeScreenSource.h"
 #include "fakes/FakeSleepInhibitor.h"
 #include "fakes/FakeSystemAudioSource.h"
+#include "fakes/RecordingFakes.h"
 #include "fakes/TestSupport.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
@@ -40,14 +41,7 @@ private:
     std::unique_ptr<RecordingControlWindowManager> m_panel;
 };
 
-struct RecordingHarness {
-    FakeScreenSource screen;
-    FakeMovieWriter writer;
-    FakeMovieThumbnailer thumbnailer;
-    FakeSleepInhibitor inhibitor;
-    FakeSystemAudioSource audio;
-    FakeDesktopNotifier notifier;
-    FakePermissions permissions;
+struct RecordingHarness : RecordingFakes {
     QTemporaryDir folder;
     TempStore store;
     RecorderUnderTest service;
@@ -62,8 +56,7 @@ struct RecordingHarness {
         monitor.isPrimary = true;
         screen.monitorList = {monitor};
         setColour(Qt::red);
-        service = std::make_unique<ScreenRecordingService>(
-            ScreenRecordingService::Needs {screen, writer, thumbnailer, inhibitor, audio, notifier, permissions});
+        service = std::make_unique<ScreenRecordingService>(needs());
         service->setRecordingsDirectory(folder.path());
         service->setModelContainer(store.container);
         NotificationCenter::shared().observe(NotificationNames::recordingSaved, &observer,

@@ -87,7 +87,8 @@ protected:
             .notifications = notifications,
             .preferences = chosen,
             .quickLook = &quickLook,
-            .permissions = &permissions});
+            .permissions = &permissions,
+            .pasteboard = &pasteboard});
         windows->setModelContainer(store.container);
         hotkeys = std::make_unique<HotkeyService>(registrar, chosen, DispatchQueue::main(), *windows);
         hotkeys->registerHotkey();

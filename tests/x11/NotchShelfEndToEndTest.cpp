@@ -93,7 +93,8 @@ protected:
             .notifications = notifications,
             .preferences = *prefs,
             .quickLook = &quickLook,
-            .permissions = &permissions});
+            .permissions = &permissions,
+            .pasteboard = &pasteboard});
         windows->setModelContainer(store.container);
         hotkeys = std::make_unique<HotkeyService>(registrar, *prefs, DispatchQueue::main(), *windows);
         hotkeys->setShelf(&shelf);

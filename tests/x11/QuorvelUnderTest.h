@@ -4,12 +4,7 @@
 // capture and recording sessions start without grabbing or encoding anything.
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
-#include "fakes/FakeDesktopNotifier.h"
-#include "fakes/FakeMovieThumbnailer.h"
-#include "fakes/FakeMovieWriter.h"
-#include "fakes/FakeScreenSource.h"
-#include "fakes/FakeSleepInhibitor.h"
-#include "fakes/FakeSystemAudioSource.h"
+#include "fakes/RecordingFakes.h"
 #include "fakes/TestSupport.h"
 #include "platform/Keychain.h"
 #include "recording/ScreenRecordingService.h"
@@ -25,12 +20,7 @@
 struct QuorvelUnderTest {
     TestCrypto crypto;
     QTemporaryDir dir;
-    FakeScreenSource screen;
-    FakeMovieWriter writer;
-    FakeMovieThumbnailer thumbnailer;
-    FakeSleepInhibitor inhibitor;
-    FakeSystemAudioSource audio;
-    FakeDesktopNotifier notifier;
+    RecordingFakes fakes;
     std::unique_ptr<QuorvelApp> app;
 
     QuorvelUnderTest()
@@ -44,16 +34,16 @@ struct QuorvelUnderTest {
         monitor.displayID = 1;
         monitor.frame = QRect(0, 0, 320, 240);
         monitor.isPrimary = true;
-        screen.monitorList = {monitor};
+        fakes.screen.monitorList = {monitor};
         QImage image(320, 240, QImage::Format_RGB32);
         image.fill(QColor(40, 90, 160));
-        screen.setScreen(image);
-        ScreenSource::setShared(&screen);
-        MovieWriter::setShared(&writer);
-        MovieThumbnailer::setShared(&thumbnailer);
-        SleepInhibitor::setShared(&inhibitor);
-        SystemAudioSource::setShared(&audio);
-        DesktopNotifier::setShared(&notifier);
+        fakes.screen.setScreen(image);
+        ScreenSource::setShared(&fakes.screen);
+        MovieWriter::setShared(&fakes.writer);
+        MovieThumbnailer::setShared(&fakes.thumbnailer);
+        SleepInhibitor::setShared(&fakes.inhibitor);
+        SystemAudioSource::setShared(&fakes.audio);
+        DesktopNotifier::setShared(&fakes.notifier);
         QString error;
         app = QuorvelApp::create(Platform::wired(), dir.filePath(QStringLiteral("Quorvel.store")), &error);
         EXPECT_TRUE(app) << error.toStdString();
