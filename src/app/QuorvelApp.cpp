@@ -12,7 +12,6 @@
 #include "capture/ScrollingCaptureControlWindowManager.h"
 #include "capture/ScrollingCaptureService.h"
 #include "clipboard/AppIconCache.h"
-#include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "clipboard/ImageCache.h"
@@ -50,7 +49,6 @@
 #include "platform/Permissions.h"
 #include "platform/Platform.h"
 #include "platform/Preferences.h"
-#include "platform/Shared.h"
 #include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 #include "settings/SettingsWindowManager.h"
@@ -108,8 +106,9 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
 
     std::unique_ptr<QuorvelApp> app(new QuorvelApp(platform));
     app->m_sharedModelContainer = container;
-    // The areas are wired in the order their objects depend on each other: the store and the
-    // clipboard first, the capture engines and the editor, then the windows that show them.
+    // The areas are wired in the order their objects depend on each other: the store's key and the
+    // clipboard first, then the editor, the gallery and the history that open one another, the
+    // capture engines and what starts the actions, and last the settings, feedback and hotkeys.
     app->wireClipboard();
     app->wireEditor();
     app->wireGallery();

@@ -47,12 +47,13 @@ namespace Gallery {
 struct Needs;
 }
 
-// The application value: opens the store, hands its container to every service and window
-// manager, installs the capture-result handler, shows the tray item and owns the delegate.
+// The composition root: opens the store, builds every service and window manager of the program
+// over the platform's services and owns them, handing each what it uses through its constructor;
+// shows the tray item and owns the delegate. Nothing above the platform layer reaches a global.
 class QuorvelApp {
 public:
-    // Opens the store at storePath and builds and wires the program's objects. Returns null with the reason in
-    // error when the store cannot be opened; nothing else is attempted then.
+    // Opens the store at storePath and builds and wires the program's objects. Returns null with
+    // the reason in error when the store cannot be opened; nothing else is attempted then.
     static std::unique_ptr<QuorvelApp> create(const Platform& platform, const QString& storePath, QString* error);
     ~QuorvelApp();
 
