@@ -6,5 +6,5 @@ void ClipboardSuspension::suspendFor(std::chrono::milliseconds duration, Dispatc
 {
     suspend();
     DispatchQueue& target = queue ? *queue : DispatchQueue::main();
-    target.asyncAfter(duration, [this] { resume(); });
+    target.asyncAfter(duration, [holders = m_holders] { release(*holders); });
 }

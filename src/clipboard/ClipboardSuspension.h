@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <chrono>
+#include <memory>
 
 class DispatchQueue;
 
@@ -9,18 +10,21 @@ class DispatchQueue;
 // the last one lets go.
 class ClipboardSuspension {
 public:
-    void suspend() { ++m_holders; }
-    void resume()
-    {
-        int current = m_holders.load();
-        while (current > 0 && !m_holders.compare_exchange_weak(current, current - 1)) { }
-    }
-    bool isSuspended() const { return m_holders.load() > 0; }
-    int holders() const { return m_holders.load(); }
+    void suspend() { ++*m_holders; }
+    void resume() { release(*m_holders); }
+    bool isSuspended() const { return m_holders->load() > 0; }
+    int holders() const { return m_holders->load(); }
 
     // Suspends now and resumes after the given time on the given queue (the main queue by default).
+    // The resume may come after this object is gone: it then lets go of nothing that still exists.
     void suspendFor(std::chrono::milliseconds duration, DispatchQueue* queue = nullptr);
 
 private:
-    std::atomic<int> m_holders {0};
+    static void release(std::atomic<int>& holders)
+    {
+        int current = holders.load();
+        while (current > 0 && !holders.compare_exchange_weak(current, current - 1)) { }
+    }
+    // Shared with the delayed resumes still under way.
+    std::shared_ptr<std::atomic<int>> m_holders = std::make_shared<std::atomic<int>>(0);
 };

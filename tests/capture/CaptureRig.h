@@ -18,6 +18,7 @@
 #include "fakes/FakeSleepInhibitor.h"
 #include "fakes/FakeSystemAudioSource.h"
 #include "fakes/FakeTextRecognizer.h"
+#include "platform/Background.h"
 #include "platform/Dispatch.h"
 #include "platform/Prefs.h"
 #include "recording/ScreenRecordingService.h"
@@ -77,6 +78,8 @@ struct CaptureRig {
             {Prefs::captureToolbarEnabled.key, Prefs::captureToolbarEnabled.defaultValue},
         });
     }
+    // Work still running on the pool (a permission probe, a grab) reads the fakes: it ends first.
+    ~CaptureRig() { Background::waitForAll(); }
 
     // Grabs and hands off through the capture service; no scrolling is posted or watched.
     static ScrollingCaptureService::Needs scrollingNeeds(ScreenshotCaptureService& capture)

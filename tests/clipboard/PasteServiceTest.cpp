@@ -4,6 +4,7 @@
 #include "store/ModelContext.h"
 
 #include <QRegularExpression>
+#include <QTest>
 #include <functional>
 
 namespace {
@@ -417,4 +418,24 @@ TEST_F(PasteServiceTest, TraceLinesAreTimeStampedAndMatchTheConsole)
     }
 }
 
+}
+
+// Overlapping holders: monitoring resumes only when the last lets go; a timed hold that outlives
+// its suspension (a window closed during a copy) lets go of nothing when its time comes.
+TEST(ClipboardSuspensionTest, HoldersOverlapAndATimedHoldOutlivesItsSuspension)
+{
+    ClipboardSuspension suspension;
+    suspension.suspend();
+    suspension.suspendFor(std::chrono::milliseconds(20));
+    EXPECT_EQ(suspension.holders(), 2);
+    suspension.resume();
+    EXPECT_TRUE(suspension.isSuspended());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !suspension.isSuspended(); }, 2000));
+    suspension.resume(); // one release too many stays at zero
+    EXPECT_EQ(suspension.holders(), 0);
+
+    auto gone = std::make_unique<ClipboardSuspension>();
+    gone->suspendFor(std::chrono::milliseconds(10));
+    gone.reset();
+    QTest::qWait(50);
 }
