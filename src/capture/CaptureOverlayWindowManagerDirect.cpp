@@ -1,4 +1,5 @@
 #include "capture/CaptureOverlayWindowManager.h"
+#include "ui/WindowGone.h"
 
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Preferences.h"
@@ -98,9 +99,11 @@ void CaptureOverlayWindowManager::presentDisplayPicker(
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (const CaptureScreen& screen : screens.screens()) {
         QAction* item = menu->addAction(QString::fromStdString(screen.name));
-        connect(item, &QAction::triggered, this, [this, screen] {
-            if (const auto pending = std::exchange(m_pendingDisplayPickerAction, nullptr))
-                pending(screen);
+        connect(item, &QAction::triggered, this, [this, menu, screen] {
+            // The chosen display is grabbed once the menu has left the screen, so it is not in it.
+            if (auto pending = std::exchange(m_pendingDisplayPickerAction, nullptr))
+                WindowGone::then(menu->windowHandle(), this,
+                    [pending = std::move(pending), screen] { pending(screen); });
         });
     }
     m_displayMenu = menu;

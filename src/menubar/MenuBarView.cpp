@@ -3,12 +3,12 @@
 #include "clipboard/PasteStack.h"
 #include "menubar/ClearHistoryDialog.h"
 #include "platform/ApplicationCatalog.h"
-#include "platform/Compositing.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 #include "recording/ScreenRecordingService.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
+#include "ui/WindowGone.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -19,43 +19,9 @@ using MenuBarModel::Row;
 
 namespace {
 
-// How long a menu drawn by the desktop (a StatusNotifier host), or faded out by a compositor,
-// takes to leave the screen after a click.
+// How long a menu drawn by the desktop (a StatusNotifier host) takes to leave the screen after
+// a click.
 constexpr int kForeignMenuSettleMs = 200;
-constexpr int kFadeSettleMs = 120;
-constexpr int kUnmapTimeoutMs = 400;
-
-// Runs once when the watched window is no longer exposed, or when the time-out passes.
-class UnmapWatcher : public QObject {
-public:
-    UnmapWatcher(QWindow* window, std::function<void()> work)
-        : QObject(window)
-        , m_work(std::move(work))
-    {
-        window->installEventFilter(this);
-        QTimer::singleShot(kUnmapTimeoutMs, this, [this] { fire(); });
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Expose && !static_cast<QWindow*>(watched)->isExposed())
-            QTimer::singleShot(Compositing::isActive() ? kFadeSettleMs : 0, this, [this] { fire(); });
-        return false;
-    }
-
-private:
-    void fire()
-    {
-        if (!m_work)
-            return;
-        auto work = std::move(m_work);
-        m_work = nullptr;
-        deleteLater();
-        work();
-    }
-    std::function<void()> m_work;
-};
 
 }
 
@@ -186,7 +152,7 @@ void MenuBarView::runAfterMenuIsGone(std::function<void()> work)
 {
     QWindow* window = windowHandle();
     if (window && window->isExposed()) {
-        new UnmapWatcher(window, std::move(work));
+        WindowGone::then(window, this, std::move(work));
         return;
     }
     // Not drawn by us (a StatusNotifier host draws it), or already gone: let the desktop's own
