@@ -21,7 +21,6 @@ namespace {
 // How long a grab waits for a window of ours that was just hidden to leave the screen.
 constexpr int kHideWaitMs = 250;
 
-const QString kNoScreen = QStringLiteral("no screen source");
 
 void waitUntilHidden(ScreenSource& source, quint64 window)
 {
@@ -75,9 +74,9 @@ quint64 ScreenshotCaptureService::prepareGrab()
 void ScreenshotCaptureService::hasScreenRecordingPermission(QObject* receiver, std::function<void(bool)> done)
 {
     // X11 asks no permission: the screen can be captured when one pixel of it can be read.
-    ScreenSource* screen = source();
+    ScreenSource* screen = &m_needs.source;
     Background::run(
-        receiver ? receiver : this, [screen] { return screen && !screen->grabRect(QRect(0, 0, 1, 1)).isNull(); },
+        receiver ? receiver : this, [screen] { return !screen->grabRect(QRect(0, 0, 1, 1)).isNull(); },
         [done](bool granted) {
             if (done)
                 done(granted);
@@ -96,12 +95,12 @@ void ScreenshotCaptureService::openAccessibilityPrivacySettings()
 
 void ScreenshotCaptureService::availableWindows(QObject* receiver, std::function<void(QList<ScreenWindow>)> done)
 {
-    ScreenSource* screen = source();
+    ScreenSource* screen = &m_needs.source;
     Background::run(
         receiver ? receiver : this,
         [screen] {
-            QString error = screen ? QString() : kNoScreen;
-            const QList<ScreenWindow> windows = screen ? screen->windows(&error) : QList<ScreenWindow>();
+            QString error;
+            const QList<ScreenWindow> windows = screen->windows(&error);
             if (!error.isEmpty()) {
                 Console::log(QStringLiteral("ScreenshotCaptureService: failed to list windows: ") + error);
                 return QList<ScreenWindow>();
@@ -117,13 +116,11 @@ void ScreenshotCaptureService::availableWindows(QObject* receiver, std::function
 void ScreenshotCaptureService::grabWindowImage(
     const ScreenWindow& window, double scale, QObject* receiver, std::function<void(QImage)> done)
 {
-    ScreenSource* screen = source();
+    ScreenSource* screen = &m_needs.source;
     const quint64 hint = prepareGrab();
     Background::run(
         receiver ? receiver : this,
         [screen, window, scale, hint] {
-            if (!screen)
-                return grabbedAt(QImage(), kNoScreen, {});
             waitUntilHidden(*screen, hint);
             const QSize size
                 = ScreenshotGeometry::grabPixelSize(ScreenshotGeometry::framePoints(window, screen->monitors()).size(), scale);
@@ -137,17 +134,16 @@ void ScreenshotCaptureService::grabWindowImage(
 void ScreenshotCaptureService::grabAreaImage(
     quint32 displayID, const QRectF& localRect, double scale, QObject* receiver, std::function<void(QImage)> done)
 {
-    ScreenSource* screen = source();
+    ScreenSource* screen = &m_needs.source;
     const quint64 hint = prepareGrab();
     // Measured once the hint is hidden, which counts as a hide of its own.
     const int fadeWait = screenGrabDelayMs();
     Background::run(
         receiver ? receiver : this,
         [screen, displayID, localRect, scale, hint, fadeWait] {
-            const QList<ScreenMonitor> monitors = screen ? screen->monitors() : QList<ScreenMonitor>();
+            const QList<ScreenMonitor> monitors = screen->monitors();
             if (monitors.isEmpty()) {
-                Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: ")
-                    + (screen ? QStringLiteral("no monitors") : kNoScreen));
+                Console::log(QStringLiteral("ScreenshotCaptureService: display lookup failed: no monitors"));
                 return QImage();
             }
             const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(monitors, displayID);

@@ -66,7 +66,6 @@ public:
         QObject* receiver = nullptr, std::function<void(std::optional<CaptureResult>)> done = {});
 
 private:
-    ScreenSource* source() const { return &m_needs.source; }
     quint64 prepareGrab();
     // On the main thread, once the PNG exists: clipboard, then onCapture.
     CaptureResult handOff(
