@@ -152,6 +152,7 @@ void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, doubl
     m_measuredBand.reset();
     m_frameCount = 0;
     m_clicksPosted = 0;
+    m_firstScrollRechecks = 0;
     m_pixelsPerClick = 120.0;
     // Busy from here on: a second start while the first frame is awaited is refused.
     setState({State::Kind::capturing, 0, {}});
@@ -207,6 +208,11 @@ void ScrollingCaptureService::autoScroll()
         if (!m_needs.postWheelClicks(centre, m_clicksPosted))
             m_clicksPosted = 0;
     }
+    grabAfterScroll();
+}
+
+void ScrollingCaptureService::grabAfterScroll()
+{
     after(m_timing.settleAfterScroll, [this] {
         if (stopRequested())
             return finish();
@@ -222,6 +228,11 @@ void ScrollingCaptureService::autoCompare(const QImage& next, std::optional<int>
 {
     // A window that ignores the wheel: offered the manual mode instead of ending silently.
     if (m_frameCount == 1 && (!offset || *offset < minMeaningfulOffset)) {
+        // The program may not have redrawn yet: it gets a few more looks, with no more scrolling.
+        if (m_firstScrollRechecks < firstScrollRechecks) {
+            ++m_firstScrollRechecks;
+            return grabAfterScroll();
+        }
         emit gatheringEnded();
         return end({Outcome::Kind::noMovementDetected, {}});
     }

@@ -61,6 +61,9 @@ public:
 
     static constexpr int maxFrames = 60;
     static constexpr int minMeaningfulOffset = 8;
+    // How many more looks a window gets to show its first scroll before it counts as ignoring the
+    // wheel (a program busy redrawing, a terminal under load).
+    static constexpr int firstScrollRechecks = 3;
     static constexpr double stepFraction = 0.65;
     static constexpr int maxStitchedHeight = 32767;
 
@@ -97,6 +100,8 @@ private:
     void begin(Mode mode, const ScreenWindow& window, double scale, Completion done);
     void afterFirstFrame(const QImage& frame);
     void autoScroll();
+    // Grabs once the scroll has settled and compares with the previous frame.
+    void grabAfterScroll();
     void autoCompare(const QImage& next, std::optional<int> offset);
     void manualPass();
     void manualCompare(const QImage& next, std::optional<int> offset);
@@ -141,6 +146,7 @@ private:
     int m_frameCount = 0;
     int m_step = 0;
     int m_clicksPosted = 0;
+    int m_firstScrollRechecks = 0;
     double m_pixelsPerClick = 120.0;
     QElapsedTimer m_clock;
     qint64 m_lastScroll = 0;

@@ -25,6 +25,10 @@ struct FakePage {
     bool failGrabs = false;
     int grabs = 0;
     int clicksPosted = 0;
+    // A program slow to redraw at first: the first scroll shows only this many grabs after it.
+    int redrawLag = 0;
+    int pendingPosition = -1;
+    int grabsUntilRedraw = 0;
 
     FakePage(int width, int pageHeight, int windowHeight)
         : page(width, pageHeight, QImage::Format_RGB32)
@@ -70,13 +74,20 @@ struct Harness {
     {
         env.grabWindow = [this](const ScreenWindow&, double, QObject*, std::function<void(QImage)> done) {
             ++page.grabs;
+            if (page.pendingPosition >= 0 && --page.grabsUntilRedraw <= 0)
+                page.position = std::exchange(page.pendingPosition, -1);
             done(page.failGrabs ? QImage() : page.view());
         };
         env.handOff = [this](const QImage& image, const QRectF&) { handedOff.append(image); };
         env.postWheelClicks = [this](const QPoint&, int clicks) {
             page.clicksPosted += clicks;
-            if (page.scrolls)
-                page.position = std::min(page.position + clicks * page.pixelsPerClick, page.page.height() - page.height);
+            const int scrolled = std::min(page.position + clicks * page.pixelsPerClick, page.page.height() - page.height);
+            if (page.scrolls && page.redrawLag > 0) {
+                page.pendingPosition = scrolled;
+                page.grabsUntilRedraw = std::exchange(page.redrawLag, 0);
+            } else if (page.scrolls) {
+                page.position = scrolled;
+            }
             return true;
         };
         env.startScrollMonitor = [this](std::function<void()> handler) {
@@ -179,6 +190,26 @@ TEST(ScrollingCaptureService, AWindowThatIgnoresTheWheelOffersManualMode)
     EXPECT_EQ(h.waitForOutcome(), Kind::noMovementDetected);
     EXPECT_TRUE(h.handedOff.isEmpty());
     EXPECT_EQ(h.panelHides, 1);
+}
+
+// A program slow to redraw shows its first scroll a few grabs late: it is waited for, not taken
+// for a window that ignores the wheel; one that is later still does end in the manual offer.
+TEST(ScrollingCaptureService, AFirstScrollShownLateIsWaitedFor)
+{
+    FakePage slow(48, 695, 120);
+    slow.redrawLag = 3;
+    Harness h(std::move(slow));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == h.page.page);
+
+    FakePage slower(48, 695, 120);
+    slower.redrawLag = 2 + ScrollingCaptureService::firstScrollRechecks;
+    Harness late(std::move(slower));
+    late.startAuto();
+    EXPECT_EQ(late.waitForOutcome(), Kind::noMovementDetected);
+    EXPECT_EQ(late.page.clicksPosted, 1) << "no more scrolling while it is waited for";
 }
 
 TEST(ScrollingCaptureService, RefusesASecondCaptureAndFailedFirstFrames)
