@@ -39,7 +39,7 @@ public:
     HotkeyService(
         HotkeyRegistrar& registrar, Preferences& preferences, DispatchQueue& mainQueue, WindowManager& windowManager);
     ~HotkeyService() override;
-    // The shelf the history hotkey toggles while it is enabled (the process-wide one when unset).
+    // The shelf the history hotkey toggles while it is enabled; unset, the action starter's.
     void setShelf(NotchShelfWindowManager* shelf) { m_shelf = shelf; }
     // What starts the actions; without one a press only shows or hides the history.
     void setActionStarter(ActionStarter* starter) { m_starter = starter; }

@@ -314,8 +314,8 @@ void QuorvelApp::wireSettingsAndFeedback()
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
     m_hotkeys = std::make_unique<HotkeyService>(m_platform.hotkeys, m_platform.preferences, DispatchQueue::main(),
         *m_historyWindows);
+    // The starter finds the shelf the history hotkey toggles.
     m_hotkeys->setActionStarter(m_actionStarter.get());
-    m_hotkeys->setShelf(m_shelf.get());
     // The settings window and the tray menu record and show shortcuts through the hotkey router.
     m_shortcuts = std::make_unique<HotkeyServiceShortcuts>(*m_hotkeys);
     m_updater = std::make_unique<UpdaterManager>();
