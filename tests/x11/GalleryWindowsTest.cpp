@@ -47,6 +47,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 #include "X11TestSupport.h"
 
@@ -654,6 +655,42 @@ TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)
         EXPECT_TRUE(kept->strokesData);
         EXPECT_EQ(kept->sourceImageData, damaged);
     }
+}
+
+// A click on a screenshot whose stored original is damaged opens the picture as shown; on one
+// whose shown picture is damaged as well, the user is told why nothing opens.
+TEST_F(GalleryWindowsTest, ADamagedOriginalOpensTheShownPictureAndAnUnreadableOneSaysWhy)
+{
+    const QImage shown = screenshotPicture(QColor(170, 60, 40), QStringLiteral("Annotated"));
+    for (const QByteArray& png : {QByteArray(4096, 'x'), pngOf(shown)}) {
+        context().insert(std::make_shared<ScreenshotItem>(minutesAgo(png == pngOf(shown) ? 1 : 5),
+            QStringLiteral("area"), png, std::optional(QByteArray(4096, 'x')), std::optional(QByteArray("[]"))));
+    }
+    ASSERT_TRUE(context().save());
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
+    CardGridView* view = galleryGrid()->grid()->view();
+
+    ASSERT_TRUE(click(view->viewport(), view->visualRect(galleryGrid()->model()->index(0)).center()));
+    ASSERT_TRUE(waitUntil([&] { return editors->window() && editors->window()->isVisible(); }, 15000));
+    EXPECT_EQ(editors->editorView()->document().sourceImage(),
+        shown.convertToFormat(editors->editorView()->document().sourceImage().format()));
+    spin(300);
+    saveWindowPicture(editors->window(), QStringLiteral("gallery_edit_damaged_original_x11.png"));
+    editors->closeWindow();
+
+    gallery->activateWindow();
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    ASSERT_TRUE(waitUntil([&] { return picturesLoaded(gallery); }, 15000));
+    ASSERT_TRUE(click(view->viewport(), view->visualRect(galleryGrid()->model()->index(1)).center()));
+    QMessageBox* told = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (told = messageShowing(QStringLiteral("beschädigt"))) != nullptr; }, 15000));
+    EXPECT_EQ(told->windowTitle(), QStringLiteral("Bearbeiten nicht möglich"));
+    EXPECT_FALSE(editors->window());
+    spin(300);
+    saveWindowPicture(told, QStringLiteral("gallery_damaged_screenshot_told_x11.png"));
+    told->close();
 }
 
 TEST_F(GalleryWindowsTest, ThePointedCardTakesTheRightClickAndTheClick)
