@@ -8,13 +8,6 @@
 
 namespace {
 
-struct IDHash {
-    size_t operator()(const GalleryItem::ID& id) const
-    {
-        return std::hash<qint64>()(id.persistentID * 2 + (id.kind == GalleryItem::Kind::recording ? 1 : 0));
-    }
-};
-
 RecordingItemPtr recordingOf(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings)
 {
     if (item.kind != GalleryItem::Kind::recording)
@@ -24,6 +17,11 @@ RecordingItemPtr recordingOf(const GalleryItem& item, const std::vector<Recordin
     return found != recordings.end() ? *found : std::make_shared<RecordingItem>();
 }
 
+}
+
+size_t GalleryModel::IDHash::operator()(const GalleryItem::ID& id) const
+{
+    return std::hash<qint64>()(id.persistentID * 2 + (id.kind == GalleryItem::Kind::recording ? 1 : 0));
 }
 
 GalleryModel::GalleryModel(ThumbnailLoader& thumbnails, std::weak_ptr<ModelContainer> container, QObject* parent)
@@ -75,29 +73,68 @@ std::optional<int> GalleryModel::rowOf(const GalleryItem::ID& id) const
     return std::nullopt;
 }
 
-GalleryModel::Row GalleryModel::makeRow(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings) const
+GalleryModel::Row GalleryModel::makeRow(
+    const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings, Pictures& kept) const
 {
-    return {item, recordingOf(item, recordings), std::make_shared<CardPicture>()};
+    Row row {item, recordingOf(item, recordings), nullptr};
+    // A screenshot saved again keeps its picture object: the old picture stays on screen until the
+    // new one has been read, so the card never blanks.
+    const auto found = kept.find(item.id());
+    if (found != kept.end() && item.kind == GalleryItem::Kind::screenshot) {
+        row.picture = found->second.second;
+        if (found->second.first.timestamp != item.timestamp)
+            row.picture->reset();
+    } else {
+        row.picture = std::make_shared<CardPicture>();
+    }
+    return row;
+}
+
+bool GalleryModel::inOrder(const std::vector<GalleryItem>& items) const
+{
+    std::unordered_map<GalleryItem::ID, size_t, IDHash> position;
+    for (size_t i = 0; i < items.size(); ++i)
+        position.emplace(items[i].id(), i);
+    return std::is_sorted(m_rows.begin(), m_rows.end(),
+        [&](const Row& a, const Row& b) { return position.at(a.item.id()) < position.at(b.item.id()); });
 }
 
 void GalleryModel::update(const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings)
 {
     removeMissing(items);
-    // The rows that stay must come in the new list's order; otherwise the list starts over.
-    std::unordered_map<GalleryItem::ID, size_t, IDHash> position;
-    for (size_t i = 0; i < items.size(); ++i)
-        position.emplace(items[i].id(), i);
-    const bool inOrder = std::is_sorted(m_rows.begin(), m_rows.end(),
-        [&](const Row& a, const Row& b) { return position.at(a.item.id()) < position.at(b.item.id()); });
-    if (!inOrder) {
+    // The rows that stay must come in the new list's order. A record saved again (an edited
+    // screenshot takes the time of its save) moves: its row is taken out and comes in again at
+    // its new place. When the order still differs, the list starts over.
+    Pictures kept;
+    if (!inOrder(items))
+        takeOutChanged(items, kept);
+    if (!inOrder(items)) {
         beginResetModel();
+        for (const Row& row : m_rows)
+            kept.emplace(row.item.id(), std::pair(row.item, row.picture));
         m_rows.clear();
         for (const GalleryItem& item : items)
-            m_rows.push_back(makeRow(item, recordings));
+            m_rows.push_back(makeRow(item, recordings, kept));
         endResetModel();
         return;
     }
-    insertAndRefresh(items, recordings);
+    insertAndRefresh(items, recordings, kept);
+}
+
+void GalleryModel::takeOutChanged(const std::vector<GalleryItem>& items, Pictures& kept)
+{
+    std::unordered_map<GalleryItem::ID, const GalleryItem*, IDHash> now;
+    for (const GalleryItem& item : items)
+        now.emplace(item.id(), &item);
+    for (int row = int(m_rows.size()) - 1; row >= 0; --row) {
+        const Row& at = m_rows[size_t(row)];
+        if (*now.at(at.item.id()) == at.item)
+            continue;
+        kept.emplace(at.item.id(), std::pair(at.item, at.picture));
+        beginRemoveRows({}, row, row);
+        m_rows.erase(m_rows.begin() + row);
+        endRemoveRows();
+    }
 }
 
 void GalleryModel::removeMissing(const std::vector<GalleryItem>& items)
@@ -122,7 +159,7 @@ void GalleryModel::removeMissing(const std::vector<GalleryItem>& items)
 }
 
 void GalleryModel::insertAndRefresh(
-    const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings)
+    const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings, Pictures& kept)
 {
     size_t at = 0;
     while (at < items.size()) {
@@ -130,14 +167,19 @@ void GalleryModel::insertAndRefresh(
             Row& row = m_rows[at];
             const RecordingItemPtr fresh = recordingOf(items[at], recordings);
             const bool recordChanged = fresh && row.recording != fresh;
+            // A screenshot with a new time was saved again, with a new picture.
+            const bool saved = row.item.kind == GalleryItem::Kind::screenshot
+                && row.item.timestamp != items[at].timestamp;
             if (row.item != items[at] || recordChanged) {
                 row.item = items[at];
                 if (recordChanged) {
                     row.recording = fresh;
                     row.picture = std::make_shared<CardPicture>();
                 }
+                if (saved)
+                    row.picture->reset(); // the old one stays shown until the new one arrived
                 emit dataChanged(index(int(at)), index(int(at)),
-                    recordChanged ? QList<int> {recordRole, pictureRole} : QList<int> {});
+                    recordChanged || saved ? QList<int> {recordRole, pictureRole} : QList<int> {});
             }
             ++at;
             continue;
@@ -149,7 +191,7 @@ void GalleryModel::insertAndRefresh(
         beginInsertRows({}, int(at), int(end - 1));
         std::vector<Row> fresh;
         for (size_t i = at; i < end; ++i)
-            fresh.push_back(makeRow(items[i], recordings));
+            fresh.push_back(makeRow(items[i], recordings, kept));
         m_rows.insert(m_rows.begin() + std::ptrdiff_t(at), std::make_move_iterator(fresh.begin()),
             std::make_move_iterator(fresh.end()));
         endInsertRows();
@@ -179,7 +221,8 @@ void GalleryModel::requestPicture(int row, QSize wanted, std::function<bool()> s
 {
     const Row& at = m_rows[size_t(row)];
     const GalleryItem::ID id = at.item.id();
-    at.picture->request(m_thumbnails, this, wanted, pictureSource(m_container, at.item, at.recording),
+    at.picture->request(
+        m_thumbnails, this, wanted, pictureSource(m_container, at.item, at.recording),
         [this, id] {
             if (const std::optional<int> now = rowOf(id))
                 emit dataChanged(index(*now), index(*now), {pictureRole});

@@ -6,6 +6,8 @@
 #include <QAbstractListModel>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class ModelContainer;
@@ -13,8 +15,9 @@ class ThumbnailLoader;
 
 // The records a gallery view lists, one row each in display order, with the picture of each card.
 // A new list is taken in by rows: rows of records that are gone are removed, new ones inserted
-// where they belong, and a row whose record changed is announced as changed, so that the rows that
-// stay keep their pictures and the view its scroll position.
+// where they belong, a record saved again moved to its new place, and a row whose record changed
+// is announced as changed, so that the rows that stay keep their pictures and the view its scroll
+// position. A screenshot saved again (a new time) has its picture read again.
 class GalleryModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -23,7 +26,7 @@ public:
         persistentIDRole,
         timestampRole,
         pictureRole, // QImage; null while missing
-        recordRole, // changes when a recording's stored record was replaced
+        recordRole,  // changes when a recording's stored record was replaced or a screenshot saved again
     };
 
     GalleryModel(ThumbnailLoader& thumbnails, std::weak_ptr<ModelContainer> container, QObject* parent = nullptr);
@@ -58,9 +61,19 @@ private:
         RecordingItemPtr recording;
         std::shared_ptr<CardPicture> picture;
     };
-    Row makeRow(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings) const;
+    struct IDHash {
+        size_t operator()(const GalleryItem::ID& id) const;
+    };
+    // Pictures of rows taken out, by the items the rows showed.
+    using Pictures = std::unordered_map<GalleryItem::ID, std::pair<GalleryItem, std::shared_ptr<CardPicture>>, IDHash>;
+    Row makeRow(const GalleryItem& item, const std::vector<RecordingItemPtr>& recordings, Pictures& kept) const;
+    // The rows stand in the order of `items` (which holds all of them).
+    bool inOrder(const std::vector<GalleryItem>& items) const;
     void removeMissing(const std::vector<GalleryItem>& items);
-    void insertAndRefresh(const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings);
+    // Takes out the rows whose item differs in `items`, keeping their pictures.
+    void takeOutChanged(const std::vector<GalleryItem>& items, Pictures& kept);
+    void insertAndRefresh(
+        const std::vector<GalleryItem>& items, const std::vector<RecordingItemPtr>& recordings, Pictures& kept);
 
     ThumbnailLoader& m_thumbnails;
     std::weak_ptr<ModelContainer> m_container;

@@ -50,8 +50,8 @@ RecordingQuickLook* RecordingQuickLook::current()
 RecordingQuickLook::RecordingQuickLook()
     // A dialog-type window without a parent, as the gallery's windows: floated at its own size.
     : QWidget(nullptr,
-          Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-              | Qt::WindowMaximizeButtonHint | Qt::WindowStaysOnTopHint)
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | Qt::WindowMaximizeButtonHint | Qt::WindowStaysOnTopHint)
     , m_video(new QVideoWidget(this))
     , m_problem(textLabel(QString(), Theme::labelFont(13), Theme::secondaryText(), this))
     , m_playButton(new QToolButton(this))
@@ -82,8 +82,13 @@ RecordingQuickLook::RecordingQuickLook()
     layout->addLayout(controls);
 
     connect(m_playButton, &QToolButton::clicked, this, &RecordingQuickLook::togglePlayback);
-    connect(m_position, &QSlider::sliderMoved, this, [this](int ms) {
-        if (m_player)
+    // The slider counts milliseconds. Any value the user gives it (a drag, a click on the groove,
+    // the keys) is a seek; the values it takes from the player are not.
+    m_position->setStyleSheet(Theme::sliderStyle());
+    m_position->setSingleStep(1000);
+    m_position->setPageStep(5000);
+    connect(m_position, &QSlider::valueChanged, this, [this](int ms) {
+        if (m_player && !m_followingPlayer)
             m_player->setPosition(ms);
     });
 }
@@ -95,15 +100,10 @@ RecordingQuickLook::~RecordingQuickLook()
 
 void RecordingQuickLook::connectPlayer()
 {
-    connect(m_player, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
-        m_position->setRange(0, int(ms));
-        updateTime();
-    });
-    connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {
-        if (!m_position->isSliderDown())
-            m_position->setValue(int(ms));
-        updateTime();
-    });
+    connect(m_player, &QMediaPlayer::durationChanged, this,
+        [this](qint64 ms) { showPlayerTime(ms, m_player->position()); });
+    connect(m_player, &QMediaPlayer::positionChanged, this,
+        [this](qint64 ms) { showPlayerTime(m_player->duration(), ms); });
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState state) {
         m_playButton->setIcon(Symbols::icon(
             state == QMediaPlayer::PlayingState ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"),
@@ -112,6 +112,20 @@ void RecordingQuickLook::connectPlayer()
     connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString& message) {
         showProblem(QStringLiteral("Die Aufnahme kann nicht abgespielt werden.\n") + message);
     });
+    // The backend may have read the length while the movie was handed to it, before these
+    // connections existed.
+    showPlayerTime(m_player->duration(), m_player->position());
+}
+
+void RecordingQuickLook::showPlayerTime(qint64 durationMs, qint64 positionMs)
+{
+    m_followingPlayer = true;
+    m_position->setRange(0, int(std::max<qint64>(0, durationMs)));
+    // The knob stays where the user holds it.
+    if (!m_position->isSliderDown())
+        m_position->setValue(int(positionMs));
+    m_followingPlayer = false;
+    updateTime();
 }
 
 void RecordingQuickLook::showProblem(const QString& text)
@@ -130,7 +144,7 @@ void RecordingQuickLook::setPath(const QString& path)
     setWindowTitle(QFileInfo(path).fileName());
     MediaPlayback::release(m_player);
     m_player = nullptr;
-    m_position->setValue(0);
+    m_position->setRange(0, 0);
     m_time->clear();
     m_problem->hide();
     m_video->show();

@@ -52,11 +52,14 @@ private:
     void showProblem(const QString& text);
     void togglePlayback();
     void updateTime();
+    // Sets the slider's range and knob from the player.
+    void showPlayerTime(qint64 durationMs, qint64 positionMs);
 
     QString m_path;
     double m_recordedSeconds = -1;
     QMediaPlayer* m_player = nullptr;
     int m_request = 0;
+    bool m_followingPlayer = false;
     QVideoWidget* m_video;
     QLabel* m_problem;
     QToolButton* m_playButton;

@@ -23,10 +23,10 @@
 #include <QPainter>
 #include <chrono>
 
-ScreenshotCard::ScreenshotCard(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container,
-    GalleryItem item, std::function<void()> onDelete, std::shared_ptr<CardPicture> picture, QWidget* parent)
-    : Card(needs.thumbnails, std::move(picture), pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete),
-          parent)
+ScreenshotCard::ScreenshotCard(const Gallery::Needs& needs, std::weak_ptr<ModelContainer> container, GalleryItem item,
+    std::function<void()> onDelete, std::shared_ptr<CardPicture> picture, QWidget* parent)
+    : Card(
+        needs.thumbnails, std::move(picture), pictureHeight, 400, QStringLiteral("photo"), std::move(onDelete), parent)
     , m_needs(needs)
     , m_container(std::move(container))
     , m_item(item)
@@ -80,32 +80,58 @@ QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
     return menu;
 }
 
-void ScreenshotCard::withSourceImage(std::function<void(QImage)> then)
+void ScreenshotCard::withSourceImage(const QString& action, std::function<void(QImage, bool)> then)
 {
+    struct Picture {
+        bool present = false;
+        QImage image;
+        bool shown = false;
+    };
+    QWidget* owner = window();
     Background::run(
-        this,
+        owner,
         [container = m_container, id = m_item.persistentID] {
+            Picture picture;
             const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
             if (!record)
-                return QImage();
-            return ThumbnailLoader::decodeFitting(
-                record->sourceImageData ? *record->sourceImageData : record->pngData, QSize());
+                return picture;
+            picture.present = true;
+            if (record->sourceImageData)
+                picture.image = ThumbnailLoader::decodeFitting(*record->sourceImageData, QSize());
+            // A damaged original leaves the picture as it was shown.
+            if (picture.image.isNull()) {
+                picture.image = ThumbnailLoader::decodeFitting(record->pngData, QSize());
+                picture.shown = bool(record->sourceImageData);
+            }
+            return picture;
         },
-        [then = std::move(then)](QImage image) {
-            if (!image.isNull())
-                then(std::move(image));
+        [owner, action, then = std::move(then)](Picture picture) {
+            if (!picture.present)
+                return;
+            if (picture.image.isNull())
+                tellDamaged(owner, action + QStringLiteral(" nicht möglich"),
+                    QStringLiteral("Das gespeicherte Bild ist beschädigt und lässt sich nicht öffnen."));
+            else
+                then(std::move(picture.image), picture.shown);
         });
 }
 
 void ScreenshotCard::editAgain()
 {
-    withSourceImage([this](QImage image) {
-        const std::shared_ptr<ModelContainer> container = m_container.lock();
-        const ScreenshotItemPtr record
-            = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
-        if (record)
-            m_needs.annotations.present(image, record, nullptr);
-    });
+    withSourceImage(QStringLiteral("Bearbeiten"),
+        [needs = m_needs, container = m_container, id = m_item.persistentID](QImage image, bool shown) {
+            const std::shared_ptr<ModelContainer> store = container.lock();
+            ScreenshotItemPtr record = store ? store->mainContext().screenshotItem(id) : nullptr;
+            if (!record)
+                return;
+            // The shown picture has the strokes burnt in: the editor starts without them on it,
+            // and its save still updates this record.
+            if (shown) {
+                record = std::make_shared<ScreenshotItem>(*record);
+                record->strokesData.reset();
+            }
+            needs.annotations.present(image, record, nullptr);
+        });
 }
 
 void ScreenshotCard::copyToClipboard()
@@ -123,14 +149,15 @@ void ScreenshotCard::copyToClipboard()
 
 void ScreenshotCard::extractText()
 {
-    withSourceImage([this](QImage image) {
-        Pasteboard* pasteboard = &m_needs.pasteboard;
-        ScreenshotCaptureService::recognizeText(m_needs.textRecognizer, image, this, [pasteboard](std::optional<QString> text) {
-            if (!text || text->trimmed().isEmpty())
-                return;
-            pasteboard->clearContents();
-            pasteboard->writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
-        });
+    withSourceImage(QStringLiteral("Text extrahieren"), [needs = m_needs, owner = window()](QImage image, bool) {
+        Pasteboard* pasteboard = &needs.pasteboard;
+        ScreenshotCaptureService::recognizeText(
+            needs.textRecognizer, image, owner, [pasteboard](std::optional<QString> text) {
+                if (!text || text->trimmed().isEmpty())
+                    return;
+                pasteboard->clearContents();
+                pasteboard->writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
+            });
     });
 }
 
@@ -144,8 +171,9 @@ void ScreenshotCard::resetToOriginal()
         QByteArray bytes;
         bool decodes = false;
     };
+    QWidget* owner = window();
     Background::run(
-        this,
+        owner,
         [container = m_container, id = m_item.persistentID] {
             Original original;
             const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
@@ -156,26 +184,23 @@ void ScreenshotCard::resetToOriginal()
             original.decodes = !ThumbnailLoader::decodeFitting(original.bytes, QSize()).isNull();
             return original;
         },
-        [this](const Original& original) {
+        [owner, container = m_container, id = m_item.persistentID](const Original& original) {
             if (!original.present)
                 return;
             if (!original.decodes) {
-                tellOriginalDamaged();
+                tellDamaged(owner, QStringLiteral("Zurücksetzen nicht möglich"),
+                    QStringLiteral("Das gespeicherte Original ist beschädigt und lässt sich nicht öffnen. Das Bild "
+                                   "bleibt unverändert."));
                 return;
             }
-            const std::shared_ptr<ModelContainer> container = m_container.lock();
-            if (container)
-                GalleryRecords::resetScreenshot(
-                    container->mainContext(), NotificationCenter::shared(), m_item.persistentID, original.bytes);
+            if (const std::shared_ptr<ModelContainer> store = container.lock())
+                GalleryRecords::resetScreenshot(store->mainContext(), NotificationCenter::shared(), id, original.bytes);
         });
 }
 
-void ScreenshotCard::tellOriginalDamaged()
+void ScreenshotCard::tellDamaged(QWidget* window, const QString& title, const QString& text)
 {
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Zurücksetzen nicht möglich"),
-        QStringLiteral("Das gespeicherte Original ist beschädigt und lässt sich nicht öffnen. Das Bild bleibt "
-                       "unverändert."),
-        QMessageBox::Ok, window());
+    auto* alert = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, window);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
     alert->show();

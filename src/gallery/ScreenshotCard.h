@@ -42,12 +42,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    // Decodes the untouched capture (else the shown PNG) off the main thread, then calls `then`
-    // with it on the main thread; nothing when the record is gone or the bytes do not decode.
-    void withSourceImage(std::function<void(QImage)> then);
+    // Decodes the untouched capture off the main thread, else (none stored, or it does not decode)
+    // the shown PNG, then calls `then` on the main thread with the image and whether it is the
+    // shown one in place of a stored original. Nothing when the record is gone; when neither
+    // decodes, the user is told that `action` (the menu entry's words) cannot be done. The answer
+    // goes to the card's window: the card itself is a widget only while the pointer is on it, so
+    // the actions' continuations hold none of its members.
+    void withSourceImage(const QString& action, std::function<void(QImage, bool shown)> then);
     std::optional<Rendered> renderForDrag();
-    // Says that the stored original does not decode and the image stays as it is.
-    void tellOriginalDamaged();
+    // Says over `window` why an action cannot be done with the stored image.
+    static void tellDamaged(QWidget* window, const QString& title, const QString& text);
 
     Gallery::Needs m_needs;
     std::weak_ptr<ModelContainer> m_container;

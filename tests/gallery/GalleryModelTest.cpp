@@ -1,5 +1,6 @@
 // The gallery's rows taken in by rows: runs of gone records removed and of new ones inserted, rows
-// that stay keeping their pictures, a changed order starting over, a replaced recording announced.
+// that stay keeping their pictures, a screenshot saved again moved and read again, a changed order
+// starting over, a replaced recording announced.
 #include "gallery/GalleryModel.h"
 #include "gallery/ThumbnailLoader.h"
 
@@ -32,10 +33,7 @@ RecordingItemPtr recordOf(const GalleryItem& item)
 
 class GalleryModelTest : public ::testing::Test {
 protected:
-    void take(const std::vector<GalleryItem>& items)
-    {
-        model.update(items, recordings);
-    }
+    void take(const std::vector<GalleryItem>& items) { model.update(items, recordings); }
     std::vector<std::pair<int, int>> ranges(const QSignalSpy& spy)
     {
         std::vector<std::pair<int, int>> list;
@@ -102,17 +100,47 @@ TEST_F(GalleryModelTest, AChangedOrderStartsOverAndAReplacedRecordingIsAnnounced
     EXPECT_NE(model.picture(1), before);
     EXPECT_EQ(model.recording(1), recordings[0]);
 
-    // A later time moves the screenshot below the recording: the rows are laid anew.
-    take({movie(1, 10), shot(2, 5)});
+    // A screenshot saved again moves with its picture, which is read again (here it had failed,
+    // without a store): below the recording, then back above it, then saved again in its row.
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    const std::shared_ptr<CardPicture> picture = model.picture(0);
+    const auto failedToLoad = [&](int row) {
+        model.requestPicture(row, QSize(100, 100), {});
+        loader.waitUntilIdle();
+        return model.picture(row)->failed();
+    };
+    for (const auto& [items, movedTo] : std::vector<std::pair<std::vector<GalleryItem>, int>> {
+             {{movie(1, 10), shot(2, 5)}, 1}, {{shot(2, 30), movie(1, 10)}, 0}, {{shot(2, 40), movie(1, 10)}, -1}}) {
+        ASSERT_TRUE(failedToLoad(movedTo < 0 ? 0 : 1 - movedTo));
+        const qsizetype changes = changed.count();
+        take(items);
+        EXPECT_EQ(model.items(), items);
+        const int row = movedTo < 0 ? 0 : movedTo;
+        EXPECT_EQ(model.picture(row), picture);
+        EXPECT_FALSE(model.picture(row)->failed());
+        if (movedTo >= 0) {
+            EXPECT_EQ(ranges(inserted).back(), (std::pair<int, int> {movedTo, movedTo}));
+        } else {
+            ASSERT_EQ(changed.count(), changes + 1);
+            EXPECT_TRUE(changed.back().at(2).value<QList<int>>().contains(GalleryModel::recordRole));
+        }
+    }
+    EXPECT_EQ(removed.count(), 2);
+    EXPECT_EQ(resets.count(), 0);
+
+    // Rows that stay in another order: the rows are laid anew.
+    take({movie(1, 10), shot(2, 40)});
     EXPECT_EQ(resets.count(), 1);
-    EXPECT_EQ(model.items(), (std::vector<GalleryItem> {movie(1, 10), shot(2, 5)}));
+    EXPECT_EQ(model.items(), (std::vector<GalleryItem> {movie(1, 10), shot(2, 40)}));
 
     // Unknown ids change nothing; a reset picture is announced for its row.
+    const qsizetype changes = changed.count();
     model.remove({Kind::screenshot, 1});
     model.resetPicture({Kind::recording, 2});
-    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.count(), changes);
     model.resetPicture({Kind::screenshot, 2});
-    ASSERT_EQ(changed.count(), 2);
-    EXPECT_EQ(changed[1].at(0).toModelIndex().row(), 1);
+    ASSERT_EQ(changed.count(), changes + 1);
+    EXPECT_EQ(changed.back().at(0).toModelIndex().row(), 1);
     EXPECT_EQ(model.data(model.index(1), GalleryModel::kindRole).toInt(), int(Kind::screenshot));
 }

@@ -1,6 +1,9 @@
 // The gallery grid, the recordings list and their window managers on a seeded store, offscreen:
 // order, deletes followed by every view, the movie file removed after the record, reset, copy,
 // reveal, and the one-window behaviour.
+#include "annotation/AnnotationDocument.h"
+#include "annotation/PaintEngine.h"
+#include "annotation/StrokeJSON.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "editor/AnnotationWindowManager.h"
@@ -31,6 +34,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
@@ -58,11 +62,7 @@ protected:
     }
     ModelContext& context() { return store.container->mainContext(); }
     // The gallery's services, on fakes.
-    Gallery::Needs needs()
-    {
-        return {editors, suspension, pasteboard, recognizer, revealer,
-            workspace, thumbnails};
-    }
+    Gallery::Needs needs() { return {editors, suspension, pasteboard, recognizer, revealer, workspace, thumbnails}; }
     template <typename View> std::unique_ptr<View> shown(QSize size = QSize(640, 480))
     {
         auto view = std::make_unique<View>(needs(), store.container);
@@ -185,7 +185,8 @@ TEST_F(GalleryViewsTest, NewRecordsArriveByTheirNotifications)
 
 TEST_F(GalleryViewsTest, AMovieNameThatLeavesTheFolderIsNeverRemoved)
 {
-    const QString outside = QFileInfo(RecordingStorage::recordingsDirectory()).dir().filePath(QStringLiteral("keep.mov"));
+    const QString outside
+        = QFileInfo(RecordingStorage::recordingsDirectory()).dir().filePath(QStringLiteral("keep.mov"));
     writeFile(outside, "not ours");
     const auto hostile = seedRecording(context(), at(10), QStringLiteral("../keep.mov"));
     auto recordingsView = shown<RecordingsView>();
@@ -214,15 +215,24 @@ TEST_F(GalleryViewsTest, OnlyCardsOnScreenReadTheirPictures)
     QWidget hidden;
     bool read = false, skipped = false;
     thumbnails.request(
-        &hidden, [&] { read = true; return QByteArray(); }, QSize(10, 10), [](QImage) {}, [&] { skipped = true; });
+        &hidden,
+        [&] {
+            read = true;
+            return QByteArray();
+        },
+        QSize(10, 10), [](QImage) {}, [&] { skipped = true; });
     thumbnails.waitUntilIdle();
     EXPECT_TRUE(skipped);
     EXPECT_FALSE(read);
     // Likewise one whose row is no longer wanted.
     read = skipped = false;
     thumbnails.request(
-        model, [&] { read = true; return QByteArray(); }, QSize(10, 10), [](QImage) {}, [&] { skipped = true; },
-        [] { return false; });
+        model,
+        [&] {
+            read = true;
+            return QByteArray();
+        },
+        QSize(10, 10), [](QImage) {}, [&] { skipped = true; }, [] { return false; });
     thumbnails.waitUntilIdle();
     EXPECT_TRUE(skipped);
     EXPECT_FALSE(read);
@@ -273,7 +283,8 @@ TEST_F(GalleryViewsTest, RecordingsListHoldsTheNewest200WithTheirDurations)
 TEST_F(GalleryViewsTest, TheDurationBadgeSitsInsideTheDrawnPicture)
 {
     // A 3:2 thumbnail is narrower than the card's picture band: the badge keeps to the picture.
-    const auto item = seedRecording(context(), at(1), QStringLiteral("r.mov"), 9, png(filled(Qt::red, QSize(300, 200))));
+    const auto item = seedRecording(
+        context(), at(1), QStringLiteral("r.mov"), 9, png(filled(Qt::red, QSize(300, 200))));
     auto recordingsView = shown<RecordingsView>();
     RecordingCard* card = recordingsView->cardFor(item->persistentID);
     ASSERT_TRUE(card);
@@ -327,7 +338,8 @@ TEST_F(GalleryViewsTest, RevealAsksTheFileManagerElseOpensTheFolder)
     card.reveal();
     Background::waitForAll();
     ASSERT_EQ(revealer.shown().size(), 1);
-    EXPECT_EQ(revealer.shown()[0], QStringList {RecordingStorage::recordingsDirectory() + QStringLiteral("/shown.mov")});
+    EXPECT_EQ(
+        revealer.shown()[0], QStringList {RecordingStorage::recordingsDirectory() + QStringLiteral("/shown.mov")});
     EXPECT_TRUE(workspace.openedURLs.isEmpty());
 
     revealer.available = false;
@@ -439,11 +451,84 @@ TEST_F(GalleryViewsTest, ExtractedTextReplacesTheClipboardOnlyWhenThereIsText)
     recognizer.text = QStringLiteral("Quarterly revenue");
     card->extractText();
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20) == QByteArray("Quarterly revenue"); }, 3000));
+        [&] { return pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20) == QByteArray("Quarterly revenue"); },
+        3000));
     EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::utf8PlainText});
     EXPECT_EQ(recognizer.lastSize(), QSize(200, 100));
     // An ordinary copy: the monitor is not held off.
     EXPECT_EQ(suspension.holders(), holders);
+}
+
+// The stored original does not decode: the click, "Bearbeiten" and "Text extrahieren" take the
+// shown picture (the editor without the strokes burnt into it, saving into the same record); when
+// the shown picture does not decode either, the user is told why.
+TEST_F(GalleryViewsTest, ADamagedOriginalGivesWayToTheShownPictureElseTheUserIsTold)
+{
+    editors.setModelContainer(store.container);
+    PaintStroke box;
+    box.id = QUuid::createUuid();
+    box.tool = PaintTool::rectangle;
+    box.points = {PaintPoint(0.2, 0.2), PaintPoint(0.8, 0.8)};
+    const QByteArray damaged(4096, 'x');
+    const auto item = seedScreenshot(
+        context(), at(20), png(filled(Qt::red, QSize(300, 150))), damaged, StrokeJSON::encode({box}));
+    const auto unreadable = seedScreenshot(context(), at(10), QByteArray("not a png"), damaged);
+    auto grid = shown<ScreenshotsGridView>();
+    auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
+    ASSERT_TRUE(card);
+    const auto opensShown = [&](const std::function<void()>& open) {
+        editors.closeWindow();
+        open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return editors.window() && editors.window()->isVisible(); }, 10000));
+        AnnotationEditorView* editor = editors.editorView();
+        return editor && editor->document().sourceImage().pixelColor(150, 75) == QColor(Qt::red)
+            && editor->engine().strokes().empty();
+    };
+    EXPECT_TRUE(opensShown([&] { QTest::mouseClick(card, Qt::LeftButton, {}, QPoint(40, 40)); }));
+    EXPECT_TRUE(opensShown([&] { std::unique_ptr<QMenu>(card->makeContextMenu(nullptr))->actions()[1]->trigger(); }));
+    bool saved = false;
+    QObject::connect(editors.editorView(), &AnnotationEditorView::saveFinished, [&](bool ok) { saved = ok; });
+    editors.editorView()->saveToScreenshots();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved; }, 10000));
+    EXPECT_EQ(context().fetchScreenshotStamps().size(), 2u);
+    EXPECT_EQ(context().screenshotItem(item->persistentID)->sourceImageData, damaged);
+    editors.closeWindow();
+
+    recognizer.text = QStringLiteral("Quarterly revenue");
+    card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID})); // saved anew
+    ASSERT_TRUE(card);
+    card->extractText();
+    // The pointer leaves at once: the card under it goes, the text comes all the same.
+    QTest::mouseMove(grid->grid()->view()->viewport(), QPoint(4, 4));
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(grid->grid()->view()->viewport()->findChildren<ScreenshotCard*>().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return pasteboard.data(PasteboardTypes::utf8PlainText, 1 << 20) == QByteArray("Quarterly revenue"); },
+        3000));
+    EXPECT_EQ(recognizer.lastSize(), QSize(300, 150));
+
+    auto* broken = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, unreadable->persistentID}));
+    ASSERT_TRUE(broken);
+    const int requests = recognizer.requests();
+    for (const auto& [action, title] : {std::pair(&ScreenshotCard::editAgain, "Bearbeiten nicht möglich"),
+             std::pair(&ScreenshotCard::extractText, "Text extrahieren nicht möglich")}) {
+        (broken->*action)();
+        QMessageBox* told = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (QWidget* window : QApplication::topLevelWidgets()) {
+                    if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible())
+                        told = box;
+                }
+                return told != nullptr;
+            },
+            10000));
+        EXPECT_EQ(told->windowTitle(), QString::fromUtf8(title));
+        EXPECT_EQ(told->text(), QStringLiteral("Das gespeicherte Bild ist beschädigt und lässt sich nicht öffnen."));
+        told->close();
+    }
+    EXPECT_FALSE(editors.window());
+    EXPECT_EQ(recognizer.requests(), requests);
 }
 
 TEST_F(GalleryViewsTest, ReloadsChangeOnlyTheRowsOfChangedRecords)

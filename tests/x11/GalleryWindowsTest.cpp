@@ -14,6 +14,7 @@
 #include "capture/ScreenshotCaptureService.h"
 #include "gallery/CardGrid.h"
 #include "gallery/CardGridView.h"
+#include "gallery/CardPainting.h"
 #include "gallery/GalleryModel.h"
 #include "gallery/RecordingCard.h"
 #include "gallery/RecordingQuickLook.h"
@@ -34,6 +35,7 @@
 #include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/TesseractTextRecognizer.h"
 #include "store/RecordingStorage.h"
+#include "store/ScreenshotSaver.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -45,6 +47,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 #include "X11TestSupport.h"
 
@@ -96,7 +99,8 @@ QImage paragraphPicture()
     font.setPixelSize(48);
     p.setFont(font);
     p.setPen(Qt::black);
-    p.drawText(QRect(60, 60, 1280, 300), Qt::TextWordWrap, QStringLiteral("Quarterly revenue grew steadily in every region."));
+    p.drawText(
+        QRect(60, 60, 1280, 300), Qt::TextWordWrap, QStringLiteral("Quarterly revenue grew steadily in every region."));
     return image;
 }
 
@@ -112,8 +116,8 @@ void saveWindowPicture(QWidget* window, const QString& name)
 bool click(QWidget* widget, QPoint local)
 {
     const QPoint at = widget->mapToGlobal(local);
-    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
-        QStringLiteral("1")});
+    return xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+        QStringLiteral("click"), QStringLiteral("1")});
 }
 
 QString dropTargetProgram()
@@ -137,7 +141,8 @@ QMessageBox* messageShowing(const QString& text)
 QString clipboardText()
 {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")});
+    xclip.start(
+        QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")});
     waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 10000);
     return QString::fromUtf8(xclip.readAllStandardOutput());
 }
@@ -190,8 +195,8 @@ protected:
     ScreenshotItemPtr addScreenshot(const QDateTime& time, const QImage& shown, std::optional<QImage> source = {},
         std::optional<QByteArray> strokes = {})
     {
-        auto item = std::make_shared<ScreenshotItem>(time, QStringLiteral("area"), pngOf(shown),
-            source ? std::optional(pngOf(*source)) : std::nullopt, strokes);
+        auto item = std::make_shared<ScreenshotItem>(
+            time, QStringLiteral("area"), pngOf(shown), source ? std::optional(pngOf(*source)) : std::nullopt, strokes);
         context().insert(item);
         EXPECT_TRUE(context().save());
         return item;
@@ -206,11 +211,7 @@ protected:
         return item;
     }
     // The editor and the capture service are the application's.
-    Gallery::Needs needs()
-    {
-        return {*editors, suspension, pasteboard, recognizer, revealer,
-            workspace, thumbnails};
-    }
+    Gallery::Needs needs() { return {*editors, suspension, pasteboard, recognizer, revealer, workspace, thumbnails}; }
     ScreenshotsWindowManager& screenshotsManager() { return *screenshotWindows; }
     RecordingsWindowManager& recordingsManager() { return *recordingWindows; }
     // The picture of every card in view has arrived.
@@ -288,7 +289,8 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
         screenshotPicture(QColor(78, 154, 6), QStringLiteral("Build dashboard")), QByteArray("[]"));
     const auto tiedShot = addScreenshot(same, screenshotPicture(QColor(117, 80, 123), QStringLiteral("Inbox")));
     const auto tiedRecording = addRecording(same, QStringLiteral("2026-12-07_04-10-00.mov"), 5, QColor(193, 125, 17));
-    const auto older = addRecording(minutesAgo(60 * 26), QStringLiteral("2026-12-06_02-00-00.mov"), 3725, QColor(204, 0, 0));
+    const auto older = addRecording(
+        minutesAgo(60 * 26), QStringLiteral("2026-12-06_02-00-00.mov"), 3725, QColor(204, 0, 0));
     addRecording(minutesAgo(60 * 24 * 9), QStringLiteral("2026-11-28_09-30-00.mov"), 42, QColor(46, 52, 54));
 
     screenshotsManager().showScreenshots();
@@ -337,8 +339,10 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     EXPECT_EQ(recordingsView()->items().size(), 2u);
 
     // "Auf Original zurücksetzen": the untouched capture comes back, in the window and the tab.
-    auto* editedCard = qobject_cast<ScreenshotCard*>(grid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
-    auto* editedInTab = qobject_cast<ScreenshotCard*>(tabGrid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
+    auto* editedCard = qobject_cast<ScreenshotCard*>(
+        grid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
+    auto* editedInTab = qobject_cast<ScreenshotCard*>(
+        tabGrid->cardFor({GalleryItem::Kind::screenshot, edited->persistentID}));
     ASSERT_TRUE(editedCard && editedInTab);
     const auto redAtMark = [](const QImage& picture) {
         const QColor c = picture.pixelColor(picture.width() * 800 / 1600, picture.height() * 450 / 900);
@@ -353,11 +357,13 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     ASSERT_TRUE(waitUntil([&] { return reset->pngData == reset->sourceImageData; }));
     EXPECT_FALSE(reset->strokesData);
     EXPECT_EQ(std::unique_ptr<QMenu>(editedCard->makeContextMenu(nullptr))->actions().size(), 5);
-    ASSERT_TRUE(waitUntil([&] {
-        return picturesLoaded(gallery) && picturesLoaded(tabGrid) && !editedCard->thumbnail().isNull()
-            && !redAtMark(editedCard->thumbnail()) && !editedInTab->thumbnail().isNull()
-            && !redAtMark(editedInTab->thumbnail());
-    }, 15000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return picturesLoaded(gallery) && picturesLoaded(tabGrid) && !editedCard->thumbnail().isNull()
+                && !redAtMark(editedCard->thumbnail()) && !editedInTab->thumbnail().isNull()
+                && !redAtMark(editedInTab->thumbnail());
+        },
+        15000));
 
     // "Kopieren": the stored PNG is the clipboard's only type, as another program sees it.
     auto* shot = qobject_cast<ScreenshotCard*>(grid->cardFor(grid->items()[0].id()));
@@ -368,7 +374,8 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
         {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),
             QStringLiteral("-o")});
     waitUntil([&] { return targets.state() == QProcess::NotRunning; }, 10000);
-    QStringList offered = QString::fromUtf8(targets.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList offered
+        = QString::fromUtf8(targets.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     offered.removeIf([](const QString& t) {
         return t == QLatin1String("TARGETS") || t == QLatin1String("MULTIPLE") || t == QLatin1String("TIMESTAMP")
             || t == QLatin1String("SAVE_TARGETS");
@@ -380,6 +387,63 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
             QStringLiteral("-o")});
     waitUntil([&] { return data.state() == QProcess::NotRunning; }, 10000);
     EXPECT_EQ(data.readAllStandardOutput(), context().screenshotItem(grid->items()[0].persistentID)->pngData);
+}
+
+// The editor saves over a screenshot while the gallery window and the history's Screenshots tab
+// show it: the top one stays in its row, an older one moves to the top; either card shows the saved
+// picture and the time of the save.
+TEST_F(GalleryWindowsTest, AScreenshotSavedOverShowsItsNewPictureAndDateAtOnce)
+{
+    const auto newest = addScreenshot(
+        minutesAgo(30), screenshotPicture(QColor(52, 101, 164), QStringLiteral("Sprint board")));
+    const auto older = addScreenshot(minutesAgo(90), screenshotPicture(QColor(78, 154, 6), QStringLiteral("Roadmap")));
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
+    HistoryView* tab = openHistoryTab();
+    ASSERT_TRUE(tab);
+    auto* tabGrid = qobject_cast<ScreenshotsGridView*>(tab->screenshotsPage());
+    ASSERT_TRUE(tabGrid);
+    ASSERT_TRUE(waitUntil([&] { return tabGrid->isVisible() && picturesLoaded(tabGrid); }, 15000));
+
+    // The middle of the picture on the first card, as painted on screen.
+    const auto topCardIsRed = [](ScreenshotsGridView* grid) {
+        CardGridView* view = grid->grid()->view();
+        const QRect card = view->visualRect(grid->model()->index(0));
+        const QImage shown = view->viewport()->grab(card).toImage();
+        const QPoint middle = CardPainting::pictureFrame(shown.rect(), ScreenshotCard::pictureHeight).center();
+        const QColor c = shown.pixelColor(middle);
+        return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+    };
+    int saves = 0;
+    for (const ScreenshotItemPtr& item : {newest, older}) {
+        SCOPED_TRACE(item == newest ? "the newest screenshot" : "an older screenshot");
+        const GalleryItem::ID id {GalleryItem::Kind::screenshot, item->persistentID};
+        ASSERT_TRUE(galleryGrid()->cardFor(id)); // the card under the pointer
+        QImage edited = screenshotPicture(QColor(204, 0, 0), QStringLiteral("Edited"));
+        QPainter(&edited).fillRect(QRect(600, 300, 400, 300), QColor(230, 0, 0));
+        bool saved = false;
+        ScreenshotSaver::saveEdited(store.container, context().screenshotItem(item->persistentID), pngOf(edited),
+            QByteArray("[]"), QImage(), NotificationCenter::shared(), nullptr, [&](bool ok) { saved = ok; });
+        ASSERT_TRUE(saved);
+        const QDateTime savedAt = context().screenshotItem(item->persistentID)->timestamp;
+        for (ScreenshotsGridView* grid : {galleryGrid(), tabGrid}) {
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return grid->items()[0].id() == id && grid->items()[0].timestamp == savedAt && picturesLoaded(grid)
+                        && topCardIsRed(grid);
+                },
+                15000))
+                << (grid == tabGrid ? "history tab" : "gallery window");
+            auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor(id));
+            ASSERT_TRUE(card);
+            EXPECT_EQ(card->item().timestamp, savedAt);
+        }
+        ++saves;
+        spin(300);
+        saveWindowPicture(gallery, QStringLiteral("gallery_saved_over_%1_x11.png").arg(saves));
+        saveWindowPicture(history->historyPanel(), QStringLiteral("history_tab_saved_over_%1_x11.png").arg(saves));
+    }
 }
 
 TEST_F(GalleryWindowsTest, TwoHundredFiftyScreenshotsAndThreeOlderRecordingsShowTheNewest200)
@@ -423,22 +487,21 @@ TEST_F(GalleryWindowsTest, EditAgainOpensTheSourceWithItsStrokesAndADeletedRecor
     screenshotsManager().showScreenshots();
     QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
-    auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
+    auto* card = qobject_cast<ScreenshotCard*>(
+        galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
 
     // A click on the card opens the editor on the untouched capture with the stored rectangle.
     ASSERT_TRUE(click(card, card->rect().center()));
-    ASSERT_TRUE(waitUntil([&] {
-        return editors->window() && editors->window()->isVisible();
-    }));
+    ASSERT_TRUE(waitUntil([&] { return editors->window() && editors->window()->isVisible(); }));
     // It opens in front of the gallery, with the focus.
     QWidget* editorWindow = editors->window();
     EXPECT_TRUE(waitUntil([&] {
         return editorWindow->isActiveWindow() && netActiveWindow() == editorWindow->winId()
             && stackingPosition(editorWindow->winId()) > stackingPosition(gallery->winId());
-    })) << "editor at " << stackingPosition(editorWindow->winId()) << ", gallery at "
-        << stackingPosition(gallery->winId()) << "; active: Qt " << editorWindow->isActiveWindow() << ", X "
-        << (netActiveWindow() == editorWindow->winId());
+    })) << "editor at "
+        << stackingPosition(editorWindow->winId()) << ", gallery at " << stackingPosition(gallery->winId())
+        << "; active: Qt " << editorWindow->isActiveWindow() << ", X " << (netActiveWindow() == editorWindow->winId());
     AnnotationEditorView* editor = editors->editorView();
     ASSERT_TRUE(editor);
     ASSERT_EQ(editor->engine().strokes().size(), 1u);
@@ -468,7 +531,8 @@ TEST_F(GalleryWindowsTest, TextExtractionPutsTheWordsOnTheClipboard)
     screenshotsManager().showScreenshots();
     QWidget* gallery = screenshotsManager().window();
     ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
-    auto* card = qobject_cast<ScreenshotCard*>(galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
+    auto* card = qobject_cast<ScreenshotCard*>(
+        galleryGrid()->cardFor({GalleryItem::Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
     const qint64 before = pasteboard.changeCount();
     card->extractText();
@@ -510,7 +574,8 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
     EXPECT_EQ(player->path(), path);
     ASSERT_TRUE(waitUntil([&] { return player->player() || !player->problem().isEmpty(); }));
     ASSERT_TRUE(player->player()) << player->problem().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return player->player()->duration() > 500; }, 10000)) << player->problem().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return player->player()->duration() > 500; }, 10000))
+        << player->problem().toStdString();
     EXPECT_TRUE(waitUntil([&] { return player->player()->position() > 0; }, 10000));
     spin(300);
     const QRect frameRect = player->frameGeometry();
@@ -531,7 +596,8 @@ TEST_F(GalleryWindowsTest, AClickOnARecordingPlaysItsMovie)
 TEST_F(GalleryWindowsTest, ACardDraggedIntoAnotherProgramDeliversItsPng)
 {
     const ScreenshotItemPtr item = addScreenshot(minutesAgo(2), screenshotPicture(QColor(40, 96, 170), "Dragged out"));
-    ScreenshotCard card(needs(), store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
+    ScreenshotCard card(
+        needs(), store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
     card.setWindowFlag(Qt::X11BypassWindowManagerHint);
     card.setGeometry(40, 40, 400, 300);
     card.show();
@@ -566,12 +632,13 @@ TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)
     const QByteArray good = pngOf(screenshotPicture(QColor(60, 170, 40), "Original"));
     // A cut-off file and bytes that are no image at all.
     for (const QByteArray& damaged : {good.left(good.size() / 2), QByteArray(4096, 'x')}) {
-        auto item = std::make_shared<ScreenshotItem>(
-            minutesAgo(3), QStringLiteral("area"), pngOf(shown), std::optional(damaged), std::optional(QByteArray("[]")));
+        auto item = std::make_shared<ScreenshotItem>(minutesAgo(3), QStringLiteral("area"), pngOf(shown),
+            std::optional(damaged), std::optional(QByteArray("[]")));
         context().insert(item);
         ASSERT_TRUE(context().save());
         const QByteArray before = item->pngData;
-        ScreenshotCard card(needs(), store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
+        ScreenshotCard card(
+            needs(), store.container, {GalleryItem::Kind::screenshot, item->persistentID, item->timestamp}, [] {});
         card.setGeometry(40, 40, 400, 300);
         card.show();
         std::unique_ptr<QMenu> menu(card.makeContextMenu(nullptr));
@@ -580,13 +647,50 @@ TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)
         QMessageBox* told = nullptr;
         ASSERT_TRUE(waitUntil([&] { return (told = messageShowing(QStringLiteral("beschädigt"))) != nullptr; }));
         EXPECT_EQ(told->text(),
-            QStringLiteral("Das gespeicherte Original ist beschädigt und lässt sich nicht öffnen. Das Bild bleibt unverändert."));
+            QStringLiteral(
+                "Das gespeicherte Original ist beschädigt und lässt sich nicht öffnen. Das Bild bleibt unverändert."));
         told->close();
         const ScreenshotItemPtr kept = context().screenshotItem(item->persistentID);
         EXPECT_EQ(kept->pngData, before);
         EXPECT_TRUE(kept->strokesData);
         EXPECT_EQ(kept->sourceImageData, damaged);
     }
+}
+
+// A click on a screenshot whose stored original is damaged opens the picture as shown; on one
+// whose shown picture is damaged as well, the user is told why nothing opens.
+TEST_F(GalleryWindowsTest, ADamagedOriginalOpensTheShownPictureAndAnUnreadableOneSaysWhy)
+{
+    const QImage shown = screenshotPicture(QColor(170, 60, 40), QStringLiteral("Annotated"));
+    for (const QByteArray& png : {QByteArray(4096, 'x'), pngOf(shown)}) {
+        context().insert(std::make_shared<ScreenshotItem>(minutesAgo(png == pngOf(shown) ? 1 : 5),
+            QStringLiteral("area"), png, std::optional(QByteArray(4096, 'x')), std::optional(QByteArray("[]"))));
+    }
+    ASSERT_TRUE(context().save());
+    screenshotsManager().showScreenshots();
+    QWidget* gallery = screenshotsManager().window();
+    ASSERT_TRUE(waitUntil([&] { return gallery->isVisible() && picturesLoaded(gallery); }, 15000));
+    CardGridView* view = galleryGrid()->grid()->view();
+
+    ASSERT_TRUE(click(view->viewport(), view->visualRect(galleryGrid()->model()->index(0)).center()));
+    ASSERT_TRUE(waitUntil([&] { return editors->window() && editors->window()->isVisible(); }, 15000));
+    EXPECT_EQ(editors->editorView()->document().sourceImage(),
+        shown.convertToFormat(editors->editorView()->document().sourceImage().format()));
+    spin(300);
+    saveWindowPicture(editors->window(), QStringLiteral("gallery_edit_damaged_original_x11.png"));
+    editors->closeWindow();
+
+    gallery->activateWindow();
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    ASSERT_TRUE(waitUntil([&] { return picturesLoaded(gallery); }, 15000));
+    ASSERT_TRUE(click(view->viewport(), view->visualRect(galleryGrid()->model()->index(1)).center()));
+    QMessageBox* told = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (told = messageShowing(QStringLiteral("beschädigt"))) != nullptr; }, 15000));
+    EXPECT_EQ(told->windowTitle(), QStringLiteral("Bearbeiten nicht möglich"));
+    EXPECT_FALSE(editors->window());
+    spin(300);
+    saveWindowPicture(told, QStringLiteral("gallery_damaged_screenshot_told_x11.png"));
+    told->close();
 }
 
 TEST_F(GalleryWindowsTest, ThePointedCardTakesTheRightClickAndTheClick)
@@ -611,6 +715,7 @@ TEST_F(GalleryWindowsTest, ThePointedCardTakesTheRightClickAndTheClick)
     // A left click on it plays the movie.
     ASSERT_TRUE(click(view->viewport(), centre));
     ASSERT_TRUE(waitUntil([] { return RecordingQuickLook::current() && RecordingQuickLook::current()->isVisible(); }));
-    EXPECT_EQ(RecordingQuickLook::current()->path(), RecordingStorage::recordingsDirectory() + QLatin1Char('/') + item->fileName);
+    EXPECT_EQ(RecordingQuickLook::current()->path(),
+        RecordingStorage::recordingsDirectory() + QLatin1Char('/') + item->fileName);
     RecordingQuickLook::current()->close();
 }

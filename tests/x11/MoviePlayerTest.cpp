@@ -14,8 +14,13 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QMediaPlayer>
+#include <QPainter>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
 #include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -52,6 +57,41 @@ bool writeMovieWithSound(const QString& path, int seconds)
             return false;
     }
     return movie->finish(&error);
+}
+
+// A silent movie whose white bar moves from the left edge to the right one as it plays.
+bool writeMovingBarMovie(const QString& path, int seconds)
+{
+    FFmpegMovieWriter writer;
+    MovieSettings settings;
+    settings.size = QSize(320, 240);
+    QString error;
+    std::unique_ptr<MovieFile> movie = writer.create(path, settings, &error);
+    if (!movie)
+        return false;
+    const int frames = seconds * settings.framesPerSecond;
+    QImage frame(settings.size, QImage::Format_RGB32);
+    for (int i = 0; i < frames; ++i) {
+        frame.fill(QColor(32, 74, 135));
+        QPainter(&frame).fillRect(QRect(i * (320 - 16) / (frames - 1), 0, 16, 240), Qt::white);
+        if (!movie->appendVideo(frame, i, &error))
+            return false;
+    }
+    return movie->finish(&error);
+}
+
+// Where the knob of `slider` is drawn, in its own coordinates.
+QRect sliderHandle(QSlider* slider)
+{
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.subControls = QStyle::SC_All;
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
 }
 
 // A PulseAudio of this test only (a null sink as its output), in a runtime folder of its own.
@@ -159,6 +199,55 @@ TEST_F(MoviePlayerTest, WithoutASoundServerAMovieWithSoundPlaysSilently)
     EXPECT_EQ(look->player()->audioOutput(), nullptr);
     EXPECT_TRUE(waitUntil([&] { return look->player()->position() > 500; }, 10000)) << look->problem().toStdString();
     EXPECT_TRUE(look->player()->hasAudio()); // the track is there, it is only not played
+}
+
+// The position slider spans the movie's length from the start (the backend told the length before
+// the player window listened), its knob follows the play, and dragging it seeks there.
+TEST_F(MoviePlayerTest, ThePositionSliderFollowsThePlayAndADragSeeksThere)
+{
+    qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    const QString path = dir.filePath(QStringLiteral("2026-12-07_09-03-00.mov"));
+    ASSERT_TRUE(writeMovingBarMovie(path, 6));
+    RecordingQuickLook* look = RecordingQuickLook::open(path, 6);
+    QSignalSpy opened(look, &RecordingQuickLook::opened);
+    ASSERT_TRUE(opened.count() > 0 || opened.wait(20000));
+    QMediaPlayer* player = look->player();
+    ASSERT_TRUE(player) << look->problem().toStdString();
+    auto* slider = look->findChild<QSlider*>();
+    ASSERT_TRUE(slider);
+    ASSERT_TRUE(waitUntil([&] { return player->position() > 1000; }, 30000));
+    EXPECT_EQ(slider->minimum(), 0);
+    EXPECT_EQ(slider->maximum(), player->duration());
+    EXPECT_GT(slider->value(), 500) << "the knob follows the play";
+
+    // Paused, the knob is dragged to the middle of the groove: the player goes there.
+    QTest::keyClick(look, Qt::Key_Space);
+    ASSERT_TRUE(waitUntil([&] { return player->playbackState() == QMediaPlayer::PausedState; }, 10000));
+    const QPoint knob = slider->mapToGlobal(sliderHandle(slider).center());
+    const QPoint middle = slider->mapToGlobal(QPoint(slider->width() / 2, slider->height() / 2));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(knob.x()), QString::number(knob.y()),
+        QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+        QString::number((knob.x() + middle.x()) / 2), QString::number(middle.y()), QStringLiteral("mousemove"),
+        QString::number(middle.x()), QString::number(middle.y()), QStringLiteral("mouseup"), QStringLiteral("1")}));
+    const qint64 half = player->duration() / 2;
+    const auto nearHalf = [&](qint64 ms) { return std::abs(ms - half) < player->duration() / 10; };
+    ASSERT_TRUE(waitUntil([&] { return !slider->isSliderDown() && nearHalf(slider->value()); }, 10000))
+        << slider->value() << " of " << slider->maximum();
+    ASSERT_TRUE(waitUntil([&] { return nearHalf(player->position()); }, 10000)) << player->position();
+
+    // Played on, it goes on from there.
+    QSignalSpy positions(player, &QMediaPlayer::positionChanged);
+    QTest::keyClick(look, Qt::Key_Space);
+    ASSERT_TRUE(waitUntil([&] { return player->position() > half + 1000; }, 30000)) << player->position();
+    for (const QList<QVariant>& at : positions)
+        EXPECT_GT(at.at(0).toLongLong(), half - player->duration() / 10);
+    EXPECT_GT(slider->value(), half);
+    player->pause();
+    spin(300);
+    const QRect frame = look->frameGeometry();
+    EXPECT_TRUE(look->screen()
+                    ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+                    .save(artifact(QStringLiteral("recording_player_seek_x11.png"))));
 }
 
 // The movie's file was replaced by a named pipe (without a writer: opening it for reading waits
