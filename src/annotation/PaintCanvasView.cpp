@@ -76,6 +76,8 @@ PaintCanvasView::PaintCanvasView(AnnotationDocument& document, QWidget* parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    // The cursor tells the picture from the margin around it.
+    setMouseTracking(true);
     connect(&m_engine, &PaintEngine::strokesChanged, this, [this] {
         ++m_strokesRevision;
         m_needsFullUpdate = true;
@@ -205,8 +207,8 @@ void PaintCanvasView::ensureLayers()
 {
     const double ratio = devicePixelRatioF();
     const double s = viewScale();
-    const std::optional<QUuid> liveDrag
-        = m_engine.isDraggingSelection() ? m_engine.selectedStrokeID() : std::optional<QUuid>();
+    const std::optional<QUuid> liveDrag = m_engine.isDraggingSelection() ? m_engine.selectedStrokeID()
+                                                                         : std::optional<QUuid>();
     const LayerKey key {size(), ratio, s, m_strokesRevision, liveDrag};
     if (m_layerKey == key)
         return;
@@ -331,8 +333,8 @@ void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke
         if (const std::optional<QRectF> chip = stroke.labelChipRect(canvas)) {
             const QPointF topLeft = viewPointFromCanvas(chip->topLeft());
             const QRectF shown(topLeft, chip->size() * viewScale());
-            strokeRoundedRect(
-                painter, shown.adjusted(-3, -3, 3, 3), 8, dashedPen(withAlpha(Theme::selectionHandle(), 0.8), 1.5, 5, 3));
+            strokeRoundedRect(painter, shown.adjusted(-3, -3, 3, 3), 8,
+                dashedPen(withAlpha(Theme::selectionHandle(), 0.8), 1.5, 5, 3));
         }
         return;
     }
@@ -385,14 +387,35 @@ void PaintCanvasView::mousePressEvent(QMouseEvent* event)
         return;
     }
     setFocus(Qt::MouseFocusReason);
+    // Only the picture takes presses: the dark margin around it starts nothing, so that no stroke,
+    // badge or text lands where no one can see it. A drag that starts on the picture may leave it.
+    if (!isOnPicture(event->position())) {
+        event->accept();
+        return;
+    }
     m_gestureActive = true;
     dragChanged(event->position());
 }
 
 void PaintCanvasView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_gestureActive && (event->buttons() & Qt::LeftButton))
+    if (m_gestureActive && (event->buttons() & Qt::LeftButton)) {
         dragChanged(event->position());
+        return;
+    }
+    m_pointer = event->position();
+    updateCursor();
+}
+
+void PaintCanvasView::leaveEvent(QEvent* event)
+{
+    m_pointer.reset();
+    QWidget::leaveEvent(event);
+}
+
+bool PaintCanvasView::isOnPicture(const QPointF& viewPoint) const
+{
+    return canvasRectInView().contains(viewPoint);
 }
 
 void PaintCanvasView::mouseReleaseEvent(QMouseEvent* event)
@@ -402,7 +425,9 @@ void PaintCanvasView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     m_gestureActive = false;
+    m_pointer = event->position();
     dragEnded();
+    updateCursor();
 }
 
 void PaintCanvasView::keyPressEvent(QKeyEvent* event)
@@ -491,6 +516,11 @@ void PaintCanvasView::updateCursor()
     }
     if (m_engine.isDraggingSelection()) {
         setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    // Beside the picture the pointer is a plain arrow: nothing is drawn there.
+    if (!m_gestureActive && m_pointer && !isOnPicture(*m_pointer)) {
+        setCursor(Qt::ArrowCursor);
         return;
     }
     switch (m_engine.selectedTool().family()) {

@@ -20,6 +20,7 @@ struct PaintStroke;
 // enlarged, centred on the editor's dark base colour, and turns the pointer into engine calls.
 // A drag starts, continues and ends strokes or edits; two presses on the same text, label or badge
 // less than 0.4 s apart open it for editing; Delete and Backspace delete the selected stroke.
+// Only the picture is a drawing surface: a press in the margin around it starts nothing.
 // With the highlighter, a drag that starts on a detected text line snaps to it.
 //
 // What lies below the stroke being drawn (image, effects, finished strokes) and what lies above it
@@ -65,6 +66,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -72,6 +74,7 @@ private:
     void dragEnded();
     std::optional<QUuid> registerClickAndCheckDoubleClick(const PaintPoint& at);
     void updateCursor();
+    bool isOnPicture(const QPointF& viewPoint) const;
     const QImage& scaledImage(const QImage& image, QImage& cache);
 
     void engineChanged();
@@ -97,6 +100,8 @@ private:
     std::optional<ClickInfo> m_lastClickInfo;
     bool m_suppressStrokeForCurrentGesture = false;
     bool m_gestureActive = false;
+    // Where the pointer hovers, for the cursor; none while it is outside the widget.
+    std::optional<QPointF> m_pointer;
 
     // The image and its brightened copy at the view's resolution.
     QImage m_scaledImage;

@@ -114,6 +114,48 @@ TEST(PaintCanvasView, HitTolerancesStayTheSameOnScreenAtAnyScale)
     EXPECT_FALSE(f.engine().selectedStrokeID());
 }
 
+TEST(PaintCanvasView, OnlyThePictureTakesPresses)
+{
+    // A 400 × 300 picture in a 600 × 300 view: a margin of 100 on either side.
+    CanvasFixture f(QSize(400, 300), QSize(600, 300));
+    const PaintStroke kept = makeStroke(PaintTool::rectangle, {{0.3, 0.3}, {0.6, 0.6}});
+    f.engine().loadStrokes({kept});
+    for (const PaintTool tool : {PaintTool::pen, PaintTool::rectangle, PaintTool::text, PaintTool::numberBadge,
+             PaintTool::label, PaintTool::mosaic, PaintTool::select}) {
+        f.engine().setSelectedTool(tool);
+        f.click(QPointF(40, 150));
+        // A drag from the margin onto the picture and over the rectangle neither draws nor moves.
+        f.press(QPointF(50, 100));
+        f.move(QPointF(70, 110));
+        f.move(QPointF(220, 90));
+        f.release(QPointF(300, 200));
+        EXPECT_EQ(f.engine().strokes(), std::vector<PaintStroke> {kept}) << tool.rawValue().toStdString();
+        EXPECT_FALSE(f.engine().pendingTextEditID());
+        EXPECT_FALSE(f.engine().currentStroke());
+    }
+    f.engine().setSelectedTool(PaintTool::pen);
+    f.move(QPointF(40, 150));
+    EXPECT_EQ(f.canvas.cursor().shape(), Qt::ArrowCursor) << "nothing is drawn in the margin";
+    f.move(QPointF(300, 150));
+    EXPECT_EQ(f.canvas.cursor().shape(), Qt::CrossCursor);
+    f.engine().undo();
+    EXPECT_TRUE(f.engine().strokes().empty()) << "undo takes the stroke on the picture";
+
+    // A drag from the picture into the margin draws, its points running on past the edge.
+    f.press(QPointF(420, 150));
+    f.move(QPointF(480, 150));
+    f.move(QPointF(560, 150));
+    f.release(QPointF(580, 150));
+    ASSERT_EQ(f.engine().strokes().size(), 1u);
+    EXPECT_DOUBLE_EQ(f.engine().strokes().front().points.back().x, 1.15);
+    // Its part on the picture takes the select tool, which moves the whole stroke.
+    f.engine().setSelectedTool(PaintTool::select);
+    f.press(QPointF(460, 150));
+    f.move(QPointF(440, 180));
+    f.release(QPointF(440, 180));
+    EXPECT_DOUBLE_EQ(f.engine().strokes().front().points.back().y, 0.6);
+}
+
 namespace {
 
 // Records the parts of the widget each paint event was asked to paint.

@@ -294,3 +294,63 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     ASSERT_TRUE(waitUntil([&] { return manager.window() == nullptr; }));
     Pasteboard::setShared(nullptr);
 }
+
+TEST(AnnotationEditorWindow, PressesInTheMarginBesideThePictureDrawNothing)
+{
+    Theme::install();
+    Symbols::installIconTheme();
+    static FakePreferences preferences;
+    Preferences::setShared(&preferences);
+    X11Pasteboard pasteboard;
+    Pasteboard::setShared(&pasteboard);
+    TempStore store;
+    ClipboardSuspension suspension;
+    AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
+    manager.setModelContainer(store.container);
+    manager.present(screenshot(), nullptr, nullptr);
+    QWidget* window = manager.window();
+    AnnotationEditorView* view = manager.editorView();
+    ASSERT_TRUE(window && view);
+    PaintCanvasView* canvas = view->canvas();
+    ASSERT_TRUE(waitUntil([&] { return window->isVisible() && canvas->isVisible() && canvas->width() > 100; }, 20000));
+    spin(300);
+    PaintEngine& engine = view->engine();
+    AnnotationToolbarView* bar = view->toolbar();
+    const QRectF picture = canvas->canvasRectInView();
+    ASSERT_GT(picture.left(), 40) << "the picture has a margin beside it";
+    const auto viewToGlobal = [&](QPointF at) { return canvas->mapToGlobal(at.toPoint()); };
+    const auto canvasToGlobal = [&](QPointF at) { return viewToGlobal(canvas->viewPointFromCanvas(at)); };
+    const double margin = picture.left() / 2;
+    const auto chooseTool = [&](PaintTool tool) {
+        return clickAt(globalCentre(bar->toolButton(tool)))
+            && waitUntil([&] { return engine.selectedTool() == tool; }, 20000);
+    };
+
+    // A pen drag from the margin onto the picture, a badge and a text clicked in the margin, undo.
+    ASSERT_TRUE(chooseTool(PaintTool::pen));
+    dragThrough({viewToGlobal({margin, picture.top() + 100}), viewToGlobal({margin, picture.top() + 200}),
+        canvasToGlobal({200, 250})});
+    ASSERT_TRUE(chooseTool(PaintTool::numberBadge));
+    ASSERT_TRUE(clickAt(viewToGlobal({margin, picture.top() + 300})));
+    ASSERT_TRUE(chooseTool(PaintTool::text));
+    ASSERT_TRUE(clickAt(viewToGlobal({margin, picture.top() + 350})));
+    ASSERT_TRUE(clickAt(globalCentre(bar->undoButton())));
+
+    // A pen drag that starts on the picture and leaves it to the left still draws.
+    ASSERT_TRUE(chooseTool(PaintTool::pen));
+    dragThrough({canvasToGlobal({240, 330}), canvasToGlobal({120, 345}), canvasToGlobal({30, 360}),
+        viewToGlobal({margin, picture.top() + 370})});
+    ASSERT_TRUE(waitUntil([&] { return !engine.strokes().empty(); }, 20000));
+    spin(200);
+    ASSERT_EQ(engine.strokes().size(), 1u) << "the margin made strokes";
+    EXPECT_EQ(engine.strokes().front().tool, PaintTool::pen);
+    EXPECT_LT(engine.strokes().front().points.back().x, 0);
+    EXPECT_FALSE(view->textField()->isVisible());
+    saveWindowPicture(window, QStringLiteral("editor-x11-margin.png"));
+
+    // Undo takes that stroke: nothing unseen lies above it.
+    ASSERT_TRUE(clickAt(globalCentre(bar->undoButton())));
+    ASSERT_TRUE(waitUntil([&] { return engine.strokes().empty(); }, 20000));
+    manager.closeWindow();
+    Pasteboard::setShared(nullptr);
+}
