@@ -1,11 +1,15 @@
 // The annotation editor on a 3840 × 2160 image: from present() to the first painted frame, and a
 // pen stroke of 200 points (time per move event, the repaint included). Then an 800 × 450 image
 // shown at full size with a stored pen stroke of 100,000 points: opening to the first frame (and
-// its parts, reading the JSON and stroking the line), a move event of a new stroke with the
-// repaint under the pointer, and a full repaint of the canvas. Baselines measured in the same
-// run: drawing the image scaled to the canvas once, one plain repaint of the canvas, and the long
-// stroke stroked as one outline, as every repaint used to draw it.
+// its parts, reading the JSON and stroking the line) and until the strokes are shown, a move event
+// of a new stroke with the repaint under the pointer, a whole new stroke, a full repaint of the
+// canvas, and new canvas sizes that keep or change the picture's scale. Baselines measured in the
+// same run: drawing the image scaled to the canvas once, one plain repaint of the canvas, the long
+// stroke stroked as one outline, as every repaint once drew it, and the whole picture drawn from
+// scratch, as every new stroke and every new size once drew it.
 #include "BenchSupport.h"
+#include "annotation/AnnotationDocument.h"
+#include "annotation/AnnotationPainter.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
 #include "annotation/StrokeJSON.h"
@@ -83,16 +87,19 @@ struct PaintSeen : QObject {
 
 // Opens the editor and returns once its canvas has painted: the window is exposed by a queued
 // event (a repaint() right after show() paints nothing), so events run until the canvas painted.
-void presentAndWaitForFirstFrame(const QImage& image, std::shared_ptr<ScreenshotItem> item)
+// With `strokesShown`, also until the canvas's layers hold every stroke.
+void presentAndWaitForFirstFrame(const QImage& image, std::shared_ptr<ScreenshotItem> item, bool strokesShown = false)
 {
     AnnotationWindowManager& manager = benchEditors();
     manager.present(image, std::move(item), nullptr);
     PaintSeen seen;
-    QWidget* canvas = manager.editorView()->canvas();
+    PaintCanvasView* canvas = manager.editorView()->canvas();
     canvas->installEventFilter(&seen);
     QDeadlineTimer deadline(120000);
     while (!seen.painted && !deadline.hasExpired())
         QCoreApplication::processEvents();
+    while (strokesShown && canvas->isDrawingLayersInBackground() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     canvas->removeEventFilter(&seen);
 }
 
@@ -199,8 +206,8 @@ std::shared_ptr<ScreenshotItem> longStrokeItem()
             y = std::clamp(y + step(), 10.0, 440.0);
             stroke.points.emplace_back(x / 800, y / 450, 1.0);
         }
-        return std::make_shared<ScreenshotItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("window"),
-            QByteArray(), std::nullopt, StrokeJSON::encode({stroke}));
+        return std::make_shared<ScreenshotItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("window"), QByteArray(),
+            std::nullopt, StrokeJSON::encode({stroke}));
     }();
     return item;
 }
@@ -247,6 +254,49 @@ void BM_LongStrokeRender(benchmark::State& state)
 }
 BENCHMARK(BM_LongStrokeRender)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Baseline: the whole picture drawn from scratch at the canvas's size (image, strokes), as the
+// canvas once did for every new stroke and every new size.
+void BM_LongStrokeBaseline_FullDraw(benchmark::State& state)
+{
+    const std::unique_ptr<AnnotationDocument> document = AnnotationDocument::create(windowShot(), longStrokeItem());
+    QImage layer(800, 450, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter p(&layer);
+        AnnotationPainter::paint(p, document->scene(document->sourceBitmap()));
+    }
+}
+BENCHMARK(BM_LongStrokeBaseline_FullDraw)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Only present() itself: reading the stored strokes and building the window.
+void BM_LongStrokePresentCall(benchmark::State& state)
+{
+    AnnotationWindowManager& manager = benchEditors();
+    manager.setModelContainer(benchStore());
+    for (auto _ : state) {
+        manager.present(windowShot(), longStrokeItem(), nullptr);
+        state.PauseTiming();
+        manager.closeWindow();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LongStrokePresentCall)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// From present() until the canvas shows every stroke.
+void BM_LongStrokePresentToStrokesShown(benchmark::State& state)
+{
+    AnnotationWindowManager& manager = benchEditors();
+    manager.setModelContainer(benchStore());
+    for (auto _ : state) {
+        presentAndWaitForFirstFrame(windowShot(), longStrokeItem(), true);
+        state.PauseTiming();
+        manager.closeWindow();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LongStrokePresentToStrokesShown)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 void BM_LongStrokePresentToFirstFrame(benchmark::State& state)
 {
     AnnotationWindowManager& manager = benchEditors();
@@ -276,8 +326,17 @@ struct LongStrokeEditor {
         view->engine().setSelectedTool(PaintTool::pen);
         QCoreApplication::processEvents();
         canvas->repaint();
+        waitForLayers();
     }
     ~LongStrokeEditor() { benchEditors().closeWindow(); }
+    // Until a drawing of the layers on the worker pool has ended and its layer is painted.
+    void waitForLayers()
+    {
+        QDeadlineTimer deadline(120000);
+        while (canvas->isDrawingLayersInBackground() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        canvas->repaint();
+    }
     AnnotationEditorView* view = nullptr;
     PaintCanvasView* canvas = nullptr;
 };
@@ -309,6 +368,71 @@ void BM_LongStrokeFullRepaint(benchmark::State& state)
         editor.canvas->repaint();
 }
 BENCHMARK(BM_LongStrokeFullRepaint)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// One iteration is a whole new pen stroke of 20 moves over the long one, every event delivered
+// and painted, up to the repaint after the stroke is finished.
+void BM_LongStrokeNewStroke(benchmark::State& state)
+{
+    LongStrokeEditor editor;
+    const QRectF area = editor.canvas->canvasRectInView();
+    int n = 0;
+    for (auto _ : state) {
+        const QPointF start = area.topLeft() + QPointF(40 + (n++ % 20) * 30, 60);
+        sendMouse(editor.canvas, QEvent::MouseButtonPress, start, Qt::LeftButton);
+        for (int i = 1; i <= 20; ++i) {
+            sendMouse(editor.canvas, QEvent::MouseMove, start + QPointF(i * 3, i * 15), Qt::LeftButton);
+            QCoreApplication::processEvents();
+        }
+        sendMouse(editor.canvas, QEvent::MouseButtonRelease, start + QPointF(60, 300), Qt::NoButton);
+        QCoreApplication::processEvents();
+        editor.canvas->repaint();
+    }
+    state.counters["layersDrawn"] = editor.canvas->layerRenderCount();
+}
+BENCHMARK(BM_LongStrokeNewStroke)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// One iteration is a new canvas size at which the picture stays at full size, and its repaint.
+void BM_LongStrokeResizeKeepingScale(benchmark::State& state)
+{
+    LongStrokeEditor editor;
+    int n = 0;
+    for (auto _ : state) {
+        editor.canvas->resize(n % 2 ? QSize(1000, 500) : QSize(1040, 520));
+        ++n;
+        editor.canvas->repaint();
+    }
+    state.counters["viewScale"] = editor.canvas->viewScale();
+}
+BENCHMARK(BM_LongStrokeResizeKeepingScale)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// One iteration is a new canvas size that shrinks the picture to a new scale: its repaint on the
+// main thread (the older layer stretched) and, with `untilDrawn`, until the new layer is painted.
+void longStrokeResizeNewScale(benchmark::State& state, bool untilDrawn)
+{
+    LongStrokeEditor editor;
+    int n = 0;
+    for (auto _ : state) {
+        editor.canvas->resize(n % 2 ? QSize(600, 340) : QSize(700, 400));
+        ++n;
+        editor.canvas->repaint();
+        if (!untilDrawn)
+            state.PauseTiming();
+        editor.waitForLayers();
+        if (!untilDrawn)
+            state.ResumeTiming();
+    }
+    state.counters["viewScale"] = editor.canvas->viewScale();
+}
+void BM_LongStrokeResizeNewScale(benchmark::State& state)
+{
+    longStrokeResizeNewScale(state, false);
+}
+BENCHMARK(BM_LongStrokeResizeNewScale)->Unit(benchmark::kMillisecond)->Iterations(10);
+void BM_LongStrokeResizeNewScaleUntilDrawn(benchmark::State& state)
+{
+    longStrokeResizeNewScale(state, true);
+}
+BENCHMARK(BM_LongStrokeResizeNewScaleUntilDrawn)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }
 
@@ -346,8 +470,8 @@ int main(int argc, char** argv)
     if (oneOutline > 0)
         std::printf("stroked as one outline      %8.1f ms  (what every repaint used to cost)\n", oneOutline);
     if (longFirstFrame > 0 && oneOutline > 0)
-        std::printf("present to first frame      %8.1f ms  = %5.2f x one outline (aim: under 300 ms)\n",
-            longFirstFrame, longFirstFrame / oneOutline);
+        std::printf("present to first frame      %8.1f ms  = %5.2f x one outline (aim: under 300 ms)\n", longFirstFrame,
+            longFirstFrame / oneOutline);
     const double decode = time("BM_LongStrokeDecode/iterations:3");
     const double render = time("BM_LongStrokeRender/iterations:3");
     if (decode > 0 && render > 0)
@@ -359,5 +483,20 @@ int main(int argc, char** argv)
     if (longRepaint > 0 && repaint > 0)
         std::printf("full canvas repaint         %8.2f ms  = %5.1f x plain canvas repaint without strokes\n",
             longRepaint, longRepaint / (repaint / 1000.0));
+    const double fullDraw = time("BM_LongStrokeBaseline_FullDraw/iterations:5");
+    if (fullDraw <= 0)
+        return 0;
+    std::printf("picture drawn from scratch  %8.1f ms  (what every new stroke and new size used to cost)\n", fullDraw);
+    const auto against = [&](const char* what, const std::string& name, const char* aim) {
+        const double t = time(name);
+        if (t > 0)
+            std::printf("%-27s %8.2f ms  = %5.3f x drawn from scratch%s\n", what, t, t / fullDraw, aim);
+    };
+    against("present() call", "BM_LongStrokePresentCall/iterations:3", "");
+    against("present to strokes shown", "BM_LongStrokePresentToStrokesShown/iterations:3", "");
+    against("new stroke of 20 moves", "BM_LongStrokeNewStroke/iterations:20", " (aim: under 100 ms)");
+    against("resize keeping the scale", "BM_LongStrokeResizeKeepingScale/iterations:20", " (aim: under 100 ms)");
+    against("resize to a new scale", "BM_LongStrokeResizeNewScale/iterations:10", " (aim: under 100 ms)");
+    against("  until drawn in the pool", "BM_LongStrokeResizeNewScaleUntilDrawn/iterations:10", "");
     return 0;
 }

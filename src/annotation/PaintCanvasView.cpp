@@ -1,7 +1,6 @@
 #include "annotation/PaintCanvasView.h"
 
 #include "annotation/AnnotationDocument.h"
-#include "annotation/AnnotationPainter.h"
 #include "annotation/PaintEngine.h"
 #include "annotation/StrokeRenderer.h"
 #include "ui/Theme.h"
@@ -73,18 +72,18 @@ PaintCanvasView::PaintCanvasView(AnnotationDocument& document, QWidget* parent)
     , m_document(document)
     , m_engine(document.engine())
     , m_clock(monotonicSeconds)
+    , m_layers(document)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    connect(&m_engine, &PaintEngine::strokesChanged, this, [this] {
-        ++m_strokesRevision;
-        m_needsFullUpdate = true;
-    });
-    for (auto signal : {&PaintEngine::selectedStrokeIDChanged, &PaintEngine::isDraggingSelectionChanged,
-             &PaintEngine::pendingTextEditIDChanged})
+    // The cursor tells the picture from the margin around it.
+    setMouseTracking(true);
+    for (auto signal : {&PaintEngine::strokesChanged, &PaintEngine::selectedStrokeIDChanged,
+             &PaintEngine::isDraggingSelectionChanged, &PaintEngine::pendingTextEditIDChanged})
         connect(&m_engine, signal, this, [this] { m_needsFullUpdate = true; });
     connect(&m_engine, &PaintEngine::currentStrokeChanged, this, [this] { m_liveStrokeChanged = true; });
     connect(&m_engine, &PaintEngine::changed, this, &PaintCanvasView::engineChanged);
+    connect(&m_layers, &CanvasLayerCache::backgroundDrawingFinished, this, qOverload<>(&QWidget::update));
     updateCursor();
 }
 
@@ -116,7 +115,17 @@ QRectF PaintCanvasView::canvasRectInView() const
 {
     const double s = viewScale();
     const QSizeF size = m_document.canvasSize() * s;
-    return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    // The corner sits on a whole device pixel, so that the cached layers are copied 1:1.
+    const double ratio = devicePixelRatioF();
+    const auto snapped = [ratio](double v) { return std::round(v * ratio) / ratio; };
+    return QRectF(QPointF(snapped((width() - size.width()) / 2), snapped((height() - size.height()) / 2)), size);
+}
+
+CanvasLayerCache::Geometry PaintCanvasView::layerGeometry() const
+{
+    const double ratio = devicePixelRatioF();
+    const QSizeF pixels = canvasRectInView().size() * ratio;
+    return {QSize(std::max(1, qRound(pixels.width())), std::max(1, qRound(pixels.height()))), ratio, viewScale()};
 }
 
 QPointF PaintCanvasView::viewPointFromCanvas(const QPointF& canvasPoint) const
@@ -133,19 +142,6 @@ void PaintCanvasView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_engine.setViewScale(viewScale());
-}
-
-const QImage& PaintCanvasView::scaledImage(const QImage& image, QImage& cache)
-{
-    // Drawing the full-size image scaled at every pointer event would be slow for large
-    // screenshots, so it is scaled once per view size.
-    const QSizeF size = canvasRectInView().size() * devicePixelRatioF();
-    const QSize target(std::max(1, qRound(size.width())), std::max(1, qRound(size.height())));
-    if (image.isNull() || image.size() == target)
-        return image;
-    if (cache.size() != target)
-        cache = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return cache;
 }
 
 // --- drawing ---
@@ -201,72 +197,38 @@ QRect PaintCanvasView::liveStrokeViewRect() const
     return inView.adjusted(-reach, -reach, reach, reach).toAlignedRect();
 }
 
-void PaintCanvasView::ensureLayers()
-{
-    const double ratio = devicePixelRatioF();
-    const double s = viewScale();
-    const std::optional<QUuid> liveDrag
-        = m_engine.isDraggingSelection() ? m_engine.selectedStrokeID() : std::optional<QUuid>();
-    const LayerKey key {size(), ratio, s, m_strokesRevision, liveDrag};
-    if (m_layerKey == key)
-        return;
-    m_layerKey = key;
-    ++m_layerRenderCount;
-
-    const QSize pixels(std::max(1, qRound(width() * ratio)), std::max(1, qRound(height() * ratio)));
-    const QRectF canvasRect = canvasRectInView();
-    AnnotationScene scene = m_document.scene(scaledImage(m_document.sourceBitmap(), m_scaledImage));
-    if (!scene.brightenedImage.isNull())
-        scene.brightenedImage = scaledImage(scene.brightenedImage, m_scaledBrightened);
-    scene.liveDragStrokeID = liveDrag;
-    const auto begin = [&](QImage& layer, QPainter& painter) {
-        painter.begin(&layer);
-        painter.translate(canvasRect.topLeft());
-        painter.scale(s, s);
-        painter.setClipRect(QRectF(QPointF(0, 0), m_document.canvasSize()));
-    };
-
-    if (m_layerBelow.size() != pixels)
-        m_layerBelow = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    m_layerBelow.setDevicePixelRatio(ratio);
-    m_layerBelow.fill(Theme::annotationBase());
-    {
-        QPainter painter;
-        begin(m_layerBelow, painter);
-        AnnotationPainter::paintBelowLiveStroke(painter, scene);
-    }
-    if (!AnnotationPainter::hasAboveLayer(scene.strokes)) {
-        m_layerAbove = QImage();
-        return;
-    }
-    if (m_layerAbove.size() != pixels)
-        m_layerAbove = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    m_layerAbove.setDevicePixelRatio(ratio);
-    m_layerAbove.fill(Qt::transparent);
-    QPainter painter;
-    begin(m_layerAbove, painter);
-    AnnotationPainter::paintAboveLiveStroke(painter, scene);
-}
-
 void PaintCanvasView::paintEvent(QPaintEvent* event)
 {
-    ensureLayers();
+    const CanvasLayerCache::Geometry geometry = layerGeometry();
+    m_layers.update(geometry, m_engine.isDraggingSelection() ? m_engine.selectedStrokeID() : std::optional<QUuid>());
+    const QRectF picture = canvasRectInView();
     // The painter clips to the region asked for: a move of the pointer blends only that part.
     QPainter painter(this);
-    painter.drawImage(QPointF(0, 0), m_layerBelow);
+    painter.fillRect(rect(), Theme::annotationBase());
+    const QImage& below = m_layers.below();
+    if (!below.isNull() && m_layers.belowGeometry() == geometry) {
+        painter.drawImage(picture.topLeft(), below);
+    } else {
+        // While a drawing of long strokes runs: the layer of an older size stretched to this one,
+        // or before the first, the bare image.
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(picture, below.isNull() ? m_document.sourceBitmap() : below);
+        painter.restore();
+    }
     if (const auto& live = m_engine.currentStroke()) {
         const double s = viewScale();
         painter.save();
         // Also as the painter's own clip, so that a long live line works only on this part.
         painter.setClipRect(event->rect());
-        painter.translate(canvasRectInView().topLeft());
+        painter.translate(picture.topLeft());
         painter.scale(s, s);
         painter.setClipRect(QRectF(QPointF(0, 0), m_document.canvasSize()), Qt::IntersectClip);
         StrokeRenderer::renderStroke(painter, *live, m_document.canvasSize(), true);
         painter.restore();
     }
-    if (!m_layerAbove.isNull())
-        painter.drawImage(QPointF(0, 0), m_layerAbove);
+    if (!m_layers.above().isNull())
+        painter.drawImage(picture.topLeft(), m_layers.above());
 
     // The marks of the selection are drawn at screen size, like the tolerances of their handles.
     const std::optional<QUuid> selected = m_engine.selectedStrokeID();
@@ -331,8 +293,8 @@ void PaintCanvasView::renderEndpointHandles(QPainter& painter, const PaintStroke
         if (const std::optional<QRectF> chip = stroke.labelChipRect(canvas)) {
             const QPointF topLeft = viewPointFromCanvas(chip->topLeft());
             const QRectF shown(topLeft, chip->size() * viewScale());
-            strokeRoundedRect(
-                painter, shown.adjusted(-3, -3, 3, 3), 8, dashedPen(withAlpha(Theme::selectionHandle(), 0.8), 1.5, 5, 3));
+            strokeRoundedRect(painter, shown.adjusted(-3, -3, 3, 3), 8,
+                dashedPen(withAlpha(Theme::selectionHandle(), 0.8), 1.5, 5, 3));
         }
         return;
     }
@@ -385,14 +347,35 @@ void PaintCanvasView::mousePressEvent(QMouseEvent* event)
         return;
     }
     setFocus(Qt::MouseFocusReason);
+    // Only the picture takes presses: the dark margin around it starts nothing, so that no stroke,
+    // badge or text lands where no one can see it. A drag that starts on the picture may leave it.
+    if (!isOnPicture(event->position())) {
+        event->accept();
+        return;
+    }
     m_gestureActive = true;
     dragChanged(event->position());
 }
 
 void PaintCanvasView::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_gestureActive && (event->buttons() & Qt::LeftButton))
+    if (m_gestureActive && (event->buttons() & Qt::LeftButton)) {
         dragChanged(event->position());
+        return;
+    }
+    m_pointer = event->position();
+    updateCursor();
+}
+
+void PaintCanvasView::leaveEvent(QEvent* event)
+{
+    m_pointer.reset();
+    QWidget::leaveEvent(event);
+}
+
+bool PaintCanvasView::isOnPicture(const QPointF& viewPoint) const
+{
+    return canvasRectInView().contains(viewPoint);
 }
 
 void PaintCanvasView::mouseReleaseEvent(QMouseEvent* event)
@@ -402,7 +385,9 @@ void PaintCanvasView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     m_gestureActive = false;
+    m_pointer = event->position();
     dragEnded();
+    updateCursor();
 }
 
 void PaintCanvasView::keyPressEvent(QKeyEvent* event)
@@ -491,6 +476,11 @@ void PaintCanvasView::updateCursor()
     }
     if (m_engine.isDraggingSelection()) {
         setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    // Beside the picture the pointer is a plain arrow: nothing is drawn there.
+    if (!m_gestureActive && m_pointer && !isOnPicture(*m_pointer)) {
+        setCursor(Qt::ArrowCursor);
         return;
     }
     switch (m_engine.selectedTool().family()) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "annotation/CanvasLayerCache.h"
 #include "annotation/PaintColor.h"
 #include "annotation/PaintPoint.h"
 
@@ -20,12 +21,13 @@ struct PaintStroke;
 // enlarged, centred on the editor's dark base colour, and turns the pointer into engine calls.
 // A drag starts, continues and ends strokes or edits; two presses on the same text, label or badge
 // less than 0.4 s apart open it for editing; Delete and Backspace delete the selected stroke.
+// Only the picture is a drawing surface: a press in the margin around it starts nothing.
 // With the highlighter, a drag that starts on a detected text line snaps to it.
 //
 // What lies below the stroke being drawn (image, effects, finished strokes) and what lies above it
-// (texts, badges, chips) are painted once into two cached layers at the screen's resolution,
-// redrawn only when the strokes, the drag of a selection, the size or the scale change; a move of
-// the pointer repaints only the part of the widget the stroke being drawn touched.
+// (texts, badges, chips) are kept in two cached layers (CanvasLayerCache) in which each finished
+// stroke is drawn once; a move of the pointer repaints only the part of the widget the stroke
+// being drawn touched.
 class PaintCanvasView : public QWidget {
     Q_OBJECT
 public:
@@ -51,8 +53,10 @@ public:
 
     QSize sizeHint() const override;
 
-    // How often the cached layers were drawn (for tests and benchmarks).
-    int layerRenderCount() const { return m_layerRenderCount; }
+    // How often the finished strokes were drawn from scratch into the cached layers, and whether
+    // such a drawing runs on the worker pool now (for tests and benchmarks).
+    int layerRenderCount() const { return m_layers.fullDrawCount(); }
+    bool isDrawingLayersInBackground() const { return m_layers.isDrawingInBackground(); }
 
 signals:
     // Sent right before the canvas starts a new stroke or opens a text for editing, so that an
@@ -65,6 +69,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -72,11 +77,10 @@ private:
     void dragEnded();
     std::optional<QUuid> registerClickAndCheckDoubleClick(const PaintPoint& at);
     void updateCursor();
-    const QImage& scaledImage(const QImage& image, QImage& cache);
+    bool isOnPicture(const QPointF& viewPoint) const;
 
     void engineChanged();
-    // Draws the cached layers again when what they show changed.
-    void ensureLayers();
+    CanvasLayerCache::Geometry layerGeometry() const;
     // The part of the widget the stroke being drawn covers, in view pixels; empty without one.
     QRect liveStrokeViewRect() const;
 
@@ -97,25 +101,11 @@ private:
     std::optional<ClickInfo> m_lastClickInfo;
     bool m_suppressStrokeForCurrentGesture = false;
     bool m_gestureActive = false;
+    // Where the pointer hovers, for the cursor; none while it is outside the widget.
+    std::optional<QPointF> m_pointer;
 
-    // The image and its brightened copy at the view's resolution.
-    QImage m_scaledImage;
-    QImage m_scaledBrightened;
-
-    // The cached layers (widget size at the device pixel ratio) and what they were drawn from.
-    struct LayerKey {
-        QSize size;
-        double devicePixelRatio = 0;
-        double scale = 0;
-        quint64 strokesRevision = 0;
-        std::optional<QUuid> liveDragStrokeID;
-        bool operator==(const LayerKey&) const = default;
-    };
-    QImage m_layerBelow;
-    QImage m_layerAbove;
-    std::optional<LayerKey> m_layerKey;
-    quint64 m_strokesRevision = 0;
-    int m_layerRenderCount = 0;
+    // The image, its effects and the strokes as cached layers.
+    CanvasLayerCache m_layers;
     // What engine signals asked of the next repaint: all of it, or the live stroke's part.
     bool m_needsFullUpdate = false;
     bool m_liveStrokeChanged = false;

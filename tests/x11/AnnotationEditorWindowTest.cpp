@@ -2,6 +2,7 @@
 // xdotool, a text typed into the field, Copy read back by xclip, Save read back from the store,
 // and Beautify changing the exported size. Pictures of both modes go to the artifacts.
 #include "annotation/AnnotationDocument.h"
+#include "annotation/AnnotationPainter.h"
 #include "annotation/BeautifyGeometry.h"
 #include "annotation/PaintCanvasView.h"
 #include "annotation/PaintEngine.h"
@@ -17,6 +18,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/linux/X11Pasteboard.h"
 #include "store/ModelContext.h"
+#include "store/ScreenshotItem.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -107,6 +109,33 @@ bool near(QColor a, QColor b, int tolerance = 40)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
         && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// Pixels of the canvas on screen that differ by more than rounding from the whole scene drawn at
+// once, as the canvas drew it before it kept layers.
+int differingFromDrawnAtOnce(PaintCanvasView* canvas, AnnotationDocument& document)
+{
+    const QPoint origin = canvas->mapToGlobal(QPoint(0, 0));
+    const QImage shown = canvas->screen()
+                             ->grabWindow(0, origin.x(), origin.y(), canvas->width(), canvas->height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32);
+    QImage expected(canvas->size() * canvas->devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
+    expected.setDevicePixelRatio(canvas->devicePixelRatioF());
+    expected.fill(Theme::annotationBase());
+    {
+        QPainter painter(&expected);
+        painter.translate(canvas->canvasRectInView().topLeft());
+        painter.scale(canvas->viewScale(), canvas->viewScale());
+        painter.setClipRect(QRectF(QPointF(0, 0), document.canvasSize()));
+        AnnotationPainter::paint(painter, document.scene(document.sourceBitmap()));
+    }
+    expected = expected.convertToFormat(QImage::Format_ARGB32);
+    int count = 0;
+    for (int y = 0; y < std::min(shown.height(), expected.height()); ++y)
+        for (int x = 0; x < std::min(shown.width(), expected.width()); ++x)
+            count += !near(shown.pixelColor(x, y), expected.pixelColor(x, y), 2);
+    return count;
 }
 
 void saveWindowPicture(QWidget* window, const QString& name)
@@ -292,5 +321,145 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     // Done closes the window.
     ASSERT_TRUE(clickAt(globalCentre(view->doneButton())));
     ASSERT_TRUE(waitUntil([&] { return manager.window() == nullptr; }));
+    Pasteboard::setShared(nullptr);
+}
+
+TEST(AnnotationEditorWindow, PressesInTheMarginBesideThePictureDrawNothing)
+{
+    Theme::install();
+    Symbols::installIconTheme();
+    static FakePreferences preferences;
+    Preferences::setShared(&preferences);
+    X11Pasteboard pasteboard;
+    Pasteboard::setShared(&pasteboard);
+    TempStore store;
+    ClipboardSuspension suspension;
+    AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
+    manager.setModelContainer(store.container);
+    manager.present(screenshot(), nullptr, nullptr);
+    QWidget* window = manager.window();
+    AnnotationEditorView* view = manager.editorView();
+    ASSERT_TRUE(window && view);
+    PaintCanvasView* canvas = view->canvas();
+    ASSERT_TRUE(waitUntil([&] { return window->isVisible() && canvas->isVisible() && canvas->width() > 100; }, 20000));
+    spin(300);
+    PaintEngine& engine = view->engine();
+    AnnotationToolbarView* bar = view->toolbar();
+    const QRectF picture = canvas->canvasRectInView();
+    ASSERT_GT(picture.left(), 40) << "the picture has a margin beside it";
+    const auto viewToGlobal = [&](QPointF at) { return canvas->mapToGlobal(at.toPoint()); };
+    const auto canvasToGlobal = [&](QPointF at) { return viewToGlobal(canvas->viewPointFromCanvas(at)); };
+    const double margin = picture.left() / 2;
+    const auto chooseTool = [&](PaintTool tool) {
+        return clickAt(globalCentre(bar->toolButton(tool)))
+            && waitUntil([&] { return engine.selectedTool() == tool; }, 20000);
+    };
+
+    // A pen drag from the margin onto the picture, a badge and a text clicked in the margin, undo.
+    ASSERT_TRUE(chooseTool(PaintTool::pen));
+    dragThrough({viewToGlobal({margin, picture.top() + 100}), viewToGlobal({margin, picture.top() + 200}),
+        canvasToGlobal({200, 250})});
+    ASSERT_TRUE(chooseTool(PaintTool::numberBadge));
+    ASSERT_TRUE(clickAt(viewToGlobal({margin, picture.top() + 300})));
+    ASSERT_TRUE(chooseTool(PaintTool::text));
+    ASSERT_TRUE(clickAt(viewToGlobal({margin, picture.top() + 350})));
+    ASSERT_TRUE(clickAt(globalCentre(bar->undoButton())));
+
+    // A pen drag that starts on the picture and leaves it to the left still draws.
+    ASSERT_TRUE(chooseTool(PaintTool::pen));
+    dragThrough({canvasToGlobal({240, 330}), canvasToGlobal({120, 345}), canvasToGlobal({30, 360}),
+        viewToGlobal({margin, picture.top() + 370})});
+    ASSERT_TRUE(waitUntil([&] { return !engine.strokes().empty(); }, 20000));
+    spin(200);
+    ASSERT_EQ(engine.strokes().size(), 1u) << "the margin made strokes";
+    EXPECT_EQ(engine.strokes().front().tool, PaintTool::pen);
+    EXPECT_LT(engine.strokes().front().points.back().x, 0);
+    EXPECT_FALSE(view->textField()->isVisible());
+    saveWindowPicture(window, QStringLiteral("editor-x11-margin.png"));
+
+    // Undo takes that stroke: nothing unseen lies above it.
+    ASSERT_TRUE(clickAt(globalCentre(bar->undoButton())));
+    ASSERT_TRUE(waitUntil([&] { return engine.strokes().empty(); }, 20000));
+    manager.closeWindow();
+    Pasteboard::setShared(nullptr);
+}
+
+// A stored scribble of 30,000 points over a blur and under a spotlight's veil: drawn once on the
+// worker pool when the editor opens, a new stroke drawn over the layers as they are, and the
+// canvas on screen looks like the whole scene drawn at once at every step.
+TEST(AnnotationEditorWindow, ALongStoredStrokeIsDrawnOnceAndLooksTheSame)
+{
+    Theme::install();
+    Symbols::installIconTheme();
+    static FakePreferences preferences;
+    Preferences::setShared(&preferences);
+    X11Pasteboard pasteboard;
+    Pasteboard::setShared(&pasteboard);
+    TempStore store;
+    ClipboardSuspension suspension;
+    AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
+    manager.setModelContainer(store.container);
+
+    PaintStroke scribble;
+    scribble.id = QUuid::createUuid();
+    scribble.color = PaintColor(0.9, 0.1, 0.5, 1);
+    scribble.lineWidth = 3;
+    quint32 seed = 99;
+    double x = 0.75, y = 0.5;
+    for (int i = 0; i < 30000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        x = std::clamp(x + (double(seed >> 24) / 255.0 - 0.5) * 0.008, 0.55, 0.95);
+        y = std::clamp(y + (double((seed >> 16) & 0xff) / 255.0 - 0.5) * 0.012, 0.2, 0.9);
+        scribble.points.emplace_back(x, y);
+    }
+    PaintStroke blur;
+    blur.id = QUuid::createUuid();
+    blur.tool = PaintTool::blur;
+    blur.effectAmount = 8;
+    blur.points = {{0.08, 0.2}, {0.5, 0.5}};
+    PaintStroke spotlight = blur;
+    spotlight.id = QUuid::createUuid();
+    spotlight.tool = PaintTool::spotlight;
+    spotlight.points = {{0.05, 0.05}, {0.97, 0.95}};
+    // The pointer away from the window, so that no tool's help pill lies over the canvas.
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("1275"), QStringLiteral("795")});
+    const auto item = std::make_shared<ScreenshotItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("area"),
+        QByteArray(), std::nullopt, StrokeJSON::encode({blur, spotlight, scribble}));
+    manager.present(screenshot(), item, nullptr);
+    QWidget* window = manager.window();
+    AnnotationEditorView* view = manager.editorView();
+    ASSERT_TRUE(window && view);
+    PaintCanvasView* canvas = view->canvas();
+    PaintEngine& engine = view->engine();
+    ASSERT_EQ(engine.strokes().size(), 3u);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return window->isVisible() && canvas->width() > 100 && canvas->layerRenderCount() > 0
+                && !canvas->isDrawingLayersInBackground();
+        },
+        30000));
+    spin(400);
+    EXPECT_EQ(differingFromDrawnAtOnce(canvas, view->document()), 0);
+    const int drawn = canvas->layerRenderCount();
+
+    // A pen stroke across the blur and the scribble, then a click beside the spotlight drops its marks.
+    AnnotationToolbarView* bar = view->toolbar();
+    const auto canvasToGlobal = [&](QPointF at) {
+        return canvas->mapToGlobal(canvas->viewPointFromCanvas(at).toPoint());
+    };
+    ASSERT_TRUE(clickAt(globalCentre(bar->toolButton(PaintTool::pen))));
+    ASSERT_TRUE(waitUntil([&] { return engine.selectedTool() == PaintTool::pen; }, 20000));
+    dragThrough({canvasToGlobal({150, 200}), canvasToGlobal({450, 260}), canvasToGlobal({750, 300}),
+        canvasToGlobal({950, 380})});
+    ASSERT_TRUE(waitUntil([&] { return engine.strokes().size() == 4u; }, 20000));
+    ASSERT_TRUE(clickAt(globalCentre(bar->toolButton(PaintTool::select))));
+    ASSERT_TRUE(clickAt(canvasToGlobal({300, 550})));
+    ASSERT_TRUE(waitUntil([&] { return !engine.selectedStrokeID(); }, 20000));
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("1275"), QStringLiteral("795")});
+    spin(400);
+    EXPECT_EQ(canvas->layerRenderCount(), drawn) << "the finished strokes were drawn again";
+    EXPECT_EQ(differingFromDrawnAtOnce(canvas, view->document()), 0);
+    saveWindowPicture(window, QStringLiteral("editor-x11-long-stroke.png"));
+    manager.closeWindow();
     Pasteboard::setShared(nullptr);
 }
