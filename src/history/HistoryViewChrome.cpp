@@ -53,7 +53,7 @@ void TintView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const qreal darkness = qBound(0.0, m_preferences.doubleForKey(Prefs::glassDarkness.key), 1.0);
+    const qreal darkness = Prefs::read(m_preferences, Prefs::glassDarkness);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
     if (window()->testAttribute(Qt::WA_TranslucentBackground)) {
@@ -75,12 +75,11 @@ void TintView::paintEvent(QPaintEvent*)
 void addNoScreenshotsState(QVBoxLayout* layout, QWidget* page)
 {
     layout->addStretch();
-    auto* noShots
-        = symbolLabel(QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), page);
+    auto* noShots = symbolLabel(QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), page);
     layout->addWidget(noShots, 0, Qt::AlignHCenter);
     layout->addSpacing(12);
-    layout->addWidget(
-        textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), page), 0, Qt::AlignHCenter);
+    layout->addWidget(textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), page), 0,
+        Qt::AlignHCenter);
     layout->addStretch();
 }
 
