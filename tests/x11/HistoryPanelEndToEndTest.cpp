@@ -17,7 +17,9 @@
 #include "history/WindowManager.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Compositing.h"
 #include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/X11Compositing.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
@@ -27,8 +29,12 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
 #include <QScreen>
 #include <deque>
 #include <gtest/gtest.h>
@@ -125,6 +131,15 @@ protected:
         for (const auto& model : view()->controller().filteredViewModels())
             out << model->searchIndex();
         return out;
+    }
+    QPushButton* tabButton(HistoryTab tab)
+    {
+        const QString label = tab == HistoryTab::clipboard ? QStringLiteral("Clipboard")
+                                                           : QStringLiteral("Screenshots");
+        for (QPushButton* button : view()->findChildren<QPushButton*>())
+            if (button->text() == label)
+                return button;
+        return nullptr;
     }
     bool key(const char* keys)
     {
@@ -278,13 +293,162 @@ TEST_F(HistoryPanelEndToEndTest, ARowDroppedOnThePanelsOwnSearchFieldIsRefused)
                                .arg(to.y());
     QProcess drag;
     drag.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
-    ASSERT_TRUE(waitUntil([&] {
-        ended = drag.state() == QProcess::NotRunning;
-        return ended;
-    }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            ended = drag.state() == QProcess::NotRunning;
+            return ended;
+        },
+        10000));
     spin(300);
     EXPECT_TRUE(field->text().isEmpty()) << "the search field took our own clip: " << field->text().toStdString();
     EXPECT_EQ(listed().size(), 1); // and the list was not filtered by it
+}
+
+namespace {
+
+// The desktop behind the windows: a window of the desktop type filling the screen in one colour.
+class Desktop {
+public:
+    explicit Desktop(QRgb color)
+        : m_display(XOpenDisplay(nullptr))
+    {
+        const int screen = DefaultScreen(m_display);
+        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0,
+            unsigned(DisplayWidth(m_display, screen)), unsigned(DisplayHeight(m_display, screen)), 0, 0,
+            color & 0xffffff);
+        const long type = long(XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DESKTOP", False));
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+        XMapWindow(m_display, m_window);
+        XSync(m_display, False);
+    }
+    ~Desktop()
+    {
+        XDestroyWindow(m_display, m_window);
+        XCloseDisplay(m_display);
+    }
+
+private:
+    Display* m_display;
+    Window m_window;
+};
+
+// A compositing manager that blends translucent windows (no shadows, no fading), for as long as
+// it lives.
+class Compositor {
+public:
+    Compositor()
+    {
+        m_process.start(QStringLiteral("xcompmgr"), QStringList {});
+        m_running = m_process.waitForStarted() && waitUntil([] { return x11CompositingManagerRunning(); }, 10000);
+        Compositing::setProbe(&x11CompositingManagerRunning);
+    }
+    ~Compositor()
+    {
+        Compositing::setProbe({});
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+        waitUntil([] { return !x11CompositingManagerRunning(); }, 5000);
+    }
+    bool isRunning() const { return m_running; }
+
+private:
+    QProcess m_process;
+    bool m_running = false;
+};
+
+double luminance(QRgb color)
+{
+    auto channel = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(color)) + 0.7152 * channel(qGreen(color)) + 0.0722 * channel(qBlue(color));
+}
+
+double contrast(QRgb a, QRgb b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// How a tab's label reads in its picture: the background is the commonest colour of the button,
+// the label's the tenth strongest of its pixels (the cores of the glyphs, not one stray pixel).
+double labelContrast(const QImage& button)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < button.height(); ++y)
+        for (int x = 0; x < button.width(); ++x)
+            ++counts[button.pixel(x, y) | 0xff000000];
+    const QRgb background = std::max_element(counts.cbegin(), counts.cend()).key();
+    std::vector<double> ratios;
+    for (int y = 0; y < button.height(); ++y)
+        for (int x = 0; x < button.width(); ++x)
+            ratios.push_back(contrast(button.pixel(x, y), background));
+    std::sort(ratios.begin(), ratios.end(), std::greater<>());
+    return ratios.size() >= 10 ? ratios[9] : 1.0;
+}
+
+}
+
+// The Clipboard / Screenshots switcher reads at 4.5:1 or more against what is behind it, with
+// the glass at every darkness, over a light and a dark desktop, with and without a compositor.
+TEST_F(HistoryPanelEndToEndTest, TheTabsReadOverAnyDesktopAtEveryGlassDarkness)
+{
+    prefs->set(QStringLiteral("closeOnFocusLoss"), false);
+    QStringList failures;
+    for (const bool compositing : {false, true}) {
+        std::optional<Compositor> compositor;
+        if (compositing) {
+            compositor.emplace();
+            ASSERT_TRUE(compositor->isRunning()) << "xcompmgr did not start";
+        }
+        for (const QRgb desk : {qRgb(255, 255, 255), qRgb(0, 0, 0)}) {
+            Desktop desktop(desk);
+            // A new manager makes a new panel, see-through only under a compositor.
+            makeWindows();
+            windows->showHistoryWindow();
+            ASSERT_TRUE(waitUntil([&] { return windows->historyPanel()->isActiveWindow(); }));
+            HistoryPanel* panel = windows->historyPanel();
+            EXPECT_EQ(panel->testAttribute(Qt::WA_TranslucentBackground), compositing);
+            const QWidget* switcher = tabButton(HistoryTab::clipboard)->parentWidget();
+            const QRect band(switcher->mapToGlobal(QPoint(0, 0)), switcher->size());
+            // Beside the switcher: the glass itself, which shows when the new darkness is on the screen.
+            const QPoint glass(panel->mapToGlobal(QPoint(7, 0)).x(), band.center().y());
+            for (const double darkness : {0.0, 0.45, 0.7, 1.0}) {
+                prefs->set(QStringLiteral("glassDarkness"), darkness);
+                // 1.0 is beyond what the setting offers: the default darkness shows.
+                const double shown = darkness > 0.7 ? 0.45 : darkness;
+                const double behind = compositing ? 0.82 * 30 + 0.18 * qRed(desk) : 30;
+                const int expected = qRound(behind * (1 - shown));
+                QImage picture;
+                const bool settled = waitUntil(
+                    [&] {
+                        picture = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+                        return std::abs(qRed(picture.pixel(glass)) - expected) <= 3;
+                    },
+                    10000);
+                EXPECT_TRUE(settled) << "the glass beside the tabs is " << qRed(picture.pixel(glass)) << ", not "
+                                     << expected;
+                const QString name = QStringLiteral("history_tabs_%1_%2_%3.png")
+                                         .arg(compositing ? "compositor" : "opaque", qRed(desk) ? "light" : "dark")
+                                         .arg(qRound(darkness * 100));
+                picture.copy(panel->frameGeometry().adjusted(-20, -20, 20, 20).intersected(picture.rect()))
+                    .save(artifact(name));
+                for (const HistoryTab tab : {HistoryTab::clipboard, HistoryTab::screenshots}) {
+                    QPushButton* button = tabButton(tab);
+                    const QRect area(button->mapToGlobal(QPoint(0, 0)), button->size());
+                    const double ratio = labelContrast(picture.copy(area));
+                    if (ratio < 4.5)
+                        failures << QStringLiteral("%1, %2 tab: %3:1")
+                                        .arg(name, tab == HistoryTab::clipboard ? "Clipboard" : "Screenshots")
+                                        .arg(ratio, 0, 'f', 2);
+                }
+            }
+            windows->hideHistoryWindow();
+        }
+    }
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(HistoryPanelEndToEndTest, FrameIsKeptAcrossARestart)
