@@ -43,6 +43,10 @@ GeneralSettingsView::GeneralSettingsView(const SettingsWindowManager::Needs& nee
 {
     SettingsStyle::setPageMargins(this, 14);
     auto* page = static_cast<QVBoxLayout*>(layout());
+    // The three sections are a little taller than the fixed window leaves below its tab bar: a
+    // few pixels less around and between them show the whole page without scrolling.
+    page->setContentsMargins(20, 12, 20, 14);
+    page->setSpacing(10);
     page->addWidget(clipboardSection());
     page->addWidget(windowSection());
     page->addWidget(systemSection());
