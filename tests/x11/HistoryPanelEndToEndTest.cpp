@@ -36,6 +36,7 @@
 #include <algorithm>
 #include <cmath>
 #include <QScreen>
+#include <QStandardPaths>
 #include <deque>
 #include <gtest/gtest.h>
 #include "X11TestSupport.h"
@@ -449,6 +450,181 @@ TEST_F(HistoryPanelEndToEndTest, TheTabsReadOverAnyDesktopAtEveryGlassDarkness)
         }
     }
     EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
+}
+
+namespace {
+
+// A panel along the top of the screen that reserves its height (_NET_WM_STRUT_PARTIAL), as the
+// desktop's top bar does.
+class TopBar {
+public:
+    explicit TopBar(int height)
+        : m_display(XOpenDisplay(nullptr))
+    {
+        const int width = DisplayWidth(m_display, DefaultScreen(m_display));
+        m_window = XCreateSimpleWindow(
+            m_display, DefaultRootWindow(m_display), 0, 0, unsigned(width), unsigned(height), 0, 0, 0x3050a0);
+        const long type = long(XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False));
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+        XSizeHints place {};
+        place.flags = USPosition | PPosition;
+        XSetWMNormalHints(m_display, m_window, &place);
+        const long strut[12] = {0, 0, height, 0, 0, 0, 0, 0, 0, width - 1, 0, 0};
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
+        XMapWindow(m_display, m_window);
+        XSync(m_display, False);
+    }
+    ~TopBar()
+    {
+        XDestroyWindow(m_display, m_window);
+        XCloseDisplay(m_display);
+    }
+
+private:
+    Display* m_display;
+    Window m_window;
+};
+
+// The rectangle of the window manager's frame around a client: the client's place on the screen
+// widened by its _NET_FRAME_EXTENTS (left, right, top, bottom); empty before the frame exists.
+QRect wmFrameOf(unsigned long client)
+{
+    Display* display = XOpenDisplay(nullptr);
+    QRect frame;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XWindowAttributes attributes {};
+    Window child = 0;
+    int x = 0, y = 0;
+    if (XGetWindowProperty(display, client, XInternAtom(display, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL,
+            &type, &format, &count, &after, &data)
+            == Success
+        && count == 4 && XGetWindowAttributes(display, client, &attributes)
+        && XTranslateCoordinates(display, client, DefaultRootWindow(display), 0, 0, &x, &y, &child)) {
+        const long* extents = reinterpret_cast<const long*>(data);
+        frame = QRect(x, y, attributes.width, attributes.height)
+                    .adjusted(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3]));
+    }
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+    return frame;
+}
+
+}
+
+// Run by the test below on a display of its own with a window manager that draws title bars:
+// the titled right-side panel, frame and title bar included, lies inside the work area.
+TEST_F(HistoryPanelEndToEndTest, TitledRightPanelOnADesktopWithATopBar)
+{
+    if (qEnvironmentVariableIsEmpty("QUORVEL_TITLED_WM"))
+        GTEST_SKIP() << "runs on a display with a window manager that draws title bars";
+    TopBar bar(32);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(waitUntil([&] { return screen->availableGeometry().top() == 32; }, 20000))
+        << "the work area did not leave out the top bar";
+    const QRect workArea = screen->availableGeometry();
+    prefs->set(QStringLiteral("hideTitleBar"), false);
+    prefs->set(QStringLiteral("showAsRightPanel"), true);
+    prefs->set(QStringLiteral("closeOnFocusLoss"), false);
+    makeWindows();
+    // Frame, title bar and borders included, the panel fills the column at the right edge of the
+    // work area.
+    const QRect column(workArea.right() + 1 - WindowManager::rightPanelWidth, workArea.top(),
+        WindowManager::rightPanelWidth, workArea.height());
+    QRect frame;
+    auto framedInColumn = [&] {
+        frame = wmFrameOf(windows->historyPanel()->winId());
+        return frame == column;
+    };
+    // The picture once the panel's content is on the screen.
+    auto shot = [&](const QString& name) {
+        HistoryPanel* panel = windows->historyPanel();
+        // Its top and its foot (the footer, once it was laid out for the panel's height).
+        const QPoint top = panel->geometry().topLeft() + QPoint(panel->width() / 2, 20);
+        const QPoint foot = panel->geometry().bottomLeft() + QPoint(panel->width() / 2, -10);
+        QImage picture;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                picture = screen->grabWindow(0).toImage();
+                return picture.pixelColor(top) != QColor(Qt::black) && picture.pixelColor(foot) != QColor(Qt::black);
+            },
+            20000))
+            << "nothing drawn at the top or the foot of the panel";
+        picture.save(artifact(name));
+    };
+    for (int show = 0; show < 2; ++show) {
+        windows->showHistoryWindow();
+        EXPECT_TRUE(waitUntil(framedInColumn, 20000))
+            << "frame " << WindowManager::rectToString(frame).toStdString() << ", not "
+            << WindowManager::rectToString(column).toStdString() << " in the work area "
+            << WindowManager::rectToString(workArea).toStdString();
+        shot(QStringLiteral("history_titled_right_panel_%1.png").arg(show + 1));
+        windows->hideHistoryWindow();
+    }
+    // The title bar taken away and given back on the open panel: the frame fills the column again.
+    windows->showHistoryWindow();
+    windows->updateTitleBar(true);
+    windows->updateTitleBar(false);
+    EXPECT_TRUE(waitUntil(framedInColumn, 20000)) << WindowManager::rectToString(frame).toStdString();
+    shot(QStringLiteral("history_titled_right_panel_toggled.png"));
+    windows->hideHistoryWindow();
+}
+
+// The test above, on a private X server with openbox (which draws title bars and keeps the area
+// that docks reserve out of the work area).
+TEST(HistoryPanelTitleBar, TheTitledRightPanelStaysInsideTheWorkArea)
+{
+    if (!qEnvironmentVariableIsEmpty("QUORVEL_TITLED_WM"))
+        GTEST_SKIP() << "this is the display the test runs on";
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        GTEST_SKIP() << "openbox is not installed (scripts/setup installs it)";
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QStringLiteral("Xvfb"),
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    ASSERT_TRUE(server.waitForStarted(20000));
+    ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 20000)) << "Xvfb did not say its display";
+    const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine().trimmed());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    environment.remove(QStringLiteral("XAUTHORITY"));
+    QProcess windowManager;
+    windowManager.setProcessEnvironment(environment);
+    windowManager.setProcessChannelMode(QProcess::MergedChannels);
+    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    ASSERT_TRUE(windowManager.waitForStarted(20000));
+    const QString check = QStringLiteral("xprop -display %1 -root _NET_SUPPORTING_WM_CHECK").arg(display);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QProcess xprop;
+            xprop.start(QStringLiteral("sh"), {QStringLiteral("-c"), check});
+            return xprop.waitForFinished(5000) && xprop.readAllStandardOutput().contains("window id");
+        },
+        60000))
+        << "openbox did not take the screen: " << windowManager.readAll().toStdString();
+
+    QProcess inner;
+    environment.insert(QStringLiteral("QUORVEL_TITLED_WM"), QStringLiteral("1"));
+    inner.setProcessEnvironment(environment);
+    inner.setProcessChannelMode(QProcess::MergedChannels);
+    inner.start(QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_filter=HistoryPanelEndToEndTest.TitledRightPanelOnADesktopWithATopBar")});
+    ASSERT_TRUE(inner.waitForStarted(20000));
+    ASSERT_TRUE(waitUntil([&] { return inner.state() == QProcess::NotRunning; }, 120000));
+    const QByteArray output = inner.readAll();
+    EXPECT_EQ(inner.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+
+    windowManager.terminate();
+    windowManager.waitForFinished(10000);
+    server.terminate();
+    server.waitForFinished(10000);
 }
 
 TEST_F(HistoryPanelEndToEndTest, FrameIsKeptAcrossARestart)
