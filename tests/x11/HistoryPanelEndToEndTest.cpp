@@ -307,23 +307,30 @@ TEST_F(HistoryPanelEndToEndTest, ARowDroppedOnThePanelsOwnSearchFieldIsRefused)
 
 namespace {
 
-// The desktop behind the windows: a window of the desktop type filling the screen in one colour.
-class Desktop {
+// A window of one colour and an EWMH type across the top of the screen, height high (0: the whole
+// screen): the desktop behind the windows, or a top bar that reserves its height.
+class ScreenWindow {
 public:
-    explicit Desktop(QRgb color)
+    ScreenWindow(const char* type, QRgb color, int height = 0)
         : m_display(XOpenDisplay(nullptr))
     {
-        const int screen = DefaultScreen(m_display);
-        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0,
-            unsigned(DisplayWidth(m_display, screen)), unsigned(DisplayHeight(m_display, screen)), 0, 0,
-            color & 0xffffff);
-        const long type = long(XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DESKTOP", False));
+        const int width = DisplayWidth(m_display, DefaultScreen(m_display));
+        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, unsigned(width),
+            unsigned(height ? height : DisplayHeight(m_display, DefaultScreen(m_display))), 0, 0, color & 0xffffff);
+        const long atom = long(XInternAtom(m_display, type, False));
         XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
-            PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&atom), 1);
+        XSizeHints place {};
+        place.flags = USPosition | PPosition;
+        XSetWMNormalHints(m_display, m_window, &place);
+        const long strut[12] = {0, 0, height, 0, 0, 0, 0, 0, 0, width - 1, 0, 0};
+        if (height)
+            XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL,
+                32, PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
         XMapWindow(m_display, m_window);
         XSync(m_display, False);
     }
-    ~Desktop()
+    ~ScreenWindow()
     {
         XDestroyWindow(m_display, m_window);
         XCloseDisplay(m_display);
@@ -405,7 +412,7 @@ TEST_F(HistoryPanelEndToEndTest, TheTabsReadOverAnyDesktopAtEveryGlassDarkness)
             ASSERT_TRUE(compositor->isRunning()) << "xcompmgr did not start";
         }
         for (const QRgb desk : {qRgb(255, 255, 255), qRgb(0, 0, 0)}) {
-            Desktop desktop(desk);
+            ScreenWindow desktop("_NET_WM_WINDOW_TYPE_DESKTOP", desk);
             // A new manager makes a new panel, see-through only under a compositor.
             makeWindows();
             windows->showHistoryWindow();
@@ -454,39 +461,6 @@ TEST_F(HistoryPanelEndToEndTest, TheTabsReadOverAnyDesktopAtEveryGlassDarkness)
 
 namespace {
 
-// A panel along the top of the screen that reserves its height (_NET_WM_STRUT_PARTIAL), as the
-// desktop's top bar does.
-class TopBar {
-public:
-    explicit TopBar(int height)
-        : m_display(XOpenDisplay(nullptr))
-    {
-        const int width = DisplayWidth(m_display, DefaultScreen(m_display));
-        m_window = XCreateSimpleWindow(
-            m_display, DefaultRootWindow(m_display), 0, 0, unsigned(width), unsigned(height), 0, 0, 0x3050a0);
-        const long type = long(XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False));
-        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
-            PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
-        XSizeHints place {};
-        place.flags = USPosition | PPosition;
-        XSetWMNormalHints(m_display, m_window, &place);
-        const long strut[12] = {0, 0, height, 0, 0, 0, 0, 0, 0, width - 1, 0, 0};
-        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
-            PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
-        XMapWindow(m_display, m_window);
-        XSync(m_display, False);
-    }
-    ~TopBar()
-    {
-        XDestroyWindow(m_display, m_window);
-        XCloseDisplay(m_display);
-    }
-
-private:
-    Display* m_display;
-    Window m_window;
-};
-
 // The rectangle of the window manager's frame around a client: the client's place on the screen
 // widened by its _NET_FRAME_EXTENTS (left, right, top, bottom); empty before the frame exists.
 QRect wmFrameOf(unsigned long client)
@@ -523,7 +497,7 @@ TEST_F(HistoryPanelEndToEndTest, TitledRightPanelOnADesktopWithATopBar)
 {
     if (qEnvironmentVariableIsEmpty("QUORVEL_TITLED_WM"))
         GTEST_SKIP() << "runs on a display with a window manager that draws title bars";
-    TopBar bar(32);
+    ScreenWindow bar("_NET_WM_WINDOW_TYPE_DOCK", qRgb(48, 80, 160), 32);
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_TRUE(waitUntil([&] { return screen->availableGeometry().top() == 32; }, 20000))
         << "the work area did not leave out the top bar";
