@@ -6,12 +6,62 @@
 #include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUuid>
+#include <cerrno>
 #include <cmath>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+QString cacheBase()
+{
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return base;
+}
+
+// The names writeDragFile gives its files: "Quorvel 2024-05-01 09.30.00 1a2b3c.png".
+bool isDragFileName(const QString& name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^Quorvel \d{4}-\d{2}-\d{2} \d{2}\.\d{2}\.\d{2} [0-9a-f]{6}\.png$)"));
+    return pattern.match(name).hasMatch();
+}
+
+// The drag folder, opened step by step below the cache folder without following a link: "Quorvel"
+// and "drag" must be real folders of this user, so that nothing is written or deleted in a folder
+// a link points to. With create, missing steps are made (readable by the user alone). -1 when a
+// step is missing, a link, someone else's or no folder.
+int openDragFolder(bool create)
+{
+    if (create && !QDir().mkpath(cacheBase()))
+        return -1;
+    int folder = ::open(QFile::encodeName(cacheBase()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (const char* step : {"Quorvel", "drag"}) {
+        if (folder < 0)
+            return -1;
+        if (create && ::mkdirat(folder, step, 0700) != 0 && errno != EEXIST) {
+            ::close(folder);
+            return -1;
+        }
+        const int next = ::openat(folder, step, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+        struct stat info { };
+        if (folder >= 0 && (::fstat(folder, &info) != 0 || info.st_uid != ::getuid())) {
+            ::close(folder);
+            return -1;
+        }
+    }
+    return folder;
+}
 
 // The drag's data, handed out when a drop target asks for it: the PNG and a file URL of it.
 // The file lives as long as the drag's data: it goes when the drag ends.
@@ -76,37 +126,55 @@ ImageDragSourceView::ImageDragSourceView(QWidget* parent)
 
 QString ImageDragSourceView::dragCacheFolder()
 {
-    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.cache");
-    return base + QStringLiteral("/Quorvel/drag");
+    return cacheBase() + QStringLiteral("/Quorvel/drag");
 }
 
 void ImageDragSourceView::clearDragCache()
 {
-    QDir dir(dragCacheFolder());
-    if (dir.exists())
-        dir.removeRecursively();
+    const int folder = openDragFolder(false);
+    if (folder < 0)
+        return;
+    DIR* entries = ::fdopendir(folder);
+    if (!entries) {
+        ::close(folder);
+        return;
+    }
+    // Only the files this program writes there: no folder, no link, no file of another name.
+    while (const dirent* entry = ::readdir(entries)) {
+        struct stat info { };
+        if (isDragFileName(QFile::decodeName(entry->d_name))
+            && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(entries);
 }
 
 QString ImageDragSourceView::writeDragFile(const QByteArray& png)
 {
-    const QString folder = dragCacheFolder();
-    if (!QDir().mkpath(folder))
+    const int folder = openDragFolder(true);
+    if (folder < 0)
         return {};
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ::fchmod(folder, 0700);
     const QString name = QStringLiteral("Quorvel ")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")) + QStringLiteral(" ")
         + QUuid::createUuid().toString(QUuid::Id128).left(6) + QStringLiteral(".png");
+    const QByteArray encoded = QFile::encodeName(name);
     // Readable by the user alone from its first byte on; a name that exists is not reused.
-    QFile file(folder + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        return {};
-    if (file.write(png) != png.size() || !file.flush()) {
-        file.remove();
-        return {};
+    const int fd = ::openat(folder, encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool written = fd >= 0;
+    for (qsizetype done = 0; written && done < png.size();) {
+        const ssize_t n = ::write(fd, png.constData() + done, size_t(png.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        done += n > 0 ? n : 0;
     }
-    return file.fileName();
+    if (fd >= 0 && ::close(fd) != 0)
+        written = false;
+    if (!written && fd >= 0)
+        ::unlinkat(folder, encoded.constData(), 0);
+    ::close(folder);
+    return written ? dragCacheFolder() + QLatin1Char('/') + name : QString();
 }
 
 void ImageDragSourceView::mousePressEvent(QMouseEvent* event)

@@ -36,10 +36,12 @@ public:
 
     // $XDG_CACHE_HOME/Quorvel/drag: where dragged PNGs are written for file-only drop targets.
     static QString dragCacheFolder();
-    // Empties the drag cache folder (at start-up and at quit).
+    // Deletes the files writeDragFile left in the drag cache folder (at start-up and at quit):
+    // regular files of its names only, never through a link.
     static void clearDragCache();
     // Writes the PNG into the cache folder, readable by the user alone; the file's path, or empty
-    // on failure.
+    // on failure. A link in place of the folder (or of Quorvel's cache folder) is not followed:
+    // nothing is written then.
     static QString writeDragFile(const QByteArray& png);
 
     // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to the drag

@@ -25,7 +25,7 @@ Qt::WindowFlags HistoryPanel::flagsFor(bool titleBarHidden)
     return flags;
 }
 
-void HistoryPanel::setTitleBarHidden(bool hidden)
+void HistoryPanel::setTitleBarHidden(bool hidden, const std::function<void()>& place)
 {
     if (hidden == m_titleBarHidden)
         return;
@@ -34,6 +34,8 @@ void HistoryPanel::setTitleBarHidden(bool hidden)
     const bool wasVisible = isVisible();
     setWindowFlags(flagsFor(hidden));
     setGeometry(frame);
+    if (place)
+        place();
     if (wasVisible)
         show();
 }
@@ -49,11 +51,40 @@ void HistoryPanel::setResizable(bool resizable)
     }
 }
 
+QMargins HistoryPanel::frameMargins() const
+{
+    if (m_titleBarHidden || !windowHandle())
+        return {};
+    return windowHandle()->frameMargins();
+}
+
+void HistoryPanel::checkFrameMargins()
+{
+    const QMargins margins = frameMargins();
+    if (margins == m_frameMargins)
+        return;
+    m_frameMargins = margins;
+    emit frameMarginsChanged();
+}
+
 bool HistoryPanel::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowDeactivate)
         emit resignedKey();
-    return QWidget::event(event);
+    const bool result = QWidget::event(event);
+    // The window manager frames the panel after it is shown; the frame is known by the time the
+    // panel is placed or activated.
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::WindowActivate:
+        checkFrameMargins();
+        break;
+    default:
+        break;
+    }
+    return result;
 }
 
 void HistoryPanel::moveEvent(QMoveEvent* event)

@@ -87,8 +87,9 @@ HistoryView::HistoryView(
 
     m_footer = makeFooter();
     layout->addWidget(m_footer);
+    // The glass: the surface at the bottom, the darkness over it, every piece of content above.
+    m_tint->lower();
     m_background->lower();
-    m_tint->stackUnder(m_pages);
 
     connectListAndController();
     connect(&m_preferences, &Preferences::changed, this, [this](const QString& key) {
@@ -270,7 +271,10 @@ ClipRowOptions HistoryView::rowOptions() const
 
 QWidget* HistoryView::makeTabSwitcher()
 {
-    auto* switcher = new RoundedBand(8, Theme::whiteAlpha(13), this);
+    // The switcher stands on a solid piece of the surface: its labels read the same over any
+    // desktop and at any glass darkness.
+    auto* switcher = new RoundedBand(8, Theme::whiteAlpha(13), this, Theme::hudSurface());
+    m_tabBand = switcher->surface();
     auto* row = new QHBoxLayout(switcher);
     row->setContentsMargins(3, 3, 3, 3);
     row->setSpacing(4);
@@ -294,15 +298,19 @@ QWidget* HistoryView::makeTabSwitcher()
 void HistoryView::updateTabButtons()
 {
     const QColor accent = Theme::accent();
+    const QColor selectedFill = Theme::withAlpha(accent, 51);
+    const QColor band = m_tabBand;
     for (auto [button, tab, symbol] :
         {std::tuple {m_clipboardTabButton, HistoryTab::clipboard, QStringLiteral("clock")},
             std::tuple {m_screenshotsTabButton, HistoryTab::screenshots, QStringLiteral("camera.viewfinder")}}) {
         const bool selected = m_selectedTab == tab;
-        const QColor color = selected ? accent : Theme::secondaryText();
+        // The accent, or the secondary colour, lightened where it would not read at 4.5:1 (with
+        // some room for the edges of small glyphs).
+        const QColor color = selected ? legibleOn(accent, over(selectedFill, band), tabLabelContrast)
+                                      : legibleOn(Theme::secondaryText(), band, tabLabelContrast);
         button->setIcon(Symbols::icon(symbol, color, {11, 22}));
         button->setFont(pixelFont(11, selected ? QFont::DemiBold : QFont::Normal));
-        button->setStyleSheet(
-            Theme::tabButtonStyle(color, selected ? std::optional(Theme::withAlpha(accent, 51)) : std::nullopt));
+        button->setStyleSheet(Theme::tabButtonStyle(color, selected ? std::optional(selectedFill) : std::nullopt));
     }
 }
 

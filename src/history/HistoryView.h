@@ -89,6 +89,8 @@ public:
     void hoverChanged(const ClipItemViewModelPtr& model, bool hovering);
     void recheckAccessibility();
 
+    // The contrast the tab labels keep against their band.
+    static constexpr qreal tabLabelContrast = 5.0;
     // The footer's count: "1 item", "N items".
     static QString itemCountText(size_t count);
     QWidget* screenshotsPage() const { return m_screenshotsContent; }
@@ -135,6 +137,8 @@ private:
     // The entry the selection marks, kept across refreshes.
     std::optional<qint64> m_selectedId;
 
+    // What the switcher's band shows under the tab labels.
+    QColor m_tabBand;
     QPushButton* m_clipboardTabButton = nullptr;
     QPushButton* m_screenshotsTabButton = nullptr;
     QWidget* m_screenshotsContent = nullptr;

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace HistoryViewChrome {
 
@@ -49,11 +50,48 @@ QFrame* divider(QWidget* parent)
     return line;
 }
 
+namespace {
+qreal relativeLuminance(const QColor& color)
+{
+    auto channel = [](qreal c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+}
+
+qreal contrastRatio(const QColor& a, const QColor& b)
+{
+    const qreal la = relativeLuminance(a);
+    const qreal lb = relativeLuminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+QColor over(const QColor& color, const QColor& background)
+{
+    const qreal a = color.alphaF();
+    auto mix = [a](qreal top, qreal bottom) { return top * a + bottom * (1 - a); };
+    return QColor::fromRgbF(float(mix(color.redF(), background.redF())),
+        float(mix(color.greenF(), background.greenF())), float(mix(color.blueF(), background.blueF())));
+}
+
+QColor legibleOn(const QColor& color, const QColor& background, qreal ratio)
+{
+    const QColor opaque = over(color, background);
+    for (int step = 0; step <= 20; ++step) {
+        QColor white = Qt::white;
+        white.setAlphaF(float(step / 20.0));
+        const QColor candidate = over(white, opaque);
+        if (contrastRatio(candidate, background) >= ratio)
+            return candidate;
+    }
+    return Qt::white;
+}
+
 void TintView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const qreal darkness = qBound(0.0, m_preferences.doubleForKey(Prefs::glassDarkness.key), 1.0);
+    const qreal darkness = Prefs::read(m_preferences, Prefs::glassDarkness);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
     if (window()->testAttribute(Qt::WA_TranslucentBackground)) {
@@ -75,12 +113,11 @@ void TintView::paintEvent(QPaintEvent*)
 void addNoScreenshotsState(QVBoxLayout* layout, QWidget* page)
 {
     layout->addStretch();
-    auto* noShots
-        = symbolLabel(QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), page);
+    auto* noShots = symbolLabel(QStringLiteral("camera.viewfinder"), 36, withAlpha(Theme::secondaryText(), 0.5), page);
     layout->addWidget(noShots, 0, Qt::AlignHCenter);
     layout->addSpacing(12);
-    layout->addWidget(
-        textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), page), 0, Qt::AlignHCenter);
+    layout->addWidget(textLabel(QStringLiteral("No screenshots yet"), pixelFont(14), Theme::secondaryText(), page), 0,
+        Qt::AlignHCenter);
     layout->addStretch();
 }
 

@@ -139,6 +139,11 @@ bool WindowManager::createPanel()
     }));
     panel->setGeometry(frame);
 
+    connect(panel, &HistoryPanel::frameMarginsChanged, this, [this] {
+        // Framed (or framed anew) after it was placed: the right-edge column takes the frame in.
+        if (m_isVisible && m_preferences.boolForKey(Prefs::showAsRightPanel.key))
+            setRightEdgeFrame();
+    });
     connect(panel, &HistoryPanel::moved, this, [this] { storeFrame(); });
     connect(panel, &HistoryPanel::resized, this, [this] { storeFrame(); });
     connect(panel, &HistoryPanel::resignedKey, this, [this] {
@@ -162,15 +167,30 @@ void WindowManager::positionPanel()
         placeBelowMenuBar();
 }
 
+QMargins WindowManager::panelFrameMargins()
+{
+    if (m_panel->titleBarHidden())
+        return {};
+    if (const QMargins reported = m_panel->frameMargins(); !reported.isNull())
+        m_knownFrameMargins = reported;
+    return m_knownFrameMargins;
+}
+
 void WindowManager::setRightEdgeFrame()
 {
     if (QScreen* screen = activeScreen()) {
         const QRect available = screen->availableGeometry();
-        m_panel->setResizable(true);
-        m_panel->setMinimumSize(0, 0);
-        m_panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        m_panel->setGeometry(
+        // The column holds the panel with the title bar and borders the window manager draws
+        // around it, all inside the available area (below a top bar, above a bottom one).
+        const QRect column(
             available.right() + 1 - rightPanelWidth, available.top(), rightPanelWidth, available.height());
+        const QRect client = column.marginsRemoved(panelFrameMargins());
+        // Straight from one fixed size to the next: a window manager draws a resizable window's
+        // frame otherwise (a grip at its foot), and the frame would change under the placement.
+        m_panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        m_panel->setMinimumSize(client.size());
+        m_panel->setMaximumSize(client.size());
+        m_panel->setGeometry(client);
     }
     m_panel->setResizable(false);
     m_panel->setMovableByBackground(false);
@@ -207,8 +227,13 @@ void WindowManager::updatePanelMode(bool rightSide)
 
 void WindowManager::updateTitleBar(bool hidden)
 {
-    if (m_panel)
-        m_panel->setTitleBarHidden(hidden);
+    if (!m_panel)
+        return;
+    // In the right-edge column the panel is placed for its new frame before it shows again.
+    m_panel->setTitleBarHidden(hidden, [this] {
+        if (m_preferences.boolForKey(Prefs::showAsRightPanel.key))
+            setRightEdgeFrame();
+    });
 }
 
 void WindowManager::storeFrame()

@@ -108,6 +108,9 @@ private:
     void positionPanel();
     void placeBelowMenuBar();
     void setRightEdgeFrame();
+    // The frame around the panel where it has a title bar: as the panel reports it, else as it
+    // was the last time it was known (an unframed panel reports none).
+    QMargins panelFrameMargins();
     void storeFrame();
     void installKeyMonitors();
     void removeKeyMonitors();
@@ -126,6 +129,7 @@ private:
     bool m_isVisible = false;
     bool m_keyMonitorsInstalled = false;
     bool m_isHiding = false;
+    QMargins m_knownFrameMargins;
     std::function<qint64()> m_clock;
     std::optional<qint64> m_spacebarDownTime;
     bool m_isQuickLookOpenFromTap = false;

@@ -58,22 +58,21 @@ bool isDouble(const QVariant& v)
 }
 }
 
-template <typename T>
-T Preferences::typedValue(const QString& key, const char* typeName, bool (*accepts)(const QVariant&),
-    T (*convert)(const QVariant&)) const
+template <typename T, typename Accepts, typename Convert>
+T Preferences::typedValue(const QString& key, const QString& expected, Accepts accepts, Convert convert) const
 {
     const QVariant v = object(key);
     if (!v.isValid())
         return T {};
     if (accepts(v))
         return convert(v);
-    reportIgnored(key, v, typeName);
+    reportIgnored(key, v, expected);
     // The registered default when it has the right type (the stored value hid it), else the zero.
     const QVariant fallback = m_defaults.value(key);
     return fallback.isValid() && accepts(fallback) ? convert(fallback) : T {};
 }
 
-void Preferences::reportIgnored(const QString& key, const QVariant& value, const char* typeName) const
+void Preferences::reportIgnored(const QString& key, const QVariant& value, const QString& expected) const
 {
     {
         std::lock_guard lock(m_reportedLock);
@@ -81,41 +80,58 @@ void Preferences::reportIgnored(const QString& key, const QVariant& value, const
             return;
         m_reportedKeys.insert(key);
     }
+    // A number is named by its value (58.08, nan), anything else by its type.
+    const QString found = isDouble(value) || isInteger(value) ? value.toString()
+                                                              : QString::fromLatin1(value.typeName());
     Console::log(QStringLiteral("Preferences: ignored the value of \"%1\" (%2 where %3 belongs); the default is used")
-                     .arg(key, QString::fromLatin1(value.typeName()), QString::fromLatin1(typeName)));
+                     .arg(key, found, expected));
 }
 
 bool Preferences::boolForKey(const QString& key) const
 {
     return typedValue<bool>(
-        key, "a Boolean", [](const QVariant& v) { return v.typeId() == QMetaType::Bool; },
+        key, QStringLiteral("a Boolean"), [](const QVariant& v) { return v.typeId() == QMetaType::Bool; },
         [](const QVariant& v) { return v.toBool(); });
 }
 
 qlonglong Preferences::integerForKey(const QString& key) const
 {
-    return typedValue<qlonglong>(key, "an integer", &fitsInteger, [](const QVariant& v) { return v.toLongLong(); });
+    return typedValue<qlonglong>(
+        key, QStringLiteral("an integer"), &fitsInteger, [](const QVariant& v) { return v.toLongLong(); });
 }
 
 double Preferences::doubleForKey(const QString& key) const
 {
     // An integer is a number too; a file written by hand may well hold 1 for 1.0.
     return typedValue<double>(
-        key, "a number", [](const QVariant& v) { return isDouble(v) || fitsInteger(v); },
+        key, QStringLiteral("a number"), [](const QVariant& v) { return isDouble(v) || fitsInteger(v); },
         [](const QVariant& v) { return v.toDouble(); });
+}
+
+std::optional<double> Preferences::doubleForKey(const QString& key, double minimum, double maximum) const
+{
+    // NaN fails both comparisons.
+    const auto inRange = [minimum, maximum](const QVariant& v) {
+        if (!isDouble(v) && !fitsInteger(v))
+            return false;
+        const double d = v.toDouble();
+        return d >= minimum && d <= maximum;
+    };
+    return typedValue<std::optional<double>>(key, QStringLiteral("a number from %1 to %2").arg(minimum).arg(maximum),
+        inRange, [](const QVariant& v) { return std::optional<double>(v.toDouble()); });
 }
 
 QString Preferences::stringForKey(const QString& key) const
 {
     return typedValue<QString>(
-        key, "a string", [](const QVariant& v) { return v.typeId() == QMetaType::QString; },
+        key, QStringLiteral("a string"), [](const QVariant& v) { return v.typeId() == QMetaType::QString; },
         [](const QVariant& v) { return v.toString(); });
 }
 
 QByteArray Preferences::dataForKey(const QString& key) const
 {
     return typedValue<QByteArray>(
-        key, "data", [](const QVariant& v) { return v.typeId() == QMetaType::QByteArray; },
+        key, QStringLiteral("data"), [](const QVariant& v) { return v.typeId() == QMetaType::QByteArray; },
         [](const QVariant& v) { return v.toByteArray(); });
 }
 

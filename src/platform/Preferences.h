@@ -38,6 +38,10 @@ public:
     bool boolForKey(const QString& key) const;
     qlonglong integerForKey(const QString& key) const;
     double doubleForKey(const QString& key) const;
+    // A number from minimum to maximum: a stored one outside that range (NaN and the infinities
+    // included) is ignored like a wrongly typed value. Absent when neither the stored value nor
+    // the registered default is such a number.
+    std::optional<double> doubleForKey(const QString& key, double minimum, double maximum) const;
     QString stringForKey(const QString& key) const;
     QByteArray dataForKey(const QString& key) const;
     // The data value parsed as a JSON array of strings; absent when unset or malformed.
@@ -59,10 +63,9 @@ protected:
     virtual void persist(const QVariantMap& values) = 0;
 
 private:
-    template <typename T>
-    T typedValue(const QString& key, const char* typeName, bool (*accepts)(const QVariant&),
-        T (*convert)(const QVariant&)) const;
-    void reportIgnored(const QString& key, const QVariant& value, const char* typeName) const;
+    template <typename T, typename Accepts, typename Convert>
+    T typedValue(const QString& key, const QString& expected, Accepts accepts, Convert convert) const;
+    void reportIgnored(const QString& key, const QVariant& value, const QString& expected) const;
     void forgetReport(const QString& key);
 
     QVariantMap m_stored;

@@ -32,4 +32,9 @@ bool readIfBool(const Preferences& preferences, const BoolPref& pref)
     return value.typeId() == QMetaType::Bool ? value.toBool() : pref.defaultValue;
 }
 
+double read(const Preferences& preferences, const DoublePref& pref)
+{
+    return preferences.doubleForKey(pref.key, pref.minimum, pref.maximum).value_or(pref.defaultValue);
+}
+
 }

@@ -118,5 +118,9 @@ QVariantMap registeredDefaults();
 bool read(const Preferences& preferences, const BoolPref& pref);
 // The stored or registered value when it is a Boolean, else the declared default (no console line).
 bool readIfBool(const Preferences& preferences, const BoolPref& pref);
+// The stored or registered value when it is a number within the declared range; a value outside
+// it (NaN and the infinities included) is ignored with a console line, like a wrongly typed one,
+// and the registered, else the declared, default read instead.
+double read(const Preferences& preferences, const DoublePref& pref);
 
 }

@@ -43,6 +43,10 @@ GeneralSettingsView::GeneralSettingsView(const SettingsWindowManager::Needs& nee
 {
     SettingsStyle::setPageMargins(this, 14);
     auto* page = static_cast<QVBoxLayout*>(layout());
+    // The three sections are a little taller than the fixed window leaves below its tab bar: a
+    // few pixels less around and between them show the whole page without scrolling.
+    page->setContentsMargins(20, 12, 20, 14);
+    page->setSpacing(10);
     page->addWidget(clipboardSection());
     page->addWidget(windowSection());
     page->addWidget(systemSection());
@@ -83,9 +87,8 @@ QWidget* GeneralSettingsView::clipboardSection()
         m_limit->addItem(label, value);
     // A stored value that is no choice selects nothing and stays stored until the user picks one.
     m_limit->setCurrentIndex(m_limit->findData(int(prefs.integerForKey(kLimit))));
-    connect(m_limit, &QComboBox::activated, this, [this, &prefs](int index) {
-        prefs.set(kLimit, qlonglong(m_limit->itemData(index).toInt()));
-    });
+    connect(m_limit, &QComboBox::activated, this,
+        [this, &prefs](int index) { prefs.set(kLimit, qlonglong(m_limit->itemData(index).toInt())); });
     section->addRow(new SettingsRow(QStringLiteral("Clipboard Limit"), m_limit));
 
     auto* segments = new QWidget;
@@ -131,8 +134,7 @@ QWidget* GeneralSettingsView::windowSection()
     });
     addToggle(section, QStringLiteral("Auto-reveal on right edge hover"), Prefs::historyEdgeRevealEnabled.key,
         [this](bool enabled) { onEdgeRevealChanged(enabled); });
-    section->addRow(new SettingsSlider(QStringLiteral("Glass Darkness"), *m_needs.preferences, Prefs::glassDarkness.key,
-        Prefs::glassDarkness.minimum, Prefs::glassDarkness.maximum));
+    section->addRow(new SettingsSlider(QStringLiteral("Glass Darkness"), *m_needs.preferences, Prefs::glassDarkness));
     return section;
 }
 

@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <cmath>
 
-SettingsSlider::SettingsSlider(const QString& title, Preferences& preferences, const QString& key, double lower,
-    double upper, QWidget* parent)
+SettingsSlider::SettingsSlider(
+    const QString& title, Preferences& preferences, const Prefs::DoublePref& pref, QWidget* parent)
     : QWidget(parent)
     , m_preferences(preferences)
-    , m_key(key)
-    , m_lower(lower)
-    , m_upper(upper)
+    , m_pref(pref)
+    , m_lower(pref.minimum)
+    , m_upper(pref.maximum)
     , m_slider(new QSlider(Qt::Horizontal, this))
     , m_readout(textLabel(QString(), SettingsStyle::font(11), SettingsStyle::secondary(), this))
 {
@@ -28,7 +28,7 @@ SettingsSlider::SettingsSlider(const QString& title, Preferences& preferences, c
     layout->setSpacing(8);
     layout->addWidget(textLabel(title, SettingsStyle::font(13), Theme::text(), this));
     layout->addStretch(1);
-    m_slider->setRange(0, int(std::floor((upper - lower) / step + 1e-9)));
+    m_slider->setRange(0, int(std::floor((m_upper - m_lower) / step + 1e-9)));
     m_slider->setFixedWidth(80);
     m_slider->setAccessibleName(title);
     layout->addWidget(m_slider);
@@ -36,21 +36,24 @@ SettingsSlider::SettingsSlider(const QString& title, Preferences& preferences, c
     m_readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(m_readout);
 
-    show(preferences.doubleForKey(key));
+    show(Prefs::read(preferences, m_pref));
     connect(m_slider, &QSlider::valueChanged, this, [this](int position) {
         const double value = valueAt(position, m_lower, m_upper);
-        m_preferences.set(m_key, value);
+        m_preferences.set(m_pref.key, value);
         m_readout->setText(readout(value));
     });
     connect(&preferences, &Preferences::changed, this, [this](const QString& changed) {
-        if (changed == m_key)
-            show(m_preferences.doubleForKey(m_key));
+        if (changed == m_pref.key)
+            show(Prefs::read(m_preferences, m_pref));
     });
 }
 
 QString SettingsSlider::readout(double value)
 {
-    return QString::number(static_cast<long long>(std::trunc(value * 100))) + QLatin1Char('%');
+    // Whole percentages of the values the slider takes; anything else (never shown) cannot
+    // overflow the conversion.
+    const double percent = std::isfinite(value) ? std::clamp(std::trunc(value * 100), -1e15, 1e15) : 0.0;
+    return QString::number(static_cast<long long>(percent)) + QLatin1Char('%');
 }
 
 double SettingsSlider::valueAt(int position, double lower, double upper)

@@ -1,19 +1,22 @@
 #pragma once
+#include "platform/Prefs.h"
+
 #include <QWidget>
 
 class Preferences;
 class QLabel;
 class QSlider;
 
-// A labelled slider row, 28 high, bound to one floating-point preference over a closed range in
-// steps of 0.05, with its read-out: the value times 100, truncated, followed by "%".
+// A labelled slider row, 28 high, bound to one floating-point preference over its declared range in
+// steps of 0.05, with its read-out: the value times 100, truncated, followed by "%". A stored value
+// outside the range is ignored: the slider shows the default.
 class SettingsSlider : public QWidget {
     Q_OBJECT
 public:
     static constexpr double step = 0.05;
 
-    SettingsSlider(const QString& title, Preferences& preferences, const QString& key, double lower, double upper,
-        QWidget* parent = nullptr);
+    SettingsSlider(
+        const QString& title, Preferences& preferences, const Prefs::DoublePref& pref, QWidget* parent = nullptr);
 
     // "45%" for 0.45; "28%" for 0.29, which lies a hair below 29 hundredths.
     static QString readout(double value);
@@ -26,7 +29,7 @@ public:
 private:
     void show(double value);
     Preferences& m_preferences;
-    QString m_key;
+    Prefs::DoublePref m_pref;
     double m_lower;
     double m_upper;
     QSlider* m_slider;

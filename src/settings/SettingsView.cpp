@@ -3,6 +3,7 @@
 #include "settings/AboutView.h"
 #include "settings/BlocklistSettingsView.h"
 #include "settings/FiltersSettingsView.h"
+#include "settings/FocusRing.h"
 #include "settings/GeneralSettingsView.h"
 #include "settings/NotchShelfSettingsView.h"
 #include "settings/RecordingSettingsView.h"
@@ -20,6 +21,7 @@
 SettingsView::SettingsView(const SettingsWindowManager::Needs& needs, QWidget* parent)
     : VisualEffectView(Material::hudWindow, BlendingMode::behindWindow, parent)
     , m_needs(needs)
+    , m_focusRing(new FocusRing(this))
 {
     setFixedSize(contentWidth, contentHeight);
     auto* column = new QVBoxLayout(this);
@@ -65,12 +67,15 @@ void SettingsView::showPage(SettingsTab tab)
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The page's controls take the focus, not the area around them.
+    scroller->setFocusPolicy(Qt::NoFocus);
     scroller->setStyleSheet(Theme::scrollAreaStyle());
     m_page = makePage(tab, m_needs, scroller);
     m_page->setAttribute(Qt::WA_TranslucentBackground);
     scroller->setWidget(m_page);
     m_scroller = scroller;
     m_content->addWidget(scroller);
+    m_focusRing->raise();
 }
 
 void SettingsView::selectTab(SettingsTab tab)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointer>
 
+class FocusRing;
 class QVBoxLayout;
 class TabButton;
 
@@ -26,6 +27,8 @@ public:
     // The page shown now (inside a scroll area that only scrolls when a page outgrows the window).
     QWidget* currentPage() const { return m_page; }
     const QList<TabButton*>& tabButtons() const { return m_buttons; }
+    // The mark around the control the keyboard focused.
+    FocusRing* focusRing() const { return m_focusRing; }
 
     // The page of a tab, as the content switch builds it.
     static QWidget* makePage(SettingsTab tab, const SettingsWindowManager::Needs& needs, QWidget* parent);
@@ -38,4 +41,5 @@ private:
     QVBoxLayout* m_content;
     QPointer<QWidget> m_page;
     QPointer<QWidget> m_scroller;
+    FocusRing* m_focusRing;
 };

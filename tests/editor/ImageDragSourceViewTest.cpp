@@ -1,7 +1,9 @@
-// Press, move and release: a tap or a drag. The drag-out's file: written for file-only drop targets, readable by the user alone, and gone
-// when the drag's data goes (the drag ended) or the cache is cleared (start and quit).
+// Press, move and release: a tap or a drag. The drag-out's file: written for file-only drop targets, readable by the
+// user alone, and gone when the drag's data goes (the drag ended) or the cache is cleared (start and quit).
 #include "editor/ImageDragSourceView.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -22,7 +24,7 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndLiveAsLongAsTheDrag)
     const QString file = mime->urls().front().toLocalFile();
     EXPECT_TRUE(file.startsWith(cache.path() + QStringLiteral("/Quorvel/drag/")));
     EXPECT_EQ(mime->urls().front().toLocalFile(), file) << "written once per drag";
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(stat(QFile::encodeName(file).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     QFile written(file);
@@ -42,6 +44,76 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndLiveAsLongAsTheDrag)
     EXPECT_FALSE(QFile::exists(second));
     mime.reset();
     umask(oldMask);
+    qunsetenv("XDG_CACHE_HOME");
+}
+
+namespace {
+void writeFile(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep");
+}
+
+// Every file and folder below the folder, as paths relative to it, sorted and joined by " | ".
+std::string filesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(
+        folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files.join(QStringLiteral(" | ")).toStdString();
+}
+}
+
+// A link where the drag folder or Quorvel's cache folder belongs is never followed: the folder it
+// points to keeps everything, and no file is written there. In the real folder only the files
+// the program writes go; other files, links and subfolders stay.
+TEST(ImageDragSourceView, TheCacheIsClearedOfItsOwnFilesOnlyAndNeverThroughALink)
+{
+    QTemporaryDir cache, elsewhere;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    const QString target = elsewhere.path();
+    const QString ownName = QStringLiteral("Quorvel 2024-05-01 09.30.00 1a2b3c.png");
+    writeFile(target + QLatin1Char('/') + ownName);
+    writeFile(target + QStringLiteral("/notes.txt"));
+    ASSERT_TRUE(QDir(target).mkdir(QStringLiteral("sub")));
+    writeFile(target + QStringLiteral("/sub/deep.txt"));
+    const std::string before = filesBelow(target);
+
+    const QString quorvel = cache.path() + QStringLiteral("/Quorvel");
+    for (const bool wholeFolder : {false, true}) {
+        const QString link = wholeFolder ? quorvel : quorvel + QStringLiteral("/drag");
+        ASSERT_TRUE(wholeFolder ? QDir().rmdir(quorvel) : QDir().mkpath(quorvel));
+        ASSERT_TRUE(QFile::link(target, link));
+        ImageDragSourceView::clearDragCache();
+        EXPECT_TRUE(ImageDragSourceView::writeDragFile(QByteArray("png")).isEmpty());
+        std::unique_ptr<QMimeData> mime(
+            ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
+        EXPECT_EQ(mime->data(QStringLiteral("image/png")), QByteArray("png")) << "the PNG is still offered";
+        EXPECT_TRUE(mime->urls().isEmpty());
+        ImageDragSourceView::clearDragCache();
+        EXPECT_EQ(filesBelow(target), before) << link.toStdString();
+        ASSERT_TRUE(QFile::remove(link));
+    }
+
+    // The real folder: a written file goes; a foreign file, a subfolder and a link named like a
+    // drag file stay, and so does what the link points to.
+    const QString written = ImageDragSourceView::writeDragFile(QByteArray("png"));
+    ASSERT_FALSE(written.isEmpty());
+    const QString drag = ImageDragSourceView::dragCacheFolder();
+    writeFile(drag + QStringLiteral("/mine.txt"));
+    ASSERT_TRUE(QDir(drag).mkpath(QStringLiteral("Quorvel 2024-05-01 09.30.00 aaaaaa.png/inner")));
+    ASSERT_TRUE(QFile::link(
+        target + QLatin1Char('/') + ownName, drag + QStringLiteral("/Quorvel 2024-05-01 09.30.00 bbbbbb.png")));
+    ImageDragSourceView::clearDragCache();
+    EXPECT_FALSE(QFile::exists(written));
+    EXPECT_EQ(filesBelow(drag),
+        "Quorvel 2024-05-01 09.30.00 aaaaaa.png | Quorvel 2024-05-01 09.30.00 aaaaaa.png/inner | "
+        "Quorvel 2024-05-01 09.30.00 bbbbbb.png | mine.txt");
+    EXPECT_EQ(filesBelow(target), before);
     qunsetenv("XDG_CACHE_HOME");
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Prefs.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -50,6 +51,36 @@ TEST(PrefsTest, ReadsFallBackToTheDeclaredDefault)
     EXPECT_EQ(console.lines.size(), 1);
     prefs.set(Prefs::rejectDuplicates.key, false);
     EXPECT_FALSE(Prefs::readIfBool(prefs, Prefs::rejectDuplicates));
+}
+
+// A glass darkness outside 0 to 0.7 (NaN and the infinities included) is ignored like a wrongly
+// typed value: the registered default is read, or the declared one where none is registered.
+TEST(PrefsTest, ANumberOutsideItsRangeIsIgnored)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const bool registered : {true, false}) {
+        FakePreferences prefs;
+        if (registered)
+            prefs.registerDefaults({{Prefs::glassDarkness.key, 0.3}});
+        const double fallback = registered ? 0.3 : Prefs::glassDarkness.defaultValue;
+        EXPECT_DOUBLE_EQ(Prefs::read(prefs, Prefs::glassDarkness), fallback);
+        ConsoleCapture console;
+        for (const QVariant& wrong : {QVariant(58.08), QVariant(nan), QVariant(inf), QVariant(-inf), QVariant(-0.05),
+                 QVariant(0.7000001), QVariant(qlonglong(2)), QVariant(QStringLiteral("dark"))}) {
+            prefs.set(Prefs::glassDarkness.key, wrong);
+            EXPECT_DOUBLE_EQ(Prefs::read(prefs, Prefs::glassDarkness), fallback) << wrong.toString().toStdString();
+        }
+        EXPECT_EQ(console.lines.size(), 8);
+        EXPECT_TRUE(console.contains(
+            QStringLiteral("ignored the value of \"glassDarkness\" (58.08 where a number from 0 to 0.7 belongs)")))
+            << console.lines.join('\n').toStdString();
+        for (const QVariant& right : {QVariant(0.0), QVariant(0.7), QVariant(0.25), QVariant(qlonglong(0))}) {
+            prefs.set(Prefs::glassDarkness.key, right);
+            EXPECT_DOUBLE_EQ(Prefs::read(prefs, Prefs::glassDarkness), right.toDouble());
+        }
+        EXPECT_EQ(console.lines.size(), 8);
+    }
 }
 
 TEST(PrefsTest, HistoryLimitChoicesAreTheOnlyAcceptedLimits)

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
+#include <limits>
 
 using SettingsPagesTest = SettingsFixture;
 
@@ -29,8 +30,8 @@ TEST(SettingsTab, RawValuesAreTheButtonTitlesInOrder)
     QStringList titles;
     for (const SettingsTab tab : SettingsTab::allCases())
         titles << tab.rawValue();
-    EXPECT_EQ(titles,
-        (QStringList {"General", "Filters", "Blocklist", "Notch Shelf", "Screenshots", "Aufnahme", "About"}));
+    EXPECT_EQ(
+        titles, (QStringList {"General", "Filters", "Blocklist", "Notch Shelf", "Screenshots", "Aufnahme", "About"}));
     EXPECT_EQ(SettingsTab::fromRawValue("Aufnahme"), SettingsTab(SettingsTab::recording));
     EXPECT_FALSE(SettingsTab::fromRawValue("Recording"));
     EXPECT_FALSE(SettingsTab::fromRawValue("general"));
@@ -79,8 +80,25 @@ TEST_F(SettingsPagesTest, GeneralShowsTheDefaultsAndActsOnItsFourHandlers)
     page.toggle("historyEdgeRevealEnabled")->setOn(false);
     EXPECT_TRUE(page.toggle("showAsRightPanel")->isOn());
     page.toggle("hideTitleBar")->setOn(false);
-    EXPECT_EQ(calls,
-        (QStringList {"panelMode false", "edge true", "panelMode true", "edge false", "titleBar false"}));
+    EXPECT_EQ(calls, (QStringList {"panelMode false", "edge true", "panelMode true", "edge false", "titleBar false"}));
+}
+
+// A stored darkness the slider cannot take (out of range, NaN, infinite) shows as the default.
+TEST_F(SettingsPagesTest, TheDarknessSliderIgnoresAValueOutsideItsRange)
+{
+    for (const double stored : {58.08, std::numeric_limits<double>::quiet_NaN(),
+             std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), -0.2}) {
+        prefs.set("glassDarkness", stored);
+        GeneralSettingsView page(services());
+        auto* slider = page.findChild<SettingsSlider*>();
+        EXPECT_EQ(slider->readoutLabel()->text(), "45%") << stored;
+        EXPECT_EQ(slider->slider()->value(), 9) << stored;
+        // A change from elsewhere is judged the same way.
+        prefs.set("glassDarkness", 0.2);
+        EXPECT_EQ(slider->readoutLabel()->text(), "20%");
+        prefs.set("glassDarkness", stored);
+        EXPECT_EQ(slider->readoutLabel()->text(), "45%") << stored;
+    }
 }
 
 TEST_F(SettingsPagesTest, LoginToggleFollowsTheAutostartEntryAndRevertsWhenItCannotBeWritten)
@@ -94,8 +112,7 @@ TEST_F(SettingsPagesTest, LoginToggleFollowsTheAutostartEntryAndRevertsWhenItCan
     page.toggle("autoLaunchAtLogin")->setOn(true);
     EXPECT_FALSE(page.toggle("autoLaunchAtLogin")->isOn());
     EXPECT_FALSE(prefs.boolForKey("autoLaunchAtLogin"));
-    EXPECT_EQ(page.loginItemMessage(),
-        "Launch at Login could not be changed: The autostart folder is not writable");
+    EXPECT_EQ(page.loginItemMessage(), "Launch at Login could not be changed: The autostart folder is not writable");
     EXPECT_TRUE(console.contains("Failed to update login item: The autostart folder is not writable"));
 
     loginItem.failRegistration = false;
@@ -182,7 +199,8 @@ TEST_F(SettingsPagesTest, NotchShelfActsAtOnceAndItsFooterNamesTheLiveShortcut)
     EXPECT_EQ(prefs.stringForKey("notchShelfDisplayUUID"), "D1");
     EXPECT_EQ(calls, (QStringList {"shelf true", "rebuildShelf"}));
     EXPECT_TRUE(page.findChild<QLabel*>("footer")->text().startsWith("Enabling this replaces the ⇧⌘V Clipboard panel"));
-    EXPECT_TRUE(NotchShelfSettingsView::footerText("Nicht belegt").startsWith("Enabling this replaces the Clipboard panel"));
+    EXPECT_TRUE(
+        NotchShelfSettingsView::footerText("Nicht belegt").startsWith("Enabling this replaces the Clipboard panel"));
 }
 
 TEST_F(SettingsPagesTest, CapturePagesListTheirRecordersAndLiveFooters)
@@ -213,7 +231,8 @@ TEST_F(SettingsPagesTest, CapturePagesListTheirRecordersAndLiveFooters)
 TEST_F(SettingsPagesTest, AboutShowsTheVersionAndOpensFeedbackAndUpdates)
 {
     EXPECT_EQ(AboutView::versionLine(QString()), "Version 0");
-    EXPECT_EQ(AboutView::privacyPage("https://example.org").toString(), "https://example.org/quorvel-updates/privacy.html");
+    EXPECT_EQ(
+        AboutView::privacyPage("https://example.org").toString(), "https://example.org/quorvel-updates/privacy.html");
     AboutView page(services());
     EXPECT_EQ(page.findChild<QLabel*>("version")->text(), "Version 0.1.0");
     EXPECT_EQ(page.findChild<QLabel*>("historyShortcut")->text(), "⇧⌘V");

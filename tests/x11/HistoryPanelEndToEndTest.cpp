@@ -17,7 +17,9 @@
 #include "history/WindowManager.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Compositing.h"
 #include "platform/linux/JsonFilePreferences.h"
+#include "platform/linux/X11Compositing.h"
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
@@ -27,9 +29,14 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
 #include <QScreen>
+#include <QStandardPaths>
 #include <deque>
 #include <gtest/gtest.h>
 #include "X11TestSupport.h"
@@ -125,6 +132,15 @@ protected:
         for (const auto& model : view()->controller().filteredViewModels())
             out << model->searchIndex();
         return out;
+    }
+    QPushButton* tabButton(HistoryTab tab)
+    {
+        const QString label = tab == HistoryTab::clipboard ? QStringLiteral("Clipboard")
+                                                           : QStringLiteral("Screenshots");
+        for (QPushButton* button : view()->findChildren<QPushButton*>())
+            if (button->text() == label)
+                return button;
+        return nullptr;
     }
     bool key(const char* keys)
     {
@@ -278,13 +294,311 @@ TEST_F(HistoryPanelEndToEndTest, ARowDroppedOnThePanelsOwnSearchFieldIsRefused)
                                .arg(to.y());
     QProcess drag;
     drag.start(QStringLiteral("sh"), {QStringLiteral("-c"), script});
-    ASSERT_TRUE(waitUntil([&] {
-        ended = drag.state() == QProcess::NotRunning;
-        return ended;
-    }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            ended = drag.state() == QProcess::NotRunning;
+            return ended;
+        },
+        10000));
     spin(300);
     EXPECT_TRUE(field->text().isEmpty()) << "the search field took our own clip: " << field->text().toStdString();
     EXPECT_EQ(listed().size(), 1); // and the list was not filtered by it
+}
+
+namespace {
+
+// A window of one colour and an EWMH type across the top of the screen, height high (0: the whole
+// screen): the desktop behind the windows, or a top bar that reserves its height.
+class ScreenWindow {
+public:
+    ScreenWindow(const char* type, QRgb color, int height = 0)
+        : m_display(XOpenDisplay(nullptr))
+    {
+        const int width = DisplayWidth(m_display, DefaultScreen(m_display));
+        m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, unsigned(width),
+            unsigned(height ? height : DisplayHeight(m_display, DefaultScreen(m_display))), 0, 0, color & 0xffffff);
+        const long atom = long(XInternAtom(m_display, type, False));
+        XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+            PropModeReplace, reinterpret_cast<const unsigned char*>(&atom), 1);
+        XSizeHints place {};
+        place.flags = USPosition | PPosition;
+        XSetWMNormalHints(m_display, m_window, &place);
+        const long strut[12] = {0, 0, height, 0, 0, 0, 0, 0, 0, width - 1, 0, 0};
+        if (height)
+            XChangeProperty(m_display, m_window, XInternAtom(m_display, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL,
+                32, PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
+        XMapWindow(m_display, m_window);
+        XSync(m_display, False);
+    }
+    ~ScreenWindow()
+    {
+        XDestroyWindow(m_display, m_window);
+        XCloseDisplay(m_display);
+    }
+
+private:
+    Display* m_display;
+    Window m_window;
+};
+
+// A compositing manager that blends translucent windows (no shadows, no fading), for as long as
+// it lives.
+class Compositor {
+public:
+    Compositor()
+    {
+        m_process.start(QStringLiteral("xcompmgr"), QStringList {});
+        m_running = m_process.waitForStarted() && waitUntil([] { return x11CompositingManagerRunning(); }, 10000);
+        Compositing::setProbe(&x11CompositingManagerRunning);
+    }
+    ~Compositor()
+    {
+        Compositing::setProbe({});
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+        waitUntil([] { return !x11CompositingManagerRunning(); }, 5000);
+    }
+    bool isRunning() const { return m_running; }
+
+private:
+    QProcess m_process;
+    bool m_running = false;
+};
+
+double luminance(QRgb color)
+{
+    auto channel = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(color)) + 0.7152 * channel(qGreen(color)) + 0.0722 * channel(qBlue(color));
+}
+
+double contrast(QRgb a, QRgb b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// How a tab's label reads in its picture: the background is the commonest colour of the button,
+// the label's the tenth strongest of its pixels (the cores of the glyphs, not one stray pixel).
+double labelContrast(const QImage& button)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < button.height(); ++y)
+        for (int x = 0; x < button.width(); ++x)
+            ++counts[button.pixel(x, y) | 0xff000000];
+    const QRgb background = std::max_element(counts.cbegin(), counts.cend()).key();
+    std::vector<double> ratios;
+    for (int y = 0; y < button.height(); ++y)
+        for (int x = 0; x < button.width(); ++x)
+            ratios.push_back(contrast(button.pixel(x, y), background));
+    std::sort(ratios.begin(), ratios.end(), std::greater<>());
+    return ratios.size() >= 10 ? ratios[9] : 1.0;
+}
+
+}
+
+// The Clipboard / Screenshots switcher reads at 4.5:1 or more against what is behind it, with
+// the glass at every darkness, over a light and a dark desktop, with and without a compositor.
+TEST_F(HistoryPanelEndToEndTest, TheTabsReadOverAnyDesktopAtEveryGlassDarkness)
+{
+    prefs->set(QStringLiteral("closeOnFocusLoss"), false);
+    QStringList failures;
+    for (const bool compositing : {false, true}) {
+        std::optional<Compositor> compositor;
+        if (compositing) {
+            compositor.emplace();
+            ASSERT_TRUE(compositor->isRunning()) << "xcompmgr did not start";
+        }
+        for (const QRgb desk : {qRgb(255, 255, 255), qRgb(0, 0, 0)}) {
+            ScreenWindow desktop("_NET_WM_WINDOW_TYPE_DESKTOP", desk);
+            // A new manager makes a new panel, see-through only under a compositor.
+            makeWindows();
+            windows->showHistoryWindow();
+            ASSERT_TRUE(waitUntil([&] { return windows->historyPanel()->isActiveWindow(); }));
+            HistoryPanel* panel = windows->historyPanel();
+            EXPECT_EQ(panel->testAttribute(Qt::WA_TranslucentBackground), compositing);
+            const QWidget* switcher = tabButton(HistoryTab::clipboard)->parentWidget();
+            const QRect band(switcher->mapToGlobal(QPoint(0, 0)), switcher->size());
+            // Beside the switcher: the glass itself, which shows when the new darkness is on the screen.
+            const QPoint glass(panel->mapToGlobal(QPoint(7, 0)).x(), band.center().y());
+            for (const double darkness : {0.0, 0.45, 0.7, 1.0}) {
+                prefs->set(QStringLiteral("glassDarkness"), darkness);
+                // 1.0 is beyond what the setting offers: the default darkness shows.
+                const double shown = darkness > 0.7 ? 0.45 : darkness;
+                const double behind = compositing ? 0.82 * 30 + 0.18 * qRed(desk) : 30;
+                const int expected = qRound(behind * (1 - shown));
+                QImage picture;
+                const bool settled = waitUntil(
+                    [&] {
+                        picture = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+                        return std::abs(qRed(picture.pixel(glass)) - expected) <= 3;
+                    },
+                    10000);
+                EXPECT_TRUE(settled) << "the glass beside the tabs is " << qRed(picture.pixel(glass)) << ", not "
+                                     << expected;
+                const QString name = QStringLiteral("history_tabs_%1_%2_%3.png")
+                                         .arg(compositing ? "compositor" : "opaque", qRed(desk) ? "light" : "dark")
+                                         .arg(qRound(darkness * 100));
+                picture.copy(panel->frameGeometry().adjusted(-20, -20, 20, 20).intersected(picture.rect()))
+                    .save(artifact(name));
+                for (const HistoryTab tab : {HistoryTab::clipboard, HistoryTab::screenshots}) {
+                    QPushButton* button = tabButton(tab);
+                    const QRect area(button->mapToGlobal(QPoint(0, 0)), button->size());
+                    const double ratio = labelContrast(picture.copy(area));
+                    if (ratio < 4.5)
+                        failures << QStringLiteral("%1, %2 tab: %3:1")
+                                        .arg(name, tab == HistoryTab::clipboard ? "Clipboard" : "Screenshots")
+                                        .arg(ratio, 0, 'f', 2);
+                }
+            }
+            windows->hideHistoryWindow();
+        }
+    }
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
+}
+
+namespace {
+
+// The rectangle of the window manager's frame around a client: the client's place on the screen
+// widened by its _NET_FRAME_EXTENTS (left, right, top, bottom); empty before the frame exists.
+QRect wmFrameOf(unsigned long client)
+{
+    Display* display = XOpenDisplay(nullptr);
+    QRect frame;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XWindowAttributes attributes {};
+    Window child = 0;
+    int x = 0, y = 0;
+    if (XGetWindowProperty(display, client, XInternAtom(display, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL,
+            &type, &format, &count, &after, &data)
+            == Success
+        && count == 4 && XGetWindowAttributes(display, client, &attributes)
+        && XTranslateCoordinates(display, client, DefaultRootWindow(display), 0, 0, &x, &y, &child)) {
+        const long* extents = reinterpret_cast<const long*>(data);
+        frame = QRect(x, y, attributes.width, attributes.height)
+                    .adjusted(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3]));
+    }
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
+    return frame;
+}
+
+}
+
+// Run by the test below on a display of its own with a window manager that draws title bars:
+// the titled right-side panel, frame and title bar included, lies inside the work area.
+TEST_F(HistoryPanelEndToEndTest, TitledRightPanelOnADesktopWithATopBar)
+{
+    if (qEnvironmentVariableIsEmpty("QUORVEL_TITLED_WM"))
+        GTEST_SKIP() << "runs on a display with a window manager that draws title bars";
+    ScreenWindow bar("_NET_WM_WINDOW_TYPE_DOCK", qRgb(48, 80, 160), 32);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(waitUntil([&] { return screen->availableGeometry().top() == 32; }, 20000))
+        << "the work area did not leave out the top bar";
+    const QRect workArea = screen->availableGeometry();
+    prefs->set(QStringLiteral("hideTitleBar"), false);
+    prefs->set(QStringLiteral("showAsRightPanel"), true);
+    prefs->set(QStringLiteral("closeOnFocusLoss"), false);
+    makeWindows();
+    // Frame, title bar and borders included, the panel fills the column at the right edge of the
+    // work area.
+    const QRect column(workArea.right() + 1 - WindowManager::rightPanelWidth, workArea.top(),
+        WindowManager::rightPanelWidth, workArea.height());
+    QRect frame;
+    auto framedInColumn = [&] {
+        frame = wmFrameOf(windows->historyPanel()->winId());
+        return frame == column;
+    };
+    // The picture once the panel's content is on the screen.
+    auto shot = [&](const QString& name) {
+        HistoryPanel* panel = windows->historyPanel();
+        // Its top and its foot (the footer, once it was laid out for the panel's height).
+        const QPoint top = panel->geometry().topLeft() + QPoint(panel->width() / 2, 20);
+        const QPoint foot = panel->geometry().bottomLeft() + QPoint(panel->width() / 2, -10);
+        QImage picture;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                picture = screen->grabWindow(0).toImage();
+                return picture.pixelColor(top) != QColor(Qt::black) && picture.pixelColor(foot) != QColor(Qt::black);
+            },
+            20000))
+            << "nothing drawn at the top or the foot of the panel";
+        picture.save(artifact(name));
+    };
+    for (int show = 0; show < 2; ++show) {
+        windows->showHistoryWindow();
+        EXPECT_TRUE(waitUntil(framedInColumn, 20000))
+            << "frame " << WindowManager::rectToString(frame).toStdString() << ", not "
+            << WindowManager::rectToString(column).toStdString() << " in the work area "
+            << WindowManager::rectToString(workArea).toStdString();
+        shot(QStringLiteral("history_titled_right_panel_%1.png").arg(show + 1));
+        windows->hideHistoryWindow();
+    }
+    // The title bar taken away and given back on the open panel: the frame fills the column again.
+    windows->showHistoryWindow();
+    windows->updateTitleBar(true);
+    windows->updateTitleBar(false);
+    EXPECT_TRUE(waitUntil(framedInColumn, 20000)) << WindowManager::rectToString(frame).toStdString();
+    shot(QStringLiteral("history_titled_right_panel_toggled.png"));
+    windows->hideHistoryWindow();
+}
+
+// The test above, on a private X server with openbox (which draws title bars and keeps the area
+// that docks reserve out of the work area).
+TEST(HistoryPanelTitleBar, TheTitledRightPanelStaysInsideTheWorkArea)
+{
+    if (!qEnvironmentVariableIsEmpty("QUORVEL_TITLED_WM"))
+        GTEST_SKIP() << "this is the display the test runs on";
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        GTEST_SKIP() << "openbox is not installed (scripts/setup installs it)";
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QStringLiteral("Xvfb"),
+        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    ASSERT_TRUE(server.waitForStarted(20000));
+    ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 20000)) << "Xvfb did not say its display";
+    const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine().trimmed());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    environment.remove(QStringLiteral("XAUTHORITY"));
+    QProcess windowManager;
+    windowManager.setProcessEnvironment(environment);
+    windowManager.setProcessChannelMode(QProcess::MergedChannels);
+    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    ASSERT_TRUE(windowManager.waitForStarted(20000));
+    const QString check = QStringLiteral("xprop -display %1 -root _NET_SUPPORTING_WM_CHECK").arg(display);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QProcess xprop;
+            xprop.start(QStringLiteral("sh"), {QStringLiteral("-c"), check});
+            return xprop.waitForFinished(5000) && xprop.readAllStandardOutput().contains("window id");
+        },
+        60000))
+        << "openbox did not take the screen: " << windowManager.readAll().toStdString();
+
+    QProcess inner;
+    environment.insert(QStringLiteral("QUORVEL_TITLED_WM"), QStringLiteral("1"));
+    inner.setProcessEnvironment(environment);
+    inner.setProcessChannelMode(QProcess::MergedChannels);
+    inner.start(QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_filter=HistoryPanelEndToEndTest.TitledRightPanelOnADesktopWithATopBar")});
+    ASSERT_TRUE(inner.waitForStarted(20000));
+    ASSERT_TRUE(waitUntil([&] { return inner.state() == QProcess::NotRunning; }, 120000));
+    const QByteArray output = inner.readAll();
+    EXPECT_EQ(inner.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+
+    windowManager.terminate();
+    windowManager.waitForFinished(10000);
+    server.terminate();
+    server.waitForFinished(10000);
 }
 
 TEST_F(HistoryPanelEndToEndTest, FrameIsKeptAcrossARestart)

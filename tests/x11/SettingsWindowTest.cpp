@@ -8,6 +8,7 @@
 #include "capture/CaptureOverlayWindowManager.h"
 #include "settings/AboutView.h"
 #include "settings/ApplicationChooser.h"
+#include "settings/FocusRing.h"
 #include "settings/BlocklistSettingsView.h"
 #include "settings/ScreenshotSettingsView.h"
 #include "settings/SettingsTab.h"
@@ -18,6 +19,9 @@
 
 #include <QDialogButtonBox>
 #include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 #include <QScreen>
 #include <QPushButton>
 #include <atomic>
@@ -145,7 +149,6 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     EXPECT_EQ(windowRow->buttonText(), "Nicht belegt");
     EXPECT_TRUE(window->isVisible());
 
-
     // Minimised: the next opening restores the same window.
     window->showMinimized();
     ASSERT_TRUE(waitUntil([&] { return window->isMinimized(); }, 2000) || true);
@@ -162,6 +165,80 @@ TEST(SettingsWindow, SevenTabsRecordedShortcutsAndTheWindowsLife)
     ASSERT_TRUE(reopened);
     EXPECT_NE(reopened, window);
     EXPECT_EQ(viewOf(reopened)->selectedTab(), SettingsTab(SettingsTab::general));
+}
+
+// The General tab shows whole in the fixed window; Tab and Shift+Tab move a visible ring through
+// every control of the window, tabs, switches, slider, pickers and shortcut recorders included.
+TEST(SettingsWindow, TheGeneralTabShowsWholeAndTheKeyboardFocusIsVisible)
+{
+    QuorvelUnderTest quorvel;
+    ASSERT_TRUE(quorvel.app);
+    QWidget* window = openSettings(*quorvel.app);
+    ASSERT_TRUE(window);
+    SettingsView* view = viewOf(window);
+    QWidget* page = view->currentPage();
+    ASSERT_TRUE(page);
+    auto* scroller = qobject_cast<QScrollArea*>(page->parentWidget()->parentWidget());
+    ASSERT_TRUE(scroller);
+    spin(SettingsView::switchDuration + 150);
+    EXPECT_TRUE(window->grab().save(artifact(QStringLiteral("settings_general_whole.png"))));
+    // Everything down to the bottom margin is in view, without scrolling.
+    EXPECT_LE(page->sizeHint().height(), scroller->viewport()->height());
+    EXPECT_EQ(scroller->verticalScrollBar()->maximum(), 0);
+    ShortcutRecorderView* last = recorderFor(window, GlobalShortcuts::showHistory);
+    ASSERT_TRUE(last);
+    EXPECT_LE(last->mapTo(window, QPoint(0, last->height())).y() + 20, window->height());
+
+    // Tab from the first control round the window and back to it; every stop is marked.
+    FocusRing* ring = view->focusRing();
+    QWidget* first = QApplication::focusWidget();
+    ASSERT_TRUE(first && first->window() == window);
+    QList<QWidget*> stops;
+    QStringList kinds;
+    for (int i = 0; i < 60; ++i) {
+        QWidget* before = QApplication::focusWidget();
+        ASSERT_TRUE(xdotool({"key", "Tab"}));
+        ASSERT_TRUE(waitUntil([&] { return QApplication::focusWidget() != before; }))
+            << "Tab did not move the focus from " << before->metaObject()->className();
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_EQ(focused->window(), window);
+        ASSERT_TRUE(waitUntil([&] { return ring->target() == focused; }))
+            << "no ring around " << focused->metaObject()->className();
+        const QRect around = ring->ringRect();
+        EXPECT_TRUE(around.contains(QRect(focused->mapTo(view, QPoint(0, 0)), focused->size())));
+        // The ring is drawn: its edge shows the accent colour in the window's picture.
+        const QImage picture = window->grab().toImage();
+        const QPoint edge = view->mapTo(window, QPoint(around.center().x(), around.top() + 1));
+        const QColor drawn = picture.pixelColor(edge);
+        EXPECT_GT(drawn.blue(), drawn.red() + 80)
+            << focused->metaObject()->className() << " at " << edge.x() << "," << edge.y();
+        const QString kind = QString::fromLatin1(focused->metaObject()->className());
+        if (!kinds.contains(kind)) {
+            kinds << kind;
+            picture.copy(QRect(view->mapTo(window, around.topLeft()), around.size()).adjusted(-40, -12, 40, 12))
+                .save(artifact(QStringLiteral("settings_focus_%1.png").arg(kind)));
+        }
+        if (focused == first)
+            break;
+        stops << focused;
+    }
+    EXPECT_EQ(QApplication::focusWidget(), first) << "Tab did not come round";
+    for (const char* kind : {"TabButton", "SettingsSwitch", "QSlider", "QComboBox", "QPushButton"})
+        EXPECT_TRUE(kinds.contains(QLatin1String(kind)))
+            << kind << " never took the focus: " << kinds.join(", ").toStdString();
+    EXPECT_TRUE(std::any_of(stops.cbegin(), stops.cend(), [&](QWidget* w) {
+        return w == recorderFor(window, GlobalShortcuts::showHistory)->shortcutButton();
+    })) << "the shortcut recorder never took the focus";
+    // Shift+Tab goes back the same way.
+    ASSERT_TRUE(xdotool({"key", "shift+Tab"}));
+    EXPECT_TRUE(waitUntil([&] { return QApplication::focusWidget() == stops.last(); }));
+    EXPECT_TRUE(waitUntil([&] { return ring->target() == stops.last(); }));
+    window->grab().save(artifact(QStringLiteral("settings_focus_back.png")));
+    // A click moves the focus without a ring.
+    QWidget* clicked = stops.first();
+    QTest::mouseClick(clicked, Qt::LeftButton);
+    spin(50);
+    EXPECT_EQ(ring->target(), nullptr);
 }
 
 // Whether the dialog stands in front of the window it belongs to and has the focus.
@@ -238,7 +315,8 @@ TEST(SettingsDialogs, TheChooserIsASheetAndTheUpdateAnswerShowsAboveTheSettings)
     EXPECT_TRUE(waitUntil([&] { return inFrontAndActive(answer, window); }))
         << "answer at " << stackingPosition(answer->winId()) << ", settings at " << stackingPosition(window->winId());
     spin(200);
-    EXPECT_TRUE(QGuiApplication::primaryScreen()->grabWindow(0).save(artifact(QStringLiteral("settings_update_answer.png"))));
+    EXPECT_TRUE(
+        QGuiApplication::primaryScreen()->grabWindow(0).save(artifact(QStringLiteral("settings_update_answer.png"))));
     answer->close();
     EXPECT_TRUE(waitUntil([&] { return updater->answer() == nullptr; }));
 }
