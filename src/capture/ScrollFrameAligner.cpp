@@ -1,5 +1,6 @@
 #include "capture/ScrollFrameAligner.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -130,6 +131,228 @@ std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImag
     return bestOffset(older, band, xs.size(), h, bandStart, bandEnd, acceptanceThreshold);
 }
 
+namespace {
+
+// The compared samples of one frame's moving rows, packed row after row, with what each row
+// holds: whether it is a single grey level (within 2) and which.
+struct Plane {
+    std::vector<std::uint8_t> samples;
+    std::vector<std::uint8_t> flat;
+    std::vector<std::uint8_t> level;
+};
+
+Plane planeOf(std::vector<std::uint8_t> samples, std::size_t columns, int rows)
+{
+    Plane plane;
+    plane.samples = std::move(samples);
+    plane.flat.resize(std::size_t(rows));
+    plane.level.resize(std::size_t(rows));
+    for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* row = plane.samples.data() + std::size_t(y) * columns;
+        const auto [low, high] = std::minmax_element(row, row + columns);
+        plane.flat[std::size_t(y)] = columns == 0 || *high - *low <= 2;
+        plane.level[std::size_t(y)] = columns == 0 ? 0 : *low;
+    }
+    return plane;
+}
+
+// Whether row y of the newer plane and row y + offset of the older one say nothing about the
+// scroll: both one grey level, the same one (two blank lines of a page).
+bool blankAlike(const Plane& older, const Plane& newer, int y, int offset)
+{
+    const std::size_t a = std::size_t(y + offset);
+    const std::size_t b = std::size_t(y);
+    return older.flat[a] && newer.flat[b] && std::abs(int(older.level[a]) - int(newer.level[b])) <= 2;
+}
+
+// How the whole overlap at one distance agrees: the rows that carry something (are not blank
+// alike) and match, and the newer frame's rows that carry something and do not.
+struct Agreement {
+    int evidence = 0;
+    std::vector<int> mismatchedRows;
+};
+
+// The agreement at `offset`, where a row matches when no sample differs by more than `tolerance`
+// grey levels. None when fewer than four rows carry something or more than one in sixteen of them
+// do not match.
+std::optional<Agreement> agreementAt(
+    const Plane& older, const Plane& newer, std::size_t columns, int rows, int offset, int tolerance)
+{
+    const int overlap = rows - offset;
+    int informative = 0;
+    for (int y = 0; y < overlap; ++y)
+        informative += blankAlike(older, newer, y, offset) ? 0 : 1;
+    if (informative < 4)
+        return std::nullopt;
+    const std::size_t allowed = std::size_t(informative / 16);
+    Agreement agreement;
+    for (int y = 0; y < overlap; ++y) {
+        if (blankAlike(older, newer, y, offset))
+            continue;
+        const std::uint8_t* a = older.samples.data() + std::size_t(y + offset) * columns;
+        const std::uint8_t* b = newer.samples.data() + std::size_t(y) * columns;
+        bool differs = false;
+        for (std::size_t c = 0; c < columns && !differs; ++c)
+            differs = std::abs(int(a[c]) - int(b[c])) > tolerance;
+        if (differs) {
+            agreement.mismatchedRows.push_back(y);
+            if (agreement.mismatchedRows.size() > allowed)
+                return std::nullopt;
+        }
+    }
+    agreement.evidence = informative - int(agreement.mismatchedRows.size());
+    return agreement;
+}
+
+// How many of the sorted rows lie above `end`.
+int rowsBefore(const std::vector<int>& rows, int end)
+{
+    return int(std::lower_bound(rows.begin(), rows.end(), end) - rows.begin());
+}
+
+}
+
+std::optional<int> ScrollMatch::clear() const
+{
+    if (candidates.empty())
+        return std::nullopt;
+    if (candidates.size() == 1)
+        return candidates.front().offset;
+    const ScrollCandidate* best = &candidates.front();
+    for (const ScrollCandidate& candidate : candidates)
+        if (candidate.evidence > best->evidence)
+            best = &candidate;
+    int second = 0;
+    for (const ScrollCandidate& candidate : candidates)
+        if (&candidate != best)
+            second = std::max(second, candidate.evidence);
+    if (best->evidence > second && best->evidence >= 4 * second)
+        return best->offset;
+    return std::nullopt;
+}
+
+bool ScrollMatch::allows(int offset) const
+{
+    return std::any_of(candidates.begin(), candidates.end(),
+        [offset](const ScrollCandidate& candidate) { return candidate.offset == offset; });
+}
+
+std::optional<int> ScrollMatch::nearest(int expected, int tolerance) const
+{
+    const ScrollCandidate* found = nullptr;
+    bool tie = false;
+    for (const ScrollCandidate& candidate : candidates) {
+        const int d = std::abs(candidate.offset - expected);
+        if (d > tolerance)
+            continue;
+        const int best = found ? std::abs(found->offset - expected) : tolerance + 1;
+        if (d < best || (d == best && candidate.mismatched < found->mismatched)) {
+            tie = false;
+            found = &candidate;
+        } else if (d == best && candidate.mismatched == found->mismatched) {
+            tie = true;
+        }
+    }
+    if (!found || tie)
+        return std::nullopt;
+    return found->offset;
+}
+
+ScrollMatch ScrollFrameAligner::match(const QImage& previous, const QImage& next, const ScrollBand& band) const
+{
+    if (previous.size() != next.size() || columnStride < 1 || band.top < 0 || band.bottom < 0 || band.left < 0
+        || band.right < 0)
+        return {};
+    const int first = band.top;
+    const int rows = previous.height() - band.top - band.bottom;
+    const int left = band.left;
+    const int right = previous.width() - band.right;
+    const int bandStart = int(double(rows) * 0.10);
+    const int bandEnd = int(double(rows) * 0.25);
+    if (bandStart >= bandEnd || right <= left)
+        return {};
+    const QImage previousImage = readable(previous);
+    const QImage nextImage = readable(next);
+    if (previousImage.isNull() || nextImage.isNull())
+        return {};
+    std::vector<int> xs;
+    for (int x = left; x < right; x += columnStride)
+        xs.push_back(x);
+    const std::vector<std::uint8_t> older = sampledColumns(previousImage, xs, first, first + rows);
+    const std::vector<std::uint8_t> newer = sampledColumns(nextImage, xs, first, first + rows);
+
+    ScrollMatch result;
+    // The columns that changed anywhere in the moving rows; the others are left out.
+    std::vector<int> changed;
+    for (std::size_t c = 0; c < xs.size(); ++c) {
+        for (int y = 0; y < rows; ++y) {
+            const std::size_t i = std::size_t(y) * xs.size() + c;
+            if (older[i] != newer[i]) {
+                changed.push_back(int(c));
+                break;
+            }
+        }
+    }
+    if (changed.empty()) {
+        result.still = true;
+        for (std::size_t c = 0; c < xs.size(); ++c)
+            changed.push_back(int(c));
+    }
+    const std::size_t columns = changed.size();
+    const auto keep = [&](const std::vector<std::uint8_t>& plane) {
+        std::vector<std::uint8_t> packed(std::size_t(rows) * columns);
+        for (int y = 0; y < rows; ++y)
+            for (std::size_t c = 0; c < columns; ++c)
+                packed[std::size_t(y) * columns + c] = plane[std::size_t(y) * xs.size() + std::size_t(changed[c])];
+        return packed;
+    };
+    const Plane olderPlane = planeOf(keep(older), columns, rows);
+    const Plane newerPlane = planeOf(keep(newer), columns, rows);
+    const int tolerance = int(acceptanceThreshold);
+
+    std::vector<std::pair<int, Agreement>> agreements;
+    for (int offset = 0; offset <= rows - minOverlap; ++offset) {
+        // A first look at one band of the new frame: 10 % to 25 % of the rows, or the overlap
+        // itself when the band would reach past it. Its mean difference must be below the
+        // threshold before the whole overlap is compared.
+        int from = bandStart;
+        int to = std::min(bandEnd, rows - offset);
+        if (to - from < 4) {
+            from = 0;
+            to = rows - offset;
+        }
+        const double budget = acceptanceThreshold * double(columns) * double(to - from);
+        std::uint64_t sum = 0;
+        for (int y = from; y < to && double(sum) < budget; ++y)
+            sum += absoluteDifference(newerPlane.samples.data() + std::size_t(y) * columns,
+                olderPlane.samples.data() + std::size_t(y + offset) * columns, columns);
+        if (!(double(sum) < budget))
+            continue;
+        if (std::optional<Agreement> agreement = agreementAt(olderPlane, newerPlane, columns, rows, offset, tolerance))
+            agreements.emplace_back(offset, std::move(*agreement));
+    }
+    // A distance goes when another one matches the rows both share clearly better: content that
+    // changes in place (a cursor) spoils both alike, a misplaced line only the wrong one.
+    constexpr int clearlyBetter = 4;
+    for (std::size_t i = 0; i < agreements.size(); ++i) {
+        bool refuted = false;
+        for (std::size_t j = 0; j < agreements.size() && !refuted; ++j) {
+            if (i == j)
+                continue;
+            const int shared = rows - std::max(agreements[i].first, agreements[j].first);
+            refuted = rowsBefore(agreements[i].second.mismatchedRows, shared)
+                >= rowsBefore(agreements[j].second.mismatchedRows, shared) + clearlyBetter;
+        }
+        if (!refuted)
+            result.candidates.push_back(
+                {agreements[i].first, agreements[i].second.evidence, int(agreements[i].second.mismatchedRows.size())});
+    }
+    // Blank frames that did not change: nothing moved, as far as anyone can tell.
+    if (result.still && result.candidates.empty())
+        result.candidates.push_back({0, 0});
+    return result;
+}
+
 std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImage& next, const ScrollBand& band) const
 {
     if (previous.size() != next.size() || columnStride < 1 || band.top < 0 || band.bottom < 0)
@@ -166,7 +389,8 @@ std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImag
         std::vector<std::uint8_t> packed(std::size_t(rows) * changed.size());
         for (int y = 0; y < rows; ++y)
             for (std::size_t c = 0; c < changed.size(); ++c)
-                packed[std::size_t(y) * changed.size() + c] = plane[std::size_t(y) * xs.size() + std::size_t(changed[c])];
+                packed[std::size_t(y) * changed.size() + c]
+                    = plane[std::size_t(y) * xs.size() + std::size_t(changed[c])];
         return packed;
     };
     return bestOffset(keep(older), keep(newer), changed.size(), rows, bandStart, bandEnd, acceptanceThreshold);
@@ -182,8 +406,8 @@ std::optional<ScrollBand> ScrollFrameAligner::staticEdges(const QImage& previous
     const int h = a.height();
     const int tolerance = w / 32;
     const auto same = [&](int y) {
-        return sameRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)), reinterpret_cast<const QRgb*>(b.constScanLine(y)),
-            w, tolerance);
+        return sameRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)),
+            reinterpret_cast<const QRgb*>(b.constScanLine(y)), w, tolerance);
     };
     ScrollBand band;
     while (band.top < h && same(band.top))
@@ -256,7 +480,8 @@ bool rowFollows(const std::vector<std::uint8_t>& older, const std::vector<std::u
 
 }
 
-ScrollBand ScrollFrameAligner::withEdgesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset)
+ScrollBand ScrollFrameAligner::withEdgesOutOfStep(
+    const QImage& previous, const QImage& next, ScrollBand band, int offset)
 {
     band.left = 0;
     band.right = 0;

@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <optional>
+#include <vector>
 
 // The rows of a window that stay in place while its content scrolls: a fixed header, a footer
 // (a pager's prompt line, a status bar), the window's frame lines, the ends of a scroll bar. The
@@ -17,6 +18,34 @@ struct ScrollBand {
     bool operator==(const ScrollBand&) const = default;
 };
 
+// One distance at which two frames agree, with the number of rows that back it: rows of the
+// overlap that carry something (not both blank alike) and match.
+struct ScrollCandidate {
+    int offset = 0;
+    int evidence = 0;
+    // Rows of the overlap that carry something and do not match (a cursor, a hovered link).
+    int mismatched = 0;
+    bool operator==(const ScrollCandidate&) const = default;
+};
+
+// Every distance at which the moving rows of two frames agree. Repeated content (a block of
+// identical lines, a pattern) agrees at several; the pixels alone then cannot tell the scroll.
+struct ScrollMatch {
+    // Smallest offset first.
+    std::vector<ScrollCandidate> candidates;
+    // Nothing changed in the moving rows between the two frames.
+    bool still = false;
+
+    // The distance the pixels tell by themselves: the only candidate, or one backed by at least
+    // four times as many rows as any other (a single line that happens to repeat does not outweigh
+    // a whole overlap). None without a candidate or with several comparable ones.
+    std::optional<int> clear() const;
+    bool allows(int offset) const;
+    // The candidate within `tolerance` rows of `expected` that is nearest to it, the one with
+    // fewer mismatched rows when two are equally near; none when there is none or it stays a tie.
+    std::optional<int> nearest(int expected, int tolerance) const;
+};
+
 // Measures how far a window's content moved between two frames taken before and after a scroll:
 // a band of rows near the top of the new frame (10 % to 25 % of its height) is slid down over the
 // previous frame one row at a time, and the offset with the smallest mean absolute grey difference
@@ -26,6 +55,8 @@ struct ScrollFrameAligner {
     double acceptanceThreshold = 12.0;
     // Distance between the sampled columns.
     int columnStride = 4;
+    // The fewest rows two frames must share for a distance to be measured.
+    static constexpr int minOverlap = 8;
 
     // How many rows the content of `next` sits higher than in `previous` (row y of `next` shows
     // what row y + offset of `previous` showed); 0 when it did not move; none when the frames
@@ -33,11 +64,21 @@ struct ScrollFrameAligner {
     // offset wins.
     std::optional<int> align(const QImage& previous, const QImage& next) const;
 
-    // The same measurement inside the moving rows of `band` only: the band of compared rows lies
-    // at 10 % to 25 % of the moving rows, an offset never reaches into the static bottom rows, and
-    // only the sampled columns that changed between the two frames are compared (a side panel,
-    // the frame's sides and blank margins say nothing about the scroll). 0 when no sampled column
-    // of the moving rows changed.
+    // Every distance at which the moving rows of `band` agree, from 0 up to the one that leaves
+    // `minOverlap` rows in common. Only the columns between `band.left` and `band.right` that
+    // changed between the frames are compared (a side panel, the frame's sides and blank margins
+    // say nothing about the scroll; all of them when nothing changed). A band of rows at 10 % to
+    // 25 % of the moving rows (the overlap itself for long scrolls) picks the distances worth a
+    // closer look; a distance is kept when the whole overlap agrees: rows that carry something
+    // match, save one in sixteen (a cursor, a hovered link), and no other distance matches the
+    // rows both share clearly better (by four rows or more).
+    ScrollMatch match(const QImage& previous, const QImage& next, const ScrollBand& band) const;
+
+    // A quick measurement inside the moving rows of `band`, used to find what does not move with
+    // the content before `match` decides: the band of compared rows lies at 10 % to 25 % of the
+    // moving rows, an offset never reaches into the static bottom rows, and only the sampled
+    // columns that changed between the two frames are compared. 0 when no sampled column of the
+    // moving rows changed; on a tie the smaller offset wins.
     std::optional<int> align(const QImage& previous, const QImage& next, const ScrollBand& band) const;
 
     // The rows at the top and at the bottom that are the same in both frames. A row counts as the

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -102,7 +103,20 @@ QString ScrollingCaptureControlView::statusText() const
 
 void ScrollingCaptureControlView::refresh()
 {
+    // A notice (the user's scroll cannot be joined) stands out in the warning colour, and the strip
+    // grows about its centre to show it whole; it returns to its size once the notice goes.
+    const bool notice = !m_service.state().notice.isEmpty();
+    m_status->setStyleSheet(Theme::labelStyle(notice ? Theme::warning() : Theme::text()));
     m_status->setText(statusText());
+    if (!isWindow() || !layout())
+        return;
+    layout()->activate();
+    const int width = std::max(panelWidth, layout()->sizeHint().width());
+    if (width == this->width())
+        return;
+    const int centre = x() + this->width() / 2;
+    setFixedWidth(width);
+    move(centre - width / 2, y());
 }
 
 void ScrollingCaptureControlView::paintEvent(QPaintEvent*)

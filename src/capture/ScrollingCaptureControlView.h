@@ -4,8 +4,9 @@
 class QLabel;
 class ScrollingCaptureService;
 
-// The strip shown while a scrolling capture runs: a busy indicator, the progress text, "Fertig"
-// (stop and keep what was gathered) and a cancel button. It never takes the keyboard, and its
+// The strip shown while a scrolling capture runs: a busy indicator, the progress text (or, in the
+// warning colour, what the user must do), "Fertig" (stop and keep what was gathered) and a cancel
+// button. It never takes the keyboard, and its
 // buttons act on the first click while another program is active.
 class ScrollingCaptureControlView : public QWidget {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Background.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/ScrollActivityMonitor.h"
 #include "platform/ScrollEventPoster.h"
 #include "platform/Workspace.h"
@@ -16,8 +17,15 @@ namespace {
 const QString alreadyRunning = QStringLiteral("Es läuft bereits eine Erfassung");
 const QString firstFrameFailed = QStringLiteral("Erster Schnappschuss fehlgeschlagen");
 const QString stitchingFailed = QStringLiteral("Zusammensetzen fehlgeschlagen");
+const QString unclearStored = QStringLiteral(
+    "Ab einer Stelle ließ sich die Seite nicht sicher anschließen, etwa bei gleichen Zeilen. Das Bild endet davor.");
+const QString unclearNothingStored = QStringLiteral(
+    "Die Seite ließ sich nicht sicher anschließen, etwa bei gleichen Zeilen. Es wurde nichts gespeichert.");
 
 }
+
+const QString ScrollingCaptureService::unclearNotice = QStringLiteral("Anschluss verloren – zurück zur letzten Stelle");
+const QString ScrollingCaptureService::unclearSummary = QStringLiteral("Scrollende Aufnahme unvollständig");
 
 ScrollingCaptureService::ScrollingCaptureService(Needs needs, Timing timing, QObject* parent)
     : QObject(parent)
@@ -46,6 +54,10 @@ ScrollingCaptureService::Needs ScrollingCaptureService::desktopNeeds(ScreenshotC
     };
     needs.stopScrollMonitor = [&scrollActivity] { scrollActivity.stop(); };
     needs.activateWindow = [&workspace](quint64 windowID) { workspace.activateWindow(windowID); };
+    needs.notify = [](const QString& summary, const QString& body) {
+        if (DesktopNotifier::isWired())
+            DesktopNotifier::shared().notify(summary, body);
+    };
     needs.currentWindowFrame = [&screen](quint64 windowID) -> std::optional<QRect> {
         for (const ScreenWindow& window : screen.windows()) {
             if (window.windowID == windowID)
@@ -65,6 +77,8 @@ QString ScrollingCaptureService::statusText(const State& state)
 {
     switch (state.kind) {
     case State::Kind::capturing:
+        if (!state.notice.isEmpty())
+            return state.notice;
         return QStringLiteral("Erfasse … (%1)").arg(state.frameCount);
     case State::Kind::failed:
         return QStringLiteral("Fehlgeschlagen");
@@ -127,7 +141,7 @@ void ScrollingCaptureService::cancel()
     m_stopRequested = true;
     // The running loop notices at its next check and ends; until then no new capture may start,
     // so the old loop can never be revived by a new one.
-    setState({State::Kind::cancelling, 0, {}});
+    setState({State::Kind::cancelling, 0, {}, {}});
 }
 
 void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, double scale, Completion done)
@@ -154,8 +168,11 @@ void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, doubl
     m_clicksPosted = 0;
     m_firstScrollRechecks = 0;
     m_pixelsPerClick = 120.0;
+    m_clickMeasured = false;
+    m_stillStrips = 0;
+    m_unjoined = false;
     // Busy from here on: a second start while the first frame is awaited is refused.
-    setState({State::Kind::capturing, 0, {}});
+    setState({State::Kind::capturing, 0, {}, {}});
     if (m_needs.activateWindow)
         m_needs.activateWindow(window.windowID);
     after(m_timing.beforeFirstFrame, [this] {
@@ -175,7 +192,7 @@ void ScrollingCaptureService::afterFirstFrame(const QImage& frame)
     m_stitchedHeight = frame.height();
     m_previous = frame;
     m_frameCount = 1;
-    setState({State::Kind::capturing, 1, {}});
+    setState({State::Kind::capturing, 1, {}, {}});
     emit gatheringStarted();
     if (m_mode == Mode::automatic) {
         m_step = stepForHeight(frame.height());
@@ -216,18 +233,25 @@ void ScrollingCaptureService::grabAfterScroll()
     after(m_timing.settleAfterScroll, [this] {
         if (stopRequested())
             return finish();
-        grabNext([this](const QImage& next) {
+        grabSettled([this](const QImage& next) {
             if (next.isNull())
                 return finish();
-            compare(m_previous, next, [this, next](std::optional<int> offset) { autoCompare(next, offset); });
+            compare(m_previous, next, [this, next](const ScrollMatch& match) { autoCompare(next, match); });
         });
     });
 }
 
-void ScrollingCaptureService::autoCompare(const QImage& next, std::optional<int> offset)
+void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch& match)
 {
-    // A window that ignores the wheel: offered the manual mode instead of ending silently.
+    const std::optional<int> offset = trustedOffset(match);
+    // The window changed, yet the picture matches at several distances and nothing tells which.
+    const bool unclear = !offset && !match.still && !match.candidates.empty();
     if (m_frameCount == 1 && (!offset || *offset < minMeaningfulOffset)) {
+        if (unclear) {
+            m_unjoined = true;
+            return finish();
+        }
+        // A window that ignores the wheel: offered the manual mode instead of ending silently.
         // The program may not have redrawn yet: it gets a few more looks, with no more scrolling.
         if (m_firstScrollRechecks < firstScrollRechecks) {
             ++m_firstScrollRechecks;
@@ -236,20 +260,43 @@ void ScrollingCaptureService::autoCompare(const QImage& next, std::optional<int>
         emit gatheringEnded();
         return end({Outcome::Kind::noMovementDetected, {}});
     }
-    // No match, or the content stopped moving: the end of the page.
-    if (!offset || *offset < minMeaningfulOffset)
+    if (!offset || *offset < minMeaningfulOffset) {
+        // A change that cannot be placed ends the picture before it; no change, or a last small
+        // one, is the end of the page.
+        if (!offset && !match.still)
+            m_unjoined = true;
         return finish();
-    if (m_clicksPosted > 0 && *offset < next.height())
+    }
+    // A still picture that moved by what the notches sent: a stretch of identical lines taller than
+    // the window. Its strips stand only once a later step shows the window moving.
+    const bool still = match.still;
+    if (!still && m_clicksPosted > 0 && *offset < next.height()) {
         m_pixelsPerClick = std::max(1.0, double(*offset) / m_clicksPosted);
+        m_clickMeasured = true;
+    }
     const bool room = appendStrip(next, *offset);
+    m_stillStrips = still ? m_stillStrips + 1 : 0;
     ++m_frameCount;
-    setState({State::Kind::capturing, m_frameCount, {}});
-    if (!room || m_finishEarlyRequested)
+    setState({State::Kind::capturing, m_frameCount, {}, {}});
+    if (!room || m_finishEarlyRequested || m_stillStrips > maxStillSteps)
         return finish();
     m_previous = next;
     if (m_frameCount >= maxFrames || stopRequested())
         return finish();
     autoScroll();
+}
+
+std::optional<int> ScrollingCaptureService::trustedOffset(const ScrollMatch& match) const
+{
+    if (m_clickMeasured && m_clicksPosted > 0) {
+        const int expected = int(std::lround(m_pixelsPerClick * m_clicksPosted));
+        // A little slack for programs whose notches are not all alike.
+        if (const std::optional<int> near = match.nearest(expected, std::max(2, expected / 20)))
+            return near;
+    }
+    if (match.still)
+        return 0;
+    return match.clear();
 }
 
 void ScrollingCaptureService::manualPass()
@@ -259,32 +306,64 @@ void ScrollingCaptureService::manualPass()
     after(m_timing.manualPollInterval, [this] {
         const qint64 now = m_clock.elapsed();
         const qint64 quietSince = std::max(m_lastScroll, m_lastAccepted);
-        if (m_slices.size() >= 2 && now - quietSince >= m_timing.manualDoneAfterQuiet)
+        // Not while the strip asks the user to scroll back.
+        if (m_slices.size() >= 2 && !m_unjoined && now - quietSince >= m_timing.manualDoneAfterQuiet)
             return finish();
         if (now - m_lastScroll <= m_timing.manualScrollQuiet)
             return manualPass();
-        grabNext([this](const QImage& next) {
+        grabSettled([this](const QImage& next) {
             if (next.isNull())
                 return manualPass();
-            compare(m_previous, next, [this, next](std::optional<int> offset) { manualCompare(next, offset); });
+            compare(m_previous, next, [this, next](const ScrollMatch& match) { manualCompare(next, match); });
         });
     });
 }
 
-void ScrollingCaptureService::manualCompare(const QImage& next, std::optional<int> offset)
+void ScrollingCaptureService::manualCompare(const QImage& next, const ScrollMatch& match)
 {
-    // No match (a scroll too long to measure) or no movement: the last kept frame stays the
-    // reference.
-    if (!offset || *offset < minMeaningfulOffset)
+    // Nothing moved as far as the picture tells (a cursor that blinked): the last kept frame stays
+    // the reference, and a scroll that did happen shows in the frames to come.
+    if (match.still || match.allows(0))
+        return manualPass();
+    const std::optional<int> offset = match.clear();
+    if (!offset) {
+        // The window changed, but nothing tells where the new picture joins the last kept one (a
+        // jump past everything they share, the user's scroll over identical lines): it is not
+        // joined at a guess. The last kept frame stays the reference until the user scrolls back
+        // to a place that joins it.
+        m_unjoined = true;
+        setNotice(unclearNotice);
+        return manualPass();
+    }
+    // No movement worth a strip: the last kept frame stays the reference.
+    if (*offset < minMeaningfulOffset)
         return manualPass();
     const bool room = appendStrip(next, *offset);
     m_previous = next;
+    m_unjoined = false;
     ++m_frameCount;
     m_lastAccepted = m_clock.elapsed();
-    setState({State::Kind::capturing, m_frameCount, {}});
+    setState({State::Kind::capturing, m_frameCount, {}, {}});
     if (!room || m_frameCount >= maxFrames)
         return finish();
     manualPass();
+}
+
+void ScrollingCaptureService::setNotice(const QString& notice)
+{
+    setState({State::Kind::capturing, m_frameCount, {}, notice});
+}
+
+void ScrollingCaptureService::dropStillStrips()
+{
+    if (m_stillStrips == 0)
+        return;
+    for (; m_stillStrips > 0 && m_slices.size() > 1; --m_stillStrips) {
+        m_stitchedHeight -= m_slices.back().height();
+        m_slices.pop_back();
+    }
+    m_stillStrips = 0;
+    m_unjoined = true;
 }
 
 bool ScrollingCaptureService::appendStrip(const QImage& next, int offset)
@@ -340,23 +419,32 @@ void ScrollingCaptureService::finish()
     m_monitoring = false;
     if (m_stopRequested && !m_finishEarlyRequested)
         return end({Outcome::Kind::tooShort, {}});
-    if (m_slices.size() < 2)
-        return end({Outcome::Kind::tooShort, {}});
-    setState({State::Kind::stitching, m_frameCount, {}});
+    // Steps that never showed the window moving are not vouched for.
+    dropStillStrips();
+    const bool unjoined = m_unjoined;
+    if (m_slices.size() < 2) {
+        if (unjoined && m_needs.notify)
+            m_needs.notify(unclearSummary, unclearNothingStored);
+        return end({Outcome::Kind::tooShort, unjoined ? unclearNothingStored : QString()});
+    }
+    setState({State::Kind::stitching, m_frameCount, {}, {}});
     placeStaticParts();
     std::optional<QRect> frame = m_needs.currentWindowFrame ? m_needs.currentWindowFrame(m_window.windowID)
                                                             : std::nullopt;
     const QRectF sourceRect = frame.value_or(m_window.frame);
     Background::run(
         this, [slices = std::move(m_slices)] { return stitch(slices); },
-        [this, session = m_session, sourceRect](QImage image) {
+        [this, session = m_session, sourceRect, unjoined](QImage image) {
             if (session != m_session)
                 return;
             if (image.isNull())
                 return end({Outcome::Kind::failed, stitchingFailed});
             if (m_needs.handOff)
                 m_needs.handOff(image, sourceRect);
-            end({Outcome::Kind::success, {}});
+            // The picture stops at the last sure place: the user is told, not left to find a gap.
+            if (unjoined && m_needs.notify)
+                m_needs.notify(unclearSummary, unclearStored);
+            end({Outcome::Kind::success, unjoined ? unclearStored : QString()});
         });
     m_slices.clear();
 }
@@ -403,33 +491,83 @@ void ScrollingCaptureService::grabNext(std::function<void(QImage)> then)
     });
 }
 
-void ScrollingCaptureService::compare(
-    const QImage& previous, const QImage& next, std::function<void(std::optional<int>)> then)
+void ScrollingCaptureService::grabSettled(std::function<void(QImage)> then)
+{
+    grabNext([this, then = std::move(then)](const QImage& frame) {
+        if (frame.isNull())
+            return then(frame);
+        confirmSettled(frame, 0, then);
+    });
+}
+
+void ScrollingCaptureService::confirmSettled(const QImage& latest, int checks, std::function<void(QImage)> then)
+{
+    // A picture equal to the previous frame is nothing being drawn; any other is taken once a
+    // second grab shows the same, so a half-drawn window is never measured.
+    Background::run(
+        this, [previous = m_previous, latest] { return previous == latest; },
+        [this, session = m_session, latest, checks, then = std::move(then)](bool unchanged) {
+            if (session != m_session)
+                return;
+            if (unchanged || checks >= maxRedrawChecks)
+                return then(latest);
+            after(m_timing.redrawCheck, [this, latest, checks, then] {
+                grabNext([this, latest, checks, then](const QImage& again) {
+                    if (again.isNull())
+                        return then(latest);
+                    Background::run(
+                        this, [latest, again] { return latest == again; },
+                        [this, session = m_session, again, checks, then](bool agree) {
+                            if (session != m_session)
+                                return;
+                            if (agree)
+                                return then(again);
+                            confirmSettled(again, checks + 1, then);
+                        });
+                });
+            });
+        });
+}
+
+void ScrollingCaptureService::compare(const QImage& previous, const QImage& next, std::function<void(ScrollMatch)> then)
 {
     struct Measured {
-        std::optional<int> offset;
+        ScrollMatch match;
         std::optional<ScrollBand> band;
     };
     // Until a movement was accepted, each comparison first finds the rows that stayed in place
-    // (fixed header and footer, frame lines); afterwards those of the first accepted one are used.
+    // (fixed header and footer, frame lines) and what beside the content does not follow it (a
+    // scroll bar); afterwards those of the first accepted one are used.
     Background::run(
         this,
         [aligner = m_aligner, band = m_band, previous, next]() -> Measured {
             if (band)
-                return {aligner.align(previous, next, *band), band};
+                return {aligner.match(previous, next, *band), band};
             const std::optional<ScrollBand> edges = ScrollFrameAligner::staticEdges(previous, next);
-            if (!edges)
-                return {0, std::nullopt};
-            const std::optional<int> offset = aligner.align(previous, next, *edges);
-            // A scroll bar beside the content changes without following it: its columns go.
-            if (offset && *offset >= minMeaningfulOffset)
-                return {offset, ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *offset)};
-            return {offset, edges};
+            if (!edges) {
+                Measured unchanged;
+                unchanged.match.still = true;
+                unchanged.match.candidates.push_back({0, 0});
+                return unchanged;
+            }
+            // A quick measurement shows what does not follow the content, which the full comparison
+            // then leaves out; when the full one tells another distance, that one decides.
+            ScrollBand refined = *edges;
+            const std::optional<int> rough = aligner.align(previous, next, *edges);
+            if (rough && *rough >= minMeaningfulOffset)
+                refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *rough);
+            ScrollMatch found = aligner.match(previous, next, refined);
+            const std::optional<int> clear = found.clear();
+            if (clear && *clear >= minMeaningfulOffset && clear != rough) {
+                refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *clear);
+                found = aligner.match(previous, next, refined);
+            }
+            return {std::move(found), refined};
         },
         [this, session = m_session, then = std::move(then)](Measured measured) {
             if (session != m_session)
                 return;
             m_measuredBand = measured.band;
-            then(measured.offset);
+            then(measured.match);
         });
 }

@@ -16,12 +16,19 @@ class ScrollEventPoster;
 class Workspace;
 
 // Captures a window whose content is taller than the window as one tall image: a first frame,
-// then again and again a scroll (posted by us, or the user's own), a new frame, the measured
-// distance, and the newly revealed rows from the bottom of the new frame's moving part (above a
-// fixed footer or frame line); at the end the frames are stacked, the window's static top once at
-// the top and its static bottom once at the bottom, and handed to the capture service as a
-// "scrolling" capture. Runs on the main
-// thread; the waits are timers and the grabs, comparisons and stacking run on workers.
+// then again and again a scroll (posted by us, or the user's own), a new frame once the window has
+// finished drawing, the measured distance, and the newly revealed rows from the bottom of the new
+// frame's moving part (above a fixed footer or frame line); at the end the frames are stacked, the
+// window's static top once at the top and its static bottom once at the bottom, and handed to the
+// capture service as a "scrolling" capture.
+//
+// Where the picture matches at several distances (a block of identical lines), the wheel notches
+// we posted, at the distance per notch measured on earlier steps, tell the true one; where nothing
+// can tell it (the user's own scrolling over such a block, a jump past everything the frames
+// share), no frame is joined at a guess: manual mode says so on the strip until the user scrolls
+// back to a place that joins, and a capture that ends there stops at the last sure place and tells
+// the user. Runs on the main thread; the waits are timers and the grabs, comparisons and stacking
+// run on workers.
 class ScrollingCaptureService : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +37,8 @@ public:
         Kind kind = Kind::idle;
         int frameCount = 0;
         QString reason;
+        // What the user must know while frames are gathered (shown on the strip), or empty.
+        QString notice;
         bool operator==(const State&) const = default;
     };
     struct Outcome {
@@ -41,18 +50,23 @@ public:
 
     // Everything the capture needs of the rest of the program, so tests can stand in for it.
     struct Needs {
-        std::function<void(const ScreenWindow&, double scale, QObject* receiver, std::function<void(QImage)>)> grabWindow;
+        std::function<void(const ScreenWindow&, double scale, QObject* receiver, std::function<void(QImage)>)>
+            grabWindow;
         std::function<void(const QImage&, const QRectF& sourceRect)> handOff;
         std::function<bool(const QPoint& rootPoint, int clicks)> postWheelClicks;
         std::function<bool(std::function<void()> onScroll)> startScrollMonitor;
         std::function<void()> stopScrollMonitor;
         std::function<void(quint64 windowID)> activateWindow;
         std::function<std::optional<QRect>(quint64 windowID)> currentWindowFrame;
+        // A message in the desktop's notification area.
+        std::function<void(const QString& summary, const QString& body)> notify;
     };
     // Waits in milliseconds; tests shorten them.
     struct Timing {
         int beforeFirstFrame = 300;
         int settleAfterScroll = 250;
+        // Between two grabs of a window that changed: it has finished drawing when they agree.
+        int redrawCheck = 50;
         int manualPollInterval = 200;
         int manualScrollQuiet = 500;
         // Manual mode ends by itself after this long without scrolling once two slices exist.
@@ -64,6 +78,12 @@ public:
     // How many more looks a window gets to show its first scroll before it counts as ignoring the
     // wheel (a program busy redrawing, a terminal under load).
     static constexpr int firstScrollRechecks = 3;
+    // How many steps in a row may show the same picture (a block of identical lines taller than
+    // the window) and still count as moved by what the notches sent; one more, and the page is
+    // taken to have ended there, unsure.
+    static constexpr int maxStillSteps = 8;
+    // Grabs of a window that keeps changing before its latest picture is taken as it stands.
+    static constexpr int maxRedrawChecks = 10;
     static constexpr double stepFraction = 0.65;
     static constexpr int maxStitchedHeight = 32767;
 
@@ -87,6 +107,10 @@ public:
     static QImage stitch(const std::vector<QImage>& slices);
     // The strip's status text for a state.
     static QString statusText(const State& state);
+    // The strip's notice while the user's scroll cannot be joined.
+    static const QString unclearNotice;
+    // The notification after a capture that stopped at the last sure place.
+    static const QString unclearSummary;
 
 signals:
     void stateChanged();
@@ -102,9 +126,15 @@ private:
     void autoScroll();
     // Grabs once the scroll has settled and compares with the previous frame.
     void grabAfterScroll();
-    void autoCompare(const QImage& next, std::optional<int> offset);
+    void autoCompare(const QImage& next, const ScrollMatch& match);
+    // The distance a posted scroll moved the content by, if it can be trusted: the one the notches
+    // sent stand for when the picture allows it, else the one the picture tells by itself.
+    std::optional<int> trustedOffset(const ScrollMatch& match) const;
     void manualPass();
-    void manualCompare(const QImage& next, std::optional<int> offset);
+    void manualCompare(const QImage& next, const ScrollMatch& match);
+    void setNotice(const QString& notice);
+    // Drops the strips of the latest steps that showed no change.
+    void dropStillStrips();
     // Appends the newly revealed rows (those just above the static bottom); false when the
     // height cap was reached.
     bool appendStrip(const QImage& next, int offset);
@@ -118,7 +148,11 @@ private:
     void setState(State state);
     void after(int milliseconds, std::function<void()> step);
     void grabNext(std::function<void(QImage)> then);
-    void compare(const QImage& previous, const QImage& next, std::function<void(std::optional<int>)> then);
+    // Grabs until the window has finished drawing: the picture equals the previous frame, or two
+    // grabs in a row agree.
+    void grabSettled(std::function<void(QImage)> then);
+    void confirmSettled(const QImage& latest, int checks, std::function<void(QImage)> then);
+    void compare(const QImage& previous, const QImage& next, std::function<void(ScrollMatch)> then);
     int clicksForStep() const;
     bool stopRequested() const { return m_stopRequested; }
 
@@ -148,6 +182,12 @@ private:
     int m_clicksPosted = 0;
     int m_firstScrollRechecks = 0;
     double m_pixelsPerClick = 120.0;
+    // The distance per notch was measured on an earlier step of this capture.
+    bool m_clickMeasured = false;
+    // Strips at the end that were kept for steps showing no change.
+    int m_stillStrips = 0;
+    // A change of the window could not be joined; the picture ends before it.
+    bool m_unjoined = false;
     QElapsedTimer m_clock;
     qint64 m_lastScroll = 0;
     qint64 m_lastAccepted = 0;

@@ -1,4 +1,5 @@
 #include "capture/ScrollFrameAligner.h"
+#include "TextLinesPage.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -110,7 +111,8 @@ namespace {
 QImage framedWindow(const QImage& page, const QImage& header, const QImage& footer, const QImage& panel, int position)
 {
     const int contentHeight = panel.height();
-    QImage frame(page.width() + panel.width(), header.height() + contentHeight + footer.height(), QImage::Format_Grayscale8);
+    QImage frame(
+        page.width() + panel.width(), header.height() + contentHeight + footer.height(), QImage::Format_Grayscale8);
     frame.fill(0);
     for (int y = 0; y < frame.height(); ++y) {
         uchar* line = frame.scanLine(y);
@@ -206,4 +208,55 @@ TEST(ScrollFrameAligner, AFooterLineThatChangedWithTheFirstScrollIsStaticToo)
     const std::optional<int> offset = ScrollFrameAligner().align(before, after, *edges);
     ASSERT_EQ(offset, 56);
     EXPECT_EQ(ScrollFrameAligner::withEdgesOutOfStep(before, after, *edges, *offset), (ScrollBand {20, 16, 0, 0}));
+}
+
+TEST(ScrollFrameAligner, RepeatedLinesMatchAtEveryDistanceUntilALineOfTheirOwnTellsTheOne)
+{
+    using namespace textlines;
+    // 10 lines, 30 identical ones, 10 lines; frames of 10 lines.
+    const QImage page = textlines::page(numbered(0, 10) + repeated(99, 30) + numbered(10, 10), 160);
+    const ScrollFrameAligner aligner;
+    const ScrollBand whole;
+
+    // Both frames inside the block: the same picture, matching at every whole line that leaves
+    // 8 rows shared. Nothing in it tells the scroll, but what the scroll should have been is allowed.
+    const ScrollMatch inside = aligner.match(window(page, 12, 10), window(page, 15, 10), whole);
+    EXPECT_TRUE(inside.still);
+    std::vector<int> offsets;
+    for (const ScrollCandidate& candidate : inside.candidates)
+        offsets.push_back(candidate.offset);
+    EXPECT_EQ(offsets, (std::vector<int> {0, 12, 24, 36, 48, 60, 72, 84, 96, 108}));
+    EXPECT_EQ(inside.clear(), std::nullopt);
+    EXPECT_EQ(inside.nearest(36, 3), 36);
+    EXPECT_EQ(inside.nearest(42, 6), std::nullopt) << "two lines equally near: a tie";
+
+    // Leaving the block: the frames share only identical lines, so several distances fit.
+    const ScrollMatch leaving = aligner.match(window(page, 26, 10), window(page, 33, 10), whole);
+    EXPECT_FALSE(leaving.still);
+    EXPECT_TRUE(leaving.allows(84));
+    EXPECT_EQ(leaving.clear(), std::nullopt);
+
+    // A line of its own among the shared ones places the frames: the other distances go.
+    EXPECT_EQ(aligner.match(window(page, 4, 10), window(page, 7, 10), whole).clear(), 36);
+    const ScrollMatch entering = aligner.match(window(page, 3, 10), window(page, 9, 10), whole);
+    EXPECT_EQ(entering.clear(), 72);
+    EXPECT_EQ(entering.candidates.size(), 1u);
+    // The old measurement takes the smallest of the equal distances.
+    EXPECT_NE(aligner.align(window(page, 26, 10), window(page, 33, 10), whole), 84);
+}
+
+TEST(ScrollFrameAligner, APageSizedStepJoinsAtItsOverlapOrNowhere)
+{
+    using namespace textlines;
+    const QImage page = textlines::page(numbered(0, 60), 160);
+    const QImage first = window(page, 0, 20);
+    const ScrollFrameAligner aligner;
+    // A pager's page forward that keeps two lines, or one: measured past three quarters.
+    EXPECT_EQ(aligner.match(first, window(page, 18, 20), {}).clear(), 216);
+    EXPECT_EQ(aligner.match(first, window(page, 19, 20), {}).clear(), 228);
+    // One that keeps none: no distance at all, not a false one far away.
+    for (int next : {20, 23, 30}) {
+        const ScrollMatch jump = aligner.match(first, window(page, next, 20), {});
+        EXPECT_TRUE(jump.candidates.empty()) << next;
+    }
 }

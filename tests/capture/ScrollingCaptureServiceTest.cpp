@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 #include <random>
 
+#include "TextLinesPage.h"
+
 namespace {
 
 // A tall page of noise rows seen through a window `height` rows high; the wheel moves the view by
@@ -42,6 +44,12 @@ struct FakePage {
                 line[x] = qRgb(value(rng), value(rng), value(rng));
         }
     }
+    // A window `windowHeight` rows high over a given page.
+    FakePage(QImage content, int windowHeight)
+        : page(std::move(content))
+        , height(windowHeight)
+    {
+    }
     // Rows that stay in place above and below the scrolling page (a header, a footer line).
     QImage header;
     QImage footer;
@@ -64,6 +72,7 @@ struct Harness {
     FakePage page;
     ScrollingCaptureService::Needs env;
     QList<QImage> handedOff;
+    QStringList notifications;
     int panelShows = 0;
     int panelHides = 0;
     std::function<void()> onScroll;
@@ -81,7 +90,8 @@ struct Harness {
         env.handOff = [this](const QImage& image, const QRectF&) { handedOff.append(image); };
         env.postWheelClicks = [this](const QPoint&, int clicks) {
             page.clicksPosted += clicks;
-            const int scrolled = std::min(page.position + clicks * page.pixelsPerClick, page.page.height() - page.height);
+            const int scrolled = std::min(
+                page.position + clicks * page.pixelsPerClick, page.page.height() - page.height);
             if (page.scrolls && page.redrawLag > 0) {
                 page.pendingPosition = scrolled;
                 page.grabsUntilRedraw = std::exchange(page.redrawLag, 0);
@@ -95,6 +105,8 @@ struct Harness {
             return true;
         };
         env.stopScrollMonitor = [this] { onScroll = nullptr; };
+        env.notify = [this](
+                         const QString& summary, const QString& body) { notifications.append(summary + ": " + body); };
         service = std::make_unique<ScrollingCaptureService>(env, timing);
         QObject::connect(service.get(), &ScrollingCaptureService::gatheringStarted, [this] { ++panelShows; });
         QObject::connect(service.get(), &ScrollingCaptureService::gatheringEnded, [this] { ++panelHides; });
@@ -105,6 +117,7 @@ struct Harness {
         ScrollingCaptureService::Timing timing;
         timing.beforeFirstFrame = 1;
         timing.settleAfterScroll = 1;
+        timing.redrawCheck = 1;
         timing.manualPollInterval = 5;
         timing.manualScrollQuiet = 20;
         timing.manualDoneAfterQuiet = 150;
@@ -139,6 +152,15 @@ struct Harness {
 };
 
 using Kind = ScrollingCaptureService::Outcome::Kind;
+
+// Waits on the event loop until the condition holds; false when 10 s pass first.
+bool waitFor(const std::function<bool()>& condition)
+{
+    QDeadlineTimer deadline(10000);
+    while (!condition() && !deadline.hasExpired())
+        QTest::qWait(2);
+    return condition();
+}
 
 }
 
@@ -321,11 +343,13 @@ TEST(ScrollingCaptureService, StepsStatusTextsAndStitching)
     EXPECT_EQ(ScrollingCaptureService::stepForHeight(1000), 650);
 
     using State = ScrollingCaptureService::State;
-    EXPECT_EQ(ScrollingCaptureService::statusText({State::Kind::capturing, 3, {}}), QStringLiteral("Erfasse … (3)"));
-    EXPECT_EQ(ScrollingCaptureService::statusText({State::Kind::failed, 0, QStringLiteral("x")}),
+    EXPECT_EQ(
+        ScrollingCaptureService::statusText({State::Kind::capturing, 3, {}, {}}), QStringLiteral("Erfasse … (3)"));
+    EXPECT_EQ(ScrollingCaptureService::statusText({State::Kind::failed, 0, QStringLiteral("x"), {}}),
         QStringLiteral("Fehlgeschlagen"));
     EXPECT_EQ(ScrollingCaptureService::statusText({}), QStringLiteral("Fertig"));
-    EXPECT_EQ(ScrollingCaptureService::statusText({State::Kind::stitching, 2, {}}), QStringLiteral("Setze zusammen …"));
+    EXPECT_EQ(
+        ScrollingCaptureService::statusText({State::Kind::stitching, 2, {}, {}}), QStringLiteral("Setze zusammen …"));
 
     QImage first(10, 4, QImage::Format_RGB32);
     first.fill(Qt::red);
@@ -384,4 +408,72 @@ TEST(ScrollingCaptureControlWindowManager, FollowsItsServiceWhileItLives)
     const QWidgetList windows = QApplication::topLevelWidgets();
     EXPECT_TRUE(std::none_of(windows.begin(), windows.end(),
         [](QWidget* window) { return window->isVisible() && qobject_cast<ScrollingCaptureControlView*>(window); }));
+}
+
+// A pager over 10 lines, 30 identical ones and 10 lines, a line a notch, in a window 12 lines
+// high: some frames show nothing but identical lines, some the same picture as the step before.
+// The notches sent tell the distance there, and every line comes out once.
+TEST(ScrollingCaptureService, AutoModeKeepsEveryLineOfABlockOfIdenticalLinesTallerThanTheWindow)
+{
+    using namespace textlines;
+    FakePage pager(page(numbered(0, 10) + repeated(99, 30) + numbered(10, 10), 160), 12 * lineHeight);
+    pager.pixelsPerClick = lineHeight;
+    Harness h(std::move(pager));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == h.page.page);
+    EXPECT_TRUE(h.notifications.isEmpty());
+}
+
+// A page that ends in identical lines looks the same however far it is scrolled: after a few
+// steps without a change the capture stops at the last sure place and says so.
+TEST(ScrollingCaptureService, AutoModeEndsAtTheLastSurePlaceWhereOnlyIdenticalLinesFollow)
+{
+    using namespace textlines;
+    FakePage pager(page(numbered(0, 10) + repeated(99, 60), 160), 12 * lineHeight);
+    pager.pixelsPerClick = lineHeight;
+    Harness h(std::move(pager));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
+    EXPECT_LT(stitched.height(), h.page.page.height());
+    EXPECT_TRUE(stitched == h.page.page.copy(0, 0, 160, stitched.height())) << "no line that was not seen";
+    ASSERT_EQ(h.notifications.size(), 1);
+    EXPECT_TRUE(h.notifications.front().startsWith(ScrollingCaptureService::unclearSummary));
+}
+
+// Paging with Space in a pager moves a whole window: the frames share nothing, so the strip asks
+// the user to go back until they do; a step back of a few lines joins at its true place.
+TEST(ScrollingCaptureService, ManualPageStepsJoinWhereTheyOverlapOrTheUserIsAskedToGoBack)
+{
+    using namespace textlines;
+    constexpr int window = 20 * lineHeight;
+    Harness h(FakePage(page(numbered(0, 90), 160), window));
+    h.startManual();
+    ASSERT_TRUE(waitFor([&] { return h.onScroll != nullptr; }));
+    const auto frames = [&] { return h.service->state().frameCount; };
+    const auto notice = [&] { return h.service->state().notice; };
+    for (int back : {2, 3}) {
+        const int joined = frames();
+        h.page.position += window;
+        ASSERT_TRUE(waitFor([&] { return !notice().isEmpty(); }));
+        EXPECT_EQ(notice(), ScrollingCaptureService::unclearNotice);
+        EXPECT_EQ(ScrollingCaptureService::statusText(h.service->state()), ScrollingCaptureService::unclearNotice);
+        EXPECT_EQ(frames(), joined) << "nothing joined at a guess";
+        h.page.position -= back * lineHeight;
+        ASSERT_TRUE(waitFor([&] { return frames() == joined + 1; }));
+        EXPECT_TRUE(notice().isEmpty());
+    }
+    // One more page forward, and "Fertig" while the strip still asks: the picture ends at the
+    // last joined frame, and the user is told.
+    h.page.position += window;
+    ASSERT_TRUE(waitFor([&] { return !notice().isEmpty(); }));
+    h.service->finishEarly();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32)
+        == h.page.page.copy(0, 0, 160, window + (20 - 2) * lineHeight + (20 - 3) * lineHeight));
+    EXPECT_EQ(h.notifications.size(), 1);
 }

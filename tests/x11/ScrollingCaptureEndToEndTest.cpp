@@ -11,8 +11,10 @@
 #include "ui/Symbols.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include "X11TestSupport.h"
@@ -42,6 +44,83 @@ QList<QPair<int, int>> rowRuns(const QImage& image, int x)
     return runs;
 }
 
+// A page of 80 numbered lines with a block of 30 identical lines after line 40.
+constexpr int numberedLines = 80;
+constexpr int identicalLines = 30;
+
+QByteArray repeatedBlockPage()
+{
+    QByteArray text;
+    for (int i = 1; i <= numberedLines; ++i) {
+        text += "line " + QByteArray::number(i) + " of the page\n";
+        if (i == numberedLines / 2)
+            text += QByteArray("the very same words again\n").repeated(identicalLines);
+    }
+    return text;
+}
+
+// What tesseract reads in a picture of a page, line by line: the number of a line "line <n> ...",
+// "=" for one of the identical lines. It reads the left 480 columns, where the lines lie, scaled up
+// twice, which it reads more surely.
+QStringList readBack(const QImage& picture)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("read.png"));
+    const QImage text = picture.copy(0, 0, std::min(picture.width(), 480), picture.height());
+    text.scaled(text.size() * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(path);
+    QProcess tesseract;
+    // One thread: on a busy machine its threads only wait for each other.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), QStringLiteral("1"));
+    tesseract.setProcessEnvironment(environment);
+    tesseract.start(
+        QStringLiteral("tesseract"), {path, QStringLiteral("stdout"), QStringLiteral("--psm"), QStringLiteral("6")});
+    if (!tesseract.waitForFinished(300000))
+        return {};
+    static const QRegularExpression numbered(QStringLiteral("\\bline\\s+(\\d+)\\b"));
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(tesseract.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        if (line.contains(QStringLiteral("same words")))
+            lines.append(QStringLiteral("="));
+        else if (const QRegularExpressionMatch match = numbered.match(line); match.hasMatch())
+            lines.append(match.captured(1));
+    }
+    return lines;
+}
+
+// The lines 1 to n.
+QStringList numbers(int n)
+{
+    QStringList all;
+    for (int i = 1; i <= n; ++i)
+        all.append(QString::number(i));
+    return all;
+}
+
+// Reads the stitched picture of the repeated-block page back: every numbered line once, in
+// order, and the 30 identical lines after line 40.
+void expectWholeRepeatedBlockPage(const QImage& picture)
+{
+    const QStringList read = readBack(picture);
+    std::printf("read back: %d of %d numbered lines, %d of %d identical lines\n",
+        int(read.size() - read.count(QStringLiteral("="))), numberedLines, int(read.count(QStringLiteral("="))),
+        identicalLines);
+    QStringList expected = numbers(numberedLines);
+    for (int k = 0; k < identicalLines; ++k)
+        expected.insert(numberedLines / 2, QStringLiteral("="));
+    EXPECT_EQ(read, expected) << "read: " << read.join(QLatin1Char(' ')).toStdString();
+}
+
+// Writes the repeated-block page into `folder`; its path.
+QString writeRepeatedBlockPage(const QTemporaryDir& folder)
+{
+    QFile text(folder.filePath(QStringLiteral("repeated.txt")));
+    if (!text.open(QIODevice::WriteOnly))
+        return {};
+    text.write(repeatedBlockPage());
+    return text.fileName();
+}
+
 class ScrollingCaptureEndToEnd : public ::testing::Test {
 protected:
     void TearDown() override
@@ -53,12 +132,18 @@ protected:
         }
     }
 
-    // Starts the target program (in a variant: "static", "framed") and finds its window on the
-    // screen.
-    std::optional<ScreenWindow> startTarget(const QString& title, const QString& variant = {})
+    // Starts the target program (in a variant: "static", "framed", "text" with a file) and finds
+    // its window on the screen.
+    std::optional<ScreenWindow> startTarget(const QString& title, const QStringList& variant = {})
     {
-        m_target.setProgram(scrollTargetProgram());
-        m_target.setArguments(variant.isEmpty() ? QStringList {title} : QStringList {title, variant});
+        return startProgram(scrollTargetProgram(), QStringList {title} + variant, title);
+    }
+
+    // Starts a program that prints "ready" once its window `title` is shown, and finds the window.
+    std::optional<ScreenWindow> startProgram(const QString& program, const QStringList& arguments, const QString& title)
+    {
+        m_target.setProgram(program);
+        m_target.setArguments(arguments);
         m_target.start();
         if (!m_target.waitForStarted(5000))
             return std::nullopt;
@@ -76,6 +161,46 @@ protected:
         return found;
     }
 
+    // Starts `less` in an xterm on a file (black on white, in `font` at `size` points when given)
+    // and waits until it has drawn its first page: its prompt in reverse video at the bottom left.
+    std::optional<ScreenWindow> startPager(const QString& title, const QString& file, const QStringList& lessOptions,
+        const QString& font = {}, int size = 0)
+    {
+        QStringList arguments {QStringLiteral("-T"), title, QStringLiteral("-fg"), QStringLiteral("black"),
+            QStringLiteral("-bg"), QStringLiteral("white")};
+        if (!font.isEmpty())
+            arguments << QStringLiteral("-fa") << font << QStringLiteral("-fs") << QString::number(size);
+        // The window manager gives the terminal the whole screen just after it starts; less
+        // starts once that has happened, so that it draws for the final size (a resize that
+        // comes while it starts up may go unnoticed, and it keeps drawing 24 lines).
+        arguments << QStringLiteral("-e") << QStringLiteral("sh") << QStringLiteral("-c")
+                  << QStringLiteral("for i in $(seq 100); do [ \"$(stty size)\" != \"24 80\" ] && break; sleep 0.1; "
+                                    "done; exec less \"$@\"")
+                  << QStringLiteral("sh") << lessOptions << file;
+        m_target.setProgram(QStringLiteral("xterm"));
+        m_target.setArguments(arguments);
+        m_target.start();
+        if (!m_target.waitForStarted(5000))
+            return std::nullopt;
+        std::optional<ScreenWindow> pager;
+        const bool drawn = waitUntil(
+            [&] {
+                for (const ScreenWindow& window : m_source.windows())
+                    if (window.title == title)
+                        pager = window;
+                const QImage shown = pager ? m_source.grabWindow(pager->windowID) : QImage();
+                for (int y = shown.height() - 48; y > 0 && y < shown.height(); ++y)
+                    if (qGray(shown.pixel(8, y)) < 64)
+                        return true;
+                return false;
+            },
+            20000);
+        if (!drawn)
+            return std::nullopt;
+        spin(300);
+        return pager;
+    }
+
     ScrollingCaptureService::Needs environment()
     {
         ScrollingCaptureService::Needs env;
@@ -83,14 +208,17 @@ protected:
             done(m_source.grabWindow(window.windowID));
         };
         env.handOff = [this](const QImage& image, const QRectF&) { m_result = image; };
-        env.postWheelClicks = [this](const QPoint& point, int clicks) { return m_poster.postWheelClicks(point, clicks); };
-        env.startScrollMonitor = [this](std::function<void()> onScroll) { return m_monitor.start(std::move(onScroll)); };
+        env.postWheelClicks = [this](
+                                  const QPoint& point, int clicks) { return m_poster.postWheelClicks(point, clicks); };
+        env.startScrollMonitor = [this](
+                                     std::function<void()> onScroll) { return m_monitor.start(std::move(onScroll)); };
         env.stopScrollMonitor = [this] { m_monitor.stop(); };
+        env.notify = [this](const QString& summary, const QString&) { m_notifications.append(summary); };
         return env;
     }
 
-    std::optional<ScrollingCaptureService::Outcome> run(bool automatic, const ScreenWindow& window,
-        const std::function<void()>& whileRunning = {})
+    std::optional<ScrollingCaptureService::Outcome> run(
+        bool automatic, const ScreenWindow& window, const std::function<void()>& whileRunning = {})
     {
         ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
         // The strip shows while frames are gathered, as in the program.
@@ -107,11 +235,25 @@ protected:
         return outcome;
     }
 
+    // Captures the repeated-block page shown in `window` automatically, keeps the picture as
+    // `name`, and reads it back.
+    void expectRepeatedBlockPageCaptured(const std::optional<ScreenWindow>& window, const QString& name)
+    {
+        ASSERT_TRUE(window);
+        const auto outcome = run(true, *window);
+        ASSERT_TRUE(outcome);
+        ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+        m_result.save(artifact(name));
+        expectWholeRepeatedBlockPage(m_result);
+        EXPECT_TRUE(m_notifications.isEmpty());
+    }
+
     X11ScreenSource m_source;
     X11ScrollEventPoster m_poster;
     X11ScrollActivityMonitor m_monitor;
     QProcess m_target;
     QImage m_result;
+    QStringList m_notifications;
 };
 
 }
@@ -137,7 +279,7 @@ TEST_F(ScrollingCaptureEndToEnd, AutomaticModeShowsEveryRowOnceInOrder)
 TEST_F(ScrollingCaptureEndToEnd, FixedHeaderFooterAndFrameAppearOnceAndEveryRowOnceWhole)
 {
     // A header and a footer line that stay while the list scrolls, a box frame and a scroll bar.
-    const auto window = startTarget(QStringLiteral("Scroll target framed"), QStringLiteral("framed"));
+    const auto window = startTarget(QStringLiteral("Scroll target framed"), {QStringLiteral("framed")});
     ASSERT_TRUE(window);
     const auto outcome = run(true, *window);
     ASSERT_TRUE(outcome);
@@ -190,7 +332,7 @@ TEST_F(ScrollingCaptureEndToEnd, ManualModeFollowsTheWheel)
 
 TEST_F(ScrollingCaptureEndToEnd, AWindowThatDoesNotScrollIsReportedForManualMode)
 {
-    const auto window = startTarget(QStringLiteral("Scroll target still"), QStringLiteral("static"));
+    const auto window = startTarget(QStringLiteral("Scroll target still"), {QStringLiteral("static")});
     ASSERT_TRUE(window);
     const auto outcome = run(true, *window);
     ASSERT_TRUE(outcome);
@@ -241,27 +383,8 @@ TEST_F(ScrollingCaptureEndToEnd, APagerInXtermLosesAndRepeatsNoLineAtTheSeams)
     for (int i = 1; i <= 200; ++i)
         lines.write("Row " + QByteArray::number(i) + "  the quick brown fox\n");
     lines.close();
-    m_target.setProgram(QStringLiteral("xterm"));
-    m_target.setArguments({QStringLiteral("-T"), QStringLiteral("Pager"), QStringLiteral("-fg"), QStringLiteral("black"),
-        QStringLiteral("-bg"), QStringLiteral("white"), QStringLiteral("-e"), QStringLiteral("less"),
-        QStringLiteral("--mouse"), lines.fileName()});
-    m_target.start();
-    ASSERT_TRUE(m_target.waitForStarted(5000));
-    std::optional<ScreenWindow> pager;
-    // Until less has drawn its first page (its prompt in reverse video at the bottom left).
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (const ScreenWindow& window : m_source.windows())
-                if (window.title == QStringLiteral("Pager"))
-                    pager = window;
-            const QImage shown = pager ? m_source.grabWindow(pager->windowID) : QImage();
-            for (int y = shown.height() - 16; y > 0 && y < shown.height(); ++y)
-                if (qGray(shown.pixel(8, y)) < 64)
-                    return true;
-            return false;
-        },
-        10000));
-    spin(300);
+    const auto pager = startPager(QStringLiteral("Pager"), lines.fileName(), {QStringLiteral("--mouse")});
+    ASSERT_TRUE(pager);
     const auto outcome = run(true, *pager);
     ASSERT_TRUE(outcome);
     ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
@@ -283,4 +406,108 @@ TEST_F(ScrollingCaptureEndToEnd, APagerInXtermLosesAndRepeatsNoLineAtTheSeams)
     const int lineHeight = starts[1] - starts[0];
     for (int i = 1; i < starts.size(); ++i)
         EXPECT_EQ(starts[i] - starts[i - 1], lineHeight) << "no gap and no other line before row " << i + 1;
+}
+
+TEST_F(ScrollingCaptureEndToEnd, APagerShowsEveryLineOfARepeatedBlockOnceInOrder)
+{
+    // 30 identical lines between 80 numbered ones: where the picture matches at many distances,
+    // the wheel notches sent and the distance each moved before tell the true one.
+    QTemporaryDir folder;
+    const QString text = writeRepeatedBlockPage(folder);
+    expectRepeatedBlockPageCaptured(startPager(QStringLiteral("Repeated"), text, {QStringLiteral("--mouse")},
+                                        QStringLiteral("DejaVu Sans Mono"), 11),
+        QStringLiteral("scrolling_capture_repeated_pager.png"));
+}
+
+TEST_F(ScrollingCaptureEndToEnd, AQtTextViewShowsEveryLineOfARepeatedBlockOnceInOrder)
+{
+    // A window of 13 lines: some steps show nothing but identical lines, one the same picture as
+    // the step before.
+    QTemporaryDir folder;
+    expectRepeatedBlockPageCaptured(
+        startTarget(QStringLiteral("Repeated text view"), {QStringLiteral("text"), writeRepeatedBlockPage(folder)}),
+        QStringLiteral("scrolling_capture_repeated_qt.png"));
+}
+
+TEST_F(ScrollingCaptureEndToEnd, ATkTextShowsEveryLineOfARepeatedBlockOnceInOrder)
+{
+    // Tk's text scrolls 50 pixels a notch, so lines stand part-way out of the window's top; as a
+    // dialog its window keeps its 13 lines, fewer than the block of identical ones.
+    QTemporaryDir folder;
+    QFile script(folder.filePath(QStringLiteral("text.tcl")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(R"(wm title . "Repeated Tk text"
+text .t -font {{DejaVu Sans Mono} 11} -wrap none -background white -foreground black \
+    -borderwidth 0 -highlightthickness 0 -padx 2 -pady 0
+pack .t -fill both -expand 1
+set f [open [lindex $argv 0]]
+.t insert end [read $f]
+close $f
+.t configure -state disabled
+wm attributes . -type dialog
+wm geometry . 480x240+60+60
+update
+after 300 {puts ready; flush stdout}
+fileevent stdin readable {if {[gets stdin line] < 0 || $line eq "quit"} exit}
+)");
+    script.close();
+    expectRepeatedBlockPageCaptured(
+        startProgram(QStringLiteral("wish"), {script.fileName(), writeRepeatedBlockPage(folder)},
+            QStringLiteral("Repeated Tk text")),
+        QStringLiteral("scrolling_capture_repeated_tk.png"));
+}
+
+TEST_F(ScrollingCaptureEndToEnd, PagingWithSpaceInManualModeJoinsAtTheTrueLineOrAsksToGoBack)
+{
+    // Space in less moves a whole window: the frames share no line, so nothing may be joined
+    // until the user steps back a line or two, which the strip asks for.
+    Symbols::installIconTheme();
+    QTemporaryDir folder;
+    QFile text(folder.filePath(QStringLiteral("pages.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    for (int i = 1; i <= 160; ++i)
+        text.write("line " + QByteArray::number(i) + " of the page\n");
+    text.close();
+    const auto pager = startPager(QStringLiteral("Pages"), text.fileName(), {}, QStringLiteral("DejaVu Sans Mono"), 11);
+    ASSERT_TRUE(pager);
+    ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
+    ScrollingCaptureControlWindowManager strips(service);
+    std::optional<ScrollingCaptureService::Outcome> outcome;
+    service.beginManualCapture(*pager, 1.0, [&](ScrollingCaptureService::Outcome o) { outcome = o; });
+    ASSERT_TRUE(waitUntil([&] { return service.state().frameCount == 1; }, 20000));
+    const auto key = [&](const QString& name) {
+        xdotool({QStringLiteral("windowfocus"), QString::number(pager->windowID), QStringLiteral("key"), name});
+    };
+    for (int page = 0; page < 2; ++page) {
+        const int joined = service.state().frameCount;
+        key(QStringLiteral("space"));
+        ASSERT_TRUE(waitUntil([&] { return !service.state().notice.isEmpty(); }, 30000)) << "the user is told";
+        EXPECT_EQ(service.state().frameCount, joined) << "nothing joined at a false match";
+        if (page == 0) {
+            ASSERT_TRUE(strips.panel());
+            EXPECT_EQ(strips.panel()->statusText(), ScrollingCaptureService::unclearNotice);
+            spin(300);
+            // The strip grows about the screen's middle to show the notice whole.
+            EXPECT_GT(strips.panel()->width(), ScrollingCaptureControlView::panelWidth);
+            EXPECT_NEAR(strips.panel()->frameGeometry().center().x(), 640, 2);
+            const QImage strip = m_source.grabRect(strips.panel()->frameGeometry().adjusted(-12, -12, 12, 12));
+            strip.save(artifact(QStringLiteral("scrolling_capture_strip_notice.png")));
+        }
+        key(QStringLiteral("k"));
+        key(QStringLiteral("k"));
+        ASSERT_TRUE(waitUntil([&] { return service.state().frameCount == joined + 1; }, 30000));
+        EXPECT_TRUE(service.state().notice.isEmpty());
+        EXPECT_EQ(strips.panel()->width(), ScrollingCaptureControlView::panelWidth);
+    }
+    service.finishEarly();
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 30000));
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    ASSERT_FALSE(m_result.isNull());
+    m_result.save(artifact(QStringLiteral("scrolling_capture_pages.png")));
+    const QStringList read = readBack(m_result);
+    std::printf("read back: lines %s to %s\n", qPrintable(read.value(0)), qPrintable(read.value(read.size() - 1)));
+    EXPECT_GT(read.size(), 80) << "more than two windows of lines";
+    EXPECT_EQ(read, numbers(int(read.size())))
+        << "every line once, in order: " << read.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(m_notifications.isEmpty());
 }

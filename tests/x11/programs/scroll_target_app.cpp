@@ -4,11 +4,14 @@
 // view scrolls. Reads "quit" on stdin. With "static" as second argument the rows sit in a plain
 // window that ignores the wheel; with "framed" the scrolling list lies in a box frame with a
 // visible scroll bar, between a fixed header and a fixed footer line, as in a pager or a mail
-// program.
+// program; with "text" and a file as third argument the file's lines are shown in a read-only
+// plain text view, black on white, in a window 13 lines high.
 #include "ScrollRows.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 #include <QPaintEvent>
 #include <QPainter>
@@ -58,12 +61,30 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const bool still = argc > 2 && QByteArray(argv[2]) == "static";
     const bool framed = argc > 2 && QByteArray(argv[2]) == "framed";
+    const bool text = argc > 3 && QByteArray(argv[2]) == "text";
     const QString title = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("Scroll target");
     QScrollArea area;
     QWidget plain;
+    QPlainTextEdit view;
     QWidget* window = &area;
     QSize size(scrollrows::width, scrollrows::viewHeight);
-    if (framed) {
+    if (text) {
+        QFile file(QString::fromLocal8Bit(argv[3]));
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        view.setPlainText(QString::fromUtf8(file.readAll()));
+        view.setReadOnly(true);
+        view.setFrameShape(QFrame::NoFrame);
+        view.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 11));
+        view.setStyleSheet(QStringLiteral("QPlainTextEdit { background: white; color: black; }"));
+        window = &view;
+        // A dialog keeps its size under a window manager that fills the screen with every main
+        // window: 13 lines, so that a block of 30 identical lines fills it over more than one step.
+        view.setWindowFlag(Qt::Dialog);
+        size = QSize(480, 240);
+        QObject::connect(view.verticalScrollBar(), &QScrollBar::valueChanged,
+            [](int value) { say("offset:" + QByteArray::number(value)); });
+    } else if (framed) {
         // Owned by the window, which the layout makes its parent.
         auto* list = new QScrollArea;
         auto* layout = new QVBoxLayout(&plain);
@@ -86,9 +107,8 @@ int main(int argc, char** argv)
         window = &plain;
         size.rwidth() += 2 * scrollrows::frameWidth + list->verticalScrollBar()->sizeHint().width();
         size.rheight() += scrollrows::headerHeight + scrollrows::footerHeight;
-        QObject::connect(list->verticalScrollBar(), &QScrollBar::valueChanged, [](int value) {
-            say("offset:" + QByteArray::number(value));
-        });
+        QObject::connect(list->verticalScrollBar(), &QScrollBar::valueChanged,
+            [](int value) { say("offset:" + QByteArray::number(value)); });
     } else if (still) {
         // The first rows in a window that has nothing to scroll.
         new Rows(&plain);
@@ -98,9 +118,8 @@ int main(int argc, char** argv)
         area.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         area.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         area.setWidget(new Rows);
-        QObject::connect(area.verticalScrollBar(), &QScrollBar::valueChanged, [](int value) {
-            say("offset:" + QByteArray::number(value));
-        });
+        QObject::connect(area.verticalScrollBar(), &QScrollBar::valueChanged,
+            [](int value) { say("offset:" + QByteArray::number(value)); });
     }
     window->setWindowTitle(title);
     window->resize(size);
