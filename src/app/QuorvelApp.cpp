@@ -195,7 +195,7 @@ void QuorvelApp::wireCapture()
     m_recorder->setModelContainer(m_sharedModelContainer);
     m_scrollingCapture = std::make_unique<ScrollingCaptureService>(
         ScrollingCaptureService::desktopNeeds(
-            *m_screenshotCapture, p.scrollEvents, p.scrollActivity, p.workspace, p.screen),
+            *m_screenshotCapture, p.scrollEvents, p.scrollActivity, p.workspace, p.screen, p.desktopNotifier),
         ScrollingCaptureService::Timing {});
     // The engines only tell their state; their panels follow them.
     m_scrollingStrip = std::make_unique<ScrollingCaptureControlWindowManager>(*m_scrollingCapture);

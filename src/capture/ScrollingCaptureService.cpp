@@ -36,7 +36,8 @@ ScrollingCaptureService::ScrollingCaptureService(Needs needs, Timing timing, QOb
 }
 
 ScrollingCaptureService::Needs ScrollingCaptureService::desktopNeeds(ScreenshotCaptureService& capture,
-    ScrollEventPoster& scrollEvents, ScrollActivityMonitor& scrollActivity, Workspace& workspace, ScreenSource& screen)
+    ScrollEventPoster& scrollEvents, ScrollActivityMonitor& scrollActivity, Workspace& workspace, ScreenSource& screen,
+    DesktopNotifier& notifier)
 {
     Needs needs;
     needs.grabWindow = [&capture](const ScreenWindow& window, double scale, QObject* receiver,
@@ -54,10 +55,7 @@ ScrollingCaptureService::Needs ScrollingCaptureService::desktopNeeds(ScreenshotC
     };
     needs.stopScrollMonitor = [&scrollActivity] { scrollActivity.stop(); };
     needs.activateWindow = [&workspace](quint64 windowID) { workspace.activateWindow(windowID); };
-    needs.notify = [](const QString& summary, const QString& body) {
-        if (DesktopNotifier::isWired())
-            DesktopNotifier::shared().notify(summary, body);
-    };
+    needs.notify = [&notifier](const QString& summary, const QString& body) { notifier.notify(summary, body); };
     needs.currentWindowFrame = [&screen](quint64 windowID) -> std::optional<QRect> {
         for (const ScreenWindow& window : screen.windows()) {
             if (window.windowID == windowID)

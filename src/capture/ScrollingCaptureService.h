@@ -14,6 +14,7 @@ class ScreenshotCaptureService;
 class ScrollActivityMonitor;
 class ScrollEventPoster;
 class Workspace;
+class DesktopNotifier;
 
 // Captures a window whose content is taller than the window as one tall image: a first frame,
 // then again and again a scroll (posted by us, or the user's own), a new frame once the window has
@@ -91,7 +92,7 @@ public:
     // The needs on the desktop: grabs and the hand-off through the capture service, wheel clicks
     // posted and watched by the platform, the window raised and looked up on the screen.
     static Needs desktopNeeds(ScreenshotCaptureService& capture, ScrollEventPoster& scrollEvents,
-        ScrollActivityMonitor& scrollActivity, Workspace& workspace, ScreenSource& screen);
+        ScrollActivityMonitor& scrollActivity, Workspace& workspace, ScreenSource& screen, DesktopNotifier& notifier);
 
     void beginAutoScrollCapture(const ScreenWindow& window, double scale, Completion done);
     void beginManualCapture(const ScreenWindow& window, double scale, Completion done);
