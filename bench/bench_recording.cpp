@@ -1,15 +1,19 @@
 // Screen recording at 1920 x 1080 and 30 fps on two cores: Quorvel's pipeline against ffmpeg's
 // own command line doing the same work (x11grab, 4:2:0, libx265 ultrafast, 15 Mbit/s, a key frame
-// every 60 frames, no B-frames, x265's pools and frame threads set to the two cores). Both are held
-// on the two cores by a cpuset cgroup (x265 sets its threads' affinity itself, so `taskset` cannot
-// hold them; where no cpuset can be made, the affinity is the fallback and the run says so), and
-// the cores their threads ran on are read from /proc while they run (as `ps -L -o psr` shows them).
-// Printed for both: the frames kept (for ffmpeg the frames of its movie less the repeats it padded
-// in when it fell behind, "dup=" in its stats) and the CPU seconds per kept frame. With an X display of at least
-// 1920 x 1080 (xvfb-run -s "-screen 0 1920x1080x24") both record that display while a window on
-// the other cores plays a busy desktop; without one the pipeline records a fake screen.
+// every 60 frames, no B-frames, x265's pools and frame threads as the writer chooses them for two
+// cores), and against SimpleScreenRecorder's command line with the same x265 settings (its own
+// threads) where it is installed. All are held on the two cores by a cpuset cgroup (x265 sets its
+// threads' affinity itself, so `taskset` cannot hold them; where no cpuset can be made, the
+// affinity is the fallback and the run says so), and the cores their threads ran on are read from
+// /proc while they run (as `ps -L -o psr` shows them). Printed for each: the frames kept (for
+// ffmpeg the frames of its movie less the repeats it padded in when it fell behind, "dup=" in its
+// stats; for SimpleScreenRecorder the frames of its movie, whose gaps are its drops) and the CPU
+// seconds per kept frame. With an X display of at least 1920 x 1080 (xvfb-run -s "-screen 0
+// 1920x1080x24") they record that display while a window on the other cores plays a busy
+// desktop; without one the pipeline records a fake screen.
 // QUORVEL_BENCH_SECONDS sets the recorded span (default 10; the README's figures come from 30),
-// QUORVEL_BENCH_CORES the two cores ("6,7"; default the first two this process may use).
+// QUORVEL_BENCH_CORES the two cores ("6,7"; default the first two this process may use), and
+// QUORVEL_BENCH_BUSY other work on them that comes and goes ("1.5,2": busy 1.5 s, idle 2 s).
 #include "fakes/FakeScreenSource.h"
 #include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegMovieWriter.h"
@@ -33,9 +37,11 @@
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 
 namespace {
@@ -192,6 +198,57 @@ QString coreList(const std::set<int>& cores)
         list << QString::number(core);
     return list.join(',');
 }
+
+// Other programs' work on the two cores that comes and goes (QUORVEL_BENCH_BUSY="1.5,2": busy for
+// 1.5 s, then idle for 2 s, on both cores at once): one process per core, each in a session of its
+// own, so that the scheduler shares each core between it and the recorder as between two programs.
+// They stay out of the bench's cgroups, so their time is not counted.
+class CompetingLoad {
+public:
+    CompetingLoad(const cpu_set_t& cores, double busy, double idle)
+    {
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (!CPU_ISSET(cpu, &cores))
+                continue;
+            const pid_t pid = fork();
+            if (pid == 0)
+                run(cpu, busy, idle);
+            if (pid > 0)
+                m_pids.push_back(pid);
+        }
+    }
+    ~CompetingLoad()
+    {
+        for (const pid_t pid : m_pids) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+private:
+    // Only calls that are safe in the child of a process with threads.
+    [[noreturn]] static void run(int cpu, double busy, double idle)
+    {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        setsid();
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        sched_setaffinity(0, sizeof(one), &one);
+        const double period = busy + idle;
+        for (;;) {
+            timespec now {};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            const double phase = std::fmod(double(now.tv_sec) + double(now.tv_nsec) / 1e9, period);
+            if (phase < busy)
+                continue; // busy
+            const double rest = period - phase;
+            const timespec pause {time_t(rest), long((rest - double(time_t(rest))) * 1e9)};
+            nanosleep(&pause, nullptr);
+        }
+    }
+    std::vector<pid_t> m_pids;
+};
 
 // The frames ffmpeg padded in as repeats of the one before, from the last "dup=" of its stats.
 int paddedRepeats(const QByteArray& log)
@@ -429,8 +486,8 @@ void grabOnly(benchmark::State& state)
 }
 
 // ffmpeg's own command line on this display, held on the same cores, doing the same work (the
-// baseline): 4:2:0, the same preset, bit rate, key frames, x265 pools and frame threads, and
-// fragments of 10 s.
+// baseline): 4:2:0, the same preset, bit rate, key frames, x265 threads as the writer chooses for
+// two cores, and fragments of 10 s.
 void recordWithFFmpeg(benchmark::State& state)
 {
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
@@ -456,7 +513,8 @@ void recordWithFFmpeg(benchmark::State& state)
             QStringLiteral("-t"), QString::number(seconds), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
             QStringLiteral("-c:v"), QStringLiteral("libx265"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
             QStringLiteral("-b:v"), QStringLiteral("15M"), QStringLiteral("-x265-params"),
-            QStringLiteral("log-level=error:pools=2:frame-threads=2:bframes=0:keyint=60:min-keyint=60:scenecut=0"),
+            QStringLiteral("log-level=error:%1:bframes=0:keyint=60:min-keyint=60:scenecut=0")
+                .arg(QString::fromLatin1(x265ThreadParams(CPU_COUNT(&s_recordingCores)))),
             QStringLiteral("-tag:v"), QStringLiteral("hvc1"), QStringLiteral("-movflags"), QStringLiteral("empty_moov"),
             QStringLiteral("-frag_duration"), QStringLiteral("10000000"), movie});
         process.waitForStarted();
@@ -488,6 +546,98 @@ void recordWithFFmpeg(benchmark::State& state)
 
 }
 
+// SimpleScreenRecorder's command line on this display, held on the same cores, with the same x265
+// settings as the others, run only where it is installed. Its threads are its own choice: it asks
+// for as many frame threads as the machine has cores online (eight here, the cpuset of two
+// notwithstanding), and x265 makes a pool as large. It skips the frames it cannot take (frame
+// skipping on, so it pads nothing), which leaves gaps in its movie's timestamps: its drops are the
+// ticks of a 30 fps clock over the span of its movie that have no frame.
+void recordWithSimpleScreenRecorder(benchmark::State& state)
+{
+    const QString ssr = QStandardPaths::findExecutable(QStringLiteral("simplescreenrecorder"));
+    if (ssr.isEmpty() || !s_display) {
+        state.SkipWithError("no simplescreenrecorder program or no X display of 1920 x 1080");
+        for (auto _ : state) { }
+        return;
+    }
+    const double seconds = recordSeconds();
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        const QString movie = dir.filePath(QStringLiteral("ssr.mov"));
+        QFile settings(dir.filePath(QStringLiteral("settings.conf")));
+        if (!settings.open(QIODevice::WriteOnly))
+            return state.SkipWithError("the settings of simplescreenrecorder cannot be written");
+        settings.write(QStringLiteral(
+            "[input]\naudio_enabled=false\nvideo_area=fixed\nvideo_area_follow_fullscreen=false\n"
+            "video_x=0\nvideo_y=0\nvideo_w=%1\nvideo_h=%2\nvideo_frame_rate=30\nvideo_record_cursor=true\n"
+            "video_scale=false\n\n[output]\nfile=%3\nadd_timestamp=false\nseparate_files=false\n"
+            "container=other\ncontainer_av=mov\nvideo_codec=other\nvideo_codec_av=libx265\n"
+            "video_kbit_rate=15000\nvideo_options=\"preset=ultrafast,keyint=60,"
+            "x265-params=log-level=error:bframes=0:keyint=60:min-keyint=60:scenecut=0\"\n"
+            "video_allow_frame_skipping=true\n\n[welcome]\nskip_page=true\n")
+                           .arg(movieSize.width())
+                           .arg(movieSize.height())
+                           .arg(movie)
+                           .toUtf8());
+        settings.close();
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!environment.contains(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")))
+            environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                QStringLiteral("disabled:")); // no bus launched that outlives it
+        process.setProcessEnvironment(environment);
+        process.setStandardOutputFile(QProcess::nullDevice()); // its log is in log.txt
+        process.setStandardErrorFile(QProcess::nullDevice());
+        holdOnRecordingCores(true); // it starts in the cpuset
+        if (s_coreSet)
+            s_coreSet->takeCpuSeconds();
+        process.start(QStringLiteral("taskset"),
+            {QStringLiteral("-c"), s_cores, ssr, QStringLiteral("--settingsfile=") + settings.fileName(),
+                QStringLiteral("--logfile=") + dir.filePath(QStringLiteral("log.txt")),
+                QStringLiteral("--statsfile=") + dir.filePath(QStringLiteral("stats")), QStringLiteral("--no-systray"),
+                QStringLiteral("--start-hidden"), QStringLiteral("--start-recording")});
+        process.waitForStarted();
+        holdOnRecordingCores(false);
+        std::set<int> cores;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < seconds * 1000) {
+            play(0.25);
+            noteCores(process.processId(), cores);
+        }
+        process.write("record-save\nquit\n"); // the movie is finished before the next command is read
+        while (process.state() != QProcess::NotRunning && clock.elapsed() < seconds * 1000 + 60'000)
+            play(0.25);
+        const double cpu = s_coreSet ? s_coreSet->takeCpuSeconds() : cpuSeconds(RUSAGE_CHILDREN);
+        FFmpegMovieReader reader;
+        int kept = 0;
+        double first = -1;
+        double last = 0;
+        if (reader.open(movie, nullptr)) {
+            reader.readVideo(
+                0, QSize(64, 36),
+                [&](const QImage&, double at) {
+                    first = first < 0 ? at : first;
+                    last = at;
+                    return ++kept, true;
+                },
+                nullptr);
+        }
+        const int ticks = kept > 0 ? int(std::lround((last - first) * 30)) + 1 : 0;
+        const double cpuPerFrame = cpu / std::max(1, kept);
+        state.counters["frames_kept"] = kept;
+        state.counters["dropped"] = ticks - kept;
+        state.counters["cpu_ms_per_frame"] = cpuPerFrame * 1000;
+        if (s_ffmpegCpuPerFrame > 0)
+            state.counters["cpu_per_frame_vs_ffmpeg"] = cpuPerFrame / s_ffmpegCpuPerFrame;
+        state.counters["exit"] = process.exitCode();
+        std::printf("simplescreenrecorder: %d frames kept, %d dropped (of %d ticks over %.1f s of movie), %.1f CPU ms "
+                    "per kept frame, threads "
+                    "ran on cores %s\n",
+            kept, ticks - kept, ticks, last - first, cpuPerFrame * 1000, qPrintable(coreList(cores)));
+    }
+}
+
 int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -498,6 +648,13 @@ int main(int argc, char** argv)
     if (!s_coreSet->ok()) {
         std::printf("no cpuset cgroup could be made: held by affinity only, which x265's threads leave\n");
         s_coreSet.reset();
+    }
+    std::unique_ptr<CompetingLoad> load;
+    const QStringList busy = qEnvironmentVariable("QUORVEL_BENCH_BUSY").split(QLatin1Char(','));
+    if (busy.size() == 2 && busy[0].toDouble() > 0 && busy[1].toDouble() > 0) {
+        load = std::make_unique<CompetingLoad>(s_recordingCores, busy[0].toDouble(), busy[1].toDouble());
+        std::printf("other work on the cores: busy for %.1f s of every %.1f s\n", busy[0].toDouble(),
+            busy[0].toDouble() + busy[1].toDouble());
     }
     mainThreadOn(s_recordingCores);
     const QList<QImage> frames = desktopFrames();
@@ -519,6 +676,10 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("grab_1920x1080_with_pointer", grabOnly)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("encode_audio_only_aac", encodeAudioOnly)->Iterations(3)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ffmpeg_cli_x11grab_libx265", recordWithFFmpeg)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+    benchmark::RegisterBenchmark("simplescreenrecorder_cli_libx265", recordWithSimpleScreenRecorder)
+        ->Iterations(1)
+        ->UseRealTime()
+        ->Unit(benchmark::kSecond);
     for (const char* tune : {"zerolatency", ""}) {
         for (const char* preset : {"ultrafast", "superfast", "veryfast"}) {
             benchmark::RegisterBenchmark(
@@ -544,5 +705,6 @@ int main(int argc, char** argv)
     s_desktop.reset();
     s_display.reset();
     s_coreSet.reset();
+    load.reset();
     return 0;
 }

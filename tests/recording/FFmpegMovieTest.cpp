@@ -169,3 +169,13 @@ TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizes)
     EXPECT_FALSE(writer.create(dir.filePath(QStringLiteral("odd.mov")), settings, &error));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("odd.mov"))));
 }
+
+// A pool of at least eight threads, so that when one is preempted another takes up its rows; as
+// many as there are cores beyond that. Three frame threads in any case.
+TEST(FFmpegMovie, EncoderThreadsAreAtLeastEightWithThreeFrameThreads)
+{
+    EXPECT_EQ(x265ThreadParams(1).toStdString(), "pools=8:frame-threads=3");
+    EXPECT_EQ(x265ThreadParams(2).toStdString(), "pools=8:frame-threads=3");
+    EXPECT_EQ(x265ThreadParams(8).toStdString(), "pools=8:frame-threads=3");
+    EXPECT_EQ(x265ThreadParams(12).toStdString(), "pools=12:frame-threads=3");
+}

@@ -28,6 +28,25 @@ int usableCores()
     return std::max(1, CPU_COUNT(&set));
 }
 
+}
+
+// At least eight pool threads and three frame threads, however few cores there are. Measured in
+// bench_recording at 1080p30 on two cores: with the two cores to itself every choice kept every
+// frame, this one at 46-49 CPU ms per frame (two pool threads with two frame threads 44-46, ffmpeg
+// 50); with other work on the cores that comes and goes (QUORVEL_BENCH_BUSY), pools of two threads
+// kept 606-802 of 903 frames whatever their frame threads (1 to 8), pools of eight 805-875: a pool
+// thread that is preempted holds up the rows after it, and a larger pool has others ready to take
+// them. Pools of four and six kept 774 and 738; more frame threads kept no more and cost about
+// 20 MB each. Three frame threads for a pool of eight is what x265 chooses itself when it sees
+// eight cores; more cores get a pool as large, as x265 would make it.
+QByteArray x265ThreadParams(int usableCores)
+{
+    return QByteArrayLiteral("pools=") + QByteArray::number(std::max(usableCores, 8))
+        + QByteArrayLiteral(":frame-threads=3");
+}
+
+namespace {
+
 // A picture in the encoder's format (YUV 4:2:0), reused through the movie's pool.
 struct FFmpegMovieFrame : MovieFrame {
     AVFrame* frame = av_frame_alloc();
@@ -159,13 +178,10 @@ bool FFmpegMovieFile::openVideo(QString* error)
     av_opt_set(m_video->priv_data, "preset", m_settings.preset.toLatin1().constData(), 0);
     if (!m_settings.tune.isEmpty())
         av_opt_set(m_video->priv_data, "tune", m_settings.tune.toLatin1().constData(), 0);
-    // Two frame threads without B-frames keep both cores of a small machine busy (measured in
-    // bench_recording); key frames at a fixed interval, so fragments can be cut on them.
-    const int cores = usableCores();
-    const QByteArray params = QStringLiteral("log-level=error:pools=%1:frame-threads=%3:bframes=0:keyint=%2:min-keyint=%2:scenecut=0")
-                                  .arg(cores)
+    // No B-frames; key frames at a fixed interval, so fragments can be cut on them.
+    const QByteArray params = QStringLiteral("log-level=error:%1:bframes=0:keyint=%2:min-keyint=%2:scenecut=0")
+                                  .arg(QString::fromLatin1(x265ThreadParams(usableCores())))
                                   .arg(m_settings.keyFrameInterval)
-                                  .arg(std::min(cores, 2))
                                   .toLatin1();
     av_opt_set(m_video->priv_data, "x265-params", params.constData(), 0);
     const int result = avcodec_open2(m_video, codec, nullptr);

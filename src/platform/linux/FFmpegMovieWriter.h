@@ -7,3 +7,7 @@ class FFmpegMovieWriter : public MovieWriter {
 public:
     std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override;
 };
+
+// The x265 threading for a process that may run on `usableCores` cores, as x265-params
+// ("pools=8:frame-threads=3").
+QByteArray x265ThreadParams(int usableCores);
