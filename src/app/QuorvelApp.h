@@ -130,7 +130,9 @@ private:
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
-    // Clipboard, store, editor and annotation, in the order they are made.
+    // Clipboard, store, editor and annotation, in the order they are made (the key's queue before
+    // the key service: it is destroyed after it).
+    std::unique_ptr<DispatchQueue> m_clipboardKeyQueue;
     std::unique_ptr<ClipboardCryptoService> m_clipboardCrypto;
     std::unique_ptr<ClipboardSuspension> m_clipboardSuspension;
     std::unique_ptr<PasteService> m_pasteService;
