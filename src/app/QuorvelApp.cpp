@@ -37,6 +37,7 @@
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Console.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/Dispatch.h"
 #include "platform/DisplayList.h"
 #include "platform/ForeignWindowTracker.h"
@@ -101,9 +102,14 @@ void clearDragCacheNowAndAtQuit()
 
 std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const QString& storePath, QString* error)
 {
-    auto container = ModelContainer::open(storePath, error);
-    if (!container)
+    QString reason;
+    auto container = ModelContainer::open(storePath, &reason);
+    if (!container) {
+        reportUnopenableStore(platform.desktopNotifier, reason);
+        if (error)
+            *error = reason;
         return nullptr;
+    }
 
     std::unique_ptr<QuorvelApp> app(new QuorvelApp(platform));
     app->m_sharedModelContainer = container;
@@ -117,6 +123,14 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
     app->wireCapture();
     app->wireSettingsAndFeedback();
     return app;
+}
+
+void QuorvelApp::reportUnopenableStore(DesktopNotifier& notifier, const QString& reason)
+{
+    Console::log(QStringLiteral("Could not create ModelContainer: ") + reason);
+    // Started at login there is no terminal to read: the desktop says it too.
+    notifier.notifyBeforeExit(
+        QStringLiteral("Quorvel could not start"), QStringLiteral("Its store cannot be opened: %1").arg(reason));
 }
 
 void QuorvelApp::wireClipboard()

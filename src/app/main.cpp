@@ -91,11 +91,10 @@ int main(int argc, char** argv)
 
     QString error;
     const Platform platform = Platform::wired();
+    // A store that cannot be opened ends the start (said on the console and in a notification).
     auto quorvel = QuorvelApp::create(platform, ModelContainer::defaultStorePath(), &error);
-    if (!quorvel) {
-        std::fprintf(stderr, "Could not create ModelContainer: %s\n", error.toUtf8().constData());
+    if (!quorvel)
         return 1;
-    }
 
     installTerminationSignals(app);
     QObject::connect(
