@@ -8,7 +8,6 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sanitizer/asan_interface.h>
 
 namespace {
 
@@ -80,27 +79,27 @@ TEST(BackgroundDelivery, AReceiverGoneWhileItsWorkRunsOrBeforeItsResultArrivesGe
     EXPECT_EQ(delivered, 0);
 }
 
-// The worker never reaches into the receiver: a receiver may be destroyed on its own thread at any
-// moment, also between a check of the worker and its use. The receiver's memory is made unreadable
-// while its work ends (under AddressSanitizer any read of it is reported; elsewhere this only
-// checks that the result still arrives).
-TEST(BackgroundDelivery, TheWorkerNeverTouchesTheReceiver)
+// The worker never addresses the receiver, which its own thread may destroy at any moment (also
+// between a check of the worker and its use): the result goes to an object the work keeps alive,
+// and the receiver is asked whether it lives only on its own thread. No event is ever posted to it.
+TEST(BackgroundDelivery, NothingIsPostedToTheReceiverItself)
 {
-    auto receiver = std::make_unique<QObject>();
-    std::promise<void> released;
-    std::shared_future<void> gate = released.get_future().share();
+    struct PostedEvents : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::MetaCall)
+                ++count;
+            return false;
+        }
+    };
+    QObject receiver;
+    PostedEvents posted;
+    receiver.installEventFilter(&posted);
     int delivered = 0;
     Background::run(
-        receiver.get(),
-        [gate] {
-            gate.wait();
-            return 3;
-        },
-        [&delivered](int value) { delivered = value; });
-    ASAN_POISON_MEMORY_REGION(receiver.get(), sizeof(QObject));
-    released.set_value();
-    Background::pool().waitForDone();
-    ASAN_UNPOISON_MEMORY_REGION(receiver.get(), sizeof(QObject));
+        &receiver, [] { return 3; }, [&delivered](int value) { delivered = value; });
     ASSERT_TRUE(deliverUntil([&] { return delivered != 0; }));
     EXPECT_EQ(delivered, 3);
+    EXPECT_EQ(posted.count, 0);
 }
