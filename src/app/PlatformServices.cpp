@@ -1,6 +1,7 @@
 #include "app/PlatformServices.h"
 
 #include "platform/Compositing.h"
+#include "platform/Console.h"
 #include "platform/MediaPlayback.h"
 #include "platform/MemoryRelease.h"
 #include "platform/linux/DBusFileRevealer.h"
@@ -10,6 +11,7 @@
 #include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegMovieThumbnailer.h"
 #include "platform/linux/FFmpegMovieWriter.h"
+#include "platform/linux/FFmpegSupport.h"
 #include "platform/linux/JsonFilePreferences.h"
 #include "platform/linux/PulseOutputProbe.h"
 #include "platform/linux/PulseSystemAudioSource.h"
@@ -69,6 +71,8 @@ void PlatformServices::installLinux()
     ScrollActivityMonitor::setShared(new X11ScrollActivityMonitor());
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
     MediaPlayback::setMovieProbe(&FFmpegMovieReader::isMovie);
+    // Before any movie is read, written or played (Qt's player decodes with the same FFmpeg).
+    FFmpegSupport::quietLogs();
     Compositing::setProbe(&x11CompositingManagerRunning);
     Compositing::watchOwnWindows();
     ApplicationCatalog::setShared(new DesktopApplicationCatalog());
@@ -77,5 +81,6 @@ void PlatformServices::installLinux()
 void PlatformServices::prepareEnvironment()
 {
     SessionBus::preventAutolaunch();
+    Console::quietLibraries();
     MemoryRelease::keepLargeBlocksOutOfPools();
 }

@@ -4,7 +4,8 @@
 // XDG files). Called once by main() before the application value is created.
 namespace PlatformServices {
 void installLinux();
-// Before the application object exists: no D-Bus session bus is autolaunched when none runs, and
-// large blocks of memory are kept out of the threads' pools.
+// Before the application object exists: no D-Bus session bus is autolaunched when none runs,
+// large blocks of memory are kept out of the threads' pools, and the libraries' routine lines
+// stay off the terminal.
 void prepareEnvironment();
 }

@@ -37,6 +37,7 @@
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
 #include "platform/Console.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/Dispatch.h"
 #include "platform/DisplayList.h"
 #include "platform/ForeignWindowTracker.h"
@@ -65,6 +66,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <vector>
 
 namespace {
 
@@ -100,9 +102,14 @@ void clearDragCacheNowAndAtQuit()
 
 std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const QString& storePath, QString* error)
 {
-    auto container = ModelContainer::open(storePath, error);
-    if (!container)
+    QString reason;
+    auto container = ModelContainer::open(storePath, &reason);
+    if (!container) {
+        reportUnopenableStore(platform.desktopNotifier, reason);
+        if (error)
+            *error = reason;
         return nullptr;
+    }
 
     std::unique_ptr<QuorvelApp> app(new QuorvelApp(platform));
     app->m_sharedModelContainer = container;
@@ -118,13 +125,21 @@ std::unique_ptr<QuorvelApp> QuorvelApp::create(const Platform& platform, const Q
     return app;
 }
 
+void QuorvelApp::reportUnopenableStore(DesktopNotifier& notifier, const QString& reason)
+{
+    Console::log(QStringLiteral("Could not create ModelContainer: ") + reason);
+    // Started at login there is no terminal to read: the desktop says it too.
+    notifier.notifyBeforeExit(
+        QStringLiteral("Quorvel could not start"), QStringLiteral("Its store cannot be opened: %1").arg(reason));
+}
+
 void QuorvelApp::wireClipboard()
 {
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
-    // The key is loaded on a queue of its own that is never joined: a keychain call waiting for an
-    // unlock prompt must not hold up the exit.
+    // The key is loaded on a queue of its own (a keychain call may wait for an unlock prompt).
+    m_clipboardKeyQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key"));
     m_clipboardCrypto = std::make_unique<ClipboardCryptoService>(m_platform.keychain);
-    m_clipboardCrypto->setKeyQueue(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key")).release());
+    m_clipboardCrypto->setKeyQueue(m_clipboardKeyQueue.get());
     // The store opens its sealed columns with the same crypto service the clipboard seals with.
     m_sharedModelContainer->setSealer(*m_clipboardCrypto);
     // When a new clipboard key has to be made, the key service says how many entries the lost key
@@ -405,9 +420,14 @@ QuorvelApp::QuorvelApp(const Platform& platform)
 
 QuorvelApp::~QuorvelApp()
 {
-    // The key service stays: a keychain call may still be under way on its queue (never joined),
-    // and a store held elsewhere still opens its sealed columns with it.
-    (void)m_clipboardCrypto.release();
+    // The key service and its queue go last, after everything that seals or opens with them. A
+    // keychain call still under way (an unlock prompt nobody answers) is abandoned, not awaited:
+    // then both are kept, reachable, until the process ends, so that the exit is not held up.
+    if (m_clipboardCrypto && m_clipboardCrypto->isKeychainCallUnderWay()) {
+        static auto* abandoned = new std::vector<std::shared_ptr<void>>;
+        abandoned->push_back(std::shared_ptr<DispatchQueue>(std::move(m_clipboardKeyQueue)));
+        abandoned->push_back(std::shared_ptr<ClipboardCryptoService>(std::move(m_clipboardCrypto)));
+    }
 }
 
 QString QuorvelApp::historyShortcutDisplay(const Preferences& preferences)

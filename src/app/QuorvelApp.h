@@ -14,6 +14,7 @@ class CaptureOverlayWindowManager;
 class ClipboardCryptoService;
 class ClipboardService;
 class ClipboardSuspension;
+class DesktopNotifier;
 class DispatchQueue;
 class FeedbackService;
 class FeedbackWindowManager;
@@ -52,8 +53,9 @@ struct Needs;
 // shows the tray item and owns the delegate. Nothing above the platform layer reaches a global.
 class QuorvelApp {
 public:
-    // Opens the store at storePath and builds and wires the program's objects. Returns null with
-    // the reason in error when the store cannot be opened; nothing else is attempted then.
+    // Opens the store at storePath and builds and wires the program's objects. When the store
+    // cannot be opened it says so in one console line and a desktop notification and returns null
+    // with the reason in error; nothing else is attempted then.
     static std::unique_ptr<QuorvelApp> create(const Platform& platform, const QString& storePath, QString* error);
     ~QuorvelApp();
 
@@ -115,6 +117,7 @@ public:
 
 private:
     explicit QuorvelApp(const Platform& platform);
+    static void reportUnopenableStore(DesktopNotifier& notifier, const QString& reason);
     void wireClipboard();
     void wireEditor();
     void wireCapture();
@@ -130,7 +133,9 @@ private:
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
-    // Clipboard, store, editor and annotation, in the order they are made.
+    // Clipboard, store, editor and annotation, in the order they are made (the key's queue before
+    // the key service: it is destroyed after it).
+    std::unique_ptr<DispatchQueue> m_clipboardKeyQueue;
     std::unique_ptr<ClipboardCryptoService> m_clipboardCrypto;
     std::unique_ptr<ClipboardSuspension> m_clipboardSuspension;
     std::unique_ptr<PasteService> m_pasteService;

@@ -1,10 +1,10 @@
 // Quorvel: a clipboard history, screenshot and screen recording utility for the X11 desktop.
-#include "annotation/AnnotationDocument.h"
 #include "app/ExitDeadline.h"
 #include "app/InstanceChannel.h"
 #include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
+#include "platform/Background.h"
 #include "platform/MediaPlayback.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
@@ -91,11 +91,10 @@ int main(int argc, char** argv)
 
     QString error;
     const Platform platform = Platform::wired();
+    // A store that cannot be opened ends the start (said on the console and in a notification).
     auto quorvel = QuorvelApp::create(platform, ModelContainer::defaultStorePath(), &error);
-    if (!quorvel) {
-        std::fprintf(stderr, "Could not create ModelContainer: %s\n", error.toUtf8().constData());
+    if (!quorvel)
         return 1;
-    }
 
     installTerminationSignals(app);
     QObject::connect(
@@ -109,8 +108,9 @@ int main(int argc, char** argv)
     // Content we still own on the clipboard (a paste, a copy from the history) would go with us:
     // the desktop's clipboard manager, when one runs, takes it over.
     platform.pasteboard.handOverToClipboardManager();
-    // Text-line detections of annotation documents still running end before the process does.
-    AnnotationDocument::waitForTextDetections();
+    // Pool work still running (text-line detections, decodes, encodes) ends before the process
+    // does, while the objects its results reach still exist.
+    Background::finishAtQuit();
     // Everything of our own is done; the destructors from here on get a bounded time.
     ExitDeadline::arm(status, std::chrono::seconds(5));
     return status;

@@ -28,7 +28,8 @@ void PasteTrace::log(const QString& message)
 {
     const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTimeUtc();
     const QString line = formatLine(now, message);
-    Console::log(line);
+    // Routine steps reach the terminal only when asked for (QUORVEL_TRACE=paste); the file has them all.
+    Console::trace(traceTopic, line);
     if (!m_path.isEmpty())
         appendToFile((line + QLatin1Char('\n')).toUtf8());
 }

@@ -4,7 +4,8 @@
 #include <functional>
 
 // The paste pipeline's step-by-step trace: every message becomes one line
-// "[2026-12-05T14:41:30Z] message" on the console and appended to a trace file.
+// "[2026-12-05T14:41:30Z] message" appended to a trace file, and printed on the console when
+// QUORVEL_TRACE names the topic "paste".
 //
 // The file lives in a world-writable folder, so it is opened without following links, created
 // private (0600), refused when another user owns it or it is not a regular file, and started over
@@ -13,6 +14,7 @@ class PasteTrace {
 public:
     static constexpr const char* defaultPath = "/tmp/tarrow_paste_debug.txt";
     static constexpr qint64 maxFileSize = 1024 * 1024;
+    static constexpr QStringView traceTopic = u"paste";
 
     explicit PasteTrace(QString path = QString::fromLatin1(defaultPath));
 

@@ -116,7 +116,8 @@ void VideoQuickLookView::makePlayer(MediaPlayback::OpenedMovie& movie)
         setFileState(FileState::notPlayable);
         return;
     }
-    m_layout->replaceWidget(m_status, m_video);
+    // The layout hands the replaced widget's item back to its caller.
+    delete m_layout->replaceWidget(m_status, m_video);
     m_status->hide();
     connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
         if (error == QMediaPlayer::NoError)
@@ -124,7 +125,7 @@ void VideoQuickLookView::makePlayer(MediaPlayback::OpenedMovie& movie)
         MediaPlayback::release(m_player);
         m_player = nullptr;
         m_video->hide();
-        m_layout->replaceWidget(m_video, m_status);
+        delete m_layout->replaceWidget(m_video, m_status);
         m_status->setText(cannotBePlayedText);
         m_status->show();
         m_play->hide();

@@ -6,8 +6,10 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
+#include <QThread>
 #include <QThreadPool>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -25,36 +27,57 @@ template <typename Work> void run(Work&& work)
     pool().start(std::forward<Work>(work));
 }
 
+namespace Detail {
+// Where a result is posted: an object of the receiver's thread that the work itself keeps alive,
+// so the worker never touches the receiver (which its own thread may destroy at any moment).
+// Whether the receiver still lives is asked on the receiver's thread, when the result arrives.
+class Delivery : public QObject {
+public:
+    explicit Delivery(QObject* receiver)
+        : receiver(receiver)
+    {
+        if (receiver && receiver->thread() != thread())
+            moveToThread(receiver->thread());
+    }
+    QPointer<QObject> receiver;
+};
+
+// The last holder of a delivery goes after its result was handled (or dropped unhandled at the
+// end of the receiver's thread); no event of the delivery is under way then.
+inline std::shared_ptr<Delivery> makeDelivery(QObject* receiver)
+{
+    return std::shared_ptr<Delivery>(new Delivery(receiver));
+}
+}
+
 // Runs `work` on `threads`, then `then(result)` on `receiver`'s thread while `receiver` lives.
 template <typename Work, typename Then> void runOn(QThreadPool& threads, QObject* receiver, Work&& work, Then&& then)
 {
     using Result = std::invoke_result_t<Work&>;
-    QPointer<QObject> guard(receiver);
-    threads.start([guard, work = std::forward<Work>(work), then = std::forward<Then>(then)]() mutable {
-        if constexpr (std::is_void_v<Result>) {
-            work();
-            if (!guard)
-                return;
-            QMetaObject::invokeMethod(
-                guard.data(),
-                [guard, then = std::move(then)]() mutable {
-                    if (guard)
-                        then();
-                },
-                Qt::QueuedConnection);
-        } else {
-            Result result = work();
-            if (!guard)
-                return;
-            QMetaObject::invokeMethod(
-                guard.data(),
-                [guard, then = std::move(then), result = std::move(result)]() mutable {
-                    if (guard)
-                        then(std::move(result));
-                },
-                Qt::QueuedConnection);
-        }
-    });
+    std::shared_ptr<Detail::Delivery> delivery = Detail::makeDelivery(receiver);
+    threads.start(
+        [delivery = std::move(delivery), work = std::forward<Work>(work), then = std::forward<Then>(then)]() mutable {
+            Detail::Delivery* target = delivery.get();
+            if constexpr (std::is_void_v<Result>) {
+                work();
+                QMetaObject::invokeMethod(
+                    target,
+                    [delivery = std::move(delivery), then = std::move(then)]() mutable {
+                        if (delivery->receiver)
+                            then();
+                    },
+                    Qt::QueuedConnection);
+            } else {
+                Result result = work();
+                QMetaObject::invokeMethod(
+                    target,
+                    [delivery = std::move(delivery), then = std::move(then), result = std::move(result)]() mutable {
+                        if (delivery->receiver)
+                            then(std::move(result));
+                    },
+                    Qt::QueuedConnection);
+            }
+        });
 }
 
 // Runs `work` on the pool, then `then(result)` on `receiver`'s thread while `receiver` lives.
@@ -63,11 +86,19 @@ template <typename Work, typename Then> void run(QObject* receiver, Work&& work,
     runOn(pool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
 }
 
-// Waits for every queued piece of work and delivers the results already posted (tests, quit).
+// Waits for every queued piece of work and delivers the results already posted (tests).
 inline void waitForAll()
 {
     pool().waitForDone();
     QCoreApplication::sendPostedEvents();
+}
+
+// The quit: every piece of pool work still running or queued ends before the process does, and
+// the results it posted are handed over (or dropped with their receivers) while the objects they
+// reach still exist.
+inline void finishAtQuit()
+{
+    waitForAll();
 }
 
 }

@@ -1,6 +1,8 @@
 #include "platform/Console.h"
 
+#include <QLoggingCategory>
 #include <QMutex>
+#include <QStringList>
 #include <cstdio>
 
 namespace {
@@ -13,6 +15,14 @@ Console::Sink& currentSink()
 {
     static Console::Sink sink;
     return sink;
+}
+// The topics QUORVEL_TRACE names, lower-cased (read at every trace: a paste traces a few lines).
+QStringList tracedTopics()
+{
+    QStringList names;
+    for (const QString& name : qEnvironmentVariable("QUORVEL_TRACE").split(QLatin1Char(','), Qt::SkipEmptyParts))
+        names.append(name.trimmed().toLower());
+    return names;
 }
 }
 
@@ -32,10 +42,31 @@ void Console::log(const QString& line)
     std::fflush(stderr);
 }
 
+bool Console::isTracing(QStringView topic)
+{
+    const QStringList topics = tracedTopics();
+    return topics.contains(QStringLiteral("all")) || topics.contains(topic.toString().toLower());
+}
+
+void Console::trace(QStringView topic, const QString& line)
+{
+    if (isTracing(topic))
+        log(line);
+}
+
 Console::Sink Console::setSink(Sink sink)
 {
     QMutexLocker lock(&sinkMutex());
     Sink previous = std::move(currentSink());
     currentSink() = std::move(sink);
     return previous;
+}
+
+void Console::quietLibraries()
+{
+    if (qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        return;
+    // Qt's multimedia backend probes codecs and hardware decoders with plain debug lines at every
+    // play; its categories report what the players already show.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqt.multimedia.*=false\n"));
 }

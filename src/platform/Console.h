@@ -1,12 +1,26 @@
 #pragma once
 #include <QString>
+#include <QStringView>
 #include <functional>
 
 // Diagnostics as single console lines ("TypeName: message" or "Failed to ...: error").
 // Tests install a sink to read what was printed.
+//
+// The terminal stays quiet: log() is for what the user must know (a failure, a missing tray, a
+// hotkey another program holds). Routine traces go through trace() and are printed only when the
+// environment variable QUORVEL_TRACE names their topic ("paste", several separated by commas, or
+// "all").
 namespace Console {
 void log(const QString& line);
+// Whether QUORVEL_TRACE asks for the traces of `topic`.
+bool isTracing(QStringView topic);
+// Prints `line` as log() does when the topic is traced; otherwise nothing.
+void trace(QStringView topic, const QString& line);
 using Sink = std::function<void(const QString&)>;
 // Replaces the sink (stderr by default); returns the previous one. An empty sink restores stderr.
 Sink setSink(Sink sink);
+// Keeps the libraries' routine lines off the terminal: Qt's debug output and its multimedia
+// categories (codec and hardware probing at every play). A user's own QT_LOGGING_RULES wins.
+// Call before the application object exists.
+void quietLibraries();
 }

@@ -13,4 +13,7 @@ public:
 
     // Shows one message; never blocks, a desktop without a notification service drops it.
     virtual void notify(const QString& summary, const QString& body) = 0;
+    // Shows one message from a process about to end: returns once the message has left the
+    // process (or after a few seconds), so that it is not lost with the process.
+    virtual void notifyBeforeExit(const QString& summary, const QString& body) { notify(summary, body); }
 };

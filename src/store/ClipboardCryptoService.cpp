@@ -397,6 +397,12 @@ int ClipboardCryptoService::waitingCount() const
         [](const Waiter& w) { return !w.untilAvailable || !w.untilAvailable->isCancelled(); }));
 }
 
+bool ClipboardCryptoService::isKeychainCallUnderWay() const
+{
+    std::lock_guard lock(m_waitMutex);
+    return m_attemptRunning;
+}
+
 void ClipboardCryptoService::shutDown()
 {
     const int waiting = waitingCount();

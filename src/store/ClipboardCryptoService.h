@@ -79,6 +79,9 @@ public:
     void shutDown();
     // Actions waiting for the key (not counting cancelled ones).
     int waitingCount() const;
+    // Whether a keychain call is queued or under way on the key queue (it may wait for ever on
+    // an unlock prompt nobody answers).
+    bool isKeychainCallUnderWay() const;
 
     // Seal (nonce | ciphertext | tag); absent without a key or when sealing fails.
     std::optional<QByteArray> encryptString(const QString& text);

@@ -4,6 +4,7 @@
 #include "store/ModelContext.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <functional>
 
@@ -403,6 +404,9 @@ TEST_F(PasteServiceTest, PasteWaitsForTheKeyServiceAndWorksOnceTheKeychainOpens)
 
 TEST_F(PasteServiceTest, TraceLinesAreTimeStampedAndMatchTheConsole)
 {
+    // The terminal shows the steps when asked for them.
+    qputenv("QUORVEL_TRACE", "paste");
+    const auto quietAgain = qScopeGuard([] { qunsetenv("QUORVEL_TRACE"); });
     captureEditor();
     service->paste(makeTextEntry(QStringLiteral("a")), false);
     queue.advance(1000);

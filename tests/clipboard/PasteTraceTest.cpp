@@ -10,6 +10,12 @@
 
 namespace {
 
+// The paste steps asked for on the terminal while it lives (QUORVEL_TRACE).
+struct PasteStepsOnTheTerminal {
+    explicit PasteStepsOnTheTerminal(const char* topics = "paste") { qputenv("QUORVEL_TRACE", topics); }
+    ~PasteStepsOnTheTerminal() { qunsetenv("QUORVEL_TRACE"); }
+};
+
 class PasteTraceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -44,8 +50,14 @@ TEST_F(PasteTraceTest, CreatesPrivateFileAndAppendsOneLinePerMessage)
     trace.log(QStringLiteral("eins"));
     trace.log(QStringLiteral("zwei"));
     EXPECT_EQ(readFile(path()), QByteArray("[2026-12-05T14:41:30Z] eins\n[2026-12-05T14:41:30Z] zwei\n"));
-    EXPECT_EQ(console.lines,
-        (QStringList {QStringLiteral("[2026-12-05T14:41:30Z] eins"), QStringLiteral("[2026-12-05T14:41:30Z] zwei")}));
+    // The terminal stays quiet unless the paste steps are asked for there.
+    EXPECT_TRUE(console.lines.isEmpty());
+    {
+        PasteStepsOnTheTerminal asked("clipboard, Paste");
+        trace.log(QStringLiteral("sichtbar"));
+    }
+    trace.log(QStringLiteral("leise"));
+    EXPECT_EQ(console.lines, QStringList {QStringLiteral("[2026-12-05T14:41:30Z] sichtbar")});
     struct stat info { };
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -66,6 +78,7 @@ TEST_F(PasteTraceTest, StartsOverInsteadOfGrowingPastOneMebibyte)
 
 TEST_F(PasteTraceTest, DoesNotFollowLinksOrWriteIntoForeignFiles)
 {
+    PasteStepsOnTheTerminal asked;
     const QString victim = dir.filePath(QStringLiteral("victim.txt"));
     writeFile(victim, "geheim");
 

@@ -1,9 +1,20 @@
 // Starts the real quorvel binary under Xvfb with a fresh home and checks what a first launch
 // leaves behind, and that SIGTERM ends it through the termination steps.
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include "app/PlatformServices.h"
+#include "app/QuorvelApp.h"
 #include "X11TestSupport.h"
+#include "fakes/FakeDesktopNotifier.h"
+#include "fakes/TestSupport.h"
+#include "platform/Console.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/linux/SessionBus.h"
 
 using x11test::waitUntil;
@@ -54,6 +65,49 @@ QStringList tablesIn(const QString& path)
     sqlite3_close(db);
     return tables;
 }
+
+// org.freedesktop.Notifications on the session bus, answering on a thread of its own and
+// keeping what Notify was given.
+class NotificationArea {
+public:
+    NotificationArea()
+    {
+        m_thread.start();
+        m_object.moveToThread(&m_thread);
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+        ok = bus.registerService(QStringLiteral("org.freedesktop.Notifications"))
+            && bus.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"), &m_object);
+    }
+    ~NotificationArea()
+    {
+        QDBusConnection::disconnectFromBus(connectionName);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    int count() const { return m_object.count; }
+    QString summary() const { return m_object.last.value(3).toString(); }
+    QString body() const { return m_object.last.value(4).toString(); }
+    bool ok = false;
+
+private:
+    static constexpr const char* connectionName = "notification-area";
+    struct Object : QDBusVirtualObject {
+        std::atomic<int> count {0};
+        QVariantList last;
+        QString introspect(const QString&) const override { return {}; }
+        bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+        {
+            if (message.member() == QLatin1String("Notify")) {
+                last = message.arguments();
+                ++count;
+            }
+            connection.send(message.createReply(QVariantList {uint(1)}));
+            return true;
+        }
+    };
+    QThread m_thread;
+    Object m_object;
+};
 
 }
 
@@ -106,14 +160,17 @@ TEST(AppStartup, FirstLaunchCreatesStoreAutostartAndPreferencesThenQuitsOnSigter
     EXPECT_TRUE(entry.contains("Exec="));
 }
 
-TEST(AppStartup, UnopenableStoreIsFatalWithItsMessage)
+TEST(AppStartup, UnopenableStoreIsFatalWithItsMessageAndANotification)
 {
+    NotificationArea area;
+    ASSERT_TRUE(area.ok);
     QTemporaryDir home;
     // The data folder is a plain file, so the store's folder cannot be made.
     QFile blocker(home.path() + "/data-is-a-file");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    QProcessEnvironment env = freshEnvironment(home.path());
+    // A start at login has no terminal: the session bus (with its notification area) stays.
+    QProcessEnvironment env = x11test::freshHomeEnvironment(home.path());
     env.insert("XDG_DATA_HOME", blocker.fileName());
     QProcess process;
     process.setProcessEnvironment(env);
@@ -121,9 +178,35 @@ TEST(AppStartup, UnopenableStoreIsFatalWithItsMessage)
     ASSERT_TRUE(process.waitForFinished(15000));
     EXPECT_NE(process.exitCode(), 0);
     const QString err = QString::fromUtf8(process.readAllStandardError());
-    EXPECT_TRUE(err.contains("Could not create ModelContainer: ")) << err.toStdString();
+    EXPECT_EQ(err.count("Could not create ModelContainer: "), 1) << err.toStdString();
     EXPECT_TRUE(err.contains(blocker.fileName() + "/Quorvel/Quorvel.store")) << err.toStdString(); // names the file
     EXPECT_FALSE(QFile::exists(home.path() + "/.config/autostart/quorvel.desktop"));
+    // The notification left the process before it ended.
+    ASSERT_EQ(area.count(), 1);
+    EXPECT_EQ(area.summary(), QStringLiteral("Quorvel could not start"));
+    EXPECT_TRUE(area.body().contains(blocker.fileName() + "/Quorvel/Quorvel.store")) << area.body().toStdString();
+}
+
+// The same in the process: one console line, one notification, no application value.
+TEST(AppStartup, UnopenableStoreIsToldOnTheConsoleAndTheDesktop)
+{
+    PlatformServices::installLinux();
+    DesktopNotifier& wired = DesktopNotifier::shared();
+    FakeDesktopNotifier notifier;
+    DesktopNotifier::setShared(&notifier);
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    ConsoleCapture console;
+    QString error;
+    EXPECT_FALSE(QuorvelApp::create(Platform::wired(), blocker.fileName() + "/Quorvel.store", &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_EQ(console.lines.size(), 1);
+    EXPECT_EQ(console.lines.first(), QStringLiteral("Could not create ModelContainer: ") + error);
+    EXPECT_EQ(notifier.summaries, QStringList {QStringLiteral("Quorvel could not start")});
+    EXPECT_TRUE(notifier.bodies.value(0).contains(error)) << notifier.bodies.value(0).toStdString();
+    DesktopNotifier::setShared(&wired);
 }
 
 // The X server goes away under a running quorvel (a logout, a restart of the display server): the

@@ -12,7 +12,9 @@
 #include "menubar/ClearHistoryDialog.h"
 #include "menubar/MenuBarIconView.h"
 #include "menubar/MenuBarView.h"
+#include "platform/Dispatch.h"
 #include "settings/SettingsWindowManager.h"
+#include "store/ClipboardCryptoService.h"
 #include "store/ModelContext.h"
 
 #include <QPushButton>
@@ -101,8 +103,9 @@ std::optional<QPoint> embeddedIconCenter()
             unsigned char* data = nullptr;
             Atom type = 0;
             if (insideTray && XGetWindowAttributes(display, child, &attributes) && attributes.map_state == IsViewable
-                && XGetWindowProperty(display, child, xembed, 0, 2, False, AnyPropertyType, &type, &format, &items,
-                       &after, &data) == Success
+                && XGetWindowProperty(
+                       display, child, xembed, 0, 2, False, AnyPropertyType, &type, &format, &items, &after, &data)
+                    == Success
                 && type != 0) {
                 int x = 0, y = 0;
                 Window unused = 0;
@@ -128,8 +131,8 @@ bool openMenu(MenuBarView* menu, QPoint at)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
         menu->popup(at);
-        if (waitUntil([&] { return menu->isVisible() && menu->windowHandle() && menu->windowHandle()->isExposed(); },
-                1500))
+        if (waitUntil(
+                [&] { return menu->isVisible() && menu->windowHandle() && menu->windowHandle()->isExposed(); }, 1500))
             return true;
         menu->hide();
         spin(200);
@@ -176,7 +179,6 @@ void checkCaptureRows(MenuBarView* menu, QPoint at, CaptureOverlayWindowManager&
             capture.permissionAlert()->close();
         spin(50);
     }
-
 }
 
 // The history, feedback, update and gallery rows open their windows.
@@ -252,7 +254,8 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
 
     // "Settings..." clicked for real: the menu goes, the settings window comes.
     const QPoint settingsRow = menu->mapToGlobal(menu->actionGeometry(menu->action(Command::settings)).center());
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(settingsRow.x()), QString::number(settingsRow.y()), "click", "1"}));
+    ASSERT_TRUE(
+        xdotool({"mousemove", QString::number(settingsRow.x()), QString::number(settingsRow.y()), "click", "1"}));
     ASSERT_TRUE(waitUntil([&] {
         QWidget* window = quorvel.app->settingsWindows().settingsWindow();
         return window && window->isVisible();
@@ -308,6 +311,11 @@ TEST(TrayMenu, ClearAllEmptiesTheHistoryAndKeepsScreenshotsAndRecordings)
 {
     QuorvelUnderTest quorvel;
     quorvel.app->showStatusItem();
+    // Entries are sealed as they are stored, and the clipboard key is loaded off the main thread
+    // after the start: like the clipboard's own saves, these wait until it is there.
+    bool keyed = false;
+    quorvel.app->clipboardCrypto().whenKeyAvailable(DispatchQueue::main(), [&keyed] { keyed = true; });
+    ASSERT_TRUE(waitUntil([&] { return keyed; }, 20000));
     ModelContext& context = quorvel.app->sharedModelContainer()->mainContext();
     for (int i = 0; i < 4; ++i) {
         auto item = std::make_shared<ClipItem>();

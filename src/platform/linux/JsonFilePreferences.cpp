@@ -139,7 +139,8 @@ QString JsonFilePreferences::defaultPath()
         + QStringLiteral("/Quorvel/preferences.json");
 }
 
-QByteArray JsonFilePreferences::encode(const QVariantMap& values, QStringList* unsupportedKeys)
+QByteArray JsonFilePreferences::encode(
+    const QVariantMap& values, QStringList* unsupportedKeys, const QMap<QString, QByteArray>& kept)
 {
     json root = json::object();
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
@@ -151,12 +152,19 @@ QByteArray JsonFilePreferences::encode(const QVariantMap& values, QStringList* u
         }
         root[utf8(it.key())] = std::move(value);
     }
+    for (auto it = kept.constBegin(); it != kept.constEnd(); ++it) {
+        if (values.contains(it.key()))
+            continue;
+        json value = json::parse(it.value().constBegin(), it.value().constEnd(), nullptr, false);
+        if (!value.is_discarded())
+            root[utf8(it.key())] = std::move(value);
+    }
     const std::string text = root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::optional<QVariantMap> JsonFilePreferences::decode(
-    const QByteArray& bytes, QString* error, QStringList* skippedKeys)
+    const QByteArray& bytes, QString* error, QStringList* skippedKeys, QMap<QString, QByteArray>* skippedValues)
 {
     json root;
     try {
@@ -178,6 +186,10 @@ std::optional<QVariantMap> JsonFilePreferences::decode(
         if (!value.isValid()) {
             if (skippedKeys)
                 skippedKeys->append(key);
+            if (skippedValues) {
+                const std::string text = it.value().dump(-1, ' ', false, json::error_handler_t::replace);
+                skippedValues->insert(key, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+            }
             continue;
         }
         values.insert(key, std::move(value));
@@ -211,11 +223,13 @@ void JsonFilePreferences::load()
     file.close();
     QString error;
     QStringList skipped;
-    std::optional<QVariantMap> values = decode(bytes, &error, &skipped);
+    std::optional<QVariantMap> values = decode(bytes, &error, &skipped, &m_unreadable);
     if (!values) {
+        m_unreadable.clear();
         setAside(error);
         return;
     }
+    // They stay in the file: the user (or a later version of the program) may still want them.
     if (!skipped.isEmpty())
         Console::log(QStringLiteral("Preferences: ignored unreadable values in %1: %2")
                          .arg(m_path, skipped.join(QStringLiteral(", "))));
@@ -252,7 +266,14 @@ void JsonFilePreferences::reportReset(DesktopNotifier& notifier)
 void JsonFilePreferences::persist(const QVariantMap& values)
 {
     QStringList unsupported;
-    const QByteArray bytes = encode(values, &unsupported);
+    // A key the program has set now holds its own value; the ones it never set keep what the file had.
+    for (auto it = m_unreadable.begin(); it != m_unreadable.end();) {
+        if (values.contains(it.key()))
+            it = m_unreadable.erase(it);
+        else
+            ++it;
+    }
+    const QByteArray bytes = encode(values, &unsupported, m_unreadable);
     for (const QString& key : std::as_const(unsupported)) {
         if (m_reportedUnsupported.contains(key))
             continue;

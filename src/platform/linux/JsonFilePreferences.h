@@ -1,6 +1,8 @@
 #pragma once
 #include "platform/Preferences.h"
 
+#include <QMap>
+
 class DesktopNotifier;
 
 // Preferences kept as one JSON object in $XDG_CONFIG_HOME/Quorvel/preferences.json, rewritten
@@ -8,7 +10,9 @@ class DesktopNotifier;
 // Booleans, integers JSON integers, doubles numbers that always carry a fraction or exponent
 // ({"$double": "nan"} and friends for non-finite values), strings strings, and data
 // {"$data": "<base64>"}. A file that cannot be read is moved aside under a name of its own
-// (preferences.json.damaged-<UTC time>[-n]) and every setting starts from its default.
+// (preferences.json.damaged-<UTC time>[-n]) and every setting starts from its default. A value
+// the program does not understand (a list, null, an object of its own) is kept as it stands and
+// written back with the others until the program sets that key itself.
 class JsonFilePreferences : public Preferences {
 public:
     // An empty path means the standard location.
@@ -24,10 +28,13 @@ public:
     void reportReset(DesktopNotifier& notifier);
 
     // Encoding of a whole stored layer, and its decoding; decode() skips values it does not
-    // understand and lists their keys in skippedKeys. Both are exposed for tests and fuzzing.
-    static QByteArray encode(const QVariantMap& values, QStringList* unsupportedKeys = nullptr);
-    static std::optional<QVariantMap> decode(
-        const QByteArray& bytes, QString* error, QStringList* skippedKeys = nullptr);
+    // understand and lists their keys in skippedKeys (and their JSON text in skippedValues).
+    // encode() writes `kept` (key to JSON text) beside the values, for keys the values lack.
+    // Both are exposed for tests and fuzzing.
+    static QByteArray encode(
+        const QVariantMap& values, QStringList* unsupportedKeys = nullptr, const QMap<QString, QByteArray>& kept = {});
+    static std::optional<QVariantMap> decode(const QByteArray& bytes, QString* error,
+        QStringList* skippedKeys = nullptr, QMap<QString, QByteArray>* skippedValues = nullptr);
 
     // Files above this size are not read.
     static constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
@@ -41,5 +48,7 @@ private:
 
     QString m_path;
     QStringList m_reportedUnsupported;
+    // What the file held that no value of the program reads, by key, as JSON text.
+    QMap<QString, QByteArray> m_unreadable;
     QString m_damagedCopy;
 };

@@ -182,50 +182,38 @@ void LinkHttpRequest::onDisconnected()
 }
 
 // The status line and the header fields; false while they are incomplete (or on failure).
+// Interim answers (1xx) before the real one are read and passed over.
 bool LinkHttpRequest::readHead()
 {
-    qsizetype end = m_buffer.indexOf("\r\n\r\n");
-    qsizetype skip = 4;
-    if (const qsizetype bare = m_buffer.indexOf("\n\n"); bare >= 0 && (end < 0 || bare < end)) {
-        end = bare;
-        skip = 2;
-    }
-    if (end < 0 || end > m_limits.maxHeaderBytes) {
-        if (m_buffer.size() > m_limits.maxHeaderBytes)
-            fail(QStringLiteral("the response head is larger than %1 bytes").arg(m_limits.maxHeaderBytes));
-        return false;
-    }
-    const QList<QByteArray> lines = m_buffer.left(end).split('\n');
-    m_buffer.remove(0, end + skip);
-    const QList<QByteArray> statusLine = lines.value(0).trimmed().split(' ');
-    bool numeric = false;
-    m_response.status = statusLine.value(1).toInt(&numeric);
-    if (!statusLine.value(0).startsWith("HTTP/") || !numeric) {
-        fail(QStringLiteral("the answer is not HTTP"));
-        return false;
-    }
-    qint64 length = -1;
-    bool chunked = false;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = lines[i].left(colon).trimmed().toLower();
-        const QByteArray value = lines[i].mid(colon + 1).trimmed();
-        if (name == "content-length")
-            length = value.toLongLong();
-        else if (name == "transfer-encoding")
-            chunked = value.toLower().contains("chunked");
-        else if (name == "content-type")
-            m_response.contentType = value.toLower();
-        else if (name == "location")
-            m_location = value;
-    }
-    if (m_response.status >= 100 && m_response.status < 200) {
+    // Where the next head starts; the heads read are taken off the buffer at once, not one by one.
+    qsizetype start = 0;
+    for (;;) {
+        qsizetype end = m_buffer.indexOf("\r\n\r\n", start);
+        qsizetype skip = 4;
+        // A head ended by bare line feeds counts when it ends first (looked for only up to there).
+        const QByteArrayView ahead = QByteArrayView(m_buffer).sliced(
+            start, (end < 0 ? m_buffer.size() : end + 1) - start);
+        if (const qsizetype bare = ahead.indexOf("\n\n"); bare >= 0) {
+            end = start + bare;
+            skip = 2;
+        }
+        if (end < 0 || end - start > m_limits.maxHeaderBytes) {
+            m_buffer.remove(0, start);
+            if (m_buffer.size() > m_limits.maxHeaderBytes)
+                fail(QStringLiteral("the response head is larger than %1 bytes").arg(m_limits.maxHeaderBytes));
+            return false;
+        }
+        const QList<QByteArray> lines = m_buffer.sliced(start, end - start).split('\n');
+        start = end + skip;
+        if (!readHeadLines(lines))
+            return false;
+        if (m_response.status < 100 || m_response.status >= 200)
+            break;
         m_response.status = 0; // an interim answer: the real one follows
-        return readHead();
     }
+    m_buffer.remove(0, start);
     m_headDone = true;
+    const qint64 length = m_contentLength;
     if (isRedirect(m_response.status) && !m_location.isEmpty()) {
         followRedirect(m_location);
         return false;
@@ -234,7 +222,7 @@ bool LinkHttpRequest::readHead()
         succeed();
         return false;
     }
-    if (chunked) {
+    if (m_chunked) {
         m_bodyMode = BodyMode::Chunked;
     } else if (length > 0) {
         m_bodyMode = BodyMode::Length;
@@ -246,6 +234,36 @@ bool LinkHttpRequest::readHead()
         }
     } else {
         m_bodyMode = BodyMode::UntilClose;
+    }
+    return true;
+}
+
+// The status line and header fields of one head; false (after fail()) when it is not HTTP.
+bool LinkHttpRequest::readHeadLines(const QList<QByteArray>& lines)
+{
+    const QList<QByteArray> statusLine = lines.value(0).trimmed().split(' ');
+    bool numeric = false;
+    m_response.status = statusLine.value(1).toInt(&numeric);
+    if (!statusLine.value(0).startsWith("HTTP/") || !numeric) {
+        fail(QStringLiteral("the answer is not HTTP"));
+        return false;
+    }
+    m_contentLength = -1;
+    m_chunked = false;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArray name = lines[i].left(colon).trimmed().toLower();
+        const QByteArray value = lines[i].mid(colon + 1).trimmed();
+        if (name == "content-length")
+            m_contentLength = value.toLongLong();
+        else if (name == "transfer-encoding")
+            m_chunked = value.toLower().contains("chunked");
+        else if (name == "content-type")
+            m_response.contentType = value.toLower();
+        else if (name == "location")
+            m_location = value;
     }
     return true;
 }

@@ -42,8 +42,8 @@ public:
 
     // reachedPublic: an earlier request of the same preview reached a public address, so this one
     // may not go to a non-public one either.
-    LinkHttpRequest(const QUrl& url, QByteArray accept, Limits limits, bool reachedPublic, Done done,
-        QObject* parent = nullptr);
+    LinkHttpRequest(
+        const QUrl& url, QByteArray accept, Limits limits, bool reachedPublic, Done done, QObject* parent = nullptr);
     ~LinkHttpRequest() override;
 
     void start();
@@ -67,6 +67,7 @@ private:
     void onReadyRead();
     void onDisconnected();
     bool readHead();
+    bool readHeadLines(const QList<QByteArray>& lines);
     bool readBody();
     bool readChunked();
     void appendBody(const QByteArray& bytes);
@@ -89,6 +90,8 @@ private:
     Response m_response;
     QByteArray m_location;
     BodyMode m_bodyMode = BodyMode::UntilClose;
+    qint64 m_contentLength = -1; // named by the head read last; -1 when it named none
+    bool m_chunked = false;
     qint64 m_remaining = 0;
     ChunkState m_chunkState = ChunkState::Size;
     bool m_finished = false;

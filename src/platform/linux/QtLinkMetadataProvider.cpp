@@ -270,9 +270,9 @@ private:
         const bool reachedPublic = m_request && m_request->reachedPublic();
         if (m_request)
             m_request->deleteLater();
-        m_request = new LinkHttpRequest(url, stage == Stage::Page ? "text/html,application/xhtml+xml,*/*;q=0.8" : "image/*",
-            limits, reachedPublic, [this, stage](const LinkHttpRequest::Response& response) { finished(stage, response); },
-            this);
+        m_request = new LinkHttpRequest(
+            url, stage == Stage::Page ? "text/html,application/xhtml+xml,*/*;q=0.8" : "image/*", limits, reachedPublic,
+            [this, stage](const LinkHttpRequest::Response& response) { finished(stage, response); }, this);
         m_request->start();
     }
 
@@ -357,6 +357,13 @@ private:
 QtLinkMetadataProvider::QtLinkMetadataProvider(Limits limits)
     : m_limits(std::move(limits))
 {
+    m_thread.setObjectName(QStringLiteral("com.quorvel.link-previews"));
+    m_fetches = new QObject;
+    m_fetches->moveToThread(&m_thread);
+    // The fetches still under way end on their own thread as it finishes (their sockets and timers
+    // can only be stopped there); each tells its caller that nothing came.
+    QObject::connect(&m_thread, &QThread::finished, m_fetches, &QObject::deleteLater, Qt::DirectConnection);
+    m_thread.start();
 }
 
 QtLinkMetadataProvider::QtLinkMetadataProvider()
@@ -364,24 +371,22 @@ QtLinkMetadataProvider::QtLinkMetadataProvider()
 {
 }
 
-QtLinkMetadataProvider::~QtLinkMetadataProvider() = default;
+QtLinkMetadataProvider::~QtLinkMetadataProvider()
+{
+    m_thread.quit();
+    m_thread.wait();
+}
 
 void QtLinkMetadataProvider::fetchMetadata(const QUrl& url, Completion completion)
 {
-    QPointer<QtLinkMetadataProvider> self = this;
-    QMetaObject::invokeMethod(
-        this,
-        [self, url, completion = std::move(completion)]() mutable {
-            if (self)
-                self->start(url, std::move(completion));
-            else
-                completion(std::nullopt, std::nullopt);
+    QObject* fetches = m_fetches;
+    const bool posted = QMetaObject::invokeMethod(
+        fetches,
+        [fetches, limits = m_limits, url, completion]() mutable {
+            auto* fetch = new Fetch(std::move(limits), std::move(completion), fetches);
+            fetch->begin(url);
         },
         Qt::QueuedConnection);
-}
-
-void QtLinkMetadataProvider::start(const QUrl& url, Completion completion)
-{
-    auto* fetch = new Fetch(m_limits, std::move(completion), this);
-    fetch->begin(url);
+    if (!posted)
+        completion(std::nullopt, std::nullopt);
 }

@@ -3,6 +3,7 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QThread>
 #include <QUrl>
 #include <functional>
 #include <optional>
@@ -14,8 +15,10 @@
 // to a loopback, link-local or private one, nor is the image fetched from one), stops reading at a
 // fixed number of bytes, caps the title, and decodes images only when their pixels fit an
 // allocation limit. Every fetch has connections of its own: a slow one delays no other.
-// The object lives on the thread that created it (the main thread); fetchMetadata() may be called
-// from any thread.
+// The network is read on a thread of the provider's own (with its own event loop), never on the
+// thread that created the provider: a server that sends without end keeps no window from drawing.
+// fetchMetadata() may be called from any thread; destroying the provider ends the fetches still
+// under way (their completions run with nothing) and joins its thread.
 class QtLinkMetadataProvider : public QObject, public LinkMetadataProvider {
     Q_OBJECT
 public:
@@ -52,7 +55,9 @@ public:
 
 private:
     class Fetch;
-    void start(const QUrl& url, Completion completion);
 
     Limits m_limits;
+    QThread m_thread;
+    // Lives on m_thread and owns the fetches under way; deleted there as the thread finishes.
+    QObject* m_fetches = nullptr;
 };
