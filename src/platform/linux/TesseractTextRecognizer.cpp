@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <dlfcn.h>
+#include <limits>
 #include <leptonica/allheaders.h>
 #include <memory>
 #include <string>
@@ -62,6 +63,12 @@ tesseract::TessBaseAPI* engineFor(const std::string& languages)
     }
     // Tesseract's own diagnostics would go to the terminal at every image.
     api->SetVariable("debug_file", "/dev/null");
+    // The page segmentation takes a vertical channel of aligned gaps for the gutter between two
+    // columns once the gaps are three quarters of the text's height wide. In monospaced text every
+    // word gap is aligned with the ones above and below it, and a terminal's "Zeile 1:" … "Zeile 9:"
+    // became a column of its own, read apart from the rest of its rows or dropped. At twice the
+    // text's height, word gaps stay word gaps and real gutters (an em and more) still divide columns.
+    api->SetVariable("textord_tabfind_aligned_gap_fraction", "2");
     api->SetPageSegMode(tesseract::PSM_AUTO);
     t_engine.api = std::move(api);
     return t_engine.api.get();
@@ -100,16 +107,40 @@ int backgroundGray(const QImage& gray)
     return int(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 
-// The median height of the ink's connected components, the umlaut dots, i dots and punctuation
-// left out: close to the x-height of the text, as most letters are lower-case letters without
-// ascenders or descenders. Ink is whatever stands clearly apart from the background, so dark text
-// on light and light text on dark measure alike. 0 where there is no ink.
-int typicalGlyphHeight(const QImage& gray)
+// Text whose x-height is at least this many pixels is read as it is: there the recogniser reads as
+// well as at any enlargement, and the tesseract command, which reads the pixels as they are, reads
+// exactly what Quorvel reads. Smaller text loses letters unless it is enlarged to an x-height of
+// about 10 pixels. Measured on German and English lines of 9 to 28 pixels in DejaVu Sans and Lato,
+// dark on light and light on dark: enlarging text that is large enough costs umlauts ("während"
+// read as "wahrend") at random, depending on the exact factor.
+constexpr int kSmallestPlainXHeight = 7;
+constexpr double kEnlargedXHeight = 10.0;
+constexpr double kLargestFactor = 3.0;
+// The enlarged page stays within this many pixels, so that a whole screen is read within seconds.
+constexpr double kLargestPixels = 24e6;
+
+// The x-height of a run of glyphs from the heights of its ink's connected components: the lower
+// quartile once the dots, commas and hyphens (under half the median height) are left out. Letters
+// without ascenders or descenders are the shortest glyphs and rarely fewer than a quarter of a line,
+// whereas a median follows a line with many capitals, digits or ascenders upward. 0 for no glyphs.
+int xHeightOf(std::vector<int> heights)
 {
-    const int background = backgroundGray(gray);
+    if (heights.empty())
+        return 0;
+    std::sort(heights.begin(), heights.end());
+    const int median = heights[heights.size() / 2];
+    const auto first = std::lower_bound(heights.begin(), heights.end(), (median + 1) / 2);
+    const auto count = std::ptrdiff_t(heights.end() - first);
+    return *(first + (count - 1) / 4);
+}
+
+// The ink of a grey page, one bit a pixel: whatever stands clearly apart from the background, so
+// dark text on light and light text on dark measure alike.
+PIX* inkOf(const QImage& gray, int background)
+{
     PIX* ink = pixCreate(gray.width(), gray.height(), 1);
     if (!ink)
-        return 0;
+        return nullptr;
     const int wordsPerLine = pixGetWpl(ink);
     l_uint32* const bits = pixGetData(ink);
     for (int y = 0; y < gray.height(); ++y) {
@@ -120,75 +151,350 @@ int typicalGlyphHeight(const QImage& gray)
                 SET_DATA_BIT(line, x);
         }
     }
-    std::vector<int> heights;
+    return ink;
+}
+
+// The bounding boxes of the connected pieces of ink of a page: letters, or parts of letters.
+std::vector<QRect> piecesOf(PIX* ink)
+{
+    std::vector<QRect> pieces;
     if (BOXA* boxes = pixConnCompBB(ink, 8)) {
         const int count = boxaGetCount(boxes);
-        heights.reserve(size_t(std::max(count, 0)));
+        pieces.reserve(size_t(std::max(count, 0)));
         for (int i = 0; i < count; ++i) {
             l_int32 x = 0, y = 0, w = 0, h = 0;
-            if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0 && h >= 3)
-                heights.push_back(h);
+            if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0)
+                pieces.emplace_back(x, y, w, h);
         }
         boxaDestroy(&boxes);
     }
-    pixDestroy(&ink);
+    return pieces;
+}
+
+// How many columns the pieces cover.
+int columnsOf(const std::vector<QRect>& pieces, int width)
+{
+    std::vector<char> covered(size_t(width), 0);
+    for (const QRect& piece : pieces)
+        std::fill(covered.begin() + piece.left(), covered.begin() + piece.right() + 1, 1);
+    return int(std::count(covered.begin(), covered.end(), 1));
+}
+
+// Removes from the page, its ink and its pieces the pieces of ink that touch row `edge`.
+void removePiecesAt(int edge, QImage& gray, PIX* ink, std::vector<QRect>& pieces, int background)
+{
+    const int width = gray.width();
+    PIX* seed = pixCreate(width, gray.height(), 1);
+    if (!seed)
+        return;
+    pixRasterop(seed, 0, edge, width, 1, PIX_SRC, ink, 0, edge);
+    PIX* touching = pixSeedfillBinary(nullptr, seed, ink, 8);
+    pixDestroy(&seed);
+    if (!touching)
+        return;
+    pixSubtract(ink, ink, touching);
+    const int wordsPerLine = pixGetWpl(touching);
+    const l_uint32* const bits = pixGetData(touching);
+    for (int y = 0; y < gray.height(); ++y) {
+        const l_uint32* line = bits + qsizetype(y) * wordsPerLine;
+        uchar* row = gray.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            if (GET_DATA_BIT(line, x))
+                row[x] = uchar(background);
+        }
+    }
+    pixDestroy(&touching);
+    std::erase_if(pieces, [edge](const QRect& piece) { return piece.top() <= edge && piece.bottom() >= edge; });
+}
+
+// Removes the pieces of a row of text that the selection's top or bottom edge cuts through.
+// Pieces of letters are no text to read, and the page segmentation reads them as a line of noise
+// or, worse, drops the whole line next to them. The pieces touching an edge are a cut row when
+// they are, by their median, under three quarters of the x-height of the pieces clear of the
+// edges and cover at least a quarter as many columns as those: a line that merely touches the
+// edge with its ascenders, capitals or descenders keeps their full height, and the dots above a
+// few capitals cover few columns.
+void removeCutRows(QImage& gray, PIX* ink, std::vector<QRect>& pieces, int background)
+{
+    const int lastRow = gray.height() - 1;
+    std::vector<int> clearHeights;
+    std::vector<QRect> clear;
+    for (const QRect& piece : pieces) {
+        if (piece.top() > 0 && piece.bottom() < lastRow && piece.height() >= 3) {
+            clearHeights.push_back(piece.height());
+            clear.push_back(piece);
+        }
+    }
+    const int xHeight = xHeightOf(clearHeights);
+    if (xHeight == 0)
+        return;
+    const int clearColumns = columnsOf(clear, gray.width());
+    for (const int edge : {0, lastRow}) {
+        std::vector<QRect> touching;
+        std::vector<int> heights;
+        for (const QRect& piece : pieces) {
+            if (piece.top() <= edge && piece.bottom() >= edge) {
+                touching.push_back(piece);
+                heights.push_back(piece.height());
+            }
+        }
+        if (touching.empty())
+            continue;
+        std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2), heights.end());
+        if (heights[heights.size() / 2] * 4 < xHeight * 3 && columnsOf(touching, gray.width()) * 4 >= clearColumns)
+            removePiecesAt(edge, gray, ink, pieces, background);
+    }
+}
+
+// A run of rows with ink, separated from the next by at least one row of background: one line of
+// text, a few lines set closely, or the dots above capital letters.
+struct InkBand {
+    int top = 0;
+    int bottom = 0;
+    std::vector<int> glyphHeights; // of the pieces of ink starting in the band, 3 pixels and higher
+    bool measured = false;         // a line of its own, whose glyphs tell its size
+    bool small = false;            // text to enlarge
+    int height() const { return bottom - top; }
+};
+
+// The bands of the ink with the heights of its pieces in each.
+std::vector<InkBand> inkBands(PIX* ink, const std::vector<QRect>& pieces)
+{
+    std::vector<InkBand> bands;
+    const int height = int(pixGetHeight(ink));
+    const int wordsPerLine = pixGetWpl(ink);
+    const l_uint32* const bits = pixGetData(ink);
+    for (int y = 0; y < height; ++y) {
+        const l_uint32* line = bits + qsizetype(y) * wordsPerLine;
+        if (std::all_of(line, line + wordsPerLine, [](l_uint32 word) { return word == 0; }))
+            continue;
+        if (bands.empty() || bands.back().bottom != y)
+            bands.push_back(InkBand {y, y, {}});
+        bands.back().bottom = y + 1;
+    }
+    for (const QRect& piece : pieces) {
+        if (piece.height() < 3)
+            continue;
+        // The band whose rows hold the piece: the last one starting at or above its top.
+        const auto after = std::upper_bound(
+            bands.begin(), bands.end(), piece.top(), [](int top, const InkBand& band) { return top < band.top; });
+        if (after != bands.begin())
+            std::prev(after)->glyphHeights.push_back(piece.height());
+    }
+    return bands;
+}
+
+// The median height of the bands with glyphs: about a line's. 0 for none.
+int usualHeightOf(const std::vector<InkBand>& bands)
+{
+    std::vector<int> heights;
+    for (const InkBand& band : bands) {
+        if (!band.glyphHeights.empty())
+            heights.push_back(band.height());
+    }
     if (heights.empty())
         return 0;
     std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2), heights.end());
     return heights[heights.size() / 2];
 }
 
-// The enlargements to read the page at, from the text's x-height: towards an x-height of about
-// 16 pixels, where the recogniser reads best, once by the exact ratio and once by the nearest whole
-// factor. Measured on English and German lines of 10 to 28 pixels in DejaVu Sans, DejaVu Sans Mono
-// and Lato, dark on light and light on dark, and on blocks of mixed sizes: text left at an x-height
-// of 6 to 9 pixels loses letters, text enlarged to an x-height of 20 and more loses the dots of its
-// umlauts ("während" read as "wahrend"), and in between either enlargement alone now and then
-// reads an "ü" as "ii" where the other does not. Text that is large enough is read as it is; the
-// enlarged page stays within 24 megapixels so that a whole screen is read within seconds, and
-// only a selection up to 2 megapixels is read twice.
-std::vector<double> upscaleFactors(const QImage& gray)
+// Which bands hold small text. A band less than half as high as a neighbour or a quarter as high
+// as most bands (the dots above capitals, a row of punctuation, what is left of a cut row) and one
+// without glyphs (a rule) say nothing of the text's size: they follow the nearest band that does.
+void classify(std::vector<InkBand>& bands, int usualHeight)
 {
-    constexpr double kReadableXHeight = 16.0;
-    constexpr double kLargestFactor = 3.0;
-    constexpr double kLargestPixels = 24e6;
-    constexpr double kLargestPixelsReadTwice = 2e6;
-    const int glyphHeight = typicalGlyphHeight(gray);
-    if (glyphHeight <= 0 || glyphHeight >= kReadableXHeight)
-        return {1.0};
-    const double pixels = double(gray.width()) * gray.height();
-    const double largest = std::min(kLargestFactor, std::sqrt(kLargestPixels / pixels));
-    const double ratio = kReadableXHeight / glyphHeight;
-    const double exact = std::clamp(ratio, 1.0, std::max(1.0, largest));
-    const double whole = std::clamp(std::round(ratio), 1.0, std::max(1.0, largest));
-    if (std::abs(exact - whole) < 0.05 || pixels > kLargestPixelsReadTwice)
-        return {exact};
-    return {exact, whole};
+    const auto count = std::ptrdiff_t(bands.size());
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        InkBand& band = bands[size_t(i)];
+        const int above = i > 0 ? bands[size_t(i - 1)].height() : 0;
+        const int below = i + 1 < count ? bands[size_t(i + 1)].height() : 0;
+        band.measured = !band.glyphHeights.empty() && band.height() * 2 >= std::max(above, below)
+            && band.height() * 4 >= usualHeight;
+        band.small = band.measured && xHeightOf(band.glyphHeights) < kSmallestPlainXHeight;
+    }
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        InkBand& band = bands[size_t(i)];
+        if (band.measured)
+            continue;
+        int nearestGap = std::numeric_limits<int>::max();
+        for (std::ptrdiff_t j = 0; j < count; ++j) {
+            const InkBand& other = bands[size_t(j)];
+            const int gap = j < i ? band.top - other.bottom : other.top - band.bottom;
+            if (other.measured && gap < nearestGap) {
+                nearestGap = gap;
+                band.small = other.small;
+            }
+        }
+    }
 }
 
-struct Reading {
-    QString text;
-    int confidence = -1;
+// The strips of the bands: runs of bands of plain or of small text, each small one with the
+// enlargement that brings its x-height to the one read best. Strips meet halfway between the last
+// band of one kind and the first of the next.
+std::vector<TesseractTextRecognizer::Strip> stripsOf(std::vector<InkBand> bands, int usualHeight, QSize page)
+{
+    classify(bands, usualHeight);
+    std::vector<TesseractTextRecognizer::Strip> strips;
+    std::vector<int> glyphs; // of the small strip being gathered
+    const auto endStrip = [&](int bottom) {
+        TesseractTextRecognizer::Strip& strip = strips.back();
+        strip.bottom = bottom;
+        if (glyphs.empty())
+            return;
+        const double pixels = double(page.width()) * (strip.bottom - strip.top);
+        const double largest = std::max(1.0, std::min(kLargestFactor, std::sqrt(kLargestPixels / pixels)));
+        strip.factor = std::clamp(kEnlargedXHeight / xHeightOf(glyphs), 1.0, largest);
+        glyphs.clear();
+    };
+    for (size_t i = 0; i < bands.size(); ++i) {
+        const InkBand& band = bands[i];
+        if (strips.empty() || band.small != bands[i - 1].small) {
+            const int cut = strips.empty() ? 0 : (bands[i - 1].bottom + band.top) / 2;
+            if (!strips.empty())
+                endStrip(cut);
+            strips.push_back({cut, page.height(), 1.0});
+        }
+        if (band.small && band.measured)
+            glyphs.insert(glyphs.end(), band.glyphHeights.begin(), band.glyphHeights.end());
+    }
+    if (!strips.empty())
+        endStrip(page.height());
+    return strips;
+}
+
+// A grey page ready to be read: the pieces of rows cut by its edges removed, its strips, and the
+// usual height of its lines.
+struct PageLayout {
+    QImage page;
+    std::vector<TesseractTextRecognizer::Strip> strips;
+    int lineHeight = 0;
 };
 
-// The page enlarged by `factor` and read as one block of lines; nullopt when Tesseract fails.
-std::optional<Reading> readAt(tesseract::TessBaseAPI* api, const QImage& gray, double factor)
+PageLayout layoutOf(QImage gray)
 {
-    const QImage page
-        = factor > 1.0 ? gray.scaled(gray.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : gray;
-    // A selection of screen text is read as one block of lines. The automatic layout analysis
-    // splits a column of repeated words (a terminal's "Zeile 1:" … "Zeile 12:", line numbers in
-    // an editor) off as a block of its own, reads it as garbage or drops it, and reads the row
-    // cut by the selection's edge as a line of noise.
-    api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+    PageLayout layout;
+    const int background = backgroundGray(gray);
+    PIX* ink = inkOf(gray, background);
+    if (ink) {
+        std::vector<QRect> pieces = piecesOf(ink);
+        removeCutRows(gray, ink, pieces, background);
+        std::vector<InkBand> bands = inkBands(ink, pieces);
+        layout.lineHeight = usualHeightOf(bands);
+        layout.strips = stripsOf(std::move(bands), layout.lineHeight, gray.size());
+        pixDestroy(&ink);
+    }
+    layout.page = std::move(gray);
+    return layout;
+}
+
+// Whether a block of Tesseract's layout is a picture, a rule or noise.
+bool isPicture(tesseract::PolyBlockType type)
+{
+    return type == tesseract::PT_FLOWING_IMAGE || type == tesseract::PT_HEADING_IMAGE
+        || type == tesseract::PT_PULLOUT_IMAGE;
+}
+
+bool isText(tesseract::PolyBlockType type)
+{
+    return !isPicture(type) && type != tesseract::PT_HORZ_LINE && type != tesseract::PT_VERT_LINE
+        && type != tesseract::PT_NOISE;
+}
+
+// A part of a transcript: text, or a region of the page still to be read as a block of text.
+struct TranscriptPart {
+    QString text;
+    QRect region;
+};
+
+// Reads a page enlarged by `factor` with the automatic page segmentation of the tesseract command:
+// Tesseract's transcript, each line ending with a line break and each paragraph with another one.
+// The lines whose middle lies in a strip with a reading in `replacements` give way to that reading,
+// in the place of the strip's first line. nullopt when Tesseract fails.
+//
+// Now and then the page segmentation takes a line of text for a picture and leaves it out (German
+// lines thick with umlauts in Lato at 16 px): a "picture" shaped like lines of text (up to three
+// lines high, four times as wide as high) and clear of the lines of text is read as a block of
+// text and kept where Tesseract is sure of it (a mean confidence of 60 and more), which the text
+// of a real picture rarely is. The initials it now and then makes pictures of stay out.
+std::optional<QString> readLayout(tesseract::TessBaseAPI* api, const QImage& gray, double factor, int lineHeight,
+    const std::vector<TesseractTextRecognizer::Strip>& strips = {},
+    std::vector<std::optional<QString>> replacements = {})
+{
+    const QImage page = factor > 1.0
+        ? gray.scaled(gray.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        : gray;
+    const int resolution = int(std::lround(96 * factor));
+    api->SetPageSegMode(tesseract::PSM_AUTO);
     api->SetImage(page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
-    api->SetSourceResolution(int(std::lround(96 * factor)));
-    std::unique_ptr<char[]> text(api->GetUTF8Text());
-    const int confidence = text ? api->MeanTextConf() : -1;
-    api->Clear();
-    if (!text)
+    api->SetSourceResolution(resolution);
+    if (api->Recognize(nullptr) != 0) {
+        api->Clear();
         return std::nullopt;
-    return Reading {QString::fromUtf8(text.get()), confidence};
+    }
+    std::vector<TranscriptPart> parts;
+    std::vector<QRect> lines; // of text, on the page
+    std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
+    const auto level = tesseract::RIL_TEXTLINE;
+    while (it) {
+        int left = 0, top = 0, right = 0, bottom = 0;
+        if (isPicture(it->BlockType())) {
+            if (it->IsAtBeginningOf(tesseract::RIL_BLOCK)
+                && it->BoundingBox(tesseract::RIL_BLOCK, &left, &top, &right, &bottom)
+                && bottom - top <= 3 * lineHeight * factor && right - left >= 4 * (bottom - top))
+                parts.push_back({{}, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1))});
+        } else if (isText(it->BlockType()) && !it->Empty(level)) {
+            it->BoundingBox(level, &left, &top, &right, &bottom);
+            lines.emplace_back(QPoint(left, top), QPoint(right - 1, bottom - 1));
+            const double middle = (top + bottom) / 2.0 / factor;
+            const auto strip = std::find_if(strips.begin(), strips.end(),
+                [middle](const TesseractTextRecognizer::Strip& s) { return middle >= s.top && middle < s.bottom; });
+            const auto index = size_t(strip - strips.begin());
+            if (strip != strips.end() && strip->factor > 1.0 && index < replacements.size()) {
+                if (replacements[index])
+                    parts.push_back({*replacements[index], {}});
+                replacements[index].reset();
+            } else {
+                std::unique_ptr<char[]> line(it->GetUTF8Text(level));
+                QString text = line ? QString::fromUtf8(line.get()) : QString();
+                if (it->IsAtFinalElement(tesseract::RIL_PARA, level))
+                    text += QLatin1Char('\n');
+                parts.push_back({text, {}});
+            }
+        }
+        if (!it->Next(level))
+            break;
+    }
+    it.reset();
+    api->Clear();
+
+    QString text;
+    for (const TranscriptPart& part : parts) {
+        if (part.region.isNull()) {
+            text += part.text;
+            continue;
+        }
+        // Pictures over lines of text (the page segmentation also makes them of a large initial
+        // or a line's descenders) hold nothing more to read.
+        if (std::any_of(lines.begin(), lines.end(), [&part](const QRect& line) {
+                return line.intersected(part.region).height() * 3 > part.region.height();
+            }))
+            continue;
+        const int margin = std::max(4, int(lineHeight * factor / 2));
+        const QImage block = page.copy(part.region.adjusted(-margin, -margin, margin, margin).intersected(page.rect()));
+        api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+        api->SetImage(block.constBits(), block.width(), block.height(), 1, static_cast<int>(block.bytesPerLine()));
+        api->SetSourceResolution(resolution);
+        std::unique_ptr<char[]> reading(api->GetUTF8Text());
+        if (reading && api->MeanTextConf() >= 60)
+            text += QString::fromUtf8(reading.get()).trimmed() + QStringLiteral("\n\n");
+        api->Clear();
+    }
+    // Small text the layout of the plain page did not see as a line.
+    for (const std::optional<QString>& rest : replacements) {
+        if (rest)
+            text += *rest;
+    }
+    return text;
 }
 
 } // namespace
@@ -196,6 +502,11 @@ std::optional<Reading> readAt(tesseract::TessBaseAPI* api, const QImage& gray, d
 TesseractTextRecognizer::TesseractTextRecognizer(QString languages)
     : m_languages(std::move(languages))
 {
+}
+
+std::vector<TesseractTextRecognizer::Strip> TesseractTextRecognizer::readingStrips(const QImage& image)
+{
+    return image.isNull() ? std::vector<Strip> {} : layoutOf(grayPage(image)).strips;
 }
 
 std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
@@ -246,21 +557,35 @@ std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& imag
             *error = QStringLiteral("the text models %1 could not be loaded").arg(m_languages);
         return std::nullopt;
     }
-    const QImage gray = grayPage(image);
-    // Of the readings at the candidate enlargements, the one Tesseract is surest of.
-    std::optional<Reading> best;
-    for (const double factor : upscaleFactors(gray)) {
-        std::optional<Reading> reading = readAt(api, gray, factor);
-        if (reading && (!best || reading->confidence > best->confidence))
-            best = std::move(reading);
+    const PageLayout layout = layoutOf(grayPage(image));
+    const std::vector<Strip>& strips = layout.strips;
+    std::optional<QString> text;
+    if (strips.size() <= 1) {
+        // Text of one kind: the page is read once.
+        text = readLayout(api, layout.page, strips.empty() ? 1.0 : strips.front().factor, layout.lineHeight);
+    } else {
+        // Small and plain text: each strip of small text alone at its enlargement, then the page as
+        // it is with the strips' readings in the place of their lines.
+        std::vector<std::optional<QString>> small(strips.size());
+        bool failed = false;
+        for (size_t i = 0; i < strips.size() && !failed; ++i) {
+            if (strips[i].factor == 1.0)
+                continue;
+            const QImage strip = layout.page.copy(
+                0, strips[i].top, layout.page.width(), strips[i].bottom - strips[i].top);
+            small[i] = readLayout(api, strip, strips[i].factor, layout.lineHeight);
+            failed = !small[i];
+        }
+        if (!failed)
+            text = readLayout(api, layout.page, 1.0, layout.lineHeight, strips, std::move(small));
     }
-    if (!best) {
+    if (!text) {
         if (error)
             *error = QStringLiteral("Tesseract could not read the image");
         return std::nullopt;
     }
     // Tesseract ends its transcript with line breaks of its own.
-    QString result = best->text;
+    QString result = *text;
     while (!result.isEmpty() && result.back().isSpace())
         result.chop(1);
     if (result.trimmed().isEmpty())

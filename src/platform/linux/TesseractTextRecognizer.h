@@ -11,8 +11,23 @@ public:
     explicit TesseractTextRecognizer(QString languages = QStringLiteral("eng+deu"));
 
     std::vector<QRectF> textLineRects(const QImage& image) override;
-    // Enlarges small text first: interface text is too small for the recogniser as it is.
+    // Reads the image with the automatic page segmentation of the tesseract command (columns one
+    // after the other), each strip at its enlargement (see readingStrips): a page of one kind of
+    // text in one read, a page with both the plain page and each small strip once.
     std::optional<QString> recognizeText(const QImage& image, QString* error = nullptr) override;
+
+    // A run of the image's rows (top included, bottom not) read at one enlargement.
+    struct Strip {
+        int top = 0;
+        int bottom = 0;
+        double factor = 1.0;
+    };
+    // The image cut into strips across its width between lines of text: text large enough for the
+    // recogniser is read as it is (factor 1), smaller text enlarged by the factor that brings its
+    // x-height to the one read best. Neighbouring lines of one kind share a strip; the dots above
+    // capitals and rules follow the nearest line, and the pieces of a row of text that the image's
+    // top or bottom edge cuts through are left out. Empty for an image without ink.
+    static std::vector<Strip> readingStrips(const QImage& image);
 
 private:
     QString m_languages;
