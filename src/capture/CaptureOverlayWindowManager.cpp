@@ -55,9 +55,8 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(Needs needs, QObject* p
               [this] { loadWindows(m_selection.sessionNumber(), [] {}); },
               [this] { publish(); },
           })
-    , m_actions(
-          {needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences,
-              needs.workspace})
+    , m_actions({needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences,
+          needs.workspace})
 {
 }
 
@@ -130,8 +129,8 @@ CaptureScreens CaptureOverlayWindowManager::screensFrom(
 QPoint CaptureOverlayWindowManager::logicalFromGlobal(const CaptureScreen& screen, CapturePoint global) const
 {
     const QRect logical = m_logicalFrames.value(screen.displayID);
-    return logical.topLeft() + QPoint(int(std::lround(global.x - screen.frame.minX())),
-                                   int(std::lround(screen.frame.maxY() - global.y)));
+    return logical.topLeft()
+        + QPoint(int(std::lround(global.x - screen.frame.minX())), int(std::lround(screen.frame.maxY() - global.y)));
 }
 
 std::optional<CapturePoint> CaptureOverlayWindowManager::globalCursor() const
@@ -153,7 +152,8 @@ std::vector<PickableWindow> CaptureOverlayWindowManager::pickable(const QList<Sc
     std::vector<PickableWindow> result;
     for (const ScreenWindow& window : windows) {
         const QRect& f = window.frame;
-        result.push_back({window.windowID, m_selection.screens().globalFromRoot({f.x(), f.y(), f.width(), f.height()})});
+        result.push_back(
+            {window.windowID, m_selection.screens().globalFromRoot({f.x(), f.y(), f.width(), f.height()})});
     }
     return result;
 }
@@ -202,7 +202,8 @@ bool CaptureOverlayWindowManager::refuseWhileRecording()
 {
     if (!m_needs.recorder.isBusy())
         return false;
-    Console::log(QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
+    Console::log(
+        QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
     return true;
 }
 
@@ -212,6 +213,7 @@ void CaptureOverlayWindowManager::beginOverlaySession(
     m_started.append(flow);
     if (action == TerminalAction::record && refuseWhileRecording())
         return;
+    m_actions.dismissAlert();
     const uint64_t session = m_selection.openSession();
     clearTheScreen(session, [this, session, paradigm, action, toolbarOverride] {
         probePermission([this, session] { return m_selection.isCurrentSession(session); },

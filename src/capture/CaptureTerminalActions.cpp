@@ -8,7 +8,7 @@
 #include "platform/Preferences.h"
 #include "platform/Prefs.h"
 #include "recording/ScreenRecordingService.h"
-#include "ui/WindowActivation.h"
+#include "ui/AlertWindow.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -245,14 +245,18 @@ void CaptureTerminalActions::promptForScreenRecordingPermission()
     });
 }
 
+void CaptureTerminalActions::dismissAlert()
+{
+    if (QWidget* alert = std::exchange(m_alert, nullptr))
+        alert->close();
+}
+
 void CaptureTerminalActions::showAlert(QMessageBox* alert, std::function<void(QAbstractButton*)> answered)
 {
-    // Modal for the application, answered through a callback rather than a nested event loop.
-    alert->setWindowModality(Qt::ApplicationModal);
+    // Modal for the application, answered through a callback rather than a nested event loop, and
+    // in front of every window of ours (the floating ones the user may have open included).
     alert->setAttribute(Qt::WA_DeleteOnClose);
     connect(alert, &QMessageBox::buttonClicked, this, std::move(answered));
     m_alert = alert;
-    alert->show();
-    // No window of the program is open at the end of a capture: the alert comes to the front itself.
-    WindowActivation::activate(alert, m_needs.workspace);
+    AlertWindow::show(alert, m_needs.workspace);
 }
