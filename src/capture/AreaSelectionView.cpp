@@ -306,6 +306,14 @@ void AreaSelectionView::drawAim(QPainter& painter) const
     drawLoupe(painter, p, s);
 }
 
+QImage AreaSelectionView::dimmed(const QImage& screen)
+{
+    QImage image = screen.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), dimming);
+    return image;
+}
+
 QImage AreaSelectionView::loupePatch(const QImage& snapshot, int px, int py)
 {
     QImage patch(loupePixels, loupePixels, QImage::Format_ARGB32_Premultiplied);

@@ -31,6 +31,8 @@ public:
     void stateChanged();
     // Where the drawing of the current state differs from the plain dimmed snapshot.
     QRegion decoratedRegion() const;
+    // The frozen screen's pixels as the overlay shows them outside the selection: dimmed.
+    static QImage dimmed(const QImage& screen);
     // The square of snapshot pixels the loupe shows around a pixel: always loupePixels wide, the
     // part outside the image left transparent, so the pixel stays in the middle.
     static QImage loupePatch(const QImage& snapshot, int px, int py);

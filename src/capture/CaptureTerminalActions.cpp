@@ -86,6 +86,32 @@ std::optional<LastAreaCapture> CaptureTerminalActions::perform(const Request& re
     return std::nullopt;
 }
 
+bool CaptureTerminalActions::needsLiveScreen(const Request& request)
+{
+    if (request.paradigm != SelectionParadigm::marquee || !request.globalRect)
+        return false;
+    switch (request.action) {
+    case TerminalAction::record:
+        return true;
+    case TerminalAction::screenshot:
+    case TerminalAction::ocr: {
+        if (request.forceLiveGrab)
+            return true;
+        const std::optional<LocalSelection> resolved = request.screens.resolveDisplayLocalRect(*request.globalRect);
+        if (!resolved || resolved->localRect.isEmpty())
+            return false;
+        const CaptureScreen& screen = request.screens.screens()[size_t(resolved->screenIndex)];
+        const QImage snapshot = request.snapshots.value(screen.displayID);
+        return snapshot.isNull()
+            || CaptureScreens::snapshotCrop(resolved->localRect, screen.scale, snapshot.width(), snapshot.height())
+                   .isEmpty();
+    }
+    case TerminalAction::scrollingCapture:
+        return false;
+    }
+    return false;
+}
+
 std::optional<LastAreaCapture> CaptureTerminalActions::performAreaCapture(const Request& request)
 {
     const std::optional<LocalSelection> resolved = request.screens.resolveDisplayLocalRect(*request.globalRect);

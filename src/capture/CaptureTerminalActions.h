@@ -64,6 +64,9 @@ public:
 
     // Carries out the request. Returns the new last area when it was an area screenshot.
     std::optional<LastAreaCapture> perform(const Request& request);
+    // Whether the request grabs the screen itself (not a frozen snapshot, not a window's own
+    // pixels): it must wait until the overlay has left the screen.
+    static bool needsLiveScreen(const Request& request);
 
     // The pixels of a snapshot under a local rectangle; null when there is no snapshot or nothing
     // of the rectangle lies on it.
