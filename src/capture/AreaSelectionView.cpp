@@ -63,8 +63,10 @@ CapturePoint AreaSelectionView::globalPoint(const QPointF& local) const
 
 QRectF AreaSelectionView::viewRect(const CaptureRect& global) const
 {
+    // Not cut to this monitor: a rectangle across monitors is drawn in one piece, each view
+    // showing its part (no outline along the seam, one hint and countdown in the middle).
     const CaptureRect local = CaptureScreens::localFromGlobal(m_screen, global);
-    return QRectF(local.x, local.y, local.width, local.height).intersected(QRectF(rect()));
+    return QRectF(local.x, local.y, local.width, local.height);
 }
 
 void AreaSelectionView::stateChanged()

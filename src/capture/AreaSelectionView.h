@@ -48,6 +48,7 @@ protected:
 
 private:
     CapturePoint globalPoint(const QPointF& local) const;
+    // A global rectangle in this view's coordinates, reaching beyond the view where it does.
     QRectF viewRect(const CaptureRect& global) const;
     void drawHandles(QPainter& painter, const QRectF& v) const;
     void drawCountdown(QPainter& painter, const QRectF& v, int number) const;

@@ -119,7 +119,10 @@ protected:
         spin(30);
     }
 
-    bool waitForResults(int count) { return waitUntil([&] { return results.size() >= count; }); }
+    bool waitForResults(int count)
+    {
+        return waitUntil([&] { return results.size() >= count; });
+    }
 
     X11AppServices services;
     X11ScreenSource source;
@@ -190,6 +193,7 @@ TEST_F(CaptureOverlayTest, AClickInWindowModePicksTheWindowUnderThePointer)
     ASSERT_EQ(outer.size(), QSize(600, 500));
     ASSERT_TRUE(outer.contains(inner)) << "the window manager centres both";
 
+    const QImage before = source.grabRect(QRect(0, 0, 1280, 800));
     present([&] { manager.beginWindowSelection(); });
     // Over the small one on top: it is picked, not the large one below it.
     xdotool({"mousemove", QString::number(inner.center().x()), QString::number(inner.center().y())});
@@ -201,7 +205,22 @@ TEST_F(CaptureOverlayTest, AClickInWindowModePicksTheWindowUnderThePointer)
         return manager.selection().hoveredWindow() && manager.selection().hoveredWindow()->windowID == large.window();
     }));
     spin(100);
-    source.grabRect(QRect(0, 0, 1280, 800)).save(artifact(QStringLiteral("overlay-window-pick.png")));
+    const QImage shown = source.grabRect(QRect(0, 0, 1280, 800));
+    shown.save(artifact(QStringLiteral("overlay-window-pick.png")));
+    // The highlight is what is captured: the client area shows as it is, in one piece across the
+    // monitors' seam, while the window manager's title bar above it stays dimmed. The hint sits
+    // once, above the middle of the window.
+    ASSERT_TRUE(outer.left() < 640 && outer.right() > 640);
+    const QRect inside = outer.adjusted(3, 3, -3, -3);
+    int differing = 0;
+    for (int y = inside.top(); y <= inside.bottom(); y += 7)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            differing += shown.pixel(x, y) != before.pixel(x, y);
+    EXPECT_EQ(differing, 0) << "the picked window shows undimmed and unmarked";
+    const QRgb titleBar = before.pixel(outer.left() + 30, outer.top() - 8);
+    EXPECT_LT(qGray(shown.pixel(outer.left() + 30, outer.top() - 8)), qGray(titleBar) - 30)
+        << "the title bar is dimmed";
+    EXPECT_LT(qGray(shown.pixel(outer.center().x(), outer.top() - 12)), 50) << "the hint above the middle";
     xdotool({"click", "1"});
     ASSERT_TRUE(waitForResults(1));
     EXPECT_EQ(results[0].kind, CaptureKind::window);
@@ -360,7 +379,6 @@ TEST_F(CaptureOverlayTest, FullScreenWithTwoMonitorsAsksWhichOneInAMenu)
     EXPECT_FALSE(manager.isShowing());
 }
 
-
 TEST_F(CaptureOverlayTest, FullScreenAndLastAreaOverTheAreaOverlayTakeTheScreenNotTheOverlay)
 {
     const QImage tile = patternTile(11);
@@ -389,6 +407,7 @@ TEST_F(CaptureOverlayTest, FullScreenAndLastAreaOverTheAreaOverlayTakeTheScreenN
     menu->close();
     ASSERT_TRUE(waitForResults(3));
     results[2].image.save(artifact(QStringLiteral("overlay-full-screen-over-overlay.png")));
-    EXPECT_TRUE(sameRgb(results[2].image, screen.copy(0, 0, 640, 800))) << "the screen's pixels, not the dimmed overlay";
+    EXPECT_TRUE(sameRgb(results[2].image, screen.copy(0, 0, 640, 800)))
+        << "the screen's pixels, not the dimmed overlay";
     EXPECT_FALSE(manager.isShowing());
 }
