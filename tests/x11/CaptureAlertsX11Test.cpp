@@ -24,7 +24,7 @@ namespace {
 
 QWidget* shown(const std::function<QWidget*()>& window)
 {
-    if (!waitUntil([&] { return window() && window()->isVisible() && window()->windowHandle()->isExposed(); }))
+    if (!waitUntil([&] { return window() && window()->isVisible() && window()->windowHandle()->isExposed(); }, 20000))
         return nullptr;
     spin(200); // the window manager places and stacks it
     return window();
@@ -90,9 +90,9 @@ TEST(CaptureAlertsX11, AlertsShowInFrontOfTheFloatingWindowsAndLeaveNothingBlock
     ASSERT_TRUE(gallery);
     const auto inFront = [&](QWidget* alert, const QList<QWidget*>& windows) {
         for (QWidget* window : windows)
-            if (!waitUntil([&] { return stackingPosition(alert->winId()) > stackingPosition(window->winId()); }))
+            if (!waitUntil([&] { return stackingPosition(alert->winId()) > stackingPosition(window->winId()); }, 20000))
                 return false;
-        return waitUntil([&] { return visibleShare(screen, alert) > 0.99; });
+        return waitUntil([&] { return visibleShare(screen, alert) > 0.99; }, 20000);
     };
 
     // A scrolling capture of that window: nothing moves, so the manual mode is offered.
@@ -100,7 +100,7 @@ TEST(CaptureAlertsX11, AlertsShowInFrontOfTheFloatingWindowsAndLeaveNothingBlock
     bool presented = false;
     QObject::connect(&overlay, &CaptureOverlayWindowManager::overlaysPresented, [&] { presented = true; });
     overlay.beginScrollingSelection();
-    ASSERT_TRUE(waitUntil([&] { return presented; }));
+    ASSERT_TRUE(waitUntil([&] { return presented; }, 20000));
     overlay.selection().mouseMoved({150, 240 - 110});
     overlay.selection().clickForWindowPick();
     QWidget* alert = shown([&] { return overlay.permissionAlert(); });
@@ -119,14 +119,14 @@ TEST(CaptureAlertsX11, AlertsShowInFrontOfTheFloatingWindowsAndLeaveNothingBlock
     // The user answers it with the pointer; afterwards the settings window takes clicks again.
     QPointer<QWidget> answered(alert);
     click(buttonOf(alert, QStringLiteral("Abbrechen")));
-    ASSERT_TRUE(waitUntil([&] { return !answered || !answered->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return !answered || !answered->isVisible(); }, 20000));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     auto* view = settings->findChild<SettingsView*>();
     ASSERT_TRUE(view);
     app.settingsWindows().showSettings();
     spin(200);
     click(view->tabButtons()[int(SettingsTab::about)]);
-    EXPECT_TRUE(waitUntil([&] { return view->selectedTab() == SettingsTab(SettingsTab::about); }));
+    EXPECT_TRUE(waitUntil([&] { return view->selectedTab() == SettingsTab(SettingsTab::about); }, 20000));
 
     // The alert of a screen that cannot be captured, in front too.
     quorvel.fakes.screen.failGrabs = true;
@@ -141,14 +141,14 @@ TEST(CaptureAlertsX11, AlertsShowInFrontOfTheFloatingWindowsAndLeaveNothingBlock
     answered = alert;
     presented = false;
     overlay.beginAreaSelection(false);
-    ASSERT_TRUE(waitUntil([&] { return presented && overlay.hasKeyboard(); }));
+    ASSERT_TRUE(waitUntil([&] { return presented && overlay.hasKeyboard(); }, 20000));
     EXPECT_TRUE(!answered || !answered->isVisible());
     xdotool({"mousemove", "40", "40", "mousedown", "1"});
     spin(50);
     xdotool({"mousemove", "120", "100"});
     spin(50);
     xdotool({"mousemove", "200", "150", "mouseup", "1"});
-    EXPECT_TRUE(waitUntil([&] { return !overlay.isShowing(); }));
+    EXPECT_TRUE(waitUntil([&] { return !overlay.isShowing(); }, 20000));
     EXPECT_TRUE(overlay.lastAreaCapture().has_value());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -39,7 +39,7 @@ bool toolTipShows(QWidget* button, const QString& text, const QString& picture)
     xdotool({"mousemove", QString::number(centre.x() - 1), QString::number(centre.y())});
     spin(30);
     xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y())});
-    if (!waitUntil([&] { return shownToolTip() && QToolTip::text() == text; }, 10000))
+    if (!waitUntil([&] { return shownToolTip() && QToolTip::text() == text; }, 20000))
         return false;
     spin(100);
     X11ScreenSource screen;
@@ -62,7 +62,7 @@ TEST(PanelToolTipsX11, TheRecordingPanelAndTheScrollingStripShowTheirButtonsTips
     h.start(ScreenRecordingService::AreaTarget {1, QRectF(440, 0, 400, 200), 1.0});
     RecordingControlPanel* panel = h.controlPanel().panel();
     ASSERT_TRUE(panel);
-    ASSERT_TRUE(waitUntil([&] { return panel->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return panel->isVisible(); }, 20000));
     EXPECT_TRUE(toolTipShows(panel->view()->stopButton(), QStringLiteral("Aufnahme stoppen"),
         QStringLiteral("recording_control_panel_tooltip.png")));
     EXPECT_TRUE(toolTipShows(panel->view()->pauseButton(), QStringLiteral("Pausieren"),
@@ -73,7 +73,7 @@ TEST(PanelToolTipsX11, TheRecordingPanelAndTheScrollingStripShowTheirButtonsTips
     ScrollingCaptureService service({}, ScrollingCaptureService::Timing {});
     ScrollingCaptureControlWindowManager strip(service);
     strip.show();
-    ASSERT_TRUE(waitUntil([&] { return strip.panel() && strip.panel()->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return strip.panel() && strip.panel()->isVisible(); }, 20000));
     QToolButton* cancel = nullptr;
     for (QToolButton* button : strip.panel()->findChildren<QToolButton*>())
         if (button->toolTip() == QStringLiteral("Abbrechen"))
