@@ -63,8 +63,10 @@ CapturePoint AreaSelectionView::globalPoint(const QPointF& local) const
 
 QRectF AreaSelectionView::viewRect(const CaptureRect& global) const
 {
+    // Not cut to this monitor: a rectangle across monitors is drawn in one piece, each view
+    // showing its part (no outline along the seam, one hint and countdown in the middle).
     const CaptureRect local = CaptureScreens::localFromGlobal(m_screen, global);
-    return QRectF(local.x, local.y, local.width, local.height).intersected(QRectF(rect()));
+    return QRectF(local.x, local.y, local.width, local.height);
 }
 
 void AreaSelectionView::stateChanged()
@@ -304,6 +306,14 @@ void AreaSelectionView::drawAim(QPainter& painter) const
     painter.drawText(QRectF(x + 6, y + 3, size.width(), size.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
 
     drawLoupe(painter, p, s);
+}
+
+QImage AreaSelectionView::dimmed(const QImage& screen)
+{
+    QImage image = screen.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), dimming);
+    return image;
 }
 
 QImage AreaSelectionView::loupePatch(const QImage& snapshot, int px, int py)

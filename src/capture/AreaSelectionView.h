@@ -31,6 +31,8 @@ public:
     void stateChanged();
     // Where the drawing of the current state differs from the plain dimmed snapshot.
     QRegion decoratedRegion() const;
+    // The frozen screen's pixels as the overlay shows them outside the selection: dimmed.
+    static QImage dimmed(const QImage& screen);
     // The square of snapshot pixels the loupe shows around a pixel: always loupePixels wide, the
     // part outside the image left transparent, so the pixel stays in the middle.
     static QImage loupePatch(const QImage& snapshot, int px, int py);
@@ -46,6 +48,7 @@ protected:
 
 private:
     CapturePoint globalPoint(const QPointF& local) const;
+    // A global rectangle in this view's coordinates, reaching beyond the view where it does.
     QRectF viewRect(const CaptureRect& global) const;
     void drawHandles(QPainter& painter, const QRectF& v) const;
     void drawCountdown(QPainter& painter, const QRectF& v, int number) const;

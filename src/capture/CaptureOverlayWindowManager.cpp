@@ -11,6 +11,7 @@
 #include "platform/Preferences.h"
 #include "platform/Prefs.h"
 #include "recording/ScreenRecordingService.h"
+#include "ui/WindowGone.h"
 
 #include <QCursor>
 #include <QDeadlineTimer>
@@ -55,9 +56,8 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(Needs needs, QObject* p
               [this] { loadWindows(m_selection.sessionNumber(), [] {}); },
               [this] { publish(); },
           })
-    , m_actions(
-          {needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences,
-              needs.workspace})
+    , m_actions({needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences,
+          needs.workspace})
 {
 }
 
@@ -130,8 +130,8 @@ CaptureScreens CaptureOverlayWindowManager::screensFrom(
 QPoint CaptureOverlayWindowManager::logicalFromGlobal(const CaptureScreen& screen, CapturePoint global) const
 {
     const QRect logical = m_logicalFrames.value(screen.displayID);
-    return logical.topLeft() + QPoint(int(std::lround(global.x - screen.frame.minX())),
-                                   int(std::lround(screen.frame.maxY() - global.y)));
+    return logical.topLeft()
+        + QPoint(int(std::lround(global.x - screen.frame.minX())), int(std::lround(screen.frame.maxY() - global.y)));
 }
 
 std::optional<CapturePoint> CaptureOverlayWindowManager::globalCursor() const
@@ -153,7 +153,8 @@ std::vector<PickableWindow> CaptureOverlayWindowManager::pickable(const QList<Sc
     std::vector<PickableWindow> result;
     for (const ScreenWindow& window : windows) {
         const QRect& f = window.frame;
-        result.push_back({window.windowID, m_selection.screens().globalFromRoot({f.x(), f.y(), f.width(), f.height()})});
+        result.push_back(
+            {window.windowID, m_selection.screens().globalFromRoot({f.x(), f.y(), f.width(), f.height()})});
     }
     return result;
 }
@@ -202,7 +203,8 @@ bool CaptureOverlayWindowManager::refuseWhileRecording()
 {
     if (!m_needs.recorder.isBusy())
         return false;
-    Console::log(QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
+    Console::log(
+        QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
     return true;
 }
 
@@ -212,6 +214,7 @@ void CaptureOverlayWindowManager::beginOverlaySession(
     m_started.append(flow);
     if (action == TerminalAction::record && refuseWhileRecording())
         return;
+    m_actions.dismissAlert();
     const uint64_t session = m_selection.openSession();
     clearTheScreen(session, [this, session, paradigm, action, toolbarOverride] {
         probePermission([this, session] { return m_selection.isCurrentSession(session); },
@@ -227,35 +230,77 @@ void CaptureOverlayWindowManager::clearTheScreen(uint64_t session, std::function
         then();
         return;
     }
-    QList<quint64> leaving;
-    for (CaptureOverlayPanel* panel : std::as_const(m_panels))
-        leaving.append(quint64(panel->winId()));
-    if (m_toolbarPanel)
-        leaving.append(quint64(m_toolbarPanel->winId()));
+    OverlayDeparture leavingOverlay = departure();
+    QList<quint64> leaving = sessionWindows();
     dismissAll();
-    // Wait until the display server has taken the old windows off the screen, then give the
-    // programs below a moment to repaint what they covered, so the new snapshots hold no trace.
-    auto waited = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [this, session, leaving, waited, poll, then] {
-        if (!m_selection.isCurrentSession(session)) {
-            *poll = nullptr;
-            return;
-        }
-        ScreenSource& screen = m_needs.screen;
-        const bool gone = std::none_of(
-            leaving.begin(), leaving.end(), [&screen](quint64 window) { return screen.isWindowViewable(window); });
-        if (!gone && (*waited += unmapPollMs) < unmapGiveUpMs) {
-            QTimer::singleShot(unmapPollMs, this, *poll);
-            return;
-        }
-        QTimer::singleShot(settleAfterUnmapMs, this, [this, session, then] {
-            if (m_selection.isCurrentSession(session))
-                then();
+    // The new snapshots are taken once the old overlay has left the screen and the programs below
+    // have repainted what it covered, so they hold no trace of it.
+    whenOverlayLeft(
+        std::move(leavingOverlay), std::move(leaving),
+        [this, session] { return m_selection.isCurrentSession(session); }, std::move(then));
+}
+
+QList<quint64> CaptureOverlayWindowManager::sessionWindows() const
+{
+    QList<quint64> windows;
+    for (CaptureOverlayPanel* panel : std::as_const(m_panels))
+        windows.append(quint64(panel->winId()));
+    if (m_toolbarPanel && m_toolbarPanel->isVisible())
+        windows.append(quint64(m_toolbarPanel->winId()));
+    return windows;
+}
+
+OverlayDeparture CaptureOverlayWindowManager::departure() const
+{
+    OverlayDeparture departure;
+    const QRect toolbar = m_toolbarPanel && m_toolbarPanel->isVisible() ? m_toolbarPanel->geometry() : QRect();
+    for (CaptureOverlayPanel* panel : std::as_const(m_panels)) {
+        const CaptureScreen& screen = panel->view()->screen();
+        const QRect pixelFrame(
+            screen.pixelFrame.x, screen.pixelFrame.y, screen.pixelFrame.width, screen.pixelFrame.height);
+        const double s = panel->devicePixelRatioF();
+        // Only where the panel shows the frozen monitor pixel for pixel.
+        if ((QSizeF(panel->size()) * s).toSize() != pixelFrame.size())
+            continue;
+        QRegion decorated = panel->view()->decoratedRegion();
+        if (!toolbar.isEmpty())
+            decorated += toolbar.translated(-panel->geometry().topLeft());
+        // In the monitor's pixels, widened for antialiased edges.
+        QRegion pixels;
+        for (const QRect& r : decorated)
+            pixels += QRectF(r.x() * s, r.y() * s, r.width() * s, r.height() * s).toAlignedRect().adjusted(-2, -2, 2, 2);
+        departure.addMonitor(pixelFrame, m_backdrops.value(screen.displayID), pixels);
+    }
+    return departure;
+}
+
+void CaptureOverlayWindowManager::whenOverlayLeft(
+    OverlayDeparture departure, QList<quint64> leaving, std::function<bool()> stillWanted, std::function<void()> then)
+{
+    Background::run(
+        this,
+        [screen = &m_needs.screen, departure = std::move(departure), leaving = std::move(leaving)] {
+            const QList<QRect> rows = departure.rows();
+            QDeadlineTimer deadline(OverlayDeparture::limitMs);
+            while (!deadline.hasExpired()) {
+                const bool unmapped = std::none_of(leaving.begin(), leaving.end(),
+                    [screen](quint64 window) { return screen->isWindowViewable(window); });
+                if (unmapped) {
+                    QList<QImage> grabbed;
+                    for (const QRect& row : rows)
+                        grabbed.append(screen->grabRect(row));
+                    if (departure.isGone(grabbed))
+                        return;
+                }
+                QThread::msleep(unmapPollMs);
+            }
+        },
+        [this, stillWanted = std::move(stillWanted), then = std::move(then)] {
+            QTimer::singleShot(settleAfterUnmapMs, this, [stillWanted, then] {
+                if (stillWanted())
+                    then();
+            });
         });
-        *poll = nullptr;
-    };
-    QTimer::singleShot(0, this, *poll);
 }
 
 void CaptureOverlayWindowManager::probePermission(
@@ -395,7 +440,7 @@ CaptureOverlayPanel* CaptureOverlayWindowManager::takeSparePanel(
     // One of the same size keeps its backing store; any other is resized.
     qsizetype index = 0;
     for (qsizetype i = 0; i < spares.size(); ++i)
-        if (spares[i]->geometry() == geometry)
+        if (spares[i]->size() == geometry.size())
             index = i;
     CaptureOverlayPanel* panel = spares.takeAt(index);
     panel->reuse(screen, geometry);
@@ -434,7 +479,8 @@ void CaptureOverlayWindowManager::teardownWindows()
     for (CaptureOverlayPanel* panel : std::as_const(m_panels)) {
         if (panel->view() == QWidget::keyboardGrabber())
             panel->view()->releaseKeyboard();
-        panel->hide();
+        // Gone at once, also under a compositor that fades closed windows out.
+        WindowGone::hideOutOfSight(panel);
     }
     // Kept hidden for the next session: creating a window and its backing store per begin costs
     // more than the snapshot.
@@ -443,7 +489,7 @@ void CaptureOverlayWindowManager::teardownWindows()
     m_painted.clear();
     m_keyboardGrabbed = false;
     if (m_toolbarPanel) {
-        m_toolbarPanel->hide();
+        WindowGone::hideOutOfSight(m_toolbarPanel);
         m_toolbarPanel->deleteLater();
         m_toolbarPanel = nullptr;
     }
@@ -465,7 +511,7 @@ void CaptureOverlayWindowManager::updateToolbarPanel()
         && m_selection.committedRect();
     if (!wanted) {
         if (m_toolbarPanel)
-            m_toolbarPanel->hide();
+            WindowGone::hideOutOfSight(m_toolbarPanel);
         return;
     }
     if (!m_toolbarPanel)
@@ -474,7 +520,7 @@ void CaptureOverlayWindowManager::updateToolbarPanel()
     const std::optional<CaptureRect> frame = m_selection.toolbarFrame({double(size.width()), double(size.height())});
     const CaptureScreen* screen = frame ? m_selection.screens().firstIntersecting(*frame) : nullptr;
     if (!frame || !screen) {
-        m_toolbarPanel->hide();
+        WindowGone::hideOutOfSight(m_toolbarPanel);
         return;
     }
     m_toolbarPanel->move(logicalFromGlobal(*screen, {frame->minX(), frame->maxY()}));
@@ -518,10 +564,23 @@ void CaptureOverlayWindowManager::performCommittedTerminalAction(bool forceLiveG
     request.screens = m_selection.screens();
     request.snapshots = m_loupeSnapshots;
     request.forceLiveGrab = forceLiveGrab;
-    // The overlay leaves the screen before anything is grabbed, recorded or asked.
+    // The overlay leaves the screen before anything is grabbed, recorded or asked; what grabs the
+    // screen itself waits until the screen shows it gone.
+    const bool live = CaptureTerminalActions::needsLiveScreen(request);
+    OverlayDeparture leavingOverlay = live ? departure() : OverlayDeparture();
+    QList<quint64> leaving = live ? sessionWindows() : QList<quint64>();
     dismissAll();
     if (request.action == TerminalAction::record && refuseWhileRecording())
         return;
-    if (const std::optional<LastAreaCapture> area = m_actions.perform(request))
-        m_lastAreaCapture = area;
+    const auto perform = [this, request] {
+        if (const std::optional<LastAreaCapture> area = m_actions.perform(request))
+            m_lastAreaCapture = area;
+    };
+    if (!live) {
+        perform();
+        return;
+    }
+    // The action lives on alone: a session begun meanwhile does not stop it.
+    whenOverlayLeft(
+        std::move(leavingOverlay), std::move(leaving), [] { return true; }, perform);
 }

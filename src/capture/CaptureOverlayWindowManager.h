@@ -2,6 +2,7 @@
 #include "capture/CaptureGeometry.h"
 #include "capture/CaptureSelection.h"
 #include "capture/CaptureTerminalActions.h"
+#include "capture/OverlayDeparture.h"
 #include "platform/ScreenSource.h"
 
 #include <QHash>
@@ -105,10 +106,17 @@ signals:
     void overlaysPresented();
 
 private:
-
-    void beginOverlaySession(const QString& flow, SelectionParadigm paradigm, TerminalAction action,
-        std::optional<bool> toolbarOverride);
+    void beginOverlaySession(
+        const QString& flow, SelectionParadigm paradigm, TerminalAction action, std::optional<bool> toolbarOverride);
     void clearTheScreen(uint64_t session, std::function<void()> then);
+    // What the overlay shows now, to tell when it has left the screen, and its windows.
+    OverlayDeparture departure() const;
+    QList<quint64> sessionWindows() const;
+    // Runs `then` once the windows are off the screen and the screen no longer shows the overlay
+    // (or OverlayDeparture::limitMs at the latest), and the programs below have had a moment to
+    // repaint; while `stillWanted`.
+    void whenOverlayLeft(OverlayDeparture departure, QList<quint64> leaving, std::function<bool()> stillWanted,
+        std::function<void()> then);
     // Ends the open session (one being prepared included) and runs `then` once its windows have
     // left the screen; dropped when a later begin comes first.
     void endSessionThen(std::function<void()> then);

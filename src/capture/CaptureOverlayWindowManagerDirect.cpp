@@ -15,6 +15,7 @@
 
 void CaptureOverlayWindowManager::endSessionThen(std::function<void()> then)
 {
+    m_actions.dismissAlert();
     clearTheScreen(m_selection.openSession(), std::move(then));
 }
 
@@ -102,8 +103,8 @@ void CaptureOverlayWindowManager::presentDisplayPicker(
         connect(item, &QAction::triggered, this, [this, menu, screen] {
             // The chosen display is grabbed once the menu has left the screen, so it is not in it.
             if (auto pending = std::exchange(m_pendingDisplayPickerAction, nullptr))
-                WindowGone::then(menu->windowHandle(), this,
-                    [pending = std::move(pending), screen] { pending(screen); });
+                WindowGone::then(
+                    menu->windowHandle(), this, [pending = std::move(pending), screen] { pending(screen); });
         });
     }
     m_displayMenu = menu;

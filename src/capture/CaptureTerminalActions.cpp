@@ -8,7 +8,7 @@
 #include "platform/Preferences.h"
 #include "platform/Prefs.h"
 #include "recording/ScreenRecordingService.h"
-#include "ui/WindowActivation.h"
+#include "ui/AlertWindow.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -84,6 +84,32 @@ std::optional<LastAreaCapture> CaptureTerminalActions::perform(const Request& re
         }
     }
     return std::nullopt;
+}
+
+bool CaptureTerminalActions::needsLiveScreen(const Request& request)
+{
+    if (request.paradigm != SelectionParadigm::marquee || !request.globalRect)
+        return false;
+    switch (request.action) {
+    case TerminalAction::record:
+        return true;
+    case TerminalAction::screenshot:
+    case TerminalAction::ocr: {
+        if (request.forceLiveGrab)
+            return true;
+        const std::optional<LocalSelection> resolved = request.screens.resolveDisplayLocalRect(*request.globalRect);
+        if (!resolved || resolved->localRect.isEmpty())
+            return false;
+        const CaptureScreen& screen = request.screens.screens()[size_t(resolved->screenIndex)];
+        const QImage snapshot = request.snapshots.value(screen.displayID);
+        return snapshot.isNull()
+            || CaptureScreens::snapshotCrop(resolved->localRect, screen.scale, snapshot.width(), snapshot.height())
+                   .isEmpty();
+    }
+    case TerminalAction::scrollingCapture:
+        return false;
+    }
+    return false;
 }
 
 std::optional<LastAreaCapture> CaptureTerminalActions::performAreaCapture(const Request& request)
@@ -245,14 +271,18 @@ void CaptureTerminalActions::promptForScreenRecordingPermission()
     });
 }
 
+void CaptureTerminalActions::dismissAlert()
+{
+    if (QWidget* alert = std::exchange(m_alert, nullptr))
+        alert->close();
+}
+
 void CaptureTerminalActions::showAlert(QMessageBox* alert, std::function<void(QAbstractButton*)> answered)
 {
-    // Modal for the application, answered through a callback rather than a nested event loop.
-    alert->setWindowModality(Qt::ApplicationModal);
+    // Modal for the application, answered through a callback rather than a nested event loop, and
+    // in front of every window of ours (the floating ones the user may have open included).
     alert->setAttribute(Qt::WA_DeleteOnClose);
     connect(alert, &QMessageBox::buttonClicked, this, std::move(answered));
     m_alert = alert;
-    alert->show();
-    // No window of the program is open at the end of a capture: the alert comes to the front itself.
-    WindowActivation::activate(alert, m_needs.workspace);
+    AlertWindow::show(alert, m_needs.workspace);
 }

@@ -64,11 +64,14 @@ public:
 
     // Carries out the request. Returns the new last area when it was an area screenshot.
     std::optional<LastAreaCapture> perform(const Request& request);
+    // Whether the request grabs the screen itself (not a frozen snapshot, not a window's own
+    // pixels): it must wait until the overlay has left the screen.
+    static bool needsLiveScreen(const Request& request);
 
     // The pixels of a snapshot under a local rectangle; null when there is no snapshot or nothing
     // of the rectangle lies on it.
-    static QImage croppedSnapshot(const QHash<quint32, QImage>& snapshots, quint32 displayID, const CaptureRect& local,
-        double scale);
+    static QImage croppedSnapshot(
+        const QHash<quint32, QImage>& snapshots, quint32 displayID, const CaptureRect& local, double scale);
 
     // Live stills of whole displays and of a remembered area (full-screen and last-area captures).
     void captureArea(quint32 displayID, const QRectF& localRect, double scale);
@@ -77,6 +80,9 @@ public:
     void promptForScreenRecordingPermission();
     // The alert shown now, if any (tests).
     QWidget* alert() const { return m_alert.data(); }
+    // Closes the alert of an earlier capture unanswered, as its cancel button would: a capture
+    // begun now replaces it (its overlay would lie over the alert and be blocked by it).
+    void dismissAlert();
 
 private:
     std::optional<LastAreaCapture> performAreaCapture(const Request& request);

@@ -29,10 +29,12 @@ void ScrollingCaptureControlWindowManager::show()
     if (m_panel)
         return;
     auto* panel = new ScrollingCaptureControlView(m_service);
-    panel->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-        | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus);
+    panel->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint
+        | Qt::WindowDoesNotAcceptFocus);
     panel->setWindowTitle(QStringLiteral("Quorvel Scrolling Capture"));
     panel->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    // Never the active window: Qt shows the cancel button's tool tip only when told to.
+    panel->setAttribute(Qt::WA_AlwaysShowToolTips, true);
     panel->setAttribute(Qt::WA_TranslucentBackground, Compositing::isActive());
     panel->setAttribute(Qt::WA_DeleteOnClose, true);
     panel->setFixedSize(ScrollingCaptureControlView::panelWidth, ScrollingCaptureControlView::panelHeight);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QVariant>
 #include <QWindow>
 #include <atomic>
 #include <chrono>
@@ -27,7 +28,8 @@ class HideWatcher : public QObject {
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Hide && watched->isWindowType())
+        if (event->type() == QEvent::Hide && watched->isWindowType()
+            && !watched->property(Compositing::hiddenOutOfSight).toBool())
             g_hiddenAtMs.store(nowMs());
         return QObject::eventFilter(watched, event);
     }

@@ -11,14 +11,18 @@ void setProbe(std::function<bool()> probe);
 
 // A compositing manager may fade a closed window out (xcompmgr -f and picom take about a third of
 // a second), and a grab of the screen meanwhile shows it: the tray menu a capture was started
-// from, the hint of the capture before, the capture overlay before a recording. Screen grabs
-// start no sooner than this after a window of ours was hidden, when a compositor is running.
+// from, the display menu. Screen grabs start no sooner than this after a window of ours was
+// hidden, when a compositor is running. (The capture overlay leaves out of sight instead and is
+// waited for by its pixels.)
 constexpr int fadeOutMs = 400;
 // How long a screen grab waits, `sinceHideMs` after the last window of ours was hidden
 // (negative: none was).
 int fadeWaitMs(bool compositing, qint64 sinceHideMs);
 // On the main thread, once the application object exists (again: nothing more): notes from now
-// on when a window of this program is hidden.
+// on when a window of this program is hidden. A window whose QWindow carries this property (true)
+// while it is hidden was first moved off every screen: a fade-out happens where nobody sees it,
+// and grabs need not wait for it.
+constexpr char hiddenOutOfSight[] = "quorvelHiddenOutOfSight";
 void watchOwnWindows();
 // Milliseconds since a window of ours was last hidden; -1 when none was since watching began.
 // Any thread.

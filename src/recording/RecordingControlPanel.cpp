@@ -15,6 +15,8 @@ RecordingControlPanel::RecordingControlPanel(ScreenRecordingService& service)
 {
     setWindowTitle(QStringLiteral("Quorvel Recording"));
     setAttribute(Qt::WA_ShowWithoutActivating, true);
+    // Never the active window: Qt shows the buttons' tool tips only when told to.
+    setAttribute(Qt::WA_AlwaysShowToolTips, true);
     setAttribute(Qt::WA_TranslucentBackground, true);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(panelWidth, panelHeight);

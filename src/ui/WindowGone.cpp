@@ -3,8 +3,11 @@
 #include "platform/Compositing.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
+#include <QWidget>
 #include <QWindow>
 
 namespace {
@@ -61,4 +64,26 @@ void WindowGone::then(QWindow* window, QObject* context, std::function<void()> w
         return;
     }
     new GoneWatcher(window, context, std::move(work));
+}
+
+void WindowGone::hideOutOfSight(QWidget* window)
+{
+    if (!window)
+        return;
+    if (!window->isVisible()) {
+        window->hide();
+        return;
+    }
+    QRect screens;
+    const QList<QScreen*> all = QGuiApplication::screens();
+    for (QScreen* screen : all)
+        screens |= screen->geometry();
+    // Above and left of every screen; the move reaches the display server before the unmap.
+    window->move(screens.left() - window->width() - 64, screens.top() - window->height() - 64);
+    QWindow* handle = window->windowHandle();
+    if (handle)
+        handle->setProperty(Compositing::hiddenOutOfSight, true);
+    window->hide();
+    if (handle)
+        handle->setProperty(Compositing::hiddenOutOfSight, QVariant());
 }

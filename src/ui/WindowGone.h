@@ -2,6 +2,7 @@
 #include <functional>
 
 class QObject;
+class QWidget;
 class QWindow;
 
 namespace WindowGone {
@@ -14,4 +15,9 @@ constexpr int unmapTimeoutMs = 400;
 // with a compositor, faded out), or destroyed, or after unmapTimeoutMs at the latest. Nothing runs
 // once `context` is gone. Used before a grab, so that a menu just clicked is not in the picture.
 void then(QWindow* window, QObject* context, std::function<void()> work);
+
+// Takes the top-level `window` off the screen at once: moved beyond every screen, then hidden. A
+// compositing manager that fades closed windows out fades it where nobody sees it, so the screen
+// shows what lay below as soon as the compositor has drawn it once; grabs do not wait for a fade.
+void hideOutOfSight(QWidget* window);
 }

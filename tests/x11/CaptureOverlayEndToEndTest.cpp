@@ -6,7 +6,9 @@
 #include "capture/ScreenshotCaptureService.h"
 #include "platform/Background.h"
 #include "platform/HotkeyRegistrar.h"
+#include "platform/Compositing.h"
 #include "platform/linux/TesseractTextRecognizer.h"
+#include "platform/linux/X11Compositing.h"
 #include "platform/linux/X11ScreenSource.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include "X11ScreenSupport.h"
@@ -96,9 +99,9 @@ protected:
         const auto connection = QObject::connect(
             &manager, &CaptureOverlayWindowManager::overlaysPresented, [&presented] { presented = true; });
         begin();
-        ASSERT_TRUE(waitUntil([&] { return presented; }));
+        ASSERT_TRUE(waitUntil([&] { return presented; }, 20000));
         QObject::disconnect(connection);
-        ASSERT_TRUE(waitUntil([this] { return manager.hasKeyboard(); }));
+        ASSERT_TRUE(waitUntil([this] { return manager.hasKeyboard(); }, 20000));
     }
 
     void drag(QPoint from, QPoint to)
@@ -119,7 +122,10 @@ protected:
         spin(30);
     }
 
-    bool waitForResults(int count) { return waitUntil([&] { return results.size() >= count; }); }
+    bool waitForResults(int count)
+    {
+        return waitUntil([&] { return results.size() >= count; }, 20000);
+    }
 
     X11AppServices services;
     X11ScreenSource source;
@@ -127,6 +133,46 @@ protected:
     CaptureRig rig {{&source, &services.pasteboard, &recognizer, &services.registrar}};
     CaptureOverlayWindowManager& manager = rig.overlay;
     QList<CaptureResult> results;
+};
+
+// The same under a compositing manager that fades windows out (xcompmgr -cfF), its fade-out
+// slowed to a second or more: longer than any fixed wait would be.
+class CaptureUnderAFadingCompositor : public CaptureOverlayTest {
+protected:
+    void SetUp() override
+    {
+        CaptureOverlayTest::SetUp();
+        m_compositor.start(QStringLiteral("xcompmgr"), {"-cfF", "-O", "0.01"});
+        if (!m_compositor.waitForStarted())
+            GTEST_SKIP() << "xcompmgr is not installed";
+        ASSERT_TRUE(waitUntil([] { return x11CompositingManagerRunning(); }));
+        Compositing::setProbe(&x11CompositingManagerRunning);
+    }
+    void TearDown() override
+    {
+        CaptureOverlayTest::TearDown();
+        Compositing::setProbe({});
+        m_compositor.terminate();
+        m_compositor.waitForFinished(3000);
+    }
+
+    // A pattern over the whole screen, faded in.
+    std::unique_ptr<PatternWindow> showPattern(const QImage& tile)
+    {
+        auto pattern = std::make_unique<PatternWindow>(QRect(QPoint(0, 0), screenSize()), tile, true);
+        const QImage expected = tiled(tile, screenSize()).copy(0, 0, 64, 48);
+        EXPECT_TRUE(waitUntil([&] { return sameRgb(source.grabRect(QRect(0, 0, 64, 48)), expected); }, 20000));
+        return pattern;
+    }
+    QSize screenSize() const
+    {
+        QSize size;
+        for (const ScreenMonitor& monitor : const_cast<X11ScreenSource&>(source).monitors())
+            size = size.expandedTo(QSize(monitor.frame.right() + 1, monitor.frame.bottom() + 1));
+        return size;
+    }
+
+    QProcess m_compositor;
 };
 
 }
@@ -190,6 +236,7 @@ TEST_F(CaptureOverlayTest, AClickInWindowModePicksTheWindowUnderThePointer)
     ASSERT_EQ(outer.size(), QSize(600, 500));
     ASSERT_TRUE(outer.contains(inner)) << "the window manager centres both";
 
+    const QImage before = source.grabRect(QRect(0, 0, 1280, 800));
     present([&] { manager.beginWindowSelection(); });
     // Over the small one on top: it is picked, not the large one below it.
     xdotool({"mousemove", QString::number(inner.center().x()), QString::number(inner.center().y())});
@@ -201,7 +248,22 @@ TEST_F(CaptureOverlayTest, AClickInWindowModePicksTheWindowUnderThePointer)
         return manager.selection().hoveredWindow() && manager.selection().hoveredWindow()->windowID == large.window();
     }));
     spin(100);
-    source.grabRect(QRect(0, 0, 1280, 800)).save(artifact(QStringLiteral("overlay-window-pick.png")));
+    const QImage shown = source.grabRect(QRect(0, 0, 1280, 800));
+    shown.save(artifact(QStringLiteral("overlay-window-pick.png")));
+    // The highlight is what is captured: the client area shows as it is, in one piece across the
+    // monitors' seam, while the window manager's title bar above it stays dimmed. The hint sits
+    // once, above the middle of the window.
+    ASSERT_TRUE(outer.left() < 640 && outer.right() > 640);
+    const QRect inside = outer.adjusted(3, 3, -3, -3);
+    int differing = 0;
+    for (int y = inside.top(); y <= inside.bottom(); y += 7)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            differing += shown.pixel(x, y) != before.pixel(x, y);
+    EXPECT_EQ(differing, 0) << "the picked window shows undimmed and unmarked";
+    const QRgb titleBar = before.pixel(outer.left() + 30, outer.top() - 8);
+    EXPECT_LT(qGray(shown.pixel(outer.left() + 30, outer.top() - 8)), qGray(titleBar) - 30)
+        << "the title bar is dimmed";
+    EXPECT_LT(qGray(shown.pixel(outer.center().x(), outer.top() - 12)), 50) << "the hint above the middle";
     xdotool({"click", "1"});
     ASSERT_TRUE(waitForResults(1));
     EXPECT_EQ(results[0].kind, CaptureKind::window);
@@ -360,7 +422,6 @@ TEST_F(CaptureOverlayTest, FullScreenWithTwoMonitorsAsksWhichOneInAMenu)
     EXPECT_FALSE(manager.isShowing());
 }
 
-
 TEST_F(CaptureOverlayTest, FullScreenAndLastAreaOverTheAreaOverlayTakeTheScreenNotTheOverlay)
 {
     const QImage tile = patternTile(11);
@@ -389,6 +450,44 @@ TEST_F(CaptureOverlayTest, FullScreenAndLastAreaOverTheAreaOverlayTakeTheScreenN
     menu->close();
     ASSERT_TRUE(waitForResults(3));
     results[2].image.save(artifact(QStringLiteral("overlay-full-screen-over-overlay.png")));
-    EXPECT_TRUE(sameRgb(results[2].image, screen.copy(0, 0, 640, 800))) << "the screen's pixels, not the dimmed overlay";
+    EXPECT_TRUE(sameRgb(results[2].image, screen.copy(0, 0, 640, 800)))
+        << "the screen's pixels, not the dimmed overlay";
     EXPECT_FALSE(manager.isShowing());
+}
+
+// The self-timer's live capture, with its countdown badge in the middle of the area on the right
+// monitor: the screen, not the overlay fading out.
+TEST_F(CaptureUnderAFadingCompositor, TheSelfTimerCaptureHoldsTheScreenNotTheFadingCountdown)
+{
+    const QImage tile = patternTile(7);
+    const auto pattern = showPattern(tile);
+    const QRect area(screenSize().width() / 2 + 100, 100, 300, 200);
+    present([&] { manager.beginAreaSelection(true); });
+    drag(area.topLeft(), area.bottomRight() + QPoint(1, 1));
+    ASSERT_EQ(manager.selection().phase(), SelectionPhase::reviewing);
+    manager.selection().setTimerSeconds(1);
+    key("Return");
+    ASSERT_TRUE(waitForResults(1));
+    results[0].image.save(artifact(QStringLiteral("fading_compositor_self_timer_capture.png")));
+    EXPECT_TRUE(sameRgb(results[0].image, tiled(tile, screenSize()).copy(area)));
+}
+
+// The first frame of an area recording: the overlay draws its outline over the area's corner,
+// the screen shows the pattern there.
+TEST_F(CaptureUnderAFadingCompositor, AnAreaRecordingBeginsWithTheScreenNotTheFadingOverlay)
+{
+    const QImage tile = patternTile(12);
+    const auto pattern = showPattern(tile);
+    const QRect area(screenSize().width() / 2 + 60, 80, 320, 240);
+    present([&] { manager.beginAreaRecording(); });
+    QSignalSpy started(&rig.recorder, &ScreenRecordingService::startFinished);
+    drag(area.topLeft(), area.bottomRight() + QPoint(1, 1));
+    ASSERT_TRUE(!started.isEmpty() || started.wait(20000));
+    ASSERT_TRUE(rig.recorder.isRecording());
+    const std::shared_ptr<FakeMovieWriter::Movie> movie = rig.fakes.writer.lastMovie();
+    ASSERT_TRUE(waitUntil([&] { return !movie->firstPixels.isEmpty(); }, 20000));
+    QSignalSpy stopped(&rig.recorder, &ScreenRecordingService::stopped);
+    rig.recorder.stopRecording();
+    ASSERT_TRUE(!stopped.isEmpty() || stopped.wait(20000));
+    EXPECT_EQ(movie->firstPixels.first() & 0xffffff, tiled(tile, screenSize()).pixel(area.topLeft()) & 0xffffff);
 }

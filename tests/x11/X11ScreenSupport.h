@@ -1,5 +1,5 @@
 #pragma once
-// Screen pieces of the capture tests under Xvfb: the 1280 x 800 screen split into two monitors,
+// Screen pieces of the capture tests under Xvfb: the screen split into two monitors,
 // windows of another client painted with a known pattern (the X server paints their background
 // itself, so they show it at once and after every exposure), and pixel comparisons.
 #include <QImage>
@@ -13,16 +13,31 @@
 
 namespace x11test {
 
-// Two monitors side by side, "L" (0, 0, 640, 800) on the screen's output and "R" (640, 0, 640,
-// 800). Each suite runs on a fresh display; tearDown gives the whole screen back for the rest.
+// Two monitors side by side: "L", the left half of the screen, on the screen's output and "R", the
+// right half ((0, 0, 640, 800) and (640, 0, 640, 800) on the default 1280 x 800 screen). Each
+// suite runs on a fresh display; tearDown gives the whole screen back for the rest.
 inline void splitScreenInTwo()
 {
+    Display* display = XOpenDisplay(nullptr);
+    const QSize screen = display
+        ? QSize(DisplayWidth(display, DefaultScreen(display)), DisplayHeight(display, DefaultScreen(display)))
+        : QSize(1280, 800);
+    if (display)
+        XCloseDisplay(display);
+    const int half = screen.width() / 2;
+    // Sizes in millimetres at about 96 dots per inch.
+    const auto monitor = [&](int x) {
+        return QStringLiteral("%1/%2x%3/%4+%5+0")
+            .arg(half)
+            .arg((half * 254 + 480) / 960)
+            .arg(screen.height())
+            .arg((screen.height() * 254 + 480) / 960)
+            .arg(x);
+    };
     QProcess::execute(QStringLiteral("xrandr"),
-        {QStringLiteral("--setmonitor"), QStringLiteral("L"), QStringLiteral("640/169x800/212+0+0"),
-            QStringLiteral("screen")});
+        {QStringLiteral("--setmonitor"), QStringLiteral("L"), monitor(0), QStringLiteral("screen")});
     QProcess::execute(QStringLiteral("xrandr"),
-        {QStringLiteral("--setmonitor"), QStringLiteral("R"), QStringLiteral("640/169x800/212+640+0"),
-            QStringLiteral("none")});
+        {QStringLiteral("--setmonitor"), QStringLiteral("R"), monitor(half), QStringLiteral("none")});
 }
 
 inline void joinScreen()
@@ -90,12 +105,13 @@ public:
         m_window = XCreateWindow(m_display, root, frame.x(), frame.y(), unsigned(frame.width()),
             unsigned(frame.height()), 0, CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
         const QImage rgb = tile.convertToFormat(QImage::Format_RGB32);
-        m_pixmap = XCreatePixmap(m_display, root, unsigned(rgb.width()), unsigned(rgb.height()),
-            unsigned(DefaultDepth(m_display, screen)));
+        m_pixmap = XCreatePixmap(
+            m_display, root, unsigned(rgb.width()), unsigned(rgb.height()), unsigned(DefaultDepth(m_display, screen)));
         char* data = static_cast<char*>(malloc(size_t(rgb.sizeInBytes())));
         memcpy(data, rgb.constBits(), size_t(rgb.sizeInBytes()));
-        XImage* image = XCreateImage(m_display, DefaultVisual(m_display, screen), unsigned(DefaultDepth(m_display, screen)),
-            ZPixmap, 0, data, unsigned(rgb.width()), unsigned(rgb.height()), 32, int(rgb.bytesPerLine()));
+        XImage* image = XCreateImage(m_display, DefaultVisual(m_display, screen),
+            unsigned(DefaultDepth(m_display, screen)), ZPixmap, 0, data, unsigned(rgb.width()), unsigned(rgb.height()),
+            32, int(rgb.bytesPerLine()));
         GC gc = XCreateGC(m_display, m_pixmap, 0, nullptr);
         XPutImage(m_display, m_pixmap, gc, image, 0, 0, 0, 0, unsigned(rgb.width()), unsigned(rgb.height()));
         XFreeGC(m_display, gc);
@@ -127,8 +143,8 @@ public:
     // Cuts the window to one rectangle of its own (X Shape extension).
     void shapeTo(QRect inside)
     {
-        XRectangle rect {short(inside.x()), short(inside.y()), (unsigned short)inside.width(),
-            (unsigned short)inside.height()};
+        XRectangle rect {
+            short(inside.x()), short(inside.y()), (unsigned short)inside.width(), (unsigned short)inside.height()};
         XShapeCombineRectangles(m_display, m_window, ShapeBounding, 0, 0, &rect, 1, ShapeSet, Unsorted);
         XSync(m_display, False);
     }
