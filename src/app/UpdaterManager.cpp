@@ -3,6 +3,7 @@
 #include "app/AppcastParser.h"
 #include "platform/Console.h"
 #include "platform/Dispatch.h"
+#include "ui/AlertWindow.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -58,9 +59,16 @@ void AppcastUpdaterController::showAnswer(const QString& text)
     QWidget* parent = m_dialogParent ? m_dialogParent() : nullptr;
     if (m_answer)
         m_answer->close();
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Check for Updates…"), text, QMessageBox::Ok, parent);
+    auto* box = new QMessageBox(
+        QMessageBox::Information, QStringLiteral("Check for Updates…"), text, QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_answer = box;
+    if (!parent) {
+        // Asked from the tray with no window of ours active: the answer must not land behind our
+        // floating windows, which are kept above.
+        AlertWindow::show(box, nullptr);
+        return;
+    }
     box->open();
     box->raise();
     box->activateWindow();

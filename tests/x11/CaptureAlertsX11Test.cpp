@@ -3,6 +3,7 @@
 // all, its buttons answer the pointer, and once it is answered no window of the program is left
 // blocked.
 #include "QuorvelUnderTest.h"
+#include "app/UpdaterManager.h"
 #include "capture/CaptureOverlayWindowManager.h"
 #include "gallery/RecordingsWindowManager.h"
 #include "gallery/ScreenshotsWindowManager.h"
@@ -151,4 +152,30 @@ TEST(CaptureAlertsX11, AlertsShowInFrontOfTheFloatingWindowsAndLeaveNothingBlock
     EXPECT_TRUE(waitUntil([&] { return !overlay.isShowing(); }, 20000));
     EXPECT_TRUE(overlay.lastAreaCapture().has_value());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// The answer to an update check asked from the tray while another program is active has no
+// window of ours to sit on: it still shows in front of the gallery, which is kept above.
+TEST(CaptureAlertsX11, AnUpdateAnswerWithNoWindowOfOursActiveShowsInFrontOfTheGallery)
+{
+    QuorvelUnderTest quorvel;
+    ASSERT_TRUE(quorvel.app);
+    QuorvelApp& app = *quorvel.app;
+    X11ScreenSource screen;
+    app.screenshotsWindows().showScreenshots();
+    QWidget* gallery = shown([&] { return app.screenshotsWindows().window(); });
+    ASSERT_TRUE(gallery);
+    PatternWindow other(QRect(700, 400, 300, 200), patternTile(3), false);
+    ASSERT_TRUE(other.waitViewable());
+    xdotool({"windowfocus", QString::number(other.window())});
+    ASSERT_TRUE(waitUntil([] { return QApplication::activeWindow() == nullptr; }, 20000));
+
+    app.updater().controller()->checkForUpdates();
+    QWidget* answer = shown([] { return QApplication::activeModalWidget(); });
+    ASSERT_TRUE(answer) << "the answer shows";
+    EXPECT_TRUE(
+        waitUntil([&] { return stackingPosition(answer->winId()) > stackingPosition(gallery->winId()); }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return visibleShare(screen, answer) > 0.99; }, 20000));
+    screen.grabRect(QRect(0, 0, 1280, 800)).save(artifact(QStringLiteral("update_answer_over_gallery.png")));
+    answer->close();
 }
