@@ -177,6 +177,8 @@ void CaptureOverlayWindowManager::beginWindowSelection()
 
 void CaptureOverlayWindowManager::beginTextSelection()
 {
+    // The text models load while the user draws the area, not after the mouse is let go.
+    m_needs.capture.prepareTextRecognition();
     beginOverlaySession(
         QStringLiteral("beginTextSelection"), SelectionParadigm::marquee, TerminalAction::ocr, std::nullopt);
 }

@@ -21,7 +21,6 @@ namespace {
 // How long a grab waits for a window of ours that was just hidden to leave the screen.
 constexpr int kHideWaitMs = 250;
 
-
 void waitUntilHidden(ScreenSource& source, quint64 window)
 {
     if (!window)
@@ -122,8 +121,8 @@ void ScreenshotCaptureService::grabWindowImage(
         receiver ? receiver : this,
         [screen, window, scale, hint] {
             waitUntilHidden(*screen, hint);
-            const QSize size
-                = ScreenshotGeometry::grabPixelSize(ScreenshotGeometry::framePoints(window, screen->monitors()).size(), scale);
+            const QSize size = ScreenshotGeometry::grabPixelSize(
+                ScreenshotGeometry::framePoints(window, screen->monitors()).size(), scale);
             QString error;
             QImage image = screen->grabWindow(window.windowID, &error);
             return grabbedAt(std::move(image), error, size);
@@ -148,7 +147,8 @@ void ScreenshotCaptureService::grabAreaImage(
             }
             const std::optional<ScreenMonitor> monitor = ScreenshotGeometry::monitorWithID(monitors, displayID);
             if (!monitor) {
-                Console::log(QStringLiteral("ScreenshotCaptureService: target display not found among the RandR monitors"));
+                Console::log(
+                    QStringLiteral("ScreenshotCaptureService: target display not found among the RandR monitors"));
                 return QImage();
             }
             waitUntilHidden(*screen, hint);
@@ -167,6 +167,11 @@ void ScreenshotCaptureService::recognizeText(
     const QImage& image, QObject* receiver, std::function<void(std::optional<QString>)> done)
 {
     recognizeText(m_needs.recognizer, image, receiver ? receiver : this, std::move(done));
+}
+
+void ScreenshotCaptureService::prepareTextRecognition()
+{
+    m_needs.recognizer.prepare();
 }
 
 void ScreenshotCaptureService::recognizeText(TextRecognizer& recognizer, const QImage& image, QObject* receiver,

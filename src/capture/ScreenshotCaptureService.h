@@ -53,13 +53,15 @@ public:
     // A window's own pixels at `scale`; a null image on failure.
     void grabWindowImage(const ScreenWindow& window, double scale, QObject* receiver, std::function<void(QImage)> done);
     // A rectangle of a display, in that display's local points (origin top left); null on failure.
-    void grabAreaImage(quint32 displayID, const QRectF& localRect, double scale, QObject* receiver,
-        std::function<void(QImage)> done);
+    void grabAreaImage(
+        quint32 displayID, const QRectF& localRect, double scale, QObject* receiver, std::function<void(QImage)> done);
     // The text in the image; none when there is none or recognition fails.
     void recognizeText(const QImage& image, QObject* receiver, std::function<void(std::optional<QString>)> done);
     // The same with a given recognizer, for callers without a service; `receiver` must be set.
     static void recognizeText(TextRecognizer& recognizer, const QImage& image, QObject* receiver,
         std::function<void(std::optional<QString>)> done);
+    // The user has begun choosing text to read: the recognizer loads what it reads with meanwhile.
+    void prepareTextRecognition();
     // The hand-off of a still capture: encodes the PNG, writes it to the clipboard while the
     // monitor is suspended, calls onCapture, then `done` (none when encoding failed).
     void finish(const QImage& image, const QRectF& sourceRect, quint32 displayID, CaptureKind kind,

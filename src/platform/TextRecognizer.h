@@ -24,4 +24,8 @@ public:
     // line); none when the image holds no text. A failure is none too, with the reason in error.
     // Slow: called on worker threads, from several at once.
     virtual std::optional<QString> recognizeText(const QImage& image, QString* error = nullptr) = 0;
+
+    // A read is coming (the user has begun choosing the text to read): whatever the reading needs
+    // loaded is loaded now, off the calling thread, so the read itself does not wait for it.
+    virtual void prepare() { }
 };

@@ -137,6 +137,7 @@ TEST_F(CaptureOverlayWindowManagerTest, ASecondBeginReplacesTheFirstSessionBefor
     ASSERT_TRUE(present([&] { manager.beginTextSelection(); }));
     EXPECT_EQ(manager.selection().paradigm(), SelectionParadigm::marquee);
     EXPECT_EQ(manager.selection().terminalAction(), TerminalAction::ocr);
+    EXPECT_EQ(rig.fakeRecognizer.prepared(), 1) << "the text models load while the area is drawn";
     EXPECT_EQ(manager.overlayWindows().size(), 2);
     // The earlier begin's window list, arriving late, changes nothing.
     Background::waitForAll();

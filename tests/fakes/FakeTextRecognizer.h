@@ -41,6 +41,9 @@ public:
         return text;
     }
 
+    void prepare() override { ++m_prepared; }
+    int prepared() const { return m_prepared; }
+
     void release() { m_released.release(); }
     int requests() const { return m_requests; }
     QSize lastSize() const { return m_lastSize; }
@@ -50,5 +53,6 @@ private:
     bool m_hold;
     QSemaphore m_released;
     std::atomic<int> m_requests {0};
+    std::atomic<int> m_prepared {0};
     QSize m_lastSize;
 };

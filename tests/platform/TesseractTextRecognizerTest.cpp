@@ -5,7 +5,12 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QSet>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QStandardPaths>
+#include <QThread>
+#include <functional>
+#include <thread>
 #include <gtest/gtest.h>
 
 TEST(TesseractTextRecognizer, FindsTheTextLinesOfARenderedImage)
@@ -296,4 +301,37 @@ TEST(TesseractTextRecognizer, ReadsTextOfOneSizeOnceAtOneEnlargement)
         EXPECT_EQ(*factors.begin() > 1.0, pixelSize < 13) << pixelSize;
     }
     EXPECT_TRUE(TesseractTextRecognizer::readingStrips(QImage()).empty());
+}
+
+namespace {
+
+bool eventually(const std::function<bool()>& condition)
+{
+    QDeadlineTimer deadline(60000);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+}
+
+// An engine loaded while the user draws the area serves the read, whichever worker thread runs
+// it; an engine left idle for its lifetime is ended and its memory given back.
+TEST(TesseractTextRecognizer, AnEngineLoadedAheadServesTheReadAndEndsWhenLeftIdle)
+{
+    TesseractTextRecognizer recognizer(QStringLiteral("eng+deu"), std::chrono::milliseconds(200));
+    recognizer.prepare();
+    recognizer.prepare(); // one load, however often it is asked for
+    ASSERT_TRUE(eventually([&] { return recognizer.enginesIdle() == 1; }));
+    std::optional<QString> text;
+    std::thread reader([&] { text = recognizer.recognizeText(interfaceParagraphs(16)); });
+    reader.join();
+    ASSERT_TRUE(text.has_value());
+    EXPECT_TRUE(text->contains(QStringLiteral("keyboard")));
+    EXPECT_EQ(recognizer.enginesLoaded(), 1);
+    EXPECT_TRUE(eventually([&] { return recognizer.enginesIdle() == 0; })) << "the idle engine was never ended";
 }

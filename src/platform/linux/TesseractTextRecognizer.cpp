@@ -1,6 +1,10 @@
 #include "platform/linux/TesseractTextRecognizer.h"
 
+#include "platform/Background.h"
 #include "platform/Console.h"
+
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -9,26 +13,12 @@
 #include <limits>
 #include <leptonica/allheaders.h>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
 namespace {
-
-// The engine of the calling thread, ended when the thread ends.
-struct ThreadEngine {
-    std::unique_ptr<tesseract::TessBaseAPI> api;
-    std::string languages;
-    bool failed = false;
-
-    ~ThreadEngine()
-    {
-        if (api)
-            api->End();
-    }
-};
-
-thread_local ThreadEngine t_engine;
 
 // Tesseract runs parts of its recognition on OpenMP threads that busy-wait for each other; on a
 // busy machine that makes a line of text take seconds instead of a fraction of one. With dynamic
@@ -37,28 +27,31 @@ thread_local ThreadEngine t_engine;
 // built without OpenMP).
 void preferIdleCoresOnly()
 {
+    thread_local bool done = false;
+    if (done)
+        return;
+    done = true;
     using SetDynamic = void (*)(int);
     static const auto setDynamic = reinterpret_cast<SetDynamic>(dlsym(RTLD_DEFAULT, "omp_set_dynamic"));
     if (setDynamic)
         setDynamic(1);
 }
 
-tesseract::TessBaseAPI* engineFor(const std::string& languages)
+void endEngine(tesseract::TessBaseAPI* api)
 {
-    if (t_engine.api && t_engine.languages == languages)
-        return t_engine.api.get();
-    if (t_engine.failed && t_engine.languages == languages)
-        return nullptr;
-    t_engine.api.reset();
-    preferIdleCoresOnly();
-    t_engine.languages = languages;
-    t_engine.failed = false;
-    auto api = std::make_unique<tesseract::TessBaseAPI>();
+    if (!api)
+        return;
+    api->End();
+    delete api;
+}
+
+// A loaded engine, set up as every read wants it; null when the models cannot be loaded.
+tesseract::TessBaseAPI* loadEngine(const std::string& languages)
+{
+    auto* api = new tesseract::TessBaseAPI();
     // The default data folder of the installed Tesseract (or TESSDATA_PREFIX).
     if (api->Init(nullptr, languages.c_str(), tesseract::OEM_DEFAULT) != 0) {
-        t_engine.failed = true;
-        Console::log(QStringLiteral("TesseractTextRecognizer: could not load the languages %1")
-                         .arg(QString::fromStdString(languages)));
+        endEngine(api);
         return nullptr;
     }
     // Tesseract's own diagnostics would go to the terminal at every image.
@@ -70,9 +63,172 @@ tesseract::TessBaseAPI* engineFor(const std::string& languages)
     // text's height, word gaps stay word gaps and real gutters (an em and more) still divide columns.
     api->SetVariable("textord_tabfind_aligned_gap_fraction", "2");
     api->SetPageSegMode(tesseract::PSM_AUTO);
-    t_engine.api = std::move(api);
-    return t_engine.api.get();
+    return api;
 }
+
+}
+
+// Loaded engines that are not reading. An engine reads on one thread at a time but may read on any
+// thread, so an engine loaded ahead of a read (prepare) serves it whichever worker runs it. Loading
+// takes a noticeable part of a read's time; an idle engine is kept for a while for the next read
+// and ended once it has idled for the lifetime, which gives its memory back.
+class TesseractTextRecognizer::EnginePool : public std::enable_shared_from_this<EnginePool> {
+public:
+    EnginePool(std::string languages, std::chrono::milliseconds idleLifetime)
+        : m_languages(std::move(languages))
+        , m_idleLifetime(idleLifetime)
+    {
+    }
+    ~EnginePool()
+    {
+        for (Idle& idle : m_idle)
+            endEngine(idle.api);
+    }
+
+    // An idle engine, else a new one; null when the models cannot be loaded.
+    tesseract::TessBaseAPI* take()
+    {
+        preferIdleCoresOnly();
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_idle.empty()) {
+                tesseract::TessBaseAPI* api = m_idle.back().api;
+                m_idle.pop_back();
+                return api;
+            }
+            if (m_failed)
+                return nullptr;
+        }
+        tesseract::TessBaseAPI* api = loadEngine(m_languages);
+        std::lock_guard lock(m_mutex);
+        if (!api && !m_failed) {
+            m_failed = true;
+            Console::log(QStringLiteral("TesseractTextRecognizer: could not load the languages %1")
+                             .arg(QString::fromStdString(m_languages)));
+        }
+        if (api)
+            ++m_loaded;
+        return api;
+    }
+
+    void giveBack(tesseract::TessBaseAPI* api)
+    {
+        if (!api)
+            return;
+        api->Clear();
+        {
+            std::lock_guard lock(m_mutex);
+            m_idle.push_back({api, std::chrono::steady_clock::now()});
+        }
+        scheduleEnding();
+    }
+
+    // Loads one engine on the worker pool unless one is idle or already loading.
+    void prepare()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_idle.empty() || m_failed || m_preparing)
+                return;
+            m_preparing = true;
+        }
+        std::shared_ptr<EnginePool> self = shared_from_this();
+        Background::run([self] {
+            tesseract::TessBaseAPI* api = self->take();
+            {
+                std::lock_guard lock(self->m_mutex);
+                self->m_preparing = false;
+            }
+            self->giveBack(api);
+        });
+    }
+
+    // Ends the engines that have idled for the lifetime.
+    void endIdle()
+    {
+        std::vector<tesseract::TessBaseAPI*> ending;
+        {
+            std::lock_guard lock(m_mutex);
+            const auto now = std::chrono::steady_clock::now();
+            auto old = std::stable_partition(
+                m_idle.begin(), m_idle.end(), [&](const Idle& idle) { return now - idle.since < m_idleLifetime; });
+            for (auto it = old; it != m_idle.end(); ++it)
+                ending.push_back(it->api);
+            m_idle.erase(old, m_idle.end());
+        }
+        for (tesseract::TessBaseAPI* api : ending)
+            endEngine(api);
+    }
+
+    int loaded() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_loaded;
+    }
+    int idle() const
+    {
+        std::lock_guard lock(m_mutex);
+        return int(m_idle.size());
+    }
+
+private:
+    struct Idle {
+        tesseract::TessBaseAPI* api;
+        std::chrono::steady_clock::time_point since;
+    };
+
+    // After the lifetime the engines that idled through it are ended, on the worker pool (ending
+    // one frees tens of megabytes). Without an event loop they stay until the recognizer goes.
+    void scheduleEnding()
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
+        std::weak_ptr<EnginePool> weak = weak_from_this();
+        const auto lifetime = m_idleLifetime;
+        QMetaObject::invokeMethod(
+            app,
+            [weak, lifetime, app] {
+                QTimer::singleShot(lifetime + std::chrono::milliseconds(50), app, [weak] {
+                    if (weak.expired())
+                        return;
+                    Background::run([weak] {
+                        if (std::shared_ptr<EnginePool> pool = weak.lock())
+                            pool->endIdle();
+                    });
+                });
+            },
+            Qt::QueuedConnection);
+    }
+
+    const std::string m_languages;
+    const std::chrono::milliseconds m_idleLifetime;
+    mutable std::mutex m_mutex;
+    std::vector<Idle> m_idle;
+    int m_loaded = 0;
+    bool m_failed = false;
+    bool m_preparing = false;
+};
+
+namespace {
+
+// An engine taken from the pool for one read and given back when the read ends.
+class EngineLease {
+public:
+    explicit EngineLease(TesseractTextRecognizer::EnginePool& pool)
+        : m_pool(pool)
+        , m_api(pool.take())
+    {
+    }
+    ~EngineLease() { m_pool.giveBack(m_api); }
+    EngineLease(const EngineLease&) = delete;
+    EngineLease& operator=(const EngineLease&) = delete;
+    tesseract::TessBaseAPI* get() const { return m_api; }
+
+private:
+    TesseractTextRecognizer::EnginePool& m_pool;
+    tesseract::TessBaseAPI* m_api;
+};
 
 // The image as a grey page: transparent pixels count as white, the usual page background.
 QImage grayPage(const QImage& image)
@@ -499,9 +655,27 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, const QImage& gra
 
 } // namespace
 
-TesseractTextRecognizer::TesseractTextRecognizer(QString languages)
+TesseractTextRecognizer::TesseractTextRecognizer(QString languages, std::chrono::milliseconds idleLifetime)
     : m_languages(std::move(languages))
+    , m_engines(std::make_shared<EnginePool>(m_languages.toStdString(), idleLifetime))
 {
+}
+
+TesseractTextRecognizer::~TesseractTextRecognizer() = default;
+
+void TesseractTextRecognizer::prepare()
+{
+    m_engines->prepare();
+}
+
+int TesseractTextRecognizer::enginesLoaded() const
+{
+    return m_engines->loaded();
+}
+
+int TesseractTextRecognizer::enginesIdle() const
+{
+    return m_engines->idle();
 }
 
 std::vector<TesseractTextRecognizer::Strip> TesseractTextRecognizer::readingStrips(const QImage& image)
@@ -514,7 +688,8 @@ std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
     std::vector<QRectF> lines;
     if (image.isNull() || image.width() < 3 || image.height() < 3)
         return lines;
-    tesseract::TessBaseAPI* api = engineFor(m_languages.toStdString());
+    const EngineLease engine(*m_engines);
+    tesseract::TessBaseAPI* api = engine.get();
     if (!api)
         return lines;
 
@@ -551,7 +726,8 @@ std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& imag
 {
     if (image.isNull() || image.width() < 3 || image.height() < 3)
         return std::nullopt;
-    tesseract::TessBaseAPI* api = engineFor(m_languages.toStdString());
+    const EngineLease engine(*m_engines);
+    tesseract::TessBaseAPI* api = engine.get();
     if (!api) {
         if (error)
             *error = QStringLiteral("the text models %1 could not be loaded").arg(m_languages);

@@ -2,13 +2,24 @@
 #include "platform/TextRecognizer.h"
 
 #include <QString>
+#include <chrono>
+#include <memory>
 
-// Text lines and text through Tesseract with the English and German models, one engine per worker thread
-// (an engine is not safe to share), created on that thread's first request.
+// Text lines and text through Tesseract with the English and German models. An engine reads one
+// image at a time; engines are loaded as reads need them, kept while idle for the next read and
+// ended after `idleLifetime` without one.
 class TesseractTextRecognizer final : public TextRecognizer {
 public:
     // `languages` as Tesseract names them, joined by "+".
-    explicit TesseractTextRecognizer(QString languages = QStringLiteral("eng+deu"));
+    explicit TesseractTextRecognizer(QString languages = QStringLiteral("eng+deu"),
+        std::chrono::milliseconds idleLifetime = std::chrono::seconds(30));
+    ~TesseractTextRecognizer() override;
+
+    // Loads an engine on the worker pool, unless one is idle or loading already.
+    void prepare() override;
+    // Engines loaded so far, and those idle now.
+    int enginesLoaded() const;
+    int enginesIdle() const;
 
     std::vector<QRectF> textLineRects(const QImage& image) override;
     // Reads the image with the automatic page segmentation of the tesseract command (columns one
@@ -29,6 +40,9 @@ public:
     // top or bottom edge cuts through are left out. Empty for an image without ink.
     static std::vector<Strip> readingStrips(const QImage& image);
 
+    class EnginePool;
+
 private:
     QString m_languages;
+    std::shared_ptr<EnginePool> m_engines;
 };
