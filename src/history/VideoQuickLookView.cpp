@@ -52,7 +52,8 @@ VideoQuickLookView::VideoQuickLookView(const QUrl& url, QWidget* parent)
     , m_layout(new QVBoxLayout(this))
     , m_status(textLabel(QString(), Theme::labelFont(10), Theme::secondaryText(), this))
     , m_play(controlButton(QStringLiteral("play.fill"), QStringLiteral("Play"), this))
-    , m_fullScreen(controlButton(QStringLiteral("arrow.up.left.and.arrow.down.right"), QStringLiteral("Full Screen"), this))
+    , m_fullScreen(
+          controlButton(QStringLiteral("arrow.up.left.and.arrow.down.right"), QStringLiteral("Full Screen"), this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
     setMinimumHeight(220);
@@ -131,9 +132,15 @@ void VideoQuickLookView::makePlayer(MediaPlayback::OpenedMovie& movie)
         m_play->hide();
         m_fullScreen->hide();
     });
+    // The button offers what a click does: pause while the movie plays, play once it paused or ended.
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState state) {
+        const bool playing = state == QMediaPlayer::PlayingState;
+        m_play->setIcon(Symbols::icon(
+            playing ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"), Theme::text(), {14, 28}));
+        m_play->setText(playing ? QStringLiteral("Pause") : QStringLiteral("Play"));
+    });
     m_fullScreen->show();
     m_player->play();
-    m_play->setText(QStringLiteral("Pause"));
     emit fileChecked();
 }
 
@@ -153,11 +160,8 @@ void VideoQuickLookView::togglePlayback()
             });
         return;
     }
-    if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+    if (m_player->playbackState() == QMediaPlayer::PlayingState)
         m_player->pause();
-        m_play->setText(QStringLiteral("Play"));
-    } else {
+    else
         m_player->play();
-        m_play->setText(QStringLiteral("Pause"));
-    }
 }
