@@ -76,10 +76,13 @@ TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
     EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.1);
 
     QList<int> seen; // the colour of every decoded frame
-    ASSERT_TRUE(reader.readVideo(0, QSize(), [&](const QImage& image, double) {
-        seen.append(nearestColour(image));
-        return true;
-    }, &error));
+    ASSERT_TRUE(reader.readVideo(
+        0, QSize(),
+        [&](const QImage& image, double) {
+            seen.append(nearestColour(image));
+            return true;
+        },
+        &error));
     ASSERT_EQ(seen.size(), 90);
     for (int i = 0; i < 90; ++i)
         EXPECT_EQ(seen[i], i / 30) << "frame " << i;
@@ -100,6 +103,7 @@ TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
     const QImage small = thumbnailer.frameAt(path, 1.0, QSize(160, 160), &error);
     EXPECT_EQ(small.size(), QSize(160, 120));
     EXPECT_TRUE(thumbnailer.frameAt(path, 5.0, QSize(400, 400), &error).isNull());
+    EXPECT_TRUE(thumbnailer.hasSoundTrack(path));
 }
 
 // Sound handed over in blocks that fit no encoder frame, with a stall of a second and a half:
@@ -146,7 +150,8 @@ TEST(FFmpegMovie, TheSoundTrackKeepsEverySampleAcrossAGapAndItsLastPartialFrame)
     EXPECT_NEAR(double(last - first), double(written), 30);
     EXPECT_NEAR(double(last - first) / 48000, 2.5, 0.02); // as long as the pictures
     auto part = [&](double from, double to) {
-        return std::vector<float>(left.begin() + first + qint64(from * 48000), left.begin() + first + qint64(to * 48000));
+        return std::vector<float>(
+            left.begin() + first + qint64(from * 48000), left.begin() + first + qint64(to * 48000));
     };
     EXPECT_NEAR(frequencyOf(part(0.05, 0.45), 48000), 440, 5);
     const std::vector<float> gap = part(0.6, 1.9);
@@ -154,7 +159,7 @@ TEST(FFmpegMovie, TheSoundTrackKeepsEverySampleAcrossAGapAndItsLastPartialFrame)
     EXPECT_NEAR(frequencyOf(part(2.05, 2.5), 48000), 440, 5);
 }
 
-TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizes)
+TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizesAndMakesNoSoundTrackWithoutSound)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("taken.mov"));
@@ -168,4 +173,17 @@ TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizes)
     settings.size = QSize(63, 64);
     EXPECT_FALSE(writer.create(dir.filePath(QStringLiteral("odd.mov")), settings, &error));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("odd.mov"))));
+
+    // A movie made without sound has no sound track.
+    settings.size = QSize(64, 64);
+    const QString silent = dir.filePath(QStringLiteral("silent.mov"));
+    auto movie = writer.create(silent, settings, &error);
+    ASSERT_TRUE(movie) << error.toStdString();
+    QImage frame(64, 64, QImage::Format_RGB32);
+    frame.fill(Qt::black);
+    ASSERT_TRUE(movie->appendVideo(frame, 0, &error) && movie->finish(&error)) << error.toStdString();
+    movie.reset();
+    FFmpegMovieThumbnailer thumbnailer;
+    EXPECT_FALSE(thumbnailer.hasSoundTrack(silent));
+    EXPECT_GT(thumbnailer.movieSeconds(silent, &error), 0);
 }

@@ -83,6 +83,7 @@ private:
     MovieFileOutput m_output;
     bool m_writeFailed = false;
     double m_completeSeconds = 0; // the movie on disk plays this long
+    double m_writtenVideoEnd = 0; // where the last picture handed to the muxer ends
     // Audio waiting for a whole encoder frame (planar), and the sample position of its first
     // sample; the appended samples are split into channels in m_planes on their way in.
     AVAudioFifo* m_queue = nullptr;
@@ -162,7 +163,8 @@ bool FFmpegMovieFile::openVideo(QString* error)
     // Two frame threads without B-frames keep both cores of a small machine busy (measured in
     // bench_recording); key frames at a fixed interval, so fragments can be cut on them.
     const int cores = usableCores();
-    const QByteArray params = QStringLiteral("log-level=error:pools=%1:frame-threads=%3:bframes=0:keyint=%2:min-keyint=%2:scenecut=0")
+    const QByteArray params = QStringLiteral(
+        "log-level=error:pools=%1:frame-threads=%3:bframes=0:keyint=%2:min-keyint=%2:scenecut=0")
                                   .arg(cores)
                                   .arg(m_settings.keyFrameInterval)
                                   .arg(std::min(cores, 2))
@@ -232,7 +234,9 @@ bool FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream
         return writeFailed(error);
     m_output.markComplete();
     m_fragmentStart = seconds;
-    m_completeSeconds = seconds;
+    // What plays is the pictures written so far, which may end before this key frame when frames
+    // were dropped in between.
+    m_completeSeconds = m_writtenVideoEnd;
     m_fragmentBytes = 0;
     return true;
 }
@@ -248,6 +252,10 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
         if (!cutFragmentBefore(m_packet, stream, error))
             return false;
         m_fragmentBytes += m_packet->size;
+        if (stream == m_videoStream) {
+            m_writtenVideoEnd = std::max(
+                m_writtenVideoEnd, m_packet->pts * av_q2d(stream->time_base) + 1.0 / m_settings.framesPerSecond);
+        }
         result = av_interleaved_write_frame(m_format, m_packet);
         if (result < 0 || m_output.failed())
             return m_output.failed() ? writeFailed(error) : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
