@@ -197,6 +197,8 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
         + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
     QPointer<ScreenRecordingService> self(this);
     auto onFailure = [self](const QString& failure) {
+        if (!self)
+            return;
         QMetaObject::invokeMethod(
             self.data(),
             [self, failure] {

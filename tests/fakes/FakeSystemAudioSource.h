@@ -56,9 +56,10 @@ public:
     void stop() override
     {
         running = false;
-        clock->wake();
-        if (m_thread.joinable())
+        if (m_thread.joinable()) {
+            clock->wake();
             m_thread.join();
+        }
         manualSink = nullptr;
     }
 

@@ -77,6 +77,7 @@ struct RecordingHarness : RecordingFakes {
         if (service.get() && service->isRecording())
             stop();
         Background::waitForAll();
+        audio.stop(); // before the clock it runs on goes
     }
 
     // The fakes, on the harness's clock.
