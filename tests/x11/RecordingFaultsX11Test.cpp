@@ -335,8 +335,13 @@ TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
     r.h.start(ScreenRecordingService::AreaTarget {r.displayID(), QRectF(0, 0, 320, 240), 1.0}, true);
     ASSERT_TRUE(r.h.service->isRecording()) << r.errorText().toStdString();
     spin(1000);
+    QElapsedTimer shown;
+    shown.start();
     window.fill(Qt::white);
     player.click();
+    // How long the X server took to show the colour: the picture is no sooner in the movie.
+    ASSERT_TRUE(waitUntil([&] { return qGreen(r.source.grabRect(QRect(160, 120, 1, 1), nullptr).pixel(0, 0)) > 200; }));
+    const qint64 showMs = shown.elapsed();
     spin(1000);
     r.h.stop();
 
@@ -357,7 +362,10 @@ TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
             break;
         }
     }
-    // A sound server that fell behind (a null sink under load renders in bursts) cannot time a click.
+    // A sound server that fell behind (a null sink under load renders in bursts), or an X server
+    // slow to show the colour (a busy machine), cannot time a click.
+    if (showMs > 15)
+        GTEST_SKIP() << "the X server took " << showMs << " ms to show the colour: too long to time a click";
     if (player.worstLatency() > std::chrono::milliseconds(40))
         GTEST_SKIP() << "the sound server held the click " << player.worstLatency().count() / 1000
                      << " ms: too long to time it";
