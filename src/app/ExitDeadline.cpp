@@ -1,5 +1,6 @@
 #include "app/ExitDeadline.h"
 
+#include <QCoreApplication>
 #include <cstdio>
 #include <thread>
 #include <unistd.h>
@@ -13,4 +14,9 @@ void ExitDeadline::arm(int status, std::chrono::milliseconds bound)
         std::fflush(nullptr);
         ::_exit(status);
     }).detach();
+}
+
+void ExitDeadline::armWhenQuitting(QCoreApplication& app, std::chrono::milliseconds bound)
+{
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [bound] { arm(0, bound); });
 }

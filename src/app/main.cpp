@@ -84,6 +84,9 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     // A tray-only program: closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The quit ends within 5 s of its start, whatever a step of it waits for (a movie finishing
+    // on a disk that stopped answering, Qt's teardown of a sound output whose server went away).
+    ExitDeadline::armWhenQuitting(app, std::chrono::seconds(5));
     Theme::install();
     Symbols::installIconTheme();
 
@@ -111,7 +114,5 @@ int main(int argc, char** argv)
     // Pool work still running (text-line detections, decodes, encodes) ends before the process
     // does, while the objects its results reach still exist.
     Background::finishAtQuit();
-    // Everything of our own is done; the destructors from here on get a bounded time.
-    ExitDeadline::arm(status, std::chrono::seconds(5));
     return status;
 }

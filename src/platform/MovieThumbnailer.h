@@ -5,7 +5,7 @@
 #include <QSize>
 #include <QString>
 
-// Still frames of movie files. Slow: call off the main thread.
+// Still frames and facts of movie files. Slow: call off the main thread.
 class MovieThumbnailer {
 public:
     virtual ~MovieThumbnailer() = default;
@@ -19,4 +19,6 @@ public:
     // Seconds of pictures in the movie (a movie cut short counts what it holds); 0 with the
     // reason in `error` when the file is not a movie with pictures.
     virtual double movieSeconds(const QString& path, QString* error) = 0;
+    // Whether the movie has a sound track.
+    virtual bool hasSoundTrack(const QString& path) = 0;
 };

@@ -5,6 +5,7 @@
 
 RecordingPipeline::RecordingPipeline(Setup setup)
     : m_setup(std::move(setup))
+    , m_clock(m_setup.clock ? m_setup.clock : &RecordingClock::steady())
 {
 }
 
@@ -17,31 +18,52 @@ RecordingPipeline::~RecordingPipeline()
 bool RecordingPipeline::start(FailureHandler onFailure, QString* error)
 {
     m_onFailure = std::move(onFailure);
-    // Connecting to the sound server can take seconds; the movie's clock starts after it.
+    // Connecting to the sound server can take seconds; the movie's clock starts after it. Without
+    // an answer the picture is recorded all the same.
     if (m_setup.audio) {
-        const bool started = m_setup.audio->start(m_setup.audioSampleRate, m_setup.audioChannels,
-            [this](const float* samples, int frames, Clock::time_point capturedAt) {
+        QString soundError;
+        const bool started = m_setup.audio->start(
+            m_setup.audioSampleRate, m_setup.audioChannels,
+            [this](const float* samples, int frames, Clock::TimePoint capturedAt) {
                 receiveSound(samples, frames, capturedAt);
             },
-            error);
-        if (!started)
-            return false;
+            &soundError);
+        if (!started) {
+            m_soundFailure = soundError.isEmpty() ? QStringLiteral("the sound server does not answer") : soundError;
+            m_setup.audio = nullptr;
+        }
     }
-    {
-        std::lock_guard lock(m_clockMutex);
-        m_start = std::max(Clock::now(), m_setup.firstFrameAt);
-        m_clockStarted = true;
+    if (!m_setup.movie && m_setup.createMovie)
+        m_setup.movie = m_setup.createMovie(m_setup.audio != nullptr, error);
+    if (!m_setup.movie) {
+        if (m_setup.audio)
+            m_setup.audio->stop();
+        return false;
     }
+    // A sound server hands over its first block when its output's current chunk ends: the clock
+    // starts with that block, so that sound playing now is in the movie from its first frame.
+    if (m_setup.audio) {
+        m_clock->sleepUntil(
+            m_clock->now() + firstSoundWait, [this] { return m_soundArrived.load() || m_stopping.load(); });
+    }
+    startClock();
     m_encoder = std::thread([this] { encodeLoop(); });
     m_capture = std::thread([this] { captureLoop(); });
     return true;
+}
+
+void RecordingPipeline::startClock()
+{
+    std::lock_guard lock(m_clockMutex);
+    m_start = std::max(m_clock->now(), m_setup.firstFrameAt);
+    m_clockStarted = true;
 }
 
 void RecordingPipeline::pause()
 {
     std::lock_guard lock(m_clockMutex);
     if (!m_pausedAt)
-        m_pausedAt = std::max(Clock::now(), m_start); // a pause before the first frame starts with it
+        m_pausedAt = std::max(m_clock->now(), m_start); // a pause before the first frame starts with it
     m_soundReanchor = true;
 }
 
@@ -49,7 +71,7 @@ void RecordingPipeline::resume()
 {
     std::lock_guard lock(m_clockMutex);
     if (m_pausedAt) {
-        m_pausedTotal += std::max(Clock::duration {}, Clock::now() - *m_pausedAt);
+        m_pausedTotal += std::max(Clock::Duration {}, m_clock->now() - *m_pausedAt);
         m_pausedAt.reset();
     }
 }
@@ -63,22 +85,34 @@ bool RecordingPipeline::isPaused() const
 double RecordingPipeline::activeSeconds() const
 {
     std::lock_guard lock(m_clockMutex);
-    return activeSecondsLocked(Clock::now());
+    return activeSecondsLocked(m_clock->now());
 }
 
-double RecordingPipeline::activeSecondsLocked(Clock::time_point now) const
+double RecordingPipeline::activeSecondsLocked(Clock::TimePoint now) const
 {
-    Clock::duration active = now - m_start - m_pausedTotal;
+    if (!m_clockStarted)
+        return 0;
+    Clock::Duration active = now - m_start - m_pausedTotal;
     if (m_pausedAt)
         active -= now - *m_pausedAt;
     return std::max(0.0, std::chrono::duration<double>(active).count());
 }
 
-RecordingPipeline::Summary RecordingPipeline::stop()
+RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoint> drainBy)
 {
     Summary summary;
-    summary.activeSeconds = activeSeconds();
+    {
+        std::lock_guard lock(m_clockMutex);
+        m_stopActive = activeSecondsLocked(m_clock->now());
+        m_pausedAtStop = m_pausedAt.has_value();
+        summary.activeSeconds = m_stopActive;
+    }
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_drainBy = drainBy;
+    }
     m_stopping = true;
+    m_clock->wake();
     if (m_setup.audio)
         m_setup.audio->stop();
     if (m_capture.joinable())
@@ -112,13 +146,13 @@ void RecordingPipeline::fail(const QString& error)
         m_onFailure(error);
 }
 
-void RecordingPipeline::push(Item item, bool isFrame)
+bool RecordingPipeline::push(Item item, bool isFrame, bool force)
 {
     {
         std::lock_guard lock(m_queueMutex);
-        if (isFrame && m_framesQueued >= m_setup.queueCapacity) {
+        if (isFrame && !force && m_framesQueued >= m_setup.queueCapacity) {
             ++m_framesDropped;
-            return;
+            return false;
         }
         if (isFrame) {
             ++m_framesQueued;
@@ -127,6 +161,7 @@ void RecordingPipeline::push(Item item, bool isFrame)
         m_queue.push_back(std::move(item));
     }
     m_queueChanged.notify_one();
+    return true;
 }
 
 bool RecordingPipeline::queueIsFull()
@@ -137,82 +172,130 @@ bool RecordingPipeline::queueIsFull()
 
 void RecordingPipeline::captureLoop()
 {
-    const auto period = std::chrono::duration_cast<Clock::duration>(
+    const auto period = std::chrono::duration_cast<Clock::Duration>(
         std::chrono::duration<double>(1.0 / m_setup.framesPerSecond));
-    auto next = m_start;
-    qint64 lastIndex = -1;
+    const auto stopping = [this] { return m_stopping.load(); };
+    Clock::TimePoint next;
+    {
+        std::lock_guard lock(m_clockMutex);
+        next = m_start;
+    }
+    qint64 lastIndex = -1;   // the last tick taken (its frame written or dropped)
+    qint64 lastWritten = -1; // the last frame handed to the encoder
     int failedGrabs = 0;
     while (!m_stopping) {
-        std::this_thread::sleep_until(next);
-        if (m_stopping)
+        if (!m_clock->sleepUntil(next, stopping) || m_stopping)
             break;
         bool paused;
         double active;
         {
             std::lock_guard lock(m_clockMutex);
             paused = m_pausedAt.has_value();
-            active = activeSecondsLocked(Clock::now());
+            active = activeSecondsLocked(m_clock->now());
         }
         if (!paused) {
-            qint64 index = std::llround(active * m_setup.framesPerSecond);
+            // The movie starts with its first frame, however late this thread came to it.
+            qint64 index = lastIndex < 0 ? 0 : std::llround(active * m_setup.framesPerSecond);
             if (index <= lastIndex)
                 index = lastIndex + 1;
+            bool taken = true;
             if (queueIsFull()) {
                 ++m_framesDropped; // the encoder is behind: this tick costs neither grab nor conversion
             } else {
-                QString error;
-                // The only handle on the grab's buffer, so that drawing the pointer does not copy it.
-                QImage frame = m_setup.grabber->grab(&error);
-                if (frame.isNull()) {
-                    // One lost grab holds the last picture; a lasting loss ends the recording.
-                    if (++failedGrabs >= 3) {
-                        fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
-                        break;
-                    }
-                    index = lastIndex; // nothing recorded at this tick
-                } else {
-                    failedGrabs = 0;
-                    if (frame.depth() != 32)
-                        frame = frame.convertToFormat(QImage::Format_RGB32);
-                    if (m_setup.pointerSource) {
-                        if (const auto cursor = m_setup.pointerSource->cursor())
-                            drawPointer(frame, *cursor, m_setup.grabOrigin);
-                    }
-                    std::unique_ptr<MovieFrame> picture = m_setup.movie->convert(frame, &error);
-                    if (!picture) {
-                        fail(QStringLiteral("a frame cannot be converted: ") + error);
-                        break;
-                    }
-                    push(Item {std::move(picture), {}, index}, true);
-                }
+                const Grab grab = captureFrame(index, false, &failedGrabs);
+                if (grab == Grab::failed)
+                    break;
+                taken = grab == Grab::written; // a lost grab holds the last picture
+                if (taken)
+                    lastWritten = index;
             }
-            if (lastIndex >= 0 && index > lastIndex + 1)
-                m_framesDropped += index - lastIndex - 1; // ticks the capture was too late for
-            lastIndex = std::max(lastIndex, index);
+            if (taken) {
+                if (lastIndex >= 0 && index > lastIndex + 1)
+                    m_framesDropped += index - lastIndex - 1; // ticks the capture was too late for
+                lastIndex = index;
+            }
         }
         next += period;
-        const auto now = Clock::now();
+        const auto now = m_clock->now();
         if (now > next + period)
             next = now; // fell behind: the next tick is now; the skipped ones count as dropped
     }
+    if (!m_failed)
+        captureLastFrame(lastIndex, lastWritten);
 }
 
-void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::time_point capturedAt)
+// The movie ends with the screen at the stop: a frame for the tick the stop fell in, or for the
+// last tick when the encoder was too far behind to take its frame.
+void RecordingPipeline::captureLastFrame(qint64 lastIndex, qint64 lastWritten)
+{
+    double active;
+    {
+        std::lock_guard lock(m_clockMutex);
+        if (m_pausedAtStop)
+            return; // the screen now is not part of the recording
+        active = m_stopActive;
+    }
+    const qint64 index = std::max(lastIndex, qint64(std::floor(active * m_setup.framesPerSecond)));
+    if (index <= lastWritten)
+        return;
+    int failedGrabs = 0;
+    if (captureFrame(index, true, &failedGrabs) != Grab::written)
+        return;
+    if (index == lastIndex)
+        --m_framesDropped; // that tick has its frame after all
+    else if (lastIndex >= 0)
+        m_framesDropped += index - lastIndex - 1;
+}
+
+RecordingPipeline::Grab RecordingPipeline::captureFrame(qint64 index, bool force, int* failedGrabs)
+{
+    QString error;
+    // The only handle on the grab's buffer, so that drawing the pointer does not copy it.
+    QImage frame = m_setup.grabber->grab(&error);
+    if (frame.isNull()) {
+        // One lost grab holds the last picture; a lasting loss ends the recording.
+        if (++*failedGrabs >= 3 && !force) {
+            fail(QStringLiteral("the screen can no longer be grabbed: ") + error);
+            return Grab::failed;
+        }
+        return Grab::lost;
+    }
+    *failedGrabs = 0;
+    if (frame.depth() != 32)
+        frame = frame.convertToFormat(QImage::Format_RGB32);
+    if (m_setup.pointerSource) {
+        if (const auto cursor = m_setup.pointerSource->cursor())
+            drawPointer(frame, *cursor, m_setup.grabOrigin);
+    }
+    std::unique_ptr<MovieFrame> picture = m_setup.movie->convert(frame, &error);
+    if (!picture) {
+        fail(QStringLiteral("a frame cannot be converted: ") + error);
+        return Grab::failed;
+    }
+    push(Item {std::move(picture), {}, index}, true, force);
+    return Grab::written;
+}
+
+void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt)
 {
     if (m_stopping || frames <= 0)
         return;
+    if (!m_soundArrived.exchange(true))
+        m_clock->wake(); // the start waits for the first block
     const int rate = m_setup.audioSampleRate;
     const auto blockEnd = capturedAt + std::chrono::microseconds(qint64(frames) * 1'000'000 / rate);
     double active;
+    Clock::TimePoint start;
     {
         std::lock_guard lock(m_clockMutex);
         if (!m_clockStarted || m_pausedAt || blockEnd <= m_start)
             return; // sound from before the movie's first frame, or paused, is not part of it
+        start = m_start;
         active = activeSecondsLocked(std::max(capturedAt, m_start));
     }
     // Where the block's first sample belongs on the movie's time line; a block that began before
     // the first frame loses its head.
-    int skip = int(std::llround(std::chrono::duration<double>(m_start - std::min(capturedAt, m_start)).count() * rate));
+    int skip = int(std::llround(std::chrono::duration<double>(start - std::min(capturedAt, start)).count() * rate));
     const qint64 ideal = std::llround(active * rate);
     const qint64 position = placeSound(ideal, frames - skip, &skip);
     if (skip >= frames)
@@ -264,6 +347,7 @@ void RecordingPipeline::encodeLoop()
 {
     while (true) {
         Item item;
+        bool drained;
         {
             std::unique_lock lock(m_queueMutex);
             m_queueChanged.wait(lock, [this] { return !m_queue.empty() || m_captureDone; });
@@ -273,18 +357,57 @@ void RecordingPipeline::encodeLoop()
             m_queue.pop_front();
             if (item.frame)
                 --m_framesQueued;
+            drained = m_drainBy && m_clock->now() >= *m_drainBy;
+        }
+        if (drained) {
+            // The stop's time for the queue is up: the rest is left out, so that the movie ends.
+            if (item.frame) {
+                --m_framesCaptured;
+                ++m_framesDropped;
+            }
+            continue;
         }
         if (!m_encoderError.isEmpty() || !m_setup.movie)
             continue; // a failed movie takes nothing more; the queue still drains
         QString error;
-        const bool written = item.frame
-            ? m_setup.movie->appendFrame(std::move(item.frame), item.position, &error)
-            : m_setup.movie->appendAudio(item.sound.data(), int(item.sound.size() / m_setup.audioChannels),
-                  item.position, &error);
+        bool written;
+        if (item.frame) {
+            written = m_setup.movie->appendFrame(std::move(item.frame), item.position, &error);
+            if (written)
+                m_lastFrameWritten = item.position;
+        } else {
+            const int frames = int(item.sound.size() / m_setup.audioChannels);
+            written = m_setup.movie->appendAudio(item.sound.data(), frames, item.position, &error);
+            if (written)
+                m_soundEnd = std::max(m_soundEnd, item.position + frames);
+        }
         if (!written) {
             m_encoderError = error;
             fail(QStringLiteral("the movie cannot be written (%1); the recording was stopped").arg(error));
         }
+    }
+    if (m_encoderError.isEmpty())
+        padSoundToThePicture();
+}
+
+// Sound still on its way at the stop (a server's latency, a thread that fell behind) is silence:
+// the sound track lasts as long as the picture.
+void RecordingPipeline::padSoundToThePicture()
+{
+    if (m_soundEnd < 0 || m_lastFrameWritten < 0 || !m_setup.movie)
+        return;
+    const int rate = m_setup.audioSampleRate;
+    const qint64 end = (m_lastFrameWritten + 1) * rate / m_setup.framesPerSecond;
+    const std::vector<float> silence(size_t(rate / 10) * size_t(m_setup.audioChannels), 0.0f);
+    for (qint64 at = m_soundEnd; at < end;) {
+        const int part = int(std::min<qint64>(end - at, rate / 10));
+        QString error;
+        if (!m_setup.movie->appendAudio(silence.data(), part, at, &error)) {
+            m_encoderError = error;
+            return;
+        }
+        at += part;
+        m_soundEnd = at;
     }
 }
 

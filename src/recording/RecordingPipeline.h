@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/MovieWriter.h"
+#include "platform/RecordingClock.h"
 #include "platform/ScreenSource.h"
 #include "platform/SystemAudioSource.h"
 
@@ -13,37 +14,49 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // The threads of one recording: a capture thread grabs a frame on a steady clock, draws the
 // pointer in, converts it for the encoder straight from the grab's buffer and hands it to a
-// bounded queue; an encoder thread writes the queue (and the system audio) into the movie. A full queue drops the frame and counts it. Paused spans are left out of
-// the movie's time line: the clock of the movie stops while paused.
+// bounded queue; an encoder thread writes the queue (and the system audio) into the movie. A full
+// queue drops the frame and counts it. Paused spans are left out of the movie's time line: the
+// clock of the movie stops while paused.
 class RecordingPipeline {
 public:
+    using Clock = RecordingClock;
+    // How long the start waits for the system audio's first block: a sound server hands it over
+    // only when its output's current chunk ends, which a buffered player makes up to a second or two.
+    static constexpr std::chrono::milliseconds firstSoundWait {2000};
+
     struct Setup {
         std::unique_ptr<FrameGrabber> grabber;
+        // The movie, or (when null) how to create it once the start knows whether the system
+        // audio answered (`withSound`): a movie without sound gets no sound track.
         std::unique_ptr<MovieFile> movie;
-        QSize frameSize;    // the movie's size (the grab's top-left part)
-        QPoint grabOrigin;  // root-window pixels of the grab's top-left corner, for the pointer
+        std::function<std::unique_ptr<MovieFile>(bool withSound, QString* error)> createMovie;
+        QSize frameSize;                       // the movie's size (the grab's top-left part)
+        QPoint grabOrigin;                     // root-window pixels of the grab's top-left corner, for the pointer
         ScreenSource* pointerSource = nullptr; // draws the pointer when set
         SystemAudioSource* audio = nullptr;    // records the system audio when set
         int framesPerSecond = 30;
         int audioSampleRate = 48'000;
         int audioChannels = 2;
         int queueCapacity = 8; // frames waiting for the encoder
+        // The clock frames, sound and waits are timed on; the steady clock when null.
+        RecordingClock* clock = nullptr;
         // The movie starts here (its first frame, time zero), or at start() when that is later:
         // a window of ours closed just before may still be fading out on the screen.
-        std::chrono::steady_clock::time_point firstFrameAt {};
+        Clock::TimePoint firstFrameAt {};
     };
     struct Summary {
-        qint64 framesCaptured = 0; // frames handed to the encoder
-        qint64 framesDropped = 0;  // frames lost to a full queue or a late clock
-        double activeSeconds = 0;  // recorded time without the paused spans
+        qint64 framesCaptured = 0;  // frames in the movie
+        qint64 framesDropped = 0;   // frames lost to a full queue, a late clock or the end of a drain
+        double activeSeconds = 0;   // recorded time without the paused spans
         bool movieComplete = false; // the file is a movie that plays (maybe cut short, see error)
         bool movieInPlace = false;  // the movie is still at the path it was created at
         double movieSeconds = 0;    // what the movie holds
-        QString error;             // why the movie is not complete, or why the recording ended early
+        QString error;              // why the movie is not complete, or why the recording ended early
     };
     // Called once, from one of the pipeline's threads, when the recording cannot go on (the
     // window is gone, the disk is full, ...). The caller then stops the pipeline.
@@ -54,56 +67,73 @@ public:
     RecordingPipeline(const RecordingPipeline&) = delete;
     RecordingPipeline& operator=(const RecordingPipeline&) = delete;
 
-    // Connects the audio (when set up), then starts the clock and the threads, so the sound is
-    // there from the first frame. False with the reason when the audio cannot start; nothing
+    // Connects the audio (when set up) and waits, at most firstSoundWait, for its first block,
+    // then starts the clock and the threads, so that sound already playing is there from the
+    // first frame. A sound server that does not answer leaves the movie without sound
+    // (soundFailure() says why). False with the reason when the movie cannot be created; nothing
     // runs then.
     bool start(FailureHandler onFailure, QString* error);
+    // Why the movie has no sound although the system audio was asked for; empty otherwise.
+    QString soundFailure() const { return m_soundFailure; }
     void pause();
     void resume();
     bool isPaused() const;
     // Recorded seconds so far, paused spans left out.
     double activeSeconds() const;
-    // Stops capturing, lets the encoder write what is queued and finishes the movie. Blocks.
-    Summary stop();
+    // Stops capturing (the movie's last frame shows the screen at the stop), lets the encoder
+    // write what is queued and finishes the movie. Blocks. With `drainBy`, what is still queued
+    // at that time is left out, so that the movie is finished soon after it.
+    Summary stop(std::optional<Clock::TimePoint> drainBy = std::nullopt);
 
     // The pointer drawn into `frame` whose top-left is at `origin` (root pixels).
     static void drawPointer(QImage& frame, const CursorImage& cursor, const QPoint& origin);
 
 private:
-    using Clock = std::chrono::steady_clock;
     struct Item {
         std::unique_ptr<MovieFrame> frame; // a picture ready for the encoder, or
         std::vector<float> sound;          // interleaved audio samples
         qint64 position = 0;               // frame index or sample index
     };
+    void startClock();
     void captureLoop();
+    void captureLastFrame(qint64 lastIndex, qint64 lastWritten);
+    // What became of one grab: a frame for the encoder, a lost grab (the last picture holds), or
+    // a failure that ends the recording.
+    enum class Grab { written, lost, failed };
+    Grab captureFrame(qint64 index, bool force, int* failedGrabs);
     void encodeLoop();
-    void receiveSound(const float* samples, int frames, Clock::time_point capturedAt);
+    void padSoundToThePicture();
+    void receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt);
     qint64 placeSound(qint64 ideal, int frames, int* skip);
     void fail(const QString& error);
-    void push(Item item, bool isFrame);
+    bool push(Item item, bool isFrame, bool force = false);
     bool queueIsFull();
-    void captureFrame(qint64 index);
-    double activeSecondsLocked(Clock::time_point now) const;
+    double activeSecondsLocked(Clock::TimePoint now) const;
 
     Setup m_setup;
+    RecordingClock* m_clock;
     FailureHandler m_onFailure;
+    QString m_soundFailure;
     std::thread m_capture;
     std::thread m_encoder;
     std::atomic<bool> m_stopping {false};
     std::atomic<bool> m_failed {false};
 
     mutable std::mutex m_clockMutex;
+    std::atomic<bool> m_soundArrived {false};
     bool m_clockStarted = false;
-    Clock::time_point m_start;
-    Clock::duration m_pausedTotal {};
-    std::optional<Clock::time_point> m_pausedAt;
+    Clock::TimePoint m_start;
+    Clock::Duration m_pausedTotal {};
+    std::optional<Clock::TimePoint> m_pausedAt;
+    double m_stopActive = 0; // active seconds at the stop
+    bool m_pausedAtStop = false;
 
     std::mutex m_queueMutex;
     std::condition_variable m_queueChanged;
     std::deque<Item> m_queue;
     int m_framesQueued = 0;
     bool m_captureDone = false;
+    std::optional<Clock::TimePoint> m_drainBy;
 
     std::atomic<qint64> m_framesCaptured {0};
     std::atomic<qint64> m_framesDropped {0};
@@ -112,5 +142,8 @@ private:
     qint64 m_nextSample = -1;
     double m_soundDrift = 0;
     std::atomic<bool> m_soundReanchor {false};
-    QString m_encoderError;   // encoder thread, read after join
+    // Encoder thread, read after join.
+    QString m_encoderError;
+    qint64 m_lastFrameWritten = -1;
+    qint64 m_soundEnd = -1; // the sample after the last one written, -1 before any
 };

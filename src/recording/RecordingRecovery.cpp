@@ -29,8 +29,8 @@ bool RecordingRecovery::isRecordingName(const QString& name)
     return pattern.match(name).hasMatch();
 }
 
-std::vector<RecordingItemPtr> RecordingRecovery::adopt(const QString& directory, ModelContainer& container,
-    MovieThumbnailer& thumbnailer, const StartedNames& started)
+std::vector<RecordingItemPtr> RecordingRecovery::adopt(
+    const QString& directory, ModelContainer& container, MovieThumbnailer& thumbnailer, const StartedNames& started)
 {
     std::vector<RecordingItemPtr> adopted;
     QString error;
@@ -53,13 +53,14 @@ std::vector<RecordingItemPtr> RecordingRecovery::adopt(const QString& directory,
         if (seconds <= 0)
             continue; // not a movie, or one without a single complete fragment
         std::optional<QByteArray> thumbnail;
-        const QImage frame = thumbnailer.frameAt(path, std::min(1.0, seconds / 2), QSize(400, 400), nullptr);
+        const QImage frame = thumbnailer.frameAt(path, 1.0, QSize(400, 400), nullptr);
         if (!frame.isNull())
             thumbnail = ImageEncoding::png(frame);
         if (started.contains(name))
             continue;
+        // Whether system audio was asked for is not known any more; a movie with a sound track had it.
         auto item = std::make_shared<RecordingItem>(entry.lastModified().toUTC(), QStringLiteral("display"), name,
-            seconds, QFileInfo(path).size(), false, thumbnail);
+            seconds, QFileInfo(path).size(), thumbnailer.hasSoundTrack(path), thumbnail);
         context->insert(item);
         adopted.push_back(item);
     }

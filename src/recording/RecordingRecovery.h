@@ -31,9 +31,9 @@ private:
 bool isRecordingName(const QString& name);
 
 // Records for the plain files (not links, not pipes) of `directory` with a recording's name, no
-// record in `container` and not in `started`, that hold pictures: length and thumbnail read from
+// record in `container` and not in `started`, that hold pictures: length, thumbnail and sound read from
 // the file, the time it was last written as their time. Saved on a context of their own; slow
 // (reads every such movie), so called off the main thread. Returns what was stored.
-std::vector<RecordingItemPtr> adopt(const QString& directory, ModelContainer& container,
-    MovieThumbnailer& thumbnailer, const StartedNames& started);
+std::vector<RecordingItemPtr> adopt(
+    const QString& directory, ModelContainer& container, MovieThumbnailer& thumbnailer, const StartedNames& started);
 }

@@ -10,6 +10,7 @@
 #include "platform/MemoryRelease.h"
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
+#include "platform/RecordingClock.h"
 #include "platform/SleepInhibitor.h"
 #include "platform/SystemAudioSource.h"
 #include "recording/RecordingPipeline.h"
@@ -23,20 +24,34 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <atomic>
 
 namespace {
 const QString sleepReason = QStringLiteral("Quorvel Bildschirmaufnahme");
 const QString failureSummary = QStringLiteral("Bildschirmaufnahme fehlgeschlagen");
+const QString cutShortSummary = QStringLiteral("Bildschirmaufnahme vorzeitig beendet");
+const QString silentSummary = QStringLiteral("Bildschirmaufnahme ohne Ton");
 }
 
-// What the worker hands back from setting up a recording.
+// What the worker hands back from setting up a recording. A recording that started but never
+// reached the service (it went in the meantime) is stopped here, and its hold on sleep let go.
 struct ScreenRecordingService::Prepared {
     std::shared_ptr<RecordingPipeline> pipeline;
+    SleepInhibitor* inhibitor = nullptr;
     QString error;
+    QString soundFailure;
     QString fileName;
     QString kind;
     bool capturesAudio = false;
     QRect recorded;
+
+    ~Prepared()
+    {
+        if (!pipeline)
+            return;
+        pipeline->stop();
+        inhibitor->release();
+    }
 };
 
 // What the worker hands back from finishing a recording.
@@ -46,9 +61,14 @@ struct ScreenRecordingService::Finished {
     bool movieComplete = false;
     bool movieInPlace = true;
     QString movieError;
-    QString failure; // the pipeline's reason for ending early, if any
+    QString path;
     bool stored = false;
     QString saveError; // set when a record was due but could not be saved
+};
+
+// A stop's work on the pool, for a quit to wait on: done once the movie is finished and stored.
+struct ScreenRecordingService::Finishing {
+    std::atomic<bool> done {false};
 };
 
 QString ScreenRecordingService::RecordingError::description() const
@@ -78,24 +98,21 @@ ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
             setElapsed(m_pipeline->activeSeconds());
     });
     // A recording still running when the program quits is finished and stored in place, so its
-    // movie is complete and listed.
-    if (QCoreApplication::instance()) {
-        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
-            if (!isRecording() || !m_pipeline)
-                return;
-            m_elapsedTimer.stop();
-            finish(std::move(m_pipeline), QDir(recordingsDirectory()).filePath(m_currentFileName), m_modelContainer,
-                m_currentKind, m_currentCapturesAudio);
-            setState(State::idle);
-        });
-    }
+    // movie is complete and listed; the quit waits for that a bounded time.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { finishAtQuit(); });
 }
 
 ScreenRecordingService::~ScreenRecordingService()
 {
-    // A recording still running at exit is finished in place, so its movie is complete.
-    if (m_pipeline)
-        m_pipeline->stop();
+    // A recording still running is finished and stored on the pool, as a stop would.
+    if (!m_pipeline)
+        return;
+    Background::run([needs = m_needs, pipeline = std::move(m_pipeline),
+                        path = QDir(recordingsDirectory()).filePath(m_currentFileName), container = m_modelContainer,
+                        kind = m_currentKind, hasAudio = m_currentCapturesAudio] {
+        finish(needs, pipeline, path, container, kind, hasAudio, std::nullopt);
+    });
 }
 
 ScreenSource& ScreenRecordingService::screen() const
@@ -125,6 +142,10 @@ DesktopNotifier& ScreenRecordingService::notifier() const
 Permissions& ScreenRecordingService::permissions() const
 {
     return m_needs.permissions;
+}
+RecordingClock& ScreenRecordingService::clock() const
+{
+    return m_needs.clock ? *m_needs.clock : RecordingClock::steady();
 }
 
 QString ScreenRecordingService::recordingsDirectory() const
@@ -167,17 +188,29 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     m_startedNames->add(fileName);
     setState(State::starting);
     m_failedWhileStarting = false;
-    m_failureReported = false;
+    m_streamFailure.clear();
     const RecordingRegion chosen = *region;
     // The capture overlay (or the menu) this recording was started from was hidden just now; a
     // fading compositor still draws it for a moment, so the movie begins once it is gone.
     const bool compositing = m_needs.compositing ? m_needs.compositing() : Compositing::isActive();
-    const auto firstFrameAt = std::chrono::steady_clock::now()
+    const auto firstFrameAt = clock().now()
         + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
+    QPointer<ScreenRecordingService> self(this);
+    auto onFailure = [self](const QString& failure) {
+        if (!self)
+            return;
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, failure] {
+                if (self)
+                    self->handleStreamFailure(failure);
+            },
+            Qt::QueuedConnection);
+    };
     Background::run(
         this,
-        [this, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt] {
-            auto prepared = prepare(chosen, captureSystemAudio, path, firstFrameAt);
+        [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure] {
+            auto prepared = prepare(needs, chosen, captureSystemAudio, path, firstFrameAt, onFailure);
             prepared->fileName = fileName;
             prepared->kind = kind;
             return prepared;
@@ -185,59 +218,52 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
         [this](std::shared_ptr<Prepared> prepared) { finishStart(prepared); });
 }
 
-std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(
+std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(const Needs& needs,
     const RecordingRegion& region, bool captureSystemAudio, const QString& path,
-    std::chrono::steady_clock::time_point firstFrameAt)
+    std::chrono::steady_clock::time_point firstFrameAt, std::function<void(const QString&)> onFailure)
 {
     auto prepared = std::make_shared<Prepared>();
+    prepared->inhibitor = &needs.inhibitor;
     prepared->capturesAudio = captureSystemAudio;
     prepared->recorded = region.grabRect;
     QString error;
     RecordingPipeline::Setup setup;
-    setup.grabber = region.windowID ? screen().windowGrabber(region.windowID, &error)
-                                    : screen().rectGrabber(region.grabRect, &error);
+    setup.grabber = region.windowID ? needs.screen.windowGrabber(region.windowID, &error)
+                                    : needs.screen.rectGrabber(region.grabRect, &error);
     if (!setup.grabber) {
         prepared->error = error.isEmpty() ? QStringLiteral("the screen cannot be grabbed") : error;
         return prepared;
     }
     MovieSettings settings;
     settings.size = region.movieSize;
-    settings.audio = captureSystemAudio;
-    setup.movie = writer().create(path, settings, &error);
-    if (!setup.movie) {
-        prepared->error = error; // the writer leaves no file behind
-        return prepared;
-    }
+    // Created once the pipeline knows whether the system audio answered: without it the movie
+    // has no sound track. The writer leaves no file behind when it fails.
+    setup.createMovie = [writer = &needs.writer, path, settings](bool withSound, QString* error) {
+        MovieSettings chosen = settings;
+        chosen.audio = withSound;
+        return writer->create(path, chosen, error);
+    };
     setup.frameSize = region.movieSize;
     // Up to 8 frames wait for the encoder, at most 128 MiB of them (4 frames of a 4K display; the
     // converted pictures in the queue take less, 1.5 bytes a pixel).
     const qint64 frameBytes = qint64(region.movieSize.width()) * region.movieSize.height() * 4;
     setup.queueCapacity = int(std::clamp<qint64>((qint64(128) << 20) / frameBytes, 2, 8));
     setup.grabOrigin = region.grabRect.topLeft();
-    setup.pointerSource = &screen();
-    setup.audio = captureSystemAudio ? &audio() : nullptr;
+    setup.pointerSource = &needs.screen;
+    setup.audio = captureSystemAudio ? &needs.audio : nullptr;
     setup.audioSampleRate = settings.audioSampleRate;
     setup.audioChannels = settings.audioChannels;
+    setup.clock = needs.clock;
     setup.firstFrameAt = firstFrameAt;
     auto pipeline = std::make_shared<RecordingPipeline>(std::move(setup));
-    if (!inhibitor().inhibit(sleepReason, &error))
-        Console::log(QStringLiteral("ScreenRecordingService: sleep is not inhibited: ") + error);
-    QPointer<ScreenRecordingService> self(this);
-    const auto onFailure = [self](const QString& failure) {
-        QMetaObject::invokeMethod(
-            self.data(), [self, failure] {
-                if (self)
-                    self->handleStreamFailure(failure);
-            }, Qt::QueuedConnection);
-    };
-    if (!pipeline->start(onFailure, &error)) {
+    if (!pipeline->start(std::move(onFailure), &error)) {
         pipeline->stop();
-        pipeline.reset();
-        QFile::remove(path); // this start's own partial movie
-        inhibitor().release();
         prepared->error = error;
         return prepared;
     }
+    if (!needs.inhibitor.inhibit(sleepReason, &error))
+        Console::log(QStringLiteral("ScreenRecordingService: sleep is not inhibited: ") + error);
+    prepared->soundFailure = pipeline->soundFailure();
     prepared->pipeline = std::move(pipeline);
     return prepared;
 }
@@ -250,7 +276,7 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
         emit startFinished();
         return;
     }
-    m_pipeline = prepared->pipeline;
+    m_pipeline = std::move(prepared->pipeline);
     m_currentFileName = prepared->fileName;
     m_currentKind = prepared->kind;
     m_currentCapturesAudio = prepared->capturesAudio;
@@ -258,6 +284,13 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
     setElapsed(0);
     setState(State::recording);
     m_elapsedTimer.start();
+    if (!prepared->soundFailure.isEmpty()) {
+        // The picture is recorded all the same; the user learns once why the movie is silent.
+        Console::log(QStringLiteral("ScreenRecordingService: recording without sound: ") + prepared->soundFailure);
+        notifier().notify(silentSummary,
+            QStringLiteral("Der Systemton kann nicht aufgenommen werden; das Bild wird ohne Ton aufgenommen. (%1)")
+                .arg(prepared->soundFailure));
+    }
     emit startFinished();
     if (m_failedWhileStarting)
         stopRecording();
@@ -265,10 +298,10 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
 
 void ScreenRecordingService::handleStreamFailure(const QString& error)
 {
-    if (m_state == State::stopping)
+    if (m_state == State::idle || m_state == State::stopping || !m_streamFailure.isEmpty())
         return; // the stop under way reports how the movie ended
-    setLastError({RecordingError::Kind::streamFailed, error});
-    m_failureReported = true;
+    // Told with the outcome of the movie, once it is finished.
+    m_streamFailure = error;
     if (m_state == State::starting)
         m_failedWhileStarting = true;
     else
@@ -279,29 +312,40 @@ void ScreenRecordingService::stopRecording()
 {
     if (!isRecording())
         return;
+    beginStop(std::nullopt);
+}
+
+void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::time_point> drainBy)
+{
     m_elapsedTimer.stop();
     if (m_pipeline)
         setElapsed(m_pipeline->activeSeconds());
     auto pipeline = std::move(m_pipeline);
-    const QString fileName = m_currentFileName;
-    const QString kind = m_currentKind;
-    const bool hasAudio = m_currentCapturesAudio;
+    const QString path = QDir(recordingsDirectory()).filePath(m_currentFileName);
+    auto finishing = std::make_shared<Finishing>();
+    m_finishing = finishing;
     setState(State::stopping);
-    const QString path = QDir(recordingsDirectory()).filePath(fileName);
     Background::run(
         this,
-        [this, pipeline, path, container = m_modelContainer, kind, hasAudio] {
-            return finish(pipeline, path, container, kind, hasAudio);
+        [needs = m_needs, pipeline, path, container = m_modelContainer, kind = m_currentKind,
+            hasAudio = m_currentCapturesAudio, drainBy, finishing] {
+            auto finished = finish(needs, pipeline, path, container, kind, hasAudio, drainBy);
+            finishing->done = true;
+            (needs.clock ? *needs.clock : RecordingClock::steady()).wake(); // a quit may wait for this
+            return finished;
         },
         [this](std::shared_ptr<Finished> finished) { finishStop(finished); });
 }
 
-std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
-    std::weak_ptr<ModelContainer> weakContainer, const QString& kind, bool hasAudio)
+std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish(const Needs& needs,
+    const std::shared_ptr<RecordingPipeline>& pipeline, const QString& path,
+    const std::weak_ptr<ModelContainer>& weakContainer, const QString& kind, bool hasAudio,
+    std::optional<std::chrono::steady_clock::time_point> drainBy)
 {
     auto finished = std::make_shared<Finished>();
-    const RecordingPipeline::Summary summary = pipeline->stop();
-    inhibitor().release();
+    finished->path = path;
+    const RecordingPipeline::Summary summary = pipeline->stop(drainBy);
+    needs.inhibitor.release();
     finished->framesCaptured = summary.framesCaptured;
     finished->framesDropped = summary.framesDropped;
     finished->movieComplete = summary.movieComplete;
@@ -314,13 +358,26 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     const std::shared_ptr<ModelContainer> container = weakContainer.lock();
     if (!container)
         return finished; // the movie stays in the folder, unlisted
-    // A movie cut short (the disk filled up) lasts what it holds.
-    const double seconds = summary.error.isEmpty() ? summary.activeSeconds : summary.movieSeconds;
+    // The record lasts what the movie plays: to the stop, or to the last frame written before a
+    // write failed.
     QString error;
-    finished->stored = RecordingSaver::save({path, kind, seconds, hasAudio}, *container, thumbnailer(), &error);
+    finished->stored = RecordingSaver::save(
+        {path, kind, summary.movieSeconds, hasAudio}, *container, needs.thumbnailer, &error);
     if (!finished->stored)
         finished->saveError = error;
     return finished;
+}
+
+void ScreenRecordingService::finishAtQuit(std::chrono::milliseconds drainTime, std::chrono::milliseconds waitTime)
+{
+    RecordingClock& time = clock();
+    const auto now = time.now();
+    if (isRecording() && m_pipeline)
+        beginStop(now + drainTime);
+    const std::shared_ptr<Finishing> finishing = m_finishing;
+    if (m_state != State::stopping || !finishing)
+        return;
+    time.sleepUntil(now + waitTime, [&finishing] { return finishing->done.load(); });
 }
 
 void ScreenRecordingService::adoptInterruptedRecordings()
@@ -346,28 +403,41 @@ void ScreenRecordingService::adoptInterruptedRecordings()
 
 void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finished)
 {
+    m_finishing.reset();
     setState(State::idle);
     m_lastFramesCaptured = finished->framesCaptured;
     m_lastFramesDropped = finished->framesDropped;
     Console::log(QStringLiteral("ScreenRecordingService: %1 of %2 frames dropped")
                      .arg(finished->framesDropped)
                      .arg(finished->framesCaptured + finished->framesDropped));
+    // Why the recording ended early (the screen, the disk), or why the movie was cut short at the stop.
+    const QString failure = !m_streamFailure.isEmpty() ? m_streamFailure : finished->movieError;
+    m_streamFailure.clear();
     if (!finished->movieComplete) {
-        if (!m_failureReported || finished->movieError.isEmpty()) // a failed write was told already
-            setLastError({RecordingError::Kind::streamFailed,
-                finished->movieError.isEmpty() ? QStringLiteral("unknown writer error") : finished->movieError});
+        setLastError(
+            {RecordingError::Kind::streamFailed, failure.isEmpty() ? QStringLiteral("unknown writer error") : failure});
         emit stopped();
         return;
     }
-    if (!finished->movieError.isEmpty() && !m_failureReported)
-        setLastError({RecordingError::Kind::streamFailed, finished->movieError}); // cut short at the stop
     if (!finished->movieInPlace) {
         setLastError({RecordingError::Kind::streamFailed,
             QStringLiteral("the recordings folder was moved or replaced while recording; the movie is not listed")});
-    } else if (finished->stored) {
-        NotificationCenter::shared().post(NotificationNames::recordingSaved);
-    } else if (!finished->saveError.isNull()) {
-        Console::log(QStringLiteral("Failed to save recording: ") + finished->saveError);
+    } else {
+        if (!failure.isEmpty()) {
+            // The movie up to the failure plays and is kept (and listed when the store took it):
+            // the user learns why it ended, and where it is.
+            const RecordingError error {RecordingError::Kind::streamFailed, failure};
+            Console::log(QStringLiteral("ScreenRecordingService: %1; the movie up to then is kept in %2")
+                             .arg(error.description(), finished->path));
+            notifier().notify(cutShortSummary,
+                QStringLiteral("Die Aufnahme bis dahin ist gespeichert: %1\n%2")
+                    .arg(finished->path, error.description()));
+            publishError(error);
+        }
+        if (finished->stored)
+            NotificationCenter::shared().post(NotificationNames::recordingSaved);
+        else if (!finished->saveError.isNull())
+            Console::log(QStringLiteral("Failed to save recording: ") + finished->saveError);
     }
     MemoryRelease::releaseFreeMemory(); // the frames, queues and encoder buffers of the recording
     emit stopped();
@@ -414,8 +484,13 @@ void ScreenRecordingService::setElapsed(double seconds)
 void ScreenRecordingService::setLastError(RecordingError error)
 {
     const QString line = error.description();
-    m_lastError = std::move(error);
     Console::log(QStringLiteral("ScreenRecordingService: ") + line);
     notifier().notify(failureSummary, line);
+    publishError(std::move(error));
+}
+
+void ScreenRecordingService::publishError(RecordingError error)
+{
+    m_lastError = std::move(error);
     emit lastErrorChanged();
 }

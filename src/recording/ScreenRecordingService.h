@@ -18,6 +18,7 @@ class ModelContainer;
 class MovieThumbnailer;
 class MovieWriter;
 class Permissions;
+class RecordingClock;
 class RecordingPipeline;
 class SleepInhibitor;
 class SystemAudioSource;
@@ -39,6 +40,8 @@ public:
         Permissions& permissions;
         // Whether a compositing manager draws the screen; by default the platform's answer.
         std::function<bool()> compositing = {};
+        // The clock the recordings run on; the steady clock when null.
+        RecordingClock* clock = nullptr;
     };
 
     explicit ScreenRecordingService(Needs needs, QObject* parent = nullptr);
@@ -76,6 +79,11 @@ public:
     void stopRecording();
     void pauseRecording();
     void resumeRecording();
+    // At quit: a running recording is stopped, and its movie finished and stored on the worker
+    // pool, the encoder leaving out what it has not written `drainTime` after the call. Returns
+    // once that is done, or after `waitTime` at the latest (the movie then keeps what was written).
+    void finishAtQuit(std::chrono::milliseconds drainTime = std::chrono::milliseconds(2000),
+        std::chrono::milliseconds waitTime = std::chrono::milliseconds(3000));
 
     // Where a recording is in its life: a start is set up on the worker pool, a running recording
     // may be paused, and a stop finishes the movie on the worker pool before the next can start.
@@ -128,15 +136,27 @@ protected:
 private:
     struct Prepared;
     struct Finished;
-    std::shared_ptr<Prepared> prepare(const RecordingRegion& region, bool captureSystemAudio, const QString& path,
-        std::chrono::steady_clock::time_point firstFrameAt);
+    struct Finishing;
+    // Sets up a recording and starts its pipeline; runs on the worker pool with the services it
+    // is given, never with the service itself, which may be gone by the time it ends.
+    static std::shared_ptr<Prepared> prepare(const Needs& needs, const RecordingRegion& region, bool captureSystemAudio,
+        const QString& path, std::chrono::steady_clock::time_point firstFrameAt,
+        std::function<void(const QString&)> onFailure);
     void finishStart(const std::shared_ptr<Prepared>& prepared);
-    std::shared_ptr<Finished> finish(std::shared_ptr<RecordingPipeline> pipeline, const QString& path,
-        std::weak_ptr<ModelContainer> container, const QString& kind, bool hasAudio);
+    // Stops the running recording and finishes it on the worker pool; the result comes back to
+    // finishStop() unless the service is gone.
+    void beginStop(std::optional<std::chrono::steady_clock::time_point> drainBy);
+    static std::shared_ptr<Finished> finish(const Needs& needs, const std::shared_ptr<RecordingPipeline>& pipeline,
+        const QString& path, const std::weak_ptr<ModelContainer>& container, const QString& kind, bool hasAudio,
+        std::optional<std::chrono::steady_clock::time_point> drainBy);
     void finishStop(const std::shared_ptr<Finished>& finished);
     void handleStreamFailure(const QString& error);
     void setElapsed(double seconds);
+    // Publishes `error` and tells it in one console line and a desktop notification.
     void setLastError(RecordingError error);
+    // Publishes `error` without telling it (the caller does).
+    void publishError(RecordingError error);
+    RecordingClock& clock() const;
 
     ScreenSource& screen() const;
     MovieWriter& writer() const;
@@ -149,7 +169,7 @@ private:
     Needs m_needs;
     State m_state = State::idle;
     bool m_failedWhileStarting = false;
-    bool m_failureReported = false; // this recording's failure was told already
+    QString m_streamFailure; // why the running recording ended early, told once its movie is finished
     double m_elapsed = 0;
     std::optional<RecordingError> m_lastError;
     std::weak_ptr<ModelContainer> m_modelContainer;
@@ -163,4 +183,5 @@ private:
     qint64 m_lastFramesCaptured = 0;
     qint64 m_lastFramesDropped = 0;
     std::shared_ptr<RecordingRecovery::StartedNames> m_startedNames;
+    std::shared_ptr<Finishing> m_finishing; // the stop under way, for a quit to wait on
 };

@@ -8,7 +8,6 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <algorithm>
 #include <QImage>
 #include <optional>
 
@@ -18,8 +17,8 @@ bool save(const Movie& movie, ModelContainer& container, MovieThumbnailer& thumb
 {
     const QFileInfo file(movie.path);
     std::optional<QByteArray> thumbnail;
-    // A picture one second in; a movie cut shorter (a disk that filled up at once) shows its middle.
-    const QImage frame = thumbnailer.frameAt(movie.path, std::min(1.0, movie.seconds / 2), QSize(400, 400), nullptr);
+    // The picture one second in; a movie shorter than that has none (its card shows a placeholder).
+    const QImage frame = thumbnailer.frameAt(movie.path, 1.0, QSize(400, 400), nullptr);
     if (!frame.isNull())
         thumbnail = ImageEncoding::png(frame);
     auto item = std::make_shared<RecordingItem>(QDateTime::currentDateTimeUtc(), movie.kind, file.fileName(),

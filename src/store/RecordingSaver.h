@@ -5,7 +5,7 @@ class ModelContainer;
 class MovieThumbnailer;
 
 // The one way the record of a finished movie is stored: its file name, size, length, kind and a
-// thumbnail of its first second, in a new record on a context of its own. Runs on the calling
+// thumbnail of its frame at one second, in a new record on a context of its own. Runs on the calling
 // thread (the worker that finished the movie).
 namespace RecordingSaver {
 

@@ -11,8 +11,9 @@
 
 // Movies kept in memory: each created file records the frame indexes, the first pixel of every
 // frame and the audio positions, and writes a small placeholder file so that sizes can be read.
-// Creation, appends and finishing fail on demand; after a failed append the movie finishes cut
-// short, with the failure as its reason, like a real one on a full disk.
+// Creation, appends and finishing fail on demand, and appends wait while `holdAppends` is set (a
+// disk that stopped answering); after a failed append the movie finishes cut short, with the
+// failure as its reason, like a real one on a full disk.
 class FakeMovieWriter : public MovieWriter {
 public:
     struct Movie {
@@ -23,6 +24,8 @@ public:
         QList<qint64> audioPositions;
         QList<int> audioBlockFrames;
         qint64 audioFrames = 0;
+        int framesConverted = 0; // pictures handed over for the encoder
+        int framesTried = 0;     // pictures the encoder tried to append
         bool finished = false;
         bool appendFailed = false;
     };
@@ -31,11 +34,25 @@ public:
     std::atomic<bool> failFinish {false};
     // Encoding time per frame, to fill the queue.
     std::atomic<int> appendDelayMs {0};
+    std::atomic<bool> holdAppends {false};
+    std::atomic<bool> appendHeld {false}; // an append waits on holdAppends
 
     std::shared_ptr<Movie> lastMovie()
     {
         std::lock_guard lock(m_mutex);
         return m_last;
+    }
+    // Pictures handed over for the last movie.
+    int framesConverted()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_last ? m_last->framesConverted : 0;
+    }
+    // The encoder has taken every picture handed over for the last movie.
+    bool caughtUp()
+    {
+        std::lock_guard lock(m_mutex);
+        return !m_last || m_last->framesTried >= m_last->framesConverted;
     }
 
     std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override
@@ -68,8 +85,25 @@ private:
             , m_movie(std::move(movie))
         {
         }
+        std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override
+        {
+            {
+                std::lock_guard lock(m_owner->m_mutex);
+                ++m_movie->framesConverted;
+            }
+            return MovieFile::convert(frame, error);
+        }
         bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override
         {
+            while (m_owner->holdAppends) {
+                m_owner->appendHeld = true;
+                QThread::msleep(1);
+            }
+            m_owner->appendHeld = false;
+            {
+                std::lock_guard lock(m_owner->m_mutex);
+                ++m_movie->framesTried;
+            }
             if (m_owner->appendDelayMs)
                 QThread::msleep(ulong(m_owner->appendDelayMs.load()));
             if (m_owner->failAppend) {

@@ -1,42 +1,54 @@
 #pragma once
+#include "platform/RecordingClock.h"
 #include "platform/SystemAudioSource.h"
 
 #include <atomic>
 #include <thread>
 #include <vector>
 
-// Delivers silence in 20 ms blocks from its own thread, in real time; fails to start on demand,
-// takes `connectDelayMs` to connect, or hands the sink to the test to drive (`manual`).
+// Delivers silence in 20 ms blocks from its own thread on `clock`, each stamped with the time it
+// was due (not when its thread got to it): the first at once, or `firstBlockDelay` after the
+// connection; fails to start on demand, takes `connectDelay` to connect, or hands the sink to the
+// test to drive (`manual`).
 class FakeSystemAudioSource : public SystemAudioSource {
 public:
+    RecordingClock* clock = &RecordingClock::steady();
     std::atomic<bool> failStart {false};
     std::atomic<bool> running {false};
-    std::atomic<int> connectDelayMs {0};
+    RecordingClock::Duration connectDelay {};
+    RecordingClock::Duration firstBlockDelay {};
     bool manual = false;
     Sink manualSink; // the started sink, when manual
+    std::atomic<int> starts {0};
 
     ~FakeSystemAudioSource() override { stop(); }
     bool start(int sampleRate, int channels, Sink sink, QString* error) override
     {
+        ++starts;
         if (failStart) {
             if (error)
-                *error = QStringLiteral("no sound server");
+                *error = QStringLiteral("system audio: Connection refused");
             return false;
         }
-        if (connectDelayMs)
-            std::this_thread::sleep_for(std::chrono::milliseconds(connectDelayMs.load()));
-        running = true;
+        if (connectDelay.count() > 0)
+            clock->sleepUntil(clock->now() + connectDelay);
         if (manual) {
             manualSink = std::move(sink);
+            running = true;
             return true;
         }
-        m_thread = std::thread([this, sampleRate, channels, sink = std::move(sink)] {
+        running = true;
+        const auto connected = clock->now();
+        m_thread = std::thread([this, sampleRate, channels, connected, sink = std::move(sink)] {
+            using namespace std::chrono_literals;
             const int frames = sampleRate / 50;
             std::vector<float> block(size_t(frames * channels), 0.0f);
-            while (running) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                if (running)
-                    sink(block.data(), frames, std::chrono::steady_clock::now() - std::chrono::milliseconds(20));
+            const auto stopped = [this] { return !running; };
+            // A block's first sample was captured when it was due less its length.
+            for (auto due = connected + firstBlockDelay; running; due += 20ms) {
+                if (!clock->sleepUntil(due, stopped))
+                    break;
+                sink(block.data(), frames, due - 20ms);
             }
         });
         return true;
@@ -44,8 +56,10 @@ public:
     void stop() override
     {
         running = false;
-        if (m_thread.joinable())
+        if (m_thread.joinable()) {
+            clock->wake();
             m_thread.join();
+        }
         manualSink = nullptr;
     }
 

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <random>
+#include <sys/mount.h>
 
 namespace {
 const QList<QColor> colours = {Qt::red, Qt::green, Qt::blue};
@@ -76,10 +79,13 @@ TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
     EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.1);
 
     QList<int> seen; // the colour of every decoded frame
-    ASSERT_TRUE(reader.readVideo(0, QSize(), [&](const QImage& image, double) {
-        seen.append(nearestColour(image));
-        return true;
-    }, &error));
+    ASSERT_TRUE(reader.readVideo(
+        0, QSize(),
+        [&](const QImage& image, double) {
+            seen.append(nearestColour(image));
+            return true;
+        },
+        &error));
     ASSERT_EQ(seen.size(), 90);
     for (int i = 0; i < 90; ++i)
         EXPECT_EQ(seen[i], i / 30) << "frame " << i;
@@ -100,6 +106,7 @@ TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
     const QImage small = thumbnailer.frameAt(path, 1.0, QSize(160, 160), &error);
     EXPECT_EQ(small.size(), QSize(160, 120));
     EXPECT_TRUE(thumbnailer.frameAt(path, 5.0, QSize(400, 400), &error).isNull());
+    EXPECT_TRUE(thumbnailer.hasSoundTrack(path));
 }
 
 // Sound handed over in blocks that fit no encoder frame, with a stall of a second and a half:
@@ -146,7 +153,8 @@ TEST(FFmpegMovie, TheSoundTrackKeepsEverySampleAcrossAGapAndItsLastPartialFrame)
     EXPECT_NEAR(double(last - first), double(written), 30);
     EXPECT_NEAR(double(last - first) / 48000, 2.5, 0.02); // as long as the pictures
     auto part = [&](double from, double to) {
-        return std::vector<float>(left.begin() + first + qint64(from * 48000), left.begin() + first + qint64(to * 48000));
+        return std::vector<float>(
+            left.begin() + first + qint64(from * 48000), left.begin() + first + qint64(to * 48000));
     };
     EXPECT_NEAR(frequencyOf(part(0.05, 0.45), 48000), 440, 5);
     const std::vector<float> gap = part(0.6, 1.9);
@@ -154,7 +162,7 @@ TEST(FFmpegMovie, TheSoundTrackKeepsEverySampleAcrossAGapAndItsLastPartialFrame)
     EXPECT_NEAR(frequencyOf(part(2.05, 2.5), 48000), 440, 5);
 }
 
-TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizes)
+TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizesAndMakesNoSoundTrackWithoutSound)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("taken.mov"));
@@ -168,6 +176,107 @@ TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizes)
     settings.size = QSize(63, 64);
     EXPECT_FALSE(writer.create(dir.filePath(QStringLiteral("odd.mov")), settings, &error));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("odd.mov"))));
+
+    // A movie made without sound has no sound track.
+    settings.size = QSize(64, 64);
+    const QString silent = dir.filePath(QStringLiteral("silent.mov"));
+    auto movie = writer.create(silent, settings, &error);
+    ASSERT_TRUE(movie) << error.toStdString();
+    QImage frame(64, 64, QImage::Format_RGB32);
+    frame.fill(Qt::black);
+    ASSERT_TRUE(movie->appendVideo(frame, 0, &error) && movie->finish(&error)) << error.toStdString();
+    movie.reset();
+    FFmpegMovieThumbnailer thumbnailer;
+    EXPECT_FALSE(thumbnailer.hasSoundTrack(silent));
+    EXPECT_GT(thumbnailer.movieSeconds(silent, &error), 0);
+}
+
+namespace {
+// Writes frames of noise (which the encoder cannot squeeze) of `size` onto a tmpfs of `megabytes`
+// until the disk is full, the next frame index from `next`; the movie's path and its length as
+// the writer tells it, or an empty path where mounting is not permitted.
+struct FullMovie {
+    QTemporaryDir dir;
+    QString path;
+    double seconds = 0;
+    QString error;
+    bool mounted = false;
+    FullMovie(int megabytes, QSize size, int keyFrameInterval, double fragmentSeconds,
+        const std::function<qint64(qint64 index)>& next)
+    {
+        const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
+        mounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
+        if (!mounted)
+            return;
+        MovieSettings settings;
+        settings.size = size;
+        settings.keyFrameInterval = keyFrameInterval;
+        settings.fragmentSeconds = fragmentSeconds;
+        path = dir.filePath(QStringLiteral("full.mov"));
+        FFmpegMovieWriter writer;
+        auto movie = writer.create(path, settings, &error);
+        if (!movie)
+            return;
+        QImage frame(size, QImage::Format_RGB32);
+        std::mt19937 random(5);
+        bool written = true;
+        for (qint64 index = 0; written && index < 30 * 120; index = next(index)) {
+            for (int y = 0; y < frame.height(); ++y) {
+                auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
+                for (int x = 0; x < frame.width(); ++x)
+                    row[x] = random();
+            }
+            written = movie->appendVideo(frame, index, &error);
+        }
+        if (written)
+            error = QStringLiteral("the disk never filled");
+        else if (!movie->finish(&error))
+            error = QStringLiteral("no movie is left");
+        seconds = movie->durationSeconds();
+    }
+    ~FullMovie()
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
+    }
+};
+}
+
+// Every other tick left out, as a busy machine drops them, into a disk too small for the movie:
+// it is cut back to its last whole fragment, each picture at its time (also after a fragment that
+// ended in a dropped tick), and it says it lasts as long as it plays. The same for ticks dropped
+// at random, on a disk that fills within one of the recorder's fragments of ten seconds.
+TEST(FFmpegMovie, AFullDiskLeavesAMovieThatPlaysAsLongAsItSays)
+{
+    FullMovie halved(3, QSize(320, 240), 15, 1, [](qint64 index) { return index + 2; });
+    if (!halved.mounted)
+        GTEST_SKIP() << "mounting a small tmpfs is not permitted here";
+    EXPECT_TRUE(halved.error.contains(QStringLiteral("No space left on device"))) << halved.error.toStdString();
+    FFmpegMovieReader reader;
+    QString error;
+    ASSERT_TRUE(reader.open(halved.path, &error)) << error.toStdString();
+    QList<double> times;
+    ASSERT_TRUE(reader.readVideo(
+        0, QSize(),
+        [&](const QImage&, double at) {
+            times.append(at);
+            return true;
+        },
+        &error));
+    EXPECT_GT(halved.seconds, 1.0);
+    EXPECT_NEAR(reader.videoEndSeconds(), halved.seconds, 1e-3);
+    for (int i = 0; i < times.size(); ++i)
+        EXPECT_NEAR(times[i], i * 2.0 / 30, 1e-3) << "picture " << i;
+
+    for (int seed = 1; seed <= 3; ++seed) {
+        std::mt19937 random(seed);
+        FullMovie dropped(6, QSize(640, 360), 60, 10,
+            [&random](qint64 index) { return index + 1 + (random() % 4 == 0 ? random() % 5 : 0); });
+        EXPECT_TRUE(dropped.error.contains(QStringLiteral("No space left on device"))) << dropped.error.toStdString();
+        FFmpegMovieReader played;
+        ASSERT_TRUE(played.open(dropped.path, &error)) << error.toStdString();
+        EXPECT_NEAR(played.videoEndSeconds(), dropped.seconds, 1e-3) << "seed " << seed;
+    }
 }
 
 // A pool of at least eight threads, so that when one is preempted another takes up its rows; as

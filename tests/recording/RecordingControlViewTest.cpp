@@ -37,7 +37,8 @@ TEST(RecordingControlView, ButtonsFollowAndDriveTheService)
     EXPECT_EQ(view->pauseButton()->toolTip(), QStringLiteral("Fortsetzen"));
     view->pauseButton()->click();
     EXPECT_FALSE(h.service->isPaused());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return time->text() == QStringLiteral("00:01"); }, 2000)) << time->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return time->text() == QStringLiteral("00:01"); }, 30000))
+        << time->text().toStdString();
 
     QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
     view->stopButton()->click();

@@ -1,31 +1,43 @@
 // The recorder under faults, on fakes: a writer that fails mid-recording, a folder moved away,
-// a slow sound server, a sound card whose clock drifts or stalls, and movies left without a
-// record by a recording that was killed.
+// a slow sound server, one whose first block comes late, a sound card whose clock drifts or
+// stalls, and movies left without a record by a recording that was killed.
 #include "RecordingTestSupport.h"
 #include "recording/RecordingPipeline.h"
 #include "recording/RecordingRecovery.h"
 
 #include <random>
+#include <thread>
 
 TEST(RecordingFaults, AFailedWriteStopsTheRecordingAtOnceAndKeepsTheMovie)
 {
-    RecordingHarness h;
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
     ConsoleCapture console;
     h.start();
-    QTest::qWait(300);
+    h.run(6);
     QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
     h.writer.failAppend = true; // the disk is full
-    ASSERT_TRUE(stopped.wait(3000)); // no stop from the user
+    h.run(1);
+    ASSERT_TRUE(stopped.wait(30000)); // no stop from the user
     EXPECT_FALSE(h.service->isRecording());
     ASSERT_EQ(h.records().size(), 1u);
     const auto movie = h.writer.lastMovie();
     EXPECT_TRUE(movie->finished);
     // The record lasts what the movie holds.
-    EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, double(movie->frameIndexes.last() + 1) / 30);
+    EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 7 / 30.0);
     EXPECT_EQ(h.savedCount, 1);
-    ASSERT_EQ(h.notifier.bodies.size(), 1);
-    EXPECT_TRUE(h.notifier.bodies.first().contains(QStringLiteral("disk full"))) << h.notifier.bodies.first().toStdString();
-    EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: ") + h.notifier.bodies.first()));
+    // The user learns why it ended, that the movie up to then was kept, and where.
+    EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme vorzeitig beendet")});
+    const QString body = h.notifier.bodies.first();
+    EXPECT_TRUE(body.contains(QStringLiteral("disk full"))) << body.toStdString();
+    EXPECT_TRUE(body.contains(QStringLiteral("Die Aufnahme bis dahin ist gespeichert: ") + movie->path))
+        << body.toStdString();
+    EXPECT_TRUE(
+        console.contains(QStringLiteral("ScreenRecordingService: recording failed: the movie cannot be written "
+                                        "(disk full); the recording was stopped; the movie up to then is kept in ")
+            + movie->path))
+        << console.lines.join('\n').toStdString();
+    ASSERT_TRUE(h.service->lastError());
+    EXPECT_EQ(h.service->lastError()->kind, ScreenRecordingService::RecordingError::Kind::streamFailed);
 }
 
 TEST(RecordingFaults, AMovieWhoseFolderWasMovedIsNotListed)
@@ -48,16 +60,61 @@ TEST(RecordingFaults, AMovieWhoseFolderWasMovedIsNotListed)
 
 TEST(RecordingFaults, SoundStartsWithTheFirstFrameWhenTheServerIsSlowToConnect)
 {
-    RecordingHarness h;
-    h.audio.connectDelayMs = 600;
-    h.start(ScreenRecordingService::DisplayTarget {1}, true);
-    QTest::qWait(500);
+    using namespace std::chrono_literals;
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    h.audio.connectDelay = 600ms;
+    QSignalSpy started(h.service.get(), &ScreenRecordingService::startFinished);
+    h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
+    ASSERT_TRUE(h.time.waitForSleepers(1)); // connecting
+    h.time.advance(600ms);
+    ASSERT_TRUE(started.count() > 0 || started.wait(30000));
+    h.run(15);
     h.stop();
     const auto movie = h.writer.lastMovie();
     ASSERT_FALSE(movie->audioPositions.isEmpty());
     EXPECT_EQ(movie->frameIndexes.first(), 0);
-    EXPECT_LT(movie->audioPositions.first(), 48'000 * 40 / 1000); // within 40 ms of the first frame
-    EXPECT_NEAR(double(movie->audioFrames) / 48'000, double(movie->frameIndexes.last() + 1) / 30, 0.08);
+    EXPECT_EQ(movie->audioPositions.first(), 0);                                   // with the first frame
+    EXPECT_EQ(movie->audioFrames, 48'000 * (movie->frameIndexes.last() + 1) / 30); // and as long as the pictures
+}
+
+// A sound server hands over its first block only when its output's current chunk ends (a player
+// that buffers a second): the movie starts with that block, so sound playing at the start is there
+// from its first frame.
+TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionStartsWithTheMovie)
+{
+    using namespace std::chrono_literals;
+    ManualRecordingClock clock;
+    FakeScreenSource screen;
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    screen.setScreen(image);
+    FakeMovieWriter writer;
+    FakeSystemAudioSource audio;
+    audio.clock = &clock;
+    audio.firstBlockDelay = 1s;
+    RecordingPipeline::Setup setup;
+    MovieSettings settings;
+    settings.size = QSize(64, 48);
+    settings.audio = true;
+    QTemporaryDir dir;
+    setup.movie = writer.create(dir.filePath(QStringLiteral("m.mov")), settings, nullptr);
+    setup.grabber = screen.rectGrabber(QRect(0, 0, 64, 48), nullptr);
+    setup.frameSize = settings.size;
+    setup.audio = &audio;
+    setup.clock = &clock;
+    RecordingPipeline pipeline(std::move(setup));
+    std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
+    ASSERT_TRUE(clock.waitForSleepers(1)); // the sound source, or the start too
+    clock.run(1s, 10ms);
+    starting.join();
+    ASSERT_TRUE(clock.waitForSleepers(2)); // the capture and the sound source
+    clock.run(500ms, 10ms);
+    pipeline.stop();
+    const auto movie = writer.lastMovie();
+    ASSERT_FALSE(movie->frameIndexes.isEmpty());
+    ASSERT_FALSE(movie->audioPositions.isEmpty());
+    EXPECT_EQ(movie->frameIndexes.first(), 0);
+    EXPECT_LT(movie->audioPositions.first(), 48'000 / 10); // within the movie's first tenth of a second
 }
 
 // Ten minutes of sound from a card whose clock runs 1 % fast, with read times that jitter by
@@ -65,12 +122,14 @@ TEST(RecordingFaults, SoundStartsWithTheFirstFrameWhenTheServerIsSlowToConnect)
 // its capture time puts it, and within 10 ms once the correction has caught up.
 TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
 {
+    ManualRecordingClock clock;
     FakeScreenSource screen;
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(Qt::red);
     screen.setScreen(image);
     FakeMovieWriter writer;
     FakeSystemAudioSource audio;
+    audio.clock = &clock;
     audio.manual = true;
     RecordingPipeline::Setup setup;
     MovieSettings settings;
@@ -81,10 +140,14 @@ TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
     setup.grabber = screen.rectGrabber(QRect(0, 0, 64, 48), nullptr);
     setup.frameSize = settings.size;
     setup.audio = &audio;
+    setup.clock = &clock;
     RecordingPipeline pipeline(std::move(setup));
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(pipeline.start({}, nullptr));
-    QTest::qWait(50);
+    const auto start = clock.now();
+    std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return audio.running.load(); }, 30000));
+    std::vector<float> first(960 * 2, 0.0f);
+    audio.manualSink(first.data(), 960, start - std::chrono::milliseconds(20)); // the clock starts with it
+    starting.join();
 
     constexpr int block = 960;
     const double blockSeconds = block / (48'000 * 1.01); // the card's 960 samples take less time
@@ -97,8 +160,9 @@ TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
         if (i == 15'000)
             t += 0.5; // the server stalled: half a second of sound is lost
         captured.push_back(t);
-        const auto at = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                            std::chrono::duration<double>(t + jitter(random)));
+        const auto at = start
+            + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(t + jitter(random)));
         audio.manualSink(samples.data(), block, at);
         t += blockSeconds;
     }
@@ -136,7 +200,8 @@ TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
     write(QStringLiteral("2026-01-02_03-09-00.mov"));   // has its record already
     write(QStringLiteral("holiday.mov"));               // not one of ours
     write(QStringLiteral("2026-01-02_03-04-05.mov.part"));
-    ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("holiday.mov")), folder.filePath(QStringLiteral("2026-01-02_04-00-00.mov"))));
+    ASSERT_TRUE(QFile::link(
+        folder.filePath(QStringLiteral("holiday.mov")), folder.filePath(QStringLiteral("2026-01-02_04-00-00.mov"))));
     {
         auto context = h.store.container->makeContext();
         context->insert(std::make_shared<RecordingItem>(QDateTime::currentDateTimeUtc(), QStringLiteral("area"),
@@ -144,6 +209,7 @@ TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
         ASSERT_TRUE(context->save());
     }
     h.thumbnailer.seconds = 3.5;
+    h.thumbnailer.sound = true; // the killed recordings had sound
     QSignalSpy done(h.service.get(), &ScreenRecordingService::adoptionFinished);
     h.service->adoptInterruptedRecordings();
     ASSERT_TRUE(done.wait(5000));
@@ -156,11 +222,13 @@ TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
             EXPECT_DOUBLE_EQ(item->durationSeconds, 3.5);
             EXPECT_EQ(item->fileSizeBytes, 5000);
             EXPECT_TRUE(item->thumbnailData);
+            EXPECT_TRUE(item->hasSystemAudio);
         }
     }
     names.sort();
-    EXPECT_EQ(names, QStringList({QStringLiteral("2026-01-02_03-04-05 2.mov"), QStringLiteral("2026-01-02_03-04-05.mov"),
-                         QStringLiteral("2026-01-02_03-09-00.mov")}));
+    EXPECT_EQ(names,
+        QStringList({QStringLiteral("2026-01-02_03-04-05 2.mov"), QStringLiteral("2026-01-02_03-04-05.mov"),
+            QStringLiteral("2026-01-02_03-09-00.mov")}));
 
     // A file that is not a movie, never; nothing twice.
     write(QStringLiteral("2026-01-02_05-00-00.mov"));
@@ -168,10 +236,17 @@ TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
     h.service->adoptInterruptedRecordings();
     ASSERT_TRUE(done.wait(5000));
     EXPECT_EQ(done.at(1).first().toInt(), 0);
-    h.thumbnailer.seconds = 2;
+    h.thumbnailer.seconds = 0.8; // shorter than a second: no picture at one second
+    h.thumbnailer.sound = false;
     h.service->adoptInterruptedRecordings();
     ASSERT_TRUE(done.wait(5000));
     EXPECT_EQ(done.at(2).first().toInt(), 1);
+    for (const auto& item : h.records()) {
+        if (item->fileName == QStringLiteral("2026-01-02_05-00-00.mov")) {
+            EXPECT_FALSE(item->thumbnailData);
+            EXPECT_FALSE(item->hasSystemAudio);
+        }
+    }
     // A recording of this run gets its record at its stop only.
     h.start();
     QTest::qWait(100);

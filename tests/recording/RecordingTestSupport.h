@@ -1,6 +1,7 @@
 #pragma once
 // A recording service on fakes: a 320 x 240 screen whose colour the test sets, an in-memory movie
-// writer, and fakes for the thumbnailer, the inhibitor, the system audio and the notifications.
+// writer, and fakes for the thumbnailer, the inhibitor, the system audio and the notifications;
+// on the steady clock, or on a clock the test moves a frame at a time.
 #include "fakes/FakeDesktopNotifier.h"
 #include "fakes/FakeMovieThumbnailer.h"
 #include "fakes/FakeMovieWriter.h"
@@ -8,6 +9,7 @@
 #include "fakes/FakeScreenSource.h"
 #include "fakes/FakeSleepInhibitor.h"
 #include "fakes/FakeSystemAudioSource.h"
+#include "fakes/ManualRecordingClock.h"
 #include "fakes/RecordingFakes.h"
 #include "fakes/TestSupport.h"
 #include "platform/Background.h"
@@ -42,31 +44,60 @@ private:
 };
 
 struct RecordingHarness : RecordingFakes {
+    enum class Time { steady, manual };
+    static constexpr RecordingClock::Duration framePeriod = std::chrono::duration_cast<RecordingClock::Duration>(
+        std::chrono::duration<double>(1.0 / 30));
+    ManualRecordingClock time;
+    const bool manualTime;
     QTemporaryDir folder;
     TempStore store;
     RecorderUnderTest service;
     int savedCount = 0;
     QObject observer;
 
-    explicit RecordingHarness(QSize screenSize = QSize(320, 240))
+    explicit RecordingHarness(QSize screenSize = QSize(320, 240), Time clock = Time::steady)
+        : manualTime(clock == Time::manual)
     {
+        if (manualTime)
+            audio.clock = &time;
         ScreenMonitor monitor;
         monitor.displayID = 1;
         monitor.frame = QRect(QPoint(0, 0), screenSize);
         monitor.isPrimary = true;
         screen.monitorList = {monitor};
         setColour(Qt::red);
-        service = std::make_unique<ScreenRecordingService>(needs());
+        service = std::make_unique<ScreenRecordingService>(timedNeeds());
         service->setRecordingsDirectory(folder.path());
         service->setModelContainer(store.container);
-        NotificationCenter::shared().observe(NotificationNames::recordingSaved, &observer,
-            [this](const QVariantMap&) { ++savedCount; });
+        NotificationCenter::shared().observe(
+            NotificationNames::recordingSaved, &observer, [this](const QVariantMap&) { ++savedCount; });
     }
     ~RecordingHarness()
     {
-        if (service->isRecording())
+        if (service.get() && service->isRecording())
             stop();
         Background::waitForAll();
+        audio.stop(); // before the clock it runs on goes
+    }
+
+    // The fakes, on the harness's clock.
+    ScreenRecordingService::Needs timedNeeds(ScreenRecordingService::Needs base)
+    {
+        if (manualTime)
+            base.clock = &time;
+        return base;
+    }
+    ScreenRecordingService::Needs timedNeeds() { return timedNeeds(needs()); }
+    // On the manual clock: the recording runs on for `frames` frame periods, each frame written
+    // before the next is due (so none is dropped, however slow the machine).
+    void run(int frames)
+    {
+        ASSERT_TRUE(manualTime);
+        ASSERT_TRUE(time.waitForSleepers(audio.running && !audio.manual ? 2 : 1));
+        for (int i = 0; i < frames; ++i) {
+            time.advance(framePeriod);
+            ASSERT_TRUE(QTest::qWaitFor([this] { return writer.caughtUp(); }, 30000));
+        }
     }
 
     void setColour(QColor colour)
@@ -82,14 +113,14 @@ struct RecordingHarness : RecordingFakes {
         QSignalSpy started(service.get(), &ScreenRecordingService::startFinished);
         service->startRecording(target, audio);
         if (started.isEmpty()) {
-            ASSERT_TRUE(started.wait(5000));
+            ASSERT_TRUE(started.wait(30000));
         }
     }
     void stop()
     {
         QSignalSpy stopped(service.get(), &ScreenRecordingService::stopped);
         service->stopRecording();
-        ASSERT_TRUE(stopped.wait(10000));
+        ASSERT_TRUE(stopped.wait(30000));
     }
     RecordingControlWindowManager& controlPanel() { return service.controlPanel(); }
     std::vector<RecordingItemPtr> records() { return store.container->mainContext().fetchRecordingItems(); }

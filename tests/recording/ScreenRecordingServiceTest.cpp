@@ -5,33 +5,25 @@
 #include "recording/RecordingPipeline.h"
 #include "store/RecordingStorage.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
+#include <numeric>
+#include <thread>
 #include <QWidget>
 #include <sqlite3.h>
 
-namespace {
-// Frame positions skipped between consecutive frames.
-qint64 missedTicks(const QList<qint64>& indexes)
-{
-    qint64 missed = 0;
-    for (int i = 1; i < indexes.size(); ++i)
-        missed += indexes[i] - indexes[i - 1] - 1;
-    return missed;
-}
-}
-
 TEST(ScreenRecordingService, RecordsStoresAndAnnouncesAMovie)
 {
-    RecordingHarness h;
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
     ConsoleCapture console;
     h.start();
     ASSERT_TRUE(h.service->isRecording());
     EXPECT_TRUE(h.inhibitor.held);
     ASSERT_TRUE(h.controlPanel().panel());
     EXPECT_TRUE(h.controlPanel().panel()->isVisible());
-    QTest::qWait(300);
+    h.run(9);
     h.setColour(Qt::blue);
-    QTest::qWait(300);
+    h.run(9);
     h.stop();
 
     EXPECT_FALSE(h.service->isRecording());
@@ -44,11 +36,14 @@ TEST(ScreenRecordingService, RecordsStoresAndAnnouncesAMovie)
     EXPECT_EQ(movie->settings.videoBitRate, 15'000'000);
     EXPECT_EQ(movie->settings.keyFrameInterval, 60);
     EXPECT_EQ(movie->settings.fragmentSeconds, 10);
-    ASSERT_GE(movie->frameIndexes.size(), 12);
+    EXPECT_FALSE(movie->settings.audio);
+    // A frame at every tick of the 0.6 s, from the first at the start.
+    QList<qint64> ticks(19);
+    std::iota(ticks.begin(), ticks.end(), 0);
+    EXPECT_EQ(movie->frameIndexes, ticks);
     EXPECT_EQ(movie->firstPixels.first(), QColor(Qt::red).rgb());
     EXPECT_EQ(movie->firstPixels.last(), QColor(Qt::blue).rgb());
-    // A steady clock: frame indexes climb by one, but for ticks missed and counted as dropped.
-    EXPECT_EQ(missedTicks(movie->frameIndexes), h.service->lastFramesDropped());
+    EXPECT_EQ(h.service->lastFramesDropped(), 0);
 
     const auto records = h.records();
     ASSERT_EQ(records.size(), 1u);
@@ -57,14 +52,14 @@ TEST(ScreenRecordingService, RecordsStoresAndAnnouncesAMovie)
     EXPECT_EQ(item->fileName, h.service->currentFileName());
     EXPECT_TRUE(QFileInfo::exists(QDir(h.folder.path()).filePath(item->fileName)));
     EXPECT_EQ(item->fileSizeBytes, 1234);
-    EXPECT_NEAR(item->durationSeconds, 0.6, 0.2);
+    EXPECT_DOUBLE_EQ(item->durationSeconds, 19 / 30.0); // what the movie plays: its last frame ends there
     EXPECT_FALSE(item->hasSystemAudio);
+    // The thumbnail is the frame at one second, however short the movie.
+    EXPECT_DOUBLE_EQ(h.thumbnailer.askedSeconds, 1.0);
     ASSERT_TRUE(item->thumbnailData);
     EXPECT_EQ(QImage::fromData(*item->thumbnailData).size(), QSize(400, 225));
     EXPECT_EQ(h.savedCount, 1);
-    EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: %1 of %2 frames dropped")
-                                     .arg(h.service->lastFramesDropped())
-                                     .arg(movie->frameIndexes.size() + h.service->lastFramesDropped())));
+    EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: 0 of 19 frames dropped")));
     EXPECT_FALSE(h.service->lastError());
 }
 
@@ -108,72 +103,108 @@ TEST(ScreenRecordingService, FailedStartsReportAndLeaveNothingBehind)
         EXPECT_FALSE(h.controlPanel().panel());
         EXPECT_EQ(h.inhibitor.inhibitCount, 0);
     }
-    {
-        // The audio cannot start after the movie was created: its partial file goes, the hold too.
-        RecordingHarness h;
-        h.audio.failStart = true;
-        h.start(ScreenRecordingService::DisplayTarget {1}, true);
-        ASSERT_TRUE(h.service->lastError());
-        EXPECT_EQ(h.service->lastError()->message, QStringLiteral("no sound server"));
-        ASSERT_TRUE(h.writer.lastMovie());
-        EXPECT_FALSE(QFileInfo::exists(h.writer.lastMovie()->path));
-        EXPECT_FALSE(h.inhibitor.held);
-        EXPECT_FALSE(h.service->isRecording());
-    }
+}
+
+// "recordSystemAudio" is on but no sound server answers: the picture is recorded and listed, and
+// the user is told once why the movie has no sound.
+TEST(ScreenRecordingService, WithoutASoundServerThePictureIsRecordedAndTheUserToldWhy)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    ConsoleCapture console;
+    h.audio.failStart = true;
+    h.start(ScreenRecordingService::DisplayTarget {1}, true);
+    ASSERT_TRUE(h.service->isRecording());
+    EXPECT_FALSE(h.service->lastError());
+    h.run(15);
+    h.stop();
+
+    const auto movie = h.writer.lastMovie();
+    ASSERT_TRUE(movie);
+    EXPECT_FALSE(movie->settings.audio); // no empty sound track
+    EXPECT_EQ(movie->frameIndexes.size(), 16);
+    ASSERT_EQ(h.records().size(), 1u);
+    EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 16 / 30.0);
+    EXPECT_EQ(h.savedCount, 1);
+    EXPECT_FALSE(h.service->lastError());
+    EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
+    EXPECT_TRUE(h.notifier.bodies.first().contains(QStringLiteral("Connection refused")))
+        << h.notifier.bodies.first().toStdString();
+    EXPECT_EQ(console.count(
+                  QStringLiteral("ScreenRecordingService: recording without sound: system audio: Connection refused")),
+        1);
 }
 
 TEST(ScreenRecordingService, PauseLeavesNoGapAndDoesNotCount)
 {
-    RecordingHarness h;
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
     h.start();
-    QTest::qWait(400);
+    h.run(12);
     h.service->pauseRecording();
     EXPECT_TRUE(h.service->isPaused());
-    const double atPause = h.service->elapsed();
-    QTest::qWait(600);
-    EXPECT_DOUBLE_EQ(h.service->elapsed(), atPause);
+    EXPECT_NEAR(h.service->elapsed(), 12 / 30.0, 1e-6);
+    h.setColour(Qt::blue); // shown only while paused
+    h.run(18);
+    EXPECT_NEAR(h.service->elapsed(), 12 / 30.0, 1e-6);
+    h.setColour(Qt::green);
     h.service->resumeRecording();
     EXPECT_FALSE(h.service->isPaused());
-    QTest::qWait(400);
+    h.run(12);
     h.stop();
     const auto movie = h.writer.lastMovie();
-    // The paused span leaves no gap: the only holes are ticks missed and counted as dropped.
-    EXPECT_EQ(missedTicks(movie->frameIndexes), h.service->lastFramesDropped());
-    EXPECT_NEAR((movie->frameIndexes.size() + h.service->lastFramesDropped()) / 30.0, 0.8, 0.15);
+    // The paused span leaves neither a gap nor a picture of its own.
+    QList<qint64> ticks(25);
+    std::iota(ticks.begin(), ticks.end(), 0);
+    EXPECT_EQ(movie->frameIndexes, ticks);
+    EXPECT_FALSE(movie->firstPixels.contains(QColor(Qt::blue).rgb()));
+    EXPECT_EQ(movie->firstPixels[12], QColor(Qt::red).rgb());
+    EXPECT_EQ(movie->firstPixels[13], QColor(Qt::green).rgb());
     ASSERT_EQ(h.records().size(), 1u);
-    EXPECT_NEAR(h.records().front()->durationSeconds, 0.8, 0.15);
+    EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 25 / 30.0);
 }
 
+// An encoder that stopped taking frames: the queue fills, then every tick is dropped and counted.
+// The movie still ends with the screen at the stop.
 TEST(ScreenRecordingService, DroppedFramesAreCountedAndPrinted)
 {
-    RecordingHarness h;
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
     ConsoleCapture console;
-    h.writer.appendDelayMs = 100; // an encoder three times too slow
+    h.writer.holdAppends = true;
     h.start();
-    QTest::qWait(700);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.appendHeld.load(); }, 30000)); // frame 0
+    ASSERT_TRUE(h.time.waitForSleepers(1));
+    for (int i = 0; i < 12; ++i)
+        h.time.advance(RecordingHarness::framePeriod); // frames 1 to 8 wait, 9 to 12 are dropped
+    h.writer.holdAppends = false;
     h.stop();
-    EXPECT_GT(h.service->lastFramesDropped(), 0);
-    const QString line = QStringLiteral("ScreenRecordingService: %1 of %2 frames dropped")
-                             .arg(h.service->lastFramesDropped())
-                             .arg(h.service->lastFramesDropped() + h.service->lastFramesCaptured());
-    EXPECT_TRUE(console.contains(line)) << console.lines.join('\n').toStdString();
+    const auto movie = h.writer.lastMovie();
+    EXPECT_EQ(movie->frameIndexes, QList<qint64>({0, 1, 2, 3, 4, 5, 6, 7, 8, 12}));
+    EXPECT_EQ(h.service->lastFramesDropped(), 3);
+    EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: 3 of 13 frames dropped")))
+        << console.lines.join('\n').toStdString();
+    EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 13 / 30.0);
 }
 
 TEST(ScreenRecordingService, AFailingRecordingEndsAndKeepsWhatItHas)
 {
     {
-        // The screen can no longer be grabbed: the recording stops, the movie is stored.
-        RecordingHarness h;
+        // The screen can no longer be grabbed: the recording stops, the movie is stored, and the
+        // user learns that it was kept, and where.
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
         h.start();
-        QTest::qWait(200);
+        h.run(5);
         QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
         h.screen.failGrabs = true;
-        ASSERT_TRUE(stopped.wait(5000));
+        h.run(2);                                     // two lost grabs hold the last picture
+        h.time.moveOn(RecordingHarness::framePeriod); // the third ends the recording
+        ASSERT_TRUE(stopped.wait(30000));
         EXPECT_FALSE(h.service->isRecording());
         ASSERT_TRUE(h.service->lastError());
         EXPECT_EQ(h.service->lastError()->kind, ScreenRecordingService::RecordingError::Kind::streamFailed);
-        EXPECT_EQ(h.records().size(), 1u);
+        ASSERT_EQ(h.records().size(), 1u);
+        EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 6 / 30.0);
         EXPECT_FALSE(h.inhibitor.held);
+        EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme vorzeitig beendet")});
+        EXPECT_TRUE(h.notifier.bodies.first().contains(h.writer.lastMovie()->path));
     }
     {
         // The movie cannot be finished: no record, the file stays.
@@ -184,6 +215,7 @@ TEST(ScreenRecordingService, AFailingRecordingEndsAndKeepsWhatItHas)
         h.stop();
         ASSERT_TRUE(h.service->lastError());
         EXPECT_EQ(h.service->lastError()->message, QStringLiteral("cannot finish"));
+        EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme fehlgeschlagen")});
         EXPECT_TRUE(h.records().empty());
         EXPECT_TRUE(QFileInfo::exists(h.writer.lastMovie()->path));
         EXPECT_EQ(h.savedCount, 0);
@@ -220,18 +252,21 @@ TEST(ScreenRecordingService, WithoutAStoreOnlyTheMovieIsLeft)
 
 TEST(ScreenRecordingService, AreaAndWindowTargetsAndSystemAudio)
 {
-    RecordingHarness h;
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
     h.screen.cursorImage = CursorImage {QImage(), {}, {}, 0};
     h.start(ScreenRecordingService::AreaTarget {1, QRectF(10, 20, 101, 51), 1.0}, true);
-    QTest::qWait(300);
+    h.run(9);
     h.stop();
     auto movie = h.writer.lastMovie();
     EXPECT_EQ(movie->settings.size, QSize(100, 50));
     EXPECT_TRUE(movie->settings.audio);
-    EXPECT_GT(movie->audioFrames, 48'000 / 10);
-    // Sound blocks follow each other without a gap.
+    // The sound starts with the first frame, its blocks follow each other without a gap, and it
+    // lasts as long as the pictures.
+    ASSERT_FALSE(movie->audioPositions.isEmpty());
+    EXPECT_EQ(movie->audioPositions.first(), 0);
     for (int i = 1; i < movie->audioPositions.size(); ++i)
-        EXPECT_EQ(movie->audioPositions[i], movie->audioPositions[i - 1] + 960);
+        EXPECT_EQ(movie->audioPositions[i], movie->audioPositions[i - 1] + movie->audioBlockFrames[i - 1]);
+    EXPECT_EQ(movie->audioFrames, 48'000 * movie->frameIndexes.size() / 30);
     ASSERT_EQ(h.records().size(), 1u);
     EXPECT_EQ(h.records().front()->recordingKind, QStringLiteral("area"));
     EXPECT_TRUE(h.records().front()->hasSystemAudio);
@@ -243,7 +278,7 @@ TEST(ScreenRecordingService, AreaAndWindowTargetsAndSystemAudio)
     pixels.fill(Qt::green);
     h.screen.windowImages.insert(5, pixels);
     h.start(ScreenRecordingService::WindowTarget {window});
-    QTest::qWait(100);
+    h.run(3);
     h.stop();
     movie = h.writer.lastMovie();
     EXPECT_EQ(movie->settings.size, QSize(60, 40));
@@ -267,32 +302,149 @@ TEST(ScreenRecordingService, PointerIsDrawnAtItsHotspot)
 
 TEST(ScreenRecordingService, UnderAFadingCompositorTheMovieStartsOnceTheOverlayHasFaded)
 {
-    RecordingHarness h;
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
     bool compositing = true;
-    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {h.screen, h.writer,
-        h.thumbnailer, h.inhibitor, h.audio, h.notifier, h.permissions, [&compositing] { return compositing; }});
+    h.service = std::make_unique<ScreenRecordingService>(h.timedNeeds({h.screen, h.writer, h.thumbnailer, h.inhibitor,
+        h.audio, h.notifier, h.permissions, [&compositing] { return compositing; }}));
     h.service->setRecordingsDirectory(h.folder.path());
     h.service->setModelContainer(h.store.container);
-    auto recordAfterTheOverlayHides = [&h] {
+    // The overlay is hidden and still drawn while it fades; the screen shows the desktop (red)
+    // once the time the fade takes has passed on the recording's clock.
+    struct Start {
+        int framesAtOnce = 0;   // frames taken before the clock moved
+        qint64 waitedMs = 0;    // till the first frame
+        qint64 sinceHideMs = 0; // real time from the hide to the start, at least
+    };
+    auto recordAfterTheOverlayHides = [&h](Start* start) {
         QWidget overlay;
         overlay.resize(320, 240);
         overlay.show();
+        QElapsedTimer sinceHidden;
+        sinceHidden.start();
         overlay.hide();
-        h.setColour(Qt::magenta); // the overlay, still drawn while it fades out
-        QTimer::singleShot(Compositing::fadeOutMs - 150, [&h] { h.setColour(Qt::red); });
-        h.start();
-        QTest::qWait(Compositing::fadeOutMs + 300);
+        h.setColour(Qt::magenta);
+        const auto asked = h.time.now();
+        QSignalSpy started(h.service.get(), &ScreenRecordingService::startFinished);
+        h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+        start->sinceHideMs = sinceHidden.elapsed();
+        EXPECT_TRUE(started.count() > 0 || started.wait(30000));
+        EXPECT_TRUE(h.time.waitForSleepers(1));
+        start->framesAtOnce = h.writer.framesConverted();
+        if (start->framesAtOnce == 0) {
+            const auto firstFrame = h.time.nextDeadline();
+            start->waitedMs = std::chrono::duration_cast<std::chrono::milliseconds>(firstFrame - asked).count();
+            h.time.advance(firstFrame - h.time.now() - std::chrono::milliseconds(1));
+            EXPECT_EQ(h.writer.framesConverted(), 0);
+        }
+        h.setColour(Qt::red);
+        h.run(3);
         h.stop();
         return h.writer.lastMovie();
     };
-    auto movie = recordAfterTheOverlayHides();
+    Start start;
+    auto movie = recordAfterTheOverlayHides(&start);
     ASSERT_TRUE(movie && !movie->frameIndexes.isEmpty());
-    EXPECT_EQ(movie->firstPixels.first(), QColor(Qt::red).rgb()); // no frame of the fading overlay
-    EXPECT_EQ(movie->frameIndexes.first(), 0);                    // the movie starts at its first frame
-    EXPECT_NEAR(h.records().back()->durationSeconds, 0.3, 0.15);
+    // The movie begins what is left of the fade after the hide, and not a frame of the overlay is
+    // in it (unless the machine took the whole fade to get from the hide to the start).
+    if (start.sinceHideMs < Compositing::fadeOutMs) {
+        EXPECT_EQ(start.framesAtOnce, 0);
+        EXPECT_GE(start.waitedMs, Compositing::fadeOutMs - start.sinceHideMs - 1); // whole milliseconds
+        EXPECT_LE(start.waitedMs, Compositing::fadeOutMs);
+        EXPECT_EQ(movie->firstPixels.first(), QColor(Qt::red).rgb());
+    }
+    EXPECT_EQ(movie->frameIndexes.first(), 0); // the movie starts at its first frame
 
     compositing = false; // nothing fades: the movie starts at once
-    movie = recordAfterTheOverlayHides();
+    movie = recordAfterTheOverlayHides(&start);
     ASSERT_TRUE(movie && !movie->frameIndexes.isEmpty());
+    EXPECT_EQ(start.framesAtOnce, 1);
     EXPECT_EQ(movie->firstPixels.first(), QColor(Qt::magenta).rgb());
+}
+
+// Quitting while a recording runs: the movie is finished and stored on the worker pool, and the
+// quit waits for that a bounded time, also when the disk has stopped answering.
+TEST(ScreenRecordingService, AQuitFinishesTheMovieWithinItsBound)
+{
+    using namespace std::chrono_literals;
+    {
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        h.start();
+        h.run(6);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        // Listed before the quit goes on.
+        ASSERT_EQ(h.records().size(), 1u);
+        EXPECT_TRUE(h.writer.lastMovie()->finished);
+        EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 7 / 30.0);
+    }
+    {
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        h.start();
+        h.run(3);
+        h.writer.holdAppends = true; // frame 4 is held in its write, 5 to 7 wait behind it
+        for (int i = 0; i < 4; ++i)
+            h.time.advance(RecordingHarness::framePeriod);
+        const auto quitAt = h.time.now();
+        std::thread clock([&h, quitAt] {
+            if (h.time.waitForSleeperUntil(quitAt + 3s)) // the quit waits for the movie
+                h.time.moveOn(3s);
+        });
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        clock.join();
+        EXPECT_FALSE(h.writer.lastMovie()->finished); // the quit went on without it
+        EXPECT_TRUE(h.records().empty());
+        // Once the disk answers, the encoder leaves out what it had no time for, and the movie
+        // keeps what was written.
+        h.writer.holdAppends = false;
+        Background::waitForAll();
+        EXPECT_TRUE(h.writer.lastMovie()->finished);
+        EXPECT_EQ(h.writer.lastMovie()->frameIndexes, QList<qint64>({0, 1, 2, 3, 4}));
+        ASSERT_EQ(h.records().size(), 1u);
+        EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 5 / 30.0);
+        EXPECT_FALSE(h.inhibitor.held);
+    }
+}
+
+// The recorder goes while its work still runs on the pool: the work ends with the services it
+// holds, never with the recorder, and nothing stays held.
+TEST(ScreenRecordingService, ARecorderThatGoesLeavesItsWorkToEnd)
+{
+    using namespace std::chrono_literals;
+    {
+        // A start waiting for the sound's first block.
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        h.audio.firstBlockDelay = 1s;
+        h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
+        ASSERT_TRUE(h.time.waitForSleepers(2)); // the start and the sound source
+        h.service = nullptr;
+        h.time.advance(1s); // the sound comes; the start ends, for no one
+        Background::waitForAll();
+        ASSERT_TRUE(h.writer.lastMovie());
+        EXPECT_TRUE(h.writer.lastMovie()->finished);
+        EXPECT_FALSE(h.inhibitor.held);
+        EXPECT_FALSE(h.audio.running);
+    }
+    {
+        // A stop finishing the movie, and a recording still running.
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        h.start();
+        h.run(3);
+        h.writer.holdAppends = true;
+        h.time.advance(RecordingHarness::framePeriod);
+        h.service->stopRecording();
+        h.service = nullptr;
+        h.writer.holdAppends = false;
+        Background::waitForAll();
+        ASSERT_EQ(h.records().size(), 1u);
+        EXPECT_FALSE(h.inhibitor.held);
+
+        h.service = std::make_unique<ScreenRecordingService>(h.timedNeeds());
+        h.service->setRecordingsDirectory(h.folder.path());
+        h.service->setModelContainer(h.store.container);
+        h.start();
+        h.run(3);
+        h.service = nullptr;
+        Background::waitForAll();
+        EXPECT_EQ(h.records().size(), 2u);
+        EXPECT_FALSE(h.inhibitor.held);
+    }
 }

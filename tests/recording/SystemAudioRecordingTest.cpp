@@ -1,5 +1,6 @@
 // System audio through a PulseAudio daemon of the test's own: a tone played into a null sink is
-// recorded from its monitor into the movie's AAC track.
+// recorded from its monitor into the movie's AAC track, from the movie's first frame also when the
+// player buffers a second; without a sound server the picture is recorded alone.
 #include "PrivatePulseServer.h"
 #include "RecordingTestSupport.h"
 #include "platform/linux/FFmpegMovieReader.h"
@@ -8,8 +9,57 @@
 #include "platform/linux/PulseSystemAudioSource.h"
 
 #include <QElapsedTimer>
+#include <QtEndian>
 #include <csignal>
 #include <thread>
+
+namespace {
+
+// A recorder of this test's screen into real movies, with the system audio of the sound server
+// in PULSE_SERVER.
+struct SoundRecorder {
+    RecordingHarness h;
+    FFmpegMovieWriter writer;
+    FFmpegMovieThumbnailer thumbnailer;
+    PulseSystemAudioSource audio;
+    SoundRecorder()
+    {
+        h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {
+            h.screen, writer, thumbnailer, h.inhibitor, audio, h.notifier, h.permissions});
+        h.service->setRecordingsDirectory(h.folder.path());
+        h.service->setModelContainer(h.store.container);
+    }
+    QString moviePath() { return QDir(h.folder.path()).filePath(h.service->currentFileName()); }
+};
+
+// `seconds` of a 1 kHz tone as a 16-bit stereo WAV file at 48 kHz.
+QByteArray toneWav(int seconds)
+{
+    const qint32 frames = seconds * 48'000;
+    QByteArray wav;
+    auto put32 = [&wav](quint32 v) { wav.append(reinterpret_cast<const char*>(&(v = qToLittleEndian(v))), 4); };
+    auto put16 = [&wav](quint16 v) { wav.append(reinterpret_cast<const char*>(&(v = qToLittleEndian(v))), 2); };
+    wav.append("RIFF");
+    put32(quint32(36 + frames * 4));
+    wav.append("WAVEfmt ");
+    put32(16);
+    put16(1);
+    put16(2);
+    put32(48'000);
+    put32(48'000 * 4);
+    put16(4);
+    put16(16);
+    wav.append("data");
+    put32(quint32(frames * 4));
+    for (qint32 i = 0; i < frames; ++i) {
+        const auto v = qint16(16000 * std::sin(2 * M_PI * 1000 * i / 48'000.0));
+        put16(quint16(v));
+        put16(quint16(v));
+    }
+    return wav;
+}
+
+}
 
 TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
 {
@@ -28,7 +78,8 @@ TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
     h.service->setModelContainer(h.store.container);
     QTest::qWait(300); // the tone is playing
     h.start(ScreenRecordingService::DisplayTarget {1}, true);
-    ASSERT_TRUE(h.service->isRecording()) << h.service->lastError().value_or(ScreenRecordingService::RecordingError {}).message.toStdString();
+    ASSERT_TRUE(h.service->isRecording())
+        << h.service->lastError().value_or(ScreenRecordingService::RecordingError {}).message.toStdString();
     QTest::qWait(2000);
     h.stop();
 
@@ -71,8 +122,9 @@ TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
     PulseSystemAudioSource audio;
     std::atomic<int> blocks {0};
     QString error;
-    ASSERT_TRUE(audio.start(48'000, 2, [&blocks](const float*, int, std::chrono::steady_clock::time_point) { ++blocks; },
-        &error)) << error.toStdString();
+    ASSERT_TRUE(audio.start(
+        48'000, 2, [&blocks](const float*, int, std::chrono::steady_clock::time_point) { ++blocks; }, &error))
+        << error.toStdString();
     QTest::qWait(200);
     const pid_t daemon = pid_t(pulse.daemon.processId());
     ::kill(daemon, SIGSTOP);
@@ -94,4 +146,111 @@ TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
     QTest::qWait(200);
     EXPECT_EQ(blocks, delivered); // no sink call after the stop
     resume.join();
+}
+
+// A tone already playing through paplay (which buffers about a second, so the sink hands over its
+// monitor's first block only when its current chunk ends): three recordings in a row have the
+// tone from their first tenth of a second.
+TEST(SystemAudioRecording, AToneAlreadyPlayingIsInTheMovieFromItsFirstTenthOfASecond)
+{
+    PrivatePulseServer pulse;
+    if (!pulse.ready)
+        GTEST_SKIP() << "no pulseaudio daemon could be started";
+    if (QStandardPaths::findExecutable(QStringLiteral("paplay")).isEmpty())
+        GTEST_SKIP() << "paplay is not installed";
+    const QString wav = pulse.dir.filePath(QStringLiteral("tone.wav"));
+    writeFile(wav, toneWav(60));
+    pulse.player.start(QStringLiteral("paplay"), {QStringLiteral("--device=tone"), wav});
+    ASSERT_TRUE(pulse.player.waitForStarted());
+    {
+        // The tone is playing once the monitor carries it.
+        PulseSystemAudioSource listener;
+        std::atomic<bool> heard {false};
+        QString error;
+        ASSERT_TRUE(listener.start(
+            48'000, 2,
+            [&heard](const float* samples, int frames, std::chrono::steady_clock::time_point) {
+                for (int i = 0; i < frames * 2; ++i)
+                    heard = heard || std::abs(samples[i]) > 0.3f;
+            },
+            &error))
+            << error.toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return heard.load(); }, 30000));
+        listener.stop();
+    }
+
+    SoundRecorder r;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        r.h.start(ScreenRecordingService::DisplayTarget {1}, true);
+        ASSERT_TRUE(r.h.service->isRecording());
+        QTest::qWait(1000);
+        r.h.stop();
+        FFmpegMovieReader reader;
+        std::vector<std::vector<float>> channels;
+        QString error;
+        ASSERT_TRUE(reader.open(r.moviePath(), &error) && reader.readAudio(channels, &error)) << error.toStdString();
+        double start = 0;
+        for (const MovieStreamInfo& stream : reader.streams()) {
+            if (stream.isAudio)
+                start = stream.startSeconds;
+        }
+        const std::vector<float>& left = channels.at(0);
+        const auto first = std::find_if(left.begin(), left.end(), [](float v) { return std::abs(v) > 0.2f; });
+        ASSERT_NE(first, left.end()) << "no tone in the movie";
+        EXPECT_LT(start + double(first - left.begin()) / 48'000, 0.1);
+    }
+    EXPECT_TRUE(r.h.notifier.summaries.isEmpty());
+}
+
+// "recordSystemAudio" is on and no sound server answers: the recording is made and listed, without
+// a sound track, and the user is told once why.
+TEST(SystemAudioRecording, WithoutASoundServerTheRecordingIsMadeAndListed)
+{
+    QTemporaryDir nowhere;
+    const QByteArray previous = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(nowhere.filePath(QStringLiteral("native"))));
+    SoundRecorder r;
+    r.h.start(ScreenRecordingService::DisplayTarget {1}, true);
+    qputenv("PULSE_SERVER", previous);
+    ASSERT_TRUE(r.h.service->isRecording());
+    QTest::qWait(1200);
+    r.h.stop();
+    ASSERT_EQ(r.h.records().size(), 1u);
+    EXPECT_EQ(r.h.savedCount, 1);
+    FFmpegMovieReader reader;
+    QString error;
+    ASSERT_TRUE(reader.open(r.moviePath(), &error)) << error.toStdString();
+    const auto streams = reader.streams();
+    EXPECT_TRUE(std::none_of(streams.begin(), streams.end(), [](const MovieStreamInfo& s) { return s.isAudio; }));
+    EXPECT_TRUE(std::any_of(streams.begin(), streams.end(), [](const MovieStreamInfo& s) { return s.isVideo; }));
+    EXPECT_FALSE(r.h.service->lastError());
+    EXPECT_EQ(r.h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
+    EXPECT_TRUE(r.h.notifier.bodies.first().contains(QStringLiteral("system audio: ")))
+        << r.h.notifier.bodies.first().toStdString();
+}
+
+// Capture times of a monitor's blocks: follow the sample count while the server's latency is
+// stale, move on with samples the server lost, and follow the server when the reader fell behind.
+TEST(SystemAudioRecording, CaptureTimesFollowTheSampleCountAndTheServersLosses)
+{
+    using namespace std::chrono_literals;
+    CaptureTimeEstimate estimate;
+    const auto t0 = std::chrono::steady_clock::time_point(1h);
+    // Read every 20 ms while the server still says 370 ms of latency: the count, from the first read.
+    EXPECT_EQ(estimate.next(t0 + 20ms, 370ms, 20ms), t0);
+    auto at = t0;
+    for (int i = 1; i < 50; ++i)
+        at = estimate.next(t0 + 20ms + i * 20ms, 370ms, 20ms);
+    EXPECT_LT(std::chrono::abs(at - (t0 + 49 * 20ms)), 1ms);
+    // The server lost half a second in a stall: the time moves on with it.
+    at = estimate.next(t0 + 1020ms + 500ms, 0ms, 20ms);
+    EXPECT_EQ(at, t0 + 1500ms);
+    // The reader fell behind: three blocks read at once, placed by what the server still held.
+    at = estimate.next(t0 + 1620ms, 60ms, 20ms);
+    EXPECT_EQ(at, t0 + 1540ms);
+    at = estimate.next(t0 + 1620ms, 40ms, 20ms);
+    EXPECT_EQ(at, t0 + 1560ms);
+    at = estimate.next(t0 + 1620ms, 20ms, 20ms);
+    EXPECT_EQ(at, t0 + 1580ms);
 }

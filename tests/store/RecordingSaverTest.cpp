@@ -31,11 +31,13 @@ TEST(RecordingSaver, StoresTheMoviesRecordWithAThumbnailOnlyWhenAFrameIsThere)
         << error.toStdString();
     EXPECT_DOUBLE_EQ(thumbnailer.askedSeconds, 1.0);
     thumbnailer.picture = QImage(); // a movie whose first second gives no frame
-    ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("display"), 1.0, false}, *store.container, thumbnailer, &error));
+    ASSERT_TRUE(
+        RecordingSaver::save({path, QStringLiteral("display"), 1.0, false}, *store.container, thumbnailer, &error));
 
     auto records = store.container->mainContext().fetchRecordingItems();
     ASSERT_EQ(records.size(), 2u);
-    std::sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a->recordingKind < b->recordingKind; });
+    std::sort(records.begin(), records.end(),
+        [](const auto& a, const auto& b) { return a->recordingKind < b->recordingKind; });
     const RecordingItemPtr& area = records[0];
     EXPECT_EQ(area->recordingKind, QStringLiteral("area"));
     EXPECT_EQ(area->fileName, QStringLiteral("2026-03-05_14-07-09.mov")) << "the name, not the path";
@@ -47,18 +49,20 @@ TEST(RecordingSaver, StoresTheMoviesRecordWithAThumbnailOnlyWhenAFrameIsThere)
     EXPECT_FALSE(records[1]->thumbnailData);
 }
 
-// A movie cut short (a disk that filled at once) is shown by a picture from its middle, not from
-// after its end.
-TEST(RecordingSaver, AMovieShorterThanASecondIsShownByAPictureFromItsMiddle)
+// A movie shorter than a second has no picture at one second: no thumbnail (its card shows a
+// placeholder), and no picture from elsewhere either.
+TEST(RecordingSaver, AMovieShorterThanASecondHasNoThumbnail)
 {
     TempStore store;
     ASSERT_TRUE(store.container);
     FakeMovieThumbnailer thumbnailer;
+    thumbnailer.seconds = 0.4;
     const QString path = movieFile(store, QStringLiteral("2026-03-05_14-07-10.mov"), 10);
     QString error;
-    ASSERT_TRUE(RecordingSaver::save({path, QStringLiteral("area"), 0.4, false}, *store.container, thumbnailer, &error));
-    EXPECT_DOUBLE_EQ(thumbnailer.askedSeconds, 0.2);
+    ASSERT_TRUE(
+        RecordingSaver::save({path, QStringLiteral("area"), 0.4, false}, *store.container, thumbnailer, &error));
+    EXPECT_DOUBLE_EQ(thumbnailer.askedSeconds, 1.0);
     const auto records = store.container->mainContext().fetchRecordingItems();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_TRUE(records.front()->thumbnailData);
+    EXPECT_FALSE(records.front()->thumbnailData);
 }

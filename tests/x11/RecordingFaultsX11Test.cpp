@@ -19,6 +19,9 @@
 #include <random>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
+
+#include <pulse/simple.h>
 
 #include "X11TestSupport.h"
 
@@ -44,7 +47,7 @@ struct SmallDisk {
 };
 
 // A window without a frame at the top left: grey noise that changes every frame (which the
-// encoder cannot squeeze), or one plain colour.
+// encoder cannot squeeze; a few pictures made once, shown in turn), or one plain colour.
 class TestWindow : public QWidget {
 public:
     explicit TestWindow(QSize size)
@@ -54,17 +57,26 @@ public:
         setGeometry(QRect(QPoint(0, 0), size));
         m_picture.fill(Qt::black);
         connect(&m_timer, &QTimer::timeout, this, [this] {
-            std::uniform_int_distribution<int> grey(0, 255);
-            for (int y = 0; y < m_picture.height(); ++y) {
-                auto* row = reinterpret_cast<QRgb*>(m_picture.scanLine(y));
-                for (int x = 0; x < m_picture.width(); ++x)
-                    row[x] = qRgb(grey(m_random), grey(m_random), grey(m_random));
-            }
+            m_picture = m_noise[m_next++ % m_noise.size()];
             repaint();
         });
         show();
     }
-    void noise() { m_timer.start(33); }
+    void noise()
+    {
+        std::mt19937 random(11);
+        std::uniform_int_distribution<int> grey(0, 255);
+        for (int n = 0; n < 8; ++n) {
+            QImage picture(m_picture.size(), QImage::Format_RGB32);
+            for (int y = 0; y < picture.height(); ++y) {
+                auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+                for (int x = 0; x < picture.width(); ++x)
+                    row[x] = qRgb(grey(random), grey(random), grey(random));
+            }
+            m_noise.append(picture);
+        }
+        m_timer.start(33);
+    }
     void fill(QColor colour)
     {
         m_picture.fill(colour);
@@ -76,8 +88,9 @@ protected:
 
 private:
     QImage m_picture;
+    QList<QImage> m_noise;
+    int m_next = 0;
     QTimer m_timer;
-    std::mt19937 m_random {11};
 };
 
 // A recorder on the real display and FFmpeg into `folder`, with the system audio of `audio`.
@@ -106,10 +119,13 @@ QList<QPair<double, QRgb>> decodeVideo(const QString& path)
     QString error;
     EXPECT_TRUE(reader.open(path, &error)) << error.toStdString();
     QList<QPair<double, QRgb>> frames;
-    reader.readVideo(0, QSize(), [&](const QImage& frame, double seconds) {
-        frames.append({seconds, frame.pixel(frame.width() / 2, frame.height() / 2)});
-        return true;
-    }, &error);
+    reader.readVideo(
+        0, QSize(),
+        [&](const QImage& frame, double seconds) {
+            frames.append({seconds, frame.pixel(frame.width() / 2, frame.height() / 2)});
+            return true;
+        },
+        &error);
     return frames;
 }
 
@@ -142,13 +158,17 @@ TEST(RecordingFaultsX11, AFullDiskEndsTheRecordingWhichIsListedAndPlays)
     QSignalSpy stopped(r.h.service.get(), &ScreenRecordingService::stopped);
     r.h.start(ScreenRecordingService::AreaTarget {r.displayID(), QRectF(0, 0, 640, 360), 1.0});
     ASSERT_TRUE(r.h.service->isRecording()) << r.errorText().toStdString();
-    // The recording ends by itself once the disk is full.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !stopped.isEmpty(); }, 20000));
+    // The recording ends by itself once the disk is full, however long that takes.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !stopped.isEmpty(); }, 180000));
     ASSERT_TRUE(r.h.service->lastError());
     EXPECT_TRUE(r.errorText().contains(QStringLiteral("No space left on device"))) << r.errorText().toStdString();
-    ASSERT_FALSE(r.h.notifier.bodies.isEmpty());
-    EXPECT_TRUE(r.h.notifier.bodies.first().contains(QStringLiteral("No space left on device")));
-    EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: ") + r.h.notifier.bodies.first()));
+    // The user learns why it ended, and that the movie up to then was kept, and where.
+    ASSERT_EQ(r.h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme vorzeitig beendet")});
+    const QString body = r.h.notifier.bodies.first();
+    EXPECT_TRUE(body.contains(QStringLiteral("No space left on device"))) << body.toStdString();
+    EXPECT_TRUE(body.contains(QStringLiteral("Die Aufnahme bis dahin ist gespeichert: ") + r.moviePath()))
+        << body.toStdString();
+    EXPECT_TRUE(console.contains(QStringLiteral("; the movie up to then is kept in ") + r.moviePath()));
 
     // Listed, with what plays: every frame up to where the disk filled.
     ASSERT_EQ(r.h.records().size(), 1u);
@@ -157,7 +177,9 @@ TEST(RecordingFaultsX11, AFullDiskEndsTheRecordingWhichIsListedAndPlays)
     EXPECT_TRUE(item->thumbnailData);
     const auto frames = decodeVideo(r.moviePath());
     ASSERT_GE(frames.size(), 15);
-    EXPECT_NEAR(frames.last().first + 1.0 / 30, item->durationSeconds, 0.05);
+    // As long as the movie plays: its last picture lasts until the one that did not fit.
+    EXPECT_NEAR(FFmpegMovieThumbnailer().movieSeconds(r.moviePath(), nullptr), item->durationSeconds, 1e-3);
+    EXPECT_LT(frames.last().first, item->durationSeconds);
     for (int i = 1; i < frames.size(); ++i)
         EXPECT_GT(frames[i].first, frames[i - 1].first);
 }
@@ -177,8 +199,15 @@ TEST(RecordingFaultsX11, AKilledRecordingIsListedAtTheNextStart)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'j'));
     junk.close();
-    ASSERT_EQ(::mkfifo(QFile::encodeName(QDir(folder.path()).filePath(QStringLiteral("2026-01-02_03-04-06.mov"))).constData(), 0600), 0);
-    spin(2500);
+    ASSERT_EQ(
+        ::mkfifo(QFile::encodeName(QDir(folder.path()).filePath(QStringLiteral("2026-01-02_03-04-06.mov"))).constData(),
+            0600),
+        0);
+    // Killed once a third fragment of a second is being written, however long that takes: two are
+    // whole on disk.
+    FFmpegMovieThumbnailer movies;
+    const QString path = QDir(folder.path()).filePath(name);
+    ASSERT_TRUE(waitUntil([&] { return movies.movieSeconds(path, nullptr) > 2.0; }, 60000));
     ::kill(pid_t(recorder.processId()), SIGKILL);
     ASSERT_TRUE(recorder.waitForFinished(5000));
 
@@ -192,12 +221,13 @@ TEST(RecordingFaultsX11, AKilledRecordingIsListedAtTheNextStart)
     EXPECT_EQ(item->fileSizeBytes, QFileInfo(QDir(folder.path()).filePath(name)).size());
     ASSERT_TRUE(item->thumbnailData);
     EXPECT_EQ(QImage::fromData(*item->thumbnailData).size(), QSize(320, 240));
-    // Fragments of a second: one to two and a half seconds are on disk, and all of it decodes.
-    EXPECT_GE(item->durationSeconds, 1.0);
-    EXPECT_LE(item->durationSeconds, 2.6);
-    const auto frames = decodeVideo(QDir(folder.path()).filePath(name));
+    // Fragments of a second: at least two seconds are on disk, and all of it decodes.
+    EXPECT_GE(item->durationSeconds, 2.0);
+    EXPECT_FALSE(item->hasSystemAudio); // the movie has no sound track
+    const auto frames = decodeVideo(path);
     ASSERT_FALSE(frames.isEmpty());
-    EXPECT_NEAR(frames.last().first + 1.0 / 30, item->durationSeconds, 0.05);
+    EXPECT_LT(frames.last().first, item->durationSeconds);
+    EXPECT_GE(frames.last().first + 1.0 / 30, item->durationSeconds - 0.5); // dropped ticks at most
     EXPECT_GT(qRed(frames.first().second), 200);
 
     r.h.service->adoptInterruptedRecordings(); // nothing twice
@@ -209,7 +239,7 @@ TEST(RecordingFaultsX11, SoundIsThereFromTheFirstFrameAfterASlowConnect)
 {
     // A sound server that takes 700 ms to answer: the movie's clock starts once it has.
     FakeSystemAudioSource audio;
-    audio.connectDelayMs = 700;
+    audio.connectDelay = std::chrono::milliseconds(700);
     TestWindow window(QSize(320, 240));
     QTemporaryDir folder;
     X11Recorder r(folder.path(), &audio);
@@ -227,28 +257,76 @@ TEST(RecordingFaultsX11, SoundIsThereFromTheFirstFrameAfterASlowConnect)
     EXPECT_NEAR(start + double(sound.size()) / 48'000, frames.last().first + 1.0 / 30, 0.1);
 }
 
+// A player into the sound server that writes silence in 10 ms blocks as the sink takes them, and
+// a loud click when asked, so that the click goes out as soon as it is asked for.
+class ClickPlayer {
+public:
+    ClickPlayer()
+    {
+        pa_sample_spec spec {};
+        spec.format = PA_SAMPLE_FLOAT32NE;
+        spec.rate = 48'000;
+        spec.channels = 2;
+        pa_buffer_attr attributes {};
+        attributes.maxlength = uint32_t(-1);
+        attributes.tlength = 480 * 2 * sizeof(float);
+        attributes.prebuf = uint32_t(-1);
+        attributes.minreq = uint32_t(-1);
+        attributes.fragsize = uint32_t(-1);
+        m_stream = pa_simple_new(
+            nullptr, "click", PA_STREAM_PLAYBACK, "tone", "click", &spec, nullptr, &attributes, nullptr);
+        if (m_stream)
+            m_thread = std::thread([this] { play(); });
+    }
+    ~ClickPlayer()
+    {
+        m_stopping = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_stream)
+            pa_simple_free(m_stream);
+    }
+    bool isPlaying() const { return m_stream; }
+    void click() { m_click = true; }
+    // The most the sink held of this player's sound around the click.
+    std::chrono::microseconds worstLatency() const { return std::chrono::microseconds(m_worstLatency.load()); }
+
+private:
+    void play()
+    {
+        std::vector<float> block(480 * 2);
+        int clickBlocks = 0;
+        while (!m_stopping) {
+            if (m_click.exchange(false))
+                clickBlocks = 3; // 30 ms of a loud square
+            for (size_t i = 0; i < block.size(); ++i)
+                block[i] = clickBlocks > 0 ? ((i / 2 / 24) % 2 ? 0.8f : -0.8f) : 0.0f;
+            if (pa_simple_write(m_stream, block.data(), block.size() * sizeof(float), nullptr) < 0)
+                return;
+            if (clickBlocks > 0) {
+                --clickBlocks;
+                const pa_usec_t latency = pa_simple_get_latency(m_stream, nullptr);
+                m_worstLatency = std::max<qint64>(m_worstLatency, qint64(latency == pa_usec_t(-1) ? 0 : latency));
+            }
+        }
+    }
+
+    pa_simple* m_stream = nullptr;
+    std::thread m_thread;
+    std::atomic<bool> m_stopping {false};
+    std::atomic<bool> m_click {false};
+    std::atomic<qint64> m_worstLatency {0};
+};
+
 TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
 {
     PrivatePulseServer pulse;
     if (!pulse.ready)
         GTEST_SKIP() << "no pulseaudio daemon could be started";
-    pulse.openPlayer(10);
-    // Silence played as it is due keeps the sink running at the player's low latency; the click
-    // then goes out at once.
-    QElapsedTimer playing;
-    playing.start();
-    qint64 played = 0;
-    auto playDue = [&](const QByteArray& sound) {
-        const qint64 due = playing.elapsed() * 48 - played;
-        if (due > 0)
-            pulse.player.write(QByteArray(int(due) * 2 * int(sizeof(float)), 0));
-        played += due > 0 ? due : 0;
-        pulse.player.write(sound);
-        played += sound.size() / 2 / qint64(sizeof(float));
-    };
-    QTimer feeder;
-    QObject::connect(&feeder, &QTimer::timeout, [&] { playDue({}); });
-    feeder.start(5);
+    // Silence played as the sink takes it keeps the sink running at the player's low latency; the
+    // click then goes out at once.
+    ClickPlayer player;
+    ASSERT_TRUE(player.isPlaying());
     TestWindow window(QSize(320, 240));
     PulseSystemAudioSource audio;
     QTemporaryDir folder;
@@ -257,12 +335,13 @@ TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
     r.h.start(ScreenRecordingService::AreaTarget {r.displayID(), QRectF(0, 0, 320, 240), 1.0}, true);
     ASSERT_TRUE(r.h.service->isRecording()) << r.errorText().toStdString();
     spin(1000);
-    QByteArray click(48 * 30 * 2 * int(sizeof(float)), Qt::Uninitialized); // 30 ms of a loud square
-    auto* out = reinterpret_cast<float*>(click.data());
-    for (int i = 0; i < 48 * 30 * 2; ++i)
-        out[i] = (i / 2 / 24) % 2 ? 0.8f : -0.8f;
+    QElapsedTimer shown;
+    shown.start();
     window.fill(Qt::white);
-    playDue(click);
+    player.click();
+    // How long the X server took to show the colour: the picture is no sooner in the movie.
+    ASSERT_TRUE(waitUntil([&] { return qGreen(r.source.grabRect(QRect(160, 120, 1, 1), nullptr).pixel(0, 0)) > 200; }));
+    const qint64 showMs = shown.elapsed();
     spin(1000);
     r.h.stop();
 
@@ -283,10 +362,13 @@ TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
             break;
         }
     }
-    // A sound server that renders in bursts (a null sink under load) cannot time a click.
-    if (double(sound.size()) / 48'000 < 0.8 * frames.size() / 30.0)
-        GTEST_SKIP() << "the sound server delivered " << sound.size() / 48'000.0 << " s of sound in "
-                     << frames.size() / 30.0 << " s: too little to time a click";
+    // A sound server that fell behind (a null sink under load renders in bursts), or an X server
+    // slow to show the colour (a busy machine), cannot time a click.
+    if (showMs > 15)
+        GTEST_SKIP() << "the X server took " << showMs << " ms to show the colour: too long to time a click";
+    if (player.worstLatency() > std::chrono::milliseconds(40))
+        GTEST_SKIP() << "the sound server held the click " << player.worstLatency().count() / 1000
+                     << " ms: too long to time it";
     ASSERT_GT(seen, 0.5);
     ASSERT_GT(heard, 0.5);
     EXPECT_NEAR(heard, seen, 0.040);
@@ -326,7 +408,7 @@ TEST(RecordingFaultsX11, AMovieWhoseFolderWasSwappedIsKeptButNotListed)
         // The movie was written on where it was opened, to its end.
         const auto frames = decodeVideo(QDir(moved).filePath(name));
         ASSERT_FALSE(frames.isEmpty());
-        EXPECT_NEAR(frames.last().first, 1.5, 0.2);
+        EXPECT_GE(frames.last().first, 1.5 - 1.0 / 30 - 1e-6); // to the stop, 1.5 s after the start at least
         EXPECT_GT(qBlue(frames.last().second), 200);
         QFile::remove(folder);
     }

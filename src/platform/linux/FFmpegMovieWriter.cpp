@@ -1,5 +1,6 @@
 #include "platform/linux/FFmpegMovieWriter.h"
 
+#include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegSupport.h"
 #include "platform/linux/MovieFileOutput.h"
 
@@ -75,6 +76,8 @@ private:
     bool openVideo(QString* error);
     bool openAudio(QString* error);
     bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error);
+    bool writePacket(AVPacket* packet, QString* error);
+    bool writeHeldVideo(QString* error);
     bool queueAudio(const float* samples, int frames, QString* error);
     bool encodeAudioFrames(bool flushPartial, QString* error);
     bool cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error);
@@ -102,6 +105,10 @@ private:
     MovieFileOutput m_output;
     bool m_writeFailed = false;
     double m_completeSeconds = 0; // the movie on disk plays this long
+    // The last picture's packet, written once the next one says how long it lasts: the muxer
+    // takes a sample's length from its packet at the end of a fragment, and a picture that is held
+    // over dropped ticks must last until the next one.
+    AVPacket* m_heldVideo = nullptr;
     // Audio waiting for a whole encoder frame (planar), and the sample position of its first
     // sample; the appended samples are split into channels in m_planes on their way in.
     AVAudioFifo* m_queue = nullptr;
@@ -134,6 +141,7 @@ bool FFmpegMovieFile::open(QString* error)
     if (!openVideo(error) || (m_settings.audio && !openAudio(error)))
         return false;
     m_packet = av_packet_alloc();
+    m_heldVideo = av_packet_alloc();
     if (!m_output.create(m_path, error))
         return false;
     m_createdFile = true;
@@ -248,7 +256,7 @@ bool FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream
         return writeFailed(error);
     m_output.markComplete();
     m_fragmentStart = seconds;
-    m_completeSeconds = seconds;
+    m_completeSeconds = seconds; // the last picture before lasts until this one
     m_fragmentBytes = 0;
     return true;
 }
@@ -261,15 +269,41 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
     while ((result = avcodec_receive_packet(codec, m_packet)) >= 0) {
         av_packet_rescale_ts(m_packet, codec->time_base, stream->time_base);
         m_packet->stream_index = stream->index;
-        if (!cutFragmentBefore(m_packet, stream, error))
+        if (stream == m_videoStream) {
+            // The held picture lasts until this one, and belongs to the fragment before it.
+            if (m_heldVideo->data) {
+                m_heldVideo->duration = m_packet->pts - m_heldVideo->pts;
+                if (!writePacket(m_heldVideo, error))
+                    return false;
+            }
+            if (!cutFragmentBefore(m_packet, stream, error))
+                return false;
+            av_packet_move_ref(m_heldVideo, m_packet);
+            continue;
+        }
+        if (!writePacket(m_packet, error))
             return false;
-        m_fragmentBytes += m_packet->size;
-        result = av_interleaved_write_frame(m_format, m_packet);
-        if (result < 0 || m_output.failed())
-            return m_output.failed() ? writeFailed(error) : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
     }
     if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
         return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
+    return true;
+}
+
+// Writes the last picture, which lasts one frame.
+bool FFmpegMovieFile::writeHeldVideo(QString* error)
+{
+    if (!m_heldVideo || !m_heldVideo->data)
+        return true;
+    m_heldVideo->duration = av_rescale_q(1, m_video->time_base, m_videoStream->time_base);
+    return writePacket(m_heldVideo, error);
+}
+
+bool FFmpegMovieFile::writePacket(AVPacket* packet, QString* error)
+{
+    m_fragmentBytes += packet->size;
+    const int result = av_interleaved_write_frame(m_format, packet); // takes the packet's data
+    if (result < 0 || m_output.failed())
+        return m_output.failed() ? writeFailed(error) : FFmpegSupport::fail(error, FFmpegSupport::describe(result));
     return true;
 }
 
@@ -407,7 +441,7 @@ bool FFmpegMovieFile::finish(QString* error)
     if (m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("already finished"));
     m_finished = true;
-    bool ok = !m_writeFailed && encode(m_video, m_videoStream, nullptr, error);
+    bool ok = !m_writeFailed && encode(m_video, m_videoStream, nullptr, error) && writeHeldVideo(error);
     if (ok && m_audio)
         ok = encodeAudioFrames(true, error) && encode(m_audio, m_audioStream, nullptr, error);
     if (ok) {
@@ -418,7 +452,11 @@ bool FFmpegMovieFile::finish(QString* error)
     }
     if (m_writeFailed) {
         // Cut back to the last complete fragment: a movie when one was written, with the reason.
+        // It lasts what its pictures play, as a reader finds them in the file.
         writeFailed(error);
+        FFmpegMovieReader written;
+        if (written.open(m_output.openPath(), nullptr))
+            m_completeSeconds = written.videoEndSeconds();
         m_output.close(nullptr);
         return m_completeSeconds > 0;
     }
@@ -451,6 +489,7 @@ void FFmpegMovieFile::close()
     av_audio_fifo_free(m_queue);
     m_queue = nullptr;
     av_packet_free(&m_packet);
+    av_packet_free(&m_heldVideo);
     sws_freeContext(m_scaler);
     m_scaler = nullptr;
 }

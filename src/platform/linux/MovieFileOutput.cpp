@@ -37,13 +37,14 @@ bool MovieFileOutput::create(const QString& path, QString* error)
             *error = errnoText(errno);
         return false;
     }
-    struct stat info {};
+    struct stat info { };
     if (::fstat(m_fd, &info) == 0) {
         m_device = info.st_dev;
         m_inode = info.st_ino;
     }
     auto* buffer = static_cast<unsigned char*>(av_malloc(bufferSize));
-    m_io = avio_alloc_context(buffer, bufferSize, 1, this, nullptr, &MovieFileOutput::writePacket, &MovieFileOutput::seek);
+    m_io = avio_alloc_context(
+        buffer, bufferSize, 1, this, nullptr, &MovieFileOutput::writePacket, &MovieFileOutput::seek);
     if (!m_io) {
         av_free(buffer);
         if (error)
@@ -78,7 +79,7 @@ int64_t MovieFileOutput::seek(void* opaque, int64_t offset, int whence)
 {
     auto* self = static_cast<MovieFileOutput*>(opaque);
     if (whence == AVSEEK_SIZE) {
-        struct stat info {};
+        struct stat info { };
         return ::fstat(self->m_fd, &info) == 0 ? int64_t(info.st_size) : AVERROR(errno);
     }
     const off_t result = ::lseek(self->m_fd, off_t(offset), whence & ~AVSEEK_FORCE);
@@ -107,7 +108,7 @@ void MovieFileOutput::markComplete()
 
 bool MovieFileOutput::isShortOfSpace(qint64 pending) const
 {
-    struct statvfs disk {};
+    struct statvfs disk { };
     if (m_fd < 0 || ::fstatvfs(m_fd, &disk) != 0)
         return false;
     const qint64 unwritten = pending + (m_io ? qint64(m_io->buf_ptr - m_io->buffer) : 0);
@@ -138,9 +139,14 @@ bool MovieFileOutput::close(QString* error)
     return result == 0;
 }
 
+QString MovieFileOutput::openPath() const
+{
+    return QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+}
+
 bool MovieFileOutput::isAt(const QString& path) const
 {
-    struct stat info {};
+    struct stat info { };
     const QByteArray name = QFile::encodeName(path);
     return ::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == m_device
         && info.st_ino == m_inode;

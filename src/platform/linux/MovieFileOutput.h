@@ -29,6 +29,8 @@ public:
     void cutToComplete();
     // Closes the descriptor; false with the reason when closing fails.
     bool close(QString* error);
+    // A path that opens the file this output writes, wherever it is now.
+    QString openPath() const;
     // Whether the file at `path` (the last component not followed) is still the one opened.
     bool isAt(const QString& path) const;
     bool failed() const { return !m_failure.isEmpty(); }

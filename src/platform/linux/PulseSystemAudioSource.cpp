@@ -15,6 +15,19 @@ struct PulseSystemAudioSource::Reader {
     Sink sink;
 };
 
+CaptureTimeEstimate::TimePoint CaptureTimeEstimate::next(TimePoint readAt, Duration latency, Duration blockLength)
+{
+    const TimePoint latest = readAt - blockLength;
+    if (!m_last) {
+        m_last = latest;
+        return latest;
+    }
+    // The count of samples, less a thousandth for a sound card whose clock runs fast.
+    const TimePoint counted = *m_last + blockLength - blockLength / 1000;
+    m_last = std::min(latest, std::max(latest - latency, counted));
+    return *m_last;
+}
+
 PulseSystemAudioSource::~PulseSystemAudioSource()
 {
     stop();
@@ -37,8 +50,8 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
     attributes.maxlength = uint32_t(-1);
     attributes.fragsize = blockFrames * uint32_t(channels) * sizeof(float);
     int code = 0;
-    pa_simple* stream = pa_simple_new(nullptr, "Quorvel", PA_STREAM_RECORD, "@DEFAULT_MONITOR@",
-        "Bildschirmaufnahme", &spec, nullptr, &attributes, &code);
+    pa_simple* stream = pa_simple_new(nullptr, "Quorvel", PA_STREAM_RECORD, "@DEFAULT_MONITOR@", "Bildschirmaufnahme",
+        &spec, nullptr, &attributes, &code);
     if (!stream) {
         if (error)
             *error = QStringLiteral("system audio: ") + QString::fromUtf8(pa_strerror(code));
@@ -49,6 +62,7 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
     m_reader = reader;
     m_thread = std::thread([reader, stream, blockFrames, channels, sampleRate] {
         std::vector<float> block(size_t(blockFrames) * size_t(channels));
+        CaptureTimeEstimate estimate;
         int readError = 0;
         while (true) {
             {
@@ -62,8 +76,9 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
             // server still hold), its first one a block's length before that.
             const auto readAt = std::chrono::steady_clock::now();
             const pa_usec_t latency = pa_simple_get_latency(stream, &readError);
-            const auto capturedAt = readAt - std::chrono::microseconds(qint64(latency == pa_usec_t(-1) ? 0 : latency))
-                - std::chrono::microseconds(qint64(blockFrames) * 1'000'000 / sampleRate);
+            const auto capturedAt = estimate.next(readAt,
+                std::chrono::microseconds(qint64(latency == pa_usec_t(-1) ? 0 : latency)),
+                std::chrono::microseconds(qint64(blockFrames) * 1'000'000 / sampleRate));
             std::lock_guard lock(reader->mutex);
             if (reader->stopping)
                 break;

@@ -2,8 +2,26 @@
 #include "platform/SystemAudioSource.h"
 
 #include <memory>
+#include <optional>
 #include <mutex>
 #include <thread>
+
+// When the samples of each block were captured, from when the block was read and the latency
+// the sound server reports. That latency is not to be trusted for the first second or two: a
+// monitor reports the latency its output had before the recording connected, hundreds of
+// milliseconds too much, while the blocks come in real time. So the times follow the sample count
+// from the first block (whose data cannot be older than its read less its length), and the
+// server's figure only moves them on (samples the server lost in a stall), never back; a block
+// read sooner than the count says moves them back to its read.
+class CaptureTimeEstimate {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    using Duration = std::chrono::steady_clock::duration;
+    TimePoint next(TimePoint readAt, Duration latency, Duration blockLength);
+
+private:
+    std::optional<TimePoint> m_last;
+};
 
 // The default output's monitor ("@DEFAULT_MONITOR@") through libpulse's simple API, which
 // PulseAudio and PipeWire's pulse server both serve. Reads 20 ms blocks on its own thread.

@@ -1,9 +1,13 @@
 // The recordings player in a process of its own, ended as quorvel ends: plays the movie given as
 // the argument with the sound output the sound server in its environment offers, prints "playing
 // sound" or "playing silent" once the movie runs, closes the player on "close" from standard input
-// (then prints "closed" once the event loop runs on), and quits on SIGTERM, its teardown bounded as quorvel's is.
+// (then prints "closed" once the event loop runs on), starts work on the worker pool that never
+// ends on "hold" (a movie finishing on a disk that stopped answering; "held" once it runs), and
+// quits on SIGTERM, waiting for the worker pool as quorvel does, the whole quit bounded as
+// quorvel's is.
 #include "app/ExitDeadline.h"
 #include "gallery/RecordingQuickLook.h"
+#include "platform/Background.h"
 #include "platform/MediaPlayback.h"
 #include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/PulseOutputProbe.h"
@@ -14,8 +18,10 @@
 #include <QMediaPlayer>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,6 +48,7 @@ int main(int argc, char** argv)
     MediaPlayback::chooseBackend();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    ExitDeadline::armWhenQuitting(app, std::chrono::seconds(1));
     Theme::install();
     Symbols::installIconTheme();
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
@@ -64,6 +71,13 @@ int main(int argc, char** argv)
             input.setEnabled(false);
             return;
         }
+        if (QByteArray(line).startsWith("hold")) {
+            Background::run([] {
+                say("held");
+                for (;;)
+                    std::this_thread::sleep_for(std::chrono::seconds(1));
+            });
+        }
         if (QByteArray(line).startsWith("close") && RecordingQuickLook::current()) {
             RecordingQuickLook::current()->close();
             // Said once the closed window is gone and the event loop runs on.
@@ -82,6 +96,6 @@ int main(int argc, char** argv)
     });
     watch.start(20);
     const int status = app.exec();
-    ExitDeadline::arm(status, std::chrono::seconds(1));
+    Background::pool().waitForDone();
     return status;
 }
