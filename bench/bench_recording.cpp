@@ -59,7 +59,8 @@ double cpuSeconds(int who)
 {
     struct rusage usage { };
     getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 cpu_set_t s_recordingCores; // the two cores of the recording
@@ -111,7 +112,8 @@ public:
         m_cpuacct = QStringLiteral("/sys/fs/cgroup/cpuacct") + name;
         m_ok = QDir().mkpath(m_cpuset) && QDir().mkpath(m_cpuacct)
             && write(m_cpuset + QStringLiteral("/cpuset.cpus"), cores.toLatin1())
-            && write(m_cpuset + QStringLiteral("/cpuset.mems"), read(QStringLiteral("/sys/fs/cgroup/cpuset/cpuset.mems")));
+            && write(
+                m_cpuset + QStringLiteral("/cpuset.mems"), read(QStringLiteral("/sys/fs/cgroup/cpuset/cpuset.mems")));
     }
     ~CoreSet()
     {
@@ -332,7 +334,8 @@ void encodeAudioOnly(benchmark::State& state)
         qint64 at = 0;
         for (int b = 0; b < 6000; ++b) {
             for (int s = 0; s < block; ++s)
-                sound[size_t(2 * s)] = sound[size_t(2 * s + 1)] = 0.5f * float(std::sin(2 * M_PI * 440 * double(at + s) / rate));
+                sound[size_t(2 * s)] = sound[size_t(2 * s + 1)] = 0.5f
+                    * float(std::sin(2 * M_PI * 440 * double(at + s) / rate));
             movie->appendAudio(sound.data(), block, at, &error);
             at += block + (b == 3000 ? rate / 4 : 0);
         }
@@ -404,7 +407,8 @@ private:
     std::unique_ptr<FrameGrabber> m_inner;
 };
 
-void recordWithPipeline(benchmark::State& state, const char* preset, bool copying)
+// `queue`: the frames that may wait for the encoder; 0 for the recorder's own rule.
+void recordWithPipeline(benchmark::State& state, const char* preset, bool copying, int queue)
 {
     const QList<QImage> frames = desktopFrames();
     const double seconds = recordSeconds();
@@ -426,6 +430,8 @@ void recordWithPipeline(benchmark::State& state, const char* preset, bool copyin
             setup.grabber = std::make_unique<CopyingGrabber>(std::move(setup.grabber));
         setup.pointerSource = s_display ? &source : nullptr;
         setup.frameSize = movieSize;
+        setup.queueCapacity = queue > 0 ? queue : RecordingPipeline::queueCapacityFor(movieSize);
+        const int capacity = setup.queueCapacity;
         RecordingPipeline pipeline(std::move(setup));
         const double cpuBefore = cpuSeconds(RUSAGE_SELF);
         const double mainBefore = threadCpuSeconds();
@@ -448,9 +454,8 @@ void recordWithPipeline(benchmark::State& state, const char* preset, bool copyin
         holdOnRecordingCores(true); // finishing the movie counts too
         const RecordingPipeline::Summary summary = pipeline.stop();
         // Everything in the cpuset; without one, the process less the thread playing the desktop.
-        const double recordingCpu = s_coreSet
-            ? s_coreSet->takeCpuSeconds()
-            : cpuSeconds(RUSAGE_SELF) - cpuBefore - (threadCpuSeconds() - mainBefore);
+        const double recordingCpu = s_coreSet ? s_coreSet->takeCpuSeconds()
+                                              : cpuSeconds(RUSAGE_SELF) - cpuBefore - (threadCpuSeconds() - mainBefore);
         holdOnRecordingCores(false);
         const double cpuPerFrame = recordingCpu / double(std::max<qint64>(1, summary.framesCaptured));
         state.counters["frames_kept"] = double(summary.framesCaptured);
@@ -459,9 +464,11 @@ void recordWithPipeline(benchmark::State& state, const char* preset, bool copyin
         state.counters["cpu_s_per_s"] = recordingCpu / summary.activeSeconds;
         if (s_ffmpegCpuPerFrame > 0)
             state.counters["cpu_per_frame_vs_ffmpeg"] = cpuPerFrame / s_ffmpegCpuPerFrame;
-        std::printf("quorvel %s%s: %lld frames kept, %lld dropped, %.1f CPU ms per kept frame, threads ran on cores %s\n",
-            preset, copying ? " (two copies per grab)" : "", qint64(summary.framesCaptured), qint64(summary.framesDropped), cpuPerFrame * 1000,
-            qPrintable(coreList(cores)));
+        std::printf(
+            "quorvel %s%s, queue of %d: %lld frames kept, %lld dropped, %.1f CPU ms per kept frame, threads ran "
+            "on cores %s\n",
+            preset, copying ? " (two copies per grab)" : "", capacity, qint64(summary.framesCaptured),
+            qint64(summary.framesDropped), cpuPerFrame * 1000, qPrintable(coreList(cores)));
     }
 }
 
@@ -470,8 +477,7 @@ void grabOnly(benchmark::State& state)
 {
     if (!s_display) {
         state.SkipWithError("no X display of 1920 x 1080");
-        for (auto _ : state) {
-        }
+        for (auto _ : state) { }
         return;
     }
     QString error;
@@ -494,8 +500,7 @@ void recordWithFFmpeg(benchmark::State& state)
     const QString display = qEnvironmentVariable("DISPLAY");
     if (ffmpeg.isEmpty() || !s_display) {
         state.SkipWithError("no ffmpeg program or no X display of 1920 x 1080");
-        for (auto _ : state) {
-        }
+        for (auto _ : state) { }
         return;
     }
     const double seconds = recordSeconds();
@@ -506,17 +511,19 @@ void recordWithFFmpeg(benchmark::State& state)
         holdOnRecordingCores(true); // ffmpeg starts in the cpuset
         if (s_coreSet)
             s_coreSet->takeCpuSeconds();
-        process.start(QStringLiteral("taskset"), {QStringLiteral("-c"), s_cores, ffmpeg, QStringLiteral("-loglevel"),
-            QStringLiteral("info"), QStringLiteral("-stats"), QStringLiteral("-f"), QStringLiteral("x11grab"), QStringLiteral("-draw_mouse"),
-            QStringLiteral("1"), QStringLiteral("-framerate"), QStringLiteral("30"), QStringLiteral("-video_size"),
-            QStringLiteral("%1x%2").arg(movieSize.width()).arg(movieSize.height()), QStringLiteral("-i"), display,
-            QStringLiteral("-t"), QString::number(seconds), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
-            QStringLiteral("-c:v"), QStringLiteral("libx265"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
-            QStringLiteral("-b:v"), QStringLiteral("15M"), QStringLiteral("-x265-params"),
-            QStringLiteral("log-level=error:%1:bframes=0:keyint=60:min-keyint=60:scenecut=0")
-                .arg(QString::fromLatin1(x265ThreadParams(CPU_COUNT(&s_recordingCores)))),
-            QStringLiteral("-tag:v"), QStringLiteral("hvc1"), QStringLiteral("-movflags"), QStringLiteral("empty_moov"),
-            QStringLiteral("-frag_duration"), QStringLiteral("10000000"), movie});
+        process.start(QStringLiteral("taskset"),
+            {QStringLiteral("-c"), s_cores, ffmpeg, QStringLiteral("-loglevel"), QStringLiteral("info"),
+                QStringLiteral("-stats"), QStringLiteral("-f"), QStringLiteral("x11grab"),
+                QStringLiteral("-draw_mouse"), QStringLiteral("1"), QStringLiteral("-framerate"), QStringLiteral("30"),
+                QStringLiteral("-video_size"), QStringLiteral("%1x%2").arg(movieSize.width()).arg(movieSize.height()),
+                QStringLiteral("-i"), display, QStringLiteral("-t"), QString::number(seconds),
+                QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), QStringLiteral("-c:v"),
+                QStringLiteral("libx265"), QStringLiteral("-preset"), QStringLiteral("ultrafast"),
+                QStringLiteral("-b:v"), QStringLiteral("15M"), QStringLiteral("-x265-params"),
+                QStringLiteral("log-level=error:%1:bframes=0:keyint=60:min-keyint=60:scenecut=0")
+                    .arg(QString::fromLatin1(x265ThreadParams(CPU_COUNT(&s_recordingCores)))),
+                QStringLiteral("-tag:v"), QStringLiteral("hvc1"), QStringLiteral("-movflags"),
+                QStringLiteral("empty_moov"), QStringLiteral("-frag_duration"), QStringLiteral("10000000"), movie});
         process.waitForStarted();
         holdOnRecordingCores(false);
         std::set<int> cores;
@@ -530,7 +537,8 @@ void recordWithFFmpeg(benchmark::State& state)
         FFmpegMovieReader reader;
         int all = 0;
         if (reader.open(movie, nullptr))
-            reader.readVideo(0, QSize(64, 36), [&all](const QImage&, double) { return ++all, true; }, nullptr);
+            reader.readVideo(
+                0, QSize(64, 36), [&all](const QImage&, double) { return ++all, true; }, nullptr);
         const int kept = all - paddedRepeats(process.readAllStandardError());
         s_ffmpegCpuPerFrame = cpu / std::max(1, kept);
         state.counters["frames_kept"] = kept;
@@ -538,7 +546,8 @@ void recordWithFFmpeg(benchmark::State& state)
         state.counters["cpu_ms_per_frame"] = s_ffmpegCpuPerFrame * 1000;
         state.counters["wall_s"] = double(clock.elapsed()) / 1000.0;
         state.counters["exit"] = process.exitCode();
-        std::printf("ffmpeg: %d distinct frames kept of %d in its movie (the rest padded repeats), %.1f CPU ms per kept frame, %.1f s of wall "
+        std::printf("ffmpeg: %d distinct frames kept of %d in its movie (the rest padded repeats), %.1f CPU ms per "
+                    "kept frame, %.1f s of wall "
                     "time, threads ran on cores %s\n",
             kept, all, s_ffmpegCpuPerFrame * 1000, double(clock.elapsed()) / 1000.0, qPrintable(coreList(cores)));
     }
@@ -675,7 +684,10 @@ int main(int argc, char** argv)
         s_coreSet ? "cpuset" : "affinity", recordSeconds());
     benchmark::RegisterBenchmark("grab_1920x1080_with_pointer", grabOnly)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("encode_audio_only_aac", encodeAudioOnly)->Iterations(3)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("ffmpeg_cli_x11grab_libx265", recordWithFFmpeg)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+    benchmark::RegisterBenchmark("ffmpeg_cli_x11grab_libx265", recordWithFFmpeg)
+        ->Iterations(1)
+        ->UseRealTime()
+        ->Unit(benchmark::kSecond);
     benchmark::RegisterBenchmark("simplescreenrecorder_cli_libx265", recordWithSimpleScreenRecorder)
         ->Iterations(1)
         ->UseRealTime()
@@ -690,12 +702,18 @@ int main(int argc, char** argv)
         }
     }
     for (const char* preset : {"ultrafast", "superfast"}) {
-        benchmark::RegisterBenchmark((std::string("quorvel_pipeline_") + preset).c_str(), recordWithPipeline, preset, false)
+        benchmark::RegisterBenchmark(
+            (std::string("quorvel_pipeline_") + preset).c_str(), recordWithPipeline, preset, false, 0)
             ->Iterations(1)
             ->UseRealTime()
             ->Unit(benchmark::kSecond);
     }
-    benchmark::RegisterBenchmark("quorvel_pipeline_ultrafast_two_copies", recordWithPipeline, "ultrafast", true)
+    // The queue of 8 frames the recorder had before, for comparison in the same run.
+    benchmark::RegisterBenchmark("quorvel_pipeline_ultrafast_queue_8", recordWithPipeline, "ultrafast", false, 8)
+        ->Iterations(1)
+        ->UseRealTime()
+        ->Unit(benchmark::kSecond);
+    benchmark::RegisterBenchmark("quorvel_pipeline_ultrafast_two_copies", recordWithPipeline, "ultrafast", true, 0)
         ->Iterations(1)
         ->UseRealTime()
         ->Unit(benchmark::kSecond);

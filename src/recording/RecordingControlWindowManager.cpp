@@ -41,7 +41,8 @@ void RecordingControlWindowManager::show(const QList<ScreenMonitor>& monitors, c
             const QRect frame = primaryOnly.first().frame;
             m_panel->move(frame.center().x() + 1 - size.width() / 2, frame.top() + 16);
         }
-        Console::log(QStringLiteral("RecordingControlWindowManager: the panel is inside the recorded area"));
+        Console::trace(
+            u"recording", QStringLiteral("RecordingControlWindowManager: the panel is inside the recorded area"));
     }
     m_panel->show();
 }

@@ -164,6 +164,13 @@ bool RecordingPipeline::push(Item item, bool isFrame, bool force)
     return true;
 }
 
+int RecordingPipeline::queueCapacityFor(QSize frameSize)
+{
+    // A converted picture takes 1.5 bytes a pixel (4:2:0).
+    const qint64 pictureBytes = std::max<qint64>(1, qint64(frameSize.width()) * frameSize.height() * 3 / 2);
+    return int(std::clamp<qint64>(queueBytes / pictureBytes, 2, maxQueueCapacity));
+}
+
 bool RecordingPipeline::queueIsFull()
 {
     std::lock_guard lock(m_queueMutex);

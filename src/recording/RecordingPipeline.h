@@ -85,6 +85,13 @@ public:
     // at that time is left out, so that the movie is finished soon after it.
     Summary stop(std::optional<Clock::TimePoint> drainBy = std::nullopt);
 
+    // How many converted pictures of `frameSize` may wait for the encoder: enough to ride out a
+    // few seconds of other work on the cores (a shallow queue drops frames the encoder would have
+    // caught up with), at most queueBytes of them.
+    static int queueCapacityFor(QSize frameSize);
+    static constexpr int maxQueueCapacity = 24;
+    static constexpr qint64 queueBytes = qint64(96) << 20;
+
     // The pointer drawn into `frame` whose top-left is at `origin` (root pixels).
     static void drawPointer(QImage& frame, const CursorImage& cursor, const QPoint& origin);
 

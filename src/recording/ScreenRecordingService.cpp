@@ -244,10 +244,7 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
         return writer->create(path, chosen, error);
     };
     setup.frameSize = region.movieSize;
-    // Up to 8 frames wait for the encoder, at most 128 MiB of them (4 frames of a 4K display; the
-    // converted pictures in the queue take less, 1.5 bytes a pixel).
-    const qint64 frameBytes = qint64(region.movieSize.width()) * region.movieSize.height() * 4;
-    setup.queueCapacity = int(std::clamp<qint64>((qint64(128) << 20) / frameBytes, 2, 8));
+    setup.queueCapacity = RecordingPipeline::queueCapacityFor(region.movieSize);
     setup.grabOrigin = region.grabRect.topLeft();
     setup.pointerSource = &needs.screen;
     setup.audio = captureSystemAudio ? &needs.audio : nullptr;
@@ -261,8 +258,15 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
         prepared->error = error;
         return prepared;
     }
-    if (!needs.inhibitor.inhibit(sleepReason, &error))
-        Console::log(QStringLiteral("ScreenRecordingService: sleep is not inhibited: ") + error);
+    if (!needs.inhibitor.inhibit(sleepReason, &error)) {
+        // A desktop without an inhibitor stays without one: said once, traced afterwards.
+        static std::atomic<bool> told {false};
+        const QString line = QStringLiteral("ScreenRecordingService: sleep is not inhibited: ") + error;
+        if (told.exchange(true))
+            Console::trace(u"recording", line);
+        else
+            Console::log(line);
+    }
     prepared->soundFailure = pipeline->soundFailure();
     prepared->pipeline = std::move(pipeline);
     return prepared;
@@ -407,9 +411,10 @@ void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finishe
     setState(State::idle);
     m_lastFramesCaptured = finished->framesCaptured;
     m_lastFramesDropped = finished->framesDropped;
-    Console::log(QStringLiteral("ScreenRecordingService: %1 of %2 frames dropped")
-                     .arg(finished->framesDropped)
-                     .arg(finished->framesCaptured + finished->framesDropped));
+    Console::trace(u"recording",
+        QStringLiteral("ScreenRecordingService: %1 of %2 frames dropped")
+            .arg(finished->framesDropped)
+            .arg(finished->framesCaptured + finished->framesDropped));
     // Why the recording ended early (the screen, the disk), or why the movie was cut short at the stop.
     const QString failure = !m_streamFailure.isEmpty() ? m_streamFailure : finished->movieError;
     m_streamFailure.clear();

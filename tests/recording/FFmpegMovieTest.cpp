@@ -79,9 +79,14 @@ TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
     EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.1);
 
     QList<int> seen; // the colour of every decoded frame
+    int worst = 0;   // the largest difference of a channel from the colour written
     ASSERT_TRUE(reader.readVideo(
         0, QSize(),
         [&](const QImage& image, double) {
+            const QColor want = colours[seen.size() / 30];
+            const QColor got = image.pixelColor(image.width() / 2, image.height() / 2);
+            worst = std::max({worst, std::abs(got.red() - want.red()), std::abs(got.green() - want.green()),
+                std::abs(got.blue() - want.blue())});
             seen.append(nearestColour(image));
             return true;
         },
@@ -89,6 +94,7 @@ TEST(FFmpegMovie, WritesHevcAndAacThatDecodeBack)
     ASSERT_EQ(seen.size(), 90);
     for (int i = 0; i < 90; ++i)
         EXPECT_EQ(seen[i], i / 30) << "frame " << i;
+    EXPECT_LE(worst, 6) << "the colours are converted to the video range and back";
 
     std::vector<std::vector<float>> channels;
     ASSERT_TRUE(reader.readAudio(channels, &error));
