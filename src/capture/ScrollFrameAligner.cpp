@@ -58,6 +58,24 @@ std::vector<int> everyStride(int width, int stride)
     return xs;
 }
 
+// The sampled columns (indexes into the sampled x positions) whose pixels differ anywhere between
+// two samplings of `rows` rows.
+std::vector<int> changedColumns(
+    const std::vector<std::uint8_t>& older, const std::vector<std::uint8_t>& newer, std::size_t columns, int rows)
+{
+    std::vector<int> changed;
+    for (std::size_t c = 0; c < columns; ++c) {
+        for (int y = 0; y < rows; ++y) {
+            const std::size_t i = std::size_t(y) * columns + c;
+            if (older[i] != newer[i]) {
+                changed.push_back(int(c));
+                break;
+            }
+        }
+    }
+    return changed;
+}
+
 // Sum of absolute differences of two runs of bytes; written so the compiler vectorises it.
 std::uint64_t absoluteDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count)
 {
@@ -283,16 +301,7 @@ ScrollMatch ScrollFrameAligner::match(const QImage& previous, const QImage& next
 
     ScrollMatch result;
     // The columns that changed anywhere in the moving rows; the others are left out.
-    std::vector<int> changed;
-    for (std::size_t c = 0; c < xs.size(); ++c) {
-        for (int y = 0; y < rows; ++y) {
-            const std::size_t i = std::size_t(y) * xs.size() + c;
-            if (older[i] != newer[i]) {
-                changed.push_back(int(c));
-                break;
-            }
-        }
-    }
+    std::vector<int> changed = changedColumns(older, newer, xs.size(), rows);
     if (changed.empty()) {
         result.still = true;
         for (std::size_t c = 0; c < xs.size(); ++c)
@@ -373,16 +382,7 @@ std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImag
     const std::vector<std::uint8_t> newer = sampledColumns(nextImage, xs, first, first + rows);
 
     // The columns that changed anywhere in the moving rows; the others are left out.
-    std::vector<int> changed;
-    for (std::size_t c = 0; c < xs.size(); ++c) {
-        for (int y = 0; y < rows; ++y) {
-            const std::size_t i = std::size_t(y) * xs.size() + c;
-            if (older[i] != newer[i]) {
-                changed.push_back(int(c));
-                break;
-            }
-        }
-    }
+    const std::vector<int> changed = changedColumns(older, newer, xs.size(), rows);
     if (changed.empty())
         return 0;
     const auto keep = [&](const std::vector<std::uint8_t>& plane) {
