@@ -76,6 +76,8 @@ public:
     static QList<Pasteboard::Item> pasteboardItems(const ClipItem& item, bool asPlainText);
 
     PasteTrace& trace() { return m_trace; }
+    // The desktop the targets are remembered from and activated on.
+    Workspace& workspace() { return m_workspace; }
 
 private:
     struct Target {

@@ -11,8 +11,10 @@
 #include "platform/Preferences.h"
 #include "platform/Prefs.h"
 #include "platform/Shared.h"
+#include "platform/Workspace.h"
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContainer.h"
+#include "ui/WindowActivation.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -21,7 +23,9 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 WindowManager::WindowManager(Needs needs)
     : ModelContainerHolder("WindowManager")
@@ -30,6 +34,7 @@ WindowManager::WindowManager(Needs needs)
     , m_notifications(m_needs.notifications)
     , m_preferences(m_needs.preferences)
     , m_quickLook(m_needs.quickLook)
+    , m_workspace(m_pasteService.workspace())
 {
     m_clock = [] {
         static QElapsedTimer timer;
@@ -93,16 +98,13 @@ void WindowManager::showHistoryWindow()
         return;
     positionPanel();
     m_panel->setWindowOpacity(1.0);
-    m_panel->show();
-    m_panel->raise();
-    m_panel->activateWindow();
-    setVisible(true);
-    installKeyMonitors();
-    post(NotificationNames::historyWindowDidShow);
+    m_showPending = true;
+    presentPanel();
 }
 
 void WindowManager::hideHistoryWindow()
 {
+    m_showPending = false;
     removeKeyMonitors();
     if (m_panel) {
         storeFrame();
@@ -113,6 +115,67 @@ void WindowManager::hideHistoryWindow()
     }
     setVisible(false);
     post(NotificationNames::historyWindowDidHide);
+}
+
+void WindowManager::presentPanel()
+{
+    if (!m_showPending || m_awaitingFrameExtents)
+        return;
+    // A titled column is placed frame and all: the first time, the window manager is asked for
+    // the frame it will draw before the panel appears, so that the panel neither shows up at
+    // a wrong place and moves nor is laid out twice.
+    if (!m_frameExtentsAsked && !m_panel->titleBarHidden() && m_preferences.boolForKey(Prefs::showAsRightPanel.key)
+        && panelFrameMargins().isNull()) {
+        m_frameExtentsAsked = true;
+        m_awaitingFrameExtents = true;
+        QPointer<WindowManager> self(this);
+        const bool asked = m_workspace.requestFrameExtents(
+            static_cast<quint64>(m_panel->winId()), [self](std::optional<QMargins> extents) {
+                if (!self || !self->m_awaitingFrameExtents)
+                    return;
+                self->m_awaitingFrameExtents = false;
+                if (extents)
+                    self->m_knownFrameMargins = *extents;
+                if (self->m_showPending) {
+                    self->positionPanel();
+                    self->presentPanel();
+                }
+            });
+        if (!asked)
+            m_awaitingFrameExtents = false;
+        if (m_awaitingFrameExtents)
+            return;
+        positionPanel();
+    }
+    // A panel hidden while it held the focus stays Qt's focus window until Qt has handled the
+    // focus leaving it. Given the focus back before that, it would count as inactive: no focused
+    // search field, and no focus loss to hide on. It comes on the screen once Qt let go, at most
+    // a moment later.
+    if (QWindow* window = m_panel->windowHandle();
+        window && !m_panel->isVisible() && QGuiApplication::focusWindow() == window) {
+        if (!m_focusRelease) {
+            m_focusRelease = connect(qApp, &QGuiApplication::focusWindowChanged, this, &WindowManager::focusReleased);
+            QTimer::singleShot(focusReleaseWaitMs, this, &WindowManager::focusReleased);
+        }
+        return;
+    }
+    m_showPending = false;
+    m_panel->show();
+    // Qt's own request carries the time of the last event Qt saw, which can be older than the
+    // user's last input when a global hotkey opened the panel; the workspace's carries the current one.
+    WindowActivation::activate(m_panel, &m_workspace);
+    setVisible(true);
+    installKeyMonitors();
+    post(NotificationNames::historyWindowDidShow);
+}
+
+void WindowManager::focusReleased()
+{
+    if (!m_focusRelease)
+        return;
+    disconnect(m_focusRelease);
+    m_focusRelease = {};
+    presentPanel();
 }
 
 bool WindowManager::createPanel()
@@ -185,12 +248,13 @@ void WindowManager::setRightEdgeFrame()
         const QRect column(
             available.right() + 1 - rightPanelWidth, available.top(), rightPanelWidth, available.height());
         const QRect client = column.marginsRemoved(panelFrameMargins());
-        // Straight from one fixed size to the next: a window manager draws a resizable window's
+        // Straight from one fixed size to the next (minimum and maximum told to the window manager
+        // at once), and only when the size changes: a window manager draws a resizable window's
         // frame otherwise (a grip at its foot), and the frame would change under the placement.
-        m_panel->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        m_panel->setMinimumSize(client.size());
-        m_panel->setMaximumSize(client.size());
-        m_panel->setGeometry(client);
+        if (m_panel->minimumSize() != client.size() || m_panel->maximumSize() != client.size())
+            m_panel->setFixedSize(client.size());
+        if (m_panel->geometry() != client)
+            m_panel->setGeometry(client);
     }
     m_panel->setResizable(false);
     m_panel->setMovableByBackground(false);

@@ -23,6 +23,7 @@ class Preferences;
 class QKeyEvent;
 class QScreen;
 class QuickLookPanelManager;
+class Workspace;
 
 // Owner of the floating history panel: creates it around the history view at the first show,
 // places it (a column at the right edge of the screen under the pointer, or a free window below
@@ -40,6 +41,8 @@ public:
     static constexpr int menuBarGap = 8;
     // A Space press held at least this long shows the quick look only while held.
     static constexpr qint64 spaceHoldMs = 300;
+    // The longest a show waits for Qt to let go of the focus of a panel hidden a moment before.
+    static constexpr int focusReleaseWaitMs = 500;
     static inline const QString windowFrameKey = Prefs::historyWindowFrame.key;
 
     // Builds the panel's content for the store's container; the content calls dismiss to close.
@@ -73,7 +76,8 @@ public:
 
     // Remembers the paste target first (while another application is still frontmost), then
     // creates the panel if needed, places it, activates it and posts "historyWindowDidShow".
-    // Without a store container nothing is shown and nothing is posted.
+    // Without a store container nothing is shown and nothing is posted. The panel can come on the
+    // screen a moment later (see presentPanel); isVisible() turns true when it does.
     void showHistoryWindow();
     // Stores the frame, hides the panel and posts "historyWindowDidHide".
     void hideHistoryWindow();
@@ -105,6 +109,10 @@ protected:
 
 private:
     bool createPanel();
+    // Puts the panel of a pending show on the screen with the keyboard focus, as soon as nothing
+    // holds it back, and announces it.
+    void presentPanel();
+    void focusReleased();
     void positionPanel();
     void placeBelowMenuBar();
     void setRightEdgeFrame();
@@ -124,12 +132,19 @@ private:
     NotificationCenter& m_notifications;
     Preferences& m_preferences;
     QuickLookPanelManager* m_quickLook;
+    // The paste service's: it brings the panel to the front with the keyboard focus and tells
+    // the frame of a titled panel before the panel appears.
+    Workspace& m_workspace;
     ContentFactory m_contentFactory;
     QPointer<HistoryPanel> m_panel;
     bool m_isVisible = false;
     bool m_keyMonitorsInstalled = false;
     bool m_isHiding = false;
     QMargins m_knownFrameMargins;
+    bool m_showPending = false;
+    bool m_awaitingFrameExtents = false;
+    bool m_frameExtentsAsked = false;
+    QMetaObject::Connection m_focusRelease;
     std::function<qint64()> m_clock;
     std::optional<qint64> m_spacebarDownTime;
     bool m_isQuickLookOpenFromTap = false;

@@ -2,9 +2,11 @@
 #include "platform/Shared.h"
 
 #include <QList>
+#include <QMargins>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 #include <optional>
 
 // One running application as the desktop knows it. On Linux the bundle identifier is the
@@ -40,6 +42,15 @@ public:
     // Asks the window manager to activate one of this program's own top-level windows with the
     // current time, so that focus-stealing prevention does not hold it back; false when it cannot.
     virtual bool activateWindow(quint64 /*windowId*/) { return false; }
+    // Asks the window manager which frame (title bar and borders) it will draw around one of this
+    // program's top-level windows that is not shown yet, so that the window can be placed frame
+    // and all before it appears. done gets the answer once, on the main thread and never before
+    // this returns: the frame's widths, or none when the window manager did not answer. False
+    // when the window manager cannot be asked; done is not called then.
+    virtual bool requestFrameExtents(quint64 /*windowId*/, std::function<void(std::optional<QMargins>)> /*done*/)
+    {
+        return false;
+    }
     // True when the application's window is the active one and holds the input focus.
     virtual bool isActive(const RunningApplication& app) = 0;
     virtual bool openURL(const QUrl& url) = 0;

@@ -29,10 +29,13 @@
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
+#include <QApplication>
+#include <QResizeEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <cmath>
 #include <QScreen>
@@ -231,6 +234,75 @@ TEST_F(HistoryPanelEndToEndTest, HotkeyFilterAndKeyboardPasteIntoAnotherProgram)
     EXPECT_TRUE(windows->isVisible());
     ASSERT_TRUE(key("Escape"));
     EXPECT_TRUE(waitUntil([&] { return !windows->isVisible() && !windows->historyPanel()->isVisible(); }));
+}
+
+// With the settings a user starts with (a frameless column at the right that hides when it
+// loses the focus), the panel opened over another program takes the keyboard at once: typing
+// filters, Return pastes into that program, Escape and a click into the program hide it. Runs
+// on this display and, by the test further below, on openbox.
+TEST_F(HistoryPanelEndToEndTest, TheHotkeyPanelTakesTheKeyboardFromTheProgramInFront)
+{
+    prefs->set(QStringLiteral("showAsRightPanel"), true);
+    copyWithXclip("an older entry");
+    copyWithXclip("the entry to paste");
+    TargetApp target;
+    ASSERT_TRUE(target.start(QStringLiteral("Paste target")));
+    auto inFront = [&] {
+        const auto front = workspace.frontmostApplication();
+        return front && front->processIdentifier == target.pid();
+    };
+    ASSERT_TRUE(waitUntil(inFront, 20000)) << "the target program did not get the focus";
+    auto opened = [&](const char* how) {
+        EXPECT_TRUE(waitUntil([&] { return windows->isVisible(); }, 20000)) << how << ": the panel did not open";
+        EXPECT_EQ(paste.targetPID(), target.pid()) << how;
+        const bool active = waitUntil([&] { return windows->historyPanel()->isActiveWindow(); }, 20000);
+        EXPECT_TRUE(active) << how << ": the panel did not get the focus";
+        return active && view()->searchBar()->field()->hasFocus();
+    };
+
+    // The user types in the program, then presses the hotkey: what they type next lands in the
+    // search field, not in the program.
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("typed ")}));
+    ASSERT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("typed "); }, 20000));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
+    ASSERT_TRUE(opened("hotkey"));
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("paste")}));
+    QLineEdit* field = view()->searchBar()->field();
+    EXPECT_TRUE(waitUntil([&] { return field->text() == QStringLiteral("paste"); }, 20000))
+        << "search: " << field->text().toStdString() << ", program: " << target.text().toStdString();
+    spin(200);
+    EXPECT_TRUE(windows->historyPanel()->grab().save(artifact(QStringLiteral("history_hotkey_focus_typed.png"))));
+    ASSERT_TRUE(waitUntil([&] { return listed() == QStringList {QStringLiteral("the entry to paste")}; }))
+        << listed().join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(key("Return"));
+    EXPECT_TRUE(waitUntil([&] { return !windows->isVisible(); }));
+    EXPECT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("typed the entry to paste"); }, 20000))
+        << "program: " << target.text().toStdString();
+    ASSERT_TRUE(waitUntil([this] { return !suspension.isSuspended(); }, 3000));
+    ASSERT_TRUE(waitUntil(inFront, 20000)) << "the paste did not bring the program back";
+
+    // Again by the hotkey; Escape hides the panel.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")}));
+    ASSERT_TRUE(opened("hotkey again"));
+    EXPECT_TRUE(field->text().isEmpty());
+    ASSERT_TRUE(key("Escape"));
+    EXPECT_TRUE(waitUntil([&] { return !windows->isVisible() && !windows->historyPanel()->isVisible(); }));
+
+    // Opened from the tray menu, then hidden and shown again at once (the hotkey pressed twice):
+    // it has the keyboard each time. A click into the program hides it.
+    ASSERT_TRUE(waitUntil(inFront, 20000));
+    const auto program = workspace.frontmostApplication();
+    windows->showHistoryWindow();
+    ASSERT_TRUE(opened("tray"));
+    windows->hideHistoryWindow();
+    windows->showHistoryWindow();
+    ASSERT_TRUE(opened("hidden and shown again"));
+    ASSERT_TRUE(key("Down"));
+    EXPECT_TRUE(waitUntil([&] { return view()->selectedIndex() == 1; }));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(program->windowId),
+        QStringLiteral("30"), QStringLiteral("30"), QStringLiteral("click"), QStringLiteral("1")}));
+    EXPECT_TRUE(waitUntil([&] { return !windows->isVisible() && !windows->historyPanel()->isVisible(); }, 20000))
+        << "the panel stayed after it lost the focus";
 }
 
 TEST_F(HistoryPanelEndToEndTest, DragOfARowDeliversItsTextAndPng)
@@ -489,6 +561,72 @@ QRect wmFrameOf(unsigned long client)
     return frame;
 }
 
+// Where the window manager's frame around a client was while it was on the screen, as the X
+// server tells a client that watches the windows at the top of the tree.
+class FrameWatch {
+public:
+    FrameWatch()
+        : m_display(XOpenDisplay(nullptr))
+    {
+        XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
+        XSync(m_display, False);
+    }
+    ~FrameWatch() { XCloseDisplay(m_display); }
+
+    // Every place, borders included, of the frame that holds client now, from its first mapping on
+    // (a place that did not change is listed once).
+    QStringList placesOnScreen(unsigned long client)
+    {
+        handlePendingEvents(m_display, [this](const XEvent& event) { m_events.push_back(event); });
+        Window frame = client, root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        while (XQueryTree(m_display, frame, &root, &parent, &children, &count) && parent != root) {
+            XFree(children);
+            frame = parent;
+        }
+        XFree(children);
+        QRect place;
+        bool mapped = false;
+        QStringList places;
+        for (const XEvent& event : m_events) {
+            if (event.type == CreateNotify && event.xcreatewindow.window == frame) {
+                const XCreateWindowEvent& e = event.xcreatewindow;
+                place = QRect(e.x, e.y, e.width + 2 * e.border_width, e.height + 2 * e.border_width);
+            } else if (event.type == ConfigureNotify && event.xconfigure.window == frame) {
+                const XConfigureEvent& e = event.xconfigure;
+                place = QRect(e.x, e.y, e.width + 2 * e.border_width, e.height + 2 * e.border_width);
+            } else if (event.type == MapNotify && event.xmap.window == frame) {
+                mapped = true;
+            } else if (event.type == UnmapNotify && event.xunmap.window == frame) {
+                mapped = false;
+            }
+            if (mapped && (places.isEmpty() || places.last() != WindowManager::rectToString(place)))
+                places << WindowManager::rectToString(place);
+        }
+        return places;
+    }
+
+private:
+    Display* m_display;
+    std::vector<XEvent> m_events;
+};
+
+// The sizes the history panel is given while it is on the screen.
+class PanelResizes : public QObject {
+public:
+    PanelResizes() { qApp->installEventFilter(this); }
+    QList<QSize> sizes;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize && qobject_cast<HistoryPanel*>(watched)
+            && static_cast<QWidget*>(watched)->isVisible())
+            sizes << static_cast<QResizeEvent*>(event)->size();
+        return false;
+    }
+};
+
 }
 
 // Run by the test below on a display of its own with a window manager that draws title bars:
@@ -531,13 +669,21 @@ TEST_F(HistoryPanelEndToEndTest, TitledRightPanelOnADesktopWithATopBar)
             << "nothing drawn at the top or the foot of the panel";
         picture.save(artifact(name));
     };
+    // From the first show of the session on, the frame comes on the screen at its place and
+    // stays there, and the panel is laid out once for its height.
+    FrameWatch watch;
     for (int show = 0; show < 2; ++show) {
+        PanelResizes resizes;
         windows->showHistoryWindow();
         EXPECT_TRUE(waitUntil(framedInColumn, 20000))
             << "frame " << WindowManager::rectToString(frame).toStdString() << ", not "
             << WindowManager::rectToString(column).toStdString() << " in the work area "
             << WindowManager::rectToString(workArea).toStdString();
         shot(QStringLiteral("history_titled_right_panel_%1.png").arg(show + 1));
+        EXPECT_EQ(
+            watch.placesOnScreen(windows->historyPanel()->winId()), QStringList {WindowManager::rectToString(column)})
+            << "show " << show + 1;
+        EXPECT_TRUE(resizes.sizes.isEmpty()) << "show " << show + 1 << ": resized after it was shown";
         windows->hideHistoryWindow();
     }
     // The title bar taken away and given back on the open panel: the frame fills the column again.
@@ -549,56 +695,117 @@ TEST_F(HistoryPanelEndToEndTest, TitledRightPanelOnADesktopWithATopBar)
     windows->hideHistoryWindow();
 }
 
-// The test above, on a private X server with openbox (which draws title bars and keeps the area
-// that docks reserve out of the work area).
-TEST(HistoryPanelTitleBar, TheTitledRightPanelStaysInsideTheWorkArea)
-{
-    if (!qEnvironmentVariableIsEmpty("QUORVEL_TITLED_WM"))
-        GTEST_SKIP() << "this is the display the test runs on";
-    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
-        GTEST_SKIP() << "openbox is not installed (scripts/setup installs it)";
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-            QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    ASSERT_TRUE(server.waitForStarted(20000));
-    ASSERT_TRUE(waitUntil([&] { return server.canReadLine(); }, 20000)) << "Xvfb did not say its display";
-    const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine().trimmed());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display);
-    environment.remove(QStringLiteral("XAUTHORITY"));
-    QProcess windowManager;
-    windowManager.setProcessEnvironment(environment);
-    windowManager.setProcessChannelMode(QProcess::MergedChannels);
-    windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-    ASSERT_TRUE(windowManager.waitForStarted(20000));
-    const QString check = QStringLiteral("xprop -display %1 -root _NET_SUPPORTING_WM_CHECK").arg(display);
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            QProcess xprop;
-            xprop.start(QStringLiteral("sh"), {QStringLiteral("-c"), check});
-            return xprop.waitForFinished(5000) && xprop.readAllStandardOutput().contains("window id");
-        },
-        60000))
-        << "openbox did not take the screen: " << windowManager.readAll().toStdString();
+namespace {
 
+// A private X server with openbox on it, which draws title bars, keeps the area that docks
+// reserve out of the work area, and weighs requests for the focus against the user's last input.
+// Its display number is drawn from a wide range: clients reach a server by an abstract socket
+// name first, and the low numbers are the likeliest to be another server's.
+class OpenboxDisplay {
+public:
+    ~OpenboxDisplay() { stop(); }
+    // True once openbox manages the screen; tries a few numbers. Tells in failure what went wrong.
+    bool start(std::string& failure)
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            stop();
+            display = QStringLiteral(":%1").arg(2000 + QRandomGenerator::global()->bounded(30000));
+            m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            // The server writes its number to -displayfd once it takes clients.
+            m_server.start(QStringLiteral("Xvfb"),
+                {display, QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp")});
+            if (!m_server.waitForStarted(20000)
+                || !waitUntil([&] { return m_server.canReadLine() || m_server.state() == QProcess::NotRunning; }, 20000)
+                || !m_server.canReadLine()) {
+                failure += "Xvfb " + display.toStdString() + " did not start\n";
+                continue;
+            }
+            environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DISPLAY"), display);
+            environment.remove(QStringLiteral("XAUTHORITY"));
+            m_windowManager.setProcessEnvironment(environment);
+            m_windowManager.setProcessChannelMode(QProcess::MergedChannels);
+            m_windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+            const QString check = QStringLiteral("xprop -display %1 -root _NET_SUPPORTING_WM_CHECK").arg(display);
+            bool managed = false;
+            waitUntil(
+                [&] {
+                    QProcess xprop;
+                    xprop.start(QStringLiteral("sh"), {QStringLiteral("-c"), check});
+                    managed = xprop.waitForFinished(5000) && xprop.readAllStandardOutput().contains("window id")
+                        && m_windowManager.state() == QProcess::Running;
+                    return managed || m_windowManager.state() == QProcess::NotRunning;
+                },
+                60000);
+            if (managed)
+                return true;
+            failure += "openbox on " + display.toStdString() + ": " + m_windowManager.readAll().toStdString() + "\n";
+        }
+        return false;
+    }
+    void stop()
+    {
+        for (QProcess* process : {&m_windowManager, &m_server}) {
+            process->terminate();
+            process->waitForFinished(10000);
+        }
+    }
+
+    QString display;
+    QProcessEnvironment environment;
+
+private:
+    QProcess m_server;
+    QProcess m_windowManager;
+};
+
+// Runs one test of this file on a display of its own with openbox.
+void runUnderOpenbox(const QString& test)
+{
+    OpenboxDisplay openbox;
+    std::string failure;
+    ASSERT_TRUE(openbox.start(failure)) << failure;
+    QProcessEnvironment environment = openbox.environment;
     QProcess inner;
     environment.insert(QStringLiteral("QUORVEL_TITLED_WM"), QStringLiteral("1"));
     inner.setProcessEnvironment(environment);
     inner.setProcessChannelMode(QProcess::MergedChannels);
-    inner.start(QCoreApplication::applicationFilePath(),
-        {QStringLiteral("--gtest_filter=HistoryPanelEndToEndTest.TitledRightPanelOnADesktopWithATopBar")});
+    inner.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + test});
     ASSERT_TRUE(inner.waitForStarted(20000));
-    ASSERT_TRUE(waitUntil([&] { return inner.state() == QProcess::NotRunning; }, 120000));
+    const bool ended = waitUntil([&] { return inner.state() == QProcess::NotRunning; }, 120000);
     const QByteArray output = inner.readAll();
+    ASSERT_TRUE(ended) << output.toStdString();
     EXPECT_EQ(inner.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
 
-    windowManager.terminate();
-    windowManager.waitForFinished(10000);
-    server.terminate();
-    server.waitForFinished(10000);
+bool skipUnderOpenbox(std::string& reason)
+{
+    if (!qEnvironmentVariableIsEmpty("QUORVEL_TITLED_WM"))
+        reason = "this is the display the test runs on";
+    else if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        reason = "openbox is not installed (scripts/setup installs it)";
+    return !reason.empty();
+}
+
+}
+
+// The test above on openbox.
+TEST(HistoryPanelTitleBar, TheTitledRightPanelStaysInsideTheWorkArea)
+{
+    if (std::string reason; skipUnderOpenbox(reason))
+        GTEST_SKIP() << reason;
+    runUnderOpenbox(QStringLiteral("HistoryPanelEndToEndTest.TitledRightPanelOnADesktopWithATopBar"));
+}
+
+// The hotkey's panel takes the keyboard from the program in front, on openbox.
+TEST(HistoryPanelUnderOpenbox, TheHotkeyPanelTakesTheKeyboardFocus)
+{
+    if (std::string reason; skipUnderOpenbox(reason))
+        GTEST_SKIP() << reason;
+    runUnderOpenbox(QStringLiteral("HistoryPanelEndToEndTest.TheHotkeyPanelTakesTheKeyboardFromTheProgramInFront"));
 }
 
 TEST_F(HistoryPanelEndToEndTest, FrameIsKeptAcrossARestart)

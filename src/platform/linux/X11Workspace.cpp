@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QHash>
+#include <QSocketNotifier>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -86,6 +87,11 @@ bool X11Workspace::hasWmState(unsigned long window)
 
 bool X11Workspace::windowManagerSupportsActivation()
 {
+    return windowManagerSupports("_NET_ACTIVE_WINDOW");
+}
+
+bool X11Workspace::windowManagerSupports(const char* hint)
+{
     Display* dpy = m_connection.display();
     if (!dpy)
         return false;
@@ -96,7 +102,7 @@ bool X11Workspace::windowManagerSupportsActivation()
     if (!check || !*check || windowProperty(*check, "_NET_SUPPORTING_WM_CHECK") != check)
         return false;
     const auto supported = readWindowProperty(dpy, root, atom("_NET_SUPPORTED"), XA_ATOM, kMaxListItems);
-    return supported && supported->items.contains(atom("_NET_ACTIVE_WINDOW"));
+    return supported && supported->items.contains(atom(hint));
 }
 
 QList<unsigned long> X11Workspace::clientList()

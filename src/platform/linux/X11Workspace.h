@@ -7,8 +7,12 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
+
+class QSocketNotifier;
 
 // The desktop seen through X11 and the EWMH hints of the window manager: the active window
 // (_NET_ACTIVE_WINDOW, else the input focus), the client list, activation requests, and the
@@ -23,6 +27,7 @@ public:
     QList<RunningApplication> runningApplications() override;
     bool activate(const RunningApplication& app) override;
     bool activateWindow(quint64 windowId) override;
+    bool requestFrameExtents(quint64 windowId, std::function<void(std::optional<QMargins>)> done) override;
     bool isActive(const RunningApplication& app) override;
     bool openURL(const QUrl& url) override;
     std::optional<RunningApplication> clipboardOwnerApplication() override;
@@ -36,6 +41,9 @@ public:
     quint64 activeWindow();
     // True when a running window manager announces support for _NET_ACTIVE_WINDOW requests.
     bool windowManagerSupportsActivation();
+
+    // How long a request for frame extents waits for the window manager's answer.
+    static constexpr int frameExtentsWaitMs = 1000;
 
 private:
     bool activateWindowId(unsigned long target);
@@ -56,10 +64,25 @@ private:
     bool belongsTo(unsigned long window, const RunningApplication& app);
     unsigned long windowForApplication(const RunningApplication& app);
     unsigned long serverTime();
+    // True when a running window manager lists the hint in _NET_SUPPORTED.
+    bool windowManagerSupports(const char* hint);
+    void readFrameEvents();
+    void finishFrameRequests(unsigned long window, std::optional<QMargins> extents, quint64 serial = 0);
+
+    struct FrameRequest {
+        quint64 serial;
+        unsigned long window;
+        std::function<void(std::optional<QMargins>)> done;
+    };
 
     X11DisplayConnection m_connection;
     std::unique_ptr<X11DisplayConnection> m_timeConnection; // own connection, to read a server timestamp
     unsigned long m_timeWindow = 0;
+    // Own connection on which the window manager's answers to frame-extent requests arrive.
+    std::unique_ptr<X11DisplayConnection> m_frameConnection;
+    std::unique_ptr<QSocketNotifier> m_frameNotifier;
+    std::vector<FrameRequest> m_frameRequests;
+    quint64 m_lastFrameRequest = 0;
     DesktopEntryIndex m_desktopEntries;
     QHash<QByteArray, unsigned long> m_atoms;
 };
