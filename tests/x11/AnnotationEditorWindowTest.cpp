@@ -150,18 +150,28 @@ void saveWindowPicture(QWidget* window, const QString& name)
 
 }
 
-TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
-{
-    Theme::install();
-    Symbols::installIconTheme();
-    static FakePreferences preferences;
-    Preferences::setShared(&preferences);
+// The editor's window manager over the real clipboard and a store of its own.
+class AnnotationEditorWindow : public ::testing::Test {
+protected:
+    AnnotationEditorWindow()
+    {
+        Theme::install();
+        Symbols::installIconTheme();
+        Preferences::setShared(&preferences);
+        Pasteboard::setShared(&pasteboard);
+        manager.setModelContainer(store.container);
+    }
+    ~AnnotationEditorWindow() override { Pasteboard::setShared(nullptr); }
+
+    static inline FakePreferences preferences {QVariantMap {}};
     X11Pasteboard pasteboard;
-    Pasteboard::setShared(&pasteboard);
     TempStore store;
     ClipboardSuspension suspension;
-    AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
-    manager.setModelContainer(store.container);
+    AnnotationWindowManager manager {{{preferences, pasteboard, suspension, {}}, nullptr}};
+};
+
+TEST_F(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
+{
     int savedNotifications = 0;
     QObject receiver;
     NotificationCenter::shared().observe(
@@ -321,21 +331,10 @@ TEST(AnnotationEditorWindow, DrawTypeCopySaveAndBeautifyEndToEnd)
     // Done closes the window.
     ASSERT_TRUE(clickAt(globalCentre(view->doneButton())));
     ASSERT_TRUE(waitUntil([&] { return manager.window() == nullptr; }));
-    Pasteboard::setShared(nullptr);
 }
 
-TEST(AnnotationEditorWindow, PressesInTheMarginBesideThePictureDrawNothing)
+TEST_F(AnnotationEditorWindow, PressesInTheMarginBesideThePictureDrawNothing)
 {
-    Theme::install();
-    Symbols::installIconTheme();
-    static FakePreferences preferences;
-    Preferences::setShared(&preferences);
-    X11Pasteboard pasteboard;
-    Pasteboard::setShared(&pasteboard);
-    TempStore store;
-    ClipboardSuspension suspension;
-    AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
-    manager.setModelContainer(store.container);
     manager.present(screenshot(), nullptr, nullptr);
     QWidget* window = manager.window();
     AnnotationEditorView* view = manager.editorView();
@@ -381,24 +380,13 @@ TEST(AnnotationEditorWindow, PressesInTheMarginBesideThePictureDrawNothing)
     ASSERT_TRUE(clickAt(globalCentre(bar->undoButton())));
     ASSERT_TRUE(waitUntil([&] { return engine.strokes().empty(); }, 20000));
     manager.closeWindow();
-    Pasteboard::setShared(nullptr);
 }
 
 // A stored scribble of 30,000 points over a blur and under a spotlight's veil: drawn once on the
 // worker pool when the editor opens, a new stroke drawn over the layers as they are, and the
 // canvas on screen looks like the whole scene drawn at once at every step.
-TEST(AnnotationEditorWindow, ALongStoredStrokeIsDrawnOnceAndLooksTheSame)
+TEST_F(AnnotationEditorWindow, ALongStoredStrokeIsDrawnOnceAndLooksTheSame)
 {
-    Theme::install();
-    Symbols::installIconTheme();
-    static FakePreferences preferences;
-    Preferences::setShared(&preferences);
-    X11Pasteboard pasteboard;
-    Pasteboard::setShared(&pasteboard);
-    TempStore store;
-    ClipboardSuspension suspension;
-    AnnotationWindowManager manager({{preferences, pasteboard, suspension, {}}, nullptr});
-    manager.setModelContainer(store.container);
 
     PaintStroke scribble;
     scribble.id = QUuid::createUuid();
@@ -461,5 +449,4 @@ TEST(AnnotationEditorWindow, ALongStoredStrokeIsDrawnOnceAndLooksTheSame)
     EXPECT_EQ(differingFromDrawnAtOnce(canvas, view->document()), 0);
     saveWindowPicture(window, QStringLiteral("editor-x11-long-stroke.png"));
     manager.closeWindow();
-    Pasteboard::setShared(nullptr);
 }
