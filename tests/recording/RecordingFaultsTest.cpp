@@ -58,6 +58,36 @@ TEST(RecordingFaults, AMovieWhoseFolderWasMovedIsNotListed)
     QFile::remove(h.folder.path());
 }
 
+// A 64 x 48 red screen and the system audio, recorded on a clock the test runs.
+struct SoundRig {
+    SoundRig()
+    {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        screen.setScreen(image);
+        audio.clock = &clock;
+    }
+    RecordingPipeline::Setup setup()
+    {
+        RecordingPipeline::Setup setup;
+        MovieSettings settings;
+        settings.size = QSize(64, 48);
+        settings.audio = true;
+        setup.movie = writer.create(dir.filePath(QStringLiteral("m.mov")), settings, nullptr);
+        setup.grabber = screen.rectGrabber(QRect(0, 0, 64, 48), nullptr);
+        setup.frameSize = settings.size;
+        setup.audio = &audio;
+        setup.clock = &clock;
+        return setup;
+    }
+
+    ManualRecordingClock clock;
+    FakeScreenSource screen;
+    FakeMovieWriter writer;
+    FakeSystemAudioSource audio;
+    QTemporaryDir dir;
+};
+
 TEST(RecordingFaults, SoundStartsWithTheFirstFrameWhenTheServerIsSlowToConnect)
 {
     using namespace std::chrono_literals;
@@ -83,26 +113,11 @@ TEST(RecordingFaults, SoundStartsWithTheFirstFrameWhenTheServerIsSlowToConnect)
 TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionStartsWithTheMovie)
 {
     using namespace std::chrono_literals;
-    ManualRecordingClock clock;
-    FakeScreenSource screen;
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    screen.setScreen(image);
-    FakeMovieWriter writer;
-    FakeSystemAudioSource audio;
-    audio.clock = &clock;
-    audio.firstBlockDelay = 1s;
-    RecordingPipeline::Setup setup;
-    MovieSettings settings;
-    settings.size = QSize(64, 48);
-    settings.audio = true;
-    QTemporaryDir dir;
-    setup.movie = writer.create(dir.filePath(QStringLiteral("m.mov")), settings, nullptr);
-    setup.grabber = screen.rectGrabber(QRect(0, 0, 64, 48), nullptr);
-    setup.frameSize = settings.size;
-    setup.audio = &audio;
-    setup.clock = &clock;
-    RecordingPipeline pipeline(std::move(setup));
+    SoundRig rig;
+    ManualRecordingClock& clock = rig.clock;
+    FakeMovieWriter& writer = rig.writer;
+    rig.audio.firstBlockDelay = 1s;
+    RecordingPipeline pipeline(rig.setup());
     std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
     ASSERT_TRUE(clock.waitForSleepers(1)); // the sound source, or the start too
     clock.run(1s, 10ms);
@@ -122,26 +137,12 @@ TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionStartsWithTheMovie)
 // its capture time puts it, and within 10 ms once the correction has caught up.
 TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
 {
-    ManualRecordingClock clock;
-    FakeScreenSource screen;
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    screen.setScreen(image);
-    FakeMovieWriter writer;
-    FakeSystemAudioSource audio;
-    audio.clock = &clock;
+    SoundRig rig;
+    ManualRecordingClock& clock = rig.clock;
+    FakeMovieWriter& writer = rig.writer;
+    FakeSystemAudioSource& audio = rig.audio;
     audio.manual = true;
-    RecordingPipeline::Setup setup;
-    MovieSettings settings;
-    settings.size = QSize(64, 48);
-    settings.audio = true;
-    QTemporaryDir dir;
-    setup.movie = writer.create(dir.filePath(QStringLiteral("m.mov")), settings, nullptr);
-    setup.grabber = screen.rectGrabber(QRect(0, 0, 64, 48), nullptr);
-    setup.frameSize = settings.size;
-    setup.audio = &audio;
-    setup.clock = &clock;
-    RecordingPipeline pipeline(std::move(setup));
+    RecordingPipeline pipeline(rig.setup());
     const auto start = clock.now();
     std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return audio.running.load(); }, 30000));
