@@ -82,23 +82,14 @@ Category mixedSizes()
 }
 
 // Two columns of seven lines with a gutter of two ems.
-Category twoColumns()
+Category twoColumnText()
 {
     Category category {"columns", "two-column text", {}};
-    const QStringList left {QStringLiteral("Die Größe der Übersicht lässt"),
-        QStringLiteral("sich später in den Einstellungen"), QStringLiteral("ändern. Bitte prüfen Sie, ob"),
-        QStringLiteral("die Plätze während der Woche"), QStringLiteral("frei sind, bevor der Zug fährt."),
-        QStringLiteral("Für Rückfragen stehen wir"), QStringLiteral("Ihnen gerne zur Verfügung.")};
-    const QStringList right {QStringLiteral("Please restart the application"),
-        QStringLiteral("to apply the new keyboard"), QStringLiteral("shortcuts. The quick brown fox"),
-        QStringLiteral("jumps over the lazy dog at"), QStringLiteral("10:45 every morning. Select a"),
-        QStringLiteral("folder where the backups should"), QStringLiteral("be stored today.")};
     for (const auto& [family, pixelSize] :
         {std::pair {"DejaVu Sans", 14}, {"DejaVu Sans", 16}, {"DejaVu Sans", 20}, {"Lato", 16}, {"Lato", 20}}) {
-        const TextBlock first {left, QString::fromLatin1(family), pixelSize, {pixelSize, pixelSize}};
-        const TextBlock second {right, first.family, pixelSize, {first.rect().right() + 2 * pixelSize, pixelSize}};
-        add(category, {first, second},
-            QSize(second.rect().right(), first.rect().bottom()) + QSize(pixelSize, pixelSize));
+        const std::vector<TextBlock> columns = twoColumns(QString::fromLatin1(family), pixelSize);
+        add(category, columns,
+            QSize(columns[1].rect().right(), columns[0].rect().bottom()) + QSize(pixelSize, pixelSize));
     }
     return category;
 }
@@ -119,7 +110,7 @@ double errorRate(const Category& category, const std::vector<QString>& transcrip
 std::vector<Category>& categories()
 {
     static std::vector<Category> all = [] {
-        std::vector<Category> list {singleSize(), mixedSizes(), twoColumns()};
+        std::vector<Category> list {singleSize(), mixedSizes(), twoColumnText()};
         TesseractTextRecognizer recognizer;
         for (Category& category : list) {
             std::vector<QString> ours, command;

@@ -51,6 +51,23 @@ struct TextBlock {
     }
 };
 
+// Two columns of seven lines, German on the left and English on the right, in one font and size
+// with a gutter of two ems between them.
+inline std::vector<TextBlock> twoColumns(const QString& family, int pixelSize)
+{
+    static const QStringList left {QStringLiteral("Die Größe der Übersicht lässt"),
+        QStringLiteral("sich später in den Einstellungen"), QStringLiteral("ändern. Bitte prüfen Sie, ob"),
+        QStringLiteral("die Plätze während der Woche"), QStringLiteral("frei sind, bevor der Zug fährt."),
+        QStringLiteral("Für Rückfragen stehen wir"), QStringLiteral("Ihnen gerne zur Verfügung.")};
+    static const QStringList right {QStringLiteral("Please restart the application"),
+        QStringLiteral("to apply the new keyboard"), QStringLiteral("shortcuts. The quick brown fox"),
+        QStringLiteral("jumps over the lazy dog at"), QStringLiteral("10:45 every morning. Select a"),
+        QStringLiteral("folder where the backups should"), QStringLiteral("be stored today.")};
+    const TextBlock first {left, family, pixelSize, {pixelSize, pixelSize}};
+    const TextBlock second {right, family, pixelSize, {first.rect().right() + 2 * pixelSize, pixelSize}};
+    return {first, second};
+}
+
 // The blocks dark on a light window background, on an image of `size`.
 inline QImage renderedText(const std::vector<TextBlock>& blocks, QSize size)
 {

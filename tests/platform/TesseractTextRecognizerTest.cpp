@@ -243,19 +243,12 @@ TEST(TesseractTextRecognizer, ReadsTwoColumnsOneAfterTheOther)
     if (!hasTesseractCommand())
         GTEST_SKIP() << "the tesseract command is not installed";
     TesseractTextRecognizer recognizer;
-    const QStringList left {QStringLiteral("Die Größe der Übersicht lässt"),
-        QStringLiteral("sich später in den Einstellungen"), QStringLiteral("ändern. Bitte prüfen Sie, ob"),
-        QStringLiteral("die Plätze während der Woche"), QStringLiteral("frei sind, bevor der Zug fährt."),
-        QStringLiteral("Für Rückfragen stehen wir"), QStringLiteral("Ihnen gerne zur Verfügung.")};
-    const QStringList right {QStringLiteral("Please restart the application"),
-        QStringLiteral("to apply the new keyboard"), QStringLiteral("shortcuts. The quick brown fox"),
-        QStringLiteral("jumps over the lazy dog at"), QStringLiteral("10:45 every morning. Select a"),
-        QStringLiteral("folder where the backups should"), QStringLiteral("be stored today.")};
     for (const auto& [family, pixelSize] : {std::pair {"DejaVu Sans", 14}, {"Lato", 16}, {"DejaVu Sans", 20}}) {
-        const TextBlock first {left, QString::fromLatin1(family), pixelSize, {pixelSize, pixelSize}};
-        const TextBlock second {right, first.family, pixelSize, {first.rect().right() + 2 * pixelSize, pixelSize}};
+        const std::vector<TextBlock> columns = twoColumns(QString::fromLatin1(family), pixelSize);
+        const QStringList left = columns[0].lines;
+        const QStringList right = columns[1].lines;
         const QImage image = renderedText(
-            {first, second}, QSize(second.rect().right(), first.rect().bottom()) + QSize(pixelSize, pixelSize));
+            columns, QSize(columns[1].rect().right(), columns[0].rect().bottom()) + QSize(pixelSize, pixelSize));
         const std::optional<QString> text = recognizer.recognizeText(image);
         const std::optional<QString> commandText = tesseractCommandReads(image);
         ASSERT_TRUE(text && commandText) << pixelSize;
