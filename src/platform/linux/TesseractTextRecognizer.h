@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/TextRecognizer.h"
+#include "platform/linux/TextPageLayout.h"
 
 #include <QString>
 #include <chrono>
@@ -28,11 +29,7 @@ public:
     std::optional<QString> recognizeText(const QImage& image, QString* error = nullptr) override;
 
     // A run of the image's rows (top included, bottom not) read at one enlargement.
-    struct Strip {
-        int top = 0;
-        int bottom = 0;
-        double factor = 1.0;
-    };
+    using Strip = TextPageLayout::Strip;
     // The image cut into strips across its width between lines of text: text large enough for the
     // recogniser is read as it is (factor 1), smaller text enlarged by the factor that brings its
     // x-height to the one read best. Neighbouring lines of one kind share a strip; the dots above
