@@ -1,6 +1,5 @@
 #include "platform/linux/TextPageLayout.h"
 
-#include <QPainter>
 #include <algorithm>
 #include <array>
 #include <cmath>
