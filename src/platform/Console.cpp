@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QStringList>
+#include <QtGlobal>
 #include <cstdio>
 
 namespace {
@@ -17,6 +18,17 @@ Console::Sink& currentSink()
     return sink;
 }
 // The topics QUORVEL_TRACE names, lower-cased (read at every trace: a paste traces a few lines).
+QtMessageHandler previousMessageHandler = nullptr;
+
+// Qt's player converts video frames on the CPU when widgets draw without OpenGL, as ours do, and
+// warns once per thread that it does; that is the expected path, not a fault.
+void dropRoutineWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("No RHI backend. Using CPU conversion.")))
+        return;
+    previousMessageHandler(type, context, message);
+}
+
 QStringList tracedTopics()
 {
     QStringList names;
@@ -69,4 +81,6 @@ void Console::quietLibraries()
     // Qt's multimedia backend probes codecs and hardware decoders with plain debug lines at every
     // play; its categories report what the players already show.
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\nqt.multimedia.*=false\n"));
+    if (!previousMessageHandler)
+        previousMessageHandler = qInstallMessageHandler(&dropRoutineWarnings);
 }
