@@ -699,29 +699,17 @@ namespace {
 
 // A private X server with openbox on it, which draws title bars, keeps the area that docks
 // reserve out of the work area, and weighs requests for the focus against the user's last input.
-// Its display number is drawn from a wide range: clients reach a server by an abstract socket
-// name first, and the low numbers are the likeliest to be another server's.
 class OpenboxDisplay {
 public:
     ~OpenboxDisplay() { stop(); }
-    // True once openbox manages the screen; tries a few numbers. Tells in failure what went wrong.
+    // True once openbox manages the screen; tries a few servers. Tells in failure what went wrong.
     bool start(std::string& failure)
     {
         for (int attempt = 0; attempt < 5; ++attempt) {
             stop();
-            display = QStringLiteral(":%1").arg(2000 + QRandomGenerator::global()->bounded(30000));
-            m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            // The server writes its number to -displayfd once it takes clients.
-            m_server.start(QStringLiteral("Xvfb"),
-                {display, QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                    QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp")});
-            if (!m_server.waitForStarted(20000)
-                || !waitUntil([&] { return m_server.canReadLine() || m_server.state() == QProcess::NotRunning; }, 20000)
-                || !m_server.canReadLine()) {
-                failure += "Xvfb " + display.toStdString() + " did not start\n";
-                continue;
-            }
+            if (!m_server.start(QStringLiteral("1280x800"), failure))
+                return false;
+            display = m_server.display;
             environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("DISPLAY"), display);
             environment.remove(QStringLiteral("XAUTHORITY"));
@@ -747,17 +735,16 @@ public:
     }
     void stop()
     {
-        for (QProcess* process : {&m_windowManager, &m_server}) {
-            process->terminate();
-            process->waitForFinished(10000);
-        }
+        m_windowManager.terminate();
+        m_windowManager.waitForFinished(10000);
+        m_server.stop();
     }
 
     QString display;
     QProcessEnvironment environment;
 
 private:
-    QProcess m_server;
+    PrivateXServer m_server;
     QProcess m_windowManager;
 };
 

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
@@ -201,6 +202,58 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
+};
+
+// An X server of the test's own. Its display number is drawn from a wide range: clients reach a
+// server by an abstract socket name first, and the low numbers that Xvfb's -displayfd picks by
+// itself are the likeliest to be another server's (or a socket a killed server left). start() tries
+// a few numbers and returns once a client has connected; it tells in `failure` what went wrong.
+class PrivateXServer {
+public:
+    ~PrivateXServer() { stop(); }
+    bool start(const QString& screenSize, std::string& failure)
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            stop();
+            display = QStringLiteral(":%1").arg(2000 + QRandomGenerator::global()->bounded(30000));
+            m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            // The server writes its number to -displayfd once it takes clients. -noreset: an X server
+            // resets when its last client leaves and refuses connections meanwhile, so a program
+            // that connects twice in a row on an empty server would meet a closed door.
+            m_server.start(QStringLiteral("Xvfb"),
+                {display, QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), screenSize + QStringLiteral("x24"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp"), QStringLiteral("-noreset")});
+            if (!m_server.waitForStarted(20000)
+                || !waitUntil([&] { return m_server.canReadLine() || m_server.state() == QProcess::NotRunning; }, 20000)
+                || !m_server.canReadLine()) {
+                failure += "Xvfb " + display.toStdString() + " did not start\n";
+                continue;
+            }
+            if (Display* client = XOpenDisplay(display.toLatin1().constData())) {
+                XCloseDisplay(client);
+                return true;
+            }
+            failure += "Xvfb " + display.toStdString() + " takes no clients\n";
+        }
+        return false;
+    }
+    void stop()
+    {
+        m_server.terminate();
+        m_server.waitForFinished(10000);
+    }
+    // Ends the server at once, as a crash of the display server would.
+    void kill()
+    {
+        m_server.kill();
+        m_server.waitForFinished(5000);
+    }
+
+    QString display;
+
+private:
+    QProcess m_server;
 };
 
 // A top-level window of another X client, named by WM_CLASS and _NET_WM_PID as a foreign program
