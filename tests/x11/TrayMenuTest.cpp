@@ -233,9 +233,15 @@ TEST(TrayMenu, XEmbedTrayIconOpensTheMenuAndEveryRowActs)
     ASSERT_TRUE(waitUntil([&] { return embeddedIconCenter().has_value(); }, 8000)) << "the icon was not embedded";
     EXPECT_FALSE(console.contains("no system tray is available"));
 
-    // A click on the embedded icon opens the menu.
-    spin(200);
-    const QPoint iconCenter = *embeddedIconCenter();
+    // A click on the embedded icon opens the menu, once the tray has stopped moving it.
+    std::optional<QPoint> settled;
+    ASSERT_TRUE(waitUntil([&] {
+        const std::optional<QPoint> before = embeddedIconCenter();
+        spin(200);
+        settled = embeddedIconCenter();
+        return before && settled && *before == *settled;
+    }));
+    const QPoint iconCenter = *settled;
     ASSERT_TRUE(xdotool({"mousemove", QString::number(iconCenter.x()), QString::number(iconCenter.y()), "click", "1"}));
     MenuBarView* menu = quorvel.app->menu();
     const bool opened = waitUntil([&] { return menu->isVisible(); });
@@ -340,7 +346,7 @@ TEST(TrayMenu, ClearAllEmptiesTheHistoryAndKeepsScreenshotsAndRecordings)
     EXPECT_TRUE(dialog->grab().save(artifact(QStringLiteral("clear_history_dialog.png"))));
     QSignalSpy finished(dialog, &ClearHistoryDialog::eraseFinished);
     dialog->deleteButton()->click();
-    ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(20000));
     EXPECT_TRUE(finished.first().first().toBool());
     EXPECT_EQ(context.fetchClipItemCount(), 0);
     EXPECT_EQ(context.fetchScreenshotItems().size(), 1u);

@@ -44,8 +44,10 @@ struct X11AppServices {
     X11Permissions permissions;
 };
 
-// Runs the event loop until the condition holds or the time is up.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+// Runs the event loop until the condition holds or the time is up. The default bound is generous:
+// it only decides how long a failing test waits, and a shared machine may take seconds to map a
+// window or deliver an event.
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
