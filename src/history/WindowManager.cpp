@@ -129,23 +129,21 @@ void WindowManager::presentPanel()
         m_frameExtentsAsked = true;
         m_awaitingFrameExtents = true;
         QPointer<WindowManager> self(this);
-        const bool asked = m_workspace.requestFrameExtents(
-            static_cast<quint64>(m_panel->winId()), [self](std::optional<QMargins> extents) {
-                if (!self || !self->m_awaitingFrameExtents)
-                    return;
-                self->m_awaitingFrameExtents = false;
-                if (extents)
-                    self->m_knownFrameMargins = *extents;
-                if (self->m_showPending) {
-                    self->positionPanel();
-                    self->presentPanel();
-                }
-            });
-        if (!asked)
-            m_awaitingFrameExtents = false;
-        if (m_awaitingFrameExtents)
-            return;
-        positionPanel();
+        if (m_workspace.requestFrameExtents(
+                static_cast<quint64>(m_panel->winId()), [self](std::optional<QMargins> extents) {
+                    if (!self || !self->m_awaitingFrameExtents)
+                        return;
+                    self->m_awaitingFrameExtents = false;
+                    if (extents)
+                        self->m_knownFrameMargins = *extents;
+                    if (self->m_showPending) {
+                        self->positionPanel();
+                        self->presentPanel();
+                    }
+                }))
+            return; // the answer is never given before the request returns
+        // Not asked: the panel stays where showHistoryWindow placed it.
+        m_awaitingFrameExtents = false;
     }
     // A panel hidden while it held the focus stays Qt's focus window until Qt has handled the
     // focus leaving it. Given the focus back before that, it would count as inactive: no focused
