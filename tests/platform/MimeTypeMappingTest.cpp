@@ -65,6 +65,16 @@ TEST(MimeTypeMapping, TextTargetPreferenceAndLatin1Conversion)
         QByteArray("caf\xc3\xa9"));
 }
 
+TEST(MimeTypeMapping, AReplyIsTakenOnlyInTheTypeAskedFor)
+{
+    EXPECT_TRUE(MimeTypeMapping::replyTypeFits("image/png", "image/png"));
+    EXPECT_TRUE(MimeTypeMapping::replyTypeFits("TARGETS", "ATOM"));
+    EXPECT_TRUE(MimeTypeMapping::replyTypeFits("UTF8_STRING", "text/plain;charset=utf-8"));
+    EXPECT_FALSE(MimeTypeMapping::replyTypeFits("image/png", "UTF8_STRING"));
+    EXPECT_FALSE(MimeTypeMapping::replyTypeFits("UTF8_STRING", "image/png"));
+    EXPECT_FALSE(MimeTypeMapping::replyTypeFits("text/html", ""));
+}
+
 TEST(MimeTypeMapping, OnlyOneImageTargetIsRead)
 {
     // png wins wherever it stands; its position in the owner's order is kept.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
+#include <utility>
 #include "X11TestSupport.h"
 
 using namespace x11test;
@@ -102,10 +103,14 @@ private:
 
 // An owner that lists TARGETS and one data target, answers that target with INCR announcing
 // `announced` bytes, and then never sends an increment. Records whether the requestor asked for one.
+// With `wrongType`, it answers instead with a whole reply of that type. After copyAgain() it owns
+// the clipboard anew and answers "copy <n>" whole; an increment asked for meanwhile (a delete of
+// the first transfer's property) lands just after that reply, as another client's would.
 class StallingIncrOwner {
 public:
-    StallingIncrOwner(const char* target, quint32 announced)
+    StallingIncrOwner(const char* target, quint32 announced, const char* wrongType = nullptr)
         : m_announced(announced)
+        , m_wrongType(wrongType)
     {
         m_target = m_client.atom(target);
         m_targets = m_client.atom("TARGETS");
@@ -120,6 +125,7 @@ public:
     }
     bool incrementRequested() const { return m_incrementRequested; }
     bool answered() const { return m_answered; }
+    void copyAgain() { ++m_copiesWanted; }
 
 private:
     void serve()
@@ -127,11 +133,15 @@ private:
         Display* d = m_client.display();
         Window requestor = 0;
         Atom property = 0;
+        bool incrementDue = false;
+        int copies = 0;
         while (!m_stop) {
+            if (copies < m_copiesWanted && ++copies)
+                m_client.takeClipboard();
             x11test::handlePendingEvents(d, [&](const XEvent& event) {
                 if (event.type == PropertyNotify && event.xproperty.window == requestor
                     && event.xproperty.atom == property && event.xproperty.state == PropertyDelete)
-                    m_incrementRequested = true;
+                    m_incrementRequested = incrementDue = true;
                 if (event.type != SelectionRequest)
                     return;
                 const XSelectionRequestEvent& request = event.xselectionrequest;
@@ -141,6 +151,22 @@ private:
                     XChangeProperty(d, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(atoms), 2);
                 } else if (request.target == m_target) {
+                    if (m_wrongType) {
+                        XChangeProperty(d, request.requestor, request.property, m_client.atom(m_wrongType), 8,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>("stale"), 5);
+                        x11test::sendSelectionReply(d, reply);
+                        return;
+                    }
+                    if (copies > 0) {
+                        const QByteArray copy = "copy " + QByteArray::number(copies);
+                        XChangeProperty(d, request.requestor, request.property, m_target, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(copy.data()), int(copy.size()));
+                        if (std::exchange(incrementDue, false))
+                            XChangeProperty(d, requestor, property, m_target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>("BBBB"), 4);
+                        x11test::sendSelectionReply(d, reply);
+                        return;
+                    }
                     requestor = request.requestor;
                     property = request.property;
                     XSelectInput(d, requestor, PropertyChangeMask);
@@ -159,10 +185,12 @@ private:
     RawClient m_client;
     Atom m_target = 0, m_targets = 0, m_incr = 0;
     quint32 m_announced;
+    const char* m_wrongType;
     std::thread m_thread;
     std::atomic<bool> m_stop {false};
     std::atomic<bool> m_incrementRequested {false};
     std::atomic<bool> m_answered {false};
+    std::atomic<int> m_copiesWanted {0};
 };
 
 class X11PasteboardTest : public ::testing::Test {
@@ -284,6 +312,22 @@ TEST_F(X11PasteboardTest, PayloadOverTheLimitIsRefusedWithoutReadingIt)
     EXPECT_EQ(error, ReadError::TooLarge);
     EXPECT_TRUE(owner.answered());
     EXPECT_FALSE(owner.incrementRequested());
+
+    // The refused transfer's property is never used again: the owner's late increments never
+    // stand in for a later copy.
+    for (int n = 1; n <= 4; ++n) {
+        before = pasteboard.changeCount();
+        owner.copyAgain();
+        ASSERT_TRUE(waitForOffer(before));
+        EXPECT_EQ(pasteboard.data("application/x-huge", maxDataSize), "copy " + QByteArray::number(n));
+    }
+
+    // A reply whose property holds another type than the one asked for is not taken.
+    before = pasteboard.changeCount();
+    StallingIncrOwner wrong("image/png", 0, "UTF8_STRING");
+    ASSERT_TRUE(waitForOffer(before));
+    EXPECT_FALSE(pasteboard.data("public.png", maxDataSize, &error));
+    EXPECT_EQ(error, ReadError::Unavailable);
 }
 
 TEST_F(X11PasteboardTest, OwnerThatNeverAnswersTimesOut)

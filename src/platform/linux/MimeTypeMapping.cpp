@@ -178,6 +178,17 @@ QString MimeTypeMapping::typeForUriList(const QByteArray& uriList)
     return url;
 }
 
+bool MimeTypeMapping::replyTypeFits(const QString& target, const QString& replyType)
+{
+    if (replyType.isEmpty())
+        return false;
+    if (normalized(target) == normalized(replyType))
+        return true;
+    if (target == QLatin1String("TARGETS"))
+        return replyType == QLatin1String("ATOM");
+    return textRank(target) != NotText && textRank(replyType) != NotText;
+}
+
 QByteArray MimeTypeMapping::convertRead(const QString& type, const QString& target, const QByteArray& raw)
 {
     if (type == plainText && textRank(target) == Latin1String)

@@ -67,6 +67,11 @@ public:
     // becomes UTF-8, a uri-list becomes the first file URL (for "public.file-url") or the first URL.
     static QByteArray convertRead(const QString& type, const QString& target, const QByteArray& raw);
 
+    // Whether a reply of type replyType answers a request for target: the target itself, ATOM for
+    // TARGETS, and any text type for a text target (owners answer UTF8_STRING with text/plain and
+    // the other way round). Anything else is not the payload asked for.
+    static bool replyTypeFits(const QString& target, const QString& replyType);
+
     // The targets that carry a store type, best first (empty for a type we cannot offer).
     static QStringList targetsForType(const QString& type, const QByteArray& data = {});
     // The targets served for these items, in item order; a target claimed by an earlier item is

@@ -238,6 +238,13 @@ QStringList X11SelectionLoop::atomNames(const QByteArray& atomBytes, int maxAtom
     return result;
 }
 
+QString X11SelectionLoop::atomName(unsigned long atom)
+{
+    const quint32 value = quint32(atom);
+    const QStringList names = atomNames(QByteArray(reinterpret_cast<const char*>(&value), 4), 1);
+    return names.isEmpty() ? QString() : names.first();
+}
+
 unsigned long X11SelectionLoop::serverTime()
 {
     // A zero-length append to our own window yields a PropertyNotify carrying the server's time.

@@ -33,7 +33,7 @@ public:
     struct Atoms {
         unsigned long clipboard = 0, targets = 0, multiple = 0, timestamp = 0, incr = 0, atomPair = 0,
                       timestampProperty = 0;
-        unsigned long readProperties[4] = {0, 0, 0, 0}; // rotated per request
+        unsigned long readProperties[4] = {0, 0, 0, 0}; // the first properties requests use
     };
 
     // What the loop serves: the selection reader and owner, through X11Pasteboard.
@@ -80,6 +80,8 @@ public:
     void dispatchEvents();
 
     unsigned long intern(const QString& name);
+    // The name of one atom (empty when the server does not know it).
+    QString atomName(unsigned long atom);
     // Names of the atoms in a 32-bit atom list (at most maxAtoms, unknown atoms and repeats left out).
     QStringList atomNames(const QByteArray& atoms, int maxAtoms);
     // The server's current time, from a zero-length append to our window.

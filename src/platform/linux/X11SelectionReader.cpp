@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <future>
+#include <iterator>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -226,9 +227,7 @@ void X11SelectionReader::startTransfer(
     Display* dpy = m_loop.display();
     Transfer transfer;
     transfer.target = target;
-    // Each request uses the next of a few properties, so increments of an abandoned transfer
-    // never mix with the reply to the next request.
-    transfer.property = m_loop.atoms().readProperties[m_nextReadProperty++ % 4];
+    transfer.property = takeProperty();
     transfer.maxBytes = maxBytes;
     transfer.replyDeadline = std::min(Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), deadline);
     transfer.totalDeadline = deadline;
@@ -239,13 +238,40 @@ void X11SelectionReader::startTransfer(
     m_transfer = std::move(transfer);
 }
 
-void X11SelectionReader::finishTransfer(ReadResult result)
+Atom X11SelectionReader::takeProperty()
+{
+    if (m_freeProperties.empty() && m_propertiesMade == 0) {
+        const auto& first = m_loop.atoms().readProperties;
+        m_freeProperties.assign(std::rbegin(first), std::rend(first));
+        m_propertiesMade = int(std::size(first));
+    }
+    if (m_freeProperties.empty())
+        return m_loop.intern(QStringLiteral("QUORVEL_SELECTION_%1").arg(m_propertiesMade++));
+    const Atom property = m_freeProperties.back();
+    m_freeProperties.pop_back();
+    return property;
+}
+
+void X11SelectionReader::finishTransfer(ReadResult result, bool propertyDone)
 {
     if (!m_transfer)
         return;
     auto done = std::move(m_transfer->done);
+    // A reused property goes to the back of the line, so the one just ended is the last taken again.
+    if (propertyDone)
+        m_freeProperties.insert(m_freeProperties.begin(), m_transfer->property);
+    else
+        m_retiredProperties.push_back(m_transfer->property);
     m_transfer.reset();
     done(std::move(result));
+}
+
+bool X11SelectionReader::replyTypeFits(Atom type) const
+{
+    if (type == m_transfer->target)
+        return true;
+    const QString target = m_loop.atomName(m_transfer->target);
+    return MimeTypeMapping::replyTypeFits(target, m_loop.atomName(type));
 }
 
 bool X11SelectionReader::readProperty(
@@ -273,11 +299,21 @@ void X11SelectionReader::onSelectionNotify(Window requestor, Atom selection, Ato
         return;
     if (property == XNone) {
         if (target == m_transfer->target)
-            finishTransfer(failure(ReadError::Unavailable)); // the owner refused the conversion
+            finishTransfer(failure(ReadError::Unavailable), true); // the owner refused the conversion
         return;
     }
-    if (property == m_transfer->property)
+    if (property == m_transfer->property) {
         readReply();
+        return;
+    }
+    // A late reply to an abandoned request: a whole reply is dropped to free the server's memory;
+    // an incremental one is left alone, since deleting it would ask its owner for more.
+    if (std::find(m_retiredProperties.cbegin(), m_retiredProperties.cend(), property) != m_retiredProperties.cend()) {
+        Atom type = XNone;
+        unsigned long bytes = 0;
+        if (propertySize(m_loop.display(), m_loop.window(), property, &type, &bytes) && type != m_loop.atoms().incr)
+            XDeleteProperty(m_loop.display(), m_loop.window(), property);
+    }
 }
 
 void X11SelectionReader::onOwnPropertyNotify(Atom atom, bool newValue)
@@ -294,7 +330,7 @@ void X11SelectionReader::readReply()
     Atom type = XNone;
     unsigned long bytes = 0;
     if (!propertySize(dpy, window, transfer.property, &type, &bytes)) {
-        finishTransfer(failure(ReadError::Unavailable));
+        finishTransfer(failure(ReadError::Unavailable), true);
         return;
     }
     if (type == m_loop.atoms().incr) {
@@ -303,14 +339,15 @@ void X11SelectionReader::readReply()
         // Some owners (xclip) announce no size at all; the limit is then checked per increment.
         QByteArray announced;
         if (!readProperty(dpy, window, transfer.property, false, &announced)) {
-            finishTransfer(failure(ReadError::Unavailable));
+            finishTransfer(failure(ReadError::Unavailable), false);
             return;
         }
         quint32 size = 0;
         if (announced.size() >= 4)
             std::memcpy(&size, announced.constData(), 4);
         if (qint64(size) > transfer.maxBytes) {
-            finishTransfer(failure(ReadError::TooLarge, qint64(size)));
+            // The owner waits for the delete that never comes; the property stays its own.
+            finishTransfer(failure(ReadError::TooLarge, qint64(size)), false);
             return;
         }
         transfer.incremental = true;
@@ -320,17 +357,23 @@ void X11SelectionReader::readReply()
         XFlush(dpy);
         return;
     }
+    // A reply of another type than the one asked for is not what was asked for.
+    if (!replyTypeFits(type)) {
+        XDeleteProperty(dpy, window, transfer.property);
+        finishTransfer(failure(ReadError::Unavailable), true);
+        return;
+    }
     if (qint64(bytes) > transfer.maxBytes) {
         XDeleteProperty(dpy, window, transfer.property);
-        finishTransfer(failure(ReadError::TooLarge, qint64(bytes)));
+        finishTransfer(failure(ReadError::TooLarge, qint64(bytes)), true);
         return;
     }
     QByteArray data;
     if (!readProperty(dpy, window, transfer.property, true, &data)) {
-        finishTransfer(failure(ReadError::Unavailable));
+        finishTransfer(failure(ReadError::Unavailable), false);
         return;
     }
-    finishTransfer(success(std::move(data)));
+    finishTransfer(success(std::move(data)), true);
 }
 
 void X11SelectionReader::readIncrement()
@@ -345,17 +388,28 @@ void X11SelectionReader::readIncrement()
     if (bytes == 0) {
         // A zero-length increment ends the transfer.
         XDeleteProperty(dpy, window, transfer.property);
-        finishTransfer(success(std::move(transfer.data)));
+        finishTransfer(success(std::move(transfer.data)), true);
         return;
     }
+    // Every increment carries the payload's type, the one asked for.
+    if (transfer.dataType == XNone && !replyTypeFits(type)) {
+        finishTransfer(failure(ReadError::Unavailable), false);
+        return;
+    }
+    if (transfer.dataType != XNone && type != transfer.dataType) {
+        finishTransfer(failure(ReadError::Unavailable), false);
+        return;
+    }
+    transfer.dataType = type;
     if (transfer.data.size() + qint64(bytes) > transfer.maxBytes) {
-        // Not deleting the property stops the owner from sending more.
-        finishTransfer(failure(ReadError::TooLarge));
+        // Not deleting the property stops the owner from sending more; since it may still send
+        // when it sees a delete of any property of our window, the property is never used again.
+        finishTransfer(failure(ReadError::TooLarge), false);
         return;
     }
     QByteArray chunk;
     if (!readProperty(dpy, window, transfer.property, true, &chunk)) {
-        finishTransfer(failure(ReadError::Unavailable));
+        finishTransfer(failure(ReadError::Unavailable), false);
         return;
     }
     transfer.data += chunk;
@@ -367,7 +421,7 @@ void X11SelectionReader::readIncrement()
 void X11SelectionReader::expireDeadlines(Clock::time_point now)
 {
     if (m_transfer && (now >= m_transfer->replyDeadline || now >= m_transfer->totalDeadline))
-        finishTransfer(failure(ReadError::TimedOut));
+        finishTransfer(failure(ReadError::TimedOut), false); // its reply may still come
 }
 
 X11SelectionReader::Clock::time_point X11SelectionReader::nextDeadline(Clock::time_point latest) const
@@ -380,7 +434,7 @@ X11SelectionReader::Clock::time_point X11SelectionReader::nextDeadline(Clock::ti
 void X11SelectionReader::shutDown()
 {
     if (m_transfer)
-        finishTransfer(failure(ReadError::Unavailable));
+        finishTransfer(failure(ReadError::Unavailable), false);
 }
 
 // ---------------------------------------------------------------------------------------------

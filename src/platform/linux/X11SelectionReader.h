@@ -57,13 +57,18 @@ private:
         Clock::time_point replyDeadline;
         Clock::time_point totalDeadline;
         bool incremental = false;
+        unsigned long dataType = 0; // the type of the first increment; every other one must match
         QByteArray data;
         std::function<void(ReadResult)> done;
     };
 
     void startTransfer(
         unsigned long target, qint64 maxBytes, Clock::time_point deadline, std::function<void(ReadResult)> done);
-    void finishTransfer(ReadResult result);
+    // Ends the transfer. `propertyDone`: the owner writes no more to its property (the reply was
+    // read, refused or never written), so a later request may use it again.
+    void finishTransfer(ReadResult result, bool propertyDone);
+    unsigned long takeProperty();
+    bool replyTypeFits(unsigned long type) const;
     void readReply();
     void readIncrement();
 
@@ -79,6 +84,12 @@ private:
 
     // Worker thread only.
     std::optional<Transfer> m_transfer;
-    unsigned m_nextReadProperty = 0;
+    // Properties free for the next request. A property whose transfer was abandoned while the
+    // owner may still write to it (a payload refused during its increments, an owner that timed
+    // out) is retired for good: its owner's next increment or late reply lands there, never in
+    // the reply to a later request.
+    std::vector<unsigned long> m_freeProperties;
+    std::vector<unsigned long> m_retiredProperties;
+    int m_propertiesMade = 0;
     bool m_prefetchQueued = false;
 };
