@@ -6,6 +6,7 @@
 #include "store/RecordingStorage.h"
 
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QTimer>
 #include <numeric>
 #include <thread>
@@ -413,6 +414,22 @@ TEST(ScreenRecordingService, AQuitFinishesTheMovieWithinItsBound)
         EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 5 / 30.0);
         EXPECT_FALSE(h.inhibitor.held);
     }
+}
+
+// Work stuck on the worker pool holds up neither a recording's start nor its stop.
+TEST(ScreenRecordingService, StartAndStopNeverWaitBehindOtherWork)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    QSemaphore stuck;
+    const int threads = Background::pool().maxThreadCount();
+    const std::shared_ptr<void> release(nullptr, [&stuck, threads](void*) { stuck.release(threads); });
+    for (int i = 0; i < threads; ++i)
+        Background::run([&stuck] { stuck.acquire(); });
+    h.start();
+    ASSERT_TRUE(h.service->isRecording());
+    h.run(3);
+    h.stop();
+    EXPECT_EQ(h.writer.lastMovie()->frameIndexes, QList<qint64>({0, 1, 2, 3}));
 }
 
 // The recorder goes while its work still runs on the pool: the work ends with the services it
