@@ -108,6 +108,7 @@ ScreenRecordingService::~ScreenRecordingService()
     // A recording still running is finished and stored on the pool, as a stop would.
     if (!m_pipeline)
         return;
+    m_pipeline->endCapture(std::nullopt);
     Background::runLifecycle([needs = m_needs, pipeline = std::move(m_pipeline),
                         path = QDir(recordingsDirectory()).filePath(m_currentFileName), container = m_modelContainer,
                         kind = m_currentKind, hasAudio = m_currentCapturesAudio] {
@@ -329,6 +330,9 @@ void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::
     auto finishing = std::make_shared<Finishing>();
     m_finishing = finishing;
     setState(State::stopping);
+    // The movie ends here, however late the finishing work gets a thread.
+    if (pipeline)
+        pipeline->endCapture(drainBy);
     Background::runLifecycle(
         this,
         [needs = m_needs, pipeline, path, container = m_modelContainer, kind = m_currentKind,

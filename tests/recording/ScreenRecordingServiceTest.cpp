@@ -414,6 +414,24 @@ TEST(ScreenRecordingService, AQuitFinishesTheMovieWithinItsBound)
         EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 5 / 30.0);
         EXPECT_FALSE(h.inhibitor.held);
     }
+    {
+        // The finishing work finds no thread at first: the capture ends at the quit all the same,
+        // and the time going on adds nothing to the movie.
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        h.start();
+        h.run(3);
+        QSemaphore busy;
+        const int threads = Background::lifecyclePool().maxThreadCount();
+        for (int i = 0; i < threads; ++i)
+            Background::runLifecycle([&busy] { busy.acquire(); });
+        h.service->finishAtQuit(2s, 0s);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return h.time.nextDeadline() == h.time.now(); }, 20000))
+            << "a capture waits for its next frame";
+        h.time.advance(RecordingHarness::framePeriod);
+        busy.release(threads);
+        Background::waitForAll();
+        EXPECT_EQ(h.writer.lastMovie()->frameIndexes, QList<qint64>({0, 1, 2, 3}));
+    }
 }
 
 // Work stuck on the worker pool holds up neither a recording's start nor its stop.
