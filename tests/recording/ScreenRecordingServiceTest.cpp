@@ -395,6 +395,7 @@ TEST(ScreenRecordingService, AQuitFinishesTheMovieWithinItsBound)
         h.writer.holdAppends = true; // frame 4 is held in its write, 5 to 7 wait behind it
         for (int i = 0; i < 4; ++i)
             h.time.advance(RecordingHarness::framePeriod);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.appendHeld.load(); }, 20000));
         const auto quitAt = h.time.now();
         std::thread clock([&h, quitAt] {
             if (h.time.waitForSleeperUntil(quitAt + 3s)) // the quit waits for the movie
