@@ -3,17 +3,21 @@
 
 class QCoreApplication;
 
-// The last word on quitting: once the program's own termination steps are done, what is left
-// (destructors of the application, of Qt and of libraries' process-wide objects) gets `bound` to
-// finish, after which the process ends with `status` all the same. Qt's sound output waits forever
-// in its teardown when the sound server went away during playback.
+// The last word on quitting: once the program is asked to quit, what the quit runs (the program's
+// own termination steps, destructors of the application, of Qt and of libraries' process-wide
+// objects) gets `bound` to finish, after which the process ends with status 0 all the same. Qt's
+// sound output waits forever in its teardown when the sound server went away during playback, and
+// a main thread stuck in a wait never gets to the quit at all.
 namespace ExitDeadline {
 
-void arm(int status, std::chrono::milliseconds bound);
-
-// Arms the deadline (status 0) when `app` begins to quit (its aboutToQuit, in which this is the
-// first step when called before any other is connected), so that the whole quit, the program's
-// own termination steps included, ends within `bound`.
+// Readies the deadline: it runs from the first request to quit, either `app` beginning to quit (its
+// aboutToQuit, in which this is the first step when called before any other is connected) or
+// request(). The deadline is watched by a thread of its own, so it holds while the main thread is
+// stuck. Called once, before any request.
 void armWhenQuitting(QCoreApplication& app, std::chrono::milliseconds bound);
+
+// A request to quit arrived (a termination signal): the deadline runs from now. Safe to call from
+// a signal handler (it only writes to a pipe); does nothing before armWhenQuitting().
+void request();
 
 }

@@ -4,6 +4,7 @@
 #include "app/InstanceLock.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvelApp.h"
+#include "app/TerminationSignals.h"
 #include "platform/Background.h"
 #include "platform/MediaPlayback.h"
 #include "platform/Pasteboard.h"
@@ -13,42 +14,8 @@
 #include "ui/Theme.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-// SIGTERM and SIGINT end the event loop normally, so the termination steps run.
-void installTerminationSignals(QApplication& app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
-        notifier->setEnabled(false);
-        char byte;
-        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-        QApplication::quit();
-    });
-    struct sigaction action { };
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
-}
 
 int main(int argc, char** argv)
 {
@@ -84,8 +51,9 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     // A tray-only program: closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // The quit ends within 5 s of its start, whatever a step of it waits for (a movie finishing
-    // on a disk that stopped answering, Qt's teardown of a sound output whose server went away).
+    // The quit ends within 5 s of its request, whatever a step of it waits for (a movie finishing
+    // on a disk that stopped answering, Qt's teardown of a sound output whose server went away),
+    // and also when a signal asks for it while the main thread is stuck.
     ExitDeadline::armWhenQuitting(app, std::chrono::seconds(5));
     Theme::install();
     Symbols::installIconTheme();
@@ -99,7 +67,7 @@ int main(int argc, char** argv)
     if (!quorvel)
         return 1;
 
-    installTerminationSignals(app);
+    TerminationSignals::install(app);
     QObject::connect(
         &app, &QCoreApplication::aboutToQuit, &app, [&quorvel] { quorvel->appDelegate().applicationWillTerminate(); });
     quorvel->showStatusItem();

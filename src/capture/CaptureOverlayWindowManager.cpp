@@ -279,28 +279,52 @@ OverlayDeparture CaptureOverlayWindowManager::departure() const
 void CaptureOverlayWindowManager::whenOverlayLeft(
     OverlayDeparture departure, QList<quint64> leaving, std::function<bool()> stillWanted, std::function<void()> then)
 {
-    Background::run(
-        this,
-        [screen = &m_needs.screen, departure = std::move(departure), leaving = std::move(leaving)] {
-            const QList<QRect> rows = departure.rows();
-            QDeadlineTimer deadline(OverlayDeparture::limitMs);
-            while (!deadline.hasExpired()) {
-                const bool unmapped = std::none_of(leaving.begin(), leaving.end(),
-                    [screen](quint64 window) { return screen->isWindowViewable(window); });
-                if (unmapped) {
-                    QList<QImage> grabbed;
-                    for (const QRect& row : rows)
-                        grabbed.append(screen->grabRect(row));
-                    if (departure.isGone(grabbed))
-                        return;
-                }
-                QThread::msleep(unmapPollMs);
-            }
-        },
-        [this, stillWanted = std::move(stillWanted), then = std::move(then)] {
+    whenLeft(std::move(departure), std::move(leaving), OverlayDeparture::limitMs, stillWanted,
+        [this, stillWanted, then = std::move(then)] {
             QTimer::singleShot(settleAfterUnmapMs, this, [stillWanted, then] {
                 if (stillWanted())
                     then();
+            });
+        });
+}
+
+struct CaptureOverlayWindowManager::Departure {
+    OverlayDeparture overlay;
+    QList<quint64> windows;
+    QDeadlineTimer deadline;
+};
+
+void CaptureOverlayWindowManager::whenLeft(OverlayDeparture departure, QList<quint64> windows, int limitMs,
+    std::function<bool()> stillWanted, std::function<void()> then)
+{
+    whenLeft(std::make_shared<const Departure>(
+                 Departure {std::move(departure), std::move(windows), QDeadlineTimer(limitMs)}),
+        std::move(stillWanted), std::move(then));
+}
+
+void CaptureOverlayWindowManager::whenLeft(
+    std::shared_ptr<const Departure> leaving, std::function<bool()> stillWanted, std::function<void()> then)
+{
+    Background::run(
+        this,
+        [screen = &m_needs.screen, leaving] {
+            if (std::any_of(leaving->windows.begin(), leaving->windows.end(),
+                    [screen](quint64 window) { return screen->isWindowViewable(window); }))
+                return false;
+            QList<QImage> grabbed;
+            for (const QRect& row : leaving->overlay.rows())
+                grabbed.append(screen->grabRect(row));
+            return leaving->overlay.isGone(grabbed);
+        },
+        [this, leaving, stillWanted = std::move(stillWanted), then = std::move(then)](bool gone) {
+            if (!stillWanted())
+                return;
+            if (gone || leaving->deadline.hasExpired()) {
+                then();
+                return;
+            }
+            QTimer::singleShot(unmapPollMs, this, [this, leaving, stillWanted, then] {
+                whenLeft(leaving, stillWanted, then);
             });
         });
 }
@@ -363,20 +387,25 @@ void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe,
     // The quick action's hint of an earlier capture leaves the screen at once (no fade) and is
     // waited for like our own windows.
     const quint64 hint = m_needs.quickAction.removeHintAtOnce();
+    if (hint) {
+        whenLeft(
+            OverlayDeparture(), {hint}, unmapGiveUpMs, [this, session] { return m_selection.isCurrentSession(session); },
+            [this, session, forLoupe, then] { grabSnapshots(session, forLoupe, then); });
+        return;
+    }
+    grabSnapshots(session, forLoupe, std::move(then));
+}
+
+void CaptureOverlayWindowManager::grabSnapshots(uint64_t session, bool forLoupe, std::function<void()> then)
+{
+    const std::vector<CaptureScreen>& screens = m_selection.screens().screens();
     // Every monitor at once on the worker pool; the session presents when the last one is in.
     auto remaining = std::make_shared<int>(int(screens.size()));
     for (const CaptureScreen& screen : screens) {
         const QRect pixels(screen.pixelFrame.x, screen.pixelFrame.y, screen.pixelFrame.width, screen.pixelFrame.height);
         const quint32 displayID = screen.displayID;
         Background::run(
-            this,
-            [pixels, hint, screen = &m_needs.screen] {
-                ScreenSource& source = *screen;
-                QDeadlineTimer deadline(unmapGiveUpMs);
-                while (hint && source.isWindowViewable(hint) && !deadline.hasExpired())
-                    QThread::msleep(4);
-                return source.grabRect(pixels);
-            },
+            this, [pixels, screen = &m_needs.screen] { return screen->grabRect(pixels); },
             [this, session, forLoupe, displayID, remaining, then](QImage snapshot) {
                 if (!m_selection.isCurrentSession(session))
                     return;

@@ -117,6 +117,15 @@ private:
     // repaint; while `stillWanted`.
     void whenOverlayLeft(OverlayDeparture departure, QList<quint64> leaving, std::function<bool()> stillWanted,
         std::function<void()> then);
+    // Runs `then` once `windows` are unmapped and the screen no longer shows `departure` (or after
+    // `limitMs` at the latest); while `stillWanted`. Each look is a short piece of pool work and
+    // the pause between looks a timer of the main thread, so the wait holds no worker thread.
+    void whenLeft(OverlayDeparture departure, QList<quint64> windows, int limitMs, std::function<bool()> stillWanted,
+        std::function<void()> then);
+    // One look of that wait, and the next a moment later unless it is over.
+    struct Departure;
+    void whenLeft(std::shared_ptr<const Departure> leaving, std::function<bool()> stillWanted,
+        std::function<void()> then);
     // Ends the open session (one being prepared included) and runs `then` once its windows have
     // left the screen; dropped when a later begin comes first.
     void endSessionThen(std::function<void()> then);
@@ -126,6 +135,7 @@ private:
     void prepareSession(uint64_t session, const QList<ScreenMonitor>& monitors, SelectionParadigm paradigm,
         TerminalAction action, std::optional<bool> toolbarOverride);
     void takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then);
+    void grabSnapshots(uint64_t session, bool forLoupe, std::function<void()> then);
     void loadWindows(uint64_t session, std::function<void()> then);
     void presentOverlays();
     // A hidden panel of an earlier session for this monitor (the one of the same size first), or

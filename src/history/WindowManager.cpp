@@ -36,6 +36,9 @@ WindowManager::WindowManager(Needs needs)
     , m_quickLook(m_needs.quickLook)
     , m_workspace(m_pasteService.workspace())
 {
+    m_focusReleaseBound.setSingleShot(true);
+    m_focusReleaseBound.setInterval(focusReleaseWaitMs);
+    connect(&m_focusReleaseBound, &QTimer::timeout, this, [this] { endFocusWait(true); });
     m_clock = [] {
         static QElapsedTimer timer;
         if (!timer.isValid())
@@ -148,12 +151,12 @@ void WindowManager::presentPanel()
     // A panel hidden while it held the focus stays Qt's focus window until Qt has handled the
     // focus leaving it. Given the focus back before that, it would count as inactive: no focused
     // search field, and no focus loss to hide on. It comes on the screen once Qt let go, at most
-    // a moment later.
+    // a moment later (after focusReleaseWaitMs at the latest, where Qt never lets go).
     if (QWindow* window = m_panel->windowHandle();
-        window && !m_panel->isVisible() && QGuiApplication::focusWindow() == window) {
+        window && !m_focusWaitedOut && !m_panel->isVisible() && QGuiApplication::focusWindow() == window) {
         if (!m_focusRelease) {
-            m_focusRelease = connect(qApp, &QGuiApplication::focusWindowChanged, this, &WindowManager::focusReleased);
-            QTimer::singleShot(focusReleaseWaitMs, this, &WindowManager::focusReleased);
+            m_focusRelease = connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { endFocusWait(false); });
+            m_focusReleaseBound.start();
         }
         return;
     }
@@ -167,13 +170,16 @@ void WindowManager::presentPanel()
     post(NotificationNames::historyWindowDidShow);
 }
 
-void WindowManager::focusReleased()
+void WindowManager::endFocusWait(bool waitedOut)
 {
     if (!m_focusRelease)
         return;
     disconnect(m_focusRelease);
     m_focusRelease = {};
+    m_focusReleaseBound.stop();
+    m_focusWaitedOut = waitedOut;
     presentPanel();
+    m_focusWaitedOut = false;
 }
 
 bool WindowManager::createPanel()

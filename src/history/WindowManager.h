@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -112,7 +113,9 @@ private:
     // Puts the panel of a pending show on the screen with the keyboard focus, as soon as nothing
     // holds it back, and announces it.
     void presentPanel();
-    void focusReleased();
+    // Ends the wait for Qt to let go of the focus of the panel hidden a moment before: it let go,
+    // or (`waitedOut`) focusReleaseWaitMs passed, and the pending show goes ahead either way.
+    void endFocusWait(bool waitedOut);
     void positionPanel();
     void placeBelowMenuBar();
     void setRightEdgeFrame();
@@ -145,6 +148,8 @@ private:
     bool m_awaitingFrameExtents = false;
     bool m_frameExtentsAsked = false;
     QMetaObject::Connection m_focusRelease;
+    QTimer m_focusReleaseBound;
+    bool m_focusWaitedOut = false;
     std::function<qint64()> m_clock;
     std::optional<qint64> m_spacebarDownTime;
     bool m_isQuickLookOpenFromTap = false;

@@ -1,7 +1,15 @@
 #pragma once
-// The one way off the main thread: work runs on the shared worker pool and its result comes back
-// as a queued call on the receiving object's thread. A result whose receiver was destroyed in the
+// The one way off the main thread: work runs on a pool of our own and its result comes back as a
+// queued call on the receiving object's thread. A result whose receiver was destroyed in the
 // meantime is dropped, so callers never check for a dead `this`.
+//
+// Two pools, neither of them Qt's global one (Qt's raster painting hands work to that pool and
+// waits for it on the main thread, so slow or stuck work there would stop painting):
+// - pool(): decoding, encoding, grabbing, parsing and recognition work, through run();
+// - lifecyclePool(): a recording's start and stop, through runLifecycle(), so that they, and the
+//   quit waiting for a movie to be finished, never wait behind work of the other pool.
+// Neither pool is ever destroyed: its destructor would wait for work that may never end. The
+// quit waits for both through finishAtQuit() (bounded by the exit deadline of the program).
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
@@ -15,16 +23,42 @@
 
 namespace Background {
 
-// The pool for decoding, encoding, grabbing and recognition work. Never a thread per call.
+// The pool for decoding, encoding, grabbing, parsing and recognition work: one thread per core,
+// never a thread per call.
 inline QThreadPool& pool()
 {
-    return *QThreadPool::globalInstance();
+    static QThreadPool* const threads = [] {
+        auto* created = new QThreadPool;
+        created->setObjectName(QStringLiteral("com.quorvel.work"));
+        return created;
+    }();
+    return *threads;
 }
 
-// Runs `work` on the pool and nothing else.
+// The pool for starting and stopping recordings: a few threads for short-lived steps that must
+// never queue behind other work (a stop finishing a movie on a disk that stopped answering holds
+// one, and the next start still finds another).
+inline QThreadPool& lifecyclePool()
+{
+    static QThreadPool* const threads = [] {
+        auto* created = new QThreadPool;
+        created->setObjectName(QStringLiteral("com.quorvel.lifecycle"));
+        created->setMaxThreadCount(4);
+        return created;
+    }();
+    return *threads;
+}
+
+// Runs `work` on pool() and nothing else.
 template <typename Work> void run(Work&& work)
 {
     pool().start(std::forward<Work>(work));
+}
+
+// Runs `work` on lifecyclePool() and nothing else.
+template <typename Work> void runLifecycle(Work&& work)
+{
+    lifecyclePool().start(std::forward<Work>(work));
 }
 
 namespace Detail {
@@ -80,22 +114,30 @@ template <typename Work, typename Then> void runOn(QThreadPool& threads, QObject
         });
 }
 
-// Runs `work` on the pool, then `then(result)` on `receiver`'s thread while `receiver` lives.
+// Runs `work` on pool(), then `then(result)` on `receiver`'s thread while `receiver` lives.
 template <typename Work, typename Then> void run(QObject* receiver, Work&& work, Then&& then)
 {
     runOn(pool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
 }
 
-// Waits for every queued piece of work and delivers the results already posted (tests).
+// Runs `work` on lifecyclePool(), then `then(result)` on `receiver`'s thread while `receiver` lives.
+template <typename Work, typename Then> void runLifecycle(QObject* receiver, Work&& work, Then&& then)
+{
+    runOn(lifecyclePool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
+}
+
+// Waits for every queued piece of work of both pools and delivers the results already posted
+// (tests).
 inline void waitForAll()
 {
+    lifecyclePool().waitForDone();
     pool().waitForDone();
     QCoreApplication::sendPostedEvents();
 }
 
-// The quit: every piece of pool work still running or queued ends before the process does, and
-// the results it posted are handed over (or dropped with their receivers) while the objects they
-// reach still exist.
+// The quit: every piece of work of both pools still running or queued ends before the process
+// does (a movie being finished first), and the results it posted are handed over (or dropped with
+// their receivers) while the objects they reach still exist.
 inline void finishAtQuit()
 {
     waitForAll();

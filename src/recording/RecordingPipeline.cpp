@@ -98,14 +98,15 @@ double RecordingPipeline::activeSecondsLocked(Clock::TimePoint now) const
     return std::max(0.0, std::chrono::duration<double>(active).count());
 }
 
-RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoint> drainBy)
+void RecordingPipeline::endCapture(std::optional<Clock::TimePoint> drainBy)
 {
-    Summary summary;
     {
         std::lock_guard lock(m_clockMutex);
+        if (m_captureEnded)
+            return;
+        m_captureEnded = true;
         m_stopActive = activeSecondsLocked(m_clock->now());
         m_pausedAtStop = m_pausedAt.has_value();
-        summary.activeSeconds = m_stopActive;
     }
     {
         std::lock_guard lock(m_queueMutex);
@@ -113,6 +114,16 @@ RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoin
     }
     m_stopping = true;
     m_clock->wake();
+}
+
+RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoint> drainBy)
+{
+    endCapture(drainBy);
+    Summary summary;
+    {
+        std::lock_guard lock(m_clockMutex);
+        summary.activeSeconds = m_stopActive;
+    }
     if (m_setup.audio)
         m_setup.audio->stop();
     if (m_capture.joinable())

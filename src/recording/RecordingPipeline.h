@@ -80,9 +80,13 @@ public:
     bool isPaused() const;
     // Recorded seconds so far, paused spans left out.
     double activeSeconds() const;
-    // Stops capturing (the movie's last frame shows the screen at the stop), lets the encoder
-    // write what is queued and finishes the movie. Blocks. With `drainBy`, what is still queued
-    // at that time is left out, so that the movie is finished soon after it.
+    // Ends the capture now without waiting for anything: the movie's last frame shows the screen
+    // at this call, and with `drainBy`, what is still queued at that time is left out. Only the
+    // first call (of this or stop()) counts.
+    void endCapture(std::optional<Clock::TimePoint> drainBy);
+    // Ends the capture (unless endCapture() did), lets the encoder write what is queued and
+    // finishes the movie. Blocks. With `drainBy`, what is still queued at that time is left out,
+    // so that the movie is finished soon after it.
     Summary stop(std::optional<Clock::TimePoint> drainBy = std::nullopt);
 
     // How many converted pictures of `frameSize` may wait for the encoder: enough to ride out a
@@ -132,6 +136,7 @@ private:
     Clock::TimePoint m_start;
     Clock::Duration m_pausedTotal {};
     std::optional<Clock::TimePoint> m_pausedAt;
+    bool m_captureEnded = false;
     double m_stopActive = 0; // active seconds at the stop
     bool m_pausedAtStop = false;
 

@@ -108,7 +108,8 @@ ScreenRecordingService::~ScreenRecordingService()
     // A recording still running is finished and stored on the pool, as a stop would.
     if (!m_pipeline)
         return;
-    Background::run([needs = m_needs, pipeline = std::move(m_pipeline),
+    m_pipeline->endCapture(std::nullopt);
+    Background::runLifecycle([needs = m_needs, pipeline = std::move(m_pipeline),
                         path = QDir(recordingsDirectory()).filePath(m_currentFileName), container = m_modelContainer,
                         kind = m_currentKind, hasAudio = m_currentCapturesAudio] {
         finish(needs, pipeline, path, container, kind, hasAudio, std::nullopt);
@@ -207,7 +208,7 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
             },
             Qt::QueuedConnection);
     };
-    Background::run(
+    Background::runLifecycle(
         this,
         [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure] {
             auto prepared = prepare(needs, chosen, captureSystemAudio, path, firstFrameAt, onFailure);
@@ -329,7 +330,10 @@ void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::
     auto finishing = std::make_shared<Finishing>();
     m_finishing = finishing;
     setState(State::stopping);
-    Background::run(
+    // The movie ends here, however late the finishing work gets a thread.
+    if (pipeline)
+        pipeline->endCapture(drainBy);
+    Background::runLifecycle(
         this,
         [needs = m_needs, pipeline, path, container = m_modelContainer, kind = m_currentKind,
             hasAudio = m_currentCapturesAudio, drainBy, finishing] {

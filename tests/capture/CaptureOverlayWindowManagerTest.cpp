@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -175,4 +177,26 @@ TEST_F(CaptureOverlayWindowManagerTest, ALaterSessionShowsItsOwnSnapshotInTheKep
     ASSERT_EQ(manager.overlayWindows().size(), 2);
     EXPECT_EQ(manager.overlayWindows()[1]->grab().toImage().convertToFormat(QImage::Format_RGB32),
         dimmed(source.screen.copy(400, 0, 400, 300)));
+}
+
+// The wait for the overlay to leave the screen holds no worker between its looks: with a single
+// worker (a small machine), other work runs while the overlay's windows still show, and the wait
+// goes on after it.
+TEST_F(CaptureOverlayWindowManagerTest, TheWaitForTheOverlayToLeaveHoldsNoWorker)
+{
+    ASSERT_TRUE(present([&] { manager.beginAreaSelection(false); }));
+    const std::shared_ptr<void> restore(nullptr,
+        [threads = Background::pool().maxThreadCount()](void*) { Background::pool().setMaxThreadCount(threads); });
+    Background::pool().setMaxThreadCount(1);
+    source.windowsViewable = true;
+    std::atomic<bool> ran {false};
+    int looks = 0;
+    ASSERT_TRUE(present([&] {
+        manager.beginAreaSelection(false);
+        Background::run([&ran] { ran = true; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ran.load(); }, 20000));
+        looks = source.viewableAsked;
+        source.windowsViewable = false;
+    }));
+    EXPECT_GT(source.viewableAsked, looks);
 }

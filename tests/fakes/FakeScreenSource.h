@@ -18,6 +18,9 @@ public:
     std::optional<CursorImage> cursorImage;
     std::atomic<bool> failGrabs {false};
     std::atomic<int> grabCount {0};
+    // Every window is on the screen while set (one just hidden that the server still shows).
+    std::atomic<bool> windowsViewable {false};
+    std::atomic<int> viewableAsked {0};
 
     QList<ScreenMonitor> monitors() override
     {
@@ -80,6 +83,11 @@ public:
     {
         std::lock_guard lock(m_mutex);
         return cursorImage;
+    }
+    bool isWindowViewable(quint64) override
+    {
+        ++viewableAsked;
+        return windowsViewable;
     }
 
     // Replaces the screen's pixels (a test pattern that changes over time).

@@ -161,6 +161,22 @@ TEST_F(HistoryPanelTest, LosingTheFocusHidesOnlyWithCloseOnFocusLoss)
     EXPECT_FALSE(windows.historyPanel()->isVisible());
 }
 
+// Offscreen, Qt never lets go of a hidden panel's focus: a show right after the hide waits for
+// that a bounded time only, and then comes on the screen all the same.
+TEST_F(HistoryPanelTest, AShowRightAfterAHideWaitsForTheFocusABoundedTime)
+{
+    windows.showHistoryWindow();
+    const auto focused = [&] { return QGuiApplication::focusWindow() == windows.historyPanel()->windowHandle(); };
+    ASSERT_TRUE(QTest::qWaitFor(focused, 20000));
+    windows.hideHistoryWindow();
+    take();
+    windows.showHistoryWindow();
+    EXPECT_FALSE(windows.isVisible()); // the wait for the focus
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windows.isVisible(); }, 20000));
+    EXPECT_EQ(take(), (QStringList {QStringLiteral("historyWindowDidShow")}));
+    EXPECT_TRUE(focused());
+}
+
 TEST_F(HistoryPanelTest, KeysBecomeCommandsOnlyForThePanel)
 {
     windows.showHistoryWindow();

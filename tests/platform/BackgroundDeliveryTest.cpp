@@ -3,6 +3,7 @@
 #include "platform/Background.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
 #include <QThreadPool>
 #include <atomic>
 #include <future>
@@ -102,4 +103,20 @@ TEST(BackgroundDelivery, NothingIsPostedToTheReceiverItself)
     ASSERT_TRUE(deliverUntil([&] { return delivered != 0; }));
     EXPECT_EQ(delivered, 3);
     EXPECT_EQ(posted.count, 0);
+}
+
+// Work stuck on the worker pool (a decode of a file that never answers) holds up neither Qt's
+// global pool, which Qt's painting waits for on the main thread, nor the lifecycle pool.
+TEST(BackgroundDelivery, StuckWorkHoldsUpNeitherQtsPoolNorTheLifecyclePool)
+{
+    QSemaphore stuck;
+    const int threads = Background::pool().maxThreadCount();
+    for (int i = 0; i < threads; ++i)
+        Background::run([&stuck] { stuck.acquire(); });
+    std::atomic<int> ran {0};
+    QThreadPool::globalInstance()->start([&ran] { ++ran; });
+    Background::runLifecycle([&ran] { ++ran; });
+    EXPECT_TRUE(deliverUntil([&] { return ran == 2; }));
+    stuck.release(threads);
+    Background::waitForAll();
 }

@@ -6,6 +6,7 @@
 #include "store/RecordingStorage.h"
 
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QTimer>
 #include <numeric>
 #include <thread>
@@ -394,6 +395,7 @@ TEST(ScreenRecordingService, AQuitFinishesTheMovieWithinItsBound)
         h.writer.holdAppends = true; // frame 4 is held in its write, 5 to 7 wait behind it
         for (int i = 0; i < 4; ++i)
             h.time.advance(RecordingHarness::framePeriod);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.appendHeld.load(); }, 20000));
         const auto quitAt = h.time.now();
         std::thread clock([&h, quitAt] {
             if (h.time.waitForSleeperUntil(quitAt + 3s)) // the quit waits for the movie
@@ -413,6 +415,40 @@ TEST(ScreenRecordingService, AQuitFinishesTheMovieWithinItsBound)
         EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 5 / 30.0);
         EXPECT_FALSE(h.inhibitor.held);
     }
+    {
+        // The finishing work finds no thread at first: the capture ends at the quit all the same,
+        // and the time going on adds nothing to the movie.
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        h.start();
+        h.run(3);
+        QSemaphore busy;
+        const int threads = Background::lifecyclePool().maxThreadCount();
+        for (int i = 0; i < threads; ++i)
+            Background::runLifecycle([&busy] { busy.acquire(); });
+        h.service->finishAtQuit(2s, 0s);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return h.time.nextDeadline() == h.time.now(); }, 20000))
+            << "a capture waits for its next frame";
+        h.time.advance(RecordingHarness::framePeriod);
+        busy.release(threads);
+        Background::waitForAll();
+        EXPECT_EQ(h.writer.lastMovie()->frameIndexes, QList<qint64>({0, 1, 2, 3}));
+    }
+}
+
+// Work stuck on the worker pool holds up neither a recording's start nor its stop.
+TEST(ScreenRecordingService, StartAndStopNeverWaitBehindOtherWork)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    QSemaphore stuck;
+    const int threads = Background::pool().maxThreadCount();
+    const std::shared_ptr<void> release(nullptr, [&stuck, threads](void*) { stuck.release(threads); });
+    for (int i = 0; i < threads; ++i)
+        Background::run([&stuck] { stuck.acquire(); });
+    h.start();
+    ASSERT_TRUE(h.service->isRecording());
+    h.run(3);
+    h.stop();
+    EXPECT_EQ(h.writer.lastMovie()->frameIndexes, QList<qint64>({0, 1, 2, 3}));
 }
 
 // The recorder goes while its work still runs on the pool: the work ends with the services it

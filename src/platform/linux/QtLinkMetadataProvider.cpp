@@ -1,5 +1,6 @@
 #include "platform/linux/QtLinkMetadataProvider.h"
 
+#include "platform/Background.h"
 #include "platform/ImageDecoder.h"
 #include "platform/Unicode.h"
 #include "platform/linux/LinkHttpRequest.h"
@@ -13,7 +14,6 @@
 #include <QPointer>
 #include <QPromise>
 #include <QStringDecoder>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <libxml/HTMLparser.h>
@@ -303,7 +303,7 @@ private:
         decodeAndFinish(m_title, response.body);
     }
 
-    // A large page takes a while to parse: that runs on the thread pool, and the fetch goes on
+    // A large page takes a while to parse: that runs on the worker pool, and the fetch goes on
     // here when it is done (unless the deadline ended it meanwhile). A fetch deleted meanwhile
     // deletes its watcher; the pool's task then only fills a promise nobody reads.
     void parseOffMainThread(const QByteArray& body, const QUrl& pageURL, const QByteArray& contentType)
@@ -323,7 +323,7 @@ private:
         });
         watcher->setFuture(promise->future());
         promise->start();
-        QThreadPool::globalInstance()->start([promise, body, pageURL, contentType] {
+        Background::run([promise, body, pageURL, contentType] {
             promise->addResult(parseHTML(body, pageURL, contentType));
             promise->finish();
         });
@@ -333,7 +333,7 @@ private:
     {
         m_done = true;
         m_timer.stop();
-        QThreadPool::globalInstance()->start(
+        Background::run(
             [completion = std::move(m_completion), title = std::move(title), bytes = std::move(bytes),
                 limit = m_limits.maxDecodedBytes] { completion(title, jpegFromImageData(bytes, limit)); });
         deleteLater();

@@ -6,6 +6,7 @@
 // quits on SIGTERM, waiting for the worker pool as quorvel does, the whole quit bounded as
 // quorvel's is.
 #include "app/ExitDeadline.h"
+#include "app/TerminationSignals.h"
 #include "gallery/RecordingQuickLook.h"
 #include "platform/Background.h"
 #include "platform/MediaPlayback.h"
@@ -19,21 +20,11 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <thread>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-int signalPipe[2] = {-1, -1};
-
-void onTerminate(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
 void say(const char* line)
 {
     std::printf("%s\n", line);
@@ -54,14 +45,7 @@ int main(int argc, char** argv)
     MediaPlayback::setSoundOutputProbe([] { return PulseOutputProbe::hasOutput(); });
     MediaPlayback::setMovieProbe(&FFmpegMovieReader::isMovie);
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return 2;
-    QSocketNotifier terminated(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&terminated, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
-    struct sigaction action { };
-    action.sa_handler = onTerminate;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
+    TerminationSignals::install(app);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&input] {
@@ -96,6 +80,6 @@ int main(int argc, char** argv)
     });
     watch.start(20);
     const int status = app.exec();
-    Background::pool().waitForDone();
+    Background::finishAtQuit();
     return status;
 }
