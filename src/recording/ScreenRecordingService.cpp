@@ -60,6 +60,7 @@ struct ScreenRecordingService::Finished {
     qint64 framesDropped = 0;
     bool movieComplete = false;
     bool movieInPlace = true;
+    bool nothingKept = false; // not one picture reached the disk: the writer left no file
     QString movieError;
     QString path;
     bool stored = false;
@@ -355,6 +356,7 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     finished->movieComplete = summary.movieComplete;
     finished->movieInPlace = summary.movieInPlace;
     finished->movieError = summary.error;
+    finished->nothingKept = !summary.movieComplete && !QFileInfo::exists(path);
     // A movie whose folder was moved or replaced while it was written is not where a record
     // would point.
     if (!summary.movieComplete || !summary.movieInPlace)
@@ -419,8 +421,16 @@ void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finishe
     const QString failure = !m_streamFailure.isEmpty() ? m_streamFailure : finished->movieError;
     m_streamFailure.clear();
     if (!finished->movieComplete) {
-        setLastError(
-            {RecordingError::Kind::streamFailed, failure.isEmpty() ? QStringLiteral("unknown writer error") : failure});
+        const RecordingError error {
+            RecordingError::Kind::streamFailed, failure.isEmpty() ? QStringLiteral("unknown writer error") : failure};
+        if (finished->nothingKept) {
+            // The disk took not one picture (it filled at once): the user learns that nothing was kept.
+            Console::log(QStringLiteral("ScreenRecordingService: %1; nothing was kept").arg(error.description()));
+            notifier().notify(failureSummary, QStringLiteral("Es wurde nichts gespeichert.\n") + error.description());
+            publishError(error);
+        } else {
+            setLastError(error);
+        }
         emit stopped();
         return;
     }
