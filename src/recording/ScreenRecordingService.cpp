@@ -23,7 +23,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <atomic>
 
 namespace {
@@ -196,18 +195,9 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     const bool compositing = m_needs.compositing ? m_needs.compositing() : Compositing::isActive();
     const auto firstFrameAt = clock().now()
         + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
-    QPointer<ScreenRecordingService> self(this);
-    auto onFailure = [self](const QString& failure) {
-        if (!self)
-            return;
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, failure] {
-                if (self)
-                    self->handleStreamFailure(failure);
-            },
-            Qt::QueuedConnection);
-    };
+    // Called on a pipeline thread; handled here while the service lives.
+    auto onFailure = Background::callbackTo<QString>(
+        this, [this](const QString& failure) { handleStreamFailure(failure); });
     Background::run(
         this,
         [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure] {

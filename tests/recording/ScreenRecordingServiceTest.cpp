@@ -197,10 +197,22 @@ TEST(ScreenRecordingService, DroppedFramesAreCountedAndPrinted)
 
 TEST(ScreenRecordingService, AFailingRecordingEndsAndKeepsWhatItHas)
 {
+    // Counts the queued calls posted to an object itself.
+    struct PostedCalls : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            count += event->type() == QEvent::MetaCall;
+            return false;
+        }
+    };
     {
         // The screen can no longer be grabbed: the recording stops, the movie is stored, and the
-        // user learns that it was kept, and where.
+        // user learns that it was kept, and where. The failure, told on the capture thread, never
+        // addresses the service from there (which may be gone by then): nothing is posted to it.
         RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        PostedCalls posted;
+        h.service->installEventFilter(&posted);
         h.start();
         h.run(5);
         QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
@@ -216,6 +228,7 @@ TEST(ScreenRecordingService, AFailingRecordingEndsAndKeepsWhatItHas)
         EXPECT_FALSE(h.inhibitor.held);
         EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme vorzeitig beendet")});
         EXPECT_TRUE(h.notifier.bodies.first().contains(h.writer.lastMovie()->path));
+        EXPECT_EQ(posted.count, 0);
     }
     {
         // The movie cannot be finished: no record, the file stays.
