@@ -428,6 +428,36 @@ TEST(ScreenRecordingService, AQuitFinishesTheMovieWithinItsBound)
     }
 }
 
+// A quit while the recording starts (a slow sound server): the start is waited for within the
+// quit's bound, then ends as a running recording does, listed and never shown; a start that
+// outlasts the bound is given up and leaves nothing.
+TEST(ScreenRecordingService, AQuitWhileARecordingStartsEndsItWithinTheSameBound)
+{
+    using namespace std::chrono_literals;
+    for (const RecordingClock::Duration connect : {1s, 10s}) {
+        const bool started = connect < 3s;
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        QSignalSpy recording(h.service.get(), &ScreenRecordingService::isRecordingChanged);
+        h.audio.connectDelay = connect;
+        h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
+        ASSERT_TRUE(h.time.waitForSleepers(1)); // connecting
+        const auto quitAt = h.time.now();
+        std::thread clock([&h, quitAt, started, connect] {
+            if (h.time.waitForSleeperUntil(quitAt + 3s)) // the quit waits for the start
+                h.time.moveOn(started ? connect : 3s);
+        });
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        clock.join();
+        EXPECT_EQ(h.records().size(), started ? 1u : 0u); // listed before the quit goes on
+        h.time.moveOn(connect);                           // a start given up ends now
+        Background::waitForAll();
+        EXPECT_TRUE(recording.isEmpty());
+        EXPECT_FALSE(h.service->isBusy());
+        EXPECT_FALSE(h.inhibitor.held);
+        EXPECT_EQ(QDir(h.folder.path()).entryList(QDir::Files).size(), started ? 1 : 0);
+    }
+}
+
 // The recorder goes while its work still runs on the pool: the work ends with the services it
 // holds, never with the recorder, and nothing stays held.
 TEST(ScreenRecordingService, ARecorderThatGoesLeavesItsWorkToEnd)
