@@ -45,7 +45,6 @@ TEST(RecordingFaults, AFailedWriteStopsTheRecordingAtOnceAndKeepsTheMovie)
 TEST(RecordingFaults, AWriteFailingBeforeTheFirstFrameLeavesNoMovieAndSaysSo)
 {
     RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
-    ConsoleCapture console;
     h.writer.failAppend = true;
     QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
     h.start();
@@ -56,7 +55,6 @@ TEST(RecordingFaults, AWriteFailingBeforeTheFirstFrameLeavesNoMovieAndSaysSo)
     EXPECT_TRUE(h.notifier.bodies.first().startsWith(QStringLiteral("Es wurde nichts gespeichert.\nrecording failed: "
                                                                    "the movie cannot be written (disk full)")))
         << h.notifier.bodies.first().toStdString();
-    EXPECT_TRUE(console.contains(QStringLiteral("; nothing was kept"))) << console.lines.join('\n').toStdString();
 }
 
 TEST(RecordingFaults, AMovieWhoseFolderWasMovedIsNotListed)
