@@ -205,6 +205,10 @@ bool CaptureOverlayWindowManager::refuseWhileRecording()
 {
     if (!m_needs.recorder.isBusy())
         return false;
+    // The recording asked for is on its way (a second press while a slow sound server answers):
+    // nothing to say.
+    if (m_needs.recorder.state() == ScreenRecordingService::State::starting)
+        return true;
     Console::log(
         QStringLiteral("CaptureOverlayWindowManager: a recording is running; stop it before starting another"));
     return true;

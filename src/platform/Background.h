@@ -126,6 +126,22 @@ template <typename Work, typename Then> void runLifecycle(QObject* receiver, Wor
     runOn(lifecyclePool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
 }
 
+// A callback that any thread may call: each call runs `then(args...)` on `receiver`'s thread while
+// `receiver` lives, through a delivery as the results above take, so that the calling thread never
+// addresses the receiver.
+template <typename... Args, typename Then> std::function<void(Args...)> callbackTo(QObject* receiver, Then then)
+{
+    return [delivery = Detail::makeDelivery(receiver), then = std::move(then)](Args... args) {
+        QMetaObject::invokeMethod(
+            delivery.get(),
+            [delivery, then, args...] {
+                if (delivery->receiver)
+                    then(args...);
+            },
+            Qt::QueuedConnection);
+    };
+}
+
 // Waits for every queued piece of work of both pools and delivers the results already posted
 // (tests).
 inline void waitForAll()

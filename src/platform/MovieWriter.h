@@ -51,7 +51,8 @@ public:
     // Appends fail for good after the first failed write (a full disk): the file is then cut back
     // to its last complete fragment.
     // Flushes the encoders and closes the file. True when the file is a movie that plays: complete,
-    // or cut short after a failed write, in which case `error` says why.
+    // or cut short after a failed write, in which case `error` says why. A file that a failed write
+    // left without a single picture is removed.
     virtual bool finish(QString* error) = 0;
     // Seconds of pictures in the file: so far, or after finish() what plays.
     virtual double durationSeconds() const = 0;

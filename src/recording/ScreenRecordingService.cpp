@@ -23,7 +23,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <atomic>
 
 namespace {
@@ -34,16 +33,19 @@ const QString silentSummary = QStringLiteral("Bildschirmaufnahme ohne Ton");
 }
 
 // What the worker hands back from setting up a recording. A recording that started but never
-// reached the service (it went in the meantime) is stopped here, and its hold on sleep let go.
+// reached the service (it went in the meantime, or the start was cancelled) is stopped here, and
+// its hold on sleep let go; the movie of a cancelled start is removed.
 struct ScreenRecordingService::Prepared {
     std::shared_ptr<RecordingPipeline> pipeline;
     SleepInhibitor* inhibitor = nullptr;
     QString error;
     QString soundFailure;
+    QString path;
     QString fileName;
     QString kind;
     bool capturesAudio = false;
     QRect recorded;
+    bool discard = false;
 
     ~Prepared()
     {
@@ -51,7 +53,16 @@ struct ScreenRecordingService::Prepared {
             return;
         pipeline->stop();
         inhibitor->release();
+        if (discard)
+            QFile::remove(path);
     }
+};
+
+// A start's work on the pool: what it set up, once done.
+struct ScreenRecordingService::Starting {
+    std::shared_ptr<Prepared> prepared; // written by the work before `done`
+    std::atomic<bool> done {false};
+    bool cancelled = false; // main thread
 };
 
 // What the worker hands back from finishing a recording.
@@ -60,6 +71,7 @@ struct ScreenRecordingService::Finished {
     qint64 framesDropped = 0;
     bool movieComplete = false;
     bool movieInPlace = true;
+    bool nothingKept = false; // not one picture reached the disk: the writer left no file
     QString movieError;
     QString path;
     bool stored = false;
@@ -156,6 +168,12 @@ QString ScreenRecordingService::recordingsDirectory() const
 
 void ScreenRecordingService::startRecording(const RecordingTarget& target, bool captureSystemAudio)
 {
+    if (m_state == State::starting) {
+        // The recording asked for is on its way (a second press of a record key while a slow sound
+        // server answers): asking again changes nothing.
+        Console::trace(u"recording", QStringLiteral("ScreenRecordingService: a recording is starting already"));
+        return;
+    }
     if (isBusy()) {
         Console::log(QStringLiteral("ScreenRecordingService: a recording is already running; the new one is refused"));
         return;
@@ -196,27 +214,23 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     const bool compositing = m_needs.compositing ? m_needs.compositing() : Compositing::isActive();
     const auto firstFrameAt = clock().now()
         + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
-    QPointer<ScreenRecordingService> self(this);
-    auto onFailure = [self](const QString& failure) {
-        if (!self)
-            return;
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, failure] {
-                if (self)
-                    self->handleStreamFailure(failure);
-            },
-            Qt::QueuedConnection);
-    };
+    // Called on a pipeline thread; handled here while the service lives.
+    auto onFailure = Background::callbackTo<QString>(
+        this, [this](const QString& failure) { handleStreamFailure(failure); });
+    auto starting = std::make_shared<Starting>();
+    m_starting = starting;
     Background::runLifecycle(
         this,
-        [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure] {
+        [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure, starting] {
             auto prepared = prepare(needs, chosen, captureSystemAudio, path, firstFrameAt, onFailure);
+            prepared->path = path;
             prepared->fileName = fileName;
             prepared->kind = kind;
-            return prepared;
+            starting->prepared = std::move(prepared);
+            starting->done = true;
+            (needs.clock ? *needs.clock : RecordingClock::steady()).wake(); // a quit may wait for this
         },
-        [this](std::shared_ptr<Prepared> prepared) { finishStart(prepared); });
+        [this, starting] { finishStart(starting); });
 }
 
 std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(const Needs& needs,
@@ -273,8 +287,17 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
     return prepared;
 }
 
-void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepared)
+void ScreenRecordingService::finishStart(const std::shared_ptr<Starting>& starting)
 {
+    if (starting != m_starting)
+        return; // the quit has taken it over
+    m_starting.reset();
+    std::shared_ptr<Prepared> prepared = std::move(starting->prepared);
+    if (starting->cancelled) {
+        emit startFinished();
+        discardStart(std::move(prepared));
+        return;
+    }
     if (!prepared->pipeline) {
         setState(State::idle);
         setLastError({RecordingError::Kind::setupFailed, prepared->error});
@@ -287,6 +310,12 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
     m_currentCapturesAudio = prepared->capturesAudio;
     m_recordedArea = prepared->recorded;
     setElapsed(0);
+    if (m_quitDrainBy) {
+        // The quit waited for this start: it ends as a running recording does, without showing.
+        beginStop(m_quitDrainBy);
+        emit startFinished();
+        return;
+    }
     setState(State::recording);
     m_elapsedTimer.start();
     if (!prepared->soundFailure.isEmpty()) {
@@ -299,6 +328,22 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Prepared>& prepar
     emit startFinished();
     if (m_failedWhileStarting)
         stopRecording();
+}
+
+void ScreenRecordingService::discardStart(std::shared_ptr<Prepared> prepared)
+{
+    prepared->discard = true;
+    const auto done = [this] {
+        setState(State::idle);
+        emit stopped();
+    };
+    if (m_quitDrainBy) {
+        prepared.reset(); // after the quit nothing more runs on the pool
+        done();
+        return;
+    }
+    Background::runLifecycle(
+        this, [prepared = std::move(prepared)]() mutable { prepared.reset(); }, done);
 }
 
 void ScreenRecordingService::handleStreamFailure(const QString& error)
@@ -315,6 +360,12 @@ void ScreenRecordingService::handleStreamFailure(const QString& error)
 
 void ScreenRecordingService::stopRecording()
 {
+    if (m_state == State::starting && m_starting) {
+        // Cancelled: the start's work ends, and what it set up is taken down.
+        m_starting->cancelled = true;
+        setState(State::stopping);
+        return;
+    }
     if (!isRecording())
         return;
     beginStop(std::nullopt);
@@ -359,6 +410,7 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     finished->movieComplete = summary.movieComplete;
     finished->movieInPlace = summary.movieInPlace;
     finished->movieError = summary.error;
+    finished->nothingKept = !summary.movieComplete && !QFileInfo::exists(path);
     // A movie whose folder was moved or replaced while it was written is not where a record
     // would point.
     if (!summary.movieComplete || !summary.movieInPlace)
@@ -380,6 +432,16 @@ void ScreenRecordingService::finishAtQuit(std::chrono::milliseconds drainTime, s
 {
     RecordingClock& time = clock();
     const auto now = time.now();
+    m_quitDrainBy = now + drainTime;
+    if (const std::shared_ptr<Starting> starting = m_starting; starting && !starting->cancelled) {
+        // A start under way (a slow sound server) is waited for; what it began ends below, within
+        // the same bounds. One that outlasts them is given up.
+        time.sleepUntil(now + waitTime, [&starting] { return starting->done.load(); });
+        if (starting->done)
+            finishStart(starting);
+        else
+            stopRecording();
+    }
     if (isRecording() && m_pipeline)
         beginStop(now + drainTime);
     const std::shared_ptr<Finishing> finishing = m_finishing;
@@ -423,8 +485,16 @@ void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finishe
     const QString failure = !m_streamFailure.isEmpty() ? m_streamFailure : finished->movieError;
     m_streamFailure.clear();
     if (!finished->movieComplete) {
-        setLastError(
-            {RecordingError::Kind::streamFailed, failure.isEmpty() ? QStringLiteral("unknown writer error") : failure});
+        const RecordingError error {
+            RecordingError::Kind::streamFailed, failure.isEmpty() ? QStringLiteral("unknown writer error") : failure};
+        if (finished->nothingKept) {
+            // The disk took not one picture (it filled at once): the user learns that nothing was kept.
+            Console::log(QStringLiteral("ScreenRecordingService: %1; nothing was kept").arg(error.description()));
+            notifier().notify(failureSummary, QStringLiteral("Es wurde nichts gespeichert.\n") + error.description());
+            publishError(error);
+        } else {
+            setLastError(error);
+        }
         emit stopped();
         return;
     }

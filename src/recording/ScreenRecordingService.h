@@ -72,16 +72,19 @@ public:
     };
 
     // Starts a recording; failures go to lastError. Refused (with a console line) while a
-    // recording starts, runs or is being finished.
+    // recording runs or is being finished; while one starts, asking again changes nothing.
     void startRecording(const RecordingTarget& target, bool captureSystemAudio);
-    // Does nothing unless a recording runs. The movie is finished and stored on the worker pool;
-    // stopped() follows, after "recordingSaved" when a record was stored.
+    // Does nothing unless a recording starts or runs. The movie is finished and stored on the
+    // worker pool; stopped() follows, after "recordingSaved" when a record was stored. A recording
+    // still starting is cancelled: it never runs, and leaves no movie (stopped() follows too).
     void stopRecording();
     void pauseRecording();
     void resumeRecording();
     // At quit: a running recording is stopped, and its movie finished and stored on the worker
     // pool, the encoder leaving out what it has not written `drainTime` after the call. Returns
     // once that is done, or after `waitTime` at the latest (the movie then keeps what was written).
+    // A recording still starting is waited for within the same bounds and then ended the same way
+    // (never shown); one that has not started by `waitTime` is given up and leaves nothing.
     void finishAtQuit(std::chrono::milliseconds drainTime = std::chrono::milliseconds(2000),
         std::chrono::milliseconds waitTime = std::chrono::milliseconds(3000));
 
@@ -137,12 +140,15 @@ private:
     struct Prepared;
     struct Finished;
     struct Finishing;
+    struct Starting;
     // Sets up a recording and starts its pipeline; runs on the worker pool with the services it
     // is given, never with the service itself, which may be gone by the time it ends.
     static std::shared_ptr<Prepared> prepare(const Needs& needs, const RecordingRegion& region, bool captureSystemAudio,
         const QString& path, std::chrono::steady_clock::time_point firstFrameAt,
         std::function<void(const QString&)> onFailure);
-    void finishStart(const std::shared_ptr<Prepared>& prepared);
+    void finishStart(const std::shared_ptr<Starting>& starting);
+    // A start that was cancelled: what it set up is stopped and its movie removed, on the pool.
+    void discardStart(std::shared_ptr<Prepared> prepared);
     // Stops the running recording and finishes it on the worker pool; the result comes back to
     // finishStop() unless the service is gone.
     void beginStop(std::optional<std::chrono::steady_clock::time_point> drainBy);
@@ -184,4 +190,8 @@ private:
     qint64 m_lastFramesDropped = 0;
     std::shared_ptr<RecordingRecovery::StartedNames> m_startedNames;
     std::shared_ptr<Finishing> m_finishing; // the stop under way, for a quit to wait on
+    std::shared_ptr<Starting> m_starting;   // the start under way, for a stop to cancel and a quit to wait on
+    // Set by the quit: the time the encoder has to write what is queued. A start the quit waited
+    // for ends like a running recording; one cancelled is taken down on the main thread.
+    std::optional<std::chrono::steady_clock::time_point> m_quitDrainBy;
 };

@@ -4,11 +4,14 @@
 #include "capture/CaptureOverlayWindowManager.h"
 #include "capture/CaptureRig.h"
 #include "capture/ScreenshotCaptureService.h"
+#include "fakes/TestSupport.h"
 #include "platform/Background.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 #include <atomic>
@@ -119,6 +122,27 @@ TEST_F(CaptureOverlayWindowManagerTest, TooSmallOrOffScreenSelectionsEndTheSessi
     QCoreApplication::processEvents();
     EXPECT_TRUE(results.isEmpty());
     EXPECT_FALSE(manager.lastAreaCapture());
+}
+
+// While a recording starts, asking for one again (a second press of a record key) changes nothing
+// and says nothing; a stop meanwhile cancels it: it never runs, and leaves no movie.
+TEST_F(CaptureOverlayWindowManagerTest, WhileARecordingStartsAnotherIsNotAskedForAndAStopCancelsIt)
+{
+    QTemporaryDir movies;
+    rig.recorder.setRecordingsDirectory(movies.path());
+    ConsoleCapture console;
+    QSignalSpy recording(&rig.recorder, &ScreenRecordingService::isRecordingChanged);
+    QSignalSpy stopped(&rig.recorder, &ScreenRecordingService::stopped);
+    rig.recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    manager.beginScreenRecording();
+    manager.beginAreaRecording();
+    rig.recorder.stopRecording();
+    ASSERT_TRUE(waitUntil([&] { return !stopped.isEmpty(); }));
+    EXPECT_TRUE(recording.isEmpty());
+    EXPECT_FALSE(rig.recorder.isBusy());
+    EXPECT_TRUE(QDir(movies.path()).isEmpty());
+    EXPECT_FALSE(rig.fakes.inhibitor.held);
+    EXPECT_TRUE(console.lines.isEmpty()) << console.lines.join('\n').toStdString();
 }
 
 TEST_F(CaptureOverlayWindowManagerTest, ARefusedPermissionShowsTheAlertAndChangesNothing)

@@ -13,7 +13,8 @@
 // frame and the audio positions, and writes a small placeholder file so that sizes can be read.
 // Creation, appends and finishing fail on demand, and appends wait while `holdAppends` is set (a
 // disk that stopped answering); after a failed append the movie finishes cut short, with the
-// failure as its reason, like a real one on a full disk.
+// failure as its reason, like a real one on a full disk, or fails and is removed when it holds no
+// frame.
 class FakeMovieWriter : public MovieWriter {
 public:
     struct Movie {
@@ -137,6 +138,10 @@ private:
             m_movie->finished = true;
             if (m_movie->appendFailed && error)
                 *error = QStringLiteral("disk full");
+            if (m_movie->appendFailed && m_movie->frameIndexes.isEmpty()) {
+                QFile::remove(m_movie->path);
+                return false;
+            }
             return true;
         }
         double durationSeconds() const override

@@ -199,8 +199,9 @@ TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizesAndMakesNoSoundTrackWithoutSou
 
 namespace {
 // Writes frames of noise (which the encoder cannot squeeze) of `size` onto a tmpfs of `megabytes`
-// until the disk is full, the next frame index from `next`; the movie's path and its length as
-// the writer tells it, or an empty path where mounting is not permitted.
+// until the disk is full (filled by another program before frame `othersFillAt`, when set), the
+// next frame index from `next`; the movie's path and its length as the writer tells it, or an
+// empty path where mounting is not permitted.
 struct FullMovie {
     QTemporaryDir dir;
     QString path;
@@ -208,7 +209,7 @@ struct FullMovie {
     QString error;
     bool mounted = false;
     FullMovie(int megabytes, QSize size, int keyFrameInterval, double fragmentSeconds,
-        const std::function<qint64(qint64 index)>& next)
+        const std::function<qint64(qint64 index)>& next, qint64 othersFillAt = -1)
     {
         const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
         mounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
@@ -231,6 +232,12 @@ struct FullMovie {
                 auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
                 for (int x = 0; x < frame.width(); ++x)
                     row[x] = random();
+            }
+            if (index == othersFillAt) { // another program's file takes all that is left
+                QFile other(dir.filePath(QStringLiteral("other")));
+                other.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+                while (other.write(QByteArray(1 << 20, 'x')) > 0) {
+                }
             }
             written = movie->appendVideo(frame, index, &error);
         }
@@ -283,6 +290,29 @@ TEST(FFmpegMovie, AFullDiskLeavesAMovieThatPlaysAsLongAsItSays)
         ASSERT_TRUE(played.open(dropped.path, &error)) << error.toStdString();
         EXPECT_NEAR(played.videoEndSeconds(), dropped.seconds, 1e-3) << "seed " << seed;
     }
+}
+
+// Another program fills the disk within the movie's first ten seconds: the first fragments are
+// short, so the movie keeps what was on disk before (two seconds, filled at three); filled before
+// the first picture, no file is left.
+TEST(FFmpegMovie, ADiskFilledEarlyByAnotherProgramKeepsTheFirstSecondsOrNoFile)
+{
+    const auto next = [](qint64 index) { return index + 1; };
+    FullMovie early(32, QSize(640, 360), 60, 10, next, 90);
+    if (!early.mounted)
+        GTEST_SKIP() << "mounting a small tmpfs is not permitted here";
+    EXPECT_TRUE(early.error.contains(QStringLiteral("No space left on device"))) << early.error.toStdString();
+    EXPECT_NEAR(early.seconds, 2.0, 1e-3);
+    FFmpegMovieReader reader;
+    QString error;
+    ASSERT_TRUE(reader.open(early.path, &error)) << error.toStdString();
+    int pictures = 0;
+    ASSERT_TRUE(reader.readVideo(0, QSize(), [&](const QImage&, double) { return ++pictures; }, &error));
+    EXPECT_EQ(pictures, 60);
+
+    FullMovie none(32, QSize(640, 360), 60, 10, next, 0);
+    EXPECT_EQ(none.error, QStringLiteral("no movie is left"));
+    EXPECT_FALSE(QFileInfo::exists(none.path));
 }
 
 // A pool of at least eight threads, so that when one is preempted another takes up its rows; as

@@ -40,6 +40,23 @@ TEST(RecordingFaults, AFailedWriteStopsTheRecordingAtOnceAndKeepsTheMovie)
     EXPECT_EQ(h.service->lastError()->kind, ScreenRecordingService::RecordingError::Kind::streamFailed);
 }
 
+// The disk is full from the first frame on: no movie is left, and the user is told that nothing
+// was kept, and why.
+TEST(RecordingFaults, AWriteFailingBeforeTheFirstFrameLeavesNoMovieAndSaysSo)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    h.writer.failAppend = true;
+    QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
+    h.start();
+    ASSERT_TRUE(stopped.wait(30000));
+    EXPECT_FALSE(QFileInfo::exists(h.writer.lastMovie()->path));
+    EXPECT_TRUE(h.records().empty());
+    EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme fehlgeschlagen")});
+    EXPECT_TRUE(h.notifier.bodies.first().startsWith(QStringLiteral("Es wurde nichts gespeichert.\nrecording failed: "
+                                                                   "the movie cannot be written (disk full)")))
+        << h.notifier.bodies.first().toStdString();
+}
+
 TEST(RecordingFaults, AMovieWhoseFolderWasMovedIsNotListed)
 {
     RecordingHarness h;

@@ -198,10 +198,22 @@ TEST(ScreenRecordingService, DroppedFramesAreCountedAndPrinted)
 
 TEST(ScreenRecordingService, AFailingRecordingEndsAndKeepsWhatItHas)
 {
+    // Counts the queued calls posted to an object itself.
+    struct PostedCalls : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            count += event->type() == QEvent::MetaCall;
+            return false;
+        }
+    };
     {
         // The screen can no longer be grabbed: the recording stops, the movie is stored, and the
-        // user learns that it was kept, and where.
+        // user learns that it was kept, and where. The failure, told on the capture thread, never
+        // addresses the service from there (which may be gone by then): nothing is posted to it.
         RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        PostedCalls posted;
+        h.service->installEventFilter(&posted);
         h.start();
         h.run(5);
         QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
@@ -217,6 +229,7 @@ TEST(ScreenRecordingService, AFailingRecordingEndsAndKeepsWhatItHas)
         EXPECT_FALSE(h.inhibitor.held);
         EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme vorzeitig beendet")});
         EXPECT_TRUE(h.notifier.bodies.first().contains(h.writer.lastMovie()->path));
+        EXPECT_EQ(posted.count, 0);
     }
     {
         // The movie cannot be finished: no record, the file stays.
@@ -449,6 +462,36 @@ TEST(ScreenRecordingService, StartAndStopNeverWaitBehindOtherWork)
     h.run(3);
     h.stop();
     EXPECT_EQ(h.writer.lastMovie()->frameIndexes, QList<qint64>({0, 1, 2, 3}));
+}
+
+// A quit while the recording starts (a slow sound server): the start is waited for within the
+// quit's bound, then ends as a running recording does, listed and never shown; a start that
+// outlasts the bound is given up and leaves nothing.
+TEST(ScreenRecordingService, AQuitWhileARecordingStartsEndsItWithinTheSameBound)
+{
+    using namespace std::chrono_literals;
+    for (const RecordingClock::Duration connect : {1s, 10s}) {
+        const bool started = connect < 3s;
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        QSignalSpy recording(h.service.get(), &ScreenRecordingService::isRecordingChanged);
+        h.audio.connectDelay = connect;
+        h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
+        ASSERT_TRUE(h.time.waitForSleepers(1)); // connecting
+        const auto quitAt = h.time.now();
+        std::thread clock([&h, quitAt, started, connect] {
+            if (h.time.waitForSleeperUntil(quitAt + 3s)) // the quit waits for the start
+                h.time.moveOn(started ? connect : 3s);
+        });
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit");
+        clock.join();
+        EXPECT_EQ(h.records().size(), started ? 1u : 0u); // listed before the quit goes on
+        h.time.moveOn(connect);                           // a start given up ends now
+        Background::waitForAll();
+        EXPECT_TRUE(recording.isEmpty());
+        EXPECT_FALSE(h.service->isBusy());
+        EXPECT_FALSE(h.inhibitor.held);
+        EXPECT_EQ(QDir(h.folder.path()).entryList(QDir::Files).size(), started ? 1 : 0);
+    }
 }
 
 // The recorder goes while its work still runs on the pool: the work ends with the services it

@@ -5,6 +5,7 @@
 #include "platform/linux/MovieFileOutput.h"
 
 #include <QFile>
+#include <algorithm>
 #include <mutex>
 #include <sched.h>
 #include <vector>
@@ -238,12 +239,16 @@ bool FFmpegMovieFile::cutFragmentBefore(const AVPacket* packet, AVStream* stream
     if (stream != m_videoStream || m_fragmentBytes == 0)
         return true;
     const double seconds = packet->pts * av_q2d(stream->time_base);
-    // Fragments begin at key frames every fragmentSeconds; when the disk fills up they come
-    // sooner, at any picture, halving as the space does, so that little is lost when it is full.
-    const bool due = (packet->flags & AV_PKT_FLAG_KEY) && seconds - m_fragmentStart >= m_settings.fragmentSeconds;
+    const double span = seconds - m_fragmentStart;
+    // Fragments begin at key frames every fragmentSeconds. The first ones are shorter and cut at
+    // any picture: a second, then as long as the movie before them (1, 2, 4, 8 s in), so that a
+    // disk another program fills early still leaves a movie that plays. When the disk fills up
+    // they come sooner, at any picture, halving as the space does, so that little is lost.
+    const bool due = ((packet->flags & AV_PKT_FLAG_KEY) && span >= m_settings.fragmentSeconds)
+        || (seconds < m_settings.fragmentSeconds && span >= std::max(1.0, m_fragmentStart));
     if (!due && !m_output.isShortOfSpace(m_fragmentBytes + packet->size))
         return true;
-    // Everything before this key frame becomes one fragment on disk.
+    // Everything before this picture becomes one fragment on disk.
     if (av_interleaved_write_frame(m_format, nullptr) < 0 || av_write_frame(m_format, nullptr) < 0
         || !m_output.flush(nullptr))
         return writeFailed(error);
@@ -458,6 +463,9 @@ bool FFmpegMovieFile::finish(QString* error)
         if (written.open(m_output.openPath(), nullptr))
             m_completeSeconds = written.videoEndSeconds();
         m_output.close(nullptr);
+        // Not one picture reached the disk: the file is no movie, and goes.
+        if (m_completeSeconds <= 0 && m_output.isAt(m_path))
+            QFile::remove(m_path);
         return m_completeSeconds > 0;
     }
     QString closeError;
