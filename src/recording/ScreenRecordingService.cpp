@@ -224,7 +224,6 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
 {
     auto prepared = std::make_shared<Prepared>();
     prepared->inhibitor = &needs.inhibitor;
-    prepared->capturesAudio = captureSystemAudio;
     prepared->recorded = region.grabRect;
     QString error;
     RecordingPipeline::Setup setup;
@@ -268,6 +267,7 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
             Console::log(line);
     }
     prepared->soundFailure = pipeline->soundFailure();
+    prepared->capturesAudio = captureSystemAudio && prepared->soundFailure.isEmpty(); // the movie has a sound track
     prepared->pipeline = std::move(pipeline);
     return prepared;
 }

@@ -125,6 +125,7 @@ TEST(ScreenRecordingService, WithoutASoundServerThePictureIsRecordedAndTheUserTo
     EXPECT_EQ(movie->frameIndexes.size(), 16);
     ASSERT_EQ(h.records().size(), 1u);
     EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 16 / 30.0);
+    EXPECT_FALSE(h.records().front()->hasSystemAudio);
     EXPECT_EQ(h.savedCount, 1);
     EXPECT_FALSE(h.service->lastError());
     EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
