@@ -247,6 +247,8 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
     setup.grabOrigin = region.grabRect.topLeft();
     setup.pointerSource = &needs.screen;
     setup.audio = captureSystemAudio ? &needs.audio : nullptr;
+    if (captureSystemAudio)
+        setup.resampler = needs.writer.createResampler(settings.audioSampleRate, settings.audioChannels);
     setup.audioSampleRate = settings.audioSampleRate;
     setup.audioChannels = settings.audioChannels;
     setup.clock = needs.clock;

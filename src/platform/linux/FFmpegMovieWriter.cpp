@@ -3,6 +3,7 @@
 #include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegSupport.h"
 #include "platform/linux/MovieFileOutput.h"
+#include "platform/linux/SwrSoundResampler.h"
 
 #include <QFile>
 #include <mutex>
@@ -113,7 +114,6 @@ private:
     AVAudioFifo* m_queue = nullptr;
     qint64 m_queueStart = 0;
     std::vector<float> m_planes;
-    bool m_audioStarted = false;
     bool m_createdFile = false;
 
 public:
@@ -373,13 +373,11 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         return writeFailed(error);
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
+    // The track starts with the movie: silence until its first sound.
     const qint64 expected = m_queueStart + av_audio_fifo_size(m_queue);
-    if (!m_audioStarted) {
-        m_audioStarted = true;
-        m_queueStart = sampleIndex; // the track's first sample
-    } else if (sampleIndex > expected) {
-        // A gap (the sound server stalled): silence keeps the track in step with the picture,
-        // encoded a second at a time.
+    if (sampleIndex > expected) {
+        // A gap (before the first sound, or the sound server stalled): silence keeps the track in
+        // step with the picture, encoded a second at a time.
         for (qint64 gap = sampleIndex - expected; gap > 0;) {
             const int part = int(std::min<qint64>(gap, m_settings.audioSampleRate));
             gap -= part;
@@ -515,4 +513,9 @@ std::unique_ptr<MovieFile> FFmpegMovieWriter::create(const QString& path, const 
         return nullptr;
     }
     return file;
+}
+
+std::unique_ptr<SoundResampler> FFmpegMovieWriter::createResampler(int sampleRate, int channels)
+{
+    return SwrSoundResampler::create(sampleRate, channels);
 }
