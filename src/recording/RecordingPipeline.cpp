@@ -122,6 +122,7 @@ RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoin
         m_encoder.join();
     summary.framesCaptured = m_framesCaptured;
     summary.framesDropped = m_framesDropped;
+    summary.soundFramesDropped = m_soundFramesDropped;
     summary.error = m_encoderError;
     if (m_setup.movie) {
         // A movie whose writing failed is still finished: the writer keeps what plays.
@@ -149,6 +150,16 @@ bool RecordingPipeline::push(Item item, bool isFrame, bool force)
         if (isFrame && !force && m_framesQueued >= m_setup.queueCapacity) {
             ++m_framesDropped;
             return false;
+        }
+        if (!isFrame) {
+            // Sound waits for a writer held up in a write a few seconds' worth; later sound is
+            // left out (silence in its place once the writer goes on).
+            const qint64 frames = qint64(item.sound.size()) / m_setup.audioChannels;
+            if (m_soundQueued + frames > qint64(m_setup.soundQueueSeconds * m_setup.audioSampleRate)) {
+                m_soundFramesDropped += frames;
+                return false;
+            }
+            m_soundQueued += frames;
         }
         if (isFrame) {
             ++m_framesQueued;
@@ -372,6 +383,8 @@ void RecordingPipeline::encodeLoop()
             m_queue.pop_front();
             if (item.frame)
                 --m_framesQueued;
+            else
+                m_soundQueued -= qint64(item.sound.size()) / m_setup.audioChannels;
             drained = m_drainBy && m_clock->now() >= *m_drainBy;
         }
         if (drained) {

@@ -47,6 +47,7 @@ public:
         int audioSampleRate = 48'000;
         int audioChannels = 2;
         int queueCapacity = 8; // frames waiting for the encoder
+        double soundQueueSeconds = 4; // sound waiting for the encoder
         // The clock frames, sound and waits are timed on; the steady clock when null.
         RecordingClock* clock = nullptr;
         // The movie starts here (its first frame, time zero), or at start() when that is later:
@@ -56,6 +57,7 @@ public:
     struct Summary {
         qint64 framesCaptured = 0;  // frames in the movie
         qint64 framesDropped = 0;   // frames lost to a full queue, a late clock or the end of a drain
+        qint64 soundFramesDropped = 0; // sound (in sample frames) lost to a full queue
         double activeSeconds = 0;   // recorded time without the paused spans
         bool movieComplete = false; // the file is a movie that plays (maybe cut short, see error)
         bool movieInPlace = false;  // the movie is still at the path it was created at
@@ -142,6 +144,8 @@ private:
     std::condition_variable m_queueChanged;
     std::deque<Item> m_queue;
     int m_framesQueued = 0;
+    qint64 m_soundQueued = 0;       // sample frames
+    qint64 m_soundFramesDropped = 0; // read after the threads ended
     bool m_captureDone = false;
     std::optional<Clock::TimePoint> m_drainBy;
 

@@ -352,6 +352,10 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     finished->path = path;
     const RecordingPipeline::Summary summary = pipeline->stop(drainBy);
     needs.inhibitor.release();
+    if (summary.soundFramesDropped > 0)
+        Console::trace(u"recording",
+            QStringLiteral("ScreenRecordingService: %1 s of sound left out while the writer was held up")
+                .arg(double(summary.soundFramesDropped) / MovieSettings().audioSampleRate));
     finished->framesCaptured = summary.framesCaptured;
     finished->framesDropped = summary.framesDropped;
     finished->movieComplete = summary.movieComplete;

@@ -79,6 +79,7 @@ struct SoundRig {
         setup.frameSize = settings.size;
         setup.audio = &audio;
         setup.resampler = SwrSoundResampler::create(48'000, 2);
+        setup.soundQueueSeconds = 3600; // the tests hand sound over faster than it plays
         setup.clock = &clock;
         return setup;
     }
@@ -217,6 +218,29 @@ TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
     }
     EXPECT_LT(worst, 0.040);
     EXPECT_LT(worstSettled, 0.010);
+}
+
+// The writer is held up in a write: the sound waits for it a few seconds' worth, and what comes
+// after is left out and counted.
+TEST(RecordingFaults, SoundWaitingForAWriterHeldUpIsBounded)
+{
+    using namespace std::chrono_literals;
+    SoundRig rig;
+    rig.audio.manual = true;
+    rig.writer.holdAppends = true; // the first picture's write
+    RecordingPipeline::Setup setup = rig.setup();
+    setup.resampler.reset();
+    setup.soundQueueSeconds = 2;
+    RecordingPipeline pipeline(std::move(setup));
+    const auto start = rig.startWithSound(pipeline);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.writer.appendHeld.load(); }, 30000));
+    std::vector<float> block(960 * 2, 0.1f);
+    for (int i = 0; i < 500; ++i) // ten seconds
+        rig.audio.manualSink(block.data(), 960, start + i * 20ms);
+    rig.writer.holdAppends = false;
+    const RecordingPipeline::Summary summary = pipeline.stop();
+    EXPECT_EQ(rig.writer.lastMovie()->audioFrames, 2 * 48'000);
+    EXPECT_EQ(summary.soundFramesDropped, 500 * 960 - 2 * 48'000);
 }
 
 TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
