@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Shared.h"
+#include "platform/SoundResampler.h"
 
 #include <QImage>
 #include <QSize>
@@ -89,4 +90,7 @@ public:
     // Creates the file at `path` (which must not exist) and sets up the encoders; null with the
     // reason in `error` on failure, in which case no file is left behind.
     virtual std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) = 0;
+    // What stretches a movie's sound to follow the pictures' clock; null when this writer has none
+    // (the sound is then written as it comes).
+    virtual std::unique_ptr<SoundResampler> createResampler(int /*sampleRate*/, int /*channels*/) { return nullptr; }
 };

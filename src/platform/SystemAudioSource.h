@@ -19,7 +19,8 @@ public:
     using Sink = std::function<void(const float* samples, int frames, std::chrono::steady_clock::time_point capturedAt)>;
     // Connects to the sound server and starts delivering at `sampleRate` with `channels`
     // channels; false with the reason in `error` when no sound server answers. Blocks until the
-    // stream is set up. One capture at a time.
+    // stream is set up, or until a server that does not answer is given up (within two seconds).
+    // One capture at a time.
     virtual bool start(int sampleRate, int channels, Sink sink, QString* error) = 0;
     // Stops delivering; no call of the sink follows the return.
     virtual void stop() = 0;

@@ -40,12 +40,8 @@ bool RecordingPipeline::start(FailureHandler onFailure, QString* error)
             m_setup.audio->stop();
         return false;
     }
-    // A sound server hands over its first block when its output's current chunk ends: the clock
-    // starts with that block, so that sound playing now is in the movie from its first frame.
-    if (m_setup.audio) {
-        m_clock->sleepUntil(
-            m_clock->now() + firstSoundWait, [this] { return m_soundArrived.load() || m_stopping.load(); });
-    }
+    // The picture starts now; the sound joins where its capture times put it (a sound server may
+    // hand over its first block only when its output's current chunk ends, a second or two on).
     startClock();
     m_encoder = std::thread([this] { encodeLoop(); });
     m_capture = std::thread([this] { captureLoop(); });
@@ -137,6 +133,7 @@ RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoin
         m_encoder.join();
     summary.framesCaptured = m_framesCaptured;
     summary.framesDropped = m_framesDropped;
+    summary.soundFramesDropped = m_soundFramesDropped;
     summary.error = m_encoderError;
     if (m_setup.movie) {
         // A movie whose writing failed is still finished: the writer keeps what plays.
@@ -164,6 +161,16 @@ bool RecordingPipeline::push(Item item, bool isFrame, bool force)
         if (isFrame && !force && m_framesQueued >= m_setup.queueCapacity) {
             ++m_framesDropped;
             return false;
+        }
+        if (!isFrame) {
+            // Sound waits for a writer held up in a write a few seconds' worth; later sound is
+            // left out (silence in its place once the writer goes on).
+            const qint64 frames = qint64(item.sound.size()) / m_setup.audioChannels;
+            if (m_soundQueued + frames > qint64(m_setup.soundQueueSeconds * m_setup.audioSampleRate)) {
+                m_soundFramesDropped += frames;
+                return false;
+            }
+            m_soundQueued += frames;
         }
         if (isFrame) {
             ++m_framesQueued;
@@ -298,8 +305,6 @@ void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::Ti
 {
     if (m_stopping || frames <= 0)
         return;
-    if (!m_soundArrived.exchange(true))
-        m_clock->wake(); // the start waits for the first block
     const int rate = m_setup.audioSampleRate;
     const auto blockEnd = capturedAt + std::chrono::microseconds(qint64(frames) * 1'000'000 / rate);
     double active;
@@ -320,22 +325,28 @@ void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::Ti
         return;
     Item item;
     const int channels = m_setup.audioChannels;
-    item.sound.assign(samples + qsizetype(skip) * channels, samples + qsizetype(frames) * channels);
+    const float* from = samples + qsizetype(skip) * channels;
+    if (m_setup.resampler)
+        m_setup.resampler->process(from, frames - skip, stretchFor(frames - skip), item.sound);
+    else
+        item.sound.assign(from, samples + qsizetype(frames) * channels);
     item.position = position;
-    m_nextSample = position + (frames - skip);
-    push(std::move(item), false);
+    m_nextSample = position + qint64(item.sound.size()) / channels;
+    if (!item.sound.empty())
+        push(std::move(item), false);
 }
 
 // Keeps the sound where its capture times put it, as the two clocks (the sound card's, which
 // counts the samples, and the system's, which times the frames) drift apart or the sound server
-// stalls. Blocks follow each other without a gap while the smoothed distance stays small; a
-// lasting distance is taken back a millisecond per block (by leaving out or adding samples), and
-// a jump of over 200 ms (a stall, a pause) places the block where it belongs at once.
+// stalls. The blocks follow each other without a gap, as they were captured; a jump of over
+// 200 ms (a stall, a pause) places the block where it belongs at once. Capture times jitter by
+// milliseconds (when a thread got to read them), so only their average distance to where the
+// blocks go counts, and stretchFor() takes it back inaudibly.
 qint64 RecordingPipeline::placeSound(qint64 ideal, int frames, int* skip)
 {
     const int rate = m_setup.audioSampleRate;
     if (m_nextSample < 0 || m_soundReanchor.exchange(false)) {
-        m_soundDrift = 0;
+        m_soundDistance = 0;
         if (m_nextSample < 0 || ideal >= m_nextSample)
             return ideal;
         *skip += int(std::min<qint64>(m_nextSample - ideal, frames)); // never over sound already placed
@@ -343,22 +354,30 @@ qint64 RecordingPipeline::placeSound(qint64 ideal, int frames, int* skip)
     }
     const qint64 distance = m_nextSample - ideal; // > 0: the sound would come late
     if (std::abs(distance) > rate / 5) {
-        m_soundDrift = 0;
+        m_soundDistance = 0;
         if (distance < 0)
             return ideal; // the writer fills the gap with silence
         *skip += int(std::min<qint64>(distance, frames));
         return m_nextSample;
     }
-    m_soundDrift += (double(distance) - m_soundDrift) * 0.05;
-    const qint64 step = rate / 1000;
-    if (m_soundDrift > 5.0 * step && frames > step) {
-        *skip += int(step);
-        m_soundDrift -= double(step);
-    } else if (m_soundDrift < -5.0 * step) {
-        m_soundDrift += double(step);
-        return m_nextSample + step;
-    }
+    const double averaging = soundSettleSeconds / 5;
+    m_soundDistance += (double(distance) - m_soundDistance) * std::min(1.0, frames / (averaging * rate));
     return m_nextSample;
+}
+
+// The frames a block of `frames` gains (or, when negative, loses) in the resampler: as many as
+// the drift between the clocks takes, and a share of the average distance, so that it goes to
+// zero over soundSettleSeconds. The drift is learned from the distance that remains (a critically
+// damped loop), so a card whose clock runs fast or slow ends with its sound in place, stretched
+// by a steady ratio that no one hears.
+int RecordingPipeline::stretchFor(int frames)
+{
+    const double blocks = soundSettleSeconds * m_setup.audioSampleRate / std::max(frames, 1); // in this block's size
+    const double wanted = frames * m_soundStretch - 2.0 / blocks * m_soundDistance + m_stretchCarry;
+    m_soundStretch = std::clamp(m_soundStretch - m_soundDistance / (blocks * blocks) / frames, -0.05, 0.05);
+    const int extra = int(std::clamp<double>(std::lround(wanted), -frames / 20, frames / 20));
+    m_stretchCarry = std::clamp(wanted - extra, -1.0, 1.0);
+    return extra;
 }
 
 void RecordingPipeline::encodeLoop()
@@ -375,6 +394,8 @@ void RecordingPipeline::encodeLoop()
             m_queue.pop_front();
             if (item.frame)
                 --m_framesQueued;
+            else
+                m_soundQueued -= qint64(item.sound.size()) / m_setup.audioChannels;
             drained = m_drainBy && m_clock->now() >= *m_drainBy;
         }
         if (drained) {
@@ -412,12 +433,12 @@ void RecordingPipeline::encodeLoop()
 // the sound track lasts as long as the picture.
 void RecordingPipeline::padSoundToThePicture()
 {
-    if (m_soundEnd < 0 || m_lastFrameWritten < 0 || !m_setup.movie)
+    if (!m_setup.audio || m_lastFrameWritten < 0 || !m_setup.movie)
         return;
     const int rate = m_setup.audioSampleRate;
     const qint64 end = (m_lastFrameWritten + 1) * rate / m_setup.framesPerSecond;
     const std::vector<float> silence(size_t(rate / 10) * size_t(m_setup.audioChannels), 0.0f);
-    for (qint64 at = m_soundEnd; at < end;) {
+    for (qint64 at = std::max<qint64>(m_soundEnd, 0); at < end;) {
         const int part = int(std::min<qint64>(end - at, rate / 10));
         QString error;
         if (!m_setup.movie->appendAudio(silence.data(), part, at, &error)) {

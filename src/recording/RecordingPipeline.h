@@ -25,9 +25,10 @@
 class RecordingPipeline {
 public:
     using Clock = RecordingClock;
-    // How long the start waits for the system audio's first block: a sound server hands it over
-    // only when its output's current chunk ends, which a buffered player makes up to a second or two.
-    static constexpr std::chrono::milliseconds firstSoundWait {2000};
+    // How long the sound takes to settle on its capture times: the span over which a lasting
+    // distance between the two is taken back, and (a fifth of it) over which the distance is
+    // averaged, so that capture times that jitter move nothing audible.
+    static constexpr double soundSettleSeconds = 3.0;
 
     struct Setup {
         std::unique_ptr<FrameGrabber> grabber;
@@ -39,10 +40,14 @@ public:
         QPoint grabOrigin;                     // root-window pixels of the grab's top-left corner, for the pointer
         ScreenSource* pointerSource = nullptr; // draws the pointer when set
         SystemAudioSource* audio = nullptr;    // records the system audio when set
+        // Stretches the sound to follow the pictures' clock; without it the sound is written as it
+        // comes, and only a jump (a stall) places it anew.
+        std::unique_ptr<SoundResampler> resampler;
         int framesPerSecond = 30;
         int audioSampleRate = 48'000;
         int audioChannels = 2;
         int queueCapacity = 8; // frames waiting for the encoder
+        double soundQueueSeconds = 4; // sound waiting for the encoder
         // The clock frames, sound and waits are timed on; the steady clock when null.
         RecordingClock* clock = nullptr;
         // The movie starts here (its first frame, time zero), or at start() when that is later:
@@ -52,6 +57,7 @@ public:
     struct Summary {
         qint64 framesCaptured = 0;  // frames in the movie
         qint64 framesDropped = 0;   // frames lost to a full queue, a late clock or the end of a drain
+        qint64 soundFramesDropped = 0; // sound (in sample frames) lost to a full queue
         double activeSeconds = 0;   // recorded time without the paused spans
         bool movieComplete = false; // the file is a movie that plays (maybe cut short, see error)
         bool movieInPlace = false;  // the movie is still at the path it was created at
@@ -67,11 +73,10 @@ public:
     RecordingPipeline(const RecordingPipeline&) = delete;
     RecordingPipeline& operator=(const RecordingPipeline&) = delete;
 
-    // Connects the audio (when set up) and waits, at most firstSoundWait, for its first block,
-    // then starts the clock and the threads, so that sound already playing is there from the
-    // first frame. A sound server that does not answer leaves the movie without sound
-    // (soundFailure() says why). False with the reason when the movie cannot be created; nothing
-    // runs then.
+    // Connects the audio (when set up), creates the movie and starts the clock and the threads:
+    // the sound is placed by its capture times, silence until the first block. A sound server
+    // that does not answer leaves the movie without sound (soundFailure() says why). False with
+    // the reason when the movie cannot be created; nothing runs then.
     bool start(FailureHandler onFailure, QString* error);
     // Why the movie has no sound although the system audio was asked for; empty otherwise.
     QString soundFailure() const { return m_soundFailure; }
@@ -116,6 +121,7 @@ private:
     void padSoundToThePicture();
     void receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt);
     qint64 placeSound(qint64 ideal, int frames, int* skip);
+    int stretchFor(int frames);
     void fail(const QString& error);
     bool push(Item item, bool isFrame, bool force = false);
     bool queueIsFull();
@@ -131,7 +137,6 @@ private:
     std::atomic<bool> m_failed {false};
 
     mutable std::mutex m_clockMutex;
-    std::atomic<bool> m_soundArrived {false};
     bool m_clockStarted = false;
     Clock::TimePoint m_start;
     Clock::Duration m_pausedTotal {};
@@ -144,15 +149,21 @@ private:
     std::condition_variable m_queueChanged;
     std::deque<Item> m_queue;
     int m_framesQueued = 0;
+    qint64 m_soundQueued = 0;       // sample frames
+    qint64 m_soundFramesDropped = 0; // read after the threads ended
     bool m_captureDone = false;
     std::optional<Clock::TimePoint> m_drainBy;
 
     std::atomic<qint64> m_framesCaptured {0};
     std::atomic<qint64> m_framesDropped {0};
-    // Sound placement (audio thread only): where the next block goes, and the smoothed distance
-    // between that and where its capture time puts it.
+    // Sound placement (audio thread only): where the next block goes, the averaged distance
+    // between that and where its capture time puts it (> 0: the sound comes late), the frames
+    // added per frame (< 0: left out) that keep the two together, and the part of a frame that
+    // is still to be added.
     qint64 m_nextSample = -1;
-    double m_soundDrift = 0;
+    double m_soundDistance = 0;
+    double m_soundStretch = 0;
+    double m_stretchCarry = 0;
     std::atomic<bool> m_soundReanchor {false};
     // Encoder thread, read after join.
     QString m_encoderError;

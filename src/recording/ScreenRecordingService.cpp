@@ -239,7 +239,6 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
 {
     auto prepared = std::make_shared<Prepared>();
     prepared->inhibitor = &needs.inhibitor;
-    prepared->capturesAudio = captureSystemAudio;
     prepared->recorded = region.grabRect;
     QString error;
     RecordingPipeline::Setup setup;
@@ -263,6 +262,8 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
     setup.grabOrigin = region.grabRect.topLeft();
     setup.pointerSource = &needs.screen;
     setup.audio = captureSystemAudio ? &needs.audio : nullptr;
+    if (captureSystemAudio)
+        setup.resampler = needs.writer.createResampler(settings.audioSampleRate, settings.audioChannels);
     setup.audioSampleRate = settings.audioSampleRate;
     setup.audioChannels = settings.audioChannels;
     setup.clock = needs.clock;
@@ -283,6 +284,7 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
             Console::log(line);
     }
     prepared->soundFailure = pipeline->soundFailure();
+    prepared->capturesAudio = captureSystemAudio && prepared->soundFailure.isEmpty(); // the movie has a sound track
     prepared->pipeline = std::move(pipeline);
     return prepared;
 }
@@ -405,6 +407,10 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     finished->path = path;
     const RecordingPipeline::Summary summary = pipeline->stop(drainBy);
     needs.inhibitor.release();
+    if (summary.soundFramesDropped > 0)
+        Console::trace(u"recording",
+            QStringLiteral("ScreenRecordingService: %1 s of sound left out while the writer was held up")
+                .arg(double(summary.soundFramesDropped) / MovieSettings().audioSampleRate));
     finished->framesCaptured = summary.framesCaptured;
     finished->framesDropped = summary.framesDropped;
     finished->movieComplete = summary.movieComplete;

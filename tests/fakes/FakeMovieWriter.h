@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // Movies kept in memory: each created file records the frame indexes, the first pixel of every
 // frame and the audio positions, and writes a small placeholder file so that sizes can be read.
@@ -25,6 +26,7 @@ public:
         QList<qint64> audioPositions;
         QList<int> audioBlockFrames;
         qint64 audioFrames = 0;
+        std::vector<float> firstChannel; // the sound's first channel by position, when keepSound is set
         int framesConverted = 0; // pictures handed over for the encoder
         int framesTried = 0;     // pictures the encoder tried to append
         bool finished = false;
@@ -37,6 +39,7 @@ public:
     std::atomic<int> appendDelayMs {0};
     std::atomic<bool> holdAppends {false};
     std::atomic<bool> appendHeld {false}; // an append waits on holdAppends
+    bool keepSound = false;
 
     std::shared_ptr<Movie> lastMovie()
     {
@@ -119,9 +122,15 @@ private:
             m_movie->firstPixels.append(frame.pixel(0, 0));
             return true;
         }
-        bool appendAudio(const float*, int frames, qint64 sampleIndex, QString*) override
+        bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString*) override
         {
             std::lock_guard lock(m_owner->m_mutex);
+            if (m_owner->keepSound) {
+                std::vector<float>& kept = m_movie->firstChannel;
+                kept.resize(size_t(std::max<qint64>(qint64(kept.size()), sampleIndex + frames)));
+                for (int i = 0; i < frames; ++i)
+                    kept[size_t(sampleIndex + i)] = samples[i * m_movie->settings.audioChannels];
+            }
             m_movie->audioPositions.append(sampleIndex);
             m_movie->audioBlockFrames.append(frames);
             m_movie->audioFrames += frames;

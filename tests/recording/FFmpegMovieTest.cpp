@@ -200,7 +200,8 @@ TEST(FFmpegMovie, RefusesToReplaceAFileAndOddSizesAndMakesNoSoundTrackWithoutSou
 namespace {
 // Writes frames of noise (which the encoder cannot squeeze) of `size` onto a tmpfs of `megabytes`
 // until the disk is full (filled by another program before frame `othersFillAt`, when set), the
-// next frame index from `next`; the movie's path and its length as the writer tells it, or an
+// next frame index from `next`, and with `soundAhead` at least, sound that far ahead of the
+// pictures (the encoder behind); the movie's path and its length as the writer tells it, or an
 // empty path where mounting is not permitted.
 struct FullMovie {
     QTemporaryDir dir;
@@ -209,7 +210,7 @@ struct FullMovie {
     QString error;
     bool mounted = false;
     FullMovie(int megabytes, QSize size, int keyFrameInterval, double fragmentSeconds,
-        const std::function<qint64(qint64 index)>& next, qint64 othersFillAt = -1)
+        const std::function<qint64(qint64 index)>& next, qint64 othersFillAt = -1, double soundAhead = -1)
     {
         const QByteArray options = "size=" + QByteArray::number(megabytes) + "m";
         mounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, options.constData()) == 0;
@@ -219,6 +220,7 @@ struct FullMovie {
         settings.size = size;
         settings.keyFrameInterval = keyFrameInterval;
         settings.fragmentSeconds = fragmentSeconds;
+        settings.audio = soundAhead >= 0;
         path = dir.filePath(QStringLiteral("full.mov"));
         FFmpegMovieWriter writer;
         auto movie = writer.create(path, settings, &error);
@@ -227,7 +229,11 @@ struct FullMovie {
         QImage frame(size, QImage::Format_RGB32);
         std::mt19937 random(5);
         bool written = true;
+        const std::vector<float> sound(2 * 1600, 0.25f);
+        qint64 soundAt = 0;
         for (qint64 index = 0; written && index < 30 * 120; index = next(index)) {
+            for (; written && settings.audio && soundAt < (index / 30.0 + soundAhead) * 48'000; soundAt += 1600)
+                written = movie->appendAudio(sound.data(), 1600, soundAt, &error);
             for (int y = 0; y < frame.height(); ++y) {
                 auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
                 for (int x = 0; x < frame.width(); ++x)
@@ -290,6 +296,13 @@ TEST(FFmpegMovie, AFullDiskLeavesAMovieThatPlaysAsLongAsItSays)
         ASSERT_TRUE(played.open(dropped.path, &error)) << error.toStdString();
         EXPECT_NEAR(played.videoEndSeconds(), dropped.seconds, 1e-3) << "seed " << seed;
     }
+
+    // Sound written two seconds ahead of its pictures ends with them.
+    FullMovie ahead(3, QSize(320, 240), 15, 1, [](qint64 index) { return index + 1; }, -1, 2.0);
+    FFmpegMovieReader played;
+    std::vector<std::vector<float>> channels;
+    ASSERT_TRUE(played.open(ahead.path, &error) && played.readAudio(channels, &error)) << error.toStdString();
+    EXPECT_NEAR(double(channels.at(0).size()) / 48'000, ahead.seconds, 0.05);
 }
 
 // Another program fills the disk within the movie's first ten seconds: the first fragments are

@@ -1,10 +1,13 @@
 #pragma once
 // A PulseAudio daemon of the test's own, for recordings of the system audio.
+#include "platform/linux/PulseSystemAudioSource.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -51,15 +54,36 @@ public:
         player.start(QStringLiteral("pacat"), arguments);
         ASSERT_TRUE(player.waitForStarted());
     }
-    // Plays `seconds` of a sine of `hertz` into the sink.
-    void playTone(double hertz, double seconds)
+    // Plays `seconds` of a sine of `hertz` into the sink, through a player of `latencyMs` of
+    // buffering: a sink fed in small steps renders in small steps, and its monitor hands the sound
+    // over at once (a null sink fed by a player of a second's buffer renders, and hands over, a
+    // second at a time).
+    void playTone(double hertz, double seconds, int latencyMs = 50)
     {
-        openPlayer();
+        openPlayer(latencyMs);
         QByteArray samples(int(seconds * 48000) * 2 * int(sizeof(float)), Qt::Uninitialized);
         auto* out = reinterpret_cast<float*>(samples.data());
         for (int i = 0; i < int(seconds * 48000); ++i)
             out[2 * i] = out[2 * i + 1] = 0.5f * float(std::sin(2 * M_PI * hertz * i / 48000.0));
         player.write(samples);
+    }
+    // Waits until the sink's monitor carries sound at least as loud as `level` (any at 0): a null
+    // sink renders its current chunk (up to two seconds while it was idle) before a new player is
+    // heard, and hands its monitor over only once that chunk has ended.
+    bool waitUntilHeard(float level = 0.3f)
+    {
+        PulseSystemAudioSource listener;
+        std::atomic<bool> heard {false};
+        QString error;
+        const bool started = listener.start(
+            48'000, 2,
+            [&heard, level](const float* samples, int frames, std::chrono::steady_clock::time_point) {
+                for (int i = 0; i < frames * 2; ++i)
+                    heard = heard || std::abs(samples[i]) >= level;
+            },
+            &error);
+        EXPECT_TRUE(started) << error.toStdString();
+        return started && QTest::qWaitFor([&] { return heard.load(); }, 30000);
     }
 
     QTemporaryDir dir;

@@ -2,6 +2,7 @@
 // a slow sound server, one whose first block comes late, a sound card whose clock drifts or
 // stalls, and movies left without a record by a recording that was killed.
 #include "RecordingTestSupport.h"
+#include "platform/linux/SwrSoundResampler.h"
 #include "recording/RecordingPipeline.h"
 #include "recording/RecordingRecovery.h"
 
@@ -94,8 +95,22 @@ struct SoundRig {
         setup.grabber = screen.rectGrabber(QRect(0, 0, 64, 48), nullptr);
         setup.frameSize = settings.size;
         setup.audio = &audio;
+        setup.resampler = SwrSoundResampler::create(48'000, 2);
+        setup.soundQueueSeconds = 3600; // the tests hand sound over faster than it plays
         setup.clock = &clock;
         return setup;
+    }
+    // Starts `pipeline` with the sound handed over by the test (audio.manual) and returns the
+    // movie's start; a block of silence captured just before it goes first.
+    RecordingClock::TimePoint startWithSound(RecordingPipeline& pipeline)
+    {
+        const auto start = clock.now();
+        std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return audio.running.load(); }, 30000));
+        std::vector<float> first(960 * 2, 0.0f);
+        audio.manualSink(first.data(), 960, start - std::chrono::milliseconds(20));
+        starting.join();
+        return start;
     }
 
     ManualRecordingClock clock;
@@ -125,28 +140,52 @@ TEST(RecordingFaults, SoundStartsWithTheFirstFrameWhenTheServerIsSlowToConnect)
 }
 
 // A sound server hands over its first block only when its output's current chunk ends (a player
-// that buffers a second): the movie starts with that block, so sound playing at the start is there
-// from its first frame.
-TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionStartsWithTheMovie)
+// that buffers a second): the movie does not wait for it. The pictures run from the start, and
+// the sound joins where its capture time puts it.
+TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionJoinsWhereItWasCaptured)
 {
     using namespace std::chrono_literals;
     SoundRig rig;
-    ManualRecordingClock& clock = rig.clock;
-    FakeMovieWriter& writer = rig.writer;
     rig.audio.firstBlockDelay = 1s;
     RecordingPipeline pipeline(rig.setup());
     std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
-    ASSERT_TRUE(clock.waitForSleepers(1)); // the sound source, or the start too
-    clock.run(1s, 10ms);
+    ASSERT_TRUE(rig.clock.waitForSleepers(2));
+    rig.clock.run(1500ms, 10ms);
     starting.join();
-    ASSERT_TRUE(clock.waitForSleepers(2)); // the capture and the sound source
-    clock.run(500ms, 10ms);
     pipeline.stop();
-    const auto movie = writer.lastMovie();
+    const auto movie = rig.writer.lastMovie();
     ASSERT_FALSE(movie->frameIndexes.isEmpty());
     ASSERT_FALSE(movie->audioPositions.isEmpty());
     EXPECT_EQ(movie->frameIndexes.first(), 0);
-    EXPECT_LT(movie->audioPositions.first(), 48'000 / 10); // within the movie's first tenth of a second
+    EXPECT_EQ(movie->frameIndexes.last(), 45);        // to the stop, 1.5 s after the start
+    EXPECT_EQ(movie->audioPositions.first(), 47'040); // captured 0.98 s after the start
+}
+
+// A 440 Hz tone from a card whose clock runs 0.1 % fast, with capture times that jitter by 3 ms
+// and, every 37th block, come 20 ms late: the writer gets its samples one after the other,
+// stretched where the clocks part, without a phase jump.
+TEST(RecordingFaults, ATonesSamplesFollowEachOtherThroughJitteryCaptureTimes)
+{
+    SoundRig rig;
+    rig.writer.keepSound = true;
+    rig.audio.manual = true;
+    RecordingPipeline pipeline(rig.setup());
+    const auto start = rig.startWithSound(pipeline);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> jitter(-0.003, 0.003);
+    std::vector<float> samples(960 * 2);
+    for (qint64 counted = 0; counted < 20 * 48'000; counted += 960) {
+        for (int i = 0; i < 960; ++i)
+            samples[size_t(2 * i)] = samples[size_t(2 * i + 1)]
+                = 0.5f * float(std::sin(2 * M_PI * 440 * double(counted + i) / 48'000));
+        const double at = double(counted) / (48'000 * 1.001) + jitter(random) + (counted % (37 * 960) ? 0 : 0.02);
+        rig.audio.manualSink(samples.data(), 960,
+            start + std::chrono::duration_cast<RecordingClock::Duration>(std::chrono::duration<double>(at)));
+    }
+    pipeline.stop();
+    const std::vector<float>& sound = rig.writer.lastMovie()->firstChannel;
+    EXPECT_GT(sound.size(), size_t(19 * 48'000));
+    EXPECT_EQ(phaseJumps(sound, 440), 0);
 }
 
 // Ten minutes of sound from a card whose clock runs 1 % fast, with read times that jitter by
@@ -155,17 +194,11 @@ TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionStartsWithTheMovie)
 TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
 {
     SoundRig rig;
-    ManualRecordingClock& clock = rig.clock;
     FakeMovieWriter& writer = rig.writer;
     FakeSystemAudioSource& audio = rig.audio;
     audio.manual = true;
     RecordingPipeline pipeline(rig.setup());
-    const auto start = clock.now();
-    std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return audio.running.load(); }, 30000));
-    std::vector<float> first(960 * 2, 0.0f);
-    audio.manualSink(first.data(), 960, start - std::chrono::milliseconds(20)); // the clock starts with it
-    starting.join();
+    const auto start = rig.startWithSound(pipeline);
 
     constexpr int block = 960;
     const double blockSeconds = block / (48'000 * 1.01); // the card's 960 samples take less time
@@ -202,6 +235,29 @@ TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
     }
     EXPECT_LT(worst, 0.040);
     EXPECT_LT(worstSettled, 0.010);
+}
+
+// The writer is held up in a write: the sound waits for it a few seconds' worth, and what comes
+// after is left out and counted.
+TEST(RecordingFaults, SoundWaitingForAWriterHeldUpIsBounded)
+{
+    using namespace std::chrono_literals;
+    SoundRig rig;
+    rig.audio.manual = true;
+    rig.writer.holdAppends = true; // the first picture's write
+    RecordingPipeline::Setup setup = rig.setup();
+    setup.resampler.reset();
+    setup.soundQueueSeconds = 2;
+    RecordingPipeline pipeline(std::move(setup));
+    const auto start = rig.startWithSound(pipeline);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.writer.appendHeld.load(); }, 30000));
+    std::vector<float> block(960 * 2, 0.1f);
+    for (int i = 0; i < 500; ++i) // ten seconds
+        rig.audio.manualSink(block.data(), 960, start + i * 20ms);
+    rig.writer.holdAppends = false;
+    const RecordingPipeline::Summary summary = pipeline.stop();
+    EXPECT_EQ(rig.writer.lastMovie()->audioFrames, 2 * 48'000);
+    EXPECT_EQ(summary.soundFramesDropped, 500 * 960 - 2 * 48'000);
 }
 
 TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)

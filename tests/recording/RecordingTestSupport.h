@@ -20,6 +20,9 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 // Holds the recorder under test as the app wires it: its control panel follows its state, also
 // for a recorder a test puts in place of the harness's own.
@@ -125,3 +128,44 @@ struct RecordingHarness : RecordingFakes {
     RecordingControlWindowManager& controlPanel() { return service.controlPanel(); }
     std::vector<RecordingItemPtr> records() { return store.container->mainContext().fetchRecordingItems(); }
 };
+
+// Where a tone of `hertz` in `samples` (one channel at `rate`) jumps in phase: sound left out or
+// added. The phase is measured over windows of whole periods; a window whose phase moves by more
+// than 20 degrees against the course of its neighbours (a slow change of pitch moves them all)
+// starts a jump. Quiet windows are passed over.
+inline int phaseJumps(const std::vector<float>& samples, double hertz, int rate = 48'000)
+{
+    const double period = rate / hertz;
+    const int window = int(std::lround(std::max(1.0, std::round(0.02 * hertz)) * period));
+    std::vector<double> steps; // phase change from the window before, radians
+    double last = NAN;
+    for (size_t from = 0; from + size_t(window) <= samples.size(); from += size_t(window)) {
+        double i = 0, q = 0, energy = 0;
+        for (int n = 0; n < window; ++n) {
+            const double angle = 2 * M_PI * hertz * double(from + size_t(n)) / rate;
+            const double v = samples[from + size_t(n)];
+            i += v * std::cos(angle);
+            q += v * std::sin(angle);
+            energy += v * v;
+        }
+        if (energy / window < 0.005) {
+            last = NAN;
+            continue;
+        }
+        const double phase = std::atan2(q, i);
+        if (!std::isnan(last))
+            steps.push_back(std::remainder(phase - last, 2 * M_PI));
+        last = phase;
+    }
+    int jumps = 0;
+    bool inJump = false;
+    for (size_t k = 0; k < steps.size(); ++k) {
+        std::vector<double> around(steps.begin() + qsizetype(k >= 20 ? k - 20 : 0),
+            steps.begin() + qsizetype(std::min(steps.size(), k + 21)));
+        std::nth_element(around.begin(), around.begin() + qsizetype(around.size() / 2), around.end());
+        const bool off = std::abs(std::remainder(steps[k] - around[around.size() / 2], 2 * M_PI)) > 20 * M_PI / 180;
+        jumps += off && !inJump;
+        inJump = off;
+    }
+    return jumps;
+}

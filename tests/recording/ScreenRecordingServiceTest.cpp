@@ -126,6 +126,7 @@ TEST(ScreenRecordingService, WithoutASoundServerThePictureIsRecordedAndTheUserTo
     EXPECT_EQ(movie->frameIndexes.size(), 16);
     ASSERT_EQ(h.records().size(), 1u);
     EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 16 / 30.0);
+    EXPECT_FALSE(h.records().front()->hasSystemAudio);
     EXPECT_EQ(h.savedCount, 1);
     EXPECT_FALSE(h.service->lastError());
     EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
@@ -500,13 +501,13 @@ TEST(ScreenRecordingService, ARecorderThatGoesLeavesItsWorkToEnd)
 {
     using namespace std::chrono_literals;
     {
-        // A start waiting for the sound's first block.
+        // A start waiting for the sound server to answer.
         RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
-        h.audio.firstBlockDelay = 1s;
+        h.audio.connectDelay = 1s;
         h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
-        ASSERT_TRUE(h.time.waitForSleepers(2)); // the start and the sound source
+        ASSERT_TRUE(h.time.waitForSleepers(1)); // connecting
         h.service = nullptr;
-        h.time.advance(1s); // the sound comes; the start ends, for no one
+        h.time.advance(1s); // the server answers; the start ends, for no one
         Background::waitForAll();
         ASSERT_TRUE(h.writer.lastMovie());
         EXPECT_TRUE(h.writer.lastMovie()->finished);

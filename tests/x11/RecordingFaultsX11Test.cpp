@@ -323,10 +323,11 @@ TEST(RecordingFaultsX11, AClickAndAColourChangeMadeTogetherStayTogether)
     PrivatePulseServer pulse;
     if (!pulse.ready)
         GTEST_SKIP() << "no pulseaudio daemon could be started";
-    // Silence played as the sink takes it keeps the sink running at the player's low latency; the
-    // click then goes out at once.
+    // Silence played as the sink takes it keeps the sink running at the player's low latency, once
+    // the chunk it was rendering while idle has ended; the click then goes out at once.
     ClickPlayer player;
     ASSERT_TRUE(player.isPlaying());
+    ASSERT_TRUE(pulse.waitUntilHeard(0));
     TestWindow window(QSize(320, 240));
     PulseSystemAudioSource audio;
     QTemporaryDir folder;

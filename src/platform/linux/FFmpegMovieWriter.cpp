@@ -3,9 +3,11 @@
 #include "platform/linux/FFmpegMovieReader.h"
 #include "platform/linux/FFmpegSupport.h"
 #include "platform/linux/MovieFileOutput.h"
+#include "platform/linux/SwrSoundResampler.h"
 
 #include <QFile>
 #include <algorithm>
+#include <deque>
 #include <mutex>
 #include <sched.h>
 #include <vector>
@@ -79,6 +81,7 @@ private:
     bool encode(AVCodecContext* codec, AVStream* stream, AVFrame* frame, QString* error);
     bool writePacket(AVPacket* packet, QString* error);
     bool writeHeldVideo(QString* error);
+    bool writeHeldAudio(int64_t end, QString* error);
     bool queueAudio(const float* samples, int frames, QString* error);
     bool encodeAudioFrames(bool flushPartial, QString* error);
     bool cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error);
@@ -109,12 +112,15 @@ private:
     // takes a sample's length from its packet at the end of a fragment, and a picture that is held
     // over dropped ticks must last until the next one.
     AVPacket* m_heldVideo = nullptr;
+    // Encoded sound waiting for the pictures of its time: a fragment never holds sound past its
+    // last picture (sound comes in real time, pictures after the encoder's delay), so that a movie
+    // cut back after a failed write ends its sound with its pictures.
+    std::deque<AVPacket*> m_heldAudio;
     // Audio waiting for a whole encoder frame (planar), and the sample position of its first
     // sample; the appended samples are split into channels in m_planes on their way in.
     AVAudioFifo* m_queue = nullptr;
     qint64 m_queueStart = 0;
     std::vector<float> m_planes;
-    bool m_audioStarted = false;
     bool m_createdFile = false;
 
 public:
@@ -271,7 +277,8 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
             // The held picture lasts until this one, and belongs to the fragment before it.
             if (m_heldVideo->data) {
                 m_heldVideo->duration = m_packet->pts - m_heldVideo->pts;
-                if (!writePacket(m_heldVideo, error))
+                const int64_t end = m_packet->pts;
+                if (!writePacket(m_heldVideo, error) || !writeHeldAudio(end, error))
                     return false;
             }
             if (!cutFragmentBefore(m_packet, stream, error))
@@ -279,8 +286,11 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
             av_packet_move_ref(m_heldVideo, m_packet);
             continue;
         }
-        if (!writePacket(m_packet, error))
-            return false;
+        AVPacket* sound = av_packet_alloc();
+        if (!sound)
+            return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
+        av_packet_move_ref(sound, m_packet);
+        m_heldAudio.push_back(sound);
     }
     if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
         return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
@@ -294,6 +304,23 @@ bool FFmpegMovieFile::writeHeldVideo(QString* error)
         return true;
     m_heldVideo->duration = av_rescale_q(1, m_video->time_base, m_videoStream->time_base);
     return writePacket(m_heldVideo, error);
+}
+
+// Writes the held sound that ends by `end` (in the pictures' time base).
+bool FFmpegMovieFile::writeHeldAudio(int64_t end, QString* error)
+{
+    if (!m_audioStream)
+        return true;
+    const int64_t until = end == INT64_MAX ? end : av_rescale_q(end, m_videoStream->time_base, m_audioStream->time_base);
+    while (!m_heldAudio.empty() && m_heldAudio.front()->pts + m_heldAudio.front()->duration <= until) {
+        AVPacket* sound = m_heldAudio.front();
+        m_heldAudio.pop_front();
+        const bool written = writePacket(sound, error);
+        av_packet_free(&sound);
+        if (!written)
+            return false;
+    }
+    return true;
 }
 
 bool FFmpegMovieFile::writePacket(AVPacket* packet, QString* error)
@@ -378,13 +405,11 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         return writeFailed(error);
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
+    // The track starts with the movie: silence until its first sound.
     const qint64 expected = m_queueStart + av_audio_fifo_size(m_queue);
-    if (!m_audioStarted) {
-        m_audioStarted = true;
-        m_queueStart = sampleIndex; // the track's first sample
-    } else if (sampleIndex > expected) {
-        // A gap (the sound server stalled): silence keeps the track in step with the picture,
-        // encoded a second at a time.
+    if (sampleIndex > expected) {
+        // A gap (before the first sound, or the sound server stalled): silence keeps the track in
+        // step with the picture, encoded a second at a time.
         for (qint64 gap = sampleIndex - expected; gap > 0;) {
             const int part = int(std::min<qint64>(gap, m_settings.audioSampleRate));
             gap -= part;
@@ -448,7 +473,8 @@ bool FFmpegMovieFile::finish(QString* error)
     m_finished = true;
     bool ok = !m_writeFailed && encode(m_video, m_videoStream, nullptr, error) && writeHeldVideo(error);
     if (ok && m_audio)
-        ok = encodeAudioFrames(true, error) && encode(m_audio, m_audioStream, nullptr, error);
+        ok = encodeAudioFrames(true, error) && encode(m_audio, m_audioStream, nullptr, error)
+            && writeHeldAudio(INT64_MAX, error);
     if (ok) {
         const int result = av_write_trailer(m_format);
         m_headerWritten = false;
@@ -498,6 +524,9 @@ void FFmpegMovieFile::close()
     m_queue = nullptr;
     av_packet_free(&m_packet);
     av_packet_free(&m_heldVideo);
+    for (AVPacket* sound : m_heldAudio)
+        av_packet_free(&sound);
+    m_heldAudio.clear();
 }
 
 }
@@ -523,4 +552,9 @@ std::unique_ptr<MovieFile> FFmpegMovieWriter::create(const QString& path, const 
         return nullptr;
     }
     return file;
+}
+
+std::unique_ptr<SoundResampler> FFmpegMovieWriter::createResampler(int sampleRate, int channels)
+{
+    return SwrSoundResampler::create(sampleRate, channels);
 }

@@ -6,6 +6,8 @@
 class FFmpegMovieWriter : public MovieWriter {
 public:
     std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override;
+    // libswresample's.
+    std::unique_ptr<SoundResampler> createResampler(int sampleRate, int channels) override;
 };
 
 // The x265 threading for a process that may run on `usableCores` cores, as x265-params

@@ -1,18 +1,37 @@
 #include "platform/linux/PulseSystemAudioSource.h"
 
 #include <pulse/error.h>
-#include <pulse/simple.h>
-#include <condition_variable>
+#include <pulse/pulseaudio.h>
+#include <cstring>
 #include <vector>
 
-// What the reading thread shares with the source; it outlives the source's hold on it when the
-// thread is left blocked in a read.
-struct PulseSystemAudioSource::Reader {
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool stopping = false; // set under the mutex: no sink call follows
-    bool done = false;
+// One connection to the sound server: libpulse's thread, the context and the record stream, and
+// the block being filled. Everything in it is touched with the loop's lock held.
+struct PulseSystemAudioSource::Connection {
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+    pa_time_event* deadline = nullptr;
+    bool timedOut = false;
+    bool stopping = false; // no sink call follows
     Sink sink;
+    int sampleRate = 48'000;
+    int channels = 2;
+    int blockFrames = 960;
+    std::vector<float> block;
+    int filled = 0; // frames of the block filled so far
+    CaptureTimeEstimate estimate;
+
+    static void signal(void* data) { pa_threaded_mainloop_signal(static_cast<Connection*>(data)->loop, 0); }
+    static void contextChanged(pa_context*, void* data) { signal(data); }
+    static void streamChanged(pa_stream*, void* data) { signal(data); }
+    static void timeUp(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data)
+    {
+        static_cast<Connection*>(data)->timedOut = true;
+        signal(data);
+    }
+    static void readable(pa_stream* stream, size_t, void* data) { static_cast<Connection*>(data)->read(stream); }
+    void read(pa_stream* stream);
 };
 
 CaptureTimeEstimate::TimePoint CaptureTimeEstimate::next(TimePoint readAt, Duration latency, Duration blockLength)
@@ -28,6 +47,50 @@ CaptureTimeEstimate::TimePoint CaptureTimeEstimate::next(TimePoint readAt, Durat
     return *m_last;
 }
 
+// Cuts what the server sent into blocks. A block's last sample was captured as long ago as the
+// server and this side still hold after it (the stream's latency less what this call has taken),
+// its first one a block's length before that.
+void PulseSystemAudioSource::Connection::read(pa_stream* from)
+{
+    const auto readAt = std::chrono::steady_clock::now();
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(from, &latency, &negative) < 0 || negative)
+        latency = 0;
+    const size_t frameBytes = size_t(channels) * sizeof(float);
+    const auto blockLength = std::chrono::microseconds(qint64(blockFrames) * 1'000'000 / sampleRate);
+    qint64 taken = 0; // frames this call has taken
+    while (pa_stream_readable_size(from) > 0) {
+        const void* bytes = nullptr;
+        size_t length = 0;
+        if (pa_stream_peek(from, &bytes, &length) < 0 || length == 0)
+            return;
+        const int frames = int(length / frameBytes);
+        for (int done = 0; done < frames;) {
+            const int part = std::min(frames - done, blockFrames - filled);
+            float* into = block.data() + size_t(filled) * size_t(channels);
+            if (bytes)
+                std::memcpy(into, static_cast<const float*>(bytes) + size_t(done) * size_t(channels), size_t(part) * frameBytes);
+            else
+                std::fill_n(into, size_t(part) * size_t(channels), 0.0f); // a hole in the stream: silence
+            filled += part;
+            done += part;
+            taken += part;
+            if (filled < blockFrames)
+                continue;
+            filled = 0;
+            const pa_usec_t read = pa_usec_t(taken * 1'000'000 / sampleRate);
+            const auto held = std::chrono::microseconds(qint64(latency > read ? latency - read : 0));
+            const auto capturedAt = estimate.next(readAt, held, blockLength);
+            if (!stopping && sink)
+                sink(block.data(), blockFrames, capturedAt);
+        }
+        pa_stream_drop(from);
+    }
+}
+
+PulseSystemAudioSource::PulseSystemAudioSource() = default;
+
 PulseSystemAudioSource::~PulseSystemAudioSource()
 {
     stop();
@@ -36,78 +99,122 @@ PulseSystemAudioSource::~PulseSystemAudioSource()
 bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QString* error)
 {
     std::lock_guard lock(m_mutex);
-    if (m_thread.joinable()) {
+    const auto fail = [error](const QString& reason) {
         if (error)
-            *error = QStringLiteral("the system audio is already being recorded");
+            *error = QStringLiteral("system audio: ") + reason;
         return false;
+    };
+    if (m_connection)
+        return fail(QStringLiteral("the system audio is already being recorded"));
+    auto connection = std::make_unique<Connection>();
+    Connection& c = *connection;
+    c.sink = std::move(sink);
+    c.sampleRate = sampleRate;
+    c.channels = channels;
+    c.blockFrames = sampleRate / 50;
+    c.block.resize(size_t(c.blockFrames) * size_t(channels));
+    c.loop = pa_threaded_mainloop_new();
+    if (!c.loop || pa_threaded_mainloop_start(c.loop) < 0) {
+        close(std::move(connection));
+        return fail(QStringLiteral("libpulse cannot start"));
     }
-    pa_sample_spec spec {};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = uint32_t(sampleRate);
-    spec.channels = uint8_t(channels);
-    const uint32_t blockFrames = uint32_t(sampleRate / 50);
-    pa_buffer_attr attributes {};
-    attributes.maxlength = uint32_t(-1);
-    attributes.fragsize = blockFrames * uint32_t(channels) * sizeof(float);
-    int code = 0;
-    pa_simple* stream = pa_simple_new(nullptr, "Quorvel", PA_STREAM_RECORD, "@DEFAULT_MONITOR@", "Bildschirmaufnahme",
-        &spec, nullptr, &attributes, &code);
-    if (!stream) {
-        if (error)
-            *error = QStringLiteral("system audio: ") + QString::fromUtf8(pa_strerror(code));
-        return false;
-    }
-    auto reader = std::make_shared<Reader>();
-    reader->sink = std::move(sink);
-    m_reader = reader;
-    m_thread = std::thread([reader, stream, blockFrames, channels, sampleRate] {
-        std::vector<float> block(size_t(blockFrames) * size_t(channels));
-        CaptureTimeEstimate estimate;
-        int readError = 0;
-        while (true) {
-            {
-                std::lock_guard lock(reader->mutex);
-                if (reader->stopping)
-                    break;
-            }
-            if (pa_simple_read(stream, block.data(), block.size() * sizeof(float), &readError) < 0)
-                break; // the sound server went away: the movie goes on without sound
-            // The block's last sample was captured `latency` ago (what the source and the
-            // server still hold), its first one a block's length before that.
-            const auto readAt = std::chrono::steady_clock::now();
-            const pa_usec_t latency = pa_simple_get_latency(stream, &readError);
-            const auto capturedAt = estimate.next(readAt,
-                std::chrono::microseconds(qint64(latency == pa_usec_t(-1) ? 0 : latency)),
-                std::chrono::microseconds(qint64(blockFrames) * 1'000'000 / sampleRate));
-            std::lock_guard lock(reader->mutex);
-            if (reader->stopping)
-                break;
-            reader->sink(block.data(), int(blockFrames), capturedAt);
+    pa_threaded_mainloop_lock(c.loop);
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(c.loop);
+    // Waits, with the lock let go, until `ready` or a failure, or until the deadline has passed;
+    // the reason of a failure when there was one.
+    const auto waitFor = [&c](auto ready, auto failed) -> std::optional<QString> {
+        while (!ready()) {
+            if (failed())
+                return QString::fromUtf8(pa_strerror(pa_context_errno(c.context)));
+            if (c.timedOut)
+                return QStringLiteral("the sound server does not answer");
+            pa_threaded_mainloop_wait(c.loop);
         }
-        pa_simple_free(stream);
-        std::lock_guard lock(reader->mutex);
-        reader->done = true;
-        reader->ended.notify_all();
-    });
+        return std::nullopt;
+    };
+    std::optional<QString> failure;
+    c.context = pa_context_new(api, "Quorvel");
+    if (!c.context) {
+        failure = QStringLiteral("libpulse cannot start");
+    } else {
+        c.deadline = pa_context_rttime_new(c.context,
+            pa_rtclock_now() + pa_usec_t(std::chrono::microseconds(connectTimeout).count()), &Connection::timeUp, &c);
+        pa_context_set_state_callback(c.context, &Connection::contextChanged, &c);
+        if (pa_context_connect(c.context, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0)
+            failure = QString::fromUtf8(pa_strerror(pa_context_errno(c.context)));
+    }
+    if (!failure) {
+        failure = waitFor([&c] { return pa_context_get_state(c.context) == PA_CONTEXT_READY; },
+            [&c] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(c.context)); });
+    }
+    if (!failure) {
+        pa_sample_spec spec {};
+        spec.format = PA_SAMPLE_FLOAT32NE;
+        spec.rate = uint32_t(sampleRate);
+        spec.channels = uint8_t(channels);
+        pa_buffer_attr attributes {};
+        attributes.maxlength = uint32_t(-1);
+        attributes.fragsize = uint32_t(c.blockFrames * channels) * sizeof(float);
+        c.stream = pa_stream_new(c.context, "Bildschirmaufnahme", &spec, nullptr);
+        if (!c.stream) {
+            failure = QString::fromUtf8(pa_strerror(pa_context_errno(c.context)));
+        } else {
+            pa_stream_set_state_callback(c.stream, &Connection::streamChanged, &c);
+            pa_stream_set_read_callback(c.stream, &Connection::readable, &c);
+            const auto flags = pa_stream_flags_t(
+                PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
+            if (pa_stream_connect_record(c.stream, "@DEFAULT_MONITOR@", &attributes, flags) < 0)
+                failure = QString::fromUtf8(pa_strerror(pa_context_errno(c.context)));
+        }
+    }
+    if (!failure) {
+        failure = waitFor([&c] { return pa_stream_get_state(c.stream) == PA_STREAM_READY; },
+            [&c] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(c.stream)); });
+    }
+    if (c.deadline) {
+        api->time_free(c.deadline);
+        c.deadline = nullptr;
+    }
+    pa_threaded_mainloop_unlock(c.loop);
+    if (failure) {
+        close(std::move(connection));
+        return fail(*failure);
+    }
+    m_connection = std::move(connection);
     return true;
+}
+
+// Ends the connection without waiting for the server: the stream and the context are let go,
+// and libpulse's thread, which only ever waits in poll(), is ended.
+void PulseSystemAudioSource::close(std::unique_ptr<Connection> connection)
+{
+    Connection& c = *connection;
+    if (!c.loop)
+        return;
+    pa_threaded_mainloop_lock(c.loop);
+    c.stopping = true;
+    c.sink = nullptr;
+    if (c.deadline)
+        pa_threaded_mainloop_get_api(c.loop)->time_free(c.deadline);
+    if (c.stream) {
+        pa_stream_set_read_callback(c.stream, nullptr, nullptr);
+        pa_stream_set_state_callback(c.stream, nullptr, nullptr);
+        pa_stream_disconnect(c.stream);
+        pa_stream_unref(c.stream);
+    }
+    if (c.context) {
+        pa_context_set_state_callback(c.context, nullptr, nullptr);
+        pa_context_disconnect(c.context);
+        pa_context_unref(c.context);
+    }
+    pa_threaded_mainloop_unlock(c.loop);
+    pa_threaded_mainloop_stop(c.loop);
+    pa_threaded_mainloop_free(c.loop);
 }
 
 void PulseSystemAudioSource::stop()
 {
     std::lock_guard lock(m_mutex);
-    if (!m_thread.joinable())
-        return;
-    bool done;
-    {
-        std::unique_lock readerLock(m_reader->mutex);
-        m_reader->stopping = true;
-        // Normally one 20 ms block away; a server that stopped answering is not waited for.
-        done = m_reader->ended.wait_for(readerLock, std::chrono::seconds(1), [this] { return m_reader->done; });
-        m_reader->sink = nullptr;
-    }
-    if (done)
-        m_thread.join();
-    else
-        m_thread.detach();
-    m_reader.reset();
+    if (m_connection)
+        close(std::move(m_connection));
 }

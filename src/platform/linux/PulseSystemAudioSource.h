@@ -4,7 +4,6 @@
 #include <memory>
 #include <optional>
 #include <mutex>
-#include <thread>
 
 // When the samples of each block were captured, from when the block was read and the latency
 // the sound server reports. That latency is not to be trusted for the first second or two: a
@@ -23,19 +22,22 @@ private:
     std::optional<TimePoint> m_last;
 };
 
-// The default output's monitor ("@DEFAULT_MONITOR@") through libpulse's simple API, which
-// PulseAudio and PipeWire's pulse server both serve. Reads 20 ms blocks on its own thread.
+// The default output's monitor ("@DEFAULT_MONITOR@") through libpulse's asynchronous API, which
+// PulseAudio and PipeWire's pulse server both serve. Hands over 20 ms blocks from libpulse's own
+// thread. A server that takes the connection and never answers is given up after connectTimeout.
 class PulseSystemAudioSource : public SystemAudioSource {
 public:
+    static constexpr std::chrono::milliseconds connectTimeout {1500};
+
+    PulseSystemAudioSource();
     ~PulseSystemAudioSource() override;
     bool start(int sampleRate, int channels, Sink sink, QString* error) override;
-    // Returns within a second even when the sound server has stopped answering: a reader still
-    // blocked in a read is then left to end by itself, and never calls the sink again.
+    // Returns at once, also when the sound server has stopped answering: nothing waits on it.
     void stop() override;
 
 private:
-    struct Reader;
+    struct Connection;
+    static void close(std::unique_ptr<Connection> connection);
     std::mutex m_mutex;
-    std::shared_ptr<Reader> m_reader;
-    std::thread m_thread;
+    std::unique_ptr<Connection> m_connection;
 };
