@@ -197,6 +197,7 @@ void QuorvelApp::wireEditor()
     m_annotationWindows = std::make_unique<AnnotationWindowManager>(std::move(needs));
     m_annotationWindows->setModelContainer(m_sharedModelContainer);
     clearDragCacheNowAndAtQuit();
+    ImageDragSourceView::setNoticeTarget(&m_platform.desktopNotifier);
 }
 
 void QuorvelApp::wireCapture()
@@ -429,6 +430,7 @@ QuorvelApp::QuorvelApp(const Platform& platform)
 
 QuorvelApp::~QuorvelApp()
 {
+    ImageDragSourceView::setNoticeTarget(nullptr);
     // The key service and its queue go last, after everything that seals or opens with them. A
     // keychain call still under way (an unlock prompt nobody answers) is abandoned, not awaited:
     // then both are kept, reachable, until the process ends, so that the exit is not held up.
