@@ -5,6 +5,7 @@
 #include "app/HotkeyService.h"
 #include "app/HotkeyServiceShortcuts.h"
 #include "app/InstanceChannel.h"
+#include "app/SaveFailureNotice.h"
 #include "app/UpdaterManager.h"
 #include "capture/CaptureOverlayWindowManager.h"
 #include "capture/PostCaptureQuickActionController.h"
@@ -162,6 +163,10 @@ void QuorvelApp::wireClipboard()
         m_platform.preferences, m_platform.notifications, *m_clipboardCrypto, m_platform.linkMetadata,
         *m_clipboardQueue, DispatchQueue::main(), *m_clipboardSuspension);
     m_clipboardService->setModelContainer(weak);
+    m_clipSaveNotice = std::make_unique<SaveFailureNotice>(
+        m_platform.desktopNotifier, SaveFailureNotice::clipSummary, SaveFailureNotice::clipBody);
+    m_clipboardService->setSaveOutcomeHandler(
+        [notice = m_clipSaveNotice.get()](const QString& error) { notice->report(error); });
 
     // The caches observe the history window on the main thread, so they are made here.
     m_imageCache = std::make_unique<ImageCache>(m_platform.notifications);
@@ -192,6 +197,7 @@ void QuorvelApp::wireEditor()
     m_annotationWindows = std::make_unique<AnnotationWindowManager>(std::move(needs));
     m_annotationWindows->setModelContainer(m_sharedModelContainer);
     clearDragCacheNowAndAtQuit();
+    ImageDragSourceView::setNoticeTarget(&m_platform.desktopNotifier);
 }
 
 void QuorvelApp::wireCapture()
@@ -221,8 +227,12 @@ void QuorvelApp::wireCapture()
     m_actionStarter = std::make_unique<ActionStarter>(ActionStarter::Needs {*m_captureOverlay, *m_recorder,
         *m_historyWindows, [this] { return m_shelf.get(); }});
 
-    m_screenshotCapture->onCapture = makeCaptureResultHandler(m_sharedModelContainer, m_platform.notifications,
-        [&quickAction](const QImage& image, quint32 displayID) { quickAction.offer(image, displayID); });
+    m_screenshotSaveNotice = std::make_unique<SaveFailureNotice>(
+        p.desktopNotifier, SaveFailureNotice::screenshotSummary, SaveFailureNotice::screenshotBody);
+    m_screenshotCapture->onCapture = makeCaptureResultHandler(
+        m_sharedModelContainer, m_platform.notifications,
+        [&quickAction](const QImage& image, quint32 displayID) { quickAction.offer(image, displayID); },
+        [notice = m_screenshotSaveNotice.get()](const QString& error) { notice->report(error); });
     // A stored capture leaves its screen images and PNG buffers free in the workers' pools.
     m_platform.notifications.observe(
         NotificationNames::screenshotSaved, nullptr, [](const QVariantMap&) { MemoryRelease::releaseFreeMemory(); });
@@ -420,6 +430,7 @@ QuorvelApp::QuorvelApp(const Platform& platform)
 
 QuorvelApp::~QuorvelApp()
 {
+    ImageDragSourceView::setNoticeTarget(nullptr);
     // The key service and its queue go last, after everything that seals or opens with them. A
     // keychain call still under way (an unlock prompt nobody answers) is abandoned, not awaited:
     // then both are kept, reachable, until the process ends, so that the exit is not held up.

@@ -28,6 +28,7 @@ class ModelContainer;
 class NotchShelfWindowManager;
 class PasteService;
 class PasteStack;
+class SaveFailureNotice;
 class PostCaptureQuickActionController;
 class QuickLookPanelManager;
 class RecordingControlWindowManager;
@@ -133,6 +134,9 @@ private:
 
     Platform m_platform;
     std::shared_ptr<ModelContainer> m_sharedModelContainer;
+    // What tells of copies and captures the store did not keep; made first, gone last.
+    std::unique_ptr<SaveFailureNotice> m_clipSaveNotice;
+    std::unique_ptr<SaveFailureNotice> m_screenshotSaveNotice;
     // Clipboard, store, editor and annotation, in the order they are made (the key's queue before
     // the key service: it is destroyed after it).
     std::unique_ptr<DispatchQueue> m_clipboardKeyQueue;

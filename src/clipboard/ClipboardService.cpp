@@ -205,6 +205,11 @@ void ClipboardService::setShouldAnnounceNewItems(std::function<bool()> predicate
     d->shouldAnnounce = std::move(predicate);
 }
 
+void ClipboardService::setSaveOutcomeHandler(std::function<void(const QString& error)> handler)
+{
+    d->saveOutcome = std::move(handler);
+}
+
 void ClipboardService::setClock(std::function<QDateTime()> clock)
 {
     d->clock = std::move(clock);

@@ -57,6 +57,9 @@ public:
     // Asked on the main thread after each save: "clipboardItemAdded" is posted only when it answers
     // true (the history panel is visible or the shelf expanded). Default: never.
     void setShouldAnnounceNewItems(std::function<bool()> predicate);
+    // Told on the main thread of each copy that was stored (an empty error) or could not be
+    // (the reason); not of repeats, which store nothing.
+    void setSaveOutcomeHandler(std::function<void(const QString& error)> handler);
 
     // The time source of entry timestamps (the current UTC time unless replaced, for tests).
     void setClock(std::function<QDateTime()> clock);

@@ -160,10 +160,8 @@ void ClipboardService::Impl::storeWrite(
     }
     QString error;
     const std::unique_ptr<ModelContext> context = store->makeContext(&error);
-    if (!context) {
-        Console::log(QStringLiteral("Failed to save clip item: ") + error);
-        return;
-    }
+    if (!context)
+        return reportSaveFailure(error);
     // The context seals the new entry as it writes it, with the crypto service this service
     // was given (whose key the capture waited for), never a second one.
     context->setSealer(crypto);
@@ -171,8 +169,7 @@ void ClipboardService::Impl::storeWrite(
     case ClipSavePipeline::StoreResult::Duplicate:
         return;
     case ClipSavePipeline::StoreResult::Failed:
-        Console::log(QStringLiteral("Failed to save clip item: ") + error);
-        return;
+        return reportSaveFailure(error);
     case ClipSavePipeline::StoreResult::Saved:
         break;
     }
@@ -182,8 +179,19 @@ void ClipboardService::Impl::storeWrite(
     });
 }
 
+void ClipboardService::Impl::reportSaveFailure(const QString& error)
+{
+    Console::log(QStringLiteral("Failed to save clip item: ") + error);
+    mainQueue.async([weak = weak(), error] {
+        if (auto self = weak.lock(); self && self->saveOutcome)
+            self->saveOutcome(error.isEmpty() ? QStringLiteral("unknown error") : error);
+    });
+}
+
 void ClipboardService::Impl::announceSave(bool prune)
 {
+    if (saveOutcome)
+        saveOutcome({});
     if (shouldAnnounce && shouldAnnounce())
         notifications.post(NotificationNames::clipboardItemAdded);
     if (prune)

@@ -75,6 +75,7 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
     // Main thread.
     std::unique_ptr<DispatchTimer> pollingTimer;
     std::function<bool()> shouldAnnounce;
+    std::function<void(const QString&)> saveOutcome;
     std::function<QDateTime()> clock;
 
     std::atomic<bool> monitoring {false};
@@ -165,6 +166,9 @@ struct ClipboardService::Impl : std::enable_shared_from_this<ClipboardService::I
     // On the queue, with a store context of its own (as pruning does): writing megabytes of a
     // large copy never stalls the main thread, which only hears about the new entry.
     void storeWrite(const ClipSavePipeline::Entry& entry, const ClipItemPtr& item, bool prune, bool rejectDuplicates);
+
+    // Queue: prints the failure and tells the main thread.
+    void reportSaveFailure(const QString& error);
 
     // Main thread.
     void announceSave(bool prune);

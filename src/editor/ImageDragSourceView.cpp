@@ -1,5 +1,8 @@
 #include "editor/ImageDragSourceView.h"
 
+#include "platform/Console.h"
+#include "platform/DesktopNotifier.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QDrag>
@@ -16,6 +19,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -35,15 +39,18 @@ bool isDragFileName(const QString& name)
     return pattern.match(name).hasMatch();
 }
 
-// The drag folder, opened step by step below the cache folder without following a link: "Quorvel"
-// and "drag" must be real folders of this user, so that nothing is written or deleted in a folder
-// a link points to. With create, missing steps are made (readable by the user alone). -1 when a
-// step is missing, a link, someone else's or no folder.
-int openDragFolder(bool create)
+// A drag folder: open (-1 when none could be had) and its path.
+struct DragFolder {
+    int fd = -1;
+    QString path;
+};
+
+// "Quorvel/drag" below `base`, opened step by step without following a link: both steps must be
+// real folders of this user, so that nothing is written or deleted in a folder a link points to.
+// With create, missing steps are made (readable by the user alone). -1 when a step is missing, a
+// link, someone else's or no folder.
+int openSteps(int folder, bool create)
 {
-    if (create && !QDir().mkpath(cacheBase()))
-        return -1;
-    int folder = ::open(QFile::encodeName(cacheBase()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (const char* step : {"Quorvel", "drag"}) {
         if (folder < 0)
             return -1;
@@ -63,12 +70,81 @@ int openDragFolder(bool create)
     return folder;
 }
 
+// The drag folder below the cache folder.
+DragFolder openCacheDragFolder(bool create)
+{
+    if (create && !QDir().mkpath(cacheBase()))
+        return {};
+    const int base = ::open(QFile::encodeName(cacheBase()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return {openSteps(base, create), ImageDragSourceView::dragCacheFolder()};
+}
+
+// The drag folder below $XDG_RUNTIME_DIR, used when the one below the cache folder is a link or
+// someone else's. The runtime folder must be this user's alone (0700), as the desktop makes it.
+DragFolder openRuntimeDragFolder(bool create)
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        return {};
+    int base = ::open(QFile::encodeName(runtime).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat info { };
+    if (base >= 0 && (::fstat(base, &info) != 0 || info.st_uid != ::getuid() || (info.st_mode & 077) != 0)) {
+        ::close(base);
+        base = -1;
+    }
+    return {openSteps(base, create), runtime + QStringLiteral("/Quorvel/drag")};
+}
+
+DragFolder openDragFolder(bool create)
+{
+    DragFolder folder = openCacheDragFolder(create);
+    return folder.fd >= 0 ? folder : openRuntimeDragFolder(create);
+}
+
+// Deletes the files writeDragFile wrote in `folder` (closed here): regular files of its names
+// only, no folder, no link, no file of another name.
+void clearFolder(int folder)
+{
+    if (folder < 0)
+        return;
+    DIR* entries = ::fdopendir(folder);
+    if (!entries) {
+        ::close(folder);
+        return;
+    }
+    while (const dirent* entry = ::readdir(entries)) {
+        struct stat info { };
+        if (isDragFileName(QFile::decodeName(entry->d_name))
+            && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(entries);
+}
+
+DesktopNotifier* noticeTarget = nullptr;
+bool toldNoFileLink = false;
+
+// No folder of our own for the file of a drag: the drag carries the picture alone, and the user
+// hears why once.
+void tellNoFileLink()
+{
+    if (std::exchange(toldNoFileLink, true))
+        return;
+    const QString folder = ImageDragSourceView::dragCacheFolder();
+    Console::log(QStringLiteral("ImageDragSourceView: %1 is a link, someone else's or cannot be made, and no "
+                                "private runtime folder exists: dragged images carry no file")
+                     .arg(folder));
+    if (noticeTarget)
+        noticeTarget->notify(ImageDragSourceView::noFileSummary, ImageDragSourceView::noFileBody.arg(folder));
+}
+
 // The drag's data, handed out when a drop target asks for it: the PNG and a file URL of it.
 // The file lives as long as the drag's data: it goes when the drag ends.
 class LazyPngMimeData : public QMimeData {
 public:
-    explicit LazyPngMimeData(std::shared_future<std::optional<QByteArray>> png)
+    LazyPngMimeData(std::shared_future<std::optional<QByteArray>> png, bool offersFile)
         : m_png(std::move(png))
+        , m_offersFile(offersFile)
     {
     }
 
@@ -78,7 +154,12 @@ public:
             QFile::remove(m_file);
     }
 
-    QStringList formats() const override { return {QStringLiteral("image/png"), QStringLiteral("text/uri-list")}; }
+    QStringList formats() const override
+    {
+        if (!m_offersFile)
+            return {QStringLiteral("image/png")};
+        return {QStringLiteral("image/png"), QStringLiteral("text/uri-list")};
+    }
     bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
 
 protected:
@@ -89,7 +170,7 @@ protected:
             return {};
         if (mimeType == QLatin1String("image/png"))
             return *png;
-        if (mimeType == QLatin1String("text/uri-list")) {
+        if (mimeType == QLatin1String("text/uri-list") && m_offersFile) {
             if (m_file.isEmpty())
                 m_file = ImageDragSourceView::writeDragFile(*png);
             if (m_file.isEmpty())
@@ -101,6 +182,7 @@ protected:
 
 private:
     std::shared_future<std::optional<QByteArray>> m_png;
+    bool m_offersFile;
     mutable QString m_file;
 };
 
@@ -113,9 +195,25 @@ ImageDragSourceView::Rendered ImageDragSourceView::Rendered::ready(QByteArray pn
     return {promise.get_future().share(), std::move(image)};
 }
 
+const QString ImageDragSourceView::noFileSummary = QStringLiteral("Bild ohne Datei gezogen");
+const QString ImageDragSourceView::noFileBody = QStringLiteral(
+    "Ziele, die nur Dateien annehmen, bekommen nichts: %1 ist ein Link, gehört einem anderen Benutzer oder "
+    "kann nicht angelegt werden, und es gibt keinen privaten Ersatzordner.");
+
+void ImageDragSourceView::setNoticeTarget(DesktopNotifier* notifier)
+{
+    noticeTarget = notifier;
+    toldNoFileLink = false;
+}
+
 QMimeData* ImageDragSourceView::makeMimeData(const Rendered& rendered)
 {
-    return new LazyPngMimeData(rendered.data);
+    const DragFolder folder = openDragFolder(true);
+    if (folder.fd >= 0)
+        ::close(folder.fd);
+    else
+        tellNoFileLink();
+    return new LazyPngMimeData(rendered.data, folder.fd >= 0);
 }
 
 ImageDragSourceView::ImageDragSourceView(QWidget* parent)
@@ -131,27 +229,14 @@ QString ImageDragSourceView::dragCacheFolder()
 
 void ImageDragSourceView::clearDragCache()
 {
-    const int folder = openDragFolder(false);
-    if (folder < 0)
-        return;
-    DIR* entries = ::fdopendir(folder);
-    if (!entries) {
-        ::close(folder);
-        return;
-    }
-    // Only the files this program writes there: no folder, no link, no file of another name.
-    while (const dirent* entry = ::readdir(entries)) {
-        struct stat info { };
-        if (isDragFileName(QFile::decodeName(entry->d_name))
-            && ::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
-            ::unlinkat(folder, entry->d_name, 0);
-    }
-    ::closedir(entries);
+    clearFolder(openCacheDragFolder(false).fd);
+    clearFolder(openRuntimeDragFolder(false).fd);
 }
 
 QString ImageDragSourceView::writeDragFile(const QByteArray& png)
 {
-    const int folder = openDragFolder(true);
+    const DragFolder drag = openDragFolder(true);
+    const int folder = drag.fd;
     if (folder < 0)
         return {};
     ::fchmod(folder, 0700);
@@ -174,7 +259,7 @@ QString ImageDragSourceView::writeDragFile(const QByteArray& png)
     if (!written && fd >= 0)
         ::unlinkat(folder, encoded.constData(), 0);
     ::close(folder);
-    return written ? dragCacheFolder() + QLatin1Char('/') + name : QString();
+    return written ? drag.path + QLatin1Char('/') + name : QString();
 }
 
 void ImageDragSourceView::mousePressEvent(QMouseEvent* event)

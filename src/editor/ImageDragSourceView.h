@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QWidget>
 
+class DesktopNotifier;
 class QMimeData;
 #include <functional>
 #include <future>
@@ -13,8 +14,9 @@ class QMimeData;
 // than 4 points starts the drag with the image rendered at that moment; a press released without
 // it is a tap. A rendering that fails is not retried before the next press. The drag offers the
 // PNG itself and, for drop targets that only take files, a file URL of the same PNG written to
-// the drag cache folder. The PNG may still be encoding when the drag starts: a drop target that
-// asks for it waits for it.
+// the drag cache folder (or, where that is a link or someone else's, to a private folder below
+// $XDG_RUNTIME_DIR; where neither can be had, no file is offered and the user is told once). The
+// PNG may still be encoding when the drag starts: a drop target that asks for it waits for it.
 class ImageDragSourceView : public QWidget {
     Q_OBJECT
 public:
@@ -36,17 +38,23 @@ public:
 
     // $XDG_CACHE_HOME/Quorvel/drag: where dragged PNGs are written for file-only drop targets.
     static QString dragCacheFolder();
-    // Deletes the files writeDragFile left in the drag cache folder (at start-up and at quit):
-    // regular files of its names only, never through a link.
+    // Deletes the files writeDragFile left in the drag folders (at start-up and at quit): regular
+    // files of its names only, never through a link.
     static void clearDragCache();
     // Writes the PNG into the cache folder, readable by the user alone; the file's path, or empty
-    // on failure. A link in place of the folder (or of Quorvel's cache folder) is not followed:
-    // nothing is written then.
+    // on failure. A link in place of the folder (or of Quorvel's cache folder), or a folder of
+    // another user, is not used: the file goes to $XDG_RUNTIME_DIR/Quorvel/drag then, made the
+    // same way in a runtime folder of this user alone, and nowhere when there is none.
     static QString writeDragFile(const QByteArray& png);
 
-    // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to the drag
-    // cache folder on first request; both wait for the PNG. Deleting the data removes the file.
+    // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to a drag
+    // folder on first request; both wait for the PNG. Deleting the data removes the file. Without
+    // a drag folder of our own only "image/png" is offered, and the user is told (once).
     static QMimeData* makeMimeData(const Rendered& rendered);
+    // Where that is told besides the console (none: the console only); told again once set.
+    static void setNoticeTarget(DesktopNotifier* notifier);
+    static const QString noFileSummary;
+    static const QString noFileBody;
 
     // How a drag is carried out; tests replace it (the system drag blocks until the drop).
     using DragRunner = std::function<void(ImageDragSourceView& source, const Rendered& rendered)>;

@@ -18,7 +18,10 @@
 #include <QUrl>
 #include <QVideoWidget>
 #include <QtGlobal>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,10 +59,29 @@ QList<QMediaPlayer*>& abandonedPlayers()
     return players;
 }
 
+// Players with a sound output that have not been destroyed (kept ones included).
+std::atomic<int> liveSoundOutputs {0};
+
+// Runs at the process's exit before Qt Multimedia's exit-time teardown: it is registered when the
+// quit begins, after Qt made its sound engine. Where a sound server went away under a playing
+// sound output, Qt's sink keeps its sound engine's lock for ever (a failed write returns without
+// giving it back), and that teardown waits for the lock. So while any sound output lives, the
+// process ends here, what it printed flushed: the rest of the teardown only frees memory and
+// closes connections, which the system does as well.
+void endBeforeSoundTeardown(int status, void*)
+{
+    if (liveSoundOutputs.load() == 0)
+        return;
+    std::fflush(nullptr);
+    ::_exit(status);
+}
+
 // Deletes the player, then hands the memory its decoders used back to the system (the decoding
 // threads' malloc arenas keep tens of megabytes otherwise).
 void destroy(QMediaPlayer* player)
 {
+    if (player->audioOutput())
+        --liveSoundOutputs;
     delete player;
     MemoryRelease::releaseFreeMemory();
 }
@@ -194,8 +216,15 @@ QMediaPlayer* MediaPlayback::makePlayer(OpenedMovie& movie, QVideoWidget* video)
         return nullptr;
     }
     // Without a sound output the player plays the picture only and never touches Qt's audio.
-    if (movie.withSound)
+    if (movie.withSound) {
         player->setAudioOutput(new QAudioOutput(player));
+        ++liveSoundOutputs;
+        // Registered when the quit begins: Qt's sound engine exists by then, so this runs first.
+        static const QMetaObject::Connection atQuit = QObject::connect(
+            qApp, &QCoreApplication::aboutToQuit, qApp, [] { ::on_exit(&endBeforeSoundTeardown, nullptr); },
+            Qt::DirectConnection);
+        Q_UNUSED(atQuit);
+    }
     player->setVideoOutput(video);
     player->setSourceDevice(file, QUrl::fromLocalFile(movie.path));
     return player;

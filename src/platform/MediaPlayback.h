@@ -74,6 +74,8 @@ QMediaPlayer* makePlayer(OpenedMovie& movie, QVideoWidget* video);
 // Lets a player go with its decoding threads and sound output. Never waits: a player with a sound
 // output is destroyed once its sound server was found answering (off the main thread); one whose
 // server went away is kept, paused, since Qt's teardown of its sound output would wait for ever.
+// For the same reason a process that still holds a player with a sound output at its exit (kept,
+// or never released) ends before Qt Multimedia's exit-time teardown, once its own is done.
 void release(QMediaPlayer* player);
 
 }

@@ -205,6 +205,35 @@ void createPrivateFile(const QString& path)
         ::close(fd);
 }
 
+// A store file this user cannot write is refused before SQLite opens it: SQLite would open it
+// read-only and create its -wal and -shm with the store file's read-only mode, and those would
+// keep the store read-only after its own mode is mended. The error is empty when the store is
+// missing or writable.
+QString refuseReadOnlyStore(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (::access(name.constData(), F_OK) != 0 || ::access(name.constData(), W_OK) == 0)
+        return {};
+    return QStringLiteral("The store at %1 is read-only (%2); Quorvel starts once it may write it again")
+        .arg(path, systemError());
+}
+
+// A -wal or -shm left read-only by an earlier start on a read-only store (or by a program that
+// copied the store's files) would keep the writable store read-only: it is made writable again,
+// its content kept. Only regular files of this user, never through a link.
+void mendReadOnlyCompanions(const QString& path)
+{
+    for (const QString& file : {path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        const QByteArray name = QFile::encodeName(file);
+        struct stat status { };
+        if (::lstat(name.constData(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid()
+            || ::access(name.constData(), R_OK | W_OK) == 0)
+            continue;
+        if (::chmod(name.constData(), 0600) != 0)
+            Console::log(QStringLiteral("ModelContainer: cannot make %1 writable: %2").arg(file, systemError()));
+    }
+}
+
 // Tightens the files of an accepted store that others could read (stores of earlier versions).
 void tightenFiles(const QString& path)
 {
@@ -258,6 +287,10 @@ std::shared_ptr<ModelContainer> ModelContainer::open(const QString& path, QStrin
     if (!prepareFolder(QFileInfo(path).absolutePath(), &failure))
         return fail(failure);
     createPrivateFile(path);
+    failure = refuseReadOnlyStore(path);
+    if (!failure.isEmpty())
+        return fail(failure);
+    mendReadOnlyCompanions(path);
     SqliteDatabase db = openConnection(path, &failure);
     if (db && !prepareSchema(db, path, &failure))
         return fail(failure);

@@ -12,8 +12,8 @@ public:
     static constexpr const char* schemaVersion = "1.0.0";
 
     // Opens or creates the store at path (parent folders created). Returns null with the reason in
-    // error when the file cannot be opened, is not a store, or has a newer schema version; such a
-    // file is never changed or deleted. Connections use WAL, foreign keys and a 5 s busy timeout.
+    // error when the file cannot be opened, is read-only, is not a store, or has a newer schema
+    // version; such a file is never changed or deleted (a read-only one gets no -wal or -shm either). Connections use WAL, foreign keys and a 5 s busy timeout.
     // Times are stored as INTEGER milliseconds since 1970-01-01T00:00:00Z.
     static std::shared_ptr<ModelContainer> open(const QString& path, QString* error);
     // The default location: $XDG_DATA_HOME/Quorvel/Quorvel.store.

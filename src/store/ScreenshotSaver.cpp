@@ -17,7 +17,7 @@ namespace {
 
 // Reports the outcome: the line or the notification, then `done` while its receiver lives.
 std::function<void(QString)> reporter(
-    NotificationCenter& notifications, QObject* receiver, std::function<void(bool)> done)
+    NotificationCenter& notifications, QObject* receiver, std::function<void(const QString&)> done)
 {
     QPointer<QObject> caller(receiver);
     const bool hasCaller = receiver != nullptr;
@@ -27,7 +27,7 @@ std::function<void(QString)> reporter(
         else
             Console::log(QStringLiteral("Failed to save screenshot: ") + error);
         if (done && (!hasCaller || caller))
-            done(error.isEmpty());
+            done(error);
     };
 }
 
@@ -52,7 +52,7 @@ QString insertNow(const std::weak_ptr<ModelContainer>& weak, const ScreenshotIte
 }
 
 void insert(std::weak_ptr<ModelContainer> container, ScreenshotItemPtr item, NotificationCenter& notifications,
-    QObject* receiver, std::function<void(bool)> done)
+    QObject* receiver, std::function<void(const QString& error)> done)
 {
     // The application outlives every save: the outcome is reported even when the caller is gone.
     Background::run(
@@ -64,7 +64,10 @@ void saveEdited(std::weak_ptr<ModelContainer> weak, ScreenshotItemPtr sourceItem
     std::optional<QByteArray> strokes, const QImage& sourceImage, NotificationCenter& notifications,
     QObject* receiver, std::function<void(bool)> done)
 {
-    auto report = reporter(notifications, receiver, std::move(done));
+    std::function<void(const QString&)> outcome;
+    if (done)
+        outcome = [done = std::move(done)](const QString& error) { done(error.isEmpty()); };
+    auto report = reporter(notifications, receiver, std::move(outcome));
     const std::shared_ptr<ModelContainer> container = weak.lock();
     if (!container)
         return report(kNoStore);

@@ -17,9 +17,9 @@ class NotificationCenter;
 // gets the outcome on the main thread while `receiver` lives.
 namespace ScreenshotSaver {
 
-// Stores a new record.
+// Stores a new record; `done` gets the reason it was not stored, empty when it was.
 void insert(std::weak_ptr<ModelContainer> container, ScreenshotItemPtr item, NotificationCenter& notifications,
-    QObject* receiver = nullptr, std::function<void(bool)> done = {});
+    QObject* receiver = nullptr, std::function<void(const QString& error)> done = {});
 
 // The editor's save of an annotated image. With a source record that is still stored, that record
 // takes the new PNG, strokes and time (on the main context, which holds the record the views

@@ -1,8 +1,11 @@
 #include "app/CaptureResultHandler.h"
+#include "app/SaveFailureNotice.h"
+#include "fakes/FakeDesktopNotifier.h"
 #include "fakes/TestSupport.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
+#include "store/StoreTestSupport.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
@@ -88,4 +91,40 @@ TEST(CaptureResultHandler, AFailedSaveIsReportedAndNotAnnouncedWhileTheQuickActi
     EXPECT_TRUE(console.contains(QStringLiteral("Failed to save screenshot: ")));
     EXPECT_EQ(h.offeredDisplays, std::vector<quint32> {7});
     EXPECT_FALSE(h.container->mainContext().hasChanges());
+}
+
+// A full disk fails every capture's save: one notification tells what was not kept and why, and
+// the next one comes once a save has succeeded or after a quiet spell.
+TEST(CaptureResultHandler, AFullDiskIsToldOncePerBurst)
+{
+    HandlerHarness h;
+    FakeDesktopNotifier notifier;
+    auto now = std::chrono::steady_clock::time_point();
+    SaveFailureNotice notice(
+        notifier, SaveFailureNotice::screenshotSummary, SaveFailureNotice::screenshotBody, [&] { return now; });
+    auto handler = makeCaptureResultHandler(
+        h.container, h.notifications, {}, [&](const QString& error) { notice.report(error); });
+    RawStore raw(h.container->path());
+    const QString full = QStringLiteral("CREATE TRIGGER full BEFORE INSERT ON ScreenshotItem "
+                                        "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END;");
+    const auto captures = [&](int count) {
+        while (count-- > 0)
+            handler(HandlerHarness::capture(CaptureKind::area));
+        Background::waitForAll();
+        return notifier.summaries.size();
+    };
+    ConsoleCapture console;
+    ASSERT_TRUE(raw.exec(full));
+    EXPECT_EQ(captures(3), 1);
+    EXPECT_EQ(notifier.summaries.front() + ' ' + notifier.bodies.front(),
+        QStringLiteral("Screenshot nicht gespeichert Der Screenshot ist in der Zwischenablage, aber nicht in der "
+                       "Galerie: Der Datenträger ist voll."));
+    now += SaveFailureNotice::quiet - std::chrono::seconds(1);
+    EXPECT_EQ(captures(1), 1);
+    now += std::chrono::seconds(1);
+    EXPECT_EQ(captures(1), 2) << "told again after a quiet spell";
+    ASSERT_TRUE(raw.exec(QStringLiteral("DROP TRIGGER full")));
+    EXPECT_EQ(captures(1), 2);
+    ASSERT_TRUE(raw.exec(full));
+    EXPECT_EQ(captures(2), 3) << "a new burst after a stored capture";
 }

@@ -449,6 +449,8 @@ TEST_F(ClipboardServiceTest, MissingContainerAndFailingSaves)
     EXPECT_EQ(service->saveCountSinceLastPrune(), 0);
 
     service->setModelContainer(container);
+    QStringList outcomes;
+    service->setSaveOutcomeHandler([&](const QString& error) { outcomes.append(error); });
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(container->path()).constData(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db,
@@ -460,12 +462,18 @@ TEST_F(ClipboardServiceTest, MissingContainerAndFailingSaves)
     copy("cannot be saved");
     const QStringList failures = console.lines.filter(QRegularExpression("^Failed to save clip item: .*disk full"));
     EXPECT_EQ(failures.size(), 1) << console.lines.join('\n').toStdString();
+    ASSERT_EQ(outcomes.size(), 1);
+    EXPECT_TRUE(outcomes[0].contains(QStringLiteral("disk full"))) << outcomes[0].toStdString();
     sqlite3_exec(db, "DROP TRIGGER failing;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
 
     workspace.frontmost = app("org.example.Editor", "Editor");
     copy("saved later");
     EXPECT_EQ(texts(), QStringList {"saved later"}); // nothing of the failed save lingers
+    // A repeat stores nothing and is no outcome.
+    copy("saved later");
+    EXPECT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(outcomes.value(1), QString());
 }
 
 TEST_F(ClipboardServiceTest, AnnouncesNewEntriesOnlyWhenAskedTo)

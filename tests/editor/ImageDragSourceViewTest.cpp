@@ -1,6 +1,8 @@
 // Press, move and release: a tap or a drag. The drag-out's file: written for file-only drop targets, readable by the
 // user alone, and gone when the drag's data goes (the drag ended) or the cache is cleared (start and quit).
 #include "editor/ImageDragSourceView.h"
+#include "fakes/FakeDesktopNotifier.h"
+#include "fakes/TestSupport.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,6 +13,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST(ImageDragSourceView, DragFilesArePrivateAndLiveAsLongAsTheDrag)
 {
@@ -75,6 +78,9 @@ TEST(ImageDragSourceView, TheCacheIsClearedOfItsOwnFilesOnlyAndNeverThroughALink
 {
     QTemporaryDir cache, elsewhere;
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_RUNTIME_DIR"); // no private folder to fall back on
+    ConsoleCapture console;
     const QString target = elsewhere.path();
     const QString ownName = QStringLiteral("Quorvel 2024-05-01 09.30.00 1a2b3c.png");
     writeFile(target + QLatin1Char('/') + ownName);
@@ -115,6 +121,52 @@ TEST(ImageDragSourceView, TheCacheIsClearedOfItsOwnFilesOnlyAndNeverThroughALink
         "Quorvel 2024-05-01 09.30.00 bbbbbb.png | mine.txt");
     EXPECT_EQ(filesBelow(target), before);
     qunsetenv("XDG_CACHE_HOME");
+    if (!runtime.isNull())
+        qputenv("XDG_RUNTIME_DIR", runtime);
+}
+
+// A drag folder that is a link or someone else's gives way to one below the private runtime
+// folder; without that, the drag offers the picture alone and the user is told once.
+TEST(ImageDragSourceView, ALinkedOrForeignDragFolderGivesWayToAPrivateOne)
+{
+    QTemporaryDir cache, elsewhere, runtime;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    FakeDesktopNotifier notifier;
+    ImageDragSourceView::setNoticeTarget(&notifier);
+    const auto drag = [] {
+        return std::unique_ptr<QMimeData>(
+            ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
+    };
+    const QString drags = cache.path() + QStringLiteral("/Quorvel/drag");
+    ASSERT_TRUE(QDir().mkpath(cache.path() + QStringLiteral("/Quorvel")) && QFile::link(elsewhere.path(), drags));
+    std::unique_ptr<QMimeData> mime = drag();
+    const QString file = mime->urls().value(0).toLocalFile();
+    EXPECT_TRUE(file.startsWith(runtime.path() + QStringLiteral("/Quorvel/drag/"))) << file.toStdString();
+    struct stat info { };
+    ASSERT_EQ(stat(QFile::encodeName(file).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
+    ImageDragSourceView::clearDragCache();
+    EXPECT_FALSE(QFile::exists(file));
+    if (::geteuid() == 0) { // someone else's folder in place of the link
+        ASSERT_TRUE(QFile::remove(drags) && QDir().mkdir(drags));
+        ASSERT_EQ(::chown(QFile::encodeName(drags).constData(), 65534, 65534), 0);
+        EXPECT_TRUE(drag()->urls().value(0).toLocalFile().startsWith(runtime.path()));
+    }
+
+    // A runtime folder others may enter is no private one: the picture alone, and one message.
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0750), 0);
+    ConsoleCapture console;
+    mime = drag();
+    EXPECT_EQ(mime->formats(), QStringList {QStringLiteral("image/png")});
+    EXPECT_TRUE(drag()->urls().isEmpty());
+    EXPECT_EQ(notifier.summaries, QStringList {ImageDragSourceView::noFileSummary});
+    EXPECT_EQ(console.lines.size(), 1);
+    ImageDragSourceView::setNoticeTarget(nullptr);
+    qunsetenv("XDG_CACHE_HOME");
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
 
 TEST(ImageDragSourceView, MoreThanFourPointsIsADragAndAFailedRenderWaitsForTheNextPress)

@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <sqlite3.h>
+#include <cstdio>
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 static void expectRefusedAndUntouched(const QString& path, const QStringList& errorParts)
 {
@@ -134,4 +137,44 @@ TEST(StoreFilesTest, AnOldStoreThatIsMostlyFreeSpaceIsCompactedOnceAtOpen)
     EXPECT_EQ(container->mainContext().fetchClipItemCount(), 3);
     RawStore raw(path);
     EXPECT_EQ(raw.value(QStringLiteral("PRAGMA auto_vacuum")).toInt(), 2); // later prunes give pages back
+}
+
+namespace {
+// A store made read-only (a backup tool, a mistaken chmod) is refused, and opens again once its
+// mode is mended, also where an earlier start left read-only -wal and -shm files. Run as a user
+// that file modes bind (root writes past them); the exit status counts the failures.
+int readOnlyStoreScenario()
+{
+    if (::geteuid() == 0
+        && (::setgroups(0, nullptr) || ::setresgid(65534, 65534, 65534) || ::setresuid(65534, 65534, 65534)))
+        return 100;
+    int failures = 0;
+    const auto check = [&](bool ok, const QString& what) {
+        failures += ok ? 0 : 1;
+        if (!ok)
+            std::fprintf(stderr, "failed: %s\n", qPrintable(what));
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Quorvel/Quorvel.store"));
+    check(openStore(path) && RawStore(path).exec(QStringLiteral("INSERT INTO ClipItem (timestamp) VALUES (1)")),
+        QStringLiteral("a store with an entry"));
+    ::chmod(QFile::encodeName(path).constData(), 0400);
+    QString error;
+    check(!openStore(path, &error) && error.contains(QStringLiteral("read-only")), error);
+    check(!QFile::exists(path + QStringLiteral("-shm")), QStringLiteral("no -shm made"));
+    // What a start on the read-only store used to leave: SQLite's -wal and -shm with its mode.
+    RawStore(path).value(QStringLiteral("SELECT COUNT(*) FROM ClipItem"));
+    check(modeOf(path + QStringLiteral("-shm")) == 0400, QStringLiteral("a read-only -shm"));
+    ::chmod(QFile::encodeName(path).constData(), 0600);
+    const std::shared_ptr<ModelContainer> container = openStore(path, &error);
+    check(container && container->mainContext().save(), QStringLiteral("opens once writable: ") + error);
+    check(RawStore(path).value(QStringLiteral("SELECT COUNT(*) FROM ClipItem")).toInt() == 1, QStringLiteral("kept"));
+    return failures;
+}
+}
+
+TEST(StoreFilesTest, AReadOnlyStoreStartsAgainOnceWritable)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(readOnlyStoreScenario()), ::testing::ExitedWithCode(0), "");
 }
