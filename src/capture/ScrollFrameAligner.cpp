@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -76,12 +81,49 @@ std::vector<int> changedColumns(
     return changed;
 }
 
-// Sum of absolute differences of two runs of bytes; written so the compiler vectorises it.
+// The samples of the columns `kept` (sorted indexes) of a plane of `rows` rows of `columns`
+// samples, packed row after row. Kept columns mostly lie side by side: they are copied run by run.
+std::vector<std::uint8_t> keptColumns(
+    std::vector<std::uint8_t> plane, std::size_t columns, int rows, const std::vector<int>& kept)
+{
+    if (kept.size() == columns)
+        return plane;
+    std::vector<std::pair<std::size_t, std::size_t>> runs;
+    for (const int c : kept) {
+        if (!runs.empty() && runs.back().first + runs.back().second == std::size_t(c))
+            ++runs.back().second;
+        else
+            runs.emplace_back(std::size_t(c), 1);
+    }
+    std::vector<std::uint8_t> packed(std::size_t(rows) * kept.size());
+    std::uint8_t* target = packed.data();
+    for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* source = plane.data() + std::size_t(y) * columns;
+        for (const auto& [first, length] : runs) {
+            std::memcpy(target, source + first, length);
+            target += length;
+        }
+    }
+    return packed;
+}
+
+// Sum of absolute differences of two runs of bytes: the innermost loop of every measurement, 16
+// bytes at a time where the processor allows (the compiler does not vectorise it at -O2).
 std::uint64_t absoluteDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t count)
 {
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        sum += std::uint32_t(std::abs(int(a[i]) - int(b[i])));
+    std::size_t i = 0;
+    std::uint64_t sum = 0;
+#if defined(__SSE2__)
+    __m128i sums = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(x, y));
+    }
+    sum = std::uint64_t(_mm_cvtsi128_si64(sums)) + std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+#endif
+    for (; i < count; ++i)
+        sum += std::uint64_t(std::abs(int(a[i]) - int(b[i])));
     return sum;
 }
 
@@ -115,15 +157,13 @@ std::optional<int> bestOffset(const std::vector<std::uint8_t>& older, const std:
     return best;
 }
 
-// Whether two rows of 32-bit pixels differ in at most `tolerance` pixels (colour only).
-bool sameRow(const QRgb* a, const QRgb* b, int width, int tolerance)
+// How many pixels of two rows of 32-bit pixels differ (colour only), counted up to `cap`.
+int differingPixels(const QRgb* a, const QRgb* b, int width, int cap)
 {
     int differing = 0;
-    for (int x = 0; x < width; ++x) {
-        if (((a[x] ^ b[x]) & 0xffffffu) != 0 && ++differing > tolerance)
-            return false;
-    }
-    return true;
+    for (int x = 0; x < width && differing < cap; ++x)
+        differing += ((a[x] ^ b[x]) & 0xffffffu) != 0 ? 1 : 0;
+    return differing;
 }
 
 }
@@ -296,8 +336,8 @@ ScrollMatch ScrollFrameAligner::match(const QImage& previous, const QImage& next
     std::vector<int> xs;
     for (int x = left; x < right; x += columnStride)
         xs.push_back(x);
-    const std::vector<std::uint8_t> older = sampledColumns(previousImage, xs, first, first + rows);
-    const std::vector<std::uint8_t> newer = sampledColumns(nextImage, xs, first, first + rows);
+    std::vector<std::uint8_t> older = sampledColumns(previousImage, xs, first, first + rows);
+    std::vector<std::uint8_t> newer = sampledColumns(nextImage, xs, first, first + rows);
 
     ScrollMatch result;
     // The columns that changed anywhere in the moving rows; the others are left out.
@@ -308,15 +348,8 @@ ScrollMatch ScrollFrameAligner::match(const QImage& previous, const QImage& next
             changed.push_back(int(c));
     }
     const std::size_t columns = changed.size();
-    const auto keep = [&](const std::vector<std::uint8_t>& plane) {
-        std::vector<std::uint8_t> packed(std::size_t(rows) * columns);
-        for (int y = 0; y < rows; ++y)
-            for (std::size_t c = 0; c < columns; ++c)
-                packed[std::size_t(y) * columns + c] = plane[std::size_t(y) * xs.size() + std::size_t(changed[c])];
-        return packed;
-    };
-    const Plane olderPlane = planeOf(keep(older), columns, rows);
-    const Plane newerPlane = planeOf(keep(newer), columns, rows);
+    const Plane olderPlane = planeOf(keptColumns(std::move(older), xs.size(), rows, changed), columns, rows);
+    const Plane newerPlane = planeOf(keptColumns(std::move(newer), xs.size(), rows, changed), columns, rows);
     const int tolerance = int(acceptanceThreshold);
 
     std::vector<std::pair<int, Agreement>> agreements;
@@ -362,15 +395,16 @@ ScrollMatch ScrollFrameAligner::match(const QImage& previous, const QImage& next
     return result;
 }
 
-std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImage& next, const ScrollBand& band) const
+std::optional<int> ScrollFrameAligner::align(
+    const QImage& previous, const QImage& next, const ScrollBand& band, Probe probe) const
 {
     if (previous.size() != next.size() || columnStride < 1 || band.top < 0 || band.bottom < 0)
         return std::nullopt;
     const int w = previous.width();
     const int first = band.top;
     const int rows = previous.height() - band.top - band.bottom;
-    const int bandStart = int(double(rows) * 0.10);
-    const int bandEnd = int(double(rows) * 0.25);
+    const int bandStart = probe == Probe::upper ? int(double(rows) * 0.10) : 0;
+    const int bandEnd = probe == Probe::upper ? int(double(rows) * 0.25) : std::min(rows, 2 * minOverlap);
     if (bandStart >= bandEnd || w <= 0)
         return std::nullopt;
     const QImage previousImage = readable(previous);
@@ -378,22 +412,16 @@ std::optional<int> ScrollFrameAligner::align(const QImage& previous, const QImag
     if (previousImage.isNull() || nextImage.isNull())
         return std::nullopt;
     const std::vector<int> xs = everyStride(w, columnStride);
-    const std::vector<std::uint8_t> older = sampledColumns(previousImage, xs, first, first + rows);
-    const std::vector<std::uint8_t> newer = sampledColumns(nextImage, xs, first, first + rows);
+    std::vector<std::uint8_t> older = sampledColumns(previousImage, xs, first, first + rows);
+    std::vector<std::uint8_t> newer = sampledColumns(nextImage, xs, first, first + rows);
 
     // The columns that changed anywhere in the moving rows; the others are left out.
     const std::vector<int> changed = changedColumns(older, newer, xs.size(), rows);
     if (changed.empty())
         return 0;
-    const auto keep = [&](const std::vector<std::uint8_t>& plane) {
-        std::vector<std::uint8_t> packed(std::size_t(rows) * changed.size());
-        for (int y = 0; y < rows; ++y)
-            for (std::size_t c = 0; c < changed.size(); ++c)
-                packed[std::size_t(y) * changed.size() + c]
-                    = plane[std::size_t(y) * xs.size() + std::size_t(changed[c])];
-        return packed;
-    };
-    return bestOffset(keep(older), keep(newer), changed.size(), rows, bandStart, bandEnd, acceptanceThreshold);
+    return bestOffset(keptColumns(std::move(older), xs.size(), rows, changed),
+        keptColumns(std::move(newer), xs.size(), rows, changed), changed.size(), rows, bandStart, bandEnd,
+        acceptanceThreshold);
 }
 
 std::optional<ScrollBand> ScrollFrameAligner::staticEdges(const QImage& previous, const QImage& next)
@@ -405,17 +433,30 @@ std::optional<ScrollBand> ScrollFrameAligner::staticEdges(const QImage& previous
     const int w = a.width();
     const int h = a.height();
     const int tolerance = w / 32;
-    const auto same = [&](int y) {
-        return sameRow(reinterpret_cast<const QRgb*>(a.constScanLine(y)),
-            reinterpret_cast<const QRgb*>(b.constScanLine(y)), w, tolerance);
+    // A cursor is at most a line of text high; short lines of text that changed with the scroll
+    // differ in as few pixels, but row after row, further than that.
+    const int cursorRows = std::max(32, h / 16);
+    // How many rows from the edge at `first`, walking by `step`, stay the same, at most `limit`.
+    const auto sameRows = [&](int first, int step, int limit) {
+        int firstChanged = -1;
+        for (int i = 0; i < limit; ++i) {
+            const int y = first + step * i;
+            const int differing = differingPixels(reinterpret_cast<const QRgb*>(a.constScanLine(y)),
+                reinterpret_cast<const QRgb*>(b.constScanLine(y)), w, tolerance + 1);
+            if (differing > tolerance)
+                return i;
+            if (differing > 0 && firstChanged < 0)
+                firstChanged = i;
+            else if (differing > 0 && i - firstChanged >= cursorRows)
+                return firstChanged;
+        }
+        return limit;
     };
     ScrollBand band;
-    while (band.top < h && same(band.top))
-        ++band.top;
+    band.top = sameRows(0, 1, h);
     if (band.top == h)
         return std::nullopt;
-    while (band.bottom < h - band.top && same(h - 1 - band.bottom))
-        ++band.bottom;
+    band.bottom = sameRows(h - 1, -1, h - band.top);
     return band;
 }
 
@@ -463,19 +504,28 @@ int sideToLeaveOut(const std::vector<ColumnMotion>& motion, bool fromLeft)
 }
 
 // Whether row y of the older plane shows up `offset` rows higher in the newer one, within the
-// columns [left, right): at most 1/32 of them more than 2 grey levels off.
+// columns [left, right): no pixel more than 2 grey levels off (a short line of text differs from
+// another in a few pixels only).
 bool rowFollows(const std::vector<std::uint8_t>& older, const std::vector<std::uint8_t>& newer, int width, int y,
     int offset, int left, int right)
 {
     const std::uint8_t* a = older.data() + std::size_t(y) * width;
     const std::uint8_t* b = newer.data() + std::size_t(y - offset) * width;
-    const int tolerance = (right - left) / 32;
-    int off = 0;
     for (int x = left; x < right; ++x) {
-        if (std::abs(int(a[x]) - int(b[x])) > 2 && ++off > tolerance)
+        if (std::abs(int(a[x]) - int(b[x])) > 2)
             return false;
     }
     return true;
+}
+
+// Whether row y of a plane `width` bytes wide is one grey level (within 2) in the columns [left, right).
+bool flatRow(const std::vector<std::uint8_t>& plane, int width, int y, int left, int right)
+{
+    if (right <= left)
+        return true;
+    const std::uint8_t* row = plane.data() + std::size_t(y) * width;
+    const auto [low, high] = std::minmax_element(row + left, row + right);
+    return *high - *low <= 2;
 }
 
 }
@@ -495,8 +545,10 @@ ScrollBand ScrollFrameAligner::withEdgesOutOfStep(
     std::vector<int> xs(std::size_t(width), 0);
     for (int x = 0; x < width; ++x)
         xs[std::size_t(x)] = x;
-    const std::vector<std::uint8_t> older = sampledColumns(a, xs, first, first + rows);
-    const std::vector<std::uint8_t> newer = sampledColumns(b, xs, first, first + rows);
+    // The moving rows, and below them the static bottom.
+    const int below = a.height() - first;
+    const std::vector<std::uint8_t> older = sampledColumns(a, xs, first, first + below);
+    const std::vector<std::uint8_t> newer = sampledColumns(b, xs, first, first + below);
 
     // The sides first: a scroll bar's columns would make every row look out of step.
     std::vector<ColumnMotion> motion(std::size_t(width), ColumnMotion::unchanged);
@@ -507,16 +559,24 @@ ScrollBand ScrollFrameAligner::withEdgesOutOfStep(
     if (band.left + band.right >= width)
         band.left = band.right = 0;
 
-    // Then the bottom: the rows above the static ones that did not move up with the content (a
-    // footer line that changed between the frames) are static too. A row counts as moving only
-    // at the top of at least four that move, so that a blank line of the footer that happens to
-    // match blank content does not end it.
+    // Then the bottom: the rows below the lowest that move up with the content are static, those
+    // above the static ones that did not (a footer line that changed between the frames) as much
+    // as those of the static ones that did (lines of text that happen to be the same in both
+    // frames). A row counts as moving only as the lowest of at least four that move and carry
+    // something, so that blank rows of the footer that happen to match blank content do not end
+    // it; without such rows the static bottom stays as it was.
     constexpr int movingRun = 4;
+    const int right = width - band.right;
     int run = 0;
-    for (int y = rows - 1; y >= offset; --y) {
-        run = rowFollows(older, newer, width, y, offset, band.left, width - band.right) ? run + 1 : 0;
+    int lowest = below - 1;
+    for (int y = below - 1; y >= offset; --y) {
+        if (flatRow(older, width, y, band.left, right) && flatRow(newer, width, y - offset, band.left, right))
+            continue;
+        run = rowFollows(older, newer, width, y, offset, band.left, right) ? run + 1 : 0;
+        if (run == 1)
+            lowest = y;
         if (run == movingRun) {
-            band.bottom += rows - 1 - (y + movingRun - 1);
+            band.bottom = below - 1 - lowest;
             break;
         }
     }

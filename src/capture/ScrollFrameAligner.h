@@ -74,23 +74,32 @@ struct ScrollFrameAligner {
     // rows both share clearly better (by four rows or more).
     ScrollMatch match(const QImage& previous, const QImage& next, const ScrollBand& band) const;
 
+    // Where the quick measurement takes its band of compared rows of the new frame: at 10 % to
+    // 25 % of the moving rows, or their first 2 × minOverlap (all that a step nearly as large as
+    // the window leaves shared).
+    enum class Probe { upper, first };
+
     // A quick measurement inside the moving rows of `band`, used to find what does not move with
-    // the content before `match` decides: the band of compared rows lies at 10 % to 25 % of the
-    // moving rows, an offset never reaches into the static bottom rows, and only the sampled
-    // columns that changed between the two frames are compared. 0 when no sampled column of the
-    // moving rows changed; on a tie the smaller offset wins.
-    std::optional<int> align(const QImage& previous, const QImage& next, const ScrollBand& band) const;
+    // the content before `match` decides: the band of compared rows lies where `probe` says, an
+    // offset never reaches into the static bottom rows, and only the sampled columns that changed
+    // between the two frames are compared. 0 when no sampled column of the moving rows changed;
+    // on a tie the smaller offset wins.
+    std::optional<int> align(
+        const QImage& previous, const QImage& next, const ScrollBand& band, Probe probe = Probe::upper) const;
 
     // The rows at the top and at the bottom that are the same in both frames. A row counts as the
     // same when at most 1/32 of its pixels differ, so a blinking text cursor in a fixed prompt line
-    // does not make the line move. None when the frames differ in size or every row is the same.
+    // does not make the line move; but rows that differ at all count only within a stretch as tall
+    // as a cursor (32 rows, or 1/16 of the frame), since short lines of text that moved differ in
+    // as few pixels. None when the frames differ in size or every row is the same.
     static std::optional<ScrollBand> staticEdges(const QImage& previous, const QImage& next);
 
     // What else does not follow the content at `offset`, added to `band`: the columns at the left
     // and right edges that change between the frames without following it (a scroll bar's thumb
     // and arrows), with the unchanging columns beyond them, as `left` and `right` (a side whose
-    // first changing column follows the content keeps all its columns); and the rows above the
-    // static bottom that changed without moving up (a footer line that changed, such as a pager's
-    // first prompt), added to `bottom`.
+    // first changing column follows the content keeps all its columns); and as `bottom` the rows
+    // below the lowest that move up with the content: static rows that changed (a footer line
+    // that changed, such as a pager's first prompt) go with it, lines of text that happened to be
+    // the same in both frames no longer do.
     static ScrollBand withEdgesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset);
 };

@@ -19,8 +19,9 @@ const QString firstFrameFailed = QStringLiteral("Erster Schnappschuss fehlgeschl
 const QString stitchingFailed = QStringLiteral("Zusammensetzen fehlgeschlagen");
 const QString unclearStored = QStringLiteral(
     "Ab einer Stelle ließ sich die Seite nicht sicher anschließen, etwa bei gleichen Zeilen. Das Bild endet davor.");
-const QString unclearNothingStored = QStringLiteral(
-    "Die Seite ließ sich nicht sicher anschließen, etwa bei gleichen Zeilen. Es wurde nichts gespeichert.");
+const QString stepTooLargeStored = QStringLiteral(
+    "Ein Schritt war so groß wie das Fenster, danach ließ sich die Seite nicht anschließen. Das Bild endet davor. "
+    "Scrolle in kleineren Schritten, etwa mit dem Mausrad statt mit der Leertaste.");
 
 }
 
@@ -168,7 +169,7 @@ void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, doubl
     m_pixelsPerClick = 120.0;
     m_clickMeasured = false;
     m_stillStrips = 0;
-    m_unjoined = false;
+    m_unjoined = Unjoined::no;
     // Busy from here on: a second start while the first frame is awaited is refused.
     setState({State::Kind::capturing, 0, {}, {}});
     if (m_needs.activateWindow)
@@ -246,7 +247,7 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
     const bool unclear = !offset && !match.still && !match.candidates.empty();
     if (m_frameCount == 1 && (!offset || *offset < minMeaningfulOffset)) {
         if (unclear) {
-            m_unjoined = true;
+            m_unjoined = Unjoined::unclear;
             return finish();
         }
         // A window that ignores the wheel: offered the manual mode instead of ending silently.
@@ -262,7 +263,7 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
         // A change that cannot be placed ends the picture before it; no change, or a last small
         // one, is the end of the page.
         if (!offset && !match.still)
-            m_unjoined = true;
+            m_unjoined = unjoinedBy(match);
         return finish();
     }
     // A still picture that moved by what the notches sent: a stretch of identical lines taller than
@@ -289,8 +290,14 @@ std::optional<int> ScrollingCaptureService::trustedOffset(const ScrollMatch& mat
     if (m_clickMeasured && m_clicksPosted > 0) {
         const int expected = int(std::lround(m_pixelsPerClick * m_clicksPosted));
         // A little slack for programs whose notches are not all alike.
-        if (const std::optional<int> near = match.nearest(expected, std::max(2, expected / 20)))
+        const int slack = std::max(2, expected / 20);
+        if (const std::optional<int> near = match.nearest(expected, slack))
             return near;
+        // The page ended before the notches' whole distance: the content moved less, never more.
+        ScrollMatch shorter = match;
+        std::erase_if(shorter.candidates, [&](const ScrollCandidate& c) { return c.offset > expected + slack; });
+        if (!match.still && !shorter.candidates.empty())
+            return shorter.clear();
     }
     if (match.still)
         return 0;
@@ -305,7 +312,7 @@ void ScrollingCaptureService::manualPass()
         const qint64 now = m_clock.elapsed();
         const qint64 quietSince = std::max(m_lastScroll, m_lastAccepted);
         // Not while the strip asks the user to scroll back.
-        if (m_slices.size() >= 2 && !m_unjoined && now - quietSince >= m_timing.manualDoneAfterQuiet)
+        if (m_slices.size() >= 2 && m_unjoined == Unjoined::no && now - quietSince >= m_timing.manualDoneAfterQuiet)
             return finish();
         if (now - m_lastScroll <= m_timing.manualScrollQuiet)
             return manualPass();
@@ -329,7 +336,7 @@ void ScrollingCaptureService::manualCompare(const QImage& next, const ScrollMatc
         // jump past everything they share, the user's scroll over identical lines): it is not
         // joined at a guess. The last kept frame stays the reference until the user scrolls back
         // to a place that joins it.
-        m_unjoined = true;
+        m_unjoined = unjoinedBy(match);
         setNotice(unclearNotice);
         return manualPass();
     }
@@ -338,7 +345,7 @@ void ScrollingCaptureService::manualCompare(const QImage& next, const ScrollMatc
         return manualPass();
     const bool room = appendStrip(next, *offset);
     m_previous = next;
-    m_unjoined = false;
+    m_unjoined = Unjoined::no;
     ++m_frameCount;
     m_lastAccepted = m_clock.elapsed();
     setState({State::Kind::capturing, m_frameCount, {}, {}});
@@ -361,7 +368,13 @@ void ScrollingCaptureService::dropStillStrips()
         m_slices.pop_back();
     }
     m_stillStrips = 0;
-    m_unjoined = true;
+    m_unjoined = Unjoined::unclear;
+}
+
+ScrollingCaptureService::Unjoined ScrollingCaptureService::unjoinedBy(const ScrollMatch& match)
+{
+    // No distance at all at which the frames agree: they share nothing, the step was too large.
+    return match.candidates.empty() ? Unjoined::stepTooLarge : Unjoined::unclear;
 }
 
 bool ScrollingCaptureService::appendStrip(const QImage& next, int offset)
@@ -419,12 +432,13 @@ void ScrollingCaptureService::finish()
         return end({Outcome::Kind::tooShort, {}});
     // Steps that never showed the window moving are not vouched for.
     dropStillStrips();
-    const bool unjoined = m_unjoined;
-    if (m_slices.size() < 2) {
-        if (unjoined && m_needs.notify)
-            m_needs.notify(unclearSummary, unclearNothingStored);
-        return end({Outcome::Kind::tooShort, unjoined ? unclearNothingStored : QString()});
-    }
+    // A capture that could not go on from its first frame keeps that frame: the sure part.
+    const Unjoined unjoined = m_unjoined;
+    if (m_slices.empty() || (m_slices.size() < 2 && unjoined == Unjoined::no))
+        return end({Outcome::Kind::tooShort, {}});
+    const QString message = unjoined == Unjoined::no ? QString()
+        : unjoined == Unjoined::stepTooLarge         ? stepTooLargeStored
+                                                     : unclearStored;
     setState({State::Kind::stitching, m_frameCount, {}, {}});
     placeStaticParts();
     std::optional<QRect> frame = m_needs.currentWindowFrame ? m_needs.currentWindowFrame(m_window.windowID)
@@ -432,7 +446,7 @@ void ScrollingCaptureService::finish()
     const QRectF sourceRect = frame.value_or(m_window.frame);
     Background::run(
         this, [slices = std::move(m_slices)] { return stitch(slices); },
-        [this, session = m_session, sourceRect, unjoined](QImage image) {
+        [this, session = m_session, sourceRect, message](QImage image) {
             if (session != m_session)
                 return;
             if (image.isNull())
@@ -440,9 +454,9 @@ void ScrollingCaptureService::finish()
             if (m_needs.handOff)
                 m_needs.handOff(image, sourceRect);
             // The picture stops at the last sure place: the user is told, not left to find a gap.
-            if (unjoined && m_needs.notify)
-                m_needs.notify(unclearSummary, unclearStored);
-            end({Outcome::Kind::success, unjoined ? unclearStored : QString()});
+            if (!message.isEmpty() && m_needs.notify)
+                m_needs.notify(unclearSummary, message);
+            end({Outcome::Kind::success, message});
         });
     m_slices.clear();
 }
@@ -549,18 +563,28 @@ void ScrollingCaptureService::compare(const QImage& previous, const QImage& next
                 return unchanged;
             }
             // A quick measurement shows what does not follow the content, which the full comparison
-            // then leaves out; when the full one tells another distance, that one decides.
-            ScrollBand refined = *edges;
-            const std::optional<int> rough = aligner.align(previous, next, *edges);
-            if (rough && *rough >= minMeaningfulOffset)
-                refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *rough);
-            ScrollMatch found = aligner.match(previous, next, refined);
-            const std::optional<int> clear = found.clear();
-            if (clear && *clear >= minMeaningfulOffset && clear != rough) {
-                refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *clear);
-                found = aligner.match(previous, next, refined);
-            }
-            return {std::move(found), refined};
+            // then leaves out; when the full one tells another distance, that one decides. A step
+            // nearly as large as the window leaves only the first rows shared: when the band in
+            // the upper middle tells nothing clear, those are measured too.
+            const auto measure = [&](ScrollFrameAligner::Probe probe) -> Measured {
+                ScrollBand refined = *edges;
+                const std::optional<int> rough = aligner.align(previous, next, *edges, probe);
+                if (rough && *rough >= minMeaningfulOffset)
+                    refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *rough);
+                ScrollMatch found = aligner.match(previous, next, refined);
+                const std::optional<int> clear = found.clear();
+                if (clear && *clear >= minMeaningfulOffset && clear != rough) {
+                    refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *clear);
+                    found = aligner.match(previous, next, refined);
+                }
+                return {std::move(found), refined};
+            };
+            Measured upper = measure(ScrollFrameAligner::Probe::upper);
+            if (upper.match.clear())
+                return upper;
+            Measured first = measure(ScrollFrameAligner::Probe::first);
+            const std::optional<int> clear = first.match.clear();
+            return clear && *clear >= minMeaningfulOffset ? first : upper;
         },
         [this, session = m_session, then = std::move(then)](Measured measured) {
             if (session != m_session)

@@ -122,6 +122,10 @@ signals:
 
 private:
     enum class Mode { automatic, manual };
+    // Why a change of the window could not be joined: the picture matches at several distances
+    // and nothing tells which, or at none (a step as large as the window).
+    enum class Unjoined { no, unclear, stepTooLarge };
+    static Unjoined unjoinedBy(const ScrollMatch& match);
     void begin(Mode mode, const ScreenWindow& window, double scale, Completion done);
     void afterFirstFrame(const QImage& frame);
     void autoScroll();
@@ -129,7 +133,8 @@ private:
     void grabAfterScroll();
     void autoCompare(const QImage& next, const ScrollMatch& match);
     // The distance a posted scroll moved the content by, if it can be trusted: the one the notches
-    // sent stand for when the picture allows it, else the one the picture tells by itself.
+    // sent stand for when the picture allows it, else the one the picture tells by itself among
+    // those no longer than that (the page may end sooner).
     std::optional<int> trustedOffset(const ScrollMatch& match) const;
     void manualPass();
     void manualCompare(const QImage& next, const ScrollMatch& match);
@@ -188,7 +193,7 @@ private:
     // Strips at the end that were kept for steps showing no change.
     int m_stillStrips = 0;
     // A change of the window could not be joined; the picture ends before it.
-    bool m_unjoined = false;
+    Unjoined m_unjoined = Unjoined::no;
     QElapsedTimer m_clock;
     qint64 m_lastScroll = 0;
     qint64 m_lastAccepted = 0;

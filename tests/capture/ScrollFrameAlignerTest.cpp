@@ -1,6 +1,8 @@
 #include "capture/ScrollFrameAligner.h"
 #include "TextLinesPage.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 #include <random>
 
@@ -259,4 +261,25 @@ TEST(ScrollFrameAligner, APageSizedStepJoinsAtItsOverlapOrNowhere)
         const ScrollMatch jump = aligner.match(first, window(page, next, 20), {});
         EXPECT_TRUE(jump.candidates.empty()) << next;
     }
+}
+
+TEST(ScrollFrameAligner, ShortLinesOfABitmapFontMoveWithTheScrollWhileThePromptStays)
+{
+    // Lines that differ from one another in as few pixels as a blinking cursor, above a prompt
+    // whose cursor fills as the window takes the focus with the first scroll.
+    using namespace textlines;
+    const QImage page = bitmapText(batchLog(), 540);
+    QImage frames[2] = {page.copy(0, 0, 540, 30 * cellHeight), page.copy(0, 6 * cellHeight, 540, 30 * cellHeight)};
+    for (int i : {0, 1}) {
+        QPainter painter(&frames[i]);
+        painter.drawImage(0, 29 * cellHeight, bitmapText({":"}, 540));
+        const QRect cursor(cellWidth, 29 * cellHeight, 5, 12);
+        i == 1 ? painter.fillRect(cursor, Qt::black) : painter.drawRect(cursor);
+    }
+    const std::optional<ScrollBand> edges = ScrollFrameAligner::staticEdges(frames[0], frames[1]);
+    ASSERT_TRUE(edges);
+    const ScrollBand band = ScrollFrameAligner::withEdgesOutOfStep(frames[0], frames[1], *edges, 6 * cellHeight);
+    EXPECT_GE(band.bottom, cellHeight) << "the prompt stays, cursor and all";
+    EXPECT_LT(band.bottom + edges->top, 2 * cellHeight) << "no line of text stays";
+    EXPECT_EQ(ScrollFrameAligner().match(frames[0], frames[1], band).clear(), 6 * cellHeight);
 }

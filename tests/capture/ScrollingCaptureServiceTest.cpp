@@ -475,5 +475,37 @@ TEST(ScrollingCaptureService, ManualPageStepsJoinWhereTheyOverlapOrTheUserIsAske
     ASSERT_EQ(h.handedOff.size(), 1);
     EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32)
         == h.page.page.copy(0, 0, 160, window + (20 - 2) * lineHeight + (20 - 3) * lineHeight));
-    EXPECT_EQ(h.notifications.size(), 1);
+    // The user learns why, and what to do.
+    ASSERT_EQ(h.notifications.size(), 1);
+    EXPECT_TRUE(h.notifications.front().contains(QStringLiteral("so groß wie das Fenster")));
+    EXPECT_TRUE(h.notifications.front().contains(QStringLiteral("in kleineren Schritten")));
+
+    // A page forward before anything was joined: the first frame is the sure part, and is kept.
+    Harness once(FakePage(page(numbered(0, 90), 160), window));
+    once.startManual();
+    ASSERT_TRUE(waitFor([&] { return once.onScroll != nullptr; }));
+    once.page.position += window;
+    ASSERT_TRUE(waitFor([&] { return !once.service->state().notice.isEmpty(); }));
+    once.service->finishEarly();
+    EXPECT_EQ(once.waitForOutcome(), Kind::success);
+    ASSERT_EQ(once.handedOff.size(), 1);
+    EXPECT_TRUE(once.handedOff.front().convertToFormat(QImage::Format_RGB32) == once.page.page.copy(0, 0, 160, window));
+}
+
+// A pager in a terminal's bitmap font over a log of short, repeating lines, its prompt below:
+// every line once, in order, down to the page's end, where the last step comes short of its notches.
+TEST(ScrollingCaptureService, AutoModeStitchesAPageOfShortLinesWhole)
+{
+    using namespace textlines;
+    std::vector<std::string> lines = batchLog();
+    FakePage pager(bitmapText(lines, 540), 29 * cellHeight);
+    pager.pixelsPerClick = 3 * cellHeight;
+    pager.footer = bitmapText({":"}, 540);
+    Harness h(std::move(pager));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    lines.push_back(":");
+    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == bitmapText(lines, 540));
+    EXPECT_TRUE(h.notifications.isEmpty());
 }

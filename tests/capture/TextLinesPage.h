@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace textlines {
@@ -52,6 +53,38 @@ inline std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// A terminal's bitmap font: each character a fixed pattern of black pixels on white in a cell
+// cellWidth × cellHeight. `lines` of it from the left edge of a page `width` wide.
+constexpr int cellWidth = 6;
+constexpr int cellHeight = 13;
+inline QImage bitmapText(const std::vector<std::string>& lines, int width)
+{
+    QImage image(width, int(lines.size()) * cellHeight, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        for (std::size_t c = 0; c < lines[i].size(); ++c) {
+            std::mt19937 rng(unsigned(lines[i][c]));
+            for (int pixel = 0; pixel < 45; ++pixel)
+                if (rng() % 3 == 0)
+                    image.setPixel(int(c) * cellWidth + pixel % 5, int(i) * cellHeight + 2 + pixel / 5, 0);
+        }
+    }
+    return image;
+}
+
+// A log of 15 batches: a header "== batch NN ==" and 16 to 32 lines cycling "OK", "OK", "retry",
+// "OK". Its lines differ from one another in few pixels, and repeat.
+inline std::vector<std::string> batchLog()
+{
+    std::vector<std::string> lines;
+    for (int n = 1; n <= 15; ++n) {
+        lines.push_back("== batch " + std::string(n < 10 ? "0" : "") + std::to_string(n) + " ==");
+        for (int i = 0; i < 16 + n * 7 % 17; ++i)
+            lines.push_back(i % 4 == 2 ? "retry" : "OK");
+    }
+    return lines;
 }
 
 // The rows of `lines` whole lines of `page` from line `first` on.

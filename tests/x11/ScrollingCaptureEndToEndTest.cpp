@@ -511,3 +511,32 @@ TEST_F(ScrollingCaptureEndToEnd, PagingWithSpaceInManualModeJoinsAtTheTrueLineOr
         << "every line once, in order: " << read.join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(m_notifications.isEmpty());
 }
+
+TEST_F(ScrollingCaptureEndToEnd, APagerOfShortLinesInTheTerminalsBitmapFontIsStitchedWhole)
+{
+    // `seq 1 150` in less in xterm's own bitmap font: lines that differ from one another in a few
+    // pixels. The digits of a line are one run of dark rows: 150 of them and the prompt, no line
+    // lost or repeated at a seam.
+    QTemporaryDir folder;
+    QFile text(folder.filePath(QStringLiteral("seq.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    for (int i = 1; i <= 150; ++i)
+        text.write(QByteArray::number(i) + '\n');
+    text.close();
+    const auto pager = startPager(QStringLiteral("Short lines"), text.fileName(),
+        {QStringLiteral("-S"), QStringLiteral("--mouse"), QStringLiteral("--wheel-lines=3")});
+    ASSERT_TRUE(pager);
+    const auto outcome = run(true, *pager);
+    ASSERT_TRUE(outcome);
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    m_result.save(artifact(QStringLiteral("scrolling_capture_short_lines.png")));
+    int textLines = 0;
+    for (int y = 0, inked = 0; y < m_result.height(); ++y) {
+        const int was = std::exchange(inked, 0);
+        for (int x = 0; x < 120 && !inked; ++x)
+            inked = qGray(m_result.pixel(x, y)) < 128;
+        textLines += inked && !was ? 1 : 0;
+    }
+    EXPECT_EQ(textLines, 150 + 1);
+    EXPECT_TRUE(m_notifications.isEmpty());
+}
