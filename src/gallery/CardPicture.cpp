@@ -14,13 +14,14 @@ void CardPicture::request(ThumbnailLoader& loader, QObject* receiver, QSize want
     const std::weak_ptr<CardPicture> self = weak_from_this();
     loader.request(
         receiver, std::move(source), wanted,
-        [self, generation, arrived = std::move(arrived)](QImage image) {
+        [self, generation, arrived = std::move(arrived)](QImage image, int sourceIndex) {
             const std::shared_ptr<CardPicture> picture = self.lock();
             if (!picture || generation != picture->m_generation)
                 return;
             picture->m_loading = false;
             picture->m_failed = image.isNull();
             picture->m_image = std::move(image);
+            picture->m_sourceIndex = sourceIndex;
             if (arrived)
                 arrived();
         },

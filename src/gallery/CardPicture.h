@@ -15,6 +15,8 @@ public:
     const QImage& image() const { return m_image; }
     // The bytes were missing or did not decode.
     bool failed() const { return m_failed; }
+    // Which of the source's images the picture was decoded from (-1: none yet, or none decodes).
+    int sourceIndex() const { return m_sourceIndex; }
     // A request is under way.
     bool loading() const { return m_loading; }
 
@@ -31,5 +33,6 @@ private:
     QSize m_requestedSize;
     bool m_loading = false;
     bool m_failed = false;
+    int m_sourceIndex = -1;
     int m_generation = 0;
 };

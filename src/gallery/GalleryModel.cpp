@@ -234,9 +234,17 @@ ThumbnailLoader::Source GalleryModel::pictureSource(
     const std::weak_ptr<ModelContainer>& container, const GalleryItem& item, const RecordingItemPtr& recording)
 {
     if (item.kind == GalleryItem::Kind::recording)
-        return [bytes = recording ? recording->thumbnailData.value_or(QByteArray()) : QByteArray()] { return bytes; };
+        return [bytes = recording ? recording->thumbnailData.value_or(QByteArray()) : QByteArray()] {
+            return QList<QByteArray> {bytes};
+        };
     return [container, id = item.persistentID] {
         const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
-        return record ? record->pngData : QByteArray();
+        QList<QByteArray> candidates;
+        if (record) {
+            candidates.append(record->pngData);
+            if (record->sourceImageData)
+                candidates.append(*record->sourceImageData);
+        }
+        return candidates;
     };
 }

@@ -51,7 +51,8 @@ public:
     void requestPicture(int row, QSize wanted, std::function<bool()> stillWanted);
 
     // Where the bytes of an item's picture are read from (on a worker thread): a screenshot's
-    // stored PNG, read with a context of its own, or a recording's stored thumbnail.
+    // stored PNG, then its untouched capture for when that PNG is damaged, read with a context of
+    // its own; or a recording's stored thumbnail.
     static ThumbnailLoader::Source pictureSource(
         const std::weak_ptr<ModelContainer>& container, const GalleryItem& item, const RecordingItemPtr& recording);
 

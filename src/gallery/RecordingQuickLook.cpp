@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMediaPlayer>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QSlider>
 #include <QToolButton>
@@ -23,6 +24,23 @@
 #include <algorithm>
 
 QPointer<RecordingQuickLook> RecordingQuickLook::s_current;
+
+namespace {
+
+// A press of the primary button on the slider's groove puts the knob there and holds it, as a
+// press on the knob does, rather than moving it a page towards the pointer.
+class JumpToClickStyle : public QProxyStyle {
+public:
+    int styleHint(
+        StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* returnData) const override
+    {
+        if (hint == SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton | Qt::MiddleButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+}
 
 RecordingQuickLook* RecordingQuickLook::open(const QString& path, double recordedSeconds, Workspace* workspace)
 {
@@ -83,14 +101,23 @@ RecordingQuickLook::RecordingQuickLook()
 
     connect(m_playButton, &QToolButton::clicked, this, &RecordingQuickLook::togglePlayback);
     // The slider counts milliseconds. Any value the user gives it (a drag, a click on the groove,
-    // the keys) is a seek; the values it takes from the player are not.
+    // the keys) is a seek; the values it takes from the player are not. A movie that had played to
+    // its end plays on from the place sought (once the knob is let go); one the user paused stays
+    // paused there.
+    auto* style = new JumpToClickStyle;
+    style->setParent(m_position);
+    m_position->setStyle(style);
     m_position->setStyleSheet(Theme::sliderStyle());
     m_position->setSingleStep(1000);
     m_position->setPageStep(5000);
     connect(m_position, &QSlider::valueChanged, this, [this](int ms) {
-        if (m_player && !m_followingPlayer)
-            m_player->setPosition(ms);
+        if (!m_player || m_followingPlayer)
+            return;
+        m_player->setPosition(ms);
+        if (!m_position->isSliderDown())
+            playOnAfterEnd();
     });
+    connect(m_position, &QSlider::sliderReleased, this, &RecordingQuickLook::playOnAfterEnd);
 }
 
 RecordingQuickLook::~RecordingQuickLook()
@@ -185,6 +212,13 @@ void RecordingQuickLook::togglePlayback()
     if (m_player->playbackState() == QMediaPlayer::PlayingState)
         m_player->pause();
     else
+        m_player->play();
+}
+
+void RecordingQuickLook::playOnAfterEnd()
+{
+    // The player stops only at the end of the movie (the user pauses).
+    if (m_player && m_player->playbackState() == QMediaPlayer::StoppedState)
         m_player->play();
 }
 

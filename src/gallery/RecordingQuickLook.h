@@ -51,6 +51,8 @@ private:
     void connectPlayer();
     void showProblem(const QString& text);
     void togglePlayback();
+    // Plays from the position sought when the movie had played to its end.
+    void playOnAfterEnd();
     void updateTime();
     // Sets the slider's range and knob from the player.
     void showPlayerTime(qint64 durationMs, qint64 positionMs);

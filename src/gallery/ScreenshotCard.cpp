@@ -56,13 +56,17 @@ void ScreenshotCard::mouseReleaseEvent(QMouseEvent* event)
 
 std::optional<ImageDragSourceView::Rendered> ScreenshotCard::renderForDrag()
 {
-    // A PNG that does not decode is not dragged; the picture under the pointer is the card's own.
+    // A PNG that does not decode is not dragged; the picture under the pointer is the card's own,
+    // and the bytes dragged are those it was decoded from (the untouched capture where the shown
+    // PNG is damaged).
     if (m_picture->image().isNull())
         return std::nullopt;
     const std::shared_ptr<ModelContainer> container = m_container.lock();
     const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
     if (!record)
         return std::nullopt;
+    if (m_picture->sourceIndex() == 1 && record->sourceImageData)
+        return Rendered::ready(*record->sourceImageData, m_picture->image());
     return Rendered::ready(record->pngData, m_picture->image());
 }
 
@@ -80,28 +84,36 @@ QMenu* ScreenshotCard::makeContextMenu(QWidget* parent)
     return menu;
 }
 
-void ScreenshotCard::withSourceImage(const QString& action, std::function<void(QImage, bool)> then)
+void ScreenshotCard::withStoredImage(
+    const QString& action, Prefer prefer, std::function<void(QByteArray, QImage, bool)> then)
 {
     struct Picture {
         bool present = false;
+        QByteArray bytes;
         QImage image;
-        bool shown = false;
+        bool shownForOriginal = false;
     };
     QWidget* owner = window();
     Background::run(
         owner,
-        [container = m_container, id = m_item.persistentID] {
+        [container = m_container, id = m_item.persistentID, prefer] {
             Picture picture;
             const std::optional<ScreenshotItem> record = GalleryRecords::readScreenshot(container, id);
             if (!record)
                 return picture;
             picture.present = true;
+            // The stored images in the order they are tried, each with whether it is the shown one.
+            std::vector<std::pair<const QByteArray*, bool>> order;
             if (record->sourceImageData)
-                picture.image = ThumbnailLoader::decodeFitting(*record->sourceImageData, QSize());
-            // A damaged original leaves the picture as it was shown.
-            if (picture.image.isNull()) {
-                picture.image = ThumbnailLoader::decodeFitting(record->pngData, QSize());
-                picture.shown = bool(record->sourceImageData);
+                order.emplace_back(&*record->sourceImageData, false);
+            order.emplace(prefer == Prefer::shown ? order.begin() : order.end(), &record->pngData, true);
+            for (const auto& [bytes, shown] : order) {
+                picture.image = ThumbnailLoader::decodeFitting(*bytes, QSize());
+                if (picture.image.isNull())
+                    continue;
+                picture.bytes = *bytes;
+                picture.shownForOriginal = shown && record->sourceImageData;
+                break;
             }
             return picture;
         },
@@ -112,14 +124,14 @@ void ScreenshotCard::withSourceImage(const QString& action, std::function<void(Q
                 tellDamaged(owner, action + QStringLiteral(" nicht möglich"),
                     QStringLiteral("Das gespeicherte Bild ist beschädigt und lässt sich nicht öffnen."));
             else
-                then(std::move(picture.image), picture.shown);
+                then(std::move(picture.bytes), std::move(picture.image), picture.shownForOriginal);
         });
 }
 
 void ScreenshotCard::editAgain()
 {
-    withSourceImage(QStringLiteral("Bearbeiten"),
-        [needs = m_needs, container = m_container, id = m_item.persistentID](QImage image, bool shown) {
+    withStoredImage(QStringLiteral("Bearbeiten"), Prefer::original,
+        [needs = m_needs, container = m_container, id = m_item.persistentID](QByteArray, QImage image, bool shown) {
             const std::shared_ptr<ModelContainer> store = container.lock();
             ScreenshotItemPtr record = store ? store->mainContext().screenshotItem(id) : nullptr;
             if (!record)
@@ -136,29 +148,29 @@ void ScreenshotCard::editAgain()
 
 void ScreenshotCard::copyToClipboard()
 {
-    const std::shared_ptr<ModelContainer> container = m_container.lock();
-    const ScreenshotItemPtr record = container ? container->mainContext().screenshotItem(m_item.persistentID) : nullptr;
-    if (!record)
-        return;
-    // Our own write is not recorded by the clipboard monitor as a new entry.
-    m_needs.clipboardSuspension.suspendFor(std::chrono::milliseconds(copySuspensionMs));
-    Pasteboard& pasteboard = m_needs.pasteboard;
-    pasteboard.clearContents();
-    pasteboard.writeItems({{PasteboardTypes::png, record->pngData}});
+    // The picture as shown, else the untouched capture where the shown PNG is damaged: never bytes
+    // that no program can open.
+    withStoredImage(QStringLiteral("Kopieren"), Prefer::shown, [needs = m_needs](QByteArray bytes, QImage, bool) {
+        // Our own write is not recorded by the clipboard monitor as a new entry.
+        needs.clipboardSuspension.suspendFor(std::chrono::milliseconds(copySuspensionMs));
+        needs.pasteboard.clearContents();
+        needs.pasteboard.writeItems({{PasteboardTypes::png, bytes}});
+    });
 }
 
 void ScreenshotCard::extractText()
 {
-    withSourceImage(QStringLiteral("Text extrahieren"), [needs = m_needs, owner = window()](QImage image, bool) {
-        Pasteboard* pasteboard = &needs.pasteboard;
-        ScreenshotCaptureService::recognizeText(
-            needs.textRecognizer, image, owner, [pasteboard](std::optional<QString> text) {
-                if (!text || text->trimmed().isEmpty())
-                    return;
-                pasteboard->clearContents();
-                pasteboard->writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
-            });
-    });
+    withStoredImage(QStringLiteral("Text extrahieren"), Prefer::original,
+        [needs = m_needs, owner = window()](QByteArray, QImage image, bool) {
+            Pasteboard* pasteboard = &needs.pasteboard;
+            ScreenshotCaptureService::recognizeText(
+                needs.textRecognizer, image, owner, [pasteboard](std::optional<QString> text) {
+                    if (!text || text->trimmed().isEmpty())
+                        return;
+                    pasteboard->clearContents();
+                    pasteboard->writeItems({{PasteboardTypes::utf8PlainText, text->toUtf8()}});
+                });
+        });
 }
 
 void ScreenshotCard::resetToOriginal()

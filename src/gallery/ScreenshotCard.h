@@ -42,13 +42,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    // Decodes the untouched capture off the main thread, else (none stored, or it does not decode)
-    // the shown PNG, then calls `then` on the main thread with the image and whether it is the
-    // shown one in place of a stored original. Nothing when the record is gone; when neither
-    // decodes, the user is told that `action` (the menu entry's words) cannot be done. The answer
-    // goes to the card's window: the card itself is a widget only while the pointer is on it, so
-    // the actions' continuations hold none of its members.
-    void withSourceImage(const QString& action, std::function<void(QImage, bool shown)> then);
+    // Which stored image an action takes when both decode.
+    enum class Prefer { original, shown };
+    // Decodes the preferred stored image off the main thread, else (none stored, or it does not
+    // decode) the other one, then calls `then` on the main thread with its bytes, the image and
+    // whether it is the shown one in place of a stored original. Nothing when the record is gone;
+    // when neither decodes, the user is told that `action` (the menu entry's words) cannot be
+    // done. The answer goes to the card's window: the card itself is a widget only while the
+    // pointer is on it, so the actions' continuations hold none of its members.
+    void withStoredImage(
+        const QString& action, Prefer prefer, std::function<void(QByteArray, QImage, bool shownForOriginal)> then);
     std::optional<Rendered> renderForDrag();
     // Says over `window` why an action cannot be done with the stored image.
     static void tellDamaged(QWidget* window, const QString& title, const QString& text);

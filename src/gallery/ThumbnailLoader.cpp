@@ -16,7 +16,7 @@ QImage ThumbnailLoader::decodeFitting(const QByteArray& bytes, QSize fitInto)
     return ImageDecoder::decode(bytes, kMaxDecodedBytes, fitInto, Qt::KeepAspectRatio);
 }
 
-void ThumbnailLoader::request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done,
+void ThumbnailLoader::request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage, int)> done,
     std::function<void()> skipped, std::function<bool()> stillWanted)
 {
     m_queue.push_back(
@@ -42,12 +42,18 @@ void ThumbnailLoader::startNext()
         Background::run(
             this,
             [source = std::move(request.source), fitInto = request.fitInto] {
-                return decodeFitting(source(), fitInto);
+                const QList<QByteArray> candidates = source();
+                for (int i = 0; i < candidates.size(); ++i) {
+                    QImage image = decodeFitting(candidates[i], fitInto);
+                    if (!image.isNull())
+                        return std::pair(std::move(image), i);
+                }
+                return std::pair(QImage(), -1);
             },
-            [this, receiver = request.receiver, done = std::move(request.done)](QImage image) {
+            [this, receiver = request.receiver, done = std::move(request.done)](std::pair<QImage, int> decoded) {
                 --m_running;
                 if (receiver)
-                    done(std::move(image));
+                    done(std::move(decoded.first), decoded.second);
                 startNext();
             });
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -15,15 +16,16 @@
 class ThumbnailLoader : public QObject {
     Q_OBJECT
 public:
-    // Produces the image bytes; runs on a worker thread.
-    using Source = std::function<QByteArray()>;
+    // Produces the image bytes, best first (a stored picture, then what stands in for it when it
+    // is damaged); runs on a worker thread.
+    using Source = std::function<QList<QByteArray>()>;
 
-    // Reads `source`, decodes it scaled down to fit `fitInto` (device pixels; never scaled up)
-    // and hands the image to `done` on the main thread while `receiver` lives (a null image when
-    // the bytes do not decode). When `receiver` is a widget that is no longer on screen when the
-    // request's turn comes, or `stillWanted` says no then, nothing is read and `skipped` is called
-    // instead.
-    void request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage)> done,
+    // Reads `source`, decodes the first of its images that decodes, scaled down to fit `fitInto`
+    // (device pixels; never scaled up), and hands it to `done` on the main thread while `receiver`
+    // lives, with the index of the bytes it came from (a null image and -1 when none decodes).
+    // When `receiver` is a widget that is no longer on screen when the request's turn comes, or
+    // `stillWanted` says no then, nothing is read and `skipped` is called instead.
+    void request(QObject* receiver, Source source, QSize fitInto, std::function<void(QImage, int)> done,
         std::function<void()> skipped = {}, std::function<bool()> stillWanted = {});
 
     // The image of `bytes` scaled down to fit `fitInto`; null when it does not decode or would take
@@ -39,7 +41,7 @@ private:
         QPointer<QObject> receiver;
         Source source;
         QSize fitInto;
-        std::function<void(QImage)> done;
+        std::function<void(QImage, int)> done;
         std::function<void()> skipped;
         std::function<bool()> stillWanted;
     };

@@ -1,5 +1,7 @@
 #include "history/FilterChip.h"
 
+#include "history/HistoryViewChrome.h"
+#include "history/VisualEffectView.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -82,9 +84,24 @@ QColor withAlpha(QColor color, qreal alpha)
 }
 }
 
+namespace {
+// The label of a suggestion: the secondary colour, lightened where needed to read at 5:1 (as the
+// history's tabs) over the lightest place a chip stands: a hovered face on the history's glass
+// without darkness, over a white desktop.
+QColor suggestionText()
+{
+    static const QColor color = [] {
+        const QColor glass = VisualEffectView::surfaceOver(VisualEffectView::Material::hudWindow, Qt::white);
+        const QColor face = HistoryViewChrome::over(withAlpha(Theme::text(), 0.09), glass);
+        return HistoryViewChrome::legibleOn(Theme::secondaryText(), face, 5.0);
+    }();
+    return color;
+}
+}
+
 QColor FilterChip::contentColor() const
 {
-    return mix(m_isSuggestion ? Theme::secondaryText() : Theme::text(), Theme::accent(), m_progress);
+    return mix(m_isSuggestion ? suggestionText() : Theme::text(), Theme::accent(), m_progress);
 }
 
 qreal FilterChip::chipOpacity() const
@@ -106,6 +123,7 @@ void FilterChip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // A suggestion's face is faint; its label is not.
     painter.setOpacity(chipOpacity());
     const QRectF face = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath shape;
@@ -117,6 +135,7 @@ void FilterChip::paintEvent(QPaintEvent*)
         painter.drawPath(shape);
     }
 
+    painter.setOpacity(1);
     const QColor content = contentColor();
     const QFont font = labelFont();
     const QFontMetrics metrics(font);

@@ -31,7 +31,7 @@ public:
     bool isSaved() const { return static_cast<bool>(m_onRemove); }
     // The chip's context menu (null when it has no items).
     std::unique_ptr<QMenu> makeContextMenu();
-    // Colour of the symbol and label, and the opacity of the whole chip.
+    // Colour of the symbol and label, and the opacity of the chip's face.
     QColor contentColor() const;
     qreal chipOpacity() const;
 

@@ -1,5 +1,6 @@
 #include "history/VisualEffectView.h"
 
+#include "history/HistoryViewChrome.h"
 #include "platform/Compositing.h"
 #include "ui/Theme.h"
 
@@ -68,6 +69,14 @@ QColor VisualEffectView::surfaceColor() const
     QColor color = tint.color;
     color.setAlphaF(isTranslucent() ? tint.alpha : 1.0);
     return color;
+}
+
+QColor VisualEffectView::surfaceOver(Material material, const QColor& behind)
+{
+    const Tint tint = tintOf(material);
+    QColor color = tint.color;
+    color.setAlphaF(float(tint.alpha));
+    return HistoryViewChrome::over(color, behind);
 }
 
 void VisualEffectView::paintEvent(QPaintEvent*)

@@ -19,6 +19,8 @@ public:
 
     // The colour the surface is filled with now (alpha below 255 only while translucency shows).
     QColor surfaceColor() const;
+    // What a translucent surface of `material` shows over `behind` (opaque).
+    static QColor surfaceOver(Material material, const QColor& behind);
     bool isTranslucent() const;
 
 protected:

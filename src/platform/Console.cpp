@@ -21,10 +21,14 @@ Console::Sink& currentSink()
 QtMessageHandler previousMessageHandler = nullptr;
 
 // Qt's player converts video frames on the CPU when widgets draw without OpenGL, as ours do, and
-// warns once per thread that it does; that is the expected path, not a fault.
+// warns once per thread that it does; that is the expected path, not a fault. Qt's PNG reader
+// passes on libpng's remarks about images from other programs that it reads all the same ("iCCP:
+// known incorrect sRGB profile", a text chunk with a bad checksum).
 void dropRoutineWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtWarningMsg && message.contains(QLatin1String("No RHI backend. Using CPU conversion.")))
+        return;
+    if (message.startsWith(QLatin1String("libpng warning: ")))
         return;
     previousMessageHandler(type, context, message);
 }

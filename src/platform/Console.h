@@ -20,8 +20,9 @@ using Sink = std::function<void(const QString&)>;
 // Replaces the sink (stderr by default); returns the previous one. An empty sink restores stderr.
 Sink setSink(Sink sink);
 // Keeps the libraries' routine lines off the terminal: Qt's debug output and its multimedia
-// categories (codec and hardware probing at every play), and its player's notice that frames are
-// converted on the CPU. A user's own QT_LOGGING_RULES wins.
+// categories (codec and hardware probing at every play), its player's notice that frames are
+// converted on the CPU, and libpng's warnings about images that are read all the same. A user's
+// own QT_LOGGING_RULES wins.
 // Call before the application object exists.
 void quietLibraries();
 }

@@ -218,9 +218,9 @@ TEST_F(GalleryViewsTest, OnlyCardsOnScreenReadTheirPictures)
         &hidden,
         [&] {
             read = true;
-            return QByteArray();
+            return QList<QByteArray>();
         },
-        QSize(10, 10), [](QImage) {}, [&] { skipped = true; });
+        QSize(10, 10), [](QImage, int) {}, [&] { skipped = true; });
     thumbnails.waitUntilIdle();
     EXPECT_TRUE(skipped);
     EXPECT_FALSE(read);
@@ -230,9 +230,9 @@ TEST_F(GalleryViewsTest, OnlyCardsOnScreenReadTheirPictures)
         model,
         [&] {
             read = true;
-            return QByteArray();
+            return QList<QByteArray>();
         },
-        QSize(10, 10), [](QImage) {}, [&] { skipped = true; }, [] { return false; });
+        QSize(10, 10), [](QImage, int) {}, [&] { skipped = true; }, [] { return false; });
     thumbnails.waitUntilIdle();
     EXPECT_TRUE(skipped);
     EXPECT_FALSE(read);
@@ -246,22 +246,36 @@ TEST_F(GalleryViewsTest, OnlyCardsOnScreenReadTheirPictures)
     EXPECT_LE(model->picture(11)->image().height(), ScreenshotCard::pictureHeight);
 }
 
+// A shown PNG that does not decode gives way to the untouched capture; with both damaged the user
+// is told and the clipboard keeps what it had.
 TEST_F(GalleryViewsTest, CopyPutsOnlyTheStoredPNGWhileMonitoringIsSuspended)
 {
     const QByteArray bytes = png(filled(Qt::red));
     const auto item = seedScreenshot(context(), at(10), bytes);
+    const auto rescued = seedScreenshot(context(), at(8), QByteArray("not a png"), bytes);
+    const auto broken = seedScreenshot(context(), at(6), QByteArray("not a png"), QByteArray("nor this"));
     pasteboard.setContent(PasteboardTypes::utf8PlainText, "earlier");
     auto grid = shown<ScreenshotsGridView>();
     auto* card = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, item->persistentID}));
     ASSERT_TRUE(card);
     const int holders = suspension.holders();
     card->copyToClipboard();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pasteboard.types() == QStringList {PasteboardTypes::png}; }, 10000));
     EXPECT_EQ(suspension.holders(), holders + 1);
-    EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::png});
     EXPECT_EQ(pasteboard.data(PasteboardTypes::png, 1 << 30), bytes);
     QTest::qWait(450);
     EXPECT_EQ(suspension.holders(), holders + 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return suspension.holders() == holders; }, 1000));
+
+    pasteboard.setContent(PasteboardTypes::utf8PlainText, "earlier");
+    qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, rescued->persistentID}))->copyToClipboard();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pasteboard.data(PasteboardTypes::png, 1 << 30) == bytes; }, 10000));
+    pasteboard.setContent(PasteboardTypes::utf8PlainText, "earlier");
+    qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, broken->persistentID}))->copyToClipboard();
+    QMessageBox* told = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (told = grid->findChild<QMessageBox*>()); }, 10000));
+    EXPECT_EQ(told->windowTitle(), QStringLiteral("Kopieren nicht möglich"));
+    EXPECT_EQ(pasteboard.types(), QStringList {PasteboardTypes::utf8PlainText});
 }
 
 TEST_F(GalleryViewsTest, RecordingsListHoldsTheNewest200WithTheirDurations)
@@ -391,27 +405,36 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     const QByteArray bytes = png(filled(Qt::red));
     const auto item = seedScreenshot(context(), at(10), bytes);
     const auto broken = seedScreenshot(context(), at(5), QByteArray("not a png"));
+    // The shown PNG is damaged, the untouched capture is not: the card shows and drags that.
+    const QByteArray original = png(filled(Qt::blue));
+    const auto rescued = seedScreenshot(context(), at(7), QByteArray("not a png"), original);
     const auto recording = seedRecording(context(), at(1), QStringLiteral("gone.mov"), 9.49);
-    auto grid = shown<ScreenshotsGridView>();
+    auto grid = shown<ScreenshotsGridView>(QSize(640, 900));
     thumbnails.waitUntilIdle();
     EXPECT_TRUE(grid->model()->picture(*grid->model()->rowOf({Kind::screenshot, broken->persistentID}))->failed());
 
     int drags = 0;
-    for (const auto& record : {item, broken}) {
+    for (const auto& [record, carried] :
+        {std::pair(item, bytes), std::pair(rescued, original), std::pair(broken, QByteArray())}) {
         // The card under the pointer is the widget that takes the press.
         auto* each = qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, record->persistentID}));
         ASSERT_TRUE(each);
         EXPECT_EQ(each->thumbnailFailed(), record == broken);
-        each->setDragRunner([&](ImageDragSourceView&, const ImageDragSourceView::Rendered& rendered) {
-            ++drags;
-            EXPECT_EQ(rendered.data.get(), bytes);
-            EXPECT_FALSE(rendered.image.isNull());
-        });
+        each->setDragRunner(
+            [&, carried = carried](ImageDragSourceView&, const ImageDragSourceView::Rendered& rendered) {
+                ++drags;
+                EXPECT_EQ(rendered.data.get(), carried);
+                EXPECT_FALSE(rendered.image.isNull());
+            });
         QTest::mousePress(each, Qt::LeftButton, {}, QPoint(40, 40));
         QTest::mouseMove(each, QPoint(60, 40));
         QTest::mouseRelease(each, Qt::LeftButton, {}, QPoint(60, 40));
     }
-    EXPECT_EQ(drags, 1) << "a PNG that does not decode is not dragged";
+    EXPECT_EQ(drags, 2) << "a PNG that does not decode is not dragged";
+    EXPECT_EQ(qobject_cast<ScreenshotCard*>(grid->cardFor({Kind::screenshot, rescued->persistentID}))
+                  ->thumbnail()
+                  .pixelColor(10, 10),
+        QColor(Qt::blue));
 
     // A click plays the recording in the player; a missing movie is said so there.
     auto* recordingCard = qobject_cast<RecordingCard*>(grid->cardFor({Kind::recording, recording->persistentID}));

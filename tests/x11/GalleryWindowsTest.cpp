@@ -368,7 +368,9 @@ TEST_F(GalleryWindowsTest, SeededRecordsInBothWindowsAndTheTabAndADeleteFollowed
     // "Kopieren": the stored PNG is the clipboard's only type, as another program sees it.
     auto* shot = qobject_cast<ScreenshotCard*>(grid->cardFor(grid->items()[0].id()));
     ASSERT_TRUE(shot);
+    const qint64 beforeCopy = pasteboard.changeCount();
     shot->copyToClipboard();
+    ASSERT_TRUE(waitUntil([&] { return pasteboard.changeCount() != beforeCopy; }));
     QProcess targets;
     targets.start(QStringLiteral("xclip"),
         {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QStringLiteral("TARGETS"),

@@ -9,6 +9,7 @@
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "history/ClipHistoryController.h"
 #include "history/ClipListView.h"
+#include "history/FilterChip.h"
 #include "history/HistoryPanel.h"
 #include "history/HistoryView.h"
 #include "history/ImageDecoding.h"
@@ -471,11 +472,13 @@ double labelContrast(const QImage& button)
 
 }
 
-// The Clipboard / Screenshots switcher reads at 4.5:1 or more against what is behind it, with
-// the glass at every darkness, over a light and a dark desktop, with and without a compositor.
+// The Clipboard / Screenshots switcher, and the filter chip of the application a copy came from,
+// read at 4.5:1 or more against what is behind them, with the glass at every darkness, over a light
+// and a dark desktop, with and without a compositor.
 TEST_F(HistoryPanelEndToEndTest, TheTabsReadOverAnyDesktopAtEveryGlassDarkness)
 {
     prefs->set(QStringLiteral("closeOnFocusLoss"), false);
+    copyWithXclip("from a program without a name"); // offered as the suggested "Unknown" chip
     QStringList failures;
     for (const bool compositing : {false, true}) {
         std::optional<Compositor> compositor;
@@ -515,13 +518,17 @@ TEST_F(HistoryPanelEndToEndTest, TheTabsReadOverAnyDesktopAtEveryGlassDarkness)
                                          .arg(qRound(darkness * 100));
                 picture.copy(panel->frameGeometry().adjusted(-20, -20, 20, 20).intersected(picture.rect()))
                     .save(artifact(name));
-                for (const HistoryTab tab : {HistoryTab::clipboard, HistoryTab::screenshots}) {
-                    QPushButton* button = tabButton(tab);
-                    const QRect area(button->mapToGlobal(QPoint(0, 0)), button->size());
+                QList<QWidget*> labelled {tabButton(HistoryTab::clipboard), tabButton(HistoryTab::screenshots)};
+                for (FilterChip* chip : view()->findChildren<FilterChip*>())
+                    if (chip->isSuggestion())
+                        labelled << chip;
+                ASSERT_EQ(labelled.size(), 3);
+                for (QWidget* widget : labelled) {
+                    const QRect area(widget->mapToGlobal(QPoint(0, 0)), widget->size());
                     const double ratio = labelContrast(picture.copy(area));
                     if (ratio < 4.5)
-                        failures << QStringLiteral("%1, %2 tab: %3:1")
-                                        .arg(name, tab == HistoryTab::clipboard ? "Clipboard" : "Screenshots")
+                        failures << QStringLiteral("%1, %2: %3:1")
+                                        .arg(name, qobject_cast<QAbstractButton*>(widget)->text())
                                         .arg(ratio, 0, 'f', 2);
                 }
             }

@@ -205,7 +205,8 @@ TEST_F(MoviePlayerTest, WithoutASoundServerAMovieWithSoundPlaysSilently)
 }
 
 // The position slider spans the movie's length from the start (the backend told the length before
-// the player window listened), its knob follows the play, and dragging it seeks there.
+// the player window listened), its knob follows the play, and dragging it seeks there; a click on
+// the groove jumps there, and a drag after the movie ended plays on from the new place.
 TEST_F(MoviePlayerTest, ThePositionSliderFollowsThePlayAndADragSeeksThere)
 {
     qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("no-server")).toUtf8());
@@ -226,12 +227,15 @@ TEST_F(MoviePlayerTest, ThePositionSliderFollowsThePlayAndADragSeeksThere)
     // Paused, the knob is dragged to the middle of the groove: the player goes there.
     QTest::keyClick(look, Qt::Key_Space);
     ASSERT_TRUE(waitUntil([&] { return player->playbackState() == QMediaPlayer::PausedState; }, 10000));
-    const QPoint knob = slider->mapToGlobal(sliderHandle(slider).center());
     const QPoint middle = slider->mapToGlobal(QPoint(slider->width() / 2, slider->height() / 2));
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(knob.x()), QString::number(knob.y()),
-        QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
-        QString::number((knob.x() + middle.x()) / 2), QString::number(middle.y()), QStringLiteral("mousemove"),
-        QString::number(middle.x()), QString::number(middle.y()), QStringLiteral("mouseup"), QStringLiteral("1")}));
+    const auto dragKnobToMiddle = [&] {
+        const QPoint knob = slider->mapToGlobal(sliderHandle(slider).center());
+        return xdotool({QStringLiteral("mousemove"), QString::number(knob.x()), QString::number(knob.y()),
+            QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+            QString::number((knob.x() + middle.x()) / 2), QString::number(middle.y()), QStringLiteral("mousemove"),
+            QString::number(middle.x()), QString::number(middle.y()), QStringLiteral("mouseup"), QStringLiteral("1")});
+    };
+    ASSERT_TRUE(dragKnobToMiddle());
     const qint64 half = player->duration() / 2;
     const auto nearHalf = [&](qint64 ms) { return std::abs(ms - half) < player->duration() / 10; };
     ASSERT_TRUE(waitUntil([&] { return !slider->isSliderDown() && nearHalf(slider->value()); }, 10000))
@@ -251,6 +255,25 @@ TEST_F(MoviePlayerTest, ThePositionSliderFollowsThePlayAndADragSeeksThere)
     EXPECT_TRUE(look->screen()
                     ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
                     .save(artifact(QStringLiteral("recording_player_seek_x11.png"))));
+
+    // Paused, a click on the groove's first quarter jumps there, not a page step back.
+    const QPoint quarter = slider->mapToGlobal(QPoint(slider->width() / 4, slider->height() / 2));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(quarter.x()), QString::number(quarter.y()),
+        QStringLiteral("click"), QStringLiteral("1")}));
+    const auto near = [&](qint64 ms, qint64 at) { return std::abs(ms - at) < player->duration() / 10; };
+    EXPECT_TRUE(waitUntil([&] { return near(player->position(), player->duration() / 4); }, 10000))
+        << player->position();
+    EXPECT_EQ(player->playbackState(), QMediaPlayer::PausedState);
+
+    // Played to its end, the knob dragged back to the middle: it plays on from there.
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->mediaStatus() == QMediaPlayer::EndOfMedia; }, 30000));
+    ASSERT_TRUE(dragKnobToMiddle());
+    EXPECT_TRUE(waitUntil(
+        [&] { return player->playbackState() == QMediaPlayer::PlayingState && player->position() > half + 500; },
+        30000))
+        << player->playbackState() << " at " << player->position();
+    EXPECT_LT(player->position(), player->duration());
 }
 
 // The movie's file was replaced by a named pipe (without a writer: opening it for reading waits
