@@ -584,7 +584,6 @@ public:
     // (a place that did not change is listed once).
     QStringList placesOnScreen(unsigned long client)
     {
-        handlePendingEvents(m_display, [this](const XEvent& event) { m_events.push_back(event); });
         Window frame = client, root = 0, parent = 0, *children = nullptr;
         unsigned int count = 0;
         while (XQueryTree(m_display, frame, &root, &parent, &children, &count) && parent != root) {
@@ -592,6 +591,9 @@ public:
             frame = parent;
         }
         XFree(children);
+        // After the query's reply: every event of the frame found (the window manager may have made
+        // a new one for this show) came before it.
+        handlePendingEvents(m_display, [this](const XEvent& event) { m_events.push_back(event); });
         QRect place;
         bool mapped = false;
         QStringList places;
