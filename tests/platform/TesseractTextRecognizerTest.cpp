@@ -272,6 +272,37 @@ TEST(TesseractTextRecognizer, ReadsALineThePageSegmentationTakesForAPicture)
     EXPECT_LT(characterErrorRate(*text, lines), 0.02) << text->toStdString();
 }
 
+// Tesseract tries its other language on a word only when the first is unsure of it: with English
+// first "fährt", "später", "prüfen" came out as "fahrt", "spater", "priifen", with German first an
+// English "first" as "fırst". In either order German lines are read at least as well as by the
+// tesseract command with German first, English lines as with English first.
+TEST(TesseractTextRecognizer, ReadsGermanLinesWithGermanFirstAndEnglishLinesWithEnglishFirst)
+{
+    if (!hasTesseractCommand())
+        GTEST_SKIP() << "the tesseract command is not installed";
+    TesseractTextRecognizer englishFirst(QStringLiteral("eng+deu"));
+    TesseractTextRecognizer germanFirst(QStringLiteral("deu+eng"));
+    const QStringList english = kEnglishSampleLines
+        + QStringList {QStringLiteral("Download the latest version from the website first.")};
+    for (const auto& [lines, family, pixelSize, first] : {std::tuple {kGermanSampleLines, "Lato", 20, "deu+eng"},
+             {kGermanSampleLines, "DejaVu Serif", 26, "deu+eng"}, {english, "Lato", 24, "eng+deu"}}) {
+        const TextBlock block {lines, QString::fromLatin1(family), pixelSize, {pixelSize, pixelSize}};
+        const QImage image = renderedText({block}, block.rect().size() + QSize(2, 2) * pixelSize);
+        const std::optional<QString> commandText = tesseractCommandReads(image, QString::fromLatin1(first));
+        ASSERT_TRUE(commandText.has_value());
+        const std::vector<qsizetype> commandErrors = lineErrors(*commandText, lines);
+        for (TesseractTextRecognizer* recognizer : {&englishFirst, &germanFirst}) {
+            const std::optional<QString> text = recognizer->recognizeText(image);
+            ASSERT_TRUE(text.has_value());
+            const std::vector<qsizetype> errors = lineErrors(*text, lines);
+            for (size_t i = 0; i < errors.size(); ++i)
+                EXPECT_LE(errors[i], commandErrors[i])
+                    << family << (recognizer == &germanFirst ? ", German" : ", English") << " first:\n"
+                    << text->toStdString();
+        }
+    }
+}
+
 // Marks of an annotation editor drawn over lines of text (a frame round two lines, arrows and a pen
 // scribble across them, highlighter bars), light and dark: in plain luminance they were as dark as
 // the text and little of the page was read. Coloured text (a link, white on a coloured bar, a
