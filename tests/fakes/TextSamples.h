@@ -152,11 +152,12 @@ inline std::optional<QString> tesseractCommandReadsFile(
 }
 
 // What the tesseract command reads from the same pixels saved as a PNG file.
-inline std::optional<QString> tesseractCommandReads(const QImage& image)
+inline std::optional<QString> tesseractCommandReads(
+    const QImage& image, const QString& languages = QStringLiteral("eng+deu"))
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("selection.png"));
     if (!image.save(file))
         return std::nullopt;
-    return tesseractCommandReadsFile(file);
+    return tesseractCommandReadsFile(file, languages);
 }

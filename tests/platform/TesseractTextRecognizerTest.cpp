@@ -3,12 +3,14 @@
 #include "platform/linux/TesseractTextRecognizer.h"
 
 #include <QFontMetricsF>
+#include <QPainterPath>
 #include <QPainter>
 #include <QSet>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QStandardPaths>
 #include <QThread>
+#include <cmath>
 #include <functional>
 #include <thread>
 #include <gtest/gtest.h>
@@ -268,6 +270,107 @@ TEST(TesseractTextRecognizer, ReadsALineThePageSegmentationTakesForAPicture)
         renderedText({block}, block.rect().size() + QSize(32, 32)));
     ASSERT_TRUE(text.has_value());
     EXPECT_LT(characterErrorRate(*text, lines), 0.02) << text->toStdString();
+}
+
+// Tesseract tries its other language on a word only when the first is unsure of it: with English
+// first "fährt", "später", "prüfen" came out as "fahrt", "spater", "priifen", with German first an
+// English "first" as "fırst". In either order German lines are read at least as well as by the
+// tesseract command with German first, English lines as with English first.
+TEST(TesseractTextRecognizer, ReadsGermanLinesWithGermanFirstAndEnglishLinesWithEnglishFirst)
+{
+    if (!hasTesseractCommand())
+        GTEST_SKIP() << "the tesseract command is not installed";
+    TesseractTextRecognizer englishFirst(QStringLiteral("eng+deu"));
+    TesseractTextRecognizer germanFirst(QStringLiteral("deu+eng"));
+    const QStringList english = kEnglishSampleLines
+        + QStringList {QStringLiteral("Download the latest version from the website first.")};
+    for (const auto& [lines, family, pixelSize, first] : {std::tuple {kGermanSampleLines, "Lato", 20, "deu+eng"},
+             {kGermanSampleLines, "DejaVu Serif", 26, "deu+eng"}, {english, "Lato", 24, "eng+deu"}}) {
+        const TextBlock block {lines, QString::fromLatin1(family), pixelSize, {pixelSize, pixelSize}};
+        const QImage image = renderedText({block}, block.rect().size() + QSize(2, 2) * pixelSize);
+        const std::optional<QString> commandText = tesseractCommandReads(image, QString::fromLatin1(first));
+        ASSERT_TRUE(commandText.has_value());
+        const std::vector<qsizetype> commandErrors = lineErrors(*commandText, lines);
+        for (TesseractTextRecognizer* recognizer : {&englishFirst, &germanFirst}) {
+            const std::optional<QString> text = recognizer->recognizeText(image);
+            ASSERT_TRUE(text.has_value());
+            const std::vector<qsizetype> errors = lineErrors(*text, lines);
+            for (size_t i = 0; i < errors.size(); ++i)
+                EXPECT_LE(errors[i], commandErrors[i])
+                    << family << (recognizer == &germanFirst ? ", German" : ", English") << " first:\n"
+                    << text->toStdString();
+        }
+    }
+}
+
+// Marks of an annotation editor drawn over lines of text (a frame round two lines, arrows and a pen
+// scribble across them, highlighter bars), light and dark: in plain luminance they were as dark as
+// the text and little of the page was read. Coloured text (a link, white on a coloured bar, a
+// coloured heading) is read as before.
+TEST(TesseractTextRecognizer, ReadsTheLinesUnderColouredMarksAtLeastAsWellAsTheTesseractCommand)
+{
+    if (!hasTesseractCommand())
+        GTEST_SKIP() << "the tesseract command is not installed";
+    TesseractTextRecognizer recognizer;
+    const QStringList lines = kGermanSampleLines.mid(0, 4) + kEnglishSampleLines;
+    for (const auto& [family, pixelSize, dark] : {std::tuple {"DejaVu Sans", 17, false}, {"Lato", 16, true}}) {
+        const TextBlock block {lines, QString::fromLatin1(family), pixelSize, {pixelSize, pixelSize}};
+        QImage image = renderedText({block}, block.rect().size() + QSize(2, 2) * pixelSize);
+        if (dark)
+            image.invertPixels();
+        const double width = image.width();
+        const double spacing = QFontMetrics(block.font()).lineSpacing();
+        const auto row = [&](double line) { return pixelSize + spacing * (line + 0.5); };
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setCompositionMode(QPainter::CompositionMode_Multiply);
+        for (const int line : {0, 5})
+            painter.fillRect(QRectF(pixelSize, row(line) - spacing * 0.6, width * 0.75, spacing * 1.2), QColor(255, 214, 0, 115));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        const auto pen = [&](QColor colour) { painter.setPen(QPen(colour, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)); };
+        pen(QColor(255, 59, 48));
+        painter.drawRect(QRectF(pixelSize / 2.0, row(1) - spacing * 0.45, width * 0.6, spacing * 1.9));
+        painter.drawLine(QPointF(width * 0.9, row(6) + 5), QPointF(width * 0.3, row(1)));
+        pen(QColor(0, 122, 255));
+        painter.drawLine(QPointF(width * 0.05, row(6)), QPointF(width * 0.6, row(3)));
+        pen(QColor(176, 82, 222));
+        QPainterPath scribble(QPointF(width * 0.2, row(4)));
+        for (double x = width * 0.2; x < width * 0.95; x += 5)
+            scribble.lineTo(x, row(4) + spacing * 0.6 * std::sin(x / 25));
+        painter.drawPath(scribble);
+        painter.end();
+        const std::optional<QString> text = recognizer.recognizeText(image);
+        const std::optional<QString> commandText = tesseractCommandReads(image);
+        ASSERT_TRUE(text && commandText) << family;
+        const double errors = characterErrorRate(*text, lines);
+        EXPECT_LE(errors, characterErrorRate(*commandText, lines)) << family << ":\n" << text->toStdString();
+        EXPECT_LT(errors, 0.1) << family << ":\n" << text->toStdString();
+    }
+
+    const QStringList coloured {kGermanSampleLines[2], kEnglishSampleLines[1], kGermanSampleLines[3]};
+    QImage image(640, 150, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(28);
+    painter.setFont(font);
+    painter.setPen(QColor(220, 40, 40));
+    painter.drawText(QPointF(16, 36), coloured[0].left(22));
+    font.setPixelSize(16);
+    font.setUnderline(true);
+    painter.setFont(font);
+    painter.setPen(QColor(0, 0, 238));
+    painter.drawText(QPointF(16, 80), coloured[1]);
+    font.setUnderline(false);
+    painter.setFont(font);
+    painter.fillRect(QRectF(10, 100, 480, 30), QColor(0, 122, 255));
+    painter.setPen(Qt::white);
+    painter.drawText(QPointF(16, 120), coloured[2]);
+    painter.end();
+    const std::optional<QString> text = recognizer.recognizeText(image);
+    ASSERT_TRUE(text.has_value());
+    const std::vector<qsizetype> errors = lineErrors(*text, {coloured[0].left(22), coloured[1], coloured[2]});
+    EXPECT_LE(*std::max_element(errors.begin(), errors.end()), 1) << text->toStdString();
 }
 
 // Text of one size is read once, at the enlargement of its size, wherever the selection's edges

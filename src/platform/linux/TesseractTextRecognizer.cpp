@@ -5,11 +5,13 @@
 #include "platform/linux/TextPageLayout.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <dlfcn.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -245,20 +247,178 @@ bool isText(tesseract::PolyBlockType type)
 struct TranscriptPart {
     QString text;
     QRect region;
+    QRect line;       // where the text was read, for a line read from the page
+    QString language; // the language Tesseract read the line's first word with
+};
+
+// The language a line of text is written in as far as its words tell: "deu" for umlauts, "ß" and
+// common words only German uses, "eng" for common words only English uses; empty for a line that
+// tells neither (names, numbers) or both as much.
+QString languageOfLine(const QString& line)
+{
+    static const QStringList german = QStringLiteral(
+        "der die das und ist nicht sie ich wir mit für auf den dem des ein eine einen einem einer zu zum zur "
+        "von sich bei aus nach auch wie oder aber wenn dass noch nur bitte werden wird sind hat haben kann "
+        "sehr es er bis durch ob um unter hier mehr ab jetzt")
+                                          .split(QLatin1Char(' '));
+    static const QStringList english = QStringLiteral(
+        "the and of to is are were you your that this with for on at by from be have has it its not or but "
+        "if can we they which there been would should please a new our my")
+                                           .split(QLatin1Char(' '));
+    static const QRegularExpression notLetters(QStringLiteral("[^\\p{L}]+"));
+    int germanWords = int(
+        std::count_if(line.begin(), line.end(), [](QChar c) { return QStringLiteral("äöüÄÖÜß").contains(c); }));
+    int englishWords = 0;
+    for (const QString& word : line.toLower().split(notLetters, Qt::SkipEmptyParts)) {
+        germanWords += german.contains(word);
+        englishWords += english.contains(word);
+    }
+    if (germanWords == englishWords)
+        return {};
+    return germanWords > englishWords ? QStringLiteral("deu") : QStringLiteral("eng");
+}
+
+// Whether Tesseract's reading of a line in `language`, made with `readWith` first, may have lost
+// letters that a reading with `language` first keeps: a German line read with English loses its
+// umlauts ("fahrt" for "fährt"); an English line read with German keeps its letters unless German
+// ones have crept in ("fırst" for "first").
+bool mayHaveLostLetters(const QString& text, const QString& language, const QString& readWith)
+{
+    if (language.isEmpty() || language == readWith)
+        return false;
+    if (language == QLatin1String("eng"))
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter() && c.unicode() > 0x7f; });
+    return true;
+}
+
+// Reads pages again with another of the recogniser's languages first. Tesseract reads a word with
+// the language that read the word before (the first at first) and tries the others only when that
+// one is unsure of it: with English first the German "fährt", "später" come out as "fahrt",
+// "spater", and with German first an English "first" as "fırst". A line whose words show it to be
+// in another language than the first, read with another than its own and perhaps the worse for
+// it, takes the reading of the same page with its language first: the tesseract command's reading
+// with that order (a line read alone reads differently now and then). Only pages with such lines
+// are read again. The engines are taken from their pools when first needed and given back when the
+// read ends.
+class LanguageOrders {
+public:
+    LanguageOrders(QString first, const std::map<QString, std::shared_ptr<TesseractTextRecognizer::EnginePool>>& others)
+        : m_first(std::move(first))
+        , m_others(others)
+    {
+    }
+    ~LanguageOrders()
+    {
+        for (auto& [language, engine] : m_taken)
+            m_others.at(language)->giveBack(engine);
+    }
+    LanguageOrders(const LanguageOrders&) = delete;
+    LanguageOrders& operator=(const LanguageOrders&) = delete;
+
+    // Gives each line of `parts` that may read better with its own language first the reading of
+    // `page` with that language first (one read per language).
+    void readAgain(const QImage& page, int resolution, std::vector<TranscriptPart>& parts)
+    {
+        std::map<QString, std::vector<TranscriptPart*>> byLanguage;
+        for (TranscriptPart& part : parts) {
+            const QString language = part.line.isNull() ? QString() : languageOfLine(part.text);
+            if (language != m_first && m_others.count(language)
+                && mayHaveLostLetters(part.text, language, part.language))
+                byLanguage[language].push_back(&part);
+        }
+        for (const auto& [language, foreign] : byLanguage) {
+            tesseract::TessBaseAPI* api = engineFor(language);
+            if (!api)
+                continue;
+            const std::vector<Line> again = readLines(api, page, resolution);
+            for (TranscriptPart* part : foreign) {
+                // The new reading, with the line's own ends of line and paragraph.
+                if (const Line* match = lineAt(again, part->line)) {
+                    qsizetype breaks = 0;
+                    while (part->text.endsWith(QString(breaks + 1, QLatin1Char('\n'))))
+                        ++breaks;
+                    part->text = match->text + QString(breaks, QLatin1Char('\n'));
+                }
+            }
+        }
+    }
+
+private:
+    struct Line {
+        QRect box;
+        QString text;
+    };
+
+    tesseract::TessBaseAPI* engineFor(const QString& language)
+    {
+        if (const auto taken = m_taken.find(language); taken != m_taken.end())
+            return taken->second;
+        tesseract::TessBaseAPI* api = m_others.at(language)->take();
+        if (api)
+            m_taken[language] = api;
+        return api;
+    }
+
+    // The text lines of `page` as `api` reads them with the automatic page segmentation.
+    static std::vector<Line> readLines(tesseract::TessBaseAPI* api, const QImage& page, int resolution)
+    {
+        std::vector<Line> lines;
+        api->SetPageSegMode(tesseract::PSM_AUTO);
+        api->SetImage(page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
+        api->SetSourceResolution(resolution);
+        if (api->Recognize(nullptr) == 0) {
+            std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
+            const auto level = tesseract::RIL_TEXTLINE;
+            while (it) {
+                int left = 0, top = 0, right = 0, bottom = 0;
+                if (isText(it->BlockType()) && !it->Empty(level)
+                    && it->BoundingBox(level, &left, &top, &right, &bottom)) {
+                    std::unique_ptr<char[]> line(it->GetUTF8Text(level));
+                    lines.push_back({QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)),
+                        line ? QString::fromUtf8(line.get()).trimmed() : QString()});
+                }
+                if (!it->Next(level))
+                    break;
+            }
+        }
+        api->Clear();
+        return lines;
+    }
+
+    // The line of `lines` that covers most of `box`, provided it is mostly the same place.
+    static const Line* lineAt(const std::vector<Line>& lines, const QRect& box)
+    {
+        const auto areaOf = [](const QRect& r) { return qint64(r.width()) * r.height(); };
+        const Line* best = nullptr;
+        qint64 bestArea = 0;
+        for (const Line& line : lines) {
+            const qint64 area = areaOf(line.box.intersected(box));
+            if (area > bestArea) {
+                best = &line;
+                bestArea = area;
+            }
+        }
+        return best && bestArea * 2 >= std::max(areaOf(box), areaOf(best->box)) ? best : nullptr;
+    }
+
+    const QString m_first;
+    const std::map<QString, std::shared_ptr<TesseractTextRecognizer::EnginePool>>& m_others;
+    std::map<QString, tesseract::TessBaseAPI*> m_taken;
 };
 
 // Reads a page enlarged by `factor` with the automatic page segmentation of the tesseract command:
 // Tesseract's transcript, each line ending with a line break and each paragraph with another one.
 // The lines whose middle lies in a strip with a reading in `replacements` give way to that reading,
-// in the place of the strip's first line. nullopt when Tesseract fails.
+// in the place of the strip's first line. A line in another language than the first that may read
+// better with its language first is read so (see LanguageOrders). nullopt when Tesseract fails.
 //
 // Now and then the page segmentation takes a line of text for a picture and leaves it out (German
 // lines thick with umlauts in Lato at 16 px): a "picture" shaped like lines of text (up to three
 // lines high, four times as wide as high) and clear of the lines of text is read as a block of
 // text and kept where Tesseract is sure of it (a mean confidence of 60 and more), which the text
 // of a real picture rarely is. The initials it now and then makes pictures of stay out.
-std::optional<QString> readLayout(tesseract::TessBaseAPI* api, const QImage& gray, double factor, int lineHeight,
-    const std::vector<TesseractTextRecognizer::Strip>& strips = {},
+std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& orders, const QImage& gray,
+    double factor, int lineHeight, const std::vector<TesseractTextRecognizer::Strip>& strips = {},
     std::vector<std::optional<QString>> replacements = {})
 {
     const QImage page = factor > 1.0
@@ -282,7 +442,7 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, const QImage& gra
             if (it->IsAtBeginningOf(tesseract::RIL_BLOCK)
                 && it->BoundingBox(tesseract::RIL_BLOCK, &left, &top, &right, &bottom)
                 && bottom - top <= 3 * lineHeight * factor && right - left >= 4 * (bottom - top))
-                parts.push_back({{}, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1))});
+                parts.push_back({{}, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), {}, {}});
         } else if (isText(it->BlockType()) && !it->Empty(level)) {
             it->BoundingBox(level, &left, &top, &right, &bottom);
             lines.emplace_back(QPoint(left, top), QPoint(right - 1, bottom - 1));
@@ -292,14 +452,15 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, const QImage& gra
             const auto index = size_t(strip - strips.begin());
             if (strip != strips.end() && strip->factor > 1.0 && index < replacements.size()) {
                 if (replacements[index])
-                    parts.push_back({*replacements[index], {}});
+                    parts.push_back({*replacements[index], {}, {}, {}});
                 replacements[index].reset();
             } else {
                 std::unique_ptr<char[]> line(it->GetUTF8Text(level));
                 QString text = line ? QString::fromUtf8(line.get()) : QString();
                 if (it->IsAtFinalElement(tesseract::RIL_PARA, level))
                     text += QLatin1Char('\n');
-                parts.push_back({text, {}});
+                const char* language = it->WordRecognitionLanguage();
+                parts.push_back({text, {}, lines.back(), QString::fromLatin1(language ? language : "")});
             }
         }
         if (!it->Next(level))
@@ -307,6 +468,7 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, const QImage& gra
     }
     it.reset();
     api->Clear();
+    orders.readAgain(page, resolution, parts);
 
     QString text;
     for (const TranscriptPart& part : parts) {
@@ -344,6 +506,14 @@ TesseractTextRecognizer::TesseractTextRecognizer(QString languages, std::chrono:
     : m_languages(std::move(languages))
     , m_engines(std::make_shared<EnginePool>(m_languages.toStdString(), idleLifetime))
 {
+    // For each further language, the same languages with that one first.
+    const QStringList order = m_languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QStringList first = order;
+        first.move(i, 0);
+        m_otherOrders[order[i]] = std::make_shared<EnginePool>(
+            first.join(QLatin1Char('+')).toStdString(), idleLifetime);
+    }
 }
 
 TesseractTextRecognizer::~TesseractTextRecognizer() = default;
@@ -420,10 +590,11 @@ std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& imag
     }
     const TextPageLayout::Page layout = TextPageLayout::layoutOf(TextPageLayout::grayPage(image));
     const std::vector<Strip>& strips = layout.strips;
+    LanguageOrders orders(m_languages.section(QLatin1Char('+'), 0, 0), m_otherOrders);
     std::optional<QString> text;
     if (strips.size() <= 1) {
         // Text of one kind: the page is read once.
-        text = readLayout(api, layout.page, strips.empty() ? 1.0 : strips.front().factor, layout.lineHeight);
+        text = readLayout(api, orders, layout.page, strips.empty() ? 1.0 : strips.front().factor, layout.lineHeight);
     } else {
         // Small and plain text: each strip of small text alone at its enlargement, then the page as
         // it is with the strips' readings in the place of their lines.
@@ -434,11 +605,11 @@ std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& imag
                 continue;
             const QImage strip = layout.page.copy(
                 0, strips[i].top, layout.page.width(), strips[i].bottom - strips[i].top);
-            small[i] = readLayout(api, strip, strips[i].factor, layout.lineHeight);
+            small[i] = readLayout(api, orders, strip, strips[i].factor, layout.lineHeight);
             failed = !small[i];
         }
         if (!failed)
-            text = readLayout(api, layout.page, 1.0, layout.lineHeight, strips, std::move(small));
+            text = readLayout(api, orders, layout.page, 1.0, layout.lineHeight, strips, std::move(small));
     }
     if (!text) {
         if (error)

@@ -275,6 +275,192 @@ std::vector<TextPageLayout::Strip> stripsOf(std::vector<InkBand> bands, int usua
     return strips;
 }
 
+// Marks drawn over the text (arrows, frames, circles, pen strokes in the colours of an annotation
+// editor) are as dark in plain luminance as the text itself: red, blue or purple strokes crossing
+// the lines join their letters into shapes the recogniser cannot read, and a page thick with them
+// is taken for a picture. Such marks are saturated colour where text is rarely coloured; but
+// coloured text, links and buttons exist too, so only what is shaped like a mark fades: a run of
+// saturated pixels that would read as ink, thin (a stroke, not a filled area with text on it),
+// larger than a glyph (taller than a line or wider than a long word) and not one of a row of
+// similar shapes (the letters of a coloured heading). Light marks such as a highlighter's bar are
+// no ink to begin with and stay.
+constexpr int kMarkChroma = 60;          // the spread of a pixel's channels from which it is coloured
+constexpr double kStrokeWidthInX = 1.5;  // strokes are narrower than this many x-heights
+constexpr int kFilledAreaInX2 = 20;      // a filled area (bar, button) covers this many x-heights²
+constexpr double kMarkHeightInX = 2.5;   // taller than a line of text
+constexpr double kMarkWidthInX = 6;      // or wider than a long word
+constexpr int kSmallHoleInX = 4;         // the letters inside a coloured bar: holes under 4 x-heights
+
+struct ColourMarks {
+    PIX* pixels = nullptr; // one bit a pixel
+    ~ColourMarks() { pixDestroy(&pixels); }
+};
+
+// Whether `piece` is one of a row of at least three pieces of about its size (the letters of a
+// word): two others of half to twice its height, overlapping most of its rows, within two of its
+// heights to the left or right.
+bool inRowOfSimilarPieces(const QRect& piece, const std::vector<QRect>& pieces)
+{
+    int similar = 0;
+    for (const QRect& other : pieces) {
+        if (other == piece)
+            continue;
+        const int lower = std::min(piece.height(), other.height());
+        const int higher = std::max(piece.height(), other.height());
+        const int overlap = std::min(piece.bottom(), other.bottom()) - std::max(piece.top(), other.top()) + 1;
+        const int gap = std::max(piece.left(), other.left()) - std::min(piece.right(), other.right());
+        if (higher <= 2 * lower && overlap * 10 >= lower * 7 && gap <= 2 * higher && ++similar >= 2)
+            return true;
+    }
+    return false;
+}
+
+// The coloured marks over the text of `colour` (the page composited on white), whose luminance is
+// `gray` with the background `background` and text of x-height `xHeight`; none without marks.
+PIX* colourMarksOf(const QImage& colour, const QImage& gray, int background, int xHeight)
+{
+    const int width = colour.width();
+    const int height = colour.height();
+    PIX* coloured = pixCreate(width, height, 1);
+    if (!coloured)
+        return nullptr;
+    bool any = false;
+    {
+        const int wordsPerLine = pixGetWpl(coloured);
+        for (int y = 0; y < height; ++y) {
+            const auto* in = reinterpret_cast<const QRgb*>(colour.constScanLine(y));
+            const uchar* luminance = gray.constScanLine(y);
+            l_uint32* line = pixGetData(coloured) + qsizetype(y) * wordsPerLine;
+            for (int x = 0; x < width; ++x) {
+                const int r = qRed(in[x]), g = qGreen(in[x]), b = qBlue(in[x]);
+                if (std::max({r, g, b}) - std::min({r, g, b}) >= kMarkChroma
+                    && std::abs(int(luminance[x]) - background) > 64) {
+                    SET_DATA_BIT(line, x);
+                    any = true;
+                }
+            }
+        }
+    }
+    if (!any) {
+        pixDestroy(&coloured);
+        return nullptr;
+    }
+    // Filled areas: the coloured pixels with the letters inside them filled, where a square of a
+    // stroke's largest width fits, and large (a crossing of strokes is small).
+    const int strokeWidth = std::max(3, int(std::lround(kStrokeWidthInX * xHeight)));
+    PIX* holes = pixHolesByFilling(coloured, 4);
+    PIX* smallHoles = holes ? pixSelectBySize(holes, kSmallHoleInX * xHeight, kSmallHoleInX * xHeight, 4,
+                                  L_SELECT_IF_BOTH, L_SELECT_IF_LT, nullptr)
+                            : nullptr;
+    PIX* solid = smallHoles ? pixOr(nullptr, coloured, smallHoles) : pixCopy(nullptr, coloured);
+    pixDestroy(&holes);
+    pixDestroy(&smallHoles);
+    PIX* thick = pixOpenBrick(nullptr, solid, strokeWidth, strokeWidth);
+    pixDestroy(&solid);
+    PIX* filled = thick ? pixSelectByArea(thick, float(kFilledAreaInX2 * xHeight * xHeight), 8, L_SELECT_IF_GTE, nullptr)
+                        : nullptr;
+    // Strokes: the coloured pixels apart from filled areas and what hangs on to them (the thin
+    // remains of a bar between its letters and its edge).
+    PIX* strokes = pixCopy(nullptr, coloured);
+    pixDestroy(&coloured);
+    if (filled) {
+        PIX* zone = pixDilateBrick(nullptr, filled, 5, 5);
+        PIX* near = pixDilateBrick(nullptr, zone, 3, 3);
+        pixSubtract(strokes, strokes, zone);
+        PIX* seed = pixAnd(nullptr, near, strokes);
+        PIX* attached = seed ? pixSeedfillBinary(nullptr, seed, strokes, 8) : nullptr;
+        if (attached)
+            pixSubtract(strokes, strokes, attached);
+        pixDestroy(&zone);
+        pixDestroy(&near);
+        pixDestroy(&seed);
+        pixDestroy(&attached);
+        pixDestroy(&filled);
+    }
+    PIXA* shapes = nullptr;
+    BOXA* boxes = pixConnComp(strokes, &shapes, 8);
+    pixDestroy(&strokes);
+    std::vector<QRect> pieces;
+    for (int i = 0; boxes && i < boxaGetCount(boxes); ++i) {
+        l_int32 x = 0, y = 0, w = 0, h = 0;
+        boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h);
+        pieces.emplace_back(x, y, w, h);
+    }
+    boxaDestroy(&boxes);
+    PIX* marks = nullptr;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const QRect& piece = pieces[i];
+        if ((piece.height() <= kMarkHeightInX * xHeight && piece.width() <= kMarkWidthInX * xHeight)
+            || inRowOfSimilarPieces(piece, pieces))
+            continue;
+        PIX* shape = pixaGetPix(shapes, int(i), L_CLONE);
+        // Mostly where a stroke's square fits: a small filled area (a button), no stroke.
+        l_int32 all = 0, inThick = 0;
+        pixCountPixels(shape, &all, nullptr);
+        if (thick) {
+            BOX* box = boxCreate(piece.x(), piece.y(), piece.width(), piece.height());
+            PIX* under = pixClipRectangle(thick, box, nullptr);
+            boxDestroy(&box);
+            if (under) {
+                pixAnd(under, under, shape);
+                pixCountPixels(under, &inThick, nullptr);
+                pixDestroy(&under);
+            }
+        }
+        if (inThick * 2 <= all) {
+            if (!marks)
+                marks = pixCreate(width, height, 1);
+            if (marks)
+                pixRasterop(marks, piece.x(), piece.y(), piece.width(), piece.height(), PIX_SRC | PIX_DST, shape, 0, 0);
+        }
+        pixDestroy(&shape);
+    }
+    pixaDestroy(&shapes);
+    pixDestroy(&thick);
+    return marks;
+}
+
+// Fades the coloured marks of `colour` in its luminance `gray`: each of their pixels and those
+// next to them takes its lightest channel on a light page (its darkest on a dark one), which turns
+// a saturated stroke into background while grey text, where a mark leaves it visible, stays as it is.
+void fadeColourMarks(const QImage& colour, QImage& gray)
+{
+    const int background = backgroundGray(gray);
+    PIX* ink = inkOf(gray, background);
+    if (!ink)
+        return;
+    std::vector<int> heights;
+    for (const QRect& piece : piecesOf(ink)) {
+        if (piece.height() >= 3)
+            heights.push_back(piece.height());
+    }
+    pixDestroy(&ink);
+    const int xHeight = xHeightOf(std::move(heights));
+    if (xHeight == 0)
+        return;
+    PIX* marks = colourMarksOf(colour, gray, background, xHeight);
+    if (!marks)
+        return;
+    PIX* around = pixDilateBrick(nullptr, marks, 5, 5);
+    pixDestroy(&marks);
+    if (!around)
+        return;
+    const bool light = background >= 128;
+    const int wordsPerLine = pixGetWpl(around);
+    for (int y = 0; y < gray.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(colour.constScanLine(y));
+        const l_uint32* line = pixGetData(around) + qsizetype(y) * wordsPerLine;
+        uchar* out = gray.scanLine(y);
+        for (int x = 0; x < gray.width(); ++x) {
+            if (GET_DATA_BIT(line, x)) {
+                const int r = qRed(in[x]), g = qGreen(in[x]), b = qBlue(in[x]);
+                out[x] = uchar(light ? std::max({r, g, b}) : std::min({r, g, b}));
+            }
+        }
+    }
+    pixDestroy(&around);
+}
+
 } // namespace
 
 QImage TextPageLayout::grayPage(const QImage& image)
@@ -294,7 +480,9 @@ QImage TextPageLayout::grayPage(const QImage& image)
             }
         }
     }
-    return page.convertToFormat(QImage::Format_Grayscale8);
+    QImage gray = page.convertToFormat(QImage::Format_Grayscale8);
+    fadeColourMarks(page, gray);
+    return gray;
 }
 
 TextPageLayout::Page TextPageLayout::layoutOf(QImage gray)

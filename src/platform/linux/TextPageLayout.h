@@ -22,7 +22,8 @@ struct Page {
     int lineHeight = 0;
 };
 
-// The image as a grey page: transparent pixels count as white, the usual page background.
+// The image as a grey page: transparent pixels count as white, the usual page background, and
+// coloured marks drawn over the text (arrows, frames, pen strokes) fade into the background.
 QImage grayPage(const QImage& image);
 
 // The page cut into strips across its width between lines of text: text large enough for the
