@@ -17,6 +17,7 @@
 #include "store/ClipboardCryptoService.h"
 #include "store/ModelContext.h"
 
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -140,13 +141,18 @@ bool openMenu(MenuBarView* menu, QPoint at)
     return false;
 }
 
-// Closes a modal message box shown by an action (the updater's answer).
-void closeModalSoon()
+// Waits for the updater's answer, a message box above every window, and closes it. (A timer that
+// closed whatever was modal could outlive the test and close the next test's dialog.)
+void closeUpdateAnswer()
 {
-    QTimer::singleShot(400, [] {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            modal->close();
-    });
+    QMessageBox* answer = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+                answer = box;
+        return answer != nullptr;
+    }));
+    answer->close();
 }
 
 // Every capture row starts its flow, and only after the menu has left the screen.
@@ -200,10 +206,10 @@ void checkWindowRows(QuorvelApp& app, MenuBarView* menu, QPoint at)
     }));
     app.feedbackWindows().feedbackWindow()->close();
     QSignalSpy checked(app.updater().controller(), &AppcastUpdaterController::checkFinished);
-    closeModalSoon();
     menu->action(Command::checkForUpdates)->trigger();
     ASSERT_TRUE(checked.count() > 0 || checked.wait(5000));
     EXPECT_TRUE(checked.first().at(2).toBool()); // the user asked
+    closeUpdateAnswer();
     menu->action(Command::showScreenshots)->trigger();
     ASSERT_TRUE(waitUntil([&] {
         QWidget* window = app.screenshotsWindows().window();
