@@ -243,6 +243,19 @@ bool isText(tesseract::PolyBlockType type)
         && type != tesseract::PT_NOISE;
 }
 
+// Recognizes `page` (8-bit grey) with the automatic page segmentation of the tesseract command, at
+// `resolution` pixels an inch. False, with the engine cleared, when Tesseract fails.
+bool recognizePage(tesseract::TessBaseAPI* api, const QImage& page, int resolution)
+{
+    api->SetPageSegMode(tesseract::PSM_AUTO);
+    api->SetImage(page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
+    api->SetSourceResolution(resolution);
+    if (api->Recognize(nullptr) == 0)
+        return true;
+    api->Clear();
+    return false;
+}
+
 // A part of a transcript: text, or a region of the page still to be read as a block of text.
 struct TranscriptPart {
     QString text;
@@ -307,13 +320,6 @@ public:
         , m_others(others)
     {
     }
-    ~LanguageOrders()
-    {
-        for (auto& [language, engine] : m_taken)
-            m_others.at(language)->giveBack(engine);
-    }
-    LanguageOrders(const LanguageOrders&) = delete;
-    LanguageOrders& operator=(const LanguageOrders&) = delete;
 
     // Gives each line of `parts` that may read better with its own language first the reading of
     // `page` with that language first (one read per language).
@@ -327,7 +333,7 @@ public:
                 byLanguage[language].push_back(&part);
         }
         for (const auto& [language, foreign] : byLanguage) {
-            tesseract::TessBaseAPI* api = engineFor(language);
+            tesseract::TessBaseAPI* api = m_taken.try_emplace(language, *m_others.at(language)).first->second.get();
             if (!api)
                 continue;
             const std::vector<Line> again = readLines(api, page, resolution);
@@ -349,38 +355,25 @@ private:
         QString text;
     };
 
-    tesseract::TessBaseAPI* engineFor(const QString& language)
-    {
-        if (const auto taken = m_taken.find(language); taken != m_taken.end())
-            return taken->second;
-        tesseract::TessBaseAPI* api = m_others.at(language)->take();
-        if (api)
-            m_taken[language] = api;
-        return api;
-    }
-
     // The text lines of `page` as `api` reads them with the automatic page segmentation.
     static std::vector<Line> readLines(tesseract::TessBaseAPI* api, const QImage& page, int resolution)
     {
         std::vector<Line> lines;
-        api->SetPageSegMode(tesseract::PSM_AUTO);
-        api->SetImage(page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
-        api->SetSourceResolution(resolution);
-        if (api->Recognize(nullptr) == 0) {
-            std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
-            const auto level = tesseract::RIL_TEXTLINE;
-            while (it) {
-                int left = 0, top = 0, right = 0, bottom = 0;
-                if (isText(it->BlockType()) && !it->Empty(level)
-                    && it->BoundingBox(level, &left, &top, &right, &bottom)) {
-                    std::unique_ptr<char[]> line(it->GetUTF8Text(level));
-                    lines.push_back({QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)),
-                        line ? QString::fromUtf8(line.get()).trimmed() : QString()});
-                }
-                if (!it->Next(level))
-                    break;
+        if (!recognizePage(api, page, resolution))
+            return lines;
+        std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
+        const auto level = tesseract::RIL_TEXTLINE;
+        while (it) {
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (isText(it->BlockType()) && !it->Empty(level) && it->BoundingBox(level, &left, &top, &right, &bottom)) {
+                std::unique_ptr<char[]> line(it->GetUTF8Text(level));
+                lines.push_back({QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)),
+                    line ? QString::fromUtf8(line.get()).trimmed() : QString()});
             }
+            if (!it->Next(level))
+                break;
         }
+        it.reset();
         api->Clear();
         return lines;
     }
@@ -403,7 +396,7 @@ private:
 
     const QString m_first;
     const std::map<QString, std::shared_ptr<TesseractTextRecognizer::EnginePool>>& m_others;
-    std::map<QString, tesseract::TessBaseAPI*> m_taken;
+    std::map<QString, EngineLease> m_taken; // an engine for each language read with first so far
 };
 
 // Reads a page enlarged by `factor` with the automatic page segmentation of the tesseract command:
@@ -425,13 +418,8 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& o
         ? gray.scaled(gray.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         : gray;
     const int resolution = int(std::lround(96 * factor));
-    api->SetPageSegMode(tesseract::PSM_AUTO);
-    api->SetImage(page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
-    api->SetSourceResolution(resolution);
-    if (api->Recognize(nullptr) != 0) {
-        api->Clear();
+    if (!recognizePage(api, page, resolution))
         return std::nullopt;
-    }
     std::vector<TranscriptPart> parts;
     std::vector<QRect> lines; // of text, on the page
     std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
@@ -549,13 +537,8 @@ std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
         return lines;
 
     const QImage gray = TextPageLayout::grayPage(image);
-    api->SetPageSegMode(tesseract::PSM_AUTO);
-    api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, static_cast<int>(gray.bytesPerLine()));
-    api->SetSourceResolution(96);
-    if (api->Recognize(nullptr) != 0) {
-        api->Clear();
+    if (!recognizePage(api, gray, 96))
         return lines;
-    }
     const double width = gray.width();
     const double height = gray.height();
     std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());

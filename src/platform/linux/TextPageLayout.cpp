@@ -315,36 +315,39 @@ bool inRowOfSimilarPieces(const QRect& piece, const std::vector<QRect>& pieces)
     return false;
 }
 
-// The coloured marks over the text of `colour` (the page composited on white), whose luminance is
-// `gray` with the background `background` and text of x-height `xHeight`; none without marks.
-PIX* colourMarksOf(const QImage& colour, const QImage& gray, int background, int xHeight)
+// The saturated pixels of `colour` (the page composited on white) that would read as ink: their
+// luminance in `gray` stands out from the background `background`. None on a page without them.
+PIX* colouredInkOf(const QImage& colour, const QImage& gray, int background)
 {
-    const int width = colour.width();
-    const int height = colour.height();
-    PIX* coloured = pixCreate(width, height, 1);
+    PIX* coloured = pixCreate(colour.width(), colour.height(), 1);
     if (!coloured)
         return nullptr;
     bool any = false;
-    {
-        const int wordsPerLine = pixGetWpl(coloured);
-        for (int y = 0; y < height; ++y) {
-            const auto* in = reinterpret_cast<const QRgb*>(colour.constScanLine(y));
-            const uchar* luminance = gray.constScanLine(y);
-            l_uint32* line = pixGetData(coloured) + qsizetype(y) * wordsPerLine;
-            for (int x = 0; x < width; ++x) {
-                const int r = qRed(in[x]), g = qGreen(in[x]), b = qBlue(in[x]);
-                if (std::max({r, g, b}) - std::min({r, g, b}) >= kMarkChroma
-                    && std::abs(int(luminance[x]) - background) > 64) {
-                    SET_DATA_BIT(line, x);
-                    any = true;
-                }
+    const int wordsPerLine = pixGetWpl(coloured);
+    for (int y = 0; y < colour.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(colour.constScanLine(y));
+        const uchar* luminance = gray.constScanLine(y);
+        l_uint32* line = pixGetData(coloured) + qsizetype(y) * wordsPerLine;
+        for (int x = 0; x < colour.width(); ++x) {
+            const int r = qRed(in[x]), g = qGreen(in[x]), b = qBlue(in[x]);
+            if (std::max({r, g, b}) - std::min({r, g, b}) >= kMarkChroma
+                && std::abs(int(luminance[x]) - background) > 64) {
+                SET_DATA_BIT(line, x);
+                any = true;
             }
         }
     }
-    if (!any) {
+    if (!any)
         pixDestroy(&coloured);
-        return nullptr;
-    }
+    return coloured;
+}
+
+// The marks among the coloured ink `coloured` (taken) over text of x-height `xHeight`; none
+// without marks.
+PIX* colourMarksOf(PIX* coloured, int xHeight)
+{
+    const int width = pixGetWidth(coloured);
+    const int height = pixGetHeight(coloured);
     // Filled areas: the coloured pixels with the letters inside them filled, where a square of a
     // stroke's largest width fits, and large (a crossing of strokes is small).
     const int strokeWidth = std::max(3, int(std::lround(kStrokeWidthInX * xHeight)));
@@ -426,9 +429,15 @@ PIX* colourMarksOf(const QImage& colour, const QImage& gray, int background, int
 void fadeColourMarks(const QImage& colour, QImage& gray)
 {
     const int background = backgroundGray(gray);
-    PIX* ink = inkOf(gray, background);
-    if (!ink)
+    // Most pages have no coloured ink: they are left before their text is measured.
+    PIX* coloured = colouredInkOf(colour, gray, background);
+    if (!coloured)
         return;
+    PIX* ink = inkOf(gray, background);
+    if (!ink) {
+        pixDestroy(&coloured);
+        return;
+    }
     std::vector<int> heights;
     for (const QRect& piece : piecesOf(ink)) {
         if (piece.height() >= 3)
@@ -436,9 +445,11 @@ void fadeColourMarks(const QImage& colour, QImage& gray)
     }
     pixDestroy(&ink);
     const int xHeight = xHeightOf(std::move(heights));
-    if (xHeight == 0)
+    if (xHeight == 0) {
+        pixDestroy(&coloured);
         return;
-    PIX* marks = colourMarksOf(colour, gray, background, xHeight);
+    }
+    PIX* marks = colourMarksOf(coloured, xHeight);
     if (!marks)
         return;
     PIX* around = pixDilateBrick(nullptr, marks, 5, 5);
