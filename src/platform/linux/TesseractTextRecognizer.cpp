@@ -2,10 +2,10 @@
 
 #include "platform/Background.h"
 #include "platform/Console.h"
+#include "platform/linux/TextLanguage.h"
 #include "platform/linux/TextPageLayout.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -264,46 +264,6 @@ struct TranscriptPart {
     QString language; // the language Tesseract read the line's first word with
 };
 
-// The language a line of text is written in as far as its words tell: "deu" for umlauts, "ß" and
-// common words only German uses, "eng" for common words only English uses; empty for a line that
-// tells neither (names, numbers) or both as much.
-QString languageOfLine(const QString& line)
-{
-    static const QStringList german = QStringLiteral(
-        "der die das und ist nicht sie ich wir mit für auf den dem des ein eine einen einem einer zu zum zur "
-        "von sich bei aus nach auch wie oder aber wenn dass noch nur bitte werden wird sind hat haben kann "
-        "sehr es er bis durch ob um unter hier mehr ab jetzt")
-                                          .split(QLatin1Char(' '));
-    static const QStringList english = QStringLiteral(
-        "the and of to is are were you your that this with for on at by from be have has it its not or but "
-        "if can we they which there been would should please a new our my")
-                                           .split(QLatin1Char(' '));
-    static const QRegularExpression notLetters(QStringLiteral("[^\\p{L}]+"));
-    int germanWords = int(
-        std::count_if(line.begin(), line.end(), [](QChar c) { return QStringLiteral("äöüÄÖÜß").contains(c); }));
-    int englishWords = 0;
-    for (const QString& word : line.toLower().split(notLetters, Qt::SkipEmptyParts)) {
-        germanWords += german.contains(word);
-        englishWords += english.contains(word);
-    }
-    if (germanWords == englishWords)
-        return {};
-    return germanWords > englishWords ? QStringLiteral("deu") : QStringLiteral("eng");
-}
-
-// Whether Tesseract's reading of a line in `language`, made with `readWith` first, may have lost
-// letters that a reading with `language` first keeps: a German line read with English loses its
-// umlauts ("fahrt" for "fährt"); an English line read with German keeps its letters unless German
-// ones have crept in ("fırst" for "first").
-bool mayHaveLostLetters(const QString& text, const QString& language, const QString& readWith)
-{
-    if (language.isEmpty() || language == readWith)
-        return false;
-    if (language == QLatin1String("eng"))
-        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter() && c.unicode() > 0x7f; });
-    return true;
-}
-
 // Reads pages again with another of the recogniser's languages first. Tesseract reads a word with
 // the language that read the word before (the first at first) and tries the others only when that
 // one is unsure of it: with English first the German "fährt", "später" come out as "fahrt",
@@ -327,9 +287,9 @@ public:
     {
         std::map<QString, std::vector<TranscriptPart*>> byLanguage;
         for (TranscriptPart& part : parts) {
-            const QString language = part.line.isNull() ? QString() : languageOfLine(part.text);
+            const QString language = part.line.isNull() ? QString() : TextLanguage::languageOfLine(part.text);
             if (language != m_first && m_others.count(language)
-                && mayHaveLostLetters(part.text, language, part.language))
+                && TextLanguage::mayHaveLostLetters(part.text, language, part.language))
                 byLanguage[language].push_back(&part);
         }
         for (const auto& [language, foreign] : byLanguage) {
