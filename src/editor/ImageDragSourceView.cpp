@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -39,10 +40,12 @@ bool isDragFileName(const QString& name)
     return pattern.match(name).hasMatch();
 }
 
-// A drag folder: open (-1 when none could be had) and its path.
+// A drag folder: open (-1 when none could be had), its path, and whether it is the one below the
+// runtime folder.
 struct DragFolder {
     int fd = -1;
     QString path;
+    bool runtime = false;
 };
 
 // "Quorvel/drag" below `base`, opened step by step without following a link: both steps must be
@@ -92,7 +95,7 @@ DragFolder openRuntimeDragFolder(bool create)
         ::close(base);
         base = -1;
     }
-    return {openSteps(base, create), runtime + QStringLiteral("/Quorvel/drag")};
+    return {openSteps(base, create), runtime + QStringLiteral("/Quorvel/drag"), true};
 }
 
 DragFolder openDragFolder(bool create)
@@ -121,6 +124,42 @@ void clearFolder(int folder)
     ::closedir(entries);
 }
 
+// A file writeDragFile wrote in this process: its folder, its name, which file it is (so that
+// another file put in its place is never taken for it), and when it was written.
+struct WrittenFile {
+    bool runtime;
+    QByteArray name;
+    dev_t device;
+    ino_t inode;
+    std::chrono::steady_clock::time_point written;
+};
+std::vector<WrittenFile> writtenFiles;
+ImageDragSourceView::Clock dragClock;
+
+std::chrono::steady_clock::time_point now()
+{
+    return dragClock ? dragClock() : std::chrono::steady_clock::now();
+}
+
+// Removes the files of earlier drags written longer ago than the keep time: each only when its
+// name, in a drag folder reached without a link, still holds the very file written.
+void removeExpiredFiles()
+{
+    const auto cutoff = now() - ImageDragSourceView::keepDragFilesFor;
+    std::erase_if(writtenFiles, [&](const WrittenFile& file) {
+        if (file.written > cutoff)
+            return false;
+        const int folder = (file.runtime ? openRuntimeDragFolder(false) : openCacheDragFolder(false)).fd;
+        struct stat info { };
+        if (folder >= 0 && ::fstatat(folder, file.name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(info.st_mode) && info.st_dev == file.device && info.st_ino == file.inode)
+            ::unlinkat(folder, file.name.constData(), 0);
+        if (folder >= 0)
+            ::close(folder);
+        return true;
+    });
+}
+
 DesktopNotifier* noticeTarget = nullptr;
 bool toldNoFileLink = false;
 
@@ -139,19 +178,13 @@ void tellNoFileLink()
 }
 
 // The drag's data, handed out when a drop target asks for it: the PNG and a file URL of it.
-// The file lives as long as the drag's data: it goes when the drag ends.
+// The file outlives the data: receivers copy it after the drop, when Qt may have let the data go.
 class LazyPngMimeData : public QMimeData {
 public:
     LazyPngMimeData(std::shared_future<std::optional<QByteArray>> png, bool offersFile)
         : m_png(std::move(png))
         , m_offersFile(offersFile)
     {
-    }
-
-    ~LazyPngMimeData() override
-    {
-        if (!m_file.isEmpty())
-            QFile::remove(m_file);
     }
 
     QStringList formats() const override
@@ -206,8 +239,14 @@ void ImageDragSourceView::setNoticeTarget(DesktopNotifier* notifier)
     toldNoFileLink = false;
 }
 
+void ImageDragSourceView::setClock(Clock clock)
+{
+    dragClock = std::move(clock);
+}
+
 QMimeData* ImageDragSourceView::makeMimeData(const Rendered& rendered)
 {
+    removeExpiredFiles();
     const DragFolder folder = openDragFolder(true);
     if (folder.fd >= 0)
         ::close(folder.fd);
@@ -231,6 +270,7 @@ void ImageDragSourceView::clearDragCache()
 {
     clearFolder(openCacheDragFolder(false).fd);
     clearFolder(openRuntimeDragFolder(false).fd);
+    writtenFiles.clear();
 }
 
 QString ImageDragSourceView::writeDragFile(const QByteArray& png)
@@ -254,10 +294,14 @@ QString ImageDragSourceView::writeDragFile(const QByteArray& png)
         written = n > 0;
         done += n > 0 ? n : 0;
     }
+    struct stat info { };
+    written = written && ::fstat(fd, &info) == 0;
     if (fd >= 0 && ::close(fd) != 0)
         written = false;
     if (!written && fd >= 0)
         ::unlinkat(folder, encoded.constData(), 0);
+    if (written)
+        writtenFiles.push_back({drag.runtime, encoded, info.st_dev, info.st_ino, now()});
     ::close(folder);
     return written ? drag.path + QLatin1Char('/') + name : QString();
 }
@@ -311,7 +355,8 @@ void ImageDragSourceView::runSystemDrag(const Rendered& rendered)
     }
     // The drag is not deleted here. exec() returns as soon as the drop was sent, and the target
     // of another program asks for the data only after that; Qt keeps the drag, and with it the
-    // data and the file written for the drop, until the target says it has finished (on X11 the
-    // drag belongs to Qt's drag manager, elsewhere the manager deletes it when exec() returns).
+    // data, until the target says it has finished (on X11 the drag belongs to Qt's drag manager,
+    // elsewhere the manager deletes it when exec() returns). The file written for the drop stays
+    // after that, for targets that copy it later.
     drag->exec(Qt::CopyAction, Qt::CopyAction);
 }

@@ -6,6 +6,7 @@
 
 class DesktopNotifier;
 class QMimeData;
+#include <chrono>
 #include <functional>
 #include <future>
 #include <optional>
@@ -17,6 +18,7 @@ class QMimeData;
 // the drag cache folder (or, where that is a link or someone else's, to a private folder below
 // $XDG_RUNTIME_DIR; where neither can be had, no file is offered and the user is told once). The
 // PNG may still be encoding when the drag starts: a drop target that asks for it waits for it.
+// The file outlives the drag: file managers, mail and chat programs copy it after the drop.
 class ImageDragSourceView : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +43,14 @@ public:
     // Deletes the files writeDragFile left in the drag folders (at start-up and at quit): regular
     // files of its names only, never through a link.
     static void clearDragCache();
+    // How long a drag's file is kept at least: a later drag removes the files this process wrote
+    // longer ago than that (each only while its name still holds the file written), the rest go
+    // with clearDragCache. Nothing is removed by a timer.
+    static constexpr std::chrono::minutes keepDragFilesFor {10};
+    // The clock a file's age is read from (tests; none: the steady clock). Main thread only, as
+    // every function here.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    static void setClock(Clock clock);
     // Writes the PNG into the cache folder, readable by the user alone; the file's path, or empty
     // on failure. A link in place of the folder (or of Quorvel's cache folder), or a folder of
     // another user, is not used: the file goes to $XDG_RUNTIME_DIR/Quorvel/drag then, made the
@@ -48,8 +58,9 @@ public:
     static QString writeDragFile(const QByteArray& png);
 
     // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to a drag
-    // folder on first request; both wait for the PNG. Deleting the data removes the file. Without
-    // a drag folder of our own only "image/png" is offered, and the user is told (once).
+    // folder on first request; both wait for the PNG. The file stays when the data goes (see
+    // keepDragFilesFor); making the data removes the files of earlier drags that are old enough.
+    // Without a drag folder of our own only "image/png" is offered, and the user is told (once).
     static QMimeData* makeMimeData(const Rendered& rendered);
     // Where that is told besides the console (none: the console only); told again once set.
     static void setNoticeTarget(DesktopNotifier* notifier);

@@ -3,12 +3,12 @@
 #include "clipboard/AppIconCache.h"
 #include "clipboard/ImageCache.h"
 #include "history/ImageDecoding.h"
+#include "platform/Background.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QtMath>
 
 ClipPictures::ClipPictures(Needs needs, QObject* parent)
@@ -26,17 +26,17 @@ QImage ClipPictures::image(const QString& key, const QByteArray& data, QSize dec
     if (m_decoding.contains(key))
         return {}; // under way (or no image: then it stays a placeholder)
     m_decoding.insert(key);
-    QPointer<ClipPictures> self(this);
-    ImageCache* cache = &m_needs.images;
-    ImageDecoding::decodeAsync(this, data, decodeSize, [self, cache, key](const QImage& image, bool alive) {
-        // Stored even when the list has gone meanwhile: the next one finds it. (Bytes that are
-        // no image never come here.)
-        cache->setImage(image, key);
-        if (!alive || !self)
-            return;
-        self->m_decoding.remove(key);
-        emit self->changed();
-    });
+    // The result comes to this object only while it lives: the cache may be its owner's and go
+    // with it. Bytes that are no image stay a placeholder (under way for good).
+    Background::run(
+        this, [data, decodeSize] { return ImageDecoding::decode(data, decodeSize); },
+        [this, key](const QImage& image) {
+            if (image.isNull())
+                return;
+            m_needs.images.setImage(image, key);
+            m_decoding.remove(key);
+            emit changed();
+        });
     return {};
 }
 

@@ -14,7 +14,8 @@ class QPainter;
 // (decoded off the main thread on first request and stored in the cache under the caller's key)
 // and source-application icons from the icon cache (one lookup per program however many rows
 // show it). A picture not there yet is drawn as its placeholder; changed() says when to paint
-// again. The static functions draw the pictures and their placeholders.
+// again. A decode that ends after this object has gone is dropped, stored nowhere. The static
+// functions draw the pictures and their placeholders.
 class ClipPictures : public QObject {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 // Press, move and release: a tap or a drag. The drag-out's file: written for file-only drop targets, readable by the
-// user alone, and gone when the drag's data goes (the drag ended) or the cache is cleared (start and quit).
+// user alone, kept after the drag for receivers that copy it later, and removed by a later drag once old enough or
+// when the cache is cleared (start and quit).
 #include "editor/ImageDragSourceView.h"
 #include "fakes/FakeDesktopNotifier.h"
 #include "fakes/TestSupport.h"
@@ -11,17 +12,32 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-TEST(ImageDragSourceView, DragFilesArePrivateAndLiveAsLongAsTheDrag)
+namespace {
+void writeFile(const QString& path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep");
+}
+}
+
+TEST(ImageDragSourceView, DragFilesArePrivateAndOutliveTheDragUntilALaterDragFindsThemOld)
 {
     QTemporaryDir cache;
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     const mode_t oldMask = umask(002); // a group-writable default, as many desktops set
-    std::unique_ptr<QMimeData> mime(
-        ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
+    auto time = std::chrono::steady_clock::now();
+    ImageDragSourceView::setClock([&] { return time; });
+    const auto drag = [] {
+        return std::unique_ptr<QMimeData>(
+            ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
+    };
+    std::unique_ptr<QMimeData> mime = drag();
     EXPECT_EQ(mime->data(QStringLiteral("image/png")), QByteArray("png"));
     ASSERT_EQ(mime->urls().size(), 1);
     const QString file = mime->urls().front().toLocalFile();
@@ -35,28 +51,34 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndLiveAsLongAsTheDrag)
     EXPECT_EQ(written.readAll(), QByteArray("png"));
     written.close();
 
-    // The drag ends: its data, and the file with it, goes.
+    // The drag ends: the file stays for a receiver that copies it after the drop (a file manager).
     mime.reset();
-    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(QFile::exists(file));
 
-    // A drag still under way at quit leaves nothing behind either.
-    mime.reset(ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
+    // A later drag leaves it while it is younger than the keep time and removes it after that;
+    // a file put in place of one written here is never removed.
+    time += ImageDragSourceView::keepDragFilesFor - std::chrono::seconds(1);
+    mime = drag();
     const QString second = mime->urls().front().toLocalFile();
-    ASSERT_TRUE(QFile::exists(second));
-    ImageDragSourceView::clearDragCache();
-    EXPECT_FALSE(QFile::exists(second));
+    EXPECT_TRUE(QFile::exists(file));
+    writeFile(second + QStringLiteral(".new"));
+    ASSERT_EQ(::rename(QFile::encodeName(second + QStringLiteral(".new")), QFile::encodeName(second)), 0);
+    time += ImageDragSourceView::keepDragFilesFor;
+    mime = drag();
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(QFile::exists(second)) << "not the file written here";
+    const QString third = mime->urls().front().toLocalFile();
+
+    // At start and quit every file of the program's names goes.
     mime.reset();
+    ImageDragSourceView::clearDragCache();
+    EXPECT_FALSE(QFile::exists(second) || QFile::exists(third));
+    ImageDragSourceView::setClock({});
     umask(oldMask);
     qunsetenv("XDG_CACHE_HOME");
 }
 
 namespace {
-void writeFile(const QString& path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("keep");
-}
 
 // Every file and folder below the folder, as paths relative to it, sorted and joined by " | ".
 std::string filesBelow(const QString& folder)

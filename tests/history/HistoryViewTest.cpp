@@ -7,6 +7,7 @@
 #include "fakes/FakePermissions.h"
 #include "fakes/FakeWorkspace.h"
 #include "history/ClipListView.h"
+#include "history/ClipPictures.h"
 #include "history/HistoryView.h"
 #include "history/ImageDecoding.h"
 #include "clipboard/ImageCache.h"
@@ -16,11 +17,13 @@
 #include "platform/NotificationNames.h"
 #include "app/AppDelegate.h"
 #include "clipboard/ClipboardSuspension.h"
+#include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
 #include <QLineEdit>
+#include <QSemaphore>
 #include <QTest>
 #include <QToolButton>
 
@@ -266,6 +269,26 @@ TEST_F(HistoryViewTest, TheWindowManagersNeedsReachItsView)
 
     // Without a page from the owner the Screenshots tab shows its empty state.
     EXPECT_FALSE(view().screenshotsPage());
+}
+
+// Views go while their rows' pictures decode (every worker held until then): the results go
+// nowhere, neither into the freed caches of a view given none nor into caches the view was given.
+TEST_F(HistoryViewTest, APictureDecodedAfterItsViewWentIsDropped)
+{
+    const QByteArray png = imageBytes(200, 120, "png", QColor(70, 130, 180));
+    QSemaphore stuck;
+    const int threads = Background::pool().maxThreadCount();
+    for (int i = 0; i < threads; ++i)
+        Background::run([&stuck] { stuck.acquire(); });
+    {
+        HistoryView own(context(), {preferences, notifications, paste, windows, &quickLook, &permissions}, [] {}, &queue);
+        EXPECT_TRUE(own.list()->pictures().image(QStringLiteral("1"), png, QSize(100, 60)).isNull());
+        EXPECT_TRUE(view().list()->pictures().image(QStringLiteral("2"), png, QSize(100, 60)).isNull());
+        m_view.reset();
+    }
+    stuck.release(threads);
+    Background::waitForAll();
+    EXPECT_EQ(caches.images.count(), 0);
 }
 
 TEST_F(HistoryViewTest, PictureOfTheOpenPanel)

@@ -43,6 +43,7 @@
 #include <QBuffer>
 #include <QMediaPlayer>
 #include <QCryptographicHash>
+#include <QDrag>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -620,12 +621,21 @@ TEST_F(GalleryWindowsTest, ACardDraggedIntoAnotherProgramDeliversItsPng)
             .split(QLatin1Char(' ')));
     const bool dropped = waitUntil([&] { return (said += target.readAllStandardOutput()).contains("dropped"); }, 15000);
     waitUntil([&] { return gesture.state() == QProcess::NotRunning; }, 5000);
+    // Once the target has finished, Qt lets the drag and its data go; a receiver that reads the
+    // dropped file only then (a file manager copying it) still finds it.
+    const bool ended = waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return card.findChildren<QDrag*>().isEmpty();
+    });
+    target.write("read\n");
+    waitUntil([&] { return (said += target.readAllStandardOutput()).contains("read:"); }, 10000);
     target.write("quit\n");
     target.waitForFinished(3000);
-    ASSERT_TRUE(dropped) << said.toStdString();
-    const QByteArray expected = "drop:image/png:" + QByteArray::number(item->pngData.size()) + ':'
+    ASSERT_TRUE(dropped && ended) << said.toStdString();
+    const QByteArray png = QByteArray::number(item->pngData.size()) + ':'
         + QCryptographicHash::hash(item->pngData, QCryptographicHash::Sha256).toHex();
-    EXPECT_TRUE(said.contains(expected)) << "the other program received the stored PNG: " << said.toStdString();
+    EXPECT_TRUE(said.contains("drop:image/png:" + png)) << "the other program received the stored PNG: " << said.toStdString();
+    EXPECT_TRUE(said.contains("read:" + png)) << "the file after the drag: " << said.toStdString();
 }
 
 TEST_F(GalleryWindowsTest, ResetWithADamagedOriginalKeepsTheImageAndSaysSo)

@@ -2,13 +2,18 @@
 // drag-out tests drop on it. Placed at the geometry given as "x,y,w,h" in the first argument
 // (without the window manager, so it stays there). Prints "ready" once shown and, per drop, one
 // line "drop:<format>:<byte count>:<sha256 of the bytes>" for every format offered (image/png
-// first), then "dropped". Reads "quit" on stdin.
+// first) and "file:<path>" for every local file it names, then "dropped". Reads "quit" and "read"
+// on stdin: "read" reads the files of the last drop now, as receivers that copy after the drop
+// do, and prints per file "read:<byte count>:<sha256>" or "read:missing". A delay in ms as the
+// second argument reads them by itself that long after the drop, printed as "read-later:...".
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <cstdio>
 #include <unistd.h>
@@ -22,9 +27,26 @@ void say(const QByteArray& line)
     std::fflush(stdout);
 }
 
+QByteArray described(const QByteArray& bytes)
+{
+    return QByteArray::number(bytes.size()) + ':' + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
 class DropTarget : public QWidget {
 public:
-    DropTarget() { setAcceptDrops(true); }
+    explicit DropTarget(int readAfterMs)
+        : m_readAfterMs(readAfterMs)
+    {
+        setAcceptDrops(true);
+    }
+
+    void readFiles(const QByteArray& prefix = "read:") const
+    {
+        for (const QString& path : m_files) {
+            QFile file(path);
+            say(prefix + (file.open(QIODevice::ReadOnly) ? described(file.readAll()) : QByteArray("missing")));
+        }
+    }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
@@ -36,12 +58,23 @@ protected:
         formats.prepend(QStringLiteral("image/png"));
         for (const QString& format : formats) {
             const QByteArray bytes = event->mimeData()->data(format);
-            say("drop:" + format.toUtf8() + ':' + QByteArray::number(bytes.size()) + ':'
-                + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+            say("drop:" + format.toUtf8() + ':' + described(bytes));
         }
+        m_files.clear();
+        for (const QUrl& url : event->mimeData()->urls())
+            if (url.isLocalFile()) {
+                m_files << url.toLocalFile();
+                say("file:" + url.toLocalFile().toUtf8());
+            }
         event->acceptProposedAction();
         say("dropped");
+        if (m_readAfterMs >= 0)
+            QTimer::singleShot(m_readAfterMs, this, [this] { readFiles("read-later:"); });
     }
+
+private:
+    int m_readAfterMs;
+    QStringList m_files;
 };
 
 }
@@ -55,7 +88,7 @@ int main(int argc, char** argv)
         if (parts.size() == 4)
             geometry = QRect(parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt());
     }
-    DropTarget window;
+    DropTarget window(argc > 2 ? QByteArray(argv[2]).toInt() : -1);
     window.setWindowFlag(Qt::X11BypassWindowManagerHint);
     window.setWindowTitle(QStringLiteral("Drop target"));
     window.setStyleSheet(QStringLiteral("background: #3a6"));
@@ -67,6 +100,8 @@ int main(int argc, char** argv)
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[256];
         const ssize_t n = ::read(0, buffer, sizeof buffer);
+        if (n > 0 && QByteArray(buffer, int(n)).contains("read"))
+            window.readFiles();
         if (n <= 0 || QByteArray(buffer, int(n)).contains("quit"))
             app.quit();
     });
