@@ -57,7 +57,9 @@ void ClipboardService::Impl::capture(const CaptureRequest& request)
             tooLarge.append(size >= 0 ? QStringLiteral("%1 of %2 bytes").arg(kept.type).arg(size) : kept.type);
             continue;
         }
-        if (!kept.data)
+        // An empty payload (an empty text, an image of no bytes) is no content: a copy left
+        // without any is not stored, and one with other types is stored with those.
+        if (!kept.data || kept.data->isEmpty())
             continue;
         if (PasteboardTypes::isPlainText(kept.type))
             if (std::optional<QString> text = Unicode::decodeUtf8(*kept.data))

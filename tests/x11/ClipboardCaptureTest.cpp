@@ -249,6 +249,27 @@ TEST_F(ClipboardCaptureTest, CopiedPNGGetsASmallThumbnail)
     EXPECT_EQ(item->contentTypeIcon(), "photo");
 }
 
+TEST_F(ClipboardCaptureTest, EmptyPayloadsAreNoContent)
+{
+    // An empty text and a picture of no bytes are no copies.
+    for (const QString& target : {QString(), QStringLiteral("image/png")}) {
+        copy({}, target);
+        letTheMonitorHandleIt();
+    }
+    copySentinelAndWait();
+    EXPECT_EQ(entryCount(), 1);
+
+    // Beside text, the empty picture is left out and the text is stored.
+    X11Pasteboard other;
+    const int before = added;
+    ASSERT_TRUE(other.writeItems({{PasteboardTypes::png, {}}, {PasteboardTypes::utf8PlainText, "beside no picture"}}));
+    ASSERT_TRUE(waitUntil([&] { return added > before; }));
+    const auto items = entries();
+    ASSERT_EQ(items.size(), 2u);
+    ASSERT_EQ(items[0]->representations().size(), 1u);
+    EXPECT_EQ(items[0]->representations()[0]->typeUTI, PasteboardTypes::utf8PlainText);
+}
+
 TEST_F(ClipboardCaptureTest, TwentyCopiesWithALimitOfAHundredPruneOnTheEleventhSave)
 {
     // 95 older entries, so that the smallest limit the settings offer is soon passed.

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 #include <utility>
 #include "X11TestSupport.h"
@@ -103,14 +104,16 @@ private:
 
 // An owner that lists TARGETS and one data target, answers that target with INCR announcing
 // `announced` bytes, and then never sends an increment. Records whether the requestor asked for one.
-// With `wrongType`, it answers instead with a whole reply of that type. After copyAgain() it owns
+// With `wrongType`, it answers instead with a whole reply of that type; with `holdFirst`, not at all
+// until the next request comes, which its refusal then precedes. After copyAgain() it owns
 // the clipboard anew and answers "copy <n>" whole; an increment asked for meanwhile (a delete of
 // the first transfer's property) lands just after that reply, as another client's would.
 class StallingIncrOwner {
 public:
-    StallingIncrOwner(const char* target, quint32 announced, const char* wrongType = nullptr)
+    StallingIncrOwner(const char* target, quint32 announced, const char* wrongType = nullptr, bool holdFirst = false)
         : m_announced(announced)
         , m_wrongType(wrongType)
+        , m_holdFirst(holdFirst)
     {
         m_target = m_client.atom(target);
         m_targets = m_client.atom("TARGETS");
@@ -135,6 +138,7 @@ private:
         Atom property = 0;
         bool incrementDue = false;
         int copies = 0;
+        std::optional<XSelectionEvent> held;
         while (!m_stop) {
             if (copies < m_copiesWanted && ++copies)
                 m_client.takeClipboard();
@@ -158,6 +162,10 @@ private:
                         return;
                     }
                     if (copies > 0) {
+                        if (held) { // the late refusal of the request held since the first copy
+                            held->property = XNone;
+                            x11test::sendSelectionReply(d, *std::exchange(held, std::nullopt));
+                        }
                         const QByteArray copy = "copy " + QByteArray::number(copies);
                         XChangeProperty(d, request.requestor, request.property, m_target, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(copy.data()), int(copy.size()));
@@ -165,6 +173,10 @@ private:
                             XChangeProperty(d, requestor, property, m_target, 8, PropModeReplace,
                                 reinterpret_cast<const unsigned char*>("BBBB"), 4);
                         x11test::sendSelectionReply(d, reply);
+                        return;
+                    }
+                    if (m_holdFirst) {
+                        held = reply;
                         return;
                     }
                     requestor = request.requestor;
@@ -186,6 +198,7 @@ private:
     Atom m_target = 0, m_targets = 0, m_incr = 0;
     quint32 m_announced;
     const char* m_wrongType;
+    bool m_holdFirst;
     std::thread m_thread;
     std::atomic<bool> m_stop {false};
     std::atomic<bool> m_incrementRequested {false};
@@ -351,6 +364,18 @@ TEST_F(X11PasteboardTest, OwnerThatNeverAnswersTimesOut)
     EXPECT_FALSE(pasteboard.data("application/x-stalled", maxDataSize, &error));
     EXPECT_EQ(error, ReadError::TimedOut);
     EXPECT_TRUE(stalling.incrementRequested());
+
+    // An owner refuses a request it let time out only as a new request for the same target is in
+    // flight: that late refusal does not end the new request.
+    before = pasteboard.changeCount();
+    StallingIncrOwner late("application/x-late", 0, nullptr, true);
+    ASSERT_TRUE(waitForOffer(before));
+    EXPECT_FALSE(pasteboard.data("application/x-late", maxDataSize, &error));
+    EXPECT_EQ(error, ReadError::TimedOut);
+    before = pasteboard.changeCount();
+    late.copyAgain();
+    ASSERT_TRUE(waitForOffer(before));
+    EXPECT_EQ(pasteboard.data("application/x-late", maxDataSize), QByteArray("copy 1"));
 
     // Afterwards the next owner is read normally.
     before = pasteboard.changeCount();

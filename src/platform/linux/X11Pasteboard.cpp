@@ -49,7 +49,7 @@ void X11Pasteboard::handleEvent(XEvent& event)
     case SelectionNotify: {
         const XSelectionEvent& e = event.xselection;
         if (!m_owner->onHandOverReply(e.requestor, e.selection, e.property))
-            m_reader->onSelectionNotify(e.requestor, e.selection, e.target, e.property);
+            m_reader->onSelectionNotify(e.requestor, e.selection, e.target, e.property, e.time);
         break;
     }
     case PropertyNotify: {

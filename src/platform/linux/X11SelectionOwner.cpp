@@ -2,7 +2,7 @@
 
 #include "platform/Console.h"
 #include "platform/linux/X11Pasteboard.h"
-#include "platform/linux/X11SelectionReader.h"
+#include "platform/linux/X11SelectionTransfer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -157,7 +157,7 @@ bool X11SelectionOwner::convertMultiple(Window requestor, Atom property)
     QByteArray pairs;
     Atom type = XNone;
     int format = 0;
-    if (!X11SelectionReader::readProperty(m_loop.display(), requestor, property, false, &pairs, &type, &format)
+    if (!X11SelectionTransfer::readProperty(m_loop.display(), requestor, property, false, &pairs, &type, &format)
         || format != 32)
         return false;
     const qsizetype count = std::min<qsizetype>(pairs.size() / 8, X11Pasteboard::maxTargets);

@@ -3,19 +3,7 @@
 #include "platform/linux/X11Pasteboard.h"
 
 #include <algorithm>
-#include <cstring>
 #include <future>
-#include <iterator>
-
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
-// After Qt's headers: Xlib defines Bool and Status as macros.
-#include "platform/linux/X11Owners.h"
-
-// X.h's None clashes with Pasteboard::ReadError::None.
-constexpr unsigned long XNone = None;
-#undef None
 
 namespace {
 
@@ -32,43 +20,6 @@ ReadResult failure(ReadError error, qint64 size = -1)
 ReadResult success(QByteArray data)
 {
     return X11SelectionState::success(std::move(data));
-}
-
-// Property data as Xlib returns it, packed as the bytes on the wire (items of 32-bit format come
-// as longs, of 16-bit format as shorts).
-QByteArray packProperty(int format, const unsigned char* data, unsigned long items)
-{
-    QByteArray out;
-    if (!data)
-        return out;
-    if (format == 8) {
-        out = QByteArray(reinterpret_cast<const char*>(data), qsizetype(items));
-    } else if (format == 16) {
-        out.resize(qsizetype(items) * 2);
-        const auto* values = reinterpret_cast<const short*>(data);
-        for (unsigned long i = 0; i < items; ++i) {
-            const quint16 v = quint16(values[i]);
-            std::memcpy(out.data() + i * 2, &v, 2);
-        }
-    } else if (format == 32) {
-        out.resize(qsizetype(items) * 4);
-        const auto* values = reinterpret_cast<const long*>(data);
-        for (unsigned long i = 0; i < items; ++i) {
-            const quint32 v = quint32(values[i]);
-            std::memcpy(out.data() + i * 4, &v, 4);
-        }
-    }
-    return out;
-}
-
-// The type and size of a property without reading it.
-bool propertySize(Display* display, Window window, Atom property, Atom* type, unsigned long* bytes)
-{
-    X11PropertyReply reply;
-    const bool read = reply.read(display, window, property, 0, 0, false, AnyPropertyType);
-    *type = reply.type();
-    *bytes = reply.bytesAfter();
-    return read && reply.exists();
 }
 
 QStringList typesOf(const QList<Pasteboard::Item>& items)
@@ -105,6 +56,7 @@ ReadResult ownData(const QList<Pasteboard::Item>& items, const QString& type, qi
 X11SelectionReader::X11SelectionReader(X11SelectionLoop& loop, X11SelectionState& state)
     : m_loop(loop)
     , m_state(state)
+    , m_transfer(loop)
 {
 }
 
@@ -215,229 +167,6 @@ std::optional<ReadResult> X11SelectionReader::keptPayload(const QString& type, q
 }
 
 // ---------------------------------------------------------------------------------------------
-// Requests to the owner
-
-void X11SelectionReader::startTransfer(
-    Atom target, qint64 maxBytes, Clock::time_point deadline, std::function<void(ReadResult)> done)
-{
-    if (m_loop.stopping() || target == XNone) {
-        done(failure(ReadError::Unavailable));
-        return;
-    }
-    Display* dpy = m_loop.display();
-    Transfer transfer;
-    transfer.target = target;
-    transfer.property = takeProperty();
-    transfer.maxBytes = maxBytes;
-    transfer.replyDeadline = std::min(Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), deadline);
-    transfer.totalDeadline = deadline;
-    transfer.done = std::move(done);
-    XDeleteProperty(dpy, m_loop.window(), transfer.property);
-    XConvertSelection(dpy, m_loop.atoms().clipboard, target, transfer.property, m_loop.window(), CurrentTime);
-    XFlush(dpy);
-    m_transfer = std::move(transfer);
-}
-
-Atom X11SelectionReader::takeProperty()
-{
-    if (m_freeProperties.empty() && m_propertiesMade == 0) {
-        const auto& first = m_loop.atoms().readProperties;
-        m_freeProperties.assign(std::rbegin(first), std::rend(first));
-        m_propertiesMade = int(std::size(first));
-    }
-    if (m_freeProperties.empty())
-        return m_loop.intern(QStringLiteral("QUORVEL_SELECTION_%1").arg(m_propertiesMade++));
-    const Atom property = m_freeProperties.back();
-    m_freeProperties.pop_back();
-    return property;
-}
-
-void X11SelectionReader::finishTransfer(ReadResult result, bool propertyDone)
-{
-    if (!m_transfer)
-        return;
-    auto done = std::move(m_transfer->done);
-    // A reused property goes to the back of the line, so the one just ended is the last taken again.
-    if (propertyDone)
-        m_freeProperties.insert(m_freeProperties.begin(), m_transfer->property);
-    else
-        m_retiredProperties.push_back(m_transfer->property);
-    m_transfer.reset();
-    done(std::move(result));
-}
-
-bool X11SelectionReader::replyTypeFits(Atom type) const
-{
-    if (type == m_transfer->target)
-        return true;
-    const QString target = m_loop.atomName(m_transfer->target);
-    return MimeTypeMapping::replyTypeFits(target, m_loop.atomName(type));
-}
-
-bool X11SelectionReader::readProperty(
-    Display* display, Window window, Atom property, bool remove, QByteArray* out, Atom* typeOut, int* formatOut)
-{
-    Atom type = XNone;
-    unsigned long bytes = 0;
-    if (!propertySize(display, window, property, &type, &bytes))
-        return false;
-    X11PropertyReply reply;
-    const long length = long((bytes + 3) / 4);
-    if (!reply.read(display, window, property, 0, length, remove, AnyPropertyType))
-        return false;
-    *out = packProperty(reply.format(), reply.data(), reply.items());
-    if (typeOut)
-        *typeOut = reply.type();
-    if (formatOut)
-        *formatOut = reply.format();
-    return true;
-}
-
-void X11SelectionReader::onSelectionNotify(Window requestor, Atom selection, Atom target, Atom property)
-{
-    if (!m_transfer || m_transfer->incremental || requestor != m_loop.window() || selection != m_loop.atoms().clipboard)
-        return;
-    if (property == XNone) {
-        if (target == m_transfer->target)
-            finishTransfer(failure(ReadError::Unavailable), true); // the owner refused the conversion
-        return;
-    }
-    if (property == m_transfer->property) {
-        readReply();
-        return;
-    }
-    // A late reply to an abandoned request: a whole reply is dropped to free the server's memory;
-    // an incremental one is left alone, since deleting it would ask its owner for more.
-    if (std::find(m_retiredProperties.cbegin(), m_retiredProperties.cend(), property) != m_retiredProperties.cend()) {
-        Atom type = XNone;
-        unsigned long bytes = 0;
-        if (propertySize(m_loop.display(), m_loop.window(), property, &type, &bytes) && type != m_loop.atoms().incr)
-            XDeleteProperty(m_loop.display(), m_loop.window(), property);
-    }
-}
-
-void X11SelectionReader::onOwnPropertyNotify(Atom atom, bool newValue)
-{
-    if (m_transfer && m_transfer->incremental && atom == m_transfer->property && newValue)
-        readIncrement();
-}
-
-void X11SelectionReader::readReply()
-{
-    Display* dpy = m_loop.display();
-    const Window window = m_loop.window();
-    Transfer& transfer = *m_transfer;
-    Atom type = XNone;
-    unsigned long bytes = 0;
-    if (!propertySize(dpy, window, transfer.property, &type, &bytes)) {
-        finishTransfer(failure(ReadError::Unavailable), true);
-        return;
-    }
-    if (type == m_loop.atoms().incr) {
-        // The owner announces an incremental transfer with a lower bound of its size. Deleting the
-        // property asks for the first increment; a payload announced too large is never asked for.
-        // Some owners (xclip) announce no size at all; the limit is then checked per increment.
-        QByteArray announced;
-        if (!readProperty(dpy, window, transfer.property, false, &announced)) {
-            finishTransfer(failure(ReadError::Unavailable), false);
-            return;
-        }
-        quint32 size = 0;
-        if (announced.size() >= 4)
-            std::memcpy(&size, announced.constData(), 4);
-        if (qint64(size) > transfer.maxBytes) {
-            // The owner waits for the delete that never comes; the property stays its own.
-            finishTransfer(failure(ReadError::TooLarge, qint64(size)), false);
-            return;
-        }
-        transfer.incremental = true;
-        transfer.replyDeadline = std::min(
-            Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
-        XDeleteProperty(dpy, window, transfer.property);
-        XFlush(dpy);
-        return;
-    }
-    // A reply of another type than the one asked for is not what was asked for.
-    if (!replyTypeFits(type)) {
-        XDeleteProperty(dpy, window, transfer.property);
-        finishTransfer(failure(ReadError::Unavailable), true);
-        return;
-    }
-    if (qint64(bytes) > transfer.maxBytes) {
-        XDeleteProperty(dpy, window, transfer.property);
-        finishTransfer(failure(ReadError::TooLarge, qint64(bytes)), true);
-        return;
-    }
-    QByteArray data;
-    if (!readProperty(dpy, window, transfer.property, true, &data)) {
-        finishTransfer(failure(ReadError::Unavailable), false);
-        return;
-    }
-    finishTransfer(success(std::move(data)), true);
-}
-
-void X11SelectionReader::readIncrement()
-{
-    Display* dpy = m_loop.display();
-    const Window window = m_loop.window();
-    Transfer& transfer = *m_transfer;
-    Atom type = XNone;
-    unsigned long bytes = 0;
-    if (!propertySize(dpy, window, transfer.property, &type, &bytes))
-        return;
-    if (bytes == 0) {
-        // A zero-length increment ends the transfer.
-        XDeleteProperty(dpy, window, transfer.property);
-        finishTransfer(success(std::move(transfer.data)), true);
-        return;
-    }
-    // Every increment carries the payload's type, the one asked for.
-    if (transfer.dataType == XNone && !replyTypeFits(type)) {
-        finishTransfer(failure(ReadError::Unavailable), false);
-        return;
-    }
-    if (transfer.dataType != XNone && type != transfer.dataType) {
-        finishTransfer(failure(ReadError::Unavailable), false);
-        return;
-    }
-    transfer.dataType = type;
-    if (transfer.data.size() + qint64(bytes) > transfer.maxBytes) {
-        // Not deleting the property stops the owner from sending more; since it may still send
-        // when it sees a delete of any property of our window, the property is never used again.
-        finishTransfer(failure(ReadError::TooLarge), false);
-        return;
-    }
-    QByteArray chunk;
-    if (!readProperty(dpy, window, transfer.property, true, &chunk)) {
-        finishTransfer(failure(ReadError::Unavailable), false);
-        return;
-    }
-    transfer.data += chunk;
-    transfer.replyDeadline = std::min(
-        Clock::now() + milliseconds(X11Pasteboard::requestTimeoutMs), transfer.totalDeadline);
-    XFlush(dpy);
-}
-
-void X11SelectionReader::expireDeadlines(Clock::time_point now)
-{
-    if (m_transfer && (now >= m_transfer->replyDeadline || now >= m_transfer->totalDeadline))
-        finishTransfer(failure(ReadError::TimedOut), false); // its reply may still come
-}
-
-X11SelectionReader::Clock::time_point X11SelectionReader::nextDeadline(Clock::time_point latest) const
-{
-    if (m_transfer)
-        return std::min({latest, m_transfer->replyDeadline, m_transfer->totalDeadline});
-    return latest;
-}
-
-void X11SelectionReader::shutDown()
-{
-    if (m_transfer)
-        finishTransfer(failure(ReadError::Unavailable), false);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Types and payloads
 
 void X11SelectionReader::storeSnapshot(const TypesSnapshot& snapshot)
@@ -462,7 +191,7 @@ void X11SelectionReader::ensureTypes(Clock::time_point deadline, std::function<v
         }
     }
     const qint64 targetsLimit = qint64(X11Pasteboard::maxTargets) * 4 * 4;
-    startTransfer(m_loop.atoms().targets, targetsLimit, deadline, [this, count, deadline, then](ReadResult targets) {
+    m_transfer.start(m_loop.atoms().targets, targetsLimit, deadline, [this, count, deadline, then](ReadResult targets) {
         TypesSnapshot snapshot;
         snapshot.changeCount = count;
         if (!targets.data) {
@@ -480,7 +209,7 @@ void X11SelectionReader::ensureTypes(Clock::time_point deadline, std::function<v
             return;
         }
         // Whether the uri-list holds file URLs decides its type, so it is read now and kept.
-        startTransfer(m_loop.intern(*uriTarget), X11Pasteboard::maxUriListBytes, deadline,
+        m_transfer.start(m_loop.intern(*uriTarget), X11Pasteboard::maxUriListBytes, deadline,
             [this, snapshot, names, then](ReadResult uriList) mutable {
                 snapshot.uriList = uriList.data;
                 snapshot.entries = MimeTypeMapping::readableTypes(names, uriList.data);
@@ -545,7 +274,7 @@ void X11SelectionReader::fetchPayload(const TypesSnapshot& snapshot, const QStri
     }
     // A uri-list is reduced to its first URL, so its raw size may exceed what is asked for.
     const qint64 rawLimit = uriList ? std::max(maxBytes, X11Pasteboard::maxUriListBytes) : maxBytes;
-    startTransfer(m_loop.intern(target), rawLimit, deadline, [finish, done](ReadResult result) {
+    m_transfer.start(m_loop.intern(target), rawLimit, deadline, [finish, done](ReadResult result) {
         if (result.data)
             finish(*result.data);
         else

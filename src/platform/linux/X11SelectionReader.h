@@ -1,14 +1,14 @@
 #pragma once
 #include "platform/linux/X11SelectionLoop.h"
 #include "platform/linux/X11SelectionState.h"
+#include "platform/linux/X11SelectionTransfer.h"
 
 #include <functional>
 #include <optional>
 
 // Reads CLIPBOARD from another owner: its TARGETS (once per owner change, kept as the types
-// snapshot), then payloads by conversion requests, INCR transfers included. One request is in
-// flight at a time; each is bounded (a reply or increment within requestTimeoutMs, the whole read
-// within its deadline) and refused as soon as it is known to exceed its limit. Right after a
+// snapshot), then payloads by conversion requests (X11SelectionTransfer: one in flight at a time,
+// each bounded and refused as soon as it is known to exceed its limit). Right after a
 // foreign owner change every readable payload is read and kept (prefetch), so a program that
 // copies and exits at once is still read.
 //
@@ -35,43 +35,18 @@ public:
     // --- worker thread
     // A foreign owner took the selection: its targets and payloads are read at once.
     void prefetchForNewOwner();
-    void onSelectionNotify(
-        unsigned long requestor, unsigned long selection, unsigned long target, unsigned long property);
-    // A property of our window changed (the next increment of a transfer).
-    void onOwnPropertyNotify(unsigned long atom, bool newValue);
-    void expireDeadlines(Clock::time_point now);
-    Clock::time_point nextDeadline(Clock::time_point latest) const;
-    void shutDown();
-
-    // The whole of a window's property, packed as the bytes on the wire (32-bit items as 4 bytes);
-    // false when it does not exist or cannot be read.
-    static bool readProperty(_XDisplay* display, unsigned long window, unsigned long property, bool remove,
-        QByteArray* out, unsigned long* type = nullptr, int* format = nullptr);
+    // The selection traffic of the request in flight (see X11SelectionTransfer).
+    void onSelectionNotify(unsigned long requestor, unsigned long selection, unsigned long target,
+        unsigned long property, unsigned long time)
+    {
+        m_transfer.onSelectionNotify(requestor, selection, target, property, time);
+    }
+    void onOwnPropertyNotify(unsigned long atom, bool newValue) { m_transfer.onOwnPropertyNotify(atom, newValue); }
+    void expireDeadlines(Clock::time_point now) { m_transfer.expireDeadlines(now); }
+    Clock::time_point nextDeadline(Clock::time_point latest) const { return m_transfer.nextDeadline(latest); }
+    void shutDown() { m_transfer.shutDown(); }
 
 private:
-    // The one conversion request in flight.
-    struct Transfer {
-        unsigned long target = 0;
-        unsigned long property = 0;
-        qint64 maxBytes = 0;
-        Clock::time_point replyDeadline;
-        Clock::time_point totalDeadline;
-        bool incremental = false;
-        unsigned long dataType = 0; // the type of the first increment; every other one must match
-        QByteArray data;
-        std::function<void(ReadResult)> done;
-    };
-
-    void startTransfer(
-        unsigned long target, qint64 maxBytes, Clock::time_point deadline, std::function<void(ReadResult)> done);
-    // Ends the transfer. `propertyDone`: the owner writes no more to its property (the reply was
-    // read, refused or never written), so a later request may use it again.
-    void finishTransfer(ReadResult result, bool propertyDone);
-    unsigned long takeProperty();
-    bool replyTypeFits(unsigned long type) const;
-    void readReply();
-    void readIncrement();
-
     void ensureTypes(Clock::time_point deadline, std::function<void(const TypesSnapshot&)> then);
     void readJob(const QString& type, qint64 maxBytes, std::function<void(ReadResult)> done);
     void fetchPayload(const TypesSnapshot& snapshot, const QString& type, qint64 maxBytes, Clock::time_point deadline,
@@ -83,13 +58,6 @@ private:
     X11SelectionState& m_state;
 
     // Worker thread only.
-    std::optional<Transfer> m_transfer;
-    // Properties free for the next request. A property whose transfer was abandoned while the
-    // owner may still write to it (a payload refused during its increments, an owner that timed
-    // out) is retired for good: its owner's next increment or late reply lands there, never in
-    // the reply to a later request.
-    std::vector<unsigned long> m_freeProperties;
-    std::vector<unsigned long> m_retiredProperties;
-    int m_propertiesMade = 0;
+    X11SelectionTransfer m_transfer;
     bool m_prefetchQueued = false;
 };
