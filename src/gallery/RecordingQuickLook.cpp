@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QVideoWidget>
 #include <algorithm>
+#include <utility>
 
 QPointer<RecordingQuickLook> RecordingQuickLook::s_current;
 
@@ -111,11 +112,8 @@ RecordingQuickLook::RecordingQuickLook()
     m_position->setSingleStep(1000);
     m_position->setPageStep(5000);
     connect(m_position, &QSlider::valueChanged, this, [this](int ms) {
-        if (!m_player || m_followingPlayer)
-            return;
-        m_player->setPosition(ms);
-        if (!m_position->isSliderDown())
-            playOnAfterEnd();
+        if (m_player && !m_followingPlayer)
+            seek(ms);
     });
     connect(m_position, &QSlider::sliderReleased, this, &RecordingQuickLook::playOnAfterEnd);
 }
@@ -129,8 +127,17 @@ void RecordingQuickLook::connectPlayer()
 {
     connect(m_player, &QMediaPlayer::durationChanged, this,
         [this](qint64 ms) { showPlayerTime(ms, m_player->position()); });
-    connect(m_player, &QMediaPlayer::positionChanged, this,
-        [this](qint64 ms) { showPlayerTime(m_player->duration(), ms); });
+    connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {
+        // The backend reports the end's position as it ends; only a place before it shows the play
+        // moving on.
+        if (m_playingOnFrom >= 0 && ms >= m_playingOnFrom + movedOnMs && ms < m_player->duration())
+            m_playingOnFrom = -1;
+        showPlayerTime(m_player->duration(), ms);
+    });
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (status == QMediaPlayer::EndOfMedia)
+            endReached();
+    });
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState state) {
         m_playButton->setIcon(Symbols::icon(
             state == QMediaPlayer::PlayingState ? QStringLiteral("pause.fill") : QStringLiteral("play.fill"),
@@ -171,6 +178,7 @@ void RecordingQuickLook::setPath(const QString& path)
     setWindowTitle(QFileInfo(path).fileName());
     MediaPlayback::release(m_player);
     m_player = nullptr;
+    m_playingOnFrom = -1;
     m_position->setRange(0, 0);
     m_time->clear();
     m_problem->hide();
@@ -215,11 +223,42 @@ void RecordingQuickLook::togglePlayback()
         m_player->play();
 }
 
+void RecordingQuickLook::seek(qint64 ms)
+{
+    m_player->setPosition(ms);
+    if (m_player->playbackState() == QMediaPlayer::PlayingState) {
+        // Qt 6.4's FFmpeg backend reads a movie ahead of its play and, once it has read the file to
+        // its end (in the last half second or so of a play), reads again only when told to pause or
+        // play: a seek then left it playing with nothing more to show, its picture and time frozen
+        // under the pause symbol. A pause and a play make it read on from the new place.
+        m_player->pause();
+        m_player->play();
+        m_playingOnFrom = ms;
+    }
+    if (!m_position->isSliderDown())
+        playOnAfterEnd();
+}
+
 void RecordingQuickLook::playOnAfterEnd()
 {
     // The player stops only at the end of the movie (the user pauses).
-    if (m_player && m_player->playbackState() == QMediaPlayer::StoppedState)
+    if (m_player && m_player->playbackState() == QMediaPlayer::StoppedState) {
+        m_playingOnFrom = m_position->value();
         m_player->play();
+    }
+}
+
+void RecordingQuickLook::endReached()
+{
+    // An end reported before the play moved on from the place sought was reached before the seek
+    // (the backend reports it after the seek when it came in the meantime), or the backend ended
+    // the play it had just begun there at once: the movie plays on from that place, once. A place
+    // at the end shows the end.
+    const qint64 from = std::exchange(m_playingOnFrom, -1);
+    if (from >= 0 && from < m_player->duration() - movedOnMs) {
+        m_player->setPosition(from);
+        m_player->play();
+    }
 }
 
 void RecordingQuickLook::updateTime()

@@ -51,8 +51,12 @@ private:
     void connectPlayer();
     void showProblem(const QString& text);
     void togglePlayback();
+    // Moves the play to `ms` (milliseconds), as the user asked with the slider.
+    void seek(qint64 ms);
     // Plays from the position sought when the movie had played to its end.
     void playOnAfterEnd();
+    // The backend reports the movie's end.
+    void endReached();
     void updateTime();
     // Sets the slider's range and knob from the player.
     void showPlayerTime(qint64 durationMs, qint64 positionMs);
@@ -62,6 +66,10 @@ private:
     QMediaPlayer* m_player = nullptr;
     int m_request = 0;
     bool m_followingPlayer = false;
+    // The place a seek asked the play to go on from (milliseconds), until the play has moved on
+    // from it by `movedOnMs`; -1 when none.
+    qint64 m_playingOnFrom = -1;
+    static constexpr qint64 movedOnMs = 100;
     QVideoWidget* m_video;
     QLabel* m_problem;
     QToolButton* m_playButton;

@@ -431,3 +431,33 @@ TEST(TesseractTextRecognizer, AnEngineLoadedAheadServesTheReadAndEndsWhenLeftIdl
     EXPECT_EQ(recognizer.enginesLoaded(), 1);
     EXPECT_TRUE(eventually([&] { return recognizer.enginesIdle() == 0; })) << "the idle engine was never ended";
 }
+
+// Tesseract ends the last line of a paragraph with a second line break, and one more was added to
+// it: two blank lines between paragraphs where the tesseract command sets one. Also where small
+// paragraphs are read enlarged in a strip of their own and set in the page's reading.
+TEST(TesseractTextRecognizer, SetsOneBlankLineBetweenParagraphsAsTheTesseractCommandDoes)
+{
+    TesseractTextRecognizer recognizer;
+    for (const int smallSize : {16, 10}) {
+        std::vector<TextBlock> paragraphs;
+        int top = 16;
+        for (int i = 0; i < 4; ++i) {
+            const int size = i == 1 || i == 2 ? smallSize : 16;
+            paragraphs.push_back({{kGermanSampleLines[i], kEnglishSampleLines[i % 3]}, "DejaVu Sans", size, {16, top}});
+            top = paragraphs.back().rect().bottom() + 16;
+        }
+        const QImage page = renderedText(paragraphs, QSize(paragraphs[0].rect().right() + 16, top));
+        const std::optional<QString> text = recognizer.recognizeText(page);
+        ASSERT_TRUE(text.has_value());
+        const QStringList read = text->split(QStringLiteral("\n\n"));
+        EXPECT_EQ(read.size(), 4) << smallSize << " px:\n" << text->toStdString();
+        for (const QString& paragraph : read)
+            EXPECT_EQ(paragraph.count(QLatin1Char('\n')), 1) << smallSize << " px:\n" << text->toStdString();
+        const std::optional<QString> commandText = hasTesseractCommand() ? tesseractCommandReads(page) : std::nullopt;
+        if (commandText) {
+            EXPECT_EQ(text->count(QStringLiteral("\n\n")), commandText->trimmed().count(QStringLiteral("\n\n")));
+        }
+        // The small paragraphs have a strip of their own.
+        EXPECT_EQ(TesseractTextRecognizer::readingStrips(page).size() > 1, smallSize < 16);
+    }
+}

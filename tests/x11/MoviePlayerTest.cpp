@@ -22,6 +22,10 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QThread>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <QVideoWidget>
 #include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -60,8 +64,9 @@ bool writeMovieWithSound(const QString& path, int seconds)
     return movie->finish(&error);
 }
 
-// A silent movie whose white bar moves from the left edge to the right one as it plays.
-bool writeMovingBarMovie(const QString& path, int seconds)
+// A silent movie whose white bar moves from the left edge to the right one as it plays; its last
+// picture comes `heldSeconds` later (as in a recording that dropped the ticks before it).
+bool writeMovingBarMovie(const QString& path, int seconds, int heldSeconds = 0)
 {
     FFmpegMovieWriter writer;
     MovieSettings settings;
@@ -75,7 +80,7 @@ bool writeMovingBarMovie(const QString& path, int seconds)
     for (int i = 0; i < frames; ++i) {
         frame.fill(QColor(32, 74, 135));
         QPainter(&frame).fillRect(QRect(i * (320 - 16) / (frames - 1), 0, 16, 240), Qt::white);
-        if (!movie->appendVideo(frame, i, &error))
+        if (!movie->appendVideo(frame, i + (i == frames - 1 ? heldSeconds * settings.framesPerSecond : 0), &error))
             return false;
     }
     return movie->finish(&error);
@@ -276,6 +281,59 @@ TEST_F(MoviePlayerTest, ThePositionSliderFollowsThePlayAndADragSeeksThere)
         30000))
         << player->playbackState() << " at " << player->position();
     EXPECT_LT(player->position(), player->duration());
+}
+
+// The backend reads a movie ahead of its play, and once it had read it to its end (in the last half
+// second of a play; here while a last picture four seconds late is awaited) a click on the groove
+// left it playing nothing: pause symbol, picture and time frozen. It plays on from the place
+// clicked to the end now; so too when the click comes as the play ends (the main thread held
+// while it ends, so that the end and the click are handled together; the backend then now and
+// then ended the play begun at the place clicked at once).
+TEST_F(MoviePlayerTest, AClickOnTheGrooveNearTheEndPlaysOnFromThere)
+{
+    qputenv("PULSE_SERVER", "unix:" + dir.filePath(QStringLiteral("no-server")).toUtf8());
+    for (const bool readToItsEnd : {true, false}) {
+        SCOPED_TRACE(readToItsEnd ? "read to its end" : "the end reported with the click");
+        const QString path = dir.filePath(QStringLiteral("2026-12-07_09-0%1-00.mov").arg(readToItsEnd ? 4 : 5));
+        ASSERT_TRUE(writeMovingBarMovie(path, readToItsEnd ? 1 : 2, readToItsEnd ? 4 : 0));
+        RecordingQuickLook* look = openPlayer(path);
+        QMediaPlayer* player = look->player();
+        ASSERT_TRUE(player) << look->problem().toStdString();
+        auto* slider = look->findChild<QSlider*>();
+        const QVideoSink* sink = look->findChild<QVideoWidget*>()->videoSink();
+        if (readToItsEnd) {
+            // The picture before the late one shows: the file has been read to its end.
+            ASSERT_TRUE(waitUntil([&] { return player->position() >= 900; }, 30000));
+        } else {
+            ASSERT_TRUE(waitUntil([&] { return player->position() >= player->duration() - 100; }, 30000));
+            QThread::msleep(300); // the play ends meanwhile
+        }
+        const qint64 quarter = player->duration() / 4;
+        QSignalSpy positions(player, &QMediaPlayer::positionChanged);
+        const QPoint at = slider->mapToGlobal(QPoint(slider->width() / 4, slider->height() / 2));
+        ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+            QStringLiteral("click"), QStringLiteral("1")}));
+        const auto landed = [&] {
+            return std::find_if(positions.begin(), positions.end(), [&](const QList<QVariant>& p) {
+                return std::abs(p.at(0).toLongLong() - quarter) < player->duration() / 10;
+            });
+        };
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return landed() != positions.end() && player->mediaStatus() == QMediaPlayer::EndOfMedia
+                    && sink->videoFrame().startTime() >= (player->duration() - 100) * 1000;
+            },
+            30000))
+            << player->playbackState() << " " << player->mediaStatus() << " at " << player->position();
+        for (auto p = landed(); p != positions.end(); ++p)
+            EXPECT_GE(p->at(0).toLongLong(), quarter - player->duration() / 10) << "played from the start";
+        EXPECT_EQ(player->playbackState(), QMediaPlayer::StoppedState);
+        EXPECT_TRUE(look->findChild<QToolButton*>()->icon().pixmap(16).toImage()
+            == Symbols::icon(QStringLiteral("play.fill"), Theme::text()).pixmap(16).toImage())
+            << "the play symbol";
+        look->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 // The movie's file was replaced by a named pipe (without a writer: opening it for reading waits

@@ -403,8 +403,13 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& o
                     parts.push_back({*replacements[index], {}, {}, {}});
                 replacements[index].reset();
             } else {
+                // Tesseract ends a line with a line break and the last of a paragraph with a
+                // second one, but not the page's last line: the breaks are set here alike for all.
                 std::unique_ptr<char[]> line(it->GetUTF8Text(level));
                 QString text = line ? QString::fromUtf8(line.get()) : QString();
+                while (text.endsWith(QLatin1Char('\n')))
+                    text.chop(1);
+                text += QLatin1Char('\n');
                 if (it->IsAtFinalElement(tesseract::RIL_PARA, level))
                     text += QLatin1Char('\n');
                 const char* language = it->WordRecognitionLanguage();
