@@ -13,7 +13,8 @@ namespace ExitDeadline {
 // Readies the deadline: it runs from the first request to quit, either `app` beginning to quit (its
 // aboutToQuit, in which this is the first step when called before any other is connected) or
 // request(). The deadline is watched by a thread of its own, so it holds while the main thread is
-// stuck. Called once, before any request.
+// stuck, and ends the process whatever stderr does (a suspended terminal, a pipe nobody reads).
+// Called once, before any request.
 void armWhenQuitting(QCoreApplication& app, std::chrono::milliseconds bound);
 
 // A request to quit arrived (a termination signal): the deadline runs from now. Safe to call from

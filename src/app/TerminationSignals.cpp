@@ -39,4 +39,6 @@ void TerminationSignals::install(QCoreApplication& app)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // The terminal it was started from closing is a quit too: a recording under way is kept.
+    sigaction(SIGHUP, &action, nullptr);
 }

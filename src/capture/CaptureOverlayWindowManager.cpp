@@ -16,9 +16,7 @@
 #include <QCursor>
 #include <QDeadlineTimer>
 #include <QThread>
-#include <QGuiApplication>
 #include <QMenu>
-#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 
@@ -28,18 +26,6 @@ namespace {
 constexpr int settleAfterUnmapMs = 60;
 constexpr int unmapPollMs = 10;
 constexpr int unmapGiveUpMs = 500;
-
-QScreen* qtScreenFor(const ScreenMonitor& monitor)
-{
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    for (QScreen* screen : screens)
-        if (screen->name() == monitor.name)
-            return screen;
-    for (QScreen* screen : screens)
-        if (screen->geometry().topLeft() == monitor.frame.topLeft())
-            return screen;
-    return nullptr;
-}
 
 }
 
@@ -58,6 +44,7 @@ CaptureOverlayWindowManager::CaptureOverlayWindowManager(Needs needs, QObject* p
           })
     , m_actions({needs.capture, needs.recorder, needs.scrolling, needs.pasteboard, needs.permissions, needs.preferences,
           needs.workspace})
+    , m_probe(needs.screen, needs.capture)
 {
 }
 
@@ -86,45 +73,6 @@ void CaptureOverlayWindowManager::publish()
     emit changed();
     for (CaptureOverlayPanel* panel : std::as_const(m_panels))
         panel->view()->stateChanged();
-}
-
-void CaptureOverlayWindowManager::withMonitors(std::function<void(QList<ScreenMonitor>)> then)
-{
-    // Asking the display for its monitors is a round trip or more: not on the main thread.
-    Background::run(
-        this, [screen = &m_needs.screen] { return screen->monitors(); }, std::move(then));
-}
-
-CaptureScreens CaptureOverlayWindowManager::screensFrom(
-    const QList<ScreenMonitor>& monitors, QHash<quint32, QRect>* logicalFrames)
-{
-    std::vector<CaptureScreen> screens;
-    for (const ScreenMonitor& monitor : monitors) {
-        CaptureScreen screen;
-        screen.displayID = monitor.displayID;
-        screen.name = monitor.name.toStdString();
-        screen.pixelFrame = {monitor.frame.x(), monitor.frame.y(), monitor.frame.width(), monitor.frame.height()};
-        screen.scale = monitor.scale > 0 ? monitor.scale : 1.0;
-        screen.isPrimary = monitor.isPrimary;
-        screens.push_back(screen);
-    }
-    CaptureScreens result(std::move(screens));
-    // Where the toolkit puts each monitor, and the part the desktop's panels leave free.
-    std::vector<CaptureScreen> adjusted = result.screens();
-    for (int i = 0; i < monitors.size(); ++i) {
-        CaptureScreen& screen = adjusted[size_t(i)];
-        QRect logical(monitors[i].frame.topLeft(), (QSizeF(monitors[i].frame.size()) / screen.scale).toSize());
-        if (QScreen* qt = qtScreenFor(monitors[i])) {
-            logical = qt->geometry();
-            const QRect available = qt->availableGeometry();
-            screen.visibleFrame = CaptureScreens::globalFromLocal(screen,
-                {double(available.x() - logical.x()), double(available.y() - logical.y()), double(available.width()),
-                    double(available.height())});
-        }
-        if (logicalFrames)
-            logicalFrames->insert(screen.displayID, logical);
-    }
-    return CaptureScreens(std::move(adjusted));
 }
 
 QPoint CaptureOverlayWindowManager::logicalFromGlobal(const CaptureScreen& screen, CapturePoint global) const
@@ -223,7 +171,8 @@ void CaptureOverlayWindowManager::beginOverlaySession(
     m_actions.dismissAlert();
     const uint64_t session = m_selection.openSession();
     clearTheScreen(session, [this, session, paradigm, action, toolbarOverride] {
-        probePermission([this, session] { return m_selection.isCurrentSession(session); },
+        m_probe.permissionAndMonitors(
+            this, [this, session] { return m_selection.isCurrentSession(session); }, [this] { promptForPermission(); },
             [this, session, paradigm, action, toolbarOverride](QList<ScreenMonitor> monitors) {
                 prepareSession(session, monitors, paradigm, action, toolbarOverride);
             });
@@ -309,7 +258,7 @@ void CaptureOverlayWindowManager::whenLeft(OverlayDeparture departure, QList<qui
 void CaptureOverlayWindowManager::whenLeft(
     std::shared_ptr<const Departure> leaving, std::function<bool()> stillWanted, std::function<void()> then)
 {
-    Background::run(
+    Background::runCapture(
         this,
         [screen = &m_needs.screen, leaving] {
             if (std::any_of(leaving->windows.begin(), leaving->windows.end(),
@@ -333,40 +282,11 @@ void CaptureOverlayWindowManager::whenLeft(
         });
 }
 
-void CaptureOverlayWindowManager::probePermission(
-    std::function<bool()> stillWanted, std::function<void(QList<ScreenMonitor>)> then)
-{
-    // The permission and the monitors are asked at once; the session goes on when both are in.
-    struct Answers {
-        int missing = 2;
-        bool granted = false;
-        QList<ScreenMonitor> monitors;
-    };
-    auto answers = std::make_shared<Answers>();
-    auto proceed = [this, stillWanted, answers, then] {
-        if (--answers->missing > 0 || !stillWanted())
-            return;
-        if (!answers->granted) {
-            promptForPermission();
-            return;
-        }
-        then(answers->monitors);
-    };
-    m_needs.capture.hasScreenRecordingPermission(this, [answers, proceed](bool granted) {
-        answers->granted = granted;
-        proceed();
-    });
-    withMonitors([answers, proceed](QList<ScreenMonitor> monitors) {
-        answers->monitors = std::move(monitors);
-        proceed();
-    });
-}
-
 void CaptureOverlayWindowManager::prepareSession(uint64_t session, const QList<ScreenMonitor>& monitors,
     SelectionParadigm paradigm, TerminalAction action, std::optional<bool> toolbarOverride)
 {
     m_logicalFrames.clear();
-    m_selection.setScreens(screensFrom(monitors, &m_logicalFrames));
+    m_selection.setScreens(CaptureStartProbe::screensFrom(monitors, &m_logicalFrames));
     m_selection.beginSession(paradigm, action, toolbarOverride);
     m_loupeSnapshots.clear();
     m_backdrops.clear();
@@ -403,12 +323,12 @@ void CaptureOverlayWindowManager::takeSnapshots(uint64_t session, bool forLoupe,
 void CaptureOverlayWindowManager::grabSnapshots(uint64_t session, bool forLoupe, std::function<void()> then)
 {
     const std::vector<CaptureScreen>& screens = m_selection.screens().screens();
-    // Every monitor at once on the worker pool; the session presents when the last one is in.
+    // Every monitor at once on the capture pool; the session presents when the last one is in.
     auto remaining = std::make_shared<int>(int(screens.size()));
     for (const CaptureScreen& screen : screens) {
         const QRect pixels(screen.pixelFrame.x, screen.pixelFrame.y, screen.pixelFrame.width, screen.pixelFrame.height);
         const quint32 displayID = screen.displayID;
-        Background::run(
+        Background::runCapture(
             this, [pixels, screen = &m_needs.screen] { return screen->grabRect(pixels); },
             [this, session, forLoupe, displayID, remaining, then](QImage snapshot) {
                 if (!m_selection.isCurrentSession(session))

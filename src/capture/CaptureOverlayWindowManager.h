@@ -1,6 +1,7 @@
 #pragma once
 #include "capture/CaptureGeometry.h"
 #include "capture/CaptureSelection.h"
+#include "capture/CaptureStartProbe.h"
 #include "capture/CaptureTerminalActions.h"
 #include "capture/OverlayDeparture.h"
 #include "platform/ScreenSource.h"
@@ -118,7 +119,7 @@ private:
     void whenOverlayLeft(OverlayDeparture departure, QList<quint64> leaving, std::function<bool()> stillWanted,
         std::function<void()> then);
     // Runs `then` once `windows` are unmapped and the screen no longer shows `departure` (or after
-    // `limitMs` at the latest); while `stillWanted`. Each look is a short piece of pool work and
+    // `limitMs` at the latest); while `stillWanted`. Each look is a short piece of capture-pool work and
     // the pause between looks a timer of the main thread, so the wait holds no worker thread.
     void whenLeft(OverlayDeparture departure, QList<quint64> windows, int limitMs, std::function<bool()> stillWanted,
         std::function<void()> then);
@@ -129,9 +130,6 @@ private:
     // Ends the open session (one being prepared included) and runs `then` once its windows have
     // left the screen; dropped when a later begin comes first.
     void endSessionThen(std::function<void()> then);
-    // Asks the permission and the monitors at once; `then` runs when both are in, the permission is
-    // granted and the request is still wanted.
-    void probePermission(std::function<bool()> stillWanted, std::function<void(QList<ScreenMonitor>)> then);
     void prepareSession(uint64_t session, const QList<ScreenMonitor>& monitors, SelectionParadigm paradigm,
         TerminalAction action, std::optional<bool> toolbarOverride);
     void takeSnapshots(uint64_t session, bool forLoupe, std::function<void()> then);
@@ -152,11 +150,6 @@ private:
     bool refuseWhileRecording();
     void promptForPermission();
     void publish();
-    // The monitors, asked off the main thread.
-    void withMonitors(std::function<void(QList<ScreenMonitor>)> then);
-    // The monitors in every space, and where the toolkit puts each (m_logicalFrames).
-    static CaptureScreens screensFrom(
-        const QList<ScreenMonitor>& monitors, QHash<quint32, QRect>* logicalFrames = nullptr);
     // The permission and the monitors for a capture without an overlay.
     void probeDirect(std::function<void(const CaptureScreens&)> then);
     QPoint logicalFromGlobal(const CaptureScreen& screen, CapturePoint global) const;
@@ -167,6 +160,7 @@ private:
     std::unique_ptr<CaptureClock> m_clock;
     CaptureSelection m_selection;
     CaptureTerminalActions m_actions;
+    CaptureStartProbe m_probe;
     QList<CaptureOverlayPanel*> m_panels;
     QList<CaptureOverlayPanel*> m_sparePanels;
     QPointer<QWidget> m_toolbarPanel;

@@ -61,9 +61,9 @@ void CaptureOverlayWindowManager::beginLastAreaCapture()
         return;
     }
     const LastAreaCapture area = *m_lastAreaCapture;
-    withMonitors([this, area](const QList<ScreenMonitor>& monitors) {
+    m_probe.monitors(this, [this, area](const QList<ScreenMonitor>& monitors) {
         // The display is gone: a new area selection instead.
-        if (!screensFrom(monitors).byDisplayID(area.displayID)) {
+        if (!CaptureStartProbe::screensFrom(monitors).byDisplayID(area.displayID)) {
             beginAreaSelection(false);
             return;
         }
@@ -83,7 +83,9 @@ void CaptureOverlayWindowManager::beginLastAreaCapture()
 void CaptureOverlayWindowManager::probeDirect(std::function<void(const CaptureScreens&)> then)
 {
     // Captures without an overlay belong to no session: nothing later drops them.
-    probePermission([] { return true; }, [then](QList<ScreenMonitor> monitors) { then(screensFrom(monitors)); });
+    m_probe.permissionAndMonitors(
+        this, [] { return true; }, [this] { promptForPermission(); },
+        [then](QList<ScreenMonitor> monitors) { then(CaptureStartProbe::screensFrom(monitors)); });
 }
 
 void CaptureOverlayWindowManager::presentDisplayPicker(

@@ -74,7 +74,7 @@ void ScreenshotCaptureService::hasScreenRecordingPermission(QObject* receiver, s
 {
     // X11 asks no permission: the screen can be captured when one pixel of it can be read.
     ScreenSource* screen = &m_needs.source;
-    Background::run(
+    Background::runCapture(
         receiver ? receiver : this, [screen] { return !screen->grabRect(QRect(0, 0, 1, 1)).isNull(); },
         [done](bool granted) {
             if (done)
@@ -95,7 +95,7 @@ void ScreenshotCaptureService::openAccessibilityPrivacySettings()
 void ScreenshotCaptureService::availableWindows(QObject* receiver, std::function<void(QList<ScreenWindow>)> done)
 {
     ScreenSource* screen = &m_needs.source;
-    Background::run(
+    Background::runCapture(
         receiver ? receiver : this,
         [screen] {
             QString error;
@@ -117,7 +117,7 @@ void ScreenshotCaptureService::grabWindowImage(
 {
     ScreenSource* screen = &m_needs.source;
     const quint64 hint = prepareGrab();
-    Background::run(
+    Background::runCapture(
         receiver ? receiver : this,
         [screen, window, scale, hint] {
             waitUntilHidden(*screen, hint);
@@ -137,7 +137,7 @@ void ScreenshotCaptureService::grabAreaImage(
     const quint64 hint = prepareGrab();
     // Measured once the hint is hidden, which counts as a hide of its own.
     const int fadeWait = screenGrabDelayMs();
-    Background::run(
+    Background::runCapture(
         receiver ? receiver : this,
         [screen, displayID, localRect, scale, hint, fadeWait] {
             const QList<ScreenMonitor> monitors = screen->monitors();

@@ -3,13 +3,17 @@
 // queued call on the receiving object's thread. A result whose receiver was destroyed in the
 // meantime is dropped, so callers never check for a dead `this`.
 //
-// Two pools, neither of them Qt's global one (Qt's raster painting hands work to that pool and
+// Three pools, none of them Qt's global one (Qt's raster painting hands work to that pool and
 // waits for it on the main thread, so slow or stuck work there would stop painting):
-// - pool(): decoding, encoding, grabbing, parsing and recognition work, through run();
+// - pool(): decoding, encoding, parsing and recognition work, through run();
+// - capturePool(): the short steps between a capture's or a recording's hotkey and its grab
+//   (probing the screen, listing monitors and windows, the overlay's snapshots, the grab itself),
+//   through runCapture(), so that a start never waits behind decodes and shows the screen of the
+//   moment of the hotkey;
 // - lifecyclePool(): a recording's start and stop, through runLifecycle(), so that they, and the
-//   quit waiting for a movie to be finished, never wait behind work of the other pool.
-// Neither pool is ever destroyed: its destructor would wait for work that may never end. The
-// quit waits for both through finishAtQuit() (bounded by the exit deadline of the program).
+//   quit waiting for a movie to be finished, never wait behind work of the other pools.
+// No pool is ever destroyed: its destructor would wait for work that may never end. The quit
+// waits for all of them through finishAtQuit() (bounded by the exit deadline of the program).
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
@@ -23,8 +27,8 @@
 
 namespace Background {
 
-// The pool for decoding, encoding, grabbing, parsing and recognition work: one thread per core,
-// never a thread per call.
+// The pool for decoding, encoding, parsing and recognition work: one thread per core, never a
+// thread per call.
 inline QThreadPool& pool()
 {
     static QThreadPool* const threads = [] {
@@ -43,6 +47,20 @@ inline QThreadPool& lifecyclePool()
     static QThreadPool* const threads = [] {
         auto* created = new QThreadPool;
         created->setObjectName(QStringLiteral("com.quorvel.lifecycle"));
+        created->setMaxThreadCount(4);
+        return created;
+    }();
+    return *threads;
+}
+
+// The pool for a capture's steps with the screen, each a few round trips to the display server:
+// a few threads, enough for a probe, the monitors and a snapshot of each monitor at once, that
+// only such steps use.
+inline QThreadPool& capturePool()
+{
+    static QThreadPool* const threads = [] {
+        auto* created = new QThreadPool;
+        created->setObjectName(QStringLiteral("com.quorvel.capture"));
         created->setMaxThreadCount(4);
         return created;
     }();
@@ -120,6 +138,12 @@ template <typename Work, typename Then> void run(QObject* receiver, Work&& work,
     runOn(pool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
 }
 
+// Runs `work` on capturePool(), then `then(result)` on `receiver`'s thread while `receiver` lives.
+template <typename Work, typename Then> void runCapture(QObject* receiver, Work&& work, Then&& then)
+{
+    runOn(capturePool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
+}
+
 // Runs `work` on lifecyclePool(), then `then(result)` on `receiver`'s thread while `receiver` lives.
 template <typename Work, typename Then> void runLifecycle(QObject* receiver, Work&& work, Then&& then)
 {
@@ -142,16 +166,17 @@ template <typename... Args, typename Then> std::function<void(Args...)> callback
     };
 }
 
-// Waits for every queued piece of work of both pools and delivers the results already posted
+// Waits for every queued piece of work of the pools and delivers the results already posted
 // (tests).
 inline void waitForAll()
 {
     lifecyclePool().waitForDone();
+    capturePool().waitForDone();
     pool().waitForDone();
     QCoreApplication::sendPostedEvents();
 }
 
-// The quit: every piece of work of both pools still running or queued ends before the process
+// The quit: every piece of work of the pools still running or queued ends before the process
 // does (a movie being finished first), and the results it posted are handed over (or dropped with
 // their receivers) while the objects they reach still exist.
 inline void finishAtQuit()

@@ -1,6 +1,7 @@
 #include "platform/Dispatch.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -112,19 +113,23 @@ std::unique_ptr<DispatchTimer> ThreadQueue::scheduleRepeating(Milliseconds inter
 
 class SerialQueue : public ThreadQueue {
 public:
+    // How long the queue's end waits for the work already queued: longer than any piece of work
+    // that ends at all takes, and short of the exit deadline of the quit (5 s).
+    static constexpr int finishBoundMs = 3000;
+
     explicit SerialQueue(const QString& label)
         : ThreadQueue(label, nullptr)
     {
-        m_thread.setObjectName(label);
+        m_thread->setObjectName(label);
         m_object = new QObject;
-        m_object->moveToThread(&m_thread);
+        m_object->moveToThread(m_thread);
         m_context = m_object;
         // The context object, and the timers it owns, end on the queue's own thread as it
         // finishes: a timer can only be stopped on its thread, and one still running when the
         // queue goes (a work item's or a repeating timer's) would otherwise be destroyed from the
         // thread that destroys the queue.
-        QObject::connect(&m_thread, &QThread::finished, m_object, &QObject::deleteLater, Qt::DirectConnection);
-        m_thread.start();
+        QObject::connect(m_thread, &QThread::finished, m_object, &QObject::deleteLater, Qt::DirectConnection);
+        m_thread->start();
     }
     ~SerialQueue() override
     {
@@ -133,14 +138,19 @@ public:
         // loop is told to end directly.
         if (QCoreApplication::instance())
             QMetaObject::invokeMethod(
-                m_object, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
+                m_object, [thread = m_thread] { thread->quit(); }, Qt::QueuedConnection);
         else
-            m_thread.quit();
-        m_thread.wait();
+            m_thread->quit();
+        // Work stuck in a call that never returns (a line to a terminal whose output is suspended,
+        // a pipe nobody reads) must not hold the thread that ends the queue, the main thread at the
+        // quit: after the bound the thread is left running, with its objects, until the process
+        // ends.
+        if (m_thread->wait(QDeadlineTimer(finishBoundMs)))
+            delete m_thread;
     }
 
 private:
-    QThread m_thread;
+    QThread* m_thread = new QThread;
     QObject* m_object = nullptr;
 };
 

@@ -55,6 +55,7 @@ public:
 
     // The main thread's queue (the Qt event loop).
     static DispatchQueue& main();
-    // A new serial queue on a thread of its own.
+    // A new serial queue on a thread of its own. Its end lets the work already queued run, and
+    // waits for it a bounded time (work stuck for good is left to the end of the process).
     static std::unique_ptr<DispatchQueue> makeSerial(const QString& label);
 };

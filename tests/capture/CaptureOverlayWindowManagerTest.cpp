@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPainter>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -204,23 +205,54 @@ TEST_F(CaptureOverlayWindowManagerTest, ALaterSessionShowsItsOwnSnapshotInTheKep
 }
 
 // The wait for the overlay to leave the screen holds no worker between its looks: with a single
-// worker (a small machine), other work runs while the overlay's windows still show, and the wait
+// capture worker, other capture work runs while the overlay's windows still show, and the wait
 // goes on after it.
 TEST_F(CaptureOverlayWindowManagerTest, TheWaitForTheOverlayToLeaveHoldsNoWorker)
 {
     ASSERT_TRUE(present([&] { manager.beginAreaSelection(false); }));
-    const std::shared_ptr<void> restore(nullptr,
-        [threads = Background::pool().maxThreadCount()](void*) { Background::pool().setMaxThreadCount(threads); });
-    Background::pool().setMaxThreadCount(1);
+    QThreadPool& capture = Background::capturePool();
+    const std::shared_ptr<void> restore(
+        nullptr, [&capture, threads = capture.maxThreadCount()](void*) { capture.setMaxThreadCount(threads); });
+    capture.setMaxThreadCount(1);
     source.windowsViewable = true;
     std::atomic<bool> ran {false};
     int looks = 0;
     ASSERT_TRUE(present([&] {
         manager.beginAreaSelection(false);
-        Background::run([&ran] { ran = true; });
+        capture.start([&ran] { ran = true; });
         EXPECT_TRUE(QTest::qWaitFor([&] { return ran.load(); }, 20000));
         looks = source.viewableAsked;
         source.windowsViewable = false;
     }));
     EXPECT_GT(source.viewableAsked, looks);
+}
+
+// Work holding every worker of the pool (slow decodes of the gallery on a small machine) holds up
+// no start: a full-screen capture reaches its grab, an area selection shows its snapshots and a
+// screen recording reaches the recorder, each at once.
+TEST_F(CaptureOverlayWindowManagerTest, StartsNeverWaitBehindOtherWork)
+{
+    source.monitorList.removeLast(); // one display: no menu picks it
+    QTemporaryDir movies;
+    rig.recorder.setRecordingsDirectory(movies.path());
+    const auto stuck = std::make_shared<QSemaphore>();
+    const int threads = Background::pool().maxThreadCount();
+    const std::shared_ptr<void> release(nullptr, [stuck, threads](void*) { stuck->release(threads); });
+    for (int i = 0; i < threads; ++i)
+        Background::run([stuck] { stuck->acquire(); });
+    const auto atOnce = [](const std::function<bool()>& reached) { return QTest::qWaitFor(reached, 1000); };
+
+    const int grabs = source.grabCount; // the probe's pixel, then the screen
+    manager.beginFullScreenCapture();
+    EXPECT_TRUE(atOnce([&] { return source.grabCount == grabs + 2; }));
+
+    bool presented = false;
+    QObject::connect(&manager, &CaptureOverlayWindowManager::overlaysPresented, [&] { presented = true; });
+    manager.beginAreaSelection(false);
+    EXPECT_TRUE(atOnce([&] { return presented; }));
+    manager.dismissAll();
+
+    manager.beginScreenRecording();
+    EXPECT_TRUE(atOnce([&] { return rig.recorder.isBusy(); }));
+    rig.recorder.stopRecording();
 }

@@ -1,6 +1,7 @@
 #include "platform/Dispatch.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -130,6 +131,23 @@ TEST(DispatchTest, DestroyingASerialQueueRunsWorkAlreadyQueued)
             queue->async([&] { ++ran; });
     }
     EXPECT_EQ(ran.load(), 50);
+}
+
+// Work that does not end (a line to a terminal whose output is suspended) holds the end of its
+// queue (the main thread at the quit) only a bounded time, and may still end later on its thread.
+TEST(DispatchTest, DestroyingASerialQueueWaitsForStuckWorkABoundedTime)
+{
+    const auto stuck = std::make_shared<QSemaphore>();
+    const auto ended = std::make_shared<std::atomic<bool>>(false);
+    auto queue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.test.stuck"));
+    queue->async([stuck, ended] {
+        stuck->tryAcquire(1, 20000);
+        *ended = true;
+    });
+    queue.reset();
+    EXPECT_FALSE(ended->load());
+    stuck->release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended->load(); }, 5000));
 }
 
 QStringList g_warnings;
