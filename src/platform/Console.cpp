@@ -4,7 +4,15 @@
 #include <QMutex>
 #include <QStringList>
 #include <QtGlobal>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
+#include <deque>
+#include <mutex>
+#include <pthread.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 QMutex& sinkMutex()
@@ -17,6 +25,95 @@ Console::Sink& currentSink()
     static Console::Sink sink;
     return sink;
 }
+// Lines for stderr, written by a thread of their own: a terminal whose output is suspended
+// (Ctrl+S) or a pipe nobody reads then holds that thread alone, never the thread that logs (the
+// main thread among them, whose start, hotkeys and quit must go on). Lines keep their order; what
+// comes while `maxLines` wait is left out and counted. Made once, never destroyed: its thread may
+// be stuck in a write for as long as the process lives.
+class StderrWriter {
+public:
+    static constexpr size_t maxLines = 512;
+
+    static StderrWriter& shared()
+    {
+        static auto* const writer = new StderrWriter;
+        return *writer;
+    }
+
+    void add(QByteArray line)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_lines.size() >= maxLines) {
+                ++m_leftOut;
+                return;
+            }
+            m_lines.push_back(std::move(line));
+        }
+        m_changed.notify_all();
+    }
+
+    bool flush(std::chrono::milliseconds bound)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, bound, [this] { return m_lines.empty() && !m_writing; });
+    }
+
+private:
+    StderrWriter()
+    {
+        std::thread([this] { run(); }).detach();
+        // Lines logged just before the process ends still reach the terminal, unless it takes
+        // nothing: then the end waits a moment at most.
+        std::atexit([] { StderrWriter::shared().flush(std::chrono::milliseconds(500)); });
+    }
+
+    void run()
+    {
+        // A reader that went away (a pipe to `tee` whose terminal closed) fails the write here
+        // instead of ending the process.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        std::unique_lock lock(m_mutex);
+        while (true) {
+            m_changed.wait(lock, [this] { return !m_lines.empty(); });
+            QByteArray line = std::move(m_lines.front());
+            m_lines.pop_front();
+            if (m_lines.empty() && m_leftOut > 0) {
+                line += QByteArrayLiteral("Quorvel: ") + QByteArray::number(m_leftOut)
+                    + QByteArrayLiteral(" lines were left out while the terminal took nothing\n");
+                m_leftOut = 0;
+            }
+            m_writing = true;
+            lock.unlock();
+            writeAll(line);
+            lock.lock();
+            m_writing = false;
+            m_changed.notify_all();
+        }
+    }
+
+    static void writeAll(const QByteArray& bytes)
+    {
+        for (qsizetype done = 0; done < bytes.size();) {
+            const ssize_t written = ::write(STDERR_FILENO, bytes.constData() + done, size_t(bytes.size() - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return; // closed or gone: the line is lost with the terminal
+            done += written;
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_lines;
+    qint64 m_leftOut = 0;
+    bool m_writing = false;
+};
+
 // The topics QUORVEL_TRACE names, lower-cased (read at every trace: a paste traces a few lines).
 QtMessageHandler previousMessageHandler = nullptr;
 
@@ -53,9 +150,12 @@ void Console::log(const QString& line)
         sink(line);
         return;
     }
-    const QByteArray bytes = line.toUtf8();
-    std::fprintf(stderr, "%s\n", bytes.constData());
-    std::fflush(stderr);
+    StderrWriter::shared().add(line.toUtf8() + '\n');
+}
+
+bool Console::flush(std::chrono::milliseconds bound)
+{
+    return StderrWriter::shared().flush(bound);
 }
 
 bool Console::isTracing(QStringView topic)

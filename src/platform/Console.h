@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringView>
+#include <chrono>
 #include <functional>
 
 // Diagnostics as single console lines ("TypeName: message" or "Failed to ...: error").
@@ -11,7 +12,11 @@
 // environment variable QUORVEL_TRACE names their topic ("paste", several separated by commas, or
 // "all").
 namespace Console {
+// Prints `line` on stderr without waiting for it: a thread of its own writes the lines in order,
+// so a terminal that takes nothing (its output suspended, a pipe nobody reads) holds no caller.
 void log(const QString& line);
+// Waits until the lines logged so far are written, `bound` at most; false when they were not.
+bool flush(std::chrono::milliseconds bound);
 // Whether QUORVEL_TRACE asks for the traces of `topic`.
 bool isTracing(QStringView topic);
 // Prints `line` as log() does when the topic is traced; otherwise nothing.

@@ -1,6 +1,7 @@
 #include "platform/MediaPlayback.h"
 
 #include "platform/Background.h"
+#include "platform/Console.h"
 #include "platform/MemoryRelease.h"
 
 #include <QAudioOutput>
@@ -72,6 +73,7 @@ void endBeforeSoundTeardown(int status, void*)
 {
     if (liveSoundOutputs.load() == 0)
         return;
+    Console::flush(std::chrono::milliseconds(500));
     std::fflush(nullptr);
     ::_exit(status);
 }
