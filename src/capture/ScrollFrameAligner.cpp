@@ -270,52 +270,6 @@ int rowsBefore(const std::vector<int>& rows, int end)
 
 }
 
-std::optional<int> ScrollMatch::clear() const
-{
-    if (candidates.empty())
-        return std::nullopt;
-    if (candidates.size() == 1)
-        return candidates.front().offset;
-    const ScrollCandidate* best = &candidates.front();
-    for (const ScrollCandidate& candidate : candidates)
-        if (candidate.evidence > best->evidence)
-            best = &candidate;
-    int second = 0;
-    for (const ScrollCandidate& candidate : candidates)
-        if (&candidate != best)
-            second = std::max(second, candidate.evidence);
-    if (best->evidence > second && best->evidence >= 4 * second)
-        return best->offset;
-    return std::nullopt;
-}
-
-bool ScrollMatch::allows(int offset) const
-{
-    return std::any_of(candidates.begin(), candidates.end(),
-        [offset](const ScrollCandidate& candidate) { return candidate.offset == offset; });
-}
-
-std::optional<int> ScrollMatch::nearest(int expected, int tolerance) const
-{
-    const ScrollCandidate* found = nullptr;
-    bool tie = false;
-    for (const ScrollCandidate& candidate : candidates) {
-        const int d = std::abs(candidate.offset - expected);
-        if (d > tolerance)
-            continue;
-        const int best = found ? std::abs(found->offset - expected) : tolerance + 1;
-        if (d < best || (d == best && candidate.mismatched < found->mismatched)) {
-            tie = false;
-            found = &candidate;
-        } else if (d == best && candidate.mismatched == found->mismatched) {
-            tie = true;
-        }
-    }
-    if (!found || tie)
-        return std::nullopt;
-    return found->offset;
-}
-
 ScrollMatch ScrollFrameAligner::match(const QImage& previous, const QImage& next, const ScrollBand& band) const
 {
     if (previous.size() != next.size() || columnStride < 1 || band.top < 0 || band.bottom < 0 || band.left < 0
@@ -392,6 +346,20 @@ ScrollMatch ScrollFrameAligner::match(const QImage& previous, const QImage& next
     // Blank frames that did not change: nothing moved, as far as anyone can tell.
     if (result.still && result.candidates.empty())
         result.candidates.push_back({0, 0});
+    // The sampled columns may miss what tells two lines apart (a digit of a number): a distance
+    // taken on its agreement alone is compared in every column of the compared ones first.
+    if (const int taken = result.takenOnAgreement(); taken >= 0) {
+        std::vector<int> every;
+        for (const int c : changed)
+            for (int x = xs[std::size_t(c)]; x < std::min(xs[std::size_t(c)] + columnStride, right); ++x)
+                every.push_back(x);
+        const Plane olderEvery = planeOf(sampledColumns(previousImage, every, first, first + rows), every.size(), rows);
+        const Plane newerEvery = planeOf(sampledColumns(nextImage, every, first, first + rows), every.size(), rows);
+        ScrollCandidate& candidate = result.candidates[std::size_t(taken)];
+        const std::optional<Agreement> agreement = agreementAt(
+            olderEvery, newerEvery, every.size(), rows, candidate.offset, tolerance);
+        candidate.mismatched = agreement ? int(agreement->mismatchedRows.size()) : rows;
+    }
     return result;
 }
 
@@ -581,4 +549,34 @@ ScrollBand ScrollFrameAligner::withEdgesOutOfStep(
         }
     }
     return band;
+}
+
+ScrollFrameAligner::Measurement ScrollFrameAligner::measure(const QImage& previous, const QImage& next) const
+{
+    const std::optional<ScrollBand> edges = staticEdges(previous, next);
+    if (!edges) {
+        Measurement unchanged;
+        unchanged.match.still = true;
+        unchanged.match.candidates.push_back({0, 0});
+        return unchanged;
+    }
+    const auto measureWith = [&](Probe probe) -> Measurement {
+        ScrollBand refined = *edges;
+        const std::optional<int> rough = align(previous, next, *edges, probe);
+        if (rough && *rough >= minMeaningfulOffset)
+            refined = withEdgesOutOfStep(previous, next, *edges, *rough);
+        ScrollMatch found = match(previous, next, refined);
+        const std::optional<int> clear = found.clear();
+        if (clear && *clear >= minMeaningfulOffset && clear != rough) {
+            refined = withEdgesOutOfStep(previous, next, *edges, *clear);
+            found = match(previous, next, refined);
+        }
+        return {std::move(found), refined};
+    };
+    Measurement upper = measureWith(Probe::upper);
+    if (upper.match.clear())
+        return upper;
+    Measurement first = measureWith(Probe::first);
+    const std::optional<int> clear = first.match.clear();
+    return clear && *clear >= minMeaningfulOffset ? first : upper;
 }

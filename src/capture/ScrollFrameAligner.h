@@ -1,7 +1,8 @@
 #pragma once
+#include "capture/ScrollMatch.h"
+
 #include <QImage>
 #include <optional>
-#include <vector>
 
 // The rows of a window that stay in place while its content scrolls: a fixed header, a footer
 // (a pager's prompt line, a status bar), the window's frame lines, the ends of a scroll bar. The
@@ -16,34 +17,6 @@ struct ScrollBand {
     int left = 0;
     int right = 0;
     bool operator==(const ScrollBand&) const = default;
-};
-
-// One distance at which two frames agree, with the number of rows that back it: rows of the
-// overlap that carry something (not both blank alike) and match.
-struct ScrollCandidate {
-    int offset = 0;
-    int evidence = 0;
-    // Rows of the overlap that carry something and do not match (a cursor, a hovered link).
-    int mismatched = 0;
-    bool operator==(const ScrollCandidate&) const = default;
-};
-
-// Every distance at which the moving rows of two frames agree. Repeated content (a block of
-// identical lines, a pattern) agrees at several; the pixels alone then cannot tell the scroll.
-struct ScrollMatch {
-    // Smallest offset first.
-    std::vector<ScrollCandidate> candidates;
-    // Nothing changed in the moving rows between the two frames.
-    bool still = false;
-
-    // The distance the pixels tell by themselves: the only candidate, or one backed by at least
-    // four times as many rows as any other (a single line that happens to repeat does not outweigh
-    // a whole overlap). None without a candidate or with several comparable ones.
-    std::optional<int> clear() const;
-    bool allows(int offset) const;
-    // The candidate within `tolerance` rows of `expected` that is nearest to it, the one with
-    // fewer mismatched rows when two are equally near; none when there is none or it stays a tie.
-    std::optional<int> nearest(int expected, int tolerance) const;
 };
 
 // Measures how far a window's content moved between two frames taken before and after a scroll:
@@ -71,7 +44,9 @@ struct ScrollFrameAligner {
     // 25 % of the moving rows (the overlap itself for long scrolls) picks the distances worth a
     // closer look; a distance is kept when the whole overlap agrees: rows that carry something
     // match, save one in sixteen (a cursor, a hovered link), and no other distance matches the
-    // rows both share clearly better (by four rows or more).
+    // rows both share clearly better (by four rows or more). The sampled columns may miss what
+    // tells two lines apart (a digit): the distance `ScrollMatch::clear()` would take only on its
+    // agreement with every row has its mismatched rows counted in every compared column.
     ScrollMatch match(const QImage& previous, const QImage& next, const ScrollBand& band) const;
 
     // Where the quick measurement takes its band of compared rows of the new frame: at 10 % to
@@ -102,4 +77,21 @@ struct ScrollFrameAligner {
     // that changed, such as a pager's first prompt) go with it, lines of text that happened to be
     // the same in both frames no longer do.
     static ScrollBand withEdgesOutOfStep(const QImage& previous, const QImage& next, ScrollBand band, int offset);
+
+    // What one comparison found: the distances at which the moving rows agree, and the rows and
+    // columns that do not move with the content (none when nothing changed at all).
+    struct Measurement {
+        ScrollMatch match;
+        std::optional<ScrollBand> band;
+    };
+    // Smaller distances are no scroll worth a strip (a redrawn cursor, a rounding of the wheel).
+    static constexpr int minMeaningfulOffset = 8;
+
+    // Compares two frames of a window whose static parts are not known yet: finds the rows that
+    // stayed in place (`staticEdges`), measures quickly what does not follow the content
+    // (`withEdgesOutOfStep` at the quick measure's distance), which `match` then leaves out; when
+    // `match` tells another distance clearly, that one decides the static parts. A step nearly as
+    // large as the window leaves only the first rows shared: when the band in the upper middle
+    // tells nothing clear, those are measured too.
+    Measurement measure(const QImage& previous, const QImage& next) const;
 };

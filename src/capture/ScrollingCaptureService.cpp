@@ -23,6 +23,23 @@ const QString stepTooLargeStored = QStringLiteral(
     "Ein Schritt war so groß wie das Fenster, danach ließ sich die Seite nicht anschließen. Das Bild endet davor. "
     "Scrolle in kleineren Schritten, etwa mit dem Mausrad statt mit der Leertaste.");
 
+// Whether the distances at which the frames agree follow one another from 0 up to `offset` at one
+// spacing, as in a picture of nothing but identical lines.
+bool matchesEveryLineUpTo(const ScrollMatch& match, int offset)
+{
+    int spacing = 0;
+    int last = 0;
+    for (const ScrollCandidate& candidate : match.candidates) {
+        if (candidate.offset == 0 || candidate.offset > offset)
+            continue;
+        if (spacing != 0 && candidate.offset - last != spacing)
+            return false;
+        spacing = candidate.offset - last;
+        last = candidate.offset;
+    }
+    return spacing > 0 && match.allows(0);
+}
+
 }
 
 const QString ScrollingCaptureService::unclearNotice = QStringLiteral("Anschluss verloren – zurück zur letzten Stelle");
@@ -287,21 +304,23 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
 
 std::optional<int> ScrollingCaptureService::trustedOffset(const ScrollMatch& match) const
 {
+    const std::optional<int> clear = match.still ? std::nullopt : match.clear();
     if (m_clickMeasured && m_clicksPosted > 0) {
         const int expected = int(std::lround(m_pixelsPerClick * m_clicksPosted));
         // A little slack for programs whose notches are not all alike.
         const int slack = std::max(2, expected / 20);
+        // The page ended before the notches' whole distance: the content moved less, as far as
+        // the picture tells by itself, even where repeated lines allow the notches' distance too.
+        if (clear && *clear < expected - slack)
+            return clear;
+        // A still picture moved by the notches only through identical lines filling the window,
+        // which matches itself at every line; any other is where the page ended.
         if (const std::optional<int> near = match.nearest(expected, slack))
-            return near;
-        // The page ended before the notches' whole distance: the content moved less, never more.
-        ScrollMatch shorter = match;
-        std::erase_if(shorter.candidates, [&](const ScrollCandidate& c) { return c.offset > expected + slack; });
-        if (!match.still && !shorter.candidates.empty())
-            return shorter.clear();
+            return !match.still || matchesEveryLineUpTo(match, *near) ? near : 0;
     }
-    if (match.still)
-        return 0;
-    return match.clear();
+    // Otherwise only what the picture tells by itself: where the content moved further than the
+    // notches over repeated lines, nothing, and the picture ends before it.
+    return match.still ? 0 : clear;
 }
 
 void ScrollingCaptureService::manualPass()
@@ -317,8 +336,10 @@ void ScrollingCaptureService::manualPass()
         if (now - m_lastScroll <= m_timing.manualScrollQuiet)
             return manualPass();
         grabSettled([this](const QImage& next) {
+            // A grab that failed because the window closed ends the capture, as in automatic
+            // mode: what was joined is kept. One still on the screen is looked at again.
             if (next.isNull())
-                return manualPass();
+                return windowOnScreen() ? manualPass() : finish();
             compare(m_previous, next, [this, next](const ScrollMatch& match) { manualCompare(next, match); });
         });
     });
@@ -352,6 +373,11 @@ void ScrollingCaptureService::manualCompare(const QImage& next, const ScrollMatc
     if (!room || m_frameCount >= maxFrames)
         return finish();
     manualPass();
+}
+
+bool ScrollingCaptureService::windowOnScreen() const
+{
+    return m_needs.currentWindowFrame && m_needs.currentWindowFrame(m_window.windowID).has_value();
 }
 
 void ScrollingCaptureService::setNotice(const QString& notice)
@@ -543,50 +569,17 @@ void ScrollingCaptureService::confirmSettled(const QImage& latest, int checks, s
 
 void ScrollingCaptureService::compare(const QImage& previous, const QImage& next, std::function<void(ScrollMatch)> then)
 {
-    struct Measured {
-        ScrollMatch match;
-        std::optional<ScrollBand> band;
-    };
     // Until a movement was accepted, each comparison first finds the rows that stayed in place
     // (fixed header and footer, frame lines) and what beside the content does not follow it (a
     // scroll bar); afterwards those of the first accepted one are used.
     Background::run(
         this,
-        [aligner = m_aligner, band = m_band, previous, next]() -> Measured {
+        [aligner = m_aligner, band = m_band, previous, next]() -> ScrollFrameAligner::Measurement {
             if (band)
                 return {aligner.match(previous, next, *band), band};
-            const std::optional<ScrollBand> edges = ScrollFrameAligner::staticEdges(previous, next);
-            if (!edges) {
-                Measured unchanged;
-                unchanged.match.still = true;
-                unchanged.match.candidates.push_back({0, 0});
-                return unchanged;
-            }
-            // A quick measurement shows what does not follow the content, which the full comparison
-            // then leaves out; when the full one tells another distance, that one decides. A step
-            // nearly as large as the window leaves only the first rows shared: when the band in
-            // the upper middle tells nothing clear, those are measured too.
-            const auto measure = [&](ScrollFrameAligner::Probe probe) -> Measured {
-                ScrollBand refined = *edges;
-                const std::optional<int> rough = aligner.align(previous, next, *edges, probe);
-                if (rough && *rough >= minMeaningfulOffset)
-                    refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *rough);
-                ScrollMatch found = aligner.match(previous, next, refined);
-                const std::optional<int> clear = found.clear();
-                if (clear && *clear >= minMeaningfulOffset && clear != rough) {
-                    refined = ScrollFrameAligner::withEdgesOutOfStep(previous, next, *edges, *clear);
-                    found = aligner.match(previous, next, refined);
-                }
-                return {std::move(found), refined};
-            };
-            Measured upper = measure(ScrollFrameAligner::Probe::upper);
-            if (upper.match.clear())
-                return upper;
-            Measured first = measure(ScrollFrameAligner::Probe::first);
-            const std::optional<int> clear = first.match.clear();
-            return clear && *clear >= minMeaningfulOffset ? first : upper;
+            return aligner.measure(previous, next);
         },
-        [this, session = m_session, then = std::move(then)](Measured measured) {
+        [this, session = m_session, then = std::move(then)](ScrollFrameAligner::Measurement measured) {
             if (session != m_session)
                 return;
             m_measuredBand = measured.band;

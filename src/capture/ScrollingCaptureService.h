@@ -28,8 +28,8 @@ class DesktopNotifier;
 // can tell it (the user's own scrolling over such a block, a jump past everything the frames
 // share), no frame is joined at a guess: manual mode says so on the strip until the user scrolls
 // back to a place that joins, and a capture that ends there stops at the last sure place and tells
-// the user. Runs on the main thread; the waits are timers and the grabs, comparisons and stacking
-// run on workers.
+// the user. Either mode ends when the window closes, with what was joined until then. Runs on the
+// main thread; the waits are timers and the grabs, comparisons and stacking run on workers.
 class ScrollingCaptureService : public QObject {
     Q_OBJECT
 public:
@@ -75,7 +75,7 @@ public:
     };
 
     static constexpr int maxFrames = 60;
-    static constexpr int minMeaningfulOffset = 8;
+    static constexpr int minMeaningfulOffset = ScrollFrameAligner::minMeaningfulOffset;
     // How many more looks a window gets to show its first scroll before it counts as ignoring the
     // wheel (a program busy redrawing, a terminal under load).
     static constexpr int firstScrollRechecks = 3;
@@ -132,12 +132,15 @@ private:
     // Grabs once the scroll has settled and compares with the previous frame.
     void grabAfterScroll();
     void autoCompare(const QImage& next, const ScrollMatch& match);
-    // The distance a posted scroll moved the content by, if it can be trusted: the one the notches
-    // sent stand for when the picture allows it, else the one the picture tells by itself among
-    // those no longer than that (the page may end sooner).
+    // The distance a posted scroll moved the content by, if it can be trusted: the one the picture
+    // tells by itself when it is shorter than the notches' (the page ended sooner), else the one
+    // the notches sent stand for when the picture allows it (a still one only where it shows
+    // nothing but identical lines), else the one the picture tells.
     std::optional<int> trustedOffset(const ScrollMatch& match) const;
     void manualPass();
     void manualCompare(const QImage& next, const ScrollMatch& match);
+    // Whether the captured window is still on the screen; false when that cannot be looked up.
+    bool windowOnScreen() const;
     void setNotice(const QString& notice);
     // Drops the strips of the latest steps that showed no change.
     void dropStillStrips();

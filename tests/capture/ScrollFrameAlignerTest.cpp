@@ -283,3 +283,27 @@ TEST(ScrollFrameAligner, ShortLinesOfABitmapFontMoveWithTheScrollWhileThePromptS
     EXPECT_LT(band.bottom + edges->top, 2 * cellHeight) << "no line of text stays";
     EXPECT_EQ(ScrollFrameAligner().match(frames[0], frames[1], band).clear(), 6 * cellHeight);
 }
+
+TEST(ScrollFrameAligner, ALogOfShortBatchesInAFramedTerminalJoinsAtItsStep)
+{
+    // Grabs of less in a 30-line xterm framed by a window manager, over a log of headers
+    // "== batch NN ==" each followed by 3 to 16 lines "OK": the first scroll moved 78 rows, a later
+    // one 234 rows, from header 08 near the bottom to header 09 near the top.
+    const auto frame = [](int i) {
+        return QImage(qEnvironmentVariable("QUORVEL_TEST_SOURCE_DIR", QStringLiteral("."))
+            + QStringLiteral("/tests/data/scrolling/batches-%1.png").arg(i));
+    };
+    const ScrollFrameAligner aligner;
+    // Runs of "OK" agree at a run of distances one line apart, one header over another at one more
+    // but for a few rows; the one distance at which the whole overlap agrees, standing alone, is
+    // the scroll, and the prompt line below stays.
+    const ScrollFrameAligner::Measurement first = aligner.measure(frame(0), frame(1));
+    EXPECT_EQ(first.match.clear(), 78);
+    ASSERT_TRUE(first.band);
+    EXPECT_EQ(first.band->bottom, 17);
+    // Headers 08 and 09 look the same in the sampled columns, three lines apart: every column tells
+    // them apart, and nothing in the picture alone tells the scroll.
+    const ScrollMatch later = aligner.match(frame(2), frame(3), *first.band);
+    EXPECT_EQ(later.clear(), std::nullopt);
+    EXPECT_TRUE(later.allows(39) && later.allows(234));
+}

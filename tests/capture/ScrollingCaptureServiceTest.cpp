@@ -23,8 +23,12 @@ struct FakePage {
     int height = 120;
     int position = 0;
     int pixelsPerClick = 23;
+    // When set, the distance per notch after the first scroll (a program that speeds up).
+    int laterPixelsPerClick = 0;
     bool scrolls = true;
     bool failGrabs = false;
+    // The window has closed: its grabs fail and it is no longer on the screen.
+    bool closed = false;
     int grabs = 0;
     int clicksPosted = 0;
     // A program slow to redraw at first: the first scroll shows only this many grabs after it.
@@ -85,8 +89,9 @@ struct Harness {
             ++page.grabs;
             if (page.pendingPosition >= 0 && --page.grabsUntilRedraw <= 0)
                 page.position = std::exchange(page.pendingPosition, -1);
-            done(page.failGrabs ? QImage() : page.view());
+            done(page.failGrabs || page.closed ? QImage() : page.view());
         };
+        env.currentWindowFrame = [this](quint64) { return page.closed ? std::nullopt : std::optional(window().frame); };
         env.handOff = [this](const QImage& image, const QRectF&) { handedOff.append(image); };
         env.postWheelClicks = [this](const QPoint&, int clicks) {
             page.clicksPosted += clicks;
@@ -98,6 +103,8 @@ struct Harness {
             } else if (page.scrolls) {
                 page.position = scrolled;
             }
+            if (page.laterPixelsPerClick > 0)
+                page.pixelsPerClick = page.laterPixelsPerClick;
             return true;
         };
         env.startScrollMonitor = [this](std::function<void()> handler) {
@@ -498,6 +505,87 @@ TEST(ScrollingCaptureService, AutoModeStitchesAPageOfShortLinesWhole)
 {
     using namespace textlines;
     std::vector<std::string> lines = batchLog();
+    FakePage pager(bitmapText(lines, 540), 29 * cellHeight);
+    pager.pixelsPerClick = 3 * cellHeight;
+    pager.footer = bitmapText({":"}, 540);
+    Harness h(std::move(pager));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    lines.push_back(":");
+    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == bitmapText(lines, 540));
+    EXPECT_TRUE(h.notifications.isEmpty());
+}
+
+// A program that scrolls further per notch than it did at first, over a page that repeats every 7
+// lines after 8 lines of its own: the second step moves 156 rows where the notches stand for 144,
+// and the picture agrees at 156 and at 72 alike. Nothing is joined at a guess: the picture ends
+// before it, and the user is told.
+TEST(ScrollingCaptureService, AutoModeStopsWhereTheContentMovedFurtherThanTheNotchesOverRepeatedLines)
+{
+    using namespace textlines;
+    std::vector<int> lines = numbered(100, 8);
+    for (int period = 0; period < 6; ++period)
+        lines = lines + numbered(0, 7);
+    FakePage pager(page(lines, 160), 20 * lineHeight);
+    pager.pixelsPerClick = 24;
+    pager.laterPixelsPerClick = 26;
+    Harness h(std::move(pager));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(stitched.height(), 20 * lineHeight + 24);
+    EXPECT_TRUE(stitched == h.page.page.copy(0, 0, 160, stitched.height())) << "no line that was not seen";
+    ASSERT_EQ(h.notifications.size(), 1);
+    EXPECT_TRUE(h.notifications.front().startsWith(ScrollingCaptureService::unclearSummary));
+}
+
+// The window closes during a manual capture: the strip goes and what was joined is kept, as in
+// automatic mode; one that closes before anything was joined leaves nothing to keep. A grab that
+// fails while the window is still on the screen is tried again.
+TEST(ScrollingCaptureService, ManualModeEndsWhenTheWindowCloses)
+{
+    ScrollingCaptureService::Timing timing = Harness::fastTiming();
+    timing.manualDoneAfterQuiet = 3600 * 1000;
+    Harness h(FakePage(48, 700, 120), timing);
+    ScrollingCaptureControlWindowManager strip(*h.service);
+    h.startManual();
+    ASSERT_TRUE(waitFor([&] { return strip.panel() != nullptr; }));
+    h.page.position = 60;
+    ASSERT_TRUE(waitFor([&] { return h.service->state().frameCount == 2; }));
+    h.page.failGrabs = true;
+    const int grabs = h.page.grabs;
+    ASSERT_TRUE(waitFor([&] { return h.page.grabs > grabs + 2; }));
+    EXPECT_FALSE(h.outcome.has_value());
+    h.page.closed = true;
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    EXPECT_EQ(strip.panel(), nullptr);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    EXPECT_EQ(h.handedOff.front().convertToFormat(QImage::Format_RGB32), h.page.page.copy(0, 0, 48, 180));
+
+    Harness once(FakePage(48, 700, 120), timing);
+    ScrollingCaptureControlWindowManager onceStrip(*once.service);
+    once.startManual();
+    ASSERT_TRUE(waitFor([&] { return onceStrip.panel() != nullptr; }));
+    once.page.closed = true;
+    EXPECT_EQ(once.waitForOutcome(), Kind::tooShort);
+    EXPECT_EQ(onceStrip.panel(), nullptr);
+    EXPECT_TRUE(once.handedOff.isEmpty());
+}
+
+// A log of 10 headers, each followed by 3 to 16 lines "OK", in a pager of 29 lines: runs of "OK"
+// agree at many distances, the first step's and the notches' among them, and the last screen
+// matches itself where two runs of "OK" meet. Every line comes out once, and the page's end is
+// no reason for a notice.
+TEST(ScrollingCaptureService, AutoModeKeepsALogOfShortBatchesWhole)
+{
+    using namespace textlines;
+    std::vector<std::string> lines;
+    for (const int run : {16, 16, 3, 4, 4, 8, 16, 5, 14, 15}) {
+        lines.push_back("== batch " + std::to_string(lines.size()) + " ==");
+        lines.insert(lines.end(), std::size_t(run), "OK");
+    }
     FakePage pager(bitmapText(lines, 540), 29 * cellHeight);
     pager.pixelsPerClick = 3 * cellHeight;
     pager.footer = bitmapText({":"}, 540);

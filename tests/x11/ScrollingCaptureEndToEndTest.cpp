@@ -59,15 +59,14 @@ QByteArray repeatedBlockPage()
     return text;
 }
 
-// What tesseract reads in a picture of a page, line by line: the number of a line "line <n> ...",
-// "=" for one of the identical lines. It reads the left 480 columns, where the lines lie, scaled up
-// twice, which it reads more surely.
-QStringList readBack(const QImage& picture)
+// What tesseract reads in the left 480 columns of a picture (where the lines lie), line by line,
+// scaled up `scale` times.
+QStringList recognizedLines(const QImage& picture, int scale)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("read.png"));
     const QImage text = picture.copy(0, 0, std::min(picture.width(), 480), picture.height());
-    text.scaled(text.size() * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(path);
+    text.scaled(text.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(path);
     QProcess tesseract;
     // One thread: on a busy machine its threads only wait for each other.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -77,9 +76,17 @@ QStringList readBack(const QImage& picture)
         QStringLiteral("tesseract"), {path, QStringLiteral("stdout"), QStringLiteral("--psm"), QStringLiteral("6")});
     if (!tesseract.waitForFinished(300000))
         return {};
+    return QString::fromUtf8(tesseract.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// What tesseract reads in a picture of a page, line by line: the number of a line "line <n> ...",
+// "=" for one of the identical lines. It reads the picture scaled up twice, which it reads more
+// surely.
+QStringList readBack(const QImage& picture)
+{
     static const QRegularExpression numbered(QStringLiteral("\\bline\\s+(\\d+)\\b"));
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(tesseract.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+    for (const QString& line : recognizedLines(picture, 2)) {
         if (line.contains(QStringLiteral("same words")))
             lines.append(QStringLiteral("="));
         else if (const QRegularExpressionMatch match = numbered.match(line); match.hasMatch())
@@ -109,6 +116,25 @@ void expectWholeRepeatedBlockPage(const QImage& picture)
     for (int k = 0; k < identicalLines; ++k)
         expected.insert(numberedLines / 2, QStringLiteral("="));
     EXPECT_EQ(read, expected) << "read: " << read.join(QLatin1Char(' ')).toStdString();
+}
+
+// Each header "== batch NN ==" of a log's lines with the number of "OK" lines below it, read as
+// tesseract reads the bitmap font of xterm (0 as O and 1 as L at times, OK as 0k).
+QList<QPair<QString, int>> batchesOf(const QStringList& lines)
+{
+    static const QStringList ok {
+        QStringLiteral("OK"), QStringLiteral("0K"), QStringLiteral("Ok"), QStringLiteral("0k")};
+    QList<QPair<QString, int>> batches;
+    for (const QString& line : lines) {
+        if (line.contains(QStringLiteral("batch"))) {
+            QString number = line.section(QLatin1Char(' '), 2, 2, QString::SectionSkipEmpty);
+            batches.append(
+                {number.replace(QLatin1Char('O'), QLatin1Char('0')).replace(QLatin1Char('L'), QLatin1Char('1')), 0});
+        } else if (!batches.isEmpty() && ok.contains(line.trimmed())) {
+            ++batches.last().second;
+        }
+    }
+    return batches;
 }
 
 // Writes the repeated-block page into `folder`; its path.
@@ -164,12 +190,14 @@ protected:
     // Starts `less` in an xterm on a file (black on white, in `font` at `size` points when given)
     // and waits until it has drawn its first page: its prompt in reverse video at the bottom left.
     std::optional<ScreenWindow> startPager(const QString& title, const QString& file, const QStringList& lessOptions,
-        const QString& font = {}, int size = 0)
+        const QString& font = {}, int size = 0, const QString& geometry = {})
     {
         QStringList arguments {QStringLiteral("-T"), title, QStringLiteral("-fg"), QStringLiteral("black"),
             QStringLiteral("-bg"), QStringLiteral("white")};
         if (!font.isEmpty())
             arguments << QStringLiteral("-fa") << font << QStringLiteral("-fs") << QString::number(size);
+        if (!geometry.isEmpty())
+            arguments << QStringLiteral("-geometry") << geometry;
         // The window manager gives the terminal the whole screen just after it starts; less
         // starts once that has happened, so that it draws for the final size (a resize that
         // comes while it starts up may go unnoticed, and it keeps drawing 24 lines).
@@ -538,5 +566,35 @@ TEST_F(ScrollingCaptureEndToEnd, APagerOfShortLinesInTheTerminalsBitmapFontIsSti
         textLines += inked && !was ? 1 : 0;
     }
     EXPECT_EQ(textLines, 150 + 1);
+    EXPECT_TRUE(m_notifications.isEmpty());
+}
+
+TEST_F(ScrollingCaptureEndToEnd, ALogOfShortBatchesInAPagerIsWhole)
+{
+    // 10 headers, each followed by 3 to 16 lines "OK", in less in an xterm of 30 lines (where a
+    // window manager frames it; else the whole screen) in its own bitmap font: every run of "OK"
+    // shorter than the window, the headers alike but for their numbers.
+    QStringList lines;
+    int header = 0;
+    for (const int run : {3, 16, 12, 5, 14, 8, 11, 6, 13, 9})
+        lines << QStringLiteral("== batch %1 ==").arg(++header, 2, 10, QLatin1Char('0'))
+              << QStringList(run, QStringLiteral("OK"));
+    QTemporaryDir folder;
+    QFile log(folder.filePath(QStringLiteral("batches.log")));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    log.close();
+    const auto pager = startPager(QStringLiteral("Batches"), log.fileName(),
+        {QStringLiteral("-S"), QStringLiteral("--mouse"), QStringLiteral("--wheel-lines=3")}, {}, 0,
+        QStringLiteral("90x30"));
+    ASSERT_TRUE(pager);
+    const auto outcome = run(true, *pager);
+    ASSERT_TRUE(outcome);
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    m_result.save(artifact(QStringLiteral("scrolling_capture_batches.png")));
+    const auto read = batchesOf(recognizedLines(m_result, 1));
+    std::printf("window %dx%d, picture %dx%d, read back %d headers\n", pager->frame.width(), pager->frame.height(),
+        m_result.width(), m_result.height(), int(read.size()));
+    EXPECT_EQ(read, batchesOf(lines)) << "each header once, in order, with its lines";
     EXPECT_TRUE(m_notifications.isEmpty());
 }
