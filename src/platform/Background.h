@@ -27,15 +27,23 @@
 
 namespace Background {
 
+namespace Detail {
+// A pool of our own, never destroyed; `maxThreads` 0 keeps Qt's one thread per core.
+inline QThreadPool* makePool(const QString& name, int maxThreads)
+{
+    auto* created = new QThreadPool;
+    created->setObjectName(name);
+    if (maxThreads > 0)
+        created->setMaxThreadCount(maxThreads);
+    return created;
+}
+}
+
 // The pool for decoding, encoding, parsing and recognition work: one thread per core, never a
 // thread per call.
 inline QThreadPool& pool()
 {
-    static QThreadPool* const threads = [] {
-        auto* created = new QThreadPool;
-        created->setObjectName(QStringLiteral("com.quorvel.work"));
-        return created;
-    }();
+    static QThreadPool* const threads = Detail::makePool(QStringLiteral("com.quorvel.work"), 0);
     return *threads;
 }
 
@@ -44,12 +52,7 @@ inline QThreadPool& pool()
 // one, and the next start still finds another).
 inline QThreadPool& lifecyclePool()
 {
-    static QThreadPool* const threads = [] {
-        auto* created = new QThreadPool;
-        created->setObjectName(QStringLiteral("com.quorvel.lifecycle"));
-        created->setMaxThreadCount(4);
-        return created;
-    }();
+    static QThreadPool* const threads = Detail::makePool(QStringLiteral("com.quorvel.lifecycle"), 4);
     return *threads;
 }
 
@@ -58,12 +61,7 @@ inline QThreadPool& lifecyclePool()
 // only such steps use.
 inline QThreadPool& capturePool()
 {
-    static QThreadPool* const threads = [] {
-        auto* created = new QThreadPool;
-        created->setObjectName(QStringLiteral("com.quorvel.capture"));
-        created->setMaxThreadCount(4);
-        return created;
-    }();
+    static QThreadPool* const threads = Detail::makePool(QStringLiteral("com.quorvel.capture"), 4);
     return *threads;
 }
 

@@ -499,12 +499,11 @@ TEST(ScrollingCaptureService, ManualPageStepsJoinWhereTheyOverlapOrTheUserIsAske
     EXPECT_TRUE(once.handedOff.front().convertToFormat(QImage::Format_RGB32) == once.page.page.copy(0, 0, 160, window));
 }
 
-// A pager in a terminal's bitmap font over a log of short, repeating lines, its prompt below:
-// every line once, in order, down to the page's end, where the last step comes short of its notches.
-TEST(ScrollingCaptureService, AutoModeStitchesAPageOfShortLinesWhole)
+// A pager over `lines` in a terminal's bitmap font, 29 lines high, 3 lines a notch, its prompt
+// below, scrolled by the capture: every line once, in order, and no notice.
+static void expectPagerStitchedWhole(std::vector<std::string> lines)
 {
     using namespace textlines;
-    std::vector<std::string> lines = batchLog();
     FakePage pager(bitmapText(lines, 540), 29 * cellHeight);
     pager.pixelsPerClick = 3 * cellHeight;
     pager.footer = bitmapText({":"}, 540);
@@ -515,6 +514,13 @@ TEST(ScrollingCaptureService, AutoModeStitchesAPageOfShortLinesWhole)
     lines.push_back(":");
     EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == bitmapText(lines, 540));
     EXPECT_TRUE(h.notifications.isEmpty());
+}
+
+// A pager in a terminal's bitmap font over a log of short, repeating lines, its prompt below:
+// every line once, in order, down to the page's end, where the last step comes short of its notches.
+TEST(ScrollingCaptureService, AutoModeStitchesAPageOfShortLinesWhole)
+{
+    expectPagerStitchedWhole(textlines::batchLog());
 }
 
 // A program that scrolls further per notch than it did at first, over a page that repeats every 7
@@ -586,14 +592,5 @@ TEST(ScrollingCaptureService, AutoModeKeepsALogOfShortBatchesWhole)
         lines.push_back("== batch " + std::to_string(lines.size()) + " ==");
         lines.insert(lines.end(), std::size_t(run), "OK");
     }
-    FakePage pager(bitmapText(lines, 540), 29 * cellHeight);
-    pager.pixelsPerClick = 3 * cellHeight;
-    pager.footer = bitmapText({":"}, 540);
-    Harness h(std::move(pager));
-    h.startAuto();
-    EXPECT_EQ(h.waitForOutcome(), Kind::success);
-    ASSERT_EQ(h.handedOff.size(), 1);
-    lines.push_back(":");
-    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == bitmapText(lines, 540));
-    EXPECT_TRUE(h.notifications.isEmpty());
+    expectPagerStitchedWhole(lines);
 }
