@@ -32,8 +32,10 @@ public:
 };
 
 // One movie being written. Used from one thread at a time, but for convert(), which one other
-// thread may call meanwhile. The file is fragmented, so everything up to the last closed fragment
-// survives a crash of the process.
+// thread may call meanwhile, and appendAudio(), which one other thread may call beside the
+// pictures' appends (so that sound never waits for a picture's encoding). finish() comes after
+// both. The file is fragmented, so everything up to the last closed fragment survives a crash of
+// the process.
 class MovieFile {
 public:
     virtual ~MovieFile() = default;

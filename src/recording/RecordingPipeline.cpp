@@ -11,39 +11,26 @@ RecordingPipeline::RecordingPipeline(Setup setup)
 
 RecordingPipeline::~RecordingPipeline()
 {
-    if (m_capture.joinable() || m_encoder.joinable())
+    if (m_capture.joinable() || m_encoder.joinable() || m_sound.joinable())
         stop();
 }
 
-bool RecordingPipeline::start(FailureHandler onFailure, QString* error)
+bool RecordingPipeline::start(FailureHandler onFailure, QString* error, SoundLostHandler onSoundLost)
 {
     m_onFailure = std::move(onFailure);
-    // Connecting to the sound server can take seconds; the movie's clock starts after it. Without
-    // an answer the picture is recorded all the same.
-    if (m_setup.audio) {
-        QString soundError;
-        const bool started = m_setup.audio->start(
-            m_setup.audioSampleRate, m_setup.audioChannels,
-            [this](const float* samples, int frames, Clock::TimePoint capturedAt) {
-                receiveSound(samples, frames, capturedAt);
-            },
-            &soundError);
-        if (!started) {
-            m_soundFailure = soundError.isEmpty() ? QStringLiteral("the sound server does not answer") : soundError;
-            m_setup.audio = nullptr;
-        }
-    }
+    m_onSoundLost = std::move(onSoundLost);
+    // A movie that may get sound has its sound track from the start: the sound server's answer
+    // (which can take seconds) is not waited for.
     if (!m_setup.movie && m_setup.createMovie)
         m_setup.movie = m_setup.createMovie(m_setup.audio != nullptr, error);
-    if (!m_setup.movie) {
-        if (m_setup.audio)
-            m_setup.audio->stop();
+    if (!m_setup.movie)
         return false;
-    }
     // The picture starts now; the sound joins where its capture times put it (a sound server may
     // hand over its first block only when its output's current chunk ends, a second or two on).
     startClock();
     m_encoder = std::thread([this] { encodeLoop(); });
+    if (m_setup.audio)
+        m_sound = std::thread([this] { soundLoop(); });
     m_capture = std::thread([this] { captureLoop(); });
     return true;
 }
@@ -84,14 +71,19 @@ double RecordingPipeline::activeSeconds() const
     return activeSecondsLocked(m_clock->now());
 }
 
-double RecordingPipeline::activeSecondsLocked(Clock::TimePoint now) const
+RecordingPipeline::Clock::Duration RecordingPipeline::activeLocked(Clock::TimePoint now) const
 {
     if (!m_clockStarted)
-        return 0;
+        return {};
     Clock::Duration active = now - m_start - m_pausedTotal;
     if (m_pausedAt)
         active -= now - *m_pausedAt;
-    return std::max(0.0, std::chrono::duration<double>(active).count());
+    return std::max(Clock::Duration {}, active);
+}
+
+double RecordingPipeline::activeSecondsLocked(Clock::TimePoint now) const
+{
+    return std::chrono::duration<double>(activeLocked(now)).count();
 }
 
 void RecordingPipeline::endCapture(std::optional<Clock::TimePoint> drainBy)
@@ -120,8 +112,7 @@ RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoin
         std::lock_guard lock(m_clockMutex);
         summary.activeSeconds = m_stopActive;
     }
-    if (m_setup.audio)
-        m_setup.audio->stop();
+    stopSound();
     if (m_capture.joinable())
         m_capture.join();
     {
@@ -129,12 +120,22 @@ RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoin
         m_captureDone = true;
     }
     m_queueChanged.notify_all();
+    {
+        std::lock_guard lock(m_soundMutex);
+        m_soundDone = true;
+    }
+    m_soundChanged.notify_all();
     if (m_encoder.joinable())
         m_encoder.join();
+    if (m_sound.joinable())
+        m_sound.join();
+    if (!m_writeFailed)
+        padSoundToThePicture();
     summary.framesCaptured = m_framesCaptured;
     summary.framesDropped = m_framesDropped;
     summary.soundFramesDropped = m_soundFramesDropped;
-    summary.error = m_encoderError;
+    summary.hasSystemSound = m_soundWritten;
+    summary.error = m_encoderError.isEmpty() ? m_soundError : m_encoderError;
     if (m_setup.movie) {
         // A movie whose writing failed is still finished: the writer keeps what plays.
         QString error;
@@ -148,38 +149,73 @@ RecordingPipeline::Summary RecordingPipeline::stop(std::optional<Clock::TimePoin
     return summary;
 }
 
+// The sound server is let go first, so that no sound comes after the stop; a connection under way
+// is waited for (the source gives up a server that does not answer within its bound).
+void RecordingPipeline::stopSound()
+{
+    if (!m_sound.joinable())
+        return;
+    {
+        std::unique_lock lock(m_soundMutex);
+        m_soundChanged.wait(lock, [this] { return m_soundResolved; });
+    }
+    if (m_soundConnected)
+        m_setup.audio->stop();
+}
+
 void RecordingPipeline::fail(const QString& error)
 {
     if (!m_failed.exchange(true) && m_onFailure)
         m_onFailure(error);
 }
 
-bool RecordingPipeline::push(Item item, bool isFrame, bool force)
+// Told once. A server that refused or never answered is told also when the stop came first: the
+// movie has no sound from it.
+void RecordingPipeline::loseSound(const QString& reason, bool joined)
+{
+    if ((joined && m_stopping) || m_soundLost.exchange(true))
+        return;
+    if (m_onSoundLost)
+        m_onSoundLost(reason, joined);
+}
+
+bool RecordingPipeline::pushFrame(Item item, bool force)
 {
     {
         std::lock_guard lock(m_queueMutex);
-        if (isFrame && !force && m_framesQueued >= m_setup.queueCapacity) {
+        if (!force && m_framesQueued >= m_setup.queueCapacity) {
             ++m_framesDropped;
             return false;
         }
-        if (!isFrame) {
-            // Sound waits for a writer held up in a write a few seconds' worth; later sound is
-            // left out (silence in its place once the writer goes on).
-            const qint64 frames = qint64(item.sound.size()) / m_setup.audioChannels;
-            if (m_soundQueued + frames > qint64(m_setup.soundQueueSeconds * m_setup.audioSampleRate)) {
-                m_soundFramesDropped += frames;
-                return false;
-            }
-            m_soundQueued += frames;
-        }
-        if (isFrame) {
-            ++m_framesQueued;
-            ++m_framesCaptured;
-        }
+        ++m_framesQueued;
+        ++m_framesCaptured;
         m_queue.push_back(std::move(item));
     }
     m_queueChanged.notify_one();
     return true;
+}
+
+// Sound waits for its writer, which only a movie that cannot be written holds up (its encoding
+// takes a fraction of real time); past soundQueueSeconds of it, later sound is left out (silence
+// in its place once the writer goes on), and the user is told.
+void RecordingPipeline::pushSound(Item item)
+{
+    const qint64 frames = qint64(item.sound.size()) / m_setup.audioChannels;
+    bool queued = false;
+    {
+        std::lock_guard lock(m_soundMutex);
+        queued = m_soundQueued + frames <= qint64(m_setup.soundQueueSeconds * m_setup.audioSampleRate);
+        if (queued) {
+            m_soundQueued += frames;
+            m_sounds.push_back(std::move(item));
+        } else {
+            m_soundFramesDropped += frames;
+        }
+    }
+    if (queued)
+        m_soundChanged.notify_one();
+    else
+        loseSound(QStringLiteral("the movie does not take the sound"), true);
 }
 
 int RecordingPipeline::queueCapacityFor(QSize frameSize)
@@ -205,6 +241,7 @@ void RecordingPipeline::captureLoop()
         std::lock_guard lock(m_clockMutex);
         next = m_start;
     }
+    qint64 lastTick = -1;    // the last tick looked at (its frame written, dropped or lost)
     qint64 lastIndex = -1;   // the last tick taken (its frame written or dropped)
     qint64 lastWritten = -1; // the last frame handed to the encoder
     int failedGrabs = 0;
@@ -212,17 +249,25 @@ void RecordingPipeline::captureLoop()
         if (!m_clock->sleepUntil(next, stopping) || m_stopping)
             break;
         bool paused;
-        double active;
+        Clock::TimePoint now;
+        Clock::Duration active;
         {
             std::lock_guard lock(m_clockMutex);
             paused = m_pausedAt.has_value();
-            active = activeSecondsLocked(m_clock->now());
+            now = m_clock->now();
+            active = activeLocked(now);
         }
-        if (!paused) {
-            // The movie starts with its first frame, however late this thread came to it.
-            qint64 index = lastIndex < 0 ? 0 : std::llround(active * m_setup.framesPerSecond);
-            if (index <= lastIndex)
-                index = lastIndex + 1;
+        watchSound(now);
+        if (paused) {
+            next = now + period;
+            continue;
+        }
+        // A frame is stamped with the tick nearest to its grab, so that a late wake costs the
+        // ticks it missed and never moves the frames after it. The movie starts with its first
+        // frame, however late this thread came to it.
+        const qint64 index = lastTick < 0 ? 0 : (active + period / 2) / period;
+        if (index > lastTick) {
+            lastTick = index;
             bool taken = true;
             if (queueIsFull()) {
                 ++m_framesDropped; // the encoder is behind: this tick costs neither grab nor conversion
@@ -240,13 +285,22 @@ void RecordingPipeline::captureLoop()
                 lastIndex = index;
             }
         }
-        next += period;
-        const auto now = m_clock->now();
-        if (now > next + period)
-            next = now; // fell behind: the next tick is now; the skipped ones count as dropped
+        // The next tick is due when the movie's clock reaches it.
+        next = now + std::max<Clock::Duration>(Clock::Duration {}, (lastTick + 1) * period - active);
     }
     if (!m_failed)
         captureLastFrame(lastIndex, lastWritten);
+}
+
+// A sound server that has handed over nothing for soundSilenceSeconds is taken as frozen: the
+// user learns that the recording goes on without sound.
+void RecordingPipeline::watchSound(Clock::TimePoint now)
+{
+    if (!m_soundConnected || m_soundLost)
+        return;
+    const Clock::TimePoint last {Clock::Duration(m_lastSoundAt.load())};
+    if (now - last > std::chrono::duration<double>(m_setup.soundSilenceSeconds))
+        loseSound(QStringLiteral("the sound server stopped answering"), true);
 }
 
 // The movie ends with the screen at the stop: a frame for the tick the stop fell in, or for the
@@ -297,12 +351,13 @@ RecordingPipeline::Grab RecordingPipeline::captureFrame(qint64 index, bool force
         fail(QStringLiteral("a frame cannot be converted: ") + error);
         return Grab::failed;
     }
-    push(Item {std::move(picture), {}, index}, true, force);
+    pushFrame(Item {std::move(picture), {}, index}, force);
     return Grab::written;
 }
 
 void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt)
 {
+    m_lastSoundAt = m_clock->now().time_since_epoch().count();
     if (m_stopping || frames <= 0)
         return;
     const int rate = m_setup.audioSampleRate;
@@ -333,7 +388,7 @@ void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::Ti
     item.position = position;
     m_nextSample = position + qint64(item.sound.size()) / channels;
     if (!item.sound.empty())
-        push(std::move(item), false);
+        pushSound(std::move(item));
 }
 
 // Keeps the sound where its capture times put it, as the two clocks (the sound card's, which
@@ -380,11 +435,24 @@ int RecordingPipeline::stretchFor(int frames)
     return extra;
 }
 
+// The stop's time for the queues is up: the rest is left out, so that the movie ends.
+bool RecordingPipeline::drained()
+{
+    std::lock_guard lock(m_queueMutex);
+    return m_drainBy && m_clock->now() >= *m_drainBy;
+}
+
+void RecordingPipeline::writeFailed(const QString& error, QString* kept)
+{
+    *kept = error;
+    m_writeFailed = true;
+    fail(QStringLiteral("the movie cannot be written (%1); the recording was stopped").arg(error));
+}
+
 void RecordingPipeline::encodeLoop()
 {
     while (true) {
         Item item;
-        bool drained;
         {
             std::unique_lock lock(m_queueMutex);
             m_queueChanged.wait(lock, [this] { return !m_queue.empty() || m_captureDone; });
@@ -392,41 +460,75 @@ void RecordingPipeline::encodeLoop()
                 break;
             item = std::move(m_queue.front());
             m_queue.pop_front();
-            if (item.frame)
-                --m_framesQueued;
-            else
-                m_soundQueued -= qint64(item.sound.size()) / m_setup.audioChannels;
-            drained = m_drainBy && m_clock->now() >= *m_drainBy;
+            --m_framesQueued;
         }
-        if (drained) {
-            // The stop's time for the queue is up: the rest is left out, so that the movie ends.
-            if (item.frame) {
-                --m_framesCaptured;
-                ++m_framesDropped;
-            }
+        if (drained()) {
+            --m_framesCaptured;
+            ++m_framesDropped;
             continue;
         }
-        if (!m_encoderError.isEmpty() || !m_setup.movie)
+        if (m_writeFailed)
             continue; // a failed movie takes nothing more; the queue still drains
         QString error;
-        bool written;
-        if (item.frame) {
-            written = m_setup.movie->appendFrame(std::move(item.frame), item.position, &error);
-            if (written)
-                m_lastFrameWritten = item.position;
-        } else {
-            const int frames = int(item.sound.size() / m_setup.audioChannels);
-            written = m_setup.movie->appendAudio(item.sound.data(), frames, item.position, &error);
-            if (written)
-                m_soundEnd = std::max(m_soundEnd, item.position + frames);
+        if (m_setup.movie->appendFrame(std::move(item.frame), item.position, &error))
+            m_lastFrameWritten = item.position;
+        else
+            writeFailed(error, &m_encoderError);
+    }
+}
+
+// Connects to the sound server (which may take its time, or never answer) while the picture is
+// recorded, then writes the sound as it comes, beside the pictures.
+void RecordingPipeline::soundLoop()
+{
+    connectSound();
+    while (true) {
+        Item item;
+        {
+            std::unique_lock lock(m_soundMutex);
+            m_soundChanged.wait(lock, [this] { return !m_sounds.empty() || m_soundDone; });
+            if (m_sounds.empty())
+                break;
+            item = std::move(m_sounds.front());
+            m_sounds.pop_front();
+            m_soundQueued -= qint64(item.sound.size()) / m_setup.audioChannels;
         }
-        if (!written) {
-            m_encoderError = error;
-            fail(QStringLiteral("the movie cannot be written (%1); the recording was stopped").arg(error));
+        if (drained() || m_writeFailed)
+            continue;
+        QString error;
+        const int frames = int(item.sound.size() / size_t(m_setup.audioChannels));
+        if (m_setup.movie->appendAudio(item.sound.data(), frames, item.position, &error)) {
+            m_soundEnd = std::max(m_soundEnd, item.position + frames);
+            m_soundWritten = true;
+        } else {
+            writeFailed(error, &m_soundError);
         }
     }
-    if (m_encoderError.isEmpty())
-        padSoundToThePicture();
+}
+
+void RecordingPipeline::connectSound()
+{
+    QString error;
+    const bool tried = !m_stopping;
+    bool connected = false;
+    if (tried) {
+        connected = m_setup.audio->start(
+            m_setup.audioSampleRate, m_setup.audioChannels,
+            [this](const float* samples, int frames, Clock::TimePoint capturedAt) {
+                receiveSound(samples, frames, capturedAt);
+            },
+            &error, [this](const QString& reason) { loseSound(reason, true); });
+    }
+    if (connected)
+        m_lastSoundAt = m_clock->now().time_since_epoch().count(); // the first block may take seconds
+    {
+        std::lock_guard lock(m_soundMutex);
+        m_soundConnected = connected;
+        m_soundResolved = true;
+    }
+    m_soundChanged.notify_all();
+    if (tried && !connected)
+        loseSound(error.isEmpty() ? QStringLiteral("the sound server does not answer") : error, false);
 }
 
 // Sound still on its way at the stop (a server's latency, a thread that fell behind) is silence:
@@ -442,7 +544,7 @@ void RecordingPipeline::padSoundToThePicture()
         const int part = int(std::min<qint64>(end - at, rate / 10));
         QString error;
         if (!m_setup.movie->appendAudio(silence.data(), part, at, &error)) {
-            m_encoderError = error;
+            m_soundError = error;
             return;
         }
         at += part;

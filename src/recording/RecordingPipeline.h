@@ -19,8 +19,10 @@
 
 // The threads of one recording: a capture thread grabs a frame on a steady clock, draws the
 // pointer in, converts it for the encoder straight from the grab's buffer and hands it to a
-// bounded queue; an encoder thread writes the queue (and the system audio) into the movie. A full
-// queue drops the frame and counts it. Paused spans are left out of the movie's time line: the
+// bounded queue; an encoder thread writes that queue's pictures into the movie. A full queue drops
+// the frame and counts it. The system audio has a queue and a thread of its own, which connects to
+// the sound server and then writes the sound beside the pictures: a picture's encoder that falls
+// behind costs pictures, never sound. Paused spans are left out of the movie's time line: the
 // clock of the movie stops while paused.
 class RecordingPipeline {
 public:
@@ -32,8 +34,8 @@ public:
 
     struct Setup {
         std::unique_ptr<FrameGrabber> grabber;
-        // The movie, or (when null) how to create it once the start knows whether the system
-        // audio answered (`withSound`): a movie without sound gets no sound track.
+        // The movie, or (when null) how to create it at the start: with a sound track
+        // (`withSound`) when the system audio is recorded, silent until the sound server answers.
         std::unique_ptr<MovieFile> movie;
         std::function<std::unique_ptr<MovieFile>(bool withSound, QString* error)> createMovie;
         QSize frameSize;                       // the movie's size (the grab's top-left part)
@@ -47,7 +49,10 @@ public:
         int audioSampleRate = 48'000;
         int audioChannels = 2;
         int queueCapacity = 8; // frames waiting for the encoder
-        double soundQueueSeconds = 4; // sound waiting for the encoder
+        double soundQueueSeconds = 30; // sound waiting for its writer (which only a writer that
+                                       // cannot write holds up)
+        // Without a single block for this long, the sound server is taken as frozen.
+        double soundSilenceSeconds = 5;
         // The clock frames, sound and waits are timed on; the steady clock when null.
         RecordingClock* clock = nullptr;
         // The movie starts here (its first frame, time zero), or at start() when that is later:
@@ -58,6 +63,7 @@ public:
         qint64 framesCaptured = 0;  // frames in the movie
         qint64 framesDropped = 0;   // frames lost to a full queue, a late clock or the end of a drain
         qint64 soundFramesDropped = 0; // sound (in sample frames) lost to a full queue
+        bool hasSystemSound = false; // the movie's sound track holds sound from the system
         double activeSeconds = 0;   // recorded time without the paused spans
         bool movieComplete = false; // the file is a movie that plays (maybe cut short, see error)
         bool movieInPlace = false;  // the movie is still at the path it was created at
@@ -67,19 +73,22 @@ public:
     // Called once, from one of the pipeline's threads, when the recording cannot go on (the
     // window is gone, the disk is full, ...). The caller then stops the pipeline.
     using FailureHandler = std::function<void(const QString& error)>;
+    // Called at most once, from one of the pipeline's or the sound source's threads, when the
+    // system audio cannot be recorded (any more): the server refused or did not answer
+    // (`joined` false), or it died, froze or could not be written while recording (`joined`
+    // true). The picture goes on; the rest of the sound track is silence.
+    using SoundLostHandler = std::function<void(const QString& reason, bool joined)>;
 
     explicit RecordingPipeline(Setup setup);
     ~RecordingPipeline();
     RecordingPipeline(const RecordingPipeline&) = delete;
     RecordingPipeline& operator=(const RecordingPipeline&) = delete;
 
-    // Connects the audio (when set up), creates the movie and starts the clock and the threads:
-    // the sound is placed by its capture times, silence until the first block. A sound server
-    // that does not answer leaves the movie without sound (soundFailure() says why). False with
-    // the reason when the movie cannot be created; nothing runs then.
-    bool start(FailureHandler onFailure, QString* error);
-    // Why the movie has no sound although the system audio was asked for; empty otherwise.
-    QString soundFailure() const { return m_soundFailure; }
+    // Creates the movie and starts the clock and the threads at once; the system audio (when
+    // set up) connects on its own thread meanwhile, and its sound is placed by its capture times,
+    // silence until the first block. False with the reason when the movie cannot be created;
+    // nothing runs then.
+    bool start(FailureHandler onFailure, QString* error, SoundLostHandler onSoundLost = {});
     void pause();
     void resume();
     bool isPaused() const;
@@ -89,9 +98,10 @@ public:
     // at this call, and with `drainBy`, what is still queued at that time is left out. Only the
     // first call (of this or stop()) counts.
     void endCapture(std::optional<Clock::TimePoint> drainBy);
-    // Ends the capture (unless endCapture() did), lets the encoder write what is queued and
-    // finishes the movie. Blocks. With `drainBy`, what is still queued at that time is left out,
-    // so that the movie is finished soon after it.
+    // Ends the capture (unless endCapture() did), lets the writers write what is queued and
+    // finishes the movie. Blocks (also until a connection to the sound server under way is made
+    // or given up). With `drainBy`, what is still queued at that time is left out, so that the
+    // movie is finished soon after it.
     Summary stop(std::optional<Clock::TimePoint> drainBy = std::nullopt);
 
     // How many converted pictures of `frameSize` may wait for the encoder: enough to ride out a
@@ -111,30 +121,42 @@ private:
         qint64 position = 0;               // frame index or sample index
     };
     void startClock();
+    Clock::Duration activeLocked(Clock::TimePoint now) const;
     void captureLoop();
+    void watchSound(Clock::TimePoint now);
     void captureLastFrame(qint64 lastIndex, qint64 lastWritten);
     // What became of one grab: a frame for the encoder, a lost grab (the last picture holds), or
     // a failure that ends the recording.
     enum class Grab { written, lost, failed };
     Grab captureFrame(qint64 index, bool force, int* failedGrabs);
     void encodeLoop();
+    void soundLoop();
+    void connectSound();
+    void stopSound();
+    bool drained();
+    void writeFailed(const QString& error, QString* kept);
     void padSoundToThePicture();
     void receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt);
     qint64 placeSound(qint64 ideal, int frames, int* skip);
     int stretchFor(int frames);
     void fail(const QString& error);
-    bool push(Item item, bool isFrame, bool force = false);
+    void loseSound(const QString& reason, bool joined);
+    bool pushFrame(Item item, bool force);
+    void pushSound(Item item);
     bool queueIsFull();
     double activeSecondsLocked(Clock::TimePoint now) const;
 
     Setup m_setup;
     RecordingClock* m_clock;
     FailureHandler m_onFailure;
-    QString m_soundFailure;
+    SoundLostHandler m_onSoundLost;
     std::thread m_capture;
     std::thread m_encoder;
+    std::thread m_sound;
     std::atomic<bool> m_stopping {false};
     std::atomic<bool> m_failed {false};
+    std::atomic<bool> m_writeFailed {false}; // the movie takes nothing more
+    std::atomic<bool> m_soundLost {false};
 
     mutable std::mutex m_clockMutex;
     bool m_clockStarted = false;
@@ -147,12 +169,21 @@ private:
 
     std::mutex m_queueMutex;
     std::condition_variable m_queueChanged;
-    std::deque<Item> m_queue;
+    std::deque<Item> m_queue; // pictures
     int m_framesQueued = 0;
-    qint64 m_soundQueued = 0;       // sample frames
-    qint64 m_soundFramesDropped = 0; // read after the threads ended
     bool m_captureDone = false;
     std::optional<Clock::TimePoint> m_drainBy;
+
+    // The sound's queue, and its connection to the sound server (made on the sound thread).
+    std::mutex m_soundMutex;
+    std::condition_variable m_soundChanged;
+    std::deque<Item> m_sounds;
+    qint64 m_soundQueued = 0;        // sample frames
+    qint64 m_soundFramesDropped = 0; // read after the threads ended
+    bool m_soundDone = false;        // no more sound comes
+    bool m_soundResolved = false;    // the connection was made, refused or given up
+    std::atomic<bool> m_soundConnected {false};
+    std::atomic<Clock::Duration::rep> m_lastSoundAt {0}; // the last block's arrival, on the clock
 
     std::atomic<qint64> m_framesCaptured {0};
     std::atomic<qint64> m_framesDropped {0};
@@ -165,8 +196,10 @@ private:
     double m_soundStretch = 0;
     double m_stretchCarry = 0;
     std::atomic<bool> m_soundReanchor {false};
-    // Encoder thread, read after join.
+    // Encoder threads, read after join.
     QString m_encoderError;
+    QString m_soundError;
     qint64 m_lastFrameWritten = -1;
     qint64 m_soundEnd = -1; // the sample after the last one written, -1 before any
+    bool m_soundWritten = false; // a block of the system's sound is in the movie
 };

@@ -39,11 +39,9 @@ struct ScreenRecordingService::Prepared {
     std::shared_ptr<RecordingPipeline> pipeline;
     SleepInhibitor* inhibitor = nullptr;
     QString error;
-    QString soundFailure;
     QString path;
     QString fileName;
     QString kind;
-    bool capturesAudio = false;
     QRect recorded;
     bool discard = false;
 
@@ -79,24 +77,19 @@ struct ScreenRecordingService::Finished {
 };
 
 // A stop's work on the pool, for a quit to wait on: done once the movie is finished and stored.
+// A stop that outlasts stopBound is given up by the service; its work goes on alone, and whichever
+// of the two comes first gives the hold on sleep back.
 struct ScreenRecordingService::Finishing {
     std::atomic<bool> done {false};
-};
-
-QString ScreenRecordingService::RecordingError::description() const
-{
-    switch (kind) {
-    case Kind::setupFailed:
-        return QStringLiteral("setup failed: ") + message;
-    case Kind::streamFailed:
-        return QStringLiteral("recording failed: ") + message;
-    case Kind::permissionDenied:
-        return QStringLiteral("the screen cannot be recorded (no permission)");
-    case Kind::noDisplay:
-        return QStringLiteral("the display to record was not found");
+    std::atomic<bool> released {false};
+    RecordingClock::TimePoint deadline;
+    QString path;
+    void release(SleepInhibitor& inhibitor)
+    {
+        if (!released.exchange(true))
+            inhibitor.release();
     }
-    return message;
-}
+};
 
 ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
     : QObject(parent)
@@ -104,6 +97,11 @@ ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
     , m_startedNames(std::make_shared<RecordingRecovery::StartedNames>())
 {
     Compositing::watchOwnWindows();
+    m_stopWatch.setInterval(200);
+    connect(&m_stopWatch, &QTimer::timeout, this, [this] {
+        if (m_finishing && !m_finishing->done && clock().now() >= m_finishing->deadline)
+            giveUpStop();
+    });
     m_elapsedTimer.setInterval(500);
     connect(&m_elapsedTimer, &QTimer::timeout, this, [this] {
         if (m_state == State::recording && m_pipeline)
@@ -123,39 +121,11 @@ ScreenRecordingService::~ScreenRecordingService()
     m_pipeline->endCapture(std::nullopt);
     Background::runLifecycle([needs = m_needs, pipeline = std::move(m_pipeline),
                         path = QDir(recordingsDirectory()).filePath(m_currentFileName), container = m_modelContainer,
-                        kind = m_currentKind, hasAudio = m_currentCapturesAudio] {
-        finish(needs, pipeline, path, container, kind, hasAudio, std::nullopt);
+                        kind = m_currentKind] {
+        finish(needs, pipeline, path, container, kind, nullptr, std::nullopt);
     });
 }
 
-ScreenSource& ScreenRecordingService::screen() const
-{
-    return m_needs.screen;
-}
-MovieWriter& ScreenRecordingService::writer() const
-{
-    return m_needs.writer;
-}
-MovieThumbnailer& ScreenRecordingService::thumbnailer() const
-{
-    return m_needs.thumbnailer;
-}
-SleepInhibitor& ScreenRecordingService::inhibitor() const
-{
-    return m_needs.inhibitor;
-}
-SystemAudioSource& ScreenRecordingService::audio() const
-{
-    return m_needs.audio;
-}
-DesktopNotifier& ScreenRecordingService::notifier() const
-{
-    return m_needs.notifier;
-}
-Permissions& ScreenRecordingService::permissions() const
-{
-    return m_needs.permissions;
-}
 RecordingClock& ScreenRecordingService::clock() const
 {
     return m_needs.clock ? *m_needs.clock : RecordingClock::steady();
@@ -217,12 +187,15 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     // Called on a pipeline thread; handled here while the service lives.
     auto onFailure = Background::callbackTo<QString>(
         this, [this](const QString& failure) { handleStreamFailure(failure); });
+    auto onSoundLost = Background::callbackTo<QString, bool>(
+        this, [this](const QString& reason, bool joined) { handleSoundLost(reason, joined); });
     auto starting = std::make_shared<Starting>();
     m_starting = starting;
     Background::runLifecycle(
         this,
-        [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure, starting] {
-            auto prepared = prepare(needs, chosen, captureSystemAudio, path, firstFrameAt, onFailure);
+        [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure, onSoundLost,
+            starting] {
+            auto prepared = prepare(needs, chosen, captureSystemAudio, path, firstFrameAt, {onFailure, onSoundLost});
             prepared->path = path;
             prepared->fileName = fileName;
             prepared->kind = kind;
@@ -235,7 +208,7 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
 
 std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(const Needs& needs,
     const RecordingRegion& region, bool captureSystemAudio, const QString& path,
-    std::chrono::steady_clock::time_point firstFrameAt, std::function<void(const QString&)> onFailure)
+    std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers)
 {
     auto prepared = std::make_shared<Prepared>();
     prepared->inhibitor = &needs.inhibitor;
@@ -250,8 +223,8 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
     }
     MovieSettings settings;
     settings.size = region.movieSize;
-    // Created once the pipeline knows whether the system audio answered: without it the movie
-    // has no sound track. The writer leaves no file behind when it fails.
+    // With a sound track when the system audio is recorded, silent until (unless) the sound
+    // server answers. The writer leaves no file behind when it fails.
     setup.createMovie = [writer = &needs.writer, path, settings](bool withSound, QString* error) {
         MovieSettings chosen = settings;
         chosen.audio = withSound;
@@ -269,7 +242,7 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
     setup.clock = needs.clock;
     setup.firstFrameAt = firstFrameAt;
     auto pipeline = std::make_shared<RecordingPipeline>(std::move(setup));
-    if (!pipeline->start(std::move(onFailure), &error)) {
+    if (!pipeline->start(std::move(handlers.onFailure), &error, std::move(handlers.onSoundLost))) {
         pipeline->stop();
         prepared->error = error;
         return prepared;
@@ -283,8 +256,6 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
         else
             Console::log(line);
     }
-    prepared->soundFailure = pipeline->soundFailure();
-    prepared->capturesAudio = captureSystemAudio && prepared->soundFailure.isEmpty(); // the movie has a sound track
     prepared->pipeline = std::move(pipeline);
     return prepared;
 }
@@ -309,7 +280,6 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Starting>& starti
     m_pipeline = std::move(prepared->pipeline);
     m_currentFileName = prepared->fileName;
     m_currentKind = prepared->kind;
-    m_currentCapturesAudio = prepared->capturesAudio;
     m_recordedArea = prepared->recorded;
     setElapsed(0);
     if (m_quitDrainBy) {
@@ -320,13 +290,6 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Starting>& starti
     }
     setState(State::recording);
     m_elapsedTimer.start();
-    if (!prepared->soundFailure.isEmpty()) {
-        // The picture is recorded all the same; the user learns once why the movie is silent.
-        Console::log(QStringLiteral("ScreenRecordingService: recording without sound: ") + prepared->soundFailure);
-        notifier().notify(silentSummary,
-            QStringLiteral("Der Systemton kann nicht aufgenommen werden; das Bild wird ohne Ton aufgenommen. (%1)")
-                .arg(prepared->soundFailure));
-    }
     emit startFinished();
     if (m_failedWhileStarting)
         stopRecording();
@@ -360,6 +323,19 @@ void ScreenRecordingService::handleStreamFailure(const QString& error)
         stopRecording();
 }
 
+// The picture is recorded all the same; the user learns once why the movie is (from now on)
+// silent.
+void ScreenRecordingService::handleSoundLost(const QString& reason, bool joined)
+{
+    if (m_state == State::idle)
+        return; // a recording that has ended
+    Console::log(QStringLiteral("ScreenRecordingService: recording without sound: ") + reason);
+    const QString body = joined
+        ? QStringLiteral("Der Systemton ist ausgefallen; die Aufnahme geht ohne Ton weiter. (%1)")
+        : QStringLiteral("Der Systemton kann nicht aufgenommen werden; das Bild wird ohne Ton aufgenommen. (%1)");
+    notifier().notify(silentSummary, body.arg(reason));
+}
+
 void ScreenRecordingService::stopRecording()
 {
     if (m_state == State::starting && m_starting) {
@@ -381,32 +357,37 @@ void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::
     auto pipeline = std::move(m_pipeline);
     const QString path = QDir(recordingsDirectory()).filePath(m_currentFileName);
     auto finishing = std::make_shared<Finishing>();
+    finishing->deadline = clock().now() + stopBound;
+    finishing->path = path;
     m_finishing = finishing;
+    m_stopWatch.start();
     setState(State::stopping);
     // The movie ends here, however late the finishing work gets a thread.
     if (pipeline)
         pipeline->endCapture(drainBy);
     Background::runLifecycle(
         this,
-        [needs = m_needs, pipeline, path, container = m_modelContainer, kind = m_currentKind,
-            hasAudio = m_currentCapturesAudio, drainBy, finishing] {
-            auto finished = finish(needs, pipeline, path, container, kind, hasAudio, drainBy);
+        [needs = m_needs, pipeline, path, container = m_modelContainer, kind = m_currentKind, drainBy, finishing] {
+            auto finished = finish(needs, pipeline, path, container, kind, finishing.get(), drainBy);
             finishing->done = true;
             (needs.clock ? *needs.clock : RecordingClock::steady()).wake(); // a quit may wait for this
             return finished;
         },
-        [this](std::shared_ptr<Finished> finished) { finishStop(finished); });
+        [this, finishing](std::shared_ptr<Finished> finished) { finishStop(finishing, finished); });
 }
 
 std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish(const Needs& needs,
     const std::shared_ptr<RecordingPipeline>& pipeline, const QString& path,
-    const std::weak_ptr<ModelContainer>& weakContainer, const QString& kind, bool hasAudio,
+    const std::weak_ptr<ModelContainer>& weakContainer, const QString& kind, Finishing* finishing,
     std::optional<std::chrono::steady_clock::time_point> drainBy)
 {
     auto finished = std::make_shared<Finished>();
     finished->path = path;
     const RecordingPipeline::Summary summary = pipeline->stop(drainBy);
-    needs.inhibitor.release();
+    if (finishing)
+        finishing->release(needs.inhibitor);
+    else
+        needs.inhibitor.release();
     if (summary.soundFramesDropped > 0)
         Console::trace(u"recording",
             QStringLiteral("ScreenRecordingService: %1 s of sound left out while the writer was held up")
@@ -425,10 +406,10 @@ std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish
     if (!container)
         return finished; // the movie stays in the folder, unlisted
     // The record lasts what the movie plays: to the stop, or to the last frame written before a
-    // write failed.
+    // write failed. It has sound when the system's sound reached the movie's sound track.
     QString error;
     finished->stored = RecordingSaver::save(
-        {path, kind, summary.movieSeconds, hasAudio}, *container, needs.thumbnailer, &error);
+        {path, kind, summary.movieSeconds, summary.hasSystemSound}, *container, needs.thumbnailer, &error);
     if (!finished->stored)
         finished->saveError = error;
     return finished;
@@ -440,7 +421,7 @@ void ScreenRecordingService::finishAtQuit(std::chrono::milliseconds drainTime, s
     const auto now = time.now();
     m_quitDrainBy = now + drainTime;
     if (const std::shared_ptr<Starting> starting = m_starting; starting && !starting->cancelled) {
-        // A start under way (a slow sound server) is waited for; what it began ends below, within
+        // A start under way is waited for; what it began ends below, within
         // the same bounds. One that outlasts them is given up.
         time.sleepUntil(now + waitTime, [&starting] { return starting->done.load(); });
         if (starting->done)
@@ -477,8 +458,35 @@ void ScreenRecordingService::adoptInterruptedRecordings()
         });
 }
 
-void ScreenRecordingService::finishStop(const std::shared_ptr<Finished>& finished)
+// The stop has not finished the movie within stopBound (its writer is stuck in a write, on a disk
+// that stopped answering): the user is told, and the recorder is free again. The stuck work stays
+// on its thread; should it end after all, its movie is listed then.
+void ScreenRecordingService::giveUpStop()
 {
+    m_stopWatch.stop();
+    const std::shared_ptr<Finishing> finishing = std::move(m_finishing);
+    finishing->release(inhibitor());
+    setState(State::idle);
+    m_streamFailure.clear();
+    setLastError({RecordingError::Kind::streamFailed,
+        QStringLiteral("the movie could not be finished within %1 s (the disk does not answer); it is left "
+                       "as it is in %2")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(stopBound).count())
+            .arg(finishing->path)});
+    emit stopped();
+}
+
+void ScreenRecordingService::finishStop(
+    const std::shared_ptr<Finishing>& finishing, const std::shared_ptr<Finished>& finished)
+{
+    if (finishing != m_finishing) {
+        // A stop given up that ended after all.
+        Console::log(QStringLiteral("ScreenRecordingService: the movie %1 was finished after all").arg(finished->path));
+        if (finished->stored)
+            NotificationCenter::shared().post(NotificationNames::recordingSaved);
+        return;
+    }
+    m_stopWatch.stop();
     m_finishing.reset();
     setState(State::idle);
     m_lastFramesCaptured = finished->framesCaptured;

@@ -67,15 +67,31 @@ public:
         Kind kind = Kind::setupFailed;
         QString message;
         // One line for the console and the desktop notification.
-        QString description() const;
+        QString description() const
+        {
+            switch (kind) {
+            case Kind::setupFailed:
+                return QStringLiteral("setup failed: ") + message;
+            case Kind::streamFailed:
+                return QStringLiteral("recording failed: ") + message;
+            case Kind::permissionDenied:
+                return QStringLiteral("the screen cannot be recorded (no permission)");
+            case Kind::noDisplay:
+                return QStringLiteral("the display to record was not found");
+            }
+            return message;
+        }
         bool operator==(const RecordingError&) const = default;
     };
 
-    // Starts a recording; failures go to lastError. Refused (with a console line) while a
-    // recording runs or is being finished; while one starts, asking again changes nothing.
+    // Starts a recording; failures go to lastError. The picture starts at once; the system audio
+    // (when asked for) joins once its server answers, and the user is told once when it cannot
+    // (or can no longer) be recorded. Refused (with a console line) while a recording runs or is
+    // being finished; while one starts, asking again changes nothing.
     void startRecording(const RecordingTarget& target, bool captureSystemAudio);
     // Does nothing unless a recording starts or runs. The movie is finished and stored on the
-    // worker pool; stopped() follows, after "recordingSaved" when a record was stored. A recording
+    // worker pool; stopped() follows, after "recordingSaved" when a record was stored, or once
+    // stopBound has passed without the movie finished (told as an error). A recording
     // still starting is cancelled: it never runs, and leaves no movie (stopped() follows too).
     void stopRecording();
     void pauseRecording();
@@ -91,6 +107,9 @@ public:
     // Where a recording is in its life: a start is set up on the worker pool, a running recording
     // may be paused, and a stop finishes the movie on the worker pool before the next can start.
     enum class State { idle, starting, recording, paused, stopping };
+    // A stop that has not finished its movie this long after it began (a disk that stopped
+    // answering) is given up: the user is told, and the recorder is free for the next recording.
+    static constexpr std::chrono::seconds stopBound {20};
     State state() const { return m_state; }
     // A recording runs (paused or not).
     bool isRecording() const { return m_state == State::recording || m_state == State::paused; }
@@ -141,11 +160,15 @@ private:
     struct Finished;
     struct Finishing;
     struct Starting;
+    // What a running pipeline tells, from its threads.
+    struct Handlers {
+        std::function<void(const QString&)> onFailure;
+        std::function<void(const QString&, bool)> onSoundLost;
+    };
     // Sets up a recording and starts its pipeline; runs on the worker pool with the services it
     // is given, never with the service itself, which may be gone by the time it ends.
     static std::shared_ptr<Prepared> prepare(const Needs& needs, const RecordingRegion& region, bool captureSystemAudio,
-        const QString& path, std::chrono::steady_clock::time_point firstFrameAt,
-        std::function<void(const QString&)> onFailure);
+        const QString& path, std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers);
     void finishStart(const std::shared_ptr<Starting>& starting);
     // A start that was cancelled: what it set up is stopped and its movie removed, on the pool.
     void discardStart(std::shared_ptr<Prepared> prepared);
@@ -153,10 +176,12 @@ private:
     // finishStop() unless the service is gone.
     void beginStop(std::optional<std::chrono::steady_clock::time_point> drainBy);
     static std::shared_ptr<Finished> finish(const Needs& needs, const std::shared_ptr<RecordingPipeline>& pipeline,
-        const QString& path, const std::weak_ptr<ModelContainer>& container, const QString& kind, bool hasAudio,
-        std::optional<std::chrono::steady_clock::time_point> drainBy);
-    void finishStop(const std::shared_ptr<Finished>& finished);
+        const QString& path, const std::weak_ptr<ModelContainer>& container, const QString& kind,
+        Finishing* finishing, std::optional<std::chrono::steady_clock::time_point> drainBy);
+    void finishStop(const std::shared_ptr<Finishing>& finishing, const std::shared_ptr<Finished>& finished);
+    void giveUpStop();
     void handleStreamFailure(const QString& error);
+    void handleSoundLost(const QString& reason, bool joined);
     void setElapsed(double seconds);
     // Publishes `error` and tells it in one console line and a desktop notification.
     void setLastError(RecordingError error);
@@ -164,13 +189,13 @@ private:
     void publishError(RecordingError error);
     RecordingClock& clock() const;
 
-    ScreenSource& screen() const;
-    MovieWriter& writer() const;
-    MovieThumbnailer& thumbnailer() const;
-    SleepInhibitor& inhibitor() const;
-    SystemAudioSource& audio() const;
-    DesktopNotifier& notifier() const;
-    Permissions& permissions() const;
+    ScreenSource& screen() const { return m_needs.screen; }
+    MovieWriter& writer() const { return m_needs.writer; }
+    MovieThumbnailer& thumbnailer() const { return m_needs.thumbnailer; }
+    SleepInhibitor& inhibitor() const { return m_needs.inhibitor; }
+    SystemAudioSource& audio() const { return m_needs.audio; }
+    DesktopNotifier& notifier() const { return m_needs.notifier; }
+    Permissions& permissions() const { return m_needs.permissions; }
 
     Needs m_needs;
     State m_state = State::idle;
@@ -182,9 +207,9 @@ private:
     QString m_directory;
     QString m_currentFileName;
     QString m_currentKind = QStringLiteral("display");
-    bool m_currentCapturesAudio = false;
     std::shared_ptr<RecordingPipeline> m_pipeline;
     QTimer m_elapsedTimer;
+    QTimer m_stopWatch; // looks whether the stop under way has outlasted stopBound
     QRect m_recordedArea;
     qint64 m_lastFramesCaptured = 0;
     qint64 m_lastFramesDropped = 0;

@@ -52,6 +52,12 @@ public:
         std::lock_guard lock(m_mutex);
         return m_last ? m_last->framesConverted : 0;
     }
+    // Sound (in sample frames) written to the last movie.
+    qint64 soundFrames()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_last ? m_last->audioFrames : 0;
+    }
     // The encoder has taken every picture handed over for the last movie.
     bool caughtUp()
     {

@@ -9,7 +9,8 @@
 // Delivers silence in 20 ms blocks from its own thread on `clock`, each stamped with the time it
 // was due (not when its thread got to it): the first at once, or `firstBlockDelay` after the
 // connection; fails to start on demand, takes `connectDelay` to connect, or hands the sink to the
-// test to drive (`manual`).
+// test to drive (`manual`). A started capture freezes (`frozen`: no more blocks) or dies (die())
+// when the test says so.
 class FakeSystemAudioSource : public SystemAudioSource {
 public:
     RecordingClock* clock = &RecordingClock::steady();
@@ -20,10 +21,20 @@ public:
     bool manual = false;
     Sink manualSink; // the started sink, when manual
     std::atomic<int> starts {0};
+    std::atomic<bool> frozen {false};
+
+    // The server goes away: the failure is told, and nothing more is delivered.
+    void die(const QString& reason)
+    {
+        frozen = true;
+        if (m_failed)
+            m_failed(reason);
+    }
 
     ~FakeSystemAudioSource() override { stop(); }
-    bool start(int sampleRate, int channels, Sink sink, QString* error) override
+    bool start(int sampleRate, int channels, Sink sink, QString* error, Failure failed) override
     {
+        m_failed = std::move(failed);
         ++starts;
         if (failStart) {
             if (error)
@@ -48,7 +59,8 @@ public:
             for (auto due = connected + firstBlockDelay; running; due += 20ms) {
                 if (!clock->sleepUntil(due, stopped))
                     break;
-                sink(block.data(), frames, due - 20ms);
+                if (!frozen)
+                    sink(block.data(), frames, due - 20ms);
             }
         });
         return true;
@@ -61,8 +73,10 @@ public:
             m_thread.join();
         }
         manualSink = nullptr;
+        m_failed = nullptr;
     }
 
 private:
     std::thread m_thread;
+    Failure m_failed;
 };

@@ -120,23 +120,28 @@ struct SoundRig {
     QTemporaryDir dir;
 };
 
-TEST(RecordingFaults, SoundStartsWithTheFirstFrameWhenTheServerIsSlowToConnect)
+// The sound server takes 0.6 s to answer: the picture does not wait for it. The movie starts at
+// once, and the sound joins where it was captured, as long as the pictures.
+TEST(RecordingFaults, ThePictureStartsAtOnceWhenTheSoundServerIsSlowToAnswer)
 {
     using namespace std::chrono_literals;
     RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
     h.audio.connectDelay = 600ms;
-    QSignalSpy started(h.service.get(), &ScreenRecordingService::startFinished);
-    h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
-    ASSERT_TRUE(h.time.waitForSleepers(1)); // connecting
-    h.time.advance(600ms);
-    ASSERT_TRUE(started.count() > 0 || started.wait(30000));
-    h.run(15);
+    h.start(ScreenRecordingService::DisplayTarget {1}, true); // the clock has not moved
+    ASSERT_TRUE(h.service->isRecording());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.framesConverted() == 1; }, 30000));
+    ASSERT_TRUE(h.time.waitForSleepers(2)); // the next frame, and the connection
+    h.run(30);
     h.stop();
     const auto movie = h.writer.lastMovie();
     ASSERT_FALSE(movie->audioPositions.isEmpty());
-    EXPECT_EQ(movie->frameIndexes.first(), 0);
-    EXPECT_EQ(movie->audioPositions.first(), 0);                                   // with the first frame
-    EXPECT_EQ(movie->audioFrames, 48'000 * (movie->frameIndexes.last() + 1) / 30); // and as long as the pictures
+    EXPECT_TRUE(movie->settings.audio);
+    EXPECT_EQ(movie->frameIndexes.size(), 31);
+    // The answer came with the clock's step at 0.633 s; its first block was captured 20 ms before.
+    EXPECT_EQ(movie->audioPositions.first(), 29'440);
+    EXPECT_EQ(movie->audioPositions.last() + movie->audioBlockFrames.last(), 48'000 * 31 / 30);
+    EXPECT_TRUE(h.records().front()->hasSystemAudio);
+    EXPECT_TRUE(h.notifier.summaries.isEmpty());
 }
 
 // A sound server hands over its first block only when its output's current chunk ends (a player
@@ -237,9 +242,9 @@ TEST(RecordingFaults, SoundFollowsThePicturesThroughClockDriftAndStalls)
     EXPECT_LT(worstSettled, 0.010);
 }
 
-// The writer is held up in a write: the sound waits for it a few seconds' worth, and what comes
-// after is left out and counted.
-TEST(RecordingFaults, SoundWaitingForAWriterHeldUpIsBounded)
+// The pictures' encoder is held up in a picture for ten seconds of sound: the sound is written
+// beside it all the same, every sample in its place.
+TEST(RecordingFaults, ThePicturesEncoderHeldUpCostsNoSound)
 {
     using namespace std::chrono_literals;
     SoundRig rig;
@@ -247,17 +252,21 @@ TEST(RecordingFaults, SoundWaitingForAWriterHeldUpIsBounded)
     rig.writer.holdAppends = true; // the first picture's write
     RecordingPipeline::Setup setup = rig.setup();
     setup.resampler.reset();
-    setup.soundQueueSeconds = 2;
+    setup.soundQueueSeconds = RecordingPipeline::Setup().soundQueueSeconds;
     RecordingPipeline pipeline(std::move(setup));
     const auto start = rig.startWithSound(pipeline);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.writer.appendHeld.load(); }, 30000));
     std::vector<float> block(960 * 2, 0.1f);
     for (int i = 0; i < 500; ++i) // ten seconds
         rig.audio.manualSink(block.data(), 960, start + i * 20ms);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.writer.soundFrames() == 500 * 960; }, 30000));
     rig.writer.holdAppends = false;
     const RecordingPipeline::Summary summary = pipeline.stop();
-    EXPECT_EQ(rig.writer.lastMovie()->audioFrames, 2 * 48'000);
-    EXPECT_EQ(summary.soundFramesDropped, 500 * 960 - 2 * 48'000);
+    const auto movie = rig.writer.lastMovie();
+    EXPECT_EQ(summary.soundFramesDropped, 0);
+    EXPECT_EQ(movie->audioFrames, 500 * 960);
+    for (qsizetype i = 1; i < movie->audioPositions.size(); ++i)
+        EXPECT_EQ(movie->audioPositions[i], i * 960);
 }
 
 TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
@@ -329,4 +338,59 @@ TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
     EXPECT_EQ(done.at(3).first().toInt(), 0);
     h.stop();
     EXPECT_EQ(h.records().size(), 5u);
+}
+
+// The sound server dies, or freezes, while recording: the picture goes on, the user is told once
+// that it goes on without sound, and the record keeps the sound it had.
+TEST(RecordingFaults, ASoundServerLostWhileRecordingIsToldOnce)
+{
+    for (const bool dies : {true, false}) {
+        SCOPED_TRACE(dies ? "dies" : "freezes");
+        RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+        h.start(ScreenRecordingService::DisplayTarget {1}, true);
+        h.run(30);
+        if (dies)
+            h.audio.die(QStringLiteral("system audio: Connection terminated"));
+        else
+            h.audio.frozen = true;
+        h.run(30 * 12); // past the time a frozen server is given
+        ASSERT_TRUE(QTest::qWaitFor([&h] { return !h.notifier.summaries.isEmpty(); }, 30000));
+        h.stop();
+        EXPECT_TRUE(h.service->isBusy() == false);
+        EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
+        EXPECT_TRUE(h.notifier.bodies.first().startsWith(QStringLiteral("Der Systemton ist ausgefallen")));
+        EXPECT_EQ(h.writer.lastMovie()->frameIndexes.size(), 30 * 13 + 1);
+        EXPECT_TRUE(h.records().front()->hasSystemAudio);
+    }
+}
+
+// The disk stops answering while the stop writes the movie: once the stop's bound has passed the
+// user is told and the recorder is free; the stuck movie, should its write end after all, is
+// listed then.
+TEST(RecordingFaults, AStopWhoseWriterNeverReturnsIsToldAndLeavesTheRecorderFree)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    h.start();
+    h.run(3);
+    h.writer.holdAppends = true;
+    h.time.advance(RecordingHarness::framePeriod);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.appendHeld.load(); }, 30000));
+    QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
+    h.service->stopRecording();
+    h.time.moveOn(ScreenRecordingService::stopBound);
+    ASSERT_TRUE(stopped.wait(30000));
+    EXPECT_FALSE(h.service->isBusy());
+    EXPECT_FALSE(h.inhibitor.held);
+    EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme fehlgeschlagen")});
+    ASSERT_TRUE(h.service->lastError());
+    EXPECT_TRUE(h.service->lastError()->message.contains(QStringLiteral("could not be finished")));
+
+    h.start();
+    ASSERT_TRUE(h.service->isRecording());
+    h.writer.holdAppends = false; // the first movie's write ends after all
+    ASSERT_TRUE(QTest::qWaitFor([&h] { return h.savedCount == 1; }, 30000));
+    h.run(3);
+    h.stop();
+    EXPECT_EQ(h.records().size(), 2u);
+    EXPECT_EQ(h.writer.lastMovie()->frameIndexes.size(), 4);
 }

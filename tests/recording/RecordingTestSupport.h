@@ -118,6 +118,13 @@ struct RecordingHarness : RecordingFakes {
         if (started.isEmpty()) {
             ASSERT_TRUE(started.wait(30000));
         }
+        // The sound server connects beside the picture; one that answers at once has answered
+        // before the manual clock moves.
+        FakeSystemAudioSource& sound = RecordingFakes::audio;
+        if (audio && manualTime && sound.connectDelay.count() == 0 && service->isRecording()) {
+            ASSERT_TRUE(
+                QTest::qWaitFor([&sound] { return sound.running || (sound.failStart && sound.starts > 0); }, 30000));
+        }
     }
     void stop()
     {

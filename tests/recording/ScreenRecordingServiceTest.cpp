@@ -107,8 +107,9 @@ TEST(ScreenRecordingService, FailedStartsReportAndLeaveNothingBehind)
     }
 }
 
-// "recordSystemAudio" is on but no sound server answers: the picture is recorded and listed, and
-// the user is told once why the movie has no sound.
+// "recordSystemAudio" is on but no sound server answers: the picture is recorded and listed (with
+// the silent sound track it was started with, not listed as having sound), and the user is told
+// once why the movie has no sound.
 TEST(ScreenRecordingService, WithoutASoundServerThePictureIsRecordedAndTheUserToldWhy)
 {
     RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
@@ -122,7 +123,8 @@ TEST(ScreenRecordingService, WithoutASoundServerThePictureIsRecordedAndTheUserTo
 
     const auto movie = h.writer.lastMovie();
     ASSERT_TRUE(movie);
-    EXPECT_FALSE(movie->settings.audio); // no empty sound track
+    EXPECT_TRUE(movie->settings.audio);
+    EXPECT_EQ(movie->audioFrames, 48'000 * 16 / 30); // silence
     EXPECT_EQ(movie->frameIndexes.size(), 16);
     ASSERT_EQ(h.records().size(), 1u);
     EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, 16 / 30.0);
@@ -195,6 +197,33 @@ TEST(ScreenRecordingService, DroppedFramesAreCountedAndPrinted)
         << console.lines.join('\n').toStdString();
     EXPECT_DOUBLE_EQ(h.records().front()->durationSeconds, (ticks + 1) / 30.0);
     qputenv("QUORVEL_TRACE", traced);
+}
+
+// The capture thread wakes 0.6 of a frame late once (a stopped or starved process): that tick is
+// dropped, and every later frame is stamped with the time it was grabbed, within half a frame.
+TEST(ScreenRecordingService, ALateWakeCostsATickAndShiftsNoLaterFrame)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    std::vector<RecordingClock::TimePoint> grabbedAt {h.time.now()}; // by the red of the screen
+    h.setColour(QColor(0, 0, 0));
+    h.start();
+    ASSERT_TRUE(h.time.waitForSleepers(1));
+    for (int step = 1; step < 30; ++step) {
+        h.setColour(QColor(step, 0, 0));
+        const auto late = step == 10 ? RecordingHarness::framePeriod * 6 / 10 : RecordingClock::Duration {};
+        h.time.advance(h.time.nextDeadline() - h.time.now() + late);
+        grabbedAt.push_back(h.time.now());
+        ASSERT_TRUE(QTest::qWaitFor([&h] { return h.writer.caughtUp(); }, 30000));
+    }
+    h.stop();
+    const auto movie = h.writer.lastMovie();
+    for (qsizetype i = 0; i < movie->frameIndexes.size(); ++i) {
+        const auto grabbed = grabbedAt[size_t(qRed(movie->firstPixels[i]))] - grabbedAt[0];
+        EXPECT_LE(std::abs(movie->frameIndexes[i] / 30.0 - std::chrono::duration<double>(grabbed).count()), 0.5 / 30 + 1e-6)
+            << "frame " << movie->frameIndexes[i];
+    }
+    EXPECT_EQ(movie->frameIndexes.size(), 30);
+    EXPECT_EQ(h.service->lastFramesDropped(), 1);
 }
 
 TEST(ScreenRecordingService, AFailingRecordingEndsAndKeepsWhatItHas)
@@ -466,8 +495,8 @@ TEST(ScreenRecordingService, StartAndStopNeverWaitBehindOtherWork)
 }
 
 // A quit while the recording starts (a slow sound server): the start is waited for within the
-// quit's bound, then ends as a running recording does, listed and never shown; a start that
-// outlasts the bound is given up and leaves nothing.
+// quit's bound, then ends as a running recording does, never shown; listed before the quit goes
+// on when the sound server answers within the bound, else once it answers.
 TEST(ScreenRecordingService, AQuitWhileARecordingStartsEndsItWithinTheSameBound)
 {
     using namespace std::chrono_literals;
@@ -491,7 +520,7 @@ TEST(ScreenRecordingService, AQuitWhileARecordingStartsEndsItWithinTheSameBound)
         EXPECT_TRUE(recording.isEmpty());
         EXPECT_FALSE(h.service->isBusy());
         EXPECT_FALSE(h.inhibitor.held);
-        EXPECT_EQ(QDir(h.folder.path()).entryList(QDir::Files).size(), started ? 1 : 0);
+        EXPECT_EQ(h.records().size(), 1u);
     }
 }
 

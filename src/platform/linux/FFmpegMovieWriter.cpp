@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <sched.h>
@@ -99,14 +100,15 @@ private:
     std::mutex m_poolMutex;
     std::vector<std::unique_ptr<FFmpegMovieFrame>> m_pool;
     AVFrame* m_audioFrame = nullptr;
-    AVPacket* m_packet = nullptr;
+    AVPacket* m_packet = nullptr;      // the pictures' encoder's
+    AVPacket* m_audioPacket = nullptr; // the sound's encoder's (on the sound's thread)
     bool m_headerWritten = false;
     bool m_finished = false;
     qint64 m_lastFrameIndex = -1;
     double m_fragmentStart = 0;
     qint64 m_fragmentBytes = 0; // packet bytes of the fragment being collected
     MovieFileOutput m_output;
-    bool m_writeFailed = false;
+    std::atomic<bool> m_writeFailed {false};
     double m_completeSeconds = 0; // the movie on disk plays this long
     // The last picture's packet, written once the next one says how long it lasts: the muxer
     // takes a sample's length from its packet at the end of a fragment, and a picture that is held
@@ -114,7 +116,10 @@ private:
     AVPacket* m_heldVideo = nullptr;
     // Encoded sound waiting for the pictures of its time: a fragment never holds sound past its
     // last picture (sound comes in real time, pictures after the encoder's delay), so that a movie
-    // cut back after a failed write ends its sound with its pictures.
+    // cut back after a failed write ends its sound with its pictures. The sound's thread adds to
+    // it, the pictures' thread writes it out: only the pictures' thread writes to the file, and
+    // the sound is encoded meanwhile.
+    std::mutex m_heldMutex;
     std::deque<AVPacket*> m_heldAudio;
     // Audio waiting for a whole encoder frame (planar), and the sample position of its first
     // sample; the appended samples are split into channels in m_planes on their way in.
@@ -147,6 +152,7 @@ bool FFmpegMovieFile::open(QString* error)
     if (!openVideo(error) || (m_settings.audio && !openAudio(error)))
         return false;
     m_packet = av_packet_alloc();
+    m_audioPacket = av_packet_alloc();
     m_heldVideo = av_packet_alloc();
     if (!m_output.create(m_path, error))
         return false;
@@ -270,9 +276,10 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
     int result = avcodec_send_frame(codec, frame);
     if (result < 0)
         return FFmpegSupport::fail(error, FFmpegSupport::describe(result));
-    while ((result = avcodec_receive_packet(codec, m_packet)) >= 0) {
-        av_packet_rescale_ts(m_packet, codec->time_base, stream->time_base);
-        m_packet->stream_index = stream->index;
+    AVPacket* const packet = stream == m_videoStream ? m_packet : m_audioPacket;
+    while ((result = avcodec_receive_packet(codec, packet)) >= 0) {
+        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
         if (stream == m_videoStream) {
             // The held picture lasts until this one, and belongs to the fragment before it.
             if (m_heldVideo->data) {
@@ -289,7 +296,8 @@ bool FFmpegMovieFile::encode(AVCodecContext* codec, AVStream* stream, AVFrame* f
         AVPacket* sound = av_packet_alloc();
         if (!sound)
             return FFmpegSupport::fail(error, QStringLiteral("out of memory"));
-        av_packet_move_ref(sound, m_packet);
+        av_packet_move_ref(sound, packet);
+        std::lock_guard lock(m_heldMutex);
         m_heldAudio.push_back(sound);
     }
     if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
@@ -312,15 +320,20 @@ bool FFmpegMovieFile::writeHeldAudio(int64_t end, QString* error)
     if (!m_audioStream)
         return true;
     const int64_t until = end == INT64_MAX ? end : av_rescale_q(end, m_videoStream->time_base, m_audioStream->time_base);
-    while (!m_heldAudio.empty() && m_heldAudio.front()->pts + m_heldAudio.front()->duration <= until) {
-        AVPacket* sound = m_heldAudio.front();
-        m_heldAudio.pop_front();
+    while (true) {
+        AVPacket* sound = nullptr;
+        {
+            std::lock_guard lock(m_heldMutex);
+            if (m_heldAudio.empty() || m_heldAudio.front()->pts + m_heldAudio.front()->duration > until)
+                return true;
+            sound = m_heldAudio.front();
+            m_heldAudio.pop_front();
+        }
         const bool written = writePacket(sound, error);
         av_packet_free(&sound);
         if (!written)
             return false;
     }
-    return true;
 }
 
 bool FFmpegMovieFile::writePacket(AVPacket* packet, QString* error)
@@ -399,10 +412,12 @@ bool FFmpegMovieFile::appendFrame(std::unique_ptr<MovieFrame> frame, qint64 fram
     return encoded;
 }
 
+// On the sound's thread, beside appendFrame(): the sound is only encoded here, and held for the
+// pictures' thread to write.
 bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error)
 {
     if (m_writeFailed)
-        return writeFailed(error);
+        return FFmpegSupport::fail(error, QStringLiteral("the movie could not be written"));
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
     // The track starts with the movie: silence until its first sound.
@@ -523,6 +538,7 @@ void FFmpegMovieFile::close()
     av_audio_fifo_free(m_queue);
     m_queue = nullptr;
     av_packet_free(&m_packet);
+    av_packet_free(&m_audioPacket);
     av_packet_free(&m_heldVideo);
     for (AVPacket* sound : m_heldAudio)
         av_packet_free(&sound);

@@ -14,7 +14,9 @@ struct PulseSystemAudioSource::Connection {
     pa_time_event* deadline = nullptr;
     bool timedOut = false;
     bool stopping = false; // no sink call follows
+    bool running = false;  // the stream was set up: a failure from now on is told to `failed`
     Sink sink;
+    Failure failed;
     int sampleRate = 48'000;
     int channels = 2;
     int blockFrames = 960;
@@ -23,8 +25,30 @@ struct PulseSystemAudioSource::Connection {
     CaptureTimeEstimate estimate;
 
     static void signal(void* data) { pa_threaded_mainloop_signal(static_cast<Connection*>(data)->loop, 0); }
-    static void contextChanged(pa_context*, void* data) { signal(data); }
-    static void streamChanged(pa_stream*, void* data) { signal(data); }
+    static void contextChanged(pa_context* context, void* data)
+    {
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+            static_cast<Connection*>(data)->lost(pa_context_errno(context));
+        signal(data);
+    }
+    static void streamChanged(pa_stream* stream, void* data)
+    {
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+            static_cast<Connection*>(data)->lost(pa_context_errno(pa_stream_get_context(stream)));
+        signal(data);
+    }
+    // The server went away, or dropped the stream, while recording: told once, and nothing more
+    // is delivered.
+    void lost(int error)
+    {
+        if (!running || stopping)
+            return;
+        stopping = true;
+        sink = nullptr;
+        if (failed)
+            failed(QStringLiteral("system audio: ") + QString::fromUtf8(pa_strerror(error)));
+        failed = nullptr;
+    }
     static void timeUp(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data)
     {
         static_cast<Connection*>(data)->timedOut = true;
@@ -96,7 +120,7 @@ PulseSystemAudioSource::~PulseSystemAudioSource()
     stop();
 }
 
-bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QString* error)
+bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QString* error, Failure failed)
 {
     std::lock_guard lock(m_mutex);
     const auto fail = [error](const QString& reason) {
@@ -109,6 +133,7 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
     auto connection = std::make_unique<Connection>();
     Connection& c = *connection;
     c.sink = std::move(sink);
+    c.failed = std::move(failed);
     c.sampleRate = sampleRate;
     c.channels = channels;
     c.blockFrames = sampleRate / 50;
@@ -175,6 +200,7 @@ bool PulseSystemAudioSource::start(int sampleRate, int channels, Sink sink, QStr
         api->time_free(c.deadline);
         c.deadline = nullptr;
     }
+    c.running = !failure;
     pa_threaded_mainloop_unlock(c.loop);
     if (failure) {
         close(std::move(connection));
@@ -194,6 +220,7 @@ void PulseSystemAudioSource::close(std::unique_ptr<Connection> connection)
     pa_threaded_mainloop_lock(c.loop);
     c.stopping = true;
     c.sink = nullptr;
+    c.failed = nullptr;
     if (c.deadline)
         pa_threaded_mainloop_get_api(c.loop)->time_free(c.deadline);
     if (c.stream) {

@@ -24,14 +24,15 @@ private:
 
 // The default output's monitor ("@DEFAULT_MONITOR@") through libpulse's asynchronous API, which
 // PulseAudio and PipeWire's pulse server both serve. Hands over 20 ms blocks from libpulse's own
-// thread. A server that takes the connection and never answers is given up after connectTimeout.
+// thread. A server that takes the connection and never answers is given up after connectTimeout;
+// one that goes away while recording (its context or the stream fails) is told to `failed`.
 class PulseSystemAudioSource : public SystemAudioSource {
 public:
     static constexpr std::chrono::milliseconds connectTimeout {1500};
 
     PulseSystemAudioSource();
     ~PulseSystemAudioSource() override;
-    bool start(int sampleRate, int channels, Sink sink, QString* error) override;
+    bool start(int sampleRate, int channels, Sink sink, QString* error, Failure failed = {}) override;
     // Returns at once, also when the sound server has stopped answering: nothing waits on it.
     void stop() override;
 
