@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -143,13 +145,34 @@ public:
             m_thread->quit();
         // Work stuck in a call that never returns (a line to a terminal whose output is suspended,
         // a pipe nobody reads) must not hold the thread that ends the queue, the main thread at the
-        // quit: after the bound the thread is left running, with its objects, until the process
-        // ends.
-        if (m_thread->wait(QDeadlineTimer(finishBoundMs)))
+        // quit: after the bound the thread is left running, with its objects, and kept with the
+        // others left so, until it ends (the next queue's end takes it down) or the process does.
+        const bool ended = m_thread->wait(QDeadlineTimer(finishBoundMs));
+        std::lock_guard lock(leftMutex());
+        std::erase_if(leftRunning(), [](QThread* thread) {
+            if (!thread->isFinished() || !thread->wait(0))
+                return false;
+            delete thread;
+            return true;
+        });
+        if (ended)
             delete m_thread;
+        else
+            leftRunning().push_back(m_thread);
     }
 
 private:
+    static std::mutex& leftMutex()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::vector<QThread*>& leftRunning()
+    {
+        static auto* const threads = new std::vector<QThread*>; // never destroyed: they may still run
+        return *threads;
+    }
+
     QThread* m_thread = new QThread;
     QObject* m_object = nullptr;
 };
