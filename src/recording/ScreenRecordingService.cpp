@@ -121,8 +121,8 @@ ScreenRecordingService::~ScreenRecordingService()
     m_pipeline->endCapture(std::nullopt);
     Background::runLifecycle([needs = m_needs, pipeline = std::move(m_pipeline),
                         path = QDir(recordingsDirectory()).filePath(m_currentFileName), container = m_modelContainer,
-                        kind = m_currentKind] {
-        finish(needs, pipeline, path, container, kind, nullptr, std::nullopt);
+                        kind = m_currentKind, finishing = std::make_shared<Finishing>()] {
+        finish(needs, pipeline, path, container, kind, *finishing, std::nullopt);
     });
 }
 
@@ -368,7 +368,7 @@ void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::
     Background::runLifecycle(
         this,
         [needs = m_needs, pipeline, path, container = m_modelContainer, kind = m_currentKind, drainBy, finishing] {
-            auto finished = finish(needs, pipeline, path, container, kind, finishing.get(), drainBy);
+            auto finished = finish(needs, pipeline, path, container, kind, *finishing, drainBy);
             finishing->done = true;
             (needs.clock ? *needs.clock : RecordingClock::steady()).wake(); // a quit may wait for this
             return finished;
@@ -378,16 +378,13 @@ void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::
 
 std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish(const Needs& needs,
     const std::shared_ptr<RecordingPipeline>& pipeline, const QString& path,
-    const std::weak_ptr<ModelContainer>& weakContainer, const QString& kind, Finishing* finishing,
+    const std::weak_ptr<ModelContainer>& weakContainer, const QString& kind, Finishing& finishing,
     std::optional<std::chrono::steady_clock::time_point> drainBy)
 {
     auto finished = std::make_shared<Finished>();
     finished->path = path;
     const RecordingPipeline::Summary summary = pipeline->stop(drainBy);
-    if (finishing)
-        finishing->release(needs.inhibitor);
-    else
-        needs.inhibitor.release();
+    finishing.release(needs.inhibitor);
     if (summary.soundFramesDropped > 0)
         Console::trace(u"recording",
             QStringLiteral("ScreenRecordingService: %1 s of sound left out while the writer was held up")

@@ -177,7 +177,7 @@ private:
     void beginStop(std::optional<std::chrono::steady_clock::time_point> drainBy);
     static std::shared_ptr<Finished> finish(const Needs& needs, const std::shared_ptr<RecordingPipeline>& pipeline,
         const QString& path, const std::weak_ptr<ModelContainer>& container, const QString& kind,
-        Finishing* finishing, std::optional<std::chrono::steady_clock::time_point> drainBy);
+        Finishing& finishing, std::optional<std::chrono::steady_clock::time_point> drainBy);
     void finishStop(const std::shared_ptr<Finishing>& finishing, const std::shared_ptr<Finished>& finished);
     void giveUpStop();
     void handleStreamFailure(const QString& error);
