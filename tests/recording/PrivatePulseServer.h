@@ -2,14 +2,18 @@
 // A PulseAudio daemon of the test's own, for recordings of the system audio.
 #include "platform/linux/PulseSystemAudioSource.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // A PulseAudio daemon with one null sink ("tone", the default), reached over its own socket.
 class PrivatePulseServer {
@@ -30,7 +34,8 @@ public:
                 QStringLiteral("--use-pid-file=false"),
                 QStringLiteral("-L"), QStringLiteral("module-native-protocol-unix socket=%1 auth-anonymous=1").arg(socket),
                 QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=tone rate=48000")});
-        ready = QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 5000);
+        // The socket's file comes with its bind, a moment before the daemon listens on it.
+        ready = QTest::qWaitFor([&] { return accepts(socket); }, 5000);
         server = QStringLiteral("unix:") + socket;
         m_previous = qgetenv("PULSE_SERVER");
         qputenv("PULSE_SERVER", server.toUtf8());
@@ -93,5 +98,20 @@ public:
     bool ready = false;
 
 private:
+    static bool accepts(const QString& socketPath)
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(socketPath);
+        if (size_t(path.size()) >= sizeof address.sun_path)
+            return false;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool connected = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return connected;
+    }
+
     QByteArray m_previous;
 };
