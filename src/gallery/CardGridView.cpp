@@ -9,6 +9,7 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -284,6 +285,10 @@ void CardGridView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CardGridView::forward(QMouseEvent* event)
 {
+    // A card that does not take an event hands it back to its parent, this viewport: it is not
+    // sent to the card again, or the two would pass it between them until the stack runs out.
+    if (m_forwarding)
+        return;
     QWidget* card = m_card;
     if (!card || (event->type() == QEvent::MouseButtonPress && !card->geometry().contains(event->position().toPoint())))
         card = cardWidget(indexAt(event->position().toPoint()));
@@ -292,15 +297,19 @@ void CardGridView::forward(QMouseEvent* event)
     const QPointF local = card->mapFrom(viewport(), event->position());
     QMouseEvent moved(event->type(), local, event->scenePosition(), event->globalPosition(), event->button(),
         event->buttons(), event->modifiers());
+    const QScopedValueRollback forwarding(m_forwarding, true);
     QApplication::sendEvent(card, &moved);
 }
 
 void CardGridView::contextMenuEvent(QContextMenuEvent* event)
 {
+    if (m_forwarding)
+        return;
     QWidget* card = cardWidget(indexAt(event->pos()));
     if (!card)
         return;
     QContextMenuEvent moved(event->reason(), card->mapFrom(viewport(), event->pos()), event->globalPos(),
         event->modifiers());
+    const QScopedValueRollback forwarding(m_forwarding, true);
     QApplication::sendEvent(card, &moved);
 }

@@ -72,4 +72,5 @@ private:
     int m_maximumWidth = 0;
     QPointer<QWidget> m_card;
     QPersistentModelIndex m_cardIndex;
+    bool m_forwarding = false; // an event is being handed to the card
 };

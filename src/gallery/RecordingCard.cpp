@@ -1,5 +1,6 @@
 #include "gallery/RecordingCard.h"
 
+#include "editor/ImageDragSourceView.h"
 #include "gallery/CardFormat.h"
 #include "gallery/CardMenu.h"
 #include "gallery/CardPainting.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QUrl>
+#include <cmath>
 
 RecordingCard::RecordingCard(const Gallery::Needs& needs, RecordingItemPtr item, std::function<void()> onDelete,
     std::shared_ptr<CardPicture> picture, QWidget* parent)
@@ -45,13 +47,28 @@ ThumbnailLoader::Source RecordingCard::pictureSource() const
 
 void RecordingCard::mousePressEvent(QMouseEvent* event)
 {
-    m_pressed = event->button() == Qt::LeftButton;
+    if (event->button() == Qt::LeftButton)
+        m_pressedAt = event->position();
+}
+
+// The card takes every move of its press: a hand that trembles by a few pixels still clicks, as
+// on a screenshot card; a move as far as a screenshot card's drag is no click (a recording card
+// carries nothing out).
+void RecordingCard::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_pressedAt)
+        return;
+    const QPointF moved = event->position() - *m_pressedAt;
+    if (std::hypot(moved.x(), moved.y()) > ImageDragSourceView::dragThreshold)
+        m_pressedAt.reset();
 }
 
 void RecordingCard::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
+    if (event->button() != Qt::LeftButton)
+        return;
+    const bool click = m_pressedAt && rect().contains(event->position().toPoint());
+    m_pressedAt.reset();
     if (click)
         play();
 }

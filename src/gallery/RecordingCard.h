@@ -5,7 +5,9 @@
 
 #include <QImage>
 #include <QWidget>
+#include <QPointF>
 #include <functional>
+#include <optional>
 
 class QMenu;
 
@@ -39,10 +41,11 @@ protected:
     QDateTime timestamp() const override { return m_item->timestamp; }
     std::optional<QString> badge() const override { return badgeText(); }
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     Gallery::Needs m_needs;
     RecordingItemPtr m_item;
-    bool m_pressed = false;
+    std::optional<QPointF> m_pressedAt; // where the left button went down, until it is no click
 };

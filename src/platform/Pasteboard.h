@@ -65,7 +65,7 @@ public:
     virtual bool writeItems(const QList<Item>& items) = 0;
 
     // Owns the PRIMARY selection with these items, for programs whose paste key inserts only it
-    // (main thread). False where there is no such selection.
+    // (any thread). False where there is no such selection.
     virtual bool writePrimarySelection(const QList<Item>& items)
     {
         Q_UNUSED(items);

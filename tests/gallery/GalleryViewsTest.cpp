@@ -455,6 +455,54 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     player->close();
 }
 
+// A press that moves a little and a drag, on every kind of card in both grids: a card that does not
+// take a move must not get it back from the grid it was handed on to (that recursion ran until the
+// stack overflowed). A sloppy click is a click; a drag carries a screenshot's PNG and plays nothing.
+TEST_F(GalleryViewsTest, ASloppyClickOrADragOnEveryKindOfCardIsAClickOrADrag)
+{
+    editors.setModelContainer(store.container);
+    const auto screenshot = seedScreenshot(context(), at(20), png(filled(Qt::red)));
+    const auto recording = seedRecording(context(), at(10), QStringLiteral("r.mov"), 4);
+    auto gallery = shown<ScreenshotsGridView>(QSize(640, 900));
+    auto recordings = shown<RecordingsView>();
+    thumbnails.waitUntilIdle();
+    const auto gesture = [](QWidget* card, int distance) {
+        QTest::mousePress(card, Qt::LeftButton, {}, QPoint(40, 40));
+        QTest::mouseMove(card, QPoint(40 + distance, 41));
+        QTest::mouseRelease(card, Qt::LeftButton, {}, QPoint(40 + distance, 41));
+    };
+    const auto plays = [](const std::function<void()>& act) {
+        if (RecordingQuickLook* open = RecordingQuickLook::current())
+            open->close();
+        act();
+        RecordingQuickLook* player = RecordingQuickLook::current();
+        const bool played = player && player->isVisible();
+        if (player)
+            player->close();
+        return played;
+    };
+    for (const auto& recordingCard : {std::function<QWidget*()>([&] {
+             return gallery->cardFor({Kind::recording, recording->persistentID});
+         }),
+             std::function<QWidget*()>([&] { return recordings->cardFor(recording->persistentID); })}) {
+        EXPECT_TRUE(plays([&] { gesture(recordingCard(), 2); })) << "a sloppy click plays the movie";
+        EXPECT_FALSE(plays([&] { gesture(recordingCard(), 30); })) << "a drag is no click";
+    }
+
+    auto* card = qobject_cast<ScreenshotCard*>(gallery->cardFor({Kind::screenshot, screenshot->persistentID}));
+    ASSERT_TRUE(card);
+    int drags = 0;
+    card->setDragRunner([&](ImageDragSourceView&, const ImageDragSourceView::Rendered&) { ++drags; });
+    gesture(card, 30);
+    EXPECT_EQ(drags, 1);
+    EXPECT_FALSE(editors.window());
+    gesture(card, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editors.window() && editors.window()->isVisible(); }, 10000))
+        << "a sloppy click opens the screenshot in the editor";
+    EXPECT_EQ(drags, 1);
+    editors.closeWindow();
+}
+
 TEST_F(GalleryViewsTest, ExtractedTextReplacesTheClipboardOnlyWhenThereIsText)
 {
     // Read from the untouched capture when there is one.

@@ -3,13 +3,16 @@
 // character. xterm and rxvt-unicode paste only PRIMARY on their key; Sakura is a VTE terminal.
 #include "clipboard/ClipboardSuspension.h"
 #include "clipboard/PasteService.h"
+#include "editor/ImageDragSourceView.h"
 #include "platform/Dispatch.h"
 #include "platform/PasteboardTypes.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 #include "X11TestSupport.h"
 
 using namespace x11test;
@@ -20,6 +23,74 @@ struct Terminal {
     const char* name;
     const char* program;
     const char* executeOption; // runs the script given after it
+};
+
+// A drop target of its own X connection, as GTK file managers behave: over the target it reads
+// the dragged URIs at once, with a request stamped far ahead of the server's clock (PCManFM was
+// seen to send 1796748472 while the server stood at 2088935), accepts the drop and says finished.
+class AheadStampingDropTarget {
+public:
+    explicit AheadStampingDropTarget(QRect area)
+    {
+        m_display = XOpenDisplay(nullptr);
+        XSetWindowAttributes attributes {};
+        attributes.override_redirect = True;
+        m_window = XCreateWindow(m_display, DefaultRootWindow(m_display), area.x(), area.y(), unsigned(area.width()),
+            unsigned(area.height()), 0, CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+        const long version = 5;
+        XChangeProperty(m_display, m_window, atom("XdndAware"), XA_ATOM, 32, PropModeReplace,
+            reinterpret_cast<const unsigned char*>(&version), 1);
+        XMapRaised(m_display, m_window);
+        XSync(m_display, False);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~AheadStampingDropTarget()
+    {
+        m_stop = true;
+        m_thread.join();
+        XDestroyWindow(m_display, m_window);
+        XCloseDisplay(m_display);
+    }
+    bool dropped() const { return m_dropped; }
+    bool uriRequested() const { return m_uriRequested; }
+
+private:
+    Atom atom(const char* name) { return XInternAtom(m_display, name, False); }
+    void send(Window to, const char* type, std::initializer_list<long> data)
+    {
+        XEvent event {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = to;
+        event.xclient.message_type = atom(type);
+        event.xclient.format = 32;
+        std::copy(data.begin(), data.end(), event.xclient.data.l);
+        XSendEvent(m_display, to, False, NoEventMask, &event);
+        XFlush(m_display);
+    }
+    void serve()
+    {
+        while (!m_stop) {
+            x11test::handlePendingEvents(m_display, [&](const XEvent& event) {
+                if (event.type != ClientMessage)
+                    return;
+                const Window source = Window(event.xclient.data.l[0]);
+                if (event.xclient.message_type == atom("XdndPosition")) {
+                    if (!m_uriRequested.exchange(true))
+                        XConvertSelection(m_display, atom("XdndSelection"), atom("text/uri-list"), atom("DROPPED"),
+                            m_window, Time(event.xclient.data.l[3]) + 1'000'000'000);
+                    send(source, "XdndStatus", {long(m_window), 1, 0, 0, long(atom("XdndActionCopy"))});
+                } else if (event.xclient.message_type == atom("XdndDrop")) {
+                    send(source, "XdndFinished", {long(m_window), 1, long(atom("XdndActionCopy"))});
+                    m_dropped = true;
+                }
+            });
+        }
+    }
+
+    Display* m_display = nullptr;
+    Window m_window = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stop {false}, m_dropped {false}, m_uriRequested {false};
 };
 
 class TerminalPasteTest : public ::testing::TestWithParam<Terminal> {
@@ -97,6 +168,41 @@ TEST_P(TerminalPasteTest, TheEntrysTextArrivesNeverAControlCharacter)
         << terminal.name << " received: " << received().toHex(' ').toStdString();
     spin(200);
     EXPECT_EQ(received(), text.toUtf8()) << "nothing else may follow";
+}
+
+// After a drag into a program that stamps its requests ahead of the server's clock (which the
+// toolkit's own clock then follows), a paste still reaches the terminal: the selection it reads is
+// taken and served by the server's time, as the terminal's request is stamped.
+TEST_P(TerminalPasteTest, APasteAfterADragOutArrives)
+{
+    const Terminal terminal = GetParam();
+    if (QStandardPaths::findExecutable(QString::fromLatin1(terminal.program)).isEmpty())
+        GTEST_SKIP() << terminal.program << " is not installed (scripts/setup installs it)";
+    ASSERT_TRUE(services.keys.isAvailable()) << "needs the XTEST extension";
+    {
+        AheadStampingDropTarget target(QRect(200, 200, 400, 300));
+        ImageDragSourceView source;
+        const QByteArray png = imageBytes(64, 48, "png", QColor(40, 96, 170));
+        source.setRenderImage([&] { return ImageDragSourceView::Rendered::ready(png, QImage::fromData(png)); });
+        source.setWindowFlag(Qt::X11BypassWindowManagerHint);
+        source.setGeometry(1000, 600, 120, 90);
+        source.show();
+        ASSERT_TRUE(waitUntil([&] { return source.isVisible(); }));
+        ASSERT_TRUE(QProcess::startDetached(QStringLiteral("xdotool"),
+            QStringLiteral("mousemove 1060 640 sleep 0.2 mousedown 1 sleep 0.2 mousemove 1070 645 sleep 0.2 "
+                           "mousemove 600 400 sleep 0.3 mousemove 400 300 sleep 0.5 mouseup 1")
+                .split(QLatin1Char(' '))));
+        ASSERT_TRUE(waitUntil([&] { return target.dropped(); }, 15000)) << "the drag never reached the drop target";
+        EXPECT_TRUE(target.uriRequested());
+    }
+
+    ASSERT_TRUE(startTerminal(terminal)) << terminal.name << " did not come up";
+    paste.captureTargetApp();
+    const QString text = QStringLiteral("after the drag 17");
+    const ClipItemPtr entry = makeEntry(text, {sealedRepresentation(PasteboardTypes::utf8PlainText, 100, text.toUtf8())});
+    ASSERT_TRUE(paste.paste(entry, false));
+    EXPECT_TRUE(waitUntil([&] { return received() == text.toUtf8(); }, 5000))
+        << terminal.name << " received: " << received().toHex(' ').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminals, TerminalPasteTest,

@@ -5,9 +5,6 @@
 #include "platform/linux/X11SelectionReader.h"
 #include "platform/linux/X11SelectionState.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QSet>
 
 #include <X11/Xlib.h>
@@ -63,8 +60,11 @@ void X11Pasteboard::handleEvent(XEvent& event)
     case SelectionRequest:
         m_owner->onSelectionRequest(event);
         break;
+    case SelectionClear:
+        // CLIPBOARD's owner changes come through XFixes, ours included; PRIMARY's only this way.
+        m_owner->onSelectionClear(event.xselectionclear.selection);
+        break;
     default:
-        // SelectionClear is not needed: the XFixes events tell every owner change, ours included.
         break;
     }
 }
@@ -195,13 +195,7 @@ bool X11Pasteboard::handOverToClipboardManager()
 
 bool X11Pasteboard::writePrimarySelection(const QList<Item>& items)
 {
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || !QGuiApplication::clipboard()->supportsSelection())
-        return false;
-    auto* mime = new QMimeData;
-    for (const Item& format : dragFormats(items))
-        mime->setData(format.type, format.data);
-    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Selection);
-    return true;
+    return m_loop->isValid() && m_owner->writePrimary(items);
 }
 
 QList<Pasteboard::Item> X11Pasteboard::dragFormats(const QList<Item>& items) const

@@ -79,7 +79,8 @@ public:
     void clearContents() override;
     bool writeItems(const QList<Item>& items) override;
     bool handOverToClipboardManager() override;
-    // PRIMARY is served by Qt's own connection (main thread): the monitor never looks at it.
+    // Owns PRIMARY with the items on the worker's connection, taken at the server's time, until
+    // another client takes it; the monitor never looks at PRIMARY.
     bool writePrimarySelection(const QList<Item>& items) override;
     // The MIME types a drag offers for the items (the targets served for them, without the
     // ICCCM text atoms, which the toolkit derives from text/plain); types without a MIME form

@@ -36,9 +36,17 @@ void X11SelectionOwner::setOwned(bool owned)
     m_state.owned = owned;
 }
 
+bool X11SelectionOwner::writePrimary(const QList<Pasteboard::Item>& items)
+{
+    auto promise = std::make_shared<std::promise<bool>>();
+    auto future = promise->get_future();
+    m_loop.post([this, promise, items] { promise->set_value(takePrimary(items)); });
+    return future.get();
+}
+
 void X11SelectionOwner::release()
 {
-    m_served.clear();
+    m_clipboard.targets.clear();
     std::lock_guard lock(m_state.mutex);
     m_state.owned = false;
     m_state.ownItems.clear();
@@ -50,12 +58,8 @@ bool X11SelectionOwner::takeOwnership(const QList<Pasteboard::Item>& items)
         return false;
     Display* dpy = m_loop.display();
     const Atom clipboard = m_loop.atoms().clipboard;
-    QList<ServedTarget> served;
-    for (const MimeTypeMapping::ServedTarget& target : MimeTypeMapping::servedTargets(items))
-        served.append({m_loop.intern(target.target), target.data});
     const Time time = m_loop.serverTime();
-    m_served = served;
-    m_ownTime = time;
+    m_clipboard = {servedTargets(items), time};
     {
         std::lock_guard lock(m_state.mutex);
         m_state.ownItems = items;
@@ -76,6 +80,36 @@ bool X11SelectionOwner::takeOwnership(const QList<Pasteboard::Item>& items)
     return took && owns;
 }
 
+bool X11SelectionOwner::takePrimary(const QList<Pasteboard::Item>& items)
+{
+    if (m_loop.stopping())
+        return false;
+    Display* dpy = m_loop.display();
+    const Time time = m_loop.serverTime();
+    XSetSelectionOwner(dpy, XA_PRIMARY, m_loop.window(), time);
+    if (XGetSelectionOwner(dpy, XA_PRIMARY) != m_loop.window()) {
+        m_primary.reset();
+        Console::log(QStringLiteral("X11Pasteboard: the X server refused us the PRIMARY selection"));
+        return false;
+    }
+    m_primary = Offer {servedTargets(items), time};
+    return true;
+}
+
+QList<X11SelectionOwner::ServedTarget> X11SelectionOwner::servedTargets(const QList<Pasteboard::Item>& items)
+{
+    QList<ServedTarget> served;
+    for (const MimeTypeMapping::ServedTarget& target : MimeTypeMapping::servedTargets(items))
+        served.append({m_loop.intern(target.target), target.data});
+    return served;
+}
+
+void X11SelectionOwner::onSelectionClear(unsigned long selection)
+{
+    if (selection == XA_PRIMARY)
+        m_primary.reset();
+}
+
 void X11SelectionOwner::onSelectionRequest(XEvent& event)
 {
     const XSelectionRequestEvent& request = event.xselectionrequest;
@@ -88,15 +122,21 @@ void X11SelectionOwner::onSelectionRequest(XEvent& event)
     reply.target = request.target;
     reply.time = request.time;
     reply.property = XNone;
-    const bool ours = m_state.isOwned() && request.selection == m_loop.atoms().clipboard
-        && (request.time == CurrentTime || request.time >= m_ownTime);
+    const Offer* offer = nullptr;
+    if (request.selection == m_loop.atoms().clipboard && m_state.isOwned())
+        offer = &m_clipboard;
+    else if (request.selection == XA_PRIMARY && m_primary)
+        offer = &*m_primary;
+    // A request stamped before we took the selection asks for what another client owned then.
+    if (offer && request.time != CurrentTime && request.time < offer->time)
+        offer = nullptr;
     // Obsolete requestors name no property: the target then serves as the property.
     const Atom property = request.property == XNone ? request.target : request.property;
-    if (ours) {
+    if (offer) {
         if (request.target == m_loop.atoms().multiple) {
-            if (request.property != XNone && convertMultiple(request.requestor, request.property))
+            if (request.property != XNone && convertMultiple(*offer, request.requestor, request.property))
                 reply.property = property;
-        } else if (convert(request.requestor, request.target, property)) {
+        } else if (convert(*offer, request.requestor, request.target, property)) {
             reply.property = property;
         }
     }
@@ -104,27 +144,27 @@ void X11SelectionOwner::onSelectionRequest(XEvent& event)
     XFlush(dpy);
 }
 
-bool X11SelectionOwner::convert(Window requestor, Atom target, Atom property)
+bool X11SelectionOwner::convert(const Offer& offer, Window requestor, Atom target, Atom property)
 {
     Display* dpy = m_loop.display();
     const X11SelectionLoop::Atoms& atoms = m_loop.atoms();
     if (target == atoms.targets) {
         std::vector<long> list = {long(atoms.targets), long(atoms.timestamp), long(atoms.multiple)};
-        for (const ServedTarget& served : std::as_const(m_served))
+        for (const ServedTarget& served : offer.targets)
             list.push_back(long(served.atom));
         XChangeProperty(dpy, requestor, property, XA_ATOM, 32, PropModeReplace,
             reinterpret_cast<const unsigned char*>(list.data()), int(list.size()));
         return true;
     }
     if (target == atoms.timestamp) {
-        const long time = long(m_ownTime);
+        const long time = long(offer.time);
         XChangeProperty(dpy, requestor, property, XA_INTEGER, 32, PropModeReplace,
             reinterpret_cast<const unsigned char*>(&time), 1);
         return true;
     }
     const auto it = std::find_if(
-        m_served.cbegin(), m_served.cend(), [target](const ServedTarget& s) { return s.atom == target; });
-    if (it == m_served.cend())
+        offer.targets.cbegin(), offer.targets.cend(), [target](const ServedTarget& s) { return s.atom == target; });
+    if (it == offer.targets.cend())
         return false;
     const QByteArray& data = it->data;
     if (data.size() <= m_loop.incrementSize()) {
@@ -152,7 +192,7 @@ bool X11SelectionOwner::convert(Window requestor, Atom target, Atom property)
     return true;
 }
 
-bool X11SelectionOwner::convertMultiple(Window requestor, Atom property)
+bool X11SelectionOwner::convertMultiple(const Offer& offer, Window requestor, Atom property)
 {
     QByteArray pairs;
     Atom type = XNone;
@@ -167,7 +207,7 @@ bool X11SelectionOwner::convertMultiple(Window requestor, Atom property)
         std::memcpy(&target, pairs.constData() + i * 8, 4);
         std::memcpy(&targetProperty, pairs.constData() + i * 8 + 4, 4);
         const bool converted = target != m_loop.atoms().multiple && targetProperty != XNone
-            && convert(requestor, Atom(target), Atom(targetProperty));
+            && convert(offer, requestor, Atom(target), Atom(targetProperty));
         result.push_back(long(target));
         result.push_back(converted ? long(targetProperty) : long(XNone));
     }
@@ -269,13 +309,13 @@ void X11SelectionOwner::startHandOver(Clock::time_point deadline, std::shared_pt
 {
     Display* dpy = m_loop.display();
     const Atom manager = m_loop.intern(QStringLiteral("CLIPBOARD_MANAGER"));
-    if (m_loop.stopping() || m_handOver || !m_state.isOwned() || m_served.isEmpty()
+    if (m_loop.stopping() || m_handOver || !m_state.isOwned() || m_clipboard.targets.isEmpty()
         || XGetSelectionOwner(dpy, manager) == XNone) {
         promise->set_value(false);
         return;
     }
     std::vector<long> targets;
-    for (const ServedTarget& served : std::as_const(m_served))
+    for (const ServedTarget& served : std::as_const(m_clipboard.targets))
         targets.push_back(long(served.atom));
     const Atom property = m_loop.intern(QStringLiteral("QUORVEL_SAVE_TARGETS"));
     XChangeProperty(dpy, m_loop.window(), property, XA_ATOM, 32, PropModeReplace,

@@ -17,8 +17,12 @@ union _XEvent;
 // At quit it hands the content to the desktop's clipboard manager (the ICCCM SAVE_TARGETS
 // request) and keeps serving until the manager says it is done or the time is up.
 //
-// write() and handOver() are called from any thread and wait for the worker; the rest runs on
-// the worker thread.
+// PRIMARY is owned the same way for the terminals whose paste key inserts only it: taken at the
+// server's own time (never a toolkit's idea of it, which a drag can leave off), served until
+// another client takes it (SelectionClear).
+//
+// write(), writePrimary() and handOver() are called from any thread and wait for the worker; the
+// rest runs on the worker thread.
 class X11SelectionOwner {
 public:
     using Clock = X11SelectionLoop::Clock;
@@ -27,6 +31,7 @@ public:
 
     // --- any thread
     bool write(const QList<Pasteboard::Item>& items);
+    bool writePrimary(const QList<Pasteboard::Item>& items);
     bool handOver(int timeoutMs);
 
     // --- worker thread
@@ -36,6 +41,8 @@ public:
     // Another client owns the selection: what we served is dropped.
     void release();
     void onSelectionRequest(_XEvent& event);
+    // Another client took a selection we owned (only PRIMARY needs it: XFixes tells CLIPBOARD's).
+    void onSelectionClear(unsigned long selection);
     // A property of a requestor's window was deleted: it asks for the next increment.
     void onRequestorPropertyDeleted(unsigned long window, unsigned long atom);
     // True when the event answered our SAVE_TARGETS request.
@@ -58,6 +65,11 @@ private:
         unsigned long atom = 0;
         QByteArray data;
     };
+    // What one selection offers while we own it, and the time we took it at.
+    struct Offer {
+        QList<ServedTarget> targets;
+        unsigned long time = 0;
+    };
     struct HandOver {
         unsigned long manager = 0;
         unsigned long property = 0;
@@ -66,8 +78,10 @@ private:
     };
 
     bool takeOwnership(const QList<Pasteboard::Item>& items);
-    bool convert(unsigned long requestor, unsigned long target, unsigned long property);
-    bool convertMultiple(unsigned long requestor, unsigned long property);
+    bool takePrimary(const QList<Pasteboard::Item>& items);
+    QList<ServedTarget> servedTargets(const QList<Pasteboard::Item>& items);
+    bool convert(const Offer& offer, unsigned long requestor, unsigned long target, unsigned long property);
+    bool convertMultiple(const Offer& offer, unsigned long requestor, unsigned long property);
     void sendIncrement(std::vector<Outgoing>::iterator it);
     void stopWatching(unsigned long requestor);
     void startHandOver(Clock::time_point deadline, std::shared_ptr<std::promise<bool>> promise);
@@ -78,8 +92,8 @@ private:
 
     // Worker thread only.
     std::vector<Outgoing> m_outgoing;
-    QList<ServedTarget> m_served;
-    unsigned long m_ownTime = 0; // CurrentTime until we own the selection
+    Offer m_clipboard;              // its time is CurrentTime until we own CLIPBOARD
+    std::optional<Offer> m_primary; // while we own PRIMARY
     bool m_takingOwnership = false;
     std::optional<HandOver> m_handOver;
 };
