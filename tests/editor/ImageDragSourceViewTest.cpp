@@ -40,28 +40,20 @@ std::unique_ptr<QMimeData> drag()
     return dragOf(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage()));
 }
 
-// The environment variable as it was, put back when the test ends.
-class SavedVariable {
-public:
-    explicit SavedVariable(const char* name)
-        : m_name(name)
-        , m_value(qgetenv(name))
-        , m_set(qEnvironmentVariableIsSet(name))
-    {
-    }
-    ~SavedVariable()
-    {
-        if (m_set)
-            qputenv(m_name, m_value);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    QByteArray m_value;
-    bool m_set;
-};
+// The variables as they were, put back when the result goes.
+std::shared_ptr<void> restoredAtEnd(std::initializer_list<const char*> names)
+{
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
+    for (const char* name : names)
+        saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+    return std::shared_ptr<void>(nullptr, [saved](void*) {
+        for (const auto& [name, value] : saved)
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+    });
+}
 }
 
 TEST(ImageDragSourceView, DragFilesArePrivateAndOutliveTheDragUntilALaterDragFindsThemOld)
@@ -268,36 +260,30 @@ TEST(ImageDragSourceView, MoreThanFourPointsIsADragAndAFailedRenderWaitsForTheNe
 
 namespace {
 
-// Whether the calling thread may write where a folder's mode forbids it (root's CAP_DAC_OVERRIDE);
-// sets it and gives what it was.
-bool setModeOverride(bool on)
-{
-    __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0}; // 0: the calling thread
-    __user_cap_data_struct data[2] {};
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return false;
-    const __u32 bit = 1u << CAP_DAC_OVERRIDE;
-    const bool was = (data[0].effective & bit) != 0;
-    data[0].effective = on ? data[0].effective | bit : data[0].effective & ~bit;
-    ::syscall(SYS_capset, &header, data);
-    return was;
-}
-
-// While it lives, this thread is held to the folders' modes as a user is, root too.
+// While it lives, this thread is held to the folders' modes as a user is, root too: its
+// CAP_DAC_OVERRIDE is put aside.
 class HeldToModes {
 public:
-    HeldToModes()
-        : m_had(setModeOverride(false))
-    {
-    }
+    HeldToModes() { m_had = setOverride(false); }
     ~HeldToModes()
     {
         if (m_had)
-            setModeOverride(true);
+            setOverride(true);
     }
 
 private:
-    bool m_had;
+    static bool setOverride(bool on) // what it was
+    {
+        __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0}; // 0: the calling thread
+        __user_cap_data_struct data[2] {};
+        if (::syscall(SYS_capget, &header, data) != 0)
+            return false;
+        const __u32 bit = 1u << CAP_DAC_OVERRIDE;
+        const bool was = (data[0].effective & bit) != 0;
+        data[0].effective = on ? data[0].effective | bit : data[0].effective & ~bit;
+        return ::syscall(SYS_capset, &header, data) == 0 && was;
+    }
+    bool m_had = false;
 };
 
 // While it lives, no file of this process can grow, as on a full disk: each write fails.
@@ -329,7 +315,7 @@ private:
 TEST(ImageDragSourceView, OnlyTheVeryFilesWrittenHereAreEverRemoved)
 {
     QTemporaryDir cache, otherCache;
-    const SavedVariable savedCache("XDG_CACHE_HOME"), savedRuntime("XDG_RUNTIME_DIR");
+    const auto restore = restoredAtEnd({"XDG_CACHE_HOME", "XDG_RUNTIME_DIR"});
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     qunsetenv("XDG_RUNTIME_DIR");
     auto time = std::chrono::steady_clock::now();
@@ -377,7 +363,7 @@ TEST(ImageDragSourceView, OnlyTheVeryFilesWrittenHereAreEverRemoved)
 TEST(ImageDragSourceView, AFolderThatTakesNoFileGivesWayAndWithNoneThePictureGoesAlone)
 {
     QTemporaryDir cache, runtime;
-    const SavedVariable savedCache("XDG_CACHE_HOME"), savedRuntime("XDG_RUNTIME_DIR");
+    const auto restore = restoredAtEnd({"XDG_CACHE_HOME", "XDG_RUNTIME_DIR"});
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     FakeDesktopNotifier notifier;
