@@ -202,8 +202,10 @@ void ScreenshotCaptureService::finish(const QImage& image, const QRectF& sourceR
     const bool hasCaller = receiver != nullptr;
     QImage bitmap = image;
     bitmap.setDevicePixelRatio(1); // one point per pixel
-    Background::run(
-        this, [bitmap] { return ImageEncoding::png(bitmap); },
+    // Encoded on the hand-off's own threads, its bands too: the capture reaches the clipboard
+    // whatever keeps the work pool busy.
+    Background::runHandOff(
+        this, [bitmap] { return ImageEncoding::png(bitmap, Background::handOffPool()); },
         [this, bitmap, sourceRect, displayID, kind, caller, hasCaller, done](std::optional<QByteArray> png) {
             std::optional<CaptureResult> result;
             if (png)

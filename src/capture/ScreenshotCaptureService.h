@@ -14,9 +14,9 @@ class TextRecognizer;
 
 // The capture service: lists windows, grabs areas and windows, recognises text and hands every
 // still capture off (PNG to the clipboard, then onCapture). Grabs, encoding and recognition run
-// off the main thread: the probe, the lists and the grabs on the capture pool, so that a capture
-// never waits behind other work; every `done` is called on the main thread, and dropped when
-// `receiver` is gone.
+// off the main thread: the probe, the lists and the grabs on the capture pool and the PNG encode on
+// the hand-off pool, so that a capture never waits behind other work; every `done` is called on
+// the main thread, and dropped when `receiver` is gone.
 class ScreenshotCaptureService : public QObject {
     Q_OBJECT
 public:

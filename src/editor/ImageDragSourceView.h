@@ -15,10 +15,11 @@ class QMimeData;
 // than 4 points starts the drag with the image rendered at that moment; a press released without
 // it is a tap. A rendering that fails is not retried before the next press. The drag offers the
 // PNG itself and, for drop targets that only take files, a file URL of the same PNG written to
-// the drag cache folder (or, where that is a link or someone else's, to a private folder below
-// $XDG_RUNTIME_DIR; where neither can be had, no file is offered and the user is told once). The
-// PNG may still be encoding when the drag starts: a drop target that asks for it waits for it.
-// The file outlives the drag: file managers, mail and chat programs copy it after the drop.
+// the drag cache folder (or, where that is a link or someone else's or takes no file, being full
+// or read-only, to a private folder below $XDG_RUNTIME_DIR; where neither takes it, no file is
+// offered and the user is told once). The PNG may still be encoding when the drag starts: a drop
+// target that asks for it waits for it. The file outlives the drag: file managers, mail and chat
+// programs copy it after the drop.
 class ImageDragSourceView : public QWidget {
     Q_OBJECT
 public:
@@ -40,32 +41,38 @@ public:
 
     // $XDG_CACHE_HOME/Quorvel/drag: where dragged PNGs are written for file-only drop targets.
     static QString dragCacheFolder();
-    // Deletes the files writeDragFile left in the drag folders (at start-up and at quit): regular
-    // files of its names only, never through a link.
+    // Deletes the files writeDragFile left in the drag folders (at start-up and at quit): those
+    // this process or an earlier one wrote (each folder lists its own), each only while its name
+    // still holds the very file written (its inode, size, and modification and change times to
+    // the nanosecond), never through a link.
     static void clearDragCache();
     // How long a drag's file is kept at least: a later drag removes the files this process wrote
-    // longer ago than that (each only while its name still holds the file written), the rest go
-    // with clearDragCache. Nothing is removed by a timer.
+    // longer ago than that (each only while its name still holds the very file written), the rest
+    // go with clearDragCache. Nothing is removed by a timer.
     static constexpr std::chrono::minutes keepDragFilesFor {10};
     // The clock a file's age is read from (tests; none: the steady clock). Main thread only, as
     // every function here.
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     static void setClock(Clock clock);
     // Writes the PNG into the cache folder, readable by the user alone; the file's path, or empty
-    // on failure. A link in place of the folder (or of Quorvel's cache folder), or a folder of
-    // another user, is not used: the file goes to $XDG_RUNTIME_DIR/Quorvel/drag then, made the
-    // same way in a runtime folder of this user alone, and nowhere when there is none.
+    // on failure. A link in place of the folder (or of Quorvel's cache folder), a folder of
+    // another user, or one where the file cannot be written (full, read-only) is not used: the
+    // file goes to $XDG_RUNTIME_DIR/Quorvel/drag then, made the same way in a runtime folder of
+    // this user alone, and nowhere when there is none or it takes no file either.
     static QString writeDragFile(const QByteArray& png);
 
     // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to a drag
-    // folder on first request; both wait for the PNG. The file stays when the data goes (see
-    // keepDragFilesFor); making the data removes the files of earlier drags that are old enough.
-    // Without a drag folder of our own only "image/png" is offered, and the user is told (once).
+    // folder; both wait for the PNG. A PNG at hand is written at once, one still being made on the
+    // first request of the list. The file stays when the data goes (see keepDragFilesFor); making
+    // the data removes the files of earlier drags that are old enough. Where no drag folder of our
+    // own takes the file, only "image/png" is offered (the list of a PNG written late stays
+    // empty), and the user is told (once).
     static QMimeData* makeMimeData(const Rendered& rendered);
     // Where that is told besides the console (none: the console only); told again once set.
     static void setNoticeTarget(DesktopNotifier* notifier);
     static const QString noFileSummary;
     static const QString noFileBody;
+    static const QString noFileWriteBody;
 
     // How a drag is carried out; tests replace it (the system drag blocks until the drop).
     using DragRunner = std::function<void(ImageDragSourceView& source, const Rendered& rendered)>;

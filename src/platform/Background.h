@@ -3,13 +3,16 @@
 // queued call on the receiving object's thread. A result whose receiver was destroyed in the
 // meantime is dropped, so callers never check for a dead `this`.
 //
-// Three pools, none of them Qt's global one (Qt's raster painting hands work to that pool and
+// Four pools, none of them Qt's global one (Qt's raster painting hands work to that pool and
 // waits for it on the main thread, so slow or stuck work there would stop painting):
 // - pool(): decoding, encoding, parsing and recognition work, through run();
 // - capturePool(): the short steps between a capture's or a recording's hotkey and its grab
 //   (probing the screen, listing monitors and windows, the overlay's snapshots, the grab itself),
 //   through runCapture(), so that a start never waits behind decodes and shows the screen of the
 //   moment of the hotkey;
+// - handOffPool(): a still capture's way from its grab to the clipboard and the store (its PNG
+//   encode, the encode's bands among them, and its record's insert), through runHandOff(), so that
+//   a capture's picture never waits behind decodes and an encode never holds up a start;
 // - lifecyclePool(): a recording's start and stop, through runLifecycle(), so that they, and the
 //   quit waiting for a movie to be finished, never wait behind work of the other pools.
 // No pool is ever destroyed: its destructor would wait for work that may never end. The quit
@@ -20,6 +23,7 @@
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <type_traits>
@@ -62,6 +66,16 @@ inline QThreadPool& lifecyclePool()
 inline QThreadPool& capturePool()
 {
     static QThreadPool* const threads = Detail::makePool(QStringLiteral("com.quorvel.capture"), 4);
+    return *threads;
+}
+
+// The pool for a still capture's hand-off: its PNG encode (which deflates its bands on the same
+// pool) and the insert of its record. As many threads as cores, at least four, so that an encode
+// runs its bands side by side and one insert waiting for the disk holds up no encode.
+inline QThreadPool& handOffPool()
+{
+    static QThreadPool* const threads =
+        Detail::makePool(QStringLiteral("com.quorvel.handoff"), std::max(4, QThread::idealThreadCount()));
     return *threads;
 }
 
@@ -142,6 +156,12 @@ template <typename Work, typename Then> void runCapture(QObject* receiver, Work&
     runOn(capturePool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
 }
 
+// Runs `work` on handOffPool(), then `then(result)` on `receiver`'s thread while `receiver` lives.
+template <typename Work, typename Then> void runHandOff(QObject* receiver, Work&& work, Then&& then)
+{
+    runOn(handOffPool(), receiver, std::forward<Work>(work), std::forward<Then>(then));
+}
+
 // Runs `work` on lifecyclePool(), then `then(result)` on `receiver`'s thread while `receiver` lives.
 template <typename Work, typename Then> void runLifecycle(QObject* receiver, Work&& work, Then&& then)
 {
@@ -170,6 +190,7 @@ inline void waitForAll()
 {
     lifecyclePool().waitForDone();
     capturePool().waitForDone();
+    handOffPool().waitForDone();
     pool().waitForDone();
     QCoreApplication::sendPostedEvents();
 }

@@ -210,9 +210,10 @@ void encodeBand(const QImage& rows, bool alpha, const PngOptions& options, bool 
     deflateEnd(&stream);
 }
 
-// Runs encodeBand for every band: the calling thread and up to one pool thread per other band
-// take the next band until none is left, so the call finishes even when the pool is busy.
-void encodeBands(const QImage& rows, bool alpha, const PngOptions& options, std::vector<Band>& bands)
+// Runs encodeBand for every band: the calling thread and up to one thread of `helpers` per other
+// band take the next band until none is left, so the call finishes even when `helpers` is busy.
+void encodeBands(
+    const QImage& rows, bool alpha, const PngOptions& options, std::vector<Band>& bands, QThreadPool& helpers)
 {
     struct Shared {
         std::atomic<int> next {0};
@@ -230,11 +231,11 @@ void encodeBands(const QImage& rows, bool alpha, const PngOptions& options, std:
                 shared->finished.notify_all();
         }
     };
-    const int helpers = std::min(count, QThread::idealThreadCount()) - 1;
-    for (int i = 0; i < helpers; ++i) {
+    const int helperCount = std::min(count, QThread::idealThreadCount()) - 1;
+    for (int i = 0; i < helperCount; ++i) {
         // A helper that starts after the last band was taken finds nothing to do and touches
         // nothing but the shared counter.
-        Background::pool().start([shared, work, count] {
+        helpers.start([shared, work, count] {
             if (shared->next.load() < count)
                 work();
         });
@@ -258,7 +259,7 @@ void appendChunk(QByteArray& out, const char* type, const char* data, qsizetype 
         size_t(out.size() - start))));
 }
 
-bool encodeBanded(const QImage& rows, bool alpha, const PngOptions& options, QByteArray& out)
+bool encodeBanded(const QImage& rows, bool alpha, const PngOptions& options, QByteArray& out, QThreadPool& helpers)
 {
     const int height = rows.height();
     const int bandCount = std::clamp(height / kBandRows, 1, kMostBands);
@@ -267,7 +268,7 @@ bool encodeBanded(const QImage& rows, bool alpha, const PngOptions& options, QBy
         bands[size_t(i)].firstRow = int(qint64(height) * i / bandCount);
         bands[size_t(i)].endRow = int(qint64(height) * (i + 1) / bandCount);
     }
-    encodeBands(rows, alpha, options, bands);
+    encodeBands(rows, alpha, options, bands, helpers);
 
     QByteArray stream;
     qsizetype total = 6;
@@ -305,7 +306,7 @@ bool encodeBanded(const QImage& rows, bool alpha, const PngOptions& options, QBy
 
 }
 
-std::optional<QByteArray> png(const QImage& image, const PngOptions& options)
+std::optional<QByteArray> png(const QImage& image, const PngOptions& options, QThreadPool& bands)
 {
     if (image.isNull())
         return std::nullopt;
@@ -315,7 +316,7 @@ std::optional<QByteArray> png(const QImage& image, const PngOptions& options)
         return std::nullopt;
     QByteArray out;
     if (singleFilter(options.filters))
-        return encodeBanded(rows, alpha, options, out) ? std::optional(out) : std::nullopt;
+        return encodeBanded(rows, alpha, options, out, bands) ? std::optional(out) : std::nullopt;
     // Screenshots shrink to a fraction of their pixels; start with room for a typical one.
     out.reserve(qsizetype(rows.width()) * rows.height() / 2);
     if (!encode(rows, alpha, options, out))
@@ -324,9 +325,19 @@ std::optional<QByteArray> png(const QImage& image, const PngOptions& options)
     return out;
 }
 
+std::optional<QByteArray> png(const QImage& image, const PngOptions& options)
+{
+    return png(image, options, Background::pool());
+}
+
 std::optional<QByteArray> png(const QImage& image)
 {
-    return png(image, PngOptions {});
+    return png(image, PngOptions {}, Background::pool());
+}
+
+std::optional<QByteArray> png(const QImage& image, QThreadPool& bands)
+{
+    return png(image, PngOptions {}, bands);
 }
 
 }

@@ -55,7 +55,7 @@ void insert(std::weak_ptr<ModelContainer> container, ScreenshotItemPtr item, Not
     QObject* receiver, std::function<void(const QString& error)> done)
 {
     // The application outlives every save: the outcome is reported even when the caller is gone.
-    Background::run(
+    Background::runHandOff(
         QCoreApplication::instance(), [container, item] { return insertNow(container, item); },
         reporter(notifications, receiver, std::move(done)));
 }

@@ -17,7 +17,8 @@ class NotificationCenter;
 // gets the outcome on the main thread while `receiver` lives.
 namespace ScreenshotSaver {
 
-// Stores a new record; `done` gets the reason it was not stored, empty when it was.
+// Stores a capture's new record, on the hand-off pool so that it never waits behind other work;
+// `done` gets the reason it was not stored, empty when it was.
 void insert(std::weak_ptr<ModelContainer> container, ScreenshotItemPtr item, NotificationCenter& notifications,
     QObject* receiver = nullptr, std::function<void(const QString& error)> done = {});
 

@@ -1,11 +1,14 @@
 // The manager's flows on a fake screen (offscreen windows): the crop of the frozen snapshot, the
 // last area repeated live or replaced by a selection when its display is gone, and a refused
 // permission that leaves everything as it was.
+#include "app/CaptureResultHandler.h"
 #include "capture/CaptureOverlayWindowManager.h"
 #include "capture/CaptureRig.h"
 #include "capture/ScreenshotCaptureService.h"
 #include "fakes/TestSupport.h"
 #include "platform/Background.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PasteboardTypes.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -255,4 +258,59 @@ TEST_F(CaptureOverlayWindowManagerTest, StartsNeverWaitBehindOtherWork)
     manager.beginScreenRecording();
     EXPECT_TRUE(atOnce([&] { return rig.recorder.isBusy(); }));
     rig.recorder.stopRecording();
+}
+
+// With every worker of the pool held, a capture still reaches the clipboard and the store: its
+// PNG encode, the encode's bands and its record's insert never wait for that pool. A full-screen
+// capture, then an area cropped from the frozen screen.
+TEST_F(CaptureOverlayWindowManagerTest, CapturesReachTheClipboardAndTheStoreWhateverHoldsThePool)
+{
+    source.monitorList.removeLast(); // one display: no menu picks it
+    TempStore store;
+    NotificationCenter notifications;
+    QStringList saves; // each save's error, empty when stored
+    const auto save = makeCaptureResultHandler(
+        store.container, notifications, {}, [&saves](const QString& error) { saves.append(error); });
+    rig.capture.onCapture = [&](const CaptureResult& result) {
+        results.append(result);
+        save(result);
+    };
+    const auto stuck = std::make_shared<QSemaphore>();
+    const int threads = Background::pool().maxThreadCount();
+    const std::shared_ptr<void> release(nullptr, [stuck, threads](void*) { stuck->release(threads); });
+    for (int i = 0; i < threads; ++i)
+        Background::run([stuck] { stuck->acquire(); });
+    const auto stored = [&](int count) { return QTest::qWaitFor([&] { return saves.size() == count; }, 20000); };
+    const auto onTheClipboard = [&] {
+        const QList<Pasteboard::Item> content = pasteboard.content();
+        return content.size() == 1 && content[0].type == PasteboardTypes::png
+            && content[0].data == results.last().pngData;
+    };
+
+    manager.beginFullScreenCapture();
+    ASSERT_TRUE(stored(1)) << "the full-screen capture was never stored";
+    EXPECT_EQ(saves, QStringList {QString()});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_TRUE(onTheClipboard());
+    const auto picture = [](const CaptureResult& result) {
+        return QImage::fromData(result.pngData).convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_EQ(picture(results[0]), source.screen.copy(0, 0, 400, 300));
+
+    bool presented = false;
+    QObject::connect(&manager, &CaptureOverlayWindowManager::overlaysPresented, [&] { presented = true; });
+    manager.beginAreaSelection(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return presented; }, 20000)) << "the area selection never showed";
+    manager.selection().marqueeMouseDown({50, 280});
+    manager.selection().dragChanged({250, 100});
+    manager.selection().dragEnded();
+    ASSERT_TRUE(stored(2)) << "the area capture was never stored";
+    EXPECT_EQ(saves.last(), QString());
+    EXPECT_TRUE(onTheClipboard());
+    EXPECT_EQ(picture(results[1]), source.screen.copy(50, 20, 200, 180));
+
+    const auto items = store.container->mainContext().fetchScreenshotItems();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(QSet<QByteArray>({items[0]->pngData, items[1]->pngData}),
+        QSet<QByteArray>({results[0].pngData, results[1].pngData}));
 }

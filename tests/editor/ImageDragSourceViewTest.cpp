@@ -12,9 +12,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <csignal>
 #include <cstdio>
+#include <future>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +28,31 @@ void writeFile(const QString& path)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("keep");
+}
+
+std::unique_ptr<QMimeData> dragOf(const ImageDragSourceView::Rendered& rendered)
+{
+    return std::unique_ptr<QMimeData>(ImageDragSourceView::makeMimeData(rendered));
+}
+
+std::unique_ptr<QMimeData> drag()
+{
+    return dragOf(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage()));
+}
+
+// The variables as they were, put back when the result goes.
+std::shared_ptr<void> restoredAtEnd(std::initializer_list<const char*> names)
+{
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
+    for (const char* name : names)
+        saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+    return std::shared_ptr<void>(nullptr, [saved](void*) {
+        for (const auto& [name, value] : saved)
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+    });
 }
 }
 
@@ -69,10 +99,11 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndOutliveTheDragUntilALaterDragFin
     EXPECT_TRUE(QFile::exists(second)) << "not the file written here";
     const QString third = mime->urls().front().toLocalFile();
 
-    // At start and quit every file of the program's names goes.
+    // At quit the files written here go, and only they.
     mime.reset();
     ImageDragSourceView::clearDragCache();
-    EXPECT_FALSE(QFile::exists(second) || QFile::exists(third));
+    EXPECT_FALSE(QFile::exists(third));
+    EXPECT_TRUE(QFile::exists(second)) << "not the file written here";
     ImageDragSourceView::setClock({});
     umask(oldMask);
     qunsetenv("XDG_CACHE_HOME");
@@ -225,4 +256,153 @@ TEST(ImageDragSourceView, MoreThanFourPointsIsADragAndAFailedRenderWaitsForTheNe
     QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(drags, 1);
     EXPECT_EQ(taps, 1);
+}
+
+namespace {
+
+// While it lives, this thread is held to the folders' modes as a user is, root too: its
+// CAP_DAC_OVERRIDE is put aside.
+class HeldToModes {
+public:
+    HeldToModes() { m_had = setOverride(false); }
+    ~HeldToModes()
+    {
+        if (m_had)
+            setOverride(true);
+    }
+
+private:
+    static bool setOverride(bool on) // what it was
+    {
+        __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0}; // 0: the calling thread
+        __user_cap_data_struct data[2] {};
+        if (::syscall(SYS_capget, &header, data) != 0)
+            return false;
+        const __u32 bit = 1u << CAP_DAC_OVERRIDE;
+        const bool was = (data[0].effective & bit) != 0;
+        data[0].effective = on ? data[0].effective | bit : data[0].effective & ~bit;
+        return ::syscall(SYS_capset, &header, data) == 0 && was;
+    }
+    bool m_had = false;
+};
+
+// While it lives, no file of this process can grow, as on a full disk: each write fails.
+class NoRoomForFiles {
+public:
+    NoRoomForFiles()
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none {0, m_saved.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~NoRoomForFiles()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved {};
+    void (*m_handler)(int) = nullptr;
+};
+}
+
+// A file is removed, by a later drag or at quit, only while its name still holds the very file
+// written here: one written over in place, one replaced by a new file (which ext4 gives the
+// removed file's inode) and a file of the user named like a drag file stay. What an earlier run
+// left behind without its quit goes at the next start, and only that.
+TEST(ImageDragSourceView, OnlyTheVeryFilesWrittenHereAreEverRemoved)
+{
+    QTemporaryDir cache, otherCache;
+    const auto restore = restoredAtEnd({"XDG_CACHE_HOME", "XDG_RUNTIME_DIR"});
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    qunsetenv("XDG_RUNTIME_DIR");
+    auto time = std::chrono::steady_clock::now();
+    ImageDragSourceView::setClock([&] { return time; });
+    const std::shared_ptr<void> resetClock(nullptr, [](void*) { ImageDragSourceView::setClock({}); });
+    const auto written = [] { return ImageDragSourceView::writeDragFile(QByteArray("png")); };
+
+    const QString overwritten = written(), replaced = written(), untouched = written();
+    writeFile(overwritten, "the user's own picture");
+    ASSERT_TRUE(QFile::remove(replaced));
+    writeFile(replaced);
+    const QString users =
+        ImageDragSourceView::dragCacheFolder() + QStringLiteral("/Quorvel 2024-05-01 09.30.00 1a2b3c.png");
+    writeFile(users);
+    time += ImageDragSourceView::keepDragFilesFor + std::chrono::seconds(1);
+    const QString fresh = drag()->urls().value(0).toLocalFile();
+    EXPECT_FALSE(QFile::exists(untouched));
+    EXPECT_EQ(readFile(overwritten), QByteArray("the user's own picture"));
+    EXPECT_EQ(readFile(replaced), QByteArray("keep"));
+
+    ImageDragSourceView::clearDragCache(); // the quit
+    EXPECT_FALSE(QFile::exists(fresh));
+    for (const QString& kept : {overwritten, replaced, users})
+        EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
+
+    // An earlier run that ended without its quit: only its files and the folder's list of them
+    // are left (this process forgets its own while their folder is out of sight). A file of the
+    // user put in place of one of them stays.
+    const QString lost = written(), lostAndReplaced = written();
+    qputenv("XDG_CACHE_HOME", otherCache.path().toUtf8());
+    ImageDragSourceView::clearDragCache();
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    ASSERT_TRUE(QFile::exists(lost));
+    ASSERT_TRUE(QFile::remove(lostAndReplaced));
+    writeFile(lostAndReplaced);
+    ImageDragSourceView::clearDragCache(); // the next start
+    EXPECT_FALSE(QFile::exists(lost));
+    for (const QString& kept : {overwritten, replaced, users, lostAndReplaced})
+        EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
+}
+
+// A drag folder that takes no file (read-only, full) gives way to the private one. Where none
+// takes it, a drag offers the picture alone and the user is told once; a PNG still being made
+// when the drag starts finds that out at the drop, and is told the same way.
+TEST(ImageDragSourceView, AFolderThatTakesNoFileGivesWayAndWithNoneThePictureGoesAlone)
+{
+    QTemporaryDir cache, runtime;
+    const auto restore = restoredAtEnd({"XDG_CACHE_HOME", "XDG_RUNTIME_DIR"});
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    FakeDesktopNotifier notifier;
+    ImageDragSourceView::setNoticeTarget(&notifier);
+    const std::shared_ptr<void> untarget(nullptr, [](void*) { ImageDragSourceView::setNoticeTarget(nullptr); });
+    ConsoleCapture console;
+    const QString drags = ImageDragSourceView::dragCacheFolder();
+    ASSERT_TRUE(QDir().mkpath(drags));
+    ASSERT_EQ(::chmod(QFile::encodeName(drags).constData(), 0500), 0);
+    QString file;
+    {
+        const HeldToModes asAUser;
+        file = drag()->urls().value(0).toLocalFile();
+    }
+    EXPECT_TRUE(file.startsWith(runtime.path() + QStringLiteral("/Quorvel/drag/"))) << file.toStdString();
+    EXPECT_EQ(readFile(file), QByteArray("png"));
+    struct stat info { };
+    ASSERT_EQ(::stat(QFile::encodeName(drags).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0500u) << "the read-only folder stays so";
+    ASSERT_EQ(::chmod(QFile::encodeName(drags).constData(), 0700), 0);
+    EXPECT_TRUE(notifier.summaries.isEmpty());
+
+    {
+        const NoRoomForFiles full;
+        std::promise<std::optional<QByteArray>> encoding;
+        std::unique_ptr<QMimeData> late = dragOf({encoding.get_future().share(), QImage()});
+        encoding.set_value(QByteArray("png"));
+        EXPECT_TRUE(late->urls().isEmpty());
+        EXPECT_EQ(notifier.summaries, QStringList {ImageDragSourceView::noFileSummary});
+
+        std::unique_ptr<QMimeData> ready = drag();
+        EXPECT_EQ(ready->formats(), QStringList {QStringLiteral("image/png")});
+        EXPECT_EQ(ready->data(QStringLiteral("image/png")), QByteArray("png"));
+    }
+    EXPECT_EQ(notifier.summaries.size(), 1) << "told once";
+    EXPECT_TRUE(notifier.bodies.value(0).contains(drags)) << notifier.bodies.value(0).toStdString();
+    EXPECT_EQ(console.lines.size(), 1) << console.lines.join('\n').toStdString();
+    EXPECT_TRUE(QDir(drags).isEmpty()) << "no file is left half written";
+    EXPECT_EQ(QDir(runtime.path() + QStringLiteral("/Quorvel/drag")).entryList(QDir::Files),
+        QStringList {QFileInfo(file).fileName()});
+    ImageDragSourceView::clearDragCache();
 }
