@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPainterPath>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSet>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -459,5 +460,57 @@ TEST(TesseractTextRecognizer, SetsOneBlankLineBetweenParagraphsAsTheTesseractCom
         }
         // The small paragraphs have a strip of their own.
         EXPECT_EQ(TesseractTextRecognizer::readingStrips(page).size() > 1, smallSize < 16);
+    }
+}
+
+namespace {
+
+// A transcript's lines without their spaces, a blank line as an empty one: the lines and
+// paragraphs it sets, whatever spaces it puts between the words.
+QStringList linesWithoutSpaces(const QString& transcript)
+{
+    QStringList lines;
+    for (const QString& line : transcript.trimmed().split(QLatin1Char('\n')))
+        lines << QString(line).remove(QRegularExpression(QStringLiteral("\\s")));
+    return lines;
+}
+
+}
+
+// Indented code with quoted names in DejaVu Sans Mono at 15 px. The quotes, high in the line and no
+// taller than the letters of small print, made its lines small print, enlarged and read apart:
+// each came back as a paragraph of its own (a blank line inside a JSON object). And the page
+// segmentation makes pictures of the quotes and colons one under the other; with wide gutters it
+// cut their rows there into two columns (`"name` here, `me.strip(),` at the end). Read as the
+// tesseract command reads the same pixels: the same lines, the same blank lines.
+TEST(TesseractTextRecognizer, ReadsIndentedCodeLineForLineAsTheTesseractCommandDoes)
+{
+    const QStringList python {QStringLiteral("def person(name, age):"), QStringLiteral("    person = {"),
+        QStringLiteral("    \"name\": name.strip(),"), QStringLiteral("    \"city\": \"Berlin\","),
+        QStringLiteral("    }"), QStringLiteral("    return person")};
+    const QStringList json {QStringLiteral("{"), QStringLiteral("  \"name\": \"Quorvel\","),
+        QStringLiteral("  \"version\": \"1.4.2\","), QStringLiteral("  \"license\": \"MIT\","),
+        QStringLiteral("  \"private\": true"), QStringLiteral("}")};
+    TesseractTextRecognizer recognizer;
+    for (const QStringList& code : {python, json}) {
+        for (const int margin : {10, 30}) {
+            const TextBlock block {code, QStringLiteral("DejaVu Sans Mono"), 15, {margin, margin}};
+            const QImage image = renderedText({block}, block.rect().size() + QSize(2 * margin + 10, 2 * margin));
+            const std::vector<TesseractTextRecognizer::Strip> strips = TesseractTextRecognizer::readingStrips(image);
+            ASSERT_EQ(strips.size(), 1u) << code[1].toStdString() << ", margin " << margin;
+            EXPECT_EQ(strips.front().factor, 1.0) << code[1].toStdString() << ", margin " << margin;
+            if (!hasTesseractCommand())
+                continue;
+            const std::optional<QString> text = recognizer.recognizeText(image);
+            const std::optional<QString> commandText = tesseractCommandReads(image);
+            ASSERT_TRUE(text && commandText);
+            EXPECT_EQ(linesWithoutSpaces(*text).join(QLatin1Char('\n')).toStdString(),
+                linesWithoutSpaces(*commandText).join(QLatin1Char('\n')).toStdString())
+                << "margin " << margin;
+            if (code == python) {
+                EXPECT_TRUE(linesWithoutSpaces(*text).contains(QStringLiteral("\"name\":name.strip(),")))
+                    << text->toStdString();
+            }
+        }
     }
 }

@@ -56,15 +56,18 @@ tesseract::TessBaseAPI* loadEngine(const std::string& languages)
     }
     // Tesseract's own diagnostics would go to the terminal at every image.
     api->SetVariable("debug_file", "/dev/null");
-    // The page segmentation takes a vertical channel of aligned gaps for the gutter between two
-    // columns once the gaps are three quarters of the text's height wide. In monospaced text every
-    // word gap is aligned with the ones above and below it, and a terminal's "Zeile 1:" … "Zeile 9:"
-    // became a column of its own, read apart from the rest of its rows or dropped. At twice the
-    // text's height, word gaps stay word gaps and real gutters (an em and more) still divide columns.
-    api->SetVariable("textord_tabfind_aligned_gap_fraction", "2");
     api->SetPageSegMode(tesseract::PSM_AUTO);
     return api;
 }
+
+// How wide a vertical channel of aligned gaps must be for the page segmentation to take it for the
+// gutter between two columns. The tesseract command takes one three quarters of the text's height
+// wide. In monospaced text every word gap is aligned with the ones above and below it, and a
+// terminal's "Zeile 1:" … "Zeile 9:", the fields of `ls -l` or of a log became columns of their
+// own, read apart from the rest of their rows or dropped. With wide gutters, twice the text's height,
+// word gaps stay word gaps and real gutters (an em and more) still divide columns. Pages are read
+// with wide gutters unless the page segmentation makes pictures of their text (see readLayout).
+enum class Gutters { Wide, AsTheCommand };
 
 }
 
@@ -245,8 +248,9 @@ bool isText(tesseract::PolyBlockType type)
 
 // Recognizes `page` (8-bit grey) with the automatic page segmentation of the tesseract command, at
 // `resolution` pixels an inch. False, with the engine cleared, when Tesseract fails.
-bool recognizePage(tesseract::TessBaseAPI* api, const QImage& page, int resolution)
+bool recognizePage(tesseract::TessBaseAPI* api, const QImage& page, int resolution, Gutters gutters = Gutters::Wide)
 {
+    api->SetVariable("textord_tabfind_aligned_gap_fraction", gutters == Gutters::Wide ? "2" : "0.75");
     api->SetPageSegMode(tesseract::PSM_AUTO);
     api->SetImage(page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
     api->SetSourceResolution(resolution);
@@ -283,7 +287,7 @@ public:
 
     // Gives each line of `parts` that may read better with its own language first the reading of
     // `page` with that language first (one read per language).
-    void readAgain(const QImage& page, int resolution, std::vector<TranscriptPart>& parts)
+    void readAgain(const QImage& page, int resolution, Gutters gutters, std::vector<TranscriptPart>& parts)
     {
         std::map<QString, std::vector<TranscriptPart*>> byLanguage;
         for (TranscriptPart& part : parts) {
@@ -296,7 +300,7 @@ public:
             tesseract::TessBaseAPI* api = m_taken.try_emplace(language, *m_others.at(language)).first->second.get();
             if (!api)
                 continue;
-            const std::vector<Line> again = readLines(api, page, resolution);
+            const std::vector<Line> again = readLines(api, page, resolution, gutters);
             for (TranscriptPart* part : foreign) {
                 // The new reading, with the line's own ends of line and paragraph.
                 if (const Line* match = lineAt(again, part->line)) {
@@ -316,10 +320,10 @@ private:
     };
 
     // The text lines of `page` as `api` reads them with the automatic page segmentation.
-    static std::vector<Line> readLines(tesseract::TessBaseAPI* api, const QImage& page, int resolution)
+    static std::vector<Line> readLines(tesseract::TessBaseAPI* api, const QImage& page, int resolution, Gutters gutters)
     {
         std::vector<Line> lines;
-        if (!recognizePage(api, page, resolution))
+        if (!recognizePage(api, page, resolution, gutters))
             return lines;
         std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
         const auto level = tesseract::RIL_TEXTLINE;
@@ -359,38 +363,38 @@ private:
     std::map<QString, EngineLease> m_taken; // an engine for each language read with first so far
 };
 
-// Reads a page enlarged by `factor` with the automatic page segmentation of the tesseract command:
-// Tesseract's transcript, each line ending with a line break and each paragraph with another one.
-// The lines whose middle lies in a strip with a reading in `replacements` give way to that reading,
-// in the place of the strip's first line. A line in another language than the first that may read
-// better with its language first is read so (see LanguageOrders). nullopt when Tesseract fails.
-//
-// Now and then the page segmentation takes a line of text for a picture and leaves it out (German
-// lines thick with umlauts in Lato at 16 px): a "picture" shaped like lines of text (up to three
-// lines high, four times as wide as high) and clear of the lines of text is read as a block of
-// text and kept where Tesseract is sure of it (a mean confidence of 60 and more), which the text
-// of a real picture rarely is. The initials it now and then makes pictures of stay out.
-std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& orders, const QImage& gray,
-    double factor, int lineHeight, const std::vector<TesseractTextRecognizer::Strip>& strips = {},
-    std::vector<std::optional<QString>> replacements = {})
-{
-    const QImage page = factor > 1.0
-        ? gray.scaled(gray.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        : gray;
-    const int resolution = int(std::lround(96 * factor));
-    if (!recognizePage(api, page, resolution))
-        return std::nullopt;
+// A page as the automatic page segmentation reads it: its transcript in parts, and where its lines
+// of text and its pictures are.
+struct PageReading {
     std::vector<TranscriptPart> parts;
-    std::vector<QRect> lines; // of text, on the page
+    std::vector<QRect> lines;    // of text
+    std::vector<QRect> pictures; // every picture block
+    std::vector<std::optional<QString>> unplaced; // readings of strips that took no line's place
+};
+
+// Reads `page`, enlarged by `factor` from the selection, with the automatic page segmentation (see
+// readLayout). nullopt when Tesseract fails.
+std::optional<PageReading> readPage(tesseract::TessBaseAPI* api, const QImage& page, double factor, int lineHeight,
+    Gutters gutters, const std::vector<TesseractTextRecognizer::Strip>& strips,
+    std::vector<std::optional<QString>> replacements)
+{
+    if (!recognizePage(api, page, int(std::lround(96 * factor)), gutters))
+        return std::nullopt;
+    PageReading reading;
+    std::vector<TranscriptPart>& parts = reading.parts;
+    std::vector<QRect>& lines = reading.lines;
     std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
     const auto level = tesseract::RIL_TEXTLINE;
     while (it) {
         int left = 0, top = 0, right = 0, bottom = 0;
         if (isPicture(it->BlockType())) {
             if (it->IsAtBeginningOf(tesseract::RIL_BLOCK)
-                && it->BoundingBox(tesseract::RIL_BLOCK, &left, &top, &right, &bottom)
-                && bottom - top <= 3 * lineHeight * factor && right - left >= 4 * (bottom - top))
-                parts.push_back({{}, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), {}, {}});
+                && it->BoundingBox(tesseract::RIL_BLOCK, &left, &top, &right, &bottom)) {
+                const QRect picture(QPoint(left, top), QPoint(right - 1, bottom - 1));
+                reading.pictures.push_back(picture);
+                if (bottom - top <= 3 * lineHeight * factor && right - left >= 4 * (bottom - top))
+                    parts.push_back({{}, picture, {}, {}});
+            }
         } else if (isText(it->BlockType()) && !it->Empty(level)) {
             it->BoundingBox(level, &left, &top, &right, &bottom);
             lines.emplace_back(QPoint(left, top), QPoint(right - 1, bottom - 1));
@@ -421,7 +425,71 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& o
     }
     it.reset();
     api->Clear();
-    orders.readAgain(page, resolution, parts);
+    reading.unplaced = std::move(replacements);
+    return reading;
+}
+
+// Whether the page segmentation made pictures of what may be text: a picture inside a row of text
+// (lines of text on either side of it share its rows and each other's), or pictures and no line of
+// text at all. It makes pictures of the quotes and colons of indented code ("name": …, "city": …
+// one under the other) and of a whole JSON object at 13 px; with wide gutters it cuts the rows at
+// such a picture into two columns, read one after the other, and leaves out what lies under it,
+// where the tesseract command reads the rows whole.
+bool picturesHoldText(const PageReading& reading)
+{
+    if (!reading.pictures.empty() && reading.lines.empty())
+        return true;
+    const auto sharesRows = [](const QRect& line, const QRect& other) {
+        return line.intersected(QRect(line.left(), other.top(), line.width(), other.height())).height() * 2
+            > line.height();
+    };
+    for (const QRect& picture : reading.pictures) {
+        for (const QRect& left : reading.lines) {
+            if (left.center().x() >= picture.center().x() || !sharesRows(left, picture))
+                continue;
+            for (const QRect& right : reading.lines) {
+                if (right.center().x() > picture.center().x() && sharesRows(right, picture)
+                    && sharesRows(left, right) && sharesRows(right, left))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Reads a page enlarged by `factor` with the automatic page segmentation of the tesseract command:
+// Tesseract's transcript, each line ending with a line break and each paragraph with another one.
+// The lines whose middle lies in a strip with a reading in `replacements` give way to that reading,
+// in the place of the strip's first line. A line in another language than the first that may read
+// better with its language first is read so (see LanguageOrders). nullopt when Tesseract fails.
+//
+// The page is read with wide gutters between columns; where pictures in it may hold text (see
+// picturesHoldText), it is read with the gutters of the tesseract command.
+//
+// Now and then the page segmentation takes a line of text for a picture and leaves it out (German
+// lines thick with umlauts in Lato at 16 px): a "picture" shaped like lines of text (up to three
+// lines high, four times as wide as high) and clear of the lines of text is read as a block of
+// text and kept where Tesseract is sure of it (a mean confidence of 60 and more), which the text
+// of a real picture rarely is. The initials it now and then makes pictures of stay out.
+std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& orders, const QImage& gray,
+    double factor, int lineHeight, const std::vector<TesseractTextRecognizer::Strip>& strips = {},
+    const std::vector<std::optional<QString>>& replacements = {})
+{
+    const QImage page = factor > 1.0
+        ? gray.scaled(gray.size() * factor, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        : gray;
+    const int resolution = int(std::lround(96 * factor));
+    Gutters gutters = Gutters::Wide;
+    std::optional<PageReading> reading = readPage(api, page, factor, lineHeight, gutters, strips, replacements);
+    if (reading && picturesHoldText(*reading)) {
+        gutters = Gutters::AsTheCommand;
+        reading = readPage(api, page, factor, lineHeight, gutters, strips, replacements);
+    }
+    if (!reading)
+        return std::nullopt;
+    std::vector<TranscriptPart>& parts = reading->parts;
+    const std::vector<QRect>& lines = reading->lines;
+    orders.readAgain(page, resolution, gutters, parts);
 
     QString text;
     for (const TranscriptPart& part : parts) {
@@ -446,7 +514,7 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& o
         api->Clear();
     }
     // Small text the layout of the plain page did not see as a line.
-    for (const std::optional<QString>& rest : replacements) {
+    for (const std::optional<QString>& rest : reading->unplaced) {
         if (rest)
             text += *rest;
     }

@@ -84,6 +84,37 @@ std::vector<QRect> piecesOf(PIX* ink)
     return pieces;
 }
 
+// The pieces that stand in their line as letters do, 3 pixels and higher: the marks raised above
+// the letters beside them (quotes, apostrophes, the dots of umlauts, degree signs) are left out.
+// They are no taller than the letters of small print, and a line of code or JSON thick with quoted
+// names measured as small print by them. A piece is raised when a letter-shaped piece close beside
+// it, taller but at most four times as tall, takes in its bottom row in its upper half.
+std::vector<QRect> standingPieces(std::vector<QRect> pieces)
+{
+    std::erase_if(pieces, [](const QRect& piece) { return piece.height() < 3; });
+    std::sort(pieces.begin(), pieces.end(), [](const QRect& a, const QRect& b) { return a.left() < b.left(); });
+    const auto raisedBeside = [](const QRect& piece, const QRect& other) {
+        const int gap = std::max(other.left() - piece.right(), piece.left() - other.right()) - 1;
+        return other.height() > piece.height() && other.height() <= 4 * piece.height()
+            && other.width() <= 2 * other.height() && gap <= other.height() && other.top() <= piece.bottom()
+            && 2 * (piece.bottom() - other.top()) < other.height();
+    };
+    std::vector<QRect> standing;
+    standing.reserve(pieces.size());
+    for (const QRect& piece : pieces) {
+        // Letter-shaped neighbours are at most 8 of its heights wide and 4 of them away.
+        const int reach = 4 * piece.height();
+        auto it = std::lower_bound(pieces.begin(), pieces.end(), piece.left() - 3 * reach,
+            [](const QRect& other, int left) { return other.left() < left; });
+        bool raised = false;
+        for (; it != pieces.end() && it->left() <= piece.right() + reach + 1 && !raised; ++it)
+            raised = raisedBeside(piece, *it);
+        if (!raised)
+            standing.push_back(piece);
+    }
+    return standing;
+}
+
 // How many columns the pieces cover.
 int columnsOf(const std::vector<QRect>& pieces, int width)
 {
@@ -132,8 +163,8 @@ void removeCutRows(QImage& gray, PIX* ink, std::vector<QRect>& pieces, int backg
     const int lastRow = gray.height() - 1;
     std::vector<int> clearHeights;
     std::vector<QRect> clear;
-    for (const QRect& piece : pieces) {
-        if (piece.top() > 0 && piece.bottom() < lastRow && piece.height() >= 3) {
+    for (const QRect& piece : standingPieces(pieces)) {
+        if (piece.top() > 0 && piece.bottom() < lastRow) {
             clearHeights.push_back(piece.height());
             clear.push_back(piece);
         }
@@ -164,13 +195,13 @@ void removeCutRows(QImage& gray, PIX* ink, std::vector<QRect>& pieces, int backg
 struct InkBand {
     int top = 0;
     int bottom = 0;
-    std::vector<int> glyphHeights; // of the pieces of ink starting in the band, 3 pixels and higher
+    std::vector<int> glyphHeights; // of the standing pieces of ink starting in the band
     bool measured = false;         // a line of its own, whose glyphs tell its size
     bool small = false;            // text to enlarge
     int height() const { return bottom - top; }
 };
 
-// The bands of the ink with the heights of its pieces in each.
+// The bands of the ink with the heights of its standing pieces in each.
 std::vector<InkBand> inkBands(PIX* ink, const std::vector<QRect>& pieces)
 {
     std::vector<InkBand> bands;
@@ -185,9 +216,7 @@ std::vector<InkBand> inkBands(PIX* ink, const std::vector<QRect>& pieces)
             bands.push_back(InkBand {y, y, {}});
         bands.back().bottom = y + 1;
     }
-    for (const QRect& piece : pieces) {
-        if (piece.height() < 3)
-            continue;
+    for (const QRect& piece : standingPieces(pieces)) {
         // The band whose rows hold the piece: the last one starting at or above its top.
         const auto after = std::upper_bound(
             bands.begin(), bands.end(), piece.top(), [](int top, const InkBand& band) { return top < band.top; });
@@ -439,10 +468,8 @@ void fadeColourMarks(const QImage& colour, QImage& gray)
         return;
     }
     std::vector<int> heights;
-    for (const QRect& piece : piecesOf(ink)) {
-        if (piece.height() >= 3)
-            heights.push_back(piece.height());
-    }
+    for (const QRect& piece : standingPieces(piecesOf(ink)))
+        heights.push_back(piece.height());
     pixDestroy(&ink);
     const int xHeight = xHeightOf(std::move(heights));
     if (xHeight == 0) {
