@@ -280,11 +280,6 @@ void Console::ownStandardStreams()
     writer.drain(ends[0]);
 }
 
-int Console::terminalDescriptor()
-{
-    return terminal.load();
-}
-
 void Console::sayAtTheEnd(const char* line, size_t length)
 {
     // Neither a change of the flags of the descriptor, which is shared with the other threads

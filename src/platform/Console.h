@@ -26,9 +26,6 @@ namespace Console {
 //   processes started by fork (QProcess::startDetached, xdg-open) get the real stderr as their
 //   descriptor 2, so that they never depend on this process draining their output.
 void ownStandardStreams();
-// The descriptor of the real stderr: a private copy after ownStandardStreams(), 2 before. Safe to
-// call from a signal handler and from a thread that is about to end the process.
-int terminalDescriptor();
 // Writes `line` (a whole line, newline included) to the real stderr at once, as far as that
 // cannot block: for a thread that ends the process right after. Past the queue, whose thread may
 // be stuck, and stdio, whose lock a stuck thread may hold. Safe to call from a signal handler.

@@ -1,13 +1,18 @@
 // The console's lines on a stderr that takes nothing (a suspended terminal, a pipe nobody reads).
 #include "platform/Console.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 TEST(Console, AStderrThatTakesNothingHoldsNoCallerAndGetsItsLinesInOrderLater)
@@ -127,6 +132,40 @@ TEST(Console, OwningTheStandardStreamsOpensClosedOnesOntoDevNull)
             ::fstat(STDOUT_FILENO, &out);
             ::stat("/dev/null", &null);
             std::_Exit(next > STDERR_FILENO && out.st_rdev == null.st_rdev ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// A program started by fork (as QProcess::startDetached starts xdg-open or another application)
+// gets the real stderr, not the console's pipe, which goes with this process; and SIGPIPE as this
+// process got it.
+TEST(Console, AProgramStartedAfterwardsGetsTheRealStderrAndItsOwnSigpipe)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGPIPE, SIG_DFL);
+            QTemporaryDir dir;
+            const QString real = dir.filePath(QStringLiteral("stderr"));
+            const QString seen = dir.filePath(QStringLiteral("seen"));
+            const int file = ::open(QFile::encodeName(real).constData(), O_WRONLY | O_CREAT, 0600);
+            ::dup2(file, STDERR_FILENO);
+            ::close(file);
+            Console::ownStandardStreams();
+            QProcess::startDetached(QStringLiteral("sh"),
+                {QStringLiteral("-c"),
+                    QStringLiteral("{ readlink /proc/$$/fd/2; grep SigIgn /proc/$$/status; } > \"$0.part\"; mv \"$0.part\" \"$0\""),
+                    seen});
+            QFile answer(seen);
+            for (int i = 0; i < 2000 && !answer.exists(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!answer.open(QIODevice::ReadOnly))
+                std::_Exit(2); // the program never answered
+            const QList<QByteArray> lines = answer.readAll().split('\n');
+            if (lines.value(0) != QFile::encodeName(real))
+                std::_Exit(3);
+            const qulonglong ignored = lines.value(1).mid(lines.value(1).indexOf('\t') + 1).toULongLong(nullptr, 16);
+            std::_Exit(ignored & (1ULL << (SIGPIPE - 1)) ? 4 : 0);
         },
         ::testing::ExitedWithCode(0), "");
 }
