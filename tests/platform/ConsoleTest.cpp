@@ -11,7 +11,6 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -113,25 +112,6 @@ TEST(Console, OwningTheStandardStreamsLetsNoWriterWaitForTheTerminalNorEndThePro
             Console::log(QStringLiteral("to nobody"));
             Console::flush(std::chrono::seconds(20));
             std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-// Descriptors a launcher closed are opened onto /dev/null before anything else can take them.
-TEST(Console, OwningTheStandardStreamsOpensClosedOnesOntoDevNull)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            ::close(STDOUT_FILENO);
-            ::close(STDERR_FILENO);
-            Console::ownStandardStreams();
-            const int next = ::open("/dev/null", O_RDONLY);
-            struct stat out { };
-            struct stat null { };
-            ::fstat(STDOUT_FILENO, &out);
-            ::stat("/dev/null", &null);
-            std::_Exit(next > STDERR_FILENO && out.st_rdev == null.st_rdev ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }
