@@ -139,7 +139,7 @@ void QuorvelApp::wireClipboard()
     const std::weak_ptr<ModelContainer> weak = m_sharedModelContainer;
     // The key is loaded on a queue of its own (a keychain call may wait for an unlock prompt).
     m_clipboardKeyQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard-key"));
-    m_clipboardCrypto = std::make_unique<ClipboardCryptoService>(m_platform.keychain);
+    m_clipboardCrypto = std::make_shared<ClipboardCryptoService>(m_platform.keychain);
     m_clipboardCrypto->setKeyQueue(m_clipboardKeyQueue.get());
     // The store opens its sealed columns with the same crypto service the clipboard seals with.
     m_sharedModelContainer->setSealer(*m_clipboardCrypto);
@@ -150,7 +150,7 @@ void QuorvelApp::wireClipboard()
         std::unique_ptr<ModelContext> context = store ? store->makeContext() : nullptr;
         return context ? std::max<qint64>(0, context->countSealedEntries()) : 0;
     });
-    m_clipboardSuspension = std::make_unique<ClipboardSuspension>();
+    m_clipboardSuspension = std::make_shared<ClipboardSuspension>();
 
     m_pasteService = std::make_unique<PasteService>(m_platform.pasteboard, m_platform.workspace,
         m_platform.keySynthesizer, DispatchQueue::main(), *m_clipboardSuspension);
@@ -158,7 +158,10 @@ void QuorvelApp::wireClipboard()
     m_pasteStack = std::make_unique<PasteStack>(*m_pasteService);
     m_pasteStack->setModelContainer(weak);
 
-    m_clipboardQueue = DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard"));
+    // The monitor's work on its queue seals with the key service (whose requests go to the key's
+    // queue) and reads the suspension: the queue's owner holds them too, for work its end gives up on.
+    m_clipboardQueue = SerialQueueOwner(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.clipboard")),
+        {m_clipboardCrypto, m_clipboardKeyQueue, m_clipboardSuspension});
     m_clipboardService = std::make_unique<ClipboardService>(m_platform.pasteboard, m_platform.workspace,
         m_platform.preferences, m_platform.notifications, *m_clipboardCrypto, m_platform.linkMetadata,
         *m_clipboardQueue, DispatchQueue::main(), *m_clipboardSuspension);
@@ -436,8 +439,8 @@ QuorvelApp::~QuorvelApp()
     // then both are kept, reachable, until the process ends, so that the exit is not held up.
     if (m_clipboardCrypto && m_clipboardCrypto->isKeychainCallUnderWay()) {
         static auto* abandoned = new std::vector<std::shared_ptr<void>>;
-        abandoned->push_back(std::shared_ptr<DispatchQueue>(std::move(m_clipboardKeyQueue)));
-        abandoned->push_back(std::shared_ptr<ClipboardCryptoService>(std::move(m_clipboardCrypto)));
+        abandoned->push_back(m_clipboardKeyQueue);
+        abandoned->push_back(m_clipboardCrypto);
     }
 }
 

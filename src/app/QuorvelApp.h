@@ -1,6 +1,7 @@
 #pragma once
 #include "app/AppDelegate.h"
 #include "menubar/MenuBarView.h"
+#include "platform/Dispatch.h"
 #include "platform/Platform.h"
 #include "settings/SettingsWindowManager.h"
 
@@ -138,13 +139,15 @@ private:
     std::unique_ptr<SaveFailureNotice> m_clipSaveNotice;
     std::unique_ptr<SaveFailureNotice> m_screenshotSaveNotice;
     // Clipboard, store, editor and annotation, in the order they are made (the key's queue before
-    // the key service: it is destroyed after it).
-    std::unique_ptr<DispatchQueue> m_clipboardKeyQueue;
-    std::unique_ptr<ClipboardCryptoService> m_clipboardCrypto;
-    std::unique_ptr<ClipboardSuspension> m_clipboardSuspension;
+    // the key service: it is destroyed after it). The clipboard monitor's work on its queue uses
+    // the key service, the key's queue and the suspension: they are shared with the queue's owner,
+    // which keeps them, with the queue, while work that its end gave up on can still run.
+    std::shared_ptr<DispatchQueue> m_clipboardKeyQueue;
+    std::shared_ptr<ClipboardCryptoService> m_clipboardCrypto;
+    std::shared_ptr<ClipboardSuspension> m_clipboardSuspension;
     std::unique_ptr<PasteService> m_pasteService;
     std::unique_ptr<PasteStack> m_pasteStack;
-    std::unique_ptr<DispatchQueue> m_clipboardQueue;
+    SerialQueueOwner m_clipboardQueue;
     std::unique_ptr<ClipboardService> m_clipboardService;
     std::unique_ptr<ImageCache> m_imageCache;
     std::unique_ptr<DispatchQueue> m_appIconQueue;

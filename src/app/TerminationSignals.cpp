@@ -40,5 +40,9 @@ void TerminationSignals::install(QCoreApplication& app)
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     // The terminal it was started from closing is a quit too: a recording under way is kept.
-    sigaction(SIGHUP, &action, nullptr);
+    // Unless hang-ups were ignored when the process started (nohup, a launcher that detaches its
+    // programs): then the program was meant to outlive its terminal, and they stay ignored.
+    struct sigaction hangUp { };
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }

@@ -6,6 +6,7 @@
 #include "app/QuorvelApp.h"
 #include "app/TerminationSignals.h"
 #include "platform/Background.h"
+#include "platform/Console.h"
 #include "platform/MediaPlayback.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
@@ -19,6 +20,10 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything opens a file or a connection: closed standard descriptors are opened onto
+    // /dev/null, and what anyone writes to stderr holds no thread and never ends the process.
+    Console::ownStandardStreams();
+
     // One instance per user and store: a second one would store every copy again. Checked before
     // anything connects to the display or opens the store.
     InstanceLock instanceLock;

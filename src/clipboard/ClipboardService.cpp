@@ -192,6 +192,10 @@ ClipboardService::ClipboardService(Pasteboard& pasteboard, Workspace& workspace,
 ClipboardService::~ClipboardService()
 {
     stopMonitoring();
+    // Work still running on the queue keeps the monitor's state and may post the main thread's
+    // steps after this; those callbacks reach objects of the owner, which may be gone by then.
+    d->saveOutcome = {};
+    d->shouldAnnounce = {};
 }
 
 void ClipboardService::setModelContainer(std::weak_ptr<ModelContainer> container)

@@ -12,10 +12,29 @@
 // environment variable QUORVEL_TRACE names their topic ("paste", several separated by commas, or
 // "all").
 namespace Console {
+// Takes charge of the process's standard streams; called first thing in main(), before anything
+// opens a file or a connection:
+// - descriptors 0-2 that are closed (a launcher may start the program so) are opened onto
+//   /dev/null, so that no lock file, socket or X11 connection becomes one and console lines never
+//   land in it;
+// - a write to a reader that went away fails (EPIPE) instead of ending the process with SIGPIPE,
+//   unless SIGPIPE was already ignored at start; child processes get SIGPIPE as the process got it;
+// - descriptor 2 becomes a pipe that a thread of the console drains into the same bounded queue as
+//   log()'s lines, in the order written; the queue's thread writes them to the real stderr. So
+//   what Qt or a library prints (a qWarning, libvdpau's line at every play) holds no thread when
+//   the terminal takes nothing either, and lines beyond the queue's bound are counted. Child
+//   processes started by fork (QProcess::startDetached, xdg-open) get the real stderr as their
+//   descriptor 2, so that they never depend on this process draining their output.
+void ownStandardStreams();
+// Writes `line` (a whole line, newline included) to the real stderr at once, as far as that
+// cannot block: for a thread that ends the process right after. Past the queue, whose thread may
+// be stuck, and stdio, whose lock a stuck thread may hold. Safe to call from a signal handler.
+void sayAtTheEnd(const char* line, size_t length);
 // Prints `line` on stderr without waiting for it: a thread of its own writes the lines in order,
 // so a terminal that takes nothing (its output suspended, a pipe nobody reads) holds no caller.
 void log(const QString& line);
-// Waits until the lines logged so far are written, `bound` at most; false when they were not.
+// Waits until the lines logged so far (and what was written to stderr before, once the console
+// owns it) are written, `bound` at most; false when they were not.
 bool flush(std::chrono::milliseconds bound);
 // Whether QUORVEL_TRACE asks for the traces of `topic`.
 bool isTracing(QStringView topic);

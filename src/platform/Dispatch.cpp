@@ -135,30 +135,78 @@ public:
     }
     ~SerialQueue() override
     {
-        // The quit is queued behind the work already queued, so that work still runs.
-        // Without an application object (at process exit) events can no longer be posted, so the
-        // loop is told to end directly.
-        if (QCoreApplication::instance())
-            QMetaObject::invokeMethod(
-                m_object, [thread = m_thread] { thread->quit(); }, Qt::QueuedConnection);
-        else
-            m_thread->quit();
         // Work stuck in a call that never returns (a line to a terminal whose output is suspended,
         // a pipe nobody reads) must not hold the thread that ends the queue, the main thread at the
         // quit: after the bound the thread is left running, with its objects, and kept with the
         // others left so, until it ends (the next queue's end takes it down) or the process does.
-        const bool ended = m_thread->wait(QDeadlineTimer(finishBoundMs));
+        const bool ended = finish();
+        {
+            std::lock_guard lock(leftMutex());
+            if (ended)
+                delete m_thread;
+            else
+                leftRunning().push_back(m_thread);
+        }
+        takeDownEnded();
+    }
+
+    // Ends the queue behind the work already queued (once) and waits for its thread, the bound at
+    // most; true when the thread has ended.
+    bool finish()
+    {
+        if (!m_finishing) {
+            m_finishing = true;
+            // Without an application object (at process exit) events can no longer be posted, so
+            // the loop is told to end directly.
+            if (QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    m_object, [thread = m_thread] { thread->quit(); }, Qt::QueuedConnection);
+            else
+                m_thread->quit();
+        }
+        return m_thread->wait(QDeadlineTimer(finishBoundMs));
+    }
+
+    bool hasEnded() const { return m_thread->isFinished(); }
+
+    // A queue whose end gave up on its work, kept with what that work uses until its thread has
+    // ended. The queue goes before what it used.
+    struct Kept {
+        std::vector<std::shared_ptr<void>> uses;
+        std::unique_ptr<SerialQueue> queue;
+    };
+    static void keep(Kept kept)
+    {
         std::lock_guard lock(leftMutex());
-        std::erase_if(leftRunning(), [](QThread* thread) {
-            if (!thread->isFinished() || !thread->wait(0))
-                return false;
+        keptQueues().push_back(std::move(kept));
+    }
+
+    // Frees the threads and the kept queues (with what they used) whose threads have ended since.
+    // Outside the lock: a kept queue's end, and the end of a queue it used, come back here.
+    static void takeDownEnded()
+    {
+        std::vector<QThread*> threads;
+        std::vector<Kept> queues;
+        {
+            std::lock_guard lock(leftMutex());
+            std::erase_if(leftRunning(), [&threads](QThread* thread) {
+                if (!thread->isFinished() || !thread->wait(0))
+                    return false;
+                threads.push_back(thread);
+                return true;
+            });
+            std::vector<Kept>& kept = keptQueues();
+            for (auto it = kept.begin(); it != kept.end();) {
+                if (it->queue->hasEnded()) {
+                    queues.push_back(std::move(*it));
+                    it = kept.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        for (QThread* thread : threads)
             delete thread;
-            return true;
-        });
-        if (ended)
-            delete m_thread;
-        else
-            leftRunning().push_back(m_thread);
     }
 
 private:
@@ -172,9 +220,15 @@ private:
         static auto* const threads = new std::vector<QThread*>; // never destroyed: they may still run
         return *threads;
     }
+    static std::vector<Kept>& keptQueues()
+    {
+        static auto* const queues = new std::vector<Kept>; // never destroyed: their work may still run
+        return *queues;
+    }
 
     QThread* m_thread = new QThread;
     QObject* m_object = nullptr;
+    bool m_finishing = false;
 };
 
 class MainQueue : public ThreadQueue {
@@ -196,4 +250,38 @@ DispatchQueue& DispatchQueue::main()
 std::unique_ptr<DispatchQueue> DispatchQueue::makeSerial(const QString& label)
 {
     return std::make_unique<SerialQueue>(label);
+}
+
+SerialQueueOwner::SerialQueueOwner(std::unique_ptr<DispatchQueue> queue, std::vector<std::shared_ptr<void>> uses)
+    : m_queue(std::move(queue))
+    , m_uses(std::move(uses))
+{
+}
+
+SerialQueueOwner& SerialQueueOwner::operator=(SerialQueueOwner&& other) noexcept
+{
+    if (this != &other) {
+        end();
+        m_queue = std::move(other.m_queue);
+        m_uses = std::move(other.m_uses);
+    }
+    return *this;
+}
+
+SerialQueueOwner::~SerialQueueOwner()
+{
+    end();
+}
+
+void SerialQueueOwner::end()
+{
+    auto* serial = dynamic_cast<SerialQueue*>(m_queue.get());
+    if (serial && !serial->finish()) {
+        SerialQueue::keep(
+            {std::move(m_uses), std::unique_ptr<SerialQueue>(static_cast<SerialQueue*>(m_queue.release()))});
+        return;
+    }
+    // Ended (or no queue of a thread of its own): the queue goes, then what its work used.
+    m_queue.reset();
+    m_uses.clear();
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // A unit of work that can be cancelled before it runs.
 class DispatchWorkItem {
@@ -58,4 +59,30 @@ public:
     // A new serial queue on a thread of its own. Its end lets the work already queued run, and
     // waits for it a bounded time (work stuck for good is left to the end of the process).
     static std::unique_ptr<DispatchQueue> makeSerial(const QString& label);
+};
+
+// Owns a serial queue together with what the work on it uses (the services it calls, the queue it
+// hands answers to), and ends the queue when it goes, as the queue's own end does. When that end
+// gives up on work that does not end, nothing such work may still use is freed under it: the queue
+// and what it uses are kept, reachable, until the queue's thread has ended (the end of a later
+// queue then lets them go) or the process ends. What the work uses is held shared, so that its
+// other owners may go in any order.
+class SerialQueueOwner {
+public:
+    SerialQueueOwner() = default;
+    explicit SerialQueueOwner(std::unique_ptr<DispatchQueue> queue, std::vector<std::shared_ptr<void>> uses = {});
+    SerialQueueOwner(SerialQueueOwner&& other) noexcept = default;
+    // Ends the queue held before.
+    SerialQueueOwner& operator=(SerialQueueOwner&& other) noexcept;
+    ~SerialQueueOwner();
+
+    DispatchQueue& operator*() const { return *m_queue; }
+    DispatchQueue* operator->() const { return m_queue.get(); }
+    DispatchQueue* get() const { return m_queue.get(); }
+
+private:
+    void end();
+
+    std::unique_ptr<DispatchQueue> m_queue;
+    std::vector<std::shared_ptr<void>> m_uses;
 };

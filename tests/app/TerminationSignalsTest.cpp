@@ -3,6 +3,7 @@
 // within the exit deadline's bound from the signal, also when stderr takes no more bytes.
 #include "app/ExitDeadline.h"
 #include "app/TerminationSignals.h"
+#include "platform/Console.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -20,6 +21,7 @@ TEST(TerminationSignals, ASignalEndsTheProcessWithinTheDeadlineWhileTheMainThrea
         EXPECT_EXIT(
             {
                 ExitDeadline::armWhenQuitting(*QCoreApplication::instance(), std::chrono::milliseconds(100));
+                std::signal(SIGHUP, SIG_DFL); // started plainly, not under nohup
                 TerminationSignals::install(*QCoreApplication::instance());
                 std::raise(signal);
                 std::this_thread::sleep_for(std::chrono::seconds(20)); // stuck, far past the bound
@@ -37,6 +39,7 @@ TEST(TerminationSignals, EachSignalRunsTheQuit)
         EXPECT_EXIT(
             {
                 QCoreApplication& app = *QCoreApplication::instance();
+                std::signal(SIGHUP, SIG_DFL); // started plainly, not under nohup
                 TerminationSignals::install(app);
                 QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { std::_Exit(7); });
                 QTimer::singleShot(0, [signal] { std::raise(signal); });
@@ -72,4 +75,37 @@ TEST(TerminationSignals, TheDeadlineHoldsWhileStderrTakesNothing)
             std::_Exit(3);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// Started under nohup (hang-ups ignored from the start), the program was meant to outlive its
+// terminal: a hang-up stays ignored.
+TEST(TerminationSignals, AHangUpIgnoredAtStartStaysIgnored)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN);
+            TerminationSignals::install(*QCoreApplication::instance());
+            struct sigaction hangUp { };
+            sigaction(SIGHUP, nullptr, &hangUp);
+            std::_Exit(hangUp.sa_handler == SIG_IGN ? 0 : 5);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// The deadline's line reaches the real stderr also when the console owns descriptor 2, whose pipe
+// nobody drains once the process ends.
+TEST(TerminationSignals, TheDeadlineSaysSoOnTheRealStderrWhenTheConsoleOwnsIt)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Console::ownStandardStreams();
+            ExitDeadline::armWhenQuitting(*QCoreApplication::instance(), std::chrono::milliseconds(100));
+            TerminationSignals::install(*QCoreApplication::instance());
+            std::raise(SIGTERM);
+            std::this_thread::sleep_for(std::chrono::seconds(20)); // stuck, far past the bound
+            std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(0), "did not end within 100 ms");
 }

@@ -1,11 +1,17 @@
 // The console's lines on a stderr that takes nothing (a suspended terminal, a pipe nobody reads).
 #include "platform/Console.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <thread>
 #include <unistd.h>
 
 TEST(Console, AStderrThatTakesNothingHoldsNoCallerAndGetsItsLinesInOrderLater)
@@ -41,4 +47,105 @@ TEST(Console, AStderrThatTakesNothingHoldsNoCallerAndGetsItsLinesInOrderLater)
     EXPECT_TRUE(lines.takeLast().contains(QStringLiteral("were left out")));
     for (int i = 0; i < lines.size(); ++i)
         EXPECT_EQ(lines[i], QStringLiteral("line %1").arg(i));
+}
+
+namespace {
+
+// Everything that can be read from `fd` until `done` holds for it or nothing more comes in 30 s.
+QByteArray readUntil(int fd, const std::function<bool(const QByteArray&)>& done)
+{
+    QByteArray read;
+    char buffer[65536];
+    while (!done(read)) {
+        pollfd waiting {fd, POLLIN, 0};
+        const ssize_t n = ::poll(&waiting, 1, 30000) > 0 ? ::read(fd, buffer, sizeof buffer) : 0;
+        if (n <= 0)
+            break;
+        read.append(buffer, n);
+    }
+    return read;
+}
+
+}
+
+// Once the console owns the standard streams, what others write to stderr (a library's fprintf, a
+// qWarning) holds no thread either while the real stderr takes nothing: it reaches the terminal
+// later, in the order written among the console's own lines. A reader that went away ends nothing.
+// In a child process of its own: descriptor 2 stays the console's pipe from then on.
+TEST(Console, OwningTheStandardStreamsLetsNoWriterWaitForTheTerminalNorEndTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            int terminal[2];
+            if (::pipe(terminal) != 0)
+                std::_Exit(2);
+            ::fcntl(terminal[1], F_SETFL, O_NONBLOCK); // filled up, then blocking as a reader that stopped
+            while (::write(terminal[1], "x", 1) > 0) {
+            }
+            ::fcntl(terminal[1], F_SETFL, 0);
+            ::dup2(terminal[1], STDERR_FILENO);
+            ::close(terminal[1]);
+            Console::ownStandardStreams();
+            auto written = std::async(std::launch::async, [] {
+                for (int i = 0; i < 200; i += 2) {
+                    std::fprintf(stderr, "line %d\n", i);
+                    Console::log(QStringLiteral("line %1").arg(i + 1));
+                }
+                qWarning("line 200");
+            });
+            if (written.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+                std::_Exit(3); // a writer waited for the terminal
+            const QByteArray read = readUntil(
+                terminal[0], [](const QByteArray& bytes) { return bytes.contains("line 200"); });
+            const QStringList lines
+                = QString::fromUtf8(read).remove(QLatin1Char('x')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            if (lines.size() != 201)
+                std::_Exit(4);
+            for (int i = 0; i < 201; ++i)
+                if (lines[i] != QStringLiteral("line %1").arg(i))
+                    std::_Exit(5);
+            // The reader goes: the lines are lost, the process goes on.
+            ::close(terminal[0]);
+            std::fprintf(stderr, "to nobody\n");
+            qWarning("to nobody");
+            Console::log(QStringLiteral("to nobody"));
+            Console::flush(std::chrono::seconds(20));
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// A program started by fork (as QProcess::startDetached starts xdg-open or another application)
+// gets the real stderr, not the console's pipe, which goes with this process; and SIGPIPE as this
+// process got it.
+TEST(Console, AProgramStartedAfterwardsGetsTheRealStderrAndItsOwnSigpipe)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGPIPE, SIG_DFL);
+            QTemporaryDir dir;
+            const QString real = dir.filePath(QStringLiteral("stderr"));
+            const QString seen = dir.filePath(QStringLiteral("seen"));
+            const int file = ::open(QFile::encodeName(real).constData(), O_WRONLY | O_CREAT, 0600);
+            ::dup2(file, STDERR_FILENO);
+            ::close(file);
+            Console::ownStandardStreams();
+            QProcess::startDetached(QStringLiteral("sh"),
+                {QStringLiteral("-c"),
+                    QStringLiteral("{ readlink /proc/$$/fd/2; grep SigIgn /proc/$$/status; } > \"$0.part\"; mv \"$0.part\" \"$0\""),
+                    seen});
+            QFile answer(seen);
+            for (int i = 0; i < 2000 && !answer.exists(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!answer.open(QIODevice::ReadOnly))
+                std::_Exit(2); // the program never answered
+            const QList<QByteArray> lines = answer.readAll().split('\n');
+            if (lines.value(0) != QFile::encodeName(real))
+                std::_Exit(3);
+            const qulonglong ignored = lines.value(1).mid(lines.value(1).indexOf('\t') + 1).toULongLong(nullptr, 16);
+            std::_Exit(ignored & (1ULL << (SIGPIPE - 1)) ? 4 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

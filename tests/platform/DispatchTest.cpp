@@ -150,6 +150,41 @@ TEST(DispatchTest, DestroyingASerialQueueWaitsForStuckWorkABoundedTime)
     EXPECT_TRUE(QTest::qWaitFor([&] { return ended->load(); }, 5000));
 }
 
+// Work stuck past its queue's end goes on with the queue and with what it uses: the owner's end
+// keeps them (reachable) until the queue's thread has ended, and a later queue's end lets them go.
+TEST(DispatchTest, AnOwnersEndKeepsTheQueueAndWhatItsWorkUsesUntilStuckWorkHasEnded)
+{
+    struct Service {
+        std::shared_ptr<std::atomic<bool>> gone = std::make_shared<std::atomic<bool>>(false);
+        std::atomic<int> calls {0};
+        ~Service() { *gone = true; }
+    };
+    auto service = std::make_shared<Service>();
+    const std::shared_ptr<std::atomic<bool>> gone = service->gone;
+    Service* used = service.get();
+    const auto stuck = std::make_shared<QSemaphore>();
+    {
+        SerialQueueOwner owner(DispatchQueue::makeSerial(QStringLiteral("com.quorvel.test.owned")), {service});
+        service.reset();
+        owner->async([stuck, used, queue = owner.get()] {
+            stuck->tryAcquire(1, 20000);
+            ++used->calls;
+            queue->async([] {}); // after the end: never runs, but the queue is there to take it
+        });
+    } // gives up on the work after the bound
+    EXPECT_FALSE(gone->load()) << "freed while its work was still running";
+    stuck->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return used->calls.load() == 1; }, 20000)) << "the stuck work never went on";
+    EXPECT_FALSE(gone->load());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            DispatchQueue::makeSerial(QStringLiteral("com.quorvel.test.later")).reset();
+            return gone->load();
+        },
+        20000))
+        << "never let go after the stuck work ended";
+}
+
 QStringList g_warnings;
 
 void collectWarning(QtMsgType type, const QMessageLogContext&, const QString& message)

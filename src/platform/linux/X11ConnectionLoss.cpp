@@ -1,5 +1,7 @@
 #include "platform/linux/X11ConnectionLoss.h"
 
+#include "platform/Console.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <atomic>
@@ -43,7 +45,9 @@ void X11ConnectionLoss::endProcess()
         for (;;)
             ::pause(); // the first thread ends the process
     }
+    // What was printed before (Qt's own report among it) goes out first, unless stderr takes nothing.
+    Console::flush(std::chrono::milliseconds(500));
     static const char line[] = "Quorvel: the connection to the X server was lost; quitting\n";
-    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line, sizeof line - 1);
+    Console::sayAtTheEnd(line, sizeof line - 1);
     ::_exit(1);
 }

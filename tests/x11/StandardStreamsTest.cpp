@@ -1,0 +1,199 @@
+// The real quorvel binary started as launchers and shells start it: with stdout and stderr closed,
+// with a stderr that takes nothing or whose reader went away, under nohup. It keeps its lock file,
+// keeps answering (a copy reaches the store, which takes the main thread) and quits normally.
+#include <QFile>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <unistd.h>
+#include "X11TestSupport.h"
+
+using namespace x11test;
+
+namespace {
+
+class StartedQuorvel {
+public:
+    // `inChild` runs in the new process before the binary starts (it sets up its descriptors
+    // and signals); `loggingRules`, when given, has Qt print its debug lines (on the main thread).
+    StartedQuorvel(std::function<void()> inChild, const QString& loggingRules = {})
+    {
+        QProcessEnvironment env = freshHomeEnvironment(m_home.path());
+        env.remove("DBUS_SESSION_BUS_ADDRESS"); // no tray host, no Secret Service
+        env.remove("QUORVEL_TRACE");
+        env.remove("QT_LOGGING_RULES");
+        if (!loggingRules.isEmpty())
+            env.insert("QT_LOGGING_RULES", loggingRules);
+        process.setProcessEnvironment(env);
+        process.setChildProcessModifier(std::move(inChild));
+        process.start(qEnvironmentVariable("QUORVEL_BINARY"), {});
+        process.waitForStarted(5000);
+    }
+    ~StartedQuorvel()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+
+    // Monitoring runs once the autostart entry is written, late in the start.
+    bool started()
+    {
+        return waitUntil([&] { return QFile::exists(m_home.path() + "/.config/autostart/quorvel.desktop"); }, 20000);
+    }
+    // Another program copies `text`; the copy reaches the store as entry number `count`.
+    bool storesACopy(const QByteArray& text, int count)
+    {
+        XclipOwner owner(text);
+        return waitUntil([&] { return clipItemCount() == count; }, 20000);
+    }
+    // SIGTERM ends it through its termination steps, with status 0.
+    bool quits()
+    {
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        return process.waitForFinished(15000) && process.exitStatus() == QProcess::NormalExit
+            && process.exitCode() == 0;
+    }
+    QByteArray lockFile() const
+    {
+        QFile file(m_home.path() + "/.local/share/Quorvel/Quorvel.lock");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QByteArray pidLine() const { return QByteArray::number(process.processId()) + '\n'; }
+
+    QProcess process;
+
+private:
+    int clipItemCount() const
+    {
+        const QByteArray path = (m_home.path() + "/.local/share/Quorvel/Quorvel.store").toUtf8();
+        int count = -1;
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM ClipItem", -1, &stmt, nullptr) == SQLITE_OK
+                && sqlite3_step(stmt) == SQLITE_ROW)
+                count = sqlite3_column_int(stmt, 0);
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        return count;
+    }
+
+    QTemporaryDir m_home;
+};
+
+// A pipe whose write end (the child's stderr) takes nothing more: full, and nobody reads.
+struct FullPipe {
+    int ends[2] = {-1, -1};
+    FullPipe()
+    {
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        const char page[4096] = {};
+        while (::write(ends[1], page, sizeof page) > 0) {
+        }
+        while (::write(ends[1], page, 1) > 0) {
+        }
+        ::fcntl(ends[1], F_SETFL, 0); // the child's writes wait for a reader
+        ::fcntl(ends[0], F_SETFL, 0);
+    }
+    ~FullPipe()
+    {
+        for (int end : ends)
+            if (end >= 0)
+                ::close(end);
+    }
+};
+
+}
+
+// `quorvel 2>&-` and `quorvel >&- 2>&-`: the lock file and the X11 connection would otherwise
+// become descriptor 2, and the console's lines would go into them.
+TEST(StandardStreams, ClosedStdoutAndStderrTakeNeitherTheLockFileNorTheDisplay)
+{
+    ASSERT_FALSE(qEnvironmentVariable("QUORVEL_BINARY").isEmpty());
+    for (const bool stdoutToo : {false, true}) {
+        SCOPED_TRACE(stdoutToo ? ">&- 2>&-" : "2>&-");
+        StartedQuorvel quorvel([stdoutToo] {
+            if (stdoutToo)
+                ::close(STDOUT_FILENO);
+            ::close(STDERR_FILENO);
+        });
+        ASSERT_TRUE(quorvel.started()) << "the start did not get as far as monitoring";
+        EXPECT_TRUE(quorvel.storesACopy("closed streams", 1)) << "the main thread does not answer";
+        const QByteArray pid = quorvel.pidLine();
+        EXPECT_TRUE(quorvel.quits());
+        // Read after the quit: every line it printed has been written by then.
+        EXPECT_EQ(quorvel.lockFile().toStdString(), pid.toStdString());
+    }
+}
+
+// A stderr that takes nothing (a suspended terminal, a full pipe nobody reads) while Qt prints on
+// the main thread: the program goes on, and the lines arrive once stderr is read, Qt's and the
+// program's own in the order they were printed.
+TEST(StandardStreams, AStderrThatTakesNothingHoldsNoThreadAndGetsItsLinesLater)
+{
+    FullPipe stderrPipe;
+    ASSERT_GE(stderrPipe.ends[0], 0);
+    const int writeEnd = stderrPipe.ends[1];
+    StartedQuorvel quorvel([writeEnd] { ::dup2(writeEnd, STDERR_FILENO); }, QStringLiteral("*.debug=true"));
+    ::close(std::exchange(stderrPipe.ends[1], -1));
+    ASSERT_TRUE(quorvel.started()) << "the start was held by its stderr";
+    EXPECT_TRUE(quorvel.storesACopy("nobody reads", 1)) << "the main thread was held by its stderr";
+
+    // Qt tells that no tray host answers, then the program says what that means.
+    const QByteArray qtLine = "qt.qpa.tray: D-Bus tray available: false";
+    const QByteArray ownLine = "QuorvelApp: no system tray is available";
+    QByteArray read;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            char buffer[65536];
+            pollfd waiting {stderrPipe.ends[0], POLLIN, 0};
+            if (::poll(&waiting, 1, 0) > 0) {
+                const ssize_t n = ::read(stderrPipe.ends[0], buffer, sizeof buffer);
+                if (n > 0)
+                    read.append(buffer, n);
+            }
+            return read.contains(ownLine);
+        },
+        30000))
+        << "read after the filler: " << read.size() << " bytes";
+    EXPECT_GE(read.indexOf(qtLine), 0);
+    EXPECT_LT(read.indexOf(qtLine), read.indexOf(ownLine));
+    EXPECT_TRUE(quorvel.quits());
+}
+
+// A stderr whose reader went away (`quorvel 2>&1 | tee log` after tee ended): a write fails, the
+// program goes on.
+TEST(StandardStreams, AStderrWhoseReaderWentAwayEndsNothing)
+{
+    FullPipe stderrPipe;
+    ASSERT_GE(stderrPipe.ends[0], 0);
+    const int writeEnd = stderrPipe.ends[1];
+    StartedQuorvel quorvel([writeEnd] { ::dup2(writeEnd, STDERR_FILENO); }, QStringLiteral("*.debug=true"));
+    ::close(std::exchange(stderrPipe.ends[0], -1));
+    ::close(std::exchange(stderrPipe.ends[1], -1));
+    ASSERT_TRUE(quorvel.started()) << "ended at its start: status " << quorvel.process.exitCode();
+    EXPECT_TRUE(quorvel.storesACopy("nobody listens", 1));
+    EXPECT_TRUE(quorvel.quits());
+}
+
+// Under nohup a hang-up changes nothing; started plainly, a hang-up is a quit.
+TEST(StandardStreams, AHangUpIsAQuitUnlessItWasIgnoredAtStart)
+{
+    {
+        StartedQuorvel underNohup([] { ::signal(SIGHUP, SIG_IGN); });
+        ASSERT_TRUE(underNohup.started());
+        ::kill(static_cast<pid_t>(underNohup.process.processId()), SIGHUP);
+        EXPECT_TRUE(underNohup.storesACopy("after the hang-up", 1));
+        EXPECT_EQ(underNohup.process.state(), QProcess::Running);
+        EXPECT_TRUE(underNohup.quits());
+    }
+    StartedQuorvel plainly([] { ::signal(SIGHUP, SIG_DFL); });
+    ASSERT_TRUE(plainly.started());
+    ::kill(static_cast<pid_t>(plainly.process.processId()), SIGHUP);
+    EXPECT_TRUE(plainly.process.waitForFinished(15000));
+    EXPECT_EQ(plainly.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(plainly.process.exitCode(), 0);
+}
