@@ -87,3 +87,34 @@ std::optional<int> ScrollMatch::nearest(int expected, int tolerance) const
         return std::nullopt;
     return found->offset;
 }
+
+bool ScrollMatch::agreesAtEveryLineUpTo(int offset) const
+{
+    int spacing = 0;
+    int last = 0;
+    int steps = 0;
+    for (const ScrollCandidate& candidate : candidates) {
+        if (candidate.offset == 0 || candidate.offset > offset)
+            continue;
+        if (spacing != 0 && candidate.offset - last != spacing)
+            return false;
+        spacing = candidate.offset - last;
+        last = candidate.offset;
+        ++steps;
+    }
+    return steps >= 2 && last == offset && allows(0);
+}
+
+std::vector<int> ScrollMatch::asWellUpTo(int offset) const
+{
+    const auto at = std::find_if(candidates.begin(), candidates.end(),
+        [offset](const ScrollCandidate& candidate) { return candidate.offset == offset; });
+    if (at == candidates.end())
+        return {};
+    std::vector<int> offsets;
+    for (auto candidate = candidates.begin(); candidate != at; ++candidate)
+        if (candidate->mismatched <= at->mismatched)
+            offsets.push_back(candidate->offset);
+    offsets.push_back(offset);
+    return offsets;
+}

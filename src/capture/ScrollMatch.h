@@ -36,4 +36,11 @@ struct ScrollMatch {
     // The candidate within `tolerance` rows of `expected` that is nearest to it, the one with
     // fewer mismatched rows when two are equally near; none when there is none or it stays a tie.
     std::optional<int> nearest(int expected, int tolerance) const;
+    // Whether the distances up to `offset` follow one another from 0 at one spacing, seen at least
+    // twice, and reach `offset`: a picture of nothing but identical lines agrees so with itself.
+    bool agreesAtEveryLineUpTo(int offset) const;
+    // The distances up to `offset` at which the frames agree as well as at `offset` (with no more
+    // mismatched rows), smallest first and `offset` last: where a page that moved `offset` at most
+    // may have come to rest. Empty when `offset` is no candidate.
+    std::vector<int> asWellUpTo(int offset) const;
 };

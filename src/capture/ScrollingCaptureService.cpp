@@ -23,23 +23,6 @@ const QString stepTooLargeStored = QStringLiteral(
     "Ein Schritt war so groß wie das Fenster, danach ließ sich die Seite nicht anschließen. Das Bild endet davor. "
     "Scrolle in kleineren Schritten, etwa mit dem Mausrad statt mit der Leertaste.");
 
-// Whether the distances at which the frames agree follow one another from 0 up to `offset` at one
-// spacing, as in a picture of nothing but identical lines.
-bool matchesEveryLineUpTo(const ScrollMatch& match, int offset)
-{
-    int spacing = 0;
-    int last = 0;
-    for (const ScrollCandidate& candidate : match.candidates) {
-        if (candidate.offset == 0 || candidate.offset > offset)
-            continue;
-        if (spacing != 0 && candidate.offset - last != spacing)
-            return false;
-        spacing = candidate.offset - last;
-        last = candidate.offset;
-    }
-    return spacing > 0 && match.allows(0);
-}
-
 }
 
 const QString ScrollingCaptureService::unclearNotice = QStringLiteral("Anschluss verloren – zurück zur letzten Stelle");
@@ -185,7 +168,16 @@ void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, doubl
     m_firstScrollRechecks = 0;
     m_pixelsPerClick = 120.0;
     m_clickMeasured = false;
-    m_stillStrips = 0;
+    m_unconfirmedStrips = 0;
+    m_stillSteps = 0;
+    m_lastSure = QImage();
+    m_anchor = QImage();
+    m_position = 0;
+    m_anchorPosition = 0;
+    m_clicksSinceAnchor = 0;
+    m_lastStepPossible.clear();
+    m_lastStepClicks = 0;
+    m_clicksCap = 0;
     m_unjoined = Unjoined::no;
     // Busy from here on: a second start while the first frame is awaited is refused.
     setState({State::Kind::capturing, 0, {}, {}});
@@ -207,6 +199,8 @@ void ScrollingCaptureService::afterFirstFrame(const QImage& frame)
     m_slices.push_back(frame);
     m_stitchedHeight = frame.height();
     m_previous = frame;
+    m_lastSure = frame;
+    m_anchor = frame;
     m_frameCount = 1;
     setState({State::Kind::capturing, 1, {}, {}});
     emit gatheringStarted();
@@ -230,7 +224,8 @@ int ScrollingCaptureService::clicksForStep() const
     // The wheel scrolls in notches whose distance each program chooses; the step in pixels of
     // the grab is converted with the distance measured so far (a cautious guess at first), so one
     // scroll never runs past what the aligner can measure.
-    return std::max(1, int(std::floor(double(m_step) / m_pixelsPerClick)));
+    const int clicks = std::max(1, int(std::floor(double(m_step) / m_pixelsPerClick)));
+    return m_clicksCap > 0 ? std::min(clicks, m_clicksCap) : clicks;
 }
 
 void ScrollingCaptureService::autoScroll()
@@ -259,9 +254,16 @@ void ScrollingCaptureService::grabAfterScroll()
 
 void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch& match)
 {
-    const std::optional<int> offset = trustedOffset(match);
+    const std::optional<Step> step = trustedOffset(match);
+    const std::optional<int> offset = step ? std::optional<int>(step->offset) : std::nullopt;
     // The window changed, yet the picture matches at several distances and nothing tells which.
     const bool unclear = !offset && !match.still && !match.candidates.empty();
+    // The window moved after the steps before this one: none of them was cut short by the page's
+    // end, so the strips taken on their notches stand.
+    if (!match.still && offset && *offset >= minMeaningfulOffset) {
+        m_unconfirmedStrips = 0;
+        m_lastSure = m_previous;
+    }
     if (m_frameCount == 1 && (!offset || *offset < minMeaningfulOffset)) {
         if (unclear) {
             m_unjoined = Unjoined::unclear;
@@ -281,6 +283,9 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
         // one, is the end of the page.
         if (!offset && !match.still)
             m_unjoined = unjoinedBy(match);
+        // The page ended, maybe within the last step, which the notches decided.
+        if (match.still && m_unconfirmedStrips == 1 && !m_lastStepPossible.empty())
+            return measureEnd();
         return finish();
     }
     // A still picture that moved by what the notches sent: a stretch of identical lines taller than
@@ -290,11 +295,27 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
         m_pixelsPerClick = std::max(1.0, double(*offset) / m_clicksPosted);
         m_clickMeasured = true;
     }
+    // A step that moved clearly less than its notches: the distance per notch was smaller than
+    // measured, or the page ended within the step. Either way more notches are no use; after a
+    // page's end they would only turn the wheel on into its still last screen.
+    m_clicksCap = step->cutShort ? m_clicksPosted : 0;
     const bool room = appendStrip(next, *offset);
-    m_stillStrips = still ? m_stillStrips + 1 : 0;
+    m_position += *offset;
+    m_lastStepPossible = step->possible;
+    m_lastStepClicks = m_clicksPosted;
+    if (step->onNotches) {
+        ++m_unconfirmedStrips;
+        m_clicksSinceAnchor += m_clicksPosted;
+    } else {
+        m_lastSure = next;
+        m_anchor = next;
+        m_anchorPosition = m_position;
+        m_clicksSinceAnchor = 0;
+    }
+    m_stillSteps = still ? m_stillSteps + 1 : 0;
     ++m_frameCount;
     setState({State::Kind::capturing, m_frameCount, {}, {}});
-    if (!room || m_finishEarlyRequested || m_stillStrips > maxStillSteps)
+    if (!room || m_finishEarlyRequested || m_stillSteps > maxStillSteps)
         return finish();
     m_previous = next;
     if (m_frameCount >= maxFrames || stopRequested())
@@ -302,25 +323,104 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
     autoScroll();
 }
 
-std::optional<int> ScrollingCaptureService::trustedOffset(const ScrollMatch& match) const
+std::optional<ScrollingCaptureService::Step> ScrollingCaptureService::trustedOffset(const ScrollMatch& match) const
 {
-    const std::optional<int> clear = match.still ? std::nullopt : match.clear();
+    // The distance the picture tells by itself, or -1.
+    const int clear = match.still ? -1 : match.clear().value_or(-1);
     if (m_clickMeasured && m_clicksPosted > 0) {
         const int expected = int(std::lround(m_pixelsPerClick * m_clicksPosted));
         // A little slack for programs whose notches are not all alike.
         const int slack = std::max(2, expected / 20);
         // The page ended before the notches' whole distance: the content moved less, as far as
         // the picture tells by itself, even where repeated lines allow the notches' distance too.
-        if (clear && *clear < expected - slack)
-            return clear;
-        // A still picture moved by the notches only through identical lines filling the window,
-        // which matches itself at every line; any other is where the page ended.
-        if (const std::optional<int> near = match.nearest(expected, slack))
-            return !match.still || matchesEveryLineUpTo(match, *near) ? near : 0;
+        if (clear >= 0 && clear < expected - slack)
+            return Step {clear, true, false, {}};
+        if (const std::optional<int> near = match.nearest(expected, slack)) {
+            // A still picture moved by the notches only through identical lines filling the window,
+            // which matches itself at every line; any other is where the page ended.
+            if (match.still)
+                return match.agreesAtEveryLineUpTo(*near) ? Step {*near, false, true, {}} : Step {};
+            // Where the picture allows a shorter distance as well as it allows the notches' one, the
+            // page may have ended there, short of the notches: only a later step that moves tells
+            // it did not. One that leaves rows unmatched is no such place (the header of another
+            // number where the notches' distance matches every row).
+            std::vector<int> possible = match.asWellUpTo(*near);
+            if (clear == *near || possible.size() < 2)
+                return Step {*near, false, false, {}};
+            return Step {*near, false, true, std::move(possible)};
+        }
     }
     // Otherwise only what the picture tells by itself: where the content moved further than the
     // notches over repeated lines, nothing, and the picture ends before it.
-    return match.still ? 0 : clear;
+    if (match.still)
+        return Step {};
+    return clear >= 0 ? std::optional<Step>(Step {clear, false, false, {}}) : std::nullopt;
+}
+
+void ScrollingCaptureService::measureEnd()
+{
+    // Every step since the last frame the picture placed by itself (the anchor) moved its notches'
+    // whole distance but maybe the last, which moved one of m_lastStepPossible. Turned back by all
+    // their notches, the window shows the page above the anchor by what the last step fell short
+    // of its notches; the two pictures tell that where the last step's could not, from the
+    // anchor's upper lines, which tell it apart from the repeated ones below (its step to the next
+    // frame agreed at many distances). The way back stays below the first frame's top, so the
+    // page's own top cannot have cut it short: near it, fewer of the last step's notches are
+    // turned back, and the window may come to rest below the anchor.
+    const int full = m_lastStepPossible.back();
+    if (m_lastStepClicks <= 0 || full % m_lastStepClicks != 0)
+        return finish();
+    const int notch = full / m_lastStepClicks;
+    const int within = std::clamp((m_anchorPosition - 1) / notch, 0, m_lastStepClicks);
+    const int back = m_clicksSinceAnchor - m_lastStepClicks + within;
+    const QPoint centre = m_window.frame.center();
+    if (stopRequested() || back <= 0 || !m_needs.postWheelClicks || !m_needs.postWheelClicks(centre, -back))
+        return finish();
+    const auto done = [this, back, centre](std::optional<int> lastStep) {
+        // The window is left at the page's end, as after any capture.
+        m_needs.postWheelClicks(centre, back);
+        if (lastStep) {
+            m_stitchedHeight -= m_slices.back().height();
+            m_slices.pop_back();
+            appendStrip(m_previous, *lastStep);
+            m_unconfirmedStrips = 0;
+        }
+        finish();
+    };
+    // The distance of the last step that put the window where the pictures tell by themselves it
+    // stands, among the places it can: up to `within` notches above the anchor (below the first
+    // frame's top), or up to the rest of the last step's notches below it. Both show the same
+    // page, so the place agrees in every row.
+    const auto lastStepFor = [notch, within, full](ScrollMatch match, int sign) -> std::optional<int> {
+        const int reach = sign < 0 ? within * notch : full - within * notch;
+        std::erase_if(match.candidates, [reach](const ScrollCandidate& candidate) {
+            return candidate.offset > reach || candidate.mismatched > 0;
+        });
+        const std::optional<int> clear = match.clear();
+        return clear ? std::optional<int>(within * notch + sign * *clear) : std::nullopt;
+    };
+    after(m_timing.settleAfterScroll, [this, done, lastStepFor] {
+        if (stopRequested())
+            return done(std::nullopt);
+        grabSettled([this, done, lastStepFor](const QImage& landing) {
+            // A window that did not move back tells nothing.
+            if (landing.isNull() || landing == m_previous)
+                return done(std::nullopt);
+            compare(landing, m_anchor, [this, done, lastStepFor, landing](const ScrollMatch& above) {
+                compare(m_anchor, landing, [this, done, lastStepFor, above](const ScrollMatch& below) {
+                    std::vector<int> moved;
+                    for (const std::optional<int> step : {lastStepFor(above, -1), lastStepFor(below, 1)})
+                        if (step && std::find(moved.begin(), moved.end(), *step) == moved.end())
+                            moved.push_back(*step);
+                    // Nothing joined at a guess: the pictures tell one place, which the last step allows.
+                    const bool told = moved.size() == 1
+                        && std::find(m_lastStepPossible.begin(), m_lastStepPossible.end(), moved.front())
+                            != m_lastStepPossible.end();
+                    done(told ? std::optional<int>(moved.front()) : std::nullopt);
+                });
+            });
+        });
+    });
 }
 
 void ScrollingCaptureService::manualPass()
@@ -385,15 +485,17 @@ void ScrollingCaptureService::setNotice(const QString& notice)
     setState({State::Kind::capturing, m_frameCount, {}, notice});
 }
 
-void ScrollingCaptureService::dropStillStrips()
+void ScrollingCaptureService::dropUnconfirmedStrips()
 {
-    if (m_stillStrips == 0)
+    if (m_unconfirmedStrips == 0)
         return;
-    for (; m_stillStrips > 0 && m_slices.size() > 1; --m_stillStrips) {
+    for (; m_unconfirmedStrips > 0 && m_slices.size() > 1; --m_unconfirmedStrips) {
         m_stitchedHeight -= m_slices.back().height();
         m_slices.pop_back();
     }
-    m_stillStrips = 0;
+    m_unconfirmedStrips = 0;
+    // The static bottom comes from the frame the picture now ends with.
+    m_lastKept = m_lastSure;
     m_unjoined = Unjoined::unclear;
 }
 
@@ -456,8 +558,8 @@ void ScrollingCaptureService::finish()
     m_monitoring = false;
     if (m_stopRequested && !m_finishEarlyRequested)
         return end({Outcome::Kind::tooShort, {}});
-    // Steps that never showed the window moving are not vouched for.
-    dropStillStrips();
+    // Steps the page may have ended within, by all the picture tells, are not vouched for.
+    dropUnconfirmedStrips();
     // A capture that could not go on from its first frame keeps that frame: the sure part.
     const Unjoined unjoined = m_unjoined;
     if (m_slices.empty() || (m_slices.size() < 2 && unjoined == Unjoined::no))

@@ -24,12 +24,16 @@ class DesktopNotifier;
 // capture service as a "scrolling" capture.
 //
 // Where the picture matches at several distances (a block of identical lines), the wheel notches
-// we posted, at the distance per notch measured on earlier steps, tell the true one; where nothing
-// can tell it (the user's own scrolling over such a block, a jump past everything the frames
-// share), no frame is joined at a guess: manual mode says so on the strip until the user scrolls
-// back to a place that joins, and a capture that ends there stops at the last sure place and tells
-// the user. Either mode ends when the window closes, with what was joined until then. Runs on the
-// main thread; the waits are timers and the grabs, comparisons and stacking run on workers.
+// we posted, at the distance per notch measured on earlier steps, tell the true one, as long as the
+// page goes on: a page may end within a step and move less than its notches, so a step the notches
+// decided while the picture allows a shorter distance stands only once a later step shows the
+// window moving. Where nothing can tell it (the user's own scrolling over such a block, a jump past
+// everything the frames share, a page that ended within such a step), no frame is joined at a
+// guess: manual mode says so on the strip until the user scrolls back to a place that joins, and a
+// capture that ends there stops at the last sure place and tells the user; a page that ended
+// within such a step is first measured from the last frame the picture placed, by turning the
+// wheel back. Either mode ends when the window closes, with what was joined until then. Runs on
+// the main thread; the waits are timers and the grabs, comparisons and stacking run on workers.
 class ScrollingCaptureService : public QObject {
     Q_OBJECT
 public:
@@ -132,18 +136,36 @@ private:
     // Grabs once the scroll has settled and compares with the previous frame.
     void grabAfterScroll();
     void autoCompare(const QImage& next, const ScrollMatch& match);
+    // How far a posted scroll moved the content, and on what grounds.
+    struct Step {
+        int offset = 0;
+        // The picture tells a distance clearly shorter than the notches': the page ended within
+        // the step, or a notch moves less than measured.
+        bool cutShort = false;
+        // Taken on the notches while the picture allows a shorter distance too, where the page
+        // may have ended instead: the strip stands once a later step shows the window moving.
+        bool onNotches = false;
+        // For a change taken so: every distance it may have moved, the notches' one last.
+        std::vector<int> possible;
+    };
     // The distance a posted scroll moved the content by, if it can be trusted: the one the picture
     // tells by itself when it is shorter than the notches' (the page ended sooner), else the one
     // the notches sent stand for when the picture allows it (a still one only where it shows
     // nothing but identical lines), else the one the picture tells.
-    std::optional<int> trustedOffset(const ScrollMatch& match) const;
+    std::optional<Step> trustedOffset(const ScrollMatch& match) const;
+    // The page ended after a step the notches decided where the picture allowed shorter ones:
+    // turns the wheel back to near the last frame the picture placed by itself, lets the two
+    // pictures tell how far the last step went, joins it so when they tell one distance that step
+    // allows (else it goes, and the user is told), and finishes.
+    void measureEnd();
     void manualPass();
     void manualCompare(const QImage& next, const ScrollMatch& match);
     // Whether the captured window is still on the screen; false when that cannot be looked up.
     bool windowOnScreen() const;
     void setNotice(const QString& notice);
-    // Drops the strips of the latest steps that showed no change.
-    void dropStillStrips();
+    // Drops the strips of the latest steps that no later step showed the window moving after:
+    // the page may have ended within them.
+    void dropUnconfirmedStrips();
     // Appends the newly revealed rows (those just above the static bottom); false when the
     // height cap was reached.
     bool appendStrip(const QImage& next, int offset);
@@ -193,8 +215,25 @@ private:
     double m_pixelsPerClick = 120.0;
     // The distance per notch was measured on an earlier step of this capture.
     bool m_clickMeasured = false;
-    // Strips at the end that were kept for steps showing no change.
-    int m_stillStrips = 0;
+    // The most notches the next step sends, or 0 for no limit.
+    int m_clicksCap = 0;
+    // Strips at the end taken on the notches alone (steps showing no change among them), which
+    // stand once a later step shows the window moving.
+    int m_unconfirmedStrips = 0;
+    // Steps in a row that showed no change.
+    int m_stillSteps = 0;
+    // The frame of the last strip that stands: the source of the static bottom when later strips go.
+    QImage m_lastSure;
+    // The last frame the picture placed by itself, how far below the first frame's top it shows
+    // the content, and the notches sent since; m_position is m_previous's place.
+    QImage m_anchor;
+    int m_anchorPosition = 0;
+    int m_position = 0;
+    int m_clicksSinceAnchor = 0;
+    // The distances the latest step may have moved, when it was taken on the notches alone, and
+    // the notches it sent.
+    std::vector<int> m_lastStepPossible;
+    int m_lastStepClicks = 0;
     // A change of the window could not be joined; the picture ends before it.
     Unjoined m_unjoined = Unjoined::no;
     QElapsedTimer m_clock;

@@ -307,3 +307,61 @@ TEST(ScrollFrameAligner, ALogOfShortBatchesInAFramedTerminalJoinsAtItsStep)
     EXPECT_EQ(later.clear(), std::nullopt);
     EXPECT_TRUE(later.allows(39) && later.allows(234));
 }
+
+TEST(ScrollFrameAligner, TheLastStepIntoALongRunAtAPagesEndAgreesAtEveryShorterLineAlike)
+{
+    // Five short batches, "== final ==", 58 lines "OK" and "== done ==" in a terminal's bitmap
+    // font, 29 lines in view: the last step of 18 lines came 15 short, at the page's end.
+    using namespace textlines;
+    std::vector<std::string> lines;
+    for (const int batch : {4, 7, 5, 6, 5}) {
+        lines.push_back("== batch ==");
+        lines.insert(lines.end(), std::size_t(batch), "OK");
+    }
+    lines.push_back("== final ==");
+    lines.insert(lines.end(), 58, "OK");
+    lines.push_back("== done ==");
+    const QImage page = bitmapText(lines, 540);
+    const auto at = [&](int line) { return page.copy(0, line * cellHeight, 540, 29 * cellHeight); };
+    const ScrollFrameAligner aligner;
+    const ScrollMatch last = aligner.match(at(60), at(63), {});
+    EXPECT_EQ(last.clear(), std::nullopt);
+    std::vector<int> everyLine;
+    for (int moved = 1; moved <= 18; ++moved)
+        everyLine.push_back(moved * cellHeight);
+    EXPECT_EQ(last.asWellUpTo(18 * cellHeight), everyLine) << "the page may have ended after any line";
+    // Turned back by the notches since the frame at line 24, which shows "== final ==": the page
+    // stands 15 lines above that frame, so the last step moved 3.
+    EXPECT_EQ(aligner.match(at(63 - 3 * 18), at(24), {}).clear(), 15 * cellHeight);
+
+    // The grabs of less in a framed xterm: a header of another number three lines down agrees but
+    // for a few rows, which is no place the page came to rest; the run of "OK" a line short is.
+    const auto frame = [](int i) {
+        return QImage(qEnvironmentVariable("QUORVEL_TEST_SOURCE_DIR", QStringLiteral("."))
+            + QStringLiteral("/tests/data/scrolling/batches-%1.png").arg(i));
+    };
+    const ScrollMatch later = aligner.match(frame(2), frame(3), *aligner.measure(frame(0), frame(1)).band);
+    EXPECT_TRUE(later.allows(39));
+    EXPECT_EQ(later.asWellUpTo(234), (std::vector<int> {221, 234}));
+    EXPECT_TRUE(later.asWellUpTo(230).empty()) << "no candidate there";
+}
+
+TEST(ScrollFrameAligner, OnlyAScreenOfIdenticalLinesAgreesWithItselfAtEveryLine)
+{
+    // A still last screen: a header above 17 lines "OK" agrees with itself at 0 and, past the
+    // header, from 18 lines on; a screen of "OK" alone at every line.
+    using namespace textlines;
+    std::vector<std::string> lines(11, "OK");
+    lines.push_back("== batch 10 ==");
+    lines.insert(lines.end(), 17, "OK");
+    const QImage end = bitmapText(lines, 540);
+    const ScrollFrameAligner aligner;
+    const ScrollMatch still = aligner.match(end, end, {});
+    ASSERT_TRUE(still.still);
+    EXPECT_TRUE(still.allows(18 * cellHeight));
+    EXPECT_FALSE(still.agreesAtEveryLineUpTo(18 * cellHeight));
+    const QImage run = bitmapText(std::vector<std::string>(29, "OK"), 540);
+    const ScrollMatch block = aligner.match(run, run, {});
+    EXPECT_TRUE(block.agreesAtEveryLineUpTo(18 * cellHeight));
+    EXPECT_FALSE(block.agreesAtEveryLineUpTo(18 * cellHeight + 1)) << "not a distance it agrees at";
+}

@@ -26,10 +26,13 @@ struct FakePage {
     // When set, the distance per notch after the first scroll (a program that speeds up).
     int laterPixelsPerClick = 0;
     bool scrolls = true;
+    // Whether the wheel turned back moves the view up again.
+    bool scrollsUp = true;
     bool failGrabs = false;
     // The window has closed: its grabs fail and it is no longer on the screen.
     bool closed = false;
     int grabs = 0;
+    // Notches turned either way.
     int clicksPosted = 0;
     // A program slow to redraw at first: the first scroll shows only this many grabs after it.
     int redrawLag = 0;
@@ -94,9 +97,11 @@ struct Harness {
         env.currentWindowFrame = [this](quint64) { return page.closed ? std::nullopt : std::optional(window().frame); };
         env.handOff = [this](const QImage& image, const QRectF&) { handedOff.append(image); };
         env.postWheelClicks = [this](const QPoint&, int clicks) {
-            page.clicksPosted += clicks;
-            const int scrolled = std::min(
-                page.position + clicks * page.pixelsPerClick, page.page.height() - page.height);
+            page.clicksPosted += std::abs(clicks);
+            if (clicks < 0 && !page.scrollsUp)
+                return true;
+            const int scrolled = std::clamp(
+                page.position + clicks * page.pixelsPerClick, 0, page.page.height() - page.height);
             if (page.scrolls && page.redrawLag > 0) {
                 page.pendingPosition = scrolled;
                 page.grabsUntilRedraw = std::exchange(page.redrawLag, 0);
@@ -499,21 +504,34 @@ TEST(ScrollingCaptureService, ManualPageStepsJoinWhereTheyOverlapOrTheUserIsAske
     EXPECT_TRUE(once.handedOff.front().convertToFormat(QImage::Format_RGB32) == once.page.page.copy(0, 0, 160, window));
 }
 
-// A pager over `lines` in a terminal's bitmap font, 29 lines high, 3 lines a notch, its prompt
-// below, scrolled by the capture: every line once, in order, and no notice.
-static void expectPagerStitchedWhole(std::vector<std::string> lines)
+// A pager over `lines` in a terminal's bitmap font, 29 lines high, `linesPerNotch` lines a notch,
+// its prompt below.
+static FakePage pagerOver(const std::vector<std::string>& lines, int linesPerNotch)
 {
     using namespace textlines;
     FakePage pager(bitmapText(lines, 540), 29 * cellHeight);
-    pager.pixelsPerClick = 3 * cellHeight;
+    pager.pixelsPerClick = linesPerNotch * cellHeight;
     pager.footer = bitmapText({":"}, 540);
-    Harness h(std::move(pager));
+    return pager;
+}
+
+// That pager scrolled by the capture: every line once, in order, and no notice. The notches turned.
+static int expectPagerStitchedWhole(std::vector<std::string> lines, int linesPerNotch = 3)
+{
+    using namespace textlines;
+    Harness h(pagerOver(lines, linesPerNotch));
     h.startAuto();
     EXPECT_EQ(h.waitForOutcome(), Kind::success);
-    ASSERT_EQ(h.handedOff.size(), 1);
+    if (h.handedOff.size() != 1) {
+        ADD_FAILURE() << "one picture handed off";
+        return h.page.clicksPosted;
+    }
     lines.push_back(":");
-    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == bitmapText(lines, 540));
-    EXPECT_TRUE(h.notifications.isEmpty());
+    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(stitched.height(), int(lines.size()) * cellHeight) << "every line once, no more";
+    EXPECT_TRUE(stitched == bitmapText(lines, 540));
+    EXPECT_TRUE(h.notifications.isEmpty()) << h.notifications.join(QLatin1Char('\n')).toStdString();
+    return h.page.clicksPosted;
 }
 
 // A pager in a terminal's bitmap font over a log of short, repeating lines, its prompt below:
@@ -593,4 +611,85 @@ TEST(ScrollingCaptureService, AutoModeKeepsALogOfShortBatchesWhole)
         lines.insert(lines.end(), std::size_t(run), "OK");
     }
     expectPagerStitchedWhole(lines);
+}
+
+// Five short batches, then "== final ==", `run` lines "OK" and "== done ==".
+static std::vector<std::string> logEndingInARun(int run)
+{
+    std::vector<std::string> lines;
+    int header = 0;
+    for (const int batch : {4, 7, 5, 6, 5}) {
+        lines.push_back("== batch 0" + std::to_string(++header) + " ==");
+        lines.insert(lines.end(), std::size_t(batch), "OK");
+    }
+    lines.push_back("== final ==");
+    lines.insert(lines.end(), std::size_t(run), "OK");
+    lines.push_back("== done ==");
+    return lines;
+}
+
+// A log that ends in a run of "OK" longer than what a step leaves in view: the last step shows
+// nothing but "OK" lines, which agree at the notches' whole distance and at every shorter one
+// alike, and the page ended within it. The wheel turned back to the last frame the picture placed
+// by itself tells how far it went: every line once, none more, and no notice; a run followed by
+// more batches is whole as well.
+TEST(ScrollingCaptureService, AutoModeKeepsALogEndingInALongRunWhole)
+{
+    for (const int linesPerNotch : {3, 1}) {
+        for (const int run : {58, 31, 35, 45, 80}) {
+            SCOPED_TRACE(testing::Message() << run << " lines OK at the end, " << linesPerNotch << " lines a notch");
+            expectPagerStitchedWhole(logEndingInARun(run), linesPerNotch);
+        }
+        std::vector<std::string> more = logEndingInARun(58);
+        for (const int batch : {4, 7, 5}) {
+            more.push_back("== more ==");
+            more.insert(more.end(), std::size_t(batch), "OK");
+        }
+        expectPagerStitchedWhole(more, linesPerNotch);
+    }
+}
+
+// Where the way back tells nothing either (a program that does not scroll up), the last step is
+// not joined at a guess: the picture ends with the last line it is sure of, and the user is told.
+TEST(ScrollingCaptureService, AutoModeJoinsNoLastStepAtAGuessWhereTheWayBackTellsNothing)
+{
+    using namespace textlines;
+    std::vector<std::string> lines = logEndingInARun(58);
+    FakePage pager = pagerOver(lines, 3);
+    pager.scrollsUp = false;
+    Harness h(std::move(pager));
+    h.startAuto();
+    EXPECT_EQ(h.waitForOutcome(), Kind::success);
+    ASSERT_EQ(h.handedOff.size(), 1);
+    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(stitched.height() % cellHeight, 0);
+    const std::size_t shown = std::size_t(stitched.height() / cellHeight - 1);
+    EXPECT_LT(shown, lines.size());
+    lines.resize(shown);
+    lines.push_back(":");
+    EXPECT_TRUE(stitched == bitmapText(lines, 540)) << "the log's first " << shown << " lines, then the prompt";
+    ASSERT_EQ(h.notifications.size(), 1);
+    EXPECT_TRUE(h.notifications.front().startsWith(ScrollingCaptureService::unclearSummary));
+}
+
+// A log whose last screen shows its last header above 17 lines "OK" simply ends: the step that
+// moved less than its notches says nothing of their distance, and the still screen after it is
+// the page's end, not a run of identical lines to turn the wheel into again and again.
+TEST(ScrollingCaptureService, AutoModeStopsAtAPageThatSimplyEndsWithoutMoreNotches)
+{
+    using namespace textlines;
+    std::vector<std::string> lines;
+    int header = 0;
+    for (const int run : {3, 16, 12, 5, 14, 8, 11, 6, 13, 17}) {
+        lines.push_back("== batch " + std::to_string(++header) + " ==");
+        lines.insert(lines.end(), std::size_t(run), "OK");
+    }
+    for (const int linesPerNotch : {1, 3}) {
+        SCOPED_TRACE(testing::Message() << linesPerNotch << " lines a notch");
+        const int notches = expectPagerStitchedWhole(lines, linesPerNotch);
+        // Down to the page's end, and one step into the still last screen.
+        const int toTheEnd = (int(lines.size()) - 29) / linesPerNotch;
+        const int step = ScrollingCaptureService::stepForHeight(29 * cellHeight) / (linesPerNotch * cellHeight);
+        EXPECT_LE(notches, toTheEnd + 2 * step);
+    }
 }

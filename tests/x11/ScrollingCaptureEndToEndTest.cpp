@@ -137,6 +137,20 @@ QList<QPair<QString, int>> batchesOf(const QStringList& lines)
     return batches;
 }
 
+// The number of text lines of a picture in xterm's bitmap font: runs of rows with ink in the
+// left 120 columns.
+int inkedLines(const QImage& picture)
+{
+    int lines = 0;
+    for (int y = 0, inked = 0; y < picture.height(); ++y) {
+        const int was = std::exchange(inked, 0);
+        for (int x = 0; x < 120 && !inked; ++x)
+            inked = qGray(picture.pixel(x, y)) < 128;
+        lines += inked && !was ? 1 : 0;
+    }
+    return lines;
+}
+
 // Writes the repeated-block page into `folder`; its path.
 QString writeRepeatedBlockPage(const QTemporaryDir& folder)
 {
@@ -275,6 +289,8 @@ protected:
         expectWholeRepeatedBlockPage(m_result);
         EXPECT_TRUE(m_notifications.isEmpty());
     }
+
+    void expectLogEndingInALongRunWhole(int wheel);
 
     X11ScreenSource m_source;
     X11ScrollEventPoster m_poster;
@@ -558,14 +574,7 @@ TEST_F(ScrollingCaptureEndToEnd, APagerOfShortLinesInTheTerminalsBitmapFontIsSti
     ASSERT_TRUE(outcome);
     ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
     m_result.save(artifact(QStringLiteral("scrolling_capture_short_lines.png")));
-    int textLines = 0;
-    for (int y = 0, inked = 0; y < m_result.height(); ++y) {
-        const int was = std::exchange(inked, 0);
-        for (int x = 0; x < 120 && !inked; ++x)
-            inked = qGray(m_result.pixel(x, y)) < 128;
-        textLines += inked && !was ? 1 : 0;
-    }
-    EXPECT_EQ(textLines, 150 + 1);
+    EXPECT_EQ(inkedLines(m_result), 150 + 1);
     EXPECT_TRUE(m_notifications.isEmpty());
 }
 
@@ -597,4 +606,46 @@ TEST_F(ScrollingCaptureEndToEnd, ALogOfShortBatchesInAPagerIsWhole)
         m_result.width(), m_result.height(), int(read.size()));
     EXPECT_EQ(read, batchesOf(lines)) << "each header once, in order, with its lines";
     EXPECT_TRUE(m_notifications.isEmpty());
+}
+
+// Five short batches, then "== final ==", 150 lines "OK" and "== done ==", in less in xterm's
+// bitmap font, `wheel` lines a notch: the capture's last step shows nothing but "OK" lines, where
+// the page ended short of the notches and every shorter distance agrees alike. Every line comes
+// out once, none more, and no notice.
+void ScrollingCaptureEndToEnd::expectLogEndingInALongRunWhole(int wheel)
+{
+    QStringList lines;
+    int header = 0;
+    for (const int run : {4, 7, 5, 6, 5})
+        lines << QStringLiteral("== batch %1 ==").arg(++header, 2, 10, QLatin1Char('0'))
+              << QStringList(run, QStringLiteral("OK"));
+    lines << QStringLiteral("== final ==") << QStringList(150, QStringLiteral("OK")) << QStringLiteral("== done ==");
+    QTemporaryDir folder;
+    QFile log(folder.filePath(QStringLiteral("final.log")));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    log.close();
+    const auto pager = startPager(QStringLiteral("Final run"), log.fileName(),
+        {QStringLiteral("-S"), QStringLiteral("--mouse"), QStringLiteral("--wheel-lines=%1").arg(wheel)}, {}, 0,
+        QStringLiteral("90x30"));
+    ASSERT_TRUE(pager);
+    const auto outcome = run(true, *pager);
+    ASSERT_TRUE(outcome);
+    ASSERT_EQ(outcome->kind, ScrollingCaptureService::Outcome::Kind::success);
+    m_result.save(artifact(QStringLiteral("scrolling_capture_final_run_%1.png").arg(wheel)));
+    std::printf("window %dx%d, picture %dx%d, %d text lines\n", pager->frame.width(), pager->frame.height(),
+        m_result.width(), m_result.height(), inkedLines(m_result));
+    EXPECT_EQ(inkedLines(m_result), int(lines.size()) + 1) << "every line and the prompt, none more";
+    EXPECT_EQ(batchesOf(recognizedLines(m_result, 1)), batchesOf(lines));
+    EXPECT_TRUE(m_notifications.isEmpty());
+}
+
+TEST_F(ScrollingCaptureEndToEnd, ALogEndingInALongRunInAPagerIsWholeAtThreeLinesANotch)
+{
+    expectLogEndingInALongRunWhole(3);
+}
+
+TEST_F(ScrollingCaptureEndToEnd, ALogEndingInALongRunInAPagerIsWholeAtOneLineANotch)
+{
+    expectLogEndingInALongRunWhole(1);
 }
