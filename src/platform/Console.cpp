@@ -217,8 +217,15 @@ QtMessageHandler previousMessageHandler = nullptr;
 // warns once per thread that it does; that is the expected path, not a fault. Qt's PNG reader
 // passes on libpng's remarks about images from other programs that it reads all the same ("iCCP:
 // known incorrect sRGB profile", a text chunk with a bad checksum).
+//
+// A fatal message ends the process right after it is written: it goes to the real stderr at once
+// as well, since the thread that drains descriptor 2 may not reach it before the end.
 void dropRoutineWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
+    if (type == QtFatalMsg && terminal.load() != STDERR_FILENO) {
+        const QByteArray line = message.toLocal8Bit() + '\n';
+        Console::sayAtTheEnd(line.constData(), size_t(line.size()));
+    }
     if (type == QtWarningMsg && message.contains(QLatin1String("No RHI backend. Using CPU conversion.")))
         return;
     if (message.startsWith(QLatin1String("libpng warning: ")))

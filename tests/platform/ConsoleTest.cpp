@@ -116,6 +116,20 @@ TEST(Console, OwningTheStandardStreamsLetsNoWriterWaitForTheTerminalNorEndThePro
         ::testing::ExitedWithCode(0), "");
 }
 
+// A fatal message reaches the real stderr although the process ends before the console's thread
+// could pass it on from its pipe.
+TEST(Console, AFatalMessageReachesTheRealStderrBeforeTheEnd)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            Console::ownStandardStreams();
+            Console::quietLibraries();
+            qFatal("the end of it all");
+        },
+        "the end of it all");
+}
+
 // A program started by fork (as QProcess::startDetached starts xdg-open or another application)
 // gets the real stderr, not the console's pipe, which goes with this process; and SIGPIPE as this
 // process got it.
