@@ -130,8 +130,7 @@ TEST(RecordingFaults, ThePictureStartsAtOnceWhenTheSoundServerIsSlowToAnswer)
     h.start(ScreenRecordingService::DisplayTarget {1}, true); // the clock has not moved
     ASSERT_TRUE(h.service->isRecording());
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.framesConverted() == 1; }, 30000));
-    ASSERT_TRUE(h.time.waitForSleepers(2)); // the next frame, and the connection
-    h.run(30);
+    h.run(30); // the next frame, and the connection, wait on the clock
     h.stop();
     const auto movie = h.writer.lastMovie();
     ASSERT_FALSE(movie->audioPositions.isEmpty());
@@ -154,7 +153,8 @@ TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionJoinsWhereItWasCapt
     rig.audio.firstBlockDelay = 1s;
     RecordingPipeline pipeline(rig.setup());
     std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
-    ASSERT_TRUE(rig.clock.waitForSleepers(2));
+    ASSERT_TRUE(rig.clock.waitForSleeper(RecordingHarness::captureThread));
+    ASSERT_TRUE(rig.clock.waitForSleeper(RecordingHarness::audioThread)); // its first block
     rig.clock.run(1500ms, 10ms);
     starting.join();
     pipeline.stop();
