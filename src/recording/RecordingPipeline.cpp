@@ -377,7 +377,9 @@ RecordingPipeline::Grab RecordingPipeline::captureFrame(qint64 index, bool force
 void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt)
 {
     m_lastSoundAt = m_clock->now().time_since_epoch().count();
-    if (m_stopping || frames <= 0)
+    // Once the user was told that the recording goes on without sound, it does: sound from a
+    // server that comes back stays out, and the track is silent from there to the end.
+    if (m_stopping || m_soundLost || frames <= 0)
         return;
     const int rate = m_setup.audioSampleRate;
     const auto blockEnd = capturedAt + std::chrono::microseconds(qint64(frames) * 1'000'000 / rate);

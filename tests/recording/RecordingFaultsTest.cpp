@@ -364,6 +364,32 @@ TEST(RecordingFaults, ASoundServerLostWhileRecordingIsToldOnce)
     }
 }
 
+// A sound server that stops answering for longer than it is given and then comes back: the user
+// was told that the recording goes on without sound, and so it does; the sound that comes back
+// stays out of the movie, whose track is silent from the notice to its end.
+TEST(RecordingFaults, SoundThatComesBackAfterTheNoticeStaysOutOfTheMovie)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    h.audio.level = 0.5f;
+    h.writer.keepSound = true;
+    h.start(ScreenRecordingService::DisplayTarget {1}, true);
+    h.run(30);
+    h.audio.frozen = true;
+    h.run(30 * 6); // past the time a frozen server is given
+    ASSERT_TRUE(QTest::qWaitFor([&h] { return !h.notifier.summaries.isEmpty(); }, 30000)) << "no notice";
+    h.audio.frozen = false;
+    h.run(30 * 2);
+    h.stop();
+    EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
+    const std::vector<float>& sound = h.writer.lastMovie()->firstChannel;
+    ASSERT_EQ(sound.size(), size_t(48'000 * (30 * 9 + 1) / 30));
+    // The sound up to the freeze (its last block is due with the second's end), then silence.
+    EXPECT_TRUE(std::all_of(sound.begin() + 4'800, sound.begin() + 47'040, [](float v) { return v == 0.5f; }));
+    const auto heard = std::find_if(sound.begin() + 48'000, sound.end(), [](float v) { return v != 0; });
+    EXPECT_EQ(heard, sound.end()) << "sound at " << double(heard - sound.begin()) / 48'000 << " s";
+    EXPECT_TRUE(h.records().front()->hasSystemAudio);
+}
+
 // The disk stops answering while the stop writes the movie: once the stop's bound has passed the
 // user is told and the recorder is free; the stuck movie, should its write end after all, is
 // listed then.

@@ -122,6 +122,48 @@ TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
     resume.join();
 }
 
+// The sound server stops for longer than it is given (SIGSTOP) and comes back: from the notice
+// that the recording goes on without sound, the movie's track is silent to its end, though the
+// tone plays on once the server does.
+TEST(SystemAudioRecording, AServerThatComesBackAfterTheNoticeLeavesTheTrackSilent)
+{
+    PrivatePulseServer pulse;
+    if (!pulse.ready)
+        GTEST_SKIP() << "no pulseaudio daemon could be started";
+    pulse.playTone(1000, 60);
+    ASSERT_TRUE(pulse.waitUntilHeard());
+
+    SoundRecorder r;
+    QElapsedTimer sinceStart;
+    r.h.start(ScreenRecordingService::DisplayTarget {1}, true);
+    sinceStart.start();
+    ASSERT_TRUE(r.h.service->isRecording());
+    QTest::qWait(1000);
+    const pid_t daemon = pid_t(pulse.daemon.processId());
+    ::kill(daemon, SIGSTOP);
+    const bool told = QTest::qWaitFor([&r] { return !r.h.notifier.summaries.isEmpty(); }, 30000);
+    const double toldAt = sinceStart.elapsed() / 1000.0;
+    QTest::qWait(500);
+    ::kill(daemon, SIGCONT);
+    ASSERT_TRUE(told) << "no notice while the server was stopped";
+    ASSERT_TRUE(pulse.waitUntilHeard()); // the tone plays again
+    QTest::qWait(1000);
+    r.h.stop();
+
+    EXPECT_EQ(r.h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
+    FFmpegMovieReader reader;
+    std::vector<std::vector<float>> channels;
+    QString error;
+    ASSERT_TRUE(reader.open(r.moviePath(), &error) && reader.readAudio(channels, &error)) << error.toStdString();
+    const std::vector<float>& left = channels.at(0);
+    const auto loud = [](float v) { return std::abs(v) > 0.1f; };
+    ASSERT_GT(left.size(), size_t((toldAt + 1) * 48'000));
+    EXPECT_TRUE(std::any_of(left.begin(), left.begin() + 48'000, loud)) << "no tone before the stop of the server";
+    const auto heard = std::find_if(left.begin() + qsizetype(toldAt * 48'000), left.end(), loud);
+    EXPECT_EQ(heard, left.end()) << "sound at " << double(heard - left.begin()) / 48'000 << " s, told at " << toldAt
+                                 << " s, movie of " << double(left.size()) / 48'000 << " s";
+}
+
 // A tone already playing: three recordings in a row have it from their first tenth of a second.
 TEST(SystemAudioRecording, AToneAlreadyPlayingIsInTheMovieFromItsFirstTenthOfASecond)
 {
