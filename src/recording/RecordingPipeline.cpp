@@ -215,8 +215,8 @@ bool RecordingPipeline::pushFrame(Item item, bool force)
 }
 
 // Sound waits for its writer, which only a movie that cannot be written holds up (its encoding
-// takes a fraction of real time); past soundQueueSeconds of it, later sound is left out (silence
-// in its place once the writer goes on), and the user is told.
+// takes a fraction of real time); past soundQueueSeconds of it, later sound is left out, and the
+// user is told: the track is silent from there.
 void RecordingPipeline::pushSound(Item item)
 {
     const qint64 frames = qint64(item.sound.size()) / m_setup.audioChannels;
@@ -518,9 +518,20 @@ void RecordingPipeline::soundLoop()
             continue;
         QString error;
         const int frames = int(item.sound.size() / size_t(m_setup.audioChannels));
+        const qint64 leftOutBefore = m_setup.movie->soundFramesLeftOut();
         if (m_setup.movie->appendAudio(item.sound.data(), frames, item.position, &error)) {
             m_soundEnd = std::max(m_soundEnd, item.position + frames);
-            m_soundWritten = true;
+            // The movie holds sound for pictures that do not come only up to its bound: what it
+            // left out is lost like sound past the queue's bound.
+            const qint64 leftOut = m_setup.movie->soundFramesLeftOut() - leftOutBefore;
+            if (leftOut > 0) {
+                {
+                    std::lock_guard lock(m_soundMutex);
+                    m_soundFramesDropped += leftOut;
+                }
+                loseSound(QStringLiteral("the movie does not take the sound"), true);
+            }
+            m_soundWritten = m_soundWritten || leftOut < frames;
         } else {
             writeFailed(error, &m_soundError);
         }

@@ -2,10 +2,13 @@
 // a slow sound server, one whose first block comes late, a sound card whose clock drifts or
 // stalls, and movies left without a record by a recording that was killed.
 #include "RecordingTestSupport.h"
+#include "platform/linux/FFmpegMovieReader.h"
+#include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/SwrSoundResampler.h"
 #include "recording/RecordingPipeline.h"
 #include "recording/RecordingRecovery.h"
 
+#include <QScopeGuard>
 #include <random>
 #include <thread>
 
@@ -267,6 +270,124 @@ TEST(RecordingFaults, ThePicturesEncoderHeldUpCostsNoSound)
     EXPECT_EQ(movie->audioFrames, 500 * 960);
     for (qsizetype i = 1; i < movie->audioPositions.size(); ++i)
         EXPECT_EQ(movie->audioPositions[i], i * 960);
+}
+
+// A real movie whose pictures' writes wait while `held` (a disk that stopped answering under the
+// pictures' writer): its sound is encoded as it comes, as the sound's thread hands it over
+// (counted in `soundHandedOver`, sample frames).
+class HeldPicturesFile : public MovieFile {
+public:
+    HeldPicturesFile(std::unique_ptr<MovieFile> movie, const std::atomic<bool>& held, std::atomic<qint64>& soundHandedOver)
+        : held(held)
+        , soundHandedOver(soundHandedOver)
+        , m_movie(std::move(movie))
+    {
+    }
+    const std::atomic<bool>& held;
+    std::atomic<qint64>& soundHandedOver;
+
+    std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override
+    {
+        return m_movie->convert(frame, error);
+    }
+    bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error) override
+    {
+        for (int waited = 0; held; ++waited) { // on the encoder's thread: no events here
+            if (waited == 120'000) {
+                ADD_FAILURE() << "the pictures were never let go";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return m_movie->appendFrame(std::move(frame), frameIndex, error);
+    }
+    bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override
+    {
+        return m_movie->appendVideo(frame, frameIndex, error);
+    }
+    bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override
+    {
+        soundHandedOver += frames;
+        return m_movie->appendAudio(samples, frames, sampleIndex, error);
+    }
+    qint64 soundFramesLeftOut() const override { return m_movie->soundFramesLeftOut(); }
+    bool finish(QString* error) override { return m_movie->finish(error); }
+    double durationSeconds() const override { return m_movie->durationSeconds(); }
+    bool isInPlace() const override { return m_movie->isInPlace(); }
+
+private:
+    std::unique_ptr<MovieFile> m_movie;
+};
+
+// The pictures' writer of a real movie is stuck while 40 s of a tone come: the movie holds the
+// sound of the first 30 s for the pictures and leaves the rest out, the user is told that the
+// recording goes on without sound, and once the pictures go on the movie plays the tone up to
+// there and silence after, as long as its pictures.
+TEST(RecordingFaults, SoundHeldForAStuckPictureWriterIsBoundedAndTold)
+{
+    using namespace std::chrono_literals;
+    SoundRig rig;
+    rig.audio.manual = true;
+    RecordingPipeline::Setup setup = rig.setup();
+    FFmpegMovieWriter writer;
+    MovieSettings settings;
+    settings.size = setup.frameSize;
+    settings.audio = true;
+    QString error;
+    auto file = writer.create(rig.dir.filePath(QStringLiteral("held.mov")), settings, &error);
+    ASSERT_TRUE(file) << error.toStdString();
+    std::atomic<bool> held {true};
+    std::atomic<qint64> soundHandedOver {0};
+    setup.movie = std::make_unique<HeldPicturesFile>(std::move(file), held, soundHandedOver);
+    setup.resampler.reset();
+    std::atomic<int> losses {0};
+    QString lost;
+    RecordingPipeline pipeline(std::move(setup));
+    const auto letGo = qScopeGuard([&held] { held = false; }); // before the pipeline ends
+    const auto start = rig.clock.now();
+    std::thread starting([&] {
+        EXPECT_TRUE(pipeline.start({}, nullptr, [&](const QString& reason, bool joined) {
+            EXPECT_TRUE(joined);
+            lost = reason;
+            ++losses;
+        }));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.audio.running.load(); }, 30000)) << "the sound never connected";
+    starting.join();
+    constexpr int blocks = 40 * 50;
+    std::vector<float> block(960 * 2); // twenty whole periods of a 1 kHz tone
+    for (int s = 0; s < 960; ++s)
+        block[size_t(2 * s)] = block[size_t(2 * s + 1)] = 0.5f * float(std::sin(2 * M_PI * 1000 * s / 48'000.0));
+    for (int i = 0; i < blocks; ++i)
+        rig.audio.manualSink(block.data(), 960, start + i * 20ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return losses > 0 || soundHandedOver == blocks * 960; }, 60000))
+        << "the sound was never handed over";
+    ASSERT_EQ(losses, 1) << "the user was not told";
+    EXPECT_EQ(lost, QStringLiteral("the movie does not take the sound"));
+    held = false;
+    ASSERT_TRUE(rig.clock.waitForSleeper(RecordingHarness::captureThread));
+    rig.clock.run(41s, RecordingHarness::framePeriod);
+    const RecordingPipeline::Summary summary = pipeline.stop();
+    EXPECT_TRUE(summary.movieComplete) << summary.error.toStdString();
+    EXPECT_TRUE(summary.hasSystemSound);
+    EXPECT_GT(summary.soundFramesDropped, 0);
+    EXPECT_LE(summary.soundFramesDropped, 10 * 48'000);
+
+    FFmpegMovieReader reader;
+    std::vector<std::vector<float>> channels;
+    ASSERT_TRUE(reader.open(rig.dir.filePath(QStringLiteral("held.mov")), &error) && reader.readAudio(channels, &error))
+        << error.toStdString();
+    const std::vector<float>& left = channels.at(0);
+    EXPECT_NEAR(double(left.size()) / 48'000, reader.durationSeconds(), 0.1);
+    ASSERT_GT(left.size(), size_t(40 * 48'000));
+    const auto loud = [](float v) { return std::abs(v) > 0.25f; };
+    // The tone, in every tenth of a second, up to the bound; then silence.
+    for (int tenth = 1; tenth < 295; ++tenth) {
+        const auto from = left.begin() + tenth * 4'800;
+        ASSERT_TRUE(std::any_of(from, from + 4'800, loud)) << "no tone at " << tenth / 10.0 << " s";
+    }
+    const auto heard = std::find_if(left.begin() + 30'100 * 48, left.end(), [](float v) { return std::abs(v) > 0.01f; });
+    EXPECT_EQ(heard, left.end()) << "sound at " << double(heard - left.begin()) / 48'000 << " s";
 }
 
 TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)

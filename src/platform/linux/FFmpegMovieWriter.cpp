@@ -72,6 +72,7 @@ public:
     std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override;
     bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error) override;
     bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override;
+    qint64 soundFramesLeftOut() const override { return m_soundLeftOut; }
     bool finish(QString* error) override;
     double durationSeconds() const override;
     bool isInPlace() const override { return m_output.isAt(m_path); }
@@ -83,6 +84,7 @@ private:
     bool writePacket(AVPacket* packet, QString* error);
     bool writeHeldVideo(QString* error);
     bool writeHeldAudio(int64_t end, QString* error);
+    double heldAudioSeconds();
     bool queueAudio(const float* samples, int frames, QString* error);
     bool encodeAudioFrames(bool flushPartial, QString* error);
     bool cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error);
@@ -121,6 +123,7 @@ private:
     // the sound is encoded meanwhile.
     std::mutex m_heldMutex;
     std::deque<AVPacket*> m_heldAudio;
+    std::atomic<qint64> m_soundLeftOut {0}; // sample frames appendAudio() left out
     // Audio waiting for a whole encoder frame (planar), and the sample position of its first
     // sample; the appended samples are split into channels in m_planes on their way in.
     AVAudioFifo* m_queue = nullptr;
@@ -314,6 +317,16 @@ bool FFmpegMovieFile::writeHeldVideo(QString* error)
     return writePacket(m_heldVideo, error);
 }
 
+// The span of the sound held for the pictures.
+double FFmpegMovieFile::heldAudioSeconds()
+{
+    std::lock_guard lock(m_heldMutex);
+    if (m_heldAudio.empty())
+        return 0;
+    const int64_t span = m_heldAudio.back()->pts + m_heldAudio.back()->duration - m_heldAudio.front()->pts;
+    return double(span) * av_q2d(m_audioStream->time_base);
+}
+
 // Writes the held sound that ends by `end` (in the pictures' time base).
 bool FFmpegMovieFile::writeHeldAudio(int64_t end, QString* error)
 {
@@ -420,6 +433,13 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         return FFmpegSupport::fail(error, QStringLiteral("the movie could not be written"));
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
+    // The pictures' writer has not come to the sound held for it for heldSoundSeconds (it is stuck
+    // in a write): this sound is left out rather than held without end. The next sound appended
+    // once the pictures go on fills its place with silence.
+    if (heldAudioSeconds() >= FFmpegMovieWriter::heldSoundSeconds) {
+        m_soundLeftOut += frames;
+        return true;
+    }
     // The track starts with the movie: silence until its first sound.
     const qint64 expected = m_queueStart + av_audio_fifo_size(m_queue);
     if (sampleIndex > expected) {
