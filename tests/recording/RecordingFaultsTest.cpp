@@ -541,3 +541,55 @@ TEST(RecordingFaults, AStopWhoseWriterNeverReturnsIsToldAndLeavesTheRecorderFree
     EXPECT_EQ(h.records().size(), 2u);
     EXPECT_EQ(h.writer.lastMovie()->frameIndexes.size(), 4);
 }
+
+// A new recording asked for while the disk does not answer: during the stop that waits for it the
+// user learns why none begins, and once the stop is given up a start that cannot create its movie
+// is given up too, and told; none begins later on its own when the disk answers.
+TEST(RecordingFaults, AStartThatCannotBeginAtOnceSaysWhyAndNeverBeginsLater)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    const auto answer = qScopeGuard([&h] { h.writer.holdAppends = h.writer.holdCreate = false; }); // at the latest
+    ConsoleCapture console;
+    h.start();
+    h.run(3);
+    h.writer.holdAppends = true;
+    h.time.advance(RecordingHarness::framePeriod);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.appendHeld.load(); }, 30000)) << "no append was held";
+    const auto first = h.writer.lastMovie();
+    QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
+    h.service->stopRecording();
+    h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    EXPECT_EQ(h.service->state(), ScreenRecordingService::State::stopping);
+    EXPECT_EQ(h.writer.lastMovie(), first);
+    ASSERT_EQ(h.notifier.bodies.size(), 1);
+    EXPECT_EQ(h.notifier.bodies.first(),
+        QStringLiteral("the last recording is still being saved (at most 20 s); the new one is refused"));
+    EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: the last recording is still being saved")));
+    h.time.moveOn(ScreenRecordingService::stopBound);
+    ASSERT_TRUE(stopped.wait(30000)) << "the stop was not given up";
+
+    h.writer.holdCreate = true; // the disk still does not answer
+    QSignalSpy recording(h.service.get(), &ScreenRecordingService::isRecordingChanged);
+    QSignalSpy started(h.service.get(), &ScreenRecordingService::startFinished);
+    h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.createHeld.load(); }, 30000)) << "the movie was never created";
+    h.time.moveOn(ScreenRecordingService::startBound);
+    ASSERT_TRUE(started.wait(30000)) << "the start was not given up";
+    EXPECT_FALSE(h.service->isBusy());
+    ASSERT_EQ(h.notifier.bodies.size(), 3);
+    EXPECT_EQ(h.notifier.summaries.last(), QStringLiteral("Bildschirmaufnahme fehlgeschlagen"));
+    EXPECT_TRUE(h.notifier.bodies.last().contains(QStringLiteral("could not be created within 5 s")))
+        << h.notifier.bodies.last().toStdString();
+
+    h.writer.holdCreate = false; // the disk answers
+    h.writer.holdAppends = false;
+    Background::waitForAll(); // the start's work ends, for no one
+    Background::waitForAll(); // what it set up is taken down
+    ASSERT_NE(h.writer.lastMovie(), first);
+    EXPECT_TRUE(recording.isEmpty());
+    EXPECT_FALSE(h.service->isBusy());
+    EXPECT_FALSE(QFileInfo::exists(h.writer.lastMovie()->path));
+    EXPECT_FALSE(h.inhibitor.held);
+    EXPECT_EQ(h.records().size(), 1u); // the first movie, finished after all
+    EXPECT_EQ(h.notifier.bodies.size(), 3);
+}
