@@ -84,7 +84,6 @@ private:
     bool writePacket(AVPacket* packet, QString* error);
     bool writeHeldVideo(QString* error);
     bool writeHeldAudio(int64_t end, QString* error);
-    double heldAudioSeconds();
     bool queueAudio(const float* samples, int frames, QString* error);
     bool encodeAudioFrames(bool flushPartial, QString* error);
     bool cutFragmentBefore(const AVPacket* packet, AVStream* stream, QString* error);
@@ -106,7 +105,7 @@ private:
     AVPacket* m_audioPacket = nullptr; // the sound's encoder's (on the sound's thread)
     bool m_headerWritten = false;
     bool m_finished = false;
-    qint64 m_lastFrameIndex = -1;
+    std::atomic<qint64> m_lastFrameIndex {-1}; // the last picture taken (read on the sound's thread)
     double m_fragmentStart = 0;
     qint64 m_fragmentBytes = 0; // packet bytes of the fragment being collected
     MovieFileOutput m_output;
@@ -317,16 +316,6 @@ bool FFmpegMovieFile::writeHeldVideo(QString* error)
     return writePacket(m_heldVideo, error);
 }
 
-// The span of the sound held for the pictures.
-double FFmpegMovieFile::heldAudioSeconds()
-{
-    std::lock_guard lock(m_heldMutex);
-    if (m_heldAudio.empty())
-        return 0;
-    const int64_t span = m_heldAudio.back()->pts + m_heldAudio.back()->duration - m_heldAudio.front()->pts;
-    return double(span) * av_q2d(m_audioStream->time_base);
-}
-
 // Writes the held sound that ends by `end` (in the pictures' time base).
 bool FFmpegMovieFile::writeHeldAudio(int64_t end, QString* error)
 {
@@ -433,10 +422,14 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         return FFmpegSupport::fail(error, QStringLiteral("the movie could not be written"));
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
-    // The pictures' writer has not come to the sound held for it for heldSoundSeconds (it is stuck
-    // in a write): this sound is left out rather than held without end. The next sound appended
-    // once the pictures go on fills its place with silence.
-    if (heldAudioSeconds() >= FFmpegMovieWriter::heldSoundSeconds) {
+    // Sound is held until the pictures of its time are written. Sound more than heldSoundSeconds
+    // ahead of the last picture the pictures' writer took (it is stuck in a write) is left out
+    // rather than held without end; the next sound appended once the pictures go on fills its
+    // place with silence. (The encoder's own delay, a few pictures, holds sound that the flush
+    // at the end writes; it does not count.)
+    const double picturesSeconds = double(m_lastFrameIndex + 1) / m_settings.framesPerSecond;
+    if (double(sampleIndex + frames) / m_settings.audioSampleRate - picturesSeconds
+        > FFmpegMovieWriter::heldSoundSeconds) {
         m_soundLeftOut += frames;
         return true;
     }

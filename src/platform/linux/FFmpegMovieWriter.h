@@ -6,7 +6,8 @@
 class FFmpegMovieWriter : public MovieWriter {
 public:
     // Encoded sound held for pictures that do not come (their writer is stuck in a write) is
-    // bounded at this span: later sound is left out until the pictures go on.
+    // bounded: sound more than this span ahead of the last picture taken is left out until the
+    // pictures go on.
     static constexpr double heldSoundSeconds = 30;
 
     std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override;
