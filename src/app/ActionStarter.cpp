@@ -30,6 +30,9 @@ void ActionStarter::start(AppAction action, Trigger trigger, NotchShelfWindowMan
         m_needs.recorder.stopRecording();
         return;
     default:
+        // A recording that cannot begin now says why at once, before any overlay is shown.
+        if (action.group() == AppAction::Group::recording && m_needs.recorder.refuseWhileBusy())
+            return;
         begin(m_needs.capture, action.begin());
         return;
     }

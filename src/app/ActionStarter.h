@@ -27,7 +27,8 @@ public:
     explicit ActionStarter(Needs needs);
 
     // Runs the action at once. The history goes to the shelf when one is enabled (shelf, else the
-    // installed one), else to the history window.
+    // installed one), else to the history window. A recording that cannot begin now (one runs or
+    // is being saved) is refused, and the recorder tells the user why.
     void start(AppAction action, Trigger trigger, NotchShelfWindowManager* shelf = nullptr);
 
     // The history's part of start, for callers that start nothing else.

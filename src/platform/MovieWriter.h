@@ -49,8 +49,13 @@ public:
     // `frameIndex` counts 1/framesPerSecond steps from the movie's start and only grows.
     virtual bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) = 0;
     // Interleaved float samples (channels per frame as set); `sampleIndex` is the first sample's
-    // position from the movie's start. A later index than expected is filled with silence.
+    // position from the movie's start. A later index than expected is filled with silence. Sound
+    // the file cannot hold while its pictures are held up is left out (true all the same; see
+    // soundFramesLeftOut()), and its place is filled with silence when sound is next appended.
     virtual bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) = 0;
+    // Sample frames appendAudio() has left out so far: a file that writes its sound along with
+    // its pictures holds the sound of a picture that is late, up to a bound.
+    virtual qint64 soundFramesLeftOut() const { return 0; }
     // Appends fail for good after the first failed write (a full disk): the file is then cut back
     // to its last complete fragment.
     // Flushes the encoders and closes the file. True when the file is a movie that plays: complete,

@@ -2,6 +2,15 @@
 
 #include <QPainter>
 #include <cmath>
+#include <pthread.h>
+
+namespace {
+// Names the calling thread, as debuggers, `top -H` and the tests' clock show it.
+void nameThread(const char* name)
+{
+    pthread_setname_np(pthread_self(), name);
+}
+}
 
 RecordingPipeline::RecordingPipeline(Setup setup)
     : m_setup(std::move(setup))
@@ -28,10 +37,20 @@ bool RecordingPipeline::start(FailureHandler onFailure, QString* error, SoundLos
     // The picture starts now; the sound joins where its capture times put it (a sound server may
     // hand over its first block only when its output's current chunk ends, a second or two on).
     startClock();
-    m_encoder = std::thread([this] { encodeLoop(); });
-    if (m_setup.audio)
-        m_sound = std::thread([this] { soundLoop(); });
-    m_capture = std::thread([this] { captureLoop(); });
+    m_encoder = std::thread([this] {
+        nameThread("rec-encoder");
+        encodeLoop();
+    });
+    if (m_setup.audio) {
+        m_sound = std::thread([this] {
+            nameThread("rec-sound");
+            soundLoop();
+        });
+    }
+    m_capture = std::thread([this] {
+        nameThread("rec-capture");
+        captureLoop();
+    });
     return true;
 }
 
@@ -196,8 +215,8 @@ bool RecordingPipeline::pushFrame(Item item, bool force)
 }
 
 // Sound waits for its writer, which only a movie that cannot be written holds up (its encoding
-// takes a fraction of real time); past soundQueueSeconds of it, later sound is left out (silence
-// in its place once the writer goes on), and the user is told.
+// takes a fraction of real time); past soundQueueSeconds of it, later sound is left out, and the
+// user is told: the track is silent from there.
 void RecordingPipeline::pushSound(Item item)
 {
     const qint64 frames = qint64(item.sound.size()) / m_setup.audioChannels;
@@ -358,7 +377,9 @@ RecordingPipeline::Grab RecordingPipeline::captureFrame(qint64 index, bool force
 void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt)
 {
     m_lastSoundAt = m_clock->now().time_since_epoch().count();
-    if (m_stopping || frames <= 0)
+    // Once the user was told that the recording goes on without sound, it does: sound from a
+    // server that comes back stays out, and the track is silent from there to the end.
+    if (m_stopping || m_soundLost || frames <= 0)
         return;
     const int rate = m_setup.audioSampleRate;
     const auto blockEnd = capturedAt + std::chrono::microseconds(qint64(frames) * 1'000'000 / rate);
@@ -497,9 +518,20 @@ void RecordingPipeline::soundLoop()
             continue;
         QString error;
         const int frames = int(item.sound.size() / size_t(m_setup.audioChannels));
+        const qint64 leftOutBefore = m_setup.movie->soundFramesLeftOut();
         if (m_setup.movie->appendAudio(item.sound.data(), frames, item.position, &error)) {
             m_soundEnd = std::max(m_soundEnd, item.position + frames);
-            m_soundWritten = true;
+            // The movie holds sound for pictures that do not come only up to its bound: what it
+            // left out is lost like sound past the queue's bound.
+            const qint64 leftOut = m_setup.movie->soundFramesLeftOut() - leftOutBefore;
+            if (leftOut > 0) {
+                {
+                    std::lock_guard lock(m_soundMutex);
+                    m_soundFramesDropped += leftOut;
+                }
+                loseSound(QStringLiteral("the movie does not take the sound"), true);
+            }
+            m_soundWritten = m_soundWritten || leftOut < frames;
         } else {
             writeFailed(error, &m_soundError);
         }

@@ -62,7 +62,7 @@ public:
     struct Summary {
         qint64 framesCaptured = 0;  // frames in the movie
         qint64 framesDropped = 0;   // frames lost to a full queue, a late clock or the end of a drain
-        qint64 soundFramesDropped = 0; // sound (in sample frames) lost to a full queue
+        qint64 soundFramesDropped = 0; // sound (in sample frames) lost to a full queue, or left out by the movie
         bool hasSystemSound = false; // the movie's sound track holds sound from the system
         double activeSeconds = 0;   // recorded time without the paused spans
         bool movieComplete = false; // the file is a movie that plays (maybe cut short, see error)

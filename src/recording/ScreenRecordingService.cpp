@@ -56,11 +56,17 @@ struct ScreenRecordingService::Prepared {
     }
 };
 
-// A start's work on the pool: what it set up, once done.
+// A start's work on the pool: what it set up, once done. A start whose movie is not set up by
+// its deadline is given up by the service; its work goes on alone, and what it sets up is taken
+// down when it ends.
 struct ScreenRecordingService::Starting {
     std::shared_ptr<Prepared> prepared; // written by the work before `done`
     std::atomic<bool> done {false};
+    std::atomic<bool> begun {false}; // the movie is set up and the pipeline runs
+    RecordingClock::TimePoint deadline;
     bool cancelled = false; // main thread
+    // Main thread; shared with the pipeline's handlers, which then tell nothing.
+    std::shared_ptr<bool> givenUp = std::make_shared<bool>(false);
 };
 
 // What the worker hands back from finishing a recording.
@@ -102,6 +108,12 @@ ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
         if (m_finishing && !m_finishing->done && clock().now() >= m_finishing->deadline)
             giveUpStop();
     });
+    m_startWatch.setInterval(200);
+    connect(&m_startWatch, &QTimer::timeout, this, [this] {
+        if (m_state == State::starting && m_starting && !m_starting->cancelled && !m_starting->done
+            && !m_starting->begun && clock().now() >= m_starting->deadline)
+            giveUpStart();
+    });
     m_elapsedTimer.setInterval(500);
     connect(&m_elapsedTimer, &QTimer::timeout, this, [this] {
         if (m_state == State::recording && m_pipeline)
@@ -136,18 +148,35 @@ QString ScreenRecordingService::recordingsDirectory() const
     return m_directory.isEmpty() ? RecordingStorage::recordingsDirectory() : m_directory;
 }
 
+bool ScreenRecordingService::refuseWhileBusy()
+{
+    QString why;
+    switch (m_state) {
+    case State::idle:
+        return false;
+    case State::starting:
+        // The recording asked for is on its way (a second press of a record key): asking again
+        // changes nothing.
+        Console::trace(u"recording", QStringLiteral("ScreenRecordingService: a recording is starting already"));
+        return true;
+    case State::recording:
+    case State::paused:
+        why = QStringLiteral("a recording is already running");
+        break;
+    case State::stopping:
+        why = QStringLiteral("the last recording is still being saved (at most %1 s)")
+                  .arg(std::chrono::duration_cast<std::chrono::seconds>(stopBound).count());
+        break;
+    }
+    Console::log(QStringLiteral("ScreenRecordingService: %1; the new one is refused").arg(why));
+    notifier().notify(failureSummary, QStringLiteral("%1; the new one is refused").arg(why));
+    return true;
+}
+
 void ScreenRecordingService::startRecording(const RecordingTarget& target, bool captureSystemAudio)
 {
-    if (m_state == State::starting) {
-        // The recording asked for is on its way (a second press of a record key while a slow sound
-        // server answers): asking again changes nothing.
-        Console::trace(u"recording", QStringLiteral("ScreenRecordingService: a recording is starting already"));
+    if (refuseWhileBusy())
         return;
-    }
-    if (isBusy()) {
-        Console::log(QStringLiteral("ScreenRecordingService: a recording is already running; the new one is refused"));
-        return;
-    }
     if (!permissions().canCaptureScreen()) {
         setLastError({RecordingError::Kind::permissionDenied, {}});
         emit startFinished();
@@ -184,18 +213,27 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
     const bool compositing = m_needs.compositing ? m_needs.compositing() : Compositing::isActive();
     const auto firstFrameAt = clock().now()
         + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
-    // Called on a pipeline thread; handled here while the service lives.
-    auto onFailure = Background::callbackTo<QString>(
-        this, [this](const QString& failure) { handleStreamFailure(failure); });
-    auto onSoundLost = Background::callbackTo<QString, bool>(
-        this, [this](const QString& reason, bool joined) { handleSoundLost(reason, joined); });
     auto starting = std::make_shared<Starting>();
+    starting->deadline = clock().now() + startBound;
+    // Called on a pipeline thread; handled here while the service lives, unless the start was
+    // given up (its recording is taken down, and tells nothing).
+    auto onFailure = Background::callbackTo<QString>(this, [this, givenUp = starting->givenUp](const QString& failure) {
+        if (!*givenUp)
+            handleStreamFailure(failure);
+    });
+    auto onSoundLost = Background::callbackTo<QString, bool>(
+        this, [this, givenUp = starting->givenUp](const QString& reason, bool joined) {
+            if (!*givenUp)
+                handleSoundLost(reason, joined);
+        });
     m_starting = starting;
+    m_startWatch.start();
     Background::runLifecycle(
         this,
         [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure, onSoundLost,
             starting] {
-            auto prepared = prepare(needs, chosen, captureSystemAudio, path, firstFrameAt, {onFailure, onSoundLost});
+            auto prepared = prepare(
+                needs, chosen, captureSystemAudio, path, firstFrameAt, {onFailure, onSoundLost}, *starting);
             prepared->path = path;
             prepared->fileName = fileName;
             prepared->kind = kind;
@@ -208,7 +246,7 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
 
 std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(const Needs& needs,
     const RecordingRegion& region, bool captureSystemAudio, const QString& path,
-    std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers)
+    std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers, Starting& starting)
 {
     auto prepared = std::make_shared<Prepared>();
     prepared->inhibitor = &needs.inhibitor;
@@ -247,6 +285,7 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
         prepared->error = error;
         return prepared;
     }
+    starting.begun = true;
     if (!needs.inhibitor.inhibit(sleepReason, &error)) {
         // A desktop without an inhibitor stays without one: said once, traced afterwards.
         static std::atomic<bool> told {false};
@@ -262,8 +301,17 @@ std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepar
 
 void ScreenRecordingService::finishStart(const std::shared_ptr<Starting>& starting)
 {
+    if (*starting->givenUp) {
+        // The user was told that it did not begin: what it set up after all is taken down.
+        if (std::shared_ptr<Prepared> prepared = std::move(starting->prepared)) {
+            prepared->discard = true;
+            Background::runLifecycle([prepared = std::move(prepared)]() mutable { prepared.reset(); });
+        }
+        return;
+    }
     if (starting != m_starting)
         return; // the quit has taken it over
+    m_startWatch.stop();
     m_starting.reset();
     std::shared_ptr<Prepared> prepared = std::move(starting->prepared);
     if (starting->cancelled) {
@@ -293,6 +341,23 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Starting>& starti
     emit startFinished();
     if (m_failedWhileStarting)
         stopRecording();
+}
+
+// The start has not set up its movie within startBound (the disk does not answer): the user is
+// told, and the recorder is free again. The stuck work stays on its thread; should it end after
+// all, finishStart() takes down what it set up, so that no recording begins unasked.
+void ScreenRecordingService::giveUpStart()
+{
+    m_startWatch.stop();
+    const std::shared_ptr<Starting> starting = std::move(m_starting);
+    *starting->givenUp = true;
+    setState(State::idle);
+    m_streamFailure.clear();
+    setLastError({RecordingError::Kind::setupFailed,
+        QStringLiteral("the movie could not be created within %1 s (the disk does not answer); the recording "
+                       "was not started")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(startBound).count())});
+    emit startFinished();
 }
 
 void ScreenRecordingService::discardStart(std::shared_ptr<Prepared> prepared)

@@ -86,9 +86,14 @@ public:
 
     // Starts a recording; failures go to lastError. The picture starts at once; the system audio
     // (when asked for) joins once its server answers, and the user is told once when it cannot
-    // (or can no longer) be recorded. Refused (with a console line) while a recording runs or is
-    // being finished; while one starts, asking again changes nothing.
+    // (or can no longer) be recorded. Refused as refuseWhileBusy() says. A start whose movie is not
+    // set up within startBound is given up and told; it never begins later.
     void startRecording(const RecordingTarget& target, bool captureSystemAudio);
+    // Asked before a new recording is set up (its overlay shown): false when one can begin now.
+    // Otherwise true, and the user is told why in a console line and a desktop notification (a
+    // recording runs, or the last one is still being finished); while the one asked for is
+    // starting, asking again changes nothing and says nothing.
+    bool refuseWhileBusy();
     // Does nothing unless a recording starts or runs. The movie is finished and stored on the
     // worker pool; stopped() follows, after "recordingSaved" when a record was stored, or once
     // stopBound has passed without the movie finished (told as an error). A recording
@@ -110,6 +115,9 @@ public:
     // A stop that has not finished its movie this long after it began (a disk that stopped
     // answering) is given up: the user is told, and the recorder is free for the next recording.
     static constexpr std::chrono::seconds stopBound {20};
+    // A start that has not set up its movie this long after it was asked for (a disk that stopped
+    // answering) is given up: the user is told, and it never begins.
+    static constexpr std::chrono::seconds startBound {5};
     State state() const { return m_state; }
     // A recording runs (paused or not).
     bool isRecording() const { return m_state == State::recording || m_state == State::paused; }
@@ -168,8 +176,10 @@ private:
     // Sets up a recording and starts its pipeline; runs on the worker pool with the services it
     // is given, never with the service itself, which may be gone by the time it ends.
     static std::shared_ptr<Prepared> prepare(const Needs& needs, const RecordingRegion& region, bool captureSystemAudio,
-        const QString& path, std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers);
+        const QString& path, std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers,
+        Starting& starting);
     void finishStart(const std::shared_ptr<Starting>& starting);
+    void giveUpStart();
     // A start that was cancelled: what it set up is stopped and its movie removed, on the pool.
     void discardStart(std::shared_ptr<Prepared> prepared);
     // Stops the running recording and finishes it on the worker pool; the result comes back to
@@ -209,7 +219,8 @@ private:
     QString m_currentKind = QStringLiteral("display");
     std::shared_ptr<RecordingPipeline> m_pipeline;
     QTimer m_elapsedTimer;
-    QTimer m_stopWatch; // looks whether the stop under way has outlasted stopBound
+    QTimer m_stopWatch;  // looks whether the stop under way has outlasted stopBound
+    QTimer m_startWatch; // looks whether the start under way has outlasted startBound
     QRect m_recordedArea;
     qint64 m_lastFramesCaptured = 0;
     qint64 m_lastFramesDropped = 0;

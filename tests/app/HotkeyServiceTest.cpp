@@ -11,8 +11,10 @@
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 
@@ -397,4 +399,46 @@ TEST_F(HotkeyServiceTest, TheMenuOnlyOpensTheHistoryAndStopsARunningRecording)
     starter.start(AppAction::stopRecording, ActionStarter::Trigger::menu);
     ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));
     EXPECT_FALSE(captureRig.recorder.isBusy());
+}
+
+// A recording's shortcut while a recording runs, or while the last movie is still being saved (on
+// a disk that does not answer): no overlay opens, and the user learns why.
+TEST_F(HotkeyServiceTest, ARecordingShortcutThatCannotStartSaysWhy)
+{
+    assign(HotkeyAction::recordScreen, 1, 0);
+    service.registerHotkey();
+    ScreenMonitor monitor;
+    monitor.displayID = 1;
+    monitor.frame = QRect(0, 0, 64, 48);
+    monitor.isPrimary = true;
+    captureRig.fakes.screen.monitorList = {monitor};
+    QImage screen(64, 48, QImage::Format_RGB32);
+    screen.fill(Qt::red);
+    captureRig.fakes.screen.setScreen(screen);
+    QTemporaryDir movies;
+    captureRig.recorder.setRecordingsDirectory(movies.path());
+    QSignalSpy started(&captureRig.recorder, &ScreenRecordingService::startFinished);
+    captureRig.recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    ASSERT_TRUE(started.count() > 0 || started.wait(5000));
+    ASSERT_TRUE(captureRig.recorder.isRecording());
+    FakeMovieWriter& writer = captureRig.fakes.writer;
+    const QStringList& bodies = captureRig.fakes.notifier.bodies;
+    const qsizetype flows = captureRig.overlay.startedFlows().size();
+
+    press(HotkeyAction::recordScreen);
+    ASSERT_EQ(bodies.size(), 1);
+    EXPECT_EQ(bodies.last(), QStringLiteral("a recording is already running; the new one is refused"));
+
+    const auto answer = qScopeGuard([&writer] { writer.holdAppends = false; }); // at the latest
+    writer.holdAppends = true;
+    ASSERT_TRUE(QTest::qWaitFor([&writer] { return writer.appendHeld.load(); }, 10000)) << "no append was held";
+    QSignalSpy stopped(&captureRig.recorder, &ScreenRecordingService::stopped);
+    captureRig.recorder.stopRecording();
+    press(HotkeyAction::recordScreen);
+    ASSERT_EQ(bodies.size(), 2);
+    EXPECT_EQ(bodies.last(), QStringLiteral("the last recording is still being saved (at most 20 s); the new one is refused"));
+    EXPECT_EQ(captureRig.fakes.notifier.summaries.last(), QStringLiteral("Bildschirmaufnahme fehlgeschlagen"));
+    EXPECT_EQ(captureRig.overlay.startedFlows().size(), flows);
+    writer.holdAppends = false;
+    ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));
 }

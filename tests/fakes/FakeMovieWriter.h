@@ -6,16 +6,19 @@
 #include <QList>
 #include <QThread>
 #include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 // Movies kept in memory: each created file records the frame indexes, the first pixel of every
 // frame and the audio positions, and writes a small placeholder file so that sizes can be read.
-// Creation, appends and finishing fail on demand, and appends wait while `holdAppends` is set (a
-// disk that stopped answering); after a failed append the movie finishes cut short, with the
-// failure as its reason, like a real one on a full disk, or fails and is removed when it holds no
-// frame.
+// Creation, appends and finishing fail on demand, and creation and appends wait while
+// `holdCreate` or `holdAppends` is set (a disk that stopped answering), at most holdPatience: a
+// test that never lets go fails instead of hanging. After a failed append the movie finishes cut
+// short, with the failure as its reason, like a real one on a full disk, or fails and is removed
+// when it holds no frame.
 class FakeMovieWriter : public MovieWriter {
 public:
     struct Movie {
@@ -39,6 +42,9 @@ public:
     std::atomic<int> appendDelayMs {0};
     std::atomic<bool> holdAppends {false};
     std::atomic<bool> appendHeld {false}; // an append waits on holdAppends
+    std::atomic<bool> holdCreate {false};
+    std::atomic<bool> createHeld {false}; // a creation waits on holdCreate
+    std::chrono::seconds holdPatience {120};
     bool keepSound = false;
 
     std::shared_ptr<Movie> lastMovie()
@@ -67,6 +73,7 @@ public:
 
     std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override
     {
+        waitWhileHeld(holdCreate, createHeld, "a movie's creation");
         if (failCreate) {
             if (error)
                 *error = QStringLiteral("cannot create");
@@ -88,6 +95,21 @@ public:
     }
 
 private:
+    void waitWhileHeld(const std::atomic<bool>& hold, std::atomic<bool>& held, const char* what)
+    {
+        const auto giveUp = std::chrono::steady_clock::now() + holdPatience;
+        while (hold) {
+            held = true;
+            if (std::chrono::steady_clock::now() > giveUp) {
+                ADD_FAILURE() << what << " was held for " << holdPatience.count()
+                              << " s: the test never let the disk answer";
+                break;
+            }
+            QThread::msleep(1);
+        }
+        held = false;
+    }
+
     class File : public MovieFile {
     public:
         File(FakeMovieWriter* owner, std::shared_ptr<Movie> movie)
@@ -105,11 +127,7 @@ private:
         }
         bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override
         {
-            while (m_owner->holdAppends) {
-                m_owner->appendHeld = true;
-                QThread::msleep(1);
-            }
-            m_owner->appendHeld = false;
+            m_owner->waitWhileHeld(m_owner->holdAppends, m_owner->appendHeld, "an append");
             {
                 std::lock_guard lock(m_owner->m_mutex);
                 ++m_movie->framesTried;

@@ -3,14 +3,16 @@
 #include "platform/SystemAudioSource.h"
 
 #include <atomic>
+#include <pthread.h>
 #include <thread>
 #include <vector>
 
-// Delivers silence in 20 ms blocks from its own thread on `clock`, each stamped with the time it
-// was due (not when its thread got to it): the first at once, or `firstBlockDelay` after the
-// connection; fails to start on demand, takes `connectDelay` to connect, or hands the sink to the
-// test to drive (`manual`). A started capture freezes (`frozen`: no more blocks) or dies (die())
-// when the test says so.
+// Delivers 20 ms blocks of a steady `level` (silence by default) from its own thread ("fake-audio")
+// on `clock`, each stamped with the time it was due (not when its thread got to it): the first at
+// once, or `firstBlockDelay` after the connection; fails to start on demand, takes `connectDelay`
+// to connect (asleep on the clock, on the caller's thread), or hands the sink to the test to drive
+// (`manual`). A started capture freezes (`frozen`: no blocks while set) or dies (die()) when the
+// test says so.
 class FakeSystemAudioSource : public SystemAudioSource {
 public:
     RecordingClock* clock = &RecordingClock::steady();
@@ -18,9 +20,11 @@ public:
     std::atomic<bool> running {false};
     RecordingClock::Duration connectDelay {};
     RecordingClock::Duration firstBlockDelay {};
+    float level = 0.0f;
     bool manual = false;
     Sink manualSink; // the started sink, when manual
     std::atomic<int> starts {0};
+    std::atomic<bool> connecting {false}; // start() waits out connectDelay
     std::atomic<bool> frozen {false};
 
     // The server goes away: the failure is told, and nothing more is delivered.
@@ -41,8 +45,11 @@ public:
                 *error = QStringLiteral("system audio: Connection refused");
             return false;
         }
-        if (connectDelay.count() > 0)
+        if (connectDelay.count() > 0) {
+            connecting = true;
             clock->sleepUntil(clock->now() + connectDelay);
+            connecting = false;
+        }
         if (manual) {
             manualSink = std::move(sink);
             running = true;
@@ -52,8 +59,9 @@ public:
         const auto connected = clock->now();
         m_thread = std::thread([this, sampleRate, channels, connected, sink = std::move(sink)] {
             using namespace std::chrono_literals;
+            pthread_setname_np(pthread_self(), "fake-audio");
             const int frames = sampleRate / 50;
-            std::vector<float> block(size_t(frames * channels), 0.0f);
+            std::vector<float> block(size_t(frames * channels), level);
             const auto stopped = [this] { return !running; };
             // A block's first sample was captured when it was due less its length.
             for (auto due = connected + firstBlockDelay; running; due += 20ms) {

@@ -4,16 +4,25 @@
 #include <algorithm>
 #include <cstdint>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <map>
 #include <mutex>
+#include <pthread.h>
+#include <sstream>
+#include <string>
 
 // A recording clock moved by the test. Threads sleeping on it wake when advance() passes their
 // deadline; advance() then waits until they sleep again, so that each step's work (a frame
-// grabbed, a sound block handed over) is done before the test looks or moves on. The waits for
-// other threads give up after `patience` of real time, which only a hung thread reaches.
+// grabbed, a sound block handed over) is done before the test looks or moves on. A test names the
+// sleeper it waits for, by its deadline or by its thread's name (the recorder's threads name
+// themselves: "rec-capture", "rec-sound", ...; the fake sound source's thread "fake-audio"). No
+// wait hangs: the waits for other threads give up after `patience` of real time, and a sleeper
+// the clock is not moved for in sleepPatience gives up, each with a failure that says what it
+// waited for.
 class ManualRecordingClock : public RecordingClock {
 public:
     std::chrono::seconds patience {30};
+    std::chrono::seconds sleepPatience {120};
 
     TimePoint now() const override
     {
@@ -24,9 +33,18 @@ public:
     {
         std::unique_lock lock(m_mutex);
         const uint64_t id = ++m_nextSleeper;
-        m_sleepers.emplace(id, deadline);
+        m_sleepers.emplace(id, Sleeper {deadline, currentThreadName()});
         m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_now >= deadline || (interrupted && interrupted()); });
+        const auto done = [&] { return m_now >= deadline || (interrupted && interrupted()); };
+        while (!done()) {
+            const uint64_t moves = m_moves;
+            if (!m_changed.wait_for(lock, sleepPatience, [&] { return done() || m_moves != moves; })) {
+                ADD_FAILURE() << "the thread \"" << m_sleepers.at(id).thread << "\" slept on the manual clock until "
+                              << describe(deadline) << ", and nobody moved the clock for "
+                              << sleepPatience.count() << " s; it gives up";
+                break;
+            }
+        }
         m_sleepers.erase(id);
         m_changed.notify_all();
         return m_now >= deadline;
@@ -37,21 +55,23 @@ public:
         m_changed.notify_all();
     }
 
-    // Moves the time on by `step`; returns once the threads that slept sleep again.
+    // Moves the time on by `step`; returns once as many threads sleep on a deadline ahead as did
+    // before (those the step woke have slept again, or handed over to a thread that sleeps in
+    // their place).
     void advance(Duration step)
     {
         std::unique_lock lock(m_mutex);
         const size_t sleeping = asleep();
-        m_now += step;
-        m_changed.notify_all();
-        m_changed.wait_for(lock, patience, [&] { return asleep() >= sleeping; });
+        move(step);
+        if (!m_changed.wait_for(lock, patience, [&] { return asleep() >= sleeping; }))
+            ADD_FAILURE() << "after a step of the manual clock, " << sleeping << " thread(s) were to sleep again within "
+                          << patience.count() << " s; asleep: " << sleepersLocked();
     }
     // Moves the time on without waiting for anyone (the threads it wakes may end).
     void moveOn(Duration step)
     {
         std::lock_guard lock(m_mutex);
-        m_now += step;
-        m_changed.notify_all();
+        move(step);
     }
     // Moves the time on in steps of at most `step` until `span` has passed.
     void run(Duration span, Duration step)
@@ -59,42 +79,84 @@ public:
         for (Duration done {}; done < span; done += step)
             advance(std::min(step, span - done));
     }
-    // Waits until `count` threads sleep on a deadline still ahead; false when they never do.
-    bool waitForSleepers(size_t count)
+    // Waits until the thread named `thread` sleeps on a deadline still ahead.
+    ::testing::AssertionResult waitForSleeper(const std::string& thread)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, patience, [&] { return asleep() >= count; });
+        if (m_changed.wait_for(lock, patience, [&] {
+                return std::any_of(m_sleepers.begin(), m_sleepers.end(),
+                    [&](const auto& sleeper) { return sleeper.second.thread == thread && sleeper.second.deadline > m_now; });
+            }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the thread \"" << thread << "\" did not sleep on the manual clock within "
+                                             << patience.count() << " s; asleep: " << sleepersLocked();
     }
-    // Waits until a thread sleeps on `deadline`; false when none does.
-    bool waitForSleeperUntil(TimePoint deadline)
+    // Waits until a thread sleeps on `deadline`.
+    ::testing::AssertionResult waitForSleeperUntil(TimePoint deadline)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, patience, [&] {
-            return std::any_of(
-                m_sleepers.begin(), m_sleepers.end(), [&](const auto& sleeper) { return sleeper.second == deadline; });
-        });
+        if (m_changed.wait_for(lock, patience, [&] {
+                return std::any_of(m_sleepers.begin(), m_sleepers.end(),
+                    [&](const auto& sleeper) { return sleeper.second.deadline == deadline; });
+            }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no thread slept on the manual clock until " << describe(deadline)
+                                             << " within " << patience.count() << " s; asleep: " << sleepersLocked();
     }
     // The earliest deadline a thread sleeps on, or now() when none sleeps.
     TimePoint nextDeadline() const
     {
         std::lock_guard lock(m_mutex);
         TimePoint next = TimePoint::max();
-        for (const auto& [id, deadline] : m_sleepers)
-            next = std::min(next, deadline);
+        for (const auto& [id, sleeper] : m_sleepers)
+            next = std::min(next, sleeper.deadline);
         return m_sleepers.empty() ? m_now : next;
     }
 
 private:
+    struct Sleeper {
+        TimePoint deadline;
+        std::string thread;
+    };
+    static std::string currentThreadName()
+    {
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        return name;
+    }
+    void move(Duration step)
+    {
+        m_now += step;
+        ++m_moves;
+        m_changed.notify_all();
+    }
     // Threads sleeping on a deadline still ahead (under the mutex).
     size_t asleep() const
     {
-        return size_t(std::count_if(
-            m_sleepers.begin(), m_sleepers.end(), [this](const auto& sleeper) { return sleeper.second > m_now; }));
+        return size_t(std::count_if(m_sleepers.begin(), m_sleepers.end(),
+            [this](const auto& sleeper) { return sleeper.second.deadline > m_now; }));
+    }
+    // A time on this clock, as milliseconds from now (under the mutex).
+    std::string describe(TimePoint at) const
+    {
+        std::ostringstream out;
+        out << "now " << (at >= m_now ? "+ " : "- ")
+            << std::chrono::duration<double, std::milli>(at >= m_now ? at - m_now : m_now - at).count() << " ms";
+        return out.str();
+    }
+    // The sleepers, for a failure's message (under the mutex).
+    std::string sleepersLocked() const
+    {
+        std::string list;
+        for (const auto& [id, sleeper] : m_sleepers)
+            list += (list.empty() ? "" : ", ") + ("\"" + sleeper.thread + "\" until " + describe(sleeper.deadline));
+        return list.empty() ? std::string("none") : list;
     }
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     TimePoint m_now = TimePoint(std::chrono::hours(1));
+    uint64_t m_moves = 0;
     uint64_t m_nextSleeper = 0;
-    std::map<uint64_t, TimePoint> m_sleepers;
+    std::map<uint64_t, Sleeper> m_sleepers;
 };

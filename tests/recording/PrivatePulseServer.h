@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <vector>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -44,6 +45,8 @@ public:
     {
         player.kill();
         player.waitForFinished();
+        listener.kill();
+        listener.waitForFinished();
         daemon.terminate();
         daemon.waitForFinished(3000);
         qputenv("PULSE_SERVER", m_previous);
@@ -72,6 +75,26 @@ public:
             out[2 * i] = out[2 * i + 1] = 0.5f * float(std::sin(2 * M_PI * hertz * i / 48000.0));
         player.write(samples);
     }
+    // Records the sink's monitor with parec, apart from the recorder under test, until heard():
+    // what the sink really played, with silence where its player ran dry.
+    void listen()
+    {
+        listener.start(QStringLiteral("parec"),
+            {QStringLiteral("--device=tone.monitor"), QStringLiteral("--format=float32le"), QStringLiteral("--rate=48000"),
+                QStringLiteral("--channels=2"), QStringLiteral("--raw"), QStringLiteral("--latency-msec=50")});
+        ASSERT_TRUE(listener.waitForStarted());
+    }
+    // What the monitor carried since listen(): its first channel.
+    std::vector<float> heard()
+    {
+        listener.terminate();
+        listener.waitForFinished(3000);
+        const QByteArray bytes = listener.readAllStandardOutput();
+        std::vector<float> left(size_t(bytes.size()) / (2 * sizeof(float)));
+        for (size_t i = 0; i < left.size(); ++i)
+            std::memcpy(&left[i], bytes.constData() + i * 2 * sizeof(float), sizeof(float));
+        return left;
+    }
     // Waits until the sink's monitor carries sound at least as loud as `level` (any at 0): a null
     // sink renders its current chunk (up to two seconds while it was idle) before a new player is
     // heard, and hands its monitor over only once that chunk has ended.
@@ -94,6 +117,7 @@ public:
     QTemporaryDir dir;
     QProcess daemon;
     QProcess player;
+    QProcess listener;
     QString server;
     bool ready = false;
 

@@ -2,10 +2,13 @@
 // a slow sound server, one whose first block comes late, a sound card whose clock drifts or
 // stalls, and movies left without a record by a recording that was killed.
 #include "RecordingTestSupport.h"
+#include "platform/linux/FFmpegMovieReader.h"
+#include "platform/linux/FFmpegMovieWriter.h"
 #include "platform/linux/SwrSoundResampler.h"
 #include "recording/RecordingPipeline.h"
 #include "recording/RecordingRecovery.h"
 
+#include <QScopeGuard>
 #include <random>
 #include <thread>
 
@@ -130,8 +133,7 @@ TEST(RecordingFaults, ThePictureStartsAtOnceWhenTheSoundServerIsSlowToAnswer)
     h.start(ScreenRecordingService::DisplayTarget {1}, true); // the clock has not moved
     ASSERT_TRUE(h.service->isRecording());
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.framesConverted() == 1; }, 30000));
-    ASSERT_TRUE(h.time.waitForSleepers(2)); // the next frame, and the connection
-    h.run(30);
+    h.run(30); // the next frame, and the connection, wait on the clock
     h.stop();
     const auto movie = h.writer.lastMovie();
     ASSERT_FALSE(movie->audioPositions.isEmpty());
@@ -154,7 +156,8 @@ TEST(RecordingFaults, SoundThatComesASecondAfterTheConnectionJoinsWhereItWasCapt
     rig.audio.firstBlockDelay = 1s;
     RecordingPipeline pipeline(rig.setup());
     std::thread starting([&pipeline] { EXPECT_TRUE(pipeline.start({}, nullptr)); });
-    ASSERT_TRUE(rig.clock.waitForSleepers(2));
+    ASSERT_TRUE(rig.clock.waitForSleeper(RecordingHarness::captureThread));
+    ASSERT_TRUE(rig.clock.waitForSleeper(RecordingHarness::audioThread)); // its first block
     rig.clock.run(1500ms, 10ms);
     starting.join();
     pipeline.stop();
@@ -269,6 +272,126 @@ TEST(RecordingFaults, ThePicturesEncoderHeldUpCostsNoSound)
         EXPECT_EQ(movie->audioPositions[i], i * 960);
 }
 
+// A real movie whose pictures' writes wait while `held` (a disk that stopped answering under the
+// pictures' writer): its sound is encoded as it comes, as the sound's thread hands it over
+// (counted in `soundHandedOver`, sample frames).
+class HeldPicturesFile : public MovieFile {
+public:
+    HeldPicturesFile(std::unique_ptr<MovieFile> movie, const std::atomic<bool>& held, std::atomic<qint64>& soundHandedOver)
+        : held(held)
+        , soundHandedOver(soundHandedOver)
+        , m_movie(std::move(movie))
+    {
+    }
+    const std::atomic<bool>& held;
+    std::atomic<qint64>& soundHandedOver;
+
+    std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override
+    {
+        return m_movie->convert(frame, error);
+    }
+    bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error) override
+    {
+        for (int waited = 0; held; ++waited) { // on the encoder's thread: no events here
+            if (waited == 120'000) {
+                ADD_FAILURE() << "the pictures were never let go";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return m_movie->appendFrame(std::move(frame), frameIndex, error);
+    }
+    bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override
+    {
+        return m_movie->appendVideo(frame, frameIndex, error);
+    }
+    bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override
+    {
+        soundHandedOver += frames;
+        return m_movie->appendAudio(samples, frames, sampleIndex, error);
+    }
+    qint64 soundFramesLeftOut() const override { return m_movie->soundFramesLeftOut(); }
+    bool finish(QString* error) override { return m_movie->finish(error); }
+    double durationSeconds() const override { return m_movie->durationSeconds(); }
+    bool isInPlace() const override { return m_movie->isInPlace(); }
+
+private:
+    std::unique_ptr<MovieFile> m_movie;
+};
+
+// The pictures' writer of a real movie is stuck while 40 s of a tone come: the movie holds the
+// sound of the first 30 s for the pictures and leaves the rest out, the user is told that the
+// recording goes on without sound, and once the pictures go on the movie plays the tone up to
+// there and silence after, as long as its pictures.
+TEST(RecordingFaults, SoundHeldForAStuckPictureWriterIsBoundedAndTold)
+{
+    using namespace std::chrono_literals;
+    SoundRig rig;
+    rig.audio.manual = true;
+    RecordingPipeline::Setup setup = rig.setup();
+    FFmpegMovieWriter writer;
+    MovieSettings settings;
+    settings.size = setup.frameSize;
+    settings.audio = true;
+    QString error;
+    auto file = writer.create(rig.dir.filePath(QStringLiteral("held.mov")), settings, &error);
+    ASSERT_TRUE(file) << error.toStdString();
+    std::atomic<bool> held {true};
+    std::atomic<qint64> soundHandedOver {0};
+    setup.movie = std::make_unique<HeldPicturesFile>(std::move(file), held, soundHandedOver);
+    setup.resampler.reset();
+    std::atomic<int> losses {0};
+    QString lost;
+    RecordingPipeline pipeline(std::move(setup));
+    const auto letGo = qScopeGuard([&held] { held = false; }); // before the pipeline ends
+    const auto start = rig.clock.now();
+    std::thread starting([&] {
+        EXPECT_TRUE(pipeline.start({}, nullptr, [&](const QString& reason, bool joined) {
+            EXPECT_TRUE(joined);
+            lost = reason;
+            ++losses;
+        }));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.audio.running.load(); }, 30000)) << "the sound never connected";
+    starting.join();
+    constexpr int blocks = 40 * 50;
+    std::vector<float> block(960 * 2); // twenty whole periods of a 1 kHz tone
+    for (int s = 0; s < 960; ++s)
+        block[size_t(2 * s)] = block[size_t(2 * s + 1)] = 0.5f * float(std::sin(2 * M_PI * 1000 * s / 48'000.0));
+    for (int i = 0; i < blocks; ++i)
+        rig.audio.manualSink(block.data(), 960, start + i * 20ms);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return losses > 0 || soundHandedOver == blocks * 960; }, 60000))
+        << "the sound was never handed over";
+    ASSERT_EQ(losses, 1) << "the user was not told";
+    EXPECT_EQ(lost, QStringLiteral("the movie does not take the sound"));
+    held = false;
+    // The stop comes 41 s in, right as the disk answers: the encoder still holds its last
+    // pictures (and the sound of their time) when the sound is made as long as the pictures.
+    ASSERT_TRUE(rig.clock.waitForSleeper(RecordingHarness::captureThread));
+    rig.clock.advance(41s);
+    const RecordingPipeline::Summary summary = pipeline.stop();
+    EXPECT_TRUE(summary.movieComplete) << summary.error.toStdString();
+    EXPECT_TRUE(summary.hasSystemSound);
+    EXPECT_GT(summary.soundFramesDropped, 0);
+    EXPECT_LE(summary.soundFramesDropped, 10 * 48'000);
+
+    FFmpegMovieReader reader;
+    std::vector<std::vector<float>> channels;
+    ASSERT_TRUE(reader.open(rig.dir.filePath(QStringLiteral("held.mov")), &error) && reader.readAudio(channels, &error))
+        << error.toStdString();
+    const std::vector<float>& left = channels.at(0);
+    EXPECT_NEAR(double(left.size()) / 48'000, reader.durationSeconds(), 0.1);
+    ASSERT_GT(left.size(), size_t(40 * 48'000));
+    const auto loud = [](float v) { return std::abs(v) > 0.25f; };
+    // The tone, in every tenth of a second, up to the bound; then silence.
+    for (int tenth = 1; tenth < 295; ++tenth) {
+        const auto from = left.begin() + tenth * 4'800;
+        ASSERT_TRUE(std::any_of(from, from + 4'800, loud)) << "no tone at " << tenth / 10.0 << " s";
+    }
+    const auto heard = std::find_if(left.begin() + 30'100 * 48, left.end(), [](float v) { return std::abs(v) > 0.01f; });
+    EXPECT_EQ(heard, left.end()) << "sound at " << double(heard - left.begin()) / 48'000 << " s";
+}
+
 TEST(RecordingFaults, MoviesLeftWithoutARecordAreAdoptedOnce)
 {
     RecordingHarness h;
@@ -364,6 +487,32 @@ TEST(RecordingFaults, ASoundServerLostWhileRecordingIsToldOnce)
     }
 }
 
+// A sound server that stops answering for longer than it is given and then comes back: the user
+// was told that the recording goes on without sound, and so it does; the sound that comes back
+// stays out of the movie, whose track is silent from the notice to its end.
+TEST(RecordingFaults, SoundThatComesBackAfterTheNoticeStaysOutOfTheMovie)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    h.audio.level = 0.5f;
+    h.writer.keepSound = true;
+    h.start(ScreenRecordingService::DisplayTarget {1}, true);
+    h.run(30);
+    h.audio.frozen = true;
+    h.run(30 * 6); // past the time a frozen server is given
+    ASSERT_TRUE(QTest::qWaitFor([&h] { return !h.notifier.summaries.isEmpty(); }, 30000)) << "no notice";
+    h.audio.frozen = false;
+    h.run(30 * 2);
+    h.stop();
+    EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
+    const std::vector<float>& sound = h.writer.lastMovie()->firstChannel;
+    ASSERT_EQ(sound.size(), size_t(48'000 * (30 * 9 + 1) / 30));
+    // The sound up to the freeze (its last block is due with the second's end), then silence.
+    EXPECT_TRUE(std::all_of(sound.begin() + 4'800, sound.begin() + 47'040, [](float v) { return v == 0.5f; }));
+    const auto heard = std::find_if(sound.begin() + 48'000, sound.end(), [](float v) { return v != 0; });
+    EXPECT_EQ(heard, sound.end()) << "sound at " << double(heard - sound.begin()) / 48'000 << " s";
+    EXPECT_TRUE(h.records().front()->hasSystemAudio);
+}
+
 // The disk stops answering while the stop writes the movie: once the stop's bound has passed the
 // user is told and the recorder is free; the stuck movie, should its write end after all, is
 // listed then.
@@ -393,4 +542,56 @@ TEST(RecordingFaults, AStopWhoseWriterNeverReturnsIsToldAndLeavesTheRecorderFree
     h.stop();
     EXPECT_EQ(h.records().size(), 2u);
     EXPECT_EQ(h.writer.lastMovie()->frameIndexes.size(), 4);
+}
+
+// A new recording asked for while the disk does not answer: during the stop that waits for it the
+// user learns why none begins, and once the stop is given up a start that cannot create its movie
+// is given up too, and told; none begins later on its own when the disk answers.
+TEST(RecordingFaults, AStartThatCannotBeginAtOnceSaysWhyAndNeverBeginsLater)
+{
+    RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
+    const auto answer = qScopeGuard([&h] { h.writer.holdAppends = h.writer.holdCreate = false; }); // at the latest
+    ConsoleCapture console;
+    h.start();
+    h.run(3);
+    h.writer.holdAppends = true;
+    h.time.advance(RecordingHarness::framePeriod);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.appendHeld.load(); }, 30000)) << "no append was held";
+    const auto first = h.writer.lastMovie();
+    QSignalSpy stopped(h.service.get(), &ScreenRecordingService::stopped);
+    h.service->stopRecording();
+    h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    EXPECT_EQ(h.service->state(), ScreenRecordingService::State::stopping);
+    EXPECT_EQ(h.writer.lastMovie(), first);
+    ASSERT_EQ(h.notifier.bodies.size(), 1);
+    EXPECT_EQ(h.notifier.bodies.first(),
+        QStringLiteral("the last recording is still being saved (at most 20 s); the new one is refused"));
+    EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: the last recording is still being saved")));
+    h.time.moveOn(ScreenRecordingService::stopBound);
+    ASSERT_TRUE(stopped.wait(30000)) << "the stop was not given up";
+
+    h.writer.holdCreate = true; // the disk still does not answer
+    QSignalSpy recording(h.service.get(), &ScreenRecordingService::isRecordingChanged);
+    QSignalSpy started(h.service.get(), &ScreenRecordingService::startFinished);
+    h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.createHeld.load(); }, 30000)) << "the movie was never created";
+    h.time.moveOn(ScreenRecordingService::startBound);
+    ASSERT_TRUE(started.wait(30000)) << "the start was not given up";
+    EXPECT_FALSE(h.service->isBusy());
+    ASSERT_EQ(h.notifier.bodies.size(), 3);
+    EXPECT_EQ(h.notifier.summaries.last(), QStringLiteral("Bildschirmaufnahme fehlgeschlagen"));
+    EXPECT_TRUE(h.notifier.bodies.last().contains(QStringLiteral("could not be created within 5 s")))
+        << h.notifier.bodies.last().toStdString();
+
+    h.writer.holdCreate = false; // the disk answers
+    h.writer.holdAppends = false;
+    Background::waitForAll(); // the start's work ends, for no one
+    Background::waitForAll(); // what it set up is taken down
+    ASSERT_NE(h.writer.lastMovie(), first);
+    EXPECT_TRUE(recording.isEmpty());
+    EXPECT_FALSE(h.service->isBusy());
+    EXPECT_FALSE(QFileInfo::exists(h.writer.lastMovie()->path));
+    EXPECT_FALSE(h.inhibitor.held);
+    EXPECT_EQ(h.records().size(), 1u); // the first movie, finished after all
+    EXPECT_EQ(h.notifier.bodies.size(), 3);
 }

@@ -91,15 +91,28 @@ struct RecordingHarness : RecordingFakes {
         return base;
     }
     ScreenRecordingService::Needs timedNeeds() { return timedNeeds(needs()); }
+    // The recorder's threads, as they sleep on the manual clock.
+    static constexpr const char* captureThread = "rec-capture"; // waits for the next frame
+    static constexpr const char* soundThread = "rec-sound";     // waits for the sound server to answer
+    static constexpr const char* audioThread = "fake-audio";    // waits for the next block of sound
+
     // On the manual clock: the recording runs on for `frames` frame periods, each frame written
-    // before the next is due (so none is dropped, however slow the machine).
+    // before the next is due (so none is dropped, however slow the machine). Every thread that
+    // takes part sleeps before the first step, so that each step waits for the same ones again.
     void run(int frames)
     {
         ASSERT_TRUE(manualTime);
-        ASSERT_TRUE(time.waitForSleepers(audio.running && !audio.manual ? 2 : 1));
+        ASSERT_TRUE(time.waitForSleeper(captureThread));
+        if (audio.running && !audio.manual) {
+            ASSERT_TRUE(time.waitForSleeper(audioThread));
+        }
+        if (audio.connecting) {
+            ASSERT_TRUE(time.waitForSleeper(soundThread));
+        }
         for (int i = 0; i < frames; ++i) {
             time.advance(framePeriod);
-            ASSERT_TRUE(QTest::qWaitFor([this] { return writer.caughtUp(); }, 30000));
+            ASSERT_TRUE(QTest::qWaitFor([this] { return writer.caughtUp(); }, 30000))
+                << "the encoder did not take frame " << writer.framesConverted();
         }
     }
 
@@ -118,12 +131,16 @@ struct RecordingHarness : RecordingFakes {
         if (started.isEmpty()) {
             ASSERT_TRUE(started.wait(30000));
         }
-        // The sound server connects beside the picture; one that answers at once has answered
-        // before the manual clock moves.
+        // The sound server connects beside the picture: before the manual clock moves, one that
+        // answers at once has answered, and a slow one is waited for asleep on the clock.
         FakeSystemAudioSource& sound = RecordingFakes::audio;
-        if (audio && manualTime && sound.connectDelay.count() == 0 && service->isRecording()) {
-            ASSERT_TRUE(
-                QTest::qWaitFor([&sound] { return sound.running || (sound.failStart && sound.starts > 0); }, 30000));
+        if (audio && manualTime && service->isRecording()) {
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&sound] { return sound.running || sound.connecting || (sound.failStart && sound.starts > 0); }, 30000))
+                << "the sound source was never started";
+            if (sound.connecting) {
+                ASSERT_TRUE(time.waitForSleeper(soundThread));
+            }
         }
     }
     void stop()

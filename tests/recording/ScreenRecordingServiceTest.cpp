@@ -180,7 +180,7 @@ TEST(ScreenRecordingService, DroppedFramesAreCountedAndPrinted)
     h.writer.holdAppends = true;
     h.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.writer.appendHeld.load(); }, 30000)); // frame 0
-    ASSERT_TRUE(h.time.waitForSleepers(1));
+    ASSERT_TRUE(h.time.waitForSleeper(RecordingHarness::captureThread));
     // Frames 1 to `capacity` wait, the next three ticks are dropped, the last holds the stop.
     const int ticks = capacity + 4;
     for (int i = 0; i < ticks; ++i)
@@ -207,7 +207,7 @@ TEST(ScreenRecordingService, ALateWakeCostsATickAndShiftsNoLaterFrame)
     std::vector<RecordingClock::TimePoint> grabbedAt {h.time.now()}; // by the red of the screen
     h.setColour(QColor(0, 0, 0));
     h.start();
-    ASSERT_TRUE(h.time.waitForSleepers(1));
+    ASSERT_TRUE(h.time.waitForSleeper(RecordingHarness::captureThread));
     for (int step = 1; step < 30; ++step) {
         h.setColour(QColor(step, 0, 0));
         const auto late = step == 10 ? RecordingHarness::framePeriod * 6 / 10 : RecordingClock::Duration {};
@@ -383,7 +383,7 @@ TEST(ScreenRecordingService, UnderAFadingCompositorTheMovieStartsOnceTheOverlayH
         h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, false);
         start->sinceHideMs = sinceHidden.elapsed();
         EXPECT_TRUE(started.count() > 0 || started.wait(30000));
-        EXPECT_TRUE(h.time.waitForSleepers(1));
+        EXPECT_TRUE(h.time.waitForSleeper(RecordingHarness::captureThread));
         start->framesAtOnce = h.writer.framesConverted();
         if (start->framesAtOnce == 0) {
             const auto firstFrame = h.time.nextDeadline();
@@ -505,9 +505,9 @@ TEST(ScreenRecordingService, AQuitWhileARecordingStartsEndsItWithinTheSameBound)
         RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
         QSignalSpy recording(h.service.get(), &ScreenRecordingService::isRecordingChanged);
         h.audio.connectDelay = connect;
-        h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
-        ASSERT_TRUE(h.time.waitForSleepers(1)); // connecting
         const auto quitAt = h.time.now();
+        h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
+        ASSERT_TRUE(h.time.waitForSleeperUntil(quitAt + connect)); // the connection
         std::thread clock([&h, quitAt, started, connect] {
             if (h.time.waitForSleeperUntil(quitAt + 3s)) // the quit waits for the start
                 h.time.moveOn(started ? connect : 3s);
@@ -533,8 +533,10 @@ TEST(ScreenRecordingService, ARecorderThatGoesLeavesItsWorkToEnd)
         // A start waiting for the sound server to answer.
         RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
         h.audio.connectDelay = 1s;
+        const auto asked = h.time.now();
         h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
-        ASSERT_TRUE(h.time.waitForSleepers(1)); // connecting
+        ASSERT_TRUE(h.time.waitForSleeperUntil(asked + 1s)); // the connection
+        ASSERT_TRUE(h.time.waitForSleeper(RecordingHarness::captureThread));
         h.service = nullptr;
         h.time.advance(1s); // the server answers; the start ends, for no one
         Background::waitForAll();

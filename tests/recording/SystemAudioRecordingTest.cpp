@@ -33,15 +33,52 @@ struct SoundRecorder {
     QString moviePath() { return QDir(h.folder.path()).filePath(h.service->currentFileName()); }
 };
 
+// A 1 kHz tone in `samples` (one channel at 48 kHz), looked at in windows of 10 ms: its pitch
+// from the zero crossings of the windows that carry it, the seconds of the windows that do not,
+// and its peak.
+struct ToneTrace {
+    double hertz = 0;
+    double silentSeconds = 0;
+    float peak = 0;
+};
+ToneTrace traceTone(std::vector<float>::const_iterator from, std::vector<float>::const_iterator to)
+{
+    constexpr int window = 480;
+    ToneTrace trace;
+    int crossings = 0;
+    int toned = 0;
+    for (auto at = from; to - at > window; at += window) {
+        double energy = 0;
+        int crossed = 0; // over the window's samples and the step to the next window
+        for (auto i = at; i < at + window; ++i) {
+            energy += double(*i) * *i;
+            crossed += (i[0] < 0) != (i[1] < 0);
+            trace.peak = std::max(trace.peak, std::abs(*i));
+        }
+        if (energy / window > 0.1) { // the whole window holds the tone (0.125 for 0.5 of full scale)
+            crossings += crossed;
+            ++toned;
+        } else {
+            trace.silentSeconds += window / 48'000.0;
+        }
+    }
+    trace.hertz = toned ? crossings / 2.0 / (toned * window / 48'000.0) : 0;
+    return trace;
 }
 
+}
+
+// The sink's tone becomes the movie's AAC track. The movie is judged against what the sink
+// played, as its monitor carried it apart from the recorder: on a loaded machine its player may
+// run dry, and the sink plays silence for a moment, which the movie then holds too.
 TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
 {
     PrivatePulseServer pulse;
     if (!pulse.ready)
         GTEST_SKIP() << "no pulseaudio daemon could be started";
-    pulse.playTone(1000, 6);
+    pulse.playTone(1000, 30);
     ASSERT_TRUE(pulse.waitUntilHeard());
+    pulse.listen();
 
     RecordingHarness h;
     FFmpegMovieWriter writer;
@@ -56,6 +93,7 @@ TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
         << h.service->lastError().value_or(ScreenRecordingService::RecordingError {}).message.toStdString();
     QTest::qWait(2000);
     h.stop();
+    const std::vector<float> played = pulse.heard();
 
     ASSERT_EQ(h.records().size(), 1u);
     EXPECT_TRUE(h.records().front()->hasSystemAudio);
@@ -75,17 +113,19 @@ TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
     // A null sink renders on a timer of its own, which a loaded machine slows down: the track
     // holds what the sink rendered, at least a quarter second.
     ASSERT_GT(channels[0].size(), 12000u);
-    // Its middle part: the tone's pitch (zero crossings) and loudness.
-    const size_t length = std::min<size_t>(channels[0].size() / 2, 48000);
-    const size_t from = (channels[0].size() - length) / 2;
-    int crossings = 0;
-    float peak = 0;
-    for (size_t i = from + 1; i < from + length; ++i) {
-        crossings += (channels[0][i - 1] < 0) != (channels[0][i] < 0);
-        peak = std::max(peak, std::abs(channels[0][i]));
-    }
-    EXPECT_NEAR(crossings / 2.0 / (double(length) / 48000), 1000, 20);
-    EXPECT_GT(peak, 0.3f);
+    // Its middle part carries the tone at its pitch and loudness, silent no longer than the sink
+    // was while it was recorded.
+    const std::vector<float>& left = channels[0];
+    const size_t length = std::min<size_t>(left.size() / 2, 48000);
+    const auto from = left.begin() + qsizetype((left.size() - length) / 2);
+    const ToneTrace movie = traceTone(from, from + qsizetype(length));
+    const ToneTrace sink = traceTone(played.begin(), played.end());
+    ASSERT_GT(played.size(), size_t(2 * 48'000)) << "the monitor was not heard";
+    EXPECT_NEAR(sink.hertz, 1000, 5);
+    EXPECT_NEAR(movie.hertz, 1000, 20);
+    EXPECT_LE(movie.silentSeconds, sink.silentSeconds + 0.02)
+        << "the sink was silent for " << sink.silentSeconds << " s of " << double(played.size()) / 48'000 << " s";
+    EXPECT_GT(movie.peak, 0.3f);
 }
 
 TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
@@ -120,6 +160,48 @@ TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
     QTest::qWait(200);
     EXPECT_EQ(blocks, delivered); // no sink call after the stop
     resume.join();
+}
+
+// The sound server stops for longer than it is given (SIGSTOP) and comes back: from the notice
+// that the recording goes on without sound, the movie's track is silent to its end, though the
+// tone plays on once the server does.
+TEST(SystemAudioRecording, AServerThatComesBackAfterTheNoticeLeavesTheTrackSilent)
+{
+    PrivatePulseServer pulse;
+    if (!pulse.ready)
+        GTEST_SKIP() << "no pulseaudio daemon could be started";
+    pulse.playTone(1000, 60);
+    ASSERT_TRUE(pulse.waitUntilHeard());
+
+    SoundRecorder r;
+    QElapsedTimer sinceStart;
+    r.h.start(ScreenRecordingService::DisplayTarget {1}, true);
+    sinceStart.start();
+    ASSERT_TRUE(r.h.service->isRecording());
+    QTest::qWait(1000);
+    const pid_t daemon = pid_t(pulse.daemon.processId());
+    ::kill(daemon, SIGSTOP);
+    const bool told = QTest::qWaitFor([&r] { return !r.h.notifier.summaries.isEmpty(); }, 30000);
+    const double toldAt = sinceStart.elapsed() / 1000.0;
+    QTest::qWait(500);
+    ::kill(daemon, SIGCONT);
+    ASSERT_TRUE(told) << "no notice while the server was stopped";
+    ASSERT_TRUE(pulse.waitUntilHeard()); // the tone plays again
+    QTest::qWait(1000);
+    r.h.stop();
+
+    EXPECT_EQ(r.h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
+    FFmpegMovieReader reader;
+    std::vector<std::vector<float>> channels;
+    QString error;
+    ASSERT_TRUE(reader.open(r.moviePath(), &error) && reader.readAudio(channels, &error)) << error.toStdString();
+    const std::vector<float>& left = channels.at(0);
+    const auto loud = [](float v) { return std::abs(v) > 0.1f; };
+    ASSERT_GT(left.size(), size_t((toldAt + 1) * 48'000));
+    EXPECT_TRUE(std::any_of(left.begin(), left.begin() + 48'000, loud)) << "no tone before the stop of the server";
+    const auto heard = std::find_if(left.begin() + qsizetype(toldAt * 48'000), left.end(), loud);
+    EXPECT_EQ(heard, left.end()) << "sound at " << double(heard - left.begin()) / 48'000 << " s, told at " << toldAt
+                                 << " s, movie of " << double(left.size()) / 48'000 << " s";
 }
 
 // A tone already playing: three recordings in a row have it from their first tenth of a second.

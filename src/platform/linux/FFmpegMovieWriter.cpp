@@ -72,6 +72,7 @@ public:
     std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override;
     bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error) override;
     bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override;
+    qint64 soundFramesLeftOut() const override { return m_soundLeftOut; }
     bool finish(QString* error) override;
     double durationSeconds() const override;
     bool isInPlace() const override { return m_output.isAt(m_path); }
@@ -104,7 +105,7 @@ private:
     AVPacket* m_audioPacket = nullptr; // the sound's encoder's (on the sound's thread)
     bool m_headerWritten = false;
     bool m_finished = false;
-    qint64 m_lastFrameIndex = -1;
+    std::atomic<qint64> m_lastFrameIndex {-1}; // the last picture taken (read on the sound's thread)
     double m_fragmentStart = 0;
     qint64 m_fragmentBytes = 0; // packet bytes of the fragment being collected
     MovieFileOutput m_output;
@@ -121,6 +122,7 @@ private:
     // the sound is encoded meanwhile.
     std::mutex m_heldMutex;
     std::deque<AVPacket*> m_heldAudio;
+    std::atomic<qint64> m_soundLeftOut {0}; // sample frames appendAudio() left out
     // Audio waiting for a whole encoder frame (planar), and the sample position of its first
     // sample; the appended samples are split into channels in m_planes on their way in.
     AVAudioFifo* m_queue = nullptr;
@@ -420,6 +422,17 @@ bool FFmpegMovieFile::appendAudio(const float* samples, int frames, qint64 sampl
         return FFmpegSupport::fail(error, QStringLiteral("the movie could not be written"));
     if (!m_audio || m_finished)
         return FFmpegSupport::fail(error, QStringLiteral("no audio track"));
+    // Sound is held until the pictures of its time are written. Sound more than heldSoundSeconds
+    // ahead of the last picture the pictures' writer took (it is stuck in a write) is left out
+    // rather than held without end; the next sound appended once the pictures go on fills its
+    // place with silence. (The encoder's own delay, a few pictures, holds sound that the flush
+    // at the end writes; it does not count.)
+    const double picturesSeconds = double(m_lastFrameIndex + 1) / m_settings.framesPerSecond;
+    if (double(sampleIndex + frames) / m_settings.audioSampleRate - picturesSeconds
+        > FFmpegMovieWriter::heldSoundSeconds) {
+        m_soundLeftOut += frames;
+        return true;
+    }
     // The track starts with the movie: silence until its first sound.
     const qint64 expected = m_queueStart + av_audio_fifo_size(m_queue);
     if (sampleIndex > expected) {

@@ -5,6 +5,11 @@
 // fragmented QuickTime file (an empty moov first, then one moof/mdat pair per fragment).
 class FFmpegMovieWriter : public MovieWriter {
 public:
+    // Encoded sound held for pictures that do not come (their writer is stuck in a write) is
+    // bounded: sound more than this span ahead of the last picture taken is left out until the
+    // pictures go on.
+    static constexpr double heldSoundSeconds = 30;
+
     std::unique_ptr<MovieFile> create(const QString& path, const MovieSettings& settings, QString* error) override;
     // libswresample's.
     std::unique_ptr<SoundResampler> createResampler(int sampleRate, int channels) override;
