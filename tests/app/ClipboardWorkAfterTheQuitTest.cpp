@@ -1,7 +1,5 @@
-// The clipboard monitor's work stuck on its queue past the quit (a clipboard owner that does not
-// answer): the quit ends without it, and when the work goes on later, the key service, the
-// suspension and the queue it uses are still there (the sanitizer run reports any touch of a freed
-// one). The whole program is built over fakes.
+// The clipboard monitor's work stuck past the quit (an owner that does not answer): when it goes on,
+// the key service, suspension and queue it uses are still there (the sanitizer run tells otherwise).
 #include "app/AppDelegate.h"
 #include "app/QuorvelApp.h"
 #include "clipboard/ClipboardService.h"
@@ -19,8 +17,7 @@
 
 namespace {
 
-// A pasteboard whose change count (asked off the main thread) or content can be held, as a
-// clipboard owner that does not answer holds the reader, until the test lets it go.
+// A pasteboard whose change count (off the main thread) or content is held until the test lets go.
 class HeldPasteboard : public FakePasteboard {
 public:
     enum class Hold { nothing, changeCount, data };
@@ -46,17 +43,15 @@ public:
 private:
     void waitIfHeld(Hold at)
     {
-        Hold expected = at;
-        if (!hold.compare_exchange_strong(expected, Hold::nothing))
-            return;
-        held = true;
-        letGo.acquire();
+        if (hold.compare_exchange_strong(at, Hold::nothing)) {
+            held = true;
+            letGo.acquire();
+        }
     }
 };
 
 // Link previews answered at once, on the thread that asks.
-class ImmediateLinks : public LinkMetadataProvider {
-public:
+struct ImmediateLinks : LinkMetadataProvider {
     void fetchMetadata(const QUrl&, Completion completion) override
     {
         completion(QStringLiteral("A page"), std::nullopt);
@@ -65,18 +60,14 @@ public:
     std::atomic<bool> answered {false};
 };
 
-qint64 storedClipCount(ModelContainer& store)
-{
-    const std::unique_ptr<ModelContext> context = store.makeContext();
-    return context ? context->fetchClipItemCount() : -1;
-}
-
+// The program over fakes, monitoring with its clipboard key loaded.
 struct Program {
     HeldPasteboard pasteboard;
     ImmediateLinks links;
     FakePlatform platform;
     QTemporaryDir home;
     std::unique_ptr<QuorvelApp> app;
+    bool monitoring = false;
 
     Program()
     {
@@ -86,27 +77,24 @@ struct Program {
         QString error;
         app = QuorvelApp::create(Platform::wired(), home.filePath(QStringLiteral("Quorvel.store")), &error);
         EXPECT_TRUE(app) << error.toStdString();
+        if (app) {
+            app->clipboardService().startMonitoring();
+            monitoring = QTest::qWaitFor([&] { return app->clipboardCrypto().hasKey(); }, 20000);
+        }
+        EXPECT_TRUE(monitoring) << "the clipboard key was never loaded";
     }
-    ~Program() { app.reset(); }
-
-    // Monitoring runs with the clipboard key loaded.
-    bool monitor()
-    {
-        app->clipboardService().startMonitoring();
-        return QTest::qWaitFor([&] { return app->clipboardCrypto().hasKey(); }, 20000);
-    }
-    // Another program copies; the monitor's work on its queue is held at `where`.
-    bool copyHeldAt(HeldPasteboard::Hold where, const QByteArray& text)
+    // Another program copies `text`; the monitor's work is held at `where` while the quit runs as
+    // main() runs it (its queue's end gives up on the held work), then goes on.
+    ::testing::AssertionResult quitWhileHeldAt(HeldPasteboard::Hold where, const QByteArray& text)
     {
         pasteboard.hold = where;
         pasteboard.setContent(PasteboardTypes::plainText, text);
-        return QTest::qWaitFor([&] { return pasteboard.held.load(); }, 20000);
-    }
-    // The quit as main() runs it; its queue's end gives up on the held work.
-    void quit()
-    {
+        if (!QTest::qWaitFor([&] { return pasteboard.held.load(); }, 20000))
+            return ::testing::AssertionFailure() << "the monitor never read the copy";
         app->appDelegate().applicationWillTerminate();
         app.reset();
+        pasteboard.letGo.release();
+        return ::testing::AssertionSuccess();
     }
 };
 
@@ -115,11 +103,9 @@ struct Program {
 TEST(ClipboardWorkAfterTheQuit, TheSuspensionOutlivesAChangeHeldWhileTheQuitRan)
 {
     Program program;
-    ASSERT_TRUE(program.app && program.monitor());
+    ASSERT_TRUE(program.monitoring);
     program.app->clipboardSuspension().suspend(); // the change is then dropped, and its content let go
-    ASSERT_TRUE(program.copyHeldAt(HeldPasteboard::Hold::changeCount, "words"));
-    program.quit();
-    program.pasteboard.letGo.release();
+    ASSERT_TRUE(program.quitWhileHeldAt(HeldPasteboard::Hold::changeCount, "words"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return program.pasteboard.released.load() > 0; }, 20000))
         << "the held change was never dropped";
 }
@@ -127,25 +113,24 @@ TEST(ClipboardWorkAfterTheQuit, TheSuspensionOutlivesAChangeHeldWhileTheQuitRan)
 TEST(ClipboardWorkAfterTheQuit, TheKeyServiceOutlivesAReadHeldWhileTheQuitRan)
 {
     Program program;
-    ASSERT_TRUE(program.app && program.monitor());
+    ASSERT_TRUE(program.monitoring);
     // The store stays open with the held work (as a store write under way keeps it).
     const std::shared_ptr<ModelContainer> store = program.app->sharedModelContainer();
-    ASSERT_TRUE(program.copyHeldAt(HeldPasteboard::Hold::data, "plain words"));
-    program.quit();
-    program.pasteboard.letGo.release();
+    ASSERT_TRUE(program.quitWhileHeldAt(HeldPasteboard::Hold::data, "plain words"));
     // Sealed with the key service the program made.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return storedClipCount(*store) == 1; }, 20000))
-        << "the held copy was never stored";
+    const auto stored = [&] {
+        const std::unique_ptr<ModelContext> context = store->makeContext();
+        return context && context->fetchClipItemCount() == 1;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(stored, 20000)) << "the held copy was never stored";
 }
 
 TEST(ClipboardWorkAfterTheQuit, TheQueueOutlivesALinkHeldWhileTheQuitRan)
 {
     Program program;
-    ASSERT_TRUE(program.app && program.monitor());
-    ASSERT_TRUE(program.copyHeldAt(HeldPasteboard::Hold::data, "https://example.org/page"));
-    program.quit();
-    program.pasteboard.letGo.release();
+    ASSERT_TRUE(program.monitoring);
     // The preview's answer queues the store write on the clipboard queue.
+    ASSERT_TRUE(program.quitWhileHeldAt(HeldPasteboard::Hold::data, "https://example.org/page"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return program.links.answered.load(); }, 20000))
         << "the held link's preview was never answered";
 }

@@ -260,9 +260,8 @@ TEST_F(CaptureOverlayWindowManagerTest, StartsNeverWaitBehindOtherWork)
     rig.recorder.stopRecording();
 }
 
-// With every worker of the pool held, a capture still reaches the clipboard and the store: its
-// PNG encode, the encode's bands and its record's insert never wait for that pool. A full-screen
-// capture, then an area cropped from the frozen screen.
+// With every pool worker held, a full-screen and an area capture still reach the clipboard and the
+// store: their PNG encode, its bands and the insert never wait for that pool.
 TEST_F(CaptureOverlayWindowManagerTest, CapturesReachTheClipboardAndTheStoreWhateverHoldsThePool)
 {
     source.monitorList.removeLast(); // one display: no menu picks it

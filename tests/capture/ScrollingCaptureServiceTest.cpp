@@ -505,33 +505,37 @@ TEST(ScrollingCaptureService, ManualPageStepsJoinWhereTheyOverlapOrTheUserIsAske
 }
 
 // A pager over `lines` in a terminal's bitmap font, 29 lines high, `linesPerNotch` lines a notch,
-// its prompt below.
-static FakePage pagerOver(const std::vector<std::string>& lines, int linesPerNotch)
+// its prompt below, scrolled by the capture: its one picture (null if not one), notices and notches.
+struct PagerCapture {
+    QImage stitched;
+    QStringList notices;
+    int notches = 0;
+};
+static PagerCapture capturePager(const std::vector<std::string>& lines, int linesPerNotch, bool scrollsUp = true)
 {
     using namespace textlines;
     FakePage pager(bitmapText(lines, 540), 29 * cellHeight);
     pager.pixelsPerClick = linesPerNotch * cellHeight;
     pager.footer = bitmapText({":"}, 540);
-    return pager;
-}
-
-// That pager scrolled by the capture: every line once, in order, and no notice. The notches turned.
-static int expectPagerStitchedWhole(std::vector<std::string> lines, int linesPerNotch = 3)
-{
-    using namespace textlines;
-    Harness h(pagerOver(lines, linesPerNotch));
+    pager.scrollsUp = scrollsUp;
+    Harness h(std::move(pager));
     h.startAuto();
     EXPECT_EQ(h.waitForOutcome(), Kind::success);
-    if (h.handedOff.size() != 1) {
-        ADD_FAILURE() << "one picture handed off";
-        return h.page.clicksPosted;
-    }
+    EXPECT_EQ(h.handedOff.size(), 1);
+    if (h.handedOff.size() != 1)
+        return {QImage(), h.notifications, h.page.clicksPosted};
+    return {h.handedOff.front().convertToFormat(QImage::Format_RGB32), h.notifications, h.page.clicksPosted};
+}
+
+// That capture holds every line once, in order, and no notice; the notches turned.
+static int expectPagerStitchedWhole(std::vector<std::string> lines, int linesPerNotch = 3)
+{
+    const PagerCapture capture = capturePager(lines, linesPerNotch);
     lines.push_back(":");
-    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(stitched.height(), int(lines.size()) * cellHeight) << "every line once, no more";
-    EXPECT_TRUE(stitched == bitmapText(lines, 540));
-    EXPECT_TRUE(h.notifications.isEmpty()) << h.notifications.join(QLatin1Char('\n')).toStdString();
-    return h.page.clicksPosted;
+    EXPECT_EQ(capture.stitched.height(), int(lines.size()) * textlines::cellHeight) << "every line once, no more";
+    EXPECT_TRUE(capture.stitched == textlines::bitmapText(lines, 540));
+    EXPECT_TRUE(capture.notices.isEmpty()) << capture.notices.join(QLatin1Char('\n')).toStdString();
+    return capture.notches;
 }
 
 // A pager in a terminal's bitmap font over a log of short, repeating lines, its prompt below:
@@ -613,26 +617,28 @@ TEST(ScrollingCaptureService, AutoModeKeepsALogOfShortBatchesWhole)
     expectPagerStitchedWhole(lines);
 }
 
+// Appends `header` and `run` lines "OK".
+static void addBatch(std::vector<std::string>& lines, const std::string& header, int run)
+{
+    lines.push_back(header);
+    lines.insert(lines.end(), std::size_t(run), "OK");
+}
+
 // Five short batches, then "== final ==", `run` lines "OK" and "== done ==".
 static std::vector<std::string> logEndingInARun(int run)
 {
     std::vector<std::string> lines;
     int header = 0;
-    for (const int batch : {4, 7, 5, 6, 5}) {
-        lines.push_back("== batch 0" + std::to_string(++header) + " ==");
-        lines.insert(lines.end(), std::size_t(batch), "OK");
-    }
-    lines.push_back("== final ==");
-    lines.insert(lines.end(), std::size_t(run), "OK");
+    for (const int batch : {4, 7, 5, 6, 5})
+        addBatch(lines, "== batch 0" + std::to_string(++header) + " ==", batch);
+    addBatch(lines, "== final ==", run);
     lines.push_back("== done ==");
     return lines;
 }
 
-// A log that ends in a run of "OK" longer than what a step leaves in view: the last step shows
-// nothing but "OK" lines, which agree at the notches' whole distance and at every shorter one
-// alike, and the page ended within it. The wheel turned back to the last frame the picture placed
-// by itself tells how far it went: every line once, none more, and no notice; a run followed by
-// more batches is whole as well.
+// A log ending in a run of "OK" longer than a step leaves in view: the last step agrees at the
+// notches' distance and every shorter one alike, the page ended within it, and the wheel turned
+// back tells how far it went: every line once, and no notice; also with more batches after the run.
 TEST(ScrollingCaptureService, AutoModeKeepsALogEndingInALongRunWhole)
 {
     for (const int linesPerNotch : {3, 1}) {
@@ -641,10 +647,8 @@ TEST(ScrollingCaptureService, AutoModeKeepsALogEndingInALongRunWhole)
             expectPagerStitchedWhole(logEndingInARun(run), linesPerNotch);
         }
         std::vector<std::string> more = logEndingInARun(58);
-        for (const int batch : {4, 7, 5}) {
-            more.push_back("== more ==");
-            more.insert(more.end(), std::size_t(batch), "OK");
-        }
+        for (const int batch : {4, 7, 5})
+            addBatch(more, "== more ==", batch);
         expectPagerStitchedWhole(more, linesPerNotch);
     }
 }
@@ -655,35 +659,27 @@ TEST(ScrollingCaptureService, AutoModeJoinsNoLastStepAtAGuessWhereTheWayBackTell
 {
     using namespace textlines;
     std::vector<std::string> lines = logEndingInARun(58);
-    FakePage pager = pagerOver(lines, 3);
-    pager.scrollsUp = false;
-    Harness h(std::move(pager));
-    h.startAuto();
-    EXPECT_EQ(h.waitForOutcome(), Kind::success);
-    ASSERT_EQ(h.handedOff.size(), 1);
-    const QImage stitched = h.handedOff.front().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(stitched.height() % cellHeight, 0);
-    const std::size_t shown = std::size_t(stitched.height() / cellHeight - 1);
+    const PagerCapture capture = capturePager(lines, 3, false);
+    ASSERT_FALSE(capture.stitched.isNull());
+    ASSERT_EQ(capture.stitched.height() % cellHeight, 0);
+    const std::size_t shown = std::size_t(capture.stitched.height() / cellHeight - 1);
     EXPECT_LT(shown, lines.size());
     lines.resize(shown);
     lines.push_back(":");
-    EXPECT_TRUE(stitched == bitmapText(lines, 540)) << "the log's first " << shown << " lines, then the prompt";
-    ASSERT_EQ(h.notifications.size(), 1);
-    EXPECT_TRUE(h.notifications.front().startsWith(ScrollingCaptureService::unclearSummary));
+    EXPECT_TRUE(capture.stitched == bitmapText(lines, 540)) << "the log's first " << shown << " lines, then the prompt";
+    ASSERT_EQ(capture.notices.size(), 1);
+    EXPECT_TRUE(capture.notices.front().startsWith(ScrollingCaptureService::unclearSummary));
 }
 
-// A log whose last screen shows its last header above 17 lines "OK" simply ends: the step that
-// moved less than its notches says nothing of their distance, and the still screen after it is
-// the page's end, not a run of identical lines to turn the wheel into again and again.
+// A log whose last screen shows its last header above 17 lines "OK" simply ends: the still screen
+// after the short last step is the page's end, not a run to turn the wheel into again and again.
 TEST(ScrollingCaptureService, AutoModeStopsAtAPageThatSimplyEndsWithoutMoreNotches)
 {
     using namespace textlines;
     std::vector<std::string> lines;
     int header = 0;
-    for (const int run : {3, 16, 12, 5, 14, 8, 11, 6, 13, 17}) {
-        lines.push_back("== batch " + std::to_string(++header) + " ==");
-        lines.insert(lines.end(), std::size_t(run), "OK");
-    }
+    for (const int run : {3, 16, 12, 5, 14, 8, 11, 6, 13, 17})
+        addBatch(lines, "== batch " + std::to_string(++header) + " ==", run);
     for (const int linesPerNotch : {1, 3}) {
         SCOPED_TRACE(testing::Message() << linesPerNotch << " lines a notch");
         const int notches = expectPagerStitchedWhole(lines, linesPerNotch);

@@ -30,30 +30,36 @@ void writeFile(const QString& path)
     file.write("keep");
 }
 
-std::unique_ptr<QMimeData> dragOf(const ImageDragSourceView::Rendered& rendered)
+std::unique_ptr<QMimeData> drag(
+    const ImageDragSourceView::Rendered& rendered = ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage()))
 {
     return std::unique_ptr<QMimeData>(ImageDragSourceView::makeMimeData(rendered));
 }
 
-std::unique_ptr<QMimeData> drag()
-{
-    return dragOf(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage()));
-}
-
-// The variables as they were, put back when the result goes.
-std::shared_ptr<void> restoredAtEnd(std::initializer_list<const char*> names)
-{
+// A cache (and, `withRuntime`, runtime) folder, a clock the test moves and a notifier, all put back after.
+struct DragSetting {
+    QTemporaryDir cache, runtime;
+    std::chrono::steady_clock::time_point time = std::chrono::steady_clock::now();
+    FakeDesktopNotifier notifier;
     std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
-    for (const char* name : names)
-        saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-    return std::shared_ptr<void>(nullptr, [saved](void*) {
+
+    explicit DragSetting(bool withRuntime)
+    {
+        for (const char* name : {"XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+            saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+        withRuntime ? qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8()) : qunsetenv("XDG_RUNTIME_DIR");
+        ImageDragSourceView::setClock([this] { return time; });
+        ImageDragSourceView::setNoticeTarget(&notifier);
+    }
+    ~DragSetting()
+    {
         for (const auto& [name, value] : saved)
-            if (value)
-                qputenv(name, *value);
-            else
-                qunsetenv(name);
-    });
-}
+            value ? qputenv(name, *value) : qunsetenv(name);
+        ImageDragSourceView::setClock({});
+        ImageDragSourceView::setNoticeTarget(nullptr);
+    }
+};
 }
 
 TEST(ImageDragSourceView, DragFilesArePrivateAndOutliveTheDragUntilALaterDragFindsThemOld)
@@ -260,8 +266,7 @@ TEST(ImageDragSourceView, MoreThanFourPointsIsADragAndAFailedRenderWaitsForTheNe
 
 namespace {
 
-// While it lives, this thread is held to the folders' modes as a user is, root too: its
-// CAP_DAC_OVERRIDE is put aside.
+// While it lives, this thread (root too) is held to folder modes: CAP_DAC_OVERRIDE is put aside.
 class HeldToModes {
 public:
     HeldToModes() { m_had = setOverride(false); }
@@ -287,42 +292,29 @@ private:
 };
 
 // While it lives, no file of this process can grow, as on a full disk: each write fails.
-class NoRoomForFiles {
-public:
+struct NoRoomForFiles {
+    rlimit saved {};
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
     NoRoomForFiles()
     {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit none {0, m_saved.rlim_max};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit none {0, saved.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &none);
     }
     ~NoRoomForFiles()
     {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
     }
-
-private:
-    rlimit m_saved {};
-    void (*m_handler)(int) = nullptr;
 };
 }
 
-// A file is removed, by a later drag or at quit, only while its name still holds the very file
-// written here: one written over in place, one replaced by a new file (which ext4 gives the
-// removed file's inode) and a file of the user named like a drag file stay. What an earlier run
-// left behind without its quit goes at the next start, and only that.
+// Only the very file written here is removed: one written over, one replaced (ext4 reuses the inode)
+// and a user's file named like one stay. An earlier run's leftovers go at the next start, only they.
 TEST(ImageDragSourceView, OnlyTheVeryFilesWrittenHereAreEverRemoved)
 {
-    QTemporaryDir cache, otherCache;
-    const auto restore = restoredAtEnd({"XDG_CACHE_HOME", "XDG_RUNTIME_DIR"});
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
-    qunsetenv("XDG_RUNTIME_DIR");
-    auto time = std::chrono::steady_clock::now();
-    ImageDragSourceView::setClock([&] { return time; });
-    const std::shared_ptr<void> resetClock(nullptr, [](void*) { ImageDragSourceView::setClock({}); });
+    DragSetting setting(false);
     const auto written = [] { return ImageDragSourceView::writeDragFile(QByteArray("png")); };
-
     const QString overwritten = written(), replaced = written(), untouched = written();
     writeFile(overwritten, "the user's own picture");
     ASSERT_TRUE(QFile::remove(replaced));
@@ -330,45 +322,32 @@ TEST(ImageDragSourceView, OnlyTheVeryFilesWrittenHereAreEverRemoved)
     const QString users =
         ImageDragSourceView::dragCacheFolder() + QStringLiteral("/Quorvel 2024-05-01 09.30.00 1a2b3c.png");
     writeFile(users);
-    time += ImageDragSourceView::keepDragFilesFor + std::chrono::seconds(1);
+    setting.time += ImageDragSourceView::keepDragFilesFor + std::chrono::seconds(1);
     const QString fresh = drag()->urls().value(0).toLocalFile();
     EXPECT_FALSE(QFile::exists(untouched));
-    EXPECT_EQ(readFile(overwritten), QByteArray("the user's own picture"));
-    EXPECT_EQ(readFile(replaced), QByteArray("keep"));
-
     ImageDragSourceView::clearDragCache(); // the quit
     EXPECT_FALSE(QFile::exists(fresh));
-    for (const QString& kept : {overwritten, replaced, users})
-        EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
 
-    // An earlier run that ended without its quit: only its files and the folder's list of them
-    // are left (this process forgets its own while their folder is out of sight). A file of the
-    // user put in place of one of them stays.
+    // An earlier run that never quit left files and their list (forgotten here while out of sight).
     const QString lost = written(), lostAndReplaced = written();
+    QTemporaryDir otherCache;
     qputenv("XDG_CACHE_HOME", otherCache.path().toUtf8());
     ImageDragSourceView::clearDragCache();
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", setting.cache.path().toUtf8());
     ASSERT_TRUE(QFile::exists(lost));
     ASSERT_TRUE(QFile::remove(lostAndReplaced));
     writeFile(lostAndReplaced);
     ImageDragSourceView::clearDragCache(); // the next start
     EXPECT_FALSE(QFile::exists(lost));
-    for (const QString& kept : {overwritten, replaced, users, lostAndReplaced})
+    for (const QString& kept : {overwritten, replaced, users, lostAndReplaced}) // through the drag, quit and start
         EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
 }
 
-// A drag folder that takes no file (read-only, full) gives way to the private one. Where none
-// takes it, a drag offers the picture alone and the user is told once; a PNG still being made
-// when the drag starts finds that out at the drop, and is told the same way.
+// A read-only drag folder gives way to the private one; where none takes a file (a full disk), the
+// picture goes alone and the user is told once, also when the PNG is only ready at the drop.
 TEST(ImageDragSourceView, AFolderThatTakesNoFileGivesWayAndWithNoneThePictureGoesAlone)
 {
-    QTemporaryDir cache, runtime;
-    const auto restore = restoredAtEnd({"XDG_CACHE_HOME", "XDG_RUNTIME_DIR"});
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    FakeDesktopNotifier notifier;
-    ImageDragSourceView::setNoticeTarget(&notifier);
-    const std::shared_ptr<void> untarget(nullptr, [](void*) { ImageDragSourceView::setNoticeTarget(nullptr); });
+    DragSetting setting(true);
     ConsoleCapture console;
     const QString drags = ImageDragSourceView::dragCacheFolder();
     ASSERT_TRUE(QDir().mkpath(drags));
@@ -378,31 +357,30 @@ TEST(ImageDragSourceView, AFolderThatTakesNoFileGivesWayAndWithNoneThePictureGoe
         const HeldToModes asAUser;
         file = drag()->urls().value(0).toLocalFile();
     }
-    EXPECT_TRUE(file.startsWith(runtime.path() + QStringLiteral("/Quorvel/drag/"))) << file.toStdString();
+    EXPECT_TRUE(file.startsWith(setting.runtime.path() + QStringLiteral("/Quorvel/drag/"))) << file.toStdString();
     EXPECT_EQ(readFile(file), QByteArray("png"));
     struct stat info { };
     ASSERT_EQ(::stat(QFile::encodeName(drags).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0500u) << "the read-only folder stays so";
     ASSERT_EQ(::chmod(QFile::encodeName(drags).constData(), 0700), 0);
-    EXPECT_TRUE(notifier.summaries.isEmpty());
+    EXPECT_TRUE(setting.notifier.summaries.isEmpty());
 
     {
         const NoRoomForFiles full;
         std::promise<std::optional<QByteArray>> encoding;
-        std::unique_ptr<QMimeData> late = dragOf({encoding.get_future().share(), QImage()});
+        std::unique_ptr<QMimeData> late = drag({encoding.get_future().share(), QImage()});
         encoding.set_value(QByteArray("png"));
         EXPECT_TRUE(late->urls().isEmpty());
-        EXPECT_EQ(notifier.summaries, QStringList {ImageDragSourceView::noFileSummary});
-
-        std::unique_ptr<QMimeData> ready = drag();
+        EXPECT_EQ(setting.notifier.summaries, QStringList {ImageDragSourceView::noFileSummary});
+        const std::unique_ptr<QMimeData> ready = drag();
         EXPECT_EQ(ready->formats(), QStringList {QStringLiteral("image/png")});
         EXPECT_EQ(ready->data(QStringLiteral("image/png")), QByteArray("png"));
     }
-    EXPECT_EQ(notifier.summaries.size(), 1) << "told once";
-    EXPECT_TRUE(notifier.bodies.value(0).contains(drags)) << notifier.bodies.value(0).toStdString();
+    EXPECT_EQ(setting.notifier.summaries.size(), 1) << "told once";
+    EXPECT_TRUE(setting.notifier.bodies.value(0).contains(drags)) << setting.notifier.bodies.value(0).toStdString();
     EXPECT_EQ(console.lines.size(), 1) << console.lines.join('\n').toStdString();
     EXPECT_TRUE(QDir(drags).isEmpty()) << "no file is left half written";
-    EXPECT_EQ(QDir(runtime.path() + QStringLiteral("/Quorvel/drag")).entryList(QDir::Files),
+    EXPECT_EQ(QDir(setting.runtime.path() + QStringLiteral("/Quorvel/drag")).entryList(QDir::Files),
         QStringList {QFileInfo(file).fileName()});
     ImageDragSourceView::clearDragCache();
 }

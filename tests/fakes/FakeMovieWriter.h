@@ -14,11 +14,10 @@
 
 // Movies kept in memory: each created file records the frame indexes, the first pixel of every
 // frame and the audio positions, and writes a small placeholder file so that sizes can be read.
-// Creation, appends and finishing fail on demand, and creation and appends wait while
-// `holdCreate` or `holdAppends` is set (a disk that stopped answering), at most holdPatience: a
-// test that never lets go fails instead of hanging. After a failed append the movie finishes cut
-// short, with the failure as its reason, like a real one on a full disk, or fails and is removed
-// when it holds no frame.
+// Creation, appends and finishing fail on demand; creation and appends wait while `holdCreate` or
+// `holdAppends` is set (a disk that stopped answering), failing the test after holdPatience. After a
+// failed append the movie finishes cut short, with the failure as its reason, like a real one on a
+// full disk, or fails and is removed when it holds no frame.
 class FakeMovieWriter : public MovieWriter {
 public:
     struct Movie {

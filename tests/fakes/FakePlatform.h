@@ -3,7 +3,6 @@
 // slots' earlier contents come back after), so that the whole program (QuorvelApp) can be built
 // offscreen. The clipboard key is the test's own (TestCrypto).
 #include "fakes/FakeApplicationCatalog.h"
-#include "fakes/FakeDesktopNotifier.h"
 #include "fakes/FakeDisplayList.h"
 #include "fakes/FakeFileRevealer.h"
 #include "fakes/FakeHotkeyRegistrar.h"
@@ -11,18 +10,13 @@
 #include "fakes/FakeKeySynthesizer.h"
 #include "fakes/FakeLinkMetadataProvider.h"
 #include "fakes/FakeLoginItem.h"
-#include "fakes/FakeMovieThumbnailer.h"
-#include "fakes/FakeMovieWriter.h"
 #include "fakes/FakePasteboard.h"
-#include "fakes/FakePermissions.h"
 #include "fakes/FakePointerLocation.h"
 #include "fakes/FakePreferences.h"
-#include "fakes/FakeScreenSource.h"
-#include "fakes/FakeSleepInhibitor.h"
-#include "fakes/FakeSystemAudioSource.h"
 #include "fakes/FakeTextRecognizer.h"
 #include "fakes/FakeWindowShape.h"
 #include "fakes/FakeWorkspace.h"
+#include "fakes/RecordingFakes.h"
 #include "fakes/TestSupport.h"
 #include "platform/ScrollActivityMonitor.h"
 #include "platform/ScrollEventPoster.h"
@@ -31,7 +25,7 @@
 #include <memory>
 #include <vector>
 
-struct FakePlatform {
+struct FakePlatform : RecordingFakes {
     struct NoScrollEvents : ScrollEventPoster {
         bool postWheelClicks(const QPoint&, int) override { return false; }
     };
@@ -42,30 +36,13 @@ struct FakePlatform {
 
     FakePlatform()
     {
-        wire<Preferences>(&preferences);
-        wire<Pasteboard>(&pasteboard);
-        wire<Keychain>(&crypto.keychain);
-        wire<LoginItem>(&loginItem);
-        wire<Permissions>(&permissions);
-        wire<Workspace>(&workspace);
-        wire<DisplayList>(&displays);
-        wire<PointerLocation>(&pointer);
-        wire<ScreenSource>(&screen);
-        wire<WindowShape>(&windowShape);
-        wire<KeySynthesizer>(&keys);
-        wire<HotkeyRegistrar>(&hotkeys);
-        wire<LinkMetadataProvider>(&linkMetadata);
-        wire<HttpClient>(&http);
-        wire<TextRecognizer>(&textRecognizer);
-        wire<FileRevealer>(&fileRevealer);
-        wire<MovieWriter>(&movieWriter);
-        wire<MovieThumbnailer>(&thumbnailer);
-        wire<SleepInhibitor>(&sleepInhibitor);
-        wire<SystemAudioSource>(&systemAudio);
-        wire<DesktopNotifier>(&notifier);
-        wire<ScrollEventPoster>(&scrollEvents);
-        wire<ScrollActivityMonitor>(&scrollActivity);
-        wire<ApplicationCatalog>(&applications);
+        wireEach<Preferences, Pasteboard, Keychain, LoginItem, Permissions, Workspace, DisplayList, PointerLocation,
+            ScreenSource, WindowShape, KeySynthesizer, HotkeyRegistrar, LinkMetadataProvider, HttpClient, TextRecognizer,
+            FileRevealer, MovieWriter, MovieThumbnailer, SleepInhibitor, SystemAudioSource, DesktopNotifier,
+            ScrollEventPoster, ScrollActivityMonitor, ApplicationCatalog>(preferences, pasteboard, crypto.keychain,
+            loginItem, permissions, workspace, displays, pointer, screen, windowShape, keys, hotkeys, linkMetadata, http,
+            textRecognizer, fileRevealer, writer, thumbnailer, inhibitor, audio, notifier, scrollEvents, scrollActivity,
+            applications);
     }
     ~FakePlatform()
     {
@@ -77,11 +54,9 @@ struct FakePlatform {
     FakePreferences preferences;
     FakePasteboard pasteboard;
     FakeLoginItem loginItem;
-    FakePermissions permissions;
     FakeWorkspace workspace;
     FakeDisplayList displays;
     FakePointerLocation pointer;
-    FakeScreenSource screen;
     FakeWindowShape windowShape;
     FakeKeySynthesizer keys;
     FakeHotkeyRegistrar hotkeys;
@@ -89,11 +64,6 @@ struct FakePlatform {
     FakeHttpClient http;
     FakeTextRecognizer textRecognizer;
     FakeFileRevealer fileRevealer;
-    FakeMovieWriter movieWriter;
-    FakeMovieThumbnailer thumbnailer;
-    FakeSleepInhibitor sleepInhibitor;
-    FakeSystemAudioSource systemAudio;
-    FakeDesktopNotifier notifier;
     NoScrollEvents scrollEvents;
     NoScrollActivity scrollActivity;
     FakeApplicationCatalog applications;
@@ -107,5 +77,7 @@ struct FakePlatform {
     }
 
 private:
+    template <typename... Services, typename... Fakes> void wireEach(Fakes&... fakes) { (wire<Services>(&fakes), ...); }
+
     std::vector<std::function<void()>> m_restore;
 };

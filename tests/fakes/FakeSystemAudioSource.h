@@ -7,12 +7,10 @@
 #include <thread>
 #include <vector>
 
-// Delivers 20 ms blocks of a steady `level` (silence by default) from its own thread ("fake-audio")
-// on `clock`, each stamped with the time it was due (not when its thread got to it): the first at
-// once, or `firstBlockDelay` after the connection; fails to start on demand, takes `connectDelay`
-// to connect (asleep on the clock, on the caller's thread), or hands the sink to the test to drive
-// (`manual`). A started capture freezes (`frozen`: no blocks while set) or dies (die()) when the
-// test says so.
+// Delivers 20 ms blocks of a steady `level` (silence by default) from its thread "fake-audio" on
+// `clock`, each stamped with the time it was due: the first at once, or `firstBlockDelay` after the
+// connection; fails to start on demand, sleeps `connectDelay` on the caller's thread to connect, or
+// hands the sink to the test (`manual`). A capture freezes (`frozen`) or dies (die()) on demand.
 class FakeSystemAudioSource : public SystemAudioSource {
 public:
     RecordingClock* clock = &RecordingClock::steady();

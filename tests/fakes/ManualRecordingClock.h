@@ -14,11 +14,9 @@
 // A recording clock moved by the test. Threads sleeping on it wake when advance() passes their
 // deadline; advance() then waits until they sleep again, so that each step's work (a frame
 // grabbed, a sound block handed over) is done before the test looks or moves on. A test names the
-// sleeper it waits for, by its deadline or by its thread's name (the recorder's threads name
-// themselves: "rec-capture", "rec-sound", ...; the fake sound source's thread "fake-audio"). No
-// wait hangs: the waits for other threads give up after `patience` of real time, and a sleeper
-// the clock is not moved for in sleepPatience gives up, each with a failure that says what it
-// waited for.
+// sleeper it waits for by its deadline or its thread's name ("rec-capture", "fake-audio", ...).
+// No wait hangs: waits for other threads give up after `patience`, a sleeper the clock is not moved
+// for after sleepPatience, each with a failure saying what it waited for.
 class ManualRecordingClock : public RecordingClock {
 public:
     std::chrono::seconds patience {30};
@@ -56,8 +54,7 @@ public:
     }
 
     // Moves the time on by `step`; returns once as many threads sleep on a deadline ahead as did
-    // before (those the step woke have slept again, or handed over to a thread that sleeps in
-    // their place).
+    // before (those it woke slept again, or handed over to one that sleeps in their place).
     void advance(Duration step)
     {
         std::unique_lock lock(m_mutex);
@@ -82,26 +79,14 @@ public:
     // Waits until the thread named `thread` sleeps on a deadline still ahead.
     ::testing::AssertionResult waitForSleeper(const std::string& thread)
     {
-        std::unique_lock lock(m_mutex);
-        if (m_changed.wait_for(lock, patience, [&] {
-                return std::any_of(m_sleepers.begin(), m_sleepers.end(),
-                    [&](const auto& sleeper) { return sleeper.second.thread == thread && sleeper.second.deadline > m_now; });
-            }))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the thread \"" << thread << "\" did not sleep on the manual clock within "
-                                             << patience.count() << " s; asleep: " << sleepersLocked();
+        return waitForSleeping([&](const Sleeper& s) { return s.thread == thread && s.deadline > m_now; },
+            [&] { return "the thread \"" + thread + "\""; });
     }
     // Waits until a thread sleeps on `deadline`.
     ::testing::AssertionResult waitForSleeperUntil(TimePoint deadline)
     {
-        std::unique_lock lock(m_mutex);
-        if (m_changed.wait_for(lock, patience, [&] {
-                return std::any_of(m_sleepers.begin(), m_sleepers.end(),
-                    [&](const auto& sleeper) { return sleeper.second.deadline == deadline; });
-            }))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "no thread slept on the manual clock until " << describe(deadline)
-                                             << " within " << patience.count() << " s; asleep: " << sleepersLocked();
+        return waitForSleeping([&](const Sleeper& s) { return s.deadline == deadline; },
+            [&] { return "a thread until " + describe(deadline); });
     }
     // The earliest deadline a thread sleeps on, or now() when none sleeps.
     TimePoint nextDeadline() const
@@ -123,6 +108,17 @@ private:
         char name[16] = {};
         pthread_getname_np(pthread_self(), name, sizeof name);
         return name;
+    }
+    ::testing::AssertionResult waitForSleeping(
+        const std::function<bool(const Sleeper&)>& sought, const std::function<std::string()>& what)
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_changed.wait_for(lock, patience, [&] {
+                return std::any_of(m_sleepers.begin(), m_sleepers.end(), [&](const auto& s) { return sought(s.second); });
+            }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << what() << " did not sleep on the manual clock within "
+                                             << patience.count() << " s; asleep: " << sleepersLocked();
     }
     void move(Duration step)
     {

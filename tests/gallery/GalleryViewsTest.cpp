@@ -455,9 +455,8 @@ TEST_F(GalleryViewsTest, ACardDragsItsStoredPNGAndAClickOnARecordingPlaysIt)
     player->close();
 }
 
-// A press that moves a little and a drag, on every kind of card in both grids: a card that does not
-// take a move must not get it back from the grid it was handed on to (that recursion ran until the
-// stack overflowed). A sloppy click is a click; a drag carries a screenshot's PNG and plays nothing.
+// A press that moves a little, and a drag, on every kind of card in both grids (a move handed back
+// by the grid recursed until the stack overflowed): a sloppy click is a click, a drag no click.
 TEST_F(GalleryViewsTest, ASloppyClickOrADragOnEveryKindOfCardIsAClickOrADrag)
 {
     editors.setModelContainer(store.container);

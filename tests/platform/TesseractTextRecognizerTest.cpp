@@ -465,8 +465,7 @@ TEST(TesseractTextRecognizer, SetsOneBlankLineBetweenParagraphsAsTheTesseractCom
 
 namespace {
 
-// A transcript's lines without their spaces, a blank line as an empty one: the lines and
-// paragraphs it sets, whatever spaces it puts between the words.
+// A transcript's lines without their spaces (a blank line as an empty one).
 QStringList linesWithoutSpaces(const QString& transcript)
 {
     QStringList lines;
@@ -477,12 +476,9 @@ QStringList linesWithoutSpaces(const QString& transcript)
 
 }
 
-// Indented code with quoted names in DejaVu Sans Mono at 15 px. The quotes, high in the line and no
-// taller than the letters of small print, made its lines small print, enlarged and read apart:
-// each came back as a paragraph of its own (a blank line inside a JSON object). And the page
-// segmentation makes pictures of the quotes and colons one under the other; with wide gutters it
-// cut their rows there into two columns (`"name` here, `me.strip(),` at the end). Read as the
-// tesseract command reads the same pixels: the same lines, the same blank lines.
+// Indented code with quoted names (DejaVu Sans Mono, 15 px), whose small quotes made its lines read
+// apart as small print, or cut into two columns at wide gutters: read line for line, as the
+// tesseract command reads the same pixels.
 TEST(TesseractTextRecognizer, ReadsIndentedCodeLineForLineAsTheTesseractCommandDoes)
 {
     const QStringList python {QStringLiteral("def person(name, age):"), QStringLiteral("    person = {"),

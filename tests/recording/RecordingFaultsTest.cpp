@@ -88,13 +88,15 @@ struct SoundRig {
         screen.setScreen(image);
         audio.clock = &clock;
     }
-    RecordingPipeline::Setup setup()
+    // The movie "m.mov" is written by `movieWriter`, the rig's fake by default.
+    RecordingPipeline::Setup setup(MovieWriter* movieWriter = nullptr)
     {
         RecordingPipeline::Setup setup;
         MovieSettings settings;
         settings.size = QSize(64, 48);
         settings.audio = true;
-        setup.movie = writer.create(dir.filePath(QStringLiteral("m.mov")), settings, nullptr);
+        MovieWriter& movies = movieWriter ? *movieWriter : writer;
+        setup.movie = movies.create(dir.filePath(QStringLiteral("m.mov")), settings, nullptr);
         setup.grabber = screen.rectGrabber(QRect(0, 0, 64, 48), nullptr);
         setup.frameSize = settings.size;
         setup.audio = &audio;
@@ -272,73 +274,58 @@ TEST(RecordingFaults, ThePicturesEncoderHeldUpCostsNoSound)
         EXPECT_EQ(movie->audioPositions[i], i * 960);
 }
 
-// A real movie whose pictures' writes wait while `held` (a disk that stopped answering under the
-// pictures' writer): its sound is encoded as it comes, as the sound's thread hands it over
-// (counted in `soundHandedOver`, sample frames).
-class HeldPicturesFile : public MovieFile {
-public:
+// A real movie whose pictures' writes wait while `held`; `soundHandedOver` counts the sample frames
+// the sound's thread hands over.
+struct HeldPicturesFile : MovieFile {
     HeldPicturesFile(std::unique_ptr<MovieFile> movie, const std::atomic<bool>& held, std::atomic<qint64>& soundHandedOver)
-        : held(held)
+        : movie(std::move(movie))
+        , held(held)
         , soundHandedOver(soundHandedOver)
-        , m_movie(std::move(movie))
     {
     }
-    const std::atomic<bool>& held;
-    std::atomic<qint64>& soundHandedOver;
-
     std::unique_ptr<MovieFrame> convert(const QImage& frame, QString* error) override
     {
-        return m_movie->convert(frame, error);
+        return movie->convert(frame, error);
     }
     bool appendFrame(std::unique_ptr<MovieFrame> frame, qint64 frameIndex, QString* error) override
     {
-        for (int waited = 0; held; ++waited) { // on the encoder's thread: no events here
-            if (waited == 120'000) {
-                ADD_FAILURE() << "the pictures were never let go";
-                break;
-            }
+        for (int waited = 0; held && waited < 120'000; ++waited) // on the encoder's thread: no events here
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return m_movie->appendFrame(std::move(frame), frameIndex, error);
+        EXPECT_FALSE(held) << "the pictures were never let go";
+        return movie->appendFrame(std::move(frame), frameIndex, error);
     }
     bool appendVideo(const QImage& frame, qint64 frameIndex, QString* error) override
     {
-        return m_movie->appendVideo(frame, frameIndex, error);
+        return movie->appendVideo(frame, frameIndex, error);
     }
     bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString* error) override
     {
         soundHandedOver += frames;
-        return m_movie->appendAudio(samples, frames, sampleIndex, error);
+        return movie->appendAudio(samples, frames, sampleIndex, error);
     }
-    qint64 soundFramesLeftOut() const override { return m_movie->soundFramesLeftOut(); }
-    bool finish(QString* error) override { return m_movie->finish(error); }
-    double durationSeconds() const override { return m_movie->durationSeconds(); }
-    bool isInPlace() const override { return m_movie->isInPlace(); }
+    qint64 soundFramesLeftOut() const override { return movie->soundFramesLeftOut(); }
+    bool finish(QString* error) override { return movie->finish(error); }
+    double durationSeconds() const override { return movie->durationSeconds(); }
+    bool isInPlace() const override { return movie->isInPlace(); }
 
-private:
-    std::unique_ptr<MovieFile> m_movie;
+    std::unique_ptr<MovieFile> movie;
+    const std::atomic<bool>& held;
+    std::atomic<qint64>& soundHandedOver;
 };
 
-// The pictures' writer of a real movie is stuck while 40 s of a tone come: the movie holds the
-// sound of the first 30 s for the pictures and leaves the rest out, the user is told that the
-// recording goes on without sound, and once the pictures go on the movie plays the tone up to
-// there and silence after, as long as its pictures.
+// A real movie's pictures' writer is stuck while 40 s of a tone come: 30 s are held, the rest left
+// out and the user told; once the pictures go on, the movie plays the tone up to there, then silence.
 TEST(RecordingFaults, SoundHeldForAStuckPictureWriterIsBoundedAndTold)
 {
     using namespace std::chrono_literals;
     SoundRig rig;
     rig.audio.manual = true;
-    RecordingPipeline::Setup setup = rig.setup();
     FFmpegMovieWriter writer;
-    MovieSettings settings;
-    settings.size = setup.frameSize;
-    settings.audio = true;
-    QString error;
-    auto file = writer.create(rig.dir.filePath(QStringLiteral("held.mov")), settings, &error);
-    ASSERT_TRUE(file) << error.toStdString();
+    RecordingPipeline::Setup setup = rig.setup(&writer);
+    ASSERT_TRUE(setup.movie);
     std::atomic<bool> held {true};
     std::atomic<qint64> soundHandedOver {0};
-    setup.movie = std::make_unique<HeldPicturesFile>(std::move(file), held, soundHandedOver);
+    setup.movie = std::make_unique<HeldPicturesFile>(std::move(setup.movie), held, soundHandedOver);
     setup.resampler.reset();
     std::atomic<int> losses {0};
     QString lost;
@@ -365,8 +352,7 @@ TEST(RecordingFaults, SoundHeldForAStuckPictureWriterIsBoundedAndTold)
     ASSERT_EQ(losses, 1) << "the user was not told";
     EXPECT_EQ(lost, QStringLiteral("the movie does not take the sound"));
     held = false;
-    // The stop comes 41 s in, right as the disk answers: the encoder still holds its last
-    // pictures (and the sound of their time) when the sound is made as long as the pictures.
+    // The stop 41 s in, as the disk answers: the encoder still holds pictures (and their sound).
     ASSERT_TRUE(rig.clock.waitForSleeper(RecordingHarness::captureThread));
     rig.clock.advance(41s);
     const RecordingPipeline::Summary summary = pipeline.stop();
@@ -377,16 +363,17 @@ TEST(RecordingFaults, SoundHeldForAStuckPictureWriterIsBoundedAndTold)
 
     FFmpegMovieReader reader;
     std::vector<std::vector<float>> channels;
-    ASSERT_TRUE(reader.open(rig.dir.filePath(QStringLiteral("held.mov")), &error) && reader.readAudio(channels, &error))
+    QString error;
+    ASSERT_TRUE(reader.open(rig.dir.filePath(QStringLiteral("m.mov")), &error) && reader.readAudio(channels, &error))
         << error.toStdString();
     const std::vector<float>& left = channels.at(0);
     EXPECT_NEAR(double(left.size()) / 48'000, reader.durationSeconds(), 0.1);
     ASSERT_GT(left.size(), size_t(40 * 48'000));
-    const auto loud = [](float v) { return std::abs(v) > 0.25f; };
-    // The tone, in every tenth of a second, up to the bound; then silence.
+    // The tone in every tenth of a second up to the bound, then silence.
     for (int tenth = 1; tenth < 295; ++tenth) {
         const auto from = left.begin() + tenth * 4'800;
-        ASSERT_TRUE(std::any_of(from, from + 4'800, loud)) << "no tone at " << tenth / 10.0 << " s";
+        ASSERT_TRUE(std::any_of(from, from + 4'800, [](float v) { return std::abs(v) > 0.25f; }))
+            << "no tone at " << tenth / 10.0 << " s";
     }
     const auto heard = std::find_if(left.begin() + 30'100 * 48, left.end(), [](float v) { return std::abs(v) > 0.01f; });
     EXPECT_EQ(heard, left.end()) << "sound at " << double(heard - left.begin()) / 48'000 << " s";
@@ -487,9 +474,8 @@ TEST(RecordingFaults, ASoundServerLostWhileRecordingIsToldOnce)
     }
 }
 
-// A sound server that stops answering for longer than it is given and then comes back: the user
-// was told that the recording goes on without sound, and so it does; the sound that comes back
-// stays out of the movie, whose track is silent from the notice to its end.
+// A sound server that stops answering past its bound, then comes back: the recording goes on without
+// sound as told, and the track stays silent from the notice to its end.
 TEST(RecordingFaults, SoundThatComesBackAfterTheNoticeStaysOutOfTheMovie)
 {
     RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
@@ -544,9 +530,8 @@ TEST(RecordingFaults, AStopWhoseWriterNeverReturnsIsToldAndLeavesTheRecorderFree
     EXPECT_EQ(h.writer.lastMovie()->frameIndexes.size(), 4);
 }
 
-// A new recording asked for while the disk does not answer: during the stop that waits for it the
-// user learns why none begins, and once the stop is given up a start that cannot create its movie
-// is given up too, and told; none begins later on its own when the disk answers.
+// A start while the disk does not answer: during the stop that waits for it, the user learns why
+// none begins; later a start that cannot create its movie is given up, told, and never begins.
 TEST(RecordingFaults, AStartThatCannotBeginAtOnceSaysWhyAndNeverBeginsLater)
 {
     RecordingHarness h(QSize(320, 240), RecordingHarness::Time::manual);
@@ -583,8 +568,7 @@ TEST(RecordingFaults, AStartThatCannotBeginAtOnceSaysWhyAndNeverBeginsLater)
     EXPECT_TRUE(h.notifier.bodies.last().contains(QStringLiteral("could not be created within 5 s")))
         << h.notifier.bodies.last().toStdString();
 
-    h.writer.holdCreate = false; // the disk answers
-    h.writer.holdAppends = false;
+    h.writer.holdCreate = h.writer.holdAppends = false; // the disk answers
     Background::waitForAll(); // the start's work ends, for no one
     Background::waitForAll(); // what it set up is taken down
     ASSERT_NE(h.writer.lastMovie(), first);

@@ -97,8 +97,8 @@ struct RecordingHarness : RecordingFakes {
     static constexpr const char* audioThread = "fake-audio";    // waits for the next block of sound
 
     // On the manual clock: the recording runs on for `frames` frame periods, each frame written
-    // before the next is due (so none is dropped, however slow the machine). Every thread that
-    // takes part sleeps before the first step, so that each step waits for the same ones again.
+    // before the next is due (so none is dropped, however slow the machine). Every thread taking
+    // part sleeps first, so that each step waits for the same ones again.
     void run(int frames)
     {
         ASSERT_TRUE(manualTime);

@@ -33,9 +33,8 @@ struct SoundRecorder {
     QString moviePath() { return QDir(h.folder.path()).filePath(h.service->currentFileName()); }
 };
 
-// A 1 kHz tone in `samples` (one channel at 48 kHz), looked at in windows of 10 ms: its pitch
-// from the zero crossings of the windows that carry it, the seconds of the windows that do not,
-// and its peak.
+// A 1 kHz tone (one channel at 48 kHz) in windows of 10 ms: its pitch from the zero crossings of
+// the windows that carry it, the seconds of those that do not, and its peak.
 struct ToneTrace {
     double hertz = 0;
     double silentSeconds = 0;
@@ -45,8 +44,7 @@ ToneTrace traceTone(std::vector<float>::const_iterator from, std::vector<float>:
 {
     constexpr int window = 480;
     ToneTrace trace;
-    int crossings = 0;
-    int toned = 0;
+    int crossings = 0, toned = 0;
     for (auto at = from; to - at > window; at += window) {
         double energy = 0;
         int crossed = 0; // over the window's samples and the step to the next window
@@ -68,9 +66,8 @@ ToneTrace traceTone(std::vector<float>::const_iterator from, std::vector<float>:
 
 }
 
-// The sink's tone becomes the movie's AAC track. The movie is judged against what the sink
-// played, as its monitor carried it apart from the recorder: on a loaded machine its player may
-// run dry, and the sink plays silence for a moment, which the movie then holds too.
+// The sink's tone becomes the movie's AAC track, judged against what the sink's monitor carried:
+// on a loaded machine its player may run dry, and the movie then holds that silence too.
 TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
 {
     PrivatePulseServer pulse;
@@ -113,8 +110,7 @@ TEST(SystemAudioRecording, AToneOnTheMonitorBecomesTheMoviesAacTrack)
     // A null sink renders on a timer of its own, which a loaded machine slows down: the track
     // holds what the sink rendered, at least a quarter second.
     ASSERT_GT(channels[0].size(), 12000u);
-    // Its middle part carries the tone at its pitch and loudness, silent no longer than the sink
-    // was while it was recorded.
+    // Its middle part: the tone's pitch and loudness, silent no longer than the sink was.
     const std::vector<float>& left = channels[0];
     const size_t length = std::min<size_t>(left.size() / 2, 48000);
     const auto from = left.begin() + qsizetype((left.size() - length) / 2);
@@ -162,9 +158,8 @@ TEST(SystemAudioRecording, ASoundServerThatStopsAnsweringDoesNotHoldUpTheStop)
     resume.join();
 }
 
-// The sound server stops for longer than it is given (SIGSTOP) and comes back: from the notice
-// that the recording goes on without sound, the movie's track is silent to its end, though the
-// tone plays on once the server does.
+// The sound server stops past its bound (SIGSTOP) and comes back: from the notice on, the track is
+// silent to its end, though the tone plays on once the server does.
 TEST(SystemAudioRecording, AServerThatComesBackAfterTheNoticeLeavesTheTrackSilent)
 {
     PrivatePulseServer pulse;

@@ -9,28 +9,12 @@
 #include <QScreen>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include "TargetApp.h"
 #include "X11TestSupport.h"
 
 using namespace x11test;
 
 namespace {
-
-int clipItemCount(const QString& store)
-{
-    int count = -1;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(store.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM ClipItem", -1, &stmt, nullptr) == SQLITE_OK
-            && sqlite3_step(stmt) == SQLITE_ROW)
-            count = sqlite3_column_int(stmt, 0);
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return count;
-}
 
 // Two seconds of an orange picture, as the recorder writes a movie.
 bool writeOrangeMovie(const QString& path)

@@ -608,10 +608,8 @@ TEST_F(ScrollingCaptureEndToEnd, ALogOfShortBatchesInAPagerIsWhole)
     EXPECT_TRUE(m_notifications.isEmpty());
 }
 
-// Five short batches, then "== final ==", 150 lines "OK" and "== done ==", in less in xterm's
-// bitmap font, `wheel` lines a notch: the capture's last step shows nothing but "OK" lines, where
-// the page ended short of the notches and every shorter distance agrees alike. Every line comes
-// out once, none more, and no notice.
+// Five short batches, "== final ==", 150 lines "OK" and "== done ==" in less, `wheel` lines a notch:
+// the last step, all "OK", ends short of the notches. Every line once, none more, and no notice.
 void ScrollingCaptureEndToEnd::expectLogEndingInALongRunWhole(int wheel)
 {
     QStringList lines;
@@ -621,11 +619,9 @@ void ScrollingCaptureEndToEnd::expectLogEndingInALongRunWhole(int wheel)
               << QStringList(run, QStringLiteral("OK"));
     lines << QStringLiteral("== final ==") << QStringList(150, QStringLiteral("OK")) << QStringLiteral("== done ==");
     QTemporaryDir folder;
-    QFile log(folder.filePath(QStringLiteral("final.log")));
-    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
-    log.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    log.close();
-    const auto pager = startPager(QStringLiteral("Final run"), log.fileName(),
+    const QString log = folder.filePath(QStringLiteral("final.log"));
+    ASSERT_NO_FATAL_FAILURE(writeFile(log, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()));
+    const auto pager = startPager(QStringLiteral("Final run"), log,
         {QStringLiteral("-S"), QStringLiteral("--mouse"), QStringLiteral("--wheel-lines=%1").arg(wheel)}, {}, 0,
         QStringLiteral("90x30"));
     ASSERT_TRUE(pager);

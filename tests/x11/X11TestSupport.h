@@ -21,6 +21,7 @@
 #include <QThread>
 #include <functional>
 #include <poll.h>
+#include <sqlite3.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -84,6 +85,23 @@ inline QProcessEnvironment freshHomeEnvironment(const QString& home)
     env.insert("XDG_CACHE_HOME", home + "/.cache");
     env.insert("QT_QPA_PLATFORM", "xcb");
     return env;
+}
+
+// The entries in the store file at `path`, read beside the program that writes it; -1 when it
+// cannot be read.
+inline int clipItemCount(const QString& path)
+{
+    int count = -1;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM ClipItem", -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_step(stmt) == SQLITE_ROW)
+            count = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return count;
 }
 
 inline bool xdotool(const QStringList& args)
