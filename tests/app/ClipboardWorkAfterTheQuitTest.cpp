@@ -5,7 +5,6 @@
 #include "clipboard/ClipboardService.h"
 #include "clipboard/ClipboardSuspension.h"
 #include "fakes/FakePlatform.h"
-#include "platform/Platform.h"
 #include "platform/Prefs.h"
 #include "store/ClipboardCryptoService.h"
 
@@ -71,11 +70,10 @@ struct Program {
 
     Program()
     {
-        platform.wire<Pasteboard>(&pasteboard);
-        platform.wire<LinkMetadataProvider>(&links);
         platform.preferences.set(Prefs::downloadLinkPreviews.key, true);
         QString error;
-        app = QuorvelApp::create(Platform::wired(), home.filePath(QStringLiteral("Quorvel.store")), &error);
+        const QString store = home.filePath(QStringLiteral("Quorvel.store"));
+        app = QuorvelApp::create(platform.bundle(&pasteboard, &links), store, &error);
         EXPECT_TRUE(app) << error.toStdString();
         if (app) {
             app->clipboardService().startMonitoring();

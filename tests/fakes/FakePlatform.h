@@ -1,7 +1,6 @@
 #pragma once
-// Every platform service as a fake, wired into the process-wide slots while this object lives (the
-// slots' earlier contents come back after), so that the whole program (QuorvelApp) can be built
-// offscreen. The clipboard key is the test's own (TestCrypto).
+// Every platform service as a fake, in the bundle the composition root takes, so that the whole
+// program (QuorvelApp) can be built offscreen. The clipboard key is the test's own (TestCrypto).
 #include "fakes/FakeApplicationCatalog.h"
 #include "fakes/FakeDisplayList.h"
 #include "fakes/FakeFileRevealer.h"
@@ -18,12 +17,10 @@
 #include "fakes/FakeWorkspace.h"
 #include "fakes/RecordingFakes.h"
 #include "fakes/TestSupport.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Platform.h"
 #include "platform/ScrollActivityMonitor.h"
 #include "platform/ScrollEventPoster.h"
-#include "platform/Shared.h"
-
-#include <memory>
-#include <vector>
 
 struct FakePlatform : RecordingFakes {
     struct NoScrollEvents : ScrollEventPoster {
@@ -34,20 +31,13 @@ struct FakePlatform : RecordingFakes {
         void stop() override { }
     };
 
-    FakePlatform()
+    // The bundle; `clipboard` and `links`, when given, stand in for these fakes.
+    Platform bundle(Pasteboard* clipboard = nullptr, LinkMetadataProvider* links = nullptr)
     {
-        wireEach<Preferences, Pasteboard, Keychain, LoginItem, Permissions, Workspace, DisplayList, PointerLocation,
-            ScreenSource, WindowShape, KeySynthesizer, HotkeyRegistrar, LinkMetadataProvider, HttpClient, TextRecognizer,
-            FileRevealer, MovieWriter, MovieThumbnailer, SleepInhibitor, SystemAudioSource, DesktopNotifier,
-            ScrollEventPoster, ScrollActivityMonitor, ApplicationCatalog>(preferences, pasteboard, crypto.keychain,
-            loginItem, permissions, workspace, displays, pointer, screen, windowShape, keys, hotkeys, linkMetadata, http,
-            textRecognizer, fileRevealer, writer, thumbnailer, inhibitor, audio, notifier, scrollEvents, scrollActivity,
-            applications);
-    }
-    ~FakePlatform()
-    {
-        for (auto it = m_restore.rbegin(); it != m_restore.rend(); ++it)
-            (*it)();
+        return {preferences, NotificationCenter::shared(), clipboard ? *clipboard : pasteboard, crypto.keychain,
+            loginItem, permissions, workspace, nullptr, displays, pointer, screen, windowShape, keys, hotkeys,
+            links ? *links : linkMetadata, http, textRecognizer, fileRevealer, writer, thumbnailer, inhibitor, audio,
+            notifier, scrollEvents, scrollActivity, applications};
     }
 
     TestCrypto crypto;
@@ -67,17 +57,4 @@ struct FakePlatform : RecordingFakes {
     NoScrollEvents scrollEvents;
     NoScrollActivity scrollActivity;
     FakeApplicationCatalog applications;
-
-    // Wires a fake of the test's own kind in place of one of these, until this object goes.
-    template <typename Service> void wire(Service* fake)
-    {
-        Service* previous = SharedSlot<Service>::isSet() ? &SharedSlot<Service>::get() : nullptr;
-        SharedSlot<Service>::set(fake);
-        m_restore.push_back([previous] { SharedSlot<Service>::set(previous); });
-    }
-
-private:
-    template <typename... Services, typename... Fakes> void wireEach(Fakes&... fakes) { (wire<Services>(&fakes), ...); }
-
-    std::vector<std::function<void()>> m_restore;
 };
