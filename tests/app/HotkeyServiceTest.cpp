@@ -126,6 +126,24 @@ protected:
     NotchShelfWindowManager shelf {{&panelPrefs, nullptr, nullptr, nullptr, notifications, queue}};
     bool installed = (service.setShelf(&shelf), true);
     // What the presses start: the capture overlay on fakes, the history window and the shelf.
+    // A recording of the one display of the fake screen, started into `folder`.
+    void startRecordingOneDisplay(const QString& folder)
+    {
+        ScreenMonitor monitor;
+        monitor.displayID = 1;
+        monitor.frame = QRect(0, 0, 64, 48);
+        monitor.isPrimary = true;
+        captureRig.fakes.screen.monitorList = {monitor};
+        QImage screen(64, 48, QImage::Format_RGB32);
+        screen.fill(Qt::red);
+        captureRig.fakes.screen.setScreen(screen);
+        captureRig.recorder.setRecordingsDirectory(folder);
+        QSignalSpy started(&captureRig.recorder, &ScreenRecordingService::startFinished);
+        captureRig.recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
+        ASSERT_TRUE(started.count() > 0 || started.wait(5000)) << "the recording never started";
+        ASSERT_TRUE(captureRig.recorder.isRecording());
+    }
+
     CaptureRig captureRig;
     ActionStarter starter {{captureRig.overlay, captureRig.recorder, windows, [this] { return &shelf; }}};
     bool starts = (service.setActionStarter(&starter), true);
@@ -381,20 +399,8 @@ TEST_F(HotkeyServiceTest, TheMenuOnlyOpensTheHistoryAndStopsARunningRecording)
     EXPECT_TRUE(shelf.isExpanded());
     EXPECT_FALSE(windows.isVisible());
 
-    ScreenMonitor monitor;
-    monitor.displayID = 1;
-    monitor.frame = QRect(0, 0, 64, 48);
-    monitor.isPrimary = true;
-    captureRig.fakes.screen.monitorList = {monitor};
-    QImage screen(64, 48, QImage::Format_RGB32);
-    screen.fill(Qt::red);
-    captureRig.fakes.screen.setScreen(screen);
     QTemporaryDir movies;
-    captureRig.recorder.setRecordingsDirectory(movies.path());
-    QSignalSpy started(&captureRig.recorder, &ScreenRecordingService::startFinished);
-    captureRig.recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
-    ASSERT_TRUE(started.count() > 0 || started.wait(5000));
-    ASSERT_TRUE(captureRig.recorder.isRecording());
+    ASSERT_NO_FATAL_FAILURE(startRecordingOneDisplay(movies.path()));
     QSignalSpy stopped(&captureRig.recorder, &ScreenRecordingService::stopped);
     starter.start(AppAction::stopRecording, ActionStarter::Trigger::menu);
     ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));
@@ -407,20 +413,8 @@ TEST_F(HotkeyServiceTest, ARecordingShortcutThatCannotStartSaysWhy)
 {
     assign(HotkeyAction::recordScreen, 1, 0);
     service.registerHotkey();
-    ScreenMonitor monitor;
-    monitor.displayID = 1;
-    monitor.frame = QRect(0, 0, 64, 48);
-    monitor.isPrimary = true;
-    captureRig.fakes.screen.monitorList = {monitor};
-    QImage screen(64, 48, QImage::Format_RGB32);
-    screen.fill(Qt::red);
-    captureRig.fakes.screen.setScreen(screen);
     QTemporaryDir movies;
-    captureRig.recorder.setRecordingsDirectory(movies.path());
-    QSignalSpy started(&captureRig.recorder, &ScreenRecordingService::startFinished);
-    captureRig.recorder.startRecording(ScreenRecordingService::DisplayTarget {1}, false);
-    ASSERT_TRUE(started.count() > 0 || started.wait(5000));
-    ASSERT_TRUE(captureRig.recorder.isRecording());
+    ASSERT_NO_FATAL_FAILURE(startRecordingOneDisplay(movies.path()));
     FakeMovieWriter& writer = captureRig.fakes.writer;
     const QStringList& bodies = captureRig.fakes.notifier.bodies;
     const qsizetype flows = captureRig.overlay.startedFlows().size();
