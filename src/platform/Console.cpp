@@ -289,8 +289,8 @@ void Console::ownStandardStreams()
 
 void Console::sayAtTheEnd(const char* line, size_t length)
 {
-    // Neither a change of the flags of the descriptor, which is shared with the other threads
-    // and with the processes that inherited it.
+    // Without stdio, whose lock a stuck thread may hold, and without a change of the descriptor's
+    // flags, which it shares with the other threads and with the processes that inherited it.
     const int fd = terminal.load();
     struct stat status { };
     if (::fstat(fd, &status) != 0)

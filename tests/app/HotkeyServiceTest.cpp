@@ -126,6 +126,10 @@ protected:
     NotchShelfWindowManager shelf {{&panelPrefs, nullptr, nullptr, nullptr, notifications, queue}};
     bool installed = (service.setShelf(&shelf), true);
     // What the presses start: the capture overlay on fakes, the history window and the shelf.
+    CaptureRig captureRig;
+    ActionStarter starter {{captureRig.overlay, captureRig.recorder, windows, [this] { return &shelf; }}};
+    bool starts = (service.setActionStarter(&starter), true);
+
     // A recording of the one display of the fake screen, started into `folder`.
     void startRecordingOneDisplay(const QString& folder)
     {
@@ -143,10 +147,6 @@ protected:
         ASSERT_TRUE(started.count() > 0 || started.wait(5000)) << "the recording never started";
         ASSERT_TRUE(captureRig.recorder.isRecording());
     }
-
-    CaptureRig captureRig;
-    ActionStarter starter {{captureRig.overlay, captureRig.recorder, windows, [this] { return &shelf; }}};
-    bool starts = (service.setActionStarter(&starter), true);
 };
 
 TEST_F(HotkeyServiceTest, WithEmptyPreferencesOnlyTheHistoryIsRegistered)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <condition_variable>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>

@@ -8,10 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
-#include <vector>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>

@@ -15,6 +15,7 @@
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
 #include "platform/NotificationNames.h"
+#include "platform/linux/FFmpegMovieReader.h"
 #include "recording/RecordingControlWindowManager.h"
 #include "recording/ScreenRecordingService.h"
 
@@ -192,4 +193,18 @@ inline int phaseJumps(const std::vector<float>& samples, double hertz, int rate 
         inJump = off;
     }
     return jumps;
+}
+
+// The left channel of a movie's sound, and where on the time line it starts.
+inline std::vector<float> decodeLeftChannel(const QString& path, double* start = nullptr)
+{
+    FFmpegMovieReader reader;
+    std::vector<std::vector<float>> channels;
+    QString error;
+    EXPECT_TRUE(reader.open(path, &error) && reader.readAudio(channels, &error)) << error.toStdString();
+    for (const MovieStreamInfo& stream : reader.streams()) {
+        if (stream.isAudio && start)
+            *start = stream.startSeconds;
+    }
+    return channels.empty() ? std::vector<float> {} : channels[0];
 }

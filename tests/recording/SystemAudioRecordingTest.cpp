@@ -186,11 +186,7 @@ TEST(SystemAudioRecording, AServerThatComesBackAfterTheNoticeLeavesTheTrackSilen
     r.h.stop();
 
     EXPECT_EQ(r.h.notifier.summaries, QStringList {QStringLiteral("Bildschirmaufnahme ohne Ton")});
-    FFmpegMovieReader reader;
-    std::vector<std::vector<float>> channels;
-    QString error;
-    ASSERT_TRUE(reader.open(r.moviePath(), &error) && reader.readAudio(channels, &error)) << error.toStdString();
-    const std::vector<float>& left = channels.at(0);
+    const std::vector<float> left = decodeLeftChannel(r.moviePath());
     const auto loud = [](float v) { return std::abs(v) > 0.1f; };
     ASSERT_GT(left.size(), size_t((toldAt + 1) * 48'000));
     EXPECT_TRUE(std::any_of(left.begin(), left.begin() + 48'000, loud)) << "no tone before the stop of the server";
@@ -215,16 +211,8 @@ TEST(SystemAudioRecording, AToneAlreadyPlayingIsInTheMovieFromItsFirstTenthOfASe
         ASSERT_TRUE(r.h.service->isRecording());
         QTest::qWait(1000);
         r.h.stop();
-        FFmpegMovieReader reader;
-        std::vector<std::vector<float>> channels;
-        QString error;
-        ASSERT_TRUE(reader.open(r.moviePath(), &error) && reader.readAudio(channels, &error)) << error.toStdString();
         double start = 0;
-        for (const MovieStreamInfo& stream : reader.streams()) {
-            if (stream.isAudio)
-                start = stream.startSeconds;
-        }
-        const std::vector<float>& left = channels.at(0);
+        const std::vector<float> left = decodeLeftChannel(r.moviePath(), &start);
         const auto first = std::find_if(left.begin(), left.end(), [](float v) { return std::abs(v) > 0.2f; });
         ASSERT_NE(first, left.end()) << "no tone in the movie";
         EXPECT_LT(start + double(first - left.begin()) / 48'000, 0.1);

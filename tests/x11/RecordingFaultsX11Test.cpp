@@ -129,20 +129,6 @@ QList<QPair<double, QRgb>> decodeVideo(const QString& path)
     return frames;
 }
 
-// The left channel of a movie's sound, and where on the time line it starts.
-std::vector<float> decodeLeftChannel(const QString& path, double* start = nullptr)
-{
-    FFmpegMovieReader reader;
-    std::vector<std::vector<float>> channels;
-    QString error;
-    EXPECT_TRUE(reader.open(path, &error) && reader.readAudio(channels, &error)) << error.toStdString();
-    for (const MovieStreamInfo& stream : reader.streams()) {
-        if (stream.isAudio && start)
-            *start = stream.startSeconds;
-    }
-    return channels.empty() ? std::vector<float> {} : channels[0];
-}
-
 }
 
 TEST(RecordingFaultsX11, AFullDiskEndsTheRecordingWhichIsListedAndPlays)
