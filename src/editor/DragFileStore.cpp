@@ -169,18 +169,40 @@ int writeAll(int fd, const QByteArray& bytes)
     return 0;
 }
 
+// The size of the file `fd` was opened on (without blocking, so that a pipe in its place holds
+// nothing up), made blocking again; -1 unless it is a regular file of one name: a hard link
+// shares its content with a file elsewhere.
+off_t plainFileSize(int fd)
+{
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)
+        return -1;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return -1;
+    return info.st_size;
+}
+
 std::vector<std::pair<QByteArray, FileIdentity>> readRecord(int folder)
 {
     std::vector<std::pair<QByteArray, FileIdentity>> files;
-    const int fd = ::openat(folder, kRecord, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(folder, kRecord, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return files;
     QByteArray text;
-    struct stat info { };
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMostRecordBytes) {
-        text.resize(qsizetype(info.st_size));
-        const ssize_t n = ::read(fd, text.data(), size_t(text.size()));
-        text.truncate(n > 0 ? qsizetype(n) : 0);
+    const off_t size = plainFileSize(fd);
+    if (size >= 0 && size <= kMostRecordBytes) {
+        text.resize(qsizetype(size));
+        qsizetype done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::read(fd, text.data() + done, size_t(text.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        text.truncate(done);
     }
     ::close(fd);
     for (const QByteArray& line : text.split('\n')) {
@@ -218,10 +240,13 @@ void saveRecord(int folder, bool runtime)
         ::unlinkat(folder, kRecord, 0);
         return;
     }
-    const int fd = ::openat(folder, kNewRecord, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // Into a file made here and now: what held the name before (a hard link to another file, a
+    // pipe) loses the name only, never its content, and nothing waits for a reader.
+    ::unlinkat(folder, kNewRecord, 0);
+    const int fd = ::openat(folder, kNewRecord, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0)
         return;
-    const bool written = writeAll(fd, lines) == 0;
+    const bool written = plainFileSize(fd) >= 0 && writeAll(fd, lines) == 0;
     if (::close(fd) == 0 && written)
         ::renameat(folder, kNewRecord, folder, kRecord);
     else

@@ -11,7 +11,9 @@
 // lists the files written into it in ".written", so that a later start removes what a process
 // that ended without its quit left. A file is removed only while its name still holds the very
 // file written (its inode, size, and modification and change times to the nanosecond), never
-// through a link.
+// through a link. The list is read only from a regular file of one link and written only into a
+// file just made; anything else in its place (a link, a pipe, a hard link to another file) is
+// passed over and never opened for writing.
 class DragFileStore {
 public:
     // How long a file is kept at least: a later write removes the files written longer ago than
