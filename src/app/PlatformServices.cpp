@@ -26,6 +26,7 @@
 #include "platform/linux/X11HotkeyRegistrar.h"
 #include "platform/linux/X11KeySynthesizer.h"
 #include "platform/linux/X11Pasteboard.h"
+#include "platform/linux/X11QtClockGuard.h"
 #include "platform/linux/X11Permissions.h"
 #include "platform/linux/X11ScreenSource.h"
 #include "platform/linux/X11PointerLocation.h"
@@ -40,6 +41,9 @@ void PlatformServices::installLinux()
 {
     // A lost X server ends the process at once and only once, whichever thread notices it.
     X11ConnectionLoss::install();
+    // Copies left to Qt's clipboard keep working after a drag into a program that stamps its
+    // requests ahead of the server's clock.
+    X11QtClockGuard::install();
     // The services live for the whole process.
     auto* preferences = new JsonFilePreferences();
     Preferences::setShared(preferences);

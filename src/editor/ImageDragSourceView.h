@@ -1,4 +1,6 @@
 #pragma once
+#include "editor/DragFileStore.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QPoint>
@@ -39,26 +41,22 @@ public:
     void setRenderImage(RenderImage render) { m_renderImage = std::move(render); }
     void setOnTap(std::function<void()> onTap) { m_onTap = std::move(onTap); }
 
+    // The drag files' store (DragFileStore), as the program and its tests reach it.
     // $XDG_CACHE_HOME/Quorvel/drag: where dragged PNGs are written for file-only drop targets.
     static QString dragCacheFolder();
     // Deletes the files writeDragFile left in the drag folders (at start-up and at quit): those
-    // this process or an earlier one wrote (each folder lists its own), each only while its name
-    // still holds the very file written (its inode, size, and modification and change times to
-    // the nanosecond), never through a link.
+    // this process or an earlier one wrote, each only while its name still holds the very file
+    // written, never through a link.
     static void clearDragCache();
     // How long a drag's file is kept at least: a later drag removes the files this process wrote
-    // longer ago than that (each only while its name still holds the very file written), the rest
-    // go with clearDragCache. Nothing is removed by a timer.
-    static constexpr std::chrono::minutes keepDragFilesFor {10};
+    // longer ago than that, the rest go with clearDragCache. Nothing is removed by a timer.
+    static constexpr std::chrono::minutes keepDragFilesFor = DragFileStore::keepFilesFor;
     // The clock a file's age is read from (tests; none: the steady clock). Main thread only, as
     // every function here.
-    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    using Clock = DragFileStore::Clock;
     static void setClock(Clock clock);
-    // Writes the PNG into the cache folder, readable by the user alone; the file's path, or empty
-    // on failure. A link in place of the folder (or of Quorvel's cache folder), a folder of
-    // another user, or one where the file cannot be written (full, read-only) is not used: the
-    // file goes to $XDG_RUNTIME_DIR/Quorvel/drag then, made the same way in a runtime folder of
-    // this user alone, and nowhere when there is none or it takes no file either.
+    // Writes the PNG into a drag folder, readable by the user alone; the file's path, or empty
+    // when no drag folder takes it.
     static QString writeDragFile(const QByteArray& png);
 
     // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to a drag

@@ -14,12 +14,15 @@
 #include <QUrl>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -383,4 +386,59 @@ TEST(ImageDragSourceView, AFolderThatTakesNoFileGivesWayAndWithNoneThePictureGoe
     EXPECT_EQ(QDir(setting.runtime.path() + QStringLiteral("/Quorvel/drag")).entryList(QDir::Files),
         QStringList {QFileInfo(file).fileName()});
     ImageDragSourceView::clearDragCache();
+}
+
+namespace {
+
+// Runs `call` on a thread of its own and waits up to 10 s for it to return. Then the pipes named in
+// `fifos` are opened for reading and writing until it has returned, which lets a call that waits on
+// one of them go on, so that the test ends either way. Whether it returned in time.
+bool returnsWhilePipesWait(const std::function<void()>& call, const QStringList& fifos)
+{
+    std::packaged_task<void()> task(call);
+    std::future<void> done = task.get_future();
+    std::thread thread(std::move(task));
+    const bool returned = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    std::vector<int> opened;
+    for (const QString& fifo : fifos)
+        opened.push_back(::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    thread.join();
+    for (const int fd : opened)
+        if (fd >= 0)
+            ::close(fd);
+    return returned;
+}
+}
+
+// The folder's list of drag files is written only into a file just made: a hard link in its place
+// leaves the file it links alone. A pipe named as the list holds up neither the start nor a drag.
+TEST(ImageDragSourceView, TheListOfDragFilesGoesIntoAFileOfItsOwnOnly)
+{
+    DragSetting setting(false);
+    const QString folder = ImageDragSourceView::dragCacheFolder();
+    const QString list = folder + QStringLiteral("/.written"), newList = list + QStringLiteral(".new");
+    const QString users = setting.cache.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    writeFile(users, "the user's own words");
+    ASSERT_EQ(::link(QFile::encodeName(users).constData(), QFile::encodeName(newList).constData()), 0);
+    const QString first = ImageDragSourceView::writeDragFile(QByteArray("png"));
+    EXPECT_EQ(readFile(users), QByteArray("the user's own words"));
+
+    ASSERT_TRUE(QFile::remove(list));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
+    EXPECT_TRUE(returnsWhilePipesWait([] { ImageDragSourceView::clearDragCache(); }, {list})) << "the start";
+    EXPECT_FALSE(QFile::exists(first));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(newList).constData(), 0600), 0);
+    QString second;
+    ASSERT_TRUE(returnsWhilePipesWait([&] { second = ImageDragSourceView::writeDragFile(QByteArray("png")); }, {newList}))
+        << "a drag";
+
+    // The list still names the file: a later start removes it after a run that never quit.
+    QTemporaryDir otherCache;
+    qputenv("XDG_CACHE_HOME", otherCache.path().toUtf8());
+    ImageDragSourceView::clearDragCache();
+    qputenv("XDG_CACHE_HOME", setting.cache.path().toUtf8());
+    ASSERT_TRUE(QFile::exists(second));
+    ImageDragSourceView::clearDragCache();
+    EXPECT_FALSE(QFile::exists(second));
 }

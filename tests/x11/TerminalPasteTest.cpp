@@ -6,10 +6,13 @@
 #include "editor/ImageDragSourceView.h"
 #include "platform/Dispatch.h"
 #include "platform/PasteboardTypes.h"
+#include "platform/linux/X11QtClockGuard.h"
 
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -27,6 +30,7 @@ struct Terminal {
 
 // A drop target on its own X connection that, as PCManFM does, reads the dragged URIs at once with a
 // request stamped far ahead of the server's clock, then accepts the drop and says finished.
+// fileOffered tells whether the answer named a file.
 class AheadStampingDropTarget {
 public:
     explicit AheadStampingDropTarget(QRect area)
@@ -50,7 +54,7 @@ public:
         XDestroyWindow(m_display, m_window);
         XCloseDisplay(m_display);
     }
-    std::atomic<bool> dropped {false}, uriRequested {false};
+    std::atomic<bool> dropped {false}, uriRequested {false}, fileOffered {false};
 
 private:
     Atom atom(const char* name) { return XInternAtom(m_display, name, False); }
@@ -69,6 +73,17 @@ private:
     {
         while (!m_stop) {
             x11test::handlePendingEvents(m_display, [&](const XEvent& event) {
+                if (event.type == SelectionNotify && event.xselection.property != None) {
+                    Atom type = 0;
+                    int format = 0;
+                    unsigned long count = 0, remaining = 0;
+                    unsigned char* data = nullptr;
+                    XGetWindowProperty(m_display, m_window, event.xselection.property, 0, 4096, True, AnyPropertyType,
+                        &type, &format, &count, &remaining, &data);
+                    fileOffered = data && QByteArray(reinterpret_cast<const char*>(data)).startsWith("file://");
+                    if (data)
+                        XFree(data);
+                }
                 if (event.type != ClientMessage)
                     return;
                 const Window source = Window(event.xclient.data.l[0]);
@@ -90,6 +105,38 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop {false};
 };
+
+// Drags a PNG out of a window of this process into such a drop target, with the X11 services the
+// program installs: the drop target gets the file.
+void dragOutIntoAheadStampingTarget()
+{
+    X11QtClockGuard::install();
+    AheadStampingDropTarget target(QRect(200, 200, 400, 300));
+    ImageDragSourceView source;
+    const QByteArray png = imageBytes(64, 48, "png", QColor(40, 96, 170));
+    source.setRenderImage([&] { return ImageDragSourceView::Rendered::ready(png, QImage::fromData(png)); });
+    source.setWindowFlag(Qt::X11BypassWindowManagerHint);
+    source.setGeometry(1000, 600, 120, 90);
+    source.show();
+    ASSERT_TRUE(waitUntil([&] { return source.isVisible(); }));
+    ASSERT_TRUE(QProcess::startDetached(QStringLiteral("xdotool"),
+        QStringLiteral("mousemove 1060 640 sleep 0.2 mousedown 1 sleep 0.2 mousemove 1070 645 sleep 0.2 "
+                       "mousemove 600 400 sleep 0.3 mousemove 400 300 sleep 0.5 mouseup 1")
+            .split(QLatin1Char(' '))));
+    ASSERT_TRUE(waitUntil([&] { return target.dropped.load(); }, 15000)) << "the drag never reached the drop target";
+    EXPECT_TRUE(target.uriRequested);
+    EXPECT_TRUE(target.fileOffered);
+}
+
+// What another client reads from a selection ("clipboard", "primary"); this process may be the
+// owner, so its event loop keeps running meanwhile.
+QByteArray readSelection(const QString& selection)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), selection});
+    waitUntil([&] { return xclip.state() == QProcess::NotRunning; }, 15000);
+    return xclip.readAllStandardOutput();
+}
 
 class TerminalPasteTest : public ::testing::TestWithParam<Terminal> {
 protected:
@@ -168,30 +215,14 @@ TEST_P(TerminalPasteTest, TheEntrysTextArrivesNeverAControlCharacter)
     EXPECT_EQ(received(), text.toUtf8()) << "nothing else may follow";
 }
 
-// After a drag into a program stamping its requests ahead of the server's clock (which Qt's clock then
-// follows), a paste still arrives: the selection is owned and served by the server's time.
+// After a drag into a program stamping its requests ahead of the server's clock, a paste still arrives.
 TEST_P(TerminalPasteTest, APasteAfterADragOutArrives)
 {
     const Terminal terminal = GetParam();
     if (QStandardPaths::findExecutable(QString::fromLatin1(terminal.program)).isEmpty())
         GTEST_SKIP() << terminal.program << " is not installed (scripts/setup installs it)";
     ASSERT_TRUE(services.keys.isAvailable()) << "needs the XTEST extension";
-    {
-        AheadStampingDropTarget target(QRect(200, 200, 400, 300));
-        ImageDragSourceView source;
-        const QByteArray png = imageBytes(64, 48, "png", QColor(40, 96, 170));
-        source.setRenderImage([&] { return ImageDragSourceView::Rendered::ready(png, QImage::fromData(png)); });
-        source.setWindowFlag(Qt::X11BypassWindowManagerHint);
-        source.setGeometry(1000, 600, 120, 90);
-        source.show();
-        ASSERT_TRUE(waitUntil([&] { return source.isVisible(); }));
-        ASSERT_TRUE(QProcess::startDetached(QStringLiteral("xdotool"),
-            QStringLiteral("mousemove 1060 640 sleep 0.2 mousedown 1 sleep 0.2 mousemove 1070 645 sleep 0.2 "
-                           "mousemove 600 400 sleep 0.3 mousemove 400 300 sleep 0.5 mouseup 1")
-                .split(QLatin1Char(' '))));
-        ASSERT_TRUE(waitUntil([&] { return target.dropped.load(); }, 15000)) << "the drag never reached the drop target";
-        EXPECT_TRUE(target.uriRequested);
-    }
+    ASSERT_NO_FATAL_FAILURE(dragOutIntoAheadStampingTarget());
 
     ASSERT_TRUE(startTerminal(terminal)) << terminal.name << " did not come up";
     paste.captureTargetApp();
@@ -200,6 +231,25 @@ TEST_P(TerminalPasteTest, APasteAfterADragOutArrives)
     ASSERT_TRUE(paste.paste(entry, false));
     EXPECT_TRUE(waitUntil([&] { return received() == text.toUtf8(); }, 5000))
         << terminal.name << " received: " << received().toHex(' ').toStdString();
+}
+
+// After the same drag, a copy in a text field of this process reaches other programs: on the
+// clipboard (Ctrl+C, the context menu's Copy) and as the PRIMARY a mouse selection takes.
+TEST(AfterADragOut, ACopyInOurTextFieldsReachesOtherPrograms)
+{
+    ASSERT_NO_FATAL_FAILURE(dragOutIntoAheadStampingTarget());
+    QLineEdit field(QStringLiteral("Nachgezogen42"));
+    field.show();
+    ASSERT_TRUE(waitUntil([&] { return field.isVisible(); }));
+    field.selectAll();
+    field.copy();
+    EXPECT_EQ(readSelection(QStringLiteral("clipboard")), QByteArray("Nachgezogen42"));
+    field.deselect();
+    const int middle = field.height() / 2;
+    QTest::mousePress(&field, Qt::LeftButton, {}, QPoint(1, middle));
+    QTest::mouseMove(&field, QPoint(field.width() - 1, middle));
+    QTest::mouseRelease(&field, Qt::LeftButton, {}, QPoint(field.width() - 1, middle));
+    EXPECT_EQ(readSelection(QStringLiteral("primary")), QByteArray("Nachgezogen42"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Terminals, TerminalPasteTest,
