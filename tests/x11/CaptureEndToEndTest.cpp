@@ -7,6 +7,7 @@
 #include "editor/AnnotationWindowManager.h"
 #include "fakes/FakePreferences.h"
 #include "fakes/FakeTextRecognizer.h"
+#include "fakes/ManualQueue.h"
 #include "platform/Dispatch.h"
 #include "platform/Background.h"
 #include "platform/NotificationCenter.h"
@@ -37,8 +38,10 @@ protected:
     FakeTextRecognizer noText;
     FakePreferences preferences;
     AnnotationWindowManager editors {{{preferences, services.pasteboard, suspension, {}}, nullptr}};
+    // The offer's time: it ends only when the test moves this clock on.
+    ManualQueue offerTime;
     PostCaptureQuickActionController quickAction {
-        {services.registrar, source, DispatchQueue::main(), [this](const QImage& image, QScreen* screen) {
+        {services.registrar, source, offerTime, [this](const QImage& image, QScreen* screen) {
              editors.present(image, nullptr, screen);
          }}};
     ScreenshotCaptureService service {{source, services.pasteboard, noText, suspension, DispatchQueue::main(),
@@ -212,7 +215,7 @@ TEST_F(CaptureEndToEndTest, SpaceOpensTheEditorWithinTheOfferAndReachesTheFocuse
     captured.fill(QColor(30, 140, 200));
     // After the offer's 1.6 s the space bar belongs to the focused program again.
     quickAction.offer(captured, monitor(1).displayID);
-    spin(1700);
+    offerTime.advance(PostCaptureQuickActionController::offerMs);
     EXPECT_FALSE(quickAction.isPending());
     EXPECT_EQ(focusAndCountPresses(300), 1);
     EXPECT_EQ(editors.window(), nullptr);

@@ -1,367 +1,22 @@
 #include "platform/linux/TesseractTextRecognizer.h"
 
-#include "platform/Background.h"
-#include "platform/Console.h"
-#include "platform/linux/TextLanguage.h"
+#include "platform/linux/TesseractEnginePool.h"
+#include "platform/linux/TesseractLanguageOrders.h"
+#include "platform/linux/TesseractPage.h"
 #include "platform/linux/TextPageLayout.h"
-
-#include <QCoreApplication>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-#include <dlfcn.h>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
 namespace {
 
-// Tesseract runs parts of its recognition on OpenMP threads that busy-wait for each other; on a
-// busy machine that makes a line of text take seconds instead of a fraction of one. With dynamic
-// teams the OpenMP runtime gives the calling thread only as many threads as there are idle cores.
-// The setting belongs to each calling thread; the runtime is Tesseract's own (none when it was
-// built without OpenMP).
-void preferIdleCoresOnly()
-{
-    thread_local bool done = false;
-    if (done)
-        return;
-    done = true;
-    using SetDynamic = void (*)(int);
-    static const auto setDynamic = reinterpret_cast<SetDynamic>(dlsym(RTLD_DEFAULT, "omp_set_dynamic"));
-    if (setDynamic)
-        setDynamic(1);
-}
-
-void endEngine(tesseract::TessBaseAPI* api)
-{
-    if (!api)
-        return;
-    api->End();
-    delete api;
-}
-
-// A loaded engine, set up as every read wants it; null when the models cannot be loaded.
-tesseract::TessBaseAPI* loadEngine(const std::string& languages)
-{
-    auto* api = new tesseract::TessBaseAPI();
-    // The default data folder of the installed Tesseract (or TESSDATA_PREFIX).
-    if (api->Init(nullptr, languages.c_str(), tesseract::OEM_DEFAULT) != 0) {
-        endEngine(api);
-        return nullptr;
-    }
-    // Tesseract's own diagnostics would go to the terminal at every image.
-    api->SetVariable("debug_file", "/dev/null");
-    api->SetPageSegMode(tesseract::PSM_AUTO);
-    return api;
-}
-
-// How wide a vertical channel of aligned gaps must be for the page segmentation to take it for the
-// gutter between two columns. The tesseract command takes one three quarters of the text's height
-// wide. In monospaced text every word gap is aligned with the ones above and below it, and a
-// terminal's "Zeile 1:" … "Zeile 9:", the fields of `ls -l` or of a log became columns of their
-// own, read apart from the rest of their rows or dropped. With wide gutters, twice the text's height,
-// word gaps stay word gaps and real gutters (an em and more) still divide columns. Pages are read
-// with wide gutters unless the page segmentation makes pictures of their text (see readLayout).
-enum class Gutters { Wide, AsTheCommand };
-
-}
-
-// Loaded engines that are not reading. An engine reads on one thread at a time but may read on any
-// thread, so an engine loaded ahead of a read (prepare) serves it whichever worker runs it. Loading
-// takes a noticeable part of a read's time; an idle engine is kept for a while for the next read
-// and ended once it has idled for the lifetime, which gives its memory back.
-class TesseractTextRecognizer::EnginePool : public std::enable_shared_from_this<EnginePool> {
-public:
-    EnginePool(std::string languages, std::chrono::milliseconds idleLifetime)
-        : m_languages(std::move(languages))
-        , m_idleLifetime(idleLifetime)
-    {
-    }
-    ~EnginePool()
-    {
-        for (Idle& idle : m_idle)
-            endEngine(idle.api);
-    }
-
-    // An idle engine, else a new one; null when the models cannot be loaded.
-    tesseract::TessBaseAPI* take()
-    {
-        preferIdleCoresOnly();
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_idle.empty()) {
-                tesseract::TessBaseAPI* api = m_idle.back().api;
-                m_idle.pop_back();
-                return api;
-            }
-            if (m_failed)
-                return nullptr;
-        }
-        tesseract::TessBaseAPI* api = loadEngine(m_languages);
-        std::lock_guard lock(m_mutex);
-        if (!api && !m_failed) {
-            m_failed = true;
-            Console::log(QStringLiteral("TesseractTextRecognizer: could not load the languages %1")
-                             .arg(QString::fromStdString(m_languages)));
-        }
-        if (api)
-            ++m_loaded;
-        return api;
-    }
-
-    void giveBack(tesseract::TessBaseAPI* api)
-    {
-        if (!api)
-            return;
-        api->Clear();
-        {
-            std::lock_guard lock(m_mutex);
-            m_idle.push_back({api, std::chrono::steady_clock::now()});
-        }
-        scheduleEnding();
-    }
-
-    // Loads one engine on the worker pool unless one is idle or already loading.
-    void prepare()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_idle.empty() || m_failed || m_preparing)
-                return;
-            m_preparing = true;
-        }
-        std::shared_ptr<EnginePool> self = shared_from_this();
-        Background::run([self] {
-            tesseract::TessBaseAPI* api = self->take();
-            {
-                std::lock_guard lock(self->m_mutex);
-                self->m_preparing = false;
-            }
-            self->giveBack(api);
-        });
-    }
-
-    // Ends the engines that have idled for the lifetime.
-    void endIdle()
-    {
-        std::vector<tesseract::TessBaseAPI*> ending;
-        {
-            std::lock_guard lock(m_mutex);
-            const auto now = std::chrono::steady_clock::now();
-            auto old = std::stable_partition(
-                m_idle.begin(), m_idle.end(), [&](const Idle& idle) { return now - idle.since < m_idleLifetime; });
-            for (auto it = old; it != m_idle.end(); ++it)
-                ending.push_back(it->api);
-            m_idle.erase(old, m_idle.end());
-        }
-        for (tesseract::TessBaseAPI* api : ending)
-            endEngine(api);
-    }
-
-    int loaded() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_loaded;
-    }
-    int idle() const
-    {
-        std::lock_guard lock(m_mutex);
-        return int(m_idle.size());
-    }
-
-private:
-    struct Idle {
-        tesseract::TessBaseAPI* api;
-        std::chrono::steady_clock::time_point since;
-    };
-
-    // After the lifetime the engines that idled through it are ended, on the worker pool (ending
-    // one frees tens of megabytes). Without an event loop they stay until the recognizer goes.
-    void scheduleEnding()
-    {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return;
-        std::weak_ptr<EnginePool> weak = weak_from_this();
-        const auto lifetime = m_idleLifetime;
-        QMetaObject::invokeMethod(
-            app,
-            [weak, lifetime, app] {
-                QTimer::singleShot(lifetime + std::chrono::milliseconds(50), app, [weak] {
-                    if (weak.expired())
-                        return;
-                    Background::run([weak] {
-                        if (std::shared_ptr<EnginePool> pool = weak.lock())
-                            pool->endIdle();
-                    });
-                });
-            },
-            Qt::QueuedConnection);
-    }
-
-    const std::string m_languages;
-    const std::chrono::milliseconds m_idleLifetime;
-    mutable std::mutex m_mutex;
-    std::vector<Idle> m_idle;
-    int m_loaded = 0;
-    bool m_failed = false;
-    bool m_preparing = false;
-};
-
-namespace {
-
-// An engine taken from the pool for one read and given back when the read ends.
-class EngineLease {
-public:
-    explicit EngineLease(TesseractTextRecognizer::EnginePool& pool)
-        : m_pool(pool)
-        , m_api(pool.take())
-    {
-    }
-    ~EngineLease() { m_pool.giveBack(m_api); }
-    EngineLease(const EngineLease&) = delete;
-    EngineLease& operator=(const EngineLease&) = delete;
-    tesseract::TessBaseAPI* get() const { return m_api; }
-
-private:
-    TesseractTextRecognizer::EnginePool& m_pool;
-    tesseract::TessBaseAPI* m_api;
-};
-
-// Whether a block of Tesseract's layout is a picture, a rule or noise.
-bool isPicture(tesseract::PolyBlockType type)
-{
-    return type == tesseract::PT_FLOWING_IMAGE || type == tesseract::PT_HEADING_IMAGE
-        || type == tesseract::PT_PULLOUT_IMAGE;
-}
-
-bool isText(tesseract::PolyBlockType type)
-{
-    return !isPicture(type) && type != tesseract::PT_HORZ_LINE && type != tesseract::PT_VERT_LINE
-        && type != tesseract::PT_NOISE;
-}
-
-// Recognizes `page` (8-bit grey) with the automatic page segmentation of the tesseract command, at
-// `resolution` pixels an inch. False, with the engine cleared, when Tesseract fails.
-bool recognizePage(tesseract::TessBaseAPI* api, const QImage& page, int resolution, Gutters gutters = Gutters::Wide)
-{
-    api->SetVariable("textord_tabfind_aligned_gap_fraction", gutters == Gutters::Wide ? "2" : "0.75");
-    api->SetPageSegMode(tesseract::PSM_AUTO);
-    api->SetImage(page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
-    api->SetSourceResolution(resolution);
-    if (api->Recognize(nullptr) == 0)
-        return true;
-    api->Clear();
-    return false;
-}
-
-// A part of a transcript: text, or a region of the page still to be read as a block of text.
-struct TranscriptPart {
-    QString text;
-    QRect region;
-    QRect line;       // where the text was read, for a line read from the page
-    QString language; // the language Tesseract read the line's first word with
-};
-
-// Reads pages again with another of the recogniser's languages first. Tesseract reads a word with
-// the language that read the word before (the first at first) and tries the others only when that
-// one is unsure of it: with English first the German "fährt", "später" come out as "fahrt",
-// "spater", and with German first an English "first" as "fırst". A line whose words show it to be
-// in another language than the first, read with another than its own and perhaps the worse for
-// it, takes the reading of the same page with its language first: the tesseract command's reading
-// with that order (a line read alone reads differently now and then). Only pages with such lines
-// are read again. The engines are taken from their pools when first needed and given back when the
-// read ends.
-class LanguageOrders {
-public:
-    LanguageOrders(QString first, const std::map<QString, std::shared_ptr<TesseractTextRecognizer::EnginePool>>& others)
-        : m_first(std::move(first))
-        , m_others(others)
-    {
-    }
-
-    // Gives each line of `parts` that may read better with its own language first the reading of
-    // `page` with that language first (one read per language).
-    void readAgain(const QImage& page, int resolution, Gutters gutters, std::vector<TranscriptPart>& parts)
-    {
-        std::map<QString, std::vector<TranscriptPart*>> byLanguage;
-        for (TranscriptPart& part : parts) {
-            const QString language = part.line.isNull() ? QString() : TextLanguage::languageOfLine(part.text);
-            if (language != m_first && m_others.count(language)
-                && TextLanguage::mayHaveLostLetters(part.text, language, part.language))
-                byLanguage[language].push_back(&part);
-        }
-        for (const auto& [language, foreign] : byLanguage) {
-            tesseract::TessBaseAPI* api = m_taken.try_emplace(language, *m_others.at(language)).first->second.get();
-            if (!api)
-                continue;
-            const std::vector<Line> again = readLines(api, page, resolution, gutters);
-            for (TranscriptPart* part : foreign) {
-                // The new reading, with the line's own ends of line and paragraph.
-                if (const Line* match = lineAt(again, part->line)) {
-                    qsizetype breaks = 0;
-                    while (part->text.endsWith(QString(breaks + 1, QLatin1Char('\n'))))
-                        ++breaks;
-                    part->text = match->text + QString(breaks, QLatin1Char('\n'));
-                }
-            }
-        }
-    }
-
-private:
-    struct Line {
-        QRect box;
-        QString text;
-    };
-
-    // The text lines of `page` as `api` reads them with the automatic page segmentation.
-    static std::vector<Line> readLines(tesseract::TessBaseAPI* api, const QImage& page, int resolution, Gutters gutters)
-    {
-        std::vector<Line> lines;
-        if (!recognizePage(api, page, resolution, gutters))
-            return lines;
-        std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
-        const auto level = tesseract::RIL_TEXTLINE;
-        while (it) {
-            int left = 0, top = 0, right = 0, bottom = 0;
-            if (isText(it->BlockType()) && !it->Empty(level) && it->BoundingBox(level, &left, &top, &right, &bottom)) {
-                std::unique_ptr<char[]> line(it->GetUTF8Text(level));
-                lines.push_back({QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)),
-                    line ? QString::fromUtf8(line.get()).trimmed() : QString()});
-            }
-            if (!it->Next(level))
-                break;
-        }
-        it.reset();
-        api->Clear();
-        return lines;
-    }
-
-    // The line of `lines` that covers most of `box`, provided it is mostly the same place.
-    static const Line* lineAt(const std::vector<Line>& lines, const QRect& box)
-    {
-        const auto areaOf = [](const QRect& r) { return qint64(r.width()) * r.height(); };
-        const Line* best = nullptr;
-        qint64 bestArea = 0;
-        for (const Line& line : lines) {
-            const qint64 area = areaOf(line.box.intersected(box));
-            if (area > bestArea) {
-                best = &line;
-                bestArea = area;
-            }
-        }
-        return best && bestArea * 2 >= std::max(areaOf(box), areaOf(best->box)) ? best : nullptr;
-    }
-
-    const QString m_first;
-    const std::map<QString, std::shared_ptr<TesseractTextRecognizer::EnginePool>>& m_others;
-    std::map<QString, EngineLease> m_taken; // an engine for each language read with first so far
-};
+using TesseractPage::Gutters;
+using TesseractPage::TranscriptPart;
 
 // A page as the automatic page segmentation reads it: its transcript in parts, and where its lines
 // of text and its pictures are.
@@ -378,7 +33,7 @@ std::optional<PageReading> readPage(tesseract::TessBaseAPI* api, const QImage& p
     Gutters gutters, const std::vector<TesseractTextRecognizer::Strip>& strips,
     std::vector<std::optional<QString>> replacements)
 {
-    if (!recognizePage(api, page, int(std::lround(96 * factor)), gutters))
+    if (!TesseractPage::recognize(api, page, int(std::lround(96 * factor)), gutters))
         return std::nullopt;
     PageReading reading;
     std::vector<TranscriptPart>& parts = reading.parts;
@@ -387,7 +42,7 @@ std::optional<PageReading> readPage(tesseract::TessBaseAPI* api, const QImage& p
     const auto level = tesseract::RIL_TEXTLINE;
     while (it) {
         int left = 0, top = 0, right = 0, bottom = 0;
-        if (isPicture(it->BlockType())) {
+        if (TesseractPage::isPicture(it->BlockType())) {
             if (it->IsAtBeginningOf(tesseract::RIL_BLOCK)
                 && it->BoundingBox(tesseract::RIL_BLOCK, &left, &top, &right, &bottom)) {
                 const QRect picture(QPoint(left, top), QPoint(right - 1, bottom - 1));
@@ -395,7 +50,7 @@ std::optional<PageReading> readPage(tesseract::TessBaseAPI* api, const QImage& p
                 if (bottom - top <= 3 * lineHeight * factor && right - left >= 4 * (bottom - top))
                     parts.push_back({{}, picture, {}, {}});
             }
-        } else if (isText(it->BlockType()) && !it->Empty(level)) {
+        } else if (TesseractPage::isText(it->BlockType()) && !it->Empty(level)) {
             it->BoundingBox(level, &left, &top, &right, &bottom);
             lines.emplace_back(QPoint(left, top), QPoint(right - 1, bottom - 1));
             const double middle = (top + bottom) / 2.0 / factor;
@@ -461,7 +116,8 @@ bool picturesHoldText(const PageReading& reading)
 // Tesseract's transcript, each line ending with a line break and each paragraph with another one.
 // The lines whose middle lies in a strip with a reading in `replacements` give way to that reading,
 // in the place of the strip's first line. A line in another language than the first that may read
-// better with its language first is read so (see LanguageOrders). nullopt when Tesseract fails.
+// better with its language first is read so (see TesseractLanguageOrders). nullopt when Tesseract
+// fails.
 //
 // The page is read with wide gutters between columns; where pictures in it may hold text (see
 // picturesHoldText), it is read with the gutters of the tesseract command.
@@ -471,7 +127,7 @@ bool picturesHoldText(const PageReading& reading)
 // lines high, four times as wide as high) and clear of the lines of text is read as a block of
 // text and kept where Tesseract is sure of it (a mean confidence of 60 and more), which the text
 // of a real picture rarely is. The initials it now and then makes pictures of stay out.
-std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& orders, const QImage& gray,
+std::optional<QString> readLayout(tesseract::TessBaseAPI* api, TesseractLanguageOrders& orders, const QImage& gray,
     double factor, int lineHeight, const std::vector<TesseractTextRecognizer::Strip>& strips = {},
     const std::vector<std::optional<QString>>& replacements = {})
 {
@@ -525,14 +181,14 @@ std::optional<QString> readLayout(tesseract::TessBaseAPI* api, LanguageOrders& o
 
 TesseractTextRecognizer::TesseractTextRecognizer(QString languages, std::chrono::milliseconds idleLifetime)
     : m_languages(std::move(languages))
-    , m_engines(std::make_shared<EnginePool>(m_languages.toStdString(), idleLifetime))
+    , m_engines(std::make_shared<TesseractEnginePool>(m_languages.toStdString(), idleLifetime))
 {
     // For each further language, the same languages with that one first.
     const QStringList order = m_languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
     for (qsizetype i = 1; i < order.size(); ++i) {
         QStringList first = order;
         first.move(i, 0);
-        m_otherOrders[order[i]] = std::make_shared<EnginePool>(
+        m_otherOrders[order[i]] = std::make_shared<TesseractEnginePool>(
             first.join(QLatin1Char('+')).toStdString(), idleLifetime);
     }
 }
@@ -564,13 +220,13 @@ std::vector<QRectF> TesseractTextRecognizer::textLineRects(const QImage& image)
     std::vector<QRectF> lines;
     if (image.isNull() || image.width() < 3 || image.height() < 3)
         return lines;
-    const EngineLease engine(*m_engines);
+    const TesseractEngineLease engine(*m_engines);
     tesseract::TessBaseAPI* api = engine.get();
     if (!api)
         return lines;
 
     const QImage gray = TextPageLayout::grayPage(image);
-    if (!recognizePage(api, gray, 96))
+    if (!TesseractPage::recognize(api, gray, 96))
         return lines;
     const double width = gray.width();
     const double height = gray.height();
@@ -597,7 +253,7 @@ std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& imag
 {
     if (image.isNull() || image.width() < 3 || image.height() < 3)
         return std::nullopt;
-    const EngineLease engine(*m_engines);
+    const TesseractEngineLease engine(*m_engines);
     tesseract::TessBaseAPI* api = engine.get();
     if (!api) {
         if (error)
@@ -606,7 +262,7 @@ std::optional<QString> TesseractTextRecognizer::recognizeText(const QImage& imag
     }
     const TextPageLayout::Page layout = TextPageLayout::layoutOf(TextPageLayout::grayPage(image));
     const std::vector<Strip>& strips = layout.strips;
-    LanguageOrders orders(m_languages.section(QLatin1Char('+'), 0, 0), m_otherOrders);
+    TesseractLanguageOrders orders(m_languages.section(QLatin1Char('+'), 0, 0), m_otherOrders);
     std::optional<QString> text;
     if (strips.size() <= 1) {
         // Text of one kind: the page is read once.

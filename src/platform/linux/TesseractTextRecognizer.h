@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+class TesseractEnginePool;
+
 // Text lines and text through Tesseract with the English and German models. An engine reads one
 // image at a time; engines are loaded as reads need them, kept while idle for the next read and
 // ended after `idleLifetime` without one.
@@ -42,11 +44,9 @@ public:
     // top or bottom edge cuts through are left out. Empty for an image without ink.
     static std::vector<Strip> readingStrips(const QImage& image);
 
-    class EnginePool;
-
 private:
     QString m_languages;
-    std::shared_ptr<EnginePool> m_engines;
+    std::shared_ptr<TesseractEnginePool> m_engines;
     // By language: engines with that language first.
-    std::map<QString, std::shared_ptr<EnginePool>> m_otherOrders;
+    std::map<QString, std::shared_ptr<TesseractEnginePool>> m_otherOrders;
 };
