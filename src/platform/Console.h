@@ -24,11 +24,16 @@ namespace Console {
 //   what Qt or a library prints (a qWarning, libvdpau's line at every play) holds no thread when
 //   the terminal takes nothing either, and lines beyond the queue's bound are counted. Child
 //   processes started by fork (QProcess::startDetached, xdg-open) get the real stderr as their
-//   descriptor 2, so that they never depend on this process draining their output.
+//   descriptor 2, so that they never depend on this process draining their output;
+// - what was written before the process ends reaches the real stderr before the end, also when
+//   it ends abnormally: at a fatal Qt message, a fatal signal (SIGABRT, SIGSEGV, SIGBUS, SIGFPE,
+//   SIGILL; the process then ends as the signal would have ended it), std::terminate, exit and
+//   quick_exit; an AddressSanitizer report goes to the real stderr, after what waited.
 void ownStandardStreams();
-// Writes `line` (a whole line, newline included) to the real stderr at once, as far as that
-// cannot block: for a thread that ends the process right after. Past the queue, whose thread may
-// be stuck, and stdio, whose lock a stuck thread may hold. Safe to call from a signal handler.
+// Writes `line` (a whole line, newline included) to the real stderr after what waits to be
+// written, within half a second at most: for a thread that ends the process right after. Past
+// the queue's lock, which a stuck thread may hold, and stdio, whose lock it may hold too. Safe to
+// call from a signal handler.
 void sayAtTheEnd(const char* line, size_t length);
 // Prints `line` on stderr without waiting for it: a thread of its own writes the lines in order,
 // so a terminal that takes nothing (its output suspended, a pipe nobody reads) holds no caller.

@@ -5,8 +5,12 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
@@ -111,6 +115,55 @@ TEST(Console, AFatalMessageReachesTheRealStderrBeforeTheEnd)
             qFatal("the end of it all");
         },
         "the end of it all");
+}
+
+namespace {
+// Recursion that the compiler keeps (each frame is used after the next returns) until the stack
+// overflows; the line comes a few frames before, too late for the console's thread to pass it on.
+int overflowTheStack(const char* base, rlim_t size)
+{
+    volatile char frame[64 * 1024];
+    frame[0] = 1;
+    static bool said = false;
+    if (!said && size_t(base - const_cast<const char*>(frame)) > size - 512 * 1024) {
+        std::fprintf(stderr, "the deepest words\n");
+        said = true;
+    }
+    return size == 0 ? 0 : overflowTheStack(base, size) + frame[1];
+}
+int overflowTheStack()
+{
+    rlimit limit {8 << 20, RLIM_INFINITY};
+    ::getrlimit(RLIMIT_STACK, &limit);
+    limit.rlim_cur = std::min<rlim_t>(limit.rlim_cur, 8 << 20);
+    ::setrlimit(RLIMIT_STACK, &limit);
+    const char base = 0;
+    return overflowTheStack(&base, limit.rlim_cur);
+}
+// A stack overflow ends the process with SIGSEGV, unless AddressSanitizer reports it and exits.
+bool endedByStackOverflow(int status)
+{
+    return (WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) || (WIFEXITED(status) && WEXITSTATUS(status) == 1);
+}
+}
+
+// What was written before the process ends reaches the real stderr first, however it ends; a
+// fatal signal still ends it as that signal.
+TEST(Console, WhatWasWrittenBeforeAnEndReachesTheRealStderrFirst)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto ownAndSay = [] {
+        Console::ownStandardStreams();
+        Console::quietLibraries();
+        std::fprintf(stderr, "the last words\n");
+    };
+    EXPECT_EXIT({ ownAndSay(); std::abort(); }, ::testing::KilledBySignal(SIGABRT), "the last words");
+    EXPECT_EXIT({ ownAndSay(); qFatal("the end of it all"); }, ::testing::KilledBySignal(SIGABRT),
+        "the last words\n(.*\n)?the end of it all");
+    EXPECT_EXIT({ ownAndSay(); std::terminate(); }, ::testing::KilledBySignal(SIGABRT), "the last words");
+    EXPECT_EXIT({ ownAndSay(); std::_Exit(overflowTheStack()); }, endedByStackOverflow, "the deepest words");
+    EXPECT_EXIT({ ownAndSay(); std::quick_exit(3); }, ::testing::ExitedWithCode(3), "the last words");
+    EXPECT_EXIT({ ownAndSay(); std::exit(4); }, ::testing::ExitedWithCode(4), "the last words");
 }
 
 // A program started by fork (xdg-open) gets the real stderr, not the console's pipe, and the SIGPIPE

@@ -201,6 +201,7 @@ TEST_F(JsonFilePreferencesTest, MalformedAndOversizedFilesAreSetAsideAndStartEmp
         "",                                  // empty
         QByteArray("{\"a\": \"\xff\xfe\"}"), // not UTF-8
         "{\"a\": " + deep + "}",             // nesting far beyond anything sane
+        "{\"a\": " + deep + QByteArray(deep.size(), ']') + "}", // the same, well formed
         QByteArray("\x00\x01\x02", 3),
         "{\"a\": \"" + QByteArray(JsonFilePreferences::maximumFileSize, 'x') + "\"}", // over the size limit
     };

@@ -15,9 +15,11 @@ namespace {
 class StartedQuorvel {
 public:
     // `inChild` sets up descriptors and signals before the binary starts; `loggingRules` has Qt print.
-    StartedQuorvel(std::function<void()> inChild, const QString& loggingRules = {})
+    StartedQuorvel(std::function<void()> inChild, const QString& loggingRules = {}, bool onTheDisplay = true)
     {
         QProcessEnvironment env = freshHomeEnvironment(m_home.path());
+        if (!onTheDisplay)
+            env.remove("DISPLAY");
         env.remove("DBUS_SESSION_BUS_ADDRESS"); // no tray host, no Secret Service
         env.remove("QUORVEL_TRACE");
         env.remove("QT_LOGGING_RULES");
@@ -155,4 +157,19 @@ TEST(StandardStreams, AHangUpIsAQuitUnlessItWasIgnoredAtStart)
     StartedQuorvel plainly([] { ::signal(SIGHUP, SIG_DFL); });
     ASSERT_TRUE(plainly.started());
     EXPECT_TRUE(plainly.quits(SIGHUP));
+}
+
+// Started where no display answers, Qt's line that says why comes before its fatal line, every time.
+TEST(StandardStreams, WithoutADisplayQtsReasonComesBeforeItsFatalLine)
+{
+    for (int start = 0; start < 8; ++start) {
+        SCOPED_TRACE(start);
+        StartedQuorvel quorvel([] { }, {}, false);
+        ASSERT_TRUE(quorvel.process.waitForFinished(20000));
+        EXPECT_EQ(quorvel.process.exitStatus(), QProcess::CrashExit);
+        const QByteArray said = quorvel.process.readAllStandardError();
+        const qsizetype reason = said.indexOf("qt.qpa.xcb: could not connect to display");
+        EXPECT_GE(reason, 0) << said.constData();
+        EXPECT_LT(reason, said.indexOf("no Qt platform plugin could be initialized")) << said.constData();
+    }
 }

@@ -20,6 +20,8 @@ namespace {
 constexpr const char* dataMarker = "$data";
 constexpr const char* doubleMarker = "$double";
 
+struct TooDeep { };
+
 std::string utf8(const QString& s)
 {
     const QByteArray bytes = s.toUtf8();
@@ -166,12 +168,25 @@ QByteArray JsonFilePreferences::encode(
 std::optional<QVariantMap> JsonFilePreferences::decode(
     const QByteArray& bytes, QString* error, QStringList* skippedKeys, QMap<QString, QByteArray>* skippedValues)
 {
+    // Values nested deeper than the bound are damage: printing or copying one (a value kept as
+    // it stands is printed again) recurses once per level, and a file nested some ten thousand
+    // levels deep would exhaust the stack at every start.
+    const json::parser_callback_t boundDepth = [](int depth, json::parse_event_t event, json&) {
+        if (depth >= maximumDepth
+            && (event == json::parse_event_t::object_start || event == json::parse_event_t::array_start))
+            throw TooDeep();
+        return true;
+    };
     json root;
     try {
-        root = json::parse(bytes.constBegin(), bytes.constEnd());
+        root = json::parse(bytes.constBegin(), bytes.constEnd(), boundDepth);
     } catch (const json::exception& e) {
         if (error)
             *error = QString::fromUtf8(e.what());
+        return std::nullopt;
+    } catch (const TooDeep&) {
+        if (error)
+            *error = QStringLiteral("values are nested more than %1 levels deep").arg(maximumDepth);
         return std::nullopt;
     }
     if (!root.is_object()) {

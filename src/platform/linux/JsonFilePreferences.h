@@ -38,6 +38,9 @@ public:
 
     // Files above this size are not read.
     static constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
+    // Files with objects and arrays nested deeper than this (the file's own object included) are
+    // not read: the program's values take two levels.
+    static constexpr int maximumDepth = 64;
 
 protected:
     void persist(const QVariantMap& values) override;
