@@ -3,6 +3,7 @@
 // that takes nothing for longer than its sound may wait; files a start left without a picture.
 #include "RecordingTestSupport.h"
 #include "platform/linux/FFmpegMovieThumbnailer.h"
+#include "recording/RecordingRecovery.h"
 
 #include <QScopeGuard>
 #include <QTemporaryFile>
@@ -128,18 +129,13 @@ TEST(RecordingStuckDisk, AMovieTakingNothingPastTheSoundsBoundNamesTheDiskAndCou
     EXPECT_NEAR(counted.first().section(' ', 1, 1).toDouble(), 11.0, 0.2) << counted.first().toStdString();
 }
 
-// Files of a recording's name without a picture, written before the recorder was made (a start
-// given up, a recording killed before its first fragment): a small one is removed, a larger one set
-// aside, a newer one left; FFmpeg prints nothing about any of them.
+// Files of a recording's name without a picture, last written before the recorder was made (a
+// start given up, a recording killed before its first fragment): a small one is removed, a larger
+// one set aside, a newer one left; FFmpeg prints nothing about any of them.
 TEST(RecordingStuckDisk, FilesWithoutAPictureAreClearedAwayQuietly)
 {
-    RecordingHarness h;
-    FFmpegMovieThumbnailer movies;
-    h.service = std::make_unique<ScreenRecordingService>(ScreenRecordingService::Needs {
-        h.screen, h.writer, movies, h.inhibitor, h.audio, h.notifier, h.permissions});
-    h.service->setRecordingsDirectory(h.folder.path());
-    h.service->setModelContainer(h.store.container);
-    const QDir folder(h.folder.path());
+    QTemporaryDir folder;
+    TempStore store;
     const QByteArray header("\0\0\0\x14" "ftypqt  \0\0\x02\0qt  ", 20); // all a start given up left
     auto write = [&](const QString& name, const QByteArray& bytes, bool older) {
         QFile file(folder.filePath(name));
@@ -152,20 +148,20 @@ TEST(RecordingStuckDisk, FilesWithoutAPictureAreClearedAwayQuietly)
     write(QStringLiteral("2026-01-02_03-04-05.mov"), header, true);
     write(QStringLiteral("2026-01-02_03-04-06.mov"), header + QByteArray(100'000, 'x'), true);
     write(QStringLiteral("2026-01-02_03-04-07.mov"), header, false);
+    FFmpegMovieThumbnailer movies;
     ConsoleCapture console;
     QTemporaryFile caught;
     ASSERT_TRUE(caught.open());
     std::fflush(stderr);
     const int terminal = ::dup(2);
     ::dup2(caught.handle(), 2);
-    QSignalSpy done(h.service.get(), &ScreenRecordingService::adoptionFinished);
-    h.service->adoptInterruptedRecordings();
-    const bool adopted = done.wait(30000);
+    const auto adopted = RecordingRecovery::adopt(folder.path(), *store.container, movies,
+        RecordingRecovery::StartedNames(), QDateTime::currentDateTimeUtc().addSecs(-60));
     std::fflush(stderr);
     ::dup2(terminal, 2);
     ::close(terminal);
-    ASSERT_TRUE(adopted);
-    EXPECT_EQ(folder.entryList(QDir::Files),
+    EXPECT_TRUE(adopted.empty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
         QStringList({QStringLiteral("2026-01-02_03-04-06 (unlesbar).mov"), QStringLiteral("2026-01-02_03-04-07.mov")}));
     EXPECT_TRUE(console.contains(QStringLiteral("2026-01-02_03-04-06.mov holds no picture that can be read")));
     ASSERT_TRUE(caught.seek(0));
