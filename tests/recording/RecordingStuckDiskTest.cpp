@@ -24,7 +24,6 @@ TEST(RecordingStuckDisk, AStartWhoseFolderDoesNotAnswerIsGivenUpAndNeverBegins)
         std::atomic<bool>& hold = inLookup ? h.disk.holdLookup : h.disk.holdMake;
         const auto answer = qScopeGuard([&hold] { hold = false; });
         hold = true;
-        QSignalSpy recording(h.service.get(), &ScreenRecordingService::isRecordingChanged);
         QSignalSpy started(h.service.get(), &ScreenRecordingService::startFinished);
         h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, true);
         bool mainThreadRan = false;
@@ -44,7 +43,6 @@ TEST(RecordingStuckDisk, AStartWhoseFolderDoesNotAnswerIsGivenUpAndNeverBegins)
         EXPECT_EQ(started.size(), 2);
         EXPECT_EQ(h.notifier.bodies.size(), 2);
         EXPECT_FALSE(h.service->isBusy());
-        EXPECT_TRUE(recording.isEmpty());
         EXPECT_FALSE(h.writer.lastMovie());
         EXPECT_EQ(h.audio.starts, 0);
         EXPECT_EQ(h.inhibitor.inhibitCount, 0);
