@@ -28,12 +28,11 @@ bool RecordingPipeline::start(FailureHandler onFailure, QString* error, SoundLos
 {
     m_onFailure = std::move(onFailure);
     m_onSoundLost = std::move(onSoundLost);
-    // A movie that may get sound has its sound track from the start: the sound server's answer
-    // (which can take seconds) is not waited for.
-    if (!m_setup.movie && m_setup.createMovie)
-        m_setup.movie = m_setup.createMovie(m_setup.audio != nullptr, error);
-    if (!m_setup.movie)
+    if (!m_setup.movie) {
+        if (error)
+            *error = QStringLiteral("no movie to record into");
         return false;
+    }
     // The picture starts now; the sound joins where its capture times put it (a sound server may
     // hand over its first block only when its output's current chunk ends, a second or two on).
     startClock();
@@ -190,12 +189,12 @@ void RecordingPipeline::fail(const QString& error)
 
 // Told once. A server that refused or never answered is told also when the stop came first: the
 // movie has no sound from it.
-void RecordingPipeline::loseSound(const QString& reason, bool joined)
+void RecordingPipeline::loseSound(const QString& reason, SoundLoss loss)
 {
-    if ((joined && m_stopping) || m_soundLost.exchange(true))
+    if ((loss != SoundLoss::refused && m_stopping) || m_soundLost.exchange(true))
         return;
     if (m_onSoundLost)
-        m_onSoundLost(reason, joined);
+        m_onSoundLost(reason, loss);
 }
 
 bool RecordingPipeline::pushFrame(Item item, bool force)
@@ -234,7 +233,7 @@ void RecordingPipeline::pushSound(Item item)
     if (queued)
         m_soundChanged.notify_one();
     else
-        loseSound(QStringLiteral("the movie does not take the sound"), true);
+        loseSound(QStringLiteral("the movie does not take the sound"), SoundLoss::movieStuck);
 }
 
 int RecordingPipeline::queueCapacityFor(QSize frameSize)
@@ -319,7 +318,7 @@ void RecordingPipeline::watchSound(Clock::TimePoint now)
         return;
     const Clock::TimePoint last {Clock::Duration(m_lastSoundAt.load())};
     if (now - last > std::chrono::duration<double>(m_setup.soundSilenceSeconds))
-        loseSound(QStringLiteral("the sound server stopped answering"), true);
+        loseSound(QStringLiteral("the sound server stopped answering"), SoundLoss::lost);
 }
 
 // The movie ends with the screen at the stop: a frame for the tick the stop fell in, or for the
@@ -377,9 +376,7 @@ RecordingPipeline::Grab RecordingPipeline::captureFrame(qint64 index, bool force
 void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::TimePoint capturedAt)
 {
     m_lastSoundAt = m_clock->now().time_since_epoch().count();
-    // Once the user was told that the recording goes on without sound, it does: sound from a
-    // server that comes back stays out, and the track is silent from there to the end.
-    if (m_stopping || m_soundLost || frames <= 0)
+    if (m_stopping || frames <= 0)
         return;
     const int rate = m_setup.audioSampleRate;
     const auto blockEnd = capturedAt + std::chrono::microseconds(qint64(frames) * 1'000'000 / rate);
@@ -391,6 +388,13 @@ void RecordingPipeline::receiveSound(const float* samples, int frames, Clock::Ti
             return; // sound from before the movie's first frame, or paused, is not part of it
         start = m_start;
         active = activeSecondsLocked(std::max(capturedAt, m_start));
+    }
+    if (m_soundLost) {
+        // Told that the recording goes on without sound, it does: sound that comes again stays
+        // out (the track is silent from there to the end), and counts as left out.
+        std::lock_guard lock(m_soundMutex);
+        m_soundFramesDropped += frames;
+        return;
     }
     // Where the block's first sample belongs on the movie's time line; a block that began before
     // the first frame loses its head.
@@ -529,7 +533,7 @@ void RecordingPipeline::soundLoop()
                     std::lock_guard lock(m_soundMutex);
                     m_soundFramesDropped += leftOut;
                 }
-                loseSound(QStringLiteral("the movie does not take the sound"), true);
+                loseSound(QStringLiteral("the movie does not take the sound"), SoundLoss::movieStuck);
             }
             m_soundWritten = m_soundWritten || leftOut < frames;
         } else {
@@ -549,7 +553,7 @@ void RecordingPipeline::connectSound()
             [this](const float* samples, int frames, Clock::TimePoint capturedAt) {
                 receiveSound(samples, frames, capturedAt);
             },
-            &error, [this](const QString& reason) { loseSound(reason, true); });
+            &error, [this](const QString& reason) { loseSound(reason, SoundLoss::lost); });
     }
     if (connected)
         m_lastSoundAt = m_clock->now().time_since_epoch().count(); // the first block may take seconds
@@ -560,7 +564,7 @@ void RecordingPipeline::connectSound()
     }
     m_soundChanged.notify_all();
     if (tried && !connected)
-        loseSound(error.isEmpty() ? QStringLiteral("the sound server does not answer") : error, false);
+        loseSound(error.isEmpty() ? QStringLiteral("the sound server does not answer") : error, SoundLoss::refused);
 }
 
 // Sound still on its way at the stop (a server's latency, a thread that fell behind) is silence:

@@ -31,13 +31,15 @@ public:
     // distance between the two is taken back, and (a fifth of it) over which the distance is
     // averaged, so that capture times that jitter move nothing audible.
     static constexpr double soundSettleSeconds = 3.0;
+    // How much sound waits for a movie that takes none (its disk stopped answering) before the
+    // rest is left out.
+    static constexpr double soundHeldSeconds = 30;
 
     struct Setup {
         std::unique_ptr<FrameGrabber> grabber;
-        // The movie, or (when null) how to create it at the start: with a sound track
-        // (`withSound`) when the system audio is recorded, silent until the sound server answers.
+        // The movie; with a sound track when the system audio is recorded (silent until the sound
+        // server answers).
         std::unique_ptr<MovieFile> movie;
-        std::function<std::unique_ptr<MovieFile>(bool withSound, QString* error)> createMovie;
         QSize frameSize;                       // the movie's size (the grab's top-left part)
         QPoint grabOrigin;                     // root-window pixels of the grab's top-left corner, for the pointer
         ScreenSource* pointerSource = nullptr; // draws the pointer when set
@@ -49,8 +51,8 @@ public:
         int audioSampleRate = 48'000;
         int audioChannels = 2;
         int queueCapacity = 8; // frames waiting for the encoder
-        double soundQueueSeconds = 30; // sound waiting for its writer (which only a writer that
-                                       // cannot write holds up)
+        // Sound waiting for its writer (which only a movie that cannot be written holds up).
+        double soundQueueSeconds = soundHeldSeconds;
         // Without a single block for this long, the sound server is taken as frozen.
         double soundSilenceSeconds = 5;
         // The clock frames, sound and waits are timed on; the steady clock when null.
@@ -73,21 +75,25 @@ public:
     // Called once, from one of the pipeline's threads, when the recording cannot go on (the
     // window is gone, the disk is full, ...). The caller then stops the pipeline.
     using FailureHandler = std::function<void(const QString& error)>;
+    // Why the system audio is not (any more) recorded.
+    enum class SoundLoss {
+        refused,   // the server refused or did not answer at the start
+        lost,      // it died or froze while recording
+        movieStuck // the movie took none for soundHeldSeconds: its disk stopped answering
+    };
     // Called at most once, from one of the pipeline's or the sound source's threads, when the
-    // system audio cannot be recorded (any more): the server refused or did not answer
-    // (`joined` false), or it died, froze or could not be written while recording (`joined`
-    // true). The picture goes on; the rest of the sound track is silence.
-    using SoundLostHandler = std::function<void(const QString& reason, bool joined)>;
+    // system audio cannot be recorded (any more). The picture goes on; the rest of the sound
+    // track is silence.
+    using SoundLostHandler = std::function<void(const QString& reason, SoundLoss loss)>;
 
     explicit RecordingPipeline(Setup setup);
     ~RecordingPipeline();
     RecordingPipeline(const RecordingPipeline&) = delete;
     RecordingPipeline& operator=(const RecordingPipeline&) = delete;
 
-    // Creates the movie and starts the clock and the threads at once; the system audio (when
-    // set up) connects on its own thread meanwhile, and its sound is placed by its capture times,
-    // silence until the first block. False with the reason when the movie cannot be created;
-    // nothing runs then.
+    // Starts the clock and the threads at once; the system audio (when set up) connects on its
+    // own thread meanwhile, and its sound is placed by its capture times, silence until the first
+    // block. False with the reason when there is no movie; nothing runs then.
     bool start(FailureHandler onFailure, QString* error, SoundLostHandler onSoundLost = {});
     void pause();
     void resume();
@@ -140,7 +146,7 @@ private:
     qint64 placeSound(qint64 ideal, int frames, int* skip);
     int stretchFor(int frames);
     void fail(const QString& error);
-    void loseSound(const QString& reason, bool joined);
+    void loseSound(const QString& reason, SoundLoss loss);
     bool pushFrame(Item item, bool force);
     void pushSound(Item item);
     bool queueIsFull();
@@ -179,7 +185,7 @@ private:
     std::condition_variable m_soundChanged;
     std::deque<Item> m_sounds;
     qint64 m_soundQueued = 0;        // sample frames
-    qint64 m_soundFramesDropped = 0; // read after the threads ended
+    qint64 m_soundFramesDropped = 0; // lost or left out; read after the threads ended
     bool m_soundDone = false;        // no more sound comes
     bool m_soundResolved = false;    // the connection was made, refused or given up
     std::atomic<bool> m_soundConnected {false};

@@ -7,6 +7,7 @@
 #include "store/ModelContext.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -29,8 +30,24 @@ bool RecordingRecovery::isRecordingName(const QString& name)
     return pattern.match(name).hasMatch();
 }
 
-std::vector<RecordingItemPtr> RecordingRecovery::adopt(
-    const QString& directory, ModelContainer& container, MovieThumbnailer& thumbnailer, const StartedNames& started)
+namespace {
+// A file of a recording's name without a picture is removed, or set aside when it may hold
+// something (see adopt()).
+void clearAway(const QString& path, const QFileInfo& entry)
+{
+    if (entry.size() <= RecordingRecovery::headerBytes) {
+        QFile::remove(path);
+        return;
+    }
+    const QString aside = path.chopped(4) + QStringLiteral(" (unlesbar).mov");
+    if (QFile::rename(path, aside))
+        Console::log(QStringLiteral("RecordingRecovery: %1 holds no picture that can be read; it is set aside as %2")
+                         .arg(path, aside));
+}
+}
+
+std::vector<RecordingItemPtr> RecordingRecovery::adopt(const QString& directory, ModelContainer& container,
+    MovieThumbnailer& thumbnailer, const StartedNames& started, const QDateTime& writtenBefore)
 {
     std::vector<RecordingItemPtr> adopted;
     QString error;
@@ -50,8 +67,12 @@ std::vector<RecordingItemPtr> RecordingRecovery::adopt(
             continue;
         const QString path = dir.filePath(name);
         const double seconds = thumbnailer.movieSeconds(path, nullptr);
-        if (seconds <= 0)
-            continue; // not a movie, or one without a single complete fragment
+        if (seconds <= 0) {
+            // Not a movie, or one without a single complete fragment.
+            if (entry.lastModified() < writtenBefore && !started.contains(name))
+                clearAway(path, entry);
+            continue;
+        }
         std::optional<QByteArray> thumbnail;
         const QImage frame = thumbnailer.frameAt(path, 1.0, QSize(400, 400), nullptr);
         if (!frame.isNull())

@@ -1,6 +1,7 @@
 #pragma once
 #include "store/RecordingItem.h"
 
+#include <QDateTime>
 #include <QSet>
 #include <QString>
 #include <functional>
@@ -34,6 +35,14 @@ bool isRecordingName(const QString& name);
 // record in `container` and not in `started`, that hold pictures: length, thumbnail and sound read from
 // the file, the time it was last written as their time. Saved on a context of their own; slow
 // (reads every such movie), so called off the main thread. Returns what was stored.
-std::vector<RecordingItemPtr> adopt(
-    const QString& directory, ModelContainer& container, MovieThumbnailer& thumbnailer, const StartedNames& started);
+// Such a file without a picture that was last written before `writtenBefore` (when this run's
+// recorder was made: one a recording of this run writes has its name in `started`) is cleared
+// away, so that it is not read again at every start: removed when it is no larger than a movie's
+// header (a recording killed before its first fragment, a start given up: nothing to get back),
+// else set aside as "<name> (unlesbar).mov", a file nothing here can read, kept for the user.
+std::vector<RecordingItemPtr> adopt(const QString& directory, ModelContainer& container, MovieThumbnailer& thumbnailer,
+    const StartedNames& started, const QDateTime& writtenBefore);
+
+// The size up to which a file without a picture holds no more than a movie's header.
+constexpr qint64 headerBytes = 64 * 1024;
 }

@@ -11,91 +11,20 @@
 #include "platform/NotificationNames.h"
 #include "platform/Permissions.h"
 #include "platform/RecordingClock.h"
-#include "platform/SleepInhibitor.h"
 #include "platform/SystemAudioSource.h"
 #include "recording/RecordingPipeline.h"
+#include "recording/RecordingStart.h"
 #include "store/ModelContainer.h"
-#include "store/RecordingSaver.h"
-#include "store/RecordingStorage.h"
+#include "store/RecordingFolder.h"
 
 #include <QCoreApplication>
-#include <algorithm>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <atomic>
 
 namespace {
-const QString sleepReason = QStringLiteral("Quorvel Bildschirmaufnahme");
 const QString failureSummary = QStringLiteral("Bildschirmaufnahme fehlgeschlagen");
 const QString cutShortSummary = QStringLiteral("Bildschirmaufnahme vorzeitig beendet");
 const QString silentSummary = QStringLiteral("Bildschirmaufnahme ohne Ton");
 }
-
-// What the worker hands back from setting up a recording. A recording that started but never
-// reached the service (it went in the meantime, or the start was cancelled) is stopped here, and
-// its hold on sleep let go; the movie of a cancelled start is removed.
-struct ScreenRecordingService::Prepared {
-    std::shared_ptr<RecordingPipeline> pipeline;
-    SleepInhibitor* inhibitor = nullptr;
-    QString error;
-    QString path;
-    QString fileName;
-    QString kind;
-    QRect recorded;
-    bool discard = false;
-
-    ~Prepared()
-    {
-        if (!pipeline)
-            return;
-        pipeline->stop();
-        inhibitor->release();
-        if (discard)
-            QFile::remove(path);
-    }
-};
-
-// A start's work on the pool: what it set up, once done. A start whose movie is not set up by
-// its deadline is given up by the service; its work goes on alone, and what it sets up is taken
-// down when it ends.
-struct ScreenRecordingService::Starting {
-    std::shared_ptr<Prepared> prepared; // written by the work before `done`
-    std::atomic<bool> done {false};
-    std::atomic<bool> begun {false}; // the movie is set up and the pipeline runs
-    RecordingClock::TimePoint deadline;
-    bool cancelled = false; // main thread
-    // Main thread; shared with the pipeline's handlers, which then tell nothing.
-    std::shared_ptr<bool> givenUp = std::make_shared<bool>(false);
-};
-
-// What the worker hands back from finishing a recording.
-struct ScreenRecordingService::Finished {
-    qint64 framesCaptured = 0;
-    qint64 framesDropped = 0;
-    bool movieComplete = false;
-    bool movieInPlace = true;
-    bool nothingKept = false; // not one picture reached the disk: the writer left no file
-    QString movieError;
-    QString path;
-    bool stored = false;
-    QString saveError; // set when a record was due but could not be saved
-};
-
-// A stop's work on the pool, for a quit to wait on: done once the movie is finished and stored.
-// A stop that outlasts stopBound is given up by the service; its work goes on alone, and whichever
-// of the two comes first gives the hold on sleep back.
-struct ScreenRecordingService::Finishing {
-    std::atomic<bool> done {false};
-    std::atomic<bool> released {false};
-    RecordingClock::TimePoint deadline;
-    QString path;
-    void release(SleepInhibitor& inhibitor)
-    {
-        if (!released.exchange(true))
-            inhibitor.release();
-    }
-};
 
 ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
     : QObject(parent)
@@ -105,13 +34,12 @@ ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
     Compositing::watchOwnWindows();
     m_stopWatch.setInterval(200);
     connect(&m_stopWatch, &QTimer::timeout, this, [this] {
-        if (m_finishing && !m_finishing->done && clock().now() >= m_finishing->deadline)
+        if (m_finishing && !m_finishing->done() && clock().now() >= m_finishing->deadline)
             giveUpStop();
     });
     m_startWatch.setInterval(200);
     connect(&m_startWatch, &QTimer::timeout, this, [this] {
-        if (m_state == State::starting && m_starting && !m_starting->cancelled && !m_starting->done
-            && !m_starting->begun && clock().now() >= m_starting->deadline)
+        if (m_starting && clock().now() >= m_starting->deadline && m_starting->giveUp())
             giveUpStart();
     });
     m_elapsedTimer.setInterval(500);
@@ -127,15 +55,16 @@ ScreenRecordingService::ScreenRecordingService(Needs needs, QObject* parent)
 
 ScreenRecordingService::~ScreenRecordingService()
 {
+    if (m_starting)
+        m_starting->cancel(); // a start that has not begun never will
     // A recording still running is finished and stored on the pool, as a stop would.
     if (!m_pipeline)
         return;
     m_pipeline->endCapture(std::nullopt);
-    Background::runLifecycle([needs = m_needs, pipeline = std::move(m_pipeline),
-                        path = QDir(recordingsDirectory()).filePath(m_currentFileName), container = m_modelContainer,
-                        kind = m_currentKind, finishing = std::make_shared<Finishing>()] {
-        finish(needs, pipeline, path, container, kind, *finishing, std::nullopt);
-    });
+    auto finishing = std::make_shared<RecordingFinish>(clock().now(), m_currentPath, std::move(m_sleepHold));
+    Background::runLifecycle(
+        [finishing, setup = RecordingFinish::Setup {m_needs.thumbnailer, std::move(m_pipeline), m_modelContainer,
+                        m_currentKind, std::nullopt, m_needs.clock}] { finishing->run(setup); });
 }
 
 RecordingClock& ScreenRecordingService::clock() const
@@ -143,14 +72,11 @@ RecordingClock& ScreenRecordingService::clock() const
     return m_needs.clock ? *m_needs.clock : RecordingClock::steady();
 }
 
-QString ScreenRecordingService::recordingsDirectory() const
-{
-    return m_directory.isEmpty() ? RecordingStorage::recordingsDirectory() : m_directory;
-}
-
 bool ScreenRecordingService::refuseWhileBusy()
 {
     QString why;
+    QString told;
+    const qint64 stopSeconds = std::chrono::duration_cast<std::chrono::seconds>(stopBound).count();
     switch (m_state) {
     case State::idle:
         return false;
@@ -162,14 +88,17 @@ bool ScreenRecordingService::refuseWhileBusy()
     case State::recording:
     case State::paused:
         why = QStringLiteral("a recording is already running");
+        told = QStringLiteral("Es läuft schon eine Bildschirmaufnahme. Beende sie, bevor du eine neue beginnst.");
         break;
     case State::stopping:
-        why = QStringLiteral("the last recording is still being saved (at most %1 s)")
-                  .arg(std::chrono::duration_cast<std::chrono::seconds>(stopBound).count());
+        why = QStringLiteral("the last recording is still being saved (at most %1 s)").arg(stopSeconds);
+        told = QStringLiteral("Die letzte Aufnahme wird noch gespeichert (höchstens %1 s). Versuche es danach "
+                              "noch einmal.")
+                   .arg(stopSeconds);
         break;
     }
     Console::log(QStringLiteral("ScreenRecordingService: %1; the new one is refused").arg(why));
-    notifier().notify(failureSummary, QStringLiteral("%1; the new one is refused").arg(why));
+    notifier().notify(QStringLiteral("Neue Bildschirmaufnahme nicht begonnen"), told);
     return true;
 }
 
@@ -199,136 +128,72 @@ void ScreenRecordingService::startRecording(const RecordingTarget& target, bool 
         emit startFinished();
         return;
     }
-    const QString directory = recordingsDirectory();
-    QDir().mkpath(directory);
-    const QString fileName = RecordingStorage::availableFileName(QDateTime::currentDateTime(), directory);
-    const QString path = QDir(directory).filePath(fileName);
-    m_startedNames->add(fileName);
+    beginStart(*region, kind, captureSystemAudio);
+}
+
+void ScreenRecordingService::beginStart(const RecordingRegion& region, const QString& kind, bool captureSystemAudio)
+{
     setState(State::starting);
     m_failedWhileStarting = false;
     m_streamFailure.clear();
-    const RecordingRegion chosen = *region;
     // The capture overlay (or the menu) this recording was started from was hidden just now; a
     // fading compositor still draws it for a moment, so the movie begins once it is gone.
     const bool compositing = m_needs.compositing ? m_needs.compositing() : Compositing::isActive();
     const auto firstFrameAt = clock().now()
         + std::chrono::milliseconds(Compositing::fadeWaitMs(compositing, Compositing::msSinceOwnWindowHidden()));
-    auto starting = std::make_shared<Starting>();
-    starting->deadline = clock().now() + startBound;
+    auto starting = std::make_shared<RecordingStart>(clock().now() + startBound, kind);
     // Called on a pipeline thread; handled here while the service lives, unless the start was
-    // given up (its recording is taken down, and tells nothing).
-    auto onFailure = Background::callbackTo<QString>(this, [this, givenUp = starting->givenUp](const QString& failure) {
-        if (!*givenUp)
-            handleStreamFailure(failure);
-    });
-    auto onSoundLost = Background::callbackTo<QString, bool>(
-        this, [this, givenUp = starting->givenUp](const QString& reason, bool joined) {
-            if (!*givenUp)
-                handleSoundLost(reason, joined);
-        });
+    // given up or discarded (its recording is taken down, and tells nothing).
+    RecordingStart::Setup setup {m_needs.screen, m_needs.writer, m_needs.inhibitor, m_needs.audio,
+        m_needs.folder ? *m_needs.folder : RecordingFolder::disk(), m_needs.clock, region, captureSystemAudio,
+        m_directory, QDateTime::currentDateTime(), firstFrameAt,
+        Background::callbackTo<QString>(this,
+            [this, heard = starting->heard](const QString& failure) {
+                if (*heard)
+                    handleStreamFailure(failure);
+            }),
+        Background::callbackTo<QString, RecordingPipeline::SoundLoss>(this,
+            [this, heard = starting->heard](const QString& reason, RecordingPipeline::SoundLoss loss) {
+                if (*heard)
+                    handleSoundLost(reason, loss);
+            }),
+        m_startedNames};
     m_starting = starting;
     m_startWatch.start();
+    // Nothing here reaches the recordings folder: the work does, so that a folder that does not
+    // answer holds the pool's thread, and the start's deadline is kept here all the same.
     Background::runLifecycle(
-        this,
-        [needs = m_needs, chosen, captureSystemAudio, path, fileName, kind, firstFrameAt, onFailure, onSoundLost,
-            starting] {
-            auto prepared = prepare(
-                needs, chosen, captureSystemAudio, path, firstFrameAt, {onFailure, onSoundLost}, *starting);
-            prepared->path = path;
-            prepared->fileName = fileName;
-            prepared->kind = kind;
-            starting->prepared = std::move(prepared);
-            starting->done = true;
-            (needs.clock ? *needs.clock : RecordingClock::steady()).wake(); // a quit may wait for this
-        },
+        this, [starting, setup = std::move(setup)]() mutable { starting->run(std::move(setup)); },
         [this, starting] { finishStart(starting); });
 }
 
-std::shared_ptr<ScreenRecordingService::Prepared> ScreenRecordingService::prepare(const Needs& needs,
-    const RecordingRegion& region, bool captureSystemAudio, const QString& path,
-    std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers, Starting& starting)
+void ScreenRecordingService::finishStart(const std::shared_ptr<RecordingStart>& starting)
 {
-    auto prepared = std::make_shared<Prepared>();
-    prepared->inhibitor = &needs.inhibitor;
-    prepared->recorded = region.grabRect;
-    QString error;
-    RecordingPipeline::Setup setup;
-    setup.grabber = region.windowID ? needs.screen.windowGrabber(region.windowID, &error)
-                                    : needs.screen.rectGrabber(region.grabRect, &error);
-    if (!setup.grabber) {
-        prepared->error = error.isEmpty() ? QStringLiteral("the screen cannot be grabbed") : error;
-        return prepared;
-    }
-    MovieSettings settings;
-    settings.size = region.movieSize;
-    // With a sound track when the system audio is recorded, silent until (unless) the sound
-    // server answers. The writer leaves no file behind when it fails.
-    setup.createMovie = [writer = &needs.writer, path, settings](bool withSound, QString* error) {
-        MovieSettings chosen = settings;
-        chosen.audio = withSound;
-        return writer->create(path, chosen, error);
-    };
-    setup.frameSize = region.movieSize;
-    setup.queueCapacity = RecordingPipeline::queueCapacityFor(region.movieSize);
-    setup.grabOrigin = region.grabRect.topLeft();
-    setup.pointerSource = &needs.screen;
-    setup.audio = captureSystemAudio ? &needs.audio : nullptr;
-    if (captureSystemAudio)
-        setup.resampler = needs.writer.createResampler(settings.audioSampleRate, settings.audioChannels);
-    setup.audioSampleRate = settings.audioSampleRate;
-    setup.audioChannels = settings.audioChannels;
-    setup.clock = needs.clock;
-    setup.firstFrameAt = firstFrameAt;
-    auto pipeline = std::make_shared<RecordingPipeline>(std::move(setup));
-    if (!pipeline->start(std::move(handlers.onFailure), &error, std::move(handlers.onSoundLost))) {
-        pipeline->stop();
-        prepared->error = error;
-        return prepared;
-    }
-    starting.begun = true;
-    if (!needs.inhibitor.inhibit(sleepReason, &error)) {
-        // A desktop without an inhibitor stays without one: said once, traced afterwards.
-        static std::atomic<bool> told {false};
-        const QString line = QStringLiteral("ScreenRecordingService: sleep is not inhibited: ") + error;
-        if (told.exchange(true))
-            Console::trace(u"recording", line);
-        else
-            Console::log(line);
-    }
-    prepared->pipeline = std::move(pipeline);
-    return prepared;
-}
-
-void ScreenRecordingService::finishStart(const std::shared_ptr<Starting>& starting)
-{
-    if (*starting->givenUp) {
-        // The user was told that it did not begin: what it set up after all is taken down.
-        if (std::shared_ptr<Prepared> prepared = std::move(starting->prepared)) {
-            prepared->discard = true;
-            Background::runLifecycle([prepared = std::move(prepared)]() mutable { prepared.reset(); });
-        }
+    if (starting != m_starting)
+        return; // given up: its work began nothing, and removed the movie it made
+    if (starting->phase() == RecordingStart::Phase::givenUp) {
+        giveUpStart(); // the work ended after the deadline, before the watch looked
         return;
     }
-    if (starting != m_starting)
-        return; // the quit has taken it over
     m_startWatch.stop();
     m_starting.reset();
-    std::shared_ptr<Prepared> prepared = std::move(starting->prepared);
-    if (starting->cancelled) {
+    if (starting->stopAsked) {
         emit startFinished();
-        discardStart(std::move(prepared));
+        discardStart(starting);
         return;
     }
-    if (!prepared->pipeline) {
+    if (!starting->pipeline) {
         setState(State::idle);
-        setLastError({RecordingError::Kind::setupFailed, prepared->error});
+        setLastError({RecordingError::Kind::setupFailed, starting->error});
         emit startFinished();
         return;
     }
-    m_pipeline = std::move(prepared->pipeline);
-    m_currentFileName = prepared->fileName;
-    m_currentKind = prepared->kind;
-    m_recordedArea = prepared->recorded;
+    m_pipeline = std::move(starting->pipeline);
+    m_sleepHold = std::move(starting->hold);
+    m_currentFileName = starting->fileName;
+    m_currentPath = starting->path;
+    m_currentKind = starting->kind;
+    m_recordedArea = starting->recorded;
     setElapsed(0);
     if (m_quitDrainBy) {
         // The quit waited for this start: it ends as a running recording does, without showing.
@@ -343,37 +208,44 @@ void ScreenRecordingService::finishStart(const std::shared_ptr<Starting>& starti
         stopRecording();
 }
 
-// The start has not set up its movie within startBound (the disk does not answer): the user is
-// told, and the recorder is free again. The stuck work stays on its thread; should it end after
-// all, finishStart() takes down what it set up, so that no recording begins unasked.
+// The start has not begun within startBound (the recordings folder's disk does not answer): the
+// user is told, and the recorder is free again, also when the start was cancelled meanwhile. The
+// stuck work stays on its thread; should it end after all, it begins nothing and removes the movie
+// it made.
 void ScreenRecordingService::giveUpStart()
 {
     m_startWatch.stop();
-    const std::shared_ptr<Starting> starting = std::move(m_starting);
-    *starting->givenUp = true;
+    const std::shared_ptr<RecordingStart> starting = std::move(m_starting);
+    *starting->heard = false;
     setState(State::idle);
     m_streamFailure.clear();
     setLastError({RecordingError::Kind::setupFailed,
-        QStringLiteral("the movie could not be created within %1 s (the disk does not answer); the recording "
+        QStringLiteral("the movie could not be created within %1 s (the disk of %2 does not answer); the recording "
                        "was not started")
-            .arg(std::chrono::duration_cast<std::chrono::seconds>(startBound).count())});
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(startBound).count())
+            .arg(m_directory)});
     emit startFinished();
+    if (starting->stopAsked)
+        emit stopped();
 }
 
-void ScreenRecordingService::discardStart(std::shared_ptr<Prepared> prepared)
+void ScreenRecordingService::discardStart(std::shared_ptr<RecordingStart> starting)
 {
-    prepared->discard = true;
+    *starting->heard = false;
     const auto done = [this] {
         setState(State::idle);
         emit stopped();
     };
+    if (!starting->pipeline) {
+        done(); // it began nothing, and removed the movie it made
+        return;
+    }
     if (m_quitDrainBy) {
-        prepared.reset(); // after the quit nothing more runs on the pool
+        starting->discard(); // after the quit nothing more runs on the pool
         done();
         return;
     }
-    Background::runLifecycle(
-        this, [prepared = std::move(prepared)]() mutable { prepared.reset(); }, done);
+    Background::runLifecycle(this, [starting = std::move(starting)] { starting->discard(); }, done);
 }
 
 void ScreenRecordingService::handleStreamFailure(const QString& error)
@@ -389,13 +261,27 @@ void ScreenRecordingService::handleStreamFailure(const QString& error)
 }
 
 // The picture is recorded all the same; the user learns once why the movie is (from now on)
-// silent.
-void ScreenRecordingService::handleSoundLost(const QString& reason, bool joined)
+// silent, and, when its disk stopped answering, that the picture stands still meanwhile.
+void ScreenRecordingService::handleSoundLost(const QString& reason, RecordingPipeline::SoundLoss loss)
 {
     if (m_state == State::idle)
         return; // a recording that has ended
+    if (loss == RecordingPipeline::SoundLoss::movieStuck) {
+        const QString folder = QFileInfo(m_currentPath).path();
+        const int seconds = int(RecordingPipeline::soundHeldSeconds);
+        Console::log(QStringLiteral("ScreenRecordingService: the disk of %1 has taken nothing for %2 s: the picture "
+                                    "stands still, and the sound is left out from here on")
+                         .arg(folder)
+                         .arg(seconds));
+        notifier().notify(QStringLiteral("Bildschirmaufnahme stockt"),
+            QStringLiteral("Der Datenträger von %1 nimmt seit %2 s nichts mehr an: Das Bild der Aufnahme steht seitdem "
+                           "still, und ihr Ton fehlt von hier an.")
+                .arg(folder)
+                .arg(seconds));
+        return;
+    }
     Console::log(QStringLiteral("ScreenRecordingService: recording without sound: ") + reason);
-    const QString body = joined
+    const QString body = loss == RecordingPipeline::SoundLoss::lost
         ? QStringLiteral("Der Systemton ist ausgefallen; die Aufnahme geht ohne Ton weiter. (%1)")
         : QStringLiteral("Der Systemton kann nicht aufgenommen werden; das Bild wird ohne Ton aufgenommen. (%1)");
     notifier().notify(silentSummary, body.arg(reason));
@@ -404,8 +290,9 @@ void ScreenRecordingService::handleSoundLost(const QString& reason, bool joined)
 void ScreenRecordingService::stopRecording()
 {
     if (m_state == State::starting && m_starting) {
-        // Cancelled: the start's work ends, and what it set up is taken down.
-        m_starting->cancelled = true;
+        // Cancelled: the start's work begins nothing more, and what it set up is taken down. One
+        // stuck in the disk is given up at its deadline as any start is.
+        m_starting->cancel();
         setState(State::stopping);
         return;
     }
@@ -420,10 +307,7 @@ void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::
     if (m_pipeline)
         setElapsed(m_pipeline->activeSeconds());
     auto pipeline = std::move(m_pipeline);
-    const QString path = QDir(recordingsDirectory()).filePath(m_currentFileName);
-    auto finishing = std::make_shared<Finishing>();
-    finishing->deadline = clock().now() + stopBound;
-    finishing->path = path;
+    auto finishing = std::make_shared<RecordingFinish>(clock().now() + stopBound, m_currentPath, std::move(m_sleepHold));
     m_finishing = finishing;
     m_stopWatch.start();
     setState(State::stopping);
@@ -432,49 +316,9 @@ void ScreenRecordingService::beginStop(std::optional<std::chrono::steady_clock::
         pipeline->endCapture(drainBy);
     Background::runLifecycle(
         this,
-        [needs = m_needs, pipeline, path, container = m_modelContainer, kind = m_currentKind, drainBy, finishing] {
-            auto finished = finish(needs, pipeline, path, container, kind, *finishing, drainBy);
-            finishing->done = true;
-            (needs.clock ? *needs.clock : RecordingClock::steady()).wake(); // a quit may wait for this
-            return finished;
-        },
-        [this, finishing](std::shared_ptr<Finished> finished) { finishStop(finishing, finished); });
-}
-
-std::shared_ptr<ScreenRecordingService::Finished> ScreenRecordingService::finish(const Needs& needs,
-    const std::shared_ptr<RecordingPipeline>& pipeline, const QString& path,
-    const std::weak_ptr<ModelContainer>& weakContainer, const QString& kind, Finishing& finishing,
-    std::optional<std::chrono::steady_clock::time_point> drainBy)
-{
-    auto finished = std::make_shared<Finished>();
-    finished->path = path;
-    const RecordingPipeline::Summary summary = pipeline->stop(drainBy);
-    finishing.release(needs.inhibitor);
-    if (summary.soundFramesDropped > 0)
-        Console::trace(u"recording",
-            QStringLiteral("ScreenRecordingService: %1 s of sound left out while the writer was held up")
-                .arg(double(summary.soundFramesDropped) / MovieSettings().audioSampleRate));
-    finished->framesCaptured = summary.framesCaptured;
-    finished->framesDropped = summary.framesDropped;
-    finished->movieComplete = summary.movieComplete;
-    finished->movieInPlace = summary.movieInPlace;
-    finished->movieError = summary.error;
-    finished->nothingKept = !summary.movieComplete && !QFileInfo::exists(path);
-    // A movie whose folder was moved or replaced while it was written is not where a record
-    // would point.
-    if (!summary.movieComplete || !summary.movieInPlace)
-        return finished;
-    const std::shared_ptr<ModelContainer> container = weakContainer.lock();
-    if (!container)
-        return finished; // the movie stays in the folder, unlisted
-    // The record lasts what the movie plays: to the stop, or to the last frame written before a
-    // write failed. It has sound when the system's sound reached the movie's sound track.
-    QString error;
-    finished->stored = RecordingSaver::save(
-        {path, kind, summary.movieSeconds, summary.hasSystemSound}, *container, needs.thumbnailer, &error);
-    if (!finished->stored)
-        finished->saveError = error;
-    return finished;
+        [finishing, setup = RecordingFinish::Setup {m_needs.thumbnailer, pipeline, m_modelContainer, m_currentKind,
+                        drainBy, m_needs.clock}] { return finishing->run(setup); },
+        [this, finishing](std::shared_ptr<RecordingFinish::Outcome> finished) { finishStop(finishing, finished); });
 }
 
 void ScreenRecordingService::finishAtQuit(std::chrono::milliseconds drainTime, std::chrono::milliseconds waitTime)
@@ -482,21 +326,21 @@ void ScreenRecordingService::finishAtQuit(std::chrono::milliseconds drainTime, s
     RecordingClock& time = clock();
     const auto now = time.now();
     m_quitDrainBy = now + drainTime;
-    if (const std::shared_ptr<Starting> starting = m_starting; starting && !starting->cancelled) {
+    if (const std::shared_ptr<RecordingStart> starting = m_starting; starting && !starting->stopAsked) {
         // A start under way is waited for; what it began ends below, within
         // the same bounds. One that outlasts them is given up.
-        time.sleepUntil(now + waitTime, [&starting] { return starting->done.load(); });
-        if (starting->done)
+        time.sleepUntil(now + waitTime, [&starting] { return starting->done(); });
+        if (starting->done())
             finishStart(starting);
         else
             stopRecording();
     }
     if (isRecording() && m_pipeline)
         beginStop(now + drainTime);
-    const std::shared_ptr<Finishing> finishing = m_finishing;
+    const std::shared_ptr<RecordingFinish> finishing = m_finishing;
     if (m_state != State::stopping || !finishing)
         return;
-    time.sleepUntil(now + waitTime, [&finishing] { return finishing->done.load(); });
+    time.sleepUntil(now + waitTime, [&finishing] { return finishing->done(); });
 }
 
 void ScreenRecordingService::adoptInterruptedRecordings()
@@ -508,8 +352,9 @@ void ScreenRecordingService::adoptInterruptedRecordings()
     }
     Background::run(
         this,
-        [container, directory = recordingsDirectory(), thumbnailer = &thumbnailer(), started = m_startedNames] {
-            return int(RecordingRecovery::adopt(directory, *container, *thumbnailer, *started).size());
+        [container, directory = m_directory, thumbnailer = &thumbnailer(), started = m_startedNames,
+            madeAt = m_madeAt] {
+            return int(RecordingRecovery::adopt(directory, *container, *thumbnailer, *started, madeAt).size());
         },
         [this](int count) {
             if (count > 0) {
@@ -526,8 +371,8 @@ void ScreenRecordingService::adoptInterruptedRecordings()
 void ScreenRecordingService::giveUpStop()
 {
     m_stopWatch.stop();
-    const std::shared_ptr<Finishing> finishing = std::move(m_finishing);
-    finishing->release(inhibitor());
+    const std::shared_ptr<RecordingFinish> finishing = std::move(m_finishing);
+    finishing->release();
     setState(State::idle);
     m_streamFailure.clear();
     setLastError({RecordingError::Kind::streamFailed,
@@ -539,7 +384,7 @@ void ScreenRecordingService::giveUpStop()
 }
 
 void ScreenRecordingService::finishStop(
-    const std::shared_ptr<Finishing>& finishing, const std::shared_ptr<Finished>& finished)
+    const std::shared_ptr<RecordingFinish>& finishing, const std::shared_ptr<RecordingFinish::Outcome>& finished)
 {
     if (finishing != m_finishing) {
         // A stop given up that ended after all.

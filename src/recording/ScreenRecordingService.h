@@ -1,8 +1,13 @@
 #pragma once
 #include "platform/ScreenSource.h"
+#include "platform/SleepInhibitor.h"
+#include "recording/RecordingFinish.h"
 #include "recording/RecordingGeometry.h"
+#include "recording/RecordingPipeline.h"
 #include "recording/RecordingRecovery.h"
+#include "store/RecordingStorage.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QRect>
 #include <QRectF>
@@ -19,13 +24,15 @@ class MovieThumbnailer;
 class MovieWriter;
 class Permissions;
 class RecordingClock;
-class RecordingPipeline;
-class SleepInhibitor;
+class RecordingFolder;
+class RecordingStart;
 class SystemAudioSource;
 
 // The screen recorder: one movie at a time of a display, a window or an area, with the system
 // audio on request. The capture and encoding run on the pipeline's own threads; setting up and
-// finishing a movie run on the worker pool; everything here is called on the main thread.
+// finishing a movie, and everything else that reaches the recordings folder, run on the worker
+// pool; everything here is called on the main thread, which a folder that stops answering never
+// holds.
 class ScreenRecordingService : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +49,8 @@ public:
         std::function<bool()> compositing = {};
         // The clock the recordings run on; the steady clock when null.
         RecordingClock* clock = nullptr;
+        // The recordings folder as a start makes it and chooses a name in it; the disk's when null.
+        RecordingFolder* folder = nullptr;
     };
 
     explicit ScreenRecordingService(Needs needs, QObject* parent = nullptr);
@@ -87,7 +96,8 @@ public:
     // Starts a recording; failures go to lastError. The picture starts at once; the system audio
     // (when asked for) joins once its server answers, and the user is told once when it cannot
     // (or can no longer) be recorded. Refused as refuseWhileBusy() says. A start whose movie is not
-    // set up within startBound is given up and told; it never begins later.
+    // set up within startBound (its folder's disk does not answer) is given up and told; it never
+    // begins later, and the movie it made is removed.
     void startRecording(const RecordingTarget& target, bool captureSystemAudio);
     // Asked before a new recording is set up (its overlay shown): false when one can begin now.
     // Otherwise true, and the user is told why in a console line and a desktop notification (a
@@ -97,7 +107,8 @@ public:
     // Does nothing unless a recording starts or runs. The movie is finished and stored on the
     // worker pool; stopped() follows, after "recordingSaved" when a record was stored, or once
     // stopBound has passed without the movie finished (told as an error). A recording
-    // still starting is cancelled: it never runs, and leaves no movie (stopped() follows too).
+    // still starting is cancelled: it never runs, and leaves no movie; stopped() follows once its
+    // start has ended, at startBound at the latest (told as an error then).
     void stopRecording();
     void pauseRecording();
     void resumeRecording();
@@ -130,11 +141,12 @@ public:
     void setModelContainer(std::weak_ptr<ModelContainer> container) { m_modelContainer = std::move(container); }
     // Lists the movies of the recordings folder that an interrupted recording (a killed program,
     // a lost display) left without a record, on the worker pool; "recordingSaved" follows when
-    // there were any, then adoptionFinished().
+    // there were any, then adoptionFinished(). Files of a recording's name without a picture,
+    // last written before this recorder was made, are cleared away (see RecordingRecovery).
     void adoptInterruptedRecordings();
     // The folder movies go to (the recordings folder unless set, for tests).
     void setRecordingsDirectory(const QString& directory) { m_directory = directory; }
-    QString recordingsDirectory() const;
+    QString recordingsDirectory() const { return m_directory; }
     // The file name of the running (or last) recording.
     QString currentFileName() const { return m_currentFileName; }
     // The displays of the screen recorded from, and the root pixels the running (or last)
@@ -164,34 +176,22 @@ protected:
     void setRecording(bool recording) { setState(recording ? State::recording : State::idle); }
 
 private:
-    struct Prepared;
-    struct Finished;
-    struct Finishing;
-    struct Starting;
-    // What a running pipeline tells, from its threads.
-    struct Handlers {
-        std::function<void(const QString&)> onFailure;
-        std::function<void(const QString&, bool)> onSoundLost;
-    };
-    // Sets up a recording and starts its pipeline; runs on the worker pool with the services it
-    // is given, never with the service itself, which may be gone by the time it ends.
-    static std::shared_ptr<Prepared> prepare(const Needs& needs, const RecordingRegion& region, bool captureSystemAudio,
-        const QString& path, std::chrono::steady_clock::time_point firstFrameAt, Handlers handlers,
-        Starting& starting);
-    void finishStart(const std::shared_ptr<Starting>& starting);
+    // Sets up the recording on the worker pool; the result comes back to finishStart() unless the
+    // service is gone.
+    void beginStart(const RecordingRegion& region, const QString& kind, bool captureSystemAudio);
+    void finishStart(const std::shared_ptr<RecordingStart>& starting);
+    // The start has not begun by its deadline: the user is told, and the recorder is free.
     void giveUpStart();
-    // A start that was cancelled: what it set up is stopped and its movie removed, on the pool.
-    void discardStart(std::shared_ptr<Prepared> prepared);
+    // A start that was cancelled: what it set up is taken down on the pool.
+    void discardStart(std::shared_ptr<RecordingStart> starting);
     // Stops the running recording and finishes it on the worker pool; the result comes back to
     // finishStop() unless the service is gone.
     void beginStop(std::optional<std::chrono::steady_clock::time_point> drainBy);
-    static std::shared_ptr<Finished> finish(const Needs& needs, const std::shared_ptr<RecordingPipeline>& pipeline,
-        const QString& path, const std::weak_ptr<ModelContainer>& container, const QString& kind,
-        Finishing& finishing, std::optional<std::chrono::steady_clock::time_point> drainBy);
-    void finishStop(const std::shared_ptr<Finishing>& finishing, const std::shared_ptr<Finished>& finished);
+    void finishStop(
+        const std::shared_ptr<RecordingFinish>& finishing, const std::shared_ptr<RecordingFinish::Outcome>& finished);
     void giveUpStop();
     void handleStreamFailure(const QString& error);
-    void handleSoundLost(const QString& reason, bool joined);
+    void handleSoundLost(const QString& reason, RecordingPipeline::SoundLoss loss);
     void setElapsed(double seconds);
     // Publishes `error` and tells it in one console line and a desktop notification.
     void setLastError(RecordingError error);
@@ -214,10 +214,12 @@ private:
     double m_elapsed = 0;
     std::optional<RecordingError> m_lastError;
     std::weak_ptr<ModelContainer> m_modelContainer;
-    QString m_directory;
+    QString m_directory = RecordingStorage::recordingsDirectory(); // named once, not at each start
     QString m_currentFileName;
+    QString m_currentPath;
     QString m_currentKind = QStringLiteral("display");
     std::shared_ptr<RecordingPipeline> m_pipeline;
+    std::unique_ptr<SleepInhibitor::Hold> m_sleepHold; // the running recording's
     QTimer m_elapsedTimer;
     QTimer m_stopWatch;  // looks whether the stop under way has outlasted stopBound
     QTimer m_startWatch; // looks whether the start under way has outlasted startBound
@@ -225,8 +227,9 @@ private:
     qint64 m_lastFramesCaptured = 0;
     qint64 m_lastFramesDropped = 0;
     std::shared_ptr<RecordingRecovery::StartedNames> m_startedNames;
-    std::shared_ptr<Finishing> m_finishing; // the stop under way, for a quit to wait on
-    std::shared_ptr<Starting> m_starting;   // the start under way, for a stop to cancel and a quit to wait on
+    const QDateTime m_madeAt = QDateTime::currentDateTimeUtc(); // files written before are no movie of this run
+    std::shared_ptr<RecordingFinish> m_finishing; // the stop under way, for a quit to wait on
+    std::shared_ptr<RecordingStart> m_starting;   // the start under way, for a stop to cancel and a quit to wait on
     // Set by the quit: the time the encoder has to write what is queued. A start the quit waited
     // for ends like a running recording; one cancelled is taken down on the main thread.
     std::optional<std::chrono::steady_clock::time_point> m_quitDrainBy;

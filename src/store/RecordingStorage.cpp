@@ -29,14 +29,20 @@ QString RecordingStorage::availableFileName(const QDateTime& date)
 
 QString RecordingStorage::availableFileName(const QDateTime& date, const QString& directory)
 {
+    return availableFileName(date, directory, [](const QString& path) { return QFileInfo::exists(path); });
+}
+
+QString RecordingStorage::availableFileName(
+    const QDateTime& date, const QString& directory, const std::function<bool(const QString& path)>& exists)
+{
     const QString name = fileName(date);
     const QDir dir(directory);
-    if (!QFileInfo::exists(dir.filePath(name)))
+    if (!exists(dir.filePath(name)))
         return name;
     const QString stem = name.chopped(4); // without ".mov"
     for (int suffix = 2;; ++suffix) {
         const QString candidate = stem + QLatin1Char(' ') + QString::number(suffix) + QStringLiteral(".mov");
-        if (!QFileInfo::exists(dir.filePath(candidate)))
+        if (!exists(dir.filePath(candidate)))
             return candidate;
     }
 }

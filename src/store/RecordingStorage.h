@@ -1,6 +1,7 @@
 #pragma once
 #include <QDateTime>
 #include <QString>
+#include <functional>
 
 // The recordings folder (the user's movies folder + "/Quorvel") and movie file names.
 namespace RecordingStorage {
@@ -12,4 +13,7 @@ QString fileName(const QDateTime& date);
 QString availableFileName(const QDateTime& date);
 // The same, for a given folder instead of recordingsDirectory(). Existing files are never touched.
 QString availableFileName(const QDateTime& date, const QString& directory);
+// The same, with `exists` telling whether a path of the folder is taken.
+QString availableFileName(
+    const QDateTime& date, const QString& directory, const std::function<bool(const QString& path)>& exists);
 }

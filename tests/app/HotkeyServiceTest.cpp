@@ -421,7 +421,8 @@ TEST_F(HotkeyServiceTest, ARecordingShortcutThatCannotStartSaysWhy)
 
     press(HotkeyAction::recordScreen);
     ASSERT_EQ(bodies.size(), 1);
-    EXPECT_EQ(bodies.last(), QStringLiteral("a recording is already running; the new one is refused"));
+    EXPECT_EQ(bodies.last(),
+        QStringLiteral("Es läuft schon eine Bildschirmaufnahme. Beende sie, bevor du eine neue beginnst."));
 
     const auto answer = qScopeGuard([&writer] { writer.holdAppends = false; }); // at the latest
     writer.holdAppends = true;
@@ -430,8 +431,9 @@ TEST_F(HotkeyServiceTest, ARecordingShortcutThatCannotStartSaysWhy)
     captureRig.recorder.stopRecording();
     press(HotkeyAction::recordScreen);
     ASSERT_EQ(bodies.size(), 2);
-    EXPECT_EQ(bodies.last(), QStringLiteral("the last recording is still being saved (at most 20 s); the new one is refused"));
-    EXPECT_EQ(captureRig.fakes.notifier.summaries.last(), QStringLiteral("Bildschirmaufnahme fehlgeschlagen"));
+    EXPECT_EQ(bodies.last(),
+        QStringLiteral("Die letzte Aufnahme wird noch gespeichert (höchstens 20 s). Versuche es danach noch einmal."));
+    EXPECT_EQ(captureRig.fakes.notifier.summaries.last(), QStringLiteral("Neue Bildschirmaufnahme nicht begonnen"));
     EXPECT_EQ(captureRig.overlay.startedFlows().size(), flows);
     writer.holdAppends = false;
     ASSERT_TRUE(stopped.count() > 0 || stopped.wait(10000));

@@ -14,10 +14,10 @@
 
 // Movies kept in memory: each created file records the frame indexes, the first pixel of every
 // frame and the audio positions, and writes a small placeholder file so that sizes can be read.
-// Creation, appends and finishing fail on demand; creation and appends wait while `holdCreate` or
-// `holdAppends` is set (a disk that stopped answering), failing the test after holdPatience. After a
-// failed append the movie finishes cut short, with the failure as its reason, like a real one on a
-// full disk, or fails and is removed when it holds no frame.
+// Creation, appends and finishing fail on demand; creation and appends wait while `holdCreate`,
+// `holdAppends` (pictures) or `holdSound` is set (a disk that stopped answering), failing the test
+// after holdPatience. After a failed append the movie finishes cut short, with the failure as its
+// reason, like a real one on a full disk, or fails and is removed when it holds no frame.
 class FakeMovieWriter : public MovieWriter {
 public:
     struct Movie {
@@ -41,6 +41,7 @@ public:
     std::atomic<int> appendDelayMs {0};
     std::atomic<bool> holdAppends {false};
     std::atomic<bool> appendHeld {false}; // an append waits on holdAppends
+    std::atomic<bool> holdSound {false};
     std::atomic<bool> holdCreate {false};
     std::atomic<bool> createHeld {false}; // a creation waits on holdCreate
     std::chrono::seconds holdPatience {120};
@@ -147,6 +148,8 @@ private:
         }
         bool appendAudio(const float* samples, int frames, qint64 sampleIndex, QString*) override
         {
+            std::atomic<bool> soundHeld;
+            m_owner->waitWhileHeld(m_owner->holdSound, soundHeld, "a sound append");
             std::lock_guard lock(m_owner->m_mutex);
             if (m_owner->keepSound) {
                 std::vector<float>& kept = m_movie->firstChannel;

@@ -2,29 +2,39 @@
 #include "platform/SleepInhibitor.h"
 
 #include <atomic>
+#include <memory>
 
-// Counts holds; refuses on demand.
+// Counts holds (`held`: those alive); refuses on demand.
 class FakeSleepInhibitor : public SleepInhibitor {
 public:
-    std::atomic<bool> held {false};
+    std::atomic<int> held {0};
     std::atomic<int> inhibitCount {0};
     std::atomic<int> releaseCount {0};
     std::atomic<bool> refuse {false};
 
-    bool inhibit(const QString&, QString* error) override
+    std::unique_ptr<Hold> inhibit(const QString&, QString* error) override
     {
         ++inhibitCount;
         if (refuse) {
             if (error)
                 *error = QStringLiteral("no inhibitor");
-            return false;
+            return nullptr;
         }
-        held = true;
-        return true;
+        return std::make_unique<CountedHold>(*this);
     }
-    void release() override
-    {
-        ++releaseCount;
-        held = false;
-    }
+
+private:
+    struct CountedHold : Hold {
+        explicit CountedHold(FakeSleepInhibitor& owner)
+            : owner(owner)
+        {
+            ++owner.held;
+        }
+        ~CountedHold() override
+        {
+            ++owner.releaseCount;
+            --owner.held;
+        }
+        FakeSleepInhibitor& owner;
+    };
 };

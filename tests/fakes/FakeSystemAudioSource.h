@@ -11,6 +11,7 @@
 // `clock`, each stamped with the time it was due: the first at once, or `firstBlockDelay` after the
 // connection; fails to start on demand, sleeps `connectDelay` on the caller's thread to connect, or
 // hands the sink to the test (`manual`). A capture freezes (`frozen`) or dies (die()) on demand.
+// One capture at a time, as the system's: a second start while one runs is refused.
 class FakeSystemAudioSource : public SystemAudioSource {
 public:
     RecordingClock* clock = &RecordingClock::steady();
@@ -38,9 +39,10 @@ public:
     {
         m_failed = std::move(failed);
         ++starts;
-        if (failStart) {
+        if (failStart || running) {
             if (error)
-                *error = QStringLiteral("system audio: Connection refused");
+                *error = running ? QStringLiteral("the system audio is already being recorded")
+                                 : QStringLiteral("system audio: Connection refused");
             return false;
         }
         if (connectDelay.count() > 0) {

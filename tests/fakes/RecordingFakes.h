@@ -3,6 +3,7 @@
 #include "fakes/FakeMovieThumbnailer.h"
 #include "fakes/FakeMovieWriter.h"
 #include "fakes/FakePermissions.h"
+#include "fakes/FakeRecordingFolder.h"
 #include "fakes/FakeScreenSource.h"
 #include "fakes/FakeSleepInhibitor.h"
 #include "fakes/FakeSystemAudioSource.h"
@@ -17,10 +18,13 @@ struct RecordingFakes {
     FakeSystemAudioSource audio;
     FakeDesktopNotifier notifier;
     FakePermissions permissions;
+    FakeRecordingFolder disk; // answers at once unless held
 
     ScreenRecordingService::Needs needs(ScreenSource& source)
     {
-        return {source, writer, thumbnailer, inhibitor, audio, notifier, permissions};
+        ScreenRecordingService::Needs made {source, writer, thumbnailer, inhibitor, audio, notifier, permissions};
+        made.folder = &disk;
+        return made;
     }
     ScreenRecordingService::Needs needs() { return needs(screen); }
 };

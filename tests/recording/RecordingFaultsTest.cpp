@@ -333,8 +333,8 @@ TEST(RecordingFaults, SoundHeldForAStuckPictureWriterIsBoundedAndTold)
     const auto letGo = qScopeGuard([&held] { held = false; }); // before the pipeline ends
     const auto start = rig.clock.now();
     std::thread starting([&] {
-        EXPECT_TRUE(pipeline.start({}, nullptr, [&](const QString& reason, bool joined) {
-            EXPECT_TRUE(joined);
+        EXPECT_TRUE(pipeline.start({}, nullptr, [&](const QString& reason, RecordingPipeline::SoundLoss loss) {
+            EXPECT_EQ(loss, RecordingPipeline::SoundLoss::movieStuck);
             lost = reason;
             ++losses;
         }));
@@ -549,8 +549,9 @@ TEST(RecordingFaults, AStartThatCannotBeginAtOnceSaysWhyAndNeverBeginsLater)
     EXPECT_EQ(h.service->state(), ScreenRecordingService::State::stopping);
     EXPECT_EQ(h.writer.lastMovie(), first);
     ASSERT_EQ(h.notifier.bodies.size(), 1);
+    EXPECT_EQ(h.notifier.summaries.first(), QStringLiteral("Neue Bildschirmaufnahme nicht begonnen"));
     EXPECT_EQ(h.notifier.bodies.first(),
-        QStringLiteral("the last recording is still being saved (at most 20 s); the new one is refused"));
+        QStringLiteral("Die letzte Aufnahme wird noch gespeichert (höchstens 20 s). Versuche es danach noch einmal."));
     EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: the last recording is still being saved")));
     h.time.moveOn(ScreenRecordingService::stopBound);
     ASSERT_TRUE(stopped.wait(30000)) << "the stop was not given up";

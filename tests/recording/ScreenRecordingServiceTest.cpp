@@ -79,6 +79,9 @@ TEST(ScreenRecordingService, SecondStartIsRefusedAndNamesNeverReplaceAFile)
     const auto first = h.writer.lastMovie();
     h.service->startRecording(ScreenRecordingService::DisplayTarget {1}, false);
     EXPECT_TRUE(console.contains(QStringLiteral("ScreenRecordingService: a recording is already running")));
+    EXPECT_EQ(h.notifier.summaries, QStringList {QStringLiteral("Neue Bildschirmaufnahme nicht begonnen")});
+    EXPECT_EQ(h.notifier.bodies,
+        QStringList {QStringLiteral("Es läuft schon eine Bildschirmaufnahme. Beende sie, bevor du eine neue beginnst.")});
     EXPECT_EQ(h.writer.lastMovie(), first);
     EXPECT_TRUE(h.service->isRecording());
     h.stop();

@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -13,16 +14,41 @@ const QString applicationName = QStringLiteral("Quorvel");
 constexpr int callTimeoutMs = 3000;
 }
 
-DBusSleepInhibitor::~DBusSleepInhibitor()
-{
-    release();
+// The desktop's inhibition, given back when its last hold goes.
+struct DBusSleepInhibitor::Inhibition {
+    std::optional<uint> cookie; // from the screen saver service
+    int logindFd = -1;          // from logind
+
+    ~Inhibition()
+    {
+        if (cookie) {
+            QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
+                QStringLiteral("/org/freedesktop/ScreenSaver"), QStringLiteral("org.freedesktop.ScreenSaver"),
+                QStringLiteral("UnInhibit"));
+            call << *cookie;
+            QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMs);
+        }
+        if (logindFd >= 0)
+            ::close(logindFd); // closing the descriptor ends logind's inhibition
+    }
+};
+
+namespace {
+struct SharedHold : SleepInhibitor::Hold {
+    explicit SharedHold(std::shared_ptr<void> inhibition)
+        : inhibition(std::move(inhibition))
+    {
+    }
+    std::shared_ptr<void> inhibition;
+};
 }
 
-bool DBusSleepInhibitor::inhibit(const QString& reason, QString* error)
+std::unique_ptr<SleepInhibitor::Hold> DBusSleepInhibitor::inhibit(const QString& reason, QString* error)
 {
     std::lock_guard lock(m_mutex);
-    if (m_cookie || m_logindFd >= 0)
-        return true;
+    if (std::shared_ptr<Inhibition> held = m_current.lock())
+        return std::make_unique<SharedHold>(std::move(held));
+    auto inhibition = std::make_shared<Inhibition>();
     QString sessionError;
     if (SessionBus::exists()) {
         QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
@@ -30,42 +56,29 @@ bool DBusSleepInhibitor::inhibit(const QString& reason, QString* error)
             QStringLiteral("Inhibit"));
         call << applicationName << reason;
         const QDBusReply<uint> reply = QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMs);
-        if (reply.isValid()) {
-            m_cookie = reply.value();
-            return true;
+        if (reply.isValid())
+            inhibition->cookie = reply.value();
+        else
+            sessionError = reply.error().message();
+    }
+    if (!inhibition->cookie) {
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
+            QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
+            QStringLiteral("Inhibit"));
+        call << QStringLiteral("sleep:idle") << applicationName << reason << QStringLiteral("block");
+        const QDBusReply<QDBusUnixFileDescriptor> reply =
+            QDBusConnection::systemBus().call(call, QDBus::Block, callTimeoutMs);
+        if (reply.isValid() && reply.value().isValid()) {
+            inhibition->logindFd = ::dup(reply.value().fileDescriptor());
+        } else {
+            if (error) {
+                *error = QStringLiteral("no inhibitor answered (screen saver: %1; logind: %2)")
+                             .arg(sessionError.isEmpty() ? QStringLiteral("no session bus") : sessionError,
+                                 reply.error().message());
+            }
+            return nullptr;
         }
-        sessionError = reply.error().message();
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
-        QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
-        QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep:idle") << applicationName << reason << QStringLiteral("block");
-    const QDBusReply<QDBusUnixFileDescriptor> reply = QDBusConnection::systemBus().call(call, QDBus::Block, callTimeoutMs);
-    if (reply.isValid() && reply.value().isValid()) {
-        m_logindFd = ::dup(reply.value().fileDescriptor());
-        return true;
-    }
-    if (error) {
-        *error = QStringLiteral("no inhibitor answered (screen saver: %1; logind: %2)")
-                     .arg(sessionError.isEmpty() ? QStringLiteral("no session bus") : sessionError,
-                         reply.error().message());
-    }
-    return false;
-}
-
-void DBusSleepInhibitor::release()
-{
-    std::lock_guard lock(m_mutex);
-    if (m_cookie) {
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.ScreenSaver"),
-            QStringLiteral("/org/freedesktop/ScreenSaver"), QStringLiteral("org.freedesktop.ScreenSaver"),
-            QStringLiteral("UnInhibit"));
-        call << *m_cookie;
-        QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMs);
-        m_cookie.reset();
-    }
-    if (m_logindFd >= 0) {
-        ::close(m_logindFd); // closing the descriptor ends logind's inhibition
-        m_logindFd = -1;
-    }
+    m_current = inhibition;
+    return std::make_unique<SharedHold>(std::move(inhibition));
 }

@@ -93,6 +93,7 @@ bool FFmpegMovieReader::isMovie(const QString& path)
 bool FFmpegMovieReader::open(const QString& path, QString* error)
 {
     FFmpegSupport::quietLogs();
+    const FFmpegSupport::Silence quiet;
     const QByteArray name = QFile::encodeName(path);
     int result = avformat_open_input(&m_state->format, name.constData(), nullptr, nullptr);
     if (result < 0)
@@ -137,6 +138,7 @@ double FFmpegMovieReader::durationSeconds() const
 
 double FFmpegMovieReader::videoEndSeconds()
 {
+    const FFmpegSupport::Silence quiet;
     AVFormatContext* format = m_state->format;
     const int index = format ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
     if (index < 0)
@@ -160,6 +162,7 @@ double FFmpegMovieReader::videoEndSeconds()
 bool FFmpegMovieReader::readVideo(double fromSeconds, const QSize& maxSize,
     const std::function<bool(const QImage&, double)>& onFrame, QString* error)
 {
+    const FFmpegSupport::Silence quiet;
     AVFormatContext* format = m_state->format;
     const int index = format ? av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
     if (index < 0)
@@ -198,6 +201,7 @@ bool FFmpegMovieReader::readVideo(double fromSeconds, const QSize& maxSize,
 
 bool FFmpegMovieReader::readAudio(std::vector<std::vector<float>>& channels, QString* error)
 {
+    const FFmpegSupport::Silence quiet;
     AVFormatContext* format = m_state->format;
     const int index = format ? av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
     if (index < 0)
