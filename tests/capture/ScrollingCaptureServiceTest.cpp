@@ -367,11 +367,11 @@ TEST(ScrollingCaptureService, StepsStatusTextsAndStitching)
     first.fill(Qt::red);
     QImage narrow(5, 2, QImage::Format_RGB32);
     narrow.fill(Qt::blue);
-    const QImage stacked = ScrollingCaptureService::stitch({first, narrow});
+    const QImage stacked = ScrollSliceStack::stitch({first, narrow});
     ASSERT_EQ(stacked.size(), QSize(10, 6));
     EXPECT_EQ(QColor(stacked.pixel(9, 3)), QColor(Qt::red));
     EXPECT_EQ(QColor(stacked.pixel(9, 5)), QColor(Qt::blue)) << "a narrower slice is scaled to the full width";
-    EXPECT_TRUE(ScrollingCaptureService::stitch({}).isNull());
+    EXPECT_TRUE(ScrollSliceStack::stitch({}).isNull());
 }
 
 TEST(ScrollingCaptureControlWindowManager, ShowsOneStripAtATimeAndDropsItOnHide)
