@@ -9,6 +9,12 @@ int ScrollStepLedger::clicksFor(int pixels) const
     return m_clicksCap > 0 ? std::min(clicks, m_clicksCap) : clicks;
 }
 
+void ScrollStepLedger::sent(int clicks, bool again)
+{
+    m_clicks = again ? m_clicks + clicks : clicks;
+    m_sentAgain = again;
+}
+
 std::optional<ScrollStepLedger::Step> ScrollStepLedger::trustedStep(const ScrollMatch& match) const
 {
     // The distance the picture tells by itself, or -1.
@@ -45,7 +51,7 @@ std::optional<ScrollStepLedger::Step> ScrollStepLedger::trustedStep(const Scroll
 
 bool ScrollStepLedger::accept(const Step& step, bool still, int frameHeight)
 {
-    if (!still && m_clicks > 0 && step.offset < frameHeight) {
+    if (!still && m_clicks > 0 && !m_sentAgain && step.offset < frameHeight) {
         m_pixelsPerClick = std::max(1.0, double(step.offset) / m_clicks);
         m_clickMeasured = true;
     }

@@ -35,8 +35,10 @@ public:
     // allows (a cautious guess at first), so one scroll never runs past what the aligner can
     // measure; no more than a step cut short sent.
     int clicksFor(int pixels) const;
-    // The current step sent `clicks` notches (0 when none could be sent).
-    void sent(int clicks) { m_clicks = clicks; }
+    // The current step sent `clicks` notches (0 when none could be sent). Sent `again` for the
+    // same step (a window that showed nothing yet), they add to it, and the step measures no
+    // distance per notch: it cannot tell whether the window took one turn or both.
+    void sent(int clicks, bool again = false);
     int clicksSent() const { return m_clicks; }
 
     // The step the current step's scroll made, if it can be trusted: the distance the picture
@@ -79,6 +81,7 @@ private:
     // The distance per notch was measured on an earlier step.
     bool m_clickMeasured = false;
     int m_clicks = 0;
+    bool m_sentAgain = false;
     // The most notches the next step sends, or 0 for no limit.
     int m_clicksCap = 0;
     int m_unconfirmedStrips = 0;

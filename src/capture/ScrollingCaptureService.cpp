@@ -136,7 +136,6 @@ void ScrollingCaptureService::begin(Mode mode, const ScreenWindow& window, doubl
     m_measuredBand.reset();
     m_frameCount = 0;
     m_ledger = {};
-    m_firstScrollRechecks = 0;
     m_lastSure = QImage();
     m_anchor = QImage();
     m_unjoined = Unjoined::no;
@@ -170,21 +169,27 @@ void ScrollingCaptureService::afterFirstFrame(const QImage& frame)
             return finish();
         return autoScroll();
     }
-    m_lastScroll = m_clock.elapsed();
+    m_lastScroll = now();
     m_lastAccepted = m_lastScroll;
     m_monitoring = m_needs.startScrollMonitor && m_needs.startScrollMonitor([this, session = m_session] {
         if (session == m_session)
-            m_lastScroll = m_clock.elapsed();
+            m_lastScroll = now();
     });
     manualPass();
 }
 
 void ScrollingCaptureService::autoScroll()
 {
-    const int clicks = m_ledger.clicksFor(m_step);
-    const bool failed = m_needs.postWheelClicks && !m_needs.postWheelClicks(m_window.frame.center(), clicks);
-    m_ledger.sent(failed ? 0 : clicks);
+    m_notchesResent = false;
+    postNotches(m_ledger.clicksFor(m_step), false);
     grabAfterScroll();
+}
+
+void ScrollingCaptureService::postNotches(int clicks, bool again)
+{
+    const bool failed = m_needs.postWheelClicks && !m_needs.postWheelClicks(m_window.frame.center(), clicks);
+    m_ledger.sent(failed ? 0 : clicks, again);
+    m_notchesSentAt = now();
 }
 
 void ScrollingCaptureService::grabAfterScroll()
@@ -217,18 +222,18 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
             m_unjoined = Unjoined::unclear;
             return finish();
         }
-        // A window that ignores the wheel: offered the manual mode instead of ending silently.
-        // The program may not have redrawn yet: it gets a few more looks, with no more scrolling.
-        if (m_firstScrollRechecks < firstScrollRechecks) {
-            ++m_firstScrollRechecks;
-            return grabAfterScroll();
-        }
+        // A window that ignores the wheel: offered the manual mode instead of ending silently,
+        // once it has had its time, and the notches once more.
+        if (awaitScroll(true))
+            return;
         emit gatheringEnded();
         return end({Outcome::Kind::noMovementDetected, {}});
     }
     if (!moved) {
-        // A change that cannot be placed ends the picture before it; no change, or a last small
-        // one, is the end of the page.
+        // No change, or a last small one, is the end of the page once the window has had its time.
+        if ((step || match.still) && awaitScroll(false))
+            return;
+        // A change that cannot be placed ends the picture before it.
         if (!step && !match.still)
             m_unjoined = unjoinedBy(match);
         // The page ended, maybe within the last step, which the notches decided.
@@ -249,6 +254,22 @@ void ScrollingCaptureService::autoCompare(const QImage& next, const ScrollMatch&
     if (m_frameCount >= maxFrames || stopRequested())
         return finish();
     autoScroll();
+}
+
+bool ScrollingCaptureService::awaitScroll(bool mayResend)
+{
+    if (now() - m_notchesSentAt < m_timing.scrollPatience) {
+        grabAfterScroll();
+        return true;
+    }
+    // The notches may have come before the program listened: they go once more.
+    if (mayResend && !m_notchesResent && m_ledger.clicksSent() > 0) {
+        m_notchesResent = true;
+        postNotches(m_ledger.clicksSent(), true);
+        grabAfterScroll();
+        return true;
+    }
+    return false;
 }
 
 void ScrollingCaptureService::measureEnd()
@@ -288,7 +309,7 @@ void ScrollingCaptureService::manualPass()
     if (m_stopRequested || m_finishEarlyRequested)
         return finish();
     after(m_timing.manualPollInterval, [this] {
-        const qint64 at = m_clock.elapsed();
+        const qint64 at = now();
         const qint64 quietSince = std::max(m_lastScroll, m_lastAccepted);
         // Not while the strip asks the user to scroll back.
         if (m_slices.size() >= 2 && m_unjoined == Unjoined::no && at - quietSince >= m_timing.manualDoneAfterQuiet)
@@ -328,7 +349,7 @@ void ScrollingCaptureService::manualCompare(const QImage& next, const ScrollMatc
     m_previous = next;
     m_unjoined = Unjoined::no;
     ++m_frameCount;
-    m_lastAccepted = m_clock.elapsed();
+    m_lastAccepted = now();
     setState({State::Kind::capturing, m_frameCount, {}, {}});
     if (!room || m_frameCount >= maxFrames)
         return finish();

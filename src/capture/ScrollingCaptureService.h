@@ -34,8 +34,12 @@ class DesktopNotifier;
 // guess: manual mode says so on the strip until the user scrolls back to a place that joins, and a
 // capture that ends there stops at the last sure place and tells the user; a page that ended
 // within such a step is first measured from the last frame the picture placed, by turning the
-// wheel back. Either mode ends when the window closes, with what was joined until then. Runs on
-// the main thread; the waits are timers and the grabs, comparisons and stacking run on workers.
+// wheel back. A window that shows no change after the notches is looked at again until the
+// patience since them is over before it counts as ignoring the wheel (the first step, which sends
+// its notches once more first) or its page as ended: a busy machine's programs scroll late.
+// Either mode ends when the window closes, with what was joined until then. Runs on the main
+// thread; the waits are timers measured by the service's clock, and the grabs, comparisons and
+// stacking run on workers.
 class ScrollingCaptureService : public QObject {
     Q_OBJECT
 public:
@@ -67,6 +71,9 @@ public:
         std::function<std::optional<QRect>(quint64 windowID)> currentWindowFrame;
         // A message in the desktop's notification area.
         std::function<void(const QString& summary, const QString& body)> notify;
+        // Milliseconds on a steady clock, which the waits are measured by; the service's own
+        // when unset.
+        std::function<qint64()> clock;
     };
     // Waits in milliseconds; tests shorten them.
     struct Timing {
@@ -78,13 +85,14 @@ public:
         int manualScrollQuiet = 500;
         // Manual mode ends by itself after this long without scrolling once two slices exist.
         int manualDoneAfterQuiet = 3000;
+        // How long after its notches a window that shows no scroll yet is looked at again before
+        // it counts as ignoring the wheel, or its page as ended: a program busy redrawing, or one
+        // that waits for the processor on a busy machine, shows its scroll late.
+        int scrollPatience = 2000;
     };
 
     static constexpr int maxFrames = 60;
     static constexpr int minMeaningfulOffset = ScrollFrameAligner::minMeaningfulOffset;
-    // How many more looks a window gets to show its first scroll before it counts as ignoring the
-    // wheel (a program busy redrawing, a terminal under load).
-    static constexpr int firstScrollRechecks = 3;
     // How many steps in a row may show the same picture (a block of identical lines taller than
     // the window) and still count as moved by what the notches sent; one more, and the page is
     // taken to have ended there, unsure.
@@ -136,6 +144,12 @@ private:
     // Grabs once the scroll has settled and compares with the previous frame.
     void grabAfterScroll();
     void autoCompare(const QImage& next, const ScrollMatch& match);
+    // Nothing the picture tells has moved since the notches: a window slow to take the wheel or to
+    // redraw (a busy machine) is looked at again until the patience since the notches is over,
+    // and, where `mayResend`, then gets the notches once more. False once that is all done.
+    bool awaitScroll(bool mayResend);
+    // Posts the notches for the current step, or `again` the ones it sent.
+    void postNotches(int clicks, bool again);
     // The page ended after a step the notches decided where the picture allowed shorter ones:
     // turns the wheel back to near the last frame the picture placed by itself, lets the two
     // pictures tell how far the last step went, joins it so when they tell one distance that step
@@ -163,6 +177,8 @@ private:
     void confirmSettled(const QImage& latest, int checks, std::function<void(QImage)> then);
     void compare(const QImage& previous, const QImage& next, std::function<void(ScrollMatch)> then);
     bool stopRequested() const { return m_stopRequested; }
+    // Milliseconds on the service's clock.
+    qint64 now() const { return m_needs.clock ? m_needs.clock() : m_clock.elapsed(); }
 
     Needs m_needs;
     Timing m_timing;
@@ -185,7 +201,9 @@ private:
     int m_frameCount = 0;
     int m_step = 0;
     ScrollStepLedger m_ledger;
-    int m_firstScrollRechecks = 0;
+    // When the current step's notches went, on the service's clock, and whether they went again.
+    qint64 m_notchesSentAt = 0;
+    bool m_notchesResent = false;
     // The frame of the last strip that stands: the source of the static bottom when later strips go.
     QImage m_lastSure;
     // The last frame the picture placed by itself.
