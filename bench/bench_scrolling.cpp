@@ -5,7 +5,7 @@
 // printed against a plain comparison of the same two frames' grey rows, measured in the same run.
 #include "BenchSupport.h"
 #include "capture/ScrollFrameAligner.h"
-#include "capture/ScrollingCaptureService.h"
+#include "capture/ScrollSliceStack.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -140,7 +140,7 @@ void BM_Align30FramesAndStitch(benchmark::State& state)
             }
             slices.push_back(frames()[i].copy(0, frameHeight - *offset, frameWidth, *offset));
         }
-        benchmark::DoNotOptimize(ScrollingCaptureService::stitch(slices));
+        benchmark::DoNotOptimize(ScrollSliceStack::stitch(slices));
     }
 }
 BENCHMARK(BM_Align30FramesAndStitch)->Unit(benchmark::kMillisecond);

@@ -105,7 +105,7 @@ bool ScrollMatch::agreesAtEveryLineUpTo(int offset) const
     return steps >= 2 && last == offset && allows(0);
 }
 
-std::vector<int> ScrollMatch::asWellUpTo(int offset) const
+std::vector<int> ScrollMatch::offsetsAgreeingAsWellUpTo(int offset) const
 {
     const auto at = std::find_if(candidates.begin(), candidates.end(),
         [offset](const ScrollCandidate& candidate) { return candidate.offset == offset; });

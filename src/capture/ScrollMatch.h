@@ -42,5 +42,5 @@ struct ScrollMatch {
     // The distances up to `offset` at which the frames agree as well as at `offset` (with no more
     // mismatched rows), smallest first and `offset` last: where a page that moved `offset` at most
     // may have come to rest. Empty when `offset` is no candidate.
-    std::vector<int> asWellUpTo(int offset) const;
+    std::vector<int> offsetsAgreeingAsWellUpTo(int offset) const;
 };

@@ -1,5 +1,7 @@
 #pragma once
 #include "capture/ScrollFrameAligner.h"
+#include "capture/ScrollSliceStack.h"
+#include "capture/ScrollStepLedger.h"
 #include "platform/ScreenSource.h"
 
 #include <QElapsedTimer>
@@ -32,8 +34,12 @@ class DesktopNotifier;
 // guess: manual mode says so on the strip until the user scrolls back to a place that joins, and a
 // capture that ends there stops at the last sure place and tells the user; a page that ended
 // within such a step is first measured from the last frame the picture placed, by turning the
-// wheel back. Either mode ends when the window closes, with what was joined until then. Runs on
-// the main thread; the waits are timers and the grabs, comparisons and stacking run on workers.
+// wheel back. A window that shows no change after the notches is looked at again until the
+// patience since them is over before it counts as ignoring the wheel (the first step, which sends
+// its notches once more first) or its page as ended: a busy machine's programs scroll late.
+// Either mode ends when the window closes, with what was joined until then. Runs on the main
+// thread; the waits are timers measured by the service's clock, and the grabs, comparisons and
+// stacking run on workers.
 class ScrollingCaptureService : public QObject {
     Q_OBJECT
 public:
@@ -65,6 +71,9 @@ public:
         std::function<std::optional<QRect>(quint64 windowID)> currentWindowFrame;
         // A message in the desktop's notification area.
         std::function<void(const QString& summary, const QString& body)> notify;
+        // Milliseconds on a steady clock, which the waits are measured by; the service's own
+        // when unset.
+        std::function<qint64()> clock;
     };
     // Waits in milliseconds; tests shorten them.
     struct Timing {
@@ -76,13 +85,14 @@ public:
         int manualScrollQuiet = 500;
         // Manual mode ends by itself after this long without scrolling once two slices exist.
         int manualDoneAfterQuiet = 3000;
+        // How long after its notches a window that shows no scroll yet is looked at again before
+        // it counts as ignoring the wheel, or its page as ended: a program busy redrawing, or one
+        // that waits for the processor on a busy machine, shows its scroll late.
+        int scrollPatience = 2000;
     };
 
     static constexpr int maxFrames = 60;
     static constexpr int minMeaningfulOffset = ScrollFrameAligner::minMeaningfulOffset;
-    // How many more looks a window gets to show its first scroll before it counts as ignoring the
-    // wheel (a program busy redrawing, a terminal under load).
-    static constexpr int firstScrollRechecks = 3;
     // How many steps in a row may show the same picture (a block of identical lines taller than
     // the window) and still count as moved by what the notches sent; one more, and the page is
     // taken to have ended there, unsure.
@@ -90,7 +100,7 @@ public:
     // Grabs of a window that keeps changing before its latest picture is taken as it stands.
     static constexpr int maxRedrawChecks = 10;
     static constexpr double stepFraction = 0.65;
-    static constexpr int maxStitchedHeight = 32767;
+    static constexpr int maxStitchedHeight = ScrollSliceStack::maxHeight;
 
     ScrollingCaptureService(Needs needs, Timing timing, QObject* parent = nullptr);
     // The needs on the desktop: grabs and the hand-off through the capture service, wheel clicks
@@ -108,8 +118,6 @@ public:
     const State& state() const { return m_state; }
     // The automatic scroll step in pixel rows for a first frame of this height.
     static int stepForHeight(int height);
-    // The slices stacked top-down at the first slice's width; null when there is nothing to stack.
-    static QImage stitch(const std::vector<QImage>& slices);
     // The strip's status text for a state.
     static QString statusText(const State& state);
     // The strip's notice while the user's scroll cannot be joined.
@@ -136,23 +144,12 @@ private:
     // Grabs once the scroll has settled and compares with the previous frame.
     void grabAfterScroll();
     void autoCompare(const QImage& next, const ScrollMatch& match);
-    // How far a posted scroll moved the content, and on what grounds.
-    struct Step {
-        int offset = 0;
-        // The picture tells a distance clearly shorter than the notches': the page ended within
-        // the step, or a notch moves less than measured.
-        bool cutShort = false;
-        // Taken on the notches while the picture allows a shorter distance too, where the page
-        // may have ended instead: the strip stands once a later step shows the window moving.
-        bool onNotches = false;
-        // For a change taken so: every distance it may have moved, the notches' one last.
-        std::vector<int> possible;
-    };
-    // The distance a posted scroll moved the content by, if it can be trusted: the one the picture
-    // tells by itself when it is shorter than the notches' (the page ended sooner), else the one
-    // the notches sent stand for when the picture allows it (a still one only where it shows
-    // nothing but identical lines), else the one the picture tells.
-    std::optional<Step> trustedOffset(const ScrollMatch& match) const;
+    // Nothing the picture tells has moved since the notches: a window slow to take the wheel or to
+    // redraw (a busy machine) is looked at again until the patience since the notches is over,
+    // and, where `mayResend`, then gets the notches once more. False once that is all done.
+    bool awaitScroll(bool mayResend);
+    // Posts the notches for the current step, or `again` the ones it sent.
+    void postNotches(int clicks, bool again);
     // The page ended after a step the notches decided where the picture allowed shorter ones:
     // turns the wheel back to near the last frame the picture placed by itself, lets the two
     // pictures tell how far the last step went, joins it so when they tell one distance that step
@@ -169,11 +166,6 @@ private:
     // Appends the newly revealed rows (those just above the static bottom); false when the
     // height cap was reached.
     bool appendStrip(const QImage& next, int offset);
-    // Moves the static bottom rows from the first slice to the end, taken from the last frame,
-    // and trims the first slice's side columns that do not move with the content.
-    void placeStaticParts();
-    // The width of a frame without the side columns that do not move with the content.
-    int keptWidth(const QImage& frame) const;
     void finish();
     void end(Outcome outcome);
     void setState(State state);
@@ -184,8 +176,9 @@ private:
     void grabSettled(std::function<void(QImage)> then);
     void confirmSettled(const QImage& latest, int checks, std::function<void(QImage)> then);
     void compare(const QImage& previous, const QImage& next, std::function<void(ScrollMatch)> then);
-    int clicksForStep() const;
     bool stopRequested() const { return m_stopRequested; }
+    // Milliseconds on the service's clock.
+    qint64 now() const { return m_needs.clock ? m_needs.clock() : m_clock.elapsed(); }
 
     Needs m_needs;
     Timing m_timing;
@@ -199,41 +192,22 @@ private:
     Completion m_done;
     ScreenWindow m_window;
     double m_scale = 1.0;
-    std::vector<QImage> m_slices;
-    int m_stitchedHeight = 0;
+    ScrollSliceStack m_slices;
     QImage m_previous;
-    // The last frame whose strip was kept: the source of the static bottom.
-    QImage m_lastKept;
     // The rows that stay in place, fixed by the first accepted comparison.
     std::optional<ScrollBand> m_band;
     // The static rows the latest comparison found (before m_band is fixed).
     std::optional<ScrollBand> m_measuredBand;
     int m_frameCount = 0;
     int m_step = 0;
-    int m_clicksPosted = 0;
-    int m_firstScrollRechecks = 0;
-    double m_pixelsPerClick = 120.0;
-    // The distance per notch was measured on an earlier step of this capture.
-    bool m_clickMeasured = false;
-    // The most notches the next step sends, or 0 for no limit.
-    int m_clicksCap = 0;
-    // Strips at the end taken on the notches alone (steps showing no change among them), which
-    // stand once a later step shows the window moving.
-    int m_unconfirmedStrips = 0;
-    // Steps in a row that showed no change.
-    int m_stillSteps = 0;
+    ScrollStepLedger m_ledger;
+    // When the current step's notches went, on the service's clock, and whether they went again.
+    qint64 m_notchesSentAt = 0;
+    bool m_notchesResent = false;
     // The frame of the last strip that stands: the source of the static bottom when later strips go.
     QImage m_lastSure;
-    // The last frame the picture placed by itself, how far below the first frame's top it shows
-    // the content, and the notches sent since; m_position is m_previous's place.
+    // The last frame the picture placed by itself.
     QImage m_anchor;
-    int m_anchorPosition = 0;
-    int m_position = 0;
-    int m_clicksSinceAnchor = 0;
-    // The distances the latest step may have moved, when it was taken on the notches alone, and
-    // the notches it sent.
-    std::vector<int> m_lastStepPossible;
-    int m_lastStepClicks = 0;
     // A change of the window could not be joined; the picture ends before it.
     Unjoined m_unjoined = Unjoined::no;
     QElapsedTimer m_clock;

@@ -329,7 +329,7 @@ TEST(ScrollFrameAligner, TheLastStepIntoALongRunAtAPagesEndAgreesAtEveryShorterL
     std::vector<int> everyLine;
     for (int moved = 1; moved <= 18; ++moved)
         everyLine.push_back(moved * cellHeight);
-    EXPECT_EQ(last.asWellUpTo(18 * cellHeight), everyLine) << "the page may have ended after any line";
+    EXPECT_EQ(last.offsetsAgreeingAsWellUpTo(18 * cellHeight), everyLine) << "the page may have ended after any line";
     // Turned back by the notches since the frame at line 24, which shows "== final ==": the page
     // stands 15 lines above that frame, so the last step moved 3.
     EXPECT_EQ(aligner.match(at(63 - 3 * 18), at(24), {}).clear(), 15 * cellHeight);
@@ -342,8 +342,8 @@ TEST(ScrollFrameAligner, TheLastStepIntoALongRunAtAPagesEndAgreesAtEveryShorterL
     };
     const ScrollMatch later = aligner.match(frame(2), frame(3), *aligner.measure(frame(0), frame(1)).band);
     EXPECT_TRUE(later.allows(39));
-    EXPECT_EQ(later.asWellUpTo(234), (std::vector<int> {221, 234}));
-    EXPECT_TRUE(later.asWellUpTo(230).empty()) << "no candidate there";
+    EXPECT_EQ(later.offsetsAgreeingAsWellUpTo(234), (std::vector<int> {221, 234}));
+    EXPECT_TRUE(later.offsetsAgreeingAsWellUpTo(230).empty()) << "no candidate there";
 }
 
 TEST(ScrollFrameAligner, OnlyAScreenOfIdenticalLinesAgreesWithItselfAtEveryLine)

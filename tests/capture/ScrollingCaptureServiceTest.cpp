@@ -1,4 +1,5 @@
 #include "capture/ScrollingCaptureService.h"
+#include "capture/ScrollSliceStack.h"
 #include "capture/ScrollingCaptureControlView.h"
 #include "capture/ScrollingCaptureControlWindowManager.h"
 
@@ -34,8 +35,9 @@ struct FakePage {
     int grabs = 0;
     // Notches turned either way.
     int clicksPosted = 0;
-    // A program slow to redraw at first: the first scroll shows only this many grabs after it.
+    // A program slow to redraw: the first scroll (or every one) shows only this many grabs after it.
     int redrawLag = 0;
+    bool everyScrollLate = false;
     int pendingPosition = -1;
     int grabsUntilRedraw = 0;
 
@@ -84,12 +86,17 @@ struct Harness {
     int panelHides = 0;
     std::function<void()> onScroll;
     std::unique_ptr<ScrollingCaptureService> service;
+    // The capture's clock when `msPerGrab` is set: each grab moves it on so far.
+    qint64 clockMs = 0;
 
-    explicit Harness(FakePage fakePage, ScrollingCaptureService::Timing timing = fastTiming())
+    explicit Harness(FakePage fakePage, ScrollingCaptureService::Timing timing = fastTiming(), int msPerGrab = 0)
         : page(std::move(fakePage))
     {
-        env.grabWindow = [this](const ScreenWindow&, double, QObject*, std::function<void(QImage)> done) {
+        if (msPerGrab > 0)
+            env.clock = [this] { return clockMs; };
+        env.grabWindow = [this, msPerGrab](const ScreenWindow&, double, QObject*, std::function<void(QImage)> done) {
             ++page.grabs;
+            clockMs += msPerGrab;
             if (page.pendingPosition >= 0 && --page.grabsUntilRedraw <= 0)
                 page.position = std::exchange(page.pendingPosition, -1);
             done(page.failGrabs || page.closed ? QImage() : page.view());
@@ -104,7 +111,7 @@ struct Harness {
                 page.position + clicks * page.pixelsPerClick, 0, page.page.height() - page.height);
             if (page.scrolls && page.redrawLag > 0) {
                 page.pendingPosition = scrolled;
-                page.grabsUntilRedraw = std::exchange(page.redrawLag, 0);
+                page.grabsUntilRedraw = page.everyScrollLate ? page.redrawLag : std::exchange(page.redrawLag, 0);
             } else if (page.scrolls) {
                 page.position = scrolled;
             }
@@ -133,6 +140,7 @@ struct Harness {
         timing.manualPollInterval = 5;
         timing.manualScrollQuiet = 20;
         timing.manualDoneAfterQuiet = 150;
+        timing.scrollPatience = 0;
         return timing;
     }
 
@@ -226,24 +234,33 @@ TEST(ScrollingCaptureService, AWindowThatIgnoresTheWheelOffersManualMode)
     EXPECT_EQ(h.panelHides, 1);
 }
 
-// A program slow to redraw shows its first scroll a few grabs late: it is waited for, not taken
-// for a window that ignores the wheel; one that is later still does end in the manual offer.
+// A program slow to take the wheel or to redraw (a busy machine) shows its scrolls late: each is
+// waited for, up to the patience after its notches on the capture's clock, so the first is never
+// taken for a window that ignores the wheel nor a later one for the page's end. One that never
+// moves gets its notches once more, and then the manual offer.
 TEST(ScrollingCaptureService, AFirstScrollShownLateIsWaitedFor)
 {
-    FakePage slow(48, 695, 120);
-    slow.redrawLag = 3;
-    Harness h(std::move(slow));
-    h.startAuto();
-    EXPECT_EQ(h.waitForOutcome(), Kind::success);
-    ASSERT_EQ(h.handedOff.size(), 1);
-    EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == h.page.page);
-
-    FakePage slower(48, 695, 120);
-    slower.redrawLag = 2 + ScrollingCaptureService::firstScrollRechecks;
-    Harness late(std::move(slower));
-    late.startAuto();
-    EXPECT_EQ(late.waitForOutcome(), Kind::noMovementDetected);
-    EXPECT_EQ(late.page.clicksPosted, 1) << "no more scrolling while it is waited for";
+    ScrollingCaptureService::Timing patient = Harness::fastTiming();
+    patient.scrollPatience = 2000;
+    // Grabs 100 ms apart on the capture's clock: a scroll shows 1.5 s late.
+    for (const bool everyScroll : {false, true}) {
+        FakePage slow(48, 695, 120);
+        slow.redrawLag = 15;
+        slow.everyScrollLate = everyScroll;
+        Harness h(std::move(slow), patient, 100);
+        h.startAuto();
+        EXPECT_EQ(h.waitForOutcome(), Kind::success);
+        ASSERT_EQ(h.handedOff.size(), 1);
+        EXPECT_TRUE(h.handedOff.front().convertToFormat(QImage::Format_RGB32) == h.page.page) << everyScroll;
+    }
+    FakePage still(48, 695, 120);
+    still.scrolls = false;
+    Harness never(std::move(still), patient, 100);
+    never.startAuto();
+    EXPECT_EQ(never.waitForOutcome(), Kind::noMovementDetected);
+    EXPECT_EQ(never.page.clicksPosted, 2) << "the notch once more";
+    EXPECT_GE(never.clockMs, 2 * patient.scrollPatience);
+    EXPECT_LE(never.clockMs, 2 * patient.scrollPatience + 500) << "no longer than the patience twice";
 }
 
 TEST(ScrollingCaptureService, RefusesASecondCaptureAndFailedFirstFrames)
@@ -367,11 +384,11 @@ TEST(ScrollingCaptureService, StepsStatusTextsAndStitching)
     first.fill(Qt::red);
     QImage narrow(5, 2, QImage::Format_RGB32);
     narrow.fill(Qt::blue);
-    const QImage stacked = ScrollingCaptureService::stitch({first, narrow});
+    const QImage stacked = ScrollSliceStack::stitch({first, narrow});
     ASSERT_EQ(stacked.size(), QSize(10, 6));
     EXPECT_EQ(QColor(stacked.pixel(9, 3)), QColor(Qt::red));
     EXPECT_EQ(QColor(stacked.pixel(9, 5)), QColor(Qt::blue)) << "a narrower slice is scaled to the full width";
-    EXPECT_TRUE(ScrollingCaptureService::stitch({}).isNull());
+    EXPECT_TRUE(ScrollSliceStack::stitch({}).isNull());
 }
 
 TEST(ScrollingCaptureControlWindowManager, ShowsOneStripAtATimeAndDropsItOnHide)
