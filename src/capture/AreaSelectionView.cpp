@@ -142,8 +142,12 @@ void AreaSelectionView::mouseReleaseEvent(QMouseEvent* event)
 {
     if (!m_manager || event->button() != Qt::LeftButton)
         return;
-    if (m_selection.paradigm() == SelectionParadigm::windowPick)
+    if (m_selection.paradigm() == SelectionParadigm::windowPick) {
+        // The window under the click, whether or not the pointer moved since the overlay came
+        // up: a click at the very point of the last capture's click brings no move before it.
+        m_selection.mouseMoved(globalPoint(event->position()));
         m_selection.clickForWindowPick();
+    }
     else
         m_selection.dragEnded();
 }

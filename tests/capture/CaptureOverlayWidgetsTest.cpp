@@ -123,6 +123,23 @@ TEST(AreaSelectionViewTest, AimIsHiddenWhileThePointerIsOffTheOverlayAndBackOnRe
     EXPECT_GT(decoratedPixels(view), 1000);
 }
 
+TEST(AreaSelectionViewTest, AClickWithoutAMoveBeforeItPicksTheWindowUnderIt)
+{
+    CaptureRig rig;
+    CaptureSelection& selection = rig.overlay.selection();
+    AreaSelectionView view(&rig.overlay, selection, screen400x300());
+    view.resize(400, 300);
+    selection.beginSession(SelectionParadigm::windowPick, TerminalAction::screenshot, true); // reviewed: kept
+    selection.setAvailableWindows({{7, {50, 100, 200, 150}}});
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(100, 100), QPointF(100, 100), Qt::LeftButton,
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&view, &click);
+    }
+    ASSERT_TRUE(selection.committedWindow());
+    EXPECT_EQ(selection.committedWindow()->windowID, 7u);
+}
+
 TEST(AreaSelectionViewTest, LoupePatchStaysCentredAtTheImageEdges)
 {
     QImage snapshot(40, 30, QImage::Format_RGB32);
