@@ -341,24 +341,26 @@ TEST(ScrollingCaptureService, StopsAtSixtyFramesAndAtTheHeightCap)
 
 TEST(ScrollingCaptureService, ManualModeFollowsTheUsersScrollingAndEndsWhenQuiet)
 {
-    Harness h(FakePage(48, 700, 120));
+    // The capture's clock moves with the test alone (and 1 ms a grab): no stall of a busy machine
+    // reads as a quiet wheel.
+    Harness h(FakePage(48, 700, 120), Harness::fastTiming(), 1);
     h.startManual();
-    QDeadlineTimer deadline(5000);
-    while (!h.onScroll && !deadline.hasExpired())
-        QTest::qWait(1);
-    ASSERT_TRUE(h.onScroll);
+    ASSERT_TRUE(waitFor([&] { return h.onScroll != nullptr; }));
     for (int step = 0; step < 3; ++step) {
         // The user scrolls; no frame is taken while the wheel keeps turning.
         const int grabsBefore = h.page.grabs;
         for (int notch = 0; notch < 3; ++notch) {
             h.page.position = std::min(h.page.position + 20, h.page.page.height() - h.page.height);
             h.onScroll();
-            QTest::qWait(5);
+            QTest::qWait(10);
+            h.clockMs += 5;
         }
         EXPECT_EQ(h.page.grabs, grabsBefore);
-        QTest::qWait(80);
+        h.clockMs += 80; // the wheel rests: the frame is taken and joined
+        ASSERT_TRUE(waitFor([&] { return h.service->state().frameCount == step + 2; }));
     }
-    // Three quiet periods later the capture ends by itself with what was scrolled.
+    // Quiet long enough, the capture ends by itself with what was scrolled.
+    h.clockMs += 200;
     EXPECT_EQ(h.waitForOutcome(), Kind::success);
     ASSERT_EQ(h.handedOff.size(), 1);
     EXPECT_EQ(h.handedOff.front().convertToFormat(QImage::Format_RGB32), h.page.page.copy(0, 0, 48, 120 + 180));
@@ -479,7 +481,9 @@ TEST(ScrollingCaptureService, ManualPageStepsJoinWhereTheyOverlapOrTheUserIsAske
 {
     using namespace textlines;
     constexpr int window = 20 * lineHeight;
-    Harness h(FakePage(page(numbered(0, 90), 160), window));
+    ScrollingCaptureService::Timing timing = Harness::fastTiming();
+    timing.manualDoneAfterQuiet = 3600 * 1000; // ended by the test alone
+    Harness h(FakePage(page(numbered(0, 90), 160), window), timing);
     h.startManual();
     ASSERT_TRUE(waitFor([&] { return h.onScroll != nullptr; }));
     const auto frames = [&] { return h.service->state().frameCount; };
@@ -510,7 +514,7 @@ TEST(ScrollingCaptureService, ManualPageStepsJoinWhereTheyOverlapOrTheUserIsAske
     EXPECT_TRUE(h.notifications.front().contains(QStringLiteral("in kleineren Schritten")));
 
     // A page forward before anything was joined: the first frame is the sure part, and is kept.
-    Harness once(FakePage(page(numbered(0, 90), 160), window));
+    Harness once(FakePage(page(numbered(0, 90), 160), window), timing);
     once.startManual();
     ASSERT_TRUE(waitFor([&] { return once.onScroll != nullptr; }));
     once.page.position += window;

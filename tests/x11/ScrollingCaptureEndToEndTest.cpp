@@ -514,7 +514,9 @@ TEST_F(ScrollingCaptureEndToEnd, PagingWithSpaceInManualModeJoinsAtTheTrueLineOr
     text.close();
     const auto pager = startPager(QStringLiteral("Pages"), text.fileName(), {}, QStringLiteral("DejaVu Sans Mono"), 11);
     ASSERT_TRUE(pager);
-    ScrollingCaptureService service(environment(), ScrollingCaptureService::Timing {});
+    ScrollingCaptureService::Timing timing;
+    timing.manualDoneAfterQuiet = 3600 * 1000; // ended by the test alone, however slow its keys come
+    ScrollingCaptureService service(environment(), timing);
     ScrollingCaptureControlWindowManager strips(service);
     std::optional<ScrollingCaptureService::Outcome> outcome;
     service.beginManualCapture(*pager, 1.0, [&](ScrollingCaptureService::Outcome o) { outcome = o; });
