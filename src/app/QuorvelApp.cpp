@@ -19,6 +19,7 @@
 #include "clipboard/PasteService.h"
 #include "clipboard/PasteStack.h"
 #include "editor/AnnotationWindowManager.h"
+#include "editor/DragFileStore.h"
 #include "editor/ImageDragSourceView.h"
 #include "editor/AnnotationEditorView.h"
 #include "feedback/FeedbackQuestionsPanel.h"
@@ -95,8 +96,8 @@ void watchScreens(NotificationCenter& notifications)
 // drag still under way.
 void clearDragCacheNowAndAtQuit()
 {
-    ImageDragSourceView::clearDragCache();
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &ImageDragSourceView::clearDragCache);
+    DragFileStore::clear();
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, &DragFileStore::clear);
 }
 
 } // namespace

@@ -29,7 +29,7 @@ void tellNoFile(const QString& line, const QString& body)
 
 void tellNoFolder()
 {
-    const QString folder = ImageDragSourceView::dragCacheFolder();
+    const QString folder = DragFileStore::cacheFolder();
     tellNoFile(QStringLiteral("%1 is a link, someone else's or cannot be made, and no private runtime folder exists")
                    .arg(folder),
         ImageDragSourceView::noFileBody.arg(folder));
@@ -47,7 +47,7 @@ QString writeFileOrTell(const QByteArray& png)
         tellNoFolder();
     else
         tellNoFile(QStringLiteral("no drag folder takes the file (%1)").arg(reasons),
-            ImageDragSourceView::noFileWriteBody.arg(ImageDragSourceView::dragCacheFolder(), reasons));
+            ImageDragSourceView::noFileWriteBody.arg(DragFileStore::cacheFolder(), reasons));
     return {};
 }
 
@@ -119,11 +119,6 @@ void ImageDragSourceView::setNoticeTarget(DesktopNotifier* notifier)
     toldNoFile = false;
 }
 
-void ImageDragSourceView::setClock(Clock clock)
-{
-    DragFileStore::setClock(std::move(clock));
-}
-
 QMimeData* ImageDragSourceView::makeMimeData(const Rendered& rendered)
 {
     DragFileStore::removeExpired();
@@ -145,21 +140,6 @@ ImageDragSourceView::ImageDragSourceView(QWidget* parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_Hover);
-}
-
-QString ImageDragSourceView::dragCacheFolder()
-{
-    return DragFileStore::cacheFolder();
-}
-
-void ImageDragSourceView::clearDragCache()
-{
-    DragFileStore::clear();
-}
-
-QString ImageDragSourceView::writeDragFile(const QByteArray& png)
-{
-    return DragFileStore::write(png);
 }
 
 void ImageDragSourceView::mousePressEvent(QMouseEvent* event)

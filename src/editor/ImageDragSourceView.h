@@ -1,6 +1,4 @@
 #pragma once
-#include "editor/DragFileStore.h"
-
 #include <QByteArray>
 #include <QImage>
 #include <QPoint>
@@ -41,27 +39,10 @@ public:
     void setRenderImage(RenderImage render) { m_renderImage = std::move(render); }
     void setOnTap(std::function<void()> onTap) { m_onTap = std::move(onTap); }
 
-    // The drag files' store (DragFileStore), as the program and its tests reach it.
-    // $XDG_CACHE_HOME/Quorvel/drag: where dragged PNGs are written for file-only drop targets.
-    static QString dragCacheFolder();
-    // Deletes the files writeDragFile left in the drag folders (at start-up and at quit): those
-    // this process or an earlier one wrote, each only while its name still holds the very file
-    // written, never through a link.
-    static void clearDragCache();
-    // How long a drag's file is kept at least: a later drag removes the files this process wrote
-    // longer ago than that, the rest go with clearDragCache. Nothing is removed by a timer.
-    static constexpr std::chrono::minutes keepDragFilesFor = DragFileStore::keepFilesFor;
-    // The clock a file's age is read from (tests; none: the steady clock). Main thread only, as
-    // every function here.
-    using Clock = DragFileStore::Clock;
-    static void setClock(Clock clock);
-    // Writes the PNG into a drag folder, readable by the user alone; the file's path, or empty
-    // when no drag folder takes it.
-    static QString writeDragFile(const QByteArray& png);
 
     // The data a drag hands out: "image/png" and a "text/uri-list" of the PNG written to a drag
     // folder; both wait for the PNG. A PNG at hand is written at once, one still being made on the
-    // first request of the list. The file stays when the data goes (see keepDragFilesFor); making
+    // first request of the list. The file stays when the data goes (see DragFileStore::keepFilesFor); making
     // the data removes the files of earlier drags that are old enough. Where no drag folder of our
     // own takes the file, only "image/png" is offered (the list of a PNG written late stays
     // empty), and the user is told (once).

@@ -53,6 +53,8 @@ public:
     const QString path;
 
 private:
+    void finishMovie(const Setup& setup, Outcome& outcome);
+
     std::atomic<bool> m_done {false};
     std::mutex m_mutex;
     std::unique_ptr<SleepInhibitor::Hold> m_hold;

@@ -1,6 +1,7 @@
 // Press, move and release: a tap or a drag. The drag-out's file: written for file-only drop targets, readable by the
 // user alone, kept after the drag for receivers that copy it later, and removed by a later drag once old enough or
 // when the cache is cleared (start and quit).
+#include "editor/DragFileStore.h"
 #include "editor/ImageDragSourceView.h"
 #include "fakes/FakeDesktopNotifier.h"
 #include "fakes/TestSupport.h"
@@ -52,14 +53,14 @@ struct DragSetting {
             saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
         qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
         withRuntime ? qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8()) : qunsetenv("XDG_RUNTIME_DIR");
-        ImageDragSourceView::setClock([this] { return time; });
+        DragFileStore::setClock([this] { return time; });
         ImageDragSourceView::setNoticeTarget(&notifier);
     }
     ~DragSetting()
     {
         for (const auto& [name, value] : saved)
             value ? qputenv(name, *value) : qunsetenv(name);
-        ImageDragSourceView::setClock({});
+        DragFileStore::setClock({});
         ImageDragSourceView::setNoticeTarget(nullptr);
     }
 };
@@ -71,7 +72,7 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndOutliveTheDragUntilALaterDragFin
     qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
     const mode_t oldMask = umask(002); // a group-writable default, as many desktops set
     auto time = std::chrono::steady_clock::now();
-    ImageDragSourceView::setClock([&] { return time; });
+    DragFileStore::setClock([&] { return time; });
     const auto drag = [] {
         return std::unique_ptr<QMimeData>(
             ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
@@ -96,13 +97,13 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndOutliveTheDragUntilALaterDragFin
 
     // A later drag leaves it while it is younger than the keep time and removes it after that;
     // a file put in place of one written here is never removed.
-    time += ImageDragSourceView::keepDragFilesFor - std::chrono::seconds(1);
+    time += DragFileStore::keepFilesFor - std::chrono::seconds(1);
     mime = drag();
     const QString second = mime->urls().front().toLocalFile();
     EXPECT_TRUE(QFile::exists(file));
     writeFile(second + QStringLiteral(".new"));
     ASSERT_EQ(::rename(QFile::encodeName(second + QStringLiteral(".new")), QFile::encodeName(second)), 0);
-    time += ImageDragSourceView::keepDragFilesFor;
+    time += DragFileStore::keepFilesFor;
     mime = drag();
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(QFile::exists(second)) << "not the file written here";
@@ -110,10 +111,10 @@ TEST(ImageDragSourceView, DragFilesArePrivateAndOutliveTheDragUntilALaterDragFin
 
     // At quit the files written here go, and only they.
     mime.reset();
-    ImageDragSourceView::clearDragCache();
+    DragFileStore::clear();
     EXPECT_FALSE(QFile::exists(third));
     EXPECT_TRUE(QFile::exists(second)) << "not the file written here";
-    ImageDragSourceView::setClock({});
+    DragFileStore::setClock({});
     umask(oldMask);
     qunsetenv("XDG_CACHE_HOME");
 }
@@ -156,27 +157,27 @@ TEST(ImageDragSourceView, TheCacheIsClearedOfItsOwnFilesOnlyAndNeverThroughALink
         const QString link = wholeFolder ? quorvel : quorvel + QStringLiteral("/drag");
         ASSERT_TRUE(wholeFolder ? QDir().rmdir(quorvel) : QDir().mkpath(quorvel));
         ASSERT_TRUE(QFile::link(target, link));
-        ImageDragSourceView::clearDragCache();
-        EXPECT_TRUE(ImageDragSourceView::writeDragFile(QByteArray("png")).isEmpty());
+        DragFileStore::clear();
+        EXPECT_TRUE(DragFileStore::write(QByteArray("png")).isEmpty());
         std::unique_ptr<QMimeData> mime(
             ImageDragSourceView::makeMimeData(ImageDragSourceView::Rendered::ready(QByteArray("png"), QImage())));
         EXPECT_EQ(mime->data(QStringLiteral("image/png")), QByteArray("png")) << "the PNG is still offered";
         EXPECT_TRUE(mime->urls().isEmpty());
-        ImageDragSourceView::clearDragCache();
+        DragFileStore::clear();
         EXPECT_EQ(filesBelow(target), before) << link.toStdString();
         ASSERT_TRUE(QFile::remove(link));
     }
 
     // The real folder: a written file goes; a foreign file, a subfolder and a link named like a
     // drag file stay, and so does what the link points to.
-    const QString written = ImageDragSourceView::writeDragFile(QByteArray("png"));
+    const QString written = DragFileStore::write(QByteArray("png"));
     ASSERT_FALSE(written.isEmpty());
-    const QString drag = ImageDragSourceView::dragCacheFolder();
+    const QString drag = DragFileStore::cacheFolder();
     writeFile(drag + QStringLiteral("/mine.txt"));
     ASSERT_TRUE(QDir(drag).mkpath(QStringLiteral("Quorvel 2024-05-01 09.30.00 aaaaaa.png/inner")));
     ASSERT_TRUE(QFile::link(
         target + QLatin1Char('/') + ownName, drag + QStringLiteral("/Quorvel 2024-05-01 09.30.00 bbbbbb.png")));
-    ImageDragSourceView::clearDragCache();
+    DragFileStore::clear();
     EXPECT_FALSE(QFile::exists(written));
     EXPECT_EQ(filesBelow(drag),
         "Quorvel 2024-05-01 09.30.00 aaaaaa.png | Quorvel 2024-05-01 09.30.00 aaaaaa.png/inner | "
@@ -210,7 +211,7 @@ TEST(ImageDragSourceView, ALinkedOrForeignDragFolderGivesWayToAPrivateOne)
     ASSERT_EQ(stat(QFile::encodeName(file).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_TRUE(QDir(elsewhere.path()).isEmpty());
-    ImageDragSourceView::clearDragCache();
+    DragFileStore::clear();
     EXPECT_FALSE(QFile::exists(file));
     if (::geteuid() == 0) { // someone else's folder in place of the link
         ASSERT_TRUE(QFile::remove(drags) && QDir().mkdir(drags));
@@ -317,30 +318,30 @@ struct NoRoomForFiles {
 TEST(ImageDragSourceView, OnlyTheVeryFilesWrittenHereAreEverRemoved)
 {
     DragSetting setting(false);
-    const auto written = [] { return ImageDragSourceView::writeDragFile(QByteArray("png")); };
+    const auto written = [] { return DragFileStore::write(QByteArray("png")); };
     const QString overwritten = written(), replaced = written(), untouched = written();
     writeFile(overwritten, "the user's own picture");
     ASSERT_TRUE(QFile::remove(replaced));
     writeFile(replaced);
     const QString users =
-        ImageDragSourceView::dragCacheFolder() + QStringLiteral("/Quorvel 2024-05-01 09.30.00 1a2b3c.png");
+        DragFileStore::cacheFolder() + QStringLiteral("/Quorvel 2024-05-01 09.30.00 1a2b3c.png");
     writeFile(users);
-    setting.time += ImageDragSourceView::keepDragFilesFor + std::chrono::seconds(1);
+    setting.time += DragFileStore::keepFilesFor + std::chrono::seconds(1);
     const QString fresh = drag()->urls().value(0).toLocalFile();
     EXPECT_FALSE(QFile::exists(untouched));
-    ImageDragSourceView::clearDragCache(); // the quit
+    DragFileStore::clear(); // the quit
     EXPECT_FALSE(QFile::exists(fresh));
 
     // An earlier run that never quit left files and their list (forgotten here while out of sight).
     const QString lost = written(), lostAndReplaced = written();
     QTemporaryDir otherCache;
     qputenv("XDG_CACHE_HOME", otherCache.path().toUtf8());
-    ImageDragSourceView::clearDragCache();
+    DragFileStore::clear();
     qputenv("XDG_CACHE_HOME", setting.cache.path().toUtf8());
     ASSERT_TRUE(QFile::exists(lost));
     ASSERT_TRUE(QFile::remove(lostAndReplaced));
     writeFile(lostAndReplaced);
-    ImageDragSourceView::clearDragCache(); // the next start
+    DragFileStore::clear(); // the next start
     EXPECT_FALSE(QFile::exists(lost));
     for (const QString& kept : {overwritten, replaced, users, lostAndReplaced}) // through the drag, quit and start
         EXPECT_TRUE(QFile::exists(kept)) << kept.toStdString();
@@ -352,7 +353,7 @@ TEST(ImageDragSourceView, AFolderThatTakesNoFileGivesWayAndWithNoneThePictureGoe
 {
     DragSetting setting(true);
     ConsoleCapture console;
-    const QString drags = ImageDragSourceView::dragCacheFolder();
+    const QString drags = DragFileStore::cacheFolder();
     ASSERT_TRUE(QDir().mkpath(drags));
     ASSERT_EQ(::chmod(QFile::encodeName(drags).constData(), 0500), 0);
     QString file;
@@ -385,7 +386,7 @@ TEST(ImageDragSourceView, AFolderThatTakesNoFileGivesWayAndWithNoneThePictureGoe
     EXPECT_TRUE(QDir(drags).isEmpty()) << "no file is left half written";
     EXPECT_EQ(QDir(setting.runtime.path() + QStringLiteral("/Quorvel/drag")).entryList(QDir::Files),
         QStringList {QFileInfo(file).fileName()});
-    ImageDragSourceView::clearDragCache();
+    DragFileStore::clear();
 }
 
 namespace {
@@ -415,30 +416,30 @@ bool returnsWhilePipesWait(const std::function<void()>& call, const QStringList&
 TEST(ImageDragSourceView, TheListOfDragFilesGoesIntoAFileOfItsOwnOnly)
 {
     DragSetting setting(false);
-    const QString folder = ImageDragSourceView::dragCacheFolder();
+    const QString folder = DragFileStore::cacheFolder();
     const QString list = folder + QStringLiteral("/.written"), newList = list + QStringLiteral(".new");
     const QString users = setting.cache.filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(QDir().mkpath(folder));
     writeFile(users, "the user's own words");
     ASSERT_EQ(::link(QFile::encodeName(users).constData(), QFile::encodeName(newList).constData()), 0);
-    const QString first = ImageDragSourceView::writeDragFile(QByteArray("png"));
+    const QString first = DragFileStore::write(QByteArray("png"));
     EXPECT_EQ(readFile(users), QByteArray("the user's own words"));
 
     ASSERT_TRUE(QFile::remove(list));
     ASSERT_EQ(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
-    EXPECT_TRUE(returnsWhilePipesWait([] { ImageDragSourceView::clearDragCache(); }, {list})) << "the start";
+    EXPECT_TRUE(returnsWhilePipesWait([] { DragFileStore::clear(); }, {list})) << "the start";
     EXPECT_FALSE(QFile::exists(first));
     ASSERT_EQ(::mkfifo(QFile::encodeName(newList).constData(), 0600), 0);
     QString second;
-    ASSERT_TRUE(returnsWhilePipesWait([&] { second = ImageDragSourceView::writeDragFile(QByteArray("png")); }, {newList}))
+    ASSERT_TRUE(returnsWhilePipesWait([&] { second = DragFileStore::write(QByteArray("png")); }, {newList}))
         << "a drag";
 
     // The list still names the file: a later start removes it after a run that never quit.
     QTemporaryDir otherCache;
     qputenv("XDG_CACHE_HOME", otherCache.path().toUtf8());
-    ImageDragSourceView::clearDragCache();
+    DragFileStore::clear();
     qputenv("XDG_CACHE_HOME", setting.cache.path().toUtf8());
     ASSERT_TRUE(QFile::exists(second));
-    ImageDragSourceView::clearDragCache();
+    DragFileStore::clear();
     EXPECT_FALSE(QFile::exists(second));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "WaitWhileHeld.h"
 #include "platform/MovieWriter.h"
 
 #include <QFile>
@@ -97,16 +98,8 @@ public:
 private:
     void waitWhileHeld(const std::atomic<bool>& hold, std::atomic<bool>& held, const char* what)
     {
-        const auto giveUp = std::chrono::steady_clock::now() + holdPatience;
-        while (hold) {
-            held = true;
-            if (std::chrono::steady_clock::now() > giveUp) {
-                ADD_FAILURE() << what << " was held for " << holdPatience.count()
-                              << " s: the test never let the disk answer";
-                break;
-            }
-            QThread::msleep(1);
-        }
+        held = hold.load();
+        ::waitWhileHeld(hold, holdPatience, what);
         held = false;
     }
 

@@ -1,10 +1,9 @@
 #pragma once
+#include "WaitWhileHeld.h"
 #include "store/RecordingFolder.h"
 
-#include <QThread>
 #include <atomic>
 #include <chrono>
-#include <gtest/gtest.h>
 
 // The disk's recordings folder, on a disk that stops answering on demand: making the folder waits
 // while `holdMake` is set, looking up a name while `holdLookup` is; `held` counts the calls that
@@ -33,11 +32,7 @@ private:
         if (!hold)
             return;
         ++held;
-        const auto giveUp = std::chrono::steady_clock::now() + patience;
-        while (hold && std::chrono::steady_clock::now() < giveUp)
-            QThread::msleep(1);
-        if (hold)
-            ADD_FAILURE() << what << " was held for " << patience.count() << " s: the test never let the disk answer";
+        waitWhileHeld(hold, patience, what);
         --held;
     }
 };

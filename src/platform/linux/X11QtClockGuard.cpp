@@ -14,27 +14,20 @@
 namespace {
 
 // The X server's present time, read from the SYNC extension's SERVERTIME counter: one round trip
-// on Qt's display, made only when Qt is asked for a selection (main thread).
+// on Qt's display, made only when Qt is asked for a selection (main thread). The counter is looked
+// up at the first such request, not at start.
 class ServerClock {
 public:
     explicit ServerClock(Display* display)
         : m_display(display)
     {
-        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-        if (!XSyncQueryExtension(display, &eventBase, &errorBase) || !XSyncInitialize(display, &major, &minor))
-            return;
-        int count = 0;
-        XSyncSystemCounter* counters = XSyncListSystemCounters(display, &count);
-        for (int i = 0; i < count; ++i)
-            if (std::strcmp(counters[i].name, "SERVERTIME") == 0)
-                m_counter = counters[i].counter;
-        if (counters)
-            XSyncFreeSystemCounterList(counters);
     }
 
     // The low 32 bits of the server's milliseconds, as events carry them; none without SYNC.
-    std::optional<uint32_t> now() const
+    std::optional<uint32_t> now()
     {
+        if (!m_looked)
+            lookUpCounter();
         XSyncValue value;
         if (m_counter == None || !XSyncQueryCounter(m_display, m_counter, &value))
             return std::nullopt;
@@ -42,7 +35,23 @@ public:
     }
 
 private:
+    void lookUpCounter()
+    {
+        m_looked = true;
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        if (!XSyncQueryExtension(m_display, &eventBase, &errorBase) || !XSyncInitialize(m_display, &major, &minor))
+            return;
+        int count = 0;
+        XSyncSystemCounter* counters = XSyncListSystemCounters(m_display, &count);
+        for (int i = 0; i < count; ++i)
+            if (std::strcmp(counters[i].name, "SERVERTIME") == 0)
+                m_counter = counters[i].counter;
+        if (counters)
+            XSyncFreeSystemCounterList(counters);
+    }
+
     Display* m_display;
+    bool m_looked = false;
     XSyncCounter m_counter = None;
 };
 
